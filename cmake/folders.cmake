@@ -1,0 +1,37 @@
+function(add_project_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# A static library of every .cpp in `dir` except its main.cpp; an interface
+# library while the folder has no sources yet.
+function(folder_library name dir)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+  list(FILTER srcs EXCLUDE REGEX "/main\\.cpp$")
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARGN})
+    add_project_warnings(${name})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARGN})
+  endif()
+endfunction()
+
+# One GoogleTest executable per folder of tests/, registered with CTest.
+function(folder_tests dir)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${dir}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(${dir}_tests ${srcs})
+  target_link_libraries(${dir}_tests PRIVATE ${ARGN} GTest::gtest_main)
+  target_compile_definitions(${dir}_tests PRIVATE
+    TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
+  add_project_warnings(${dir}_tests)
+  gtest_discover_tests(${dir}_tests
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT 300)
+endfunction()

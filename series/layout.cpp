@@ -1,0 +1,617 @@
+#include "series/layout.h"
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace dendro {
+
+ReadError::ReadError(const std::string& message, int record_no, int column_no)
+    : std::runtime_error(message + " (record " + std::to_string(record_no) + ", column " +
+                         std::to_string(column_no) + ")"),
+      record(record_no),
+      column(column_no) {}
+
+namespace {
+
+using detail::Node;
+using Kind = Node::Kind;
+
+bool is_data(Kind k) {
+  return k == Kind::integer || k == Kind::fixed || k == Kind::exponent || k == Kind::alpha;
+}
+
+bool has_data(const std::vector<Node>& nodes) {
+  for (const Node& n : nodes) {
+    if (is_data(n.kind) || (n.kind == Kind::group && has_data(n.children))) return true;
+  }
+  return false;
+}
+
+// Parses "(" item {[","] item} ")" where item is [r]descriptor, [r]"(" ... ")" or a literal.
+class Parser {
+ public:
+  explicit Parser(std::string_view text) : s_(text) {}
+
+  std::vector<Node> parse() {
+    skip_blanks();
+    expect('(');
+    std::vector<Node> nodes = parse_list();
+    skip_blanks();
+    if (i_ != s_.size()) fail("text after the closing parenthesis");
+    return nodes;
+  }
+
+ private:
+  std::string_view s_;
+  std::size_t i_ = 0;
+
+  [[noreturn]] void fail(const std::string& what) const {
+    throw FormatError("bad layout \"" + std::string(s_) + "\": " + what);
+  }
+  void skip_blanks() {
+    while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\t')) ++i_;
+  }
+  char peek() {
+    skip_blanks();
+    return i_ < s_.size() ? static_cast<char>(std::tolower(static_cast<unsigned char>(s_[i_])))
+                          : '\0';
+  }
+  void expect(char c) {
+    if (peek() != c) fail(std::string("expected '") + c + "'");
+    ++i_;
+  }
+  std::optional<int> number() {
+    skip_blanks();
+    if (i_ >= s_.size() || !std::isdigit(static_cast<unsigned char>(s_[i_]))) return std::nullopt;
+    long v = 0;
+    while (i_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[i_]))) {
+      v = v * 10 + (s_[i_++] - '0');
+      if (v > 1000000) fail("number too big");
+    }
+    return static_cast<int>(v);
+  }
+  int required_number(const char* what) {
+    auto v = number();
+    if (!v) fail(std::string("missing ") + what);
+    return *v;
+  }
+
+  // Parses items up to and including the closing parenthesis of the current group.
+  std::vector<Node> parse_list() {
+    std::vector<Node> nodes;
+    for (;;) {
+      char c = peek();
+      if (c == ')') {
+        ++i_;
+        return nodes;
+      }
+      if (c == ',') {
+        ++i_;
+        continue;
+      }
+      if (c == '\0') fail("missing ')'");
+      nodes.push_back(parse_item());
+    }
+  }
+
+  Node parse_item() {
+    Node n;
+    std::optional<int> repeat = number();
+    char c = peek();
+    if (c == '\0') fail("unexpected end");
+    ++i_;
+    switch (c) {
+      case '(':
+        n.kind = Kind::group;
+        n.children = parse_list();
+        break;
+      case '\'':
+      case '"':
+        n.kind = Kind::literal;
+        n.literal = quoted(c);
+        return n;
+      case 'h':
+        if (!repeat || *repeat == 0) fail("H needs a count");
+        if (i_ + *repeat > s_.size()) fail("H runs past the end");
+        n.kind = Kind::literal;
+        n.literal = std::string(s_.substr(i_, *repeat));
+        i_ += *repeat;
+        return n;
+      case 'i':
+        n.kind = Kind::integer;
+        n.width = required_number("width");
+        if (peek() == '.') {
+          ++i_;
+          n.digits = required_number("digits");
+        }
+        break;
+      case 'f':
+        n.kind = Kind::fixed;
+        n.width = required_number("width");
+        expect('.');
+        n.digits = required_number("digits");
+        break;
+      case 'e':
+        n.kind = Kind::exponent;
+        n.width = required_number("width");
+        if (n.width == 0) fail("E needs a width above 0");
+        expect('.');
+        n.digits = required_number("digits");
+        if (peek() == 'e') {
+          ++i_;
+          n.exponent_digits = required_number("exponent digits");
+        }
+        break;
+      case 'a':
+        n.kind = Kind::alpha;
+        if (auto w = number()) n.width = *w;
+        break;
+      case 'x':
+        n.kind = Kind::skip;
+        n.width = repeat.value_or(1);
+        return n;
+      case 't': {
+        char next = peek();
+        n.kind = next == 'l' ? Kind::tab_left : next == 'r' ? Kind::tab_right : Kind::tab;
+        if (n.kind != Kind::tab) ++i_;
+        n.width = required_number("tab position");
+        if (n.kind == Kind::tab && n.width < 1) fail("tab position below 1");
+        return n;
+      }
+      case '/':
+        n.kind = Kind::slash;
+        break;
+      case ':':
+        n.kind = Kind::colon;
+        return n;
+      default:
+        fail(std::string("unknown edit descriptor '") + c + "'");
+    }
+    n.repeat = repeat.value_or(1);
+    if (n.repeat < 1) fail("repeat count below 1");
+    return n;
+  }
+
+  // A literal; the quote character doubled stands for itself.
+  std::string quoted(char quote) {
+    std::string out;
+    for (;;) {
+      if (i_ >= s_.size()) fail("unterminated literal");
+      char c = s_[i_++];
+      if (c == quote) {
+        if (i_ < s_.size() && s_[i_] == quote) {
+          out += quote;
+          ++i_;
+          continue;
+        }
+        return out;
+      }
+      out += c;
+    }
+  }
+};
+
+std::string stars(int width) { return std::string(static_cast<std::size_t>(width), '*'); }
+
+// Right-justifies `text` in `width` columns, or fills them with '*' when it does not fit.
+// A width of 0 means "as many columns as needed".
+std::string justify(const std::string& text, int width) {
+  if (width == 0) return text;
+  if (static_cast<int>(text.size()) > width) return stars(width);
+  return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + text;
+}
+
+std::string format_integer(long long v, int width, int min_digits) {
+  if (min_digits == 0 && v == 0) return std::string(static_cast<std::size_t>(width), ' ');
+  unsigned long long magnitude =
+      v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+  std::string digits = std::to_string(magnitude);
+  if (min_digits > 0 && static_cast<int>(digits.size()) < min_digits) {
+    digits.insert(0, static_cast<std::size_t>(min_digits) - digits.size(), '0');
+  }
+  return justify((v < 0 ? "-" : "") + digits, width);
+}
+
+// Drops the optional zero before the decimal point ("0.5" -> ".5") when the field is narrow.
+std::string fit_leading_zero(std::string text, int width) {
+  if (width == 0 || static_cast<int>(text.size()) <= width) return justify(text, width);
+  std::size_t zero = text[0] == '-' ? 1 : 0;
+  if (text.size() > zero + 1 && text[zero] == '0' && text[zero + 1] == '.') {
+    text.erase(zero, 1);
+  }
+  return justify(text, width);
+}
+
+std::string format_special(double v, int width) {
+  std::string text = std::isnan(v) ? "NaN" : (v < 0 ? "-Infinity" : "Infinity");
+  if (width != 0 && static_cast<int>(text.size()) > width && std::isinf(v)) {
+    text = v < 0 ? "-Inf" : "Inf";
+  }
+  return justify(text, width);
+}
+
+// Fw.d: the exact binary value rounded to d decimals, ties to even, as the C library does.
+std::string format_fixed(double v, int width, int digits) {
+  if (!std::isfinite(v)) return format_special(v, width);
+  char buf[400];
+  std::snprintf(buf, sizeof buf, digits == 0 ? "%#.*f" : "%.*f", digits, v);
+  return fit_leading_zero(buf, width);
+}
+
+// Ew.d[Ee]: [-]0.ddddE+xx, the exponent in e digits (2 when not given, and then "+xxx"
+// without the letter for exponents of three digits).
+std::string format_exponent(double v, int width, int digits, int exponent_digits) {
+  if (!std::isfinite(v)) return format_special(v, width);
+  std::string mantissa;
+  int exponent = 0;
+  if (v == 0) {
+    mantissa = std::string(static_cast<std::size_t>(digits), '0');
+  } else if (digits == 0) {
+    return stars(width);  // no digit can carry the value
+  } else {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*e", digits - 1, std::fabs(v));
+    std::string s(buf);
+    std::size_t e = s.find('e');
+    for (std::size_t k = 0; k < e; ++k) {
+      if (s[k] != '.') mantissa += s[k];
+    }
+    exponent = std::atoi(s.c_str() + e + 1) + 1;
+  }
+  int magnitude = std::abs(exponent);
+  std::string exp_text;
+  std::string exp_digits = std::to_string(magnitude);
+  int wanted = exponent_digits > 0 ? exponent_digits : magnitude <= 99 ? 2 : 3;
+  if (static_cast<int>(exp_digits.size()) > wanted) return stars(width);
+  exp_digits.insert(0, static_cast<std::size_t>(wanted) - exp_digits.size(), '0');
+  bool letter = exponent_digits > 0 || magnitude <= 99;
+  exp_text = std::string(letter ? "E" : "") + (exponent < 0 ? "-" : "+") + exp_digits;
+  std::string text = std::string(std::signbit(v) ? "-" : "") + "0." + mantissa + exp_text;
+  return fit_leading_zero(text, width);
+}
+
+std::string format_alpha(std::string_view s, int width) {
+  if (width < 0) return std::string(s);
+  if (static_cast<int>(s.size()) >= width) return std::string(s.substr(0, width));
+  return std::string(static_cast<std::size_t>(width) - s.size(), ' ') + std::string(s);
+}
+
+const char* value_kind(const Value& v) {
+  return std::holds_alternative<long long>(v) ? "an integer"
+         : std::holds_alternative<double>(v)  ? "a real"
+                                              : "a text";
+}
+
+std::string format_field(const Node& n, const Value& v, const std::string& layout) {
+  auto mismatch = [&]() -> FormatError {
+    return FormatError("layout \"" + layout + "\" cannot write " + value_kind(v) + " with " +
+                       (n.kind == Kind::integer ? "I" : n.kind == Kind::alpha ? "A" : "F/E"));
+  };
+  switch (n.kind) {
+    case Kind::integer:
+      if (auto p = std::get_if<long long>(&v)) return format_integer(*p, n.width, n.digits);
+      throw mismatch();
+    case Kind::fixed:
+    case Kind::exponent: {
+      double x;
+      if (auto p = std::get_if<double>(&v)) {
+        x = *p;
+      } else if (auto q = std::get_if<long long>(&v)) {
+        x = static_cast<double>(*q);
+      } else {
+        throw mismatch();
+      }
+      return n.kind == Kind::fixed ? format_fixed(x, n.width, n.digits)
+                                   : format_exponent(x, n.width, n.digits, n.exponent_digits);
+    }
+    case Kind::alpha:
+      if (auto p = std::get_if<std::string_view>(&v)) return format_alpha(*p, n.width);
+      throw mismatch();
+    default:
+      return {};
+  }
+}
+
+// The record being written: text with a position that T, TL, TR and X move without
+// writing, so that positioning past the end adds nothing unless a field follows.
+struct RecordWriter {
+  std::string done;
+  std::string record;
+  std::size_t pos = 0;
+  bool first = true;
+
+  void put(const std::string& text) {
+    if (record.size() < pos) record.resize(pos, ' ');
+    record.replace(pos, std::min(text.size(), record.size() - pos), text);
+    pos += text.size();
+  }
+  void end_record() {
+    if (!first) done += '\n';
+    done += record;
+    first = false;
+    record.clear();
+    pos = 0;
+  }
+};
+
+enum class Flow { go, stop };
+
+// Walks the layout, calling `data(node)` for each data descriptor while `more()` holds and
+// `control(node)` for every other descriptor; the walk stops at the first data descriptor
+// (or colon) with nothing more to do.
+template <class More, class Data, class Control>
+Flow walk(const std::vector<Node>& nodes, std::size_t from, More& more, Data& data,
+          Control& control) {
+  for (std::size_t k = from; k < nodes.size(); ++k) {
+    const Node& n = nodes[k];
+    if (is_data(n.kind)) {
+      for (int r = 0; r < n.repeat; ++r) {
+        if (!more()) return Flow::stop;
+        data(n);
+      }
+    } else if (n.kind == Kind::group) {
+      for (int r = 0; r < n.repeat; ++r) {
+        if (walk(n.children, 0, more, data, control) == Flow::stop) return Flow::stop;
+      }
+    } else if (n.kind == Kind::colon) {
+      if (!more()) return Flow::stop;
+    } else {
+      control(n);
+    }
+  }
+  return Flow::go;
+}
+
+// Runs the walk with format reversion: while values remain after the last descriptor, a
+// new record starts at the reversion point.
+template <class More, class Data, class Control, class NewRecord>
+void run(const std::vector<Node>& nodes, std::size_t reversion, const std::string& text,
+         More& more, Data& data, Control& control, NewRecord& new_record) {
+  bool data_present = has_data(nodes);
+  std::size_t from = 0;
+  while (walk(nodes, from, more, data, control) == Flow::go && more()) {
+    if (!data_present) throw FormatError("layout \"" + text + "\" has no field for a value");
+    new_record();
+    from = reversion;
+  }
+}
+
+// The field's characters without blanks (blanks in numeric fields are ignored).
+std::string squeeze(std::string_view s) {
+  std::string out;
+  for (char c : s) {
+    if (c != ' ' && c != '\t') out += c;
+  }
+  return out;
+}
+
+std::optional<long long> parse_integer(const std::string& s) {
+  if (s.empty()) return 0;
+  std::size_t k = (s[0] == '+' || s[0] == '-') ? 1 : 0;
+  if (k == s.size()) return std::nullopt;
+  for (std::size_t j = k; j < s.size(); ++j) {
+    if (!std::isdigit(static_cast<unsigned char>(s[j]))) return std::nullopt;
+  }
+  errno = 0;
+  char* end = nullptr;
+  long long v = std::strtoll(s.c_str(), &end, 10);
+  if (errno == ERANGE) return std::nullopt;
+  return v;
+}
+
+// A real field: [sign] digits [. digits] [exponent]; without a decimal point the last
+// `implied` digits are the decimals. Returns the normalised text for strtod/strtof.
+std::optional<std::string> normalise_real(const std::string& s, int implied) {
+  if (s.empty()) return std::string("0");
+  std::size_t k = 0;
+  std::string sign;
+  if (s[k] == '+' || s[k] == '-') sign = s[k++] == '-' ? "-" : "";
+  std::string whole, fraction;
+  bool point = false;
+  while (k < s.size() && (std::isdigit(static_cast<unsigned char>(s[k])) || s[k] == '.')) {
+    if (s[k] == '.') {
+      if (point) return std::nullopt;
+      point = true;
+    } else {
+      (point ? fraction : whole) += s[k];
+    }
+    ++k;
+  }
+  if (whole.empty() && fraction.empty()) return std::nullopt;
+  std::string exponent;
+  if (k < s.size()) {
+    char c = static_cast<char>(std::tolower(static_cast<unsigned char>(s[k])));
+    if (c == 'e' || c == 'd' || c == 'q') ++k;
+    else if (c != '+' && c != '-') return std::nullopt;
+    std::string e = s.substr(k);
+    if (!parse_integer(e) || e.empty() || e == "+" || e == "-") return std::nullopt;
+    exponent = "e" + e;
+  }
+  if (!point && implied > 0) {
+    if (static_cast<int>(whole.size()) < implied) {
+      whole.insert(0, static_cast<std::size_t>(implied) - whole.size(), '0');
+    }
+    fraction = whole.substr(whole.size() - static_cast<std::size_t>(implied));
+    whole.erase(whole.size() - static_cast<std::size_t>(implied));
+  }
+  return sign + (whole.empty() ? "0" : whole) + "." + fraction + exponent;
+}
+
+struct RecordReader {
+  const std::function<std::optional<std::string>()>& next_record;
+  std::string record;
+  int record_no = 1;
+  std::size_t pos = 0;
+
+  void advance() {
+    auto r = next_record();
+    if (!r) throw ReadError("end of input", record_no + 1, 1);
+    record = std::string(chomp(*r));
+    ++record_no;
+    pos = 0;
+  }
+  std::string take(std::size_t width) {
+    std::string f = pos < record.size() ? record.substr(pos, width) : std::string();
+    f.resize(width, ' ');
+    pos += width;
+    return f;
+  }
+  std::string take_rest() {
+    std::string f = pos < record.size() ? record.substr(pos) : std::string();
+    pos = std::max(pos, record.size());
+    return f;
+  }
+};
+
+Field read_field(const Node& n, RecordReader& r) {
+  Field f;
+  int column = static_cast<int>(r.pos) + 1;
+  switch (n.kind) {
+    case Kind::alpha:
+      f.text = n.width < 0 ? r.take_rest() : r.take(static_cast<std::size_t>(n.width));
+      return f;
+    case Kind::integer: {
+      if (n.width == 0) throw FormatError("I0 cannot read");
+      f.text = r.take(static_cast<std::size_t>(n.width));
+      auto v = parse_integer(squeeze(f.text));
+      if (!v) throw ReadError("not an integer: \"" + f.text + "\"", r.record_no, column);
+      f.integer = *v;
+      f.real = static_cast<double>(*v);
+      f.real_single = static_cast<float>(*v);
+      return f;
+    }
+    default: {
+      if (n.width == 0) throw FormatError("F0 cannot read");
+      f.text = r.take(static_cast<std::size_t>(n.width));
+      auto norm = normalise_real(squeeze(f.text), n.digits);
+      if (!norm) throw ReadError("not a number: \"" + f.text + "\"", r.record_no, column);
+      f.real = std::strtod(norm->c_str(), nullptr);
+      f.real_single = std::strtof(norm->c_str(), nullptr);
+      if (!std::isfinite(f.real_single)) {
+        throw ReadError("number out of range: \"" + f.text + "\"", r.record_no, column);
+      }
+      return f;
+    }
+  }
+}
+
+}  // namespace
+
+Layout::Layout(std::string_view text) : text_(text), nodes_(Parser(text).parse()) {
+  for (std::size_t k = 0; k < nodes_.size(); ++k) {
+    if (nodes_[k].kind == Kind::group) reversion_ = k;
+  }
+}
+
+std::string Layout::write_values(std::span<const Value> values) const {
+  RecordWriter w;
+  std::size_t next = 0;
+  auto more = [&] { return next < values.size(); };
+  auto data = [&](const Node& n) { w.put(format_field(n, values[next++], text_)); };
+  auto control = [&](const Node& n) {
+    switch (n.kind) {
+      case Kind::literal:
+        w.put(n.literal);
+        break;
+      case Kind::skip:
+      case Kind::tab_right:
+        w.pos += static_cast<std::size_t>(n.width);
+        break;
+      case Kind::tab:
+        w.pos = static_cast<std::size_t>(n.width - 1);
+        break;
+      case Kind::tab_left:
+        w.pos -= std::min(w.pos, static_cast<std::size_t>(n.width));
+        break;
+      case Kind::slash:
+        for (int r = 0; r < n.repeat; ++r) w.end_record();
+        break;
+      default:
+        break;
+    }
+  };
+  auto new_record = [&] { w.end_record(); };
+  run(nodes_, reversion_, text_, more, data, control, new_record);
+  w.end_record();
+  return w.done;
+}
+
+std::vector<Field> Layout::read(const std::function<std::optional<std::string>()>& next_record,
+                                std::size_t count) const {
+  RecordReader r{next_record, {}, 0, 0};
+  r.advance();
+  std::vector<Field> fields;
+  fields.reserve(count);
+  auto more = [&] { return fields.size() < count; };
+  auto data = [&](const Node& n) { fields.push_back(read_field(n, r)); };
+  auto control = [&](const Node& n) {
+    switch (n.kind) {
+      case Kind::literal:
+        r.pos += n.literal.size();
+        break;
+      case Kind::skip:
+      case Kind::tab_right:
+        r.pos += static_cast<std::size_t>(n.width);
+        break;
+      case Kind::tab:
+        r.pos = static_cast<std::size_t>(n.width - 1);
+        break;
+      case Kind::tab_left:
+        r.pos -= std::min(r.pos, static_cast<std::size_t>(n.width));
+        break;
+      case Kind::slash:
+        for (int k = 0; k < n.repeat; ++k) r.advance();
+        break;
+      default:
+        break;
+    }
+  };
+  auto new_record = [&] { r.advance(); };
+  run(nodes_, reversion_, text_, more, data, control, new_record);
+  return fields;
+}
+
+std::vector<Field> Layout::read(std::string_view record, std::size_t count) const {
+  bool given = false;
+  std::function<std::optional<std::string>()> one = [&]() -> std::optional<std::string> {
+    if (given) return std::nullopt;
+    given = true;
+    return std::string(record);
+  };
+  return read(one, count);
+}
+
+std::vector<long long> read_list_integers(std::string_view record, std::size_t count) {
+  record = chomp(record);
+  std::vector<long long> values;
+  std::size_t k = 0;
+  while (values.size() < count) {
+    while (k < record.size() && (record[k] == ' ' || record[k] == '\t' || record[k] == ',')) ++k;
+    if (k >= record.size() || record[k] == '/') {
+      throw ReadError("expected " + std::to_string(count) + " integers, found " +
+                          std::to_string(values.size()),
+                      1, static_cast<int>(k) + 1);
+    }
+    std::size_t start = k;
+    while (k < record.size() && record[k] != ' ' && record[k] != '\t' && record[k] != ',' &&
+           record[k] != '/') {
+      ++k;
+    }
+    std::string token(record.substr(start, k - start));
+    auto v = parse_integer(token);
+    if (!v) throw ReadError("not an integer: \"" + token + "\"", 1, static_cast<int>(start) + 1);
+    values.push_back(*v);
+  }
+  return values;
+}
+
+std::string_view chomp(std::string_view line) {
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+  return line;
+}
+
+}  // namespace dendro

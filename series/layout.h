@@ -1,0 +1,129 @@
+// Fixed-column text layouts written as Fortran-style edit descriptors.
+//
+// A Layout is parsed once from its descriptor text, such as "(a8,i4,10i6)", and then writes
+// values into records (lines) or reads fields out of them. Supported descriptors: Iw, Iw.m,
+// Fw.d, Ew.d, Ew.dEe, A, Aw, nX, Tn, TLn, TRn, '/', ':', quoted literals, repeat counts and
+// nested groups. When the values outlast the layout, the record ends and the layout resumes
+// at its last top-level group (or at its start), as Fortran format reversion does.
+#pragma once
+
+#include <concepts>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <ranges>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <variant>
+#include <vector>
+
+namespace dendro {
+
+// A layout text that cannot be parsed, or that cannot serve the values given to it.
+class FormatError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A field that cannot be read. `record` and `column` are 1-based.
+class ReadError : public std::runtime_error {
+ public:
+  ReadError(const std::string& message, int record, int column);
+  int record;
+  int column;
+};
+
+// One value handed to Layout::write.
+using Value = std::variant<long long, double, std::string_view>;
+
+// One field read by Layout::read: integer for I, real for F and E, text for A.
+struct Field {
+  long long integer = 0;
+  double real = 0;
+  float real_single = 0;  // the field's text rounded once to single precision
+  std::string text;
+};
+
+namespace detail {
+// One parsed descriptor. Groups hold their items in `children`.
+struct Node {
+  enum class Kind { integer, fixed, exponent, alpha, skip, tab, tab_left, tab_right, slash, colon,
+                    literal, group };
+  Kind kind = Kind::group;
+  int repeat = 1;
+  int width = -1;   // -1: not given (A, and I0/F0 minimal width is 0)
+  int digits = -1;  // m of Iw.m, d of Fw.d and Ew.d
+  int exponent_digits = -1;
+  std::string literal;
+  std::vector<Node> children;
+};
+
+template <class T>
+void append_value(std::vector<Value>& out, const T& v) {
+  if constexpr (std::is_same_v<T, bool>) {
+    out.emplace_back(static_cast<long long>(v));
+  } else if constexpr (std::is_same_v<T, char>) {
+    out.emplace_back(std::string_view(&v, 1));
+  } else if constexpr (std::is_integral_v<T>) {
+    out.emplace_back(static_cast<long long>(v));
+  } else if constexpr (std::is_floating_point_v<T>) {
+    out.emplace_back(static_cast<double>(v));
+  } else if constexpr (std::is_convertible_v<const T&, std::string_view>) {
+    out.emplace_back(std::string_view(v));
+  } else {
+    static_assert(std::ranges::range<T>, "unsupported value type for Layout::write");
+    for (const auto& e : v) append_value(out, e);
+  }
+}
+}  // namespace detail
+
+class Layout {
+ public:
+  // Parses `text`; throws FormatError when it is not a valid layout.
+  explicit Layout(std::string_view text);
+
+  // Writes the values (numbers, texts, and ranges of them) and returns the records joined
+  // by '\n', without a final newline. A value that does not fit its field fills it with '*'.
+  template <class... Args>
+  std::string write(const Args&... args) const {
+    std::vector<Value> values;
+    (detail::append_value(values, args), ...);
+    return write_values(values);
+  }
+  std::string write_values(std::span<const Value> values) const;
+
+  // Reads `count` fields from one record; a field beyond the end of the record reads as
+  // blanks (a number as 0). Throws ReadError when a field cannot be read or when the
+  // layout needs a second record.
+  std::vector<Field> read(std::string_view record, std::size_t count) const;
+  // As above over several records: `next_record` gives the next one, or nothing at the
+  // end of the input (a ReadError then).
+  std::vector<Field> read(const std::function<std::optional<std::string>()>& next_record,
+                          std::size_t count) const;
+
+  const std::string& text() const { return text_; }
+
+ private:
+  std::string text_;
+  std::vector<detail::Node> nodes_;
+  std::size_t reversion_ = 0;  // top-level index where the layout resumes
+};
+
+// Shorthand for a layout used once.
+template <class... Args>
+std::string fmt_write(std::string_view layout, const Args&... args) {
+  return Layout(layout).write(args...);
+}
+
+// Reads `count` integers written free-form (separated by blanks or commas; a '/' ends the
+// record early). Throws ReadError when a value is not an integer or when fewer than
+// `count` values are present.
+std::vector<long long> read_list_integers(std::string_view record, std::size_t count);
+
+// Strips a trailing carriage return, so that files with CRLF endings read like LF files.
+std::string_view chomp(std::string_view line);
+
+}  // namespace dendro

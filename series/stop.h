@@ -1,0 +1,21 @@
+// Ending the program from inside a routine: the routine throws Stop, and main prints the
+// message, closes every open file and exits with the status.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace dendro {
+
+struct Stop : std::runtime_error {
+  Stop(std::string message, int exit_status)
+      : std::runtime_error(message), status(exit_status) {}
+  int status;  // 0 for a normal end or the user's "/", above 0 for a failure
+};
+
+// Exit status of a run that ended because the console input ran out.
+inline constexpr int kEndOfInputStatus = 3;
+// Exit status of a run that ended on bad data or a failed file.
+inline constexpr int kFailureStatus = 1;
+
+}  // namespace dendro

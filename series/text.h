@@ -1,0 +1,37 @@
+// Small routines on fixed-length text fields (blank-padded, positions from 1).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace dendro {
+
+// Sets characters 1 to n of the field to blanks (n of 0 or less does nothing).
+void blank(std::string& field, int n);
+
+// Left-justifies a typed answer in place and returns the width of the layout "(iN)" that
+// reads it: the number of non-blank characters of the whole answer.
+int intfrm(std::string& answer);
+
+// The layout "(iN)" that prints `value` in exactly the characters it needs, sign included;
+// empty for values beyond -999999 to 999999.
+std::string intfrm1(int value);
+
+// Extent of a text by mode: 1 the characters before the first blank, 2 the position of the
+// last non-blank character, 3 the characters before the first blank or period (a file-name
+// stem). Other modes work as mode 1.
+int csr(std::string_view text, int mode);
+
+// Removes every blank; the rest closes up to the front, the freed positions become blanks.
+void stringclean(std::string& text);
+
+// The tab-separated column titles of a chronology statistics table, in a field of `length`.
+std::string header(int length);
+
+// The text padded with blanks or cut to `width` characters, as a fixed-length field holds it.
+std::string field(std::string_view text, std::size_t width);
+
+// The text without trailing blanks.
+std::string_view trim_right(std::string_view text);
+
+}  // namespace dendro

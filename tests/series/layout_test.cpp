@@ -1,0 +1,158 @@
+#include "series/layout.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace dendro {
+namespace {
+
+template <class... Args>
+std::string written(std::string_view layout, const Args&... args) {
+  return Layout(layout).write(args...);
+}
+
+// Expected lines come from gfortran 12 writing the same layouts and values
+// (gfortran l.f90 && ./l, one write statement per line below).
+TEST(layout_write, fields_overflow_and_rounding) {
+  EXPECT_EQ(written("(a8,i4,2i6)", "SITE0101", 1950, 123, 45), "SITE01011950   123    45");
+  EXPECT_EQ(written("(i4)", 12345), "****");
+  EXPECT_EQ(written("(f6.3)", -12.5), "******");
+  EXPECT_EQ(written("(f8.3)", 0.0025), "   0.003");   // the double lies just above the half
+  EXPECT_EQ(written("(f8.3)", 0.0025f), "   0.002");  // the float lies just below it
+  EXPECT_EQ(written("(i4,1x,f6.2)", -5, 3.14159), "  -5   3.14");
+  EXPECT_EQ(written("(f10.4)", 1234.56789), " 1234.5679");
+  EXPECT_EQ(written("(f6.1)", -0.04), "  -0.0");
+  EXPECT_EQ(written("(i1)", -1), "*");
+  EXPECT_EQ(written("(i3.2)", -5), "-05");
+  EXPECT_EQ(written("(i5.0)", 0), "     ");
+  EXPECT_EQ(written("(i0)", -42), "-42");
+}
+
+TEST(layout_write, leading_zero_and_zero_decimals) {
+  EXPECT_EQ(written("(f5.3)", 0.5), "0.500");
+  EXPECT_EQ(written("(f5.3)", -0.5), "-.500");  // the zero goes when the field is narrow
+  EXPECT_EQ(written("(f4.3)", -0.5), "****");
+  EXPECT_EQ(written("(f7.0)", 12.5), "    12.");  // exact tie: to even
+  EXPECT_EQ(written("(f4.0)", 3.7), "  4.");
+  EXPECT_EQ(written("(f5.2)", 0.125), " 0.12");
+}
+
+TEST(layout_write, exponent_fields) {
+  EXPECT_EQ(written("(e10.3)", 0.0), " 0.000E+00");
+  EXPECT_EQ(written("(e10.3e3)", 1.0e-150), "0.100E-149");
+  EXPECT_EQ(written("(e11.4)", 6.02e23), " 0.6020E+24");
+  EXPECT_EQ(written("(e12.4)", -0.000123456), " -0.1235E-03");
+}
+
+TEST(layout_write, text_fields_and_literals) {
+  EXPECT_EQ(written("(a3)", "abcdef"), "abc");
+  EXPECT_EQ(written("(a8,'|')", "abc"), "     abc|");
+  EXPECT_EQ(written("('it''s')"), "it's");
+  EXPECT_EQ(written("(\"say \"\"hi\"\"\")"), "say \"hi\"");
+  EXPECT_EQ(written("(a,a)", 'x', std::string("yz")), "xyz");
+  EXPECT_EQ(written("(' ')"), " ");
+  EXPECT_EQ(written("(3hab )"), "ab ");
+}
+
+TEST(layout_write, positioning_never_pads_the_end) {
+  EXPECT_EQ(written("(t5,a,t2,a)", "xyz", "Q"), " Q  xyz");
+  EXPECT_EQ(written("(a,tl2,a)", "abcd", "Z"), "abZd");
+  EXPECT_EQ(written("(a,tr3,a)", "ab", "c"), "ab   c");
+  EXPECT_EQ(written("(a,2x)", "ab"), "ab");
+  EXPECT_EQ(written("(a,t10)", "ab"), "ab");
+  EXPECT_EQ(written("(a,t10,a)", "abcdefghijkl", "X"), "abcdefghiXkl");
+  EXPECT_EQ(written("(a,t45,'==> ')", "question"), "question" + std::string(36, ' ') + "==> ");
+}
+
+TEST(layout_write, records_groups_and_reversion) {
+  EXPECT_EQ(written("(a/a)", "l1", "l2"), "l1\nl2");
+  EXPECT_EQ(written("(/a)", "after"), "\nafter");
+  EXPECT_EQ(written("(a//)", "x"), "x\n\n");
+  EXPECT_EQ(written("(2i4)", 1, 2, 3, 4, 5), "   1   2\n   3   4\n   5");
+  EXPECT_EQ(written("(i3,2(i2,1x))", 1, 2, 3, 4, 5, 6), "  1 2  3\n 4  5\n 6");
+  EXPECT_EQ(written("(a,3(a,i2))", "x", "a", 1, "b", 2, "c", 3, "d", 4), "xa 1b 2c 3\nd 4");
+  EXPECT_EQ(written("(i2,2(1x,i2))", 1, 2, 3, 4, 5, 6, 7), " 1  2  3\n  4  5\n  6  7");
+  EXPECT_EQ(written("(2(i2,1x),a)", 1, 2, "end"), " 1  2 end");
+  // Literals after the last value are written; the walk stops at the next field.
+  EXPECT_EQ(written("(i4,' years')", 12), "  12 years");
+  EXPECT_EQ(written("(3i3,'|')", 1, 2), "  1  2");
+  EXPECT_EQ(written("(3i3,:,'|')", 1, 2, 3), "  1  2  3");  // ':' stops: no value left
+  EXPECT_EQ(written("(i4)"), "");
+  const std::vector<float> decade{1.0f, 0.5f, 2.25f};
+  EXPECT_EQ(written("(i6,10f6.2)", 1950, decade), "  1950  1.00  0.50  2.25");
+}
+
+TEST(layout_write, errors) {
+  EXPECT_THROW(Layout("i4"), FormatError);
+  EXPECT_THROW(Layout("(i4"), FormatError);
+  EXPECT_THROW(Layout("(q4)"), FormatError);
+  EXPECT_THROW(Layout("(f8)"), FormatError);
+  EXPECT_THROW(Layout("('open)"), FormatError);
+  EXPECT_THROW(written("('no fields')", 1), FormatError);
+  EXPECT_THROW(written("(i4)", 1.5), FormatError);
+  EXPECT_THROW(written("(a4)", 7), FormatError);
+  EXPECT_EQ(written("(f6.1)", 7), "   7.0");  // an integer may fill a real field
+}
+
+TEST(layout_read, integer_fields) {
+  const Layout year_and_values("(a8,i4,3i6)");
+  auto f = year_and_values.read("SITE0101195012345    -9   9 9", 5);
+  EXPECT_EQ(f[0].text, "SITE0101");
+  EXPECT_EQ(f[1].integer, 1950);
+  EXPECT_EQ(f[2].integer, 12345);
+  EXPECT_EQ(f[3].integer, -9);
+  EXPECT_EQ(f[4].integer, 99);  // blanks inside a number field are ignored
+  auto short_line = year_and_values.read("ab", 5);
+  EXPECT_EQ(short_line[0].text, "ab      ");  // the record is padded with blanks
+  EXPECT_EQ(short_line[4].integer, 0);        // a blank field reads as 0
+  EXPECT_EQ(Layout("(i4)").read("  -7\r", 1)[0].integer, -7);
+}
+
+TEST(layout_read, real_fields_and_implied_decimals) {
+  EXPECT_DOUBLE_EQ(Layout("(f8.3)").read("   1.500", 1)[0].real, 1.5);
+  EXPECT_DOUBLE_EQ(Layout("(f8.3)").read("    1500", 1)[0].real, 1.5);  // implied decimals
+  EXPECT_DOUBLE_EQ(Layout("(f8.3)").read("      -5", 1)[0].real, -0.005);
+  EXPECT_DOUBLE_EQ(Layout("(f8.3)").read(" 1.5e2  ", 1)[0].real, 150.0);
+  EXPECT_DOUBLE_EQ(Layout("(f8.0)").read("  12    ", 1)[0].real, 12.0);
+  EXPECT_FLOAT_EQ(Layout("(f6.4)").read("0.1   ", 1)[0].real_single, 0.1f);
+  auto fields = Layout("(6x,3f8.4)").read("  1950  0.1234  1.5000", 3);
+  EXPECT_DOUBLE_EQ(fields[0].real, 0.1234);
+  EXPECT_DOUBLE_EQ(fields[2].real, 0.0);
+}
+
+TEST(layout_read, positions_records_and_errors) {
+  auto f = Layout("(t5,i2,tl4,i2)").read("1234567", 2);
+  EXPECT_EQ(f[0].integer, 56);
+  EXPECT_EQ(f[1].integer, 34);
+  std::vector<std::string> lines{"  10", "  20", "  30"};
+  std::size_t next = 0;
+  std::function<std::optional<std::string>()> source = [&]() -> std::optional<std::string> {
+    if (next == lines.size()) return std::nullopt;
+    return lines[next++];
+  };
+  auto both = Layout("(i4)").read(source, 2);  // reversion reads a second record
+  EXPECT_EQ(both[1].integer, 20);
+  try {
+    Layout("(a4,i4)").read("abcd12x4", 2);
+    FAIL() << "expected a read error";
+  } catch (const ReadError& e) {
+    EXPECT_EQ(e.record, 1);
+    EXPECT_EQ(e.column, 5);
+  }
+  EXPECT_THROW(Layout("(i2/i2)").read("12", 2), ReadError);
+  EXPECT_THROW(Layout("(f6.2)").read("1.2.3 ", 1), ReadError);
+  EXPECT_THROW(Layout("(i20)").read("99999999999999999999", 1), ReadError);
+}
+
+TEST(read_list_integers, values_and_failures) {
+  EXPECT_EQ(read_list_integers("  2     0      !label 5", 2), (std::vector<long long>{2, 0}));
+  EXPECT_EQ(read_list_integers("-6,10, 3", 3), (std::vector<long long>{-6, 10, 3}));
+  EXPECT_THROW(read_list_integers("1 2", 3), ReadError);
+  EXPECT_THROW(read_list_integers("1 x", 2), ReadError);
+  EXPECT_THROW(read_list_integers("1 / 2", 2), ReadError);
+  EXPECT_THROW(read_list_integers("-100  1", 3), ReadError);
+}
+
+}  // namespace
+}  // namespace dendro
