@@ -1,0 +1,54 @@
+// The unit table: each numbered unit is one open text file, as the programs' files are
+// known by their unit numbers.
+#pragma once
+
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace dendro {
+
+class Units {
+ public:
+  Units() = default;
+  Units(const Units&) = delete;
+  Units& operator=(const Units&) = delete;
+  ~Units();
+
+  // Creates the file fresh (empty) on `unit`, closing what the unit held. Throws Stop when
+  // the file cannot be created.
+  std::ostream& create(int unit, const std::string& name);
+  // Opens an existing file for appending on `unit`; false when it cannot be opened.
+  bool open_append(int unit, const std::string& name);
+  // Opens an existing file for reading on `unit`; false when it cannot be opened.
+  bool open_old(int unit, const std::string& name);
+
+  bool is_open(int unit) const;
+  const std::string& name(int unit) const;
+  // The unit's stream; throws std::logic_error when the unit is not open.
+  std::ostream& out(int unit);
+  std::istream& in(int unit);
+  // Reads the next record of an input unit without its line end; false at end of file.
+  bool read_record(int unit, std::string& record);
+  // Writes one record (the newline is added).
+  void write(int unit, std::string_view record);
+  void rewind(int unit);
+
+  // Closes the unit, deleting its file when `remove` is set. A write that failed on the
+  // way (a full disk, say) throws Stop naming the file: output is never lost silently.
+  void close(int unit, bool remove = false);
+  // Closes every open unit (at the end of the program), keeping the files.
+  void close_all() noexcept;
+
+ private:
+  struct File {
+    std::string name;
+    std::fstream stream;
+    bool output = false;
+  };
+  std::map<int, std::unique_ptr<File>> files_;
+  File& file(int unit);
+};
+
+}  // namespace dendro
