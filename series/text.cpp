@@ -76,6 +76,12 @@ std::string field(std::string_view text, std::size_t width) {
   return f;
 }
 
+std::string output_prefix(std::string_view data_file_name) {
+  std::string_view name = trim_right(data_file_name);
+  if (name.size() >= 4 && name.substr(name.size() - 4) == ".txt") name.remove_suffix(4);
+  return std::string(name);
+}
+
 std::string_view trim_right(std::string_view text) {
   auto last = text.find_last_not_of(' ');
   return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);

@@ -31,6 +31,11 @@ std::string header(int length);
 // The text padded with blanks or cut to `width` characters, as a fixed-length field holds it.
 std::string field(std::string_view text, std::size_t width);
 
+// The output prefix of a data file name: the name without trailing blanks and without a
+// final ".txt" (lower case only). Every output file name of kalder is the prefix plus a
+// suffix; the prefix is never cut, so that long names cannot make two outputs collide.
+std::string output_prefix(std::string_view data_file_name);
+
 // The text without trailing blanks.
 std::string_view trim_right(std::string_view text);
 

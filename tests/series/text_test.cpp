@@ -78,5 +78,16 @@ TEST(text, stringclean_and_header) {
   EXPECT_EQ(h.find_last_not_of(' '), 78u);  // 79 characters of titles, then blanks
 }
 
+TEST(text, output_prefix_drops_blanks_and_lower_case_txt) {
+  EXPECT_EQ(output_prefix("site1.txt"), "site1");
+  EXPECT_EQ(output_prefix("site1.txt   "), "site1");
+  EXPECT_EQ(output_prefix("site1.TXT"), "site1.TXT");
+  EXPECT_EQ(output_prefix("site1"), "site1");
+  EXPECT_EQ(output_prefix("oak1.rwl"), "oak1.rwl");
+  EXPECT_EQ(output_prefix(".txt"), "");
+  const std::string long_name(60, 'a');
+  EXPECT_EQ(output_prefix(long_name + ".txt"), long_name);  // never cut to 40 characters
+}
+
 }  // namespace
 }  // namespace dendro
