@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <numeric>
 
-#include "tests/statistics/store_builder.h"
+#include "tests/statistics/test_support.h"
 
 namespace dendro {
 namespace {

@@ -2,12 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
-#include "series/blocks.h"
-#include "tests/statistics/store_builder.h"
+#include "tests/statistics/test_support.h"
 
 namespace dendro {
 namespace {
@@ -33,7 +28,7 @@ TEST(rbar_statistics, identical_series_correlate_fully) {
   EXPECT_EQ(r.stats.largest.years, 22);
 }
 
-// Series a = u, b = u, c = v, d = -u (see store_builder.h): the six correlations are
+// Series a = u, b = u, c = v, d = -u (see test_support.h): the six correlations are
 // 1, 0, -1, 0, -1, 0 (pairs ab, ac, ad, bc, bd, cd). Hand: S1 = -1, S2 = 3, S3 = -1,
 // S4 = 3, m = 6: mean = -1/6, sd = sqrt((3 - 6/36) / 5) = sqrt(17/30) = 0.752773,
 // se = sd / sqrt(6) = 0.307318, skewness = (-6 + 9 - 2/6) / (20 sd^3) = 0.312570,
@@ -115,31 +110,11 @@ TEST(correlation_block_row, keeps_its_width_from_a_thousand_on) {
             "      0  -99.000   -99.000    -99.000  -99.000    -99.000   -99.000   -99.000");
 }
 
-class RbarReport : public ::testing::Test {
+class RbarReport : public testing::ReportTest {
  protected:
-  void SetUp() override {
-    path_ = std::filesystem::path(::testing::TempDir()) /
-            ("rbar_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-  }
-  void TearDown() override { std::filesystem::remove(path_); }
-
   float run(const Tsi1& tsi1) {
-    std::istringstream in;
-    Console con(in, console_);
-    Units units;
-    units.create(unit::out, path_.string());
-    const float mean = rbar(tsi1, con, units, unit::out);
-    units.close(unit::out);
-    std::ifstream f(path_);
-    std::stringstream text;
-    text << f.rdbuf();
-    report_ = text.str();
-    return mean;
+    return run_reporting([&](Console& con, Units& units) { return rbar(tsi1, con, units, unit::out); });
   }
-
-  std::filesystem::path path_;
-  std::ostringstream console_;
-  std::string report_;
 };
 
 // Expected lines from gfortran 12 writing the same layouts and values.

@@ -4,11 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
-#include "tests/statistics/store_builder.h"
+#include "tests/statistics/test_support.h"
 
 namespace dendro {
 namespace {
@@ -55,7 +52,7 @@ TEST(running_rbar, windows_and_their_middle_years) {
   EXPECT_TRUE(running_rbar(series_view(a), 1653, 1852, 200, 0, -5).empty());
 }
 
-// A = u, B = u from 1901, C = v from 1902 (store_builder.h), window 24, no overlap:
+// A = u, B = u from 1901, C = v from 1902 (test_support.h), window 24, no overlap:
 // 1901-1924 is covered by A and B only (r = 1); C's 23 values there still count toward the
 // mean series number, (24 + 24 + 23) / 24 = 2.958333. 1934-1957 is covered by all three:
 // r = 1, 0, 0, so rbar = 1/3, sd = sqrt((1 - 3/9) / 2) = sqrt(1/3) = 0.577350, se = 1/3,
@@ -110,35 +107,17 @@ TEST(rrbar, undefined_windows) {
   EXPECT_FALSE(rrbar(series_view(single), 1901, 24).defined());
 }
 
-class RunrReport : public ::testing::Test {
+class RunrReport : public testing::ReportTest {
  protected:
-  void SetUp() override {
-    path_ = std::filesystem::path(::testing::TempDir()) /
-            ("runr_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-  }
-  void TearDown() override { std::filesystem::remove(path_); }
-
   std::vector<RunningRbarRow> run(const Tsi1& tsi1, int length, int window, int overlap) {
     Icommands icommands;
     icommands.option(16) = window;
     icommands.option(16, 1) = overlap;
-    std::istringstream in;
-    Console con(in, console_);
-    Units units;
-    units.create(unit::out, path_.string());
-    std::vector<RunningRbarRow> rows = runr(tsi1, length, icommands, con, units, unit::out);
-    units.close(unit::out);
-    std::ifstream f(path_);
-    std::stringstream text;
-    text << f.rdbuf();
-    report_ = text.str();
-    return rows;
+    return run_reporting([&](Console& con, Units& units) {
+      return runr(tsi1, length, icommands, con, units, unit::out);
+    });
   }
   int report_lines() const { return static_cast<int>(std::count(report_.begin(), report_.end(), '\n')); }
-
-  std::filesystem::path path_;
-  std::ostringstream console_;
-  std::string report_;
 };
 
 // Expected lines from gfortran 12 writing the same layouts and values.

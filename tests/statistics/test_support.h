@@ -1,11 +1,20 @@
-// Builds a small series store for the correlation tests.
+// Small series stores for the correlation tests, and a fixture that keeps what a routine
+// reports on the console and to the general output file.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "series/blocks.h"
+#include "series/console.h"
 #include "series/store.h"
 #include "series/text.h"
+#include "series/units.h"
 
 namespace dendro::testing {
 
@@ -48,5 +57,36 @@ inline std::vector<float> pattern_v(int n) {
   for (int t = 0; t < n; ++t) x[t] = 1.0f + 0.5f * (t % 4 < 2 ? 1.0f : -1.0f);
   return x;
 }
+
+// Runs a routine on a console and a general output file of its own; console_ and report_
+// then hold what it wrote.
+class ReportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = std::filesystem::path(::testing::TempDir()) /
+            (std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".out");
+  }
+  void TearDown() override { std::filesystem::remove(path_); }
+
+  template <class Routine>
+  auto run_reporting(Routine&& routine) {
+    console_.str("");
+    std::istringstream in;
+    Console con(in, console_);
+    Units units;
+    units.create(unit::out, path_.string());
+    auto result = routine(con, units);
+    units.close(unit::out);
+    std::ifstream f(path_);
+    std::stringstream text;
+    text << f.rdbuf();
+    report_ = text.str();
+    return result;
+  }
+
+  std::filesystem::path path_;
+  std::ostringstream console_;
+  std::string report_;
+};
 
 }  // namespace dendro::testing
