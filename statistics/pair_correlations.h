@@ -12,6 +12,7 @@ namespace dendro {
 class PairCorrelator {
  public:
   explicit PairCorrelator(const SeriesView& view);
+  explicit PairCorrelator(const SeriesView&& view) = delete;  // it keeps a reference
 
   // r[k] = pearsn(x, y_k).r, x series i and y_k series partners[k] over the `length` years
   // from `start`, each computed exactly as pearsn computes it: single precision, deviations

@@ -28,6 +28,7 @@ struct SeriesView {
 // The view of the series store: row 1 is the set's first year (the year table's row after
 // the last series). Throws std::logic_error when a series' years fall outside the matrix.
 SeriesView series_view(const Tsi1& tsi1);
+SeriesView series_view(const Tsi1&& tsi1) = delete;  // the view would outlive the store
 
 // Checks that every series' span lies within the matrix rows; throws std::logic_error.
 void check_series_view(const SeriesView& view);

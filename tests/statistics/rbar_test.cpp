@@ -41,7 +41,8 @@ Tsi1 four_pattern_store() {
 }
 
 TEST(rbar_statistics, distribution_of_known_correlations) {
-  const RbarResult r = rbar_statistics(series_view(four_pattern_store()), 24);
+  const Tsi1 tsi1 = four_pattern_store();
+  const RbarResult r = rbar_statistics(series_view(tsi1), 24);
   const CorrelationStatistics& s = r.stats;
   EXPECT_EQ(s.count, 6);
   EXPECT_NEAR(s.mean, -1.0 / 6.0, 1e-6);

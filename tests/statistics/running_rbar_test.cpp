@@ -64,8 +64,8 @@ Tsi1 two_window_store() {
 }
 
 TEST(running_rbar, window_statistics_and_eps) {
-  const std::vector<RunningRbarRow> rows =
-      running_rbar(series_view(two_window_store()), 1901, 1960, 60, 24, 0);
+  const Tsi1 tsi1 = two_window_store();
+  const std::vector<RunningRbarRow> rows = running_rbar(series_view(tsi1), 1901, 1960, 60, 24, 0);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].year, 1913.0f);
   EXPECT_EQ(rows[0].corrs, 1.0f);
@@ -91,7 +91,8 @@ TEST(eps, from_rbar_and_series_number) {
 }
 
 TEST(rrbar, undefined_windows) {
-  const SeriesView view = series_view(two_window_store());
+  const Tsi1 tsi1 = two_window_store();
+  const SeriesView view = series_view(tsi1);
   const WindowCorrelations none = rrbar(view, 1890, 24);  // before every series
   EXPECT_EQ(none.count, 0);
   EXPECT_FALSE(none.defined());
