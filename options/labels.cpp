@@ -355,4 +355,35 @@ int mean_chronology_label_code(int mean_code, int bootstrap_flag) {
   return limits ? 7 : 3;
 }
 
+std::string option_label(int item, const Icommands& ic) {
+  switch (item) {
+    case 2:
+      return gmh(2, ic[32]);
+    case 3:
+      return gmh(3, ic[33] != 0 ? -ic[3] : ic[3]);
+    case 4:
+      return detrending_label(4, ic[4], "1st-");
+    case 5:
+      return detrending_label(5, ic[5], "2nd-");
+    case 9:
+      return gmh(9, ic[39] != 0 ? -ic[9] : ic[9]);
+    case 10:
+      return gmh(10, ic[40] != 0 ? -(ic[10] + 1) : ic[10]);
+    case 12:
+      return gmh(12, mean_chronology_label_code(ic[12], ic[72]));
+    case 15:
+      return gmh(15, 0);
+    case 16:
+      return gmh(16, ic[76] == 1 ? -ic[16] : ic[16]);
+    case 21:
+      return gmh(21, ic[50]);
+    case 22:
+      return gmh(22, ic[80]);
+    case 23:
+      return gmh(23, ic[110]);
+    default:
+      return gmh(item, item >= 1 && item <= 20 ? ic[item] : 0);
+  }
+}
+
 }  // namespace dendro

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "series/blocks.h"
+
 namespace dendro {
 
 inline constexpr int kLabelLength = 50;
@@ -22,5 +24,11 @@ std::string detrending_label(int item, int code, std::string_view prefix);
 // The label code of the mean chronology option, formed from its code (element 12) and the
 // bootstrap limits flag (element 72); every place that shows option 12 uses it.
 int mean_chronology_label_code(int mean_code, int bootstrap_flag);
+
+// The label of option item 1 to 23 for the values the option table holds, with the label
+// code formed as the menu and the log file form it: a plot flag that is set negates the
+// code of options 3, 9 and 16 (option 10: minus the order plus one), option 12 takes its
+// mean chronology label code, and the detrending items get "1st-" and "2nd-".
+std::string option_label(int item, const Icommands& ic);
 
 }  // namespace dendro

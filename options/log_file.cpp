@@ -83,18 +83,23 @@ std::optional<std::string> printed(int value) {
   return Layout(layout).write(value);
 }
 
-// The field texts of a record, each padded to its width, when every value fits its field
-// and leaves at least one blank before the next field or the label.
+// Whether the value fits its field and leaves at least one blank before the next field
+// (or the label) starts in column `next`.
+bool fits(const FieldSpec& fs, int next, int value) {
+  std::optional<std::string> text = printed(value);
+  if (!text) return false;
+  const int length = static_cast<int>(text->size());
+  return length <= fs.width && fs.start + length <= next - 1;
+}
+
+// The field texts of a record, each padded to its width, when every value fits.
 std::optional<std::vector<std::string>> field_texts(const RecordSpec& spec, const Icommands& ic) {
   std::vector<std::string> texts;
   for (int f = 0; f < spec.count; ++f) {
     const FieldSpec& fs = spec.fields[f];
     const int next = f + 1 < spec.count ? spec.fields[f + 1].start : kLabelColumn;
-    std::optional<std::string> text = printed(ic[fs.element]);
-    if (!text) return std::nullopt;
-    const int length = static_cast<int>(text->size());
-    if (length > fs.width || fs.start + length > next - 1) return std::nullopt;
-    texts.push_back(field(*text, static_cast<std::size_t>(fs.width)));
+    if (!fits(fs, next, ic[fs.element])) return std::nullopt;
+    texts.push_back(field(*printed(ic[fs.element]), static_cast<std::size_t>(fs.width)));
   }
   return texts;
 }
@@ -102,38 +107,9 @@ std::optional<std::vector<std::string>> field_texts(const RecordSpec& spec, cons
 // The label of a record for the values in `ic`. The reader labels a second detrending
 // "rcs-" under regional curve standardization and shows stabilisation 2 as method 1.
 std::string record_label(int item, const Icommands& ic, bool reading) {
-  switch (item) {
-    case 2:
-      return gmh(2, ic[32]);
-    case 3:
-      return gmh(3, ic[33] != 0 ? -ic[3] : ic[3]);
-    case 4:
-      return detrending_label(4, ic[4], "1st-");
-    case 5:
-      return detrending_label(5, ic[5], reading && ic[4] == -2 ? "rcs-" : "2nd-");
-    case 9:
-      return gmh(9, ic[39] != 0 ? -ic[9] : ic[9]);
-    case 10:
-      return gmh(10, ic[40] != 0 ? -(ic[10] + 1) : ic[10]);
-    case 12:
-      return gmh(12, mean_chronology_label_code(ic[12], ic[72]));
-    case 13:
-      return gmh(13, reading && ic[13] == 2 ? 1 : ic[13]);
-    case 14:
-      return gmh(14, ic[14]);
-    case 15:
-      return gmh(15, 0);
-    case 16:
-      return gmh(16, ic[76] == 1 ? -ic[16] : ic[16]);
-    case 21:
-      return gmh(21, ic[50]);
-    case 22:
-      return gmh(22, ic[80]);
-    case 23:
-      return gmh(23, ic[110]);
-    default:
-      return gmh(item, ic[item]);
-  }
+  if (reading && item == 5 && ic[4] == -2) return detrending_label(5, ic[5], "rcs-");
+  if (reading && item == 13 && ic[13] == 2) return gmh(13, 1);
+  return option_label(item, ic);
 }
 
 std::string write_record(const RecordSpec& spec, const Icommands& ic) {
@@ -353,10 +329,16 @@ struct Reader {
 
 }  // namespace
 
-bool fits_log_file(int item, const Icommands& icommands) {
+bool fits_log_field(int element, int value) {
   for (const RecordSpec& spec : kRecords) {
-    if (spec.item != item) continue;
-    return field_texts(spec, icommands) || (item == 12 && field_texts(kMeanRecordWide, icommands));
+    for (int f = 0; f < spec.count; ++f) {
+      if (spec.fields[f].element != element) continue;
+      const int next = f + 1 < spec.count ? spec.fields[f + 1].start : kLabelColumn;
+      if (fits(spec.fields[f], next, value)) return true;
+      // A mean chronology code of four characters is kept apart by the widened record.
+      return element == 12 &&
+             fits(kMeanRecordWide.fields[0], kMeanRecordWide.fields[1].start, value);
+    }
   }
   return true;
 }

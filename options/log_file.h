@@ -23,9 +23,9 @@ std::string log_header(int count, std::string_view data_file_name);
 // different option. Values set through the option dialogue always fit.
 void wlf(const Icommands& icommands, std::string_view mask, std::ostream& out);
 
-// Whether the values of option item 1 to 20 (21 to 23: the stand-dynamics parameters)
-// fit their log file record, each apart from the next, so that `wlf` can write them.
-bool fits_log_file(int item, const Icommands& icommands);
+// Whether `value` fits the log file field of option table element `element`, apart from the
+// next value of its record, so that `wlf` can write it. Elements without a field: true.
+bool fits_log_field(int element, int value);
 
 // Reads the log file open on unit::log into the option table and the mask, checks the
 // values and echoes the records on the console, each with the label of its values. Returns

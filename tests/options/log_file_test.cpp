@@ -131,30 +131,26 @@ TEST(wlf, quantile_code_of_minus_100_stays_apart_from_the_flag) {
 }
 
 TEST(wlf, refuses_values_that_would_run_together_or_be_cut) {
+  EXPECT_TRUE(fits_log_field(14, 99999));
+  EXPECT_FALSE(fits_log_field(14, -12345));  // six characters: would run into the last year
+  EXPECT_TRUE(fits_log_field(44, -99999));   // six characters, then blanks up to the label
+  EXPECT_FALSE(fits_log_field(2, 1234567));  // seven characters in a six-column field
+  EXPECT_FALSE(fits_log_field(32, 123456));  // would touch the label in column 20
+  EXPECT_TRUE(fits_log_field(13, -999999));
+  EXPECT_FALSE(fits_log_field(13, 1000000));  // beyond the integer layouts of the writer
+  EXPECT_TRUE(fits_log_field(12, -100));      // kept apart by the widened record
+  EXPECT_FALSE(fits_log_field(12, -1000));
+  EXPECT_FALSE(fits_log_field(42, 10));
+  EXPECT_TRUE(fits_log_field(151, 123456789));  // not in the log file
   Defaults d;
-  EXPECT_TRUE(fits_log_file(14, d.ic));
-  d.ic[14] = -12345;  // six characters: would run into the last year
-  EXPECT_FALSE(fits_log_file(14, d.ic));
+  d.ic[14] = -12345;
   EXPECT_THROW(written(d.ic), Stop);
-  d.ic[14] = 99999;
-  d.ic[44] = -99999;  // six characters, then blanks up to the label
-  EXPECT_TRUE(fits_log_file(14, d.ic));
-  d.ic[2] = 1234567;  // seven characters in a six-column field
-  EXPECT_FALSE(fits_log_file(2, d.ic));
-  d.ic[2] = -9;
-  d.ic[32] = 123456;  // would touch the label in column 20
-  EXPECT_FALSE(fits_log_file(2, d.ic));
-  d.ic[32] = 0;
-  d.ic[13] = 1000000;  // beyond the integer layouts of the writer
-  EXPECT_FALSE(fits_log_file(13, d.ic));
-  d.ic[13] = -999999;
-  EXPECT_TRUE(fits_log_file(13, d.ic));
-  d.ic[12] = -101;  // the widened record still needs the flag apart
-  EXPECT_TRUE(fits_log_file(12, d.ic));
-  d.ic[72] = 10;  // two characters still leave a blank in the widened record
-  EXPECT_TRUE(fits_log_file(12, d.ic));
-  d.ic[72] = 100;
-  EXPECT_FALSE(fits_log_file(12, d.ic));
+  d.ic[14] = 0;
+  d.ic[12] = -101;
+  d.ic[72] = 100;  // the widened record gives the flag three columns
+  EXPECT_THROW(written(d.ic), Stop);
+  d.ic[72] = 10;
+  EXPECT_NO_THROW(written(d.ic));
 }
 
 TEST(batch, reads_back_what_wlf_writes) {
