@@ -3,18 +3,13 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "options/help.h"
 #include "series/console.h"
 
 namespace dendro {
 namespace {
 
-using Text = std::initializer_list<std::string_view>;
-
-// A text block: an empty line, then each line from column 2.
-void show(Console& con, Text text) {
-  con.say("");
-  for (std::string_view line : text) con.say(line.empty() ? "" : " " + std::string(line));
-}
+void show(Console& con, std::initializer_list<std::string_view> text) { show_text(con, text); }
 
 void welcome(Console& con) {
   show(con, {"***************** welcome to kalder *****************", "",
