@@ -133,10 +133,20 @@ int realign(std::string_view record, const ReadLayouts& layouts, Parsed& p) {
   return 0;
 }
 
-// Ids of two records of one series agree in the columns that both id fields hold.
-bool same_series(const Parsed& a, std::string_view id, int id_width) {
-  auto w = static_cast<std::size_t>(std::min(a.id_width, id_width));
-  return trim_right(std::string_view(a.id).substr(0, w)) == trim_right(id.substr(0, w));
+// The id columns that a record of this year holds when it is written: the year fields of
+// -1000 and of -1001 to -9999 take one or two of the id's columns, although a reader may
+// take a column more (the "-" rule reads -1000 with the middle layout).
+int id_columns(bool rings, int year) {
+  const int wide = rings ? 8 : 6;
+  if (year >= -999) return wide;
+  if (year >= -9999 && year <= -1001) return wide - 1;
+  return wide - 2;
+}
+
+// Ids of two records of one series agree in the columns that both records hold.
+bool same_series(std::string_view a, int a_columns, std::string_view b, int b_columns) {
+  auto w = static_cast<std::size_t>(std::min(a_columns, b_columns));
+  return trim_right(a.substr(0, w)) == trim_right(b.substr(0, w));
 }
 
 // Collects the values of one series, keeping at most max_years of them.
@@ -310,12 +320,12 @@ SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Consol
       started = true;
       s.id = p.id;
       s.first_year = p.year;
-      id_width = p.id_width;
+      id_width = id_columns(rings, p.year);
       start_line = line;
       slots = decade_slots(p.year);
       next_year = p.year + slots;
     } else {
-      if (!same_series(p, s.id, id_width)) {
+      if (!same_series(p.id, id_columns(rings, p.year), s.id, id_width)) {
         if (!rings) {
           in.back();  // the next index series begins here
           return s;
