@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "chronology/plots_pending.h"
+#include "chronology/pending.h"
 #include "series/blocks.h"
 #include "series/console.h"
 #include "series/layout.h"
