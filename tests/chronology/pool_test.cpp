@@ -3,10 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +11,7 @@
 #include "series/console.h"
 #include "series/store.h"
 #include "series/units.h"
+#include "tests/chronology/run_fixture.h"
 
 namespace dendro {
 namespace {
@@ -140,39 +138,13 @@ TEST(pooled_cross_products, equal_the_sum_over_ordered_pairs) {
   }
 }
 
-class PoolRun : public ::testing::Test {
+class PoolRun : public ChronologyRun {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("pool_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-    units_.create(unit::out, (dir_ / "out.txt").string());
+    ChronologyRun::SetUp();
     commands_.at(Commands::kPooledArSwitch) = 'n';
   }
-  void TearDown() override {
-    units_.close_all();
-    std::filesystem::remove_all(dir_);
-  }
-  std::vector<std::string> report() {
-    units_.close(unit::out);
-    std::ifstream in(dir_ / "out.txt");
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
-  std::filesystem::path dir_;
-  Units units_;
-  Icommands icommands_;
-  Commands commands_;
-  std::istringstream in_{std::string(10, '\n')};
-  std::ostringstream out_;
-  Console console_{in_, out_};
 };
-
-bool contains(const std::vector<std::string>& lines, const std::string& line) {
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
 
 TEST_F(PoolRun, single_series_gives_the_yule_walker_fit) {
   // Expected values from R 4 (Debian r-base-core):
