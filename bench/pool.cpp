@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "chronology/pool.h"
+#include "plots/plot_loop.h"
 #include "series/blocks.h"
 #include "series/console.h"
 #include "series/store.h"
@@ -37,15 +38,16 @@ int main() {
   Commands commands;
   commands.at(Commands::kPooledArSwitch) = 'n';
   Units units;
-  const auto report = std::filesystem::temp_directory_path() / "bench_pool_report.txt";
+  const auto report = std::filesystem::temp_directory_path() / "chronology_bench_pool_report.txt";
   units.create(unit::out, report.string());
   std::istringstream in("");
   std::ostringstream console_text;
   Console console(in, console_text);
+  PlotSession plots(console, PlotSession::Screen::none);
   const std::vector<int> use(kSeries, 1);
 
   const auto start = std::chrono::steady_clock::now();
-  const PoolResult result = pool(store, rows, use, icommands, commands, units, console);
+  const PoolResult result = pool(store, rows, use, icommands, commands, units, plots);
   const auto stop = std::chrono::steady_clock::now();
   units.close(unit::out, true);
   const double ms = std::chrono::duration<double, std::milli>(stop - start).count();

@@ -7,10 +7,13 @@
 #include <stdexcept>
 #include <string>
 
-#include "chronology/pending.h"
 #include "chronology/robar.h"
+#include "plots/chronology_plot.h"
+#include "plots/plot_loop.h"
+#include "plots/series_plot.h"
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/core_save.h"
 #include "series/descriptive.h"
 #include "series/layout.h"
 #include "series/store.h"
@@ -25,6 +28,7 @@ constexpr float kOutlierDeparture = 0.1f;  // an outlier series that never depar
 constexpr float kOutlierTally = 0.2f;      // departure from the series' mean that counts
 constexpr int kSearchSize = 11;            // the Akaike search runs up to order 10
 constexpr int kMaxSummaryOrder = 10;       // coefficient columns of the statistics table
+constexpr float kNoStartCurve = -999.0f;   // first value of the plot's absent start curve
 
 bool head_before(int i) { return i == 1 || i % kHeadEvery == 0; }
 
@@ -60,19 +64,46 @@ void store_summary(StatsTable& stats, int column, const Summary& s) {
 // An order statistic printed as an integer: truncated, or the mean rounded when asked.
 int as_order(float v, bool round) { return static_cast<int>(round ? v + 0.5f : v); }
 
+// The page of one series' outliers: its residual indices with and without the outliers
+// above, the outlier series below.
+void plot_series_outliers(const RobarResult& fit, int first_year, const std::string& id,
+                          int& plot_flag, PlotSession& plots) {
+  std::string short_id = id;
+  stringclean(short_id);
+  const std::vector<float> level(fit.outliers.size(), 1.0f);
+  std::vector<float> no_start(fit.outliers.size(), 0.0f);
+  if (!no_start.empty()) no_start[0] = kNoStartCurve;
+  const std::array<float, 7> no_fit{};
+  ChronologyPlot page;
+  page.c1 = fit.ordinary_indices;
+  page.c2 = fit.robust_indices;
+  page.c3 = fit.first_pass;
+  page.c4 = fit.outliers;
+  page.c5 = level;
+  page.c6 = no_start;
+  page.n = static_cast<int>(fit.outliers.size());
+  page.first_year = first_year;
+  page.page = 2;
+  page.name = short_id;
+  page.upper_title = " with and without outliers";
+  page.lower_title = " autoregressive outliers";
+  page.y_label = "indices (y)";
+  page.lower_x_label = "years";
+  page.z_label = "outliers (z)";
+  page.kind = 1;
+  page.fit = no_fit;
+  int no_option = 0;
+  crnplt1(plots, page, plot_flag, no_option);
+}
+
 // Counts, plots and tallies the outliers of one series, whose first value lies in row r0 of
 // the chronology table. Departures within 0.2 of the series' mean are reset to 1.0.
-void tally_outliers(RobarResult& fit, int r0, const std::string& id, Tsi2& tsi2, int& plot_flag,
-                    Console& console) {
+void tally_outliers(RobarResult& fit, int r0, int first_year, const std::string& id, Tsi2& tsi2,
+                    int& plot_flag, PlotSession& plots) {
   std::vector<float>& z = fit.outliers;
   const auto departs = [](float v) { return std::fabs(v - 1.0f) > kOutlierDeparture; };
   if (std::none_of(z.begin(), z.end(), departs)) std::fill(z.begin(), z.end(), 1.0f);
-  if (plot_flag > 0) {
-    std::string short_id = id;
-    stringclean(short_id);
-    pending_plots::crnplt1(console, short_id, " with and without outliers",
-                           " autoregressive outliers", 1, plot_flag);
-  }
+  if (plot_flag > 0) plot_series_outliers(fit, first_year, id, plot_flag, plots);
   float sum = 0.0f;
   for (float v : z) sum += v;
   const float mean = z.empty() ? 0.0f : sum / static_cast<float>(z.size());
@@ -112,7 +143,7 @@ SeriesRows rows_of(const Tsi1& tsi1, int i, const SetSpan& set) {
 void show_and_save_outliers(Tsi1& tsi1, const SetSpan& set,
                             const std::vector<std::vector<float>>& outliers,
                             const Icommands& icommands, Commands& commands, Units& units,
-                            Console& console) {
+                            PlotSession& plots) {
   std::vector<float> residuals(tsi1.matrix.size(), kMissing);
   std::swap(residuals, tsi1.matrix);
   for (int i = 1; i <= tsi1.count; ++i) {
@@ -123,7 +154,8 @@ void show_and_save_outliers(Tsi1& tsi1, const SetSpan& set,
   if (tsi1.overlay.empty()) tsi1.overlay.push_back(kMissing);
   tsi1.overlay[0] = kMissing;
   if (icommands.option(9, 1) > 0 || icommands.option(19) > 0) {
-    pending_plots::crnplt3(console, "autoregressive outliers", 12);
+    crnplt3(plots, tsi1, icommands, commands, "autoregressive outliers", "years", "index units",
+            series_kind::kArOutliers);
   }
   const int save = icommands.option(18);
   if (save > 0) {
@@ -135,10 +167,34 @@ void show_and_save_outliers(Tsi1& tsi1, const SetSpan& set,
         units.write(unit::series, Layout("(a)").write(commands.header_line(h)));
       }
     }
-    pending_series::sis(console, tsi1, "out");
+    sis(units.out(unit::series), tsi1, save, "out", plots.console());
     units.close(unit::series);
   }
   std::swap(residuals, tsi1.matrix);
+}
+
+// The page of the yearly outlier counts (above) and fractions (below).
+void plot_outlier_counts(Tsi2& tsi2, const SetSpan& set, const Commands& commands,
+                         int plot_flag, PlotSession& plots) {
+  const auto rows = static_cast<std::size_t>(set.length);
+  const std::string name = commands.get(Commands::kNameFirst, Commands::kNameLast);
+  ChronologyPlot page;
+  page.c1 = tsi2.column(kNegativeOutliers).first(rows);
+  page.c2 = tsi2.column(kPositiveOutliers).first(rows);
+  page.c4 = tsi2.column(kNegativeFraction).first(rows);
+  page.c5 = tsi2.column(kPositiveFraction).first(rows);
+  page.n = set.length;
+  page.first_year = set.first;
+  page.page = 2;
+  page.name = name;
+  page.upper_title = " number of autoregressive outliers";
+  page.lower_title = " fraction of autoregressive outliers";
+  page.y_label = "number (y)";
+  page.lower_x_label = "years";
+  page.z_label = "fraction (z)";
+  page.kind = 7;
+  int no_option = 0;
+  crnplt1(plots, page, plot_flag, no_option);
 }
 
 void write_model_table(const std::vector<SeriesModel>& models, const Tsi1& tsi1, Units& units) {
@@ -284,7 +340,8 @@ void write_prewhitened_summary(int count, StatsTable& stats, Units& units) {
 
 std::vector<SeriesModel> armod(Tsi1& tsi1, Tsi2& tsi2, StatsTable& stats, int pooled_order,
                                const Icommands& icommands, Commands& commands, Units& units,
-                               Console& console) {
+                               PlotSession& plots) {
+  Console& console = plots.console();
   const int method = icommands.option(9);
   const int code = icommands.option(11);
   const int printout = icommands.option(17);
@@ -326,8 +383,8 @@ std::vector<SeriesModel> armod(Tsi1& tsi1, Tsi2& tsi2, StatsTable& stats, int po
                                                 static_cast<std::size_t>(r.n));
     RobarResult fit = robar(x, rule.m, rule.mode, method);
     if (robust) {
-      tally_outliers(fit, r.r0, tsi1.ids.at(static_cast<std::size_t>(i - 1)), tsi2, series_plot,
-                     console);
+      tally_outliers(fit, r.r0, y.ify, tsi1.ids.at(static_cast<std::size_t>(i - 1)), tsi2,
+                     series_plot, plots);
       outliers[static_cast<std::size_t>(i - 1)] = std::move(fit.outliers);
     }
     models[static_cast<std::size_t>(i - 1)] = {fit.order, fit.r_squared, fit.coefficients};
@@ -336,7 +393,7 @@ std::vector<SeriesModel> armod(Tsi1& tsi1, Tsi2& tsi2, StatsTable& stats, int po
 
   // Outlier series, plots and fractions of the robust methods.
   if (robust) {
-    show_and_save_outliers(tsi1, set, outliers, icommands, commands, units, console);
+    show_and_save_outliers(tsi1, set, outliers, icommands, commands, units, plots);
     for (int j = 1; j <= set.length; ++j) {
       const float depth = tsi2.at(j, 1);
       const float negative = tsi2.at(j, kNegativeOutliers);
@@ -346,10 +403,7 @@ std::vector<SeriesModel> armod(Tsi1& tsi1, Tsi2& tsi2, StatsTable& stats, int po
       tsi2.at(j, kPositiveFraction) = positive > 0.0f && depth > 0.0f ? positive / depth : 0.0f;
     }
     if (icommands.option(9, 1) > 0 || icommands.option(19) > 0) {
-      int plot_flag = icommands.option(19);
-      pending_plots::crnplt1(console, commands.get(Commands::kNameFirst, Commands::kNameLast),
-                             " number of autoregressive outliers",
-                             " fraction of autoregressive outliers", 7, plot_flag);
+      plot_outlier_counts(tsi2, set, commands, icommands.option(19), plots);
     }
   }
 

@@ -7,7 +7,7 @@
 
 namespace dendro {
 
-class Console;
+class PlotSession;
 class Units;
 struct Commands;
 struct Icommands;
@@ -37,6 +37,6 @@ inline constexpr int kNegativeFraction = 15, kPositiveFraction = 16;
 // outlier series file, output prefix + "_auto_outs.txt". Returns the model of every series.
 std::vector<SeriesModel> armod(Tsi1& tsi1, Tsi2& tsi2, StatsTable& stats, int pooled_order,
                                const Icommands& icommands, Commands& commands, Units& units,
-                               Console& console);
+                               PlotSession& plots);
 
 }  // namespace dendro

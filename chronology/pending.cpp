@@ -20,15 +20,6 @@ void crnplt7(Console& console, std::span<const float>, std::span<const float>,
   note(console, "plot" + std::string(title));
 }
 
-void crnplt1(Console& console, std::string_view label, std::string_view title, std::string_view,
-             int, int&) {
-  note(console, "plot " + std::string(label) + std::string(title));
-}
-
-void crnplt3(Console& console, std::string_view title, int) {
-  note(console, "plot " + std::string(title));
-}
-
 void pltdec1(Console& console, std::span<const float>, std::span<const float>,
              std::span<const float>, int, int) {
   note(console, "decade-mean character plot");
@@ -36,11 +27,4 @@ void pltdec1(Console& console, std::span<const float>, std::span<const float>,
 
 }  // namespace pending_plots
 
-namespace pending_series {
-
-void sis(Console& console, const Tsi1&, std::string_view kind) {
-  pending_plots::note(console, "core series save (" + std::string(kind) + ")");
-}
-
-}  // namespace pending_series
 }  // namespace dendro

@@ -1,5 +1,6 @@
 // Stand-ins for services of other layers that the chronology routines call and that are not
-// available yet: the plot pages, the decade-mean character plot and the core series save.
+// available yet: the pooled autoregression and weights plot pages and the decade-mean
+// character plot.
 // Each keeps its caller's call site with the data it would use and writes a one-line note
 // on the console instead; plot flags are left as they are. They are to be replaced by the
 // real routines as those land.
@@ -12,9 +13,6 @@
 namespace dendro {
 
 class Console;
-class Units;
-struct Icommands;
-struct Tsi1;
 
 namespace pending_plots {
 
@@ -31,23 +29,10 @@ void crnplt7(Console& console, std::span<const float> median, std::span<const fl
              std::span<const float> largest, int first_year, std::string_view data_file,
              std::string_view title, char plot_mode, int plot_code);
 
-// Two-panel time-series page of one series (kind 1) or of per-year counts (kind 7).
-void crnplt1(Console& console, std::string_view label, std::string_view title,
-             std::string_view second_title, int plot_kind, int& plot_flag);
-
-// Every series of the series matrix on the year axis (kind 12: the autoregressive outliers).
-void crnplt3(Console& console, std::string_view title, int plot_kind);
-
 // Decade-mean character plot of measurements, curve and indices on an output unit.
 void pltdec1(Console& console, std::span<const float> measurements, std::span<const float> curve,
              std::span<const float> indices, int first_year, int step);
 
 }  // namespace pending_plots
 
-namespace pending_series {
-
-// Core series save of the series set on the series file unit, in the format of option 18.
-void sis(Console& console, const Tsi1& tsi1, std::string_view kind);
-
-}  // namespace pending_series
 }  // namespace dendro

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "chronology/pending.h"
+#include "plots/plot_loop.h"
 #include "series/blocks.h"
 #include "series/console.h"
 #include "series/layout.h"
@@ -286,7 +287,8 @@ void write_report(Units& units, Console& console, const PooledFit& fit, int ipp,
 }  // namespace
 
 PoolResult pool(Tsi1& tsi1, int n, std::span<const int> use, const Icommands& icommands,
-                const Commands& commands, Units& units, Console& console) {
+                const Commands& commands, Units& units, PlotSession& plots) {
+  Console& console = plots.console();
   const int ipp = icommands.option(10);
   const char sw = commands.at(Commands::kPooledArSwitch);
   const bool reporting = sw == 'n' || sw == 'N';

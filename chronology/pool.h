@@ -13,7 +13,7 @@
 
 namespace dendro {
 
-class Console;
+class PlotSession;
 class Units;
 struct Commands;
 struct Icommands;
@@ -62,6 +62,6 @@ struct PoolResult {
 // otherwise it is silent. Draws the pooled autoregression page when option 19 is 2 or 3 or
 // option 10's plot flag (element 40) is 1.
 PoolResult pool(Tsi1& tsi1, int n, std::span<const int> use, const Icommands& icommands,
-                const Commands& commands, Units& units, Console& console);
+                const Commands& commands, Units& units, PlotSession& plots);
 
 }  // namespace dendro

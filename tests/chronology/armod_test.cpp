@@ -39,7 +39,7 @@ class ArmodRun : public ChronologyRun {
     }
   }
   std::vector<SeriesModel> run(int pooled_order = 1) {
-    return armod(store_, table_, stats_, pooled_order, icommands_, commands_, units_, console_);
+    return armod(store_, table_, stats_, pooled_order, icommands_, commands_, units_, plots_);
   }
   Tsi1 store_;
   Tsi2 table_;

@@ -163,7 +163,7 @@ TEST_F(PoolRun, single_series_gives_the_yule_walker_fit) {
   store.year_row(2) = SeriesYears{.ify = 1901, .ily = 1960};
   icommands_.option(10) = 3;
   const PoolResult result = pool(store, 60, std::vector<int>{1}, icommands_, commands_, units_,
-                                 console_);
+                                 plots_);
   ASSERT_EQ(result.order, 3);
   EXPECT_NEAR(result.coefficients[0], 0.747202584, 2e-5);
   EXPECT_NEAR(result.coefficients[1], -0.066352652, 2e-5);
@@ -200,7 +200,7 @@ TEST_F(PoolRun, centres_used_series_and_reports_order_zero) {
   std::vector<int> use(12, 1);
   use[5] = 0;
   icommands_.option(10) = 0;
-  const PoolResult result = pool(store, 80, use, icommands_, commands_, units_, console_);
+  const PoolResult result = pool(store, 80, use, icommands_, commands_, units_, plots_);
   for (int i = 1; i <= 12; ++i) {
     const SeriesYears& y = store.years[i - 1];
     double sum = 0;
@@ -230,11 +230,22 @@ TEST_F(PoolRun, centres_used_series_and_reports_order_zero) {
   EXPECT_EQ(lines.back(), " are close, an kalder run with full-minimum aic order selection might be tried");
 }
 
+TEST_F(PoolRun, series_before_the_chronology_is_reported_and_left_out) {
+  // Series 2's first year (999) lies before the chronology's first year (1001): it cannot be
+  // read, so it is named on the console and left out, uncentred.
+  Tsi1 store = random_store(40, 3, 8);
+  store.years[1].ify = 999;
+  const std::vector<float> before(store.column(2).begin(), store.column(2).end());
+  pool(store, 40, std::vector<int>{1, 1, 1}, icommands_, commands_, units_, plots_);
+  EXPECT_NE(out_.str().find(" error in pool: iskp =   -2\n"), std::string::npos);
+  EXPECT_EQ(std::vector<float>(store.column(2).begin(), store.column(2).end()), before);
+}
+
 TEST_F(PoolRun, silent_mode_writes_nothing) {
   Tsi1 store = random_store(40, 3, 5);
   commands_.at(Commands::kPooledArSwitch) = 'y';
   const PoolResult result = pool(store, 40, std::vector<int>{1, 1, 1}, icommands_, commands_,
-                                 units_, console_);
+                                 units_, plots_);
   EXPECT_FALSE(result.variance_inflation.has_value());
   EXPECT_TRUE(report().empty());
   EXPECT_EQ(out_.str(), "");

@@ -1,6 +1,6 @@
 // A run's shared blocks for the chronology tests: the option table, the character block, the
-// unit table with the general output file open in a fresh folder, and a console over string
-// streams.
+// unit table with the general output file open in a fresh folder, a console over string
+// streams and a plot session without a screen.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "plots/plot_loop.h"
 #include "series/blocks.h"
 #include "series/console.h"
 #include "series/units.h"
@@ -60,6 +61,7 @@ class ChronologyRun : public ::testing::Test {
   std::istringstream in_{std::string(20, '\n')};
   std::ostringstream out_;
   Console console_{in_, out_};
+  PlotSession plots_{console_, PlotSession::Screen::none};
 };
 
 }  // namespace dendro
