@@ -131,6 +131,24 @@ TEST_F(ArmodRun, outlier_file_titles_carry_the_tag) {
   EXPECT_EQ(commands_.header_line(2).substr(80), " aout");
 }
 
+TEST_F(ArmodRun, no_more_plots_ends_the_series_pages) {
+  // Outlier plots on: the first series' page is answered "n", so the other two series get no
+  // page; the pages of all outlier series and of the yearly counts follow (blank answers).
+  make_set(50, 3, 8);
+  icommands_.option(9) = 2;
+  icommands_.option(11) = 1;
+  icommands_.option(9, 1) = 1;
+  in_.str("n\n\n\n");
+  run();
+  const std::string text = out_.str();
+  std::size_t menus = 0;
+  for (std::size_t at = text.find("plot options menu"); at != std::string::npos;
+       at = text.find("plot options menu", at + 1)) {
+    ++menus;
+  }
+  EXPECT_EQ(menus, 3u);
+}
+
 TEST_F(ArmodRun, model_table_heads_repeat_at_multiples_of_20) {
   make_set(140, 41, 6);
   icommands_.option(9) = 1;
