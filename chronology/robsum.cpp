@@ -58,31 +58,35 @@ namespace {
 constexpr float kBiweightConstant = 7.5f;
 constexpr int kWeightsMinimumDepth = 6;  // fewer series in every year: no weights file
 
-const char* kind_word(char kind) {
+// The names of a chronology kind in titles, files and plots.
+struct KindNames {
+  const char* word;            // table title: "raw data", "standard", ...
+  const char* console;         // console title
+  const char* weights_suffix;  // weights file
+  const char* tag;             // records of the weights file
+  const char* plot;            // weights plot title
+  int plot_code;
+};
+
+KindNames names_of(char kind) {
   switch (kind) {
-    case 'n': return "raw data";
-    case 's': return "standard";
-    case 'r': return "residual";
-    default: return "age-aligned";
+    case 'n': return {"raw data", "raw data ", "_raw_wgts.txt", "raw", "raw", 1};
+    case 's': return {"standard", "standard tree-ring ", "_ind_wgts.txt", "ind", "index", 2};
+    case 'r': return {"residual", "residual tree-ring ", "_res_wgts.txt", "res", "residual", 3};
+    default: return {"age-aligned", "age-aligned rcs ", "_rcs_wgts.txt", "rcs", "rcs", 4};
   }
 }
 
 void write_console_title(const RobsumSettings& s, Console& console) {
-  const char* kind_text = "";
-  switch (s.kind) {
-    case 'n': kind_text = "raw data "; break;
-    case 's': kind_text = "standard tree-ring "; break;
-    case 'r': kind_text = "residual tree-ring "; break;
-    default: kind_text = "age-aligned rcs "; break;
-  }
   const char* type_text = s.mean_type == 1 ? "gaussian " : s.mean_type == 2 ? "robust "
                         : s.mean_type < 0  ? "quantile " : nullptr;
   if (type_text == nullptr) return;
-  console.say(Layout("(/1x,'calculate the ',a,a,'chronology')").write(type_text, kind_text));
+  console.say(Layout("(/1x,'calculate the ',a,a,'chronology')")
+                  .write(type_text, names_of(s.kind).console));
 }
 
 void write_table_head(const RobsumSettings& s, const BarScale& scale, Units& units) {
-  const std::string word = kind_word(s.kind);
+  const std::string word = names_of(s.kind).word;
   if (s.mean_type == 1) {
     units.write(unit::out, Layout("(/t10,'gaussian mean ',a,' ','chronology')").write(word));
   } else if (s.mean_type == 2) {
@@ -140,11 +144,10 @@ class WeightsRecord {
 // the yearly summaries of the weights (median to the mean overlay vector) and their plot.
 void weights_pass(Tsi1& tsi1, WeightsRecord& record, int n, int first_year,
                   const RobsumSettings& s, Commands& commands, Units& units, Console& console) {
+  const KindNames names = names_of(s.kind);
   std::swap(tsi1.matrix, record.matrix());
   if (s.save >= 1) {
-    const char* suffix = s.kind == 'n' ? "_raw_wgts.txt" : s.kind == 's' ? "_ind_wgts.txt"
-                       : s.kind == 'r' ? "_res_wgts.txt" : "_rcs_wgts.txt";
-    units.create(unit::series, output_prefix(commands.data_file) + suffix);
+    units.create(unit::series, output_prefix(commands.data_file) + names.weights_suffix);
     if (s.save < 4) {
       for (int h = 1; h <= 3; ++h) {
         const int first = Commands::kHeaderFirst[h - 1];
@@ -152,8 +155,7 @@ void weights_pass(Tsi1& tsi1, WeightsRecord& record, int n, int first_year,
         units.write(unit::series, Layout("(a)").write(commands.header_line(h)));
       }
     }
-    const char* tag = s.kind == 'n' ? "raw" : s.kind == 's' ? "ind" : s.kind == 'r' ? "res" : "rcs";
-    sis(units.out(unit::series), tsi1, s.save, tag, console);
+    sis(units.out(unit::series), tsi1, s.save, names.tag, console);
     units.close(unit::series);
   }
   if (tsi1.overlay.size() < static_cast<std::size_t>(n)) {
@@ -180,16 +182,13 @@ void weights_pass(Tsi1& tsi1, WeightsRecord& record, int n, int first_year,
     largest[at] = f.maximum;
   }
   if (s.plots == 2 || s.plots == 3) {
-    const std::string title = std::string(" ") +
-                              (s.kind == 'n' ? "raw" : s.kind == 's' ? "index"
-                               : s.kind == 'r' ? "residual" : "rcs") +
-                              " biweights (median,lower-hinge,maximum)";
-    const int code = s.kind == 'n' ? 1 : s.kind == 's' ? 2 : s.kind == 'r' ? 3 : 4;
-    pending_plots::crnplt7(console, std::span<const float>(tsi1.overlay).first(
-                                        static_cast<std::size_t>(n)),
+    const std::string title =
+        std::string(" ") + names.plot + " biweights (median,lower-hinge,maximum)";
+    pending_plots::crnplt7(console,
+                           std::span<const float>(tsi1.overlay).first(static_cast<std::size_t>(n)),
                            lower_hinge, largest, first_year,
                            commands.get(Commands::kNameFirst, Commands::kNameLast), title,
-                           commands.at(Commands::kPlotMode), code);
+                           commands.at(Commands::kPlotMode), names.plot_code);
   }
   std::swap(tsi1.matrix, record.matrix());
 }
