@@ -84,21 +84,23 @@ void stabilise_chronology(const ChronologyView& c, float rbar, const RobsumSetti
     units.write(unit::out, Layout("(/t2,'*** series before variance stabilization ***')").write());
     pending_plots::pltdec1(console, before, curve, c.chronology, c.first_year, step);
   }
+  // Work A ends holding what the last method worked on (the absolute deviations of a spline,
+  // the chronology before the rbar weighting), work B its curve or factors.
+  std::vector<float> work_a = before;
   int spline_years = s.stabilise;
   if (s.stabilise != 1 && s.stabilise != 2) {
-    std::vector<float> deviations = before;
-    stabit1(deviations, curve, c.chronology, c.depth, spline_years, &console);
+    stabit1(work_a, curve, c.chronology, c.depth, spline_years, &console);
   }
   if ((s.stabilise == 1 || s.stabilise == 2) && rbar >= 0.0f) {
     std::fill(curve.begin(), curve.end(), 1.0f);
     ReferencePeriod whole{c.first_year, c.last_year};
-    stabbm(before, c.depth, c.first_year, whole, rbar, c.chronology, curve, &console);
+    stabbm(work_a, c.depth, c.first_year, whole, rbar, c.chronology, curve, &console);
   }
   if (s.stabilise == 2) {
     // Both methods: the spline of 67% of the length on the rbar-weighted chronology.
     spline_years = kCombinedSplinePercent;
-    std::vector<float> deviations(c.chronology.begin(), c.chronology.end());
-    stabit1(deviations, curve, c.chronology, c.depth, spline_years, &console);
+    work_a.assign(c.chronology.begin(), c.chronology.end());
+    stabit1(work_a, curve, c.chronology, c.depth, spline_years, &console);
   }
   if (s.printout >= 4) {
     units.write(unit::out, Layout("(/t2,'*** curve fit and series after ',"
@@ -108,7 +110,7 @@ void stabilise_chronology(const ChronologyView& c, float rbar, const RobsumSetti
       units.write(unit::out, Layout("(t2,'spline curve fit used: ',i5,'  years')")
                                  .write(spline_years));
     }
-    pending_plots::pltdec1(console, before, curve, c.chronology, c.first_year, step);
+    pending_plots::pltdec1(console, work_a, curve, c.chronology, c.first_year, step);
   }
 }
 
