@@ -13,12 +13,14 @@ void lowess(std::span<const float> y, std::span<float> ys, float f);
 
 struct LocalFit {
   bool ok = false;  // false when every weight was zero
-  float ys = 0;
+  double ys = 0;
 };
 // One local weighted straight-line fit at abscissa xs over the points nleft..nright
 // (1-based) and further right while they stay within the bandwidth. w receives the
-// local weights; rw are the robustness weights, used when `userw` is set.
-LocalFit lowest(std::span<const float> x, std::span<const float> y, float xs, int nleft,
-                int nright, std::span<float> w, bool userw, std::span<const float> rw);
+// local weights; rw are the robustness weights, used when `userw` is set. The work is
+// done in double precision: in single precision the rounding noise of the residuals of a
+// smooth series is enough to make the robustness weights of a straight line erratic.
+LocalFit lowest(std::span<const double> x, std::span<const float> y, double xs, int nleft,
+                int nright, std::span<double> w, bool userw, std::span<const double> rw);
 
 }  // namespace dendro
