@@ -179,10 +179,9 @@ CurveFit detrend1(std::span<float> y, int n, int m, std::span<float> c, std::spa
     }
     case -4: {
       // The window is a width in values, as the driver's window rule and the dialogue
-      // give it; the span fraction is that width over the length.
+      // give it (not a percentage of the length).
       std::copy(series.begin(), series.end(), w1.begin());
-      const float f = n > 0 ? static_cast<float>(parameter) / static_cast<float>(n) : 1.0f;
-      lowess(w1.first(count(n)), curve_n, f);
+      lowess_window(w1.first(count(n)), curve_n, parameter);
       break;
     }
     case -3: {

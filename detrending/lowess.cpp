@@ -88,6 +88,11 @@ LocalFit lowest(std::span<const double> x, std::span<const float> y, double xs, 
 
 void lowess(std::span<const float> y, std::span<float> ys, float f) {
   const int n = static_cast<int>(y.size());
+  lowess_window(y, ys, static_cast<int>(f * static_cast<float>(n)));
+}
+
+void lowess_window(std::span<const float> y, std::span<float> ys, int ns) {
+  const int n = static_cast<int>(y.size());
   if (n < 1) return;
   if (n < 2) {
     ys[0] = y[0];
@@ -95,7 +100,7 @@ void lowess(std::span<const float> y, std::span<float> ys, float f) {
   }
   std::vector<double> x(y.size()), w(y.size()), rw(y.size(), 1.0), res(y.size()), fit(y.size());
   for (int i = 1; i <= n; ++i) x[at(i)] = i;
-  const int ns = std::max(std::min(static_cast<int>(f * static_cast<float>(n)), n), 2);
+  ns = std::max(std::min(ns, n), 2);
 
   for (int pass = 1; pass <= kPasses; ++pass) {
     int nleft = 1, nright = ns;

@@ -11,6 +11,10 @@ namespace dendro {
 // the result goes to ys (at least n values). A single point is returned unchanged.
 void lowess(std::span<const float> y, std::span<float> ys, float f);
 
+// The same with the window given as a number of points (at least 2, at most n), for
+// callers that hold a window width rather than a fraction.
+void lowess_window(std::span<const float> y, std::span<float> ys, int ns);
+
 struct LocalFit {
   bool ok = false;  // false when every weight was zero
   double ys = 0;
