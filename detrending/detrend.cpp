@@ -28,24 +28,15 @@ constexpr float kNoStartCurve = -999.0f;
 
 std::size_t count(int n) { return static_cast<std::size_t>(std::max(n, 0)); }
 
-// The fit legend of the report, one line per option code (written from column 3).
-constexpr const char* kLegend[] = {
+// The fit legend of the report: the smoothers' and differences' lines, then those of the
+// curve-fit codes (written from column 3).
+constexpr const char* kLegendSmoothers[] = {
     "   -6: age dependent spline         f(i) = age dependent spline",
     "   -5: variable span smoother         f(i) = variable span smooth",
     "   -4: lowess robust smoother         f(i) = lowess robust smooth",
     "   -3: median smoothing               f(i) = median sharp/smooth",
     "  -2:  regional curve detrending      f(i) = one age-aligned curve",
-    "  -1:  first-differences              f(i) = y(i) - y(i-1)",
-    "   1:  neg expon curve, no = opt 4    f(i) = a*exp(-b*t(i)) + d    (d>0)",
-    "   2:  neg expon curve, no = opt 5    f(i) = a*exp(-b*t(i)) + d    (d>0)",
-    "   3:  neg expon curve  (general)     f(i) = a*exp(-b*t(i)) + d   (any d)",
-    "   4:  linear regression (any slope)  f(i) = +/-c*t(i) + d",
-    "   5:  linear regression (neg slope)  f(i) = -c*t(i) + d   ",
-    "   6:  horizontal line through mean   f(i) = mean(y(i)) = d",
-    "   7:  hugershoff growth function     f(i) = a*t(i+p)**b * exp(-c*t(i+p)) + d",
-    "   8:  general exponential (b = 1)    f(i) = a*t(i+p)**b * exp(-c*t(i+p)) + d",
-    "  >9:  cubic smoothing spline         fixed 50 pct variance cutoff",
-    " <-9:  cubic smoothing spline         pct n 50 pct variance cutoff"};
+    "  -1:  first-differences              f(i) = y(i) - y(i-1)"};
 
 // Block length of the decade-mean plot by series length.
 int block_length(int n) {
@@ -120,7 +111,8 @@ void DetrendPass::write_legend() {
                         : Layout("(/t2,'|------------ robust growth curve used ','for detrending tree-ring data -------------|')").write());
   units_.write(out, "  option");
   const Layout line("(t3,a)");
-  for (const char* text : kLegend) units_.write(out, line.write(text));
+  for (const char* text : kLegendSmoothers) units_.write(out, line.write(text));
+  for (const char* text : kFitCodeLines) units_.write(out, line.write(text));
   units_.write(out, Layout("(/t4,'(a, b, c are coefficients, d is intercept ','or asymptote, p is pith offset)')").write());
 }
 

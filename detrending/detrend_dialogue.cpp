@@ -22,22 +22,12 @@ constexpr std::size_t kAnswerWidth = 10;
 
 std::size_t count(int n) { return static_cast<std::size_t>(std::max(n, 0)); }
 
-// The codes the dialogue offers, with what each one fits.
-constexpr const char* kCodeList[] = {
+// The smoothers the dialogue offers, before the curve-fit codes.
+constexpr const char* kSmootherList[] = {
     "  -6:  age dependent spline",
     "  -5:  friedman super smoother        lower alpha (0-9) gives more local fit",
     "  -4:  robust lowess smoother         integer percent or fixed length of n",
-    "  -3:  median smoothing               must have odd window length",
-    "   1:  neg expon curve, no = opt 4    f(i) = a*exp(-b*t(i)) + d    (d>0)",
-    "   2:  neg expon curve, no = opt 5    f(i) = a*exp(-b*t(i)) + d    (d>0)",
-    "   3:  neg expon curve  (general)     f(i) = a*exp(-b*t(i)) + d   (any d)",
-    "   4:  linear regression (any slope)  f(i) = +/-c*t(i) + d",
-    "   5:  linear regression (neg slope)  f(i) = -c*t(i) + d   ",
-    "   6:  horizontal line through mean   f(i) = mean(y(i)) = d",
-    "   7:  hugershoff growth function     f(i) = a*t(i+p)**b * exp(-c*t(i+p)) + d",
-    "   8:  general exponential (b = 1)    f(i) = a*t(i+p)**b * exp(-c*t(i+p)) + d",
-    "  >9:  cubic smoothing spline         fixed 50 pct variance cutoff",
-    " <-9:  cubic smoothing spline         pct n 50 pct variance cutoff"};
+    "  -3:  median smoothing               must have odd window length"};
 
 // Codes that are no curve fit of their own series: regional curve standardization, first
 // differences, no detrending and the unused codes.
@@ -169,7 +159,8 @@ void DetrendPass::write_code_list() {
   con_.say("");
   con_.say("you can change the current curve fit with any one of the following options:");
   con_.say("");
-  for (const char* line : kCodeList) con_.say(line);
+  for (const char* line : kSmootherList) con_.say(line);
+  for (const char* line : kFitCodeLines) con_.say(line);
 }
 
 void DetrendPass::stop_question() {

@@ -1,21 +1,27 @@
 // The state and steps of one detrending pass (used by detrend.cpp and detrend_dialogue.cpp).
 #pragma once
 
-#include <span>
 #include <string>
 #include <vector>
 
 #include "detrending/coefficients.h"
-#include "detrending/detrend_plots.h"
+#include "detrending/detrend.h"
 
 namespace dendro {
 
-class Console;
-class Units;
-struct Commands;
-struct Icommands;
-struct StatsTable;
-struct Tsi1;
+// The curve-fit codes 1 to 8 and the two spline codes with what each fits, as both the
+// report's legend and the dialogue's list show them.
+inline constexpr const char* kFitCodeLines[] = {
+    "   1:  neg expon curve, no = opt 4    f(i) = a*exp(-b*t(i)) + d    (d>0)",
+    "   2:  neg expon curve, no = opt 5    f(i) = a*exp(-b*t(i)) + d    (d>0)",
+    "   3:  neg expon curve  (general)     f(i) = a*exp(-b*t(i)) + d   (any d)",
+    "   4:  linear regression (any slope)  f(i) = +/-c*t(i) + d",
+    "   5:  linear regression (neg slope)  f(i) = -c*t(i) + d   ",
+    "   6:  horizontal line through mean   f(i) = mean(y(i)) = d",
+    "   7:  hugershoff growth function     f(i) = a*t(i+p)**b * exp(-c*t(i+p)) + d",
+    "   8:  general exponential (b = 1)    f(i) = a*t(i+p)**b * exp(-c*t(i+p)) + d",
+    "  >9:  cubic smoothing spline         fixed 50 pct variance cutoff",
+    " <-9:  cubic smoothing spline         pct n 50 pct variance cutoff"};
 
 // One series' curve or indices as the pass keeps them until its end.
 struct SeriesRecord {

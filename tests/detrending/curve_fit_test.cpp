@@ -17,35 +17,27 @@ namespace {
 
 // A console without input (a pause would end the test) and the work vectors of one fit.
 struct Fixture {
-  std::istringstream in;
-  std::ostringstream out;
-  Console con{in, out};
+  test::TestConsole io;
   std::vector<float> c = std::vector<float>(100, 0.0f), w1 = c, w2 = c;
 
   CurveFit fit(std::vector<float>& y, int option, int parameter = 0, int m = 0) {
     const int n = static_cast<int>(y.size());
     if (c.size() < y.size()) c = w1 = w2 = std::vector<float>(y.size(), 0.0f);
-    return detrend1(y, n, m > 0 ? m : n, c, w1, w2, option, parameter, 5000, con);
+    return detrend1(y, n, m > 0 ? m : n, c, w1, w2, option, parameter, 5000, io.con);
   }
 };
-
-std::vector<float> sampled(int n, double (*f)(double)) {
-  std::vector<float> y(static_cast<std::size_t>(n));
-  for (int t = 1; t <= n; ++t) y[static_cast<std::size_t>(t - 1)] = static_cast<float>(f(t));
-  return y;
-}
 
 TEST(detrend1, negative_exponential_and_its_fall_backs) {
   Fixture f;
   // 20 values of 3·exp(-0.1 t) + 1: accepted as fitted.
-  auto y = sampled(20, [](double t) { return 3.0 * std::exp(-0.1 * t) + 1.0; });
+  auto y = test::sampled(20, [](double t) { return 3.0 * std::exp(-0.1 * t) + 1.0; });
   CurveFit r = f.fit(y, 1);
   EXPECT_EQ(r.option, 1);
   EXPECT_NEAR(r.coef.b, 0.1, 1e-5);
   EXPECT_NEAR(r.coef.d, 1.0, 1e-4);
 
   // 19 values: no exponential; option 1 becomes the line of option 4 (hand: y = 9 - 0.2 t).
-  y = sampled(19, [](double t) { return 9.0 - 0.2 * t; });
+  y = test::sampled(19, [](double t) { return 9.0 - 0.2 * t; });
   r = f.fit(y, 1);
   EXPECT_EQ(r.option, 4);
   EXPECT_NEAR(r.coef.c, -0.2, 1e-5);
@@ -56,7 +48,7 @@ TEST(detrend1, negative_exponential_and_its_fall_backs) {
   EXPECT_NEAR(r.coef.c, -0.2, 1e-5);
 
   // A rising series: option 2 gives the horizontal mean as code 5, option 5 as code 6.
-  y = sampled(19, [](double t) { return 1.0 + 0.5 * t; });  // mean 1 + 0.5 · 10 = 6
+  y = test::sampled(19, [](double t) { return 1.0 + 0.5 * t; });  // mean 1 + 0.5 · 10 = 6
   r = f.fit(y, 2);
   EXPECT_EQ(r.option, 5);
   EXPECT_EQ(r.coef.array(), (std::array<float, 7>{0, 0, 0, 0, r.coef.d, 0, 0}));
@@ -71,13 +63,13 @@ TEST(detrend1, negative_exponential_and_its_fall_backs) {
 TEST(detrend1, simplex_options) {
   Fixture f;
   // Option 3 on a rising series: the fitted rate is not negative, so the line of any slope.
-  auto y = sampled(30, [](double t) { return 1.0 + 0.1 * t + 0.05 * std::sin(t); });
+  auto y = test::sampled(30, [](double t) { return 1.0 + 0.1 * t + 0.05 * std::sin(t); });
   CurveFit r = f.fit(y, 3);
   EXPECT_EQ(r.option, 4);
 
   // Option 3 on a decline: a, |b| and d (R: nls, see the simplex tests: a = 5.0109,
   // b = -0.100383, k = 1.00215).
-  y = sampled(60, [](double t) { return 5.0 * std::exp(-0.1 * t) + 1.0 + 0.05 * std::sin(1.7 * t); });
+  y = test::sampled(60, [](double t) { return 5.0 * std::exp(-0.1 * t) + 1.0 + 0.05 * std::sin(1.7 * t); });
   r = f.fit(y, 3);
   EXPECT_EQ(r.option, 3);
   EXPECT_NEAR(r.coef.a, 5.0109, 0.005);
@@ -86,7 +78,7 @@ TEST(detrend1, simplex_options) {
 
   // Option 7 on an exact Hugershoff curve 2·t^0.8·exp(-0.05 t): the start values are
   // exact, the fit keeps them; the start curve comes back in w2 and the code in p(7).
-  y = sampled(50, [](double t) { return 2.0 * std::pow(t, 0.8) * std::exp(-0.05 * t); });
+  y = test::sampled(50, [](double t) { return 2.0 * std::pow(t, 0.8) * std::exp(-0.05 * t); });
   r = f.fit(y, 7);
   EXPECT_EQ(r.option, 7);
   EXPECT_NEAR(r.coef.a, 2.0, 0.02);
@@ -96,7 +88,7 @@ TEST(detrend1, simplex_options) {
   EXPECT_NEAR(f.w2[9], y[9], 1e-4);
 
   // Option 8 on an exact general exponential 1.5·t·exp(-0.03 t).
-  y = sampled(40, [](double t) { return 1.5 * t * std::exp(-0.03 * t); });
+  y = test::sampled(40, [](double t) { return 1.5 * t * std::exp(-0.03 * t); });
   r = f.fit(y, 8);
   EXPECT_EQ(r.option, 8);
   EXPECT_EQ(r.coef.b, 1.0f);
@@ -183,12 +175,10 @@ TEST(detrend1, codes_without_a_curve_are_marked) {
     EXPECT_EQ(f.c[0], kNoCurve) << code;
   }
   // A running-median window the smoother refuses (0 becomes -1): no curve either.
-  std::istringstream in("\n");
-  std::ostringstream out;
-  Console con(in, out);
-  detrend1(y, 20, 20, f.c, f.w1, f.w2, -3, 0, 5000, con);
+  test::TestConsole io("\n");
+  detrend1(y, 20, 20, f.c, f.w1, f.w2, -3, 0, 5000, io.con);
   EXPECT_EQ(f.c[0], kNoCurve);
-  EXPECT_EQ(out.str(), "\n input error 3 in msmoor.\n");
+  EXPECT_EQ(io.output(), "\n input error 3 in msmoor.\n");
 }
 
 TEST(detrend1, parametric_curves_extend_to_m) {

@@ -8,6 +8,7 @@
 
 #include "series/console.h"
 #include "series/units.h"
+#include "test_series.h"
 
 namespace dendro {
 namespace {
@@ -71,16 +72,14 @@ TEST(pltdec1, equal_means_and_years_before_zero_stay_on_the_line) {
 }
 
 TEST(pltdec1, destination_by_print_option) {
-  std::istringstream in;
-  std::ostringstream out;
-  Console con(in, out);
+  test::TestConsole io;
   Units units;
   const std::vector<float> v(30, 1.0f);
-  pltdec1(v, v, v, 1901, 10, units, 11, 5, 2, con);  // option 5, mode 2: the console
-  EXPECT_NE(out.str().find("10-year means"), std::string::npos);
-  out.str("");
-  pltdec1(v, v, v, 1901, 10, units, 11, 5, 1, con);  // nowhere
-  EXPECT_EQ(out.str(), "");
+  pltdec1(v, v, v, 1901, 10, units, 11, 5, 2, io.con);  // option 5, mode 2: the console
+  EXPECT_NE(io.output().find("10-year means"), std::string::npos);
+  io.out.str("");
+  pltdec1(v, v, v, 1901, 10, units, 11, 5, 1, io.con);  // nowhere
+  EXPECT_EQ(io.output(), "");
 }
 
 }  // namespace

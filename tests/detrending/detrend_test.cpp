@@ -136,13 +136,19 @@ std::vector<float> line(int n) {
   return values(n, [](int t) { return 2.0f + 0.5f * static_cast<float>(t); });
 }
 
+// Two straight lines fitted by option 4 with the printout option given.
+void run_two_lines(Pass& p, int printout, int second_first_year) {
+  p.icommands.option(4) = 4;
+  p.icommands.option(17) = printout;
+  p.add("ABC01   ", 1901, line(20));
+  p.add("ABC02   ", second_first_year, line(1931 - second_first_year));
+  p.run("");
+}
+
 TEST(detrend, batch_pass_replaces_series_by_indices_and_reports) {
   Pass p;
-  p.icommands.option(4) = 4;
   p.icommands.option(6) = 1;
-  p.add("ABC01   ", 1901, line(20));
-  p.add("ABC02   ", 1906, line(25));
-  p.run("");
+  run_two_lines(p, 2, 1906);
   EXPECT_EQ(p.console(), "\nfirst detrending of individual tree-ring series\n\n");
   for (int year = 1901; year <= 1920; ++year) EXPECT_EQ(p.at(year, 1), 1.0f) << year;
   EXPECT_EQ(p.at(1921, 1), kMissing);
@@ -354,11 +360,7 @@ TEST(detrend, curve_file_with_header_lines_and_a_summary_plot_alone) {
 
 TEST(detrend, printout_four_adds_decade_plots_and_heads_every_series) {
   Pass p;
-  p.icommands.option(4) = 4;
-  p.icommands.option(17) = 4;
-  p.add("ABC01   ", 1901, line(20));
-  p.add("ABC02   ", 1901, line(20));
-  p.run("");
+  run_two_lines(p, 4, 1901);
   const auto r = p.report();
   EXPECT_EQ(count_lines_starting(r, " series   ident     option"), 2);
   EXPECT_EQ(count_lines_starting(r, "         ***  5-year means of measurements"), 2);

@@ -62,12 +62,10 @@ TEST(lowess, line_step_and_tiny_inputs) {
 }
 
 TEST(msmoor, removes_a_spike_and_keeps_a_monotone_interior) {
-  std::istringstream in;
-  std::ostringstream out;
-  Console con(in, out);
+  test::TestConsole io;
   std::vector<float> x{1, 1, 1, 9, 1, 1, 1}, y(7);
   int k = 3;
-  MedianSmooth r = msmoor(x, y, k, 5000, con);
+  MedianSmooth r = msmoor(x, y, k, 5000, io.con);
   EXPECT_EQ(r.ier, 0);
   EXPECT_EQ(r.passes, 2);  // the second pass changes nothing
   for (float v : y) EXPECT_EQ(v, 1.0f);
@@ -76,21 +74,19 @@ TEST(msmoor, removes_a_spike_and_keeps_a_monotone_interior) {
   x = line(10, 0.0f, 1.0f);
   y.assign(10, 0.0f);
   k = 5;
-  r = msmoor(x, y, k, 5000, con);
+  r = msmoor(x, y, k, 5000, io.con);
   EXPECT_EQ(r.passes, 2);
   EXPECT_EQ(y, (std::vector<float>{3, 3, 3, 4, 5, 6, 7, 8, 8, 8}));
-  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(io.output(), "");
 }
 
 TEST(msmoor, agrees_with_repeated_r_runmed) {
-  std::istringstream in;
-  std::ostringstream out;
-  Console con(in, out);
+  test::TestConsole io;
   // R: x <- s1; for (i in 1:10) { y <- runmed(x, 5, endrule = "constant");
   //      if (sum(abs(x - y)) < 1e-6) break; x <- y }   # 3 passes
   std::vector<float> x = test::kS1, y(50);
   int k = 5;
-  const MedianSmooth r = msmoor(x, y, k, 5000, con);
+  const MedianSmooth r = msmoor(x, y, k, 5000, io.con);
   EXPECT_EQ(r.passes, 3);
   const std::vector<std::pair<int, float>> expected{
       {1, 11.98f}, {2, 11.98f}, {3, 11.98f}, {7, 12.42f}, {14, 9.97f},
@@ -99,28 +95,26 @@ TEST(msmoor, agrees_with_repeated_r_runmed) {
 }
 
 TEST(msmoor, window_rules_and_input_errors) {
-  std::istringstream in("\n\n\n");
-  std::ostringstream out;
-  Console con(in, out);
+  test::TestConsole io("\n\n\n");
   std::vector<float> x{3, 1, 2, 5, 4}, y(5, -1.0f);
   int k = 4;  // even: lowered to 3 in the caller's variable
-  EXPECT_EQ(msmoor(x, y, k, 5000, con).ier, 0);
+  EXPECT_EQ(msmoor(x, y, k, 5000, io.con).ier, 0);
   EXPECT_EQ(k, 3);
 
   k = 0;  // becomes -1: not a window
   y.assign(5, -1.0f);
-  EXPECT_EQ(msmoor(x, y, k, 5000, con).ier, kMedianNotOdd);
+  EXPECT_EQ(msmoor(x, y, k, 5000, io.con).ier, kMedianNotOdd);
   EXPECT_EQ(k, -1);
   EXPECT_EQ(y[0], -1.0f);  // nothing written
 
   k = 7;  // longer than the series
-  EXPECT_EQ(msmoor(x, y, k, 5000, con).ier, kMedianLength);
-  EXPECT_EQ(out.str(), "\n input error 3 in msmoor.\n\n input error 1 in msmoor.\n");
+  EXPECT_EQ(msmoor(x, y, k, 5000, io.con).ier, kMedianLength);
+  EXPECT_EQ(io.output(), "\n input error 3 in msmoor.\n\n input error 1 in msmoor.\n");
 
   // One pass with an even window reports its own error.
-  out.str("");
-  EXPECT_EQ(msmoo(x, y, 2, 5000, con), kMedianNotOdd);
-  EXPECT_EQ(out.str(), "\n input error 3 in msmoo.\n");
+  io.out.str("");
+  EXPECT_EQ(msmoo(x, y, 2, 5000, io.con), kMedianNotOdd);
+  EXPECT_EQ(io.output(), "\n input error 3 in msmoo.\n");
 }
 
 TEST(supsmu, agrees_with_r) {

@@ -5,9 +5,35 @@
 //   t <- 1:30; round((t-18)^2/40 + 1 + 0.3*sin(t*1.3), 2)                           # kS3
 #pragma once
 
+#include <sstream>
+#include <string>
 #include <vector>
 
+#include "series/console.h"
+
 namespace dendro::test {
+
+// A console over string streams: the answers given up front, the output kept. Without
+// answers a question or a pause ends the test with Stop.
+struct TestConsole {
+  explicit TestConsole(const std::string& answers = "") : in(answers) {}
+  std::string output() const { return out.str(); }
+  std::istringstream in;
+  std::ostringstream out;
+  Console con{in, out};
+};
+
+// f(t) at t = 1..n in single precision.
+inline std::vector<float> sampled(int n, double (*f)(double)) {
+  std::vector<float> y(static_cast<std::size_t>(n));
+  for (int t = 1; t <= n; ++t) y[static_cast<std::size_t>(t - 1)] = static_cast<float>(f(t));
+  return y;
+}
+
+// The positions 1..n as abscissae.
+inline std::vector<float> positions(int n) {
+  return sampled(n, [](double t) { return t; });
+}
 
 // A wavy rising series with a spike every seventh value.
 inline const std::vector<float> kS1{
