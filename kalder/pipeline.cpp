@@ -162,6 +162,10 @@ void first_differences_axis(Run& run) {
 bool detrend_series(Run& run) {
   run.icommands[151] = 0;
   if (run.opt.detrend1 == 0) return false;
+  if (run.opt.detrend1 == -2) {
+    run.con.say(" *** regional curve standardization is not available yet: no detrending ***");
+    return false;
+  }
   banner_line(run, "|================== detrended data curve fits and statistics "
                    "==================|");
   const DetrendPlots plots = plot_layer(run.plots, run.icommands, run.commands);
