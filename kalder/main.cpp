@@ -1,1 +1,5 @@
-int main() { return 0; }
+#include <iostream>
+
+#include "kalder/startup.h"
+
+int main() { return dendro::kalder_main(std::cin, std::cout); }

@@ -1,0 +1,194 @@
+#include "kalder/file_setup.h"
+
+#include "kalder/detail.h"
+#include "kalder/startup.h"
+#include "options/labels.h"
+#include "options/log_file.h"
+#include "series/layout.h"
+#include "series/stop.h"
+#include "series/text.h"
+
+namespace dendro {
+namespace {
+
+void write_out(Run& run, std::string_view text) { run.units.write(unit::out, text); }
+
+void write_header(Run& run) {
+  write_out(run, "");
+  for (const auto& row : banner(true)) write_out(run, row);
+  write_out(run, Layout("(/t2,'|',78('='),'|')").write());
+  write_out(run, Layout("(/t2,'overall run title: ',a)").write(run.run_title));
+  write_out(run, Layout("(/t2,'file names file processed: ',t35,a)").write(run.file_names_file));
+}
+
+// Resets the series store rows for a new data file.
+void reset_series_store(Run& run) {
+  run.tsi1.years.assign(kMaxSeriesKalder + 2, SeriesYears{});
+  for (int i = 1; i <= kMaxSeriesKalder; ++i) {
+    SeriesYears& row = run.tsi1.year_row(i);
+    row.itn = run.icommands.option(3);
+    row.icu = 1;
+    row.ics = 1;
+    row.cpa = i;
+  }
+  run.tsi1.ids.assign(kMaxSeriesKalder, std::string(8, ' '));
+  run.rcs_series.assign(kMaxSeriesKalder, 0);
+}
+
+void set_kind_codes(Run& run) {
+  static constexpr const char* kKinds[] = {"mr", "qz", "ir", "cd"};
+  static constexpr const char* kWrites[] = {"iw", "qz", "iw", "iw"};
+  int type = run.icommands.option(1);
+  if (type < 1 || type > 4) type = 1;  // the log file reader accepts 1 to 4 only
+  run.commands.set_data_kind(kKinds[type - 1]);
+  run.commands.set(Commands::kWriteModeFirst, Commands::kWriteModeLast, kWrites[type - 1]);
+  run.commands.set(Commands::kSavedKindFirst, Commands::kSavedKindLast, kKinds[type - 1]);
+}
+
+void copy_options(Run& run) {
+  const Icommands& c = run.icommands;
+  DriverOptions& o = run.opt;
+  o.missing = c[2];
+  o.transform = c[3];
+  o.detrend1 = c[4];
+  o.detrend2 = c[5];
+  o.robust = c[6];
+  o.interactive = c[7];
+  o.index = c[8];
+  o.ar_method = c[9];
+  o.pooled_order = c[10];
+  o.mean = c[12];
+  o.stabilize = c[13];
+  o.common_first = c[14];
+  o.rbar_window = c[16];
+  o.printout = c[17];
+  o.save = c[18];
+  o.summary_plots = c[19];
+  o.summary_plots_state = c[19];
+  o.stand = c[20];
+  o.gap_plot = c[32];
+  o.transform_plot = c[33];
+  o.detrend1_plot = c[64];
+  o.detrend2_plot = c[65];
+  o.ar_outlier_plot = c[39];
+  o.pooled_plot = c[40];
+  o.detrend2_parameter = c[35];
+  o.bootstrap_plot = c[42];
+  o.bootstrap = c[72];
+  o.bootstrap_spline = c[102];
+  o.common_last = c[44];
+  o.rbar_overlap = c[46];
+  o.rbar_plot = c[76];
+  o.running_mean_window = c[50];
+  o.growth_change = c[80];
+  o.error_threshold = c[110];
+  o.stand_plot = c[140];
+}
+
+}  // namespace
+
+std::vector<std::string> option_record(const Icommands& c, const Commands& commands) {
+  std::vector<std::string> lines;
+  auto add = [&](std::string_view layout, auto... values) {
+    lines.push_back(Layout(layout).write(values...));
+  };
+  auto label = [&](int item) { return option_label(item, c); };
+  lines.emplace_back("                       opt          plt");
+  add("(t2,'tree-ring data type',t21,i5,t42,a)", c[1], label(1));
+  add("(t2,'missing data in gaps',t21,i5,i13,t42,a)", c[2], c[32], label(2));
+  add("(t2,'data transformation',t21,i5,i13,t42,a)", c[3], c[33], label(3));
+  add("(t2,'first detrending',t21,i5,i7,i6,t42,a)", c[4], c[34], c[64], label(4));
+  add("(t2,'second detrending',t21,i5,i7,i6,t42,a)", c[5], c[35], c[65],
+      detrending_label(5, c[5], c[4] == -2 ? "rcs-" : "2nd-"));
+  add("(t2,'robust detrending',t21,i5,t42,a)", c[6], label(6));
+  add("(t2,'interactive detrend',t21,i5,t42,a)", c[7], label(7));
+  add("(t2,'index calculation',t21,i5,t42,a)", c[8], label(8));
+  add("(t2,'ar modeling method',t21,i5,i13,t42,a)", c[9], c[39], label(9));
+  add("(t2,'pooled ar order',t21,i5,i13,t42,a39)", c[10], c[40], label(10));
+  add("(t2,'series ar order',t21,i5,t42,a)", c[11], label(11));
+  add("(t2,'mean chronology',t22,i4,i4,i5,i4,t42,a)", c[12], c[72], c[102], c[42], label(12));
+  add("(t2,'stabilize variance',t21,i5,t42,a)", c[13], label(13));
+  add("(t2,'common period years',t25,2i5,t42,a)", c[14], c[44], label(14));
+  add("(t2,'site-tree-core mask',t28,a8,t42,a)",
+      commands.get(Commands::kSavedMaskFirst, Commands::kSavedMaskLast), label(15));
+  add("(t2,'running rbar',t25,2i5,i4,t42,a)", c[16], c[46], c[76], label(16));
+  add("(t2,'printout option',t21,i5,t42,a)", c[17], label(17));
+  add("(t2,'core series save',t21,i5,t42,a)", c[18], label(18));
+  add("(t2,'summary plot displays',t24,i2,t42,a)", c[19], label(19));
+  add("(/t2,'stand dynamics stuff',t21,i5,i13,t42,a)", c[20], c[140], label(20));
+  add("(t2,'running mean window',t21,i5,t42,a)", c[50], label(21));
+  add("(t2,'percent growth change',t24,i2,t42,a)", c[80], label(22));
+  add("(t2,'std error threshold',t21,i5,t42,a)", c[110], label(23));
+  return lines;
+}
+
+bool set_up_file(Run& run) {
+  const std::string& name = run.commands.data_file;
+  run.prefix = output_prefix(name);
+  const std::string shown = field(name, std::max<std::size_t>(40, name.size()));
+
+  run.units.create(unit::out, run.prefix + "_out.txt");
+  write_header(run);
+  run.units.create(unit::tabs, run.prefix + "_tabs.txt");
+  run.units.create(unit::crns, run.prefix + "_crns.txt");
+  run.units.create(unit::errs, run.prefix + "_errs.txt");
+
+  if (!run.units.open_old(unit::data, std::string(trim_right(name)))) {
+    run.con.say("");
+    run.con.say("data file not found:  " + shown);
+    run.con.say("");
+    run.con.say("check file names in:  " + run.file_names_file);
+    return false;
+  }
+  write_out(run, Layout("(t2,'data file processed: ',t35,a)").write(shown));
+
+  const std::string log_name = run.prefix + "_log.txt";
+  if (!run.units.open_old(unit::log, log_name)) {
+    run.con.say("");
+    run.con.say("*** log file not found:  " + log_name);
+    run.con.say("*** re-run program in interactive mode");
+    run.con.say("*** to create the proper log file.");
+    for (int u : {unit::out, unit::tabs, unit::crns, unit::errs}) run.units.close(u, true);
+    return false;
+  }
+  write_out(run, Layout("(t2,'log file processed: ',t35,a/)").write(log_name));
+
+  run.batch_status = batch(run.units, run.icommands, run.commands, run.con, shown);
+  if (run.batch_status > 0) return false;
+
+  run.commands.set(Commands::kSavedMaskFirst, Commands::kSavedMaskLast, run.commands.mask());
+  ++run.file_count;
+  reset_series_store(run);
+  if (run.commands.batch_run()) read_detail(run.units, run.prefix, run.tsi1, run.con);
+  set_kind_codes(run);
+  copy_options(run);
+  for (const auto& line : option_record(run.icommands, run.commands)) write_out(run, line);
+  write_out(run, Layout("(/t2,'|======================== raw data ',"
+                        "'statistical analyses =======================|')")
+                     .write());
+  return true;
+}
+
+void header_line_checks(const std::string& id_stem, std::string& chronology_id,
+                        std::string& data_title, Commands& commands) {
+  chronology_id = field(chronology_id, 8);
+  chronology_id.replace(0, 6, field(id_stem, 6));
+  data_title = field(data_title, 85);
+  auto blank6 = [](const std::string& line) { return line.substr(0, 6) == "      "; };
+  std::string line1 = commands.header_line(1);
+  if (blank6(line1)) {
+    line1.replace(0, 80, field(data_title, 80));
+    line1.replace(58, 22, "1st itrdb line missing");
+    commands.set_header_line(1, line1);
+  }
+  const char* const tags[] = {"2nd itrdb line missing", "3rd itrdb line missing"};
+  for (int h = 2; h <= 3; ++h) {
+    std::string line = commands.header_line(h);
+    if (!blank6(line)) continue;
+    line.replace(0, 58, line1.substr(0, 58));
+    line.replace(58, 22, tags[h - 2]);
+    commands.set_header_line(h, line);
+  }
+}
+
+}  // namespace dendro

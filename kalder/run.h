@@ -1,0 +1,74 @@
+// The state of one kalder run: the storage blocks that live for the whole run, the series
+// store refilled for every data file, and the driver's own values.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "series/blocks.h"
+#include "series/console.h"
+#include "series/store.h"
+#include "series/units.h"
+
+namespace dendro {
+
+// The option values that the driver copies after loading a data file's log file; the
+// later stages of the driver test these copies rather than the table.
+struct DriverOptions {
+  int missing = 0, transform = 0, detrend1 = 0, detrend2 = 0, robust = 0, interactive = 0;
+  int index = 0, ar_method = 0, pooled_order = 0, mean = 0, stabilize = 0, common_first = 0;
+  int rbar_window = 0, printout = 0, save = 0, summary_plots = 0, summary_plots_state = 0;
+  int stand = 0;
+  int gap_plot = 0, transform_plot = 0, detrend1_plot = 0, detrend2_plot = 0;
+  int ar_outlier_plot = 0, pooled_plot = 0;
+  int detrend2_parameter = 0;
+  int bootstrap_plot = 0, bootstrap = 0, bootstrap_spline = 0;
+  int common_last = 0, rbar_overlap = 0, rbar_plot = 0;
+  int running_mean_window = 0, growth_change = 0, error_threshold = 0, stand_plot = 0;
+};
+
+struct Run {
+  explicit Run(Console& console) : con(console) {}
+
+  Console& con;
+  Units units;
+  Icommands icommands;
+  Commands commands;
+
+  // Run-wide dialogue results.
+  std::string run_title;         // 80 characters
+  std::string file_names_file;   // the file that lists the data files
+  int file_count = 0;            // data files whose log file was read
+  int batch_status = 0;
+
+  // Per data file.
+  std::string prefix;            // output prefix of the data file in hand
+  DriverOptions opt;
+  Tsi1 tsi1;
+  StatsTable stats;
+  Tsi2 tsi2;
+  std::vector<int> rcs_series;   // per-series integers handed to the regional curve stage
+
+  // Chronology axis and identifiers of the data file in hand.
+  int first_year = 0, last_year = 0, length = 0;
+  std::string chronology_id = std::string(8, ' ');
+  std::string data_title = std::string(85, ' ');
+  std::string saved_headers[3];  // copies of the three header lines of `commands`
+  int series_with_gaps = 0;
+  float largest_mean = 0;
+  std::vector<int> presence;     // presence mask left by the series reader
+
+  // Inter-series statistics: the latest all-series rbar (handed to the next mean
+  // chronology), and the running rbar table, seven columns for each of the four series
+  // stages, with the window count of the latest computation.
+  float all_series_rbar = 0;
+  std::vector<std::array<float, 28>> running_table;
+  int window_count = 0;
+
+  // A failure that ended the run early (a missing data or log file, a bad log file):
+  // the run still ends normally on the console, but the program's exit status says so.
+  bool failed = false;
+};
+
+}  // namespace dendro

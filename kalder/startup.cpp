@@ -1,0 +1,362 @@
+#include "kalder/startup.h"
+
+#include <exception>
+
+#include "kalder/file_setup.h"
+#include "kalder/info.h"
+#include "kalder/pipeline.h"
+#include "options/log_creation.h"
+#include "series/layout.h"
+#include "series/stop.h"
+#include "series/text.h"
+
+namespace dendro {
+namespace {
+
+constexpr int kMaxNames = 5000;  // records read from a file-names file
+const char* const kBailout = " <=== bailout ===>";
+const char* const kTypedNamesFile = "kalder_files.txt";
+
+struct RunWideFile {
+  int unit;
+  const char* name;
+};
+constexpr RunWideFile kRunWideFiles[] = {
+    {unit::crns_raw, "crns_raw.txt"}, {unit::crns_std, "crns_std.txt"},
+    {unit::crns_res, "crns_res.txt"}, {unit::crns_kld, "crns_kld.txt"},
+    {unit::crns_rcs, "crns_rcs.txt"}, {unit::err_raw, "crns_raw_err.txt"},
+    {unit::err_std, "crns_std_err.txt"}, {unit::err_res, "crns_res_err.txt"},
+    {unit::err_kld, "crns_kld_err.txt"}, {unit::err_rcs, "crns_rcs_err.txt"},
+};
+
+void close_run_wide_files(Run& run, bool remove) {
+  for (const auto& f : kRunWideFiles) run.units.close(f.unit, remove);
+}
+
+[[noreturn]] void bail_out() { throw Stop(kBailout, 0); }
+[[noreturn]] void stop_quietly() { throw Stop("", 0); }
+
+std::string framed(std::string_view text) {
+  std::string inner(28, ' ');
+  std::size_t start = text.size() >= 28 ? 0 : (28 - text.size()) / 2;
+  inner.replace(start, std::min<std::size_t>(text.size(), 28), text.substr(0, 28));
+  return "***" + inner + "***";
+}
+
+// Dialogue states; each question is one state, and "b" moves to an earlier one.
+enum class Step {
+  start1, start2, start3, file_names, count_line, title, batch_mode, same_commands,
+  log_files, continue_run, process
+};
+
+// An answer to a file-name question, kept whole however long it is.
+Answer read_name(Console& con) {
+  std::string line = con.read_line();
+  return Answer{field(line, std::max<std::size_t>(40, line.size()))};
+}
+
+std::string name40(std::string_view name) { return field(name, std::max<std::size_t>(40, name.size())); }
+
+Step start_prompt(Run& run, int which) {
+  const Layout first("(/t21,'<ret> to run, / to exit, ','h for more info: ')");
+  const Layout again("(/t2,'<ret> to run, / to exit, ','h for more info: ')");
+  run.con.prompt((which == 1 ? first : again).write());
+  Answer a = run.con.read(1);
+  if (a.blank()) return Step::file_names;
+  if (a.quit()) {
+    if (which == 1) close_run_wide_files(run, true);
+    bail_out();
+  }
+  if (which == 1) {
+    if (a.letter('h')) info(1, run.con);
+    return Step::start2;
+  }
+  info(which, run.con);
+  return which == 2 ? Step::start3 : Step::file_names;
+}
+
+// Reads the data file names from the file on unit 9; returns false when the file holds
+// none before its first blank record.
+bool read_file_names(Run& run) {
+  run.file_count = 0;
+  const Layout echo("(t2,i5,2x,a)");
+  std::string record;
+  for (int index = 1; index <= kMaxNames; ++index) {
+    if (!run.units.read_record(unit::file_names, record)) return true;
+    if (field(record, 5) == "     ") {
+      if (run.file_count > 0) return true;
+      run.con.say("");
+      run.con.say("*** no data file names found ***");
+      return false;
+    }
+    ++run.file_count;
+    run.con.say(echo.write(run.file_count, name40(record)));
+  }
+  return true;
+}
+
+Step file_names_question(Run& run) {
+  run.commands.set_data_file("");
+  run.con.say("");
+  run.con.say("open the file listing the data file names");
+  run.con.prompt(question_line("type h for help or <ret> to enter them"));
+  Answer a = read_name(run.con);
+  if (a.quit()) bail_out();
+  if (a.word('b')) return Step::start1;
+  if (a.word('h')) {
+    helpm(2, run.con);
+    return Step::file_names;
+  }
+  std::string name(trim_right(a.text));
+  if (field(a.text, 5) == "     ") {
+    run.commands.set_data_file(kTypedNamesFile);
+    return Step::process;  // the caller runs the typed-names dialogue
+  }
+  run.commands.set_data_file(name);
+  if (!run.units.open_old(unit::file_names, name)) return Step::file_names;
+  run.con.say("");
+  run.con.say(name40(name) + " opened");
+  return read_file_names(run) ? Step::count_line : Step::file_names;
+}
+
+// Names typed at the console, stored in "kalder_files.txt"; false sends the user back to
+// the file-names question.
+bool typed_names(Run& run) {
+  try {
+    run.units.create(unit::file_names, kTypedNamesFile);
+  } catch (const Stop&) {
+    return false;
+  }
+  run.con.say("");
+  run.con.say("okay, so enter your data file name(s)");
+  run.con.say(std::string("which will be stored in the new file: ") + kTypedNamesFile);
+  run.con.say("when done, hit <ret> to process the data file(s).");
+  run.con.say("");
+  std::vector<std::string> names;
+  const Layout prompt("('file name #',i2,': ')");
+  for (;;) {
+    run.con.prompt(prompt.write(static_cast<int>(names.size()) + 1));
+    Answer a = read_name(run.con);
+    if (a.word('b')) {
+      if (names.empty()) {
+        run.units.close(unit::file_names, true);
+        return false;
+      }
+      names.pop_back();  // the next name typed replaces the last one
+      continue;
+    }
+    if (field(a.text, 5) == "     ") {
+      if (!names.empty()) break;
+      run.con.say("");
+      run.con.say("*** no data file names entered ***");
+      run.units.close(unit::file_names, true);
+      return false;
+    }
+    names.emplace_back(trim_right(a.text));
+  }
+  for (const auto& n : names) run.units.write(unit::file_names, n);
+  run.units.close(unit::file_names);
+  run.units.open_old(unit::file_names, kTypedNamesFile);
+  run.file_count = static_cast<int>(names.size());
+  return true;
+}
+
+void count_line(Run& run) {
+  run.units.rewind(unit::file_names);
+  run.con.say("");
+  run.con.say(Layout("('number of files to be processed: ',i5)").write(run.file_count));
+}
+
+Step title_question(Run& run) {
+  run.run_title = std::string(80, ' ');
+  run.con.say("");
+  run.con.say("okay, enter your overall run title:");
+  run.con.prompt("==> ");
+  Answer a = run.con.read(80);
+  if (a.word('b')) {
+    run.units.close(unit::file_names);
+    return Step::file_names;
+  }
+  if (a.word('h')) {
+    helpm(3, run.con);
+    return Step::count_line;
+  }
+  run.run_title = a.text;
+  run.file_names_file = run.commands.data_file;
+  return Step::batch_mode;
+}
+
+Step batch_mode_question(Run& run) {
+  run.commands.at(Commands::kBatchMode) = ' ';
+  run.con.say("");
+  Answer a = run.con.ask("run in batch mode from log file? y/<n>/h", 1);
+  if (a.quit()) stop_quietly();
+  char c = a.blank() ? 'n' : a.first();
+  if (c == 'b' || c == 'B') return Step::count_line;
+  if (c == 'h' || c == 'H') {
+    helpm(4, run.con);
+    return Step::batch_mode;
+  }
+  if (c != 'y' && c != 'Y' && c != 'n' && c != 'N') return Step::batch_mode;
+  run.commands.at(Commands::kBatchMode) = c;
+  return run.commands.batch_run() ? Step::process : Step::same_commands;
+}
+
+Step same_commands_question(Run& run) {
+  run.commands.at(Commands::kSameCommands) = ' ';
+  if (run.file_count <= 1) {
+    run.commands.at(Commands::kSameCommands) = 'y';
+    return Step::log_files;
+  }
+  Answer a = run.con.ask("use same commands for all runs? <y>/n/h ", 1);
+  if (a.quit()) stop_quietly();
+  char c = a.blank() ? 'y' : a.first();
+  if (c == 'b' || c == 'B') return Step::batch_mode;
+  if (c == 'h' || c == 'H') {
+    helpm(5, run.con);
+    return Step::same_commands;
+  }
+  if (c != 'y' && c != 'Y' && c != 'n' && c != 'N') return Step::same_commands;
+  run.commands.at(Commands::kSameCommands) = c;
+  return Step::log_files;
+}
+
+Step continue_question(Run& run) {
+  run.commands.at(Commands::kContinue) = ' ';
+  run.con.say("");
+  run.con.say("the log files have been created now.");
+  Answer a = run.con.ask("continue with run? <y>/n/h", 1);
+  if (a.quit()) stop_quietly();
+  char c = a.blank() ? 'y' : a.first();
+  run.commands.at(Commands::kContinue) = c;
+  if (c == 'b' || c == 'B') return Step::same_commands;
+  if (c == 'h' || c == 'H') {
+    helpm(6, run.con);
+    return Step::continue_run;
+  }
+  if (c == 'n' || c == 'N') {
+    close_run_wide_files(run, true);
+    stop_quietly();
+  }
+  return c == 'y' || c == 'Y' ? Step::process : Step::continue_run;
+}
+
+}  // namespace
+
+std::vector<std::string> banner(bool in_file) {
+  const std::string stars(34, '*');
+  const std::string empty = framed("");
+  // In the general output file the rows from the program name to the date stand one
+  // column to the right of the others.
+  const std::string inset = in_file ? " " : "";
+  std::vector<std::string> rows{stars, stars, empty};
+  for (const std::string& r : {std::string("***    Program KALDER_45v1     ***"), empty,
+                               std::string("***       Creation Date:       ***"),
+                               framed("December 2026")}) {
+    rows.push_back(inset + r);
+  }
+  rows.push_back(empty);
+  rows.push_back(in_file ? "***       programmed by:       ***" : "***       Programmed by:       ***");
+  rows.push_back(framed(in_file ? "the dendro project team" : "The Dendro Project Team"));
+  rows.push_back(empty);
+  rows.push_back(stars);
+  rows.push_back(stars);
+  const std::string margin(in_file ? 24 : 25, ' ');
+  for (auto& r : rows) r = margin + r;
+  return rows;
+}
+
+void start_up(Run& run) {
+  run.commands.at(Commands::kPooledArSwitch) = 'n';
+  run.commands.set_mask("");
+  run.commands.at(Commands::kPlotMode) = '2';
+  for (const auto& f : kRunWideFiles) run.units.create(f.unit, f.name);
+  run.con.say("");
+  for (const auto& row : banner(false)) run.con.say(row);
+  run.con.say("");
+  run.con.say(Layout("(t18,'MAXIMUM tree-ring chronology length: ',t65,i5)").write(kMaxYears));
+  run.con.say(Layout("(t18,'MAXIMUM number of tree-ring series:  ',t65,i5)").write(kMaxSeriesKalder));
+}
+
+void run_dialogue(Run& run) {
+  Step step = Step::start1;
+  for (;;) {
+    switch (step) {
+      case Step::start1: step = start_prompt(run, 1); break;
+      case Step::start2: step = start_prompt(run, 2); break;
+      case Step::start3: step = start_prompt(run, 3); break;
+      case Step::file_names:
+        step = file_names_question(run);
+        if (step == Step::process) step = typed_names(run) ? Step::count_line : Step::file_names;
+        break;
+      case Step::count_line:
+        count_line(run);
+        step = Step::title;
+        break;
+      case Step::title: step = title_question(run); break;
+      case Step::batch_mode: step = batch_mode_question(run); break;
+      case Step::same_commands: step = same_commands_question(run); break;
+      case Step::log_files:
+        mlf(run.units, run.icommands, run.commands, run.con);
+        run.units.rewind(unit::file_names);
+        step = Step::continue_run;
+        break;
+      case Step::continue_run: step = continue_question(run); break;
+      case Step::process: return;
+    }
+  }
+}
+
+void process_files(Run& run) {
+  run.file_count = 0;
+  std::string record;
+  while (run.units.read_record(unit::file_names, record) && field(record, 10) != std::string(10, ' ')) {
+    run.commands.set_data_file(trim_right(record));
+    if (!set_up_file(run)) {
+      run.failed = true;
+      return;
+    }
+    process_data_file(run);
+  }
+}
+
+void end_of_run(Run& run) {
+  for (int u : {unit::file_names, unit::data, unit::out, unit::spare, unit::log, unit::tabs,
+                unit::crns, unit::errs}) {
+    run.units.close(u);
+  }
+  close_run_wide_files(run, run.file_count <= 1);
+  run.con.say("");
+  run.con.say(" |====== as wex vostrand would say, \"this is the end.\" ======|");
+  run.con.say("");
+  try {
+    run.con.pause(" hit return to quit");
+  } catch (const Stop&) {
+    // End of input at the last pause is the normal end of a scripted run.
+  }
+}
+
+int kalder_main(std::istream& in, std::ostream& out) {
+  Console con(in, out);
+  Run run(con);
+  try {
+    start_up(run);
+    run_dialogue(run);
+    process_files(run);
+    end_of_run(run);
+  } catch (const Stop& s) {
+    if (!std::string(s.what()).empty()) con.say(s.what());
+    run.units.close_all();
+    out.flush();
+    return s.status;
+  } catch (const std::exception& e) {
+    con.say(std::string("*** internal error: ") + e.what());
+    run.units.close_all();
+    out.flush();
+    return 2;
+  }
+  out.flush();
+  return run.failed ? kFailureStatus : 0;
+}
+
+}  // namespace dendro

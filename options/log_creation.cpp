@@ -1,0 +1,42 @@
+#include "options/log_creation.h"
+
+#include <string>
+
+#include "options/log_file.h"
+#include "options/menu.h"
+#include "series/console.h"
+#include "series/layout.h"
+#include "series/text.h"
+#include "series/units.h"
+
+namespace dendro {
+
+int mlf(Units& units, Icommands& icommands, Commands& commands, Console& con) {
+  const char same = commands.at(Commands::kSameCommands);
+  const bool every_file = same == 'n' || same == 'N';
+  const bool first_file = same == 'y' || same == 'Y';
+  int count = 0;
+  // The list is a finite file: the loop ends at its end or at a blank name.
+  for (std::string record; units.read_record(unit::file_names, record);) {
+    if (field(record, 10) == std::string(10, ' ')) break;
+    ++count;
+    // The whole name, never cut to a 40-character field, so that the log file name is the
+    // one the run driver derives from the same data file.
+    const std::string name(trim_right(record));
+    const std::string shown = field(name, std::max<std::size_t>(40, name.size()));
+
+    // The log file exists, empty, while its menu is open: a "/" there leaves it so.
+    units.create(unit::log, output_prefix(name) + "_log.txt");
+    if (every_file || (first_file && count == 1)) menu(icommands, commands, con);
+    if (count == 1) con.say(Layout("(' ')").write());
+    con.say(Layout("(' ==> writing batch commands for: ',a)").write(shown));
+
+    units.write(unit::log, log_header(count, name));
+    wlf(icommands, commands.mask(), units.out(unit::log));
+    units.close(unit::log);
+  }
+  con.say(Layout("(/1x,i4,'  batch command files created')").write(count));
+  return count;
+}
+
+}  // namespace dendro

@@ -1,0 +1,19 @@
+// Making the log files of an interactive run: one per data file of the run's list, holding
+// the options chosen in the menu.
+#pragma once
+
+#include "series/blocks.h"
+
+namespace dendro {
+
+class Console;
+class Units;
+
+// Reads the data file names from unit::file_names (up to the end of the list or a name
+// whose first 10 characters are blank), shows the option menu as the same commands answer
+// asks (for every data file with "n", for the first only with "y", never otherwise) and
+// writes each data file's log file: its output prefix plus "_log.txt". Returns the number
+// of log files written. The option table keeps the options of the last data file.
+int mlf(Units& units, Icommands& icommands, Commands& commands, Console& con);
+
+}  // namespace dendro

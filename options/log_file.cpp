@@ -1,0 +1,384 @@
+#include "options/log_file.h"
+
+#include <algorithm>
+#include <climits>
+#include <optional>
+#include <ostream>
+#include <vector>
+
+#include "options/labels.h"
+#include "series/console.h"
+#include "series/layout.h"
+#include "series/stop.h"
+#include "series/text.h"
+#include "series/units.h"
+
+namespace dendro {
+namespace {
+
+constexpr int kLabelColumn = 20;  // every record's label starts here
+constexpr int kMaskRecordItem = 15;
+constexpr std::size_t kLineLength = 80;
+
+// One value field of a record: the option table element it holds, its first column and
+// its width.
+struct FieldSpec {
+  int element;
+  int start;
+  int width;
+};
+
+// One option record: the label item (option 1 to 20, or 21 to 23 for the stand-dynamics
+// parameters), its layout as written, and its value fields in record order.
+struct RecordSpec {
+  int item;
+  const char* layout;
+  int count;
+  FieldSpec fields[4];
+};
+
+constexpr const char* kWide = "(a10,t20,a50)";
+constexpr const char* kCodeAndFlag = "(a6,7x,a6,t20,a50)";
+constexpr const char* kDetrending = "(a6,1x,a6,a6,t20,a50)";
+
+// Records 2 to 24 in file order.
+constexpr RecordSpec kRecords[] = {
+    {1, kWide, 1, {{1, 1, 10}}},
+    {2, kCodeAndFlag, 2, {{2, 1, 6}, {32, 14, 6}}},
+    {3, kCodeAndFlag, 2, {{3, 1, 6}, {33, 14, 6}}},
+    {4, kDetrending, 3, {{4, 1, 6}, {34, 8, 6}, {64, 14, 6}}},
+    {5, kDetrending, 3, {{5, 1, 6}, {35, 8, 6}, {65, 14, 6}}},
+    {6, kWide, 1, {{6, 1, 10}}},
+    {7, kWide, 1, {{7, 1, 10}}},
+    {8, kWide, 1, {{8, 1, 10}}},
+    {9, kCodeAndFlag, 2, {{9, 1, 6}, {39, 14, 6}}},
+    {10, kCodeAndFlag, 2, {{10, 1, 6}, {40, 14, 6}}},
+    {11, kWide, 1, {{11, 1, 10}}},
+    {12, "(a4,a4,a5,a1,t20,a50)", 4, {{12, 1, 4}, {72, 5, 4}, {102, 9, 5}, {42, 14, 1}}},
+    {13, kWide, 1, {{13, 1, 10}}},
+    {14, "(2a6,t20,a50)", 2, {{14, 1, 6}, {44, 7, 6}}},
+    {15, "(a8,t20,a50)", 0, {}},
+    {16, "(2a6,1x,a6,t20,a50)", 3, {{16, 1, 6}, {46, 7, 6}, {76, 14, 6}}},
+    {17, kWide, 1, {{17, 1, 10}}},
+    {18, kWide, 1, {{18, 1, 10}}},
+    {19, kWide, 1, {{19, 1, 10}}},
+    {20, kCodeAndFlag, 2, {{20, 1, 6}, {140, 14, 6}}},
+    {21, kWide, 1, {{50, 1, 10}}},
+    {22, kWide, 1, {{80, 1, 10}}},
+    {23, kWide, 1, {{110, 1, 10}}},
+};
+
+// Record 13 gives the mean chronology code four columns directly followed by the bootstrap
+// flag: a quantile code of -100 would run into the flag. For such a code the writer
+// keeps a blank after it and gives the flag (0 or 1) three columns; the later fields keep
+// their columns.
+constexpr RecordSpec kMeanRecordWide = {
+    12, "(a4,1x,a3,a5,a1,t20,a50)", 4, {{12, 1, 4}, {72, 6, 3}, {102, 9, 5}, {42, 14, 1}}};
+
+// The value as the layout from intfrm1 prints it: exactly its characters, sign included;
+// nothing when intfrm1 has no layout for it.
+std::optional<std::string> printed(int value) {
+  std::string layout = intfrm1(value);
+  if (layout.empty()) return std::nullopt;
+  return Layout(layout).write(value);
+}
+
+// Whether the value fits its field and leaves at least one blank before the next field
+// (or the label) starts in column `next`.
+bool fits(const FieldSpec& fs, int next, int value) {
+  std::optional<std::string> text = printed(value);
+  if (!text) return false;
+  const int length = static_cast<int>(text->size());
+  return length <= fs.width && fs.start + length <= next - 1;
+}
+
+// The field texts of a record, each padded to its width, when every value fits.
+std::optional<std::vector<std::string>> field_texts(const RecordSpec& spec, const Icommands& ic) {
+  std::vector<std::string> texts;
+  for (int f = 0; f < spec.count; ++f) {
+    const FieldSpec& fs = spec.fields[f];
+    const int next = f + 1 < spec.count ? spec.fields[f + 1].start : kLabelColumn;
+    if (!fits(fs, next, ic[fs.element])) return std::nullopt;
+    texts.push_back(field(*printed(ic[fs.element]), static_cast<std::size_t>(fs.width)));
+  }
+  return texts;
+}
+
+// The label of a record for the values in `ic`. The reader labels a second detrending
+// "rcs-" under regional curve standardization and shows stabilisation 2 as method 1.
+std::string record_label(int item, const Icommands& ic, bool reading) {
+  if (reading && item == 5 && ic[4] == -2) return detrending_label(5, ic[5], "rcs-");
+  if (reading && item == 13 && ic[13] == 2) return gmh(13, 1);
+  return option_label(item, ic);
+}
+
+std::string write_record(const RecordSpec& spec, const Icommands& ic) {
+  auto texts = field_texts(spec, ic);
+  const RecordSpec* used = &spec;
+  if (!texts && spec.item == 12) {
+    used = &kMeanRecordWide;
+    texts = field_texts(kMeanRecordWide, ic);
+  }
+  if (!texts) {
+    std::string values;
+    for (int f = 0; f < spec.count; ++f) {
+      values += " " + std::to_string(ic[spec.fields[f].element]);
+    }
+    throw Stop("*** option " + std::to_string(std::min(spec.item, 20)) + " values" + values +
+                   " do not fit the log file record",
+               kFailureStatus);
+  }
+  std::vector<Value> values(texts->begin(), texts->end());
+  std::string label = record_label(used->item, ic, false);
+  values.emplace_back(label);
+  return Layout(used->layout).write_values(values);
+}
+
+// The data file name in its 40-character field; a longer name is kept whole.
+std::string name_field(std::string_view name) {
+  return field(name, std::max<std::size_t>(40, name.size()));
+}
+
+// ---- reading ----
+
+enum class Failure { none, end_of_file, bad_value };
+
+void report(Console& con, Failure failure) {
+  con.say("");
+  if (failure == Failure::end_of_file) {
+    con.say(" *** end-of-file reading batch commands. re-run");
+    con.say(" *** the program in interactive mode to create");
+    con.say(" *** the correct log files for batch mode runs.");
+  } else {
+    con.say(" *** error reading batch commands. re-run the");
+    con.say(" *** program in interactive mode to create the");
+    con.say(" *** correct log files for batch mode runs.");
+  }
+}
+
+bool between(int v, int low, int high) { return v >= low && v <= high; }
+
+// The median and lowess widths of a detrending record: an even median width is lowered to
+// the odd one below, a width below -100 becomes -100, a width of 0 to 2 ends the program.
+void check_width(int code, int& width) {
+  if (code != -3 && code != -4) return;
+  if (between(width, 0, 2)) {
+    throw Stop(code == -3 ? "*** median filter width inadmissable"
+                          : "*** lowess smoother width inadmissable",
+               kFailureStatus);
+  }
+  if (width < -100) width = -100;
+  if (code == -3 && width > 2 && width % 2 == 0) width -= 1;
+}
+
+// Whether the values just read into `ic` are acceptable for the record's item. The
+// detrending records may correct their width in place.
+bool accepted(int item, Icommands& ic) {
+  const bool release = ic[20] == 2 || ic[20] == 3;
+  switch (item) {
+    case 1:
+      return between(ic[1], 1, 4);
+    case 3:
+      return between(ic[3], 0, 5);
+    case 4:
+      check_width(ic[4], ic[34]);
+      return true;
+    case 5:
+      check_width(ic[5], ic[35]);
+      return true;
+    case 6:
+      return between(ic[6], 0, 2);
+    case 7:
+      return between(ic[7], 0, 3);
+    case 8:
+      return between(ic[8], 0, 2);
+    case 9:
+      return between(ic[9], 0, 3);
+    case 10:
+      return between(ic[10], 0, 10);
+    case 11:
+      return between(ic[11], -1, 10);
+    case 12:
+      return between(ic[12], -100, 2) && between(ic[72], 0, 1) && between(ic[42], 0, 1);
+    case 13:
+      return between(ic[13], 0, 2) || ic[13] < -9 || ic[13] > 9;
+    // Windows that do not move on (an overlap not below the window) would never end.
+    case 16:
+      return ic[16] <= 0 || ic[46] < ic[16];
+    case 17:
+      return between(ic[17], 1, 4);
+    case 18:
+      return between(ic[18], 0, 7);
+    case 19:
+      return between(ic[19], 0, 3);
+    case 20:
+      return between(ic[20], 0, 3);
+    case 21:
+      return ic[50] <= 50 && (!release || ic[50] >= 5);
+    case 22:
+      return ic[80] <= 200 && (!release || ic[80] >= 5);
+    case 23:
+      return ic[110] <= 5 && (!release || ic[110] >= 0);
+    default:
+      return true;  // options 2 and 14 take any values
+  }
+}
+
+// How many characters of the record's label part are compared with the label of its
+// values before the echo puts that label in its place.
+int compared_length(int item) {
+  switch (item) {
+    case 2:
+    case 9:
+      return 50;
+    case 3:
+    case 4:
+    case 5:
+      return 40;
+    case 18:
+      return 30;
+    default:
+      return 20;
+  }
+}
+
+// The echo line of an option record: the record as read, with the label of its values
+// from column 20 when the record's own label is missing or out of date.
+std::string echo_line(const RecordSpec& spec, const std::string& record, const Icommands& ic) {
+  std::string line = field(record, kLineLength);
+  if (spec.item == 8) line = field(std::to_string(ic[8]), kLineLength);
+  const std::string label = record_label(spec.item, ic, true);
+  const std::size_t at = kLabelColumn - 1;
+  bool same;
+  if (spec.item == 12) {
+    same = line.compare(at, 27, label.substr(0, 26) + " ") == 0;
+  } else {
+    const auto n = static_cast<std::size_t>(compared_length(spec.item));
+    same = line.compare(at, n, label, 0, n) == 0;
+  }
+  if (!same) line.replace(at, kLabelLength, label);
+  return line;
+}
+
+struct Reader {
+  Units& units;
+  Icommands& ic;
+  Commands& commands;
+  Console& con;
+  Layout echo{"(1x,a)"};
+
+  Failure read(std::string& record) {
+    return units.read_record(unit::log, record) ? Failure::none : Failure::end_of_file;
+  }
+
+  Failure option_record(const RecordSpec& spec) {
+    std::string record;
+    if (read(record) != Failure::none) return Failure::end_of_file;
+    Icommands next = ic;
+    try {
+      std::vector<long long> values =
+          read_list_integers(record, static_cast<std::size_t>(spec.count));
+      for (int f = 0; f < spec.count; ++f) {
+        const long long v = values[static_cast<std::size_t>(f)];
+        if (v < INT_MIN || v > INT_MAX) return Failure::bad_value;
+        next[spec.fields[f].element] = static_cast<int>(v);
+      }
+    } catch (const ReadError&) {
+      return Failure::bad_value;
+    }
+    if (!accepted(spec.item, next)) return Failure::bad_value;
+    con.say(echo.write(echo_line(spec, record, next)));
+    ic = next;
+    return Failure::none;
+  }
+
+  Failure mask_record() {
+    std::string record;
+    if (read(record) != Failure::none) return Failure::end_of_file;
+    const std::string mask = field(record, 8);
+    commands.set_mask(mask);
+    ic[15] = 0;
+    std::string line = field(record, kLineLength);
+    const std::string label = gmh(kMaskRecordItem, 0);
+    if (mask == " none   ") {
+      line.replace(kLabelColumn - 1, kLabelLength + 1, " " + label);
+    } else if (line.compare(kLabelColumn - 1, 20, label, 0, 20) != 0) {
+      line.replace(kLabelColumn - 1, kLabelLength, label);
+    }
+    con.say(echo.write(line));
+    return Failure::none;
+  }
+
+  // Echoes the header record with the name of the data file in hand.
+  Failure header(std::string_view data_file_name) {
+    std::string record;
+    if (read(record) != Failure::none) return Failure::end_of_file;
+    std::string line = field(record, std::max(kLineLength, record.size()));
+    const std::string name = name_field(data_file_name);
+    if (trim_right(line.substr(20)) != trim_right(name)) {
+      std::string tail = name.size() == 40 ? line.substr(60) : std::string();
+      line = field(line.substr(0, 20) + name + tail, kLineLength);
+    }
+    con.say("");
+    con.say(echo.write(line));
+    con.say(" batch file inputs:");
+    con.say(" inputs.............!input indentification");
+    return Failure::none;
+  }
+};
+
+}  // namespace
+
+bool fits_log_field(int element, int value) {
+  for (const RecordSpec& spec : kRecords) {
+    for (int f = 0; f < spec.count; ++f) {
+      if (spec.fields[f].element != element) continue;
+      const int next = f + 1 < spec.count ? spec.fields[f + 1].start : kLabelColumn;
+      if (fits(spec.fields[f], next, value)) return true;
+      // A mean chronology code of four characters is kept apart by the widened record.
+      return element == 12 &&
+             fits(kMeanRecordWide.fields[0], kMeanRecordWide.fields[1].start, value);
+    }
+  }
+  return true;
+}
+
+std::string log_header(int count, std::string_view data_file_name) {
+  return Layout("('data file #',i3,'  --  ',a)").write(count, name_field(data_file_name));
+}
+
+void wlf(const Icommands& icommands, std::string_view mask, std::ostream& out) {
+  for (const RecordSpec& spec : kRecords) {
+    if (spec.item == kMaskRecordItem) {
+      out << Layout(spec.layout).write(field(mask, 8), record_label(spec.item, icommands, false))
+          << '\n';
+    } else {
+      out << write_record(spec, icommands) << '\n';
+    }
+  }
+}
+
+int batch(Units& units, Icommands& icommands, Commands& commands, Console& con,
+          std::string_view data_file_name) {
+  Reader reader{units, icommands, commands, con};
+  units.rewind(unit::log);
+  int status = 1;
+  Failure failure = reader.header(data_file_name);
+  for (const RecordSpec& spec : kRecords) {
+    if (failure != Failure::none) break;
+    status = std::min(spec.item, 20);
+    if (spec.item > 20 && icommands[20] == 0) {
+      // Without a stand dynamics analysis the release parameters are not read.
+      icommands[50] = icommands[80] = icommands[110] = 0;
+      break;
+    }
+    failure = spec.item == kMaskRecordItem ? reader.mask_record() : reader.option_record(spec);
+  }
+  if (failure != Failure::none) {
+    report(con, failure);
+    return status;
+  }
+  return 0;
+}
+
+}  // namespace dendro

@@ -1,0 +1,167 @@
+#include "options/pager.h"
+
+#include <array>
+#include <filesystem>
+#include <string>
+
+#include "series/console.h"
+#include "series/layout.h"
+#include "series/stop.h"
+#include "series/text.h"
+#include "series/units.h"
+
+namespace dendro {
+namespace {
+
+constexpr int kPage = 5;  // lines shown between questions, and lines kept for the end
+
+class Pager {
+ public:
+  Pager(Units& units, int unit, Console& con, int width)
+      : units_(units), unit_(unit), con_(con), width_(width) {}
+
+  void run() {
+    units_.rewind(unit_);
+    con_.say("");
+    con_.say(width_ == kSnoopWidthPelliform
+                 ? " snooping in the data file (first 100 characters/line):"
+                 : " snooping in the data file (first 80 characters/line):");
+    ruler();
+    // Each pass lists the file from its first line; the user ends it with "m".
+    for (;;) {
+      if (pass()) return;
+    }
+  }
+
+ private:
+  Units& units_;
+  int unit_;
+  Console& con_;
+  int width_;
+  int count_ = 0;
+  std::array<std::string, kPage> last_;  // the latest lines, by count modulo kPage
+
+  void ruler() {
+    std::string digits =
+        ".........1.........2.........3.........4.........5"
+        ".........6.........7.........8";
+    if (width_ == kSnoopWidthPelliform) digits += ".........9.........10";
+    con_.say("     " + digits);
+  }
+
+  // A numbered line: the number right-justified in columns 2-4, the text from column 6.
+  // Numbers above 999 take the columns to their left, so that the text stays under the
+  // ruler as long as it can.
+  void show(int number, const std::string& line) {
+    const char* layout = number <= 999    ? "(1x,i3,1x,a)"
+                         : number <= 9999 ? "(i4,1x,a)"
+                                          : "(i0,1x,a)";
+    con_.say(Layout(layout).write(number, line));
+  }
+
+  std::string cut(const std::string& record) const {
+    std::string line = field(record, static_cast<std::size_t>(width_));
+    for (char& c : line) {
+      if (c == '\t') c = ' ';
+    }
+    return line;
+  }
+
+  void end_message() { con_.say(Layout("(/1x,'end-of-snoop: ',i5,' lines read')").write(count_)); }
+
+  // One pass over the file; true when the user returns to the program.
+  bool pass() {
+    count_ = 0;
+    char answer = ' ';
+    for (std::string record; units_.read_record(unit_, record);) {
+      ++count_;
+      last_[static_cast<std::size_t>(count_ % kPage)] = cut(record);
+      if (answer == 'e' || answer == 'E') continue;
+      show(count_, last_[static_cast<std::size_t>(count_ % kPage)]);
+      if (count_ % kPage != 0) continue;
+      con_.say("");
+      con_.prompt(" more <ret>, read to end <e>, return to main program <m> ");
+      answer = con_.read(1).first();
+      if (answer == 'm' || answer == 'M') {
+        units_.rewind(unit_);
+        end_message();
+        return true;
+      }
+      if (answer != 'e' && answer != 'E') {
+        ruler();
+        answer = ' ';
+      }
+    }
+    // "e" is only offered after a fifth line, so there are five lines to show.
+    if (answer == 'e' || answer == 'E') {
+      con_.say("");
+      con_.say(" last 5 lines in file (first 80 characters):");
+      ruler();
+      for (int n = count_ - kPage + 1; n <= count_; ++n) {
+        show(n, last_[static_cast<std::size_t>(n % kPage)]);
+      }
+    }
+    units_.rewind(unit_);
+    end_message();
+    con_.say("");
+    con_.prompt(" more <ret> or return to main program <m> ");
+    const char again = con_.read(1).first();
+    return again == 'm' || again == 'M';
+  }
+};
+
+bool exists(const std::string& name) {
+  std::error_code error;
+  return std::filesystem::exists(name, error);
+}
+
+// Opens the file as the kind asks; false when it cannot be opened.
+bool open_as(Units& units, char kind, int unit, const std::string& name) {
+  try {
+    switch (kind) {
+      case 'o':
+        return units.open_old(unit, name);
+      case 'n':
+        if (exists(name)) return false;
+        units.create(unit, name);
+        return true;
+      case 'u':
+        if (exists(name)) return units.open_old(unit, name);
+        units.create(unit, name);
+        return true;
+      default:  // scratch: a fresh file that the caller closes with deletion
+        units.create(unit, name);
+        return true;
+    }
+  } catch (const Stop&) {
+    return false;  // the file could not be created
+  }
+}
+
+}  // namespace
+
+void snoop(Units& units, int unit, Console& con, int width) {
+  Pager(units, unit, con, width).run();
+}
+
+std::string openit(Units& units, Console& con, char kind, int unit) {
+  const char k = static_cast<char>(kind | 0x20);
+  if (k != 'o' && k != 'n' && k != 'u' && k != 's') {
+    con.say("");
+    con.say(" *** incorrect file type ***");
+    con.say("");
+    throw Stop("", kFailureStatus);
+  }
+  // Each failed name asks again; end of input ends the program inside the console.
+  for (;;) {
+    con.prompt(question_line(" file name (/ to exit)"));
+    const std::string name(trim_right(con.read_line()));
+    // "/" alone: an absolute path begins with "/" as well.
+    if (name == "/") throw Stop("", 0);
+    if (!name.empty() && open_as(units, k, unit, name)) return name;
+    con.say("");
+    con.say(" *** file cannot be opened. try again or bailout ***");
+  }
+}
+
+}  // namespace dendro

@@ -1,0 +1,552 @@
+#include "options/query.h"
+
+#include <climits>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "options/help.h"
+#include "options/log_file.h"
+#include "series/console.h"
+#include "series/layout.h"
+#include "series/stop.h"
+#include "series/text.h"
+
+namespace dendro {
+namespace {
+
+constexpr std::size_t kNumberWidth = 10;  // numeric answers
+constexpr std::size_t kMaskWidth = 8;
+
+// A choice line: the text from column 2 and its code with the last digit in column 39;
+// the default code is marked as "<1>".
+std::string choice(std::string_view text, std::string_view code, bool is_default = false) {
+  std::string shown = is_default         ? "<" + std::string(code) + ">"
+                      : code.size() == 1 ? " " + std::string(code)
+                                         : std::string(code);
+  return Layout("(1x,a,t38,a)").write(text, shown);
+}
+
+std::string flagged_choice(std::string_view text, std::string_view code, std::string_view note,
+                           bool is_default = false) {
+  return Layout("(a,t53,a)").write(choice(text, code, is_default), note);
+}
+
+bool between(long long v, long long low, long long high) { return v >= low && v <= high; }
+
+// The choices of the detrending options; the second detrending has no regional curve and
+// shows no first differences.
+std::vector<std::string> detrending_list(bool first) {
+  std::vector<std::string> lines;
+  if (first) lines.push_back(" the detrending options (/ to exit, h for help):");
+  lines.push_back(choice("age dependent spline", "-6"));
+  lines.push_back(choice("friedman variable span smoother", "-5"));
+  lines.push_back(choice("lowess robust smoothing method", "-4"));
+  lines.push_back(choice("median filter sharpening/smoothing", "-3"));
+  if (first) {
+    lines.push_back(choice("regional curve (rcs) detrending", "-2"));
+    lines.push_back(choice("first differences", "-1"));
+  }
+  lines.push_back(choice("no detrending applied", "0"));
+  lines.push_back(choice("neg expon curve (k>0), no = opt 4", "1"));
+  lines.push_back(choice("neg expon curve (k>0), no = opt 5", "2"));
+  lines.push_back(choice("neg expon curve (any k)", "3"));
+  lines.push_back(choice("linear regression (any slope)", "4"));
+  lines.push_back(choice("linear regression (neg slope)", "5"));
+  lines.push_back(choice("horizontal line (arithmetic mean)", "6"));
+  lines.push_back(choice("hugershoff growth curve", "7"));
+  lines.push_back(choice("general negative exponential curve", "8"));
+  lines.push_back(choice("smoothing spline (fixed n cutoff)", ">9"));
+  lines.push_back(choice("smoothing spline (pct n cutoff)", "<-9"));
+  return lines;
+}
+
+// One numeric question: the lines written before each asking (the last one carries the
+// arrow), the text that a blank first character stands for (none: a blank asks again),
+// whether "h" shows the option's help page, and the values accepted.
+struct Numeric {
+  std::vector<std::string> lines;
+  std::string blank_means;
+  bool help = true;
+  std::function<bool(long long)> accept;
+};
+
+class Dialogue {
+ public:
+  Dialogue(int option, Icommands& ic, Commands& commands, Console& con)
+      : option_(option), ic_(ic), commands_(commands), con_(con) {}
+
+  void run();
+
+ private:
+  int option_;
+  Icommands& ic_;
+  Commands& commands_;
+  Console& con_;
+
+  // The accepted values of an element: in `range` and printable in its log file field.
+  std::function<bool(long long)> storable(int element, std::function<bool(long long)> range) {
+    return [element, range](long long v) {
+      return between(v, INT_MIN, INT_MAX) && range(v) &&
+             fits_log_field(element, static_cast<int>(v));
+    };
+  }
+
+  void heading(std::initializer_list<std::string_view> lines) {
+    con_.say("");
+    for (std::string_view l : lines) con_.say(l.empty() ? "" : " " + std::string(l));
+  }
+
+  // Asks until the answer is accepted; "/" stops the program, end of input too (inside
+  // the console).
+  int ask(const Numeric& q) {
+    for (;;) {
+      for (std::size_t k = 0; k + 1 < q.lines.size(); ++k) con_.say(q.lines[k]);
+      Answer a = con_.ask(q.lines.back(), kNumberWidth);
+      if (a.quit()) throw Stop("", 0);
+      if (q.help && a.letter('h')) {
+        helpq(option_, con_);
+        continue;
+      }
+      if (a.blank()) {
+        if (q.blank_means.empty()) continue;
+        a.text.replace(0, q.blank_means.size(), q.blank_means);
+      }
+      std::optional<long long> v = a.integer();
+      if (v && q.accept(*v)) return static_cast<int>(*v);
+    }
+  }
+
+  // A y/n question into a flag element: y sets 1, a blank or n sets 0, anything else asks
+  // again.
+  void yes_no(std::string_view question, int element) {
+    ic_[element] = 0;
+    for (;;) {
+      Answer a = con_.ask(" " + std::string(question), 1);
+      if (a.blank() || a.letter('n')) return;
+      if (a.letter('y')) {
+        ic_[element] = 1;
+        return;
+      }
+    }
+  }
+
+  std::string question(std::string_view text) { return " " + std::string(text); }
+
+  // A code from a list of choices whose last line carries the arrow.
+  int code(std::vector<std::string> lines, std::string blank_means, int element,
+           std::function<bool(long long)> range) {
+    return ask({std::move(lines), std::move(blank_means), true, storable(element, range)});
+  }
+
+  void data_type(int element);
+  void missing_data();
+  void transformation();
+  bool detrending_parameter(int code, int element);
+  void first_detrending();
+  void second_detrending();
+  void robust_detrending();
+  void interactive();
+  void index_calculation();
+  void ar_method();
+  void pooled_order();
+  void series_order();
+  void mean_chronology();
+  void stabilisation();
+  void common_period();
+  void mask();
+  void running_rbar();
+  void printout();
+  void series_save();
+  void summary_plots();
+  void stand_dynamics();
+  void release_parameters(int method);
+};
+
+void Dialogue::run() {
+  con_.say("");
+  con_.say(" input control parameters from keyboard");
+  con_.say(" hit <ret> for any specified default <parameters>");
+  switch (option_) {
+    case 2:
+      return missing_data();
+    case 3:
+      return transformation();
+    case 4:
+      return first_detrending();
+    case 5:
+      return second_detrending();
+    case 6:
+      return robust_detrending();
+    case 7:
+      return interactive();
+    case 8:
+      return index_calculation();
+    case 9:
+      return ar_method();
+    case 10:
+      return pooled_order();
+    case 11:
+      return series_order();
+    case 12:
+      return mean_chronology();
+    case 13:
+      return stabilisation();
+    case 14:
+      return common_period();
+    case 15:
+      return mask();
+    case 16:
+      return running_rbar();
+    case 17:
+      return printout();
+    case 18:
+      return series_save();
+    case 19:
+      return summary_plots();
+    case 20:
+      return stand_dynamics();
+    default: {
+      if (option_ <= 1) return data_type(1);
+      // No option has this number: the answer is checked like a data type and dropped.
+      Icommands scratch = ic_;
+      Dialogue shown(1, scratch, commands_, con_);
+      return shown.data_type(1);
+    }
+  }
+}
+
+void Dialogue::data_type(int element) {
+  heading({"tree-ring measurement types (/ to exit, h for help):"});
+  ic_[element] = code(
+      {choice("raw measurements (tucson format)", "1", true),
+       choice("tree-ring series (mib pex format)", "2"),
+       choice("tree-ring indices (tucson format)", "3"),
+       choice("tree-ring series in compact format", "4"), question("enter your data format type")},
+      "1", element, [](long long v) { return between(v, 1, 4); });
+}
+
+void Dialogue::missing_data() {
+  heading({"missing data fill-in capability is automatic.",
+           "any number .lt. 0, except -9999, is regarded",
+           "as a missing datum. if your missing data flag",
+           "is not negative, or it equals -9999, quit the",
+           "program and change your missing data flag!"});
+  // "h" is not offered here: it reads as a number that fails.
+  ic_[2] = ask(
+      {{question("enter <ret> to continue or / to quit")}, "-9", false, storable(2, [](long long) {
+         return true;
+       })});
+  yes_no("plot the in-filled data? y/<n>", 32);
+}
+
+void Dialogue::transformation() {
+  heading({"data transformation options (/ to exit, h for help):"});
+  const int c =
+      code({choice("no data transformation", "0", true), choice("natural log (rt)", "1"),
+            choice("natural log (rt+1/6)", "2"), choice("inverse hypersine (rt)", "3"),
+            flagged_choice("adaptive power transform (rt^p)", "4", "(*** experimental!!! ***)"),
+            question("enter transformation method")},
+           "0", 3, [](long long v) { return between(v, 0, 5); });
+  ic_[3] = c;
+  // Transformed data are detrended by differences, raw data by ratios.
+  ic_[8] = c != 0 ? 2 : 1;
+  if (c >= 1) yes_no("plot the transformed data? y/<n>", 33);
+}
+
+// Asks the method parameter of detrending code -5, -4 or -3 into `element`. Returns false
+// when the answer is blank: the detrending question is asked again.
+bool Dialogue::detrending_parameter(int c, int element) {
+  std::vector<std::string> lines;
+  std::function<bool(long long)> range;
+  const std::vector<std::string> percent = {
+      question("and less then the shortest series length, or"),
+      question("percent of series length: a negative integer"),
+      question("between -1 and -100, inclusive")};
+  if (c == -5) {
+    lines = {question("enter variable span tweeter sensitivity."),
+             question("it ranges from 0 to 9, from most sensitive"),
+             question("to least sensitive: suggested default is 5,"),
+             question("but you will probably want to experiment."),
+             question("so enter your tweeter sensitivity now")};
+    range = [](long long v) { return between(v, 0, 9); };
+  } else if (c == -4) {
+    lines = {question("enter the lowess window width"),
+             question("fixed for all series: a positive integer >2")};
+    lines.insert(lines.end(), percent.begin(), percent.end());
+    range = [](long long v) { return between(v, -100, -1) || v >= 3; };
+  } else {
+    lines = {question("enter the median window width"),
+             question("fixed for all series: a positive odd integer >2")};
+    lines.insert(lines.end(), percent.begin(), percent.end());
+    range = [](long long v) { return between(v, -100, -1) || (v >= 3 && v % 2 == 1); };
+  }
+  const auto accept = storable(element, range);
+  for (;;) {
+    for (std::size_t k = 0; k + 1 < lines.size(); ++k) con_.say(lines[k]);
+    Answer a = con_.ask(lines.back(), kNumberWidth);
+    if (a.quit()) throw Stop("", 0);
+    if (a.blank()) return false;
+    std::optional<long long> v = a.integer();
+    if (v && accept(*v)) {
+      ic_[element] = static_cast<int>(*v);
+      return true;
+    }
+  }
+}
+
+void Dialogue::first_detrending() {
+  heading({"first tree-ring detrending option:"});
+  std::vector<std::string> lines = detrending_list(true);
+  const auto range = [](long long v) { return !between(v, -9, -7); };
+  for (;;) {
+    const int c = ask({lines, "", true, storable(4, range)});
+    ic_[4] = c;
+    // Regional curve standardization needs a curve for its age-aligned mean.
+    if (c == -2 && ic_[5] == 0) ic_[5] = 2;
+    if (c >= -5 && c <= -3 && !detrending_parameter(c, 34)) continue;
+    break;
+  }
+  yes_no("plot data with curve fits? y/<n>", 64);
+}
+
+void Dialogue::second_detrending() {
+  heading({ic_[4] == -2 ? "rcs growth curve option (/ to exit, h for help):"
+                        : "second detrending option (/ to exit, h for help):"});
+  std::vector<std::string> lines = detrending_list(false);
+  const auto range = [](long long v) { return !between(v, -9, -7); };
+  for (;;) {
+    const int c = ask({lines, "", true, storable(5, range)});
+    if (c == -2) {
+      con_.say("");
+      con_.say(" *** rcs option not allowed for 2nd detrending ***");
+      continue;
+    }
+    ic_[5] = c;
+    // The super smoother's sensitivity belongs to the first detrending only.
+    if ((c == -4 || c == -3) && !detrending_parameter(c, 35)) continue;
+    break;
+  }
+  yes_no("plot data with curve fits? y/<n>", 65);
+}
+
+void Dialogue::robust_detrending() {
+  heading({"general detrending options (/ to exit, h for help):"});
+  ic_[6] = code({choice("non-robust (lsq) methods", "1", true),
+                 flagged_choice("robust detrending methods", "2", "(*** not yet enabled ***)"),
+                 question("enter detrending method")},
+                "1", 6, [](long long v) { return v == 1; });
+}
+
+void Dialogue::interactive() {
+  heading({"interactive detrending (/ to exit, h for help):"});
+  ic_[7] =
+      code({choice("no interactive detrending", "0", true), choice("interactive gap filling", "1"),
+            choice("interactive detrending", "2"), choice("interactive gap and detrend", "3")},
+           "0", 7, [](long long v) { return between(v, 0, 3); });
+}
+
+void Dialogue::index_calculation() {
+  heading({"compute detrended tree rings (/ to exit, h for help):"});
+  const bool differences = ic_[3] != 0;
+  ic_[8] = code({choice("indices or ratios (rt/gt)", "1", !differences),
+                 choice("residuals or differences (rt-gt)", "2", differences)},
+                differences ? "2" : "1", 8, [](long long v) { return between(v, 1, 2); });
+}
+
+void Dialogue::ar_method() {
+  heading({"ar prewhitening options (/ to exit, h for help):"});
+  const int c = code(
+      {choice("no autoregressive modeling", "0"),
+       choice("non-robust autoregressive modeling", "1", true),
+       choice("robust autoregressive modeling", "2"),
+       flagged_choice("robust ar modeling + outlier removal", "3", "(*** experimental!!! ***)"),
+       question("enter prewhitening type")},
+      "1", 9, [](long long v) { return between(v, 0, 3); });
+  ic_[9] = c;
+  if (c >= 2) yes_no("plot the autoregressive outliers? y/<n>", 39);
+}
+
+void Dialogue::pooled_order() {
+  heading({"pooled ar model order options (/ to exit, h for help):"});
+  ic_[10] = code({choice("minimum aic order selection", "0", true),
+                  choice("user-fixed ar order (max=10)", "ip")},
+                 "0", 10, [](long long v) { return between(v, 0, 10); });
+  yes_no("plot pooled ar modelling results? y/<n>", 40);
+}
+
+void Dialogue::series_order() {
+  heading({"series ar model order options (/ to exit, h for help):"});
+  ic_[11] = code(
+      {choice("same order as pooled ar model", "0", true),
+       choice("minimum aic order selection", "-1"), choice("user-fixed ar order (max=10)", "ip")},
+      "0", 11, [](long long v) { return between(v, -1, 10); });
+}
+
+void Dialogue::mean_chronology() {
+  // A new mean chronology starts without bootstrap limits.
+  ic_[12] = ic_[42] = ic_[72] = ic_[102] = 0;
+  heading({"mean chronology options (/ to exit, h for help):"});
+  const int c = code(
+      {choice("no mean chronologies computed", "0"), choice("non-robust (arithmetic) mean", "1"),
+       choice("robust (biweight) mean", "2", true), choice("quantile (min -1 to max -100)", "<0")},
+      "2", 12, [](long long v) { return between(v, -100, 2); });
+  ic_[12] = c;
+  if (c == 0) return;
+  heading({"compute bootstrap confidence limits?", "be advised that no mean chronology",
+           "variance stabilization is allowed if", "bootstrop limits are computed . . so"});
+  yes_no("compute bootstrap confidence limits? y/<n>", 72);
+  if (ic_[72] != 1) return;
+  ic_[13] = 0;
+  ic_[102] = 20;
+  yes_no("plot the bootstrap results? y/<n>", 42);
+}
+
+void Dialogue::stabilisation() {
+  heading({"variance stabilization (/ to exit, h for help):"});
+  const Layout wide("(1x,a,t37,a)");
+  // Codes 3 to 9 and -9 to -1 name no method, and the log file reader refuses them.
+  const int c = code({choice("no variance stabilization", "0", true),
+                      choice("vonne briffa rbar-weighted method", "1"),
+                      choice("both briffa & 67%n spline methods", "2"),
+                      wide.write("smoothing spline (fixed n cutoff)", ">9"),
+                      wide.write("smoothing spline (pct n cutoff)", "<-9")},
+                     "0", 13, [](long long v) { return between(v, 0, 2) || v < -9 || v > 9; });
+  ic_[13] = c;
+  if (c != 0 && ic_[72] == 1) {
+    heading({"bootstrap limits will be calculated.", "no variance stabilization is allowed."});
+    ic_[13] = 0;
+  }
+}
+
+void Dialogue::common_period() {
+  heading({"common period analysis (/ to exit, h for help):"});
+  const auto any = [](long long) { return true; };
+  ic_[14] = ask({{question("first year (<ret> for none)")}, "0", true, storable(14, any)});
+  ic_[44] = ask({{question("last year (<ret> for none)")}, "0", true, storable(44, any)});
+}
+
+void Dialogue::mask() {
+  heading({"enter the 8-character site-tree-core mask as",
+           "something like ssstttcc, whatever the consistent",
+           "separation of the site, tree, and core ids may be",
+           "for the series ids (/ to exit, h for help):", ""});
+  for (;;) {
+    Answer a = con_.ask(question("site-tree-core mask"), kMaskWidth);
+    if (a.quit()) throw Stop("", 0);
+    if (a.letter('h')) {
+      helpq(option_, con_);
+      continue;
+    }
+    commands_.set_mask(a.text);
+    ic_[15] = 0;
+    return;
+  }
+}
+
+void Dialogue::running_rbar() {
+  heading({"running rbar options (/ to exit, h for help):"});
+  const auto any = [](long long) { return true; };
+  const int window =
+      ask({{question("enter rbar window length, <ret> for none")}, "0", true, storable(16, any)});
+  ic_[16] = window;
+  // Windows must move on: an overlap as long as the window would never end the run.
+  const auto moves_on = [window](long long v) { return window <= 0 || v < window; };
+  ic_[46] =
+      ask({{question("enter the running rbar window overlap")}, "0", true, storable(46, moves_on)});
+  yes_no("plot running rbar and eps? y/<n>", 76);
+}
+
+void Dialogue::printout() {
+  heading({"output options (/ to exit, h for help):"});
+  ic_[17] = code(
+      {choice("summary statistics of all series", "1"),
+       choice("+ individual series statistics", "2", true),
+       choice("+ long list of mean chronology", "3"), choice("+ plots of series curve fits", "4")},
+      "2", 17, [](long long v) { return between(v, 1, 4); });
+}
+
+void Dialogue::series_save() {
+  heading({"save core series (/ to exit, h for help):"});
+  ic_[18] = code(
+      {choice("no core series saved", "0", true), choice("save in tucson raw data format", "1"),
+       choice("save in tucson index format", "2"), choice("save in mib pex index format", "3"),
+       choice("save in rlh compact data format", "4"),
+       choice("save in sas space-delimited columns", "5"),
+       choice("save in tab-delimited columns", "6"),
+       choice("save in comma-delimited columns", "7")},
+      "0", 18, [](long long v) { return between(v, 0, 7); });
+}
+
+void Dialogue::summary_plots() {
+  heading({"summary hi-res plot options (/ to exit, h for help):"});
+  ic_[19] = code(
+      {choice("no summary hi-res plots", "0", true), choice("spaghetti plots of all series", "1"),
+       choice("various summary plots (try it!)", "2"), choice("all of the above (lots!!!)", "3")},
+      "0", 19, [](long long v) { return between(v, 0, 3); });
+}
+
+void Dialogue::stand_dynamics() {
+  heading({"stand dynamics analysis (/ to exit, h for help):"});
+  const int c = code({choice("no stand dynamics analyses", "0", true),
+                      choice("endogenous disturbance outliers", "1"),
+                      choice("nowacki/abrams release detection", "2"),
+                      choice("modified nowacki/abrams (by vorn)", "3")},
+                     "0", 20, [](long long v) { return between(v, 0, 3); });
+  ic_[20] = c;
+  if (c >= 1) yes_no("plot the stand dynamics analyses? y/<n>", 140);
+  if (c >= 2) release_parameters(c);
+}
+
+// The release detection parameters. There is no default and no "/": a blank asks the same
+// question again, an answer that is not a number goes back one question.
+void Dialogue::release_parameters(int method) {
+  struct Parameter {
+    std::vector<std::string> lines;
+    int element;
+    long long low, high;
+  };
+  const Parameter parameters[3] = {
+      {{" enter running mean width for calculating", "  percent growth changes (range 5-50)"},
+       50,
+       5,
+       50},
+      {{" enter percent growth change theshold", "  for identifying releases (range 5-200)"},
+       80,
+       5,
+       200},
+      {{" enter standard error theshold for", "  identifying probable release (range 0-5)"},
+       110,
+       0,
+       5},
+  };
+  const int count = method == 3 ? 3 : 2;
+  int k = 0;
+  while (k < count) {
+    const Parameter& p = parameters[k];
+    con_.say(p.lines[0]);
+    Answer a = con_.ask(p.lines[1], kNumberWidth);
+    if (a.letter('h')) {
+      helpq(option_, con_);
+      continue;
+    }
+    if (a.blank()) continue;
+    std::optional<long long> v = a.integer();
+    if (!v) {
+      k = k > 0 ? k - 1 : 0;
+      continue;
+    }
+    if (!between(*v, p.low, p.high)) continue;
+    ic_[p.element] = static_cast<int>(*v);
+    ++k;
+  }
+}
+
+}  // namespace
+
+void query(int option, Icommands& icommands, Commands& commands, Console& con) {
+  Dialogue(option < 1 ? 1 : option, icommands, commands, con).run();
+}
+
+}  // namespace dendro

@@ -1,0 +1,136 @@
+#include "series/descriptive.h"
+
+#include <cmath>
+#include <cstddef>
+#include <stdexcept>
+#include <vector>
+
+#include "series/sorting.h"
+
+namespace dendro {
+namespace {
+
+// One implementation for both summaries. Unmasked, every position takes part, the pairs
+// are all adjacent pairs and the autocorrelation divides by the count; masked, only
+// positions with a positive mask take part and the autocorrelation divides by the number
+// of pairs. The arithmetic is single precision throughout, as the printed tables expect.
+Moments summarise(std::span<float> x, std::span<const int> mask, bool masked) {
+  if (masked && mask.size() < x.size()) {
+    throw std::invalid_argument("moment1: the mask is shorter than the values.");
+  }
+  auto takes_part = [&](std::size_t j) { return !masked || mask[j] > 0; };
+  Moments s;
+
+  int count = 0;
+  float sum = 0.0f;
+  for (std::size_t j = 0; j < x.size(); ++j) {
+    if (!takes_part(j)) continue;
+    sum += x[j];
+    ++count;
+  }
+  if (count == 0) return s;
+  const float m = static_cast<float>(count);
+  s.mean = sum / m;
+  if (count == 1) return s;
+
+  // Sums of the powers of the deviations.
+  float sum_abs = 0.0f, sum2 = 0.0f, sum3 = 0.0f, sum4 = 0.0f;
+  for (std::size_t j = 0; j < x.size(); ++j) {
+    if (!takes_part(j)) continue;
+    const float d = x[j] - s.mean;
+    const float d2 = d * d;
+    sum_abs += std::fabs(d);
+    sum2 += d2;
+    sum3 += d2 * d;
+    sum4 += d2 * d2;
+  }
+  // Mean sensitivity: pairs whose mean is not positive add nothing but still count.
+  int pairs = 0;
+  float sensitivity = 0.0f;
+  for (std::size_t j = 0; j + 1 < x.size(); ++j) {
+    if (!takes_part(j) || !takes_part(j + 1)) continue;
+    ++pairs;
+    const float pair_mean = (x[j] + x[j + 1]) * 0.5f;
+    if (pair_mean > 0.0f) sensitivity += std::fabs((x[j + 1] - x[j]) / pair_mean);
+  }
+
+  s.variance = sum2 / (m - 1.0f);
+  s.mean_abs_dev = sum_abs / m;
+  if (pairs > 0) s.mean_sensitivity = sensitivity / static_cast<float>(pairs);
+  if (!(s.variance > 0.0f)) return s;
+
+  // Moments with the small-sample factors of the skewness and the kurtosis.
+  const float sd = std::sqrt(s.variance);
+  s.std_dev = sd;
+  float skew_factor = 1.0f;
+  if (count >= 3)
+    skew_factor = std::sqrt(std::fabs(m * (m - 1.0f))) / (m - 2.0f) * (1.0f + 8.5f / m);
+  float kurt_factor = 1.0f;
+  if (count >= 4) {
+    kurt_factor = m * m * (m + 1.0f) / ((m - 2.0f) * (m - 1.0f) * (m - 3.0f));
+  }
+  s.skewness = sum3 / (sd * sd * sd * m) * skew_factor;
+  s.kurtosis = sum4 / (s.variance * s.variance * m) * kurt_factor;
+
+  // First-order autocorrelation of the values standardised in place with the population
+  // standard deviation, then restored.
+  const float sigma = std::sqrt(s.variance * (m - 1.0f) / m);
+  for (std::size_t j = 0; j < x.size(); ++j) {
+    if (takes_part(j)) x[j] = (x[j] - s.mean) / sigma;
+  }
+  float lagged = 0.0f;
+  for (std::size_t j = 0; j + 1 < x.size(); ++j) {
+    if (takes_part(j) && takes_part(j + 1)) lagged += x[j] * x[j + 1];
+  }
+  if (!masked) {
+    s.autocorrelation = lagged / m;
+  } else if (pairs > 0) {
+    s.autocorrelation = lagged / static_cast<float>(pairs);
+  }
+  for (std::size_t j = 0; j < x.size(); ++j) {
+    if (takes_part(j)) x[j] = x[j] * sigma + s.mean;
+  }
+  return s;
+}
+
+// The summary of values already sorted ascending (1-based positions as in the formulas).
+FiveNumbers summary_of_sorted(std::span<const float> x) {
+  FiveNumbers f;
+  const int n = static_cast<int>(x.size());
+  if (n == 0) return f;
+  auto v = [&](int k) { return x[static_cast<std::size_t>(k - 1)]; };
+  const int depth = (n + 1) / 2;  // values in each half, the middle one included
+  const int k = depth / 2;
+  f.minimum = v(1);
+  f.maximum = v(n);
+  f.median = (v(n - n / 2) + v(n / 2 + 1)) * 0.5f;
+  f.lower_hinge = (v(depth - k) + v(k + 1)) * 0.5f;
+  f.upper_hinge = (v(n - k) + v(n - depth + k + 1)) * 0.5f;
+  f.spread = f.upper_hinge - f.lower_hinge;
+  return f;
+}
+
+}  // namespace
+
+Moments moment(std::span<float> x) { return summarise(x, {}, false); }
+
+Moments moment1(std::span<float> x, std::span<const int> mask) { return summarise(x, mask, true); }
+
+FiveNumbers mfs(std::span<float> x) {
+  qcksrt(x);
+  return summary_of_sorted(x);
+}
+
+FiveNumbers mfs1(std::span<const float> x, std::span<const int> mask) {
+  if (mask.size() < x.size())
+    throw std::invalid_argument("mfs1: the mask is shorter than the values.");
+  std::vector<float> work;
+  work.reserve(x.size());
+  for (std::size_t j = 0; j < x.size(); ++j) {
+    if (mask[j] > 0) work.push_back(x[j]);
+  }
+  qcksrt(work);
+  return summary_of_sorted(work);
+}
+
+}  // namespace dendro

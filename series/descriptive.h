@@ -1,0 +1,50 @@
+// The statistics summary and the five-number summary that every statistics table prints.
+#pragma once
+
+#include <span>
+
+#include "series/store.h"
+
+namespace dendro {
+
+// The statistics summary of a sample; kUndefined (-99.0) marks a statistic the sample does
+// not define.
+struct Moments {
+  float mean = kUndefined;
+  float mean_abs_dev = kUndefined;  // mean absolute deviation from the mean
+  float std_dev = kUndefined;       // divisor n - 1
+  float variance = kUndefined;      // divisor n - 1
+  float skewness = kUndefined;      // with its small-sample factor
+  float kurtosis = kUndefined;      // with its small-sample factor, not reduced by 3
+  float mean_sensitivity = kUndefined;
+  float autocorrelation = kUndefined;  // first order
+};
+
+// Statistics of all values. The values are standardised in place for the autocorrelation
+// and restored afterwards, so they come back equal up to single-precision rounding.
+Moments moment(std::span<float> x);
+
+// Statistics of the positions whose mask (presence flag or sample depth) is above 0. Pairs
+// of adjacent positions count for the mean sensitivity and the autocorrelation only when
+// both take part, and both divide by the number of such pairs. Without any position taking
+// part every statistic is undefined.
+Moments moment1(std::span<float> x, std::span<const int> mask);
+
+struct FiveNumbers {
+  float median = kUndefined;
+  float upper_hinge = kUndefined;
+  float lower_hinge = kUndefined;
+  float spread = kUndefined;  // upper minus lower hinge
+  float minimum = kUndefined;
+  float maximum = kUndefined;
+};
+
+// Sorts the values ascending in place and reads the summary off them (Tukey's hinges: the
+// medians of the lower and upper halves, the middle value counted in both). Without values
+// every number is undefined.
+FiveNumbers mfs(std::span<float> x);
+
+// The summary of the values whose mask is above 0; the values are not changed.
+FiveNumbers mfs1(std::span<const float> x, std::span<const int> mask);
+
+}  // namespace dendro

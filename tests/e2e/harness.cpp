@@ -1,0 +1,72 @@
+#include "harness.h"
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+namespace dendro::e2e {
+
+namespace fs = std::filesystem;
+
+Sandbox::Sandbox() {
+  std::random_device rd;
+  dir_ = fs::temp_directory_path() / ("kalder_e2e_" + std::to_string(rd()) + std::to_string(rd()));
+  fs::create_directories(dir_);
+}
+
+Sandbox::~Sandbox() {
+  std::error_code ec;
+  fs::remove_all(dir_, ec);
+}
+
+void Sandbox::copy_data(const std::string& name, const std::string& as) {
+  fs::copy_file(fs::path(TEST_DATA_DIR) / name, dir_ / (as.empty() ? name : as),
+                fs::copy_options::overwrite_existing);
+}
+
+void Sandbox::write_file(const std::string& name, const std::string& text) {
+  std::ofstream(dir_ / name, std::ios::binary) << text;
+}
+
+std::string Sandbox::read_file(const std::string& name) const {
+  std::ifstream in(dir_ / name, std::ios::binary);
+  if (!in) throw std::runtime_error("missing output file " + name);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> Sandbox::read_lines(const std::string& name) const {
+  return split_lines(read_file(name));
+}
+
+bool Sandbox::exists(const std::string& name) const { return fs::exists(dir_ / name); }
+
+RunResult Sandbox::run(const std::string& program, const std::string& input) {
+  write_file("stdin.txt", input);
+  std::string command = "cd '" + dir_.string() + "' && timeout 120 '" + program +
+                        "' < stdin.txt > stdout.txt 2>&1";
+  int raw = std::system(command.c_str());
+  RunResult r;
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.output = read_file("stdout.txt");
+  fs::remove(dir_ / "stdin.txt");
+  fs::remove(dir_ / "stdout.txt");
+  return r;
+}
+
+RunResult Sandbox::kalder(const std::string& input) { return run(KALDER_PATH, input); }
+
+std::vector<std::string> split_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace dendro::e2e

@@ -1,0 +1,41 @@
+// Runs the built programs in a fresh temporary folder with scripted console input.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace dendro::e2e {
+
+struct RunResult {
+  int status = -1;      // the program's exit status
+  std::string output;   // what it wrote to the console
+};
+
+class Sandbox {
+ public:
+  Sandbox();
+  ~Sandbox();
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+
+  const std::filesystem::path& dir() const { return dir_; }
+  // Copies tests/data/<name> into the folder (under `as` when given).
+  void copy_data(const std::string& name, const std::string& as = "");
+  void write_file(const std::string& name, const std::string& text);
+  std::string read_file(const std::string& name) const;
+  std::vector<std::string> read_lines(const std::string& name) const;
+  bool exists(const std::string& name) const;
+  // Runs the program with `input` on its standard input (a time limit guards against a
+  // program that waits forever).
+  RunResult run(const std::string& program, const std::string& input);
+  RunResult kalder(const std::string& input);
+
+ private:
+  std::filesystem::path dir_;
+};
+
+// The lines of a text.
+std::vector<std::string> split_lines(const std::string& text);
+
+}  // namespace dendro::e2e

@@ -1,0 +1,320 @@
+#include "options/log_file.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "options/defaults.h"
+#include "series/console.h"
+#include "series/stop.h"
+#include "series/text.h"
+#include "series/units.h"
+
+namespace dendro {
+namespace {
+
+// A record as written: the label takes the full 50 characters from column 20.
+std::string record(std::string_view values, std::string_view label) {
+  return field(values, 19) + field(label, 50);
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  return lines;
+}
+
+struct Defaults {
+  Icommands ic;
+  Commands cmd;
+  Defaults() { reset_options(ic, cmd); }
+};
+
+std::vector<std::string> written(const Icommands& ic, std::string_view mask = "SSSTTCC ") {
+  std::ostringstream out;
+  wlf(ic, mask, out);
+  return lines_of(out.str());
+}
+
+// Reads `content` as the log file of data file `name` into `ic` and `cmd`.
+struct BatchRun {
+  int status = -1;
+  std::string console;
+};
+BatchRun read_log(const std::string& content, Icommands& ic, Commands& cmd,
+                  std::string_view name = "oak1.txt") {
+  const std::string path = ::testing::TempDir() + "options_log_test.txt";
+  std::ofstream(path, std::ios::trunc) << content;
+  Units units;
+  EXPECT_TRUE(units.open_old(unit::log, path));
+  std::istringstream in;
+  std::ostringstream out;
+  Console con(in, out);
+  BatchRun run;
+  run.status = batch(units, ic, cmd, con, name);
+  run.console = out.str();
+  return run;
+}
+
+std::string log_text(const Icommands& ic, std::string_view mask = "SSSTTCC ") {
+  std::ostringstream out;
+  out << log_header(1, "oak1.txt") << '\n';
+  wlf(ic, mask, out);
+  return out.str();
+}
+
+// Expected records below were printed by gfortran 12 from the same layouts and values,
+// e.g. write(*,'(a6,1x,a6,a6,t20,a50)') f1, f2, f3, lab with f1 = '-3', f2 = '7', f3 = '1'.
+TEST(wlf, records_keep_their_columns) {
+  Defaults d;
+  d.ic[4] = -3;
+  d.ic[34] = 7;
+  d.ic[64] = 1;
+  d.ic[12] = -50;
+  d.ic[72] = 1;
+  d.ic[102] = 20;
+  d.ic[42] = 1;
+  d.ic[14] = 1900;
+  d.ic[44] = 1950;
+  d.ic[16] = 100;
+  d.ic[46] = 50;
+  d.ic[76] = 1;
+  d.ic[32] = 0;
+  auto r = written(d.ic);
+  ASSERT_EQ(r.size(), 23u);
+  EXPECT_EQ(r[0], record("1", "!tucson ring-width format"));
+  EXPECT_EQ(r[1], record("-9           0", "!missing values estimated (no plots)"));
+  EXPECT_EQ(r[3], record("-3     7     1", "!1st-median filter and window length"));
+  EXPECT_EQ(r[4], record("0      0     0", "!2nd-no detrending performed"));
+  EXPECT_EQ(r[11], record("-50 1   20   1", "!jth quantile with bootstrap limits"));
+  EXPECT_EQ(r[13], record("1900  1950", "!first and last years of common period"));
+  EXPECT_EQ(r[14], record("SSSTTCC", "!site-tree-core separation mask"));
+  EXPECT_EQ(r[15], record("100   50     1", "!running rbar window/overlap (w/ plots)"));
+  EXPECT_EQ(r[20], record("0", "!running mean window width"));
+  EXPECT_EQ(r[22], record("0", "!standard error limit threshold"));
+  EXPECT_EQ(log_header(7, "oak1.txt"), "data file #  7  --  oak1.txt" + std::string(32, ' '));
+}
+
+TEST(wlf, labels_follow_plot_flags_and_blank_codes) {
+  Defaults d;
+  d.ic[3] = 2;
+  d.ic[33] = 1;
+  d.ic[10] = 3;  // a fixed order above 1 has no label
+  d.ic[40] = 1;
+  d.ic[13] = 2;  // stabilisation 2 has no label of its own in the file
+  d.ic[5] = 9;   // neither has spline code 9
+  auto r = written(d.ic);
+  EXPECT_EQ(r[2], record("2            1", "!log (rt+1/6) transform (w/ plots)"));
+  EXPECT_EQ(r[4], record("9      0     0", ""));
+  EXPECT_EQ(r[9], record("3            1", ""));
+  EXPECT_EQ(r[12], record("2", ""));
+}
+
+TEST(wlf, quantile_code_of_minus_100_stays_apart_from_the_flag) {
+  Defaults d;
+  d.ic[12] = -100;
+  d.ic[72] = 1;
+  d.ic[102] = 20;
+  d.ic[42] = 0;
+  auto r = written(d.ic);
+  // The flag moves one column to the right; the spline length and plot flag keep columns
+  // 9-13 and 14.
+  EXPECT_EQ(r[11], record("-100 1  20   0", "!jth quantile with bootstrap limits"));
+  Defaults back;
+  EXPECT_EQ(read_log(log_text(d.ic), back.ic, back.cmd).status, 0);
+  EXPECT_EQ(back.ic[12], -100);
+  EXPECT_EQ(back.ic[72], 1);
+  EXPECT_EQ(back.ic[102], 20);
+  EXPECT_EQ(back.ic[42], 0);
+}
+
+TEST(wlf, refuses_values_that_would_run_together_or_be_cut) {
+  EXPECT_TRUE(fits_log_field(14, 99999));
+  EXPECT_FALSE(fits_log_field(14, -12345));  // six characters: would run into the last year
+  EXPECT_TRUE(fits_log_field(44, -99999));   // six characters, then blanks up to the label
+  EXPECT_FALSE(fits_log_field(2, 1234567));  // seven characters in a six-column field
+  EXPECT_FALSE(fits_log_field(32, 123456));  // would touch the label in column 20
+  EXPECT_TRUE(fits_log_field(13, -999999));
+  EXPECT_FALSE(fits_log_field(13, 1000000));  // beyond the integer layouts of the writer
+  EXPECT_TRUE(fits_log_field(12, -100));      // kept apart by the widened record
+  EXPECT_FALSE(fits_log_field(12, -1000));
+  EXPECT_FALSE(fits_log_field(42, 10));
+  EXPECT_TRUE(fits_log_field(151, 123456789));  // not in the log file
+  Defaults d;
+  d.ic[14] = -12345;
+  EXPECT_THROW(written(d.ic), Stop);
+  d.ic[14] = 0;
+  d.ic[12] = -101;
+  d.ic[72] = 100;  // the widened record gives the flag three columns
+  EXPECT_THROW(written(d.ic), Stop);
+  d.ic[72] = 10;
+  EXPECT_NO_THROW(written(d.ic));
+}
+
+TEST(batch, reads_back_what_wlf_writes) {
+  Defaults d;
+  const int changed[][2] = {
+      {1, 3},     {2, -9},    {32, 1},  {3, 4},   {33, 1}, {4, -4},   {34, -40}, {64, 1},
+      {5, -3},    {35, 13},   {65, 1},  {6, 1},   {7, 2},  {8, 2},    {9, 3},    {39, 1},
+      {10, 4},    {40, 1},    {11, -1}, {12, 1},  {72, 1}, {102, 20}, {42, 1},   {13, -67},
+      {14, 1850}, {44, 1990}, {16, 40}, {46, 20}, {76, 1}, {17, 4},   {18, 7},   {19, 3},
+      {20, 3},    {140, 1},   {50, 10}, {80, 25}, {110, 2}};
+  for (const auto& [e, v] : changed) d.ic[e] = v;
+  Icommands back;
+  Commands cmd;
+  back[151] = 2;
+  BatchRun run = read_log(log_text(d.ic, "ssttc   "), back, cmd);
+  ASSERT_EQ(run.status, 0) << run.console;
+  for (const auto& [e, v] : changed) EXPECT_EQ(back[e], v) << "element " << e;
+  EXPECT_EQ(cmd.mask(), "ssttc   ");
+  EXPECT_EQ(back[15], 0);
+  EXPECT_EQ(back[151], 2);  // elements that no record holds keep their values
+}
+
+TEST(batch, echo_shows_the_name_in_hand_and_current_labels) {
+  Defaults d;
+  d.ic[4] = -2;
+  d.ic[5] = 2;
+  d.ic[13] = 2;
+  d.ic[8] = 1;
+  std::string text = log_text(d.ic);
+  // An out-of-date label on the index record and a missing one on the data type record.
+  text.replace(text.find("!tree-ring indices"), 5, "!xxxx");
+  text.replace(text.find("!tucson ring-width format"), 25, std::string(25, ' '));
+  Defaults back;
+  BatchRun run = read_log(text, back.ic, back.cmd, "pine2.txt");
+  ASSERT_EQ(run.status, 0);
+  auto c = lines_of(run.console);
+  ASSERT_EQ(c.size(), 24u);  // records 22 to 24 are not read without option 20
+  auto echo = [](std::string_view values, std::string_view label) {
+    return " " + field(record(values, label), 80);
+  };
+  EXPECT_EQ(c[0], "");
+  EXPECT_EQ(c[1], " " + field("data file #  1  --  pine2.txt", 80));
+  EXPECT_EQ(c[2], " batch file inputs:");
+  EXPECT_EQ(c[3], " inputs.............!input indentification");
+  EXPECT_EQ(c[4], echo("1", "!tucson ring-width format"));
+  EXPECT_EQ(c[8], echo("2      0     0", "!rcs-neg expon curve (k>0), no = opt 5"));
+  EXPECT_EQ(text.find("!rcs-"), std::string::npos);  // the file itself says "2nd-"
+  EXPECT_EQ(c[11], echo("1", "!tree-ring indices or ratios (rt/gt)"));
+  EXPECT_EQ(c[16], echo("2", "!rbar weighted stabilization method"));
+}
+
+TEST(batch, mask_none_shows_its_label_one_column_later) {
+  Defaults d;
+  Defaults back;
+  BatchRun run = read_log(log_text(d.ic, " none"), back.ic, back.cmd);
+  ASSERT_EQ(run.status, 0);
+  EXPECT_EQ(back.cmd.mask(), " none   ");
+  EXPECT_EQ(lines_of(run.console)[18], "  none" + std::string(15, ' ') +
+                                           field("!site-tree-core separation mask", 50) +
+                                           std::string(10, ' '));
+}
+
+TEST(batch, detrending_widths_are_corrected_or_stop_the_run) {
+  auto with = [](int code, int width) {
+    Defaults d;
+    d.ic[4] = code;
+    d.ic[34] = width;
+    return log_text(d.ic);
+  };
+  Defaults a;
+  EXPECT_EQ(read_log(with(-3, 8), a.ic, a.cmd).status, 0);
+  EXPECT_EQ(a.ic[34], 7);
+  EXPECT_EQ(read_log(with(-4, -150), a.ic, a.cmd).status, 0);
+  EXPECT_EQ(a.ic[34], -100);
+  EXPECT_EQ(read_log(with(-4, 8), a.ic, a.cmd).status, 0);
+  EXPECT_EQ(a.ic[34], 8);  // lowess widths may be even
+  try {
+    read_log(with(-4, 2), a.ic, a.cmd);
+    FAIL() << "expected Stop";
+  } catch (const Stop& s) {
+    EXPECT_STREQ(s.what(), "*** lowess smoother width inadmissable");
+    EXPECT_GT(s.status, 0);
+  }
+  EXPECT_THROW(read_log(with(-3, 0), a.ic, a.cmd), Stop);
+}
+
+TEST(batch, failures_report_the_option_and_keep_earlier_values) {
+  const std::string error_message =
+      "\n *** error reading batch commands. re-run the\n"
+      " *** program in interactive mode to create the\n"
+      " *** correct log files for batch mode runs.\n";
+  const std::string eof_message =
+      "\n *** end-of-file reading batch commands. re-run\n"
+      " *** the program in interactive mode to create\n"
+      " *** the correct log files for batch mode runs.\n";
+  auto ends_with = [](const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+  };
+
+  Defaults back;
+  BatchRun empty = read_log("", back.ic, back.cmd);
+  EXPECT_GT(empty.status, 0);
+  EXPECT_EQ(empty.console, eof_message);
+
+  Defaults d;
+  d.ic[17] = 5;  // known to the labels only
+  Icommands before;
+  Commands cmd;
+  BatchRun printout = read_log(log_text(d.ic), before, cmd);
+  EXPECT_EQ(printout.status, 17);
+  EXPECT_TRUE(ends_with(printout.console, error_message));
+  EXPECT_EQ(before[16], 50);  // stored before the failing record
+  EXPECT_EQ(before[17], 0);   // not stored
+
+  Defaults o;
+  std::string text = log_text(o.ic);
+  text[text.rfind('\n', text.find("!non-robust detrending")) + 1] = 'x';
+  Icommands t;
+  EXPECT_EQ(read_log(text, t, cmd).status, 6);
+
+  Defaults cut;
+  std::string lines = log_text(cut.ic);
+  lines.resize(lines.find("\n", lines.find("!summary statistics") == std::string::npos
+                                    ? lines.find("!summary & series")
+                                    : 0) +
+               1);
+  BatchRun short_file = read_log(lines, t, cmd);
+  EXPECT_EQ(short_file.status, 18);
+  EXPECT_TRUE(ends_with(short_file.console, eof_message));
+
+  Defaults rbar;
+  rbar.ic[16] = 20;
+  rbar.ic[46] = 20;  // windows that never move on
+  EXPECT_EQ(read_log(log_text(rbar.ic), t, cmd).status, 16);
+}
+
+TEST(batch, release_parameters) {
+  auto run = [](int method, int window) {
+    Defaults d;
+    d.ic[20] = method;
+    d.ic[50] = window;
+    d.ic[80] = 20;
+    d.ic[110] = 1;
+    Defaults back;
+    back.ic[50] = back.ic[80] = back.ic[110] = 9;
+    int status = read_log(log_text(d.ic), back.ic, back.cmd).status;
+    return std::pair{status, back.ic};
+  };
+  EXPECT_EQ(run(1, 3).first, 0);
+  EXPECT_EQ(run(2, 3).first, 20);
+  EXPECT_EQ(run(3, 50).first, 0);
+  EXPECT_EQ(run(3, 51).first, 20);
+
+  // Without a stand dynamics analysis the file may end after record 21.
+  Defaults d;
+  std::string text = log_text(d.ic);
+  text.resize(text.rfind('\n', text.find("!running mean window")) + 1);
+  Defaults back;
+  back.ic[50] = back.ic[80] = back.ic[110] = 9;
+  EXPECT_EQ(read_log(text, back.ic, back.cmd).status, 0);
+  EXPECT_EQ(back.ic[50], 0);
+  EXPECT_EQ(back.ic[80], 0);
+  EXPECT_EQ(back.ic[110], 0);
+}
+
+}  // namespace
+}  // namespace dendro
