@@ -192,7 +192,8 @@ void GapFiller::bridge_long_gaps(const SeriesSpan& s, std::span<const Gap> gaps,
       y.push_back(values[at(year)]);
       use.push_back(!in_gap && !is_missing(values[at(year)]) ? 1 : 0);
     }
-    // Only a gap that spans the whole series has no neighbour: it is left to the spline.
+    // A year next to a gap is present (gaps are whole runs), unless the gap is the whole
+    // series, which gets no trend at all; without a point there is no line to draw.
     if (std::count(use.begin(), use.end(), 1) == 0) continue;
     const PearsnResult line = pearsn1(x, y, use);
     for (int year = g.first; year <= g.last; ++year) {
