@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <numbers>
 #include <sstream>
 #include <string>
@@ -13,6 +14,7 @@
 #include "series/console.h"
 #include "series/spline.h"
 #include "series/stop.h"
+#include "series/trread.h"
 
 namespace dendro {
 namespace {
@@ -352,6 +354,66 @@ TEST(fillin, plot_flag) {
   fillin(plotted, a.ic, a.con, rec.plot());
   fillin(unplotted, b.ic, b.con);
   EXPECT_EQ(plotted.matrix, unplotted.matrix);
+}
+
+// The public Douglas fir set (35 series, strong common signal) as the reader aligns it.
+Tsi1 read_co021(const Icommands& ic) {
+  std::ifstream in(std::string(TEST_DATA_DIR) + "/co021.rwl", std::ios::binary);
+  Tsi1 t;
+  StatsTable stats;
+  Commands commands;
+  commands.set_data_kind("mr");
+  std::istringstream none;
+  std::ostringstream report, screen;
+  Console con(none, screen);
+  trread(in, t, stats, commands, ic, report, con);
+  align_on_chronology(t);
+  return t;
+}
+
+TEST(fillin, public_file) {
+  // Three years out of the middle of every third series: the borrowed site signal must do
+  // better than a straight line between the neighbours, which knows nothing of it.
+  FillRun run;
+  Tsi1 t = read_co021(run.ic);
+  const std::vector<float> truth = t.matrix;
+  std::vector<int> cells;  // 0-based cells of the matrix
+  for (int i = 1; i <= t.count; i += 3) {
+    const SeriesYears y = t.year_row(i);
+    const int middle = (y.ify + y.ily) / 2 - t.year_row(t.count + 1).ify;
+    for (int r = middle; r < middle + 3; ++r) {
+      const int cell = (i - 1) * t.rows + r;
+      if (truth[static_cast<std::size_t>(cell)] > 0.0f) cells.push_back(cell);
+    }
+  }
+  double interpolated = 0.0;
+  for (int cell : cells) {
+    auto at = [&](int c) { return truth[static_cast<std::size_t>(c)]; };
+    auto knocked = [&](int c) { return std::count(cells.begin(), cells.end(), c) > 0; };
+    int before = cell - 1, after = cell + 1;
+    while (knocked(before)) --before;
+    while (knocked(after)) ++after;
+    const float line = at(before) + (at(after) - at(before)) * static_cast<float>(cell - before) /
+                                        static_cast<float>(after - before);
+    interpolated += std::fabs(line / at(cell) - 1.0f);
+    t.matrix[static_cast<std::size_t>(cell)] = -9.99f;
+  }
+  fillin(t, run.ic, run.con);
+  double filled = 0.0;
+  for (int cell : cells) {
+    filled += std::fabs(
+        t.matrix[static_cast<std::size_t>(cell)] / truth[static_cast<std::size_t>(cell)] - 1.0f);
+  }
+  ASSERT_GE(cells.size(), 30u);  // 12 series, 3 years each, less the zero rings
+  EXPECT_LT(filled, 0.5 * interpolated);
+
+  // Transformed data: every zero ring of the set is missing and gets a positive value.
+  run.ic.option(3) = 1;
+  Tsi1 zeros = read_co021(run.ic);
+  fillin(zeros, run.ic, run.con);
+  for (int i = 1; i <= zeros.count; ++i) {
+    for (float v : own_years(zeros, i)) EXPECT_GT(v, 0.0f);
+  }
 }
 
 TEST(fillin, store_that_does_not_fit) {
