@@ -67,7 +67,15 @@ ValuesRead read_values(RecordStream& in, std::string_view layout, int count) {
     if (!reads_numbers(layout)) throw FormatError("text field in a value layout");
     const std::vector<Field> fields = Layout(layout).read(next, static_cast<std::size_t>(count));
     r.values.reserve(fields.size());
-    for (const Field& f : fields) r.values.push_back(f.real_single);
+    for (const Field& f : fields) {
+      // A field after the end of its record is no value, whatever blanks would read as:
+      // the file was cut short.
+      if (f.beyond_end) {
+        r.end_of_file = true;
+        return r;
+      }
+      r.values.push_back(f.real_single);
+    }
   } catch (const ReadError&) {
     r.error = !r.end_of_file;
   } catch (const FormatError&) {
@@ -302,6 +310,9 @@ SeriesRead rinfrn(RecordStream& in, int& series_number, Console& console, int ma
         pause_and_stop(console, where + "\n line: " + trimmed(last));
       }
       for (int j = 0; j < here; ++j, ++taken) {
+        if (f[static_cast<std::size_t>(2 * j)].beyond_end) {
+          pause_and_stop(console, where + "\n line: " + trimmed(last));
+        }
         if (taken < skip) continue;
         s.values.push_back(f[static_cast<std::size_t>(2 * j)].real_single);
         s.depth.push_back(static_cast<int>(f[static_cast<std::size_t>(2 * j + 1)].integer));

@@ -353,6 +353,18 @@ SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Consol
     bool ended = false;
     for (int slot = (rings ? 1 : 11 - slots); slot <= (rings ? slots : 10); ++slot) {
       const long long v = p.value[static_cast<std::size_t>(slot - 1)];
+      // A blank or missing field would read as 0: for ring widths that is no value but a
+      // record cut short; an index series simply ends there.
+      const int column = rings ? 13 + 6 * (slot - 1) : 11 + 7 * (slot - 1);
+      if (blank_columns(r80, column, column + (rings ? 5 : 3))) {
+        if (!rings) {
+          ended = true;
+          break;
+        }
+        pause_and_stop(console, "*** series " + trimmed(s.id) + ": line " + std::to_string(line) +
+                                    " holds no value for the year " +
+                                    std::to_string(p.year + slot - 1));
+      }
       if (rings && (v == kEndMarkerFine || v == kEndMarker)) {
         if (v == kEndMarkerFine) values.scale(kFineFactor);
         ended = true;

@@ -133,6 +133,7 @@ TEST(trrw_read, damaged_series_stop_with_a_clear_message) {
       {a + rw("A", 1915, {1, 999}), "*** series A: line 2 holds year 1915 where 1910 was expected"},
       {a + "a comment line\n" + rw("A", 1910, {1, 999}),
        "*** series A: line 2 interrupts the series before its end marker:\n a comment line"},
+      {a + rw("A", 1910, {1, 2}), "*** series A: line 2 holds no value for the year 1912"},
       {a + "A       1910   1 2   999\n",
        "*** line 2: values are not in the fixed columns of the tucson format:\n"
        " A       1910   1 2   999"},
