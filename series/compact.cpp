@@ -26,6 +26,14 @@ bool all_blank(std::string_view s) { return s.find_first_not_of(" \t") == std::s
 
 double power_of_ten(int e) { return std::pow(10.0, e); }
 
+// Nearest integer, halves away from zero; values beyond any field (and NaN) saturate, so
+// that they show as an overflowed field rather than wrapping around.
+long long nearest(double x) {
+  constexpr double kLimit = 9.0e17;
+  if (!(std::fabs(x) < kLimit)) return x < 0 ? -static_cast<long long>(kLimit) : static_cast<long long>(kLimit);
+  return std::llround(x);
+}
+
 // A value layout read from a file must read numbers only: an A field would read as 0.
 bool reads_numbers(std::string_view layout) {
   char quote = 0;
@@ -106,7 +114,7 @@ void datw(std::ostream& out, std::string_view id, std::span<const float> values,
   while (e > -16 && !(power_of_ten(e) * largest < 999999.5)) --e;
   std::vector<long long> k(n);
   for (std::size_t i = 0; i < n; ++i) {
-    k[i] = std::llround(static_cast<double>(values[i]) * power_of_ten(e));
+    k[i] = nearest(static_cast<double>(values[i]) * power_of_ten(e));
   }
 
   // Trailing zeros common to every value shorten the field.
@@ -129,8 +137,8 @@ void datw(std::ostream& out, std::string_view id, std::span<const float> values,
   const int exponent =
       k[noted] == 0
           ? 0
-          : static_cast<int>(std::lround(std::log10(std::fabs(static_cast<double>(values[noted])) /
-                                                    std::fabs(static_cast<double>(k[noted])))));
+          : static_cast<int>(nearest(std::log10(std::fabs(static_cast<double>(values[noted])) /
+                                                std::fabs(static_cast<double>(k[noted])))));
   const int per_record = 80 / width;
   char descriptor[16];
   std::snprintf(descriptor, sizeof descriptor, "(%02df%d.0)", per_record, width);
