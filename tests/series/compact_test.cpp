@@ -7,39 +7,27 @@
 #include <sstream>
 
 #include "series/stop.h"
+#include "tests/series/series_reading.h"
 
 namespace dendro {
 namespace {
 
-struct Reading {
-  std::vector<SeriesRead> series;
-  std::string console, stop;
-};
-
 enum class Reader { cdf, rinfrn, datar, datr };
 
 Reading read_all(const std::string& text, Reader reader, int max_years = kMaxYears) {
-  Reading r;
-  std::istringstream data(text), keys("\n\n");
-  std::ostringstream screen;
-  Console console(keys, screen);
-  RecordStream records(data);
   int number = 0;
   std::string title(80, ' ');
-  try {
-    for (int guard = 0; guard < 1000; ++guard) {
-      SeriesRead s = reader == Reader::cdf      ? cdf(records, number, console, max_years)
-                     : reader == Reader::rinfrn ? rinfrn(records, number, console, max_years)
-                     : reader == Reader::datar  ? datar(records, title, console, max_years)
-                                                : datr(records, console, max_years);
-      if (s.n == kEndOfData) break;
-      r.series.push_back(std::move(s));
-    }
-  } catch (const Stop& s) {
-    r.stop = s.what();
-  }
-  r.console = screen.str();
-  return r;
+  return dendro::read_all(
+      text,
+      [&](RecordStream& records, Console& console) {
+        switch (reader) {
+          case Reader::cdf: return cdf(records, number, console, max_years);
+          case Reader::rinfrn: return rinfrn(records, number, console, max_years);
+          case Reader::datar: return datar(records, title, console, max_years);
+          default: return datr(records, console, max_years);
+        }
+      },
+      true);
 }
 
 std::string written(std::string_view id, const std::vector<float>& values, int first = 1900) {

@@ -8,6 +8,7 @@
 #include "series/records.h"
 #include "series/stop.h"
 #include "series/tucson.h"
+#include "tests/series/series_reading.h"
 
 namespace dendro {
 namespace {
@@ -98,22 +99,16 @@ TEST(sis, column_file_limit_and_nothing_flagged) {
 }
 
 std::vector<SeriesRead> read_back(const std::string& text, int code) {
-  std::istringstream data(text), keys;
-  std::ostringstream screen;
-  Console console(keys, screen);
-  RecordStream records(data);
-  std::vector<SeriesRead> series;
   TucsonFile file;
   int number = 0;
-  for (int guard = 0; guard < 10; ++guard) {
-    SeriesRead s = code == save::tucson_rings   ? trrw_read(records, TucsonMode::mr, file, console)
-                   : code == save::tucson_index ? trrw_read(records, TucsonMode::ir, file, console)
-                   : code == save::mib_index    ? rinfrn(records, number, console)
-                                                : cdf(records, number, console);
-    if (s.n < 1) break;
-    series.push_back(std::move(s));
-  }
-  return series;
+  return read_all(text, [&](RecordStream& records, Console& console) {
+           switch (code) {
+             case save::tucson_rings: return trrw_read(records, TucsonMode::mr, file, console);
+             case save::tucson_index: return trrw_read(records, TucsonMode::ir, file, console);
+             case save::mib_index: return rinfrn(records, number, console);
+             default: return cdf(records, number, console);
+           }
+         }).series;
 }
 
 TEST(sis, record_formats_read_back_at_their_precision) {
