@@ -140,11 +140,10 @@ void datw(std::ostream& out, std::string_view id, std::span<const float> values,
           : static_cast<int>(nearest(std::log10(std::fabs(static_cast<double>(values[noted])) /
                                                 std::fabs(static_cast<double>(k[noted])))));
   const int per_record = 80 / width;
-  char descriptor[16];
-  std::snprintf(descriptor, sizeof descriptor, "(%02df%d.0)", per_record, width);
+  const std::string descriptor = Layout("('(',i2.2,'f',i1,'.0)')").write(per_record, width);
   out << Layout("(i8,'=n',i8,'=i ',a,t69,i3,a,'~',1x,a)")
-             .write(static_cast<long long>(n), first_year, name, exponent,
-                    std::string_view(descriptor), field(label, 3))
+             .write(static_cast<long long>(n), first_year, name, exponent, descriptor,
+                    field(label, 3))
       << '\n';
   out << Layout("(" + std::to_string(per_record) + "i" + std::to_string(width) + ")").write(k)
       << '\n';
@@ -207,7 +206,9 @@ SeriesRead cdf(RecordStream& in, int& series_number, Console& console, int max_y
     }
     if (s.n == 0) {
       console.say("*** series " + trimmed(s.id) + " holds no values; passed over");
+      std::string text = std::move(s.text);
       s = SeriesRead{};
+      s.text = std::move(text);
       continue;
     }
     s.values.reserve(v.values.size());

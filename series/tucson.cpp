@@ -302,6 +302,10 @@ SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Consol
                                     ": values are not in the fixed columns of the tucson "
                                     "format:\n " + trimmed(r80));
       case Parsed::Kind::title:
+        if (started && !rings) {
+          in.back();  // an index series needs no end mark: it ends before the title
+          return s;
+        }
         if (started) {
           pause_and_stop(console, "*** series " + trimmed(s.id) + ": line " +
                                       std::to_string(line) +
@@ -389,7 +393,9 @@ SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Consol
     // A series that ends before its first value holds nothing; the next one follows.
     console.say("*** series " + trimmed(s.id) + " (line " + std::to_string(start_line) +
                 ") holds no values; passed over");
+    std::string text = std::move(s.text);
     s = SeriesRead{};
+    s.text = std::move(text);
     started = false;
   }
 }

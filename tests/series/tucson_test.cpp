@@ -197,8 +197,9 @@ TEST(trrw_read, index_series) {
   // where the next series begins.
   const std::string full = ix("ONE", 1900, {{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1},
                                             {6, 1}, {7, 1}, {8, 1}, {9, 1}, {10, 1}});
-  r = read_all(full + ix("TWO", 1950, {{500, 2}, {9990, 0}}) + full, TucsonMode::ir);
-  ASSERT_EQ(r.series.size(), 3u);
+  r = read_all(full + ix("TWO", 1950, {{500, 2}, {9990, 0}}) + full + "a title line\n" + full,
+               TucsonMode::ir);
+  ASSERT_EQ(r.series.size(), 4u);
   EXPECT_EQ(r.series[0].n, 10);
   EXPECT_EQ(r.series[1].id.substr(0, 3), "TWO");
   EXPECT_EQ(r.series[2].n, 10);
