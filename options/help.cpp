@@ -10,11 +10,7 @@ namespace {
 
 using Page = std::initializer_list<std::string_view>;
 
-// A page: an empty line, then each line behind one blank.
-void show(Console& con, Page page) {
-  con.say("");
-  for (std::string_view line : page) con.say(line.empty() ? "" : " " + std::string(line));
-}
+void show(Console& con, Page page) { show_text(con, page); }
 
 void data_type(Console& con) {
   show(con, {"these are the tree-ring data formats that can be read in",
@@ -209,6 +205,11 @@ void stand_dynamics(Console& con) {
 }
 
 }  // namespace
+
+void show_text(Console& con, std::initializer_list<std::string_view> lines) {
+  con.say("");
+  for (std::string_view line : lines) con.say(line.empty() ? "" : " " + std::string(line));
+}
 
 void helpq(int option, Console& con) {
   switch (option) {
