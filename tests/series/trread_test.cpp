@@ -156,6 +156,11 @@ TEST(trread, limits_stop_the_run_with_their_messages) {
   EXPECT_EQ(r.stop, " *** nc .le. 0 after reading tree-ring data");
   r = read("only a title line\n");
   EXPECT_EQ(r.stop, " *** nc .le. 0 after reading tree-ring data");
+  std::ostringstream late;
+  datw(late, "LATE", std::vector<float>{1.0f, 2.0f}, 9999, "raw");
+  r = read(late.str(), "cd");
+  EXPECT_EQ(r.stop, "*** series LATE: years 9999 to 10000 lie outside -99999 to 9999, the years "
+                    "that the series files can hold");
   r = read(kThree, "xx");
   EXPECT_EQ(r.stop, "*** data kind code \"xx\" is none of mr, ir, qz, cd");
 }

@@ -124,6 +124,8 @@ TEST(trrw_read, damaged_series_stop_with_a_clear_message) {
       {a + "A       1910   1 2   999\n",
        "*** line 2: values are not in the fixed columns of the tucson format:\n"
        " A       1910   1 2   999"},
+      {"A       1900   1x2     3   999\n" + rw("A", 1910, {1, 999}),
+       "*** series A: line 1 holds a value that cannot be read:\n A       1900   1x2     3   999"},
       {"", ""},
   };
   for (const Case& c : cases) {
