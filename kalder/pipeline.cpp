@@ -8,10 +8,12 @@
 #include "chronology/robsum.h"
 #include "detrending/detrend.h"
 #include "detrending/detrend_plots.h"
+#include "kalder/bootstrap_files.h"
 #include "kalder/chronology_files.h"
 #include "kalder/detail.h"
 #include "kalder/file_setup.h"
 #include "kalder/rbar_stage.h"
+#include "kalder/summary_plots.h"
 #include "series/autoregression.h"
 #include "plots/gap_plot.h"
 #include "series/core_save.h"
@@ -20,7 +22,6 @@
 #include "series/layout.h"
 #include "series/text.h"
 #include "series/trread.h"
-#include "statistics/spectra.h"
 
 namespace dendro {
 namespace {
@@ -88,6 +89,8 @@ void read_series(Run& run) {
   run.lower.assign(n, 0.0f);
   run.upper.assign(n, 0.0f);
   run.tsi1.overlay.assign(n, kMissing);
+  // A data file whose running rbar is not computed must not plot the previous file's.
+  run.window_count = 0;
   align_on_chronology(run.tsi1);
 }
 
@@ -134,6 +137,8 @@ void raw_chronology(Run& run) {
   for (int j = 1; j <= run.length; ++j) {
     run.tsi1.overlay[static_cast<std::size_t>(j - 1)] = run.tsi2.at(j, 4);
   }
+  bootstrap_files(run, BootstrapPass::raw);
+  spaghetti_plot(run, SpaghettiPoint::raw_mean);
   header_line_checks(id_stem(run), run.chronology_id, run.data_title, run.commands);
   tag_title(run, 78, " raw crn");
   write_chronology(run, ChronologyKind::raw, run.tsi2.column(4), run.depth, run.error);
@@ -183,6 +188,7 @@ bool detrend_series(Run& run) {
     detrend(run.tsi1, run.icommands, run.commands, run.units, run.con, run.stats, plots,
             run.presence);
     if (option == -1) first_differences_axis(run);
+    spaghetti_plot(run, SpaghettiPoint::detrended);
     tag_title(run, 73, std::string(13, ' '));
     save_series(run, pass == 1 ? "_ind1.txt" : "_ind2.txt", pass == 1 ? " ind1 " : " ind2 ", 80,
                 "ind");
@@ -197,6 +203,8 @@ void standard_chronology(Run& run) {
   build_chronology(run, 's', 5);
   copy_depth_to_table(run);
   fill_empty_years(run, 5);
+  bootstrap_files(run, BootstrapPass::standard);
+  spaghetti_plot(run, SpaghettiPoint::standard_mean);
   tag_index_chronology(run, "std");
   write_chronology(run, ChronologyKind::standard, run.tsi2.column(5), run.depth, run.error);
 }
@@ -216,6 +224,7 @@ void autoregression(Run& run) {
         run.plots);
   tag_title(run, 73, std::string(13, ' '));
   save_series(run, "_res.txt", "  res", 81, "res");
+  spaghetti_plot(run, SpaghettiPoint::residuals);
   rbar_stage(run, SeriesStage::residual);
 }
 
@@ -248,6 +257,7 @@ void residual_chronology(Run& run) {
                    "======================|");
   build_chronology(run, 'r', 6);
   fill_empty_years(run, 6);
+  bootstrap_files(run, BootstrapPass::residual);
 
   // Rewhitening: the residual chronology refitted with the pooled order.
   std::span<float> res = run.tsi2.column(6);
@@ -255,6 +265,7 @@ void residual_chronology(Run& run) {
   if (fit.order > 0) {
     albino1(res, run.depth, fit.coefficients);
     fill_empty_years(run, 6);
+    spaghetti_plot(run, SpaghettiPoint::rewhitened_mean);
     const Autocorrelation a = acf1(res, run.depth, 10);
     banner_line(run, "|---------- rewhitened chronology auto and partial autocorrelations "
                      "-----------|");
@@ -279,6 +290,7 @@ void kalder_chronology(Run& run) {
     run.tsi1.overlay[static_cast<std::size_t>(j - 1)] = v;
   }
   run.limit_scale = 1.0f + std::sqrt(std::max(run.variance_inflation - 1.0f, 0.0f));
+  bootstrap_files(run, BootstrapPass::kalder);
 
   // Its statistics.
   const Moments m = moment1(kld, run.depth);
@@ -332,12 +344,6 @@ void end_line(Run& run) {
                    "================|");
 }
 
-void spectra(Run& run) {
-  if (run.opt.detrend1 == 0 || run.opt.mean == 0) return;
-  sfreq(run.tsi2, run.length, 3, 5, run.opt.summary_plots, run.commands.data_file, run.units,
-        unit::series, run.con);
-}
-
 }  // namespace
 
 void process_data_file(Run& run) {
@@ -345,6 +351,7 @@ void process_data_file(Run& run) {
   fill_titles(run);
   save_series(run, "_raw.txt", "  raw", 81, "raw");
   fill_gaps(run);
+  spaghetti_plot(run, SpaghettiPoint::gap_filled);
   rbar_stage(run, SeriesStage::raw);
 
   if (run.opt.mean != 0) raw_chronology(run);
@@ -360,7 +367,7 @@ void process_data_file(Run& run) {
   }
   end_line(run);
   write_table(run);
-  spectra(run);
+  summary_plots(run);
   write_detail(run.units, run.prefix, run.tsi1, run.opt.detrend1, run.con);
 }
 
