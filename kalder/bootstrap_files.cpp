@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "plots/chronology_plot.h"
+#include "kalder/summary_plots.h"
 #include "series/layout.h"
 #include "series/spline.h"
 
@@ -128,16 +128,7 @@ void draw(Run& run, BootstrapPass pass, const PassData& d) {
   page.depth = std::span<const int>(run.depth).subspan(k);
   page.n = d.span;
   page.first_year = run.first_year + d.offset;
-  page.page = t.page;
-  page.name = run.commands.data_file;
-  page.upper_title = t.top_title;
-  page.lower_title = t.bottom_title;
-  page.y_label = t.y_label;
-  page.lower_x_label = "years";
-  page.z_label = t.z_label;
-  page.kind = 9;
-  int no_fit_option = 0;
-  crnplt1(run.plots, page, run.opt.summary_plots_state, no_fit_option);
+  draw_driver_page(run, page, {t.top_title, t.bottom_title, t.y_label, t.z_label, t.page, 9});
 }
 
 // "enter the new spline smoothing in years": an integer of at least 5.

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "plots/chronology_plot.h"
 #include "plots/series_plot.h"
 #include "series/layout.h"
 #include "series/spline.h"
@@ -83,6 +82,20 @@ constexpr Pair kResidualAndKalder{6, 7, 2, 3, 10, " residual chronology", " kald
 constexpr Pair kSegmentAndAge{2, 3, 1, 4, 3, " mean segment length", " mean tree age",
                               "segment length (y)", "tree age (z)"};
 
+// A page of curves 1, 2, 4 and 5 over n points.
+ChronologyPlot two_panels(std::span<const float> c1, std::span<const float> c2,
+                          std::span<const float> c4, std::span<const float> c5, int n,
+                          int first_year) {
+  ChronologyPlot page;
+  page.c1 = c1;
+  page.c2 = c2;
+  page.c4 = c4;
+  page.c5 = c5;
+  page.n = n;
+  page.first_year = first_year;
+  return page;
+}
+
 void draw_pair(Run& run, const Pair& p) {
   const int n = run.length;
   const std::span<const float> y = first(run.tsi2.column(p.column_y), n);
@@ -92,24 +105,9 @@ void draw_pair(Run& run, const Pair& p) {
   // spline takes as its shortest.
   spline(y, y_smooth, n / p.divisor, &run.con);
   spline(z, z_smooth, n / p.divisor, &run.con);
-  ChronologyPlot page;
-  page.c1 = y;
-  page.c2 = y_smooth;
-  page.c4 = z;
-  page.c5 = z_smooth;
+  ChronologyPlot page = two_panels(y, y_smooth, z, z_smooth, n, run.first_year);
   page.depth = run.depth;
-  page.n = n;
-  page.first_year = run.first_year;
-  page.page = p.page;
-  page.name = run.commands.data_file;
-  page.upper_title = p.top_title;
-  page.lower_title = p.bottom_title;
-  page.y_label = p.y_label;
-  page.lower_x_label = "years";
-  page.z_label = p.z_label;
-  page.kind = p.kind;
-  int no_fit_option = 0;
-  crnplt1(run.plots, page, run.opt.summary_plots_state, no_fit_option);
+  draw_driver_page(run, page, {p.top_title, p.bottom_title, p.y_label, p.z_label, p.page, p.kind});
 }
 
 // One column of the running rbar table over its windows.
@@ -135,25 +133,10 @@ void draw_running(Run& run, const RunningPage& r) {
   const std::vector<float> eps = running_column(run, c0 + 5);
   const std::string top = Layout("(a,1x,2i4)").write(r.top_title, run.opt.rbar_window,
                                                       run.opt.rbar_overlap);
-  ChronologyPlot page;
-  page.c1 = rbar;
-  page.c2 = middle;
-  page.c4 = eps;
-  page.c5 = error;
-  page.depth = run.depth;
-  page.n = run.window_count;
-  // The raw step's first middle year, for all four pages.
-  page.first_year = static_cast<int>(run.running_table.front()[0]);
-  page.page = r.stage + 2;
-  page.name = run.commands.data_file;
-  page.upper_title = top;
-  page.lower_title = r.bottom_title;
-  page.y_label = "rbar (y)";
-  page.lower_x_label = "years";
-  page.z_label = "eps (z)";
-  page.kind = 5;
-  int no_fit_option = 0;
-  crnplt1(run.plots, page, run.opt.summary_plots_state, no_fit_option);
+  // The first year is the raw step's first middle year, for all four pages.
+  ChronologyPlot page = two_panels(rbar, middle, eps, error, run.window_count,
+                                   static_cast<int>(run.running_table.front()[0]));
+  draw_driver_page(run, page, {top, r.bottom_title, "rbar (y)", "eps (z)", r.stage + 2, 5});
 }
 
 // One page per series state; "[n]o more plots" in one of them does not stop the next.
@@ -169,6 +152,19 @@ void running_rbar_plots(Run& run) {
 }
 
 }  // namespace
+
+void draw_driver_page(Run& run, ChronologyPlot& page, const PageTexts& texts) {
+  page.page = texts.page;
+  page.name = run.commands.data_file;
+  page.upper_title = texts.top_title;
+  page.lower_title = texts.bottom_title;
+  page.y_label = texts.y_label;
+  page.lower_x_label = "years";
+  page.z_label = texts.z_label;
+  page.kind = texts.kind;
+  int no_fit_option = 0;
+  crnplt1(run.plots, page, run.opt.summary_plots_state, no_fit_option);
+}
 
 void spaghetti_plot(Run& run, SpaghettiPoint point) {
   if (!spaghetti_code(run.opt.summary_plots)) return;

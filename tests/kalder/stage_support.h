@@ -1,35 +1,27 @@
-// A run driver's state for one stage, driven by a scripted console without a screen, with
-// its files in a fresh folder beside the test program.
+// A run driver's state for one stage, driven by a scripted console without a screen; files
+// go to a fresh folder from the plot tests' `scratch`.
 #pragma once
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "../plots/plot_test_support.h"
 #include "kalder/run.h"
 
 namespace dendro::stage_test {
 
 struct Stage {
   explicit Stage(const std::string& script)
-      : in(script), con(in, out), run(con, PlotSession::Screen::none) {}
-  std::istringstream in;
-  std::ostringstream out;
-  Console con;
+      : scripted(script), run(scripted.con, PlotSession::Screen::none) {}
+  plot_test::Scripted scripted;
   Run run;
 
-  std::string console() const { return out.str(); }
+  std::string console() const { return scripted.out.str(); }
 };
 
-inline std::filesystem::path scratch(const std::string& name) {
-  const auto dir = std::filesystem::read_symlink("/proc/self/exe").parent_path() /
-                   "kalder_test_files" / name;
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  return dir;
-}
+using plot_test::scratch;
 
 inline std::vector<std::string> lines_of(const std::filesystem::path& path) {
   std::ifstream in(path);
