@@ -1,5 +1,6 @@
 #include "kalder/file_setup.h"
 
+#include "kalder/detail.h"
 #include "kalder/startup.h"
 #include "options/labels.h"
 #include "options/log_file.h"
@@ -158,7 +159,7 @@ bool set_up_file(Run& run) {
   run.commands.set(Commands::kSavedMaskFirst, Commands::kSavedMaskLast, run.commands.mask());
   ++run.file_count;
   reset_series_store(run);
-  // In a batch run the batch detail file of the data file is read here (series rows).
+  if (run.commands.batch_run()) read_detail(run.units, run.prefix, run.tsi1, run.con);
   set_kind_codes(run);
   copy_options(run);
   for (const auto& line : option_record(run.icommands, run.commands)) write_out(run, line);
@@ -168,12 +169,11 @@ bool set_up_file(Run& run) {
   return true;
 }
 
-void header_line_checks(const std::string& prefix, std::string& chronology_id,
+void header_line_checks(const std::string& id_stem, std::string& chronology_id,
                         std::string& data_title, Commands& commands) {
   chronology_id = field(chronology_id, 8);
-  chronology_id.replace(0, 6, field(prefix, 6));
+  chronology_id.replace(0, 6, field(id_stem, 6));
   data_title = field(data_title, 85);
-  if (data_title.substr(0, 6) == "      ") data_title = field(prefix, 85);
   auto blank6 = [](const std::string& line) { return line.substr(0, 6) == "      "; };
   std::string line1 = commands.header_line(1);
   if (blank6(line1)) {

@@ -16,9 +16,10 @@ bool set_up_file(Run& run);
 // The option record lines of the general output file for the loaded option table.
 std::vector<std::string> option_record(const Icommands& icommands, const Commands& commands);
 
-// Fixes the identifiers that the chronology files carry (the chronology id, the data title
-// and the three header lines), before the first chronology of a data file is written.
-void header_line_checks(const std::string& prefix, std::string& chronology_id,
+// Fixes the identifiers that the chronology files carry: the chronology id takes `id_stem`
+// (six characters), and header lines whose first six characters are blank are built from
+// the data title. The caller gives a blank data title its default first.
+void header_line_checks(const std::string& id_stem, std::string& chronology_id,
                         std::string& data_title, Commands& commands);
 
 }  // namespace dendro

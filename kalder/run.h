@@ -49,6 +49,15 @@ struct Run {
   Tsi2 tsi2;
   std::vector<int> rcs_series;   // per-series integers handed to the regional curve stage
 
+  // Chronology axis and identifiers of the data file in hand.
+  int first_year = 0, last_year = 0, length = 0;
+  std::string chronology_id = std::string(8, ' ');
+  std::string data_title = std::string(85, ' ');
+  std::string saved_headers[3];  // copies of the three header lines of `commands`
+  int series_with_gaps = 0;
+  float largest_mean = 0;
+  std::vector<int> presence;     // presence mask left by the series reader
+
   // A failure that ended the run early (a missing data or log file, a bad log file):
   // the run still ends normally on the console, but the program's exit status says so.
   bool failed = false;

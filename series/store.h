@@ -56,6 +56,15 @@ struct SeriesYears {
   }
 };
 
+// A series of the data file that a batch run left out (its use flag was not 1): its place
+// among the file's series (1-based), its id and the year table row it was read with, so
+// that the batch detail file written at the end keeps one record per series of the file.
+struct DroppedSeries {
+  int position = 0;
+  std::string id;
+  SeriesYears row;
+};
+
 // Series store: the series matrix (one column per series, `rows` years each, -9.99 where a
 // series has no value), the mean overlay vector, the series year table, the ids and the
 // count. Sized to the data, not to the limits.
@@ -66,6 +75,7 @@ struct Tsi1 {
   std::vector<float> overlay{kMissing};  // mean overlay; a first element below 0 means none
   std::vector<SeriesYears> years;   // years[i-1] is series i; years[count] the set's span
   std::vector<std::string> ids;     // ids[i-1] is series i, 8 characters
+  std::vector<DroppedSeries> dropped;  // series of the file left out by a batch run
 
   // Sizes the matrix to rows x count with every cell -9.99.
   void reshape(int new_rows, int new_count) {

@@ -1,0 +1,286 @@
+#include "plots/plot_loop.h"
+
+#include <dlfcn.h>
+#include <plplot/plplot.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "series/text.h"
+
+namespace dendro {
+namespace {
+
+constexpr std::string_view kMenuIndent = "               ";   // 15 blanks
+constexpr std::string_view kNoteIndent = "             ";     // 13 blanks
+// A menu that is answered this often without the user leaving it ends the plot.
+constexpr int kMaxMenuRounds = 100000;
+// Empty answers to the file-name question before the save is given up (PLplot's own limit).
+constexpr int kFileNameTries = 10;
+// Devices PLplot may list.
+constexpr int kMaxDevices = 128;
+
+// PLplot's handlers take no context, so they can only throw: the page that was being drawn
+// ends through its destructor and the loop reports the message.
+int throw_on_exit(const char* message) { throw PlotError(message); }
+void throw_on_abort(const char* message) { throw PlotError(message); }
+
+// PLplot ends the process when an X device cannot open its display, so the display is tried
+// first through libX11 itself (loaded only here, as PLplot's own X drivers load it).
+bool display_opens() {
+  const char* display = std::getenv("DISPLAY");
+  if (display == nullptr || *display == '\0') return false;
+  void* x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+  if (x11 == nullptr) return false;
+  using OpenDisplay = void* (*)(const char*);
+  using CloseDisplay = int (*)(void*);
+  auto open = reinterpret_cast<OpenDisplay>(dlsym(x11, "XOpenDisplay"));
+  auto close = reinterpret_cast<CloseDisplay>(dlsym(x11, "XCloseDisplay"));
+  bool opened = false;
+  if (open != nullptr && close != nullptr) {
+    if (void* d = open(display)) {
+      opened = true;
+      close(d);
+    }
+  }
+  dlclose(x11);
+  return opened;
+}
+
+bool device_available(std::string_view name) {
+  std::array<const char*, kMaxDevices> menus{};
+  std::array<const char*, kMaxDevices> names{};
+  const char** menu_list = menus.data();
+  const char** name_list = names.data();
+  int count = kMaxDevices;
+  plgDevs(&menu_list, &name_list, &count);
+  for (int i = 0; i < count && i < kMaxDevices; ++i) {
+    if (names[static_cast<std::size_t>(i)] != nullptr && name == names[static_cast<std::size_t>(i)]) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void show_menu(Console& con, const std::vector<std::string>& menu) {
+  con.say("");
+  con.say("");
+  for (const auto& line : menu) con.say(std::string(kMenuIndent) + line);
+  con.say("");
+  con.prompt(std::string(kMenuIndent) + " enter option number > ");
+}
+
+void report(Console& con, const PlotError& e) {
+  con.say(std::string(kNoteIndent) + "*** PLplot: " + e.what());
+}
+
+// Asks the name of the PostScript file. PLplot would ask it on C's stdin itself; asking it
+// here keeps a scripted run in step. Nothing when no usable name was given.
+std::optional<std::string> ask_file_name(Console& con) {
+  for (int tries = 0; tries < kFileNameTries; ++tries) {
+    con.prompt("Enter graphics output file name: ");
+    std::string name = con.read_line();
+    const auto first = name.find_first_not_of(' ');
+    if (first == std::string::npos) continue;
+    name = std::string(trim_right(name.substr(first)));
+    // PLplot would retry an unopenable file on the terminal; the user chooses [s] again.
+    if (!std::ofstream(name)) {
+      con.say(std::string(kNoteIndent) + "*** cannot open " + name + ": the page is not saved");
+      return std::nullopt;
+    }
+    return name;
+  }
+  con.say(std::string(kNoteIndent) + "*** no file name given: the page is not saved");
+  return std::nullopt;
+}
+
+bool is_answer(const Answer& a, std::string_view letters) {
+  for (char c : letters) {
+    if (a.text == std::string{c, ' '}) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+PlotSession::PlotSession(Console& con, Screen screen) : con_(con), screen_(screen) {}
+
+std::optional<std::string> PlotSession::screen_device() {
+  if (decided_) return device_;
+  decided_ = true;
+  if (screen_ == Screen::detect && display_opens()) {
+    for (const char* name : {"xcairo", "xwin"}) {
+      if (device_available(name)) {
+        device_ = name;
+        break;
+      }
+    }
+  }
+  if (!device_) {
+    con_.say(" *** no X display: plots are not shown on the screen; [s]ave writes them as "
+             "PostScript files");
+  }
+  return device_;
+}
+
+PlotPage::PlotPage(const std::string& device, const std::string& file, bool interactive,
+                   const PlotStyle& style, PageShape shape) {
+  plsexit(throw_on_exit);
+  plsabort(throw_on_abort);
+  plgstrm(&previous_);
+  plmkstrm(&stream_);
+  open_ = true;
+  try {
+    plsdev(device.c_str());
+    if (!file.empty()) plsfnam(file.c_str());
+    if (interactive) plspause(0);  // the menu question is the pause
+    // Colours 0 and 15 follow the background, so that "black" stays visible on black.
+    const int paper = style.black_background == 1 ? 0 : 255;
+    plscol0(kWhite, paper, paper, paper);
+    plscol0(kBlack, 255 - paper, 255 - paper, 255 - paper);
+    plscolbg(style.bg_red, style.bg_green, style.bg_blue);
+    plinit();
+    plssub(shape.across, shape.down);
+    plfontld(1);
+    plfont(1);
+  } catch (...) {
+    try {
+      plend1();
+    } catch (...) {
+    }
+    open_ = false;
+    plsstrm(previous_);
+    throw;
+  }
+}
+
+PlotPage::~PlotPage() {
+  if (!open_) return;
+  try {
+    plsstrm(stream_);
+    plend1();
+  } catch (...) {
+    // A failure to end a page that is being abandoned has nobody left to tell.
+  }
+  plsstrm(previous_);
+}
+
+void PlotPage::flush() { plflush(); }
+
+void PlotPage::finish() {
+  if (!open_) return;
+  open_ = false;
+  plsstrm(stream_);
+  try {
+    plend1();
+  } catch (...) {
+    plsstrm(previous_);
+    throw;
+  }
+  plsstrm(previous_);
+}
+
+std::vector<std::string> full_menu(const std::vector<std::string>& extra_lines) {
+  std::vector<std::string> menu{
+      "|************* plot options menu **************|",
+      "| replot             [0]  minor ticks y   [11] |",
+      "| background color   [1]  major ticks z   [12] |",
+      "| frame color        [2]  minor ticks z   [13] |",
+      "| text color         [3]  max. x          [14] |",
+      "| line color         [4]  min. x          [15] |",
+      "| curve  color       [5]  max. y          [16] |",
+      "| line style         [6]  min. y          [17] |",
+      "| curve width        [7]  max. z          [18] |",
+      "| major ticks x      [8]  min. z          [19] |",
+      "| minor ticks x      [9]  symbol type     [20] |",
+      "| major ticks y     [10]  symbol color    [21] |",
+  };
+  menu.insert(menu.end(), extra_lines.begin(), extra_lines.end());
+  menu.insert(menu.end(), {
+      "|                                              |",
+      "|              reset options  [99]             |",
+      "|----------------------------------------------|",
+      "|    [s]ave   <[c]ontinue>  [n]o more plots    |",
+      "|______________________________________________|",
+  });
+  return menu;
+}
+
+std::string label_text(std::string_view text) { return std::string(trim_right(text)); }
+
+PlotExit plot_loop(PlotSession& session, const PlotDefinition& plot) {
+  Console& con = session.console();
+  PlotStyle style;
+  std::optional<PlotPage> screen;  // the page on the screen stays open while the menu waits
+
+  const auto set_up = [&] {
+    arspltstyle(con, style, kStyleReset);
+    plot.set_up(style);
+  };
+  const auto show = [&] {
+    screen.reset();
+    const std::optional<std::string> device = session.screen_device();
+    if (!device) return;
+    try {
+      screen.emplace(*device, std::string(), true, style, plot.shape);
+      plot.draw(style);
+      screen->flush();
+    } catch (const PlotError& e) {
+      screen.reset();
+      report(con, e);
+    }
+  };
+  const auto save = [&] {
+    con.say("");
+    con.say("NOTE: The image file type is postscript. Use a .ps extention");
+    con.say("  to make that readily apparent to your OS");
+    con.say("");
+    const std::optional<std::string> name = ask_file_name(con);
+    if (!name) return;
+    try {
+      PlotPage page("psc", *name, false, style, plot.shape);
+      plot.draw(style);
+      page.finish();
+    } catch (const PlotError& e) {
+      report(con, e);
+      // A page cut short is no page: the file does not stay behind as if it were saved.
+      std::remove(name->c_str());
+      con.say(std::string(kNoteIndent) + "*** the page is not saved");
+    }
+  };
+
+  set_up();
+  show();
+  for (int round = 0; round < kMaxMenuRounds; ++round) {
+    show_menu(con, plot.menu);
+    const Answer answer = con.read(2);
+    if (is_answer(answer, "Ss")) {
+      save();
+      continue;
+    }
+    if (answer.text == "  ") return PlotExit::proceed;
+    if (is_answer(answer, "CcYy")) return PlotExit::proceed;
+    if (is_answer(answer, "Nn")) return PlotExit::no_more_plots;
+
+    const std::optional<long long> item = answer.integer();
+    if (item && *item >= 1 && *item <= plot.last_style_item) {
+      arspltstyle(con, style, static_cast<int>(*item));
+    } else if (item && *item == 0) {
+      show();
+    } else if (item && plot.extra_item && plot.extra_item(static_cast<int>(*item))) {
+      // handled by the plot; the menu shows again
+    } else if (item && *item == kStyleReset) {
+      set_up();
+      show();
+    } else {
+      con.say("");
+      con.say(std::string(kNoteIndent) + plot.unknown_option);
+    }
+  }
+  con.say(std::string(kNoteIndent) + "*** too many menu answers: the plot ends here");
+  return PlotExit::proceed;
+}
+
+}  // namespace dendro

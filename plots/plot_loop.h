@@ -1,0 +1,115 @@
+// The plot loop that the plots of kalder share: a page on the screen, the plot options
+// menu on the console, style edits, redraws, resets and PostScript saves.
+//
+// A plot routine describes its page (menu lines, the style items it offers, how to set up
+// limits and texts, how to draw the panels) and hands it to plot_loop, which runs until the
+// user continues or asks for no more plots. PLplot is reached only through PlotPage, which
+// owns one PLplot stream for one page and always ends it.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "plots/plot_style.h"
+#include "series/console.h"
+
+namespace dendro {
+
+// An error that PLplot reported while a page was drawn (PLplot would otherwise end the
+// process). The plot loop shows it and goes back to its menu.
+class PlotError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// What the plots of one run share: the console and the screen. Whether a screen can be
+// used is decided once, at the first screen page; without one the screen pages are skipped
+// with one note per run, and everything else (menus, edits, saves) works as usual.
+class PlotSession {
+ public:
+  enum class Screen {
+    detect,  // an interactive PLplot device when an X display can be opened
+    none,    // never draw on the screen (runs without a display, and tests)
+  };
+  explicit PlotSession(Console& con, Screen screen = Screen::detect);
+
+  Console& console() { return con_; }
+  // The PLplot device for screen pages, or nothing when there is no screen.
+  std::optional<std::string> screen_device();
+
+ private:
+  Console& con_;
+  Screen screen_;
+  bool decided_ = false;
+  std::optional<std::string> device_;
+};
+
+// The page layout that PLplot sets up before the plot draws: subpages across and down.
+struct PageShape {
+  int across = 1;
+  int down = 1;
+};
+
+// One PLplot page on its own stream: device, colour map 0 entries 0 and 15 and the
+// background from the style, subpages, the extended font set. The stream is ended by
+// finish() or, when an exception passes, by the destructor.
+class PlotPage {
+ public:
+  // `file` is the output file of a file device (empty for the screen).
+  PlotPage(const std::string& device, const std::string& file, bool interactive,
+           const PlotStyle& style, PageShape shape);
+  ~PlotPage();
+  PlotPage(const PlotPage&) = delete;
+  PlotPage& operator=(const PlotPage&) = delete;
+
+  // Shows what has been drawn so far (screen pages stay open while the menu waits).
+  void flush();
+  // Ends the page: the file is written, the window closed. Reports PLplot's errors.
+  void finish();
+
+ private:
+  int previous_ = 0;
+  int stream_ = -1;
+  bool open_ = false;
+};
+
+// Returned by the plot loop: how the user left the page.
+enum class PlotExit {
+  proceed,        // [c]ontinue: the caller goes on
+  no_more_plots,  // [n]o more plots: the caller clears its plot flag where it keeps one
+};
+
+// A plot as the loop runs it.
+struct PlotDefinition {
+  // The menu box, one line each, printed after 15 blanks.
+  std::vector<std::string> menu;
+  // Items 1 to this number go to the style editor.
+  int last_style_item = 21;
+  // Printed (after 13 blanks) for an item the menu does not offer.
+  std::string unknown_option = "unknown option re-enter a valid request";
+  PageShape shape;
+  // Limits, ticks and texts from the data, after the style was reset to its defaults.
+  std::function<void(PlotStyle&)> set_up;
+  // The panels of the page, on an initialised PLplot stream.
+  std::function<void(const PlotStyle&)> draw;
+  // The plot's own menu items: true when the item was handled (the menu then shows again
+  // without a redraw).
+  std::function<bool(int item)> extra_item;
+};
+
+// Runs the plot loop: set-up, drawing, menu, until the user continues or asks for no more
+// plots.
+PlotExit plot_loop(PlotSession& session, const PlotDefinition& plot);
+
+// The full plot options menu (items 0 to 21 and 99), with the plot's own item lines after
+// the line of item 21.
+std::vector<std::string> full_menu(const std::vector<std::string>& extra_lines = {});
+
+// A text as PLplot draws it: trailing blanks are not part of a label.
+std::string label_text(std::string_view text);
+
+}  // namespace dendro

@@ -1,0 +1,149 @@
+#include "series/core_save.h"
+
+#include <ostream>
+#include <stdexcept>
+#include <string>
+
+#include "series/compact.h"
+#include "series/layout.h"
+#include "series/text.h"
+#include "series/tucson.h"
+
+namespace dendro {
+
+namespace {
+
+constexpr int kLongestColumnLine = 8998;  // 6 + 9 x 999 series
+constexpr std::string_view kMissingField = " -9.9900";
+constexpr std::string_view kMissingDot = "   .    ";
+
+// The values of series i, from its first to its last year, in the aligned matrix.
+std::span<float> stored_values(Tsi1& tsi1, int i) {
+  const SeriesYears& set = tsi1.year_row(tsi1.count + 1);
+  const SeriesYears& row = tsi1.year_row(i);
+  const long long offset = static_cast<long long>(row.ify) - set.ify;
+  const long long n = static_cast<long long>(row.ily) - row.ify + 1;
+  if (n < 1) return {};
+  if (offset < 0 || offset + n > tsi1.rows) {
+    throw std::out_of_range("sis: series " + std::to_string(i) +
+                            " lies outside the aligned series matrix");
+  }
+  return tsi1.column(i).subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(n));
+}
+
+void save_columns(std::ostream& out, Tsi1& tsi1, int code, Console& console) {
+  if (6 + 9LL * tsi1.count > kLongestColumnLine) {
+    console.say("*** too many series to store in column mode ***");
+    return;
+  }
+  std::vector<int> saved;
+  int first = 0, last = 0;
+  for (int i = 1; i <= tsi1.count; ++i) {
+    const SeriesYears& row = tsi1.year_row(i);
+    if (row.ics != 1) continue;
+    if (saved.empty() || row.ify < first) first = row.ify;
+    if (saved.empty() || row.ily > last) last = row.ily;
+    saved.push_back(i);
+  }
+  if (saved.empty()) return;
+
+  const std::string_view separator = code == save::spaces ? " " : code == save::tabs ? "\t" : ",";
+  std::vector<Value> head;
+  for (int i : saved) {
+    if (code != save::spaces) head.emplace_back(separator);
+    head.emplace_back(std::string_view(tsi1.ids[static_cast<std::size_t>(i - 1)]));
+  }
+  const Layout head_layout(code == save::spaces ? "('  year',1000(1x,a8))" : "(' year',1000(a,a8))");
+  out << head_layout.write_values(head) << '\n';
+
+  const int set_first = tsi1.year_row(tsi1.count + 1).ify;
+  const Layout line_layout("(i6,1000(a,f8.4))");
+  std::vector<Value> fields;
+  for (int year = first; year <= last; ++year) {
+    fields.clear();
+    fields.emplace_back(static_cast<long long>(year));
+    const int row = year - set_first + 1;
+    for (int i : saved) {
+      fields.emplace_back(separator);
+      fields.emplace_back(static_cast<double>(tsi1.at(row, i)));
+    }
+    std::string line = line_layout.write_values(fields);
+    if (code == save::spaces) {
+      // A missing value shows as a period, so that programs reading the columns see a gap.
+      for (std::size_t at = 7; at + kMissingField.size() <= line.size(); at += 9) {
+        if (std::string_view(line).substr(at, kMissingField.size()) == kMissingField) {
+          line.replace(at, kMissingDot.size(), kMissingDot);
+        }
+      }
+    }
+    out << line << '\n';
+  }
+}
+
+}  // namespace
+
+void sis(std::ostream& out, Tsi1& tsi1, int code, std::string_view kind_tag, Console& console) {
+  if (code >= save::spaces && code <= save::commas) {
+    save_columns(out, tsi1, code, console);
+    return;
+  }
+  if (code < save::tucson_rings || code > save::compact) return;
+  for (int i = 1; i <= tsi1.count; ++i) {
+    const SeriesYears& row = tsi1.year_row(i);
+    if (row.ics != 1) continue;
+    const std::string& id = tsi1.ids[static_cast<std::size_t>(i - 1)];
+    std::span<const float> values = stored_values(tsi1, i);
+    switch (code) {
+      case save::tucson_rings:
+        trrw_write(out, TucsonMode::mw, id, row.ify, values, {}, kind_tag);
+        break;
+      case save::tucson_index:
+      case save::mib_index: {
+        // Index formats have no room for a sign: a negative value is written as 0.
+        std::vector<float> buffer(values.begin(), values.end());
+        for (float& v : buffer) v = v < 0 ? 0.0f : v;
+        const std::vector<int> depth(buffer.size(), 1);
+        trrw_write(out, code == save::tucson_index ? TucsonMode::iw : TucsonMode::qz, id,
+                   row.ify, buffer, depth, kind_tag);
+        break;
+      }
+      default:
+        datw(out, id, values, row.ify, kind_tag);
+        break;
+    }
+  }
+}
+
+MiaResult mia(std::span<const float> values, std::string_view id, int series_number,
+              int first_year, int transformation, std::ostream& out) {
+  MiaResult r;
+  r.presence.assign(values.size(), 1);
+  std::vector<int> years;
+  for (std::size_t j = 0; j < values.size(); ++j) {
+    const bool missing = values[j] < 0 || (transformation > 0 && values[j] <= 0);
+    if (!missing) continue;
+    r.presence[j] = 0;
+    years.push_back(first_year + static_cast<int>(j));
+  }
+  r.missing = static_cast<int>(years.size());
+  if (years.empty()) return r;
+
+  std::vector<long long> pairs;  // first and last year of each gap
+  for (std::size_t k = 0; k < years.size(); ++k) {
+    if (k == 0 || years[k] - years[k - 1] >= 2) {
+      pairs.push_back(years[k]);
+      pairs.push_back(years[k]);
+    } else {
+      pairs.back() = years[k];
+    }
+  }
+  r.gaps = static_cast<int>(pairs.size() / 2);
+  out << Layout("(i12,7x,a8,7x,'missing values found:',i4,' in',i4,' gaps')")
+             .write(series_number, field(id, 8), r.missing, r.gaps)
+      << '\n';
+  out << Layout("((13x,'/',4(i5,1x,i5,' /')))").write(pairs) << '\n';
+  out << Layout("(7x,a)").write(std::string(68, '-')) << '\n';
+  return r;
+}
+
+}  // namespace dendro

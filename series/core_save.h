@@ -1,0 +1,46 @@
+// The core series save (every series of the set flagged for saving, in the format that
+// option 18 chooses) and the gap report of one series.
+#pragma once
+
+#include <iosfwd>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "series/console.h"
+#include "series/store.h"
+
+namespace dendro {
+
+// Option 18 "core series save" codes.
+namespace save {
+inline constexpr int none = 0;
+inline constexpr int tucson_rings = 1;
+inline constexpr int tucson_index = 2;
+inline constexpr int mib_index = 3;
+inline constexpr int compact = 4;
+inline constexpr int spaces = 5;
+inline constexpr int tabs = 6;
+inline constexpr int commas = 7;
+}  // namespace save
+
+// Writes every series i of the set whose save flag (`ics`) is 1, in series order, in the
+// format of `code`, with `kind_tag` (3 characters, such as "raw") marking the records. The
+// matrix must be aligned on the set's year axis (row 1 is the first year of the set, held
+// in the row after the last series of the year table). A column file (codes 5 to 7) is
+// refused with a console message when its lines would exceed 8998 characters.
+void sis(std::ostream& out, Tsi1& tsi1, int code, std::string_view kind_tag, Console& console);
+
+struct MiaResult {
+  int missing = 0;            // number of missing values
+  int gaps = 0;               // runs of consecutive missing years
+  std::vector<int> presence;  // 1 where the value is present, 0 where it is missing
+};
+
+// The gap report of one series: a value below 0 is missing, and so is a value of 0 when a
+// data transformation is chosen (`transformation` above 0). When values are missing, the
+// report lists the gaps on `out`; otherwise it writes nothing.
+MiaResult mia(std::span<const float> values, std::string_view id, int series_number,
+              int first_year, int transformation, std::ostream& out);
+
+}  // namespace dendro

@@ -1,0 +1,58 @@
+#include "series/records.h"
+
+#include <streambuf>
+
+namespace dendro {
+
+std::optional<std::string> RecordStream::next() {
+  if (replay_) {
+    replay_ = false;
+    ++number_;
+    return last_;
+  }
+  std::streambuf* buf = in_.rdbuf();
+  if (buf == nullptr) return std::nullopt;
+  std::string record;
+  bool any = false;
+  for (;;) {
+    int c = buf->sbumpc();
+    if (c == std::char_traits<char>::eof()) {
+      in_.setstate(std::ios::eofbit);
+      break;
+    }
+    any = true;
+    if (c == '\n') break;
+    if (c == '\r') {
+      if (buf->sgetc() == '\n') buf->sbumpc();
+      break;
+    }
+    record += static_cast<char>(c);
+  }
+  if (!any) return std::nullopt;
+  last_ = record;
+  have_last_ = true;
+  ++number_;
+  return record;
+}
+
+void RecordStream::back() {
+  if (!have_last_ || replay_) return;
+  replay_ = true;
+  --number_;
+}
+
+}  // namespace dendro
+
+#include "series/console.h"
+#include "series/stop.h"
+
+namespace dendro {
+
+void pause_and_stop(Console& console, const std::string& message) {
+  console.pause(message + "\n");
+  Stop stop(message, kFailureStatus);
+  stop.shown = true;
+  throw stop;
+}
+
+}  // namespace dendro

@@ -1,0 +1,43 @@
+// Sequential reading of a text file record by record, as the series readers need it:
+// one record at a time, the record number for messages, and one step back.
+#pragma once
+
+#include <istream>
+#include <optional>
+#include <string>
+
+namespace dendro {
+
+class RecordStream {
+ public:
+  explicit RecordStream(std::istream& in) : in_(in) {}
+  RecordStream(const RecordStream&) = delete;
+  RecordStream& operator=(const RecordStream&) = delete;
+
+  // The next record without its line end, or nothing at the end of the file. A line may
+  // end in LF, CRLF or a lone CR, so that files from every system read alike.
+  std::optional<std::string> next();
+  // Steps back one record: the next call of next() returns the last record again.
+  void back();
+  // Number of the record that next() returned last (1 for the first record).
+  int number() const { return number_; }
+
+ private:
+  std::istream& in_;
+  std::string last_;
+  bool have_last_ = false;
+  bool replay_ = false;
+  int number_ = 0;
+};
+
+}  // namespace dendro
+
+namespace dendro {
+
+class Console;
+
+// Shows `message` on the console, waits for Return and stops the run: the way a routine
+// ends the program on data it cannot use.
+[[noreturn]] void pause_and_stop(Console& console, const std::string& message);
+
+}  // namespace dendro

@@ -1,0 +1,82 @@
+// The decadal series formats: tucson ring widths (ten values per record), tucson indices
+// (ten pairs of index and sample depth per record) and the mib pex index format of the
+// series save. One series per call.
+#pragma once
+
+#include <array>
+#include <iosfwd>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "series/blocks.h"
+#include "series/console.h"
+#include "series/records.h"
+
+namespace dendro {
+
+// n and the running series number of a reader at the end of the data.
+inline constexpr int kEndOfData = -999;
+
+// One series as a reader returns it.
+struct SeriesRead {
+  std::string id = std::string(8, ' ');  // 8 characters
+  int first_year = 0;
+  // Number of values, kEndOfData at the end of the data. Only the first max_years values
+  // are kept in `values`, so that a series that is too long costs no memory and the caller
+  // can still report its length.
+  int n = 0;
+  std::vector<float> values;
+  std::vector<int> depth;                  // index records: sample depth of each value
+  std::string text = std::string(80, ' ');  // first title record met in the call
+};
+
+enum class TucsonMode { mr, ir, mw, iw, qz };
+
+// The mode of a two-letter code ("mr", "ir" read; "mw", "iw", "qz" write), in either case;
+// nothing for any other code.
+std::optional<TucsonMode> tucson_mode(std::string_view code);
+
+// What links the reading calls of one file; it belongs to the caller.
+struct TucsonFile {
+  int series_number = 0;  // running series number; kEndOfData after the end of the data
+  // Title records 1 to 3 of a call, each in an 85-character field; blanked when the
+  // running series number becomes 1.
+  std::array<std::string, 3> header_lines{std::string(85, ' '), std::string(85, ' '),
+                                          std::string(85, ' ')};
+};
+
+// Reads one series in mode mr (ring widths, returned in millimetres) or ir (indices).
+// Records that are not data records of the mode are title records: they are shown on the
+// console (and written to `echo` when it is given). A record with "#" in column 80 before
+// the first value hands the series over to the header-driven reader `datar`.
+//
+// Beyond the fixed columns the reader checks that the records of a series belong
+// together, so that no value is read into the wrong year or the wrong series: it stops
+// the run (throws Stop) for values that are not right-justified in their fields, for a
+// ring-width series without its end marker (its units are unknown), for a record that
+// interrupts a series, and for a record whose year goes back or off the decade steps. A
+// record whose year skips whole decades leaves those years missing, with a console note.
+SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Console& console,
+                     std::ostream* echo = nullptr, int max_years = kMaxYears);
+
+// Writes one series in mode mw (ring widths in 0.001 mm with the -9999 marker), iw
+// (indices) or qz (mib pex indices). `depth` is the sample depth of each value for iw and
+// qz; when it is empty or its first element is below 1 every depth is written as 1.
+// `tag` (3 characters) marks the records. Writes nothing when there is no value.
+void trrw_write(std::ostream& out, TucsonMode mode, std::string_view id, int first_year,
+                std::span<const float> values, std::span<const int> depth,
+                std::string_view tag);
+
+// Slots of the first decadal record of a series beginning in `year`: the years from it to
+// the end of its decade (the decade of a negative year runs from the next lower multiple
+// of ten: -15 lies in -20 to -11).
+int decade_slots(int year);
+
+// Nearest integer, halves away from zero, as the formats store values. Values beyond the
+// integer range saturate, so that they overflow their field instead of wrapping around.
+long long nint(float value);
+
+}  // namespace dendro

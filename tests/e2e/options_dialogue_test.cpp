@@ -1,0 +1,80 @@
+// End-to-end runs of kalder in which the user edits options from the menu: each answer
+// must land in its log record, with the side effects on other options, and show in the
+// option record of the general output file.
+#include <gtest/gtest.h>
+
+#include "harness.h"
+
+namespace dendro::e2e {
+namespace {
+
+std::string pad(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+// A log record: the value columns 1 to 19, then the 50-character label from column 20.
+std::string log_record(const std::string& values, const std::string& label) {
+  return pad(values, 19) + pad(label, 50);
+}
+
+class OptionsDialogue : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    box.copy_data("ca533.rwl", "site1.txt");
+    box.write_file("f.txt", "site1.txt\n");
+  }
+  // Runs an interactive session with `menu` typed at the option menu.
+  RunResult run_with_menu(const std::string& menu) {
+    return box.kalder("\nf.txt\nT\nn\n" + menu + "\n\n\n");
+  }
+  Sandbox box;
+};
+
+TEST_F(OptionsDialogue, answers_land_in_the_log_file_with_their_side_effects) {
+  // Option 3: log(x+1/6) with plots, which makes option 8 differences. Option 4: regional
+  // curve, which makes option 5 the curve of the age-aligned mean (code 2). Option 12:
+  // arithmetic mean with bootstrap limits (spline length 20, no plots). Option 13: refused
+  // while bootstrap limits are on.
+  RunResult r = run_with_menu("3\n2\ny\n4\n-2\n\n12\n1\ny\nn\n13\n1\n");
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("bootstrap limits will be calculated."), std::string::npos);
+
+  const auto log = box.read_lines("site1_log.txt");
+  ASSERT_EQ(log.size(), 24u);
+  EXPECT_EQ(log[3], log_record("2            1", "!log (rt+1/6) transform (w/ plots)"));
+  EXPECT_EQ(log[4], log_record("-2     0     0", "!1st-regional curve method (briffa rcs)"));
+  EXPECT_EQ(log[5], log_record("2      0     0", "!2nd-neg expon curve (k>0), no = opt 5"));
+  EXPECT_EQ(log[8], log_record("2", "!residuals or differences (rt-gt)"));
+  EXPECT_EQ(log[12], log_record("1   1   20   0", "!arithmetic mean with bootstrap limits"));
+  EXPECT_EQ(log[13], log_record("0", "!no variance stabilization performed"));
+
+  // The option record shows the labels; the second detrending is the regional curve's.
+  const std::string out = box.read_file("site1_out.txt");
+  EXPECT_NE(out.find(" second detrending      2      0     0   " +
+                     pad("!rcs-neg expon curve (k>0), no = opt 5", 50)),
+            std::string::npos);
+  EXPECT_NE(out.find(" mean chronology        1   1   20   0   " +
+                     pad("!arithmetic mean with bootstrap limits", 50)),
+            std::string::npos);
+}
+
+TEST_F(OptionsDialogue, bad_answers_are_asked_again_and_never_stored) {
+  // At the menu prompt: a word, a negative number; then option 16 with a window of 30 and
+  // an overlap of 30 (refused: the window would never advance), then 10.
+  RunResult r = run_with_menu("abc\n-3\n16\n30\n30\n10\nn\n");
+  ASSERT_EQ(r.status, 0) << r.output;
+  const auto log = box.read_lines("site1_log.txt");
+  EXPECT_EQ(log[16], log_record("30    10     0", "!running rbar window/overlap (no plots)"));
+}
+
+TEST_F(OptionsDialogue, end_of_input_inside_a_dialogue_stops_cleanly) {
+  RunResult r = box.kalder("\nf.txt\nT\nn\n4\n-3\n");
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.output.find("end of input"), std::string::npos);
+  EXPECT_TRUE(box.exists("site1_log.txt"));  // created, and left empty by the stop
+  EXPECT_EQ(box.read_file("site1_log.txt"), "");
+}
+
+}  // namespace
+}  // namespace dendro::e2e

@@ -1,0 +1,234 @@
+#include "series/trread.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "series/compact.h"
+#include "series/stop.h"
+
+namespace dendro {
+namespace {
+
+std::string rw(const char* id, int year, std::initializer_list<int> values) {
+  char buf[128];
+  int at = std::snprintf(buf, sizeof buf, "%-8s%4d", id, year);
+  for (int v : values) at += std::snprintf(buf + at, sizeof buf - static_cast<std::size_t>(at), "%6d", v);
+  return std::string(buf) + "\n";
+}
+
+struct Reading {
+  Tsi1 tsi1;
+  StatsTable stats;
+  Commands commands;
+  Icommands icommands;
+  TrreadResult result;
+  std::string out, console, stop;
+};
+
+// Runs trread over `text` with the per-file reset of the year table already done.
+Reading read(const std::string& text, const char* kind = "mr", int max_years = kMaxYears,
+         int max_series = kMaxSeriesKalder, std::function<void(Reading&)> prepare = {}) {
+  Reading r;
+  r.commands.set_data_kind(kind);
+  for (int i = 1; i <= 10; ++i) {
+    SeriesYears& row = r.tsi1.year_row(i);
+    row.icu = row.ics = 1;
+    row.cpa = i;
+  }
+  if (prepare) prepare(r);
+  std::istringstream data(text), keys("\n\n");
+  std::ostringstream out, screen;
+  Console console(keys, screen);
+  try {
+    r.result = trread(data, r.tsi1, r.stats, r.commands, r.icommands, out, console, max_years,
+                      max_series);
+  } catch (const Stop& s) {
+    r.stop = s.what();
+  }
+  r.out = out.str();
+  r.console = screen.str();
+  return r;
+}
+
+bool has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// Three series: A 1950-1953 (1, 2, 3, 4 mm), B 1951-1954 with 1952 missing (0.5, -, 1.5,
+// 1.0), C 1952-1955 (3 mm each).
+const std::string kThree = "SITE   1 Three little series\n" + rw("A", 1950, {100, 200, 300, 400, 999}) +
+                           rw("B", 1951, {50, -100, 150, 100, 999}) +
+                           rw("C", 1952, {300, 300, 300, 300, 999});
+
+TEST(trread, fills_the_store_from_row_one) {
+  Reading r = read(kThree);
+  ASSERT_EQ(r.stop, "");
+  EXPECT_EQ(r.tsi1.count, 3);
+  EXPECT_EQ(r.tsi1.rows, 4);
+  EXPECT_EQ(r.tsi1.ids[1], "B       ");
+  EXPECT_NEAR(r.tsi1.at(1, 2), 0.5, 1e-6);
+  EXPECT_NEAR(r.tsi1.at(2, 2), -1.0, 1e-6);  // a missing value keeps the number read
+  EXPECT_EQ(r.tsi1.year_row(3).ify, 1952);
+  EXPECT_EQ(r.tsi1.year_row(3).ily, 1955);
+  EXPECT_EQ(r.tsi1.year_row(4).ify, 1950);  // the set
+  EXPECT_EQ(r.tsi1.year_row(4).ily, 1955);
+  EXPECT_EQ(r.result.title.substr(0, 29), "SITE   1 Three little series ");
+  EXPECT_EQ(r.result.title.size(), 85u);
+  EXPECT_EQ(r.result.series_with_gaps, 1);
+  EXPECT_EQ(r.result.current_id, "        ");
+  EXPECT_EQ(r.result.presence, (std::vector<int>{1, 1, 1}));
+  EXPECT_EQ(r.commands.header_line(1).substr(0, 28), "SITE   1 Three little series");
+  EXPECT_TRUE(has(r.console, "     3 series from   1950 to   1955       6 years\n"));
+  EXPECT_TRUE(has(r.out, " number of series read in:    3   from   1950  to   1955       6 years\n"));
+  EXPECT_TRUE(has(r.out, " data header lines:\n  SITE   1 Three little series\n"));
+  EXPECT_TRUE(has(r.out, "           2       B              missing values found:   1 in   1 gaps\n"
+                         "             / 1952  1952 /\n"));
+
+  align_on_chronology(r.tsi1);
+  EXPECT_EQ(r.tsi1.rows, 6);
+  EXPECT_NEAR(r.tsi1.at(3, 3), 3.0, 1e-6);  // C's first year 1952 is row 3
+  EXPECT_EQ(r.tsi1.at(2, 3), kMissing);
+  EXPECT_NEAR(r.tsi1.at(2, 2), 0.5, 1e-6);
+  EXPECT_EQ(r.tsi1.at(6, 1), kMissing);
+}
+
+TEST(trread, summary_of_the_series_statistics) {
+  // Means 2.5, 1.0, 3.0 (B over its three present values). Hand: mean 6.5 / 3 = 2.1667;
+  // deviations 0.3333, -1.1667, 0.8333, squares summing to 2.1667, variance 1.0833,
+  // standard deviation 1.0408; sorted 1.0, 2.5, 3.0: median 2.5, hinge depth 2 gives
+  // hinges (1.0 + 2.5) / 2 = 1.75 and (2.5 + 3.0) / 2 = 2.75. Counts 4, 3, 4: mean 3.667,
+  // shown rounded as 4; minimum 3.
+  Reading r = read(kThree);
+  EXPECT_NEAR(r.stats.at(1, 2), 2.16667, 1e-5);
+  EXPECT_NEAR(r.stats.at(2, 2), 1.04083, 1e-5);
+  EXPECT_NEAR(r.stats.at(3, 2), 2.5, 1e-6);
+  EXPECT_NEAR(r.stats.at(4, 2), 1.0, 1e-6);
+  EXPECT_NEAR(r.stats.at(5, 2), 1.0, 1e-6);
+  EXPECT_NEAR(r.stats.at(6, 2), 1.75, 1e-6);
+  EXPECT_NEAR(r.stats.at(7, 2), 2.75, 1e-6);
+  EXPECT_NEAR(r.stats.at(8, 2), 3.0, 1e-6);
+  ASSERT_TRUE(r.result.largest_mean);
+  EXPECT_NEAR(*r.result.largest_mean, 3.0, 1e-6);
+  // Each summary row holds the statistic over every column: the means' column here.
+  EXPECT_TRUE(has(r.out, " arithmetic mean                   4   2.167"));
+  EXPECT_TRUE(has(r.out, " standard deviation                0   1.041"));
+  EXPECT_TRUE(has(r.out, " minimum value                     3   1.000"));
+  EXPECT_TRUE(has(r.out, "                                year    mean   stdev   skew   kurt   sens   ac(1)\n"));
+}
+
+TEST(trread, one_series_keeps_its_own_statistics) {
+  Reading r = read(rw("A", 1950, {100, 200, 300, 400, 999}));
+  EXPECT_EQ(r.tsi1.count, 1);
+  EXPECT_NEAR(r.stats.at(1, 1), 4.0, 1e-6);
+  EXPECT_NEAR(r.stats.at(1, 2), 2.5, 1e-6);       // mean of 1, 2, 3, 4
+  EXPECT_NEAR(r.stats.at(1, 3), 1.29099, 1e-5);   // sqrt(5 / 3)
+  EXPECT_FALSE(r.result.largest_mean);
+  EXPECT_FALSE(has(r.out, "summary of raw"));
+  EXPECT_TRUE(has(r.out, "                            --- no gaps in data found ---\n"));
+}
+
+TEST(trread, statistics_table_by_the_printout_option) {
+  std::string text;
+  for (int i = 1; i <= 21; ++i) {
+    text += rw(("S" + std::to_string(i)).c_str(), 1900, {100 + i, 200, 999});
+  }
+  Reading r = read(text, "mr", kMaxYears, kMaxSeriesKalder, [](Reading& run) { run.icommands.option(17) = 2; });
+  const std::string head = " series   ident   frst   last   year    mean   stdev   skew   kurt   sens   ac(1)\n";
+  std::size_t heads = 0;
+  for (std::size_t at = r.out.find(head); at != std::string::npos; at = r.out.find(head, at + 1)) ++heads;
+  EXPECT_EQ(heads, 2u);  // before series 1 and series 20
+  EXPECT_TRUE(has(r.out, head + "    20   S20      1900   1901      2   1.600"));
+  EXPECT_FALSE(has(read(text).out, head));
+}
+
+TEST(trread, limits_stop_the_run_with_their_messages) {
+  Reading r = read(rw("LONG", 1900, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}) + rw("LONG", 1910, {999}), "mr", 9);
+  EXPECT_EQ(r.stop, "*** series read in exceeds maximum allowable length: LONG         10 >     9 max ***");
+  r = read(kThree, "mr", kMaxYears, 2);
+  EXPECT_EQ(r.stop, "*** number of series exceeds maximum allowed:    2 max ***");
+  r = read(rw("A", 1950, {1, 2, 3, 999}) + rw("B", 1960, {1, 2, 999}), "mr", 5);
+  EXPECT_EQ(r.stop, "*** total series length exceeds maximum allowable length:     12 >      5 max ***");
+  r = read("");
+  EXPECT_EQ(r.stop, " *** nc .le. 0 after reading tree-ring data");
+  r = read("only a title line\n");
+  EXPECT_EQ(r.stop, " *** nc .le. 0 after reading tree-ring data");
+  r = read(kThree, "xx");
+  EXPECT_EQ(r.stop, "*** data kind code \"xx\" is none of mr, ir, qz, cd");
+}
+
+TEST(trread, limits_at_their_real_values) {
+  std::string many;
+  for (int i = 1; i <= 1501; ++i) many += rw(("T" + std::to_string(i)).c_str(), 1900, {100, 999});
+  Reading r = read(many);
+  EXPECT_EQ(r.stop, "*** number of series exceeds maximum allowed: 1500 max ***");
+  // Years 1 and 5001 make a set of 5001 years.
+  r = read(rw("EARLY", 1, {100, 999}) + rw("LATE", 5001, {100, 999}));
+  EXPECT_EQ(r.stop, "*** total series length exceeds maximum allowable length:   5001 >   5000 max ***");
+  r = read(rw("EARLY", 1, {100, 999}) + rw("LATE", 5000, {100, 999}));
+  EXPECT_EQ(r.stop, "");
+}
+
+TEST(trread, batch_run_leaves_out_unused_series) {
+  Reading r = read(kThree, "MR", kMaxYears, kMaxSeriesKalder, [](Reading& run) {
+    run.commands.at(Commands::kBatchMode) = 'y';
+    run.tsi1.year_row(2).icu = 0;
+    run.tsi1.year_row(2).idt = 5;
+    run.tsi1.year_row(3).idt = 7;
+    run.tsi1.year_row(3).cpa = 9;
+  });
+  ASSERT_EQ(r.tsi1.count, 2);
+  EXPECT_EQ(r.tsi1.ids[1], "C       ");
+  EXPECT_EQ(r.tsi1.year_row(2).idt, 7);  // C's own settings moved up with it
+  EXPECT_EQ(r.tsi1.year_row(2).cpa, 9);
+  EXPECT_EQ(r.tsi1.year_row(2).ify, 1952);
+  ASSERT_EQ(r.tsi1.dropped.size(), 1u);
+  EXPECT_EQ(r.tsi1.dropped[0].position, 2);
+  EXPECT_EQ(r.tsi1.dropped[0].id, "B       ");
+  EXPECT_EQ(r.tsi1.dropped[0].row.idt, 5);
+  EXPECT_EQ(r.tsi1.dropped[0].row.ify, 1951);
+  EXPECT_EQ(r.tsi1.year_row(3).ify, 1950);  // the set of the two series used
+  EXPECT_EQ(r.tsi1.year_row(3).ily, 1955);
+  EXPECT_EQ(r.result.series_with_gaps, 0);  // B's gap is not reported
+}
+
+TEST(trread, other_formats_and_notes) {
+  std::ostringstream compact;
+  datw(compact, "COMPACT1", std::vector<float>{1.5f, 2.25f}, 1800, "raw");
+  datw(compact, "COMPACT2", std::vector<float>{0.5f}, 1801, "raw");
+  Reading r = read(compact.str(), "CD");
+  ASSERT_EQ(r.tsi1.count, 2);
+  EXPECT_NEAR(r.tsi1.at(2, 1), 2.25, 1e-6);
+  EXPECT_FALSE(has(r.out, "data header lines:"));
+
+  Reading same = read(rw("TWIN", 1900, {100, 999}) + rw("TWIN", 1950, {100, 999}));
+  EXPECT_EQ(same.tsi1.count, 2);
+  EXPECT_TRUE(has(same.console, "*** series 2 has the id of series 1: TWIN\n"));
+
+  Reading index = read("CRN   19001000  1 900  19990  0\n", "ir");
+  EXPECT_EQ(index.tsi1.count, 1);
+  EXPECT_EQ(index.result.current_id, "********");
+
+  Reading zeros = read(rw("Z", 1900, {0, 100, 999}), "mr", kMaxYears, kMaxSeriesKalder,
+                   [](Reading& run) { run.icommands.option(3) = 1; });
+  EXPECT_TRUE(has(zeros.out, "      *** when data are transformed, zeros are also treated as missing ***\n"));
+  EXPECT_EQ(zeros.result.series_with_gaps, 1);
+}
+
+TEST(trread, public_file) {
+  std::ifstream in(std::string(TEST_DATA_DIR) + "/co021.rwl", std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  Reading r = read(text.str());
+  EXPECT_EQ(r.stop, "");
+  // 35 series, 1176-1963 by the awk scan of the tucson test.
+  EXPECT_TRUE(has(r.console, "    35 series from   1176 to   1963     788 years\n"));
+  align_on_chronology(r.tsi1);
+  EXPECT_EQ(r.tsi1.rows, 788);
+}
+
+}  // namespace
+}  // namespace dendro

@@ -1,0 +1,404 @@
+#include "series/tucson.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "series/stop.h"
+#include "series/store.h"
+
+namespace dendro {
+namespace {
+
+// A ring-width record in the usual columns, built with printf rather than the layout
+// engine under test: id in 1-8, year in 9-12, values of 6 columns from 13.
+std::string rw(const char* id, int year, std::initializer_list<int> values) {
+  char buf[128];
+  int at = std::snprintf(buf, sizeof buf, "%-8s%4d", id, year);
+  for (int v : values) at += std::snprintf(buf + at, sizeof buf - static_cast<std::size_t>(at), "%6d", v);
+  return std::string(buf) + "\n";
+}
+
+// An index record: id in 1-6, year in 7-10, pairs of 4 + 3 columns from 11.
+std::string ix(const char* id, int year, std::initializer_list<std::pair<int, int>> pairs) {
+  char buf[128];
+  int at = std::snprintf(buf, sizeof buf, "%-6s%4d", id, year);
+  for (auto [v, d] : pairs) {
+    at += std::snprintf(buf + at, sizeof buf - static_cast<std::size_t>(at), "%4d%3d", v, d);
+  }
+  return std::string(buf) + "\n";
+}
+
+struct Reading {
+  std::vector<SeriesRead> series;
+  std::string console;
+  std::string stop;  // message of the Stop that ended the reading, if any
+  TucsonFile file;
+};
+
+Reading read_all(const std::string& text, TucsonMode mode, int max_years = kMaxYears) {
+  Reading r;
+  std::istringstream data(text), keys("\n\n\n");
+  std::ostringstream screen;
+  Console console(keys, screen);
+  RecordStream records(data);
+  try {
+    for (int guard = 0; guard < 10000; ++guard) {
+      SeriesRead s = trrw_read(records, mode, r.file, console, nullptr, max_years);
+      if (s.n < 1) break;
+      r.series.push_back(std::move(s));
+    }
+  } catch (const Stop& s) {
+    r.stop = s.what();
+  }
+  r.console = screen.str();
+  return r;
+}
+
+void expect_values(const SeriesRead& s, std::initializer_list<double> expected) {
+  ASSERT_EQ(s.n, static_cast<int>(expected.size()));
+  std::size_t k = 0;
+  for (double e : expected) EXPECT_NEAR(s.values[k++], e, 1e-5) << "value " << k;
+}
+
+TEST(trrw_read, both_end_markers_give_millimetres) {
+  // Hand: 123 hundredths = 1.23 mm; 1230 thousandths = 1.230 mm.
+  Reading coarse = read_all(rw("ABC01", 1950, {123, 456, 7, 999}), TucsonMode::mr);
+  Reading fine = read_all(rw("ABC01", 1950, {1230, 4560, 70, -9999}), TucsonMode::mr);
+  ASSERT_EQ(coarse.series.size(), 1u);
+  ASSERT_EQ(fine.series.size(), 1u);
+  expect_values(coarse.series[0], {1.23, 4.56, 0.07});
+  expect_values(fine.series[0], {1.23, 4.56, 0.07});
+  EXPECT_EQ(fine.series[0].id, "ABC01   ");
+  EXPECT_EQ(fine.series[0].first_year, 1950);
+}
+
+TEST(trrw_read, first_record_holds_the_rest_of_its_decade) {
+  // 1905: five values (1905-1909); the next record starts at 1910.
+  Reading r = read_all(rw("A", 1905, {1, 2, 3, 4, 5}) + rw("A", 1910, {6, 7, 999}), TucsonMode::mr);
+  ASSERT_EQ(r.series.size(), 1u);
+  expect_values(r.series[0], {0.01, 0.02, 0.03, 0.04, 0.05, 0.06, 0.07});
+  // -15 lies in the decade -20 to -11: five values, then the record of -10.
+  r = read_all(rw("NEG", -15, {1, 2, 3, 4, 5}) + rw("NEG", -10, {6, 999}), TucsonMode::mr);
+  ASSERT_EQ(r.series.size(), 1u);
+  EXPECT_EQ(r.series[0].first_year, -15);
+  EXPECT_EQ(r.series[0].n, 6);
+  // Values after the marker in the same record are not read.
+  r = read_all(rw("B", 1900, {10, 999, 55, 66}), TucsonMode::mr);
+  expect_values(r.series[0], {0.10});
+}
+
+TEST(trrw_read, title_records_and_header_lines) {
+  const std::string text = "SITE   1 Some Site Name                      PSME\n"
+                           "\n"
+                           "SITE   2 Country      Species\n"
+                           "SITE   3 Author names\n"
+                           "SITE   4 a fourth title line\n" +
+                           rw("S1", 1900, {100, 999}) + "between the series\n" +
+                           rw("S2", 1900, {200, 999});
+  Reading r = read_all(text, TucsonMode::mr);
+  ASSERT_EQ(r.series.size(), 2u);
+  EXPECT_EQ(r.series[0].text.substr(0, 25), "SITE   1 Some Site Name  ");
+  EXPECT_EQ(r.series[0].text.size(), 80u);
+  EXPECT_EQ(r.series[1].text.substr(0, 18), "between the series");
+  // Lines 1 to 3 of the last call that met titles; the first call's lines 2 and 3 stay.
+  EXPECT_EQ(r.file.header_lines[0].substr(0, 18), "between the series");
+  EXPECT_EQ(r.file.header_lines[1].substr(0, 15), "SITE   2 Countr");
+  EXPECT_EQ(r.file.header_lines[2].substr(0, 21), "SITE   3 Author names");
+  EXPECT_EQ(r.file.header_lines[0].size(), 85u);
+  EXPECT_NE(r.console.find("\n title of data:\n SITE   1 Some Site Name"), std::string::npos);
+  EXPECT_NE(r.console.find(" SITE   4 a fourth title line\n"), std::string::npos);
+  EXPECT_EQ(r.file.series_number, kEndOfData);
+}
+
+TEST(trrw_read, more_than_25_titles_stop_the_run) {
+  std::string titles;
+  for (int k = 0; k < 25; ++k) titles += "title line number " + std::to_string(k) + "\n";
+  EXPECT_EQ(read_all(titles + rw("A", 1900, {1, 999}), TucsonMode::mr).series.size(), 1u);
+  EXPECT_EQ(read_all(titles + "one more title line\n" + rw("A", 1900, {1, 999}), TucsonMode::mr).stop,
+            "sbr trrw:  over 25 text lines");
+}
+
+TEST(trrw_read, damaged_series_stop_with_a_clear_message) {
+  const std::string a = rw("A", 1900, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+  struct Case {
+    std::string text, message;
+  } cases[] = {
+      {a, "*** series A (line 1): the file ends before its end marker (999 or -9999)"},
+      {a + rw("B", 1900, {1, 999}), "*** series A has no end marker: line 2 begins series B"},
+      {a + rw("A", 1900, {1, 999}), "*** series A: line 2 holds year 1900 where 1910 was expected"},
+      {a + rw("A", 1915, {1, 999}), "*** series A: line 2 holds year 1915 where 1910 was expected"},
+      {a + "a comment line\n" + rw("A", 1910, {1, 999}),
+       "*** series A: line 2 interrupts the series before its end marker:\n a comment line"},
+      {a + "A       1910   1 2   999\n",
+       "*** line 2: values are not in the fixed columns of the tucson format:\n"
+       " A       1910   1 2   999"},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    Reading r = read_all(c.text, TucsonMode::mr);
+    EXPECT_EQ(r.stop, c.message);
+    EXPECT_TRUE(r.series.empty());
+    if (!c.message.empty()) {
+      EXPECT_NE(r.console.find(c.message), std::string::npos);
+    }
+  }
+}
+
+TEST(trrw_read, skipped_decades_read_as_missing_years) {
+  // 1920-1939 have no record: twenty missing values, which stay missing after the
+  // thousandths marker scales the others.
+  Reading r = read_all(rw("G", 1910, {1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 1000}) +
+                           rw("G", 1940, {500, -9999}),
+                       TucsonMode::mr);
+  ASSERT_EQ(r.series.size(), 1u);
+  const SeriesRead& s = r.series[0];
+  ASSERT_EQ(s.n, 31);
+  EXPECT_NEAR(s.values[9], 1.0, 1e-6);
+  for (int k = 10; k < 30; ++k) EXPECT_EQ(s.values[static_cast<std::size_t>(k)], kMissing);
+  EXPECT_NEAR(s.values[30], 0.5, 1e-6);
+  EXPECT_NE(r.console.find("*** series G: line 2 skips the years 1920 to 1939; they are read as missing"),
+            std::string::npos);
+}
+
+TEST(trrw_read, records_one_column_early_are_put_back_in_place) {
+  // The year of a short id one column too early (as found in a public file): read as it
+  // stands it would be 713 and every value would lose its last digit's place.
+  const std::string text = "EGR108 1713   156   101   277   173   171   279   414\n"
+                           "EGR108 1720   436   279 -9999\n";
+  Reading r = read_all(text, TucsonMode::mr);
+  ASSERT_EQ(r.series.size(), 1u);
+  EXPECT_EQ(r.series[0].first_year, 1713);
+  expect_values(r.series[0], {0.156, 0.101, 0.277, 0.173, 0.171, 0.279, 0.414, 0.436, 0.279});
+  EXPECT_NE(r.console.find("*** series EGR108: line 1 is 1 column out of place; read as year 1713"),
+            std::string::npos);
+}
+
+TEST(trrw_read, empty_series_and_blank_lines_are_passed_over) {
+  Reading r = read_all("\n" + rw("E", 1900, {999}) + "\n\n" + rw("F", 1900, {12, 999}) + "   \n",
+                       TucsonMode::mr);
+  ASSERT_EQ(r.series.size(), 1u);
+  EXPECT_EQ(r.series[0].id, "F       ");
+  EXPECT_NE(r.console.find("*** series E (line 2) holds no values; passed over"), std::string::npos);
+}
+
+TEST(trrw_read, long_series_are_counted_but_not_kept_beyond_the_limit) {
+  std::string text = rw("L", 1900, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}) + rw("L", 1910, {11, 12, 999});
+  Reading r = read_all(text, TucsonMode::mr, 5);
+  ASSERT_EQ(r.series.size(), 1u);
+  EXPECT_EQ(r.series[0].n, 12);
+  EXPECT_EQ(r.series[0].values.size(), 5u);
+}
+
+TEST(trrw_read, index_series) {
+  // 1905: slots 1-5 are fill, 1905 in slot 6; the series ends at the first 9990.
+  const std::string text =
+      ix("CRN", 1905, {{9990, 0}, {9990, 0}, {9990, 0}, {9990, 0}, {9990, 0},
+                       {1000, 3}, {950, 4}, {1100, 5}, {870, 5}, {1020, 6}}) +
+      ix("CRN", 1910, {{999, 6}, {9990, 0}, {1234, 1}});
+  Reading r = read_all(text, TucsonMode::ir);
+  ASSERT_EQ(r.series.size(), 1u);
+  EXPECT_EQ(r.series[0].id, "CRN     ");
+  EXPECT_EQ(r.series[0].first_year, 1905);
+  expect_values(r.series[0], {1.0, 0.95, 1.1, 0.87, 1.02, 0.999});
+  EXPECT_EQ(r.series[0].depth, (std::vector<int>{3, 4, 5, 5, 6, 6}));
+  // A last decade that is full needs no fill record: the series ends with the file, or
+  // where the next series begins.
+  const std::string full = ix("ONE", 1900, {{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1},
+                                            {6, 1}, {7, 1}, {8, 1}, {9, 1}, {10, 1}});
+  r = read_all(full + ix("TWO", 1950, {{500, 2}, {9990, 0}}) + full, TucsonMode::ir);
+  ASSERT_EQ(r.series.size(), 3u);
+  EXPECT_EQ(r.series[0].n, 10);
+  EXPECT_EQ(r.series[1].id.substr(0, 3), "TWO");
+  EXPECT_EQ(r.series[2].n, 10);
+  EXPECT_TRUE(r.stop.empty());
+}
+
+TEST(trrw_read, header_driven_series_in_a_decadal_file) {
+  // A record with "#" in column 80 hands the series to the header-driven reader.
+  std::string marked(80, ' ');
+  marked.replace(0, 23, "HDR01 two-column series");
+  marked[79] = '#';
+  marked += "\n";
+  const std::string text = marked + "n        3      1950  (3f8.3)\n   1.500   2.250   0.125\n";
+  Reading r = read_all(text, TucsonMode::mr);
+  ASSERT_EQ(r.series.size(), 1u);
+  EXPECT_EQ(r.series[0].id, "HDR01 tw");
+  EXPECT_EQ(r.series[0].first_year, 1950);
+  expect_values(r.series[0], {1.5, 2.25, 0.125});
+}
+
+TEST(trrw_write, records_match_the_fixed_layouts) {
+  // Expected lines: gfortran 12 writing the same layouts with single-precision
+  // nint(v * 1000.0) (0.0015 gives 2 and 0.9995 gives 1000 in single precision).
+  const std::vector<float> rings{1.234f, 0.5f, 0.999f, 2.0f, 0.0015f, 0.1f, 0.2f, 0.3f,
+                                 0.4f,   0.5f, 0.6f,   0.7f, 0.8f,    0.9f, 1.0f};
+  std::ostringstream out;
+  trrw_write(out, TucsonMode::mw, "ABC01", 1905, rings, {}, "raw");
+  EXPECT_EQ(out.str(),
+            "ABC01   1905  1234   500  1000  2000     2\n"
+            "ABC01   1910   100   200   300   400   500   600   700   800   900  1000  raw\n"
+            "ABC01   1920 -9999\n");
+
+  const std::vector<float> index{0.5f, 1.0f, 1.5f, 0.9995f, 2.0f};
+  const std::vector<int> depth{3, 4, 5, 6, 7};
+  std::ostringstream iw, qz;
+  trrw_write(iw, TucsonMode::iw, "CRN", 1905, index, depth, "std");
+  trrw_write(qz, TucsonMode::qz, "CRN", 1905, index, depth, "std");
+  const std::string first =
+      "CRN   19059990  09990  09990  09990  09990  0 500  31000  41500  51000  62000  7  std\n";
+  EXPECT_EQ(iw.str(), first +
+                          "CRN   19109990  09990  09990  09990  09990  09990  09990  09990  09990  "
+                          "09990  0  std\n");
+  EXPECT_EQ(qz.str(), "CRN   19051909\n" + first);
+
+  std::ostringstream one;
+  trrw_write(one, TucsonMode::iw, "CRN", -1000, std::vector<float>{1.5f, 1.5f},
+             std::vector<int>{0}, "std");
+  EXPECT_EQ(one.str(),
+            "CRN  -10001500  11500  19990  09990  09990  09990  09990  09990  09990  09990  0  std\n");
+  std::ostringstream header;
+  trrw_write(header, TucsonMode::qz, "CRN", -1005, std::vector<float>(5, 1.0f), {}, "std");
+  EXPECT_EQ(header.str().substr(0, header.str().find('\n')), "CRN   -1005-1001");
+
+  std::ostringstream none;
+  trrw_write(none, TucsonMode::mw, "X", 1900, {}, {}, "raw");
+  trrw_write(none, TucsonMode::qz, "X", 1900, {}, {}, "raw");
+  EXPECT_EQ(none.str(), "");
+}
+
+TEST(trrw_write, negative_year_layouts) {
+  // gfortran 12: the same layouts and values.
+  auto written = [](int year, std::size_t n) {
+    std::ostringstream out;
+    trrw_write(out, TucsonMode::mw, "ABC01", year, std::vector<float>(n, 1.5f), {}, "raw");
+    return out.str();
+  };
+  EXPECT_EQ(written(-1000, 3), "ABC01  -1000  1500  1500  1500 -9999\n");
+  EXPECT_EQ(written(-999, 1), "ABC01   -999  1500 -9999\n");
+  EXPECT_EQ(written(-9999, 1), "ABC01  -9999  1500 -9999\n");
+  EXPECT_EQ(written(-10000, 1), "ABC01 -10000  1500 -9999\n");
+  EXPECT_EQ(written(-1001, 1).substr(0, 19), "ABC01  -1001  1500\n");
+}
+
+TEST(trrw_write, series_ending_in_slot_ten) {
+  const std::vector<float> ten(10, 0.25f);  // 1900-1909 fill one record exactly
+  std::ostringstream mw, iw, qz;
+  trrw_write(mw, TucsonMode::mw, "T", 1900, ten, {}, "ind");
+  trrw_write(iw, TucsonMode::iw, "T", 1900, ten, {}, "ind");
+  trrw_write(qz, TucsonMode::qz, "T", 1900, ten, {}, "ind");
+  const std::string m = mw.str(), i = iw.str(), q = qz.str();
+  EXPECT_EQ(m.substr(m.find('\n') + 1), "T       1910 -9999\n");
+  EXPECT_EQ(std::count(i.begin(), i.end(), '\n'), 2);
+  EXPECT_EQ(i.substr(i.find('\n') + 1, 14), "T     19109990");
+  EXPECT_EQ(std::count(q.begin(), q.end(), '\n'), 2);  // header and one record
+}
+
+TEST(trrw_round_trip, every_year_layout_reads_back_at_the_format_precision) {
+  const int years[] = {1905, 0, -1, -15, -999, -1000, -1001, -1017, -9999, -10000, -10005};
+  for (int year : years) {
+    std::vector<float> values;
+    for (int k = 0; k < 23; ++k) values.push_back(0.0015f * static_cast<float>(k * k) + 0.0004f);
+    std::ostringstream rings, index;
+    trrw_write(rings, TucsonMode::mw, "RT000001", year, values, {}, "raw");
+    trrw_write(index, TucsonMode::iw, "RT000001", year, values, {}, "std");
+    for (auto [text, mode] : {std::pair{rings.str(), TucsonMode::mr}, std::pair{index.str(), TucsonMode::ir}}) {
+      Reading r = read_all(text, mode);
+      ASSERT_EQ(r.series.size(), 1u) << year << r.stop;
+      EXPECT_EQ(r.series[0].first_year, year);
+      ASSERT_EQ(r.series[0].n, 23) << year;
+      for (std::size_t k = 0; k < values.size(); ++k) {
+        EXPECT_NEAR(r.series[0].values[k], values[k], 0.0005 + 1e-6) << year << " value " << k;
+      }
+    }
+  }
+}
+
+TEST(tucson_mode, codes) {
+  EXPECT_EQ(tucson_mode("MR"), TucsonMode::mr);
+  EXPECT_EQ(tucson_mode("qz"), TucsonMode::qz);
+  EXPECT_FALSE(tucson_mode("cd"));
+  EXPECT_FALSE(tucson_mode("m"));
+  EXPECT_EQ(decade_slots(1905), 5);
+  EXPECT_EQ(decade_slots(-15), 5);
+  EXPECT_EQ(decade_slots(-10), 10);
+  EXPECT_EQ(decade_slots(0), 10);
+}
+
+// Public files: series count and the first and last year that hold a value, from an
+// independent awk scan of the fixed columns (scan.awk: series end at 999 or -9999; years
+// of the values before the marker), e.g. `awk -f scan.awk co021.rwl`.
+TEST(tucson_real_files, every_series_with_its_span) {
+  struct Expected {
+    const char* file;
+    int series, first, last;
+  } files[] = {
+      {"co021.rwl", 35, 1176, 1963},   {"cana165.rwl", 11, -1041, -666},
+      {"fran010.rwl", 16, 933, 1963},  {"TWM_TMS.rwl", 142, 1600, 2021},
+      {"BONall.rwl", 12, 1879, 2015},  {"cana7rw.rwl", 9, 1938, 1994},
+      {"keny002.rwl", 13, 1935, 1994},
+      // The scan reads EGR108 as 713 (its records are one column early); by its later
+      // records' years it begins in 1713, and the other 21 series span 1735-2001.
+      {"cana209.rwl", 22, 1713, 2001},
+  };
+  for (const Expected& e : files) {
+    std::ifstream in(std::string(TEST_DATA_DIR) + "/" + e.file, std::ios::binary);
+    ASSERT_TRUE(in) << e.file;
+    std::stringstream text;
+    text << in.rdbuf();
+    Reading r = read_all(text.str(), TucsonMode::mr);
+    EXPECT_EQ(r.stop, "") << e.file;
+    ASSERT_EQ(static_cast<int>(r.series.size()), e.series) << e.file;
+    int first = r.series[0].first_year, last = first;
+    for (const SeriesRead& s : r.series) {
+      first = std::min(first, s.first_year);
+      last = std::max(last, s.first_year + s.n - 1);
+    }
+    EXPECT_EQ(first, e.first) << e.file;
+    EXPECT_EQ(last, e.last) << e.file;
+  }
+}
+
+TEST(tucson_real_files, known_values_and_refusal) {
+  auto read_file = [](const char* name, TucsonMode mode) {
+    std::ifstream in(std::string(TEST_DATA_DIR) + "/" + name, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return read_all(text.str(), mode);
+  };
+  // co021 line 1: "641114  1270   148   233": 1.48 and 2.33 mm from 1270.
+  Reading co = read_file("co021.rwl", TucsonMode::mr);
+  EXPECT_EQ(co.series[0].first_year, 1270);
+  EXPECT_NEAR(co.series[0].values[1], 2.33, 1e-5);
+  // BONall: an id with a blank ("BONNew E"), no newline after the last record.
+  Reading bon = read_file("BONall.rwl", TucsonMode::mr);
+  bool found = false;
+  for (const SeriesRead& s : bon.series) found = found || s.id == "BONNew E";
+  EXPECT_TRUE(found);
+  // fran010: series 606425 has no record for 1770-1779.
+  Reading fran = read_file("fran010.rwl", TucsonMode::mr);
+  EXPECT_NE(fran.console.find("*** series 606425: line 736 skips the years 1770 to 1779"),
+            std::string::npos);
+  // min.rwl separates its values by single blanks: not the tucson columns.
+  Reading min = read_file("min.rwl", TucsonMode::mr);
+  EXPECT_TRUE(min.series.empty());
+  EXPECT_EQ(min.stop.substr(0, 69), "*** line 1: values are not in the fixed columns of the tucson format:");
+  // Chronologies: the first record's slots before 1814 (1454) are fill; Tucson3 ends
+  // without a fill record after its full last decade.
+  Reading t2 = read_file("Tucson2.crn", TucsonMode::ir);
+  ASSERT_EQ(t2.series.size(), 1u);
+  EXPECT_EQ(t2.series[0].first_year, 1814);
+  EXPECT_EQ(t2.series[0].first_year + t2.series[0].n - 1, 1995);
+  EXPECT_NEAR(t2.series[0].values[0], 1.055, 1e-6);
+  EXPECT_EQ(t2.series[0].depth[0], 1);
+  Reading t3 = read_file("Tucson3.crn", TucsonMode::ir);
+  ASSERT_EQ(t3.series.size(), 1u);
+  EXPECT_EQ(t3.series[0].first_year, 1454);
+  EXPECT_EQ(t3.series[0].first_year + t3.series[0].n - 1, 1769);
+}
+
+}  // namespace
+}  // namespace dendro
