@@ -2,6 +2,7 @@
 
 #include "kalder/detail.h"
 #include "kalder/file_setup.h"
+#include "kalder/rbar_stage.h"
 #include "series/core_save.h"
 #include "series/layout.h"
 #include "series/text.h"
@@ -77,6 +78,7 @@ void process_data_file(Run& run) {
   read_series(run);
   fill_titles(run);
   save_series(run, "_raw.txt", "  raw", 81, "raw");
+  rbar_stage(run, SeriesStage::raw);
   end_line(run);
   write_detail(run.units, run.prefix, run.tsi1, run.opt.detrend1, run.con);
 }

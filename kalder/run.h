@@ -2,6 +2,7 @@
 // store refilled for every data file, and the driver's own values.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,13 @@ struct Run {
   int series_with_gaps = 0;
   float largest_mean = 0;
   std::vector<int> presence;     // presence mask left by the series reader
+
+  // Inter-series statistics: the latest all-series rbar (handed to the next mean
+  // chronology), and the running rbar table, seven columns for each of the four series
+  // stages, with the window count of the latest computation.
+  float all_series_rbar = 0;
+  std::vector<std::array<float, 28>> running_table;
+  int window_count = 0;
 
   // A failure that ended the run early (a missing data or log file, a bad log file):
   // the run still ends normally on the console, but the program's exit status says so.
