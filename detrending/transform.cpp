@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 
-#include "detrending/transform_pending.h"
 #include "series/blocks.h"
 #include "series/console.h"
 #include "series/correlation.h"
@@ -146,17 +145,37 @@ void store_series(StatsTable& stats, Tsi2& tsi2, int i, const SeriesResult& r) {
   for (int c = 1; c <= 6; ++c) tsi2.at(i, c) = plot[static_cast<std::size_t>(c - 1)];
 }
 
-// The series and its transformed values, each with a spline at a tenth of its length, for
-// the two-panel page.
-void plot_series(Console& con, std::span<const float> original, std::span<const float> done,
-                 const std::string& id, const std::string& title) {
+// The series and its transformed values, each with a spline at a tenth of its length, on
+// one page.
+void plot_series(Console& con, const StagePlots& plots, std::span<const float> original,
+                 std::span<const float> done, int first_year, const std::string& id,
+                 const std::string& title, int& plot_flag) {
+  if (!plots.page) {
+    plot_not_available(con);
+    return;
+  }
   const int n = static_cast<int>(original.size());
   std::vector<float> smooth_before(original.size()), smooth_after(done.size());
   spline(original, smooth_before, n / 10, &con);
   spline(done, smooth_after, n / 10, &con);
-  std::string label = id;
-  stringclean(label);
-  transform_pending::note(con, "plot of " + std::string(trim_right(label)) + title);
+  std::string name = id;
+  stringclean(name);
+  name = std::string(trim_right(name));
+  ChronologyPlot page;
+  page.c1 = original;
+  page.c2 = smooth_before;
+  page.c4 = done;
+  page.c5 = smooth_after;
+  page.n = n;
+  page.first_year = first_year;
+  page.name = name;
+  page.upper_title = " original series";
+  page.lower_title = title;
+  page.y_label = "measurement (y)";
+  page.lower_x_label = "years";
+  page.z_label = "measurement (z)";
+  page.kind = 2;
+  plots.page(page, plot_flag);
 }
 
 // Sorts each statistics column over the series and puts its summary into rows 1 to 8:
@@ -247,9 +266,11 @@ std::string transform_title(int code, float power) {
 }
 
 void trnfrm(Tsi1& tsi1, StatsTable& stats, Tsi2& tsi2, const Icommands& icommands,
-            const Commands& commands, Units& units, Console& con) {
+            const Commands& commands, Units& units, Console& con, const StagePlots& plots) {
   const int option = icommands.option(3);
-  const int plot_flag = icommands.option(3, 1);
+  // The flag's copy: "no more plots" ends the series pages, not the summary page.
+  const int plot_option = icommands.option(3, 1);
+  int plot_flag = plot_option;
   const int printout = icommands.option(17);
   const int summary_plots = icommands.option(19);
   const bool batch = commands.batch_run();
@@ -289,13 +310,18 @@ void trnfrm(Tsi1& tsi1, StatsTable& stats, Tsi2& tsi2, const Icommands& icommand
     }
     if (interactive) years.itn = recorded_code(code, r.power);
     title = transform_title(option, r.power);
-    if (plot_flag == 1) plot_series(con, original, x, id, title);
+    if (plot_flag == 1) plot_series(con, plots, original, x, years.ify, id, title, plot_flag);
   }
 
   summarise(stats, tsi1.count);
   write_summary(units, stats);
-  if (plot_flag == 1 || summary_plots == 2 || summary_plots == 3) {
-    transform_pending::note(con, "transformation summary plot" + title);
+  if (plot_option == 1 || summary_plots == 2 || summary_plots == 3) {
+    if (plots.transform_summary) {
+      plots.transform_summary(tsi2, tsi1.count,
+                              commands.get(Commands::kNameFirst, Commands::kNameLast), title);
+    } else {
+      plot_not_available(con);
+    }
   }
 }
 

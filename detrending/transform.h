@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "detrending/stage_plots.h"
+
 namespace dendro {
 
 class Console;
@@ -63,8 +65,8 @@ std::string transform_title(int code, float power);
 // summary plot into rows 1..count of chronology table columns 1 to 6; in an interactive run
 // the code goes into `itn`. Prints the series table (option 17 of 2 or more) and, always,
 // the summary over all series, whose values replace rows 1 to 8 of statistics columns 1 to
-// 10.
+// 10. With the transformation plot flag (element 33) each series is shown before and after.
 void trnfrm(Tsi1& tsi1, StatsTable& stats, Tsi2& tsi2, const Icommands& icommands,
-            const Commands& commands, Units& units, Console& con);
+            const Commands& commands, Units& units, Console& con, const StagePlots& plots = {});
 
 }  // namespace dendro
