@@ -93,7 +93,8 @@ std::vector<int> dialogue_offsets(Tsi1& tsi1, RcsIo& io) {
   std::string name;
   for (;;) {
     const Answer a = ask_name(io.con);
-    if (a.quit()) throw Stop("", 0);
+    // "/" alone: an absolute path also begins with "/".
+    if (trim_right(a.text) == "/") throw Stop("", 0);
     if (a.blank() || a.first() == '0')
       return std::vector<int>(static_cast<std::size_t>(tsi1.count), 0);
     name = std::string(trim_right(a.text));
@@ -128,8 +129,8 @@ std::vector<std::string> offset_listing(std::span<const std::string> ids,
   std::vector<std::string> lines;
   for (std::size_t first = 0; first < offsets.size(); first += kGroup) {
     const std::size_t n = std::min(kGroup, offsets.size() - first);
-    std::vector<std::string_view> group;
-    for (std::size_t k = first; k < first + n; ++k) group.emplace_back(ids[k]);
+    std::vector<std::string> group;
+    for (std::size_t k = first; k < first + n; ++k) group.push_back(field(ids[k], 8));
     lines.push_back(id_line.write(group));
     lines.push_back(offset_line.write(offsets.subspan(first, n)));
   }

@@ -123,8 +123,9 @@ void write_series_head(Units& units) {
 void write_series_row(Units& units, int i, const std::string& id, const SeriesResult& r) {
   const Moments& m = r.after;
   write_line(units, Layout("(t2,i5,2x,a8,2f7.3,f8.3,2f7.3,2f7.3,f8.3,f7.3)")
-                        .write(i, id, m.mean, m.std_dev, m.skewness, m.kurtosis, m.mean_sensitivity,
-                               m.autocorrelation, r.corr_before, r.corr_after, r.power));
+                        .write(i, field(id, 8), m.mean, m.std_dev, m.skewness, m.kurtosis,
+                               m.mean_sensitivity, m.autocorrelation, r.corr_before, r.corr_after,
+                               r.power));
 }
 
 void store_series(StatsTable& stats, Tsi2& tsi2, int i, const SeriesResult& r) {
@@ -293,7 +294,7 @@ void trnfrm(Tsi1& tsi1, StatsTable& stats, Tsi2& tsi2, const Icommands& icommand
   std::string title;
   for (int i = 1; i <= tsi1.count; ++i) {
     const std::string& id = tsi1.ids[static_cast<std::size_t>(i - 1)];
-    con.say(Layout("(i6,2x,a8)").write(i, id));
+    con.say(Layout("(i6,2x,a8)").write(i, field(id, 8)));
     SeriesYears& years = tsi1.year_row(i);
     const int code = batch ? years.itn : option;
     const int n = years.ily - years.ify + 1;

@@ -1,6 +1,5 @@
 // Test helpers of the transformation and regional curve tests: a series store built from
-// given series, a scratch folder for the files the routines write, and a console on
-// string streams.
+// given series and a scratch folder for the files the routines write.
 #pragma once
 
 #include <filesystem>
@@ -11,7 +10,6 @@
 #include <vector>
 
 #include "series/blocks.h"
-#include "series/console.h"
 #include "series/store.h"
 #include "series/units.h"
 
@@ -84,6 +82,11 @@ class ScratchDir {
   std::filesystem::path dir_;
 };
 
+// The text padded with blanks to `width` characters.
+inline std::string pad(const std::string& text, std::size_t width) {
+  return text + std::string(width > text.size() ? width - text.size() : 0, ' ');
+}
+
 // The lines of a text.
 inline std::vector<std::string> split(const std::string& text) {
   std::vector<std::string> out;
@@ -91,13 +94,5 @@ inline std::vector<std::string> split(const std::string& text) {
   for (std::string line; std::getline(in, line);) out.push_back(line);
   return out;
 }
-
-// A console reading `input` and writing into a string.
-struct TestConsole {
-  explicit TestConsole(const std::string& input = "") : in(input), con(in, out) {}
-  std::istringstream in;
-  std::ostringstream out;
-  Console con;
-};
 
 }  // namespace dendro::testing

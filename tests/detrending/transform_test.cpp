@@ -9,6 +9,7 @@
 #include "series/blocks.h"
 #include "series/store.h"
 #include "series/units.h"
+#include "test_series.h"
 #include "transform_fixture.h"
 
 namespace dendro {
@@ -17,7 +18,7 @@ namespace {
 using testing::make_store;
 using testing::ScratchDir;
 using testing::SeriesSpec;
-using testing::TestConsole;
+using test::TestConsole;
 
 // A series whose every later value v has the spread c * v^b to the value before it: going
 // backwards from `top`, x(i) = x(i+1) - c * x(i+1)^b. With the later value as the level,
@@ -59,7 +60,7 @@ TransformRun run_trnfrm(const std::vector<SeriesSpec>& series, int option, int p
     trnfrm(r.tsi1, r.stats, r.tsi2, icommands, commands, units, tc.con);
   }
   r.report = dir.lines("out.txt");
-  r.console = tc.out.str();
+  r.console = tc.output();
   return r;
 }
 
