@@ -290,12 +290,10 @@ void RegionalCurve::plot_series_indices(int i, std::span<const float> indices) {
   }
   float level = 0.0f;
   for (float v : shown) level += v;
-  const std::vector<float> mean_line(
-      shown.size(), shown.empty() ? 0.0f : level / static_cast<float>(shown.size()));
+  if (!shown.empty()) level /= static_cast<float>(shown.size());
+  const std::vector<float> mean_line(shown.size(), level);
   const std::vector<float> ones(indices.size(), 1.0f);
-  std::string name = tsi1_.ids[count(i - 1)];
-  stringclean(name);
-  name = std::string(trim_right(name));
+  const std::string name = plot_name(tsi1_.ids[count(i - 1)]);
   ChronologyPlot page;
   page.c1 = shown;
   page.c2 = mean_line;

@@ -2,6 +2,7 @@
 
 #include "plots/series_plot.h"
 #include "series/console.h"
+#include "series/text.h"
 
 namespace dendro {
 
@@ -21,5 +22,11 @@ StagePlots stage_plot_layer(PlotSession& session, const Icommands& icommands,
 }
 
 void plot_not_available(Console& con) { con.say(" plot not available"); }
+
+std::string plot_name(std::string_view id) {
+  std::string name(id);
+  stringclean(name);
+  return std::string(trim_right(name));
+}
 
 }  // namespace dendro

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "plots/chronology_plot.h"
@@ -37,5 +38,8 @@ StagePlots stage_plot_layer(PlotSession& session, const Icommands& icommands,
 
 // The note that stands for a plot that is not there.
 void plot_not_available(Console& con);
+
+// A series id as a plot names it: without its blanks.
+std::string plot_name(std::string_view id);
 
 }  // namespace dendro

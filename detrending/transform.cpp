@@ -159,9 +159,7 @@ void plot_series(Console& con, const StagePlots& plots, std::span<const float> o
   std::vector<float> smooth_before(original.size()), smooth_after(done.size());
   spline(original, smooth_before, n / 10, &con);
   spline(done, smooth_after, n / 10, &con);
-  std::string name = id;
-  stringclean(name);
-  name = std::string(trim_right(name));
+  const std::string name = plot_name(id);
   ChronologyPlot page;
   page.c1 = original;
   page.c2 = smooth_before;
