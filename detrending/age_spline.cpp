@@ -35,7 +35,8 @@ void spline2(std::span<const float> y, std::span<float> yc, std::span<const int>
   }
   if (n > kMaxSplinePoints) {
     con.say(Layout("(/1x,'*** series too long for spline subroutine ***'/1x,"
-                   "' *** enlarge mxy parameter in subroutine ***'/)").write());
+                   "' *** enlarge mxy parameter in subroutine ***'/)")
+                .write());
     throw Stop("*** series too long for spline subroutine ***", kFailureStatus);
   }
 

@@ -88,8 +88,8 @@ void simplex_fit(CurveFit& fit, std::span<const float> y, int m, std::span<float
       hughdi(t, y, m, c, fit.coef, kMissingMarker);
       std::copy(c.begin(), c.begin() + n, w2.begin());
       fill_positions(w1, n);
-      const SimplexFit s = gamoeba({fit.coef.a, fit.coef.b, fit.coef.c, 0, 0}, 3,
-                                   kSimplexMaxValues, m, t, y, c, con);
+      const SimplexFit s = gamoeba({fit.coef.a, fit.coef.b, fit.coef.c, 0, 0}, 3, kSimplexMaxValues,
+                                   m, t, y, c, con);
       fit.coef = {s.best[0], s.best[1], std::fabs(s.best[2]), 0, s.best[4], s.best[3], 7.0f};
       return;
     }
@@ -109,8 +109,8 @@ void simplex_fit(CurveFit& fit, std::span<const float> y, int m, std::span<float
 
 // Option -1: first differences rescaled to the mean and spread of the series' ratio
 // indices about a spline of a third of its length.
-void first_differences(CurveFit& fit, std::span<float> y, std::span<float> c,
-                       std::span<float> w1, std::span<float> w2, Console& con) {
+void first_differences(CurveFit& fit, std::span<float> y, std::span<float> c, std::span<float> w1,
+                       std::span<float> w2, Console& con) {
   const int k = fit.n - 1;
   if (k < 1) {
     y[0] = kMissing;
@@ -159,8 +159,8 @@ CurveFit detrend1(std::span<float> y, int n, int m, std::span<float> c, std::spa
   if (option > 9 || option < -9) {
     std::fill(w1.begin(), w1.begin() + n, 1.0f);
     const int stiffness = option > 9 ? option
-                                     : static_cast<int>(std::fabs(static_cast<float>(option) / 100.0f *
-                                                                  static_cast<float>(n)));
+                                     : static_cast<int>(std::fabs(static_cast<float>(option) /
+                                                                  100.0f * static_cast<float>(n)));
     spline(series, curve_n, stiffness, &con);
     return fit;
   }

@@ -42,11 +42,12 @@ float block_mean(std::span<const float> v, int b, int k) {
 }  // namespace
 
 std::vector<std::string> pltdec1_lines(std::span<const float> measurements,
-                                       std::span<const float> curve,
-                                       std::span<const float> indices, int first_year, int k) {
+                                       std::span<const float> curve, std::span<const float> indices,
+                                       int first_year, int k) {
   std::vector<std::string> lines;
-  lines.push_back(Layout("(/t10,'***',i3,'-year means of ','measurements, curve fit (x), and "
-                         "indices ***')").write(k));
+  lines.push_back(Layout("(/t10,'***',i3,'-year means of ',"
+                         "'measurements, curve fit (x), and indices ***')")
+                      .write(k));
   lines.push_back(Layout("(/t9,'msmt curve',t55,'index')").write());
   lines.push_back(Layout("('  year',2(' means'),t55,'means'/)").write());
   if (k < 1) return lines;

@@ -14,8 +14,8 @@ class Units;
 // The lines of the plot (heading first) for n consecutive years from `first_year` in
 // blocks of k years.
 std::vector<std::string> pltdec1_lines(std::span<const float> measurements,
-                                       std::span<const float> curve,
-                                       std::span<const float> indices, int first_year, int k);
+                                       std::span<const float> curve, std::span<const float> indices,
+                                       int first_year, int k);
 
 // Writes the plot to `unit` when the print option is below 5, else to the console when
 // mode is 2, else nowhere.

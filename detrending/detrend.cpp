@@ -60,8 +60,14 @@ std::string curve_file_name(const Commands& commands, int pass) {
 DetrendPass::DetrendPass(Tsi1& tsi1, Icommands& icommands, Commands& commands, Units& units,
                          Console& con, StatsTable& stats, const DetrendPlots& plots,
                          std::span<const int> plot_vector)
-    : tsi1_(tsi1), icommands_(icommands), commands_(commands), units_(units), con_(con),
-      stats_(stats), plots_(plots), plot_vector_(plot_vector) {}
+    : tsi1_(tsi1),
+      icommands_(icommands),
+      commands_(commands),
+      units_(units),
+      con_(con),
+      stats_(stats),
+      plots_(plots),
+      plot_vector_(plot_vector) {}
 
 void DetrendPass::run() {
   set_up();
@@ -106,14 +112,19 @@ void DetrendPass::set_up() {
 
 void DetrendPass::write_legend() {
   const int out = unit::out;
-  units_.write(out, robust_ == 1
-                        ? Layout("(/t2,'|--------------- growth curve used ','for detrending tree-ring data --------------|')").write()
-                        : Layout("(/t2,'|------------ robust growth curve used ','for detrending tree-ring data -------------|')").write());
+  const Layout plain("(/t2,'|--------------- growth curve used ',"
+                     "'for detrending tree-ring data --------------|')");
+  const Layout robust("(/t2,'|------------ robust growth curve used ',"
+                      "'for detrending tree-ring data -------------|')");
+  units_.write(out, (robust_ == 1 ? plain : robust).write());
   units_.write(out, "  option");
   const Layout line("(t3,a)");
   for (const char* text : kLegendSmoothers) units_.write(out, line.write(text));
   for (const char* text : kFitCodeLines) units_.write(out, line.write(text));
-  units_.write(out, Layout("(/t4,'(a, b, c are coefficients, d is intercept ','or asymptote, p is pith offset)')").write());
+  units_.write(
+      out,
+      Layout("(/t4,'(a, b, c are coefficients, d is intercept ','or asymptote, p is pith offset)')")
+          .write());
 }
 
 void DetrendPass::detrend_series(int i) {
@@ -177,8 +188,8 @@ void DetrendPass::fit(Current& s) {
     }
   }
   s.asked = s.code;
-  const CurveFit f = detrend1(tsi1_.column(s.i).subspan(count(s.r - 1)), s.n, s.n, curve_, w1_,
-                              w2_, s.code, s.parameter, kMaxYears, con_);
+  const CurveFit f = detrend1(tsi1_.column(s.i).subspan(count(s.r - 1)), s.n, s.n, curve_, w1_, w2_,
+                              s.code, s.parameter, kMaxYears, con_);
   s.code = f.option;
   s.parameter = f.parameter;
   coef_ = f.coef;
@@ -214,8 +225,9 @@ void DetrendPass::guard(Current& s) {
     const float v = curve_[count(p - 1)];
     // A curve value of 0 or below (or not a number) makes no index.
     if (v > 0) continue;
-    con_.say(Layout("(/'*** series: ',a8,'  growth curve goes ','negative! ***'/'year: ',i6,2x,f7.3)")
-                 .write(field(tsi1_.ids[count(s.i - 1)], 8), s.fy + p - 1, v));
+    con_.say(
+        Layout("(/'*** series: ',a8,'  growth curve goes ','negative! ***'/'year: ',i6,2x,f7.3)")
+            .write(field(tsi1_.ids[count(s.i - 1)], 8), s.fy + p - 1, v));
     continued_ = true;
     s.unresolved = true;
     s.negative = true;
@@ -229,7 +241,9 @@ void DetrendPass::report(Current& s) {
   if (printout_ <= 1) return;
   const int out = unit::out;
   if ((s.i == 1 && !s.refit) || printout_ == 4 || s.i % kHeadEvery == 0) {
-    units_.write(out, Layout("(/t2,'series   ident     option       ','a           b           c           d         p')").write());
+    units_.write(out, Layout("(/t2,'series   ident     option       ',"
+                             "'a           b           c           d         p')")
+                          .write());
   }
   const std::string id = field(tsi1_.ids[count(s.i - 1)], 8);
   switch (s.code) {
@@ -253,7 +267,8 @@ void DetrendPass::report(Current& s) {
   if (spline_code(s.code)) {
     const int stiffness =
         s.code > 9 ? s.code
-                   : static_cast<int>(std::fabs(static_cast<float>(s.code) / 100.0f * static_cast<float>(s.n)));
+                   : static_cast<int>(
+                         std::fabs(static_cast<float>(s.code) / 100.0f * static_cast<float>(s.n)));
     units_.write(out, Layout("(t2,i5,3x,a8,i5,i5,9x,'smoothing spline curve and window width')")
                           .write(s.i, id, s.code, stiffness));
     coef_.plot = static_cast<float>(stiffness);
@@ -261,8 +276,9 @@ void DetrendPass::report(Current& s) {
   }
   const int p = (s.code == 3 || s.code == 7 || s.code == 8) ? static_cast<int>(coef_.p) : 0;
   if (s.code != s.asked) {
-    units_.write(out, Layout("(t2,i5,3x,a8,i7,3x,'--> curve fit option failed ','and changed to: ',i5)")
-                          .write(s.i, id, s.asked, s.code));
+    units_.write(out,
+                 Layout("(t2,i5,3x,a8,i7,3x,'--> curve fit option failed ','and changed to: ',i5)")
+                     .write(s.i, id, s.asked, s.code));
   }
   units_.write(out, Layout("(t2,i5,3x,a8,i7,1x,4f12.6,i8)")
                         .write(s.i, id, s.code, coef_.a, coef_.b, coef_.c, coef_.d, p));
@@ -282,8 +298,8 @@ void DetrendPass::make_indices(const Current& s) {
 
 void DetrendPass::character_plot(const Current& s) {
   if (printout_ != 4) return;
-  pltdec1(measurements(s), std::span<const float>(curve_).first(count(s.n)), series_values(s),
-          s.fy, block_length(s.n), units_, unit::out, 4, interactive_, con_);
+  pltdec1(measurements(s), std::span<const float>(curve_).first(count(s.n)), series_values(s), s.fy,
+          block_length(s.n), units_, unit::out, 4, interactive_, con_);
 }
 
 void DetrendPass::restore(Current& s) {
@@ -360,9 +376,9 @@ void DetrendPass::summary_plot() {
     con_.say(" plot not available");
     return;
   }
-  plots_.all_series(tsi1_, first ? "1st-detrending curves with mean" : "2nd-detrending curves with mean",
-                    "years", first ? "measurements" : "indices",
-                    first ? kFirstDetrendingCurves : kSecondDetrendingCurves);
+  plots_.all_series(
+      tsi1_, first ? "1st-detrending curves with mean" : "2nd-detrending curves with mean", "years",
+      first ? "measurements" : "indices", first ? kFirstDetrendingCurves : kSecondDetrendingCurves);
 }
 
 void DetrendPass::write_curve_file() {

@@ -71,7 +71,8 @@ void DetrendPass::show_fit(Current& s) {
   std::fill(smooth.begin(), smooth.end(), 1.0f);
   if (!s.negative) {
     s.unresolved = false;
-    if (spline(series_values(s), smooth, s.n / 10, &con_).status != SplineStatus::ok && !smooth.empty()) {
+    if (spline(series_values(s), smooth, s.n / 10, &con_).status != SplineStatus::ok &&
+        !smooth.empty()) {
       smooth[0] = 0.0f;
     }
   } else if (!smooth.empty()) {
@@ -91,7 +92,9 @@ void DetrendPass::show_fit(Current& s) {
   page.plot_vector = plot_vector_;
   page.first_year = s.fy;
   page.name = std::string(trim_right(name));
-  page.pass_label = pass_ == 2 ? " 2nd detrending  " : option5_ == 0 ? " detrending      " : " 1st detrending  ";
+  page.pass_label = pass_ == 2      ? " 2nd detrending  "
+                    : option5_ == 0 ? " detrending      "
+                                    : " 1st detrending  ";
   page.coefficients = coefficients;
   if (plots_.fit_page) {
     plots_.fit_page(page, plot_flag_, s.code);

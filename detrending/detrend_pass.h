@@ -32,9 +32,8 @@ struct SeriesRecord {
 
 class DetrendPass {
  public:
-  DetrendPass(Tsi1& tsi1, Icommands& icommands, Commands& commands, Units& units,
-              Console& con, StatsTable& stats, const DetrendPlots& plots,
-              std::span<const int> plot_vector);
+  DetrendPass(Tsi1& tsi1, Icommands& icommands, Commands& commands, Units& units, Console& con,
+              StatsTable& stats, const DetrendPlots& plots, std::span<const int> plot_vector);
   void run();
 
  private:
@@ -46,9 +45,9 @@ class DetrendPass {
     int i = 0;
     int fy = 0, ly = 0, n = 0, r = 0;
     int first_fy = 0, first_n = 0, first_r = 0;
-    int code = 0;       // the option code in use
-    int asked = 0;      // the option code asked for in the current fit
-    int parameter = 0;  // alpha or window of the current fit
+    int code = 0;             // the option code in use
+    int asked = 0;            // the option code asked for in the current fit
+    int parameter = 0;        // alpha or window of the current fit
     bool negative = false;    // the current curve has a value <= 0
     bool unresolved = false;  // a negative curve has not been replaced by a good one
     bool refit = false;       // the current fit follows an interactive change
@@ -95,16 +94,16 @@ class DetrendPass {
 
   // The options of the pass, copied on entry.
   int pass_ = 1;
-  int option_ = 0;      // curve-fit option of the pass
-  int parameter_ = 0;   // its parameter
-  int plot_flag_ = 0;   // working copy of the plot flag
-  int option5_ = 0;     // second detrending (labels of pass 1)
-  int robust_ = 0;      // option 6
-  int interactive_ = 0;  // working copy of option 7
-  int index_mode_ = 0;  // option 8
-  int printout_ = 0;    // option 17
-  int save_ = 0;        // option 18
-  int summary_ = 0;     // option 19
+  int option_ = 0;           // curve-fit option of the pass
+  int parameter_ = 0;        // its parameter
+  int plot_flag_ = 0;        // working copy of the plot flag
+  int option5_ = 0;          // second detrending (labels of pass 1)
+  int robust_ = 0;           // option 6
+  int interactive_ = 0;      // working copy of option 7
+  int index_mode_ = 0;       // option 8
+  int printout_ = 0;         // option 17
+  int save_ = 0;             // option 18
+  int summary_ = 0;          // option 19
   bool curve_file_ = false;  // the curves are kept for the file or the summary plot
   bool continued_ = false;   // a negative curve occurred in this or the previous series
 

@@ -23,9 +23,9 @@ struct FitPage {
   std::span<const float> curve;
   std::span<const float> start_curve;  // options 7 and 8: the curve the simplex started from
   std::span<const float> indices;
-  std::span<const float> smooth;       // the indices' smooth; first value 0: none
-  std::span<const float> start_flag;   // first value -999: no start curve to draw
-  std::span<const int> plot_vector;    // handed on unchanged (the presence mask)
+  std::span<const float> smooth;      // the indices' smooth; first value 0: none
+  std::span<const float> start_flag;  // first value -999: no start curve to draw
+  std::span<const int> plot_vector;   // handed on unchanged (the presence mask)
   int first_year = 0;
   std::string name;        // the series id without blanks
   std::string pass_label;  // " detrending      ", " 1st detrending  " or " 2nd detrending  "
@@ -48,7 +48,6 @@ inline constexpr int kSecondDetrendingCurves = 7;
 
 // The pass's plots drawn by the plot layer: the kind-1 series page and the all-series page
 // of the session.
-DetrendPlots plot_layer(PlotSession& session, const Icommands& icommands,
-                        const Commands& commands);
+DetrendPlots plot_layer(PlotSession& session, const Icommands& icommands, const Commands& commands);
 
 }  // namespace dendro

@@ -62,8 +62,7 @@ double mean_of(std::span<const float> v) {
 
 }  // namespace
 
-void curve(int m, std::span<const float> y, std::span<float> yc, Coefficients& coef,
-           Console& con) {
+void curve(int m, std::span<const float> y, std::span<float> yc, Coefficients& coef, Console& con) {
   constexpr int kMinValues = 20;
   constexpr int kMaxIterations = 34;
   constexpr double kConverged = 5.0e-7;
@@ -206,8 +205,9 @@ void hughdi(std::span<const float> t, std::span<const float> y, int m, std::span
   // Steps 2 and 3: the curve a·t^b·exp(c·t).
   const double a = std::exp(beta[0]);
   auto abscissa = [&](int i) {
-    return static_cast<std::size_t>(i) < t.size() ? static_cast<double>(t[static_cast<std::size_t>(i)])
-                                                  : static_cast<double>(i + 1);
+    return static_cast<std::size_t>(i) < t.size()
+               ? static_cast<double>(t[static_cast<std::size_t>(i)])
+               : static_cast<double>(i + 1);
   };
   for (int i = 0; i < m; ++i) {
     const double ti = abscissa(i);
@@ -235,8 +235,8 @@ void hughdi(std::span<const float> t, std::span<const float> y, int m, std::span
   }
 }
 
-void gexp(std::span<const float> y, int m, std::span<float> yc, Coefficients& coef,
-          float missing, Console& con) {
+void gexp(std::span<const float> y, int m, std::span<float> yc, Coefficients& coef, float missing,
+          Console& con) {
   if (y.empty()) fatal(con, Layout("(/1x,'*** n .le. 0 in sbr gexp ***'/)").write());
   std::vector<double> t, z;
   for (std::size_t i = 0; i < y.size(); ++i) {

@@ -19,8 +19,7 @@ class Console;
 // iteration at which the search ended) and coef.plot (the sum of y); the curve in
 // yc(1..m) (nothing when m < 1). A failed fit sets coef.b and yc(1) to kFitFailed; a
 // converged fit that is of no use (d > 9999, a <= 0 or b < 0) comes back with b = 0.
-void curve(int m, std::span<const float> y, std::span<float> yc, Coefficients& coef,
-           Console& con);
+void curve(int m, std::span<const float> y, std::span<float> yc, Coefficients& coef, Console& con);
 
 struct Line {
   float slope = 0;
@@ -43,7 +42,7 @@ void hughdi(std::span<const float> t, std::span<const float> y, int m, std::span
 // ln y - ln t on t over the positive values that are not `missing`. Results: coef.a = a,
 // coef.b = -beta (the decay rate), yc(t) = t·a·exp(beta·t) for t = 1..m. No values, or
 // no usable value, stops the program.
-void gexp(std::span<const float> y, int m, std::span<float> yc, Coefficients& coef,
-          float missing, Console& con);
+void gexp(std::span<const float> y, int m, std::span<float> yc, Coefficients& coef, float missing,
+          Console& con);
 
 }  // namespace dendro

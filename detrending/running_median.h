@@ -9,9 +9,9 @@ namespace dendro {
 class Console;
 
 // Error codes of the median smoothers.
-inline constexpr int kMedianLength = 1;      // n < k, or n above the limit
-inline constexpr int kMedianWindow = 2;      // k < 1, or k above the limit
-inline constexpr int kMedianNotOdd = 3;      // the window is not odd
+inline constexpr int kMedianLength = 1;       // n < k, or n above the limit
+inline constexpr int kMedianWindow = 2;       // k < 1, or k above the limit
+inline constexpr int kMedianNotOdd = 3;       // the window is not odd
 inline constexpr int kMedianPassOffset = 10;  // added to a code that one pass reported
 inline constexpr int kMedianIterations = 20;  // no convergence in the pass limit
 

@@ -24,9 +24,12 @@ struct CurveParameters {
 
 CurveParameters unpack(const SimplexVertex& x, int model) {
   switch (model) {
-    case 2: return {x[0], 1.0f, x[1], x[2], x[3]};
-    case 3: return {x[0], x[1], x[2], x[3], x[4]};
-    default: return {x[0], 0.0f, x[1], 0.0f, x[2]};
+    case 2:
+      return {x[0], 1.0f, x[1], x[2], x[3]};
+    case 3:
+      return {x[0], x[1], x[2], x[3], x[4]};
+    default:
+      return {x[0], 0.0f, x[1], 0.0f, x[2]};
   }
 }
 
@@ -38,10 +41,9 @@ float curve_value(const CurveParameters& q, float tt) {
 
 // Vertices 2 to ndim + 1 of the starting simplex, as absolute parameter values: each moves
 // one parameter away from zero, in the model's parameter order.
-constexpr float kVertexStep[3][5] = {
-    {1.0f, -0.01f, 0.1f, 0, 0},         // a, b, k
-    {1.0f, -0.01f, 1.0f, 0.1f, 0},      // a, b, c, k
-    {1.0f, 1.0f, -0.01f, 1.0f, 0.1f}};  // a, d, b, c, k
+constexpr float kVertexStep[3][5] = {{1.0f, -0.01f, 0.1f, 0, 0},         // a, b, k
+                                     {1.0f, -0.01f, 1.0f, 0.1f, 0},      // a, b, c, k
+                                     {1.0f, 1.0f, -0.01f, 1.0f, 0.1f}};  // a, d, b, c, k
 
 SimplexVertex table_vertex(int model, int vertex) {
   SimplexVertex v{};
@@ -53,9 +55,12 @@ SimplexVertex table_vertex(int model, int vertex) {
 // The simplex of one fit with its objective values and vertex sums (rows are vertices).
 class Amoeba {
  public:
-  Amoeba(int model, int nemax, std::span<const float> t, std::span<const float> yobs,
-         Console& con)
-      : model_(model), ndim_(simplex_dimension(model)), nemax_(nemax), t_(t), yobs_(yobs),
+  Amoeba(int model, int nemax, std::span<const float> t, std::span<const float> yobs, Console& con)
+      : model_(model),
+        ndim_(simplex_dimension(model)),
+        nemax_(nemax),
+        t_(t),
+        yobs_(yobs),
         con_(con) {}
 
   void set_vertex(int i, const SimplexVertex& v) {
@@ -67,7 +72,9 @@ class Amoeba {
  private:
   float objective(const SimplexVertex& x) { return gamoff(x, model_, nemax_, t_, yobs_, con_); }
   float& y(int i) { return y_[static_cast<std::size_t>(i - 1)]; }
-  float& p(int i, int j) { return p_[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(j - 1)]; }
+  float& p(int i, int j) {
+    return p_[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(j - 1)];
+  }
   void sum_vertices();
   float ametry(int ihi, float fac);
   void shrink_towards(int ilo);
@@ -99,7 +106,8 @@ float Amoeba::ametry(int ihi, float fac) {
   const float fac2 = fac1 - fac;
   SimplexVertex trial{};
   for (int j = 1; j <= ndim_; ++j) {
-    trial[static_cast<std::size_t>(j - 1)] = psum_[static_cast<std::size_t>(j - 1)] * fac1 - p(ihi, j) * fac2;
+    trial[static_cast<std::size_t>(j - 1)] =
+        psum_[static_cast<std::size_t>(j - 1)] * fac1 - p(ihi, j) * fac2;
   }
   // The age offset c (the second-to-last parameter of models 2 and 3) stays at 0 or above,
   // so that t + c is never negative.
@@ -189,9 +197,12 @@ SimplexFit Amoeba::minimise() {
 
 int simplex_dimension(int model) {
   switch (normal_model(model)) {
-    case 2: return 4;
-    case 3: return 5;
-    default: return 3;
+    case 2:
+      return 4;
+    case 3:
+      return 5;
+    default:
+      return 3;
   }
 }
 

@@ -128,8 +128,8 @@ void smooth(std::span<const float> x, std::span<const float> y, std::span<const 
   }
 }
 
-void supsmu(std::span<const float> x, std::span<const float> y, std::span<const float> w,
-            int iper, float span, float alpha, std::span<float> smo) {
+void supsmu(std::span<const float> x, std::span<const float> y, std::span<const float> w, int iper,
+            float span, float alpha, std::span<float> smo) {
   using C = SmootherConstants;
   using S = SmootherSpans;
   const int n = static_cast<int>(y.size());

@@ -22,8 +22,8 @@ struct SmootherSpans {
 // iper 1: ordinary; 2: x periodic on [0, 1]. span > 0: one running-line smooth of that
 // span; span <= 0: the variable span. alpha in (0, 10] biases towards the woofer. Series
 // of 2 to 4 values get the weighted least-squares line through all of them.
-void supsmu(std::span<const float> x, std::span<const float> y, std::span<const float> w,
-            int iper, float span, float alpha, std::span<float> smo);
+void supsmu(std::span<const float> x, std::span<const float> y, std::span<const float> w, int iper,
+            float span, float alpha, std::span<float> smo);
 
 // Running weighted straight line of y with a window of span·n points, kept up to date by
 // adding one point and removing one. iper > 0 also writes the cross-validated absolute

@@ -25,7 +25,8 @@ std::vector<int> schedule(int n, int start) {
 TEST(spline2, reproduces_a_line_and_halves_a_sinusoid_at_its_period) {
   test::TestConsole io;
   std::vector<float> y(40), yc(40);
-  for (int t = 1; t <= 40; ++t) y[static_cast<std::size_t>(t - 1)] = 3.0f - 0.25f * static_cast<float>(t);
+  for (int t = 1; t <= 40; ++t)
+    y[static_cast<std::size_t>(t - 1)] = 3.0f - 0.25f * static_cast<float>(t);
   spline2(y, yc, schedule(40, 20), io.con);  // second differences of a line are 0
   for (std::size_t i = 0; i < 40; ++i) EXPECT_NEAR(yc[i], y[i], 1e-5) << i;
 
@@ -40,7 +41,8 @@ TEST(spline2, reproduces_a_line_and_halves_a_sinusoid_at_its_period) {
   }
   spline2(s, sc, std::vector<int>(n, period), io.con);
   float amplitude = 0;
-  for (int t = 100; t <= 300; ++t) amplitude = std::max(amplitude, std::fabs(sc[static_cast<std::size_t>(t - 1)]));
+  for (int t = 100; t <= 300; ++t)
+    amplitude = std::max(amplitude, std::fabs(sc[static_cast<std::size_t>(t - 1)]));
   EXPECT_NEAR(amplitude, 0.5, 0.01);
 }
 
@@ -48,11 +50,13 @@ TEST(spline2, agrees_with_a_dense_solve) {
   test::TestConsole io;
   // R, the same system solved densely (A = band of 6 + 4p/3, -4 + p/3, 1; u = solve(A, Q'y);
   // fit = y - Qu) for s2 with a stiffness of 10 years everywhere.
-  const std::vector<std::pair<int, double>> expected{
-      {1, 8.29128}, {2, 8.18486}, {15, 6.64872}, {30, 5.78382}, {45, 4.87784}, {59, 4.51626}, {60, 4.29936}};
+  const std::vector<std::pair<int, double>> expected{{1, 8.29128},  {2, 8.18486},  {15, 6.64872},
+                                                     {30, 5.78382}, {45, 4.87784}, {59, 4.51626},
+                                                     {60, 4.29936}};
   std::vector<float> yc(60);
   spline2(test::kS2, yc, std::vector<int>(60, 10), io.con);
-  for (const auto& [t, v] : expected) EXPECT_NEAR(yc[static_cast<std::size_t>(t - 1)], v, 1e-4) << t;
+  for (const auto& [t, v] : expected)
+    EXPECT_NEAR(yc[static_cast<std::size_t>(t - 1)], v, 1e-4) << t;
 }
 
 TEST(spline2, length_limits) {
@@ -80,11 +84,13 @@ TEST(agedep, rising_tail_is_flattened_before_the_refit) {
   // of the U-shaped s3 rises from position 17 to the end, so positions 18..30 are set to
   // its value at 17 and the spline is fitted again to that curve.
   //   first fit: {1, 7.45459}, {20, 1.73025}, {30, 3.09639}
-  const std::vector<std::pair<int, double>> expected{
-      {1, 6.78228}, {5, 4.83653}, {10, 3.03003}, {15, 2.07794}, {20, 1.66954}, {25, 1.47911}, {30, 1.34039}};
+  const std::vector<std::pair<int, double>> expected{{1, 6.78228},  {5, 4.83653},  {10, 3.03003},
+                                                     {15, 2.07794}, {20, 1.66954}, {25, 1.47911},
+                                                     {30, 1.34039}};
   std::vector<float> yc(30);
   agedep(test::kS3, yc, io.con);
-  for (const auto& [t, v] : expected) EXPECT_NEAR(yc[static_cast<std::size_t>(t - 1)], v, 1e-4) << t;
+  for (const auto& [t, v] : expected)
+    EXPECT_NEAR(yc[static_cast<std::size_t>(t - 1)], v, 1e-4) << t;
   // The flattened tail leaves the old end's indices well above 1 (R: mean(s3 / fit) = 1.175).
   double mean = 0;
   for (std::size_t i = 0; i < 30; ++i) mean += test::kS3[i] / yc[i];
@@ -113,7 +119,8 @@ TEST(agedep, a_curve_rising_over_its_whole_length_is_kept) {
   test::TestConsole io;
   // No lowest point inside the series, so no tail to flatten.
   std::vector<float> y(30), got(30), want(30);
-  for (int t = 1; t <= 30; ++t) y[static_cast<std::size_t>(t - 1)] = 0.01f * static_cast<float>(t * t);
+  for (int t = 1; t <= 30; ++t)
+    y[static_cast<std::size_t>(t - 1)] = 0.01f * static_cast<float>(t * t);
   agedep(y, got, io.con);
   spline2(y, want, schedule(30, 20), io.con);
   EXPECT_EQ(got, want);

@@ -69,7 +69,8 @@ TEST(detrend1, simplex_options) {
 
   // Option 3 on a decline: a, |b| and d (R: nls, see the simplex tests: a = 5.0109,
   // b = -0.100383, k = 1.00215).
-  y = test::sampled(60, [](double t) { return 5.0 * std::exp(-0.1 * t) + 1.0 + 0.05 * std::sin(1.7 * t); });
+  y = test::sampled(
+      60, [](double t) { return 5.0 * std::exp(-0.1 * t) + 1.0 + 0.05 * std::sin(1.7 * t); });
   r = f.fit(y, 3);
   EXPECT_EQ(r.option, 3);
   EXPECT_NEAR(r.coef.a, 5.0109, 0.005);
@@ -125,7 +126,8 @@ TEST(detrend1, smoothers_take_their_parameters) {
 TEST(detrend1, spline_stiffness_from_the_code) {
   Fixture f;
   std::vector<float> y(250), want(250);
-  for (int t = 1; t <= 250; ++t) y[static_cast<std::size_t>(t - 1)] = test::kS2[static_cast<std::size_t>(t % 60)];
+  for (int t = 1; t <= 250; ++t)
+    y[static_cast<std::size_t>(t - 1)] = test::kS2[static_cast<std::size_t>(t % 60)];
   // -12 on 250 values: 30 years (hand: 0.12 · 250).
   f.fit(y, -12);
   spline(y, want, 30);
@@ -145,7 +147,8 @@ TEST(detrend1, spline_stiffness_from_the_code) {
 TEST(detrend1, first_differences) {
   Fixture f;
   std::vector<float> y(100);
-  for (int t = 1; t <= 100; ++t) y[static_cast<std::size_t>(t - 1)] = test::kS2[static_cast<std::size_t>(t % 60)];
+  for (int t = 1; t <= 100; ++t)
+    y[static_cast<std::size_t>(t - 1)] = test::kS2[static_cast<std::size_t>(t % 60)];
   const std::vector<float> original = y;
   const CurveFit r = f.fit(y, -1);
   EXPECT_EQ(r.option, -1);

@@ -16,7 +16,8 @@ namespace {
 // n values in blocks of ten, each block constant at the given level.
 std::vector<float> blocks(const std::vector<float>& levels, int n) {
   std::vector<float> v(static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i) v[static_cast<std::size_t>(i)] = levels[static_cast<std::size_t>(i / 10)];
+  for (int i = 0; i < n; ++i)
+    v[static_cast<std::size_t>(i)] = levels[static_cast<std::size_t>(i / 10)];
   return v;
 }
 

@@ -50,8 +50,9 @@ int count_lines_starting(const std::vector<std::string>& lines, const std::strin
 class Pass {
  public:
   Pass() {
-    dir_ = fs::path(::testing::TempDir()) /
-           ("detrend_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    dir_ =
+        fs::path(::testing::TempDir()) /
+        ("detrend_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     commands.set_data_file((dir_ / "site.txt").string());
@@ -158,14 +159,19 @@ TEST(detrend, batch_pass_replaces_series_by_indices_and_reports) {
   EXPECT_EQ(p.tsi1.year_row(2).idt, 4);
 
   const auto r = p.report();
-  EXPECT_EQ(r[1], " |--------------- growth curve used for detrending tree-ring data --------------|");
+  EXPECT_EQ(r[1],
+            " |--------------- growth curve used for detrending tree-ring data --------------|");
   EXPECT_EQ(r[2], "  option");
   EXPECT_EQ(r[3], "     -6: age dependent spline         f(i) = age dependent spline");
-  EXPECT_TRUE(has_line(r, "   (a, b, c are coefficients, d is intercept or asymptote, p is pith offset)"));
-  EXPECT_TRUE(has_line(r, " series   ident     option       a           b           c           d         p"));
+  EXPECT_TRUE(
+      has_line(r, "   (a, b, c are coefficients, d is intercept or asymptote, p is pith offset)"));
+  EXPECT_TRUE(has_line(
+      r, " series   ident     option       a           b           c           d         p"));
   // gfortran: write(*,'(t2,i5,3x,a8,i7,1x,4f12.6,i8)') 1, 'ABC01   ', 4, 0., 0., 0.5, 2.0, 0
-  EXPECT_TRUE(has_line(r, "     1   ABC01         4     0.000000    0.000000    0.500000    2.000000       0"));
-  EXPECT_TRUE(has_line(r, " |-------------------- statistics of single tree-ring series -------------------|"));
+  EXPECT_TRUE(has_line(
+      r, "     1   ABC01         4     0.000000    0.000000    0.500000    2.000000       0"));
+  EXPECT_TRUE(has_line(
+      r, " |-------------------- statistics of single tree-ring series -------------------|"));
   // No curve file without a save or summary plot option.
   EXPECT_FALSE(fs::exists(p.dir() / "site_crv1.txt"));
   EXPECT_FALSE(fs::exists(p.dir() / "index.tmp"));
@@ -177,20 +183,25 @@ TEST(detrend, fall_back_is_reported_with_the_new_code) {
   p.icommands.option(6) = 2;  // the robust heading
   p.add("ABC01   ", 1901, line(19));
   p.run("");
-  EXPECT_NE(p.console().find(">> sbr curve:  only 19 values, no exponential curve fit"), std::string::npos);
+  EXPECT_NE(p.console().find(">> sbr curve:  only 19 values, no exponential curve fit"),
+            std::string::npos);
   const auto r = p.report();
-  EXPECT_EQ(r[1], " |------------ robust growth curve used for detrending tree-ring data -------------|");
+  EXPECT_EQ(r[1],
+            " |------------ robust growth curve used for detrending tree-ring data -------------|");
   // gfortran: write(*,'(t2,i5,3x,a8,i7,3x,''--> curve fit option failed '', &
   //   ''and changed to: '',i5)') 1, 'ABC01   ', 1, 4
-  EXPECT_TRUE(has_line(r, "     1   ABC01         1   --> curve fit option failed and changed to:     4"));
+  EXPECT_TRUE(
+      has_line(r, "     1   ABC01         1   --> curve fit option failed and changed to:     4"));
   EXPECT_EQ(p.tsi1.year_row(1).idt, 4);
 }
 
 TEST(detrend, first_differences_start_one_year_later) {
   Pass p;
   p.icommands.option(4) = -1;
-  p.add("ABC01   ", 1901, values(20, [](int t) { return 1.0f + 0.1f * static_cast<float>(t % 7); }));
-  p.add("ABC02   ", 1905, values(26, [](int t) { return 2.0f + 0.3f * static_cast<float>(t % 5); }));
+  p.add("ABC01   ", 1901,
+        values(20, [](int t) { return 1.0f + 0.1f * static_cast<float>(t % 7); }));
+  p.add("ABC02   ", 1905,
+        values(26, [](int t) { return 2.0f + 0.3f * static_cast<float>(t % 5); }));
   p.run("");
   EXPECT_EQ(p.tsi1.year_row(1).ify, 1902);
   EXPECT_EQ(p.tsi1.year_row(2).ify, 1906);
@@ -223,16 +234,19 @@ TEST(detrend, negative_curve_is_shown_and_changed) {
   // Return at the pause; change to option 6; then keep the refit and stay interactive.
   p.run("\ny\n6\nn\n\n");
   const std::string c = p.console();
-  EXPECT_NE(c.find("\n*** series: ABC02     growth curve goes negative! ***\nyear:   1927   -0.177\n"
-                   " hit <ret> to display the dirty dog!"),
-            std::string::npos);
+  EXPECT_NE(
+      c.find("\n*** series: ABC02     growth curve goes negative! ***\nyear:   1927   -0.177\n"
+             " hit <ret> to display the dirty dog!"),
+      std::string::npos);
   EXPECT_NE(c.find("change curve fit? y/<n>                     ==> "), std::string::npos);
   EXPECT_NE(c.find("you can change the current curve fit with any one of the following options:"),
             std::string::npos);
-  EXPECT_NE(c.find("\nfirst detrending of individual tree-ring series continued\n\n"), std::string::npos);
+  EXPECT_NE(c.find("\nfirst detrending of individual tree-ring series continued\n\n"),
+            std::string::npos);
   EXPECT_EQ(p.tsi1.year_row(2).idt, 6);
   EXPECT_NEAR(p.at(1906, 2), 10.0 / 1.526383, 1e-4);  // the value over the mean
-  EXPECT_EQ(p.pages, (std::vector<std::string>{"ABC02 detrending      ", "ABC02 detrending      "}));
+  EXPECT_EQ(p.pages,
+            (std::vector<std::string>{"ABC02 detrending      ", "ABC02 detrending      "}));
   // The negative fit has no report line; the refit has one, without a new heading.
   const auto r = p.report();
   EXPECT_EQ(count_lines_starting(r, "     2   ABC02"), 1);
@@ -274,24 +288,28 @@ TEST(detrend, interactive_change_to_running_medians_with_a_percent_window) {
   // -10 percent of 30 values is 3, odd already; the window question comes once.
   p.run("y\n-3\n-10\nn\nn\n");
   EXPECT_EQ(p.tsi1.year_row(1).idt, -3);
-  EXPECT_NE(p.console().find("and < the series length (  30) or a\npercent length: a negative integer\n"
-                             "between -1 and -100, inclusive"),
-            std::string::npos);
+  EXPECT_NE(
+      p.console().find("and < the series length (  30) or a\npercent length: a negative integer\n"
+                       "between -1 and -100, inclusive"),
+      std::string::npos);
   // gfortran: write(*,'(t2,i5,3x,a8,i4,i5,11x,''median filter curve and window width'')')
   //   1, 'ABC01   ', -3, 3
-  EXPECT_TRUE(has_line(p.report(), "     1   ABC01     -3    3           median filter curve and window width"));
+  EXPECT_TRUE(has_line(
+      p.report(), "     1   ABC01     -3    3           median filter curve and window width"));
 }
 
 TEST(detrend, even_percent_window_is_lowered_and_bad_entries_ask_again) {
   Pass p;
   p.icommands.option(4) = 4;
   p.icommands.option(7) = 3;
-  p.add("ABC01   ", 1901, values(30, [](int t) { return 3.0f + static_cast<float>(t % 9) * 0.2f; }));
+  p.add("ABC01   ", 1901,
+        values(30, [](int t) { return 3.0f + static_cast<float>(t % 9) * 0.2f; }));
   // A bad answer, then y; option -3; window 0 and 2 are asked again; -20 percent of 30
   // is 6, lowered to 5. A refused option (-1) keeps the fit: only one change here.
   p.run("x\ny\n-3\n0\n2\n-20\ny\n-1\nn\n\n");
   EXPECT_EQ(p.tsi1.year_row(1).idt, -3);
-  EXPECT_TRUE(has_line(p.report(), "     1   ABC01     -3    5           median filter curve and window width"));
+  EXPECT_TRUE(has_line(
+      p.report(), "     1   ABC01     -3    5           median filter curve and window width"));
   EXPECT_EQ(occurrences(p.console(), "between -1 and -100, inclusive"), 3);
   EXPECT_EQ(occurrences(p.console(), "change curve fit? y/<n>"), 3);
   EXPECT_EQ(occurrences(p.console(), "you can change the current curve fit"), 3);
@@ -370,9 +388,11 @@ TEST(detrend, super_smoother_alpha_in_the_report) {
   Pass p;
   p.icommands.option(4) = -5;
   p.icommands.option(4, 1) = 7;
-  p.add("ABC01   ", 1901, values(30, [](int t) { return 3.0f + static_cast<float>(t % 4) * 0.2f; }));
+  p.add("ABC01   ", 1901,
+        values(30, [](int t) { return 3.0f + static_cast<float>(t % 4) * 0.2f; }));
   p.run("");
-  EXPECT_TRUE(has_line(p.report(), "     1   ABC01     -5    7           friedman super smoother curve and alpha"));
+  EXPECT_TRUE(has_line(
+      p.report(), "     1   ABC01     -5    7           friedman super smoother curve and alpha"));
 }
 
 }  // namespace

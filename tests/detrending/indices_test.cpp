@@ -94,9 +94,12 @@ TEST(sstat, series_rows_and_summary) {
   //     5.5, 3.02765, 0.0, 3.13929, 0.251834, 0.7
   ASSERT_GE(lines.size(), 6u);
   EXPECT_EQ(lines[0], "");
-  EXPECT_EQ(lines[1], " |-------------------- statistics of single tree-ring series -------------------|");
-  EXPECT_EQ(lines[3], " series   ident   frst   last   year    mean   stdev   skew   kurt   sens   ac(1)");
-  EXPECT_EQ(lines[4], "     1  ABC01     1901   1910     10   5.500   3.028  0.000  3.139  0.252   0.700");
+  EXPECT_EQ(lines[1],
+            " |-------------------- statistics of single tree-ring series -------------------|");
+  EXPECT_EQ(lines[3],
+            " series   ident   frst   last   year    mean   stdev   skew   kurt   sens   ac(1)");
+  EXPECT_EQ(lines[4],
+            "     1  ABC01     1901   1910     10   5.500   3.028  0.000  3.139  0.252   0.700");
   // Summary of the lengths 10, 20, 30, 40: mean 25, median 25, hinges 15 and 35,
   // interquartile range 20, extremes 10 and 40 (hand, by the depth rule of the hinges).
   EXPECT_FLOAT_EQ(stats.at(1, 1), 25.0f);
@@ -108,9 +111,11 @@ TEST(sstat, series_rows_and_summary) {
   EXPECT_FLOAT_EQ(stats.at(8, 1), 40.0f);
   const std::vector<std::string> tail(lines.end() - 12, lines.end());
   EXPECT_EQ(tail[0], "");
-  EXPECT_EQ(tail[1], " |---------------- summary of single tree-ring series statistics ---------------|");
+  EXPECT_EQ(tail[1],
+            " |---------------- summary of single tree-ring series statistics ---------------|");
   EXPECT_EQ(tail[2], "");
-  EXPECT_EQ(tail[3], "                                year    mean   stdev   skew   kurt   sens   ac(1)");
+  EXPECT_EQ(tail[3],
+            "                                year    mean   stdev   skew   kurt   sens   ac(1)");
   EXPECT_EQ(tail[4].substr(0, 36), " arithmetic mean                  25");
   EXPECT_EQ(tail[7].substr(0, 36), " interquartile range              20");
   EXPECT_EQ(tail[11].substr(0, 36), " maximum value                    40");
@@ -138,7 +143,7 @@ TEST(sstat, one_series_and_repeated_heads) {
   StatsTable stats;
   Tsi1 t = store({10});
   sstat(t, stats, out.units, 11, 2);
-  EXPECT_EQ(out.close().size(), 5u);  // heading, column head and one row; no summary
+  EXPECT_EQ(out.close().size(), 5u);      // heading, column head and one row; no summary
   EXPECT_FLOAT_EQ(stats.at(1, 2), 5.5f);  // the series' own values stay
 
   OutFile out45;
@@ -147,7 +152,7 @@ TEST(sstat, one_series_and_repeated_heads) {
   const auto lines = out45.close();
   int heads = 0;
   for (const auto& l : lines) heads += l.rfind(" series   ident", 0) == 0;
-  EXPECT_EQ(heads, 3);  // before series 1, 20 and 40
+  EXPECT_EQ(heads, 3);                                  // before series 1, 20 and 40
   EXPECT_EQ(lines[4 + 19 + 2].substr(0, 6), "    20");  // after 19 rows, a blank and the head
 }
 

@@ -59,7 +59,8 @@ TEST(gamoeba, hugershoff_from_its_exact_start) {
   const auto t = test::positions(50);
   std::vector<float> y(50), yc(50);
   for (int i = 1; i <= 50; ++i) {
-    y[static_cast<std::size_t>(i - 1)] = static_cast<float>(2.0 * std::pow(i, 0.8) * std::exp(-0.05 * i));
+    y[static_cast<std::size_t>(i - 1)] =
+        static_cast<float>(2.0 * std::pow(i, 0.8) * std::exp(-0.05 * i));
   }
   const SimplexFit fit = gamoeba({2.0f, 0.8f, -0.05f, 0, 0}, 3, 2500, 50, t, y, yc, io.con);
   EXPECT_LT(fit.fmin, 1e-4);
@@ -90,7 +91,8 @@ TEST(gamoeba, more_values_than_the_objective_accepts_stop_the_program) {
   EXPECT_THROW(gamoeba({0, 0, 0, 0, 0}, 1, 2500, 2501, t, y, yc, io.con), Stop);
   EXPECT_EQ(io.output(), "\n in gamoff ne > nemax:       2501      2500\nbye.");
   // 2500 values are accepted.
-  EXPECT_GE(gamoff({1, 0, 0, 0, 0}, 1, 2500, t, std::span<const float>(y).first(2500), io.con), 0.0f);
+  EXPECT_GE(gamoff({1, 0, 0, 0, 0}, 1, 2500, t, std::span<const float>(y).first(2500), io.con),
+            0.0f);
 }
 
 TEST(gamoeba, age_offset_never_goes_below_zero) {

@@ -27,12 +27,13 @@ std::vector<float> step(int n, int last_low, float low, float high) {
 
 TEST(lowess, agrees_with_r) {
   // R: lowess(1:50, s1, f = 0.25, iter = 2, delta = 0)$y at the positions below.
-  const std::vector<std::pair<int, double>> expected{
-      {1, 11.53637}, {7, 11.69997}, {14, 10.03486}, {21, 13.01200},
-      {25, 13.91287}, {33, 11.83946}, {42, 15.56450}, {50, 13.49226}};
+  const std::vector<std::pair<int, double>> expected{{1, 11.53637},  {7, 11.69997},  {14, 10.03486},
+                                                     {21, 13.01200}, {25, 13.91287}, {33, 11.83946},
+                                                     {42, 15.56450}, {50, 13.49226}};
   std::vector<float> ys(50);
   lowess(test::kS1, ys, 0.25f);
-  for (const auto& [t, v] : expected) EXPECT_NEAR(ys[static_cast<std::size_t>(t - 1)], v, 2e-4) << t;
+  for (const auto& [t, v] : expected)
+    EXPECT_NEAR(ys[static_cast<std::size_t>(t - 1)], v, 2e-4) << t;
 }
 
 TEST(lowess, line_step_and_tiny_inputs) {
@@ -89,7 +90,7 @@ TEST(msmoor, agrees_with_repeated_r_runmed) {
   const MedianSmooth r = msmoor(x, y, k, 5000, io.con);
   EXPECT_EQ(r.passes, 3);
   const std::vector<std::pair<int, float>> expected{
-      {1, 11.98f}, {2, 11.98f}, {3, 11.98f}, {7, 12.42f}, {14, 9.97f},
+      {1, 11.98f},  {2, 11.98f},  {3, 11.98f},  {7, 12.42f},  {14, 9.97f},
       {21, 13.93f}, {25, 14.27f}, {42, 16.13f}, {49, 14.78f}, {50, 14.78f}};
   for (const auto& [t, v] : expected) EXPECT_EQ(y[static_cast<std::size_t>(t - 1)], v) << t;
 }
@@ -122,21 +123,25 @@ TEST(supsmu, agrees_with_r) {
   std::vector<float> smo(60);
   // R: supsmu(1:60, s2, span = "cv", bass = 0)$y, and bass = 5.
   supsmu(x, test::kS2, w, 1, 0.0f, 0.0f, smo);
-  const std::vector<std::pair<int, double>> bass0{
-      {1, 8.29087}, {10, 6.10431}, {20, 5.51800}, {30, 5.59499}, {40, 5.24615}, {50, 5.18388}, {60, 4.25720}};
+  const std::vector<std::pair<int, double>> bass0{{1, 8.29087},  {10, 6.10431}, {20, 5.51800},
+                                                  {30, 5.59499}, {40, 5.24615}, {50, 5.18388},
+                                                  {60, 4.25720}};
   for (const auto& [t, v] : bass0) EXPECT_NEAR(smo[static_cast<std::size_t>(t - 1)], v, 2e-4) << t;
   supsmu(x, test::kS2, w, 1, 0.0f, 5.0f, smo);
-  const std::vector<std::pair<int, double>> bass5{
-      {1, 8.29784}, {10, 6.61966}, {20, 5.86098}, {30, 5.48330}, {40, 5.30848}, {50, 5.09677}, {60, 4.42583}};
+  const std::vector<std::pair<int, double>> bass5{{1, 8.29784},  {10, 6.61966}, {20, 5.86098},
+                                                  {30, 5.48330}, {40, 5.30848}, {50, 5.09677},
+                                                  {60, 4.42583}};
   for (const auto& [t, v] : bass5) EXPECT_NEAR(smo[static_cast<std::size_t>(t - 1)], v, 2e-4) << t;
 
   // R: supsmu(1:30, s2[1:30], span = 0.3)$y
   const std::vector<float> s30(test::kS2.begin(), test::kS2.begin() + 30);
   std::vector<float> smo30(30);
-  supsmu(std::span<const float>(x).first(30), s30, std::span<const float>(w).first(30), 1, 0.3f, 0.0f, smo30);
+  supsmu(std::span<const float>(x).first(30), s30, std::span<const float>(w).first(30), 1, 0.3f,
+         0.0f, smo30);
   const std::vector<std::pair<int, double>> fixed{
       {1, 8.48136}, {5, 7.35227}, {15, 6.23818}, {25, 5.57273}, {30, 6.40364}};
-  for (const auto& [t, v] : fixed) EXPECT_NEAR(smo30[static_cast<std::size_t>(t - 1)], v, 2e-4) << t;
+  for (const auto& [t, v] : fixed)
+    EXPECT_NEAR(smo30[static_cast<std::size_t>(t - 1)], v, 2e-4) << t;
 }
 
 TEST(supsmu, line_step_constant_abscissa_and_short_series) {

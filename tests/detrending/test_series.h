@@ -52,9 +52,9 @@ inline const std::vector<float> kS2{
     4.62f, 4.51f, 5.54f, 6.16f, 5.60f, 5.46f, 6.00f, 5.58f, 4.45f, 4.36f, 4.79f, 4.32f};
 
 // A U-shaped series.
-inline const std::vector<float> kS3{
-    8.51f, 7.55f, 6.42f, 5.63f, 5.29f, 4.90f, 4.12f, 3.25f, 2.80f, 2.73f,
-    2.52f, 1.93f, 1.35f, 1.22f, 1.41f, 1.38f, 0.99f, 0.70f, 0.90f, 1.33f,
-    1.47f, 1.30f, 1.33f, 1.84f, 2.49f, 2.81f, 2.87f, 3.21f, 4.03f, 4.89f};
+inline const std::vector<float> kS3{8.51f, 7.55f, 6.42f, 5.63f, 5.29f, 4.90f, 4.12f, 3.25f,
+                                    2.80f, 2.73f, 2.52f, 1.93f, 1.35f, 1.22f, 1.41f, 1.38f,
+                                    0.99f, 0.70f, 0.90f, 1.33f, 1.47f, 1.30f, 1.33f, 1.84f,
+                                    2.49f, 2.81f, 2.87f, 3.21f, 4.03f, 4.89f};
 
 }  // namespace dendro::test
