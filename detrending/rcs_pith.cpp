@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 
+#include "detrending/fatal.h"
 #include "options/pager.h"
 #include "series/blocks.h"
 #include "series/console.h"
@@ -21,12 +22,6 @@ constexpr std::size_t kRecordWidth = 85;  // a record of the save copy
 constexpr std::size_t kGroup = 8;         // series per group of the listing
 // The widest file the reformatting reads: its row of values stands in for the series.
 constexpr long long kMaxColumns = kMaxSeriesKalder;
-
-// Shows nothing more, waits for Return and ends the program (the message is on screen).
-[[noreturn]] void stop_after_pause(Console& con) {
-  con.pause("");
-  throw Stop("", kFailureStatus);
-}
 
 int printout(const RcsIo& io) { return io.icommands.option(17); }
 
@@ -109,8 +104,7 @@ std::vector<int> dialogue_offsets(Tsi1& tsi1, RcsIo& io) {
   const int count = static_cast<int>(offsets.size());
   io.con.say(Layout("('pith offset values read: ',i5)").write(count));
   if (count != tsi1.count) {
-    io.con.say("*** pith offset values read .ne. number of series. oops!");
-    stop_after_pause(io.con);
+    fatal(io.con, "*** pith offset values read .ne. number of series. oops!");
   }
   if (printout(io) > 1) {
     io.units.write(unit::out, Layout("(/9x,'rcs pith offset file processed:  ',a30/)").write(name));
@@ -170,10 +164,10 @@ std::vector<int> read_offsets(RcsIo& io, const std::string& layout) {
       io.con.say(field(record, kNameWidth));
       continue;
     }
-    io.con.say("*** error reading rcs pith offset file");
-    io.con.say(Layout("('*** error in line number: ',i4)").write(offsets.size()));
     io.units.close(unit::series);
-    stop_after_pause(io.con);
+    fatal(io.con,
+          Layout("('*** error reading rcs pith offset file'/'*** error in line number: ',i4)")
+              .write(offsets.size()));
   }
   return offsets;
 }
