@@ -1,0 +1,388 @@
+#include "statistics/common_period.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <span>
+#include <stdexcept>
+#include <string_view>
+
+#include "plots/plot_loop.h"
+#include "series/correlation.h"
+#include "series/descriptive.h"
+#include "series/layout.h"
+#include "series/text.h"
+#include "series/units.h"
+
+namespace dendro {
+namespace {
+
+std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
+
+// Report lines.
+const Layout kNoAnalysis("(/t10,'*** number of series < 2, no common ','period analysis performed ***')");
+const Layout kTitle(
+    "(/t2,'|----------------------- statistics of ','the common period ----------------------|')");
+const Layout kSeriesHead(
+    "(/t2,'series   ident   frst   last   ','year    mean   stdev   skew   kurt   sens   ac(1)')");
+const Layout kSeriesRow("(t2,i5,1x,a,a8,i6,2i7,2f8.3,3f7.3,f8.3)");
+const Layout kNoSeries("(/t18,'*** no series found in common ','analysis period ***')");
+const Layout kOneSeries("(/t15,'*** only one series found in common ','analysis period ***')");
+const Layout kSummaryTitle(
+    "(/t2,'|------------ summary of common period ','tree-ring series statistics ------------|'/)");
+const Layout kSummaryHead("(t33,'year    mean   stdev   skew   kurt   sens   ','ac(1)')");
+const Layout kSummaryRow("(t2,a,t33,i4,2f8.3,3f7.3,f8.3)");
+const Layout kBlockHeads(
+    "(/t2,a//t4,'total    mean   standard   standard  skewess   kurtosis   ','minimum   maximum'/"
+    "t4,'corrs    rbar   deviation    ','error    coeff      coeff      corr      corr')");
+const Layout kBlockRowSmall("(i7,f9.3,f10.3,f11.3,f9.3,f11.3,2f10.3)");
+const Layout kBlockRowLarge("(i8,f8.3,f10.3,f11.3,f9.3,f11.3,2f10.3)");
+const Layout kMinimumPair("(/t4,'minimum correlation: ',f6.3,'   series  ',a8,'   and  ',a8,i7,' years')");
+const Layout kMaximumPair("(t4,'maximum correlation: ',f6.3,'   series  ',a8,'   and  ',a8,i7,' years')");
+const Layout kNoWithin("(/t2,a//t30,'no within-tree series found')");
+const Layout kNoBetween("(/t2,a//t29,'no between-tree series found')");
+const Layout kFinalTitle(
+    "(/t2,'|--------------------- final rbar, eps, and sss statistics ','--------------------|')");
+const Layout kFinalHead("(/t40,'number     rbar     sdev')");
+const Layout kFinalRow("(t15,a,i7,f10.3,f9.3)");
+const Layout kCeff("(/t20,'effective number of cores  -  ceff: ',t56,f8.3)");
+const Layout kReff("(/t18,'effective chronology signal  -  reff: ',t56,f8.3)");
+const Layout kSnr("(t24,'signal-to-noise ratio  -   snr: ',t56,f8.3)");
+const Layout kEps("(t18,'expressed population signal  -   eps: ',t56,f8.3)");
+const Layout kSssTitle(
+    "(/t4,'fractional common variance between the reduced ','sample-size chronology and the'/"
+    "t13,'fully replicated chronology (','subsample signal strength - sss)')");
+const Layout kSssHead("(/t20,'sss as function of the number of trees ','in sample')");
+const Layout kEpsTitle(
+    "(/t6,'fractional common variance between the reduced ','sample-size chronology and'/"
+    "t19,'the expressed population signal or eps chronology')");
+const Layout kEpsHead("(/t20,'eps as function of the number of trees ','in sample')");
+const Layout kSizes("(t8,12i6)");
+const Layout kSssRow("(t2,' sss:',t9,12f6.3)");
+const Layout kEpsRow("(t2,' eps:',t9,12f6.3)");
+
+constexpr std::string_view kAllTitle =
+    "|------------------ all series common period rbar statistics ------------------|";
+constexpr std::string_view kWithinTitle =
+    "|------------------ within-tree common period rbar statistics -----------------|";
+constexpr std::string_view kBetweenTitle =
+    "|----------------- between-tree common period rbar statistics -----------------|";
+
+// Rows of the per-series table between repeated heads; sample sizes per SSS line.
+constexpr int kRowsPerHead = 20;
+constexpr std::size_t kSizesPerLine = 12;
+// From this count on the block row gives the count eight columns, so it keeps its width.
+constexpr int kLargeCount = 1000;
+
+// Running sums of correlations in double precision, with the extreme pairs.
+class CorrelationSet {
+ public:
+  void add(float r, int i, int j) {
+    ++s_.count;
+    const double x = r;
+    s1_ += x;
+    s2_ += x * x;
+    s3_ += x * x * x;
+    s4_ += x * x * x * x;
+    // Strict comparisons: of equal extremes the pair met first stays.
+    if (r > s_.largest) {
+      s_.largest = r;
+      s_.largest_i = i;
+      s_.largest_j = j;
+    }
+    if (r < s_.smallest) {
+      s_.smallest = r;
+      s_.smallest_i = i;
+      s_.smallest_j = j;
+    }
+  }
+
+  // The block's statistics. With `real_mean` the deviation is taken about the mean
+  // rounded to single precision, and a mean of exactly 1 has no deviation.
+  CorrelationSummary summary(bool real_mean) const {
+    CorrelationSummary s = s_;
+    if (s.count == 0) return s;
+    const double m = s.count;
+    double mean = s1_ / m;
+    if (real_mean) mean = static_cast<float>(mean);
+    s.mean = static_cast<float>(mean);
+    if (s.count < 2 || (real_mean && s.mean == 1.0f)) {
+      s.sd = s.se = 0.0f;
+      return s;
+    }
+    // Rounding can leave the sum of squares a hair below m mean^2 when all are equal.
+    const double sd = std::sqrt(std::max((s2_ - m * mean * mean) / (m - 1.0), 0.0));
+    s.sd = static_cast<float>(sd);
+    s.se = static_cast<float>(sd / std::sqrt(m));
+    if (!(sd > 0.0)) return s;
+    if (s.count >= 3) {
+      s.skewness = static_cast<float>((m * s3_ - 3.0 * s1_ * s2_ + 2.0 * s1_ * s1_ * s1_ / m) /
+                                      ((m - 1.0) * (m - 2.0) * sd * sd * sd));
+    }
+    if (s.count >= 4) {
+      const double centred = m * s4_ - 4.0 * s1_ * s3_ + 6.0 * s1_ * s1_ * s2_ / m -
+                             3.0 * s1_ * s1_ * s1_ * s1_ / (m * m);
+      s.kurtosis = static_cast<float>((m - 1.0) * centred /
+                                      ((m - 1.0) * (m - 2.0) * (m - 3.0) * sd * sd * sd * sd));
+    }
+    return s;
+  }
+
+ private:
+  CorrelationSummary s_;
+  double s1_ = 0, s2_ = 0, s3_ = 0, s4_ = 0;
+};
+
+void block(Units& units, std::string_view title, const CorrelationSummary& s) {
+  units.write(unit::out, kBlockHeads.write(title));
+  const Layout& row = s.count < kLargeCount ? kBlockRowSmall : kBlockRowLarge;
+  units.write(unit::out, row.write(s.count, s.mean, s.sd, s.se, s.skewness, s.kurtosis,
+                                   s.smallest, s.largest));
+}
+
+// The series of the period: their values, tree numbers and ids.
+struct Period {
+  int first = 0, last = 0, length = 0;
+  std::vector<int> series;                 // series numbers of the selected, in order
+  std::vector<std::span<const float>> values;  // their values over the period
+  std::vector<int> tree;                   // their tree numbers (0: left out)
+};
+
+// A series is selected when it covers every year of the period.
+Period select(const Tsi1& tsi1, int first, int last) {
+  Period p{first, last, last - first + 1, {}, {}, {}};
+  if (p.length < 1) return p;  // a period that ends before it begins holds no series
+  const int count = tsi1.count;
+  const int axis_first = tsi1.years.at(at(count + 1)).ify;
+  for (int i = 1; i <= count; ++i) {
+    const SeriesYears& y = tsi1.years.at(at(i));
+    if (!(y.ify <= first && y.ily >= last)) continue;
+    const std::size_t offset = static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(tsi1.rows);
+    const int row = first - axis_first;
+    if (row < 0 || last - axis_first >= tsi1.rows) {
+      throw std::logic_error("comper: the period lies outside the series matrix.");
+    }
+    p.series.push_back(i);
+    p.values.push_back(std::span<const float>(tsi1.matrix).subspan(
+        offset + static_cast<std::size_t>(row), static_cast<std::size_t>(p.length)));
+    p.tree.push_back(y.cpa);
+  }
+  return p;
+}
+
+// Statistics of each selected series over the period into the statistics table, the
+// standardised values into z, and the per-series table when asked.
+void series_statistics(const Period& p, const Tsi1& tsi1, StatsTable& stats, Matrix& z,
+                       bool table, Units& units) {
+  const int n = static_cast<int>(p.series.size());
+  for (int k = 1; k <= n; ++k) {
+    std::vector<float> x(p.values[at(k)].begin(), p.values[at(k)].end());
+    const Moments s = moment(x);
+    // A series without spread over the period has no standard score: it stays at 0.
+    const bool spread = s.std_dev > 0.0f;
+    for (int t = 1; t <= p.length; ++t) {
+      z(t, k) = spread ? (p.values[at(k)][at(t)] - s.mean) / s.std_dev : 0.0f;
+    }
+    const float row[7] = {static_cast<float>(p.length), s.mean, s.std_dev, s.skewness,
+                          s.kurtosis, s.mean_sensitivity, s.autocorrelation};
+    for (int c = 1; c <= 7; ++c) stats.at(k, c) = row[c - 1];
+    if (!table) continue;
+    if (k == 1 || k % kRowsPerHead == 0) units.write(unit::out, kSeriesHead.write());
+    units.write(unit::out,
+                kSeriesRow.write(k, " ", tsi1.ids.at(at(p.series[at(k)])), p.first, p.last,
+                                 p.length, s.mean, s.std_dev, s.skewness, s.kurtosis,
+                                 s.mean_sensitivity, s.autocorrelation));
+  }
+}
+
+// The eight summary rows of the statistics table's columns 1 to 7, which stay sorted.
+void summary(StatsTable& stats, int n, Units& units) {
+  std::vector<Moments> moments;
+  std::vector<FiveNumbers> five;
+  for (int c = 1; c <= 7; ++c) {
+    std::vector<float> column(static_cast<std::size_t>(n));
+    for (int k = 1; k <= n; ++k) column[at(k)] = stats.at(k, c);
+    std::vector<float> copy(column);
+    moments.push_back(moment(copy));
+    five.push_back(mfs(column));
+    for (int k = 1; k <= n; ++k) stats.at(k, c) = column[at(k)];
+  }
+  units.write(unit::out, kSummaryTitle.write());
+  units.write(unit::out, kSummaryHead.write());
+  struct Row {
+    std::string_view label;
+    float (*value)(const Moments&, const FiveNumbers&);
+  };
+  const Row rows[] = {
+      {"arithmetic mean", [](const Moments& m, const FiveNumbers&) { return m.mean; }},
+      {"standard deviation", [](const Moments& m, const FiveNumbers&) { return m.std_dev; }},
+      {"median (50th quantile)", [](const Moments&, const FiveNumbers& f) { return f.median; }},
+      {"interquartile range", [](const Moments&, const FiveNumbers& f) { return f.spread; }},
+      {"minimum value", [](const Moments&, const FiveNumbers& f) { return f.minimum; }},
+      {"lower hinge (25th quantile)",
+       [](const Moments&, const FiveNumbers& f) { return f.lower_hinge; }},
+      {"upper hinge (75th quantile)",
+       [](const Moments&, const FiveNumbers& f) { return f.upper_hinge; }},
+      {"maximum value", [](const Moments&, const FiveNumbers& f) { return f.maximum; }},
+  };
+  bool first_row = true;
+  for (const Row& row : rows) {
+    float v[7];
+    for (std::size_t c = 0; c < 7; ++c) v[c] = row.value(moments[c], five[c]);
+    // The year count is a whole number: the mean rounded, the others truncated.
+    const int years = static_cast<int>(first_row ? v[0] + 0.5f : v[0]);
+    first_row = false;
+    units.write(unit::out, kSummaryRow.write(row.label, years, v[1], v[2], v[3], v[4], v[5], v[6]));
+  }
+}
+
+// The effective number of series per tree, the harmonic mean of the trees' series counts.
+float harmonic_members(const std::vector<int>& members) {
+  float reciprocal = 0.0f;
+  int trees = 0;
+  for (int m : members) {
+    if (m < 1) continue;
+    ++trees;
+    reciprocal += 1.0f / static_cast<float>(m);
+  }
+  return trees > 0 ? static_cast<float>(trees) / reciprocal : 0.0f;
+}
+
+void final_statistics(CommonPeriodResult& cp, Units& units) {
+  const float n = static_cast<float>(cp.selected);
+  const float r = cp.all.mean;
+  units.write(unit::out, kFinalTitle.write());
+  units.write(unit::out, kFinalHead.write());
+  units.write(unit::out, kFinalRow.write("      all series rbar: ", cp.all.count, r, cp.all.sd));
+  units.write(unit::out, kFinalRow.write("    within-trees rbar: ", cp.within.count,
+                                         cp.within.mean, cp.within.sd));
+  units.write(unit::out, kFinalRow.write("   between-trees rbar: ", cp.between.count,
+                                         cp.between.mean, cp.between.sd));
+  if (cp.within.count > 0) {
+    cp.reff = cp.between.mean / ((1.0f - cp.within.mean) / cp.ceff + cp.within.mean);
+    units.write(unit::out, kCeff.write(cp.ceff));
+    units.write(unit::out, kReff.write(cp.reff));
+  }
+  // Identical series (rbar 1) have no noise: the ratio is infinite and printed so.
+  cp.snr = r < 1.0f ? n * r / (1.0f - r) : std::numeric_limits<float>::infinity();
+  cp.eps = r / ((1.0f - r) / n + r);
+  units.write(unit::out, kSnr.write(cp.snr));
+  units.write(unit::out, kEps.write(cp.eps));
+}
+
+// The subsample signal strength by sample size, and the EPS it gives.
+void signal_strength(CommonPeriodResult& cp, Units& units) {
+  const int big_n = cp.selected;
+  const float n = static_cast<float>(big_n);
+  const float r = cp.all.mean;
+  std::vector<int> sizes;
+  std::vector<float> eps;
+  for (int k = 1; k <= big_n; ++k) {
+    const float size = static_cast<float>(k);
+    cp.sss.push_back(size * (1.0f + (n - 1.0f) * r) / (n * (1.0f + (size - 1.0f) * r)));
+    sizes.push_back(k);
+    eps.push_back(cp.sss.back() * cp.eps);
+  }
+  auto table = [&](const Layout& title, const Layout& head, const Layout& row,
+                   const std::vector<float>& values) {
+    units.write(unit::out, title.write());
+    units.write(unit::out, head.write());
+    for (std::size_t from = 0; from < sizes.size(); from += kSizesPerLine) {
+      const std::size_t count = std::min(kSizesPerLine, sizes.size() - from);
+      units.write(unit::out, kSizes.write(std::span<const int>(sizes).subspan(from, count)));
+      units.write(unit::out, row.write(std::span<const float>(values).subspan(from, count)));
+    }
+  };
+  table(kSssTitle, kSssHead, kSssRow, cp.sss);
+  table(kEpsTitle, kEpsHead, kEpsRow, eps);
+}
+
+}  // namespace
+
+CommonPeriodResult comper(const Tsi1& tsi1, StatsTable& stats, int kind,
+                          const Icommands& icommands, const std::string& prefix, Units& units,
+                          PlotSession& plots) {
+  CommonPeriodResult cp;
+  if (tsi1.count < 2) {
+    units.write(unit::out, kNoAnalysis.write());
+    return cp;
+  }
+  const int first = icommands[14], last = icommands[44];
+  const bool table = icommands[17] > 1;
+  if (table) units.write(unit::out, kTitle.write());
+
+  // Selection: the series that cover every year of the period.
+  const Period p = select(tsi1, first, last);
+  const int n = static_cast<int>(p.series.size());
+  cp.selected = n;
+  Matrix z(std::max(p.length, 0), n);
+  series_statistics(p, tsi1, stats, z, table, units);
+  if (n == 0) {
+    units.write(unit::out, kNoSeries.write());
+    return cp;
+  }
+  if (n == 1) {
+    units.write(unit::out, kOneSeries.write());
+    return cp;
+  }
+  cp.analysed = true;
+  for (int i : p.series) cp.selected_ids.push_back(field(tsi1.ids.at(at(i)), 8));
+  summary(stats, n, units);
+
+  // Correlation matrix of the selected series, and the sums of all, within-tree and
+  // between-tree pairs (a pair covering the period is a pair of selected series).
+  Matrix r = Matrix::identity(n);
+  CorrelationSet all, within, between;
+  for (int a = 1; a <= n - 1; ++a) {
+    for (int b = a + 1; b <= n; ++b) {
+      const float rab = pearsn(p.values[at(a)], p.values[at(b)]).r;
+      r(a, b) = r(b, a) = rab;
+      const int i = p.series[at(a)], j = p.series[at(b)];
+      all.add(rab, i, j);
+      const int ta = p.tree[at(a)], tb = p.tree[at(b)];
+      if (ta != 0 && ta == tb) within.add(rab, i, j);
+      if (ta != 0 && tb != 0 && ta != tb) between.add(rab, i, j);
+    }
+  }
+
+  PcaSetting setting{first, last, icommands[19], kind, prefix};
+  cp.components = pca(z, r, cp.selected_ids, setting, units, plots);
+
+  // All pairs.
+  cp.all = all.summary(false);
+  block(units, kAllTitle, cp.all);
+  auto id = [&](int i) { return field(tsi1.ids.at(at(i)), 8); };
+  units.write(unit::out, kMinimumPair.write(cp.all.smallest, id(cp.all.smallest_i),
+                                            id(cp.all.smallest_j), p.length));
+  units.write(unit::out, kMaximumPair.write(cp.all.largest, id(cp.all.largest_i),
+                                            id(cp.all.largest_j), p.length));
+
+  // Within trees: the series of each tree number, and their harmonic mean per tree.
+  std::vector<int> members(static_cast<std::size_t>(tsi1.count), 0);
+  for (int i = 1; i <= tsi1.count; ++i) {
+    const int t = tsi1.years.at(at(i)).cpa;
+    if (t >= 1 && t <= tsi1.count) ++members[at(t)];
+  }
+  cp.trees = static_cast<int>(std::count_if(members.begin(), members.end(),
+                                            [](int m) { return m > 0; }));
+  cp.within = within.summary(true);
+  if (cp.within.count > 0) {
+    block(units, kWithinTitle, cp.within);
+    cp.ceff = harmonic_members(members);
+  } else {
+    units.write(unit::out, kNoWithin.write(kWithinTitle));
+  }
+  cp.between = between.summary(true);
+  if (cp.between.count > 0) {
+    block(units, kBetweenTitle, cp.between);
+  } else {
+    units.write(unit::out, kNoBetween.write(kBetweenTitle));
+  }
+
+  final_statistics(cp, units);
+  signal_strength(cp, units);
+  return cp;
+}
+
+}  // namespace dendro
