@@ -30,8 +30,12 @@ function(folder_tests dir)
   target_compile_definitions(${dir}_tests PRIVATE
     TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
   add_project_warnings(${dir}_tests)
+  # Scratch files of the tests go below this build tree, so that two checkouts never
+  # share them; tests run one at a time within a build (scripts/test).
+  set(scratch ${CMAKE_BINARY_DIR}/test_scratch/${dir})
+  file(MAKE_DIRECTORY ${scratch})
   gtest_discover_tests(${dir}_tests
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 300)
+    PROPERTIES TIMEOUT 300 ENVIRONMENT "TMPDIR=${scratch}/;TEST_TMPDIR=${scratch}/")
 endfunction()

@@ -1,23 +1,49 @@
 #include "kalder/pipeline.h"
 
+#include <cmath>
+
+#include "chronology/ar_filters.h"
+#include "chronology/armod.h"
+#include "chronology/pool.h"
+#include "chronology/robsum.h"
+#include "detrending/detrend.h"
+#include "detrending/detrend_plots.h"
+#include "kalder/chronology_files.h"
 #include "kalder/detail.h"
 #include "kalder/file_setup.h"
+#include "kalder/rbar_stage.h"
+#include "series/autoregression.h"
 #include "series/core_save.h"
+#include "series/descriptive.h"
 #include "series/layout.h"
 #include "series/text.h"
 #include "series/trread.h"
+#include "statistics/spectra.h"
 
 namespace dendro {
 namespace {
 
+// A stage banner of the general output file: an empty line, then the line from column 2.
 void banner_line(Run& run, std::string_view text) {
   run.units.write(unit::out, "");
   run.units.write(unit::out, " " + std::string(text));
 }
 
+void write_out(Run& run, std::string_view text) { run.units.write(unit::out, text); }
+
 // The first six characters of the chronology id come from the log file name, the output
 // name that the set-up built last.
 std::string id_stem(const Run& run) { return field(run.prefix + "_log.txt", 6); }
+
+void restore_headers(Run& run) {
+  for (int h = 1; h <= 3; ++h) run.commands.set_header_line(h, run.saved_headers[h - 1]);
+}
+
+// Writes `tag` into the data title at `position` (1-based) to the end of its 85 characters.
+void tag_title(Run& run, int position, std::string_view tag) {
+  run.data_title = field(run.data_title, 85);
+  run.data_title.replace(static_cast<std::size_t>(position - 1), tag.size(), tag);
+}
 
 // Writes the series of the store to prefix + suffix in the format of option 18, with the
 // three title records (the saved header lines tagged in place) for the tucson and mib pex
@@ -49,11 +75,17 @@ void read_series(Run& run) {
   const SeriesYears& span = run.tsi1.year_row(run.tsi1.count + 1);
   run.first_year = span.ify;
   run.last_year = span.ily;
-  run.length = run.last_year - run.first_year + 1;
-  run.tsi2.reshape(std::max(run.length, 0));
+  run.length = std::max(run.last_year - run.first_year + 1, 0);
+  run.tsi2.reshape(run.length);
   for (int c = 1; c <= 12; ++c) {
     for (float& v : run.tsi2.column(c)) v = kMissing;
   }
+  const auto n = static_cast<std::size_t>(run.length);
+  run.depth.assign(n, 0);
+  run.error.assign(n, 0.0f);
+  run.lower.assign(n, 0.0f);
+  run.upper.assign(n, 0.0f);
+  run.tsi1.overlay.assign(n, kMissing);
   align_on_chronology(run.tsi1);
 }
 
@@ -66,9 +98,223 @@ void fill_titles(Run& run) {
   for (int h = 1; h <= 3; ++h) run.saved_headers[h - 1] = run.commands.header_line(h);
 }
 
+// Builds the mean chronology of `kind` into column `column` of the chronology table, with
+// the latest sample depth, error series and limits of the run.
+void build_chronology(Run& run, char kind, int column) {
+  run.commands.set_data_kind(std::string(1, kind) + " ");
+  restore_headers(run);
+  ChronologyColumns out{run.depth,        run.tsi2.column(2), run.tsi2.column(3),
+                        run.tsi2.column(column), run.error, run.lower, run.upper};
+  robsum(run.tsi1, out, run.largest_mean, run.all_series_rbar, kind, run.icommands, run.commands,
+         run.units, run.plots, run.rand);
+}
+
+// Years without series hold 1.0 in an index chronology; the mean overlay follows it.
+void fill_empty_years(Run& run, int column) {
+  for (int j = 1; j <= run.length; ++j) {
+    float& v = run.tsi2.at(j, column);
+    if (run.depth[static_cast<std::size_t>(j - 1)] == 0) v = 1.0f;
+    run.tsi1.overlay[static_cast<std::size_t>(j - 1)] = v;
+  }
+}
+
+void copy_depth_to_table(Run& run) {
+  for (int j = 1; j <= run.length; ++j) {
+    run.tsi2.at(j, 1) = static_cast<float>(run.depth[static_cast<std::size_t>(j - 1)]);
+  }
+}
+
+void raw_chronology(Run& run) {
+  banner_line(run, "|======================== raw data chronology statistics "
+                   "======================|");
+  build_chronology(run, 'n', 4);
+  copy_depth_to_table(run);
+  for (int j = 1; j <= run.length; ++j) {
+    run.tsi1.overlay[static_cast<std::size_t>(j - 1)] = run.tsi2.at(j, 4);
+  }
+  header_line_checks(id_stem(run), run.chronology_id, run.data_title, run.commands);
+  tag_title(run, 78, " raw crn");
+  write_chronology(run, ChronologyKind::raw, run.tsi2.column(4), run.depth, run.error);
+}
+
+// The tag of the standard, residual and kalder chronologies in the data title.
+void tag_index_chronology(Run& run, std::string_view kind) {
+  if (run.opt.stabilize != 0) {
+    tag_title(run, 73, " stab " + std::string(kind) + " crn");
+  } else {
+    tag_title(run, 78, " " + std::string(kind) + " crn");
+  }
+}
+
+// First differences start every series one year later: the chronology axis follows, and
+// the raw chronology moves up one row to stay on it.
+void first_differences_axis(Run& run) {
+  run.first_year += 1;
+  run.length -= 1;
+  run.tsi1.year_row(run.tsi1.count + 1).ify = run.first_year;
+  std::span<float> raw = run.tsi2.column(4);
+  for (int j = 1; j <= run.length; ++j) {
+    raw[static_cast<std::size_t>(j - 1)] = raw[static_cast<std::size_t>(j)];
+  }
+}
+
+// Both detrending passes; false when the first detrending option is 0 (no detrending).
+bool detrend_series(Run& run) {
+  run.icommands[151] = 0;
+  if (run.opt.detrend1 == 0) return false;
+  banner_line(run, "|================== detrended data curve fits and statistics "
+                   "==================|");
+  const DetrendPlots plots = plot_layer(run.plots, run.icommands, run.commands);
+  for (int pass = 1; pass <= 2; ++pass) {
+    if (pass == 2 && run.opt.detrend2 == 0) break;
+    run.icommands[151] = pass;
+    const int option = pass == 1 ? run.opt.detrend1 : run.opt.detrend2;
+    banner_line(run, pass == 1 ? "|------------------------ results of first detrending "
+                                 "-------------------------|"
+                               : "|------------------------ results of second detrending "
+                                 "------------------------|");
+    restore_headers(run);
+    detrend(run.tsi1, run.icommands, run.commands, run.units, run.con, run.stats, plots,
+            run.presence);
+    if (option == -1) first_differences_axis(run);
+    tag_title(run, 73, std::string(13, ' '));
+    save_series(run, pass == 1 ? "_ind1.txt" : "_ind2.txt", pass == 1 ? " ind1 " : " ind2 ", 80,
+                "ind");
+  }
+  run.icommands[151] = 0;
+  return true;
+}
+
+void standard_chronology(Run& run) {
+  banner_line(run, "|======================== standard chronology statistics "
+                   "======================|");
+  build_chronology(run, 's', 5);
+  copy_depth_to_table(run);
+  fill_empty_years(run, 5);
+  tag_index_chronology(run, "std");
+  write_chronology(run, ChronologyKind::standard, run.tsi2.column(5), run.depth, run.error);
+}
+
+void autoregression(Run& run) {
+  banner_line(run, "|======================= pooled autoregression analysis "
+                   "=======================|");
+  std::vector<int> use(static_cast<std::size_t>(run.tsi1.count), 1);
+  run.commands.at(Commands::kPooledArSwitch) = 'n';
+  PoolResult p = pool(run.tsi1, run.length, use, run.icommands, run.commands, run.units, run.plots);
+  run.pooled_order = p.order;
+  run.pooled_coefficients = p.coefficients;
+  if (p.variance_inflation) run.variance_inflation = *p.variance_inflation;
+  banner_line(run, "|================== individual series autoregression analyses "
+                   "=================|");
+  armod(run.tsi1, run.tsi2, run.stats, run.pooled_order, run.icommands, run.commands, run.units,
+        run.plots);
+  tag_title(run, 73, std::string(13, ' '));
+  save_series(run, "_res.txt", "  res", 81, "res");
+  rbar_stage(run, SeriesStage::residual);
+}
+
+// The lag head and the autocorrelation lines of a chronology.
+void write_autocorrelations(Run& run, const Autocorrelation& a) {
+  write_out(run, "");
+  write_out(run, Layout("(t2,'lag',t16,'t-1    t-2    t-3    t-4    ',"
+                        "'t-5    t-6    t-7    t-8    t-9   t-10')")
+                     .write());
+  auto first10 = [](const std::vector<float>& v) {
+    std::vector<float> out(v.begin(), v.begin() + std::min<std::size_t>(10, v.size()));
+    return out;
+  };
+  write_out(run, Layout("(t2,'acf',t12,10f7.3)").write(first10(a.r)));
+  write_out(run, Layout("(t2,'pacf',t12,10f7.3)").write(first10(a.partial)));
+  write_out(run, Layout("(t2,'95% c.l.',t12,10f7.3)").write(first10(a.limits)));
+}
+
+// The order head and the model line of a chronology's autoregressive model.
+void write_model(Run& run, const BurgFit& fit) {
+  write_out(run, "");
+  write_out(run, Layout("(t2,'ord    rsq    t-1    t-2    t-3    ',"
+                        "'t-4    t-5    t-6    t-7    t-8    t-9   t-10')")
+                     .write());
+  write_out(run, Layout("(t2,i2,1x,11f7.3)").write(fit.order, fit.explained, fit.coefficients));
+}
+
+void residual_chronology(Run& run) {
+  banner_line(run, "|======================== residual chronology statistics "
+                   "======================|");
+  build_chronology(run, 'r', 6);
+  fill_empty_years(run, 6);
+
+  // Rewhitening: the residual chronology refitted with the pooled order.
+  std::span<float> res = run.tsi2.column(6);
+  BurgFit fit = memcof1(res, run.depth, run.pooled_order + 1, 1);
+  if (fit.order > 0) {
+    albino1(res, run.depth, fit.coefficients);
+    fill_empty_years(run, 6);
+    const Autocorrelation a = acf1(res, run.depth, 10);
+    banner_line(run, "|---------- rewhitened chronology auto and partial autocorrelations "
+                     "-----------|");
+    write_autocorrelations(run, a);
+    banner_line(run, "|----------------- rewhitened chronology autoregressive model "
+                     "-----------------|");
+    write_model(run, memcof1(res, run.depth, run.pooled_order + 1, 1));
+  }
+  tag_index_chronology(run, "res");
+  write_chronology(run, ChronologyKind::residual, res, run.depth, run.error);
+}
+
+void kalder_chronology(Run& run) {
+  std::span<float> kld = run.tsi2.column(7);
+  std::copy(run.tsi2.column(6).begin(), run.tsi2.column(6).end(), kld.begin());
+  banner_line(run, "|========================= kalder chronology statistics "
+                   "=======================|");
+  commie1(kld, run.depth, run.pooled_coefficients);
+  for (int j = 1; j <= run.length; ++j) {
+    float& v = run.tsi2.at(j, 7);
+    if (run.depth[static_cast<std::size_t>(j - 1)] == 0) v = 1.0f;
+    run.tsi1.overlay[static_cast<std::size_t>(j - 1)] = v;
+  }
+  run.limit_scale = 1.0f + std::sqrt(std::max(run.variance_inflation - 1.0f, 0.0f));
+
+  // Its statistics.
+  const Moments m = moment1(kld, run.depth);
+  banner_line(run, run.opt.mean == 1 ? "|---------------- gaussian mean kalder chronology "
+                                       "statistics ------------------|"
+                                     : "|----------------- robust mean kalder chronology "
+                                       "statistics -------------------|");
+  write_out(run, "");
+  write_out(run, "");
+  write_out(run, "  first    last    total    mean    stdrd    skew    kurtosis    mean    serial");
+  write_out(run, "   year    year    years   index     dev     coeff     coeff     sens     corr");
+  write_out(run, Layout("(i7,i8,i9,2f8.3,f9.3,f11.3,f9.3,f9.3)")
+                     .write(run.first_year, run.last_year, run.length, m.mean, m.std_dev,
+                            m.skewness, m.kurtosis, m.mean_sensitivity, m.autocorrelation));
+  banner_line(run, "|------------ kalder chronology auto and partial autocorrelations "
+                   "-------------|");
+  write_autocorrelations(run, acf1(kld, run.depth, 10));
+  banner_line(run, "|------------------- kalder chronology autoregressive model "
+                   "-------------------|");
+  write_model(run, memcof1(kld, run.depth, 11, kOrderByCriterion));
+
+  // Its files: the depth stored last in the table, the residual errors scaled by the
+  // pooled model's variance inflation.
+  for (int j = 1; j <= run.length; ++j) {
+    run.depth[static_cast<std::size_t>(j - 1)] = static_cast<int>(run.tsi2.at(j, 1));
+  }
+  const float scale = std::sqrt(run.variance_inflation > 0 ? run.variance_inflation : 1.0f);
+  for (float& e : run.error) e /= scale;
+  tag_index_chronology(run, "kld");
+  restore_headers(run);
+  write_chronology(run, ChronologyKind::kalder, kld, run.depth, run.error);
+}
+
 void end_line(Run& run) {
   banner_line(run, "|================ as wex vostrand would say, \"this is the end\" "
                    "================|");
+}
+
+void spectra(Run& run) {
+  if (run.opt.detrend1 == 0 || run.opt.mean == 0) return;
+  sfreq(run.tsi2, run.length, 3, 5, run.opt.summary_plots, run.commands.data_file, run.units,
+        unit::series, run.con);
 }
 
 }  // namespace
@@ -77,7 +323,22 @@ void process_data_file(Run& run) {
   read_series(run);
   fill_titles(run);
   save_series(run, "_raw.txt", "  raw", 81, "raw");
+  rbar_stage(run, SeriesStage::raw);
+
+  if (run.opt.mean != 0) raw_chronology(run);
+  const bool detrended = detrend_series(run);
+  if (detrended) rbar_stage(run, SeriesStage::detrended);
+  if (detrended && run.opt.mean != 0) standard_chronology(run);
+  if (run.opt.ar_method > 0) {
+    autoregression(run);
+    if (run.opt.mean != 0) {
+      residual_chronology(run);
+      kalder_chronology(run);
+    }
+  }
   end_line(run);
+  write_table(run);
+  spectra(run);
   write_detail(run.units, run.prefix, run.tsi1, run.opt.detrend1, run.con);
 }
 

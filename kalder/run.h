@@ -2,10 +2,13 @@
 // store refilled for every data file, and the driver's own values.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
+#include "plots/plot_loop.h"
 #include "series/blocks.h"
+#include "series/bootstrap.h"
 #include "series/console.h"
 #include "series/store.h"
 #include "series/units.h"
@@ -28,9 +31,11 @@ struct DriverOptions {
 };
 
 struct Run {
-  explicit Run(Console& console) : con(console) {}
+  explicit Run(Console& console) : con(console), plots(console) {}
 
   Console& con;
+  PlotSession plots;
+  Rand rand;
   Units units;
   Icommands icommands;
   Commands commands;
@@ -57,6 +62,24 @@ struct Run {
   int series_with_gaps = 0;
   float largest_mean = 0;
   std::vector<int> presence;     // presence mask left by the series reader
+
+  // Inter-series statistics: the latest all-series rbar (handed to the next mean
+  // chronology), and the running rbar table, seven columns for each of the four series
+  // stages, with the window count of the latest computation.
+  float all_series_rbar = 0;
+
+  // Results of the latest mean chronology (by year of the chronology axis): sample depth,
+  // error series and bootstrap limits.
+  std::vector<int> depth;
+  std::vector<float> error, lower, upper;
+  // Pooled autoregression of the data file: order and coefficients, and the variance
+  // inflation of the latest call (a ratio, 1 for order 0).
+  int pooled_order = 0;
+  std::vector<float> pooled_coefficients;
+  float variance_inflation = 1.0f;
+  float limit_scale = 1.0f;  // 1 + sqrt(variance inflation - 1), for the limit files
+  std::vector<std::array<float, 28>> running_table;
+  int window_count = 0;
 
   // A failure that ended the run early (a missing data or log file, a bad log file):
   // the run still ends normally on the console, but the program's exit status says so.

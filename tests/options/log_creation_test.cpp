@@ -19,6 +19,11 @@ using testing::Session;
 
 namespace fs = std::filesystem;
 
+// A data file name as the log files and the console show it: at least 40 characters.
+std::string name40(const std::string& name) {
+  return field(name, std::max<std::size_t>(40, name.size()));
+}
+
 // A folder of its own for each test, so that log files of one test meet no other.
 struct Folder {
   fs::path dir;
@@ -66,12 +71,12 @@ TEST(mlf, same_commands_for_every_file) {
   ASSERT_EQ(third.size(), 24u);
   EXPECT_EQ(first[0].substr(0, 20), "data file #  1  --  ");
   EXPECT_EQ(third[0].substr(0, 20), "data file #  3  --  ");
-  EXPECT_EQ(third[0].substr(20), field(f.path("oak3.rwl"), 40));
+  EXPECT_EQ(third[0].substr(20), name40(f.path("oak3.rwl")));
   for (std::size_t r = 1; r < 24; ++r) EXPECT_EQ(first[r], third[r]) << "record " << r + 1;
   EXPECT_EQ(first[12].substr(0, 19), "1   0   0    0     ");
   auto console = lines_of(s.out.str());  // the prompt, then "(' ')" on its line
   EXPECT_EQ(console[console.size() - 5],
-            " ==> writing batch commands for: " + field(f.path("oak1.txt"), 40));
+            " ==> writing batch commands for: " + name40(f.path("oak1.txt")));
   EXPECT_EQ(console.back(), "    3  batch command files created");
 }
 

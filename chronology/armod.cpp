@@ -1,0 +1,418 @@
+#include "chronology/armod.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+
+#include "chronology/robar.h"
+#include "plots/chronology_plot.h"
+#include "plots/plot_loop.h"
+#include "plots/series_plot.h"
+#include "series/blocks.h"
+#include "series/console.h"
+#include "series/core_save.h"
+#include "series/descriptive.h"
+#include "series/layout.h"
+#include "series/store.h"
+#include "series/text.h"
+#include "series/units.h"
+
+namespace dendro {
+namespace {
+
+constexpr int kHeadEvery = 20;       // report heads repeat before series 1, 20, 40, ...
+constexpr float kOutlierDeparture = 0.1f;  // an outlier series that never departs further is flat
+constexpr float kOutlierTally = 0.2f;      // departure from the series' mean that counts
+constexpr int kSearchSize = 11;            // the Akaike search runs up to order 10
+constexpr int kMaxSummaryOrder = 10;       // coefficient columns of the statistics table
+constexpr float kNoStartCurve = -999.0f;   // first value of the plot's absent start curve
+
+bool head_before(int i) { return i == 1 || i % kHeadEvery == 0; }
+
+// Model size and order mode of an order code: 0 the pooled order, negative the first
+// Akaike minimum, positive that fixed order.
+struct OrderRule {
+  int m = 1;
+  int mode = 1;
+};
+
+OrderRule order_rule(int code, int pooled_order) {
+  if (code == 0) return {pooled_order + 1, 1};
+  if (code < 0) return {kSearchSize, code};
+  return {code + 1, 1};
+}
+
+// The eight summary values every summary table prints, in their order: mean, standard
+// deviation, median, interquartile range, minimum, lower hinge, upper hinge, maximum.
+using Summary = std::array<float, 8>;
+
+Summary summarise(std::span<float> values, bool floor_std_dev) {
+  const Moments m = moment(values);
+  const FiveNumbers f = mfs(values);  // sorts the values
+  float sd = m.std_dev;
+  if (floor_std_dev && sd < 0.0f) sd = 0.0f;
+  return {m.mean, sd, f.median, f.spread, f.minimum, f.lower_hinge, f.upper_hinge, f.maximum};
+}
+
+void store_summary(StatsTable& stats, int column, const Summary& s) {
+  for (int row = 1; row <= 8; ++row) stats.at(row, column) = s[static_cast<std::size_t>(row - 1)];
+}
+
+// An order statistic printed as an integer: truncated, or the mean rounded when asked.
+int as_order(float v, bool round) { return static_cast<int>(round ? v + 0.5f : v); }
+
+// The page of one series' outliers: its residual indices with and without the outliers
+// above, the outlier series below.
+void plot_series_outliers(const RobarResult& fit, int first_year, const std::string& id,
+                          int& plot_flag, PlotSession& plots) {
+  std::string short_id = id;
+  stringclean(short_id);
+  const std::vector<float> level(fit.outliers.size(), 1.0f);
+  std::vector<float> no_start(fit.outliers.size(), 0.0f);
+  if (!no_start.empty()) no_start[0] = kNoStartCurve;
+  const std::array<float, 7> no_fit{};
+  ChronologyPlot page;
+  page.c1 = fit.ordinary_indices;
+  page.c2 = fit.robust_indices;
+  page.c3 = fit.first_pass;
+  page.c4 = fit.outliers;
+  page.c5 = level;
+  page.c6 = no_start;
+  page.n = static_cast<int>(fit.outliers.size());
+  page.first_year = first_year;
+  page.page = 2;
+  page.name = short_id;
+  page.upper_title = " with and without outliers";
+  page.lower_title = " autoregressive outliers";
+  page.y_label = "indices (y)";
+  page.lower_x_label = "years";
+  page.z_label = "outliers (z)";
+  page.kind = 1;
+  page.fit = no_fit;
+  int no_option = 0;
+  crnplt1(plots, page, plot_flag, no_option);
+}
+
+// Counts, plots and tallies the outliers of one series, whose first value lies in row r0 of
+// the chronology table. Departures within 0.2 of the series' mean are reset to 1.0.
+void tally_outliers(RobarResult& fit, int r0, int first_year, const std::string& id, Tsi2& tsi2,
+                    int& plot_flag, PlotSession& plots) {
+  std::vector<float>& z = fit.outliers;
+  const auto departs = [](float v) { return std::fabs(v - 1.0f) > kOutlierDeparture; };
+  if (std::none_of(z.begin(), z.end(), departs)) std::fill(z.begin(), z.end(), 1.0f);
+  if (plot_flag > 0) plot_series_outliers(fit, first_year, id, plot_flag, plots);
+  float sum = 0.0f;
+  for (float v : z) sum += v;
+  const float mean = z.empty() ? 0.0f : sum / static_cast<float>(z.size());
+  for (std::size_t t = 0; t < z.size(); ++t) {
+    const float d = z[t] - mean;
+    const int row = r0 + static_cast<int>(t);
+    if (d < -kOutlierTally) {
+      tsi2.at(row, kNegativeOutliers) -= 1.0f;
+    } else if (d > kOutlierTally) {
+      tsi2.at(row, kPositiveOutliers) += 1.0f;
+    } else {
+      z[t] = 1.0f;
+    }
+  }
+}
+
+struct SetSpan {
+  int first = 0, last = 0, length = 0;
+};
+
+// Row of series i's first value in the series matrix (1-based) and its length.
+struct SeriesRows {
+  int r0 = 1, n = 0;
+};
+
+SeriesRows rows_of(const Tsi1& tsi1, int i, const SetSpan& set) {
+  const SeriesYears& y = tsi1.years.at(static_cast<std::size_t>(i - 1));
+  SeriesRows r{y.ify - set.first + 1, y.ily - y.ify + 1};
+  if (r.r0 < 1 || r.n < 1 || r.r0 + r.n - 1 > tsi1.rows) {
+    throw std::logic_error("armod: series " + std::to_string(i) + " lies outside the matrix");
+  }
+  return r;
+}
+
+// The outlier series of every series, in place of the residuals in the series matrix for
+// the outlier plot and file; the residuals come back afterwards unchanged.
+void show_and_save_outliers(Tsi1& tsi1, const SetSpan& set,
+                            const std::vector<std::vector<float>>& outliers,
+                            const Icommands& icommands, Commands& commands, Units& units,
+                            PlotSession& plots) {
+  std::vector<float> residuals(tsi1.matrix.size(), kMissing);
+  std::swap(residuals, tsi1.matrix);
+  for (int i = 1; i <= tsi1.count; ++i) {
+    const SeriesRows r = rows_of(tsi1, i, set);
+    const auto& z = outliers[static_cast<std::size_t>(i - 1)];
+    std::copy(z.begin(), z.end(), tsi1.column(i).begin() + (r.r0 - 1));
+  }
+  if (tsi1.overlay.empty()) tsi1.overlay.push_back(kMissing);
+  tsi1.overlay[0] = kMissing;
+  if (icommands.option(9, 1) > 0 || icommands.option(19) > 0) {
+    crnplt3(plots, tsi1, icommands, commands, "autoregressive outliers", "years", "index units",
+            series_kind::kArOutliers);
+  }
+  const int save = icommands.option(18);
+  if (save > 0) {
+    units.create(unit::series, output_prefix(commands.data_file) + "_auto_outs.txt");
+    if (save <= 3) {
+      for (int h = 1; h <= 3; ++h) {
+        const int first = Commands::kHeaderFirst[h - 1];
+        commands.set(first + 80, first + 84, " aout");
+        units.write(unit::series, Layout("(a)").write(commands.header_line(h)));
+      }
+    }
+    sis(units.out(unit::series), tsi1, save, "out", plots.console());
+    units.close(unit::series);
+  }
+  std::swap(residuals, tsi1.matrix);
+}
+
+// The page of the yearly outlier counts (above) and fractions (below).
+void plot_outlier_counts(Tsi2& tsi2, const SetSpan& set, const Commands& commands,
+                         int plot_flag, PlotSession& plots) {
+  const auto rows = static_cast<std::size_t>(set.length);
+  const std::string name = commands.get(Commands::kNameFirst, Commands::kNameLast);
+  ChronologyPlot page;
+  page.c1 = tsi2.column(kNegativeOutliers).first(rows);
+  page.c2 = tsi2.column(kPositiveOutliers).first(rows);
+  page.c4 = tsi2.column(kNegativeFraction).first(rows);
+  page.c5 = tsi2.column(kPositiveFraction).first(rows);
+  page.n = set.length;
+  page.first_year = set.first;
+  page.page = 2;
+  page.name = name;
+  page.upper_title = " number of autoregressive outliers";
+  page.lower_title = " fraction of autoregressive outliers";
+  page.y_label = "number (y)";
+  page.lower_x_label = "years";
+  page.z_label = "fraction (z)";
+  page.kind = 7;
+  int no_option = 0;
+  crnplt1(plots, page, plot_flag, no_option);
+}
+
+void write_model_table(const std::vector<SeriesModel>& models, const Tsi1& tsi1, Units& units) {
+  const Layout head(
+      "(/t6,'series    ident    order     rsq     ','t-1     t-2     t-3   .....    t-ip')");
+  const Layout row("(t6,i5,3x,a8,i6,2x,6f8.3)");
+  const Layout more("(37x,5f8.3)");
+  for (int i = 1; i <= static_cast<int>(models.size()); ++i) {
+    const SeriesModel& s = models[static_cast<std::size_t>(i - 1)];
+    if (head_before(i)) units.write(unit::out, head.write());
+    const std::span<const float> phi(s.coefficients);
+    const std::size_t first = std::min<std::size_t>(phi.size(), 5);
+    units.write(unit::out, row.write(i, field(tsi1.ids.at(static_cast<std::size_t>(i - 1)), 8),
+                                     s.order, s.r_squared, phi.first(first)));
+    if (phi.size() > 5) units.write(unit::out, more.write(phi.subspan(5)));
+  }
+}
+
+const std::array<const char*, 8> kCoefficientLabels = {
+    "arithmetic mean", "standard deviation", "median",      "interquartile range",
+    "minimum value",   "lower hinge",        "upper hinge", "maximum value"};
+
+// Summaries of the series models: by option 11, the r-squared values and orders only
+// (orders differ between series), or every coefficient up to the highest order as well.
+void write_coefficient_summary(const std::vector<SeriesModel>& models, int method, int code,
+                               StatsTable& stats, Units& units) {
+  if (method == 1) {
+    units.write(unit::out, Layout("(/t2,'|------------- summary statistics for ',"
+                                  "'autoregressive coefficients -------------|'/)")
+                               .write());
+  } else {
+    units.write(unit::out, Layout("(/t2,'|---------- summary statistics for ',"
+                                  "'robust autoregressive coefficients ---------|'/)")
+                               .write());
+  }
+  auto column_of = [&](auto value_of) {
+    std::vector<float> v;
+    for (const SeriesModel& s : models) v.push_back(value_of(s));
+    return v;
+  };
+  auto rsq = column_of([](const SeriesModel& s) { return s.r_squared; });
+  auto orders = column_of([](const SeriesModel& s) { return static_cast<float>(s.order); });
+  if (code < 0) {
+    const Summary r = summarise(rsq, true);
+    const Summary o = summarise(orders, true);
+    store_summary(stats, 1, r);
+    store_summary(stats, 2, o);
+    units.write(unit::out, Layout("(t25,'order     rsq')").write());
+    const Layout row("(t4,a,t25,i3,2x,f8.3)");
+    for (std::size_t s = 0; s < 8; ++s) {
+      units.write(unit::out, row.write(kCoefficientLabels[s], as_order(o[s], s == 0), r[s]));
+    }
+    return;
+  }
+  int highest = 0;
+  for (const SeriesModel& s : models) highest = std::max(highest, s.order);
+  highest = std::min(highest, kMaxSummaryOrder);
+  std::vector<Summary> phi;
+  for (int k = 1; k <= highest; ++k) {
+    // A coefficient beyond a series' own order is 0 in that series' model.
+    auto v = column_of([k](const SeriesModel& s) {
+      return k <= static_cast<int>(s.coefficients.size()) ? s.coefficients[k - 1] : 0.0f;
+    });
+    phi.push_back(summarise(v, true));
+    store_summary(stats, k, phi.back());
+  }
+  const Summary r = summarise(rsq, true);
+  const Summary o = summarise(orders, true);
+  store_summary(stats, highest + 1, r);
+  store_summary(stats, highest + 2, o);
+  units.write(unit::out,
+              Layout("(t25,'order     rsq     t-1     t-2     ','t-3   .....    t-ip')").write());
+  const Layout row("(t4,a,t25,i3,2x,6f8.3)");
+  const Layout more("(t39,5f8.3)");
+  for (std::size_t s = 0; s < 8; ++s) {
+    std::vector<float> first, rest;
+    for (int k = 1; k <= highest; ++k) (k <= 5 ? first : rest).push_back(phi[k - 1][s]);
+    units.write(unit::out, row.write(kCoefficientLabels[s], as_order(o[s], false), r[s], first));
+    if (!rest.empty()) units.write(unit::out, more.write(rest));
+  }
+}
+
+// Residual indices (residual + 1.0, floored at 0.0) in the series matrix, and their
+// statistics in columns 1 to 7 of the statistics table.
+void prewhitened_statistics(Tsi1& tsi1, const SetSpan& set, StatsTable& stats, bool print,
+                            Units& units) {
+  if (print) {
+    units.write(unit::out, Layout("(/t2,'|------------------- statistics of ',"
+                                  "'prewhitened tree-ring data -----------------|')")
+                               .write());
+  }
+  const Layout head("(/t2,'series   ident   frst   last   ',"
+                    "'year    mean   stdev   skew   kurt   sens   ac(1)')");
+  const Layout row("(t2,i5,2x,a8,i6,2i7,2f8.3,3f7.3,f8.3)");
+  for (int i = 1; i <= tsi1.count; ++i) {
+    const SeriesRows r = rows_of(tsi1, i, set);
+    std::span<float> x = tsi1.column(i).subspan(static_cast<std::size_t>(r.r0 - 1),
+                                                static_cast<std::size_t>(r.n));
+    for (float& v : x) v = std::max(v + 1.0f, 0.0f);
+    std::vector<float> copy(x.begin(), x.end());
+    const Moments m = moment(copy);
+    const std::array<float, 7> values = {static_cast<float>(r.n), m.mean,     m.std_dev,
+                                         m.skewness,              m.kurtosis, m.mean_sensitivity,
+                                         m.autocorrelation};
+    for (int c = 1; c <= 7; ++c) stats.at(i, c) = values[static_cast<std::size_t>(c - 1)];
+    if (!print) continue;
+    if (head_before(i)) units.write(unit::out, head.write());
+    const SeriesYears& y = tsi1.years[static_cast<std::size_t>(i - 1)];
+    units.write(unit::out, row.write(i, field(tsi1.ids.at(static_cast<std::size_t>(i - 1)), 8),
+                                     y.ify, y.ily, r.n, m.mean, m.std_dev, m.skewness, m.kurtosis,
+                                     m.mean_sensitivity, m.autocorrelation));
+  }
+}
+
+void write_prewhitened_summary(int count, StatsTable& stats, Units& units) {
+  units.write(unit::out, Layout("(/t2,'|------------- summary of prewhitened ',"
+                                "'tree-ring series statistics -------------|'/)")
+                             .write());
+  std::array<Summary, 7> columns{};
+  for (int c = 1; c <= 7; ++c) {
+    std::vector<float> v;
+    for (int i = 1; i <= count; ++i) v.push_back(stats.at(i, c));
+    columns[static_cast<std::size_t>(c - 1)] = summarise(v, false);
+    // The column is left sorted, its summary in rows 1 to 8.
+    for (int i = 1; i <= count; ++i) stats.at(i, c) = v[static_cast<std::size_t>(i - 1)];
+    store_summary(stats, c, columns[static_cast<std::size_t>(c - 1)]);
+  }
+  units.write(unit::out,
+              Layout("(t33,'year    mean   stdev   skew   kurt   sens   ','ac(1)')").write());
+  const std::array<const char*, 8> labels = {
+      "arithmetic mean", "standard deviation",          "median (50th quantile)",
+      "interquartile range", "minimum value",           "lower hinge (25th quantile)",
+      "upper hinge (75th quantile)", "maximum value"};
+  const Layout row("(t2,a,t33,i4,2f8.3,3f7.3,f8.3)");
+  for (std::size_t s = 0; s < 8; ++s) {
+    units.write(unit::out, row.write(labels[s], as_order(columns[0][s], s == 0), columns[1][s],
+                                     columns[2][s], columns[3][s], columns[4][s], columns[5][s],
+                                     columns[6][s]));
+  }
+}
+
+}  // namespace
+
+std::vector<SeriesModel> armod(Tsi1& tsi1, Tsi2& tsi2, StatsTable& stats, int pooled_order,
+                               const Icommands& icommands, Commands& commands, Units& units,
+                               PlotSession& plots) {
+  Console& console = plots.console();
+  const int method = icommands.option(9);
+  const int code = icommands.option(11);
+  const int printout = icommands.option(17);
+  const bool robust = method > 1;
+  const bool batch = commands.batch_run();
+  int series_plot = icommands.option(9, 1);
+  const SeriesYears& whole = tsi1.years.at(static_cast<std::size_t>(tsi1.count));
+  const SetSpan set{whole.ify, whole.ily, whole.ily - whole.ify + 1};
+  if (set.length > tsi2.rows) throw std::logic_error("armod: chronology table too short");
+
+  // Announce.
+  console.say(Layout("(/1x,'calculate individual series autoregressions'/)").write());
+  if (printout > 1) {
+    if (method == 1) {
+      units.write(unit::out, Layout("(/t2,'|---------------- individual series ',"
+                                    "'autoregressive coefficients ---------------|')")
+                                 .write());
+    } else {
+      units.write(unit::out, Layout("(/t2,'|------------ individual series robust ',"
+                                    "'autoregressive coefficients ------------|')")
+                                 .write());
+    }
+  }
+
+  // Reset the outlier tallies.
+  for (int j = 1; j <= set.length; ++j) {
+    tsi2.at(j, kNegativeOutliers) = 0.0f;
+    tsi2.at(j, kPositiveOutliers) = 0.0f;
+  }
+
+  // Fit every series.
+  std::vector<SeriesModel> models(static_cast<std::size_t>(tsi1.count));
+  std::vector<std::vector<float>> outliers(robust ? models.size() : 0);
+  for (int i = 1; i <= tsi1.count; ++i) {
+    SeriesYears& y = tsi1.years[static_cast<std::size_t>(i - 1)];
+    const SeriesRows r = rows_of(tsi1, i, set);
+    const OrderRule rule = order_rule(batch ? y.ips : code, pooled_order);
+    std::span<float> x = tsi1.column(i).subspan(static_cast<std::size_t>(r.r0 - 1),
+                                                static_cast<std::size_t>(r.n));
+    RobarResult fit = robar(x, rule.m, rule.mode, method);
+    if (robust) {
+      tally_outliers(fit, r.r0, y.ify, tsi1.ids.at(static_cast<std::size_t>(i - 1)), tsi2,
+                     series_plot, plots);
+      outliers[static_cast<std::size_t>(i - 1)] = std::move(fit.outliers);
+    }
+    models[static_cast<std::size_t>(i - 1)] = {fit.order, fit.r_squared, fit.coefficients};
+    y.ips = code;
+  }
+
+  // Outlier series, plots and fractions of the robust methods.
+  if (robust) {
+    show_and_save_outliers(tsi1, set, outliers, icommands, commands, units, plots);
+    for (int j = 1; j <= set.length; ++j) {
+      const float depth = tsi2.at(j, 1);
+      const float negative = tsi2.at(j, kNegativeOutliers);
+      const float positive = tsi2.at(j, kPositiveOutliers);
+      // A year without a sample depth of its own (no chronology built) has no fraction.
+      tsi2.at(j, kNegativeFraction) = negative != 0.0f && depth > 0.0f ? negative / depth : 0.0f;
+      tsi2.at(j, kPositiveFraction) = positive > 0.0f && depth > 0.0f ? positive / depth : 0.0f;
+    }
+    if (icommands.option(9, 1) > 0 || icommands.option(19) > 0) {
+      plot_outlier_counts(tsi2, set, commands, icommands.option(19), plots);
+    }
+  }
+
+  // Reports.
+  if (printout > 1) write_model_table(models, tsi1, units);
+  write_coefficient_summary(models, method, code, stats, units);
+  prewhitened_statistics(tsi1, set, stats, printout > 1, units);
+  write_prewhitened_summary(tsi1.count, stats, units);
+  return models;
+}
+
+}  // namespace dendro

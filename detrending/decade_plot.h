@@ -1,0 +1,26 @@
+// The decade-mean character plot: block means of a series' measurements, fitted curve and
+// indices, printed as numbers and drawn as characters on two small scales of one line.
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+namespace dendro {
+
+class Console;
+class Units;
+
+// The lines of the plot (heading first) for n consecutive years from `first_year` in
+// blocks of k years.
+std::vector<std::string> pltdec1_lines(std::span<const float> measurements,
+                                       std::span<const float> curve, std::span<const float> indices,
+                                       int first_year, int k);
+
+// Writes the plot to `unit` when the print option is below 5, else to the console when
+// mode is 2, else nowhere.
+void pltdec1(std::span<const float> measurements, std::span<const float> curve,
+             std::span<const float> indices, int first_year, int k, Units& units, int unit,
+             int print_option, int mode, Console& con);
+
+}  // namespace dendro

@@ -1,0 +1,404 @@
+#include "detrending/detrend.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <string>
+
+#include "detrending/curve_fit.h"
+#include "detrending/decade_plot.h"
+#include "detrending/detrend_pass.h"
+#include "detrending/growth_curves.h"
+#include "detrending/indices.h"
+#include "series/biweight.h"
+#include "series/blocks.h"
+#include "series/console.h"
+#include "series/core_save.h"
+#include "series/layout.h"
+#include "series/store.h"
+#include "series/text.h"
+#include "series/units.h"
+
+namespace dendro {
+namespace {
+
+constexpr int kHeadEvery = 20;  // the report head repeats before every 20th series
+constexpr int kPassElement = 151;
+constexpr float kNoStartCurve = -999.0f;
+
+std::size_t count(int n) { return static_cast<std::size_t>(std::max(n, 0)); }
+
+// The fit legend of the report: the smoothers' and differences' lines, then those of the
+// curve-fit codes (written from column 3).
+constexpr const char* kLegendSmoothers[] = {
+    "   -6: age dependent spline         f(i) = age dependent spline",
+    "   -5: variable span smoother         f(i) = variable span smooth",
+    "   -4: lowess robust smoother         f(i) = lowess robust smooth",
+    "   -3: median smoothing               f(i) = median sharp/smooth",
+    "  -2:  regional curve detrending      f(i) = one age-aligned curve",
+    "  -1:  first-differences              f(i) = y(i) - y(i-1)"};
+
+// Block length of the decade-mean plot by series length.
+int block_length(int n) {
+  if (n <= 200) return 5;
+  if (n <= 400) return 10;
+  if (n <= 800) return 20;
+  if (n <= 1600) return 40;
+  if (n <= 2000) return 50;
+  return 100;
+}
+
+bool spline_code(int code) { return code > 9 || code < -9; }
+
+// The curve file: the data file's output prefix (never cut) and the pass's suffix.
+std::string curve_file_name(const Commands& commands, int pass) {
+  return output_prefix(commands.data_file) + (pass == 2 ? "_crv2.txt" : "_crv1.txt");
+}
+
+}  // namespace
+
+DetrendPass::DetrendPass(Tsi1& tsi1, Icommands& icommands, Commands& commands, Units& units,
+                         Console& con, StatsTable& stats, const DetrendPlots& plots,
+                         std::span<const int> plot_vector)
+    : tsi1_(tsi1),
+      icommands_(icommands),
+      commands_(commands),
+      units_(units),
+      con_(con),
+      stats_(stats),
+      plots_(plots),
+      plot_vector_(plot_vector) {}
+
+void DetrendPass::run() {
+  set_up();
+  for (int i = 1; i <= tsi1_.count; ++i) detrend_series(i);
+  finish();
+}
+
+void DetrendPass::set_up() {
+  pass_ = icommands_[kPassElement] == 2 ? 2 : 1;
+  const int k = pass_ == 2 ? 5 : 4;
+  option_ = icommands_.option(k);
+  parameter_ = icommands_.option(k, 1);
+  plot_flag_ = icommands_.option(k, 2);
+  option5_ = icommands_.option(5);
+  robust_ = icommands_.option(6);
+  interactive_ = icommands_.option(7);
+  index_mode_ = icommands_.option(8);
+  printout_ = icommands_.option(17);
+  save_ = icommands_.option(18);
+  summary_ = icommands_.option(19);
+
+  // The curves are kept for the curve file or the summary plot. A curve file left by an
+  // earlier run is removed now, so that a pass that ends early leaves none behind.
+  curve_file_ = save_ > 0 || summary_ == 1 || summary_ == 3;
+  if (curve_file_) {
+    units_.create(unit::series, curve_file_name(commands_, pass_));
+    units_.close(unit::series, true);
+  }
+
+  con_.say("");
+  con_.say(pass_ == 1 ? "first detrending of individual tree-ring series"
+                      : "second detrending of individual tree-ring series");
+  con_.say("");
+  if (printout_ > 1) write_legend();
+
+  const std::size_t rows = count(tsi1_.rows) + 1;
+  for (auto* v : {&curve_, &buffer_, &w1_, &w2_, &w3_}) v->assign(rows, 0.0f);
+  curves_.assign(count(tsi1_.count), {});
+  indices_.assign(count(tsi1_.count), {});
+  continued_ = false;
+}
+
+void DetrendPass::write_legend() {
+  const int out = unit::out;
+  const Layout plain("(/t2,'|--------------- growth curve used ',"
+                     "'for detrending tree-ring data --------------|')");
+  const Layout robust("(/t2,'|------------ robust growth curve used ',"
+                      "'for detrending tree-ring data -------------|')");
+  units_.write(out, (robust_ == 1 ? plain : robust).write());
+  units_.write(out, "  option");
+  const Layout line("(t3,a)");
+  for (const char* text : kLegendSmoothers) units_.write(out, line.write(text));
+  for (const char* text : kFitCodeLines) units_.write(out, line.write(text));
+  units_.write(
+      out,
+      Layout("(/t4,'(a, b, c are coefficients, d is intercept ','or asymptote, p is pith offset)')")
+          .write());
+}
+
+void DetrendPass::detrend_series(int i) {
+  if (continued_) {
+    con_.say("");
+    con_.say(pass_ == 1 ? "first detrending of individual tree-ring series continued"
+                        : "second detrending of individual tree-ring series continued");
+    con_.say("");
+  }
+  Current s;
+  s.i = i;
+  s.code = option_;
+  const SeriesYears& years = tsi1_.year_row(i);
+  s.fy = s.first_fy = years.ify;
+  s.ly = years.ily;
+  s.n = s.first_n = s.ly - s.fy + 1;
+  s.r = s.first_r = s.fy - tsi1_.year_row(tsi1_.count + 1).ify + 1;
+  const auto values = series_values(s);
+  std::copy(values.begin(), values.end(), buffer_.begin());
+  continued_ = false;
+  s.unresolved = false;
+  s.parameter = parameter_;
+
+  // Each round is one fit; a refit follows only an answer of the user, so the rounds end
+  // with the console input at the latest.
+  for (;;) {
+    fit(s);
+    Decision decision = Decision::accept;
+    for (;;) {
+      if (wants_dialogue(s)) decision = show_and_ask(s);
+      if (decision == Decision::refit) break;
+      if (!s.unresolved) {
+        accept(s);
+        return;
+      }
+      stop_question();  // returns only when the user goes back to the dialogue
+    }
+    restore(s);
+    s.refit = true;
+  }
+}
+
+std::span<float> DetrendPass::series_values(const Current& s) {
+  return tsi1_.column(s.i).subspan(count(s.r - 1), count(s.n));
+}
+
+std::span<const float> DetrendPass::measurements(const Current& s) const {
+  // Under first differences the values start one year later than the saved series.
+  return std::span<const float>(buffer_).subspan(count(s.fy - s.first_fy), count(s.n));
+}
+
+void DetrendPass::fit(Current& s) {
+  // Window rule: a window longer than the series is the series; a negative one is a
+  // percentage of its length (an odd number of values for the running medians).
+  if (s.code == -3 || s.code == -4 || s.code < -9) {
+    if (s.parameter > s.n) s.parameter = s.n;
+    if (s.parameter < 0) {
+      s.parameter = static_cast<int>(std::fabs(static_cast<float>(s.parameter)) / 100.0f *
+                                     static_cast<float>(s.n));
+      if (s.code == -3 && s.parameter % 2 == 0) --s.parameter;
+    }
+  }
+  s.asked = s.code;
+  const CurveFit f = detrend1(tsi1_.column(s.i).subspan(count(s.r - 1)), s.n, s.n, curve_, w1_, w2_,
+                              s.code, s.parameter, kMaxYears, con_);
+  s.code = f.option;
+  s.parameter = f.parameter;
+  coef_ = f.coef;
+  if (s.code == -5) {
+    // The smoother's alpha, where the report and the plot's legend read it.
+    coef_.d = static_cast<float>(s.parameter);
+    coef_.plot = static_cast<float>(s.parameter);
+  }
+  if (s.code == 7 || s.code == 8) {
+    std::copy(w2_.begin(), w2_.begin() + s.n, w3_.begin());
+  } else {
+    w3_[0] = kNoStartCurve;
+  }
+  if (s.code == -1) {
+    // The differences start one year later; the series' old first row holds -9.99.
+    s.negative = false;
+    s.n = f.n;
+    ++s.fy;
+    tsi1_.year_row(s.i).ify = s.fy;
+    ++s.r;
+  } else {
+    guard(s);
+  }
+  if (s.negative) return;
+  report(s);
+  make_indices(s);
+  character_plot(s);
+}
+
+void DetrendPass::guard(Current& s) {
+  s.negative = false;
+  for (int p = 1; p <= s.n; ++p) {
+    const float v = curve_[count(p - 1)];
+    // A curve value of 0 or below (or not a number) makes no index.
+    if (v > 0) continue;
+    con_.say(
+        Layout("(/'*** series: ',a8,'  growth curve goes ','negative! ***'/'year: ',i6,2x,f7.3)")
+            .write(field(tsi1_.ids[count(s.i - 1)], 8), s.fy + p - 1, v));
+    continued_ = true;
+    s.unresolved = true;
+    s.negative = true;
+    coef_.plot = static_cast<float>(s.code);
+    con_.pause(" hit <ret> to display the dirty dog!");
+    return;
+  }
+}
+
+void DetrendPass::report(Current& s) {
+  if (printout_ <= 1) return;
+  const int out = unit::out;
+  if ((s.i == 1 && !s.refit) || printout_ == 4 || s.i % kHeadEvery == 0) {
+    units_.write(out, Layout("(/t2,'series   ident     option       ',"
+                             "'a           b           c           d         p')")
+                          .write());
+  }
+  const std::string id = field(tsi1_.ids[count(s.i - 1)], 8);
+  switch (s.code) {
+    case -3:
+      units_.write(out, Layout("(t2,i5,3x,a8,i4,i5,11x,'median filter curve and window width')")
+                            .write(s.i, id, s.code, s.parameter));
+      coef_.plot = static_cast<float>(s.parameter);
+      return;
+    case -4:
+      units_.write(out, Layout("(t2,i5,3x,a8,i4,i5,11x,'lowess robust curve and window width')")
+                            .write(s.i, id, s.code, s.parameter));
+      coef_.plot = static_cast<float>(s.parameter);
+      return;
+    case -5:
+      units_.write(out, Layout("(t2,i5,3x,a8,i4,i5,11x,'friedman super smoother curve and alpha')")
+                            .write(s.i, id, s.code, s.parameter));
+      return;
+    default:
+      break;
+  }
+  if (spline_code(s.code)) {
+    const int stiffness =
+        s.code > 9 ? s.code
+                   : static_cast<int>(
+                         std::fabs(static_cast<float>(s.code) / 100.0f * static_cast<float>(s.n)));
+    units_.write(out, Layout("(t2,i5,3x,a8,i5,i5,9x,'smoothing spline curve and window width')")
+                          .write(s.i, id, s.code, stiffness));
+    coef_.plot = static_cast<float>(stiffness);
+    return;
+  }
+  const int p = (s.code == 3 || s.code == 7 || s.code == 8) ? static_cast<int>(coef_.p) : 0;
+  if (s.code != s.asked) {
+    units_.write(out,
+                 Layout("(t2,i5,3x,a8,i7,3x,'--> curve fit option failed ','and changed to: ',i5)")
+                     .write(s.i, id, s.asked, s.code));
+  }
+  units_.write(out, Layout("(t2,i5,3x,a8,i7,1x,4f12.6,i8)")
+                        .write(s.i, id, s.code, coef_.a, coef_.b, coef_.c, coef_.d, p));
+}
+
+void DetrendPass::make_indices(const Current& s) {
+  const auto y = series_values(s);
+  if (y.empty()) return;
+  if (s.code == -1) {
+    // First differences: indices about 1.0.
+    const float mean = xmean(y, con_);
+    for (float& v : y) v = v - mean + 1.0f;
+    return;
+  }
+  calind(y, std::span<const float>(curve_).first(y.size()), index_mode_);
+}
+
+void DetrendPass::character_plot(const Current& s) {
+  if (printout_ != 4) return;
+  pltdec1(measurements(s), std::span<const float>(curve_).first(count(s.n)), series_values(s), s.fy,
+          block_length(s.n), units_, unit::out, 4, interactive_, con_);
+}
+
+void DetrendPass::restore(Current& s) {
+  s.fy = s.first_fy;
+  s.n = s.first_n;
+  s.r = s.first_r;
+  tsi1_.year_row(s.i).ify = s.fy;
+  std::copy(buffer_.begin(), buffer_.begin() + s.n, series_values(s).begin());
+}
+
+void DetrendPass::accept(const Current& s) {
+  const auto y = series_values(s);
+  curves_[count(s.i - 1)] = {s.fy, s.ly, std::vector<float>(curve_.begin(), curve_.begin() + s.n)};
+  indices_[count(s.i - 1)] = {s.fy, s.ly, std::vector<float>(y.begin(), y.end())};
+  tsi1_.year_row(s.i).idt = s.code;
+}
+
+// Puts every series' record on the chronology's year axis, -9.99 outside its years.
+void DetrendPass::place(const std::vector<SeriesRecord>& records) {
+  const int set_first = tsi1_.year_row(tsi1_.count + 1).ify;
+  for (int i = 1; i <= tsi1_.count; ++i) {
+    auto column = tsi1_.column(i);
+    std::fill(column.begin(), column.end(), kMissing);
+    const SeriesRecord& rec = records[count(i - 1)];
+    const int offset = rec.first_year - set_first;
+    for (std::size_t k = 0; k < rec.values.size(); ++k) {
+      const long row = offset + static_cast<long>(k);
+      if (row >= 0 && row < tsi1_.rows) column[static_cast<std::size_t>(row)] = rec.values[k];
+    }
+  }
+}
+
+void DetrendPass::finish() {
+  SeriesYears& set = tsi1_.year_row(tsi1_.count + 1);
+  if (option_ == -1) {
+    // First differences: the set starts one year later. A series refitted with another
+    // code keeps its first year; it loses that year so that it stays on the year axis.
+    ++set.ify;
+    for (int i = 1; i <= tsi1_.count; ++i) {
+      SeriesYears& y = tsi1_.year_row(i);
+      for (auto* rec : {&curves_[count(i - 1)], &indices_[count(i - 1)]}) {
+        const int drop = std::min(set.ify - rec->first_year, static_cast<int>(rec->values.size()));
+        if (drop <= 0) continue;
+        rec->values.erase(rec->values.begin(), rec->values.begin() + drop);
+        rec->first_year += drop;
+      }
+      y.ify = std::max(y.ify, set.ify);
+    }
+  }
+  if (curve_file_) {
+    place(curves_);
+    if (summary_ == 1 || summary_ == 3) summary_plot();
+    write_curve_file();
+  }
+  place(indices_);
+  sstat(tsi1_, stats_, units_, unit::out, printout_);
+}
+
+void DetrendPass::summary_plot() {
+  const SeriesYears& set = tsi1_.year_row(tsi1_.count + 1);
+  const int years = std::min(set.ily - set.ify + 1, tsi1_.rows);
+  tsi1_.overlay.assign(count(std::max(years, 1)), kMissing);
+  std::vector<float> values;
+  for (int j = 1; j <= years; ++j) {
+    values.clear();
+    for (int i = 1; i <= tsi1_.count; ++i) {
+      const float v = tsi1_.at(j, i);
+      if (!is_missing(v)) values.push_back(v);
+    }
+    if (!values.empty()) tsi1_.overlay[count(j - 1)] = biwgt(values, kBiweightTuning, 1).location;
+  }
+  const bool first = pass_ == 1;
+  if (!plots_.all_series) {
+    con_.say(" plot not available");
+    return;
+  }
+  plots_.all_series(
+      tsi1_, first ? "1st-detrending curves with mean" : "2nd-detrending curves with mean", "years",
+      first ? "measurements" : "indices", first ? kFirstDetrendingCurves : kSecondDetrendingCurves);
+}
+
+void DetrendPass::write_curve_file() {
+  if (save_ <= 0) return;
+  units_.create(unit::series, curve_file_name(commands_, pass_));
+  if (save_ < 4) {
+    // The file tag goes into the last six characters of each header line, and stays.
+    for (int h = 1; h <= 3; ++h) {
+      const int first = Commands::kHeaderFirst[h - 1];
+      commands_.set(first + 79, first + 84, pass_ == 1 ? " crv1" : " crv2");
+      units_.write(unit::series, commands_.header_line(h));
+    }
+  }
+  sis(units_.out(unit::series), tsi1_, save_, "crv", con_);
+  units_.close(unit::series);
+}
+
+void detrend(Tsi1& tsi1, Icommands& icommands, Commands& commands, Units& units, Console& con,
+             StatsTable& stats, const DetrendPlots& plots, std::span<const int> plot_vector) {
+  DetrendPass(tsi1, icommands, commands, units, con, stats, plots, plot_vector).run();
+}
+
+}  // namespace dendro

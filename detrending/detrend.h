@@ -1,0 +1,41 @@
+// One detrending pass over every series of the store: fit a growth curve to each series
+// by the pass's curve-fit option, guard against curves that reach 0, report the fits, let
+// the user look at them and change the option, replace the series by their indices, keep
+// the curves (curve file, summary plot) and print the statistics tables of the indices.
+#pragma once
+
+#include <span>
+
+#include "detrending/detrend_plots.h"
+#include "series/stop.h"
+
+namespace dendro {
+
+class Console;
+class Units;
+struct Commands;
+struct Icommands;
+struct StatsTable;
+struct Tsi1;
+
+// Thrown when the user lets a growth curve that goes negative end the run. By then the
+// current data file's table, chronology and error files (units 12, 13 and 17) are closed
+// and deleted. The run-wide chronology files are left to the run driver: they also hold
+// the chronologies of the data files processed earlier in the run, which must not be lost.
+struct NegativeCurveStop : Stop {
+  NegativeCurveStop() : Stop("*** negative growth curve value ***", kFailureStatus) {}
+};
+
+// Runs the detrending pass that element 151 of `icommands` names (1: option 4 with its
+// parameter and plot flag, elements 34 and 64; 2: option 5, elements 35 and 65) on the
+// series of `tsi1`. Reads options 5 to 8, 12 and 17 to 19 and the data file name in
+// `commands`; writes its report to the general output file (unit 11, open), the curve file
+// (prefix + "_crv1.txt" or "_crv2.txt") on unit 14, and the statistics of the indices into
+// `stats`. On return every series column holds its indices on the chronology's year axis,
+// `idt` the code finally used; under first differences every series and the set start one
+// year later. `plot_vector` is handed unchanged to the series plot.
+void detrend(Tsi1& tsi1, Icommands& icommands, Commands& commands, Units& units, Console& con,
+             StatsTable& stats, const DetrendPlots& plots = {},
+             std::span<const int> plot_vector = {});
+
+}  // namespace dendro

@@ -1,0 +1,187 @@
+// The dialogue of a detrending pass: the fit on the screen, the question whether to change
+// it, the new option and its parameter, and the stop question after a negative curve.
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <string>
+
+#include "detrending/detrend.h"
+#include "detrending/detrend_pass.h"
+#include "series/blocks.h"
+#include "series/console.h"
+#include "series/layout.h"
+#include "series/spline.h"
+#include "series/store.h"
+#include "series/text.h"
+#include "series/units.h"
+
+namespace dendro {
+namespace {
+
+constexpr std::size_t kAnswerWidth = 10;
+
+std::size_t count(int n) { return static_cast<std::size_t>(std::max(n, 0)); }
+
+// The smoothers the dialogue offers, before the curve-fit codes.
+constexpr const char* kSmootherList[] = {
+    "  -6:  age dependent spline",
+    "  -5:  friedman super smoother        lower alpha (0-9) gives more local fit",
+    "  -4:  robust lowess smoother         integer percent or fixed length of n",
+    "  -3:  median smoothing               must have odd window length"};
+
+// Codes that are no curve fit of their own series: regional curve standardization, first
+// differences, no detrending and the unused codes.
+bool refused(long long code) {
+  return code == -9 || code == -8 || code == -7 || code == -2 || code == -1 || code == 0 ||
+         code == 9;
+}
+
+}  // namespace
+
+bool DetrendPass::wants_dialogue(const Current& s) const {
+  return interactive_ == 2 || interactive_ == 3 || plot_flag_ == 1 || s.negative || continued_;
+}
+
+DetrendPass::Decision DetrendPass::show_and_ask(Current& s) {
+  show_fit(s);
+  // The plot's "no more plots" may have been the only reason to stop here.
+  if (!wants_dialogue(s)) return Decision::accept;
+  for (;;) {
+    con_.say("");
+    const Answer a = con_.ask("change curve fit? y/<n>", 1);
+    if (a.blank() || a.letter('n')) {
+      if (con_.ask("continue interactive detrending? <y>/n", 1).letter('n')) {
+        interactive_ = 0;
+        plot_flag_ = 0;
+      }
+      return Decision::accept;
+    }
+    if (a.letter('h')) {
+      write_code_list();
+      return Decision::accept;
+    }
+    if (a.letter('y')) return change_option(s);
+  }
+}
+
+void DetrendPass::show_fit(Current& s) {
+  // The smooth of the index panel: a spline of a tenth of the length, none for a curve
+  // that went negative (or a series too short for the spline).
+  const std::span<float> smooth = std::span<float>(w1_).first(count(s.n));
+  std::fill(smooth.begin(), smooth.end(), 1.0f);
+  if (!s.negative) {
+    s.unresolved = false;
+    if (spline(series_values(s), smooth, s.n / 10, &con_).status != SplineStatus::ok &&
+        !smooth.empty()) {
+      smooth[0] = 0.0f;
+    }
+  } else if (!smooth.empty()) {
+    smooth[0] = 0.0f;
+  }
+
+  std::string name = tsi1_.ids[count(s.i - 1)];
+  stringclean(name);
+  const std::array<float, 7> coefficients = coef_.array();
+  FitPage page;
+  page.measurements = measurements(s);
+  page.curve = std::span<const float>(curve_).first(count(s.n));
+  page.start_curve = std::span<const float>(w2_).first(count(s.n));
+  page.indices = series_values(s);
+  page.smooth = smooth;
+  page.start_flag = std::span<const float>(w3_).first(count(s.n));
+  page.plot_vector = plot_vector_;
+  page.first_year = s.fy;
+  page.name = std::string(trim_right(name));
+  page.pass_label = pass_ == 2      ? " 2nd detrending  "
+                    : option5_ == 0 ? " detrending      "
+                                    : " 1st detrending  ";
+  page.coefficients = coefficients;
+  if (plots_.fit_page) {
+    plots_.fit_page(page, plot_flag_, s.code);
+  } else {
+    con_.say(" plot not available");
+  }
+}
+
+DetrendPass::Decision DetrendPass::change_option(Current& s) {
+  write_code_list();
+  const auto code = con_.ask("enter new option (h for help)", kAnswerWidth).integer();
+  if (!code || refused(*code)) {
+    write_code_list();
+    return Decision::accept;
+  }
+  s.code = static_cast<int>(*code);
+  s.parameter = 0;
+  if (s.code == -5) {
+    // After a negative curve under another pass option the smoother gets a middle alpha.
+    s.parameter = (option_ != -5 && s.negative) ? 5 : ask_alpha();
+  } else if (s.code == -3 || s.code == -4) {
+    s.parameter = ask_window(s);
+  }
+  return Decision::refit;
+}
+
+int DetrendPass::ask_alpha() {
+  for (;;) {
+    con_.say("");
+    con_.say("a super smoother alpha = 9 is");
+    con_.say("for a very stiff local fit. reduce");
+    con_.say("it between 0-8 to increase the local fit");
+    con_.say("where alpha = 0 is the most flexible fit");
+    const auto alpha = con_.ask("so enter your alpha already!", kAnswerWidth).integer();
+    if (!alpha) continue;
+    if (*alpha >= 0 && *alpha <= 9) return static_cast<int>(*alpha);
+    con_.say(Layout("(/'wake up! bad alpha: ',i2)").write(*alpha));
+  }
+}
+
+int DetrendPass::ask_window(const Current& s) {
+  for (;;) {
+    if (s.code == -3) {
+      con_.say("enter the new median window width");
+      con_.say("fixed width: a positive odd integer >2");
+    } else {
+      con_.say("enter the new lowess window width");
+      con_.say("fixed width: a positive integer >2");
+    }
+    con_.say(Layout("('and < the series length (',i4,') or a')").write(s.n));
+    con_.say("percent length: a negative integer");
+    const auto entry = con_.ask("between -1 and -100, inclusive", kAnswerWidth).integer();
+    if (!entry || *entry == 0) continue;
+    long long w = *entry;
+    // A percentage: the window rule of the refit turns it into a width.
+    if (w < 0) return static_cast<int>(std::max(w, -100LL));
+    w = std::min<long long>(w, s.n);
+    if (w <= 2) continue;
+    if (s.code == -3 && w % 2 == 0) --w;
+    return static_cast<int>(w);
+  }
+}
+
+void DetrendPass::write_code_list() {
+  con_.say("");
+  con_.say("you can change the current curve fit with any one of the following options:");
+  con_.say("");
+  for (const char* line : kSmootherList) con_.say(line);
+  for (const char* line : kFitCodeLines) con_.say(line);
+}
+
+void DetrendPass::stop_question() {
+  con_.say("");
+  con_.say("the program will terminate now if");
+  con_.say("you do not change the curve fit");
+  con_.say("option to avoid a negative fit.");
+  if (!con_.ask("is that what you really want? y/n", 1).letter('n')) terminate_run();
+}
+
+void DetrendPass::terminate_run() {
+  con_.say("");
+  con_.say("okay, hasta la vista, baby!");
+  con_.say("");
+  // This data file's table, chronology and error files go; the run-wide chronology files
+  // hold earlier data files too and are the run driver's to settle (NegativeCurveStop).
+  for (int u : {unit::tabs, unit::crns, unit::errs}) units_.close(u, true);
+  throw NegativeCurveStop();
+}
+
+}  // namespace dendro

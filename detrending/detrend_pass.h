@@ -1,0 +1,115 @@
+// The state and steps of one detrending pass (used by detrend.cpp and detrend_dialogue.cpp).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "detrending/coefficients.h"
+#include "detrending/detrend.h"
+
+namespace dendro {
+
+// The curve-fit codes 1 to 8 and the two spline codes with what each fits, as both the
+// report's legend and the dialogue's list show them.
+inline constexpr const char* kFitCodeLines[] = {
+    "   1:  neg expon curve, no = opt 4    f(i) = a*exp(-b*t(i)) + d    (d>0)",
+    "   2:  neg expon curve, no = opt 5    f(i) = a*exp(-b*t(i)) + d    (d>0)",
+    "   3:  neg expon curve  (general)     f(i) = a*exp(-b*t(i)) + d   (any d)",
+    "   4:  linear regression (any slope)  f(i) = +/-c*t(i) + d",
+    "   5:  linear regression (neg slope)  f(i) = -c*t(i) + d   ",
+    "   6:  horizontal line through mean   f(i) = mean(y(i)) = d",
+    "   7:  hugershoff growth function     f(i) = a*t(i+p)**b * exp(-c*t(i+p)) + d",
+    "   8:  general exponential (b = 1)    f(i) = a*t(i+p)**b * exp(-c*t(i+p)) + d",
+    "  >9:  cubic smoothing spline         fixed 50 pct variance cutoff",
+    " <-9:  cubic smoothing spline         pct n 50 pct variance cutoff"};
+
+// One series' curve or indices as the pass keeps them until its end.
+struct SeriesRecord {
+  int first_year = 0;
+  int last_year = 0;
+  std::vector<float> values;
+};
+
+class DetrendPass {
+ public:
+  DetrendPass(Tsi1& tsi1, Icommands& icommands, Commands& commands, Units& units, Console& con,
+              StatsTable& stats, const DetrendPlots& plots, std::span<const int> plot_vector);
+  void run();
+
+ private:
+  enum class Decision { accept, refit };
+
+  // The series in hand. First differences move its first year, length and first row by
+  // one; the values before any fit are kept to restore it for a refit.
+  struct Current {
+    int i = 0;
+    int fy = 0, ly = 0, n = 0, r = 0;
+    int first_fy = 0, first_n = 0, first_r = 0;
+    int code = 0;             // the option code in use
+    int asked = 0;            // the option code asked for in the current fit
+    int parameter = 0;        // alpha or window of the current fit
+    bool negative = false;    // the current curve has a value <= 0
+    bool unresolved = false;  // a negative curve has not been replaced by a good one
+    bool refit = false;       // the current fit follows an interactive change
+  };
+
+  // detrend.cpp
+  void set_up();
+  void write_legend();
+  void detrend_series(int i);
+  void fit(Current& s);
+  void guard(Current& s);
+  void report(Current& s);
+  void make_indices(const Current& s);
+  void character_plot(const Current& s);
+  void restore(Current& s);
+  void accept(const Current& s);
+  void finish();
+  std::span<float> series_values(const Current& s);
+  std::span<const float> measurements(const Current& s) const;
+  void place(const std::vector<SeriesRecord>& records);
+  void summary_plot();
+  void write_curve_file();
+
+  // detrend_dialogue.cpp
+  bool wants_dialogue(const Current& s) const;
+  Decision show_and_ask(Current& s);
+  void show_fit(Current& s);
+  Decision change_option(Current& s);
+  int ask_alpha();
+  int ask_window(const Current& s);
+  void write_code_list();
+  // Returns when the user goes back to the dialogue; otherwise ends the run.
+  void stop_question();
+  [[noreturn]] void terminate_run();
+
+  Tsi1& tsi1_;
+  Icommands& icommands_;
+  Commands& commands_;
+  Units& units_;
+  Console& con_;
+  StatsTable& stats_;
+  const DetrendPlots& plots_;
+  std::span<const int> plot_vector_;
+
+  // The options of the pass, copied on entry.
+  int pass_ = 1;
+  int option_ = 0;           // curve-fit option of the pass
+  int parameter_ = 0;        // its parameter
+  int plot_flag_ = 0;        // working copy of the plot flag
+  int option5_ = 0;          // second detrending (labels of pass 1)
+  int robust_ = 0;           // option 6
+  int interactive_ = 0;      // working copy of option 7
+  int index_mode_ = 0;       // option 8
+  int printout_ = 0;         // option 17
+  int save_ = 0;             // option 18
+  int summary_ = 0;          // option 19
+  bool curve_file_ = false;  // the curves are kept for the file or the summary plot
+  bool continued_ = false;   // a negative curve occurred in this or the previous series
+
+  std::vector<float> curve_, buffer_, w1_, w2_, w3_;
+  Coefficients coef_;
+  std::vector<SeriesRecord> curves_, indices_;
+};
+
+}  // namespace dendro

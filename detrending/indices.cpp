@@ -1,0 +1,103 @@
+#include "detrending/indices.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "series/descriptive.h"
+#include "series/layout.h"
+#include "series/store.h"
+#include "series/units.h"
+
+namespace dendro {
+
+void calind(std::span<float> y, std::span<const float> c, int mode) {
+  for (std::size_t i = 0; i < y.size(); ++i) y[i] /= c[i];
+  if (mode != kResidualIndices) return;
+
+  const Moments ratios = moment(y);
+  for (std::size_t i = 0; i < y.size(); ++i) y[i] = y[i] * c[i] - c[i];
+  const Moments residuals = moment(y);
+  // Without spread on either side there is nothing to carry over: the indices are the
+  // ratios' mean (a standard deviation of -99 would otherwise flip and scale them).
+  const bool spread = ratios.std_dev > 0 && residuals.std_dev > 0;
+  for (float& v : y) {
+    v = spread ? (v - residuals.mean) / residuals.std_dev * ratios.std_dev + ratios.mean
+               : ratios.mean;
+  }
+}
+
+namespace {
+
+constexpr int kHeadEvery = 20;  // the column head repeats before every 20th series
+
+void write_series_rows(Tsi1& tsi1, StatsTable& stats, Units& units, int unit, int printout) {
+  const Layout heading("(/t2,'|-------------------- statistics of ',"
+                       "'single tree-ring series -------------------|')");
+  const Layout head("(/t2,'series   ident   frst   last   ',"
+                    "'year    mean   stdev   skew   kurt   sens   ac(1)')");
+  const Layout row("(t2,i5,2x,a8,i6,2i7,2f8.3,3f7.3,f8.3)");
+  if (printout > 1) units.write(unit, heading.write());
+  const int set_first = tsi1.year_row(tsi1.count + 1).ify;
+  for (int i = 1; i <= tsi1.count; ++i) {
+    const SeriesYears& y = tsi1.year_row(i);
+    const int n = y.ily - y.ify + 1;
+    const int r = y.ify - set_first + 1;
+    std::vector<float> values(tsi1.column(i).begin() + (r - 1),
+                              tsi1.column(i).begin() + (r - 1 + n));
+    const Moments m = moment(values);
+    const float cols[7] = {
+        static_cast<float>(n), m.mean,           m.std_dev, m.skewness, m.kurtosis,
+        m.mean_sensitivity,    m.autocorrelation};
+    for (int k = 1; k <= 7; ++k) stats.at(i, k) = cols[k - 1];
+    if (printout > 1) {
+      if (i == 1 || i % kHeadEvery == 0) units.write(unit, head.write());
+      units.write(unit, row.write(i, tsi1.ids[static_cast<std::size_t>(i - 1)], y.ify, y.ily, n,
+                                  m.mean, m.std_dev, m.skewness, m.kurtosis, m.mean_sensitivity,
+                                  m.autocorrelation));
+    }
+  }
+}
+
+void write_summary(int count, StatsTable& stats, Units& units, int unit) {
+  units.write(unit, Layout("(/t2,'|---------------- summary of single ',"
+                           "'tree-ring series statistics ---------------|'/)")
+                        .write());
+  for (int k = 1; k <= 7; ++k) {
+    std::vector<float> column(static_cast<std::size_t>(count));
+    for (int i = 1; i <= count; ++i) column[static_cast<std::size_t>(i - 1)] = stats.at(i, k);
+    const Moments m = moment(column);
+    const FiveNumbers f = mfs(column);  // sorts the column: the table keeps it sorted
+    for (int i = 1; i <= count; ++i) stats.at(i, k) = column[static_cast<std::size_t>(i - 1)];
+    const float summary[8] = {m.mean,    m.std_dev,     f.median,      f.spread,
+                              f.minimum, f.lower_hinge, f.upper_hinge, f.maximum};
+    for (int row = 1; row <= 8; ++row) stats.at(row, k) = summary[row - 1];
+  }
+  units.write(unit, Layout("(t33,'year    mean   stdev   skew   kurt   sens   ','ac(1)')").write());
+  const char* labels[8] = {"arithmetic mean",
+                           "standard deviation",
+                           "median (50th quantile)",
+                           "interquartile range",
+                           "minimum value",
+                           "lower hinge (25th quantile)",
+                           "upper hinge (75th quantile)",
+                           "maximum value"};
+  const Layout line("(t2,a,t33,i4,2f8.3,3f7.3,f8.3)");
+  for (int row = 1; row <= 8; ++row) {
+    // The mean length is rounded, every other length truncated.
+    const float length = stats.at(row, 1);
+    const int years = static_cast<int>(row == 1 ? length + 0.5f : length);
+    units.write(unit,
+                line.write(labels[row - 1], years, stats.at(row, 2), stats.at(row, 3),
+                           stats.at(row, 4), stats.at(row, 5), stats.at(row, 6), stats.at(row, 7)));
+  }
+}
+
+}  // namespace
+
+void sstat(Tsi1& tsi1, StatsTable& stats, Units& units, int unit, int printout) {
+  write_series_rows(tsi1, stats, units, unit, printout);
+  if (tsi1.count > 1) write_summary(tsi1.count, stats, units, unit);
+}
+
+}  // namespace dendro

@@ -1,0 +1,89 @@
+#include "kalder/chronology_files.h"
+
+#include <vector>
+
+#include "series/layout.h"
+#include "series/text.h"
+#include "series/tucson.h"
+
+namespace dendro {
+namespace {
+
+struct KindFiles {
+  const char* title_tag;  // positions 81-85 of the title records
+  const char* tag;        // kind tag of the records
+  int run_wide;           // run-wide chronology unit
+  int run_wide_error;     // its error twin
+};
+
+KindFiles files_of(ChronologyKind kind, int transformation) {
+  switch (kind) {
+    case ChronologyKind::raw:
+      return {"  raw", transformation > 0 ? "trn" : "raw", unit::crns_raw, unit::err_raw};
+    case ChronologyKind::standard:
+      return {"  std", "std", unit::crns_std, unit::err_std};
+    case ChronologyKind::residual:
+      return {"  res", "res", unit::crns_res, unit::err_res};
+    case ChronologyKind::kalder:
+      break;
+  }
+  return {"  kld", "kld", unit::crns_kld, unit::err_kld};
+}
+
+}  // namespace
+
+void write_chronology(Run& run, ChronologyKind kind, std::span<const float> values,
+                      std::span<const int> depth, std::span<const float> error) {
+  const KindFiles f = files_of(kind, run.opt.transform);
+  const TucsonMode mode = tucson_mode(run.commands.write_mode()).value_or(TucsonMode::iw);
+  const auto n = static_cast<std::size_t>(run.length);
+  values = values.first(n);
+  depth = depth.first(n);
+  error = error.first(n);
+  if (mode != TucsonMode::qz) {
+    for (int h = 1; h <= 3; ++h) {
+      std::string line = field(run.commands.header_line(h), 85);
+      line.replace(80, 5, f.title_tag);
+      run.commands.set_header_line(h, line);
+      for (int u : {unit::crns, unit::errs, f.run_wide, f.run_wide_error}) run.units.write(u, line);
+    }
+  }
+  for (int u : {unit::crns, f.run_wide}) {
+    trrw_write(run.units.out(u), mode, run.chronology_id, run.first_year, values, depth, f.tag);
+  }
+  for (int u : {unit::errs, f.run_wide_error}) {
+    trrw_write(run.units.out(u), mode, run.chronology_id, run.first_year, error, depth, "err");
+  }
+}
+
+void write_table(Run& run) {
+  if (run.opt.mean == 0 || run.opt.ar_method <= 0) return;
+  const bool rcs = run.opt.detrend1 == -2;
+  const bool tallies = run.opt.ar_method >= 2;
+  std::vector<int> columns{2, 3, 4, 5, 6, 7};
+  std::string head = "year\tnum\tseg\tage\traw\tstd\tres\tkld";
+  if (rcs) {
+    for (int c = 8; c <= 12; ++c) columns.push_back(c);
+    head += "\trcs yr\tnum\trcs\tsig\tcrv";
+  }
+  if (tallies) {
+    for (int c = 13; c <= 16; ++c) columns.push_back(c);
+    head += "\tnabs\tpabs\tnpct\tppct";
+  }
+  const Layout row("(1x,i6,a,f5.0," + std::to_string(columns.size()) + "(a,f8.3))");
+  run.units.write(unit::tabs, head);
+  std::vector<Value> values;
+  for (int j = 1; j <= run.length; ++j) {
+    values.clear();
+    values.emplace_back(static_cast<long long>(run.first_year + j - 1));
+    values.emplace_back(std::string_view("\t"));
+    values.emplace_back(static_cast<double>(run.tsi2.at(j, 1)));
+    for (int c : columns) {
+      values.emplace_back(std::string_view("\t"));
+      values.emplace_back(static_cast<double>(run.tsi2.at(j, c)));
+    }
+    run.units.write(unit::tabs, row.write_values(values));
+  }
+}
+
+}  // namespace dendro

@@ -1,0 +1,157 @@
+#include "statistics/running_rbar.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "series/layout.h"
+#include "statistics/pair_correlations.h"
+
+namespace dendro {
+
+namespace {
+
+constexpr int kMaxTableWindows = 50;  // more windows go to the file only
+constexpr int kBlockWindows = 10;     // windows per block of the report table
+
+// The base year of the second and later windows: the first decade after the first year
+// (1653 and 1650 give 1660, 0 gives 10, -53 and -50 give -50).
+int decade_after(int first_year) {
+  int base = 10 * (first_year / 10);
+  if (first_year < 0) base -= 10;
+  return base + 10;
+}
+
+void write_table(Units& units, int report_unit, const std::vector<RunningRbarRow>& rows) {
+  const Layout year_line("(/t5,'year',1x,10f7.0)");
+  const Layout corr_line("(t5,'corr',1x,10f7.0)");
+  const Layout rbar_line("(t5,'rbar',10f7.3)");
+  const Layout sdev_line("(t5,'sdev',10f7.3)");
+  const Layout serr_line("(t5,'serr',10f7.3)");
+  const Layout eps_line("(t5,'eps ',10f7.3)");
+  const Layout nss_line("(t5,'nss ',10f7.1)");
+  const Layout* lines[7] = {&year_line, &corr_line, &rbar_line, &sdev_line,
+                            &serr_line, &eps_line,  &nss_line};
+  for (std::size_t first = 0; first < rows.size(); first += kBlockWindows) {
+    const std::size_t last = std::min(rows.size(), first + kBlockWindows);
+    for (std::size_t c = 0; c < 7; ++c) {
+      std::vector<float> values;
+      for (std::size_t w = first; w < last; ++w) values.push_back(rows[w].columns()[c]);
+      units.write(report_unit, lines[c]->write(values));
+    }
+  }
+}
+
+}  // namespace
+
+WindowCorrelations rrbar(const SeriesView& view, int start, int window, int min_correlations) {
+  PairCorrelator correlator(view);
+  return rrbar(view, correlator, start, window, min_correlations);
+}
+
+WindowCorrelations rrbar(const SeriesView& view, PairCorrelator& correlator, int start,
+                         int window, int min_correlations) {
+  WindowCorrelations result;
+  // The series that hold every year of the window and vary within it; the others have no
+  // correlation in this window.
+  std::vector<int> takes_part;
+  for (int i = 1; i <= view.count(); ++i) {
+    if (start >= view.first[i - 1] && view.last[i - 1] - start + 1 >= window &&
+        has_spread(view.values(i, start, window))) {
+      takes_part.push_back(i);
+    }
+  }
+  double sum = 0, squares = 0;
+  std::vector<float> r;
+  for (std::size_t a = 0; a + 1 < takes_part.size(); ++a) {
+    const auto partners = std::span<const int>(takes_part).subspan(a + 1);
+    r.resize(partners.size());
+    correlator.correlate(takes_part[a], partners, start, window, r);
+    for (float v : r) {
+      ++result.count;
+      sum += v;
+      squares += static_cast<double>(v) * v;
+    }
+  }
+
+  const int c = result.count;
+  if (c < std::max(min_correlations, 1)) return result;
+  result.rbar = static_cast<float>(sum / c);
+  if (c == 1) {
+    result.sd = result.se = 0.0f;
+    return result;
+  }
+  // The deviation is taken about the single-precision mean, as the tables always had it.
+  const double mean = result.rbar;
+  result.sd = static_cast<float>(std::sqrt(std::max(0.0, (squares - c * mean * mean) / (c - 1))));
+  result.se = result.sd / std::sqrt(static_cast<float>(c));
+  return result;
+}
+
+float eps(float r, float series) {
+  const float denominator = (1.0f - r) / series + r;
+  if (denominator == 0.0f || !std::isfinite(denominator)) return kUndefined;
+  return r / denominator;
+}
+
+std::vector<RunningRbarRow> running_rbar(const SeriesView& view, int first_year, int last_year,
+                                         int length, int window, int overlap) {
+  std::vector<RunningRbarRow> rows;
+  const int step = window - overlap;
+  if (window < 1 || step < 1) return rows;
+  const int tried = (length + step - 1) / step;
+  PairCorrelator correlator(view);
+  int base = first_year;
+  for (int k = 1; k <= tried; ++k) {
+    if (k == 2) base = decade_after(first_year);
+    const int start = base + step * (k - 1);
+    const int end = start + window - 1;
+    if (end > last_year) continue;
+    const WindowCorrelations w = rrbar(view, correlator, start, window);
+    if (!w.defined()) continue;
+    RunningRbarRow row;
+    row.year = static_cast<float>(start + window / 2);
+    row.corrs = static_cast<float>(w.count);
+    row.rbar = w.rbar;
+    row.sdev = w.sd;
+    row.serr = w.se;
+    // The mean series count takes every series with a value in the window's years, also
+    // those that do not cover the whole window.
+    row.cores = static_cast<float>(present_values(view, start, window)) / static_cast<float>(window);
+    row.eps = eps(row.rbar, row.cores);
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+std::vector<RunningRbarRow> runr(const Tsi1& tsi1, int length, const Icommands& icommands,
+                                 Console& con, Units& units, int report_unit) {
+  const int window = icommands.option(16);
+  const int overlap = icommands.option(16, 1);
+  const Layout settings("(1x,'window length: ',t22,i5, /1x,'window overlap: ',t22,i5)");
+  con.say(settings.write(window, overlap));
+  if (window < 1 || overlap >= window) {
+    // The windows would not move on: none is computed rather than an endless or undefined
+    // sequence.
+    con.say(" *** window overlap must be less than the window length: no running rbar ***");
+  }
+
+  const SeriesView view = series_view(tsi1);
+  const SeriesYears& set = tsi1.years[static_cast<std::size_t>(tsi1.count)];
+  std::vector<RunningRbarRow> rows = running_rbar(view, set.ify, set.ily, length, window, overlap);
+
+  const Layout segments("(1x,'segments calculated: ',t22,i5)");
+  con.say(segments.write(rows.size()));
+  units.write(report_unit,
+              Layout("(/t2,'|--------------------------- running rbar ', "
+                     "'statistics --------------------------|')")
+                  .write());
+  if (rows.size() > static_cast<std::size_t>(kMaxTableWindows)) {
+    const Layout stored("(/10x,i6,' running rbar segments calculated and ', 'stored in file')");
+    units.write(report_unit, stored.write(rows.size()));
+  } else {
+    write_table(units, report_unit, rows);
+  }
+  return rows;
+}
+
+}  // namespace dendro

@@ -1,0 +1,200 @@
+#include "detrending/curve_fit.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+#include "series/console.h"
+#include "series/descriptive.h"
+#include "series/spline.h"
+#include "test_series.h"
+
+namespace dendro {
+namespace {
+
+// A console without input (a pause would end the test) and the work vectors of one fit.
+struct Fixture {
+  test::TestConsole io;
+  std::vector<float> c = std::vector<float>(100, 0.0f), w1 = c, w2 = c;
+
+  CurveFit fit(std::vector<float>& y, int option, int parameter = 0, int m = 0) {
+    const int n = static_cast<int>(y.size());
+    if (c.size() < y.size()) c = w1 = w2 = std::vector<float>(y.size(), 0.0f);
+    return detrend1(y, n, m > 0 ? m : n, c, w1, w2, option, parameter, 5000, io.con);
+  }
+};
+
+TEST(detrend1, negative_exponential_and_its_fall_backs) {
+  Fixture f;
+  // 20 values of 3·exp(-0.1 t) + 1: accepted as fitted.
+  auto y = test::sampled(20, [](double t) { return 3.0 * std::exp(-0.1 * t) + 1.0; });
+  CurveFit r = f.fit(y, 1);
+  EXPECT_EQ(r.option, 1);
+  EXPECT_NEAR(r.coef.b, 0.1, 1e-5);
+  EXPECT_NEAR(r.coef.d, 1.0, 1e-4);
+
+  // 19 values: no exponential; option 1 becomes the line of option 4 (hand: y = 9 - 0.2 t).
+  y = test::sampled(19, [](double t) { return 9.0 - 0.2 * t; });
+  r = f.fit(y, 1);
+  EXPECT_EQ(r.option, 4);
+  EXPECT_NEAR(r.coef.c, -0.2, 1e-5);
+  EXPECT_NEAR(r.coef.d, 9.0, 1e-4);
+  // Option 2 on the same falling series: the line with its negative slope, code 5.
+  r = f.fit(y, 2);
+  EXPECT_EQ(r.option, 5);
+  EXPECT_NEAR(r.coef.c, -0.2, 1e-5);
+
+  // A rising series: option 2 gives the horizontal mean as code 5, option 5 as code 6.
+  y = test::sampled(19, [](double t) { return 1.0 + 0.5 * t; });  // mean 1 + 0.5 · 10 = 6
+  r = f.fit(y, 2);
+  EXPECT_EQ(r.option, 5);
+  EXPECT_EQ(r.coef.array(), (std::array<float, 7>{0, 0, 0, 0, r.coef.d, 0, 0}));
+  EXPECT_FLOAT_EQ(r.coef.d, 6.0f);
+  EXPECT_FLOAT_EQ(f.c[18], 6.0f);
+  r = f.fit(y, 5);
+  EXPECT_EQ(r.option, 6);
+  EXPECT_EQ(r.coef.c, 0.0f);
+  EXPECT_FLOAT_EQ(r.coef.d, 6.0f);
+}
+
+TEST(detrend1, simplex_options) {
+  Fixture f;
+  // Option 3 on a rising series: the fitted rate is not negative, so the line of any slope.
+  auto y = test::sampled(30, [](double t) { return 1.0 + 0.1 * t + 0.05 * std::sin(t); });
+  CurveFit r = f.fit(y, 3);
+  EXPECT_EQ(r.option, 4);
+
+  // Option 3 on a decline: a, |b| and d (R: nls, see the simplex tests: a = 5.0109,
+  // b = -0.100383, k = 1.00215).
+  y = test::sampled(
+      60, [](double t) { return 5.0 * std::exp(-0.1 * t) + 1.0 + 0.05 * std::sin(1.7 * t); });
+  r = f.fit(y, 3);
+  EXPECT_EQ(r.option, 3);
+  EXPECT_NEAR(r.coef.a, 5.0109, 0.005);
+  EXPECT_NEAR(r.coef.b, 0.100383, 1e-4);
+  EXPECT_NEAR(r.coef.d, 1.00215, 0.005);
+
+  // Option 7 on an exact Hugershoff curve 2·t^0.8·exp(-0.05 t): the start values are
+  // exact, the fit keeps them; the start curve comes back in w2 and the code in p(7).
+  y = test::sampled(50, [](double t) { return 2.0 * std::pow(t, 0.8) * std::exp(-0.05 * t); });
+  r = f.fit(y, 7);
+  EXPECT_EQ(r.option, 7);
+  EXPECT_NEAR(r.coef.a, 2.0, 0.02);
+  EXPECT_NEAR(r.coef.b, 0.8, 0.01);
+  EXPECT_NEAR(r.coef.c, 0.05, 0.001);
+  EXPECT_EQ(r.coef.plot, 7.0f);
+  EXPECT_NEAR(f.w2[9], y[9], 1e-4);
+
+  // Option 8 on an exact general exponential 1.5·t·exp(-0.03 t).
+  y = test::sampled(40, [](double t) { return 1.5 * t * std::exp(-0.03 * t); });
+  r = f.fit(y, 8);
+  EXPECT_EQ(r.option, 8);
+  EXPECT_EQ(r.coef.b, 1.0f);
+  EXPECT_EQ(r.coef.plot, 8.0f);
+  EXPECT_NEAR(f.w2[19], y[19], 1e-4);
+  EXPECT_NEAR(f.c[19], y[19], 0.02);
+}
+
+TEST(detrend1, smoothers_take_their_parameters) {
+  Fixture f;
+  // -5: fewer than 40 values use the fixed span 0.3 (R: supsmu(1:30, s2[1:30], span = 0.3));
+  // 60 values the variable span (R: supsmu(1:60, s2, bass = 0)).
+  std::vector<float> y(test::kS2.begin(), test::kS2.begin() + 30);
+  f.fit(y, -5, 0);
+  EXPECT_NEAR(f.c[14], 6.23818, 2e-4);
+  y = test::kS2;
+  f.fit(y, -5, 0);
+  EXPECT_NEAR(f.c[39], 5.24615, 2e-4);
+
+  // -4: the parameter is a window of 12 values (R: lowess(1:50, s1, f = 12/50, iter = 2,
+  // delta = 0)).
+  y = test::kS1;
+  f.fit(y, -4, 12);
+  EXPECT_NEAR(f.c[13], 10.03486, 2e-4);
+  EXPECT_NEAR(f.c[41], 15.56450, 2e-4);
+
+  // -3: an even window is lowered and returned.
+  y = test::kS1;
+  const CurveFit r = f.fit(y, -3, 6);
+  EXPECT_EQ(r.parameter, 5);
+  EXPECT_FLOAT_EQ(f.c[6], 12.42f);  // R: repeated runmed(k = 5), see the smoother tests
+}
+
+TEST(detrend1, spline_stiffness_from_the_code) {
+  Fixture f;
+  std::vector<float> y(250), want(250);
+  for (int t = 1; t <= 250; ++t)
+    y[static_cast<std::size_t>(t - 1)] = test::kS2[static_cast<std::size_t>(t % 60)];
+  // -12 on 250 values: 30 years (hand: 0.12 · 250).
+  f.fit(y, -12);
+  spline(y, want, 30);
+  EXPECT_EQ(std::vector<float>(f.c.begin(), f.c.begin() + 250), want);
+  EXPECT_EQ(f.w1[0], 1.0f);
+  // -15 on 99 values: 14.85 truncated to 14 years.
+  std::vector<float> y99(y.begin(), y.begin() + 99), want99(99);
+  f.fit(y99, -15);
+  spline(y99, want99, 14);
+  EXPECT_EQ(std::vector<float>(f.c.begin(), f.c.begin() + 99), want99);
+  // 40: a 40-year spline.
+  f.fit(y99, 40);
+  spline(y99, want99, 40);
+  EXPECT_EQ(std::vector<float>(f.c.begin(), f.c.begin() + 99), want99);
+}
+
+TEST(detrend1, first_differences) {
+  Fixture f;
+  std::vector<float> y(100);
+  for (int t = 1; t <= 100; ++t)
+    y[static_cast<std::size_t>(t - 1)] = test::kS2[static_cast<std::size_t>(t % 60)];
+  const std::vector<float> original = y;
+  const CurveFit r = f.fit(y, -1);
+  EXPECT_EQ(r.option, -1);
+  EXPECT_EQ(r.n, 99);
+  EXPECT_EQ(y[0], kMissing);
+  // The curve is a 33-year spline of the series from its second value (hand: 99 / 3).
+  std::vector<float> tail(original.begin() + 1, original.end()), want(99);
+  spline(tail, want, 33);
+  EXPECT_EQ(std::vector<float>(f.c.begin(), f.c.begin() + 99), want);
+  // The rescaled differences keep their shape and take the ratios' mean and spread.
+  std::vector<float> ratios(99), diffs(y.begin() + 1, y.end());
+  for (std::size_t j = 0; j < 99; ++j) ratios[j] = tail[j] / want[j];
+  const Moments mr = moment(ratios), md = moment(diffs);
+  EXPECT_NEAR(md.mean, mr.mean, 1e-5);
+  EXPECT_NEAR(md.std_dev, mr.std_dev, 1e-5);
+  EXPECT_NEAR((y[2] - y[1]) / (y[3] - y[2]),
+              ((original[2] - original[1]) - (original[1] - original[0])) /
+                  ((original[3] - original[2]) - (original[2] - original[1])),
+              1e-3);
+}
+
+TEST(detrend1, codes_without_a_curve_are_marked) {
+  Fixture f;
+  std::vector<float> y(test::kS1.begin(), test::kS1.begin() + 20);
+  for (int code : {0, 9, -2, -7, -8, -9}) {
+    f.fit(y, code);
+    EXPECT_EQ(f.c[0], kNoCurve) << code;
+  }
+  // A running-median window the smoother refuses (0 becomes -1): no curve either.
+  test::TestConsole io("\n");
+  detrend1(y, 20, 20, f.c, f.w1, f.w2, -3, 0, 5000, io.con);
+  EXPECT_EQ(f.c[0], kNoCurve);
+  EXPECT_EQ(io.output(), "\n input error 3 in msmoor.\n");
+}
+
+TEST(detrend1, parametric_curves_extend_to_m) {
+  Fixture f;
+  std::vector<float> y{2.5f, 2.0f, 1.5f, 1.0f, 0.5f};  // y = 3 - 0.5 t
+  f.c.assign(10, 9.0f);
+  f.fit(y, 4, 0, 8);
+  EXPECT_NEAR(f.c[7], -1.0, 1e-5);  // t = 8
+  f.c.assign(10, 9.0f);
+  f.fit(y, 6, 0, 8);
+  EXPECT_FLOAT_EQ(f.c[7], 1.5f);
+  EXPECT_EQ(f.c[8], 9.0f);
+}
+
+}  // namespace
+}  // namespace dendro
