@@ -14,6 +14,8 @@
 #include "series/layout.h"
 #include "series/text.h"
 #include "series/units.h"
+#include "statistics/correlation_block.h"
+#include "statistics/running_rbar.h"
 
 namespace dendro {
 namespace {
@@ -33,11 +35,6 @@ const Layout kSummaryTitle(
     "(/t2,'|------------ summary of common period ','tree-ring series statistics ------------|'/)");
 const Layout kSummaryHead("(t33,'year    mean   stdev   skew   kurt   sens   ','ac(1)')");
 const Layout kSummaryRow("(t2,a,t33,i4,2f8.3,3f7.3,f8.3)");
-const Layout kBlockHeads(
-    "(/t2,a//t4,'total    mean   standard   standard  skewess   kurtosis   ','minimum   maximum'/"
-    "t4,'corrs    rbar   deviation    ','error    coeff      coeff      corr      corr')");
-const Layout kBlockRowSmall("(i7,f9.3,f10.3,f11.3,f9.3,f11.3,2f10.3)");
-const Layout kBlockRowLarge("(i8,f8.3,f10.3,f11.3,f9.3,f11.3,2f10.3)");
 const Layout kMinimumPair("(/t4,'minimum correlation: ',f6.3,'   series  ',a8,'   and  ',a8,i7,' years')");
 const Layout kMaximumPair("(t4,'maximum correlation: ',f6.3,'   series  ',a8,'   and  ',a8,i7,' years')");
 const Layout kNoWithin("(/t2,a//t30,'no within-tree series found')");
@@ -72,73 +69,22 @@ constexpr std::string_view kBetweenTitle =
 // Rows of the per-series table between repeated heads; sample sizes per SSS line.
 constexpr int kRowsPerHead = 20;
 constexpr std::size_t kSizesPerLine = 12;
-// From this count on the block row gives the count eight columns, so it keeps its width.
-constexpr int kLargeCount = 1000;
 
-// Running sums of correlations in double precision, with the extreme pairs.
-class CorrelationSet {
- public:
-  void add(float r, int i, int j) {
-    ++s_.count;
-    const double x = r;
-    s1_ += x;
-    s2_ += x * x;
-    s3_ += x * x * x;
-    s4_ += x * x * x * x;
-    // Strict comparisons: of equal extremes the pair met first stays.
-    if (r > s_.largest) {
-      s_.largest = r;
-      s_.largest_i = i;
-      s_.largest_j = j;
-    }
-    if (r < s_.smallest) {
-      s_.smallest = r;
-      s_.smallest_i = i;
-      s_.smallest_j = j;
-    }
+// The statistics of a set of correlations. Within and between trees a mean of exactly 1
+// (identical series) has no deviation, and a set without correlations counts as rbar 0.
+CorrelationStatistics tree_statistics(const CorrelationSums& sums) {
+  CorrelationStatistics s = sums.statistics();
+  if (s.count == 0) s.mean = s.sd = s.se = 0.0f;
+  if (s.count > 0 && s.mean == 1.0f) {
+    s.sd = s.se = 0.0f;
+    s.skewness = s.kurtosis = kUndefined;
   }
+  return s;
+}
 
-  // The block's statistics. With `real_mean` the deviation is taken about the mean
-  // rounded to single precision, and a mean of exactly 1 has no deviation.
-  CorrelationSummary summary(bool real_mean) const {
-    CorrelationSummary s = s_;
-    if (s.count == 0) return s;
-    const double m = s.count;
-    double mean = s1_ / m;
-    if (real_mean) mean = static_cast<float>(mean);
-    s.mean = static_cast<float>(mean);
-    if (s.count < 2 || (real_mean && s.mean == 1.0f)) {
-      s.sd = s.se = 0.0f;
-      return s;
-    }
-    // Rounding can leave the sum of squares a hair below m mean^2 when all are equal.
-    const double sd = std::sqrt(std::max((s2_ - m * mean * mean) / (m - 1.0), 0.0));
-    s.sd = static_cast<float>(sd);
-    s.se = static_cast<float>(sd / std::sqrt(m));
-    if (!(sd > 0.0)) return s;
-    if (s.count >= 3) {
-      s.skewness = static_cast<float>((m * s3_ - 3.0 * s1_ * s2_ + 2.0 * s1_ * s1_ * s1_ / m) /
-                                      ((m - 1.0) * (m - 2.0) * sd * sd * sd));
-    }
-    if (s.count >= 4) {
-      const double centred = m * s4_ - 4.0 * s1_ * s3_ + 6.0 * s1_ * s1_ * s2_ / m -
-                             3.0 * s1_ * s1_ * s1_ * s1_ / (m * m);
-      s.kurtosis = static_cast<float>((m - 1.0) * centred /
-                                      ((m - 1.0) * (m - 2.0) * (m - 3.0) * sd * sd * sd * sd));
-    }
-    return s;
-  }
-
- private:
-  CorrelationSummary s_;
-  double s1_ = 0, s2_ = 0, s3_ = 0, s4_ = 0;
-};
-
-void block(Units& units, std::string_view title, const CorrelationSummary& s) {
-  units.write(unit::out, kBlockHeads.write(title));
-  const Layout& row = s.count < kLargeCount ? kBlockRowSmall : kBlockRowLarge;
-  units.write(unit::out, row.write(s.count, s.mean, s.sd, s.se, s.skewness, s.kurtosis,
-                                   s.smallest, s.largest));
+void block(Units& units, std::string_view title, const CorrelationStatistics& s) {
+  units.write(unit::out, correlation_block_heads(title));
+  units.write(unit::out, correlation_block_row(s));
 }
 
 // The series of the period: their values, tree numbers and ids.
@@ -266,7 +212,7 @@ void final_statistics(CommonPeriodResult& cp, Units& units) {
   }
   // Identical series (rbar 1) have no noise: the ratio is infinite and printed so.
   cp.snr = r < 1.0f ? n * r / (1.0f - r) : std::numeric_limits<float>::infinity();
-  cp.eps = r / ((1.0f - r) / n + r);
+  cp.eps = eps(r, n);
   units.write(unit::out, kSnr.write(cp.snr));
   units.write(unit::out, kEps.write(cp.eps));
 }
@@ -333,16 +279,16 @@ CommonPeriodResult comper(const Tsi1& tsi1, StatsTable& stats, int kind,
   // Correlation matrix of the selected series, and the sums of all, within-tree and
   // between-tree pairs (a pair covering the period is a pair of selected series).
   Matrix r = Matrix::identity(n);
-  CorrelationSet all, within, between;
+  CorrelationSums all, within, between;
   for (int a = 1; a <= n - 1; ++a) {
     for (int b = a + 1; b <= n; ++b) {
       const float rab = pearsn(p.values[at(a)], p.values[at(b)]).r;
       r(a, b) = r(b, a) = rab;
-      const int i = p.series[at(a)], j = p.series[at(b)];
-      all.add(rab, i, j);
+      const CorrelationPair pair{rab, p.series[at(a)], p.series[at(b)], p.length};
+      all.add(pair);
       const int ta = p.tree[at(a)], tb = p.tree[at(b)];
-      if (ta != 0 && ta == tb) within.add(rab, i, j);
-      if (ta != 0 && tb != 0 && ta != tb) between.add(rab, i, j);
+      if (ta != 0 && ta == tb) within.add(pair);
+      if (ta != 0 && tb != 0 && ta != tb) between.add(pair);
     }
   }
 
@@ -350,13 +296,14 @@ CommonPeriodResult comper(const Tsi1& tsi1, StatsTable& stats, int kind,
   cp.components = pca(z, r, cp.selected_ids, setting, units, plots);
 
   // All pairs.
-  cp.all = all.summary(false);
+  cp.all = all.statistics();
   block(units, kAllTitle, cp.all);
-  auto id = [&](int i) { return field(tsi1.ids.at(at(i)), 8); };
-  units.write(unit::out, kMinimumPair.write(cp.all.smallest, id(cp.all.smallest_i),
-                                            id(cp.all.smallest_j), p.length));
-  units.write(unit::out, kMaximumPair.write(cp.all.largest, id(cp.all.largest_i),
-                                            id(cp.all.largest_j), p.length));
+  auto extreme = [&](const Layout& line, const CorrelationPair& pair) {
+    units.write(unit::out, line.write(pair.r, field(tsi1.ids.at(at(pair.first)), 8),
+                                      field(tsi1.ids.at(at(pair.second)), 8), pair.years));
+  };
+  extreme(kMinimumPair, cp.all.smallest);
+  extreme(kMaximumPair, cp.all.largest);
 
   // Within trees: the series of each tree number, and their harmonic mean per tree.
   std::vector<int> members(static_cast<std::size_t>(tsi1.count), 0);
@@ -366,14 +313,14 @@ CommonPeriodResult comper(const Tsi1& tsi1, StatsTable& stats, int kind,
   }
   cp.trees = static_cast<int>(std::count_if(members.begin(), members.end(),
                                             [](int m) { return m > 0; }));
-  cp.within = within.summary(true);
+  cp.within = tree_statistics(within);
   if (cp.within.count > 0) {
     block(units, kWithinTitle, cp.within);
     cp.ceff = harmonic_members(members);
   } else {
     units.write(unit::out, kNoWithin.write(kWithinTitle));
   }
-  cp.between = between.summary(true);
+  cp.between = tree_statistics(between);
   if (cp.between.count > 0) {
     block(units, kBetweenTitle, cp.between);
   } else {

@@ -9,6 +9,7 @@
 
 #include "series/blocks.h"
 #include "series/store.h"
+#include "statistics/correlation_block.h"
 #include "statistics/principal_components.h"
 
 namespace dendro {
@@ -16,21 +17,11 @@ namespace dendro {
 class PlotSession;
 class Units;
 
-// The distribution of a set of correlations, as every rbar table prints it. A statistic
-// that the set cannot support is kUndefined: the skewness needs three correlations, the
-// kurtosis four, both a spread above 0; a single correlation has deviation and error 0.
-struct CorrelationSummary {
-  int count = 0;
-  float mean = 0, sd = 0, se = 0, skewness = kUndefined, kurtosis = kUndefined;
-  float smallest = 1.0f, largest = -1.0f;
-  int smallest_i = 0, smallest_j = 0, largest_i = 0, largest_j = 0;  // series numbers
-};
-
 struct CommonPeriodResult {
   bool analysed = false;  // false when fewer than two series cover the period
   int selected = 0;       // N, the series covering the period
   std::vector<std::string> selected_ids;
-  CorrelationSummary all, within, between;
+  CorrelationStatistics all, within, between;  // within and between: 0 when empty
   int trees = 0;          // trees with a series in the period
   float ceff = 0;         // harmonic mean of the series per tree (with within-tree pairs)
   float reff = 0;         // effective chronology signal (with within-tree pairs)

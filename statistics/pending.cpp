@@ -18,8 +18,4 @@ void crnplt11_unavailable(PlotSession& plots, const RunningGrowth& /*growth*/,
   plot_unavailable(plots, "release plot of " + std::string(id));
 }
 
-void routine_unavailable(Console& con, std::string_view routine) {
-  con.say(" *** not available yet: " + std::string(routine) + " ***");
-}
-
 }  // namespace dendro
