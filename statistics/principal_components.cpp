@@ -253,14 +253,16 @@ void write_scores_file(Units& units, const std::string& name, const Matrix& scor
   units.close(unit::series);
 }
 
-// score(t, j) = sum over the series of z(t, i) * w(i, j), for the first `cols` columns of w.
+// score(t, j) = sum over the series i = 1 .. n of w(i, j) * z(t, i), for the first `cols`
+// columns of w. Each sum runs over i in order; the loops walk down the columns.
 Matrix project(const Matrix& z, const Matrix& w, int cols) {
   Matrix scores(z.rows, cols);
-  for (int t = 1; t <= z.rows; ++t) {
-    for (int j = 1; j <= cols; ++j) {
-      float sum = 0.0f;
-      for (int i = 1; i <= z.cols; ++i) sum += w(i, j) * z(t, i);
-      scores(t, j) = sum;
+  for (int j = 1; j <= cols; ++j) {
+    std::span<float> score = scores.column(j);
+    for (int i = 1; i <= z.cols; ++i) {
+      const float weight = w(i, j);
+      const std::span<const float> series = z.column(i);
+      for (std::size_t t = 0; t < score.size(); ++t) score[t] += weight * series[t];
     }
   }
   return scores;
