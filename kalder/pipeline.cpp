@@ -13,7 +13,9 @@
 #include "kalder/file_setup.h"
 #include "kalder/rbar_stage.h"
 #include "series/autoregression.h"
+#include "plots/gap_plot.h"
 #include "series/core_save.h"
+#include "series/gap_filling.h"
 #include "series/descriptive.h"
 #include "series/layout.h"
 #include "series/text.h"
@@ -162,6 +164,10 @@ void first_differences_axis(Run& run) {
 bool detrend_series(Run& run) {
   run.icommands[151] = 0;
   if (run.opt.detrend1 == 0) return false;
+  if (run.opt.detrend1 == -2) {
+    run.con.say(" *** regional curve standardization is not available yet: no detrending ***");
+    return false;
+  }
   banner_line(run, "|================== detrended data curve fits and statistics "
                    "==================|");
   const DetrendPlots plots = plot_layer(run.plots, run.icommands, run.commands);
@@ -306,6 +312,21 @@ void kalder_chronology(Run& run) {
   write_chronology(run, ChronologyKind::kalder, kld, run.depth, run.error);
 }
 
+// Gap filling, when the reader found missing values.
+void fill_gaps(Run& run) {
+  if (run.series_with_gaps <= 0) return;
+  run.con.say("");
+  run.con.say(" fill in missing data gaps now");
+  fillin(run.tsi1, run.icommands, run.con, [&](const GapPlotPage& p, int& flag) {
+    crnplt5(run.plots, p.values, p.curve, static_cast<int>(p.values.size()), p.first_year, p.id,
+            p.title, p.x_label, p.y_label, p.marked_years, flag);
+  });
+  if (run.opt.save > 0) {
+    run.chronology_id.replace(0, 6, field(run.commands.data_file, 6));
+    save_series(run, "_gap.txt", "  gap", 81, "gap");
+  }
+}
+
 void end_line(Run& run) {
   banner_line(run, "|================ as wex vostrand would say, \"this is the end\" "
                    "================|");
@@ -323,6 +344,7 @@ void process_data_file(Run& run) {
   read_series(run);
   fill_titles(run);
   save_series(run, "_raw.txt", "  raw", 81, "raw");
+  fill_gaps(run);
   rbar_stage(run, SeriesStage::raw);
 
   if (run.opt.mean != 0) raw_chronology(run);

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "detrending/detrend.h"
 #include "kalder/file_setup.h"
 #include "kalder/info.h"
 #include "kalder/pipeline.h"
@@ -344,6 +345,14 @@ int kalder_main(std::istream& in, std::ostream& out) {
     run_dialogue(run);
     process_files(run);
     end_of_run(run);
+  } catch (const NegativeCurveStop& s) {
+    // The data file in hand has lost its own files; the run-wide files stay when they hold
+    // the chronologies of data files processed before it.
+    con.say(s.what());
+    close_run_wide_files(run, run.file_count <= 1);
+    run.units.close_all();
+    out.flush();
+    return s.status;
   } catch (const Stop& s) {
     if (!std::string(s.what()).empty()) con.say(s.what());
     run.units.close_all();

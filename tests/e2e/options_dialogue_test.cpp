@@ -24,9 +24,12 @@ class OptionsDialogue : public ::testing::Test {
     box.copy_data("ca533.rwl", "site1.txt");
     box.write_file("f.txt", "site1.txt\n");
   }
-  // Runs an interactive session with `menu` typed at the option menu.
+  // Runs an interactive session with `menu` typed at the option menu; "n" (no more plots)
+  // answers the plot pages that the chosen options ask for.
   RunResult run_with_menu(const std::string& menu) {
-    return box.kalder("\nf.txt\nT\nn\n" + menu + "\n\n\n");
+    std::string no_more_plots;
+    for (int k = 0; k < 40; ++k) no_more_plots += "n\n";
+    return box.kalder("\nf.txt\nT\nn\n" + menu + "\n\n" + no_more_plots);
   }
   Sandbox box;
 };
