@@ -80,8 +80,7 @@ struct SeriesOutliers {
 // Takes the common signal out of one residual series and keeps only its outlier years:
 // v = 1 + residual - mean, left in the series where |v - L| > 3.5 S (L and S the location
 // and scale of the v by the mean chronology option) and 1.0 elsewhere.
-SeriesOutliers find_outliers(std::span<float> series, std::span<const float> mean,
-                             int mean_kind) {
+SeriesOutliers find_outliers(std::span<float> series, std::span<const float> mean, int mean_kind) {
   SeriesOutliers out{std::vector<float>(series.begin(), series.end()),
                      std::vector<float>(series.size(), kNeutral)};
   for (std::size_t j = 0; j < series.size(); ++j) {
@@ -209,8 +208,9 @@ void endogenous_outliers(Run& run) {
   int plot_switch = run.opt.stand_plot;
   for (int i = 1; i <= tsi1.count; ++i) {
     const SeriesSpan s = span_of(run, i);
-    const std::span<const float> mean = std::span<const float>(tsi1.overlay).subspan(
-        static_cast<std::size_t>(s.offset), static_cast<std::size_t>(s.n));
+    const std::span<const float> mean =
+        std::span<const float>(tsi1.overlay)
+            .subspan(static_cast<std::size_t>(s.offset), static_cast<std::size_t>(s.n));
     const SeriesOutliers found =
         find_outliers(values_of(run, i, s), mean, run.icommands.option(12));
     if (plot_switch > 0) plot_series_outliers(run, i, s, mean, found, plot_switch);

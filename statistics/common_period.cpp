@@ -8,7 +8,6 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "plots/plot_loop.h"
 #include "series/correlation.h"
 #include "series/descriptive.h"
 #include "series/layout.h"
@@ -23,41 +22,49 @@ namespace {
 std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 // Report lines.
-const Layout kNoAnalysis("(/t10,'*** number of series < 2, no common ','period analysis performed ***')");
-const Layout kTitle(
-    "(/t2,'|----------------------- statistics of ','the common period ----------------------|')");
-const Layout kSeriesHead(
-    "(/t2,'series   ident   frst   last   ','year    mean   stdev   skew   kurt   sens   ac(1)')");
-const Layout kSeriesRow("(t2,i5,1x,a,a8,i6,2i7,2f8.3,3f7.3,f8.3)");
-const Layout kNoSeries("(/t18,'*** no series found in common ','analysis period ***')");
-const Layout kOneSeries("(/t15,'*** only one series found in common ','analysis period ***')");
-const Layout kSummaryTitle(
-    "(/t2,'|------------ summary of common period ','tree-ring series statistics ------------|'/)");
-const Layout kSummaryHead("(t33,'year    mean   stdev   skew   kurt   sens   ','ac(1)')");
-const Layout kSummaryRow("(t2,a,t33,i4,2f8.3,3f7.3,f8.3)");
-const Layout kMinimumPair("(/t4,'minimum correlation: ',f6.3,'   series  ',a8,'   and  ',a8,i7,' years')");
-const Layout kMaximumPair("(t4,'maximum correlation: ',f6.3,'   series  ',a8,'   and  ',a8,i7,' years')");
-const Layout kNoWithin("(/t2,a//t30,'no within-tree series found')");
-const Layout kNoBetween("(/t2,a//t29,'no between-tree series found')");
-const Layout kFinalTitle(
-    "(/t2,'|--------------------- final rbar, eps, and sss statistics ','--------------------|')");
-const Layout kFinalHead("(/t40,'number     rbar     sdev')");
-const Layout kFinalRow("(t15,a,i7,f10.3,f9.3)");
-const Layout kCeff("(/t20,'effective number of cores  -  ceff: ',t56,f8.3)");
-const Layout kReff("(/t18,'effective chronology signal  -  reff: ',t56,f8.3)");
-const Layout kSnr("(t24,'signal-to-noise ratio  -   snr: ',t56,f8.3)");
-const Layout kEps("(t18,'expressed population signal  -   eps: ',t56,f8.3)");
-const Layout kSssTitle(
+constexpr std::string_view kNoAnalysis =
+    "(/t10,'*** number of series < 2, no common ','period analysis performed ***')";
+constexpr std::string_view kTitle =
+    "(/t2,'|----------------------- statistics of ','the common period ----------------------|')";
+constexpr std::string_view kSeriesHead =
+    "(/t2,'series   ident   frst   last   ','year    mean   stdev   skew   kurt   sens   ac(1)')";
+constexpr std::string_view kSeriesRow = "(t2,i5,1x,a,a8,i6,2i7,2f8.3,3f7.3,f8.3)";
+constexpr std::string_view kNoSeries =
+    "(/t18,'*** no series found in common ','analysis period ***')";
+constexpr std::string_view kOneSeries =
+    "(/t15,'*** only one series found in common ','analysis period ***')";
+constexpr std::string_view kSummaryTitle =
+    "(/t2,'|------------ summary of common period ','tree-ring series statistics ------------|'/)";
+constexpr std::string_view kSummaryHead =
+    "(t33,'year    mean   stdev   skew   kurt   sens   ','ac(1)')";
+constexpr std::string_view kSummaryRow = "(t2,a,t33,i4,2f8.3,3f7.3,f8.3)";
+constexpr std::string_view kMinimumPair =
+    "(/t4,'minimum correlation: ',f6.3,'   series  ',a8,'   and  ',a8,i7,' years')";
+constexpr std::string_view kMaximumPair =
+    "(t4,'maximum correlation: ',f6.3,'   series  ',a8,'   and  ',a8,i7,' years')";
+constexpr std::string_view kNoWithin = "(/t2,a//t30,'no within-tree series found')";
+constexpr std::string_view kNoBetween = "(/t2,a//t29,'no between-tree series found')";
+constexpr std::string_view kFinalTitle =
+    "(/t2,'|--------------------- final rbar, eps, and sss statistics ','--------------------|')";
+constexpr std::string_view kFinalHead = "(/t40,'number     rbar     sdev')";
+constexpr std::string_view kFinalRow = "(t15,a,i7,f10.3,f9.3)";
+constexpr std::string_view kCeff = "(/t20,'effective number of cores  -  ceff: ',t56,f8.3)";
+constexpr std::string_view kReff = "(/t18,'effective chronology signal  -  reff: ',t56,f8.3)";
+constexpr std::string_view kSnr = "(t24,'signal-to-noise ratio  -   snr: ',t56,f8.3)";
+constexpr std::string_view kEps = "(t18,'expressed population signal  -   eps: ',t56,f8.3)";
+constexpr std::string_view kSssTitle =
     "(/t4,'fractional common variance between the reduced ','sample-size chronology and the'/"
-    "t13,'fully replicated chronology (','subsample signal strength - sss)')");
-const Layout kSssHead("(/t20,'sss as function of the number of trees ','in sample')");
-const Layout kEpsTitle(
+    "t13,'fully replicated chronology (','subsample signal strength - sss)')";
+constexpr std::string_view kSssHead =
+    "(/t20,'sss as function of the number of trees ','in sample')";
+constexpr std::string_view kEpsTitle =
     "(/t6,'fractional common variance between the reduced ','sample-size chronology and'/"
-    "t19,'the expressed population signal or eps chronology')");
-const Layout kEpsHead("(/t20,'eps as function of the number of trees ','in sample')");
-const Layout kSizes("(t8,12i6)");
-const Layout kSssRow("(t2,' sss:',t9,12f6.3)");
-const Layout kEpsRow("(t2,' eps:',t9,12f6.3)");
+    "t19,'the expressed population signal or eps chronology')";
+constexpr std::string_view kEpsHead =
+    "(/t20,'eps as function of the number of trees ','in sample')";
+constexpr std::string_view kSizes = "(t8,12i6)";
+constexpr std::string_view kSssRow = "(t2,' sss:',t9,12f6.3)";
+constexpr std::string_view kEpsRow = "(t2,' eps:',t9,12f6.3)";
 
 constexpr std::string_view kAllTitle =
     "|------------------ all series common period rbar statistics ------------------|";
@@ -90,9 +97,9 @@ void block(Units& units, std::string_view title, const CorrelationStatistics& s)
 // The series of the period: their values, tree numbers and ids.
 struct Period {
   int first = 0, last = 0, length = 0;
-  std::vector<int> series;                 // series numbers of the selected, in order
+  std::vector<int> series;                     // series numbers of the selected, in order
   std::vector<std::span<const float>> values;  // their values over the period
-  std::vector<int> tree;                   // their tree numbers (0: left out)
+  std::vector<int> tree;                       // their tree numbers (0: left out)
 };
 
 // A series is selected when it covers every year of the period.
@@ -104,14 +111,16 @@ Period select(const Tsi1& tsi1, int first, int last) {
   for (int i = 1; i <= count; ++i) {
     const SeriesYears& y = tsi1.years.at(at(i));
     if (!(y.ify <= first && y.ily >= last)) continue;
-    const std::size_t offset = static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(tsi1.rows);
+    const std::size_t offset =
+        static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(tsi1.rows);
     const int row = first - axis_first;
     if (row < 0 || last - axis_first >= tsi1.rows) {
       throw std::logic_error("comper: the period lies outside the series matrix.");
     }
     p.series.push_back(i);
-    p.values.push_back(std::span<const float>(tsi1.matrix).subspan(
-        offset + static_cast<std::size_t>(row), static_cast<std::size_t>(p.length)));
+    p.values.push_back(
+        std::span<const float>(tsi1.matrix)
+            .subspan(offset + static_cast<std::size_t>(row), static_cast<std::size_t>(p.length)));
     p.tree.push_back(y.cpa);
   }
   return p;
@@ -119,8 +128,8 @@ Period select(const Tsi1& tsi1, int first, int last) {
 
 // Statistics of each selected series over the period into the statistics table, the
 // standardised values into z, and the per-series table when asked.
-void series_statistics(const Period& p, const Tsi1& tsi1, StatsTable& stats, Matrix& z,
-                       bool table, Units& units) {
+void series_statistics(const Period& p, const Tsi1& tsi1, StatsTable& stats, Matrix& z, bool table,
+                       Units& units) {
   const int n = static_cast<int>(p.series.size());
   for (int k = 1; k <= n; ++k) {
     std::vector<float> x(p.values[at(k)].begin(), p.values[at(k)].end());
@@ -130,15 +139,15 @@ void series_statistics(const Period& p, const Tsi1& tsi1, StatsTable& stats, Mat
     for (int t = 1; t <= p.length; ++t) {
       z(t, k) = spread ? (p.values[at(k)][at(t)] - s.mean) / s.std_dev : 0.0f;
     }
-    const float row[7] = {static_cast<float>(p.length), s.mean, s.std_dev, s.skewness,
-                          s.kurtosis, s.mean_sensitivity, s.autocorrelation};
+    const float row[7] = {
+        static_cast<float>(p.length), s.mean,           s.std_dev, s.skewness, s.kurtosis,
+        s.mean_sensitivity,           s.autocorrelation};
     for (int c = 1; c <= 7; ++c) stats.at(k, c) = row[c - 1];
     if (!table) continue;
-    if (k == 1 || k % kRowsPerHead == 0) units.write(unit::out, kSeriesHead.write());
-    units.write(unit::out,
-                kSeriesRow.write(k, " ", tsi1.ids.at(at(p.series[at(k)])), p.first, p.last,
-                                 p.length, s.mean, s.std_dev, s.skewness, s.kurtosis,
-                                 s.mean_sensitivity, s.autocorrelation));
+    if (k == 1 || k % kRowsPerHead == 0) units.write(unit::out, fmt_write(kSeriesHead));
+    units.write(unit::out, fmt_write(kSeriesRow, k, " ", tsi1.ids.at(at(p.series[at(k)])), p.first,
+                                     p.last, p.length, s.mean, s.std_dev, s.skewness, s.kurtosis,
+                                     s.mean_sensitivity, s.autocorrelation));
   }
 }
 
@@ -154,8 +163,8 @@ void summary(StatsTable& stats, int n, Units& units) {
     five.push_back(mfs(column));
     for (int k = 1; k <= n; ++k) stats.at(k, c) = column[at(k)];
   }
-  units.write(unit::out, kSummaryTitle.write());
-  units.write(unit::out, kSummaryHead.write());
+  units.write(unit::out, fmt_write(kSummaryTitle));
+  units.write(unit::out, fmt_write(kSummaryHead));
   struct Row {
     std::string_view label;
     float (*value)(const Moments&, const FiveNumbers&);
@@ -179,7 +188,8 @@ void summary(StatsTable& stats, int n, Units& units) {
     // The year count is a whole number: the mean rounded, the others truncated.
     const int years = static_cast<int>(first_row ? v[0] + 0.5f : v[0]);
     first_row = false;
-    units.write(unit::out, kSummaryRow.write(row.label, years, v[1], v[2], v[3], v[4], v[5], v[6]));
+    units.write(unit::out,
+                fmt_write(kSummaryRow, row.label, years, v[1], v[2], v[3], v[4], v[5], v[6]));
   }
 }
 
@@ -198,23 +208,24 @@ float harmonic_members(const std::vector<int>& members) {
 void final_statistics(CommonPeriodResult& cp, Units& units) {
   const float n = static_cast<float>(cp.selected);
   const float r = cp.all.mean;
-  units.write(unit::out, kFinalTitle.write());
-  units.write(unit::out, kFinalHead.write());
-  units.write(unit::out, kFinalRow.write("      all series rbar: ", cp.all.count, r, cp.all.sd));
-  units.write(unit::out, kFinalRow.write("    within-trees rbar: ", cp.within.count,
-                                         cp.within.mean, cp.within.sd));
-  units.write(unit::out, kFinalRow.write("   between-trees rbar: ", cp.between.count,
-                                         cp.between.mean, cp.between.sd));
+  units.write(unit::out, fmt_write(kFinalTitle));
+  units.write(unit::out, fmt_write(kFinalHead));
+  units.write(unit::out,
+              fmt_write(kFinalRow, "      all series rbar: ", cp.all.count, r, cp.all.sd));
+  units.write(unit::out, fmt_write(kFinalRow, "    within-trees rbar: ", cp.within.count,
+                                   cp.within.mean, cp.within.sd));
+  units.write(unit::out, fmt_write(kFinalRow, "   between-trees rbar: ", cp.between.count,
+                                   cp.between.mean, cp.between.sd));
   if (cp.within.count > 0) {
     cp.reff = cp.between.mean / ((1.0f - cp.within.mean) / cp.ceff + cp.within.mean);
-    units.write(unit::out, kCeff.write(cp.ceff));
-    units.write(unit::out, kReff.write(cp.reff));
+    units.write(unit::out, fmt_write(kCeff, cp.ceff));
+    units.write(unit::out, fmt_write(kReff, cp.reff));
   }
   // Identical series (rbar 1) have no noise: the ratio is infinite and printed so.
   cp.snr = r < 1.0f ? n * r / (1.0f - r) : std::numeric_limits<float>::infinity();
   cp.eps = eps(r, n);
-  units.write(unit::out, kSnr.write(cp.snr));
-  units.write(unit::out, kEps.write(cp.eps));
+  units.write(unit::out, fmt_write(kSnr, cp.snr));
+  units.write(unit::out, fmt_write(kEps, cp.eps));
 }
 
 // The subsample signal strength by sample size, and the EPS it gives.
@@ -230,14 +241,14 @@ void signal_strength(CommonPeriodResult& cp, Units& units) {
     sizes.push_back(k);
     eps.push_back(cp.sss.back() * cp.eps);
   }
-  auto table = [&](const Layout& title, const Layout& head, const Layout& row,
+  auto table = [&](std::string_view title, std::string_view head, std::string_view row,
                    const std::vector<float>& values) {
-    units.write(unit::out, title.write());
-    units.write(unit::out, head.write());
+    units.write(unit::out, fmt_write(title));
+    units.write(unit::out, fmt_write(head));
     for (std::size_t from = 0; from < sizes.size(); from += kSizesPerLine) {
       const std::size_t count = std::min(kSizesPerLine, sizes.size() - from);
-      units.write(unit::out, kSizes.write(std::span<const int>(sizes).subspan(from, count)));
-      units.write(unit::out, row.write(std::span<const float>(values).subspan(from, count)));
+      units.write(unit::out, fmt_write(kSizes, std::span<const int>(sizes).subspan(from, count)));
+      units.write(unit::out, fmt_write(row, std::span<const float>(values).subspan(from, count)));
     }
   };
   table(kSssTitle, kSssHead, kSssRow, cp.sss);
@@ -246,17 +257,16 @@ void signal_strength(CommonPeriodResult& cp, Units& units) {
 
 }  // namespace
 
-CommonPeriodResult comper(const Tsi1& tsi1, StatsTable& stats, int kind,
-                          const Icommands& icommands, const std::string& prefix, Units& units,
-                          PlotSession& plots) {
+CommonPeriodResult comper(const Tsi1& tsi1, StatsTable& stats, int kind, const Icommands& icommands,
+                          const std::string& prefix, Units& units, PlotSession& plots) {
   CommonPeriodResult cp;
   if (tsi1.count < 2) {
-    units.write(unit::out, kNoAnalysis.write());
+    units.write(unit::out, fmt_write(kNoAnalysis));
     return cp;
   }
   const int first = icommands[14], last = icommands[44];
   const bool table = icommands[17] > 1;
-  if (table) units.write(unit::out, kTitle.write());
+  if (table) units.write(unit::out, fmt_write(kTitle));
 
   // Selection: the series that cover every year of the period.
   const Period p = select(tsi1, first, last);
@@ -265,11 +275,11 @@ CommonPeriodResult comper(const Tsi1& tsi1, StatsTable& stats, int kind,
   Matrix z(std::max(p.length, 0), n);
   series_statistics(p, tsi1, stats, z, table, units);
   if (n == 0) {
-    units.write(unit::out, kNoSeries.write());
+    units.write(unit::out, fmt_write(kNoSeries));
     return cp;
   }
   if (n == 1) {
-    units.write(unit::out, kOneSeries.write());
+    units.write(unit::out, fmt_write(kOneSeries));
     return cp;
   }
   cp.analysed = true;
@@ -298,9 +308,9 @@ CommonPeriodResult comper(const Tsi1& tsi1, StatsTable& stats, int kind,
   // All pairs.
   cp.all = all.statistics();
   block(units, kAllTitle, cp.all);
-  auto extreme = [&](const Layout& line, const CorrelationPair& pair) {
-    units.write(unit::out, line.write(pair.r, field(tsi1.ids.at(at(pair.first)), 8),
-                                      field(tsi1.ids.at(at(pair.second)), 8), pair.years));
+  auto extreme = [&](std::string_view line, const CorrelationPair& pair) {
+    units.write(unit::out, fmt_write(line, pair.r, field(tsi1.ids.at(at(pair.first)), 8),
+                                     field(tsi1.ids.at(at(pair.second)), 8), pair.years));
   };
   extreme(kMinimumPair, cp.all.smallest);
   extreme(kMaximumPair, cp.all.largest);
@@ -311,20 +321,20 @@ CommonPeriodResult comper(const Tsi1& tsi1, StatsTable& stats, int kind,
     const int t = tsi1.years.at(at(i)).cpa;
     if (t >= 1 && t <= tsi1.count) ++members[at(t)];
   }
-  cp.trees = static_cast<int>(std::count_if(members.begin(), members.end(),
-                                            [](int m) { return m > 0; }));
+  cp.trees =
+      static_cast<int>(std::count_if(members.begin(), members.end(), [](int m) { return m > 0; }));
   cp.within = tree_statistics(within);
   if (cp.within.count > 0) {
     block(units, kWithinTitle, cp.within);
     cp.ceff = harmonic_members(members);
   } else {
-    units.write(unit::out, kNoWithin.write(kWithinTitle));
+    units.write(unit::out, fmt_write(kNoWithin, kWithinTitle));
   }
   cp.between = tree_statistics(between);
   if (cp.between.count > 0) {
     block(units, kBetweenTitle, cp.between);
   } else {
-    units.write(unit::out, kNoBetween.write(kBetweenTitle));
+    units.write(unit::out, fmt_write(kNoBetween, kBetweenTitle));
   }
 
   final_statistics(cp, units);

@@ -22,9 +22,9 @@ struct CommonPeriodResult {
   int selected = 0;       // N, the series covering the period
   std::vector<std::string> selected_ids;
   CorrelationStatistics all, within, between;  // within and between: 0 when empty
-  int trees = 0;          // trees with a series in the period
-  float ceff = 0;         // harmonic mean of the series per tree (with within-tree pairs)
-  float reff = 0;         // effective chronology signal (with within-tree pairs)
+  int trees = 0;                               // trees with a series in the period
+  float ceff = 0;  // harmonic mean of the series per tree (with within-tree pairs)
+  float reff = 0;  // effective chronology signal (with within-tree pairs)
   float snr = 0, eps = 0;
   std::vector<float> sss;  // SSS(1) .. SSS(N)
   PcaResult components;
@@ -37,8 +37,7 @@ struct CommonPeriodResult {
 // 2 transformed, 3 detrended, 4 residual data. Rows 1 .. N, columns 1 to 7 of the series
 // statistics table receive the period's statistics, each column sorted ascending. The
 // report goes to the general output file.
-CommonPeriodResult comper(const Tsi1& tsi1, StatsTable& stats, int kind,
-                          const Icommands& icommands, const std::string& prefix, Units& units,
-                          PlotSession& plots);
+CommonPeriodResult comper(const Tsi1& tsi1, StatsTable& stats, int kind, const Icommands& icommands,
+                          const std::string& prefix, Units& units, PlotSession& plots);
 
 }  // namespace dendro

@@ -413,7 +413,8 @@ CroutResult crout(Matrix& a, Console& con) {
     std::fill(column.begin(), column.end(), 0.0);
     column[static_cast<std::size_t>(j - 1)] = 1.0;
     lubksb(lu, indx, column);
-    for (int i = 1; i <= n; ++i) a(i, j) = static_cast<float>(column[static_cast<std::size_t>(i - 1)]);
+    for (int i = 1; i <= n; ++i)
+      a(i, j) = static_cast<float>(column[static_cast<std::size_t>(i - 1)]);
   }
   result.determinant = static_cast<float>(det);
   return result;

@@ -33,11 +33,11 @@ bool htdql(Matrix& z, std::span<float> d);
 std::vector<int> gmas(Matrix& z, int cols);
 
 struct VarimaxResult {
-  Matrix rotated;                     // a.rows x nf rotated loadings, a * rotation
-  Matrix rotation;                    // nf x nf
-  std::vector<float> variance;        // per factor: sum of its squared loadings / a.rows
+  Matrix rotated;                       // a.rows x nf rotated loadings, a * rotation
+  Matrix rotation;                      // nf x nf
+  std::vector<float> variance;          // per factor: sum of its squared loadings / a.rows
   std::vector<float> communality_root;  // per row: square root of the row's communality
-  int passes = 0;                     // criterion evaluations made
+  int passes = 0;                       // criterion evaluations made
 };
 
 // Error code of a rotation that did not settle within its passes.

@@ -12,8 +12,7 @@ namespace dendro {
 template <class T>
 struct BasicMatrix {
   BasicMatrix() = default;
-  BasicMatrix(int rows, int cols)
-      : rows(rows), cols(cols), cells(checked_size(rows, cols), T{}) {}
+  BasicMatrix(int rows, int cols) : rows(rows), cols(cols), cells(checked_size(rows, cols), T{}) {}
 
   static BasicMatrix identity(int n) {
     BasicMatrix m(n, n);

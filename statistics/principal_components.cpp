@@ -33,52 +33,58 @@ struct KindWords {
 
 KindWords kind_words(int kind) {
   switch (kind) {
-    case 1: return {"raw", "Raw Measurements common period principal components."};
-    case 2: return {"trn", "Transformed data common period principal components."};
-    case 3: return {"det", "Detrended indices common period principal components."};
-    case 4: return {"res", "Residual indices common period principal components."};
-    default: return {"", ""};
+    case 1:
+      return {"raw", "Raw Measurements common period principal components."};
+    case 2:
+      return {"trn", "Transformed data common period principal components."};
+    case 3:
+      return {"det", "Detrended indices common period principal components."};
+    case 4:
+      return {"res", "Residual indices common period principal components."};
+    default:
+      return {"", ""};
   }
 }
 
 std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 // Report lines.
-const Layout kPcHeading(
+constexpr std::string_view kPcHeading =
     "(/t2,'|----------- all series common period principal components analysis "
     "-----------|'/t2,'|--------- refer to saved output files for complete tabulated "
     "results ---------|'//t14,'ev #1  ev #2  ev #3  ev #4  ev #5  ev #6  ev #7  ',"
-    "'ev #8  ev #9  ev#10')");
-const Layout kValueRow("(t2,a11,f6.3,9f7.3)");
-const Layout kStickRow("(t2,a11,10(f6.3,a1))");
-const Layout kKeptLine(
-    "(t2,'broken stick order selected for eigenvalue + 1se above broken ','stick value: ',i3)");
-const Layout kEigenvectorHeading(
+    "'ev #8  ev #9  ev#10')";
+constexpr std::string_view kValueRow = "(t2,a11,f6.3,9f7.3)";
+constexpr std::string_view kStickRow = "(t2,a11,10(f6.3,a1))";
+constexpr std::string_view kKeptLine =
+    "(t2,'broken stick order selected for eigenvalue + 1se above broken ','stick value: ',i3)";
+constexpr std::string_view kEigenvectorHeading =
     "(/t14,'|---------------------- eigenvector loadings ','----------------------|'/t2,"
-    "'series id   eg_#1  eg_#2  eg_#3  eg_#4  eg_#5  ','eg_#6  eg_#7  eg_#8  eg_#9  eg#10')");
-const Layout kEigenvectorRow("(t3,a8,1x,10f7.3)");
-const Layout kNoRotation("(/t16,'zero eigenvalues selected, no varimax ','rotation performed')");
-const Layout kVarimaxHeading(
+    "'series id   eg_#1  eg_#2  eg_#3  eg_#4  eg_#5  ','eg_#6  eg_#7  eg_#8  eg_#9  eg#10')";
+constexpr std::string_view kEigenvectorRow = "(t3,a8,1x,10f7.3)";
+constexpr std::string_view kNoRotation =
+    "(/t16,'zero eigenvalues selected, no varimax ','rotation performed')";
+constexpr std::string_view kVarimaxHeading =
     "(/t2,'|--------- all series common period varimax factor rotation - ev>1.0) "
     "---------|'/t2,'|--------- refer to saved output files for complete tabulated "
-    "results ---------|')");
-const Layout kFactorTitles(
-    "(/t14,'vf #1  vf #2  vf #3  vf #4  vf #5  vf #6  vf #7  ','vf #8  vf #9  vf#10')");
-const Layout kFactorLoadingsHeading(
-    "(/t14,'|--------------------- varimax factor loadings ','--------------------|')");
-const Layout kFactorLoadingsTitles(
-    "(t2,'series id   vl_#1  vl_#2  vl_#3  vl_#4  vl_#5  ','vl_#6  vl_#7  vl_#8  vl_#9  vl#10')");
-const Layout kFactorLoadingsRow("(t3,a8,1x,20f7.3)");
-const Layout kFactorLoadingsMore("(t12,20f7.3)");
+    "results ---------|')";
+constexpr std::string_view kFactorTitles =
+    "(/t14,'vf #1  vf #2  vf #3  vf #4  vf #5  vf #6  vf #7  ','vf #8  vf #9  vf#10')";
+constexpr std::string_view kFactorLoadingsHeading =
+    "(/t14,'|--------------------- varimax factor loadings ','--------------------|')";
+constexpr std::string_view kFactorLoadingsTitles =
+    "(t2,'series id   vl_#1  vl_#2  vl_#3  vl_#4  vl_#5  ','vl_#6  vl_#7  vl_#8  vl_#9  vl#10')";
+constexpr std::string_view kFactorLoadingsRow = "(t3,a8,1x,20f7.3)";
+constexpr std::string_view kFactorLoadingsMore = "(t12,20f7.3)";
 
 // File records.
-const Layout kFileStatistic("(1x,a10,f7.3,999(f8.3))");
-const Layout kFileLoadingsTitles("(' series_id   #',i3,999(5x,i3))");
-const Layout kFileLoadingsRow("(2x,a8,1000f8.3)");
-const Layout kFileLoadingsMore("(10x,1000f8.3)");
-const Layout kFileScoresTitles("('  year  #',i4,999(5x,i3))");
-const Layout kFileScoresRow("(i6,1000f8.3)");
-const Layout kFileScoresMore("(6x,1000f8.3)");
+constexpr std::string_view kFileStatistic = "(1x,a10,f7.3,999(f8.3))";
+constexpr std::string_view kFileLoadingsTitles = "(' series_id   #',i3,999(5x,i3))";
+constexpr std::string_view kFileLoadingsRow = "(2x,a8,1000f8.3)";
+constexpr std::string_view kFileLoadingsMore = "(10x,1000f8.3)";
+constexpr std::string_view kFileScoresTitles = "('  year  #',i4,999(5x,i3))";
+constexpr std::string_view kFileScoresRow = "(i6,1000f8.3)";
+constexpr std::string_view kFileScoresMore = "(6x,1000f8.3)";
 
 // Eigenvalues, their statistics and the broken-stick count.
 void eigen_statistics(PcaResult& pc, int years) {
@@ -156,12 +162,11 @@ int choose_components(const PcaResult& pc, int kind, PlotSession& plots) {
 }
 
 // One report row of up to ten values: the label, then f6.3 and f7.3 fields.
-void value_rows(Units& units, std::string_view label, std::span<const float> values,
-                bool repeat) {
+void value_rows(Units& units, std::string_view label, std::span<const float> values, bool repeat) {
   std::size_t done = 0;
   do {
     const std::size_t count = std::min<std::size_t>(kReportColumns, values.size() - done);
-    units.write(unit::out, kValueRow.write(label, values.subspan(done, count)));
+    units.write(unit::out, fmt_write(kValueRow, label, values.subspan(done, count)));
     done += count;
   } while (repeat && done < values.size());
 }
@@ -176,7 +181,7 @@ void report_components(const PcaResult& pc, std::span<const std::string> ids, Un
   const int m = pc.components;
   const std::size_t shown = static_cast<std::size_t>(std::min(m, kReportColumns));
   const std::span<const float> lambda(pc.eigenvalues);
-  units.write(unit::out, kPcHeading.write());
+  units.write(unit::out, fmt_write(kPcHeading));
   value_rows(units, "eigenvalue:", lambda.first(shown), false);
   value_rows(units, "eval sderr:", std::span<const float>(pc.errors).first(shown), false);
   float total = 0.0f;
@@ -191,14 +196,14 @@ void report_components(const PcaResult& pc, std::span<const std::string> ids, Un
     stick.emplace_back(static_cast<double>(pc.broken_stick[k]));
     stick.emplace_back(std::string_view(&pc.markers[k], 1));
   }
-  units.write(unit::out, kStickRow.write_values(stick));
-  units.write(unit::out, kKeptLine.write(pc.kept));
+  units.write(unit::out, Layout(kStickRow).write_values(stick));
+  units.write(unit::out, fmt_write(kKeptLine, pc.kept));
 
-  units.write(unit::out, kEigenvectorHeading.write());
+  units.write(unit::out, fmt_write(kEigenvectorHeading));
   std::vector<float> row(shown);
   for (int i = 1; i <= pc.eigenvectors.rows; ++i) {
     for (std::size_t j = 0; j < shown; ++j) row[j] = pc.eigenvectors(i, static_cast<int>(j + 1));
-    units.write(unit::out, kEigenvectorRow.write(ids[at(i)], row));
+    units.write(unit::out, fmt_write(kEigenvectorRow, ids[at(i)], row));
   }
 }
 
@@ -233,11 +238,12 @@ void write_loadings_file(Units& units, const std::string& name,
                          const Matrix& loadings, int cols, std::span<const std::string> ids) {
   units.create(unit::series, name);
   for (const auto& [label, values] : stats) {
-    units.write(unit::series, kFileStatistic.write(label, values));
+    units.write(unit::series, fmt_write(kFileStatistic, label, values));
   }
-  units.write(unit::series, kFileLoadingsTitles.write(numbers(cols)));
+  units.write(unit::series, fmt_write(kFileLoadingsTitles, numbers(cols)));
+  const Layout row(kFileLoadingsRow), more(kFileLoadingsMore);
   for (int i = 1; i <= loadings.rows; ++i) {
-    file_row(units, kFileLoadingsRow, kFileLoadingsMore, ids[at(i)], row_of(loadings, i, cols));
+    file_row(units, row, more, ids[at(i)], row_of(loadings, i, cols));
   }
   units.close(unit::series);
 }
@@ -245,10 +251,10 @@ void write_loadings_file(Units& units, const std::string& name,
 void write_scores_file(Units& units, const std::string& name, const Matrix& scores,
                        int first_year) {
   units.create(unit::series, name);
-  units.write(unit::series, kFileScoresTitles.write(numbers(scores.cols)));
+  units.write(unit::series, fmt_write(kFileScoresTitles, numbers(scores.cols)));
+  const Layout row(kFileScoresRow), more(kFileScoresMore);
   for (int t = 1; t <= scores.rows; ++t) {
-    file_row(units, kFileScoresRow, kFileScoresMore, first_year + t - 1,
-             row_of(scores, t, scores.cols));
+    file_row(units, row, more, first_year + t - 1, row_of(scores, t, scores.cols));
   }
   units.close(unit::series);
 }
@@ -274,7 +280,7 @@ void rotate(PcaResult& pc, const Matrix& z, std::span<const std::string> ids,
   const std::string word(kind_words(setting.kind).file_word);
   const int kept = pc.kept;
   const int n = pc.eigenvectors.rows;
-  units.write(unit::out, kVarimaxHeading.write());
+  units.write(unit::out, fmt_write(kVarimaxHeading));
 
   // Loadings: each kept eigenvector scaled by the root of its eigenvalue. A rounding
   // eigenvalue below 0 carries no variance and scales its vector to 0.
@@ -287,21 +293,21 @@ void rotate(PcaResult& pc, const Matrix& z, std::span<const std::string> ids,
   Matrix& b = pc.rotation.rotated;
   gmas(b, kept);
 
-  units.write(unit::out, kFactorTitles.write());
+  units.write(unit::out, fmt_write(kFactorTitles));
   const std::vector<float>& variance = pc.rotation.variance;
   const std::vector<float> cumulative = running_sums(variance);
   value_rows(units, "% variance:", variance, true);
   value_rows(units, "cumulative:", cumulative, true);
-  units.write(unit::out, kFactorLoadingsHeading.write());
+  units.write(unit::out, fmt_write(kFactorLoadingsHeading));
   for (int i = 1; i <= n; ++i) {
-    if (i == 1 || i % kRowsPerHead == 0) units.write(unit::out, kFactorLoadingsTitles.write());
+    if (i == 1 || i % kRowsPerHead == 0) units.write(unit::out, fmt_write(kFactorLoadingsTitles));
     const std::vector<float> row = row_of(b, i, kept);
     const std::span<const float> values(row);
     const std::size_t head = std::min<std::size_t>(values.size(), kLoadingsPerLine);
-    units.write(unit::out, kFactorLoadingsRow.write(ids[at(i)], values.first(head)));
+    units.write(unit::out, fmt_write(kFactorLoadingsRow, ids[at(i)], values.first(head)));
     for (std::size_t done = head; done < values.size(); done += kLoadingsPerLine) {
       const std::size_t count = std::min<std::size_t>(kLoadingsPerLine, values.size() - done);
-      units.write(unit::out, kFactorLoadingsMore.write(values.subspan(done, count)));
+      units.write(unit::out, fmt_write(kFactorLoadingsMore, values.subspan(done, count)));
     }
   }
   write_loadings_file(units, setting.prefix + "_vfloads_" + word + ".txt",
@@ -395,7 +401,7 @@ PcaResult pca(const Matrix& z, const Matrix& r, std::span<const std::string> ids
   if (plotting && pc.kept > 0) plot_unavailable(plots, "principal component scores");
 
   if (pc.kept < 1) {
-    units.write(unit::out, kNoRotation.write());
+    units.write(unit::out, fmt_write(kNoRotation));
     return pc;
   }
   rotate(pc, z, ids, setting, units, plots);

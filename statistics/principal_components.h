@@ -16,7 +16,7 @@ class PlotSession;
 class Units;
 
 struct PcaSetting {
-  int first_year = 0;     // the common period
+  int first_year = 0;  // the common period
   int last_year = 0;
   int summary_plots = 0;  // option 19: 2 or 3 draw the plots and ask the component count
   int kind = 0;           // 1 raw, 2 transformed, 3 detrended, 4 residual data
@@ -31,14 +31,14 @@ struct PcaResult {
   // the eigenvalue less its error lies above the broken stick).
   std::vector<float> eigenvalues, errors, broken_stick;
   std::string markers;
-  int kaiser = 0;             // eigenvalues of 1.0 and more
+  int kaiser = 0;  // eigenvalues of 1.0 and more
   int broken_stick_count = 0;
-  int kept = 0;               // components kept for the rotation
-  Matrix eigenvectors;        // n x n, column j the unit eigenvector of component j
-  Matrix scores;              // years x m, before the division by the root eigenvalue
-  VarimaxResult rotation;     // of the kept components' loadings (when kept >= 1)
-  int crout_status = -1;      // of the inversion for the factor scores; -1 not tried
-  Matrix factor_scores;       // years x kept (when the inversion succeeded)
+  int kept = 0;            // components kept for the rotation
+  Matrix eigenvectors;     // n x n, column j the unit eigenvector of component j
+  Matrix scores;           // years x m, before the division by the root eigenvalue
+  VarimaxResult rotation;  // of the kept components' loadings (when kept >= 1)
+  int crout_status = -1;   // of the inversion for the factor scores; -1 not tried
+  Matrix factor_scores;    // years x kept (when the inversion succeeded)
 };
 
 // The analysis of n series over the period: z holds the standardised values (years x n),

@@ -96,8 +96,8 @@ std::vector<int> findrl(std::span<const float> means, std::span<const float> err
 }
 
 RunningGrowth nowacki(std::span<float> x, std::string_view id, int first_year,
-                      const ReleaseSettings& settings, char prefilter, int method,
-                      int& plot_flag, PlotSession& plots) {
+                      const ReleaseSettings& settings, char prefilter, int method, int& plot_flag,
+                      PlotSession& plots) {
   const bool smooth = prefilter == 'y' || prefilter == 'Y';
   RunningGrowth growth = running_growth(x, first_year, settings.window, smooth);
   if (plot_flag >= 1) {

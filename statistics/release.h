@@ -54,7 +54,7 @@ std::vector<int> findrl(std::span<const float> means, std::span<const float> err
 // the release plot (which shows the release years of findrl and may clear the flag).
 // x holds the series' n values and is smoothed in place when the answer is "y" or "Y".
 RunningGrowth nowacki(std::span<float> x, std::string_view id, int first_year,
-                      const ReleaseSettings& settings, char prefilter, int method,
-                      int& plot_flag, PlotSession& plots);
+                      const ReleaseSettings& settings, char prefilter, int method, int& plot_flag,
+                      PlotSession& plots);
 
 }  // namespace dendro

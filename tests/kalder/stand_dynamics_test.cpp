@@ -59,7 +59,11 @@ TEST(endogenous_outliers, keep_only_the_far_years) {
   for (int r = 1; r <= 30; ++r) {
     const int year = 1899 + r;
     EXPECT_NEAR(s.run.tsi1.at(r, 1), year == 1910 ? 1.5f : 1.0f, 1e-6) << year;
-    EXPECT_NEAR(s.run.tsi1.at(r, 2), year < 1905 ? kMissing : year == 1920 ? 0.6f : 1.0f, 1e-6)
+    EXPECT_NEAR(s.run.tsi1.at(r, 2),
+                year < 1905    ? kMissing
+                : year == 1920 ? 0.6f
+                               : 1.0f,
+                1e-6)
         << year;
   }
   // Counted per year: 1910 one positive of depth 2, 1920 one negative; 1.0 counts as

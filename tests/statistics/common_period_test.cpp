@@ -25,17 +25,17 @@ TEST(comper, two_trees_of_two_cores) {
   const CommonPeriodResult r =
       comper(tsi1, stats, 3, period_options(2), (s.dir / "site").string(), s.units, s.plots);
   ASSERT_TRUE(r.analysed);
-  EXPECT_EQ(r.selected_ids, (std::vector<std::string>{"ABC01A  ", "ABC01B  ", "ABC02A  ",
-                                                      "ABC02B  "}));
+  EXPECT_EQ(r.selected_ids,
+            (std::vector<std::string>{"ABC01A  ", "ABC01B  ", "ABC02A  ", "ABC02B  "}));
   // Hand, from the variances in two_trees(): rbar (2 * 5/6 + 4 * 1/6) / 6 = 7/18.
   EXPECT_NEAR(r.all.mean, 7.0 / 18, 1e-5);
   EXPECT_NEAR(r.within.mean, 5.0 / 6, 1e-5);
   EXPECT_NEAR(r.between.mean, 1.0 / 6, 1e-5);
   EXPECT_EQ(r.trees, 2);
   EXPECT_NEAR(r.ceff, 2.0, 1e-6);
-  EXPECT_NEAR(r.reff, 2.0 / 11, 1e-5);   // (1/6) / ((1/6) / 2 + 5/6)
-  EXPECT_NEAR(r.snr, 28.0 / 11, 1e-4);   // 4 (7/18) / (11/18)
-  EXPECT_NEAR(r.eps, 28.0 / 39, 1e-5);   // (7/18) / ((11/18) / 4 + 7/18)
+  EXPECT_NEAR(r.reff, 2.0 / 11, 1e-5);  // (1/6) / ((1/6) / 2 + 5/6)
+  EXPECT_NEAR(r.snr, 28.0 / 11, 1e-4);  // 4 (7/18) / (11/18)
+  EXPECT_NEAR(r.eps, 28.0 / 39, 1e-5);  // (7/18) / ((11/18) / 4 + 7/18)
   ASSERT_EQ(r.sss.size(), 4u);
   EXPECT_NEAR(r.sss[0], 39.0 / 72, 1e-5);  // (39/18) / 4
   EXPECT_NEAR(r.sss[1], 0.78, 1e-5);       // 2 (39/18) / (4 (25/18))
@@ -55,16 +55,21 @@ TEST(comper, two_trees_of_two_cores) {
   EXPECT_LE(stats.at(1, 4), stats.at(4, 4));
 
   const auto lines = s.report();
-  EXPECT_TRUE(has(lines, "     3  ABC02A    1901   2000    100  10.000   1.741  0.626  2.484  "
-                         "0.029   0.924"));
-  EXPECT_TRUE(has(lines, " standard deviation              -99   0.000   0.000  0.404  0.322  "
-                         "0.006   0.008"));
-  EXPECT_TRUE(has(lines, " interquartile range               0   0.000   0.000  0.626  0.526  "
-                         "0.010   0.013"));
-  EXPECT_TRUE(has(lines, "   minimum correlation:  0.167   series  ABC01A     and  ABC02B      "
-                         "100 years"));
-  EXPECT_TRUE(has(lines, "      2    0.833     0.000      0.000  -99.000    -99.000     0.833  "
-                         "   0.833"));
+  EXPECT_TRUE(has(lines,
+                  "     3  ABC02A    1901   2000    100  10.000   1.741  0.626  2.484  "
+                  "0.029   0.924"));
+  EXPECT_TRUE(has(lines,
+                  " standard deviation              -99   0.000   0.000  0.404  0.322  "
+                  "0.006   0.008"));
+  EXPECT_TRUE(has(lines,
+                  " interquartile range               0   0.000   0.000  0.626  0.526  "
+                  "0.010   0.013"));
+  EXPECT_TRUE(has(lines,
+                  "   minimum correlation:  0.167   series  ABC01A     and  ABC02B      "
+                  "100 years"));
+  EXPECT_TRUE(has(lines,
+                  "      2    0.833     0.000      0.000  -99.000    -99.000     0.833  "
+                  "   0.833"));
   EXPECT_TRUE(has(lines, "                    all series rbar:       6     0.389    0.344"));
   EXPECT_TRUE(has(lines, "                   effective number of cores  -  ceff:    2.000"));
   EXPECT_TRUE(has(lines, "                 effective chronology signal  -  reff:    0.182"));
@@ -87,8 +92,9 @@ TEST(comper, single_cores_and_sample_size_tables) {
   EXPECT_NEAR(r.eps, 25 * 0.5 / (1 + 24 * 0.5), 1e-5);
   const auto lines = s.report();
   // Printout 1: no per-series table, but the summary and all after it.
-  EXPECT_FALSE(has(lines, " |----------------------- statistics of the common period "
-                          "----------------------|"));
+  EXPECT_FALSE(has(lines,
+                   " |----------------------- statistics of the common period "
+                   "----------------------|"));
   EXPECT_TRUE(has(lines, "                             no within-tree series found"));
   EXPECT_TRUE(has(lines, "                  within-trees rbar:       0     0.000    0.000"));
   EXPECT_FALSE(has(lines, "                   effective number of cores  -  ceff:    0.000"));
@@ -119,21 +125,22 @@ TEST(comper, too_few_series) {
   auto report = [](Tsi1 tsi1) {
     Session s("few");
     StatsTable stats;
-    EXPECT_FALSE(comper(tsi1, stats, 1, period_options(), (s.dir / "x").string(), s.units,
-                        s.plots)
+    EXPECT_FALSE(comper(tsi1, stats, 1, period_options(), (s.dir / "x").string(), s.units, s.plots)
                      .analysed);
     return s.report();
   };
   EXPECT_EQ(report(single_cores(1, 1.0f)),
-            (std::vector<std::string>{"", "         *** number of series < 2, no common period "
-                                          "analysis performed ***"}));
+            (std::vector<std::string>{"",
+                                      "         *** number of series < 2, no common period "
+                                      "analysis performed ***"}));
   // A series starting one year late is not selected.
   Tsi1 late = single_cores(2, 1.0f);
   late.year_row(2).ify = 1902;
   EXPECT_EQ(report(late).back(),
             "              *** only one series found in common analysis period ***");
   late.year_row(1).ily = 1999;
-  EXPECT_EQ(report(late).back(), "                 *** no series found in common analysis period ***");
+  EXPECT_EQ(report(late).back(),
+            "                 *** no series found in common analysis period ***");
 }
 
 TEST(comper, two_series_and_repeated_heads) {
@@ -146,9 +153,10 @@ TEST(comper, two_series_and_repeated_heads) {
   EXPECT_EQ(r.all.sd, 0.0f);
   EXPECT_EQ(r.all.skewness, kUndefined);
   const auto lines = s.report();
-  EXPECT_TRUE(has(lines, " brokn stck: 1.500  0.500 "));   // 1 + 1/2, 1/2
-  EXPECT_TRUE(has(lines, "      1    0.500     0.000      0.000  -99.000    -99.000     0.500  "
-                         "   0.500"));
+  EXPECT_TRUE(has(lines, " brokn stck: 1.500  0.500 "));  // 1 + 1/2, 1/2
+  EXPECT_TRUE(has(lines,
+                  "      1    0.500     0.000      0.000  -99.000    -99.000     0.500  "
+                  "   0.500"));
 
   // 40 series with the per-series table: its head stands before rows 1, 20 and 40.
   Session t("forty");

@@ -68,20 +68,17 @@ inline std::vector<std::string> lines_of(const std::filesystem::path& path) {
 inline Tsi1 two_trees() {
   const std::vector<std::string> ids{"ABC01A  ", "ABC01B  ", "ABC02A  ", "ABC02B  ", "ABC03A  "};
   return store(ids, 1890, 2010,
-                            {{1890, 2010}, {1895, 2000}, {1901, 2005}, {1890, 2010},
-                             {1902, 2010}},
-                            [](int i, int year) {
-                              const int t = year - 1901;
-                              const int tree = i <= 2 ? 2 : 3;
-                              return 10.0f + wave(1, t, 100) + 2.0f * wave(tree, t, 100) +
-                                     wave(3 + i, t, 100);
-                            });
+               {{1890, 2010}, {1895, 2000}, {1901, 2005}, {1890, 2010}, {1902, 2010}},
+               [](int i, int year) {
+                 const int t = year - 1901;
+                 const int tree = i <= 2 ? 2 : 3;
+                 return 10.0f + wave(1, t, 100) + 2.0f * wave(tree, t, 100) + wave(3 + i, t, 100);
+               });
 }
 
 struct Session {
   explicit Session(const std::string& name, const std::string& script = "")
-      : dir(scratch(name)), in(script), con(in, out),
-        plots(con, PlotSession::Screen::none) {
+      : dir(scratch(name)), in(script), con(in, out), plots(con, PlotSession::Screen::none) {
     units.create(unit::out, (dir / "out.txt").string());
   }
   std::vector<std::string> report() {
@@ -120,17 +117,15 @@ inline bool has(const std::vector<std::string>& lines, const std::string& line) 
   return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-
 // n series over 1901-2000, each a common wave and one of its own: r = 1/2 for every pair
 // (or 0 without the common wave), every series its own tree.
 inline Tsi1 single_cores(int n, float common) {
   std::vector<std::string> ids;
   for (int i = 1; i <= n; ++i) ids.push_back(Layout("('S',i3.3,'A  ')").write(i));
   return store(ids, 1901, 2000, std::vector<std::pair<int, int>>(n, {1901, 2000}),
-                            [common](int i, int year) {
-                              return 5.0f + common * wave(1, year - 1901, 100) +
-                                     wave(1 + i, year - 1901, 100);
-                            });
+               [common](int i, int year) {
+                 return 5.0f + common * wave(1, year - 1901, 100) + wave(1 + i, year - 1901, 100);
+               });
 }
 
 }  // namespace dendro::period_test

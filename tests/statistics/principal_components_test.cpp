@@ -55,8 +55,9 @@ TEST(pca, kaiser_choice_rotates_two_factors) {
   EXPECT_TRUE(has(lines, " % variance: 0.458  0.458"));
   EXPECT_TRUE(has(lines, " cumulative: 0.458  0.917"));
   EXPECT_TRUE(has(lines, "  ABC02B     0.087  0.953"));
-  EXPECT_TRUE(has(lines, " broken stick order selected for eigenvalue + 1se above broken stick "
-                         "value:   2"));
+  EXPECT_TRUE(has(lines,
+                  " broken stick order selected for eigenvalue + 1se above broken stick "
+                  "value:   2"));
   const auto loads = lines_of(s.dir / "site_vfloads_det.txt");
   ASSERT_EQ(loads.size(), 7u);
   EXPECT_EQ(loads[2], " series_id   #  1       2");
@@ -95,7 +96,8 @@ TEST(pca, menu_answers) {
   EXPECT_EQ(count_of(console, "Enter your selection :> "), 4);
   EXPECT_EQ(count_of(console, "Roll your own eigenvalue cutoff :> "), 3);
   const auto lines = s.report();
-  EXPECT_TRUE(has(lines, "               zero eigenvalues selected, no varimax rotation performed"));
+  EXPECT_TRUE(
+      has(lines, "               zero eigenvalues selected, no varimax rotation performed"));
   EXPECT_TRUE(std::filesystem::exists(s.dir / "site_pcscores_det.txt"));
   EXPECT_FALSE(std::filesystem::exists(s.dir / "site_vfloads_det.txt"));
   EXPECT_FALSE(std::filesystem::exists(s.dir / "site_vfscores_det.txt"));
@@ -108,8 +110,8 @@ TEST(pca, period_shorter_than_the_series_count) {
   const Matrix r = Matrix::identity(4);
   const Matrix z(3, 4);
   const std::vector<std::string> ids{"A1", "A2", "A3", "A4"};
-  const PcaResult pc = pca(z, r, ids, {1801, 1803, 0, 1, (s.dir / "short").string()}, s.units,
-                           s.plots);
+  const PcaResult pc =
+      pca(z, r, ids, {1801, 1803, 0, 1, (s.dir / "short").string()}, s.units, s.plots);
   EXPECT_EQ(pc.components, 3);
   EXPECT_EQ(pc.eigenvalues, (std::vector<float>{0.75f, 0.75f, 0.75f}));
   EXPECT_NEAR(pc.errors[0], 0.75 * std::sqrt(2.0 / 3), 1e-6);

@@ -130,8 +130,8 @@ TEST(nowacki, smooths_and_shows_the_plot_only_when_asked) {
   PlotSession plots(con, PlotSession::Screen::none);
   std::vector<float> x = step_series();
   int flag = 0;
-  RunningGrowth g = nowacki(x, "ABC01A  ", 1900, {10, 25, 0}, 'Y', release_method::kPlain, flag,
-                            plots);
+  RunningGrowth g =
+      nowacki(x, "ABC01A  ", 1900, {10, 25, 0}, 'Y', release_method::kPlain, flag, plots);
   EXPECT_EQ(g.first_year, 1901);
   EXPECT_EQ(g.n, 78);
   EXPECT_EQ(out.str(), "");
