@@ -171,6 +171,15 @@ void value_rows(Units& units, std::string_view label, std::span<const float> val
   } while (repeat && done < values.size());
 }
 
+// Each value's share of their total.
+std::vector<float> shares(std::span<const float> values) {
+  float total = 0.0f;
+  for (float v : values) total += v;
+  std::vector<float> out(values.begin(), values.end());
+  for (float& v : out) v /= total;
+  return out;
+}
+
 std::vector<float> running_sums(std::span<const float> values) {
   std::vector<float> sums(values.begin(), values.end());
   for (std::size_t i = 1; i < sums.size(); ++i) sums[i] += sums[i - 1];
@@ -184,10 +193,7 @@ void report_components(const PcaResult& pc, std::span<const std::string> ids, Un
   units.write(unit::out, fmt_write(kPcHeading));
   value_rows(units, "eigenvalue:", lambda.first(shown), false);
   value_rows(units, "eval sderr:", std::span<const float>(pc.errors).first(shown), false);
-  float total = 0.0f;
-  for (float v : lambda) total += v;
-  std::vector<float> share(lambda.begin(), lambda.end());
-  for (float& v : share) v /= total;
+  const std::vector<float> share = shares(lambda);
   value_rows(units, "% variance:", std::span<const float>(share).first(shown), false);
   const std::vector<float> cumulative = running_sums(share);
   value_rows(units, "cumulative:", std::span<const float>(cumulative).first(shown), false);
@@ -381,10 +387,7 @@ PcaResult pca(const Matrix& z, const Matrix& r, std::span<const std::string> ids
   report_components(pc, ids, units);
 
   // Principal-component loadings file.
-  std::vector<float> share(pc.eigenvalues);
-  float total = 0.0f;
-  for (float v : pc.eigenvalues) total += v;
-  for (float& v : share) v /= total;
+  const std::vector<float> share = shares(pc.eigenvalues);
   write_loadings_file(units, setting.prefix + "_pcloads_" + word + ".txt",
                       {{"eigenvalue", pc.eigenvalues},
                        {"eval sderr", pc.errors},
