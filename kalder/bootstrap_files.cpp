@@ -34,33 +34,46 @@ PassText text_of(BootstrapPass pass) {
     case BootstrapPass::raw:
       return {"_raw_95%cl.txt",
               "  year    nc     raw    2.5%   97.5%     spl    2.5%   97.5%",
-              " raw ring width bootstrap", " splined raw bootstrap", "measurements (y)",
-              "measurements (z)", 1};
+              " raw ring width bootstrap",
+              " splined raw bootstrap",
+              "measurements (y)",
+              "measurements (z)",
+              1};
     case BootstrapPass::standard:
       return {"_std_95%cl.txt",
               "  year    nc     std    2.5%   97.5%     spl    2.5%   97.5%",
-              " std ring width bootstrap", " splined std bootstrap", "indices (y)", "indices (z)",
+              " std ring width bootstrap",
+              " splined std bootstrap",
+              "indices (y)",
+              "indices (z)",
               2};
     case BootstrapPass::residual:
       return {"_res_95%cl.txt",
               "  year    nc     res    2.5%   97.5%     spl    2.5%   97.5%",
-              " res ring width bootstrap", " splined res bootstrap", "indices (y)", "indices (z)",
+              " res ring width bootstrap",
+              " splined res bootstrap",
+              "indices (y)",
+              "indices (z)",
               2};
     case BootstrapPass::kalder:
       break;
   }
   return {"_kld_95%cl.txt",
           "  year    nc     kld    2.5%   97.5%     spl    2.5%   97.5%",
-          " kld ring width bootstrap", " splined kld bootstrap", "indices (y)", "indices (z)", 2};
+          " kld ring width bootstrap",
+          " splined kld bootstrap",
+          "indices (y)",
+          "indices (z)",
+          2};
 }
 
 // The vectors of one pass, by chronology year (index 0 is year 1).
 struct PassData {
-  std::span<float> value, lower, upper;       // the chronology and its limits
-  std::vector<float> lower_in, upper_in;      // the limits as they are smoothed
+  std::span<float> value, lower, upper;   // the chronology and its limits
+  std::vector<float> lower_in, upper_in;  // the limits as they are smoothed
   std::vector<float> smooth, smooth_lower, smooth_upper;
-  std::vector<char> without;                  // years without limits
-  int offset = 0, span = 0;                   // the years with limits: offset + 1 .. offset + span
+  std::vector<char> without;  // years without limits
+  int offset = 0, span = 0;   // the years with limits: offset + 1 .. offset + span
 };
 
 // A year whose lower limit is exactly 0.0 has no limits: the chronology builder did not
@@ -240,7 +253,8 @@ void bootstrap_files(Run& run, BootstrapPass pass) {
     }
   }
   write_file(run, pass, d, spline_length);
-  if (pass == BootstrapPass::residual) run.residual_for_limits.assign(d.value.begin(), d.value.end());
+  if (pass == BootstrapPass::residual)
+    run.residual_for_limits.assign(d.value.begin(), d.value.end());
 }
 
 }  // namespace dendro

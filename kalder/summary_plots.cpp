@@ -75,12 +75,19 @@ struct Pair {
   const char* z_label;
 };
 
-constexpr Pair kRawAndStandard{4, 5, 1, 3, 10, " raw ring width chronology", " standard chronology",
-                               "measurements (y)", "indices (z)"};
-constexpr Pair kResidualAndKalder{6, 7, 2, 3, 10, " residual chronology", " kalder chronology",
-                                  "indices (y)", "indices (z)"};
-constexpr Pair kSegmentAndAge{2, 3, 1, 4, 3, " mean segment length", " mean tree age",
-                              "segment length (y)", "tree age (z)"};
+constexpr Pair kRawAndStandard{4,
+                               5,
+                               1,
+                               3,
+                               10,
+                               " raw ring width chronology",
+                               " standard chronology",
+                               "measurements (y)",
+                               "indices (z)"};
+constexpr Pair kResidualAndKalder{
+    6, 7, 2, 3, 10, " residual chronology", " kalder chronology", "indices (y)", "indices (z)"};
+constexpr Pair kSegmentAndAge{
+    2, 3, 1, 4, 3, " mean segment length", " mean tree age", "segment length (y)", "tree age (z)"};
 
 // A page of curves 1, 2, 4 and 5 over n points.
 ChronologyPlot two_panels(std::span<const float> c1, std::span<const float> c2,
@@ -131,8 +138,8 @@ void draw_running(Run& run, const RunningPage& r) {
   const std::vector<float> rbar = running_column(run, c0 + 2);
   const std::vector<float> error = running_column(run, c0 + 4);
   const std::vector<float> eps = running_column(run, c0 + 5);
-  const std::string top = Layout("(a,1x,2i4)").write(r.top_title, run.opt.rbar_window,
-                                                      run.opt.rbar_overlap);
+  const std::string top =
+      Layout("(a,1x,2i4)").write(r.top_title, run.opt.rbar_window, run.opt.rbar_overlap);
   // The first year is the raw step's first middle year, for all four pages.
   ChronologyPlot page = two_panels(rbar, middle, eps, error, run.window_count,
                                    static_cast<int>(run.running_table.front()[0]));
@@ -193,8 +200,7 @@ void summary_plots(Run& run) {
         draw_pair(run, kResidualAndKalder);
       }
     }
-    sfreq(run.tsi2, run.length, 3, 5, s, run.commands.data_file, run.units, unit::series,
-          run.con);
+    sfreq(run.tsi2, run.length, 3, 5, s, run.commands.data_file, run.units, unit::series, run.con);
   }
 
   if (s > state) state = 0;

@@ -57,7 +57,9 @@ std::size_t count_of(const std::string& text, const std::string& piece) {
 
 // Pages of the chronology pairs (the only menus with the sample depth limits) and of all
 // chronology plots (the plot options box one star wider than the all-series plot's).
-std::size_t pair_pages(const std::string& console) { return count_of(console, "sample depth plot"); }
+std::size_t pair_pages(const std::string& console) {
+  return count_of(console, "sample depth plot");
+}
 std::size_t chronology_pages(const std::string& console) {
   return count_of(console, "plot options menu **************|");
 }
@@ -81,8 +83,8 @@ TEST_F(KenyaRun, bootstrap_limit_files) {
     const auto lines = box.read_lines(std::string("keny002.rwl_") + kind + "_95%cl.txt");
     ASSERT_EQ(lines.size(), 61u) << kind;
     // The spline length of the dialogue's default, 20, in characters 37-41.
-    EXPECT_EQ(lines[0], std::string("  year    nc     ") + kind +
-                            "    2.5%   97.5%   20spl    2.5%   97.5%");
+    EXPECT_EQ(lines[0],
+              std::string("  year    nc     ") + kind + "    2.5%   97.5%   20spl    2.5%   97.5%");
     files[kind] = limit_records(lines);
     EXPECT_EQ(files[kind].begin()->first, 1935) << kind;
     EXPECT_EQ(files[kind].rbegin()->first, 1994) << kind;
