@@ -12,6 +12,7 @@
 #include "pelliform/yearly_mean.h"
 #include "series/console.h"
 #include "series/layout.h"
+#include "series/text.h"
 #include "series/units.h"
 
 namespace dendro {
@@ -29,7 +30,8 @@ void write_curve_file(EngineRun& run) {
   a.file_name = run.stem + "_RCScurves.txt";
   Units& units = run.io.units;
   units.create(pelliform_unit::pith, a.file_name);
-  std::vector<std::string> heads(curves.size(), "   RC     fRC");
+  // The column name is left-justified in its 15 characters.
+  std::vector<std::string> heads(curves.size(), field("   RC     fRC", 15));
   const Layout heading("(a10," + std::to_string(std::max(pairs, 1)) + "(a15,1x))");
   units.write(pelliform_unit::pith, heading.write("Bio Year", heads));
   const Layout row("(" + std::to_string(1 + 2 * pairs) + "f8.2)");
