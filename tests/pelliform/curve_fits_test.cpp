@@ -6,17 +6,14 @@
 #include <sstream>
 #include <vector>
 
+#include "engine_fixture.h"
 #include "series/console.h"
 #include "series/store.h"
 
 namespace dendro {
 namespace {
 
-struct Quiet {
-  std::istringstream in{std::string(50, '\n')};
-  std::ostringstream out;
-  Console con{in, out};
-};
+using testing::Quiet;
 
 std::vector<float> line(int n, float a, float b) {
   std::vector<float> y(static_cast<std::size_t>(n));

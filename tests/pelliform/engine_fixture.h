@@ -17,6 +17,13 @@
 
 namespace dendro::testing {
 
+// A console with blank answers ready (for pauses) whose output the test may read.
+struct Quiet {
+  std::istringstream in{std::string(50, '\n')};
+  std::ostringstream out;
+  Console con{in, out};
+};
+
 // A fresh folder under the test scratch directory.
 inline std::filesystem::path scratch_folder(const std::string& name) {
   const char* base = std::getenv("TEST_TMPDIR");

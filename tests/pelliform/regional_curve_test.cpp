@@ -6,16 +6,13 @@
 #include <sstream>
 #include <vector>
 
+#include "engine_fixture.h"
 #include "series/console.h"
 
 namespace dendro {
 namespace {
 
-struct Quiet {
-  std::istringstream in{std::string(50, '\n')};
-  std::ostringstream out;
-  Console con{in, out};
-};
+using testing::Quiet;
 
 float growth(int age) { return 0.5f + 2.0f * std::exp(-0.04f * static_cast<float>(age)); }
 

@@ -5,17 +5,14 @@
 #include <sstream>
 #include <vector>
 
+#include "engine_fixture.h"
 #include "series/console.h"
 #include "series/stop.h"
 
 namespace dendro {
 namespace {
 
-struct Quiet {
-  std::istringstream in{""};
-  std::ostringstream out;
-  Console con{in, out};
-};
+using testing::Quiet;
 
 EngineMatrix columns(const std::vector<std::vector<float>>& cols) {
   EngineMatrix m;
