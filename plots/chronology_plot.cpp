@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,11 @@ std::string left_justified(std::string text, std::size_t length) {
   return text;
 }
 
+constexpr std::array<TickStep, 6> kDepthSteps{{
+    {10, 5.0f, 1}, {50, 10.0f, 4}, {100, 25.0f, 1},
+    {500, 100.0f, 5}, {2000, 500.0f, 4}, {std::numeric_limits<int>::max(), 1000.0f, 2},
+}};
+
 // Sample-depth axis of the chronology page: the maximum raised to a half step, the ticks
 // chosen by the span.
 Axis depth_axis(const std::vector<double>& d) {
@@ -92,20 +98,7 @@ Axis depth_axis(const std::vector<double>& d) {
   } else if (a.max < 1000) {
     a.max = raise_to_half_step(a.max, 100.0f);
   }
-  const int span = static_cast<int>(a.max - a.min);
-  if (span <= 10) {
-    a.major = 5.0f, a.minor = 1;
-  } else if (span <= 50) {
-    a.major = 10.0f, a.minor = 4;
-  } else if (span <= 100) {
-    a.major = 25.0f, a.minor = 1;
-  } else if (span <= 500) {
-    a.major = 100.0f, a.minor = 5;
-  } else if (span <= 2000) {
-    a.major = 500.0f, a.minor = 4;
-  } else {
-    a.major = 1000.0f, a.minor = 2;
-  }
+  ticks_by_span(a, static_cast<int>(a.max - a.min), kDepthSteps);
   return a;
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "plots/plot_loop.h"
 
@@ -13,9 +14,17 @@ void draw_frame(const PlotStyle& style, Viewport vp, const Axis& x, const Axis& 
                 std::string_view x_label, std::string_view y_label, std::string_view title) {
   pladv(0);
   plvpor(vp.left, vp.right, vp.bottom, vp.top);
-  plwind(x.min, x.max, v.min, v.max);
+  // A window needs two different limits: one that has none is opened by a unit on each
+  // side, as PLplot itself would do after a warning on the terminal.
+  const auto opened = [](const Axis& a) {
+    return a.min == a.max ? std::make_pair(a.min - 1.0, a.max + 1.0)
+                          : std::make_pair(static_cast<double>(a.min), static_cast<double>(a.max));
+  };
+  const auto [x_min, x_max] = opened(x);
+  const auto [v_min, v_max] = opened(v);
+  plwind(x_min, x_max, v_min, v_max);
   plcol0(style.frame_colour);
-  plaxes(x.min, v.min, "abinst", x.major, x.minor, "abinstv", v.major, v.minor);
+  plaxes(x_min, v_min, "abinst", x.major, x.minor, "abinstv", v.major, v.minor);
   plcol0(style.text_colour);
   pllab(label_text(x_label).c_str(), label_text(y_label).c_str(), label_text(title).c_str());
 }

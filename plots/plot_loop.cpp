@@ -28,25 +28,31 @@ int throw_on_exit(const char* message) { throw PlotError(message); }
 void throw_on_abort(const char* message) { throw PlotError(message); }
 
 // PLplot ends the process when an X device cannot open its display, so the display is tried
-// first through libX11 itself (loaded only here, as PLplot's own X drivers load it).
-bool display_opens() {
-  const char* display = std::getenv("DISPLAY");
-  if (display == nullptr || *display == '\0') return false;
-  void* x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
-  if (x11 == nullptr) return false;
+// first through libX11 itself (loaded here as PLplot's own X drivers load it). The
+// connection stays open for the session: an X server without other clients resets when
+// its last client leaves, and refuses the next page's connection while it does.
+struct X11 {
   using OpenDisplay = void* (*)(const char*);
   using CloseDisplay = int (*)(void*);
-  auto open = reinterpret_cast<OpenDisplay>(dlsym(x11, "XOpenDisplay"));
-  auto close = reinterpret_cast<CloseDisplay>(dlsym(x11, "XCloseDisplay"));
-  bool opened = false;
-  if (open != nullptr && close != nullptr) {
-    if (void* d = open(display)) {
-      opened = true;
-      close(d);
-    }
+  void* library = nullptr;
+  void* display = nullptr;
+  CloseDisplay close = nullptr;
+};
+
+X11 open_display() {
+  X11 x;
+  const char* name = std::getenv("DISPLAY");
+  if (name == nullptr || *name == '\0') return x;
+  x.library = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+  if (x.library == nullptr) return x;
+  auto open = reinterpret_cast<X11::OpenDisplay>(dlsym(x.library, "XOpenDisplay"));
+  x.close = reinterpret_cast<X11::CloseDisplay>(dlsym(x.library, "XCloseDisplay"));
+  if (open != nullptr && x.close != nullptr) x.display = open(name);
+  if (x.display == nullptr) {
+    dlclose(x.library);
+    x.library = nullptr;
   }
-  dlclose(x11);
-  return opened;
+  return x;
 }
 
 bool device_available(std::string_view name) {
@@ -107,10 +113,21 @@ bool is_answer(const Answer& a, std::string_view letters) {
 
 PlotSession::PlotSession(Console& con, Screen screen) : con_(con), screen_(screen) {}
 
+PlotSession::~PlotSession() {
+  if (display_ != nullptr) close_display_(display_);
+  if (x11_ != nullptr) dlclose(x11_);
+}
+
 std::optional<std::string> PlotSession::screen_device() {
   if (decided_) return device_;
   decided_ = true;
-  if (screen_ == Screen::detect && display_opens()) {
+  if (screen_ == Screen::detect) {
+    const X11 x = open_display();
+    x11_ = x.library;
+    display_ = x.display;
+    close_display_ = x.close;
+  }
+  if (display_ != nullptr) {
     for (const char* name : {"xcairo", "xwin"}) {
       if (device_available(name)) {
         device_ = name;

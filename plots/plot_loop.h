@@ -36,6 +36,9 @@ class PlotSession {
     none,    // never draw on the screen (runs without a display, and tests)
   };
   explicit PlotSession(Console& con, Screen screen = Screen::detect);
+  ~PlotSession();
+  PlotSession(const PlotSession&) = delete;
+  PlotSession& operator=(const PlotSession&) = delete;
 
   Console& console() { return con_; }
   // The PLplot device for screen pages, or nothing when there is no screen.
@@ -46,6 +49,10 @@ class PlotSession {
   Screen screen_;
   bool decided_ = false;
   std::optional<std::string> device_;
+  // The X connection held for the session (libX11 is loaded at run time).
+  void* x11_ = nullptr;
+  void* display_ = nullptr;
+  int (*close_display_)(void*) = nullptr;
 };
 
 // The page layout that PLplot sets up before the plot draws: subpages across and down.

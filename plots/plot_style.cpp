@@ -129,6 +129,16 @@ constexpr std::string_view kTickInterval = "(f6.0)";
 constexpr std::string_view kCount = "(i4)";
 constexpr std::string_view kLimit = "(f8.3)";
 
+// "change ... from:" a real shown by `layout`, or an integer count or code.
+void change(Console& con, std::string_view question, std::string_view layout, float& value) {
+  ask_change(con, question, fmt_write(layout, value));
+  read_value(con, value);
+}
+void change(Console& con, std::string_view question, Read how, int& value) {
+  ask_change(con, question, fmt_write(kCount, value));
+  set_integer(con, how, value);
+}
+
 }  // namespace
 
 void arspltstyle(Console& con, PlotStyle& s, int item) {
@@ -142,62 +152,20 @@ void arspltstyle(Console& con, PlotStyle& s, int item) {
     case 5: edit_plain(con, "select new curve color: [0-15] : ", false, Read::field4, s.curve_colour); break;
     case 6: edit_plain(con, "select new line style: [0-8] : ", true, Read::field4, s.line_style); break;
     case 7: edit_plain(con, "select new curve width: [0-8]  : ", true, Read::field4, s.curve_width); break;
-    case 8:
-      ask_change(con, "change x axis major tics from: ", fmt_write(kTickInterval, s.x.major));
-      read_value(con, s.x.major);
-      break;
-    case 9:
-      ask_change(con, "change x axis minor tics from: ", fmt_write(kCount, s.x.minor));
-      set_integer(con, Read::free, s.x.minor);
-      break;
-    case 10:
-      ask_change(con, "change y axis major tics from: ", fmt_write(kTickInterval, s.y.major));
-      read_value(con, s.y.major);
-      break;
-    case 11:
-      ask_change(con, "change y axis minor tics from: ", fmt_write(kCount, s.y.minor));
-      set_integer(con, Read::field4, s.y.minor);
-      break;
-    case 12:
-      ask_change(con, "change z axis major tics from: ", fmt_write(kTickInterval, s.z.major));
-      read_value(con, s.z.major);
-      break;
-    case 13:
-      ask_change(con, "change z axis minor tics from: ", fmt_write(kCount, s.z.minor));
-      set_integer(con, Read::field4, s.z.minor);
-      break;
-    case 14:
-      ask_change(con, "change x axis max value from: ", fmt_write(kLimit, s.x.max));
-      read_value(con, s.x.max);
-      break;
-    case 15:
-      ask_change(con, "change x axis min value from: ", fmt_write(kLimit, s.x.min));
-      read_value(con, s.x.min);
-      break;
-    case 16:
-      ask_change(con, "change y axis max value from: ", fmt_write(kLimit, s.y.max));
-      read_value(con, s.y.max);
-      break;
-    case 17:
-      ask_change(con, "change y axis min value from: ", fmt_write(kLimit, s.y.min));
-      read_value(con, s.y.min);
-      break;
-    case 18:
-      ask_change(con, "change z axis max value from: ", fmt_write(kLimit, s.z.max));
-      read_value(con, s.z.max);
-      break;
-    case 19:
-      ask_change(con, "change z axis min value from: ", fmt_write(kLimit, s.z.min));
-      read_value(con, s.z.min);
-      break;
-    case 20:
-      ask_change(con, "change symbol [0-126, 32 = no symbol]: ", fmt_write(kCount, s.symbol));
-      set_integer(con, Read::free, s.symbol);
-      break;
-    case 21:
-      ask_change(con, "change symbol color from: ", fmt_write(kCount, s.symbol_colour));
-      set_integer(con, Read::free, s.symbol_colour);
-      break;
+    case 8: change(con, "change x axis major tics from: ", kTickInterval, s.x.major); break;
+    case 9: change(con, "change x axis minor tics from: ", Read::free, s.x.minor); break;
+    case 10: change(con, "change y axis major tics from: ", kTickInterval, s.y.major); break;
+    case 11: change(con, "change y axis minor tics from: ", Read::field4, s.y.minor); break;
+    case 12: change(con, "change z axis major tics from: ", kTickInterval, s.z.major); break;
+    case 13: change(con, "change z axis minor tics from: ", Read::field4, s.z.minor); break;
+    case 14: change(con, "change x axis max value from: ", kLimit, s.x.max); break;
+    case 15: change(con, "change x axis min value from: ", kLimit, s.x.min); break;
+    case 16: change(con, "change y axis max value from: ", kLimit, s.y.max); break;
+    case 17: change(con, "change y axis min value from: ", kLimit, s.y.min); break;
+    case 18: change(con, "change z axis max value from: ", kLimit, s.z.max); break;
+    case 19: change(con, "change z axis min value from: ", kLimit, s.z.min); break;
+    case 20: change(con, "change symbol [0-126, 32 = no symbol]: ", Read::free, s.symbol); break;
+    case 21: change(con, "change symbol color from: ", Read::free, s.symbol_colour); break;
     case kStyleReset: reset(s); break;
     default: break;
   }

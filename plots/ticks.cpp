@@ -15,56 +15,32 @@ constexpr int kScaleMarks = 10;
 // The step of a positive float reaches [1, 10) within this many decades.
 constexpr int kMaxDecades = 80;
 
-void ticit_year_axis(Axis& x) {
-  const int span = static_cast<int>(x.max - x.min);
-  if (span <= 50) {
-    x.major = 10.0f, x.minor = 10;
-  } else if (span <= 100) {
-    x.major = 20.0f, x.minor = 5;
-  } else if (span <= 200) {
-    x.major = 20.0f, x.minor = 10;
-  } else if (span <= 500) {
-    x.major = 50.0f, x.minor = 5;
-  } else if (span <= 1000) {
-    x.major = 100.0f, x.minor = 10;
-  } else if (span <= 2000) {
-    x.major = 250.0f, x.minor = 5;
-  } else {
-    x.minor = 5;
-    if (auto s = scale(x.min, x.max, kScaleMarks)) {
-      x.min = s->valmin, x.major = s->step, x.max = s->valmax;
-    }
+// The fixed steps of the year axis and of the value axes; beyond the last row the axis
+// is rescaled by AS 96.
+constexpr std::array<TickStep, 6> kYearSteps{{
+    {50, 10.0f, 10}, {100, 20.0f, 5}, {200, 20.0f, 10},
+    {500, 50.0f, 5}, {1000, 100.0f, 10}, {2000, 250.0f, 5},
+}};
+constexpr std::array<TickStep, 6> kValueSteps{{
+    {2, 0.5f, 4}, {4, 1.0f, 4}, {10, 2.0f, 4},
+    {50, 5.0f, 5}, {100, 10.0f, 2}, {500, 100.0f, 5},
+}};
+constexpr int kWideMinor = 5;  // minor count of a rescaled axis
+
+// Ticks of an axis by its span (truncated), or a scale of 10 marks for a wider one.
+void ticks_or_scale(Axis& a, std::span<const TickStep> steps) {
+  if (ticks_by_span(a, static_cast<int>(a.max - a.min), steps)) return;
+  a.minor = kWideMinor;
+  if (auto s = scale(a.min, a.max, kScaleMarks)) {
+    a.min = s->valmin, a.major = s->step, a.max = s->valmax;
   }
 }
 
-void ticit_value_axis(Axis& a) {
-  // Raise the maximum to the next half step of its order of magnitude.
-  if (a.max < 10) {
-    a.max = raise_to_half_step(a.max, 1.0f);
-  } else if (a.max < 100) {
-    a.max = raise_to_half_step(a.max, 10.0f);
-  } else {
-    a.max = raise_to_half_step(a.max, 100.0f);
-  }
-  const int n = static_cast<int>(a.max - a.min);
-  if (n <= 2) {
-    a.major = 0.5f, a.minor = 4;
-  } else if (n <= 4) {
-    a.major = 1.0f, a.minor = 4;
-  } else if (n <= 10) {
-    a.major = 2.0f, a.minor = 4;
-  } else if (n <= 50) {
-    a.major = 5.0f, a.minor = 5;
-  } else if (n <= 100) {
-    a.major = 10.0f, a.minor = 2;
-  } else if (n <= 500) {
-    a.major = 100.0f, a.minor = 5;
-  } else {
-    a.minor = 5;
-    if (auto s = scale(a.min, a.max, kScaleMarks)) {
-      a.min = s->valmin, a.major = s->step, a.max = s->valmax;
-    }
-  }
+// Raises the maximum to the next half step of its order of magnitude.
+float raise_value_maximum(float max) {
+  if (max < 10) return raise_to_half_step(max, 1.0f);
+  if (max < 100) return raise_to_half_step(max, 10.0f);
+  return raise_to_half_step(max, 100.0f);
 }
 
 }  // namespace
@@ -127,10 +103,23 @@ std::optional<Scale> scale(float fmin, float fmax, int n) {
   return out;
 }
 
+bool ticks_by_span(Axis& a, int span, std::span<const TickStep> steps) {
+  for (const TickStep& step : steps) {
+    if (span <= step.up_to) {
+      a.major = step.major;
+      a.minor = step.minor;
+      return true;
+    }
+  }
+  return false;
+}
+
 void ticit(Axis& x, Axis& y, Axis& z) {
-  ticit_year_axis(x);
-  ticit_value_axis(y);
-  ticit_value_axis(z);
+  ticks_or_scale(x, kYearSteps);
+  for (Axis* a : {&y, &z}) {
+    a->max = raise_value_maximum(a->max);
+    ticks_or_scale(*a, kValueSteps);
+  }
 }
 
 // Whole decades by floor, so that a negative (BCE) first year is not cut off the frame.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 
 #include "plots/plot_style.h"
 
@@ -17,6 +18,18 @@ struct Scale {
 // Applied Statistics algorithm AS 96 (a simple scaling routine) over the extent fmin..fmax
 // with n marks; nothing when fmin > fmax or n < 2.
 std::optional<Scale> scale(float fmin, float fmax, int n);
+
+// A row of a tick table: a span (in data units, truncated) up to `up_to` gets this major
+// interval and minor count.
+struct TickStep {
+  int up_to;
+  float major;
+  int minor;
+};
+
+// Sets the ticks of the axis from the first row that takes the span; false when the span
+// is beyond the table (the axis is left as it was).
+bool ticks_by_span(Axis& a, int span, std::span<const TickStep> steps);
 
 // Picks the major interval and the minor count of the year axis x and of the value axes y
 // and z from their limits. The maxima of y and z are raised to the next half step; an axis

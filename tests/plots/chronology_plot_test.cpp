@@ -11,15 +11,7 @@ using plot_test::menu_text;
 using plot_test::render_png;
 using plot_test::Scripted;
 using plot_test::scratch;
-
-// The "from:" value that the editor shows for an item, read back from the console, so that
-// the limits a page set up can be checked through the menu as the user sees them.
-std::string shown(const std::string& console, const std::string& question) {
-  const auto at = console.find(question);
-  if (at == std::string::npos) return "(not asked)";
-  const auto from = at + question.size();
-  return console.substr(from, console.find('\n', from) - from);
-}
+using plot_test::shown;
 
 struct Page {
   std::vector<float> c1, c2, c3, c4, c5, c6;
@@ -174,23 +166,6 @@ TEST(crnplt1, every_kind_saves_a_page) {
     // Only the chronology page offers the sample-depth items.
     EXPECT_EQ(o.console.find("[22]") != std::string::npos, kind == 3) << kind;
   }
-}
-
-TEST(crnplt1, curve_names) {
-  EXPECT_EQ(curve_name(-2), "rcs growth curve");
-  EXPECT_EQ(curve_name(-6), "age dependent spline");
-  EXPECT_EQ(curve_name(-5), "friedman super smoother");
-  EXPECT_EQ(curve_name(-4), "lowess robust smoother");
-  EXPECT_EQ(curve_name(-3), "median filter sharpener");
-  EXPECT_EQ(curve_name(3), "negative exponential curve");
-  EXPECT_EQ(curve_name(5), "linear regression curve");
-  EXPECT_EQ(curve_name(6), "horizontal mean curve");
-  EXPECT_EQ(curve_name(7), "hugershoff curve");
-  EXPECT_EQ(curve_name(8), "general exponential curve");
-  EXPECT_EQ(curve_name(10), "cubic smoothing spline");
-  EXPECT_EQ(curve_name(9), "");
-  EXPECT_EQ(curve_name(-1), "");
-  EXPECT_EQ(curve_name(-67), "");
 }
 
 }  // namespace

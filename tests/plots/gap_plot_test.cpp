@@ -11,13 +11,7 @@ using plot_test::menu_text;
 using plot_test::render_png;
 using plot_test::Scripted;
 using plot_test::scratch;
-
-std::string shown(const std::string& console, const std::string& question) {
-  const auto at = console.find(question);
-  if (at == std::string::npos) return "(not asked)";
-  const auto from = at + question.size();
-  return console.substr(from, console.find('\n', from) - from);
-}
+using plot_test::shown;
 
 TEST(filled_runs, consecutive_years) {
   using Runs = std::vector<FilledRun>;

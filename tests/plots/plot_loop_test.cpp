@@ -108,14 +108,27 @@ TEST(plot_loop, edit_then_save_then_continue) {
 }
 
 TEST(plot_loop, full_menu_lines) {
-  const auto menu = full_menu({"| sample depth plot       max z2          [22] |"});
-  ASSERT_EQ(menu.size(), 18u);
-  EXPECT_EQ(menu[0], "|************* plot options menu **************|");
-  EXPECT_EQ(menu[11], "| major ticks y     [10]  symbol color    [21] |");
-  EXPECT_EQ(menu[12], "| sample depth plot       max z2          [22] |");
-  EXPECT_EQ(menu[14], "|              reset options  [99]             |");
-  EXPECT_EQ(menu[16], "|    [s]ave   <[c]ontinue>  [n]o more plots    |");
-  for (const auto& line : menu) EXPECT_EQ(line.size(), 48u) << line;
+  EXPECT_EQ(full_menu({"| sample depth plot       max z2          [22] |"}),
+            (std::vector<std::string>{
+                "|************* plot options menu **************|",
+                "| replot             [0]  minor ticks y   [11] |",
+                "| background color   [1]  major ticks z   [12] |",
+                "| frame color        [2]  minor ticks z   [13] |",
+                "| text color         [3]  max. x          [14] |",
+                "| line color         [4]  min. x          [15] |",
+                "| curve  color       [5]  max. y          [16] |",
+                "| line style         [6]  min. y          [17] |",
+                "| curve width        [7]  max. z          [18] |",
+                "| major ticks x      [8]  min. z          [19] |",
+                "| minor ticks x      [9]  symbol type     [20] |",
+                "| major ticks y     [10]  symbol color    [21] |",
+                "| sample depth plot       max z2          [22] |",
+                "|                                              |",
+                "|              reset options  [99]             |",
+                "|----------------------------------------------|",
+                "|    [s]ave   <[c]ontinue>  [n]o more plots    |",
+                "|______________________________________________|",
+            }));
 }
 
 TEST(plot_loop, ways_out) {

@@ -25,19 +25,22 @@ struct Scripted {
   PlotSession session;
 };
 
-// A fresh folder for the files of one test.
+// A fresh folder for the files of one test, beside the test program, so that the test runs
+// of two build trees never share one.
 inline std::filesystem::path scratch(const std::string& name) {
-  auto dir = std::filesystem::temp_directory_path() / ("plots_test_" + name);
+  const auto dir = std::filesystem::read_symlink("/proc/self/exe").parent_path() /
+                   "plots_test_files" / name;
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;
 }
 
 // Renders a PostScript page to PNG with ghostscript; the size of the PNG, or -1 when
-// ghostscript failed.
+// ghostscript failed (its messages are then in the PNG's name plus ".log").
 inline long long render_png(const std::filesystem::path& ps, const std::filesystem::path& png) {
   const std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -sOutputFile='" +
-                              png.string() + "' '" + ps.string() + "' >/dev/null 2>&1";
+                              png.string() + "' '" + ps.string() + "' >'" + png.string() +
+                              ".log' 2>&1";
   if (std::system(command.c_str()) != 0) return -1;
   std::error_code ec;
   const auto size = std::filesystem::file_size(png, ec);
@@ -57,6 +60,15 @@ inline std::string menu_text(const std::vector<std::string>& menu) {
   std::string text = "\n\n";
   for (const auto& line : menu) text += "               " + line + "\n";
   return text + "\n                enter option number > ";
+}
+
+// The "from:" value that the style editor shows for an item, read back from the console:
+// the limits a page set up are checked through the menu, as the user sees them.
+inline std::string shown(const std::string& console, const std::string& question) {
+  const auto at = console.find(question);
+  if (at == std::string::npos) return "(not asked)";
+  const auto from = at + question.size();
+  return console.substr(from, console.find('\n', from) - from);
 }
 
 // A tucson chronology file: index values (thousandths) and sample depths from the fourth

@@ -13,13 +13,7 @@ using plot_test::menu_text;
 using plot_test::render_png;
 using plot_test::Scripted;
 using plot_test::scratch;
-
-std::string shown(const std::string& console, const std::string& question) {
-  const auto at = console.find(question);
-  if (at == std::string::npos) return "(not asked)";
-  const auto from = at + question.size();
-  return console.substr(from, console.find('\n', from) - from);
-}
+using plot_test::shown;
 
 std::string spaghetti(const Tsi1& tsi1, int kind, const std::string& script,
                       int first_detrending = 0, std::string_view title = "tree ring measurements") {
@@ -75,7 +69,7 @@ TEST(crnplt3, real_ring_widths) {
   ASSERT_EQ(tsi1.count, 13);
   const auto dir = scratch("crnplt3_keny");
   const std::string console = spaghetti(
-      tsi1, 1, "14\n0\n15\n0\n16\n0\n17\n0\n10\n0\ns\n" + (dir / "page.ps").string() + "\nn\n");
+      tsi1, 1, "s\n" + (dir / "page.ps").string() + "\n14\n0\n15\n0\n16\n0\n17\n0\n10\n0\nn\n");
   EXPECT_GT(render_png(dir / "page.ps", dir / "page.png"), 0);
   // Hand: series from 1935 to 1994; widths from 0.94 to 14.09 mm (awk over the file's
   // value fields: min 94, max 1409 hundredths), all positive, so the axis starts at the
