@@ -318,7 +318,7 @@ void end_line(Run& run) {
 void spectra(Run& run) {
   if (run.opt.detrend1 == 0 || run.opt.mean == 0) return;
   sfreq(run.tsi2, run.length, 3, 5, run.opt.summary_plots, run.commands.data_file, run.units,
-        unit::series, run.con);
+        unit::series, run.plots);
 }
 
 }  // namespace
