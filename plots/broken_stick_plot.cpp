@@ -115,9 +115,7 @@ void bsplt(PlotSession& session, std::span<const float> broken_stick,
   }
   const EigenvaluePage page(session.console(), broken_stick, eigenvalues, data_kind, errors);
   PlotDefinition def;
-  def.menu = menu_to_17();
-  def.last_style_item = 17;
-  def.unknown_option = "Unknown option re-enter a valid request";
+  use_menu_to_17(def);
   def.set_up = [&page](PlotStyle& s) { page.set_up(s); };
   def.draw = [&page](const PlotStyle& s) { page.draw(s); };
   plot_loop(session, def);

@@ -90,8 +90,8 @@ bool drawing_to_file() {
   return std::string_view(device.data()) == "psc";
 }
 
-std::vector<std::string> menu_to_17() {
-  return {
+void use_menu_to_17(PlotDefinition& plot) {
+  plot.menu = {
       "|************* plot options menu **************|",
       "| replot             [0]  minor ticks y   [11] |",
       "| background color   [1]  major ticks z   [12] |",
@@ -110,6 +110,8 @@ std::vector<std::string> menu_to_17() {
       "|    [s]ave   <[c]ontinue>  [n]o more plots    |",
       "|______________________________________________|",
   };
+  plot.last_style_item = 17;
+  plot.unknown_option = "Unknown option re-enter a valid request";
 }
 
 void use_short_menu(PlotDefinition& plot, Console& con) {

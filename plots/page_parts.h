@@ -54,8 +54,9 @@ void draw_finite(std::span<const double> x, std::span<const double> y, int colou
 // True while the page goes into a file (a save) rather than to the screen.
 bool drawing_to_file();
 
-// The plot options menu of the weights and eigenvalue pages: items 0 to 17 and 99.
-std::vector<std::string> menu_to_17();
+// The plot options menu of the weights and eigenvalue pages (items 0 to 17 and 99, save,
+// continue and no more plots) on a plot: the style items 1 to 17, other numbers refused.
+void use_menu_to_17(PlotDefinition& plot);
 
 // The short menu of the bar pages (items 0 to 7 and 99, save and continue) on a plot: the
 // style items 1 to 7, and every other number but the reset refused with the answer repeated.

@@ -88,9 +88,7 @@ void crnplt7(PlotSession& session, std::span<const float> median,
   const WeightsPage page(median, lower_hinge, largest, first_year, data_file, title, x_label,
                          y_label);
   PlotDefinition def;
-  def.menu = menu_to_17();
-  def.last_style_item = 17;
-  def.unknown_option = "Unknown option re-enter a valid request";
+  use_menu_to_17(def);
   def.set_up = [&page](PlotStyle& s) { page.set_up(s); };
   def.draw = [&page](const PlotStyle& s) { page.draw(s); };
   plot_loop(session, def);

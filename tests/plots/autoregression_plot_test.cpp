@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "page_test_support.h"
 #include "plot_test_support.h"
 
 namespace dendro {
@@ -54,18 +55,7 @@ TEST(arhist1, menu_answers) {
   Scripted s("8\n4\n2\n99\n0\nn\n");
   arhist1(s.session, results, "co021.rwl", 500);
   const std::string console = s.out.str();
-  EXPECT_EQ(console.find(menu_text({
-                "|************* plot options menu ***************|",
-                "| replot             [0] line color         [4] |",
-                "| background color   [1] bar fill  color    [5] |",
-                "| frame color        [2] curve style        [6] |",
-                "| text color         [3] curve width        [7] |",
-                "|                                               |",
-                "|              reset options  [99]              |",
-                "|-----------------------------------------------|",
-                "|             [s]ave   <[c]ontinue>             |",
-                "|_______________________________________________|",
-            })),
+  EXPECT_EQ(console.find(menu_text(plot_test::kShortMenu)),
             console.find('\n') + 1);
   EXPECT_NE(console.find("> \n             Unknown option 8  re-enter a valid choise\n"),
             std::string::npos);

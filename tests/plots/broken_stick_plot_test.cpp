@@ -55,25 +55,7 @@ TEST(bsplt, limits_and_menu) {
   EXPECT_EQ(shown_max, (std::vector<std::string>{"   7.500", "   9.000", "   7.500"}));
   EXPECT_NE(t.console.find("> \n             Unknown option re-enter a valid request\n"),
             std::string::npos);
-  EXPECT_EQ(t.console.find(plot_test::menu_text({
-                "|************* plot options menu **************|",
-                "| replot             [0]  minor ticks y   [11] |",
-                "| background color   [1]  major ticks z   [12] |",
-                "| frame color        [2]  minor ticks z   [13] |",
-                "| text color         [3]  max. x          [14] |",
-                "| line color         [4]  min. x          [15] |",
-                "| fit  color         [5]  max. y          [16] |",
-                "| line style         [6]  min. y          [17] |",
-                "| curve width        [7]                  [  ] |",
-                "| major ticks x      [8]                  [  ] |",
-                "| minor ticks x      [9]                  [  ] |",
-                "| major ticks y     [10]                  [  ] |",
-                "|                                              |",
-                "|           reset plot options  [99]           |",
-                "|----------------------------------------------|",
-                "|    [s]ave   <[c]ontinue>  [n]o more plots    |",
-                "|______________________________________________|",
-            })),
+  EXPECT_EQ(t.console.find(plot_test::menu_text(plot_test::kMenuTo17)),
             t.console.find('\n') + 1);
 }
 
@@ -100,7 +82,7 @@ TEST(bsplt, save_writes_the_values_file) {
   two.eigen = {1.5f, 0.5f};
   two.stick = {1.5f, 0.5f};
   two.errors = {0.1f, 0.1f};
-  two.run("s\npage.ps\nc\n");
+  two.run("s\ntwo.ps\nc\n");
   EXPECT_EQ(read_file(dir / "RawMeasurementsEVplt.txt"),
             " Eigenvalue Trace\n"
             "PC" + tab + "EV" + tab + "Broken-Stick Model\n"

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "page_test_support.h"
 #include "plot_test_support.h"
 
 namespace dendro {
@@ -64,19 +65,6 @@ struct Components {
   }
 };
 
-const std::vector<std::string> kLoadingsMenu{
-    "|************* plot options menu ***************|",
-    "| replot             [0] line color         [4] |",
-    "| background color   [1] bar fill  color    [5] |",
-    "| frame color        [2] curve style        [6] |",
-    "| text color         [3] curve width        [7] |",
-    "|                                               |",
-    "|              reset options  [99]              |",
-    "|-----------------------------------------------|",
-    "|             [s]ave   <[c]ontinue>             |",
-    "|_______________________________________________|",
-};
-
 const std::vector<std::string> kScoresMenu{
     "|************* plot options menu **************|",
     "| replot             [0]  minor ticks y   [11] |",
@@ -100,7 +88,7 @@ const std::vector<std::string> kScoresMenu{
 TEST(loads1, menu_answers_and_flag) {
   Components c;
   c.loads("8\n-1\n42\nxy\n7\n3\n99\n0\nc\n");
-  EXPECT_EQ(c.console.find(menu_text(kLoadingsMenu)), c.console.find('\n') + 1);
+  EXPECT_EQ(c.console.find(menu_text(plot_test::kShortMenu)), c.console.find('\n') + 1);
   // A number the menu does not offer is refused with the answer as it was typed.
   EXPECT_NE(c.console.find("> \n             Unknown option 8  re-enter a valid choise\n"),
             std::string::npos);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "page_test_support.h"
 #include "plot_test_support.h"
 #include "series/store.h"
 
@@ -16,25 +17,6 @@ using plot_test::Scripted;
 using plot_test::scratch;
 using plot_test::shown;
 
-const std::vector<std::string> kMenu{
-    "|************* plot options menu **************|",
-    "| replot             [0]  minor ticks y   [11] |",
-    "| background color   [1]  major ticks z   [12] |",
-    "| frame color        [2]  minor ticks z   [13] |",
-    "| text color         [3]  max. x          [14] |",
-    "| line color         [4]  min. x          [15] |",
-    "| fit  color         [5]  max. y          [16] |",
-    "| line style         [6]  min. y          [17] |",
-    "| curve width        [7]                  [  ] |",
-    "| major ticks x      [8]                  [  ] |",
-    "| minor ticks x      [9]                  [  ] |",
-    "| major ticks y     [10]                  [  ] |",
-    "|                                              |",
-    "|           reset plot options  [99]           |",
-    "|----------------------------------------------|",
-    "|    [s]ave   <[c]ontinue>  [n]o more plots    |",
-    "|______________________________________________|",
-};
 
 struct Weights {
   std::vector<float> median, lower, largest;
@@ -68,7 +50,7 @@ TEST(crnplt7, fixed_value_axis_and_decade_year_axis) {
   EXPECT_EQ(shown(w.console, "change y axis min value from: "), "   0.000");
   EXPECT_EQ(shown(w.console, "change x axis major tics from: "), "   50.");
   // The menu comes first, right after the one note of a run without a screen.
-  EXPECT_EQ(w.console.find(menu_text(kMenu)), w.console.find('\n') + 1);
+  EXPECT_EQ(w.console.find(menu_text(plot_test::kMenuTo17)), w.console.find('\n') + 1);
 
   // Weights all 1 give the same axis: the data never enter it.
   Weights ones(299);
