@@ -1,10 +1,11 @@
 #include "statistics/release.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
 
-#include "statistics/pending.h"
+#include "plots/release_plot.h"
 
 namespace dendro {
 namespace {
@@ -101,7 +102,35 @@ RunningGrowth nowacki(std::span<float> x, std::string_view id, int first_year,
   const bool smooth = prefilter == 'y' || prefilter == 'Y';
   RunningGrowth growth = running_growth(x, first_year, settings.window, smooth);
   if (plot_flag >= 1) {
-    crnplt11_unavailable(plots, growth, settings, method, id);
+    // The page draws the windows that have a growth change, each beside the window w
+    // places later, and asks findrl for the releases of the windows as it shows them.
+    const std::span<const float> means(growth.means), errors(growth.errors);
+    const std::size_t later = std::min(means.size(), static_cast<std::size_t>(settings.window));
+    ReleasePage page;
+    page.series = std::span<const float>(x).first(static_cast<std::size_t>(growth.n));
+    page.means = means;
+    page.mean_errors = errors;
+    page.later_means = means.subspan(later);
+    page.later_errors = errors.subspan(later);
+    page.change = growth.change;
+    page.first_year = growth.first_year;
+    page.window = settings.window;
+    page.percent = settings.percent;
+    page.errors = settings.errors;
+    page.smoothing = prefilter;
+    page.id = id;
+    page.top_title = " running mean growth series";
+    page.bottom_title = " % growth change (blue) and raw data (red)";
+    page.top_y_label = "running growth";
+    page.bottom_x_label = "years";
+    page.bottom_y_label = "relative growth";
+    const ReleaseSearch search = [&settings, method](
+                                     std::span<const float> m1, std::span<const float> s1,
+                                     std::span<const float> m2, std::span<const float> s2,
+                                     std::span<const float> g, int first_window_year) {
+      return findrl(m1, s1, m2, s2, g, first_window_year, settings, method);
+    };
+    crnplt11(plots, page, search, plot_flag);
   }
   return growth;
 }

@@ -31,7 +31,9 @@ CommonPeriodResult two_trees_with_menu(Session& s) {
 }
 
 TEST(pca, kaiser_choice_rotates_two_factors) {
-  Session s("kaiser", "k\n");
+  // The eigenvalue page, "k", then one page each of loadings and scores, of the principal
+  // components and of the varimax factors.
+  Session s("kaiser", "c\nk\nc\nc\nc\nc\n");
   const PcaResult pc = two_trees_with_menu(s).components;
   EXPECT_EQ(pc.kept, 2);
   EXPECT_NE(s.out.str().find("  Detrended indices common period principal components.\n"),
@@ -65,7 +67,7 @@ TEST(pca, kaiser_choice_rotates_two_factors) {
 }
 
 TEST(pca, files_of_the_components) {
-  Session s("files", "\n");
+  Session s("files", "\n\n\n\n\n\n");
   two_trees_with_menu(s);
   const auto loads = lines_of(s.dir / "site_pcloads_det.txt");
   ASSERT_EQ(loads.size(), 10u);  // five statistics, the titles, four series
@@ -86,13 +88,13 @@ TEST(pca, files_of_the_components) {
 }
 
 TEST(pca, menu_answers) {
-  // "e" with a word and with a count beyond m show the menu again; "r" replots first;
-  // "e" 0 keeps no component.
-  Session s("menu", "e\nmany\nr\ne\n9\ne\n0\n");
+  // "e" with a word and with a count beyond m show the menu again; "r" shows the
+  // eigenvalue page again first; "e" 0 keeps no component, and no page follows.
+  Session s("menu", "c\ne\nmany\nr\nc\ne\n9\ne\n0\n");
   const PcaResult pc = two_trees_with_menu(s).components;
   EXPECT_EQ(pc.kept, 0);
   const std::string console = s.out.str();
-  EXPECT_EQ(count_of(console, "eigenvalue and broken-stick traces: plot not available"), 2);
+  EXPECT_EQ(count_of(console, "[n]o more plots"), 2);
   EXPECT_EQ(count_of(console, "Enter your selection :> "), 4);
   EXPECT_EQ(count_of(console, "Roll your own eigenvalue cutoff :> "), 3);
   const auto lines = s.report();

@@ -136,9 +136,11 @@ TEST(nowacki, smooths_and_shows_the_plot_only_when_asked) {
   EXPECT_EQ(g.n, 78);
   EXPECT_EQ(out.str(), "");
   flag = 1;
+  in.str("c\n");
   g = nowacki(x, "ABC01A  ", 1900, {10, 25, 0}, 'n', release_method::kPlain, flag, plots);
   EXPECT_EQ(g.first_year, 1900);
-  EXPECT_NE(out.str().find("plot not available"), std::string::npos);
+  EXPECT_NE(out.str().find("[n]o more plots"), std::string::npos);
+  EXPECT_EQ(flag, 1);
 }
 
 }  // namespace
