@@ -46,8 +46,7 @@ KindWords kind_words(int kind) {
     case 2:
       return {"trn", "Transformed data common period principal components.", "transformed data"};
     case 3:
-      return {"det", "Detrended indices common period principal components.",
-              "detrended indices"};
+      return {"det", "Detrended indices common period principal components.", "detrended indices"};
     case 4:
       return {"res", "Residual indices common period principal components.", "residual indices"};
     default:
@@ -342,8 +341,8 @@ void scores_pages(PlotSession& plots, const Matrix& scores, std::span<const floa
   const std::string title = plot_title(setting.kind, "", figure_words(figure, true));
   for (int first = 1; first <= kept && plots_on(plot_flag); first += kPanelsPerPage) {
     const int count = std::min(kPanelsPerPage, kept - first + 1);
-    scores1(plots, columns_from(scores, first, count), setting.first_year, setting.last_year,
-            title, plot_flag, page_panels(figure, first, kept, percent));
+    scores1(plots, columns_from(scores, first, count), setting.first_year, setting.last_year, title,
+            plot_flag, page_panels(figure, first, kept, percent));
   }
 }
 
@@ -468,7 +467,8 @@ PcaResult pca(const Matrix& z, const Matrix& r, std::span<const std::string> ids
   eigen_statistics(pc, years);
   const int m = pc.components;
 
-  pc.kept = plots_on(plot_flag) ? choose_components(pc, setting.kind, plots) : pc.broken_stick_count;
+  pc.kept =
+      plots_on(plot_flag) ? choose_components(pc, setting.kind, plots) : pc.broken_stick_count;
   report_components(pc, ids, units);
 
   // Principal-component loadings file.

@@ -106,24 +106,25 @@ RunningGrowth nowacki(std::span<float> x, std::string_view id, int first_year,
     // places later, and asks findrl for the releases of the windows as it shows them.
     const std::span<const float> means(growth.means), errors(growth.errors);
     const std::size_t later = std::min(means.size(), static_cast<std::size_t>(settings.window));
-    ReleasePage page;
-    page.series = std::span<const float>(x).first(static_cast<std::size_t>(growth.n));
-    page.means = means;
-    page.mean_errors = errors;
-    page.later_means = means.subspan(later);
-    page.later_errors = errors.subspan(later);
-    page.change = growth.change;
-    page.first_year = growth.first_year;
-    page.window = settings.window;
-    page.percent = settings.percent;
-    page.errors = settings.errors;
-    page.smoothing = prefilter;
-    page.id = id;
-    page.top_title = " running mean growth series";
-    page.bottom_title = " % growth change (blue) and raw data (red)";
-    page.top_y_label = "running growth";
-    page.bottom_x_label = "years";
-    page.bottom_y_label = "relative growth";
+    const ReleasePage page{
+        .series = std::span<const float>(x).first(static_cast<std::size_t>(growth.n)),
+        .means = means,
+        .mean_errors = errors,
+        .later_means = means.subspan(later),
+        .later_errors = errors.subspan(later),
+        .change = growth.change,
+        .first_year = growth.first_year,
+        .window = settings.window,
+        .percent = settings.percent,
+        .errors = settings.errors,
+        .smoothing = prefilter,
+        .id = id,
+        .top_title = " running mean growth series",
+        .bottom_title = " % growth change (blue) and raw data (red)",
+        .top_y_label = "running growth",
+        .bottom_x_label = "years",
+        .bottom_y_label = "relative growth",
+    };
     const ReleaseSearch search = [&settings, method](
                                      std::span<const float> m1, std::span<const float> s1,
                                      std::span<const float> m2, std::span<const float> s2,

@@ -34,8 +34,8 @@ TEST(stage_plot_layer, transform_summary_draws_the_statistics_page) {
 
   const std::string page = plot_test::read_file(ps);
   EXPECT_NE(page.find("(DATA TRANSFORM STATISTICS)"), std::string::npos);
-  for (const char* median : {"(MEDIAN:   0.70)", "(MEDIAN:   0.30)", "(MEDIAN:   0.00)",
-                             "(MEDIAN:   0.05)"}) {
+  for (const char* median :
+       {"(MEDIAN:   0.70)", "(MEDIAN:   0.30)", "(MEDIAN:   0.00)", "(MEDIAN:   0.05)"}) {
     EXPECT_NE(page.find(median), std::string::npos) << median;
   }
   EXPECT_NE(s.out.str().find("|              [s]ave  [c]ontinue              |"),
