@@ -57,8 +57,6 @@ std::optional<int> column_count(Console& con) {
 
 }  // namespace
 
-namespace {
-
 void too_many_series(Console& con) {
   con.say(Layout("('*** number of series exceeds maximum allowed: ',i4,' max ***')")
               .write(kMaxSeriesPelliform));
@@ -69,8 +67,6 @@ void too_long(Console& con, const std::string& id, int n) {
                  "' > ',i5,' max ***')")
               .write(field(id, kFieldWidth), n, kMaxYears));
 }
-
-}  // namespace
 
 bool within_limits(const SeriesSet& set, Console& con) {
   if (set.count() > kMaxSeriesPelliform) {

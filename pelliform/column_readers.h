@@ -29,6 +29,11 @@ bool rdmcol(RecordStream& in, Console& con, SeriesSet& set);
 // of asterisks only (the prompt asks for "*" when the file pads with "*******").
 bool is_sentinel(const std::string& field8, const std::string& sentinel8);
 
+// The messages of a file that holds more series than pelliform takes, and of a series
+// with more values than a chronology has years.
+void too_many_series(Console& con);
+void too_long(Console& con, const std::string& id, int n);
+
 // Shows the limit message and returns false when the set holds more series than pelliform
 // takes or spans more years than a chronology holds.
 bool within_limits(const SeriesSet& set, Console& con);
