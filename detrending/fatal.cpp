@@ -14,7 +14,9 @@ void fatal(Console& con, std::string_view record, std::string_view pause_text) {
   std::string message(record);
   while (!message.empty() && message.front() == '\n') message.erase(0, 1);
   while (!message.empty() && message.back() == '\n') message.pop_back();
-  throw Stop(message, kFailureStatus);
+  Stop stop(message, kFailureStatus);
+  stop.shown = true;  // on the console already, above the pause
+  throw stop;
 }
 
 }  // namespace dendro

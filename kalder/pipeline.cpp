@@ -8,12 +8,18 @@
 #include "chronology/robsum.h"
 #include "detrending/detrend.h"
 #include "detrending/detrend_plots.h"
+#include "detrending/stage_plots.h"
+#include "detrending/transform.h"
 #include "kalder/chronology_files.h"
 #include "kalder/detail.h"
 #include "kalder/file_setup.h"
 #include "kalder/rbar_stage.h"
+#include "kalder/rcs_stage.h"
+#include "kalder/stand_dynamics.h"
 #include "series/autoregression.h"
+#include "plots/gap_plot.h"
 #include "series/core_save.h"
+#include "series/gap_filling.h"
 #include "series/descriptive.h"
 #include "series/layout.h"
 #include "series/text.h"
@@ -146,6 +152,31 @@ void tag_index_chronology(Run& run, std::string_view kind) {
   }
 }
 
+// The transformation of the measurements (option 3), with its series file.
+void transform_series(Run& run) {
+  if (run.opt.transform <= 0) return;
+  banner_line(run, "|==================== transformed data statistical analyses "
+                   "===================|");
+  trnfrm(run.tsi1, run.stats, run.tsi2, run.icommands, run.commands, run.units, run.con,
+         stage_plot_layer(run.plots, run.icommands, run.commands));
+  save_series(run, "_trn.txt", "  trn", 81, "trn");
+  rbar_stage(run, SeriesStage::transformed);
+}
+
+// Regional curve standardization in place of the detrending passes (first option -2).
+void regional_curve(Run& run) {
+  // The stage may work over an age axis longer than the chronology: it gets vectors of the
+  // full year limit and gives back the sample depth by chronology year.
+  std::vector<float> curve(kMaxYears, 0.0f), error(kMaxYears, 0.0f), lower(kMaxYears, 0.0f),
+      upper(kMaxYears, 0.0f);
+  std::vector<int> depth(kMaxYears, 0);
+  std::copy(run.depth.begin(), run.depth.end(), depth.begin());
+  regional_curve_stage(run, {curve, depth, error, lower, upper}, run.plots, run.rand);
+  const auto n = static_cast<std::size_t>(run.length);
+  std::copy(depth.begin(), depth.begin() + static_cast<std::ptrdiff_t>(n), run.depth.begin());
+  run.tsi1.overlay.assign(n, kMissing);
+}
+
 // First differences start every series one year later: the chronology axis follows, and
 // the raw chronology moves up one row to stay on it.
 void first_differences_axis(Run& run) {
@@ -162,12 +193,12 @@ void first_differences_axis(Run& run) {
 bool detrend_series(Run& run) {
   run.icommands[151] = 0;
   if (run.opt.detrend1 == 0) return false;
-  if (run.opt.detrend1 == -2) {
-    run.con.say(" *** regional curve standardization is not available yet: no detrending ***");
-    return false;
-  }
   banner_line(run, "|================== detrended data curve fits and statistics "
                    "==================|");
+  if (run.opt.detrend1 == -2) {
+    regional_curve(run);
+    return true;
+  }
   const DetrendPlots plots = plot_layer(run.plots, run.icommands, run.commands);
   for (int pass = 1; pass <= 2; ++pass) {
     if (pass == 2 && run.opt.detrend2 == 0) break;
@@ -195,6 +226,7 @@ void standard_chronology(Run& run) {
   build_chronology(run, 's', 5);
   copy_depth_to_table(run);
   fill_empty_years(run, 5);
+  if (run.opt.transform == 4) symmetry_adjustment(run, kStandardColumn, run.depth);
   tag_index_chronology(run, "std");
   write_chronology(run, ChronologyKind::standard, run.tsi2.column(5), run.depth, run.error);
 }
@@ -246,6 +278,7 @@ void residual_chronology(Run& run) {
                    "======================|");
   build_chronology(run, 'r', 6);
   fill_empty_years(run, 6);
+  if (run.opt.transform == 4) symmetry_adjustment(run, kResidualColumn, run.depth);
 
   // Rewhitening: the residual chronology refitted with the pooled order.
   std::span<float> res = run.tsi2.column(6);
@@ -263,6 +296,10 @@ void residual_chronology(Run& run) {
   }
   tag_index_chronology(run, "res");
   write_chronology(run, ChronologyKind::residual, res, run.depth, run.error);
+  if (run.opt.stand > 0) {
+    endogenous_outliers(run);
+    save_series(run, "_endo_outs.txt", " eout", 81, "out");
+  }
 }
 
 void kalder_chronology(Run& run) {
@@ -276,6 +313,7 @@ void kalder_chronology(Run& run) {
     if (run.depth[static_cast<std::size_t>(j - 1)] == 0) v = 1.0f;
     run.tsi1.overlay[static_cast<std::size_t>(j - 1)] = v;
   }
+  if (run.opt.transform == 4) symmetry_adjustment(run, kKalderColumn, run.depth);
   run.limit_scale = 1.0f + std::sqrt(std::max(run.variance_inflation - 1.0f, 0.0f));
 
   // Its statistics.
@@ -310,6 +348,21 @@ void kalder_chronology(Run& run) {
   write_chronology(run, ChronologyKind::kalder, kld, run.depth, run.error);
 }
 
+// Gap filling, when the reader found missing values.
+void fill_gaps(Run& run) {
+  if (run.series_with_gaps <= 0) return;
+  run.con.say("");
+  run.con.say(" fill in missing data gaps now");
+  fillin(run.tsi1, run.icommands, run.con, [&](const GapPlotPage& p, int& flag) {
+    crnplt5(run.plots, p.values, p.curve, static_cast<int>(p.values.size()), p.first_year, p.id,
+            p.title, p.x_label, p.y_label, p.marked_years, flag);
+  });
+  if (run.opt.save > 0) {
+    run.chronology_id.replace(0, 6, field(run.commands.data_file, 6));
+    save_series(run, "_gap.txt", "  gap", 81, "gap");
+  }
+}
+
 void end_line(Run& run) {
   banner_line(run, "|================ as wex vostrand would say, \"this is the end\" "
                    "================|");
@@ -327,7 +380,10 @@ void process_data_file(Run& run) {
   read_series(run);
   fill_titles(run);
   save_series(run, "_raw.txt", "  raw", 81, "raw");
+  fill_gaps(run);
+  release_detection(run);
   rbar_stage(run, SeriesStage::raw);
+  transform_series(run);
 
   if (run.opt.mean != 0) raw_chronology(run);
   const bool detrended = detrend_series(run);

@@ -1,29 +1,42 @@
 #include "kalder/rbar_stage.h"
 
 #include "series/layout.h"
+#include <algorithm>
+
+#include "statistics/common_period.h"
 #include "statistics/rbar.h"
+#include "statistics/site_tree_core.h"
 #include "statistics/running_rbar.h"
 
 namespace dendro {
 namespace {
 
 struct StageText {
-  const char* notice;  // console notice before the running rbar
-  const char* suffix;  // running rbar file
+  const char* notice;   // console notice before the running rbar
+  const char* suffix;   // running rbar file
+  const char* heading;  // common period heading
 };
 
 StageText text_of(SeriesStage stage) {
   switch (stage) {
     case SeriesStage::raw:
-      return {"calculate raw data chronology running rbar", "_raw_rbar.txt"};
+      return {"calculate raw data chronology running rbar", "_raw_rbar.txt",
+              "|======================= raw data common period analyses "
+              "======================|"};
     case SeriesStage::transformed:
-      return {"calculate transformed data running rbar", "_trn_rbar.txt"};
+      return {"calculate transformed data running rbar", "_trn_rbar.txt",
+              "|================= transformed raw data common period analyses "
+              "================|"};
     case SeriesStage::detrended:
-      return {"calculate standard chronology running rbar", "_ind_rbar.txt"};
+      return {"calculate standard chronology running rbar", "_ind_rbar.txt",
+              "|==================== detrended data common period analyses "
+              "===================|"};
     case SeriesStage::residual:
       break;
   }
-  return {"calculate residual chronology running rbar", "_res_rbar.txt"};
+  return {"calculate residual chronology running rbar", "_res_rbar.txt",
+          "|=================== prewhitened data common period analyses "
+          "==================|"};
 }
 
 void write_rbar_file(Run& run, const std::string& name, int first_column) {
@@ -68,11 +81,32 @@ void running_rbar_step(Run& run, SeriesStage stage) {
   write_rbar_file(run, run.prefix + text.suffix, first_column);
 }
 
+// The common period analysis of the series that cover option 14's years, grouped into
+// trees by the site-tree-core mask; the residual stage keeps the trees of the stage before.
+void common_period_step(Run& run, SeriesStage stage) {
+  const int first = run.icommands.option(14), last = run.icommands.option(14, 1);
+  if (first == 0 || last == 0) return;
+  if (stage != SeriesStage::residual) {
+    run.commands.set_mask(run.commands.get(Commands::kSavedMaskFirst, Commands::kSavedMaskLast));
+    stc(run.tsi1, run.commands.mask());
+    const int n = last - first + 1;
+    for (int i = 1; i <= run.tsi1.count; ++i) {
+      SeriesYears& row = run.tsi1.year_row(i);
+      if (std::min(row.ily, last) - std::max(row.ify, first) + 1 < n) row.cpa = 0;
+    }
+  }
+  run.units.write(unit::out, "");
+  run.units.write(unit::out, std::string(" ") + text_of(stage).heading);
+  comper(run.tsi1, run.stats, static_cast<int>(stage), run.icommands, run.prefix, run.units,
+         run.plots);
+}
+
 }  // namespace
 
 void rbar_stage(Run& run, SeriesStage stage) {
   if (run.tsi1.count <= 1) return;
   run.all_series_rbar = rbar(run.tsi1, run.con, run.units, unit::out);
+  common_period_step(run, stage);
   running_rbar_step(run, stage);
 }
 

@@ -354,7 +354,7 @@ int kalder_main(std::istream& in, std::ostream& out) {
     out.flush();
     return s.status;
   } catch (const Stop& s) {
-    if (!std::string(s.what()).empty()) con.say(s.what());
+    if (!s.shown && !std::string(s.what()).empty()) con.say(s.what());
     run.units.close_all();
     out.flush();
     return s.status;

@@ -26,6 +26,14 @@ bool all_blank(std::string_view s) { return s.find_first_not_of(" \t") == std::s
 
 double power_of_ten(int e) { return std::pow(10.0, e); }
 
+// Nearest integer, halves away from zero; values beyond any field (and NaN) saturate, so
+// that they show as an overflowed field rather than wrapping around.
+long long nearest(double x) {
+  constexpr double kLimit = 9.0e17;
+  if (!(std::fabs(x) < kLimit)) return x < 0 ? -static_cast<long long>(kLimit) : static_cast<long long>(kLimit);
+  return std::llround(x);
+}
+
 // A value layout read from a file must read numbers only: an A field would read as 0.
 bool reads_numbers(std::string_view layout) {
   char quote = 0;
@@ -67,7 +75,15 @@ ValuesRead read_values(RecordStream& in, std::string_view layout, int count) {
     if (!reads_numbers(layout)) throw FormatError("text field in a value layout");
     const std::vector<Field> fields = Layout(layout).read(next, static_cast<std::size_t>(count));
     r.values.reserve(fields.size());
-    for (const Field& f : fields) r.values.push_back(f.real_single);
+    for (const Field& f : fields) {
+      // A field after the end of its record is no value, whatever blanks would read as:
+      // the file was cut short.
+      if (f.beyond_end) {
+        r.end_of_file = true;
+        return r;
+      }
+      r.values.push_back(f.real_single);
+    }
   } catch (const ReadError&) {
     r.error = !r.end_of_file;
   } catch (const FormatError&) {
@@ -98,7 +114,7 @@ void datw(std::ostream& out, std::string_view id, std::span<const float> values,
   while (e > -16 && !(power_of_ten(e) * largest < 999999.5)) --e;
   std::vector<long long> k(n);
   for (std::size_t i = 0; i < n; ++i) {
-    k[i] = std::llround(static_cast<double>(values[i]) * power_of_ten(e));
+    k[i] = nearest(static_cast<double>(values[i]) * power_of_ten(e));
   }
 
   // Trailing zeros common to every value shorten the field.
@@ -121,14 +137,13 @@ void datw(std::ostream& out, std::string_view id, std::span<const float> values,
   const int exponent =
       k[noted] == 0
           ? 0
-          : static_cast<int>(std::lround(std::log10(std::fabs(static_cast<double>(values[noted])) /
-                                                    std::fabs(static_cast<double>(k[noted])))));
+          : static_cast<int>(nearest(std::log10(std::fabs(static_cast<double>(values[noted])) /
+                                                std::fabs(static_cast<double>(k[noted])))));
   const int per_record = 80 / width;
-  char descriptor[16];
-  std::snprintf(descriptor, sizeof descriptor, "(%02df%d.0)", per_record, width);
+  const std::string descriptor = Layout("('(',i2.2,'f',i1,'.0)')").write(per_record, width);
   out << Layout("(i8,'=n',i8,'=i ',a,t69,i3,a,'~',1x,a)")
-             .write(static_cast<long long>(n), first_year, name, exponent,
-                    std::string_view(descriptor), field(label, 3))
+             .write(static_cast<long long>(n), first_year, name, exponent, descriptor,
+                    field(label, 3))
       << '\n';
   out << Layout("(" + std::to_string(per_record) + "i" + std::to_string(width) + ")").write(k)
       << '\n';
@@ -191,7 +206,9 @@ SeriesRead cdf(RecordStream& in, int& series_number, Console& console, int max_y
     }
     if (s.n == 0) {
       console.say("*** series " + trimmed(s.id) + " holds no values; passed over");
+      std::string text = std::move(s.text);
       s = SeriesRead{};
+      s.text = std::move(text);
       continue;
     }
     s.values.reserve(v.values.size());
@@ -302,6 +319,9 @@ SeriesRead rinfrn(RecordStream& in, int& series_number, Console& console, int ma
         pause_and_stop(console, where + "\n line: " + trimmed(last));
       }
       for (int j = 0; j < here; ++j, ++taken) {
+        if (f[static_cast<std::size_t>(2 * j)].beyond_end) {
+          pause_and_stop(console, where + "\n line: " + trimmed(last));
+        }
         if (taken < skip) continue;
         s.values.push_back(f[static_cast<std::size_t>(2 * j)].real_single);
         s.depth.push_back(static_cast<int>(f[static_cast<std::size_t>(2 * j + 1)].integer));

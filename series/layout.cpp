@@ -470,6 +470,7 @@ struct RecordReader {
 Field read_field(const Node& n, RecordReader& r) {
   Field f;
   int column = static_cast<int>(r.pos) + 1;
+  f.beyond_end = r.pos >= r.record.size();
   switch (n.kind) {
     case Kind::alpha:
       f.text = n.width < 0 ? r.take_rest() : r.take(static_cast<std::size_t>(n.width));

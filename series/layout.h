@@ -44,6 +44,7 @@ struct Field {
   long long integer = 0;
   double real = 0;
   float real_single = 0;  // the field's text rounded once to single precision
+  bool beyond_end = false;  // the record ended before the field began (read as blanks)
   std::string text;
 };
 

@@ -1,6 +1,7 @@
 // The series store and the tables that every stage of kalder reads and rewrites.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <span>
 #include <stdexcept>
@@ -82,6 +83,18 @@ struct Tsi1 {
     count = new_count;
     matrix.assign(static_cast<std::size_t>(rows) * static_cast<std::size_t>(count), kMissing);
   }
+  // Changes the number of rows, keeping the leading rows of every column; new rows hold
+  // -9.99 (regional curve standardization stretches the matrix to the age axis and back).
+  void resize_rows(int new_rows) {
+    std::vector<float> m(static_cast<std::size_t>(new_rows) * static_cast<std::size_t>(count),
+                         kMissing);
+    const std::size_t keep = static_cast<std::size_t>(std::min(rows, new_rows));
+    for (std::ptrdiff_t i = 0; i < count; ++i) {
+      std::copy_n(matrix.begin() + i * rows, keep, m.begin() + i * new_rows);
+    }
+    matrix = std::move(m);
+    rows = new_rows;
+  }
   float& at(int row, int series) { return column(series)[static_cast<std::size_t>(row - 1)]; }
   std::span<float> column(int series) {
     if (series < 1 || series > count) throw std::out_of_range("series " + std::to_string(series));
@@ -120,6 +133,12 @@ struct Tsi2 {
   void reshape(int new_rows) {
     rows = new_rows;
     for (auto& c : columns) c.assign(static_cast<std::size_t>(rows), 0.0f);
+  }
+  // Adds rows (0.0) when the table has fewer than `min_rows`, keeping what it holds.
+  void ensure_rows(int min_rows) {
+    if (min_rows <= rows) return;
+    rows = min_rows;
+    for (auto& c : columns) c.resize(static_cast<std::size_t>(rows), 0.0f);
   }
   std::span<float> column(int c) { return columns.at(static_cast<std::size_t>(c - 1)); }
   float& at(int row, int c) { return column(c)[static_cast<std::size_t>(row - 1)]; }

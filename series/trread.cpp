@@ -22,6 +22,10 @@ namespace {
 constexpr int kSummaryRows = 8;
 constexpr int kStatColumns = 7;
 constexpr int kHeadEvery = 20;  // the per-series table repeats its head
+// The years that the decadal files (every chronology file is one) can hold in their
+// year fields; a series beyond them could not be written back.
+constexpr int kEarliestYear = -99999;
+constexpr int kLatestYear = 9999;
 
 enum class Kind { rings, index, mib, compact };
 
@@ -198,6 +202,14 @@ TrreadResult trread(std::istream& data, Tsi1& tsi1, StatsTable& stats, Commands&
                                   .write(max_series));
     }
     const int last_year = s.first_year + s.n - 1;
+    if (s.first_year < kEarliestYear || last_year > kLatestYear) {
+      pause_and_stop(console, "*** series " + std::string(trim_right(s.id)) + ": years " +
+                                  std::to_string(s.first_year) + " to " +
+                                  std::to_string(last_year) + " lie outside " +
+                                  std::to_string(kEarliestYear) + " to " +
+                                  std::to_string(kLatestYear) +
+                                  ", the years that the series files can hold");
+    }
     if (batch) {
       // Rows of the batch detail file, one per series of the file in file order.
       const SeriesYears row = table_row(tsi1, k, transformation);

@@ -149,6 +149,24 @@ bool same_series(std::string_view a, int a_columns, std::string_view b, int b_co
   return trim_right(a.substr(0, w)) == trim_right(b.substr(0, w));
 }
 
+// A title record just before the first record of a series that carries the series' id
+// and a numeric year is the series' first record with a value that cannot be read: taken
+// as a title, it would silently move the series' start a decade on.
+bool damaged_first_record(std::string_view title, const Parsed& next, bool rings) {
+  const int id_width = rings ? 8 : 6;
+  if (static_cast<int>(title.size()) < id_width + 4) return false;
+  if (trim_right(title.substr(0, static_cast<std::size_t>(id_width))) !=
+      trim_right(std::string_view(next.id).substr(0, static_cast<std::size_t>(id_width)))) {
+    return false;
+  }
+  std::string_view year = title.substr(static_cast<std::size_t>(id_width), 4);
+  const auto first = year.find_first_not_of(' ');
+  if (first == std::string_view::npos) return false;
+  year.remove_prefix(first);
+  if (!year.empty() && year.front() == '-') year.remove_prefix(1);
+  return !year.empty() && year.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 // Collects the values of one series, keeping at most max_years of them.
 class SeriesBuilder {
  public:
@@ -248,6 +266,8 @@ SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Consol
   int start_line = 0;
   int next_year = 0;  // year that the next record of the series must carry
   bool realigned = false;  // a record out of place has been noted
+  std::string previous_title;  // the title record read last, and its line
+  int previous_title_line = -1;
 
   for (;;) {
     std::optional<std::string> record = in.next();
@@ -302,6 +322,10 @@ SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Consol
                                     ": values are not in the fixed columns of the tucson "
                                     "format:\n " + trimmed(r80));
       case Parsed::Kind::title:
+        if (started && !rings) {
+          in.back();  // an index series needs no end mark: it ends before the title
+          return s;
+        }
         if (started) {
           pause_and_stop(console, "*** series " + trimmed(s.id) + ": line " +
                                       std::to_string(line) +
@@ -310,12 +334,21 @@ SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Consol
         }
         if (++titles > kMaxTitleRecords) throw Stop("sbr trrw:  over 25 text lines", kFailureStatus);
         show_title(titles, *record, file, s, console, echo);
+        previous_title = std::string(r80);
+        previous_title_line = line;
         continue;
       case Parsed::Kind::data:
         break;
     }
 
     int slots = 10;
+    if (!started && previous_title_line == line - 1 &&
+        damaged_first_record(previous_title, p, rings)) {
+      pause_and_stop(console, "*** series " + trimmed(p.id) + ": line " +
+                                  std::to_string(previous_title_line) +
+                                  " holds a value that cannot be read:\n " +
+                                  trimmed(previous_title));
+    }
     if (!started) {
       started = true;
       s.id = p.id;
@@ -353,6 +386,18 @@ SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Consol
     bool ended = false;
     for (int slot = (rings ? 1 : 11 - slots); slot <= (rings ? slots : 10); ++slot) {
       const long long v = p.value[static_cast<std::size_t>(slot - 1)];
+      // A blank or missing field would read as 0: for ring widths that is no value but a
+      // record cut short; an index series simply ends there.
+      const int column = rings ? 13 + 6 * (slot - 1) : 11 + 7 * (slot - 1);
+      if (blank_columns(r80, column, column + (rings ? 5 : 3))) {
+        if (!rings) {
+          ended = true;
+          break;
+        }
+        pause_and_stop(console, "*** series " + trimmed(s.id) + ": line " + std::to_string(line) +
+                                    " holds no value for the year " +
+                                    std::to_string(p.year + slot - 1));
+      }
       if (rings && (v == kEndMarkerFine || v == kEndMarker)) {
         if (v == kEndMarkerFine) values.scale(kFineFactor);
         ended = true;
@@ -377,7 +422,9 @@ SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Consol
     // A series that ends before its first value holds nothing; the next one follows.
     console.say("*** series " + trimmed(s.id) + " (line " + std::to_string(start_line) +
                 ") holds no values; passed over");
+    std::string text = std::move(s.text);
     s = SeriesRead{};
+    s.text = std::move(text);
     started = false;
   }
 }

@@ -24,9 +24,9 @@ inline constexpr int kEndOfData = -999;
 struct SeriesRead {
   std::string id = std::string(8, ' ');  // 8 characters
   int first_year = 0;
-  // Number of values, kEndOfData at the end of the data. Only the first max_years values
-  // are kept in `values`, so that a series that is too long costs no memory and the caller
-  // can still report its length.
+  // Number of values, kEndOfData at the end of the data. A series longer than max_years
+  // keeps at most max_years values (none, when a header gave its length), so that it costs
+  // no memory and the caller can still report its length.
   int n = 0;
   std::vector<float> values;
   std::vector<int> depth;                  // index records: sample depth of each value

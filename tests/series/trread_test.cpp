@@ -156,6 +156,11 @@ TEST(trread, limits_stop_the_run_with_their_messages) {
   EXPECT_EQ(r.stop, " *** nc .le. 0 after reading tree-ring data");
   r = read("only a title line\n");
   EXPECT_EQ(r.stop, " *** nc .le. 0 after reading tree-ring data");
+  std::ostringstream late;
+  datw(late, "LATE", std::vector<float>{1.0f, 2.0f}, 9999, "raw");
+  r = read(late.str(), "cd");
+  EXPECT_EQ(r.stop, "*** series LATE: years 9999 to 10000 lie outside -99999 to 9999, the years "
+                    "that the series files can hold");
   r = read(kThree, "xx");
   EXPECT_EQ(r.stop, "*** data kind code \"xx\" is none of mr, ir, qz, cd");
 }
@@ -193,6 +198,24 @@ TEST(trread, batch_run_leaves_out_unused_series) {
   EXPECT_EQ(r.tsi1.year_row(3).ify, 1950);  // the set of the two series used
   EXPECT_EQ(r.tsi1.year_row(3).ily, 1955);
   EXPECT_EQ(r.result.series_with_gaps, 0);  // B's gap is not reported
+}
+
+TEST(trread, batch_rows_beyond_the_detail_file_take_the_reset_values) {
+  // A detail file of one record for three series: the others are used and saved, with
+  // the data transformation and their row numbers as tree numbers.
+  Reading r = read(kThree, "mr", kMaxYears, kMaxSeriesKalder, [](Reading& run) {
+    run.commands.at(Commands::kBatchMode) = 'y';
+    run.icommands.option(3) = 2;
+    run.tsi1.years.assign(1, SeriesYears{0, 0, 0, 2, 9, 0, 0, 1, 1, 1});
+  });
+  ASSERT_EQ(r.tsi1.count, 3);
+  EXPECT_EQ(r.tsi1.year_row(1).idt, 9);
+  const SeriesYears& third = r.tsi1.year_row(3);
+  EXPECT_EQ(third.itn, 2);
+  EXPECT_EQ(third.icu, 1);
+  EXPECT_EQ(third.ics, 1);
+  EXPECT_EQ(third.cpa, 3);
+  EXPECT_EQ(third.idt, 0);
 }
 
 TEST(trread, other_formats_and_notes) {

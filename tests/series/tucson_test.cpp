@@ -9,6 +9,7 @@
 
 #include "series/stop.h"
 #include "series/store.h"
+#include "tests/series/series_reading.h"
 
 namespace dendro {
 namespace {
@@ -32,29 +33,15 @@ std::string ix(const char* id, int year, std::initializer_list<std::pair<int, in
   return std::string(buf) + "\n";
 }
 
-struct Reading {
-  std::vector<SeriesRead> series;
-  std::string console;
-  std::string stop;  // message of the Stop that ended the reading, if any
+struct TucsonReading : Reading {
   TucsonFile file;
 };
 
-Reading read_all(const std::string& text, TucsonMode mode, int max_years = kMaxYears) {
-  Reading r;
-  std::istringstream data(text), keys("\n\n\n");
-  std::ostringstream screen;
-  Console console(keys, screen);
-  RecordStream records(data);
-  try {
-    for (int guard = 0; guard < 10000; ++guard) {
-      SeriesRead s = trrw_read(records, mode, r.file, console, nullptr, max_years);
-      if (s.n < 1) break;
-      r.series.push_back(std::move(s));
-    }
-  } catch (const Stop& s) {
-    r.stop = s.what();
-  }
-  r.console = screen.str();
+TucsonReading read_all(const std::string& text, TucsonMode mode, int max_years = kMaxYears) {
+  TucsonReading r;
+  static_cast<Reading&>(r) = dendro::read_all(text, [&](RecordStream& records, Console& console) {
+    return trrw_read(records, mode, r.file, console, nullptr, max_years);
+  });
   return r;
 }
 
@@ -66,8 +53,8 @@ void expect_values(const SeriesRead& s, std::initializer_list<double> expected) 
 
 TEST(trrw_read, both_end_markers_give_millimetres) {
   // Hand: 123 hundredths = 1.23 mm; 1230 thousandths = 1.230 mm.
-  Reading coarse = read_all(rw("ABC01", 1950, {123, 456, 7, 999}), TucsonMode::mr);
-  Reading fine = read_all(rw("ABC01", 1950, {1230, 4560, 70, -9999}), TucsonMode::mr);
+  TucsonReading coarse = read_all(rw("ABC01", 1950, {123, 456, 7, 999}), TucsonMode::mr);
+  TucsonReading fine = read_all(rw("ABC01", 1950, {1230, 4560, 70, -9999}), TucsonMode::mr);
   ASSERT_EQ(coarse.series.size(), 1u);
   ASSERT_EQ(fine.series.size(), 1u);
   expect_values(coarse.series[0], {1.23, 4.56, 0.07});
@@ -78,7 +65,7 @@ TEST(trrw_read, both_end_markers_give_millimetres) {
 
 TEST(trrw_read, first_record_holds_the_rest_of_its_decade) {
   // 1905: five values (1905-1909); the next record starts at 1910.
-  Reading r = read_all(rw("A", 1905, {1, 2, 3, 4, 5}) + rw("A", 1910, {6, 7, 999}), TucsonMode::mr);
+  TucsonReading r = read_all(rw("A", 1905, {1, 2, 3, 4, 5}) + rw("A", 1910, {6, 7, 999}), TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 1u);
   expect_values(r.series[0], {0.01, 0.02, 0.03, 0.04, 0.05, 0.06, 0.07});
   // -15 lies in the decade -20 to -11: five values, then the record of -10.
@@ -99,7 +86,7 @@ TEST(trrw_read, title_records_and_header_lines) {
                            "SITE   4 a fourth title line\n" +
                            rw("S1", 1900, {100, 999}) + "between the series\n" +
                            rw("S2", 1900, {200, 999});
-  Reading r = read_all(text, TucsonMode::mr);
+  TucsonReading r = read_all(text, TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 2u);
   EXPECT_EQ(r.series[0].text.substr(0, 25), "SITE   1 Some Site Name  ");
   EXPECT_EQ(r.series[0].text.size(), 80u);
@@ -133,13 +120,16 @@ TEST(trrw_read, damaged_series_stop_with_a_clear_message) {
       {a + rw("A", 1915, {1, 999}), "*** series A: line 2 holds year 1915 where 1910 was expected"},
       {a + "a comment line\n" + rw("A", 1910, {1, 999}),
        "*** series A: line 2 interrupts the series before its end marker:\n a comment line"},
+      {a + rw("A", 1910, {1, 2}), "*** series A: line 2 holds no value for the year 1912"},
       {a + "A       1910   1 2   999\n",
        "*** line 2: values are not in the fixed columns of the tucson format:\n"
        " A       1910   1 2   999"},
+      {"A       1900   1x2     3   999\n" + rw("A", 1910, {1, 999}),
+       "*** series A: line 1 holds a value that cannot be read:\n A       1900   1x2     3   999"},
       {"", ""},
   };
   for (const Case& c : cases) {
-    Reading r = read_all(c.text, TucsonMode::mr);
+    TucsonReading r = read_all(c.text, TucsonMode::mr);
     EXPECT_EQ(r.stop, c.message);
     EXPECT_TRUE(r.series.empty());
     if (!c.message.empty()) {
@@ -151,7 +141,7 @@ TEST(trrw_read, damaged_series_stop_with_a_clear_message) {
 TEST(trrw_read, skipped_decades_read_as_missing_years) {
   // 1920-1939 have no record: twenty missing values, which stay missing after the
   // thousandths marker scales the others.
-  Reading r = read_all(rw("G", 1910, {1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 1000}) +
+  TucsonReading r = read_all(rw("G", 1910, {1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 1000}) +
                            rw("G", 1940, {500, -9999}),
                        TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 1u);
@@ -169,7 +159,7 @@ TEST(trrw_read, records_one_column_early_are_put_back_in_place) {
   // stands it would be 713 and every value would lose its last digit's place.
   const std::string text = "EGR108 1713   156   101   277   173   171   279   414\n"
                            "EGR108 1720   436   279 -9999\n";
-  Reading r = read_all(text, TucsonMode::mr);
+  TucsonReading r = read_all(text, TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 1u);
   EXPECT_EQ(r.series[0].first_year, 1713);
   expect_values(r.series[0], {0.156, 0.101, 0.277, 0.173, 0.171, 0.279, 0.414, 0.436, 0.279});
@@ -178,7 +168,7 @@ TEST(trrw_read, records_one_column_early_are_put_back_in_place) {
 }
 
 TEST(trrw_read, empty_series_and_blank_lines_are_passed_over) {
-  Reading r = read_all("\n" + rw("E", 1900, {999}) + "\n\n" + rw("F", 1900, {12, 999}) + "   \n",
+  TucsonReading r = read_all("\n" + rw("E", 1900, {999}) + "\n\n" + rw("F", 1900, {12, 999}) + "   \n",
                        TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 1u);
   EXPECT_EQ(r.series[0].id, "F       ");
@@ -187,7 +177,7 @@ TEST(trrw_read, empty_series_and_blank_lines_are_passed_over) {
 
 TEST(trrw_read, long_series_are_counted_but_not_kept_beyond_the_limit) {
   std::string text = rw("L", 1900, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}) + rw("L", 1910, {11, 12, 999});
-  Reading r = read_all(text, TucsonMode::mr, 5);
+  TucsonReading r = read_all(text, TucsonMode::mr, 5);
   ASSERT_EQ(r.series.size(), 1u);
   EXPECT_EQ(r.series[0].n, 12);
   EXPECT_EQ(r.series[0].values.size(), 5u);
@@ -199,7 +189,7 @@ TEST(trrw_read, index_series) {
       ix("CRN", 1905, {{9990, 0}, {9990, 0}, {9990, 0}, {9990, 0}, {9990, 0},
                        {1000, 3}, {950, 4}, {1100, 5}, {870, 5}, {1020, 6}}) +
       ix("CRN", 1910, {{999, 6}, {9990, 0}, {1234, 1}});
-  Reading r = read_all(text, TucsonMode::ir);
+  TucsonReading r = read_all(text, TucsonMode::ir);
   ASSERT_EQ(r.series.size(), 1u);
   EXPECT_EQ(r.series[0].id, "CRN     ");
   EXPECT_EQ(r.series[0].first_year, 1905);
@@ -209,8 +199,9 @@ TEST(trrw_read, index_series) {
   // where the next series begins.
   const std::string full = ix("ONE", 1900, {{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1},
                                             {6, 1}, {7, 1}, {8, 1}, {9, 1}, {10, 1}});
-  r = read_all(full + ix("TWO", 1950, {{500, 2}, {9990, 0}}) + full, TucsonMode::ir);
-  ASSERT_EQ(r.series.size(), 3u);
+  r = read_all(full + ix("TWO", 1950, {{500, 2}, {9990, 0}}) + full + "a title line\n" + full,
+               TucsonMode::ir);
+  ASSERT_EQ(r.series.size(), 4u);
   EXPECT_EQ(r.series[0].n, 10);
   EXPECT_EQ(r.series[1].id.substr(0, 3), "TWO");
   EXPECT_EQ(r.series[2].n, 10);
@@ -224,7 +215,7 @@ TEST(trrw_read, header_driven_series_in_a_decadal_file) {
   marked[79] = '#';
   marked += "\n";
   const std::string text = marked + "n        3      1950  (3f8.3)\n   1.500   2.250   0.125\n";
-  Reading r = read_all(text, TucsonMode::mr);
+  TucsonReading r = read_all(text, TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 1u);
   EXPECT_EQ(r.series[0].id, "HDR01 tw");
   EXPECT_EQ(r.series[0].first_year, 1950);
@@ -306,7 +297,7 @@ TEST(trrw_round_trip, every_year_layout_reads_back_at_the_format_precision) {
     trrw_write(rings, TucsonMode::mw, "RT000001", year, values, {}, "raw");
     trrw_write(index, TucsonMode::iw, "RT000001", year, values, {}, "std");
     for (auto [text, mode] : {std::pair{rings.str(), TucsonMode::mr}, std::pair{index.str(), TucsonMode::ir}}) {
-      Reading r = read_all(text, mode);
+      TucsonReading r = read_all(text, mode);
       ASSERT_EQ(r.series.size(), 1u) << year << r.stop;
       EXPECT_EQ(r.series[0].first_year, year);
       ASSERT_EQ(r.series[0].n, 23) << year;
@@ -349,7 +340,7 @@ TEST(tucson_real_files, every_series_with_its_span) {
     ASSERT_TRUE(in) << e.file;
     std::stringstream text;
     text << in.rdbuf();
-    Reading r = read_all(text.str(), TucsonMode::mr);
+    TucsonReading r = read_all(text.str(), TucsonMode::mr);
     EXPECT_EQ(r.stop, "") << e.file;
     ASSERT_EQ(static_cast<int>(r.series.size()), e.series) << e.file;
     int first = r.series[0].first_year, last = first;
@@ -370,31 +361,31 @@ TEST(tucson_real_files, known_values_and_refusal) {
     return read_all(text.str(), mode);
   };
   // co021 line 1: "641114  1270   148   233": 1.48 and 2.33 mm from 1270.
-  Reading co = read_file("co021.rwl", TucsonMode::mr);
+  TucsonReading co = read_file("co021.rwl", TucsonMode::mr);
   EXPECT_EQ(co.series[0].first_year, 1270);
   EXPECT_NEAR(co.series[0].values[1], 2.33, 1e-5);
   // BONall: an id with a blank ("BONNew E"), no newline after the last record.
-  Reading bon = read_file("BONall.rwl", TucsonMode::mr);
+  TucsonReading bon = read_file("BONall.rwl", TucsonMode::mr);
   bool found = false;
   for (const SeriesRead& s : bon.series) found = found || s.id == "BONNew E";
   EXPECT_TRUE(found);
   // fran010: series 606425 has no record for 1770-1779.
-  Reading fran = read_file("fran010.rwl", TucsonMode::mr);
+  TucsonReading fran = read_file("fran010.rwl", TucsonMode::mr);
   EXPECT_NE(fran.console.find("*** series 606425: line 736 skips the years 1770 to 1779"),
             std::string::npos);
   // min.rwl separates its values by single blanks: not the tucson columns.
-  Reading min = read_file("min.rwl", TucsonMode::mr);
+  TucsonReading min = read_file("min.rwl", TucsonMode::mr);
   EXPECT_TRUE(min.series.empty());
   EXPECT_EQ(min.stop.substr(0, 69), "*** line 1: values are not in the fixed columns of the tucson format:");
   // Chronologies: the first record's slots before 1814 (1454) are fill; Tucson3 ends
   // without a fill record after its full last decade.
-  Reading t2 = read_file("Tucson2.crn", TucsonMode::ir);
+  TucsonReading t2 = read_file("Tucson2.crn", TucsonMode::ir);
   ASSERT_EQ(t2.series.size(), 1u);
   EXPECT_EQ(t2.series[0].first_year, 1814);
   EXPECT_EQ(t2.series[0].first_year + t2.series[0].n - 1, 1995);
   EXPECT_NEAR(t2.series[0].values[0], 1.055, 1e-6);
   EXPECT_EQ(t2.series[0].depth[0], 1);
-  Reading t3 = read_file("Tucson3.crn", TucsonMode::ir);
+  TucsonReading t3 = read_file("Tucson3.crn", TucsonMode::ir);
   ASSERT_EQ(t3.series.size(), 1u);
   EXPECT_EQ(t3.series[0].first_year, 1454);
   EXPECT_EQ(t3.series[0].first_year + t3.series[0].n - 1, 1769);

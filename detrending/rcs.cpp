@@ -1,0 +1,322 @@
+#include "detrending/rcs.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "detrending/indices.h"
+#include "detrending/rcs_pith.h"
+#include "detrending/rcs_steps.h"
+#include "plots/series_plot.h"
+#include "series/blocks.h"
+#include "series/console.h"
+#include "series/core_save.h"
+#include "series/descriptive.h"
+#include "series/layout.h"
+#include "series/spline.h"
+#include "series/store.h"
+#include "series/text.h"
+#include "series/tucson.h"
+#include "series/units.h"
+
+namespace dendro {
+namespace {
+
+constexpr int kBootstrapDepth = 5;  // ages with more series than this have bootstrap limits
+constexpr std::size_t kTitleLength = 85;
+
+std::size_t count(int n) { return static_cast<std::size_t>(std::max(n, 0)); }
+
+// Header line h of the character block with `tag` from column 81.
+std::string tagged_header(Commands& commands, int h, std::string_view tag) {
+  std::string line = field(commands.header_line(h), kTitleLength);
+  line.replace(80, tag.size(), tag);
+  commands.set_header_line(h, line);
+  return line;
+}
+
+// Smooths the first n values into `out` (cleared first); a spline that cannot be fitted
+// (fewer than 4 values, say) leaves zeros, as rows without a smooth have.
+void smooth_into(std::span<const float> values, int n, std::span<float> out, int years,
+                 Console& con) {
+  std::fill(out.begin(), out.end(), 0.0f);
+  if (n < 1) return;
+  if (spline(values.first(count(n)), out.first(count(n)), years, &con).status != SplineStatus::ok) {
+    std::fill(out.begin(), out.end(), 0.0f);
+  }
+}
+
+}  // namespace
+
+RegionalCurve::RegionalCurve(Tsi1& tsi1, Tsi2& tsi2, StatsTable& stats, const RcsVectors& vectors,
+                             std::string& title, RcsIo& io)
+    : tsi1_(tsi1), tsi2_(tsi2), stats_(stats), v_(vectors), title_(title), io_(io) {}
+
+void RegionalCurve::read_options() {
+  const Icommands& ic = io_.icommands;
+  detrend_code_ = ic.option(4);
+  option_ = ic.option(5);
+  // The window of the running medians and of lowess; the super smoother runs with alpha 0.
+  parameter_ = (option_ == -3 || option_ == -4) ? ic.option(5, 1) : 0;
+  fit_plot_ = ic.option(4, 2);
+  robust_ = ic.option(6);
+  interactive_ = ic.option(7);
+  index_mode_ = ic.option(8);
+  printout_ = ic.option(17);
+  save_ = ic.option(18);
+  summary_ = ic.option(19);
+  bootstrap_plot_ = ic.option(12, 1);
+  bootstrap_ = ic.option(12, 2);
+  bootstrap_spline_ = ic.option(12, 3);
+}
+
+void RegionalCurve::check_vectors() const {
+  const std::size_t n = count(length_);
+  if (v_.curve.size() < n || v_.depth.size() < n || v_.std_error.size() < n ||
+      v_.lower.size() < n || v_.upper.size() < n) {
+    throw std::length_error("rcs: the vectors are shorter than the age-aligned set");
+  }
+}
+
+void RegionalCurve::run(std::span<const int> offsets) {
+  read_options();
+  alignment_ = align_by_age(tsi1_, offsets, detrend_code_, io_.con);
+  length_ = fit_length_ = alignment_.length;
+  check_vectors();
+  tsi2_.ensure_rows(length_);
+
+  save_series("_rcs_raw.txt", "  rcs", "raw");
+  mean_by_age();
+  if (summary_ == 1 || summary_ == 3) {
+    if (io_.plots.all_series) {
+      io_.plots.all_series(tsi1_, "rcs-aligned data with mean", "years", "measurements",
+                           series_kind::kRegionalCurve);
+    } else {
+      plot_not_available(io_.con);
+    }
+  }
+  fill_age_columns();
+  if (bootstrap_ == 1) bootstrap_limits();
+  name_title();
+  write_chronology();
+
+  fit_regional_curve();
+  indices_by_age();
+  save_series("_rcs_ind1.txt", " rcs ", "ind");
+  back_to_calendar();
+  sstat(tsi1_, stats_, io_.units, unit::out, printout_);
+}
+
+// The aligned series (by cambial age) in the format of option 18, with the three header
+// lines tagged from column 81 for the tucson and mib pex formats.
+void RegionalCurve::save_series(const char* suffix, const char* tag, const char* kind) {
+  if (save_ <= 0) return;
+  const std::string name = output_prefix(io_.commands.data_file) + suffix;
+  std::ostream& out = io_.units.create(unit::series, name);
+  if (save_ <= 3) {
+    for (int h = 1; h <= 3; ++h) out << tagged_header(io_.commands, h, tag) << '\n';
+  }
+  sis(out, tsi1_, save_, kind, io_.con);
+  io_.units.close(unit::series);
+}
+
+void RegionalCurve::mean_by_age() {
+  if (!io_.mean_by_age) throw std::logic_error("rcs: no mean chronology builder");
+  const std::size_t n = count(length_);
+  // Limits left from the calendar-year chronologies would stand in the ages without series.
+  std::fill(v_.lower.begin(), v_.lower.begin() + static_cast<std::ptrdiff_t>(n), 0.0f);
+  std::fill(v_.upper.begin(), v_.upper.begin() + static_cast<std::ptrdiff_t>(n), 0.0f);
+  std::vector<float> sig(n, 0.0f);
+  AgeMeanColumns columns;
+  columns.depth = v_.depth.first(n);
+  columns.segment_length = tsi2_.column(2).first(n);
+  columns.tree_age = tsi2_.column(3).first(n);
+  columns.mean = tsi2_.column(10).first(n);
+  columns.std_dev = sig;
+  columns.std_error = v_.std_error.first(n);
+  columns.lower = v_.lower.first(n);
+  columns.upper = v_.upper.first(n);
+  io_.mean_by_age(tsi1_, columns);
+
+  std::copy(sig.begin(), sig.end(), tsi2_.column(11).begin());
+  mean_.assign(columns.mean.begin(), columns.mean.end());
+  tsi1_.overlay = mean_;
+}
+
+void RegionalCurve::fill_age_columns() {
+  depth_above_5_ = 0;
+  for (int r = 1; r <= length_; ++r) {
+    const int depth = v_.depth[count(r - 1)];
+    tsi2_.at(r, 8) = static_cast<float>(r);
+    tsi2_.at(r, 9) = static_cast<float>(depth);
+    if (depth > kBootstrapDepth) ++depth_above_5_;
+  }
+}
+
+void RegionalCurve::bootstrap_limits() {
+  const std::size_t n = count(length_);
+  const int k = depth_above_5_;
+  std::vector<float> smooth_mean(n), smooth_lower(n), smooth_upper(n);
+  smooth_into(mean_, length_, smooth_mean, bootstrap_spline_, io_.con);
+  smooth_into(v_.lower, k, smooth_lower, bootstrap_spline_, io_.con);
+  smooth_into(v_.upper, k, smooth_upper, bootstrap_spline_, io_.con);
+  // Ages without limits of their own (fewer than six series) get the mean for both.
+  for (std::size_t r = 0; r < n; ++r) {
+    if (v_.lower[r] != 0.0f) continue;
+    v_.lower[r] = v_.upper[r] = mean_[r];
+    smooth_lower[r] = smooth_upper[r] = smooth_mean[r];
+  }
+  if (bootstrap_plot_ > 0) {
+    if (io_.plots.page) {
+      const std::string name(
+          trim_right(io_.commands.get(Commands::kNameFirst, Commands::kNameLast)));
+      ChronologyPlot page;
+      page.c1 = mean_;
+      page.c2 = v_.lower.first(n);
+      page.c3 = v_.upper.first(n);
+      page.c4 = smooth_mean;
+      page.c5 = smooth_lower;
+      page.c6 = smooth_upper;
+      page.n = length_;
+      page.first_year = 1;
+      page.name = name;
+      page.upper_title = " rcs ring width bootstrap";
+      page.lower_title = " splined rcs bootstrap";
+      page.y_label = "ring widths (z)";
+      page.lower_x_label = "years";
+      page.z_label = "ring widths (y)";
+      page.kind = 9;
+      int flag = bootstrap_plot_;
+      io_.plots.page(page, flag);
+    } else {
+      plot_not_available(io_.con);
+    }
+  }
+  write_limit_file(smooth_mean, smooth_lower, smooth_upper);
+}
+
+void RegionalCurve::write_limit_file(std::span<const float> smooth_mean,
+                                     std::span<const float> smooth_lower,
+                                     std::span<const float> smooth_upper) {
+  const std::string name = output_prefix(io_.commands.data_file) + "_rcs_95%cl.txt";
+  io_.units.create(unit::series, name);
+  io_.units.write(unit::series, Layout("(a60)").write("  year    nc     std    2.5%   97.5%     "
+                                                      "spl    2.5%   97.5%"));
+  const Layout row("(2i6,6f8.3)");
+  for (int r = 1; r <= length_; ++r) {
+    const std::size_t j = count(r - 1);
+    io_.units.write(unit::series, row.write(r, v_.depth[j], mean_[j], v_.lower[j], v_.upper[j],
+                                            smooth_mean[j], smooth_lower[j], smooth_upper[j]));
+  }
+  io_.units.close(unit::series);
+}
+
+void RegionalCurve::name_title() {
+  title_ = field(title_, kTitleLength);
+  if (title_.substr(0, 6) == "      ") {
+    title_ = field(
+        std::string(trim_right(io_.commands.data_file)) + " -- no data title line provided --",
+        kTitleLength);
+  }
+  title_.replace(53, 27, " age-aligned rcs chronology");
+}
+
+// The mean by age and its error series in the chronology, error and run-wide files, ages
+// counted from 1.
+void RegionalCurve::write_chronology() {
+  const TucsonMode mode = tucson_mode(io_.commands.write_mode()).value_or(TucsonMode::iw);
+  const int units[] = {unit::crns, unit::errs, unit::crns_rcs, unit::err_rcs};
+  if (mode != TucsonMode::qz) {
+    for (int h = 1; h <= 3; ++h) {
+      const std::string line = tagged_header(io_.commands, h, "  rcs");
+      for (int u : units) io_.units.write(u, line);
+    }
+  }
+  const std::string id = field(field(io_.commands.data_file, 6), 8);
+  const std::size_t n = count(length_);
+  for (int u : {unit::crns, unit::crns_rcs}) {
+    trrw_write(io_.units.out(u), mode, id, 1, mean_, v_.depth.first(n), "rcs");
+  }
+  for (int u : {unit::errs, unit::err_rcs}) {
+    trrw_write(io_.units.out(u), mode, id, 1, v_.std_error.first(n), v_.depth.first(n), "err");
+  }
+}
+
+void RegionalCurve::indices_by_age() {
+  std::copy(v_.curve.begin(), v_.curve.begin() + length_, tsi2_.column(12).begin());
+  fit_length_ = length_;
+  series_mean_.assign(count(tsi1_.count), 0.0f);
+  series_sd_.assign(count(tsi1_.count), 0.0f);
+  for (int i = 1; i <= tsi1_.count; ++i) {
+    const int first = alignment_.first_row(i);
+    const SeriesYears& y = tsi1_.years[count(i - 1)];
+    const int n = std::min(y.ily - y.ify + 1, length_);
+    std::span<float> values = tsi1_.column(i).subspan(count(first - 1), count(n));
+    if (index_mode_ == kResidualIndices) {
+      const Moments m = moment(values);
+      series_mean_[count(i - 1)] = m.mean;
+      series_sd_[count(i - 1)] = m.std_dev;
+    }
+    calind(values, v_.curve.subspan(count(first - 1), count(n)), index_mode_);
+  }
+}
+
+void RegionalCurve::back_to_calendar() {
+  restore_calendar(tsi1_, alignment_);
+  if (fit_plot_ != 1) return;
+  const int set_first = tsi1_.years[count(tsi1_.count)].ify;
+  for (int i = 1; i <= tsi1_.count && fit_plot_ == 1; ++i) {
+    const SeriesYears& y = tsi1_.years[count(i - 1)];
+    plot_series_indices(
+        i, tsi1_.column(i).subspan(count(y.ify - set_first), count(y.ily - y.ify + 1)));
+  }
+}
+
+// One series' indices on the calendar axis. Residual indices are shown on the scale of
+// the series they came from: standardized, then given the series' mean and deviation.
+void RegionalCurve::plot_series_indices(int i, std::span<const float> indices) {
+  if (!io_.plots.page) {
+    plot_not_available(io_.con);
+    return;
+  }
+  std::vector<float> shown(indices.begin(), indices.end());
+  if (index_mode_ == kResidualIndices) {
+    std::vector<float> copy = shown;
+    const Moments m = moment(copy);
+    if (m.std_dev > 0.0f) {
+      for (float& v : shown) {
+        v = (v - m.mean) / m.std_dev * series_sd_[count(i - 1)] + series_mean_[count(i - 1)];
+      }
+    }
+  }
+  float level = 0.0f;
+  for (float v : shown) level += v;
+  if (!shown.empty()) level /= static_cast<float>(shown.size());
+  const std::vector<float> mean_line(shown.size(), level);
+  const std::vector<float> ones(indices.size(), 1.0f);
+  const std::string name = plot_name(tsi1_.ids[count(i - 1)]);
+  ChronologyPlot page;
+  page.c1 = shown;
+  page.c2 = mean_line;
+  page.c4 = indices;
+  page.c5 = ones;
+  page.n = static_cast<int>(indices.size());
+  page.first_year = tsi1_.years[count(i - 1)].ify;
+  page.page = 2;
+  page.name = name;
+  page.y_label = "measurements (y)";
+  page.lower_x_label = "years";
+  page.z_label = "rcs indices (z)";
+  page.kind = 6;
+  io_.plots.page(page, fit_plot_);
+}
+
+void rcs(Tsi1& tsi1, Tsi2& tsi2, StatsTable& stats, const RcsVectors& vectors,
+         std::span<int> pith_offsets_out, std::string& title, RcsIo& io) {
+  if (tsi1.count < 1) return;
+  const std::vector<int> offsets = pith_offsets(tsi1, io);
+  std::copy(offsets.begin(), offsets.begin() + std::min(offsets.size(), pith_offsets_out.size()),
+            pith_offsets_out.begin());
+  RegionalCurve(tsi1, tsi2, stats, vectors, title, io).run(offsets);
+}
+
+}  // namespace dendro

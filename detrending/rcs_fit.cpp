@@ -1,0 +1,301 @@
+// The regional curve: the fit of the mean by age, its report, and the dialogue that shows
+// the fit and lets the user truncate the fitting length or change the curve-fit option.
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "detrending/curve_fit.h"
+#include "detrending/decade_plot.h"
+#include "detrending/detrend.h"
+#include "detrending/detrend_pass.h"
+#include "detrending/indices.h"
+#include "detrending/rcs_pith.h"
+#include "detrending/rcs_steps.h"
+#include "series/blocks.h"
+#include "series/console.h"
+#include "series/layout.h"
+#include "series/store.h"
+#include "series/text.h"
+#include "series/units.h"
+
+namespace dendro {
+namespace {
+
+constexpr std::size_t kAnswerWidth = 10;
+constexpr float kRegionalCurveMark = -2.0f;  // the plot parameter of every regional curve fit
+
+std::size_t count(int n) { return static_cast<std::size_t>(std::max(n, 0)); }
+
+// The report legend's lines before those of the curve-fit codes (written from column 3).
+constexpr const char* kLegendSmoothers[] = {
+    "   -5: friedman variable span smoother f(i) = variable span smooth",
+    "   -4: lowess robust smoother         f(i) = lowess robust smooth",
+    "   -3: median smoothing               f(i) = median sharp/smooth",
+    "  -2:  regional curve detrending      f(i) = one age-aligned curve",
+    "  -1:  first-differences              f(i) = y(i) - y(i-1)"};
+
+// The smoothers the change dialogue offers, before the curve-fit codes.
+constexpr const char* kSmootherList[] = {
+    "  -6:  age dependent spline",
+    "  -5:  friedman super smoother        lower alpha (0-9) gives more local fit",
+    "  -4:  robust lowess smoother         integer percent of series length",
+    "  -3:  median smoothing               must have odd window length"};
+
+bool spline_code(int code) { return code > 9 || code < -9; }
+
+// Codes that give no growth curve of the mean: the unused codes, and regional curve
+// standardization, first differences and no detrending, which would turn the mean by age
+// into something that is not a curve (first differences rewrite it).
+bool refused(long long code) {
+  return code == -9 || code == -8 || code == -7 || code == -2 || code == -1 || code == 0 ||
+         code == 9;
+}
+
+// Block length of the decade-mean plot by the length of the curve.
+int block_length(int n) {
+  if (n <= 200) return 5;
+  if (n <= 400) return 10;
+  if (n <= 800) return 20;
+  if (n <= 1600) return 40;
+  if (n <= 2000) return 50;
+  return 100;
+}
+
+}  // namespace
+
+void RegionalCurve::fit_regional_curve() {
+  write_legend();
+  w1_.assign(count(length_), 0.0f);
+  w2_.assign(count(length_), 0.0f);
+  // Each round fits the current option; a changed option starts a new round.
+  for (;;) {
+    apply_parameter_rule();
+    fit();
+    guard();
+    if (!negative_) {
+      write_coefficients();
+      indices_of_mean();
+    }
+    if (inspect() == Decision::accept) return;
+  }
+}
+
+void RegionalCurve::write_legend() {
+  Units& u = io_.units;
+  u.write(unit::out, Layout("(/t2,80('='))").write());
+  u.write(unit::out, Layout("(t2,'regional curve estimation')").write());
+  coef_ = Coefficients{};
+  if (printout_ <= 1) return;
+  u.write(unit::out, robust_ == 1 ? Layout("(/t2,'|--------------- growth curve used ','for "
+                                           "detrending tree-ring data --------------|')")
+                                        .write()
+                                  : Layout("(/t2,'|----------- robust growth curve used ','for "
+                                           "detrending tree-ring data -----------|')")
+                                        .write());
+  u.write(unit::out, "  option");
+  const Layout line("(t3,a)");
+  for (const char* text : kLegendSmoothers) u.write(unit::out, line.write(text));
+  for (const char* text : kFitCodeLines) u.write(unit::out, line.write(text));
+  u.write(
+      unit::out,
+      Layout("(/t4,'(a, b, c are coefficients, d is intercept ','or asymptote, p is pith offset)')")
+          .write());
+  u.write(unit::out, Layout("(/t2,'series   ident     option       ','a           b           c    "
+                            "       d         p')")
+                         .write());
+}
+
+// Windows and spline stiffnesses in percent of the fitting length become lengths.
+void RegionalCurve::apply_parameter_rule() {
+  if (spline_code(option_)) parameter_ = option_;
+  if (option_ != -3 && option_ != -4 && option_ >= -9) return;
+  const int n = fit_length_;
+  if (parameter_ > n) parameter_ = n;
+  if (parameter_ < 0) {
+    parameter_ = static_cast<int>(static_cast<float>(n) *
+                                  std::fabs(static_cast<float>(parameter_)) / 100.0f);
+    if (option_ == -3 && parameter_ % 2 == 0) --parameter_;
+  }
+}
+
+// Fits the first n rows of the mean; the parametric curves cover all L rows, the smoothers
+// only the n rows fitted (the rest stays 0).
+void RegionalCurve::fit() {
+  tsi1_.overlay = mean_;
+  work_ = mean_;
+  const std::span<float> curve = v_.curve.first(count(length_));
+  std::fill(curve.begin(), curve.end(), 0.0f);
+  negative_ = false;
+  const CurveFit f = detrend1(work_, fit_length_, length_, curve, w1_, w2_, option_, parameter_,
+                              kMaxYears, io_.con);
+  coef_ = f.coef;
+  coef_.plot = kRegionalCurveMark;
+  fitted_option_ = f.option;
+  parameter_ = f.parameter;
+}
+
+// A curve value of 0 or below (or not a number) at any age would make no index there.
+void RegionalCurve::guard() {
+  for (int r = 1; r <= length_; ++r) {
+    const float v = v_.curve[count(r - 1)];
+    if (v > 0.0f) continue;
+    io_.con.say(Layout("('*** rcs growth curve goes negative! ','***'/'year: ',i6,f7.3)")
+                    .write(r + alignment_.smallest_offset, v));
+    negative_ = true;
+    io_.con.pause(" hit <ret> to display the dirty dog!");
+    return;
+  }
+}
+
+void RegionalCurve::write_coefficients() {
+  if (printout_ <= 1) return;
+  const char* text = nullptr;
+  if (option_ == -3) text = "median smoothed rcs curve and window width";
+  if (option_ == -4) text = "lowess smoothed rcs curve and window width";
+  if (option_ == -5) text = "friedman variable span smoothed rcs curve";
+  if (spline_code(option_)) text = "spline smoothed rcs curve and window width";
+  if (text != nullptr) {
+    io_.units.write(unit::out,
+                    Layout("(t2,'  all',3x,'  rcs ',i5,i7,3x,a)").write(option_, parameter_, text));
+    return;
+  }
+  const int o = fitted_option_;
+  const int p = (o == 3 || o == 7 || o == 8) ? static_cast<int>(coef_.p) : 0;
+  io_.units.write(unit::out, Layout("(t2,'  all',3x,'  rcs ',i8,2x,4f12.6,i8)")
+                                 .write(o, coef_.a, coef_.b, coef_.c, coef_.d, p));
+}
+
+void RegionalCurve::indices_of_mean() {
+  tsi1_.overlay = mean_;
+  calind(tsi1_.overlay, v_.curve.first(count(length_)), index_mode_);
+  if (printout_ == 4) {
+    pltdec1(mean_, v_.curve.first(count(length_)), tsi1_.overlay, 1, block_length(length_),
+            io_.units, unit::out, printout_, interactive_, io_.con);
+  }
+}
+
+bool RegionalCurve::wants_inspection() const {
+  return interactive_ == 2 || fit_plot_ == 1 || negative_ || summary_ == 2 || summary_ == 3;
+}
+
+RegionalCurve::Decision RegionalCurve::inspect() {
+  // Each round shows the fit; the stop question's "n" comes back here.
+  for (;;) {
+    if (!wants_inspection()) return Decision::accept;
+    show_fit();
+    if (io_.con.ask("truncate rcs calculation length? y/<n>/h", 1).letter('y')) truncate();
+    for (;;) {
+      const Answer a = io_.con.ask("change curve fit? y/<n>/h", 1);
+      if (a.letter('h')) {
+        write_option_list();
+        continue;
+      }
+      if (a.letter('y')) {
+        if (change_option()) return Decision::refit;
+        continue;
+      }
+      if (a.blank() || a.letter('n')) break;
+    }
+    if (!negative_) return Decision::accept;
+    io_.con.say("the program will terminate now if");
+    io_.con.say("you do not change the curve fit");
+    io_.con.say("option to avoid a negative fit.");
+    if (!io_.con.ask("is that what you really want? y/n", 1).letter('n')) terminate_run();
+  }
+}
+
+void RegionalCurve::show_fit() {
+  if (!io_.plots.page) {
+    plot_not_available(io_.con);
+    return;
+  }
+  const std::size_t n = count(length_);
+  const std::vector<float> ones(n, 1.0f);
+  const std::string name(trim_right(io_.commands.get(Commands::kNameFirst, Commands::kNameLast)));
+  ChronologyPlot page;
+  page.c1 = mean_;
+  page.c2 = v_.curve.first(n);
+  page.c4 = tsi1_.overlay;
+  page.c5 = ones;
+  page.n = length_;
+  page.first_year = 1;
+  page.name = name;
+  page.upper_title = " rcs growth trend";
+  page.lower_title = " rcs residuals";
+  page.y_label = "measurements (y)";
+  page.lower_x_label = "years";
+  page.z_label = "indices (z)";
+  page.kind = 6;
+  io_.plots.page(page, fit_plot_);
+}
+
+// A shorter fitting length: the curve is fitted to the first n ages and still covers all.
+void RegionalCurve::truncate() {
+  io_.con.say(Layout("('new length must be <',i4,' years')").write(length_));
+  const int l = length_;
+  fit_length_ = static_cast<int>(ask_integer(io_.con, "please enter the new rcs curve length",
+                                             [l](long long v) { return v >= 1 && v <= l; }));
+  io_.units.write(unit::out,
+                  Layout("(16x,'*** rcs curve and data truncated for fitting at age: ',i5)")
+                      .write(fit_length_));
+  fit();
+  // Ages beyond the fitted ones need a positive curve too: a smoother leaves them at 0.
+  guard();
+  if (!negative_) indices_of_mean();
+  show_fit();
+}
+
+// True when a new option was chosen.
+bool RegionalCurve::change_option() {
+  const auto code = io_.con.ask("enter new option (h for help)", kAnswerWidth).integer();
+  if (!code || refused(*code)) {
+    write_option_list();
+    return false;
+  }
+  option_ = static_cast<int>(*code);
+  parameter_ = (option_ == -3 || option_ == -4) ? ask_window() : 0;
+  return true;
+}
+
+int RegionalCurve::ask_window() {
+  const int n = fit_length_;
+  for (;;) {
+    if (option_ == -3) {
+      io_.con.say("enter the new median window width");
+      io_.con.say("fixed width: a positive odd integer >2");
+    } else {
+      io_.con.say("enter the new lowess window width");
+      io_.con.say("fixed width: a positive integer >2");
+    }
+    io_.con.say(Layout("('and < the series length (',i4,') or a')").write(n));
+    io_.con.say("percent length: a negative integer");
+    const auto entry = io_.con.ask("between -1 and -100, inclusive", kAnswerWidth).integer();
+    if (!entry || *entry == 0) continue;
+    long long w = *entry;
+    if (w > 0) {
+      w = std::min<long long>(w, n);
+      if (w <= 2) continue;
+    } else {
+      w = static_cast<long long>(static_cast<float>(n) * static_cast<float>(-std::max(w, -100LL)) /
+                                 100.0f);
+    }
+    if (option_ == -3 && w % 2 == 0) --w;
+    return static_cast<int>(w);
+  }
+}
+
+void RegionalCurve::write_option_list() {
+  io_.con.say("you can change the current curve fit with any one of the following options:");
+  for (const char* line : kSmootherList) io_.con.say(line);
+  for (const char* line : kFitCodeLines) io_.con.say(line);
+}
+
+void RegionalCurve::terminate_run() {
+  io_.con.say("okay, hasta la vista, baby!");
+  // This data file's table, chronology and error files go; the run-wide chronology files
+  // hold the chronologies of earlier data files too and are the run driver's to settle.
+  for (int u : {unit::tabs, unit::crns, unit::errs}) io_.units.close(u, true);
+  throw NegativeCurveStop();
+}
+
+}  // namespace dendro

@@ -1,0 +1,232 @@
+#include "detrending/rcs_pith.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+
+#include "detrending/fatal.h"
+#include "options/pager.h"
+#include "series/blocks.h"
+#include "series/console.h"
+#include "series/layout.h"
+#include "series/stop.h"
+#include "series/store.h"
+#include "series/text.h"
+#include "series/units.h"
+
+namespace dendro {
+namespace {
+
+constexpr std::size_t kNameWidth = 40;    // the file name field; longer names are kept whole
+constexpr std::size_t kRecordWidth = 85;  // a record of the save copy
+constexpr std::size_t kGroup = 8;         // series per group of the listing
+// The widest file the reformatting reads: its row of values stands in for the series.
+constexpr long long kMaxColumns = kMaxSeriesKalder;
+
+int printout(const RcsIo& io) { return io.icommands.option(17); }
+
+void write_listing(RcsIo& io, std::span<const std::string> ids, std::span<const int> offsets) {
+  for (const std::string& line : offset_listing(ids, offsets)) io.units.write(unit::out, line);
+}
+
+std::vector<int> batch_offsets(Tsi1& tsi1, RcsIo& io) {
+  std::vector<int> offsets;
+  for (int i = 1; i <= tsi1.count; ++i) offsets.push_back(tsi1.year_row(i).yfp);
+  if (printout(io) <= 1) return offsets;
+  long long sum = 0;
+  for (int p : offsets) sum += p;
+  io.units.write(unit::out, Layout("(/16x,'rcs pith offset data read in from ',"
+                                   "'batch detail file'/)")
+                                .write());
+  if (sum < 1) {
+    io.units.write(unit::out, Layout("(20x,'***   all pith offset data are zero   ***')").write());
+  } else {
+    write_listing(io, std::span<const std::string>(tsi1.ids).first(offsets.size()), offsets);
+  }
+  return offsets;
+}
+
+// The file name answer, read whole (a long path is not cut to the 40-character field).
+Answer ask_name(Console& con) {
+  con.say("open rcs pith offset file:");
+  con.prompt(question_line("file name (/ to exit, 0 = none)"));
+  const std::string line = con.read_line();
+  return Answer{field(line, std::max(kNameWidth, line.size()))};
+}
+
+bool reformat_wanted(Console& con) {
+  const std::array<const char*, 11> text{"reformat the data? this act might be useful if the",
+                                         "pith offset data are stored columnwise, are in some ",
+                                         "column other than column #1, and are left-justified",
+                                         "in that column. in this case, you can not use either",
+                                         "the formated or free format read option. also, if",
+                                         "your data are in the form of the number of the first",
+                                         "cambial age years present, you will want to reformat",
+                                         "the data as well because the program assumes that",
+                                         "the pith offset data are the number of years missing.",
+                                         "in any case, do not worry about doing this. if you",
+                                         "reformat the data, your original file will be saved."};
+  con.say("");
+  for (const char* line : text) con.say(line);
+  con.say("");
+  return con.ask("so, again, reformat the data? y/<n>", 1).letter('y');
+}
+
+// The layout of the reads: empty for free form.
+std::string ask_format(RcsIo& io) {
+  for (;;) {
+    const Answer a = io.con.ask("data format (h to help, <ret> = free form)", kNameWidth);
+    if (a.letter('h')) {
+      snoop(io.units, unit::series, io.con, kSnoopWidthKalder);
+      continue;
+    }
+    return a.blank() ? std::string() : std::string(trim_right(a.text));
+  }
+}
+
+std::vector<int> dialogue_offsets(Tsi1& tsi1, RcsIo& io) {
+  std::string name;
+  for (;;) {
+    const Answer a = ask_name(io.con);
+    // "/" alone: an absolute path also begins with "/".
+    if (trim_right(a.text) == "/") throw Stop("", 0);
+    if (a.blank() || a.first() == '0')
+      return std::vector<int>(static_cast<std::size_t>(tsi1.count), 0);
+    name = std::string(trim_right(a.text));
+    if (io.units.open_old(unit::series, name)) break;
+    io.con.say("*** error opening rcs pith offset file: " + name);
+  }
+  if (io.help) io.help(8);
+  snoop(io.units, unit::series, io.con, kSnoopWidthKalder);
+  if (reformat_wanted(io.con)) reformat_offsets(io, name);
+
+  const std::vector<int> offsets = read_offsets(io, ask_format(io));
+  const int count = static_cast<int>(offsets.size());
+  io.con.say(Layout("('pith offset values read: ',i5)").write(count));
+  if (count != tsi1.count) {
+    fatal(io.con, "*** pith offset values read .ne. number of series. oops!");
+  }
+  if (printout(io) > 1) {
+    io.units.write(unit::out, Layout("(/9x,'rcs pith offset file processed:  ',a30/)").write(name));
+    write_listing(io, std::span<const std::string>(tsi1.ids).first(offsets.size()), offsets);
+  }
+  io.units.close(unit::series);
+  return offsets;
+}
+
+}  // namespace
+
+std::vector<std::string> offset_listing(std::span<const std::string> ids,
+                                        std::span<const int> offsets) {
+  const Layout id_line("('  id: ',8(1x,a8))");
+  const Layout offset_line("(3x,8i9)");
+  std::vector<std::string> lines;
+  for (std::size_t first = 0; first < offsets.size(); first += kGroup) {
+    const std::size_t n = std::min(kGroup, offsets.size() - first);
+    std::vector<std::string> group;
+    for (std::size_t k = first; k < first + n; ++k) group.push_back(field(ids[k], 8));
+    lines.push_back(id_line.write(group));
+    lines.push_back(offset_line.write(offsets.subspan(first, n)));
+  }
+  return lines;
+}
+
+std::vector<int> read_offsets(RcsIo& io, const std::string& layout) {
+  // A typed layout that cannot be parsed makes every record unreadable.
+  std::optional<Layout> typed;
+  if (!layout.empty()) {
+    try {
+      typed.emplace(layout);
+    } catch (const FormatError&) {
+    }
+  }
+  std::vector<int> offsets;
+  int unreadable = 0;
+  for (std::string record; io.units.read_record(unit::series, record);) {
+    // A free-form read passes over empty records to the next value.
+    if (layout.empty() && trim_right(record).empty()) continue;
+    std::optional<long long> value;
+    try {
+      if (layout.empty()) {
+        value = read_list_integers(record, 1)[0];
+      } else if (typed) {
+        value = static_cast<long long>(typed->read(record, 1)[0].real);
+      }
+    } catch (const ReadError&) {
+    } catch (const FormatError&) {
+    }
+    if (value) {
+      offsets.push_back(static_cast<int>(*value));
+      continue;
+    }
+    if (++unreadable == 1) {
+      io.con.say("*** pith offset title:");
+      io.con.say(field(record, kNameWidth));
+      continue;
+    }
+    io.units.close(unit::series);
+    fatal(io.con,
+          Layout("('*** error reading rcs pith offset file'/'*** error in line number: ',i4)")
+              .write(offsets.size()));
+  }
+  return offsets;
+}
+
+void reformat_offsets(RcsIo& io, const std::string& name) {
+  // The save copy keeps every record; a record longer than the field is not cut, since the
+  // copy is all that remains of the user's file.
+  const std::string save = name + "_save";
+  io.units.create(unit::detail, save);
+  for (std::string record; io.units.read_record(unit::series, record);) {
+    io.units.write(unit::detail, field(record, std::max(kRecordWidth, record.size())));
+  }
+  io.units.close(unit::detail);
+  io.units.close(unit::series, true);
+  io.units.create(unit::series, name);
+  io.units.open_old(unit::detail, save);
+
+  const long long columns = ask_integer(io.con, "how many columns in file",
+                                        [](long long v) { return v >= 1 && v <= kMaxColumns; });
+  const long long column = ask_integer(io.con, "which column has the pith offset data?",
+                                       [&](long long v) { return v >= 1 && v <= columns; });
+  io.con.say("is each listed pith offset value the");
+  io.con.say("      number of years missing         (1)");
+  io.con.say("              or the");
+  const long long kind = ask_integer(io.con, "  first cambial age year present?     (2)",
+                                     [](long long v) { return v == 1 || v == 2; });
+
+  const Layout one("(i5)");
+  int count = 0;
+  for (std::string record; io.units.read_record(unit::detail, record);) {
+    try {
+      const std::vector<long long> row =
+          read_list_integers(record, static_cast<std::size_t>(columns));
+      io.units.write(unit::series,
+                     one.write(row[static_cast<std::size_t>(column - 1)] - (kind - 1)));
+      ++count;
+    } catch (const ReadError&) {
+      // a title or a short row: skipped
+    }
+  }
+  io.con.say(Layout("(/1x,'reformatted pith offset data: ',i5,' values'/)").write(count));
+  io.con.say("  *** read them in free format mode ***");
+  io.units.close(unit::series);
+  io.units.open_old(unit::series, name);
+  io.units.close(unit::detail);
+}
+
+long long ask_integer(Console& con, std::string_view question,
+                      const std::function<bool(long long)>& accepted) {
+  for (;;) {
+    const std::optional<long long> v = con.ask(question, kNameWidth).integer();
+    if (v && accepted(*v)) return *v;
+  }
+}
+
+std::vector<int> pith_offsets(Tsi1& tsi1, RcsIo& io) {
+  const char batch = io.commands.at(Commands::kBatchMode);
+  if (batch == 'n' || batch == 'N') return dialogue_offsets(tsi1, io);
+  return batch_offsets(tsi1, io);
+}
+
+}  // namespace dendro

@@ -1,0 +1,32 @@
+#include "detrending/stage_plots.h"
+
+#include "plots/series_plot.h"
+#include "series/console.h"
+#include "series/text.h"
+
+namespace dendro {
+
+StagePlots stage_plot_layer(PlotSession& session, const Icommands& icommands,
+                            const Commands& commands) {
+  StagePlots plots;
+  plots.page = [&session](const ChronologyPlot& page, int& plot_flag) {
+    int option = 0;  // the pages here show no fitted option to correct
+    crnplt1(session, page, plot_flag, option);
+  };
+  plots.all_series = [&session, &icommands, &commands](const Tsi1& tsi1, std::string_view title,
+                                                       std::string_view x_label,
+                                                       std::string_view y_label, int kind) {
+    crnplt3(session, tsi1, icommands, commands, title, x_label, y_label, kind);
+  };
+  return plots;
+}
+
+void plot_not_available(Console& con) { con.say(" plot not available"); }
+
+std::string plot_name(std::string_view id) {
+  std::string name(id);
+  stringclean(name);
+  return std::string(trim_right(name));
+}
+
+}  // namespace dendro

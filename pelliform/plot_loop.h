@@ -1,0 +1,57 @@
+// The plot loop of pelliform and its line plot. Every plot of the program draws one page,
+// then asks on the console whether to save it as a PostScript file, draw it again, or go
+// on. Pages go to the screen when a display opens (PlotSession decides); saves go to the
+// colour PostScript device under a name fixed by the plot or built from its title.
+#pragma once
+
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "plots/plot_loop.h"
+
+namespace dendro {
+
+// Marks of the reference series of the line plots: not drawn, or the EPS threshold line.
+inline constexpr float kNoReference = -999.9f;
+inline constexpr float kEpsThreshold = 0.85f;
+
+// The choices line of the menu that most plots show.
+inline constexpr std::string_view kPlotChoices = "|       [s]ave   <[c]ontinue>   [r]eplot        |";
+
+// One page as the loop runs it.
+struct LoopPage {
+  std::string save_name;  // the PostScript file written by [s]ave
+  std::string choices = std::string(kPlotChoices);
+  PageShape shape;
+  bool offers_no_more = false;  // "n" ends the caller's run of such plots
+  std::function<void()> draw;   // draws the page on an initialised PLplot stream
+};
+
+// Draws the page, then asks until the user goes on: "s" writes the page to its file, "r"
+// shows it again, "n" (where offered) returns no_more_plots, anything else returns.
+PlotExit page_loop(PlotSession& session, const LoopPage& page);
+
+// The save name of a page titled `title`: the title without blanks, followed by ".ps",
+// within the 60-character name field (a longer title is cut to leave room for ".ps").
+std::string title_save_name(std::string_view title);
+
+// The texts of a line page.
+struct LineTexts {
+  std::string x_label, y_label, title, legend1, legend2;
+};
+
+// Two series (blue and red) and a reference series (black; not drawn when its first value
+// is -999.9, dashed and with the y axis topped at 1.0 when it is 0.85) against the years
+// first_year, first_year + 1, ... (one per value of series1).
+PlotExit plot1(PlotSession& session, std::span<const float> series1, std::span<const float> series2,
+               int first_year, const LineTexts& texts, std::span<const float> reference);
+
+// Limits of a page axis; PLplot refuses an empty range, so equal limits are widened.
+struct Range {
+  double min = 0, max = 0;
+};
+Range usable(Range r);
+
+}  // namespace dendro

@@ -1,0 +1,98 @@
+// Test helpers of the transformation and regional curve tests: a series store built from
+// given series and a scratch folder for the files the routines write.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "series/blocks.h"
+#include "series/store.h"
+#include "series/units.h"
+
+namespace dendro::testing {
+
+struct SeriesSpec {
+  std::string id;
+  int first_year = 0;
+  std::vector<float> values;
+};
+
+// A store holding the series on the year axis of the whole set (row 1 = the earliest first
+// year), with the set's span in the row after the last series and use and save flags set.
+inline Tsi1 make_store(const std::vector<SeriesSpec>& series) {
+  int first = series.front().first_year, last = first;
+  for (const auto& s : series) {
+    first = std::min(first, s.first_year);
+    last = std::max(last, s.first_year + static_cast<int>(s.values.size()) - 1);
+  }
+  Tsi1 t;
+  t.reshape(last - first + 1, static_cast<int>(series.size()));
+  t.years.assign(series.size() + 2, SeriesYears{});
+  for (std::size_t i = 0; i < series.size(); ++i) {
+    const int n = static_cast<int>(series[i].values.size());
+    SeriesYears& y = t.years[i];
+    y.ify = series[i].first_year;
+    y.ily = series[i].first_year + n - 1;
+    y.icu = 1;
+    y.ics = 1;
+    t.ids.push_back(series[i].id);
+    for (int k = 0; k < n; ++k) {
+      t.at(series[i].first_year - first + 1 + k, static_cast<int>(i) + 1) =
+          series[i].values[static_cast<std::size_t>(k)];
+    }
+  }
+  t.years[series.size()].ify = first;
+  t.years[series.size()].ily = last;
+  return t;
+}
+
+// A fresh folder, removed with its files at the end of the test.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::random_device rd;
+    dir_ = std::filesystem::temp_directory_path() /
+           ("transform_test_" + std::to_string(rd()) + std::to_string(rd()));
+    std::filesystem::create_directories(dir_);
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  bool exists(const std::string& name) const { return std::filesystem::exists(dir_ / name); }
+  void write(const std::string& name, const std::string& text) const {
+    std::ofstream(dir_ / name) << text;
+  }
+  std::vector<std::string> lines(const std::string& name) const {
+    std::ifstream in(dir_ / name);
+    std::vector<std::string> out;
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+  }
+
+ private:
+  std::filesystem::path dir_;
+};
+
+// The text padded with blanks to `width` characters.
+inline std::string pad(const std::string& text, std::size_t width) {
+  return text + std::string(width > text.size() ? width - text.size() : 0, ' ');
+}
+
+// The lines of a text.
+inline std::vector<std::string> split(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+}  // namespace dendro::testing

@@ -1,0 +1,185 @@
+#include "series/compact.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <sstream>
+
+#include "series/stop.h"
+#include "tests/series/series_reading.h"
+
+namespace dendro {
+namespace {
+
+enum class Reader { cdf, rinfrn, datar, datr };
+
+Reading read_all(const std::string& text, Reader reader, int max_years = kMaxYears) {
+  int number = 0;
+  std::string title(80, ' ');
+  return dendro::read_all(
+      text,
+      [&](RecordStream& records, Console& console) {
+        switch (reader) {
+          case Reader::cdf: return cdf(records, number, console, max_years);
+          case Reader::rinfrn: return rinfrn(records, number, console, max_years);
+          case Reader::datar: return datar(records, title, console, max_years);
+          default: return datr(records, console, max_years);
+        }
+      },
+      true);
+}
+
+std::string written(std::string_view id, const std::vector<float>& values, int first = 1900) {
+  std::ostringstream out;
+  datw(out, id, values, first, "raw");
+  return out.str();
+}
+
+TEST(datw, scale_width_and_exponent) {
+  // Hand: M = 1.234 (-0.02 counts as 0.2); 1.234e5 < 999999.5 <= 1.234e6 gives e = 5; the
+  // integers 123400, 50000, -2000 are multiples of 100, not of 1000: W = 4, k = 1234, 500,
+  // -20, p = -3. Header line: gfortran 12 writing the same layout.
+  EXPECT_EQ(written("ABC01", {1.234f, 0.5f, -0.02f}),
+            "       3=n    1900=i ABC01                                           -3(20f4.0)~ raw\n"
+            "1234 500 -20\n");
+  // All zeros: every integer is a multiple of 10^6, W = 1, 80 per record, p = 0.
+  const std::string zeros = written("Z", std::vector<float>(81, 0.0f));
+  EXPECT_EQ(zeros.substr(68, 12), "  0(80f1.0)~");
+  EXPECT_EQ(zeros.substr(zeros.find('\n') + 1), std::string(80, '0') + "\n0\n");
+  // A negative value counts ten times: M = 50, e = 4, k = -50000 and 10000 share 10^4,
+  // W = 2, k = -5 and 1, p = 0.
+  EXPECT_EQ(written("N", {-5.0f, 1.0f}).substr(68), "  0(40f2.0)~ raw\n-5 1\n");
+  // Large values keep six digits: 123456.7 gives e = 0, k = 123457, W = 6.
+  EXPECT_EQ(written("L", {123456.7f}).substr(68), "  0(13f6.0)~ raw\n123457\n");
+  EXPECT_EQ(written("X", {}), "");
+}
+
+TEST(datw_cdf, round_trip_at_the_format_precision) {
+  std::mt19937 random(20240611);
+  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+  const float scales[] = {1e-4f, 0.01f, 1.0f, 3.0f, 250.0f, 1.0e5f, 4.0e8f};
+  for (float scale : scales) {
+    std::vector<float> values;
+    for (int k = 0; k < 37; ++k) values.push_back(scale * (unit(random) - 0.05f));
+    Reading r = read_all(written("RT000001", values, -1234), Reader::cdf);
+    ASSERT_EQ(r.series.size(), 1u) << scale;
+    const SeriesRead& s = r.series[0];
+    EXPECT_EQ(s.id, "RT000001");
+    EXPECT_EQ(s.first_year, -1234);
+    ASSERT_EQ(s.n, 37);
+    // Six digits of the largest magnitude (at least 1.0) are kept: the error is at most
+    // half a unit of the scale, M / 10^5 at the coarsest.
+    float largest = 1.0f;
+    for (float v : values) largest = std::max(largest, std::max(v, -10.0f * v));
+    for (std::size_t k = 0; k < values.size(); ++k) {
+      EXPECT_NEAR(s.values[k], values[k], largest * 1e-5 + std::fabs(values[k]) * 1e-6) << scale;
+    }
+  }
+}
+
+TEST(cdf, titles_blank_lines_and_failures) {
+  const std::string series = written("S1", {1.5f, 2.5f});
+  Reading r = read_all("first title\nsecond title\n\nthird title\n" + series, Reader::cdf);
+  ASSERT_EQ(r.series.size(), 1u);
+  EXPECT_EQ(r.series[0].text.substr(0, 12), "first title ");
+  EXPECT_NE(r.console.find("\n title of data:\n first title\n second title\n third title\n"),
+            std::string::npos);
+  EXPECT_EQ(read_all("title one\ntitle two\ntitle three\ntitle four\n" + series, Reader::cdf).stop.substr(0, 39),
+            "*** header line read error in sbr cdf: ");
+  EXPECT_EQ(read_all(written("LONG", std::vector<float>(6, 1.0f)), Reader::cdf, 5).stop,
+            "*** series length exceeds maximum allowable length: LONG         6 >    5");
+  // The values end early, or hold text.
+  const std::string header = series.substr(0, series.find('\n') + 1);
+  EXPECT_EQ(read_all(header, Reader::cdf).stop.substr(0, 35), "*** error reading data in sbr cdf: ");
+  r = read_all(header + "15 x5\n", Reader::cdf);
+  EXPECT_EQ(r.stop, "*** error reading data in sbr cdf: \n S1        1900     2  (40f2.0)\n 15 x5");
+  // A header with no values is passed over; a negative count is refused.
+  std::string empty = header;
+  empty.replace(0, 8, "       0");
+  r = read_all(empty + series, Reader::cdf);
+  EXPECT_EQ(r.series.size(), 1u);
+  EXPECT_NE(r.console.find("*** series S1 holds no values; passed over"), std::string::npos);
+  empty.replace(0, 8, "      -2");
+  EXPECT_EQ(read_all(empty + series, Reader::cdf).stop.substr(0, 35), "*** error reading data in sbr cdf: ");
+}
+
+TEST(datar, header_driven_series) {
+  const std::string text =
+      "A title line\n"
+      "n  this line is never the title\n"
+      "n        3      1950  (3f8.3)\n   1.500   2.250   0.125\n"
+      "n        2      1970  no layout\n"
+      "second series\n"
+      "n        2      1980  (2f5.1)\n  1.5  2.5\n";
+  Reading r = read_all(text, Reader::datar);
+  ASSERT_EQ(r.series.size(), 2u);
+  EXPECT_EQ(r.series[0].first_year, 1950);
+  EXPECT_EQ(r.series[0].text.substr(0, 13), "A title line ");
+  EXPECT_NEAR(r.series[0].values[1], 2.25, 1e-6);
+  EXPECT_EQ(r.series[1].first_year, 1980);
+  EXPECT_EQ(r.series[1].text.substr(0, 14), "second series ");
+  EXPECT_EQ(read_all("n        3      1950  (3f8.3)\n   1.500\n", Reader::datar).stop,
+            ">> sbr datar:  unexpected end reading data");
+  EXPECT_EQ(read_all("n        2      1950  (2f8.3)\n   1.500   x\n", Reader::datar).stop,
+            ">> sbr datar:  error reading data");
+  // A count beyond the limit comes back without values for the caller to report.
+  r = read_all("n       20      1950  (2f8.3)\n", Reader::datar, 10);
+  ASSERT_EQ(r.series.size(), 1u);
+  EXPECT_EQ(r.series[0].n, 20);
+  EXPECT_TRUE(r.series[0].values.empty());
+}
+
+TEST(rinfrn, decade_slots_and_hundredths) {
+  // First year 1905 skips 5 slots, -15 skips 5 (decade -20 to -11), -10 none.
+  const std::string text = "SERIE119051907\n"
+                           "SERIE11900 999  1 999  1 999  1 999  1 999  1 123  2 456  3 789  4\n"
+                           "NEG   -15 -11\n"
+                           "NEG   -20 999  1 999  1 999  1 999  1 999  1 100  1 200  1 300  1 400  1 500  1\n"
+                           "ZERO  -10  -9\n"
+                           "ZERO  -10 111  1 222  1\n";
+  Reading r = read_all(text, Reader::rinfrn);
+  ASSERT_EQ(r.series.size(), 3u);
+  EXPECT_EQ(r.series[0].id, "SERIE1  ");
+  ASSERT_EQ(r.series[0].n, 3);
+  EXPECT_NEAR(r.series[0].values[0], 1.23, 1e-6);
+  EXPECT_EQ(r.series[0].depth, (std::vector<int>{2, 3, 4}));
+  EXPECT_EQ(r.series[1].first_year, -15);
+  EXPECT_NEAR(r.series[1].values[4], 5.0, 1e-6);
+  EXPECT_NEAR(r.series[2].values[1], 2.22, 1e-6);
+
+  // The mib pex index save (index x 1000) read as hundredths gives ten times the index.
+  std::ostringstream saved;
+  trrw_write(saved, TucsonMode::qz, "IDX", 1998, std::vector<float>{1.0f, 0.85f, 1.2f}, {}, "std");
+  r = read_all(saved.str(), Reader::rinfrn);
+  ASSERT_EQ(r.series.size(), 1u);
+  EXPECT_NEAR(r.series[0].values[1], 8.5, 1e-5);
+  EXPECT_NEAR(r.series[0].values[2], 12.0, 1e-5);
+}
+
+TEST(rinfrn, failures) {
+  EXPECT_EQ(read_all("title line\ntitle line\ntitle line\ntitle line\ntitle line\ntitle line\n", Reader::rinfrn).stop, " *** too many read errors in rinfrn");
+  EXPECT_EQ(read_all("BAD   19001901\nBAD   1900  1x  1\n", Reader::rinfrn).stop,
+            " *** error reading tree-ring data in mib pex data format: series BAD   \n"
+            " line: BAD   1900  1x  1");
+  EXPECT_EQ(read_all("CUT   19001915\nCUT   1900   1  1\n", Reader::rinfrn).stop,
+            " *** error reading tree-ring data in mib pex data format: series CUT   \n"
+            " line: CUT   1900   1  1");
+  EXPECT_EQ(read_all("BACK  19101900\n", Reader::rinfrn).stop,
+            " *** error reading tree-ring data in mib pex data format: series BACK  \n"
+            " line: BACK  19101900");
+}
+
+TEST(datr, finds_the_header_by_its_marks) {
+  std::string header = written("ABC01", {1.234f, 0.5f, -0.02f});
+  header.replace(header.find("~ raw"), 5, "~");  // no label after the mark
+  Reading r = read_all("x\n" + header, Reader::datr);
+  ASSERT_EQ(r.series.size(), 1u);
+  EXPECT_EQ(r.series[0].id, "ABC01   ");
+  EXPECT_EQ(r.series[0].first_year, 1900);
+  EXPECT_NEAR(r.series[0].values[0], 1.234, 1e-6);
+  EXPECT_NEAR(r.series[0].values[2], -0.02, 1e-7);
+}
+
+}  // namespace
+}  // namespace dendro

@@ -1,0 +1,45 @@
+// Reading every series of a text through one reader, for the reader tests.
+#pragma once
+
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "series/console.h"
+#include "series/records.h"
+#include "series/stop.h"
+#include "series/tucson.h"
+
+namespace dendro {
+
+struct Reading {
+  std::vector<SeriesRead> series;
+  std::string console;  // what the readers showed
+  std::string stop;     // message of the Stop that ended the reading, if any
+};
+
+// Calls `read_one` until it reports the end of the data (n below 1, or n = kEndOfData
+// when `to_end_marker` is set), a Stop, or `cap` series. Pauses find Return typed.
+inline Reading read_all(const std::string& text,
+                        const std::function<SeriesRead(RecordStream&, Console&)>& read_one,
+                        bool to_end_marker = false, int cap = 10000) {
+  Reading r;
+  std::istringstream data(text), keys("\n\n\n");
+  std::ostringstream screen;
+  Console console(keys, screen);
+  RecordStream records(data);
+  try {
+    for (int k = 0; k < cap; ++k) {
+      SeriesRead s = read_one(records, console);
+      if (to_end_marker ? s.n == kEndOfData : s.n < 1) break;
+      r.series.push_back(std::move(s));
+    }
+  } catch (const Stop& s) {
+    r.stop = s.what();
+  }
+  r.console = screen.str();
+  return r;
+}
+
+}  // namespace dendro
