@@ -36,6 +36,13 @@ inline std::vector<float> ramp(int n) {
   return v;
 }
 
+inline std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
 inline std::string data_path(const std::string& name) { return std::string(TEST_DATA_DIR) + "/" + name; }
 
 }  // namespace dendro::testing

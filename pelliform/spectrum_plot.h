@@ -1,0 +1,28 @@
+// The spectrum page of pelliform: two power spectra as log10 power against frequency.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pelliform/plot_loop.h"
+
+namespace dendro {
+
+// The lines of the page and its limits, computed once per call.
+struct SpectrumPage {
+  // Each spectrum as runs of consecutive frequencies with a positive power (a power of 0
+  // or less has no logarithm: the line breaks there and it does not count for the limits).
+  std::vector<std::vector<double>> x1, y1, x2, y2;
+  Range x{999.0, -999.0}, y{999.0, -999.0};
+};
+SpectrumPage spectrum_page(std::span<const float> frequency, std::span<const float> power1,
+                           std::span<const float> power2);
+
+// Draws the first `count` rows of the spectra with their legends (blue, then red) inside
+// the plot loop; [s]ave writes "fig1b.ps". Nothing is drawn when no power is positive.
+PlotExit plt6(PlotSession& session, std::span<const float> frequency, std::span<const float> power1,
+              std::span<const float> power2, int count, std::string_view legend1, std::string_view legend2);
+
+}  // namespace dendro
