@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "pelliform/file_names.h"
-#include "pelliform/spectrum_plot.h"
+#include "pelliform/driver_plots.h"
 #include "series/layout.h"
 #include "series/stop.h"
 #include "series/text.h"

@@ -2,7 +2,7 @@
 
 #include "pelliform/dialogue.h"
 #include "pelliform/power_transform.h"
-#include "pelliform/spread_level_plot.h"
+#include "pelliform/driver_plots.h"
 #include "series/layout.h"
 #include "series/stop.h"
 

@@ -3,8 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "pelliform/spectrum_plot.h"
-#include "pelliform/spread_level_plot.h"
+#include "pelliform/driver_plots.h"
 #include "run_fixture.h"
 
 namespace dendro {

@@ -9,6 +9,7 @@
 
 #include "pelliform/series_set.h"
 #include "series/console.h"
+#include "tests/options/session.h"
 
 namespace dendro::testing {
 
@@ -34,13 +35,6 @@ inline std::vector<float> ramp(int n) {
   std::vector<float> v;
   for (int k = 1; k <= n; ++k) v.push_back(static_cast<float>(k));
   return v;
-}
-
-inline std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 inline std::string data_path(const std::string& name) { return std::string(TEST_DATA_DIR) + "/" + name; }
