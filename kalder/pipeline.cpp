@@ -10,12 +10,14 @@
 #include "detrending/detrend_plots.h"
 #include "detrending/stage_plots.h"
 #include "detrending/transform.h"
+#include "kalder/bootstrap_files.h"
 #include "kalder/chronology_files.h"
 #include "kalder/detail.h"
 #include "kalder/file_setup.h"
 #include "kalder/rbar_stage.h"
 #include "kalder/rcs_stage.h"
 #include "kalder/stand_dynamics.h"
+#include "kalder/summary_plots.h"
 #include "series/autoregression.h"
 #include "plots/gap_plot.h"
 #include "series/core_save.h"
@@ -24,7 +26,6 @@
 #include "series/layout.h"
 #include "series/text.h"
 #include "series/trread.h"
-#include "statistics/spectra.h"
 
 namespace dendro {
 namespace {
@@ -92,6 +93,8 @@ void read_series(Run& run) {
   run.lower.assign(n, 0.0f);
   run.upper.assign(n, 0.0f);
   run.tsi1.overlay.assign(n, kMissing);
+  // A data file whose running rbar is not computed must not plot the previous file's.
+  run.window_count = 0;
   align_on_chronology(run.tsi1);
 }
 
@@ -138,6 +141,8 @@ void raw_chronology(Run& run) {
   for (int j = 1; j <= run.length; ++j) {
     run.tsi1.overlay[static_cast<std::size_t>(j - 1)] = run.tsi2.at(j, 4);
   }
+  bootstrap_files(run, BootstrapPass::raw);
+  spaghetti_plot(run, SpaghettiPoint::raw_mean);
   header_line_checks(id_stem(run), run.chronology_id, run.data_title, run.commands);
   tag_title(run, 78, " raw crn");
   write_chronology(run, ChronologyKind::raw, run.tsi2.column(4), run.depth, run.error);
@@ -160,6 +165,7 @@ void transform_series(Run& run) {
   trnfrm(run.tsi1, run.stats, run.tsi2, run.icommands, run.commands, run.units, run.con,
          stage_plot_layer(run.plots, run.icommands, run.commands));
   save_series(run, "_trn.txt", "  trn", 81, "trn");
+  spaghetti_plot(run, SpaghettiPoint::transformed);
   rbar_stage(run, SeriesStage::transformed);
 }
 
@@ -212,6 +218,7 @@ bool detrend_series(Run& run) {
     detrend(run.tsi1, run.icommands, run.commands, run.units, run.con, run.stats, plots,
             run.presence);
     if (option == -1) first_differences_axis(run);
+    spaghetti_plot(run, SpaghettiPoint::detrended);
     tag_title(run, 73, std::string(13, ' '));
     save_series(run, pass == 1 ? "_ind1.txt" : "_ind2.txt", pass == 1 ? " ind1 " : " ind2 ", 80,
                 "ind");
@@ -227,6 +234,8 @@ void standard_chronology(Run& run) {
   copy_depth_to_table(run);
   fill_empty_years(run, 5);
   if (run.opt.transform == 4) symmetry_adjustment(run, kStandardColumn, run.depth);
+  bootstrap_files(run, BootstrapPass::standard);
+  spaghetti_plot(run, SpaghettiPoint::standard_mean);
   tag_index_chronology(run, "std");
   write_chronology(run, ChronologyKind::standard, run.tsi2.column(5), run.depth, run.error);
 }
@@ -246,6 +255,7 @@ void autoregression(Run& run) {
         run.plots);
   tag_title(run, 73, std::string(13, ' '));
   save_series(run, "_res.txt", "  res", 81, "res");
+  spaghetti_plot(run, SpaghettiPoint::residuals);
   rbar_stage(run, SeriesStage::residual);
 }
 
@@ -279,6 +289,7 @@ void residual_chronology(Run& run) {
   build_chronology(run, 'r', 6);
   fill_empty_years(run, 6);
   if (run.opt.transform == 4) symmetry_adjustment(run, kResidualColumn, run.depth);
+  bootstrap_files(run, BootstrapPass::residual);
 
   // Rewhitening: the residual chronology refitted with the pooled order.
   std::span<float> res = run.tsi2.column(6);
@@ -286,6 +297,7 @@ void residual_chronology(Run& run) {
   if (fit.order > 0) {
     albino1(res, run.depth, fit.coefficients);
     fill_empty_years(run, 6);
+    spaghetti_plot(run, SpaghettiPoint::rewhitened_mean);
     const Autocorrelation a = acf1(res, run.depth, 10);
     banner_line(run, "|---------- rewhitened chronology auto and partial autocorrelations "
                      "-----------|");
@@ -315,6 +327,7 @@ void kalder_chronology(Run& run) {
   }
   if (run.opt.transform == 4) symmetry_adjustment(run, kKalderColumn, run.depth);
   run.limit_scale = 1.0f + std::sqrt(std::max(run.variance_inflation - 1.0f, 0.0f));
+  bootstrap_files(run, BootstrapPass::kalder);
 
   // Its statistics.
   const Moments m = moment1(kld, run.depth);
@@ -368,12 +381,6 @@ void end_line(Run& run) {
                    "================|");
 }
 
-void spectra(Run& run) {
-  if (run.opt.detrend1 == 0 || run.opt.mean == 0) return;
-  sfreq(run.tsi2, run.length, 3, 5, run.opt.summary_plots, run.commands.data_file, run.units,
-        unit::series, run.con);
-}
-
 }  // namespace
 
 void process_data_file(Run& run) {
@@ -382,6 +389,7 @@ void process_data_file(Run& run) {
   save_series(run, "_raw.txt", "  raw", 81, "raw");
   fill_gaps(run);
   release_detection(run);
+  spaghetti_plot(run, SpaghettiPoint::gap_filled);
   rbar_stage(run, SeriesStage::raw);
   transform_series(run);
 
@@ -398,7 +406,7 @@ void process_data_file(Run& run) {
   }
   end_line(run);
   write_table(run);
-  spectra(run);
+  summary_plots(run);
   write_detail(run.units, run.prefix, run.tsi1, run.opt.detrend1, run.con);
 }
 

@@ -31,7 +31,8 @@ struct DriverOptions {
 };
 
 struct Run {
-  explicit Run(Console& console) : con(console), plots(console) {}
+  explicit Run(Console& console, PlotSession::Screen screen = PlotSession::Screen::detect)
+      : con(console), plots(console, screen) {}
 
   Console& con;
   PlotSession plots;
@@ -78,6 +79,12 @@ struct Run {
   std::vector<float> pooled_coefficients;
   float variance_inflation = 1.0f;
   float limit_scale = 1.0f;  // 1 + sqrt(variance inflation - 1), for the limit files
+  // Bootstrap limit files: the years with limits as the raw chronology's pass found them
+  // (the leading years without limits, then the length of the span), kept for the later
+  // passes of the data file, and the residual chronology as its limits surround it, from
+  // which the kalder chronology's limits are derived.
+  int limit_offset = 0, limit_span = 0;
+  std::vector<float> residual_for_limits;
   std::vector<std::array<float, 28>> running_table;
   int window_count = 0;
 

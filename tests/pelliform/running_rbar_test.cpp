@@ -1,0 +1,132 @@
+#include "pelliform/running_rbar.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine_fixture.h"
+#include "series/console.h"
+#include "series/units.h"
+#include "statistics/running_rbar.h"
+
+namespace dendro {
+namespace {
+
+// Three series over 300 years (1701-2000): the first two follow one pattern, the third
+// adds its own noise, so the window correlations vary.
+struct RbarCase {
+  EngineMatrix x, chron, windows, yearly;
+  std::vector<SeriesSpan> spans;
+  int n = 300;
+  explicit RbarCase(float noise) {
+    x.reshape(n, 3);
+    unsigned state = 12345;
+    auto next = [&] {
+      state = state * 1103515245u + 12345u;
+      return static_cast<float>((state >> 16) & 0x7fff) / 32768.0f - 0.5f;
+    };
+    for (int k = 1; k <= n; ++k) {
+      const float s = std::sin(k * 0.9f) + 0.5f * std::cos(k * 2.1f);
+      x.at(k, 1) = 1.0f + 0.3f * s;
+      x.at(k, 2) = 2.0f + 0.6f * s;
+      x.at(k, 3) = 1.0f + 0.3f * s + noise * next();
+    }
+    for (int j = 0; j < 3; ++j) spans.push_back({1701, 2000, 2000});
+    spans.push_back({1701, 2000, 2000});
+    chron.reshape(n, 3, 0.0f);
+    yearly.reshape(n, 5, 0.0f);
+    for (int k = 1; k <= n; ++k) {
+      chron.at(k, 1) = x.at(k, 1);
+      yearly.at(k, 1) = 3.0f;
+    }
+  }
+  int run(int& window, int& overlap, const std::string& file) {
+    std::istringstream in;
+    std::ostringstream out;
+    Console con(in, out);
+    Units units;
+    units.create(33, file);
+    const int n_windows = runbar(x, chron, spans, windows, yearly, window, overlap, units, 33, 0, con);
+    units.close(33);
+    console = out.str();
+    return n_windows;
+  }
+  std::string console;
+};
+
+std::vector<std::string> lines_of(const std::string& file) {
+  std::ifstream in(file);
+  std::vector<std::string> lines;
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  return lines;
+}
+
+TEST(runbar, identical_series_windows_and_placement) {
+  const auto dir = testing::scratch_folder("runbar_identical");
+  RbarCase c(0.0f);
+  int window = 50, overlap = 49;
+  const int n = c.run(window, overlap, (dir / "r.txt").string());
+  // An even window becomes odd, with the old window as the overlap (one year per step).
+  EXPECT_EQ(window, 51);
+  EXPECT_EQ(overlap, 50);
+  // 300 years, 51-year windows one year apart: 250 windows, the first centred on year 26.
+  EXPECT_EQ(n, 250);
+  EXPECT_FLOAT_EQ(c.windows.at(1, 1), 1726.0f);
+  EXPECT_FLOAT_EQ(c.windows.at(250, 1), 1975.0f);
+  EXPECT_FLOAT_EQ(c.windows.at(1, 2), 3.0f);  // three pairs
+  // Perfectly correlated series: RBAR 1, so NEFF = n / (1 + (n - 1)) = 1 and EPS = 1.
+  EXPECT_NEAR(c.windows.at(1, 3), 1.0f, 1e-5);
+  EXPECT_NEAR(c.windows.at(1, 6), 1.0f, 1e-5);
+  EXPECT_FLOAT_EQ(c.windows.at(1, 7), 3.0f);  // three series with a value every year
+  for (int k : {1, 25, 26, 150, 276, 300}) {
+    EXPECT_NEAR(c.yearly.at(k, 2), 1.0f, 1e-5) << k;
+    EXPECT_NEAR(c.yearly.at(k, 3), 1.0f, 1e-4) << k;
+    // sqrt(RBAR x NEFF) = 1: the stabilised chronology is the chronology.
+    EXPECT_NEAR(c.chron.at(k, 2), c.chron.at(k, 1), 1e-4) << k;
+  }
+  const auto lines = lines_of((dir / "r.txt").string());
+  ASSERT_EQ(lines.size(), 301u);
+  EXPECT_EQ(lines[0], " YEAR     NC   RBAR1    EPS1   NEFF1   RBAR2    EPS2   NEFF2");
+  EXPECT_EQ(lines[1], " 1701      3   1.000   1.000   1.000   1.000   1.000   1.000");
+  // Texts from column 2, numbers in columns 37-41.
+  EXPECT_NE(c.console.find(" Running RBAR window length:           51"), std::string::npos);
+  EXPECT_NE(c.console.find(" Running RBAR segments calculated:    250"), std::string::npos);
+}
+
+TEST(runbar, closed_forms_of_eps_neff_and_stabilisation) {
+  const auto dir = testing::scratch_folder("runbar_noise");
+  RbarCase c(0.8f);
+  // Two runs of sample depth: 3 for years 1-120, 2 afterwards.
+  for (int k = 121; k <= 300; ++k) c.yearly.at(k, 1) = 2.0f;
+  int window = 51, overlap = 50;
+  c.run(window, overlap, (dir / "r.txt").string());
+  // Years before the first centre carry the first window's RBAR, after the last the last's.
+  for (int k = 1; k <= 26; ++k) EXPECT_EQ(c.yearly.at(k, 2), c.windows.at(1, 3));
+  for (int k = 276; k <= 300; ++k) EXPECT_EQ(c.yearly.at(k, 2), c.windows.at(250, 3));
+  // RBAR2 is the mean RBAR1 of each run of equal depth.
+  double first_run = 0;
+  for (int k = 1; k <= 120; ++k) first_run += c.yearly.at(k, 2);
+  EXPECT_NEAR(c.yearly.at(60, 4), first_run / 120.0, 1e-5);
+  for (int k : {10, 200}) {
+    const float n = c.yearly.at(k, 1), r1 = c.yearly.at(k, 2), r2 = c.yearly.at(k, 4);
+    EXPECT_NEAR(c.yearly.at(k, 3), n / (1.0f + (n - 1.0f) * r1), 1e-5);
+    EXPECT_NEAR(c.yearly.at(k, 5), n / (1.0f + (n - 1.0f) * r2), 1e-5);
+    EXPECT_NEAR(yearly_eps(r1, n), n * r1 / (1.0f - r1 + n * r1), 1e-6);
+  }
+  // The stabilised chronology scales each deviation from the mean by sqrt(RBAR x NEFF).
+  double mean = 0;
+  for (int k = 1; k <= 300; ++k) mean += c.chron.at(k, 1);
+  mean /= 300;
+  const int k = 200;
+  const double f = std::sqrt(c.yearly.at(k, 2) * c.yearly.at(k, 3));
+  EXPECT_NEAR(c.chron.at(k, 2), (c.chron.at(k, 1) - mean) * f + mean, 1e-4);
+  // A depth of 1 gives NEFF 1 and EPS = RBAR.
+  EXPECT_NEAR(yearly_eps(0.37f, 1.0f), 0.37f, 1e-6);
+}
+
+}  // namespace
+}  // namespace dendro

@@ -1,0 +1,209 @@
+#include "pelliform/sigfree.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "engine_fixture.h"
+#include "pelliform/engine_run.h"
+
+namespace dendro {
+namespace {
+
+using testing::EngineHarness;
+using testing::SeriesSet;
+
+float signal(int year) {
+  return 1.0f + 0.2f * std::sin(static_cast<float>(year) * 0.7f) +
+         0.1f * std::cos(static_cast<float>(year) * 0.13f);
+}
+
+// Pairs of series with the same years, each pair starting 10 years after the one before,
+// growing along known straight lines by age times one common signal by year.
+SeriesSet linear_pairs() {
+  SeriesSet set;
+  set.count = 24;
+  set.per_start = 2;
+  set.stagger = 10;
+  set.growth = [](int j, int k) { return 3.0f + 0.1f * static_cast<float>(j) - 0.015f * static_cast<float>(k); };
+  set.signal = signal;
+  return set;
+}
+
+// The largest difference between the chronology and the signal, both scaled to mean 1.
+double worst_error(std::span<const float> chron, int first_year) {
+  const std::size_t n = chron.size();
+  double c = 0, s = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    c += chron[k];
+    s += signal(first_year + static_cast<int>(k));
+  }
+  double worst = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    worst = std::max(worst, std::fabs(chron[k] / (c / n) - signal(first_year + static_cast<int>(k)) / (s / n)));
+  }
+  return worst;
+}
+
+TEST(sigfree, common_signal_on_straight_growth_lines_is_recovered) {
+  // Every year has at least two series, so the signal is removed everywhere; with the
+  // signal divided out each series is its own straight line, which the linear fit holds
+  // exactly: the chronology proportional to the signal is the fixed point.
+  const auto dir = testing::scratch_folder("common_signal");
+  EngineArgs a = testing::engine_args(linear_pairs(), dir);
+  a.curve_fit_option = 3;
+  a.rescale_switch = 'n';
+  a.convergence_threshold = 1e-6f;
+  EngineHarness h;
+  h.run(a);
+  EXPECT_EQ(a.restart_counter, 0);
+  EXPECT_LT(a.iteration, kMaxIterations);
+  const double before = worst_error(a.standard.column(1), 1801);
+  const double after = worst_error(a.signal_free.column(1), 1801);
+  EXPECT_GT(before, 0.02);  // the first pass's lines take up part of the signal's trend
+  EXPECT_LT(after, 2e-3);
+}
+
+TEST(sigfree, series_files_of_a_ratio_run) {
+  const auto dir = testing::scratch_folder("files_ratio");
+  EngineArgs a = testing::engine_args(linear_pairs(), dir);
+  a.curve_fit_option = 3;
+  EngineHarness h;
+  h.run(a);
+  for (const char* name : {"oak_STD_RAW_Data.txt", "oak_STD_RAW_Curves.txt", "oak_STD_RAW_Ratios.txt",
+                           "oak_SSF_RAW_Data.txt", "oak_SSF_RAW_Curves.txt", "oak_SSF_RAW_Ratios.txt"}) {
+    EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
+  }
+  // Window 0: no RBAR file.
+  EXPECT_FALSE(std::filesystem::exists(dir / "oak_Std_RBAR.txt"));
+  std::ifstream data(dir / "oak_STD_RAW_Data.txt");
+  std::string title, first;
+  std::getline(data, title);
+  std::getline(data, first);
+  EXPECT_EQ(title.size(), 88u);
+  // Series 1 starts in 1801: 9 values in its first decade record, 0.001 units.
+  EXPECT_EQ(first.substr(0, 12), "TREE101 1801");
+  // (3.0 + 0.1 - 0.015) x signal(1801) = 3.085 x 0.83259 = 2.5685 (python3: math.sin and
+  // math.cos of 1801 x 0.7 and 1801 x 0.13), written in 0.001 units.
+  EXPECT_EQ(first.substr(12, 6), "  2569");
+}
+
+TEST(sigfree, residual_and_raw_average_names) {
+  const auto dir = testing::scratch_folder("files_resid");
+  EngineArgs a = testing::engine_args(linear_pairs(), dir);
+  a.curve_fit_option = kRawAverage;
+  a.index_mode = 1;
+  a.power_transform = 1;
+  a.rbar_window = 51;
+  EngineHarness h;
+  h.run(a);
+  EXPECT_TRUE(std::filesystem::exists(dir / "oak_STD_PTR_Data.txt"));
+  // The raw-data average has no standard indices, but the iteration (option 6) has.
+  EXPECT_FALSE(std::filesystem::exists(dir / "oak_STD_PTR_Resids.txt"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "oak_SSF_PTR_Resids.txt"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "oak_Raw_RBAR.txt"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "oak_Ssf_RBAR.txt"));
+  EXPECT_EQ(a.curve_fit_option, kHorizontalMean);  // the driver restores its saved option
+  // The stabilised chronologies are set and re-centred on 1.
+  double mean = 0;
+  for (int k = 1; k <= a.chronology_length(); ++k) mean += a.stabilised.at(k, 2);
+  EXPECT_NEAR(mean / a.chronology_length(), 1.0, 0.02);
+}
+
+TEST(sigfree, every_run_ends_and_restarts_are_bounded) {
+  // A threshold of 0 is never met: each run ends at the iteration limit or hands back a
+  // restart; the driver's restarts end after the tenth.
+  const auto dir = testing::scratch_folder("bounded");
+  SeriesSet set = linear_pairs();
+  EngineArgs saved = testing::engine_args(set, dir);
+  EngineHarness h(std::string(200000, '\n'));
+  int calls = 0;
+  int restart = 0;
+  EngineArgs a;
+  do {
+    a = saved;
+    a.restart_counter = restart;
+    a.added_constant = 0.1f * static_cast<float>(restart);
+    for (float& v : a.measurements.cells) v += a.added_constant;
+    a.curve_fit_option = 30;
+    a.convergence_threshold = 0.0f;
+    h.run(a);
+    restart = a.restart_counter;
+    ++calls;
+    EXPECT_LE(a.iteration, kMaxIterations);
+  } while (restart >= 1 && restart <= kMaxRestarts && calls < 20);
+  EXPECT_LE(calls, kMaxRestarts + 1);
+  EXPECT_TRUE(restart == 0 || restart == kMaxRestarts + 1);
+}
+
+TEST(sigfree, regional_curve_retry_and_run) {
+  const auto dir = testing::scratch_folder("regional");
+  SeriesSet set = linear_pairs();
+  EngineArgs a = testing::engine_args(set, dir);
+  a.rcs_flag = 1;
+  a.curve_fit_option = kRegionalCurve;
+  // Plot menu, then "T" to the retry question: back to the driver at once.
+  EngineHarness retry("\n\nT\n");
+  retry.run(a);
+  EXPECT_TRUE(a.retry_rcs);
+
+  EngineArgs b = testing::engine_args(set, dir);
+  b.rcs_flag = 1;
+  b.curve_fit_option = 4;  // a retry pass chose a straight regional curve
+  b.convergence_threshold = 0.01f;
+  EngineHarness run("\n\nF\nF\nF\n" + std::string(4000, '\n'));
+  run.run(b);
+  EXPECT_FALSE(b.retry_rcs);
+  EXPECT_EQ(b.restart_counter, 0);
+  std::ifstream curves(dir / "oak_RCScurves.txt");
+  std::string head;
+  std::getline(curves, head);
+  // "Bio Year" right-justified in a10, then "   RC     fRC" left-justified in a15, 1x.
+  EXPECT_EQ(head.substr(0, 26), "  Bio Year   RC     fRC   ");
+  std::string age1;
+  std::getline(curves, age1);
+  EXPECT_EQ(age1.substr(0, 8), "    1.00");
+}
+
+TEST(convergence, sftest_statistics) {
+  // Depths 4, 1 and 0: the empty year is left out; weights sqrt(4/4) = 1, sqrt(1/4) = 1/2.
+  const std::vector<float> d{0.2f, 0.4f, 9.0f};
+  const std::vector<int> depth{4, 1, 0};
+  const ConvergenceStats s = sftest(d, depth);
+  EXPECT_FLOAT_EQ(s.uw_mean, 0.3f);
+  EXPECT_FLOAT_EQ(s.uw_median, 0.3f);
+  EXPECT_FLOAT_EQ(s.wt_mean, 0.2f);  // (0.2 + 0.4 / 2) / 2
+  EXPECT_FLOAT_EQ(s.wt_median, 0.2f);
+  // No year with depth: not a number, which ends the loop.
+  EXPECT_TRUE(std::isnan(sftest(d, std::vector<int>{0, 0, 0}).uw_mean));
+}
+
+TEST(convergence, tested_statistic_by_switch_and_option) {
+  EXPECT_EQ(tested_statistic('n', 1, -5), 0);
+  EXPECT_EQ(tested_statistic('n', 2, 6), 0);
+  EXPECT_EQ(tested_statistic('n', 2, -5), 2);
+  EXPECT_EQ(tested_statistic('y', 1, 8), 0);
+  EXPECT_EQ(tested_statistic('y', 2, 6), 1);
+  EXPECT_EQ(tested_statistic('y', 2, -5), 3);
+  EXPECT_EQ(tested_statistic('y', 3, -2), 1);
+}
+
+TEST(convergence, stop_and_restart_rule) {
+  EXPECT_EQ(convergence_rule(0.0001f, 0.0f, 0.0001f, 3), RuleOutcome::converged);  // equal
+  EXPECT_EQ(convergence_rule(0.5f, 0.4f, 0.0001f, 6), RuleOutcome::go_on);  // a rise by 6 is allowed
+  EXPECT_EQ(convergence_rule(0.5f, 0.4f, 0.0001f, 7), RuleOutcome::not_monotonic);
+  EXPECT_EQ(convergence_rule(0.4f, 0.5f, 0.0001f, 7), RuleOutcome::go_on);
+  EXPECT_EQ(convergence_rule(0.4f, 0.5f, 0.0001f, 100), RuleOutcome::iteration_limit);
+  EXPECT_EQ(convergence_rule(std::nanf(""), 0.5f, 0.0001f, 2), RuleOutcome::not_a_number);
+}
+
+TEST(file_stem, period_in_the_file_name_only) {
+  EXPECT_EQ(file_stem("oak.rwl  "), "oak");
+  EXPECT_EQ(file_stem("oakdata"), "oakdata");
+  EXPECT_EQ(file_stem("dir.v2/site.crn"), "dir.v2/site");
+}
+
+}  // namespace
+}  // namespace dendro
