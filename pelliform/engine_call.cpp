@@ -89,8 +89,4 @@ EngineEnd run_engine(PelliformRun& run) {
   throw Stop("*** the engine asked for more restarts than it may", kFailureStatus);
 }
 
-void engine_not_available(EngineArgs&, SigfreeState&, EngineIo) {
-  throw Stop("*** engine not available: the signal-free engine is not part of this build", kFailureStatus);
-}
-
 }  // namespace dendro

@@ -23,8 +23,4 @@ enum class EngineEnd { retry, done };
 // user asked to try the regional curve again (the data are to be loaded afresh).
 EngineEnd run_engine(PelliformRun& run);
 
-// The stand-in used while the signal-free engine is not part of the program: it says so
-// and ends the run.
-void engine_not_available(EngineArgs& args, SigfreeState& state, EngineIo io);
-
 }  // namespace dendro

@@ -17,12 +17,6 @@ std::size_t own_name_start(std::string_view name) {
 
 }  // namespace
 
-std::string file_stem(std::string_view data_file) {
-  const std::string_view name = trim_right(data_file);
-  const std::size_t dot = name.find('.', own_name_start(name));
-  return std::string(name.substr(0, dot));
-}
-
 std::string spectra_stem(std::string_view data_file) {
   const std::string_view name = data_file.substr(0, std::min(data_file.size(), kSpectraNameLength));
   const std::size_t end = name.find_first_of(" .", own_name_start(name));

@@ -8,7 +8,8 @@ namespace dendro {
 
 // The data file name without trailing blanks, cut before its first "." (the whole name
 // when it has none). Only the file's own name is searched, so that a folder such as
-// "../" or "run.2/" in front of it does not cut the stem.
+// "../" or "run.2/" in front of it does not cut the stem. The engine names its files by
+// the same stem; the one definition lives with the engine's files.
 std::string file_stem(std::string_view data_file);
 
 // The stem of the spectra file: the name up to its first blank or "." among its first 40

@@ -1,6 +1,6 @@
 #include <iostream>
 
 #include "pelliform/driver.h"
-#include "pelliform/engine_call.h"
+#include "pelliform/sigfree.h"
 
-int main() { return dendro::pelliform_main(std::cin, std::cout, dendro::engine_not_available); }
+int main() { return dendro::pelliform_main(std::cin, std::cout, dendro::sigfree); }
