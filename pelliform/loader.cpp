@@ -4,6 +4,7 @@
 #include <string>
 
 #include "pelliform/column_readers.h"
+#include "pelliform/dialogue.h"
 #include "pelliform/format_help.h"
 #include "pelliform/list_input.h"
 #include "series/layout.h"
@@ -17,7 +18,6 @@ namespace {
 
 enum Format { help = 0, ring_widths = 1, indices = 2, single_column = 3, multiple_columns = 4 };
 
-constexpr int kPromptColumn = 50;
 constexpr char kContinue[] = "             Hit RETURN to Continue";
 
 void show_menu(Console& con) {
@@ -35,7 +35,7 @@ void show_menu(Console& con) {
 // A free-format integer answer: blank lines are passed over, as a free-format read waits
 // for the first item; nothing when the item is not an integer.
 std::optional<long long> free_integer(Console& con, const char* question) {
-  con.prompt(question_line(question, kPromptColumn));
+  con.prompt(prompt_line50(question));
   for (;;) {
     const std::vector<std::string> items = list_items(con.read_line());
     if (!items.empty()) return list_integer(items.front());

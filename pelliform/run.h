@@ -19,7 +19,6 @@ namespace dendro {
 using Engine = std::function<void(EngineArgs&, SigfreeState&, EngineIo)>;
 
 inline constexpr char kVersion[] = "43ptr08";
-inline constexpr int kPromptColumn = 50;
 
 struct PelliformRun {
   PelliformRun(Console& console, Engine engine_call,

@@ -66,20 +66,13 @@ Answer Console::ask(std::string_view question, std::size_t width) {
   return read(width);
 }
 
-Answer Console::ask(std::string_view question, std::size_t width, int column) {
-  prompt(question_line(question, column));
-  return read(width);
-}
-
 void Console::pause(std::string_view text) {
   prompt(text);
   read_line();
 }
 
-std::string question_line(std::string_view question) { return question_line(question, 45); }
-
-std::string question_line(std::string_view question, int column) {
-  return Layout("(a,t" + std::to_string(column) + ",'==> ')").write(question);
+std::string question_line(std::string_view question) {
+  return Layout("(a,t45,'==> ')").write(question);
 }
 
 }  // namespace dendro

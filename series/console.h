@@ -45,8 +45,6 @@ class Console {
   // Writes the question, then "==> " from column 45 (over the question's tail when it is
   // longer), and reads an answer field of `width` characters.
   Answer ask(std::string_view question, std::size_t width);
-  // The same with "==> " from `column` (pelliform's questions end in column 50).
-  Answer ask(std::string_view question, std::size_t width, int column);
   // Shows `text` and waits for Return.
   void pause(std::string_view text);
 
@@ -55,9 +53,7 @@ class Console {
   std::ostream& out_;
 };
 
-// The prompt line of a question: the question with "==> " placed in column 45, or in
-// `column`.
+// The prompt line of a question: the question with "==> " placed in column 45.
 std::string question_line(std::string_view question);
-std::string question_line(std::string_view question, int column);
 
 }  // namespace dendro
