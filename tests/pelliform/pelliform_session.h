@@ -2,6 +2,8 @@
 // pelliform driver.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -9,6 +11,7 @@
 
 #include "pelliform/series_set.h"
 #include "series/console.h"
+#include "series/stop.h"
 #include "tests/options/session.h"
 
 namespace dendro::testing {
@@ -35,6 +38,18 @@ inline std::vector<float> ramp(int n) {
   std::vector<float> v;
   for (int k = 1; k <= n; ++k) v.push_back(static_cast<float>(k));
   return v;
+}
+
+// The Stop that `f` throws; a test failure when it throws none.
+template <class F>
+Stop stop_of(F&& f) {
+  try {
+    f();
+  } catch (const Stop& s) {
+    return s;
+  }
+  ADD_FAILURE() << "no stop";
+  return Stop("(no stop)", -1);
 }
 
 inline std::string data_path(const std::string& name) { return std::string(TEST_DATA_DIR) + "/" + name; }

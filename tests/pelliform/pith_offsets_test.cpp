@@ -75,13 +75,9 @@ TEST_F(PithFiles, missing_file_bad_method_and_unreadable_records) {
   Units units;
   std::vector<int> offsets;
   bool flag = false;
-  try {
-    pithy(s.con, units, kUnit, offsets, flag, "site.rwl");
-    FAIL() << "no stop";
-  } catch (const Stop& stop) {
-    EXPECT_EQ(std::string(stop.what()), "Program Terminating ");
-    EXPECT_NE(stop.status, 0);
-  }
+  const Stop stop = testing::stop_of([&] { pithy(s.con, units, kUnit, offsets, flag, "site.rwl"); });
+  EXPECT_EQ(std::string(stop.what()), "Program Terminating ");
+  EXPECT_NE(stop.status, 0);
   EXPECT_TRUE(s.shows("\n\n          File > nowhere.txt               < not found\n"));
   EXPECT_TRUE(s.shows("\n          Please enter 1 or 2 \n"));
   EXPECT_EQ(s.out.str().find("There was an error reading the pith offset") != std::string::npos, true);

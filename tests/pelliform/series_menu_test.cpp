@@ -76,12 +76,7 @@ TEST_F(Menu, censoring_writes_its_file_and_reports_the_reduced_set) {
 TEST_F(Menu, no_series_starting_early_enough_shows_the_menu_again) {
   set_up(make_set({{1901, ramp(30)}, {1950, ramp(40)}}));
   answers("3\n1800\n\n/\n");
-  try {
-    series_menu(*run);
-    FAIL() << "no stop";
-  } catch (const Stop& s) {
-    EXPECT_EQ(s.status, 0);
-  }
+  EXPECT_EQ(testing::stop_of([&] { series_menu(*run); }).status, 0);
   EXPECT_TRUE(shows("*** Warning: No series were found that start ON or BEFORE  1800\n"
                     "    Try again or quit the program.\n\nHit Return to continue"));
   EXPECT_EQ(run->set.count(), 2);
@@ -105,13 +100,9 @@ TEST_F(Menu, truncation_keeps_the_values_of_the_kept_years) {
 
 TEST_F(Menu, truncation_leaving_a_short_series_ends_the_run) {
   set_up(make_set({{1901, ramp(30)}}));
-  try {
-    truncate_before(1920, *run);
-    FAIL() << "no stop";
-  } catch (const Stop& s) {
-    EXPECT_EQ(std::string(s.what()), " Review your truncation choice!");
-    EXPECT_NE(s.status, 0);
-  }
+  const Stop stop = testing::stop_of([&] { truncate_before(1920, *run); });
+  EXPECT_EQ(std::string(stop.what()), " Review your truncation choice!");
+  EXPECT_NE(stop.status, 0);
   EXPECT_TRUE(shows("\nSeries  S1        truncation before 1920 only leaves   11  values for analysis.\n\n"
                     "Please evaluate your truncation choice and see if it is\n"));
   set_up(make_set({{1901, ramp(30)}}));

@@ -51,24 +51,14 @@ TEST_F(DataFile, empty_and_unknown_names_are_asked_again) {
 
 TEST_F(DataFile, slash_alone_ends_the_run) {
   answers("/\n");
-  try {
-    choose_data_file(*run);
-    FAIL() << "no stop";
-  } catch (const Stop& s) {
-    EXPECT_EQ(s.status, 0);
-  }
+  EXPECT_EQ(testing::stop_of([&] { choose_data_file(*run); }).status, 0);
 }
 
 TEST_F(DataFile, negative_values_end_the_run_after_listing_every_series) {
   std::ofstream("gaps.txt") << "A\n1901\n1\n-1\n2\nB\n1901\n1\n2\nC\n1950\n-0.5\n-2\n";
   run->data_file = "gaps.txt";
   answers("3\n0\n\n");
-  try {
-    load_data(*run);
-    FAIL() << "no stop";
-  } catch (const Stop& s) {
-    EXPECT_NE(s.status, 0);
-  }
+  EXPECT_NE(testing::stop_of([&] { load_data(*run); }).status, 0);
   EXPECT_TRUE(shows("Regardless of the warning, test for missing data flags:\n"
                     "Series A        has   1 missing (negative) values\n"
                     "Series C        has   2 missing (negative) values\n"
