@@ -12,10 +12,6 @@ namespace {
 // Calls of the engine in one retry: the first and one for each restart it may ask for.
 constexpr int kMaxEngineCalls = kMaxRestarts + 1;
 
-void write_report(PelliformRun& run, std::string_view line) {
-  run.units.write(pelliform_unit::report, line);
-}
-
 // Both ways: the line to the console and, in upper case, to the report file.
 void both(PelliformRun& run, std::string_view line) { report_line(run.con, run.units, line); }
 
@@ -34,8 +30,8 @@ void prepare_engine_run(PelliformRun& run) {
   float mean_power = 0;
   if (a.power_transform == 1) {
     if (first) {
-      write_report(run, "");
-      write_report(run, "THE SERIES HAVE HAD ADAPTIVE POWER TRANSFORMATIONS APPLIED");
+      run.report("");
+      run.report("THE SERIES HAVE HAD ADAPTIVE POWER TRANSFORMATIONS APPLIED");
     }
     const PowerTransformResult p = slpt1(work);
     mean_power = p.mean_power;

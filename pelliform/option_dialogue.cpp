@@ -20,10 +20,6 @@ constexpr float kDefaultThreshold = 0.0001f;
 
 [[noreturn]] void stop_quietly() { throw Stop("", 0); }
 
-void write_report(PelliformRun& run, std::string_view line) {
-  run.units.write(pelliform_unit::report, line);
-}
-
 // The trimmed answer; "/" ends the run.
 std::string answer_or_stop(const Answer& a) {
   if (a.quit()) stop_quietly();
@@ -75,14 +71,14 @@ std::string fit_row(int code, int median_length) {
 }
 
 void report_fit(PelliformRun& run, int code) {
-  write_report(run, "");
-  write_report(run, "CURVE FIT OPTION:");
+  run.report("");
+  run.report("CURVE FIT OPTION:");
   const std::string row = fit_row(code, run.median_length);
   if (row.empty()) return;
   if (code == -5) {
-    write_report(run, Layout("(a,'  OPT',2i5)").write(row, code, static_cast<int>(run.args.curve_fit_parameter)));
+    run.report(Layout("(a,'  OPT',2i5)").write(row, code, static_cast<int>(run.args.curve_fit_parameter)));
   } else {
-    write_report(run, Layout("(a,'  OPT',i5)").write(row, code));
+    run.report(Layout("(a,'  OPT',i5)").write(row, code));
   }
 }
 
@@ -157,12 +153,12 @@ void index_question(PelliformRun& run) {
   for (;;) {
     const char c = ask50(run.con, "Compute Indices by [R]atios or residual[S]", 1).first();
     if (c == 'R' || c == 'r') {
-      write_report(run, "TREE-RING INDICES ARE CALCULATED AS RATIOS OF EXPECTED GROWTH");
+      run.report("TREE-RING INDICES ARE CALCULATED AS RATIOS OF EXPECTED GROWTH");
       return;
     }
     if (c == 'S' || c == 's') {
       run.args.index_mode = 1;
-      write_report(run, "TREE-RING INDICES ARE CALCULATED AS RESIDUALS FROM EXPECTED GROWTH");
+      run.report("TREE-RING INDICES ARE CALCULATED AS RESIDUALS FROM EXPECTED GROWTH");
       const Answer p = ask50(run.con, "Power transform data? [T]rue or [F]alse", 1);
       run.args.power_transform = p.letter('t') ? 1 : 0;
       return;
@@ -223,12 +219,12 @@ void mean_question(PelliformRun& run) {
         answer_or_stop(ask50(run.con, "Robust is default, hit <RET> if you want it", kAnswerWidth));
     if (a == "1") {
       run.args.mean_type = 1;
-      write_report(run, Layout("('NON-ROBUST ARITHMETIC MEAN CHRONOLOGY CALCULATED:',i5)").write(1));
+      run.report(Layout("('NON-ROBUST ARITHMETIC MEAN CHRONOLOGY CALCULATED:',i5)").write(1));
       return;
     }
     if (a.empty() || a == "2") {
       run.args.mean_type = 2;
-      write_report(run, Layout("('TUKEY ROBUST BIWEIGHT MEAN CHRONOLOGY CALCULATED:',i5)").write(2));
+      run.report(Layout("('TUKEY ROBUST BIWEIGHT MEAN CHRONOLOGY CALCULATED:',i5)").write(2));
       return;
     }
     run.con.say("Mean index choice not admissible");
@@ -316,12 +312,12 @@ void convergence_questions(PelliformRun& run) {
     con.say("Answer not entered as y or n");
   }
   a.tweaks = a.unit_mean_switch = a.median_switch = tweaks;
-  write_report(run, "");
-  write_report(run, tweaks == 'y' ? "VORN CONVERGENCE CRITERIA USED - SHOULD BE FASTER TO CONVERGE"
+  run.report("");
+  run.report(tweaks == 'y' ? "VORN CONVERGENCE CRITERIA USED - SHOULD BE FASTER TO CONVERGE"
                                   : "ORIGINAL CONVERGENCE CRITERIA USED - MAY BE SLOWER TO CONVERGE");
-  write_report(run, "");
-  write_report(run, "FOR SPLINE AND FRIEDMAN FLEXIBLE CURVE FITS A COUNT-WEIGHTED CONVERGENCE CRITERION IS USED.");
-  write_report(run, "THIS SPEEDS CONVERGENCE AND REDUCES THE CHANCES OF EXCESSIVE SIGNAL FREE INTERATIONS.");
+  run.report("");
+  run.report("FOR SPLINE AND FRIEDMAN FLEXIBLE CURVE FITS A COUNT-WEIGHTED CONVERGENCE CRITERION IS USED.");
+  run.report("THIS SPEEDS CONVERGENCE AND REDUCES THE CHANCES OF EXCESSIVE SIGNAL FREE INTERATIONS.");
 }
 
 void options_after_menu(PelliformRun& run) {

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "pelliform/engine_args.h"
 #include "pelliform/series_set.h"
@@ -38,6 +39,9 @@ struct PelliformRun {
 
   EngineArgs args;  // options of the dialogue and, after the engine, the chronologies
   SigfreeState state;
+
+  // Writes a line to the report file only.
+  void report(std::string_view line) { units.write(pelliform_unit::report, line); }
 };
 
 }  // namespace dendro

@@ -18,10 +18,6 @@ namespace {
 
 constexpr int kShortestTruncated = 20;  // values a truncated series must keep
 
-void write_report(PelliformRun& run, std::string_view line) {
-  run.units.write(pelliform_unit::report, line);
-}
-
 // An integer answer; an answer that is not one is asked for again.
 int ask_integer(PelliformRun& run, const char* question) {
   for (;;) {
@@ -64,7 +60,7 @@ Reduction by_length(PelliformRun& run) {
     return {};
   }
   cenbyseg(length, run.set, run.con);
-  write_report(run, Layout("('DATA ARE CENSORED BY MINIMUM SEGMENT LENGTH: ',i5)").write(length));
+  run.report(Layout("('DATA ARE CENSORED BY MINIMUM SEGMENT LENGTH: ',i5)").write(length));
   return {true, length, length};
 }
 
@@ -76,7 +72,7 @@ Reduction by_start(PelliformRun& run, bool before) {
                                .write(before ? "BEFORE " : "AFTER ", year));
     return {};
   }
-  write_report(run, Layout("(a,i5)").write(before ? "DATA ARE CENSORED BY MAXIMUM START YEAR: "
+  run.report(Layout("(a,i5)").write(before ? "DATA ARE CENSORED BY MAXIMUM START YEAR: "
                                                   : "DATA ARE CENSORED BY MINIMUM START YEAR: ",
                                            year));
   return {true, year, year};
@@ -101,7 +97,7 @@ Reduction common_period(PelliformRun& run) {
       return {};
     }
     cenbycom(a, b, run.set, run.con);
-    write_report(run, Layout("('DATA ARE CENSORED BY COMMON START AND END YEARS: ',i5,i6)").write(a, b));
+    run.report(Layout("('DATA ARE CENSORED BY COMMON START AND END YEARS: ',i5,i6)").write(a, b));
     return {true, a, b};
   }
 }
@@ -147,9 +143,9 @@ void segment_report(PelliformRun& run, bool censored) {
   run.con.say(heading);
   run.con.say(row.write("Segment length statistics:", s.stat));
   run.con.say(row.write("Series .ge. segment length:", s.count));
-  write_report(run, heading);
-  write_report(run, row.write("SEGMENT LENGTH STATISTICS:", s.stat));
-  write_report(run, row.write("SERIES .GE. SEGMENT LENGTH:", s.count));
+  run.report(heading);
+  run.report(row.write("SEGMENT LENGTH STATISTICS:", s.stat));
+  run.report(row.write("SERIES .GE. SEGMENT LENGTH:", s.count));
 }
 
 void truncate_before(int year, PelliformRun& run) {
@@ -163,7 +159,7 @@ void truncate_before(int year, PelliformRun& run) {
     run.set.summary.first = year;
     if (r.count < kShortestTruncated) short_series(run, k, "before ", year);
   }
-  write_report(run, Layout("('DATA ARE TRUNCATED BEFORE MINIMUM START YEAR: ',i5)").write(year));
+  run.report(Layout("('DATA ARE TRUNCATED BEFORE MINIMUM START YEAR: ',i5)").write(year));
 }
 
 void truncate_after(int year, PelliformRun& run) {
@@ -177,7 +173,7 @@ void truncate_after(int year, PelliformRun& run) {
     run.set.summary.last = year;
     if (r.count < kShortestTruncated) short_series(run, k, "after ", year);
   }
-  write_report(run, Layout("('DATA ARE TRUNCATED AFTER MAXIMUM END YEAR: ',i5)").write(year));
+  run.report(Layout("('DATA ARE TRUNCATED AFTER MAXIMUM END YEAR: ',i5)").write(year));
 }
 
 void series_menu(PelliformRun& run) {

@@ -17,10 +17,6 @@ constexpr std::size_t kNameField = 50;  // the data file name as the report file
 
 [[noreturn]] void stop_quietly() { throw Stop("", 0); }
 
-void write_report(PelliformRun& run, std::string_view line) {
-  run.units.write(pelliform_unit::report, line);
-}
-
 // The number of negative values of each series; each series that holds any is listed.
 int count_missing(PelliformRun& run) {
   int total = 0;
@@ -69,8 +65,8 @@ void size_summary(PelliformRun& run) {
   const Layout sizes("(a,t30,4i6,a)");
   run.con.say(heading);
   run.con.say(sizes.write("Total series read in:", run.set.count(), s.first, s.last, s.span(), ""));
-  write_report(run, heading);
-  write_report(run, sizes.write("TOTAL SERIES READ IN:", run.set.count(), s.first, s.last, s.span(),
+  run.report(heading);
+  run.report(sizes.write("TOTAL SERIES READ IN:", run.set.count(), s.first, s.last, s.span(),
                                 "  SERIES, FIRST YEAR, LAST YEAR, TOTAL YEARS"));
 }
 
@@ -149,9 +145,9 @@ void choose_data_file(PelliformRun& run) {
     run.stem = file_stem(as_typed);
     run.args.data_file_name = as_typed;
     run.units.create(pelliform_unit::report, report_file_name(as_typed));
-    write_report(run, "");
-    write_report(run, "THE OFFICIAL SIGNAL FREE PROGRAM OUTPUT FILE");
-    write_report(run, "DATA FILE TO PROCESS: " + field(as_typed, std::max(kNameField, as_typed.size())));
+    run.report("");
+    run.report("THE OFFICIAL SIGNAL FREE PROGRAM OUTPUT FILE");
+    run.report("DATA FILE TO PROCESS: " + field(as_typed, std::max(kNameField, as_typed.size())));
     run.args.restart_counter = 0;
     return;
   }
