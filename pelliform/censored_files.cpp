@@ -17,8 +17,8 @@ struct Reduction {
   const char* code;    // columns 85-88 of the title records
 };
 constexpr Reduction kReductions[] = {
-    {'2', "_mnsl=", "mnsl", "MNSL"}, {'3', "_mxsy=", "mxsy", "MXSY"},
-    {'4', "_mnsy=", "mnsy", "MNSY"}, {'5', "_trunb=", "trnb", "TRNB"},
+    {'2', "_mnsl=", "mnsl", "MNSL"},  {'3', "_mxsy=", "mxsy", "MXSY"},
+    {'4', "_mnsy=", "mnsy", "MNSY"},  {'5', "_trunb=", "trnb", "TRNB"},
     {'6', "_truna=", "trna", "TRNA"}, {'7', "_comm=", "comm", "COMM"},
 };
 constexpr int kCodeColumn = 85;

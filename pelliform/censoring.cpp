@@ -43,13 +43,11 @@ void shortened(Console& con, int years) {
 void report(const SeriesSet& set, const char* label, Console& con) {
   con.say(Layout("(/t30,'    NS   IFY   ILY   NYR')").write());
   con.say(Layout("(a,t30,4i6,'  Years total time span')")
-              .write(label, set.count(), set.summary.first, set.summary.last,
-                     set.summary.span()));
+              .write(label, set.count(), set.summary.first, set.summary.last, set.summary.span()));
 }
 
 // The part of the scheme that cenbyseg, cenayify and cenbyify share.
-void censor(SeriesSet& set, const Test& passes, const char* label, bool show_span,
-            Console& con) {
+void censor(SeriesSet& set, const Test& passes, const char* label, bool show_span, Console& con) {
   const int span_before = set.summary.span();
   set.summary = keep(set, passes);
   if (show_span) {
@@ -62,8 +60,9 @@ void censor(SeriesSet& set, const Test& passes, const char* label, bool show_spa
 }  // namespace
 
 void cenbyseg(int min_length, SeriesSet& set, Console& con) {
-  censor(set, [&](const YearRow& r) { return r.count >= min_length; },
-         "Min segment length series:", false, con);
+  censor(
+      set, [&](const YearRow& r) { return r.count >= min_length; },
+      "Min segment length series:", false, con);
 }
 
 bool cenayify(int min_start, SeriesSet& set, Console& con) {

@@ -38,7 +38,8 @@ void run_pelliform(PelliformRun& run) {
 
 }  // namespace
 
-int pelliform_main(std::istream& in, std::ostream& out, const Engine& engine, PlotSession::Screen screen) {
+int pelliform_main(std::istream& in, std::ostream& out, const Engine& engine,
+                   PlotSession::Screen screen) {
   Console con(in, out);
   PelliformRun run(con, engine, screen);
   int status = 0;

@@ -17,8 +17,8 @@ constexpr float kLog10OfE = 0.4342945f;  // log10 x = ln x * log10 e
 constexpr double kFirstLegend = -43.25;  // character heights from the right edge
 constexpr double kLegendStep = 24.0;
 constexpr double kLegendPosition = 1.065;
-constexpr int kLogAxis = 20;   // plenv: box, ticks and labels, logarithmic y labels
-constexpr int kGridAxis = 2;   // plenv: box, ticks, labels and a grid
+constexpr int kLogAxis = 20;                  // plenv: box, ticks and labels, logarithmic y labels
+constexpr int kGridAxis = 2;                  // plenv: box, ticks, labels and a grid
 constexpr double kBelow = 1.0, kAbove = 1.5;  // room under and over the scatter points
 constexpr int kPointSymbol = 1;
 
@@ -31,8 +31,9 @@ void frame(Range x, Range y, int axis) {
 }
 
 // Appends one spectrum's runs of positive powers and widens the limits.
-void add_spectrum(std::span<const float> f, std::span<const float> p, std::vector<std::vector<double>>& xs,
-                  std::vector<std::vector<double>>& ys, Range& y) {
+void add_spectrum(std::span<const float> f, std::span<const float> p,
+                  std::vector<std::vector<double>>& xs, std::vector<std::vector<double>>& ys,
+                  Range& y) {
   bool in_run = false;
   for (std::size_t i = 0; i < f.size() && i < p.size(); ++i) {
     if (!(p[i] > 0.0f)) {
@@ -52,7 +53,8 @@ void add_spectrum(std::span<const float> f, std::span<const float> p, std::vecto
   }
 }
 
-void draw_runs(const std::vector<std::vector<double>>& xs, const std::vector<std::vector<double>>& ys) {
+void draw_runs(const std::vector<std::vector<double>>& xs,
+               const std::vector<std::vector<double>>& ys) {
   for (std::size_t r = 0; r < xs.size(); ++r) {
     plline(static_cast<PLINT>(xs[r].size()), xs[r].data(), ys[r].data());
   }
@@ -73,9 +75,11 @@ SpectrumPage spectrum_page(std::span<const float> frequency, std::span<const flo
 }
 
 PlotExit plt6(PlotSession& session, std::span<const float> frequency, std::span<const float> power1,
-              std::span<const float> power2, int count, std::string_view legend1, std::string_view legend2) {
+              std::span<const float> power2, int count, std::string_view legend1,
+              std::string_view legend2) {
   const auto n = static_cast<std::size_t>(std::max(count, 0));
-  const SpectrumPage s = spectrum_page(frequency.first(std::min(n, frequency.size())), power1, power2);
+  const SpectrumPage s =
+      spectrum_page(frequency.first(std::min(n, frequency.size())), power1, power2);
   if (s.x1.empty() && s.x2.empty()) {
     session.console().say(" *** no positive power to plot on a log10 scale");
     return PlotExit::proceed;
@@ -107,7 +111,8 @@ ScatterPage scatter_page(const PowerTransformResult& r) {
   }
   page.y.min -= kBelow;
   page.y.max += kAbove;
-  page.title = Layout("('Y=',f9.4,' + ',f9.4,'(x)  Rho= ',f9.4)").write(r.pooled.intercept, r.pooled.slope, r.pooled_r);
+  page.title = Layout("('Y=',f9.4,' + ',f9.4,'(x)  Rho= ',f9.4)")
+                   .write(r.pooled.intercept, r.pooled.slope, r.pooled_r);
   return page;
 }
 

@@ -26,7 +26,8 @@ SpectrumPage spectrum_page(std::span<const float> frequency, std::span<const flo
 // Draws the first `count` rows of the spectra with their legends (blue, then red) inside
 // the plot loop; [s]ave writes "fig1b.ps". Nothing is drawn when no power is positive.
 PlotExit plt6(PlotSession& session, std::span<const float> frequency, std::span<const float> power1,
-              std::span<const float> power2, int count, std::string_view legend1, std::string_view legend2);
+              std::span<const float> power2, int count, std::string_view legend1,
+              std::string_view legend2);
 
 // Limits of the spread-versus-level page (x over the log levels; y from the smallest log
 // spread - 1 to the largest + 1.5) and its top label.

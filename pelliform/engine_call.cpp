@@ -1,8 +1,8 @@
 #include "pelliform/engine_call.h"
 
 #include "pelliform/dialogue.h"
-#include "pelliform/power_transform.h"
 #include "pelliform/driver_plots.h"
+#include "pelliform/power_transform.h"
 #include "series/layout.h"
 #include "series/stop.h"
 
@@ -58,7 +58,8 @@ void prepare_engine_run(PelliformRun& run) {
 
   const Layout at63("(a,t63,f8.3)");
   if (first) both(run, "");
-  both(run, at63.write("CONSTANT ADDED TO ALL MEASUREMENTS TO AID CONVERGENCE(?): ", a.added_constant));
+  both(run,
+       at63.write("CONSTANT ADDED TO ALL MEASUREMENTS TO AID CONVERGENCE(?): ", a.added_constant));
   if (a.power_transform == 1) {
     both(run, at63.write("THE MEAN ADAPTIVE POWER TRANSFORM POWER APPLIED IS: ", mean_power));
   }

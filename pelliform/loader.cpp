@@ -22,11 +22,10 @@ constexpr char kContinue[] = "             Hit RETURN to Continue";
 
 void show_menu(Console& con) {
   con.say("");
-  for (const char* line :
-       {"__ Input Data Format Menu __", "_____________________________", "",
-        "Raw ring-widths (Decade)  [1]", "Chronologies (Index)      [2]",
-        "Single Column             [3]", "Multiple Columns          [4]",
-        "Enter zer0 for HELP       [0]", "_____________________________"}) {
+  for (const char* line : {"__ Input Data Format Menu __", "_____________________________", "",
+                           "Raw ring-widths (Decade)  [1]", "Chronologies (Index)      [2]",
+                           "Single Column             [3]", "Multiple Columns          [4]",
+                           "Enter zer0 for HELP       [0]", "_____________________________"}) {
     con.say(*line == '\0' ? std::string() : Layout("(t19,a)").write(line));
   }
   con.say("");
@@ -67,7 +66,8 @@ LoadStatus read_tucson(RecordStream& in, TucsonMode mode, Console& con, SeriesSe
   for (;;) {
     SeriesRead s = trrw_read(in, mode, file, con, nullptr, kMaxYears);
     for (int h = 0; h < 3; ++h) {
-      set.title[static_cast<std::size_t>(h)] = field(file.header_lines[static_cast<std::size_t>(h)], kTitleLength);
+      set.title[static_cast<std::size_t>(h)] =
+          field(file.header_lines[static_cast<std::size_t>(h)], kTitleLength);
     }
     if (mode == TucsonMode::mr) mark_missing_titles(set);
     if (s.n == kEndOfData) break;
@@ -127,7 +127,8 @@ LoadStatus loaddat(Console& con, Units& units, int unit, SeriesSet& set) {
   for (;;) {
     set.clear();
     show_menu(con);
-    const std::optional<long long> choice = free_integer(con, "Enter a value between [0-4] or [Q]uit");
+    const std::optional<long long> choice =
+        free_integer(con, "Enter a value between [0-4] or [Q]uit");
     if (!choice) return LoadStatus::failed;
     RecordStream in(units.in(unit));
     if (*choice > indices) {

@@ -26,7 +26,9 @@ std::string answer_or_stop(const Answer& a) {
   return std::string(trim_right(a.text));
 }
 
-bool refused_code(int code) { return code == -4 || code == -3 || code == -1 || code == 5 || code == 7; }
+bool refused_code(int code) {
+  return code == -4 || code == -3 || code == -1 || code == 5 || code == 7;
+}
 
 void general_menu(PelliformRun& run) {
   Console& con = run.con;
@@ -38,13 +40,14 @@ void general_menu(PelliformRun& run) {
     const char* text;
     const char* code;
   };
-  for (const Row& r : {Row{"Friedman variable span smoother", "-5"},
-                       Row{"Regional Curve Standardization (RCS)", "-2"},
-                       Row{"Raw data average, followed by Opt 6", "0"}, Row{"Neg Expon/linear any slope", "1"},
-                       Row{"Neg Expon/linear neg slope", "2"}, Row{"Linear regression any slope", "3"},
-                       Row{"Linear regression neg slope", "4"}, Row{"Horizontal line through mean", "6"},
-                       Row{"Age-dependent spline smoothing", "<8>"}, Row{"Median segment length spline", "9"},
-                       Row{"Spline filter in years (fixed .ge. 10)", "10"}}) {
+  for (const Row& r :
+       {Row{"Friedman variable span smoother", "-5"},
+        Row{"Regional Curve Standardization (RCS)", "-2"},
+        Row{"Raw data average, followed by Opt 6", "0"}, Row{"Neg Expon/linear any slope", "1"},
+        Row{"Neg Expon/linear neg slope", "2"}, Row{"Linear regression any slope", "3"},
+        Row{"Linear regression neg slope", "4"}, Row{"Horizontal line through mean", "6"},
+        Row{"Age-dependent spline smoothing", "<8>"}, Row{"Median segment length spline", "9"},
+        Row{"Spline filter in years (fixed .ge. 10)", "10"}}) {
     con.say((std::string(r.code).size() == 1 ? row1 : row).write(r.text, r.code));
   }
   con.prompt(Layout("(t50,'==> ')").write());
@@ -54,16 +57,26 @@ void general_menu(PelliformRun& run) {
 std::string fit_row(int code, int median_length) {
   if (code <= -10) return "SPLINE PCT N FILTER (VARIABLE) .LE. -10:";
   switch (code) {
-    case -5: return "FRIEDMAN VARIABLE SPAN SMOOTHER AND ALPHA:";
-    case -2: return "REGIONAL CURVE STANDARDIZATION (RCS):";
-    case 0: return "NO DETRENDING (MEAN OF RAW DATA):";
-    case 1: return "NEG EXPON/LINEAR ANY SLOPE:";
-    case 2: return "NEG EXPON/LINEAR NEG SLOPE:";
-    case 3: return "LINEAR REGRESSION ANY SLOPE:";
-    case 4: return "LINEAR REGRESSION NEG SLOPE:";
-    case 6: return "HORIZONTAL LINE THROUGH MEAN:";
-    case 8: return "AGE-DEPENDENT SPLINE SMOOTHING:";
-    default: break;
+    case -5:
+      return "FRIEDMAN VARIABLE SPAN SMOOTHER AND ALPHA:";
+    case -2:
+      return "REGIONAL CURVE STANDARDIZATION (RCS):";
+    case 0:
+      return "NO DETRENDING (MEAN OF RAW DATA):";
+    case 1:
+      return "NEG EXPON/LINEAR ANY SLOPE:";
+    case 2:
+      return "NEG EXPON/LINEAR NEG SLOPE:";
+    case 3:
+      return "LINEAR REGRESSION ANY SLOPE:";
+    case 4:
+      return "LINEAR REGRESSION NEG SLOPE:";
+    case 6:
+      return "HORIZONTAL LINE THROUGH MEAN:";
+    case 8:
+      return "AGE-DEPENDENT SPLINE SMOOTHING:";
+    default:
+      break;
   }
   if (code == 9 && median_length == 9) return "MEDIAN SEGMENT LENGTH SPLINE:";
   if (code >= 10) return "SPLINE FILTER IN YEARS (FIXED) .GE. 10:";
@@ -76,7 +89,8 @@ void report_fit(PelliformRun& run, int code) {
   const std::string row = fit_row(code, run.median_length);
   if (row.empty()) return;
   if (code == -5) {
-    run.report(Layout("(a,'  OPT',2i5)").write(row, code, static_cast<int>(run.args.curve_fit_parameter)));
+    run.report(
+        Layout("(a,'  OPT',2i5)").write(row, code, static_cast<int>(run.args.curve_fit_parameter)));
   } else {
     run.report(Layout("(a,'  OPT',i5)").write(row, code));
   }
@@ -87,10 +101,12 @@ void report_fit(PelliformRun& run, int code) {
 std::optional<int> rcs_window(PelliformRun& run, bool medians) {
   Console& con = run.con;
   con.say(medians ? "enter the median window width" : "enter the lowess window width");
-  con.say(medians ? "fixed for all series: a positive odd integer >2" : "fixed for all series: a positive integer >2");
+  con.say(medians ? "fixed for all series: a positive odd integer >2"
+                  : "fixed for all series: a positive integer >2");
   con.say("and less then the shortest series length, or");
   con.say("percent of series length: a negative integer");
-  const std::optional<long long> w = con.ask("between -1 and -100, inclusive", kAnswerWidth).integer();
+  const std::optional<long long> w =
+      con.ask("between -1 and -100, inclusive", kAnswerWidth).integer();
   if (!w || (*w >= 0 && *w <= 2) || *w < -100) return std::nullopt;
   if (medians && *w > 0 && *w % 2 == 0) return std::nullopt;
   return static_cast<int>(*w);
@@ -104,21 +120,21 @@ bool rcs_menu(PelliformRun& run) {
     con.say("");
     con.say("Select RCS curve fit options:");
     con.say("");
-    for (const char* row : {
-             "  -5:  friedman super smoother        lower alpha (0-9) gives more local fit",
-             "  -4:  robust lowess smoother         integer percent of series length <Not Yet>",
-             "  -3:  median smoothing               must have odd window length <full length only>",
-             "  -2:  Age-dependent spline smoothing",
-             "   1:  neg expon curve, no = opt 4    f(i) = a*exp(-b*t(i)) + d    (d>0)",
-             "   2:  neg expon curve, no = opt 5    f(i) = a*exp(-b*t(i)) + d    (d>0)",
-             "   3:  neg expon curve  (general)     f(i) = a*exp(-b*t(i+p)) + d (any d)",
-             "   4:  linear regression (any slope)  f(i) = +/-c*t(i) + d",
-             "   5:  linear regression (neg slope)  f(i) = -c*t(i) + d   ",
-             "   6:  horizontal line through mean   f(i) = mean(y(i)) = d",
-             "   7:  hugershoff growth function     f(i) = a*t(i+p)**b * exp(-c*t(i+p)) + d",
-             "   8:  general exponential (b = 1)    f(i) = a*t(i+p)**b * exp(-c*t(i+p)) + d",
-             "  >9: cubic smoothing spline         fixed 50 pct variance cutoff",
-             " <-9: cubic smoothing spline         pct n 50 pct variance cutoff"}) {
+    for (const char* row :
+         {"  -5:  friedman super smoother        lower alpha (0-9) gives more local fit",
+          "  -4:  robust lowess smoother         integer percent of series length <Not Yet>",
+          "  -3:  median smoothing               must have odd window length <full length only>",
+          "  -2:  Age-dependent spline smoothing",
+          "   1:  neg expon curve, no = opt 4    f(i) = a*exp(-b*t(i)) + d    (d>0)",
+          "   2:  neg expon curve, no = opt 5    f(i) = a*exp(-b*t(i)) + d    (d>0)",
+          "   3:  neg expon curve  (general)     f(i) = a*exp(-b*t(i+p)) + d (any d)",
+          "   4:  linear regression (any slope)  f(i) = +/-c*t(i) + d",
+          "   5:  linear regression (neg slope)  f(i) = -c*t(i) + d   ",
+          "   6:  horizontal line through mean   f(i) = mean(y(i)) = d",
+          "   7:  hugershoff growth function     f(i) = a*t(i+p)**b * exp(-c*t(i+p)) + d",
+          "   8:  general exponential (b = 1)    f(i) = a*t(i+p)**b * exp(-c*t(i+p)) + d",
+          "  >9: cubic smoothing spline         fixed 50 pct variance cutoff",
+          " <-9: cubic smoothing spline         pct n 50 pct variance cutoff"}) {
       con.say(Layout("(t3,a)").write(row));
     }
     con.say("");
@@ -127,7 +143,8 @@ bool rcs_menu(PelliformRun& run) {
     if (!code) return false;
     int& parameter = run.args.rcs_parameter;
     if (*code == -5) {
-      const std::optional<long long> alpha = ask50(con, "Enter tweeter alpha 0-9", kAnswerWidth).integer();
+      const std::optional<long long> alpha =
+          ask50(con, "Enter tweeter alpha 0-9", kAnswerWidth).integer();
       if (!alpha || *alpha < 0 || *alpha > 9) {
         con.say("Friedman alpha not in admissible 0-9 range");
         continue;
@@ -178,7 +195,8 @@ void curve_fit_question(PelliformRun& run) {
     general_menu(run);
     const Answer answer = run.con.read(kAnswerWidth);
     if (answer.quit()) stop_quietly();
-    const std::optional<long long> typed = answer.blank() ? std::optional<long long>(8) : answer.integer();
+    const std::optional<long long> typed =
+        answer.blank() ? std::optional<long long>(8) : answer.integer();
     if (!typed) continue;
     int code = static_cast<int>(*typed);
     if (refused_code(code)) {
@@ -188,7 +206,8 @@ void curve_fit_question(PelliformRun& run) {
     }
     if (code == 9) code = run.median_length;
     if (code == -5) {
-      const std::optional<double> alpha = ask50(run.con, "Enter Friedman tweeter (alpha) 0-9", kAnswerWidth).real();
+      const std::optional<double> alpha =
+          ask50(run.con, "Enter Friedman tweeter (alpha) 0-9", kAnswerWidth).real();
       if (!alpha) continue;
       a.curve_fit_parameter = static_cast<float>(*alpha);
       if (*alpha < 0.0 || *alpha > 9.0) {
@@ -205,7 +224,8 @@ void curve_fit_question(PelliformRun& run) {
       continue;
     }
     a.curve_fit_parameter = static_cast<float>(a.rcs_parameter);
-    pithy(run.con, run.units, pelliform_unit::pith, a.pith_offsets, a.pith_offset_flag, run.data_file);
+    pithy(run.con, run.units, pelliform_unit::pith, a.pith_offsets, a.pith_offset_flag,
+          run.data_file);
     return;
   }
 }
@@ -239,7 +259,8 @@ void window_questions(PelliformRun& run) {
     con.say("stabilization. Must be .ge. 25 years and odd.");
     const Answer a = ask50(con, "Default window width is 51 years, 0 to skip", kAnswerWidth);
     if (a.quit()) stop_quietly();
-    const std::optional<long long> w = a.blank() ? std::optional<long long>(kDefaultWindow) : a.integer();
+    const std::optional<long long> w =
+        a.blank() ? std::optional<long long>(kDefaultWindow) : a.integer();
     if (!w) continue;
     if (*w == 0) {
       con.say("Running RBAR variance stabilization skipped");
@@ -264,7 +285,8 @@ void window_questions(PelliformRun& run) {
     con.say(row.write("No additional spline stabilization", "<0>"));
     con.say(row.write("Age-dependent spline stabilization", " 1"));
     con.say(row.write("Smoothing spline (percent N cutoff)", "<-9"));
-    const Answer a = ask50(con, row.write("Smoothing spline (fixed Yrs cutoff)", ">+9"), kAnswerWidth);
+    const Answer a =
+        ask50(con, row.write("Smoothing spline (fixed Yrs cutoff)", ">+9"), kAnswerWidth);
     if (a.quit()) stop_quietly();
     const std::optional<long long> s = a.blank() ? std::optional<long long>(0) : a.integer();
     if (!s || (*s >= 2 && *s <= 9) || (*s >= -9 && *s <= -1)) continue;
@@ -281,28 +303,32 @@ void convergence_questions(PelliformRun& run) {
   a.difference_detrend_switch = 'y';
   a.convergence_threshold = kDefaultThreshold;
   for (bool chosen = false; !chosen;) {
-    for (const char* line : {"Enter the signal free convergence test", "based on minimizing the mean absolute",
-                             "differences between the current and", "preceeding chronologies:   ",
-                             "  Original Brasko setting   1  0.0005", "  Current default setting  <2> 0.0001"}) {
+    for (const char* line :
+         {"Enter the signal free convergence test", "based on minimizing the mean absolute",
+          "differences between the current and", "preceeding chronologies:   ",
+          "  Original Brasko setting   1  0.0005", "  Current default setting  <2> 0.0001"}) {
       con.say(line);
     }
-    const std::string t = answer_or_stop(ask50(con, "  **** Roll Your Own ****   3  X.XXXX", kAnswerWidth));
+    const std::string t =
+        answer_or_stop(ask50(con, "  **** Roll Your Own ****   3  X.XXXX", kAnswerWidth));
     if (t == "1") {
       a.convergence_threshold = kBraskoThreshold;
       chosen = true;
     } else if (t.empty() || t == "2") {
       chosen = true;
     } else if (t == "3") {
-      const std::optional<double> v = ask50(con, "Okay, enter YOUR convergence test", kAnswerWidth).real();
+      const std::optional<double> v =
+          ask50(con, "Okay, enter YOUR convergence test", kAnswerWidth).real();
       if (v) a.convergence_threshold = static_cast<float>(*v);
       chosen = v.has_value();
     }
   }
   char tweaks = ' ';
   for (;;) {
-    for (const char* line : {"Use VORN signal free convergence tweaks?", "Set each chronology mean to exactly 1.0",
-                             "and use the more robust median absolute", "differences instead of mean absolute",
-                             "differences for signal free convergence."}) {
+    for (const char* line :
+         {"Use VORN signal free convergence tweaks?", "Set each chronology mean to exactly 1.0",
+          "and use the more robust median absolute", "differences instead of mean absolute",
+          "differences for signal free convergence."}) {
       con.say(line);
     }
     const Answer t = ask50(con, "Enter <y>/n (default is y for YES, / to exit)", 1);
@@ -314,10 +340,13 @@ void convergence_questions(PelliformRun& run) {
   a.tweaks = a.unit_mean_switch = a.median_switch = tweaks;
   run.report("");
   run.report(tweaks == 'y' ? "VORN CONVERGENCE CRITERIA USED - SHOULD BE FASTER TO CONVERGE"
-                                  : "ORIGINAL CONVERGENCE CRITERIA USED - MAY BE SLOWER TO CONVERGE");
+                           : "ORIGINAL CONVERGENCE CRITERIA USED - MAY BE SLOWER TO CONVERGE");
   run.report("");
-  run.report("FOR SPLINE AND FRIEDMAN FLEXIBLE CURVE FITS A COUNT-WEIGHTED CONVERGENCE CRITERION IS USED.");
-  run.report("THIS SPEEDS CONVERGENCE AND REDUCES THE CHANCES OF EXCESSIVE SIGNAL FREE INTERATIONS.");
+  run.report(
+      "FOR SPLINE AND FRIEDMAN FLEXIBLE CURVE FITS A COUNT-WEIGHTED CONVERGENCE CRITERION IS "
+      "USED.");
+  run.report(
+      "THIS SPEEDS CONVERGENCE AND REDUCES THE CHANCES OF EXCESSIVE SIGNAL FREE INTERATIONS.");
 }
 
 void options_after_menu(PelliformRun& run) {

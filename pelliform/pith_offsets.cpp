@@ -14,7 +14,7 @@ namespace {
 
 // How the offsets are read.
 struct Method {
-  std::string layout;   // "(i4)" or the user's layout
+  std::string layout;  // "(i4)" or the user's layout
   long long headers = 0;
 };
 
@@ -37,7 +37,8 @@ std::string file_name(Console& con) {
 long long header_count(Console& con) {
   for (;;) {
     con.say("");
-    if (std::optional<long long> n = ask50(con, "Enter number of header lines to skip [none=0]", 10).integer()) {
+    if (std::optional<long long> n =
+            ask50(con, "Enter number of header lines to skip [none=0]", 10).integer()) {
       return *n;
     }
   }
@@ -86,7 +87,8 @@ bool read_offsets(Console& con, Units& units, int unit, const std::string& name,
     try {
       if (!layout) layout.emplace(m.layout);
       value = layout->read(record, 1)[0].integer;
-    } catch (const std::exception&) {  // a record that does not read, or a layout that does not parse
+    } catch (
+        const std::exception&) {  // a record that does not read, or a layout that does not parse
       con.say("");
       con.say(Layout("(t11,a)").write("There was an error reading the pith offset "));
       con.say("values in file : " + name);
@@ -130,7 +132,8 @@ void pithy(Console& con, Units& units, int unit, std::vector<int>& offsets, bool
   // Each pass reads answers, so the end of the input ends the loop.
   for (;;) {
     const Method m = method(con);
-    if (!units.open_old(unit, name)) throw Stop("*** cannot open the pith offset file " + name, kFailureStatus);
+    if (!units.open_old(unit, name))
+      throw Stop("*** cannot open the pith offset file " + name, kFailureStatus);
     con.say("");
     con.say("Reading offset file: " + name);
     if (read_offsets(con, units, unit, name, m, offsets)) return;

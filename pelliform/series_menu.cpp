@@ -37,9 +37,10 @@ void no_series_warning(PelliformRun& run, const std::string& line) {
 char show_menu(PelliformRun& run) {
   run.con.say("Series processing options (/ to exit):");
   run.con.say(Layout("(a,t45,a)").write("All series processed as read in", "<1>"));
-  const char* items[] = {"Keep series with MINIMUM SEGMENT length", "Keep series BEFORE a MAXIMUM start year",
-                         "Keep series AFTER a MINIMUM start year", "Truncate BEFORE a MINIMUM start year",
-                         "Truncate AFTER a MAXIMUM end year"};
+  const char* items[] = {
+      "Keep series with MINIMUM SEGMENT length", "Keep series BEFORE a MAXIMUM start year",
+      "Keep series AFTER a MINIMUM start year", "Truncate BEFORE a MINIMUM start year",
+      "Truncate AFTER a MAXIMUM end year"};
   for (int k = 0; k < 5; ++k) run.con.say(Layout("(a,t46,i1)").write(items[k], k + 2));
   run.con.prompt(Layout("(a,t46,i1,t50,'==> ')").write("Keep series over a COMMON PERIOD only", 7));
   return run.con.read(1).first();
@@ -56,7 +57,9 @@ Reduction by_length(PelliformRun& run) {
   const bool any = std::any_of(run.set.rows.begin(), run.set.rows.end(),
                                [&](const YearRow& r) { return r.count >= length; });
   if (!any) {
-    no_series_warning(run, Layout("('*** Warning: No series were found with at least ',i5,' values')").write(length));
+    no_series_warning(
+        run,
+        Layout("('*** Warning: No series were found with at least ',i5,' values')").write(length));
     return {};
   }
   cenbyseg(length, run.set, run.con);
@@ -65,7 +68,8 @@ Reduction by_length(PelliformRun& run) {
 }
 
 Reduction by_start(PelliformRun& run, bool before) {
-  const int year = ask_integer(run, before ? "Enter the MAXIMUM starting year" : "Enter the MINIMUM start year");
+  const int year =
+      ask_integer(run, before ? "Enter the MAXIMUM starting year" : "Enter the MINIMUM start year");
   const bool kept = before ? cenbyify(year, run.set, run.con) : cenayify(year, run.set, run.con);
   if (!kept) {
     no_series_warning(run, Layout("('*** Warning: No series were found that start ON or ',a,i5)")
@@ -73,15 +77,16 @@ Reduction by_start(PelliformRun& run, bool before) {
     return {};
   }
   run.report(Layout("(a,i5)").write(before ? "DATA ARE CENSORED BY MAXIMUM START YEAR: "
-                                                  : "DATA ARE CENSORED BY MINIMUM START YEAR: ",
-                                           year));
+                                           : "DATA ARE CENSORED BY MINIMUM START YEAR: ",
+                                    year));
   return {true, year, year};
 }
 
 Reduction common_period(PelliformRun& run) {
   // Each pass reads answers, so the end of the input ends the loop.
   for (;;) {
-    const std::optional<long long> start = ask50(run.con, "Enter the common start year", 10).integer();
+    const std::optional<long long> start =
+        ask50(run.con, "Enter the common start year", 10).integer();
     if (!start) continue;
     const std::optional<long long> end = ask50(run.con, "Enter the common end year", 10).integer();
     if (!end) continue;
@@ -93,7 +98,9 @@ Reduction common_period(PelliformRun& run) {
     const bool any = std::any_of(run.set.rows.begin(), run.set.rows.end(),
                                  [&](const YearRow& r) { return r.first <= a && r.last >= b; });
     if (!any) {
-      no_series_warning(run, Layout("('*** Warning: No series were found that cover ',i5,' to ',i5)").write(a, b));
+      no_series_warning(
+          run,
+          Layout("('*** Warning: No series were found that cover ',i5,' to ',i5)").write(a, b));
       return {};
     }
     cenbycom(a, b, run.set, run.con);
@@ -112,8 +119,9 @@ Reduction common_period(PelliformRun& run) {
 
 void short_series(PelliformRun& run, std::size_t k, const char* where, int year) {
   run.con.say("");
-  run.con.say(Layout("('Series  ',a8,'  truncation ',a,i4,' only leaves ',i4,'  values for analysis.')")
-                  .write(run.set.ids[k], where, year, run.set.rows[k].count));
+  run.con.say(
+      Layout("('Series  ',a8,'  truncation ',a,i4,' only leaves ',i4,'  values for analysis.')")
+          .write(run.set.ids[k], where, year, run.set.rows[k].count));
   review_truncation(run);
 }
 
@@ -124,11 +132,14 @@ SegmentStats segment_stats(const SeriesSet& set) {
   for (const YearRow& r : set.rows) lengths.push_back(static_cast<float>(r.count));
   const FiveNumbers f = mfs(lengths);
   SegmentStats s;
-  s.stat = {static_cast<int>(f.minimum), static_cast<int>(f.lower_hinge), static_cast<int>(f.median),
-            static_cast<int>(f.upper_hinge), static_cast<int>(f.maximum)};
+  s.stat = {static_cast<int>(f.minimum), static_cast<int>(f.lower_hinge),
+            static_cast<int>(f.median), static_cast<int>(f.upper_hinge),
+            static_cast<int>(f.maximum)};
   for (const YearRow& r : set.rows) {
     s.count[0] += r.count == s.stat[0] ? 1 : 0;
-    for (int j = 1; j <= 3; ++j) s.count[static_cast<std::size_t>(j)] += r.count >= s.stat[static_cast<std::size_t>(j)] ? 1 : 0;
+    for (int j = 1; j <= 3; ++j)
+      s.count[static_cast<std::size_t>(j)] +=
+          r.count >= s.stat[static_cast<std::size_t>(j)] ? 1 : 0;
     s.count[4] += r.count == s.stat[4] ? 1 : 0;
   }
   return s;
@@ -185,10 +196,18 @@ void series_menu(PelliformRun& run) {
     if (item == '/') throw Stop("", 0);
     if (item == ' ') item = '1';
     switch (item) {
-      case '1': done.done = true; break;
-      case '2': done = by_length(run); break;
-      case '3': done = by_start(run, true); break;
-      case '4': done = by_start(run, false); break;
+      case '1':
+        done.done = true;
+        break;
+      case '2':
+        done = by_length(run);
+        break;
+      case '3':
+        done = by_start(run, true);
+        break;
+      case '4':
+        done = by_start(run, false);
+        break;
       case '5': {
         const int y = ask_integer(run, "Truncate series BEFORE a MINIMUM start year");
         truncate_before(y, run);
@@ -201,13 +220,16 @@ void series_menu(PelliformRun& run) {
         done = {true, y, y};
         break;
       }
-      case '7': done = common_period(run); break;
-      default: break;
+      case '7':
+        done = common_period(run);
+        break;
+      default:
+        break;
     }
   }
   if (item != '1') {
-    savcen(item, done.value, done.second, run.set, run.data_file, run.units, pelliform_unit::chronology,
-           run.con);
+    savcen(item, done.value, done.second, run.set, run.data_file, run.units,
+           pelliform_unit::chronology, run.con);
   }
   run.saved = run.set;
   if (item != '1') segment_report(run, true);

@@ -18,8 +18,8 @@ void tabit(std::ostream& out, std::span<const std::vector<float>> columns, int r
   const Layout group("(a7,i2,a1,a6,i2,1x,a1,a6,i2,1x,a1,a7,i2,a1)");
   std::string heading = Layout("(a5,a1,a5,4x,a1)").write(" ncnt", "\t", " freq", "\t");
   for (int first = 2, g = 1; first <= column_count; first += kGroupWidth, ++g) {
-    heading += group.write(" power#", g, "\t", " dens#", g, "\t", " null#", g, "\t", "95% cl#", g,
-                           "\t");
+    heading +=
+        group.write(" power#", g, "\t", " dens#", g, "\t", " null#", g, "\t", "95% cl#", g, "\t");
   }
   out << heading << std::string(kHeadingTail - 1, ' ') << '\n';
 

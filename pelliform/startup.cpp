@@ -25,7 +25,8 @@ int count_missing(PelliformRun& run) {
     int n = 0;
     for (float v : run.set.values[k]) n += v < 0.0f ? 1 : 0;
     if (n > 0) {
-      run.con.say(Layout("('Series ',a8,' has',i4,' missing (negative) values')").write(run.set.ids[k], n));
+      run.con.say(
+          Layout("('Series ',a8,' has',i4,' missing (negative) values')").write(run.set.ids[k], n));
     }
     total += n;
   }
@@ -67,25 +68,26 @@ void size_summary(PelliformRun& run) {
   run.con.say(sizes.write("Total series read in:", run.set.count(), s.first, s.last, s.span(), ""));
   run.report(heading);
   run.report(sizes.write("TOTAL SERIES READ IN:", run.set.count(), s.first, s.last, s.span(),
-                                "  SERIES, FIRST YEAR, LAST YEAR, TOTAL YEARS"));
+                         "  SERIES, FIRST YEAR, LAST YEAR, TOTAL YEARS"));
 }
 
 }  // namespace
 
 std::vector<std::string> banner() {
   const std::string stars(34, '*'), empty = "***                            ***";
-  std::vector<std::string> box{stars,
-                               stars,
-                               "***     Program  Pelliform     ***",
-                               empty,
-                               "***       Creation Date:       ***",
-                               "***         10/17/2013         ***",
-                               empty,
-                               Layout("('***     Max Series:  ',i4,'      ***')").write(kMaxSeriesPelliform),
-                               Layout("('***     Max Years :  ',i4,'      ***')").write(kMaxYears),
-                               empty,
-                               std::string("********* Version ") + kVersion + " ********",
-                               stars};
+  std::vector<std::string> box{
+      stars,
+      stars,
+      "***     Program  Pelliform     ***",
+      empty,
+      "***       Creation Date:       ***",
+      "***         10/17/2013         ***",
+      empty,
+      Layout("('***     Max Series:  ',i4,'      ***')").write(kMaxSeriesPelliform),
+      Layout("('***     Max Years :  ',i4,'      ***')").write(kMaxYears),
+      empty,
+      std::string("********* Version ") + kVersion + " ********",
+      stars};
   for (std::string& line : box) line = Layout("(t17,a)").write(line);
   return box;
 }

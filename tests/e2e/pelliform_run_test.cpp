@@ -24,7 +24,8 @@ TEST(pelliform_run, dialogue_report_and_censored_set) {
   box.copy_data("keny002.rwl");
   const RunResult r = box.run(PELLIFORM_PATH, censored_run());
   EXPECT_EQ(r.status, 0);
-  EXPECT_NE(r.output.find("Normal termination of program Pelliform_Version 43ptr08"), std::string::npos);
+  EXPECT_NE(r.output.find("Normal termination of program Pelliform_Version 43ptr08"),
+            std::string::npos);
 
   // Series starting in 1946 or later (spans from a fixed-column scan of keny002.rwl): all
   // but RAG30A and RAG30B (1935), 11 series over 1946-1994, of lengths 40, 42, 42, 44, 45,
@@ -38,7 +39,8 @@ TEST(pelliform_run, dialogue_report_and_censored_set) {
       "DATA FILE TO PROCESS: keny002.rwl" + std::string(39, ' '),
       "",
       "                                 NS   IFY   ILY   NYR",
-      "TOTAL SERIES READ IN:            13  1935  1994    60  SERIES, FIRST YEAR, LAST YEAR, TOTAL YEARS",
+      "TOTAL SERIES READ IN:            13  1935  1994    60  SERIES, FIRST YEAR, LAST YEAR, TOTAL "
+      "YEARS",
       "TREE-RING INDICES ARE CALCULATED AS RATIOS OF EXPECTED GROWTH",
       "",
       "ORIGINAL DATA SET               MIN   25%   MED   75%   MAX",
@@ -62,15 +64,17 @@ TEST(pelliform_run, dialogue_report_and_censored_set) {
       "CONSTANT ADDED TO ALL MEASUREMENTS TO AID CONVERGENCE(?):        0.000",
   };
   ASSERT_GT(report.size(), expected.size());
-  EXPECT_EQ(std::vector<std::string>(report.begin(), report.begin() + static_cast<long>(expected.size())),
-            expected);
+  EXPECT_EQ(
+      std::vector<std::string>(report.begin(), report.begin() + static_cast<long>(expected.size())),
+      expected);
 
   const std::vector<std::string> censored = box.read_lines("keny002_mnsy=1946.txt");
   ASSERT_GT(censored.size(), 3u);
   EXPECT_EQ(censored[0].substr(0, 8), "RAG    1");
   EXPECT_EQ(censored[0].substr(84), "MNSY");
   int series = 0;
-  for (const std::string& line : censored) series += line.find("-9999") != std::string::npos ? 1 : 0;
+  for (const std::string& line : censored)
+    series += line.find("-9999") != std::string::npos ? 1 : 0;
   EXPECT_EQ(series, 11);
   EXPECT_EQ(censored[3].substr(0, 12), "RAG29A  1953");
 
@@ -107,7 +111,8 @@ TEST(pelliform_run, end_of_input_and_slash) {
   EXPECT_EQ(box.run(PELLIFORM_PATH, "/\n").status, 0);
   const RunResult missing = box.run(PELLIFORM_PATH, "nothing.rwl\n\n/\n");
   EXPECT_EQ(missing.status, 0);
-  EXPECT_NE(missing.output.find("File > nothing.rwl" + std::string(14, ' ') + " < not found"), std::string::npos);
+  EXPECT_NE(missing.output.find("File > nothing.rwl" + std::string(14, ' ') + " < not found"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -80,7 +80,8 @@ TEST(censoring, common_period_cuts_every_kept_series_to_it) {
   EXPECT_EQ(set.values[1].back(), 41.0f);
   // Span before 1900-1960 (61 years), common length 41.
   EXPECT_TRUE(s.shows("\nTotal chronology length shortened:     20  years\n"));
-  EXPECT_TRUE(s.shows("\n" + std::string(34, ' ') + "2  1910  1950    41  Years total time span\n"));
+  EXPECT_TRUE(
+      s.shows("\n" + std::string(34, ' ') + "2  1910  1950    41  Years total time span\n"));
 }
 
 TEST(censoring, common_period_equal_to_the_set_still_reports_the_shortening) {

@@ -57,8 +57,10 @@ TEST_F(EndFiles, column_file_with_stabilised_chronologies) {
   run->args.curve_fit_option = kRawAverage;
   const SpectrumInput input = write_column_file(*run);
   const std::vector<std::string> lines = testing::lines_of(file("site_crns_col.txt"));
-  EXPECT_EQ(lines[0], "  Year  SSize  RawCrn  AdjCrn  RawSig  AdjSig  RawSee  AdjSee  RawStb  AdjStb");
-  EXPECT_EQ(lines[1], "  1901     4    1.000   1.000   0.200   0.100   0.100   0.050   1.100   0.950");
+  EXPECT_EQ(lines[0],
+            "  Year  SSize  RawCrn  AdjCrn  RawSig  AdjSig  RawSee  AdjSee  RawStb  AdjStb");
+  EXPECT_EQ(lines[1],
+            "  1901     4    1.000   1.000   0.200   0.100   0.100   0.050   1.100   0.950");
   ASSERT_EQ(input.first.size(), 10u);
   EXPECT_FLOAT_EQ(input.first[0], 1.1f);  // the stabilised chronologies enter the spectra
 }
@@ -71,7 +73,9 @@ TEST_F(EndFiles, tucson_file_with_two_or_four_chronologies) {
   ASSERT_EQ(lines.size(), 10u);
   EXPECT_EQ(lines[0], "SITE 1 first title" + std::string(70, ' '));
   EXPECT_EQ(lines[1], "SITE 2 second" + std::string(69, ' ') + "stdcrn");
-  EXPECT_EQ(lines[4].substr(0, 31), "site  1910" "1000 131000 141000  4");
+  EXPECT_EQ(lines[4].substr(0, 31),
+            "site  1910"
+            "1000 131000 141000  4");
   EXPECT_EQ(lines[6], "SITE 2 second" + std::string(69, ' ') + "ssfcrn");
   chronologies(25);
   write_tucson_file(*run);
@@ -80,7 +84,9 @@ TEST_F(EndFiles, tucson_file_with_two_or_four_chronologies) {
   EXPECT_EQ(lines[11].substr(82), "stdstb");
   EXPECT_EQ(lines[16].substr(82), "ssfstb");
   // The second stabilised chronology begins with 0.95 in 1901 (slot 2 of its record).
-  EXPECT_EQ(lines[18].substr(0, 24), "site  1901" "9990  0 950  4");
+  EXPECT_EQ(lines[18].substr(0, 24),
+            "site  1901"
+            "9990  0 950  4");
 }
 
 TEST_F(EndFiles, spectra_file_of_the_replicated_years) {
@@ -94,7 +100,8 @@ TEST_F(EndFiles, spectra_file_of_the_replicated_years) {
   EXPECT_EQ(lines[1], "  0.00000       0.00000         0.00000");
   EXPECT_EQ(lines[2].substr(0, 9), "  0.16667");
   EXPECT_EQ(lines[4].substr(0, 9), "  0.50000");
-  EXPECT_TRUE(shows("Normal termination of program Pelliform_Version 43ptr08\n\nHit RETURN to Quit"));
+  EXPECT_TRUE(
+      shows("Normal termination of program Pelliform_Version 43ptr08\n\nHit RETURN to Quit"));
 }
 
 TEST_F(EndFiles, too_few_replicated_years_skip_the_spectra) {

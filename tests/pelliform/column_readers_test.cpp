@@ -85,9 +85,10 @@ TEST(rd1col, unreadable_first_year_fails_with_its_message) {
   PSession s("\n");
   SeriesSet set;
   EXPECT_FALSE(rd1col(in, s.con, set));
-  EXPECT_TRUE(s.shows("Rd1col: Error reading series IYR value\n"
-                      "        Series: B        Number:     2\n"
-                      " Hit return to continue"));
+  EXPECT_TRUE(
+      s.shows("Rd1col: Error reading series IYR value\n"
+              "        Series: B        Number:     2\n"
+              " Hit return to continue"));
 }
 
 TEST(rd1col, a_series_past_the_year_limit_is_refused) {
@@ -98,7 +99,8 @@ TEST(rd1col, a_series_past_the_year_limit_is_refused) {
   PSession s;
   SeriesSet set;
   EXPECT_FALSE(rd1col(in, s.con, set));
-  EXPECT_TRUE(s.shows("*** series read in exceeds maximum allowable length: LONG       5002 >  5000 max ***"));
+  EXPECT_TRUE(s.shows(
+      "*** series read in exceeds maximum allowable length: LONG       5002 >  5000 max ***"));
 }
 
 TEST(rdmcol, sentinels_at_the_ends_are_left_out_and_inside_become_missing_years) {

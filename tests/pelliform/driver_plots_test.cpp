@@ -1,9 +1,10 @@
+#include "pelliform/driver_plots.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 
-#include "pelliform/driver_plots.h"
 #include "run_fixture.h"
 
 namespace dendro {
@@ -31,8 +32,8 @@ TEST(scatter_page, limits_and_title) {
   const ScatterPage page = scatter_page(r);
   EXPECT_DOUBLE_EQ(page.x.min, -0.5);
   EXPECT_DOUBLE_EQ(page.x.max, 1.5);
-  EXPECT_DOUBLE_EQ(page.y.min, -3.0);   // -2 - 1
-  EXPECT_DOUBLE_EQ(page.y.max, 1.75);   // 0.25 + 1.5
+  EXPECT_DOUBLE_EQ(page.y.min, -3.0);  // -2 - 1
+  EXPECT_DOUBLE_EQ(page.y.max, 1.75);  // 0.25 + 1.5
   EXPECT_EQ(page.title, "Y=  -1.2500 +    0.7500(x)  Rho=    0.5000");
 }
 
@@ -50,7 +51,8 @@ TEST_F(SavedPages, both_pages_save_to_fig1b) {
   ASSERT_TRUE(std::filesystem::exists(dir / "fig1b.ps"));
   const auto first = std::filesystem::file_size(dir / "fig1b.ps");
   // Rendered once with ghostscript, so that a broken page fails here.
-  const std::string gs = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -sOutputFile=page.png fig1b.ps >gs.log 2>&1";
+  const std::string gs =
+      "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -sOutputFile=page.png fig1b.ps >gs.log 2>&1";
   EXPECT_EQ(std::system(gs.c_str()), 0);
 
   PowerTransformResult r;
@@ -59,7 +61,8 @@ TEST_F(SavedPages, both_pages_save_to_fig1b) {
   r.pooled_spread = r.series[0].log_spread;
   answers("s\nx\n");
   scatplt(run->plots, r);
-  EXPECT_NE(std::filesystem::file_size(dir / "fig1b.ps"), first);  // the second save replaces the first
+  EXPECT_NE(std::filesystem::file_size(dir / "fig1b.ps"),
+            first);  // the second save replaces the first
   EXPECT_EQ(std::system(gs.c_str()), 0);
 }
 

@@ -53,7 +53,8 @@ TEST_F(WholeRun, a_retry_loads_the_file_again_and_asks_the_dialogue_again) {
   EXPECT_EQ(engine.calls, 2);
   EXPECT_EQ(engine.options, (std::vector<int>{-2, 1}));
   EXPECT_TRUE(shows("Select RCS curve fit options:"));
-  EXPECT_TRUE(shows("Normal termination of program Pelliform_Version 43ptr08\n\nHit RETURN to Quit"));
+  EXPECT_TRUE(
+      shows("Normal termination of program Pelliform_Version 43ptr08\n\nHit RETURN to Quit"));
 
   // keny002.rwl spans 1935-1994: 60 rows; its 1935 is covered by RAG30A and RAG30B only.
   const std::vector<std::string> columns = testing::lines_of(file("keny002_crns_col.txt"));

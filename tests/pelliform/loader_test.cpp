@@ -55,7 +55,8 @@ TEST(loaddat, tucson_indices_of_real_files) {
     int first, last;
     float first_value;
   };
-  for (const Case& c : {Case{"Tucson1.crn", 1370, 1988, 0.567f}, Case{"Tucson2.crn", 1814, 1995, 1.055f}}) {
+  for (const Case& c :
+       {Case{"Tucson1.crn", 1370, 1988, 0.567f}, Case{"Tucson2.crn", 1814, 1995, 1.055f}}) {
     PSession s("2\n");
     const Loaded r = load(data_path(c.file), s);
     ASSERT_EQ(r.status, LoadStatus::loaded) << c.file;
@@ -72,9 +73,10 @@ TEST(loaddat, column_layouts_after_header_lines) {
   const Loaded r = load(data_path("keny002_cols.txt"), s);
   ASSERT_EQ(r.status, LoadStatus::loaded);
   EXPECT_EQ(r.set.count(), 13);
-  EXPECT_TRUE(s.shows("Enter number of file header lines to skip\n"
-                      "before reading data or columns. If none then\n"
-                      "enter a zer[0] for none                          ==> "));
+  EXPECT_TRUE(
+      s.shows("Enter number of file header lines to skip\n"
+              "before reading data or columns. If none then\n"
+              "enter a zer[0] for none                          ==> "));
   // Two header lines skipped put the reader on the first id record.
   const auto dir = std::filesystem::temp_directory_path() / "loaddat_test";
   std::filesystem::create_directories(dir);
@@ -121,7 +123,8 @@ TEST(loaddat, missing_title_lines_are_marked) {
   const Loaded r = load(path, s);
   ASSERT_EQ(r.status, LoadStatus::loaded);
   const std::string gap(36, ' ');
-  EXPECT_EQ(r.set.title[0], "1st itrdb line missing" + gap + "1st itrdb line missing" + std::string(8, ' '));
+  EXPECT_EQ(r.set.title[0],
+            "1st itrdb line missing" + gap + "1st itrdb line missing" + std::string(8, ' '));
   EXPECT_EQ(r.set.title[2].substr(58, 22), "3rd itrdb line missing");
   std::filesystem::remove_all(dir);
 }

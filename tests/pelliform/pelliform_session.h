@@ -52,6 +52,8 @@ Stop stop_of(F&& f) {
   return Stop("(no stop)", -1);
 }
 
-inline std::string data_path(const std::string& name) { return std::string(TEST_DATA_DIR) + "/" + name; }
+inline std::string data_path(const std::string& name) {
+  return std::string(TEST_DATA_DIR) + "/" + name;
+}
 
 }  // namespace dendro::testing

@@ -42,7 +42,8 @@ TEST_F(PithFiles, no_file_means_every_offset_is_zero) {
 }
 
 TEST_F(PithFiles, single_column_after_numbered_header_lines) {
-  const std::string path = write("pith.txt", "offsets of site\nby series\nin rings\n  12\n   0\n 105\n");
+  const std::string path =
+      write("pith.txt", "offsets of site\nby series\nin rings\n  12\n   0\n 105\n");
   PSession s("T\n" + path + "\n1\n3\n");
   Units units;
   std::vector<int> offsets;
@@ -51,7 +52,8 @@ TEST_F(PithFiles, single_column_after_numbered_header_lines) {
   EXPECT_TRUE(flag);
   EXPECT_EQ(offsets, (std::vector<int>{12, 0, 105}));
   EXPECT_TRUE(s.shows("of the file raw ring width records: site.rwl\n"));
-  EXPECT_TRUE(s.shows("\n  1Title Line: offsets of site\n  2Title Line: by series\n  3Title Line: in rings\n"));
+  EXPECT_TRUE(s.shows(
+      "\n  1Title Line: offsets of site\n  2Title Line: by series\n  3Title Line: in rings\n"));
   EXPECT_FALSE(units.is_open(kUnit));
 }
 
@@ -75,12 +77,14 @@ TEST_F(PithFiles, missing_file_bad_method_and_unreadable_records) {
   Units units;
   std::vector<int> offsets;
   bool flag = false;
-  const Stop stop = testing::stop_of([&] { pithy(s.con, units, kUnit, offsets, flag, "site.rwl"); });
+  const Stop stop =
+      testing::stop_of([&] { pithy(s.con, units, kUnit, offsets, flag, "site.rwl"); });
   EXPECT_EQ(std::string(stop.what()), "Program Terminating ");
   EXPECT_NE(stop.status, 0);
   EXPECT_TRUE(s.shows("\n\n          File > nowhere.txt               < not found\n"));
   EXPECT_TRUE(s.shows("\n          Please enter 1 or 2 \n"));
-  EXPECT_EQ(s.out.str().find("There was an error reading the pith offset") != std::string::npos, true);
+  EXPECT_EQ(s.out.str().find("There was an error reading the pith offset") != std::string::npos,
+            true);
   EXPECT_EQ(offsets, (std::vector<int>{1}));  // read before the failing record
   EXPECT_FALSE(units.is_open(kUnit));
 }

@@ -70,11 +70,10 @@ TEST(slpt1, power_is_one_minus_the_spread_level_slope) {
 }
 
 TEST(slpt1, powers_are_clamped_to_zero_or_one) {
-  SeriesSet set = make_set({{1, two_pairs_of_slope(0.96)},
-                            {1, two_pairs_of_slope(0.9)},
-                            {1, two_pairs_of_slope(-0.5)}});
+  SeriesSet set = make_set(
+      {{1, two_pairs_of_slope(0.96)}, {1, two_pairs_of_slope(0.9)}, {1, two_pairs_of_slope(-0.5)}});
   const PowerTransformResult r = slpt1(set);
-  EXPECT_EQ(r.power[0], 0.0f);        // 1 - 0.96 = 0.04 is below 0.05
+  EXPECT_EQ(r.power[0], 0.0f);         // 1 - 0.96 = 0.04 is below 0.05
   EXPECT_NEAR(r.power[1], 0.1, 1e-5);  // 1 - 0.9
   EXPECT_EQ(r.power[2], 1.0f);         // 1 + 0.5, capped
 }

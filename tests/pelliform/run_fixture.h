@@ -25,7 +25,8 @@ class RunTest : public ::testing::Test {
 
   void SetUp() override {
     dir = std::filesystem::temp_directory_path() /
-          (std::string("pelliform_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+          (std::string("pelliform_") +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(dir);
     previous = std::filesystem::current_path();
     std::filesystem::current_path(dir);

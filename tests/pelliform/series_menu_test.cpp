@@ -16,7 +16,8 @@ TEST(segment_stats, hinges_and_counts) {
   // Lengths 50, 60, 70, 80: median (60 + 70) / 2 = 65; with h = 2, d = 1 the hinges are
   // (50 + 60) / 2 = 55 and (70 + 80) / 2 = 75. Counts: = 50: 1; >= 55: 3; >= 65: 2;
   // >= 75: 1; = 80: 1.
-  SegmentStats s = segment_stats(make_set({{1, ramp(50)}, {1, ramp(60)}, {1, ramp(70)}, {1, ramp(80)}}));
+  SegmentStats s =
+      segment_stats(make_set({{1, ramp(50)}, {1, ramp(60)}, {1, ramp(70)}, {1, ramp(80)}}));
   EXPECT_EQ(s.stat, (std::array<int, 5>{50, 55, 65, 75, 80}));
   EXPECT_EQ(s.count, (std::array<int, 5>{1, 3, 2, 1, 1}));
   // 50, 50, 70, 80: median 60, hinges 50 and 75.
@@ -77,8 +78,9 @@ TEST_F(Menu, no_series_starting_early_enough_shows_the_menu_again) {
   set_up(make_set({{1901, ramp(30)}, {1950, ramp(40)}}));
   answers("3\n1800\n\n/\n");
   EXPECT_EQ(testing::stop_of([&] { series_menu(*run); }).status, 0);
-  EXPECT_TRUE(shows("*** Warning: No series were found that start ON or BEFORE  1800\n"
-                    "    Try again or quit the program.\n\nHit Return to continue"));
+  EXPECT_TRUE(
+      shows("*** Warning: No series were found that start ON or BEFORE  1800\n"
+            "    Try again or quit the program.\n\nHit Return to continue"));
   EXPECT_EQ(run->set.count(), 2);
 }
 
@@ -95,7 +97,8 @@ TEST_F(Menu, truncation_keeps_the_values_of_the_kept_years) {
   EXPECT_EQ(s.values[1], ramp(40));  // starts after 1911: unchanged
   EXPECT_EQ(s.summary.first, 1911);
   EXPECT_TRUE(std::filesystem::exists(dir / "site_trunb=1911.txt"));
-  EXPECT_NE(file("report.txt").find("DATA ARE TRUNCATED BEFORE MINIMUM START YEAR:  1911\n"), std::string::npos);
+  EXPECT_NE(file("report.txt").find("DATA ARE TRUNCATED BEFORE MINIMUM START YEAR:  1911\n"),
+            std::string::npos);
 }
 
 TEST_F(Menu, truncation_leaving_a_short_series_ends_the_run) {
@@ -103,8 +106,9 @@ TEST_F(Menu, truncation_leaving_a_short_series_ends_the_run) {
   const Stop stop = testing::stop_of([&] { truncate_before(1920, *run); });
   EXPECT_EQ(std::string(stop.what()), " Review your truncation choice!");
   EXPECT_NE(stop.status, 0);
-  EXPECT_TRUE(shows("\nSeries  S1        truncation before 1920 only leaves   11  values for analysis.\n\n"
-                    "Please evaluate your truncation choice and see if it is\n"));
+  EXPECT_TRUE(
+      shows("\nSeries  S1        truncation before 1920 only leaves   11  values for analysis.\n\n"
+            "Please evaluate your truncation choice and see if it is\n"));
   set_up(make_set({{1901, ramp(30)}}));
   EXPECT_THROW(truncate_after(1915, *run), Stop);
   EXPECT_TRUE(shows("truncation after 1915 only leaves   15  values"));
@@ -129,8 +133,9 @@ TEST_F(Menu, common_period_asks_again_for_an_end_before_the_start) {
   EXPECT_EQ(run->saved.summary.first, 1910);
   EXPECT_EQ(run->saved.summary.last, 1925);
   EXPECT_TRUE(std::filesystem::exists(dir / "site_comm=1910-1925.txt"));
-  EXPECT_NE(file("report.txt").find("DATA ARE CENSORED BY COMMON START AND END YEARS:  1910  1925\n"),
-            std::string::npos);
+  EXPECT_NE(
+      file("report.txt").find("DATA ARE CENSORED BY COMMON START AND END YEARS:  1910  1925\n"),
+      std::string::npos);
 }
 
 }  // namespace

@@ -39,14 +39,17 @@ TEST_F(DataFile, empty_and_unknown_names_are_asked_again) {
   std::ofstream("abc.d.txt") << "x\n";
   answers("\n\nno_such_file_with_a_long_name.rwl\n\nabc.d.txt\n");  // each message pauses
   choose_data_file(*run);
-  EXPECT_TRUE(shows("There was an error reading your entry.\n"
-                    "Hit return to enter a new file name or / to exit program."));
-  EXPECT_TRUE(shows("\nFile > no_such_file_with_a_long_ < not found\n\n"
-                    "Hit return to enter a new file name or / exit program."));
+  EXPECT_TRUE(
+      shows("There was an error reading your entry.\n"
+            "Hit return to enter a new file name or / to exit program."));
+  EXPECT_TRUE(
+      shows("\nFile > no_such_file_with_a_long_ < not found\n\n"
+            "Hit return to enter a new file name or / exit program."));
   EXPECT_EQ(run->data_file, "abc.d.txt");
   EXPECT_EQ(file("abc_out_v43ptr08.txt"),
             "\nTHE OFFICIAL SIGNAL FREE PROGRAM OUTPUT FILE\n"
-            "DATA FILE TO PROCESS: abc.d.txt" + std::string(41, ' ') + "\n");
+            "DATA FILE TO PROCESS: abc.d.txt" +
+                std::string(41, ' ') + "\n");
 }
 
 TEST_F(DataFile, slash_alone_ends_the_run) {
@@ -59,13 +62,14 @@ TEST_F(DataFile, negative_values_end_the_run_after_listing_every_series) {
   run->data_file = "gaps.txt";
   answers("3\n0\n\n");
   EXPECT_NE(testing::stop_of([&] { load_data(*run); }).status, 0);
-  EXPECT_TRUE(shows("Regardless of the warning, test for missing data flags:\n"
-                    "Series A        has   1 missing (negative) values\n"
-                    "Series C        has   2 missing (negative) values\n"
-                    "Missing (negative) values encountered:         3\n"
-                    "Run the data set through KALDER to fill the gaps and save the data.\n\n"
-                    "Abnormal termination of program Pelliform_Version 43ptr08\n\n"
-                    "Hit RETURN to Quit"));
+  EXPECT_TRUE(
+      shows("Regardless of the warning, test for missing data flags:\n"
+            "Series A        has   1 missing (negative) values\n"
+            "Series C        has   2 missing (negative) values\n"
+            "Missing (negative) values encountered:         3\n"
+            "Run the data set through KALDER to fill the gaps and save the data.\n\n"
+            "Abnormal termination of program Pelliform_Version 43ptr08\n\n"
+            "Hit RETURN to Quit"));
 }
 
 TEST_F(DataFile, a_loaded_set_is_summarised) {
@@ -75,11 +79,13 @@ TEST_F(DataFile, a_loaded_set_is_summarised) {
   ASSERT_TRUE(load_data(*run));
   EXPECT_EQ(run->set.count(), 2);  // the series without values is left out
   EXPECT_TRUE(shows(" *** series EMPTY holds no values: left out\n"));
-  EXPECT_TRUE(shows("\n                                 NS   IFY   ILY   NYR\n"
-                    "Total series read in:             2  1899  1903     5\n"));
+  EXPECT_TRUE(
+      shows("\n                                 NS   IFY   ILY   NYR\n"
+            "Total series read in:             2  1899  1903     5\n"));
   EXPECT_EQ(file("report.txt"),
             "\n                                 NS   IFY   ILY   NYR\n"
-            "TOTAL SERIES READ IN:             2  1899  1903     5  SERIES, FIRST YEAR, LAST YEAR, TOTAL YEARS\n");
+            "TOTAL SERIES READ IN:             2  1899  1903     5  SERIES, FIRST YEAR, LAST YEAR, "
+            "TOTAL YEARS\n");
 }
 
 TEST_F(DataFile, a_failed_load_offers_another_file_or_ends) {
@@ -89,7 +95,8 @@ TEST_F(DataFile, a_failed_load_offers_another_file_or_ends) {
   EXPECT_FALSE(load_data(*run));
   answers("Q\nq\n");
   EXPECT_THROW(load_data(*run), Stop);
-  EXPECT_TRUE(shows("[T]ry again or [Q]uit the program now?" + std::string(11, ' ') + "==> Program Terminating\n"));
+  EXPECT_TRUE(shows("[T]ry again or [Q]uit the program now?" + std::string(11, ' ') +
+                    "==> Program Terminating\n"));
 }
 
 }  // namespace
