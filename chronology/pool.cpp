@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "chronology/pending.h"
+#include "plots/autoregression_plot.h"
 #include "plots/plot_loop.h"
 #include "series/blocks.h"
 #include "series/console.h"
@@ -310,9 +310,7 @@ PoolResult pool(Tsi1& tsi1, int n, std::span<const int> use, const Icommands& ic
   }
   const int summary_option = icommands.option(19);
   if (summary_option == 2 || summary_option == 3 || icommands.option(10, 1) == 1) {
-    pending_plots::arhist1(console, plot_block(fit), fit.order,
-                           commands.get(Commands::kNameFirst, Commands::kNameLast), n,
-                           summary_option);
+    arhist1(plots, plot_block(fit), commands.get(Commands::kNameFirst, Commands::kNameLast), n);
   }
   return result;
 }

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "chronology/pending.h"
 #include "chronology/robsum_steps.h"
 #include "plots/plot_loop.h"
+#include "plots/weights_plot.h"
 #include "series/biweight.h"
 #include "series/bootstrap.h"
 #include "series/blocks.h"
@@ -65,15 +65,14 @@ struct KindNames {
   const char* weights_suffix;  // weights file
   const char* tag;             // records of the weights file
   const char* plot;            // weights plot title
-  int plot_code;
 };
 
 KindNames names_of(char kind) {
   switch (kind) {
-    case 'n': return {"raw data", "raw data ", "_raw_wgts.txt", "raw", "raw", 1};
-    case 's': return {"standard", "standard tree-ring ", "_ind_wgts.txt", "ind", "index", 2};
-    case 'r': return {"residual", "residual tree-ring ", "_res_wgts.txt", "res", "residual", 3};
-    default: return {"age-aligned", "age-aligned rcs ", "_rcs_wgts.txt", "rcs", "rcs", 4};
+    case 'n': return {"raw data", "raw data ", "_raw_wgts.txt", "raw", "raw"};
+    case 's': return {"standard", "standard tree-ring ", "_ind_wgts.txt", "ind", "index"};
+    case 'r': return {"residual", "residual tree-ring ", "_res_wgts.txt", "res", "residual"};
+    default: return {"age-aligned", "age-aligned rcs ", "_rcs_wgts.txt", "rcs", "rcs"};
   }
 }
 
@@ -143,7 +142,8 @@ class WeightsRecord {
 // The weights pass: with the weights in place of the series values, the weights file and
 // the yearly summaries of the weights (median to the mean overlay vector) and their plot.
 void weights_pass(Tsi1& tsi1, WeightsRecord& record, int n, int first_year,
-                  const RobsumSettings& s, Commands& commands, Units& units, Console& console) {
+                  const RobsumSettings& s, Commands& commands, Units& units, PlotSession& plots) {
+  Console& console = plots.console();
   const KindNames names = names_of(s.kind);
   std::swap(tsi1.matrix, record.matrix());
   if (s.save >= 1) {
@@ -184,11 +184,9 @@ void weights_pass(Tsi1& tsi1, WeightsRecord& record, int n, int first_year,
   if (s.plots == 2 || s.plots == 3) {
     const std::string title =
         std::string(" ") + names.plot + " biweights (median,lower-hinge,maximum)";
-    pending_plots::crnplt7(console,
-                           std::span<const float>(tsi1.overlay).first(static_cast<std::size_t>(n)),
-                           lower_hinge, largest, first_year,
-                           commands.get(Commands::kNameFirst, Commands::kNameLast), title,
-                           commands.at(Commands::kPlotMode), names.plot_code);
+    crnplt7(plots, std::span<const float>(tsi1.overlay).first(static_cast<std::size_t>(n)),
+            lower_hinge, largest, first_year,
+            commands.get(Commands::kNameFirst, Commands::kNameLast), title, "years", "weights");
   }
   std::swap(tsi1.matrix, record.matrix());
 }
@@ -305,7 +303,7 @@ void robsum(Tsi1& tsi1, const ChronologyColumns& out, float scale_reference, flo
                             first + n - 1};
   stabilise_chronology(view, rbar, s, units, console);
   if (record.active() && largest_depth >= kWeightsMinimumDepth) {
-    weights_pass(tsi1, record, n, first, s, commands, units, console);
+    weights_pass(tsi1, record, n, first, s, commands, units, plots);
   }
   // The limits move with the stabilisation.
   for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {

@@ -200,7 +200,7 @@ void summary_plots(Run& run) {
         draw_pair(run, kResidualAndKalder);
       }
     }
-    sfreq(run.tsi2, run.length, 3, 5, s, run.commands.data_file, run.units, unit::series, run.con);
+    sfreq(run.tsi2, run.length, 3, 5, s, run.commands.data_file, run.units, unit::series, run.plots);
   }
 
   if (s > state) state = 0;

@@ -70,11 +70,10 @@ int runbar(const EngineMatrix& x, EngineMatrix& chron, std::span<const SeriesSpa
   // its window's centre year.
   const int step = std::max(window - overlap, 1);
   const SeriesView view = view_of(x, spans, nseries);
-  PairCorrelator correlator(view);
   std::vector<float> rbar1(static_cast<std::size_t>(std::max(n, 0)), kRbarUndefined);
   std::vector<std::array<float, 7>> rows;
   for (int start = first; start + window - 1 <= last; start += step) {
-    const WindowCorrelations w = rrbar(view, correlator, start, window, kMinWindowCorrelations);
+    const WindowCorrelations w = rrbar(view, start, window, kMinWindowCorrelations);
     if (!w.defined()) continue;
     const int centre = start + window / 2;
     const float series = static_cast<float>(values_present(x, nseries, start - first + 1, window)) /

@@ -29,10 +29,6 @@ struct WindowCorrelations {
 // `start + window - 1`. With fewer than `min_correlations` correlations the window is
 // undefined; kalder takes one, where a single correlation has sd and se 0.
 WindowCorrelations rrbar(const SeriesView& view, int start, int window, int min_correlations = 1);
-// The same with a correlator made once for many windows (the first form copies the
-// matrix for its one window).
-WindowCorrelations rrbar(const SeriesView& view, PairCorrelator& correlator, int start,
-                         int window, int min_correlations = 1);
 
 // One window of the running rbar table; the run driver writes the columns in this order.
 struct RunningRbarRow {

@@ -3,9 +3,10 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "plots/plot_loop.h"
+#include "plots/spectra_plot.h"
 #include "series/layout.h"
 #include "series/text.h"
-#include "statistics/plot_stubs.h"
 
 namespace dendro {
 
@@ -142,7 +143,8 @@ SpectraTable spectra_table(const Tsi2& tsi2, int n, int count, int first_column)
 }
 
 void sfreq(const Tsi2& tsi2, int n, int count, int first_column, int plot_switch,
-           const std::string& data_file, Units& units, int unit, Console& con) {
+           const std::string& data_file, Units& units, int unit, PlotSession& plots) {
+  Console& con = plots.console();
   if (count != 3) throw std::invalid_argument("sfreq: the spectra file holds three chronologies");
   const SpectraTable table = spectra_table(tsi2, n, count, first_column);
   const std::string name = output_prefix(data_file) + "_spectra.txt";
@@ -153,7 +155,8 @@ void sfreq(const Tsi2& tsi2, int n, int count, int first_column, int plot_switch
     // older file of the same name cannot pass for this chronology's spectra.
     con.say(" *** chronology shorter than 9 years: no power spectra in " + name + " ***");
   } else if (plot_switch == 2 || plot_switch == 3) {
-    plt6_unavailable(con, table);
+    plt6(plots, {table.frequency, {table.power[0], table.power[1], table.power[2]}},
+         table.log_switch);
   }
 
   const Layout head("(' FREQUENCY   POWER_STD_CRN   POWER_RES_CRN   POWER_KLD_CRN')");

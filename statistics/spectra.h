@@ -13,6 +13,8 @@
 
 namespace dendro {
 
+class PlotSession;
+
 // Status codes of ftfreq.
 inline constexpr int kFtfreqOk = 0;
 inline constexpr int kFtfreqBadLength = 129;  // n below 4, maximum lag below 3 or not below n
@@ -57,6 +59,6 @@ SpectraTable spectra_table(const Tsi2& tsi2, int n, int count, int first_column)
 // fresh on `unit` and closed when done, and shows the spectra plot when the plot switch
 // (the summary plots option) is 2 or 3.
 void sfreq(const Tsi2& tsi2, int n, int count, int first_column, int plot_switch,
-           const std::string& data_file, Units& units, int unit, Console& con);
+           const std::string& data_file, Units& units, int unit, PlotSession& plots);
 
 }  // namespace dendro

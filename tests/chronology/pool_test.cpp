@@ -241,6 +241,15 @@ TEST_F(PoolRun, series_before_the_chronology_is_reported_and_left_out) {
   EXPECT_EQ(std::vector<float>(store.column(2).begin(), store.column(2).end()), before);
 }
 
+TEST_F(PoolRun, plot_flag_shows_the_pooled_autoregression_page) {
+  Tsi1 store = random_store(40, 3, 5);
+  commands_.at(Commands::kPooledArSwitch) = 'y';
+  icommands_.option(10, 1) = 1;
+  pool(store, 40, std::vector<int>{1, 1, 1}, icommands_, commands_, units_, plots_);
+  // The page's short menu, continued with an empty answer.
+  EXPECT_NE(out_.str().find("|             [s]ave   <[c]ontinue>             |"), std::string::npos);
+}
+
 TEST_F(PoolRun, silent_mode_writes_nothing) {
   Tsi1 store = random_store(40, 3, 5);
   commands_.at(Commands::kPooledArSwitch) = 'y';

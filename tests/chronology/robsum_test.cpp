@@ -184,6 +184,8 @@ TEST_F(RobsumRun, biweight_year_equals_brute_force) {
   EXPECT_NEAR(store_.overlay[1], 1.0, 1e-6);
   // The series matrix holds the values again.
   EXPECT_FLOAT_EQ(store_.at(1, 5), 2.90f);
+  // The weights page was shown, and continued with an empty answer.
+  EXPECT_NE(out_.str().find("|           reset plot options  [99]           |"), std::string::npos);
 }
 
 TEST_F(RobsumRun, bootstrap_draws_follow_the_three_seeds) {

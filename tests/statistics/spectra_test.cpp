@@ -9,6 +9,7 @@
 #include <sstream>
 #include <vector>
 
+#include "plots/plot_loop.h"
 #include "series/blocks.h"
 
 namespace dendro {
@@ -171,11 +172,14 @@ class SfreqFile : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
-  std::vector<std::string> run(const Tsi2& tsi2, int n, int plot_switch) {
-    std::istringstream in;
+  // `answers` answers the spectra plot's menu.
+  std::vector<std::string> run(const Tsi2& tsi2, int n, int plot_switch,
+                               const std::string& answers = "") {
+    std::istringstream in(answers);
     Console con(in, console_);
+    PlotSession plots(con, PlotSession::Screen::none);
     Units units;
-    sfreq(tsi2, n, 3, 5, plot_switch, (dir_ / "site.txt").string(), units, unit::series, con);
+    sfreq(tsi2, n, 3, 5, plot_switch, (dir_ / "site.txt").string(), units, unit::series, plots);
     EXPECT_FALSE(units.is_open(unit::series));
     std::ifstream f(dir_ / "site_spectra.txt");
     std::vector<std::string> lines;
@@ -221,9 +225,11 @@ TEST_F(SfreqFile, short_chronology_and_plot_note) {
   console_.str("");
   tsi2.reshape(9);
   for (int r = 1; r <= 9; ++r) tsi2.at(r, 5) = tsi2.at(r, 6) = tsi2.at(r, 7) = static_cast<float>(r % 3);
-  lines = run(tsi2, 9, 3);
+  lines = run(tsi2, 9, 3, "c\n");
   EXPECT_EQ(lines.size(), 5u);  // M = 3: four frequencies
-  EXPECT_EQ(console_.str(), " power spectra: plot not available\n");
+  // The plot's menu, answered with a continue.
+  EXPECT_NE(console_.str().find("|       [s]ave   <[c]ontinue>   [r]eplot        |\n"),
+            std::string::npos);
 }
 
 TEST(spectra_table, log_switch_and_bad_columns) {

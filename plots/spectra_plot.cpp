@@ -1,0 +1,156 @@
+#include "plots/spectra_plot.h"
+
+#include <plplot/plplot.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+#include "plots/page_parts.h"
+#include "plots/panel.h"
+#include "series/layout.h"
+
+namespace dendro {
+namespace {
+
+constexpr std::string_view kPageFile = "PowerSpectra.ps";
+constexpr std::string_view kValuesFile = "PowerSpectra.txt";
+constexpr std::string_view kMenuIndent = "               ";  // 15 blanks
+constexpr std::string_view kNoteIndent = "             ";    // 13 blanks
+constexpr std::string_view kSeparator = "\t       ";         // a tab and seven blanks
+constexpr float kLimitStart = 999.0f;
+constexpr int kLogYAxis = 20;  // plenv's axis code of a log10 y axis
+// A menu that is answered this often without the user leaving it ends the plot.
+constexpr int kMaxMenuRounds = 100000;
+// Legends stand five character heights apart, from the left.
+constexpr std::array<double, 3> kLegendDisplacement{-22.0, -17.0, -12.0};
+constexpr std::array<int, 3> kLineColour{kBlue, kRed, kBlack};
+
+class SpectraPage {
+ public:
+  SpectraPage(const SpectraLines& in, int log_flag) : legend_(in.legend) {
+    std::size_t m = in.frequency.size();
+    for (const auto& p : in.power) m = std::min(m, p.size());
+    log_ = log_flag != 0;
+    for (const auto& p : in.power) {
+      for (float v : p.first(m)) log_ = log_ && v > 0.0f;
+    }
+    frequency_ = to_plot(in.frequency.first(m));
+    x_ = {kLimitStart, -kLimitStart};
+    y_ = {kLimitStart, -kLimitStart};
+    for (double f : frequency_) {
+      x_.min = std::min(x_.min, static_cast<float>(f));
+      x_.max = std::max(x_.max, static_cast<float>(f));
+    }
+    for (std::size_t c = 0; c < power_.size(); ++c) {
+      for (float v : in.power[c].first(m)) {
+        const float plotted = log_ ? std::log10(v) : v;
+        power_[c].push_back(plotted);
+        y_.min = std::min(y_.min, plotted);
+        y_.max = std::max(y_.max, plotted);
+      }
+    }
+  }
+
+  void draw() const {
+    plcol0(kBlack);
+    const auto [x_min, x_max] = window_limits(x_);
+    const auto [y_min, y_max] = window_limits(y_);
+    plenv(x_min, x_max, y_min, y_max, 0, log_ ? kLogYAxis : 0);
+    pllab("Frequency (cycles/yr.)", log_ ? "log10 Power" : "Power",
+          "Spectral Power of Chronologies");
+    for (std::size_t c = 0; c < power_.size(); ++c) {
+      draw_line(frequency_, power_[c], kLineColour[c]);
+      draw_note("rv", kLegendDisplacement[c], 0.925, 0.0, legend_[c], kLineColour[c]);
+    }
+  }
+
+  // The values drawn (log10 of the powers on the log scale); an existing file is replaced.
+  bool write_values() const {
+    std::ofstream out{std::string(kValuesFile), std::ios::trunc};
+    const Layout row("(f8.6,a,f8.6,a,f8.6,a,f8.6)");
+    out << " Power Spectra Estimates for STD RES and KLD Chronologies\n";
+    out << "Freq" << kSeparator << "STD" << kSeparator << "RES" << kSeparator << "KLD\n";
+    for (std::size_t j = 0; j < frequency_.size(); ++j) {
+      out << row.write(static_cast<float>(frequency_[j]), kSeparator,
+                       static_cast<float>(power_[0][j]), kSeparator,
+                       static_cast<float>(power_[1][j]), kSeparator,
+                       static_cast<float>(power_[2][j]))
+          << '\n';
+    }
+    out.close();
+    return static_cast<bool>(out);
+  }
+
+ private:
+  std::array<std::string_view, 3> legend_;
+  bool log_ = false;
+  std::vector<double> frequency_;
+  std::array<std::vector<double>, 3> power_;
+  Axis x_, y_;
+};
+
+void show_menu(Console& con) {
+  con.say("");
+  con.say("");
+  for (std::string_view line : {"|************* plot options menu ***************|",
+                                "|-----------------------------------------------|",
+                                "|       [s]ave   <[c]ontinue>   [r]eplot        |",
+                                "|_______________________________________________|"}) {
+    con.say(std::string(kMenuIndent) + std::string(line));
+  }
+  con.say("");
+  con.prompt(std::string(kMenuIndent) + " enter option number > ");
+}
+
+// The page on a PLplot stream of the device; a failure is reported and leaves no page.
+void draw_page(Console& con, std::optional<PlotPage>& page, const std::string& device,
+               const std::string& file, const SpectraPage& spectra) {
+  try {
+    page.emplace(device, file, file.empty(), PlotStyle{}, PageShape{});
+    spectra.draw();
+    if (file.empty()) {
+      page->flush();
+    } else {
+      page->finish();
+    }
+  } catch (const PlotError& e) {
+    page.reset();
+    con.say(std::string(kNoteIndent) + "*** PLplot: " + e.what());
+  }
+}
+
+}  // namespace
+
+void plt6(PlotSession& session, const SpectraLines& spectra, int log_flag) {
+  Console& con = session.console();
+  const SpectraPage page(spectra, log_flag);
+  std::optional<PlotPage> screen;  // the page on the screen stays open while the menu waits
+  const auto show = [&] {
+    screen.reset();
+    if (const std::optional<std::string> device = session.screen_device()) {
+      draw_page(con, screen, *device, std::string(), page);
+    }
+  };
+
+  show();
+  for (int round = 0; round < kMaxMenuRounds; ++round) {
+    show_menu(con);
+    const char answer = con.read(1).first();
+    if (answer == 'S' || answer == 's') {
+      if (!page.write_values()) con.say(" *** cannot write " + std::string(kValuesFile));
+      std::optional<PlotPage> file;
+      draw_page(con, file, "psc", std::string(kPageFile), page);
+    } else if (answer == 'R' || answer == 'r') {
+      show();
+    } else {
+      return;
+    }
+  }
+  con.say(std::string(kNoteIndent) + "*** too many menu answers: the plot ends here");
+}
+
+}  // namespace dendro
