@@ -1,0 +1,149 @@
+#include "pelliform/chronology_files.h"
+
+#include <cmath>
+
+#include "pelliform/driver_plots.h"
+#include "pelliform/file_names.h"
+#include "series/layout.h"
+#include "series/stop.h"
+#include "series/text.h"
+#include "series/tucson.h"
+#include "statistics/spectra.h"
+
+namespace dendro {
+namespace {
+
+constexpr int kReplicated = 5;         // sample depth of the years that enter the spectra
+constexpr float kLowFrequency = 0.1f;  // periods of 10 years and more
+constexpr int kLongChronology = 1000;  // above this the spectra use n / 5 lags
+constexpr int kNameColumn = 83;        // title records 2 and 3 carry the name from here
+
+bool raw_average(const PelliformRun& run) { return run.args.curve_fit_option == kRawAverage; }
+
+// The spread over the square root of the sample depth; years without series have none.
+float standard_error(float spread, int depth) {
+  return depth > 0 ? spread / std::sqrt(static_cast<float>(depth)) : kMissing;
+}
+
+struct Chronology {
+  const char* name;
+  const EngineMatrix* values;
+  int column;
+};
+
+}  // namespace
+
+SpectrumInput write_column_file(PelliformRun& run) {
+  const EngineArgs& a = run.args;
+  const bool stabilised = a.rbar_window > 0;
+  const int first_year = a.summary().first, n = a.chronology_length();
+  std::ostream& out = run.units.create(pelliform_unit::chronology, run.stem + "_crns_col.txt");
+  std::string heading = raw_average(run)
+                            ? "  Year  SSize  RawCrn  AdjCrn  RawSig  AdjSig  RawSee  AdjSee"
+                            : "  Year  SSize  StdCrn  SsfCrn  StdSig  SsfSig  StdSee  SsfSee";
+  if (stabilised) heading += raw_average(run) ? "  RawStb  AdjStb" : "  StdStb  SsfStb";
+  out << heading << '\n';
+  const Layout six("(i6,i6,1x,6f8.3)"), eight("(i6,i6,1x,8f8.3)");
+  SpectrumInput input;
+  for (int j = 1; j <= n; ++j) {
+    const int depth = a.sample_depth[static_cast<std::size_t>(j - 1)];
+    const float std_value = a.standard.at(j, 1), ssf_value = a.signal_free.at(j, 1);
+    const float std_spread = a.standard.at(j, 2), ssf_spread = a.signal_free.at(j, 2);
+    const float std_see = standard_error(std_spread, depth),
+                ssf_see = standard_error(ssf_spread, depth);
+    if (stabilised) {
+      out << eight.write(first_year + j - 1, depth, std_value, ssf_value, std_spread, ssf_spread,
+                         std_see, ssf_see, a.stabilised.at(j, 1), a.stabilised.at(j, 2))
+          << '\n';
+    } else {
+      out << six.write(first_year + j - 1, depth, std_value, ssf_value, std_spread, ssf_spread,
+                       std_see, ssf_see)
+          << '\n';
+    }
+    if (depth >= kReplicated) {
+      input.first.push_back(stabilised ? a.stabilised.at(j, 1) : std_value);
+      input.second.push_back(stabilised ? a.stabilised.at(j, 2) : ssf_value);
+    }
+  }
+  run.units.close(pelliform_unit::chronology);
+  return input;
+}
+
+void write_tucson_file(PelliformRun& run) {
+  const EngineArgs& a = run.args;
+  const bool raw = raw_average(run);
+  std::vector<Chronology> chronologies{{raw ? "rawcrn" : "stdcrn", &a.standard, 1},
+                                       {raw ? "adjcrn" : "ssfcrn", &a.signal_free, 1}};
+  if (a.rbar_window > 0) {
+    chronologies.push_back({raw ? "rawstb" : "stdstb", &a.stabilised, 1});
+    chronologies.push_back({raw ? "adjstb" : "ssfstb", &a.stabilised, 2});
+  }
+  std::ostream& out = run.units.create(pelliform_unit::chronology, run.stem + "_crns_tuc.txt");
+  const std::string id = chronology_id(run.data_file);
+  const int n = a.chronology_length();
+  for (const Chronology& c : chronologies) {
+    for (int h = 0; h < 3; ++h) {
+      std::string line = field(run.set.title[static_cast<std::size_t>(h)], kTitleLength);
+      if (h > 0) line.replace(kNameColumn - 1, 6, c.name);
+      out << line << '\n';
+    }
+    std::vector<float> values(static_cast<std::size_t>(n));
+    for (int j = 1; j <= n; ++j)
+      values[static_cast<std::size_t>(j - 1)] = c.values->at(j, c.column);
+    trrw_write(out, TucsonMode::iw, id, a.summary().first, values, a.sample_depth,
+               std::string_view(c.name, 3));
+  }
+  run.units.close(pelliform_unit::chronology);
+}
+
+int spectrum_lags(int n) { return n > kLongChronology ? n / 5 : n / 3; }
+
+void write_spectra(PelliformRun& run, const SpectrumInput& input) {
+  const int m = spectrum_lags(static_cast<int>(input.first.size()));
+  const FtfreqResult one = ftfreq(input.first, m), two = ftfreq(input.second, m);
+  if (one.status != kFtfreqOk || two.status != kFtfreqOk) {
+    run.con.say(Layout("(' *** spectra skipped: ',i5,' years with a sample depth of 5 or more')")
+                    .write(input.first.size()));
+    return;
+  }
+  int low = 0;
+  for (float f : one.frequency) low += f <= kLowFrequency ? 1 : 0;
+  const bool raw = raw_average(run);
+  const int all = static_cast<int>(one.frequency.size());
+  plt6(run.plots, one.frequency, one.spectrum, two.spectrum, all,
+       raw ? "RAW Power Spectrum" : "STD Power Spectrum",
+       raw ? "ADJ Power Spectrum" : "SSF Power Spectrum");
+  plt6(run.plots, one.frequency, one.spectrum, two.spectrum, low,
+       raw ? "RAW >10Yr Spectrum" : "STD >10Yr Spectrum",
+       raw ? "ADJ >10Yr Spectrum" : "SSF >10Yr Spectrum");
+
+  std::ostream& out =
+      run.units.create(pelliform_unit::data, spectra_stem(run.data_file) + "_spectra.txt");
+  out << (raw ? " FREQUENCY   POWER_RAW_CRN   POWER_ADJ_CRN"
+              : " FREQUENCY   POWER_STD_CRN   POWER_SSF_CRN")
+      << '\n';
+  const Layout row("(f9.5,f14.5,f16.5)");
+  for (int i = 0; i < all; ++i) {
+    const auto k = static_cast<std::size_t>(i);
+    out << row.write(one.frequency[k], one.spectrum[k], two.spectrum[k]) << '\n';
+  }
+  run.units.close(pelliform_unit::data);
+}
+
+void end_of_run(PelliformRun& run) {
+  const EngineArgs& a = run.args;
+  const auto n = static_cast<std::size_t>(a.chronology_length());
+  const bool complete = a.sample_depth.size() >= n &&
+                        static_cast<std::size_t>(a.standard.rows) >= n &&
+                        static_cast<std::size_t>(a.signal_free.rows) >= n &&
+                        (a.rbar_window <= 0 || static_cast<std::size_t>(a.stabilised.rows) >= n);
+  if (!complete) throw Stop("*** the engine returned no chronologies to write", kFailureStatus);
+  const SpectrumInput input = write_column_file(run);
+  write_tucson_file(run);
+  write_spectra(run, input);
+  run.con.say(std::string("Normal termination of program Pelliform_Version ") + kVersion);
+  run.con.say("");
+  run.con.pause("Hit RETURN to Quit");
+}
+
+}  // namespace dendro

@@ -1,0 +1,89 @@
+#include "pelliform/engine_call.h"
+
+#include "pelliform/dialogue.h"
+#include "pelliform/driver_plots.h"
+#include "pelliform/power_transform.h"
+#include "series/layout.h"
+#include "series/stop.h"
+
+namespace dendro {
+namespace {
+
+// Calls of the engine in one retry: the first and one for each restart it may ask for.
+constexpr int kMaxEngineCalls = kMaxRestarts + 1;
+
+// Both ways: the line to the console and, in upper case, to the report file.
+void both(PelliformRun& run, std::string_view line) { report_line(run.con, run.units, line); }
+
+}  // namespace
+
+void prepare_engine_run(PelliformRun& run) {
+  EngineArgs& a = run.args;
+  const bool first = a.restart_counter == 0;
+  a.added_constant = kConstantStep * static_cast<float>(a.restart_counter);
+
+  // The measurements of this run: the saved ones plus the constant (never accumulated).
+  SeriesSet work = run.saved;
+  for (std::vector<float>& column : work.values) {
+    for (float& v : column) v += a.added_constant;
+  }
+  float mean_power = 0;
+  if (a.power_transform == 1) {
+    if (first) {
+      run.report("");
+      run.report("THE SERIES HAVE HAD ADAPTIVE POWER TRANSFORMATIONS APPLIED");
+    }
+    const PowerTransformResult p = slpt1(work);
+    mean_power = p.mean_power;
+    if (first) scatplt(run.plots, p);
+  }
+
+  const int n = work.count();
+  const int years = work.summary.span();
+  a.series_count = n;
+  a.measurements.reshape(years, n);
+  a.year_matrix.reshape(years, n);
+  a.years.clear();
+  for (int s = 1; s <= n; ++s) {
+    const auto k = static_cast<std::size_t>(s - 1);
+    const std::vector<float>& v = work.values[k];
+    std::copy(v.begin(), v.end(), a.measurements.column(s).begin());
+    a.years.push_back(SeriesSpan{work.rows[k].first, work.rows[k].last, work.rows[k].last});
+  }
+  a.years.push_back(SeriesSpan{work.summary.first, work.summary.last, work.summary.span()});
+  a.ids = work.ids;
+  a.title = work.title;
+  a.curve_floor.assign(static_cast<std::size_t>(n), kCurveFloor);
+  a.pith_offsets.resize(std::max(a.pith_offsets.size(), static_cast<std::size_t>(n)), 0);
+
+  const Layout at63("(a,t63,f8.3)");
+  if (first) both(run, "");
+  both(run,
+       at63.write("CONSTANT ADDED TO ALL MEASUREMENTS TO AID CONVERGENCE(?): ", a.added_constant));
+  if (a.power_transform == 1) {
+    both(run, at63.write("THE MEAN ADAPTIVE POWER TRANSFORM POWER APPLIED IS: ", mean_power));
+  }
+  if (first) {
+    run.con.say("");
+    run.con.say("OKAY, LET US BEGIN:");
+  }
+}
+
+EngineEnd run_engine(PelliformRun& run) {
+  EngineArgs& a = run.args;
+  // The engine may rewrite the option during its runs; the files at the end name the
+  // chronologies by the option the user chose.
+  const int option = a.curve_fit_option;
+  for (int call = 1; call <= kMaxEngineCalls; ++call) {
+    prepare_engine_run(run);
+    run.engine(a, run.state, EngineIo{run.con, run.units, run.plots});
+    if (a.retry_rcs) return EngineEnd::retry;
+    if (a.restart_counter < 1 || a.restart_counter > kMaxRestarts) {
+      a.curve_fit_option = option;
+      return EngineEnd::done;
+    }
+  }
+  throw Stop("*** the engine asked for more restarts than it may", kFailureStatus);
+}
+
+}  // namespace dendro

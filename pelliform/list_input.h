@@ -1,0 +1,27 @@
+// Free-format (list-directed) reading of one record: items separated by blanks, tabs or
+// commas, a "/" ending the record early, numbers in the usual Fortran spellings.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dendro {
+
+// The items of a record, in order.
+std::vector<std::string> list_items(std::string_view record);
+
+// The item read as a real number: optional sign, digits with at most one decimal point
+// (at least one digit), optional exponent introduced by E, D or Q. Nothing otherwise.
+std::optional<double> list_real(std::string_view item);
+
+// The item read as an integer: optional sign and digits only.
+std::optional<long long> list_integer(std::string_view item);
+
+// The first item of the record as a real or integer number; nothing when the record is
+// blank or its first item is not one.
+std::optional<double> first_real(std::string_view record);
+std::optional<long long> first_integer(std::string_view record);
+
+}  // namespace dendro

@@ -1,0 +1,143 @@
+#include "pelliform/pith_offsets.h"
+
+#include <filesystem>
+#include <optional>
+
+#include "pelliform/dialogue.h"
+#include "series/blocks.h"
+#include "series/layout.h"
+#include "series/stop.h"
+#include "series/text.h"
+
+namespace dendro {
+namespace {
+
+// How the offsets are read.
+struct Method {
+  std::string layout;  // "(i4)" or the user's layout
+  long long headers = 0;
+};
+
+std::string file_name(Console& con) {
+  // Each pass reads an answer, so the end of the input ends the loop.
+  for (;;) {
+    con.prompt(prompt_line50("Okay? So enter pith offset file name here"));
+    const std::string name(trim_right(con.read_line()));
+    // "/" alone ends the run; a name that begins with "/" is a path from the root.
+    if (name == "/") throw Stop("", 0);
+    std::error_code ec;
+    if (!name.empty() && std::filesystem::is_regular_file(name, ec)) return name;
+    con.say("");
+    con.say("");
+    con.say(Layout("(t11,'File > ',a,' < not found')").write(field(name, 25)));
+    con.pause(" Hit return to enter a new file name or / to quit program.");
+  }
+}
+
+long long header_count(Console& con) {
+  for (;;) {
+    con.say("");
+    if (std::optional<long long> n =
+            ask50(con, "Enter number of header lines to skip [none=0]", 10).integer()) {
+      return *n;
+    }
+  }
+}
+
+Method method(Console& con) {
+  // Each pass reads answers, so the end of the input ends the loop.
+  for (;;) {
+    con.say("");
+    con.say("");
+    con.say("Select method to read the offset information:");
+    con.say("Single column offset i.e. <i4> [1]");
+    con.say("User defined fortran format [2]");
+    const std::optional<long long> choice = ask50(con, "Enter option number", 10).integer();
+    Method m;
+    m.headers = header_count(con);
+    if (choice == 1) {
+      m.layout = "(i4)";
+      return m;
+    }
+    if (choice == 2) {
+      con.say("");
+      con.say("Enter format to read just the ");
+      con.say("offset values (within parentheses)");
+      con.prompt(prompt_line50("[e.g.,(2x,i3)]"));
+      m.layout = std::string(trim_right(con.read_line()));
+      return m;
+    }
+    con.say("");
+    con.say(Layout("(t11,a)").write("Please enter 1 or 2 "));
+    con.pause(" Hit RETURN and try again.");
+  }
+}
+
+// Reads the offsets; false when a record did not read and the user wants to try again.
+bool read_offsets(Console& con, Units& units, int unit, const std::string& name, const Method& m,
+                  std::vector<int>& offsets) {
+  std::string record;
+  for (long long h = 1; h <= m.headers && units.read_record(unit, record); ++h) {
+    con.say(Layout("(1x,i2,'Title Line: ',a)").write(h, record));
+  }
+  std::size_t k = 0;
+  std::optional<Layout> layout;  // parsed at the first offset record
+  while (units.read_record(unit, record)) {
+    long long value = 0;
+    try {
+      if (!layout) layout.emplace(m.layout);
+      value = layout->read(record, 1)[0].integer;
+    } catch (
+        const std::exception&) {  // a record that does not read, or a layout that does not parse
+      con.say("");
+      con.say(Layout("(t11,a)").write("There was an error reading the pith offset "));
+      con.say("values in file : " + name);
+      con.say("Do you want to try again? or quit?");
+      con.prompt("enter [\\] to quit  : ");
+      const char answer = con.read(1).first();
+      units.close(unit);
+      if (answer == '\\') throw Stop("Program Terminating ", kFailureStatus);
+      return false;
+    }
+    if (k == static_cast<std::size_t>(kMaxSeriesPelliform)) {
+      con.say("");
+      con.say(Layout("(t11,a)").write("The number of pith offset values read exceeds the"));
+      con.say("the dimensions of the array in which they are stored");
+      con.say("");
+      con.say("This is a fatal error, there is no recovery ");
+      throw Stop("Program Terminating ", kFailureStatus);
+    }
+    if (offsets.size() <= k) offsets.resize(k + 1, 0);
+    offsets[k++] = static_cast<int>(value);
+  }
+  units.close(unit);
+  return true;
+}
+
+}  // namespace
+
+void pithy(Console& con, Units& units, int unit, std::vector<int>& offsets, bool& flag,
+           const std::string& data_file) {
+  con.say("");
+  flag = ask_logical(con, "Is there a pith offset file? [T]rue or [F]alse");
+  if (!flag) {
+    offsets.clear();
+    return;
+  }
+  con.say("");
+  con.say("NOTE: the order of pith offsets must follow the order");
+  con.say("of the file raw ring width records: " + data_file);
+  con.say("");
+  const std::string name = file_name(con);
+  // Each pass reads answers, so the end of the input ends the loop.
+  for (;;) {
+    const Method m = method(con);
+    if (!units.open_old(unit, name))
+      throw Stop("*** cannot open the pith offset file " + name, kFailureStatus);
+    con.say("");
+    con.say("Reading offset file: " + name);
+    if (read_offsets(con, units, unit, name, m, offsets)) return;
+  }
+}
+
+}  // namespace dendro

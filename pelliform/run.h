@@ -1,0 +1,47 @@
+// What the pelliform driver keeps for the whole run: the console and files, the series
+// set as loaded and as reduced, the engine argument set that the dialogue fills, and the
+// engine itself.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "pelliform/engine_args.h"
+#include "pelliform/series_set.h"
+#include "pelliform/sigfree.h"
+#include "plots/plot_loop.h"
+#include "series/console.h"
+#include "series/units.h"
+
+namespace dendro {
+
+// The engine as the driver calls it; tests put a stand-in of their own here.
+using Engine = std::function<void(EngineArgs&, SigfreeState&, EngineIo)>;
+
+inline constexpr char kVersion[] = "43ptr08";
+
+struct PelliformRun {
+  PelliformRun(Console& console, Engine engine_call,
+               PlotSession::Screen screen = PlotSession::Screen::detect)
+      : con(console), plots(console, screen), engine(std::move(engine_call)) {}
+
+  Console& con;
+  Units units;
+  PlotSession plots;
+  Engine engine;
+
+  std::string data_file;  // as typed
+  std::string stem;       // the data file name up to its first "."
+  SeriesSet set;          // as loaded, then as the series processing menu reduced it
+  SeriesSet saved;        // the reduced set, from which every engine run starts
+  int median_length = 0;  // MED of the latest segment-length statistics
+
+  EngineArgs args;  // options of the dialogue and, after the engine, the chronologies
+  SigfreeState state;
+
+  // Writes a line to the report file only.
+  void report(std::string_view line) { units.write(pelliform_unit::report, line); }
+};
+
+}  // namespace dendro

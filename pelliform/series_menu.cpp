@@ -1,0 +1,238 @@
+#include "pelliform/series_menu.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <vector>
+
+#include "pelliform/censored_files.h"
+#include "pelliform/censoring.h"
+#include "pelliform/dialogue.h"
+#include "series/descriptive.h"
+#include "series/layout.h"
+#include "series/stop.h"
+#include "series/text.h"
+
+namespace dendro {
+namespace {
+
+constexpr int kShortestTruncated = 20;  // values a truncated series must keep
+
+// An integer answer; an answer that is not one is asked for again.
+int ask_integer(PelliformRun& run, const char* question) {
+  for (;;) {
+    if (std::optional<long long> v = ask50(run.con, question, 10).integer()) {
+      return static_cast<int>(std::clamp<long long>(*v, -99999999, 99999999));
+    }
+  }
+}
+
+void no_series_warning(PelliformRun& run, const std::string& line) {
+  run.con.say(line);
+  run.con.say("    Try again or quit the program.");
+  run.con.say("");
+  run.con.pause("Hit Return to continue");
+}
+
+char show_menu(PelliformRun& run) {
+  run.con.say("Series processing options (/ to exit):");
+  run.con.say(Layout("(a,t45,a)").write("All series processed as read in", "<1>"));
+  const char* items[] = {
+      "Keep series with MINIMUM SEGMENT length", "Keep series BEFORE a MAXIMUM start year",
+      "Keep series AFTER a MINIMUM start year", "Truncate BEFORE a MINIMUM start year",
+      "Truncate AFTER a MAXIMUM end year"};
+  for (int k = 0; k < 5; ++k) run.con.say(Layout("(a,t46,i1)").write(items[k], k + 2));
+  run.con.prompt(Layout("(a,t46,i1,t50,'==> ')").write("Keep series over a COMMON PERIOD only", 7));
+  return run.con.read(1).first();
+}
+
+// The reduction of one menu item; false when nothing was reduced and the menu comes again.
+struct Reduction {
+  bool done = false;
+  int value = 0, second = 0;
+};
+
+Reduction by_length(PelliformRun& run) {
+  const int length = ask_integer(run, "Enter the MINIMUM segment length");
+  const bool any = std::any_of(run.set.rows.begin(), run.set.rows.end(),
+                               [&](const YearRow& r) { return r.count >= length; });
+  if (!any) {
+    no_series_warning(
+        run,
+        Layout("('*** Warning: No series were found with at least ',i5,' values')").write(length));
+    return {};
+  }
+  cenbyseg(length, run.set, run.con);
+  run.report(Layout("('DATA ARE CENSORED BY MINIMUM SEGMENT LENGTH: ',i5)").write(length));
+  return {true, length, length};
+}
+
+Reduction by_start(PelliformRun& run, bool before) {
+  const int year =
+      ask_integer(run, before ? "Enter the MAXIMUM starting year" : "Enter the MINIMUM start year");
+  const bool kept = before ? cenbyify(year, run.set, run.con) : cenayify(year, run.set, run.con);
+  if (!kept) {
+    no_series_warning(run, Layout("('*** Warning: No series were found that start ON or ',a,i5)")
+                               .write(before ? "BEFORE " : "AFTER ", year));
+    return {};
+  }
+  run.report(Layout("(a,i5)").write(before ? "DATA ARE CENSORED BY MAXIMUM START YEAR: "
+                                           : "DATA ARE CENSORED BY MINIMUM START YEAR: ",
+                                    year));
+  return {true, year, year};
+}
+
+Reduction common_period(PelliformRun& run) {
+  // Each pass reads answers, so the end of the input ends the loop.
+  for (;;) {
+    const std::optional<long long> start =
+        ask50(run.con, "Enter the common start year", 10).integer();
+    if (!start) continue;
+    const std::optional<long long> end = ask50(run.con, "Enter the common end year", 10).integer();
+    if (!end) continue;
+    const int a = static_cast<int>(*start), b = static_cast<int>(*end);
+    if (b < a) {
+      run.con.say("*** The common end year comes before the common start year.");
+      continue;
+    }
+    const bool any = std::any_of(run.set.rows.begin(), run.set.rows.end(),
+                                 [&](const YearRow& r) { return r.first <= a && r.last >= b; });
+    if (!any) {
+      no_series_warning(
+          run,
+          Layout("('*** Warning: No series were found that cover ',i5,' to ',i5)").write(a, b));
+      return {};
+    }
+    cenbycom(a, b, run.set, run.con);
+    run.report(Layout("('DATA ARE CENSORED BY COMMON START AND END YEARS: ',i5,i6)").write(a, b));
+    return {true, a, b};
+  }
+}
+
+[[noreturn]] void review_truncation(PelliformRun& run) {
+  run.con.say("");
+  run.con.say("Please evaluate your truncation choice and see if it is");
+  run.con.say("appropriate for your data. You might want to consider deleting");
+  run.con.say("these series from further analysis if you want to truncate.");
+  throw Stop(" Review your truncation choice!", kFailureStatus);
+}
+
+void short_series(PelliformRun& run, std::size_t k, const char* where, int year) {
+  run.con.say("");
+  run.con.say(
+      Layout("('Series  ',a8,'  truncation ',a,i4,' only leaves ',i4,'  values for analysis.')")
+          .write(run.set.ids[k], where, year, run.set.rows[k].count));
+  review_truncation(run);
+}
+
+}  // namespace
+
+SegmentStats segment_stats(const SeriesSet& set) {
+  std::vector<float> lengths;
+  for (const YearRow& r : set.rows) lengths.push_back(static_cast<float>(r.count));
+  const FiveNumbers f = mfs(lengths);
+  SegmentStats s;
+  s.stat = {static_cast<int>(f.minimum), static_cast<int>(f.lower_hinge),
+            static_cast<int>(f.median), static_cast<int>(f.upper_hinge),
+            static_cast<int>(f.maximum)};
+  for (const YearRow& r : set.rows) {
+    s.count[0] += r.count == s.stat[0] ? 1 : 0;
+    for (int j = 1; j <= 3; ++j)
+      s.count[static_cast<std::size_t>(j)] +=
+          r.count >= s.stat[static_cast<std::size_t>(j)] ? 1 : 0;
+    s.count[4] += r.count == s.stat[4] ? 1 : 0;
+  }
+  return s;
+}
+
+void segment_report(PelliformRun& run, bool censored) {
+  const SegmentStats s = segment_stats(run.set);
+  run.median_length = s.stat[2];
+  const std::string heading = Layout("(/a,t30,'   MIN   25%   MED   75%   MAX')")
+                                  .write(censored ? "CENSORED DATA SET" : "ORIGINAL DATA SET");
+  const Layout row("(a,t30,5i6)");
+  run.con.say(heading);
+  run.con.say(row.write("Segment length statistics:", s.stat));
+  run.con.say(row.write("Series .ge. segment length:", s.count));
+  run.report(heading);
+  run.report(row.write("SEGMENT LENGTH STATISTICS:", s.stat));
+  run.report(row.write("SERIES .GE. SEGMENT LENGTH:", s.count));
+}
+
+void truncate_before(int year, PelliformRun& run) {
+  for (int s = 0; s < run.set.count(); ++s) {
+    const auto k = static_cast<std::size_t>(s);
+    YearRow& r = run.set.rows[k];
+    if (r.first >= year) continue;
+    std::vector<float>& v = run.set.values[k];
+    v.erase(v.begin(), v.begin() + std::min<std::ptrdiff_t>(year - r.first, std::ssize(v)));
+    r = YearRow{year, r.last, r.last - year + 1};
+    run.set.summary.first = year;
+    if (r.count < kShortestTruncated) short_series(run, k, "before ", year);
+  }
+  run.report(Layout("('DATA ARE TRUNCATED BEFORE MINIMUM START YEAR: ',i5)").write(year));
+}
+
+void truncate_after(int year, PelliformRun& run) {
+  for (int s = 0; s < run.set.count(); ++s) {
+    const auto k = static_cast<std::size_t>(s);
+    YearRow& r = run.set.rows[k];
+    if (r.last <= year) continue;
+    std::vector<float>& v = run.set.values[k];
+    v.resize(static_cast<std::size_t>(std::max(year - r.first + 1, 0)));
+    r = YearRow{r.first, year, year - r.first + 1};
+    run.set.summary.last = year;
+    if (r.count < kShortestTruncated) short_series(run, k, "after ", year);
+  }
+  run.report(Layout("('DATA ARE TRUNCATED AFTER MAXIMUM END YEAR: ',i5)").write(year));
+}
+
+void series_menu(PelliformRun& run) {
+  char item = ' ';
+  Reduction done;
+  // Each pass reads an answer, so the end of the input ends the loop.
+  while (!done.done) {
+    item = show_menu(run);
+    if (item == '/') throw Stop("", 0);
+    if (item == ' ') item = '1';
+    switch (item) {
+      case '1':
+        done.done = true;
+        break;
+      case '2':
+        done = by_length(run);
+        break;
+      case '3':
+        done = by_start(run, true);
+        break;
+      case '4':
+        done = by_start(run, false);
+        break;
+      case '5': {
+        const int y = ask_integer(run, "Truncate series BEFORE a MINIMUM start year");
+        truncate_before(y, run);
+        done = {true, y, y};
+        break;
+      }
+      case '6': {
+        const int y = ask_integer(run, "Truncate series AFTER a MAXIMUM end year");
+        truncate_after(y, run);
+        done = {true, y, y};
+        break;
+      }
+      case '7':
+        done = common_period(run);
+        break;
+      default:
+        break;
+    }
+  }
+  if (item != '1') {
+    savcen(item, done.value, done.second, run.set, run.data_file, run.units,
+           pelliform_unit::chronology, run.con);
+  }
+  run.saved = run.set;
+  if (item != '1') segment_report(run, true);
+}
+
+}  // namespace dendro

@@ -1,0 +1,188 @@
+#include "pelliform/startup.h"
+
+#include <filesystem>
+
+#include "pelliform/dialogue.h"
+#include "pelliform/file_names.h"
+#include "pelliform/loader.h"
+#include "series/blocks.h"
+#include "series/layout.h"
+#include "series/stop.h"
+#include "series/text.h"
+
+namespace dendro {
+namespace {
+
+constexpr std::size_t kNameField = 50;  // the data file name as the report file shows it
+
+[[noreturn]] void stop_quietly() { throw Stop("", 0); }
+
+// The number of negative values of each series; each series that holds any is listed.
+int count_missing(PelliformRun& run) {
+  int total = 0;
+  for (int s = 0; s < run.set.count(); ++s) {
+    const auto k = static_cast<std::size_t>(s);
+    int n = 0;
+    for (float v : run.set.values[k]) n += v < 0.0f ? 1 : 0;
+    if (n > 0) {
+      run.con.say(
+          Layout("('Series ',a8,' has',i4,' missing (negative) values')").write(run.set.ids[k], n));
+    }
+    total += n;
+  }
+  return total;
+}
+
+[[noreturn]] void abnormal_end(PelliformRun& run, int missing) {
+  run.con.say(Layout("('Missing (negative) values encountered: ',i9)").write(missing));
+  run.con.say("Run the data set through KALDER to fill the gaps and save the data.");
+  run.con.say("");
+  run.con.say(std::string("Abnormal termination of program Pelliform_Version ") + kVersion);
+  run.con.say("");
+  run.con.pause("Hit RETURN to Quit");
+  throw Stop("", kFailureStatus);
+}
+
+// Series without values have no years to place; the engine is not given them.
+void drop_empty_series(PelliformRun& run) {
+  SeriesSet kept;
+  kept.title = run.set.title;
+  for (int s = 0; s < run.set.count(); ++s) {
+    const auto k = static_cast<std::size_t>(s);
+    if (run.set.rows[k].count <= 0) {
+      run.con.say(" *** series " + std::string(trim_right(run.set.ids[k])) +
+                  " holds no values: left out");
+      continue;
+    }
+    kept.add(run.set.ids[k], run.set.rows[k].first, std::move(run.set.values[k]));
+  }
+  kept.summary = kept.span_of_series();
+  run.set = std::move(kept);
+}
+
+void size_summary(PelliformRun& run) {
+  const SetSpan& s = run.set.summary;
+  const std::string heading = Layout("(/t30,'    NS   IFY   ILY   NYR')").write();
+  const Layout sizes("(a,t30,4i6,a)");
+  run.con.say(heading);
+  run.con.say(sizes.write("Total series read in:", run.set.count(), s.first, s.last, s.span(), ""));
+  run.report(heading);
+  run.report(sizes.write("TOTAL SERIES READ IN:", run.set.count(), s.first, s.last, s.span(),
+                         "  SERIES, FIRST YEAR, LAST YEAR, TOTAL YEARS"));
+}
+
+}  // namespace
+
+std::vector<std::string> banner() {
+  const std::string stars(34, '*'), empty = "***                            ***";
+  std::vector<std::string> box{
+      stars,
+      stars,
+      "***     Program  Pelliform     ***",
+      empty,
+      "***       Creation Date:       ***",
+      "***         10/17/2013         ***",
+      empty,
+      Layout("('***     Max Series:  ',i4,'      ***')").write(kMaxSeriesPelliform),
+      Layout("('***     Max Years :  ',i4,'      ***')").write(kMaxYears),
+      empty,
+      std::string("********* Version ") + kVersion + " ********",
+      stars};
+  for (std::string& line : box) line = Layout("(t17,a)").write(line);
+  return box;
+}
+
+std::vector<std::string> gap_warning() {
+  const std::string stars(67, '*');
+  std::vector<std::string> box{
+      stars,
+      "*** WARNING: THERE IS NO GAP FILLING CAPACITY IN THIS PROGRAM.  ***",
+      "*** SO IF YOU HAVE GAPS INDICATED BY NEGATIVE VALUES (NO -9999) ***",
+      "*** RUN THE DATA THROUGH KALDER FIRST AND USE THE SAVE SERIES   ***",
+      "*** OPTION 18 AND THE TUCSON RWL FORMAT SAVE OPTION TO PROVIDE  ***",
+      "*** THE GAP-FILLED DATA FOR USING IN THIS PROGRAM. CLEVER, HUH? ***",
+      stars};
+  for (std::string& line : box) line = Layout("(t2,a)").write(line);
+  return box;
+}
+
+std::string report_file_name(const std::string& data_file) {
+  std::string name = file_stem(data_file) + "_out_v" + kVersion + ".txt";
+  stringclean(name);
+  return std::string(trim_right(name));
+}
+
+void start_up(PelliformRun& run) {
+  run.args.rcs_flag = 0;
+  run.args.pith_offset_flag = false;
+  run.args.retry_rcs = false;
+  for (const std::string& line : banner()) run.con.say(line);
+  for (const std::string& line : gap_warning()) run.con.say(line);
+}
+
+void choose_data_file(PelliformRun& run) {
+  // Each pass reads an answer, so the end of the input ends the loop.
+  for (;;) {
+    // The name is read whole, so that a long path is not cut to the field.
+    run.con.prompt(prompt_line50("Enter data file name to process (/ to exit)"));
+    const std::string typed = run.con.read_line();
+    const std::string name = field(typed, kNameField);
+    // "/" alone ends the run; a name that begins with "/" is a path from the root.
+    if (trim_right(name) == "/") stop_quietly();
+    if (name.substr(0, 2) == "  ") {
+      run.con.say("There was an error reading your entry.");
+      run.con.pause("Hit return to enter a new file name or / to exit program.");
+      continue;
+    }
+    const std::string as_typed(trim_right(typed));
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(as_typed, ec)) {
+      run.con.say("");
+      run.con.say("File > " + name.substr(0, 25) + " < not found");
+      run.con.say("");
+      run.con.pause("Hit return to enter a new file name or / exit program.");
+      continue;
+    }
+    run.data_file = as_typed;
+    run.stem = file_stem(as_typed);
+    run.args.data_file_name = as_typed;
+    run.units.create(pelliform_unit::report, report_file_name(as_typed));
+    run.report("");
+    run.report("THE OFFICIAL SIGNAL FREE PROGRAM OUTPUT FILE");
+    run.report("DATA FILE TO PROCESS: " + field(as_typed, std::max(kNameField, as_typed.size())));
+    run.args.restart_counter = 0;
+    return;
+  }
+}
+
+bool load_data(PelliformRun& run) {
+  if (!run.units.open_old(pelliform_unit::data, run.data_file)) {
+    throw Stop("*** cannot open the data file " + run.data_file, kFailureStatus);
+  }
+  run.set = SeriesSet{};
+  LoadStatus status = loaddat(run.con, run.units, pelliform_unit::data, run.set);
+
+  run.con.say("Regardless of the warning, test for missing data flags:");
+  const int missing = count_missing(run);
+  if (missing > 0) abnormal_end(run, missing);
+  run.con.say("No missing data flags (negative numbers) encountered. Proceed!");
+  run.units.close(pelliform_unit::data);
+
+  if (status == LoadStatus::loaded) {
+    drop_empty_series(run);
+    if (run.set.count() == 0) {
+      run.con.say(" *** no series were read from the data file");
+      status = LoadStatus::failed;
+    }
+  }
+  if (status == LoadStatus::failed) {
+    const Answer a = ask50(run.con, "[T]ry again or [Q]uit the program now?", 1);
+    if (a.letter('t')) return false;
+    run.con.say("Program Terminating");
+    throw Stop("", kFailureStatus);
+  }
+  size_summary(run);
+  return true;
+}
+
+}  // namespace dendro

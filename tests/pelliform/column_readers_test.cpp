@@ -1,0 +1,175 @@
+#include "pelliform/column_readers.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "pelliform_session.h"
+#include "series/blocks.h"
+#include "series/store.h"
+
+namespace dendro {
+namespace {
+
+using testing::data_path;
+using testing::PSession;
+
+// keny002_1col.txt and keny002_cols.txt hold the 13 series of keny002.rwl in the two
+// column layouts. They were made once by a short Python scan of the fixed tucson columns
+// of keny002.rwl (values / 100, end marker 999), which printed the spans checked here:
+// 13 series, 1935-1994; RAG29A 1953-1994 (42 values), RAG30A 1935-1994 (60), RAG32B
+// 1946-1985 (40), RAG38B 1953-1994 (42). First values from the rwl records
+// "RAG29A  1953   738 ..." and "RAG30A  1935   460 ...".
+void expect_keny002(const SeriesSet& set) {
+  ASSERT_EQ(set.count(), 13);
+  EXPECT_EQ(set.summary.first, 1935);
+  EXPECT_EQ(set.summary.last, 1994);
+  EXPECT_EQ(set.ids[0], "RAG29A  ");
+  EXPECT_EQ(set.rows[0].first, 1953);
+  EXPECT_EQ(set.rows[0].last, 1994);
+  EXPECT_EQ(set.rows[0].count, 42);
+  EXPECT_EQ(set.rows[1].count, 60);
+  EXPECT_EQ(set.ids[6], "RAG32B  ");
+  EXPECT_EQ(set.rows[6].first, 1946);
+  EXPECT_EQ(set.rows[6].last, 1985);
+  EXPECT_EQ(set.rows[12].count, 42);
+  EXPECT_FLOAT_EQ(set.values[0][0], 7.38f);
+  EXPECT_FLOAT_EQ(set.values[1][0], 4.60f);
+  for (int s = 0; s < set.count(); ++s) {
+    EXPECT_EQ(set.values[static_cast<std::size_t>(s)].size(),
+              static_cast<std::size_t>(set.rows[static_cast<std::size_t>(s)].count));
+  }
+}
+
+TEST(rd1col, reads_a_real_file_converted_to_one_column) {
+  std::ifstream file(data_path("keny002_1col.txt"));
+  RecordStream in(file);
+  PSession s;
+  SeriesSet set;
+  ASSERT_TRUE(rd1col(in, s.con, set));
+  expect_keny002(set);
+}
+
+TEST(rdmcol, reads_a_real_file_converted_to_columns) {
+  std::ifstream file(data_path("keny002_cols.txt"));
+  RecordStream in(file);
+  PSession s("14\n*\n");  // the file pads with "*******"; the prompt asks for "*"
+  SeriesSet set;
+  ASSERT_TRUE(rdmcol(in, s.con, set));
+  expect_keny002(set);
+  EXPECT_TRUE(s.shows("[Program assumes Col_1 contains the X values] : "));
+  EXPECT_TRUE(s.shows("pad the records [can not be spaces, if ******* enter *] : "));
+}
+
+TEST(rd1col, values_end_at_the_first_record_that_is_not_a_number) {
+  // "1234" after the values of A reads as a further value, not as an id.
+  std::istringstream file("A\n1901\n0.5\n\n1.5\n1234\nB2\n1950\n2\n3\n");
+  RecordStream in(file);
+  PSession s;
+  SeriesSet set;
+  ASSERT_TRUE(rd1col(in, s.con, set));
+  ASSERT_EQ(set.count(), 2);
+  EXPECT_EQ(set.values[0], (std::vector<float>{0.5f, 1.5f, 1234.0f}));
+  EXPECT_EQ(set.rows[0].last, 1903);
+  EXPECT_EQ(set.ids[1], "B2      ");
+  EXPECT_EQ(set.rows[1].first, 1950);
+  EXPECT_EQ(set.rows[1].count, 2);
+  EXPECT_EQ(set.summary.first, 1901);
+  EXPECT_EQ(set.summary.last, 1951);
+}
+
+TEST(rd1col, unreadable_first_year_fails_with_its_message) {
+  std::istringstream file("A\n1901\n0.5\nB\nnineteen\n1\n");
+  RecordStream in(file);
+  PSession s("\n");
+  SeriesSet set;
+  EXPECT_FALSE(rd1col(in, s.con, set));
+  EXPECT_TRUE(
+      s.shows("Rd1col: Error reading series IYR value\n"
+              "        Series: B        Number:     2\n"
+              " Hit return to continue"));
+}
+
+TEST(rd1col, a_series_past_the_year_limit_is_refused) {
+  std::string text = "LONG\n1\n";
+  for (int k = 0; k < kMaxYears + 2; ++k) text += "1.0\n";
+  std::istringstream file(text);
+  RecordStream in(file);
+  PSession s;
+  SeriesSet set;
+  EXPECT_FALSE(rd1col(in, s.con, set));
+  EXPECT_TRUE(s.shows(
+      "*** series read in exceeds maximum allowable length: LONG       5002 >  5000 max ***"));
+}
+
+TEST(rdmcol, sentinels_at_the_ends_are_left_out_and_inside_become_missing_years) {
+  std::istringstream file(
+      "YEAR A B C\n"
+      "1941 -9.9 1.0 -9.9\n"
+      "1942 2.5 -9.9 -9.9\n"
+      "1943 3.5 2.0 -9.9\n"
+      "1944 4.5 -9.9 -9.9\n");
+  RecordStream in(file);
+  PSession s("4\n-9.9\n");
+  SeriesSet set;
+  ASSERT_TRUE(rdmcol(in, s.con, set));
+  ASSERT_EQ(set.count(), 3);
+  EXPECT_EQ(set.values[0], (std::vector<float>{2.5f, 3.5f, 4.5f}));
+  EXPECT_EQ(set.rows[0].first, 1942);
+  EXPECT_EQ(set.rows[0].last, 1944);
+  // B has a value in 1941 and 1943: 1942 is missing, its 1943 value stays in 1943.
+  EXPECT_EQ(set.values[1], (std::vector<float>{1.0f, kMissing, 2.0f}));
+  EXPECT_EQ(set.rows[1].last, 1943);
+  // C holds only sentinels: a series without values, not counted in the set's span.
+  EXPECT_EQ(set.rows[2].count, 0);
+  EXPECT_EQ(set.summary.first, 1941);
+  EXPECT_EQ(set.summary.last, 1944);
+}
+
+TEST(rdmcol, unreadable_fields_fail_with_their_message) {
+  struct Case {
+    const char* file;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"YEAR A\n1941 1.0\n1942 x.5\n", "Error reading y values check sentinel if ******* enter *"},
+      {"YEAR A\n1941 1.0\n194x 1.5\n", "Error reading time steps"},
+      {"YEAR A\n1942 1.0\n1941 1.5\n", "Error reading time steps"},  // years go back
+      {"YEAR A\n1941\n", "fewer fields than columns"},
+      {"YEAR\n1941 1.0\n", "fewer ids than columns"},
+  };
+  for (const Case& c : cases) {
+    std::istringstream file(c.file);
+    RecordStream in(file);
+    PSession s("2\n*\n");
+    SeriesSet set;
+    EXPECT_FALSE(rdmcol(in, s.con, set)) << c.file;
+    EXPECT_TRUE(s.shows(c.message)) << c.file;
+  }
+}
+
+TEST(rdmcol, one_column_gives_no_series_and_too_many_columns_are_refused) {
+  std::istringstream file("YEAR\n1941\n");
+  RecordStream in(file);
+  PSession s("   1\n*\n");
+  SeriesSet set;
+  EXPECT_TRUE(rdmcol(in, s.con, set));
+  EXPECT_EQ(set.count(), 0);
+
+  std::istringstream wide("YEAR\n");
+  RecordStream in2(wide);
+  PSession t("4502\n*\n");
+  EXPECT_FALSE(rdmcol(in2, t.con, set));
+  EXPECT_TRUE(t.shows("*** number of series exceeds maximum allowed: 4500 max ***"));
+}
+
+TEST(rdmcol, sentinel_comparison) {
+  EXPECT_TRUE(is_sentinel("******* ", "*       "));
+  EXPECT_TRUE(is_sentinel("-9.9    ", "-9.9    "));
+  EXPECT_FALSE(is_sentinel("-9.90   ", "-9.9    "));
+  EXPECT_FALSE(is_sentinel("1.0     ", "*       "));
+}
+
+}  // namespace
+}  // namespace dendro

@@ -1,0 +1,139 @@
+#include "pelliform/loader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "pelliform_session.h"
+#include "series/stop.h"
+
+namespace dendro {
+namespace {
+
+using testing::data_path;
+using testing::PSession;
+
+constexpr int kUnit = 10;
+
+struct Loaded {
+  LoadStatus status;
+  SeriesSet set;
+};
+
+Loaded load(const std::string& path, PSession& s) {
+  Units units;
+  EXPECT_TRUE(units.open_old(kUnit, path));
+  Loaded r{LoadStatus::failed, {}};
+  r.status = loaddat(s.con, units, kUnit, r.set);
+  return r;
+}
+
+TEST(loaddat, tucson_ring_widths_of_a_real_file) {
+  // keny002.rwl: 13 series, 1935-1994 (the data README's table, from a fixed-column scan).
+  PSession s("1\n");
+  const Loaded r = load(data_path("keny002.rwl"), s);
+  ASSERT_EQ(r.status, LoadStatus::loaded);
+  EXPECT_EQ(r.set.count(), 13);
+  EXPECT_EQ(r.set.summary.first, 1935);
+  EXPECT_EQ(r.set.summary.last, 1994);
+  EXPECT_EQ(r.set.ids[0], "RAG29A  ");
+  EXPECT_EQ(r.set.rows[0].first, 1953);
+  EXPECT_FLOAT_EQ(r.set.values[0][0], 7.38f);  // "RAG29A  1953   738" in 0.01 mm
+  EXPECT_EQ(r.set.title[0].substr(0, 30), "RAG    1 Ragati Forest Station");
+  EXPECT_EQ(r.set.title[0].size(), 88u);
+  EXPECT_TRUE(s.shows("                  __ Input Data Format Menu __\n"));
+  EXPECT_TRUE(s.shows("\nEnter a value between [0-4] or [Q]uit            ==> "));
+  EXPECT_TRUE(s.shows("\nInput data read successfully\n"));
+}
+
+TEST(loaddat, tucson_indices_of_real_files) {
+  // Title records of the files: "... 1370 1988" (Tucson1.crn) and "... 1814 1995"
+  // (Tucson2.crn); first records "1070001370 567  1" and "REAMSS1814...01055  1".
+  struct Case {
+    const char* file;
+    int first, last;
+    float first_value;
+  };
+  for (const Case& c :
+       {Case{"Tucson1.crn", 1370, 1988, 0.567f}, Case{"Tucson2.crn", 1814, 1995, 1.055f}}) {
+    PSession s("2\n");
+    const Loaded r = load(data_path(c.file), s);
+    ASSERT_EQ(r.status, LoadStatus::loaded) << c.file;
+    ASSERT_EQ(r.set.count(), 1) << c.file;
+    EXPECT_EQ(r.set.rows[0].first, c.first) << c.file;
+    EXPECT_EQ(r.set.rows[0].last, c.last) << c.file;
+    EXPECT_EQ(r.set.rows[0].count, c.last - c.first + 1) << c.file;
+    EXPECT_FLOAT_EQ(r.set.values[0][0], c.first_value) << c.file;
+  }
+}
+
+TEST(loaddat, column_layouts_after_header_lines) {
+  PSession s("4\n0\n14\n*\n");
+  const Loaded r = load(data_path("keny002_cols.txt"), s);
+  ASSERT_EQ(r.status, LoadStatus::loaded);
+  EXPECT_EQ(r.set.count(), 13);
+  EXPECT_TRUE(
+      s.shows("Enter number of file header lines to skip\n"
+              "before reading data or columns. If none then\n"
+              "enter a zer[0] for none                          ==> "));
+  // Two header lines skipped put the reader on the first id record.
+  const auto dir = std::filesystem::temp_directory_path() / "loaddat_test";
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "one.txt").string();
+  std::ofstream(path) << "a header\nanother\nA1\n1901\n0.5\n0.7\n";
+  PSession t("3\n2\n");
+  const Loaded one = load(path, t);
+  ASSERT_EQ(one.status, LoadStatus::loaded);
+  ASSERT_EQ(one.set.count(), 1);
+  EXPECT_EQ(one.set.ids[0], "A1      ");
+  EXPECT_EQ(one.set.rows[0].last, 1902);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(loaddat, menu_answers) {
+  PSession quit("Q\n");  // quits at once: nothing else is asked
+  EXPECT_EQ(load(data_path("keny002.rwl"), quit).status, LoadStatus::failed);
+  EXPECT_FALSE(quit.shows("header lines"));
+
+  // 0: the help menu, left with 0; then the format menu again.
+  PSession help("0\n0\n1\n");
+  const Loaded h = load(data_path("keny002.rwl"), help);
+  EXPECT_EQ(h.status, LoadStatus::loaded);
+  EXPECT_TRUE(help.shows("Select a file type to see an example."));
+
+  // 5: header lines are asked and skipped, a pause, and the menu again; the next choice
+  // reads the file from its start.
+  PSession five("5\n4\n\n1\n");
+  const Loaded f = load(data_path("keny002.rwl"), five);
+  ASSERT_EQ(f.status, LoadStatus::loaded);
+  EXPECT_EQ(f.set.count(), 13);
+  EXPECT_TRUE(five.shows("             Hit RETURN to Continue"));
+
+  PSession none("");
+  EXPECT_THROW(load(data_path("keny002.rwl"), none), Stop);
+}
+
+TEST(loaddat, missing_title_lines_are_marked) {
+  const auto dir = std::filesystem::temp_directory_path() / "loaddat_titles";
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "bare.rwl").string();
+  std::ofstream(path) << "AB01    1901   100   200   300   999\n";
+  PSession s("1\n");
+  const Loaded r = load(path, s);
+  ASSERT_EQ(r.status, LoadStatus::loaded);
+  const std::string gap(36, ' ');
+  EXPECT_EQ(r.set.title[0],
+            "1st itrdb line missing" + gap + "1st itrdb line missing" + std::string(8, ' '));
+  EXPECT_EQ(r.set.title[2].substr(58, 22), "3rd itrdb line missing");
+  std::filesystem::remove_all(dir);
+}
+
+TEST(loaddat, a_tucson_file_the_reader_cannot_place_fails_the_load) {
+  // min.rwl: values separated by single blanks, not in the fixed columns.
+  PSession s("1\n\n");
+  EXPECT_EQ(load(data_path("min.rwl"), s).status, LoadStatus::failed);
+}
+
+}  // namespace
+}  // namespace dendro

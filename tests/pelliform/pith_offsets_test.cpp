@@ -1,0 +1,110 @@
+#include "pelliform/pith_offsets.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "pelliform_session.h"
+#include "series/blocks.h"
+#include "series/stop.h"
+
+namespace dendro {
+namespace {
+
+using testing::PSession;
+
+constexpr int kUnit = 70;
+
+class PithFiles : public ::testing::Test {
+ protected:
+  std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                              (std::string("pith_offsets_") +
+                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  void SetUp() override { std::filesystem::create_directories(dir); }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+  std::string write(const std::string& name, const std::string& text) {
+    const std::string path = (dir / name).string();
+    std::ofstream(path) << text;
+    return path;
+  }
+};
+
+TEST_F(PithFiles, no_file_means_every_offset_is_zero) {
+  PSession s("F\n");
+  Units units;
+  std::vector<int> offsets{4, 5};
+  bool flag = true;
+  pithy(s.con, units, kUnit, offsets, flag, "site.rwl");
+  EXPECT_FALSE(flag);
+  EXPECT_TRUE(offsets.empty());
+  EXPECT_FALSE(s.shows("NOTE"));
+}
+
+TEST_F(PithFiles, single_column_after_numbered_header_lines) {
+  const std::string path =
+      write("pith.txt", "offsets of site\nby series\nin rings\n  12\n   0\n 105\n");
+  PSession s("T\n" + path + "\n1\n3\n");
+  Units units;
+  std::vector<int> offsets;
+  bool flag = false;
+  pithy(s.con, units, kUnit, offsets, flag, "site.rwl");
+  EXPECT_TRUE(flag);
+  EXPECT_EQ(offsets, (std::vector<int>{12, 0, 105}));
+  EXPECT_TRUE(s.shows("of the file raw ring width records: site.rwl\n"));
+  EXPECT_TRUE(s.shows(
+      "\n  1Title Line: offsets of site\n  2Title Line: by series\n  3Title Line: in rings\n"));
+  EXPECT_FALSE(units.is_open(kUnit));
+}
+
+TEST_F(PithFiles, a_typed_layout_reads_its_own_columns) {
+  // (2x,i3) reads characters 3-5 of each record.
+  const std::string path = write("pith.txt", "AB 12xx\nCD  7yy\n");
+  PSession s("T\n" + path + "\n2\n0\n(2x,i3)\n");
+  Units units;
+  std::vector<int> offsets;
+  bool flag = false;
+  pithy(s.con, units, kUnit, offsets, flag, "site.rwl");
+  EXPECT_EQ(offsets, (std::vector<int>{12, 7}));
+}
+
+TEST_F(PithFiles, missing_file_bad_method_and_unreadable_records) {
+  const std::string path = write("pith.txt", "  1\n two\n");
+  // A name that does not exist, then the file; method 3 is refused; "(i4)" fails on
+  // " two", and "x" goes back to the method question; the second failure is answered
+  // with "\", which ends the run.
+  PSession s("T\nnowhere.txt\n\n" + path + "\n3\n0\n\n1\n0\nx\n1\n0\n\\\n");
+  Units units;
+  std::vector<int> offsets;
+  bool flag = false;
+  const Stop stop =
+      testing::stop_of([&] { pithy(s.con, units, kUnit, offsets, flag, "site.rwl"); });
+  EXPECT_EQ(std::string(stop.what()), "Program Terminating ");
+  EXPECT_NE(stop.status, 0);
+  EXPECT_TRUE(s.shows("\n\n          File > nowhere.txt               < not found\n"));
+  EXPECT_TRUE(s.shows("\n          Please enter 1 or 2 \n"));
+  EXPECT_EQ(s.out.str().find("There was an error reading the pith offset") != std::string::npos,
+            true);
+  EXPECT_EQ(offsets, (std::vector<int>{1}));  // read before the failing record
+  EXPECT_FALSE(units.is_open(kUnit));
+}
+
+TEST_F(PithFiles, more_offsets_than_the_series_limit_end_the_run) {
+  std::string exactly;
+  for (int k = 0; k < kMaxSeriesPelliform; ++k) exactly += "   1\n";
+  const std::string full = write("full.txt", exactly);
+  PSession s("T\n" + full + "\n1\n0\n");
+  Units units;
+  std::vector<int> offsets;
+  bool flag = false;
+  pithy(s.con, units, kUnit, offsets, flag, "site.rwl");
+  EXPECT_EQ(offsets.size(), static_cast<std::size_t>(kMaxSeriesPelliform));
+
+  const std::string over = write("over.txt", exactly + "   2\n");
+  PSession t("T\n" + over + "\n1\n0\n");
+  EXPECT_THROW(pithy(t.con, units, kUnit, offsets, flag, "site.rwl"), Stop);
+  EXPECT_TRUE(t.shows("This is a fatal error, there is no recovery "));
+}
+
+}  // namespace
+}  // namespace dendro
