@@ -183,6 +183,31 @@ TEST(sigfree, regional_curve_retry_and_run) {
   EXPECT_EQ(age1.substr(0, 8), "    1.00");
 }
 
+TEST(sigfree, negative_regional_curve_warning) {
+  // Growth that decays towards a floor: the straight regional curve fitted to it (option 4)
+  // falls below 0 at the oldest ages, which brings the warning and the retry question.
+  const auto dir = testing::scratch_folder("regional_negative");
+  SeriesSet set = linear_pairs();
+  set.growth = [](int, int k) { return 5.0f * std::exp(-0.05f * static_cast<float>(k)) + 0.05f; };
+  set.signal = [](int) { return 1.0f; };
+  EngineArgs a = testing::engine_args(set, dir);
+  a.rcs_flag = 1;
+  a.curve_fit_option = 4;
+  // Two plot menus, the pause of the warning, then "T": back to the driver.
+  EngineHarness h("\n\n\nT\n");
+  h.run(a);
+  EXPECT_TRUE(a.retry_rcs);
+  // The first and the last warning line each follow a blank line (the first one's ends
+  // the line of the plot menu's prompt, which the answer ends on a screen).
+  const std::string warning =
+      "enter option number > \n**************** WARNING ****************\n"
+      "    Regional Curve goes south (negative) \n"
+      " Suggest choosing another RCS configuration.\n"
+      "\n**************** WARNING ****************\n"
+      "                   Hit RETURN to Continue";
+  EXPECT_NE(h.out.str().find(warning), std::string::npos) << h.out.str();
+}
+
 TEST(convergence, sftest_statistics) {
   // Depths 4, 1 and 0: the empty year is left out; weights sqrt(4/4) = 1, sqrt(1/4) = 1/2.
   const std::vector<float> d{0.2f, 0.4f, 9.0f};
