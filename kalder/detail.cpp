@@ -79,7 +79,7 @@ void write_detail(Units& units, std::string_view prefix, Tsi1& tsi1, int first_d
                   Console& console) {
   const std::string name = detail_file_name(prefix);
   write_detail(units.create(unit::detail, name), tsi1, first_detrending);
-  console.say(Layout("(/1x,'batch detail file saved: ',a)").write(name));
+  console.say(Layout("(/1x,'batch detail file saved: ',a)").write(name_field(name)));
   units.close(unit::detail);
 }
 
@@ -125,9 +125,9 @@ DetailRead read_detail(Units& units, std::string_view prefix, Tsi1& tsi1, Consol
     failure_notice(console);
     return DetailRead{false, 0};
   }
-  console.say(Layout("(/1x,'batch detail file opened:  ',a)").write(name));
-  units.out(unit::out) << Layout("(t2,'batch detail file processed: ',t35,a/)").write(name)
-                       << '\n';
+  console.say(Layout("(/1x,'batch detail file opened:  ',a)").write(name_field(name)));
+  units.out(unit::out)
+      << Layout("(t2,'batch detail file processed: ',t35,a/)").write(name_field(name)) << '\n';
   DetailRead result = read_detail(units.in(unit::series), tsi1, max_series);
   units.close(unit::series);
   if (!result.ok) failure_notice(console);

@@ -18,7 +18,9 @@ void write_header(Run& run) {
   for (const auto& row : banner(true)) write_out(run, row);
   write_out(run, Layout("(/t2,'|',78('='),'|')").write());
   write_out(run, Layout("(/t2,'overall run title: ',a)").write(run.run_title));
-  write_out(run, Layout("(/t2,'file names file processed: ',t35,a)").write(run.file_names_file));
+  write_out(
+      run,
+      Layout("(/t2,'file names file processed: ',t35,a)").write(name_field(run.file_names_file)));
 }
 
 // Resets the series store rows for a new data file.
@@ -125,7 +127,7 @@ std::vector<std::string> option_record(const Icommands& c, const Commands& comma
 bool set_up_file(Run& run) {
   const std::string& name = run.commands.data_file;
   run.prefix = output_prefix(name);
-  const std::string shown = field(name, std::max<std::size_t>(40, name.size()));
+  const std::string shown = name_field(name);
 
   run.units.create(unit::out, run.prefix + "_out.txt");
   write_header(run);
@@ -137,7 +139,7 @@ bool set_up_file(Run& run) {
     run.con.say("");
     run.con.say("data file not found:  " + shown);
     run.con.say("");
-    run.con.say("check file names in:  " + run.file_names_file);
+    run.con.say("check file names in:  " + name_field(run.file_names_file));
     return false;
   }
   write_out(run, Layout("(t2,'data file processed: ',t35,a)").write(shown));
@@ -145,13 +147,13 @@ bool set_up_file(Run& run) {
   const std::string log_name = run.prefix + "_log.txt";
   if (!run.units.open_old(unit::log, log_name)) {
     run.con.say("");
-    run.con.say("*** log file not found:  " + log_name);
+    run.con.say("*** log file not found:  " + name_field(log_name));
     run.con.say("*** re-run program in interactive mode");
     run.con.say("*** to create the proper log file.");
     for (int u : {unit::out, unit::tabs, unit::crns, unit::errs}) run.units.close(u, true);
     return false;
   }
-  write_out(run, Layout("(t2,'log file processed: ',t35,a/)").write(log_name));
+  write_out(run, Layout("(t2,'log file processed: ',t35,a/)").write(name_field(log_name)));
 
   run.batch_status = batch(run.units, run.icommands, run.commands, run.con, shown);
   if (run.batch_status > 0) return false;

@@ -51,12 +51,7 @@ enum class Step {
 };
 
 // An answer to a file-name question, kept whole however long it is.
-Answer read_name(Console& con) {
-  std::string line = con.read_line();
-  return Answer{field(line, std::max<std::size_t>(40, line.size()))};
-}
-
-std::string name40(std::string_view name) { return field(name, std::max<std::size_t>(40, name.size())); }
+Answer read_name(Console& con) { return Answer{name_field(con.read_line())}; }
 
 Step start_prompt(Run& run, int which) {
   const Layout first("(/t21,'<ret> to run, / to exit, ','h for more info: ')");
@@ -91,7 +86,7 @@ bool read_file_names(Run& run) {
       return false;
     }
     ++run.file_count;
-    run.con.say(echo.write(run.file_count, name40(record)));
+    run.con.say(echo.write(run.file_count, name_field(record)));
   }
   return true;
 }
@@ -116,7 +111,7 @@ Step file_names_question(Run& run) {
   run.commands.set_data_file(name);
   if (!run.units.open_old(unit::file_names, name)) return Step::file_names;
   run.con.say("");
-  run.con.say(name40(name) + " opened");
+  run.con.say(name_field(name) + " opened");
   return read_file_names(run) ? Step::count_line : Step::file_names;
 }
 
@@ -130,7 +125,7 @@ bool typed_names(Run& run) {
   }
   run.con.say("");
   run.con.say("okay, so enter your data file name(s)");
-  run.con.say(std::string("which will be stored in the new file: ") + kTypedNamesFile);
+  run.con.say("which will be stored in the new file: " + name_field(kTypedNamesFile));
   run.con.say("when done, hit <ret> to process the data file(s).");
   run.con.say("");
   std::vector<std::string> names;

@@ -23,7 +23,7 @@ int mlf(Units& units, Icommands& icommands, Commands& commands, Console& con) {
     // The whole name, never cut to a 40-character field, so that the log file name is the
     // one the run driver derives from the same data file.
     const std::string name(trim_right(record));
-    const std::string shown = field(name, std::max<std::size_t>(40, name.size()));
+    const std::string shown = name_field(name);
 
     // The log file exists, empty, while its menu is open: a "/" there leaves it so.
     units.create(unit::log, output_prefix(name) + "_log.txt");

@@ -134,11 +134,6 @@ std::string write_record(const RecordSpec& spec, const Icommands& ic) {
   return Layout(used->layout).write_values(values);
 }
 
-// The data file name in its 40-character field; a longer name is kept whole.
-std::string name_field(std::string_view name) {
-  return field(name, std::max<std::size_t>(40, name.size()));
-}
-
 // ---- reading ----
 
 enum class Failure { none, end_of_file, bad_value };

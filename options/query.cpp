@@ -480,7 +480,8 @@ void Dialogue::series_save() {
 }
 
 void Dialogue::summary_plots() {
-  heading({"summary hi-res plot options (/ to exit, h for help):"});
+  // The heading's two texts run together on one line, as the dialogue has always shown them.
+  heading({"summary hi-res plot options(/ to exit, h for help):"});
   ic_[19] = code(
       {choice("no summary hi-res plots", "0", true), choice("spaghetti plots of all series", "1"),
        choice("various summary plots (try it!)", "2"), choice("all of the above (lots!!!)", "3")},
@@ -488,7 +489,7 @@ void Dialogue::summary_plots() {
 }
 
 void Dialogue::stand_dynamics() {
-  heading({"stand dynamics analysis (/ to exit, h for help):"});
+  heading({"stand dynamics analysis(/ to exit, h for help):"});
   const int c = code({choice("no stand dynamics analyses", "0", true),
                       choice("endogenous disturbance outliers", "1"),
                       choice("nowacki/abrams release detection", "2"),

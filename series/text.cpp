@@ -76,6 +76,11 @@ std::string field(std::string_view text, std::size_t width) {
   return f;
 }
 
+std::string name_field(std::string_view name) {
+  constexpr std::size_t kNameWidth = 40;
+  return field(name, std::max(kNameWidth, name.size()));
+}
+
 std::string output_prefix(std::string_view data_file_name) {
   std::string_view name = trim_right(data_file_name);
   if (name.size() >= 4 && name.substr(name.size() - 4) == ".txt") name.remove_suffix(4);

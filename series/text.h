@@ -31,6 +31,10 @@ std::string header(int length);
 // The text padded with blanks or cut to `width` characters, as a fixed-length field holds it.
 std::string field(std::string_view text, std::size_t width);
 
+// A file name as the programs' 40-character name fields hold it: padded with blanks to 40
+// characters; a longer name is kept whole, never cut.
+std::string name_field(std::string_view name);
+
 // The output prefix of a data file name: the name without trailing blanks and without a
 // final ".txt" (lower case only). Every output file name of kalder is the prefix plus a
 // suffix; the prefix is never cut, so that long names cannot make two outputs collide.

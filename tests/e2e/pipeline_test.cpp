@@ -95,7 +95,9 @@ TEST_F(DefaultRun, writes_every_output_and_the_batch_run_reproduces_it) {
     if (name.ends_with("_out.txt")) {
       // A batch run also reads the batch detail file, and says so.
       const std::string detail = name.substr(0, name.size() - 8) + "_detail.txt";
-      const std::string line = " batch detail file processed:     " + detail + "\n\n";
+      // The name in its 40-character field.
+      const std::string line = " batch detail file processed:     " + detail +
+                               std::string(40 - detail.size(), ' ') + "\n\n";
       const auto at = again.find(line);
       ASSERT_NE(at, std::string::npos) << name;
       again.erase(at, line.size());

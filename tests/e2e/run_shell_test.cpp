@@ -101,8 +101,14 @@ TEST_F(RunShell, interactive_run_writes_banner_log_files_and_option_record) {
   };
   EXPECT_GE(find(" |" + std::string(78, '=') + "|"), 0);
   EXPECT_GE(find(" overall run title: " + pad("My first run", 80)), 0);
-  EXPECT_GE(find(at_columns({{2, "file names file processed: "}, {35, "files.txt"}})), 0);
-  EXPECT_GE(find(at_columns({{2, "data file processed: "}, {35, pad("site1.txt", 40)}})), 0);
+  // File names stand in their 40-character fields, trailing blanks included.
+  EXPECT_GE(find(at_columns({{2, "file names file processed: "}, {35, pad("files.txt", 40)}})), 0);
+  const int data_line =
+      find(at_columns({{2, "data file processed: "}, {35, pad("site1.txt", 40)}}));
+  ASSERT_GE(data_line, 0);
+  EXPECT_EQ(out[data_line + 1],
+            at_columns({{2, "log file processed: "}, {35, pad("site1_log.txt", 40)}}));
+  EXPECT_EQ(out[data_line + 2], "");
   int head = find("                       opt          plt");
   ASSERT_GE(head, 0);
   EXPECT_EQ(out[head + 1], at_columns({{2, "tree-ring data type"}, {21, "    1"},
@@ -134,7 +140,8 @@ TEST_F(RunShell, batch_run_reads_the_log_files_back_and_writes_the_same_record) 
   ASSERT_EQ(r.status, 0) << r.output;
   // A batch run also reads the batch detail file, and says so after the log file line.
   std::string batch = box.read_file("site2.rwl_out.txt");
-  const std::string detail = " batch detail file processed:     site2.rwl_detail.txt\n\n";
+  const std::string detail =
+      " batch detail file processed:     " + pad("site2.rwl_detail.txt", 40) + "\n\n";
   const auto at = batch.find(detail);
   ASSERT_NE(at, std::string::npos);
   batch.erase(at, detail.size());
@@ -159,6 +166,18 @@ TEST_F(RunShell, typed_names_with_back_and_help_answers) {
   EXPECT_EQ(box.read_file("kalder_files.txt"), "site1.txt\nsite2.rwl\n");
   EXPECT_TRUE(box.exists("site2.rwl_out.txt"));
   EXPECT_FALSE(box.exists("wrong_out.txt"));
+  // "b" at the third name takes the second one back: the next prompt is number 2 again.
+  EXPECT_NE(r.output.find("\nokay, so enter your data file name(s)\n"
+                          "which will be stored in the new file: " +
+                          pad("kalder_files.txt", 40) +
+                          "\nwhen done, hit <ret> to process the data file(s).\n\n"
+                          "file name # 1: file name # 2: file name # 3: file name # 2: "
+                          "file name # 3: "),
+            std::string::npos);
+  // The typed list is the file-names file of the run.
+  EXPECT_NE(box.read_file("site1_out.txt")
+                .find(" file names file processed:       " + pad("kalder_files.txt", 40) + "\n"),
+            std::string::npos);
 }
 
 TEST_F(RunShell, bail_out_and_end_of_input_at_every_question) {
@@ -183,7 +202,8 @@ TEST_F(RunShell, missing_data_file_and_missing_log_file_end_the_run) {
   std::filesystem::remove(box.dir() / "site2.rwl_log.txt");
   RunResult r = box.kalder("\nthree.txt\nT\ny\n\n");
   EXPECT_NE(r.status, 0);
-  EXPECT_NE(r.output.find("*** log file not found:  site2.rwl_log.txt"), std::string::npos);
+  EXPECT_NE(r.output.find("\n*** log file not found:  " + pad("site2.rwl_log.txt", 40) + "\n"),
+            std::string::npos);
   EXPECT_NE(r.output.find("*** re-run program in interactive mode"), std::string::npos);
   EXPECT_FALSE(box.exists("site2.rwl_out.txt"));  // deleted with its companions
   EXPECT_TRUE(box.exists("site1_out.txt"));       // the first file's results stay
@@ -194,7 +214,8 @@ TEST_F(RunShell, missing_data_file_and_missing_log_file_end_the_run) {
   EXPECT_NE(missing.status, 0);
   EXPECT_NE(missing.output.find("data file not found:  " + pad("site1.txt", 40)),
             std::string::npos);
-  EXPECT_NE(missing.output.find("check file names in:  three.txt"), std::string::npos);
+  EXPECT_NE(missing.output.find("\ncheck file names in:  " + pad("three.txt", 40) + "\n"),
+            std::string::npos);
   EXPECT_TRUE(box.exists("site1_out.txt"));  // created before the data file was opened
 }
 

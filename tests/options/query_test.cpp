@@ -54,6 +54,9 @@ TEST(query, dialogue_text_and_columns) {
   auto lines = lines_of(stabilise.out.str());
   EXPECT_EQ(lines[8], " smoothing spline (fixed n cutoff)  >9");  // from column 37
   EXPECT_EQ(lines[9], " smoothing spline (pct n cutoff)    <-9     ==> ");
+  // Two headings join their texts with no blank between them.
+  EXPECT_EQ(Asked(19, "\n").count("\n summary hi-res plot options(/ to exit, h for help):\n"), 1);
+  EXPECT_EQ(Asked(20, "\n").count("\n stand dynamics analysis(/ to exit, h for help):\n"), 1);
   Asked transform(3, "\n");
   EXPECT_EQ(lines_of(transform.out.str())[9],
             " adaptive power transform (rt^p)      4             (*** experimental!!! ***)");
