@@ -37,6 +37,10 @@ TEST(helpm, numbers_outside_2_to_8_show_text_1) {
             " for editing or posterity, you may stop now without\n"
             " running the program further.\n");
   EXPECT_EQ(shown(helpm, 8, "\n").unread, "\n");  // no pause
+  // The pith offset page: its first and last lines as the regional curve stage shows them.
+  const std::string pith = shown(helpm, 8).text;
+  EXPECT_EQ(pith.find("\n the rcs pith offset file is an optional file for\n"), 0u);
+  EXPECT_EQ(pith.substr(pith.size() - 40), " rcs option in batch mode. groovy, huh?\n");
 }
 
 TEST(info, only_page_2_waits_between_its_screens) {
