@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "chronology/pending.h"
 #include "chronology/robsum_steps.h"
+#include "detrending/decade_plot.h"
 #include "series/autoregression.h"
 #include "series/biweight.h"
 #include "series/blocks.h"
@@ -31,6 +31,10 @@ constexpr float kGainCap = 9999.0f;  // a larger gain prints as this
 constexpr int kAcfLags = 10;
 constexpr int kModelSize = 11;  // the chronology's model is searched up to order 10
 constexpr int kCombinedSplinePercent = -67;  // option 13 = 2: 67% of the length
+// The decade-mean plots of the stabilisation go to the general output file whatever the
+// printout level: a print option below 5 selects the file, the mode is then not read.
+constexpr int kDecadePlotToFile = 4;
+constexpr int kDecadePlotMode = 0;
 
 }  // namespace
 
@@ -82,7 +86,8 @@ void stabilise_chronology(const ChronologyView& c, float rbar, const RobsumSetti
   const int step = decade_step(static_cast<int>(c.chronology.size()));
   if (s.printout >= 4) {
     units.write(unit::out, Layout("(/t2,'*** series before variance stabilization ***')").write());
-    pending_plots::pltdec1(console, before, curve, c.chronology, c.first_year, step);
+    pltdec1(before, curve, c.chronology, c.first_year, step, units, unit::out, kDecadePlotToFile,
+            kDecadePlotMode, console);
   }
   // Work A ends holding what the last method worked on (the absolute deviations of a spline,
   // the chronology before the rbar weighting), work B its curve or factors.
@@ -110,7 +115,8 @@ void stabilise_chronology(const ChronologyView& c, float rbar, const RobsumSetti
       units.write(unit::out, Layout("(t2,'spline curve fit used: ',i5,'  years')")
                                  .write(spline_years));
     }
-    pending_plots::pltdec1(console, work_a, curve, c.chronology, c.first_year, step);
+    pltdec1(work_a, curve, c.chronology, c.first_year, step, units, unit::out, kDecadePlotToFile,
+            kDecadePlotMode, console);
   }
 }
 

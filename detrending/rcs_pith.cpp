@@ -107,7 +107,9 @@ std::vector<int> dialogue_offsets(Tsi1& tsi1, RcsIo& io) {
     fatal(io.con, "*** pith offset values read .ne. number of series. oops!");
   }
   if (printout(io) > 1) {
-    io.units.write(unit::out, Layout("(/9x,'rcs pith offset file processed:  ',a30/)").write(name));
+    // The first 30 characters of the blank-filled name field, a short name left-justified.
+    io.units.write(unit::out, Layout("(/9x,'rcs pith offset file processed:  ',a30/)")
+                                  .write(field(name, kNameWidth)));
     write_listing(io, std::span<const std::string>(tsi1.ids).first(offsets.size()), offsets);
   }
   io.units.close(unit::series);

@@ -1,6 +1,7 @@
 #include "detrending/stage_plots.h"
 
 #include "plots/series_plot.h"
+#include "plots/transform_plot.h"
 #include "series/console.h"
 #include "series/text.h"
 
@@ -18,6 +19,9 @@ StagePlots stage_plot_layer(PlotSession& session, const Icommands& icommands,
                                                        std::string_view y_label, int kind) {
     crnplt3(session, tsi1, icommands, commands, title, x_label, y_label, kind);
   };
+  // The page names neither the data file nor the transformation.
+  plots.transform_summary = [&session](const Tsi2& tsi2, int count, std::string_view,
+                                       std::string_view) { power1(session, tsi2, count); };
   return plots;
 }
 

@@ -32,7 +32,8 @@ struct StagePlots {
       transform_summary;
 };
 
-// The pages the plot layer draws today (the two-panel page and the all-series page).
+// The pages of the plot layer: the two-panel page, the all-series page and the
+// transformation summary.
 StagePlots stage_plot_layer(PlotSession& session, const Icommands& icommands,
                             const Commands& commands);
 

@@ -54,6 +54,8 @@ void closing_message(EngineRun& run) {
   con.say("");
   run.report("");
   if (c >= kMaxIterations) {
+    // The iteration number takes three digits here: two would show the limit, 100, as
+    // asterisks.
     const std::string head = Layout("(a,f6.4,a,i3)")
         .write("Maximum iterations used without converging (<", a.convergence_threshold,
                " change): ", c);
@@ -69,7 +71,7 @@ void closing_message(EngineRun& run) {
     }
     return;
   }
-  const std::string done = Layout("(a,f6.4,a,i3)")
+  const std::string done = Layout("(a,f6.4,a,i2)")
       .write("Final iteration with convergence (<", a.convergence_threshold, " change): ", c);
   con.say(done);
   run.report(upper(done));

@@ -151,8 +151,8 @@ bool initial_regional_curve(EngineRun& run, RegionalCurve& curve) {
       con.say("**************** WARNING ****************");
       con.say("    Regional Curve goes south (negative) ");
       con.say(" Suggest choosing another RCS configuration.");
-      con.say("**************** WARNING ****************");
       con.say("");
+      con.say("**************** WARNING ****************");
       con.pause("                   Hit RETURN to Continue");
     }
     a.retry_rcs = ask_logical(run.con(), "Try different RCS detrending [T]rue or [F]alse");

@@ -145,8 +145,8 @@ void datw(std::ostream& out, std::string_view id, std::span<const float> values,
              .write(static_cast<long long>(n), first_year, name, exponent, descriptor,
                     field(label, 3))
       << '\n';
-  out << Layout("(" + std::to_string(per_record) + "i" + std::to_string(width) + ")").write(k)
-      << '\n';
+  const std::string values_layout = Layout("('(',i0,'i',i0,')')").write(per_record, width);
+  out << Layout(values_layout).write(k) << '\n';
 }
 
 SeriesRead cdf(RecordStream& in, int& series_number, Console& console, int max_years) {

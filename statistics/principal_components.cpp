@@ -6,12 +6,13 @@
 #include <optional>
 #include <string_view>
 
+#include "plots/broken_stick_plot.h"
+#include "plots/components_plot.h"
 #include "plots/plot_loop.h"
 #include "series/blocks.h"
 #include "series/console.h"
 #include "series/layout.h"
 #include "series/units.h"
-#include "statistics/pending.h"
 
 namespace dendro {
 namespace {
@@ -26,25 +27,41 @@ constexpr int kRowsPerHead = 20;
 // Values per file record before a continuation record.
 constexpr std::size_t kFileValuesPerLine = 1000;
 
+// Components on one page of loadings or scores.
+constexpr int kPanelsPerPage = 4;
+// The figure types of the pages: principal components and varimax factors.
+constexpr int kComponentFigure = 1;
+constexpr int kFactorFigure = 2;
+
 struct KindWords {
   std::string_view file_word;
   std::string_view console_line;
+  std::string_view plot_words;  // the data in the plot titles
 };
 
 KindWords kind_words(int kind) {
   switch (kind) {
     case 1:
-      return {"raw", "Raw Measurements common period principal components."};
+      return {"raw", "Raw Measurements common period principal components.", "raw measurements"};
     case 2:
-      return {"trn", "Transformed data common period principal components."};
+      return {"trn", "Transformed data common period principal components.", "transformed data"};
     case 3:
-      return {"det", "Detrended indices common period principal components."};
+      return {"det", "Detrended indices common period principal components.", "detrended indices"};
     case 4:
-      return {"res", "Residual indices common period principal components."};
+      return {"res", "Residual indices common period principal components.", "residual indices"};
     default:
-      return {"", ""};
+      return {"", "", ""};
   }
 }
+
+// A plot title: the data words of the kind, then `what`; blank for another kind.
+std::string plot_title(int kind, std::string_view lead, std::string_view what) {
+  const std::string_view words = kind_words(kind).plot_words;
+  if (words.empty()) return "";
+  return std::string(lead) + std::string(words) + " common period " + std::string(what);
+}
+
+bool plots_on(int plot_flag) { return plot_flag == 2 || plot_flag == 3; }
 
 std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
@@ -125,7 +142,7 @@ int choose_components(const PcaResult& pc, int kind, PlotSession& plots) {
   bool replot = true;
   for (;;) {
     if (replot) {
-      plot_unavailable(plots, "eigenvalue and broken-stick traces");
+      bsplt(plots, pc.broken_stick, pc.eigenvalues, kind, pc.errors);
       con.say("");
       con.say("Calculation of Significant Eigenvectors by two methods for:");
       con.say("  " + std::string(kind_words(kind).console_line));
@@ -280,9 +297,78 @@ Matrix project(const Matrix& z, const Matrix& w, int cols) {
   return scores;
 }
 
+// The panels of one page: the kept components from `first` on, at most four. A place
+// beyond the kept components gets a share of 0, which leaves its panel empty.
+ComponentPanels page_panels(int figure, int first, int kept, std::span<const float> percent) {
+  ComponentPanels panels;
+  panels.kind = figure;
+  panels.retained = kept;
+  for (int k = 0; k < kPanelsPerPage; ++k) {
+    const int number = first + k;
+    panels.numbers[at(k + 1)] = number;
+    panels.shares[at(k + 1)] = number <= kept ? percent[at(number)] : 0.0f;
+  }
+  return panels;
+}
+
+// Columns first .. first + count - 1 of a matrix, as the pages read them.
+ColumnTable columns_from(const Matrix& m, int first, int count) {
+  const auto rows = static_cast<std::size_t>(m.rows);
+  const std::span<const float> cells(m.cells);
+  return {cells.subspan(at(first) * rows, static_cast<std::size_t>(count) * rows), m.rows};
+}
+
+std::string_view figure_words(int figure, bool scores) {
+  if (figure == kFactorFigure) return scores ? "varimax scores" : "varimax factors";
+  return scores ? "pc scores" : "principal components";
+}
+
+// The loadings pages of the kept components (series by component), four to a page, for as
+// long as the plot flag asks for summary plots.
+void loadings_pages(PlotSession& plots, const Matrix& loadings, std::span<const float> percent,
+                    int figure, int kept, int kind, int& plot_flag) {
+  const std::string title = plot_title(kind, " ", figure_words(figure, false));
+  for (int first = 1; first <= kept && plots_on(plot_flag); first += kPanelsPerPage) {
+    const int count = std::min(kPanelsPerPage, kept - first + 1);
+    loads1(plots, columns_from(loadings, first, count), loadings.rows, title, plot_flag, kind,
+           page_panels(figure, first, kept, percent));
+  }
+}
+
+// The score pages of the kept components (year by component), as the loadings pages.
+void scores_pages(PlotSession& plots, const Matrix& scores, std::span<const float> percent,
+                  int figure, int kept, const PcaSetting& setting, int& plot_flag) {
+  const std::string title = plot_title(setting.kind, "", figure_words(figure, true));
+  for (int first = 1; first <= kept && plots_on(plot_flag); first += kPanelsPerPage) {
+    const int count = std::min(kPanelsPerPage, kept - first + 1);
+    scores1(plots, columns_from(scores, first, count), setting.first_year, setting.last_year, title,
+            plot_flag, page_panels(figure, first, kept, percent));
+  }
+}
+
+// The scores of each component divided by the root of its eigenvalue, as the pages show
+// them. A component without variance (an eigenvalue of 0 or a negative rounding value)
+// has no scale: its scores are shown as 0.
+Matrix unit_variance(const Matrix& scores, std::span<const float> eigenvalues) {
+  Matrix out = scores;
+  for (int j = 1; j <= out.cols; ++j) {
+    const float lambda = eigenvalues[at(j)];
+    const float root = lambda > 0.0f ? std::sqrt(lambda) : 0.0f;
+    for (float& v : out.column(j)) v = root > 0.0f ? v / root : 0.0f;
+  }
+  return out;
+}
+
+// Each value in percent: times 100, divided by `divisor`.
+std::vector<float> percent_of(std::span<const float> values, float divisor) {
+  std::vector<float> out(values.begin(), values.end());
+  for (float& v : out) v = v / divisor * 100.0f;
+  return out;
+}
+
 // Varimax rotation of the kept components and its factor scores.
 void rotate(PcaResult& pc, const Matrix& z, std::span<const std::string> ids,
-            const PcaSetting& setting, Units& units, PlotSession& plots) {
+            const PcaSetting& setting, Units& units, PlotSession& plots, int& plot_flag) {
   const std::string word(kind_words(setting.kind).file_word);
   const int kept = pc.kept;
   const int n = pc.eigenvectors.rows;
@@ -318,9 +404,8 @@ void rotate(PcaResult& pc, const Matrix& z, std::span<const std::string> ids,
   }
   write_loadings_file(units, setting.prefix + "_vfloads_" + word + ".txt",
                       {{"% variance", variance}, {"cumulative", cumulative}}, b, kept, ids);
-  if (setting.summary_plots == 2 || setting.summary_plots == 3) {
-    plot_unavailable(plots, "varimax factor loadings");
-  }
+  const std::vector<float> percent = percent_of(variance, 1.0f);
+  loadings_pages(plots, b, percent, kFactorFigure, kept, setting.kind, plot_flag);
 
   // Factor scores by the regression method: coefficients W = B (B'B)^-1.
   Matrix cross(kept, kept);
@@ -344,9 +429,7 @@ void rotate(PcaResult& pc, const Matrix& z, std::span<const std::string> ids,
   pc.factor_scores = project(z, w, kept);
   write_scores_file(units, setting.prefix + "_vfscores_" + word + ".txt", pc.factor_scores,
                     setting.first_year);
-  if (setting.summary_plots == 2 || setting.summary_plots == 3) {
-    plot_unavailable(plots, "varimax scores");
-  }
+  scores_pages(plots, pc.factor_scores, percent, kFactorFigure, kept, setting, plot_flag);
 }
 
 }  // namespace
@@ -366,7 +449,8 @@ PcaResult pca(const Matrix& z, const Matrix& r, std::span<const std::string> ids
   const int n = r.rows;
   const int years = setting.last_year - setting.first_year + 1;
   PcaResult pc;
-  const bool plotting = setting.summary_plots == 2 || setting.summary_plots == 3;
+  // "No more plots" on a page ends the pages of this analysis.
+  int plot_flag = setting.summary_plots;
   const std::string word(kind_words(setting.kind).file_word);
 
   // Eigenvalues in descending order, eigenvectors with conventional signs.
@@ -383,7 +467,8 @@ PcaResult pca(const Matrix& z, const Matrix& r, std::span<const std::string> ids
   eigen_statistics(pc, years);
   const int m = pc.components;
 
-  pc.kept = plotting ? choose_components(pc, setting.kind, plots) : pc.broken_stick_count;
+  pc.kept =
+      plots_on(plot_flag) ? choose_components(pc, setting.kind, plots) : pc.broken_stick_count;
   report_components(pc, ids, units);
 
   // Principal-component loadings file.
@@ -395,19 +480,25 @@ PcaResult pca(const Matrix& z, const Matrix& r, std::span<const std::string> ids
                        {"cumulative", running_sums(share)},
                        {"brokn stck", pc.broken_stick}},
                       pc.eigenvectors, m, ids);
-  if (plotting && pc.kept > 0) plot_unavailable(plots, "principal component loadings");
+  // The pages show each component's eigenvalue as a percentage of the m components.
+  const std::vector<float> percent = percent_of(pc.eigenvalues, static_cast<float>(m));
+  loadings_pages(plots, pc.eigenvectors, percent, kComponentFigure, pc.kept, setting.kind,
+                 plot_flag);
 
   // Scores, written before they are scaled to unit variance for the plots.
   pc.scores = project(z, pc.eigenvectors, m);
   write_scores_file(units, setting.prefix + "_pcscores_" + word + ".txt", pc.scores,
                     setting.first_year);
-  if (plotting && pc.kept > 0) plot_unavailable(plots, "principal component scores");
+  if (plots_on(plot_flag)) {
+    scores_pages(plots, unit_variance(pc.scores, pc.eigenvalues), percent, kComponentFigure,
+                 pc.kept, setting, plot_flag);
+  }
 
   if (pc.kept < 1) {
     units.write(unit::out, fmt_write(kNoRotation));
     return pc;
   }
-  rotate(pc, z, ids, setting, units, plots);
+  rotate(pc, z, ids, setting, units, plots, plot_flag);
   return pc;
 }
 

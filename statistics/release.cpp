@@ -1,10 +1,11 @@
 #include "statistics/release.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
 
-#include "statistics/pending.h"
+#include "plots/release_plot.h"
 
 namespace dendro {
 namespace {
@@ -101,7 +102,36 @@ RunningGrowth nowacki(std::span<float> x, std::string_view id, int first_year,
   const bool smooth = prefilter == 'y' || prefilter == 'Y';
   RunningGrowth growth = running_growth(x, first_year, settings.window, smooth);
   if (plot_flag >= 1) {
-    crnplt11_unavailable(plots, growth, settings, method, id);
+    // The page draws the windows that have a growth change, each beside the window w
+    // places later, and asks findrl for the releases of the windows as it shows them.
+    const std::span<const float> means(growth.means), errors(growth.errors);
+    const std::size_t later = std::min(means.size(), static_cast<std::size_t>(settings.window));
+    const ReleasePage page{
+        .series = std::span<const float>(x).first(static_cast<std::size_t>(growth.n)),
+        .means = means,
+        .mean_errors = errors,
+        .later_means = means.subspan(later),
+        .later_errors = errors.subspan(later),
+        .change = growth.change,
+        .first_year = growth.first_year,
+        .window = settings.window,
+        .percent = settings.percent,
+        .errors = settings.errors,
+        .smoothing = prefilter,
+        .id = id,
+        .top_title = " running mean growth series",
+        .bottom_title = " % growth change (blue) and raw data (red)",
+        .top_y_label = "running growth",
+        .bottom_x_label = "years",
+        .bottom_y_label = "relative growth",
+    };
+    const ReleaseSearch search = [&settings, method](
+                                     std::span<const float> m1, std::span<const float> s1,
+                                     std::span<const float> m2, std::span<const float> s2,
+                                     std::span<const float> g, int first_window_year) {
+      return findrl(m1, s1, m2, s2, g, first_window_year, settings, method);
+    };
+    crnplt11(plots, page, search, plot_flag);
   }
   return growth;
 }

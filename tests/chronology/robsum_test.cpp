@@ -89,8 +89,32 @@ Biweight brute_force_biweight(std::vector<double> x, double c) {
   return b;
 }
 
+// Three series of 60 years, level + trend t + (0.1 + 0.01 t) sin(1.3 (t + i)) for series
+// i = 0, 1, 2 in year t = 0 .. 59: a wave whose spread widens along the years.
+std::vector<std::vector<float>> widening_series(float level, float trend) {
+  std::vector<std::vector<float>> columns(3);
+  for (int t = 0; t < 60; ++t) {
+    const auto ft = static_cast<float>(t);
+    for (int i = 0; i < 3; ++i) {
+      columns[static_cast<std::size_t>(i)].push_back(
+          level + trend * ft + (0.1f + 0.01f * ft) * std::sin(1.3f * static_cast<float>(t + i)));
+    }
+  }
+  return columns;
+}
+
 class RobsumRun : public ChronologyRun {
  protected:
+  // The arithmetic mean of widening_series over 1801-1860, stabilised by a spline of 50%
+  // of its length (option 13 = -50) at printout 4; the general output file.
+  std::vector<std::string> spline_stabilised(float level, float trend) {
+    make_set(1801, widening_series(level, trend));
+    icommands_.option(12) = 1;
+    icommands_.option(13) = -50;
+    icommands_.option(17) = 4;
+    run('s');
+    return report();
+  }
   // Series given as columns of `rows` years from `first`; kMissing marks no value.
   void make_set(int first, const std::vector<std::vector<float>>& columns) {
     const int rows = static_cast<int>(columns[0].size());
@@ -298,24 +322,15 @@ TEST_F(RobsumRun, stabilisation_moves_the_limits) {
     EXPECT_NEAR(lower_[t], expected, 1e-5);
     EXPECT_NEAR(upper_[t], expected, 1e-5);
   }
-  EXPECT_TRUE(contains(report(), " *** variance stabilized with briffa rbar-weighted method ***"));
+  const auto lines = report();
+  EXPECT_TRUE(contains(lines, " *** variance stabilized with briffa rbar-weighted method ***"));
+  // Below printout 4 no decade-mean plot frames the stabilisation.
+  EXPECT_FALSE(contains(lines, " *** series before variance stabilization ***"));
 }
 
 TEST_F(RobsumRun, spline_stabilisation_reports_its_length) {
   // Option 13 = -50 asks for a spline of 50% of the 60 years: 30 years.
-  std::vector<std::vector<float>> columns(3);
-  for (int t = 0; t < 60; ++t) {
-    for (int i = 0; i < 3; ++i) {
-      columns[static_cast<std::size_t>(i)].push_back(
-          1.0f + (0.1f + 0.01f * static_cast<float>(t)) * std::sin(1.3f * static_cast<float>(t + i)));
-    }
-  }
-  make_set(1801, columns);
-  icommands_.option(12) = 1;
-  icommands_.option(13) = -50;
-  icommands_.option(17) = 4;
-  run('s');
-  const auto lines = report();
+  const auto lines = spline_stabilised(1.0f, 0.0f);
   EXPECT_TRUE(contains(lines, " *** variance stabilized with spline curve fit ***"));
   EXPECT_TRUE(contains(lines, " spline curve fit used:    30  years"));
   EXPECT_EQ(icommands_.option(13), -50);  // the option itself is not rewritten
@@ -326,6 +341,30 @@ TEST_F(RobsumRun, spline_stabilisation_reports_its_length) {
     return s;
   };
   EXPECT_LT(spread(40) / spread(0), 2.0);
+}
+
+TEST_F(RobsumRun, decade_plots_frame_the_stabilisation) {
+  // Three series over 1801-1860 rising by 0.02 a year. Printout 4 writes the decade-mean
+  // plot of the chronology before and after the spline stabilisation (5-year blocks for
+  // 60 years), labelled 1800 .. 1850 (the last year 1860 takes one block off).
+  const auto lines = spline_stabilised(0.5f, 0.02f);
+  const std::string heading =
+      "         ***  5-year means of measurements, curve fit (x), and indices ***";
+  std::vector<std::size_t> at;
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    if (lines[k] == heading) at.push_back(k);
+  }
+  ASSERT_EQ(at.size(), 2u);
+  // Before: the chronology as measurements and as indices, a flat curve of 1.0. Hand
+  // (python, the mean of the three formulas over t = 0..4 and 50..54): 0.53855, 1.54641.
+  const std::string first = lines[at[0] + 5];
+  EXPECT_EQ(first.substr(0, 18), "  1800  0.54  1.00");
+  EXPECT_EQ(first.substr(53, 6), "  0.54");
+  const std::string last = lines[at[0] + 15];
+  EXPECT_EQ(last.substr(0, 18), "  1850  1.55  1.00");
+  EXPECT_EQ(last.substr(53, 6), "  1.55");
+  EXPECT_EQ(lines[at[1] + 5].substr(0, 6), "  1800");
+  EXPECT_EQ(lines[at[1] + 15].substr(0, 6), "  1850");
 }
 
 TEST_F(RobsumRun, age_aligned_kind_takes_the_aligned_span) {

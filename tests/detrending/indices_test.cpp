@@ -1,6 +1,7 @@
 #include "detrending/indices.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -72,7 +73,10 @@ std::vector<std::string> lines_of(const std::string& path) {
 }
 
 struct OutFile {
-  std::string path = ::testing::TempDir() + "sstat_out.txt";
+  // One file per test and process: ctest runs the tests of this file side by side.
+  std::string path = ::testing::TempDir() + "sstat_out_" +
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+                     std::to_string(::getpid()) + ".txt";
   Units units;
   OutFile() { units.create(11, path); }
   std::vector<std::string> close() {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,27 @@ TEST(pith_offsets, file_with_a_title_line_read_free_form) {
   EXPECT_EQ(report[1].substr(0, 43), "         rcs pith offset file processed:  /");
   EXPECT_EQ(report[3], "  id:  SITE01A  SITE01B  SITE02A ");
   EXPECT_EQ(report[4], "           5       12        0");
+}
+
+TEST(pith_offsets, report_names_the_file_left_justified) {
+  // The name is a 40-character field, of which "(/9x,'rcs pith offset file processed:  ',
+  // a30/)" writes the first 30 characters: a short name stands at column 43, blank-filled.
+  PithRun r;
+  r.dir.write("po.txt", "1\n2\n3\n");
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(r.dir.path(""));
+  std::vector<int> p;
+  try {
+    p = r.run("po.txt\nm\n\n\n");
+  } catch (...) {
+    std::filesystem::current_path(before);
+    throw;
+  }
+  std::filesystem::current_path(before);
+  EXPECT_EQ(p, (std::vector<int>{1, 2, 3}));
+  const std::vector<std::string> report = r.dir.lines("out.txt");
+  ASSERT_GE(report.size(), 2u);
+  EXPECT_EQ(report[1], "         rcs pith offset file processed:  po.txt" + std::string(24, ' '));
 }
 
 TEST(pith_offsets, typed_layout_reads_blanks_as_zero) {

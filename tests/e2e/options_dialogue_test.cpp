@@ -25,12 +25,12 @@ class OptionsDialogue : public ::testing::Test {
     box.write_file("f.txt", "site1.txt\n");
   }
   // Runs an interactive session with `menu` typed at the option menu. Then "n" (no more
-  // plots) answers the transformation plot, "0" the regional curve's pith offset file
-  // question (none), and "n" any later plot page.
+  // plots) answers the first series page of the transformation, "c" its statistics page,
+  // "0" the regional curve's pith offset file question (none), and "n" any later plot page.
   RunResult run_with_menu(const std::string& menu) {
     std::string no_more_plots;
     for (int k = 0; k < 40; ++k) no_more_plots += "n\n";
-    return box.kalder("\nf.txt\nT\nn\n" + menu + "\n\nn\n0\n" + no_more_plots);
+    return box.kalder("\nf.txt\nT\nn\n" + menu + "\n\nn\nc\n0\n" + no_more_plots);
   }
   Sandbox box;
 };

@@ -21,7 +21,8 @@ int count_of(const std::string& text, const std::string& part) {
 // mean overlay plus up to 0.01 up or down (eleven levels), and one far year each: +0.5 in
 // 1910 for the first, -0.4 in 1920 for the second.
 struct Stand {
-  explicit Stand(const std::string& script) : in(script), con(in, out), run(con) {
+  explicit Stand(const std::string& script)
+      : in(script), con(in, out), run(con, PlotSession::Screen::none) {
     Tsi1& t = run.tsi1;
     t.reshape(30, 2);
     t.ids = {"ABC01A  ", "ABC02A  "};
@@ -105,9 +106,10 @@ TEST(endogenous_outliers, no_more_plots_ends_the_series_pages) {
 }
 
 TEST(release_detection, settings_can_change_for_the_series_in_hand) {
-  // Series 1: "y", then a window of 4 and 51 (asked again) and 5, 30 percent, 0 errors,
-  // prefilter "x" (asked again) and "y"; after the second look "n". Series 2: blank.
-  Stand s("y\n4\n51\n5\n30\n0\nx\ny\nn\n\n");
+  // Series 1: its page "c", "y", then a window of 4 and 51 (asked again) and 5, 30
+  // percent, 0 errors, prefilter "x" (asked again) and "y"; after the second page "n".
+  // Series 2: its page "c", then blank.
+  Stand s("c\ny\n4\n51\n5\n30\n0\nx\ny\nc\nn\nc\n\n");
   s.run.icommands[20] = 2;
   s.run.opt = {};
   s.run.opt.stand_plot = 1;
@@ -115,10 +117,20 @@ TEST(release_detection, settings_can_change_for_the_series_in_hand) {
   s.run.opt.growth_change = 25;
   release_detection(s.run);
   const std::string console = s.out.str();
-  EXPECT_EQ(count_of(console, "plot not available"), 3);
+  EXPECT_EQ(count_of(console, "[n]o more plots"), 3);
+  EXPECT_EQ(s.in.rdbuf()->in_avail(), 0);  // every answer read, none missing
   EXPECT_EQ(count_of(console, question_line("change release detection settings? y/<n>")), 3);
   EXPECT_EQ(count_of(console, "running mean window width (5-50)"), 3);
   EXPECT_EQ(count_of(console, "prefilter with 3-point binomial? y/<n>"), 2);
+
+  // "n" at the first page ends the pages and the questions for every series.
+  Stand stop("n\n");
+  stop.run.icommands[20] = 3;
+  stop.run.opt.stand_plot = 1;
+  stop.run.opt.running_mean_window = 5;
+  EXPECT_NO_THROW(release_detection(stop.run));
+  EXPECT_EQ(count_of(stop.out.str(), "[n]o more plots"), 1);
+  EXPECT_EQ(count_of(stop.out.str(), "change release detection settings"), 0);
 
   // Without plots: no question, nothing on the console.
   Stand quiet("");

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "pelliform/engine_args.h"
 #include "pelliform/sigfree.h"
 #include "plots/plot_loop.h"
@@ -24,10 +26,12 @@ struct Quiet {
   Console con{in, out};
 };
 
-// A fresh folder under the test scratch directory.
+// A fresh folder under the test scratch directory, named for the process too: test runs
+// of other checkouts may share the directory.
 inline std::filesystem::path scratch_folder(const std::string& name) {
   const char* base = std::getenv("TEST_TMPDIR");
-  std::filesystem::path dir = std::filesystem::path(base ? base : "/tmp") / name;
+  std::filesystem::path dir =
+      std::filesystem::path(base ? base : "/tmp") / (name + "_" + std::to_string(::getpid()));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;

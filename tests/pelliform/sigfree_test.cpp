@@ -78,6 +78,15 @@ TEST(sigfree, series_files_of_a_ratio_run) {
   }
   // Window 0: no RBAR file.
   EXPECT_FALSE(std::filesystem::exists(dir / "oak_Std_RBAR.txt"));
+
+  // The closing message, "Final iteration with convergence (<" f6.4 " change): " i2 after a
+  // blank line: the iteration count in two columns (a converged run ends before 100).
+  ASSERT_EQ(a.restart_counter, 0);
+  ASSERT_GE(a.iteration, 1);
+  ASSERT_LT(a.iteration, 10);  // one digit: the field shows a blank before it
+  const std::string closing = "\nFinal iteration with convergence (<0.0001 change):  " +
+                              std::to_string(a.iteration) + "\n";
+  EXPECT_NE(h.out.str().find(closing), std::string::npos) << h.out.str();
   std::ifstream data(dir / "oak_STD_RAW_Data.txt");
   std::string title, first;
   std::getline(data, title);
@@ -165,6 +174,31 @@ TEST(sigfree, regional_curve_retry_and_run) {
   std::string age1;
   std::getline(curves, age1);
   EXPECT_EQ(age1.substr(0, 8), "    1.00");
+}
+
+TEST(sigfree, negative_regional_curve_warning) {
+  // Growth that decays towards a floor: the straight regional curve fitted to it (option 4)
+  // falls below 0 at the oldest ages, which brings the warning and the retry question.
+  const auto dir = testing::scratch_folder("regional_negative");
+  SeriesSet set = linear_pairs();
+  set.growth = [](int, int k) { return 5.0f * std::exp(-0.05f * static_cast<float>(k)) + 0.05f; };
+  set.signal = [](int) { return 1.0f; };
+  EngineArgs a = testing::engine_args(set, dir);
+  a.rcs_flag = 1;
+  a.curve_fit_option = 4;
+  // Two plot menus, the pause of the warning, then "T": back to the driver.
+  EngineHarness h("\n\n\nT\n");
+  h.run(a);
+  EXPECT_TRUE(a.retry_rcs);
+  // The first and the last warning line each follow a blank line (the first one's ends
+  // the line of the plot menu's prompt, which the answer ends on a screen).
+  const std::string warning =
+      "enter option number > \n**************** WARNING ****************\n"
+      "    Regional Curve goes south (negative) \n"
+      " Suggest choosing another RCS configuration.\n"
+      "\n**************** WARNING ****************\n"
+      "                   Hit RETURN to Continue";
+  EXPECT_NE(h.out.str().find(warning), std::string::npos) << h.out.str();
 }
 
 TEST(convergence, sftest_statistics) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "statistics/common_period.h"
+#include "tests/plots/plot_test_support.h"
 #include "tests/statistics/period_data.h"
 
 namespace dendro {
@@ -31,7 +32,9 @@ CommonPeriodResult two_trees_with_menu(Session& s) {
 }
 
 TEST(pca, kaiser_choice_rotates_two_factors) {
-  Session s("kaiser", "k\n");
+  // The eigenvalue page, "k", then one page each of loadings and scores, of the principal
+  // components and of the varimax factors.
+  Session s("kaiser", "c\nk\nc\nc\nc\nc\n");
   const PcaResult pc = two_trees_with_menu(s).components;
   EXPECT_EQ(pc.kept, 2);
   EXPECT_NE(s.out.str().find("  Detrended indices common period principal components.\n"),
@@ -65,7 +68,7 @@ TEST(pca, kaiser_choice_rotates_two_factors) {
 }
 
 TEST(pca, files_of_the_components) {
-  Session s("files", "\n");
+  Session s("files", "\n\n\n\n\n\n");
   two_trees_with_menu(s);
   const auto loads = lines_of(s.dir / "site_pcloads_det.txt");
   ASSERT_EQ(loads.size(), 10u);  // five statistics, the titles, four series
@@ -86,13 +89,13 @@ TEST(pca, files_of_the_components) {
 }
 
 TEST(pca, menu_answers) {
-  // "e" with a word and with a count beyond m show the menu again; "r" replots first;
-  // "e" 0 keeps no component.
-  Session s("menu", "e\nmany\nr\ne\n9\ne\n0\n");
+  // "e" with a word and with a count beyond m show the menu again; "r" shows the
+  // eigenvalue page again first; "e" 0 keeps no component, and no page follows.
+  Session s("menu", "c\ne\nmany\nr\nc\ne\n9\ne\n0\n");
   const PcaResult pc = two_trees_with_menu(s).components;
   EXPECT_EQ(pc.kept, 0);
   const std::string console = s.out.str();
-  EXPECT_EQ(count_of(console, "eigenvalue and broken-stick traces: plot not available"), 2);
+  EXPECT_EQ(count_of(console, "[n]o more plots"), 2);
   EXPECT_EQ(count_of(console, "Enter your selection :> "), 4);
   EXPECT_EQ(count_of(console, "Roll your own eigenvalue cutoff :> "), 3);
   const auto lines = s.report();
@@ -122,6 +125,104 @@ TEST(pca, period_shorter_than_the_series_count) {
   const auto loads = lines_of(s.dir / "short_pcloads_raw.txt");
   EXPECT_EQ(loads[2], " % variance  0.333   0.333   0.333");
   EXPECT_EQ(lines_of(s.dir / "short_pcscores_raw.txt").size(), 4u);
+}
+
+using plot_test::render_png;
+
+std::string page_text(const std::filesystem::path& ps) { return plot_test::read_file(ps); }
+
+// A saved PostScript page holds each text it shows as a string: "(text)".
+bool shows(const std::string& page, const std::string& text) {
+  return page.find("(" + text + ")") != std::string::npos;
+}
+
+// Six series with every correlation 0.4 over 30 years. Hand (equicorrelation matrix
+// (1 - r) I + r J): eigenvalues 1 + 5r = 3.0 once and 1 - r = 0.6 five times, so the pages
+// show 3.0 / 6 = 50% and 0.6 / 6 = 10% per component.
+struct SixSeries {
+  explicit SixSeries(Session& s, int summary_plots) {
+    for (int i = 1; i <= n; ++i) {
+      ids.push_back("SER0" + std::to_string(i) + "  ");
+      for (int j = 1; j <= n; ++j) r(i, j) = i == j ? 1.0f : 0.4f;
+      for (int t = 1; t <= years; ++t) z(t, i) = period_test::wave(i, t, years);
+    }
+    pc = pca(z, r, ids, {1901, 1930, summary_plots, 1, (s.dir / "six").string()}, s.units,
+             s.plots);
+  }
+  static constexpr int n = 6, years = 30;
+  Matrix r{n, n}, z{years, n};
+  std::vector<std::string> ids;
+  PcaResult pc;
+};
+
+TEST(pca_pages, five_kept_components_take_two_pages_of_each_kind) {
+  // The eigenvalue page, "e" 5, then two pages each of the component loadings and scores
+  // and of the factor loadings and scores; the second page of each is saved.
+  Session s("pages");
+  const auto saved = [&](const std::string& name) {
+    return "s\n" + (s.dir / (name + ".ps")).string() + "\nc\n";
+  };
+  s.in.str("c\ne\n5\n" + std::string("c\n") + saved("pc_loads") + "c\n" + saved("pc_scores") +
+           "c\n" + saved("vf_loads") + "c\n" + saved("vf_scores"));
+  const SixSeries six(s, 2);
+  EXPECT_EQ(six.pc.kept, 5);
+  EXPECT_EQ(s.in.rdbuf()->in_avail(), 0);  // every page took its answers
+  // Four loadings and four score pages; each save shows its menu once more.
+  EXPECT_EQ(count_of(s.out.str(), "| replot             [0] line color         [4] |"), 6);
+  EXPECT_EQ(count_of(s.out.str(), "| curve  color       [5]                       |"), 6);
+
+  // The second page of each kind holds component 5 alone.
+  const std::string loads = page_text(s.dir / "pc_loads.ps");
+  EXPECT_TRUE(shows(loads, " raw measurements common period principal components"));
+  EXPECT_TRUE(shows(loads, "PC_5 10.00 %"));
+  EXPECT_FALSE(shows(loads, "PC_4 10.00 %"));
+  EXPECT_EQ(loads.find("PC_6"), std::string::npos);
+  const std::string scores = page_text(s.dir / "pc_scores.ps");
+  EXPECT_TRUE(shows(scores, "          raw measurements common period pc scores"));
+  EXPECT_TRUE(shows(scores, "PC_5 10.00 %"));
+  const std::string factors = page_text(s.dir / "vf_loads.ps");
+  EXPECT_TRUE(shows(factors, " raw measurements common period varimax factors"));
+  EXPECT_NE(factors.find("(VF_5 "), std::string::npos);
+  EXPECT_EQ(factors.find("(VF_4 "), std::string::npos);
+  const std::string factor_scores = page_text(s.dir / "vf_scores.ps");
+  EXPECT_TRUE(shows(factor_scores, "          raw measurements common period varimax scores"));
+  EXPECT_NE(factor_scores.find("(VF_5 "), std::string::npos);
+  for (const char* page : {"pc_loads", "pc_scores", "vf_loads", "vf_scores"}) {
+    EXPECT_GT(render_png(s.dir / (std::string(page) + ".ps"),
+                                      s.dir / (std::string(page) + ".png")),
+              0)
+        << page;
+  }
+}
+
+TEST(pca_pages, the_first_page_shows_the_first_component_share) {
+  // One kept component (the broken stick: 3.0 - 3.0 sqrt(2/30) = 2.23 is below 2.45): one
+  // page of each kind; the component page shows 50%.
+  Session s("first_page");
+  s.in.str("\n\ns\n" + (s.dir / "loads.ps").string() + "\nc\nc\nc\nc\n");
+  const SixSeries six(s, 3);
+  EXPECT_EQ(six.pc.kept, 1);
+  EXPECT_EQ(s.in.rdbuf()->in_avail(), 0);
+  const std::string loads = page_text(s.dir / "loads.ps");
+  EXPECT_TRUE(shows(loads, "PC_1 50.00 %"));
+  EXPECT_FALSE(shows(loads, "PC_2 10.00 %"));  // a component not kept shows no panel
+}
+
+TEST(pca_pages, no_more_plots_ends_the_pages_of_the_analysis) {
+  // "n" at the first scores page: neither the factor loadings nor the factor scores are
+  // shown, and the files are written all the same.
+  Session s("no_more");
+  s.in.str("\n\nc\nn\n");
+  const SixSeries six(s, 2);
+  EXPECT_EQ(s.in.rdbuf()->in_avail(), 0);
+  EXPECT_EQ(count_of(s.out.str(), "enter option number > "), 3);
+  EXPECT_TRUE(std::filesystem::exists(s.dir / "six_vfloads_raw.txt"));
+  EXPECT_TRUE(std::filesystem::exists(s.dir / "six_vfscores_raw.txt"));
+  // Summary plots 1: no page and no question.
+  Session quiet("quiet");
+  const SixSeries none(quiet, 1);
+  EXPECT_EQ(quiet.out.str(), "");
+  EXPECT_EQ(none.pc.kept, 1);
 }
 
 TEST(broken_stick, sums_of_reciprocals) {

@@ -8,6 +8,7 @@
 
 #include "plots/plot_loop.h"
 #include "series/console.h"
+#include "tests/plots/plot_test_support.h"
 
 namespace dendro {
 namespace {
@@ -136,9 +137,37 @@ TEST(nowacki, smooths_and_shows_the_plot_only_when_asked) {
   EXPECT_EQ(g.n, 78);
   EXPECT_EQ(out.str(), "");
   flag = 1;
+  in.str("c\n");
   g = nowacki(x, "ABC01A  ", 1900, {10, 25, 0}, 'n', release_method::kPlain, flag, plots);
   EXPECT_EQ(g.first_year, 1900);
-  EXPECT_NE(out.str().find("plot not available"), std::string::npos);
+  EXPECT_NE(out.str().find("[n]o more plots"), std::string::npos);
+  EXPECT_EQ(flag, 1);
+}
+
+TEST(nowacki, page_shows_the_releases_at_the_window_years) {
+  const auto dir = plot_test::scratch("nowacki_page");
+  const std::string ps = (dir / "release.ps").string();
+  plot_test::Scripted s("s\n" + ps + "\nc\n");
+  std::vector<float> x = step_series();
+  int flag = 1;
+  nowacki(x, "ABC01A  ", 1900, {10, 25, 0}, 'n', release_method::kPlain, flag, s.session);
+  EXPECT_EQ(flag, 1);
+  const std::string page = plot_test::read_file(ps);
+  // The page draws each window mean at the last year of its window, and dates the release
+  // there: the change is largest from window 31 (1930-1939) to window 41, so 1939.
+  EXPECT_NE(page.find("(Release dates: 1939)"), std::string::npos);
+  EXPECT_NE(page.find("(rm: 10yr.  pg:  25%  se:  0 se  bf: n)"), std::string::npos);
+  EXPECT_NE(page.find("(ABC01A running mean growth series)"), std::string::npos);
+  EXPECT_NE(page.find("(relative growth)"), std::string::npos);
+  EXPECT_GT(plot_test::render_png(ps, dir / "release.png"), 0);
+
+  // "n" clears the flag; a series shorter than two windows has no change to show and its
+  // page still opens and closes.
+  plot_test::Scripted stop("n\n");
+  std::vector<float> short_series(12, 1.0f);
+  nowacki(short_series, "ABC02A  ", 1900, {10, 25, 0}, 'Y', release_method::kModified, flag,
+          stop.session);
+  EXPECT_EQ(flag, 0);
 }
 
 }  // namespace
