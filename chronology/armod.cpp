@@ -29,6 +29,7 @@ constexpr float kOutlierTally = 0.2f;      // departure from the series' mean th
 constexpr int kSearchSize = 11;            // the Akaike search runs up to order 10
 constexpr int kMaxSummaryOrder = 10;       // coefficient columns of the statistics table
 constexpr float kNoStartCurve = -999.0f;   // first value of the plot's absent start curve
+constexpr int kOutlierDecimals = 4;
 
 bool head_before(int i) { return i == 1 || i % kHeadEvery == 0; }
 
@@ -148,8 +149,11 @@ void show_and_save_outliers(Tsi1& tsi1, const SetSpan& set,
   std::swap(residuals, tsi1.matrix);
   for (int i = 1; i <= tsi1.count; ++i) {
     const SeriesRows r = rows_of(tsi1, i, set);
+    // The outlier series come back from the working records (10f9.4) with four decimals,
+    // and the plot and the file show them so.
     const auto& z = outliers[static_cast<std::size_t>(i - 1)];
-    std::copy(z.begin(), z.end(), tsi1.column(i).begin() + (r.r0 - 1));
+    std::transform(z.begin(), z.end(), tsi1.column(i).begin() + (r.r0 - 1),
+                   [](float v) { return as_written(v, kOutlierDecimals); });
   }
   if (tsi1.overlay.empty()) tsi1.overlay.push_back(kMissing);
   tsi1.overlay[0] = kMissing;

@@ -57,6 +57,7 @@ namespace {
 
 constexpr float kBiweightConstant = 7.5f;
 constexpr int kWeightsMinimumDepth = 6;  // fewer series in every year: no weights file
+constexpr int kWeightDecimals = 4;
 
 // The names of a chronology kind in titles, files and plots.
 struct KindNames {
@@ -145,6 +146,10 @@ void weights_pass(Tsi1& tsi1, WeightsRecord& record, int n, int first_year,
                   const RobsumSettings& s, Commands& commands, Units& units, PlotSession& plots) {
   Console& console = plots.console();
   const KindNames names = names_of(s.kind);
+  // The weights reach the file and the plot through one record per year of four decimals
+  // per weight, (i6,1000f8.4): that is the precision they carry there (a compact save
+  // scales them by it).
+  for (float& w : record.matrix()) w = as_written(w, kWeightDecimals);
   std::swap(tsi1.matrix, record.matrix());
   if (s.save >= 1) {
     units.create(unit::series, output_prefix(commands.data_file) + names.weights_suffix);

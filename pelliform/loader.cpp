@@ -62,6 +62,7 @@ LoadStatus fatal_read(Console& con) {
 // Reads every series of a tucson ring-width (mr) or index (ir) file.
 LoadStatus read_tucson(RecordStream& in, TucsonMode mode, Console& con, SeriesSet& set) {
   TucsonFile file;
+  file.title_limit = false;
   // Each pass reads one series or the end of the file.
   for (;;) {
     SeriesRead s = trrw_read(in, mode, file, con, nullptr, kMaxYears);

@@ -615,4 +615,19 @@ std::string_view chomp(std::string_view line) {
   return line;
 }
 
+float as_written(float value, int decimals) {
+  constexpr int kMostDecimals = 8;
+  if (decimals < 0 || decimals > kMostDecimals) {
+    throw std::invalid_argument("as_written: 0 to 8 decimals");
+  }
+  if (!std::isfinite(value)) return value;
+  // A float's 24 bits times 10^8 (27 bits) fit a double's 53: the product is exact, so
+  // rounding it rounds the exact binary value. The quotient then rounds to float as a read
+  // of the decimal text does: it lies too far from any float midpoint for the double step
+  // to matter.
+  const double scale = std::pow(10.0, decimals);
+  const double units = std::nearbyint(static_cast<double>(value) * scale);
+  return static_cast<float>(units / scale);
+}
+
 }  // namespace dendro

@@ -127,4 +127,9 @@ std::vector<long long> read_list_integers(std::string_view record, std::size_t c
 // Strips a trailing carriage return, so that files with CRLF endings read like LF files.
 std::string_view chomp(std::string_view line);
 
+// What is left of `value` after an F field with `decimals` decimals writes it and a read of
+// that field gives it back: the precision of a value carried through a fixed-format record.
+// The field rounds the exact binary value, ties to even, as write does; 0 to 8 decimals.
+float as_written(float value, int decimals);
+
 }  // namespace dendro

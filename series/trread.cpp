@@ -184,9 +184,7 @@ TrreadResult trread(std::istream& data, Tsi1& tsi1, StatsTable& stats, Commands&
       write_line(out, Layout("(t2,a)").write("data header lines:"));
       for (int h = 1; h <= 3; ++h) {
         const std::string line = commands.header_line(h);
-        if (line.substr(0, 6) != "      ") {
-          write_line(out, Layout("(2x,a)").write(trim_right(line)));
-        }
+        if (line.substr(0, 6) != "      ") write_line(out, Layout("(2x,a)").write(line));
       }
     }
     if (source.is_end(s)) break;

@@ -332,7 +332,9 @@ SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Consol
                                       " interrupts the series before its end marker:\n " +
                                       trimmed(r80));
         }
-        if (++titles > kMaxTitleRecords) throw Stop("sbr trrw:  over 25 text lines", kFailureStatus);
+        if (++titles > kMaxTitleRecords && file.title_limit) {
+          throw Stop("sbr trrw:  over 25 text lines", kFailureStatus);
+        }
         show_title(titles, *record, file, s, console, echo);
         previous_title = std::string(r80);
         previous_title_line = line;

@@ -46,6 +46,8 @@ struct TucsonFile {
   // running series number becomes 1.
   std::array<std::string, 3> header_lines{std::string(85, ' '), std::string(85, ' '),
                                           std::string(85, ' ')};
+  // kalder stops the run at the 26th title record of one call; pelliform reads on.
+  bool title_limit = true;
 };
 
 // Reads one series in mode mr (ring widths, returned in millimetres) or ir (indices).

@@ -118,6 +118,48 @@ TEST_F(ArmodRun, robust_method_tallies_outliers_by_year) {
   EXPECT_EQ(commands_.header_line(1), std::string(85, 'a'));
 }
 
+TEST_F(ArmodRun, outlier_file_holds_the_outliers_at_four_decimals) {
+  // The outlier series come back from working records with four decimals (10f9.4): the
+  // compact save holds exactly the values that the column save prints, k x 10^p with p no
+  // finer than -4 (more decimals would give a finer scale and other digits).
+  auto saved = [&](int code) {
+    make_set(120, 6, 4);
+    store_.at(61, 3) += 1.0f;  // series 3 gets outliers in 1860 and 1861
+    for (int i = 1; i <= 6; ++i) store_.year_row(i).ics = 1;
+    icommands_.option(9) = 2;
+    icommands_.option(11) = 1;
+    icommands_.option(18) = code;
+    run();
+    return lines_of(path("site_auto_outs.txt"));
+  };
+  const auto columns = saved(5);
+  const auto compact = saved(4);
+  // Series 3 runs from 1805 (row 5) to 1920; its compact header and values.
+  std::size_t at = 0;
+  while (at < compact.size() && compact[at].find("=i SER103") == std::string::npos) ++at;
+  ASSERT_LT(at, compact.size());
+  const std::string& head = compact[at];
+  const int n = std::stoi(head.substr(0, 8));
+  const int p = std::stoi(head.substr(68, 3));
+  const int per_record = std::stoi(head.substr(72, 2));
+  const int width = head[75] - '0';
+  ASSERT_EQ(n, 116);
+  ASSERT_GE(p, -4) << head;
+  int departures = 0;
+  for (int t = 0; t < n; ++t) {
+    const std::string& record = compact[at + 1 + static_cast<std::size_t>(t / per_record)];
+    const long long k = std::stoll(record.substr(static_cast<std::size_t>((t % per_record) * width),
+                                                 static_cast<std::size_t>(width)));
+    long long ten_thousandths = k;
+    for (int e = p; e > -4; --e) ten_thousandths *= 10;
+    // Column 3 of the column file: year 1805 + t is line 5 + t (after the head).
+    const std::string value = columns[static_cast<std::size_t>(5 + t)].substr(6 + 9 * 2 + 1, 8);
+    EXPECT_EQ(ten_thousandths, std::llround(std::stod(value) * 10000.0)) << 1805 + t;
+    departures += ten_thousandths != 10000;
+  }
+  EXPECT_GE(departures, 2);
+}
+
 TEST_F(ArmodRun, outlier_file_titles_carry_the_tag) {
   make_set(60, 2, 5);
   icommands_.option(9) = 3;

@@ -402,5 +402,23 @@ TEST_F(RobsumRun, weights_file_needs_six_series_in_a_year) {
   EXPECT_EQ(lines[2], "third" + std::string(75, ' ') + " wgts");
 }
 
+TEST_F(RobsumRun, weights_file_holds_the_weights_at_four_decimals) {
+  // One year of six values, c = 7.5: median 1.025, MAD 0.1, four passes; the last pass gives
+  // the weights 0.99964, 0.97141, 0.95743, 0.87578, 0.84933, 0.99432 (python3, the passes
+  // of brute_force_biweight above in double). At four decimals each is a multiple of 1e-4,
+  // so the compact save scales by 10^5, drops one common zero and writes width 5, p = -4.
+  make_set(1501, {{1.0f}, {1.1f}, {0.9f}, {1.2f}, {0.8f}, {1.05f}});
+  for (int i = 1; i <= 6; ++i) store_.year_row(i).ics = 1;  // every series is saved
+  icommands_.option(12) = 2;
+  icommands_.option(18) = 4;
+  run('r');
+  const auto lines = lines_of(path("site_res_wgts.txt"));
+  ASSERT_EQ(lines.size(), 12u);
+  const std::string gap(45, ' ');  // from the id to column 69
+  EXPECT_EQ(lines[0], "       1=n    1501=i S1" + gap + " -4(16f5.0)~ res");
+  const char* const weights[] = {" 9996", " 9714", " 9574", " 8758", " 8493", " 9943"};
+  for (std::size_t k = 0; k < 6; ++k) EXPECT_EQ(lines[2 * k + 1], weights[k]) << k;
+}
+
 }  // namespace
 }  // namespace dendro

@@ -129,6 +129,24 @@ TEST(loaddat, missing_title_lines_are_marked) {
   std::filesystem::remove_all(dir);
 }
 
+TEST(loaddat, any_number_of_title_lines) {
+  // kalder's reader stops at the 26th title line of a series; pelliform's reads on.
+  const auto dir = std::filesystem::temp_directory_path() / "loaddat_many_titles";
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "notes.rwl").string();
+  {
+    std::ofstream out(path);
+    for (int k = 1; k <= 30; ++k) out << "site note line number " << k << "\n";
+    out << "AB01    1901   100   200   300   999\n";
+  }
+  PSession s("1\n");
+  const Loaded r = load(path, s);
+  ASSERT_EQ(r.status, LoadStatus::loaded);
+  EXPECT_EQ(r.set.count(), 1);
+  EXPECT_EQ(r.set.title[1].substr(0, 24), "site note line number 2 ");
+  std::filesystem::remove_all(dir);
+}
+
 TEST(loaddat, a_tucson_file_the_reader_cannot_place_fails_the_load) {
   // min.rwl: values separated by single blanks, not in the fixed columns.
   PSession s("1\n\n");

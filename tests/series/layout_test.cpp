@@ -154,5 +154,27 @@ TEST(read_list_integers, values_and_failures) {
   EXPECT_THROW(read_list_integers("-100  1", 3), ReadError);
 }
 
+// A value carried through an F field keeps the decimals the field prints, rounded as write
+// rounds them (by hand: 0.8145f is 0.814499974..., 0.03125 is an exact tie, -9.99f comes back
+// as the float nearest -9.99).
+TEST(as_written, keeps_the_field_decimals) {
+  EXPECT_EQ(as_written(0.99964379f, 4), 0.9996f);
+  EXPECT_EQ(as_written(0.8145f, 4), 0.8145f);
+  EXPECT_EQ(as_written(0.8144999f, 4), 0.8145f);
+  EXPECT_EQ(as_written(0.03125f, 4), 0.0312f);  // tie to even, as "(f8.4)" writes "  0.0312"
+  EXPECT_EQ(as_written(0.03135f, 4), 0.0314f);  // 0.03135f lies just above the half
+  EXPECT_EQ(as_written(0.0025f, 3), 0.002f);    // 0.0025f lies just below it
+  EXPECT_EQ(as_written(-9.99f, 4), -9.99f);
+  EXPECT_EQ(as_written(-0.00004f, 4), 0.0f);
+  EXPECT_EQ(as_written(2.5f, 0), 2.0f);
+  EXPECT_EQ(as_written(1234.56789f, 2), 1234.57f);
+  // The same as the layout writes and reads back.
+  for (float v : {0.12345f, 0.87577550f, 1.0f, -0.4999f, 3.14159f}) {
+    const std::string text = Layout("(f8.4)").write(v);
+    EXPECT_EQ(as_written(v, 4), Layout("(f8.4)").read(text, 1)[0].real_single) << text;
+  }
+  EXPECT_THROW(as_written(1.0f, 9), std::invalid_argument);
+}
+
 }  // namespace
 }  // namespace dendro

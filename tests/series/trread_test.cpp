@@ -84,7 +84,10 @@ TEST(trread, fills_the_store_from_row_one) {
   EXPECT_EQ(r.commands.header_line(1).substr(0, 28), "SITE   1 Three little series");
   EXPECT_TRUE(has(r.console, "     3 series from   1950 to   1955       6 years\n"));
   EXPECT_TRUE(has(r.out, " number of series read in:    3   from   1950  to   1955       6 years\n"));
-  EXPECT_TRUE(has(r.out, " data header lines:\n  SITE   1 Three little series\n"));
+  // The header line is written in its whole 85-character field.
+  const std::string header = "SITE   1 Three little series";
+  EXPECT_TRUE(has(r.out, " data header lines:\n  " + header + std::string(85 - header.size(), ' ') +
+                             "\n |------------ series gaps found"));
   EXPECT_TRUE(has(r.out, "           2       B              missing values found:   1 in   1 gaps\n"
                          "             / 1952  1952 /\n"));
 

@@ -107,6 +107,16 @@ TEST(trrw_read, more_than_25_titles_stop_the_run) {
   EXPECT_EQ(read_all(titles + rw("A", 1900, {1, 999}), TucsonMode::mr).series.size(), 1u);
   EXPECT_EQ(read_all(titles + "one more title line\n" + rw("A", 1900, {1, 999}), TucsonMode::mr).stop,
             "sbr trrw:  over 25 text lines");
+  // Without the limit (pelliform's reader) the titles are shown and the series is read.
+  TucsonReading r;
+  r.file.title_limit = false;
+  static_cast<Reading&>(r) = dendro::read_all(
+      titles + titles + rw("A", 1900, {1, 999}), [&](RecordStream& records, Console& console) {
+        return trrw_read(records, TucsonMode::mr, r.file, console, nullptr, kMaxYears);
+      });
+  EXPECT_EQ(r.stop, "");
+  ASSERT_EQ(r.series.size(), 1u);
+  EXPECT_EQ(r.file.header_lines[0].substr(0, 20), "title line number 0 ");
 }
 
 TEST(trrw_read, damaged_series_stop_with_a_clear_message) {
