@@ -5,111 +5,83 @@
 
 namespace dendro {
 
-namespace {
+PairCorrelator::PairCorrelator(const SeriesView& view) : view_(view) {}
 
-// Partners go in blocks of kBlock, a fixed count that the compiler turns into vector
-// instructions, and years in tiles of kTile rows, which stay in cache while every block
-// of partners passes over them.
-constexpr std::size_t kBlock = 8;
-constexpr std::size_t kTile = 64;
-constexpr std::size_t kPadding = kBlock;  // zeros after each year row
+// pearsn's two passes for every lane at once: the lanes are independent sums, so each
+// keeps pearsn's operations in its order while the compiler runs the lanes side by side.
+// The first pass sums each series in year order while it copies it into its lane.
+void PairCorrelator::load_lanes(std::span<const int> series, int start, std::size_t length,
+                                LaneSums& s) {
+  lanes_.resize(length * kLanes);
+  zeros_.resize(length, 0.0f);
+  // A lane without a series reads zeros, and its results are not read.
+  const float* column[kLanes];
+  for (std::size_t k = 0; k < kLanes; ++k) {
+    column[k] = k < series.size() ? view_.values(series[k], start, static_cast<int>(length)).data()
+                                  : zeros_.data();
+  }
+  float* into = lanes_.data();
+  float sum[kLanes] = {};
+  for (std::size_t t = 0; t < length; ++t) {
+#pragma GCC unroll 8
+    for (std::size_t k = 0; k < kLanes; ++k) {
+      const float v = column[k][t];
+      into[t * kLanes + k] = v;
+      sum[k] += v;
+    }
+  }
+  const float count = static_cast<float>(length);
+  for (std::size_t k = 0; k < kLanes; ++k) s.mean[k] = sum[k] / count;
+}
 
-std::size_t whole_blocks(std::size_t n) { return (n + kBlock - 1) / kBlock * kBlock; }
-
-}  // namespace
-
-PairCorrelator::PairCorrelator(const SeriesView& view)
-    : view_(view),
-      stride_(static_cast<std::size_t>(view.count()) + kPadding),
-      spreads_(static_cast<std::size_t>(view.count())) {
-  // A year-major copy of the matrix: each year's values of all series side by side, so
-  // that a block of partners reads adjacent values, year after year in order.
-  const auto rows = static_cast<std::size_t>(std::max(view.rows, 0));
-  values_.assign(rows * stride_, 0.0f);
-  for (int j = 1; j <= view.count(); ++j) {
-    const auto column = view.matrix.subspan(static_cast<std::size_t>(j - 1) * rows, rows);
-    for (std::size_t t = 0; t < rows; ++t) values_[t * stride_ + static_cast<std::size_t>(j - 1)] = column[t];
+// The second pass, over the lanes as vectors.
+void PairCorrelator::lane_deviations(std::size_t length, LaneSums& s) const {
+  const float* v = lanes_.data();
+  float squares[kLanes] = {}, products[kLanes] = {};
+  for (std::size_t t = 0; t < length; ++t) {
+    const float dx = dx_[t];
+#pragma GCC unroll 8
+    for (std::size_t k = 0; k < kLanes; ++k) {
+      const float d = v[t * kLanes + k] - s.mean[k];
+      squares[k] += d * d;
+      products[k] += dx * d;
+    }
+  }
+  for (std::size_t k = 0; k < kLanes; ++k) {
+    s.squares[k] = squares[k];
+    s.products[k] = products[k];
   }
 }
 
-// The first pass of pearsn: the mean as the single-precision sum in year order over the
-// count, then the squared deviations from it summed in year order.
-const PairCorrelator::Spread& PairCorrelator::spread(int series, int start, int length) {
-  Spread& s = spreads_[static_cast<std::size_t>(series - 1)];
-  if (s.start == start && s.length == length) return s;
-  const auto x = view_.values(series, start, length);
-  float sum = 0.0f;
-  for (float v : x) sum += v;
-  s.mean = sum / static_cast<float>(length);
-  s.squares = 0.0f;
-  for (float v : x) {
-    const float d = v - s.mean;
-    s.squares += d * d;
-  }
-  s.start = start;
-  s.length = length;
-  return s;
-}
-
-// pearsn's operations in its order for every pair; only the sum of products belongs to a
-// pair alone, and the partners' sums of products advance side by side.
+// Series i rides in the first lane of the first block; its mean gives the deviations that
+// every partner's products need, and its squared deviations are pearsn's sum for x.
 void PairCorrelator::correlate(int i, std::span<const int> partners, int start, int length,
                                std::span<float> r) {
-  const std::size_t p = partners.size();
-  if (p == 0) return;
+  if (partners.empty()) return;
   const auto n = static_cast<std::size_t>(length);
-  const std::size_t padded = whole_blocks(p);
+  series_.assign(1, i);
+  series_.insert(series_.end(), partners.begin(), partners.end());
+  const std::span<const int> all(series_);
 
-  // The deviations of x, and the partners' means and sums of squares.
-  const Spread sx = spread(i, start, length);
-  std::vector<float> dx(n);
-  const auto x = view_.values(i, start, length);
-  for (std::size_t t = 0; t < n; ++t) dx[t] = x[t] - sx.mean;
-  std::vector<float> mean_y(padded, 0.0f), syy(padded, 0.0f);
-  for (std::size_t k = 0; k < p; ++k) {
-    const Spread& sy = spread(partners[k], start, length);
-    mean_y[k] = sy.mean;
-    syy[k] = sy.squares;
-  }
-
-  // The partners' values of each year of a tile: a run of the year row when their numbers
-  // are consecutive (reading on into the row's padding up to a whole block), else gathered.
-  const bool consecutive = partners.back() - partners.front() + 1 == static_cast<int>(p);
-  const float* rows = values_.data() + static_cast<std::size_t>(start - view_.first_year) * stride_;
-  std::vector<float> gathered(consecutive ? 0 : kTile * padded, 0.0f);
-  std::vector<const float*> year(kTile);
-  std::vector<float> sxy(padded, 0.0f);
-  for (std::size_t t0 = 0; t0 < n; t0 += kTile) {
-    const std::size_t t1 = std::min(n, t0 + kTile);
-    for (std::size_t t = t0; t < t1; ++t) {
-      const float* row = rows + t * stride_;
-      if (consecutive) {
-        year[t - t0] = row + (partners.front() - 1);
-        continue;
-      }
-      float* into = gathered.data() + (t - t0) * padded;
-      for (std::size_t k = 0; k < p; ++k) into[k] = row[partners[k] - 1];
-      year[t - t0] = into;
+  dx_.resize(n);
+  float sxx = 0.0f;
+  for (std::size_t b = 0; b < all.size(); b += kLanes) {
+    LaneSums s{};
+    load_lanes(all.subspan(b, std::min(kLanes, all.size() - b)), start, n, s);
+    if (b == 0) {
+      const auto x = view_.values(i, start, length);
+      for (std::size_t t = 0; t < n; ++t) dx_[t] = x[t] - s.mean[0];
     }
-    for (std::size_t b = 0; b < padded; b += kBlock) {
-      float mean[kBlock], xy[kBlock];
-      for (std::size_t k = 0; k < kBlock; ++k) {
-        mean[k] = mean_y[b + k];
-        xy[k] = sxy[b + k];
-      }
-      for (std::size_t t = t0; t < t1; ++t) {
-        const float* y = year[t - t0] + b;
-        for (std::size_t k = 0; k < kBlock; ++k) xy[k] += dx[t] * (y[k] - mean[k]);
-      }
-      for (std::size_t k = 0; k < kBlock; ++k) sxy[b + k] = xy[k];
+    lane_deviations(n, s);
+    if (b == 0) sxx = s.squares[0];
+    for (std::size_t k = 0; k < kLanes && b + k < all.size(); ++k) {
+      if (b + k == 0) continue;
+      // pearsn's conventions: no spread gives 0, and rounding never leaves [-1, 1].
+      const float syy = s.squares[k];
+      r[b + k - 1] = (sxx > 0.0f && syy > 0.0f)
+                         ? std::clamp(s.products[k] / std::sqrt(sxx * syy), -1.0f, 1.0f)
+                         : 0.0f;
     }
-  }
-
-  for (std::size_t k = 0; k < p; ++k) {
-    // pearsn's conventions: no spread gives 0, and rounding never leaves [-1, 1].
-    r[k] = (sx.squares > 0.0f && syy[k] > 0.0f)
-               ? std::clamp(sxy[k] / std::sqrt(sx.squares * syy[k]), -1.0f, 1.0f)
-               : 0.0f;
   }
 }
 

@@ -2,6 +2,7 @@
 // the all-pairs and running rbar statistics.
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <vector>
 
@@ -21,19 +22,26 @@ class PairCorrelator {
   void correlate(int i, std::span<const int> partners, int start, int length, std::span<float> r);
 
  private:
-  // A series' mean over a range of years and the sum of its squared deviations from it.
-  struct Spread {
-    int start = 0, length = -1;
-    float mean = 0, squares = 0;
+  // Series are summed side by side in lanes of this many, a fixed count that the compiler
+  // turns into vector instructions.
+  static constexpr std::size_t kLanes = 8;
+
+  // The sums of one block of lanes, each lane a series over the same years.
+  struct LaneSums {
+    float mean[kLanes], squares[kLanes], products[kLanes];
   };
-  // The spread of a series over a range: kept per series for the range last asked, which
-  // the series' next pairs mostly share, so that it is not summed again for each of them.
-  const Spread& spread(int series, int start, int length);
+  // Copies the years of the block's series (at most kLanes) into lanes_, and sets their
+  // means: their sums in year order over the count.
+  void load_lanes(std::span<const int> series, int start, std::size_t length, LaneSums& s);
+  // The lanes' squared deviations from their means and the products of their deviations
+  // with dx_, each summed in year order.
+  void lane_deviations(std::size_t length, LaneSums& s) const;
 
   const SeriesView& view_;
-  std::size_t stride_ = 0;     // values per year row: the series and a padding of zeros
-  std::vector<float> values_;  // year y, series j at (y - first_year) * stride_ + (j - 1)
-  std::vector<Spread> spreads_;
+  std::vector<float> lanes_;  // year t of lane k at t * kLanes + k
+  std::vector<float> dx_;     // the deviations of series i from its mean
+  std::vector<int> series_;   // series i, then its partners
+  std::vector<float> zeros_;  // the values of a lane without a series
 };
 
 }  // namespace dendro

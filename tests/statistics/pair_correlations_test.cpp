@@ -54,8 +54,8 @@ TEST(pair_correlator, every_partner_block_and_gather) {
   const Tsi1 tsi1 = random_store();
   const SeriesView view = series_view(tsi1);
   PairCorrelator correlator(view);
-  // Runs of consecutive partners shorter than, equal to and longer than a block of eight,
-  // ending at the last series (the run reads into the row padding), and scattered ones.
+  // Partner counts that, with series i in the first lane, leave lanes of a block of eight
+  // empty, fill it, and run over into further blocks; and scattered partners.
   std::vector<std::vector<int>> lists;
   for (int count : {1, 7, 8, 9, 17, 39}) {
     std::vector<int> run(count);
