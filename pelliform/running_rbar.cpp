@@ -31,16 +31,23 @@ SeriesView view_of(const EngineMatrix& x, std::span<const SeriesSpan> spans, int
   return view;
 }
 
-// Cells of the window's years that hold a value.
-int values_present(const EngineMatrix& x, int nseries, int row, int window) {
-  int count = 0;
+// The cells that hold a value in rows 1 to r of the series' columns, for r = 0 to the
+// matrix rows: a window's count is the difference of two entries.
+std::vector<int> values_present_through(const EngineMatrix& x, int nseries) {
+  std::vector<int> through(static_cast<std::size_t>(x.rows) + 1, 0);
   for (int i = 1; i <= nseries; ++i) {
-    for (int k = row; k < row + window; ++k) {
-      const float v = x.at(k, i);
-      if (v != kEmptyCell && !is_missing(v)) ++count;
+    const auto column = x.column(i);
+    for (std::size_t k = 0; k < column.size(); ++k) {
+      if (column[k] != kEmptyCell && !is_missing(column[k])) ++through[k + 1];
     }
   }
-  return count;
+  for (std::size_t k = 1; k < through.size(); ++k) through[k] += through[k - 1];
+  return through;
+}
+
+// Cells of the window's rows that hold a value.
+int values_present(const std::vector<int>& through, int row, int window) {
+  return through.at(at(row + window)) - through.at(at(row));
 }
 
 }  // namespace
@@ -70,13 +77,14 @@ int runbar(const EngineMatrix& x, EngineMatrix& chron, std::span<const SeriesSpa
   // its window's centre year.
   const int step = std::max(window - overlap, 1);
   const SeriesView view = view_of(x, spans, nseries);
+  const std::vector<int> present = values_present_through(x, nseries);
   std::vector<float> rbar1(static_cast<std::size_t>(std::max(n, 0)), kRbarUndefined);
   std::vector<std::array<float, 7>> rows;
   for (int start = first; start + window - 1 <= last; start += step) {
     const WindowCorrelations w = rrbar(view, start, window, kMinWindowCorrelations);
     if (!w.defined()) continue;
     const int centre = start + window / 2;
-    const float series = static_cast<float>(values_present(x, nseries, start - first + 1, window)) /
+    const float series = static_cast<float>(values_present(present, start - first + 1, window)) /
                          static_cast<float>(window);
     const float window_eps = w.rbar / ((1.0f - w.rbar) / series + w.rbar);
     rows.push_back({static_cast<float>(centre), static_cast<float>(w.count), w.rbar, w.sd, w.se,
