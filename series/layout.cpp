@@ -1,6 +1,8 @@
 #include "series/layout.h"
 
+#include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -19,6 +21,9 @@ namespace {
 
 using detail::Node;
 using Kind = Node::Kind;
+
+constexpr std::size_t kRecordCapacity = 128;  // reserved for a write: most records fit
+constexpr std::size_t kFixedDigits = 400;     // the largest double has 309 digits before the point
 
 bool is_data(Kind k) {
   return k == Kind::integer || k == Kind::fixed || k == Kind::exponent || k == Kind::alpha;
@@ -195,63 +200,123 @@ class Parser {
   }
 };
 
-std::string stars(int width) { return std::string(static_cast<std::size_t>(width), '*'); }
+// The records being written, joined by '\n' as they end: the current record is the text
+// from `start` on, with a position that T, TL, TR and X move without writing, so that
+// positioning past the end adds nothing unless a field follows. Fields are formatted into
+// `field`, one buffer kept for every field of the write.
+struct RecordWriter {
+  std::string out;
+  std::size_t start = 0;
+  std::size_t pos = 0;
+  std::string field;
 
-// Right-justifies `text` in `width` columns, or fills them with '*' when it does not fit.
-// A width of 0 means "as many columns as needed".
-std::string justify(const std::string& text, int width) {
-  if (width == 0) return text;
-  if (static_cast<int>(text.size()) > width) return stars(width);
-  return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + text;
+  // Room for `width` characters at the position (blanks fill a gap before it), which then
+  // moves past them; the caller writes every one of them.
+  char* claim(std::size_t width) {
+    const std::size_t at = start + pos;
+    if (out.size() < at) out.resize(at, ' ');
+    if (out.size() < at + width) out.resize(at + width);
+    pos += width;
+    return out.data() + at;
+  }
+  void put(std::string_view text) { text.copy(claim(text.size()), text.size()); }
+  // Right-justifies `text` in `width` columns, or fills them with '*' when it does not fit.
+  // A width of 0 means "as many columns as needed".
+  void put_justified(std::string_view text, int width) {
+    if (width == 0) return put(text);
+    const auto w = static_cast<std::size_t>(width);
+    char* at = claim(w);
+    if (text.size() > w) {
+      std::fill_n(at, w, '*');
+      return;
+    }
+    std::fill_n(at, w - text.size(), ' ');
+    text.copy(at + (w - text.size()), text.size());
+  }
+  void end_record() {
+    out += '\n';
+    start = out.size();
+    pos = 0;
+  }
+};
+
+void put_stars(RecordWriter& w, int width) {
+  std::fill_n(w.claim(static_cast<std::size_t>(width)), width, '*');
 }
 
-std::string format_integer(long long v, int width, int min_digits) {
-  if (min_digits == 0 && v == 0) return std::string(static_cast<std::size_t>(width), ' ');
+// Iw.m: at least m digits (zeros in front), the sign before them, right-justified.
+void put_integer(RecordWriter& w, long long v, int width, int min_digits) {
+  if (min_digits == 0 && v == 0) {
+    std::fill_n(w.claim(static_cast<std::size_t>(width)), width, ' ');
+    return;
+  }
   unsigned long long magnitude =
       v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
-  std::string digits = std::to_string(magnitude);
-  if (min_digits > 0 && static_cast<int>(digits.size()) < min_digits) {
-    digits.insert(0, static_cast<std::size_t>(min_digits) - digits.size(), '0');
-  }
-  return justify((v < 0 ? "-" : "") + digits, width);
+  char digits[24];
+  const auto count = static_cast<std::size_t>(
+      std::to_chars(digits, digits + sizeof digits, magnitude).ptr - digits);
+  const std::size_t sign = v < 0 ? 1 : 0;
+  const std::size_t zeros =
+      min_digits > 0 && count < static_cast<std::size_t>(min_digits) ? min_digits - count : 0;
+  const std::size_t length = sign + zeros + count;
+  if (width > 0 && length > static_cast<std::size_t>(width)) return put_stars(w, width);
+  const std::size_t field = width == 0 ? length : static_cast<std::size_t>(width);
+  char* at = w.claim(field);
+  at = std::fill_n(at, field - length, ' ');
+  at = std::fill_n(at, sign, '-');
+  at = std::fill_n(at, zeros, '0');
+  std::copy_n(digits, count, at);
 }
 
 // Drops the optional zero before the decimal point ("0.5" -> ".5") when the field is narrow.
-std::string fit_leading_zero(std::string text, int width) {
-  if (width == 0 || static_cast<int>(text.size()) <= width) return justify(text, width);
+void put_dropping_zero(RecordWriter& w, std::string_view text, int width) {
+  if (width == 0 || static_cast<int>(text.size()) <= width) return w.put_justified(text, width);
   std::size_t zero = text[0] == '-' ? 1 : 0;
   if (text.size() > zero + 1 && text[zero] == '0' && text[zero + 1] == '.') {
-    text.erase(zero, 1);
+    w.field.assign(text.substr(0, zero));
+    w.field.append(text.substr(zero + 1));
+    return w.put_justified(w.field, width);
   }
-  return justify(text, width);
+  w.put_justified(text, width);
 }
 
-std::string format_special(double v, int width) {
-  std::string text = std::isnan(v) ? "NaN" : (v < 0 ? "-Infinity" : "Infinity");
+void put_special(RecordWriter& w, double v, int width) {
+  std::string_view text = std::isnan(v) ? "NaN" : (v < 0 ? "-Infinity" : "Infinity");
   if (width != 0 && static_cast<int>(text.size()) > width && std::isinf(v)) {
     text = v < 0 ? "-Inf" : "Inf";
   }
-  return justify(text, width);
+  w.put_justified(text, width);
 }
 
-// Fw.d: the exact binary value rounded to d decimals, ties to even, as the C library does.
-std::string format_fixed(double v, int width, int digits) {
-  if (!std::isfinite(v)) return format_special(v, width);
-  char buf[400];
-  std::snprintf(buf, sizeof buf, digits == 0 ? "%#.*f" : "%.*f", digits, v);
-  return fit_leading_zero(buf, width);
+// Fw.d: the exact binary value rounded to d decimals, ties to even, as printf's "%.*f"
+// writes it (to_chars is defined to give printf's text, and is faster); F with no
+// decimals keeps the point ("3.").
+void put_fixed(RecordWriter& w, double v, int width, int digits) {
+  if (!std::isfinite(v)) return put_special(w, v, width);
+  char buf[kFixedDigits];
+  const auto [end, error] =
+      std::to_chars(buf, buf + sizeof buf - 1, v, std::chars_format::fixed, digits);
+  std::size_t length = static_cast<std::size_t>(end - buf);
+  if (error != std::errc()) {
+    // Too many digits for the buffer: printf's text, cut at the buffer's end.
+    const int count = std::snprintf(buf, sizeof buf, digits == 0 ? "%#.*f" : "%.*f", digits, v);
+    length = std::min(static_cast<std::size_t>(std::max(count, 0)), sizeof buf - 1);
+  } else if (digits == 0) {
+    buf[length++] = '.';
+  }
+  put_dropping_zero(w, std::string_view(buf, length), width);
 }
 
 // Ew.d[Ee]: [-]0.ddddE+xx, the exponent in e digits (2 when not given, and then "+xxx"
 // without the letter for exponents of three digits).
-std::string format_exponent(double v, int width, int digits, int exponent_digits) {
-  if (!std::isfinite(v)) return format_special(v, width);
+void put_exponent(RecordWriter& w, double v, int width, int digits, int exponent_digits) {
+  if (!std::isfinite(v)) return put_special(w, v, width);
   std::string mantissa;
   int exponent = 0;
   if (v == 0) {
     mantissa = std::string(static_cast<std::size_t>(digits), '0');
   } else if (digits == 0) {
-    return stars(width);  // no digit can carry the value
+    return put_stars(w, width);  // no digit can carry the value
   } else {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.*e", digits - 1, std::fabs(v));
@@ -266,18 +331,21 @@ std::string format_exponent(double v, int width, int digits, int exponent_digits
   std::string exp_text;
   std::string exp_digits = std::to_string(magnitude);
   int wanted = exponent_digits > 0 ? exponent_digits : magnitude <= 99 ? 2 : 3;
-  if (static_cast<int>(exp_digits.size()) > wanted) return stars(width);
+  if (static_cast<int>(exp_digits.size()) > wanted) return put_stars(w, width);
   exp_digits.insert(0, static_cast<std::size_t>(wanted) - exp_digits.size(), '0');
   bool letter = exponent_digits > 0 || magnitude <= 99;
   exp_text = std::string(letter ? "E" : "") + (exponent < 0 ? "-" : "+") + exp_digits;
   std::string text = std::string(std::signbit(v) ? "-" : "") + "0." + mantissa + exp_text;
-  return fit_leading_zero(text, width);
+  put_dropping_zero(w, text, width);
 }
 
-std::string format_alpha(std::string_view s, int width) {
-  if (width < 0) return std::string(s);
-  if (static_cast<int>(s.size()) >= width) return std::string(s.substr(0, width));
-  return std::string(static_cast<std::size_t>(width) - s.size(), ' ') + std::string(s);
+void put_alpha(RecordWriter& w, std::string_view s, int width) {
+  if (width < 0) return w.put(s);
+  const auto wide = static_cast<std::size_t>(width);
+  if (s.size() >= wide) return w.put(s.substr(0, wide));
+  char* at = w.claim(wide);
+  std::fill_n(at, wide - s.size(), ' ');
+  s.copy(at + (wide - s.size()), s.size());
 }
 
 const char* value_kind(const Value& v) {
@@ -286,14 +354,14 @@ const char* value_kind(const Value& v) {
                                               : "a text";
 }
 
-std::string format_field(const Node& n, const Value& v, const std::string& layout) {
+void put_field(RecordWriter& w, const Node& n, const Value& v, const std::string& layout) {
   auto mismatch = [&]() -> FormatError {
     return FormatError("layout \"" + layout + "\" cannot write " + value_kind(v) + " with " +
                        (n.kind == Kind::integer ? "I" : n.kind == Kind::alpha ? "A" : "F/E"));
   };
   switch (n.kind) {
     case Kind::integer:
-      if (auto p = std::get_if<long long>(&v)) return format_integer(*p, n.width, n.digits);
+      if (auto p = std::get_if<long long>(&v)) return put_integer(w, *p, n.width, n.digits);
       throw mismatch();
     case Kind::fixed:
     case Kind::exponent: {
@@ -305,38 +373,16 @@ std::string format_field(const Node& n, const Value& v, const std::string& layou
       } else {
         throw mismatch();
       }
-      return n.kind == Kind::fixed ? format_fixed(x, n.width, n.digits)
-                                   : format_exponent(x, n.width, n.digits, n.exponent_digits);
+      return n.kind == Kind::fixed ? put_fixed(w, x, n.width, n.digits)
+                                   : put_exponent(w, x, n.width, n.digits, n.exponent_digits);
     }
     case Kind::alpha:
-      if (auto p = std::get_if<std::string_view>(&v)) return format_alpha(*p, n.width);
+      if (auto p = std::get_if<std::string_view>(&v)) return put_alpha(w, *p, n.width);
       throw mismatch();
     default:
-      return {};
+      return;
   }
 }
-
-// The record being written: text with a position that T, TL, TR and X move without
-// writing, so that positioning past the end adds nothing unless a field follows.
-struct RecordWriter {
-  std::string done;
-  std::string record;
-  std::size_t pos = 0;
-  bool first = true;
-
-  void put(const std::string& text) {
-    if (record.size() < pos) record.resize(pos, ' ');
-    record.replace(pos, std::min(text.size(), record.size() - pos), text);
-    pos += text.size();
-  }
-  void end_record() {
-    if (!first) done += '\n';
-    done += record;
-    first = false;
-    record.clear();
-    pos = 0;
-  }
-};
 
 enum class Flow { go, stop };
 
@@ -512,7 +558,7 @@ std::string Layout::write_values(std::span<const Value> values) const {
   RecordWriter w;
   std::size_t next = 0;
   auto more = [&] { return next < values.size(); };
-  auto data = [&](const Node& n) { w.put(format_field(n, values[next++], text_)); };
+  auto data = [&](const Node& n) { put_field(w, n, values[next++], text_); };
   auto control = [&](const Node& n) {
     switch (n.kind) {
       case Kind::literal:
@@ -536,9 +582,9 @@ std::string Layout::write_values(std::span<const Value> values) const {
     }
   };
   auto new_record = [&] { w.end_record(); };
+  w.out.reserve(kRecordCapacity);
   run(nodes_, reversion_, text_, more, data, control, new_record);
-  w.end_record();
-  return w.done;
+  return std::move(w.out);
 }
 
 std::vector<Field> Layout::read(const std::function<std::optional<std::string>()>& next_record,

@@ -62,6 +62,18 @@ struct Node {
   std::vector<Node> children;
 };
 
+// The number of values that append_value adds for `v`.
+template <class T>
+std::size_t value_count(const T& v) {
+  if constexpr (std::is_arithmetic_v<T> || std::is_convertible_v<const T&, std::string_view>) {
+    return 1;
+  } else {
+    std::size_t count = 0;
+    for (const auto& e : v) count += value_count(e);
+    return count;
+  }
+}
+
 template <class T>
 void append_value(std::vector<Value>& out, const T& v) {
   if constexpr (std::is_same_v<T, bool>) {
@@ -91,6 +103,7 @@ class Layout {
   template <class... Args>
   std::string write(const Args&... args) const {
     std::vector<Value> values;
+    values.reserve((detail::value_count(args) + ... + 0));
     (detail::append_value(values, args), ...);
     return write_values(values);
   }

@@ -30,6 +30,15 @@ struct ReadLayouts {
   Layout wide, middle, narrow;
 };
 
+// The write layouts, parsed once for every record of every series: by the width of the
+// id field in front of the year (a year below -999 takes a column or two of it), and for
+// ring widths with the tag after a full decade.
+const Layout kRingsWide("(a8,i4,10i6)"), kRingsMiddle("(a7,i5,10i6)"), kRingsNarrow("(a6,i6,10i6)");
+const Layout kRingsWideTag("(a8,i4,10i6,t75,a)"), kRingsMiddleTag("(a7,i5,10i6,t75,a)"),
+    kRingsNarrowTag("(a6,i6,10i6,t75,a)");
+const Layout kIndexWide("(a6,i4,10(i4,i3),2x,a)"), kIndexMiddle("(a5,i5,10(i4,i3),2x,a)"),
+    kIndexNarrow("(a4,i6,10(i4,i3),2x,a)");
+
 // One record of a decadal file, as the reader sees it.
 struct Parsed {
   enum class Kind { blank_year, title, ragged, data };
@@ -440,14 +449,12 @@ void trrw_write(std::ostream& out, TucsonMode mode, std::string_view id, int fir
   const auto n = values.size();
 
   if (mode == TucsonMode::mw) {
-    const Layout wide("(a8,i4,10i6)"), middle("(a7,i5,10i6)"), narrow("(a6,i6,10i6)");
-    const Layout wide_tag("(a8,i4,10i6,t75,a)"), middle_tag("(a7,i5,10i6,t75,a)"),
-        narrow_tag("(a6,i6,10i6,t75,a)");
     int year = first_year;
     int slots = decade_slots(year);
     std::size_t next = 0;
+    std::vector<long long> record;
     for (bool marked = false; !marked;) {
-      std::vector<long long> record;
+      record.clear();
       for (int slot = 1; slot <= slots; ++slot) {
         if (next < n) {
           long long v = nint(values[next++] * 1000.0f);
@@ -461,9 +468,10 @@ void trrw_write(std::ostream& out, TucsonMode mode, std::string_view id, int fir
         }
       }
       const bool full = slots == 10;
-      const Layout& layout = year >= -999 ? (full ? wide_tag : wide)
-                             : year >= -9999 && year <= -1001 ? (full ? middle_tag : middle)
-                                                              : (full ? narrow_tag : narrow);
+      const bool middle = year >= -9999 && year <= -1001;
+      const Layout& layout = year >= -999 ? (full ? kRingsWideTag : kRingsWide)
+                             : middle     ? (full ? kRingsMiddleTag : kRingsMiddle)
+                                          : (full ? kRingsNarrowTag : kRingsNarrow);
       out << (full ? layout.write(id8, year, record, tag3) : layout.write(id8, year, record))
           << '\n';
       year += slots;
@@ -482,14 +490,13 @@ void trrw_write(std::ostream& out, TucsonMode mode, std::string_view id, int fir
     out << Layout(header).write(id8, first_year, last_year) << '\n';
   }
   const bool all_one = depth.empty() || depth[0] < 1;
-  const Layout wide("(a6,i4,10(i4,i3),2x,a)"), middle("(a5,i5,10(i4,i3),2x,a)"),
-      narrow("(a4,i6,10(i4,i3),2x,a)");
   int year = first_year;
   int slot_first = 11 - decade_slots(year);
   std::size_t next = 0;
+  std::vector<long long> pairs;
   for (;;) {
     if (qz && next == n) return;
-    std::vector<long long> pairs;
+    pairs.clear();
     bool exhausted_within = false;  // a slot of this record found no value left
     for (int slot = 1; slot <= 10; ++slot) {
       if (slot >= slot_first && next < n) {
@@ -502,7 +509,9 @@ void trrw_write(std::ostream& out, TucsonMode mode, std::string_view id, int fir
         pairs.push_back(0);
       }
     }
-    const Layout& layout = year >= -999 ? wide : year >= -9999 && year <= -1001 ? middle : narrow;
+    const Layout& layout = year >= -999                     ? kIndexWide
+                           : year >= -9999 && year <= -1001 ? kIndexMiddle
+                                                            : kIndexNarrow;
     out << layout.write(id8, year, pairs, tag3) << '\n';
     if (exhausted_within) return;
     year = year - slot_first + 11;

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
 #include <vector>
 
 namespace dendro {
@@ -81,6 +86,49 @@ TEST(layout_write, records_groups_and_reversion) {
   EXPECT_EQ(written("(i4)"), "");
   const std::vector<float> decade{1.0f, 0.5f, 2.25f};
   EXPECT_EQ(written("(i6,10f6.2)", 1950, decade), "  1950  1.00  0.50  2.25");
+}
+
+// Expected lines from gfortran 12 as above (write(*,'(i6.4)') -12, ...), except Iw.m with
+// m above w, which gfortran refuses at run time: here it overflows to '*' like any field.
+TEST(layout_write, signs_digits_and_overwrites) {
+  EXPECT_EQ(written("(i6.4)", -12), " -0012");
+  EXPECT_EQ(written("(i3.5)", 7), "***");
+  EXPECT_EQ(written("(i0.4)", 7), "0007");
+  EXPECT_EQ(written("(i20)", -9223372036854775807LL - 1), "-9223372036854775808");
+  // A field that runs past the end of what TL went back over extends the record.
+  EXPECT_EQ(written("(a,tl2,a)", "abcd", "XYZ"), "abXYZ");
+  EXPECT_EQ(written("(f0.2)", 1.0e20), "100000000000000000000.00");  // 10^20 is exact
+}
+
+TEST(layout_write, records_longer_than_a_line) {
+  // 30 fields of 6 columns: 180 columns in one record, then the same again after reversion.
+  std::vector<int> values(60);
+  std::string expected;
+  for (int k = 0; k < 60; ++k) {
+    values[static_cast<std::size_t>(k)] = 1000 * k;
+    const std::string number = std::to_string(1000 * k);
+    if (k == 30) expected += '\n';
+    expected += std::string(6 - number.size(), ' ') + number;
+  }
+  EXPECT_EQ(written("(30i6)", values), expected);
+}
+
+// F fields give the C library's "%.*f" text of the exact binary value (rounded to even on
+// a tie), with the zero before the point dropped only when the field is one column short.
+TEST(layout_write, fixed_fields_agree_with_printf) {
+  std::uint64_t state = 5;
+  for (int k = 0; k < 20000; ++k) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    const int decimals = k % 7;
+    const double scale = std::pow(10.0, static_cast<int>(state >> 60) % 8 - 3);
+    double v = (static_cast<double>(state >> 11) * 0x1.0p-53 - 0.5) * scale;
+    if (k % 3 == 0) v = static_cast<float>(v);
+    if (k % 5 == 0) v = std::ldexp(std::round(std::ldexp(v, 6)), -6);  // ties at 1/64
+    char text[64];
+    std::snprintf(text, sizeof text, decimals == 0 ? "%#.*f" : "%.*f", decimals, v);
+    const std::string layout = "(f30." + std::to_string(decimals) + ")";
+    EXPECT_EQ(written(layout, v), std::string(30 - std::strlen(text), ' ') + text) << v;
+  }
 }
 
 TEST(layout_write, errors) {
