@@ -12,6 +12,7 @@ namespace {
 
 constexpr int kMaxTableWindows = 50;  // more windows go to the file only
 constexpr int kBlockWindows = 10;     // windows per block of the report table
+constexpr std::size_t kGramVector = 4;  // cells of a Gram row updated as one vector
 
 // The base year of the second and later windows: the first decade after the first year
 // (1653 and 1650 give 1660, 0 gives 10, -53 and -50 give -50).
@@ -73,7 +74,18 @@ WindowCorrelations rrbar(const SeriesView& view, int start, int window, int min_
     for (std::size_t t = 0; t < w; ++t) {
       z[t] *= scale;
       total[t] += z[t];
-      for (std::size_t u = 0; u <= t; ++u) gram[t * w + u] += z[t] * z[u];
+    }
+    // Row t of the lower triangle: each cell adds its own product, so the row goes in
+    // vectors of a fixed size, the few cells left over one by one.
+    const double* zs = z.data();
+    for (std::size_t t = 0; t < w; ++t) {
+      double* row = gram.data() + t * w;
+      const double zt = zs[t];
+      std::size_t u = 0;
+      for (; u + kGramVector <= t + 1; u += kGramVector) {
+        for (std::size_t k = 0; k < kGramVector; ++k) row[u + k] += zt * zs[u + k];
+      }
+      for (; u <= t; ++u) row[u] += zt * zs[u];
     }
     ++p;
   }
