@@ -51,10 +51,73 @@ void write_table(Units& units, int report_unit, const std::vector<RunningRbarRow
 //   sum of r_ij (i < j)   = (|sum_i z_i|^2 - p) / 2
 //   sum of r_ij^2 (i < j) = (|sum_i z_i z_i^T|_F^2 - p) / 2   (the window's w x w Gram matrix)
 // which costs p w^2 per window instead of p^2 w / 2 for the pairs one by one.
+namespace {
+
+// Series whose normalised deviations go into the Gram matrix together.
+constexpr std::size_t kGramBatch = 4;
+
+// Adds z_b[t] z_b[u] of each series b of the batch (the m rows of z, w values each) to
+// cell (t, u) of the lower triangle of the Gram matrix, series after series in each cell;
+// the cells of a row are independent, so they go in vectors of a fixed size, the few left
+// over one by one.
+template <std::size_t M>
+void add_products(std::vector<double>& gram, std::size_t w, const std::vector<double>& z) {
+  const double* zs = z.data();
+  for (std::size_t t = 0; t < w; ++t) {
+    double* row = gram.data() + t * w;
+    double zt[M];
+    for (std::size_t b = 0; b < M; ++b) zt[b] = zs[b * w + t];
+    std::size_t u = 0;
+    for (; u + kGramVector <= t + 1; u += kGramVector) {
+      double g[kGramVector];
+      for (std::size_t k = 0; k < kGramVector; ++k) g[k] = row[u + k];
+#pragma GCC unroll 4
+      for (std::size_t b = 0; b < M; ++b) {
+        for (std::size_t k = 0; k < kGramVector; ++k) g[k] += zt[b] * zs[b * w + u + k];
+      }
+      for (std::size_t k = 0; k < kGramVector; ++k) row[u + k] = g[k];
+    }
+    for (; u <= t; ++u) {
+      for (std::size_t b = 0; b < M; ++b) row[u] += zt[b] * zs[b * w + u];
+    }
+  }
+}
+
+// The normalised deviations of the batch's series (deviations from the mean over the root
+// of their sum of squares, each summed in year order) into the rows of z, and their sums
+// into total, series after series; the series' sums run side by side.
+void normalise(std::span<const std::span<const float>> batch, std::size_t w,
+               std::vector<double>& z, std::vector<double>& total) {
+  const std::size_t m = batch.size();
+  double mean[kGramBatch] = {}, squares[kGramBatch] = {};
+  for (std::size_t t = 0; t < w; ++t) {
+    for (std::size_t b = 0; b < m; ++b) mean[b] += batch[b][t];
+  }
+  for (std::size_t b = 0; b < m; ++b) mean[b] /= static_cast<double>(w);
+  for (std::size_t t = 0; t < w; ++t) {
+    for (std::size_t b = 0; b < m; ++b) {
+      const double d = batch[b][t] - mean[b];
+      z[b * w + t] = d;
+      squares[b] += d * d;
+    }
+  }
+  for (std::size_t b = 0; b < m; ++b) {
+    const double scale = 1.0 / std::sqrt(squares[b]);
+    for (std::size_t t = 0; t < w; ++t) {
+      z[b * w + t] *= scale;
+      total[t] += z[b * w + t];
+    }
+  }
+}
+
+}  // namespace
+
 WindowCorrelations rrbar(const SeriesView& view, int start, int window, int min_correlations) {
   WindowCorrelations result;
   const auto w = static_cast<std::size_t>(std::max(window, 0));
-  std::vector<double> total(w, 0.0), gram(w * w, 0.0), z(w);
+  std::vector<double> total(w, 0.0), gram(w * w, 0.0), z(kGramBatch * w);
+  std::span<const float> batch[kGramBatch];
+  std::size_t m = 0;
   int p = 0;
   for (int i = 1; i <= view.count(); ++i) {
     // The series that hold every year of the window and vary within it; the others have no
@@ -62,32 +125,17 @@ WindowCorrelations rrbar(const SeriesView& view, int start, int window, int min_
     if (start < view.first[i - 1] || view.last[i - 1] - start + 1 < window) continue;
     const auto x = view.values(i, start, window);
     if (!has_spread(x)) continue;
-    double mean = 0;
-    for (float v : x) mean += v;
-    mean /= static_cast<double>(w);
-    double squares = 0;
-    for (std::size_t t = 0; t < w; ++t) {
-      z[t] = x[t] - mean;
-      squares += z[t] * z[t];
-    }
-    const double scale = 1.0 / std::sqrt(squares);
-    for (std::size_t t = 0; t < w; ++t) {
-      z[t] *= scale;
-      total[t] += z[t];
-    }
-    // Row t of the lower triangle: each cell adds its own product, so the row goes in
-    // vectors of a fixed size, the few cells left over one by one.
-    const double* zs = z.data();
-    for (std::size_t t = 0; t < w; ++t) {
-      double* row = gram.data() + t * w;
-      const double zt = zs[t];
-      std::size_t u = 0;
-      for (; u + kGramVector <= t + 1; u += kGramVector) {
-        for (std::size_t k = 0; k < kGramVector; ++k) row[u + k] += zt * zs[u + k];
-      }
-      for (; u <= t; ++u) row[u] += zt * zs[u];
-    }
+    batch[m++] = x;
     ++p;
+    if (m < kGramBatch) continue;
+    normalise(batch, w, z, total);
+    add_products<kGramBatch>(gram, w, z);
+    m = 0;
+  }
+  // The series left over, one at a time.
+  for (std::size_t b = 0; b < m; ++b) {
+    normalise(std::span(batch + b, 1), w, z, total);
+    add_products<1>(gram, w, z);
   }
   double norm = 0, frobenius = 0;
   for (std::size_t t = 0; t < w; ++t) {
