@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "tests/statistics/test_support.h"
 
@@ -106,6 +110,65 @@ TEST(rrbar, undefined_windows) {
   // One series has no pair.
   const Tsi1 single = make_store(1901, 1960, {{"A", 1901, pattern_u(60)}});
   EXPECT_FALSE(rrbar(series_view(single), 1901, 24).defined());
+}
+
+// Pearson's r from its definition, in double precision.
+double pearson(std::span<const float> x, std::span<const float> y) {
+  const double n = static_cast<double>(x.size());
+  double mx = 0, my = 0;
+  for (std::size_t t = 0; t < x.size(); ++t) {
+    mx += x[t] / n;
+    my += y[t] / n;
+  }
+  double sxx = 0, syy = 0, sxy = 0;
+  for (std::size_t t = 0; t < x.size(); ++t) {
+    sxx += (x[t] - mx) * (x[t] - mx);
+    syy += (y[t] - my) * (y[t] - my);
+    sxy += (x[t] - mx) * (y[t] - my);
+  }
+  return sxy / std::sqrt(sxx * syy);
+}
+
+// rbar and sd against the mean and the standard deviation (divisor n - 1) of every pair's
+// r from its definition, for 5 to 11 series that cover the window (groups of four and
+// each remainder), among them one that starts too late and one without spread, which
+// take no part.
+TEST(rrbar, every_pair_of_many_series) {
+  std::uint64_t state = 17;
+  const auto next = [&state] {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<float>(static_cast<double>(state >> 11) * 0x1.0p-53 - 0.5);
+  };
+  for (int covering = 5; covering <= 11; ++covering) {
+    std::vector<testing::TestSeries> series;
+    for (int i = 0; i < covering; ++i) {
+      std::vector<float> v(80);
+      for (int t = 0; t < 80; ++t) v[t] = 1.0f + 0.4f * std::sin(0.9f * t) + next();
+      series.push_back({"S" + std::to_string(i), 1801, v});
+      if (i == 2) series.push_back({"LATE", 1830, std::vector<float>(51, 1.0f)});
+      if (i == 3) series.push_back({"FLAT", 1801, std::vector<float>(80, 0.7f)});
+    }
+    const Tsi1 tsi1 = make_store(1801, 1880, series);
+    const SeriesView view = series_view(tsi1);
+    std::vector<double> r;
+    for (int i = 1; i <= view.count(); ++i) {
+      for (int j = i + 1; j <= view.count(); ++j) {
+        const auto left_out = [&](int k) {
+          return series[k - 1].id == "LATE" || series[k - 1].id == "FLAT";
+        };
+        if (left_out(i) || left_out(j)) continue;
+        r.push_back(pearson(view.values(i, 1811, 51), view.values(j, 1811, 51)));
+      }
+    }
+    double mean = 0, squares = 0;
+    for (double v : r) mean += v / static_cast<double>(r.size());
+    for (double v : r) squares += (v - mean) * (v - mean);
+    const WindowCorrelations w = rrbar(view, 1811, 51);
+    EXPECT_EQ(w.count, covering * (covering - 1) / 2);
+    EXPECT_NEAR(w.rbar, mean, 1e-6) << covering << " series";
+    EXPECT_NEAR(w.sd, std::sqrt(squares / static_cast<double>(r.size() - 1)), 1e-5)
+        << covering << " series";
+  }
 }
 
 class RunrReport : public testing::ReportTest {
