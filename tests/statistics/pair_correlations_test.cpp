@@ -12,26 +12,6 @@
 namespace dendro {
 namespace {
 
-// Pearson's r from its definition, in double precision: the reference for the single-
-// precision sums, which agree with it to a few units in the sixth decimal.
-double pearson(std::span<const float> x, std::span<const float> y) {
-  const double n = static_cast<double>(x.size());
-  double mx = 0, my = 0;
-  for (std::size_t t = 0; t < x.size(); ++t) {
-    mx += x[t];
-    my += y[t];
-  }
-  mx /= n;
-  my /= n;
-  double sxx = 0, syy = 0, sxy = 0;
-  for (std::size_t t = 0; t < x.size(); ++t) {
-    sxx += (x[t] - mx) * (x[t] - mx);
-    syy += (y[t] - my) * (y[t] - my);
-    sxy += (x[t] - mx) * (y[t] - my);
-  }
-  return sxy / std::sqrt(sxx * syy);
-}
-
 // 40 series of 120 years (1701-1820) with a shared signal, from a fixed generator.
 Tsi1 random_store() {
   std::uint64_t state = 99;
@@ -71,7 +51,8 @@ TEST(pair_correlator, every_partner_block_and_gather) {
       correlator.correlate(i, partners, start, length, r);
       for (std::size_t k = 0; k < partners.size(); ++k) {
         const auto x = view.values(i, start, length), y = view.values(partners[k], start, length);
-        EXPECT_NEAR(r[k], pearson(x, y), 5e-6) << "series " << i << " with " << partners[k];
+        EXPECT_NEAR(r[k], testing::pearson(x, y), 5e-6)
+            << "series " << i << " with " << partners[k];
         // The same operations in the same order as the shared routine: the same float.
         EXPECT_EQ(r[k], pearsn(x, y).r) << "series " << i << " with " << partners[k];
       }

@@ -112,23 +112,6 @@ TEST(rrbar, undefined_windows) {
   EXPECT_FALSE(rrbar(series_view(single), 1901, 24).defined());
 }
 
-// Pearson's r from its definition, in double precision.
-double pearson(std::span<const float> x, std::span<const float> y) {
-  const double n = static_cast<double>(x.size());
-  double mx = 0, my = 0;
-  for (std::size_t t = 0; t < x.size(); ++t) {
-    mx += x[t] / n;
-    my += y[t] / n;
-  }
-  double sxx = 0, syy = 0, sxy = 0;
-  for (std::size_t t = 0; t < x.size(); ++t) {
-    sxx += (x[t] - mx) * (x[t] - mx);
-    syy += (y[t] - my) * (y[t] - my);
-    sxy += (x[t] - mx) * (y[t] - my);
-  }
-  return sxy / std::sqrt(sxx * syy);
-}
-
 // rbar and sd against the mean and the standard deviation (divisor n - 1) of every pair's
 // r from its definition, for 5 to 11 series that cover the window (groups of four and
 // each remainder), among them one that starts too late and one without spread, which
@@ -157,7 +140,7 @@ TEST(rrbar, every_pair_of_many_series) {
           return series[k - 1].id == "LATE" || series[k - 1].id == "FLAT";
         };
         if (left_out(i) || left_out(j)) continue;
-        r.push_back(pearson(view.values(i, 1811, 51), view.values(j, 1811, 51)));
+        r.push_back(testing::pearson(view.values(i, 1811, 51), view.values(j, 1811, 51)));
       }
     }
     double mean = 0, squares = 0;
