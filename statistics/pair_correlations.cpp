@@ -5,44 +5,92 @@
 
 namespace dendro {
 
-PairCorrelator::PairCorrelator(const SeriesView& view) : view_(view) {}
+PairCorrelator::PairCorrelator(const SeriesView& view)
+    : view_(view),
+      stride_(static_cast<std::size_t>(view.count()) + kLanes),
+      means_(static_cast<std::size_t>(view.count())) {
+  // A year-major copy of the matrix: each year's values of all series side by side, so
+  // that consecutive series make a block of lanes where they stand.
+  const auto rows = static_cast<std::size_t>(std::max(view.rows, 0));
+  values_.assign(rows * stride_, 0.0f);
+  for (int j = 1; j <= view.count(); ++j) {
+    const auto column = view.matrix.subspan(static_cast<std::size_t>(j - 1) * rows, rows);
+    for (std::size_t t = 0; t < rows; ++t) {
+      values_[t * stride_ + static_cast<std::size_t>(j - 1)] = column[t];
+    }
+  }
+}
 
 // pearsn's two passes for every lane at once: the lanes are independent sums, so each
 // keeps pearsn's operations in its order while the compiler runs the lanes side by side.
-// The first pass sums each series in year order while it copies it into its lane.
-void PairCorrelator::load_lanes(std::span<const int> series, int start, std::size_t length,
-                                LaneSums& s) {
-  lanes_.resize(length * kLanes);
-  zeros_.resize(length, 0.0f);
-  // A lane without a series reads zeros, and its results are not read.
-  const float* column[kLanes];
-  for (std::size_t k = 0; k < kLanes; ++k) {
-    column[k] = k < series.size() ? view_.values(series[k], start, static_cast<int>(length)).data()
-                                  : zeros_.data();
-  }
-  float* into = lanes_.data();
-  float sum[kLanes] = {};
-  for (std::size_t t = 0; t < length; ++t) {
-#pragma GCC unroll 8
-    for (std::size_t k = 0; k < kLanes; ++k) {
-      const float v = column[k][t];
-      into[t * kLanes + k] = v;
-      sum[k] += v;
-    }
-  }
+// The first pass gives the means. Consecutive series are read where they stand in the
+// year rows (lanes past the block's series read other series or the zeros after the last,
+// and their results are not read), and their means come from the last pass over the same
+// years when every one of them has it; other series are copied into lanes_ and summed on
+// the way.
+PairCorrelator::Lanes PairCorrelator::load_lanes(std::span<const int> series, int start,
+                                                 std::size_t length, LaneSums& s) {
+  const std::size_t m = series.size();
   const float count = static_cast<float>(length);
-  for (std::size_t k = 0; k < kLanes; ++k) s.mean[k] = sum[k] / count;
+  bool consecutive = true;
+  for (std::size_t k = 1; k < m; ++k) {
+    consecutive = consecutive && series[k] == series[0] + static_cast<int>(k);
+  }
+  Lanes v;
+  if (consecutive) {
+    v.data = values_.data() + static_cast<std::size_t>(start - view_.first_year) * stride_ +
+             static_cast<std::size_t>(series[0] - 1);
+    v.stride = stride_;
+    bool known = true;
+    for (std::size_t k = 0; k < m; ++k) {
+      const Mean& c = means_[static_cast<std::size_t>(series[k] - 1)];
+      known = known && c.start == start && c.length == static_cast<int>(length);
+      s.mean[k] = c.mean;
+    }
+    if (!known) {
+      float sum[kLanes] = {};
+      for (std::size_t t = 0; t < length; ++t) {
+#pragma GCC unroll 8
+        for (std::size_t k = 0; k < kLanes; ++k) sum[k] += v.data[t * v.stride + k];
+      }
+      for (std::size_t k = 0; k < kLanes; ++k) s.mean[k] = sum[k] / count;
+    }
+  } else {
+    lanes_.resize(std::max(lanes_.size(), length * kLanes));
+    // Lanes without a series keep what they hold (finite values, or zeros when new).
+    const float* column[kLanes];
+    for (std::size_t k = 0; k < kLanes; ++k) {
+      column[k] = view_.values(series[std::min(k, m - 1)], start, static_cast<int>(length)).data();
+    }
+    float* into = lanes_.data();
+    float sum[kLanes] = {};
+    for (std::size_t t = 0; t < length; ++t) {
+#pragma GCC unroll 8
+      for (std::size_t k = 0; k < kLanes; ++k) {
+        const float y = column[k][t];
+        into[t * kLanes + k] = y;
+        sum[k] += y;
+      }
+    }
+    for (std::size_t k = 0; k < kLanes; ++k) s.mean[k] = sum[k] / count;
+    v.data = lanes_.data();
+    v.stride = kLanes;
+  }
+  for (std::size_t k = 0; k < m; ++k) {
+    means_[static_cast<std::size_t>(series[k] - 1)] = {start, static_cast<int>(length), s.mean[k]};
+  }
+  return v;
 }
 
 // The second pass, over the lanes as vectors.
-void PairCorrelator::lane_deviations(std::size_t length, LaneSums& s) const {
-  const float* v = lanes_.data();
+void PairCorrelator::lane_deviations(Lanes v, std::size_t length, LaneSums& s) const {
   float squares[kLanes] = {}, products[kLanes] = {};
   for (std::size_t t = 0; t < length; ++t) {
     const float dx = dx_[t];
+    const float* y = v.data + t * v.stride;
 #pragma GCC unroll 8
     for (std::size_t k = 0; k < kLanes; ++k) {
-      const float d = v[t * kLanes + k] - s.mean[k];
+      const float d = y[k] - s.mean[k];
       squares[k] += d * d;
       products[k] += dx * d;
     }
@@ -67,12 +115,12 @@ void PairCorrelator::correlate(int i, std::span<const int> partners, int start, 
   float sxx = 0.0f;
   for (std::size_t b = 0; b < all.size(); b += kLanes) {
     LaneSums s{};
-    load_lanes(all.subspan(b, std::min(kLanes, all.size() - b)), start, n, s);
+    const Lanes v = load_lanes(all.subspan(b, std::min(kLanes, all.size() - b)), start, n, s);
     if (b == 0) {
       const auto x = view_.values(i, start, length);
       for (std::size_t t = 0; t < n; ++t) dx_[t] = x[t] - s.mean[0];
     }
-    lane_deviations(n, s);
+    lane_deviations(v, n, s);
     if (b == 0) sxx = s.squares[0];
     for (std::size_t k = 0; k < kLanes && b + k < all.size(); ++k) {
       if (b + k == 0) continue;

@@ -26,22 +26,34 @@ class PairCorrelator {
   // turns into vector instructions.
   static constexpr std::size_t kLanes = 8;
 
+  // The values of a block of lanes: year t of lane k at data[t * stride + k].
+  struct Lanes {
+    const float* data = nullptr;
+    std::size_t stride = 0;
+  };
   // The sums of one block of lanes, each lane a series over the same years.
   struct LaneSums {
     float mean[kLanes], squares[kLanes], products[kLanes];
   };
-  // Copies the years of the block's series (at most kLanes) into lanes_, and sets their
-  // means: their sums in year order over the count.
-  void load_lanes(std::span<const int> series, int start, std::size_t length, LaneSums& s);
+  // A series' mean over the years last asked of it, which its next pairs mostly share.
+  struct Mean {
+    int start = 0, length = -1;
+    float mean = 0;
+  };
+
+  // The block's series (at most kLanes) over the years, with their means.
+  Lanes load_lanes(std::span<const int> series, int start, std::size_t length, LaneSums& s);
   // The lanes' squared deviations from their means and the products of their deviations
   // with dx_, each summed in year order.
-  void lane_deviations(std::size_t length, LaneSums& s) const;
+  void lane_deviations(Lanes v, std::size_t length, LaneSums& s) const;
 
   const SeriesView& view_;
-  std::vector<float> lanes_;  // year t of lane k at t * kLanes + k
-  std::vector<float> dx_;     // the deviations of series i from its mean
-  std::vector<int> series_;   // series i, then its partners
-  std::vector<float> zeros_;  // the values of a lane without a series
+  std::size_t stride_ = 0;     // values per year row: the series and a padding of zeros
+  std::vector<float> values_;  // year y, series j at (y - first_year) * stride_ + (j - 1)
+  std::vector<Mean> means_;
+  std::vector<float> lanes_;   // a block's values copied side by side, kLanes a year
+  std::vector<float> dx_;      // the deviations of series i from its mean
+  std::vector<int> series_;    // series i, then its partners
 };
 
 }  // namespace dendro
