@@ -212,20 +212,9 @@ void RegionalCurve::show_fit() {
   const std::size_t n = count(length_);
   const std::vector<float> ones(n, 1.0f);
   const std::string name(trim_right(io_.commands.get(Commands::kNameFirst, Commands::kNameLast)));
-  ChronologyPlot page;
-  page.c1 = mean_;
-  page.c2 = v_.curve.first(n);
-  page.c4 = tsi1_.overlay;
-  page.c5 = ones;
-  page.n = length_;
-  page.first_year = 1;
-  page.name = name;
-  page.upper_title = " rcs growth trend";
-  page.lower_title = " rcs residuals";
-  page.y_label = "measurements (y)";
-  page.lower_x_label = "years";
-  page.z_label = "indices (z)";
-  page.kind = 6;
+  const ChronologyPlot page =
+      two_panels(mean_, v_.curve.first(n), tsi1_.overlay, ones, length_, 1, name,
+                 {" rcs growth trend", " rcs residuals", "measurements (y)", "indices (z)", 1, 6});
   io_.plots.page(page, fit_plot_);
 }
 

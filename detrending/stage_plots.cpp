@@ -11,8 +11,7 @@ StagePlots stage_plot_layer(PlotSession& session, const Icommands& icommands,
                             const Commands& commands) {
   StagePlots plots;
   plots.page = [&session](const ChronologyPlot& page, int& plot_flag) {
-    int option = 0;  // the pages here show no fitted option to correct
-    crnplt1(session, page, plot_flag, option);
+    crnplt1(session, page, plot_flag);
   };
   plots.all_series = [&session, &icommands, &commands](const Tsi1& tsi1, std::string_view title,
                                                        std::string_view x_label,
