@@ -24,6 +24,28 @@ std::string trimmed(std::string_view s) { return std::string(trim_right(s)); }
 
 bool all_blank(std::string_view s) { return s.find_first_not_of(" \t") == std::string_view::npos; }
 
+// The first 80 columns of a record: the readers look no further.
+std::string first_80(const std::string& record) {
+  return record.substr(0, std::min<std::size_t>(record.size(), 80));
+}
+
+// The first 80 columns of the next record that has anything in them; nothing at the end of
+// the file.
+std::optional<std::string> next_filled(RecordStream& in) {
+  while (std::optional<std::string> record = in.next()) {
+    std::string r80 = first_80(*record);
+    if (!all_blank(r80)) return r80;
+  }
+  return std::nullopt;
+}
+
+// The result that marks the end of the data, keeping what `s` has read so far.
+SeriesRead& end_of_data(SeriesRead& s, int& series_number) {
+  s.n = kEndOfData;
+  series_number = kEndOfData;
+  return s;
+}
+
 double power_of_ten(int e) { return std::pow(10.0, e); }
 
 // Nearest integer, halves away from zero; values beyond any field (and NaN) saturate, so
@@ -156,14 +178,9 @@ SeriesRead cdf(RecordStream& in, int& series_number, Console& console, int max_y
   SeriesRead s;
   int titles = 0;
   for (;;) {
-    std::optional<std::string> record = in.next();
-    if (!record) {
-      s.n = kEndOfData;
-      series_number = kEndOfData;
-      return s;
-    }
-    const std::string r80 = record->substr(0, std::min<std::size_t>(record->size(), 80));
-    if (all_blank(r80)) continue;
+    const std::optional<std::string> record = next_filled(in);
+    if (!record) return end_of_data(s, series_number);
+    const std::string& r80 = *record;
     std::vector<Field> h;
     try {
       h = header.read(r80, 3);
@@ -230,7 +247,7 @@ SeriesRead datar(RecordStream& in, std::string& title, Console& console, int max
       s.text = title;
       return s;
     }
-    const std::string r80 = record->substr(0, std::min<std::size_t>(record->size(), 80));
+    const std::string r80 = first_80(*record);
     if (r80.rfind("n  ", 0) != 0) title = field(r80, 80);
     std::vector<Field> h;
     try {
@@ -266,14 +283,9 @@ SeriesRead rinfrn(RecordStream& in, int& series_number, Console& console, int ma
   SeriesRead s;
   int errors = 0;
   for (;;) {
-    std::optional<std::string> record = in.next();
-    if (!record) {
-      s.n = kEndOfData;
-      series_number = kEndOfData;
-      return s;
-    }
-    const std::string r80 = record->substr(0, std::min<std::size_t>(record->size(), 80));
-    if (all_blank(r80)) continue;
+    const std::optional<std::string> record = next_filled(in);
+    if (!record) return end_of_data(s, series_number);
+    const std::string& r80 = *record;
     std::vector<Field> h;
     try {
       h = header.read(r80, 3);
