@@ -27,6 +27,10 @@ inline constexpr float kNoCurve = kSplineNotPositive;
 // Largest series the simplex fits accept (options 3, 7 and 8).
 inline constexpr int kSimplexMaxValues = 2500;
 
+// Codes above 9 and below -9 fit a smoothing spline (of that many years, or of that
+// percentage of the series length).
+inline constexpr bool spline_code(int code) { return code > 9 || code < -9; }
+
 struct CurveFit {
   int option = 0;     // the code of the curve actually fitted (changed by the fall-backs)
   int n = 0;          // values of the series after the fit (one fewer for first differences)

@@ -41,24 +41,12 @@ constexpr const char* kSmootherList[] = {
     "  -4:  robust lowess smoother         integer percent of series length",
     "  -3:  median smoothing               must have odd window length"};
 
-bool spline_code(int code) { return code > 9 || code < -9; }
-
 // Codes that give no growth curve of the mean: the unused codes, and regional curve
 // standardization, first differences and no detrending, which would turn the mean by age
 // into something that is not a curve (first differences rewrite it).
 bool refused(long long code) {
   return code == -9 || code == -8 || code == -7 || code == -2 || code == -1 || code == 0 ||
          code == 9;
-}
-
-// Block length of the decade-mean plot by the length of the curve.
-int block_length(int n) {
-  if (n <= 200) return 5;
-  if (n <= 400) return 10;
-  if (n <= 800) return 20;
-  if (n <= 1600) return 40;
-  if (n <= 2000) return 50;
-  return 100;
 }
 
 }  // namespace
@@ -169,7 +157,7 @@ void RegionalCurve::indices_of_mean() {
   tsi1_.overlay = mean_;
   calind(tsi1_.overlay, v_.curve.first(count(length_)), index_mode_);
   if (printout_ == 4) {
-    pltdec1(mean_, v_.curve.first(count(length_)), tsi1_.overlay, 1, block_length(length_),
+    pltdec1(mean_, v_.curve.first(count(length_)), tsi1_.overlay, 1, decade_block_length(length_),
             io_.units, unit::out, printout_, interactive_, io_.con);
   }
 }
