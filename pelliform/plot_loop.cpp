@@ -3,7 +3,6 @@
 #include <plplot/plplot.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -33,7 +32,7 @@ void ask(Console& con, std::string_view choices) {
 // True when the first five characters of a legend are blank: such a legend is not written.
 bool blank_head(std::string_view text) { return field(text, 5) == "     "; }
 
-void report(Console& con, const PlotError& e) { con.say(" *** PLplot: " + std::string(e.what())); }
+void report(Console& con, const std::string& message) { con.say(" *** PLplot: " + message); }
 
 }  // namespace
 
@@ -55,27 +54,12 @@ PlotExit page_loop(PlotSession& session, const LoopPage& page) {
   const PlotStyle style;  // white paper, black ink
   std::optional<PlotPage> screen;
   const auto show = [&] {
-    screen.reset();
-    const std::optional<std::string> device = session.screen_device();
-    if (!device) return;
-    try {
-      screen.emplace(*device, std::string(), true, style, page.shape);
-      page.draw();
-      screen->flush();
-    } catch (const PlotError& e) {
-      screen.reset();
-      report(con, e);
-    }
+    const auto failure = show_page(session, screen, style, page.shape, page.draw);
+    if (failure) report(con, *failure);
   };
   const auto save = [&] {
-    try {
-      PlotPage file("psc", page.save_name, false, style, page.shape);
-      page.draw();
-      file.finish();
-    } catch (const PlotError& e) {
-      report(con, e);
-      std::remove(page.save_name.c_str());  // a page cut short is no page
-    }
+    const auto failure = save_page(page.save_name, style, page.shape, page.draw);
+    if (failure) report(con, *failure);
   };
 
   show();

@@ -469,8 +469,7 @@ void crnplt1(PlotSession& session, const ChronologyPlot& plot, int& plot_flag,
                               "|                         min z2          [23] |"})
                  : full_menu();
   def.shape = PageShape{1, plot.kind == 3 ? 3 : 2};
-  def.set_up = [&page](PlotStyle& s) { page.set_up(s); };
-  def.draw = [&page](const PlotStyle& s) { page.draw(s); };
+  bind_page(def, page);
   def.extra_item = [&page](int item) { return page.extra_item(item); };
   if (plot_loop(session, def) == PlotExit::no_more_plots) plot_flag = 0;
 }

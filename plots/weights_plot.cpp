@@ -89,8 +89,7 @@ void crnplt7(PlotSession& session, std::span<const float> median,
                          y_label);
   PlotDefinition def;
   use_menu_to_17(def);
-  def.set_up = [&page](PlotStyle& s) { page.set_up(s); };
-  def.draw = [&page](const PlotStyle& s) { page.draw(s); };
+  bind_page(def, page);
   plot_loop(session, def);
 }
 
