@@ -19,12 +19,17 @@ DetrendPlots plot_layer(PlotSession& session, const Icommands& icommands,
     plot.fit = page.coefficients;
     crnplt1(session, plot, plot_flag, option);
   };
-  plots.all_series = [&session, &icommands, &commands](const Tsi1& tsi1, std::string_view title,
-                                                       std::string_view x_label,
-                                                       std::string_view y_label, int kind) {
+  plots.all_series = all_series_layer(session, icommands, commands);
+  return plots;
+}
+
+AllSeriesPlot all_series_layer(PlotSession& session, const Icommands& icommands,
+                               const Commands& commands) {
+  return [&session, &icommands, &commands](const Tsi1& tsi1, std::string_view title,
+                                           std::string_view x_label, std::string_view y_label,
+                                           int kind) {
     crnplt3(session, tsi1, icommands, commands, title, x_label, y_label, kind);
   };
-  return plots;
 }
 
 }  // namespace dendro
