@@ -41,6 +41,13 @@ Range usable(Range r) {
   return {r.min - 1.0, r.max + 1.0};
 }
 
+void open_line_panel(const Range& x, const Range& y) {
+  plcol0(kBlack);
+  plwidth(2);
+  plssub(1, 1);
+  plenv(x.min, x.max, y.min, y.max, 0, 0);
+}
+
 std::string title_save_name(std::string_view title) {
   std::string name = field(title, kNameField);
   stringclean(name);
@@ -107,10 +114,7 @@ PlotExit plot1(PlotSession& session, std::span<const float> series1, std::span<c
   LoopPage page;
   page.save_name = title_save_name(texts.title);
   page.draw = [&] {
-    plcol0(kBlack);
-    plwidth(2);
-    plssub(1, 1);
-    plenv(xr.min, xr.max, y.min, y.max, 0, 0);
+    open_line_panel(xr, y);
     if (draw_reference) {
       if (eps_line) pllsty(3);
       plline(static_cast<PLINT>(std::min(n, yr.size())), x.data(), yr.data());
