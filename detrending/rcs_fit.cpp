@@ -41,14 +41,6 @@ constexpr const char* kSmootherList[] = {
     "  -4:  robust lowess smoother         integer percent of series length",
     "  -3:  median smoothing               must have odd window length"};
 
-// Codes that give no growth curve of the mean: the unused codes, and regional curve
-// standardization, first differences and no detrending, which would turn the mean by age
-// into something that is not a curve (first differences rewrite it).
-bool refused(long long code) {
-  return code == -9 || code == -8 || code == -7 || code == -2 || code == -1 || code == 0 ||
-         code == 9;
-}
-
 }  // namespace
 
 void RegionalCurve::fit_regional_curve() {
@@ -225,7 +217,9 @@ void RegionalCurve::truncate() {
 // True when a new option was chosen.
 bool RegionalCurve::change_option() {
   const auto code = io_.con.ask("enter new option (h for help)", kAnswerWidth).integer();
-  if (!code || refused(*code)) {
+  // The codes refused would turn the mean by age into something that is not a curve (first
+  // differences rewrite it).
+  if (!code || !changes_fit_to(*code)) {
     write_option_list();
     return false;
   }
