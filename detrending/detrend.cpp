@@ -353,11 +353,7 @@ void DetrendPass::summary_plot() {
   tsi1_.overlay.assign(count(std::max(years, 1)), kMissing);
   std::vector<float> values;
   for (int j = 1; j <= years; ++j) {
-    values.clear();
-    for (int i = 1; i <= tsi1_.count; ++i) {
-      const float v = tsi1_.at(j, i);
-      if (!is_missing(v)) values.push_back(v);
-    }
+    tsi1_.present_in_row(j, values);
     if (!values.empty()) tsi1_.overlay[count(j - 1)] = biwgt(values, kBiweightTuning, 1).location;
   }
   const bool first = pass_ == 1;
