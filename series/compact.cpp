@@ -29,34 +29,26 @@ std::string first_80(const std::string& record) {
   return record.substr(0, std::min<std::size_t>(record.size(), 80));
 }
 
-// The first 80 columns of the next record that has anything in them; nothing at the end of
-// the file.
-std::optional<std::string> next_filled(RecordStream& in) {
-  while (std::optional<std::string> record = in.next()) {
-    std::string r80 = first_80(*record);
-    if (!all_blank(r80)) return r80;
-  }
-  return std::nullopt;
-}
-
 // A filled record as a reader takes it: a header when its fields read, else a title.
 struct HeaderRecord {
   std::string text;                          // the first 80 columns
   std::optional<std::vector<Field>> fields;  // nothing: a title
 };
 
-// The next filled record read through the three fields of `header`; nothing at the end of
-// the file.
+// The next record with anything in its first 80 columns, read through the three fields of
+// `header`; nothing at the end of the file.
 std::optional<HeaderRecord> next_header(RecordStream& in, const Layout& header) {
-  std::optional<std::string> r80 = next_filled(in);
-  if (!r80) return std::nullopt;
-  HeaderRecord h{std::move(*r80), std::nullopt};
-  try {
-    h.fields = header.read(h.text, 3);
-  } catch (const ReadError&) {
-    // a title
+  while (std::optional<std::string> record = in.next()) {
+    HeaderRecord h{first_80(*record), std::nullopt};
+    if (all_blank(h.text)) continue;
+    try {
+      h.fields = header.read(h.text, 3);
+    } catch (const ReadError&) {
+      // a title
+    }
+    return h;
   }
-  return h;
+  return std::nullopt;
 }
 
 // The first title of the data: shown on the console and kept with the series.
