@@ -76,12 +76,6 @@ bool all_one(const std::vector<double>& v) {
   return std::all_of(v.begin(), v.end(), [](double e) { return e == 1.0; });
 }
 
-std::string left_justified(std::string text, std::size_t length) {
-  text = field(text, length);
-  lalign(text);
-  return text;
-}
-
 constexpr std::array<TickStep, 6> kDepthSteps{{
     {10, 5.0f, 1}, {50, 10.0f, 4}, {100, 25.0f, 1},
     {500, 100.0f, 5}, {2000, 500.0f, 4}, {std::numeric_limits<int>::max(), 1000.0f, 2},

@@ -140,10 +140,8 @@ void SeriesPage::set_up(PlotStyle& s) {
   s.y.max = largest;
   ticit(s.x, s.y, s.z);
 
-  x_label_ = field(trim_right(x_label_in_), kLabelLength);
-  lalign(x_label_);
-  y_label_ = field(y_label_in_, kLabelLength);
-  lalign(y_label_);
+  x_label_ = left_justified(trim_right(x_label_in_), kLabelLength);
+  y_label_ = left_justified(y_label_in_, kLabelLength);
   title_ = std::string(title_in_);
   lalign(title_);
 }
