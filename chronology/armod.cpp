@@ -75,26 +75,14 @@ void plot_series_outliers(const RobarResult& fit, int first_year, const std::str
   std::vector<float> no_start(fit.outliers.size(), 0.0f);
   if (!no_start.empty()) no_start[0] = kNoStartCurve;
   const std::array<float, 7> no_fit{};
-  ChronologyPlot page;
-  page.c1 = fit.ordinary_indices;
-  page.c2 = fit.robust_indices;
+  ChronologyPlot page = two_panels(
+      fit.ordinary_indices, fit.robust_indices, fit.outliers, level,
+      static_cast<int>(fit.outliers.size()), first_year, short_id,
+      {" with and without outliers", " autoregressive outliers", "indices (y)", "outliers (z)", 2, 1});
   page.c3 = fit.first_pass;
-  page.c4 = fit.outliers;
-  page.c5 = level;
   page.c6 = no_start;
-  page.n = static_cast<int>(fit.outliers.size());
-  page.first_year = first_year;
-  page.page = 2;
-  page.name = short_id;
-  page.upper_title = " with and without outliers";
-  page.lower_title = " autoregressive outliers";
-  page.y_label = "indices (y)";
-  page.lower_x_label = "years";
-  page.z_label = "outliers (z)";
-  page.kind = 1;
   page.fit = no_fit;
-  int no_option = 0;
-  crnplt1(plots, page, plot_flag, no_option);
+  crnplt1(plots, page, plot_flag);
 }
 
 // Counts, plots and tallies the outliers of one series, whose first value lies in row r0 of
@@ -182,23 +170,13 @@ void plot_outlier_counts(Tsi2& tsi2, const SetSpan& set, const Commands& command
                          int plot_flag, PlotSession& plots) {
   const auto rows = static_cast<std::size_t>(set.length);
   const std::string name = commands.get(Commands::kNameFirst, Commands::kNameLast);
-  ChronologyPlot page;
-  page.c1 = tsi2.column(kNegativeOutliers).first(rows);
-  page.c2 = tsi2.column(kPositiveOutliers).first(rows);
-  page.c4 = tsi2.column(kNegativeFraction).first(rows);
-  page.c5 = tsi2.column(kPositiveFraction).first(rows);
-  page.n = set.length;
-  page.first_year = set.first;
-  page.page = 2;
-  page.name = name;
-  page.upper_title = " number of autoregressive outliers";
-  page.lower_title = " fraction of autoregressive outliers";
-  page.y_label = "number (y)";
-  page.lower_x_label = "years";
-  page.z_label = "fraction (z)";
-  page.kind = 7;
-  int no_option = 0;
-  crnplt1(plots, page, plot_flag, no_option);
+  ChronologyPlot page = two_panels(
+      tsi2.column(kNegativeOutliers).first(rows), tsi2.column(kPositiveOutliers).first(rows),
+      tsi2.column(kNegativeFraction).first(rows), tsi2.column(kPositiveFraction).first(rows),
+      set.length, set.first, name,
+      {" number of autoregressive outliers", " fraction of autoregressive outliers", "number (y)",
+       "fraction (z)", 2, 7});
+  crnplt1(plots, page, plot_flag);
 }
 
 void write_model_table(const std::vector<SeriesModel>& models, const Tsi1& tsi1, Units& units) {

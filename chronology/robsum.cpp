@@ -171,11 +171,7 @@ void weights_pass(Tsi1& tsi1, WeightsRecord& record, int n, int first_year,
   std::vector<float> largest(static_cast<std::size_t>(n), kMissing);
   std::vector<float> row;
   for (int i = 1; i <= n; ++i) {
-    row.clear();
-    for (int j = 1; j <= tsi1.count; ++j) {
-      const float w = tsi1.at(i, j);
-      if (!is_missing(w)) row.push_back(w);
-    }
+    tsi1.present_in_row(i, row);
     const auto at = static_cast<std::size_t>(i - 1);
     if (row.empty()) {
       tsi1.overlay[at] = kMissing;

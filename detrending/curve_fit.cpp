@@ -156,7 +156,7 @@ CurveFit detrend1(std::span<float> y, int n, int m, std::span<float> c, std::spa
   const std::span<float> series = y.first(count(n));
   const std::span<float> curve_n = c.first(count(n));
 
-  if (option > 9 || option < -9) {
+  if (spline_code(option)) {
     std::fill(w1.begin(), w1.begin() + n, 1.0f);
     const int stiffness = option > 9 ? option
                                      : static_cast<int>(std::fabs(static_cast<float>(option) /

@@ -27,6 +27,18 @@ inline constexpr float kNoCurve = kSplineNotPositive;
 // Largest series the simplex fits accept (options 3, 7 and 8).
 inline constexpr int kSimplexMaxValues = 2500;
 
+// Codes above 9 and below -9 fit a smoothing spline (of that many years, or of that
+// percentage of the series length).
+inline constexpr bool spline_code(int code) { return code > 9 || code < -9; }
+
+// True for a code that a dialogue may change a fit to: not the unused codes (-9 to -7 and 9),
+// regional curve standardization (-2), first differences (-1) or no detrending (0), which
+// fit no curve of their own series.
+inline constexpr bool changes_fit_to(long long code) {
+  return !(code == -9 || code == -8 || code == -7 || code == -2 || code == -1 || code == 0 ||
+           code == 9);
+}
+
 struct CurveFit {
   int option = 0;     // the code of the curve actually fitted (changed by the fall-backs)
   int n = 0;          // values of the series after the fit (one fewer for first differences)

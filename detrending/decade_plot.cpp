@@ -41,6 +41,15 @@ float block_mean(std::span<const float> v, int b, int k) {
 
 }  // namespace
 
+int decade_block_length(int n) {
+  if (n <= 200) return 5;
+  if (n <= 400) return 10;
+  if (n <= 800) return 20;
+  if (n <= 1600) return 40;
+  if (n <= 2000) return 50;
+  return 100;
+}
+
 std::vector<std::string> pltdec1_lines(std::span<const float> measurements,
                                        std::span<const float> curve, std::span<const float> indices,
                                        int first_year, int k) {

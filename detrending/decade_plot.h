@@ -11,6 +11,10 @@ namespace dendro {
 class Console;
 class Units;
 
+// The block length of the plot of a series of n years: 5 years up to 200, then 10, 20, 40
+// and 50 up to 400, 800, 1600 and 2000 years, 100 beyond.
+int decade_block_length(int n);
+
 // The lines of the plot (heading first) for n consecutive years from `first_year` in
 // blocks of k years.
 std::vector<std::string> pltdec1_lines(std::span<const float> measurements,

@@ -38,17 +38,6 @@ constexpr const char* kLegendSmoothers[] = {
     "  -2:  regional curve detrending      f(i) = one age-aligned curve",
     "  -1:  first-differences              f(i) = y(i) - y(i-1)"};
 
-// Block length of the decade-mean plot by series length.
-int block_length(int n) {
-  if (n <= 200) return 5;
-  if (n <= 400) return 10;
-  if (n <= 800) return 20;
-  if (n <= 1600) return 40;
-  if (n <= 2000) return 50;
-  return 100;
-}
-
-bool spline_code(int code) { return code > 9 || code < -9; }
 
 // The curve file: the data file's output prefix (never cut) and the pass's suffix.
 std::string curve_file_name(const Commands& commands, int pass) {
@@ -299,7 +288,7 @@ void DetrendPass::make_indices(const Current& s) {
 void DetrendPass::character_plot(const Current& s) {
   if (printout_ != 4) return;
   pltdec1(measurements(s), std::span<const float>(curve_).first(count(s.n)), series_values(s), s.fy,
-          block_length(s.n), units_, unit::out, 4, interactive_, con_);
+          decade_block_length(s.n), units_, unit::out, 4, interactive_, con_);
 }
 
 void DetrendPass::restore(Current& s) {
@@ -364,11 +353,7 @@ void DetrendPass::summary_plot() {
   tsi1_.overlay.assign(count(std::max(years, 1)), kMissing);
   std::vector<float> values;
   for (int j = 1; j <= years; ++j) {
-    values.clear();
-    for (int i = 1; i <= tsi1_.count; ++i) {
-      const float v = tsi1_.at(j, i);
-      if (!is_missing(v)) values.push_back(v);
-    }
+    tsi1_.present_in_row(j, values);
     if (!values.empty()) tsi1_.overlay[count(j - 1)] = biwgt(values, kBiweightTuning, 1).location;
   }
   const bool first = pass_ == 1;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 
+#include "detrending/curve_fit.h"
 #include "detrending/detrend.h"
 #include "detrending/detrend_pass.h"
 #include "series/blocks.h"
@@ -28,13 +29,6 @@ constexpr const char* kSmootherList[] = {
     "  -5:  friedman super smoother        lower alpha (0-9) gives more local fit",
     "  -4:  robust lowess smoother         integer percent or fixed length of n",
     "  -3:  median smoothing               must have odd window length"};
-
-// Codes that are no curve fit of their own series: regional curve standardization, first
-// differences, no detrending and the unused codes.
-bool refused(long long code) {
-  return code == -9 || code == -8 || code == -7 || code == -2 || code == -1 || code == 0 ||
-         code == 9;
-}
 
 }  // namespace
 
@@ -106,7 +100,7 @@ void DetrendPass::show_fit(Current& s) {
 DetrendPass::Decision DetrendPass::change_option(Current& s) {
   write_code_list();
   const auto code = con_.ask("enter new option (h for help)", kAnswerWidth).integer();
-  if (!code || refused(*code)) {
+  if (!code || !changes_fit_to(*code)) {
     write_code_list();
     return Decision::accept;
   }

@@ -32,14 +32,21 @@ struct FitPage {
   std::span<const float> coefficients;  // the seven fit coefficients
 };
 
+// Every series of the store with the mean overlay vector (crnplt3).
+using AllSeriesPlot = std::function<void(const Tsi1& tsi1, std::string_view title,
+                                         std::string_view x_label, std::string_view y_label,
+                                         int kind)>;
+
+// The all-series page of the session.
+AllSeriesPlot all_series_layer(PlotSession& session, const Icommands& icommands,
+                               const Commands& commands);
+
 struct DetrendPlots {
   // Draws the page and runs its plot loop; sets plot_flag to 0 for "no more plots" and may
   // change the option code (an exponential fit that came out as a straight line).
   std::function<void(const FitPage& page, int& plot_flag, int& option)> fit_page;
-  // All series of the store with the mean overlay vector: the curves of the pass.
-  std::function<void(const Tsi1& tsi1, std::string_view title, std::string_view x_label,
-                     std::string_view y_label, int kind)>
-      all_series;
+  // The curves of the pass.
+  AllSeriesPlot all_series;
 };
 
 // Page kinds of the all-series plot for the curves of the first and second pass.

@@ -169,22 +169,12 @@ void RegionalCurve::bootstrap_limits() {
     if (io_.plots.page) {
       const std::string name(
           trim_right(io_.commands.get(Commands::kNameFirst, Commands::kNameLast)));
-      ChronologyPlot page;
-      page.c1 = mean_;
-      page.c2 = v_.lower.first(n);
+      ChronologyPlot page =
+          two_panels(mean_, v_.lower.first(n), smooth_mean, smooth_lower, length_, 1, name,
+                     {" rcs ring width bootstrap", " splined rcs bootstrap", "ring widths (z)",
+                      "ring widths (y)", 1, 9});
       page.c3 = v_.upper.first(n);
-      page.c4 = smooth_mean;
-      page.c5 = smooth_lower;
       page.c6 = smooth_upper;
-      page.n = length_;
-      page.first_year = 1;
-      page.name = name;
-      page.upper_title = " rcs ring width bootstrap";
-      page.lower_title = " splined rcs bootstrap";
-      page.y_label = "ring widths (z)";
-      page.lower_x_label = "years";
-      page.z_label = "ring widths (y)";
-      page.kind = 9;
       int flag = bootstrap_plot_;
       io_.plots.page(page, flag);
     } else {
@@ -294,19 +284,9 @@ void RegionalCurve::plot_series_indices(int i, std::span<const float> indices) {
   const std::vector<float> mean_line(shown.size(), level);
   const std::vector<float> ones(indices.size(), 1.0f);
   const std::string name = plot_name(tsi1_.ids[count(i - 1)]);
-  ChronologyPlot page;
-  page.c1 = shown;
-  page.c2 = mean_line;
-  page.c4 = indices;
-  page.c5 = ones;
-  page.n = static_cast<int>(indices.size());
-  page.first_year = tsi1_.years[count(i - 1)].ify;
-  page.page = 2;
-  page.name = name;
-  page.y_label = "measurements (y)";
-  page.lower_x_label = "years";
-  page.z_label = "rcs indices (z)";
-  page.kind = 6;
+  const ChronologyPlot page =
+      two_panels(shown, mean_line, indices, ones, static_cast<int>(indices.size()),
+                 tsi1_.years[count(i - 1)].ify, name, {"", "", "measurements (y)", "rcs indices (z)", 2, 6});
   io_.plots.page(page, fit_plot_);
 }
 

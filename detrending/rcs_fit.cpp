@@ -41,26 +41,6 @@ constexpr const char* kSmootherList[] = {
     "  -4:  robust lowess smoother         integer percent of series length",
     "  -3:  median smoothing               must have odd window length"};
 
-bool spline_code(int code) { return code > 9 || code < -9; }
-
-// Codes that give no growth curve of the mean: the unused codes, and regional curve
-// standardization, first differences and no detrending, which would turn the mean by age
-// into something that is not a curve (first differences rewrite it).
-bool refused(long long code) {
-  return code == -9 || code == -8 || code == -7 || code == -2 || code == -1 || code == 0 ||
-         code == 9;
-}
-
-// Block length of the decade-mean plot by the length of the curve.
-int block_length(int n) {
-  if (n <= 200) return 5;
-  if (n <= 400) return 10;
-  if (n <= 800) return 20;
-  if (n <= 1600) return 40;
-  if (n <= 2000) return 50;
-  return 100;
-}
-
 }  // namespace
 
 void RegionalCurve::fit_regional_curve() {
@@ -169,7 +149,7 @@ void RegionalCurve::indices_of_mean() {
   tsi1_.overlay = mean_;
   calind(tsi1_.overlay, v_.curve.first(count(length_)), index_mode_);
   if (printout_ == 4) {
-    pltdec1(mean_, v_.curve.first(count(length_)), tsi1_.overlay, 1, block_length(length_),
+    pltdec1(mean_, v_.curve.first(count(length_)), tsi1_.overlay, 1, decade_block_length(length_),
             io_.units, unit::out, printout_, interactive_, io_.con);
   }
 }
@@ -212,20 +192,9 @@ void RegionalCurve::show_fit() {
   const std::size_t n = count(length_);
   const std::vector<float> ones(n, 1.0f);
   const std::string name(trim_right(io_.commands.get(Commands::kNameFirst, Commands::kNameLast)));
-  ChronologyPlot page;
-  page.c1 = mean_;
-  page.c2 = v_.curve.first(n);
-  page.c4 = tsi1_.overlay;
-  page.c5 = ones;
-  page.n = length_;
-  page.first_year = 1;
-  page.name = name;
-  page.upper_title = " rcs growth trend";
-  page.lower_title = " rcs residuals";
-  page.y_label = "measurements (y)";
-  page.lower_x_label = "years";
-  page.z_label = "indices (z)";
-  page.kind = 6;
+  const ChronologyPlot page =
+      two_panels(mean_, v_.curve.first(n), tsi1_.overlay, ones, length_, 1, name,
+                 {" rcs growth trend", " rcs residuals", "measurements (y)", "indices (z)", 1, 6});
   io_.plots.page(page, fit_plot_);
 }
 
@@ -248,7 +217,9 @@ void RegionalCurve::truncate() {
 // True when a new option was chosen.
 bool RegionalCurve::change_option() {
   const auto code = io_.con.ask("enter new option (h for help)", kAnswerWidth).integer();
-  if (!code || refused(*code)) {
+  // The codes refused would turn the mean by age into something that is not a curve (first
+  // differences rewrite it).
+  if (!code || !changes_fit_to(*code)) {
     write_option_list();
     return false;
   }

@@ -1,6 +1,5 @@
 #include "detrending/stage_plots.h"
 
-#include "plots/series_plot.h"
 #include "plots/transform_plot.h"
 #include "series/console.h"
 #include "series/text.h"
@@ -11,14 +10,9 @@ StagePlots stage_plot_layer(PlotSession& session, const Icommands& icommands,
                             const Commands& commands) {
   StagePlots plots;
   plots.page = [&session](const ChronologyPlot& page, int& plot_flag) {
-    int option = 0;  // the pages here show no fitted option to correct
-    crnplt1(session, page, plot_flag, option);
+    crnplt1(session, page, plot_flag);
   };
-  plots.all_series = [&session, &icommands, &commands](const Tsi1& tsi1, std::string_view title,
-                                                       std::string_view x_label,
-                                                       std::string_view y_label, int kind) {
-    crnplt3(session, tsi1, icommands, commands, title, x_label, y_label, kind);
-  };
+  plots.all_series = all_series_layer(session, icommands, commands);
   // The page names neither the data file nor the transformation.
   plots.transform_summary = [&session](const Tsi2& tsi2, int count, std::string_view,
                                        std::string_view) { power1(session, tsi2, count); };

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "detrending/detrend_plots.h"
 #include "plots/chronology_plot.h"
 
 namespace dendro {
@@ -21,10 +22,7 @@ struct Tsi2;
 struct StagePlots {
   // A two-panel page (crnplt1); sets plot_flag to 0 for "no more plots".
   std::function<void(const ChronologyPlot& page, int& plot_flag)> page;
-  // Every series of the store with the mean overlay vector (crnplt3).
-  std::function<void(const Tsi1& tsi1, std::string_view title, std::string_view x_label,
-                     std::string_view y_label, int kind)>
-      all_series;
+  AllSeriesPlot all_series;
   // The transformation summary from rows 1..count of chronology table columns 1 to 6:
   // skewness before and after and the spread-versus-level correlations, with medians.
   std::function<void(const Tsi2& tsi2, int count, std::string_view data_file,

@@ -160,20 +160,9 @@ void plot_series(Console& con, const StagePlots& plots, std::span<const float> o
   spline(original, smooth_before, n / 10, &con);
   spline(done, smooth_after, n / 10, &con);
   const std::string name = plot_name(id);
-  ChronologyPlot page;
-  page.c1 = original;
-  page.c2 = smooth_before;
-  page.c4 = done;
-  page.c5 = smooth_after;
-  page.n = n;
-  page.first_year = first_year;
-  page.name = name;
-  page.upper_title = " original series";
-  page.lower_title = title;
-  page.y_label = "measurement (y)";
-  page.lower_x_label = "years";
-  page.z_label = "measurement (z)";
-  page.kind = 2;
+  const ChronologyPlot page =
+      two_panels(original, smooth_before, done, smooth_after, n, first_year, name,
+                 {" original series", title, "measurement (y)", "measurement (z)", 1, 2});
   plots.page(page, plot_flag);
 }
 

@@ -107,22 +107,12 @@ void plot_series_outliers(Run& run, int i, const SeriesSpan& s, std::span<const 
                           const SeriesOutliers& found, int& plot_switch) {
   std::vector<float> impulse(found.outliers);
   commie2(impulse, run.pooled_coefficients);
-  ChronologyPlot page;
-  page.c1 = found.residuals;
-  page.c2 = mean;
-  page.c4 = found.outliers;
-  page.c5 = impulse;
-  page.n = s.n;
-  page.first_year = s.first_year;
-  page.name = run.tsi1.ids.at(static_cast<std::size_t>(i - 1));
-  page.upper_title = " residuals with mean";
-  page.lower_title = " endogenous outliers (>3.5 sd) with impulse response";
-  page.y_label = "measurements (y)";
-  page.lower_x_label = "years";
-  page.z_label = "indices (z)";
-  page.kind = 8;
-  int fit_option = 0;
-  crnplt1(run.plots, page, plot_switch, fit_option);
+  const ChronologyPlot page =
+      two_panels(found.residuals, mean, found.outliers, impulse, s.n, s.first_year,
+                 run.tsi1.ids.at(static_cast<std::size_t>(i - 1)),
+                 {" residuals with mean", " endogenous outliers (>3.5 sd) with impulse response",
+                  "measurements (y)", "indices (z)", 1, 8});
+  crnplt1(run.plots, page, plot_switch);
 }
 
 // All outlier series, then their counts and fractions per year.
@@ -130,23 +120,14 @@ void plot_outlier_counts(Run& run) {
   const OutlierCounts counts = count_outliers(run.tsi1, run.tsi2.column(1), run.length);
   crnplt3(run.plots, run.tsi1, run.icommands, run.commands, "endogenous outliers (>3.5 sd)",
           "years", "index units (y)", series_kind::kEndogenousOutliers);
-  ChronologyPlot page;
-  page.c1 = counts.negative;
-  page.c2 = counts.positive;
-  page.c4 = counts.negative_share;
-  page.c5 = counts.positive_share;
-  page.n = static_cast<int>(counts.positive.size());
-  page.first_year = run.first_year;
   const std::string name = run.commands.get(Commands::kNameFirst, Commands::kNameLast);
-  page.name = name;
-  page.upper_title = " number of endogenous outliers (>3.5 sd)";
-  page.lower_title = " fraction of endogenous outliers (>3.5 sd)";
-  page.y_label = "number (y)";
-  page.lower_x_label = "years";
-  page.z_label = "fraction (z)";
-  page.kind = 7;
-  int flag = run.opt.stand_plot, fit_option = 0;
-  crnplt1(run.plots, page, flag, fit_option);
+  const ChronologyPlot page =
+      two_panels(counts.negative, counts.positive, counts.negative_share, counts.positive_share,
+                 static_cast<int>(counts.positive.size()), run.first_year, name,
+                 {" number of endogenous outliers (>3.5 sd)",
+                  " fraction of endogenous outliers (>3.5 sd)", "number (y)", "fraction (z)", 1, 7});
+  int flag = run.opt.stand_plot;  // a copy: the run's flag stays as it is
+  crnplt1(run.plots, page, flag);
 }
 
 }  // namespace

@@ -89,20 +89,6 @@ constexpr Pair kResidualAndKalder{
 constexpr Pair kSegmentAndAge{
     2, 3, 1, 4, 3, " mean segment length", " mean tree age", "segment length (y)", "tree age (z)"};
 
-// A page of curves 1, 2, 4 and 5 over n points.
-ChronologyPlot two_panels(std::span<const float> c1, std::span<const float> c2,
-                          std::span<const float> c4, std::span<const float> c5, int n,
-                          int first_year) {
-  ChronologyPlot page;
-  page.c1 = c1;
-  page.c2 = c2;
-  page.c4 = c4;
-  page.c5 = c5;
-  page.n = n;
-  page.first_year = first_year;
-  return page;
-}
-
 void draw_pair(Run& run, const Pair& p) {
   const int n = run.length;
   const std::span<const float> y = first(run.tsi2.column(p.column_y), n);
@@ -161,16 +147,8 @@ void running_rbar_plots(Run& run) {
 }  // namespace
 
 void draw_driver_page(Run& run, ChronologyPlot& page, const PageTexts& texts) {
-  page.page = texts.page;
-  page.name = run.commands.data_file;
-  page.upper_title = texts.top_title;
-  page.lower_title = texts.bottom_title;
-  page.y_label = texts.y_label;
-  page.lower_x_label = "years";
-  page.z_label = texts.z_label;
-  page.kind = texts.kind;
-  int no_fit_option = 0;
-  crnplt1(run.plots, page, run.opt.summary_plots_state, no_fit_option);
+  set_texts(page, run.commands.data_file, texts);
+  crnplt1(run.plots, page, run.opt.summary_plots_state);
 }
 
 void spaghetti_plot(Run& run, SpaghettiPoint point) {

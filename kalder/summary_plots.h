@@ -21,13 +21,6 @@ enum class SpaghettiPoint {
   rewhitened_mean,  // residuals with the rewhitened residual chronology
 };
 
-// The texts and kind of a two-panel page of the driver.
-struct PageTexts {
-  std::string_view top_title, bottom_title, y_label, z_label;
-  int page;  // series-kind number: 1 measurements, 2 indices, 3 to 6 running rbar steps
-  int kind;  // plot kind of crnplt1
-};
-
 // Completes `page` (curves, points and years set by the caller) with the data file name and
 // `texts`, and draws it; "[n]o more plots" clears the summary plot state.
 void draw_driver_page(Run& run, ChronologyPlot& page, const PageTexts& texts);

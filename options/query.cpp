@@ -35,30 +35,39 @@ std::string flagged_choice(std::string_view text, std::string_view code, std::st
 
 bool between(long long v, long long low, long long high) { return v >= low && v <= high; }
 
+struct ChoiceText {
+  std::string_view text, code;
+};
+
+// The detrending choices in the order shown.
+constexpr ChoiceText kDetrendingChoices[] = {
+    {"age dependent spline", "-6"},
+    {"friedman variable span smoother", "-5"},
+    {"lowess robust smoothing method", "-4"},
+    {"median filter sharpening/smoothing", "-3"},
+    {"regional curve (rcs) detrending", "-2"},
+    {"first differences", "-1"},
+    {"no detrending applied", "0"},
+    {"neg expon curve (k>0), no = opt 4", "1"},
+    {"neg expon curve (k>0), no = opt 5", "2"},
+    {"neg expon curve (any k)", "3"},
+    {"linear regression (any slope)", "4"},
+    {"linear regression (neg slope)", "5"},
+    {"horizontal line (arithmetic mean)", "6"},
+    {"hugershoff growth curve", "7"},
+    {"general negative exponential curve", "8"},
+    {"smoothing spline (fixed n cutoff)", ">9"},
+    {"smoothing spline (pct n cutoff)", "<-9"}};
+
 // The choices of the detrending options; the second detrending has no regional curve and
 // shows no first differences.
 std::vector<std::string> detrending_list(bool first) {
   std::vector<std::string> lines;
   if (first) lines.push_back(" the detrending options (/ to exit, h for help):");
-  lines.push_back(choice("age dependent spline", "-6"));
-  lines.push_back(choice("friedman variable span smoother", "-5"));
-  lines.push_back(choice("lowess robust smoothing method", "-4"));
-  lines.push_back(choice("median filter sharpening/smoothing", "-3"));
-  if (first) {
-    lines.push_back(choice("regional curve (rcs) detrending", "-2"));
-    lines.push_back(choice("first differences", "-1"));
+  for (const ChoiceText& c : kDetrendingChoices) {
+    if (!first && (c.code == "-2" || c.code == "-1")) continue;
+    lines.push_back(choice(c.text, c.code));
   }
-  lines.push_back(choice("no detrending applied", "0"));
-  lines.push_back(choice("neg expon curve (k>0), no = opt 4", "1"));
-  lines.push_back(choice("neg expon curve (k>0), no = opt 5", "2"));
-  lines.push_back(choice("neg expon curve (any k)", "3"));
-  lines.push_back(choice("linear regression (any slope)", "4"));
-  lines.push_back(choice("linear regression (neg slope)", "5"));
-  lines.push_back(choice("horizontal line (arithmetic mean)", "6"));
-  lines.push_back(choice("hugershoff growth curve", "7"));
-  lines.push_back(choice("general negative exponential curve", "8"));
-  lines.push_back(choice("smoothing spline (fixed n cutoff)", ">9"));
-  lines.push_back(choice("smoothing spline (pct n cutoff)", "<-9"));
   return lines;
 }
 

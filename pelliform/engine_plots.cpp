@@ -288,10 +288,7 @@ PlotExit spaghetti(PlotSession& session, const EngineMatrix& m, int n, int nseri
   LoopPage page;
   page.save_name = title_save_name(texts.title);
   page.draw = [&] {
-    plcol0(kBlack);
-    plwidth(2);
-    plssub(1, 1);
-    plenv(x.min, x.max, y.min, y.max, 0, 0);
+    open_line_panel(x, y);
     texts_of_page(texts);
     pllsty(1);
     ref.draw(kBlack, 2);

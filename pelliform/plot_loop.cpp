@@ -3,7 +3,6 @@
 #include <plplot/plplot.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -33,13 +32,20 @@ void ask(Console& con, std::string_view choices) {
 // True when the first five characters of a legend are blank: such a legend is not written.
 bool blank_head(std::string_view text) { return field(text, 5) == "     "; }
 
-void report(Console& con, const PlotError& e) { con.say(" *** PLplot: " + std::string(e.what())); }
+void report(Console& con, const std::string& message) { con.say(" *** PLplot: " + message); }
 
 }  // namespace
 
 Range usable(Range r) {
   if (r.max > r.min) return r;
   return {r.min - 1.0, r.max + 1.0};
+}
+
+void open_line_panel(const Range& x, const Range& y) {
+  plcol0(kBlack);
+  plwidth(2);
+  plssub(1, 1);
+  plenv(x.min, x.max, y.min, y.max, 0, 0);
 }
 
 std::string title_save_name(std::string_view title) {
@@ -55,27 +61,12 @@ PlotExit page_loop(PlotSession& session, const LoopPage& page) {
   const PlotStyle style;  // white paper, black ink
   std::optional<PlotPage> screen;
   const auto show = [&] {
-    screen.reset();
-    const std::optional<std::string> device = session.screen_device();
-    if (!device) return;
-    try {
-      screen.emplace(*device, std::string(), true, style, page.shape);
-      page.draw();
-      screen->flush();
-    } catch (const PlotError& e) {
-      screen.reset();
-      report(con, e);
-    }
+    const auto failure = show_page(session, screen, style, page.shape, page.draw);
+    if (failure) report(con, *failure);
   };
   const auto save = [&] {
-    try {
-      PlotPage file("psc", page.save_name, false, style, page.shape);
-      page.draw();
-      file.finish();
-    } catch (const PlotError& e) {
-      report(con, e);
-      std::remove(page.save_name.c_str());  // a page cut short is no page
-    }
+    const auto failure = save_page(page.save_name, style, page.shape, page.draw);
+    if (failure) report(con, *failure);
   };
 
   show();
@@ -123,10 +114,7 @@ PlotExit plot1(PlotSession& session, std::span<const float> series1, std::span<c
   LoopPage page;
   page.save_name = title_save_name(texts.title);
   page.draw = [&] {
-    plcol0(kBlack);
-    plwidth(2);
-    plssub(1, 1);
-    plenv(xr.min, xr.max, y.min, y.max, 0, 0);
+    open_line_panel(xr, y);
     if (draw_reference) {
       if (eps_line) pllsty(3);
       plline(static_cast<PLINT>(std::min(n, yr.size())), x.data(), yr.data());

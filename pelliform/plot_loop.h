@@ -54,4 +54,7 @@ struct Range {
 };
 Range usable(Range r);
 
+// Opens the one panel of a line page over x and y: black ink of width 2, axes and ticks.
+void open_line_panel(const Range& x, const Range& y);
+
 }  // namespace dendro

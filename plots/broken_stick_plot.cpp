@@ -116,8 +116,7 @@ void bsplt(PlotSession& session, std::span<const float> broken_stick,
   const EigenvaluePage page(session.console(), broken_stick, eigenvalues, data_kind, errors);
   PlotDefinition def;
   use_menu_to_17(def);
-  def.set_up = [&page](PlotStyle& s) { page.set_up(s); };
-  def.draw = [&page](const PlotStyle& s) { page.draw(s); };
+  bind_page(def, page);
   plot_loop(session, def);
 }
 

@@ -76,12 +76,6 @@ bool all_one(const std::vector<double>& v) {
   return std::all_of(v.begin(), v.end(), [](double e) { return e == 1.0; });
 }
 
-std::string left_justified(std::string text, std::size_t length) {
-  text = field(text, length);
-  lalign(text);
-  return text;
-}
-
 constexpr std::array<TickStep, 6> kDepthSteps{{
     {10, 5.0f, 1}, {50, 10.0f, 4}, {100, 25.0f, 1},
     {500, 100.0f, 5}, {2000, 500.0f, 4}, {std::numeric_limits<int>::max(), 1000.0f, 2},
@@ -469,10 +463,45 @@ void crnplt1(PlotSession& session, const ChronologyPlot& plot, int& plot_flag,
                               "|                         min z2          [23] |"})
                  : full_menu();
   def.shape = PageShape{1, plot.kind == 3 ? 3 : 2};
-  def.set_up = [&page](PlotStyle& s) { page.set_up(s); };
-  def.draw = [&page](const PlotStyle& s) { page.draw(s); };
+  bind_page(def, page);
   def.extra_item = [&page](int item) { return page.extra_item(item); };
   if (plot_loop(session, def) == PlotExit::no_more_plots) plot_flag = 0;
+}
+
+void crnplt1(PlotSession& session, const ChronologyPlot& plot, int& plot_flag) {
+  int no_fit_option = 0;
+  crnplt1(session, plot, plot_flag, no_fit_option);
+}
+
+void set_texts(ChronologyPlot& plot, std::string_view name, const PageTexts& texts) {
+  plot.name = name;
+  plot.upper_title = texts.top_title;
+  plot.lower_title = texts.bottom_title;
+  plot.y_label = texts.y_label;
+  plot.z_label = texts.z_label;
+  plot.page = texts.page;
+  plot.kind = texts.kind;
+}
+
+ChronologyPlot two_panels(std::span<const float> c1, std::span<const float> c2,
+                          std::span<const float> c4, std::span<const float> c5, int n,
+                          int first_year) {
+  ChronologyPlot plot;
+  plot.c1 = c1;
+  plot.c2 = c2;
+  plot.c4 = c4;
+  plot.c5 = c5;
+  plot.n = n;
+  plot.first_year = first_year;
+  return plot;
+}
+
+ChronologyPlot two_panels(std::span<const float> c1, std::span<const float> c2,
+                          std::span<const float> c4, std::span<const float> c5, int n,
+                          int first_year, std::string_view name, const PageTexts& texts) {
+  ChronologyPlot plot = two_panels(c1, c2, c4, c5, n, first_year);
+  set_texts(plot, name, texts);
+  return plot;
 }
 
 }  // namespace dendro

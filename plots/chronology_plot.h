@@ -29,7 +29,7 @@ struct ChronologyPlot {
   std::string_view upper_title; // appended to the name for the upper title
   std::string_view lower_title; // appended to the name for the lower title
   std::string_view y_label;     // upper panel's value axis
-  std::string_view lower_x_label;
+  std::string_view lower_x_label = "years";
   std::string_view z_label;     // lower panel's value axis
   int kind = 3;                 // 1 to 9
   std::span<const float> fit;   // fit parameters p(1..7) (kind 1)
@@ -41,6 +41,28 @@ struct ChronologyPlot {
 // a straight line is set to 4 (linear regression) in `fit_option`.
 void crnplt1(PlotSession& session, const ChronologyPlot& plot, int& plot_flag,
              int& fit_option);
+
+// The same for a page that shows no fitted option to correct.
+void crnplt1(PlotSession& session, const ChronologyPlot& plot, int& plot_flag);
+
+// The texts and kind of a page: the titles that follow its name and the value axes' labels.
+struct PageTexts {
+  std::string_view top_title, bottom_title, y_label, z_label;
+  int page;  // as ChronologyPlot::page
+  int kind;  // as ChronologyPlot::kind
+};
+
+// Sets the name, the texts and the kind of `plot`.
+void set_texts(ChronologyPlot& plot, std::string_view name, const PageTexts& texts);
+
+// A page of two curves in each panel, c1 and c2 above and c4 and c5 below, of n points from
+// first_year; the second form also sets its name and texts.
+ChronologyPlot two_panels(std::span<const float> c1, std::span<const float> c2,
+                          std::span<const float> c4, std::span<const float> c5, int n,
+                          int first_year);
+ChronologyPlot two_panels(std::span<const float> c1, std::span<const float> c2,
+                          std::span<const float> c4, std::span<const float> c5, int n,
+                          int first_year, std::string_view name, const PageTexts& texts);
 
 // The name of the growth curve of a curve-fit option, as the kind-1 page shows it.
 std::string_view curve_name(int fit_option);

@@ -214,8 +214,7 @@ void loads1(PlotSession& session, const ColumnTable& loadings, int n, std::strin
   LoadingsPage page(loadings, n, title, data_kind, panels);
   PlotDefinition def;
   use_short_menu(def, session.console());
-  def.set_up = [&page](PlotStyle& s) { page.set_up(s); };
-  def.draw = [&page](const PlotStyle& s) { page.draw(s); };
+  bind_page(def, page);
   leave(plot_loop(session, def), plot_flag);
 }
 
@@ -230,8 +229,7 @@ void scores1(PlotSession& session, const ColumnTable& scores, int first_year, in
   def.menu = scores_menu();
   def.last_style_item = 17;
   def.unknown_option = "unknown option. please enter a valid request";
-  def.set_up = [&page](PlotStyle& s) { page.set_up(s); };
-  def.draw = [&page](const PlotStyle& s) { page.draw(s); };
+  bind_page(def, page);
   leave(plot_loop(session, def), plot_flag);
 }
 

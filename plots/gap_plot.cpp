@@ -52,12 +52,9 @@ void GapPage::set_up(PlotStyle& s) {
   std::copy_n(trend_in_.begin(), std::min(count, trend_in_.size()), trend_.begin());
   runs_ = filled_runs(filled_);
 
-  x_label_ = field(trim_right(x_label_in_), kLabelLength);
-  lalign(x_label_);
-  y_label_ = field(y_label_in_, kLabelLength);
-  lalign(y_label_);
-  title_ = field(std::string(trim_right(id_)) + std::string(title_in_), kTitleLength);
-  lalign(title_);
+  x_label_ = left_justified(trim_right(x_label_in_), kLabelLength);
+  y_label_ = left_justified(y_label_in_, kLabelLength);
+  title_ = left_justified(std::string(trim_right(id_)) + std::string(title_in_), kTitleLength);
 
   // The trend does not enter the y range: the series decides it, from 0.
   const int last_year = first_year_ + n_ - 1;
@@ -157,8 +154,7 @@ void crnplt5(PlotSession& session, std::span<const float> values, std::span<cons
   def.menu = gap_menu();
   def.last_style_item = 17;
   def.unknown_option = "Unknown option re-enter a valid request";
-  def.set_up = [&page](PlotStyle& s) { page.set_up(s); };
-  def.draw = [&page](const PlotStyle& s) { page.draw(s); };
+  bind_page(def, page);
   if (plot_loop(session, def) == PlotExit::no_more_plots) plot_flag = 0;
 }
 

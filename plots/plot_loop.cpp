@@ -78,8 +78,8 @@ void show_menu(Console& con, const std::vector<std::string>& menu) {
   con.prompt(std::string(kMenuIndent) + " enter option number > ");
 }
 
-void report(Console& con, const PlotError& e) {
-  con.say(std::string(kNoteIndent) + "*** PLplot: " + e.what());
+void report(Console& con, const std::string& message) {
+  con.say(std::string(kNoteIndent) + "*** PLplot: " + message);
 }
 
 // Asks the name of the PostScript file. PLplot would ask it on C's stdin itself; asking it
@@ -227,6 +227,36 @@ std::vector<std::string> full_menu(const std::vector<std::string>& extra_lines) 
 
 std::string label_text(std::string_view text) { return std::string(trim_right(text)); }
 
+std::optional<std::string> show_page(PlotSession& session, std::optional<PlotPage>& screen,
+                                     const PlotStyle& style, PageShape shape,
+                                     const std::function<void()>& draw) {
+  screen.reset();
+  const std::optional<std::string> device = session.screen_device();
+  if (!device) return std::nullopt;
+  try {
+    screen.emplace(*device, std::string(), true, style, shape);
+    draw();
+    screen->flush();
+  } catch (const PlotError& e) {
+    screen.reset();
+    return e.what();
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> save_page(const std::string& name, const PlotStyle& style,
+                                     PageShape shape, const std::function<void()>& draw) {
+  try {
+    PlotPage page("psc", name, false, style, shape);
+    draw();
+    page.finish();
+  } catch (const PlotError& e) {
+    std::remove(name.c_str());
+    return e.what();
+  }
+  return std::nullopt;
+}
+
 PlotExit plot_loop(PlotSession& session, const PlotDefinition& plot) {
   Console& con = session.console();
   PlotStyle style;
@@ -236,18 +266,10 @@ PlotExit plot_loop(PlotSession& session, const PlotDefinition& plot) {
     arspltstyle(con, style, kStyleReset);
     plot.set_up(style);
   };
+  const auto draw = [&] { plot.draw(style); };
   const auto show = [&] {
-    screen.reset();
-    const std::optional<std::string> device = session.screen_device();
-    if (!device) return;
-    try {
-      screen.emplace(*device, std::string(), true, style, plot.shape);
-      plot.draw(style);
-      screen->flush();
-    } catch (const PlotError& e) {
-      screen.reset();
-      report(con, e);
-    }
+    const auto failure = show_page(session, screen, style, plot.shape, draw);
+    if (failure) report(con, *failure);
   };
   const auto save = [&] {
     con.say("");
@@ -256,14 +278,9 @@ PlotExit plot_loop(PlotSession& session, const PlotDefinition& plot) {
     con.say("");
     const std::optional<std::string> name = ask_file_name(con);
     if (!name) return;
-    try {
-      PlotPage page("psc", *name, false, style, plot.shape);
-      plot.draw(style);
-      page.finish();
-    } catch (const PlotError& e) {
-      report(con, e);
-      // A page cut short is no page: the file does not stay behind as if it were saved.
-      std::remove(name->c_str());
+    const auto failure = save_page(*name, style, plot.shape, draw);
+    if (failure) {
+      report(con, *failure);
       con.say(std::string(kNoteIndent) + "*** the page is not saved");
     }
   };

@@ -108,9 +108,28 @@ struct PlotDefinition {
   std::function<bool(int item)> extra_item;
 };
 
+// Hands the set_up and draw of a page object to `plot`; the page must outlive the loop.
+template <class Page>
+void bind_page(PlotDefinition& plot, Page& page) {
+  plot.set_up = [&page](PlotStyle& s) { page.set_up(s); };
+  plot.draw = [&page](const PlotStyle& s) { page.draw(s); };
+}
+
 // Runs the plot loop: set-up, drawing, menu, until the user continues or asks for no more
 // plots.
 PlotExit plot_loop(PlotSession& session, const PlotDefinition& plot);
+
+// Draws a page on the screen device, when the session has one, and leaves it open in
+// `screen` while the menu waits. Returns PLplot's message when the drawing failed; the page
+// is closed then.
+std::optional<std::string> show_page(PlotSession& session, std::optional<PlotPage>& screen,
+                                     const PlotStyle& style, PageShape shape,
+                                     const std::function<void()>& draw);
+
+// Draws a page into the PostScript file `name`. Returns PLplot's message when the drawing
+// failed; the file is removed then, as a page cut short is no page.
+std::optional<std::string> save_page(const std::string& name, const PlotStyle& style,
+                                     PageShape shape, const std::function<void()>& draw);
 
 // The full plot options menu (items 0 to 21 and 99), with the plot's own item lines after
 // the line of item 21.

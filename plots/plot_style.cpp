@@ -187,4 +187,10 @@ void lalign(std::string& text) {
   text.resize(length, ' ');
 }
 
+std::string left_justified(std::string_view text, std::size_t length) {
+  std::string justified = field(text, length);
+  lalign(justified);
+  return justified;
+}
+
 }  // namespace dendro

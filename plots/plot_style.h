@@ -1,7 +1,9 @@
 // The plot style that every plot of kalder owns, its editor, and the label aligner.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "series/console.h"
 
@@ -55,5 +57,8 @@ void read_value(Console& con, float& value);
 // Moves the text left so that its first non-blank character comes first; the freed
 // positions at the end become blanks, so the length does not change.
 void lalign(std::string& text);
+
+// The text in a field of `length` characters (cut or padded with blanks), moved left.
+std::string left_justified(std::string_view text, std::size_t length);
 
 }  // namespace dendro

@@ -126,16 +126,11 @@ void ReleasePlot::set_up(PlotStyle& s) {
   copy_and_scale();
 
   const auto id = std::string(trim_right(in_.id));
-  top_title_ = field(id + std::string(in_.top_title), kTitleLength);
-  lalign(top_title_);
-  bottom_title_ = field(id + std::string(in_.bottom_title), kTitleLength);
-  lalign(bottom_title_);
-  top_y_ = field(in_.top_y_label, kLabelLength);
-  lalign(top_y_);
-  bottom_x_ = field(in_.bottom_x_label, kLabelLength);
-  lalign(bottom_x_);
-  bottom_y_ = field(in_.bottom_y_label, kLabelLength);
-  lalign(bottom_y_);
+  top_title_ = left_justified(id + std::string(in_.top_title), kTitleLength);
+  bottom_title_ = left_justified(id + std::string(in_.bottom_title), kTitleLength);
+  top_y_ = left_justified(in_.top_y_label, kLabelLength);
+  bottom_x_ = left_justified(in_.bottom_x_label, kLabelLength);
+  bottom_y_ = left_justified(in_.bottom_y_label, kLabelLength);
   criteria_ = Layout("('rm:',i3,'yr.  pg: ',i3,'%  se:',i3,' se  bf: ',a1)")
                   .write(in_.window, in_.percent, in_.errors, std::string(1, in_.smoothing));
 
@@ -290,8 +285,7 @@ int crnplt11(PlotSession& session, const ReleasePage& page, const ReleaseSearch&
   def.last_style_item = 19;
   def.unknown_option = "unknown option re-enter a valid number";
   def.shape = {1, 2};
-  def.set_up = [&plot](PlotStyle& s) { plot.set_up(s); };
-  def.draw = [&plot](const PlotStyle& s) { plot.draw(s); };
+  bind_page(def, plot);
   if (plot_loop(session, def) == PlotExit::no_more_plots) plot_flag = 0;
   return plot.first_window_year();
 }

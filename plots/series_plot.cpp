@@ -140,10 +140,8 @@ void SeriesPage::set_up(PlotStyle& s) {
   s.y.max = largest;
   ticit(s.x, s.y, s.z);
 
-  x_label_ = field(trim_right(x_label_in_), kLabelLength);
-  lalign(x_label_);
-  y_label_ = field(y_label_in_, kLabelLength);
-  lalign(y_label_);
+  x_label_ = left_justified(trim_right(x_label_in_), kLabelLength);
+  y_label_ = left_justified(y_label_in_, kLabelLength);
   title_ = std::string(title_in_);
   lalign(title_);
 }
@@ -235,8 +233,7 @@ void crnplt3(PlotSession& session, const Tsi1& tsi1, const Icommands& icommands,
   def.menu = series_menu();
   def.last_style_item = 17;
   def.unknown_option = "Unknown option re-enter a valid request";
-  def.set_up = [&page](PlotStyle& s) { page.set_up(s); };
-  def.draw = [&page](const PlotStyle& s) { page.draw(s); };
+  bind_page(def, page);
   plot_loop(session, def);  // "[n]o more plots" goes on like a continue
 }
 

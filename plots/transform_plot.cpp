@@ -101,8 +101,7 @@ void TransformPage::draw_panel(const PlotStyle& s, const StatisticPanel& panel,
   draw_level(across, f.median, s.line_colour);
   draw_level(across, f.upper_hinge, s.curve_colour);
   draw_level(across, f.lower_hinge, s.curve_colour);
-  std::string text = field(Layout("('MEDIAN:',f7.2)").write(f.median), kMedianTextLength);
-  lalign(text);
+  std::string text = left_justified(Layout("('MEDIAN:',f7.2)").write(f.median), kMedianTextLength);
   draw_note("t", panel.median_displacement, 0.36, 0.0, text, s.text_colour);
 }
 

@@ -42,12 +42,9 @@ class WeightsPage {
     for (std::size_t j = 0; j < median_.size(); ++j) {
       years_.push_back(first_year + static_cast<int>(j));
     }
-    x_label_ = field(trim_right(x_label), kLabelLength);
-    lalign(x_label_);
-    y_label_ = field(y_label, kLabelLength);
-    lalign(y_label_);
-    title_ = field(std::string(trim_right(data_file)) + std::string(title), kTitleLength);
-    lalign(title_);
+    x_label_ = left_justified(trim_right(x_label), kLabelLength);
+    y_label_ = left_justified(y_label, kLabelLength);
+    title_ = left_justified(std::string(trim_right(data_file)) + std::string(title), kTitleLength);
   }
 
   // Weights lie between 0 and 1: the value axis is fixed, whatever the values.
@@ -89,8 +86,7 @@ void crnplt7(PlotSession& session, std::span<const float> median,
                          y_label);
   PlotDefinition def;
   use_menu_to_17(def);
-  def.set_up = [&page](PlotStyle& s) { page.set_up(s); };
-  def.draw = [&page](const PlotStyle& s) { page.draw(s); };
+  bind_page(def, page);
   plot_loop(session, def);
 }
 

@@ -24,6 +24,46 @@ std::string trimmed(std::string_view s) { return std::string(trim_right(s)); }
 
 bool all_blank(std::string_view s) { return s.find_first_not_of(" \t") == std::string_view::npos; }
 
+// The first 80 columns of a record: the readers look no further.
+std::string first_80(const std::string& record) {
+  return record.substr(0, std::min<std::size_t>(record.size(), 80));
+}
+
+// A filled record as a reader takes it: a header when its fields read, else a title.
+struct HeaderRecord {
+  std::string text;                          // the first 80 columns
+  std::optional<std::vector<Field>> fields;  // nothing: a title
+};
+
+// The next record with anything in its first 80 columns, read through the three fields of
+// `header`; nothing at the end of the file.
+std::optional<HeaderRecord> next_header(RecordStream& in, const Layout& header) {
+  while (std::optional<std::string> record = in.next()) {
+    HeaderRecord h{first_80(*record), std::nullopt};
+    if (all_blank(h.text)) continue;
+    try {
+      h.fields = header.read(h.text, 3);
+    } catch (const ReadError&) {
+      // a title
+    }
+    return h;
+  }
+  return std::nullopt;
+}
+
+// The first title of the data: shown on the console and kept with the series.
+void first_title(Console& console, SeriesRead& s, const std::string& r80) {
+  console.say(Layout("(/1x,'title of data:'/1x,a)").write(trimmed(r80)));
+  s.text = field(r80, 80);
+}
+
+// The result that marks the end of the data, keeping what `s` has read so far.
+SeriesRead& end_of_data(SeriesRead& s, int& series_number) {
+  s.n = kEndOfData;
+  series_number = kEndOfData;
+  return s;
+}
+
 double power_of_ten(int e) { return std::pow(10.0, e); }
 
 // Nearest integer, halves away from zero; values beyond any field (and NaN) saturate, so
@@ -156,28 +196,23 @@ SeriesRead cdf(RecordStream& in, int& series_number, Console& console, int max_y
   SeriesRead s;
   int titles = 0;
   for (;;) {
-    std::optional<std::string> record = in.next();
-    if (!record) {
-      s.n = kEndOfData;
-      series_number = kEndOfData;
-      return s;
-    }
-    const std::string r80 = record->substr(0, std::min<std::size_t>(record->size(), 80));
-    if (all_blank(r80)) continue;
-    std::vector<Field> h;
-    try {
-      h = header.read(r80, 3);
-    } catch (const ReadError&) {
+    const std::optional<HeaderRecord> record = next_header(in, header);
+    if (!record) return end_of_data(s, series_number);
+    const std::string& r80 = record->text;
+    if (!record->fields) {
       if (++titles > kMaxCompactTitles) {
         pause_and_stop(console, "*** header line read error in sbr cdf: \n" +
                                     facts.write(s.id, s.first_year, s.n, std::string(8, ' ')) +
                                     "\n " + trimmed(r80));
       }
-      console.say(titles == 1 ? Layout("(/1x,'title of data:'/1x,a)").write(trimmed(r80))
-                              : Layout("(1x,a)").write(trimmed(r80)));
-      if (titles == 1) s.text = field(r80, 80);
+      if (titles == 1) {
+        first_title(console, s, r80);
+      } else {
+        console.say(Layout("(1x,a)").write(trimmed(r80)));
+      }
       continue;
     }
+    const std::vector<Field>& h = *record->fields;
     s.n = static_cast<int>(std::clamp<long long>(h[0].integer, -99999999, 99999999));
     s.first_year = static_cast<int>(h[1].integer);
     s.id = field(h[2].text, 8);
@@ -230,7 +265,7 @@ SeriesRead datar(RecordStream& in, std::string& title, Console& console, int max
       s.text = title;
       return s;
     }
-    const std::string r80 = record->substr(0, std::min<std::size_t>(record->size(), 80));
+    const std::string r80 = first_80(*record);
     if (r80.rfind("n  ", 0) != 0) title = field(r80, 80);
     std::vector<Field> h;
     try {
@@ -266,25 +301,15 @@ SeriesRead rinfrn(RecordStream& in, int& series_number, Console& console, int ma
   SeriesRead s;
   int errors = 0;
   for (;;) {
-    std::optional<std::string> record = in.next();
-    if (!record) {
-      s.n = kEndOfData;
-      series_number = kEndOfData;
-      return s;
-    }
-    const std::string r80 = record->substr(0, std::min<std::size_t>(record->size(), 80));
-    if (all_blank(r80)) continue;
-    std::vector<Field> h;
-    try {
-      h = header.read(r80, 3);
-    } catch (const ReadError&) {
-      if (++errors == 1) {
-        console.say(Layout("(/1x,'title of data:'/1x,a)").write(trimmed(r80)));
-        s.text = field(r80, 80);
-      }
+    const std::optional<HeaderRecord> record = next_header(in, header);
+    if (!record) return end_of_data(s, series_number);
+    const std::string& r80 = record->text;
+    if (!record->fields) {
+      if (++errors == 1) first_title(console, s, r80);
       if (errors > kMaxMibErrors) pause_and_stop(console, " *** too many read errors in rinfrn");
       continue;
     }
+    const std::vector<Field>& h = *record->fields;
     s.id = field(field(h[0].text, 6), 8);
     s.first_year = static_cast<int>(h[1].integer);
     const long long n = h[2].integer - h[1].integer + 1;

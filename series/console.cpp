@@ -19,28 +19,34 @@ bool Answer::letter(char c) const {
   return f == c || f == static_cast<char>(c ^ 0x20);
 }
 
-std::optional<long long> Answer::integer() const {
+namespace {
+
+// The non-blank characters of an answer read as one field of the edit descriptor `kind`
+// (with their width, then `decimals`); nothing when that read fails.
+std::optional<Field> read_field(const std::string& text, char kind, std::string_view decimals) {
   std::string work = text;
   int width = intfrm(work);
   if (width == 0) return std::nullopt;
   try {
-    Layout layout("(i" + std::to_string(width) + ")");
-    return layout.read(work, 1)[0].integer;
+    Layout layout("(" + std::string(1, kind) + std::to_string(width) + std::string(decimals) + ")");
+    return layout.read(work, 1)[0];
   } catch (const ReadError&) {
     return std::nullopt;
   }
 }
 
+}  // namespace
+
+std::optional<long long> Answer::integer() const {
+  const std::optional<Field> f = read_field(text, 'i', "");
+  if (!f) return std::nullopt;
+  return f->integer;
+}
+
 std::optional<double> Answer::real() const {
-  std::string work = text;
-  int width = intfrm(work);
-  if (width == 0) return std::nullopt;
-  try {
-    Layout layout("(f" + std::to_string(width) + ".0)");
-    return layout.read(work, 1)[0].real;
-  } catch (const ReadError&) {
-    return std::nullopt;
-  }
+  const std::optional<Field> f = read_field(text, 'f', ".0");
+  if (!f) return std::nullopt;
+  return f->real;
 }
 
 Console::Console(std::istream& in, std::ostream& out) : in_(in), out_(out) {}

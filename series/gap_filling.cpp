@@ -231,11 +231,7 @@ std::vector<float> GapFiller::site_index() {
   std::vector<int> depth(n, 0);
   year_values.reserve(static_cast<std::size_t>(tsi1_.count));
   for (std::size_t t = 0; t < n; ++t) {
-    year_values.clear();
-    for (int i = 1; i <= tsi1_.count; ++i) {
-      const float v = tsi1_.column(i)[t];
-      if (!is_missing(v)) year_values.push_back(v);
-    }
+    tsi1_.present_in_row(static_cast<int>(t) + 1, year_values);
     if (year_values.empty()) continue;
     mean[t] = biwgt(year_values, kBiweightTuning, kBiweightLocation).location;
     depth[t] = static_cast<int>(year_values.size());

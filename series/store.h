@@ -101,6 +101,15 @@ struct Tsi1 {
     return std::span<float>(matrix).subspan(static_cast<std::size_t>(series - 1) * rows,
                                             static_cast<std::size_t>(rows));
   }
+  // The values of a row that are not missing, in series order, into `out` (emptied first, so
+  // that one vector serves every row).
+  void present_in_row(int row, std::vector<float>& out) {
+    out.clear();
+    for (int i = 1; i <= count; ++i) {
+      const float v = at(row, i);
+      if (!is_missing(v)) out.push_back(v);
+    }
+  }
   // Row i of the series year table (1-based), added when the table is shorter.
   SeriesYears& year_row(int i) {
     if (i < 1) throw std::out_of_range("series year table row " + std::to_string(i));

@@ -10,37 +10,30 @@ namespace dendro {
 
 Units::~Units() { close_all(); }
 
-std::ostream& Units::create(int unit, const std::string& name) {
+Units::File* Units::open(int unit, const std::string& name, std::ios::openmode mode) {
   if (is_open(unit)) close(unit);
   auto f = std::make_unique<File>();
   f->name = name;
-  f->output = true;
-  f->stream.open(name, std::ios::out | std::ios::trunc);
-  if (!f->stream) throw Stop("*** cannot create file: " + name, kFailureStatus);
-  std::ostream& s = f->stream;
+  f->output = (mode & std::ios::out) != 0;
+  f->stream.open(name, mode);
+  if (!f->stream) return nullptr;
+  File* opened = f.get();
   files_[unit] = std::move(f);
-  return s;
+  return opened;
+}
+
+std::ostream& Units::create(int unit, const std::string& name) {
+  File* f = open(unit, name, std::ios::out | std::ios::trunc);
+  if (f == nullptr) throw Stop("*** cannot create file: " + name, kFailureStatus);
+  return f->stream;
 }
 
 bool Units::open_append(int unit, const std::string& name) {
-  if (is_open(unit)) close(unit);
-  auto f = std::make_unique<File>();
-  f->name = name;
-  f->output = true;
-  f->stream.open(name, std::ios::out | std::ios::app);
-  if (!f->stream) return false;
-  files_[unit] = std::move(f);
-  return true;
+  return open(unit, name, std::ios::out | std::ios::app) != nullptr;
 }
 
 bool Units::open_old(int unit, const std::string& name) {
-  if (is_open(unit)) close(unit);
-  auto f = std::make_unique<File>();
-  f->name = name;
-  f->stream.open(name, std::ios::in | std::ios::binary);
-  if (!f->stream) return false;
-  files_[unit] = std::move(f);
-  return true;
+  return open(unit, name, std::ios::in | std::ios::binary) != nullptr;
 }
 
 bool Units::is_open(int unit) const { return files_.count(unit) != 0; }

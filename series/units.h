@@ -49,6 +49,8 @@ class Units {
   };
   std::map<int, std::unique_ptr<File>> files_;
   File& file(int unit);
+  // Opens `name` on the unit (closing what it held) in `mode`; nothing when it cannot.
+  File* open(int unit, const std::string& name, std::ios::openmode mode);
 };
 
 }  // namespace dendro

@@ -184,6 +184,15 @@ TEST(detrend1, codes_without_a_curve_are_marked) {
   EXPECT_EQ(io.output(), "\n input error 3 in msmoor.\n");
 }
 
+TEST(changes_fit_to, only_codes_that_fit_a_curve_of_their_own) {
+  // The codes that detrend1 marks as no curve above, and first differences (which rewrite
+  // the series): a dialogue never changes a fit to them.
+  for (int code : {0, 9, -1, -2, -7, -8, -9}) EXPECT_FALSE(changes_fit_to(code)) << code;
+  for (int code : {-6, -5, -4, -3, 1, 2, 3, 4, 5, 6, 7, 8, 10, -10}) {
+    EXPECT_TRUE(changes_fit_to(code)) << code;
+  }
+}
+
 TEST(detrend1, parametric_curves_extend_to_m) {
   Fixture f;
   std::vector<float> y{2.5f, 2.0f, 1.5f, 1.0f, 0.5f};  // y = 3 - 0.5 t

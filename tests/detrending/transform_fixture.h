@@ -12,41 +12,18 @@
 #include "series/blocks.h"
 #include "series/store.h"
 #include "series/units.h"
+#include "tests/series/aligned_store.h"
 
 namespace dendro::testing {
 
-struct SeriesSpec {
-  std::string id;
-  int first_year = 0;
-  std::vector<float> values;
-};
+using SeriesSpec = StoreSeries;
 
 // A store holding the series on the year axis of the whole set (row 1 = the earliest first
 // year), with the set's span in the row after the last series and use and save flags set.
 inline Tsi1 make_store(const std::vector<SeriesSpec>& series) {
-  int first = series.front().first_year, last = first;
-  for (const auto& s : series) {
-    first = std::min(first, s.first_year);
-    last = std::max(last, s.first_year + static_cast<int>(s.values.size()) - 1);
-  }
-  Tsi1 t;
-  t.reshape(last - first + 1, static_cast<int>(series.size()));
-  t.years.assign(series.size() + 2, SeriesYears{});
-  for (std::size_t i = 0; i < series.size(); ++i) {
-    const int n = static_cast<int>(series[i].values.size());
-    SeriesYears& y = t.years[i];
-    y.ify = series[i].first_year;
-    y.ily = series[i].first_year + n - 1;
-    y.icu = 1;
-    y.ics = 1;
-    t.ids.push_back(series[i].id);
-    for (int k = 0; k < n; ++k) {
-      t.at(series[i].first_year - first + 1 + k, static_cast<int>(i) + 1) =
-          series[i].values[static_cast<std::size_t>(k)];
-    }
-  }
-  t.years[series.size()].ify = first;
-  t.years[series.size()].ily = last;
+  Tsi1 t = aligned_store(series);
+  t.years.resize(series.size() + 2);
+  for (std::size_t i = 0; i < series.size(); ++i) t.years[i].icu = t.years[i].ics = 1;
   return t;
 }
 

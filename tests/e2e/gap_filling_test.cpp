@@ -2,32 +2,11 @@
 // through gap filling end to end.
 #include <gtest/gtest.h>
 
-#include <map>
-#include <sstream>
 
 #include "harness.h"
 
 namespace dendro::e2e {
 namespace {
-
-// Column `column` (1 = first series) of a space-delimited series file, by year; "." (no
-// value) is left out.
-std::map<int, double> column_values(const std::string& text, int column) {
-  std::map<int, double> values;
-  std::istringstream in(text);
-  std::string line;
-  std::getline(in, line);  // head: year and the ids
-  while (std::getline(in, line)) {
-    std::istringstream fields(line);
-    int year = 0;
-    fields >> year;
-    std::string v;
-    for (int k = 1; k <= column && fields >> v; ++k) {
-      if (k == column && v != ".") values[year] = std::stod(v);
-    }
-  }
-  return values;
-}
 
 TEST(gap_filling_e2e, filled_values_are_positive_and_within_the_series_range) {
   Sandbox box;
@@ -43,8 +22,8 @@ TEST(gap_filling_e2e, filled_values_are_positive_and_within_the_series_range) {
   EXPECT_NE(out.find("missing values found:   4 in   2 gaps"), std::string::npos);
   EXPECT_NE(out.find("/ 1311  1313 / 1675  1675 /"), std::string::npos);
 
-  const auto raw = column_values(box.read_file("co021_gaps.rwl_raw.txt"), 1);
-  const auto gap = column_values(box.read_file("co021_gaps.rwl_gap.txt"), 1);
+  const auto raw = space_delimited_series(box.read_file("co021_gaps.rwl_raw.txt")).at(0);
+  const auto gap = space_delimited_series(box.read_file("co021_gaps.rwl_gap.txt")).at(0);
   double low = 1e9, high = -1e9;
   for (const auto& [year, v] : raw) {
     if (v < 0) continue;

@@ -69,4 +69,26 @@ std::vector<std::string> split_lines(const std::string& text) {
   return lines;
 }
 
+std::vector<std::map<int, double>> space_delimited_series(const std::string& text) {
+  std::istringstream in(text);
+  std::string line;
+  std::getline(in, line);  // head: "year" and the ids
+  std::istringstream head(line);
+  std::vector<std::map<int, double>> series;
+  for (std::string id; head >> id;) {
+    if (id != "year") series.emplace_back();
+  }
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    int year = 0;
+    fields >> year;
+    std::string v;
+    for (auto& values : series) {
+      if (!(fields >> v)) break;
+      if (v != ".") values[year] = std::stod(v);
+    }
+  }
+  return series;
+}
+
 }  // namespace dendro::e2e

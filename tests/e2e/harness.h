@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -37,5 +38,9 @@ class Sandbox {
 
 // The lines of a text.
 std::vector<std::string> split_lines(const std::string& text);
+
+// The series of a space-delimited series file (the core series save in columns): per
+// series, in the order of the head's ids, its values by year; "." (no value) is left out.
+std::vector<std::map<int, double>> space_delimited_series(const std::string& text);
 
 }  // namespace dendro::e2e

@@ -195,6 +195,39 @@ TEST_F(RunShell, bail_out_and_end_of_input_at_every_question) {
   }
 }
 
+TEST_F(RunShell, back_and_help_answers_walk_the_dialogue) {
+  // Title "b" goes back to the file-names question; batch mode "h" shows help 4 and asks
+  // again, "b" goes back to the count line and the title; same commands "b" goes back to
+  // batch mode; continue "h" shows help 6, "b" goes back to same commands (asked again),
+  // whose log files are then written again; "x" at a yes/no question is asked again.
+  RunResult r = box.kalder(
+      "\nfiles.txt\nb\nfiles.txt\nT\nh\nb\nT\nx\nn\nb\nn\ny\n\nh\nb\ny\n\n\n\n");
+  ASSERT_EQ(r.status, 0) << r.output;
+  auto count = [&](const std::string& text) {
+    std::size_t n = 0;
+    for (auto at = r.output.find(text); at != std::string::npos; at = r.output.find(text, at + 1)) {
+      ++n;
+    }
+    return n;
+  };
+  EXPECT_EQ(count("open the file listing the data file names"), 2u);
+  EXPECT_EQ(count("okay, enter your overall run title:"), 3u);
+  EXPECT_EQ(count("run in batch mode from log file? y/<n>/h"), 5u);
+  EXPECT_EQ(count("use same commands for all runs? <y>/n/h"), 3u);
+  EXPECT_EQ(count("continue with run? <y>/n/h"), 3u);
+  EXPECT_EQ(count("batch command files created"), 2u);
+  EXPECT_TRUE(box.exists("site2.rwl_out.txt"));
+}
+
+TEST_F(RunShell, no_at_continue_keeps_only_the_log_files) {
+  RunResult r = box.kalder("\nfiles.txt\nT\nn\ny\n\nn\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(box.exists("site1_log.txt"));
+  EXPECT_TRUE(box.exists("site2.rwl_log.txt"));
+  EXPECT_FALSE(box.exists("site1_out.txt"));
+  EXPECT_FALSE(box.exists("crns_raw.txt"));
+}
+
 TEST_F(RunShell, missing_data_file_and_missing_log_file_end_the_run) {
   box.write_file("three.txt", "site1.txt\nsite2.rwl\nsite3.txt\n");
   box.copy_data("ca533.rwl", "site3.txt");

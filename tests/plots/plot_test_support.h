@@ -12,6 +12,7 @@
 #include "plots/plot_loop.h"
 #include "series/console.h"
 #include "series/store.h"
+#include "tests/series/aligned_store.h"
 
 namespace dendro::plot_test {
 
@@ -104,12 +105,7 @@ inline Chronology read_crn(const std::string& path) {
 // A tucson ring-width file (values in 0.01 mm, 999 ends a series) into a series store
 // aligned on the set's first year, -9.99 outside each series.
 inline Tsi1 read_rwl(const std::string& path) {
-  struct Series {
-    std::string id;
-    int first = 0;
-    std::vector<float> values;
-  };
-  std::vector<Series> all;
+  std::vector<testing::StoreSeries> all;
   std::ifstream in(path);
   std::string line;
   while (std::getline(in, line)) {
@@ -131,23 +127,7 @@ inline Tsi1 read_rwl(const std::string& path) {
       all.back().values.push_back(static_cast<float>(value) / 100.0f);
     }
   }
-  Tsi1 t;
-  int first = 9999, last = -9999;
-  for (const auto& s : all) {
-    first = std::min(first, s.first);
-    last = std::max(last, s.first + static_cast<int>(s.values.size()) - 1);
-  }
-  t.reshape(last - first + 1, static_cast<int>(all.size()));
-  for (int i = 1; i <= t.count; ++i) {
-    const Series& s = all[static_cast<std::size_t>(i - 1)];
-    for (std::size_t k = 0; k < s.values.size(); ++k) {
-      t.at(s.first - first + 1 + static_cast<int>(k), i) = s.values[k];
-    }
-    t.year_row(i) = SeriesYears{s.first, s.first + static_cast<int>(s.values.size()) - 1};
-    t.ids.push_back(s.id);
-  }
-  t.year_row(t.count + 1) = SeriesYears{first, last};
-  return t;
+  return testing::aligned_store(all);
 }
 
 }  // namespace dendro::plot_test

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "plot_test_support.h"
+#include "tests/series/aligned_store.h"
 
 namespace dendro {
 namespace {
@@ -28,20 +29,9 @@ std::string spaghetti(const Tsi1& tsi1, int kind, const std::string& script,
 
 // Series given by first year and values, aligned on the smallest first year.
 Tsi1 store(const std::vector<std::pair<int, std::vector<float>>>& series) {
-  int first = 9999, last = -9999;
-  for (const auto& [f, v] : series) {
-    first = std::min(first, f);
-    last = std::max(last, f + static_cast<int>(v.size()) - 1);
-  }
-  Tsi1 t;
-  t.reshape(last - first + 1, static_cast<int>(series.size()));
-  for (int i = 1; i <= t.count; ++i) {
-    const auto& [f, v] = series[static_cast<std::size_t>(i - 1)];
-    for (std::size_t k = 0; k < v.size(); ++k) t.at(f - first + 1 + static_cast<int>(k), i) = v[k];
-    t.year_row(i) = SeriesYears{f, f + static_cast<int>(v.size()) - 1};
-  }
-  t.year_row(t.count + 1) = SeriesYears{first, last};
-  return t;
+  std::vector<testing::StoreSeries> set;
+  for (const auto& [f, v] : series) set.push_back({"", f, v});
+  return testing::aligned_store(set);
 }
 
 const std::vector<std::string> kMenu{

@@ -131,9 +131,11 @@ TEST(datar, header_driven_series) {
 }
 
 TEST(rinfrn, decade_slots_and_hundredths) {
-  // First year 1905 skips 5 slots, -15 skips 5 (decade -20 to -11), -10 none.
+  // First year 1905 skips 5 slots, -15 skips 5 (decade -20 to -11), -10 none. Blank
+  // records between series are passed over.
   const std::string text = "SERIE119051907\n"
                            "SERIE11900 999  1 999  1 999  1 999  1 999  1 123  2 456  3 789  4\n"
+                           "\n    \n"
                            "NEG   -15 -11\n"
                            "NEG   -20 999  1 999  1 999  1 999  1 999  1 100  1 200  1 300  1 400  1 500  1\n"
                            "ZERO  -10  -9\n"

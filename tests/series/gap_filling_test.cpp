@@ -15,6 +15,7 @@
 #include "series/spline.h"
 #include "series/stop.h"
 #include "series/trread.h"
+#include "tests/series/aligned_store.h"
 
 namespace dendro {
 namespace {
@@ -33,23 +34,11 @@ struct Series {
 
 // The store of the series, aligned on the set's years, ids "SER001  " and so on.
 Tsi1 store_of(const std::vector<Series>& set) {
-  int first = set.front().first_year, last = first;
+  std::vector<testing::StoreSeries> named;
   for (const Series& s : set) {
-    first = std::min(first, s.first_year);
-    last = std::max(last, s.first_year + static_cast<int>(s.values.size()) - 1);
+    named.push_back({"SER00" + std::to_string(named.size() + 1) + "  ", s.first_year, s.values});
   }
-  Tsi1 t;
-  t.reshape(last - first + 1, static_cast<int>(set.size()));
-  for (int i = 1; i <= t.count; ++i) {
-    const Series& s = set[static_cast<std::size_t>(i - 1)];
-    t.year_row(i) = {s.first_year, s.first_year + static_cast<int>(s.values.size()) - 1};
-    t.ids.push_back("SER00" + std::to_string(i) + "  ");
-    for (std::size_t j = 0; j < s.values.size(); ++j) {
-      t.at(s.first_year - first + 1 + static_cast<int>(j), i) = s.values[j];
-    }
-  }
-  t.year_row(t.count + 1) = {first, last};
-  return t;
+  return testing::aligned_store(named);
 }
 
 // Series values of `t` over its own years.

@@ -1,7 +1,9 @@
 // Reading every series of a text through one reader, for the reader tests.
 #pragma once
 
+#include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,6 +14,17 @@
 #include "series/tucson.h"
 
 namespace dendro {
+
+// A ring-width record in the usual columns, built with printf rather than the layout
+// engine under test: id in 1-8, year in 9-12, values of 6 columns from 13.
+inline std::string rw(const char* id, int year, std::initializer_list<int> values) {
+  char buf[128];
+  int at = std::snprintf(buf, sizeof buf, "%-8s%4d", id, year);
+  for (int v : values) {
+    at += std::snprintf(buf + at, sizeof buf - static_cast<std::size_t>(at), "%6d", v);
+  }
+  return std::string(buf) + "\n";
+}
 
 struct Reading {
   std::vector<SeriesRead> series;

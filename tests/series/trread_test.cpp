@@ -9,18 +9,12 @@
 
 #include "series/compact.h"
 #include "series/stop.h"
+#include "tests/series/series_reading.h"
 
 namespace dendro {
 namespace {
 
-std::string rw(const char* id, int year, std::initializer_list<int> values) {
-  char buf[128];
-  int at = std::snprintf(buf, sizeof buf, "%-8s%4d", id, year);
-  for (int v : values) at += std::snprintf(buf + at, sizeof buf - static_cast<std::size_t>(at), "%6d", v);
-  return std::string(buf) + "\n";
-}
-
-struct Reading {
+struct TrreadRun {
   Tsi1 tsi1;
   StatsTable stats;
   Commands commands;
@@ -30,9 +24,9 @@ struct Reading {
 };
 
 // Runs trread over `text` with the per-file reset of the year table already done.
-Reading read(const std::string& text, const char* kind = "mr", int max_years = kMaxYears,
-         int max_series = kMaxSeriesKalder, std::function<void(Reading&)> prepare = {}) {
-  Reading r;
+TrreadRun read(const std::string& text, const char* kind = "mr", int max_years = kMaxYears,
+         int max_series = kMaxSeriesKalder, std::function<void(TrreadRun&)> prepare = {}) {
+  TrreadRun r;
   r.commands.set_data_kind(kind);
   for (int i = 1; i <= 10; ++i) {
     SeriesYears& row = r.tsi1.year_row(i);
@@ -65,7 +59,7 @@ const std::string kThree = "SITE   1 Three little series\n" + rw("A", 1950, {100
                            rw("C", 1952, {300, 300, 300, 300, 999});
 
 TEST(trread, fills_the_store_from_row_one) {
-  Reading r = read(kThree);
+  TrreadRun r = read(kThree);
   ASSERT_EQ(r.stop, "");
   EXPECT_EQ(r.tsi1.count, 3);
   EXPECT_EQ(r.tsi1.rows, 4);
@@ -105,7 +99,7 @@ TEST(trread, summary_of_the_series_statistics) {
   // standard deviation 1.0408; sorted 1.0, 2.5, 3.0: median 2.5, hinge depth 2 gives
   // hinges (1.0 + 2.5) / 2 = 1.75 and (2.5 + 3.0) / 2 = 2.75. Counts 4, 3, 4: mean 3.667,
   // shown rounded as 4; minimum 3.
-  Reading r = read(kThree);
+  TrreadRun r = read(kThree);
   EXPECT_NEAR(r.stats.at(1, 2), 2.16667, 1e-5);
   EXPECT_NEAR(r.stats.at(2, 2), 1.04083, 1e-5);
   EXPECT_NEAR(r.stats.at(3, 2), 2.5, 1e-6);
@@ -124,7 +118,7 @@ TEST(trread, summary_of_the_series_statistics) {
 }
 
 TEST(trread, one_series_keeps_its_own_statistics) {
-  Reading r = read(rw("A", 1950, {100, 200, 300, 400, 999}));
+  TrreadRun r = read(rw("A", 1950, {100, 200, 300, 400, 999}));
   EXPECT_EQ(r.tsi1.count, 1);
   EXPECT_NEAR(r.stats.at(1, 1), 4.0, 1e-6);
   EXPECT_NEAR(r.stats.at(1, 2), 2.5, 1e-6);       // mean of 1, 2, 3, 4
@@ -139,7 +133,7 @@ TEST(trread, statistics_table_by_the_printout_option) {
   for (int i = 1; i <= 21; ++i) {
     text += rw(("S" + std::to_string(i)).c_str(), 1900, {100 + i, 200, 999});
   }
-  Reading r = read(text, "mr", kMaxYears, kMaxSeriesKalder, [](Reading& run) { run.icommands.option(17) = 2; });
+  TrreadRun r = read(text, "mr", kMaxYears, kMaxSeriesKalder, [](TrreadRun& run) { run.icommands.option(17) = 2; });
   const std::string head = " series   ident   frst   last   year    mean   stdev   skew   kurt   sens   ac(1)\n";
   std::size_t heads = 0;
   for (std::size_t at = r.out.find(head); at != std::string::npos; at = r.out.find(head, at + 1)) ++heads;
@@ -149,7 +143,7 @@ TEST(trread, statistics_table_by_the_printout_option) {
 }
 
 TEST(trread, limits_stop_the_run_with_their_messages) {
-  Reading r = read(rw("LONG", 1900, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}) + rw("LONG", 1910, {999}), "mr", 9);
+  TrreadRun r = read(rw("LONG", 1900, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}) + rw("LONG", 1910, {999}), "mr", 9);
   EXPECT_EQ(r.stop, "*** series read in exceeds maximum allowable length: LONG         10 >     9 max ***");
   r = read(kThree, "mr", kMaxYears, 2);
   EXPECT_EQ(r.stop, "*** number of series exceeds maximum allowed:    2 max ***");
@@ -171,7 +165,7 @@ TEST(trread, limits_stop_the_run_with_their_messages) {
 TEST(trread, limits_at_their_real_values) {
   std::string many;
   for (int i = 1; i <= 1501; ++i) many += rw(("T" + std::to_string(i)).c_str(), 1900, {100, 999});
-  Reading r = read(many);
+  TrreadRun r = read(many);
   EXPECT_EQ(r.stop, "*** number of series exceeds maximum allowed: 1500 max ***");
   // Years 1 and 5001 make a set of 5001 years.
   r = read(rw("EARLY", 1, {100, 999}) + rw("LATE", 5001, {100, 999}));
@@ -181,7 +175,7 @@ TEST(trread, limits_at_their_real_values) {
 }
 
 TEST(trread, batch_run_leaves_out_unused_series) {
-  Reading r = read(kThree, "MR", kMaxYears, kMaxSeriesKalder, [](Reading& run) {
+  TrreadRun r = read(kThree, "MR", kMaxYears, kMaxSeriesKalder, [](TrreadRun& run) {
     run.commands.at(Commands::kBatchMode) = 'y';
     run.tsi1.year_row(2).icu = 0;
     run.tsi1.year_row(2).idt = 5;
@@ -206,7 +200,7 @@ TEST(trread, batch_run_leaves_out_unused_series) {
 TEST(trread, batch_rows_beyond_the_detail_file_take_the_reset_values) {
   // A detail file of one record for three series: the others are used and saved, with
   // the data transformation and their row numbers as tree numbers.
-  Reading r = read(kThree, "mr", kMaxYears, kMaxSeriesKalder, [](Reading& run) {
+  TrreadRun r = read(kThree, "mr", kMaxYears, kMaxSeriesKalder, [](TrreadRun& run) {
     run.commands.at(Commands::kBatchMode) = 'y';
     run.icommands.option(3) = 2;
     run.tsi1.years.assign(1, SeriesYears{0, 0, 0, 2, 9, 0, 0, 1, 1, 1});
@@ -225,21 +219,21 @@ TEST(trread, other_formats_and_notes) {
   std::ostringstream compact;
   datw(compact, "COMPACT1", std::vector<float>{1.5f, 2.25f}, 1800, "raw");
   datw(compact, "COMPACT2", std::vector<float>{0.5f}, 1801, "raw");
-  Reading r = read(compact.str(), "CD");
+  TrreadRun r = read(compact.str(), "CD");
   ASSERT_EQ(r.tsi1.count, 2);
   EXPECT_NEAR(r.tsi1.at(2, 1), 2.25, 1e-6);
   EXPECT_FALSE(has(r.out, "data header lines:"));
 
-  Reading same = read(rw("TWIN", 1900, {100, 999}) + rw("TWIN", 1950, {100, 999}));
+  TrreadRun same = read(rw("TWIN", 1900, {100, 999}) + rw("TWIN", 1950, {100, 999}));
   EXPECT_EQ(same.tsi1.count, 2);
   EXPECT_TRUE(has(same.console, "*** series 2 has the id of series 1: TWIN\n"));
 
-  Reading index = read("CRN   19001000  1 900  19990  0\n", "ir");
+  TrreadRun index = read("CRN   19001000  1 900  19990  0\n", "ir");
   EXPECT_EQ(index.tsi1.count, 1);
   EXPECT_EQ(index.result.current_id, "********");
 
-  Reading zeros = read(rw("Z", 1900, {0, 100, 999}), "mr", kMaxYears, kMaxSeriesKalder,
-                   [](Reading& run) { run.icommands.option(3) = 1; });
+  TrreadRun zeros = read(rw("Z", 1900, {0, 100, 999}), "mr", kMaxYears, kMaxSeriesKalder,
+                   [](TrreadRun& run) { run.icommands.option(3) = 1; });
   EXPECT_TRUE(has(zeros.out, "      *** when data are transformed, zeros are also treated as missing ***\n"));
   EXPECT_EQ(zeros.result.series_with_gaps, 1);
 }
@@ -248,7 +242,7 @@ TEST(trread, public_file) {
   std::ifstream in(std::string(TEST_DATA_DIR) + "/co021.rwl", std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
-  Reading r = read(text.str());
+  TrreadRun r = read(text.str());
   EXPECT_EQ(r.stop, "");
   // 35 series, 1176-1963 by the awk scan of the tucson test.
   EXPECT_TRUE(has(r.console, "    35 series from   1176 to   1963     788 years\n"));

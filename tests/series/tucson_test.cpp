@@ -14,15 +14,6 @@
 namespace dendro {
 namespace {
 
-// A ring-width record in the usual columns, built with printf rather than the layout
-// engine under test: id in 1-8, year in 9-12, values of 6 columns from 13.
-std::string rw(const char* id, int year, std::initializer_list<int> values) {
-  char buf[128];
-  int at = std::snprintf(buf, sizeof buf, "%-8s%4d", id, year);
-  for (int v : values) at += std::snprintf(buf + at, sizeof buf - static_cast<std::size_t>(at), "%6d", v);
-  return std::string(buf) + "\n";
-}
-
 // An index record: id in 1-6, year in 7-10, pairs of 4 + 3 columns from 11.
 std::string ix(const char* id, int year, std::initializer_list<std::pair<int, int>> pairs) {
   char buf[128];
