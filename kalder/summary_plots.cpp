@@ -10,7 +10,7 @@
 #include "series/layout.h"
 #include "series/spline.h"
 #include "series/store.h"
-#include "statistics/spectra.h"
+#include "statistics/power_estimates.h"
 
 namespace dendro {
 namespace {

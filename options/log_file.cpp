@@ -22,7 +22,7 @@ constexpr std::size_t kLineLength = 80;
 
 // One value field of a record: the option table element it holds, its first column and
 // its width.
-struct FieldSpec {
+struct FieldPlace {
   int element;
   int start;
   int width;
@@ -30,11 +30,11 @@ struct FieldSpec {
 
 // One option record: the label item (option 1 to 20, or 21 to 23 for the stand-dynamics
 // parameters), its layout as written, and its value fields in record order.
-struct RecordSpec {
+struct RecordFields {
   int item;
   const char* layout;
   int count;
-  FieldSpec fields[4];
+  FieldPlace fields[4];
 };
 
 constexpr const char* kWide = "(a10,t20,a50)";
@@ -42,7 +42,7 @@ constexpr const char* kCodeAndFlag = "(a6,7x,a6,t20,a50)";
 constexpr const char* kDetrending = "(a6,1x,a6,a6,t20,a50)";
 
 // Records 2 to 24 in file order.
-constexpr RecordSpec kRecords[] = {
+constexpr RecordFields kRecords[] = {
     {1, kWide, 1, {{1, 1, 10}}},
     {2, kCodeAndFlag, 2, {{2, 1, 6}, {32, 14, 6}}},
     {3, kCodeAndFlag, 2, {{3, 1, 6}, {33, 14, 6}}},
@@ -72,7 +72,7 @@ constexpr RecordSpec kRecords[] = {
 // flag: a quantile code of -100 would run into the flag. For such a code the writer
 // keeps a blank after it and gives the flag (0 or 1) three columns; the later fields keep
 // their columns.
-constexpr RecordSpec kMeanRecordWide = {
+constexpr RecordFields kMeanRecordWide = {
     12, "(a4,1x,a3,a5,a1,t20,a50)", 4, {{12, 1, 4}, {72, 6, 3}, {102, 9, 5}, {42, 14, 1}}};
 
 // The value as the layout from intfrm1 prints it: exactly its characters, sign included;
@@ -85,7 +85,7 @@ std::optional<std::string> printed(int value) {
 
 // Whether the value fits its field and leaves at least one blank before the next field
 // (or the label) starts in column `next`.
-bool fits(const FieldSpec& fs, int next, int value) {
+bool fits(const FieldPlace& fs, int next, int value) {
   std::optional<std::string> text = printed(value);
   if (!text) return false;
   const int length = static_cast<int>(text->size());
@@ -93,11 +93,12 @@ bool fits(const FieldSpec& fs, int next, int value) {
 }
 
 // The field texts of a record, each padded to its width, when every value fits.
-std::optional<std::vector<std::string>> field_texts(const RecordSpec& spec, const Icommands& ic) {
+std::optional<std::vector<std::string>> field_texts(const RecordFields& record_fields,
+                                                    const Icommands& ic) {
   std::vector<std::string> texts;
-  for (int f = 0; f < spec.count; ++f) {
-    const FieldSpec& fs = spec.fields[f];
-    const int next = f + 1 < spec.count ? spec.fields[f + 1].start : kLabelColumn;
+  for (int f = 0; f < record_fields.count; ++f) {
+    const FieldPlace& fs = record_fields.fields[f];
+    const int next = f + 1 < record_fields.count ? record_fields.fields[f + 1].start : kLabelColumn;
     if (!fits(fs, next, ic[fs.element])) return std::nullopt;
     texts.push_back(field(*printed(ic[fs.element]), static_cast<std::size_t>(fs.width)));
   }
@@ -112,20 +113,20 @@ std::string record_label(int item, const Icommands& ic, bool reading) {
   return option_label(item, ic);
 }
 
-std::string write_record(const RecordSpec& spec, const Icommands& ic) {
-  auto texts = field_texts(spec, ic);
-  const RecordSpec* used = &spec;
-  if (!texts && spec.item == 12) {
+std::string write_record(const RecordFields& record_fields, const Icommands& ic) {
+  auto texts = field_texts(record_fields, ic);
+  const RecordFields* used = &record_fields;
+  if (!texts && record_fields.item == 12) {
     used = &kMeanRecordWide;
     texts = field_texts(kMeanRecordWide, ic);
   }
   if (!texts) {
     std::string values;
-    for (int f = 0; f < spec.count; ++f) {
-      values += " " + std::to_string(ic[spec.fields[f].element]);
+    for (int f = 0; f < record_fields.count; ++f) {
+      values += " " + std::to_string(ic[record_fields.fields[f].element]);
     }
-    throw Stop("*** option " + std::to_string(std::min(spec.item, 20)) + " values" + values +
-                   " do not fit the log file record",
+    throw Stop("*** option " + std::to_string(std::min(record_fields.item, 20)) + " values" +
+                   values + " do not fit the log file record",
                kFailureStatus);
   }
   std::vector<Value> values(texts->begin(), texts->end());
@@ -239,16 +240,17 @@ int compared_length(int item) {
 
 // The echo line of an option record: the record as read, with the label of its values
 // from column 20 when the record's own label is missing or out of date.
-std::string echo_line(const RecordSpec& spec, const std::string& record, const Icommands& ic) {
+std::string echo_line(const RecordFields& record_fields, const std::string& record,
+                      const Icommands& ic) {
   std::string line = field(record, kLineLength);
-  if (spec.item == 8) line = field(std::to_string(ic[8]), kLineLength);
-  const std::string label = record_label(spec.item, ic, true);
+  if (record_fields.item == 8) line = field(std::to_string(ic[8]), kLineLength);
+  const std::string label = record_label(record_fields.item, ic, true);
   const std::size_t at = kLabelColumn - 1;
   bool same;
-  if (spec.item == 12) {
+  if (record_fields.item == 12) {
     same = line.compare(at, 27, label.substr(0, 26) + " ") == 0;
   } else {
-    const auto n = static_cast<std::size_t>(compared_length(spec.item));
+    const auto n = static_cast<std::size_t>(compared_length(record_fields.item));
     same = line.compare(at, n, label, 0, n) == 0;
   }
   if (!same) line.replace(at, kLabelLength, label);
@@ -266,23 +268,23 @@ struct Reader {
     return units.read_record(unit::log, record) ? Failure::none : Failure::end_of_file;
   }
 
-  Failure option_record(const RecordSpec& spec) {
+  Failure option_record(const RecordFields& record_fields) {
     std::string record;
     if (read(record) != Failure::none) return Failure::end_of_file;
     Icommands next = ic;
     try {
       std::vector<long long> values =
-          read_list_integers(record, static_cast<std::size_t>(spec.count));
-      for (int f = 0; f < spec.count; ++f) {
+          read_list_integers(record, static_cast<std::size_t>(record_fields.count));
+      for (int f = 0; f < record_fields.count; ++f) {
         const long long v = values[static_cast<std::size_t>(f)];
         if (v < INT_MIN || v > INT_MAX) return Failure::bad_value;
-        next[spec.fields[f].element] = static_cast<int>(v);
+        next[record_fields.fields[f].element] = static_cast<int>(v);
       }
     } catch (const ReadError&) {
       return Failure::bad_value;
     }
-    if (!accepted(spec.item, next)) return Failure::bad_value;
-    con.say(echo.write(echo_line(spec, record, next)));
+    if (!accepted(record_fields.item, next)) return Failure::bad_value;
+    con.say(echo.write(echo_line(record_fields, record, next)));
     ic = next;
     return Failure::none;
   }
@@ -325,11 +327,12 @@ struct Reader {
 }  // namespace
 
 bool fits_log_field(int element, int value) {
-  for (const RecordSpec& spec : kRecords) {
-    for (int f = 0; f < spec.count; ++f) {
-      if (spec.fields[f].element != element) continue;
-      const int next = f + 1 < spec.count ? spec.fields[f + 1].start : kLabelColumn;
-      if (fits(spec.fields[f], next, value)) return true;
+  for (const RecordFields& record_fields : kRecords) {
+    for (int f = 0; f < record_fields.count; ++f) {
+      if (record_fields.fields[f].element != element) continue;
+      const int next =
+          f + 1 < record_fields.count ? record_fields.fields[f + 1].start : kLabelColumn;
+      if (fits(record_fields.fields[f], next, value)) return true;
       // A mean chronology code of four characters is kept apart by the widened record.
       return element == 12 &&
              fits(kMeanRecordWide.fields[0], kMeanRecordWide.fields[1].start, value);
@@ -343,12 +346,13 @@ std::string log_header(int count, std::string_view data_file_name) {
 }
 
 void wlf(const Icommands& icommands, std::string_view mask, std::ostream& out) {
-  for (const RecordSpec& spec : kRecords) {
-    if (spec.item == kMaskRecordItem) {
-      out << Layout(spec.layout).write(field(mask, 8), record_label(spec.item, icommands, false))
+  for (const RecordFields& record_fields : kRecords) {
+    if (record_fields.item == kMaskRecordItem) {
+      out << Layout(record_fields.layout)
+                 .write(field(mask, 8), record_label(record_fields.item, icommands, false))
           << '\n';
     } else {
-      out << write_record(spec, icommands) << '\n';
+      out << write_record(record_fields, icommands) << '\n';
     }
   }
 }
@@ -359,15 +363,16 @@ int batch(Units& units, Icommands& icommands, Commands& commands, Console& con,
   units.rewind(unit::log);
   int status = 1;
   Failure failure = reader.header(data_file_name);
-  for (const RecordSpec& spec : kRecords) {
+  for (const RecordFields& record_fields : kRecords) {
     if (failure != Failure::none) break;
-    status = std::min(spec.item, 20);
-    if (spec.item > 20 && icommands[20] == 0) {
+    status = std::min(record_fields.item, 20);
+    if (record_fields.item > 20 && icommands[20] == 0) {
       // Without a stand dynamics analysis the release parameters are not read.
       icommands[50] = icommands[80] = icommands[110] = 0;
       break;
     }
-    failure = spec.item == kMaskRecordItem ? reader.mask_record() : reader.option_record(spec);
+    failure = record_fields.item == kMaskRecordItem ? reader.mask_record()
+                                                    : reader.option_record(record_fields);
   }
   if (failure != Failure::none) {
     report(con, failure);

@@ -8,7 +8,7 @@
 #include "series/stop.h"
 #include "series/text.h"
 #include "series/tucson.h"
-#include "statistics/spectra.h"
+#include "statistics/power_estimates.h"
 
 namespace dendro {
 namespace {

@@ -1,4 +1,4 @@
-#include "statistics/spectra.h"
+#include "statistics/power_estimates.h"
 
 #include <gtest/gtest.h>
 

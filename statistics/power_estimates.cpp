@@ -1,10 +1,10 @@
-#include "statistics/spectra.h"
+#include "statistics/power_estimates.h"
 
 #include <cmath>
 #include <stdexcept>
 
 #include "plots/plot_loop.h"
-#include "plots/spectra_plot.h"
+#include "plots/power_plot.h"
 #include "series/layout.h"
 #include "series/text.h"
 

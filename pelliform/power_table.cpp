@@ -1,4 +1,4 @@
-#include "pelliform/spectra_table.h"
+#include "pelliform/power_table.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "plots/spectra_plot.h"
+#include "plots/power_plot.h"
 
 #include <plplot/plplot.h>
 
