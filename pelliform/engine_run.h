@@ -66,7 +66,6 @@ struct EngineRun {
   std::array<float, 4> minima{};
   std::vector<ConvergenceStats> history;
   std::vector<std::vector<float>> differences;  // by iteration
-  int held_restarts = 0;
   int calls = 1;  // engine calls of this run's restart sequence, this one included
   RuleOutcome outcome = RuleOutcome::go_on;  // how the iteration loop ended
   KeptIteration kept;  // the iteration before the latest (series, spread, depth)

@@ -420,7 +420,6 @@ bool iterate(EngineRun& run) {
       case RuleOutcome::iteration_limit:
       case RuleOutcome::not_a_number:
         // Undefined statistics would come back the same with any constant: no restart.
-        run.held_restarts = a.restart_counter;
         a.restart_counter = 0;
         return true;
       case RuleOutcome::not_monotonic:
@@ -444,7 +443,6 @@ bool iterate(EngineRun& run) {
     con.say("SPLINE OR FRIEDMAN SMOOTHER. BUT NOT THIS TIME. EVEN SO, THE FINAL");
     con.say("CONVERGENCE TRACE MAY BE CLOSE ENOUGH TO FLAT TO BE ACCEPTABLE.");
     con.pause(" Hit return to continue ...");
-    run.held_restarts = a.restart_counter;
     return true;
   }
   return true;
