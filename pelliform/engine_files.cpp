@@ -46,6 +46,30 @@ void write_curve_file(EngineRun& run) {
   units.close(pelliform_unit::pith);
 }
 
+// The lines of a run whose iteration did not converge: the tests rose once more after the
+// last restart (the final results then come from the iteration before the rise), or they
+// have no value.
+void not_converged(EngineRun& run) {
+  const EngineArgs& a = run.a;
+  std::vector<std::string> lines{
+      Layout("(a,f6.4,a,i0,a,f5.3)")
+          .write("No convergence (<", a.convergence_threshold, " change) after ", run.calls,
+                 " engine calls, constant added: ", a.added_constant)};
+  if (run.outcome == RuleOutcome::not_a_number) {
+    lines.push_back(Layout("(a,i0)").write(
+        "The convergence statistics have no value (no year to test) at iteration ", a.iteration));
+  } else {
+    lines.push_back(Layout("(a,i0,a)").write("Every final result comes from iteration ",
+                                             a.iteration, ", the last before the tests rose:"));
+    lines.push_back("chronology, spread, standard error, stabilised chronology, sample depth");
+    lines.push_back("and the signal-free series files.");
+  }
+  for (const std::string& l : lines) {
+    run.con().say(l);
+    run.report(upper(l));
+  }
+}
+
 // The closing message on the console and, in upper case, in the report file.
 void closing_message(EngineRun& run) {
   const EngineArgs& a = run.a;
@@ -53,6 +77,10 @@ void closing_message(EngineRun& run) {
   Console& con = run.con();
   con.say("");
   run.report("");
+  if (run.outcome == RuleOutcome::not_monotonic || run.outcome == RuleOutcome::not_a_number) {
+    not_converged(run);
+    return;
+  }
   if (c >= kMaxIterations) {
     // The iteration number takes three digits here: two would show the limit, 100, as
     // asterisks.
@@ -142,10 +170,10 @@ void convergence_plots(EngineRun& run) {
 
 void finish_run(EngineRun& run) {
   EngineArgs& a = run.a;
-  // The final signal-free chronology from the last iteration's indices; after the last
-  // allowed restart the restored previous chronology stands instead.
+  // The final signal-free chronology from the last iteration's indices; after a rise with
+  // no restart left the kept iteration's chronology and spread stand instead.
   YearlyMean final_mean = sf::robsum(run.s.final_index_matrix, run.n, run.nseries, a.mean_type, run.con());
-  if (run.held_restarts <= kMaxRestarts) {
+  if (run.outcome != RuleOutcome::not_monotonic) {
     for (int k = 1; k <= run.n; ++k) {
       a.signal_free.at(k, 1) = final_mean.mean[at(k)];
       a.signal_free.at(k, 2) = final_mean.spread[at(k)];

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "detrending/age_spline.h"
@@ -109,27 +110,92 @@ RegionalCurve regional_curve(EngineRun& run, const EngineMatrix& sf, int& option
                 a.curve_fit_parameter, a.rcs_parameter, a.pith_offset_flag, run.trunc, run.con());
 }
 
-// Places the indices of series j in the final index matrix and the year matrix and writes
-// the series files.
+// Places the indices of series j in the final index matrix and the year matrix, and its
+// signal-free measurements and curves (less the added constant) and final indices in the
+// final-iteration series matrices, from which the series files are written.
 void place(EngineRun& run, int j, const std::vector<float>& sf, const std::vector<float>& curve,
            const std::vector<float>& year_indices, const std::vector<float>& final_indices) {
   const float c = run.a.added_constant;
   const int d = run.offset(j);
-  std::vector<float> sf_less(sf), curve_less(curve);
-  for (float& v : sf_less) v -= c;
-  for (float& v : curve_less) v -= c;
   for (std::size_t k = 0; k < sf.size(); ++k) {
-    run.s.final_index_matrix.at(d + static_cast<int>(k) + 1, j) = final_indices[k];
-    run.a.year_matrix.at(d + static_cast<int>(k) + 1, j) = year_indices[k];
-    if (!run.rcs) {
-      run.s.final_measurements.at(static_cast<int>(k) + 1, j) = sf_less[k];
-      run.s.final_curves.at(static_cast<int>(k) + 1, j) = curve_less[k];
-      run.s.final_indices.at(static_cast<int>(k) + 1, j) = final_indices[k];
-    }
+    const int ring = static_cast<int>(k) + 1;
+    run.s.final_index_matrix.at(d + ring, j) = final_indices[k];
+    run.a.year_matrix.at(d + ring, j) = year_indices[k];
+    run.s.final_measurements.at(ring, j) = sf[k] - c;
+    run.s.final_curves.at(ring, j) = curve[k] - c;
+    run.s.final_indices.at(ring, j) = final_indices[k];
   }
-  write_series(run, pelliform_unit::series_data, j, sf_less, "ssfraw");
-  write_series(run, pelliform_unit::series_curves, j, curve_less, "ssfcrv");
-  write_series(run, pelliform_unit::series_indices, j, final_indices, "ssfind");
+}
+
+// The signal-free series files of the iteration that the final-iteration series matrices
+// hold.
+void write_signal_free_files(EngineRun& run) {
+  open_series_files(run, true);
+  const SigfreeState& s = run.s;
+  for (int j = 1; j <= run.nseries; ++j) {
+    const auto rings = static_cast<std::size_t>(run.span(j).length());
+    write_series(run, pelliform_unit::series_data, j, s.final_measurements.column(j).first(rings),
+                 "ssfraw");
+    write_series(run, pelliform_unit::series_curves, j, s.final_curves.column(j).first(rings),
+                 "ssfcrv");
+    write_series(run, pelliform_unit::series_indices, j, s.final_indices.column(j).first(rings),
+                 "ssfind");
+  }
+  close_series_files(run);
+}
+
+// Exchanges the latest iteration's series matrices with the kept ones: at the start of an
+// iteration the latest becomes the kept one, and a rejected iteration brings the kept one
+// back.
+void swap_kept(EngineRun& run) {
+  KeptIteration& k = run.kept;
+  std::swap(run.a.year_matrix, k.year_matrix);
+  std::swap(run.s.final_index_matrix, k.final_index_matrix);
+  std::swap(run.s.final_measurements, k.final_measurements);
+  std::swap(run.s.final_curves, k.final_curves);
+  std::swap(run.s.final_indices, k.final_indices);
+}
+
+// Sizes the final-iteration matrices and their kept twins; the spread and depth start as
+// the standard chronology's.
+void start_kept(EngineRun& run) {
+  EngineArgs& a = run.a;
+  SigfreeState& s = run.s;
+  KeptIteration& k = run.kept;
+  s.final_index_matrix.reshape(run.n, run.nseries);
+  k.final_index_matrix.reshape(run.n, run.nseries);
+  k.year_matrix.reshape(a.year_matrix.rows, a.year_matrix.cols);
+  for (EngineMatrix* m : {&s.final_measurements, &s.final_curves, &s.final_indices,
+                          &k.final_measurements, &k.final_curves, &k.final_indices}) {
+    m->reshape(a.measurements.rows, run.nseries);
+  }
+  const auto spread = a.standard.column(2);
+  k.spread.assign(spread.begin(), spread.end());
+  k.depth = a.sample_depth;
+}
+
+// Keeps the chronology of the iteration that goes on as the next divisor, with its spread
+// and depth.
+void keep_chronology(EngineRun& run) {
+  const EngineArgs& a = run.a;
+  run.previous.assign(a.signal_free.column(1).begin(), a.signal_free.column(1).end());
+  run.kept.spread.assign(a.signal_free.column(2).begin(), a.signal_free.column(2).end());
+  run.kept.depth = a.sample_depth;
+}
+
+// After a rejected iteration with no restart left, every final result is the kept
+// iteration's: chronology, spread, sample depth, the indices the running RBAR reads, the
+// series matrices and the series files.
+void restore_kept(EngineRun& run) {
+  EngineArgs& a = run.a;
+  swap_kept(run);
+  a.sample_depth = run.kept.depth;
+  for (int k = 1; k <= run.n; ++k) {
+    a.signal_free.at(k, 1) = run.previous[at(k)];
+    a.signal_free.at(k, 2) = run.kept.spread[at(k)];
+    a.rbar_chronology.at(k, 1) = run.previous[at(k)];
+  }
+  write_signal_free_files(run);
 }
 
 // Step 5: the regional-curve path of one iteration.
@@ -299,10 +365,7 @@ bool iterate(EngineRun& run) {
   run.history.clear();
   run.differences.clear();
   a.iteration = 0;
-  s.final_index_matrix.reshape(run.n, run.nseries);
-  for (EngineMatrix* m : {&s.final_measurements, &s.final_curves, &s.final_indices}) {
-    m->reshape(a.measurements.rows, run.nseries);
-  }
+  start_kept(run);
   run.report("");
   run.report(Layout("(t37,a)").write("| -------- SIGNAL FREE CONVERGENCE STATISTICS ------- |"));
   run.report(Layout("(t37,a)").write("UW MN ABSD     UW MD ABSD     WT MN ABSD     WT MD ABSD"));
@@ -310,7 +373,7 @@ bool iterate(EngineRun& run) {
 
   for (int c = 1; c <= kMaxIterations; ++c) {
     a.iteration = c;
-    open_series_files(run, true);
+    swap_kept(run);
     s.final_index_matrix.fill(kEmptyCell);
     a.year_matrix.fill(kEmptyCell);
     if (run.rcs) {
@@ -318,7 +381,7 @@ bool iterate(EngineRun& run) {
     } else {
       curve_fit_iteration(run, c);
     }
-    close_series_files(run);
+    write_signal_free_files(run);
     const std::vector<float> diff = new_chronology(run, c);
 
     // The convergence statistics of the test span (all years without the tweaks).
@@ -348,18 +411,15 @@ bool iterate(EngineRun& run) {
     const float tested = values[static_cast<std::size_t>(which)];
     const float predecessor =
         c > 1 ? run.history[at(c - 1)].all()[static_cast<std::size_t>(which)] : tested;
-    switch (convergence_rule(tested, predecessor, a.convergence_threshold, c)) {
+    run.outcome = convergence_rule(tested, predecessor, a.convergence_threshold, c);
+    switch (run.outcome) {
       case RuleOutcome::go_on:
-        run.previous.assign(a.signal_free.column(1).begin(), a.signal_free.column(1).end());
+        keep_chronology(run);
         continue;
       case RuleOutcome::converged:
       case RuleOutcome::iteration_limit:
-        run.held_restarts = a.restart_counter;
-        a.restart_counter = 0;
-        return true;
       case RuleOutcome::not_a_number:
-        // The same data would give the same statistics again: no restart.
-        run.held_restarts = a.restart_counter;
+        // Undefined statistics would come back the same with any constant: no restart.
         a.restart_counter = 0;
         return true;
       case RuleOutcome::not_monotonic:
@@ -375,6 +435,7 @@ bool iterate(EngineRun& run) {
     ++a.restart_counter;
     --a.iteration;
     if (a.restart_counter <= kMaxRestarts) return false;
+    restore_kept(run);
     Console& con = run.con();
     con.say("");
     con.say("OKAY, ADDING A CONSTANT TO THE DATA USUALLY RESULTS IN CONVERGENCE");
@@ -382,7 +443,6 @@ bool iterate(EngineRun& run) {
     con.say("SPLINE OR FRIEDMAN SMOOTHER. BUT NOT THIS TIME. EVEN SO, THE FINAL");
     con.say("CONVERGENCE TRACE MAY BE CLOSE ENOUGH TO FLAT TO BE ACCEPTABLE.");
     con.pause(" Hit return to continue ...");
-    run.held_restarts = a.restart_counter;
     return true;
   }
   return true;

@@ -52,7 +52,17 @@ int values_present(const std::vector<int>& through, int row, int window) {
 
 }  // namespace
 
-float yearly_eps(float r, float n) { return n * r / (1.0f - r + n * r); }
+// Both formulas share the denominator 1 + (n - 1) r; where it is 0 (no series in the year
+// and RBAR 1, or RBAR -1 / (n - 1)) the value is undefined, as it is for an undefined RBAR.
+float yearly_eps(float r, float n) {
+  const float d = 1.0f - r + n * r;
+  return r == kRbarUndefined || d == 0.0f ? kRbarUndefined : n * r / d;
+}
+
+float yearly_neff(float r, float n) {
+  const float d = 1.0f + (n - 1.0f) * r;
+  return r == kRbarUndefined || d == 0.0f ? kRbarUndefined : n / d;
+}
 
 int runbar(const EngineMatrix& x, EngineMatrix& chron, std::span<const SeriesSpan> spans,
            EngineMatrix& windows, EngineMatrix& yearly, int& window, int& overlap, Units& units,
@@ -140,17 +150,20 @@ int runbar(const EngineMatrix& x, EngineMatrix& chron, std::span<const SeriesSpa
     }
   }
   const float mean = count > 0 ? sum / static_cast<float>(count) : 0.0f;
-  auto neff = [](float depth_k, float r) { return depth_k / (1.0f + (depth_k - 1.0f) * r); };
+  // An undefined NEFF comes with a negative RBAR in a year with series: no signal to scale.
+  auto factor = [](float r, float neff) {
+    return neff == kRbarUndefined ? 0.0f : std::sqrt(std::max(0.0f, r * neff));
+  };
   for (int k = 1; k <= n; ++k) {
     const float nk = yearly.at(k, 1);
     const float r1 = rbar1[at(k)], r2 = rbar2[at(k)];
     yearly.at(k, 2) = r1;
     yearly.at(k, 4) = r2;
-    yearly.at(k, 3) = defined ? neff(nk, r1) : kRbarUndefined;
-    yearly.at(k, 5) = defined ? neff(nk, r2) : kRbarUndefined;
+    yearly.at(k, 3) = yearly_neff(r1, nk);
+    yearly.at(k, 5) = yearly_neff(r2, nk);
     const bool scale = defined && depth[at(k)] > 0;
-    const float f1 = scale ? std::sqrt(std::max(0.0f, r1 * neff(nk, r1))) : 1.0f;
-    const float f2 = scale ? std::sqrt(std::max(0.0f, r2 * neff(nk, r2))) : 1.0f;
+    const float f1 = scale ? factor(r1, yearly.at(k, 3)) : 1.0f;
+    const float f2 = scale ? factor(r2, yearly.at(k, 5)) : 1.0f;
     chron.at(k, 2) = depth[at(k)] > 0 ? (c[at(k)] - mean) * f1 + mean : c[at(k)];
     chron.at(k, 3) = depth[at(k)] > 0 ? (c[at(k)] - mean) * f2 + mean : c[at(k)];
   }
@@ -161,10 +174,8 @@ int runbar(const EngineMatrix& x, EngineMatrix& chron, std::span<const SeriesSpa
   for (int k = 1; k <= n; ++k) {
     const float nk = yearly.at(k, 1);
     const float r1 = yearly.at(k, 2), r2 = yearly.at(k, 4);
-    const float e1 = defined ? yearly_eps(r1, nk) : kRbarUndefined;
-    const float e2 = defined ? yearly_eps(r2, nk) : kRbarUndefined;
-    units.write(unit, row.write(first + k - 1, static_cast<int>(nk), r1, e1, yearly.at(k, 3), r2,
-                                e2, yearly.at(k, 5)));
+    units.write(unit, row.write(first + k - 1, static_cast<int>(nk), r1, yearly_eps(r1, nk),
+                                yearly.at(k, 3), r2, yearly_eps(r2, nk), yearly.at(k, 5)));
   }
   return static_cast<int>(rows.size());
 }

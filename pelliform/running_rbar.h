@@ -28,7 +28,10 @@ int runbar(const EngineMatrix& x, EngineMatrix& chron, std::span<const SeriesSpa
            EngineMatrix& windows, EngineMatrix& yearly, int& window, int& overlap, Units& units,
            int unit, int restarts, Console& con);
 
-// EPS of n series with mean correlation r: n r / (1 - r + n r).
+// EPS of n series with mean correlation r, n r / (1 - r + n r), and their effective number,
+// n / (1 + (n - 1) r). Both are the undefined marker kRbarUndefined when r is, or when the
+// formula has no value (a zero denominator).
 float yearly_eps(float r, float n);
+float yearly_neff(float r, float n);
 
 }  // namespace dendro

@@ -51,6 +51,28 @@ void check_arguments(const EngineArgs& a) {
   }
 }
 
+// The iteration removes the signal that series share in their common years: a set in which
+// no year holds two series (one series, or series that never overlap) has none, and every
+// convergence statistic would be undefined. Such a set is refused.
+void check_overlap(const EngineArgs& a) {
+  const SeriesSpan& set = a.summary();
+  std::vector<int> starts(static_cast<std::size_t>(set.length()) + 1, 0);
+  for (int j = 1; j <= a.series_count; ++j) {
+    ++starts[static_cast<std::size_t>(a.span(j).first - set.first)];
+    --starts[static_cast<std::size_t>(a.span(j).last - set.first) + 1];
+  }
+  int depth = 0;
+  for (int change : starts) {
+    depth += change;
+    if (depth >= 2) return;
+  }
+  const std::string what = a.series_count == 1
+      ? "*** The set holds one series only"
+      : "*** No two of the " + std::to_string(a.series_count) + " series overlap in any year";
+  throw Stop(what + ": the signal-free method needs series that overlap. Run ended.",
+             kFailureStatus);
+}
+
 // Sizes the result arrays to the chronology and the engine's tables to the set.
 void size_tables(EngineRun& run) {
   EngineArgs& a = run.a;
@@ -413,11 +435,13 @@ bool first_pass(EngineRun& run) {
 
 void sigfree(EngineArgs& args, SigfreeState& state, EngineIo io) {
   check_arguments(args);
+  check_overlap(args);
   EngineRun run{args, state, io};
   run.nseries = args.series_count;
   run.first_year = args.summary().first;
   run.n = args.chronology_length();
   run.first_call = args.restart_counter == 0;
+  run.calls = args.restart_counter + 1;
   run.entry_option = args.curve_fit_option;
   run.rcs = args.rcs_flag != 0;
   if (!first_pass(run)) return;

@@ -1,6 +1,12 @@
 // End-to-end runs of pelliform on a real ring-width file with scripted answers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
 #include "harness.h"
 
 #ifdef PELLIFORM_PATH
@@ -101,6 +107,112 @@ TEST(pelliform_run, dialogue_report_and_censored_set) {
   ASSERT_EQ(spectra.size(), 17u);
   EXPECT_EQ(spectra[0], " FREQUENCY   POWER_STD_CRN   POWER_SSF_CRN");
   EXPECT_EQ(spectra[16].substr(0, 9), "  0.50000");
+}
+
+// The demo's answers: `file` read as tucson ring widths, ratios, every other question
+// answered with its default, "c" (continue) at every plot page.
+std::string default_run(const std::string& file) {
+  std::string input = file + "\n1\nR\n" + std::string(12, '\n');
+  constexpr int kPageAnswers = 400;  // more than the run shows pages
+  for (int k = 0; k < kPageAnswers; ++k) input += "c\n";
+  return input;
+}
+
+bool has_line(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// The whitespace-separated fields of each line after the first.
+std::vector<std::vector<double>> table_rows(const std::vector<std::string>& lines) {
+  std::vector<std::vector<double>> rows;
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    std::istringstream in(lines[i]);
+    rows.emplace_back();
+    for (double v; in >> v;) rows.back().push_back(v);
+  }
+  return rows;
+}
+
+TEST(pelliform_run, without_convergence_the_run_says_so_and_keeps_one_iteration) {
+  // co021 with the defaults: every engine call's statistics rise again (the eleventh call,
+  // with 1.0 added, at iteration 18), so the run ends without converging and keeps
+  // iteration 17 of that call.
+  Sandbox box;
+  box.copy_data("co021.rwl");
+  const RunResult r = box.run(PELLIFORM_PATH, default_run("co021.rwl"));
+  ASSERT_EQ(r.status, 0);
+  const std::vector<std::string> report = box.read_lines("co021_out_v43ptr08.txt");
+  EXPECT_FALSE(has_line(report, "FINAL ITERATION WITH CONVERGENCE (<0.0001 CHANGE): 17"));
+  EXPECT_TRUE(has_line(report, "WARNING: CONVERGENCE TESTS ARE NOT MONOTONIC DECREASING, ITER:     18"));
+  const std::vector<std::string> closing{
+      "NO CONVERGENCE (<0.0001 CHANGE) AFTER 11 ENGINE CALLS, CONSTANT ADDED: 1.000",
+      "EVERY FINAL RESULT COMES FROM ITERATION 17, THE LAST BEFORE THE TESTS ROSE:",
+      "CHRONOLOGY, SPREAD, STANDARD ERROR, STABILISED CHRONOLOGY, SAMPLE DEPTH",
+      "AND THE SIGNAL-FREE SERIES FILES."};
+  const auto at = std::find(report.begin(), report.end(), closing[0]);
+  ASSERT_NE(at, report.end());
+  EXPECT_EQ(std::vector<std::string>(at, at + std::min<long>(4, report.end() - at)), closing);
+  EXPECT_NE(r.output.find("No convergence (<0.0001 change) after 11 engine calls, constant added: 1.000\n"
+                          "Every final result comes from iteration 17"),
+            std::string::npos);
+
+  // The stabilised signal-free chronology belongs to the same chronology as SsfCrn: the
+  // running RBAR scales each year's deviation from the mean by sqrt(RBAR2 x NEFF2) of the
+  // RBAR file, and both are re-centred on 1.0, so SsfStb = (SsfCrn - 1) f + 1 up to the
+  // rounding of the printed values (and of the mean over all years against the mean after
+  // the leading single-series years: under 0.001 here). Taken from the rejected iteration,
+  // 68 years were off by more than 0.0015.
+  const auto columns = table_rows(box.read_lines("co021_crns_col.txt"));
+  const auto rbar = table_rows(box.read_lines("co021_Ssf_RBAR.txt"));
+  ASSERT_EQ(columns.size(), 788u);
+  ASSERT_EQ(rbar.size(), columns.size());
+  for (std::size_t k = 0; k < columns.size(); ++k) {
+    ASSERT_EQ(columns[k].size(), 10u);
+    ASSERT_EQ(columns[k][0], rbar[k][0]);
+    const double f = std::sqrt(rbar[k][5] * rbar[k][7]);
+    EXPECT_NEAR(columns[k][9], (columns[k][3] - 1.0) * f + 1.0, 0.0015) << columns[k][0];
+  }
+}
+
+TEST(pelliform_run, sixty_years_with_the_default_window) {
+  // keny002 (1935-1994) with the default running-RBAR window of 51: only RAG30A and RAG30B
+  // hold 51 years, so no window has the three correlations it needs. Every RBAR, EPS and
+  // NEFF is the undefined marker, and the run converges as before.
+  Sandbox box;
+  box.copy_data("keny002.rwl");
+  const RunResult r = box.run(PELLIFORM_PATH, default_run("keny002.rwl"));
+  ASSERT_EQ(r.status, 0);
+  EXPECT_TRUE(has_line(box.read_lines("keny002_out_v43ptr08.txt"),
+                       "FINAL ITERATION WITH CONVERGENCE (<0.0001 CHANGE): 10"));
+  for (const char* name : {"keny002_Std_RBAR.txt", "keny002_Ssf_RBAR.txt"}) {
+    const std::vector<std::string> lines = box.read_lines(name);
+    ASSERT_EQ(lines.size(), 61u) << name;
+    for (std::size_t k = 1; k < lines.size(); ++k) {
+      EXPECT_EQ(lines[k].substr(12), " -99.900 -99.900 -99.900 -99.900 -99.900 -99.900")
+          << name << ": " << lines[k];
+    }
+  }
+}
+
+TEST(pelliform_run, one_series_is_refused) {
+  // One series (RAG30A of keny002.rwl): no year holds two series.
+  Sandbox box;
+  box.write_file("one.rwl",
+                 "RAG30A  1935   460   654   319   245   648\n"
+                 "RAG30A  1940   414   427   492  1202   838   606   360   657   458   739\n"
+                 "RAG30A  1950  1127   349   586   456   529   762   525   997   903   941\n"
+                 "RAG30A  1960   771   616   360   363   217   332   353   264   265   386\n"
+                 "RAG30A  1970   422   230   635   617   378   233   262   316   235   475\n"
+                 "RAG30A  1980   581   654   620   664   620   632   467   741   633   678\n"
+                 "RAG30A  1990   611   544   515   642   394   999\n");
+  const RunResult r = box.run(PELLIFORM_PATH, default_run("one.rwl"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.output.find("*** The set holds one series only: the signal-free method needs "
+                          "series that overlap. Run ended."),
+            std::string::npos)
+      << r.output;
+  EXPECT_FALSE(box.exists("one_crns_col.txt"));
+  EXPECT_EQ(r.output.find("NaN"), std::string::npos);
 }
 
 TEST(pelliform_run, end_of_input_and_slash) {

@@ -128,5 +128,36 @@ TEST(runbar, closed_forms_of_eps_neff_and_stabilisation) {
   EXPECT_NEAR(yearly_eps(0.37f, 1.0f), 0.37f, 1e-6);
 }
 
+TEST(runbar, undefined_values_are_written_as_the_marker) {
+  const auto dir = testing::scratch_folder("runbar_gap");
+  // Identical series (RBAR 1) with a gap in coverage, 1801-1810, where no series has a
+  // value: EPS = n r / (1 - r + n r) and NEFF = n / (1 + (n - 1) r) are 0 / 0 there.
+  RbarCase c(0.0f);
+  for (int k = 1; k <= c.n; ++k) c.x.at(k, 2) = c.x.at(k, 3) = c.x.at(k, 1);
+  for (int k = 101; k <= 110; ++k) {
+    for (int j = 1; j <= 3; ++j) c.x.at(k, j) = kEmptyCell;
+    c.yearly.at(k, 1) = 0.0f;
+  }
+  int window = 51, overlap = 50;
+  c.run(window, overlap, (dir / "r.txt").string());
+  const auto lines = lines_of((dir / "r.txt").string());
+  ASSERT_EQ(lines.size(), 301u);
+  EXPECT_EQ(lines[100], " 1800      3   1.000   1.000   1.000   1.000   1.000   1.000");
+  EXPECT_EQ(lines[101], " 1801      0   1.000 -99.900 -99.900   1.000 -99.900 -99.900");
+  EXPECT_EQ(lines[110], " 1810      0   1.000 -99.900 -99.900   1.000 -99.900 -99.900");
+  for (int k = 101; k <= 110; ++k) EXPECT_EQ(c.chron.at(k, 2), c.chron.at(k, 1)) << k;
+}
+
+TEST(runbar, eps_and_neff_of_an_undefined_rbar_are_undefined) {
+  EXPECT_EQ(yearly_eps(kRbarUndefined, 5.0f), kRbarUndefined);
+  EXPECT_EQ(yearly_neff(kRbarUndefined, 5.0f), kRbarUndefined);
+  // RBAR -1 with two series: 1 + (n - 1) r = 0.
+  EXPECT_EQ(yearly_eps(-1.0f, 2.0f), kRbarUndefined);
+  EXPECT_EQ(yearly_neff(-1.0f, 2.0f), kRbarUndefined);
+  // 10 series with RBAR 0.5: NEFF = 10 / 5.5, EPS = 5 / 5.5.
+  EXPECT_FLOAT_EQ(yearly_neff(0.5f, 10.0f), 10.0f / 5.5f);
+  EXPECT_FLOAT_EQ(yearly_eps(0.5f, 10.0f), 5.0f / 5.5f);
+}
+
 }  // namespace
 }  // namespace dendro

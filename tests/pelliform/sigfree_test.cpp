@@ -8,6 +8,7 @@
 
 #include "engine_fixture.h"
 #include "pelliform/engine_run.h"
+#include "series/stop.h"
 
 namespace dendro {
 namespace {
@@ -145,6 +146,168 @@ TEST(sigfree, every_run_ends_and_restarts_are_bounded) {
   } while (restart >= 1 && restart <= kMaxRestarts && calls < 20);
   EXPECT_LE(calls, kMaxRestarts + 1);
   EXPECT_TRUE(restart == 0 || restart == kMaxRestarts + 1);
+}
+
+// linear_pairs() with fixed pseudo-random noise on every ring: with the super smoother
+// (option -5) the convergence statistics of this set keep rising after iteration 6 through
+// every restart, and the last two iterations differ by more than 0.002 in some years.
+SeriesSet noisy_pairs() {
+  SeriesSet set = linear_pairs();
+  set.growth = [](int j, int k) {
+    unsigned state = static_cast<unsigned>(j * 1000 + k) * 2654435761u;
+    state = state * 1103515245u + 12345u;
+    const float noise = static_cast<float>((state >> 16) & 0x7fff) / 32768.0f - 0.5f;
+    return 3.0f + 0.1f * static_cast<float>(j) - 0.015f * static_cast<float>(k) + 0.3f * noise;
+  };
+  return set;
+}
+
+// Runs the engine as the driver does: the saved measurements plus 0.1 x the restart
+// counter, until the engine asks for no further restart. Returns the number of calls.
+int run_with_restarts(EngineHarness& h, const EngineArgs& saved, EngineArgs& a) {
+  int restart = 0, calls = 0;
+  do {
+    a = saved;
+    a.restart_counter = restart;
+    a.added_constant = 0.1f * static_cast<float>(restart);
+    for (float& v : a.measurements.cells) {
+      if (v != kEmptyCell) v += a.added_constant;
+    }
+    h.run(a);
+    restart = a.restart_counter;
+    ++calls;
+  } while (restart >= 1 && restart <= kMaxRestarts && calls <= kMaxRestarts + 1);
+  return calls;
+}
+
+// Values of the series `id` in a tucson ring-width file (0.001 units, i6 fields from
+// column 13), up to its end marker.
+std::vector<int> tucson_values(const std::filesystem::path& file, const std::string& id) {
+  std::ifstream in(file);
+  std::vector<int> values;
+  for (std::string line; std::getline(in, line);) {
+    if (line.compare(0, id.size(), id) != 0) continue;
+    for (std::size_t at = 12; at + 6 <= line.size(); at += 6) {
+      const int v = std::stoi(line.substr(at, 6));
+      if (v == -9999) return values;
+      values.push_back(v);
+    }
+  }
+  return values;
+}
+
+TEST(sigfree, without_convergence_every_final_result_is_the_kept_iteration) {
+  const auto dir = testing::scratch_folder("not_converged");
+  EngineArgs saved = testing::engine_args(noisy_pairs(), dir);
+  saved.curve_fit_option = -5;
+  EngineHarness h(std::string(200000, '\n'));
+  EngineArgs a;
+  ASSERT_EQ(run_with_restarts(h, saved, a), kMaxRestarts + 1);
+  ASSERT_EQ(a.restart_counter, kMaxRestarts + 1);
+
+  // The kept iteration is the one before the rise; the rejected one stays in the table.
+  const int kept = a.iteration;
+  const int n = a.chronology_length();
+  float gap = 0;
+  for (int k = 1; k <= n; ++k) {
+    gap = std::max(gap, std::fabs(a.iteration_chronologies.at(k, kept + 1) -
+                                  a.iteration_chronologies.at(k, kept + 2)));
+  }
+  ASSERT_GT(gap, 0.002f);  // large enough for the checks below to tell the two apart
+
+  const std::string out = h.out.str();
+  EXPECT_EQ(out.find("Final iteration with convergence"), std::string::npos);
+  EXPECT_NE(out.find("\nNo convergence (<0.0001 change) after 11 engine calls, constant added: 1.000\n"
+                     "Every final result comes from iteration " + std::to_string(kept) +
+                     ", the last before the tests rose:\n"
+                     "chronology, spread, standard error, stabilised chronology, sample depth\n"
+                     "and the signal-free series files.\n"),
+            std::string::npos)
+      << out;
+
+  // Chronology, spread and depth against the year matrix the engine leaves (the indices
+  // the running RBAR reads), by hand: arithmetic mean and standard deviation (n - 1) of
+  // each year's values; the chronology is that mean shifted by the unit-mean constant.
+  std::vector<double> shift;
+  for (int k = 1; k <= n; ++k) {
+    double sum = 0, squares = 0;
+    int count = 0;
+    for (int j = 1; j <= a.series_count; ++j) {
+      const float v = a.year_matrix.at(k, j);
+      if (v == kEmptyCell) continue;
+      sum += v;
+      ++count;
+    }
+    ASSERT_EQ(a.sample_depth[static_cast<std::size_t>(k - 1)], count) << k;
+    const double mean = sum / count;
+    for (int j = 1; j <= a.series_count; ++j) {
+      const float v = a.year_matrix.at(k, j);
+      if (v != kEmptyCell) squares += (v - mean) * (v - mean);
+    }
+    const double sd = count > 1 ? std::sqrt(squares / (count - 1)) : 0.0;
+    EXPECT_NEAR(a.signal_free.at(k, 2), sd, 2e-5) << k;
+    EXPECT_EQ(a.signal_free.at(k, 1), a.iteration_chronologies.at(k, kept + 1)) << k;
+    shift.push_back(a.signal_free.at(k, 1) - mean);
+  }
+  for (double d : shift) EXPECT_NEAR(d, shift.front(), 2e-5);
+
+  // The signal-free curves file: with ratios each year-matrix index is the measurement over
+  // the curve, and the file holds the curve less the constant in 0.001 units.
+  const std::vector<int> curve = tucson_values(dir / "oak_SSF_RAW_Curves.txt", "TREE101");
+  ASSERT_EQ(curve.size(), 120u);
+  for (int k = 1; k <= 120; ++k) {
+    const float fitted = static_cast<float>(curve[static_cast<std::size_t>(k - 1)]) / 1000.0f +
+                         a.added_constant;
+    EXPECT_NEAR(a.year_matrix.at(k, 1), a.measurements.at(k, 1) / fitted, 5e-4) << k;
+  }
+}
+
+TEST(sigfree, without_convergence_the_stabilised_chronology_is_the_kept_one) {
+  const auto dir = testing::scratch_folder("not_converged_rbar");
+  EngineArgs saved = testing::engine_args(noisy_pairs(), dir);
+  saved.curve_fit_option = -5;
+  saved.rbar_window = 51;
+  EngineHarness h(std::string(200000, '\n'));
+  EngineArgs a;
+  ASSERT_EQ(run_with_restarts(h, saved, a), kMaxRestarts + 1);
+  // The running RBAR stabilises the kept chronology, the table's column 1.
+  for (int k = 1; k <= a.chronology_length(); ++k) {
+    EXPECT_EQ(a.rbar_chronology.at(k, 1), a.iteration_chronologies.at(k, a.iteration + 1)) << k;
+  }
+}
+
+// The message the engine stops with on `set`, or "" when it runs.
+std::string refusal(const SeriesSet& set, const std::filesystem::path& dir) {
+  EngineArgs a = testing::engine_args(set, dir);
+  EngineHarness h;
+  try {
+    h.run(a);
+  } catch (const Stop& s) {
+    return s.what();
+  }
+  return "";
+}
+
+TEST(sigfree, a_set_without_overlapping_series_is_refused) {
+  const auto dir = testing::scratch_folder("no_overlap");
+  SeriesSet one = linear_pairs();
+  one.count = 1;
+  EXPECT_EQ(refusal(one, dir),
+            "*** The set holds one series only: the signal-free method needs series that "
+            "overlap. Run ended.");
+  EXPECT_FALSE(std::filesystem::exists(dir / "oak_STD_RAW_Data.txt"));
+
+  // Three series of 120 years, each starting 120 years after the one before.
+  SeriesSet apart = linear_pairs();
+  apart.count = 3;
+  apart.per_start = 1;
+  apart.stagger = 120;
+  EXPECT_EQ(refusal(apart, dir),
+            "*** No two of the 3 series overlap in any year: the signal-free method needs "
+            "series that overlap. Run ended.");
+  // One shared year is enough to iterate on.
+  apart.stagger = 119;
+  EXPECT_EQ(refusal(apart, dir), "");
 }
 
 TEST(sigfree, regional_curve_retry_and_run) {
