@@ -149,15 +149,17 @@ TEST(trread, limits_stop_the_run_with_their_messages) {
   EXPECT_EQ(r.stop, "*** number of series exceeds maximum allowed:    2 max ***");
   r = read(rw("A", 1950, {1, 2, 3, 999}) + rw("B", 1960, {1, 2, 999}), "mr", 5);
   EXPECT_EQ(r.stop, "*** total series length exceeds maximum allowable length:     12 >      5 max ***");
-  r = read("");
-  EXPECT_EQ(r.stop, " *** nc .le. 0 after reading tree-ring data");
-  r = read("only a title line\n");
-  EXPECT_EQ(r.stop, " *** nc .le. 0 after reading tree-ring data");
   std::ostringstream late;
   datw(late, "LATE", std::vector<float>{1.0f, 2.0f}, 9999, "raw");
   r = read(late.str(), "cd");
-  EXPECT_EQ(r.stop, "*** series LATE: years 9999 to 10000 lie outside -99999 to 9999, the years "
-                    "that the series files can hold");
+  EXPECT_EQ(r.stop, "*** series LATE: years 9999 to 10000 lie outside -9999 to 9999, the years "
+                    "that the programs take");
+  // A set wholly before -9999 would be searched from -9999 for its last year.
+  std::ostringstream early;
+  datw(early, "EARLY", std::vector<float>{1.0f, 2.0f}, -12000, "raw");
+  r = read(early.str(), "cd");
+  EXPECT_EQ(r.stop, "*** series EARLY: years -12000 to -11999 lie outside -9999 to 9999, the years "
+                    "that the programs take");
   r = read(kThree, "xx");
   EXPECT_EQ(r.stop, "*** data kind code \"xx\" is none of mr, ir, qz, cd");
 }

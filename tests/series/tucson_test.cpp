@@ -36,6 +36,11 @@ TucsonReading read_all(const std::string& text, TucsonMode mode, int max_years =
   return r;
 }
 
+// The layout note that follows the messages on a record of the wrong shape.
+const std::string kColumns =
+    " a tucson ring-width record holds the id in columns 1-8, the year in 9-12 and ten values of "
+    "6 columns each from column 13, each value inside its own field";
+
 void expect_values(const SeriesRead& s, std::initializer_list<double> expected) {
   ASSERT_EQ(s.n, static_cast<int>(expected.size()));
   std::size_t k = 0;
@@ -96,8 +101,18 @@ TEST(trrw_read, more_than_25_titles_stop_the_run) {
   std::string titles;
   for (int k = 0; k < 25; ++k) titles += "title line number " + std::to_string(k) + "\n";
   EXPECT_EQ(read_all(titles + rw("A", 1900, {1, 999}), TucsonMode::mr).series.size(), 1u);
+  // The stop lists the first five title records, each with what kept it from being data.
   EXPECT_EQ(read_all(titles + "one more title line\n" + rw("A", 1900, {1, 999}), TucsonMode::mr).stop,
-            "sbr trrw:  over 25 text lines");
+            "sbr trrw:  over 25 text lines\n"
+            " 26 records were taken for title records, as they do not read as data records of "
+            "the tucson ring-width format; the first of them:\n"
+            "   line 1: title line number 0\n     (columns 9-12 \"ne n\" do not read as a year)\n"
+            "   line 2: title line number 1\n     (columns 9-12 \"ne n\" do not read as a year)\n"
+            "   line 3: title line number 2\n     (columns 9-12 \"ne n\" do not read as a year)\n"
+            "   line 4: title line number 3\n     (columns 9-12 \"ne n\" do not read as a year)\n"
+            "   line 5: title line number 4\n     (columns 9-12 \"ne n\" do not read as a year)\n"
+            " a tucson ring-width record holds the id in columns 1-8, the year in 9-12 and ten "
+            "values of 6 columns each from column 13, each value inside its own field");
   // Without the limit (pelliform's reader) the titles are shown and the series is read.
   TucsonReading r;
   r.file.title_limit = false;
@@ -120,13 +135,15 @@ TEST(trrw_read, damaged_series_stop_with_a_clear_message) {
       {a + rw("A", 1900, {1, 999}), "*** series A: line 2 holds year 1900 where 1910 was expected"},
       {a + rw("A", 1915, {1, 999}), "*** series A: line 2 holds year 1915 where 1910 was expected"},
       {a + "a comment line\n" + rw("A", 1910, {1, 999}),
-       "*** series A: line 2 interrupts the series before its end marker:\n a comment line"},
+       "*** series A: line 2 interrupts the series before its end marker: columns 9-12 \"t li\" "
+       "do not read as a year\n a comment line\n" + kColumns},
       {a + rw("A", 1910, {1, 2}), "*** series A: line 2 holds no value for the year 1912"},
       {a + "A       1910   1 2   999\n",
-       "*** line 2: values are not in the fixed columns of the tucson format:\n"
-       " A       1910   1 2   999"},
+       "*** line 2: values are not in the fixed columns of the tucson format: columns 13-18 "
+       "\"   1 2\" hold digits split by a blank\n A       1910   1 2   999\n" + kColumns},
       {"A       1900   1x2     3   999\n" + rw("A", 1910, {1, 999}),
-       "*** series A: line 1 holds a value that cannot be read:\n A       1900   1x2     3   999"},
+       "*** series A: line 1 holds a value that cannot be read: columns 13-18 \"   1x2\" do not "
+       "read as a number\n A       1900   1x2     3   999\n" + kColumns},
       {"", ""},
   };
   for (const Case& c : cases) {
@@ -290,7 +307,7 @@ TEST(trrw_write, series_ending_in_slot_ten) {
 }
 
 TEST(trrw_round_trip, every_year_layout_reads_back_at_the_format_precision) {
-  const int years[] = {1905, 0, -1, -15, -999, -1000, -1001, -1017, -9999, -10000, -10005};
+  const int years[] = {1905, 0, -1, -15, -999, -1000, -1001, -1017, -9999};
   for (int year : years) {
     std::vector<float> values;
     for (int k = 0; k < 23; ++k) values.push_back(0.0015f * static_cast<float>(k * k) + 0.0004f);
