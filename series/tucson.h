@@ -80,7 +80,7 @@ struct TucsonFile {
 // together, so that no value is read into the wrong year or the wrong series: it stops
 // the run (throws Stop, with the line, the columns and the text at fault) for a field whose
 // digits are split by a blank, for a record that carries an id and a year but a field that
-// is no number (it is no title), for a year outside -9999 to 9999, for a ring-width series
+// is no number (it is no title), for a year before -9999, for a ring-width series
 // without its end marker (its units are unknown), for a record that interrupts a series,
 // and for a record whose year goes back or off the decade steps. A record whose year skips
 // whole decades leaves those years missing, with a console note. The stop on more than 25

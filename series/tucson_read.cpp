@@ -20,10 +20,9 @@ constexpr float kRingUnit = 0.01f;       // ring widths are read in hundredths o
 constexpr float kFineFactor = 0.1f;      // a series ended by -9999 was in thousandths
 constexpr float kIndexUnit = 0.001f;     // index values are stored times 1000
 constexpr long long kCountCap = 1000000000;
-// The years that the programs take: the year tables start their searches for the first and
-// last year of a set from these, so that a set wholly outside them would get a wrong span.
+// The earliest year that the programs take: the last year of a set is searched from it, so
+// that a set wholly before it would get a wrong span. (Record years cannot pass 9999.)
 constexpr int kEarliestYear = -9999;
-constexpr int kLatestYear = 9999;
 
 // The read layouts of one mode, by the width of the id field in front of the year.
 struct ReadLayouts {
@@ -244,6 +243,12 @@ std::string columns_note(bool rings) {
                  "pairs of a 4-column index and a 3-column sample depth from column 11";
 }
 
+// "1 line", "3 lines": a count with its noun.
+std::string counted(int n, const std::string& noun) {
+  const bool plural = n != 1 && !noun.ends_with('s');
+  return std::to_string(n) + " " + noun + (plural ? "s" : "");
+}
+
 // The title records listed, each with what kept it from being a data record.
 std::string describe_titles(const std::vector<TucsonFile::TitleRecord>& titles) {
   std::string text;
@@ -439,12 +444,12 @@ std::optional<Parsed> SeriesReader::next_parsed(const std::string& record, int l
     case Parsed::Kind::data:
       break;
   }
-  if (p.kind == Parsed::Kind::data && (p.year < kEarliestYear || p.year > kLatestYear)) {
+  if (p.kind == Parsed::Kind::data && p.year < kEarliestYear) {
     refuse("*** line " + std::to_string(line) + ": the year " + std::to_string(p.year) +
-               " of series " + trimmed(p.id) + " lies outside " + std::to_string(kEarliestYear) +
-               " to " + std::to_string(kLatestYear) +
-               ", the years that the programs take; number the years of the file within them "
-               "(for example, add 10000 to every year) and read it again",
+               " of series " + trimmed(p.id) + " lies before " + std::to_string(kEarliestYear) +
+               ", the earliest year that the programs take; number the years of the file from " +
+               std::to_string(kEarliestYear) + " on (for example, add 10000 to every year) and "
+               "read it again",
            record);
   }
   return p;
@@ -649,13 +654,12 @@ std::string tucson_no_series_note(const TucsonFile& file, TucsonMode mode) {
                      " series: ";
   if (file.records == 0) return note + "it is empty";
   if (file.records == file.blank_records) return note + "it holds only blank lines";
-  note += "of its " + std::to_string(file.records) + " lines, " +
-          std::to_string(file.title_count) + " were taken for title records";
-  if (file.empty_series > 0) {
-    note += ", and " + std::to_string(file.empty_series) + " series held no values";
-  }
+  note += "its " + counted(file.records, "line") + (file.records == 1 ? " holds " : " hold ") +
+          counted(file.title_count, "title record");
+  if (file.empty_series > 0) note += " and " + counted(file.empty_series, "series") + " without values";
   if (file.titles.empty()) return note;
-  note += "; the first of the title records:" + describe_titles(file.titles);
+  note += "; the first title records, each with what kept it from being a data record:" +
+          describe_titles(file.titles);
   return note + "\n" + columns_note(rings);
 }
 
