@@ -63,7 +63,8 @@ LoadStatus fatal_read(Console& con) {
 LoadStatus read_tucson(RecordStream& in, TucsonMode mode, Console& con, SeriesSet& set) {
   TucsonFile file;
   file.title_limit = false;
-  file.index_choice = "choose \"Chronologies (Index)\" [2] at the input data format menu to read it";
+  file.index_choice =
+      "choose \"Chronologies (Index)\" [2] at the input data format menu to read it";
   // Each pass reads one series or the end of the file.
   for (;;) {
     SeriesRead s = trrw_read(in, mode, file, con, nullptr, kMaxYears);

@@ -340,10 +340,16 @@ class SeriesBuilder {
 // Reads one series; the state of the call.
 class SeriesReader {
  public:
-  SeriesReader(RecordStream& in, bool rings, TucsonFile& file, Console& console,
-               std::ostream* echo, int max_years)
-      : in_(in), rings_(rings), file_(file), console_(console), echo_(echo),
-        max_years_(max_years), layouts_(rings), values_(s_, max_years) {}
+  SeriesReader(RecordStream& in, bool rings, TucsonFile& file, Console& console, std::ostream* echo,
+               int max_years)
+      : in_(in),
+        rings_(rings),
+        file_(file),
+        console_(console),
+        echo_(echo),
+        max_years_(max_years),
+        layouts_(rings),
+        values_(s_, max_years) {}
 
   SeriesRead read();
 
@@ -372,11 +378,11 @@ class SeriesReader {
   SeriesBuilder values_;
   int titles_ = 0;
   std::vector<TucsonFile::TitleRecord> call_titles_;  // the first title records of the call
-  bool started_ = false;   // a data record of this series has been read
-  bool fine_ = false;      // the series is known to end with -9999: a 999 in it is a value
+  bool started_ = false;                              // a data record of this series has been read
+  bool fine_ = false;  // the series is known to end with -9999: a 999 in it is a value
   int id_width_ = 8;
   int start_line_ = 0;
-  int next_year_ = 0;      // year that the next record of the series must carry
+  int next_year_ = 0;       // year that the next record of the series must carry
   bool realigned_ = false;  // a record out of place has been noted
 };
 
@@ -390,7 +396,9 @@ void SeriesReader::refuse(const std::string& message, std::string_view record) {
 // A ring-width record that reads as a tucson index record points to a chronology file.
 std::string SeriesReader::index_hint(std::string_view record) const {
   if (!rings_ || record.empty() || !reads_as_index(record)) return "";
-  return "\n the record reads as a tucson index (chronology) record: " + file_.index_choice;
+  return "\n the record reads as a tucson index (chronology) record: the file looks like a "
+         "chronology, not ring widths; " +
+         file_.index_choice;
 }
 
 void SeriesReader::too_many_titles() {
@@ -448,7 +456,8 @@ std::optional<Parsed> SeriesReader::next_parsed(const std::string& record, int l
     refuse("*** line " + std::to_string(line) + ": the year " + std::to_string(p.year) +
                " of series " + trimmed(p.id) + " lies before " + std::to_string(kEarliestYear) +
                ", the earliest year that the programs take; number the years of the file from " +
-               std::to_string(kEarliestYear) + " on (for example, add 10000 to every year) and "
+               std::to_string(kEarliestYear) +
+               " on (for example, add 10000 to every year) and "
                "read it again",
            record);
   }
@@ -472,7 +481,8 @@ SeriesReader::Step SeriesReader::title(const std::string& record, const Parsed& 
                " holds a value that cannot be read: " + p.reason,
            record);
   }
-  const std::string_view r80 = std::string_view(record).substr(0, std::min<std::size_t>(record.size(), 80));
+  const std::string_view r80 =
+      std::string_view(record).substr(0, std::min<std::size_t>(record.size(), 80));
   const TucsonFile::TitleRecord t{line, trimmed(r80), p.reason};
   if (call_titles_.size() < kTitlesShown) call_titles_.push_back(t);
   if (file_.titles.size() < kTitlesShown) file_.titles.push_back(t);
@@ -498,7 +508,8 @@ bool SeriesReader::continues_to_fine_marker(std::string_view record, const Parse
       break;
     }
     ahead.push_back(*next);
-    const std::string_view r80 = std::string_view(*next).substr(0, std::min<std::size_t>(next->size(), 80));
+    const std::string_view r80 =
+        std::string_view(*next).substr(0, std::min<std::size_t>(next->size(), 80));
     Parsed q = parse_record(r80, true, layouts_);
     if (q.kind == Parsed::Kind::ragged || (q.kind == Parsed::Kind::data && q.loose)) {
       realign(r80, layouts_, q);
@@ -628,7 +639,8 @@ SeriesRead SeriesReader::read() {
 
     const std::optional<Parsed> p = next_parsed(r80, line);
     if (!p) continue;
-    const Step step = p->kind == Parsed::Kind::title ? title(*record, *p, line) : data(r80, *p, line);
+    const Step step =
+        p->kind == Parsed::Kind::title ? title(*record, *p, line) : data(r80, *p, line);
     if (step == Step::done) return std::move(s_);
   }
 }
@@ -650,13 +662,14 @@ SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Consol
 
 std::string tucson_no_series_note(const TucsonFile& file, TucsonMode mode) {
   const bool rings = mode == TucsonMode::mr;
-  std::string note = std::string(" the file holds no tucson ") + (rings ? "ring-width" : "index") +
-                     " series: ";
+  std::string note =
+      std::string(" the file holds no tucson ") + (rings ? "ring-width" : "index") + " series: ";
   if (file.records == 0) return note + "it is empty";
   if (file.records == file.blank_records) return note + "it holds only blank lines";
   note += "its " + counted(file.records, "line") + (file.records == 1 ? " holds " : " hold ") +
           counted(file.title_count, "title record");
-  if (file.empty_series > 0) note += " and " + counted(file.empty_series, "series") + " without values";
+  if (file.empty_series > 0)
+    note += " and " + counted(file.empty_series, "series") + " without values";
   if (file.titles.empty()) return note;
   note += "; the first title records, each with what kept it from being a data record:" +
           describe_titles(file.titles);

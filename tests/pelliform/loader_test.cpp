@@ -212,7 +212,8 @@ TEST(loaddat, files_without_ring_width_series_say_why) {
   // A chronology given as ring widths: pelliform's words for the index reading.
   PSession crn("1\n\n");
   EXPECT_EQ(load(data_path("Tucson3.crn"), crn).status, LoadStatus::failed);
-  EXPECT_TRUE(crn.shows("\n the record reads as a tucson index (chronology) record: choose "
+  EXPECT_TRUE(crn.shows("\n the record reads as a tucson index (chronology) record: the file "
+                        "looks like a chronology, not ring widths; choose "
                         "\"Chronologies (Index)\" [2] at the input data format menu to read it"))
       << crn.out.str();
 }

@@ -204,7 +204,8 @@ TEST(trread, files_without_series_say_why) {
   std::stringstream crn;
   crn << in.rdbuf();
   r = read(crn.str());
-  EXPECT_TRUE(r.stop.ends_with("\n the record reads as a tucson index (chronology) record: set "
+  EXPECT_TRUE(r.stop.ends_with("\n the record reads as a tucson index (chronology) record: the "
+                               "file looks like a chronology, not ring widths; set "
                                "option 1 \"tree-ring data type\" to 3 (tucson tree-ring index "
                                "format) to read it"))
       << r.stop;
@@ -217,7 +218,8 @@ TEST(trread, a_series_length_beyond_five_digits_is_printed_whole) {
   marked.replace(0, 4, "HUGE");
   marked[79] = '#';
   TrreadRun r = read(marked + "\nn   123456      1950  (3f8.3)\n   1.500   2.250   0.125\n");
-  EXPECT_EQ(r.stop, "*** series read in exceeds maximum allowable length: HUGE      123456 >  5000 max ***");
+  EXPECT_EQ(r.stop,
+            "*** series read in exceeds maximum allowable length: HUGE      123456 >  5000 max ***");
   EXPECT_EQ(series_too_long("AAA", 5001, 5000),
             "*** series read in exceeds maximum allowable length: AAA        5001 >  5000 max ***");
 }

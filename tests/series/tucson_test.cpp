@@ -243,7 +243,8 @@ TEST(trrw_read, header_driven_series_in_a_decadal_file) {
 TEST(trrw_read, fields_read_by_their_columns_with_blanks_ignored) {
   // Each value written one column early, as in a public file ("155011  1810  090   095"):
   // the fixed columns 13-18 hold "  090 ", which is 90 hundredths.
-  const std::string text = "155011  1810  090   095   028   100   120   130   140   150   160   170 \n"
+  const std::string text =
+      "155011  1810  090   095   028   100   120   130   140   150   160   170 \n"
                            "155011  1820  201  999 \n";
   TucsonReading r = read_all(text, TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 1u) << r.stop;
@@ -360,12 +361,14 @@ TEST(trrw_read, index_records_read_as_ring_widths_point_to_the_index_reading) {
   text << in.rdbuf();
   TucsonReading r = read_all(text.str(), TucsonMode::mr);
   EXPECT_TRUE(r.series.empty());
-  // "REAMSS18149990  09990": the year field, columns 9-12, holds "4999".
-  EXPECT_EQ(r.stop.substr(0, 78),
-            "*** line 4: values are not in the fixed columns of the tucson format: columns ");
+  // "REAMSS18149990  09990": read as ring widths, year 1499 and columns 13-18 "90  09".
+  const std::string first_line =
+      "*** line 4: values are not in the fixed columns of the tucson format: columns 13-18 "
+      "\"90  09\" hold digits split by a blank\n";
+  EXPECT_EQ(r.stop.substr(0, first_line.size()), first_line);
   EXPECT_TRUE(r.stop.ends_with(
-      "\n the record reads as a tucson index (chronology) record: read the file as tucson "
-      "index data"))
+      "\n the record reads as a tucson index (chronology) record: the file looks like a "
+      "chronology, not ring widths; read the file as tucson index data"))
       << r.stop;
 }
 
