@@ -40,9 +40,10 @@ struct Parsed {
   std::string id;    // 8 characters
   int id_width = 8;  // columns of the id field in this record
   int year = 0;
-  // The year field reads as a number: a title record that carries one is a data record
-  // with a field that cannot be read.
-  bool has_year = false;
+  // The record has the shape of a data record: its year field and a value field read as
+  // numbers. One that does not read as data is a data record with a field that cannot be
+  // read, not a title.
+  bool data_like = false;
   bool loose = false;  // a numeric field has a blank after its digits
   std::string reason;  // title and ragged records: the field at fault and what is wrong
   std::array<long long, 10> value{};
@@ -99,6 +100,27 @@ std::string describe(std::string_view record, int column, int width) {
 // digits are split by a blank and the field cannot be read safely.
 enum class Shape { justified, loose, split };
 
+// True when the field holds an integer, blanks ignored: the text of a data field.
+bool holds_integer(std::string_view text) {
+  std::string digits;
+  for (char c : text) {
+    if (c != ' ' && c != '\t') digits += c;
+  }
+  if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) digits.erase(0, 1);
+  return !digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// True when some value field after the year holds an integer: free text has none.
+bool holds_a_value(std::string_view record, bool rings, int id_width) {
+  const std::vector<int> columns = numeric_columns(rings, id_width);
+  for (std::size_t k = 1; k < columns.size(); ++k) {
+    if (holds_integer(field_text(record, columns[k], field_width(rings, id_width, columns[k])))) {
+      return true;
+    }
+  }
+  return false;
+}
+
 Shape shape(std::string_view text) {
   const auto first = text.find_first_not_of(" \t");
   if (first == std::string_view::npos) return Shape::justified;
@@ -120,15 +142,15 @@ Parsed read_with(std::string_view record, bool rings, const Layout& layout, int 
     const bool in_year = e.column <= year_end(rings);
     p.reason = describe(record, e.column, field_width(rings, id_width, e.column)) +
                (in_year ? " do not read as a year" : " do not read as a number");
-    if (!in_year) {
+    if (!in_year && holds_a_value(record, rings, id_width)) {
       const std::vector<Field> head = layout.read(record, 2);
-      p.has_year = true;
+      p.data_like = true;
       p.id = field(head[0].text, 8);
       p.year = static_cast<int>(std::clamp<long long>(head[1].integer, -99999, 99999));
     }
     return p;  // a title record
   }
-  p.has_year = true;
+  p.data_like = true;
   p.id = field(fields[0].text, 8);
   if (!rings) p.id.replace(6, 2, "  ");
   p.year = static_cast<int>(std::clamp<long long>(fields[1].integer, -99999, 99999));
@@ -195,7 +217,7 @@ Parsed parse_record(std::string_view record, bool rings, const ReadLayouts& layo
   // The "-" belongs to the id (as in "10ALAN-A1886"): the usual layout reads the record.
   Parsed standard = read_with(record, rings, layouts.wide, wide);
   if (standard.kind == Parsed::Kind::data) return standard;
-  return chosen.kind == Parsed::Kind::ragged || chosen.has_year ? chosen : standard;
+  return chosen.kind == Parsed::Kind::ragged || chosen.data_like ? chosen : standard;
 }
 
 // Some files hold ring-width records whose short id is followed by the year one column
@@ -474,9 +496,9 @@ SeriesReader::Step SeriesReader::title(const std::string& record, const Parsed& 
                " interrupts the series before its end marker: " + p.reason,
            record);
   }
-  // A record with an id and a year is a data record with a value that cannot be read:
-  // taken for a title it would silently lose a series or move a series' start.
-  if (p.has_year) {
+  // A record with an id, a year and values is a data record with a field that cannot be
+  // read: taken for a title it would silently lose a series or move a series' start.
+  if (p.data_like) {
     refuse("*** series " + trimmed(p.id) + ": line " + std::to_string(line) +
                " holds a value that cannot be read: " + p.reason,
            record);

@@ -353,6 +353,13 @@ TEST(trrw_read, records_with_an_id_and_a_year_are_never_titles) {
                       "\"   1x2\" do not read as a number\n B       1900   1x2     3   999\n" +
                           kColumns);
   }
+  // Free text whose year columns happen to hold digits ("1950" gives " 195") but no value
+  // is a title.
+  TucsonReading r = read_all("Site ABC 1950-2000 by J. Smith\n" + rw("C", 1900, {1, 999}),
+                             TucsonMode::mr);
+  EXPECT_EQ(r.stop, "");
+  EXPECT_EQ(r.series.size(), 1u);
+  EXPECT_EQ(r.file.title_count, 1);
 }
 
 TEST(trrw_read, index_records_read_as_ring_widths_point_to_the_index_reading) {
