@@ -1,5 +1,6 @@
 // Reading the tucson decadal formats: one ring-width or index series per call.
 #include <algorithm>
+#include <array>
 #include <ostream>
 #include <stdexcept>
 
@@ -69,18 +70,26 @@ int field_width(bool rings, int id_width, int column) {
   return (column - 11) % 7 == 0 ? 4 : 3;
 }
 
-// First columns of the numeric fields: the year, then the values (and depths).
-std::vector<int> numeric_columns(bool rings, int id_width) {
-  std::vector<int> columns{id_width + 1};
+// First columns of the numeric fields of a record: the year, then the values (and depths).
+struct NumericColumns {
+  std::array<int, 21> first{};
+  std::size_t count = 0;
+  const int* begin() const { return first.data(); }
+  const int* end() const { return first.data() + count; }
+};
+
+NumericColumns numeric_columns(bool rings, int id_width) {
+  NumericColumns c;
+  c.first[c.count++] = id_width + 1;
   for (int j = 0; j < 10; ++j) {
     if (rings) {
-      columns.push_back(13 + 6 * j);
+      c.first[c.count++] = 13 + 6 * j;
     } else {
-      columns.push_back(11 + 7 * j);
-      columns.push_back(15 + 7 * j);
+      c.first[c.count++] = 11 + 7 * j;
+      c.first[c.count++] = 15 + 7 * j;
     }
   }
-  return columns;
+  return c;
 }
 
 std::string_view field_text(std::string_view record, int column, int width) {
@@ -112,13 +121,10 @@ bool holds_integer(std::string_view text) {
 
 // True when some value field after the year holds an integer: free text has none.
 bool holds_a_value(std::string_view record, bool rings, int id_width) {
-  const std::vector<int> columns = numeric_columns(rings, id_width);
-  for (std::size_t k = 1; k < columns.size(); ++k) {
-    if (holds_integer(field_text(record, columns[k], field_width(rings, id_width, columns[k])))) {
-      return true;
-    }
-  }
-  return false;
+  const NumericColumns columns = numeric_columns(rings, id_width);
+  return std::any_of(columns.begin() + 1, columns.end(), [&](int column) {
+    return holds_integer(field_text(record, column, field_width(rings, id_width, column)));
+  });
 }
 
 Shape shape(std::string_view text) {
