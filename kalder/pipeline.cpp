@@ -40,7 +40,11 @@ void write_out(Run& run, std::string_view text) { run.units.write(unit::out, tex
 
 // The first six characters of the chronology id come from the log file name, the output
 // name that the set-up built last.
-std::string id_stem(const Run& run) { return field(run.prefix + "_log.txt", 6); }
+// The first six characters of the chronology id: from the data file's own name, so that
+// files in folders keep ids of their own.
+std::string id_stem(const Run& run) {
+  return field(std::string(own_name(run.prefix)) + "_log.txt", 6);
+}
 
 void restore_headers(Run& run) {
   for (int h = 1; h <= 3; ++h) run.commands.set_header_line(h, run.saved_headers[h - 1]);
@@ -371,7 +375,7 @@ void fill_gaps(Run& run) {
             p.title, p.x_label, p.y_label, p.marked_years, flag);
   });
   if (run.opt.save > 0) {
-    run.chronology_id.replace(0, 6, field(run.commands.data_file, 6));
+    run.chronology_id.replace(0, 6, field(own_name(run.commands.data_file), 6));
     save_series(run, "_gap.txt", "  gap", 81, "gap");
   }
 }

@@ -1,6 +1,9 @@
 #include "kalder/startup.h"
 
+#include <algorithm>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 #include "detrending/detrend.h"
 #include "kalder/file_setup.h"
@@ -17,6 +20,10 @@ namespace {
 constexpr int kMaxNames = 5000;  // records read from a file-names file
 const char* const kBailout = " <=== bailout ===>";
 const char* const kTypedNamesFile = "kalder_files.txt";
+constexpr int kFewMissing = 3;  // more missing data files: the file is no list of names
+const char* const kListWanted =
+    "*** the question wants a file that lists the data files, one name per line, "
+    "or <ret> to type the names";
 
 struct RunWideFile {
   int unit;
@@ -71,22 +78,56 @@ Step start_prompt(Run& run, int which) {
   return which == 2 ? Step::start3 : Step::file_names;
 }
 
+bool file_exists(const std::string& name) {
+  std::error_code error;
+  return std::filesystem::exists(name, error) && !std::filesystem::is_directory(name, error);
+}
+
+// Refuses a list that names a data file that does not exist, before any file is written,
+// with the first missing name, its line and what the question wants; true when every
+// listed data file exists.
+bool listed_files_exist(Run& run, const std::string& list, const std::vector<std::string>& names) {
+  int missing = 0;
+  std::size_t first = names.size();
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    if (file_exists(names[k])) continue;
+    ++missing;
+    first = std::min(first, k);
+  }
+  if (missing == 0) return true;
+  run.con.say("");
+  run.con.say("*** data file not found:  " + names[first]);
+  run.con.say("*** line " + std::to_string(first + 1) + " of " + list + ": " +
+              std::to_string(missing) + " of the " + std::to_string(names.size()) +
+              " names listed do not exist");
+  // Records of a series file hold blanks between their fields.
+  if (missing > kFewMissing || names[first].find(' ') != std::string::npos) {
+    run.con.say("*** " + list + " does not look like a list of data file names");
+  }
+  run.con.say(kListWanted);
+  return false;
+}
+
 // Reads the data file names from the file on unit 9; returns false when the file holds
-// none before its first blank record.
-bool read_file_names(Run& run) {
+// none before its first blank record, or names a data file that does not exist.
+bool read_file_names(Run& run, const std::string& list) {
   run.file_count = 0;
-  const Layout echo("(t2,i5,2x,a)");
+  std::vector<std::string> names;
   std::string record;
   for (int index = 1; index <= kMaxNames; ++index) {
-    if (!run.units.read_record(unit::file_names, record)) return true;
-    if (field(record, 5) == "     ") {
-      if (run.file_count > 0) return true;
-      run.con.say("");
-      run.con.say("*** no data file names found ***");
-      return false;
-    }
-    ++run.file_count;
-    run.con.say(echo.write(run.file_count, name_field(record)));
+    if (!run.units.read_record(unit::file_names, record) || field(record, 5) == "     ") break;
+    names.emplace_back(trim_right(record));
+  }
+  if (names.empty()) {
+    run.con.say("");
+    run.con.say("*** no data file names found ***");
+    return false;
+  }
+  if (!listed_files_exist(run, list, names)) return false;
+  run.file_count = static_cast<int>(names.size());
+  const Layout echo("(t2,i5,2x,a)");
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    run.con.say(echo.write(static_cast<int>(k + 1), name_field(names[k])));
   }
   return true;
 }
@@ -109,10 +150,15 @@ Step file_names_question(Run& run) {
     return Step::process;  // the caller runs the typed-names dialogue
   }
   run.commands.set_data_file(name);
-  if (!run.units.open_old(unit::file_names, name)) return Step::file_names;
+  if (!run.units.open_old(unit::file_names, name)) {
+    run.con.say("");
+    run.con.say("*** file not found:  " + name);
+    run.con.say(kListWanted);
+    return Step::file_names;
+  }
   run.con.say("");
   run.con.say(name_field(name) + " opened");
-  return read_file_names(run) ? Step::count_line : Step::file_names;
+  return read_file_names(run, name) ? Step::count_line : Step::file_names;
 }
 
 // Names typed at the console, stored in "kalder_files.txt"; false sends the user back to

@@ -9,6 +9,7 @@
 #include "series/layout.h"
 #include "series/store.h"
 #include "series/text.h"
+#include "series/trread.h"
 
 namespace dendro {
 namespace {
@@ -63,9 +64,7 @@ void too_many_series(Console& con) {
 }
 
 void too_long(Console& con, const std::string& id, int n) {
-  con.say(Layout("('*** series read in exceeds maximum allowable ','length: ',a8,2x,i5,"
-                 "' > ',i5,' max ***')")
-              .write(field(id, kFieldWidth), n, kMaxYears));
+  con.say(series_too_long(id, n, kMaxYears));
 }
 
 bool within_limits(const SeriesSet& set, Console& con) {

@@ -63,6 +63,8 @@ LoadStatus fatal_read(Console& con) {
 LoadStatus read_tucson(RecordStream& in, TucsonMode mode, Console& con, SeriesSet& set) {
   TucsonFile file;
   file.title_limit = false;
+  file.index_choice =
+      "choose \"Chronologies (Index)\" [2] at the input data format menu to read it";
   // Each pass reads one series or the end of the file.
   for (;;) {
     SeriesRead s = trrw_read(in, mode, file, con, nullptr, kMaxYears);
@@ -83,6 +85,11 @@ LoadStatus read_tucson(RecordStream& in, TucsonMode mode, Console& con, SeriesSe
     }
     s.values.resize(static_cast<std::size_t>(s.n));
     set.add(s.id, s.first_year, std::move(s.values));
+  }
+  if (set.count() == 0) {
+    con.say(" *** no series were read from the data file");
+    con.say(tucson_no_series_note(file, mode));
+    return LoadStatus::failed;
   }
   set.summary = set.span_of_series();
   return LoadStatus::loaded;

@@ -5,8 +5,10 @@
 namespace dendro {
 
 std::optional<std::string> RecordStream::next() {
-  if (replay_) {
-    replay_ = false;
+  if (!replay_.empty()) {
+    last_ = std::move(replay_.front());
+    replay_.pop_front();
+    have_last_ = true;
     ++number_;
     return last_;
   }
@@ -36,9 +38,16 @@ std::optional<std::string> RecordStream::next() {
 }
 
 void RecordStream::back() {
-  if (!have_last_ || replay_) return;
-  replay_ = true;
+  if (!have_last_) return;
+  replay_.push_front(last_);
+  have_last_ = false;
   --number_;
+}
+
+void RecordStream::unread(const std::vector<std::string>& records) {
+  for (auto r = records.rbegin(); r != records.rend(); ++r) replay_.push_front(*r);
+  number_ -= static_cast<int>(records.size());
+  if (!records.empty()) have_last_ = false;  // back() has no record of its own to give
 }
 
 }  // namespace dendro

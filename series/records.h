@@ -2,9 +2,11 @@
 // one record at a time, the record number for messages, and one step back.
 #pragma once
 
+#include <deque>
 #include <istream>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace dendro {
 
@@ -19,6 +21,9 @@ class RecordStream {
   std::optional<std::string> next();
   // Steps back one record: the next call of next() returns the last record again.
   void back();
+  // Gives back records read after the current one (in the order they were read), so that
+  // a reader can look ahead: next() returns them again, with their own record numbers.
+  void unread(const std::vector<std::string>& records);
   // Number of the record that next() returned last (1 for the first record).
   int number() const { return number_; }
 
@@ -26,7 +31,7 @@ class RecordStream {
   std::istream& in_;
   std::string last_;
   bool have_last_ = false;
-  bool replay_ = false;
+  std::deque<std::string> replay_;  // records given back, next first
   int number_ = 0;
 };
 

@@ -40,6 +40,10 @@ std::string name_field(std::string_view name);
 // suffix; the prefix is never cut, so that long names cannot make two outputs collide.
 std::string output_prefix(std::string_view data_file_name);
 
+// The file's own name in a path: what follows the last "/" ("sites/co021.rwl" gives
+// "co021.rwl").
+std::string_view own_name(std::string_view path);
+
 // The text without trailing blanks.
 std::string_view trim_right(std::string_view text);
 

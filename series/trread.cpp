@@ -22,9 +22,9 @@ namespace {
 constexpr int kSummaryRows = 8;
 constexpr int kStatColumns = 7;
 constexpr int kHeadEvery = 20;  // the per-series table repeats its head
-// The years that the decadal files (every chronology file is one) can hold in their
-// year fields; a series beyond them could not be written back.
-constexpr int kEarliestYear = -99999;
+// The years that the programs take: the first and last year of the set are searched from
+// 9999 and -9999, so that a set wholly outside these years would get a wrong span.
+constexpr int kEarliestYear = -9999;
 constexpr int kLatestYear = 9999;
 
 enum class Kind { rings, index, mib, compact };
@@ -64,6 +64,8 @@ class SeriesSource {
   SeriesSource(std::istream& data, Kind kind, Commands& commands)
       : records_(data), kind_(kind), commands_(commands) {
     for (int h = 1; h <= 3; ++h) tucson_.header_lines[static_cast<std::size_t>(h - 1)] = commands.header_line(h);
+    tucson_.index_choice =
+        "set option 1 \"tree-ring data type\" to 3 (tucson tree-ring index format) to read it";
   }
 
   SeriesRead next(Console& console, int max_years) {
@@ -89,6 +91,12 @@ class SeriesSource {
     return kind_ == Kind::rings || kind_ == Kind::index ? tucson_.series_number : number_;
   }
   bool is_end(const SeriesRead& s) const { return kind_ == Kind::compact ? s.n < 0 : s.n < 1; }
+  // Lines that say why the file gave no series, after the "no series" message.
+  std::string no_series_note() const {
+    if (kind_ == Kind::rings) return "\n" + tucson_no_series_note(tucson_, TucsonMode::mr);
+    if (kind_ == Kind::index) return "\n" + tucson_no_series_note(tucson_, TucsonMode::ir);
+    return "";
+  }
 
  private:
   RecordStream records_;
@@ -151,6 +159,14 @@ void write_summary(std::ostream& out, StatsTable& stats) {
 
 }  // namespace
 
+std::string series_too_long(std::string_view id, int n, int max_years) {
+  // The count in five columns as the message has it, wider rather than as asterisks.
+  const std::string width = std::to_string(std::max<std::size_t>(5, std::to_string(n).size()));
+  return Layout("('*** series read in exceeds maximum allowable ','length: ',a8,2x,i" + width +
+                ",' > ',i5,' max ***')")
+      .write(field(id, 8), n, max_years);
+}
+
 TrreadResult trread(std::istream& data, Tsi1& tsi1, StatsTable& stats, Commands& commands,
                     const Icommands& icommands, std::ostream& out, Console& console,
                     int max_years, int max_series) {
@@ -189,11 +205,7 @@ TrreadResult trread(std::istream& data, Tsi1& tsi1, StatsTable& stats, Commands&
     }
     if (source.is_end(s)) break;
     result.current_id = s.id;
-    if (s.n > max_years) {
-      pause_and_stop(console, Layout("('*** series read in exceeds maximum allowable ',"
-                                     "'length: ',a8,2x,i5,' > ',i5,' max ***')")
-                                  .write(s.id, s.n, max_years));
-    }
+    if (s.n > max_years) pause_and_stop(console, series_too_long(s.id, s.n, max_years));
     if (k > max_series) {
       pause_and_stop(console, Layout("('*** number of series exceeds maximum allowed: ',i4,"
                                      "' max ***')")
@@ -206,7 +218,7 @@ TrreadResult trread(std::istream& data, Tsi1& tsi1, StatsTable& stats, Commands&
                                   std::to_string(last_year) + " lie outside " +
                                   std::to_string(kEarliestYear) + " to " +
                                   std::to_string(kLatestYear) +
-                                  ", the years that the series files can hold");
+                                  ", the years that the programs take");
     }
     if (batch) {
       // Rows of the batch detail file, one per series of the file in file order.
@@ -276,7 +288,9 @@ TrreadResult trread(std::istream& data, Tsi1& tsi1, StatsTable& stats, Commands&
   }
 
   // End of data.
-  if (count == 0) pause_and_stop(console, " *** nc .le. 0 after reading tree-ring data");
+  if (count == 0) {
+    pause_and_stop(console, " *** nc .le. 0 after reading tree-ring data" + source.no_series_note());
+  }
   if (result.series_with_gaps == 0) {
     write_line(out, Layout("(28x,a)").write("--- no gaps in data found ---"));
   }

@@ -5,6 +5,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "series/blocks.h"
@@ -44,6 +45,10 @@ struct TrreadResult {
 TrreadResult trread(std::istream& data, Tsi1& tsi1, StatsTable& stats, Commands& commands,
                     const Icommands& icommands, std::ostream& out, Console& console,
                     int max_years = kMaxYears, int max_series = kMaxSeriesKalder);
+
+// The message on a series of n values, more than max_years: "*** series read in exceeds
+// maximum allowable length: " with the id, n and the limit; n is printed whole.
+std::string series_too_long(std::string_view id, int n, int max_years);
 
 // The same over the unit table: the data file on unit::data, the report on unit::out.
 TrreadResult trread(Units& units, Tsi1& tsi1, StatsTable& stats, Commands& commands,

@@ -48,6 +48,21 @@ struct TucsonFile {
                                           std::string(85, ' ')};
   // kalder stops the run at the 26th title record of one call; pelliform reads on.
   bool title_limit = true;
+  // How the program's user asks for the tucson index reading: the advice on ring-width
+  // records that read as index records.
+  std::string index_choice = "read the file as tucson index data";
+
+  // What the reading met, for the message on a file that gives no series.
+  struct TitleRecord {
+    int line = 0;
+    std::string text;    // the record, without trailing blanks
+    std::string reason;  // what kept it from being a data record
+  };
+  std::vector<TitleRecord> titles;  // the first title records of the file
+  int title_count = 0;              // title records of the file
+  int records = 0;                  // records of the file read so far
+  int blank_records = 0;
+  int empty_series = 0;  // series passed over without a value
 };
 
 // Reads one series in mode mr (ring widths, returned in millimetres) or ir (indices).
@@ -55,14 +70,28 @@ struct TucsonFile {
 // console (and written to `echo` when it is given). A record with "#" in column 80 before
 // the first value hands the series over to the header-driven reader `datar`.
 //
+// A numeric field is read by its columns with blanks ignored ("  090 " is 90). A "-"
+// before the year columns picks the layout of years below -999 only when that layout reads
+// the record with such a year; otherwise (an id such as "10ALAN-A") the usual layout reads
+// it. In a ring-width series a 999 followed by more values of the series up to a -9999 is
+// a ring of 0.999 mm; otherwise it ends a series in hundredths.
+//
 // Beyond the fixed columns the reader checks that the records of a series belong
 // together, so that no value is read into the wrong year or the wrong series: it stops
-// the run (throws Stop) for values that are not right-justified in their fields, for a
-// ring-width series without its end marker (its units are unknown), for a record that
-// interrupts a series, and for a record whose year goes back or off the decade steps. A
-// record whose year skips whole decades leaves those years missing, with a console note.
+// the run (throws Stop, with the line, the columns and the text at fault) for a field whose
+// digits are split by a blank, for a record that carries an id and a year but a field that
+// is no number (it is no title), for a year before -9999, for a ring-width series
+// without its end marker (its units are unknown), for a record that interrupts a series,
+// and for a record whose year goes back or off the decade steps. A record whose year skips
+// whole decades leaves those years missing, with a console note. The stop on more than 25
+// title records lists the first of them with what kept each from being a data record.
 SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Console& console,
                      std::ostream* echo = nullptr, int max_years = kMaxYears);
+
+// Lines that follow a program's "no series" message: why the file read with `mode` gave no
+// series (empty, only blank lines, only title records, with the first of them and what kept
+// each from being data).
+std::string tucson_no_series_note(const TucsonFile& file, TucsonMode mode);
 
 // Writes one series in mode mw (ring widths in 0.001 mm with the -9999 marker), iw
 // (indices) or qz (mib pex indices). `depth` is the sample depth of each value for iw and

@@ -242,14 +242,58 @@ TEST_F(RunShell, missing_data_file_and_missing_log_file_end_the_run) {
   EXPECT_TRUE(box.exists("site1_out.txt"));       // the first file's results stay
   EXPECT_FALSE(box.exists("crns_raw.txt"));        // only one data file was counted
 
+  // A listed data file that does not exist is refused at the file-names question, before
+  // any file is written; the question is asked again.
   std::filesystem::remove(box.dir() / "site1.txt");
-  RunResult missing = box.kalder("\nthree.txt\nT\ny\n\n");
+  std::filesystem::remove(box.dir() / "site1_out.txt");
+  RunResult missing = box.kalder("\nthree.txt\n");
   EXPECT_NE(missing.status, 0);
-  EXPECT_NE(missing.output.find("data file not found:  " + pad("site1.txt", 40)),
+  EXPECT_NE(missing.output.find("\n*** data file not found:  site1.txt\n"
+                                "*** line 1 of three.txt: 1 of the 3 names listed do not exist\n"
+                                "*** the question wants a file that lists the data files, one name "
+                                "per line, or <ret> to type the names\n"),
+            std::string::npos)
+      << missing.output;
+  EXPECT_EQ(missing.output.find("number of files to be processed"), std::string::npos);
+  EXPECT_FALSE(box.exists("site1_out.txt"));
+}
+
+TEST_F(RunShell, file_names_question_refuses_a_series_file_and_a_missing_name) {
+  // A ring-width file given as the list: every record would name a log file.
+  RunResult r = box.kalder("\nsite1.txt\nnosuch.txt\nfiles.txt\nT\nn\ny\n\n\n\n");
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("\n*** data file not found:  CAM011  1530   104    89   103    70    69"),
+            std::string::npos)
+      << r.output;
+  EXPECT_NE(r.output.find("*** line 1 of site1.txt: "), std::string::npos);
+  EXPECT_NE(r.output.find("*** site1.txt does not look like a list of data file names\n"),
             std::string::npos);
-  EXPECT_NE(missing.output.find("\ncheck file names in:  " + pad("three.txt", 40) + "\n"),
+  // A typed name that does not exist is asked again, with a message.
+  EXPECT_NE(r.output.find("\n*** file not found:  nosuch.txt\n*** the question wants a file"),
             std::string::npos);
-  EXPECT_TRUE(box.exists("site1_out.txt"));  // created before the data file was opened
+  std::size_t logs = 0;
+  for (const auto& e : std::filesystem::directory_iterator(box.dir())) {
+    logs += e.path().filename().string().ends_with("_log.txt") ? 1 : 0;
+  }
+  EXPECT_EQ(logs, 2u);  // site1 and site2.rwl only
+}
+
+TEST_F(RunShell, chronology_ids_come_from_the_file_names_without_their_folder) {
+  std::filesystem::create_directories(box.dir() / "sites");
+  box.copy_data("ca533.rwl", "sites/siteA.rwl");
+  box.copy_data("ca533.rwl", "sites/siteB.rwl");
+  box.write_file("files.txt", "sites/siteA.rwl\nsites/siteB.rwl\n");
+  ASSERT_EQ(box.kalder(kInteractiveTwoFiles).status, 0);
+  const auto lines = box.read_lines("crns_raw.txt");
+  std::size_t a = 0, b = 0;
+  for (const auto& line : lines) {
+    a += line.starts_with("siteA.") ? 1 : 0;
+    b += line.starts_with("siteB.") ? 1 : 0;
+  }
+  EXPECT_GT(a, 0u);
+  EXPECT_EQ(a, b);
+  // After the three header lines (which carry the data title, the name as given).
+  EXPECT_EQ(box.read_lines("sites/siteA.rwl_crns.txt").at(3).substr(0, 6), "siteA.");
 }
 
 TEST_F(RunShell, bad_log_record_ends_the_run) {

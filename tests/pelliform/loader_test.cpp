@@ -147,6 +147,77 @@ TEST(loaddat, any_number_of_title_lines) {
   std::filesystem::remove_all(dir);
 }
 
+// A file of `text` in a fresh folder, loaded as tucson ring widths.
+Loaded load_text(const std::string& name, const std::string& text, PSession& s) {
+  const auto dir = std::filesystem::temp_directory_path() / ("loaddat_" + name);
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / name).string();
+  std::ofstream(path) << text;
+  Loaded r = load(path, s);
+  std::filesystem::remove_all(dir);
+  return r;
+}
+
+TEST(loaddat, hyphenated_ids_and_loose_fields_read_whole) {
+  // Ids with "-" in column 7 (no negative year) and values one column early; every series
+  // is read, none dropped as a title.
+  PSession s("1\n");
+  const Loaded r = load_text("hyphen.rwl",
+                             "SITE   1 a site\n"
+                             "10ALAN-A1886   123   456   789   101\n"
+                             "10ALAN-A1890    11   999\n"
+                             "10ALAN-B1890  090   095  999 \n",
+                             s);
+  ASSERT_EQ(r.status, LoadStatus::loaded) << s.out.str();
+  ASSERT_EQ(r.set.count(), 2);
+  EXPECT_EQ(r.set.ids[0], "10ALAN-A");
+  EXPECT_EQ(r.set.rows[0].first, 1886);
+  EXPECT_EQ(r.set.rows[0].last, 1890);
+  EXPECT_EQ(r.set.ids[1], "10ALAN-B");
+  EXPECT_FLOAT_EQ(r.set.values[1][1], 0.95f);
+}
+
+TEST(loaddat, ring_of_999_thousandths_and_years_before_minus_9999) {
+  PSession s("1\n");
+  const Loaded r = load_text("fine.rwl", "FINE    1900  1234   999   567 -9999\n", s);
+  ASSERT_EQ(r.status, LoadStatus::loaded) << s.out.str();
+  ASSERT_EQ(r.set.count(), 1);
+  EXPECT_EQ(r.set.rows[0].last, 1902);
+  EXPECT_FLOAT_EQ(r.set.values[0][1], 0.999f);
+  // -12000 in the six year columns of its layout: refused with its line.
+  PSession early("1\n\n");
+  EXPECT_EQ(load_text("early.rwl", "OLD   -12000  1000  2000 -9999\n", early).status,
+            LoadStatus::failed);
+  EXPECT_TRUE(early.shows("*** line 1: the year -12000 of series OLD lies before -9999"));
+}
+
+TEST(loaddat, records_of_series_never_vanish_as_titles) {
+  // With no limit on title lines, a damaged record of a series would otherwise pass as a
+  // title: the load fails and says which record (after a pause).
+  PSession s("1\n\n");
+  const Loaded r = load_text("damaged.rwl",
+                             "AB01    1901   100   200   999\n"
+                             "AB02    1901   1x0   200   999\n",
+                             s);
+  EXPECT_EQ(r.status, LoadStatus::failed);
+  EXPECT_TRUE(s.shows("*** series AB02: line 2 holds a value that cannot be read: columns 13-18 "
+                      "\"   1x0\" do not read as a number\n"));
+}
+
+TEST(loaddat, files_without_ring_width_series_say_why) {
+  PSession empty("1\n");
+  EXPECT_EQ(load_text("empty.rwl", "", empty).status, LoadStatus::failed);
+  EXPECT_TRUE(empty.shows(" *** no series were read from the data file\n"
+                          " the file holds no tucson ring-width series: it is empty\n"));
+  // A chronology given as ring widths: pelliform's words for the index reading.
+  PSession crn("1\n\n");
+  EXPECT_EQ(load(data_path("Tucson3.crn"), crn).status, LoadStatus::failed);
+  EXPECT_TRUE(crn.shows("\n the record reads as a tucson index (chronology) record: the file "
+                        "looks like a chronology, not ring widths; choose "
+                        "\"Chronologies (Index)\" [2] at the input data format menu to read it"))
+      << crn.out.str();
+}
+
 TEST(loaddat, a_tucson_file_the_reader_cannot_place_fails_the_load) {
   // min.rwl: values separated by single blanks, not in the fixed columns.
   PSession s("1\n\n");

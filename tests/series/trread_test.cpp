@@ -149,17 +149,79 @@ TEST(trread, limits_stop_the_run_with_their_messages) {
   EXPECT_EQ(r.stop, "*** number of series exceeds maximum allowed:    2 max ***");
   r = read(rw("A", 1950, {1, 2, 3, 999}) + rw("B", 1960, {1, 2, 999}), "mr", 5);
   EXPECT_EQ(r.stop, "*** total series length exceeds maximum allowable length:     12 >      5 max ***");
-  r = read("");
-  EXPECT_EQ(r.stop, " *** nc .le. 0 after reading tree-ring data");
-  r = read("only a title line\n");
-  EXPECT_EQ(r.stop, " *** nc .le. 0 after reading tree-ring data");
   std::ostringstream late;
   datw(late, "LATE", std::vector<float>{1.0f, 2.0f}, 9999, "raw");
   r = read(late.str(), "cd");
-  EXPECT_EQ(r.stop, "*** series LATE: years 9999 to 10000 lie outside -99999 to 9999, the years "
-                    "that the series files can hold");
+  EXPECT_EQ(r.stop, "*** series LATE: years 9999 to 10000 lie outside -9999 to 9999, the years "
+                    "that the programs take");
+  // A set wholly before -9999 would be searched from -9999 for its last year.
+  std::ostringstream early;
+  datw(early, "EARLY", std::vector<float>{1.0f, 2.0f}, -12000, "raw");
+  r = read(early.str(), "cd");
+  EXPECT_EQ(r.stop, "*** series EARLY: years -12000 to -11999 lie outside -9999 to 9999, the years "
+                    "that the programs take");
   r = read(kThree, "xx");
   EXPECT_EQ(r.stop, "*** data kind code \"xx\" is none of mr, ir, qz, cd");
+}
+
+TEST(trread, published_quirks_read_into_the_store) {
+  // An id with "-" in column 7, values one column early, a 999 ring in a series in
+  // thousandths, and a real year below -999: each series whole, in its own years.
+  const std::string text = "10ALAN-A1886   123   456   789   101\n"
+                           "10ALAN-A1890    11   999\n"
+                           "155011  1810  090   095  999 \n"
+                           "FINE    1900  1234   999   567 -9999\n"
+                           "HLL569 -1017   233   408   999\n";
+  TrreadRun r = read(text);
+  ASSERT_EQ(r.stop, "") << r.console;
+  ASSERT_EQ(r.tsi1.count, 4);
+  EXPECT_EQ(r.tsi1.ids[0], "10ALAN-A");
+  EXPECT_EQ(r.tsi1.year_row(1).ify, 1886);
+  EXPECT_EQ(r.tsi1.year_row(1).ily, 1890);
+  EXPECT_NEAR(r.tsi1.at(2, 2), 0.95, 1e-6);
+  EXPECT_EQ(r.tsi1.year_row(3).ily, 1902);
+  EXPECT_NEAR(r.tsi1.at(2, 3), 0.999, 1e-6);
+  EXPECT_EQ(r.tsi1.ids[3], "HLL569  ");
+  EXPECT_EQ(r.tsi1.year_row(4).ify, -1017);
+  EXPECT_EQ(r.tsi1.year_row(5).ify, -1017);  // the set
+  EXPECT_EQ(r.tsi1.year_row(5).ily, 1902);
+}
+
+TEST(trread, files_without_series_say_why) {
+  // The message keeps its first line; the reader's account of the file follows.
+  TrreadRun r = read("");
+  EXPECT_EQ(r.stop, " *** nc .le. 0 after reading tree-ring data\n"
+                    " the file holds no tucson ring-width series: it is empty");
+  r = read("only a title line\n");
+  const std::string titles_only =
+      " *** nc .le. 0 after reading tree-ring data\n"
+      " the file holds no tucson ring-width series: its 1 line holds 1 title record; the first "
+      "title records";
+  EXPECT_EQ(r.stop.substr(0, titles_only.size()), titles_only);
+  EXPECT_TRUE(has(r.stop, "\n   line 1: only a title line\n"));
+  // A chronology given as ring widths: kalder's words for the index reading.
+  std::ifstream in(std::string(TEST_DATA_DIR) + "/Tucson1.crn", std::ios::binary);
+  std::stringstream crn;
+  crn << in.rdbuf();
+  r = read(crn.str());
+  EXPECT_TRUE(r.stop.ends_with("\n the record reads as a tucson index (chronology) record: the "
+                               "file looks like a chronology, not ring widths; set "
+                               "option 1 \"tree-ring data type\" to 3 (tucson tree-ring index "
+                               "format) to read it"))
+      << r.stop;
+  EXPECT_TRUE(has(r.console, r.stop));  // shown before the pause
+}
+
+TEST(trread, a_series_length_beyond_five_digits_is_printed_whole) {
+  // A header-driven series whose header gives 123456 values.
+  std::string marked(80, ' ');
+  marked.replace(0, 4, "HUGE");
+  marked[79] = '#';
+  TrreadRun r = read(marked + "\nn   123456      1950  (3f8.3)\n   1.500   2.250   0.125\n");
+  EXPECT_EQ(r.stop,
+            "*** series read in exceeds maximum allowable length: HUGE      123456 >  5000 max ***");
+  EXPECT_EQ(series_too_long("AAA", 5001, 5000),
+            "*** series read in exceeds maximum allowable length: AAA        5001 >  5000 max ***");
 }
 
 TEST(trread, limits_at_their_real_values) {

@@ -36,6 +36,11 @@ TucsonReading read_all(const std::string& text, TucsonMode mode, int max_years =
   return r;
 }
 
+// The layout note that follows the messages on a record of the wrong shape.
+const std::string kColumns =
+    " a tucson ring-width record holds the id in columns 1-8, the year in 9-12 and ten values of "
+    "6 columns each from column 13, each value inside its own field";
+
 void expect_values(const SeriesRead& s, std::initializer_list<double> expected) {
   ASSERT_EQ(s.n, static_cast<int>(expected.size()));
   std::size_t k = 0;
@@ -96,8 +101,18 @@ TEST(trrw_read, more_than_25_titles_stop_the_run) {
   std::string titles;
   for (int k = 0; k < 25; ++k) titles += "title line number " + std::to_string(k) + "\n";
   EXPECT_EQ(read_all(titles + rw("A", 1900, {1, 999}), TucsonMode::mr).series.size(), 1u);
+  // The stop lists the first five title records, each with what kept it from being data.
   EXPECT_EQ(read_all(titles + "one more title line\n" + rw("A", 1900, {1, 999}), TucsonMode::mr).stop,
-            "sbr trrw:  over 25 text lines");
+            "sbr trrw:  over 25 text lines\n"
+            " 26 records were taken for title records, as they do not read as data records of "
+            "the tucson ring-width format; the first of them:\n"
+            "   line 1: title line number 0\n     (columns 9-12 \"ne n\" do not read as a year)\n"
+            "   line 2: title line number 1\n     (columns 9-12 \"ne n\" do not read as a year)\n"
+            "   line 3: title line number 2\n     (columns 9-12 \"ne n\" do not read as a year)\n"
+            "   line 4: title line number 3\n     (columns 9-12 \"ne n\" do not read as a year)\n"
+            "   line 5: title line number 4\n     (columns 9-12 \"ne n\" do not read as a year)\n"
+            " a tucson ring-width record holds the id in columns 1-8, the year in 9-12 and ten "
+            "values of 6 columns each from column 13, each value inside its own field");
   // Without the limit (pelliform's reader) the titles are shown and the series is read.
   TucsonReading r;
   r.file.title_limit = false;
@@ -120,13 +135,15 @@ TEST(trrw_read, damaged_series_stop_with_a_clear_message) {
       {a + rw("A", 1900, {1, 999}), "*** series A: line 2 holds year 1900 where 1910 was expected"},
       {a + rw("A", 1915, {1, 999}), "*** series A: line 2 holds year 1915 where 1910 was expected"},
       {a + "a comment line\n" + rw("A", 1910, {1, 999}),
-       "*** series A: line 2 interrupts the series before its end marker:\n a comment line"},
+       "*** series A: line 2 interrupts the series before its end marker: columns 9-12 \"t li\" "
+       "do not read as a year\n a comment line\n" + kColumns},
       {a + rw("A", 1910, {1, 2}), "*** series A: line 2 holds no value for the year 1912"},
       {a + "A       1910   1 2   999\n",
-       "*** line 2: values are not in the fixed columns of the tucson format:\n"
-       " A       1910   1 2   999"},
+       "*** line 2: values are not in the fixed columns of the tucson format: columns 13-18 "
+       "\"   1 2\" hold digits split by a blank\n A       1910   1 2   999\n" + kColumns},
       {"A       1900   1x2     3   999\n" + rw("A", 1910, {1, 999}),
-       "*** series A: line 1 holds a value that cannot be read:\n A       1900   1x2     3   999"},
+       "*** series A: line 1 holds a value that cannot be read: columns 13-18 \"   1x2\" do not "
+       "read as a number\n A       1900   1x2     3   999\n" + kColumns},
       {"", ""},
   };
   for (const Case& c : cases) {
@@ -223,6 +240,164 @@ TEST(trrw_read, header_driven_series_in_a_decadal_file) {
   expect_values(r.series[0], {1.5, 2.25, 0.125});
 }
 
+TEST(trrw_read, fields_read_by_their_columns_with_blanks_ignored) {
+  // Each value written one column early, as in a public file ("155011  1810  090   095"):
+  // the fixed columns 13-18 hold "  090 ", which is 90 hundredths.
+  const std::string text =
+      "155011  1810  090   095   028   100   120   130   140   150   160   170 \n"
+                           "155011  1820  201  999 \n";
+  TucsonReading r = read_all(text, TucsonMode::mr);
+  ASSERT_EQ(r.series.size(), 1u) << r.stop;
+  EXPECT_EQ(r.series[0].first_year, 1810);
+  expect_values(r.series[0], {0.90, 0.95, 0.28, 1.00, 1.20, 1.30, 1.40, 1.50, 1.60, 1.70, 2.01});
+  // Index fields too: the depth field " 4 " (columns 15-17) is 4.
+  r = read_all("CRN   1900 998 4 1002  39990  0\n", TucsonMode::ir);
+  ASSERT_EQ(r.series.size(), 1u) << r.stop;
+  expect_values(r.series[0], {0.998, 1.002});
+  EXPECT_EQ(r.series[0].depth, (std::vector<int>{4, 3}));
+}
+
+TEST(trrw_read, a_hyphen_in_an_id_is_not_a_negative_year) {
+  // Ids with "-" in column 7 or 8 and the year in columns 9-12; beside them series of
+  // real years below -999 (written here with the layouts of those years).
+  std::ostringstream negative;
+  trrw_write(negative, TucsonMode::mw, "HLL569", -1001, std::vector<float>{1.5f, 2.5f}, {}, "raw");
+  trrw_write(negative, TucsonMode::mw, "HLL570", -1000, std::vector<float>{0.25f}, {}, "raw");
+  const std::string text = "10ALAN-A1886   123   456   789   101\n"
+                           "10ALAN-A1890    11   999\n"
+                           "ABCDEF- 1886    50   999\n"
+                           "ABCDEF-X1900    60   999\n" +
+                           negative.str();
+  for (bool limit : {true, false}) {  // kalder's reader and pelliform's
+    TucsonReading r;
+    r.file.title_limit = limit;
+    static_cast<Reading&>(r) = dendro::read_all(text, [&](RecordStream& records, Console& console) {
+      return trrw_read(records, TucsonMode::mr, r.file, console, nullptr, kMaxYears);
+    });
+    ASSERT_EQ(r.series.size(), 5u) << r.stop;
+    EXPECT_EQ(r.series[0].id, "10ALAN-A");
+    EXPECT_EQ(r.series[0].first_year, 1886);
+    expect_values(r.series[0], {1.23, 4.56, 7.89, 1.01, 0.11});
+    EXPECT_EQ(r.series[1].id, "ABCDEF- ");
+    EXPECT_EQ(r.series[1].first_year, 1886);
+    EXPECT_EQ(r.series[2].id, "ABCDEF-X");
+    EXPECT_EQ(r.series[3].first_year, -1001);
+    expect_values(r.series[3], {1.5, 2.5});
+    EXPECT_EQ(r.series[4].first_year, -1000);
+    EXPECT_EQ(r.file.title_count, 0);
+  }
+  // Index records: "-" in column 5 with a letter after it belongs to the id.
+  TucsonReading ix_read = read_all(ix("ABCD-E", 1886, {{9990, 0}, {9990, 0}, {9990, 0},
+                                                      {9990, 0}, {9990, 0}, {9990, 0},
+                                                      {1010, 2}, {9990, 0}}),
+                                   TucsonMode::ir);
+  ASSERT_EQ(ix_read.series.size(), 1u) << ix_read.stop;
+  EXPECT_EQ(ix_read.series[0].id, "ABCD-E  ");
+  EXPECT_EQ(ix_read.series[0].first_year, 1886);
+}
+
+TEST(trrw_read, years_before_minus_9999_are_refused_with_their_line) {
+  // The format holds -12000 (columns 7-12), but the programs' year tables do not.
+  std::ostringstream rings, index;
+  trrw_write(rings, TucsonMode::mw, "OLD", -12000, std::vector<float>{1.0f, 2.0f}, {}, "raw");
+  trrw_write(index, TucsonMode::iw, "OLD", -10000, std::vector<float>{1.0f}, {}, "std");
+  TucsonReading r = read_all("SITE   1 title\n" + rings.str(), TucsonMode::mr);
+  EXPECT_TRUE(r.series.empty());
+  EXPECT_EQ(r.stop, "*** line 2: the year -12000 of series OLD lies before -9999, the earliest "
+                    "year that the programs take; number the years of the file from -9999 on (for "
+                    "example, add 10000 to every year) and read it again\n"
+                    " OLD   -12000  1000  2000 -9999\n" + kColumns);
+  r = read_all(index.str(), TucsonMode::ir);
+  EXPECT_EQ(r.stop.substr(0, 51), "*** line 1: the year -10000 of series OLD lies befo");
+}
+
+TEST(trrw_read, a_999_inside_a_series_in_thousandths_is_a_ring) {
+  // 999 followed by more values up to -9999: a ring of 0.999 mm.
+  TucsonReading r = read_all(rw("F", 1900, {1234, 999, 999, 567, -9999}), TucsonMode::mr);
+  ASSERT_EQ(r.series.size(), 1u) << r.stop;
+  expect_values(r.series[0], {1.234, 0.999, 0.999, 0.567});
+  // In the last slot of a record, with the series going on in the next one.
+  r = read_all(rw("G", 1900, {1, 2, 3, 4, 5, 6, 7, 8, 9, 999}) + rw("G", 1910, {500, -9999}),
+               TucsonMode::mr);
+  ASSERT_EQ(r.series.size(), 1u) << r.stop;
+  ASSERT_EQ(r.series[0].n, 11);
+  EXPECT_NEAR(r.series[0].values[9], 0.999, 1e-6);
+  EXPECT_NEAR(r.series[0].values[10], 0.5, 1e-6);
+  // A series in hundredths: its 999 ends it, whatever follows. The next series of the
+  // same id, the values after the marker and the record read ahead are read as before,
+  // and a later message names its own line.
+  r = read_all(rw("H", 1900, {1, 2, 3, 4, 5, 6, 7, 8, 9, 999}) + rw("H", 1910, {5, 999}) +
+                   rw("J", 1900, {100, 999, 7, 999}) + rw("K", 1900, {5, 999}) +
+                   "K2      1900   1 2   999\n",
+               TucsonMode::mr);
+  ASSERT_EQ(r.series.size(), 4u);
+  EXPECT_EQ(r.series[0].n, 9);
+  EXPECT_EQ(r.series[1].first_year, 1910);
+  expect_values(r.series[2], {1.00});
+  expect_values(r.series[3], {0.05});
+  EXPECT_EQ(r.stop.substr(0, 11), "*** line 5:");
+}
+
+TEST(trrw_read, records_with_an_id_and_a_year_are_never_titles) {
+  // Between two series: read as a title it would silently lose a series.
+  const std::string text = rw("A", 1900, {1, 999}) + "B       1900   1x2     3   999\n" +
+                           rw("C", 1900, {1, 999});
+  for (bool limit : {true, false}) {
+    TucsonReading r;
+    r.file.title_limit = limit;
+    static_cast<Reading&>(r) = dendro::read_all(text, [&](RecordStream& records, Console& console) {
+      return trrw_read(records, TucsonMode::mr, r.file, console, nullptr, kMaxYears);
+    });
+    EXPECT_EQ(r.series.size(), 1u);
+    EXPECT_EQ(r.stop, "*** series B: line 2 holds a value that cannot be read: columns 13-18 "
+                      "\"   1x2\" do not read as a number\n B       1900   1x2     3   999\n" +
+                          kColumns);
+  }
+  // Free text whose year columns happen to hold digits ("1950" gives " 195") but no value
+  // is a title.
+  TucsonReading r = read_all("Site ABC 1950-2000 by J. Smith\n" + rw("C", 1900, {1, 999}),
+                             TucsonMode::mr);
+  EXPECT_EQ(r.stop, "");
+  EXPECT_EQ(r.series.size(), 1u);
+  EXPECT_EQ(r.file.title_count, 1);
+}
+
+TEST(trrw_read, index_records_read_as_ring_widths_point_to_the_index_reading) {
+  std::ifstream in(std::string(TEST_DATA_DIR) + "/Tucson2.crn", std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  TucsonReading r = read_all(text.str(), TucsonMode::mr);
+  EXPECT_TRUE(r.series.empty());
+  // "REAMSS18149990  09990": read as ring widths, year 1499 and columns 13-18 "90  09".
+  const std::string first_line =
+      "*** line 4: values are not in the fixed columns of the tucson format: columns 13-18 "
+      "\"90  09\" hold digits split by a blank\n";
+  EXPECT_EQ(r.stop.substr(0, first_line.size()), first_line);
+  EXPECT_TRUE(r.stop.ends_with(
+      "\n the record reads as a tucson index (chronology) record: the file looks like a "
+      "chronology, not ring widths; read the file as tucson index data"))
+      << r.stop;
+}
+
+TEST(tucson_no_series_note, says_why_a_file_gave_no_series) {
+  auto note = [](const std::string& text) {
+    TucsonReading r = read_all(text, TucsonMode::mr);
+    EXPECT_TRUE(r.series.empty());
+    return tucson_no_series_note(r.file, TucsonMode::mr);
+  };
+  const std::string head = " the file holds no tucson ring-width series: ";
+  EXPECT_EQ(note(""), head + "it is empty");
+  EXPECT_EQ(note("\n  \n\n"), head + "it holds only blank lines");
+  EXPECT_EQ(note("Some notes on a site\n\n" + rw("E", 1900, {999})),
+            head + "its 3 lines hold 1 title record and 1 series without values; the first "
+                   "title records, each with what kept it from being a data record:\n"
+                   "   line 1: Some notes on a site\n"
+                   "     (columns 9-12 \"es o\" do not read as a year)\n" + kColumns);
+  TucsonReading index = read_all("", TucsonMode::ir);
+  EXPECT_EQ(tucson_no_series_note(index.file, TucsonMode::ir),
+            " the file holds no tucson index series: it is empty");
+}
+
 TEST(trrw_write, records_match_the_fixed_layouts) {
   // Expected lines: gfortran 12 writing the same layouts with single-precision
   // nint(v * 1000.0) (0.0015 gives 2 and 0.9995 gives 1000 in single precision).
@@ -290,7 +465,7 @@ TEST(trrw_write, series_ending_in_slot_ten) {
 }
 
 TEST(trrw_round_trip, every_year_layout_reads_back_at_the_format_precision) {
-  const int years[] = {1905, 0, -1, -15, -999, -1000, -1001, -1017, -9999, -10000, -10005};
+  const int years[] = {1905, 0, -1, -15, -999, -1000, -1001, -1017, -9999};
   for (int year : years) {
     std::vector<float> values;
     for (int k = 0; k < 23; ++k) values.push_back(0.0015f * static_cast<float>(k * k) + 0.0004f);

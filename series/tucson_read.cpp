@@ -1,0 +1,707 @@
+// Reading the tucson decadal formats: one ring-width or index series per call.
+#include <algorithm>
+#include <array>
+#include <ostream>
+#include <stdexcept>
+
+#include "series/compact.h"
+#include "series/layout.h"
+#include "series/stop.h"
+#include "series/store.h"
+#include "series/text.h"
+#include "series/tucson.h"
+
+namespace dendro {
+
+namespace {
+
+constexpr int kMaxTitleRecords = 25;
+constexpr std::size_t kTitlesShown = 5;  // title records that a message lists
+constexpr float kRingUnit = 0.01f;       // ring widths are read in hundredths of a millimetre
+constexpr float kFineFactor = 0.1f;      // a series ended by -9999 was in thousandths
+constexpr float kIndexUnit = 0.001f;     // index values are stored times 1000
+constexpr long long kCountCap = 1000000000;
+// The earliest year that the programs take: the last year of a set is searched from it, so
+// that a set wholly before it would get a wrong span. (Record years cannot pass 9999.)
+constexpr int kEarliestYear = -9999;
+
+// The read layouts of one mode, by the width of the id field in front of the year.
+struct ReadLayouts {
+  explicit ReadLayouts(bool rings)
+      : wide(rings ? "(a8,i4,10i6)" : "(a6,t7,i4,10(i4,i3))"),
+        middle(rings ? "(a7,i5,10i6)" : "(a5,t6,i5,10(i4,i3))"),
+        narrow(rings ? "(a6,i6,10i6)" : "(a4,t5,i6,10(i4,i3))") {}
+  Layout wide, middle, narrow;
+};
+
+// One record of a decadal file, as the reader sees it.
+struct Parsed {
+  enum class Kind { blank_year, title, ragged, data };
+  Kind kind = Kind::title;
+  std::string id;    // 8 characters
+  int id_width = 8;  // columns of the id field in this record
+  int year = 0;
+  // The record has the shape of a data record: its year field and a value field read as
+  // numbers. One that does not read as data is a data record with a field that cannot be
+  // read, not a title.
+  bool data_like = false;
+  bool loose = false;  // a numeric field has a blank after its digits
+  std::string reason;  // title and ragged records: the field at fault and what is wrong
+  std::array<long long, 10> value{};
+  std::array<long long, 10> depth{};
+};
+
+std::string trimmed(std::string_view s) { return std::string(trim_right(s)); }
+
+bool blank_columns(std::string_view record, int first, int last) {
+  for (int c = first; c <= last && c <= static_cast<int>(record.size()); ++c) {
+    if (record[static_cast<std::size_t>(c - 1)] != ' ') return false;
+  }
+  return true;
+}
+
+int year_end(bool rings) { return rings ? 12 : 10; }
+
+// Width of the numeric field that begins at `column` in a record whose id takes
+// `id_width` columns.
+int field_width(bool rings, int id_width, int column) {
+  if (column <= year_end(rings)) return year_end(rings) - id_width;
+  if (rings) return 6;
+  return (column - 11) % 7 == 0 ? 4 : 3;
+}
+
+// First columns of the numeric fields of a record: the year, then the values (and depths).
+struct NumericColumns {
+  std::array<int, 21> first{};
+  std::size_t count = 0;
+  const int* begin() const { return first.data(); }
+  const int* end() const { return first.data() + count; }
+};
+
+NumericColumns numeric_columns(bool rings, int id_width) {
+  NumericColumns c;
+  c.first[c.count++] = id_width + 1;
+  for (int j = 0; j < 10; ++j) {
+    if (rings) {
+      c.first[c.count++] = 13 + 6 * j;
+    } else {
+      c.first[c.count++] = 11 + 7 * j;
+      c.first[c.count++] = 15 + 7 * j;
+    }
+  }
+  return c;
+}
+
+std::string_view field_text(std::string_view record, int column, int width) {
+  const auto start = static_cast<std::size_t>(column - 1);
+  if (start >= record.size()) return {};
+  return record.substr(start, static_cast<std::size_t>(width));
+}
+
+// "columns 13-18 "  1x2 "": a field named by its columns and its text.
+std::string describe(std::string_view record, int column, int width) {
+  return "columns " + std::to_string(column) + "-" + std::to_string(column + width - 1) + " \"" +
+         field(field_text(record, column, width), static_cast<std::size_t>(width)) + "\"";
+}
+
+// How the characters of a numeric field stand. The fixed-column read ignores blanks, so
+// "  090 " is 90 (loose: a blank after the digits), while "10 3" would become 103: its
+// digits are split by a blank and the field cannot be read safely.
+enum class Shape { justified, loose, split };
+
+// True when the field holds an integer, blanks ignored: the text of a data field.
+bool holds_integer(std::string_view text) {
+  std::string digits;
+  for (char c : text) {
+    if (c != ' ' && c != '\t') digits += c;
+  }
+  if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) digits.erase(0, 1);
+  return !digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// True when some value field after the year holds an integer: free text has none.
+bool holds_a_value(std::string_view record, bool rings, int id_width) {
+  const NumericColumns columns = numeric_columns(rings, id_width);
+  return std::any_of(columns.begin() + 1, columns.end(), [&](int column) {
+    return holds_integer(field_text(record, column, field_width(rings, id_width, column)));
+  });
+}
+
+Shape shape(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return Shape::justified;
+  const auto last = text.find_last_not_of(" \t");
+  if (text.substr(first, last - first + 1).find_first_of(" \t") != std::string_view::npos) {
+    return Shape::split;
+  }
+  return last + 1 < text.size() ? Shape::loose : Shape::justified;
+}
+
+// Reads the record with the layout whose id field takes `id_width` columns.
+Parsed read_with(std::string_view record, bool rings, const Layout& layout, int id_width) {
+  Parsed p;
+  p.id_width = id_width;
+  std::vector<Field> fields;
+  try {
+    fields = layout.read(record, rings ? 12 : 22);
+  } catch (const ReadError& e) {
+    const bool in_year = e.column <= year_end(rings);
+    p.reason = describe(record, e.column, field_width(rings, id_width, e.column)) +
+               (in_year ? " do not read as a year" : " do not read as a number");
+    if (!in_year && holds_a_value(record, rings, id_width)) {
+      const std::vector<Field> head = layout.read(record, 2);
+      p.data_like = true;
+      p.id = field(head[0].text, 8);
+      p.year = static_cast<int>(std::clamp<long long>(head[1].integer, -99999, 99999));
+    }
+    return p;  // a title record
+  }
+  p.data_like = true;
+  p.id = field(fields[0].text, 8);
+  if (!rings) p.id.replace(6, 2, "  ");
+  p.year = static_cast<int>(std::clamp<long long>(fields[1].integer, -99999, 99999));
+  for (int column : numeric_columns(rings, id_width)) {
+    const int width = field_width(rings, id_width, column);
+    const Shape s = shape(field_text(record, column, width));
+    if (s == Shape::split) {
+      p.kind = Parsed::Kind::ragged;
+      p.reason = describe(record, column, width) + " hold digits split by a blank";
+      return p;
+    }
+    p.loose = p.loose || s == Shape::loose;
+  }
+  for (int j = 0; j < 10; ++j) {
+    const auto k = static_cast<std::size_t>(j);
+    if (rings) {
+      p.value[k] = fields[static_cast<std::size_t>(2 + j)].integer;
+    } else {
+      p.value[k] = fields[static_cast<std::size_t>(2 + 2 * j)].integer;
+      p.depth[k] = fields[static_cast<std::size_t>(3 + 2 * j)].integer;
+    }
+  }
+  p.kind = Parsed::Kind::data;
+  return p;
+}
+
+// True when `year` is one that the layout of an id field of `id_width` columns is written
+// for: the middle layout holds -9999 to -1000, the narrow one -10000 and earlier.
+bool layout_holds(bool rings, int id_width, int year) {
+  const int wide = rings ? 8 : 6;
+  if (id_width == wide) return year >= -999;
+  if (id_width == wide - 1) return year >= -9999 && year <= -1000;
+  return year <= -10000;
+}
+
+Parsed parse_record(std::string_view record, bool rings, const ReadLayouts& layouts) {
+  // The year field of the common layout decides whether the record is skipped.
+  if (rings ? blank_columns(record, 9, 12) : blank_columns(record, 7, 10)) {
+    Parsed p;
+    p.kind = Parsed::Kind::blank_year;
+    return p;
+  }
+  auto minus_at = [&](int column) {
+    return static_cast<int>(record.size()) >= column &&
+           record[static_cast<std::size_t>(column - 1)] == '-';
+  };
+  // A "-" just before the usual year columns marks a year below -999, whose field takes
+  // one or two columns of the id.
+  const int wide = rings ? 8 : 6;
+  int id_width = wide;
+  if (minus_at(wide)) {
+    id_width = wide - 1;
+  } else if (minus_at(wide - 1)) {
+    id_width = wide - 2;
+  }
+  const Layout& chosen_layout = id_width == wide       ? layouts.wide
+                                : id_width == wide - 1 ? layouts.middle
+                                                       : layouts.narrow;
+  Parsed chosen = read_with(record, rings, chosen_layout, id_width);
+  if (id_width == wide ||
+      (chosen.kind == Parsed::Kind::data && layout_holds(rings, id_width, chosen.year))) {
+    return chosen;
+  }
+  // The "-" belongs to the id (as in "10ALAN-A1886"): the usual layout reads the record.
+  Parsed standard = read_with(record, rings, layouts.wide, wide);
+  if (standard.kind == Parsed::Kind::data) return standard;
+  return chosen.kind == Parsed::Kind::ragged || chosen.data_like ? chosen : standard;
+}
+
+// Some files hold ring-width records whose short id is followed by the year one column
+// too early ("EGR108 1713   156 ..."): read as they stand, the year and every value lose a
+// digit's place. When the record read with one or two blanks put back before the year
+// keeps the fixed columns, that reading is taken. Returns the shift, 0 when none fits.
+int realign(std::string_view record, const ReadLayouts& layouts, Parsed& p) {
+  constexpr int kLargestShift = 2;
+  for (int shift = 1; shift <= kLargestShift; ++shift) {
+    const auto at = static_cast<std::size_t>(8 - shift);
+    if (record.size() <= at) break;
+    std::string moved(record);
+    moved.insert(at, static_cast<std::size_t>(shift), ' ');
+    moved.resize(std::min<std::size_t>(moved.size(), 80));
+    Parsed q = parse_record(moved, true, layouts);
+    if (q.kind == Parsed::Kind::data && !q.loose) {
+      p = q;
+      return shift;
+    }
+  }
+  return 0;
+}
+
+// The id columns that a record of this year holds when it is written: the year fields of
+// -1000 and of -1001 to -9999 take one or two of the id's columns, although a reader may
+// take a column more (the "-" rule reads -1000 with the middle layout).
+int id_columns(bool rings, int year) {
+  const int wide = rings ? 8 : 6;
+  if (year >= -999) return wide;
+  if (year >= -9999 && year <= -1001) return wide - 1;
+  return wide - 2;
+}
+
+// Ids of two records of one series agree in the columns that both records hold.
+bool same_series(std::string_view a, int a_columns, std::string_view b, int b_columns) {
+  auto w = static_cast<std::size_t>(std::min(a_columns, b_columns));
+  return trim_right(a.substr(0, w)) == trim_right(b.substr(0, w));
+}
+
+// The fixed columns of a data record of the mode, for the messages.
+std::string columns_note(bool rings) {
+  return rings ? " a tucson ring-width record holds the id in columns 1-8, the year in 9-12 and "
+                 "ten values of 6 columns each from column 13, each value inside its own field"
+               : " a tucson index record holds the id in columns 1-6, the year in 7-10 and ten "
+                 "pairs of a 4-column index and a 3-column sample depth from column 11";
+}
+
+// "1 line", "3 lines": a count with its noun.
+std::string counted(int n, const std::string& noun) {
+  const bool plural = n != 1 && !noun.ends_with('s');
+  return std::to_string(n) + " " + noun + (plural ? "s" : "");
+}
+
+// The title records listed, each with what kept it from being a data record.
+std::string describe_titles(const std::vector<TucsonFile::TitleRecord>& titles) {
+  std::string text;
+  for (const auto& t : titles) {
+    text += "\n   line " + std::to_string(t.line) + ": " + t.text + "\n     (" + t.reason + ")";
+  }
+  return text;
+}
+
+// True when a ring-width record reads as a record of the tucson index format, every
+// field right-justified in its columns.
+bool reads_as_index(std::string_view record) {
+  const ReadLayouts index(false);
+  const Parsed p = parse_record(record, false, index);
+  return p.kind == Parsed::Kind::data && !p.loose;
+}
+
+// True when slot `slot` of a record holds no characters: read as 0, it would be a value.
+bool blank_slot(std::string_view record, bool rings, int slot) {
+  const int column = rings ? 13 + 6 * (slot - 1) : 11 + 7 * (slot - 1);
+  return blank_columns(record, column, column + (rings ? 5 : 3));
+}
+
+// Scans slots `from` to `to` of a ring-width record after a 999: true at a -9999 (the
+// series is in thousandths), false at an empty slot (the series ended with its 999, in
+// hundredths), nothing when the values go on into the next record.
+std::optional<bool> fine_marker_ahead(std::string_view record, const Parsed& p, int from, int to) {
+  for (int slot = from; slot <= to; ++slot) {
+    if (blank_slot(record, true, slot)) return false;
+    if (p.value[static_cast<std::size_t>(slot - 1)] == kEndMarkerFine) return true;
+  }
+  return std::nullopt;
+}
+
+void show_title(int count, std::string_view record, TucsonFile& file, SeriesRead& s,
+                Console& console, std::ostream* echo) {
+  std::string text = trimmed(record);
+  if (count == 1) {
+    if (echo != nullptr) *echo << Layout("(/t10,'title of data:'/1x,a)").write(text) << '\n';
+    console.say(Layout("(/1x,'title of data:'/1x,a)").write(text));
+    s.text = field(record, 80);
+    file.header_lines[0] = field(record.substr(0, std::min<std::size_t>(record.size(), 80)), 85);
+    return;
+  }
+  if (echo != nullptr) *echo << Layout("(1x,a)").write(text) << '\n';
+  if (count <= 3) {
+    file.header_lines[static_cast<std::size_t>(count - 1)] =
+        field(record.substr(0, std::min<std::size_t>(record.size(), 80)), 85);
+  }
+  console.say(Layout("(1x,a)").write(text));
+}
+
+// Collects the values of one series, keeping at most max_years of them.
+class SeriesBuilder {
+ public:
+  SeriesBuilder(SeriesRead& s, int max_years) : s_(s), max_(max_years) {}
+  void add(float value, int depth) {
+    if (s_.n < max_) {
+      s_.values.push_back(value);
+      s_.depth.push_back(depth);
+    }
+    ++s_.n;
+  }
+  // Years without a record: missing values with no sample depth.
+  void add_missing(long long count) {
+    for (long long k = 0; k < count; ++k) {
+      if (s_.n >= max_) {
+        // Past the limit only the count matters; it saturates far above any limit.
+        s_.n = static_cast<int>(std::min<long long>(s_.n + (count - k), kCountCap));
+        return;
+      }
+      missing_.push_back(s_.n);
+      add(kMissing, 0);
+    }
+  }
+  // Applies the units of the end marker; the missing years stay missing.
+  void scale(float factor) {
+    for (float& v : s_.values) v *= factor;
+    for (int k : missing_) s_.values[static_cast<std::size_t>(k)] = kMissing;
+  }
+  void restart() { missing_.clear(); }  // a new series begins
+
+ private:
+  SeriesRead& s_;
+  int max_;
+  std::vector<int> missing_;
+};
+
+// Reads one series; the state of the call.
+class SeriesReader {
+ public:
+  SeriesReader(RecordStream& in, bool rings, TucsonFile& file, Console& console, std::ostream* echo,
+               int max_years)
+      : in_(in),
+        rings_(rings),
+        file_(file),
+        console_(console),
+        echo_(echo),
+        max_years_(max_years),
+        layouts_(rings),
+        values_(s_, max_years) {}
+
+  SeriesRead read();
+
+ private:
+  // What a record means for the series in hand.
+  enum class Step { next_record, done };
+
+  std::optional<Parsed> next_parsed(const std::string& record, int line);
+  Step title(const std::string& record, const Parsed& p, int line);
+  Step data(const std::string& record, const Parsed& p, int line);
+  bool continues_to_fine_marker(std::string_view record, const Parsed& p, int slot, int slots);
+  Step end_of_series();
+  SeriesRead header_driven(std::string_view r80);
+  [[noreturn]] void refuse(const std::string& message, std::string_view record);
+  [[noreturn]] void too_many_titles();
+  std::string index_hint(std::string_view record) const;
+
+  RecordStream& in_;
+  bool rings_;
+  TucsonFile& file_;
+  Console& console_;
+  std::ostream* echo_;
+  int max_years_;
+  ReadLayouts layouts_;
+  SeriesRead s_;
+  SeriesBuilder values_;
+  int titles_ = 0;
+  std::vector<TucsonFile::TitleRecord> call_titles_;  // the first title records of the call
+  bool started_ = false;                              // a data record of this series has been read
+  bool fine_ = false;  // the series is known to end with -9999: a 999 in it is a value
+  int id_width_ = 8;
+  int start_line_ = 0;
+  int next_year_ = 0;       // year that the next record of the series must carry
+  bool realigned_ = false;  // a record out of place has been noted
+};
+
+void SeriesReader::refuse(const std::string& message, std::string_view record) {
+  std::string text = message;
+  if (!record.empty()) text += "\n " + trimmed(record) + "\n" + columns_note(rings_);
+  text += index_hint(record);
+  pause_and_stop(console_, text);
+}
+
+// A ring-width record that reads as a tucson index record points to a chronology file.
+std::string SeriesReader::index_hint(std::string_view record) const {
+  if (!rings_ || record.empty() || !reads_as_index(record)) return "";
+  return "\n the record reads as a tucson index (chronology) record: the file looks like a "
+         "chronology, not ring widths; " +
+         file_.index_choice;
+}
+
+void SeriesReader::too_many_titles() {
+  std::string text = "sbr trrw:  over 25 text lines\n " + std::to_string(titles_) +
+                     " records were taken for title records, as they do not read as data "
+                     "records of the tucson " +
+                     (rings_ ? "ring-width" : "index") + " format; the first of them:";
+  text += describe_titles(call_titles_);
+  text += "\n" + columns_note(rings_);
+  if (!call_titles_.empty()) text += index_hint(call_titles_.front().text);
+  throw Stop(text, kFailureStatus);
+}
+
+SeriesRead SeriesReader::header_driven(std::string_view r80) {
+  in_.back();
+  std::string title = field(r80, 80);
+  SeriesRead d = datar(in_, title, console_, max_years_);
+  d.id = field(title, 8);
+  if (echo_ != nullptr) {
+    *echo_ << Layout("(/t10,'title of data:  ',a/)").write(trimmed(title)) << '\n';
+  }
+  if (d.n == kEndOfData) file_.series_number = kEndOfData;
+  return d;
+}
+
+// The record parsed, realigned when it was written a column or two early; nothing for a
+// record that is passed over.
+std::optional<Parsed> SeriesReader::next_parsed(const std::string& record, int line) {
+  Parsed p = parse_record(record, rings_, layouts_);
+  if (rings_ && (p.kind == Parsed::Kind::ragged || (p.kind == Parsed::Kind::data && p.loose))) {
+    const int shift = realign(record, layouts_, p);
+    if (shift > 0 && !realigned_) {
+      realigned_ = true;
+      console_.say("*** series " + trimmed(p.id) + ": line " + std::to_string(line) + " is " +
+                   std::to_string(shift) + (shift == 1 ? " column" : " columns") +
+                   " out of place; read as year " + std::to_string(p.year) +
+                   " (the same for later records of the series)");
+    }
+  }
+  switch (p.kind) {
+    case Parsed::Kind::blank_year:
+      if (started_ && !trim_right(record).empty()) {
+        console_.say("*** line " + std::to_string(line) + " passed over: its year field is blank");
+      }
+      return std::nullopt;
+    case Parsed::Kind::ragged:
+      refuse("*** line " + std::to_string(line) +
+                 ": values are not in the fixed columns of the tucson format: " + p.reason,
+             record);
+    case Parsed::Kind::title:
+    case Parsed::Kind::data:
+      break;
+  }
+  if (p.kind == Parsed::Kind::data && p.year < kEarliestYear) {
+    refuse("*** line " + std::to_string(line) + ": the year " + std::to_string(p.year) +
+               " of series " + trimmed(p.id) + " lies before " + std::to_string(kEarliestYear) +
+               ", the earliest year that the programs take; number the years of the file from " +
+               std::to_string(kEarliestYear) +
+               " on (for example, add 10000 to every year) and "
+               "read it again",
+           record);
+  }
+  return p;
+}
+
+SeriesReader::Step SeriesReader::title(const std::string& record, const Parsed& p, int line) {
+  if (started_ && !rings_) {
+    in_.back();  // an index series needs no end mark: it ends before the title
+    return Step::done;
+  }
+  if (started_) {
+    refuse("*** series " + trimmed(s_.id) + ": line " + std::to_string(line) +
+               " interrupts the series before its end marker: " + p.reason,
+           record);
+  }
+  // A record with an id, a year and values is a data record with a field that cannot be
+  // read: taken for a title it would silently lose a series or move a series' start.
+  if (p.data_like) {
+    refuse("*** series " + trimmed(p.id) + ": line " + std::to_string(line) +
+               " holds a value that cannot be read: " + p.reason,
+           record);
+  }
+  const std::string_view r80 =
+      std::string_view(record).substr(0, std::min<std::size_t>(record.size(), 80));
+  const TucsonFile::TitleRecord t{line, trimmed(r80), p.reason};
+  if (call_titles_.size() < kTitlesShown) call_titles_.push_back(t);
+  if (file_.titles.size() < kTitlesShown) file_.titles.push_back(t);
+  ++file_.title_count;
+  if (++titles_ > kMaxTitleRecords && file_.title_limit) too_many_titles();
+  show_title(titles_, record, file_, s_, console_, echo_);
+  return Step::next_record;
+}
+
+// A 999 in `slot` of a ring-width record (of `slots` slots) is the end marker of a series in
+// hundredths, unless values of the same series follow it up to a -9999: then the series is
+// in thousandths and the 999 is a ring of 0.999 mm. The records read to decide are given
+// back.
+bool SeriesReader::continues_to_fine_marker(std::string_view record, const Parsed& p, int slot,
+                                            int slots) {
+  std::optional<bool> fine = fine_marker_ahead(record, p, slot + 1, slots);
+  std::vector<std::string> ahead;
+  int year = next_year_;
+  while (!fine) {
+    std::optional<std::string> next = in_.next();
+    if (!next) {
+      fine = false;
+      break;
+    }
+    ahead.push_back(*next);
+    const std::string_view r80 =
+        std::string_view(*next).substr(0, std::min<std::size_t>(next->size(), 80));
+    Parsed q = parse_record(r80, true, layouts_);
+    if (q.kind == Parsed::Kind::ragged || (q.kind == Parsed::Kind::data && q.loose)) {
+      realign(r80, layouts_, q);
+    }
+    if (q.kind == Parsed::Kind::blank_year) continue;
+    if (q.kind != Parsed::Kind::data || q.year != year ||
+        !same_series(q.id, id_columns(true, q.year), s_.id, id_width_)) {
+      fine = false;
+      break;
+    }
+    year += 10;
+    fine = fine_marker_ahead(r80, q, 1, 10);
+  }
+  in_.unread(ahead);
+  return *fine;
+}
+
+SeriesReader::Step SeriesReader::data(const std::string& record, const Parsed& p, int line) {
+  int slots = 10;
+  if (!started_) {
+    started_ = true;
+    s_.id = p.id;
+    s_.first_year = p.year;
+    id_width_ = id_columns(rings_, p.year);
+    start_line_ = line;
+    slots = decade_slots(p.year);
+    next_year_ = p.year + slots;
+  } else {
+    if (!same_series(p.id, id_columns(rings_, p.year), s_.id, id_width_)) {
+      if (!rings_) {
+        in_.back();  // the next index series begins here
+        return Step::done;
+      }
+      refuse("*** series " + trimmed(s_.id) + " has no end marker: line " + std::to_string(line) +
+                 " begins series " + trimmed(p.id),
+             "");
+    }
+    if (p.year != next_year_) {
+      const long long skipped = static_cast<long long>(p.year) - next_year_;
+      if (skipped < 0 || skipped % 10 != 0) {
+        refuse("*** series " + trimmed(s_.id) + ": line " + std::to_string(line) + " holds year " +
+                   std::to_string(p.year) + " where " + std::to_string(next_year_) +
+                   " was expected",
+               "");
+      }
+      console_.say("*** series " + trimmed(s_.id) + ": line " + std::to_string(line) +
+                   " skips the years " + std::to_string(next_year_) + " to " +
+                   std::to_string(p.year - 1) + "; they are read as missing");
+      values_.add_missing(skipped);
+    }
+    next_year_ = p.year + 10;
+  }
+
+  // The values of this record, up to the end of the series.
+  for (int slot = (rings_ ? 1 : 11 - slots); slot <= (rings_ ? slots : 10); ++slot) {
+    const long long v = p.value[static_cast<std::size_t>(slot - 1)];
+    // A blank field would read as 0: for ring widths that is no value but a record cut
+    // short; an index series simply ends there.
+    if (blank_slot(record, rings_, slot)) {
+      if (!rings_) return end_of_series();
+      refuse("*** series " + trimmed(s_.id) + ": line " + std::to_string(line) +
+                 " holds no value for the year " + std::to_string(p.year + slot - 1),
+             "");
+    }
+    if (rings_ && v == kEndMarkerFine) {
+      values_.scale(kFineFactor);
+      return end_of_series();
+    }
+    if (rings_ && v == kEndMarker) {
+      fine_ = fine_ || continues_to_fine_marker(record, p, slot, slots);
+      if (!fine_) return end_of_series();
+    }
+    if (!rings_ && v >= kIndexEmpty) return end_of_series();
+    if (rings_) {
+      values_.add(static_cast<float>(v) * kRingUnit, 0);
+    } else {
+      values_.add(static_cast<float>(v) * kIndexUnit,
+                  static_cast<int>(p.depth[static_cast<std::size_t>(slot - 1)]));
+    }
+  }
+  return Step::next_record;
+}
+
+// The series has met its end: it is returned, or passed over when it holds no value.
+SeriesReader::Step SeriesReader::end_of_series() {
+  if (s_.n > 0) {
+    if (rings_) s_.depth.clear();
+    return Step::done;
+  }
+  console_.say("*** series " + trimmed(s_.id) + " (line " + std::to_string(start_line_) +
+               ") holds no values; passed over");
+  ++file_.empty_series;
+  std::string text = std::move(s_.text);
+  s_ = SeriesRead{};
+  s_.text = std::move(text);
+  values_.restart();
+  started_ = false;
+  fine_ = false;
+  return Step::next_record;
+}
+
+SeriesRead SeriesReader::read() {
+  for (;;) {
+    std::optional<std::string> record = in_.next();
+    if (!record) {
+      if (!started_) {
+        s_.n = kEndOfData;
+        file_.series_number = kEndOfData;
+        return std::move(s_);
+      }
+      // An index series may end with the file (its last decade full); a ring-width
+      // series may not, as only its end marker tells the units of its values.
+      if (!rings_) return std::move(s_);
+      refuse("*** series " + trimmed(s_.id) + " (line " + std::to_string(start_line_) +
+                 "): the file ends before its end marker (999 or -9999)",
+             "");
+    }
+    const int line = in_.number();
+    if (line > file_.records) {
+      file_.records = line;
+      if (trim_right(*record).empty()) ++file_.blank_records;
+    }
+    const std::string r80 = record->substr(0, std::min<std::size_t>(record->size(), 80));
+
+    // A header-driven series is marked by "#" in column 80 before its first value.
+    if (!started_ && r80.size() == 80 && r80[79] == '#') return header_driven(r80);
+
+    const std::optional<Parsed> p = next_parsed(r80, line);
+    if (!p) continue;
+    const Step step =
+        p->kind == Parsed::Kind::title ? title(*record, *p, line) : data(r80, *p, line);
+    if (step == Step::done) return std::move(s_);
+  }
+}
+
+}  // namespace
+
+SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Console& console,
+                     std::ostream* echo, int max_years) {
+  if (mode != TucsonMode::mr && mode != TucsonMode::ir) {
+    throw std::invalid_argument("trrw_read: not a reading mode");
+  }
+  file.series_number = std::max(file.series_number, 0) + 1;
+  if (file.series_number == 1) {
+    for (auto& h : file.header_lines) h.assign(85, ' ');
+  }
+  SeriesReader reader(in, mode == TucsonMode::mr, file, console, echo, max_years);
+  return reader.read();
+}
+
+std::string tucson_no_series_note(const TucsonFile& file, TucsonMode mode) {
+  const bool rings = mode == TucsonMode::mr;
+  std::string note =
+      std::string(" the file holds no tucson ") + (rings ? "ring-width" : "index") + " series: ";
+  if (file.records == 0) return note + "it is empty";
+  if (file.records == file.blank_records) return note + "it holds only blank lines";
+  note += "its " + counted(file.records, "line") + (file.records == 1 ? " holds " : " hold ") +
+          counted(file.title_count, "title record");
+  if (file.empty_series > 0)
+    note += " and " + counted(file.empty_series, "series") + " without values";
+  if (file.titles.empty()) return note;
+  note += "; the first title records, each with what kept it from being a data record:" +
+          describe_titles(file.titles);
+  return note + "\n" + columns_note(rings);
+}
+
+}  // namespace dendro
