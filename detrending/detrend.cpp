@@ -179,6 +179,12 @@ void DetrendPass::fit(Current& s) {
   s.asked = s.code;
   const CurveFit f = detrend1(tsi1_.column(s.i).subspan(count(s.r - 1)), s.n, s.n, curve_, w1_, w2_,
                               s.code, s.parameter, kMaxYears, con_);
+  if (f.too_short) {
+    con_.say(" *** series " + std::string(trim_right(tsi1_.ids[count(s.i - 1)])) + ": " +
+             std::to_string(s.n) + (s.n == 1 ? " value" : " values") +
+             ", too few for the curve of option " +
+             std::to_string(s.code) + ": the horizontal line through its mean is used");
+  }
   s.code = f.option;
   s.parameter = f.parameter;
   coef_ = f.coef;
@@ -216,7 +222,7 @@ void DetrendPass::guard(Current& s) {
     if (v > 0) continue;
     con_.say(
         Layout("(/'*** series: ',a8,'  growth curve goes ','negative! ***'/'year: ',i6,2x,f7.3)")
-            .write(field(tsi1_.ids[count(s.i - 1)], 8), s.fy + p - 1, v));
+            .write(field(tsi1_.ids[count(s.i - 1)], 8), s.fy + p - 1, shown_curve_value(v)));
     continued_ = true;
     s.unresolved = true;
     s.negative = true;

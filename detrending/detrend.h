@@ -26,6 +26,11 @@ struct NegativeCurveStop : Stop {
   NegativeCurveStop() : Stop("*** negative growth curve value ***", kFailureStatus) {}
 };
 
+// The last question before a curve that went negative ends the run: "is that what you
+// really want? y/n". It has no default: an empty answer asks again. False for "n" or "N"
+// (back to the fit), true for any other answer.
+bool stop_confirmed(Console& con);
+
 // Runs the detrending pass that element 151 of `icommands` names (1: option 4 with its
 // parameter and plot flag, elements 34 and 64; 2: option 5, elements 35 and 65) on the
 // series of `tsi1`. Reads options 5 to 8, 12 and 17 to 19 and the data file name in

@@ -32,6 +32,13 @@ constexpr const char* kSmootherList[] = {
 
 }  // namespace
 
+bool stop_confirmed(Console& con) {
+  for (;;) {
+    const Answer a = con.ask("is that what you really want? y/n", 1);
+    if (!a.blank()) return !a.letter('n');
+  }
+}
+
 bool DetrendPass::wants_dialogue(const Current& s) const {
   return interactive_ == 2 || interactive_ == 3 || plot_flag_ == 1 || s.negative || continued_;
 }
@@ -52,6 +59,8 @@ DetrendPass::Decision DetrendPass::show_and_ask(Current& s) {
     }
     if (a.letter('h')) {
       write_code_list();
+      // A curve that went negative cannot stand: the question comes again.
+      if (s.unresolved) continue;
       return Decision::accept;
     }
     if (a.letter('y')) return change_option(s);
@@ -165,7 +174,8 @@ void DetrendPass::stop_question() {
   con_.say("the program will terminate now if");
   con_.say("you do not change the curve fit");
   con_.say("option to avoid a negative fit.");
-  if (!con_.ask("is that what you really want? y/n", 1).letter('n')) terminate_run();
+  if (!stop_confirmed(con_)) return;
+  terminate_run();
 }
 
 void DetrendPass::terminate_run() {

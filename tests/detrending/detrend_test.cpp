@@ -279,6 +279,29 @@ TEST(detrend, refusing_to_change_a_negative_curve_ends_the_run_but_keeps_run_wid
   EXPECT_TRUE(p.units.is_open(unit::crns_raw));
 }
 
+// After a negative curve "h" lists the codes and asks again whether to change the fit
+// (the curve cannot stand), and the stop question has no default: a blank asks again.
+TEST(detrend, negative_curve_help_and_blank_stop_answers_ask_again) {
+  Pass p;
+  p.icommands.option(4) = 4;
+  p.add("ABC01   ", 1906, hyperbola());
+  // Return at the pause; "h"; no change; blank at "continue"; blank, then "y" at the stop
+  // question.
+  EXPECT_THROW(p.run("\nh\nn\n\n\ny\n"), NegativeCurveStop);
+  const std::string c = p.console();
+  EXPECT_EQ(occurrences(c, "change curve fit? y/<n>"), 2);
+  EXPECT_EQ(occurrences(c, "you can change the current curve fit with any one"), 1);
+  EXPECT_EQ(occurrences(c, "is that what you really want? y/n           ==> "), 2);
+  EXPECT_EQ(occurrences(c, "okay, hasta la vista, baby!"), 1);
+  // "n" at the stop question goes back to the fit; a change to the mean then stands.
+  Pass q;
+  q.icommands.option(4) = 4;
+  q.add("ABC01   ", 1906, hyperbola());
+  q.run("\nn\n\n\nn\ny\n6\nn\n\n");
+  EXPECT_EQ(q.tsi1.year_row(1).idt, 6);
+  EXPECT_EQ(occurrences(q.console(), "is that what you really want? y/n"), 2);
+}
+
 TEST(detrend, interactive_change_to_running_medians_with_a_percent_window) {
   Pass p;
   p.icommands.option(4) = 4;
