@@ -38,9 +38,13 @@ bool stop_confirmed(Console& con);
 // (prefix + "_crv1.txt" or "_crv2.txt") on unit 14, and the statistics of the indices into
 // `stats`. On return every series column holds its indices on the chronology's year axis,
 // `idt` the code finally used; under first differences every series and the set start one
-// year later. `plot_vector` is handed unchanged to the series plot.
+// year later. `plot_vector` is handed unchanged to the series plot. `series_codes`, when
+// given, holds a curve-fit code for each series (the batch detail file's) that takes the
+// place of the pass's option for that series; 0 (and -2, which a regional curve run
+// leaves) keeps the pass's option, and so does a code that fits no curve of its own or a
+// running-median or lowess code, whose window the detail file does not keep (with a note).
 void detrend(Tsi1& tsi1, Icommands& icommands, Commands& commands, Units& units, Console& con,
              StatsTable& stats, const DetrendPlots& plots = {},
-             std::span<const int> plot_vector = {});
+             std::span<const int> plot_vector = {}, std::span<const int> series_codes = {});
 
 }  // namespace dendro

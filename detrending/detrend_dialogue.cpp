@@ -117,7 +117,7 @@ DetrendPass::Decision DetrendPass::change_option(Current& s) {
   s.parameter = 0;
   if (s.code == -5) {
     // After a negative curve under another pass option the smoother gets a middle alpha.
-    s.parameter = (option_ != -5 && s.negative) ? 5 : ask_alpha();
+    s.parameter = (option_ != -5 && s.negative) ? kChangedSmootherAlpha : ask_alpha();
   } else if (s.code == -3 || s.code == -4) {
     s.parameter = ask_window(s);
   }

@@ -91,7 +91,7 @@ class Pass {
     tsi1.year_row(tsi1.count + 1) = SeriesYears{kFirst, kFirst + kRows - 1};
     units.create(unit::out, (dir_ / "site_out.txt").string());
     in_.str(answers);
-    detrend(tsi1, icommands, commands, units, con, stats, plots);
+    detrend(tsi1, icommands, commands, units, con, stats, plots, {}, series_codes);
     units.close(unit::out);
   }
 
@@ -110,6 +110,7 @@ class Pass {
   std::vector<std::string> pages;
   std::vector<float> overlay;
   bool no_more_plots = false;
+  std::vector<int> series_codes;  // the batch detail file's codes, when set
 
  private:
   struct Series {
@@ -300,6 +301,49 @@ TEST(detrend, negative_curve_help_and_blank_stop_answers_ask_again) {
   q.run("\nn\n\n\nn\ny\n6\nn\n\n");
   EXPECT_EQ(q.tsi1.year_row(1).idt, 6);
   EXPECT_EQ(occurrences(q.console(), "is that what you really want? y/n"), 2);
+}
+
+// The batch detail file's code of a series takes the place of the pass's option without a
+// question; codes it cannot take leave the pass's option, with a note.
+TEST(detrend, batch_detail_codes_drive_the_series_fits) {
+  Pass p;
+  p.icommands.option(4) = 4;
+  for (const char* id : {"ABC01   ", "ABC02   ", "ABC03   ", "ABC04   ", "ABC05   ", "ABC06   "}) {
+    p.add(id, 1906, hyperbola());
+  }
+  p.series_codes = {6, 0, -2, 9, -3, 4};
+  // Only series 2 to 6 keep option 4, whose curve goes negative: "n" to no change, "n" to
+  // continue, then 6 for each of them.
+  std::string answers;
+  for (int k = 0; k < 5; ++k) answers += "\ny\n6\nn\nn\n";
+  p.run(answers);
+  const std::string c = p.console();
+  EXPECT_EQ(c.find("*** series: ABC01"), std::string::npos);  // the mean line, no question
+  EXPECT_NE(c.find("*** series: ABC02"), std::string::npos);
+  EXPECT_NE(c.find(" *** series ABC04: detrending code 9 of the batch detail file fits no curve: "
+                   "option 4 is used"),
+            std::string::npos);
+  EXPECT_NE(c.find(" *** series ABC05: detrending code -3 of the batch detail file needs a window "
+                   "that the file does not keep: option 4 is used"),
+            std::string::npos);
+  EXPECT_EQ(occurrences(c, "of the batch detail file"), 2);
+  for (int i = 1; i <= 6; ++i) EXPECT_EQ(p.tsi1.year_row(i).idt, 6) << i;
+  const std::vector<float> h = hyperbola();
+  double mean = 0;
+  for (float v : h) mean += v;
+  mean /= static_cast<double>(h.size());
+  EXPECT_NEAR(p.at(1906, 1), h[0] / mean, 1e-4);
+  EXPECT_NEAR(p.at(1906, 1), p.at(1906, 2), 1e-6);
+
+  // The super smoother from the file gets alpha 5.
+  Pass q;
+  q.icommands.option(4) = 4;
+  q.add("ABC01   ", 1901, line(30));
+  q.series_codes = {-5};
+  q.run("");
+  EXPECT_EQ(q.tsi1.year_row(1).idt, -5);
+  EXPECT_TRUE(has_line(
+      q.report(), "     1   ABC01     -5    5           friedman super smoother curve and alpha"));
 }
 
 TEST(detrend, interactive_change_to_running_medians_with_a_percent_window) {
