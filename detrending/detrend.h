@@ -18,10 +18,10 @@ struct Icommands;
 struct StatsTable;
 struct Tsi1;
 
-// Thrown when the user lets a growth curve that goes negative end the run. By then the
-// current data file's table, chronology and error files (units 12, 13 and 17) are closed
-// and deleted. The run-wide chronology files are left to the run driver: they also hold
-// the chronologies of the data files processed earlier in the run, which must not be lost.
+// Thrown when the user lets a growth curve that goes negative end the run. The files are
+// the run driver's to settle: the data file's table, chronology and error files are
+// incomplete and go, while the run-wide chronology files also hold the chronologies of the
+// data files processed earlier in the run, which must not be lost.
 struct NegativeCurveStop : Stop {
   NegativeCurveStop() : Stop("*** negative growth curve value ***", kFailureStatus) {}
 };

@@ -182,9 +182,6 @@ void DetrendPass::terminate_run() {
   con_.say("");
   con_.say("okay, hasta la vista, baby!");
   con_.say("");
-  // This data file's table, chronology and error files go; the run-wide chronology files
-  // hold earlier data files too and are the run driver's to settle (NegativeCurveStop).
-  for (int u : {unit::tabs, unit::crns, unit::errs}) units_.close(u, true);
   throw NegativeCurveStop();
 }
 

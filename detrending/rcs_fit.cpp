@@ -268,9 +268,6 @@ void RegionalCurve::write_option_list() {
 
 void RegionalCurve::terminate_run() {
   io_.con.say("okay, hasta la vista, baby!");
-  // This data file's table, chronology and error files go; the run-wide chronology files
-  // hold the chronologies of earlier data files too and are the run driver's to settle.
-  for (int u : {unit::tabs, unit::crns, unit::errs}) io_.units.close(u, true);
   throw NegativeCurveStop();
 }
 

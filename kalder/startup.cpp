@@ -2,10 +2,10 @@
 
 #include <exception>
 
-#include "detrending/detrend.h"
 #include "kalder/file_setup.h"
 #include "kalder/info.h"
 #include "kalder/pipeline.h"
+#include "kalder/stopped_run.h"
 #include "options/log_creation.h"
 #include "series/layout.h"
 #include "series/stop.h"
@@ -308,11 +308,14 @@ void process_files(Run& run) {
   std::string record;
   while (run.units.read_record(unit::file_names, record) && field(record, 10) != std::string(10, ' ')) {
     run.commands.set_data_file(trim_right(record));
+    run.units.forget_created();
     if (!set_up_file(run)) {
       run.failed = true;
       return;
     }
+    start_data_file(run);
     process_data_file(run);
+    finish_data_file(run);
   }
 }
 
@@ -340,22 +343,15 @@ int kalder_main(std::istream& in, std::ostream& out) {
     run_dialogue(run);
     process_files(run);
     end_of_run(run);
-  } catch (const NegativeCurveStop& s) {
-    // The data file in hand has lost its own files; the run-wide files stay when they hold
-    // the chronologies of data files processed before it.
-    con.say(s.what());
-    close_run_wide_files(run, run.file_count <= 1);
-    run.units.close_all();
-    out.flush();
-    return s.status;
   } catch (const Stop& s) {
     if (!s.shown && !std::string(s.what()).empty()) con.say(s.what());
-    run.units.close_all();
+    settle_stopped_run(run, s.what());
     out.flush();
     return s.status;
   } catch (const std::exception& e) {
-    con.say(std::string("*** internal error: ") + e.what());
-    run.units.close_all();
+    const std::string message = std::string("*** internal error: ") + e.what();
+    con.say(message);
+    settle_stopped_run(run, message);
     out.flush();
     return 2;
   }

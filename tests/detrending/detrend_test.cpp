@@ -254,16 +254,12 @@ TEST(detrend, negative_curve_is_shown_and_changed) {
   EXPECT_EQ(count_lines_starting(r, " series   ident     option"), 1);
 }
 
-TEST(detrend, refusing_to_change_a_negative_curve_ends_the_run_but_keeps_run_wide_files) {
+TEST(detrend, refusing_to_change_a_negative_curve_ends_the_run) {
   Pass p;
   p.icommands.option(4) = 4;
   p.add("ABC01   ", 1906, hyperbola());
-  const fs::path table = p.dir() / "site_tab.txt", crn = p.dir() / "site_crn.txt",
-                 err = p.dir() / "site_err.txt", run_wide = p.dir() / "crns_raw.txt";
-  p.units.create(unit::tabs, table.string());
+  const fs::path crn = p.dir() / "site_crn.txt";
   p.units.create(unit::crns, crn.string());
-  p.units.create(unit::errs, err.string());
-  p.units.create(unit::crns_raw, run_wide.string());
   // Return at the pause; no change; blank at "continue"; first "n" at the stop question
   // (back to the dialogue), then no change again and "y": the run ends.
   EXPECT_THROW(p.run("\nn\n\nn\nn\n\ny\n"), NegativeCurveStop);
@@ -273,15 +269,10 @@ TEST(detrend, refusing_to_change_a_negative_curve_ends_the_run_but_keeps_run_wid
             std::string::npos);
   EXPECT_NE(c.find("==> \nokay, hasta la vista, baby!\n\n"), std::string::npos);
   EXPECT_EQ(p.pages.size(), 2u);  // shown again after the first "n"
-  EXPECT_FALSE(fs::exists(table));
-  EXPECT_FALSE(fs::exists(crn));
-  EXPECT_FALSE(fs::exists(err));
-  EXPECT_TRUE(fs::exists(run_wide));
-  EXPECT_TRUE(p.units.is_open(unit::crns_raw));
+  // The files are the run driver's to settle.
+  EXPECT_TRUE(p.units.is_open(unit::crns));
 }
 
-// After a negative curve "h" lists the codes and asks again whether to change the fit
-// (the curve cannot stand), and the stop question has no default: a blank asks again.
 TEST(detrend, negative_curve_help_and_blank_stop_answers_ask_again) {
   Pass p;
   p.icommands.option(4) = 4;
