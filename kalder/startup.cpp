@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "kalder/file_list.h"
 #include "kalder/file_setup.h"
 #include "kalder/info.h"
 #include "kalder/pipeline.h"
@@ -53,6 +54,19 @@ enum class Step {
 // An answer to a file-name question, kept whole however long it is.
 Answer read_name(Console& con) { return Answer{name_field(con.read_line())}; }
 
+// Shows the refusal of `name` when a name of `names` has its output prefix (true);
+// otherwise adds it to `names`.
+bool refused_name(Run& run, std::vector<std::string>& names, const std::string& name) {
+  const std::vector<std::string> refusal = shared_prefix_refusal(names, name);
+  if (refusal.empty()) {
+    names.emplace_back(trim_right(name));
+    return false;
+  }
+  run.con.say("");
+  for (const std::string& line : refusal) run.con.say(line);
+  return true;
+}
+
 Step start_prompt(Run& run, int which) {
   const Layout first("(/t21,'<ret> to run, / to exit, ','h for more info: ')");
   const Layout again("(/t2,'<ret> to run, / to exit, ','h for more info: ')");
@@ -72,17 +86,22 @@ Step start_prompt(Run& run, int which) {
 }
 
 // Reads the data file names from the file on unit 9; returns false when the file holds
-// none before its first blank record.
+// none before its first blank record, or two names of one output prefix.
 bool read_file_names(Run& run) {
   run.file_count = 0;
   const Layout echo("(t2,i5,2x,a)");
   std::string record;
+  std::vector<std::string> names;
   for (int index = 1; index <= kMaxNames; ++index) {
     if (!run.units.read_record(unit::file_names, record)) return true;
     if (field(record, 5) == "     ") {
       if (run.file_count > 0) return true;
       run.con.say("");
       run.con.say("*** no data file names found ***");
+      return false;
+    }
+    if (refused_name(run, names, record)) {
+      run.con.say(" *** give each data file its own name in " + run.units.name(unit::file_names));
       return false;
     }
     ++run.file_count;
@@ -148,7 +167,7 @@ bool typed_names(Run& run) {
       run.units.close(unit::file_names, true);
       return false;
     }
-    names.emplace_back(trim_right(a.text));
+    refused_name(run, names, a.text);  // a refused name is typed again
   }
   for (const auto& n : names) run.units.write(unit::file_names, n);
   run.units.close(unit::file_names);
