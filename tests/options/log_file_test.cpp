@@ -45,7 +45,10 @@ struct BatchRun {
 };
 BatchRun read_log(const std::string& content, Icommands& ic, Commands& cmd,
                   std::string_view name = "oak1.txt") {
-  const std::string path = ::testing::TempDir() + "options_log_test.txt";
+  // One file per test: ctest may run the tests of this file side by side.
+  const std::string path = ::testing::TempDir() + "options_log_" +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                           ".txt";
   std::ofstream(path, std::ios::trunc) << content;
   Units units;
   EXPECT_TRUE(units.open_old(unit::log, path));
