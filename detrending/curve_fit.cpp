@@ -145,6 +145,24 @@ void first_differences(CurveFit& fit, std::span<float> y, std::span<float> c, st
   for (float& v : differences) v = spread ? (v - d.mean) / d.std_dev * r.std_dev + r.mean : r.mean;
 }
 
+// Whether c holds no usable curve: a marker in its first value, or a value that is not a
+// number.
+bool made_no_curve(std::span<const float> c) {
+  if (!c.empty() && no_curve_marker(c[0])) return true;
+  return std::any_of(c.begin(), c.end(), [](float v) { return !std::isfinite(v); });
+}
+
+// A series too short for its option's curve: the horizontal mean line stands in.
+void short_series_fallback(CurveFit& fit, std::span<const float> y, int m, std::span<float> c,
+                           Console& con) {
+  if (fit.n >= kFewestSplineValues || fit.n < 1 || !changes_fit_to(fit.option)) return;
+  if (!made_no_curve(c.first(count(fit.n)))) return;
+  fit.coef = {};
+  fit_mean(fit, y, std::max(m, fit.n), c, con);
+  fit.option = 6;
+  fit.too_short = true;
+}
+
 }  // namespace
 
 CurveFit detrend1(std::span<float> y, int n, int m, std::span<float> c, std::span<float> w1,
@@ -162,6 +180,7 @@ CurveFit detrend1(std::span<float> y, int n, int m, std::span<float> c, std::spa
                                      : static_cast<int>(std::fabs(static_cast<float>(option) /
                                                                   100.0f * static_cast<float>(n)));
     spline(series, curve_n, stiffness, &con);
+    short_series_fallback(fit, series, m, c, con);
     return fit;
   }
   switch (option) {
@@ -224,6 +243,7 @@ CurveFit detrend1(std::span<float> y, int n, int m, std::span<float> c, std::spa
       no_curve(series, curve_n);
       break;
   }
+  short_series_fallback(fit, series, m, c, con);
   return fit;
 }
 

@@ -25,6 +25,7 @@ namespace {
 constexpr int kHeadEvery = 20;  // the report head repeats before every 20th series
 constexpr int kPassElement = 151;
 constexpr float kNoStartCurve = -999.0f;
+constexpr int kRegionalCurveCode = -2;
 
 std::size_t count(int n) { return static_cast<std::size_t>(std::max(n, 0)); }
 
@@ -48,7 +49,7 @@ std::string curve_file_name(const Commands& commands, int pass) {
 
 DetrendPass::DetrendPass(Tsi1& tsi1, Icommands& icommands, Commands& commands, Units& units,
                          Console& con, StatsTable& stats, const DetrendPlots& plots,
-                         std::span<const int> plot_vector)
+                         std::span<const int> plot_vector, std::span<const int> series_codes)
     : tsi1_(tsi1),
       icommands_(icommands),
       commands_(commands),
@@ -56,7 +57,8 @@ DetrendPass::DetrendPass(Tsi1& tsi1, Icommands& icommands, Commands& commands, U
       con_(con),
       stats_(stats),
       plots_(plots),
-      plot_vector_(plot_vector) {}
+      plot_vector_(plot_vector),
+      series_codes_(series_codes) {}
 
 void DetrendPass::run() {
   set_up();
@@ -136,6 +138,7 @@ void DetrendPass::detrend_series(int i) {
   continued_ = false;
   s.unresolved = false;
   s.parameter = parameter_;
+  take_series_code(s);
 
   // Each round is one fit; a refit follows only an answer of the user, so the rounds end
   // with the console input at the latest.
@@ -154,6 +157,27 @@ void DetrendPass::detrend_series(int i) {
     restore(s);
     s.refit = true;
   }
+}
+
+void DetrendPass::take_series_code(Current& s) {
+  if (count(s.i) > series_codes_.size()) return;
+  const int code = series_codes_[count(s.i - 1)];
+  if (code == 0 || code == option_ || code == kRegionalCurveCode) return;
+  const std::string note = " *** series " + std::string(trim_right(tsi1_.ids[count(s.i - 1)])) +
+                           ": detrending code " + std::to_string(code) +
+                           " of the batch detail file ";
+  if (!changes_fit_to(code)) {
+    con_.say(note + "fits no curve: option " + std::to_string(option_) + " is used");
+    return;
+  }
+  if (code == -3 || code == -4) {
+    con_.say(note + "needs a window that the file does not keep: option " +
+             std::to_string(option_) + " is used");
+    return;
+  }
+  s.code = code;
+  // The super smoother gets the middle alpha that a change after a negative curve gives it.
+  s.parameter = code == -5 ? kChangedSmootherAlpha : 0;
 }
 
 std::span<float> DetrendPass::series_values(const Current& s) {
@@ -179,6 +203,12 @@ void DetrendPass::fit(Current& s) {
   s.asked = s.code;
   const CurveFit f = detrend1(tsi1_.column(s.i).subspan(count(s.r - 1)), s.n, s.n, curve_, w1_, w2_,
                               s.code, s.parameter, kMaxYears, con_);
+  if (f.too_short) {
+    con_.say(" *** series " + std::string(trim_right(tsi1_.ids[count(s.i - 1)])) + ": " +
+             std::to_string(s.n) + (s.n == 1 ? " value" : " values") +
+             ", too few for the curve of option " +
+             std::to_string(s.code) + ": the horizontal line through its mean is used");
+  }
   s.code = f.option;
   s.parameter = f.parameter;
   coef_ = f.coef;
@@ -216,7 +246,7 @@ void DetrendPass::guard(Current& s) {
     if (v > 0) continue;
     con_.say(
         Layout("(/'*** series: ',a8,'  growth curve goes ','negative! ***'/'year: ',i6,2x,f7.3)")
-            .write(field(tsi1_.ids[count(s.i - 1)], 8), s.fy + p - 1, v));
+            .write(field(tsi1_.ids[count(s.i - 1)], 8), s.fy + p - 1, shown_curve_value(v)));
     continued_ = true;
     s.unresolved = true;
     s.negative = true;
@@ -382,8 +412,9 @@ void DetrendPass::write_curve_file() {
 }
 
 void detrend(Tsi1& tsi1, Icommands& icommands, Commands& commands, Units& units, Console& con,
-             StatsTable& stats, const DetrendPlots& plots, std::span<const int> plot_vector) {
-  DetrendPass(tsi1, icommands, commands, units, con, stats, plots, plot_vector).run();
+             StatsTable& stats, const DetrendPlots& plots, std::span<const int> plot_vector,
+             std::span<const int> series_codes) {
+  DetrendPass(tsi1, icommands, commands, units, con, stats, plots, plot_vector, series_codes).run();
 }
 
 }  // namespace dendro

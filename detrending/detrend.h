@@ -18,13 +18,18 @@ struct Icommands;
 struct StatsTable;
 struct Tsi1;
 
-// Thrown when the user lets a growth curve that goes negative end the run. By then the
-// current data file's table, chronology and error files (units 12, 13 and 17) are closed
-// and deleted. The run-wide chronology files are left to the run driver: they also hold
-// the chronologies of the data files processed earlier in the run, which must not be lost.
+// Thrown when the user lets a growth curve that goes negative end the run. The files are
+// the run driver's to settle: the data file's table, chronology and error files are
+// incomplete and go, while the run-wide chronology files also hold the chronologies of the
+// data files processed earlier in the run, which must not be lost.
 struct NegativeCurveStop : Stop {
   NegativeCurveStop() : Stop("*** negative growth curve value ***", kFailureStatus) {}
 };
+
+// The last question before a curve that went negative ends the run: "is that what you
+// really want? y/n". It has no default: an empty answer asks again. False for "n" or "N"
+// (back to the fit), true for any other answer.
+bool stop_confirmed(Console& con);
 
 // Runs the detrending pass that element 151 of `icommands` names (1: option 4 with its
 // parameter and plot flag, elements 34 and 64; 2: option 5, elements 35 and 65) on the
@@ -33,9 +38,13 @@ struct NegativeCurveStop : Stop {
 // (prefix + "_crv1.txt" or "_crv2.txt") on unit 14, and the statistics of the indices into
 // `stats`. On return every series column holds its indices on the chronology's year axis,
 // `idt` the code finally used; under first differences every series and the set start one
-// year later. `plot_vector` is handed unchanged to the series plot.
+// year later. `plot_vector` is handed unchanged to the series plot. `series_codes`, when
+// given, holds a curve-fit code for each series (the batch detail file's) that takes the
+// place of the pass's option for that series; 0 (and -2, which a regional curve run
+// leaves) keeps the pass's option, and so does a code that fits no curve of its own or a
+// running-median or lowess code, whose window the detail file does not keep (with a note).
 void detrend(Tsi1& tsi1, Icommands& icommands, Commands& commands, Units& units, Console& con,
              StatsTable& stats, const DetrendPlots& plots = {},
-             std::span<const int> plot_vector = {});
+             std::span<const int> plot_vector = {}, std::span<const int> series_codes = {});
 
 }  // namespace dendro

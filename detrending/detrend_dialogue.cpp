@@ -32,6 +32,13 @@ constexpr const char* kSmootherList[] = {
 
 }  // namespace
 
+bool stop_confirmed(Console& con) {
+  for (;;) {
+    const Answer a = con.ask("is that what you really want? y/n", 1);
+    if (!a.blank()) return !a.letter('n');
+  }
+}
+
 bool DetrendPass::wants_dialogue(const Current& s) const {
   return interactive_ == 2 || interactive_ == 3 || plot_flag_ == 1 || s.negative || continued_;
 }
@@ -52,6 +59,8 @@ DetrendPass::Decision DetrendPass::show_and_ask(Current& s) {
     }
     if (a.letter('h')) {
       write_code_list();
+      // A curve that went negative cannot stand: the question comes again.
+      if (s.unresolved) continue;
       return Decision::accept;
     }
     if (a.letter('y')) return change_option(s);
@@ -108,7 +117,7 @@ DetrendPass::Decision DetrendPass::change_option(Current& s) {
   s.parameter = 0;
   if (s.code == -5) {
     // After a negative curve under another pass option the smoother gets a middle alpha.
-    s.parameter = (option_ != -5 && s.negative) ? 5 : ask_alpha();
+    s.parameter = (option_ != -5 && s.negative) ? kChangedSmootherAlpha : ask_alpha();
   } else if (s.code == -3 || s.code == -4) {
     s.parameter = ask_window(s);
   }
@@ -165,16 +174,14 @@ void DetrendPass::stop_question() {
   con_.say("the program will terminate now if");
   con_.say("you do not change the curve fit");
   con_.say("option to avoid a negative fit.");
-  if (!con_.ask("is that what you really want? y/n", 1).letter('n')) terminate_run();
+  if (!stop_confirmed(con_)) return;
+  terminate_run();
 }
 
 void DetrendPass::terminate_run() {
   con_.say("");
   con_.say("okay, hasta la vista, baby!");
   con_.say("");
-  // This data file's table, chronology and error files go; the run-wide chronology files
-  // hold earlier data files too and are the run driver's to settle (NegativeCurveStop).
-  for (int u : {unit::tabs, unit::crns, unit::errs}) units_.close(u, true);
   throw NegativeCurveStop();
 }
 

@@ -23,6 +23,9 @@ inline constexpr const char* kFitCodeLines[] = {
     "  >9:  cubic smoothing spline         fixed 50 pct variance cutoff",
     " <-9:  cubic smoothing spline         pct n 50 pct variance cutoff"};
 
+// The super smoother's alpha when a series is changed to it without a question.
+inline constexpr int kChangedSmootherAlpha = 5;
+
 // One series' curve or indices as the pass keeps them until its end.
 struct SeriesRecord {
   int first_year = 0;
@@ -33,7 +36,8 @@ struct SeriesRecord {
 class DetrendPass {
  public:
   DetrendPass(Tsi1& tsi1, Icommands& icommands, Commands& commands, Units& units, Console& con,
-              StatsTable& stats, const DetrendPlots& plots, std::span<const int> plot_vector);
+              StatsTable& stats, const DetrendPlots& plots, std::span<const int> plot_vector,
+              std::span<const int> series_codes);
   void run();
 
  private:
@@ -57,6 +61,7 @@ class DetrendPass {
   void set_up();
   void write_legend();
   void detrend_series(int i);
+  void take_series_code(Current& s);
   void fit(Current& s);
   void guard(Current& s);
   void report(Current& s);
@@ -91,6 +96,7 @@ class DetrendPass {
   StatsTable& stats_;
   const DetrendPlots& plots_;
   std::span<const int> plot_vector_;
+  std::span<const int> series_codes_;  // per-series codes in place of the pass's option
 
   // The options of the pass, copied on entry.
   int pass_ = 1;

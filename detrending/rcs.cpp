@@ -11,6 +11,7 @@
 #include "series/console.h"
 #include "series/core_save.h"
 #include "series/descriptive.h"
+#include "series/index_block.h"
 #include "series/layout.h"
 #include "series/spline.h"
 #include "series/store.h"
@@ -214,21 +215,20 @@ void RegionalCurve::name_title() {
 // counted from 1.
 void RegionalCurve::write_chronology() {
   const TucsonMode mode = tucson_mode(io_.commands.write_mode()).value_or(TucsonMode::iw);
-  const int units[] = {unit::crns, unit::errs, unit::crns_rcs, unit::err_rcs};
-  if (mode != TucsonMode::qz) {
-    for (int h = 1; h <= 3; ++h) {
-      const std::string line = tagged_header(io_.commands, h, "  rcs");
-      for (int u : units) io_.units.write(u, line);
-    }
-  }
-  const std::string id = field(field(io_.commands.data_file, 6), 8);
   const std::size_t n = count(length_);
-  for (int u : {unit::crns, unit::crns_rcs}) {
-    trrw_write(io_.units.out(u), mode, id, 1, mean_, v_.depth.first(n), "rcs");
+  IndexBlock block{"rcs chronology", mode, field(field(io_.commands.data_file, 6), 8), 1, mean_,
+                   v_.depth.first(n), "rcs", {}};
+  for (int h = 1; h <= 3; ++h) {
+    const std::string line = tagged_header(io_.commands, h, "  rcs");
+    if (mode != TucsonMode::qz) block.titles.push_back(line);
   }
-  for (int u : {unit::errs, unit::err_rcs}) {
-    trrw_write(io_.units.out(u), mode, id, 1, v_.std_error.first(n), v_.depth.first(n), "err");
-  }
+  const int chronology_files[] = {unit::crns, unit::crns_rcs};
+  write_index_block(io_.units, io_.con, unit::out, chronology_files, block);
+  block.what = "rcs error series";
+  block.values = v_.std_error.first(n);
+  block.tag = "err";
+  const int error_files[] = {unit::errs, unit::err_rcs};
+  write_index_block(io_.units, io_.con, unit::out, error_files, block);
 }
 
 void RegionalCurve::indices_by_age() {

@@ -108,6 +108,11 @@ void RegionalCurve::fit() {
   negative_ = false;
   const CurveFit f = detrend1(work_, fit_length_, length_, curve, w1_, w2_, option_, parameter_,
                               kMaxYears, io_.con);
+  if (f.too_short) {
+    io_.con.say(" *** rcs curve: " + std::to_string(fit_length_) +
+                " ages, too few for the curve of option " + std::to_string(option_) +
+                ": the horizontal line through the mean is used");
+  }
   coef_ = f.coef;
   coef_.plot = kRegionalCurveMark;
   fitted_option_ = f.option;
@@ -120,7 +125,7 @@ void RegionalCurve::guard() {
     const float v = v_.curve[count(r - 1)];
     if (v > 0.0f) continue;
     io_.con.say(Layout("('*** rcs growth curve goes negative! ','***'/'year: ',i6,f7.3)")
-                    .write(r + alignment_.smallest_offset, v));
+                    .write(r + alignment_.smallest_offset, shown_curve_value(v)));
     negative_ = true;
     io_.con.pause(" hit <ret> to display the dirty dog!");
     return;
@@ -130,16 +135,16 @@ void RegionalCurve::guard() {
 void RegionalCurve::write_coefficients() {
   if (printout_ <= 1) return;
   const char* text = nullptr;
-  if (option_ == -3) text = "median smoothed rcs curve and window width";
-  if (option_ == -4) text = "lowess smoothed rcs curve and window width";
-  if (option_ == -5) text = "friedman variable span smoothed rcs curve";
-  if (spline_code(option_)) text = "spline smoothed rcs curve and window width";
+  const int o = fitted_option_;
+  if (o == -3) text = "median smoothed rcs curve and window width";
+  if (o == -4) text = "lowess smoothed rcs curve and window width";
+  if (o == -5) text = "friedman variable span smoothed rcs curve";
+  if (spline_code(o)) text = "spline smoothed rcs curve and window width";
   if (text != nullptr) {
     io_.units.write(unit::out,
-                    Layout("(t2,'  all',3x,'  rcs ',i5,i7,3x,a)").write(option_, parameter_, text));
+                    Layout("(t2,'  all',3x,'  rcs ',i5,i7,3x,a)").write(o, parameter_, text));
     return;
   }
-  const int o = fitted_option_;
   const int p = (o == 3 || o == 7 || o == 8) ? static_cast<int>(coef_.p) : 0;
   io_.units.write(unit::out, Layout("(t2,'  all',3x,'  rcs ',i8,2x,4f12.6,i8)")
                                  .write(o, coef_.a, coef_.b, coef_.c, coef_.d, p));
@@ -180,7 +185,7 @@ RegionalCurve::Decision RegionalCurve::inspect() {
     io_.con.say("the program will terminate now if");
     io_.con.say("you do not change the curve fit");
     io_.con.say("option to avoid a negative fit.");
-    if (!io_.con.ask("is that what you really want? y/n", 1).letter('n')) terminate_run();
+    if (stop_confirmed(io_.con)) terminate_run();
   }
 }
 
@@ -263,9 +268,6 @@ void RegionalCurve::write_option_list() {
 
 void RegionalCurve::terminate_run() {
   io_.con.say("okay, hasta la vista, baby!");
-  // This data file's table, chronology and error files go; the run-wide chronology files
-  // hold the chronologies of earlier data files too and are the run driver's to settle.
-  for (int u : {unit::tabs, unit::crns, unit::errs}) io_.units.close(u, true);
   throw NegativeCurveStop();
 }
 

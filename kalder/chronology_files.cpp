@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "series/index_block.h"
 #include "series/layout.h"
 #include "series/text.h"
 #include "series/tucson.h"
@@ -14,21 +15,24 @@ struct KindFiles {
   const char* tag;        // kind tag of the records
   int run_wide;           // run-wide chronology unit
   int run_wide_error;     // its error twin
+  const char* name;       // the chronology's name in warnings
 };
 
 KindFiles files_of(ChronologyKind kind, int transformation) {
   switch (kind) {
     case ChronologyKind::raw:
-      return {"  raw", transformation > 0 ? "trn" : "raw", unit::crns_raw, unit::err_raw};
+      return {"  raw", transformation > 0 ? "trn" : "raw", unit::crns_raw, unit::err_raw, "raw"};
     case ChronologyKind::standard:
-      return {"  std", "std", unit::crns_std, unit::err_std};
+      return {"  std", "std", unit::crns_std, unit::err_std, "standard"};
     case ChronologyKind::residual:
-      return {"  res", "res", unit::crns_res, unit::err_res};
+      return {"  res", "res", unit::crns_res, unit::err_res, "residual"};
     case ChronologyKind::kalder:
       break;
   }
-  return {"  kld", "kld", unit::crns_kld, unit::err_kld};
+  return {"  kld", "kld", unit::crns_kld, unit::err_kld, "kalder"};
 }
+
+bool table_written(const Run& run) { return run.opt.mean != 0 && run.opt.ar_method > 0; }
 
 }  // namespace
 
@@ -40,20 +44,23 @@ void write_chronology(Run& run, ChronologyKind kind, std::span<const float> valu
   values = values.first(n);
   depth = depth.first(n);
   error = error.first(n);
-  if (mode != TucsonMode::qz) {
-    for (int h = 1; h <= 3; ++h) {
-      std::string line = field(run.commands.header_line(h), 85);
-      line.replace(80, 5, f.title_tag);
-      run.commands.set_header_line(h, line);
-      for (int u : {unit::crns, unit::errs, f.run_wide, f.run_wide_error}) run.units.write(u, line);
-    }
+  IndexBlock block{std::string(f.name) + " chronology", mode, run.chronology_id, run.first_year,
+                   values, depth, f.tag, {}};
+  for (int h = 1; h <= 3; ++h) {
+    std::string line = field(run.commands.header_line(h), 85);
+    line.replace(80, 5, f.title_tag);
+    run.commands.set_header_line(h, line);
+    if (mode != TucsonMode::qz) block.titles.push_back(line);
   }
-  for (int u : {unit::crns, f.run_wide}) {
-    trrw_write(run.units.out(u), mode, run.chronology_id, run.first_year, values, depth, f.tag);
-  }
-  for (int u : {unit::errs, f.run_wide_error}) {
-    trrw_write(run.units.out(u), mode, run.chronology_id, run.first_year, error, depth, "err");
-  }
+  // The table file keeps the chronology's values, not its errors.
+  const std::string table = table_written(run) ? run.prefix + "_tabs.txt" : std::string();
+  const int chronology_files[] = {unit::crns, f.run_wide};
+  write_index_block(run.units, run.con, unit::out, chronology_files, block, table);
+  block.what = std::string(f.name) + " error series";
+  block.values = error;
+  block.tag = "err";
+  const int error_files[] = {unit::errs, f.run_wide_error};
+  write_index_block(run.units, run.con, unit::out, error_files, block);
 }
 
 void write_table(Run& run) {

@@ -199,6 +199,15 @@ void first_differences_axis(Run& run) {
   }
 }
 
+// The detrending code of every series as the batch detail file gave it (nothing in an
+// interactive run, whose rows hold the reset's 0).
+std::vector<int> batch_detail_codes(Run& run) {
+  std::vector<int> codes;
+  if (!run.commands.batch_run()) return codes;
+  for (int i = 1; i <= run.tsi1.count; ++i) codes.push_back(run.tsi1.year_row(i).idt);
+  return codes;
+}
+
 // Both detrending passes; false when the first detrending option is 0 (no detrending).
 bool detrend_series(Run& run) {
   run.icommands[151] = 0;
@@ -210,6 +219,10 @@ bool detrend_series(Run& run) {
     return true;
   }
   const DetrendPlots plots = plot_layer(run.plots, run.icommands, run.commands);
+  // A batch run repeats the interactive run's fit of each series: the detail file's codes
+  // (the last pass's) drive the last pass.
+  const std::vector<int> detail_codes = batch_detail_codes(run);
+  const int last_pass = run.opt.detrend2 == 0 ? 1 : 2;
   for (int pass = 1; pass <= 2; ++pass) {
     if (pass == 2 && run.opt.detrend2 == 0) break;
     run.icommands[151] = pass;
@@ -220,7 +233,8 @@ bool detrend_series(Run& run) {
                                  "------------------------|");
     restore_headers(run);
     detrend(run.tsi1, run.icommands, run.commands, run.units, run.con, run.stats, plots,
-            run.presence);
+            run.presence, pass == last_pass ? std::span<const int>(detail_codes)
+                                            : std::span<const int>());
     if (option == -1) first_differences_axis(run);
     spaghetti_plot(run, SpaghettiPoint::detrended);
     tag_title(run, 73, std::string(13, ' '));

@@ -88,6 +88,13 @@ struct Run {
   std::vector<std::array<float, 28>> running_table;
   int window_count = 0;
 
+  // The data file in hand is being processed (its set-up done, its last step not yet),
+  // the data files processed to their end, and the sizes of the ten run-wide chronology
+  // files when the data file in hand started, to which a stop cuts them back.
+  bool in_progress = false;
+  int files_done = 0;
+  std::array<std::streamoff, 10> run_wide_start{};
+
   // A failure that ended the run early (a missing data or log file, a bad log file):
   // the run still ends normally on the console, but the program's exit status says so.
   bool failed = false;

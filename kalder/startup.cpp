@@ -5,10 +5,11 @@
 #include <filesystem>
 #include <system_error>
 
-#include "detrending/detrend.h"
+#include "kalder/file_list.h"
 #include "kalder/file_setup.h"
 #include "kalder/info.h"
 #include "kalder/pipeline.h"
+#include "kalder/stopped_run.h"
 #include "options/log_creation.h"
 #include "series/layout.h"
 #include "series/stop.h"
@@ -60,6 +61,19 @@ enum class Step {
 // An answer to a file-name question, kept whole however long it is.
 Answer read_name(Console& con) { return Answer{name_field(con.read_line())}; }
 
+// Shows the refusal of `name` when a name of `names` has its output prefix (true);
+// otherwise adds it to `names`.
+bool refused_name(Run& run, std::vector<std::string>& names, const std::string& name) {
+  const std::vector<std::string> refusal = shared_prefix_refusal(names, name);
+  if (refusal.empty()) {
+    names.emplace_back(trim_right(name));
+    return false;
+  }
+  run.con.say("");
+  for (const std::string& line : refusal) run.con.say(line);
+  return true;
+}
+
 Step start_prompt(Run& run, int which) {
   const Layout first("(/t21,'<ret> to run, / to exit, ','h for more info: ')");
   const Layout again("(/t2,'<ret> to run, / to exit, ','h for more info: ')");
@@ -109,7 +123,8 @@ bool listed_files_exist(Run& run, const std::string& list, const std::vector<std
 }
 
 // Reads the data file names from the file on unit 9; returns false when the file holds
-// none before its first blank record, or names a data file that does not exist.
+// none before its first blank record, names a data file that does not exist, or two
+// names of one output prefix.
 bool read_file_names(Run& run, const std::string& list) {
   run.file_count = 0;
   std::vector<std::string> names;
@@ -124,6 +139,13 @@ bool read_file_names(Run& run, const std::string& list) {
     return false;
   }
   if (!listed_files_exist(run, list, names)) return false;
+  std::vector<std::string> accepted;
+  for (const std::string& name : names) {
+    if (refused_name(run, accepted, name)) {
+      run.con.say(" *** give each data file its own name in " + list);
+      return false;
+    }
+  }
   run.file_count = static_cast<int>(names.size());
   const Layout echo("(t2,i5,2x,a)");
   for (std::size_t k = 0; k < names.size(); ++k) {
@@ -194,7 +216,7 @@ bool typed_names(Run& run) {
       run.units.close(unit::file_names, true);
       return false;
     }
-    names.emplace_back(trim_right(a.text));
+    refused_name(run, names, a.text);  // a refused name is typed again
   }
   for (const auto& n : names) run.units.write(unit::file_names, n);
   run.units.close(unit::file_names);
@@ -354,11 +376,14 @@ void process_files(Run& run) {
   std::string record;
   while (run.units.read_record(unit::file_names, record) && field(record, 10) != std::string(10, ' ')) {
     run.commands.set_data_file(trim_right(record));
+    run.units.forget_created();
     if (!set_up_file(run)) {
       run.failed = true;
       return;
     }
+    start_data_file(run);
     process_data_file(run);
+    finish_data_file(run);
   }
 }
 
@@ -386,22 +411,15 @@ int kalder_main(std::istream& in, std::ostream& out) {
     run_dialogue(run);
     process_files(run);
     end_of_run(run);
-  } catch (const NegativeCurveStop& s) {
-    // The data file in hand has lost its own files; the run-wide files stay when they hold
-    // the chronologies of data files processed before it.
-    con.say(s.what());
-    close_run_wide_files(run, run.file_count <= 1);
-    run.units.close_all();
-    out.flush();
-    return s.status;
   } catch (const Stop& s) {
     if (!s.shown && !std::string(s.what()).empty()) con.say(s.what());
-    run.units.close_all();
+    settle_stopped_run(run, s.what());
     out.flush();
     return s.status;
   } catch (const std::exception& e) {
-    con.say(std::string("*** internal error: ") + e.what());
-    run.units.close_all();
+    const std::string message = std::string("*** internal error: ") + e.what();
+    con.say(message);
+    settle_stopped_run(run, message);
     out.flush();
     return 2;
   }

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <vector>
 
+#include "options/detrending_codes.h"
 #include "options/labels.h"
 #include "series/console.h"
 #include "series/layout.h"
@@ -139,8 +140,10 @@ std::string write_record(const RecordFields& record_fields, const Icommands& ic)
 
 enum class Failure { none, end_of_file, bad_value };
 
-void report(Console& con, Failure failure) {
+// `reason`, when given, says why the record was refused.
+void report(Console& con, Failure failure, const std::string& reason) {
   con.say("");
+  if (!reason.empty()) con.say(" *** " + reason);
   if (failure == Failure::end_of_file) {
     con.say(" *** end-of-file reading batch commands. re-run");
     con.say(" *** the program in interactive mode to create");
@@ -165,6 +168,13 @@ void check_width(int code, int& width) {
   }
   if (width < -100) width = -100;
   if (code == -3 && width > 2 && width % 2 == 0) width -= 1;
+}
+
+// Why the detrending code just read into `ic` for the record's item is refused, as the
+// option dialogue refuses it; nothing for a code it accepts and for the other records.
+std::optional<std::string> detrending_record_refusal(int item, const Icommands& ic) {
+  if (item != 4 && item != 5) return std::nullopt;
+  return detrending_refusal(item, ic[item], ic[4]);
 }
 
 // Whether the values just read into `ic` are acceptable for the record's item. The
@@ -263,6 +273,7 @@ struct Reader {
   Commands& commands;
   Console& con;
   Layout echo{"(1x,a)"};
+  std::string reason;  // why the last record failed, when a check can say it
 
   Failure read(std::string& record) {
     return units.read_record(unit::log, record) ? Failure::none : Failure::end_of_file;
@@ -281,6 +292,12 @@ struct Reader {
         next[record_fields.fields[f].element] = static_cast<int>(v);
       }
     } catch (const ReadError&) {
+      return Failure::bad_value;
+    }
+    if (const auto refusal = detrending_record_refusal(record_fields.item, next)) {
+      // Records are numbered from the header record: option k's record is k + 1.
+      reason = "record " + std::to_string(record_fields.item + 1) + " of the log file: " +
+               *refusal;
       return Failure::bad_value;
     }
     if (!accepted(record_fields.item, next)) return Failure::bad_value;
@@ -359,7 +376,7 @@ void wlf(const Icommands& icommands, std::string_view mask, std::ostream& out) {
 
 int batch(Units& units, Icommands& icommands, Commands& commands, Console& con,
           std::string_view data_file_name) {
-  Reader reader{units, icommands, commands, con};
+  Reader reader{units, icommands, commands, con, Layout("(1x,a)"), std::string()};
   units.rewind(unit::log);
   int status = 1;
   Failure failure = reader.header(data_file_name);
@@ -375,7 +392,7 @@ int batch(Units& units, Icommands& icommands, Commands& commands, Console& con,
                                                     : reader.option_record(record_fields);
   }
   if (failure != Failure::none) {
-    report(con, failure);
+    report(con, failure, reader.reason);
     return status;
   }
   return 0;

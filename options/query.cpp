@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "options/detrending_codes.h"
 #include "options/help.h"
 #include "options/log_file.h"
 #include "series/console.h"
@@ -308,9 +309,8 @@ bool Dialogue::detrending_parameter(int c, int element) {
 void Dialogue::first_detrending() {
   heading({"first tree-ring detrending option:"});
   std::vector<std::string> lines = detrending_list(true);
-  const auto range = [](long long v) { return !between(v, -9, -7); };
   for (;;) {
-    const int c = ask({lines, "", true, storable(4, range)});
+    const int c = ask({lines, "", true, storable(4, offered_detrending_code)});
     ic_[4] = c;
     // Regional curve standardization needs a curve for its age-aligned mean.
     if (c == -2 && ic_[5] == 0) ic_[5] = 2;
@@ -324,12 +324,11 @@ void Dialogue::second_detrending() {
   heading({ic_[4] == -2 ? "rcs growth curve option (/ to exit, h for help):"
                         : "second detrending option (/ to exit, h for help):"});
   std::vector<std::string> lines = detrending_list(false);
-  const auto range = [](long long v) { return !between(v, -9, -7); };
   for (;;) {
-    const int c = ask({lines, "", true, storable(5, range)});
-    if (c == -2) {
+    const int c = ask({lines, "", true, storable(5, offered_detrending_code)});
+    if (const auto refusal = detrending_refusal(5, c, ic_[4])) {
       con_.say("");
-      con_.say(" *** rcs option not allowed for 2nd detrending ***");
+      con_.say(" *** " + *refusal + " ***");
       continue;
     }
     ic_[5] = c;

@@ -29,6 +29,15 @@ constexpr int kMaxMenuRounds = 100000;
 constexpr std::array<double, 3> kLegendDisplacement{-22.0, -17.0, -12.0};
 constexpr std::array<int, 3> kLineColour{kBlue, kRed, kBlack};
 
+// A value of the text file in 8 columns with 6 decimals; the columns are separated by tabs,
+// so a value that needs more (a power of 10 or more, a log10 of -1 or less) takes the
+// columns it needs rather than a field of asterisks.
+std::string value_field(double v) {
+  const float value = static_cast<float>(v);
+  const std::string fixed = Layout("(f8.6)").write(value);
+  return fixed.find('*') == std::string::npos ? fixed : Layout("(f0.6)").write(value);
+}
+
 class SpectraPage {
  public:
   SpectraPage(const SpectraLines& in, int log_flag) : legend_(in.legend) {
@@ -71,15 +80,12 @@ class SpectraPage {
   // The values drawn (log10 of the powers on the log scale); an existing file is replaced.
   bool write_values() const {
     std::ofstream out{std::string(kValuesFile), std::ios::trunc};
-    const Layout row("(f8.6,a,f8.6,a,f8.6,a,f8.6)");
     out << " Power Spectra Estimates for STD RES and KLD Chronologies\n";
     out << "Freq" << kSeparator << "STD" << kSeparator << "RES" << kSeparator << "KLD\n";
     for (std::size_t j = 0; j < frequency_.size(); ++j) {
-      out << row.write(static_cast<float>(frequency_[j]), kSeparator,
-                       static_cast<float>(power_[0][j]), kSeparator,
-                       static_cast<float>(power_[1][j]), kSeparator,
-                       static_cast<float>(power_[2][j]))
-          << '\n';
+      out << value_field(frequency_[j]);
+      for (const auto& p : power_) out << kSeparator << value_field(p[j]);
+      out << '\n';
     }
     out.close();
     return static_cast<bool>(out);

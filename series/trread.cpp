@@ -108,6 +108,13 @@ class SeriesSource {
 
 void write_line(std::ostream& out, const std::string& line) { out << line << '\n'; }
 
+// Whether no value of the series is present: every value is missing (negative, or also 0
+// when the data are transformed), as the gap scan counts them.
+bool every_value_missing(const std::vector<float>& values, int transformation) {
+  return std::all_of(values.begin(), values.end(),
+                     [transformation](float v) { return v < 0 || (transformation > 0 && v <= 0); });
+}
+
 void write_statistics_table(std::ostream& out, Tsi1& tsi1, StatsTable& stats) {
   write_line(out, Layout("(t2,'|------------------ statistics of ',"
                          "'raw tree-ring measurements ------------------|')")
@@ -220,20 +227,30 @@ TrreadResult trread(std::istream& data, Tsi1& tsi1, StatsTable& stats, Commands&
                                   std::to_string(kLatestYear) +
                                   ", the years that the programs take");
     }
-    if (batch) {
-      // Rows of the batch detail file, one per series of the file in file order.
-      const SeriesYears row = table_row(tsi1, k, transformation);
-      if (row.icu != 1) {
-        DroppedSeries d{k, s.id, row};
-        d.row.ify = s.first_year;
-        d.row.ily = last_year;
-        tsi1.dropped.push_back(d);
-        continue;
+    // Rows of the batch detail file, one per series of the file in file order (in an
+    // interactive run the per-file reset's rows).
+    const SeriesYears detail_row = table_row(tsi1, k, transformation);
+    const bool all_missing = every_value_missing(s.values, transformation);
+    if ((batch && detail_row.icu != 1) || all_missing) {
+      if (all_missing) {
+        // No value gives no curve and no index: the file goes on without the series.
+        const std::string note = "*** series " + std::to_string(k) + " (" +
+                                 std::string(trim_right(s.id)) +
+                                 "): every value is missing; the series is left out";
+        console.say(note);
+        write_line(out, Layout("(t2,a)").write(note));
       }
+      DroppedSeries d{k, s.id, detail_row};
+      d.row.ify = s.first_year;
+      d.row.ily = last_year;
+      tsi1.dropped.push_back(d);
+      continue;
+    }
+    if (batch) {
       ++count;
       // All ten columns go with the series, so that every setting of the detail file
       // stays with its own series when the rows close up.
-      table_row(tsi1, count, transformation) = row;
+      table_row(tsi1, count, transformation) = detail_row;
     } else {
       ++count;
     }

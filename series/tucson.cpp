@@ -48,6 +48,19 @@ long long nint(float value) {
   return std::lround(value);
 }
 
+std::optional<std::size_t> index_misfit(std::span<const float> values,
+                                        std::span<const int> depth) {
+  constexpr long long kLowest = -999, kHighest = kIndexEmpty - 1, kDeepest = 999;
+  const bool all_one = depth.empty() || depth[0] < 1;
+  for (std::size_t j = 0; j < values.size(); ++j) {
+    if (!std::isfinite(values[j])) return j;
+    const long long v = nint(values[j] * 1000.0f);
+    if (v < kLowest || v > kHighest) return j;
+    if (!all_one && j < depth.size() && (depth[j] < 0 || depth[j] > kDeepest)) return j;
+  }
+  return std::nullopt;
+}
+
 void trrw_write(std::ostream& out, TucsonMode mode, std::string_view id, int first_year,
                 std::span<const float> values, std::span<const int> depth,
                 std::string_view tag) {

@@ -1,6 +1,8 @@
 #include "series/units.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <stdexcept>
 
 #include "series/layout.h"
@@ -25,6 +27,7 @@ Units::File* Units::open(int unit, const std::string& name, std::ios::openmode m
 std::ostream& Units::create(int unit, const std::string& name) {
   File* f = open(unit, name, std::ios::out | std::ios::trunc);
   if (f == nullptr) throw Stop("*** cannot create file: " + name, kFailureStatus);
+  created_.push_back(name);
   return f->stream;
 }
 
@@ -84,6 +87,30 @@ void Units::close(int unit, bool remove) {
   } else if (failed) {
     throw Stop("*** could not write file " + f->name + " (disk full?)", kFailureStatus);
   }
+}
+
+std::vector<int> Units::output_units() const {
+  std::vector<int> units;
+  for (const auto& [unit, f] : files_) {
+    if (f->output) units.push_back(unit);
+  }
+  return units;
+}
+
+std::streamoff Units::written(int unit) {
+  File& f = file(unit);
+  f.stream.flush();
+  const std::streamoff at = f.stream.tellp();
+  return at < 0 ? 0 : at;
+}
+
+void Units::close_cut(int unit, std::streamoff size) {
+  if (!is_open(unit)) return;
+  const std::string name = file(unit).name;
+  close(unit);
+  std::error_code ec;
+  std::filesystem::resize_file(name, static_cast<std::uintmax_t>(std::max<std::streamoff>(size, 0)),
+                               ec);
 }
 
 void Units::close_all() noexcept {

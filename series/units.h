@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace dendro {
 
@@ -41,6 +42,16 @@ class Units {
   // Closes every open unit (at the end of the program), keeping the files.
   void close_all() noexcept;
 
+  // The units open for writing, in unit order.
+  std::vector<int> output_units() const;
+  // How many characters an output unit's file holds so far (its buffer is flushed).
+  std::streamoff written(int unit);
+  // Closes an output unit and cuts its file back to its first `size` characters.
+  void close_cut(int unit, std::streamoff size);
+  // The names of the files created fresh since the last forget_created(), in order.
+  const std::vector<std::string>& created() const { return created_; }
+  void forget_created() { created_.clear(); }
+
  private:
   struct File {
     std::string name;
@@ -48,6 +59,7 @@ class Units {
     bool output = false;
   };
   std::map<int, std::unique_ptr<File>> files_;
+  std::vector<std::string> created_;
   File& file(int unit);
   // Opens `name` on the unit (closing what it held) in `mode`; nothing when it cannot.
   File* open(int unit, const std::string& name, std::ios::openmode mode);

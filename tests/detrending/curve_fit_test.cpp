@@ -184,6 +184,54 @@ TEST(detrend1, codes_without_a_curve_are_marked) {
   EXPECT_EQ(io.output(), "\n input error 3 in msmoor.\n");
 }
 
+// Fewer than 4 values: a spline (the age-dependent one too) makes no curve, a line through
+// one value none that is a number; the horizontal mean stands in as option 6. A fit that
+// makes a curve of so few values keeps it.
+TEST(detrend1, series_too_short_for_its_curve_get_the_mean_line) {
+  Fixture f;
+  for (int code : {-6, 20, -50, 1, 3, 4, 5}) {
+    std::vector<float> y{1.2f};
+    const CurveFit r = f.fit(y, code, 0, 3);
+    EXPECT_TRUE(r.too_short) << code;
+    EXPECT_EQ(r.option, 6) << code;
+    EXPECT_EQ(r.coef.array(), (std::array<float, 7>{0, 0, 0, 0, 1.2f, 0, 0})) << code;
+    // The parametric curves' length m: every place gets the mean.
+    EXPECT_EQ(f.c[0], 1.2f) << code;
+    EXPECT_EQ(f.c[2], 1.2f) << code;
+  }
+  for (int code : {-6, 15}) {
+    std::vector<float> y{1.0f, 2.0f, 4.5f};  // mean 2.5
+    const CurveFit r = f.fit(y, code);
+    EXPECT_TRUE(r.too_short) << code;
+    EXPECT_EQ(r.option, 6);
+    EXPECT_FLOAT_EQ(f.c[1], 2.5f);
+  }
+  // Three values: a line is a curve (hand: y = 0.5 + t, line 1.5, 2.5, 3.5).
+  std::vector<float> y{1.5f, 2.5f, 3.5f};
+  CurveFit r = f.fit(y, 4);
+  EXPECT_FALSE(r.too_short);
+  EXPECT_EQ(r.option, 4);
+  EXPECT_NEAR(f.c[2], 3.5f, 1e-5);
+  // Four values reach the spline.
+  y = {1.0f, 2.0f, 1.5f, 1.8f};
+  r = f.fit(y, -6);
+  EXPECT_FALSE(r.too_short);
+  EXPECT_EQ(r.option, -6);
+  EXPECT_GT(f.c[0], 0.0f);
+  // Codes that are no curve fit stay marked, however short the series.
+  y = {1.0f, 2.0f};
+  r = f.fit(y, 0);
+  EXPECT_FALSE(r.too_short);
+  EXPECT_EQ(f.c[0], kNoCurve);
+}
+
+TEST(shown_curve_value, markers_show_as_the_cleared_curve) {
+  EXPECT_EQ(shown_curve_value(kSplineTooFew), 0.0f);
+  EXPECT_EQ(shown_curve_value(kNoCurve), 0.0f);
+  EXPECT_EQ(shown_curve_value(-0.124f), -0.124f);
+  EXPECT_EQ(shown_curve_value(0.0f), 0.0f);
+}
+
 TEST(changes_fit_to, only_codes_that_fit_a_curve_of_their_own) {
   // The codes that detrend1 marks as no curve above, and first differences (which rewrite
   // the series): a dialogue never changes a fit to them.

@@ -91,7 +91,7 @@ class Pass {
     tsi1.year_row(tsi1.count + 1) = SeriesYears{kFirst, kFirst + kRows - 1};
     units.create(unit::out, (dir_ / "site_out.txt").string());
     in_.str(answers);
-    detrend(tsi1, icommands, commands, units, con, stats, plots);
+    detrend(tsi1, icommands, commands, units, con, stats, plots, {}, series_codes);
     units.close(unit::out);
   }
 
@@ -110,6 +110,7 @@ class Pass {
   std::vector<std::string> pages;
   std::vector<float> overlay;
   bool no_more_plots = false;
+  std::vector<int> series_codes;  // the batch detail file's codes, when set
 
  private:
   struct Series {
@@ -253,16 +254,12 @@ TEST(detrend, negative_curve_is_shown_and_changed) {
   EXPECT_EQ(count_lines_starting(r, " series   ident     option"), 1);
 }
 
-TEST(detrend, refusing_to_change_a_negative_curve_ends_the_run_but_keeps_run_wide_files) {
+TEST(detrend, refusing_to_change_a_negative_curve_ends_the_run) {
   Pass p;
   p.icommands.option(4) = 4;
   p.add("ABC01   ", 1906, hyperbola());
-  const fs::path table = p.dir() / "site_tab.txt", crn = p.dir() / "site_crn.txt",
-                 err = p.dir() / "site_err.txt", run_wide = p.dir() / "crns_raw.txt";
-  p.units.create(unit::tabs, table.string());
+  const fs::path crn = p.dir() / "site_crn.txt";
   p.units.create(unit::crns, crn.string());
-  p.units.create(unit::errs, err.string());
-  p.units.create(unit::crns_raw, run_wide.string());
   // Return at the pause; no change; blank at "continue"; first "n" at the stop question
   // (back to the dialogue), then no change again and "y": the run ends.
   EXPECT_THROW(p.run("\nn\n\nn\nn\n\ny\n"), NegativeCurveStop);
@@ -272,11 +269,72 @@ TEST(detrend, refusing_to_change_a_negative_curve_ends_the_run_but_keeps_run_wid
             std::string::npos);
   EXPECT_NE(c.find("==> \nokay, hasta la vista, baby!\n\n"), std::string::npos);
   EXPECT_EQ(p.pages.size(), 2u);  // shown again after the first "n"
-  EXPECT_FALSE(fs::exists(table));
-  EXPECT_FALSE(fs::exists(crn));
-  EXPECT_FALSE(fs::exists(err));
-  EXPECT_TRUE(fs::exists(run_wide));
-  EXPECT_TRUE(p.units.is_open(unit::crns_raw));
+  // The files are the run driver's to settle.
+  EXPECT_TRUE(p.units.is_open(unit::crns));
+}
+
+TEST(detrend, negative_curve_help_and_blank_stop_answers_ask_again) {
+  Pass p;
+  p.icommands.option(4) = 4;
+  p.add("ABC01   ", 1906, hyperbola());
+  // Return at the pause; "h"; no change; blank at "continue"; blank, then "y" at the stop
+  // question.
+  EXPECT_THROW(p.run("\nh\nn\n\n\ny\n"), NegativeCurveStop);
+  const std::string c = p.console();
+  EXPECT_EQ(occurrences(c, "change curve fit? y/<n>"), 2);
+  EXPECT_EQ(occurrences(c, "you can change the current curve fit with any one"), 1);
+  EXPECT_EQ(occurrences(c, "is that what you really want? y/n           ==> "), 2);
+  EXPECT_EQ(occurrences(c, "okay, hasta la vista, baby!"), 1);
+  // "n" at the stop question goes back to the fit; a change to the mean then stands.
+  Pass q;
+  q.icommands.option(4) = 4;
+  q.add("ABC01   ", 1906, hyperbola());
+  q.run("\nn\n\n\nn\ny\n6\nn\n\n");
+  EXPECT_EQ(q.tsi1.year_row(1).idt, 6);
+  EXPECT_EQ(occurrences(q.console(), "is that what you really want? y/n"), 2);
+}
+
+// The batch detail file's code of a series takes the place of the pass's option without a
+// question; codes it cannot take leave the pass's option, with a note.
+TEST(detrend, batch_detail_codes_drive_the_series_fits) {
+  Pass p;
+  p.icommands.option(4) = 4;
+  for (const char* id : {"ABC01   ", "ABC02   ", "ABC03   ", "ABC04   ", "ABC05   ", "ABC06   "}) {
+    p.add(id, 1906, hyperbola());
+  }
+  p.series_codes = {6, 0, -2, 9, -3, 4};
+  // Only series 2 to 6 keep option 4, whose curve goes negative: "n" to no change, "n" to
+  // continue, then 6 for each of them.
+  std::string answers;
+  for (int k = 0; k < 5; ++k) answers += "\ny\n6\nn\nn\n";
+  p.run(answers);
+  const std::string c = p.console();
+  EXPECT_EQ(c.find("*** series: ABC01"), std::string::npos);  // the mean line, no question
+  EXPECT_NE(c.find("*** series: ABC02"), std::string::npos);
+  EXPECT_NE(c.find(" *** series ABC04: detrending code 9 of the batch detail file fits no curve: "
+                   "option 4 is used"),
+            std::string::npos);
+  EXPECT_NE(c.find(" *** series ABC05: detrending code -3 of the batch detail file needs a window "
+                   "that the file does not keep: option 4 is used"),
+            std::string::npos);
+  EXPECT_EQ(occurrences(c, "of the batch detail file"), 2);
+  for (int i = 1; i <= 6; ++i) EXPECT_EQ(p.tsi1.year_row(i).idt, 6) << i;
+  const std::vector<float> h = hyperbola();
+  double mean = 0;
+  for (float v : h) mean += v;
+  mean /= static_cast<double>(h.size());
+  EXPECT_NEAR(p.at(1906, 1), h[0] / mean, 1e-4);
+  EXPECT_NEAR(p.at(1906, 1), p.at(1906, 2), 1e-6);
+
+  // The super smoother from the file gets alpha 5.
+  Pass q;
+  q.icommands.option(4) = 4;
+  q.add("ABC01   ", 1901, line(30));
+  q.series_codes = {-5};
+  q.run("");
+  EXPECT_EQ(q.tsi1.year_row(1).idt, -5);
+  EXPECT_TRUE(has_line(
+      q.report(), "     1   ABC01     -5    5           friedman super smoother curve and alpha"));
 }
 
 TEST(detrend, interactive_change_to_running_medians_with_a_percent_window) {

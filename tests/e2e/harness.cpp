@@ -8,6 +8,10 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "series/console.h"
+#include "series/records.h"
+#include "series/tucson.h"
+
 namespace dendro::e2e {
 
 namespace fs = std::filesystem;
@@ -89,6 +93,37 @@ std::vector<std::map<int, double>> space_delimited_series(const std::string& tex
     }
   }
   return series;
+}
+
+std::vector<std::map<int, float>> read_chronologies(const std::string& text) {
+  std::istringstream in(text), keys;
+  std::ostringstream quiet;
+  Console con(keys, quiet);
+  RecordStream records(in);
+  TucsonFile file;
+  std::vector<std::map<int, float>> series;
+  for (int guard = 0; guard < 100; ++guard) {
+    SeriesRead s = trrw_read(records, TucsonMode::ir, file, con);
+    if (s.n < 1) break;
+    std::map<int, float> by_year;
+    for (int k = 0; k < s.n; ++k) by_year[s.first_year + k] = s.values[static_cast<std::size_t>(k)];
+    series.push_back(by_year);
+  }
+  return series;
+}
+
+std::map<int, double> table_column(const std::string& text, int column) {
+  std::map<int, double> values;
+  std::istringstream in(text);
+  std::string line;
+  std::getline(in, line);
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::vector<double> v;
+    for (std::string f; std::getline(fields, f, '\t');) v.push_back(std::stod(f));
+    values[static_cast<int>(v[0])] = v[static_cast<std::size_t>(column)];
+  }
+  return values;
 }
 
 }  // namespace dendro::e2e

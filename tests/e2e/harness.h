@@ -43,4 +43,10 @@ std::vector<std::string> split_lines(const std::string& text);
 // series, in the order of the head's ids, its values by year; "." (no value) is left out.
 std::vector<std::map<int, double>> space_delimited_series(const std::string& text);
 
+// The chronologies of an index file in file order: each series' values by year.
+std::vector<std::map<int, float>> read_chronologies(const std::string& text);
+
+// Column `column` (0 = year) of the tab-separated table file, by year.
+std::map<int, double> table_column(const std::string& text, int column);
+
 }  // namespace dendro::e2e

@@ -72,12 +72,59 @@ TEST_F(OptionsDialogue, bad_answers_are_asked_again_and_never_stored) {
   EXPECT_EQ(log[16], log_record("30    10     0", "!running rbar window/overlap (no plots)"));
 }
 
+// Codes that the detrending lists do not offer (9: the lists offer ">9"), the regional
+// curve as the second detrending and no curve for the regional curve are refused; a log
+// file that holds them anyway is refused by the batch run, naming the record and why.
+TEST_F(OptionsDialogue, detrending_codes_the_lists_do_not_offer) {
+  // Option 4: 9 is asked again, 20 stands. Option 5: -2 and 9 are refused, 0 stands.
+  // Then option 4 -2 (option 5 becomes 2) and option 5 0, refused under it, then 6.
+  RunResult r = run_with_menu("4\n9\n20\n\n5\n-2\n9\n0\n\n4\n-2\n\n5\n0\n6\n\n");
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("==> \n *** rcs option not allowed for 2nd detrending ***\n"),
+            std::string::npos);
+  EXPECT_NE(r.output.find("==> \n *** rcs needs a growth curve option: 0 not allowed with rcs ***\n"),
+            std::string::npos);
+  auto log = box.read_lines("site1_log.txt");
+  EXPECT_TRUE(log[4].starts_with("-2     0     0")) << log[4];
+  EXPECT_TRUE(log[5].starts_with("6      0     0")) << log[5];
+
+  struct Edit {
+    std::string first, second, reason;
+  };
+  const Edit edits[] = {
+      {"-7     0     0", "0      0     0",
+       " *** record 5 of the log file: first detrending -7 is not one of the detrending options"},
+      {"9      0     0", "0      0     0",
+       " *** record 5 of the log file: first detrending 9 is not one of the detrending options"},
+      {"-6     0     0", "-2     0     0",
+       " *** record 6 of the log file: rcs option not allowed for 2nd detrending"},
+      {"-2     0     0", "0      0     0",
+       " *** record 6 of the log file: rcs needs a growth curve option: 0 not allowed with rcs"}};
+  for (const Edit& e : edits) {
+    log[4] = e.first;
+    log[5] = e.second;
+    std::string text;
+    for (const auto& l : log) text += l + "\n";
+    box.write_file("site1_log.txt", text);
+    RunResult batch = box.kalder("\nf.txt\nT\ny\n\n");
+    EXPECT_NE(batch.status, 0);
+    EXPECT_NE(batch.output.find(e.reason + "\n *** error reading batch commands. re-run the\n"),
+              std::string::npos)
+        << batch.output;
+    // Nothing processed: the chronology file was created empty by the set-up and stays so.
+    EXPECT_EQ(box.read_file("site1_crns.txt"), "");
+  }
+}
+
 TEST_F(OptionsDialogue, end_of_input_inside_a_dialogue_stops_cleanly) {
   RunResult r = box.kalder("\nf.txt\nT\nn\n4\n-3\n");
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.output.find("end of input"), std::string::npos);
-  EXPECT_TRUE(box.exists("site1_log.txt"));  // created, and left empty by the stop
-  EXPECT_EQ(box.read_file("site1_log.txt"), "");
+  // The log file was created and left empty by the stop: it goes, as do the empty
+  // run-wide chronology files.
+  EXPECT_FALSE(box.exists("site1_log.txt"));
+  EXPECT_FALSE(box.exists("crns_raw.txt"));
+  EXPECT_FALSE(box.exists("crns_rcs_err.txt"));
 }
 
 }  // namespace

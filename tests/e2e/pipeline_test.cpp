@@ -8,9 +8,6 @@
 #include <sstream>
 
 #include "harness.h"
-#include "series/console.h"
-#include "series/records.h"
-#include "series/tucson.h"
 
 namespace dendro::e2e {
 namespace {
@@ -23,39 +20,6 @@ const char* const kPerFile[] = {"_out.txt",      "_crns.txt",     "_errs.txt",
 const char* const kRunWide[] = {"crns_raw.txt",     "crns_std.txt",     "crns_res.txt",
                                 "crns_kld.txt",     "crns_raw_err.txt", "crns_std_err.txt",
                                 "crns_res_err.txt", "crns_kld_err.txt"};
-
-// The chronologies of an index file in file order: each series' values by year.
-std::vector<std::map<int, float>> read_chronologies(const std::string& text) {
-  std::istringstream in(text), keys;
-  std::ostringstream quiet;
-  Console con(keys, quiet);
-  RecordStream records(in);
-  TucsonFile file;
-  std::vector<std::map<int, float>> series;
-  for (int guard = 0; guard < 100; ++guard) {
-    SeriesRead s = trrw_read(records, TucsonMode::ir, file, con);
-    if (s.n < 1) break;
-    std::map<int, float> by_year;
-    for (int k = 0; k < s.n; ++k) by_year[s.first_year + k] = s.values[static_cast<std::size_t>(k)];
-    series.push_back(by_year);
-  }
-  return series;
-}
-
-// Column `column` (0 = year) of the tab-separated table file, by year.
-std::map<int, double> table_column(const std::string& text, int column) {
-  std::map<int, double> values;
-  std::istringstream in(text);
-  std::string line;
-  std::getline(in, line);
-  while (std::getline(in, line)) {
-    std::istringstream fields(line);
-    std::vector<double> v;
-    for (std::string f; std::getline(fields, f, '\t');) v.push_back(std::stod(f));
-    values[static_cast<int>(v[0])] = v[static_cast<std::size_t>(column)];
-  }
-  return values;
-}
 
 class DefaultRun : public ::testing::Test {
  protected:

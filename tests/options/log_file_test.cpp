@@ -45,7 +45,10 @@ struct BatchRun {
 };
 BatchRun read_log(const std::string& content, Icommands& ic, Commands& cmd,
                   std::string_view name = "oak1.txt") {
-  const std::string path = ::testing::TempDir() + "options_log_test.txt";
+  // One file per test: ctest may run the tests of this file side by side.
+  const std::string path = ::testing::TempDir() + "options_log_" +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                           ".txt";
   std::ofstream(path, std::ios::trunc) << content;
   Units units;
   EXPECT_TRUE(units.open_old(unit::log, path));
@@ -235,6 +238,45 @@ TEST(batch, detrending_widths_are_corrected_or_stop_the_run) {
     EXPECT_GT(s.status, 0);
   }
   EXPECT_THROW(read_log(with(-3, 0), a.ic, a.cmd), Stop);
+}
+
+// A log file that asks for what the option dialogue refuses is refused with the record's
+// number and the reason; a code the dialogue takes is read.
+TEST(batch, detrending_codes_the_dialogue_refuses) {
+  auto with = [](int first, int second) {
+    Defaults d;
+    d.ic[4] = first;
+    d.ic[5] = second;
+    return log_text(d.ic);
+  };
+  const std::string rest =
+      " *** error reading batch commands. re-run the\n"
+      " *** program in interactive mode to create the\n"
+      " *** correct log files for batch mode runs.\n";
+  struct Case {
+    int first, second, status;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {-7, 0, 4, "record 5 of the log file: first detrending -7 is not one of the detrending options"},
+      {9, 0, 4, "record 5 of the log file: first detrending 9 is not one of the detrending options"},
+      {-6, -2, 5, "record 6 of the log file: rcs option not allowed for 2nd detrending"},
+      {-6, -8, 5, "record 6 of the log file: second detrending -8 is not one of the detrending options"},
+      {-2, 0, 5, "record 6 of the log file: rcs needs a growth curve option: 0 not allowed with rcs"},
+  };
+  for (const Case& c : cases) {
+    Defaults back;
+    const BatchRun r = read_log(with(c.first, c.second), back.ic, back.cmd);
+    EXPECT_EQ(r.status, c.status) << c.first << " " << c.second;
+    const std::string tail = "\n *** " + c.reason + "\n" + rest;
+    EXPECT_EQ(r.console.substr(r.console.size() - std::min(r.console.size(), tail.size())), tail);
+  }
+  for (const auto& [first, second] : {std::pair{-2, 2}, std::pair{10, -1}, std::pair{-6, -10}}) {
+    Defaults back;
+    EXPECT_EQ(read_log(with(first, second), back.ic, back.cmd).status, 0) << first << " " << second;
+    EXPECT_EQ(back.ic[4], first);
+    EXPECT_EQ(back.ic[5], second);
+  }
 }
 
 TEST(batch, failures_report_the_option_and_keep_earlier_values) {

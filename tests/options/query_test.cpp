@@ -68,12 +68,14 @@ TEST(query, first_detrending) {
   EXPECT_EQ(rcs.ic[5], 2);
   Asked keeps(4, "-2\n\n", [](Icommands& ic) { ic[5] = 6; });
   EXPECT_EQ(keeps.ic[5], 6);
-  // No default: a blank asks again; -8 is refused; 9 is a code like any other.
-  Asked nine(4, "\n-8\n9\ny\n");
-  EXPECT_EQ(nine.ic[4], 9);
+  // No default: a blank asks again; -8 and 9 (the list offers ">9", not 9) are refused
+  // without a word.
+  Asked nine(4, "\n-8\n9\n10\ny\n");
+  EXPECT_EQ(nine.ic[4], 10);
   EXPECT_EQ(nine.ic[64], 1);
   EXPECT_EQ(nine.count("first tree-ring detrending option:"), 1);
-  EXPECT_EQ(nine.count(" smoothing spline (pct n cutoff)     <-9    ==> "), 3);
+  EXPECT_EQ(nine.count(" smoothing spline (pct n cutoff)     <-9    ==> "), 4);
+  EXPECT_EQ(nine.count("***"), 0);
   // The median width must be odd and above 2; a blank goes back to the codes.
   Asked median(4, "-3\n4\n5\n\n");
   EXPECT_EQ(median.ic[4], -3);
@@ -98,8 +100,15 @@ TEST(query, second_detrending) {
   Asked first_differences(5, "-1\n\n");
   EXPECT_EQ(first_differences.ic[5], -1);
   EXPECT_EQ(first_differences.count("first differences"), 0);
-  Asked heading(5, "0\n\n", [](Icommands& ic) { ic[4] = -2; });
+  // The regional curve needs a curve: 0 is refused under a first detrending of -2.
+  Asked heading(5, "0\n9\n-6\n\n", [](Icommands& ic) { ic[4] = -2; });
   EXPECT_EQ(heading.count("\n rcs growth curve option (/ to exit, h for help):\n"), 1);
+  EXPECT_EQ(heading.count("==> \n *** rcs needs a growth curve option: 0 not allowed with rcs "
+                          "***\n"),
+            1);
+  EXPECT_EQ(heading.ic[5], -6);
+  Asked none(5, "0\n\n", [](Icommands& ic) { ic[4] = -6; });
+  EXPECT_EQ(none.ic[5], 0);
   Asked median(5, "-3\n9\ny\n");
   EXPECT_EQ(median.ic[35], 9);
   EXPECT_EQ(median.ic[65], 1);

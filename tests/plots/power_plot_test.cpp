@@ -67,7 +67,7 @@ TEST(plt6, save_writes_both_files) {
   const InFolder here(dir);
   Spectra s;
   s.frequency = {0.0f, 0.25f, 0.5f};
-  s.standard = {4.0f, 0.8f, 12.5f};  // 12.5 does not fit f8.6
+  s.standard = {4.0f, 0.8f, 12.5f};  // 12.5 needs nine columns
   s.residual = {1.0f, 1.0f, 1.0f};
   s.kalder = {0.5f, 0.25f, 0.125f};
   s.run("s\nc\n", 0);
@@ -77,20 +77,21 @@ TEST(plt6, save_writes_both_files) {
             kHead +
             "0.000000" + kTab + "4.000000" + kTab + "1.000000" + kTab + "0.500000\n"
             "0.250000" + kTab + "0.800000" + kTab + "1.000000" + kTab + "0.250000\n"
-            "0.500000" + kTab + "********" + kTab + "1.000000" + kTab + "0.125000\n");
+            "0.500000" + kTab + "12.500000" + kTab + "1.000000" + kTab + "0.125000\n");
   EXPECT_GT(render_png(dir / "PowerSpectra.ps", dir / "linear.png"), 0);
 
   // The log scale writes the logarithms (log10 0.5 = -0.301030, which drops its leading 0
-  // to fit; log10 0.125 = -0.903090); a replot draws on the screen only, and a second save
-  // replaces both files.
+  // to fit; log10 0.125 = -0.903090; log10 0.05 = -1.301030 takes nine columns); a replot
+  // draws on the screen only, and a second save replaces both files.
   std::ofstream(dir / "PowerSpectra.txt") << "an older file\n";
   std::filesystem::remove(dir / "PowerSpectra.ps");
+  s.residual[1] = 0.05f;
   s.run("r\ns\nR\nS\nx\n", 1);
   EXPECT_EQ(s.console, kNoScreen + kMenu + kMenu + kMenu + kMenu + kMenu);
   EXPECT_EQ(read_file(dir / "PowerSpectra.txt"),
             kHead +
             "0.000000" + kTab + "0.602060" + kTab + "0.000000" + kTab + "-.301030\n"
-            "0.250000" + kTab + "-.096910" + kTab + "0.000000" + kTab + "-.602060\n"
+            "0.250000" + kTab + "-.096910" + kTab + "-1.301030" + kTab + "-.602060\n"
             "0.500000" + kTab + "1.096910" + kTab + "0.000000" + kTab + "-.903090\n");
   EXPECT_GT(render_png(dir / "PowerSpectra.ps", dir / "log.png"), 0);
 }

@@ -1,0 +1,105 @@
+#include "series/index_block.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "series/blocks.h"
+#include "series/console.h"
+#include "series/units.h"
+
+namespace dendro {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The index records hold thousandths from -999 to 9989 and depths up to 999.
+TEST(index_misfit, values_and_depths_at_the_ends_of_their_fields) {
+  const std::vector<int> depth{1, 999, 3};
+  EXPECT_FALSE(index_misfit(std::vector<float>{9.989f, -0.999f, 1.0f}, depth));
+  // 9.9896 rounds to 9990, the fill that ends a series; -0.9996 to -1000, five columns.
+  EXPECT_EQ(index_misfit(std::vector<float>{1.0f, 9.9896f, 1.0f}, depth), 1u);
+  EXPECT_EQ(index_misfit(std::vector<float>{1.0f, 1.0f, 13.055f}, depth), 2u);
+  EXPECT_EQ(index_misfit(std::vector<float>{-0.9996f, 1.0f, 1.0f}, depth), 0u);
+  EXPECT_EQ(index_misfit(std::vector<float>{1.0f, std::nanf(""), 1.0f}, depth), 1u);
+  EXPECT_EQ(index_misfit(std::vector<float>{1.0f, 1.0f, 1.0f}, std::vector<int>{1, 1000, 1}), 1u);
+  // Depths that the writer replaces by 1 are not checked.
+  EXPECT_FALSE(index_misfit(std::vector<float>{1.0f, 1.0f}, std::vector<int>{0, 5000}));
+  EXPECT_FALSE(index_misfit(std::vector<float>{1.0f}, {}));
+}
+
+class IndexBlockFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::path(::testing::TempDir()) /
+           ("index_block_" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    units.create(unit::out, path("out.txt"));
+    units.create(unit::crns, path("crns.txt"));
+    units.create(unit::crns_raw, path("crns_raw.txt"));
+  }
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string read(const std::string& name) {
+    for (int u : {unit::out, unit::crns, unit::crns_raw}) units.close(u);
+    std::ifstream in(path(name));
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  bool write(const std::vector<float>& values, std::string_view kept_in = {}) {
+    block.values = values;
+    block.depth = depth;
+    const int targets[] = {unit::crns, unit::crns_raw};
+    return write_index_block(units, con, unit::out, targets, block, kept_in);
+  }
+
+  fs::path dir_;
+  Units units;
+  std::istringstream in;
+  std::ostringstream console;
+  Console con{in, console};
+  std::vector<int> depth{2, 3};
+  IndexBlock block{"raw chronology", TucsonMode::iw, "site01", 1997, {}, {}, "raw", {"title"}};
+};
+
+TEST_F(IndexBlockFiles, a_block_that_fits_goes_to_every_file_with_its_titles) {
+  EXPECT_TRUE(write({1.5f, 0.25f}));
+  EXPECT_EQ(console.str(), "");
+  // gfortran: write(*,'(a6,i4,10(i4,i3),2x,a)') 'site01', 1997, (9990, 0, j=1,7),
+  //   1500, 2, 250, 3, 9990, 0, 'raw'
+  const std::string expected =
+      "title\nsite0119979990  09990  09990  09990  09990  09990  09990  01500  2 250  39990  0  raw\n";
+  EXPECT_EQ(read("crns_raw.txt"), expected);
+  EXPECT_EQ(read("crns.txt"), expected);
+  EXPECT_EQ(read("out.txt"), "");
+}
+
+TEST_F(IndexBlockFiles, a_block_that_does_not_fit_goes_nowhere_and_says_so) {
+  EXPECT_FALSE(write({1.5f, 13.055f}, "site_tabs.txt"));
+  const std::string warning = " *** the raw chronology is not written to " + path("crns.txt") +
+                              " and " + path("crns_raw.txt") +
+                              ":\n     its value 13.055 in 1998 does not fit the index records "
+                              "(-0.999 to 9.989)\n     its values are kept in site_tabs.txt\n";
+  EXPECT_EQ(console.str(), warning);
+  EXPECT_EQ(read("out.txt"), warning);
+  EXPECT_EQ(read("crns.txt"), "");
+  EXPECT_EQ(read("crns_raw.txt"), "");
+}
+
+TEST_F(IndexBlockFiles, a_depth_that_does_not_fit) {
+  depth = {2, 1200};
+  EXPECT_FALSE(write({1.5f, 1.0f}));
+  EXPECT_NE(console.str().find(
+                "\n     its sample depth 1200 in 1998 does not fit the index records (at most 999)\n"),
+            std::string::npos);
+  EXPECT_EQ(console.str().find("kept"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace dendro
