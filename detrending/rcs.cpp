@@ -83,7 +83,6 @@ void RegionalCurve::run(std::span<const int> offsets) {
   alignment_ = align_by_age(tsi1_, offsets, detrend_code_, io_.con);
   length_ = fit_length_ = alignment_.length;
   check_vectors();
-  tsi2_.ensure_rows(length_);
 
   save_series("_rcs_raw.txt", "  rcs", "raw");
   mean_by_age();
@@ -126,31 +125,45 @@ void RegionalCurve::mean_by_age() {
   // Limits left from the calendar-year chronologies would stand in the ages without series.
   std::fill(v_.lower.begin(), v_.lower.begin() + static_cast<std::ptrdiff_t>(n), 0.0f);
   std::fill(v_.upper.begin(), v_.upper.begin() + static_cast<std::ptrdiff_t>(n), 0.0f);
-  std::vector<float> sig(n, 0.0f);
+  mean_.assign(n, 0.0f);
+  std::vector<float> segment_length(n, 0.0f), tree_age(n, 0.0f), sig(n, 0.0f);
   AgeMeanColumns columns;
   columns.depth = v_.depth.first(n);
-  columns.segment_length = tsi2_.column(2).first(n);
-  columns.tree_age = tsi2_.column(3).first(n);
-  columns.mean = tsi2_.column(10).first(n);
+  columns.segment_length = segment_length;
+  columns.tree_age = tree_age;
+  columns.mean = mean_;
   columns.std_dev = sig;
   columns.std_error = v_.std_error.first(n);
   columns.lower = v_.lower.first(n);
   columns.upper = v_.upper.first(n);
   io_.mean_by_age(tsi1_, columns);
 
-  std::copy(sig.begin(), sig.end(), tsi2_.column(11).begin());
-  mean_.assign(columns.mean.begin(), columns.mean.end());
+  keep_in_table(2, segment_length);
+  keep_in_table(3, tree_age);
+  keep_in_table(10, mean_);
+  keep_in_table(11, sig);
   tsi1_.overlay = mean_;
+}
+
+// The age axis may be longer than the chronology (large pith offsets, say): the chronology
+// table keeps the age rows that fall within its years, which are all its table file
+// prints, and the stage keeps the whole axis in its own vectors.
+void RegionalCurve::keep_in_table(int column, std::span<const float> by_age) {
+  const std::size_t rows = std::min(by_age.size(), count(tsi2_.rows));
+  std::copy_n(by_age.begin(), rows, tsi2_.column(column).begin());
 }
 
 void RegionalCurve::fill_age_columns() {
   depth_above_5_ = 0;
+  std::vector<float> age(count(length_)), depth_by_age(count(length_));
   for (int r = 1; r <= length_; ++r) {
     const int depth = v_.depth[count(r - 1)];
-    tsi2_.at(r, 8) = static_cast<float>(r);
-    tsi2_.at(r, 9) = static_cast<float>(depth);
+    age[count(r - 1)] = static_cast<float>(r);
+    depth_by_age[count(r - 1)] = static_cast<float>(depth);
     if (depth > kBootstrapDepth) ++depth_above_5_;
   }
+  keep_in_table(8, age);
+  keep_in_table(9, depth_by_age);
 }
 
 void RegionalCurve::bootstrap_limits() {
@@ -232,7 +245,7 @@ void RegionalCurve::write_chronology() {
 }
 
 void RegionalCurve::indices_by_age() {
-  std::copy(v_.curve.begin(), v_.curve.begin() + length_, tsi2_.column(12).begin());
+  keep_in_table(12, v_.curve.first(count(length_)));
   fit_length_ = length_;
   series_mean_.assign(count(tsi1_.count), 0.0f);
   series_sd_.assign(count(tsi1_.count), 0.0f);

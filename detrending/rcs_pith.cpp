@@ -144,7 +144,9 @@ std::vector<int> read_offsets(RcsIo& io, const std::string& layout) {
   }
   std::vector<int> offsets;
   int unreadable = 0;
+  int line = 0;
   for (std::string record; io.units.read_record(unit::series, record);) {
+    ++line;
     // A free-form read passes over empty records to the next value.
     if (layout.empty() && trim_right(record).empty()) continue;
     std::optional<long long> value;
@@ -156,6 +158,13 @@ std::vector<int> read_offsets(RcsIo& io, const std::string& layout) {
       }
     } catch (const ReadError&) {
     } catch (const FormatError&) {
+    }
+    if (value && (*value < -kLargestPithOffset || *value > kLargestPithOffset)) {
+      io.units.close(unit::series);
+      fatal(io.con, "*** error reading rcs pith offset file\n*** line " + std::to_string(line) +
+                        ": pith offset " + std::to_string(*value) + " lies outside " +
+                        std::to_string(-kLargestPithOffset) + " to " +
+                        std::to_string(kLargestPithOffset));
     }
     if (value) {
       offsets.push_back(static_cast<int>(*value));

@@ -26,6 +26,7 @@ class RegionalCurve {
   void check_vectors() const;
   void save_series(const char* suffix, const char* tag, const char* kind);
   void mean_by_age();
+  void keep_in_table(int column, std::span<const float> by_age);
   void fill_age_columns();
   void bootstrap_limits();
   void write_limit_file(std::span<const float> smooth_mean, std::span<const float> smooth_lower,

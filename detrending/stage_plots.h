@@ -23,8 +23,9 @@ struct StagePlots {
   // A two-panel page (crnplt1); sets plot_flag to 0 for "no more plots".
   std::function<void(const ChronologyPlot& page, int& plot_flag)> page;
   AllSeriesPlot all_series;
-  // The transformation summary from rows 1..count of chronology table columns 1 to 6:
-  // skewness before and after and the spread-versus-level correlations, with medians.
+  // The transformation summary from rows 1..count of columns 1 to 6 of the per-series
+  // table (laid out as the chronology table): skewness before and after and the
+  // spread-versus-level correlations, with medians.
   std::function<void(const Tsi2& tsi2, int count, std::string_view data_file,
                      std::string_view title)>
       transform_summary;

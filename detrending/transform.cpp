@@ -146,6 +146,16 @@ void store_series(StatsTable& stats, Tsi2& tsi2, int i, const SeriesResult& r) {
   for (int c = 1; c <= 6; ++c) tsi2.at(i, c) = plot[static_cast<std::size_t>(c - 1)];
 }
 
+// Before any chronology is built the chronology table serves as the transformation's work
+// area: it gets the per-series values in the rows it has (later stages overwrite the
+// columns they build).
+void keep_in_chronology_table(const Tsi2& per_series, Tsi2& tsi2) {
+  const std::size_t rows = static_cast<std::size_t>(std::min(per_series.rows, tsi2.rows));
+  for (std::size_t c = 0; c < 6; ++c) {
+    std::copy_n(per_series.columns[c].begin(), rows, tsi2.columns[c].begin());
+  }
+}
+
 // The series and its transformed values, each with a spline at a tenth of its length, on
 // one page.
 void plot_series(Console& con, const StagePlots& plots, std::span<const float> original,
@@ -276,7 +286,10 @@ void trnfrm(Tsi1& tsi1, StatsTable& stats, Tsi2& tsi2, const Icommands& icommand
                           .write());
     write_line(units, Layout("(t61,'spread vs level tests')").write());
   }
-  tsi2.ensure_rows(tsi1.count);
+  // The summary plot's values, one row per series: a file may hold more series than its
+  // chronology has years, so they get a table of their own.
+  Tsi2 per_series;
+  per_series.reshape(tsi1.count);
 
   std::string title;
   for (int i = 1; i <= tsi1.count; ++i) {
@@ -290,7 +303,7 @@ void trnfrm(Tsi1& tsi1, StatsTable& stats, Tsi2& tsi2, const Icommands& icommand
     const std::vector<float> original(x.begin(), x.end());
 
     const SeriesResult r = transform_series(x, code, pair_mode);
-    store_series(stats, tsi2, i, r);
+    store_series(stats, per_series, i, r);
     if (printout >= 2) {
       if (i % kHeadEvery == 0) write_line(units, "");
       if (i == 1 || i % kHeadEvery == 0) write_series_head(units);
@@ -301,11 +314,12 @@ void trnfrm(Tsi1& tsi1, StatsTable& stats, Tsi2& tsi2, const Icommands& icommand
     if (plot_flag == 1) plot_series(con, plots, original, x, years.ify, id, title, plot_flag);
   }
 
+  keep_in_chronology_table(per_series, tsi2);
   summarise(stats, tsi1.count);
   write_summary(units, stats);
   if (plot_option == 1 || summary_plots == 2 || summary_plots == 3) {
     if (plots.transform_summary) {
-      plots.transform_summary(tsi2, tsi1.count,
+      plots.transform_summary(per_series, tsi1.count,
                               commands.get(Commands::kNameFirst, Commands::kNameLast), title);
     } else {
       plot_not_available(con);

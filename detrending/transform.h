@@ -62,7 +62,8 @@ std::string transform_title(int code, float power);
 // `itn`), each rescaled to the minimum and maximum of its untransformed values. Writes per
 // series the statistics of the result into the statistics table (columns 1 to 6), the pair
 // count, the correlations before and after and the power (7 to 10), and the values of the
-// summary plot into rows 1..count of chronology table columns 1 to 6; in an interactive run
+// summary plot into columns 1 to 6 of the chronology table, in the rows it has (one row per
+// series; the summary plot gets every series); in an interactive run
 // the code goes into `itn`. Prints the series table (option 17 of 2 or more) and, always,
 // the summary over all series, whose values replace rows 1 to 8 of statistics columns 1 to
 // 10. With the transformation plot flag (element 33) each series is shown before and after.

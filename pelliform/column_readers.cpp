@@ -7,6 +7,7 @@
 #include "pelliform/list_input.h"
 #include "series/blocks.h"
 #include "series/layout.h"
+#include "series/records.h"
 #include "series/store.h"
 #include "series/text.h"
 #include "series/trread.h"
@@ -26,11 +27,21 @@ std::optional<std::string> next_filled(RecordStream& in) {
   }
 }
 
-bool rd1col_error(Console& con, const char* what, const std::string& id, int number) {
+bool rd1col_error(Console& con, const std::string& what, const std::string& id, int number) {
   con.say(what);
   con.say(Layout("(t9,'Series: ',a,' Number: ',i5)").write(id, number));
   con.pause(" Hit return to continue");
   return false;
+}
+
+// A year of a series must lie within the summary row's starting years: the set's first
+// year is the smallest first year below 9999 and its last year the largest last year above
+// -9999, so a year beyond them would be lost there.
+bool year_within_limits(long long year) { return year >= kNoLastYear && year <= kNoFirstYear; }
+
+std::string year_outside(int line, long long year) {
+  return "line " + std::to_string(line) + ": year " + std::to_string(year) + " lies outside " +
+         std::to_string(kNoLastYear) + " to " + std::to_string(kNoFirstYear);
 }
 
 bool rdmcol_error(Console& con, const std::string& message) {
@@ -107,9 +118,13 @@ bool rd1col(RecordStream& in, Console& con, SeriesSet& set) {
     record = next_filled(in);
     const std::optional<long long> year = record ? first_integer(*record) : std::nullopt;
     if (!year) return rd1col_error(con, "Rd1col: Error reading series IYR value", id, number);
+    if (!year_within_limits(*year)) {
+      return rd1col_error(con, "Rd1col: " + year_outside(in.number(), *year), id, number);
+    }
 
-    // One value per record, until a record is not a number.
-    // Values past the year limit are counted for the message but not kept.
+    // One value per record, until a record is not a number; each value's year and size
+    // are checked as it is read. Values past the year limit are counted for the message but
+    // not kept.
     std::vector<float> values;
     int n = 0;
     while ((record = next_filled(in))) {
@@ -117,6 +132,12 @@ bool rd1col(RecordStream& in, Console& con, SeriesSet& set) {
       if (!v) {
         in.back();  // the next series' id record
         break;
+      }
+      if (!is_measurement(*v)) {
+        return rd1col_error(con, "Rd1col: " + not_a_measurement(in.number(), *v), id, number);
+      }
+      if (!year_within_limits(*year + n)) {
+        return rd1col_error(con, "Rd1col: " + year_outside(in.number(), *year + n), id, number);
       }
       if (++n <= kMaxYears) values.push_back(static_cast<float>(*v));
     }
@@ -150,8 +171,9 @@ bool rdmcol(RecordStream& in, Console& con, SeriesSet& set) {
     return rdmcol_error(con, "Error reading the heading record: fewer ids than columns");
   }
 
-  // Every data record as text fields, one per column.
+  // Every data record as text fields, one per column, with its line in the file.
   std::vector<std::vector<std::string>> table;
+  std::vector<int> lines;
   while (std::optional<std::string> record = next_filled(in)) {
     std::vector<std::string> items = list_items(*record);
     if (static_cast<int>(items.size()) < *columns) {
@@ -166,18 +188,22 @@ bool rdmcol(RecordStream& in, Console& con, SeriesSet& set) {
     items.resize(static_cast<std::size_t>(*columns));
     for (std::string& f : items) f = field(f, kFieldWidth);
     table.push_back(std::move(items));
+    lines.push_back(in.number());
   }
 
   for (int c = 2; c <= *columns; ++c) {
     const auto column = static_cast<std::size_t>(c - 1);
     std::vector<float> values;
     int first_year = 0;
-    for (const auto& fields : table) {
+    for (std::size_t r = 0; r < table.size(); ++r) {
+      const std::vector<std::string>& fields = table[r];
       if (is_sentinel(fields[column], sentinel)) continue;
       const std::optional<double> v = list_real(trim_right(fields[column]));
       if (!v) return rdmcol_error(con, "Error reading y values check sentinel if ******* enter *");
+      if (!is_measurement(*v)) return rdmcol_error(con, not_a_measurement(lines[r], *v));
       const std::optional<long long> year = list_integer(trim_right(fields[0]));
       if (!year) return rdmcol_error(con, "Error reading time steps");
+      if (!year_within_limits(*year)) return rdmcol_error(con, year_outside(lines[r], *year));
       if (values.empty()) {
         first_year = static_cast<int>(*year);
       } else {

@@ -1,5 +1,6 @@
 #include "pelliform/pith_offsets.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 
@@ -81,17 +82,28 @@ bool read_offsets(Console& con, Units& units, int unit, const std::string& name,
     con.say(Layout("(1x,i2,'Title Line: ',a)").write(h, record));
   }
   std::size_t k = 0;
+  long long line = std::max(m.headers, 0LL);
   std::optional<Layout> layout;  // parsed at the first offset record
   while (units.read_record(unit, record)) {
-    long long value = 0;
+    ++line;
+    std::optional<long long> value;
     try {
       if (!layout) layout.emplace(m.layout);
       value = layout->read(record, 1)[0].integer;
-    } catch (
-        const std::exception&) {  // a record that does not read, or a layout that does not parse
+    } catch (const std::exception&) {
+      // a record that does not read, or a layout that does not parse
+    }
+    const bool in_range =
+        value && *value >= -kLargestPithOffset && *value <= kLargestPithOffset;
+    if (!in_range) {
       con.say("");
       con.say(Layout("(t11,a)").write("There was an error reading the pith offset "));
       con.say("values in file : " + name);
+      if (value) {
+        con.say("line " + std::to_string(line) + ": pith offset " + std::to_string(*value) +
+                " lies outside " + std::to_string(-kLargestPithOffset) + " to " +
+                std::to_string(kLargestPithOffset));
+      }
       con.say("Do you want to try again? or quit?");
       con.prompt("enter [\\] to quit  : ");
       const char answer = con.read(1).first();
@@ -108,7 +120,7 @@ bool read_offsets(Console& con, Units& units, int unit, const std::string& name,
       throw Stop("Program Terminating ", kFailureStatus);
     }
     if (offsets.size() <= k) offsets.resize(k + 1, 0);
-    offsets[k++] = static_cast<int>(value);
+    offsets[k++] = static_cast<int>(*value);
   }
   units.close(unit);
   return true;

@@ -1,6 +1,7 @@
 #include "plots/plot_style.h"
 
 #include <cstdlib>
+#include <limits>
 #include <optional>
 #include <string_view>
 
@@ -48,7 +49,12 @@ std::optional<int> read_integer(Console& con, Read how) {
     }
   }
   try {
-    return static_cast<int>(read_list_integers(con.read_line(), 1)[0]);
+    // A free-form number beyond an int is no answer, rather than one wrapped around.
+    const long long v = read_list_integers(con.read_line(), 1)[0];
+    if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max()) {
+      return std::nullopt;
+    }
+    return static_cast<int>(v);
   } catch (const ReadError&) {
     return std::nullopt;
   }

@@ -11,6 +11,9 @@ namespace dendro {
 inline constexpr int kMaxYears = 5000;          // years per series and per chronology
 inline constexpr int kMaxSeriesKalder = 1500;   // series per data file in kalder
 inline constexpr int kMaxSeriesPelliform = 4500;
+// A pith offset beyond this many years puts a series' first ring past the last of the
+// regional curve's 5000 ages (or, below its negative, every ring before the first).
+inline constexpr int kLargestPithOffset = kMaxYears - 1;
 
 // Option table: 152 integers numbered from 1. Option k's parameter j (0 to 4) is element
 // k + 30 j; the log file and the stages use that numbering. Element 151 is the detrending

@@ -89,23 +89,40 @@ bool reads_numbers(std::string_view layout) {
   return true;
 }
 
-// Reads `count` numbers in `layout` from the records that follow, record after record.
-// The result tells whether the read met the end of the file or a field it could not read,
+// The scale exponents a compact header may give: 10^6 times any non-zero integer is no
+// measurement, and below 10^-37 a power of ten is no normal single-precision number, so
+// that every value would vanish.
+constexpr int kLargestExponent = 5;
+constexpr int kSmallestExponent = -37;
+
+// Why a scale exponent read from `line` is refused; empty when it is taken.
+std::string exponent_refused(int line, int exponent) {
+  if (exponent >= kSmallestExponent && exponent <= kLargestExponent) return "";
+  return "line " + std::to_string(line) + ": scale exponent " + std::to_string(exponent) +
+         " cannot scale a measurement";
+}
+
+// Reads `count` numbers in `layout` from the records that follow, record after record, and
+// multiplies each by 10^exponent. The result tells whether the read met the end of the
+// file, a field it could not read or a value that cannot be a measurement (with its line),
 // and the last record it took (for the message).
 struct ValuesRead {
   std::vector<float> values;
   bool end_of_file = false;
   bool error = false;
+  std::string refused;  // the line and value of a value no measurement can have
   std::string last_record;
 };
 
-ValuesRead read_values(RecordStream& in, std::string_view layout, int count) {
+ValuesRead read_values(RecordStream& in, std::string_view layout, int count, int exponent = 0) {
   ValuesRead r;
   if (count <= 0) return r;
+  std::vector<int> lines;  // the file's line number of each record the read takes
   std::function<std::optional<std::string>()> next = [&]() -> std::optional<std::string> {
     std::optional<std::string> rec = in.next();
     if (rec) {
       r.last_record = *rec;
+      lines.push_back(in.number());
     } else {
       r.end_of_file = true;
     }
@@ -115,6 +132,7 @@ ValuesRead read_values(RecordStream& in, std::string_view layout, int count) {
     if (!reads_numbers(layout)) throw FormatError("text field in a value layout");
     const std::vector<Field> fields = Layout(layout).read(next, static_cast<std::size_t>(count));
     r.values.reserve(fields.size());
+    const double scale = power_of_ten(exponent);
     for (const Field& f : fields) {
       // A field after the end of its record is no value, whatever blanks would read as:
       // the file was cut short.
@@ -122,7 +140,12 @@ ValuesRead read_values(RecordStream& in, std::string_view layout, int count) {
         r.end_of_file = true;
         return r;
       }
-      r.values.push_back(f.real_single);
+      const double value = static_cast<double>(f.real_single) * scale;
+      if (!is_measurement(value)) {
+        r.refused = not_a_measurement(lines[static_cast<std::size_t>(f.record - 1)], value);
+        return r;
+      }
+      r.values.push_back(static_cast<float>(value));
     }
   } catch (const ReadError&) {
     r.error = !r.end_of_file;
@@ -231,13 +254,17 @@ SeriesRead cdf(RecordStream& in, int& series_number, Console& console, int max_y
     } catch (const ReadError&) {
       bad = true;
     }
+    const std::string error = "*** error reading data in sbr cdf: \n" +
+                              facts.write(s.id, s.first_year, s.n, descriptor) + "\n ";
+    if (!bad) {
+      const std::string refused = exponent_refused(in.number(), exponent);
+      if (!refused.empty()) pause_and_stop(console, error + refused);
+    }
     ValuesRead v;
-    if (!bad) v = read_values(in, descriptor, s.n);
+    if (!bad) v = read_values(in, descriptor, s.n, exponent);
+    if (!v.refused.empty()) pause_and_stop(console, error + v.refused);
     if (bad || v.error || v.end_of_file) {
-      const std::string& offending = bad ? r80 : v.last_record;
-      pause_and_stop(console, "*** error reading data in sbr cdf: \n" +
-                                  facts.write(s.id, s.first_year, s.n, descriptor) + "\n " +
-                                  trimmed(offending));
+      pause_and_stop(console, error + trimmed(bad ? r80 : v.last_record));
     }
     if (s.n == 0) {
       console.say("*** series " + trimmed(s.id) + " holds no values; passed over");
@@ -246,10 +273,7 @@ SeriesRead cdf(RecordStream& in, int& series_number, Console& console, int max_y
       s.text = std::move(text);
       continue;
     }
-    s.values.reserve(v.values.size());
-    for (float x : v.values) {
-      s.values.push_back(static_cast<float>(static_cast<double>(x) * power_of_ten(exponent)));
-    }
+    s.values = std::move(v.values);
     series_number = std::max(series_number, 0) + 1;
     return s;
   }
@@ -290,6 +314,7 @@ SeriesRead datar(RecordStream& in, std::string& title, Console& console, int max
     ValuesRead v = read_values(in, descriptor, s.n);
     if (v.end_of_file) pause_and_stop(console, ">> sbr datar:  unexpected end reading data");
     if (v.error) pause_and_stop(console, ">> sbr datar:  error reading data");
+    if (!v.refused.empty()) pause_and_stop(console, ">> sbr datar:  " + v.refused);
     s.values = std::move(v.values);
     return s;
   }
@@ -383,17 +408,19 @@ SeriesRead datr(RecordStream& in, Console& console, int max_years) {
       s.id = field(trim_right(line.substr(id_start, line.size() - tail - id_start)), 8);
       const std::vector<Field> p = Layout("(i3,a8)").read(line.substr(line.size() - tail, 11), 2);
       if (s.n > max_years || s.n < 1) return s;
-      ValuesRead v = read_values(in, p[1].text, s.n);
-      if (v.end_of_file || v.error) {
-        console.say(v.end_of_file ? " >> sbr datr:  eof unexpected" : " >> sbr datr:  read error");
+      const int exponent = static_cast<int>(p[0].integer);
+      ValuesRead v;
+      v.refused = exponent_refused(in.number(), exponent);
+      if (v.refused.empty()) v = read_values(in, p[1].text, s.n, exponent);
+      if (v.end_of_file || v.error || !v.refused.empty()) {
+        console.say(v.end_of_file ? " >> sbr datr:  eof unexpected"
+                    : v.error     ? " >> sbr datr:  read error"
+                                  : " >> sbr datr:  " + v.refused);
         s = SeriesRead{};
         s.n = kEndOfData;
         return s;
       }
-      const int exponent = static_cast<int>(p[0].integer);
-      for (float x : v.values) {
-        s.values.push_back(static_cast<float>(static_cast<double>(x) * power_of_ten(exponent)));
-      }
+      s.values = std::move(v.values);
       return s;
     } catch (const ReadError&) {
       console.say(" >> sbr datr:  read error");

@@ -1,6 +1,7 @@
 #include "series/console.h"
 
 #include <istream>
+#include <limits>
 #include <ostream>
 
 #include "series/layout.h"
@@ -39,7 +40,10 @@ std::optional<Field> read_field(const std::string& text, char kind, std::string_
 
 std::optional<long long> Answer::integer() const {
   const std::optional<Field> f = read_field(text, 'i', "");
-  if (!f) return std::nullopt;
+  if (!f || f->integer < std::numeric_limits<int>::min() ||
+      f->integer > std::numeric_limits<int>::max()) {
+    return std::nullopt;
+  }
   return f->integer;
 }
 

@@ -23,7 +23,8 @@ struct Answer {
   // True when the first character is the letter in either case.
   bool letter(char letter) const;
   // The answer read as one integer through the layout that fits its non-blank characters;
-  // nothing when that read fails.
+  // nothing when that read fails or the number lies beyond an int (a ten-character answer
+  // can hold 4294967306, which every question would otherwise take as 10).
   std::optional<long long> integer() const;
   // The answer read as one real number (blanks ignored); nothing when it is not one.
   std::optional<double> real() const;

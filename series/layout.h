@@ -45,6 +45,7 @@ struct Field {
   double real = 0;
   float real_single = 0;  // the field's text rounded once to single precision
   bool beyond_end = false;  // the record ended before the field began (read as blanks)
+  int record = 0;           // the record of the read it came from, 1 for the first
   std::string text;
 };
 

@@ -52,10 +52,21 @@ void RecordStream::unread(const std::vector<std::string>& records) {
 
 }  // namespace dendro
 
+#include <cmath>
+#include <cstdio>
+
 #include "series/console.h"
 #include "series/stop.h"
 
 namespace dendro {
+
+bool is_measurement(double value) { return std::fabs(value) < kLargestMeasurement; }
+
+std::string not_a_measurement(int line, double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return "line " + std::to_string(line) + ": " + text + " cannot be a measurement";
+}
 
 void pause_and_stop(Console& console, const std::string& message) {
   console.pause(message + "\n");

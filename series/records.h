@@ -41,6 +41,18 @@ namespace dendro {
 
 class Console;
 
+// The largest magnitude a measurement may have in the units of its file. No ring-width
+// field of the tucson formats holds a million units, and in the finest unit the readers
+// take (0.001 mm) a million is a metre of wood in one ring; larger values would also
+// overflow the fourth powers that the series statistics sum in single precision.
+inline constexpr double kLargestMeasurement = 1.0e6;
+
+// False for a value no measurement can have: a million units or more, or not a number.
+bool is_measurement(double value);
+
+// "line 12: 1e+20 cannot be a measurement": the reason a reader refuses a value.
+std::string not_a_measurement(int line, double value);
+
 // Shows `message` on the console, waits for Return and stops the run: the way a routine
 // ends the program on data it cannot use.
 [[noreturn]] void pause_and_stop(Console& console, const std::string& message);

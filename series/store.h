@@ -134,7 +134,9 @@ struct StatsTable {
 
 // Chronology table: 16 columns by year of the chronology axis (1-based rows and columns):
 // 1 sample depth, 2 mean segment length, 3 mean tree age, 4 raw, 5 standard, 6 residual,
-// 7 kalder chronology, 8 to 16 working columns.
+// 7 kalder chronology, 8 to 16 working columns. Its rows are the chronology's years: every
+// later stage reads its columns against the chronology's sample depth, so a step with more
+// rows to keep (ages, series) keeps them elsewhere and no step adds rows.
 struct Tsi2 {
   int rows = 0;
   std::array<std::vector<float>, 16> columns;
@@ -142,12 +144,6 @@ struct Tsi2 {
   void reshape(int new_rows) {
     rows = new_rows;
     for (auto& c : columns) c.assign(static_cast<std::size_t>(rows), 0.0f);
-  }
-  // Adds rows (0.0) when the table has fewer than `min_rows`, keeping what it holds.
-  void ensure_rows(int min_rows) {
-    if (min_rows <= rows) return;
-    rows = min_rows;
-    for (auto& c : columns) c.resize(static_cast<std::size_t>(rows), 0.0f);
   }
   std::span<float> column(int c) { return columns.at(static_cast<std::size_t>(c - 1)); }
   float& at(int row, int c) { return column(c)[static_cast<std::size_t>(row - 1)]; }

@@ -125,6 +125,14 @@ TEST(pith_offsets, bad_files_end_the_run) {
       second.console.find("*** error reading rcs pith offset file\n*** error in line number:    1"),
       std::string::npos);
 
+  // An offset past the regional curve's ages (4294967296 would wrap to 0 in an integer).
+  PithRun wide;
+  wide.dir.write("pith.txt", "4999\n-4999\n4294967296\n");
+  EXPECT_THROW(wide.run(wide.dir.path("pith.txt") + "\nm\n\n\n\n"), Stop);
+  EXPECT_NE(wide.console.find("*** error reading rcs pith offset file\n"
+                              "*** line 3: pith offset 4294967296 lies outside -4999 to 4999"),
+            std::string::npos);
+
   PithRun short_file;
   short_file.dir.write("pith.txt", "4\n7\n");
   EXPECT_THROW(short_file.run(short_file.dir.path("pith.txt") + "\nm\n\n\n\n"), Stop);

@@ -42,22 +42,26 @@ struct TransformRun {
   std::string console;
 };
 
+// The chronology table has the years of the set, as the run driver gives it.
 TransformRun run_trnfrm(const std::vector<SeriesSpec>& series, int option, int printout,
-                        char batch = 'n', std::vector<int> itn = {}) {
+                        char batch = 'n', std::vector<int> itn = {},
+                        const StagePlots& plots = {}) {
   TransformRun r;
   r.tsi1 = make_store(series);
+  r.tsi2.reshape(r.tsi1.rows);
   for (std::size_t i = 0; i < itn.size(); ++i) r.tsi1.years[i].itn = itn[i];
   Icommands icommands;
   icommands.option(3) = option;
   icommands.option(17) = printout;
   Commands commands;
   commands.at(Commands::kBatchMode) = batch;
+  if (plots.transform_summary) icommands.option(19) = 2;  // the summary page is drawn
   ScratchDir dir;
   TestConsole tc;
   {
     Units units;
     units.create(unit::out, dir.path("out.txt"));
-    trnfrm(r.tsi1, r.stats, r.tsi2, icommands, commands, units, tc.con);
+    trnfrm(r.tsi1, r.stats, r.tsi2, icommands, commands, units, tc.con, plots);
   }
   r.report = dir.lines("out.txt");
   r.console = tc.output();
@@ -209,6 +213,28 @@ TEST(trnfrm, degenerate_series_stay_finite) {
   EXPECT_EQ(values_of(r.tsi1, 2), (std::vector<float>{1.5f}));
   // Pair counts 0 and 0: their mean, in row 1 of column 7 after the summary.
   EXPECT_EQ(r.stats.at(1, 7), 0.0f);
+}
+
+TEST(trnfrm, more_series_than_years_leave_the_chronology_table_its_years) {
+  // Three series over two years: the chronology table keeps its two rows (the later
+  // stages read it against the chronology's sample depth) and the summary page gets a
+  // row for each of the three series.
+  int plotted = 0;
+  int plotted_rows = 0;
+  StagePlots plots;
+  plots.transform_summary = [&](const Tsi2& per_series, int count, std::string_view,
+                                std::string_view) {
+    plotted = count;
+    plotted_rows = per_series.rows;
+  };
+  TransformRun r = run_trnfrm({{"A0000001", 1900, {1.0f, 2.0f}},
+                               {"B0000001", 1900, {2.0f, 1.0f}},
+                               {"C0000001", 1900, {3.0f, 4.0f}}},
+                              transform_code::log, 1, 'n', {}, plots);
+  EXPECT_EQ(r.tsi2.rows, 2);
+  for (const auto& column : r.tsi2.columns) EXPECT_EQ(column.size(), 2u);
+  EXPECT_EQ(plotted, 3);
+  EXPECT_EQ(plotted_rows, 3);
 }
 
 TEST(trnfrm, report_rows_and_summary) {

@@ -15,6 +15,12 @@ namespace {
 using testing::data_path;
 using testing::PSession;
 
+// A file a reader refuses, and the message it shows.
+struct Case {
+  const char* file;
+  const char* message;
+};
+
 // keny002_1col.txt and keny002_cols.txt hold the 13 series of keny002.rwl in the two
 // column layouts. They were made once by a short Python scan of the fixed tucson columns
 // of keny002.rwl (values / 100, end marker 999), which printed the spans checked here:
@@ -103,6 +109,36 @@ TEST(rd1col, a_series_past_the_year_limit_is_refused) {
       "*** series read in exceeds maximum allowable length: LONG       5002 >  5000 max ***"));
 }
 
+TEST(rd1col, years_and_values_no_series_can_hold_are_refused_with_their_line) {
+  // First years past either limit (2147483647 would overflow the last year, 4294969196
+  // would wrap to 1900), a last year past 9999, and a value no measurement can have.
+  const Case cases[] = {
+      {"A\n2147483647\n1.0\n", "Rd1col: line 2: year 2147483647 lies outside -9999 to 9999"},
+      {"A\n-2147483648\n1.0\n", "Rd1col: line 2: year -2147483648 lies outside -9999 to 9999"},
+      {"A\n4294969196\n1.0\n", "Rd1col: line 2: year 4294969196 lies outside -9999 to 9999"},
+      {"A\n9998\n1.0\n2.0\n3.0\n", "Rd1col: line 5: year 10000 lies outside -9999 to 9999"},
+      {"A\n1900\n1.0\n1e39\n", "Rd1col: line 4: 1e+39 cannot be a measurement"},
+  };
+  for (const Case& c : cases) {
+    std::istringstream file(c.file);
+    RecordStream in(file);
+    PSession s("\n");
+    SeriesSet set;
+    EXPECT_FALSE(rd1col(in, s.con, set)) << c.file;
+    EXPECT_TRUE(s.shows(std::string(c.message) +
+                        "\n        Series: A        Number:     1\n Hit return to continue"))
+        << c.file;
+  }
+  // The limits themselves are years.
+  std::istringstream ends("A\n-9999\n1.0\nB\n9998\n1.0\n999999\n");
+  RecordStream in(ends);
+  PSession s;
+  SeriesSet set;
+  ASSERT_TRUE(rd1col(in, s.con, set));
+  EXPECT_EQ(set.summary.first, -9999);
+  EXPECT_EQ(set.summary.last, 9999);
+}
+
 TEST(rdmcol, sentinels_at_the_ends_are_left_out_and_inside_become_missing_years) {
   std::istringstream file(
       "YEAR A B C\n"
@@ -128,16 +164,17 @@ TEST(rdmcol, sentinels_at_the_ends_are_left_out_and_inside_become_missing_years)
 }
 
 TEST(rdmcol, unreadable_fields_fail_with_their_message) {
-  struct Case {
-    const char* file;
-    const char* message;
-  };
   const Case cases[] = {
       {"YEAR A\n1941 1.0\n1942 x.5\n", "Error reading y values check sentinel if ******* enter *"},
       {"YEAR A\n1941 1.0\n194x 1.5\n", "Error reading time steps"},
       {"YEAR A\n1942 1.0\n1941 1.5\n", "Error reading time steps"},  // years go back
       {"YEAR A\n1941\n", "fewer fields than columns"},
       {"YEAR\n1941 1.0\n", "fewer ids than columns"},
+      // A value or a year that no series can hold, named with its line.
+      {"YEAR A\n1941 1.0\n\n1942 1e39\n", "\nline 4: 1e+39 cannot be a measurement\n"},
+      {"YEAR A\n1941 1.0\n1942 -1.0e6\n", "\nline 3: -1e+06 cannot be a measurement\n"},
+      {"YEAR A\n-10000 1.0\n", "\nline 2: year -10000 lies outside -9999 to 9999\n"},
+      {"YEAR A\n9999 1.0\n10000 1.0\n", "\nline 3: year 10000 lies outside -9999 to 9999\n"},
   };
   for (const Case& c : cases) {
     std::istringstream file(c.file);

@@ -28,6 +28,13 @@ class PithFiles : public ::testing::Test {
     std::ofstream(path) << text;
     return path;
   }
+  // Reads the offsets with the answers of `s`, which end the run; the stop comes back.
+  Stop stopped_reading(PSession& s) {
+    bool flag = false;
+    return testing::stop_of([&] { pithy(s.con, units, kUnit, offsets, flag, "site.rwl"); });
+  }
+  Units units;
+  std::vector<int> offsets;
 };
 
 TEST_F(PithFiles, no_file_means_every_offset_is_zero) {
@@ -74,11 +81,7 @@ TEST_F(PithFiles, missing_file_bad_method_and_unreadable_records) {
   // " two", and "x" goes back to the method question; the second failure is answered
   // with "\", which ends the run.
   PSession s("T\nnowhere.txt\n\n" + path + "\n3\n0\n\n1\n0\nx\n1\n0\n\\\n");
-  Units units;
-  std::vector<int> offsets;
-  bool flag = false;
-  const Stop stop =
-      testing::stop_of([&] { pithy(s.con, units, kUnit, offsets, flag, "site.rwl"); });
+  const Stop stop = stopped_reading(s);
   EXPECT_EQ(std::string(stop.what()), "Program Terminating ");
   EXPECT_NE(stop.status, 0);
   EXPECT_TRUE(s.shows("\n\n          File > nowhere.txt               < not found\n"));
@@ -87,6 +90,19 @@ TEST_F(PithFiles, missing_file_bad_method_and_unreadable_records) {
             true);
   EXPECT_EQ(offsets, (std::vector<int>{1}));  // read before the failing record
   EXPECT_FALSE(units.is_open(kUnit));
+}
+
+TEST_F(PithFiles, offsets_past_the_regional_curves_ages_are_refused_with_their_line) {
+  // (i12) holds offsets that overflow an integer's sums or wrap in one (4294967296 would
+  // read as 0); 4999 and -4999 are taken. After the refusal "\" ends the run.
+  const std::string path = write("pith.txt", "head\n        4999\n       -4999\n  4294967296\n");
+  PSession s("T\n" + path + "\n2\n1\n(i12)\n\\\n");
+  const Stop stop = stopped_reading(s);
+  EXPECT_EQ(std::string(stop.what()), "Program Terminating ");
+  EXPECT_TRUE(s.shows("values in file : " + path +
+                      "\nline 4: pith offset 4294967296 lies outside -4999 to 4999\n"
+                      "Do you want to try again? or quit?\n"));
+  EXPECT_EQ(offsets, (std::vector<int>{4999, -4999}));
 }
 
 TEST_F(PithFiles, more_offsets_than_the_series_limit_end_the_run) {

@@ -121,6 +121,8 @@ TEST(arspltstyle, answers_that_are_no_number_change_nothing) {
   EXPECT_NE(e.console.find("*** not a number: the value is unchanged"), std::string::npos);
   EXPECT_EQ(edit(4, "x\n").style.line_colour, 15);
   EXPECT_EQ(edit(2, "\n").style.frame_colour, 15);  // free form: an empty answer is none
+  // A free-form number beyond an int is none either, rather than 4294967297 wrapped to 1.
+  EXPECT_EQ(edit(2, "4294967297\n").style.frame_colour, 15);
   // Codes the editor does not know ask nothing and change nothing.
   EXPECT_EQ(edit(22, "").console, "");
   EXPECT_EQ(edit(100, "").console, "");

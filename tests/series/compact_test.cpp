@@ -58,7 +58,8 @@ TEST(datw, scale_width_and_exponent) {
 TEST(datw_cdf, round_trip_at_the_format_precision) {
   std::mt19937 random(20240611);
   std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-  const float scales[] = {1e-4f, 0.01f, 1.0f, 3.0f, 250.0f, 1.0e5f, 4.0e8f};
+  // Values of a million and more are no measurements: the reader refuses them (below).
+  const float scales[] = {1e-4f, 0.01f, 1.0f, 3.0f, 250.0f, 1.0e5f};
   for (float scale : scales) {
     std::vector<float> values;
     for (int k = 0; k < 37; ++k) values.push_back(scale * (unit(random) - 0.05f));
@@ -104,6 +105,35 @@ TEST(cdf, titles_blank_lines_and_failures) {
   EXPECT_EQ(read_all(empty + series, Reader::cdf).stop.substr(0, 35), "*** error reading data in sbr cdf: ");
 }
 
+TEST(cdf, values_and_exponents_that_cannot_be_measurements) {
+  // The header is line 2 (after a title), the values line 3.
+  const std::string series = "a title\n" + written("S1", {1.5f, 2.5f});
+  const std::string head = "*** error reading data in sbr cdf: \n S1        1900     2  (40f2.0)\n ";
+  auto with_exponent = [&](const char* p) {
+    std::string text = series;
+    text.replace(8 + 68, 3, p);
+    return text;
+  };
+  EXPECT_EQ(read_all(with_exponent(" 30"), Reader::cdf).stop,
+            head + "line 2: scale exponent 30 cannot scale a measurement");
+  EXPECT_EQ(read_all(with_exponent("999"), Reader::cdf).stop,
+            head + "line 2: scale exponent 999 cannot scale a measurement");
+  EXPECT_EQ(read_all(with_exponent("-38"), Reader::cdf).stop,
+            head + "line 2: scale exponent -38 cannot scale a measurement");
+  // 10^5 is taken; 15 x 10^5 = 1.5e6 is no measurement, 25 x 10^-37 is one.
+  EXPECT_EQ(read_all(with_exponent("  5"), Reader::cdf).stop,
+            head + "line 3: 1.5e+06 cannot be a measurement");
+  const Reading small = read_all(with_exponent("-37"), Reader::cdf);
+  ASSERT_EQ(small.series.size(), 1u);
+  EXPECT_NEAR(small.series[0].values[1], 2.5e-36, 1e-41);
+  // What the writer scales down to six digits past a million (k = 4, p = 8) is refused on
+  // the way back.
+  const std::string large = written("RT000001", {4.0e8f});
+  EXPECT_EQ(read_all(large, Reader::cdf).stop,
+            "*** error reading data in sbr cdf: \n RT000001  1900     1  (80f1.0)\n "
+            "line 1: scale exponent 8 cannot scale a measurement");
+}
+
 TEST(datar, header_driven_series) {
   const std::string text =
       "A title line\n"
@@ -123,6 +153,8 @@ TEST(datar, header_driven_series) {
             ">> sbr datar:  unexpected end reading data");
   EXPECT_EQ(read_all("n        2      1950  (2f8.3)\n   1.500   x\n", Reader::datar).stop,
             ">> sbr datar:  error reading data");
+  EXPECT_EQ(read_all("n        2      1950  (f8.3)\n   1.500\n  1.0e20\n", Reader::datar).stop,
+            ">> sbr datar:  line 3: 1e+20 cannot be a measurement");
   // A count beyond the limit comes back without values for the caller to report.
   r = read_all("n       20      1950  (2f8.3)\n", Reader::datar, 10);
   ASSERT_EQ(r.series.size(), 1u);

@@ -21,7 +21,7 @@ TEST(console, question_puts_the_arrow_in_column_45) {
 }
 
 TEST(console, answers_are_fixed_fields) {
-  std::istringstream in("b\r\nh  x\n\n 12\nabc\n-7\n");
+  std::istringstream in("b\r\nh  x\n\n 12\nabc\n-7\n4294967306\n2147483647\n");
   std::ostringstream out;
   Console con(in, out);
   Answer b = con.read(40);
@@ -35,6 +35,9 @@ TEST(console, answers_are_fixed_fields) {
   EXPECT_EQ(con.read(8).integer(), 12);
   EXPECT_EQ(con.read(8).integer(), std::nullopt);
   EXPECT_EQ(con.read(2).integer(), -7);
+  // Ten characters can hold a number past an int: no answer, not one wrapped around to 10.
+  EXPECT_EQ(con.read(10).integer(), std::nullopt);
+  EXPECT_EQ(con.read(10).integer(), 2147483647);
 }
 
 TEST(console, end_of_input_stops_cleanly) {
