@@ -103,6 +103,7 @@ PlotExit plt1(PlotSession& session, std::span<const float> rc, std::span<const f
   const Range y = l.range();
   const std::string top(title.substr(0, std::min<std::size_t>(title.size(), 30)));
   LoopPage page;
+  page.title = top;
   page.save_name = std::string(kFig11);
   page.draw = [&] {
     frame(usable({0.0, static_cast<double>(n)}), y, "Biological Year", "Y", top, kGrid);
@@ -113,7 +114,7 @@ PlotExit plt1(PlotSession& session, std::span<const float> rc, std::span<const f
 }
 
 PlotExit plt2(PlotSession& session, const EngineMatrix& indices, std::span<const SeriesSpan> spans,
-              float missing) {
+              float missing, std::string_view title) {
   const int nseries = static_cast<int>(spans.size()) - 1;
   Limits l(kCurveLimitStart);
   int first = spans.empty() ? 0 : spans.front().first, last = first;
@@ -144,6 +145,7 @@ PlotExit plt2(PlotSession& session, const EngineMatrix& indices, std::span<const
   const Range x = usable({static_cast<double>(first), static_cast<double>(last)});
   const Range y = l.range();
   LoopPage page;
+  page.title = std::string(title);
   page.save_name = std::string(kFig11);
   page.shape = {1, 2};
   page.draw = [&] {
@@ -180,6 +182,7 @@ PlotExit plt3(PlotSession& session, const SeriesPage& s, std::span<const float> 
   const Range bottom_x = usable({static_cast<double>(s.first_year),
                                  s.first_year + static_cast<double>(s.by_year.size()) - 1.0});
   LoopPage page;
+  page.title = top + " " + s.id;
   page.save_name = std::string(kFig1);
   page.shape = {1, 2};
   page.choices = "| [s]ave  [c]ontinue  [r]eplot  [n]o more plots |";
@@ -225,6 +228,7 @@ PlotExit plt4(PlotSession& session, std::span<const RegionalCurvePair> curves, i
   }
   const Layout iteration("(a,2x,i3)");
   LoopPage page;
+  page.title = "Regional Curve and Fit of Each Iteration";
   page.save_name = std::string(kFig1);
   page.shape = curve_grid(entries);
   page.draw = [&] {
@@ -251,9 +255,10 @@ PlotExit plt5(PlotSession& session, std::span<const RegionalCurvePair> curves, i
     }
   }
   LoopPage page;
+  page.title = "Regional Curves";
   page.save_name = std::string(kFig1);
   page.draw = [&] {
-    frame(usable({0.0, static_cast<double>(n)}), y, "Biological Year", "Y", "Regional Curves", kGrid);
+    frame(usable({0.0, static_cast<double>(n)}), y, "Biological Year", "Y", page.title, kGrid);
     plcol0(kBlue);
     plmtex("rv", -38.4, 1.065, 0.0, "Initial");
     plcol0(kRed);
@@ -286,6 +291,7 @@ PlotExit spaghetti(PlotSession& session, const EngineMatrix& m, int n, int nseri
   }
   const int ends = label_text(texts.y_label) == "Biweights" ? 1 : 2;
   LoopPage page;
+  page.title = texts.title;
   page.save_name = title_save_name(texts.title);
   page.draw = [&] {
     open_line_panel(x, y);

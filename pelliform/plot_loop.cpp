@@ -3,6 +3,7 @@
 #include <plplot/plplot.h>
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
 #include <vector>
 
@@ -49,9 +50,12 @@ void open_line_panel(const Range& x, const Range& y) {
 }
 
 std::string title_save_name(std::string_view title) {
-  std::string name = field(title, kNameField);
-  stringclean(name);
-  name = std::string(trim_right(name));
+  std::string name;
+  for (char c : field(title, kNameField)) {
+    if (std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '_' || c == '.') {
+      name += c;
+    }
+  }
   if (name.size() > static_cast<std::size_t>(kNameField - 3)) name.resize(kNameField - 3);
   return name + ".ps";
 }
@@ -61,12 +65,16 @@ PlotExit page_loop(PlotSession& session, const LoopPage& page) {
   const PlotStyle style;  // white paper, black ink
   std::optional<PlotPage> screen;
   const auto show = [&] {
-    const auto failure = show_page(session, screen, style, page.shape, page.draw);
+    const auto failure = show_page(session, screen, style, page.shape, page.draw, page.title);
     if (failure) report(con, *failure);
   };
   const auto save = [&] {
     const auto failure = save_page(page.save_name, style, page.shape, page.draw);
-    if (failure) report(con, *failure);
+    if (failure) {
+      report(con, *failure);
+    } else {
+      say_saved(con, page.save_name);
+    }
   };
 
   show();
@@ -112,6 +120,7 @@ PlotExit plot1(PlotSession& session, std::span<const float> series1, std::span<c
   const std::vector<double> y1 = to_plot(series1), y2 = to_plot(series2),
                             yr = to_plot(reference);
   LoopPage page;
+  page.title = texts.title;
   page.save_name = title_save_name(texts.title);
   page.draw = [&] {
     open_line_panel(xr, y);

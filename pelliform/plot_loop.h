@@ -22,6 +22,7 @@ inline constexpr std::string_view kPlotChoices = "|       [s]ave   <[c]ontinue> 
 
 // One page as the loop runs it.
 struct LoopPage {
+  std::string title;      // what the page shows, named on the console without a screen
   std::string save_name;  // the PostScript file written by [s]ave
   std::string choices = std::string(kPlotChoices);
   PageShape shape;
@@ -33,8 +34,10 @@ struct LoopPage {
 // shows it again, "n" (where offered) returns no_more_plots, anything else returns.
 PlotExit page_loop(PlotSession& session, const LoopPage& page);
 
-// The save name of a page titled `title`: the title without blanks, followed by ".ps",
-// within the 60-character name field (a longer title is cut to leave room for ".ps").
+// The save name of a page titled `title`: the title's letters, digits, "-", "_" and "."
+// (blanks and every other character left out, so that the name is one a shell and any
+// file system take as it stands), followed by ".ps", within the 60-character name field
+// (a longer title is cut to leave room for ".ps").
 std::string title_save_name(std::string_view title);
 
 // The texts of a line page.

@@ -214,6 +214,7 @@ void loads1(PlotSession& session, const ColumnTable& loadings, int n, std::strin
   LoadingsPage page(loadings, n, title, data_kind, panels);
   PlotDefinition def;
   use_short_menu(def, session.console());
+  def.title = std::string(title);
   bind_page(def, page);
   leave(plot_loop(session, def), plot_flag);
 }
@@ -229,6 +230,7 @@ void scores1(PlotSession& session, const ColumnTable& scores, int first_year, in
   def.menu = scores_menu();
   def.last_style_item = 17;
   def.unknown_option = "unknown option. please enter a valid request";
+  def.title = std::string(title);
   bind_page(def, page);
   leave(plot_loop(session, def), plot_flag);
 }

@@ -48,7 +48,8 @@ TEST(plot_loop, menu_save_and_continue) {
   const std::vector<float> a{0.6f, 1.4f, 1.0f}, b{1.0f, 1.1f, 0.9f}, ref{kNoReference};
   EXPECT_EQ(plot1(h.session, a, b, 1900, {"Years", "Indices", "Test Page", "one", "two"}, ref),
             PlotExit::proceed);
-  // "s" writes the page under its title's name and asks again; "x" goes on like "c".
+  // "s" writes the page under its title's name, says so and asks again; "x" goes on like
+  // "c".
   EXPECT_EQ(head_of(dir / "TestPage.ps").substr(0, 4), "%!PS");
   const std::string menu =
       "\n |************* plot options menu ***************|\n"
@@ -56,7 +57,10 @@ TEST(plot_loop, menu_save_and_continue) {
       " |       [s]ave   <[c]ontinue>   [r]eplot        |\n"
       " |_______________________________________________|\n\n enter option number > ";
   const std::string out = h.out.str();
-  EXPECT_EQ(out.substr(out.size() - 2 * menu.size()), menu + menu);
+  const std::string saved = " saved: TestPage.ps\n";
+  EXPECT_EQ(out.substr(out.size() - 2 * menu.size() - saved.size()), menu + saved + menu);
+  // Without a screen the console names the page where the screen would show it.
+  EXPECT_EQ(out.find(" page: Test Page\n"), out.find('\n') + 1);
 }
 
 TEST(plot_loop, series_page_offers_no_more_plots) {

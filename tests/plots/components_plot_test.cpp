@@ -88,7 +88,9 @@ const std::vector<std::string> kScoresMenu{
 TEST(loads1, menu_answers_and_flag) {
   Components c;
   c.loads("8\n-1\n42\nxy\n7\n3\n99\n0\nc\n");
-  EXPECT_EQ(c.console.find(menu_text(plot_test::kShortMenu)), c.console.find('\n') + 1);
+  EXPECT_EQ(c.console.find(menu_text(plot_test::kShortMenu)), plot_test::after_lines(c.console, 2));
+  EXPECT_EQ(plot_test::line_of(c.console, 2),
+            " page: raw measurements common period principal components");
   // A number the menu does not offer is refused with the answer as it was typed.
   EXPECT_NE(c.console.find("> \n             Unknown option 8  re-enter a valid choise\n"),
             std::string::npos);
@@ -127,7 +129,8 @@ TEST(loads1, saved_pages_render) {
 TEST(scores1, fixed_score_axis_and_year_axis) {
   Components c;
   c.score("14\n0\n15\n0\n16\n0\n17\n0\n8\n0\nc\n");
-  EXPECT_EQ(c.console.find(menu_text(kScoresMenu)), c.console.find('\n') + 1);
+  EXPECT_EQ(c.console.find(menu_text(kScoresMenu)), plot_test::after_lines(c.console, 2));
+  EXPECT_EQ(plot_test::line_of(c.console, 2), " page: raw measurements common period pc scores");
   EXPECT_EQ(shown(c.console, "change x axis min value from: "), "1901.000");
   EXPECT_EQ(shown(c.console, "change x axis max value from: "), "1980.000");
   EXPECT_EQ(shown(c.console, "change y axis max value from: "), "   3.000");

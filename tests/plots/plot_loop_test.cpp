@@ -86,7 +86,9 @@ TEST(plot_loop, edit_then_save_then_continue) {
   const auto ps = dir / "page.ps";
   Scripted run("3\n1\n0\ns\n" + ps.string() + "\nc\n");
   Probe probe;
-  EXPECT_EQ(plot_loop(run.session, probe.definition()), PlotExit::proceed);
+  PlotDefinition definition = probe.definition();
+  definition.title = "   probe page  ";
+  EXPECT_EQ(plot_loop(run.session, definition), PlotExit::proceed);
 
   // Without a screen only the save draws; it carries the text colour chosen before.
   ASSERT_EQ(probe.drawn.size(), 1u);
@@ -103,8 +105,11 @@ TEST(plot_loop, edit_then_save_then_continue) {
       "cyan(11)  turquoise(12)  magenta(13)  salmon(14)  black(15)\n" + indent +
       "___________________________________________________________\n\n\n" + indent +
       "select new text color: [0-15] : ";
-  EXPECT_EQ(run.out.str(), kNoScreen + menu + text_colour_question + menu + menu + kSaveNote +
-                               menu);
+  // Where a screen would show the page (first drawing and replot, not after an edit) the
+  // console names it; a save names its file.
+  const std::string page = " page: probe page\n";
+  EXPECT_EQ(run.out.str(), kNoScreen + page + menu + text_colour_question + menu + page + menu +
+                               kSaveNote + " saved: " + ps.string() + "\n" + menu);
 }
 
 TEST(plot_loop, full_menu_lines) {
@@ -201,7 +206,8 @@ TEST(plot_loop, file_names) {
   plot_loop(run.session, probe.definition());
   EXPECT_TRUE(std::filesystem::exists(ps));
   EXPECT_NE(run.out.str().find("Enter graphics output file name: Enter graphics output file "
-                               "name: Enter graphics output file name: \n"),
+                               "name: Enter graphics output file name:  saved: " +
+                               ps.string() + "\n"),
             std::string::npos);
 
   // A file that cannot be created: said so, nothing drawn, back to the menu.
