@@ -110,6 +110,14 @@ ScatterPage scatter_page(const PowerTransformResult& r) {
     page.y.min = std::min<double>(page.y.min, r.pooled_spread[i]);
     page.y.max = std::max<double>(page.y.max, r.pooled_spread[i]);
   }
+  // Each series' fitted line is drawn at its own levels: its ends count as well.
+  for (const SpreadLevel& sl : r.series) {
+    for (float level : sl.log_level) {
+      const double fit = sl.fit.intercept + sl.fit.slope * static_cast<double>(level);
+      page.y.min = std::min(page.y.min, fit);
+      page.y.max = std::max(page.y.max, fit);
+    }
+  }
   page.y.min -= kBelow;
   page.y.max += kAbove;
   page.title = Layout("('Y=',f9.4,' + ',f9.4,'(x)  Rho= ',f9.4)")

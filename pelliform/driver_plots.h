@@ -30,7 +30,7 @@ PlotExit plt6(PlotSession& session, std::span<const float> frequency, std::span<
               std::string_view legend2, std::string_view save_name);
 
 // Limits of the spread-versus-level page (x over the log levels; y from the smallest log
-// spread - 1 to the largest + 1.5) and its top label.
+// spread or fitted value - 1 to the largest + 1.5) and its top label.
 struct ScatterPage {
   Range x{9999.0, -9999.0}, y{9999.0, -9999.0};
   std::string title;

@@ -45,9 +45,20 @@ struct LineTexts {
   std::string x_label, y_label, title, legend1, legend2;
 };
 
+// True for a value that marks an empty cell or an undefined statistic rather than data:
+// -999.0 (empty cell), -999.9 (no reference series), -99.9 (undefined RBAR or EPS) and
+// -99.0 (undefined statistic). No page draws one or lets one widen its axes.
+bool is_marker(double v);
+
+// Draws, in the current colour, a line through each run of consecutive points whose value
+// is defined (finite and no marker); a run of one point is drawn as a dot.
+void draw_defined(std::span<const double> x, std::span<const double> y);
+
 // Two series (blue and red) and a reference series (black; not drawn when its first value
-// is -999.9, dashed and with the y axis topped at 1.0 when it is 0.85) against the years
-// first_year, first_year + 1, ... (one per value of series1).
+// is -999.9, dashed and with the y axis reaching 1.0 when it is 0.85) against the years
+// first_year, first_year + 1, ... (one per value of series1). The y axis takes in every
+// defined value drawn, the reference line's among them; markers are neither drawn nor
+// counted, and a page without any defined value of the two series says so.
 PlotExit plot1(PlotSession& session, std::span<const float> series1, std::span<const float> series2,
                int first_year, const LineTexts& texts, std::span<const float> reference);
 

@@ -39,6 +39,12 @@ TEST(plot_loop, save_names) {
   EXPECT_EQ(title_save_name("Mean Segment Length And Mean Tree Age"),
             "MeanSegmentLengthAndMeanTreeAge.ps");
   EXPECT_EQ(title_save_name(std::string(70, 'x')), std::string(57, 'x') + ".ps");
+  // Only letters, digits, "-", "_" and "." are kept: no name needs quoting in a shell.
+  EXPECT_EQ(title_save_name("Signal Free Chronology Iterations: 50-Yr Splines"),
+            "SignalFreeChronologyIterations50-YrSplines.ps");
+  EXPECT_EQ(title_save_name("Robust Original & Signal Free Chronology, Iter = 17"),
+            "RobustOriginalSignalFreeChronologyIter17.ps");
+  EXPECT_EQ(title_save_name("Original Vs. Running RBAR (x/y) *\"\t'$"), "OriginalVs.RunningRBARxy.ps");
 }
 
 TEST(plot_loop, menu_save_and_continue) {
