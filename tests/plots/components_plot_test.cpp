@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "page_test_support.h"
 #include "plot_test_support.h"
+#include "ps_page.h"
 
 namespace dendro {
 namespace {
@@ -162,6 +164,23 @@ TEST(scores1, saved_page_renders) {
   all.panels.kind = 2;
   all.score("s\n" + (dir / "page.ps").string() + "\nc\n");
   EXPECT_GT(render_png(dir / "page.ps", dir / "page.png"), 0);
+
+  // The page title stands above every line of the panels, the first panel's frame among
+  // them, and each panel's score axis is the fixed -3 to 3.
+  for (const char* name : {"one.ps", "page.ps"}) {
+    const plot_test::PsPage ps = plot_test::read_ps(plot_test::read_file(dir / name));
+    const auto title = std::find_if(ps.texts.begin(), ps.texts.end(), [](const auto& t) {
+      return t.text.find("raw measurements common period pc scores") != std::string::npos;
+    });
+    ASSERT_NE(title, ps.texts.end()) << name;
+    for (const plot_test::PsSegment& line : ps.segments) {
+      EXPECT_LT(std::max(line.y0, line.y1), title->y) << name;
+    }
+    for (const plot_test::ValueAxis& axis : plot_test::value_axes(ps)) {
+      EXPECT_NEAR(axis.low, -3.0, 0.01);
+      EXPECT_NEAR(axis.high, 3.0, 0.01);
+    }
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "plot_test_support.h"
+#include "ps_page.h"
 #include "plots/panel.h"
 #include "series/stop.h"
 
@@ -95,6 +96,11 @@ TEST(plot_loop, edit_then_save_then_continue) {
   EXPECT_EQ(probe.drawn[0].text_colour, 1);
   EXPECT_EQ(probe.set_ups, 1);
   EXPECT_GT(render_png(ps, dir / "page.png"), 0);
+  // PLplot lays the landscape page across the paper; the header says so, once, so that a
+  // viewer turns it upright.
+  const std::string file = plot_test::read_file(ps);
+  EXPECT_TRUE(plot_test::marked_landscape(plot_test::read_ps(file)));
+  EXPECT_EQ(file.find("%%Orientation"), file.rfind("%%Orientation"));
 
   const std::string menu = menu_text(full_menu());
   const std::string indent(13, ' ');
