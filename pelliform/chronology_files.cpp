@@ -110,12 +110,13 @@ void write_spectra(PelliformRun& run, const SpectrumInput& input) {
   for (float f : one.frequency) low += f <= kLowFrequency ? 1 : 0;
   const bool raw = raw_average(run);
   const int all = static_cast<int>(one.frequency.size());
+  // Each page saves to a name of its own, so that saving both keeps both.
   plt6(run.plots, one.frequency, one.spectrum, two.spectrum, all,
        raw ? "RAW Power Spectrum" : "STD Power Spectrum",
-       raw ? "ADJ Power Spectrum" : "SSF Power Spectrum");
+       raw ? "ADJ Power Spectrum" : "SSF Power Spectrum", "fig1b.ps");
   plt6(run.plots, one.frequency, one.spectrum, two.spectrum, low,
        raw ? "RAW >10Yr Spectrum" : "STD >10Yr Spectrum",
-       raw ? "ADJ >10Yr Spectrum" : "SSF >10Yr Spectrum");
+       raw ? "ADJ >10Yr Spectrum" : "SSF >10Yr Spectrum", "fig1b_10yr.ps");
 
   std::ostream& out =
       run.units.create(pelliform_unit::data, spectra_stem(run.data_file) + "_spectra.txt");

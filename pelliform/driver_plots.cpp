@@ -12,7 +12,7 @@
 namespace dendro {
 namespace {
 
-constexpr char kSaveName[] = "fig1b.ps";
+constexpr char kScatterSaveName[] = "fig1b.ps";
 constexpr float kLog10OfE = 0.4342945f;  // log10 x = ln x * log10 e
 constexpr double kFirstLegend = -43.25;  // character heights from the right edge
 constexpr double kLegendStep = 24.0;
@@ -76,7 +76,7 @@ SpectrumPage spectrum_page(std::span<const float> frequency, std::span<const flo
 
 PlotExit plt6(PlotSession& session, std::span<const float> frequency, std::span<const float> power1,
               std::span<const float> power2, int count, std::string_view legend1,
-              std::string_view legend2) {
+              std::string_view legend2, std::string_view save_name) {
   const auto n = static_cast<std::size_t>(std::max(count, 0));
   const SpectrumPage s =
       spectrum_page(frequency.first(std::min(n, frequency.size())), power1, power2);
@@ -87,7 +87,8 @@ PlotExit plt6(PlotSession& session, std::span<const float> frequency, std::span<
   const Range x = usable(s.x), y = usable(s.y);
   const std::string first = label_text(legend1), second = label_text(legend2);
   LoopPage page;
-  page.save_name = kSaveName;
+  page.title = first + " / " + second;
+  page.save_name = std::string(save_name);
   page.draw = [&] {
     frame(x, y, kLogAxis);
     pllab("Frequency (cycles/yr.)", "log10 Power", "");
@@ -109,6 +110,14 @@ ScatterPage scatter_page(const PowerTransformResult& r) {
     page.y.min = std::min<double>(page.y.min, r.pooled_spread[i]);
     page.y.max = std::max<double>(page.y.max, r.pooled_spread[i]);
   }
+  // Each series' fitted line is drawn at its own levels: its ends count as well.
+  for (const SpreadLevel& sl : r.series) {
+    for (float level : sl.log_level) {
+      const double fit = sl.fit.intercept + sl.fit.slope * static_cast<double>(level);
+      page.y.min = std::min(page.y.min, fit);
+      page.y.max = std::max(page.y.max, fit);
+    }
+  }
   page.y.min -= kBelow;
   page.y.max += kAbove;
   page.title = Layout("('Y=',f9.4,' + ',f9.4,'(x)  Rho= ',f9.4)")
@@ -124,7 +133,8 @@ PlotExit scatplt(PlotSession& session, const PowerTransformResult& r) {
   const ScatterPage s = scatter_page(r);
   const Range x = usable(s.x), y = usable(s.y);
   LoopPage page;
-  page.save_name = kSaveName;
+  page.title = "log(SPREAD) against log(LEVEL): " + s.title;
+  page.save_name = kScatterSaveName;
   page.draw = [&] {
     frame(x, y, kGridAxis);
     pllab("log(LEVEL)", "log(SPREAD)", s.title.c_str());

@@ -1,6 +1,6 @@
 // The driver's own pages: the power spectra of the final chronologies (log10 power against
 // frequency) and the spread-versus-level page of the power transformation. Both run the
-// plot loop of pelliform and save to "fig1b.ps".
+// plot loop of pelliform.
 #pragma once
 
 #include <span>
@@ -24,13 +24,13 @@ SpectrumPage spectrum_page(std::span<const float> frequency, std::span<const flo
                            std::span<const float> power2);
 
 // Draws the first `count` rows of the spectra with their legends (blue, then red) inside
-// the plot loop; [s]ave writes "fig1b.ps". Nothing is drawn when no power is positive.
+// the plot loop; [s]ave writes `save_name`. Nothing is drawn when no power is positive.
 PlotExit plt6(PlotSession& session, std::span<const float> frequency, std::span<const float> power1,
               std::span<const float> power2, int count, std::string_view legend1,
-              std::string_view legend2);
+              std::string_view legend2, std::string_view save_name);
 
 // Limits of the spread-versus-level page (x over the log levels; y from the smallest log
-// spread - 1 to the largest + 1.5) and its top label.
+// spread or fitted value - 1 to the largest + 1.5) and its top label.
 struct ScatterPage {
   Range x{9999.0, -9999.0}, y{9999.0, -9999.0};
   std::string title;

@@ -31,11 +31,12 @@ struct Points {
     x.push_back(a);
     y.push_back(b);
   }
+  // Markers among the values are not drawn: the line breaks there.
   void draw(int colour, int width) const {
     if (x.empty()) return;
     plwidth(width);
     plcol0(colour);
-    plline(static_cast<PLINT>(x.size()), x.data(), y.data());
+    draw_defined(x, y);
   }
 };
 
@@ -103,6 +104,7 @@ PlotExit plt1(PlotSession& session, std::span<const float> rc, std::span<const f
   const Range y = l.range();
   const std::string top(title.substr(0, std::min<std::size_t>(title.size(), 30)));
   LoopPage page;
+  page.title = top;
   page.save_name = std::string(kFig11);
   page.draw = [&] {
     frame(usable({0.0, static_cast<double>(n)}), y, "Biological Year", "Y", top, kGrid);
@@ -113,7 +115,7 @@ PlotExit plt1(PlotSession& session, std::span<const float> rc, std::span<const f
 }
 
 PlotExit plt2(PlotSession& session, const EngineMatrix& indices, std::span<const SeriesSpan> spans,
-              float missing) {
+              float missing, std::string_view title) {
   const int nseries = static_cast<int>(spans.size()) - 1;
   Limits l(kCurveLimitStart);
   int first = spans.empty() ? 0 : spans.front().first, last = first;
@@ -127,13 +129,15 @@ PlotExit plt2(PlotSession& session, const EngineMatrix& indices, std::span<const
       series[at(j)].add(spans[at(j)].first + k - 1, v);
     }
   }
-  // The yearly average of the values as drawn; 0 where no series covers the year.
+  // The yearly average of the values as drawn; 0 where no series has a value in the year.
   std::vector<double> sum(static_cast<std::size_t>(last - first + 1), 0.0);
   std::vector<int> count(sum.size(), 0);
   for (int j = 1; j <= nseries; ++j) {
     for (int k = 1; k <= spans[at(j)].length(); ++k) {
+      const float v = indices.at(k, j);
+      if (v == missing || is_marker(v)) continue;
       const std::size_t y = static_cast<std::size_t>(spans[at(j)].first + k - 1 - first);
-      sum[y] += indices.at(k, j);
+      sum[y] += v;
       ++count[y];
     }
   }
@@ -144,6 +148,7 @@ PlotExit plt2(PlotSession& session, const EngineMatrix& indices, std::span<const
   const Range x = usable({static_cast<double>(first), static_cast<double>(last)});
   const Range y = l.range();
   LoopPage page;
+  page.title = std::string(title);
   page.save_name = std::string(kFig11);
   page.shape = {1, 2};
   page.draw = [&] {
@@ -157,16 +162,21 @@ PlotExit plt2(PlotSession& session, const EngineMatrix& indices, std::span<const
 
 PlotExit plt3(PlotSession& session, const SeriesPage& s, std::span<const float> frc, int n,
               float missing, std::string_view title) {
-  float top_max = -kCurveLimitStart;
+  // The upper panel stands on 0, lower only for a value below 0.
+  float top_min = 0.0f, top_max = -kCurveLimitStart;
   Points ring, fit, year;
   for (std::size_t i = 0; i < s.by_ring.size(); ++i) {
-    if (s.by_ring[i] != missing) top_max = std::max(top_max, s.by_ring[i]);
+    if (s.by_ring[i] != missing) {
+      top_max = std::max(top_max, s.by_ring[i]);
+      top_min = std::min(top_min, s.by_ring[i]);
+    }
     ring.add(s.pith_offset + static_cast<double>(i + 1), s.by_ring[i]);
   }
   for (int i = 1; i <= n; ++i) {
     const float f = value(frc, i);
     if (f == missing) continue;
     top_max = std::max(top_max, f);
+    top_min = std::min(top_min, f);
     fit.add(i, f);
   }
   Limits bottom(kCurveLimitStart);
@@ -176,10 +186,11 @@ PlotExit plt3(PlotSession& session, const SeriesPage& s, std::span<const float> 
   }
   const std::string top(title.substr(0, std::min<std::size_t>(title.size(), 30)));
   const Range top_x = usable({0.0, static_cast<double>(n)});
-  const Range top_y = usable({0.0, static_cast<double>(top_max)});
+  const Range top_y = usable({static_cast<double>(top_min), static_cast<double>(top_max)});
   const Range bottom_x = usable({static_cast<double>(s.first_year),
                                  s.first_year + static_cast<double>(s.by_year.size()) - 1.0});
   LoopPage page;
+  page.title = top + " " + s.id;
   page.save_name = std::string(kFig1);
   page.shape = {1, 2};
   page.choices = "| [s]ave  [c]ontinue  [r]eplot  [n]o more plots |";
@@ -225,14 +236,17 @@ PlotExit plt4(PlotSession& session, std::span<const RegionalCurvePair> curves, i
   }
   const Layout iteration("(a,2x,i3)");
   LoopPage page;
+  page.title = "Regional Curve and Fit of Each Iteration";
   page.save_name = std::string(kFig1);
   page.shape = curve_grid(entries);
   page.draw = [&] {
     for (std::size_t p = 0; p < curves.size(); ++p) {
       const std::string label =
           p == 0 ? "Initial RC and Fit" : iteration.write("Iteration #", static_cast<int>(p));
-      frame(usable({0.0, static_cast<double>(rc[p].x.size())}), y, "Biological Year", "Y", label,
-            kGrid);
+      // The ages run to the last one drawn (the number of points, unless the curve has
+      // missing ages before its end).
+      const double last_age = rc[p].x.empty() ? 0.0 : rc[p].x.back();
+      frame(usable({0.0, last_age}), y, "Biological Year", "Y", label, kGrid);
       rc[p].draw(kBlue, 1);
       frc[p].draw(kRed, 2);
       plwidth(1);
@@ -251,9 +265,10 @@ PlotExit plt5(PlotSession& session, std::span<const RegionalCurvePair> curves, i
     }
   }
   LoopPage page;
+  page.title = "Regional Curves";
   page.save_name = std::string(kFig1);
   page.draw = [&] {
-    frame(usable({0.0, static_cast<double>(n)}), y, "Biological Year", "Y", "Regional Curves", kGrid);
+    frame(usable({0.0, static_cast<double>(n)}), y, "Biological Year", "Y", page.title, kGrid);
     plcol0(kBlue);
     plmtex("rv", -38.4, 1.065, 0.0, "Initial");
     plcol0(kRed);
@@ -286,6 +301,7 @@ PlotExit spaghetti(PlotSession& session, const EngineMatrix& m, int n, int nseri
   }
   const int ends = label_text(texts.y_label) == "Biweights" ? 1 : 2;
   LoopPage page;
+  page.title = texts.title;
   page.save_name = title_save_name(texts.title);
   page.draw = [&] {
     open_line_panel(x, y);
@@ -327,8 +343,10 @@ void linguine2(PlotSession& session, const EngineMatrix& first, const EngineMatr
       red[at(j)].add(s.first + k - 1, second.at(k, j));
     }
   }
+  // The axis does not go below 0 for values that do not; values below 0 are shown.
   const float margin = (l.max - l.min) / 10.0f;
-  const Range y = usable({std::max(0.0, static_cast<double>(l.min - margin)),
+  const double floor = l.min - margin;
+  const Range y = usable({l.min >= 0.0f ? std::max(0.0, floor) : floor,
                           static_cast<double>(l.max + margin)});
   Points ref;
   if (!reference.empty() && reference[0] != kNoReference) {

@@ -23,9 +23,10 @@ PlotExit plt1(PlotSession& session, std::span<const float> rc, std::span<const f
               float missing, std::string_view title);
 
 // The first indices of every series (by ring position) against calendar years, and their
-// yearly average below (0 in a year no series covers). Saved as "fig11.ps".
+// yearly average below (0 in a year no series covers). The title names the page where no
+// screen shows it. Saved as "fig11.ps".
 PlotExit plt2(PlotSession& session, const EngineMatrix& indices, std::span<const SeriesSpan> spans,
-              float missing);
+              float missing, std::string_view title);
 
 // One series by biological age with the fitted regional curve, and by calendar year below;
 // "n" answers no_more_plots. Saved as "fig1".

@@ -426,7 +426,10 @@ bool first_pass(EngineRun& run) {
   }
   a.year_matrix.fill(kEmptyCell);
   first_pass_series(run, curve);
-  if (run.rcs) plt2(run.io.plots, run.s.first_indices, run.spans().first(at(run.nseries + 2)), kEmptyCell);
+  if (run.rcs) {
+    plt2(run.io.plots, run.s.first_indices, run.spans().first(at(run.nseries + 2)), kEmptyCell,
+         a.index_mode != 0 ? "Initial RC Residual Indices" : "Initial RC Ratio Indices");
+  }
   close_series_files(run);
   realign(run);
   standard_chronology(run);

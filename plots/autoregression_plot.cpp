@@ -53,6 +53,8 @@ class AutoregressionPage {
                    kTitleLength);
   }
 
+  const std::string& title() const { return title_; }
+
   // The page's own colours and a fixed frame: lags 0 to 10, coefficients -0.5 to 1.0.
   static void set_up(PlotStyle& s) {
     s.line_colour = kRed;
@@ -125,6 +127,7 @@ void arhist1(PlotSession& session, std::span<const float> results, std::string_v
   const AutoregressionPage page(results, data_file, n);
   PlotDefinition def;
   use_short_menu(def, session.console());
+  def.title = page.title();
   def.set_up = [](PlotStyle& s) { AutoregressionPage::set_up(s); };
   def.draw = [&page](const PlotStyle& s) { page.draw(s); };
   plot_loop(session, def);

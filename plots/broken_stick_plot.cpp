@@ -86,7 +86,11 @@ class EigenvaluePage {
           << '\n';
     }
     out.close();
-    if (!out) con_.say(" *** cannot write " + file_);
+    if (out) {
+      say_saved(con_, file_);
+    } else {
+      con_.say(" *** cannot write " + file_);
+    }
   }
 
   Console& con_;
@@ -116,6 +120,7 @@ void bsplt(PlotSession& session, std::span<const float> broken_stick,
   const EigenvaluePage page(session.console(), broken_stick, eigenvalues, data_kind, errors);
   PlotDefinition def;
   use_menu_to_17(def);
+  def.title = eigenvalue_title(data_kind);
   bind_page(def, page);
   plot_loop(session, def);
 }

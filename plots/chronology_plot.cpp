@@ -463,6 +463,10 @@ void crnplt1(PlotSession& session, const ChronologyPlot& plot, int& plot_flag,
                               "|                         min z2          [23] |"})
                  : full_menu();
   def.shape = PageShape{1, plot.kind == 3 ? 3 : 2};
+  def.title = std::string(trim_right(plot.name)) + std::string(trim_right(plot.upper_title));
+  if (!trim_right(plot.lower_title).empty()) {
+    def.title += " /" + std::string(trim_right(plot.lower_title));
+  }
   bind_page(def, page);
   def.extra_item = [&page](int item) { return page.extra_item(item); };
   if (plot_loop(session, def) == PlotExit::no_more_plots) plot_flag = 0;

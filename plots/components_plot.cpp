@@ -24,7 +24,7 @@ constexpr int kTransformedData = 2;
 constexpr int kMaxSeriesTicked = 10;
 constexpr Viewport kLoadingsFrame{0.2, 0.9, 0.1, 0.75};
 constexpr std::array<Viewport, kPanels> kScoresFrames{{
-    {0.07, 0.95, 0.185, 0.86},
+    {0.07, 0.95, 0.11, 0.79},
     {0.07, 0.95, 0.25, 0.92},
     {0.07, 0.95, 0.25, 0.96},
     {0.07, 0.95, 0.25, 0.96},
@@ -68,6 +68,10 @@ class LoadingsPage {
         s.y.max = std::max(s.y.max, static_cast<float>(v));
       }
     }
+    // The bars stand on 0 and the zero line is drawn there: 0 is on the axis whatever the
+    // loadings.
+    s.y.min = std::min(s.y.min, 0.0f);
+    s.y.max = std::max(s.y.max, 0.0f);
     ticit(s.x, s.y, s.z);
     const double width = s.x.max / n_;
     left_.clear();
@@ -214,6 +218,7 @@ void loads1(PlotSession& session, const ColumnTable& loadings, int n, std::strin
   LoadingsPage page(loadings, n, title, data_kind, panels);
   PlotDefinition def;
   use_short_menu(def, session.console());
+  def.title = std::string(title);
   bind_page(def, page);
   leave(plot_loop(session, def), plot_flag);
 }
@@ -229,6 +234,7 @@ void scores1(PlotSession& session, const ColumnTable& scores, int first_year, in
   def.menu = scores_menu();
   def.last_style_item = 17;
   def.unknown_option = "unknown option. please enter a valid request";
+  def.title = std::string(title);
   bind_page(def, page);
   leave(plot_loop(session, def), plot_flag);
 }

@@ -154,6 +154,7 @@ void crnplt5(PlotSession& session, std::span<const float> values, std::span<cons
   def.menu = gap_menu();
   def.last_style_item = 17;
   def.unknown_option = "Unknown option re-enter a valid request";
+  def.title = std::string(trim_right(id)) + std::string(title);
   bind_page(def, page);
   if (plot_loop(session, def) == PlotExit::no_more_plots) plot_flag = 0;
 }

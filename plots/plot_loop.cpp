@@ -3,10 +3,12 @@
 #include <dlfcn.h>
 #include <plplot/plplot.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 #include "series/text.h"
 
@@ -21,6 +23,10 @@ constexpr int kMaxMenuRounds = 100000;
 constexpr int kFileNameTries = 10;
 // Devices PLplot may list.
 constexpr int kMaxDevices = 128;
+// The comment that tells a viewer to turn a page drawn across the paper, as PLplot's
+// PostScript devices draw every page, and the comment before which it goes.
+constexpr std::string_view kLandscape = "%%Orientation: Landscape\n";
+constexpr std::string_view kEndComments = "%%EndComments";
 
 // PLplot's handlers take no context, so they can only throw: the page that was being drawn
 // ends through its destructor and the loop reports the message.
@@ -100,6 +106,27 @@ std::optional<std::string> ask_file_name(Console& con) {
   }
   con.say(std::string(kNoteIndent) + "*** no file name given: the page is not saved");
   return std::nullopt;
+}
+
+// PLplot's PostScript devices lay the landscape page sideways on portrait paper and say
+// nothing of it, so that viewers show it sideways. The comment that says so goes among
+// the file's header comments; false when the file cannot be rewritten.
+bool mark_landscape(const std::string& name) {
+  std::string text;
+  {
+    std::ifstream in(name, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream all;
+    all << in.rdbuf();
+    text = all.str();
+  }
+  const std::size_t end = text.find(kEndComments);
+  if (end == std::string::npos || text.find(kLandscape) < end) return true;
+  text.insert(end, kLandscape);
+  std::ofstream out(name, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.close();
+  return static_cast<bool>(out);
 }
 
 bool is_answer(const Answer& a, std::string_view letters) {
@@ -227,12 +254,23 @@ std::vector<std::string> full_menu(const std::vector<std::string>& extra_lines) 
 
 std::string label_text(std::string_view text) { return std::string(trim_right(text)); }
 
+void say_page(Console& con, std::string_view title) {
+  const std::string_view text = trim_right(title);
+  if (text.empty()) return;
+  con.say(" page: " + std::string(text.substr(text.find_first_not_of(' '))));
+}
+
+void say_saved(Console& con, std::string_view file) { con.say(" saved: " + std::string(file)); }
+
 std::optional<std::string> show_page(PlotSession& session, std::optional<PlotPage>& screen,
                                      const PlotStyle& style, PageShape shape,
-                                     const std::function<void()>& draw) {
+                                     const std::function<void()>& draw, std::string_view title) {
   screen.reset();
   const std::optional<std::string> device = session.screen_device();
-  if (!device) return std::nullopt;
+  if (!device) {
+    say_page(session.console(), title);
+    return std::nullopt;
+  }
   try {
     screen.emplace(*device, std::string(), true, style, shape);
     draw();
@@ -254,6 +292,7 @@ std::optional<std::string> save_page(const std::string& name, const PlotStyle& s
     std::remove(name.c_str());
     return e.what();
   }
+  if (!mark_landscape(name)) return "cannot add the page's orientation to " + name;
   return std::nullopt;
 }
 
@@ -268,7 +307,7 @@ PlotExit plot_loop(PlotSession& session, const PlotDefinition& plot) {
   };
   const auto draw = [&] { plot.draw(style); };
   const auto show = [&] {
-    const auto failure = show_page(session, screen, style, plot.shape, draw);
+    const auto failure = show_page(session, screen, style, plot.shape, draw, plot.title);
     if (failure) report(con, *failure);
   };
   const auto save = [&] {
@@ -282,6 +321,8 @@ PlotExit plot_loop(PlotSession& session, const PlotDefinition& plot) {
     if (failure) {
       report(con, *failure);
       con.say(std::string(kNoteIndent) + "*** the page is not saved");
+    } else {
+      say_saved(con, *name);
     }
   };
 

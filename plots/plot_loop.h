@@ -106,6 +106,8 @@ struct PlotDefinition {
   // The plot's own menu items: true when the item was handled (the menu then shows again
   // without a redraw).
   std::function<bool(int item)> extra_item;
+  // What the page shows, named on the console where no screen shows the page.
+  std::string title;
 };
 
 // Hands the set_up and draw of a page object to `plot`; the page must outlive the loop.
@@ -120,16 +122,25 @@ void bind_page(PlotDefinition& plot, Page& page) {
 PlotExit plot_loop(PlotSession& session, const PlotDefinition& plot);
 
 // Draws a page on the screen device, when the session has one, and leaves it open in
-// `screen` while the menu waits. Returns PLplot's message when the drawing failed; the page
-// is closed then.
+// `screen` while the menu waits. Without a screen the console names the page by its
+// `title` instead, so that the user knows what the menu's [s]ave would write. Returns
+// PLplot's message when the drawing failed; the page is closed then.
 std::optional<std::string> show_page(PlotSession& session, std::optional<PlotPage>& screen,
                                      const PlotStyle& style, PageShape shape,
-                                     const std::function<void()>& draw);
+                                     const std::function<void()>& draw, std::string_view title);
 
-// Draws a page into the PostScript file `name`. Returns PLplot's message when the drawing
-// failed; the file is removed then, as a page cut short is no page.
+// Names a page on the console in place of showing it: " page: " and the title (nothing
+// for a page without one).
+void say_page(Console& con, std::string_view title);
+
+// Draws a page into the PostScript file `name`, with the comment that makes a viewer show
+// the landscape page upright. Returns PLplot's message when the drawing failed; the file is
+// removed then, as a page cut short is no page.
 std::optional<std::string> save_page(const std::string& name, const PlotStyle& style,
                                      PageShape shape, const std::function<void()>& draw);
+
+// Tells the user that a file was written: " saved: " and its name.
+void say_saved(Console& con, std::string_view file);
 
 // The full plot options menu (items 0 to 21 and 99), with the plot's own item lines after
 // the line of item 21.

@@ -17,6 +17,7 @@ namespace dendro {
 namespace {
 
 constexpr std::string_view kPageFile = "PowerSpectra.ps";
+constexpr std::string_view kPageTitle = "Spectral Power of Chronologies";
 constexpr std::string_view kValuesFile = "PowerSpectra.txt";
 constexpr std::string_view kMenuIndent = "               ";  // 15 blanks
 constexpr std::string_view kNoteIndent = "             ";    // 13 blanks
@@ -70,7 +71,7 @@ class SpectraPage {
     const auto [y_min, y_max] = window_limits(y_);
     plenv(x_min, x_max, y_min, y_max, 0, log_ ? kLogYAxis : 0);
     pllab("Frequency (cycles/yr.)", log_ ? "log10 Power" : "Power",
-          "Spectral Power of Chronologies");
+          std::string(kPageTitle).c_str());
     for (std::size_t c = 0; c < power_.size(); ++c) {
       draw_line(frequency_, power_[c], kLineColour[c]);
       draw_note("rv", kLegendDisplacement[c], 0.925, 0.0, legend_[c], kLineColour[c]);
@@ -112,21 +113,8 @@ void show_menu(Console& con) {
   con.prompt(std::string(kMenuIndent) + " enter option number > ");
 }
 
-// The page on a PLplot stream of the device; a failure is reported and leaves no page.
-void draw_page(Console& con, std::optional<PlotPage>& page, const std::string& device,
-               const std::string& file, const SpectraPage& spectra) {
-  try {
-    page.emplace(device, file, file.empty(), PlotStyle{}, PageShape{});
-    spectra.draw();
-    if (file.empty()) {
-      page->flush();
-    } else {
-      page->finish();
-    }
-  } catch (const PlotError& e) {
-    page.reset();
-    con.say(std::string(kNoteIndent) + "*** PLplot: " + e.what());
-  }
+void report(Console& con, const std::string& message) {
+  con.say(std::string(kNoteIndent) + "*** PLplot: " + message);
 }
 
 }  // namespace
@@ -134,12 +122,12 @@ void draw_page(Console& con, std::optional<PlotPage>& page, const std::string& d
 void plt6(PlotSession& session, const SpectraLines& spectra, int log_flag) {
   Console& con = session.console();
   const SpectraPage page(spectra, log_flag);
+  const PlotStyle style;
+  const auto draw = [&page] { page.draw(); };
   std::optional<PlotPage> screen;  // the page on the screen stays open while the menu waits
   const auto show = [&] {
-    screen.reset();
-    if (const std::optional<std::string> device = session.screen_device()) {
-      draw_page(con, screen, *device, std::string(), page);
-    }
+    const auto failure = show_page(session, screen, style, PageShape{}, draw, kPageTitle);
+    if (failure) report(con, *failure);
   };
 
   show();
@@ -147,9 +135,17 @@ void plt6(PlotSession& session, const SpectraLines& spectra, int log_flag) {
     show_menu(con);
     const char answer = con.read(1).first();
     if (answer == 'S' || answer == 's') {
-      if (!page.write_values()) con.say(" *** cannot write " + std::string(kValuesFile));
-      std::optional<PlotPage> file;
-      draw_page(con, file, "psc", std::string(kPageFile), page);
+      if (page.write_values()) {
+        say_saved(con, kValuesFile);
+      } else {
+        con.say(" *** cannot write " + std::string(kValuesFile));
+      }
+      const auto failure = save_page(std::string(kPageFile), style, PageShape{}, draw);
+      if (failure) {
+        report(con, *failure);
+      } else {
+        say_saved(con, kPageFile);
+      }
     } else if (answer == 'R' || answer == 'r') {
       show();
     } else {

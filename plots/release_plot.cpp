@@ -285,6 +285,7 @@ int crnplt11(PlotSession& session, const ReleasePage& page, const ReleaseSearch&
   def.last_style_item = 19;
   def.unknown_option = "unknown option re-enter a valid number";
   def.shape = {1, 2};
+  def.title = std::string(trim_right(page.id)) + std::string(page.top_title);
   bind_page(def, plot);
   if (plot_loop(session, def) == PlotExit::no_more_plots) plot_flag = 0;
   return plot.first_window_year();

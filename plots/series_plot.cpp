@@ -233,6 +233,7 @@ void crnplt3(PlotSession& session, const Tsi1& tsi1, const Icommands& icommands,
   def.menu = series_menu();
   def.last_style_item = 17;
   def.unknown_option = "Unknown option re-enter a valid request";
+  def.title = std::string(title);
   bind_page(def, page);
   plot_loop(session, def);  // "[n]o more plots" goes on like a continue
 }

@@ -20,6 +20,7 @@ namespace {
 
 constexpr Viewport kPanelFrame{0.18, 0.96, 0.15, 0.75};
 constexpr double kHalfBar = 0.1;
+constexpr std::string_view kPageTitle = "DATA TRANSFORM STATISTICS";
 constexpr std::size_t kMedianTextLength = 50;
 constexpr float kLimitStart = 9999.0f;
 
@@ -71,7 +72,7 @@ class TransformPage {
   }
 
   void draw(const PlotStyle& s) const {
-    draw_page_title(2.3, 0.3, 0.0, "DATA TRANSFORM STATISTICS", s.text_colour);
+    draw_page_title(2.3, 0.3, 0.0, kPageTitle, s.text_colour);
     plssub(2, 2);
     for (std::size_t k = 0; k < kPanels.size(); ++k) draw_panel(s, kPanels[k], columns_[k]);
   }
@@ -141,6 +142,7 @@ void power1(PlotSession& session, const Tsi2& tsi2, int n) {
   def.menu = transform_menu();
   def.last_style_item = 21;
   def.unknown_option = "Unknown option re-enter a valid number or letter";
+  def.title = std::string(kPageTitle);
   // The panels choose their own limits at every drawing: nothing to set up but the style.
   def.set_up = [](PlotStyle&) {};
   def.draw = [&page](const PlotStyle& s) { page.draw(s); };

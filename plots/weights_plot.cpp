@@ -86,6 +86,7 @@ void crnplt7(PlotSession& session, std::span<const float> median,
                          y_label);
   PlotDefinition def;
   use_menu_to_17(def);
+  def.title = std::string(trim_right(data_file)) + std::string(title);
   bind_page(def, page);
   plot_loop(session, def);
 }

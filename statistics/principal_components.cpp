@@ -323,14 +323,28 @@ std::string_view figure_words(int figure, bool scores) {
   return scores ? "pc scores" : "principal components";
 }
 
+// The page of the four components from `first` on: the matrix's columns where it has
+// them, 0 beyond. The page's value axis takes in all four columns, shown or not, so that a
+// page of one kept component still has 0, where its bars stand, on the axis.
+std::vector<float> four_columns(const Matrix& m, int first) {
+  const auto rows = static_cast<std::size_t>(m.rows);
+  std::vector<float> page(static_cast<std::size_t>(kPanelsPerPage) * rows, 0.0f);
+  for (int k = 0; k < kPanelsPerPage && first + k <= m.cols; ++k) {
+    const std::span<const float> column = m.column(first + k);
+    const auto at = static_cast<std::ptrdiff_t>(static_cast<std::size_t>(k) * rows);
+    std::copy(column.begin(), column.end(), page.begin() + at);
+  }
+  return page;
+}
+
 // The loadings pages of the kept components (series by component), four to a page, for as
 // long as the plot flag asks for summary plots.
 void loadings_pages(PlotSession& plots, const Matrix& loadings, std::span<const float> percent,
                     int figure, int kept, int kind, int& plot_flag) {
   const std::string title = plot_title(kind, " ", figure_words(figure, false));
   for (int first = 1; first <= kept && plots_on(plot_flag); first += kPanelsPerPage) {
-    const int count = std::min(kPanelsPerPage, kept - first + 1);
-    loads1(plots, columns_from(loadings, first, count), loadings.rows, title, plot_flag, kind,
+    const std::vector<float> page = four_columns(loadings, first);
+    loads1(plots, {page, loadings.rows}, loadings.rows, title, plot_flag, kind,
            page_panels(figure, first, kept, percent));
   }
 }

@@ -104,6 +104,34 @@ TEST_F(EndFiles, spectra_file_of_the_replicated_years) {
       shows("Normal termination of program Pelliform_Version 43ptr08\n\nHit RETURN to Quit"));
 }
 
+TEST_F(EndFiles, the_two_spectrum_pages_save_to_two_files) {
+  // Thirty years of depth 5 with a two-year swing: 30 / 3 = 10 lags, frequencies
+  // j / 20, of which 0, 0.05 and 0.1 make the page of periods of 10 years and more.
+  constexpr int kLong = 30;
+  EngineArgs& a = run->args;
+  a.rbar_window = 0;
+  a.series_count = 1;
+  a.years = {SeriesSpan{1901, 1930, 1930}, SeriesSpan{1901, 1930, kLong}};
+  a.standard.reshape(kLong, 2, 0.1f);
+  a.signal_free.reshape(kLong, 2, 0.1f);
+  for (int j = 1; j <= kLong; ++j) {
+    a.standard.at(j, 1) = j % 2 == 0 ? 1.2f : 0.8f;
+    a.signal_free.at(j, 1) = 1.0f + 0.01f * static_cast<float>(j);
+  }
+  a.sample_depth.assign(kLong, 5);
+  run->set.title = {"SITE 1", "SITE 2", "SITE 3"};
+  answers("s\nc\ns\nc\n\n");
+  end_of_run(*run);
+  // Each page keeps its own file, and the console names both.
+  EXPECT_TRUE(shows(" page: STD Power Spectrum / SSF Power Spectrum\n"));
+  EXPECT_TRUE(shows(" page: STD >10Yr Spectrum / SSF >10Yr Spectrum\n"));
+  EXPECT_TRUE(shows(" saved: fig1b.ps\n"));
+  EXPECT_TRUE(shows(" saved: fig1b_10yr.ps\n"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "fig1b.ps"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "fig1b_10yr.ps"));
+  EXPECT_NE(file("fig1b.ps"), file("fig1b_10yr.ps"));
+}
+
 TEST_F(EndFiles, too_few_replicated_years_skip_the_spectra) {
   chronologies(0);
   run->args.sample_depth = std::vector<int>(kYears, 4);

@@ -47,7 +47,7 @@ TEST_F(SavedPages, both_pages_save_to_fig1b) {
     p2.push_back(1.0f + static_cast<float>(j));
   }
   answers("s\nc\n");
-  plt6(run->plots, f, p1, p2, 11, "STD Power Spectrum", "SSF Power Spectrum");
+  plt6(run->plots, f, p1, p2, 11, "STD Power Spectrum", "SSF Power Spectrum", "fig1b.ps");
   ASSERT_TRUE(std::filesystem::exists(dir / "fig1b.ps"));
   const auto first = std::filesystem::file_size(dir / "fig1b.ps");
   // Rendered once with ghostscript, so that a broken page fails here.

@@ -56,7 +56,9 @@ TEST(arhist1, menu_answers) {
   arhist1(s.session, results, "co021.rwl", 500);
   const std::string console = s.out.str();
   EXPECT_EQ(console.find(menu_text(plot_test::kShortMenu)),
-            console.find('\n') + 1);
+            plot_test::after_lines(console, 2));
+  // Without a screen the console names the page first.
+  EXPECT_EQ(plot_test::line_of(console, 2), " page: co021.rwl      POOLED AUTOREGRESSION RESULTS");
   EXPECT_NE(console.find("> \n             Unknown option 8  re-enter a valid choise\n"),
             std::string::npos);
   EXPECT_NE(console.find("select new line color: [0-15] : "), std::string::npos);

@@ -56,7 +56,8 @@ TEST(bsplt, limits_and_menu) {
   EXPECT_NE(t.console.find("> \n             Unknown option re-enter a valid request\n"),
             std::string::npos);
   EXPECT_EQ(t.console.find(plot_test::menu_text(plot_test::kMenuTo17)),
-            t.console.find('\n') + 1);
+            plot_test::after_lines(t.console, 2));
+  EXPECT_EQ(plot_test::line_of(t.console, 2), " page: Raw Measurements");
 }
 
 TEST(bsplt, save_writes_the_values_file) {

@@ -85,7 +85,10 @@ TEST(crnplt1, chronology_page_with_sample_depth) {
   const std::string menu =
       menu_text(full_menu({"| sample depth plot       max z2          [22] |",
                            "|                         min z2          [23] |"}));
-  EXPECT_EQ(o.console.find(menu), o.console.find('\n') + 1);  // after the no-screen note
+  EXPECT_EQ(o.console.find(menu), plot_test::after_lines(o.console, 2));
+  // The page's line names both panels.
+  EXPECT_EQ(plot_test::line_of(o.console, 2),
+            " page: Tucson1 raw ring width chronology / standard chronology");
 }
 
 TEST(crnplt1, year_axis_on_whole_decades) {

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "page_test_support.h"
 #include "plot_test_support.h"
+#include "ps_page.h"
 
 namespace dendro {
 namespace {
@@ -88,7 +90,9 @@ const std::vector<std::string> kScoresMenu{
 TEST(loads1, menu_answers_and_flag) {
   Components c;
   c.loads("8\n-1\n42\nxy\n7\n3\n99\n0\nc\n");
-  EXPECT_EQ(c.console.find(menu_text(plot_test::kShortMenu)), c.console.find('\n') + 1);
+  EXPECT_EQ(c.console.find(menu_text(plot_test::kShortMenu)), plot_test::after_lines(c.console, 2));
+  EXPECT_EQ(plot_test::line_of(c.console, 2),
+            " page: raw measurements common period principal components");
   // A number the menu does not offer is refused with the answer as it was typed.
   EXPECT_NE(c.console.find("> \n             Unknown option 8  re-enter a valid choise\n"),
             std::string::npos);
@@ -127,7 +131,8 @@ TEST(loads1, saved_pages_render) {
 TEST(scores1, fixed_score_axis_and_year_axis) {
   Components c;
   c.score("14\n0\n15\n0\n16\n0\n17\n0\n8\n0\nc\n");
-  EXPECT_EQ(c.console.find(menu_text(kScoresMenu)), c.console.find('\n') + 1);
+  EXPECT_EQ(c.console.find(menu_text(kScoresMenu)), plot_test::after_lines(c.console, 2));
+  EXPECT_EQ(plot_test::line_of(c.console, 2), " page: raw measurements common period pc scores");
   EXPECT_EQ(shown(c.console, "change x axis min value from: "), "1901.000");
   EXPECT_EQ(shown(c.console, "change x axis max value from: "), "1980.000");
   EXPECT_EQ(shown(c.console, "change y axis max value from: "), "   3.000");
@@ -159,6 +164,23 @@ TEST(scores1, saved_page_renders) {
   all.panels.kind = 2;
   all.score("s\n" + (dir / "page.ps").string() + "\nc\n");
   EXPECT_GT(render_png(dir / "page.ps", dir / "page.png"), 0);
+
+  // The page title stands above every line of the panels, the first panel's frame among
+  // them, and each panel's score axis is the fixed -3 to 3.
+  for (const char* name : {"one.ps", "page.ps"}) {
+    const plot_test::PsPage ps = plot_test::read_ps(plot_test::read_file(dir / name));
+    const auto title = std::find_if(ps.texts.begin(), ps.texts.end(), [](const auto& t) {
+      return t.text.find("raw measurements common period pc scores") != std::string::npos;
+    });
+    ASSERT_NE(title, ps.texts.end()) << name;
+    for (const plot_test::PsSegment& line : ps.segments) {
+      EXPECT_LT(std::max(line.y0, line.y1), title->y) << name;
+    }
+    for (const plot_test::ValueAxis& axis : plot_test::value_axes(ps)) {
+      EXPECT_NEAR(axis.low, -3.0, 0.01);
+      EXPECT_NEAR(axis.high, 3.0, 0.01);
+    }
+  }
 }
 
 }  // namespace

@@ -71,7 +71,8 @@ TEST(crnplt5, limits_leave_the_trend_out) {
   EXPECT_EQ(shown(g.console, "change y axis max value from: "), "   2.500");
   EXPECT_EQ(shown(g.console, "change y axis min value from: "), "   0.000");
   EXPECT_EQ(g.flag, 1);
-  EXPECT_EQ(g.console.find(menu_text(kMenu)), g.console.find('\n') + 1);
+  EXPECT_EQ(g.console.find(menu_text(kMenu)), plot_test::after_lines(g.console, 2));
+  EXPECT_EQ(plot_test::line_of(g.console, 2), " page: ABC01 in-filled growth trend");
 
   Gap h;
   h.first = 1901;

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "plot_test_support.h"
+#include "ps_page.h"
 #include "plots/panel.h"
 #include "series/stop.h"
 
@@ -86,13 +87,20 @@ TEST(plot_loop, edit_then_save_then_continue) {
   const auto ps = dir / "page.ps";
   Scripted run("3\n1\n0\ns\n" + ps.string() + "\nc\n");
   Probe probe;
-  EXPECT_EQ(plot_loop(run.session, probe.definition()), PlotExit::proceed);
+  PlotDefinition definition = probe.definition();
+  definition.title = "   probe page  ";
+  EXPECT_EQ(plot_loop(run.session, definition), PlotExit::proceed);
 
   // Without a screen only the save draws; it carries the text colour chosen before.
   ASSERT_EQ(probe.drawn.size(), 1u);
   EXPECT_EQ(probe.drawn[0].text_colour, 1);
   EXPECT_EQ(probe.set_ups, 1);
   EXPECT_GT(render_png(ps, dir / "page.png"), 0);
+  // PLplot lays the landscape page across the paper; the header says so, once, so that a
+  // viewer turns it upright.
+  const std::string file = plot_test::read_file(ps);
+  EXPECT_TRUE(plot_test::marked_landscape(plot_test::read_ps(file)));
+  EXPECT_EQ(file.find("%%Orientation"), file.rfind("%%Orientation"));
 
   const std::string menu = menu_text(full_menu());
   const std::string indent(13, ' ');
@@ -103,8 +111,11 @@ TEST(plot_loop, edit_then_save_then_continue) {
       "cyan(11)  turquoise(12)  magenta(13)  salmon(14)  black(15)\n" + indent +
       "___________________________________________________________\n\n\n" + indent +
       "select new text color: [0-15] : ";
-  EXPECT_EQ(run.out.str(), kNoScreen + menu + text_colour_question + menu + menu + kSaveNote +
-                               menu);
+  // Where a screen would show the page (first drawing and replot, not after an edit) the
+  // console names it; a save names its file.
+  const std::string page = " page: probe page\n";
+  EXPECT_EQ(run.out.str(), kNoScreen + page + menu + text_colour_question + menu + page + menu +
+                               kSaveNote + " saved: " + ps.string() + "\n" + menu);
 }
 
 TEST(plot_loop, full_menu_lines) {
@@ -201,7 +212,8 @@ TEST(plot_loop, file_names) {
   plot_loop(run.session, probe.definition());
   EXPECT_TRUE(std::filesystem::exists(ps));
   EXPECT_NE(run.out.str().find("Enter graphics output file name: Enter graphics output file "
-                               "name: Enter graphics output file name: \n"),
+                               "name: Enter graphics output file name:  saved: " +
+                               ps.string() + "\n"),
             std::string::npos);
 
   // A file that cannot be created: said so, nothing drawn, back to the menu.

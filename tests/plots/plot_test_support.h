@@ -63,6 +63,23 @@ inline std::string menu_text(const std::vector<std::string>& menu) {
   return text + "\n                enter option number > ";
 }
 
+// The position after the first `lines` lines of a console text.
+inline std::size_t after_lines(const std::string& text, int lines) {
+  std::size_t at = 0;
+  for (int k = 0; k < lines && at != std::string::npos; ++k) {
+    at = text.find('\n', at);
+    if (at != std::string::npos) ++at;
+  }
+  return at;
+}
+
+// Line `k` (from 1) of a console text, without its line end.
+inline std::string line_of(const std::string& text, int k) {
+  const std::size_t from = after_lines(text, k - 1);
+  if (from == std::string::npos) return "(no such line)";
+  return text.substr(from, text.find('\n', from) - from);
+}
+
 // The "from:" value that the style editor shows for an item, read back from the console:
 // the limits a page set up are checked through the menu, as the user sees them.
 inline std::string shown(const std::string& console, const std::string& question) {

@@ -29,6 +29,10 @@ const std::string kMenu =
 const std::string kNoScreen =
     " *** no X display: plots are not shown on the screen; [s]ave writes them as PostScript "
     "files\n";
+// Without a screen the console names the page where the screen would show it, and names
+// each file a save writes.
+const std::string kPage = " page: Spectral Power of Chronologies\n";
+const std::string kSaved = " saved: PowerSpectra.txt\n saved: PowerSpectra.ps\n";
 const std::string kTab = "\t       ";
 const std::string kHead =
     " Power Spectra Estimates for STD RES and KLD Chronologies\n"
@@ -71,8 +75,8 @@ TEST(plt6, save_writes_both_files) {
   s.residual = {1.0f, 1.0f, 1.0f};
   s.kalder = {0.5f, 0.25f, 0.125f};
   s.run("s\nc\n", 0);
-  // No note and no file name question: the names are fixed.
-  EXPECT_EQ(s.console, kNoScreen + kMenu + kMenu);
+  // No note and no file name question: the names are fixed, and the console tells them.
+  EXPECT_EQ(s.console, kNoScreen + kPage + kMenu + kSaved + kMenu);
   EXPECT_EQ(read_file(dir / "PowerSpectra.txt"),
             kHead +
             "0.000000" + kTab + "4.000000" + kTab + "1.000000" + kTab + "0.500000\n"
@@ -87,7 +91,8 @@ TEST(plt6, save_writes_both_files) {
   std::filesystem::remove(dir / "PowerSpectra.ps");
   s.residual[1] = 0.05f;
   s.run("r\ns\nR\nS\nx\n", 1);
-  EXPECT_EQ(s.console, kNoScreen + kMenu + kMenu + kMenu + kMenu + kMenu);
+  EXPECT_EQ(s.console, kNoScreen + kPage + kMenu + kPage + kMenu + kSaved + kMenu + kPage + kMenu +
+                           kSaved + kMenu);
   EXPECT_EQ(read_file(dir / "PowerSpectra.txt"),
             kHead +
             "0.000000" + kTab + "0.602060" + kTab + "0.000000" + kTab + "-.301030\n"
@@ -104,7 +109,7 @@ TEST(plt6, answers) {
   EXPECT_EQ(s.console.size(), s.console.find(kMenu) + kMenu.size());
   s.run("y\n", 1);
   s.run("rrr\nc\n", 1);  // one character is read: "r", then "c"
-  EXPECT_EQ(s.console, kNoScreen + kMenu + kMenu);
+  EXPECT_EQ(s.console, kNoScreen + kPage + kMenu + kPage + kMenu);
   EXPECT_FALSE(std::filesystem::exists(dir / "PowerSpectra.txt"));
 
   // A power at or below 0 has no logarithm: the page keeps the linear scale.

@@ -127,7 +127,8 @@ TEST(crnplt11, limits_of_both_panels) {
   // The largest change, 1.3333, is raised to 1.5.
   EXPECT_EQ(shown(r.console, "change z axis min value from: "), "   0.146");
   EXPECT_EQ(shown(r.console, "change z axis max value from: "), "   1.500");
-  EXPECT_EQ(r.console.find(menu_text(kMenu)), r.console.find('\n') + 1);
+  EXPECT_EQ(r.console.find(menu_text(kMenu)), plot_test::after_lines(r.console, 2));
+  EXPECT_EQ(plot_test::line_of(r.console, 2), " page: COL01 running mean growth series");
   EXPECT_TRUE(r.searched.empty());  // no page was drawn
   EXPECT_EQ(r.flag, 1);
 

@@ -69,7 +69,8 @@ TEST(crnplt3, real_ring_widths) {
   EXPECT_EQ(shown(console, "change y axis min value from: "), "   0.940");
   EXPECT_EQ(shown(console, "change y axis max value from: "), "  15.000");
   EXPECT_EQ(shown(console, "change y axis major tics from: "), "    5.");
-  EXPECT_EQ(console.find(menu_text(kMenu)), console.find('\n') + 1);
+  EXPECT_EQ(console.find(menu_text(kMenu)), plot_test::after_lines(console, 2));
+  EXPECT_EQ(plot_test::line_of(console, 2), " page: tree ring measurements");
 }
 
 TEST(crnplt3, axis_limits) {

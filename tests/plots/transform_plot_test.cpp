@@ -78,7 +78,8 @@ TEST(power1, menu_answers) {
   Statistics st(8);
   // 5 is not listed, but edits the curve colour of the hinge lines; 22 is refused.
   st.run("5\n3\n22\n99\n0\nc\n", 8);
-  EXPECT_EQ(st.console.find(menu_text(kMenu)), st.console.find('\n') + 1);
+  EXPECT_EQ(st.console.find(menu_text(kMenu)), plot_test::after_lines(st.console, 2));
+  EXPECT_EQ(plot_test::line_of(st.console, 2), " page: DATA TRANSFORM STATISTICS");
   EXPECT_NE(st.console.find("             select new curve color: [0-15] : "), std::string::npos);
   EXPECT_NE(st.console.find("> \n             Unknown option re-enter a valid number or letter\n"),
             std::string::npos);

@@ -49,8 +49,11 @@ TEST(crnplt7, fixed_value_axis_and_decade_year_axis) {
   EXPECT_EQ(shown(w.console, "change y axis max value from: "), "   1.500");
   EXPECT_EQ(shown(w.console, "change y axis min value from: "), "   0.000");
   EXPECT_EQ(shown(w.console, "change x axis major tics from: "), "   50.");
-  // The menu comes first, right after the one note of a run without a screen.
-  EXPECT_EQ(w.console.find(menu_text(plot_test::kMenuTo17)), w.console.find('\n') + 1);
+  // After the one note of a run without a screen, the line that names the page, then the
+  // menu.
+  EXPECT_EQ(plot_test::line_of(w.console, 2),
+            " page: ca533.rwl raw biweights (median,lower-hinge,maximum)");
+  EXPECT_EQ(w.console.find(menu_text(plot_test::kMenuTo17)), plot_test::after_lines(w.console, 2));
 
   // Weights all 1 give the same axis: the data never enter it.
   Weights ones(299);

@@ -7,6 +7,7 @@
 
 #include "statistics/common_period.h"
 #include "tests/plots/plot_test_support.h"
+#include "tests/plots/ps_page.h"
 #include "tests/statistics/period_data.h"
 
 namespace dendro {
@@ -206,6 +207,42 @@ TEST(pca_pages, the_first_page_shows_the_first_component_share) {
   const std::string loads = page_text(s.dir / "loads.ps");
   EXPECT_TRUE(shows(loads, "PC_1 50.00 %"));
   EXPECT_FALSE(shows(loads, "PC_2 10.00 %"));  // a component not kept shows no panel
+}
+
+// The loadings pages stand their bars on 0: read back from the saved pages, every shown
+// panel's value axis takes in 0 and each loading drawn, with one, two and three kept
+// components. With one kept, the uniform loadings of the first component (1 / sqrt 6 =
+// 0.408) and of the one factor (times sqrt 3.0: 0.707) are all above 0.
+TEST(pca_pages, loadings_axes_take_in_zero_and_every_loading) {
+  for (int kept = 1; kept <= 3; ++kept) {
+    Session s("loadings_axes_" + std::to_string(kept));
+    const auto pc_page = s.dir / "pc.ps", vf_page = s.dir / "vf.ps";
+    s.in.str("c\ne\n" + std::to_string(kept) + "\ns\n" + pc_page.string() + "\nc\nc\ns\n" +
+             vf_page.string() + "\nc\nc\n");
+    const SixSeries six(s, 2);
+    ASSERT_EQ(six.pc.kept, kept);
+    EXPECT_EQ(s.in.rdbuf()->in_avail(), 0);
+    const struct {
+      std::filesystem::path file;
+      const Matrix& loadings;
+    } pages[] = {{pc_page, six.pc.eigenvectors}, {vf_page, six.pc.rotation.rotated}};
+    for (const auto& page : pages) {
+      const plot_test::PsPage ps = plot_test::read_ps(page_text(page.file));
+      EXPECT_TRUE(plot_test::marked_landscape(ps));
+      const std::vector<plot_test::ValueAxis> axes = plot_test::value_axes(ps);
+      ASSERT_EQ(axes.size(), static_cast<std::size_t>(kept)) << page.file;
+      for (const plot_test::ValueAxis& axis : axes) {
+        EXPECT_TRUE(axis.contains(0.0)) << page.file << " " << axis.low << " " << axis.high;
+        for (int k = 1; k <= kept; ++k) {
+          for (int i = 1; i <= SixSeries::n; ++i) {
+            EXPECT_TRUE(axis.contains(page.loadings(i, k)))
+                << page.file << " " << page.loadings(i, k) << " outside " << axis.low << " "
+                << axis.high;
+          }
+        }
+      }
+    }
+  }
 }
 
 TEST(pca_pages, no_more_plots_ends_the_pages_of_the_analysis) {
