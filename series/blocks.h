@@ -15,14 +15,64 @@ inline constexpr int kMaxSeriesPelliform = 4500;
 // regional curve's 5000 ages (or, below its negative, every ring before the first).
 inline constexpr int kLargestPithOffset = kMaxYears - 1;
 
-// Option table: 152 integers numbered from 1. Option k's parameter j (0 to 4) is element
-// k + 30 j; the log file and the stages use that numbering. Element 151 is the detrending
-// pass, 152 is spare.
+// Where one value of the option table stands: option k's parameter j (0 to 4) is element
+// k + 30 j. The numbers are those the user sees in the menu and the log file.
+struct OptionElement {
+  int option;
+  int parameter = 0;
+  constexpr int element() const { return option + 30 * parameter; }
+};
+
+// Every value of the option table by name.
+namespace opt {
+inline constexpr OptionElement data_type{1};             // 1 tucson ring widths .. 5 user layout
+inline constexpr OptionElement missing_data{2};          // gap filling code
+inline constexpr OptionElement missing_data_plots{2, 1};
+inline constexpr OptionElement transformation{3};        // 0 none, 1 to 5 the transformations
+inline constexpr OptionElement transformation_plots{3, 1};
+inline constexpr OptionElement first_detrending{4};      // a curve-fit code (series/fit_codes.h)
+inline constexpr OptionElement first_detrending_parameter{4, 1};
+inline constexpr OptionElement first_detrending_plots{4, 2};
+inline constexpr OptionElement second_detrending{5};
+inline constexpr OptionElement second_detrending_parameter{5, 1};
+inline constexpr OptionElement second_detrending_plots{5, 2};
+inline constexpr OptionElement robust_detrending{6};     // 0 none, 1 non-robust, 2 robust
+inline constexpr OptionElement interactive{7};           // interactive gap filling/detrending
+inline constexpr OptionElement index_calculation{8};     // 0 none, 1 ratios, 2 differences
+inline constexpr OptionElement ar_method{9};             // 0 none, 1 non-robust, 2 to 5 robust
+inline constexpr OptionElement ar_method_plots{9, 1};
+inline constexpr OptionElement pooled_ar_order{10};
+inline constexpr OptionElement pooled_ar_plots{10, 1};
+inline constexpr OptionElement series_ar_order{11};
+inline constexpr OptionElement mean_chronology{12};      // 0 none, 1 arithmetic, 2-3 biweight, ...
+inline constexpr OptionElement bootstrap_plots{12, 1};
+inline constexpr OptionElement bootstrap_limits{12, 2};  // 1: bootstrap confidence limits
+inline constexpr OptionElement bootstrap_spline{12, 3};  // spline length of the limits
+inline constexpr OptionElement stabilisation{13};        // 0 none, 1 rbar, spline codes
+inline constexpr OptionElement common_period_first{14};
+inline constexpr OptionElement common_period_last{14, 1};
+inline constexpr OptionElement running_rbar_window{16};
+inline constexpr OptionElement running_rbar_overlap{16, 1};
+inline constexpr OptionElement running_rbar_plots{16, 2};
+inline constexpr OptionElement printout{17};
+inline constexpr OptionElement core_series_save{18};     // 0 none, 1 to 7 the save formats
+inline constexpr OptionElement summary_plots{19};
+inline constexpr OptionElement stand_dynamics{20};       // 0 none, 1 to 3 the analyses
+inline constexpr OptionElement release_window{20, 1};    // running mean window width
+inline constexpr OptionElement release_threshold{20, 2}; // percent growth change threshold
+inline constexpr OptionElement release_error_limit{20, 3};
+inline constexpr OptionElement stand_dynamics_plots{20, 4};
+}  // namespace opt
+
+// Option table: 152 integers numbered from 1 (see OptionElement); the log file and the
+// menu use that numbering. Elements 151 and 152 are spare.
 struct Icommands {
   std::array<int, 153> e{};  // e[0] is unused
 
   int& operator[](int element) { return e.at(static_cast<std::size_t>(element)); }
   int operator[](int element) const { return e.at(static_cast<std::size_t>(element)); }
+  int& operator[](OptionElement o) { return (*this)[o.element()]; }
+  int operator[](OptionElement o) const { return (*this)[o.element()]; }
   int& option(int k, int j = 0) { return (*this)[k + 30 * j]; }
   int option(int k, int j = 0) const { return (*this)[k + 30 * j]; }
 };

@@ -137,6 +137,34 @@ struct StatsTable {
 // 7 kalder chronology, 8 to 16 working columns. Its rows are the chronology's years: every
 // later stage reads its columns against the chronology's sample depth, so a step with more
 // rows to keep (ages, series) keeps them elsewhere and no step adds rows.
+// The columns of the chronology table, numbered from 1.
+namespace tsi2col {
+inline constexpr int depth = 1;            // sample depth
+inline constexpr int segment_length = 2;   // mean segment length
+inline constexpr int tree_age = 3;         // mean tree age
+inline constexpr int raw = 4;              // raw chronology
+inline constexpr int standard = 5;         // standard chronology
+inline constexpr int residual = 6;         // residual chronology
+inline constexpr int kalder = 7;           // kalder chronology
+inline constexpr int rcs_age = 8;          // regional curve by age row: the age
+inline constexpr int rcs_depth = 9;        //   its sample depth
+inline constexpr int rcs_mean = 10;        //   the mean of the aligned series
+inline constexpr int rcs_spread = 11;      //   their spread
+inline constexpr int rcs_curve = 12;       //   the regional curve
+inline constexpr int negative_outliers = 13;  // robust AR: series 0.2 below the year's mean
+inline constexpr int positive_outliers = 14;  //   and 0.2 above it
+inline constexpr int negative_fraction = 15;  //   the same as fractions of the depth
+inline constexpr int positive_fraction = 16;
+}  // namespace tsi2col
+
+// The kinds of series the mean chronology builder averages (its one-character codes).
+enum class MeanKind : char {
+  raw = 'n',          // ring widths
+  standard = 's',     // indices
+  residual = 'r',     // autoregressive residuals
+  age_aligned = 'b',  // regional curve: series aligned by cambial age
+};
+
 struct Tsi2 {
   int rows = 0;
   std::array<std::vector<float>, 16> columns;
