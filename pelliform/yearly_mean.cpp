@@ -91,7 +91,13 @@ float mdian1(std::span<float> x) {
 float xmad(std::span<const float> x, float m) {
   std::vector<float> d(x.size());
   for (std::size_t i = 0; i < x.size(); ++i) d[i] = std::fabs(x[i] - m);
-  return mdian1(d);
+  if (d.empty()) return 0.0f;
+  // mdian1's middle values, by selection: the deviations need no order of their own.
+  const std::size_t n = d.size();
+  const std::size_t middle[] = {(n - 1) / 2, n / 2};
+  select(d, middle);
+  if (n % 2 == 1) return d[n / 2];
+  return (d[n / 2 - 1] + d[n / 2]) / 2.0f;
 }
 
 XbiwtResult xbiwt(std::span<float> x) {
@@ -147,7 +153,7 @@ YearlyMean robsum(const EngineMatrix& x, int nyears, int nseries, int type, Cons
     r.spread[y] = b.scale;
     r.efficiency[y] = b.efficiency;
     if (values.size() >= static_cast<std::size_t>(kWeightSummaryFrom)) {
-      FiveNumbers f = mfs(b.weights);
+      const FiveNumbers f = five_numbers(b.weights);
       r.weights.at(k, 1) = f.minimum;
       r.weights.at(k, 2) = f.lower_hinge;
       r.weights.at(k, 3) = f.median;
