@@ -1,6 +1,6 @@
 // Times the all-pairs correlation of the mean inter-series correlation and the running
 // rbar on a large synthetic set: 1500 series of 500 years (a common signal plus noise).
-// Usage: bench_rbar_pairs [series] [years]
+// Usage: bench_rbar_pairs [series] [years] [threads]
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
   using namespace dendro;
   const int series = argc > 1 ? std::atoi(argv[1]) : kMaxSeriesKalder;
   const int years = argc > 2 ? std::atoi(argv[2]) : 500;
+  const int threads = argc > 3 ? std::atoi(argv[3]) : worker_count();
   if (series < 2 || years < 21) {
     std::fprintf(stderr, "need at least 2 series of 21 years\n");
     return 1;
@@ -54,10 +55,10 @@ int main(int argc, char** argv) {
 
   const SeriesView view = series_view(tsi1);
   auto t0 = std::chrono::steady_clock::now();
-  const RbarResult all = rbar_statistics(view, years);
+  const RbarResult all = rbar_statistics(view, years, threads);
   const double all_seconds = seconds_since(t0);
-  std::printf("rbar: %d series x %d years, %d correlations, rbar %.4f: %.3f s\n", series, years,
-              all.stats.count, all.stats.mean, all_seconds);
+  std::printf("rbar: %d series x %d years, %d correlations, rbar %.4f: %.3f s on %d threads\n",
+              series, years, all.stats.count, all.stats.mean, all_seconds, threads);
 
   // For comparison: the same correlations one pair at a time through the shared routine.
   t0 = std::chrono::steady_clock::now();

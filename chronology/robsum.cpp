@@ -177,7 +177,7 @@ void weights_pass(Tsi1& tsi1, WeightsRecord& record, int n, int first_year,
       tsi1.overlay[at] = kMissing;
       continue;
     }
-    const FiveNumbers f = mfs(row);
+    const FiveNumbers f = five_numbers(row);
     tsi1.overlay[at] = f.median;
     lower_hinge[at] = f.lower_hinge;
     largest[at] = f.maximum;

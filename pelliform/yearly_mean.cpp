@@ -8,6 +8,7 @@
 #include "series/console.h"
 #include "series/descriptive.h"
 #include "series/layout.h"
+#include "series/parallel.h"
 #include "series/sorting.h"
 #include "series/stop.h"
 
@@ -91,7 +92,13 @@ float mdian1(std::span<float> x) {
 float xmad(std::span<const float> x, float m) {
   std::vector<float> d(x.size());
   for (std::size_t i = 0; i < x.size(); ++i) d[i] = std::fabs(x[i] - m);
-  return mdian1(d);
+  if (d.empty()) return 0.0f;
+  // mdian1's middle values, by selection: the deviations need no order of their own.
+  const std::size_t n = d.size();
+  const std::size_t middle[] = {(n - 1) / 2, n / 2};
+  select(d, middle);
+  if (n % 2 == 1) return d[n / 2];
+  return (d[n / 2 - 1] + d[n / 2]) / 2.0f;
 }
 
 XbiwtResult xbiwt(std::span<float> x) {
@@ -130,30 +137,40 @@ YearlyMean robsum(const EngineMatrix& x, int nyears, int nseries, int type, Cons
   r.efficiency.assign(years, 0.0f);
   r.depth.assign(years, 0);
   r.weights.reshape(nyears, 4, 1.0f);
-  std::vector<float> values;
-  values.reserve(static_cast<std::size_t>(std::max(nseries, 0)));
-  for (int k = 1; k <= nyears; ++k) {
-    values.clear();
+  // Each year on its own: the years are shared among threads, a run of them at a time, and
+  // every year writes only its own results.
+  // The values of a run of years are gathered series after series, so that each series'
+  // cells of the run are read together.
+  constexpr int kYearsTogether = 16;
+  parallel_for((nyears + kYearsTogether - 1) / kYearsTogether, [&](int item) {
+    const int first = item * kYearsTogether + 1;
+    const int last = std::min(nyears, first + kYearsTogether - 1);
+    std::vector<std::vector<float>> run(static_cast<std::size_t>(last - first + 1));
     for (int i = 1; i <= nseries; ++i) {
-      const float v = x.at(k, i);
-      if (v != kEmptyCell) values.push_back(v);
+      for (int k = first; k <= last; ++k) {
+        const float v = x.at(k, i);
+        if (v != kEmptyCell) run[static_cast<std::size_t>(k - first)].push_back(v);
+      }
     }
-    const auto y = static_cast<std::size_t>(k - 1);
-    r.depth[y] = static_cast<int>(values.size());
-    // A year that no series covers has no mean: it stays empty rather than ending the run.
-    if (values.empty()) continue;
-    BiwgtResult b = biwgt(values, kBiweightTuning, type == kArithmeticMeanType ? 1 : 2);
-    r.mean[y] = b.location;
-    r.spread[y] = b.scale;
-    r.efficiency[y] = b.efficiency;
-    if (values.size() >= static_cast<std::size_t>(kWeightSummaryFrom)) {
-      FiveNumbers f = mfs(b.weights);
-      r.weights.at(k, 1) = f.minimum;
-      r.weights.at(k, 2) = f.lower_hinge;
-      r.weights.at(k, 3) = f.median;
-      r.weights.at(k, 4) = f.upper_hinge;
+    for (int k = first; k <= last; ++k) {
+      std::vector<float>& values = run[static_cast<std::size_t>(k - first)];
+      const auto y = static_cast<std::size_t>(k - 1);
+      r.depth[y] = static_cast<int>(values.size());
+      // A year that no series covers has no mean: it stays empty rather than ending the run.
+      if (values.empty()) continue;
+      BiwgtResult b = biwgt(values, kBiweightTuning, type == kArithmeticMeanType ? 1 : 2);
+      r.mean[y] = b.location;
+      r.spread[y] = b.scale;
+      r.efficiency[y] = b.efficiency;
+      if (values.size() >= static_cast<std::size_t>(kWeightSummaryFrom)) {
+        const FiveNumbers f = five_numbers(b.weights);
+        r.weights.at(k, 1) = f.minimum;
+        r.weights.at(k, 2) = f.lower_hinge;
+        r.weights.at(k, 3) = f.median;
+        r.weights.at(k, 4) = f.upper_hinge;
+      }
     }
-  }
+  });
   return r;
 }
 

@@ -112,8 +112,9 @@ BiwgtResult biwgt(std::span<float> values, float c, int kind) {
   const float median = f.median;
   std::vector<float> deviation(count);
   for (std::size_t i = 0; i < count; ++i) deviation[i] = std::fabs(values[i] - median);
-  qcksrt(deviation);
   const std::size_t h = (count + 1) / 2;
+  const std::size_t middle[] = {h - 1, count - h};
+  select(deviation, middle);
   const float mad = (deviation[count - h] + deviation[h - 1]) * 0.5f;
   b.location = median;
   if (mad < kMadFloor && count > kSmallSample) {

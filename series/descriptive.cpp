@@ -1,6 +1,8 @@
 #include "series/descriptive.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <cstddef>
 #include <stdexcept>
 #include <vector>
@@ -118,6 +120,17 @@ Moments moment1(std::span<float> x, std::span<const int> mask) { return summaris
 
 FiveNumbers mfs(std::span<float> x) {
   qcksrt(x);
+  return summary_of_sorted(x);
+}
+
+FiveNumbers five_numbers(std::span<float> x) {
+  if (x.empty()) return {};
+  // The 1-based positions summary_of_sorted reads, 0-based.
+  const std::size_t n = x.size(), depth = (n + 1) / 2, k = depth / 2;
+  std::size_t positions[] = {0,         n - 1,     n - n / 2 - 1, n / 2,
+                             depth - k - 1, k,     n - k - 1,     n - depth + k};
+  std::sort(std::begin(positions), std::end(positions));
+  select(x, positions);
   return summary_of_sorted(x);
 }
 

@@ -44,6 +44,10 @@ struct FiveNumbers {
 // every number is undefined.
 FiveNumbers mfs(std::span<float> x);
 
+// mfs's numbers of the values, found by selection rather than a full sort: the values are
+// left in no particular order.
+FiveNumbers five_numbers(std::span<float> x);
+
 // The summary of the values whose mask is above 0; the values are not changed.
 FiveNumbers mfs1(std::span<const float> x, std::span<const int> mask);
 

@@ -20,7 +20,8 @@ ReadError::ReadError(const std::string& message, int record_no, int column_no)
 namespace {
 
 using detail::Node;
-using Kind = Node::Kind;
+using detail::Step;
+using Kind = Step::Kind;
 
 constexpr std::size_t kRecordCapacity = 128;  // reserved for a write: most records fit
 constexpr std::size_t kFixedDigits = 400;     // the largest double has 309 digits before the point
@@ -29,15 +30,10 @@ bool is_data(Kind k) {
   return k == Kind::integer || k == Kind::fixed || k == Kind::exponent || k == Kind::alpha;
 }
 
-bool has_data(const std::vector<Node>& nodes) {
-  for (const Node& n : nodes) {
-    if (is_data(n.kind) || (n.kind == Kind::group && has_data(n.children))) return true;
-  }
-  return false;
-}
-
 // Parses "(" item {[","] item} ")" where item is [r]descriptor, [r]"(" ... ")" or a literal.
 class Parser {
+  using Kind = Node::Kind;
+
  public:
   explicit Parser(std::string_view text) : s_(text) {}
 
@@ -291,9 +287,44 @@ void put_special(RecordWriter& w, double v, int width) {
 // Fw.d: the exact binary value rounded to d decimals, ties to even, as printf's "%.*f"
 // writes it (to_chars is defined to give printf's text, and is faster); F with no
 // decimals keeps the point ("3.").
+// The text of put_fixed for a value that a float holds exactly, with at most 8 decimals
+// and below 1e10: its product with 10^d (at most 24 + 27 bits) is then exact in double, so
+// rounding the product rounds the exact binary value, ties to even, as printf does; the
+// digits then come from integer arithmetic. Returns 0 for any other value.
+std::size_t fixed_of_single(double v, int digits, char* buf) {
+  constexpr int kMostDecimals = 8;
+  constexpr double kLargest = 1e10;
+  constexpr double kPowers[kMostDecimals + 1] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+  constexpr unsigned long long kScales[kMostDecimals + 1] = {
+      1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+  if (digits < 0 || digits > kMostDecimals || !(std::fabs(v) < kLargest) ||
+      static_cast<double>(static_cast<float>(v)) != v) {
+    return 0;
+  }
+  const auto units = static_cast<unsigned long long>(
+      std::nearbyint(std::fabs(v) * kPowers[digits]));
+  char* at = buf;
+  if (std::signbit(v)) *at++ = '-';
+  at = std::to_chars(at, at + kFixedDigits / 2, units / kScales[digits]).ptr;
+  if (digits > 0) {
+    *at++ = '.';
+    unsigned long long fraction = units % kScales[digits];
+    for (int k = digits - 1; k >= 0; --k) {
+      at[k] = static_cast<char>('0' + fraction % 10);
+      fraction /= 10;
+    }
+    at += digits;
+  }
+  return static_cast<std::size_t>(at - buf);
+}
+
 void put_fixed(RecordWriter& w, double v, int width, int digits) {
   if (!std::isfinite(v)) return put_special(w, v, width);
   char buf[kFixedDigits];
+  if (const std::size_t length = fixed_of_single(v, digits, buf)) {
+    if (digits == 0) buf[length] = '.';
+    return put_dropping_zero(w, std::string_view(buf, length + (digits == 0 ? 1 : 0)), width);
+  }
   const auto [end, error] =
       std::to_chars(buf, buf + sizeof buf - 1, v, std::chars_format::fixed, digits);
   std::size_t length = static_cast<std::size_t>(end - buf);
@@ -354,7 +385,7 @@ const char* value_kind(const Value& v) {
                                               : "a text";
 }
 
-void put_field(RecordWriter& w, const Node& n, const Value& v, const std::string& layout) {
+void put_field(RecordWriter& w, const Step& n, const Value& v, const std::string& layout) {
   auto mismatch = [&]() -> FormatError {
     return FormatError("layout \"" + layout + "\" cannot write " + value_kind(v) + " with " +
                        (n.kind == Kind::integer ? "I" : n.kind == Kind::alpha ? "A" : "F/E"));
@@ -384,45 +415,99 @@ void put_field(RecordWriter& w, const Node& n, const Value& v, const std::string
   }
 }
 
-enum class Flow { go, stop };
-
-// Walks the layout, calling `data(node)` for each data descriptor while `more()` holds and
-// `control(node)` for every other descriptor; the walk stops at the first data descriptor
-// (or colon) with nothing more to do.
-template <class More, class Data, class Control>
-Flow walk(const std::vector<Node>& nodes, std::size_t from, More& more, Data& data,
-          Control& control) {
-  for (std::size_t k = from; k < nodes.size(); ++k) {
-    const Node& n = nodes[k];
-    if (is_data(n.kind)) {
-      for (int r = 0; r < n.repeat; ++r) {
-        if (!more()) return Flow::stop;
-        data(n);
-      }
-    } else if (n.kind == Kind::group) {
-      for (int r = 0; r < n.repeat; ++r) {
-        if (walk(n.children, 0, more, data, control) == Flow::stop) return Flow::stop;
-      }
-    } else if (n.kind == Kind::colon) {
-      if (!more()) return Flow::stop;
-    } else {
-      control(n);
+// The parsed layout as a flat list of steps: each group becomes its start, its items and
+// its end. `reversion` gets the step of the last top-level group (0 without one).
+void compile(const std::vector<Node>& nodes, std::vector<Step>& steps, std::size_t* reversion) {
+  for (const Node& n : nodes) {
+    Step step;
+    step.kind = n.kind;
+    step.repeat = n.repeat;
+    step.width = n.width;
+    step.digits = n.digits;
+    step.exponent_digits = n.exponent_digits;
+    step.literal = n.literal;
+    if (n.kind != Kind::group) {
+      steps.push_back(std::move(step));
+      continue;
     }
+    const std::size_t start = steps.size();
+    if (reversion) *reversion = start;
+    steps.push_back(std::move(step));
+    compile(n.children, steps, nullptr);
+    Step end;
+    end.kind = Kind::group_end;
+    end.jump = start;
+    steps.push_back(std::move(end));
+    steps[start].jump = steps.size();
   }
-  return Flow::go;
 }
 
-// Runs the walk with format reversion: while values remain after the last descriptor, a
-// new record starts at the reversion point.
+// Runs the steps from the first: `data(step)` for each data descriptor while `more()`
+// holds and `control(step)` for every other descriptor, until a data descriptor (or colon)
+// finds nothing more to do. While values remain after the last step, a new record starts
+// at the reversion step, as Fortran format reversion does.
 template <class More, class Data, class Control, class NewRecord>
-void run(const std::vector<Node>& nodes, std::size_t reversion, const std::string& text,
-         More& more, Data& data, Control& control, NewRecord& new_record) {
-  bool data_present = has_data(nodes);
-  std::size_t from = 0;
-  while (walk(nodes, from, more, data, control) == Flow::go && more()) {
-    if (!data_present) throw FormatError("layout \"" + text + "\" has no field for a value");
-    new_record();
-    from = reversion;
+void run(const std::vector<Step>& steps, std::size_t reversion, bool data_present,
+         const std::string& text, More& more, Data& data, Control& control,
+         NewRecord& new_record) {
+  // The groups being repeated: the step of each one's start and the rounds still to go;
+  // a few levels of nesting in place, deeper ones (rare) on the heap.
+  struct Round {
+    std::size_t start;
+    int left;
+  };
+  constexpr std::size_t kNestingInPlace = 8;
+  Round in_place[kNestingInPlace];
+  std::vector<Round> deeper;
+  std::size_t depth = 0;
+  const auto round = [&](std::size_t level) -> Round& {
+    return level < kNestingInPlace ? in_place[level] : deeper[level - kNestingInPlace];
+  };
+  std::size_t k = 0;
+  for (;;) {
+    if (k == steps.size()) {
+      if (!more()) return;
+      if (!data_present) throw FormatError("layout \"" + text + "\" has no field for a value");
+      new_record();
+      k = reversion;
+      continue;
+    }
+    const Step& step = steps[k];
+    switch (step.kind) {
+      case Kind::integer:
+      case Kind::fixed:
+      case Kind::exponent:
+      case Kind::alpha:
+        for (int r = 0; r < step.repeat; ++r) {
+          if (!more()) return;
+          data(step);
+        }
+        ++k;
+        break;
+      case Kind::group:
+        if (depth >= kNestingInPlace && deeper.size() <= depth - kNestingInPlace) {
+          deeper.push_back({});
+        }
+        round(depth++) = {k, step.repeat};
+        ++k;
+        break;
+      case Kind::group_end:
+        if (--round(depth - 1).left > 0) {
+          k = round(depth - 1).start + 1;
+        } else {
+          --depth;
+          ++k;
+        }
+        break;
+      case Kind::colon:
+        if (!more()) return;
+        ++k;
+        break;
+      default:
+        control(step);
+        ++k;
+        break;
+    }
   }
 }
 
@@ -513,7 +598,7 @@ struct RecordReader {
   }
 };
 
-Field read_field(const Node& n, RecordReader& r) {
+Field read_field(const Step& n, RecordReader& r) {
   Field f;
   int column = static_cast<int>(r.pos) + 1;
   f.beyond_end = r.pos >= r.record.size();
@@ -549,18 +634,17 @@ Field read_field(const Node& n, RecordReader& r) {
 
 }  // namespace
 
-Layout::Layout(std::string_view text) : text_(text), nodes_(Parser(text).parse()) {
-  for (std::size_t k = 0; k < nodes_.size(); ++k) {
-    if (nodes_[k].kind == Kind::group) reversion_ = k;
-  }
+Layout::Layout(std::string_view text) : text_(text) {
+  compile(Parser(text).parse(), steps_, &reversion_);
+  for (const Step& step : steps_) has_data_ = has_data_ || is_data(step.kind);
 }
 
 std::string Layout::write_values(std::span<const Value> values) const {
   RecordWriter w;
   std::size_t next = 0;
   auto more = [&] { return next < values.size(); };
-  auto data = [&](const Node& n) { put_field(w, n, values[next++], text_); };
-  auto control = [&](const Node& n) {
+  auto data = [&](const Step& n) { put_field(w, n, values[next++], text_); };
+  auto control = [&](const Step& n) {
     switch (n.kind) {
       case Kind::literal:
         w.put(n.literal);
@@ -584,7 +668,7 @@ std::string Layout::write_values(std::span<const Value> values) const {
   };
   auto new_record = [&] { w.end_record(); };
   w.out.reserve(kRecordCapacity);
-  run(nodes_, reversion_, text_, more, data, control, new_record);
+  run(steps_, reversion_, has_data_, text_, more, data, control, new_record);
   return std::move(w.out);
 }
 
@@ -595,8 +679,8 @@ std::vector<Field> Layout::read(const std::function<std::optional<std::string>()
   std::vector<Field> fields;
   fields.reserve(count);
   auto more = [&] { return fields.size() < count; };
-  auto data = [&](const Node& n) { fields.push_back(read_field(n, r)); };
-  auto control = [&](const Node& n) {
+  auto data = [&](const Step& n) { fields.push_back(read_field(n, r)); };
+  auto control = [&](const Step& n) {
     switch (n.kind) {
       case Kind::literal:
         r.pos += n.literal.size();
@@ -619,7 +703,7 @@ std::vector<Field> Layout::read(const std::function<std::optional<std::string>()
     }
   };
   auto new_record = [&] { r.advance(); };
-  run(nodes_, reversion_, text_, more, data, control, new_record);
+  run(steps_, reversion_, has_data_, text_, more, data, control, new_record);
   return fields;
 }
 

@@ -50,14 +50,28 @@ struct Field {
 };
 
 namespace detail {
-// One parsed descriptor. Groups hold their items in `children`.
-struct Node {
+// One step of a layout compiled to a flat list: a descriptor, or the start or end of a
+// group. A group's start holds its repeat count and the index past its end; its end holds
+// the index of its start.
+struct Step {
   enum class Kind { integer, fixed, exponent, alpha, skip, tab, tab_left, tab_right, slash, colon,
-                    literal, group };
+                    literal, group, group_end };
   Kind kind = Kind::group;
   int repeat = 1;
   int width = -1;   // -1: not given (A, and I0/F0 minimal width is 0)
   int digits = -1;  // m of Iw.m, d of Fw.d and Ew.d
+  int exponent_digits = -1;
+  std::string literal;
+  std::size_t jump = 0;
+};
+
+// One parsed descriptor. Groups hold their items in `children`.
+struct Node {
+  using Kind = Step::Kind;
+  Kind kind = Kind::group;
+  int repeat = 1;
+  int width = -1;
+  int digits = -1;
   int exponent_digits = -1;
   std::string literal;
   std::vector<Node> children;
@@ -72,6 +86,25 @@ std::size_t value_count(const T& v) {
     std::size_t count = 0;
     for (const auto& e : v) count += value_count(e);
     return count;
+  }
+}
+
+// Puts the values that append_value adds for `v` at out[next], out[next + 1], ...
+template <class T>
+void place_value(Value* out, std::size_t& next, const T& v) {
+  if constexpr (std::is_same_v<T, bool>) {
+    out[next++] = static_cast<long long>(v);
+  } else if constexpr (std::is_same_v<T, char>) {
+    out[next++] = std::string_view(&v, 1);
+  } else if constexpr (std::is_integral_v<T>) {
+    out[next++] = static_cast<long long>(v);
+  } else if constexpr (std::is_floating_point_v<T>) {
+    out[next++] = static_cast<double>(v);
+  } else if constexpr (std::is_convertible_v<const T&, std::string_view>) {
+    out[next++] = std::string_view(v);
+  } else {
+    static_assert(std::ranges::range<T>, "unsupported value type for Layout::write");
+    for (const auto& e : v) place_value(out, next, e);
   }
 }
 
@@ -103,8 +136,17 @@ class Layout {
   // by '\n', without a final newline. A value that does not fit its field fills it with '*'.
   template <class... Args>
   std::string write(const Args&... args) const {
+    // A record's worth of values in place; longer lists on the heap.
+    constexpr std::size_t kInPlace = 32;
+    const std::size_t count = (detail::value_count(args) + ... + 0);
+    if (count <= kInPlace) {
+      Value values[kInPlace];
+      [[maybe_unused]] std::size_t next = 0;
+      (detail::place_value(values, next, args), ...);
+      return write_values(std::span<const Value>(values, count));
+    }
     std::vector<Value> values;
-    values.reserve((detail::value_count(args) + ... + 0));
+    values.reserve(count);
     (detail::append_value(values, args), ...);
     return write_values(values);
   }
@@ -123,8 +165,9 @@ class Layout {
 
  private:
   std::string text_;
-  std::vector<detail::Node> nodes_;
-  std::size_t reversion_ = 0;  // top-level index where the layout resumes
+  std::vector<detail::Step> steps_;  // the layout compiled once, when it is made
+  std::size_t reversion_ = 0;  // the step where the layout resumes
+  bool has_data_ = false;      // whether any step takes a value
 };
 
 // Shorthand for a layout used once.

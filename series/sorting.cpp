@@ -69,9 +69,9 @@ int partition(std::span<float> x, int l, int r, int q) {
   throw std::logic_error("qcksrt: partition did not end");
 }
 
-}  // namespace
-
-void qcksrt(std::span<float> x) {
+// The partition-exchange sort itself: the order it leaves equal values in (a -0 and a +0,
+// say) is its own.
+void partition_sort(std::span<float> x) {
   const int n = static_cast<int>(x.size());
   std::vector<int> stack;  // pairs (l, r) of ranges still to sort
   int l = 1;
@@ -105,6 +105,38 @@ void qcksrt(std::span<float> x) {
     }
   }
   throw std::logic_error("qcksrt: sort did not end");
+}
+
+}  // namespace
+
+void qcksrt(std::span<float> x) {
+  if (sorts_alike(x)) {
+    std::sort(x.begin(), x.end());
+  } else {
+    partition_sort(x);
+  }
+}
+
+bool sorts_alike(std::span<const float> x) {
+  bool positive_zero = false, negative_zero = false;
+  for (float v : x) {
+    if (std::isnan(v)) return false;
+    if (v == 0.0f) (std::signbit(v) ? negative_zero : positive_zero) = true;
+  }
+  return !(positive_zero && negative_zero);
+}
+
+void select(std::span<float> x, std::span<const std::size_t> positions) {
+  if (!sorts_alike(x)) return partition_sort(x);
+  // Each selection leaves the values below its position on its left, so the next (larger)
+  // position is found among the values right of the last.
+  auto from = x.begin();
+  for (std::size_t p : positions) {
+    const auto at = x.begin() + static_cast<std::ptrdiff_t>(p);
+    if (at < from) continue;  // a repeated position
+    std::nth_element(from, at, x.end());
+    from = at + 1;
+  }
 }
 
 void sort(std::span<float> x) {

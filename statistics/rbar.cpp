@@ -8,60 +8,12 @@
 
 namespace dendro {
 
-namespace {
-
-// A partner j of series i, with the common years of the pair.
-struct Partner {
-  int start, end, j;
-};
-
-}  // namespace
-
-RbarResult rbar_statistics(const SeriesView& view, int span) {
+RbarResult rbar_statistics(const SeriesView& view, int span, int threads) {
   const int n = view.count();
-  PairCorrelator correlator(view);
+  // Extremes and sums in the order of the pairs: first series, then second.
   CorrelationSums sums;
-  std::vector<Partner> partners;
-  std::vector<int> group;
-  std::vector<float> group_r;
-  std::vector<float> r(static_cast<std::size_t>(n) + 1);
-  std::vector<int> years(static_cast<std::size_t>(n) + 1);  // 0: no correlation with j
-  for (int i = 1; i < n; ++i) {
-    // 1. The partners of series i that share more than 20 years with it.
-    partners.clear();
-    for (int j = i + 1; j <= n; ++j) {
-      const int start = std::max(view.first[i - 1], view.first[j - 1]);
-      const int end = std::min(view.last[i - 1], view.last[j - 1]);
-      years[j] = 0;
-      if (end - start + 1 >= kMinCommonYears) partners.push_back({start, end, j});
-    }
-    // 2. Their correlations, partners with the same common years together. A series
-    // without spread over the years has no correlation, and its pair is left out.
-    std::stable_sort(partners.begin(), partners.end(), [](const Partner& a, const Partner& b) {
-      return a.start != b.start ? a.start < b.start : a.end < b.end;
-    });
-    for (std::size_t g = 0; g < partners.size();) {
-      const int start = partners[g].start, end = partners[g].end, length = end - start + 1;
-      group.clear();
-      for (; g < partners.size() && partners[g].start == start && partners[g].end == end; ++g) {
-        group.push_back(partners[g].j);
-      }
-      if (!has_spread(view.values(i, start, length))) continue;
-      group_r.resize(group.size());
-      correlator.correlate(i, group, start, length, group_r);
-      for (std::size_t k = 0; k < group.size(); ++k) {
-        if (!has_spread(view.values(group[k], start, length))) continue;
-        r[group[k]] = group_r[k];
-        years[group[k]] = length;
-      }
-    }
-    // 3, 4. Extremes and sums, in the order of the second series.
-    for (int j = i + 1; j <= n; ++j) {
-      if (years[j] > 0) sums.add({r[j], i, j, years[j]});
-    }
-  }
-
-  // 5, 6. Statistics and the shares of all pairs and of all tree-ring years.
+  correlate_pairs(
+      view, kMinCommonYears, [&](const CorrelationPair& pair) { sums.add(pair); }, threads);
   return {sums.statistics(), rbar_shares(sums.count(), sums.total_years(), n, span)};
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "series/console.h"
+#include "series/parallel.h"
 #include "series/store.h"
 #include "series/units.h"
 #include "statistics/correlation_block.h"
@@ -29,8 +30,9 @@ struct RbarResult {
 };
 
 // The correlations of every pair with more than 20 common years and their statistics.
-// The span is the set's last year less its first year plus 1.
-RbarResult rbar_statistics(const SeriesView& view, int span);
+// The span is the set's last year less its first year plus 1. The pairs are correlated on
+// `threads` threads; the results do not depend on how many.
+RbarResult rbar_statistics(const SeriesView& view, int span, int threads = worker_count());
 
 // rbar of the series store: prints the mean and the shares on the console and the
 // statistics block with the extreme pairs to the report unit, and returns the mean

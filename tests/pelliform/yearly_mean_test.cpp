@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "engine_fixture.h"
+#include "series/biweight.h"
 #include "series/console.h"
+#include "series/descriptive.h"
 #include "series/stop.h"
 
 namespace dendro {
@@ -54,6 +56,46 @@ TEST(robsum, weight_summary_from_six_values) {
   EXPECT_FLOAT_EQ(b.weights.at(1, 1), 0.0f);
   EXPECT_GT(b.weights.at(1, 3), 0.8f);
   EXPECT_NEAR(b.mean[0], 1.0f, 0.02f);  // the outlier does not pull the robust mean
+}
+
+// The years go in runs to the threads, each year's values gathered series by series: every
+// year (across the runs' ends, with gaps, ties, and years of fewer than six values or none)
+// gets exactly the biweight of its own values in series order and mfs's weight summary.
+TEST(robsum, every_year_as_its_own_biweight) {
+  Quiet q;
+  const float e = kEmptyCell;
+  const int years = 50, series = 40;
+  std::vector<std::vector<float>> cols(series, std::vector<float>(years, e));
+  for (int j = 0; j < series; ++j) {
+    for (int k = j % 7; k < years - j % 5; ++k) {
+      if ((k + j) % 11 == 0) continue;  // a gap
+      cols[j][k] = 1.0f + 0.125f * static_cast<float>((k * 7 + j * 3) % 9);  // many ties
+    }
+  }
+  for (int j = 0; j < series; ++j) cols[j][20] = j < 4 ? 1.0f + static_cast<float>(j) : e;
+  for (int j = 0; j < series; ++j) cols[j][33] = e;
+  const EngineMatrix x = columns(cols);
+  const YearlyMean m = sf::robsum(x, years, series, kBiweightMeanType, q.con);
+  for (int k = 0; k < years; ++k) {
+    std::vector<float> values;
+    for (int j = 0; j < series; ++j) {
+      if (cols[j][k] != e) values.push_back(cols[j][k]);
+    }
+    EXPECT_EQ(m.depth[k], static_cast<int>(values.size())) << "year " << k + 1;
+    if (values.empty()) {
+      EXPECT_EQ(m.mean[k], kEmptyCell);
+      continue;
+    }
+    BiwgtResult b = biwgt(values, kBiweightTuning, 2);
+    EXPECT_EQ(m.mean[k], b.location) << "year " << k + 1;
+    EXPECT_EQ(m.spread[k], b.scale) << "year " << k + 1;
+    if (values.size() < 6) continue;
+    const FiveNumbers f = mfs(b.weights);
+    EXPECT_EQ(m.weights.at(k + 1, 1), f.minimum) << "year " << k + 1;
+    EXPECT_EQ(m.weights.at(k + 1, 2), f.lower_hinge) << "year " << k + 1;
+    EXPECT_EQ(m.weights.at(k + 1, 3), f.median) << "year " << k + 1;
+    EXPECT_EQ(m.weights.at(k + 1, 4), f.upper_hinge) << "year " << k + 1;
+  }
 }
 
 TEST(robsum, more_than_4500_series_stop) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace dendro {
@@ -153,6 +155,34 @@ TEST(mfs, summaries_by_hand_and_by_fivenum) {
 
   std::vector<float> none;
   EXPECT_EQ(mfs(none).median, kUndefined);
+}
+
+// The selection finds mfs's numbers for every count (the hinge positions move with n mod
+// 4), with ties, and with zeros of both signs.
+TEST(five_numbers, the_numbers_of_mfs) {
+  std::vector<std::vector<float>> inputs;
+  for (int n = 1; n <= 13; ++n) {
+    std::vector<float> v(static_cast<std::size_t>(n));
+    for (int k = 0; k < n; ++k) v[static_cast<std::size_t>(k)] = static_cast<float>((k * 7) % 5) * 0.5f;
+    inputs.push_back(v);
+  }
+  std::vector<float> long_run(301);
+  for (std::size_t k = 0; k < long_run.size(); ++k) {
+    long_run[k] = std::sin(static_cast<float>(k)) + (k % 4 == 0 ? 1.0f : 0.0f);
+  }
+  inputs.push_back(long_run);
+  inputs.push_back({0.0f, -0.0f, 0.0f, -0.0f, 1.0f, -1.0f, 0.0f, -0.0f, 2.0f});
+  for (const auto& input : inputs) {
+    std::vector<float> a = input, b = input;
+    const FiveNumbers m = mfs(a), f = five_numbers(b);
+    const auto same = [](float p, float q) { return std::memcmp(&p, &q, sizeof p) == 0; };
+    EXPECT_TRUE(same(f.median, m.median) && same(f.lower_hinge, m.lower_hinge) &&
+                same(f.upper_hinge, m.upper_hinge) && same(f.spread, m.spread) &&
+                same(f.minimum, m.minimum) && same(f.maximum, m.maximum))
+        << "n = " << input.size();
+  }
+  std::vector<float> none;
+  EXPECT_EQ(five_numbers(none).median, kUndefined);
 }
 
 TEST(mfs1, masked_values_leave_the_source_alone) {

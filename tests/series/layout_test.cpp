@@ -84,6 +84,12 @@ TEST(layout_write, records_groups_and_reversion) {
   EXPECT_EQ(written("(3i3,'|')", 1, 2), "  1  2");
   EXPECT_EQ(written("(3i3,:,'|')", 1, 2, 3), "  1  2  3");  // ':' stops: no value left
   EXPECT_EQ(written("(i4)"), "");
+  // Nested repeats, and nesting deeper than the usual few levels, each round of a group
+  // and each record after reversion in turn (by hand).
+  EXPECT_EQ(written("(2(2(i1,1x)))", 1, 2, 3, 4, 5), "1 2 3 4\n5");
+  EXPECT_EQ(written("(3(1(1(1(1(1(1(1(1(1(1(i1))))))))))))", 1, 2, 3, 4), "123\n4");
+  EXPECT_EQ(written("(a,2(1(1(1(1(1(1(1(1(1(i1,'|')))))))))),a)", "<", 1, 2, ">", 3, 4, "!"),
+            "<1|2|>\n3|4|!");
   const std::vector<float> decade{1.0f, 0.5f, 2.25f};
   EXPECT_EQ(written("(i6,10f6.2)", 1950, decade), "  1950  1.00  0.50  2.25");
 }
@@ -128,6 +134,32 @@ TEST(layout_write, fixed_fields_agree_with_printf) {
     std::snprintf(text, sizeof text, decimals == 0 ? "%#.*f" : "%.*f", decimals, v);
     const std::string layout = "(f30." + std::to_string(decimals) + ")";
     EXPECT_EQ(written(layout, v), std::string(30 - std::strlen(text), ' ') + text) << v;
+  }
+}
+
+// Values a float holds take a path of their own (exact scaled integers): the same text as
+// printf over magnitudes up to 1e10 and beyond, 0 to 8 decimals and beyond, exact ties at
+// every decimal, and zeros and tiny values of either sign.
+TEST(layout_write, fixed_fields_of_floats_agree_with_printf) {
+  std::uint64_t state = 17;
+  std::vector<float> values{0.0f, -0.0f, -1e-9f, 1e-9f, 0.5f, -0.5f, 2.5f, 1e10f, -9.99e9f,
+                            16777216.0f, 0.0625f, -0.03125f, 9.9999995f, 123456.5f};
+  for (int k = 0; k < 20000; ++k) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    const double scale = std::pow(10.0, static_cast<int>(state >> 59) % 14 - 4);
+    float v = static_cast<float>((static_cast<double>(state >> 11) * 0x1.0p-53 - 0.5) * scale);
+    // Few bits after the point make exact ties at some number of decimals.
+    if (k % 4 == 0) v = std::ldexp(std::round(std::ldexp(v, 9)), -9);
+    values.push_back(v);
+  }
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    const int decimals = static_cast<int>(k % 10);
+    const double v = values[k];
+    char text[80];
+    std::snprintf(text, sizeof text, decimals == 0 ? "%#.*f" : "%.*f", decimals, v);
+    const std::string layout = "(f40." + std::to_string(decimals) + ")";
+    EXPECT_EQ(written(layout, values[k]), std::string(40 - std::strlen(text), ' ') + text)
+        << v << " with " << decimals << " decimals";
   }
 }
 

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <vector>
@@ -40,6 +43,62 @@ TEST(sorting, ascending_sorts_agree_with_std_sort) {
     auto heap = input;
     sort(heap);
     EXPECT_EQ(heap, expected) << "sort, n = " << input.size();
+  }
+}
+
+// The bits of the values, so that a -0 and a +0 (equal as numbers) tell apart.
+std::vector<std::uint32_t> bits(const std::vector<float>& x) {
+  std::vector<std::uint32_t> b(x.size());
+  std::memcpy(b.data(), x.data(), x.size() * sizeof(float));
+  return b;
+}
+
+// Zeros of both signs sort in the order the partition-exchange sort leaves them: qcksrt
+// keeps that order (its own sort), and still sorts and keeps every value.
+TEST(sorting, zeros_of_both_signs_keep_the_partition_sort) {
+  EXPECT_TRUE(sorts_alike(std::vector<float>{0.0f, 1.0f, 0.0f}));
+  EXPECT_TRUE(sorts_alike(std::vector<float>{-0.0f, 1.0f, -0.0f}));
+  EXPECT_FALSE(sorts_alike(std::vector<float>{0.0f, 1.0f, -0.0f}));
+  EXPECT_FALSE(sorts_alike(std::vector<float>{2.0f, std::nanf("")}));
+  // Seven values go to straight insertion, which never moves a value past an equal one:
+  // by hand, the zeros keep their order.
+  std::vector<float> few{1.0f, -0.0f, 0.0f, -1.0f, -0.0f, 0.0f, 2.0f};
+  qcksrt(few);
+  EXPECT_EQ(bits(few), bits({-1.0f, -0.0f, 0.0f, -0.0f, 0.0f, 1.0f, 2.0f}));
+  std::mt19937 gen(7);
+  std::uniform_int_distribution<int> pick(-2, 2);
+  std::vector<float> many(500);
+  for (float& v : many) {
+    const int k = pick(gen);
+    v = k == 0 ? 0.0f : k == 1 ? -0.0f : static_cast<float>(k);
+  }
+  std::vector<float> sorted = many;
+  qcksrt(sorted);
+  EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end()));
+  auto a = bits(many), b = bits(sorted);
+  std::sort(a.begin(), a.end());
+  std::sort(b.begin(), b.end());
+  EXPECT_EQ(a, b);
+}
+
+// A selection puts at each position asked for the very value qcksrt's sorted array holds
+// there, on every awkward input and on zeros of both signs.
+TEST(sorting, selection_agrees_with_the_sort) {
+  auto inputs = awkward_inputs();
+  std::vector<float> zeros(40);
+  for (std::size_t k = 0; k < zeros.size(); ++k) zeros[k] = k % 3 == 0 ? -0.0f : k % 3 == 1 ? 0.0f : -1.0f;
+  inputs.push_back(zeros);
+  for (const auto& input : inputs) {
+    if (input.empty()) continue;
+    auto sorted = input;
+    qcksrt(sorted);
+    const std::size_t n = input.size();
+    const std::vector<std::size_t> positions{0, (n - 1) / 2, n / 2, n / 2, n - 1};
+    auto selected = input;
+    select(selected, positions);
+    for (std::size_t p : positions) {
+      EXPECT_EQ(bits({selected[p]}), bits({sorted[p]})) << "n = " << n << ", position " << p;
+    }
   }
 }
 

@@ -11,25 +11,14 @@
 
 #include "plots/plot_loop.h"
 #include "series/blocks.h"
+#include "tests/statistics/test_support.h"
 
 namespace dendro {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// Uniform deviates on (-0.5, 0.5) from a fixed 64-bit linear congruential generator
-// (Knuth's MMIX constants), so every run sees the same noise.
-class Noise {
- public:
-  explicit Noise(std::uint64_t seed) : state_(seed) {}
-  float next() {
-    state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
-    return static_cast<float>(static_cast<double>(state_ >> 11) * 0x1.0p-53 - 0.5);
-  }
-
- private:
-  std::uint64_t state_;
-};
+using testing::Noise;
 
 std::vector<float> white_noise(int n, std::uint64_t seed) {
   Noise noise(seed);

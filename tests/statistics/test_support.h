@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <span>
 #include <fstream>
@@ -28,6 +29,22 @@ struct TestSeries {
 
 // The store of the series on the years first_year..last_year (cells without a value
 // hold the missing-year marker).
+// Uniform deviates on [-0.5, 0.5) from a fixed 64-bit linear congruential generator
+// (Knuth's MMIX constants), so every run sees the same noise.
+class Noise {
+ public:
+  explicit Noise(std::uint64_t seed) : state_(seed) {}
+  float next() {
+    state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<float>(static_cast<double>(state_ >> 11) * 0x1.0p-53 - 0.5);
+  }
+  // A whole number from 0 to n - 1.
+  int below(int n) { return static_cast<int>((next() + 0.5f) * static_cast<float>(n)) % n; }
+
+ private:
+  std::uint64_t state_;
+};
+
 inline Tsi1 make_store(int first_year, int last_year, const std::vector<TestSeries>& series) {
   Tsi1 tsi1;
   tsi1.reshape(last_year - first_year + 1, static_cast<int>(series.size()));
