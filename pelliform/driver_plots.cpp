@@ -111,7 +111,7 @@ ScatterPage scatter_page(const PowerTransformResult& r) {
     page.y.max = std::max<double>(page.y.max, r.pooled_spread[i]);
   }
   // Each series' fitted line is drawn at its own levels: its ends count as well.
-  for (const SpreadLevel& sl : r.series) {
+  for (const sf::SpreadLevel& sl : r.series) {
     for (float level : sl.log_level) {
       const double fit = sl.fit.intercept + sl.fit.slope * static_cast<double>(level);
       page.y.min = std::min(page.y.min, fit);
@@ -138,7 +138,7 @@ PlotExit scatplt(PlotSession& session, const PowerTransformResult& r) {
   page.draw = [&] {
     frame(x, y, kGridAxis);
     pllab("log(LEVEL)", "log(SPREAD)", s.title.c_str());
-    for (const SpreadLevel& sl : r.series) {
+    for (const sf::SpreadLevel& sl : r.series) {
       if (sl.log_level.empty()) continue;
       const std::vector<double> lx = to_plot(sl.log_level), ly = to_plot(sl.log_spread);
       plcol0(kBlue);

@@ -95,7 +95,7 @@ int refit_code(const EngineRun& run) {
   return run.a.curve_fit_option == 1 ? kRefitCodeOption1 : kHorizontalMean;
 }
 
-void store_curve(EngineRun& run, const RegionalCurve& curve) {
+void store_curve(EngineRun& run, const sf::RegionalCurve& curve) {
   std::vector<RegionalCurvePair>& kept = run.s.curves;
   // Past the limit the last place keeps the newest curve, so the files and plots always
   // hold the initial and the final curve.
@@ -104,7 +104,7 @@ void store_curve(EngineRun& run, const RegionalCurve& curve) {
   run.s.ages = curve.ages;
 }
 
-RegionalCurve regional_curve(EngineRun& run, const EngineMatrix& sf, int& option) {
+sf::RegionalCurve regional_curve(EngineRun& run, const EngineMatrix& sf, int& option) {
   EngineArgs& a = run.a;
   return rcurve(sf, run.spans().first(at(run.nseries + 1)), a.pith_offsets, kEmptyCell, option,
                 a.curve_fit_parameter, a.rcs_parameter, a.pith_offset_flag, run.trunc, run.con());
@@ -209,7 +209,7 @@ void regional_iteration(EngineRun& run, int c) {
     std::copy(series[at(j)].begin(), series[at(j)].end(), sf.column(j).begin());
     run.s.fit_codes[at(j)][at(c + 2)] = a.curve_fit_option;
   }
-  RegionalCurve curve = regional_curve(run, sf, a.curve_fit_option);
+  sf::RegionalCurve curve = regional_curve(run, sf, a.curve_fit_option);
   const std::string title = Layout("(a,i4)").write("Iteration       Regional Curve MVF", c);
   if (run.plots) plt1(run.io.plots, curve.rc, curve.frc, curve.ages, kEmptyCell, title);
   store_curve(run, curve);

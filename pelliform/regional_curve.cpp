@@ -86,12 +86,12 @@ Coefficients detrend2(std::span<float> rc, std::span<float> frc, int& nfit, int&
   return fit.coef;
 }
 
-RegionalCurve rcurve(const EngineMatrix& x, std::span<const SeriesSpan> spans,
-                     std::span<const int> pith, float fill, int& option, float& alpha,
-                     int& window, bool pith_flag, int trunc, Console& con) {
+sf::RegionalCurve rcurve(const EngineMatrix& x, std::span<const SeriesSpan> spans,
+                         std::span<const int> pith, float fill, int& option, float& alpha,
+                         int& window, bool pith_flag, int trunc, Console& con) {
   const int nseries = static_cast<int>(spans.size());
   auto offset = [&](int i) { return at(i) < pith.size() ? pith[at(i)] : 0; };
-  RegionalCurve r;
+  sf::RegionalCurve r;
 
   // Steps 1 to 3: smallest offset, then sums and counts by biological age.
   if (pith_flag && nseries > 0) {

@@ -145,7 +145,7 @@ int ask_truncation(EngineRun& run) {
 }
 
 // True when the fitted curve reaches 0 or below after the first fitted age.
-bool goes_negative(const RegionalCurve& r) {
+bool goes_negative(const sf::RegionalCurve& r) {
   for (int age = r.min_offset + 2; age <= r.ages; ++age) {
     const float v = r.frc[at(age)];
     if (v <= 0.0f && v != kEmptyCell) return true;
@@ -155,7 +155,7 @@ bool goes_negative(const RegionalCurve& r) {
 
 // Step 6: the initial regional curve and its questions. False when the user asks for
 // another configuration.
-bool initial_regional_curve(EngineRun& run, RegionalCurve& curve) {
+bool initial_regional_curve(EngineRun& run, sf::RegionalCurve& curve) {
   EngineArgs& a = run.a;
   run.trunc = 0;
   for (int round = 0; round < kMaxDialogueRounds; ++round) {
@@ -189,7 +189,7 @@ bool initial_regional_curve(EngineRun& run, RegionalCurve& curve) {
 }
 
 // Step 7: curves and indices of every series, by ring position.
-void first_pass_series(EngineRun& run, const RegionalCurve& curve) {
+void first_pass_series(EngineRun& run, const sf::RegionalCurve& curve) {
   EngineArgs& a = run.a;
   SigfreeState& s = run.s;
   const float c = a.added_constant;
@@ -419,7 +419,7 @@ bool first_pass(EngineRun& run) {
   run.stem = file_stem(a.data_file_name);
   open_series_files(run, false);
 
-  RegionalCurve curve;
+  sf::RegionalCurve curve;
   if (run.rcs && !initial_regional_curve(run, curve)) {
     close_series_files(run);
     return false;

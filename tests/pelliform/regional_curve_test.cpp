@@ -39,7 +39,7 @@ TEST(rcurve, identical_age_aligned_curves_give_that_curve) {
   int option = 1;
   float alpha = 0;
   int window = 0;
-  const RegionalCurve r = rcurve(set.x, set.spans, set.pith, kEmptyCell, option, alpha, window,
+  const sf::RegionalCurve r = rcurve(set.x, set.spans, set.pith, kEmptyCell, option, alpha, window,
                                  false, 0, q.con);
   ASSERT_EQ(r.ages, 150);
   for (int age = 1; age <= 150; ++age) EXPECT_NEAR(r.rc[static_cast<std::size_t>(age - 1)], growth(age), 1e-5);
@@ -56,7 +56,7 @@ TEST(rcurve, pith_offsets_shift_the_ages) {
   int option = 6;
   float alpha = 0;
   int window = 0;
-  const RegionalCurve r = rcurve(set.x, set.spans, set.pith, kEmptyCell, option, alpha, window,
+  const sf::RegionalCurve r = rcurve(set.x, set.spans, set.pith, kEmptyCell, option, alpha, window,
                                  true, 0, q.con);
   EXPECT_EQ(r.min_offset, 3);
   EXPECT_EQ(r.ages, 67);
@@ -74,7 +74,7 @@ TEST(rcurve, truncation_holds_the_fit_flat) {
   int option = 4;
   float alpha = 0;
   int window = 0;
-  const RegionalCurve r = rcurve(set.x, set.spans, set.pith, kEmptyCell, option, alpha, window,
+  const sf::RegionalCurve r = rcurve(set.x, set.spans, set.pith, kEmptyCell, option, alpha, window,
                                  false, 150, q.con);
   for (int age = 151; age <= 300; ++age) EXPECT_EQ(r.frc[static_cast<std::size_t>(age - 1)], r.frc[149]);
   EXPECT_NE(r.frc[148], r.frc[149]);
