@@ -89,9 +89,7 @@ void stabilise_chronology(EngineRun& run, bool signal_free);
 bool iterate(EngineRun& run);            // false: return to the driver for a restart
 void finish_run(EngineRun& run);
 
-// File names and series files.
-std::string file_stem(std::string_view data_file_name);
-std::string series_file_name(const EngineArgs& a, std::string_view stem, bool signal_free, int unit);
+// The series files (names in file_names.h).
 void open_series_files(EngineRun& run, bool signal_free);
 void write_series(EngineRun& run, int unit, int j, std::span<const float> values,
                   std::string_view label);

@@ -9,6 +9,7 @@
 #include "pelliform/dialogue.h"
 #include "pelliform/engine_plots.h"
 #include "pelliform/engine_run.h"
+#include "pelliform/file_names.h"
 #include "pelliform/regional_curve.h"
 #include "pelliform/span_report.h"
 #include "pelliform/yearly_mean.h"
@@ -366,24 +367,6 @@ PlotExit line_page(EngineRun& run, std::span<const float> s1, std::span<const fl
                    const LineTexts& texts, float reference, int first_year) {
   const std::vector<float> ref(s1.size(), reference);
   return plot1(run.io.plots, s1, s2, first_year, texts, ref);
-}
-
-std::string file_stem(std::string_view data_file_name) {
-  const std::string_view name = trim_right(data_file_name);
-  // The period is looked for in the file's own name: folders may hold periods too.
-  const auto slash = name.find_last_of('/');
-  const auto dot = name.find('.', slash == std::string_view::npos ? 0 : slash + 1);
-  return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
-}
-
-std::string series_file_name(const EngineArgs& a, std::string_view stem, bool signal_free, int unit) {
-  const bool residuals = a.index_mode != 0;
-  std::string name(stem);
-  name += signal_free ? "_SSF_" : "_STD_";
-  name += residuals && a.power_transform != 0 ? "PTR_" : "RAW_";
-  if (unit == pelliform_unit::series_data) return name + "Data.txt";
-  if (unit == pelliform_unit::series_curves) return name + "Curves.txt";
-  return name + (residuals ? "Resids.txt" : "Ratios.txt");
 }
 
 void open_series_files(EngineRun& run, bool signal_free) {

@@ -396,11 +396,5 @@ TEST(convergence, stop_and_restart_rule) {
   EXPECT_EQ(convergence_rule(std::nanf(""), 0.5f, 0.0001f, 2), RuleOutcome::not_a_number);
 }
 
-TEST(file_stem, period_in_the_file_name_only) {
-  EXPECT_EQ(file_stem("oak.rwl  "), "oak");
-  EXPECT_EQ(file_stem("oakdata"), "oakdata");
-  EXPECT_EQ(file_stem("dir.v2/site.crn"), "dir.v2/site");
-}
-
 }  // namespace
 }  // namespace dendro

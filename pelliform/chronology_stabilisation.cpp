@@ -8,7 +8,7 @@
 #include "pelliform/dialogue.h"
 #include "pelliform/engine_run.h"
 #include "pelliform/running_rbar.h"
-#include "pelliform/stabilise.h"
+#include "pelliform/age_spline_stabilisation.h"
 #include "pelliform/yearly_mean.h"
 #include "series/console.h"
 #include "series/layout.h"
