@@ -11,6 +11,7 @@
 #include "pelliform/age_spline_stabilisation.h"
 #include "pelliform/yearly_mean.h"
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/stabilise.h"
 #include "series/stop.h"
@@ -20,8 +21,6 @@ namespace dendro {
 namespace {
 
 constexpr int kAgeDependent = 1;  // spline stabilisation by stabit
-
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 // The words of one chronology's titles and legends.
 struct Names {
@@ -40,7 +39,7 @@ std::string window_legend(std::string_view head, int window) {
 
 void rbar_plots(EngineRun& run, bool signal_free) {
   const EngineMatrix& y = run.a.rbar_yearly;
-  std::vector<float> r1(static_cast<std::size_t>(run.n)), r2(r1.size()), e1(r1.size()), e2(r1.size());
+  std::vector<float> r1(count(run.n)), r2(r1.size()), e1(r1.size()), e2(r1.size());
   for (int k = 1; k <= run.n; ++k) {
     r1[at(k)] = y.at(k, 2);
     r2[at(k)] = y.at(k, 4);

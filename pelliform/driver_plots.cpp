@@ -7,6 +7,7 @@
 
 #include "plots/panel.h"
 #include "plots/plot_style.h"
+#include "series/index.h"
 #include "series/layout.h"
 
 namespace dendro {
@@ -75,9 +76,9 @@ SpectrumPage spectrum_page(std::span<const float> frequency, std::span<const flo
 }
 
 PlotExit plt6(PlotSession& session, std::span<const float> frequency, std::span<const float> power1,
-              std::span<const float> power2, int count, std::string_view legend1,
+              std::span<const float> power2, int frequencies, std::string_view legend1,
               std::string_view legend2, std::string_view save_name) {
-  const auto n = static_cast<std::size_t>(std::max(count, 0));
+  const auto n = count(frequencies);
   const SpectrumPage s =
       spectrum_page(frequency.first(std::min(n, frequency.size())), power1, power2);
   if (s.x1.empty() && s.x2.empty()) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "series/blocks.h"
+#include "series/index.h"
 #include "series/store.h"
 
 namespace dendro {
@@ -44,12 +45,12 @@ struct EngineMatrix {
     if (r < 0 || c < 0) throw std::invalid_argument("matrix size");
     rows = r;
     cols = c;
-    cells.assign(static_cast<std::size_t>(r) * static_cast<std::size_t>(c), fill);
+    cells.assign(count(r) * count(c), fill);
   }
   // Adds rows (filled with `fill`) so that there are at least r, keeping every column.
   void ensure_rows(int r, float fill = kEmptyCell) {
     if (r <= rows) return;
-    std::vector<float> grown(static_cast<std::size_t>(r) * static_cast<std::size_t>(cols), fill);
+    std::vector<float> grown(count(r) * count(cols), fill);
     for (int c = 1; c <= cols; ++c) {
       auto old = column(c);
       std::copy(old.begin(), old.end(),
@@ -63,10 +64,10 @@ struct EngineMatrix {
   float& at(int row, int col) { return cells[index(row, col)]; }
   float at(int row, int col) const { return cells[index(row, col)]; }
   std::span<float> column(int col) {
-    return std::span<float>(cells).subspan(index(1, col), static_cast<std::size_t>(rows));
+    return std::span<float>(cells).subspan(index(1, col), count(rows));
   }
   std::span<const float> column(int col) const {
-    return std::span<const float>(cells).subspan(index(1, col), static_cast<std::size_t>(rows));
+    return std::span<const float>(cells).subspan(index(1, col), count(rows));
   }
 
  private:
@@ -74,8 +75,7 @@ struct EngineMatrix {
     if (row < 1 || row > rows || col < 1 || col > cols) {
       throw std::out_of_range("matrix cell " + std::to_string(row) + "," + std::to_string(col));
     }
-    return static_cast<std::size_t>(col - 1) * static_cast<std::size_t>(rows) +
-           static_cast<std::size_t>(row - 1);
+    return dendro::at(col) * count(rows) + dendro::at(row);
   }
 };
 
@@ -161,8 +161,8 @@ struct EngineArgs {
   int iteration = 0;  // 44: the iteration counter
 
   // Row j (1-based) of the series year table; row series_count + 1 is the summary row.
-  SeriesSpan& span(int j) { return years.at(static_cast<std::size_t>(j - 1)); }
-  const SeriesSpan& span(int j) const { return years.at(static_cast<std::size_t>(j - 1)); }
+  SeriesSpan& span(int j) { return years.at(at(j)); }
+  const SeriesSpan& span(int j) const { return years.at(at(j)); }
   const SeriesSpan& summary() const { return span(series_count + 1); }
   int chronology_length() const { return summary().length(); }
 };

@@ -12,6 +12,7 @@
 #include "pelliform/engine_args.h"
 #include "pelliform/plot_loop.h"
 #include "pelliform/sigfree.h"
+#include "series/index.h"
 
 namespace dendro {
 
@@ -75,8 +76,8 @@ struct EngineRun {
   const SeriesSpan& span(int j) const { return a.span(j); }
   int offset(int j) const { return span(j).first - first_year; }  // rows before series j
   int pith(int j) const {
-    return static_cast<std::size_t>(j - 1) < a.pith_offsets.size()
-               ? a.pith_offsets[static_cast<std::size_t>(j - 1)]
+    return at(j) < a.pith_offsets.size()
+               ? a.pith_offsets[at(j)]
                : 0;
   }
   bool raw() const { return entry_option == kRawAverage; }

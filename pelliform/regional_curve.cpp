@@ -11,6 +11,7 @@
 #include "detrending/lowess.h"
 #include "pelliform/curve_fits.h"
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 
 namespace dendro {
@@ -19,8 +20,6 @@ namespace {
 constexpr int kRegionalSplineStart = 10;  // option -2: stiffness 10 years at age 1
 constexpr int kMinMedianWindow = 3;
 constexpr int kMeanOption = 6;
-
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 // The running-median window of option -3: the integer part of alpha, or, for a negative
 // alpha, that percentage of the fitted length made odd.

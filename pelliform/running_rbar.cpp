@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/units.h"
 #include "statistics/pair_correlations.h"
@@ -15,8 +16,6 @@
 
 namespace dendro {
 namespace {
-
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 SeriesView view_of(const EngineMatrix& x, std::span<const SeriesSpan> spans, int nseries) {
   SeriesView view;
@@ -34,7 +33,7 @@ SeriesView view_of(const EngineMatrix& x, std::span<const SeriesSpan> spans, int
 // The cells that hold a value in rows 1 to r of the series' columns, for r = 0 to the
 // matrix rows: a window's count is the difference of two entries.
 std::vector<int> values_present_through(const EngineMatrix& x, int nseries) {
-  std::vector<int> through(static_cast<std::size_t>(x.rows) + 1, 0);
+  std::vector<int> through(count(x.rows) + 1, 0);
   for (int i = 1; i <= nseries; ++i) {
     const auto column = x.column(i);
     for (std::size_t k = 0; k < column.size(); ++k) {
@@ -88,7 +87,7 @@ int runbar(const EngineMatrix& x, EngineMatrix& chron, std::span<const SeriesSpa
   const int step = std::max(window - overlap, 1);
   const SeriesView view = view_of(x, spans, nseries);
   const std::vector<int> present = values_present_through(x, nseries);
-  std::vector<float> rbar1(static_cast<std::size_t>(std::max(n, 0)), kRbarUndefined);
+  std::vector<float> rbar1(count(n), kRbarUndefined);
   std::vector<std::array<float, 7>> rows;
   for (int start = first; start + window - 1 <= last; start += step) {
     const WindowCorrelations w = rrbar(view, start, window, kMinWindowCorrelations);

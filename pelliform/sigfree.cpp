@@ -15,6 +15,7 @@
 #include "pelliform/yearly_mean.h"
 #include "detrending/indices.h"
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/stop.h"
 #include "series/text.h"
@@ -28,8 +29,6 @@ constexpr float kCurveFloorDefault = 0.02f;
 constexpr int kMinTestSpan = 20;      // fewer test years fall back to nss1
 constexpr int kReplicatedDepth = 6;   // nss2 counts leading years below this depth
 constexpr int kFitCodeColumns = kMaxIterations + 2;
-
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 // The argument set must describe a series set the engine can work with; anything else
 // would index outside the matrices.
@@ -57,7 +56,7 @@ void check_arguments(const EngineArgs& a) {
 // convergence statistic would be undefined. Such a set is refused.
 void check_overlap(const EngineArgs& a) {
   const SeriesSpan& set = a.summary();
-  std::vector<int> starts(static_cast<std::size_t>(set.length()) + 1, 0);
+  std::vector<int> starts(count(set.length()) + 1, 0);
   for (int j = 1; j <= a.series_count; ++j) {
     ++starts[static_cast<std::size_t>(a.span(j).first - set.first)];
     --starts[static_cast<std::size_t>(a.span(j).last - set.first) + 1];
@@ -83,22 +82,22 @@ void size_tables(EngineRun& run) {
   a.standard.reshape(run.n, 2, 0.0f);
   a.signal_free.reshape(run.n, 2, 0.0f);
   if (a.stabilised.rows != run.n || a.stabilised.cols != 2) a.stabilised.reshape(run.n, 2, 0.0f);
-  a.sample_depth.assign(static_cast<std::size_t>(run.n), 0);
+  a.sample_depth.assign(count(run.n), 0);
   a.rbar_chronology.reshape(run.n, 3, 0.0f);
   a.rbar_yearly.reshape(run.n, 5, 0.0f);
   if (run.first_call || a.iteration_chronologies.rows != run.n) {
     a.iteration_chronologies.reshape(run.n, kMaxIterations + 1, 0.0f);
   }
-  a.curve_floor.resize(static_cast<std::size_t>(run.nseries), kCurveFloorDefault);
+  a.curve_floor.resize(count(run.nseries), kCurveFloorDefault);
   for (EngineMatrix* m : {&s.first_measurements, &s.first_curves, &s.first_indices}) {
     m->reshape(a.measurements.rows, run.nseries);
   }
-  s.first_pass_mean.assign(static_cast<std::size_t>(run.nseries), 0.0f);
-  if (run.first_call || s.first_pass_spread.size() != static_cast<std::size_t>(run.nseries)) {
-    s.first_pass_spread.assign(static_cast<std::size_t>(run.nseries), 0.0f);
+  s.first_pass_mean.assign(count(run.nseries), 0.0f);
+  if (run.first_call || s.first_pass_spread.size() != count(run.nseries)) {
+    s.first_pass_spread.assign(count(run.nseries), 0.0f);
   }
-  s.fit_codes.assign(static_cast<std::size_t>(run.nseries),
-                     std::vector<int>(static_cast<std::size_t>(kFitCodeColumns), 0));
+  s.fit_codes.assign(count(run.nseries),
+                     std::vector<int>(count(kFitCodeColumns), 0));
   s.curves.clear();
 }
 
@@ -135,7 +134,7 @@ int ask_truncation(EngineRun& run) {
     nvals.push_back(run.span(j).length());
   }
   comint(first, std::span<const std::string>(run.a.ids).first(std::min(run.a.ids.size(),
-                                                                       static_cast<std::size_t>(run.nseries))),
+                                                                       count(run.nseries))),
          nvals, run.con());
   for (int round = 0; round < kMaxDialogueRounds; ++round) {
     run.con().say("Enter Biological Year beyond which not to use");
@@ -204,7 +203,7 @@ void first_pass_series(EngineRun& run, const sf::RegionalCurve& curve) {
     s.fit_codes[at(j)][0] = s.fit_codes[at(j)][1] = code;
 
     // The raw-data average has no curve: 1.0 leaves every measurement as its own index.
-    fitted.assign(static_cast<std::size_t>(length), 1.0f);
+    fitted.assign(count(length), 1.0f);
     if (run.rcs) {
       for (int k = 1; k <= length; ++k) fitted[at(k)] = curve.frc[at(run.pith(j) + k)];
     } else {
@@ -340,7 +339,7 @@ void standard_chronology(EngineRun& run) {
   run.previous.assign(chron.begin(), chron.end());
 
   if (run.first_call) {
-    const std::vector<float> one(static_cast<std::size_t>(run.n), 1.0f);
+    const std::vector<float> one(count(run.n), 1.0f);
     line_page(run, chron, one,
               {"Years", "Indices",
                run.raw() ? "Original Non-Variance Stabilized Raw Data Indices"
