@@ -93,6 +93,32 @@ inline constexpr int kRawAverage = 0;        // no detrending, then option 6 in 
 inline constexpr int kRegionalCurve = -2;    // regional-curve standardisation
 inline constexpr int kHorizontalMean = 6;
 
+// Columns of the engine's running-RBAR tables (argument places 23 to 25).
+namespace rbar_chronology_column {  // a row per chronology year
+inline constexpr int chronology = 1;
+inline constexpr int rbar1_stabilised = 2;  // stabilised with the window RBAR
+inline constexpr int rbar2_stabilised = 3;  // stabilised with the mean RBAR of equal depth
+inline constexpr int columns = 3;
+}  // namespace rbar_chronology_column
+namespace rbar_window_column {  // a row per window with a defined RBAR
+inline constexpr int centre_year = 1;
+inline constexpr int correlations = 2;
+inline constexpr int rbar = 3;
+inline constexpr int sd = 4;
+inline constexpr int se = 5;
+inline constexpr int eps = 6;
+inline constexpr int series = 7;  // mean number of series with a value per year
+inline constexpr int columns = 7;
+}  // namespace rbar_window_column
+namespace rbar_yearly_column {  // a row per chronology year
+inline constexpr int depth = 1;
+inline constexpr int rbar1 = 2;
+inline constexpr int neff1 = 3;
+inline constexpr int rbar2 = 4;
+inline constexpr int neff2 = 5;
+inline constexpr int columns = 5;
+}  // namespace rbar_yearly_column
+
 // The engine argument set. The numbers are the places of the arguments in the one call
 // that the set stands for; the three work vectors of that call (places 2 to 4) are the
 // engine's own business and are not part of it.
@@ -129,10 +155,7 @@ struct EngineArgs {
   std::array<std::string, 3> title{std::string(88, ' '), std::string(88, ' '),
                                    std::string(88, ' ')};  // 22: 88 characters each
 
-  // 23 to 25: running-RBAR tables, filled by the engine. Chronology table (years x 3):
-  // chronology, RBAR1- and RBAR2-stabilised chronology. Window table (windows x 7):
-  // centre year, correlations, RBAR, sd, se, EPS, mean series per year. Yearly table
-  // (years x 5): sample depth, RBAR1, NEFF1, RBAR2, NEFF2.
+  // 23 to 25: running-RBAR tables, filled by the engine (columns below).
   EngineMatrix rbar_chronology;
   EngineMatrix rbar_windows;
   EngineMatrix rbar_yearly;
