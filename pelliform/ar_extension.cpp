@@ -4,13 +4,12 @@
 #include <cstddef>
 
 #include "pelliform/yearly_mean.h"
+#include "series/index.h"
 
 namespace dendro::sf {
 namespace {
 
 constexpr float kPadFraction = 0.67f;  // the longest pad, as a fraction of the series
-
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 }  // namespace
 
@@ -75,12 +74,12 @@ Padded arpad(std::span<const float> x, int npad) {
   const float mean = mnsd(x).mean;
   for (int i = 1; i <= n; ++i) p.values[at(p.npad + i)] = x[at(i)] - mean;
   const BurgModel model =
-      memcof(std::span<const float>(p.values).subspan(at(p.npad + 1), static_cast<std::size_t>(n)),
+      memcof(std::span<const float>(p.values).subspan(at(p.npad + 1), count(n)),
              p.npad);
   // Without a model the pads stay at the centred level 0, which is the mean below.
   if (!model.d.empty()) {
     BurgModel used = model;
-    used.d.resize(static_cast<std::size_t>(p.npad));
+    used.d.resize(count(p.npad));
     extend(p.values, n, p.npad, used, 0);
   }
   for (float& v : p.values) v += mean;

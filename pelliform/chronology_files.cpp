@@ -4,6 +4,7 @@
 
 #include "pelliform/driver_plots.h"
 #include "pelliform/file_names.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/stop.h"
 #include "series/text.h"
@@ -46,7 +47,7 @@ SpectrumInput write_column_file(PelliformRun& run) {
   const Layout six("(i6,i6,1x,6f8.3)"), eight("(i6,i6,1x,8f8.3)");
   SpectrumInput input;
   for (int j = 1; j <= n; ++j) {
-    const int depth = a.sample_depth[static_cast<std::size_t>(j - 1)];
+    const int depth = a.sample_depth[at(j)];
     const float std_value = a.standard.at(j, 1), ssf_value = a.signal_free.at(j, 1);
     const float std_spread = a.standard.at(j, 2), ssf_spread = a.signal_free.at(j, 2);
     const float std_see = standard_error(std_spread, depth),
@@ -87,9 +88,9 @@ void write_tucson_file(PelliformRun& run) {
       if (h > 0) line.replace(kNameColumn - 1, 6, c.name);
       out << line << '\n';
     }
-    std::vector<float> values(static_cast<std::size_t>(n));
+    std::vector<float> values(count(n));
     for (int j = 1; j <= n; ++j)
-      values[static_cast<std::size_t>(j - 1)] = c.values->at(j, c.column);
+      values[at(j)] = c.values->at(j, c.column);
     trrw_write(out, TucsonMode::iw, id, a.summary().first, values, a.sample_depth,
                std::string_view(c.name, 3));
   }
@@ -133,7 +134,7 @@ void write_spectra(PelliformRun& run, const SpectrumInput& input) {
 
 void end_of_run(PelliformRun& run) {
   const EngineArgs& a = run.args;
-  const auto n = static_cast<std::size_t>(a.chronology_length());
+  const auto n = count(a.chronology_length());
   const bool complete = a.sample_depth.size() >= n &&
                         static_cast<std::size_t>(a.standard.rows) >= n &&
                         static_cast<std::size_t>(a.signal_free.rows) >= n &&

@@ -6,6 +6,7 @@
 
 #include "pelliform/list_input.h"
 #include "series/blocks.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/records.h"
 #include "series/store.h"
@@ -185,14 +186,14 @@ bool rdmcol(RecordStream& in, Console& con, SeriesSet& set) {
                                       "'length: ',i5,' max ***')")
                                    .write(kMaxYears));
     }
-    items.resize(static_cast<std::size_t>(*columns));
+    items.resize(count(*columns));
     for (std::string& f : items) f = field(f, kFieldWidth);
     table.push_back(std::move(items));
     lines.push_back(in.number());
   }
 
   for (int c = 2; c <= *columns; ++c) {
-    const auto column = static_cast<std::size_t>(c - 1);
+    const auto column = at(c);
     std::vector<float> values;
     int first_year = 0;
     for (std::size_t r = 0; r < table.size(); ++r) {
@@ -216,7 +217,7 @@ bool rdmcol(RecordStream& in, Console& con, SeriesSet& set) {
           too_long(con, ids[column], static_cast<int>(std::min<long long>(position + 1, 99999)));
           return false;
         }
-        values.resize(static_cast<std::size_t>(position), kMissing);
+        values.resize(count(position), kMissing);
       }
       values.push_back(static_cast<float>(*v));
     }

@@ -9,6 +9,7 @@
 #include "detrending/growth_curves.h"
 #include "detrending/super_smoother.h"
 #include "series/console.h"
+#include "series/index.h"
 #include "series/store.h"
 
 namespace dendro {
@@ -62,7 +63,7 @@ void spline1(std::span<const float> y, std::span<float> curve, int stiffness, Co
   if (stiffness == kTwentyYearCode) {
     std::fill(periods.begin(), periods.end(), kTwentyYears);
   } else if (stiffness == kGrowingCode) {
-    for (int i = 1; i <= n; ++i) periods[static_cast<std::size_t>(i - 1)] = std::min(9 + i - 1, n);
+    for (int i = 1; i <= n; ++i) periods[at(i)] = std::min(9 + i - 1, n);
   }
   spline2(y, curve, periods, con);
 }
@@ -75,14 +76,14 @@ void flattened_spline(std::span<const float> y, std::span<float> curve, int star
   if (n < 4 || spline_failed(curve[0])) return;
   std::vector<float> c(curve.begin(), curve.begin() + n);
   int rises = 0;
-  for (int j = n; j >= 2 && c[static_cast<std::size_t>(j - 1)] > c[static_cast<std::size_t>(j - 2)];
+  for (int j = n; j >= 2 && c[at(j)] > c[at(j - 1)];
        --j) {
     ++rises;
   }
   // A curve that rises over its whole length has no ring before the rise to hold it at.
   if (rises == 0 || rises == n - 1) return;
   const int k = n - rises;
-  for (int i = k + 1; i <= n; ++i) c[static_cast<std::size_t>(i - 1)] = c[static_cast<std::size_t>(k - 1)];
+  for (int i = k + 1; i <= n; ++i) c[at(i)] = c[at(k)];
   spline2(c, curve, stiff, con);
 }
 

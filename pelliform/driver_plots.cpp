@@ -7,6 +7,7 @@
 
 #include "plots/panel.h"
 #include "plots/plot_style.h"
+#include "series/index.h"
 #include "series/layout.h"
 
 namespace dendro {
@@ -75,9 +76,9 @@ SpectrumPage spectrum_page(std::span<const float> frequency, std::span<const flo
 }
 
 PlotExit plt6(PlotSession& session, std::span<const float> frequency, std::span<const float> power1,
-              std::span<const float> power2, int count, std::string_view legend1,
+              std::span<const float> power2, int frequencies, std::string_view legend1,
               std::string_view legend2, std::string_view save_name) {
-  const auto n = static_cast<std::size_t>(std::max(count, 0));
+  const auto n = count(frequencies);
   const SpectrumPage s =
       spectrum_page(frequency.first(std::min(n, frequency.size())), power1, power2);
   if (s.x1.empty() && s.x2.empty()) {
@@ -111,7 +112,7 @@ ScatterPage scatter_page(const PowerTransformResult& r) {
     page.y.max = std::max<double>(page.y.max, r.pooled_spread[i]);
   }
   // Each series' fitted line is drawn at its own levels: its ends count as well.
-  for (const SpreadLevel& sl : r.series) {
+  for (const sf::SpreadLevel& sl : r.series) {
     for (float level : sl.log_level) {
       const double fit = sl.fit.intercept + sl.fit.slope * static_cast<double>(level);
       page.y.min = std::min(page.y.min, fit);
@@ -138,7 +139,7 @@ PlotExit scatplt(PlotSession& session, const PowerTransformResult& r) {
   page.draw = [&] {
     frame(x, y, kGridAxis);
     pllab("log(LEVEL)", "log(SPREAD)", s.title.c_str());
-    for (const SpreadLevel& sl : r.series) {
+    for (const sf::SpreadLevel& sl : r.series) {
       if (sl.log_level.empty()) continue;
       const std::vector<double> lx = to_plot(sl.log_level), ly = to_plot(sl.log_spread);
       plcol0(kBlue);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "series/blocks.h"
+#include "series/index.h"
 #include "series/store.h"
 
 namespace dendro {
@@ -44,12 +45,12 @@ struct EngineMatrix {
     if (r < 0 || c < 0) throw std::invalid_argument("matrix size");
     rows = r;
     cols = c;
-    cells.assign(static_cast<std::size_t>(r) * static_cast<std::size_t>(c), fill);
+    cells.assign(count(r) * count(c), fill);
   }
   // Adds rows (filled with `fill`) so that there are at least r, keeping every column.
   void ensure_rows(int r, float fill = kEmptyCell) {
     if (r <= rows) return;
-    std::vector<float> grown(static_cast<std::size_t>(r) * static_cast<std::size_t>(cols), fill);
+    std::vector<float> grown(count(r) * count(cols), fill);
     for (int c = 1; c <= cols; ++c) {
       auto old = column(c);
       std::copy(old.begin(), old.end(),
@@ -63,10 +64,10 @@ struct EngineMatrix {
   float& at(int row, int col) { return cells[index(row, col)]; }
   float at(int row, int col) const { return cells[index(row, col)]; }
   std::span<float> column(int col) {
-    return std::span<float>(cells).subspan(index(1, col), static_cast<std::size_t>(rows));
+    return std::span<float>(cells).subspan(index(1, col), count(rows));
   }
   std::span<const float> column(int col) const {
-    return std::span<const float>(cells).subspan(index(1, col), static_cast<std::size_t>(rows));
+    return std::span<const float>(cells).subspan(index(1, col), count(rows));
   }
 
  private:
@@ -74,8 +75,7 @@ struct EngineMatrix {
     if (row < 1 || row > rows || col < 1 || col > cols) {
       throw std::out_of_range("matrix cell " + std::to_string(row) + "," + std::to_string(col));
     }
-    return static_cast<std::size_t>(col - 1) * static_cast<std::size_t>(rows) +
-           static_cast<std::size_t>(row - 1);
+    return dendro::at(col) * count(rows) + dendro::at(row);
   }
 };
 
@@ -92,6 +92,32 @@ struct SeriesSpan {
 inline constexpr int kRawAverage = 0;        // no detrending, then option 6 in the iteration
 inline constexpr int kRegionalCurve = -2;    // regional-curve standardisation
 inline constexpr int kHorizontalMean = 6;
+
+// Columns of the engine's running-RBAR tables (argument places 23 to 25).
+namespace rbar_chronology_column {  // a row per chronology year
+inline constexpr int chronology = 1;
+inline constexpr int rbar1_stabilised = 2;  // stabilised with the window RBAR
+inline constexpr int rbar2_stabilised = 3;  // stabilised with the mean RBAR of equal depth
+inline constexpr int columns = 3;
+}  // namespace rbar_chronology_column
+namespace rbar_window_column {  // a row per window with a defined RBAR
+inline constexpr int centre_year = 1;
+inline constexpr int correlations = 2;
+inline constexpr int rbar = 3;
+inline constexpr int sd = 4;
+inline constexpr int se = 5;
+inline constexpr int eps = 6;
+inline constexpr int series = 7;  // mean number of series with a value per year
+inline constexpr int columns = 7;
+}  // namespace rbar_window_column
+namespace rbar_yearly_column {  // a row per chronology year
+inline constexpr int depth = 1;
+inline constexpr int rbar1 = 2;
+inline constexpr int neff1 = 3;
+inline constexpr int rbar2 = 4;
+inline constexpr int neff2 = 5;
+inline constexpr int columns = 5;
+}  // namespace rbar_yearly_column
 
 // The engine argument set. The numbers are the places of the arguments in the one call
 // that the set stands for; the three work vectors of that call (places 2 to 4) are the
@@ -129,10 +155,7 @@ struct EngineArgs {
   std::array<std::string, 3> title{std::string(88, ' '), std::string(88, ' '),
                                    std::string(88, ' ')};  // 22: 88 characters each
 
-  // 23 to 25: running-RBAR tables, filled by the engine. Chronology table (years x 3):
-  // chronology, RBAR1- and RBAR2-stabilised chronology. Window table (windows x 7):
-  // centre year, correlations, RBAR, sd, se, EPS, mean series per year. Yearly table
-  // (years x 5): sample depth, RBAR1, NEFF1, RBAR2, NEFF2.
+  // 23 to 25: running-RBAR tables, filled by the engine (columns below).
   EngineMatrix rbar_chronology;
   EngineMatrix rbar_windows;
   EngineMatrix rbar_yearly;
@@ -161,8 +184,8 @@ struct EngineArgs {
   int iteration = 0;  // 44: the iteration counter
 
   // Row j (1-based) of the series year table; row series_count + 1 is the summary row.
-  SeriesSpan& span(int j) { return years.at(static_cast<std::size_t>(j - 1)); }
-  const SeriesSpan& span(int j) const { return years.at(static_cast<std::size_t>(j - 1)); }
+  SeriesSpan& span(int j) { return years.at(at(j)); }
+  const SeriesSpan& span(int j) const { return years.at(at(j)); }
   const SeriesSpan& summary() const { return span(series_count + 1); }
   int chronology_length() const { return summary().length(); }
 };

@@ -3,6 +3,7 @@
 #include "pelliform/dialogue.h"
 #include "pelliform/driver_plots.h"
 #include "pelliform/power_transform.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/stop.h"
 
@@ -45,7 +46,7 @@ void prepare_engine_run(PelliformRun& run) {
   a.year_matrix.reshape(years, n);
   a.years.clear();
   for (int s = 1; s <= n; ++s) {
-    const auto k = static_cast<std::size_t>(s - 1);
+    const auto k = at(s);
     const std::vector<float>& v = work.values[k];
     std::copy(v.begin(), v.end(), a.measurements.column(s).begin());
     a.years.push_back(SeriesSpan{work.rows[k].first, work.rows[k].last, work.rows[k].last});
@@ -53,8 +54,8 @@ void prepare_engine_run(PelliformRun& run) {
   a.years.push_back(SeriesSpan{work.summary.first, work.summary.last, work.summary.span()});
   a.ids = work.ids;
   a.title = work.title;
-  a.curve_floor.assign(static_cast<std::size_t>(n), kCurveFloor);
-  a.pith_offsets.resize(std::max(a.pith_offsets.size(), static_cast<std::size_t>(n)), 0);
+  a.curve_floor.assign(count(n), kCurveFloor);
+  a.pith_offsets.resize(std::max(a.pith_offsets.size(), count(n)), 0);
 
   const Layout at63("(a,t63,f8.3)");
   if (first) both(run, "");

@@ -11,6 +11,7 @@
 #include "pelliform/engine_run.h"
 #include "pelliform/yearly_mean.h"
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/text.h"
 #include "series/units.h"
@@ -19,8 +20,6 @@ namespace dendro {
 namespace {
 
 constexpr float kDifferenceStep = 0.1f;  // the difference page shifts each iteration down
-
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 // The regional-curve file: every stored curve and its fit by biological age.
 void write_curve_file(EngineRun& run) {
@@ -158,7 +157,7 @@ void convergence_plots(EngineRun& run) {
   smooth.reshape(run.n, c + 1, 0.0f);
   for (int i = 1; i <= c + 1; ++i) {
     const auto col = a.iteration_chronologies.column(i);
-    spline1(col.first(static_cast<std::size_t>(run.n)), smooth.column(i), years, run.con());
+    spline1(col.first(count(run.n)), smooth.column(i), years, run.con());
   }
   spaghetti(run.io.plots, smooth, run.n, c + 1, none, run.first_year,
             {"Years", "Indices",

@@ -10,6 +10,7 @@
 #include "plots/panel.h"
 #include "plots/plot_style.h"
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 
 namespace dendro {
@@ -22,8 +23,6 @@ constexpr double kLegendDisplacement = -33.75;
 constexpr std::string_view kFig11 = "fig11.ps";
 constexpr std::string_view kFig1 = "fig1";
 constexpr int kGrid = 2;  // plenv axis option: box, ticks, labels and a grid
-
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 struct Points {
   std::vector<double> x, y;
@@ -119,7 +118,7 @@ PlotExit plt2(PlotSession& session, const EngineMatrix& indices, std::span<const
   const int nseries = static_cast<int>(spans.size()) - 1;
   Limits l(kCurveLimitStart);
   int first = spans.empty() ? 0 : spans.front().first, last = first;
-  std::vector<Points> series(static_cast<std::size_t>(std::max(nseries, 0)));
+  std::vector<Points> series(count(nseries));
   for (int j = 1; j <= nseries; ++j) {
     first = std::min(first, spans[at(j)].first);
     last = std::max(last, spans[at(j)].last);
@@ -130,7 +129,7 @@ PlotExit plt2(PlotSession& session, const EngineMatrix& indices, std::span<const
     }
   }
   // The yearly average of the values as drawn; 0 where no series has a value in the year.
-  std::vector<double> sum(static_cast<std::size_t>(last - first + 1), 0.0);
+  std::vector<double> sum(count(last - first + 1), 0.0);
   std::vector<int> count(sum.size(), 0);
   for (int j = 1; j <= nseries; ++j) {
     for (int k = 1; k <= spans[at(j)].length(); ++k) {
@@ -284,7 +283,7 @@ PlotExit plt5(PlotSession& session, std::span<const RegionalCurvePair> curves, i
 PlotExit spaghetti(PlotSession& session, const EngineMatrix& m, int n, int nseries,
                    std::span<const float> reference, int first_year, const LineTexts& texts) {
   Limits l(kSeriesLimitStart);
-  std::vector<Points> columns(static_cast<std::size_t>(std::max(nseries, 0)));
+  std::vector<Points> columns(count(nseries));
   for (int j = 1; j <= nseries; ++j) {
     for (int i = 1; i <= n; ++i) {
       const float v = m.at(i, j);
@@ -328,7 +327,7 @@ void linguine2(PlotSession& session, const EngineMatrix& first, const EngineMatr
   if (!device) return;
   const int nseries = static_cast<int>(spans.size()) - 1;
   Limits l(kSeriesLimitStart);
-  std::vector<Points> blue(static_cast<std::size_t>(nseries)), red(blue.size());
+  std::vector<Points> blue(count(nseries)), red(blue.size());
   int x0 = spans[at(nseries + 1)].first, x1 = spans[at(nseries + 1)].last;
   for (int j = 1; j <= nseries; ++j) {
     const SeriesSpan& s = spans[at(j)];

@@ -12,6 +12,7 @@
 #include "pelliform/engine_args.h"
 #include "pelliform/plot_loop.h"
 #include "pelliform/sigfree.h"
+#include "series/index.h"
 
 namespace dendro {
 
@@ -75,8 +76,8 @@ struct EngineRun {
   const SeriesSpan& span(int j) const { return a.span(j); }
   int offset(int j) const { return span(j).first - first_year; }  // rows before series j
   int pith(int j) const {
-    return static_cast<std::size_t>(j - 1) < a.pith_offsets.size()
-               ? a.pith_offsets[static_cast<std::size_t>(j - 1)]
+    return at(j) < a.pith_offsets.size()
+               ? a.pith_offsets[at(j)]
                : 0;
   }
   bool raw() const { return entry_option == kRawAverage; }
@@ -89,9 +90,7 @@ void stabilise_chronology(EngineRun& run, bool signal_free);
 bool iterate(EngineRun& run);            // false: return to the driver for a restart
 void finish_run(EngineRun& run);
 
-// File names and series files.
-std::string file_stem(std::string_view data_file_name);
-std::string series_file_name(const EngineArgs& a, std::string_view stem, bool signal_free, int unit);
+// The series files (names in file_names.h).
 void open_series_files(EngineRun& run, bool signal_free);
 void write_series(EngineRun& run, int unit, int j, std::span<const float> values,
                   std::string_view label);

@@ -15,6 +15,7 @@
 #include "pelliform/yearly_mean.h"
 #include "series/console.h"
 #include "series/descriptive.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/store.h"
 
@@ -26,8 +27,6 @@ constexpr int kRefitFrom = 5;              // the fit-code refit applies from th
 constexpr int kMonotonicFrom = 6;          // a rise after this iteration stops the loop
 constexpr int kRefitCodeOption1 = -66;     // option 1's refit: a spline of 66% of n
 
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
-
 float median_of(std::vector<float> v) { return v.empty() ? 0.0f : mfs(v).median; }
 
 // Step 3 and 4: the signal-free measurements of series j (ring k at chronology row d + k),
@@ -37,7 +36,7 @@ std::vector<float> signal_free_series(EngineRun& run, int j) {
   const int length = run.span(j).length();
   const int d = run.offset(j);
   const bool ratios = a.index_mode == 0;
-  std::vector<float> x(static_cast<std::size_t>(length));
+  std::vector<float> x(count(length));
   for (int k = 1; k <= length; ++k) {
     const float m = a.measurements.at(d + k, j);
     const float c = run.previous[at(d + k)];
@@ -95,7 +94,7 @@ int refit_code(const EngineRun& run) {
   return run.a.curve_fit_option == 1 ? kRefitCodeOption1 : kHorizontalMean;
 }
 
-void store_curve(EngineRun& run, const RegionalCurve& curve) {
+void store_curve(EngineRun& run, const sf::RegionalCurve& curve) {
   std::vector<RegionalCurvePair>& kept = run.s.curves;
   // Past the limit the last place keeps the newest curve, so the files and plots always
   // hold the initial and the final curve.
@@ -104,7 +103,7 @@ void store_curve(EngineRun& run, const RegionalCurve& curve) {
   run.s.ages = curve.ages;
 }
 
-RegionalCurve regional_curve(EngineRun& run, const EngineMatrix& sf, int& option) {
+sf::RegionalCurve regional_curve(EngineRun& run, const EngineMatrix& sf, int& option) {
   EngineArgs& a = run.a;
   return rcurve(sf, run.spans().first(at(run.nseries + 1)), a.pith_offsets, kEmptyCell, option,
                 a.curve_fit_parameter, a.rcs_parameter, a.pith_offset_flag, run.trunc, run.con());
@@ -203,13 +202,13 @@ void regional_iteration(EngineRun& run, int c) {
   EngineArgs& a = run.a;
   EngineMatrix sf;
   sf.reshape(a.measurements.rows, run.nseries);
-  std::vector<std::vector<float>> series(static_cast<std::size_t>(run.nseries));
+  std::vector<std::vector<float>> series(count(run.nseries));
   for (int j = 1; j <= run.nseries; ++j) {
     series[at(j)] = signal_free_series(run, j);
     std::copy(series[at(j)].begin(), series[at(j)].end(), sf.column(j).begin());
     run.s.fit_codes[at(j)][at(c + 2)] = a.curve_fit_option;
   }
-  RegionalCurve curve = regional_curve(run, sf, a.curve_fit_option);
+  sf::RegionalCurve curve = regional_curve(run, sf, a.curve_fit_option);
   const std::string title = Layout("(a,i4)").write("Iteration       Regional Curve MVF", c);
   if (run.plots) plt1(run.io.plots, curve.rc, curve.frc, curve.ages, kEmptyCell, title);
   store_curve(run, curve);
@@ -224,7 +223,7 @@ void regional_iteration(EngineRun& run, int c) {
   const std::string series_title = Layout("(a,i4)").write("Iteration #", c);
   for (int j = 1; j <= run.nseries; ++j) {
     const int length = run.span(j).length();
-    std::vector<float> fitted(static_cast<std::size_t>(length));
+    std::vector<float> fitted(count(length));
     for (int k = 1; k <= length; ++k) fitted[at(k)] = curve.frc[at(run.pith(j) + k)];
     const std::vector<float> y = measurements_of(run, j);
     const std::vector<float> indices = indices_of(run, y, fitted);
@@ -295,7 +294,7 @@ std::vector<float> new_chronology(EngineRun& run, int c) {
     a.iteration_chronologies.at(k, c + 1) = chron[at(k)];
     a.rbar_chronology.at(k, 1) = chron[at(k)];
   }
-  std::vector<float> diff(static_cast<std::size_t>(run.n));
+  std::vector<float> diff(count(run.n));
   for (int k = 1; k <= run.n; ++k) {
     diff[at(k)] = a.sample_depth[at(k)] > 0 ? run.previous[at(k)] - chron[at(k)] : 0.0f;
   }

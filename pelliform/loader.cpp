@@ -7,6 +7,7 @@
 #include "pelliform/dialogue.h"
 #include "pelliform/format_help.h"
 #include "pelliform/list_input.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/records.h"
 #include "series/stop.h"
@@ -83,7 +84,7 @@ LoadStatus read_tucson(RecordStream& in, TucsonMode mode, Console& con, SeriesSe
       too_many_series(con);
       return LoadStatus::failed;
     }
-    s.values.resize(static_cast<std::size_t>(s.n));
+    s.values.resize(count(s.n));
     set.add(s.id, s.first_year, std::move(s.values));
   }
   if (set.count() == 0) {

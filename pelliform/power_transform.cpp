@@ -60,7 +60,7 @@ PowerTransformResult slpt1(SeriesSet& set) {
   float power_sum = 0;
   for (std::vector<float>& v : set.values) {
     // Pairs of level (the later value) and spread (its step from the earlier one).
-    SpreadLevel sl;
+    sf::SpreadLevel sl;
     for (std::size_t i = 0; i + 1 < v.size(); ++i) {
       const float level = v[i + 1], spread = std::fabs(v[i + 1] - v[i]);
       if (level <= 0.0f || spread <= 0.0f) continue;

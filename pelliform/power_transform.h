@@ -8,30 +8,31 @@
 #include <span>
 #include <vector>
 
+#include "detrending/growth_curves.h"
 #include "pelliform/series_set.h"
 
 namespace dendro {
 
-// A least-squares straight line y = intercept + slope x.
-struct Line {
-  float slope = 0;
-  float intercept = 0;
-};
-
-// The line through the pairs; a slope of 0 when x does not vary. No pairs give 0, 0.
+// The line y = intercept + slope x through the pairs; a slope of 0 when x does not vary. No pairs give 0, 0.
 Line trend2(std::span<const float> x, std::span<const float> y);
 
-// The spread-versus-level pairs of one series and the line fitted to them.
+namespace sf {
+
+// The spread-versus-level pairs of one series and the line fitted to them. The
+// transformation stage of kalder has a type of the same name; this one lives in
+// namespace sf.
 struct SpreadLevel {
   std::vector<float> log_level;
   std::vector<float> log_spread;
   Line fit;
 };
 
+}  // namespace sf
+
 struct PowerTransformResult {
   float mean_power = 0;
   std::vector<float> power;         // per series
-  std::vector<SpreadLevel> series;  // per series
+  std::vector<sf::SpreadLevel> series;  // per series
   // All pairs together, with the correlation and line of log spread on log level.
   std::vector<float> pooled_level;
   std::vector<float> pooled_spread;

@@ -11,6 +11,7 @@
 #include "detrending/lowess.h"
 #include "pelliform/curve_fits.h"
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 
 namespace dendro {
@@ -19,8 +20,6 @@ namespace {
 constexpr int kRegionalSplineStart = 10;  // option -2: stiffness 10 years at age 1
 constexpr int kMinMedianWindow = 3;
 constexpr int kMeanOption = 6;
-
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 // The running-median window of option -3: the integer part of alpha, or, for a negative
 // alpha, that percentage of the fitted length made odd.
@@ -86,12 +85,12 @@ Coefficients detrend2(std::span<float> rc, std::span<float> frc, int& nfit, int&
   return fit.coef;
 }
 
-RegionalCurve rcurve(const EngineMatrix& x, std::span<const SeriesSpan> spans,
-                     std::span<const int> pith, float fill, int& option, float& alpha,
-                     int& window, bool pith_flag, int trunc, Console& con) {
+sf::RegionalCurve rcurve(const EngineMatrix& x, std::span<const SeriesSpan> spans,
+                         std::span<const int> pith, float fill, int& option, float& alpha,
+                         int& window, bool pith_flag, int trunc, Console& con) {
   const int nseries = static_cast<int>(spans.size());
   auto offset = [&](int i) { return at(i) < pith.size() ? pith[at(i)] : 0; };
-  RegionalCurve r;
+  sf::RegionalCurve r;
 
   // Steps 1 to 3: smallest offset, then sums and counts by biological age.
   if (pith_flag && nseries > 0) {

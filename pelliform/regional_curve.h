@@ -19,6 +19,10 @@ namespace dendro {
 
 class Console;
 
+namespace sf {
+
+// kalder's regional-curve stage has a class of the same name; this one lives in
+// namespace sf.
 struct RegionalCurve {
   std::vector<float> rc;   // mean by age: rc[a - 1] is age a; `fill` where no series reaches
   std::vector<float> frc;  // fitted curve by age; `fill` where nothing was fitted
@@ -27,14 +31,16 @@ struct RegionalCurve {
   Coefficients params;
 };
 
+}  // namespace sf
+
 // Builds and fits the regional curve of series 1..spans.size() of x (ring-position layout:
 // row k of column i is ring k of series i). `option`, `alpha` and `window` are the caller's
 // variables: a fall-back rewrites the option, option -4 leaves its lowess fraction in alpha
 // and option -3 its median window in window. A non-zero `trunc` fits only ages 1..trunc
 // and holds the fitted curve flat beyond it.
-RegionalCurve rcurve(const EngineMatrix& x, std::span<const SeriesSpan> spans,
-                     std::span<const int> pith, float fill, int& option, float& alpha,
-                     int& window, bool pith_flag, int trunc, Console& con);
+sf::RegionalCurve rcurve(const EngineMatrix& x, std::span<const SeriesSpan> spans,
+                         std::span<const int> pith, float fill, int& option, float& alpha,
+                         int& window, bool pith_flag, int trunc, Console& con);
 
 // Fits rc[0..nfit-1] into frc by `option`; the parametric curves are evaluated over all
 // of frc. Option -1 replaces rc by the rescaled first differences (rc[0] = kEmptyCell) and

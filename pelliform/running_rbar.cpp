@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/units.h"
 #include "statistics/pair_correlations.h"
@@ -15,8 +16,6 @@
 
 namespace dendro {
 namespace {
-
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 SeriesView view_of(const EngineMatrix& x, std::span<const SeriesSpan> spans, int nseries) {
   SeriesView view;
@@ -34,7 +33,7 @@ SeriesView view_of(const EngineMatrix& x, std::span<const SeriesSpan> spans, int
 // The cells that hold a value in rows 1 to r of the series' columns, for r = 0 to the
 // matrix rows: a window's count is the difference of two entries.
 std::vector<int> values_present_through(const EngineMatrix& x, int nseries) {
-  std::vector<int> through(static_cast<std::size_t>(x.rows) + 1, 0);
+  std::vector<int> through(count(x.rows) + 1, 0);
   for (int i = 1; i <= nseries; ++i) {
     const auto column = x.column(i);
     for (std::size_t k = 0; k < column.size(); ++k) {
@@ -48,6 +47,104 @@ std::vector<int> values_present_through(const EngineMatrix& x, int nseries) {
 // Cells of the window's rows that hold a value.
 int values_present(const std::vector<int>& through, int row, int window) {
   return through.at(at(row + window)) - through.at(at(row));
+}
+
+// The window table of steps 3 and 4: the windows that end within the chronology, one
+// year apart or `window - overlap`. Each defined RBAR also goes to its window's centre
+// year in rbar1 (by chronology year).
+EngineMatrix window_table(const EngineMatrix& x, std::span<const SeriesSpan> spans, int window,
+                          int overlap, std::span<float> rbar1) {
+  const int nseries = static_cast<int>(spans.size()) - 1;
+  const int first = spans[at(nseries + 1)].first;
+  const int last = spans[at(nseries + 1)].last;
+  const int step = std::max(window - overlap, 1);
+  const SeriesView view = view_of(x, spans, nseries);
+  const std::vector<int> present = values_present_through(x, nseries);
+  std::vector<std::array<float, rbar_window_column::columns>> rows;
+  for (int start = first; start + window - 1 <= last; start += step) {
+    const WindowCorrelations w = rrbar(view, start, window, kMinWindowCorrelations);
+    if (!w.defined()) continue;
+    const int centre = start + window / 2;
+    const float series = static_cast<float>(values_present(present, start - first + 1, window)) /
+                         static_cast<float>(window);
+    const float window_eps = w.rbar / ((1.0f - w.rbar) / series + w.rbar);
+    rows.push_back({static_cast<float>(centre), static_cast<float>(w.count), w.rbar, w.sd, w.se,
+                    window_eps, series});
+    rbar1[at(centre - first + 1)] = w.rbar;
+  }
+  EngineMatrix table;
+  table.reshape(static_cast<int>(rows.size()), rbar_window_column::columns, 0.0f);
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    for (int c = 1; c <= rbar_window_column::columns; ++c) {
+      table.at(static_cast<int>(r) + 1, c) = rows[r][at(c)];
+    }
+  }
+  return table;
+}
+
+// Step 6: years before the first window's centre take its RBAR (`first_rbar`); every later
+// year keeps the RBAR of the last window centred at or before it.
+void carry_forward(std::span<float> rbar1, float first_rbar) {
+  float carried = first_rbar;
+  for (float& r : rbar1) {
+    if (r != kRbarUndefined) carried = r;
+    r = carried;
+  }
+}
+
+// Step 7: the mean of rbar1 over each run of years of equal sample depth; undefined
+// throughout without any defined window.
+std::vector<float> mean_by_equal_depth(std::span<const float> rbar1, std::span<const float> depth,
+                                       bool defined) {
+  const int n = static_cast<int>(rbar1.size());
+  std::vector<float> rbar2(rbar1.size(), kRbarUndefined);
+  for (int k = 1; k <= n;) {
+    const int d = static_cast<int>(depth[at(k)]);
+    int end = k;
+    while (end < n && static_cast<int>(depth[at(end + 1)]) == d) ++end;
+    float sum = 0;
+    for (int j = k; j <= end; ++j) sum += rbar1[at(j)];
+    for (int j = k; j <= end; ++j) rbar2[at(j)] = defined ? sum / static_cast<float>(end - k + 1) : kRbarUndefined;
+    k = end + 1;
+  }
+  return rbar2;
+}
+
+// Step 9: the chronology and it stabilised about the mean of the years with series, with
+// each RBAR of the yearly table. A negative RBAR has no square root: such years keep only
+// the mean (no common signal to scale); without any defined window the chronology stands
+// as it is.
+EngineMatrix stabilised_chronologies(std::span<const float> c, const EngineMatrix& yearly,
+                                     bool defined) {
+  namespace col = rbar_yearly_column;
+  namespace out = rbar_chronology_column;
+  const int n = static_cast<int>(c.size());
+  std::vector<int> depth(c.size());
+  for (int k = 1; k <= n; ++k) depth[at(k)] = static_cast<int>(yearly.at(k, col::depth));
+  float sum = 0;
+  int with_series = 0;
+  for (int k = 1; k <= n; ++k) {
+    if (depth[at(k)] > 0) {
+      sum += c[at(k)];
+      ++with_series;
+    }
+  }
+  const float mean = with_series > 0 ? sum / static_cast<float>(with_series) : 0.0f;
+  // An undefined NEFF comes with a negative RBAR in a year with series: no signal to scale.
+  auto factor = [](float r, float neff) {
+    return neff == kRbarUndefined ? 0.0f : std::sqrt(std::max(0.0f, r * neff));
+  };
+  EngineMatrix chron;
+  chron.reshape(n, out::columns, 0.0f);
+  for (int k = 1; k <= n; ++k) {
+    const bool scale = defined && depth[at(k)] > 0;
+    const float f1 = scale ? factor(yearly.at(k, col::rbar1), yearly.at(k, col::neff1)) : 1.0f;
+    const float f2 = scale ? factor(yearly.at(k, col::rbar2), yearly.at(k, col::neff2)) : 1.0f;
+    chron.at(k, out::chronology) = c[at(k)];
+    chron.at(k, out::rbar1_stabilised) = depth[at(k)] > 0 ? (c[at(k)] - mean) * f1 + mean : c[at(k)];
+    chron.at(k, out::rbar2_stabilised) = depth[at(k)] > 0 ? (c[at(k)] - mean) * f2 + mean : c[at(k)];
+  }
+  return chron;
 }
 
 }  // namespace
@@ -64,120 +161,66 @@ float yearly_neff(float r, float n) {
   return r == kRbarUndefined || d == 0.0f ? kRbarUndefined : n / d;
 }
 
-int runbar(const EngineMatrix& x, EngineMatrix& chron, std::span<const SeriesSpan> spans,
-           EngineMatrix& windows, EngineMatrix& yearly, int& window, int& overlap, Units& units,
-           int unit, int restarts, Console& con) {
-  const int nseries = static_cast<int>(spans.size()) - 1;
-  const int first = spans[at(nseries + 1)].first;
-  const int last = spans[at(nseries + 1)].last;
-  const int n = last - first + 1;
+RunningRbar runbar(const EngineMatrix& x, std::span<const SeriesSpan> spans,
+                   std::span<const float> chronology, std::span<const float> depth, int window,
+                   int overlap) {
+  const int n = spans.back().length();  // the summary row
+  RunningRbar r;
 
   // Step 1: an odd window, one year between windows.
+  r.window = window;
+  r.overlap = overlap;
   if (window % 2 == 0) {
-    overlap = window;
-    window = window + 1;
-  }
-  if (restarts == 0) {
-    con.say("");
-    con.say(Layout("(t2,a,t37,i5)").write("Running RBAR window length: ", window));
-    con.say(Layout("(t2,a,t37,i5)").write("Running RBAR window overlap: ", overlap));
+    r.overlap = window;
+    r.window = window + 1;
   }
 
-  // Steps 3 and 4: the windows that end within the chronology. Each defined RBAR goes to
-  // its window's centre year.
-  const int step = std::max(window - overlap, 1);
-  const SeriesView view = view_of(x, spans, nseries);
-  const std::vector<int> present = values_present_through(x, nseries);
-  std::vector<float> rbar1(static_cast<std::size_t>(std::max(n, 0)), kRbarUndefined);
-  std::vector<std::array<float, 7>> rows;
-  for (int start = first; start + window - 1 <= last; start += step) {
-    const WindowCorrelations w = rrbar(view, start, window, kMinWindowCorrelations);
-    if (!w.defined()) continue;
-    const int centre = start + window / 2;
-    const float series = static_cast<float>(values_present(present, start - first + 1, window)) /
-                         static_cast<float>(window);
-    const float window_eps = w.rbar / ((1.0f - w.rbar) / series + w.rbar);
-    rows.push_back({static_cast<float>(centre), static_cast<float>(w.count), w.rbar, w.sd, w.se,
-                    window_eps, series});
-    rbar1[at(centre - first + 1)] = w.rbar;
-  }
-  windows.reshape(static_cast<int>(rows.size()), 7, 0.0f);
-  for (std::size_t r = 0; r < rows.size(); ++r) {
-    for (int c = 1; c <= 7; ++c) windows.at(static_cast<int>(r) + 1, c) = rows[r][at(c)];
-  }
-  if (restarts == 0) {
-    con.say(Layout("(t2,a,t37,i5)").write("Running RBAR segments calculated: ",
-                                          static_cast<int>(rows.size())));
-  }
-
-  // Step 6: years before the first window's centre take its RBAR; every later year keeps
-  // the RBAR of the last window centred at or before it.
-  const bool defined = !rows.empty();
-  if (defined) {
-    float carried = rows.front()[2];
-    for (float& r : rbar1) {
-      if (r != kRbarUndefined) carried = r;
-      r = carried;
-    }
-  }
+  // Steps 3 and 4: the windows with a defined RBAR, each RBAR at its window's centre year;
+  // step 6: carried to the years between and beyond the centres.
+  std::vector<float> rbar1(count(n), kRbarUndefined);
+  r.windows = window_table(x, spans, r.window, r.overlap, rbar1);
+  const bool defined = r.defined_windows() > 0;
+  if (defined) carry_forward(rbar1, r.windows.at(1, rbar_window_column::rbar));
 
   // Steps 7 and 8: RBAR2 is the mean RBAR1 of each run of equal sample depth; the
   // effective numbers of series of both.
-  std::vector<float> rbar2(rbar1.size(), kRbarUndefined);
-  for (int k = 1; k <= n;) {
-    const int depth = static_cast<int>(yearly.at(k, 1));
-    int end = k;
-    while (end < n && static_cast<int>(yearly.at(end + 1, 1)) == depth) ++end;
-    float sum = 0;
-    for (int j = k; j <= end; ++j) sum += rbar1[at(j)];
-    for (int j = k; j <= end; ++j) rbar2[at(j)] = defined ? sum / static_cast<float>(end - k + 1) : kRbarUndefined;
-    k = end + 1;
+  namespace col = rbar_yearly_column;
+  r.yearly.reshape(n, col::columns, 0.0f);
+  for (int k = 1; k <= n; ++k) r.yearly.at(k, col::depth) = depth[at(k)];
+  const std::vector<float> rbar2 = mean_by_equal_depth(rbar1, r.yearly.column(col::depth), defined);
+  for (int k = 1; k <= n; ++k) {
+    const float nk = r.yearly.at(k, col::depth);
+    r.yearly.at(k, col::rbar1) = rbar1[at(k)];
+    r.yearly.at(k, col::rbar2) = rbar2[at(k)];
+    r.yearly.at(k, col::neff1) = yearly_neff(rbar1[at(k)], nk);
+    r.yearly.at(k, col::neff2) = yearly_neff(rbar2[at(k)], nk);
   }
 
-  // Step 9: the stabilised chronologies about the mean of the years with series. A
-  // negative RBAR has no square root: such years keep only the mean (no common signal to
-  // scale); without any defined window the chronology stands as it is.
-  std::vector<int> depth(rbar1.size());
-  for (int k = 1; k <= n; ++k) depth[at(k)] = static_cast<int>(yearly.at(k, 1));
-  std::vector<float> c(rbar1.size());
-  for (int k = 1; k <= n; ++k) c[at(k)] = chron.at(k, 1);
-  float sum = 0;
-  int count = 0;
-  for (int k = 1; k <= n; ++k) {
-    if (depth[at(k)] > 0) {
-      sum += c[at(k)];
-      ++count;
-    }
-  }
-  const float mean = count > 0 ? sum / static_cast<float>(count) : 0.0f;
-  // An undefined NEFF comes with a negative RBAR in a year with series: no signal to scale.
-  auto factor = [](float r, float neff) {
-    return neff == kRbarUndefined ? 0.0f : std::sqrt(std::max(0.0f, r * neff));
-  };
-  for (int k = 1; k <= n; ++k) {
-    const float nk = yearly.at(k, 1);
-    const float r1 = rbar1[at(k)], r2 = rbar2[at(k)];
-    yearly.at(k, 2) = r1;
-    yearly.at(k, 4) = r2;
-    yearly.at(k, 3) = yearly_neff(r1, nk);
-    yearly.at(k, 5) = yearly_neff(r2, nk);
-    const bool scale = defined && depth[at(k)] > 0;
-    const float f1 = scale ? factor(r1, yearly.at(k, 3)) : 1.0f;
-    const float f2 = scale ? factor(r2, yearly.at(k, 5)) : 1.0f;
-    chron.at(k, 2) = depth[at(k)] > 0 ? (c[at(k)] - mean) * f1 + mean : c[at(k)];
-    chron.at(k, 3) = depth[at(k)] > 0 ? (c[at(k)] - mean) * f2 + mean : c[at(k)];
-  }
+  // Step 9: the stabilised chronologies.
+  r.chronology = stabilised_chronologies(chronology.first(count(n)), r.yearly, defined);
+  return r;
+}
 
-  // Step 10: the yearly table.
+void say_runbar_settings(const RunningRbar& r, Console& con) {
+  const Layout setting("(t2,a,t37,i5)");
+  con.say("");
+  con.say(setting.write("Running RBAR window length: ", r.window));
+  con.say(setting.write("Running RBAR window overlap: ", r.overlap));
+  con.say(setting.write("Running RBAR segments calculated: ", r.defined_windows()));
+}
+
+// Step 10: the yearly table.
+void write_runbar_table(const RunningRbar& r, int first_year, Units& units, int unit) {
+  namespace col = rbar_yearly_column;
   units.write(unit, " YEAR     NC   RBAR1    EPS1   NEFF1   RBAR2    EPS2   NEFF2");
   const Layout row("(i5,i7,6f8.3)");
-  for (int k = 1; k <= n; ++k) {
-    const float nk = yearly.at(k, 1);
-    const float r1 = yearly.at(k, 2), r2 = yearly.at(k, 4);
-    units.write(unit, row.write(first + k - 1, static_cast<int>(nk), r1, yearly_eps(r1, nk),
-                                yearly.at(k, 3), r2, yearly_eps(r2, nk), yearly.at(k, 5)));
+  for (int k = 1; k <= r.yearly.rows; ++k) {
+    const float nk = r.yearly.at(k, col::depth);
+    const float r1 = r.yearly.at(k, col::rbar1), r2 = r.yearly.at(k, col::rbar2);
+    units.write(unit, row.write(first_year + k - 1, static_cast<int>(nk), r1, yearly_eps(r1, nk),
+                                r.yearly.at(k, col::neff1), r2, yearly_eps(r2, nk),
+                                r.yearly.at(k, col::neff2)));
   }
-  return static_cast<int>(rows.size());
 }
 
 }  // namespace dendro

@@ -16,17 +16,30 @@ class Units;
 // Fewest correlations that define a window's RBAR.
 inline constexpr int kMinWindowCorrelations = 3;
 
+// The running RBAR and what it gives, as the engine's tables hold it (columns in
+// engine_args.h).
+struct RunningRbar {
+  int window = 0;   // odd: an even window grows by one year
+  int overlap = 0;  // the old window when it grew, one year between windows
+  EngineMatrix chronology;  // years x 3: the chronology, stabilised with RBAR1 and RBAR2
+  EngineMatrix windows;     // one row of 7 per window with a defined RBAR
+  EngineMatrix yearly;      // years x 5: sample depth, RBAR1, NEFF1, RBAR2, NEFF2
+  int defined_windows() const { return windows.rows; }
+};
+
 // Running RBAR of the index series x (rows by chronology year, row 1 the chronology's
-// first year; spans[nseries] holds that first and last year). Reads column 1 of `chron`
-// (the chronology) and of `yearly` (the sample depth), both with a row per year; writes
-// columns 2 and 3 of `chron` (the chronology stabilised with RBAR1 and RBAR2), columns 2
-// to 5 of `yearly`, and `windows` (one row of 7 per window with a defined RBAR). An even
-// window is made odd (the overlap becomes the old window). The yearly table goes to the
-// open `unit`; the window settings to the console when `restarts` is 0. Returns the number
-// of windows with a defined RBAR.
-int runbar(const EngineMatrix& x, EngineMatrix& chron, std::span<const SeriesSpan> spans,
-           EngineMatrix& windows, EngineMatrix& yearly, int& window, int& overlap, Units& units,
-           int unit, int restarts, Console& con);
+// first year; spans[nseries] holds that first and last year), for the chronology and its
+// sample depth (one value per year each). An even window is made odd (the overlap becomes
+// the old window).
+RunningRbar runbar(const EngineMatrix& x, std::span<const SeriesSpan> spans,
+                   std::span<const float> chronology, std::span<const float> depth, int window,
+                   int overlap);
+
+// The window settings and the number of windows with a defined RBAR, on the console.
+void say_runbar_settings(const RunningRbar& r, Console& con);
+
+// The yearly table, one row per year from `first_year`, to the open `unit`.
+void write_runbar_table(const RunningRbar& r, int first_year, Units& units, int unit);
 
 // EPS of n series with mean correlation r, n r / (1 - r + n r), and their effective number,
 // n / (1 + (n - 1) r). Both are the undefined marker kRbarUndefined when r is, or when the

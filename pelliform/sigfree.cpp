@@ -9,11 +9,13 @@
 #include "pelliform/dialogue.h"
 #include "pelliform/engine_plots.h"
 #include "pelliform/engine_run.h"
+#include "pelliform/file_names.h"
 #include "pelliform/regional_curve.h"
 #include "pelliform/span_report.h"
 #include "pelliform/yearly_mean.h"
 #include "detrending/indices.h"
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/stop.h"
 #include "series/text.h"
@@ -27,8 +29,6 @@ constexpr float kCurveFloorDefault = 0.02f;
 constexpr int kMinTestSpan = 20;      // fewer test years fall back to nss1
 constexpr int kReplicatedDepth = 6;   // nss2 counts leading years below this depth
 constexpr int kFitCodeColumns = kMaxIterations + 2;
-
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 // The argument set must describe a series set the engine can work with; anything else
 // would index outside the matrices.
@@ -56,7 +56,7 @@ void check_arguments(const EngineArgs& a) {
 // convergence statistic would be undefined. Such a set is refused.
 void check_overlap(const EngineArgs& a) {
   const SeriesSpan& set = a.summary();
-  std::vector<int> starts(static_cast<std::size_t>(set.length()) + 1, 0);
+  std::vector<int> starts(count(set.length()) + 1, 0);
   for (int j = 1; j <= a.series_count; ++j) {
     ++starts[static_cast<std::size_t>(a.span(j).first - set.first)];
     --starts[static_cast<std::size_t>(a.span(j).last - set.first) + 1];
@@ -82,22 +82,22 @@ void size_tables(EngineRun& run) {
   a.standard.reshape(run.n, 2, 0.0f);
   a.signal_free.reshape(run.n, 2, 0.0f);
   if (a.stabilised.rows != run.n || a.stabilised.cols != 2) a.stabilised.reshape(run.n, 2, 0.0f);
-  a.sample_depth.assign(static_cast<std::size_t>(run.n), 0);
+  a.sample_depth.assign(count(run.n), 0);
   a.rbar_chronology.reshape(run.n, 3, 0.0f);
   a.rbar_yearly.reshape(run.n, 5, 0.0f);
   if (run.first_call || a.iteration_chronologies.rows != run.n) {
     a.iteration_chronologies.reshape(run.n, kMaxIterations + 1, 0.0f);
   }
-  a.curve_floor.resize(static_cast<std::size_t>(run.nseries), kCurveFloorDefault);
+  a.curve_floor.resize(count(run.nseries), kCurveFloorDefault);
   for (EngineMatrix* m : {&s.first_measurements, &s.first_curves, &s.first_indices}) {
     m->reshape(a.measurements.rows, run.nseries);
   }
-  s.first_pass_mean.assign(static_cast<std::size_t>(run.nseries), 0.0f);
-  if (run.first_call || s.first_pass_spread.size() != static_cast<std::size_t>(run.nseries)) {
-    s.first_pass_spread.assign(static_cast<std::size_t>(run.nseries), 0.0f);
+  s.first_pass_mean.assign(count(run.nseries), 0.0f);
+  if (run.first_call || s.first_pass_spread.size() != count(run.nseries)) {
+    s.first_pass_spread.assign(count(run.nseries), 0.0f);
   }
-  s.fit_codes.assign(static_cast<std::size_t>(run.nseries),
-                     std::vector<int>(static_cast<std::size_t>(kFitCodeColumns), 0));
+  s.fit_codes.assign(count(run.nseries),
+                     std::vector<int>(count(kFitCodeColumns), 0));
   s.curves.clear();
 }
 
@@ -134,7 +134,7 @@ int ask_truncation(EngineRun& run) {
     nvals.push_back(run.span(j).length());
   }
   comint(first, std::span<const std::string>(run.a.ids).first(std::min(run.a.ids.size(),
-                                                                       static_cast<std::size_t>(run.nseries))),
+                                                                       count(run.nseries))),
          nvals, run.con());
   for (int round = 0; round < kMaxDialogueRounds; ++round) {
     run.con().say("Enter Biological Year beyond which not to use");
@@ -145,7 +145,7 @@ int ask_truncation(EngineRun& run) {
 }
 
 // True when the fitted curve reaches 0 or below after the first fitted age.
-bool goes_negative(const RegionalCurve& r) {
+bool goes_negative(const sf::RegionalCurve& r) {
   for (int age = r.min_offset + 2; age <= r.ages; ++age) {
     const float v = r.frc[at(age)];
     if (v <= 0.0f && v != kEmptyCell) return true;
@@ -155,7 +155,7 @@ bool goes_negative(const RegionalCurve& r) {
 
 // Step 6: the initial regional curve and its questions. False when the user asks for
 // another configuration.
-bool initial_regional_curve(EngineRun& run, RegionalCurve& curve) {
+bool initial_regional_curve(EngineRun& run, sf::RegionalCurve& curve) {
   EngineArgs& a = run.a;
   run.trunc = 0;
   for (int round = 0; round < kMaxDialogueRounds; ++round) {
@@ -189,7 +189,7 @@ bool initial_regional_curve(EngineRun& run, RegionalCurve& curve) {
 }
 
 // Step 7: curves and indices of every series, by ring position.
-void first_pass_series(EngineRun& run, const RegionalCurve& curve) {
+void first_pass_series(EngineRun& run, const sf::RegionalCurve& curve) {
   EngineArgs& a = run.a;
   SigfreeState& s = run.s;
   const float c = a.added_constant;
@@ -203,7 +203,7 @@ void first_pass_series(EngineRun& run, const RegionalCurve& curve) {
     s.fit_codes[at(j)][0] = s.fit_codes[at(j)][1] = code;
 
     // The raw-data average has no curve: 1.0 leaves every measurement as its own index.
-    fitted.assign(static_cast<std::size_t>(length), 1.0f);
+    fitted.assign(count(length), 1.0f);
     if (run.rcs) {
       for (int k = 1; k <= length; ++k) fitted[at(k)] = curve.frc[at(run.pith(j) + k)];
     } else {
@@ -339,7 +339,7 @@ void standard_chronology(EngineRun& run) {
   run.previous.assign(chron.begin(), chron.end());
 
   if (run.first_call) {
-    const std::vector<float> one(static_cast<std::size_t>(run.n), 1.0f);
+    const std::vector<float> one(count(run.n), 1.0f);
     line_page(run, chron, one,
               {"Years", "Indices",
                run.raw() ? "Original Non-Variance Stabilized Raw Data Indices"
@@ -366,24 +366,6 @@ PlotExit line_page(EngineRun& run, std::span<const float> s1, std::span<const fl
                    const LineTexts& texts, float reference, int first_year) {
   const std::vector<float> ref(s1.size(), reference);
   return plot1(run.io.plots, s1, s2, first_year, texts, ref);
-}
-
-std::string file_stem(std::string_view data_file_name) {
-  const std::string_view name = trim_right(data_file_name);
-  // The period is looked for in the file's own name: folders may hold periods too.
-  const auto slash = name.find_last_of('/');
-  const auto dot = name.find('.', slash == std::string_view::npos ? 0 : slash + 1);
-  return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
-}
-
-std::string series_file_name(const EngineArgs& a, std::string_view stem, bool signal_free, int unit) {
-  const bool residuals = a.index_mode != 0;
-  std::string name(stem);
-  name += signal_free ? "_SSF_" : "_STD_";
-  name += residuals && a.power_transform != 0 ? "PTR_" : "RAW_";
-  if (unit == pelliform_unit::series_data) return name + "Data.txt";
-  if (unit == pelliform_unit::series_curves) return name + "Curves.txt";
-  return name + (residuals ? "Resids.txt" : "Ratios.txt");
 }
 
 void open_series_files(EngineRun& run, bool signal_free) {
@@ -419,7 +401,7 @@ bool first_pass(EngineRun& run) {
   run.stem = file_stem(a.data_file_name);
   open_series_files(run, false);
 
-  RegionalCurve curve;
+  sf::RegionalCurve curve;
   if (run.rcs && !initial_regional_curve(run, curve)) {
     close_series_files(run);
     return false;

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "pelliform/file_names.h"
 #include "pelliform_session.h"
 #include "series/records.h"
 #include "series/tucson.h"
@@ -15,17 +14,6 @@ namespace {
 
 using testing::make_set;
 using testing::PSession;
-
-TEST(file_names, stems_and_ids) {
-  EXPECT_EQ(file_stem("abc.d.txt"), "abc");
-  EXPECT_EQ(file_stem("abc      "), "abc");
-  EXPECT_EQ(file_stem("../data/site.rwl"), "../data/site");
-  EXPECT_EQ(spectra_stem("my site.rwl"), "my");
-  EXPECT_EQ(spectra_stem(std::string(45, 'x')), std::string(40, 'x'));
-  EXPECT_EQ(chronology_id("abc.rwl"), "abc     ");
-  EXPECT_EQ(chronology_id("site01xyz.rwl"), "site01  ");
-  EXPECT_EQ(chronology_id("../d/site01xyz.rwl"), "site01  ");
-}
 
 TEST(censored_file_name, value_fields) {
   EXPECT_EQ(censored_file_name('2', 25, 25, "site.rwl"), "site_mnsl=25.txt");

@@ -8,6 +8,7 @@
 
 #include "engine_fixture.h"
 #include "series/console.h"
+#include "series/index.h"
 #include "series/store.h"
 
 namespace dendro {
@@ -17,7 +18,7 @@ using testing::Quiet;
 
 std::vector<float> line(int n, float a, float b) {
   std::vector<float> y(static_cast<std::size_t>(n));
-  for (int i = 1; i <= n; ++i) y[static_cast<std::size_t>(i - 1)] = a + b * static_cast<float>(i);
+  for (int i = 1; i <= n; ++i) y[at(i)] = a + b * static_cast<float>(i);
   return y;
 }
 
@@ -50,11 +51,11 @@ TEST(curvefits, fall_backs_of_the_exponential_and_the_lines) {
 TEST(curvefits, exponential_that_stands) {
   Quiet q;
   std::vector<float> y(80), c(80);
-  for (int t = 1; t <= 80; ++t) y[static_cast<std::size_t>(t - 1)] = 2.0f * std::exp(-0.05f * t) + 0.5f;
+  for (int t = 1; t <= 80; ++t) y[at(t)] = 2.0f * std::exp(-0.05f * t) + 0.5f;
   int option = 2;
   curvefits(y, c, option, 0, q.con);
   EXPECT_EQ(option, 2);
-  for (int t = 1; t <= 80; t += 13) EXPECT_NEAR(c[static_cast<std::size_t>(t - 1)], y[static_cast<std::size_t>(t - 1)], 0.01f);
+  for (int t = 1; t <= 80; t += 13) EXPECT_NEAR(c[at(t)], y[at(t)], 0.01f);
 }
 
 TEST(curvefits, codes_without_a_method_leave_the_curve) {

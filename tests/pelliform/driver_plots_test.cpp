@@ -56,7 +56,7 @@ TEST_F(SavedPages, both_pages_save_to_fig1b) {
   EXPECT_EQ(std::system(gs.c_str()), 0);
 
   PowerTransformResult r;
-  r.series.push_back(SpreadLevel{{0.1f, 0.5f, 0.9f}, {-1.0f, -0.5f, 0.1f}, Line{1.3f, -1.1f}});
+  r.series.push_back(sf::SpreadLevel{{0.1f, 0.5f, 0.9f}, {-1.0f, -0.5f, 0.1f}, Line{1.3f, -1.1f}});
   r.pooled_level = r.series[0].log_level;
   r.pooled_spread = r.series[0].log_spread;
   answers("s\nx\n");

@@ -8,6 +8,7 @@
 
 #include "engine_fixture.h"
 #include "series/console.h"
+#include "series/index.h"
 
 namespace dendro {
 namespace {
@@ -39,13 +40,13 @@ TEST(rcurve, identical_age_aligned_curves_give_that_curve) {
   int option = 1;
   float alpha = 0;
   int window = 0;
-  const RegionalCurve r = rcurve(set.x, set.spans, set.pith, kEmptyCell, option, alpha, window,
+  const sf::RegionalCurve r = rcurve(set.x, set.spans, set.pith, kEmptyCell, option, alpha, window,
                                  false, 0, q.con);
   ASSERT_EQ(r.ages, 150);
-  for (int age = 1; age <= 150; ++age) EXPECT_NEAR(r.rc[static_cast<std::size_t>(age - 1)], growth(age), 1e-5);
+  for (int age = 1; age <= 150; ++age) EXPECT_NEAR(r.rc[at(age)], growth(age), 1e-5);
   // The negative exponential family holds the curve: the fit is the curve.
   EXPECT_EQ(option, 1);
-  for (int age = 1; age <= 150; age += 7) EXPECT_NEAR(r.frc[static_cast<std::size_t>(age - 1)], growth(age), 2e-3);
+  for (int age = 1; age <= 150; age += 7) EXPECT_NEAR(r.frc[at(age)], growth(age), 2e-3);
 }
 
 TEST(rcurve, pith_offsets_shift_the_ages) {
@@ -56,13 +57,13 @@ TEST(rcurve, pith_offsets_shift_the_ages) {
   int option = 6;
   float alpha = 0;
   int window = 0;
-  const RegionalCurve r = rcurve(set.x, set.spans, set.pith, kEmptyCell, option, alpha, window,
+  const sf::RegionalCurve r = rcurve(set.x, set.spans, set.pith, kEmptyCell, option, alpha, window,
                                  true, 0, q.con);
   EXPECT_EQ(r.min_offset, 3);
   EXPECT_EQ(r.ages, 67);
   for (int age = 1; age <= 3; ++age) {
-    EXPECT_EQ(r.rc[static_cast<std::size_t>(age - 1)], kEmptyCell);
-    EXPECT_EQ(r.frc[static_cast<std::size_t>(age - 1)], kEmptyCell);
+    EXPECT_EQ(r.rc[at(age)], kEmptyCell);
+    EXPECT_EQ(r.frc[at(age)], kEmptyCell);
   }
   EXPECT_NEAR(r.rc[3], growth(4), 1e-6);
   EXPECT_NEAR(r.rc[66], growth(67), 1e-6);
@@ -74,9 +75,9 @@ TEST(rcurve, truncation_holds_the_fit_flat) {
   int option = 4;
   float alpha = 0;
   int window = 0;
-  const RegionalCurve r = rcurve(set.x, set.spans, set.pith, kEmptyCell, option, alpha, window,
+  const sf::RegionalCurve r = rcurve(set.x, set.spans, set.pith, kEmptyCell, option, alpha, window,
                                  false, 150, q.con);
-  for (int age = 151; age <= 300; ++age) EXPECT_EQ(r.frc[static_cast<std::size_t>(age - 1)], r.frc[149]);
+  for (int age = 151; age <= 300; ++age) EXPECT_EQ(r.frc[at(age)], r.frc[149]);
   EXPECT_NE(r.frc[148], r.frc[149]);
 }
 

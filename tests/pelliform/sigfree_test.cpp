@@ -8,6 +8,7 @@
 
 #include "engine_fixture.h"
 #include "pelliform/engine_run.h"
+#include "series/index.h"
 #include "series/stop.h"
 
 namespace dendro {
@@ -238,7 +239,7 @@ TEST(sigfree, without_convergence_every_final_result_is_the_kept_iteration) {
       sum += v;
       ++count;
     }
-    ASSERT_EQ(a.sample_depth[static_cast<std::size_t>(k - 1)], count) << k;
+    ASSERT_EQ(a.sample_depth[at(k)], count) << k;
     const double mean = sum / count;
     for (int j = 1; j <= a.series_count; ++j) {
       const float v = a.year_matrix.at(k, j);
@@ -256,7 +257,7 @@ TEST(sigfree, without_convergence_every_final_result_is_the_kept_iteration) {
   const std::vector<int> curve = tucson_values(dir / "oak_SSF_RAW_Curves.txt", "TREE101");
   ASSERT_EQ(curve.size(), 120u);
   for (int k = 1; k <= 120; ++k) {
-    const float fitted = static_cast<float>(curve[static_cast<std::size_t>(k - 1)]) / 1000.0f +
+    const float fitted = static_cast<float>(curve[at(k)]) / 1000.0f +
                          a.added_constant;
     EXPECT_NEAR(a.year_matrix.at(k, 1), a.measurements.at(k, 1) / fitted, 5e-4) << k;
   }
@@ -394,12 +395,6 @@ TEST(convergence, stop_and_restart_rule) {
   EXPECT_EQ(convergence_rule(0.4f, 0.5f, 0.0001f, 7), RuleOutcome::go_on);
   EXPECT_EQ(convergence_rule(0.4f, 0.5f, 0.0001f, 100), RuleOutcome::iteration_limit);
   EXPECT_EQ(convergence_rule(std::nanf(""), 0.5f, 0.0001f, 2), RuleOutcome::not_a_number);
-}
-
-TEST(file_stem, period_in_the_file_name_only) {
-  EXPECT_EQ(file_stem("oak.rwl  "), "oak");
-  EXPECT_EQ(file_stem("oakdata"), "oakdata");
-  EXPECT_EQ(file_stem("dir.v2/site.crn"), "dir.v2/site");
 }
 
 }  // namespace

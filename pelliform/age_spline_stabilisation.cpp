@@ -1,4 +1,4 @@
-#include "pelliform/stabilise.h"
+#include "pelliform/age_spline_stabilisation.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-// Spline stabilisation of a chronology's variance through time: each year's deviation
+// Age-dependent spline stabilisation of a chronology's variance through time: each year's
 // from the mean is divided by a smooth curve of the absolute deviations and the result is
 // rescaled to the chronology's own mean and spread. kalder has a routine of the same
 // documented name that works differently; this one lives in namespace sf.

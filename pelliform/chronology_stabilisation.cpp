@@ -3,14 +3,16 @@
 #include <cmath>
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "pelliform/age_spline_stabilisation.h"
 #include "pelliform/dialogue.h"
 #include "pelliform/engine_run.h"
 #include "pelliform/running_rbar.h"
-#include "pelliform/stabilise.h"
 #include "pelliform/yearly_mean.h"
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/stabilise.h"
 #include "series/stop.h"
@@ -20,8 +22,6 @@ namespace dendro {
 namespace {
 
 constexpr int kAgeDependent = 1;  // spline stabilisation by stabit
-
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 // The words of one chronology's titles and legends.
 struct Names {
@@ -40,12 +40,13 @@ std::string window_legend(std::string_view head, int window) {
 
 void rbar_plots(EngineRun& run, bool signal_free) {
   const EngineMatrix& y = run.a.rbar_yearly;
-  std::vector<float> r1(static_cast<std::size_t>(run.n)), r2(r1.size()), e1(r1.size()), e2(r1.size());
+  std::vector<float> r1(count(run.n)), r2(r1.size()), e1(r1.size()), e2(r1.size());
+  namespace col = rbar_yearly_column;
   for (int k = 1; k <= run.n; ++k) {
-    r1[at(k)] = y.at(k, 2);
-    r2[at(k)] = y.at(k, 4);
-    e1[at(k)] = yearly_eps(r1[at(k)], y.at(k, 1));
-    e2[at(k)] = yearly_eps(r2[at(k)], y.at(k, 1));
+    r1[at(k)] = y.at(k, col::rbar1);
+    r2[at(k)] = y.at(k, col::rbar2);
+    e1[at(k)] = yearly_eps(r1[at(k)], y.at(k, col::depth));
+    e2[at(k)] = yearly_eps(r2[at(k)], y.at(k, col::depth));
   }
   const std::string kind = names_of(run, signal_free).kind;
   const int w = run.a.rbar_window;
@@ -164,17 +165,23 @@ void stabilise_chronology(EngineRun& run, bool signal_free) {
   }
   a.file_name = run.stem + (signal_free ? "_Ssf_RBAR.txt" : run.raw() ? "_Raw_RBAR.txt" : "_Std_RBAR.txt");
   run.io.units.create(pelliform_unit::rbar, a.file_name);
-  int overlap = a.rbar_window - 1;
-  runbar(a.year_matrix, a.rbar_chronology, run.spans().first(at(run.nseries + 2)), a.rbar_windows,
-         a.rbar_yearly, a.rbar_window, overlap, run.io.units, pelliform_unit::rbar,
-         a.restart_counter, run.con());
+  RunningRbar r = runbar(a.year_matrix, run.spans().first(at(run.nseries + 2)),
+                         a.rbar_chronology.column(rbar_chronology_column::chronology),
+                         a.rbar_yearly.column(rbar_yearly_column::depth), a.rbar_window,
+                         a.rbar_window - 1);
+  if (a.restart_counter == 0) say_runbar_settings(r, run.con());
+  write_runbar_table(r, run.first_year, run.io.units, pelliform_unit::rbar);
   run.io.units.close(pelliform_unit::rbar);
+  a.rbar_window = r.window;
+  a.rbar_chronology = std::move(r.chronology);
+  a.rbar_windows = std::move(r.windows);
+  a.rbar_yearly = std::move(r.yearly);
   if (signal_free || run.first_call) rbar_plots(run, signal_free);
 
   const int column = signal_free ? 2 : 1;
   const std::span<float> chron = (signal_free ? a.signal_free : a.standard).column(1);
   const std::span<float> stab = a.stabilised.column(column);
-  for (int k = 1; k <= run.n; ++k) stab[at(k)] = a.rbar_chronology.at(k, 3);
+  for (int k = 1; k <= run.n; ++k) stab[at(k)] = a.rbar_chronology.at(k, rbar_chronology_column::rbar2_stabilised);
   recentre(run, chron, stab, signal_free);
   // A restart call keeps the standard chronology's running-RBAR result without plots or
   // questions: the user settled them on the first call.
