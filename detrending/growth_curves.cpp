@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <vector>
 
-#include "detrending/fatal.h"
 #include "series/console.h"
 #include "series/layout.h"
+#include "series/records.h"
 
 namespace dendro {
 namespace {
@@ -160,7 +160,7 @@ Line trend(int m, std::span<const float> y, std::span<float> yc) {
 }
 
 float xmean(std::span<const float> y, Console& con) {
-  if (y.empty()) fatal(con, Layout("(/1x,'error in xmean: n=0')").write());
+  if (y.empty()) pause_and_stop(con, Layout("(/1x,'error in xmean: n=0')").write());
   float sum = 0;
   for (float v : y) sum += v;
   return sum / static_cast<float>(y.size());
@@ -237,7 +237,7 @@ void hughdi(std::span<const float> t, std::span<const float> y, int m, std::span
 
 void gexp(std::span<const float> y, int m, std::span<float> yc, Coefficients& coef, float missing,
           Console& con) {
-  if (y.empty()) fatal(con, Layout("(/1x,'*** n .le. 0 in sbr gexp ***'/)").write());
+  if (y.empty()) pause_and_stop(con, Layout("(/1x,'*** n .le. 0 in sbr gexp ***'/)").write());
   std::vector<double> t, z;
   for (std::size_t i = 0; i < y.size(); ++i) {
     if (y[i] > 0 && y[i] != missing) {
@@ -246,7 +246,7 @@ void gexp(std::span<const float> y, int m, std::span<float> yc, Coefficients& co
       z.push_back(std::log(static_cast<double>(y[i])) - std::log(ti));
     }
   }
-  if (t.empty()) fatal(con, Layout("(/1x,'*** n1 .le. 0 in sbr gexp ***'/)").write());
+  if (t.empty()) pause_and_stop(con, Layout("(/1x,'*** n1 .le. 0 in sbr gexp ***'/)").write());
 
   // Least-squares slope of z on t. With one usable point there is no slope to estimate:
   // the start curve then passes through that point with no decay.

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "detrending/fatal.h"
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/records.h"
 
 namespace dendro {
 namespace {
@@ -45,7 +45,7 @@ AgeAlignment align_by_age(Tsi1& tsi1, std::span<const int> offsets, int detrend_
                                     smallest);
   }
   if (longest > kMaxYears) {
-    fatal(con, "*** age-aligned series span more than 5000 years ***");
+    pause_and_stop(con, "*** age-aligned series span more than 5000 years ***");
   }
   a.smallest_offset = static_cast<int>(smallest);
   a.length = static_cast<int>(longest);

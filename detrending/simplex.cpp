@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <utility>
 
-#include "detrending/fatal.h"
 #include "series/console.h"
 #include "series/layout.h"
+#include "series/records.h"
 
 namespace dendro {
 namespace {
@@ -210,15 +210,16 @@ float gamoff(const SimplexVertex& x, int model, int nemax, std::span<const float
              std::span<const float> yobs, Console& con) {
   const int ne = static_cast<int>(yobs.size());
   if (ne > nemax) {
-    fatal(con, Layout("(/1x,'in gamoff ne > nemax: ',2i10)").write(ne, nemax), "bye.");
+    pause_and_stop(con, Layout("(/1x,'in gamoff ne > nemax: ',2i10)").write(ne, nemax), "bye.");
   }
   const CurveParameters q = unpack(x, normal_model(model));
   double sum = 0;
   for (std::size_t i = 0; i < yobs.size(); ++i) {
     const float tt = t[i] + q.c;
     if (tt < 0) {
-      fatal(con, Layout("(/1x,'in gamoff tmd','\u2264',' 0 at xd.',2e17.10)").write(tt, t[i]),
-            "this is a fatal condition.");
+      pause_and_stop(con,
+                     Layout("(/1x,'in gamoff tmd','\u2264',' 0 at xd.',2e17.10)").write(tt, t[i]),
+                     "this is a fatal condition.");
     }
     const double e = static_cast<double>(curve_value(q, tt)) - yobs[i];
     sum += e * e;

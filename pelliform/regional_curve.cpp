@@ -6,12 +6,12 @@
 #include <limits>
 
 #include "detrending/curve_fit.h"
-#include "detrending/fatal.h"
 #include "detrending/growth_curves.h"
 #include "detrending/lowess.h"
 #include "pelliform/curve_fits.h"
 #include "series/console.h"
 #include "series/layout.h"
+#include "series/records.h"
 
 namespace dendro {
 namespace {
@@ -39,7 +39,7 @@ bool has_method(int option) {
 }  // namespace
 
 float xmean2(std::span<const float> y, Console& con) {
-  if (y.empty()) fatal(con, Layout("(/1x,'error in xmean2: n=0')").write());
+  if (y.empty()) pause_and_stop(con, Layout("(/1x,'error in xmean2: n=0')").write());
   return xmean(y, con);
 }
 
