@@ -39,6 +39,14 @@ constexpr const char* kLegendSmoothers[] = {
     "  -2:  regional curve detrending      f(i) = one age-aligned curve",
     "  -1:  first-differences              f(i) = y(i) - y(i-1)"};
 
+// The start curve that the fit page draws, or, for a fit without one, a first value that
+// says so.
+std::vector<float> start_curve_of(const CurveFit& f) {
+  if (!f.start_curve.empty()) return f.start_curve;
+  std::vector<float> none(count(f.n), 0.0f);
+  if (!none.empty()) none[0] = kNoStartCurve;
+  return none;
+}
 
 // The curve file: the data file's output prefix (never cut) and the pass's suffix.
 std::string curve_file_name(const Commands& commands, int pass) {
@@ -95,7 +103,7 @@ void DetrendPass::set_up() {
   if (printout_ > 1) write_legend();
 
   const std::size_t rows = count(tsi1_.rows) + 1;
-  for (auto* v : {&curve_, &buffer_, &w1_, &w2_, &w3_}) v->assign(rows, 0.0f);
+  for (auto* v : {&curve_, &buffer_}) v->assign(rows, 0.0f);
   curves_.assign(count(tsi1_.count), {});
   indices_.assign(count(tsi1_.count), {});
   continued_ = false;
@@ -201,8 +209,8 @@ void DetrendPass::fit(Current& s) {
     }
   }
   s.asked = s.code;
-  const CurveFit f = detrend1(tsi1_.column(s.i).subspan(count(s.r - 1)), s.n, s.n, curve_, w1_, w2_,
-                              s.code, s.parameter, kMaxYears, con_);
+  const CurveFit f = detrend1(series_values(s), std::span<float>(curve_).first(count(s.n)), s.code,
+                              s.parameter, con_);
   if (f.too_short) {
     con_.say(" *** series " + std::string(trim_right(tsi1_.ids[count(s.i - 1)])) + ": " +
              std::to_string(s.n) + (s.n == 1 ? " value" : " values") +
@@ -217,11 +225,7 @@ void DetrendPass::fit(Current& s) {
     coef_.d = static_cast<float>(s.parameter);
     coef_.plot = static_cast<float>(s.parameter);
   }
-  if (s.code == 7 || s.code == 8) {
-    std::copy(w2_.begin(), w2_.begin() + s.n, w3_.begin());
-  } else {
-    w3_[0] = kNoStartCurve;
-  }
+  start_curve_ = start_curve_of(f);
   if (s.code == -1) {
     // The differences start one year later; the series' old first row holds -9.99.
     s.negative = false;
@@ -283,7 +287,7 @@ void DetrendPass::report(Current& s) {
     default:
       break;
   }
-  if (spline_code(s.code)) {
+  if (fit::spline_code(s.code)) {
     const int stiffness =
         s.code > 9 ? s.code
                    : static_cast<int>(

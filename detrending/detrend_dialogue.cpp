@@ -70,8 +70,7 @@ DetrendPass::Decision DetrendPass::show_and_ask(Current& s) {
 void DetrendPass::show_fit(Current& s) {
   // The smooth of the index panel: a spline of a tenth of the length, none for a curve
   // that went negative (or a series too short for the spline).
-  const std::span<float> smooth = std::span<float>(w1_).first(count(s.n));
-  std::fill(smooth.begin(), smooth.end(), 1.0f);
+  std::vector<float> smooth(count(s.n), 1.0f);
   if (!s.negative) {
     s.unresolved = false;
     if (spline(series_values(s), smooth, s.n / 10, &con_).status != SplineStatus::ok &&
@@ -88,10 +87,10 @@ void DetrendPass::show_fit(Current& s) {
   FitPage page;
   page.measurements = measurements(s);
   page.curve = std::span<const float>(curve_).first(count(s.n));
-  page.start_curve = std::span<const float>(w2_).first(count(s.n));
+  page.start_curve = std::span<const float>(start_curve_).first(count(s.n));
   page.indices = series_values(s);
   page.smooth = smooth;
-  page.start_flag = std::span<const float>(w3_).first(count(s.n));
+  page.start_flag = page.start_curve;
   page.plot_vector = plot_vector_;
   page.first_year = s.fy;
   page.name = std::string(trim_right(name));

@@ -113,7 +113,8 @@ class DetrendPass {
   bool curve_file_ = false;  // the curves are kept for the file or the summary plot
   bool continued_ = false;   // a negative curve occurred in this or the previous series
 
-  std::vector<float> curve_, buffer_, w1_, w2_, w3_;
+  std::vector<float> curve_, buffer_;
+  std::vector<float> start_curve_;  // the fit's start curve, or a first value -999: none
   Coefficients coef_;
   std::vector<SeriesRecord> curves_, indices_;
 };

@@ -45,8 +45,6 @@ constexpr const char* kSmootherList[] = {
 
 void RegionalCurve::fit_regional_curve() {
   write_legend();
-  w1_.assign(count(length_), 0.0f);
-  w2_.assign(count(length_), 0.0f);
   // Each round fits the current option; a changed option starts a new round.
   for (;;) {
     apply_parameter_rule();
@@ -87,7 +85,7 @@ void RegionalCurve::write_legend() {
 
 // Windows and spline stiffnesses in percent of the fitting length become lengths.
 void RegionalCurve::apply_parameter_rule() {
-  if (spline_code(option_)) parameter_ = option_;
+  if (fit::spline_code(option_)) parameter_ = option_;
   if (option_ != -3 && option_ != -4 && option_ >= -9) return;
   const int n = fit_length_;
   if (parameter_ > n) parameter_ = n;
@@ -106,8 +104,8 @@ void RegionalCurve::fit() {
   const std::span<float> curve = v_.curve.first(count(length_));
   std::fill(curve.begin(), curve.end(), 0.0f);
   negative_ = false;
-  const CurveFit f = detrend1(work_, fit_length_, length_, curve, w1_, w2_, option_, parameter_,
-                              kMaxYears, io_.con);
+  const CurveFit f = detrend1(std::span<float>(work_).first(count(fit_length_)), curve, option_,
+                              parameter_, io_.con);
   if (f.too_short) {
     io_.con.say(" *** rcs curve: " + std::to_string(fit_length_) +
                 " ages, too few for the curve of option " + std::to_string(option_) +
@@ -139,7 +137,7 @@ void RegionalCurve::write_coefficients() {
   if (o == -3) text = "median smoothed rcs curve and window width";
   if (o == -4) text = "lowess smoothed rcs curve and window width";
   if (o == -5) text = "friedman variable span smoothed rcs curve";
-  if (spline_code(o)) text = "spline smoothed rcs curve and window width";
+  if (fit::spline_code(o)) text = "spline smoothed rcs curve and window width";
   if (text != nullptr) {
     io_.units.write(unit::out,
                     Layout("(t2,'  all',3x,'  rcs ',i5,i7,3x,a)").write(o, parameter_, text));

@@ -85,7 +85,6 @@ class RegionalCurve {
   Coefficients coef_;
   std::vector<float> mean_;  // the mean by age
   std::vector<float> work_;  // the mean handed to the fit
-  std::vector<float> w1_, w2_;
   std::vector<float> series_mean_, series_sd_;  // residual indices: each series before
 };
 

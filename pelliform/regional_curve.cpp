@@ -68,10 +68,8 @@ Coefficients detrend2(std::span<float> rc, std::span<float> frc, int& nfit, int&
     default:
       break;
   }
-  std::vector<float> w1(std::max(frc.size(), rc.size()) + 1), w2(w1.size());
   const int parameter = option == -3 ? window : static_cast<int>(alpha);
-  const CurveFit fit = detrend1(rc, nfit, static_cast<int>(frc.size()), frc, w1, w2, option,
-                                parameter, kMaxYears, con);
+  const CurveFit fit = detrend1(fitted, frc, option, parameter, con);
   if (option == -3) {
     window = fit.parameter;
     // A window the smoother refused leaves no curve: the mean stands in.
