@@ -56,7 +56,6 @@ class Pass {
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     commands.set_data_file((dir_ / "site.txt").string());
-    icommands[151] = 1;
     icommands.option(17) = 2;
     plots.fit_page = [this](const FitPage& page, int& plot_flag, int&) {
       pages.push_back(page.name + page.pass_label);
@@ -91,7 +90,7 @@ class Pass {
     tsi1.year_row(tsi1.count + 1) = SeriesYears{kFirst, kFirst + kRows - 1};
     units.create(unit::out, (dir_ / "site_out.txt").string());
     in_.str(answers);
-    detrend(tsi1, icommands, commands, units, con, stats, plots, {}, series_codes);
+    detrend(tsi1, icommands, commands, units, con, stats, pass, plots, {}, series_codes);
     units.close(unit::out);
   }
 
@@ -111,6 +110,7 @@ class Pass {
   std::vector<float> overlay;
   bool no_more_plots = false;
   std::vector<int> series_codes;  // the batch detail file's codes, when set
+  DetrendingPass pass = DetrendingPass::first;
 
  private:
   struct Series {
@@ -408,7 +408,7 @@ TEST(detrend, curve_file_in_columns_and_the_summary_plot) {
 
 TEST(detrend, curve_file_with_header_lines_and_a_summary_plot_alone) {
   Pass p;
-  p.icommands[151] = 2;
+  p.pass = DetrendingPass::second;
   p.icommands.option(5) = 4;
   p.icommands.option(18) = 2;
   p.commands.set_header_line(1, "SITE");
