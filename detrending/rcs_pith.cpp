@@ -23,7 +23,7 @@ constexpr std::size_t kGroup = 8;         // series per group of the listing
 // The widest file the reformatting reads: its row of values stands in for the series.
 constexpr long long kMaxColumns = kMaxSeriesKalder;
 
-int printout(const RcsIo& io) { return io.icommands.option(17); }
+int printout(const RcsIo& io) { return io.icommands[opt::printout]; }
 
 void write_listing(RcsIo& io, std::span<const std::string> ids, std::span<const int> offsets) {
   for (const std::string& line : offset_listing(ids, offsets)) io.units.write(unit::out, line);

@@ -265,12 +265,12 @@ std::string transform_title(int code, float power) {
 
 void trnfrm(Tsi1& tsi1, StatsTable& stats, Tsi2& tsi2, const Icommands& icommands,
             const Commands& commands, Units& units, Console& con, const StagePlots& plots) {
-  const int option = icommands.option(3);
+  const int option = icommands[opt::transformation];
   // The flag's copy: "no more plots" ends the series pages, not the summary page.
-  const int plot_option = icommands.option(3, 1);
+  const int plot_option = icommands[opt::transformation_plots];
   int plot_flag = plot_option;
-  const int printout = icommands.option(17);
-  const int summary_plots = icommands.option(19);
+  const int printout = icommands[opt::printout];
+  const int summary_plots = icommands[opt::summary_plots];
   const bool batch = commands.batch_run();
   const bool interactive =
       commands.at(Commands::kBatchMode) == 'n' || commands.at(Commands::kBatchMode) == 'N';
