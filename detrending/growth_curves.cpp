@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/records.h"
 
@@ -137,7 +138,7 @@ void curve(int m, std::span<const float> y, std::span<float> yc, Coefficients& c
   coef.p = static_cast<float>(iteration);
   coef.plot = static_cast<float>(sy);
   for (int t = 1; t <= m; ++t) {
-    yc[static_cast<std::size_t>(t - 1)] = static_cast<float>(a * std::exp(-b * t) + d);
+    yc[at(t)] = static_cast<float>(a * std::exp(-b * t) + d);
   }
 }
 
@@ -154,7 +155,7 @@ Line trend(int m, std::span<const float> y, std::span<float> yc) {
   const double slope = (sxy - sy * sx / n) / (sxx - sx * sx / n);
   const double intercept = sy / n - slope * sx / n;
   for (int t = 1; t <= m; ++t) {
-    yc[static_cast<std::size_t>(t - 1)] = static_cast<float>(slope * t + intercept);
+    yc[at(t)] = static_cast<float>(slope * t + intercept);
   }
   return {static_cast<float>(slope), static_cast<float>(intercept)};
 }
@@ -220,7 +221,7 @@ void hughdi(std::span<const float> t, std::span<const float> y, int m, std::span
 
   // Step 4: rescale to the level of the data over the same points as the regression.
   double sum_residual = 0, sum_curve = 0;
-  const std::size_t last = std::min(n, static_cast<std::size_t>(std::max(m, 0)));
+  const std::size_t last = std::min(n, count(m));
   for (std::size_t i = 0; i < last; ++i) {
     if (!usable(i)) continue;
     sum_residual += y[i] - yc[i];
@@ -266,7 +267,7 @@ void gexp(std::span<const float> y, int m, std::span<float> yc, Coefficients& co
   const double beta = stt > 0 ? stz / stt : 0.0;
   const double a = std::exp(zbar - beta * tbar);
   for (int i = 1; i <= m; ++i) {
-    yc[static_cast<std::size_t>(i - 1)] = static_cast<float>(i * a * std::exp(beta * i));
+    yc[at(i)] = static_cast<float>(i * a * std::exp(beta * i));
   }
   coef.a = static_cast<float>(a);
   coef.b = static_cast<float>(-beta);

@@ -7,6 +7,7 @@
 #include "options/pager.h"
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/records.h"
 #include "series/stop.h"
@@ -212,8 +213,7 @@ void reformat_offsets(RcsIo& io, const std::string& name) {
     try {
       const std::vector<long long> row =
           read_list_integers(record, static_cast<std::size_t>(columns));
-      io.units.write(unit::series,
-                     one.write(row[static_cast<std::size_t>(column - 1)] - (kind - 1)));
+      io.units.write(unit::series, one.write(row[at(column)] - (kind - 1)));
       ++count;
     } catch (const ReadError&) {
       // a title or a short row: skipped

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 
 namespace dendro {
@@ -13,8 +14,6 @@ namespace {
 
 constexpr int kMaxPasses = 10;
 constexpr double kUnchanged = 1.0e-6;
-
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 }  // namespace
 
