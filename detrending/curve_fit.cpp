@@ -55,7 +55,7 @@ void no_curve(std::span<const float> y, std::span<float> c) {
 // Options 1 and 2: the negative exponential with b > 0 and d >= 0, else a line.
 void negative_exponential(CurveFit& fit, std::span<const float> y, std::span<float> c,
                           Console& con) {
-  curve(static_cast<int>(c.size()), y, c, fit.coef, con);
+  fit.coef = curve(static_cast<int>(c.size()), y, c, con);
   if (fit.coef.b > 0 && fit.coef.d >= 0) return;
   fit_line(fit, y, c);
   if (fit.option == fit::neg_exponential) {
@@ -87,7 +87,7 @@ void simplex_fit(CurveFit& fit, std::span<const float> y, std::span<float> c, Co
       return;
     }
     case fit::hugershoff: {
-      hughdi(t, y, m, c, fit.coef, kMissingMarker);
+      fit.coef = hughdi(t, y, m, c, kMissingMarker);
       fit.start_curve.assign(c.begin(), c.begin() + n);
       const SimplexFit s = gamoeba({fit.coef.a, fit.coef.b, fit.coef.c, 0, 0}, 3, kSimplexMaxValues,
                                    m, t, y, c, con);
@@ -95,7 +95,7 @@ void simplex_fit(CurveFit& fit, std::span<const float> y, std::span<float> c, Co
       return;
     }
     default: {  // the general exponential
-      gexp(y, m, c, fit.coef, kMissingMarker, con);
+      fit.coef = gexp(y, m, c, kMissingMarker, con);
       fit.start_curve.assign(c.begin(), c.begin() + n);
       // The start rate is gexp's decay rate as it stands (positive for a decline), though
       // the simplex's rate is negative for a decline: the simplex finds the sign.
@@ -176,11 +176,10 @@ void smooth(CurveFit& fit, std::span<const float> y, std::span<float> curve, Con
       // give it (not a percentage of the length).
       lowess_window(y, curve, fit.parameter);
       return;
-    default: {  // running medians
-      int window = fit.parameter;
+    default: {                                      // running medians
       std::vector<float> work(y.begin(), y.end());  // the smoother works on a copy
-      const MedianSmooth r = msmoor(work, curve, window, kMaxYears, con);
-      fit.parameter = window;
+      const MedianSmooth r = msmoor(work, curve, fit.parameter, kMaxYears, con);
+      fit.parameter = r.window;
       // The pass limit leaves a usable curve; an input error leaves none.
       if (r.ier != 0 && r.ier != kMedianIterations) no_curve(y, curve);
       return;

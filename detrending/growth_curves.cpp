@@ -63,7 +63,8 @@ double mean_of(std::span<const float> v) {
 
 }  // namespace
 
-void curve(int m, std::span<const float> y, std::span<float> yc, Coefficients& coef, Console& con) {
+Coefficients curve(int m, std::span<const float> y, std::span<float> yc, Console& con) {
+  Coefficients coef;
   constexpr int kMinValues = 20;
   constexpr int kMaxIterations = 34;
   constexpr double kConverged = 5.0e-7;
@@ -71,7 +72,7 @@ void curve(int m, std::span<const float> y, std::span<float> yc, Coefficients& c
   if (n < kMinValues) {
     con.say(Layout("('>> sbr curve:  only',i3,' values, no exponential curve fit')").write(n));
     fail_exponential(yc, coef);
-    return;
+    return coef;
   }
 
   // Start from the decline between the means of the first and the last ten values. Means
@@ -95,7 +96,7 @@ void curve(int m, std::span<const float> y, std::span<float> yc, Coefficients& c
     const Trial upper = exponential_trial(y, b + delta, x);
     if (!lower.ok || !centre.ok || !upper.ok) {
       fail_exponential(yc, coef);
-      return;
+      return coef;
     }
     // Move the centre: the lower trial first, so that on a tie the lower rate wins.
     bool moved = false;
@@ -123,7 +124,7 @@ void curve(int m, std::span<const float> y, std::span<float> yc, Coefficients& c
   if (!converged) {
     con.say(">> sbr curve: over 34 iterations");
     fail_exponential(yc, coef);
-    return;
+    return coef;
   }
 
   // a and d are those of the final rate itself (its own least-squares solve), so that the
@@ -140,6 +141,7 @@ void curve(int m, std::span<const float> y, std::span<float> yc, Coefficients& c
   for (int t = 1; t <= m; ++t) {
     yc[at(t)] = static_cast<float>(a * std::exp(-b * t) + d);
   }
+  return coef;
 }
 
 Line trend(int m, std::span<const float> y, std::span<float> yc) {
@@ -167,8 +169,8 @@ float xmean(std::span<const float> y, Console& con) {
   return sum / static_cast<float>(y.size());
 }
 
-void hughdi(std::span<const float> t, std::span<const float> y, int m, std::span<float> yc,
-            Coefficients& coef, float missing) {
+Coefficients hughdi(std::span<const float> t, std::span<const float> y, int m, std::span<float> yc,
+                    float missing) {
   const std::size_t n = y.size();
   auto usable = [&](std::size_t i) { return y[i] != missing && y[i] > 0 && t[i] > 0; };
 
@@ -215,6 +217,7 @@ void hughdi(std::span<const float> t, std::span<const float> y, int m, std::span
     yc[static_cast<std::size_t>(i)] =
         static_cast<float>(a * std::pow(ti, beta[1]) * std::exp(beta[2] * ti));
   }
+  Coefficients coef;
   coef.a = static_cast<float>(a);
   coef.b = static_cast<float>(beta[1]);
   coef.c = static_cast<float>(beta[2]);
@@ -234,10 +237,11 @@ void hughdi(std::span<const float> t, std::span<const float> y, int m, std::span
       yc[static_cast<std::size_t>(i)] = static_cast<float>(yc[static_cast<std::size_t>(i)] * ratio);
     }
   }
+  return coef;
 }
 
-void gexp(std::span<const float> y, int m, std::span<float> yc, Coefficients& coef, float missing,
-          Console& con) {
+Coefficients gexp(std::span<const float> y, int m, std::span<float> yc, float missing,
+                  Console& con) {
   if (y.empty()) pause_and_stop(con, Layout("(/1x,'*** n .le. 0 in sbr gexp ***'/)").write());
   std::vector<double> t, z;
   for (std::size_t i = 0; i < y.size(); ++i) {
@@ -269,8 +273,10 @@ void gexp(std::span<const float> y, int m, std::span<float> yc, Coefficients& co
   for (int i = 1; i <= m; ++i) {
     yc[at(i)] = static_cast<float>(i * a * std::exp(beta * i));
   }
+  Coefficients coef;
   coef.a = static_cast<float>(a);
   coef.b = static_cast<float>(-beta);
+  return coef;
 }
 
 }  // namespace dendro

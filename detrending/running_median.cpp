@@ -44,7 +44,7 @@ int msmoo(std::span<const float> x, std::span<float> y, int k, int nmax, Console
   return 0;
 }
 
-MedianSmooth msmoor(std::span<float> x, std::span<float> y, int& k, int nmax, Console& con) {
+MedianSmooth msmoor(std::span<float> x, std::span<float> y, int k, int nmax, Console& con) {
   MedianSmooth result;
   const int n = static_cast<int>(x.size());
   // Later tests overwrite earlier codes.
@@ -54,6 +54,7 @@ MedianSmooth msmoor(std::span<float> x, std::span<float> y, int& k, int nmax, Co
     --k;
     if (k % 2 != 1) result.ier = kMedianNotOdd;  // a window of 0 or below
   }
+  result.window = k;
   if (result.ier != 0) {
     con.say(Layout("(/1x,'input error ',i1,' in msmoor.')").write(result.ier));
     con.pause("");
