@@ -6,6 +6,7 @@
 
 #include "series/band.h"
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/spline.h"
 #include "series/stop.h"
@@ -15,8 +16,6 @@ namespace dendro {
 namespace {
 
 constexpr double kTwoPi = 2.0 * 3.1415926535897936;
-
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 bool failed(float first) { return first == kSplineTooFew || first == kSplineNotPositive; }
 

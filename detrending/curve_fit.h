@@ -1,19 +1,15 @@
-// One growth curve fitted to one series by a curve-fit option code: the dispatcher behind
-// every curve fit of kalder, with the fall-back rules of the exponential and linear
-// options and the first-difference option.
-//
-// Codes: -6 age-dependent spline, -5 super smoother (parameter: alpha 0..9), -4 lowess
-// (parameter: window width in values), -3 running medians (parameter: odd window), -1 first
-// differences, 1 and 2 negative exponential (falling back to a line), 3 general negative
-// exponential, 4 line of any slope, 5 line of negative slope, 6 horizontal mean, 7
-// Hugershoff, 8 general exponential, above 9 a spline of that many years, below -9 a spline
-// of that percentage of the series length.
+// One growth curve fitted to one series by a curve-fit option code (series/fit_codes.h):
+// the dispatcher behind every curve fit of kalder, with the fall-back rules of the
+// exponential and linear options and the first-difference option.
 #pragma once
 
+#include <cmath>
 #include <span>
+#include <vector>
 
 #include "detrending/coefficients.h"
 #include "options/detrending_codes.h"
+#include "series/fit_codes.h"
 #include "series/store.h"
 
 namespace dendro {
@@ -35,15 +31,37 @@ inline constexpr float shown_curve_value(float v) { return no_curve_marker(v) ? 
 // Largest series the simplex fits accept (options 3, 7 and 8).
 inline constexpr int kSimplexMaxValues = 2500;
 
-// Codes above 9 and below -9 fit a smoothing spline (of that many years, or of that
-// percentage of the series length).
-inline constexpr bool spline_code(int code) { return code > 9 || code < -9; }
-
 // True for a code that a dialogue may change a fit to: a code the detrending lists offer,
-// but not regional curve standardization (-2), first differences (-1) or no detrending (0),
-// which fit no curve of their own series.
+// but not regional curve standardization, first differences or no detrending, which fit no
+// curve of their own series.
 inline constexpr bool changes_fit_to(long long code) {
-  return offered_detrending_code(code) && code != -2 && code != -1 && code != 0;
+  return offered_detrending_code(code) && code != fit::regional_curve &&
+         code != fit::first_differences && code != fit::none;
+}
+
+// The smoothers whose parameter is a window of values (a negative one a percentage of the
+// series length).
+inline constexpr bool window_code(int code) {
+  return code == fit::running_median || code == fit::lowess;
+}
+
+// The curves that the simplex fits, whose coefficients include a pith offset p.
+inline constexpr bool simplex_code(int code) {
+  return code == fit::general_neg_exponential || code == fit::hugershoff ||
+         code == fit::general_exponential;
+}
+
+// The curves whose simplex starts from a linearized fit, which the fit page draws too.
+inline constexpr bool has_start_curve(int code) {
+  return code == fit::hugershoff || code == fit::general_exponential;
+}
+
+// The stiffness of a spline code's smoothing spline for a series of n values: the code's
+// years, or its percentage of n.
+inline int spline_stiffness(int code, int n) {
+  return fit::fixed_spline(code) ? code
+                                 : static_cast<int>(std::fabs(static_cast<float>(code) / 100.0f *
+                                                              static_cast<float>(n)));
 }
 
 struct CurveFit {
@@ -53,21 +71,23 @@ struct CurveFit {
   Coefficients coef;  // a, b, c, d, p and the plot parameter as the option fills them
   // The series was too short for the option's curve: the horizontal mean (option 6) stands in.
   bool too_short = false;
+  // Options 7 and 8: the linearized fit the simplex started from, at t = 1..n.
+  std::vector<float> start_curve;
 };
 
 // Fewest values that a smoothing spline (and so the age-dependent spline) can fit.
 inline constexpr int kFewestSplineValues = 4;
 
-// Fits the curve of `option` to y(1..n) and writes it to c: the parametric curves at
-// t = 1..m, the smoothers and splines at 1..n, first differences at 1..n-1. w1 and w2 are
-// work vectors of at least max(m, n) values; for options 7 and 8 w2 returns the start
-// curve. Option -1 rewrites y: y(1) becomes the missing marker and y(2..n) the first
-// differences rescaled to the mean and spread of the ratio indices about a spline.
-// `limit` is the longest series the running medians accept. A series of fewer than 4 values
-// whose option makes no curve of it (a spline's marker, or a value that is not a number, as
-// a line through one value gives) gets the horizontal line through its mean instead:
-// option 6, with `too_short` set.
-CurveFit detrend1(std::span<float> y, int n, int m, std::span<float> c, std::span<float> w1,
-                  std::span<float> w2, int option, int parameter, int limit, Console& con);
+// Fits the curve of `option` to the n values of y and writes it to `curve` (m values, at
+// least n): the parametric curves at t = 1..m, the smoothers and splines at 1..n, first
+// differences at 1..n-1; the rest of `curve` is left as it was. Option -1 rewrites y: y(1)
+// becomes the missing marker and y(2..n) the first differences rescaled to the mean and
+// spread of the ratio indices about a spline. A series of fewer than 4 values whose option
+// makes no curve of it (a spline's marker, or a value that is not a number, as a line
+// through one value gives) gets the horizontal line through its mean at all m places
+// instead: option 6, with `too_short` set. Throws std::invalid_argument when `curve` is
+// shorter than y.
+CurveFit detrend1(std::span<float> y, std::span<float> curve, int option, int parameter,
+                  Console& con);
 
 }  // namespace dendro

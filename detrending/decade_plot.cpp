@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/units.h"
 
@@ -93,7 +94,7 @@ std::vector<std::string> pltdec1_lines(std::span<const float> measurements,
     // The tens digit of the label year (of its magnitude, for years before 0).
     const char digit = static_cast<char>('0' + std::abs(label / 10) % 10);
     std::vector<char> line(kLineLength, ' ');
-    auto mark = [&](int p, char c) { line[static_cast<std::size_t>(p - 1)] = c; };
+    auto mark = [&](int p, char c) { line[at(p)] = c; };
     if (one_on_scale) mark(c1, '|');
     mark(position(mi[b], index, 20.0f, kFirstIndexPosition), digit);
     const int cm = position(mx[b], level, 32.0f, 1);

@@ -14,6 +14,8 @@
 #include "series/blocks.h"
 #include "series/console.h"
 #include "series/core_save.h"
+#include "series/fit_codes.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/store.h"
 #include "series/text.h"
@@ -23,11 +25,7 @@ namespace dendro {
 namespace {
 
 constexpr int kHeadEvery = 20;  // the report head repeats before every 20th series
-constexpr int kPassElement = 151;
 constexpr float kNoStartCurve = -999.0f;
-constexpr int kRegionalCurveCode = -2;
-
-std::size_t count(int n) { return static_cast<std::size_t>(std::max(n, 0)); }
 
 // The fit legend of the report: the smoothers' and differences' lines, then those of the
 // curve-fit codes (written from column 3).
@@ -39,17 +37,27 @@ constexpr const char* kLegendSmoothers[] = {
     "  -2:  regional curve detrending      f(i) = one age-aligned curve",
     "  -1:  first-differences              f(i) = y(i) - y(i-1)"};
 
+// The start curve that the fit page draws, or, for a fit without one, a first value that
+// says so.
+std::vector<float> start_curve_of(const CurveFit& f) {
+  if (!f.start_curve.empty()) return f.start_curve;
+  std::vector<float> none(count(f.n), 0.0f);
+  if (!none.empty()) none[0] = kNoStartCurve;
+  return none;
+}
 
 // The curve file: the data file's output prefix (never cut) and the pass's suffix.
-std::string curve_file_name(const Commands& commands, int pass) {
-  return output_prefix(commands.data_file) + (pass == 2 ? "_crv2.txt" : "_crv1.txt");
+std::string curve_file_name(const Commands& commands, DetrendingPass pass) {
+  return output_prefix(commands.data_file) +
+         (pass == DetrendingPass::second ? "_crv2.txt" : "_crv1.txt");
 }
 
 }  // namespace
 
-DetrendPass::DetrendPass(Tsi1& tsi1, Icommands& icommands, Commands& commands, Units& units,
-                         Console& con, StatsTable& stats, const DetrendPlots& plots,
-                         std::span<const int> plot_vector, std::span<const int> series_codes)
+DetrendPass::DetrendPass(Tsi1& tsi1, const Icommands& icommands, Commands& commands, Units& units,
+                         Console& con, StatsTable& stats, DetrendingPass pass,
+                         const DetrendPlots& plots, std::span<const int> plot_vector,
+                         std::span<const int> series_codes)
     : tsi1_(tsi1),
       icommands_(icommands),
       commands_(commands),
@@ -58,7 +66,9 @@ DetrendPass::DetrendPass(Tsi1& tsi1, Icommands& icommands, Commands& commands, U
       stats_(stats),
       plots_(plots),
       plot_vector_(plot_vector),
-      series_codes_(series_codes) {}
+      series_codes_(series_codes),
+      pass_(pass),
+      options_(pass_options(pass)) {}
 
 void DetrendPass::run() {
   set_up();
@@ -66,36 +76,34 @@ void DetrendPass::run() {
   finish();
 }
 
-void DetrendPass::set_up() {
-  pass_ = icommands_[kPassElement] == 2 ? 2 : 1;
-  const int k = pass_ == 2 ? 5 : 4;
-  option_ = icommands_.option(k);
-  parameter_ = icommands_.option(k, 1);
-  plot_flag_ = icommands_.option(k, 2);
-  option5_ = icommands_.option(5);
-  robust_ = icommands_.option(6);
-  interactive_ = icommands_.option(7);
-  index_mode_ = icommands_.option(8);
-  printout_ = icommands_.option(17);
-  save_ = icommands_.option(18);
-  summary_ = icommands_.option(19);
+bool DetrendPass::summary_plot_wanted() const {
+  const int summary = icommands_[opt::summary_plots];
+  return summary == 1 || summary == 3;
+}
 
-  // The curves are kept for the curve file or the summary plot. A curve file left by an
-  // earlier run is removed now, so that a pass that ends early leaves none behind.
-  curve_file_ = save_ > 0 || summary_ == 1 || summary_ == 3;
-  if (curve_file_) {
+bool DetrendPass::keeps_curves() const {
+  return icommands_[opt::core_series_save] > 0 || summary_plot_wanted();
+}
+
+void DetrendPass::set_up() {
+  plot_flag_ = icommands_[options_.plots];
+  interactive_ = icommands_[opt::interactive];
+
+  // A curve file left by an earlier run is removed now, so that a pass that ends early
+  // leaves none behind.
+  if (keeps_curves()) {
     units_.create(unit::series, curve_file_name(commands_, pass_));
     units_.close(unit::series, true);
   }
 
   con_.say("");
-  con_.say(pass_ == 1 ? "first detrending of individual tree-ring series"
-                      : "second detrending of individual tree-ring series");
+  con_.say(first_pass() ? "first detrending of individual tree-ring series"
+                        : "second detrending of individual tree-ring series");
   con_.say("");
-  if (printout_ > 1) write_legend();
+  if (icommands_[opt::printout] > 1) write_legend();
 
   const std::size_t rows = count(tsi1_.rows) + 1;
-  for (auto* v : {&curve_, &buffer_, &w1_, &w2_, &w3_}) v->assign(rows, 0.0f);
+  for (auto* v : {&curve_, &buffer_}) v->assign(rows, 0.0f);
   curves_.assign(count(tsi1_.count), {});
   indices_.assign(count(tsi1_.count), {});
   continued_ = false;
@@ -107,7 +115,7 @@ void DetrendPass::write_legend() {
                      "'for detrending tree-ring data --------------|')");
   const Layout robust("(/t2,'|------------ robust growth curve used ',"
                       "'for detrending tree-ring data -------------|')");
-  units_.write(out, (robust_ == 1 ? plain : robust).write());
+  units_.write(out, (icommands_[opt::robust_detrending] == 1 ? plain : robust).write());
   units_.write(out, "  option");
   const Layout line("(t3,a)");
   for (const char* text : kLegendSmoothers) units_.write(out, line.write(text));
@@ -121,13 +129,13 @@ void DetrendPass::write_legend() {
 void DetrendPass::detrend_series(int i) {
   if (continued_) {
     con_.say("");
-    con_.say(pass_ == 1 ? "first detrending of individual tree-ring series continued"
-                        : "second detrending of individual tree-ring series continued");
+    con_.say(first_pass() ? "first detrending of individual tree-ring series continued"
+                          : "second detrending of individual tree-ring series continued");
     con_.say("");
   }
   Current s;
   s.i = i;
-  s.code = option_;
+  s.code = pass_option();
   const SeriesYears& years = tsi1_.year_row(i);
   s.fy = s.first_fy = years.ify;
   s.ly = years.ily;
@@ -137,7 +145,7 @@ void DetrendPass::detrend_series(int i) {
   std::copy(values.begin(), values.end(), buffer_.begin());
   continued_ = false;
   s.unresolved = false;
-  s.parameter = parameter_;
+  s.parameter = icommands_[options_.parameter];
   take_series_code(s);
 
   // Each round is one fit; a refit follows only an answer of the user, so the rounds end
@@ -161,23 +169,23 @@ void DetrendPass::detrend_series(int i) {
 
 void DetrendPass::take_series_code(Current& s) {
   if (count(s.i) > series_codes_.size()) return;
-  const int code = series_codes_[count(s.i - 1)];
-  if (code == 0 || code == option_ || code == kRegionalCurveCode) return;
-  const std::string note = " *** series " + std::string(trim_right(tsi1_.ids[count(s.i - 1)])) +
+  const int code = series_codes_[at(s.i)];
+  if (code == fit::none || code == pass_option() || code == fit::regional_curve) return;
+  const std::string note = " *** series " + std::string(trim_right(tsi1_.ids[at(s.i)])) +
                            ": detrending code " + std::to_string(code) +
                            " of the batch detail file ";
   if (!changes_fit_to(code)) {
-    con_.say(note + "fits no curve: option " + std::to_string(option_) + " is used");
+    con_.say(note + "fits no curve: option " + std::to_string(pass_option()) + " is used");
     return;
   }
-  if (code == -3 || code == -4) {
+  if (window_code(code)) {
     con_.say(note + "needs a window that the file does not keep: option " +
-             std::to_string(option_) + " is used");
+             std::to_string(pass_option()) + " is used");
     return;
   }
   s.code = code;
   // The super smoother gets the middle alpha that a change after a negative curve gives it.
-  s.parameter = code == -5 ? kChangedSmootherAlpha : 0;
+  s.parameter = code == fit::super_smoother ? kChangedSmootherAlpha : 0;
 }
 
 std::span<float> DetrendPass::series_values(const Current& s) {
@@ -192,37 +200,33 @@ std::span<const float> DetrendPass::measurements(const Current& s) const {
 void DetrendPass::fit(Current& s) {
   // Window rule: a window longer than the series is the series; a negative one is a
   // percentage of its length (an odd number of values for the running medians).
-  if (s.code == -3 || s.code == -4 || s.code < -9) {
+  if (window_code(s.code) || fit::percent_spline(s.code)) {
     if (s.parameter > s.n) s.parameter = s.n;
     if (s.parameter < 0) {
       s.parameter = static_cast<int>(std::fabs(static_cast<float>(s.parameter)) / 100.0f *
                                      static_cast<float>(s.n));
-      if (s.code == -3 && s.parameter % 2 == 0) --s.parameter;
+      if (s.code == fit::running_median && s.parameter % 2 == 0) --s.parameter;
     }
   }
   s.asked = s.code;
-  const CurveFit f = detrend1(tsi1_.column(s.i).subspan(count(s.r - 1)), s.n, s.n, curve_, w1_, w2_,
-                              s.code, s.parameter, kMaxYears, con_);
+  const CurveFit f = detrend1(series_values(s), std::span<float>(curve_).first(count(s.n)), s.code,
+                              s.parameter, con_);
   if (f.too_short) {
-    con_.say(" *** series " + std::string(trim_right(tsi1_.ids[count(s.i - 1)])) + ": " +
+    con_.say(" *** series " + std::string(trim_right(tsi1_.ids[at(s.i)])) + ": " +
              std::to_string(s.n) + (s.n == 1 ? " value" : " values") +
-             ", too few for the curve of option " +
-             std::to_string(s.code) + ": the horizontal line through its mean is used");
+             ", too few for the curve of option " + std::to_string(s.code) +
+             ": the horizontal line through its mean is used");
   }
   s.code = f.option;
   s.parameter = f.parameter;
   coef_ = f.coef;
-  if (s.code == -5) {
+  if (s.code == fit::super_smoother) {
     // The smoother's alpha, where the report and the plot's legend read it.
     coef_.d = static_cast<float>(s.parameter);
     coef_.plot = static_cast<float>(s.parameter);
   }
-  if (s.code == 7 || s.code == 8) {
-    std::copy(w2_.begin(), w2_.begin() + s.n, w3_.begin());
-  } else {
-    w3_[0] = kNoStartCurve;
-  }
-  if (s.code == -1) {
+  start_curve_ = start_curve_of(f);
+  if (s.code == fit::first_differences) {
     // The differences start one year later; the series' old first row holds -9.99.
     s.negative = false;
     s.n = f.n;
@@ -241,12 +245,12 @@ void DetrendPass::fit(Current& s) {
 void DetrendPass::guard(Current& s) {
   s.negative = false;
   for (int p = 1; p <= s.n; ++p) {
-    const float v = curve_[count(p - 1)];
+    const float v = curve_[at(p)];
     // A curve value of 0 or below (or not a number) makes no index.
     if (v > 0) continue;
     con_.say(
         Layout("(/'*** series: ',a8,'  growth curve goes ','negative! ***'/'year: ',i6,2x,f7.3)")
-            .write(field(tsi1_.ids[count(s.i - 1)], 8), s.fy + p - 1, shown_curve_value(v)));
+            .write(field(tsi1_.ids[at(s.i)], 8), s.fy + p - 1, shown_curve_value(v)));
     continued_ = true;
     s.unresolved = true;
     s.negative = true;
@@ -257,43 +261,41 @@ void DetrendPass::guard(Current& s) {
 }
 
 void DetrendPass::report(Current& s) {
-  if (printout_ <= 1) return;
+  const int printout = icommands_[opt::printout];
+  if (printout <= 1) return;
   const int out = unit::out;
-  if ((s.i == 1 && !s.refit) || printout_ == 4 || s.i % kHeadEvery == 0) {
+  if ((s.i == 1 && !s.refit) || printout == 4 || s.i % kHeadEvery == 0) {
     units_.write(out, Layout("(/t2,'series   ident     option       ',"
                              "'a           b           c           d         p')")
                           .write());
   }
-  const std::string id = field(tsi1_.ids[count(s.i - 1)], 8);
+  const std::string id = field(tsi1_.ids[at(s.i)], 8);
   switch (s.code) {
-    case -3:
+    case fit::running_median:
       units_.write(out, Layout("(t2,i5,3x,a8,i4,i5,11x,'median filter curve and window width')")
                             .write(s.i, id, s.code, s.parameter));
       coef_.plot = static_cast<float>(s.parameter);
       return;
-    case -4:
+    case fit::lowess:
       units_.write(out, Layout("(t2,i5,3x,a8,i4,i5,11x,'lowess robust curve and window width')")
                             .write(s.i, id, s.code, s.parameter));
       coef_.plot = static_cast<float>(s.parameter);
       return;
-    case -5:
+    case fit::super_smoother:
       units_.write(out, Layout("(t2,i5,3x,a8,i4,i5,11x,'friedman super smoother curve and alpha')")
                             .write(s.i, id, s.code, s.parameter));
       return;
     default:
       break;
   }
-  if (spline_code(s.code)) {
-    const int stiffness =
-        s.code > 9 ? s.code
-                   : static_cast<int>(
-                         std::fabs(static_cast<float>(s.code) / 100.0f * static_cast<float>(s.n)));
+  if (fit::spline_code(s.code)) {
+    const int stiffness = spline_stiffness(s.code, s.n);
     units_.write(out, Layout("(t2,i5,3x,a8,i5,i5,9x,'smoothing spline curve and window width')")
                           .write(s.i, id, s.code, stiffness));
     coef_.plot = static_cast<float>(stiffness);
     return;
   }
-  const int p = (s.code == 3 || s.code == 7 || s.code == 8) ? static_cast<int>(coef_.p) : 0;
+  const int p = simplex_code(s.code) ? static_cast<int>(coef_.p) : 0;
   if (s.code != s.asked) {
     units_.write(out,
                  Layout("(t2,i5,3x,a8,i7,3x,'--> curve fit option failed ','and changed to: ',i5)")
@@ -306,17 +308,17 @@ void DetrendPass::report(Current& s) {
 void DetrendPass::make_indices(const Current& s) {
   const auto y = series_values(s);
   if (y.empty()) return;
-  if (s.code == -1) {
+  if (s.code == fit::first_differences) {
     // First differences: indices about 1.0.
     const float mean = xmean(y, con_);
     for (float& v : y) v = v - mean + 1.0f;
     return;
   }
-  calind(y, std::span<const float>(curve_).first(y.size()), index_mode_);
+  calind(y, std::span<const float>(curve_).first(y.size()), icommands_[opt::index_calculation]);
 }
 
 void DetrendPass::character_plot(const Current& s) {
-  if (printout_ != 4) return;
+  if (icommands_[opt::printout] != 4) return;
   pltdec1(measurements(s), std::span<const float>(curve_).first(count(s.n)), series_values(s), s.fy,
           decade_block_length(s.n), units_, unit::out, 4, interactive_, con_);
 }
@@ -331,8 +333,8 @@ void DetrendPass::restore(Current& s) {
 
 void DetrendPass::accept(const Current& s) {
   const auto y = series_values(s);
-  curves_[count(s.i - 1)] = {s.fy, s.ly, std::vector<float>(curve_.begin(), curve_.begin() + s.n)};
-  indices_[count(s.i - 1)] = {s.fy, s.ly, std::vector<float>(y.begin(), y.end())};
+  curves_[at(s.i)] = {s.fy, s.ly, std::vector<float>(curve_.begin(), curve_.begin() + s.n)};
+  indices_[at(s.i)] = {s.fy, s.ly, std::vector<float>(y.begin(), y.end())};
   tsi1_.year_row(s.i).idt = s.code;
 }
 
@@ -342,7 +344,7 @@ void DetrendPass::place(const std::vector<SeriesRecord>& records) {
   for (int i = 1; i <= tsi1_.count; ++i) {
     auto column = tsi1_.column(i);
     std::fill(column.begin(), column.end(), kMissing);
-    const SeriesRecord& rec = records[count(i - 1)];
+    const SeriesRecord& rec = records[at(i)];
     const int offset = rec.first_year - set_first;
     for (std::size_t k = 0; k < rec.values.size(); ++k) {
       const long row = offset + static_cast<long>(k);
@@ -353,13 +355,13 @@ void DetrendPass::place(const std::vector<SeriesRecord>& records) {
 
 void DetrendPass::finish() {
   SeriesYears& set = tsi1_.year_row(tsi1_.count + 1);
-  if (option_ == -1) {
+  if (pass_option() == fit::first_differences) {
     // First differences: the set starts one year later. A series refitted with another
     // code keeps its first year; it loses that year so that it stays on the year axis.
     ++set.ify;
     for (int i = 1; i <= tsi1_.count; ++i) {
       SeriesYears& y = tsi1_.year_row(i);
-      for (auto* rec : {&curves_[count(i - 1)], &indices_[count(i - 1)]}) {
+      for (auto* rec : {&curves_[at(i)], &indices_[at(i)]}) {
         const int drop = std::min(set.ify - rec->first_year, static_cast<int>(rec->values.size()));
         if (drop <= 0) continue;
         rec->values.erase(rec->values.begin(), rec->values.begin() + drop);
@@ -368,13 +370,13 @@ void DetrendPass::finish() {
       y.ify = std::max(y.ify, set.ify);
     }
   }
-  if (curve_file_) {
+  if (keeps_curves()) {
     place(curves_);
-    if (summary_ == 1 || summary_ == 3) summary_plot();
+    if (summary_plot_wanted()) summary_plot();
     write_curve_file();
   }
   place(indices_);
-  sstat(tsi1_, stats_, units_, unit::out, printout_);
+  sstat(tsi1_, stats_, units_, unit::out, icommands_[opt::printout]);
 }
 
 void DetrendPass::summary_plot() {
@@ -384,9 +386,9 @@ void DetrendPass::summary_plot() {
   std::vector<float> values;
   for (int j = 1; j <= years; ++j) {
     tsi1_.present_in_row(j, values);
-    if (!values.empty()) tsi1_.overlay[count(j - 1)] = biwgt(values, kBiweightTuning, 1).location;
+    if (!values.empty()) tsi1_.overlay[at(j)] = biwgt(values, kBiweightTuning, 1).location;
   }
-  const bool first = pass_ == 1;
+  const bool first = first_pass();
   if (!plots_.all_series) {
     con_.say(" plot not available");
     return;
@@ -397,24 +399,26 @@ void DetrendPass::summary_plot() {
 }
 
 void DetrendPass::write_curve_file() {
-  if (save_ <= 0) return;
+  const int save = icommands_[opt::core_series_save];
+  if (save <= 0) return;
   units_.create(unit::series, curve_file_name(commands_, pass_));
-  if (save_ < 4) {
+  if (save < 4) {
     // The file tag goes into the last six characters of each header line, and stays.
     for (int h = 1; h <= 3; ++h) {
       const int first = Commands::kHeaderFirst[h - 1];
-      commands_.set(first + 79, first + 84, pass_ == 1 ? " crv1" : " crv2");
+      commands_.set(first + 79, first + 84, first_pass() ? " crv1" : " crv2");
       units_.write(unit::series, commands_.header_line(h));
     }
   }
-  sis(units_.out(unit::series), tsi1_, save_, "crv", con_);
+  sis(units_.out(unit::series), tsi1_, save, "crv", con_);
   units_.close(unit::series);
 }
 
-void detrend(Tsi1& tsi1, Icommands& icommands, Commands& commands, Units& units, Console& con,
-             StatsTable& stats, const DetrendPlots& plots, std::span<const int> plot_vector,
-             std::span<const int> series_codes) {
-  DetrendPass(tsi1, icommands, commands, units, con, stats, plots, plot_vector, series_codes).run();
+void detrend(Tsi1& tsi1, const Icommands& icommands, Commands& commands, Units& units, Console& con,
+             StatsTable& stats, DetrendingPass pass, const DetrendPlots& plots,
+             std::span<const int> plot_vector, std::span<const int> series_codes) {
+  DetrendPass(tsi1, icommands, commands, units, con, stats, pass, plots, plot_vector, series_codes)
+      .run();
 }
 
 }  // namespace dendro

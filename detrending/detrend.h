@@ -26,25 +26,30 @@ struct NegativeCurveStop : Stop {
   NegativeCurveStop() : Stop("*** negative growth curve value ***", kFailureStatus) {}
 };
 
+// The two detrending passes: the first fits the first detrending option's curves to the
+// measurements, the second the second detrending option's to the first pass's indices.
+enum class DetrendingPass { first, second };
+
 // The last question before a curve that went negative ends the run: "is that what you
 // really want? y/n". It has no default: an empty answer asks again. False for "n" or "N"
 // (back to the fit), true for any other answer.
 bool stop_confirmed(Console& con);
 
-// Runs the detrending pass that element 151 of `icommands` names (1: option 4 with its
-// parameter and plot flag, elements 34 and 64; 2: option 5, elements 35 and 65) on the
-// series of `tsi1`. Reads options 5 to 8, 12 and 17 to 19 and the data file name in
-// `commands`; writes its report to the general output file (unit 11, open), the curve file
-// (prefix + "_crv1.txt" or "_crv2.txt") on unit 14, and the statistics of the indices into
-// `stats`. On return every series column holds its indices on the chronology's year axis,
-// `idt` the code finally used; under first differences every series and the set start one
-// year later. `plot_vector` is handed unchanged to the series plot. `series_codes`, when
-// given, holds a curve-fit code for each series (the batch detail file's) that takes the
-// place of the pass's option for that series; 0 (and -2, which a regional curve run
-// leaves) keeps the pass's option, and so does a code that fits no curve of its own or a
-// running-median or lowess code, whose window the detail file does not keep (with a note).
-void detrend(Tsi1& tsi1, Icommands& icommands, Commands& commands, Units& units, Console& con,
-             StatsTable& stats, const DetrendPlots& plots = {},
+// Runs detrending pass `pass` on the series of `tsi1`: the first pass by the first
+// detrending option with its parameter and plot flag, the second by the second detrending
+// option's. Reads the second detrending option (labels), the robust, interactive, index,
+// printout, save and summary plot options and the data file name in `commands`; writes its
+// report to the general output file (unit 11, open), the curve file (prefix + "_crv1.txt"
+// or "_crv2.txt") on unit 14, and the statistics of the indices into `stats`. On return
+// every series column holds its indices on the chronology's year axis, `idt` the code
+// finally used; under first differences every series and the set start one year later.
+// `plot_vector` is handed unchanged to the series plot. `series_codes`, when given, holds a
+// curve-fit code for each series (the batch detail file's) that takes the place of the
+// pass's option for that series; 0 (and -2, which a regional curve run leaves) keeps the
+// pass's option, and so does a code that fits no curve of its own or a running-median or
+// lowess code, whose window the detail file does not keep (with a note).
+void detrend(Tsi1& tsi1, const Icommands& icommands, Commands& commands, Units& units, Console& con,
+             StatsTable& stats, DetrendingPass pass, const DetrendPlots& plots = {},
              std::span<const int> plot_vector = {}, std::span<const int> series_codes = {});
 
 }  // namespace dendro

@@ -10,6 +10,8 @@
 #include "detrending/detrend_pass.h"
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/fit_codes.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/spline.h"
 #include "series/store.h"
@@ -20,8 +22,6 @@ namespace dendro {
 namespace {
 
 constexpr std::size_t kAnswerWidth = 10;
-
-std::size_t count(int n) { return static_cast<std::size_t>(std::max(n, 0)); }
 
 // The smoothers the dialogue offers, before the curve-fit codes.
 constexpr const char* kSmootherList[] = {
@@ -70,8 +70,7 @@ DetrendPass::Decision DetrendPass::show_and_ask(Current& s) {
 void DetrendPass::show_fit(Current& s) {
   // The smooth of the index panel: a spline of a tenth of the length, none for a curve
   // that went negative (or a series too short for the spline).
-  const std::span<float> smooth = std::span<float>(w1_).first(count(s.n));
-  std::fill(smooth.begin(), smooth.end(), 1.0f);
+  std::vector<float> smooth(count(s.n), 1.0f);
   if (!s.negative) {
     s.unresolved = false;
     if (spline(series_values(s), smooth, s.n / 10, &con_).status != SplineStatus::ok &&
@@ -82,22 +81,22 @@ void DetrendPass::show_fit(Current& s) {
     smooth[0] = 0.0f;
   }
 
-  std::string name = tsi1_.ids[count(s.i - 1)];
+  std::string name = tsi1_.ids[at(s.i)];
   stringclean(name);
   const std::array<float, 7> coefficients = coef_.array();
   FitPage page;
   page.measurements = measurements(s);
   page.curve = std::span<const float>(curve_).first(count(s.n));
-  page.start_curve = std::span<const float>(w2_).first(count(s.n));
+  page.start_curve = std::span<const float>(start_curve_).first(count(s.n));
   page.indices = series_values(s);
   page.smooth = smooth;
-  page.start_flag = std::span<const float>(w3_).first(count(s.n));
+  page.start_flag = page.start_curve;
   page.plot_vector = plot_vector_;
   page.first_year = s.fy;
   page.name = std::string(trim_right(name));
-  page.pass_label = pass_ == 2      ? " 2nd detrending  "
-                    : option5_ == 0 ? " detrending      "
-                                    : " 1st detrending  ";
+  page.pass_label = !first_pass()                                     ? " 2nd detrending  "
+                    : icommands_[opt::second_detrending] == fit::none ? " detrending      "
+                                                                      : " 1st detrending  ";
   page.coefficients = coefficients;
   if (plots_.fit_page) {
     plots_.fit_page(page, plot_flag_, s.code);
@@ -115,10 +114,11 @@ DetrendPass::Decision DetrendPass::change_option(Current& s) {
   }
   s.code = static_cast<int>(*code);
   s.parameter = 0;
-  if (s.code == -5) {
+  if (s.code == fit::super_smoother) {
     // After a negative curve under another pass option the smoother gets a middle alpha.
-    s.parameter = (option_ != -5 && s.negative) ? kChangedSmootherAlpha : ask_alpha();
-  } else if (s.code == -3 || s.code == -4) {
+    s.parameter =
+        (pass_option() != fit::super_smoother && s.negative) ? kChangedSmootherAlpha : ask_alpha();
+  } else if (window_code(s.code)) {
     s.parameter = ask_window(s);
   }
   return Decision::refit;
@@ -140,7 +140,7 @@ int DetrendPass::ask_alpha() {
 
 int DetrendPass::ask_window(const Current& s) {
   for (;;) {
-    if (s.code == -3) {
+    if (s.code == fit::running_median) {
       con_.say("enter the new median window width");
       con_.say("fixed width: a positive odd integer >2");
     } else {
@@ -156,7 +156,7 @@ int DetrendPass::ask_window(const Current& s) {
     if (w < 0) return static_cast<int>(std::max(w, -100LL));
     w = std::min<long long>(w, s.n);
     if (w <= 2) continue;
-    if (s.code == -3 && w % 2 == 0) --w;
+    if (s.code == fit::running_median && w % 2 == 0) --w;
     return static_cast<int>(w);
   }
 }

@@ -6,6 +6,7 @@
 
 #include "detrending/coefficients.h"
 #include "detrending/detrend.h"
+#include "series/blocks.h"
 
 namespace dendro {
 
@@ -26,6 +27,22 @@ inline constexpr const char* kFitCodeLines[] = {
 // The super smoother's alpha when a series is changed to it without a question.
 inline constexpr int kChangedSmootherAlpha = 5;
 
+// The option table's values that belong to one pass: its curve-fit option, the option's
+// parameter and its plot flag.
+struct PassOptions {
+  OptionElement fit;
+  OptionElement parameter;
+  OptionElement plots;
+};
+
+inline constexpr PassOptions pass_options(DetrendingPass pass) {
+  return pass == DetrendingPass::first
+             ? PassOptions{opt::first_detrending, opt::first_detrending_parameter,
+                           opt::first_detrending_plots}
+             : PassOptions{opt::second_detrending, opt::second_detrending_parameter,
+                           opt::second_detrending_plots};
+}
+
 // One series' curve or indices as the pass keeps them until its end.
 struct SeriesRecord {
   int first_year = 0;
@@ -35,9 +52,9 @@ struct SeriesRecord {
 
 class DetrendPass {
  public:
-  DetrendPass(Tsi1& tsi1, Icommands& icommands, Commands& commands, Units& units, Console& con,
-              StatsTable& stats, const DetrendPlots& plots, std::span<const int> plot_vector,
-              std::span<const int> series_codes);
+  DetrendPass(Tsi1& tsi1, const Icommands& icommands, Commands& commands, Units& units,
+              Console& con, StatsTable& stats, DetrendingPass pass, const DetrendPlots& plots,
+              std::span<const int> plot_vector, std::span<const int> series_codes);
   void run();
 
  private:
@@ -58,6 +75,13 @@ class DetrendPass {
   };
 
   // detrend.cpp
+  bool first_pass() const { return pass_ == DetrendingPass::first; }
+  // The pass's curve-fit option.
+  int pass_option() const { return icommands_[options_.fit]; }
+  // The summary plot of the curves is asked for.
+  bool summary_plot_wanted() const;
+  // The curves are kept for the curve file or the summary plot.
+  bool keeps_curves() const;
   void set_up();
   void write_legend();
   void detrend_series(int i);
@@ -89,7 +113,7 @@ class DetrendPass {
   [[noreturn]] void terminate_run();
 
   Tsi1& tsi1_;
-  Icommands& icommands_;
+  const Icommands& icommands_;
   Commands& commands_;
   Units& units_;
   Console& con_;
@@ -97,23 +121,17 @@ class DetrendPass {
   const DetrendPlots& plots_;
   std::span<const int> plot_vector_;
   std::span<const int> series_codes_;  // per-series codes in place of the pass's option
+  const DetrendingPass pass_;
+  const PassOptions options_;  // where the pass's own values stand in the option table
 
-  // The options of the pass, copied on entry.
-  int pass_ = 1;
-  int option_ = 0;           // curve-fit option of the pass
-  int parameter_ = 0;        // its parameter
-  int plot_flag_ = 0;        // working copy of the plot flag
-  int option5_ = 0;          // second detrending (labels of pass 1)
-  int robust_ = 0;           // option 6
-  int interactive_ = 0;      // working copy of option 7
-  int index_mode_ = 0;       // option 8
-  int printout_ = 0;         // option 17
-  int save_ = 0;             // option 18
-  int summary_ = 0;          // option 19
-  bool curve_file_ = false;  // the curves are kept for the file or the summary plot
-  bool continued_ = false;   // a negative curve occurred in this or the previous series
+  // What the dialogue may change for the rest of the pass: "no more plots" clears the plot
+  // flag, and the user may end the interactive detrending.
+  int plot_flag_ = 0;
+  int interactive_ = 0;
+  bool continued_ = false;  // a negative curve occurred in this or the previous series
 
-  std::vector<float> curve_, buffer_, w1_, w2_, w3_;
+  std::vector<float> curve_, buffer_;
+  std::vector<float> start_curve_;  // the fit's start curve, or a first value -999: none
   Coefficients coef_;
   std::vector<SeriesRecord> curves_, indices_;
 };

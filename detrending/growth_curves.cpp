@@ -5,9 +5,10 @@
 #include <cstddef>
 #include <vector>
 
-#include "detrending/fatal.h"
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
+#include "series/records.h"
 
 namespace dendro {
 namespace {
@@ -62,7 +63,8 @@ double mean_of(std::span<const float> v) {
 
 }  // namespace
 
-void curve(int m, std::span<const float> y, std::span<float> yc, Coefficients& coef, Console& con) {
+Coefficients curve(int m, std::span<const float> y, std::span<float> yc, Console& con) {
+  Coefficients coef;
   constexpr int kMinValues = 20;
   constexpr int kMaxIterations = 34;
   constexpr double kConverged = 5.0e-7;
@@ -70,7 +72,7 @@ void curve(int m, std::span<const float> y, std::span<float> yc, Coefficients& c
   if (n < kMinValues) {
     con.say(Layout("('>> sbr curve:  only',i3,' values, no exponential curve fit')").write(n));
     fail_exponential(yc, coef);
-    return;
+    return coef;
   }
 
   // Start from the decline between the means of the first and the last ten values. Means
@@ -94,7 +96,7 @@ void curve(int m, std::span<const float> y, std::span<float> yc, Coefficients& c
     const Trial upper = exponential_trial(y, b + delta, x);
     if (!lower.ok || !centre.ok || !upper.ok) {
       fail_exponential(yc, coef);
-      return;
+      return coef;
     }
     // Move the centre: the lower trial first, so that on a tie the lower rate wins.
     bool moved = false;
@@ -122,7 +124,7 @@ void curve(int m, std::span<const float> y, std::span<float> yc, Coefficients& c
   if (!converged) {
     con.say(">> sbr curve: over 34 iterations");
     fail_exponential(yc, coef);
-    return;
+    return coef;
   }
 
   // a and d are those of the final rate itself (its own least-squares solve), so that the
@@ -137,8 +139,9 @@ void curve(int m, std::span<const float> y, std::span<float> yc, Coefficients& c
   coef.p = static_cast<float>(iteration);
   coef.plot = static_cast<float>(sy);
   for (int t = 1; t <= m; ++t) {
-    yc[static_cast<std::size_t>(t - 1)] = static_cast<float>(a * std::exp(-b * t) + d);
+    yc[at(t)] = static_cast<float>(a * std::exp(-b * t) + d);
   }
+  return coef;
 }
 
 Line trend(int m, std::span<const float> y, std::span<float> yc) {
@@ -154,20 +157,20 @@ Line trend(int m, std::span<const float> y, std::span<float> yc) {
   const double slope = (sxy - sy * sx / n) / (sxx - sx * sx / n);
   const double intercept = sy / n - slope * sx / n;
   for (int t = 1; t <= m; ++t) {
-    yc[static_cast<std::size_t>(t - 1)] = static_cast<float>(slope * t + intercept);
+    yc[at(t)] = static_cast<float>(slope * t + intercept);
   }
   return {static_cast<float>(slope), static_cast<float>(intercept)};
 }
 
 float xmean(std::span<const float> y, Console& con) {
-  if (y.empty()) fatal(con, Layout("(/1x,'error in xmean: n=0')").write());
+  if (y.empty()) pause_and_stop(con, Layout("(/1x,'error in xmean: n=0')").write());
   float sum = 0;
   for (float v : y) sum += v;
   return sum / static_cast<float>(y.size());
 }
 
-void hughdi(std::span<const float> t, std::span<const float> y, int m, std::span<float> yc,
-            Coefficients& coef, float missing) {
+Coefficients hughdi(std::span<const float> t, std::span<const float> y, int m, std::span<float> yc,
+                    float missing) {
   const std::size_t n = y.size();
   auto usable = [&](std::size_t i) { return y[i] != missing && y[i] > 0 && t[i] > 0; };
 
@@ -214,13 +217,14 @@ void hughdi(std::span<const float> t, std::span<const float> y, int m, std::span
     yc[static_cast<std::size_t>(i)] =
         static_cast<float>(a * std::pow(ti, beta[1]) * std::exp(beta[2] * ti));
   }
+  Coefficients coef;
   coef.a = static_cast<float>(a);
   coef.b = static_cast<float>(beta[1]);
   coef.c = static_cast<float>(beta[2]);
 
   // Step 4: rescale to the level of the data over the same points as the regression.
   double sum_residual = 0, sum_curve = 0;
-  const std::size_t last = std::min(n, static_cast<std::size_t>(std::max(m, 0)));
+  const std::size_t last = std::min(n, count(m));
   for (std::size_t i = 0; i < last; ++i) {
     if (!usable(i)) continue;
     sum_residual += y[i] - yc[i];
@@ -233,11 +237,12 @@ void hughdi(std::span<const float> t, std::span<const float> y, int m, std::span
       yc[static_cast<std::size_t>(i)] = static_cast<float>(yc[static_cast<std::size_t>(i)] * ratio);
     }
   }
+  return coef;
 }
 
-void gexp(std::span<const float> y, int m, std::span<float> yc, Coefficients& coef, float missing,
-          Console& con) {
-  if (y.empty()) fatal(con, Layout("(/1x,'*** n .le. 0 in sbr gexp ***'/)").write());
+Coefficients gexp(std::span<const float> y, int m, std::span<float> yc, float missing,
+                  Console& con) {
+  if (y.empty()) pause_and_stop(con, Layout("(/1x,'*** n .le. 0 in sbr gexp ***'/)").write());
   std::vector<double> t, z;
   for (std::size_t i = 0; i < y.size(); ++i) {
     if (y[i] > 0 && y[i] != missing) {
@@ -246,7 +251,7 @@ void gexp(std::span<const float> y, int m, std::span<float> yc, Coefficients& co
       z.push_back(std::log(static_cast<double>(y[i])) - std::log(ti));
     }
   }
-  if (t.empty()) fatal(con, Layout("(/1x,'*** n1 .le. 0 in sbr gexp ***'/)").write());
+  if (t.empty()) pause_and_stop(con, Layout("(/1x,'*** n1 .le. 0 in sbr gexp ***'/)").write());
 
   // Least-squares slope of z on t. With one usable point there is no slope to estimate:
   // the start curve then passes through that point with no decay.
@@ -266,10 +271,12 @@ void gexp(std::span<const float> y, int m, std::span<float> yc, Coefficients& co
   const double beta = stt > 0 ? stz / stt : 0.0;
   const double a = std::exp(zbar - beta * tbar);
   for (int i = 1; i <= m; ++i) {
-    yc[static_cast<std::size_t>(i - 1)] = static_cast<float>(i * a * std::exp(beta * i));
+    yc[at(i)] = static_cast<float>(i * a * std::exp(beta * i));
   }
+  Coefficients coef;
   coef.a = static_cast<float>(a);
   coef.b = static_cast<float>(-beta);
+  return coef;
 }
 
 }  // namespace dendro

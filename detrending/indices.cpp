@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "series/descriptive.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/store.h"
 #include "series/units.h"
@@ -52,9 +53,8 @@ void write_series_rows(Tsi1& tsi1, StatsTable& stats, Units& units, int unit, in
     for (int k = 1; k <= 7; ++k) stats.at(i, k) = cols[k - 1];
     if (printout > 1) {
       if (i == 1 || i % kHeadEvery == 0) units.write(unit, head.write());
-      units.write(unit, row.write(i, tsi1.ids[static_cast<std::size_t>(i - 1)], y.ify, y.ily, n,
-                                  m.mean, m.std_dev, m.skewness, m.kurtosis, m.mean_sensitivity,
-                                  m.autocorrelation));
+      units.write(unit, row.write(i, tsi1.ids[at(i)], y.ify, y.ily, n, m.mean, m.std_dev,
+                                  m.skewness, m.kurtosis, m.mean_sensitivity, m.autocorrelation));
     }
   }
 }
@@ -65,10 +65,10 @@ void write_summary(int count, StatsTable& stats, Units& units, int unit) {
                         .write());
   for (int k = 1; k <= 7; ++k) {
     std::vector<float> column(static_cast<std::size_t>(count));
-    for (int i = 1; i <= count; ++i) column[static_cast<std::size_t>(i - 1)] = stats.at(i, k);
+    for (int i = 1; i <= count; ++i) column[at(i)] = stats.at(i, k);
     const Moments m = moment(column);
     const FiveNumbers f = mfs(column);  // sorts the column: the table keeps it sorted
-    for (int i = 1; i <= count; ++i) stats.at(i, k) = column[static_cast<std::size_t>(i - 1)];
+    for (int i = 1; i <= count; ++i) stats.at(i, k) = column[at(i)];
     const float summary[8] = {m.mean,    m.std_dev,     f.median,      f.spread,
                               f.minimum, f.lower_hinge, f.upper_hinge, f.maximum};
     for (int row = 1; row <= 8; ++row) stats.at(row, k) = summary[row - 1];

@@ -5,12 +5,12 @@
 #include <cstddef>
 #include <vector>
 
+#include "series/index.h"
+
 namespace dendro {
 namespace {
 
 constexpr int kPasses = 3;  // one fit and two robustness iterations
-
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 // Bisquare robustness weights from the residuals, scaled by six times their median
 // absolute value.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "detrending/curve_fit.h"
 #include "detrending/indices.h"
 #include "detrending/rcs_pith.h"
 #include "detrending/rcs_steps.h"
@@ -11,6 +12,7 @@
 #include "series/console.h"
 #include "series/core_save.h"
 #include "series/descriptive.h"
+#include "series/index.h"
 #include "series/index_block.h"
 #include "series/layout.h"
 #include "series/spline.h"
@@ -24,8 +26,6 @@ namespace {
 
 constexpr int kBootstrapDepth = 5;  // ages with more series than this have bootstrap limits
 constexpr std::size_t kTitleLength = 85;
-
-std::size_t count(int n) { return static_cast<std::size_t>(std::max(n, 0)); }
 
 // Header line h of the character block with `tag` from column 81.
 std::string tagged_header(Commands& commands, int h, std::string_view tag) {
@@ -50,25 +50,16 @@ void smooth_into(std::span<const float> values, int n, std::span<float> out, int
 
 RegionalCurve::RegionalCurve(Tsi1& tsi1, Tsi2& tsi2, StatsTable& stats, const RcsVectors& vectors,
                              std::string& title, RcsIo& io)
-    : tsi1_(tsi1), tsi2_(tsi2), stats_(stats), v_(vectors), title_(title), io_(io) {}
-
-void RegionalCurve::read_options() {
-  const Icommands& ic = io_.icommands;
-  detrend_code_ = ic.option(4);
-  option_ = ic.option(5);
-  // The window of the running medians and of lowess; the super smoother runs with alpha 0.
-  parameter_ = (option_ == -3 || option_ == -4) ? ic.option(5, 1) : 0;
-  fit_plot_ = ic.option(4, 2);
-  robust_ = ic.option(6);
-  interactive_ = ic.option(7);
-  index_mode_ = ic.option(8);
-  printout_ = ic.option(17);
-  save_ = ic.option(18);
-  summary_ = ic.option(19);
-  bootstrap_plot_ = ic.option(12, 1);
-  bootstrap_ = ic.option(12, 2);
-  bootstrap_spline_ = ic.option(12, 3);
-}
+    : tsi1_(tsi1),
+      tsi2_(tsi2),
+      stats_(stats),
+      v_(vectors),
+      title_(title),
+      io_(io),
+      option_(io.icommands[opt::second_detrending]),
+      // The super smoother runs with alpha 0.
+      parameter_(window_code(option_) ? io.icommands[opt::second_detrending_parameter] : 0),
+      fit_plot_(io.icommands[opt::first_detrending_plots]) {}
 
 void RegionalCurve::check_vectors() const {
   const std::size_t n = count(length_);
@@ -79,14 +70,15 @@ void RegionalCurve::check_vectors() const {
 }
 
 void RegionalCurve::run(std::span<const int> offsets) {
-  read_options();
-  alignment_ = align_by_age(tsi1_, offsets, detrend_code_, io_.con);
+  const Icommands& options = io_.icommands;
+  alignment_ = align_by_age(tsi1_, offsets, options[opt::first_detrending], io_.con);
   length_ = fit_length_ = alignment_.length;
   check_vectors();
 
   save_series("_rcs_raw.txt", "  rcs", "raw");
   mean_by_age();
-  if (summary_ == 1 || summary_ == 3) {
+  const int summary = options[opt::summary_plots];
+  if (summary == 1 || summary == 3) {
     if (io_.plots.all_series) {
       io_.plots.all_series(tsi1_, "rcs-aligned data with mean", "years", "measurements",
                            series_kind::kRegionalCurve);
@@ -95,7 +87,7 @@ void RegionalCurve::run(std::span<const int> offsets) {
     }
   }
   fill_age_columns();
-  if (bootstrap_ == 1) bootstrap_limits();
+  if (options[opt::bootstrap_limits] == 1) bootstrap_limits();
   name_title();
   write_chronology();
 
@@ -103,19 +95,20 @@ void RegionalCurve::run(std::span<const int> offsets) {
   indices_by_age();
   save_series("_rcs_ind1.txt", " rcs ", "ind");
   back_to_calendar();
-  sstat(tsi1_, stats_, io_.units, unit::out, printout_);
+  sstat(tsi1_, stats_, io_.units, unit::out, options[opt::printout]);
 }
 
 // The aligned series (by cambial age) in the format of option 18, with the three header
 // lines tagged from column 81 for the tucson and mib pex formats.
 void RegionalCurve::save_series(const char* suffix, const char* tag, const char* kind) {
-  if (save_ <= 0) return;
+  const int save = io_.icommands[opt::core_series_save];
+  if (save <= 0) return;
   const std::string name = output_prefix(io_.commands.data_file) + suffix;
   std::ostream& out = io_.units.create(unit::series, name);
-  if (save_ <= 3) {
+  if (save <= 3) {
     for (int h = 1; h <= 3; ++h) out << tagged_header(io_.commands, h, tag) << '\n';
   }
-  sis(out, tsi1_, save_, kind, io_.con);
+  sis(out, tsi1_, save, kind, io_.con);
   io_.units.close(unit::series);
 }
 
@@ -138,10 +131,10 @@ void RegionalCurve::mean_by_age() {
   columns.upper = v_.upper.first(n);
   io_.mean_by_age(tsi1_, columns);
 
-  keep_in_table(2, segment_length);
-  keep_in_table(3, tree_age);
-  keep_in_table(10, mean_);
-  keep_in_table(11, sig);
+  keep_in_table(tsi2col::segment_length, segment_length);
+  keep_in_table(tsi2col::tree_age, tree_age);
+  keep_in_table(tsi2col::rcs_mean, mean_);
+  keep_in_table(tsi2col::rcs_spread, sig);
   tsi1_.overlay = mean_;
 }
 
@@ -157,29 +150,31 @@ void RegionalCurve::fill_age_columns() {
   depth_above_5_ = 0;
   std::vector<float> age(count(length_)), depth_by_age(count(length_));
   for (int r = 1; r <= length_; ++r) {
-    const int depth = v_.depth[count(r - 1)];
-    age[count(r - 1)] = static_cast<float>(r);
-    depth_by_age[count(r - 1)] = static_cast<float>(depth);
+    const int depth = v_.depth[at(r)];
+    age[at(r)] = static_cast<float>(r);
+    depth_by_age[at(r)] = static_cast<float>(depth);
     if (depth > kBootstrapDepth) ++depth_above_5_;
   }
-  keep_in_table(8, age);
-  keep_in_table(9, depth_by_age);
+  keep_in_table(tsi2col::rcs_age, age);
+  keep_in_table(tsi2col::rcs_depth, depth_by_age);
 }
 
 void RegionalCurve::bootstrap_limits() {
   const std::size_t n = count(length_);
   const int k = depth_above_5_;
+  const int years = io_.icommands[opt::bootstrap_spline];
   std::vector<float> smooth_mean(n), smooth_lower(n), smooth_upper(n);
-  smooth_into(mean_, length_, smooth_mean, bootstrap_spline_, io_.con);
-  smooth_into(v_.lower, k, smooth_lower, bootstrap_spline_, io_.con);
-  smooth_into(v_.upper, k, smooth_upper, bootstrap_spline_, io_.con);
+  smooth_into(mean_, length_, smooth_mean, years, io_.con);
+  smooth_into(v_.lower, k, smooth_lower, years, io_.con);
+  smooth_into(v_.upper, k, smooth_upper, years, io_.con);
   // Ages without limits of their own (fewer than six series) get the mean for both.
   for (std::size_t r = 0; r < n; ++r) {
     if (v_.lower[r] != 0.0f) continue;
     v_.lower[r] = v_.upper[r] = mean_[r];
     smooth_lower[r] = smooth_upper[r] = smooth_mean[r];
   }
-  if (bootstrap_plot_ > 0) {
+  const int plot_flag = io_.icommands[opt::bootstrap_plots];
+  if (plot_flag > 0) {
     if (io_.plots.page) {
       const std::string name(
           trim_right(io_.commands.get(Commands::kNameFirst, Commands::kNameLast)));
@@ -189,7 +184,7 @@ void RegionalCurve::bootstrap_limits() {
                       "ring widths (y)", 1, 9});
       page.c3 = v_.upper.first(n);
       page.c6 = smooth_upper;
-      int flag = bootstrap_plot_;
+      int flag = plot_flag;
       io_.plots.page(page, flag);
     } else {
       plot_not_available(io_.con);
@@ -207,7 +202,7 @@ void RegionalCurve::write_limit_file(std::span<const float> smooth_mean,
                                                       "spl    2.5%   97.5%"));
   const Layout row("(2i6,6f8.3)");
   for (int r = 1; r <= length_; ++r) {
-    const std::size_t j = count(r - 1);
+    const std::size_t j = at(r);
     io_.units.write(unit::series, row.write(r, v_.depth[j], mean_[j], v_.lower[j], v_.upper[j],
                                             smooth_mean[j], smooth_lower[j], smooth_upper[j]));
   }
@@ -245,21 +240,22 @@ void RegionalCurve::write_chronology() {
 }
 
 void RegionalCurve::indices_by_age() {
-  keep_in_table(12, v_.curve.first(count(length_)));
+  keep_in_table(tsi2col::rcs_curve, v_.curve.first(count(length_)));
   fit_length_ = length_;
   series_mean_.assign(count(tsi1_.count), 0.0f);
   series_sd_.assign(count(tsi1_.count), 0.0f);
   for (int i = 1; i <= tsi1_.count; ++i) {
     const int first = alignment_.first_row(i);
-    const SeriesYears& y = tsi1_.years[count(i - 1)];
+    const SeriesYears& y = tsi1_.years[at(i)];
     const int n = std::min(y.ily - y.ify + 1, length_);
     std::span<float> values = tsi1_.column(i).subspan(count(first - 1), count(n));
-    if (index_mode_ == kResidualIndices) {
+    if (io_.icommands[opt::index_calculation] == kResidualIndices) {
       const Moments m = moment(values);
-      series_mean_[count(i - 1)] = m.mean;
-      series_sd_[count(i - 1)] = m.std_dev;
+      series_mean_[at(i)] = m.mean;
+      series_sd_[at(i)] = m.std_dev;
     }
-    calind(values, v_.curve.subspan(count(first - 1), count(n)), index_mode_);
+    calind(values, v_.curve.subspan(count(first - 1), count(n)),
+           io_.icommands[opt::index_calculation]);
   }
 }
 
@@ -268,7 +264,7 @@ void RegionalCurve::back_to_calendar() {
   if (fit_plot_ != 1) return;
   const int set_first = tsi1_.years[count(tsi1_.count)].ify;
   for (int i = 1; i <= tsi1_.count && fit_plot_ == 1; ++i) {
-    const SeriesYears& y = tsi1_.years[count(i - 1)];
+    const SeriesYears& y = tsi1_.years[at(i)];
     plot_series_indices(
         i, tsi1_.column(i).subspan(count(y.ify - set_first), count(y.ily - y.ify + 1)));
   }
@@ -282,12 +278,12 @@ void RegionalCurve::plot_series_indices(int i, std::span<const float> indices) {
     return;
   }
   std::vector<float> shown(indices.begin(), indices.end());
-  if (index_mode_ == kResidualIndices) {
+  if (io_.icommands[opt::index_calculation] == kResidualIndices) {
     std::vector<float> copy = shown;
     const Moments m = moment(copy);
     if (m.std_dev > 0.0f) {
       for (float& v : shown) {
-        v = (v - m.mean) / m.std_dev * series_sd_[count(i - 1)] + series_mean_[count(i - 1)];
+        v = (v - m.mean) / m.std_dev * series_sd_[at(i)] + series_mean_[at(i)];
       }
     }
   }
@@ -296,10 +292,10 @@ void RegionalCurve::plot_series_indices(int i, std::span<const float> indices) {
   if (!shown.empty()) level /= static_cast<float>(shown.size());
   const std::vector<float> mean_line(shown.size(), level);
   const std::vector<float> ones(indices.size(), 1.0f);
-  const std::string name = plot_name(tsi1_.ids[count(i - 1)]);
-  const ChronologyPlot page =
-      two_panels(shown, mean_line, indices, ones, static_cast<int>(indices.size()),
-                 tsi1_.years[count(i - 1)].ify, name, {"", "", "measurements (y)", "rcs indices (z)", 2, 6});
+  const std::string name = plot_name(tsi1_.ids[at(i)]);
+  const ChronologyPlot page = two_panels(
+      shown, mean_line, indices, ones, static_cast<int>(indices.size()), tsi1_.years[at(i)].ify,
+      name, {"", "", "measurements (y)", "rcs indices (z)", 2, 6});
   io_.plots.page(page, fit_plot_);
 }
 

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 
-#include "detrending/fatal.h"
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/index.h"
+#include "series/records.h"
 
 namespace dendro {
 namespace {
@@ -39,13 +40,12 @@ AgeAlignment align_by_age(Tsi1& tsi1, std::span<const int> offsets, int detrend_
   for (int p : a.offsets) smallest = std::min<long long>(smallest, p);
   long long longest = -9999;
   for (int i = 1; i <= count; ++i) {
-    longest = std::max(longest, a.offsets[static_cast<std::size_t>(i - 1)] +
-                                    static_cast<long long>(
-                                        length_of(tsi1.years[static_cast<std::size_t>(i - 1)])) -
-                                    smallest);
+    longest =
+        std::max(longest, a.offsets[at(i)] + static_cast<long long>(length_of(tsi1.years[at(i)])) -
+                              smallest);
   }
   if (longest > kMaxYears) {
-    fatal(con, "*** age-aligned series span more than 5000 years ***");
+    pause_and_stop(con, "*** age-aligned series span more than 5000 years ***");
   }
   a.smallest_offset = static_cast<int>(smallest);
   a.length = static_cast<int>(longest);
@@ -53,10 +53,10 @@ AgeAlignment align_by_age(Tsi1& tsi1, std::span<const int> offsets, int detrend_
 
   a.saved.assign(tsi1.years.begin(), tsi1.years.begin() + count + 2);
   for (int i = 1; i <= count; ++i) {
-    SeriesYears& row = tsi1.years[static_cast<std::size_t>(i - 1)];
-    SeriesYears& copy = a.saved[static_cast<std::size_t>(i - 1)];
+    SeriesYears& row = tsi1.years[at(i)];
+    SeriesYears& copy = a.saved[at(i)];
     const int n = length_of(row);
-    row.yfp = copy.yfp = a.offsets[static_cast<std::size_t>(i - 1)];
+    row.yfp = copy.yfp = a.offsets[at(i)];
     row.idt = copy.idt = detrend_code;
     move_series(tsi1, i, row.ify - a.set_first + 1, a.first_row(i), n);
     // The cambial ages of the first and the last ring.
@@ -79,7 +79,7 @@ void restore_calendar(Tsi1& tsi1, const AgeAlignment& a) {
   table[static_cast<std::size_t>(count)].ify = a.set_first;
   table[static_cast<std::size_t>(count)].ily = a.set_last;
   for (int i = 1; i <= count; ++i) {
-    const SeriesYears& y = table[static_cast<std::size_t>(i - 1)];
+    const SeriesYears& y = table[at(i)];
     move_series(tsi1, i, a.first_row(i), y.ify - a.set_first + 1, length_of(y));
   }
   std::copy(table.begin(), table.end(), tsi1.years.begin());

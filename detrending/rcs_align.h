@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "series/index.h"
 #include "series/store.h"
 
 namespace dendro {
@@ -23,9 +24,7 @@ struct AgeAlignment {
   std::vector<SeriesYears> saved;
 
   // First age row of series i (1-based).
-  int first_row(int i) const {
-    return offsets[static_cast<std::size_t>(i - 1)] - smallest_offset + 1;
-  }
+  int first_row(int i) const { return offsets[at(i)] - smallest_offset + 1; }
 };
 
 // Moves every series to its age rows and puts cambial ages into the series year table: the

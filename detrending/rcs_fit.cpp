@@ -13,6 +13,8 @@
 #include "detrending/rcs_steps.h"
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/fit_codes.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/store.h"
 #include "series/text.h"
@@ -22,9 +24,8 @@ namespace dendro {
 namespace {
 
 constexpr std::size_t kAnswerWidth = 10;
-constexpr float kRegionalCurveMark = -2.0f;  // the plot parameter of every regional curve fit
-
-std::size_t count(int n) { return static_cast<std::size_t>(std::max(n, 0)); }
+// The plot parameter of every regional curve fit.
+constexpr float kRegionalCurveMark = fit::regional_curve;
 
 // The report legend's lines before those of the curve-fit codes (written from column 3).
 constexpr const char* kLegendSmoothers[] = {
@@ -45,8 +46,6 @@ constexpr const char* kSmootherList[] = {
 
 void RegionalCurve::fit_regional_curve() {
   write_legend();
-  w1_.assign(count(length_), 0.0f);
-  w2_.assign(count(length_), 0.0f);
   // Each round fits the current option; a changed option starts a new round.
   for (;;) {
     apply_parameter_rule();
@@ -65,13 +64,14 @@ void RegionalCurve::write_legend() {
   u.write(unit::out, Layout("(/t2,80('='))").write());
   u.write(unit::out, Layout("(t2,'regional curve estimation')").write());
   coef_ = Coefficients{};
-  if (printout_ <= 1) return;
-  u.write(unit::out, robust_ == 1 ? Layout("(/t2,'|--------------- growth curve used ','for "
-                                           "detrending tree-ring data --------------|')")
-                                        .write()
-                                  : Layout("(/t2,'|----------- robust growth curve used ','for "
-                                           "detrending tree-ring data -----------|')")
-                                        .write());
+  if (io_.icommands[opt::printout] <= 1) return;
+  u.write(unit::out, io_.icommands[opt::robust_detrending] == 1
+                         ? Layout("(/t2,'|--------------- growth curve used ','for "
+                                  "detrending tree-ring data --------------|')")
+                               .write()
+                         : Layout("(/t2,'|----------- robust growth curve used ','for "
+                                  "detrending tree-ring data -----------|')")
+                               .write());
   u.write(unit::out, "  option");
   const Layout line("(t3,a)");
   for (const char* text : kLegendSmoothers) u.write(unit::out, line.write(text));
@@ -87,14 +87,14 @@ void RegionalCurve::write_legend() {
 
 // Windows and spline stiffnesses in percent of the fitting length become lengths.
 void RegionalCurve::apply_parameter_rule() {
-  if (spline_code(option_)) parameter_ = option_;
-  if (option_ != -3 && option_ != -4 && option_ >= -9) return;
+  if (fit::spline_code(option_)) parameter_ = option_;
+  if (!window_code(option_) && !fit::percent_spline(option_)) return;
   const int n = fit_length_;
   if (parameter_ > n) parameter_ = n;
   if (parameter_ < 0) {
     parameter_ = static_cast<int>(static_cast<float>(n) *
                                   std::fabs(static_cast<float>(parameter_)) / 100.0f);
-    if (option_ == -3 && parameter_ % 2 == 0) --parameter_;
+    if (option_ == fit::running_median && parameter_ % 2 == 0) --parameter_;
   }
 }
 
@@ -106,8 +106,8 @@ void RegionalCurve::fit() {
   const std::span<float> curve = v_.curve.first(count(length_));
   std::fill(curve.begin(), curve.end(), 0.0f);
   negative_ = false;
-  const CurveFit f = detrend1(work_, fit_length_, length_, curve, w1_, w2_, option_, parameter_,
-                              kMaxYears, io_.con);
+  const CurveFit f = detrend1(std::span<float>(work_).first(count(fit_length_)), curve, option_,
+                              parameter_, io_.con);
   if (f.too_short) {
     io_.con.say(" *** rcs curve: " + std::to_string(fit_length_) +
                 " ages, too few for the curve of option " + std::to_string(option_) +
@@ -122,7 +122,7 @@ void RegionalCurve::fit() {
 // A curve value of 0 or below (or not a number) at any age would make no index there.
 void RegionalCurve::guard() {
   for (int r = 1; r <= length_; ++r) {
-    const float v = v_.curve[count(r - 1)];
+    const float v = v_.curve[at(r)];
     if (v > 0.0f) continue;
     io_.con.say(Layout("('*** rcs growth curve goes negative! ','***'/'year: ',i6,f7.3)")
                     .write(r + alignment_.smallest_offset, shown_curve_value(v)));
@@ -133,34 +133,37 @@ void RegionalCurve::guard() {
 }
 
 void RegionalCurve::write_coefficients() {
-  if (printout_ <= 1) return;
+  if (io_.icommands[opt::printout] <= 1) return;
   const char* text = nullptr;
   const int o = fitted_option_;
-  if (o == -3) text = "median smoothed rcs curve and window width";
-  if (o == -4) text = "lowess smoothed rcs curve and window width";
-  if (o == -5) text = "friedman variable span smoothed rcs curve";
-  if (spline_code(o)) text = "spline smoothed rcs curve and window width";
+  if (o == fit::running_median) text = "median smoothed rcs curve and window width";
+  if (o == fit::lowess) text = "lowess smoothed rcs curve and window width";
+  if (o == fit::super_smoother) text = "friedman variable span smoothed rcs curve";
+  if (fit::spline_code(o)) text = "spline smoothed rcs curve and window width";
   if (text != nullptr) {
     io_.units.write(unit::out,
                     Layout("(t2,'  all',3x,'  rcs ',i5,i7,3x,a)").write(o, parameter_, text));
     return;
   }
-  const int p = (o == 3 || o == 7 || o == 8) ? static_cast<int>(coef_.p) : 0;
+  const int p = simplex_code(o) ? static_cast<int>(coef_.p) : 0;
   io_.units.write(unit::out, Layout("(t2,'  all',3x,'  rcs ',i8,2x,4f12.6,i8)")
                                  .write(o, coef_.a, coef_.b, coef_.c, coef_.d, p));
 }
 
 void RegionalCurve::indices_of_mean() {
   tsi1_.overlay = mean_;
-  calind(tsi1_.overlay, v_.curve.first(count(length_)), index_mode_);
-  if (printout_ == 4) {
+  calind(tsi1_.overlay, v_.curve.first(count(length_)), io_.icommands[opt::index_calculation]);
+  const int printout = io_.icommands[opt::printout];
+  if (printout == 4) {
     pltdec1(mean_, v_.curve.first(count(length_)), tsi1_.overlay, 1, decade_block_length(length_),
-            io_.units, unit::out, printout_, interactive_, io_.con);
+            io_.units, unit::out, printout, io_.icommands[opt::interactive], io_.con);
   }
 }
 
 bool RegionalCurve::wants_inspection() const {
-  return interactive_ == 2 || fit_plot_ == 1 || negative_ || summary_ == 2 || summary_ == 3;
+  const int summary = io_.icommands[opt::summary_plots];
+  return io_.icommands[opt::interactive] == 2 || fit_plot_ == 1 || negative_ || summary == 2 ||
+         summary == 3;
 }
 
 RegionalCurve::Decision RegionalCurve::inspect() {
@@ -229,14 +232,14 @@ bool RegionalCurve::change_option() {
     return false;
   }
   option_ = static_cast<int>(*code);
-  parameter_ = (option_ == -3 || option_ == -4) ? ask_window() : 0;
+  parameter_ = window_code(option_) ? ask_window() : 0;
   return true;
 }
 
 int RegionalCurve::ask_window() {
   const int n = fit_length_;
   for (;;) {
-    if (option_ == -3) {
+    if (option_ == fit::running_median) {
       io_.con.say("enter the new median window width");
       io_.con.say("fixed width: a positive odd integer >2");
     } else {
@@ -255,7 +258,7 @@ int RegionalCurve::ask_window() {
       w = static_cast<long long>(static_cast<float>(n) * static_cast<float>(-std::max(w, -100LL)) /
                                  100.0f);
     }
-    if (option_ == -3 && w % 2 == 0) --w;
+    if (option_ == fit::running_median && w % 2 == 0) --w;
     return static_cast<int>(w);
   }
 }

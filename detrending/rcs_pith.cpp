@@ -4,11 +4,12 @@
 #include <array>
 #include <optional>
 
-#include "detrending/fatal.h"
 #include "options/pager.h"
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
+#include "series/records.h"
 #include "series/stop.h"
 #include "series/store.h"
 #include "series/text.h"
@@ -23,7 +24,7 @@ constexpr std::size_t kGroup = 8;         // series per group of the listing
 // The widest file the reformatting reads: its row of values stands in for the series.
 constexpr long long kMaxColumns = kMaxSeriesKalder;
 
-int printout(const RcsIo& io) { return io.icommands.option(17); }
+int printout(const RcsIo& io) { return io.icommands[opt::printout]; }
 
 void write_listing(RcsIo& io, std::span<const std::string> ids, std::span<const int> offsets) {
   for (const std::string& line : offset_listing(ids, offsets)) io.units.write(unit::out, line);
@@ -104,7 +105,7 @@ std::vector<int> dialogue_offsets(Tsi1& tsi1, RcsIo& io) {
   const int count = static_cast<int>(offsets.size());
   io.con.say(Layout("('pith offset values read: ',i5)").write(count));
   if (count != tsi1.count) {
-    fatal(io.con, "*** pith offset values read .ne. number of series. oops!");
+    pause_and_stop(io.con, "*** pith offset values read .ne. number of series. oops!");
   }
   if (printout(io) > 1) {
     // The first 30 characters of the blank-filled name field, a short name left-justified.
@@ -161,10 +162,10 @@ std::vector<int> read_offsets(RcsIo& io, const std::string& layout) {
     }
     if (value && (*value < -kLargestPithOffset || *value > kLargestPithOffset)) {
       io.units.close(unit::series);
-      fatal(io.con, "*** error reading rcs pith offset file\n*** line " + std::to_string(line) +
-                        ": pith offset " + std::to_string(*value) + " lies outside " +
-                        std::to_string(-kLargestPithOffset) + " to " +
-                        std::to_string(kLargestPithOffset));
+      pause_and_stop(io.con, "*** error reading rcs pith offset file\n*** line " +
+                                 std::to_string(line) + ": pith offset " + std::to_string(*value) +
+                                 " lies outside " + std::to_string(-kLargestPithOffset) + " to " +
+                                 std::to_string(kLargestPithOffset));
     }
     if (value) {
       offsets.push_back(static_cast<int>(*value));
@@ -176,9 +177,9 @@ std::vector<int> read_offsets(RcsIo& io, const std::string& layout) {
       continue;
     }
     io.units.close(unit::series);
-    fatal(io.con,
-          Layout("('*** error reading rcs pith offset file'/'*** error in line number: ',i4)")
-              .write(offsets.size()));
+    pause_and_stop(
+        io.con, Layout("('*** error reading rcs pith offset file'/'*** error in line number: ',i4)")
+                    .write(offsets.size()));
   }
   return offsets;
 }
@@ -212,8 +213,7 @@ void reformat_offsets(RcsIo& io, const std::string& name) {
     try {
       const std::vector<long long> row =
           read_list_integers(record, static_cast<std::size_t>(columns));
-      io.units.write(unit::series,
-                     one.write(row[static_cast<std::size_t>(column - 1)] - (kind - 1)));
+      io.units.write(unit::series, one.write(row[at(column)] - (kind - 1)));
       ++count;
     } catch (const ReadError&) {
       // a title or a short row: skipped

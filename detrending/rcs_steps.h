@@ -22,7 +22,6 @@ class RegionalCurve {
   enum class Decision { accept, refit };
 
   // rcs.cpp
-  void read_options();
   void check_vectors() const;
   void save_series(const char* suffix, const char* tag, const char* kind);
   void mean_by_age();
@@ -61,20 +60,13 @@ class RegionalCurve {
   std::string& title_;
   RcsIo& io_;
 
-  // Options, read on entry.
-  int detrend_code_ = -2;     // option 4
-  int option_ = 0;            // the curve-fit option of the regional curve (option 5)
-  int parameter_ = 0;         // its parameter: the window of -3 and -4, else 0
-  int fit_plot_ = 0;          // working copy of the curve-fit plot flag (element 64)
-  int robust_ = 0;            // option 6
-  int interactive_ = 0;       // option 7
-  int index_mode_ = 0;        // option 8
-  int printout_ = 0;          // option 17
-  int save_ = 0;              // option 18
-  int summary_ = 0;           // option 19
-  int bootstrap_plot_ = 0;    // element 42
-  int bootstrap_ = 0;         // element 72
-  int bootstrap_spline_ = 0;  // element 102
+  // What the dialogue may change, from the options on entry: the curve-fit option of the
+  // regional curve (the second detrending option), its parameter (the window of the running
+  // medians and of lowess, else 0), and the curve-fit plot flag of the first detrending
+  // option ("no more plots" clears it).
+  int option_ = 0;
+  int parameter_ = 0;
+  int fit_plot_ = 0;
 
   AgeAlignment alignment_;
   int length_ = 0;         // age rows of the mean and of the curve (L)
@@ -85,7 +77,6 @@ class RegionalCurve {
   Coefficients coef_;
   std::vector<float> mean_;  // the mean by age
   std::vector<float> work_;  // the mean handed to the fit
-  std::vector<float> w1_, w2_;
   std::vector<float> series_mean_, series_sd_;  // residual indices: each series before
 };
 

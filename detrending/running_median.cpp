@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 
 namespace dendro {
@@ -13,8 +14,6 @@ namespace {
 
 constexpr int kMaxPasses = 10;
 constexpr double kUnchanged = 1.0e-6;
-
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 }  // namespace
 
@@ -45,7 +44,7 @@ int msmoo(std::span<const float> x, std::span<float> y, int k, int nmax, Console
   return 0;
 }
 
-MedianSmooth msmoor(std::span<float> x, std::span<float> y, int& k, int nmax, Console& con) {
+MedianSmooth msmoor(std::span<float> x, std::span<float> y, int k, int nmax, Console& con) {
   MedianSmooth result;
   const int n = static_cast<int>(x.size());
   // Later tests overwrite earlier codes.
@@ -55,6 +54,7 @@ MedianSmooth msmoor(std::span<float> x, std::span<float> y, int& k, int nmax, Co
     --k;
     if (k % 2 != 1) result.ier = kMedianNotOdd;  // a window of 0 or below
   }
+  result.window = k;
   if (result.ier != 0) {
     con.say(Layout("(/1x,'input error ',i1,' in msmoor.')").write(result.ier));
     con.pause("");

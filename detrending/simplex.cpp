@@ -4,9 +4,10 @@
 #include <cstddef>
 #include <utility>
 
-#include "detrending/fatal.h"
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
+#include "series/records.h"
 
 namespace dendro {
 namespace {
@@ -64,23 +65,21 @@ class Amoeba {
         con_(con) {}
 
   void set_vertex(int i, const SimplexVertex& v) {
-    p_[static_cast<std::size_t>(i - 1)] = v;
-    y_[static_cast<std::size_t>(i - 1)] = objective(v);
+    p_[at(i)] = v;
+    y_[at(i)] = objective(v);
   }
   SimplexFit minimise();
 
  private:
   float objective(const SimplexVertex& x) { return gamoff(x, model_, nemax_, t_, yobs_, con_); }
-  float& y(int i) { return y_[static_cast<std::size_t>(i - 1)]; }
-  float& p(int i, int j) {
-    return p_[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(j - 1)];
-  }
+  float& y(int i) { return y_[at(i)]; }
+  float& p(int i, int j) { return p_[at(i)][at(j)]; }
   void sum_vertices();
   float ametry(int ihi, float fac);
   void shrink_towards(int ilo);
   void best_to_first(int ilo) {
-    std::swap(y_[0], y_[static_cast<std::size_t>(ilo - 1)]);
-    std::swap(p_[0], p_[static_cast<std::size_t>(ilo - 1)]);
+    std::swap(y_[0], y_[at(ilo)]);
+    std::swap(p_[0], p_[at(ilo)]);
   }
 
   int model_, ndim_, nemax_;
@@ -95,7 +94,7 @@ void Amoeba::sum_vertices() {
   for (int j = 1; j <= ndim_; ++j) {
     float sum = 0;
     for (int i = 1; i <= ndim_ + 1; ++i) sum += p(i, j);
-    psum_[static_cast<std::size_t>(j - 1)] = sum;
+    psum_[at(j)] = sum;
   }
 }
 
@@ -106,8 +105,7 @@ float Amoeba::ametry(int ihi, float fac) {
   const float fac2 = fac1 - fac;
   SimplexVertex trial{};
   for (int j = 1; j <= ndim_; ++j) {
-    trial[static_cast<std::size_t>(j - 1)] =
-        psum_[static_cast<std::size_t>(j - 1)] * fac1 - p(ihi, j) * fac2;
+    trial[at(j)] = psum_[at(j)] * fac1 - p(ihi, j) * fac2;
   }
   // The age offset c (the second-to-last parameter of models 2 and 3) stays at 0 or above,
   // so that t + c is never negative.
@@ -118,8 +116,8 @@ float Amoeba::ametry(int ihi, float fac) {
   if (ytry < y(ihi)) {
     y(ihi) = ytry;
     for (int j = 1; j <= ndim_; ++j) {
-      psum_[static_cast<std::size_t>(j - 1)] += trial[static_cast<std::size_t>(j - 1)] - p(ihi, j);
-      p(ihi, j) = trial[static_cast<std::size_t>(j - 1)];
+      psum_[at(j)] += trial[at(j)] - p(ihi, j);
+      p(ihi, j) = trial[at(j)];
     }
   }
   return ytry;
@@ -129,7 +127,7 @@ void Amoeba::shrink_towards(int ilo) {
   for (int i = 1; i <= ndim_ + 1; ++i) {
     if (i == ilo) continue;
     for (int j = 1; j <= ndim_; ++j) p(i, j) = 0.5f * (p(i, j) + p(ilo, j));
-    y(i) = objective(p_[static_cast<std::size_t>(i - 1)]);
+    y(i) = objective(p_[at(i)]);
   }
 }
 
@@ -210,15 +208,16 @@ float gamoff(const SimplexVertex& x, int model, int nemax, std::span<const float
              std::span<const float> yobs, Console& con) {
   const int ne = static_cast<int>(yobs.size());
   if (ne > nemax) {
-    fatal(con, Layout("(/1x,'in gamoff ne > nemax: ',2i10)").write(ne, nemax), "bye.");
+    pause_and_stop(con, Layout("(/1x,'in gamoff ne > nemax: ',2i10)").write(ne, nemax), "bye.");
   }
   const CurveParameters q = unpack(x, normal_model(model));
   double sum = 0;
   for (std::size_t i = 0; i < yobs.size(); ++i) {
     const float tt = t[i] + q.c;
     if (tt < 0) {
-      fatal(con, Layout("(/1x,'in gamoff tmd','\u2264',' 0 at xd.',2e17.10)").write(tt, t[i]),
-            "this is a fatal condition.");
+      pause_and_stop(con,
+                     Layout("(/1x,'in gamoff tmd','\u2264',' 0 at xd.',2e17.10)").write(tt, t[i]),
+                     "this is a fatal condition.");
     }
     const double e = static_cast<double>(curve_value(q, tt)) - yobs[i];
     sum += e * e;
@@ -239,7 +238,7 @@ SimplexFit gamoeba(const SimplexVertex& start, int model, int nemax, int m,
 
   const CurveParameters q = unpack(fit.best, model);
   for (int i = 1; i <= m; ++i) {
-    yc[static_cast<std::size_t>(i - 1)] = curve_value(q, static_cast<float>(i) + q.c);
+    yc[at(i)] = curve_value(q, static_cast<float>(i) + q.c);
   }
   return fit;
 }

@@ -5,10 +5,10 @@
 #include <cstddef>
 #include <vector>
 
+#include "series/index.h"
+
 namespace dendro {
 namespace {
-
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 // Weighted means of x and y and the weighted sums of squares and cross-products about them,
 // updated one point at a time.

@@ -8,6 +8,7 @@
 #include "series/console.h"
 #include "series/correlation.h"
 #include "series/descriptive.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/sorting.h"
 #include "series/spline.h"
@@ -140,10 +141,10 @@ void store_series(StatsTable& stats, Tsi2& tsi2, int i, const SeriesResult& r) {
                                              r.corr_before,
                                              r.corr_after,
                                              r.power};
-  for (int c = 1; c <= kStatsColumns; ++c) stats.at(i, c) = row[static_cast<std::size_t>(c - 1)];
+  for (int c = 1; c <= kStatsColumns; ++c) stats.at(i, c) = row[at(c)];
   const std::array<float, 6> plot{r.skew_before, r.corr_before, r.power,
                                   m.skewness,    r.corr_after,  r.flatness};
-  for (int c = 1; c <= 6; ++c) tsi2.at(i, c) = plot[static_cast<std::size_t>(c - 1)];
+  for (int c = 1; c <= 6; ++c) tsi2.at(i, c) = plot[at(c)];
 }
 
 // Before any chronology is built the chronology table serves as the transformation's work
@@ -182,12 +183,12 @@ void plot_series(Console& con, const StagePlots& plots, std::span<const float> o
 void summarise(StatsTable& stats, int count) {
   for (int c = 1; c <= kStatsColumns; ++c) {
     std::vector<float> v(static_cast<std::size_t>(count));
-    for (int i = 1; i <= count; ++i) v[static_cast<std::size_t>(i - 1)] = stats.at(i, c);
+    for (int i = 1; i <= count; ++i) v[at(i)] = stats.at(i, c);
     const Moments m = moment(v);
     const FiveNumbers f = mfs(v);
     const std::array<float, 8> rows{m.mean,    m.std_dev,     f.median,      f.spread,
                                     f.minimum, f.lower_hinge, f.upper_hinge, f.maximum};
-    for (int r = 1; r <= 8; ++r) stats.at(r, c) = rows[static_cast<std::size_t>(r - 1)];
+    for (int r = 1; r <= 8; ++r) stats.at(r, c) = rows[at(r)];
   }
 }
 
@@ -207,7 +208,7 @@ void write_summary(Units& units, StatsTable& stats) {
     std::array<float, 9> v{};
     const std::array<int, 9> columns{1, 2, 3, 4, 5, 6, 8, 9, 10};
     for (std::size_t k = 0; k < v.size(); ++k) v[k] = stats.at(r, columns[k]);
-    write_line(units, row.write(labels[static_cast<std::size_t>(r - 1)], v));
+    write_line(units, row.write(labels[at(r)], v));
   }
 }
 
@@ -265,12 +266,12 @@ std::string transform_title(int code, float power) {
 
 void trnfrm(Tsi1& tsi1, StatsTable& stats, Tsi2& tsi2, const Icommands& icommands,
             const Commands& commands, Units& units, Console& con, const StagePlots& plots) {
-  const int option = icommands.option(3);
+  const int option = icommands[opt::transformation];
   // The flag's copy: "no more plots" ends the series pages, not the summary page.
-  const int plot_option = icommands.option(3, 1);
+  const int plot_option = icommands[opt::transformation_plots];
   int plot_flag = plot_option;
-  const int printout = icommands.option(17);
-  const int summary_plots = icommands.option(19);
+  const int printout = icommands[opt::printout];
+  const int summary_plots = icommands[opt::summary_plots];
   const bool batch = commands.batch_run();
   const bool interactive =
       commands.at(Commands::kBatchMode) == 'n' || commands.at(Commands::kBatchMode) == 'N';
@@ -293,7 +294,7 @@ void trnfrm(Tsi1& tsi1, StatsTable& stats, Tsi2& tsi2, const Icommands& icommand
 
   std::string title;
   for (int i = 1; i <= tsi1.count; ++i) {
-    const std::string& id = tsi1.ids[static_cast<std::size_t>(i - 1)];
+    const std::string& id = tsi1.ids[at(i)];
     con.say(Layout("(i6,2x,a8)").write(i, field(id, 8)));
     SeriesYears& years = tsi1.year_row(i);
     const int code = batch ? years.itn : option;

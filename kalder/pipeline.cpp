@@ -210,7 +210,6 @@ std::vector<int> batch_detail_codes(Run& run) {
 
 // Both detrending passes; false when the first detrending option is 0 (no detrending).
 bool detrend_series(Run& run) {
-  run.icommands[151] = 0;
   if (run.opt.detrend1 == 0) return false;
   banner_line(run, "|================== detrended data curve fits and statistics "
                    "==================|");
@@ -225,23 +224,21 @@ bool detrend_series(Run& run) {
   const int last_pass = run.opt.detrend2 == 0 ? 1 : 2;
   for (int pass = 1; pass <= 2; ++pass) {
     if (pass == 2 && run.opt.detrend2 == 0) break;
-    run.icommands[151] = pass;
     const int option = pass == 1 ? run.opt.detrend1 : run.opt.detrend2;
     banner_line(run, pass == 1 ? "|------------------------ results of first detrending "
                                  "-------------------------|"
                                : "|------------------------ results of second detrending "
                                  "------------------------|");
     restore_headers(run);
-    detrend(run.tsi1, run.icommands, run.commands, run.units, run.con, run.stats, plots,
-            run.presence, pass == last_pass ? std::span<const int>(detail_codes)
-                                            : std::span<const int>());
+    detrend(run.tsi1, run.icommands, run.commands, run.units, run.con, run.stats,
+            pass == 1 ? DetrendingPass::first : DetrendingPass::second, plots, run.presence,
+            pass == last_pass ? std::span<const int>(detail_codes) : std::span<const int>());
     if (option == -1) first_differences_axis(run);
     spaghetti_plot(run, SpaghettiPoint::detrended);
     tag_title(run, 73, std::string(13, ' '));
     save_series(run, pass == 1 ? "_ind1.txt" : "_ind2.txt", pass == 1 ? " ind1 " : " ind2 ", 80,
                 "ind");
   }
-  run.icommands[151] = 0;
   return true;
 }
 

@@ -94,8 +94,7 @@ void curvefits(std::span<const float> y, std::span<float> curve, int& option, fl
   switch (option) {
     case 1:
     case 2: {
-      Coefficients coef;
-      dendro::curve(m, y, curve, coef, con);
+      const Coefficients coef = dendro::curve(m, y, curve, con);
       if (coef.b > kMinRate && coef.d >= kMinAsymptote) return;
       // The exponential failed or is of no use: a straight line, which for option 2 must
       // fall.

@@ -6,13 +6,13 @@
 #include <limits>
 
 #include "detrending/curve_fit.h"
-#include "detrending/fatal.h"
 #include "detrending/growth_curves.h"
 #include "detrending/lowess.h"
 #include "pelliform/curve_fits.h"
 #include "series/console.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/records.h"
 
 namespace dendro {
 namespace {
@@ -38,7 +38,7 @@ bool has_method(int option) {
 }  // namespace
 
 float xmean2(std::span<const float> y, Console& con) {
-  if (y.empty()) fatal(con, Layout("(/1x,'error in xmean2: n=0')").write());
+  if (y.empty()) pause_and_stop(con, Layout("(/1x,'error in xmean2: n=0')").write());
   return xmean(y, con);
 }
 
@@ -67,10 +67,8 @@ Coefficients detrend2(std::span<float> rc, std::span<float> frc, int& nfit, int&
     default:
       break;
   }
-  std::vector<float> w1(std::max(frc.size(), rc.size()) + 1), w2(w1.size());
   const int parameter = option == -3 ? window : static_cast<int>(alpha);
-  const CurveFit fit = detrend1(rc, nfit, static_cast<int>(frc.size()), frc, w1, w2, option,
-                                parameter, kMaxYears, con);
+  const CurveFit fit = detrend1(fitted, frc, option, parameter, con);
   if (option == -3) {
     window = fit.parameter;
     // A window the smoother refused leaves no curve: the mean stands in.

@@ -68,10 +68,13 @@ std::string not_a_measurement(int line, double value) {
   return "line " + std::to_string(line) + ": " + text + " cannot be a measurement";
 }
 
-void pause_and_stop(Console& console, const std::string& message) {
-  console.pause(message + "\n");
-  Stop stop(message, kFailureStatus);
-  stop.shown = true;
+void pause_and_stop(Console& console, std::string_view message, std::string_view pause_text) {
+  console.say(message);
+  console.pause(pause_text);
+  while (message.starts_with('\n')) message.remove_prefix(1);
+  while (message.ends_with('\n')) message.remove_suffix(1);
+  Stop stop(std::string(message), kFailureStatus);
+  stop.shown = true;  // on the console already, above the pause
   throw stop;
 }
 

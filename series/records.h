@@ -6,6 +6,7 @@
 #include <istream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace dendro {
@@ -53,8 +54,11 @@ bool is_measurement(double value);
 // "line 12: 1e+20 cannot be a measurement": the reason a reader refuses a value.
 std::string not_a_measurement(int line, double value);
 
-// Shows `message` on the console, waits for Return and stops the run: the way a routine
-// ends the program on data it cannot use.
-[[noreturn]] void pause_and_stop(Console& console, const std::string& message);
+// Shows `message` on the console (one or more lines, as a layout wrote them), waits for
+// Return after `pause_text` and stops the run with the failure status: the way a routine
+// ends the program on data it cannot use. The stop carries the message without the blank
+// lines a layout put around it, and is marked as shown.
+[[noreturn]] void pause_and_stop(Console& console, std::string_view message,
+                                 std::string_view pause_text = "");
 
 }  // namespace dendro

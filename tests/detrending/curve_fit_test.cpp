@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <sstream>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -15,15 +16,17 @@
 namespace dendro {
 namespace {
 
-// A console without input (a pause would end the test) and the work vectors of one fit.
+// A console without input (a pause would end the test) and the curve of one fit, kept
+// from fit to fit.
 struct Fixture {
   test::TestConsole io;
-  std::vector<float> c = std::vector<float>(100, 0.0f), w1 = c, w2 = c;
+  std::vector<float> c = std::vector<float>(100, 0.0f);
 
+  // Fits y with the curve over m places (0: as many as y has values).
   CurveFit fit(std::vector<float>& y, int option, int parameter = 0, int m = 0) {
-    const int n = static_cast<int>(y.size());
-    if (c.size() < y.size()) c = w1 = w2 = std::vector<float>(y.size(), 0.0f);
-    return detrend1(y, n, m > 0 ? m : n, c, w1, w2, option, parameter, 5000, io.con);
+    const std::size_t places = m > 0 ? static_cast<std::size_t>(m) : y.size();
+    if (c.size() < places) c.assign(places, 0.0f);
+    return detrend1(y, std::span<float>(c).first(places), option, parameter, io.con);
   }
 };
 
@@ -78,7 +81,7 @@ TEST(detrend1, simplex_options) {
   EXPECT_NEAR(r.coef.d, 1.00215, 0.005);
 
   // Option 7 on an exact Hugershoff curve 2·t^0.8·exp(-0.05 t): the start values are
-  // exact, the fit keeps them; the start curve comes back in w2 and the code in p(7).
+  // exact, the fit keeps them; the start curve comes back with the fit and the code in p(7).
   y = test::sampled(50, [](double t) { return 2.0 * std::pow(t, 0.8) * std::exp(-0.05 * t); });
   r = f.fit(y, 7);
   EXPECT_EQ(r.option, 7);
@@ -86,7 +89,8 @@ TEST(detrend1, simplex_options) {
   EXPECT_NEAR(r.coef.b, 0.8, 0.01);
   EXPECT_NEAR(r.coef.c, 0.05, 0.001);
   EXPECT_EQ(r.coef.plot, 7.0f);
-  EXPECT_NEAR(f.w2[9], y[9], 1e-4);
+  ASSERT_EQ(r.start_curve.size(), 50u);
+  EXPECT_NEAR(r.start_curve[9], y[9], 1e-4);
 
   // Option 8 on an exact general exponential 1.5·t·exp(-0.03 t).
   y = test::sampled(40, [](double t) { return 1.5 * t * std::exp(-0.03 * t); });
@@ -94,7 +98,8 @@ TEST(detrend1, simplex_options) {
   EXPECT_EQ(r.option, 8);
   EXPECT_EQ(r.coef.b, 1.0f);
   EXPECT_EQ(r.coef.plot, 8.0f);
-  EXPECT_NEAR(f.w2[19], y[19], 1e-4);
+  ASSERT_EQ(r.start_curve.size(), 40u);
+  EXPECT_NEAR(r.start_curve[19], y[19], 1e-4);
   EXPECT_NEAR(f.c[19], y[19], 0.02);
 }
 
@@ -132,7 +137,6 @@ TEST(detrend1, spline_stiffness_from_the_code) {
   f.fit(y, -12);
   spline(y, want, 30);
   EXPECT_EQ(std::vector<float>(f.c.begin(), f.c.begin() + 250), want);
-  EXPECT_EQ(f.w1[0], 1.0f);
   // -15 on 99 values: 14.85 truncated to 14 years.
   std::vector<float> y99(y.begin(), y.begin() + 99), want99(99);
   f.fit(y99, -15);
@@ -179,7 +183,7 @@ TEST(detrend1, codes_without_a_curve_are_marked) {
   }
   // A running-median window the smoother refuses (0 becomes -1): no curve either.
   test::TestConsole io("\n");
-  detrend1(y, 20, 20, f.c, f.w1, f.w2, -3, 0, 5000, io.con);
+  detrend1(y, std::span<float>(f.c).first(20), -3, 0, io.con);
   EXPECT_EQ(f.c[0], kNoCurve);
   EXPECT_EQ(io.output(), "\n input error 3 in msmoor.\n");
 }
@@ -251,6 +255,28 @@ TEST(detrend1, parametric_curves_extend_to_m) {
   f.fit(y, 6, 0, 8);
   EXPECT_FLOAT_EQ(f.c[7], 1.5f);
   EXPECT_EQ(f.c[8], 9.0f);
+}
+
+// The smoothers and splines fit the n values only: the regional curve relies on the places
+// beyond them keeping what they held (its cleared 0, which the guard then refuses).
+TEST(detrend1, smoothers_leave_the_places_beyond_the_series) {
+  Fixture f;
+  for (int code : {-6, -5, -4, -3, 20}) {
+    std::vector<float> y(test::kS1.begin(), test::kS1.begin() + 30);
+    f.c.assign(40, 0.0f);
+    const CurveFit r = f.fit(y, code, code == -4 || code == -3 ? 9 : 0, 40);
+    EXPECT_GT(f.c[29], 0.0f) << code;
+    EXPECT_EQ(f.c[30], 0.0f) << code;
+    EXPECT_EQ(f.c[39], 0.0f) << code;
+    EXPECT_TRUE(r.start_curve.empty()) << code;  // only options 7 and 8 have one
+  }
+}
+
+// A curve shorter than the series is a caller's error, not a write past its end.
+TEST(detrend1, refuses_a_curve_shorter_than_the_series) {
+  test::TestConsole io;
+  std::vector<float> y(test::kS1.begin(), test::kS1.begin() + 10), c(9);
+  EXPECT_THROW(detrend1(y, c, 4, 0, io.con), std::invalid_argument);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/fit_codes.h"
 #include "series/store.h"
 #include "series/units.h"
 
@@ -56,8 +57,7 @@ class Pass {
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     commands.set_data_file((dir_ / "site.txt").string());
-    icommands[151] = 1;
-    icommands.option(17) = 2;
+    icommands[opt::printout] = 2;
     plots.fit_page = [this](const FitPage& page, int& plot_flag, int&) {
       pages.push_back(page.name + page.pass_label);
       if (no_more_plots) plot_flag = 0;
@@ -91,7 +91,7 @@ class Pass {
     tsi1.year_row(tsi1.count + 1) = SeriesYears{kFirst, kFirst + kRows - 1};
     units.create(unit::out, (dir_ / "site_out.txt").string());
     in_.str(answers);
-    detrend(tsi1, icommands, commands, units, con, stats, plots, {}, series_codes);
+    detrend(tsi1, icommands, commands, units, con, stats, pass, plots, {}, series_codes);
     units.close(unit::out);
   }
 
@@ -111,6 +111,7 @@ class Pass {
   std::vector<float> overlay;
   bool no_more_plots = false;
   std::vector<int> series_codes;  // the batch detail file's codes, when set
+  DetrendingPass pass = DetrendingPass::first;
 
  private:
   struct Series {
@@ -140,8 +141,8 @@ std::vector<float> line(int n) {
 
 // Two straight lines fitted by option 4 with the printout option given.
 void run_two_lines(Pass& p, int printout, int second_first_year) {
-  p.icommands.option(4) = 4;
-  p.icommands.option(17) = printout;
+  p.icommands[opt::first_detrending] = fit::line;
+  p.icommands[opt::printout] = printout;
   p.add("ABC01   ", 1901, line(20));
   p.add("ABC02   ", second_first_year, line(1931 - second_first_year));
   p.run("");
@@ -149,7 +150,7 @@ void run_two_lines(Pass& p, int printout, int second_first_year) {
 
 TEST(detrend, batch_pass_replaces_series_by_indices_and_reports) {
   Pass p;
-  p.icommands.option(6) = 1;
+  p.icommands[opt::robust_detrending] = 1;
   run_two_lines(p, 2, 1906);
   EXPECT_EQ(p.console(), "\nfirst detrending of individual tree-ring series\n\n");
   for (int year = 1901; year <= 1920; ++year) EXPECT_EQ(p.at(year, 1), 1.0f) << year;
@@ -180,8 +181,8 @@ TEST(detrend, batch_pass_replaces_series_by_indices_and_reports) {
 
 TEST(detrend, fall_back_is_reported_with_the_new_code) {
   Pass p;
-  p.icommands.option(4) = 1;
-  p.icommands.option(6) = 2;  // the robust heading
+  p.icommands[opt::first_detrending] = fit::neg_exponential;
+  p.icommands[opt::robust_detrending] = 2;  // the robust heading
   p.add("ABC01   ", 1901, line(19));
   p.run("");
   EXPECT_NE(p.console().find(">> sbr curve:  only 19 values, no exponential curve fit"),
@@ -198,7 +199,7 @@ TEST(detrend, fall_back_is_reported_with_the_new_code) {
 
 TEST(detrend, first_differences_start_one_year_later) {
   Pass p;
-  p.icommands.option(4) = -1;
+  p.icommands[opt::first_detrending] = fit::first_differences;
   p.add("ABC01   ", 1901,
         values(20, [](int t) { return 1.0f + 0.1f * static_cast<float>(t % 7); }));
   p.add("ABC02   ", 1905,
@@ -228,7 +229,7 @@ std::vector<float> hyperbola() {
 
 TEST(detrend, negative_curve_is_shown_and_changed) {
   Pass p;
-  p.icommands.option(4) = 4;
+  p.icommands[opt::first_detrending] = fit::line;
   p.add("ABC01   ", 1901, line(20));
   p.add("ABC02   ", 1906, hyperbola());
   p.add("ABC03   ", 1901, line(30));
@@ -256,7 +257,7 @@ TEST(detrend, negative_curve_is_shown_and_changed) {
 
 TEST(detrend, refusing_to_change_a_negative_curve_ends_the_run) {
   Pass p;
-  p.icommands.option(4) = 4;
+  p.icommands[opt::first_detrending] = fit::line;
   p.add("ABC01   ", 1906, hyperbola());
   const fs::path crn = p.dir() / "site_crn.txt";
   p.units.create(unit::crns, crn.string());
@@ -275,7 +276,7 @@ TEST(detrend, refusing_to_change_a_negative_curve_ends_the_run) {
 
 TEST(detrend, negative_curve_help_and_blank_stop_answers_ask_again) {
   Pass p;
-  p.icommands.option(4) = 4;
+  p.icommands[opt::first_detrending] = fit::line;
   p.add("ABC01   ", 1906, hyperbola());
   // Return at the pause; "h"; no change; blank at "continue"; blank, then "y" at the stop
   // question.
@@ -287,7 +288,7 @@ TEST(detrend, negative_curve_help_and_blank_stop_answers_ask_again) {
   EXPECT_EQ(occurrences(c, "okay, hasta la vista, baby!"), 1);
   // "n" at the stop question goes back to the fit; a change to the mean then stands.
   Pass q;
-  q.icommands.option(4) = 4;
+  q.icommands[opt::first_detrending] = fit::line;
   q.add("ABC01   ", 1906, hyperbola());
   q.run("\nn\n\n\nn\ny\n6\nn\n\n");
   EXPECT_EQ(q.tsi1.year_row(1).idt, 6);
@@ -298,7 +299,7 @@ TEST(detrend, negative_curve_help_and_blank_stop_answers_ask_again) {
 // question; codes it cannot take leave the pass's option, with a note.
 TEST(detrend, batch_detail_codes_drive_the_series_fits) {
   Pass p;
-  p.icommands.option(4) = 4;
+  p.icommands[opt::first_detrending] = fit::line;
   for (const char* id : {"ABC01   ", "ABC02   ", "ABC03   ", "ABC04   ", "ABC05   ", "ABC06   "}) {
     p.add(id, 1906, hyperbola());
   }
@@ -328,7 +329,7 @@ TEST(detrend, batch_detail_codes_drive_the_series_fits) {
 
   // The super smoother from the file gets alpha 5.
   Pass q;
-  q.icommands.option(4) = 4;
+  q.icommands[opt::first_detrending] = fit::line;
   q.add("ABC01   ", 1901, line(30));
   q.series_codes = {-5};
   q.run("");
@@ -339,8 +340,8 @@ TEST(detrend, batch_detail_codes_drive_the_series_fits) {
 
 TEST(detrend, interactive_change_to_running_medians_with_a_percent_window) {
   Pass p;
-  p.icommands.option(4) = 4;
-  p.icommands.option(7) = 2;
+  p.icommands[opt::first_detrending] = fit::line;
+  p.icommands[opt::interactive] = 2;
   std::vector<float> y = values(80, [](int t) { return 3.0f + static_cast<float>(t % 9) * 0.2f; });
   p.add("ABC01   ", 1901, std::vector<float>(y.begin(), y.begin() + 30));
   // -10 percent of 30 values is 3, odd already; the window question comes once.
@@ -358,8 +359,8 @@ TEST(detrend, interactive_change_to_running_medians_with_a_percent_window) {
 
 TEST(detrend, even_percent_window_is_lowered_and_bad_entries_ask_again) {
   Pass p;
-  p.icommands.option(4) = 4;
-  p.icommands.option(7) = 3;
+  p.icommands[opt::first_detrending] = fit::line;
+  p.icommands[opt::interactive] = 3;
   p.add("ABC01   ", 1901,
         values(30, [](int t) { return 3.0f + static_cast<float>(t % 9) * 0.2f; }));
   // A bad answer, then y; option -3; window 0 and 2 are asked again; -20 percent of 30
@@ -375,8 +376,8 @@ TEST(detrend, even_percent_window_is_lowered_and_bad_entries_ask_again) {
 
 TEST(detrend, no_more_plots_accepts_without_a_question) {
   Pass p;
-  p.icommands.option(4) = 4;
-  p.icommands.option(4, 2) = 1;  // plot every fit
+  p.icommands[opt::first_detrending] = fit::line;
+  p.icommands[opt::first_detrending_plots] = 1;  // plot every fit
   p.no_more_plots = true;
   p.add("ABC01   ", 1901, line(20));
   p.add("ABC02   ", 1901, line(20));
@@ -387,9 +388,9 @@ TEST(detrend, no_more_plots_accepts_without_a_question) {
 
 TEST(detrend, curve_file_in_columns_and_the_summary_plot) {
   Pass p;
-  p.icommands.option(4) = 4;
-  p.icommands.option(18) = 5;
-  p.icommands.option(19) = 1;
+  p.icommands[opt::first_detrending] = fit::line;
+  p.icommands[opt::core_series_save] = 5;
+  p.icommands[opt::summary_plots] = 1;
   p.add("ABC01   ", 1901, line(20));
   p.add("ABC02   ", 1911, values(20, [](int t) { return 10.0f - 0.25f * static_cast<float>(t); }));
   p.run("");
@@ -408,9 +409,9 @@ TEST(detrend, curve_file_in_columns_and_the_summary_plot) {
 
 TEST(detrend, curve_file_with_header_lines_and_a_summary_plot_alone) {
   Pass p;
-  p.icommands[151] = 2;
-  p.icommands.option(5) = 4;
-  p.icommands.option(18) = 2;
+  p.pass = DetrendingPass::second;
+  p.icommands[opt::second_detrending] = fit::line;
+  p.icommands[opt::core_series_save] = 2;
   p.commands.set_header_line(1, "SITE");
   p.add("ABC01   ", 1901, line(20));
   p.run("");
@@ -425,8 +426,8 @@ TEST(detrend, curve_file_with_header_lines_and_a_summary_plot_alone) {
   // Summary plot alone: the curves are drawn, then no curve file remains (not even an
   // earlier run's).
   Pass q;
-  q.icommands.option(4) = 4;
-  q.icommands.option(19) = 3;
+  q.icommands[opt::first_detrending] = fit::line;
+  q.icommands[opt::summary_plots] = 3;
   std::ofstream(q.dir() / "site_crv1.txt") << "stale\n";
   q.add("ABC01   ", 1901, line(20));
   q.run("");
@@ -442,10 +443,47 @@ TEST(detrend, printout_four_adds_decade_plots_and_heads_every_series) {
   EXPECT_EQ(count_lines_starting(r, "         ***  5-year means of measurements"), 2);
 }
 
+// Each pass runs its own option with that option's parameter and plot flag; the other
+// pass's values are left alone (here they would fit a line and draw no page).
+TEST(detrend, each_pass_takes_its_own_option_parameter_and_plot_flag) {
+  auto options = [](Pass& p) {
+    p.icommands[opt::first_detrending] = fit::line;
+    p.icommands[opt::first_detrending_plots] = 0;
+    p.icommands[opt::second_detrending] = fit::super_smoother;
+    p.icommands[opt::second_detrending_parameter] = 7;
+    p.icommands[opt::second_detrending_plots] = 1;
+    p.no_more_plots = true;
+    p.add("ABC01   ", 1901, line(30));
+  };
+  Pass second;
+  options(second);
+  second.pass = DetrendingPass::second;
+  second.run("");
+  EXPECT_TRUE(
+      has_line(second.report(),
+               "     1   ABC01     -5    7           friedman super smoother curve and alpha"));
+  EXPECT_EQ(second.pages, std::vector<std::string>{"ABC01 2nd detrending  "});
+  EXPECT_EQ(second.tsi1.year_row(1).idt, fit::super_smoother);
+
+  Pass first;
+  options(first);
+  first.run("");
+  EXPECT_TRUE(has_line(
+      first.report(),
+      "     1   ABC01         4     0.000000    0.000000    0.500000    2.000000       0"));
+  EXPECT_TRUE(first.pages.empty());
+  // With a second detrending to come, the first pass's pages say "1st".
+  Pass labelled;
+  options(labelled);
+  labelled.icommands[opt::first_detrending_plots] = 1;
+  labelled.run("");
+  EXPECT_EQ(labelled.pages, std::vector<std::string>{"ABC01 1st detrending  "});
+}
+
 TEST(detrend, super_smoother_alpha_in_the_report) {
   Pass p;
-  p.icommands.option(4) = -5;
-  p.icommands.option(4, 1) = 7;
+  p.icommands[opt::first_detrending] = fit::super_smoother;
+  p.icommands[opt::first_detrending_parameter] = 7;
   p.add("ABC01   ", 1901,
         values(30, [](int t) { return 3.0f + static_cast<float>(t % 4) * 0.2f; }));
   p.run("");

@@ -26,7 +26,7 @@ struct PithRun {
                          {"SITE01B", 1901, {1, 2, 3}},
                          {"SITE02A", 1902, {1, 2, 3}}})) {
     commands.at(Commands::kBatchMode) = batch;
-    icommands.option(17) = 2;
+    icommands[opt::printout] = 2;
     units.create(unit::out, dir.path("out.txt"));
   }
 

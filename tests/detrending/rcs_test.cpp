@@ -11,6 +11,7 @@
 #include "detrending/rcs_align.h"
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/fit_codes.h"
 #include "series/store.h"
 #include "series/text.h"
 #include "series/units.h"
@@ -45,11 +46,11 @@ class RcsRun {
     commands.set_data_file(dir.path("site.txt"));
     commands.at(Commands::kBatchMode) = 'y';
     commands.set(Commands::kWriteModeFirst, Commands::kWriteModeLast, "iw");
-    icommands.option(4) = -2;
-    icommands.option(5) = 4;  // a straight line
-    icommands.option(7) = 1;
-    icommands.option(8) = 1;
-    icommands.option(17) = 1;
+    icommands[opt::first_detrending] = fit::regional_curve;
+    icommands[opt::second_detrending] = fit::line;  // a straight line
+    icommands[opt::interactive] = 1;
+    icommands[opt::index_calculation] = 1;
+    icommands[opt::printout] = 1;
     for (int u : {unit::out, unit::tabs, unit::crns, unit::errs, unit::crns_rcs, unit::err_rcs}) {
       units.create(u, dir.path("unit" + std::to_string(u) + ".txt"));
     }
@@ -227,10 +228,10 @@ TEST(rcs, offsets_shifted_together_change_nothing_but_the_offsets) {
                                     {"B", 1910, by_age(11, 60, shape)},
                                     {"C", 1905, by_age(4, 80, shape)}};
   RcsRun base(set, {0, 10, 3});
-  base.icommands.option(5) = 3;
+  base.icommands[opt::second_detrending] = fit::general_neg_exponential;
   base.run();
   RcsRun shifted(set, {25, 35, 28});
-  shifted.icommands.option(5) = 3;
+  shifted.icommands[opt::second_detrending] = fit::general_neg_exponential;
   shifted.run();
   for (int i = 1; i <= 3; ++i) EXPECT_EQ(base.series(i), shifted.series(i)) << i;
   EXPECT_EQ(base.tsi1.years[0].yfp + 25, shifted.tsi1.years[0].yfp);
@@ -275,7 +276,7 @@ TEST(rcs, files_titles_and_the_chronology_by_age) {
 TEST(rcs, series_files_by_option_18) {
   RcsRun r({{"A", 1900, by_age(1, 30, falling_line)}, {"B", 1910, by_age(5, 30, falling_line)}},
            {0, 4});
-  r.icommands.option(18) = 1;
+  r.icommands[opt::core_series_save] = 1;
   r.run();
   const std::vector<std::string> raw = r.dir.lines("site_rcs_raw.txt");
   const std::vector<std::string> ind = r.dir.lines("site_rcs_ind1.txt");
@@ -286,7 +287,7 @@ TEST(rcs, series_files_by_option_18) {
   EXPECT_EQ(ind[1].size(), 85u);
 
   RcsRun c({{"A", 1900, by_age(1, 30, falling_line)}}, {0});
-  c.icommands.option(18) = 5;  // columns: no header lines
+  c.icommands[opt::core_series_save] = 5;  // columns: no header lines
   c.run();
   ASSERT_TRUE(c.dir.exists("site_rcs_raw.txt"));
   EXPECT_EQ(c.dir.lines("site_rcs_raw.txt").front().find("rcs"), std::string::npos);
@@ -308,8 +309,8 @@ TEST(rcs, bootstrap_limits_by_age) {
   set.push_back({"LATE", 1950, by_age(51, 5, falling_line)});
   offsets.push_back(50);
   RcsRun r(set, offsets);
-  r.icommands.option(12, 2) = 1;
-  r.icommands.option(12, 3) = 20;
+  r.icommands[opt::bootstrap_limits] = 1;
+  r.icommands[opt::bootstrap_spline] = 20;
   r.run();
   const std::vector<std::string> lines = r.dir.lines("site_rcs_95%cl.txt");
   ASSERT_EQ(lines.size(), 56u);
@@ -329,9 +330,9 @@ TEST(rcs, bootstrap_limits_by_age) {
 TEST(rcs, percent_window_of_running_medians) {
   // A percent parameter of -50 for running medians on 301 ages: 150, lowered to 149.
   RcsRun r({{"A", 1700, by_age(1, 301, [](int a) { return 2.0 + 1.0 / a; })}}, {0});
-  r.icommands.option(5) = -3;
-  r.icommands.option(5, 1) = -50;
-  r.icommands.option(17) = 2;
+  r.icommands[opt::second_detrending] = fit::running_median;
+  r.icommands[opt::second_detrending_parameter] = -50;
+  r.icommands[opt::printout] = 2;
   r.run();
   bool found = false;
   for (const std::string& line : r.report()) {
@@ -379,7 +380,7 @@ TEST(rcs, truncated_fit_keeps_the_curve_over_every_age) {
   // the first part's line, extended to age 50: 3 - 0.01 * 50 = 2.5.
   auto bent = [](int a) { return a <= 30 ? falling_line(a) : 2.0; };
   RcsRun r({{"A", 1900, by_age(1, 50, bent)}}, {0});
-  r.icommands.option(7) = 2;  // show the fit
+  r.icommands[opt::interactive] = 2;  // show the fit
   r.run("y\n0\n30\nh\nn\n");
   EXPECT_NE(r.console.find("new length must be <  50 years"), std::string::npos);
   EXPECT_NE(r.console.find("you can change the current curve fit"), std::string::npos);

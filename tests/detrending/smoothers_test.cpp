@@ -98,14 +98,16 @@ TEST(msmoor, agrees_with_repeated_r_runmed) {
 TEST(msmoor, window_rules_and_input_errors) {
   test::TestConsole io("\n\n\n");
   std::vector<float> x{3, 1, 2, 5, 4}, y(5, -1.0f);
-  int k = 4;  // even: lowered to 3 in the caller's variable
-  EXPECT_EQ(msmoor(x, y, k, 5000, io.con).ier, 0);
-  EXPECT_EQ(k, 3);
+  int k = 4;  // even: lowered to 3
+  MedianSmooth r = msmoor(x, y, k, 5000, io.con);
+  EXPECT_EQ(r.ier, 0);
+  EXPECT_EQ(r.window, 3);
 
   k = 0;  // becomes -1: not a window
   y.assign(5, -1.0f);
-  EXPECT_EQ(msmoor(x, y, k, 5000, io.con).ier, kMedianNotOdd);
-  EXPECT_EQ(k, -1);
+  r = msmoor(x, y, k, 5000, io.con);
+  EXPECT_EQ(r.ier, kMedianNotOdd);
+  EXPECT_EQ(r.window, -1);
   EXPECT_EQ(y[0], -1.0f);  // nothing written
 
   k = 7;  // longer than the series

@@ -51,11 +51,11 @@ TransformRun run_trnfrm(const std::vector<SeriesSpec>& series, int option, int p
   r.tsi2.reshape(r.tsi1.rows);
   for (std::size_t i = 0; i < itn.size(); ++i) r.tsi1.years[i].itn = itn[i];
   Icommands icommands;
-  icommands.option(3) = option;
-  icommands.option(17) = printout;
+  icommands[opt::transformation] = option;
+  icommands[opt::printout] = printout;
   Commands commands;
   commands.at(Commands::kBatchMode) = batch;
-  if (plots.transform_summary) icommands.option(19) = 2;  // the summary page is drawn
+  if (plots.transform_summary) icommands[opt::summary_plots] = 2;  // the summary page is drawn
   ScratchDir dir;
   TestConsole tc;
   {
