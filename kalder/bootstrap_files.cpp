@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kalder/summary_plots.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/spline.h"
 
@@ -182,10 +183,10 @@ void write_file(Run& run, BootstrapPass pass, const PassData& d, int spline_leng
   out << Layout("(a60)").write(head) << '\n';
   const Layout record("(2i6,6f8.3)");
   for (int i = 1; i <= static_cast<int>(d.value.size()); ++i) {
-    const auto at = static_cast<std::size_t>(i - 1);
-    out << record.write(run.first_year + i - 1, static_cast<int>(run.tsi2.at(i, 1)), d.value[at],
-                        d.lower[at], d.upper[at], d.smooth[at], d.smooth_lower[at],
-                        d.smooth_upper[at])
+    const std::size_t k = at(i);
+    out << record.write(run.first_year + i - 1, static_cast<int>(run.tsi2.at(i, tsi2col::depth)),
+                        d.value[k], d.lower[k], d.upper[k], d.smooth[k], d.smooth_lower[k],
+                        d.smooth_upper[k])
         << '\n';
   }
   run.units.close(unit::series);
@@ -194,8 +195,8 @@ void write_file(Run& run, BootstrapPass pass, const PassData& d, int spline_leng
 }  // namespace
 
 void bootstrap_files(Run& run, BootstrapPass pass) {
-  if (run.opt.bootstrap != 1 || run.length < 1) return;
-  const auto n = static_cast<std::size_t>(run.length);
+  if (run.icommands[opt::bootstrap_limits] != 1 || run.length < 1) return;
+  const std::size_t n = count(run.length);
   if (run.tsi1.overlay.size() < n || run.lower.size() < n || run.upper.size() < n ||
       run.depth.size() < n) {
     return;  // the chronology was not built on this axis
@@ -224,11 +225,11 @@ void bootstrap_files(Run& run, BootstrapPass pass) {
   d.lower_in.assign(d.lower.begin(), d.lower.end());
   d.upper_in.assign(d.upper.begin(), d.upper.end());
 
-  int spline_length = run.opt.bootstrap_spline;
+  int spline_length = run.icommands[opt::bootstrap_spline];
   smooth(run, d, spline_length);
   if (pass == BootstrapPass::raw) {
     for (int i = 1; i <= run.length; ++i) {
-      run.depth[static_cast<std::size_t>(i - 1)] = static_cast<int>(run.tsi2.at(i, 1));
+      run.depth[at(i)] = static_cast<int>(run.tsi2.at(i, tsi2col::depth));
     }
   }
   // The kalder limits exist only where the residual ones did: outside the span its smoothed
@@ -239,14 +240,13 @@ void bootstrap_files(Run& run, BootstrapPass pass) {
   fill_placeholders(d);
 
   // Nothing to draw when no year has limits.
-  if (run.opt.bootstrap_plot > 0 && d.span >= 1) {
+  if (run.icommands[opt::bootstrap_plots] > 0 && d.span >= 1) {
     draw(run, pass, d);
     for (int round = 0; pass == BootstrapPass::raw && round < kMaxAnswers; ++round) {
       const std::optional<int> changed = ask_new_spline(run.con);
       if (!changed) break;
       spline_length = *changed;
-      run.opt.bootstrap_spline = spline_length;
-      run.icommands[102] = spline_length;
+      run.icommands[opt::bootstrap_spline] = spline_length;
       smooth(run, d, spline_length);
       fill_placeholders(d);
       draw(run, pass, d);

@@ -4,6 +4,7 @@
 #include "kalder/startup.h"
 #include "options/labels.h"
 #include "options/log_file.h"
+#include "series/fit_codes.h"
 #include "series/layout.h"
 #include "series/stop.h"
 #include "series/text.h"
@@ -28,7 +29,7 @@ void reset_series_store(Run& run) {
   run.tsi1.years.assign(kMaxSeriesKalder + 2, SeriesYears{});
   for (int i = 1; i <= kMaxSeriesKalder; ++i) {
     SeriesYears& row = run.tsi1.year_row(i);
-    row.itn = run.icommands.option(3);
+    row.itn = run.icommands[opt::transformation];
     row.icu = 1;
     row.ics = 1;
     row.cpa = i;
@@ -40,51 +41,11 @@ void reset_series_store(Run& run) {
 void set_kind_codes(Run& run) {
   static constexpr const char* kKinds[] = {"mr", "qz", "ir", "cd"};
   static constexpr const char* kWrites[] = {"iw", "qz", "iw", "iw"};
-  int type = run.icommands.option(1);
+  int type = run.icommands[opt::data_type];
   if (type < 1 || type > 4) type = 1;  // the log file reader accepts 1 to 4 only
   run.commands.set_data_kind(kKinds[type - 1]);
   run.commands.set(Commands::kWriteModeFirst, Commands::kWriteModeLast, kWrites[type - 1]);
   run.commands.set(Commands::kSavedKindFirst, Commands::kSavedKindLast, kKinds[type - 1]);
-}
-
-void copy_options(Run& run) {
-  const Icommands& c = run.icommands;
-  DriverOptions& o = run.opt;
-  o.missing = c[2];
-  o.transform = c[3];
-  o.detrend1 = c[4];
-  o.detrend2 = c[5];
-  o.robust = c[6];
-  o.interactive = c[7];
-  o.index = c[8];
-  o.ar_method = c[9];
-  o.pooled_order = c[10];
-  o.mean = c[12];
-  o.stabilize = c[13];
-  o.common_first = c[14];
-  o.rbar_window = c[16];
-  o.printout = c[17];
-  o.save = c[18];
-  o.summary_plots = c[19];
-  o.summary_plots_state = c[19];
-  o.stand = c[20];
-  o.gap_plot = c[32];
-  o.transform_plot = c[33];
-  o.detrend1_plot = c[64];
-  o.detrend2_plot = c[65];
-  o.ar_outlier_plot = c[39];
-  o.pooled_plot = c[40];
-  o.detrend2_parameter = c[35];
-  o.bootstrap_plot = c[42];
-  o.bootstrap = c[72];
-  o.bootstrap_spline = c[102];
-  o.common_last = c[44];
-  o.rbar_overlap = c[46];
-  o.rbar_plot = c[76];
-  o.running_mean_window = c[50];
-  o.growth_change = c[80];
-  o.error_threshold = c[110];
-  o.stand_plot = c[140];
 }
 
 }  // namespace
@@ -96,31 +57,42 @@ std::vector<std::string> option_record(const Icommands& c, const Commands& comma
   };
   auto label = [&](int item) { return option_label(item, c); };
   lines.emplace_back("                       opt          plt");
-  add("(t2,'tree-ring data type',t21,i5,t42,a)", c[1], label(1));
-  add("(t2,'missing data in gaps',t21,i5,i13,t42,a)", c[2], c[32], label(2));
-  add("(t2,'data transformation',t21,i5,i13,t42,a)", c[3], c[33], label(3));
-  add("(t2,'first detrending',t21,i5,i7,i6,t42,a)", c[4], c[34], c[64], label(4));
-  add("(t2,'second detrending',t21,i5,i7,i6,t42,a)", c[5], c[35], c[65],
-      detrending_label(5, c[5], c[4] == -2 ? "rcs-" : "2nd-"));
-  add("(t2,'robust detrending',t21,i5,t42,a)", c[6], label(6));
-  add("(t2,'interactive detrend',t21,i5,t42,a)", c[7], label(7));
-  add("(t2,'index calculation',t21,i5,t42,a)", c[8], label(8));
-  add("(t2,'ar modeling method',t21,i5,i13,t42,a)", c[9], c[39], label(9));
-  add("(t2,'pooled ar order',t21,i5,i13,t42,a39)", c[10], c[40], label(10));
-  add("(t2,'series ar order',t21,i5,t42,a)", c[11], label(11));
-  add("(t2,'mean chronology',t22,i4,i4,i5,i4,t42,a)", c[12], c[72], c[102], c[42], label(12));
-  add("(t2,'stabilize variance',t21,i5,t42,a)", c[13], label(13));
-  add("(t2,'common period years',t25,2i5,t42,a)", c[14], c[44], label(14));
+  add("(t2,'tree-ring data type',t21,i5,t42,a)", c[opt::data_type], label(1));
+  add("(t2,'missing data in gaps',t21,i5,i13,t42,a)", c[opt::missing_data],
+      c[opt::missing_data_plots], label(2));
+  add("(t2,'data transformation',t21,i5,i13,t42,a)", c[opt::transformation],
+      c[opt::transformation_plots], label(3));
+  add("(t2,'first detrending',t21,i5,i7,i6,t42,a)", c[opt::first_detrending],
+      c[opt::first_detrending_parameter], c[opt::first_detrending_plots], label(4));
+  const bool rcs = c[opt::first_detrending] == fit::regional_curve;
+  add("(t2,'second detrending',t21,i5,i7,i6,t42,a)", c[opt::second_detrending],
+      c[opt::second_detrending_parameter], c[opt::second_detrending_plots],
+      detrending_label(5, c[opt::second_detrending], rcs ? "rcs-" : "2nd-"));
+  add("(t2,'robust detrending',t21,i5,t42,a)", c[opt::robust_detrending], label(6));
+  add("(t2,'interactive detrend',t21,i5,t42,a)", c[opt::interactive], label(7));
+  add("(t2,'index calculation',t21,i5,t42,a)", c[opt::index_calculation], label(8));
+  add("(t2,'ar modeling method',t21,i5,i13,t42,a)", c[opt::ar_method], c[opt::ar_method_plots],
+      label(9));
+  add("(t2,'pooled ar order',t21,i5,i13,t42,a39)", c[opt::pooled_ar_order],
+      c[opt::pooled_ar_plots], label(10));
+  add("(t2,'series ar order',t21,i5,t42,a)", c[opt::series_ar_order], label(11));
+  add("(t2,'mean chronology',t22,i4,i4,i5,i4,t42,a)", c[opt::mean_chronology],
+      c[opt::bootstrap_limits], c[opt::bootstrap_spline], c[opt::bootstrap_plots], label(12));
+  add("(t2,'stabilize variance',t21,i5,t42,a)", c[opt::stabilisation], label(13));
+  add("(t2,'common period years',t25,2i5,t42,a)", c[opt::common_period_first],
+      c[opt::common_period_last], label(14));
   add("(t2,'site-tree-core mask',t28,a8,t42,a)",
       commands.get(Commands::kSavedMaskFirst, Commands::kSavedMaskLast), label(15));
-  add("(t2,'running rbar',t25,2i5,i4,t42,a)", c[16], c[46], c[76], label(16));
-  add("(t2,'printout option',t21,i5,t42,a)", c[17], label(17));
-  add("(t2,'core series save',t21,i5,t42,a)", c[18], label(18));
-  add("(t2,'summary plot displays',t24,i2,t42,a)", c[19], label(19));
-  add("(/t2,'stand dynamics stuff',t21,i5,i13,t42,a)", c[20], c[140], label(20));
-  add("(t2,'running mean window',t21,i5,t42,a)", c[50], label(21));
-  add("(t2,'percent growth change',t24,i2,t42,a)", c[80], label(22));
-  add("(t2,'std error threshold',t21,i5,t42,a)", c[110], label(23));
+  add("(t2,'running rbar',t25,2i5,i4,t42,a)", c[opt::running_rbar_window],
+      c[opt::running_rbar_overlap], c[opt::running_rbar_plots], label(16));
+  add("(t2,'printout option',t21,i5,t42,a)", c[opt::printout], label(17));
+  add("(t2,'core series save',t21,i5,t42,a)", c[opt::core_series_save], label(18));
+  add("(t2,'summary plot displays',t24,i2,t42,a)", c[opt::summary_plots], label(19));
+  add("(/t2,'stand dynamics stuff',t21,i5,i13,t42,a)", c[opt::stand_dynamics],
+      c[opt::stand_dynamics_plots], label(20));
+  add("(t2,'running mean window',t21,i5,t42,a)", c[opt::release_window], label(21));
+  add("(t2,'percent growth change',t24,i2,t42,a)", c[opt::release_threshold], label(22));
+  add("(t2,'std error threshold',t21,i5,t42,a)", c[opt::release_error_limit], label(23));
   return lines;
 }
 
@@ -163,7 +135,7 @@ bool set_up_file(Run& run) {
   reset_series_store(run);
   if (run.commands.batch_run()) read_detail(run.units, run.prefix, run.tsi1, run.con);
   set_kind_codes(run);
-  copy_options(run);
+  run.summary_plots_state = run.icommands[opt::summary_plots];
   for (const auto& line : option_record(run.icommands, run.commands)) write_out(run, line);
   write_out(run, Layout("(/t2,'|======================== raw data ',"
                         "'statistical analyses =======================|')")

@@ -1,7 +1,5 @@
 #include "kalder/rcs_stage.h"
 
-#include <algorithm>
-
 #include "chronology/robsum.h"
 #include "detrending/rcs.h"
 #include "detrending/symmetry.h"
@@ -10,6 +8,7 @@
 #include "series/bootstrap.h"
 #include "series/core_save.h"
 #include "series/descriptive.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/text.h"
 
@@ -18,19 +17,18 @@ namespace {
 
 constexpr std::size_t kHeaderLength = 85;
 
-std::size_t count(int n) { return static_cast<std::size_t>(std::max(n, 0)); }
-
 // The index series by calendar year, with the data file's saved header lines for the
 // tucson and mib pex formats.
 void save_indices(Run& run) {
-  if (run.opt.save <= 0) return;
+  const int format = run.icommands[opt::core_series_save];
+  if (format <= save::none) return;
   std::ostream& out = run.units.create(unit::series, run.prefix + "_rcs_ind2.txt");
   run.data_title = field(run.data_title, kHeaderLength);
   run.data_title.replace(72, 13, std::string(13, ' '));
-  if (run.opt.save <= 3) {
+  if (format <= save::mib_index) {
     for (const std::string& line : run.saved_headers) out << field(line, kHeaderLength) << '\n';
   }
-  sis(out, run.tsi1, run.opt.save, "ind", run.con);
+  sis(out, run.tsi1, format, "ind", run.con);
   run.units.close(unit::series);
 }
 
@@ -45,7 +43,8 @@ void regional_curve_stage(Run& run, const RcsStageVectors& vectors, PlotSession&
   io.mean_by_age = [&run, &plots, &rand](Tsi1& tsi1, const AgeMeanColumns& c) {
     const ChronologyColumns columns{c.depth,     c.segment_length, c.tree_age, c.mean,
                                     c.std_error, c.lower,          c.upper};
-    robsum(tsi1, columns, run.largest_mean, 0.0f, 'b', run.icommands, run.commands, run.units,
+    const char kind = static_cast<char>(MeanKind::age_aligned);
+    robsum(tsi1, columns, run.largest_mean, 0.0f, kind, run.icommands, run.commands, run.units,
            plots, rand);
   };
   io.plots = stage_plot_layer(plots, run.icommands, run.commands);
@@ -55,7 +54,7 @@ void regional_curve_stage(Run& run, const RcsStageVectors& vectors, PlotSession&
   rcs(run.tsi1, run.tsi2, run.stats, v, run.rcs_series, run.data_title, io);
 
   for (int i = 1; i <= run.length; ++i) {
-    vectors.depth[count(i - 1)] = static_cast<int>(run.tsi2.at(i, 1));
+    vectors.depth[at(i)] = static_cast<int>(run.tsi2.at(i, tsi2col::depth));
   }
   save_indices(run);
 }
@@ -65,11 +64,11 @@ void symmetry_adjustment(Run& run, int column, std::span<const int> depth) {
   const std::span<float> chronology = run.tsi2.column(column).first(n);
   depth = depth.first(n);
   symmetry(chronology, depth);
-  if (column == kKalderColumn) return;
+  if (column == tsi2col::kalder) return;
 
   std::vector<float> values(chronology.begin(), chronology.end());
   const Moments m = moment1(values, depth);
-  const int switch_years = column == kStandardColumn ? 1000 : 2000;
+  const int switch_years = column == tsi2col::standard ? 1000 : 2000;
   Units& u = run.units;
   u.write(unit::out, Layout("(/t2,'|-------------------- final adjusted ',"
                             "'chronology statistics --------------------|')")

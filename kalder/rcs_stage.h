@@ -27,12 +27,7 @@ struct RcsStageVectors {
 // series are saved, writes the index series to prefix + "_rcs_ind2.txt".
 void regional_curve_stage(Run& run, const RcsStageVectors& vectors, PlotSession& plots, Rand& rand);
 
-// The chronology columns the symmetry adjustment runs on.
-inline constexpr int kStandardColumn = 5;
-inline constexpr int kResidualColumn = 6;
-inline constexpr int kKalderColumn = 7;
-
-// Reshapes chronology table column `column` (5, 6 or 7) over run.length years to a
+// Reshapes chronology table column `column` (tsi2col::standard, residual or kalder) over run.length years to a
 // smaller absolute skewness; for the standard and the residual chronology the final
 // adjusted statistics follow in the general output file.
 void symmetry_adjustment(Run& run, int column, std::span<const int> depth);
