@@ -1,7 +1,7 @@
 #include "kalder/file_setup.h"
 
 #include "kalder/detail.h"
-#include "kalder/startup.h"
+#include "kalder/program.h"
 #include "options/labels.h"
 #include "options/log_file.h"
 #include "series/fit_codes.h"
