@@ -143,15 +143,14 @@ bool set_up_file(Run& run) {
   return true;
 }
 
-void header_line_checks(const std::string& id_stem, std::string& chronology_id,
-                        std::string& data_title, Commands& commands) {
-  chronology_id = field(chronology_id, 8);
-  chronology_id.replace(0, 6, field(id_stem, 6));
-  data_title = field(data_title, 85);
+ChronologyIds header_line_checks(std::string_view id_stem, const ChronologyIds& ids,
+                                 Commands& commands) {
+  ChronologyIds fixed{field(ids.chronology_id, 8), field(ids.data_title, 85)};
+  fixed.chronology_id.replace(0, 6, field(id_stem, 6));
   auto blank6 = [](const std::string& line) { return line.substr(0, 6) == "      "; };
   std::string line1 = commands.header_line(1);
   if (blank6(line1)) {
-    line1.replace(0, 80, field(data_title, 80));
+    line1.replace(0, 80, field(fixed.data_title, 80));
     line1.replace(58, 22, "1st itrdb line missing");
     commands.set_header_line(1, line1);
   }
@@ -163,6 +162,7 @@ void header_line_checks(const std::string& id_stem, std::string& chronology_id,
     line.replace(58, 22, tags[h - 2]);
     commands.set_header_line(h, line);
   }
+  return fixed;
 }
 
 }  // namespace dendro

@@ -40,12 +40,18 @@ void banner_line(Run& run, std::string_view text) {
 
 void write_out(Run& run, std::string_view text) { run.units.write(unit::out, text); }
 
-// The first six characters of the chronology id come from the log file name, the output
-// name that the set-up built last.
 // The first six characters of the chronology id: from the data file's own name, so that
 // files in folders keep ids of their own.
 std::string id_stem(const Run& run) {
   return field(std::string(own_name(run.prefix)) + "_log.txt", 6);
+}
+
+// Fixes the chronology id and the data title, and builds the missing header lines.
+void check_header_lines(Run& run) {
+  const ChronologyIds ids =
+      header_line_checks(id_stem(run), {run.chronology_id, run.data_title}, run.commands);
+  run.chronology_id = ids.chronology_id;
+  run.data_title = ids.data_title;
 }
 
 void restore_headers(Run& run) {
@@ -110,7 +116,7 @@ void fill_titles(Run& run) {
   if (run.data_title.substr(0, 6) == "      ") {
     run.data_title = field(run.prefix + " -- no data title --", 85);
   }
-  header_line_checks(id_stem(run), run.chronology_id, run.data_title, run.commands);
+  check_header_lines(run);
   for (int h = 1; h <= 3; ++h) run.saved_headers[h - 1] = run.commands.header_line(h);
 }
 
@@ -154,7 +160,7 @@ void raw_chronology(Run& run) {
   for (int j = 1; j <= run.length; ++j) run.tsi1.overlay[at(j)] = run.tsi2.at(j, tsi2col::raw);
   bootstrap_files(run, BootstrapPass::raw);
   spaghetti_plot(run, SpaghettiPoint::raw_mean);
-  header_line_checks(id_stem(run), run.chronology_id, run.data_title, run.commands);
+  check_header_lines(run);
   tag_title(run, 78, " raw crn");
   write_chronology(run, ChronologyKind::raw, run.tsi2.column(tsi2col::raw), run.depth, run.error);
 }
