@@ -195,16 +195,8 @@ void transform_series(Run& run) {
 
 // Regional curve standardization in place of the detrending passes (first option -2).
 void regional_curve(Run& run) {
-  // The stage may work over an age axis longer than the chronology: it gets vectors of the
-  // full year limit and gives back the sample depth by chronology year.
-  std::vector<float> curve(kMaxYears, 0.0f), error(kMaxYears, 0.0f), lower(kMaxYears, 0.0f),
-      upper(kMaxYears, 0.0f);
-  std::vector<int> depth(kMaxYears, 0);
-  std::copy(run.depth.begin(), run.depth.end(), depth.begin());
-  regional_curve_stage(run, {curve, depth, error, lower, upper}, run.plots, run.rand);
-  const std::size_t n = count(run.length);
-  std::copy_n(depth.begin(), n, run.depth.begin());
-  run.tsi1.overlay.assign(n, kMissing);
+  run.depth = regional_curve_stage(run, run.plots, run.rand).depth;
+  run.tsi1.overlay.assign(count(run.length), kMissing);
 }
 
 // First differences start every series one year later: the chronology axis follows, and

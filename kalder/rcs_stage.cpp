@@ -1,5 +1,7 @@
 #include "kalder/rcs_stage.h"
 
+#include <algorithm>
+
 #include "chronology/robsum.h"
 #include "detrending/rcs.h"
 #include "detrending/symmetry.h"
@@ -34,8 +36,7 @@ void save_indices(Run& run) {
 
 }  // namespace
 
-void regional_curve_stage(Run& run, const RcsStageVectors& vectors, PlotSession& plots,
-                          Rand& rand) {
+RcsStageResult regional_curve_stage(Run& run, PlotSession& plots, Rand& rand) {
   for (int h = 1; h <= 3; ++h) run.commands.set_header_line(h, run.saved_headers[h - 1]);
 
   RcsIo io{run.icommands, run.commands, run.units, run.con, {}, {}, {}};
@@ -50,13 +51,21 @@ void regional_curve_stage(Run& run, const RcsStageVectors& vectors, PlotSession&
   io.plots = stage_plot_layer(plots, run.icommands, run.commands);
   if (run.rcs_series.size() < count(run.tsi1.count))
     run.rcs_series.resize(count(run.tsi1.count), 0);
-  const RcsVectors v{vectors.curve, vectors.depth, vectors.std_error, vectors.lower, vectors.upper};
+  // The stage may work over an age axis longer than the chronology: its vectors hold the
+  // full year limit, the depth starting from the run's.
+  RcsStageResult result{std::vector<float>(kMaxYears, 0.0f), std::vector<int>(kMaxYears, 0)};
+  std::vector<float> error(kMaxYears, 0.0f), lower(kMaxYears, 0.0f), upper(kMaxYears, 0.0f);
+  std::copy_n(run.depth.begin(), std::min(run.depth.size(), result.depth.size()),
+              result.depth.begin());
+  const RcsVectors v{result.curve, result.depth, error, lower, upper};
   rcs(run.tsi1, run.tsi2, run.stats, v, run.rcs_series, run.data_title, io);
 
+  result.depth.resize(count(run.length));
   for (int i = 1; i <= run.length; ++i) {
-    vectors.depth[at(i)] = static_cast<int>(run.tsi2.at(i, tsi2col::depth));
+    result.depth[at(i)] = static_cast<int>(run.tsi2.at(i, tsi2col::depth));
   }
   save_indices(run);
+  return result;
 }
 
 void symmetry_adjustment(Run& run, int column, std::span<const int> depth) {

@@ -147,21 +147,19 @@ TEST(regional_curve_stage, indices_depth_and_the_index_file) {
   run.rcs_series.assign(kMaxSeriesKalder, 0);
   for (int h = 0; h < 3; ++h) run.saved_headers[h] = field("header " + std::to_string(h + 1), 85);
 
-  std::vector<float> curve(kMaxYears, 0.0f), error(kMaxYears, 0.0f), lower(kMaxYears, 0.0f),
-      upper(kMaxYears, 0.0f);
-  std::vector<int> depth(kMaxYears, 0);
   PlotSession plots(s.con, PlotSession::Screen::none);
   Rand rand;
-  regional_curve_stage(run, RcsStageVectors{curve, depth, error, lower, upper}, plots, rand);
+  const RcsStageResult r = regional_curve_stage(run, plots, rand);
 
   for (int age = 1; age <= 40; ++age) {
     EXPECT_NEAR(run.tsi2.at(age, 10), 3.0 - 0.01 * age, 1e-5) << age;
-    EXPECT_NEAR(curve[static_cast<std::size_t>(age - 1)], 3.0 - 0.01 * age, 1e-4) << age;
+    EXPECT_NEAR(r.curve[static_cast<std::size_t>(age - 1)], 3.0 - 0.01 * age, 1e-4) << age;
   }
   EXPECT_NEAR(run.tsi1.at(1, 1), 1.0, 1e-5);
   EXPECT_NEAR(run.tsi1.at(40, 2), 1.0, 1e-5);
-  EXPECT_EQ(depth[0], 1);
-  EXPECT_EQ(depth[15], 2);
+  ASSERT_EQ(r.depth.size(), 40u);  // one value per chronology year
+  EXPECT_EQ(r.depth[0], 1);
+  EXPECT_EQ(r.depth[15], 2);
   EXPECT_EQ(run.rcs_series[1], 10);
   EXPECT_EQ(run.commands.header_line(1).substr(0, 8), "header 1");
   EXPECT_EQ(run.data_title.substr(72), std::string(13, ' '));
