@@ -100,7 +100,7 @@ void derive_kalder_limits(const Run& run, PassData& d) {
   const std::size_t n = d.value.size();
   const std::size_t have = std::min(n, run.residual_for_limits.size());
   const float f = run.limit_scale;
-  for (std::size_t i = static_cast<std::size_t>(std::max(d.offset, 0)); i < have; ++i) {
+  for (std::size_t i = count(d.offset); i < have; ++i) {
     const float res = run.residual_for_limits[i];
     d.lower[i] = d.value[i] - f * (res - d.lower[i]);
     d.upper[i] = d.value[i] + f * (d.upper[i] - res);
@@ -111,7 +111,7 @@ void derive_kalder_limits(const Run& run, PassData& d) {
 void smooth(Run& run, PassData& d, int spline_length) {
   spline(d.value, d.smooth, spline_length, &run.con);
   if (d.span < 1) return;  // no year has limits: only placeholders are written
-  const auto k = static_cast<std::size_t>(d.offset), m = static_cast<std::size_t>(d.span);
+  const std::size_t k = count(d.offset), m = count(d.span);
   const std::span<const float> lower_in(d.lower_in), upper_in(d.upper_in);
   spline(lower_in.subspan(k, m), std::span<float>(d.smooth_lower).subspan(k, m), spline_length,
          &run.con);
@@ -131,7 +131,7 @@ void fill_placeholders(PassData& d) {
 
 void draw(Run& run, BootstrapPass pass, const PassData& d) {
   const PassText t = text_of(pass);
-  const auto k = static_cast<std::size_t>(d.offset);
+  const std::size_t k = count(d.offset);
   ChronologyPlot page;
   page.c1 = std::span<const float>(d.value).subspan(k);
   page.c2 = std::span<const float>(d.lower).subspan(k);
@@ -192,15 +192,10 @@ void write_file(Run& run, BootstrapPass pass, const PassData& d, int spline_leng
   run.units.close(unit::series);
 }
 
-}  // namespace
-
-void bootstrap_files(Run& run, BootstrapPass pass) {
-  if (run.icommands[opt::bootstrap_limits] != 1 || run.length < 1) return;
+// The vectors of a pass over the run's n chronology years, with its span of years with
+// limits and the years without.
+PassData pass_data(Run& run, BootstrapPass pass) {
   const std::size_t n = count(run.length);
-  if (run.tsi1.overlay.size() < n || run.lower.size() < n || run.upper.size() < n ||
-      run.depth.size() < n) {
-    return;  // the chronology was not built on this axis
-  }
   PassData d;
   d.value = std::span<float>(run.tsi1.overlay).first(n);
   d.lower = std::span<float>(run.lower).first(n);
@@ -224,7 +219,35 @@ void bootstrap_files(Run& run, BootstrapPass pass) {
   // same values as the first, not on the placeholders written in between.
   d.lower_in.assign(d.lower.begin(), d.lower.end());
   d.upper_in.assign(d.upper.begin(), d.upper.end());
+  return d;
+}
 
+// Draws the pass; after the raw pass's page the user may smooth again with other spline
+// lengths, which the later passes of the data file keep. Returns the spline length in use.
+int plot_dialogue(Run& run, BootstrapPass pass, PassData& d, int spline_length) {
+  draw(run, pass, d);
+  for (int round = 0; pass == BootstrapPass::raw && round < kMaxAnswers; ++round) {
+    const std::optional<int> changed = ask_new_spline(run.con);
+    if (!changed) break;
+    spline_length = *changed;
+    run.icommands[opt::bootstrap_spline] = spline_length;
+    smooth(run, d, spline_length);
+    fill_placeholders(d);
+    draw(run, pass, d);
+  }
+  return spline_length;
+}
+
+}  // namespace
+
+void bootstrap_files(Run& run, BootstrapPass pass) {
+  if (run.icommands[opt::bootstrap_limits] != 1 || run.length < 1) return;
+  const std::size_t n = count(run.length);
+  if (run.tsi1.overlay.size() < n || run.lower.size() < n || run.upper.size() < n ||
+      run.depth.size() < n) {
+    return;  // the chronology was not built on this axis
+  }
+  PassData d = pass_data(run, pass);
   int spline_length = run.icommands[opt::bootstrap_spline];
   smooth(run, d, spline_length);
   if (pass == BootstrapPass::raw) {
@@ -241,16 +264,7 @@ void bootstrap_files(Run& run, BootstrapPass pass) {
 
   // Nothing to draw when no year has limits.
   if (run.icommands[opt::bootstrap_plots] > 0 && d.span >= 1) {
-    draw(run, pass, d);
-    for (int round = 0; pass == BootstrapPass::raw && round < kMaxAnswers; ++round) {
-      const std::optional<int> changed = ask_new_spline(run.con);
-      if (!changed) break;
-      spline_length = *changed;
-      run.icommands[opt::bootstrap_spline] = spline_length;
-      smooth(run, d, spline_length);
-      fill_placeholders(d);
-      draw(run, pass, d);
-    }
+    spline_length = plot_dialogue(run, pass, d, spline_length);
   }
   write_file(run, pass, d, spline_length);
   if (pass == BootstrapPass::residual)

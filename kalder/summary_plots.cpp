@@ -145,7 +145,7 @@ void running_rbar_plots(Run& run) {
 
 }  // namespace
 
-void draw_driver_page(Run& run, ChronologyPlot& page, const PageTexts& texts) {
+void draw_driver_page(Run& run, ChronologyPlot page, const PageTexts& texts) {
   set_texts(page, run.commands.data_file, texts);
   crnplt1(run.plots, page, run.summary_plots_state);
 }
