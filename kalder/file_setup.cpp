@@ -51,48 +51,50 @@ void set_kind_codes(Run& run) {
 }  // namespace
 
 std::vector<std::string> option_record(const Icommands& c, const Commands& commands) {
-  std::vector<std::string> lines;
-  auto add = [&](std::string_view layout, auto... values) {
-    lines.push_back(Layout(layout).write(values...));
+  std::vector<std::string> lines{"                       opt          plt"};
+  // The line of option item `item`: the values of `elements`, then the item's label.
+  auto add = [&](std::string_view layout, std::initializer_list<OptionElement> elements,
+                 int item) {
+    lines.push_back(option_line(layout, c, elements, option_label(item, c)));
   };
-  auto label = [&](int item) { return option_label(item, c); };
-  lines.emplace_back("                       opt          plt");
-  add("(t2,'tree-ring data type',t21,i5,t42,a)", c[opt::data_type], label(1));
-  add("(t2,'missing data in gaps',t21,i5,i13,t42,a)", c[opt::missing_data],
-      c[opt::missing_data_plots], label(2));
-  add("(t2,'data transformation',t21,i5,i13,t42,a)", c[opt::transformation],
-      c[opt::transformation_plots], label(3));
-  add("(t2,'first detrending',t21,i5,i7,i6,t42,a)", c[opt::first_detrending],
-      c[opt::first_detrending_parameter], c[opt::first_detrending_plots], label(4));
+  add("(t2,'tree-ring data type',t21,i5,t42,a)", {opt::data_type}, 1);
+  add("(t2,'missing data in gaps',t21,i5,i13,t42,a)", {opt::missing_data, opt::missing_data_plots},
+      2);
+  add("(t2,'data transformation',t21,i5,i13,t42,a)",
+      {opt::transformation, opt::transformation_plots}, 3);
+  add("(t2,'first detrending',t21,i5,i7,i6,t42,a)",
+      {opt::first_detrending, opt::first_detrending_parameter, opt::first_detrending_plots}, 4);
   const bool rcs = c[opt::first_detrending] == fit::regional_curve;
-  add("(t2,'second detrending',t21,i5,i7,i6,t42,a)", c[opt::second_detrending],
-      c[opt::second_detrending_parameter], c[opt::second_detrending_plots],
-      detrending_label(5, c[opt::second_detrending], rcs ? "rcs-" : "2nd-"));
-  add("(t2,'robust detrending',t21,i5,t42,a)", c[opt::robust_detrending], label(6));
-  add("(t2,'interactive detrend',t21,i5,t42,a)", c[opt::interactive], label(7));
-  add("(t2,'index calculation',t21,i5,t42,a)", c[opt::index_calculation], label(8));
-  add("(t2,'ar modeling method',t21,i5,i13,t42,a)", c[opt::ar_method], c[opt::ar_method_plots],
-      label(9));
-  add("(t2,'pooled ar order',t21,i5,i13,t42,a39)", c[opt::pooled_ar_order],
-      c[opt::pooled_ar_plots], label(10));
-  add("(t2,'series ar order',t21,i5,t42,a)", c[opt::series_ar_order], label(11));
-  add("(t2,'mean chronology',t22,i4,i4,i5,i4,t42,a)", c[opt::mean_chronology],
-      c[opt::bootstrap_limits], c[opt::bootstrap_spline], c[opt::bootstrap_plots], label(12));
-  add("(t2,'stabilize variance',t21,i5,t42,a)", c[opt::stabilisation], label(13));
-  add("(t2,'common period years',t25,2i5,t42,a)", c[opt::common_period_first],
-      c[opt::common_period_last], label(14));
-  add("(t2,'site-tree-core mask',t28,a8,t42,a)",
-      commands.get(Commands::kSavedMaskFirst, Commands::kSavedMaskLast), label(15));
-  add("(t2,'running rbar',t25,2i5,i4,t42,a)", c[opt::running_rbar_window],
-      c[opt::running_rbar_overlap], c[opt::running_rbar_plots], label(16));
-  add("(t2,'printout option',t21,i5,t42,a)", c[opt::printout], label(17));
-  add("(t2,'core series save',t21,i5,t42,a)", c[opt::core_series_save], label(18));
-  add("(t2,'summary plot displays',t24,i2,t42,a)", c[opt::summary_plots], label(19));
-  add("(/t2,'stand dynamics stuff',t21,i5,i13,t42,a)", c[opt::stand_dynamics],
-      c[opt::stand_dynamics_plots], label(20));
-  add("(t2,'running mean window',t21,i5,t42,a)", c[opt::release_window], label(21));
-  add("(t2,'percent growth change',t24,i2,t42,a)", c[opt::release_threshold], label(22));
-  add("(t2,'std error threshold',t21,i5,t42,a)", c[opt::release_error_limit], label(23));
+  lines.push_back(option_line(
+      "(t2,'second detrending',t21,i5,i7,i6,t42,a)", c,
+      {opt::second_detrending, opt::second_detrending_parameter, opt::second_detrending_plots},
+      detrending_label(5, c[opt::second_detrending], rcs ? "rcs-" : "2nd-")));
+  add("(t2,'robust detrending',t21,i5,t42,a)", {opt::robust_detrending}, 6);
+  add("(t2,'interactive detrend',t21,i5,t42,a)", {opt::interactive}, 7);
+  add("(t2,'index calculation',t21,i5,t42,a)", {opt::index_calculation}, 8);
+  add("(t2,'ar modeling method',t21,i5,i13,t42,a)", {opt::ar_method, opt::ar_method_plots}, 9);
+  add("(t2,'pooled ar order',t21,i5,i13,t42,a39)", {opt::pooled_ar_order, opt::pooled_ar_plots},
+      10);
+  add("(t2,'series ar order',t21,i5,t42,a)", {opt::series_ar_order}, 11);
+  add("(t2,'mean chronology',t22,i4,i4,i5,i4,t42,a)",
+      {opt::mean_chronology, opt::bootstrap_limits, opt::bootstrap_spline, opt::bootstrap_plots},
+      12);
+  add("(t2,'stabilize variance',t21,i5,t42,a)", {opt::stabilisation}, 13);
+  add("(t2,'common period years',t25,2i5,t42,a)",
+      {opt::common_period_first, opt::common_period_last}, 14);
+  lines.push_back(Layout("(t2,'site-tree-core mask',t28,a8,t42,a)")
+                      .write(commands.get(Commands::kSavedMaskFirst, Commands::kSavedMaskLast),
+                             option_label(15, c)));
+  add("(t2,'running rbar',t25,2i5,i4,t42,a)",
+      {opt::running_rbar_window, opt::running_rbar_overlap, opt::running_rbar_plots}, 16);
+  add("(t2,'printout option',t21,i5,t42,a)", {opt::printout}, 17);
+  add("(t2,'core series save',t21,i5,t42,a)", {opt::core_series_save}, 18);
+  add("(t2,'summary plot displays',t24,i2,t42,a)", {opt::summary_plots}, 19);
+  add("(/t2,'stand dynamics stuff',t21,i5,i13,t42,a)",
+      {opt::stand_dynamics, opt::stand_dynamics_plots}, 20);
+  add("(t2,'running mean window',t21,i5,t42,a)", {opt::release_window}, 21);
+  add("(t2,'percent growth change',t24,i2,t42,a)", {opt::release_threshold}, 22);
+  add("(t2,'std error threshold',t21,i5,t42,a)", {opt::release_error_limit}, 23);
   return lines;
 }
 

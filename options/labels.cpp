@@ -1,6 +1,9 @@
 #include "options/labels.h"
 
+#include <vector>
+
 #include "series/fit_codes.h"
+#include "series/layout.h"
 #include "series/text.h"
 
 namespace dendro {
@@ -357,6 +360,14 @@ int mean_chronology_label_code(int mean_code, int bootstrap_flag) {
   if (mean_code == 1) return limits ? 6 : 1;
   if (mean_code < 0) return limits ? 8 : 5;
   return limits ? 7 : 3;
+}
+
+std::string option_line(std::string_view layout, const Icommands& ic,
+                        std::initializer_list<OptionElement> elements, std::string_view label) {
+  std::vector<Value> values;
+  for (OptionElement e : elements) values.emplace_back(static_cast<long long>(ic[e]));
+  values.emplace_back(label);
+  return Layout(layout).write_values(values);
 }
 
 std::string option_label(int item, const Icommands& ic) {

@@ -2,26 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/options/session.h"
 
 namespace dendro {
 namespace {
 
+using testing::integers_in;
+using testing::item_elements;
+
 std::string padded(std::string text, std::size_t width) {
   text.resize(width, ' ');
   return text;
-}
-
-// The whole numbers among the blank-separated words of `text`.
-std::vector<int> integers_in(const std::string& text) {
-  std::istringstream words(text);
-  std::vector<int> numbers;
-  for (std::string w; words >> w;) {
-    if (w.find_first_not_of("-0123456789") == std::string::npos) numbers.push_back(std::stoi(w));
-  }
-  return numbers;
 }
 
 TEST(option_record, each_value_comes_from_its_own_element) {
@@ -31,10 +25,7 @@ TEST(option_record, each_value_comes_from_its_own_element) {
   Commands commands;
   commands.set(Commands::kSavedMaskFirst, Commands::kSavedMaskLast, "SSSTTCC");
   const std::vector<std::string> lines = option_record(ic, commands);
-  const std::vector<std::vector<int>> values = {
-      {1},          {2, 32},  {3, 33}, {4, 34, 64}, {5, 35, 65}, {6},  {7},      {8},
-      {9, 39},      {10, 40}, {11},    {12, 72, 102, 42},        {13}, {14, 44}, {},
-      {16, 46, 76}, {17},     {18},    {19},        {20, 140},   {50}, {80},     {110}};
+  const std::vector<std::vector<int>> values = item_elements();
   ASSERT_EQ(lines.size(), values.size() + 1);  // after the column head
   EXPECT_EQ(lines[0], "                       opt          plt");
   // The values stand before the label in column 42; no item's name holds a digit.

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +13,8 @@
 namespace dendro {
 namespace {
 
+using testing::integers_in;
+using testing::item_elements;
 using testing::lines_of;
 using testing::Session;
 
@@ -85,26 +86,13 @@ TEST(menu, lines_follow_the_options) {
             field("!no mean chronologies computed", 50));
 }
 
-// The whole numbers among the blank-separated words of `text`.
-std::vector<int> integers_in(const std::string& text) {
-  std::istringstream words(text);
-  std::vector<int> numbers;
-  for (std::string w; words >> w;) {
-    if (w.find_first_not_of("-0123456789") == std::string::npos) numbers.push_back(std::stoi(w));
-  }
-  return numbers;
-}
-
 TEST(menu, each_value_comes_from_its_own_element) {
   // Every element holds its own number, so a value read from the wrong element shows.
   Session s("");
   for (int e = 1; e <= 152; ++e) s.ic[e] = e;
   const auto lines = lines_of(menu_text(s.ic, s.cmd));
   ASSERT_EQ(lines.size(), std::size(kDefaultMenu));
-  const std::vector<std::vector<int>> values = {
-      {1},          {2, 32},  {3, 33}, {4, 34, 64}, {5, 35, 65}, {6},  {7},      {8},
-      {9, 39},      {10, 40}, {11},    {12, 72, 102, 42},        {13}, {14, 44}, {},
-      {16, 46, 76}, {17},     {18},    {19},        {20, 140},   {50}, {80},     {110}};
+  const std::vector<std::vector<int>> values = item_elements();
   ASSERT_EQ(values.size(), lines.size() - 4);
   // The values stand in columns 26 to 46, between the option's name and its label.
   for (std::size_t k = 0; k < values.size(); ++k) {
