@@ -25,9 +25,9 @@ struct RcsStageResult {
 // series are saved, writes the index series to prefix + "_rcs_ind2.txt".
 RcsStageResult regional_curve_stage(Run& run, PlotSession& plots, Rand& rand);
 
-// Reshapes chronology table column `column` (tsi2col::standard, residual or kalder) over run.length years to a
-// smaller absolute skewness; for the standard and the residual chronology the final
-// adjusted statistics follow in the general output file.
+// Reshapes chronology table column `column` (tsi2col::standard, residual or kalder) over
+// run.length years to a smaller absolute skewness; for the standard and the residual
+// chronology the final adjusted statistics follow in the general output file.
 void symmetry_adjustment(Run& run, int column, std::span<const int> depth);
 
 }  // namespace dendro
