@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kalder/summary_plots.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/spline.h"
 
@@ -99,7 +100,7 @@ void derive_kalder_limits(const Run& run, PassData& d) {
   const std::size_t n = d.value.size();
   const std::size_t have = std::min(n, run.residual_for_limits.size());
   const float f = run.limit_scale;
-  for (std::size_t i = static_cast<std::size_t>(std::max(d.offset, 0)); i < have; ++i) {
+  for (std::size_t i = count(d.offset); i < have; ++i) {
     const float res = run.residual_for_limits[i];
     d.lower[i] = d.value[i] - f * (res - d.lower[i]);
     d.upper[i] = d.value[i] + f * (d.upper[i] - res);
@@ -110,7 +111,7 @@ void derive_kalder_limits(const Run& run, PassData& d) {
 void smooth(Run& run, PassData& d, int spline_length) {
   spline(d.value, d.smooth, spline_length, &run.con);
   if (d.span < 1) return;  // no year has limits: only placeholders are written
-  const auto k = static_cast<std::size_t>(d.offset), m = static_cast<std::size_t>(d.span);
+  const std::size_t k = count(d.offset), m = count(d.span);
   const std::span<const float> lower_in(d.lower_in), upper_in(d.upper_in);
   spline(lower_in.subspan(k, m), std::span<float>(d.smooth_lower).subspan(k, m), spline_length,
          &run.con);
@@ -130,7 +131,7 @@ void fill_placeholders(PassData& d) {
 
 void draw(Run& run, BootstrapPass pass, const PassData& d) {
   const PassText t = text_of(pass);
-  const auto k = static_cast<std::size_t>(d.offset);
+  const std::size_t k = count(d.offset);
   ChronologyPlot page;
   page.c1 = std::span<const float>(d.value).subspan(k);
   page.c2 = std::span<const float>(d.lower).subspan(k);
@@ -182,24 +183,19 @@ void write_file(Run& run, BootstrapPass pass, const PassData& d, int spline_leng
   out << Layout("(a60)").write(head) << '\n';
   const Layout record("(2i6,6f8.3)");
   for (int i = 1; i <= static_cast<int>(d.value.size()); ++i) {
-    const auto at = static_cast<std::size_t>(i - 1);
-    out << record.write(run.first_year + i - 1, static_cast<int>(run.tsi2.at(i, 1)), d.value[at],
-                        d.lower[at], d.upper[at], d.smooth[at], d.smooth_lower[at],
-                        d.smooth_upper[at])
+    const std::size_t k = at(i);
+    out << record.write(run.first_year + i - 1, static_cast<int>(run.tsi2.at(i, tsi2col::depth)),
+                        d.value[k], d.lower[k], d.upper[k], d.smooth[k], d.smooth_lower[k],
+                        d.smooth_upper[k])
         << '\n';
   }
   run.units.close(unit::series);
 }
 
-}  // namespace
-
-void bootstrap_files(Run& run, BootstrapPass pass) {
-  if (run.opt.bootstrap != 1 || run.length < 1) return;
-  const auto n = static_cast<std::size_t>(run.length);
-  if (run.tsi1.overlay.size() < n || run.lower.size() < n || run.upper.size() < n ||
-      run.depth.size() < n) {
-    return;  // the chronology was not built on this axis
-  }
+// The vectors of a pass over the run's n chronology years, with its span of years with
+// limits and the years without.
+PassData pass_data(Run& run, BootstrapPass pass) {
+  const std::size_t n = count(run.length);
   PassData d;
   d.value = std::span<float>(run.tsi1.overlay).first(n);
   d.lower = std::span<float>(run.lower).first(n);
@@ -223,12 +219,40 @@ void bootstrap_files(Run& run, BootstrapPass pass) {
   // same values as the first, not on the placeholders written in between.
   d.lower_in.assign(d.lower.begin(), d.lower.end());
   d.upper_in.assign(d.upper.begin(), d.upper.end());
+  return d;
+}
 
-  int spline_length = run.opt.bootstrap_spline;
+// Draws the pass; after the raw pass's page the user may smooth again with other spline
+// lengths, which the later passes of the data file keep. Returns the spline length in use.
+int plot_dialogue(Run& run, BootstrapPass pass, PassData& d, int spline_length) {
+  draw(run, pass, d);
+  for (int round = 0; pass == BootstrapPass::raw && round < kMaxAnswers; ++round) {
+    const std::optional<int> changed = ask_new_spline(run.con);
+    if (!changed) break;
+    spline_length = *changed;
+    run.icommands[opt::bootstrap_spline] = spline_length;
+    smooth(run, d, spline_length);
+    fill_placeholders(d);
+    draw(run, pass, d);
+  }
+  return spline_length;
+}
+
+}  // namespace
+
+void bootstrap_files(Run& run, BootstrapPass pass) {
+  if (run.icommands[opt::bootstrap_limits] != 1 || run.length < 1) return;
+  const std::size_t n = count(run.length);
+  if (run.tsi1.overlay.size() < n || run.lower.size() < n || run.upper.size() < n ||
+      run.depth.size() < n) {
+    return;  // the chronology was not built on this axis
+  }
+  PassData d = pass_data(run, pass);
+  int spline_length = run.icommands[opt::bootstrap_spline];
   smooth(run, d, spline_length);
   if (pass == BootstrapPass::raw) {
     for (int i = 1; i <= run.length; ++i) {
-      run.depth[static_cast<std::size_t>(i - 1)] = static_cast<int>(run.tsi2.at(i, 1));
+      run.depth[at(i)] = static_cast<int>(run.tsi2.at(i, tsi2col::depth));
     }
   }
   // The kalder limits exist only where the residual ones did: outside the span its smoothed
@@ -239,18 +263,8 @@ void bootstrap_files(Run& run, BootstrapPass pass) {
   fill_placeholders(d);
 
   // Nothing to draw when no year has limits.
-  if (run.opt.bootstrap_plot > 0 && d.span >= 1) {
-    draw(run, pass, d);
-    for (int round = 0; pass == BootstrapPass::raw && round < kMaxAnswers; ++round) {
-      const std::optional<int> changed = ask_new_spline(run.con);
-      if (!changed) break;
-      spline_length = *changed;
-      run.opt.bootstrap_spline = spline_length;
-      run.icommands[102] = spline_length;
-      smooth(run, d, spline_length);
-      fill_placeholders(d);
-      draw(run, pass, d);
-    }
+  if (run.icommands[opt::bootstrap_plots] > 0 && d.span >= 1) {
+    spline_length = plot_dialogue(run, pass, d, spline_length);
   }
   write_file(run, pass, d, spline_length);
   if (pass == BootstrapPass::residual)

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "series/fit_codes.h"
+#include "series/index.h"
 #include "series/index_block.h"
 #include "series/layout.h"
 #include "series/text.h"
@@ -32,15 +34,17 @@ KindFiles files_of(ChronologyKind kind, int transformation) {
   return {"  kld", "kld", unit::crns_kld, unit::err_kld, "kalder"};
 }
 
-bool table_written(const Run& run) { return run.opt.mean != 0 && run.opt.ar_method > 0; }
+bool table_written(const Run& run) {
+  return run.icommands[opt::mean_chronology] != 0 && run.icommands[opt::ar_method] > 0;
+}
 
 }  // namespace
 
 void write_chronology(Run& run, ChronologyKind kind, std::span<const float> values,
                       std::span<const int> depth, std::span<const float> error) {
-  const KindFiles f = files_of(kind, run.opt.transform);
+  const KindFiles f = files_of(kind, run.icommands[opt::transformation]);
   const TucsonMode mode = tucson_mode(run.commands.write_mode()).value_or(TucsonMode::iw);
-  const auto n = static_cast<std::size_t>(run.length);
+  const std::size_t n = count(run.length);
   values = values.first(n);
   depth = depth.first(n);
   error = error.first(n);
@@ -64,17 +68,21 @@ void write_chronology(Run& run, ChronologyKind kind, std::span<const float> valu
 }
 
 void write_table(Run& run) {
-  if (run.opt.mean == 0 || run.opt.ar_method <= 0) return;
-  const bool rcs = run.opt.detrend1 == -2;
-  const bool tallies = run.opt.ar_method >= 2;
-  std::vector<int> columns{2, 3, 4, 5, 6, 7};
+  if (!table_written(run)) return;
+  const bool rcs = run.icommands[opt::first_detrending] == fit::regional_curve;
+  // Robust autoregression (methods 2 and 3) tallies its outliers.
+  const bool tallies = run.icommands[opt::ar_method] >= 2;
+  std::vector<int> columns;
+  for (int c = tsi2col::segment_length; c <= tsi2col::kalder; ++c) columns.push_back(c);
   std::string head = "year\tnum\tseg\tage\traw\tstd\tres\tkld";
   if (rcs) {
-    for (int c = 8; c <= 12; ++c) columns.push_back(c);
+    for (int c = tsi2col::rcs_age; c <= tsi2col::rcs_curve; ++c) columns.push_back(c);
     head += "\trcs yr\tnum\trcs\tsig\tcrv";
   }
   if (tallies) {
-    for (int c = 13; c <= 16; ++c) columns.push_back(c);
+    for (int c = tsi2col::negative_outliers; c <= tsi2col::positive_fraction; ++c) {
+      columns.push_back(c);
+    }
     head += "\tnabs\tpabs\tnpct\tppct";
   }
   const Layout row("(1x,i6,a,f5.0," + std::to_string(columns.size()) + "(a,f8.3))");
@@ -84,7 +92,7 @@ void write_table(Run& run) {
     values.clear();
     values.emplace_back(static_cast<long long>(run.first_year + j - 1));
     values.emplace_back(std::string_view("\t"));
-    values.emplace_back(static_cast<double>(run.tsi2.at(j, 1)));
+    values.emplace_back(static_cast<double>(run.tsi2.at(j, tsi2col::depth)));
     for (int c : columns) {
       values.emplace_back(std::string_view("\t"));
       values.emplace_back(static_cast<double>(run.tsi2.at(j, c)));

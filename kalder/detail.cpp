@@ -6,6 +6,8 @@
 #include <ostream>
 
 #include "series/blocks.h"
+#include "series/fit_codes.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/records.h"
 #include "series/text.h"
@@ -15,7 +17,6 @@ namespace dendro {
 namespace {
 
 constexpr int kHeadLines = 8;
-constexpr int kFirstDifferences = -1;
 
 void write_record(std::ostream& out, const Layout& layout, int number, std::string_view id,
                   SeriesYears& row) {
@@ -66,10 +67,9 @@ void write_detail(std::ostream& out, Tsi1& tsi1, int first_detrending) {
     }
     if (next_series > tsi1.count) break;
     SeriesYears& row = tsi1.year_row(next_series);
-    if (first_detrending == kFirstDifferences) row.ify -= 1;
-    const std::string id = static_cast<std::size_t>(next_series) <= tsi1.ids.size()
-                               ? tsi1.ids[static_cast<std::size_t>(next_series - 1)]
-                               : std::string(8, ' ');
+    if (first_detrending == fit::first_differences) row.ify -= 1;
+    const std::string id =
+        count(next_series) <= tsi1.ids.size() ? tsi1.ids[at(next_series)] : std::string(8, ' ');
     write_record(out, record, position, id, row);
     ++next_series;
   }
@@ -109,10 +109,8 @@ DetailRead read_detail(std::istream& in, Tsi1& tsi1, int max_series) {
       row.col(c) = static_cast<int>(
           std::clamp<long long>(f[static_cast<std::size_t>(c + 1)].integer, -999999, 999999));
     }
-    if (tsi1.ids.size() < static_cast<std::size_t>(k)) {
-      tsi1.ids.resize(static_cast<std::size_t>(k), std::string(8, ' '));
-    }
-    tsi1.ids[static_cast<std::size_t>(k - 1)] = field(f[1].text, 8);
+    if (tsi1.ids.size() < count(k)) tsi1.ids.resize(count(k), std::string(8, ' '));
+    tsi1.ids[at(k)] = field(f[1].text, 8);
     result.rows = k;
   }
   return result;

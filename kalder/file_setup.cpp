@@ -1,9 +1,10 @@
 #include "kalder/file_setup.h"
 
 #include "kalder/detail.h"
-#include "kalder/startup.h"
+#include "kalder/program.h"
 #include "options/labels.h"
 #include "options/log_file.h"
+#include "series/fit_codes.h"
 #include "series/layout.h"
 #include "series/stop.h"
 #include "series/text.h"
@@ -28,7 +29,7 @@ void reset_series_store(Run& run) {
   run.tsi1.years.assign(kMaxSeriesKalder + 2, SeriesYears{});
   for (int i = 1; i <= kMaxSeriesKalder; ++i) {
     SeriesYears& row = run.tsi1.year_row(i);
-    row.itn = run.icommands.option(3);
+    row.itn = run.icommands[opt::transformation];
     row.icu = 1;
     row.ics = 1;
     row.cpa = i;
@@ -40,87 +41,60 @@ void reset_series_store(Run& run) {
 void set_kind_codes(Run& run) {
   static constexpr const char* kKinds[] = {"mr", "qz", "ir", "cd"};
   static constexpr const char* kWrites[] = {"iw", "qz", "iw", "iw"};
-  int type = run.icommands.option(1);
+  int type = run.icommands[opt::data_type];
   if (type < 1 || type > 4) type = 1;  // the log file reader accepts 1 to 4 only
   run.commands.set_data_kind(kKinds[type - 1]);
   run.commands.set(Commands::kWriteModeFirst, Commands::kWriteModeLast, kWrites[type - 1]);
   run.commands.set(Commands::kSavedKindFirst, Commands::kSavedKindLast, kKinds[type - 1]);
 }
 
-void copy_options(Run& run) {
-  const Icommands& c = run.icommands;
-  DriverOptions& o = run.opt;
-  o.missing = c[2];
-  o.transform = c[3];
-  o.detrend1 = c[4];
-  o.detrend2 = c[5];
-  o.robust = c[6];
-  o.interactive = c[7];
-  o.index = c[8];
-  o.ar_method = c[9];
-  o.pooled_order = c[10];
-  o.mean = c[12];
-  o.stabilize = c[13];
-  o.common_first = c[14];
-  o.rbar_window = c[16];
-  o.printout = c[17];
-  o.save = c[18];
-  o.summary_plots = c[19];
-  o.summary_plots_state = c[19];
-  o.stand = c[20];
-  o.gap_plot = c[32];
-  o.transform_plot = c[33];
-  o.detrend1_plot = c[64];
-  o.detrend2_plot = c[65];
-  o.ar_outlier_plot = c[39];
-  o.pooled_plot = c[40];
-  o.detrend2_parameter = c[35];
-  o.bootstrap_plot = c[42];
-  o.bootstrap = c[72];
-  o.bootstrap_spline = c[102];
-  o.common_last = c[44];
-  o.rbar_overlap = c[46];
-  o.rbar_plot = c[76];
-  o.running_mean_window = c[50];
-  o.growth_change = c[80];
-  o.error_threshold = c[110];
-  o.stand_plot = c[140];
-}
-
 }  // namespace
 
 std::vector<std::string> option_record(const Icommands& c, const Commands& commands) {
-  std::vector<std::string> lines;
-  auto add = [&](std::string_view layout, auto... values) {
-    lines.push_back(Layout(layout).write(values...));
+  std::vector<std::string> lines{"                       opt          plt"};
+  // The line of option item `item`: the values of `elements`, then the item's label.
+  auto add = [&](std::string_view layout, std::initializer_list<OptionElement> elements,
+                 int item) {
+    lines.push_back(option_line(layout, c, elements, option_label(item, c)));
   };
-  auto label = [&](int item) { return option_label(item, c); };
-  lines.emplace_back("                       opt          plt");
-  add("(t2,'tree-ring data type',t21,i5,t42,a)", c[1], label(1));
-  add("(t2,'missing data in gaps',t21,i5,i13,t42,a)", c[2], c[32], label(2));
-  add("(t2,'data transformation',t21,i5,i13,t42,a)", c[3], c[33], label(3));
-  add("(t2,'first detrending',t21,i5,i7,i6,t42,a)", c[4], c[34], c[64], label(4));
-  add("(t2,'second detrending',t21,i5,i7,i6,t42,a)", c[5], c[35], c[65],
-      detrending_label(5, c[5], c[4] == -2 ? "rcs-" : "2nd-"));
-  add("(t2,'robust detrending',t21,i5,t42,a)", c[6], label(6));
-  add("(t2,'interactive detrend',t21,i5,t42,a)", c[7], label(7));
-  add("(t2,'index calculation',t21,i5,t42,a)", c[8], label(8));
-  add("(t2,'ar modeling method',t21,i5,i13,t42,a)", c[9], c[39], label(9));
-  add("(t2,'pooled ar order',t21,i5,i13,t42,a39)", c[10], c[40], label(10));
-  add("(t2,'series ar order',t21,i5,t42,a)", c[11], label(11));
-  add("(t2,'mean chronology',t22,i4,i4,i5,i4,t42,a)", c[12], c[72], c[102], c[42], label(12));
-  add("(t2,'stabilize variance',t21,i5,t42,a)", c[13], label(13));
-  add("(t2,'common period years',t25,2i5,t42,a)", c[14], c[44], label(14));
-  add("(t2,'site-tree-core mask',t28,a8,t42,a)",
-      commands.get(Commands::kSavedMaskFirst, Commands::kSavedMaskLast), label(15));
-  add("(t2,'running rbar',t25,2i5,i4,t42,a)", c[16], c[46], c[76], label(16));
-  add("(t2,'printout option',t21,i5,t42,a)", c[17], label(17));
-  add("(t2,'core series save',t21,i5,t42,a)", c[18], label(18));
-  add("(t2,'summary plot displays',t24,i2,t42,a)", c[19], label(19));
-  add("(/t2,'stand dynamics stuff',t21,i5,i13,t42,a)", c[20], c[140], label(20));
-  add("(t2,'running mean window',t21,i5,t42,a)", c[50], label(21));
-  add("(t2,'percent growth change',t24,i2,t42,a)", c[80], label(22));
-  add("(t2,'std error threshold',t21,i5,t42,a)", c[110], label(23));
+  add("(t2,'tree-ring data type',t21,i5,t42,a)", {opt::data_type}, 1);
+  add("(t2,'missing data in gaps',t21,i5,i13,t42,a)", {opt::missing_data, opt::missing_data_plots},
+      2);
+  add("(t2,'data transformation',t21,i5,i13,t42,a)",
+      {opt::transformation, opt::transformation_plots}, 3);
+  add("(t2,'first detrending',t21,i5,i7,i6,t42,a)",
+      {opt::first_detrending, opt::first_detrending_parameter, opt::first_detrending_plots}, 4);
+  const bool rcs = c[opt::first_detrending] == fit::regional_curve;
+  lines.push_back(option_line(
+      "(t2,'second detrending',t21,i5,i7,i6,t42,a)", c,
+      {opt::second_detrending, opt::second_detrending_parameter, opt::second_detrending_plots},
+      detrending_label(5, c[opt::second_detrending], rcs ? "rcs-" : "2nd-")));
+  add("(t2,'robust detrending',t21,i5,t42,a)", {opt::robust_detrending}, 6);
+  add("(t2,'interactive detrend',t21,i5,t42,a)", {opt::interactive}, 7);
+  add("(t2,'index calculation',t21,i5,t42,a)", {opt::index_calculation}, 8);
+  add("(t2,'ar modeling method',t21,i5,i13,t42,a)", {opt::ar_method, opt::ar_method_plots}, 9);
+  add("(t2,'pooled ar order',t21,i5,i13,t42,a39)", {opt::pooled_ar_order, opt::pooled_ar_plots},
+      10);
+  add("(t2,'series ar order',t21,i5,t42,a)", {opt::series_ar_order}, 11);
+  add("(t2,'mean chronology',t22,i4,i4,i5,i4,t42,a)",
+      {opt::mean_chronology, opt::bootstrap_limits, opt::bootstrap_spline, opt::bootstrap_plots},
+      12);
+  add("(t2,'stabilize variance',t21,i5,t42,a)", {opt::stabilisation}, 13);
+  add("(t2,'common period years',t25,2i5,t42,a)",
+      {opt::common_period_first, opt::common_period_last}, 14);
+  lines.push_back(Layout("(t2,'site-tree-core mask',t28,a8,t42,a)")
+                      .write(commands.get(Commands::kSavedMaskFirst, Commands::kSavedMaskLast),
+                             option_label(15, c)));
+  add("(t2,'running rbar',t25,2i5,i4,t42,a)",
+      {opt::running_rbar_window, opt::running_rbar_overlap, opt::running_rbar_plots}, 16);
+  add("(t2,'printout option',t21,i5,t42,a)", {opt::printout}, 17);
+  add("(t2,'core series save',t21,i5,t42,a)", {opt::core_series_save}, 18);
+  add("(t2,'summary plot displays',t24,i2,t42,a)", {opt::summary_plots}, 19);
+  add("(/t2,'stand dynamics stuff',t21,i5,i13,t42,a)",
+      {opt::stand_dynamics, opt::stand_dynamics_plots}, 20);
+  add("(t2,'running mean window',t21,i5,t42,a)", {opt::release_window}, 21);
+  add("(t2,'percent growth change',t24,i2,t42,a)", {opt::release_threshold}, 22);
+  add("(t2,'std error threshold',t21,i5,t42,a)", {opt::release_error_limit}, 23);
   return lines;
 }
 
@@ -163,7 +137,7 @@ bool set_up_file(Run& run) {
   reset_series_store(run);
   if (run.commands.batch_run()) read_detail(run.units, run.prefix, run.tsi1, run.con);
   set_kind_codes(run);
-  copy_options(run);
+  run.summary_plots_state = run.icommands[opt::summary_plots];
   for (const auto& line : option_record(run.icommands, run.commands)) write_out(run, line);
   write_out(run, Layout("(/t2,'|======================== raw data ',"
                         "'statistical analyses =======================|')")
@@ -171,15 +145,14 @@ bool set_up_file(Run& run) {
   return true;
 }
 
-void header_line_checks(const std::string& id_stem, std::string& chronology_id,
-                        std::string& data_title, Commands& commands) {
-  chronology_id = field(chronology_id, 8);
-  chronology_id.replace(0, 6, field(id_stem, 6));
-  data_title = field(data_title, 85);
+ChronologyIds header_line_checks(std::string_view id_stem, const ChronologyIds& ids,
+                                 Commands& commands) {
+  ChronologyIds fixed{field(ids.chronology_id, 8), field(ids.data_title, 85)};
+  fixed.chronology_id.replace(0, 6, field(id_stem, 6));
   auto blank6 = [](const std::string& line) { return line.substr(0, 6) == "      "; };
   std::string line1 = commands.header_line(1);
   if (blank6(line1)) {
-    line1.replace(0, 80, field(data_title, 80));
+    line1.replace(0, 80, field(fixed.data_title, 80));
     line1.replace(58, 22, "1st itrdb line missing");
     commands.set_header_line(1, line1);
   }
@@ -191,6 +164,7 @@ void header_line_checks(const std::string& id_stem, std::string& chronology_id,
     line.replace(58, 22, tags[h - 2]);
     commands.set_header_line(h, line);
   }
+  return fixed;
 }
 
 }  // namespace dendro

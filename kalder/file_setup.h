@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kalder/run.h"
@@ -16,10 +17,16 @@ bool set_up_file(Run& run);
 // The option record lines of the general output file for the loaded option table.
 std::vector<std::string> option_record(const Icommands& icommands, const Commands& commands);
 
-// Fixes the identifiers that the chronology files carry: the chronology id takes `id_stem`
-// (six characters), and header lines whose first six characters are blank are built from
-// the data title. The caller gives a blank data title its default first.
-void header_line_checks(const std::string& id_stem, std::string& chronology_id,
-                        std::string& data_title, Commands& commands);
+// The identifiers that the chronology files carry.
+struct ChronologyIds {
+  std::string chronology_id;  // 8 characters
+  std::string data_title;     // 85 characters
+};
+
+// Fixes the identifiers: the chronology id takes `id_stem` (six characters) and both are
+// padded to their lengths; header lines of `commands` whose first six characters are blank
+// are built from the data title. The caller gives a blank data title its default first.
+ChronologyIds header_line_checks(std::string_view id_stem, const ChronologyIds& ids,
+                                 Commands& commands);
 
 }  // namespace dendro

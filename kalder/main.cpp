@@ -1,5 +1,5 @@
 #include <iostream>
 
-#include "kalder/startup.h"
+#include "kalder/program.h"
 
 int main() { return dendro::kalder_main(std::cin, std::cout); }

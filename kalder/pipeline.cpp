@@ -21,8 +21,10 @@
 #include "series/autoregression.h"
 #include "plots/gap_plot.h"
 #include "series/core_save.h"
+#include "series/fit_codes.h"
 #include "series/gap_filling.h"
 #include "series/descriptive.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/text.h"
 #include "series/trread.h"
@@ -38,12 +40,18 @@ void banner_line(Run& run, std::string_view text) {
 
 void write_out(Run& run, std::string_view text) { run.units.write(unit::out, text); }
 
-// The first six characters of the chronology id come from the log file name, the output
-// name that the set-up built last.
 // The first six characters of the chronology id: from the data file's own name, so that
 // files in folders keep ids of their own.
 std::string id_stem(const Run& run) {
   return field(std::string(own_name(run.prefix)) + "_log.txt", 6);
+}
+
+// Fixes the chronology id and the data title, and builds the missing header lines.
+void check_header_lines(Run& run) {
+  const ChronologyIds ids =
+      header_line_checks(id_stem(run), {run.chronology_id, run.data_title}, run.commands);
+  run.chronology_id = ids.chronology_id;
+  run.data_title = ids.data_title;
 }
 
 void restore_headers(Run& run) {
@@ -53,7 +61,7 @@ void restore_headers(Run& run) {
 // Writes `tag` into the data title at `position` (1-based) to the end of its 85 characters.
 void tag_title(Run& run, int position, std::string_view tag) {
   run.data_title = field(run.data_title, 85);
-  run.data_title.replace(static_cast<std::size_t>(position - 1), tag.size(), tag);
+  run.data_title.replace(at(position), tag.size(), tag);
 }
 
 // Writes the series of the store to prefix + suffix in the format of option 18, with the
@@ -61,16 +69,17 @@ void tag_title(Run& run, int position, std::string_view tag) {
 // formats.
 void save_series(Run& run, std::string_view suffix, std::string_view title_tag, int tag_at,
                  std::string_view kind_tag) {
-  if (run.opt.save <= 0) return;
+  const int format = run.icommands[opt::core_series_save];
+  if (format <= save::none) return;
   std::ostream& out = run.units.create(unit::series, run.prefix + std::string(suffix));
-  if (run.opt.save <= 3) {
+  if (format <= save::mib_index) {
     for (auto& line : run.saved_headers) {
       line = field(line, 85);
-      line.replace(static_cast<std::size_t>(tag_at - 1), title_tag.size(), title_tag);
+      line.replace(at(tag_at), title_tag.size(), title_tag);
       out << line << '\n';
     }
   }
-  sis(out, run.tsi1, run.opt.save, kind_tag, run.con);
+  sis(out, run.tsi1, format, kind_tag, run.con);
   run.units.close(unit::series);
 }
 
@@ -88,10 +97,10 @@ void read_series(Run& run) {
   run.last_year = span.ily;
   run.length = std::max(run.last_year - run.first_year + 1, 0);
   run.tsi2.reshape(run.length);
-  for (int c = 1; c <= 12; ++c) {
+  for (int c = tsi2col::depth; c <= tsi2col::rcs_curve; ++c) {
     for (float& v : run.tsi2.column(c)) v = kMissing;
   }
-  const auto n = static_cast<std::size_t>(run.length);
+  const std::size_t n = count(run.length);
   run.depth.assign(n, 0);
   run.error.assign(n, 0.0f);
   run.lower.assign(n, 0.0f);
@@ -107,17 +116,23 @@ void fill_titles(Run& run) {
   if (run.data_title.substr(0, 6) == "      ") {
     run.data_title = field(run.prefix + " -- no data title --", 85);
   }
-  header_line_checks(id_stem(run), run.chronology_id, run.data_title, run.commands);
+  check_header_lines(run);
   for (int h = 1; h <= 3; ++h) run.saved_headers[h - 1] = run.commands.header_line(h);
 }
 
-// Builds the mean chronology of `kind` into column `column` of the chronology table, with
-// the latest sample depth, error series and limits of the run.
-void build_chronology(Run& run, char kind, int column) {
+// Builds the mean chronology of `mean_kind` into column `column` of the chronology table,
+// with the latest sample depth, error series and limits of the run.
+void build_chronology(Run& run, MeanKind mean_kind, int column) {
+  const char kind = static_cast<char>(mean_kind);
   run.commands.set_data_kind(std::string(1, kind) + " ");
   restore_headers(run);
-  ChronologyColumns out{run.depth,        run.tsi2.column(2), run.tsi2.column(3),
-                        run.tsi2.column(column), run.error, run.lower, run.upper};
+  ChronologyColumns out{run.depth,
+                        run.tsi2.column(tsi2col::segment_length),
+                        run.tsi2.column(tsi2col::tree_age),
+                        run.tsi2.column(column),
+                        run.error,
+                        run.lower,
+                        run.upper};
   robsum(run.tsi1, out, run.largest_mean, run.all_series_rbar, kind, run.icommands, run.commands,
          run.units, run.plots, run.rand);
 }
@@ -126,35 +141,40 @@ void build_chronology(Run& run, char kind, int column) {
 void fill_empty_years(Run& run, int column) {
   for (int j = 1; j <= run.length; ++j) {
     float& v = run.tsi2.at(j, column);
-    if (run.depth[static_cast<std::size_t>(j - 1)] == 0) v = 1.0f;
-    run.tsi1.overlay[static_cast<std::size_t>(j - 1)] = v;
+    if (run.depth[at(j)] == 0) v = 1.0f;
+    run.tsi1.overlay[at(j)] = v;
   }
 }
 
 void copy_depth_to_table(Run& run) {
   for (int j = 1; j <= run.length; ++j) {
-    run.tsi2.at(j, 1) = static_cast<float>(run.depth[static_cast<std::size_t>(j - 1)]);
+    run.tsi2.at(j, tsi2col::depth) = static_cast<float>(run.depth[at(j)]);
   }
 }
 
 void raw_chronology(Run& run) {
   banner_line(run, "|======================== raw data chronology statistics "
                    "======================|");
-  build_chronology(run, 'n', 4);
+  build_chronology(run, MeanKind::raw, tsi2col::raw);
   copy_depth_to_table(run);
-  for (int j = 1; j <= run.length; ++j) {
-    run.tsi1.overlay[static_cast<std::size_t>(j - 1)] = run.tsi2.at(j, 4);
-  }
+  for (int j = 1; j <= run.length; ++j) run.tsi1.overlay[at(j)] = run.tsi2.at(j, tsi2col::raw);
   bootstrap_files(run, BootstrapPass::raw);
   spaghetti_plot(run, SpaghettiPoint::raw_mean);
-  header_line_checks(id_stem(run), run.chronology_id, run.data_title, run.commands);
+  check_header_lines(run);
   tag_title(run, 78, " raw crn");
-  write_chronology(run, ChronologyKind::raw, run.tsi2.column(4), run.depth, run.error);
+  write_chronology(run, ChronologyKind::raw, run.tsi2.column(tsi2col::raw), run.depth, run.error);
+}
+
+// Under the power transformation an index chronology is reshaped toward symmetry.
+void adjust_symmetry(Run& run, int column) {
+  if (run.icommands[opt::transformation] == transform_code::power) {
+    symmetry_adjustment(run, column, run.depth);
+  }
 }
 
 // The tag of the standard, residual and kalder chronologies in the data title.
 void tag_index_chronology(Run& run, std::string_view kind) {
-  if (run.opt.stabilize != 0) {
+  if (run.icommands[opt::stabilisation] != 0) {
     tag_title(run, 73, " stab " + std::string(kind) + " crn");
   } else {
     tag_title(run, 78, " " + std::string(kind) + " crn");
@@ -163,7 +183,7 @@ void tag_index_chronology(Run& run, std::string_view kind) {
 
 // The transformation of the measurements (option 3), with its series file.
 void transform_series(Run& run) {
-  if (run.opt.transform <= 0) return;
+  if (run.icommands[opt::transformation] <= 0) return;
   banner_line(run, "|==================== transformed data statistical analyses "
                    "===================|");
   trnfrm(run.tsi1, run.stats, run.tsi2, run.icommands, run.commands, run.units, run.con,
@@ -175,16 +195,8 @@ void transform_series(Run& run) {
 
 // Regional curve standardization in place of the detrending passes (first option -2).
 void regional_curve(Run& run) {
-  // The stage may work over an age axis longer than the chronology: it gets vectors of the
-  // full year limit and gives back the sample depth by chronology year.
-  std::vector<float> curve(kMaxYears, 0.0f), error(kMaxYears, 0.0f), lower(kMaxYears, 0.0f),
-      upper(kMaxYears, 0.0f);
-  std::vector<int> depth(kMaxYears, 0);
-  std::copy(run.depth.begin(), run.depth.end(), depth.begin());
-  regional_curve_stage(run, {curve, depth, error, lower, upper}, run.plots, run.rand);
-  const auto n = static_cast<std::size_t>(run.length);
-  std::copy(depth.begin(), depth.begin() + static_cast<std::ptrdiff_t>(n), run.depth.begin());
-  run.tsi1.overlay.assign(n, kMissing);
+  run.depth = regional_curve_stage(run, run.plots, run.rand).depth;
+  run.tsi1.overlay.assign(count(run.length), kMissing);
 }
 
 // First differences start every series one year later: the chronology axis follows, and
@@ -193,10 +205,8 @@ void first_differences_axis(Run& run) {
   run.first_year += 1;
   run.length -= 1;
   run.tsi1.year_row(run.tsi1.count + 1).ify = run.first_year;
-  std::span<float> raw = run.tsi2.column(4);
-  for (int j = 1; j <= run.length; ++j) {
-    raw[static_cast<std::size_t>(j - 1)] = raw[static_cast<std::size_t>(j)];
-  }
+  std::span<float> raw = run.tsi2.column(tsi2col::raw);
+  for (int j = 1; j <= run.length; ++j) raw[at(j)] = raw[at(j + 1)];
 }
 
 // The detrending code of every series as the batch detail file gave it (nothing in an
@@ -210,10 +220,12 @@ std::vector<int> batch_detail_codes(Run& run) {
 
 // Both detrending passes; false when the first detrending option is 0 (no detrending).
 bool detrend_series(Run& run) {
-  if (run.opt.detrend1 == 0) return false;
+  const int first = run.icommands[opt::first_detrending];
+  const int second = run.icommands[opt::second_detrending];
+  if (first == fit::none) return false;
   banner_line(run, "|================== detrended data curve fits and statistics "
                    "==================|");
-  if (run.opt.detrend1 == -2) {
+  if (first == fit::regional_curve) {
     regional_curve(run);
     return true;
   }
@@ -221,10 +233,9 @@ bool detrend_series(Run& run) {
   // A batch run repeats the interactive run's fit of each series: the detail file's codes
   // (the last pass's) drive the last pass.
   const std::vector<int> detail_codes = batch_detail_codes(run);
-  const int last_pass = run.opt.detrend2 == 0 ? 1 : 2;
-  for (int pass = 1; pass <= 2; ++pass) {
-    if (pass == 2 && run.opt.detrend2 == 0) break;
-    const int option = pass == 1 ? run.opt.detrend1 : run.opt.detrend2;
+  const int last_pass = second == fit::none ? 1 : 2;
+  for (int pass = 1; pass <= last_pass; ++pass) {
+    const int option = pass == 1 ? first : second;
     banner_line(run, pass == 1 ? "|------------------------ results of first detrending "
                                  "-------------------------|"
                                : "|------------------------ results of second detrending "
@@ -233,7 +244,7 @@ bool detrend_series(Run& run) {
     detrend(run.tsi1, run.icommands, run.commands, run.units, run.con, run.stats,
             pass == 1 ? DetrendingPass::first : DetrendingPass::second, plots, run.presence,
             pass == last_pass ? std::span<const int>(detail_codes) : std::span<const int>());
-    if (option == -1) first_differences_axis(run);
+    if (option == fit::first_differences) first_differences_axis(run);
     spaghetti_plot(run, SpaghettiPoint::detrended);
     tag_title(run, 73, std::string(13, ' '));
     save_series(run, pass == 1 ? "_ind1.txt" : "_ind2.txt", pass == 1 ? " ind1 " : " ind2 ", 80,
@@ -245,20 +256,21 @@ bool detrend_series(Run& run) {
 void standard_chronology(Run& run) {
   banner_line(run, "|======================== standard chronology statistics "
                    "======================|");
-  build_chronology(run, 's', 5);
+  build_chronology(run, MeanKind::standard, tsi2col::standard);
   copy_depth_to_table(run);
-  fill_empty_years(run, 5);
-  if (run.opt.transform == 4) symmetry_adjustment(run, kStandardColumn, run.depth);
+  fill_empty_years(run, tsi2col::standard);
+  adjust_symmetry(run, tsi2col::standard);
   bootstrap_files(run, BootstrapPass::standard);
   spaghetti_plot(run, SpaghettiPoint::standard_mean);
   tag_index_chronology(run, "std");
-  write_chronology(run, ChronologyKind::standard, run.tsi2.column(5), run.depth, run.error);
+  write_chronology(run, ChronologyKind::standard, run.tsi2.column(tsi2col::standard), run.depth,
+                   run.error);
 }
 
 void autoregression(Run& run) {
   banner_line(run, "|======================= pooled autoregression analysis "
                    "=======================|");
-  std::vector<int> use(static_cast<std::size_t>(run.tsi1.count), 1);
+  std::vector<int> use(count(run.tsi1.count), 1);
   run.commands.at(Commands::kPooledArSwitch) = 'n';
   PoolResult p = pool(run.tsi1, run.length, use, run.icommands, run.commands, run.units, run.plots);
   run.pooled_order = p.order;
@@ -301,17 +313,17 @@ void write_model(Run& run, const BurgFit& fit) {
 void residual_chronology(Run& run) {
   banner_line(run, "|======================== residual chronology statistics "
                    "======================|");
-  build_chronology(run, 'r', 6);
-  fill_empty_years(run, 6);
-  if (run.opt.transform == 4) symmetry_adjustment(run, kResidualColumn, run.depth);
+  build_chronology(run, MeanKind::residual, tsi2col::residual);
+  fill_empty_years(run, tsi2col::residual);
+  adjust_symmetry(run, tsi2col::residual);
   bootstrap_files(run, BootstrapPass::residual);
 
   // Rewhitening: the residual chronology refitted with the pooled order.
-  std::span<float> res = run.tsi2.column(6);
+  std::span<float> res = run.tsi2.column(tsi2col::residual);
   BurgFit fit = memcof1(res, run.depth, run.pooled_order + 1, 1);
   if (fit.order > 0) {
     albino1(res, run.depth, fit.coefficients);
-    fill_empty_years(run, 6);
+    fill_empty_years(run, tsi2col::residual);
     spaghetti_plot(run, SpaghettiPoint::rewhitened_mean);
     const Autocorrelation a = acf1(res, run.depth, 10);
     banner_line(run, "|---------- rewhitened chronology auto and partial autocorrelations "
@@ -323,33 +335,31 @@ void residual_chronology(Run& run) {
   }
   tag_index_chronology(run, "res");
   write_chronology(run, ChronologyKind::residual, res, run.depth, run.error);
-  if (run.opt.stand > 0) {
+  if (run.icommands[opt::stand_dynamics] > 0) {
     endogenous_outliers(run);
     save_series(run, "_endo_outs.txt", " eout", 81, "out");
   }
 }
 
 void kalder_chronology(Run& run) {
-  std::span<float> kld = run.tsi2.column(7);
-  std::copy(run.tsi2.column(6).begin(), run.tsi2.column(6).end(), kld.begin());
+  std::span<float> kld = run.tsi2.column(tsi2col::kalder);
+  const std::span<const float> res = run.tsi2.column(tsi2col::residual);
+  std::copy(res.begin(), res.end(), kld.begin());
   banner_line(run, "|========================= kalder chronology statistics "
                    "=======================|");
   commie1(kld, run.depth, run.pooled_coefficients);
-  for (int j = 1; j <= run.length; ++j) {
-    float& v = run.tsi2.at(j, 7);
-    if (run.depth[static_cast<std::size_t>(j - 1)] == 0) v = 1.0f;
-    run.tsi1.overlay[static_cast<std::size_t>(j - 1)] = v;
-  }
-  if (run.opt.transform == 4) symmetry_adjustment(run, kKalderColumn, run.depth);
+  fill_empty_years(run, tsi2col::kalder);
+  adjust_symmetry(run, tsi2col::kalder);
   run.limit_scale = 1.0f + std::sqrt(std::max(run.variance_inflation - 1.0f, 0.0f));
   bootstrap_files(run, BootstrapPass::kalder);
 
   // Its statistics.
   const Moments m = moment1(kld, run.depth);
-  banner_line(run, run.opt.mean == 1 ? "|---------------- gaussian mean kalder chronology "
-                                       "statistics ------------------|"
-                                     : "|----------------- robust mean kalder chronology "
-                                       "statistics -------------------|");
+  const bool arithmetic_mean = run.icommands[opt::mean_chronology] == 1;
+  banner_line(run, arithmetic_mean ? "|---------------- gaussian mean kalder chronology "
+                                     "statistics ------------------|"
+                                   : "|----------------- robust mean kalder chronology "
+                                     "statistics -------------------|");
   write_out(run, "");
   write_out(run, "");
   write_out(run, "  first    last    total    mean    stdrd    skew    kurtosis    mean    serial");
@@ -367,7 +377,7 @@ void kalder_chronology(Run& run) {
   // Its files: the depth stored last in the table, the residual errors scaled by the
   // pooled model's variance inflation.
   for (int j = 1; j <= run.length; ++j) {
-    run.depth[static_cast<std::size_t>(j - 1)] = static_cast<int>(run.tsi2.at(j, 1));
+    run.depth[at(j)] = static_cast<int>(run.tsi2.at(j, tsi2col::depth));
   }
   const float scale = std::sqrt(run.variance_inflation > 0 ? run.variance_inflation : 1.0f);
   for (float& e : run.error) e /= scale;
@@ -385,7 +395,7 @@ void fill_gaps(Run& run) {
     crnplt5(run.plots, p.values, p.curve, static_cast<int>(p.values.size()), p.first_year, p.id,
             p.title, p.x_label, p.y_label, p.marked_years, flag);
   });
-  if (run.opt.save > 0) {
+  if (run.icommands[opt::core_series_save] > 0) {
     run.chronology_id.replace(0, 6, field(own_name(run.commands.data_file), 6));
     save_series(run, "_gap.txt", "  gap", 81, "gap");
   }
@@ -408,13 +418,14 @@ void process_data_file(Run& run) {
   rbar_stage(run, SeriesStage::raw);
   transform_series(run);
 
-  if (run.opt.mean != 0) raw_chronology(run);
+  const bool mean_chronologies = run.icommands[opt::mean_chronology] != 0;
+  if (mean_chronologies) raw_chronology(run);
   const bool detrended = detrend_series(run);
   if (detrended) rbar_stage(run, SeriesStage::detrended);
-  if (detrended && run.opt.mean != 0) standard_chronology(run);
-  if (run.opt.ar_method > 0) {
+  if (detrended && mean_chronologies) standard_chronology(run);
+  if (run.icommands[opt::ar_method] > 0) {
     autoregression(run);
-    if (run.opt.mean != 0) {
+    if (mean_chronologies) {
       residual_chronology(run);
       kalder_chronology(run);
     }
@@ -422,7 +433,7 @@ void process_data_file(Run& run) {
   end_line(run);
   write_table(run);
   summary_plots(run);
-  write_detail(run.units, run.prefix, run.tsi1, run.opt.detrend1, run.con);
+  write_detail(run.units, run.prefix, run.tsi1, run.icommands[opt::first_detrending], run.con);
 }
 
 }  // namespace dendro

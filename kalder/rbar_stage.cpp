@@ -54,7 +54,7 @@ void write_rbar_file(Run& run, const std::string& name, int first_column) {
 }
 
 void running_rbar_step(Run& run, SeriesStage stage) {
-  const int window = run.icommands.option(16);
+  const int window = run.icommands[opt::running_rbar_window];
   const StageText text = text_of(stage);
   if (window <= 0 || run.length <= 2 * window) {
     const Layout file("(/t15,'no running rbar segments calculated: total chronology'/"
@@ -81,10 +81,12 @@ void running_rbar_step(Run& run, SeriesStage stage) {
   write_rbar_file(run, run.prefix + text.suffix, first_column);
 }
 
-// The common period analysis of the series that cover option 14's years, grouped into
-// trees by the site-tree-core mask; the residual stage keeps the trees of the stage before.
+// The common period analysis of the series that cover the common period option's years,
+// grouped into trees by the site-tree-core mask; the residual stage keeps the trees of the
+// stage before.
 void common_period_step(Run& run, SeriesStage stage) {
-  const int first = run.icommands.option(14), last = run.icommands.option(14, 1);
+  const int first = run.icommands[opt::common_period_first];
+  const int last = run.icommands[opt::common_period_last];
   if (first == 0 || last == 0) return;
   if (stage != SeriesStage::residual) {
     run.commands.set_mask(run.commands.get(Commands::kSavedMaskFirst, Commands::kSavedMaskLast));

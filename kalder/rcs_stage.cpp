@@ -10,6 +10,7 @@
 #include "series/bootstrap.h"
 #include "series/core_save.h"
 #include "series/descriptive.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/text.h"
 
@@ -18,26 +19,24 @@ namespace {
 
 constexpr std::size_t kHeaderLength = 85;
 
-std::size_t count(int n) { return static_cast<std::size_t>(std::max(n, 0)); }
-
 // The index series by calendar year, with the data file's saved header lines for the
 // tucson and mib pex formats.
 void save_indices(Run& run) {
-  if (run.opt.save <= 0) return;
+  const int format = run.icommands[opt::core_series_save];
+  if (format <= save::none) return;
   std::ostream& out = run.units.create(unit::series, run.prefix + "_rcs_ind2.txt");
   run.data_title = field(run.data_title, kHeaderLength);
   run.data_title.replace(72, 13, std::string(13, ' '));
-  if (run.opt.save <= 3) {
+  if (format <= save::mib_index) {
     for (const std::string& line : run.saved_headers) out << field(line, kHeaderLength) << '\n';
   }
-  sis(out, run.tsi1, run.opt.save, "ind", run.con);
+  sis(out, run.tsi1, format, "ind", run.con);
   run.units.close(unit::series);
 }
 
 }  // namespace
 
-void regional_curve_stage(Run& run, const RcsStageVectors& vectors, PlotSession& plots,
-                          Rand& rand) {
+RcsStageResult regional_curve_stage(Run& run, PlotSession& plots, Rand& rand) {
   for (int h = 1; h <= 3; ++h) run.commands.set_header_line(h, run.saved_headers[h - 1]);
 
   RcsIo io{run.icommands, run.commands, run.units, run.con, {}, {}, {}};
@@ -45,19 +44,28 @@ void regional_curve_stage(Run& run, const RcsStageVectors& vectors, PlotSession&
   io.mean_by_age = [&run, &plots, &rand](Tsi1& tsi1, const AgeMeanColumns& c) {
     const ChronologyColumns columns{c.depth,     c.segment_length, c.tree_age, c.mean,
                                     c.std_error, c.lower,          c.upper};
-    robsum(tsi1, columns, run.largest_mean, 0.0f, 'b', run.icommands, run.commands, run.units,
+    const char kind = static_cast<char>(MeanKind::age_aligned);
+    robsum(tsi1, columns, run.largest_mean, 0.0f, kind, run.icommands, run.commands, run.units,
            plots, rand);
   };
   io.plots = stage_plot_layer(plots, run.icommands, run.commands);
   if (run.rcs_series.size() < count(run.tsi1.count))
     run.rcs_series.resize(count(run.tsi1.count), 0);
-  const RcsVectors v{vectors.curve, vectors.depth, vectors.std_error, vectors.lower, vectors.upper};
+  // The stage may work over an age axis longer than the chronology: its vectors hold the
+  // full year limit, the depth starting from the run's.
+  RcsStageResult result{std::vector<float>(kMaxYears, 0.0f), std::vector<int>(kMaxYears, 0)};
+  std::vector<float> error(kMaxYears, 0.0f), lower(kMaxYears, 0.0f), upper(kMaxYears, 0.0f);
+  std::copy_n(run.depth.begin(), std::min(run.depth.size(), result.depth.size()),
+              result.depth.begin());
+  const RcsVectors v{result.curve, result.depth, error, lower, upper};
   rcs(run.tsi1, run.tsi2, run.stats, v, run.rcs_series, run.data_title, io);
 
+  result.depth.resize(count(run.length));
   for (int i = 1; i <= run.length; ++i) {
-    vectors.depth[count(i - 1)] = static_cast<int>(run.tsi2.at(i, 1));
+    result.depth[at(i)] = static_cast<int>(run.tsi2.at(i, tsi2col::depth));
   }
   save_indices(run);
+  return result;
 }
 
 void symmetry_adjustment(Run& run, int column, std::span<const int> depth) {
@@ -65,11 +73,11 @@ void symmetry_adjustment(Run& run, int column, std::span<const int> depth) {
   const std::span<float> chronology = run.tsi2.column(column).first(n);
   depth = depth.first(n);
   symmetry(chronology, depth);
-  if (column == kKalderColumn) return;
+  if (column == tsi2col::kalder) return;
 
   std::vector<float> values(chronology.begin(), chronology.end());
   const Moments m = moment1(values, depth);
-  const int switch_years = column == kStandardColumn ? 1000 : 2000;
+  const int switch_years = column == tsi2col::standard ? 1000 : 2000;
   Units& u = run.units;
   u.write(unit::out, Layout("(/t2,'|-------------------- final adjusted ',"
                             "'chronology statistics --------------------|')")

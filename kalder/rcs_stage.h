@@ -5,6 +5,7 @@
 #pragma once
 
 #include <span>
+#include <vector>
 
 #include "kalder/run.h"
 
@@ -13,28 +14,20 @@ namespace dendro {
 class PlotSession;
 struct Rand;
 
-// The driver's vectors that the regional curve stage lends to rcs (5000 values each).
-struct RcsStageVectors {
-  std::span<float> curve;  // the work array shared with the detrending stage: the curve
-  std::span<int> depth;    // sample depth by year; by age during the call, restored after
-  std::span<float> std_error;
-  std::span<float> lower;
-  std::span<float> upper;
+// What the regional curve stage gives back.
+struct RcsStageResult {
+  std::vector<float> curve;  // the regional curve by age row (5000 rows)
+  std::vector<int> depth;    // the sample depth by chronology year (run.length years)
 };
 
 // Restores the header lines, runs rcs with the mean chronology builder (data kind "b") and
 // the plot layer, takes the sample depth back from chronology table column 1 and, when core
 // series are saved, writes the index series to prefix + "_rcs_ind2.txt".
-void regional_curve_stage(Run& run, const RcsStageVectors& vectors, PlotSession& plots, Rand& rand);
+RcsStageResult regional_curve_stage(Run& run, PlotSession& plots, Rand& rand);
 
-// The chronology columns the symmetry adjustment runs on.
-inline constexpr int kStandardColumn = 5;
-inline constexpr int kResidualColumn = 6;
-inline constexpr int kKalderColumn = 7;
-
-// Reshapes chronology table column `column` (5, 6 or 7) over run.length years to a
-// smaller absolute skewness; for the standard and the residual chronology the final
-// adjusted statistics follow in the general output file.
+// Reshapes chronology table column `column` (tsi2col::standard, residual or kalder) over
+// run.length years to a smaller absolute skewness; for the standard and the residual
+// chronology the final adjusted statistics follow in the general output file.
 void symmetry_adjustment(Run& run, int column, std::span<const int> depth);
 
 }  // namespace dendro

@@ -15,21 +15,6 @@
 
 namespace dendro {
 
-// The option values that the driver copies after loading a data file's log file; the
-// later stages of the driver test these copies rather than the table.
-struct DriverOptions {
-  int missing = 0, transform = 0, detrend1 = 0, detrend2 = 0, robust = 0, interactive = 0;
-  int index = 0, ar_method = 0, pooled_order = 0, mean = 0, stabilize = 0, common_first = 0;
-  int rbar_window = 0, printout = 0, save = 0, summary_plots = 0, summary_plots_state = 0;
-  int stand = 0;
-  int gap_plot = 0, transform_plot = 0, detrend1_plot = 0, detrend2_plot = 0;
-  int ar_outlier_plot = 0, pooled_plot = 0;
-  int detrend2_parameter = 0;
-  int bootstrap_plot = 0, bootstrap = 0, bootstrap_spline = 0;
-  int common_last = 0, rbar_overlap = 0, rbar_plot = 0;
-  int running_mean_window = 0, growth_change = 0, error_threshold = 0, stand_plot = 0;
-};
-
 struct Run {
   explicit Run(Console& console, PlotSession::Screen screen = PlotSession::Screen::detect)
       : con(console), plots(console, screen) {}
@@ -49,7 +34,9 @@ struct Run {
 
   // Per data file.
   std::string prefix;            // output prefix of the data file in hand
-  DriverOptions opt;
+  // The summary plot pages still to show: the summary plot option as loaded, lowered by a
+  // "no more plots" answer on a page.
+  int summary_plots_state = 0;
   Tsi1 tsi1;
   StatsTable stats;
   Tsi2 tsi2;

@@ -12,6 +12,7 @@
 #include "plots/chronology_plot.h"
 #include "plots/series_plot.h"
 #include "series/biweight.h"
+#include "series/index.h"
 #include "statistics/release.h"
 
 namespace dendro {
@@ -42,8 +43,7 @@ SeriesSpan span_of(Run& run, int i) {
 }
 
 std::span<float> values_of(Run& run, int i, const SeriesSpan& s) {
-  return run.tsi1.column(i).subspan(static_cast<std::size_t>(s.offset),
-                                    static_cast<std::size_t>(s.n));
+  return run.tsi1.column(i).subspan(count(s.offset), count(s.n));
 }
 
 // Asks until an integer from low to high is typed.
@@ -109,7 +109,7 @@ void plot_series_outliers(Run& run, int i, const SeriesSpan& s, std::span<const 
   commie2(impulse, run.pooled_coefficients);
   const ChronologyPlot page =
       two_panels(found.residuals, mean, found.outliers, impulse, s.n, s.first_year,
-                 run.tsi1.ids.at(static_cast<std::size_t>(i - 1)),
+                 run.tsi1.ids.at(at(i)),
                  {" residuals with mean", " endogenous outliers (>3.5 sd) with impulse response",
                   "measurements (y)", "indices (z)", 1, 8});
   crnplt1(run.plots, page, plot_switch);
@@ -117,7 +117,8 @@ void plot_series_outliers(Run& run, int i, const SeriesSpan& s, std::span<const 
 
 // All outlier series, then their counts and fractions per year.
 void plot_outlier_counts(Run& run) {
-  const OutlierCounts counts = count_outliers(run.tsi1, run.tsi2.column(1), run.length);
+  const OutlierCounts counts =
+      count_outliers(run.tsi1, run.tsi2.column(tsi2col::depth), run.length);
   crnplt3(run.plots, run.tsi1, run.icommands, run.commands, "endogenous outliers (>3.5 sd)",
           "years", "index units (y)", series_kind::kEndogenousOutliers);
   const std::string name = run.commands.get(Commands::kNameFirst, Commands::kNameLast);
@@ -126,15 +127,14 @@ void plot_outlier_counts(Run& run) {
                  static_cast<int>(counts.positive.size()), run.first_year, name,
                  {" number of endogenous outliers (>3.5 sd)",
                   " fraction of endogenous outliers (>3.5 sd)", "number (y)", "fraction (z)", 1, 7});
-  int flag = run.opt.stand_plot;  // a copy: the run's flag stays as it is
+  int flag = run.icommands[opt::stand_dynamics_plots];  // a copy: the run's flag stays as it is
   crnplt1(run.plots, page, flag);
 }
 
 }  // namespace
 
 OutlierCounts count_outliers(Tsi1& tsi1, std::span<const float> depth, int length) {
-  const std::size_t years = std::min({static_cast<std::size_t>(std::max(length, 0)),
-                                      static_cast<std::size_t>(tsi1.rows), depth.size()});
+  const std::size_t years = std::min({count(length), count(tsi1.rows), depth.size()});
   OutlierCounts c;
   c.negative.assign(years, 0.0f);
   c.positive.assign(years, 0.0f);
@@ -158,16 +158,17 @@ OutlierCounts count_outliers(Tsi1& tsi1, std::span<const float> depth, int lengt
 
 void release_detection(Run& run) {
   PlotSession& plots = run.plots;
-  const int method = run.icommands.option(20);
-  if (method < 2 || run.tsi1.count < 1) return;
+  const int method = run.icommands[opt::stand_dynamics];
+  if (method < release_method::kPlain || run.tsi1.count < 1) return;
   Console& con = plots.console();
-  int plot_switch = run.opt.stand_plot;
+  int plot_switch = run.icommands[opt::stand_dynamics_plots];
   for (int i = 1; i <= run.tsi1.count; ++i) {
-    ReleaseSettings settings{run.opt.running_mean_window, run.opt.growth_change,
-                             run.opt.error_threshold};
+    ReleaseSettings settings{run.icommands[opt::release_window],
+                             run.icommands[opt::release_threshold],
+                             run.icommands[opt::release_error_limit]};
     char prefilter = 'N';
     const SeriesSpan s = span_of(run, i);
-    const std::string& id = run.tsi1.ids.at(static_cast<std::size_t>(i - 1));
+    const std::string& id = run.tsi1.ids.at(at(i));
     // The detector smooths its copy in place: every look starts again from the series.
     for (;;) {
       std::span<const float> values = values_of(run, i, s);
@@ -181,22 +182,21 @@ void release_detection(Run& run) {
 }
 
 void endogenous_outliers(Run& run) {
-  if (run.icommands.option(20) < 1) return;
+  if (run.icommands[opt::stand_dynamics] < 1) return;
   Tsi1& tsi1 = run.tsi1;
-  if (tsi1.count > 0 && tsi1.overlay.size() < static_cast<std::size_t>(tsi1.rows)) {
+  if (tsi1.count > 0 && tsi1.overlay.size() < count(tsi1.rows)) {
     throw std::logic_error("endogenous outliers: the mean overlay does not cover the years.");
   }
-  int plot_switch = run.opt.stand_plot;
+  int plot_switch = run.icommands[opt::stand_dynamics_plots];
   for (int i = 1; i <= tsi1.count; ++i) {
     const SeriesSpan s = span_of(run, i);
     const std::span<const float> mean =
-        std::span<const float>(tsi1.overlay)
-            .subspan(static_cast<std::size_t>(s.offset), static_cast<std::size_t>(s.n));
+        std::span<const float>(tsi1.overlay).subspan(count(s.offset), count(s.n));
     const SeriesOutliers found =
-        find_outliers(values_of(run, i, s), mean, run.icommands.option(12));
+        find_outliers(values_of(run, i, s), mean, run.icommands[opt::mean_chronology]);
     if (plot_switch > 0) plot_series_outliers(run, i, s, mean, found, plot_switch);
   }
-  if (run.opt.stand_plot > 0) plot_outlier_counts(run);
+  if (run.icommands[opt::stand_dynamics_plots] > 0) plot_outlier_counts(run);
 }
 
 }  // namespace dendro

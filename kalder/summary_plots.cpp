@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "plots/series_plot.h"
+#include "series/fit_codes.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/spline.h"
 #include "series/store.h"
@@ -27,7 +29,7 @@ struct SpaghettiPage {
 
 // The page of a point, or nothing when the point's own condition fails.
 std::optional<SpaghettiPage> page_of(const Run& run, SpaghettiPoint point) {
-  const bool no_mean = run.opt.mean == 0;
+  const bool no_mean = run.icommands[opt::mean_chronology] == 0;
   switch (point) {
     case SpaghettiPoint::gap_filled:
       if (!no_mean) return std::nullopt;
@@ -37,7 +39,7 @@ std::optional<SpaghettiPage> page_of(const Run& run, SpaghettiPoint point) {
       return SpaghettiPage{"transformed measurements", "measurements (y)",
                            series_kind::kTransformed, false};
     case SpaghettiPoint::raw_mean:
-      if (run.opt.transform != 0) {
+      if (run.icommands[opt::transformation] != 0) {
         return SpaghettiPage{"transformed measurements with mean", "measurements (y)",
                              series_kind::kTransformed, true};
       }
@@ -60,7 +62,7 @@ std::optional<SpaghettiPage> page_of(const Run& run, SpaghettiPoint point) {
 }
 
 std::span<const float> first(std::span<const float> v, int n) {
-  return v.first(std::min(v.size(), static_cast<std::size_t>(std::max(n, 0))));
+  return v.first(std::min(v.size(), count(n)));
 }
 
 // One page of two curves with their splines over the chronology years.
@@ -75,19 +77,15 @@ struct Pair {
   const char* z_label;
 };
 
-constexpr Pair kRawAndStandard{4,
-                               5,
-                               1,
-                               3,
-                               10,
-                               " raw ring width chronology",
-                               " standard chronology",
-                               "measurements (y)",
-                               "indices (z)"};
-constexpr Pair kResidualAndKalder{
-    6, 7, 2, 3, 10, " residual chronology", " kalder chronology", "indices (y)", "indices (z)"};
-constexpr Pair kSegmentAndAge{
-    2, 3, 1, 4, 3, " mean segment length", " mean tree age", "segment length (y)", "tree age (z)"};
+constexpr Pair kRawAndStandard{tsi2col::raw, tsi2col::standard, 1, 3, 10,
+                               " raw ring width chronology", " standard chronology",
+                               "measurements (y)", "indices (z)"};
+constexpr Pair kResidualAndKalder{tsi2col::residual, tsi2col::kalder, 2, 3, 10,
+                                  " residual chronology", " kalder chronology",
+                                  "indices (y)", "indices (z)"};
+constexpr Pair kSegmentAndAge{tsi2col::segment_length, tsi2col::tree_age, 1, 4, 3,
+                              " mean segment length", " mean tree age",
+                              "segment length (y)", "tree age (z)"};
 
 void draw_pair(Run& run, const Pair& p) {
   const int n = run.length;
@@ -125,7 +123,8 @@ void draw_running(Run& run, const RunningPage& r) {
   const std::vector<float> error = running_column(run, c0 + 4);
   const std::vector<float> eps = running_column(run, c0 + 5);
   const std::string top =
-      Layout("(a,1x,2i4)").write(r.top_title, run.opt.rbar_window, run.opt.rbar_overlap);
+      Layout("(a,1x,2i4)").write(r.top_title, run.icommands[opt::running_rbar_window],
+                                 run.icommands[opt::running_rbar_overlap]);
   // The first year is the raw step's first middle year, for all four pages.
   ChronologyPlot page = two_panels(rbar, middle, eps, error, run.window_count,
                                    static_cast<int>(run.running_table.front()[0]));
@@ -135,24 +134,24 @@ void draw_running(Run& run, const RunningPage& r) {
 // One page per series state; "[n]o more plots" in one of them does not stop the next.
 void running_rbar_plots(Run& run) {
   draw_running(run, {1, " raw running rbar,", " raw running eps"});
-  if (run.opt.transform > 0) {
+  if (run.icommands[opt::transformation] > 0) {
     draw_running(run, {2, " transform running rbar,", " transform running eps"});
   }
-  if (run.opt.detrend1 == 0) return;
+  if (run.icommands[opt::first_detrending] == fit::none) return;
   draw_running(run, {3, " detrend running rbar,", " detrend running eps"});
-  if (run.opt.ar_method == 0) return;
+  if (run.icommands[opt::ar_method] == 0) return;
   draw_running(run, {4, " residual running rbar,", " residual series running eps"});
 }
 
 }  // namespace
 
-void draw_driver_page(Run& run, ChronologyPlot& page, const PageTexts& texts) {
+void draw_driver_page(Run& run, ChronologyPlot page, const PageTexts& texts) {
   set_texts(page, run.commands.data_file, texts);
-  crnplt1(run.plots, page, run.opt.summary_plots_state);
+  crnplt1(run.plots, page, run.summary_plots_state);
 }
 
 void spaghetti_plot(Run& run, SpaghettiPoint point) {
-  if (!spaghetti_code(run.opt.summary_plots)) return;
+  if (!spaghetti_code(run.icommands[opt::summary_plots])) return;
   const std::optional<SpaghettiPage> page = page_of(run, point);
   if (!page) return;
   if (!page->overlay) {
@@ -164,21 +163,23 @@ void spaghetti_plot(Run& run, SpaghettiPoint point) {
 }
 
 void summary_plots(Run& run) {
-  const int s = run.opt.summary_plots;
-  int& state = run.opt.summary_plots_state;
-  const bool mean = run.opt.mean != 0;
+  const int s = run.icommands[opt::summary_plots];
+  int& state = run.summary_plots_state;
+  const bool mean = run.icommands[opt::mean_chronology] != 0;
   state = s;
   if (summary_code(state) && mean) draw_pair(run, kRawAndStandard);
 
-  if (run.opt.detrend1 != 0 && mean) {
-    if (run.opt.ar_method != 0) {
+  if (run.icommands[opt::first_detrending] != fit::none && mean) {
+    if (run.icommands[opt::ar_method] != 0) {
       if (state < s) {
         state = 0;
       } else if (summary_code(state)) {
         draw_pair(run, kResidualAndKalder);
       }
     }
-    sfreq(run.tsi2, run.length, 3, 5, s, run.commands.data_file, run.units, unit::series, run.plots);
+    // The power spectra of the standard, residual and kalder chronologies.
+    sfreq(run.tsi2, run.length, 3, tsi2col::standard, s, run.commands.data_file, run.units,
+          unit::series, run.plots);
   }
 
   if (s > state) state = 0;
@@ -188,7 +189,7 @@ void summary_plots(Run& run) {
 
   // The running rbar plots follow their own flag even without summary plots.
   if (s > state) state = 0;
-  if (state < 2 && run.opt.rbar_plot > 0) state = 2;
+  if (state < 2 && run.icommands[opt::running_rbar_plots] > 0) state = 2;
   if (!summary_code(state)) return;
   if (run.tsi1.count == 1 || run.window_count < 2) {
     run.con.say("");

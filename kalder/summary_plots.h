@@ -23,7 +23,7 @@ enum class SpaghettiPoint {
 
 // Completes `page` (curves, points and years set by the caller) with the data file name and
 // `texts`, and draws it; "[n]o more plots" clears the summary plot state.
-void draw_driver_page(Run& run, ChronologyPlot& page, const PageTexts& texts);
+void draw_driver_page(Run& run, ChronologyPlot page, const PageTexts& texts);
 
 // Draws the spaghetti plot of `point` when the summary plots code and the point's own
 // condition ask for it.

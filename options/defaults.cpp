@@ -1,19 +1,52 @@
 #include "options/defaults.h"
 
+#include "series/fit_codes.h"
+
 namespace dendro {
 namespace {
 
 struct Default {
-  int element;
+  OptionElement element;
   int value;
 };
 
-// Option codes (element k of option k) first, then their parameters.
+// Option codes first, then their parameters.
 constexpr Default kDefaults[] = {
-    {1, 1},  {2, -9}, {3, 0},  {4, -6}, {5, 0},  {6, 1},   {7, 0},   {8, 1},   {9, 1},
-    {10, 0}, {11, 0}, {12, 2}, {13, 0}, {14, 0}, {16, 50}, {17, 2},  {18, 0},  {19, 0},
-    {20, 0}, {33, 0}, {34, 0}, {35, 0}, {39, 0}, {40, 0},  {42, 0},  {44, 0},  {46, 25},
-    {50, 0}, {64, 0}, {65, 0}, {72, 0}, {76, 0}, {80, 0},  {102, 0}, {110, 0},
+    {opt::data_type, 1},
+    {opt::missing_data, -9},
+    {opt::transformation, 0},
+    {opt::first_detrending, fit::age_spline},
+    {opt::second_detrending, fit::none},
+    {opt::robust_detrending, 1},
+    {opt::interactive, 0},
+    {opt::index_calculation, 1},
+    {opt::ar_method, 1},
+    {opt::pooled_ar_order, 0},
+    {opt::series_ar_order, 0},
+    {opt::mean_chronology, 2},
+    {opt::stabilisation, 0},
+    {opt::common_period_first, 0},
+    {opt::running_rbar_window, 50},
+    {opt::printout, 2},
+    {opt::core_series_save, 0},
+    {opt::summary_plots, 0},
+    {opt::stand_dynamics, 0},
+    {opt::transformation_plots, 0},
+    {opt::first_detrending_parameter, 0},
+    {opt::second_detrending_parameter, 0},
+    {opt::ar_method_plots, 0},
+    {opt::pooled_ar_plots, 0},
+    {opt::bootstrap_plots, 0},
+    {opt::common_period_last, 0},
+    {opt::running_rbar_overlap, 25},
+    {opt::release_window, 0},
+    {opt::first_detrending_plots, 0},
+    {opt::second_detrending_plots, 0},
+    {opt::bootstrap_limits, 0},
+    {opt::running_rbar_plots, 0},
+    {opt::release_threshold, 0},
+    {opt::bootstrap_spline, 0},
+    {opt::release_error_limit, 0},
 };
 
 }  // namespace

@@ -1,8 +1,8 @@
 #include "options/detrending_codes.h"
 
-namespace dendro {
+#include "series/fit_codes.h"
 
-constexpr int kRegionalCurve = -2;
+namespace dendro {
 
 std::optional<std::string> detrending_refusal(int option, long long code, int first_detrending) {
   const bool first = option == 4;
@@ -11,8 +11,8 @@ std::optional<std::string> detrending_refusal(int option, long long code, int fi
            " is not one of the detrending options";
   }
   if (first) return std::nullopt;
-  if (code == kRegionalCurve) return "rcs option not allowed for 2nd detrending";
-  if (code == 0 && first_detrending == kRegionalCurve) {
+  if (code == fit::regional_curve) return "rcs option not allowed for 2nd detrending";
+  if (code == fit::none && first_detrending == fit::regional_curve) {
     return "rcs needs a growth curve option: 0 not allowed with rcs";
   }
   return std::nullopt;

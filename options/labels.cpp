@@ -1,9 +1,16 @@
 #include "options/labels.h"
 
+#include <vector>
+
+#include "series/fit_codes.h"
+#include "series/layout.h"
 #include "series/text.h"
 
 namespace dendro {
 namespace {
+
+// A code whose plot flag is set, negated: the labels tell "w/ plots" by the sign.
+int with_plot_sign(int code, int plot_flag) { return plot_flag != 0 ? -code : code; }
 
 std::string_view with_plots(int code, int magnitude, std::string_view no_plots,
                             std::string_view plots) {
@@ -55,38 +62,38 @@ std::string_view transformation(int code) {
 
 // Both detrending items share one list; the four blanks after "!" take a caller's prefix.
 std::string_view detrending(int code) {
-  if (code > 9) return "!    spline curve (fixed 50% cutoff)";
-  if (code < -9) return "!    spline curve (pct n 50% cutoff)";
+  if (fit::fixed_spline(code)) return "!    spline curve (fixed 50% cutoff)";
+  if (fit::percent_spline(code)) return "!    spline curve (pct n 50% cutoff)";
   switch (code) {
-    case -6:
+    case fit::age_spline:
       return "!    age dependent spline";
-    case -5:
+    case fit::super_smoother:
       return "!    friedman super smoother & alpha";
-    case -4:
+    case fit::lowess:
       return "!    lowess filter and percent length";
-    case -3:
+    case fit::running_median:
       return "!    median filter and window length";
-    case -2:
+    case fit::regional_curve:
       return "!    regional curve method (briffa rcs)";
-    case -1:
+    case fit::first_differences:
       return "!    tree-ring first-differences";
-    case 0:
+    case fit::none:
       return "!    no detrending performed";
-    case 1:
+    case fit::neg_exponential:
       return "!    neg expon curve (k>0), no = opt 4";
-    case 2:
+    case fit::neg_exponential_or_falling_line:
       return "!    neg expon curve (k>0), no = opt 5";
-    case 3:
+    case fit::general_neg_exponential:
       return "!    neg expon curve (any k)";
-    case 4:
+    case fit::line:
       return "!    linear regression, any slope curve";
-    case 5:
+    case fit::falling_line:
       return "!    linear regression, neg slope only";
-    case 6:
+    case fit::horizontal_mean:
       return "!    horizontal line through mean";
-    case 7:
+    case fit::hugershoff:
       return "!    hugershoff growth curve";
-    case 8:
+    case fit::general_exponential:
       return "!    general negative exponential curve";
     default:
       return {};  // 9 and -9 to -7 have no label
@@ -355,34 +362,46 @@ int mean_chronology_label_code(int mean_code, int bootstrap_flag) {
   return limits ? 7 : 3;
 }
 
+std::string option_line(std::string_view layout, const Icommands& ic,
+                        std::initializer_list<OptionElement> elements, std::string_view label) {
+  std::vector<Value> values;
+  for (OptionElement e : elements) values.emplace_back(static_cast<long long>(ic[e]));
+  values.emplace_back(label);
+  return Layout(layout).write_values(values);
+}
+
 std::string option_label(int item, const Icommands& ic) {
   switch (item) {
     case 2:
-      return gmh(2, ic[32]);
+      return gmh(2, ic[opt::missing_data_plots]);
     case 3:
-      return gmh(3, ic[33] != 0 ? -ic[3] : ic[3]);
+      return gmh(3, with_plot_sign(ic[opt::transformation], ic[opt::transformation_plots]));
     case 4:
-      return detrending_label(4, ic[4], "1st-");
+      return detrending_label(4, ic[opt::first_detrending], "1st-");
     case 5:
-      return detrending_label(5, ic[5], "2nd-");
+      return detrending_label(5, ic[opt::second_detrending], "2nd-");
     case 9:
-      return gmh(9, ic[39] != 0 ? -ic[9] : ic[9]);
+      return gmh(9, with_plot_sign(ic[opt::ar_method], ic[opt::ar_method_plots]));
     case 10:
-      return gmh(10, ic[40] != 0 ? -(ic[10] + 1) : ic[10]);
+      return gmh(10, ic[opt::pooled_ar_plots] != 0 ? -(ic[opt::pooled_ar_order] + 1)
+                                                   : ic[opt::pooled_ar_order]);
     case 12:
-      return gmh(12, mean_chronology_label_code(ic[12], ic[72]));
+      return gmh(12,
+                 mean_chronology_label_code(ic[opt::mean_chronology], ic[opt::bootstrap_limits]));
     case 15:
       return gmh(15, 0);
     case 16:
-      return gmh(16, ic[76] == 1 ? -ic[16] : ic[16]);
+      return gmh(16, ic[opt::running_rbar_plots] == 1 ? -ic[opt::running_rbar_window]
+                                                      : ic[opt::running_rbar_window]);
     case 21:
-      return gmh(21, ic[50]);
+      return gmh(21, ic[opt::release_window]);
     case 22:
-      return gmh(22, ic[80]);
+      return gmh(22, ic[opt::release_threshold]);
     case 23:
-      return gmh(23, ic[110]);
+      return gmh(23, ic[opt::release_error_limit]);
     default:
-      return gmh(item, item >= 1 && item <= 20 ? ic[item] : 0);
+      // Options 1 to 20 label their own code.
+      return gmh(item, item >= 1 && item <= 20 ? ic[OptionElement{item}] : 0);
   }
 }
 

@@ -2,6 +2,7 @@
 // and in the option record of the general output file.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -30,5 +31,11 @@ int mean_chronology_label_code(int mean_code, int bootstrap_flag);
 // code of options 3, 9 and 16 (option 10: minus the order plus one), option 12 takes its
 // mean chronology label code, and the detrending items get "1st-" and "2nd-".
 std::string option_label(int item, const Icommands& ic);
+
+// A line that shows option values with a label, as the menu and the option record of the
+// general output file show them: the values of `elements` in order, then `label`, written
+// with `layout`.
+std::string option_line(std::string_view layout, const Icommands& ic,
+                        std::initializer_list<OptionElement> elements, std::string_view label);
 
 }  // namespace dendro

@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "options/detrending_codes.h"
+#include "options/defaults.h"
 #include "options/labels.h"
 #include "series/console.h"
+#include "series/fit_codes.h"
 #include "series/layout.h"
 #include "series/stop.h"
 #include "series/text.h"
@@ -24,7 +26,7 @@ constexpr std::size_t kLineLength = 80;
 // One value field of a record: the option table element it holds, its first column and
 // its width.
 struct FieldPlace {
-  int element;
+  OptionElement element;
   int start;
   int width;
 };
@@ -44,37 +46,63 @@ constexpr const char* kDetrending = "(a6,1x,a6,a6,t20,a50)";
 
 // Records 2 to 24 in file order.
 constexpr RecordFields kRecords[] = {
-    {1, kWide, 1, {{1, 1, 10}}},
-    {2, kCodeAndFlag, 2, {{2, 1, 6}, {32, 14, 6}}},
-    {3, kCodeAndFlag, 2, {{3, 1, 6}, {33, 14, 6}}},
-    {4, kDetrending, 3, {{4, 1, 6}, {34, 8, 6}, {64, 14, 6}}},
-    {5, kDetrending, 3, {{5, 1, 6}, {35, 8, 6}, {65, 14, 6}}},
-    {6, kWide, 1, {{6, 1, 10}}},
-    {7, kWide, 1, {{7, 1, 10}}},
-    {8, kWide, 1, {{8, 1, 10}}},
-    {9, kCodeAndFlag, 2, {{9, 1, 6}, {39, 14, 6}}},
-    {10, kCodeAndFlag, 2, {{10, 1, 6}, {40, 14, 6}}},
-    {11, kWide, 1, {{11, 1, 10}}},
-    {12, "(a4,a4,a5,a1,t20,a50)", 4, {{12, 1, 4}, {72, 5, 4}, {102, 9, 5}, {42, 14, 1}}},
-    {13, kWide, 1, {{13, 1, 10}}},
-    {14, "(2a6,t20,a50)", 2, {{14, 1, 6}, {44, 7, 6}}},
+    {1, kWide, 1, {{opt::data_type, 1, 10}}},
+    {2, kCodeAndFlag, 2, {{opt::missing_data, 1, 6}, {opt::missing_data_plots, 14, 6}}},
+    {3, kCodeAndFlag, 2, {{opt::transformation, 1, 6}, {opt::transformation_plots, 14, 6}}},
+    {4,
+     kDetrending,
+     3,
+     {{opt::first_detrending, 1, 6},
+      {opt::first_detrending_parameter, 8, 6},
+      {opt::first_detrending_plots, 14, 6}}},
+    {5,
+     kDetrending,
+     3,
+     {{opt::second_detrending, 1, 6},
+      {opt::second_detrending_parameter, 8, 6},
+      {opt::second_detrending_plots, 14, 6}}},
+    {6, kWide, 1, {{opt::robust_detrending, 1, 10}}},
+    {7, kWide, 1, {{opt::interactive, 1, 10}}},
+    {8, kWide, 1, {{opt::index_calculation, 1, 10}}},
+    {9, kCodeAndFlag, 2, {{opt::ar_method, 1, 6}, {opt::ar_method_plots, 14, 6}}},
+    {10, kCodeAndFlag, 2, {{opt::pooled_ar_order, 1, 6}, {opt::pooled_ar_plots, 14, 6}}},
+    {11, kWide, 1, {{opt::series_ar_order, 1, 10}}},
+    {12,
+     "(a4,a4,a5,a1,t20,a50)",
+     4,
+     {{opt::mean_chronology, 1, 4},
+      {opt::bootstrap_limits, 5, 4},
+      {opt::bootstrap_spline, 9, 5},
+      {opt::bootstrap_plots, 14, 1}}},
+    {13, kWide, 1, {{opt::stabilisation, 1, 10}}},
+    {14, "(2a6,t20,a50)", 2, {{opt::common_period_first, 1, 6}, {opt::common_period_last, 7, 6}}},
     {15, "(a8,t20,a50)", 0, {}},
-    {16, "(2a6,1x,a6,t20,a50)", 3, {{16, 1, 6}, {46, 7, 6}, {76, 14, 6}}},
-    {17, kWide, 1, {{17, 1, 10}}},
-    {18, kWide, 1, {{18, 1, 10}}},
-    {19, kWide, 1, {{19, 1, 10}}},
-    {20, kCodeAndFlag, 2, {{20, 1, 6}, {140, 14, 6}}},
-    {21, kWide, 1, {{50, 1, 10}}},
-    {22, kWide, 1, {{80, 1, 10}}},
-    {23, kWide, 1, {{110, 1, 10}}},
+    {16,
+     "(2a6,1x,a6,t20,a50)",
+     3,
+     {{opt::running_rbar_window, 1, 6},
+      {opt::running_rbar_overlap, 7, 6},
+      {opt::running_rbar_plots, 14, 6}}},
+    {17, kWide, 1, {{opt::printout, 1, 10}}},
+    {18, kWide, 1, {{opt::core_series_save, 1, 10}}},
+    {19, kWide, 1, {{opt::summary_plots, 1, 10}}},
+    {20, kCodeAndFlag, 2, {{opt::stand_dynamics, 1, 6}, {opt::stand_dynamics_plots, 14, 6}}},
+    {21, kWide, 1, {{opt::release_window, 1, 10}}},
+    {22, kWide, 1, {{opt::release_threshold, 1, 10}}},
+    {23, kWide, 1, {{opt::release_error_limit, 1, 10}}},
 };
 
 // Record 13 gives the mean chronology code four columns directly followed by the bootstrap
 // flag: a quantile code of -100 would run into the flag. For such a code the writer
 // keeps a blank after it and gives the flag (0 or 1) three columns; the later fields keep
 // their columns.
-constexpr RecordFields kMeanRecordWide = {
-    12, "(a4,1x,a3,a5,a1,t20,a50)", 4, {{12, 1, 4}, {72, 6, 3}, {102, 9, 5}, {42, 14, 1}}};
+constexpr RecordFields kMeanRecordWide = {12,
+                                          "(a4,1x,a3,a5,a1,t20,a50)",
+                                          4,
+                                          {{opt::mean_chronology, 1, 4},
+                                           {opt::bootstrap_limits, 6, 3},
+                                           {opt::bootstrap_spline, 9, 5},
+                                           {opt::bootstrap_plots, 14, 1}}};
 
 // The value as the layout from intfrm1 prints it: exactly its characters, sign included;
 // nothing when intfrm1 has no layout for it.
@@ -109,8 +137,10 @@ std::optional<std::vector<std::string>> field_texts(const RecordFields& record_f
 // The label of a record for the values in `ic`. The reader labels a second detrending
 // "rcs-" under regional curve standardization and shows stabilisation 2 as method 1.
 std::string record_label(int item, const Icommands& ic, bool reading) {
-  if (reading && item == 5 && ic[4] == -2) return detrending_label(5, ic[5], "rcs-");
-  if (reading && item == 13 && ic[13] == 2) return gmh(13, 1);
+  if (reading && item == 5 && ic[opt::first_detrending] == fit::regional_curve) {
+    return detrending_label(5, ic[opt::second_detrending], "rcs-");
+  }
+  if (reading && item == 13 && ic[opt::stabilisation] == 2) return gmh(13, 1);
   return option_label(item, ic);
 }
 
@@ -160,71 +190,77 @@ bool between(int v, int low, int high) { return v >= low && v <= high; }
 // The median and lowess widths of a detrending record: an even median width is lowered to
 // the odd one below, a width below -100 becomes -100, a width of 0 to 2 ends the program.
 void check_width(int code, int& width) {
-  if (code != -3 && code != -4) return;
+  const bool median = code == fit::running_median;
+  if (!median && code != fit::lowess) return;
   if (between(width, 0, 2)) {
-    throw Stop(code == -3 ? "*** median filter width inadmissable"
-                          : "*** lowess smoother width inadmissable",
+    throw Stop(median ? "*** median filter width inadmissable"
+                      : "*** lowess smoother width inadmissable",
                kFailureStatus);
   }
   if (width < -100) width = -100;
-  if (code == -3 && width > 2 && width % 2 == 0) width -= 1;
+  if (median && width > 2 && width % 2 == 0) width -= 1;
 }
 
 // Why the detrending code just read into `ic` for the record's item is refused, as the
 // option dialogue refuses it; nothing for a code it accepts and for the other records.
 std::optional<std::string> detrending_record_refusal(int item, const Icommands& ic) {
   if (item != 4 && item != 5) return std::nullopt;
-  return detrending_refusal(item, ic[item], ic[4]);
+  return detrending_refusal(item, ic[OptionElement{item}], ic[opt::first_detrending]);
 }
 
 // Whether the values just read into `ic` are acceptable for the record's item. The
 // detrending records may correct their width in place.
 bool accepted(int item, Icommands& ic) {
-  const bool release = ic[20] == 2 || ic[20] == 3;
+  const int stand_dynamics = ic[opt::stand_dynamics];
+  const bool release = stand_dynamics == 2 || stand_dynamics == 3;  // release detection
   switch (item) {
     case 1:
-      return between(ic[1], 1, 4);
+      return between(ic[opt::data_type], 1, 4);
     case 3:
-      return between(ic[3], 0, 5);
+      return between(ic[opt::transformation], 0, 5);
     case 4:
-      check_width(ic[4], ic[34]);
+      check_width(ic[opt::first_detrending], ic[opt::first_detrending_parameter]);
       return true;
     case 5:
-      check_width(ic[5], ic[35]);
+      check_width(ic[opt::second_detrending], ic[opt::second_detrending_parameter]);
       return true;
     case 6:
-      return between(ic[6], 0, 2);
+      return between(ic[opt::robust_detrending], 0, 2);
     case 7:
-      return between(ic[7], 0, 3);
+      return between(ic[opt::interactive], 0, 3);
     case 8:
-      return between(ic[8], 0, 2);
+      return between(ic[opt::index_calculation], 0, 2);
     case 9:
-      return between(ic[9], 0, 3);
+      return between(ic[opt::ar_method], 0, 3);
     case 10:
-      return between(ic[10], 0, 10);
+      return between(ic[opt::pooled_ar_order], 0, 10);
     case 11:
-      return between(ic[11], -1, 10);
+      return between(ic[opt::series_ar_order], -1, 10);
     case 12:
-      return between(ic[12], -100, 2) && between(ic[72], 0, 1) && between(ic[42], 0, 1);
-    case 13:
-      return between(ic[13], 0, 2) || ic[13] < -9 || ic[13] > 9;
+      return between(ic[opt::mean_chronology], -100, 2) &&
+             between(ic[opt::bootstrap_limits], 0, 1) && between(ic[opt::bootstrap_plots], 0, 1);
+    case 13: {
+      const int code = ic[opt::stabilisation];
+      return between(code, 0, 2) || fit::spline_code(code);
+    }
     // Windows that do not move on (an overlap not below the window) would never end.
     case 16:
-      return ic[16] <= 0 || ic[46] < ic[16];
+      return ic[opt::running_rbar_window] <= 0 ||
+             ic[opt::running_rbar_overlap] < ic[opt::running_rbar_window];
     case 17:
-      return between(ic[17], 1, 4);
+      return between(ic[opt::printout], 1, 4);
     case 18:
-      return between(ic[18], 0, 7);
+      return between(ic[opt::core_series_save], 0, 7);
     case 19:
-      return between(ic[19], 0, 3);
+      return between(ic[opt::summary_plots], 0, 3);
     case 20:
-      return between(ic[20], 0, 3);
+      return between(stand_dynamics, 0, 3);
     case 21:
-      return ic[50] <= 50 && (!release || ic[50] >= 5);
+      return ic[opt::release_window] <= 50 && (!release || ic[opt::release_window] >= 5);
     case 22:
-      return ic[80] <= 200 && (!release || ic[80] >= 5);
+      return ic[opt::release_threshold] <= 200 && (!release || ic[opt::release_threshold] >= 5);
     case 23:
-      return ic[110] <= 5 && (!release || ic[110] >= 0);
+      return ic[opt::release_error_limit] <= 5 && (!release || ic[opt::release_error_limit] >= 0);
     default:
       return true;  // options 2 and 14 take any values
   }
@@ -253,7 +289,9 @@ int compared_length(int item) {
 std::string echo_line(const RecordFields& record_fields, const std::string& record,
                       const Icommands& ic) {
   std::string line = field(record, kLineLength);
-  if (record_fields.item == 8) line = field(std::to_string(ic[8]), kLineLength);
+  if (record_fields.item == 8) {
+    line = field(std::to_string(ic[opt::index_calculation]), kLineLength);
+  }
   const std::string label = record_label(record_fields.item, ic, true);
   const std::size_t at = kLabelColumn - 1;
   bool same;
@@ -311,7 +349,7 @@ struct Reader {
     if (read(record) != Failure::none) return Failure::end_of_file;
     const std::string mask = field(record, 8);
     commands.set_mask(mask);
-    ic[15] = 0;
+    ic[opt::site_tree_core_mask] = 0;
     std::string line = field(record, kLineLength);
     const std::string label = gmh(kMaskRecordItem, 0);
     if (mask == " none   ") {
@@ -343,15 +381,15 @@ struct Reader {
 
 }  // namespace
 
-bool fits_log_field(int element, int value) {
+bool fits_log_field(OptionElement element, int value) {
   for (const RecordFields& record_fields : kRecords) {
     for (int f = 0; f < record_fields.count; ++f) {
-      if (record_fields.fields[f].element != element) continue;
+      if (record_fields.fields[f].element.element() != element.element()) continue;
       const int next =
           f + 1 < record_fields.count ? record_fields.fields[f + 1].start : kLabelColumn;
       if (fits(record_fields.fields[f], next, value)) return true;
       // A mean chronology code of four characters is kept apart by the widened record.
-      return element == 12 &&
+      return element.element() == opt::mean_chronology.element() &&
              fits(kMeanRecordWide.fields[0], kMeanRecordWide.fields[1].start, value);
     }
   }
@@ -383,9 +421,11 @@ int batch(Units& units, Icommands& icommands, Commands& commands, Console& con,
   for (const RecordFields& record_fields : kRecords) {
     if (failure != Failure::none) break;
     status = std::min(record_fields.item, 20);
-    if (record_fields.item > 20 && icommands[20] == 0) {
+    if (record_fields.item > 20 && icommands[opt::stand_dynamics] == 0) {
       // Without a stand dynamics analysis the release parameters are not read.
-      icommands[50] = icommands[80] = icommands[110] = 0;
+      icommands[opt::release_window] = 0;
+      icommands[opt::release_threshold] = 0;
+      icommands[opt::release_error_limit] = 0;
       break;
     }
     failure = record_fields.item == kMaskRecordItem ? reader.mask_record()

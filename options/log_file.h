@@ -25,7 +25,7 @@ void wlf(const Icommands& icommands, std::string_view mask, std::ostream& out);
 
 // Whether `value` fits the log file field of option table element `element`, apart from the
 // next value of its record, so that `wlf` can write it. Elements without a field: true.
-bool fits_log_field(int element, int value);
+bool fits_log_field(OptionElement element, int value);
 
 // Reads the log file open on unit::log into the option table and the mask, checks the
 // values and echoes the records on the console, each with the label of its values. Returns

@@ -9,7 +9,9 @@
 #include "options/detrending_codes.h"
 #include "options/help.h"
 #include "options/log_file.h"
+#include "options/defaults.h"
 #include "series/console.h"
+#include "series/fit_codes.h"
 #include "series/layout.h"
 #include "series/stop.h"
 #include "series/text.h"
@@ -35,6 +37,11 @@ std::string flagged_choice(std::string_view text, std::string_view code, std::st
 }
 
 bool between(long long v, long long low, long long high) { return v >= low && v <= high; }
+
+// The curve fits that take a method parameter (span sensitivity or window width).
+bool has_parameter(int code) {
+  return code == fit::super_smoother || code == fit::lowess || code == fit::running_median;
+}
 
 struct ChoiceText {
   std::string_view text, code;
@@ -96,7 +103,8 @@ class Dialogue {
   Console& con_;
 
   // The accepted values of an element: in `range` and printable in its log file field.
-  std::function<bool(long long)> storable(int element, std::function<bool(long long)> range) {
+  std::function<bool(long long)> storable(OptionElement element,
+                                         std::function<bool(long long)> range) {
     return [element, range](long long v) {
       return between(v, INT_MIN, INT_MAX) && range(v) &&
              fits_log_field(element, static_cast<int>(v));
@@ -130,7 +138,7 @@ class Dialogue {
 
   // A y/n question into a flag element: y sets 1, a blank or n sets 0, anything else asks
   // again.
-  void yes_no(std::string_view question, int element) {
+  void yes_no(std::string_view question, OptionElement element) {
     ic_[element] = 0;
     for (;;) {
       Answer a = con_.ask(" " + std::string(question), 1);
@@ -145,15 +153,15 @@ class Dialogue {
   std::string question(std::string_view text) { return " " + std::string(text); }
 
   // A code from a list of choices whose last line carries the arrow.
-  int code(std::vector<std::string> lines, std::string blank_means, int element,
+  int code(std::vector<std::string> lines, std::string blank_means, OptionElement element,
            std::function<bool(long long)> range) {
     return ask({std::move(lines), std::move(blank_means), true, storable(element, range)});
   }
 
-  void data_type(int element);
+  void data_type();
   void missing_data();
   void transformation();
-  bool detrending_parameter(int code, int element);
+  bool detrending_parameter(int code, OptionElement element);
   void first_detrending();
   void second_detrending();
   void robust_detrending();
@@ -218,23 +226,23 @@ void Dialogue::run() {
     case 20:
       return stand_dynamics();
     default: {
-      if (option_ <= 1) return data_type(1);
+      if (option_ <= 1) return data_type();
       // No option has this number: the answer is checked like a data type and dropped.
       Icommands scratch = ic_;
       Dialogue shown(1, scratch, commands_, con_);
-      return shown.data_type(1);
+      return shown.data_type();
     }
   }
 }
 
-void Dialogue::data_type(int element) {
+void Dialogue::data_type() {
   heading({"tree-ring measurement types (/ to exit, h for help):"});
-  ic_[element] = code(
+  ic_[opt::data_type] = code(
       {choice("raw measurements (tucson format)", "1", true),
        choice("tree-ring series (mib pex format)", "2"),
        choice("tree-ring indices (tucson format)", "3"),
        choice("tree-ring series in compact format", "4"), question("enter your data format type")},
-      "1", element, [](long long v) { return between(v, 1, 4); });
+      "1", opt::data_type, [](long long v) { return between(v, 1, 4); });
 }
 
 void Dialogue::missing_data() {
@@ -244,11 +252,11 @@ void Dialogue::missing_data() {
            "is not negative, or it equals -9999, quit the",
            "program and change your missing data flag!"});
   // "h" is not offered here: it reads as a number that fails.
-  ic_[2] = ask(
-      {{question("enter <ret> to continue or / to quit")}, "-9", false, storable(2, [](long long) {
-         return true;
-       })});
-  yes_no("plot the in-filled data? y/<n>", 32);
+  ic_[opt::missing_data] = ask({{question("enter <ret> to continue or / to quit")},
+                                "-9",
+                                false,
+                                storable(opt::missing_data, [](long long) { return true; })});
+  yes_no("plot the in-filled data? y/<n>", opt::missing_data_plots);
 }
 
 void Dialogue::transformation() {
@@ -258,30 +266,30 @@ void Dialogue::transformation() {
             choice("natural log (rt+1/6)", "2"), choice("inverse hypersine (rt)", "3"),
             flagged_choice("adaptive power transform (rt^p)", "4", "(*** experimental!!! ***)"),
             question("enter transformation method")},
-           "0", 3, [](long long v) { return between(v, 0, 5); });
-  ic_[3] = c;
+           "0", opt::transformation, [](long long v) { return between(v, 0, 5); });
+  ic_[opt::transformation] = c;
   // Transformed data are detrended by differences, raw data by ratios.
-  ic_[8] = c != 0 ? 2 : 1;
-  if (c >= 1) yes_no("plot the transformed data? y/<n>", 33);
+  ic_[opt::index_calculation] = c != 0 ? 2 : 1;
+  if (c >= 1) yes_no("plot the transformed data? y/<n>", opt::transformation_plots);
 }
 
-// Asks the method parameter of detrending code -5, -4 or -3 into `element`. Returns false
-// when the answer is blank: the detrending question is asked again.
-bool Dialogue::detrending_parameter(int c, int element) {
+// Asks the method parameter of the super smoother, lowess or running median into `element`.
+// Returns false when the answer is blank: the detrending question is asked again.
+bool Dialogue::detrending_parameter(int c, OptionElement element) {
   std::vector<std::string> lines;
   std::function<bool(long long)> range;
   const std::vector<std::string> percent = {
       question("and less then the shortest series length, or"),
       question("percent of series length: a negative integer"),
       question("between -1 and -100, inclusive")};
-  if (c == -5) {
+  if (c == fit::super_smoother) {
     lines = {question("enter variable span tweeter sensitivity."),
              question("it ranges from 0 to 9, from most sensitive"),
              question("to least sensitive: suggested default is 5,"),
              question("but you will probably want to experiment."),
              question("so enter your tweeter sensitivity now")};
     range = [](long long v) { return between(v, 0, 9); };
-  } else if (c == -4) {
+  } else if (c == fit::lowess) {
     lines = {question("enter the lowess window width"),
              question("fixed for all series: a positive integer >2")};
     lines.insert(lines.end(), percent.begin(), percent.end());
@@ -310,57 +318,66 @@ void Dialogue::first_detrending() {
   heading({"first tree-ring detrending option:"});
   std::vector<std::string> lines = detrending_list(true);
   for (;;) {
-    const int c = ask({lines, "", true, storable(4, offered_detrending_code)});
-    ic_[4] = c;
+    const int c = ask({lines, "", true, storable(opt::first_detrending, offered_detrending_code)});
+    ic_[opt::first_detrending] = c;
     // Regional curve standardization needs a curve for its age-aligned mean.
-    if (c == -2 && ic_[5] == 0) ic_[5] = 2;
-    if (c >= -5 && c <= -3 && !detrending_parameter(c, 34)) continue;
+    if (c == fit::regional_curve && ic_[opt::second_detrending] == fit::none) {
+      ic_[opt::second_detrending] = fit::neg_exponential_or_falling_line;
+    }
+    if (has_parameter(c) && !detrending_parameter(c, opt::first_detrending_parameter)) continue;
     break;
   }
-  yes_no("plot data with curve fits? y/<n>", 64);
+  yes_no("plot data with curve fits? y/<n>", opt::first_detrending_plots);
 }
 
 void Dialogue::second_detrending() {
-  heading({ic_[4] == -2 ? "rcs growth curve option (/ to exit, h for help):"
-                        : "second detrending option (/ to exit, h for help):"});
+  heading({ic_[opt::first_detrending] == fit::regional_curve
+               ? "rcs growth curve option (/ to exit, h for help):"
+               : "second detrending option (/ to exit, h for help):"});
   std::vector<std::string> lines = detrending_list(false);
   for (;;) {
-    const int c = ask({lines, "", true, storable(5, offered_detrending_code)});
-    if (const auto refusal = detrending_refusal(5, c, ic_[4])) {
+    const int c = ask({lines, "", true, storable(opt::second_detrending, offered_detrending_code)});
+    if (const auto refusal = detrending_refusal(5, c, ic_[opt::first_detrending])) {
       con_.say("");
       con_.say(" *** " + *refusal + " ***");
       continue;
     }
-    ic_[5] = c;
+    ic_[opt::second_detrending] = c;
     // The super smoother's sensitivity belongs to the first detrending only.
-    if ((c == -4 || c == -3) && !detrending_parameter(c, 35)) continue;
+    if ((c == fit::lowess || c == fit::running_median) &&
+        !detrending_parameter(c, opt::second_detrending_parameter)) {
+      continue;
+    }
     break;
   }
-  yes_no("plot data with curve fits? y/<n>", 65);
+  yes_no("plot data with curve fits? y/<n>", opt::second_detrending_plots);
 }
 
 void Dialogue::robust_detrending() {
   heading({"general detrending options (/ to exit, h for help):"});
-  ic_[6] = code({choice("non-robust (lsq) methods", "1", true),
-                 flagged_choice("robust detrending methods", "2", "(*** not yet enabled ***)"),
-                 question("enter detrending method")},
-                "1", 6, [](long long v) { return v == 1; });
+  ic_[opt::robust_detrending] =
+      code({choice("non-robust (lsq) methods", "1", true),
+            flagged_choice("robust detrending methods", "2", "(*** not yet enabled ***)"),
+            question("enter detrending method")},
+           "1", opt::robust_detrending, [](long long v) { return v == 1; });
 }
 
 void Dialogue::interactive() {
   heading({"interactive detrending (/ to exit, h for help):"});
-  ic_[7] =
+  ic_[opt::interactive] =
       code({choice("no interactive detrending", "0", true), choice("interactive gap filling", "1"),
             choice("interactive detrending", "2"), choice("interactive gap and detrend", "3")},
-           "0", 7, [](long long v) { return between(v, 0, 3); });
+           "0", opt::interactive, [](long long v) { return between(v, 0, 3); });
 }
 
 void Dialogue::index_calculation() {
   heading({"compute detrended tree rings (/ to exit, h for help):"});
-  const bool differences = ic_[3] != 0;
-  ic_[8] = code({choice("indices or ratios (rt/gt)", "1", !differences),
-                 choice("residuals or differences (rt-gt)", "2", differences)},
-                differences ? "2" : "1", 8, [](long long v) { return between(v, 1, 2); });
+  const bool differences = ic_[opt::transformation] != 0;
+  ic_[opt::index_calculation] =
+      code({choice("indices or ratios (rt/gt)", "1", !differences),
+            choice("residuals or differences (rt-gt)", "2", differences)},
+           differences ? "2" : "1", opt::index_calculation,
+           [](long long v) { return between(v, 1, 2); });
 }
 
 void Dialogue::ar_method() {
@@ -371,44 +388,48 @@ void Dialogue::ar_method() {
        choice("robust autoregressive modeling", "2"),
        flagged_choice("robust ar modeling + outlier removal", "3", "(*** experimental!!! ***)"),
        question("enter prewhitening type")},
-      "1", 9, [](long long v) { return between(v, 0, 3); });
-  ic_[9] = c;
-  if (c >= 2) yes_no("plot the autoregressive outliers? y/<n>", 39);
+      "1", opt::ar_method, [](long long v) { return between(v, 0, 3); });
+  ic_[opt::ar_method] = c;
+  if (c >= 2) yes_no("plot the autoregressive outliers? y/<n>", opt::ar_method_plots);
 }
 
 void Dialogue::pooled_order() {
   heading({"pooled ar model order options (/ to exit, h for help):"});
-  ic_[10] = code({choice("minimum aic order selection", "0", true),
-                  choice("user-fixed ar order (max=10)", "ip")},
-                 "0", 10, [](long long v) { return between(v, 0, 10); });
-  yes_no("plot pooled ar modelling results? y/<n>", 40);
+  ic_[opt::pooled_ar_order] = code({choice("minimum aic order selection", "0", true),
+                                    choice("user-fixed ar order (max=10)", "ip")},
+                                   "0", opt::pooled_ar_order,
+                                   [](long long v) { return between(v, 0, 10); });
+  yes_no("plot pooled ar modelling results? y/<n>", opt::pooled_ar_plots);
 }
 
 void Dialogue::series_order() {
   heading({"series ar model order options (/ to exit, h for help):"});
-  ic_[11] = code(
+  ic_[opt::series_ar_order] = code(
       {choice("same order as pooled ar model", "0", true),
        choice("minimum aic order selection", "-1"), choice("user-fixed ar order (max=10)", "ip")},
-      "0", 11, [](long long v) { return between(v, -1, 10); });
+      "0", opt::series_ar_order, [](long long v) { return between(v, -1, 10); });
 }
 
 void Dialogue::mean_chronology() {
   // A new mean chronology starts without bootstrap limits.
-  ic_[12] = ic_[42] = ic_[72] = ic_[102] = 0;
+  for (OptionElement e : {opt::mean_chronology, opt::bootstrap_plots, opt::bootstrap_limits,
+                          opt::bootstrap_spline}) {
+    ic_[e] = 0;
+  }
   heading({"mean chronology options (/ to exit, h for help):"});
   const int c = code(
       {choice("no mean chronologies computed", "0"), choice("non-robust (arithmetic) mean", "1"),
        choice("robust (biweight) mean", "2", true), choice("quantile (min -1 to max -100)", "<0")},
-      "2", 12, [](long long v) { return between(v, -100, 2); });
-  ic_[12] = c;
+      "2", opt::mean_chronology, [](long long v) { return between(v, -100, 2); });
+  ic_[opt::mean_chronology] = c;
   if (c == 0) return;
   heading({"compute bootstrap confidence limits?", "be advised that no mean chronology",
            "variance stabilization is allowed if", "bootstrop limits are computed . . so"});
-  yes_no("compute bootstrap confidence limits? y/<n>", 72);
-  if (ic_[72] != 1) return;
-  ic_[13] = 0;
-  ic_[102] = 20;
-  yes_no("plot the bootstrap results? y/<n>", 42);
+  yes_no("compute bootstrap confidence limits? y/<n>", opt::bootstrap_limits);
+  if (ic_[opt::bootstrap_limits] != 1) return;
+  ic_[opt::stabilisation] = 0;
+  ic_[opt::bootstrap_spline] = 20;
+  yes_no("plot the bootstrap results? y/<n>", opt::bootstrap_plots);
 }
 
 void Dialogue::stabilisation() {
@@ -420,19 +441,26 @@ void Dialogue::stabilisation() {
                       choice("both briffa & 67%n spline methods", "2"),
                       wide.write("smoothing spline (fixed n cutoff)", ">9"),
                       wide.write("smoothing spline (pct n cutoff)", "<-9")},
-                     "0", 13, [](long long v) { return between(v, 0, 2) || v < -9 || v > 9; });
-  ic_[13] = c;
-  if (c != 0 && ic_[72] == 1) {
+                     "0", opt::stabilisation,
+                     [](long long v) { return between(v, 0, 2) || v < -9 || v > 9; });
+  ic_[opt::stabilisation] = c;
+  if (c != 0 && ic_[opt::bootstrap_limits] == 1) {
     heading({"bootstrap limits will be calculated.", "no variance stabilization is allowed."});
-    ic_[13] = 0;
+    ic_[opt::stabilisation] = 0;
   }
 }
 
 void Dialogue::common_period() {
   heading({"common period analysis (/ to exit, h for help):"});
   const auto any = [](long long) { return true; };
-  ic_[14] = ask({{question("first year (<ret> for none)")}, "0", true, storable(14, any)});
-  ic_[44] = ask({{question("last year (<ret> for none)")}, "0", true, storable(44, any)});
+  ic_[opt::common_period_first] = ask({{question("first year (<ret> for none)")},
+                                       "0",
+                                       true,
+                                       storable(opt::common_period_first, any)});
+  ic_[opt::common_period_last] = ask({{question("last year (<ret> for none)")},
+                                      "0",
+                                      true,
+                                      storable(opt::common_period_last, any)});
 }
 
 void Dialogue::mask() {
@@ -448,7 +476,7 @@ void Dialogue::mask() {
       continue;
     }
     commands_.set_mask(a.text);
-    ic_[15] = 0;
+    ic_[opt::site_tree_core_mask] = 0;
     return;
   }
 }
@@ -456,44 +484,48 @@ void Dialogue::mask() {
 void Dialogue::running_rbar() {
   heading({"running rbar options (/ to exit, h for help):"});
   const auto any = [](long long) { return true; };
-  const int window =
-      ask({{question("enter rbar window length, <ret> for none")}, "0", true, storable(16, any)});
-  ic_[16] = window;
+  const int window = ask({{question("enter rbar window length, <ret> for none")},
+                          "0",
+                          true,
+                          storable(opt::running_rbar_window, any)});
+  ic_[opt::running_rbar_window] = window;
   // Windows must move on: an overlap as long as the window would never end the run.
   const auto moves_on = [window](long long v) { return window <= 0 || v < window; };
-  ic_[46] =
-      ask({{question("enter the running rbar window overlap")}, "0", true, storable(46, moves_on)});
-  yes_no("plot running rbar and eps? y/<n>", 76);
+  ic_[opt::running_rbar_overlap] = ask({{question("enter the running rbar window overlap")},
+                                        "0",
+                                        true,
+                                        storable(opt::running_rbar_overlap, moves_on)});
+  yes_no("plot running rbar and eps? y/<n>", opt::running_rbar_plots);
 }
 
 void Dialogue::printout() {
   heading({"output options (/ to exit, h for help):"});
-  ic_[17] = code(
+  ic_[opt::printout] = code(
       {choice("summary statistics of all series", "1"),
        choice("+ individual series statistics", "2", true),
        choice("+ long list of mean chronology", "3"), choice("+ plots of series curve fits", "4")},
-      "2", 17, [](long long v) { return between(v, 1, 4); });
+      "2", opt::printout, [](long long v) { return between(v, 1, 4); });
 }
 
 void Dialogue::series_save() {
   heading({"save core series (/ to exit, h for help):"});
-  ic_[18] = code(
+  ic_[opt::core_series_save] = code(
       {choice("no core series saved", "0", true), choice("save in tucson raw data format", "1"),
        choice("save in tucson index format", "2"), choice("save in mib pex index format", "3"),
        choice("save in rlh compact data format", "4"),
        choice("save in sas space-delimited columns", "5"),
        choice("save in tab-delimited columns", "6"),
        choice("save in comma-delimited columns", "7")},
-      "0", 18, [](long long v) { return between(v, 0, 7); });
+      "0", opt::core_series_save, [](long long v) { return between(v, 0, 7); });
 }
 
 void Dialogue::summary_plots() {
   // The heading's two texts run together on one line, as the dialogue has always shown them.
   heading({"summary hi-res plot options(/ to exit, h for help):"});
-  ic_[19] = code(
+  ic_[opt::summary_plots] = code(
       {choice("no summary hi-res plots", "0", true), choice("spaghetti plots of all series", "1"),
        choice("various summary plots (try it!)", "2"), choice("all of the above (lots!!!)", "3")},
-      "0", 19, [](long long v) { return between(v, 0, 3); });
+      "0", opt::summary_plots, [](long long v) { return between(v, 0, 3); });
 }
 
 void Dialogue::stand_dynamics() {
@@ -502,9 +534,9 @@ void Dialogue::stand_dynamics() {
                       choice("endogenous disturbance outliers", "1"),
                       choice("nowacki/abrams release detection", "2"),
                       choice("modified nowacki/abrams (by vorn)", "3")},
-                     "0", 20, [](long long v) { return between(v, 0, 3); });
-  ic_[20] = c;
-  if (c >= 1) yes_no("plot the stand dynamics analyses? y/<n>", 140);
+                     "0", opt::stand_dynamics, [](long long v) { return between(v, 0, 3); });
+  ic_[opt::stand_dynamics] = c;
+  if (c >= 1) yes_no("plot the stand dynamics analyses? y/<n>", opt::stand_dynamics_plots);
   if (c >= 2) release_parameters(c);
 }
 
@@ -513,20 +545,20 @@ void Dialogue::stand_dynamics() {
 void Dialogue::release_parameters(int method) {
   struct Parameter {
     std::vector<std::string> lines;
-    int element;
+    OptionElement element;
     long long low, high;
   };
   const Parameter parameters[3] = {
       {{" enter running mean width for calculating", "  percent growth changes (range 5-50)"},
-       50,
+       opt::release_window,
        5,
        50},
       {{" enter percent growth change theshold", "  for identifying releases (range 5-200)"},
-       80,
+       opt::release_threshold,
        5,
        200},
       {{" enter standard error theshold for", "  identifying probable release (range 0-5)"},
-       110,
+       opt::release_error_limit,
        0,
        5},
   };

@@ -37,9 +37,8 @@ Record parse(const std::string& line) {
 void set_up(Run& run, const std::filesystem::path& dir, int n, int first, int last) {
   run.prefix = (dir / "site").string();
   run.commands.set_data_file("site");
-  run.opt.bootstrap = 1;
-  run.opt.bootstrap_spline = 20;
-  run.icommands[102] = 20;
+  run.icommands[opt::bootstrap_limits] = 1;
+  run.icommands[opt::bootstrap_spline] = 20;
   run.first_year = kFirstYear;
   run.length = n;
   run.tsi2.reshape(n);
@@ -131,7 +130,7 @@ TEST(bootstrap_files, no_year_with_limits_gives_placeholders_only) {
   const auto dir = scratch("no_limits");
   Stage s("");
   set_up(s.run, dir, 6, 7, 0);   // no year has limits
-  s.run.opt.bootstrap_plot = 1;  // nothing to plot: no page and no dialogue
+  s.run.icommands[opt::bootstrap_plots] = 1;  // nothing to plot: no page and no dialogue
   bootstrap_files(s.run, BootstrapPass::raw);
   EXPECT_LT(s.run.limit_span, 1);
   const auto lines = lines_of(dir / "site_raw_95%cl.txt");
@@ -144,7 +143,7 @@ TEST(bootstrap_files, no_year_with_limits_gives_placeholders_only) {
 
   // Off: no file at all.
   std::filesystem::remove(dir / "site_std_95%cl.txt");
-  s.run.opt.bootstrap = 0;
+  s.run.icommands[opt::bootstrap_limits] = 0;
   bootstrap_files(s.run, BootstrapPass::standard);
   EXPECT_FALSE(std::filesystem::exists(dir / "site_std_95%cl.txt"));
 }
@@ -155,7 +154,7 @@ TEST(bootstrap_files, spline_dialogue_after_the_raw_plot) {
   // number) and 30; the redrawn plot continues; a blank keeps the spline.
   Stage s("\nx\n/\ny\n3\nabc\n30\n\n\n");
   set_up(s.run, dir, 12, 1, 12);
-  s.run.opt.bootstrap_plot = 1;
+  s.run.icommands[opt::bootstrap_plots] = 1;
   bootstrap_files(s.run, BootstrapPass::raw);
 
   const std::string console = s.console();
@@ -163,13 +162,12 @@ TEST(bootstrap_files, spline_dialogue_after_the_raw_plot) {
   EXPECT_EQ(count_of(console, "\n change the spline? y/<n>                   ==> "), 4u);
   EXPECT_EQ(count_of(console, " enter the new spline smoothing in years    ==> "), 3u);
   EXPECT_EQ(count_of(console, "\n --> spline cutoff must be .ge. 5 years\n\n"), 1u);
-  EXPECT_EQ(s.run.icommands[102], 30);
-  EXPECT_EQ(s.run.opt.bootstrap_spline, 30);
+  EXPECT_EQ(s.run.icommands[opt::bootstrap_spline], 30);
   EXPECT_EQ(lines_of(dir / "site_raw_95%cl.txt")[0],
             "  year    nc     raw    2.5%   97.5%   30spl    2.5%   97.5%");
 
   // The later passes of the data file use the new length, without a dialogue.
-  s.run.opt.bootstrap_plot = 0;
+  s.run.icommands[opt::bootstrap_plots] = 0;
   bootstrap_files(s.run, BootstrapPass::standard);
   EXPECT_EQ(lines_of(dir / "site_std_95%cl.txt")[0],
             "  year    nc     std    2.5%   97.5%   30spl    2.5%   97.5%");
@@ -190,12 +188,12 @@ TEST(bootstrap_files, a_changed_spline_smooths_the_limits_as_given) {
   Stage a("\ny\n8\n\n\n");
   set_up(a.run, dir_a, 30, 1, 30);
   wavy(a.run);
-  a.run.opt.bootstrap_plot = 1;
+  a.run.icommands[opt::bootstrap_plots] = 1;
   bootstrap_files(a.run, BootstrapPass::raw);
   Stage b("");
   set_up(b.run, dir_b, 30, 1, 30);
   wavy(b.run);
-  b.run.opt.bootstrap_spline = 8;
+  b.run.icommands[opt::bootstrap_spline] = 8;
   bootstrap_files(b.run, BootstrapPass::raw);
 
   const auto la = lines_of(dir_a / "site_raw_95%cl.txt");

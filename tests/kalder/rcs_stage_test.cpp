@@ -11,6 +11,8 @@
 
 #include "plots/plot_loop.h"
 #include "series/bootstrap.h"
+#include "series/core_save.h"
+#include "series/fit_codes.h"
 #include "series/text.h"
 
 namespace dendro {
@@ -73,9 +75,9 @@ TEST(symmetry_adjustment, final_adjusted_statistics_rows) {
   // {1, 3, 2, 3, 1, 2}: mean 2, deviations -1, 1, 0, 1, -1, 0 (skewness 0: left as it is),
   // variance 4 / 5, standard deviation 0.894 (hand).
   StageRun s;
-  set_chronology(s.run, kStandardColumn, {1, 3, 2, 3, 1, 2}, 6);
+  set_chronology(s.run, tsi2col::standard, {1, 3, 2, 3, 1, 2}, 6);
   const std::vector<int> depth(6, 4);
-  symmetry_adjustment(s.run, kStandardColumn, depth);
+  symmetry_adjustment(s.run, tsi2col::standard, depth);
   const std::vector<std::string> r = s.report();
   ASSERT_EQ(r.size(), 6u);
   EXPECT_EQ(r[1],
@@ -84,7 +86,7 @@ TEST(symmetry_adjustment, final_adjusted_statistics_rows) {
             "  first    last    total    mean    stdrd    skew    kurtosis    mean    serial");
   EXPECT_EQ(r[4], "   year    year    years   index     dev     coeff     coeff     sens     corr");
   EXPECT_EQ(r[5].substr(0, 49), "   1901    1906       6    2.000   0.894    0.000");
-  EXPECT_EQ(s.run.tsi2.at(2, kStandardColumn), 3.0f);
+  EXPECT_EQ(s.run.tsi2.at(2, tsi2col::standard), 3.0f);
 }
 
 TEST(symmetry_adjustment, layout_switch_and_no_table_for_the_kalder_chronology) {
@@ -93,18 +95,18 @@ TEST(symmetry_adjustment, layout_switch_and_no_table_for_the_kalder_chronology) 
   // mean is kept: 166 whole patterns and 1, 3, 2, 3 give 2001 / 1000 = 2.001 (hand).
   const std::vector<int> depth(1000, 4);
   StageRun standard;
-  set_chronology(standard.run, kStandardColumn, {1, 3, 2, 3, 1, 2}, 1000);
-  symmetry_adjustment(standard.run, kStandardColumn, depth);
+  set_chronology(standard.run, tsi2col::standard, {1, 3, 2, 3, 1, 2}, 1000);
+  symmetry_adjustment(standard.run, tsi2col::standard, depth);
   EXPECT_EQ(standard.report().back().substr(15, 17), "     1000   2.001");
 
   StageRun residual;
-  set_chronology(residual.run, kResidualColumn, {1, 3, 2, 3, 1, 2}, 1000);
-  symmetry_adjustment(residual.run, kResidualColumn, depth);
+  set_chronology(residual.run, tsi2col::residual, {1, 3, 2, 3, 1, 2}, 1000);
+  symmetry_adjustment(residual.run, tsi2col::residual, depth);
   EXPECT_EQ(residual.report().back().substr(15, 17), "    1000    2.001");
 
   StageRun kalder;
-  set_chronology(kalder.run, kKalderColumn, {1, 3, 2, 3, 1, 2}, 6);
-  symmetry_adjustment(kalder.run, kKalderColumn, std::vector<int>(6, 4));
+  set_chronology(kalder.run, tsi2col::kalder, {1, 3, 2, 3, 1, 2}, 6);
+  symmetry_adjustment(kalder.run, tsi2col::kalder, std::vector<int>(6, 4));
   EXPECT_TRUE(kalder.report().empty());
 }
 
@@ -135,31 +137,29 @@ TEST(regional_curve_stage, indices_depth_and_the_index_file) {
   for (int j = 1; j <= 40; ++j) run.tsi2.at(j, 1) = (j > 10 && j <= 30) ? 2.0f : 1.0f;
   run.commands.at(Commands::kBatchMode) = 'y';
   run.commands.set(Commands::kWriteModeFirst, Commands::kWriteModeLast, "iw");
-  run.icommands.option(4) = -2;
-  run.icommands.option(5) = 4;
-  run.icommands.option(8) = 1;
-  run.icommands.option(12) = 1;
-  run.icommands.option(17) = 1;
-  run.opt.save = run.icommands.option(18) = 4;
+  run.icommands[opt::first_detrending] = fit::regional_curve;
+  run.icommands[opt::second_detrending] = fit::line;
+  run.icommands[opt::index_calculation] = 1;
+  run.icommands[opt::mean_chronology] = 1;
+  run.icommands[opt::printout] = 1;
+  run.icommands[opt::core_series_save] = save::compact;
   run.data_title = field("a site with a title that is long enough to be cut by the stage", 85);
   run.rcs_series.assign(kMaxSeriesKalder, 0);
   for (int h = 0; h < 3; ++h) run.saved_headers[h] = field("header " + std::to_string(h + 1), 85);
 
-  std::vector<float> curve(kMaxYears, 0.0f), error(kMaxYears, 0.0f), lower(kMaxYears, 0.0f),
-      upper(kMaxYears, 0.0f);
-  std::vector<int> depth(kMaxYears, 0);
   PlotSession plots(s.con, PlotSession::Screen::none);
   Rand rand;
-  regional_curve_stage(run, RcsStageVectors{curve, depth, error, lower, upper}, plots, rand);
+  const RcsStageResult r = regional_curve_stage(run, plots, rand);
 
   for (int age = 1; age <= 40; ++age) {
     EXPECT_NEAR(run.tsi2.at(age, 10), 3.0 - 0.01 * age, 1e-5) << age;
-    EXPECT_NEAR(curve[static_cast<std::size_t>(age - 1)], 3.0 - 0.01 * age, 1e-4) << age;
+    EXPECT_NEAR(r.curve[static_cast<std::size_t>(age - 1)], 3.0 - 0.01 * age, 1e-4) << age;
   }
   EXPECT_NEAR(run.tsi1.at(1, 1), 1.0, 1e-5);
   EXPECT_NEAR(run.tsi1.at(40, 2), 1.0, 1e-5);
-  EXPECT_EQ(depth[0], 1);
-  EXPECT_EQ(depth[15], 2);
+  ASSERT_EQ(r.depth.size(), 40u);  // one value per chronology year
+  EXPECT_EQ(r.depth[0], 1);
+  EXPECT_EQ(r.depth[15], 2);
   EXPECT_EQ(run.rcs_series[1], 10);
   EXPECT_EQ(run.commands.header_line(1).substr(0, 8), "header 1");
   EXPECT_EQ(run.data_title.substr(72), std::string(13, ' '));

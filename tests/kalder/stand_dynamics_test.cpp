@@ -44,8 +44,8 @@ struct Stand {
     run.first_year = 1900;
     run.tsi2.reshape(30);
     for (int r = 1; r <= 30; ++r) run.tsi2.at(r, 1) = r <= 5 ? 1.0f : 2.0f;
-    run.icommands[12] = 2;  // the biweight
-    run.icommands[20] = 1;
+    run.icommands[opt::mean_chronology] = 2;  // the biweight
+    run.icommands[opt::stand_dynamics] = 1;
   }
   std::istringstream in;
   std::ostringstream out;
@@ -88,7 +88,7 @@ TEST(endogenous_outliers, edge_cases) {
   EXPECT_EQ(count_outliers(flat.run.tsi1, depth, 30).negative_share[20], 0.0f);
   // Option 20 at 0: nothing changes.
   Stand off("");
-  off.run.icommands[20] = 0;
+  off.run.icommands[opt::stand_dynamics] = 0;
   const std::vector<float> before = off.run.tsi1.matrix;
   endogenous_outliers(off.run);
   EXPECT_EQ(off.run.tsi1.matrix, before);
@@ -99,7 +99,7 @@ TEST(endogenous_outliers, no_more_plots_ends_the_series_pages) {
   // series and of their counts follow (two more menus). A third page per series would
   // find no answer and end the run.
   Stand s("n\n\n\n");
-  s.run.opt.stand_plot = 1;
+  s.run.icommands[opt::stand_dynamics_plots] = 1;
   s.run.pooled_coefficients = {0.5f};
   EXPECT_NO_THROW(endogenous_outliers(s.run));
   EXPECT_EQ(count_of(s.out.str(), "[n]o more plots"), 3);
@@ -110,11 +110,10 @@ TEST(release_detection, settings_can_change_for_the_series_in_hand) {
   // percent, 0 errors, prefilter "x" (asked again) and "y"; after the second page "n".
   // Series 2: its page "c", then blank.
   Stand s("c\ny\n4\n51\n5\n30\n0\nx\ny\nc\nn\nc\n\n");
-  s.run.icommands[20] = 2;
-  s.run.opt = {};
-  s.run.opt.stand_plot = 1;
-  s.run.opt.running_mean_window = 10;
-  s.run.opt.growth_change = 25;
+  s.run.icommands[opt::stand_dynamics] = 2;
+  s.run.icommands[opt::stand_dynamics_plots] = 1;
+  s.run.icommands[opt::release_window] = 10;
+  s.run.icommands[opt::release_threshold] = 25;
   release_detection(s.run);
   const std::string console = s.out.str();
   EXPECT_EQ(count_of(console, "[n]o more plots"), 3);
@@ -125,17 +124,17 @@ TEST(release_detection, settings_can_change_for_the_series_in_hand) {
 
   // "n" at the first page ends the pages and the questions for every series.
   Stand stop("n\n");
-  stop.run.icommands[20] = 3;
-  stop.run.opt.stand_plot = 1;
-  stop.run.opt.running_mean_window = 5;
+  stop.run.icommands[opt::stand_dynamics] = 3;
+  stop.run.icommands[opt::stand_dynamics_plots] = 1;
+  stop.run.icommands[opt::release_window] = 5;
   EXPECT_NO_THROW(release_detection(stop.run));
   EXPECT_EQ(count_of(stop.out.str(), "[n]o more plots"), 1);
   EXPECT_EQ(count_of(stop.out.str(), "change release detection settings"), 0);
 
   // Without plots: no question, nothing on the console.
   Stand quiet("");
-  quiet.run.icommands[20] = 3;
-  quiet.run.opt.running_mean_window = 10;
+  quiet.run.icommands[opt::stand_dynamics] = 3;
+  quiet.run.icommands[opt::release_window] = 10;
   release_detection(quiet.run);
   EXPECT_EQ(quiet.out.str(), "");
   // The measurements are left as they were.

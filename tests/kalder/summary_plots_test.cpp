@@ -61,11 +61,11 @@ void set_up(Run& run, int count, int windows) {
     }
   }
   run.window_count = windows;
-  run.opt.mean = 2;
-  run.opt.detrend1 = 0;
-  run.opt.ar_method = 1;
-  run.opt.rbar_window = 10;
-  run.opt.rbar_overlap = 5;
+  run.icommands[opt::mean_chronology] = 2;
+  run.icommands[opt::first_detrending] = 0;
+  run.icommands[opt::ar_method] = 1;
+  run.icommands[opt::running_rbar_window] = 10;
+  run.icommands[opt::running_rbar_overlap] = 5;
   run.commands.set_data_file("site");
 }
 
@@ -78,10 +78,10 @@ Outcome end_plots(const std::string& script, int code, int rbar_plot, int count 
                   int windows = 3, int transform = 0) {
   Stage s(script);
   set_up(s.run, count, windows);
-  s.run.opt.summary_plots = code;
-  s.run.opt.summary_plots_state = 0;  // a "[n]o more plots" of an earlier data file
-  s.run.opt.rbar_plot = rbar_plot;
-  s.run.opt.transform = transform;
+  s.run.icommands[opt::summary_plots] = code;
+  s.run.summary_plots_state = 0;  // a "[n]o more plots" of an earlier data file
+  s.run.icommands[opt::running_rbar_plots] = rbar_plot;
+  s.run.icommands[opt::transformation] = transform;
   summary_plots(s.run);
   const std::string console = s.console();
   return {pair_pages(console), chronology_pages(console), console};
@@ -119,8 +119,8 @@ TEST(summary_plots, residual_and_kalder_pair_and_spectra_with_detrending) {
     Stage s(answer == 0 ? std::string(20, '\n') : "n\n\n");
     set_up(s.run, 3, 3);
     s.run.commands.set_data_file((dir / "site").string());
-    s.run.opt.detrend1 = -6;
-    s.run.opt.summary_plots = 3;
+    s.run.icommands[opt::first_detrending] = -6;
+    s.run.icommands[opt::summary_plots] = 3;
     summary_plots(s.run);
     // Continued: both chronology pairs; "[n]o more plots" in the first: no second pair.
     EXPECT_EQ(pair_pages(s.console()), answer == 0 ? 2u : 1u);
@@ -164,8 +164,8 @@ TEST(summary_plots, spaghetti_points) {
       for (int mean : {0, 2}) {
         Stage s("\n");
         set_up(s.run, 3, 3);
-        s.run.opt.summary_plots = code;
-        s.run.opt.mean = mean;
+        s.run.icommands[opt::summary_plots] = code;
+        s.run.icommands[opt::mean_chronology] = mean;
         spaghetti_plot(s.run, c.point);
         const bool drawn = (code == 1 || code == 3) && (c.with_mean || mean == 0);
         EXPECT_EQ(series_pages(s.console()), drawn ? 1u : 0u)

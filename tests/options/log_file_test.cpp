@@ -134,17 +134,21 @@ TEST(wlf, quantile_code_of_minus_100_stays_apart_from_the_flag) {
 }
 
 TEST(wlf, refuses_values_that_would_run_together_or_be_cut) {
-  EXPECT_TRUE(fits_log_field(14, 99999));
-  EXPECT_FALSE(fits_log_field(14, -12345));  // six characters: would run into the last year
-  EXPECT_TRUE(fits_log_field(44, -99999));   // six characters, then blanks up to the label
-  EXPECT_FALSE(fits_log_field(2, 1234567));  // seven characters in a six-column field
-  EXPECT_FALSE(fits_log_field(32, 123456));  // would touch the label in column 20
-  EXPECT_TRUE(fits_log_field(13, -999999));
-  EXPECT_FALSE(fits_log_field(13, 1000000));  // beyond the integer layouts of the writer
-  EXPECT_TRUE(fits_log_field(12, -100));      // kept apart by the widened record
-  EXPECT_FALSE(fits_log_field(12, -1000));
-  EXPECT_FALSE(fits_log_field(42, 10));
-  EXPECT_TRUE(fits_log_field(151, 123456789));  // not in the log file
+  EXPECT_TRUE(fits_log_field(opt::common_period_first, 99999));
+  // Six characters would run into the last year.
+  EXPECT_FALSE(fits_log_field(opt::common_period_first, -12345));
+  // Six characters, then blanks up to the label.
+  EXPECT_TRUE(fits_log_field(opt::common_period_last, -99999));
+  EXPECT_FALSE(fits_log_field(opt::missing_data, 1234567));  // seven characters in six columns
+  EXPECT_FALSE(fits_log_field(opt::missing_data_plots, 123456));  // would touch the label
+  EXPECT_TRUE(fits_log_field(opt::stabilisation, -999999));
+  // Beyond the integer layouts of the writer.
+  EXPECT_FALSE(fits_log_field(opt::stabilisation, 1000000));
+  EXPECT_TRUE(fits_log_field(opt::mean_chronology, -100));  // kept apart by the widened record
+  EXPECT_FALSE(fits_log_field(opt::mean_chronology, -1000));
+  EXPECT_FALSE(fits_log_field(opt::bootstrap_plots, 10));
+  // Element 151 is not in the log file.
+  EXPECT_TRUE(fits_log_field(OptionElement{1, 5}, 123456789));
   Defaults d;
   d.ic[14] = -12345;
   EXPECT_THROW(written(d.ic), Stop);

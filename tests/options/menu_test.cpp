@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "options/labels.h"
 #include "series/stop.h"
 #include "series/text.h"
@@ -10,6 +13,8 @@
 namespace dendro {
 namespace {
 
+using testing::integers_in;
+using testing::item_elements;
 using testing::lines_of;
 using testing::Session;
 
@@ -79,6 +84,20 @@ TEST(menu, lines_follow_the_options) {
   s.ic[72] = 1;
   EXPECT_EQ(lines_of(menu_text(s.ic, s.cmd))[15].substr(46),
             field("!no mean chronologies computed", 50));
+}
+
+TEST(menu, each_value_comes_from_its_own_element) {
+  // Every element holds its own number, so a value read from the wrong element shows.
+  Session s("");
+  for (int e = 1; e <= 152; ++e) s.ic[e] = e;
+  const auto lines = lines_of(menu_text(s.ic, s.cmd));
+  ASSERT_EQ(lines.size(), std::size(kDefaultMenu));
+  const std::vector<std::vector<int>> values = item_elements();
+  ASSERT_EQ(values.size(), lines.size() - 4);
+  // The values stand in columns 26 to 46, between the option's name and its label.
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    EXPECT_EQ(integers_in(lines[k + 4].substr(25, 21)), values[k]) << lines[k + 4];
+  }
 }
 
 TEST(menu, every_call_starts_from_the_defaults) {

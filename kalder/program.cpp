@@ -1,4 +1,4 @@
-#include "kalder/startup.h"
+#include "kalder/program.h"
 
 #include <algorithm>
 #include <exception>
