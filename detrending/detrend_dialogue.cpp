@@ -34,8 +34,8 @@ constexpr const char* kSmootherList[] = {
 
 bool stop_confirmed(Console& con) {
   for (;;) {
-    const Answer a = con.ask("is that what you really want? y/n", 1);
-    if (!a.blank()) return !a.letter('n');
+    const Meaning m = con.ask_yes_no("is that what you really want? y/n", Meaning::blank);
+    if (m != Meaning::blank) return m != Meaning::no;
   }
 }
 
@@ -49,21 +49,22 @@ DetrendPass::Decision DetrendPass::show_and_ask(Current& s) {
   if (!wants_dialogue(s)) return Decision::accept;
   for (;;) {
     con_.say("");
-    const Answer a = con_.ask("change curve fit? y/<n>", 1);
-    if (a.blank() || a.letter('n')) {
-      if (con_.ask("continue interactive detrending? <y>/n", 1).letter('n')) {
+    const Meaning m = con_.ask("change curve fit? y/<n>", 1)
+                          .meaning({.help = true, .yes_no = true, .blank = Meaning::no});
+    if (m == Meaning::no) {
+      if (con_.ask_yes_no("continue interactive detrending? <y>/n", Meaning::yes) == Meaning::no) {
         interactive_ = 0;
         plot_flag_ = 0;
       }
       return Decision::accept;
     }
-    if (a.letter('h')) {
+    if (m == Meaning::help) {
       write_code_list();
       // A curve that went negative cannot stand: the question comes again.
       if (s.unresolved) continue;
       return Decision::accept;
     }
-    if (a.letter('y')) return change_option(s);
+    if (m == Meaning::yes) return change_option(s);
   }
 }
 

@@ -171,18 +171,22 @@ RegionalCurve::Decision RegionalCurve::inspect() {
   for (;;) {
     if (!wants_inspection()) return Decision::accept;
     show_fit();
-    if (io_.con.ask("truncate rcs calculation length? y/<n>/h", 1).letter('y')) truncate();
+    if (io_.con.ask_yes_no("truncate rcs calculation length? y/<n>/h", Meaning::no) ==
+        Meaning::yes) {
+      truncate();
+    }
     for (;;) {
-      const Answer a = io_.con.ask("change curve fit? y/<n>/h", 1);
-      if (a.letter('h')) {
+      const Meaning m = io_.con.ask("change curve fit? y/<n>/h", 1)
+                            .meaning({.help = true, .yes_no = true, .blank = Meaning::no});
+      if (m == Meaning::help) {
         write_option_list();
         continue;
       }
-      if (a.letter('y')) {
+      if (m == Meaning::yes) {
         if (change_option()) return Decision::refit;
         continue;
       }
-      if (a.blank() || a.letter('n')) break;
+      if (m == Meaning::no) break;
     }
     if (!negative_) return Decision::accept;
     io_.con.say("the program will terminate now if");

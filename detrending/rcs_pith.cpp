@@ -47,12 +47,12 @@ std::vector<int> batch_offsets(Tsi1& tsi1, RcsIo& io) {
   return offsets;
 }
 
-// The file name answer, read whole (a long path is not cut to the 40-character field).
+// The file name answer, read whole (a long path is not cut to the 40-character field);
+// "/" alone ends the run.
 Answer ask_name(Console& con) {
   con.say("open rcs pith offset file:");
   con.prompt(question_line("file name (/ to exit, 0 = none)"));
-  const std::string line = con.read_line();
-  return Answer{field(line, std::max(kNameWidth, line.size()))};
+  return Answer{con.read_name_or_quit()};
 }
 
 bool reformat_wanted(Console& con) {
@@ -70,14 +70,14 @@ bool reformat_wanted(Console& con) {
   con.say("");
   for (const char* line : text) con.say(line);
   con.say("");
-  return con.ask("so, again, reformat the data? y/<n>", 1).letter('y');
+  return con.ask_yes_no("so, again, reformat the data? y/<n>", Meaning::no) == Meaning::yes;
 }
 
 // The layout of the reads: empty for free form.
 std::string ask_format(RcsIo& io) {
   for (;;) {
     const Answer a = io.con.ask("data format (h to help, <ret> = free form)", kNameWidth);
-    if (a.letter('h')) {
+    if (a.meaning({.help = true}) == Meaning::help) {
       snoop(io.units, unit::series, io.con, kSnoopWidthKalder);
       continue;
     }
@@ -89,11 +89,9 @@ std::vector<int> dialogue_offsets(Tsi1& tsi1, RcsIo& io) {
   std::string name;
   for (;;) {
     const Answer a = ask_name(io.con);
-    // "/" alone: an absolute path also begins with "/".
-    if (trim_right(a.text) == "/") throw Stop("", 0);
     if (a.blank() || a.first() == '0')
       return std::vector<int>(static_cast<std::size_t>(tsi1.count), 0);
-    name = std::string(trim_right(a.text));
+    name = a.text;
     if (io.units.open_old(unit::series, name)) break;
     io.con.say("*** error opening rcs pith offset file: " + name);
   }

@@ -166,9 +166,9 @@ std::optional<int> ask_spline_length(Console& con) {
 std::optional<int> ask_new_spline(Console& con) {
   for (int round = 0; round < kMaxAnswers; ++round) {
     con.say("");
-    const Answer a = con.ask(" change the spline? y/<n>", 1);
-    if (a.blank() || a.letter('n')) return std::nullopt;
-    if (a.letter('y')) return ask_spline_length(con);
+    const Meaning m = con.ask_yes_no(" change the spline? y/<n>", Meaning::no);
+    if (m == Meaning::no) return std::nullopt;
+    if (m == Meaning::yes) return ask_spline_length(con);
   }
   return std::nullopt;
 }

@@ -58,9 +58,6 @@ enum class Step {
   log_files, continue_run, process
 };
 
-// An answer to a file-name question, kept whole however long it is.
-Answer read_name(Console& con) { return Answer{name_field(con.read_line())}; }
-
 // Shows the refusal of `name` when a name of `names` has its output prefix (true);
 // otherwise adds it to `names`.
 bool refused_name(Run& run, std::vector<std::string>& names, const std::string& name) {
@@ -78,14 +75,14 @@ Step start_prompt(Run& run, int which) {
   const Layout first("(/t21,'<ret> to run, / to exit, ','h for more info: ')");
   const Layout again("(/t2,'<ret> to run, / to exit, ','h for more info: ')");
   run.con.prompt((which == 1 ? first : again).write());
-  Answer a = run.con.read(1);
-  if (a.blank()) return Step::file_names;
-  if (a.quit()) {
+  const Meaning m = run.con.read(1).meaning({.quit = true, .help = true});
+  if (m == Meaning::blank) return Step::file_names;
+  if (m == Meaning::quit) {
     if (which == 1) close_run_wide_files(run, true);
     bail_out();
   }
   if (which == 1) {
-    if (a.letter('h')) info(1, run.con);
+    if (m == Meaning::help) info(1, run.con);
     return Step::start2;
   }
   info(which, run.con);
@@ -159,15 +156,16 @@ Step file_names_question(Run& run) {
   run.con.say("");
   run.con.say("open the file listing the data file names");
   run.con.prompt(question_line("type h for help or <ret> to enter them"));
-  Answer a = read_name(run.con);
-  if (a.quit()) bail_out();
-  if (a.word('b')) return Step::start1;
-  if (a.word('h')) {
+  const Answer a = run.con.read_name();
+  const Meaning m = a.meaning({.quit = true, .help = true, .back = true, .whole_word = true});
+  if (m == Meaning::quit) bail_out();
+  if (m == Meaning::back) return Step::start1;
+  if (m == Meaning::help) {
     helpm(2, run.con);
     return Step::file_names;
   }
   std::string name(trim_right(a.text));
-  if (field(a.text, 5) == "     ") {
+  if (m == Meaning::blank) {
     run.commands.set_data_file(kTypedNamesFile);
     return Step::process;  // the caller runs the typed-names dialogue
   }
@@ -200,8 +198,9 @@ bool typed_names(Run& run) {
   const Layout prompt("('file name #',i2,': ')");
   for (;;) {
     run.con.prompt(prompt.write(static_cast<int>(names.size()) + 1));
-    Answer a = read_name(run.con);
-    if (a.word('b')) {
+    const Answer a = run.con.read_name();
+    const Meaning m = a.meaning({.back = true, .whole_word = true});
+    if (m == Meaning::back) {
       if (names.empty()) {
         run.units.close(unit::file_names, true);
         return false;
@@ -209,7 +208,7 @@ bool typed_names(Run& run) {
       names.pop_back();  // the next name typed replaces the last one
       continue;
     }
-    if (field(a.text, 5) == "     ") {
+    if (m == Meaning::blank) {
       if (!names.empty()) break;
       run.con.say("");
       run.con.say("*** no data file names entered ***");
@@ -236,12 +235,13 @@ Step title_question(Run& run) {
   run.con.say("");
   run.con.say("okay, enter your overall run title:");
   run.con.prompt("==> ");
-  Answer a = run.con.read(80);
-  if (a.word('b')) {
+  const Answer a = run.con.read(80);
+  const Meaning m = a.meaning({.help = true, .back = true, .whole_word = true});
+  if (m == Meaning::back) {
     run.units.close(unit::file_names);
     return Step::file_names;
   }
-  if (a.word('h')) {
+  if (m == Meaning::help) {
     helpm(3, run.con);
     return Step::count_line;
   }
@@ -250,19 +250,43 @@ Step title_question(Run& run) {
   return Step::batch_mode;
 }
 
+// One of the run's y/n questions, asked in the dialogue state `here`: a blank means
+// `blank_means`, "b" goes back to the state `back`, "h" shows help page `help`.
+struct YesNoQuestion {
+  std::string_view text;
+  Meaning blank_means;
+  int help;
+  Step here, back;
+};
+
+// The answer to one of the run's y/n questions: yes or no, or for any other answer the
+// state the dialogue moves to. `letter` is the letter as typed (the default's for a blank),
+// which the command block keeps.
+struct YesNoAnswer {
+  Meaning meaning;
+  char letter;
+  Step next;
+
+  bool answered() const { return meaning == Meaning::yes || meaning == Meaning::no; }
+};
+
+// Asks a y/n question; "/" ends the run quietly.
+YesNoAnswer ask_yes_no(Run& run, const YesNoQuestion& q) {
+  const Answer a = run.con.ask(q.text, 1).or_quit();
+  const Meaning m =
+      a.meaning({.help = true, .back = true, .yes_no = true, .blank = q.blank_means});
+  if (m == Meaning::help) helpm(q.help, run.con);
+  const char letter = a.blank() ? (q.blank_means == Meaning::yes ? 'y' : 'n') : a.first();
+  return {m, letter, m == Meaning::back ? q.back : q.here};
+}
+
 Step batch_mode_question(Run& run) {
   run.commands.at(Commands::kBatchMode) = ' ';
   run.con.say("");
-  Answer a = run.con.ask("run in batch mode from log file? y/<n>/h", 1);
-  if (a.quit()) stop_quietly();
-  char c = a.blank() ? 'n' : a.first();
-  if (c == 'b' || c == 'B') return Step::count_line;
-  if (c == 'h' || c == 'H') {
-    helpm(4, run.con);
-    return Step::batch_mode;
-  }
-  if (c != 'y' && c != 'Y' && c != 'n' && c != 'N') return Step::batch_mode;
-  run.commands.at(Commands::kBatchMode) = c;
+  const YesNoAnswer a = ask_yes_no(run, {"run in batch mode from log file? y/<n>/h", Meaning::no,
+                                         4, Step::batch_mode, Step::count_line});
+  if (!a.answered()) return a.next;
+  run.commands.at(Commands::kBatchMode) = a.letter;
   return run.commands.batch_run() ? Step::process : Step::same_commands;
 }
 
@@ -272,16 +296,10 @@ Step same_commands_question(Run& run) {
     run.commands.at(Commands::kSameCommands) = 'y';
     return Step::log_files;
   }
-  Answer a = run.con.ask("use same commands for all runs? <y>/n/h ", 1);
-  if (a.quit()) stop_quietly();
-  char c = a.blank() ? 'y' : a.first();
-  if (c == 'b' || c == 'B') return Step::batch_mode;
-  if (c == 'h' || c == 'H') {
-    helpm(5, run.con);
-    return Step::same_commands;
-  }
-  if (c != 'y' && c != 'Y' && c != 'n' && c != 'N') return Step::same_commands;
-  run.commands.at(Commands::kSameCommands) = c;
+  const YesNoAnswer a = ask_yes_no(run, {"use same commands for all runs? <y>/n/h ", Meaning::yes,
+                                         5, Step::same_commands, Step::batch_mode});
+  if (!a.answered()) return a.next;
+  run.commands.at(Commands::kSameCommands) = a.letter;
   return Step::log_files;
 }
 
@@ -289,20 +307,15 @@ Step continue_question(Run& run) {
   run.commands.at(Commands::kContinue) = ' ';
   run.con.say("");
   run.con.say("the log files have been created now.");
-  Answer a = run.con.ask("continue with run? <y>/n/h", 1);
-  if (a.quit()) stop_quietly();
-  char c = a.blank() ? 'y' : a.first();
-  run.commands.at(Commands::kContinue) = c;
-  if (c == 'b' || c == 'B') return Step::same_commands;
-  if (c == 'h' || c == 'H') {
-    helpm(6, run.con);
-    return Step::continue_run;
-  }
-  if (c == 'n' || c == 'N') {
+  const YesNoAnswer a = ask_yes_no(
+      run, {"continue with run? <y>/n/h", Meaning::yes, 6, Step::continue_run, Step::same_commands});
+  run.commands.at(Commands::kContinue) = a.letter;
+  if (!a.answered()) return a.next;
+  if (a.meaning == Meaning::no) {
     close_run_wide_files(run, true);
     stop_quietly();
   }
-  return c == 'y' || c == 'Y' ? Step::process : Step::continue_run;
+  return Step::process;
 }
 
 }  // namespace

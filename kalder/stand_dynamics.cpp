@@ -60,12 +60,12 @@ void change_settings(Console& con, ReleaseSettings& settings, char& prefilter) {
   settings.percent = ask_between(con, "percent growth change threshold (5-200)", 5, 200);
   settings.errors = ask_between(con, "standard error threshold (0-5)", 0, 5);
   for (;;) {
-    const Answer a = con.ask("prefilter with 3-point binomial? y/<n>", 1);
-    if (a.blank() || a.letter('n')) {
+    const Meaning m = con.ask_yes_no("prefilter with 3-point binomial? y/<n>", Meaning::no);
+    if (m == Meaning::no) {
       prefilter = 'N';
       return;
     }
-    if (a.letter('y')) {
+    if (m == Meaning::yes) {
       prefilter = 'Y';
       return;
     }
@@ -175,7 +175,9 @@ void release_detection(Run& run) {
       std::vector<float> buffer(values.begin(), values.end());
       nowacki(buffer, id, s.first_year, settings, prefilter, method, plot_switch, plots);
       if (plot_switch <= 0) break;
-      if (!con.ask("change release detection settings? y/<n>", 1).letter('y')) break;
+      if (con.ask_yes_no("change release detection settings? y/<n>", Meaning::no) != Meaning::yes) {
+        break;
+      }
       change_settings(con, settings, prefilter);
     }
   }

@@ -9,7 +9,6 @@
 #include "series/console.h"
 #include "series/fit_codes.h"
 #include "series/layout.h"
-#include "series/stop.h"
 
 namespace dendro {
 
@@ -85,9 +84,8 @@ void menu(Icommands& icommands, Commands& commands, Console& con) {
   // the program inside the console.
   for (;;) {
     con.say("");
-    Answer a = con.ask(" enter the option to change (<ret> = go)", 8);
+    const Answer a = con.ask(" enter the option to change (<ret> = go)", 8).or_quit();
     if (a.blank()) return;
-    if (a.quit()) throw Stop("", 0);
     std::optional<long long> k = a.integer();
     if (!k || *k < 0) continue;
     if (*k == 0) return;

@@ -155,9 +155,7 @@ std::string openit(Units& units, Console& con, char kind, int unit) {
   // Each failed name asks again; end of input ends the program inside the console.
   for (;;) {
     con.prompt(question_line(" file name (/ to exit)"));
-    const std::string name(trim_right(con.read_line()));
-    // "/" alone: an absolute path begins with "/" as well.
-    if (name == "/") throw Stop("", 0);
+    const std::string name = con.read_name_or_quit();
     if (!name.empty() && open_as(units, k, unit, name)) return name;
     con.say("");
     con.say(" *** file cannot be opened. try again or bailout ***");

@@ -13,7 +13,6 @@
 #include "series/console.h"
 #include "series/fit_codes.h"
 #include "series/layout.h"
-#include "series/stop.h"
 #include "series/text.h"
 
 namespace dendro {
@@ -121,13 +120,13 @@ class Dialogue {
   int ask(const Numeric& q) {
     for (;;) {
       for (std::size_t k = 0; k + 1 < q.lines.size(); ++k) con_.say(q.lines[k]);
-      Answer a = con_.ask(q.lines.back(), kNumberWidth);
-      if (a.quit()) throw Stop("", 0);
-      if (q.help && a.letter('h')) {
+      Answer a = con_.ask(q.lines.back(), kNumberWidth).or_quit();
+      const Meaning m = a.meaning({.help = q.help});
+      if (m == Meaning::help) {
         helpq(option_, con_);
         continue;
       }
-      if (a.blank()) {
+      if (m == Meaning::blank) {
         if (q.blank_means.empty()) continue;
         a.text.replace(0, q.blank_means.size(), q.blank_means);
       }
@@ -141,9 +140,9 @@ class Dialogue {
   void yes_no(std::string_view question, OptionElement element) {
     ic_[element] = 0;
     for (;;) {
-      Answer a = con_.ask(" " + std::string(question), 1);
-      if (a.blank() || a.letter('n')) return;
-      if (a.letter('y')) {
+      const Meaning m = con_.ask_yes_no(" " + std::string(question), Meaning::no);
+      if (m == Meaning::no) return;
+      if (m == Meaning::yes) {
         ic_[element] = 1;
         return;
       }
@@ -303,8 +302,7 @@ bool Dialogue::detrending_parameter(int c, OptionElement element) {
   const auto accept = storable(element, range);
   for (;;) {
     for (std::size_t k = 0; k + 1 < lines.size(); ++k) con_.say(lines[k]);
-    Answer a = con_.ask(lines.back(), kNumberWidth);
-    if (a.quit()) throw Stop("", 0);
+    const Answer a = con_.ask(lines.back(), kNumberWidth).or_quit();
     if (a.blank()) return false;
     std::optional<long long> v = a.integer();
     if (v && accept(*v)) {
@@ -469,9 +467,8 @@ void Dialogue::mask() {
            "separation of the site, tree, and core ids may be",
            "for the series ids (/ to exit, h for help):", ""});
   for (;;) {
-    Answer a = con_.ask(question("site-tree-core mask"), kMaskWidth);
-    if (a.quit()) throw Stop("", 0);
-    if (a.letter('h')) {
+    const Answer a = con_.ask(question("site-tree-core mask"), kMaskWidth).or_quit();
+    if (a.meaning({.help = true}) == Meaning::help) {
       helpq(option_, con_);
       continue;
     }
@@ -567,12 +564,13 @@ void Dialogue::release_parameters(int method) {
   while (k < count) {
     const Parameter& p = parameters[k];
     con_.say(p.lines[0]);
-    Answer a = con_.ask(p.lines[1], kNumberWidth);
-    if (a.letter('h')) {
+    const Answer a = con_.ask(p.lines[1], kNumberWidth);
+    const Meaning m = a.meaning({.help = true});
+    if (m == Meaning::help) {
       helpq(option_, con_);
       continue;
     }
-    if (a.blank()) continue;
+    if (m == Meaning::blank) continue;
     std::optional<long long> v = a.integer();
     if (!v) {
       k = k > 0 ? k - 1 : 0;

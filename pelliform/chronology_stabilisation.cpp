@@ -92,8 +92,7 @@ int ask_spline_option(EngineRun& run) {
     con.say(row.write("Age-dependent spline stabilization", " 1"));
     con.say(row.write("Smoothing spline (percent N cutoff)", "<-9"));
     con.prompt(Layout("(a,t39,a,t50,'==> ')").write("Smoothing spline (fixed Yrs cutoff)", ">+9"));
-    const Answer answer = con.read(10);
-    if (answer.quit()) throw Stop("", 0);
+    const Answer answer = con.read(10).or_quit();
     if (answer.blank()) return 0;
     const auto code = answer.integer();
     if (!code) continue;
@@ -138,9 +137,10 @@ bool spline_pass(EngineRun& run, std::span<const float> stabilised, std::vector<
               kNoReference, run.first_year);
     bool again = false;
     for (int ask = 0; ask < kMaxDialogueRounds && !again; ++ask) {
-      const Answer happy = ask50(run.con(), "Happy with this spline stabilization? <Y>/N", 10);
-      if (happy.blank() || happy.letter('y')) return true;
-      if (happy.letter('n')) {
+      const Meaning happy = ask50(run.con(), "Happy with this spline stabilization? <Y>/N", 10)
+                                .meaning({.yes_no = true, .blank = Meaning::yes});
+      if (happy == Meaning::yes) return true;
+      if (happy == Meaning::no) {
         a.spline_stabilisation = ask_spline_option(run);
         again = true;
       } else {

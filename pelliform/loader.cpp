@@ -105,7 +105,7 @@ LoadStatus read_format(int choice, RecordStream& in, Console& con, SeriesSet& se
   } catch (const Stop& stop) {
     // The tucson reader stops on records it cannot place; here that is a failed load, and
     // the user may choose another file. The end of the console input still ends the run.
-    if (stop.status == kEndOfInputStatus) throw;
+    if (end_of_input(stop)) throw;
     if (!stop.shown) con.say(stop.what());
     return LoadStatus::failed;
   }

@@ -21,10 +21,7 @@ constexpr float kDefaultThreshold = 0.0001f;
 [[noreturn]] void stop_quietly() { throw Stop("", 0); }
 
 // The trimmed answer; "/" ends the run.
-std::string answer_or_stop(const Answer& a) {
-  if (a.quit()) stop_quietly();
-  return std::string(trim_right(a.text));
-}
+std::string answer_or_stop(const Answer& a) { return std::string(trim_right(a.or_quit().text)); }
 
 bool refused_code(int code) {
   return code == -4 || code == -3 || code == -1 || code == 5 || code == 7;
@@ -168,19 +165,19 @@ void index_question(PelliformRun& run) {
   run.args.power_transform = 0;
   // Each pass reads an answer, so the end of the input ends the loop.
   for (;;) {
-    const char c = ask50(run.con, "Compute Indices by [R]atios or residual[S]", 1).first();
-    if (c == 'R' || c == 'r') {
+    const Answer c = ask50(run.con, "Compute Indices by [R]atios or residual[S]", 1);
+    if (c.letter('r')) {
       run.report("TREE-RING INDICES ARE CALCULATED AS RATIOS OF EXPECTED GROWTH");
       return;
     }
-    if (c == 'S' || c == 's') {
+    if (c.letter('s')) {
       run.args.index_mode = 1;
       run.report("TREE-RING INDICES ARE CALCULATED AS RESIDUALS FROM EXPECTED GROWTH");
       const Answer p = ask50(run.con, "Power transform data? [T]rue or [F]alse", 1);
       run.args.power_transform = p.letter('t') ? 1 : 0;
       return;
     }
-    if (c == '/') {
+    if (c.meaning({.quit = true}) == Meaning::quit) {
       run.con.say("Program Terminating");
       stop_quietly();
     }
@@ -193,8 +190,7 @@ void curve_fit_question(PelliformRun& run) {
   // Each pass reads an answer, so the end of the input ends the loop.
   for (;;) {
     general_menu(run);
-    const Answer answer = run.con.read(kAnswerWidth);
-    if (answer.quit()) stop_quietly();
+    const Answer answer = run.con.read(kAnswerWidth).or_quit();
     const std::optional<long long> typed =
         answer.blank() ? std::optional<long long>(8) : answer.integer();
     if (!typed) continue;
@@ -257,8 +253,8 @@ void window_questions(PelliformRun& run) {
   for (;;) {
     con.say("Enter running RBAR window width for variance");
     con.say("stabilization. Must be .ge. 25 years and odd.");
-    const Answer a = ask50(con, "Default window width is 51 years, 0 to skip", kAnswerWidth);
-    if (a.quit()) stop_quietly();
+    const Answer a =
+        ask50(con, "Default window width is 51 years, 0 to skip", kAnswerWidth).or_quit();
     const std::optional<long long> w =
         a.blank() ? std::optional<long long>(kDefaultWindow) : a.integer();
     if (!w) continue;
@@ -286,8 +282,7 @@ void window_questions(PelliformRun& run) {
     con.say(row.write("Age-dependent spline stabilization", " 1"));
     con.say(row.write("Smoothing spline (percent N cutoff)", "<-9"));
     const Answer a =
-        ask50(con, row.write("Smoothing spline (fixed Yrs cutoff)", ">+9"), kAnswerWidth);
-    if (a.quit()) stop_quietly();
+        ask50(con, row.write("Smoothing spline (fixed Yrs cutoff)", ">+9"), kAnswerWidth).or_quit();
     const std::optional<long long> s = a.blank() ? std::optional<long long>(0) : a.integer();
     if (!s || (*s >= 2 && *s <= 9) || (*s >= -9 && *s <= -1)) continue;
     run.args.spline_stabilisation = static_cast<int>(*s);
@@ -331,9 +326,10 @@ void convergence_questions(PelliformRun& run) {
           "differences for signal free convergence."}) {
       con.say(line);
     }
-    const Answer t = ask50(con, "Enter <y>/n (default is y for YES, / to exit)", 1);
-    if (t.quit()) stop_quietly();
-    tweaks = t.blank() ? 'y' : t.letter('y') ? 'y' : t.letter('n') ? 'n' : ' ';
+    const Meaning t = ask50(con, "Enter <y>/n (default is y for YES, / to exit)", 1)
+                          .or_quit()
+                          .meaning({.yes_no = true, .blank = Meaning::yes});
+    tweaks = t == Meaning::yes ? 'y' : t == Meaning::no ? 'n' : ' ';
     if (tweaks != ' ') break;
     con.say("Answer not entered as y or n");
   }

@@ -23,9 +23,7 @@ std::string file_name(Console& con) {
   // Each pass reads an answer, so the end of the input ends the loop.
   for (;;) {
     con.prompt(prompt_line50("Okay? So enter pith offset file name here"));
-    const std::string name(trim_right(con.read_line()));
-    // "/" alone ends the run; a name that begins with "/" is a path from the root.
-    if (name == "/") throw Stop("", 0);
+    const std::string name = con.read_name_or_quit();
     std::error_code ec;
     if (!name.empty() && std::filesystem::is_regular_file(name, ec)) return name;
     con.say("");

@@ -43,7 +43,7 @@ char show_menu(PelliformRun& run) {
       "Truncate AFTER a MAXIMUM end year"};
   for (int k = 0; k < 5; ++k) run.con.say(Layout("(a,t46,i1)").write(items[k], k + 2));
   run.con.prompt(Layout("(a,t46,i1,t50,'==> ')").write("Keep series over a COMMON PERIOD only", 7));
-  return run.con.read(1).first();
+  return run.con.read(1).or_quit().first();
 }
 
 // The reduction of one menu item; false when nothing was reduced and the menu comes again.
@@ -193,7 +193,6 @@ void series_menu(PelliformRun& run) {
   // Each pass reads an answer, so the end of the input ends the loop.
   while (!done.done) {
     item = show_menu(run);
-    if (item == '/') throw Stop("", 0);
     if (item == ' ') item = '1';
     switch (item) {
       case '1':

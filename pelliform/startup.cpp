@@ -127,8 +127,7 @@ void choose_data_file(PelliformRun& run) {
     run.con.prompt(prompt_line50("Enter data file name to process (/ to exit)"));
     const std::string typed = run.con.read_line();
     const std::string name = field(typed, kNameField);
-    // "/" alone ends the run; a name that begins with "/" is a path from the root.
-    if (trim_right(name) == "/") stop_quietly();
+    if (quit_name(name)) stop_quietly();
     if (name.substr(0, 2) == "  ") {
       run.con.say("There was an error reading your entry.");
       run.con.pause("Hit return to enter a new file name or / to exit program.");

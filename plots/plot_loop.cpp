@@ -129,13 +129,6 @@ bool mark_landscape(const std::string& name) {
   return static_cast<bool>(out);
 }
 
-bool is_answer(const Answer& a, std::string_view letters) {
-  for (char c : letters) {
-    if (a.text == std::string{c, ' '}) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 PlotSession::PlotSession(Console& con, Screen screen) : con_(con), screen_(screen) {}
@@ -330,14 +323,15 @@ PlotExit plot_loop(PlotSession& session, const PlotDefinition& plot) {
   show();
   for (int round = 0; round < kMaxMenuRounds; ++round) {
     show_menu(con, plot.menu);
+    // A letter counts alone in the two-character field; a blank field goes on.
     const Answer answer = con.read(2);
-    if (is_answer(answer, "Ss")) {
+    if (answer.word('s')) {
       save();
       continue;
     }
-    if (answer.text == "  ") return PlotExit::proceed;
-    if (is_answer(answer, "CcYy")) return PlotExit::proceed;
-    if (is_answer(answer, "Nn")) return PlotExit::no_more_plots;
+    const Meaning m = answer.meaning({.yes_no = true, .whole_word = true, .blank = Meaning::yes});
+    if (m == Meaning::yes || answer.word('c')) return PlotExit::proceed;
+    if (m == Meaning::no) return PlotExit::no_more_plots;
 
     const std::optional<long long> item = answer.integer();
     if (item && *item >= 1 && *item <= plot.last_style_item) {

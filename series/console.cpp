@@ -20,6 +20,22 @@ bool Answer::letter(char c) const {
   return f == c || f == static_cast<char>(c ^ 0x20);
 }
 
+Meaning Answer::meaning(const Offers& offers) const {
+  const auto is = [&](char c) { return offers.whole_word ? word(c) : letter(c); };
+  if (offers.quit && quit()) return Meaning::quit;
+  if (offers.whole_word ? field(text, 5) == "     " : blank()) return offers.blank;
+  if (offers.help && is('h')) return Meaning::help;
+  if (offers.back && is('b')) return Meaning::back;
+  if (offers.yes_no && is('y')) return Meaning::yes;
+  if (offers.yes_no && is('n')) return Meaning::no;
+  return Meaning::value;
+}
+
+Answer Answer::or_quit() const {
+  if (quit()) throw Stop("", 0);
+  return *this;
+}
+
 namespace {
 
 // The non-blank characters of an answer read as one field of the edit descriptor `kind`
@@ -76,10 +92,26 @@ Answer Console::ask(std::string_view question, std::size_t width) {
   return read(width);
 }
 
+Meaning Console::ask_yes_no(std::string_view question, Meaning blank_means) {
+  return ask(question, 1).meaning({.yes_no = true, .blank = blank_means});
+}
+
+Answer Console::read_name() { return Answer{name_field(read_line())}; }
+
+std::string Console::read_name_or_quit() {
+  std::string name(trim_right(read_line()));
+  if (quit_name(name)) throw Stop("", 0);
+  return name;
+}
+
 void Console::pause(std::string_view text) {
   prompt(text);
   read_line();
 }
+
+bool quit_name(std::string_view name) { return trim_right(name) == "/"; }
+
+bool end_of_input(const Stop& stop) { return stop.status == kEndOfInputStatus; }
 
 std::string question_line(std::string_view question) {
   return Layout("(a,t45,'==> ')").write(question);

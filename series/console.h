@@ -10,6 +10,31 @@
 
 namespace dendro {
 
+struct Stop;
+
+// What an answer means to the question that read it, whatever the characters typed.
+enum class Meaning {
+  value,  // none of the others: the caller reads the value typed
+  blank,  // nothing typed: the question's default
+  quit,   // "/" first: leave the program
+  help,   // "h": show the help, then ask again
+  back,   // "b": return to the question before
+  yes,    // "y"
+  no,     // "n"
+};
+
+// The meanings a question gives its answers besides a blank and a value. A letter is
+// read in either case, as the first character, or with `whole_word` alone in the first five
+// characters (the long answers: names, titles), where a blank answer is then five blanks.
+struct Offers {
+  bool quit = false;
+  bool help = false;
+  bool back = false;
+  bool yes_no = false;
+  bool whole_word = false;
+  Meaning blank = Meaning::blank;  // what a blank answer means: the question's default
+};
+
 // A typed answer, held as a fixed-length field of the width the question reads.
 struct Answer {
   std::string text;  // padded with blanks to the field width, cut when typed longer
@@ -28,6 +53,10 @@ struct Answer {
   std::optional<long long> integer() const;
   // The answer read as one real number (blanks ignored); nothing when it is not one.
   std::optional<double> real() const;
+  // What the answer means among `offers`.
+  Meaning meaning(const Offers& offers) const;
+  // The answer itself, unless it is "/": that ends the program quietly (status 0, no message).
+  Answer or_quit() const;
 };
 
 class Console {
@@ -46,6 +75,13 @@ class Console {
   // Writes the question, then "==> " from column 45 (over the question's tail when it is
   // longer), and reads an answer field of `width` characters.
   Answer ask(std::string_view question, std::size_t width);
+  // Asks a one-character y/n question: yes or no (a blank is `blank_means`), or a value
+  // for any other answer.
+  Meaning ask_yes_no(std::string_view question, Meaning blank_means);
+  // Reads an answer kept whole however long it is, as file names are read.
+  Answer read_name();
+  // Reads a file name without its trailing blanks; "/" alone ends the program quietly.
+  std::string read_name_or_quit();
   // Shows `text` and waits for Return.
   void pause(std::string_view text);
 
@@ -53,6 +89,13 @@ class Console {
   std::istream& in_;
   std::ostream& out_;
 };
+
+// True when a file name answer is "/" alone, which ends the program (a name that begins
+// with "/" is a path from the root).
+bool quit_name(std::string_view name);
+
+// True when `stop` is the console's end of input rather than a stop of the routine in hand.
+bool end_of_input(const Stop& stop);
 
 // The prompt line of a question: the question with "==> " placed in column 45.
 std::string question_line(std::string_view question);

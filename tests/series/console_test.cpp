@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "series/stop.h"
+#include "series/text.h"
 
 namespace dendro {
 namespace {
@@ -50,6 +53,108 @@ TEST(console, end_of_input_stops_cleanly) {
   } catch (const Stop& s) {
     EXPECT_EQ(s.status, kEndOfInputStatus);
   }
+}
+
+// The meaning of each answer text among the given offers.
+std::vector<Meaning> meanings(std::initializer_list<const char*> texts, const Offers& offers) {
+  std::vector<Meaning> m;
+  for (const char* t : texts) m.push_back(Answer{t}.meaning(offers));
+  return m;
+}
+
+TEST(console, answers_mean_only_what_the_question_offers) {
+  using enum Meaning;
+  const Offers all{.quit = true, .help = true, .back = true, .yes_no = true};
+  EXPECT_EQ(meanings({"/", "/tmp", "h", "H", "b", "B", "y", "Y", "n", "N", " ", "", "x", "1"}, all),
+            (std::vector<Meaning>{quit, quit, help, help, back, back, yes, yes, no, no, blank, blank,
+                                  value, value}));
+  // Nothing offered: every letter and "/" are values for the caller to read.
+  EXPECT_EQ(meanings({"/", "h", "b", "y", "n", " "}, {}),
+            (std::vector<Meaning>{value, value, value, value, value, blank}));
+  // A letter counts as the first character, whatever follows it.
+  EXPECT_EQ(meanings({"hx", "no thanks", " y"}, all), (std::vector<Meaning>{help, no, blank}));
+}
+
+TEST(console, a_blank_answer_means_the_default) {
+  using enum Meaning;
+  EXPECT_EQ(Answer{" "}.meaning({.yes_no = true, .blank = no}), no);
+  EXPECT_EQ(Answer{""}.meaning({.yes_no = true, .blank = yes}), yes);
+  EXPECT_EQ(Answer{"  7"}.meaning({.blank = yes}), yes);  // only the first character counts
+}
+
+TEST(console, whole_word_letters_stand_alone_in_five_characters) {
+  using enum Meaning;
+  const Offers words{.quit = true, .help = true, .back = true, .whole_word = true};
+  EXPECT_EQ(meanings({"b", "B    x", "h", "bx", "b   x", "back", "/data/list.txt", "     x", "  x",
+                      ""},
+                     words),
+            (std::vector<Meaning>{back, back, help, value, value, value, quit, blank, value, blank}));
+  // The plot menu's two-character field: "y " and "n " alone, and two blanks.
+  const Offers menu{.yes_no = true, .whole_word = true, .blank = yes};
+  EXPECT_EQ(meanings({"y ", "N ", "  ", "ny", " n"}, menu),
+            (std::vector<Meaning>{yes, no, yes, value, value}));
+}
+
+// The status of the Stop that `f` throws, or -1 when it throws none.
+template <class F>
+int stop_status(F f) {
+  try {
+    f();
+  } catch (const Stop& s) {
+    EXPECT_STREQ(s.what(), "");
+    return s.status;
+  }
+  return -1;
+}
+
+TEST(console, slash_ends_the_program_quietly) {
+  EXPECT_EQ(stop_status([] { Answer{"/"}.or_quit(); }), 0);
+  EXPECT_EQ(stop_status([] { Answer{"/ 12"}.or_quit(); }), 0);
+  EXPECT_EQ(Answer{" /"}.or_quit().text, " /");
+  EXPECT_EQ(Answer{"12"}.or_quit().text, "12");
+}
+
+TEST(console, yes_no_questions) {
+  std::istringstream in("Y\n\nx\n/\nno\n");
+  std::ostringstream out;
+  Console con(in, out);
+  EXPECT_EQ(con.ask_yes_no("change the spline? y/<n>", Meaning::no), Meaning::yes);
+  EXPECT_EQ(out.str(), "change the spline? y/<n>                    ==> ");
+  EXPECT_EQ(con.ask_yes_no("q", Meaning::no), Meaning::no);
+  EXPECT_EQ(con.ask_yes_no("q", Meaning::yes), Meaning::value);
+  EXPECT_EQ(con.ask_yes_no("q", Meaning::yes), Meaning::value);  // "/" is no answer here
+  EXPECT_EQ(con.ask_yes_no("q", Meaning::yes), Meaning::no);
+}
+
+TEST(console, file_names) {
+  const std::string path = "/data/" + std::string(50, 'x') + ".rwl";
+  std::istringstream in("co021.rwl\n" + path + "  \n/  \n" + path + "\n/\n");
+  std::ostringstream out;
+  Console con(in, out);
+  // Read whole, padded to the 40-character name field when shorter.
+  EXPECT_EQ(con.read_name().text, field("co021.rwl", 40));
+  EXPECT_EQ(con.read_name().text, path + "  ");
+  EXPECT_EQ(con.read_name().text, field("/", 40));  // no stop: the caller decides
+  // A path from the root is a name; "/" alone ends the run.
+  EXPECT_EQ(con.read_name_or_quit(), path);
+  EXPECT_EQ(stop_status([&] { con.read_name_or_quit(); }), 0);
+  EXPECT_TRUE(quit_name("/   "));
+  EXPECT_FALSE(quit_name(" /"));
+  EXPECT_FALSE(quit_name("//"));
+}
+
+TEST(console, end_of_input_is_told_from_other_stops) {
+  std::istringstream in("");
+  std::ostringstream out;
+  Console con(in, out);
+  try {
+    con.read_name_or_quit();
+    FAIL() << "expected Stop";
+  } catch (const Stop& s) {
+    EXPECT_TRUE(end_of_input(s));
+  }
+  EXPECT_FALSE(end_of_input(Stop("", 0)));
+  EXPECT_FALSE(end_of_input(Stop("*** cannot open the data file", kFailureStatus)));
 }
 
 }  // namespace
