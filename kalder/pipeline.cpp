@@ -118,8 +118,9 @@ void build_chronology(Run& run, char kind, int column) {
   restore_headers(run);
   ChronologyColumns out{run.depth,        run.tsi2.column(2), run.tsi2.column(3),
                         run.tsi2.column(column), run.error, run.lower, run.upper};
-  robsum(run.tsi1, out, run.largest_mean, run.all_series_rbar, kind, run.icommands, run.commands,
-         run.units, run.plots, run.rand);
+  store(robsum(run.tsi1, static_cast<MeanKind>(kind), run.largest_mean, run.all_series_rbar,
+               run.icommands, {run.commands, run.units, run.plots}, run.rand),
+        out);
 }
 
 // Years without series hold 1.0 in an index chronology; the mean overlay follows it.

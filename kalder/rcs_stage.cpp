@@ -45,8 +45,9 @@ void regional_curve_stage(Run& run, const RcsStageVectors& vectors, PlotSession&
   io.mean_by_age = [&run, &plots, &rand](Tsi1& tsi1, const AgeMeanColumns& c) {
     const ChronologyColumns columns{c.depth,     c.segment_length, c.tree_age, c.mean,
                                     c.std_error, c.lower,          c.upper};
-    robsum(tsi1, columns, run.largest_mean, 0.0f, 'b', run.icommands, run.commands, run.units,
-           plots, rand);
+    store(robsum(tsi1, MeanKind::age_aligned, run.largest_mean, 0.0f, run.icommands,
+                 {run.commands, run.units, plots}, rand),
+          columns);
   };
   io.plots = stage_plot_layer(plots, run.icommands, run.commands);
   if (run.rcs_series.size() < count(run.tsi1.count))
