@@ -4,9 +4,11 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <stdexcept>
 #include <vector>
 
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/units.h"
 #include "statistics/pair_correlations.h"
@@ -15,8 +17,6 @@
 
 namespace dendro {
 namespace {
-
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 SeriesView view_of(const EngineMatrix& x, std::span<const SeriesSpan> spans, int nseries) {
   SeriesView view;
@@ -64,32 +64,18 @@ float yearly_neff(float r, float n) {
   return r == kRbarUndefined || d == 0.0f ? kRbarUndefined : n / d;
 }
 
-int runbar(const EngineMatrix& x, EngineMatrix& chron, std::span<const SeriesSpan> spans,
-           EngineMatrix& windows, EngineMatrix& yearly, int& window, int& overlap, Units& units,
-           int unit, int restarts, Console& con) {
+namespace {
+
+// The windows that end within the chronology, each with a defined RBAR.
+std::vector<RunningRbarRow> window_rbars(const EngineMatrix& x, std::span<const SeriesSpan> spans,
+                                         int window, int overlap) {
   const int nseries = static_cast<int>(spans.size()) - 1;
   const int first = spans[at(nseries + 1)].first;
   const int last = spans[at(nseries + 1)].last;
-  const int n = last - first + 1;
-
-  // Step 1: an odd window, one year between windows.
-  if (window % 2 == 0) {
-    overlap = window;
-    window = window + 1;
-  }
-  if (restarts == 0) {
-    con.say("");
-    con.say(Layout("(t2,a,t37,i5)").write("Running RBAR window length: ", window));
-    con.say(Layout("(t2,a,t37,i5)").write("Running RBAR window overlap: ", overlap));
-  }
-
-  // Steps 3 and 4: the windows that end within the chronology. Each defined RBAR goes to
-  // its window's centre year.
   const int step = std::max(window - overlap, 1);
   const SeriesView view = view_of(x, spans, nseries);
   const std::vector<int> present = values_present_through(x, nseries);
-  std::vector<float> rbar1(static_cast<std::size_t>(std::max(n, 0)), kRbarUndefined);
-  std::vector<std::array<float, 7>> rows;
+  std::vector<RunningRbarRow> rows;
   for (int start = first; start + window - 1 <= last; start += step) {
     const WindowCorrelations w = rrbar(view, start, window, kMinWindowCorrelations);
     if (!w.defined()) continue;
@@ -99,85 +85,147 @@ int runbar(const EngineMatrix& x, EngineMatrix& chron, std::span<const SeriesSpa
     const float window_eps = w.rbar / ((1.0f - w.rbar) / series + w.rbar);
     rows.push_back({static_cast<float>(centre), static_cast<float>(w.count), w.rbar, w.sd, w.se,
                     window_eps, series});
-    rbar1[at(centre - first + 1)] = w.rbar;
   }
-  windows.reshape(static_cast<int>(rows.size()), 7, 0.0f);
-  for (std::size_t r = 0; r < rows.size(); ++r) {
-    for (int c = 1; c <= 7; ++c) windows.at(static_cast<int>(r) + 1, c) = rows[r][at(c)];
-  }
-  if (restarts == 0) {
-    con.say(Layout("(t2,a,t37,i5)").write("Running RBAR segments calculated: ",
-                                          static_cast<int>(rows.size())));
-  }
+  return rows;
+}
 
-  // Step 6: years before the first window's centre take its RBAR; every later year keeps
-  // the RBAR of the last window centred at or before it.
-  const bool defined = !rows.empty();
-  if (defined) {
-    float carried = rows.front()[2];
-    for (float& r : rbar1) {
-      if (r != kRbarUndefined) carried = r;
-      r = carried;
-    }
+// RBAR1 of every year: each defined RBAR goes to its window's centre year; years before the
+// first window's centre take its RBAR, every later year keeps the RBAR of the last window
+// centred at or before it.
+std::vector<float> rbar_by_year(const std::vector<RunningRbarRow>& windows, int first_year,
+                                int n) {
+  std::vector<float> rbar1(count(n), kRbarUndefined);
+  if (windows.empty()) return rbar1;
+  for (const RunningRbarRow& w : windows) {
+    rbar1[at(static_cast<int>(w.year) - first_year + 1)] = w.rbar;
   }
+  float carried = windows.front().rbar;
+  for (float& r : rbar1) {
+    if (r != kRbarUndefined) carried = r;
+    r = carried;
+  }
+  return rbar1;
+}
 
-  // Steps 7 and 8: RBAR2 is the mean RBAR1 of each run of equal sample depth; the
-  // effective numbers of series of both.
+// RBAR2: the mean RBAR1 of each run of years of equal sample depth.
+std::vector<float> rbar_by_depth(const std::vector<float>& rbar1, std::span<const float> depth,
+                                 bool defined) {
+  const int n = static_cast<int>(rbar1.size());
   std::vector<float> rbar2(rbar1.size(), kRbarUndefined);
   for (int k = 1; k <= n;) {
-    const int depth = static_cast<int>(yearly.at(k, 1));
+    const int d = static_cast<int>(depth[at(k)]);
     int end = k;
-    while (end < n && static_cast<int>(yearly.at(end + 1, 1)) == depth) ++end;
+    while (end < n && static_cast<int>(depth[at(end + 1)]) == d) ++end;
     float sum = 0;
     for (int j = k; j <= end; ++j) sum += rbar1[at(j)];
-    for (int j = k; j <= end; ++j) rbar2[at(j)] = defined ? sum / static_cast<float>(end - k + 1) : kRbarUndefined;
+    for (int j = k; j <= end; ++j) {
+      rbar2[at(j)] = defined ? sum / static_cast<float>(end - k + 1) : kRbarUndefined;
+    }
     k = end + 1;
   }
+  return rbar2;
+}
 
-  // Step 9: the stabilised chronologies about the mean of the years with series. A
-  // negative RBAR has no square root: such years keep only the mean (no common signal to
-  // scale); without any defined window the chronology stands as it is.
-  std::vector<int> depth(rbar1.size());
-  for (int k = 1; k <= n; ++k) depth[at(k)] = static_cast<int>(yearly.at(k, 1));
-  std::vector<float> c(rbar1.size());
-  for (int k = 1; k <= n; ++k) c[at(k)] = chron.at(k, 1);
+// The stabilised chronologies about the mean of the years with series. A negative RBAR has
+// no square root: such years keep only the mean (no common signal to scale); without any
+// defined window the chronology stands as it is.
+void stabilise_years(std::vector<RbarYear>& years, std::span<const float> chronology,
+                     bool defined) {
   float sum = 0;
-  int count = 0;
-  for (int k = 1; k <= n; ++k) {
-    if (depth[at(k)] > 0) {
-      sum += c[at(k)];
-      ++count;
+  int with_series = 0;
+  for (std::size_t k = 0; k < years.size(); ++k) {
+    if (static_cast<int>(years[k].depth) > 0) {
+      sum += chronology[k];
+      ++with_series;
     }
   }
-  const float mean = count > 0 ? sum / static_cast<float>(count) : 0.0f;
+  const float mean = with_series > 0 ? sum / static_cast<float>(with_series) : 0.0f;
   // An undefined NEFF comes with a negative RBAR in a year with series: no signal to scale.
   auto factor = [](float r, float neff) {
     return neff == kRbarUndefined ? 0.0f : std::sqrt(std::max(0.0f, r * neff));
   };
-  for (int k = 1; k <= n; ++k) {
-    const float nk = yearly.at(k, 1);
-    const float r1 = rbar1[at(k)], r2 = rbar2[at(k)];
-    yearly.at(k, 2) = r1;
-    yearly.at(k, 4) = r2;
-    yearly.at(k, 3) = yearly_neff(r1, nk);
-    yearly.at(k, 5) = yearly_neff(r2, nk);
-    const bool scale = defined && depth[at(k)] > 0;
-    const float f1 = scale ? factor(r1, yearly.at(k, 3)) : 1.0f;
-    const float f2 = scale ? factor(r2, yearly.at(k, 5)) : 1.0f;
-    chron.at(k, 2) = depth[at(k)] > 0 ? (c[at(k)] - mean) * f1 + mean : c[at(k)];
-    chron.at(k, 3) = depth[at(k)] > 0 ? (c[at(k)] - mean) * f2 + mean : c[at(k)];
+  for (std::size_t k = 0; k < years.size(); ++k) {
+    RbarYear& y = years[k];
+    const float c = chronology[k];
+    const bool has_series = static_cast<int>(y.depth) > 0;
+    const bool scale = defined && has_series;
+    const float f1 = scale ? factor(y.rbar1, y.neff1) : 1.0f;
+    const float f2 = scale ? factor(y.rbar2, y.neff2) : 1.0f;
+    y.stabilised1 = has_series ? (c - mean) * f1 + mean : c;
+    y.stabilised2 = has_series ? (c - mean) * f2 + mean : c;
   }
+}
 
-  // Step 10: the yearly table.
+}  // namespace
+
+RunningRbar runbar(const EngineMatrix& x, std::span<const SeriesSpan> spans,
+                   std::span<const float> chronology, std::span<const float> depth, int window,
+                   int overlap) {
+  const int nseries = static_cast<int>(spans.size()) - 1;
+  RunningRbar r;
+  r.first_year = spans[at(nseries + 1)].first;
+  const int n = spans[at(nseries + 1)].last - r.first_year + 1;
+  if (chronology.size() < count(n) || depth.size() < count(n)) {
+    throw std::invalid_argument("runbar: chronology or sample depth shorter than the years");
+  }
+  // An odd window, one year between windows.
+  if (window % 2 == 0) {
+    overlap = window;
+    window = window + 1;
+  }
+  r.window = window;
+  r.overlap = overlap;
+  r.windows = window_rbars(x, spans, window, overlap);
+
+  const bool defined = !r.windows.empty();
+  const std::vector<float> rbar1 = rbar_by_year(r.windows, r.first_year, n);
+  const std::vector<float> rbar2 = rbar_by_depth(rbar1, depth.first(count(n)), defined);
+  r.years.resize(count(n));
+  for (std::size_t k = 0; k < r.years.size(); ++k) {
+    RbarYear& y = r.years[k];
+    y.depth = depth[k];
+    y.rbar1 = rbar1[k];
+    y.rbar2 = rbar2[k];
+    y.neff1 = yearly_neff(y.rbar1, y.depth);
+    y.neff2 = yearly_neff(y.rbar2, y.depth);
+  }
+  stabilise_years(r.years, chronology, defined);
+  return r;
+}
+
+void report_runbar(const RunningRbar& r, bool settings, Units& units, int unit, Console& con) {
+  if (settings) {
+    const Layout line("(t2,a,t37,i5)");
+    con.say("");
+    con.say(line.write("Running RBAR window length: ", r.window));
+    con.say(line.write("Running RBAR window overlap: ", r.overlap));
+    con.say(line.write("Running RBAR segments calculated: ", static_cast<int>(r.windows.size())));
+  }
   units.write(unit, " YEAR     NC   RBAR1    EPS1   NEFF1   RBAR2    EPS2   NEFF2");
   const Layout row("(i5,i7,6f8.3)");
-  for (int k = 1; k <= n; ++k) {
-    const float nk = yearly.at(k, 1);
-    const float r1 = yearly.at(k, 2), r2 = yearly.at(k, 4);
-    units.write(unit, row.write(first + k - 1, static_cast<int>(nk), r1, yearly_eps(r1, nk),
-                                yearly.at(k, 3), r2, yearly_eps(r2, nk), yearly.at(k, 5)));
+  for (std::size_t k = 0; k < r.years.size(); ++k) {
+    const RbarYear& y = r.years[k];
+    units.write(unit, row.write(r.first_year + static_cast<int>(k), static_cast<int>(y.depth),
+                                y.rbar1, y.eps1(), y.neff1, y.rbar2, y.eps2(), y.neff2));
   }
-  return static_cast<int>(rows.size());
+}
+
+void store(const RunningRbar& r, EngineMatrix& chron, EngineMatrix& windows,
+           EngineMatrix& yearly) {
+  windows.reshape(static_cast<int>(r.windows.size()), 7, 0.0f);
+  for (std::size_t w = 0; w < r.windows.size(); ++w) {
+    const auto columns = r.windows[w].columns();
+    for (int c = 1; c <= 7; ++c) windows.at(static_cast<int>(w) + 1, c) = columns[at(c)];
+  }
+  for (int k = 1; k <= static_cast<int>(r.years.size()); ++k) {
+    const RbarYear& y = r.years[at(k)];
+    yearly.at(k, 2) = y.rbar1;
+    yearly.at(k, 3) = y.neff1;
+    yearly.at(k, 4) = y.rbar2;
+    yearly.at(k, 5) = y.neff2;
+    chron.at(k, 2) = y.stabilised1;
+    chron.at(k, 3) = y.stabilised2;
+  }
 }
 
 }  // namespace dendro

@@ -164,10 +164,12 @@ void stabilise_chronology(EngineRun& run, bool signal_free) {
   }
   a.file_name = run.stem + (signal_free ? "_Ssf_RBAR.txt" : run.raw() ? "_Raw_RBAR.txt" : "_Std_RBAR.txt");
   run.io.units.create(pelliform_unit::rbar, a.file_name);
-  int overlap = a.rbar_window - 1;
-  runbar(a.year_matrix, a.rbar_chronology, run.spans().first(at(run.nseries + 2)), a.rbar_windows,
-         a.rbar_yearly, a.rbar_window, overlap, run.io.units, pelliform_unit::rbar,
-         a.restart_counter, run.con());
+  const RunningRbar rbar = runbar(a.year_matrix, run.spans().first(at(run.nseries + 2)),
+                                  a.rbar_chronology.column(1), a.rbar_yearly.column(1),
+                                  a.rbar_window, a.rbar_window - 1);
+  report_runbar(rbar, a.restart_counter == 0, run.io.units, pelliform_unit::rbar, run.con());
+  store(rbar, a.rbar_chronology, a.rbar_windows, a.rbar_yearly);
+  a.rbar_window = rbar.window;
   run.io.units.close(pelliform_unit::rbar);
   if (signal_free || run.first_call) rbar_plots(run, signal_free);
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <stdexcept>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -50,10 +51,18 @@ struct RbarCase {
     Console con(in, out);
     Units units;
     units.create(33, file);
-    const int n_windows = runbar(x, chron, spans, windows, yearly, window, overlap, units, 33, 0, con);
+    const RunningRbar r = runbar(x, spans, chron.column(1), yearly.column(1), window, overlap);
+    report_runbar(r, true, units, 33, con);
+    store(r, chron, windows, yearly);
     units.close(33);
     console = out.str();
-    return n_windows;
+    window = r.window;
+    overlap = r.overlap;
+    return static_cast<int>(r.windows.size());
+  }
+  // The running RBAR alone, without files.
+  RunningRbar compute(int window) {
+    return runbar(x, spans, chron.column(1), yearly.column(1), window, window - 1);
   }
   std::string console;
 };
@@ -146,6 +155,54 @@ TEST(runbar, undefined_values_are_written_as_the_marker) {
   EXPECT_EQ(lines[101], " 1801      0   1.000 -99.900 -99.900   1.000 -99.900 -99.900");
   EXPECT_EQ(lines[110], " 1810      0   1.000 -99.900 -99.900   1.000 -99.900 -99.900");
   for (int k = 101; k <= 110; ++k) EXPECT_EQ(c.chron.at(k, 2), c.chron.at(k, 1)) << k;
+}
+
+TEST(runbar, too_few_correlations_leave_the_chronology_as_it_is) {
+  // Two series give one correlation per window, fewer than a window's RBAR needs.
+  RbarCase c(0.3f);
+  c.spans.erase(c.spans.begin());
+  const RunningRbar r = c.compute(51);
+  EXPECT_TRUE(r.windows.empty());
+  ASSERT_EQ(r.years.size(), 300u);
+  for (std::size_t k : {0u, 150u, 299u}) {
+    const RbarYear& y = r.years[k];
+    EXPECT_EQ(y.rbar1, kRbarUndefined) << k;
+    EXPECT_EQ(y.rbar2, kRbarUndefined) << k;
+    EXPECT_EQ(y.neff1, kRbarUndefined) << k;
+    EXPECT_EQ(y.eps2(), kRbarUndefined) << k;
+    EXPECT_EQ(y.stabilised1, c.chron.at(static_cast<int>(k) + 1, 1)) << k;
+    EXPECT_EQ(y.stabilised2, c.chron.at(static_cast<int>(k) + 1, 1)) << k;
+  }
+}
+
+TEST(runbar, a_negative_rbar_keeps_only_the_mean) {
+  // Series 3 is minus the sum of two unrelated waves: correlations near 0, -0.71 and -0.71,
+  // RBAR about -0.47, so that RBAR x NEFF is below 0 and has no root to scale by.
+  RbarCase c(0.0f);
+  for (int k = 1; k <= c.n; ++k) {
+    c.x.at(k, 1) = 1.0f + 0.3f * std::sin(k * 0.9f);
+    c.x.at(k, 2) = 1.0f + 0.3f * std::cos(k * 0.9f);
+    c.x.at(k, 3) = 3.0f - c.x.at(k, 1) - c.x.at(k, 2);
+    c.chron.at(k, 1) = c.x.at(k, 1);
+  }
+  const RunningRbar r = c.compute(51);
+  ASSERT_FALSE(r.windows.empty());
+  EXPECT_LT(r.windows.front().rbar, -0.3f);
+  double mean = 0;
+  for (int k = 1; k <= c.n; ++k) mean += c.chron.at(k, 1);
+  mean /= c.n;
+  for (std::size_t k : {0u, 100u, 299u}) {
+    EXPECT_LT(r.years[k].rbar1 * r.years[k].neff1, 0.0f) << k;
+    EXPECT_NEAR(r.years[k].stabilised1, mean, 1e-4) << k;
+    EXPECT_NEAR(r.years[k].stabilised2, mean, 1e-4) << k;
+  }
+}
+
+TEST(runbar, a_chronology_shorter_than_the_years_is_refused) {
+  RbarCase c(0.0f);
+  std::vector<float> short_chronology(299, 1.0f);
+  EXPECT_THROW(runbar(c.x, c.spans, short_chronology, c.yearly.column(1), 51, 50),
+               std::invalid_argument);
 }
 
 TEST(runbar, eps_and_neff_of_an_undefined_rbar_are_undefined) {
