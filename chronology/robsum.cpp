@@ -122,7 +122,9 @@ MeanChronology mean_chronology(const Tsi1& tsi1, const MeanRequest& request, flo
   c.first_year = span.ify;
   const int n = span.ily - span.ify + 1;
   if (n < 1) return c;
-  if (n > tsi1.rows) throw std::invalid_argument("robsum: series matrix shorter than the chronology");
+  if (n > tsi1.rows) {
+    throw std::invalid_argument("robsum: series matrix shorter than the chronology");
+  }
   const int plots = o[opt::summary_plots];
   if (mean_type == kRobustMean && (plots == 2 || plots == 3 || o[opt::core_series_save] >= 1)) {
     c.weights.assign(tsi1.matrix.size(), kMissing);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/stop.h"
 
@@ -22,7 +23,7 @@ constexpr float kHouseholderTolerance = 7.888609e-31f;
 // Vectors indexed from 1, as the decomposition is written.
 struct OneBased {
   std::span<float> v;
-  float& operator()(int i) { return v[static_cast<std::size_t>(i - 1)]; }
+  float& operator()(int i) { return v[at(i)]; }
 };
 
 // Householder reduction of z to tridiagonal form (diagonal in d, sub-diagonal in e(2..n)),
@@ -183,7 +184,7 @@ std::vector<int> gmas(Matrix& z, int cols) {
     float positive = 0.0f, negative = 0.0f;
     for (float v : z.column(j)) (v >= 0.0f ? positive : negative) += v * v;
     if (positive < negative) {
-      sign[static_cast<std::size_t>(j - 1)] = -1;
+      sign[at(j)] = -1;
       for (float& v : z.column(j)) v = -v;
     }
   }
@@ -247,7 +248,7 @@ VarimaxResult varimax(const Matrix& a, int nf) {
     float sum = 0.0f;
     for (int j = 1; j <= nf; ++j) sum += a(i, j) * a(i, j);
     const float h = std::sqrt(sum);
-    out.communality_root[static_cast<std::size_t>(i - 1)] = h;
+    out.communality_root[at(i)] = h;
     const float scale = h > 0.0f ? 1.0f / h : 0.0f;
     for (int j = 1; j <= nf; ++j) b(i, j) = a(i, j) * scale;
   }
@@ -299,13 +300,13 @@ VarimaxResult varimax(const Matrix& a, int nf) {
 
   // Undo the normalisation; each factor's share of the total variance.
   for (int i = 1; i <= n; ++i) {
-    const float h = out.communality_root[static_cast<std::size_t>(i - 1)];
+    const float h = out.communality_root[at(i)];
     for (int j = 1; j <= nf; ++j) b(i, j) *= h;
   }
   for (int j = 1; j <= nf; ++j) {
     double sum = 0.0;
     for (float x : b.column(j)) sum += static_cast<double>(x) * x;
-    out.variance[static_cast<std::size_t>(j - 1)] = static_cast<float>(sum / n);
+    out.variance[at(j)] = static_cast<float>(sum / n);
   }
   if (error != 0) {
     throw Stop("\n" + Layout("(' >> sbr varimax: error',i6)").write(error), kFailureStatus);
@@ -326,7 +327,7 @@ int ludcmp(MatrixD& a, std::span<int> indx, double& sign) {
     double big = 0.0;
     for (int j = 1; j <= n; ++j) big = std::max(big, std::fabs(a(i, j)));
     if (big == 0.0) return kCroutSingular;
-    vv[static_cast<std::size_t>(i - 1)] = 1.0 / big;
+    vv[at(i)] = 1.0 / big;
   }
   for (int j = 1; j <= n; ++j) {
     for (int i = 1; i <= j - 1; ++i) {
@@ -341,7 +342,7 @@ int ludcmp(MatrixD& a, std::span<int> indx, double& sign) {
       double sum = a(i, j);
       for (int k = 1; k <= j - 1; ++k) sum -= a(i, k) * a(k, j);
       a(i, j) = sum;
-      const double merit = vv[static_cast<std::size_t>(i - 1)] * std::fabs(sum);
+      const double merit = vv[at(i)] * std::fabs(sum);
       if (merit >= big) {
         big = merit;
         imax = i;
@@ -350,9 +351,9 @@ int ludcmp(MatrixD& a, std::span<int> indx, double& sign) {
     if (imax != j) {
       for (int k = 1; k <= n; ++k) std::swap(a(imax, k), a(j, k));
       sign = -sign;
-      vv[static_cast<std::size_t>(imax - 1)] = vv[static_cast<std::size_t>(j - 1)];
+      vv[at(imax)] = vv[at(j)];
     }
-    indx[static_cast<std::size_t>(j - 1)] = imax;
+    indx[at(j)] = imax;
     if (j != n) {
       if (a(j, j) == 0.0) a(j, j) = kTinyPivot;
       const double pivot = a(j, j);
@@ -365,11 +366,11 @@ int ludcmp(MatrixD& a, std::span<int> indx, double& sign) {
 
 void lubksb(const MatrixD& lu, std::span<const int> indx, std::span<double> b) {
   const int n = lu.rows;
-  auto B = [&](int i) -> double& { return b[static_cast<std::size_t>(i - 1)]; };
+  auto B = [&](int i) -> double& { return b[at(i)]; };
   // Forward substitution, unscrambling the permutation; leading zeros of b are skipped.
   int first = 0;
   for (int i = 1; i <= n; ++i) {
-    const int ip = indx[static_cast<std::size_t>(i - 1)];
+    const int ip = indx[at(i)];
     double sum = B(ip);
     B(ip) = B(i);
     if (first != 0) {
@@ -411,10 +412,10 @@ CroutResult crout(Matrix& a, Console& con) {
   std::vector<double> column(static_cast<std::size_t>(n));
   for (int j = 1; j <= n; ++j) {
     std::fill(column.begin(), column.end(), 0.0);
-    column[static_cast<std::size_t>(j - 1)] = 1.0;
+    column[at(j)] = 1.0;
     lubksb(lu, indx, column);
     for (int i = 1; i <= n; ++i)
-      a(i, j) = static_cast<float>(column[static_cast<std::size_t>(i - 1)]);
+      a(i, j) = static_cast<float>(column[at(i)]);
   }
   result.determinant = static_cast<float>(det);
   return result;
