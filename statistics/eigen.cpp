@@ -165,17 +165,18 @@ void order_descending(Matrix& z, OneBased d) {
 
 }  // namespace
 
-bool htdql(Matrix& z, std::span<float> d) {
+Eigenvalues htdql(Matrix& z) {
   const int n = z.rows;
   if (z.cols != n) throw std::invalid_argument("htdql: the matrix is not square.");
-  if (d.size() < static_cast<std::size_t>(n)) throw std::invalid_argument("htdql: d too short.");
-  if (n == 0) return true;
-  std::vector<float> work(static_cast<std::size_t>(n), 0.0f);
-  const OneBased dv{d}, ev{work};
+  Eigenvalues result;
+  result.values.assign(count(n), 0.0f);
+  if (n == 0) return result;
+  std::vector<float> work(count(n), 0.0f);
+  const OneBased dv{result.values}, ev{work};
   tridiagonalise(z, dv, ev);
-  if (!diagonalise(z, dv, ev)) return false;
-  order_descending(z, dv);
-  return true;
+  result.converged = diagonalise(z, dv, ev);
+  if (result.converged) order_descending(z, dv);
+  return result;
 }
 
 std::vector<int> gmas(Matrix& z, int cols) {
@@ -319,14 +320,19 @@ namespace {
 constexpr double kTinyPivot = 1.0e-20;
 }  // namespace
 
-int ludcmp(MatrixD& a, std::span<int> indx, double& sign) {
+LuPivots ludcmp(MatrixD& a) {
   const int n = a.rows;
-  std::vector<double> vv(static_cast<std::size_t>(n));
+  LuPivots lu;
+  lu.indx.assign(count(n), 0);
+  std::vector<double> vv(count(n));
   // Implicit scaling: the reciprocal of each row's largest magnitude.
   for (int i = 1; i <= n; ++i) {
     double big = 0.0;
     for (int j = 1; j <= n; ++j) big = std::max(big, std::fabs(a(i, j)));
-    if (big == 0.0) return kCroutSingular;
+    if (big == 0.0) {
+      lu.status = kCroutSingular;
+      return lu;
+    }
     vv[at(i)] = 1.0 / big;
   }
   for (int j = 1; j <= n; ++j) {
@@ -350,10 +356,10 @@ int ludcmp(MatrixD& a, std::span<int> indx, double& sign) {
     }
     if (imax != j) {
       for (int k = 1; k <= n; ++k) std::swap(a(imax, k), a(j, k));
-      sign = -sign;
+      lu.sign = -lu.sign;
       vv[at(imax)] = vv[at(j)];
     }
-    indx[at(j)] = imax;
+    lu.indx[at(j)] = imax;
     if (j != n) {
       if (a(j, j) == 0.0) a(j, j) = kTinyPivot;
       const double pivot = a(j, j);
@@ -361,7 +367,7 @@ int ludcmp(MatrixD& a, std::span<int> indx, double& sign) {
     }
   }
   if (n > 0 && a(n, n) == 0.0) a(n, n) = kTinyPivot;
-  return 0;
+  return lu;
 }
 
 void lubksb(const MatrixD& lu, std::span<const int> indx, std::span<double> b) {
@@ -398,14 +404,13 @@ CroutResult crout(Matrix& a, Console& con) {
   }
   MatrixD lu(n, n);
   for (std::size_t k = 0; k < a.cells.size(); ++k) lu.cells[k] = a.cells[k];
-  std::vector<int> indx(static_cast<std::size_t>(n), 0);
-  double sign = 1.0;
-  if (ludcmp(lu, indx, sign) == kCroutSingular) {
+  const LuPivots pivots = ludcmp(lu);
+  if (pivots.status == kCroutSingular) {
     con.pause("*** singular matrix in crout ***");
     result.status = kCroutSingular;
     return result;
   }
-  double det = sign;
+  double det = pivots.sign;
   for (int j = 1; j <= n; ++j) det *= lu(j, j);
 
   // Each column of the identity becomes the same column of the inverse.
@@ -413,7 +418,7 @@ CroutResult crout(Matrix& a, Console& con) {
   for (int j = 1; j <= n; ++j) {
     std::fill(column.begin(), column.end(), 0.0);
     column[at(j)] = 1.0;
-    lubksb(lu, indx, column);
+    lubksb(lu, pivots.indx, column);
     for (int i = 1; i <= n; ++i)
       a(i, j) = static_cast<float>(column[at(i)]);
   }

@@ -468,8 +468,9 @@ PcaResult pca(const Matrix& z, const Matrix& r, std::span<const std::string> ids
 
   // Eigenvalues in descending order, eigenvectors with conventional signs.
   pc.eigenvectors = r;
-  pc.eigenvalues.assign(static_cast<std::size_t>(n), 0.0f);
-  if (!htdql(pc.eigenvectors, pc.eigenvalues)) {
+  const Eigenvalues eigen = htdql(pc.eigenvectors);
+  pc.eigenvalues = eigen.values;
+  if (!eigen.converged) {
     // Nothing after this would be defined: the analysis of the period ends here.
     plots.console().say(kHtdqlNoConvergence);
     pc.converged = false;
