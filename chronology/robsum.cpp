@@ -109,6 +109,40 @@ void keep_weights(const Tsi1& tsi1, int i, std::span<const float> sorted,
   }
 }
 
+// The values of row i (the year `year`) in series order into `values`, and the depth, mean
+// segment length and mean tree age of their series into `y`.
+void gather_year(const Tsi1& tsi1, int i, int year, std::vector<float>& values, MeanYear& y) {
+  values.clear();
+  double segment_sum = 0.0, age_sum = 0.0;
+  for (int j = 1; j <= tsi1.count; ++j) {
+    const float v = value_at(tsi1, i, j);
+    if (is_missing(v)) continue;
+    const SeriesYears& series = tsi1.years[at(j)];
+    values.push_back(v);
+    segment_sum += series.ily - series.ify + 1;
+    age_sum += year - series.ify + 1;
+  }
+  y.depth = static_cast<int>(values.size());
+  if (y.depth == 0) return;
+  y.segment_length = static_cast<float>(segment_sum / y.depth);
+  y.tree_age = static_cast<float>(age_sum / y.depth);
+}
+
+// The weights are kept for the weights file or the weights plot of the biweight.
+bool weights_asked(const Icommands& o) {
+  const int plots = o[opt::summary_plots];
+  return o[opt::mean_chronology] == kRobustMean &&
+         (plots == 2 || plots == 3 || o[opt::core_series_save] >= 1);
+}
+
+// The weights reach the file and the plot through one record per year of four decimals
+// per weight, (i6,1000f8.4): that is the precision they carry there (a compact save
+// scales them by it). Without a year of six series there is no weights pass.
+void finish_weights(MeanChronology& c) {
+  if (c.largest_depth < kWeightsMinimumDepth) c.weights.clear();
+  for (float& w : c.weights) w = as_written(w, kWeightDecimals);
+}
+
 }  // namespace
 
 MeanChronology mean_chronology(const Tsi1& tsi1, const MeanRequest& request, float rbar,
@@ -125,34 +159,18 @@ MeanChronology mean_chronology(const Tsi1& tsi1, const MeanRequest& request, flo
   if (n > tsi1.rows) {
     throw std::invalid_argument("robsum: series matrix shorter than the chronology");
   }
-  const int plots = o[opt::summary_plots];
-  if (mean_type == kRobustMean && (plots == 2 || plots == 3 || o[opt::core_series_save] >= 1)) {
-    c.weights.assign(tsi1.matrix.size(), kMissing);
-  }
+  if (weights_asked(o)) c.weights.assign(tsi1.matrix.size(), kMissing);
 
   c.years.resize(count(n));
   std::vector<float> values, work;
   float efficiency = 1.0f;  // kept from the last year with values through empty years
   int iterations = 0;
   for (int i = 1; i <= n; ++i) {
-    const int year = c.first_year + i - 1;
-    values.clear();
-    double segment_sum = 0.0, age_sum = 0.0;
-    for (int j = 1; j <= tsi1.count; ++j) {
-      const float v = value_at(tsi1, i, j);
-      if (is_missing(v)) continue;
-      const SeriesYears& series = tsi1.years[at(j)];
-      values.push_back(v);
-      segment_sum += series.ily - series.ify + 1;
-      age_sum += year - series.ify + 1;
-    }
     MeanYear& y = c.years[at(i)];
-    y.depth = static_cast<int>(values.size());
+    gather_year(tsi1, i, c.first_year + i - 1, values, y);
     if (y.depth == 0) {
       y.mean = request.code == MeanKind::raw ? 0.0f : 1.0f;
     } else {
-      y.segment_length = static_cast<float>(segment_sum / y.depth);
-      y.tree_age = static_cast<float>(age_sum / y.depth);
       work = values;
       const BiwgtResult b = biwgt(work, kBiweightTuning, mean_type);
       y.mean = b.location;
@@ -172,12 +190,7 @@ MeanChronology mean_chronology(const Tsi1& tsi1, const MeanRequest& request, flo
     (efficiency > 1.0f ? c.efficiency.gains : c.efficiency.losses).push_back(efficiency);
     c.chronology.push_back(y.mean);
   }
-
-  // The weights reach the file and the plot through one record per year of four decimals
-  // per weight, (i6,1000f8.4): that is the precision they carry there (a compact save
-  // scales them by it).
-  if (c.largest_depth < kWeightsMinimumDepth) c.weights.clear();
-  for (float& w : c.weights) w = as_written(w, kWeightDecimals);
+  finish_weights(c);
 
   const int method = o[opt::stabilisation];
   if (request.code != MeanKind::raw && method != kNoStabilisation) {
