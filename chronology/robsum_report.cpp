@@ -244,51 +244,29 @@ const char* code_word(MeanKind code) {
   return code == MeanKind::raw ? "raw data" : code == MeanKind::standard ? "standard" : "residual";
 }
 
-}  // namespace
-
-void write_chronology_statistics(MeanChronology& c, const Tsi1& tsi1,
-                                 const MeanRequest& request, Units& units) {
-  const int n = c.length();
-  const int mean_type = request.options[opt::mean_chronology];
-  const YearColumns y = year_columns(c);
-  const Moments m = moment1(c.chronology, y.depth);
-  const std::string heading = statistics_heading(mean_type, request.kind);
-  if (!heading.empty()) units.write(unit::out, Layout("(/t2,a)").write(heading));
-  units.write(unit::out, Layout("(/t3,'first    last    total    mean    stdrd    skew    ',"
-                                "'kurtosis    mean    serial'/"
-                                "t4,'year    year    years   index     dev     coeff     ',"
-                                "'coeff     sens     corr')")
+// The segment length summary of the series.
+void write_segment_lengths(const Tsi1& tsi1, Units& units) {
+  std::vector<float> lengths;
+  for (int i = 1; i <= tsi1.count; ++i) {
+    const SeriesYears& series = tsi1.years[at(i)];
+    lengths.push_back(static_cast<float>(series.ily - series.ify + 1));
+  }
+  const FiveNumbers f = summary_of(lengths);
+  units.write(unit::out, Layout("(/t2,'|--------------------- segment length summary statistics ',"
+                                "'----------------------|'/"
+                                "/t2,'median      interquartile      minimum       lower       ',"
+                                "'upper       maximum'/"
+                                "t2,'length          range           length       hinge       ',"
+                                "'hinge        length')")
                              .write());
-  const Layout row(n < 1000 ? "(i7,i8,i8,1x,2f8.3,f9.3,f11.3,f9.3,f9.3)"
-                            : "(i7,i8,i9,2f8.3,f9.3,f11.3,f9.3,f9.3)");
-  units.write(unit::out, row.write(c.first_year, c.last_year(), n, m.mean, m.std_dev, m.skewness,
-                                   m.kurtosis, m.mean_sensitivity, m.autocorrelation));
-  if (mean_type == kArithmeticMean || mean_type == kRobustMean) {
-    write_efficiency(c, y, tsi1.count, mean_type, units);
-  }
-  if (request.kind == MeanKind::age_aligned) return;
+  units.write(unit::out, Layout("(f9.0,f15.0,f16.0,f13.0,f12.0,f14.0)")
+                             .write(f.median, f.spread, f.minimum, f.lower_hinge, f.upper_hinge,
+                                    f.maximum));
+}
 
-  // Segment lengths of the raw series.
-  if (request.code == MeanKind::raw) {
-    std::vector<float> lengths;
-    for (int i = 1; i <= tsi1.count; ++i) {
-      const SeriesYears& series = tsi1.years[at(i)];
-      lengths.push_back(static_cast<float>(series.ily - series.ify + 1));
-    }
-    const FiveNumbers f = summary_of(lengths);
-    units.write(unit::out, Layout("(/t2,'|--------------------- segment length summary statistics ',"
-                                  "'----------------------|'/"
-                                  "/t2,'median      interquartile      minimum       lower       ',"
-                                  "'upper       maximum'/"
-                                  "t2,'length          range           length       hinge       ',"
-                                  "'hinge        length')")
-                               .write());
-    units.write(unit::out, Layout("(f9.0,f15.0,f16.0,f13.0,f12.0,f14.0)")
-                               .write(f.median, f.spread, f.minimum, f.lower_hinge,
-                                      f.upper_hinge, f.maximum));
-  }
-
-  // Autocorrelations and the autoregressive model of the chronology.
+// Autocorrelations and the autoregressive model of the chronology.
+void write_chronology_model(MeanChronology& c, const YearColumns& y,
+                            const MeanRequest& request, Units& units) {
   const Autocorrelation acf = acf1(c.chronology, y.depth, kAcfLags);
   const char* kind_text = code_word(request.kind);
   units.write(unit::out, Layout("(/t2,'|----------- ',a,' chronology ',"
@@ -315,6 +293,33 @@ void write_chronology_statistics(MeanChronology& c, const Tsi1& tsi1,
                              .write(model.order, model.explained,
                                     std::span<const float>(model.coefficients)
                                         .first(static_cast<std::size_t>(model.order))));
+}
+
+}  // namespace
+
+void write_chronology_statistics(MeanChronology& c, const Tsi1& tsi1,
+                                 const MeanRequest& request, Units& units) {
+  const int n = c.length();
+  const int mean_type = request.options[opt::mean_chronology];
+  const YearColumns y = year_columns(c);
+  const Moments m = moment1(c.chronology, y.depth);
+  const std::string heading = statistics_heading(mean_type, request.kind);
+  if (!heading.empty()) units.write(unit::out, Layout("(/t2,a)").write(heading));
+  units.write(unit::out, Layout("(/t3,'first    last    total    mean    stdrd    skew    ',"
+                                "'kurtosis    mean    serial'/"
+                                "t4,'year    year    years   index     dev     coeff     ',"
+                                "'coeff     sens     corr')")
+                             .write());
+  const Layout row(n < 1000 ? "(i7,i8,i8,1x,2f8.3,f9.3,f11.3,f9.3,f9.3)"
+                            : "(i7,i8,i9,2f8.3,f9.3,f11.3,f9.3,f9.3)");
+  units.write(unit::out, row.write(c.first_year, c.last_year(), n, m.mean, m.std_dev, m.skewness,
+                                   m.kurtosis, m.mean_sensitivity, m.autocorrelation));
+  if (mean_type == kArithmeticMean || mean_type == kRobustMean) {
+    write_efficiency(c, y, tsi1.count, mean_type, units);
+  }
+  if (request.kind == MeanKind::age_aligned) return;
+  if (request.code == MeanKind::raw) write_segment_lengths(tsi1, units);
+  write_chronology_model(c, y, request, units);
 }
 
 }  // namespace dendro
