@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/stop.h"
 
@@ -101,8 +102,7 @@ void persist(std::span<float> x, std::span<const float> phi, Thin rule, std::spa
     w[t - 1] += persistence;
   }
   for (int i = 1; i <= n; ++i) {
-    const auto at = static_cast<std::size_t>(i - 1);
-    x[at] = is_thin(rule, depth, at) ? thin_result : w[i + p - 1] + level;
+    x[at(i)] = is_thin(rule, depth, at(i)) ? thin_result : w[i + p - 1] + level;
   }
 }
 

@@ -15,6 +15,7 @@
 #include "series/console.h"
 #include "series/core_save.h"
 #include "series/descriptive.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/store.h"
 #include "series/text.h"
@@ -59,7 +60,7 @@ Summary summarise(std::span<float> values, bool floor_std_dev) {
 }
 
 void store_summary(StatsTable& stats, int column, const Summary& s) {
-  for (int row = 1; row <= 8; ++row) stats.at(row, column) = s[static_cast<std::size_t>(row - 1)];
+  for (int row = 1; row <= 8; ++row) stats.at(row, column) = s[at(row)];
 }
 
 // An order statistic printed as an integer: truncated, or the mean rounded when asked.
@@ -100,9 +101,9 @@ void tally_outliers(RobarResult& fit, int r0, int first_year, const std::string&
     const float d = z[t] - mean;
     const int row = r0 + static_cast<int>(t);
     if (d < -kOutlierTally) {
-      tsi2.at(row, kNegativeOutliers) -= 1.0f;
+      tsi2.at(row, tsi2col::negative_outliers) -= 1.0f;
     } else if (d > kOutlierTally) {
-      tsi2.at(row, kPositiveOutliers) += 1.0f;
+      tsi2.at(row, tsi2col::positive_outliers) += 1.0f;
     } else {
       z[t] = 1.0f;
     }
@@ -119,7 +120,7 @@ struct SeriesRows {
 };
 
 SeriesRows rows_of(const Tsi1& tsi1, int i, const SetSpan& set) {
-  const SeriesYears& y = tsi1.years.at(static_cast<std::size_t>(i - 1));
+  const SeriesYears& y = tsi1.years.at(at(i));
   SeriesRows r{y.ify - set.first + 1, y.ily - y.ify + 1};
   if (r.r0 < 1 || r.n < 1 || r.r0 + r.n - 1 > tsi1.rows) {
     throw std::logic_error("armod: series " + std::to_string(i) + " lies outside the matrix");
@@ -139,17 +140,17 @@ void show_and_save_outliers(Tsi1& tsi1, const SetSpan& set,
     const SeriesRows r = rows_of(tsi1, i, set);
     // The outlier series come back from the working records (10f9.4) with four decimals,
     // and the plot and the file show them so.
-    const auto& z = outliers[static_cast<std::size_t>(i - 1)];
+    const auto& z = outliers[at(i)];
     std::transform(z.begin(), z.end(), tsi1.column(i).begin() + (r.r0 - 1),
                    [](float v) { return as_written(v, kOutlierDecimals); });
   }
   if (tsi1.overlay.empty()) tsi1.overlay.push_back(kMissing);
   tsi1.overlay[0] = kMissing;
-  if (icommands.option(9, 1) > 0 || icommands.option(19) > 0) {
+  if (icommands[opt::ar_method_plots] > 0 || icommands[opt::summary_plots] > 0) {
     crnplt3(plots, tsi1, icommands, commands, "autoregressive outliers", "years", "index units",
             series_kind::kArOutliers);
   }
-  const int save = icommands.option(18);
+  const int save = icommands[opt::core_series_save];
   if (save > 0) {
     units.create(unit::series, output_prefix(commands.data_file) + "_auto_outs.txt");
     if (save <= 3) {
@@ -171,8 +172,10 @@ void plot_outlier_counts(Tsi2& tsi2, const SetSpan& set, const Commands& command
   const auto rows = static_cast<std::size_t>(set.length);
   const std::string name = commands.get(Commands::kNameFirst, Commands::kNameLast);
   ChronologyPlot page = two_panels(
-      tsi2.column(kNegativeOutliers).first(rows), tsi2.column(kPositiveOutliers).first(rows),
-      tsi2.column(kNegativeFraction).first(rows), tsi2.column(kPositiveFraction).first(rows),
+      tsi2.column(tsi2col::negative_outliers).first(rows),
+      tsi2.column(tsi2col::positive_outliers).first(rows),
+      tsi2.column(tsi2col::negative_fraction).first(rows),
+      tsi2.column(tsi2col::positive_fraction).first(rows),
       set.length, set.first, name,
       {" number of autoregressive outliers", " fraction of autoregressive outliers", "number (y)",
        "fraction (z)", 2, 7});
@@ -185,11 +188,11 @@ void write_model_table(const std::vector<SeriesModel>& models, const Tsi1& tsi1,
   const Layout row("(t6,i5,3x,a8,i6,2x,6f8.3)");
   const Layout more("(37x,5f8.3)");
   for (int i = 1; i <= static_cast<int>(models.size()); ++i) {
-    const SeriesModel& s = models[static_cast<std::size_t>(i - 1)];
+    const SeriesModel& s = models[at(i)];
     if (head_before(i)) units.write(unit::out, head.write());
     const std::span<const float> phi(s.coefficients);
     const std::size_t first = std::min<std::size_t>(phi.size(), 5);
-    units.write(unit::out, row.write(i, field(tsi1.ids.at(static_cast<std::size_t>(i - 1)), 8),
+    units.write(unit::out, row.write(i, field(tsi1.ids.at(at(i)), 8),
                                      s.order, s.r_squared, phi.first(first)));
     if (phi.size() > 5) units.write(unit::out, more.write(phi.subspan(5)));
   }
@@ -203,7 +206,7 @@ const std::array<const char*, 8> kCoefficientLabels = {
 // (orders differ between series), or every coefficient up to the highest order as well.
 void write_coefficient_summary(const std::vector<SeriesModel>& models, int method, int code,
                                StatsTable& stats, Units& units) {
-  if (method == 1) {
+  if (method == kOrdinaryAr) {
     units.write(unit::out, Layout("(/t2,'|------------- summary statistics for ',"
                                   "'autoregressive coefficients -------------|'/)")
                                .write());
@@ -273,7 +276,7 @@ void prewhitened_statistics(Tsi1& tsi1, const SetSpan& set, StatsTable& stats, b
   const Layout row("(t2,i5,2x,a8,i6,2i7,2f8.3,3f7.3,f8.3)");
   for (int i = 1; i <= tsi1.count; ++i) {
     const SeriesRows r = rows_of(tsi1, i, set);
-    std::span<float> x = tsi1.column(i).subspan(static_cast<std::size_t>(r.r0 - 1),
+    std::span<float> x = tsi1.column(i).subspan(at(r.r0),
                                                 static_cast<std::size_t>(r.n));
     for (float& v : x) v = std::max(v + 1.0f, 0.0f);
     std::vector<float> copy(x.begin(), x.end());
@@ -281,11 +284,11 @@ void prewhitened_statistics(Tsi1& tsi1, const SetSpan& set, StatsTable& stats, b
     const std::array<float, 7> values = {static_cast<float>(r.n), m.mean,     m.std_dev,
                                          m.skewness,              m.kurtosis, m.mean_sensitivity,
                                          m.autocorrelation};
-    for (int c = 1; c <= 7; ++c) stats.at(i, c) = values[static_cast<std::size_t>(c - 1)];
+    for (int c = 1; c <= 7; ++c) stats.at(i, c) = values[at(c)];
     if (!print) continue;
     if (head_before(i)) units.write(unit::out, head.write());
-    const SeriesYears& y = tsi1.years[static_cast<std::size_t>(i - 1)];
-    units.write(unit::out, row.write(i, field(tsi1.ids.at(static_cast<std::size_t>(i - 1)), 8),
+    const SeriesYears& y = tsi1.years[at(i)];
+    units.write(unit::out, row.write(i, field(tsi1.ids.at(at(i)), 8),
                                      y.ify, y.ily, r.n, m.mean, m.std_dev, m.skewness, m.kurtosis,
                                      m.mean_sensitivity, m.autocorrelation));
   }
@@ -299,10 +302,10 @@ void write_prewhitened_summary(int count, StatsTable& stats, Units& units) {
   for (int c = 1; c <= 7; ++c) {
     std::vector<float> v;
     for (int i = 1; i <= count; ++i) v.push_back(stats.at(i, c));
-    columns[static_cast<std::size_t>(c - 1)] = summarise(v, false);
+    columns[at(c)] = summarise(v, false);
     // The column is left sorted, its summary in rows 1 to 8.
-    for (int i = 1; i <= count; ++i) stats.at(i, c) = v[static_cast<std::size_t>(i - 1)];
-    store_summary(stats, c, columns[static_cast<std::size_t>(c - 1)]);
+    for (int i = 1; i <= count; ++i) stats.at(i, c) = v[at(i)];
+    store_summary(stats, c, columns[at(c)]);
   }
   units.write(unit::out,
               Layout("(t33,'year    mean   stdev   skew   kurt   sens   ','ac(1)')").write());
@@ -324,20 +327,20 @@ std::vector<SeriesModel> armod(Tsi1& tsi1, Tsi2& tsi2, StatsTable& stats, int po
                                const Icommands& icommands, Commands& commands, Units& units,
                                PlotSession& plots) {
   Console& console = plots.console();
-  const int method = icommands.option(9);
-  const int code = icommands.option(11);
-  const int printout = icommands.option(17);
-  const bool robust = method > 1;
+  const int method = icommands[opt::ar_method];
+  const int code = icommands[opt::series_ar_order];
+  const int printout = icommands[opt::printout];
+  const bool robust = method > kOrdinaryAr;
   const bool batch = commands.batch_run();
-  int series_plot = icommands.option(9, 1);
-  const SeriesYears& whole = tsi1.years.at(static_cast<std::size_t>(tsi1.count));
+  int series_plot = icommands[opt::ar_method_plots];
+  const SeriesYears& whole = tsi1.years.at(count(tsi1.count));
   const SetSpan set{whole.ify, whole.ily, whole.ily - whole.ify + 1};
   if (set.length > tsi2.rows) throw std::logic_error("armod: chronology table too short");
 
   // Announce.
   console.say(Layout("(/1x,'calculate individual series autoregressions'/)").write());
   if (printout > 1) {
-    if (method == 1) {
+    if (method == kOrdinaryAr) {
       units.write(unit::out, Layout("(/t2,'|---------------- individual series ',"
                                     "'autoregressive coefficients ---------------|')")
                                  .write());
@@ -350,26 +353,25 @@ std::vector<SeriesModel> armod(Tsi1& tsi1, Tsi2& tsi2, StatsTable& stats, int po
 
   // Reset the outlier tallies.
   for (int j = 1; j <= set.length; ++j) {
-    tsi2.at(j, kNegativeOutliers) = 0.0f;
-    tsi2.at(j, kPositiveOutliers) = 0.0f;
+    tsi2.at(j, tsi2col::negative_outliers) = 0.0f;
+    tsi2.at(j, tsi2col::positive_outliers) = 0.0f;
   }
 
   // Fit every series.
   std::vector<SeriesModel> models(static_cast<std::size_t>(tsi1.count));
   std::vector<std::vector<float>> outliers(robust ? models.size() : 0);
   for (int i = 1; i <= tsi1.count; ++i) {
-    SeriesYears& y = tsi1.years[static_cast<std::size_t>(i - 1)];
+    SeriesYears& y = tsi1.years[at(i)];
     const SeriesRows r = rows_of(tsi1, i, set);
     const OrderRule rule = order_rule(batch ? y.ips : code, pooled_order);
-    std::span<float> x = tsi1.column(i).subspan(static_cast<std::size_t>(r.r0 - 1),
+    std::span<float> x = tsi1.column(i).subspan(at(r.r0),
                                                 static_cast<std::size_t>(r.n));
     RobarResult fit = robar(x, rule.m, rule.mode, method);
     if (robust) {
-      tally_outliers(fit, r.r0, y.ify, tsi1.ids.at(static_cast<std::size_t>(i - 1)), tsi2,
-                     series_plot, plots);
-      outliers[static_cast<std::size_t>(i - 1)] = std::move(fit.outliers);
+      tally_outliers(fit, r.r0, y.ify, tsi1.ids.at(at(i)), tsi2, series_plot, plots);
+      outliers[at(i)] = std::move(fit.outliers);
     }
-    models[static_cast<std::size_t>(i - 1)] = {fit.order, fit.r_squared, fit.coefficients};
+    models[at(i)] = {fit.order, fit.r_squared, fit.coefficients};
     y.ips = code;
   }
 
@@ -377,15 +379,17 @@ std::vector<SeriesModel> armod(Tsi1& tsi1, Tsi2& tsi2, StatsTable& stats, int po
   if (robust) {
     show_and_save_outliers(tsi1, set, outliers, icommands, commands, units, plots);
     for (int j = 1; j <= set.length; ++j) {
-      const float depth = tsi2.at(j, 1);
-      const float negative = tsi2.at(j, kNegativeOutliers);
-      const float positive = tsi2.at(j, kPositiveOutliers);
+      const float depth = tsi2.at(j, tsi2col::depth);
+      const float negative = tsi2.at(j, tsi2col::negative_outliers);
+      const float positive = tsi2.at(j, tsi2col::positive_outliers);
       // A year without a sample depth of its own (no chronology built) has no fraction.
-      tsi2.at(j, kNegativeFraction) = negative != 0.0f && depth > 0.0f ? negative / depth : 0.0f;
-      tsi2.at(j, kPositiveFraction) = positive > 0.0f && depth > 0.0f ? positive / depth : 0.0f;
+      tsi2.at(j, tsi2col::negative_fraction) =
+          negative != 0.0f && depth > 0.0f ? negative / depth : 0.0f;
+      tsi2.at(j, tsi2col::positive_fraction) =
+          positive > 0.0f && depth > 0.0f ? positive / depth : 0.0f;
     }
-    if (icommands.option(9, 1) > 0 || icommands.option(19) > 0) {
-      plot_outlier_counts(tsi2, set, commands, icommands.option(19), plots);
+    if (icommands[opt::ar_method_plots] > 0 || icommands[opt::summary_plots] > 0) {
+      plot_outlier_counts(tsi2, set, commands, icommands[opt::summary_plots], plots);
     }
   }
 

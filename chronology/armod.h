@@ -21,13 +21,6 @@ struct SeriesModel {
   std::vector<float> coefficients;  // phi_1 .. phi_order
 };
 
-// The outlier tallies of the robust methods go to the chronology table by chronology year:
-// column 13 minus the number of series with a negative autoregressive outlier, column 14 the
-// number with a positive one, columns 15 and 16 these counts divided by the sample depth of
-// column 1. Columns 13 and 14 are cleared at the start of every call.
-inline constexpr int kNegativeOutliers = 13, kPositiveOutliers = 14;
-inline constexpr int kNegativeFraction = 15, kPositiveFraction = 16;
-
 // Fits every series by option 9 (1 ordinary, 2 robust, 3 robust with the outliers removed)
 // at the order of option 11 (0 the pooled order, negative the first Akaike minimum, positive
 // a fixed order; in batch runs each series' `ips` code instead), replaces the series by
@@ -35,6 +28,10 @@ inline constexpr int kNegativeFraction = 15, kPositiveFraction = 16;
 // output file and the prewhitened statistics to columns 1 to 7 of the statistics table, and,
 // for the robust methods, the outlier tallies, the outlier plots and (option 18 above 0) the
 // outlier series file, output prefix + "_auto_outs.txt". Returns the model of every series.
+// The outlier tallies go to the chronology table by chronology year: the negative outliers
+// column minus the number of series with a negative autoregressive outlier, the positive
+// one the number with a positive one, the two fraction columns these counts divided by the
+// sample depth. The two count columns are cleared at the start of every call.
 std::vector<SeriesModel> armod(Tsi1& tsi1, Tsi2& tsi2, StatsTable& stats, int pooled_order,
                                const Icommands& icommands, Commands& commands, Units& units,
                                PlotSession& plots);

@@ -10,6 +10,7 @@
 #include "plots/plot_loop.h"
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/store.h"
 #include "series/units.h"
@@ -24,14 +25,14 @@ struct Span {
 };
 
 Span span_of(const Tsi1& tsi1, int i, int first_year) {
-  const SeriesYears& y = tsi1.years.at(static_cast<std::size_t>(i - 1));
+  const SeriesYears& y = tsi1.years.at(at(i));
   Span s{y.ify - first_year, y.ily - first_year};
   if (s.first < 0 || s.last >= tsi1.rows || s.last < s.first) return Span{};
   return s;
 }
 
 const float* column_of(const Tsi1& tsi1, int i) {
-  return tsi1.matrix.data() + static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(tsi1.rows);
+  return tsi1.matrix.data() + at(i) * static_cast<std::size_t>(tsi1.rows);
 }
 
 }  // namespace
@@ -178,7 +179,7 @@ std::vector<int> centre_series(Tsi1& tsi1, int first_year, std::span<const int> 
   std::vector<int> lead(static_cast<std::size_t>(tsi1.count), 0);
   for (int i = 1; i <= tsi1.count; ++i) {
     if (static_cast<std::size_t>(i) > use.size() || use[i - 1] != 1) continue;
-    const SeriesYears& y = tsi1.years.at(static_cast<std::size_t>(i - 1));
+    const SeriesYears& y = tsi1.years.at(at(i));
     const int iskp = y.ify - first_year;
     if (iskp < 0) {
       console.say(Layout("(1x,'error in pool: iskp = ',i4)").write(iskp));
@@ -201,7 +202,7 @@ std::vector<int> centre_series(Tsi1& tsi1, int first_year, std::span<const int> 
         if (!is_missing(v)) v -= mean;
       }
     }
-    lead[static_cast<std::size_t>(i - 1)] = 1;
+    lead[at(i)] = 1;
   }
   return lead;
 }
@@ -289,10 +290,10 @@ void write_report(Units& units, Console& console, const PooledFit& fit, int ipp,
 PoolResult pool(Tsi1& tsi1, int n, std::span<const int> use, const Icommands& icommands,
                 const Commands& commands, Units& units, PlotSession& plots) {
   Console& console = plots.console();
-  const int ipp = icommands.option(10);
+  const int ipp = icommands[opt::pooled_ar_order];
   const char sw = commands.at(Commands::kPooledArSwitch);
   const bool reporting = sw == 'n' || sw == 'N';
-  const int first_year = tsi1.years.at(static_cast<std::size_t>(tsi1.count)).ify;
+  const int first_year = tsi1.years.at(count(tsi1.count)).ify;
 
   // Centring, then the pooled sums and the fit.
   if (reporting) console.say(Layout("(/1x,'computing pooled autoregression')").write());
@@ -308,8 +309,8 @@ PoolResult pool(Tsi1& tsi1, int n, std::span<const int> use, const Icommands& ic
     result.variance_inflation = inflation;
     write_report(units, console, fit, ipp, inflation);
   }
-  const int summary_option = icommands.option(19);
-  if (summary_option == 2 || summary_option == 3 || icommands.option(10, 1) == 1) {
+  const int summary_option = icommands[opt::summary_plots];
+  if (summary_option == 2 || summary_option == 3 || icommands[opt::pooled_ar_plots] == 1) {
     arhist1(plots, plot_block(fit), commands.get(Commands::kNameFirst, Commands::kNameLast), n);
   }
   return result;

@@ -49,10 +49,12 @@ float robar_psi(float u) {
 }
 
 RobarResult robar(std::span<float> x, int m, int mode, int method) {
-  if (method < 1 || method > 3) throw std::invalid_argument("robar: method must be 1, 2 or 3");
+  if (method < kOrdinaryAr || method > kRobustArCleaned) {
+    throw std::invalid_argument("robar: method must be 1, 2 or 3");
+  }
   RobarResult result;
   result.saved.assign(x.begin(), x.end());
-  const bool robust = method > 1;
+  const bool robust = method > kOrdinaryAr;
   for (int pass = 1; pass <= kRobustPasses; ++pass) {
     // Fit the model to x as it stands: the given series in pass 1, the cleaned series of the
     // previous pass afterwards.
@@ -64,11 +66,13 @@ RobarResult robar(std::span<float> x, int m, int mode, int method) {
     // The series to prewhiten: the given one, except in the last pass of method 3, which
     // applies the robust model to the cleaned series. Method 2 keeps the prewhitened cleaned
     // series of its last pass as the robust residuals before taking the given series.
-    if (method == 2 && pass == kRobustPasses) {
+    if (method == kRobustAr && pass == kRobustPasses) {
       albino(x, fit.coefficients);
       result.robust_indices = plus_one(x);
     }
-    if (!(method == 3 && pass == kRobustPasses)) std::copy(result.saved.begin(), result.saved.end(), x.begin());
+    if (!(method == kRobustArCleaned && pass == kRobustPasses)) {
+      std::copy(result.saved.begin(), result.saved.end(), x.begin());
+    }
 
     albino(x, fit.coefficients);
     subtract_mean(x);
@@ -85,7 +89,7 @@ RobarResult robar(std::span<float> x, int m, int mode, int method) {
     commie(x, fit.coefficients);
   }
   result.ordinary_indices = plus_one(result.first_pass);
-  if (method == 3) result.robust_indices = plus_one(x);
+  if (method == kRobustArCleaned) result.robust_indices = plus_one(x);
   result.outliers.resize(x.size());
   for (std::size_t t = 0; t < x.size(); ++t) {
     result.outliers[t] = result.ordinary_indices[t] - result.robust_indices[t] + 1.0f;

@@ -14,6 +14,11 @@ namespace dendro {
 
 inline constexpr int kRobustPasses = 5;
 
+// The autoregression methods (the autoregression option).
+inline constexpr int kOrdinaryAr = 1;
+inline constexpr int kRobustAr = 2;         // outliers kept in the residuals
+inline constexpr int kRobustArCleaned = 3;  // outliers removed
+
 struct RobarResult {
   int order = 0;
   std::vector<float> coefficients;  // phi_1 .. phi_order of the last fit

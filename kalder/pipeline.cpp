@@ -133,8 +133,9 @@ void build_chronology(Run& run, MeanKind mean_kind, int column) {
                         run.error,
                         run.lower,
                         run.upper};
-  robsum(run.tsi1, out, run.largest_mean, run.all_series_rbar, kind, run.icommands, run.commands,
-         run.units, run.plots, run.rand);
+  store(robsum(run.tsi1, mean_kind, run.largest_mean, run.all_series_rbar, run.icommands,
+               {run.commands, run.units, run.plots}, run.rand),
+        out);
 }
 
 // Years without series hold 1.0 in an index chronology; the mean overlay follows it.

@@ -44,9 +44,9 @@ RcsStageResult regional_curve_stage(Run& run, PlotSession& plots, Rand& rand) {
   io.mean_by_age = [&run, &plots, &rand](Tsi1& tsi1, const AgeMeanColumns& c) {
     const ChronologyColumns columns{c.depth,     c.segment_length, c.tree_age, c.mean,
                                     c.std_error, c.lower,          c.upper};
-    const char kind = static_cast<char>(MeanKind::age_aligned);
-    robsum(tsi1, columns, run.largest_mean, 0.0f, kind, run.icommands, run.commands, run.units,
-           plots, rand);
+    store(robsum(tsi1, MeanKind::age_aligned, run.largest_mean, 0.0f, run.icommands,
+                 {run.commands, run.units, plots}, rand),
+          columns);
   };
   io.plots = stage_plot_layer(plots, run.icommands, run.commands);
   if (run.rcs_series.size() < count(run.tsi1.count))

@@ -10,6 +10,7 @@
 
 #include "series/correlation.h"
 #include "series/descriptive.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/text.h"
 #include "series/units.h"
@@ -18,8 +19,6 @@
 
 namespace dendro {
 namespace {
-
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 // Report lines.
 constexpr std::string_view kNoAnalysis =
@@ -111,8 +110,7 @@ Period select(const Tsi1& tsi1, int first, int last) {
   for (int i = 1; i <= count; ++i) {
     const SeriesYears& y = tsi1.years.at(at(i));
     if (!(y.ify <= first && y.ily >= last)) continue;
-    const std::size_t offset =
-        static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(tsi1.rows);
+    const std::size_t offset = at(i) * static_cast<std::size_t>(tsi1.rows);
     const int row = first - axis_first;
     if (row < 0 || last - axis_first >= tsi1.rows) {
       throw std::logic_error("comper: the period lies outside the series matrix.");
@@ -264,8 +262,8 @@ CommonPeriodResult comper(const Tsi1& tsi1, StatsTable& stats, int kind, const I
     units.write(unit::out, fmt_write(kNoAnalysis));
     return cp;
   }
-  const int first = icommands[14], last = icommands[44];
-  const bool table = icommands[17] > 1;
+  const int first = icommands[opt::common_period_first], last = icommands[opt::common_period_last];
+  const bool table = icommands[opt::printout] > 1;
   if (table) units.write(unit::out, fmt_write(kTitle));
 
   // Selection: the series that cover every year of the period.
@@ -302,7 +300,7 @@ CommonPeriodResult comper(const Tsi1& tsi1, StatsTable& stats, int kind, const I
     }
   }
 
-  PcaSetting setting{first, last, icommands[19], kind, prefix};
+  PcaSetting setting{first, last, icommands[opt::summary_plots], kind, prefix};
   cp.components = pca(z, r, cp.selected_ids, setting, units, plots);
 
   // All pairs.

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/stop.h"
 
@@ -22,7 +23,7 @@ constexpr float kHouseholderTolerance = 7.888609e-31f;
 // Vectors indexed from 1, as the decomposition is written.
 struct OneBased {
   std::span<float> v;
-  float& operator()(int i) { return v[static_cast<std::size_t>(i - 1)]; }
+  float& operator()(int i) { return v[at(i)]; }
 };
 
 // Householder reduction of z to tridiagonal form (diagonal in d, sub-diagonal in e(2..n)),
@@ -164,17 +165,18 @@ void order_descending(Matrix& z, OneBased d) {
 
 }  // namespace
 
-bool htdql(Matrix& z, std::span<float> d) {
+Eigenvalues htdql(Matrix& z) {
   const int n = z.rows;
   if (z.cols != n) throw std::invalid_argument("htdql: the matrix is not square.");
-  if (d.size() < static_cast<std::size_t>(n)) throw std::invalid_argument("htdql: d too short.");
-  if (n == 0) return true;
-  std::vector<float> work(static_cast<std::size_t>(n), 0.0f);
-  const OneBased dv{d}, ev{work};
+  Eigenvalues result;
+  result.values.assign(count(n), 0.0f);
+  if (n == 0) return result;
+  std::vector<float> work(count(n), 0.0f);
+  const OneBased dv{result.values}, ev{work};
   tridiagonalise(z, dv, ev);
-  if (!diagonalise(z, dv, ev)) return false;
-  order_descending(z, dv);
-  return true;
+  result.converged = diagonalise(z, dv, ev);
+  if (result.converged) order_descending(z, dv);
+  return result;
 }
 
 std::vector<int> gmas(Matrix& z, int cols) {
@@ -183,7 +185,7 @@ std::vector<int> gmas(Matrix& z, int cols) {
     float positive = 0.0f, negative = 0.0f;
     for (float v : z.column(j)) (v >= 0.0f ? positive : negative) += v * v;
     if (positive < negative) {
-      sign[static_cast<std::size_t>(j - 1)] = -1;
+      sign[at(j)] = -1;
       for (float& v : z.column(j)) v = -v;
     }
   }
@@ -247,7 +249,7 @@ VarimaxResult varimax(const Matrix& a, int nf) {
     float sum = 0.0f;
     for (int j = 1; j <= nf; ++j) sum += a(i, j) * a(i, j);
     const float h = std::sqrt(sum);
-    out.communality_root[static_cast<std::size_t>(i - 1)] = h;
+    out.communality_root[at(i)] = h;
     const float scale = h > 0.0f ? 1.0f / h : 0.0f;
     for (int j = 1; j <= nf; ++j) b(i, j) = a(i, j) * scale;
   }
@@ -299,13 +301,13 @@ VarimaxResult varimax(const Matrix& a, int nf) {
 
   // Undo the normalisation; each factor's share of the total variance.
   for (int i = 1; i <= n; ++i) {
-    const float h = out.communality_root[static_cast<std::size_t>(i - 1)];
+    const float h = out.communality_root[at(i)];
     for (int j = 1; j <= nf; ++j) b(i, j) *= h;
   }
   for (int j = 1; j <= nf; ++j) {
     double sum = 0.0;
     for (float x : b.column(j)) sum += static_cast<double>(x) * x;
-    out.variance[static_cast<std::size_t>(j - 1)] = static_cast<float>(sum / n);
+    out.variance[at(j)] = static_cast<float>(sum / n);
   }
   if (error != 0) {
     throw Stop("\n" + Layout("(' >> sbr varimax: error',i6)").write(error), kFailureStatus);
@@ -318,15 +320,20 @@ namespace {
 constexpr double kTinyPivot = 1.0e-20;
 }  // namespace
 
-int ludcmp(MatrixD& a, std::span<int> indx, double& sign) {
+LuPivots ludcmp(MatrixD& a) {
   const int n = a.rows;
-  std::vector<double> vv(static_cast<std::size_t>(n));
+  LuPivots lu;
+  lu.indx.assign(count(n), 0);
+  std::vector<double> vv(count(n));
   // Implicit scaling: the reciprocal of each row's largest magnitude.
   for (int i = 1; i <= n; ++i) {
     double big = 0.0;
     for (int j = 1; j <= n; ++j) big = std::max(big, std::fabs(a(i, j)));
-    if (big == 0.0) return kCroutSingular;
-    vv[static_cast<std::size_t>(i - 1)] = 1.0 / big;
+    if (big == 0.0) {
+      lu.status = kCroutSingular;
+      return lu;
+    }
+    vv[at(i)] = 1.0 / big;
   }
   for (int j = 1; j <= n; ++j) {
     for (int i = 1; i <= j - 1; ++i) {
@@ -341,7 +348,7 @@ int ludcmp(MatrixD& a, std::span<int> indx, double& sign) {
       double sum = a(i, j);
       for (int k = 1; k <= j - 1; ++k) sum -= a(i, k) * a(k, j);
       a(i, j) = sum;
-      const double merit = vv[static_cast<std::size_t>(i - 1)] * std::fabs(sum);
+      const double merit = vv[at(i)] * std::fabs(sum);
       if (merit >= big) {
         big = merit;
         imax = i;
@@ -349,10 +356,10 @@ int ludcmp(MatrixD& a, std::span<int> indx, double& sign) {
     }
     if (imax != j) {
       for (int k = 1; k <= n; ++k) std::swap(a(imax, k), a(j, k));
-      sign = -sign;
-      vv[static_cast<std::size_t>(imax - 1)] = vv[static_cast<std::size_t>(j - 1)];
+      lu.sign = -lu.sign;
+      vv[at(imax)] = vv[at(j)];
     }
-    indx[static_cast<std::size_t>(j - 1)] = imax;
+    lu.indx[at(j)] = imax;
     if (j != n) {
       if (a(j, j) == 0.0) a(j, j) = kTinyPivot;
       const double pivot = a(j, j);
@@ -360,16 +367,16 @@ int ludcmp(MatrixD& a, std::span<int> indx, double& sign) {
     }
   }
   if (n > 0 && a(n, n) == 0.0) a(n, n) = kTinyPivot;
-  return 0;
+  return lu;
 }
 
 void lubksb(const MatrixD& lu, std::span<const int> indx, std::span<double> b) {
   const int n = lu.rows;
-  auto B = [&](int i) -> double& { return b[static_cast<std::size_t>(i - 1)]; };
+  auto B = [&](int i) -> double& { return b[at(i)]; };
   // Forward substitution, unscrambling the permutation; leading zeros of b are skipped.
   int first = 0;
   for (int i = 1; i <= n; ++i) {
-    const int ip = indx[static_cast<std::size_t>(i - 1)];
+    const int ip = indx[at(i)];
     double sum = B(ip);
     B(ip) = B(i);
     if (first != 0) {
@@ -397,24 +404,23 @@ CroutResult crout(Matrix& a, Console& con) {
   }
   MatrixD lu(n, n);
   for (std::size_t k = 0; k < a.cells.size(); ++k) lu.cells[k] = a.cells[k];
-  std::vector<int> indx(static_cast<std::size_t>(n), 0);
-  double sign = 1.0;
-  if (ludcmp(lu, indx, sign) == kCroutSingular) {
+  const LuPivots pivots = ludcmp(lu);
+  if (pivots.status == kCroutSingular) {
     con.pause("*** singular matrix in crout ***");
     result.status = kCroutSingular;
     return result;
   }
-  double det = sign;
+  double det = pivots.sign;
   for (int j = 1; j <= n; ++j) det *= lu(j, j);
 
   // Each column of the identity becomes the same column of the inverse.
   std::vector<double> column(static_cast<std::size_t>(n));
   for (int j = 1; j <= n; ++j) {
     std::fill(column.begin(), column.end(), 0.0);
-    column[static_cast<std::size_t>(j - 1)] = 1.0;
-    lubksb(lu, indx, column);
+    column[at(j)] = 1.0;
+    lubksb(lu, pivots.indx, column);
     for (int i = 1; i <= n; ++i)
-      a(i, j) = static_cast<float>(column[static_cast<std::size_t>(i - 1)]);
+      a(i, j) = static_cast<float>(column[at(i)]);
   }
   result.determinant = static_cast<float>(det);
   return result;

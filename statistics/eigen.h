@@ -19,13 +19,17 @@ inline constexpr int kQlIterationLimit = 30;
 inline constexpr std::string_view kHtdqlNoConvergence =
     "0>>sbr htdql: eigenvector computation terminated after 30 iterations";
 
+struct Eigenvalues {
+  bool converged = true;  // false when one needed more than kQlIterationLimit iterations
+  std::vector<float> values;  // z.rows values, descending; partly computed when not converged
+};
+
 // Eigenvalues and eigenvectors of the symmetric matrix z (its lower triangle and diagonal
 // are read): Householder reduction to tridiagonal form, then QL iterations with implicit
-// shifts, in single precision. d receives the eigenvalues in descending order (of equal
-// values the one found last comes first) and column j of z the unit eigenvector of d[j-1].
-// Returns false when an eigenvalue needs more than kQlIterationLimit iterations; d and z are
-// then only partly computed. d holds at least z.rows values.
-bool htdql(Matrix& z, std::span<float> d);
+// shifts, in single precision. Returns the eigenvalues in descending order (of equal values
+// the one found last comes first); column j of z becomes the unit eigenvector of value j
+// (only partly computed when the iterations did not converge).
+Eigenvalues htdql(Matrix& z);
 
 // Gives each of the first `cols` columns of z its conventional sign: a column whose
 // negative entries carry more squared weight than its positive ones is negated (a tie
@@ -66,10 +70,14 @@ struct CroutResult {
 // A matrix singular in any other way is not detected: its zero pivots become 1.0e-20.
 CroutResult crout(Matrix& a, Console& con);
 
+struct LuPivots {
+  int status = 0;         // kCroutSingular when a row is all zero (a then partly changed)
+  std::vector<int> indx;  // the pivot row of each column (1-based)
+  double sign = 1.0;      // -1 to the power of the row interchanges
+};
+
 // Crout's LU decomposition with implicit partial pivoting of the square matrix a, in place.
-// indx receives the pivot row of each column (1-based) and `sign` is multiplied by -1 for
-// every row interchange. Returns kCroutSingular, a partly changed, when a row is all zero.
-int ludcmp(MatrixD& a, std::span<int> indx, double& sign);
+LuPivots ludcmp(MatrixD& a);
 
 // Solves A x = b with the factors and pivots of ludcmp; b is replaced by x.
 void lubksb(const MatrixD& lu, std::span<const int> indx, std::span<double> b);

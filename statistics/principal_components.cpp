@@ -11,6 +11,7 @@
 #include "plots/plot_loop.h"
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/units.h"
 
@@ -62,8 +63,6 @@ std::string plot_title(int kind, std::string_view lead, std::string_view what) {
 }
 
 bool plots_on(int plot_flag) { return plot_flag == 2 || plot_flag == 3; }
-
-std::size_t at(int i) { return static_cast<std::size_t>(i - 1); }
 
 // Report lines.
 constexpr std::string_view kPcHeading =
@@ -331,8 +330,8 @@ std::vector<float> four_columns(const Matrix& m, int first) {
   std::vector<float> page(static_cast<std::size_t>(kPanelsPerPage) * rows, 0.0f);
   for (int k = 0; k < kPanelsPerPage && first + k <= m.cols; ++k) {
     const std::span<const float> column = m.column(first + k);
-    const auto at = static_cast<std::ptrdiff_t>(static_cast<std::size_t>(k) * rows);
-    std::copy(column.begin(), column.end(), page.begin() + at);
+    const auto offset = static_cast<std::ptrdiff_t>(static_cast<std::size_t>(k) * rows);
+    std::copy(column.begin(), column.end(), page.begin() + offset);
   }
   return page;
 }
@@ -469,8 +468,9 @@ PcaResult pca(const Matrix& z, const Matrix& r, std::span<const std::string> ids
 
   // Eigenvalues in descending order, eigenvectors with conventional signs.
   pc.eigenvectors = r;
-  pc.eigenvalues.assign(static_cast<std::size_t>(n), 0.0f);
-  if (!htdql(pc.eigenvectors, pc.eigenvalues)) {
+  const Eigenvalues eigen = htdql(pc.eigenvectors);
+  pc.eigenvalues = eigen.values;
+  if (!eigen.converged) {
     // Nothing after this would be defined: the analysis of the period ends here.
     plots.console().say(kHtdqlNoConvergence);
     pc.converged = false;

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "plots/release_plot.h"
+#include "series/index.h"
 
 namespace dendro {
 namespace {
@@ -45,7 +46,7 @@ RunningGrowth running_growth(std::span<float> x, int first_year, int window, boo
   // Running means and their standard errors, window j covering values j .. j + w - 1.
   const float width = static_cast<float>(w);
   for (int j = 1; j <= windows; ++j) {
-    const auto values = x.subspan(static_cast<std::size_t>(j - 1), static_cast<std::size_t>(w));
+    const auto values = x.subspan(at(j), static_cast<std::size_t>(w));
     float sum = 0.0f;
     for (float v : values) sum += v;
     const float mean = sum / width;
@@ -58,7 +59,7 @@ RunningGrowth running_growth(std::span<float> x, int first_year, int window, boo
 
   // Growth change from window k to the window that starts right after it.
   for (int k = 1; k <= windows - w; ++k) {
-    const float earlier = out.means[static_cast<std::size_t>(k - 1)];
+    const float earlier = out.means[at(k)];
     const float later = out.means[static_cast<std::size_t>(k + w - 1)];
     out.change.push_back(earlier != 0.0f ? (later - earlier) / earlier
                                          : std::numeric_limits<float>::quiet_NaN());
@@ -80,7 +81,7 @@ std::vector<int> findrl(std::span<const float> means, std::span<const float> err
   bool recorded = false;
   int last = 0;
   for (int k = 3; k <= changes - 2; ++k) {
-    const std::size_t i = static_cast<std::size_t>(k - 1);
+    const std::size_t i = at(k);
     if (method == release_method::kModified &&
         !(later_means[i] - e * later_errors[i] > means[i] + e * errors[i])) {
       continue;

@@ -199,8 +199,8 @@ std::vector<RunningRbarRow> running_rbar(const SeriesView& view, int first_year,
 
 std::vector<RunningRbarRow> runr(const Tsi1& tsi1, int length, const Icommands& icommands,
                                  Console& con, Units& units, int report_unit) {
-  const int window = icommands.option(16);
-  const int overlap = icommands.option(16, 1);
+  const int window = icommands[opt::running_rbar_window];
+  const int overlap = icommands[opt::running_rbar_overlap];
   const Layout settings("(1x,'window length: ',t22,i5, /1x,'window overlap: ',t22,i5)");
   con.say(settings.write(window, overlap));
   if (window < 1 || overlap >= window) {

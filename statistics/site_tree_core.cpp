@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 
+#include "series/index.h"
 #include "series/text.h"
 
 namespace dendro {
@@ -27,11 +28,11 @@ void stc(Tsi1& tsi1, std::string_view mask) {
     int first = 1;
     while (tsi1.year_row(first).cpa != 0) ++first;
     const std::string key =
-        field(tsi1.ids[static_cast<std::size_t>(first - 1)], kIdLength).substr(0, key_length);
+        field(tsi1.ids[at(first)], kIdLength).substr(0, key_length);
     for (int i = first; i <= count; ++i) {
       SeriesYears& row = tsi1.year_row(i);
       if (row.cpa != 0) continue;
-      if (field(tsi1.ids[static_cast<std::size_t>(i - 1)], kIdLength).compare(0, key_length, key) ==
+      if (field(tsi1.ids[at(i)], kIdLength).compare(0, key_length, key) ==
           0) {
         row.cpa = tree_number;
         ++assigned;

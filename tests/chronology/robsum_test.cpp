@@ -12,12 +12,14 @@
 #include "series/bootstrap.h"
 #include "series/store.h"
 #include "tests/chronology/run_fixture.h"
+#include "tests/chronology/series_set.h"
 
 namespace dendro {
 namespace {
 
 std::string bar_text(float mean, int year, char code, float reference = 1.0f) {
-  const auto bar = text_bar(mean, year, bar_scale(code, reference), code);
+  const auto kind = static_cast<MeanKind>(code);
+  const auto bar = text_bar(mean, year, bar_scale(kind, reference), kind);
   return std::string(bar.begin(), bar.end());
 }
 
@@ -42,16 +44,16 @@ TEST(text_bar, positions_and_marks) {
 }
 
 TEST(text_bar, scale_by_reference_and_code) {
-  EXPECT_EQ(bar_scale('n', 0.2f).header, "0-------0.1-------0.2--->");
-  EXPECT_EQ(bar_scale('b', 0.21f).header, "0----:---1/2---:----1--->");
-  EXPECT_EQ(bar_scale('n', 0.5f).header, "0----:---1/2---:----1--->");
-  EXPECT_EQ(bar_scale('n', 1.0f).header, "0----:----1----:----2--->");
-  EXPECT_EQ(bar_scale('n', 2.0f).header, "0----:----1----:----2--->");
-  const BarScale wide = bar_scale('n', 2.5f);
+  EXPECT_EQ(bar_scale(MeanKind::raw, 0.2f).header, "0-------0.1-------0.2--->");
+  EXPECT_EQ(bar_scale(MeanKind::age_aligned, 0.21f).header, "0----:---1/2---:----1--->");
+  EXPECT_EQ(bar_scale(MeanKind::raw, 0.5f).header, "0----:---1/2---:----1--->");
+  EXPECT_EQ(bar_scale(MeanKind::raw, 1.0f).header, "0----:----1----:----2--->");
+  EXPECT_EQ(bar_scale(MeanKind::raw, 2.0f).header, "0----:----1----:----2--->");
+  const BarScale wide = bar_scale(MeanKind::raw, 2.5f);
   EXPECT_EQ(wide.header, "0----1----2----3----4--->");
   EXPECT_EQ(wide.first_mark, 4);
   EXPECT_EQ(wide.second_mark, 7);
-  EXPECT_EQ(bar_scale('s', 0.1f).header, "0----:----1----:----2--->");
+  EXPECT_EQ(bar_scale(MeanKind::standard, 0.1f).header, "0----:----1----:----2--->");
 }
 
 // Tukey's biweight as the mean routine defines it, in double: median M, MAD, then one pass
@@ -109,32 +111,16 @@ class RobsumRun : public ChronologyRun {
   // of its length (option 13 = -50) at printout 4; the general output file.
   std::vector<std::string> spline_stabilised(float level, float trend) {
     make_set(1801, widening_series(level, trend));
-    icommands_.option(12) = 1;
-    icommands_.option(13) = -50;
-    icommands_.option(17) = 4;
+    icommands_[opt::mean_chronology] = 1;
+    icommands_[opt::stabilisation] = -50;
+    icommands_[opt::printout] = 4;
     run('s');
     return report();
   }
-  // Series given as columns of `rows` years from `first`; kMissing marks no value.
+  // Series given as columns of years from `first`; kMissing marks no value.
   void make_set(int first, const std::vector<std::vector<float>>& columns) {
-    const int rows = static_cast<int>(columns[0].size());
-    const int count = static_cast<int>(columns.size());
-    store_.reshape(rows, count);
-    for (int i = 1; i <= count; ++i) {
-      int a = 0, b = 0;
-      for (int r = 1; r <= rows; ++r) {
-        const float v = columns[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(r - 1)];
-        store_.at(r, i) = v;
-        if (v != kMissing) {
-          if (a == 0) a = r;
-          b = r;
-        }
-      }
-      store_.year_row(i) = SeriesYears{.ify = first + a - 1, .ily = first + b - 1};
-      store_.ids.push_back("S" + std::to_string(i));
-    }
-    store_.year_row(count + 1) = SeriesYears{.ify = first, .ily = first + rows - 1};
-    resize(rows);
+    store_ = series_set(first, columns);
+    resize(store_.rows);
   }
   void resize(int n) {
     depth_.assign(static_cast<std::size_t>(n), -1);
@@ -147,8 +133,9 @@ class RobsumRun : public ChronologyRun {
   }
   void run(char kind, float reference = 1.0f, float rbar = 0.5f) {
     commands_.set_data_kind(std::string(1, kind) + " ");
-    robsum(store_, ChronologyColumns{depth_, seg_, age_, crn_, err_, lower_, upper_}, reference,
-           rbar, kind, icommands_, commands_, units_, plots_, rand_);
+    store(robsum(store_, static_cast<MeanKind>(kind), reference, rbar, icommands_,
+                 {commands_, units_, plots_}, rand_),
+          ChronologyColumns{depth_, seg_, age_, crn_, err_, lower_, upper_});
   }
   Tsi1 store_;
   Rand rand_;
@@ -162,8 +149,8 @@ TEST_F(RobsumRun, arithmetic_means_depths_and_ages) {
   // 1901-1904: series 1 from 1901 to 1903, series 2 from 1902 to 1903, series 3 in 1901
   // only; no series in 1904.
   make_set(1901, {{0.9f, 1.2f, 0.6f, M}, {M, 1.0f, 1.4f, M}, {1.5f, M, M, M}});
-  icommands_.option(12) = 1;
-  icommands_.option(12, 2) = 1;  // bootstrap limits
+  icommands_[opt::mean_chronology] = 1;
+  icommands_[opt::bootstrap_limits] = 1;  // bootstrap limits
   lower_[3] = upper_[3] = 0.0f;
   run('s');
   EXPECT_EQ(depth_, (std::vector<int>{2, 2, 2, 0}));
@@ -195,8 +182,8 @@ TEST_F(RobsumRun, biweight_year_equals_brute_force) {
   std::vector<std::vector<float>> columns;
   for (double v : year) columns.push_back({static_cast<float>(v), 1.0f});
   make_set(1801, columns);
-  icommands_.option(12) = 2;
-  icommands_.option(19) = 2;  // keeps the weights for the weights plot
+  icommands_[opt::mean_chronology] = 2;
+  icommands_[opt::summary_plots] = 2;  // keeps the weights for the weights plot
   run('s');
   const Biweight expected = brute_force_biweight(year, 7.5);
   EXPECT_NEAR(crn_[0], expected.location, 1e-5);
@@ -220,8 +207,8 @@ TEST_F(RobsumRun, bootstrap_draws_follow_the_three_seeds) {
     columns.push_back({i < 6 ? year1[i] : M, 0.9f + 0.05f * static_cast<float>(i)});
   }
   make_set(1701, columns);
-  icommands_.option(12) = 2;
-  icommands_.option(12, 2) = 1;
+  icommands_[opt::mean_chronology] = 2;
+  icommands_[opt::bootstrap_limits] = 1;
   rand_.random();  // the builder resets the seeds itself
   run('r');
   const float lower = lower_[0], upper = upper_[0];
@@ -259,8 +246,8 @@ TEST_F(RobsumRun, bootstrap_draws_follow_the_three_seeds) {
 
 TEST_F(RobsumRun, table_rows_and_progress) {
   make_set(1950, {{0.9f, 1.0f}, {1.0f, 1.0f}, {1.1f, 1.0f}});
-  icommands_.option(12) = 1;
-  icommands_.option(17) = 3;
+  icommands_[opt::mean_chronology] = 1;
+  icommands_[opt::printout] = 3;
   run('s');
   const auto lines = report();
   EXPECT_TRUE(contains(lines, "         gaussian mean standard chronology"));
@@ -279,7 +266,7 @@ TEST_F(RobsumRun, statistics_of_a_single_series) {
   std::vector<float> x;
   for (int t = 0; t < 1200; ++t) x.push_back(1.0f + 0.3f * std::sin(0.37f * t));
   make_set(801, {x});
-  icommands_.option(12) = 1;
+  icommands_[opt::mean_chronology] = 1;
   run('n');
   const auto lines = report();
   EXPECT_TRUE(contains(lines, " |---------------- gaussian mean raw data chronology statistics"
@@ -305,10 +292,10 @@ TEST_F(RobsumRun, stabilisation_moves_the_limits) {
   // depths 1, 2/1.5, 4/2.5; deviations 0, 0.2 sqrt(4/3) = 0.23094, -0.2 sqrt(1.6) = -0.25298;
   // rescaled to the mean 1.0 and sd 0.2 of the chronology over all three years.
   make_set(1601, {{1.0f, 1.2f, 0.8f}, {M, 1.2f, 0.8f}, {M, M, 0.8f}, {M, M, 0.8f}});
-  icommands_.option(12) = 1;
-  icommands_.option(12, 2) = 1;
-  icommands_.option(13) = 1;
-  icommands_.option(17) = 1;
+  icommands_[opt::mean_chronology] = 1;
+  icommands_[opt::bootstrap_limits] = 1;
+  icommands_[opt::stabilisation] = 1;
+  icommands_[opt::printout] = 1;
   run('s', 1.0f, 0.5f);
   const double s[] = {0.0, 0.2 * std::sqrt(4.0 / 3.0), -0.2 * std::sqrt(1.6)};
   const double mean = (s[0] + s[1] + s[2]) / 3;
@@ -328,12 +315,21 @@ TEST_F(RobsumRun, stabilisation_moves_the_limits) {
   EXPECT_FALSE(contains(lines, " *** series before variance stabilization ***"));
 }
 
+TEST_F(RobsumRun, the_stabilisation_lines_reach_the_console_after_the_years) {
+  make_set(1601, {{1.0f, 1.2f, 0.8f}, {M, 1.2f, 0.8f}, {M, M, 0.8f}});
+  icommands_[opt::mean_chronology] = 1;
+  icommands_[opt::stabilisation] = 1;
+  run('s', 1.0f, 0.0f);
+  EXPECT_NE(out_.str().find("    year:   1603\n*** rbar .le. 0 in sbr stabbm ***\n"),
+            std::string::npos);
+}
+
 TEST_F(RobsumRun, spline_stabilisation_reports_its_length) {
   // Option 13 = -50 asks for a spline of 50% of the 60 years: 30 years.
   const auto lines = spline_stabilised(1.0f, 0.0f);
   EXPECT_TRUE(contains(lines, " *** variance stabilized with spline curve fit ***"));
   EXPECT_TRUE(contains(lines, " spline curve fit used:    30  years"));
-  EXPECT_EQ(icommands_.option(13), -50);  // the option itself is not rewritten
+  EXPECT_EQ(icommands_[opt::stabilisation], -50);  // the option itself is not rewritten
   // The spread grows along the series; the stabilised chronology's does not.
   auto spread = [&](int from) {
     double s = 0;
@@ -371,7 +367,7 @@ TEST_F(RobsumRun, age_aligned_kind_takes_the_aligned_span) {
   // The whole set runs 1901-1903; the aligned set (row count + 2) has 2 age rows.
   make_set(1901, {{1.0f, 2.0f, 3.0f}, {3.0f, 4.0f, 5.0f}});
   store_.year_row(4) = SeriesYears{.ify = 1, .ily = 2};
-  icommands_.option(12) = 1;
+  icommands_[opt::mean_chronology] = 1;
   run('b', 3.0f);
   EXPECT_EQ(depth_[0], 2);
   EXPECT_FLOAT_EQ(crn_[0], 2.0f);
@@ -389,8 +385,8 @@ TEST_F(RobsumRun, age_aligned_kind_takes_the_aligned_span) {
 
 TEST_F(RobsumRun, weights_file_needs_six_series_in_a_year) {
   make_set(1501, {{1.0f}, {1.1f}, {0.9f}, {1.2f}, {0.8f}});
-  icommands_.option(12) = 2;
-  icommands_.option(18) = 1;
+  icommands_[opt::mean_chronology] = 2;
+  icommands_[opt::core_series_save] = 1;
   run('r');
   EXPECT_FALSE(exists("site_res_wgts.txt"));
   make_set(1501, {{1.0f}, {1.1f}, {0.9f}, {1.2f}, {0.8f}, {1.05f}});
@@ -409,8 +405,8 @@ TEST_F(RobsumRun, weights_file_holds_the_weights_at_four_decimals) {
   // so the compact save scales by 10^5, drops one common zero and writes width 5, p = -4.
   make_set(1501, {{1.0f}, {1.1f}, {0.9f}, {1.2f}, {0.8f}, {1.05f}});
   for (int i = 1; i <= 6; ++i) store_.year_row(i).ics = 1;  // every series is saved
-  icommands_.option(12) = 2;
-  icommands_.option(18) = 4;
+  icommands_[opt::mean_chronology] = 2;
+  icommands_[opt::core_series_save] = 4;
   run('r');
   const auto lines = lines_of(path("site_res_wgts.txt"));
   ASSERT_EQ(lines.size(), 12u);

@@ -32,11 +32,17 @@ void expect_vector(const Matrix& z, int j, std::initializer_list<double> expecte
   for (double e : expected) EXPECT_NEAR(sign * z(i++, j), e, tol) << "element " << i - 1;
 }
 
+// The eigenvalues of z, which must converge; z receives the eigenvectors.
+std::vector<float> eigenvalues_of(Matrix& z) {
+  const Eigenvalues e = htdql(z);
+  EXPECT_TRUE(e.converged);
+  return e.values;
+}
+
 TEST(htdql, closed_forms) {
   // [[2,1],[1,2]]: eigenvalues 3 and 1, vectors (1,1)/sqrt2 and (1,-1)/sqrt2.
   Matrix a = rows({{2, 1}, {1, 2}});
-  std::vector<float> d(2);
-  ASSERT_TRUE(htdql(a, d));
+  const std::vector<float> d = eigenvalues_of(a);
   EXPECT_NEAR(d[0], 3.0, 1e-6);
   EXPECT_NEAR(d[1], 1.0, 1e-6);
   const double h = std::sqrt(0.5);
@@ -46,8 +52,7 @@ TEST(htdql, closed_forms) {
   // The second-difference matrix of order 3: eigenvalues 2 + sqrt2, 2, 2 - sqrt2 with
   // vectors (1, -sqrt2, 1)/2, (1, 0, -1)/sqrt2, (1, sqrt2, 1)/2.
   Matrix b = rows({{2, -1, 0}, {-1, 2, -1}, {0, -1, 2}});
-  std::vector<float> e(3);
-  ASSERT_TRUE(htdql(b, e));
+  const std::vector<float> e = eigenvalues_of(b);
   const double r2 = std::sqrt(2.0);
   EXPECT_NEAR(e[0], 2 + r2, 1e-5);
   EXPECT_NEAR(e[1], 2.0, 1e-5);
@@ -61,8 +66,7 @@ TEST(htdql, agrees_with_r) {
   // R 4.x: a <- matrix(c(4,1,2,0.5, 1,3,0,1, 2,0,5,1.5, 0.5,1,1.5,2),4)
   //        eigen(a, symmetric=TRUE)
   Matrix a = rows({{4, 1, 2, 0.5}, {1, 3, 0, 1}, {2, 0, 5, 1.5}, {0.5, 1, 1.5, 2}});
-  std::vector<float> d(4);
-  ASSERT_TRUE(htdql(a, d));
+  const std::vector<float> d = eigenvalues_of(a);
   const double values[] = {7.192666378, 3.506364556, 2.523055331, 0.777913736};
   for (int k = 0; k < 4; ++k) EXPECT_NEAR(d[static_cast<std::size_t>(k)], values[k], 2e-5);
   expect_vector(a, 1, {-0.571862725, -0.209549230, -0.731432010, -0.306707285}, 2e-5);
@@ -74,15 +78,13 @@ TEST(htdql, agrees_with_r) {
 TEST(htdql, order_and_small_cases) {
   // Order 1: the element itself and the unit vector.
   Matrix one = rows({{-2.5f}});
-  std::vector<float> d1(1);
-  ASSERT_TRUE(htdql(one, d1));
+  const std::vector<float> d1 = eigenvalues_of(one);
   EXPECT_EQ(d1[0], -2.5f);
   EXPECT_EQ(one(1, 1), 1.0f);
 
   // A diagonal matrix: its diagonal in descending order, unit vectors in the same order.
   Matrix diag = rows({{1, 0, 0}, {0, 3, 0}, {0, 0, 2}});
-  std::vector<float> d3(3);
-  ASSERT_TRUE(htdql(diag, d3));
+  const std::vector<float> d3 = eigenvalues_of(diag);
   EXPECT_EQ(d3, (std::vector<float>{3, 2, 1}));
   expect_vector(diag, 1, {0, 1, 0}, 0);
   expect_vector(diag, 2, {0, 0, 1}, 0);
@@ -90,8 +92,7 @@ TEST(htdql, order_and_small_cases) {
 
   // Equal eigenvalues: the one with the later index comes first.
   Matrix equal = rows({{1, 0}, {0, 1}});
-  std::vector<float> d2(2);
-  ASSERT_TRUE(htdql(equal, d2));
+  const std::vector<float> d2 = eigenvalues_of(equal);
   EXPECT_EQ(equal(1, 1), 0.0f);
   EXPECT_EQ(equal(2, 1), 1.0f);
   EXPECT_EQ(equal(1, 2), 1.0f);
@@ -218,6 +219,28 @@ TEST(crout, inverse_and_determinant) {
     for (int j = 1; j <= 3; ++j) EXPECT_NEAR(b(i, j), inverse[i - 1][j - 1], 1e-6);
   }
   EXPECT_EQ(out.str(), "");
+}
+
+TEST(ludcmp, pivots_and_sign) {
+  // [[1, 2], [3, 4]] scaled by its rows' largest magnitudes: 1 x 1/2 against 3 x 1/4, so
+  // row 2 is the first pivot, one interchange; the factors' diagonal 3 and 2 - 4/3 times the
+  // sign give the determinant 4 - 6 = -2.
+  MatrixD a(2, 2);
+  a(1, 1) = 1;
+  a(1, 2) = 2;
+  a(2, 1) = 3;
+  a(2, 2) = 4;
+  const LuPivots lu = ludcmp(a);
+  EXPECT_EQ(lu.status, 0);
+  EXPECT_EQ(lu.indx, (std::vector<int>{2, 2}));
+  EXPECT_EQ(lu.sign, -1.0);
+  EXPECT_NEAR(lu.sign * a(1, 1) * a(2, 2), -2.0, 1e-12);
+  // Without interchanges the sign stays 1; a row of zeros is refused.
+  MatrixD identity = MatrixD::identity(3);
+  EXPECT_EQ(ludcmp(identity).sign, 1.0);
+  MatrixD zero_row(2, 2);
+  zero_row(1, 1) = 1;
+  EXPECT_EQ(ludcmp(zero_row).status, kCroutSingular);
 }
 
 TEST(crout, refusals_leave_the_matrix) {
