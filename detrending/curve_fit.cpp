@@ -112,8 +112,11 @@ void simplex_fit(CurveFit& fit, std::span<const float> y, std::span<float> c, Co
 void first_differences(CurveFit& fit, std::span<float> y, std::span<float> c, Console& con) {
   const int k = fit.n - 1;
   if (k < 1) {
-    if (!y.empty()) y[0] = kMissing;
-    fit.n = 0;
+    // One value has no difference: like any series too short for its curve, it gets the
+    // horizontal line through its mean and keeps its value.
+    fit_mean(fit, y, c, con);
+    fit.option = fit::horizontal_mean;
+    fit.too_short = true;
     return;
   }
   std::vector<float> series(y.begin() + 1, y.end());

@@ -189,15 +189,17 @@ TEST(detrend1, codes_without_a_curve_are_marked) {
 }
 
 // Fewer than 4 values: a spline (the age-dependent one too) makes no curve, a line through
-// one value none that is a number; the horizontal mean stands in as option 6. A fit that
-// makes a curve of so few values keeps it.
+// one value none that is a number, and one value has no first difference; the horizontal
+// mean stands in as option 6. A fit that makes a curve of so few values keeps it.
 TEST(detrend1, series_too_short_for_its_curve_get_the_mean_line) {
   Fixture f;
-  for (int code : {-6, 20, -50, 1, 3, 4, 5}) {
+  for (int code : {-6, 20, -50, 1, 3, 4, 5, -1}) {
     std::vector<float> y{1.2f};
     const CurveFit r = f.fit(y, code, 0, 3);
     EXPECT_TRUE(r.too_short) << code;
     EXPECT_EQ(r.option, 6) << code;
+    EXPECT_EQ(r.n, 1) << code;
+    EXPECT_EQ(y[0], 1.2f) << code;  // the value stays as it was measured
     EXPECT_EQ(r.coef.array(), (std::array<float, 7>{0, 0, 0, 0, 1.2f, 0, 0})) << code;
     // The parametric curves' length m: every place gets the mean.
     EXPECT_EQ(f.c[0], 1.2f) << code;
