@@ -8,6 +8,7 @@
 
 #include "plots/panel.h"
 #include "plots/ticks.h"
+#include "series/fit_codes.h"
 #include "series/text.h"
 
 namespace dendro {
@@ -19,7 +20,6 @@ constexpr int kFirstYearStart = 9999;    // start of the smallest-first-year sea
 constexpr int kLastYearStart = -9999;    // start of the largest-last-year search
 constexpr float kMinStart = 9999.0f;
 constexpr float kMaxStart = -9999.0f;
-constexpr int kRegionalCurveCode = -2;   // first detrending code of regional curve data
 constexpr Viewport kFrame{0.12, 0.95, 0.2, 0.8};
 constexpr float kOutlierLevel = 1.0f;    // the outlier kinds split their values here
 
@@ -46,7 +46,8 @@ class SeriesPage {
              const Commands& commands, std::string_view title, std::string_view x_label,
              std::string_view y_label, int kind)
       : con_(con), tsi1_(tsi1), name_(centred_name(commands)), kind_(kind),
-        age_mode_(icommands.option(4) == kRegionalCurveCode && kind == series_kind::kRegionalCurve),
+        age_mode_(icommands[opt::first_detrending] == fit::regional_curve &&
+                  kind == series_kind::kRegionalCurve),
         title_in_(title), x_label_in_(x_label), y_label_in_(y_label) {}
 
   void set_up(PlotStyle& s);

@@ -31,17 +31,13 @@ constexpr float kNeutralRatio = 1.0f;    // a year without a site mean
 constexpr int kMaxStiffnessAnswers = 1000;
 constexpr std::size_t kAnswerWidth = 10;
 
-// Option table elements read at entry.
-constexpr int kTransformationOption = 3;
-constexpr int kInteractiveOption = 7;
-constexpr int kMissingOption = 2;  // its parameter 1 is the gap-filling plot flag
-constexpr int kPlotFlagParameter = 1;
-
 constexpr std::string_view kPlotTitle = " in-filled growth trend";
 constexpr std::string_view kPlotXLabel = "years";
 constexpr std::string_view kPlotYLabel = "measurements (y)";
 
-bool interactive_filling(int option7) { return option7 == 1 || option7 == 3; }
+// The interactive option's values that ask about each filling: gap filling alone, and
+// gap filling with detrending.
+bool interactive_filling(int interactive) { return interactive == 1 || interactive == 3; }
 
 // Mean of the values that are not missing, or 0 without any.
 float mean_present(std::span<const float> x) {
@@ -104,9 +100,9 @@ class GapFiller {
       : tsi1_(tsi1),
         con_(con),
         plot_(plot),
-        transformed_(icommands.option(kTransformationOption) >= 1),
-        interactive_(interactive_filling(icommands.option(kInteractiveOption))),
-        plot_flag_(icommands.option(kMissingOption, kPlotFlagParameter)) {}
+        transformed_(icommands[opt::transformation] >= 1),
+        interactive_(interactive_filling(icommands[opt::interactive])),
+        plot_flag_(icommands[opt::missing_data_plots]) {}
 
   void run();
 

@@ -178,8 +178,8 @@ TrreadResult trread(std::istream& data, Tsi1& tsi1, StatsTable& stats, Commands&
                     const Icommands& icommands, std::ostream& out, Console& console,
                     int max_years, int max_series) {
   // Start of the data file.
-  const int transformation = icommands.option(3);
-  const int printout = icommands.option(17);
+  const int transformation = icommands[opt::transformation];
+  const int printout = icommands[opt::printout];
   const std::optional<Kind> kind = data_kind(commands.data_kind());
   if (!kind) {
     throw Stop("*** data kind code \"" + commands.data_kind() + "\" is none of mr, ir, qz, cd",
