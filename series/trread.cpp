@@ -56,7 +56,7 @@ SeriesYears& table_row(Tsi1& tsi1, int row, int transformation) {
   while (tsi1.years.size() < static_cast<std::size_t>(row)) {
     tsi1.years.push_back(reset_row(static_cast<int>(tsi1.years.size()) + 1, transformation));
   }
-  return tsi1.years[static_cast<std::size_t>(row - 1)];
+  return tsi1.years[at(row)];
 }
 
 // The format reader of the data kind, one series per call.
@@ -64,7 +64,7 @@ class SeriesSource {
  public:
   SeriesSource(std::istream& data, Kind kind, Commands& commands)
       : records_(data), kind_(kind), commands_(commands) {
-    for (int h = 1; h <= 3; ++h) tucson_.header_lines[static_cast<std::size_t>(h - 1)] = commands.header_line(h);
+    for (int h = 1; h <= 3; ++h) tucson_.header_lines[at(h)] = commands.header_line(h);
     tucson_.index_choice =
         "set option 1 \"tree-ring data type\" to 3 (tucson tree-ring index format) to read it";
   }
@@ -76,7 +76,7 @@ class SeriesSource {
         SeriesRead s = trrw_read(records_, kind_ == Kind::rings ? TucsonMode::mr : TucsonMode::ir,
                                  tucson_, console, nullptr, max_years);
         for (int h = 1; h <= 3; ++h) {
-          commands_.set_header_line(h, tucson_.header_lines[static_cast<std::size_t>(h - 1)]);
+          commands_.set_header_line(h, tucson_.header_lines[at(h)]);
         }
         return s;
       }
@@ -251,56 +251,60 @@ std::string SeriesIntake::limit_passed(const SeriesRead& s, int number) const {
 }
 
 SeriesTaken SeriesIntake::take(SeriesRead s, int number) {
-  SeriesTaken taken;
-  taken.message = limit_passed(s, number);
-  if (!taken.message.empty()) {
-    taken.fate = SeriesTaken::Fate::refused;
-    return taken;
-  }
-  const int last_year = s.first_year + s.n - 1;
+  std::string refusal = limit_passed(s, number);
+  if (!refusal.empty()) return {SeriesTaken::Fate::refused, std::move(refusal), 0, {}};
   // Rows of the batch detail file, one per series of the file in file order (in an
   // interactive run the per-file reset's rows).
   const SeriesYears detail_row = table_row(tsi1_, number, rules_.transformation);
-  taken.gaps = mia(s.values, s.first_year, rules_.transformation);
-  const bool all_missing = taken.gaps.missing == static_cast<int>(s.values.size());
+  MiaResult gaps = mia(s.values, s.first_year, rules_.transformation);
+  const bool all_missing = gaps.missing == static_cast<int>(s.values.size());
   if ((rules_.batch && detail_row.icu != 1) || all_missing) {
-    if (all_missing) {
-      // No value gives no curve and no index: the file goes on without the series.
-      taken.message = "*** series " + std::to_string(number) + " (" +
-                      std::string(trim_right(s.id)) +
-                      "): every value is missing; the series is left out";
-    }
-    DroppedSeries d{number, s.id, detail_row};
-    d.row.ify = s.first_year;
-    d.row.ily = last_year;
-    tsi1_.dropped.push_back(d);
-    taken.fate = SeriesTaken::Fate::left_out;
-    taken.gaps = {};
-    return taken;
+    return leave_out(s, number, detail_row, all_missing);
   }
-  taken.position = ++count_;
+  return keep(std::move(s), detail_row, std::move(gaps));
+}
+
+SeriesTaken SeriesIntake::leave_out(const SeriesRead& s, int number, const SeriesYears& detail_row,
+                                    bool all_missing) {
+  DroppedSeries d{number, s.id, detail_row};
+  d.row.ify = s.first_year;
+  d.row.ily = s.first_year + s.n - 1;
+  tsi1_.dropped.push_back(d);
+  SeriesTaken taken{SeriesTaken::Fate::left_out, "", 0, {}};
+  if (all_missing) {
+    // No value gives no curve and no index: the file goes on without the series.
+    taken.message = "*** series " + std::to_string(number) + " (" +
+                    std::string(trim_right(s.id)) +
+                    "): every value is missing; the series is left out";
+  }
+  return taken;
+}
+
+SeriesTaken SeriesIntake::keep(SeriesRead s, const SeriesYears& detail_row, MiaResult gaps) {
+  const int position = ++count_;
   // In a batch run all ten columns go with the series, so that every setting of the
   // detail file stays with its own series when the rows close up.
-  if (rules_.batch) table_row(tsi1_, count_, rules_.transformation) = detail_row;
-  SeriesYears& row = table_row(tsi1_, count_, rules_.transformation);
+  if (rules_.batch) table_row(tsi1_, position, rules_.transformation) = detail_row;
+  SeriesYears& row = table_row(tsi1_, position, rules_.transformation);
   row.ify = s.first_year;
-  row.ily = last_year;
-  const std::size_t kept = dendro::count(count_);
+  row.ily = s.first_year + s.n - 1;
+  const std::size_t kept = dendro::count(position);
   if (tsi1_.ids.size() < kept) tsi1_.ids.resize(kept, std::string(8, ' '));
-  tsi1_.ids[at(count_)] = field(s.id, 8);
-  if (count_ == 1) set_.title = field(field(s.text, 80), 85);
-  set_.first_year = std::min(set_.first_year, s.first_year);
-  set_.last_year = std::max(set_.last_year, last_year);
+  tsi1_.ids[at(position)] = field(s.id, 8);
+  if (position == 1) set_.title = field(field(s.text, 80), 85);
+  set_.first_year = std::min(set_.first_year, row.ify);
+  set_.last_year = std::max(set_.last_year, row.ily);
+  if (gaps.missing > 0) ++set_.series_with_gaps;
+  set_.presence = gaps.presence;
+  keep_statistics(s, gaps);
 
+  SeriesTaken taken{SeriesTaken::Fate::kept, "", position, std::move(gaps)};
   // Two series of one id cannot be told apart in the outputs: say so.
-  auto [seen, fresh] = first_with_id_.emplace(field(s.id, 8), count_);
+  auto [seen, fresh] = first_with_id_.emplace(field(s.id, 8), position);
   if (!fresh) {
-    taken.message = "*** series " + std::to_string(count_) + " has the id of series " +
+    taken.message = "*** series " + std::to_string(position) + " has the id of series " +
                     std::to_string(seen->second) + ": " + std::string(trim_right(s.id));
   }
-  if (taken.gaps.missing > 0) ++set_.series_with_gaps;
-  set_.presence = taken.gaps.presence;
-  keep_statistics(s, taken.gaps);
   columns_.push_back(std::move(s.values));
   return taken;
 }

@@ -83,6 +83,9 @@ class SeriesIntake {
 
  private:
   std::string limit_passed(const SeriesRead& s, int number) const;
+  SeriesTaken leave_out(const SeriesRead& s, int number, const SeriesYears& detail_row,
+                        bool all_missing);
+  SeriesTaken keep(SeriesRead s, const SeriesYears& detail_row, MiaResult gaps);
   void keep_statistics(const SeriesRead& s, const MiaResult& gaps);
 
   Tsi1& tsi1_;
