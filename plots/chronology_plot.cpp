@@ -12,6 +12,7 @@
 
 #include "plots/panel.h"
 #include "plots/ticks.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/text.h"
 
@@ -142,7 +143,7 @@ void ChronologyPage::copy_data() {
     x_ = c_[1];  // the window middle years
   } else {
     x_.resize(static_cast<std::size_t>(n_));
-    for (int i = 1; i <= n_; ++i) x_[static_cast<std::size_t>(i - 1)] = in_.first_year + i - 1;
+    for (int i = 1; i <= n_; ++i) x_[at(i)] = in_.first_year + i - 1;
   }
   d_.assign(static_cast<std::size_t>(n_), 0.0);
   const std::size_t have = std::min(d_.size(), in_.depth.size());

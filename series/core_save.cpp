@@ -5,6 +5,7 @@
 #include <string>
 
 #include "series/compact.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/text.h"
 #include "series/tucson.h"
@@ -51,7 +52,7 @@ void save_columns(std::ostream& out, Tsi1& tsi1, int code, Console& console) {
   std::vector<Value> head;
   for (int i : saved) {
     if (code != save::spaces) head.emplace_back(separator);
-    head.emplace_back(std::string_view(tsi1.ids[static_cast<std::size_t>(i - 1)]));
+    head.emplace_back(std::string_view(tsi1.ids[at(i)]));
   }
   const Layout head_layout(code == save::spaces ? "('  year',1000(1x,a8))" : "(' year',1000(a,a8))");
   out << head_layout.write_values(head) << '\n';
@@ -91,7 +92,7 @@ void sis(std::ostream& out, Tsi1& tsi1, int code, std::string_view kind_tag, Con
   for (int i = 1; i <= tsi1.count; ++i) {
     const SeriesYears& row = tsi1.year_row(i);
     if (row.ics != 1) continue;
-    const std::string& id = tsi1.ids[static_cast<std::size_t>(i - 1)];
+    const std::string& id = tsi1.ids[at(i)];
     std::span<const float> values = stored_values(tsi1, i);
     switch (code) {
       case save::tucson_rings:

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "series/compact.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/stop.h"
 #include "series/store.h"
@@ -55,7 +56,7 @@ std::string trimmed(std::string_view s) { return std::string(trim_right(s)); }
 
 bool blank_columns(std::string_view record, int first, int last) {
   for (int c = first; c <= last && c <= static_cast<int>(record.size()); ++c) {
-    if (record[static_cast<std::size_t>(c - 1)] != ' ') return false;
+    if (record[at(c)] != ' ') return false;
   }
   return true;
 }
@@ -93,7 +94,7 @@ NumericColumns numeric_columns(bool rings, int id_width) {
 }
 
 std::string_view field_text(std::string_view record, int column, int width) {
-  const auto start = static_cast<std::size_t>(column - 1);
+  const auto start = at(column);
   if (start >= record.size()) return {};
   return record.substr(start, static_cast<std::size_t>(width));
 }
@@ -201,7 +202,7 @@ Parsed parse_record(std::string_view record, bool rings, const ReadLayouts& layo
   }
   auto minus_at = [&](int column) {
     return static_cast<int>(record.size()) >= column &&
-           record[static_cast<std::size_t>(column - 1)] == '-';
+           record[at(column)] == '-';
   };
   // A "-" just before the usual year columns marks a year below -999, whose field takes
   // one or two columns of the id.
@@ -306,7 +307,7 @@ bool blank_slot(std::string_view record, bool rings, int slot) {
 std::optional<bool> fine_marker_ahead(std::string_view record, const Parsed& p, int from, int to) {
   for (int slot = from; slot <= to; ++slot) {
     if (blank_slot(record, true, slot)) return false;
-    if (p.value[static_cast<std::size_t>(slot - 1)] == kEndMarkerFine) return true;
+    if (p.value[at(slot)] == kEndMarkerFine) return true;
   }
   return std::nullopt;
 }
@@ -319,7 +320,7 @@ void keep_title(int count, std::string_view record, TucsonFile& file, SeriesRead
   messages.push_back({count == 1 ? TucsonMessage::Kind::data_title : TucsonMessage::Kind::title,
                       trimmed(record)});
   if (count == 1) s.text = field(record, 80);
-  if (count <= 3) file.header_lines[static_cast<std::size_t>(count - 1)] = field(r80, 85);
+  if (count <= 3) file.header_lines[at(count)] = field(r80, 85);
 }
 
 // Collects the values of one series, keeping at most max_years of them.
@@ -583,7 +584,7 @@ SeriesReader::Step SeriesReader::data(const std::string& record, const Parsed& p
 
   // The values of this record, up to the end of the series.
   for (int slot = (rings_ ? 1 : 11 - slots); slot <= (rings_ ? slots : 10); ++slot) {
-    const long long v = p.value[static_cast<std::size_t>(slot - 1)];
+    const long long v = p.value[at(slot)];
     // A blank field would read as 0: for ring widths that is no value but a record cut
     // short; an index series simply ends there.
     if (blank_slot(record, rings_, slot)) {
@@ -605,7 +606,7 @@ SeriesReader::Step SeriesReader::data(const std::string& record, const Parsed& p
       values_.add(static_cast<float>(v) * kRingUnit, 0);
     } else {
       values_.add(static_cast<float>(v) * kIndexUnit,
-                  static_cast<int>(p.depth[static_cast<std::size_t>(slot - 1)]));
+                  static_cast<int>(p.depth[at(slot)]));
     }
   }
   return Step::next_record;
