@@ -10,6 +10,7 @@
 
 #include "plots/page_parts.h"
 #include "plots/panel.h"
+#include "series/index.h"
 #include "series/text.h"
 
 namespace dendro {
@@ -107,7 +108,7 @@ std::vector<double> bartlett_limits(std::span<const float> autocorrelations, int
   std::vector<double> limits{2.0 / root_n};
   double squares = 0.0;  // of the autocorrelations at lags 1 to k - 1
   for (int k = 2; k <= kLags; ++k) {
-    const double r = autocorrelations[static_cast<std::size_t>(k - 1)];
+    const double r = autocorrelations[at(k)];
     squares += r * r;
     limits.push_back(2.0 * std::sqrt(1.0 + 2.0 * squares) / root_n);
   }

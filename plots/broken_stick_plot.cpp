@@ -10,6 +10,7 @@
 
 #include "plots/page_parts.h"
 #include "plots/panel.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/text.h"
 
@@ -102,7 +103,7 @@ class EigenvaluePage {
 
 std::string eigenvalue_title(int data_kind) {
   const bool known = data_kind >= 1 && data_kind <= static_cast<int>(kTitles.size());
-  return field(known ? kTitles[static_cast<std::size_t>(data_kind - 1)] : "", kTitleLength);
+  return field(known ? kTitles[at(data_kind)] : "", kTitleLength);
 }
 
 std::string eigenvalue_file(int data_kind) {

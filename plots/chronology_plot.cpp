@@ -12,6 +12,8 @@
 
 #include "plots/panel.h"
 #include "plots/ticks.h"
+#include "series/fit_codes.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/text.h"
 
@@ -142,7 +144,7 @@ void ChronologyPage::copy_data() {
     x_ = c_[1];  // the window middle years
   } else {
     x_.resize(static_cast<std::size_t>(n_));
-    for (int i = 1; i <= n_; ++i) x_[static_cast<std::size_t>(i - 1)] = in_.first_year + i - 1;
+    for (int i = 1; i <= n_; ++i) x_[at(i)] = in_.first_year + i - 1;
   }
   d_.assign(static_cast<std::size_t>(n_), 0.0);
   const std::size_t have = std::min(d_.size(), in_.depth.size());
@@ -181,20 +183,22 @@ void ChronologyPage::arrange_fit() {
   float& p6 = p_[5];
   float& p7 = p_[6];
   const float q = p7;
-  const bool exponential = q > 0 && q <= 3;
+  const bool exponential = q > fit::none && q <= fit::general_neg_exponential;
   if (exponential && p2 > 0) {
     p3 = p2;
     p2 = 1.0f;
-  } else if ((exponential && (p1 == 0 || p2 == 0)) || q == 4 || q == 5) {
+  } else if ((exponential && (p1 == 0 || p2 == 0)) || q == fit::line || q == fit::falling_line) {
     p1 = p3;
     p2 = 1.0f;
     p3 = 0.0f;
-    if (fit_option_ > -3) p7 = 4.0f;
+    if (fit_option_ > fit::running_median) p7 = static_cast<float>(fit::line);
   }
-  if (q > 0 && q < 7) p6 = 0.0f;
+  if (q > fit::none && q < fit::hugershoff) p6 = 0.0f;
 
   // An exponential that came out flat is a straight line, and the caller learns so.
-  if (fit_option_ >= 1 && fit_option_ <= 3 && p2 == 0.0f) fit_option_ = 4;
+  const bool exponential_option =
+      fit_option_ >= fit::neg_exponential && fit_option_ <= fit::general_neg_exponential;
+  if (exponential_option && p2 == 0.0f) fit_option_ = fit::line;
   curve_name_ = std::string(curve_name(fit_option_));
 }
 
@@ -287,23 +291,23 @@ void ChronologyPage::wide(const std::vector<double>& y, int colour, const PlotSt
 void ChronologyPage::draw_fit_description(const PlotStyle& s) const {
   const int option = fit_option_;
   const int window = std::abs(static_cast<int>(p_[6]));
-  if (option >= 1 && option <= 9) {
+  if (option >= fit::neg_exponential && !fit::spline_code(option)) {
     const int shift = static_cast<int>(p_[5]);
     const std::string values = fmt_write(shift < 10 ? kFitValuesShort : kFitValuesLong,
                                          p_[0], p_[1], p_[2], p_[4], shift);
     draw_text("t", -1.8, 0.6, "f(i)=a*t(i+p)**b*exp(-c*t(i+p))+k", s.text_colour);
     draw_text("t", -3.5, 0.63, "   a     b     c     k    p   ", s.text_colour);
     draw_text("t", -5.2, 0.6, values, s.text_colour);
-  } else if (option == -3 || option == -4 || option < -9 || option > 9) {
-    std::string text = option == -3   ? "     yr. median filter"
-                       : option == -4 ? "     yr. lowess smooth"
-                                      : "     yr. low-pass filter";
+  } else if (option == fit::running_median || option == fit::lowess || fit::spline_code(option)) {
+    std::string text = option == fit::running_median ? "     yr. median filter"
+                       : option == fit::lowess       ? "     yr. lowess smooth"
+                                                     : "     yr. low-pass filter";
     text.replace(0, 4, fmt_write(kWindowYears, window));
     draw_text("t", -1.8, 0.7, text, s.text_colour);
-  } else if (option == -5) {
+  } else if (option == fit::super_smoother) {
     draw_text("t", -1.8, 0.7, "       alpha = " + fmt_write(kAlphaDigit, window), s.text_colour);
   }
-  // Options -2 and -6 have a blank line, 0 nothing.
+  // The regional curve and the age-dependent spline have a blank line, no detrending nothing.
 }
 
 void ChronologyPage::draw_upper(const PlotStyle& s) const {
@@ -440,17 +444,19 @@ bool ChronologyPage::extra_item(int item) {
 
 std::string_view curve_name(int fit_option) {
   switch (fit_option) {
-    case -2: return "rcs growth curve";
-    case -6: return "age dependent spline";
-    case -5: return "friedman super smoother";
-    case -4: return "lowess robust smoother";
-    case -3: return "median filter sharpener";
-    case 1: case 2: case 3: return "negative exponential curve";
-    case 4: case 5: return "linear regression curve";
-    case 6: return "horizontal mean curve";
-    case 7: return "hugershoff curve";
-    case 8: return "general exponential curve";
-    default: return fit_option >= 10 ? "cubic smoothing spline" : "";
+    case fit::regional_curve: return "rcs growth curve";
+    case fit::age_spline: return "age dependent spline";
+    case fit::super_smoother: return "friedman super smoother";
+    case fit::lowess: return "lowess robust smoother";
+    case fit::running_median: return "median filter sharpener";
+    case fit::neg_exponential:
+    case fit::neg_exponential_or_falling_line:
+    case fit::general_neg_exponential: return "negative exponential curve";
+    case fit::line: case fit::falling_line: return "linear regression curve";
+    case fit::horizontal_mean: return "horizontal mean curve";
+    case fit::hugershoff: return "hugershoff curve";
+    case fit::general_exponential: return "general exponential curve";
+    default: return fit::fixed_spline(fit_option) ? "cubic smoothing spline" : "";
   }
 }
 

@@ -8,6 +8,8 @@
 
 #include "plots/panel.h"
 #include "plots/ticks.h"
+#include "series/fit_codes.h"
+#include "series/index.h"
 #include "series/text.h"
 
 namespace dendro {
@@ -19,7 +21,6 @@ constexpr int kFirstYearStart = 9999;    // start of the smallest-first-year sea
 constexpr int kLastYearStart = -9999;    // start of the largest-last-year search
 constexpr float kMinStart = 9999.0f;
 constexpr float kMaxStart = -9999.0f;
-constexpr int kRegionalCurveCode = -2;   // first detrending code of regional curve data
 constexpr Viewport kFrame{0.12, 0.95, 0.2, 0.8};
 constexpr float kOutlierLevel = 1.0f;    // the outlier kinds split their values here
 
@@ -46,7 +47,8 @@ class SeriesPage {
              const Commands& commands, std::string_view title, std::string_view x_label,
              std::string_view y_label, int kind)
       : con_(con), tsi1_(tsi1), name_(centred_name(commands)), kind_(kind),
-        age_mode_(icommands.option(4) == kRegionalCurveCode && kind == series_kind::kRegionalCurve),
+        age_mode_(icommands[opt::first_detrending] == fit::regional_curve &&
+                  kind == series_kind::kRegionalCurve),
         title_in_(title), x_label_in_(x_label), y_label_in_(y_label) {}
 
   void set_up(PlotStyle& s);
@@ -76,9 +78,8 @@ class SeriesPage {
 
 const float* SeriesPage::value(int series, int row) const {
   if (row < 1 || row > tsi1_.rows) return nullptr;
-  const std::size_t at = static_cast<std::size_t>(series - 1) * static_cast<std::size_t>(tsi1_.rows) +
-                         static_cast<std::size_t>(row - 1);
-  return at < tsi1_.matrix.size() ? &tsi1_.matrix[at] : nullptr;
+  const std::size_t cell = at(series) * static_cast<std::size_t>(tsi1_.rows) + at(row);
+  return cell < tsi1_.matrix.size() ? &tsi1_.matrix[cell] : nullptr;
 }
 
 int SeriesPage::row_of(int x) const {
@@ -92,7 +93,7 @@ void SeriesPage::find_windows() {
   last_year_ = kLastYearStart;
   longest_ = kLastYearStart;
   for (int i = 1; i <= count; ++i) {
-    const SeriesYears& y = tsi1_.years[static_cast<std::size_t>(i - 1)];
+    const SeriesYears& y = tsi1_.years[at(i)];
     first_year_ = std::min(first_year_, y.ify);
     last_year_ = std::max(last_year_, y.ily);
     longest_ = std::max(longest_, y.ily - y.ify + 1);
@@ -103,8 +104,8 @@ void SeriesPage::find_windows() {
   }
   if (count < 1) first_year_ = last_year_ = longest_ = 0;
   for (int i = 1; i <= count; ++i) {
-    const SeriesYears& y = tsi1_.years[static_cast<std::size_t>(i - 1)];
-    Window& w = windows_[static_cast<std::size_t>(i - 1)];
+    const SeriesYears& y = tsi1_.years[at(i)];
+    Window& w = windows_[at(i)];
     if (age_mode_) {
       w = Window{1, std::min(y.ily - y.ify + 1, longest_)};
     } else {
@@ -147,7 +148,7 @@ void SeriesPage::set_up(PlotStyle& s) {
 }
 
 void SeriesPage::draw_series(const PlotStyle& s, int series) const {
-  const Window& w = windows_[static_cast<std::size_t>(series - 1)];
+  const Window& w = windows_[at(series)];
   std::vector<double> x, y;
   for (int k = w.first; k <= w.last; ++k) {
     if (const float* v = value(series, row_of(k))) {

@@ -12,6 +12,7 @@
 #include "plots/panel.h"
 #include "plots/ticks.h"
 #include "series/descriptive.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/text.h"
 
@@ -66,7 +67,7 @@ class TransformPage {
       right_.push_back(positions_.back() + kHalfBar);
     }
     for (const StatisticPanel& p : kPanels) {
-      const std::vector<float>& column = tsi2.columns[static_cast<std::size_t>(p.column - 1)];
+      const std::vector<float>& column = tsi2.columns[at(p.column)];
       columns_.emplace_back(column.begin(), column.begin() + n);
     }
   }
@@ -127,13 +128,13 @@ BarAxes power1_axes(std::span<const float> values, int panel, Axis z) {
   if (panel < 1 || panel > static_cast<int>(kPanels.size())) {
     throw std::invalid_argument("power1_axes: panels are 1 to 4");
   }
-  return axes_of(values, kPanels[static_cast<std::size_t>(panel - 1)], z);
+  return axes_of(values, kPanels[at(panel)], z);
 }
 
 void power1(PlotSession& session, const Tsi2& tsi2, int n) {
   if (n < 1) return;  // no series, no bars
   for (int c : {1, 2, 4, 5}) {
-    if (tsi2.columns[static_cast<std::size_t>(c - 1)].size() < static_cast<std::size_t>(n)) {
+    if (tsi2.columns[at(c)].size() < static_cast<std::size_t>(n)) {
       throw std::invalid_argument("power1: the chronology table holds fewer rows than series");
     }
   }

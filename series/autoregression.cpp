@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <stdexcept>
 
+#include "series/index.h"
 #include "series/store.h"
 
 namespace dendro {
@@ -59,12 +60,12 @@ Autocorrelation autocorrelate(std::span<float> x, Years uses, int m) {
       if (uses(j) && uses(j - static_cast<std::size_t>(k)))
         s += x[j] * x[j - static_cast<std::size_t>(k)];
     }
-    a.r[static_cast<std::size_t>(k - 1)] = s / big_n;
+    a.r[at(k)] = s / big_n;
   }
 
   // Partial autocorrelations by the Durbin-Levinson recursion; coef holds the
   // autoregressive coefficients of the order before.
-  auto r = [&](int k) { return a.r[static_cast<std::size_t>(k - 1)]; };
+  auto r = [&](int k) { return a.r[at(k)]; };
   a.partial.assign(static_cast<std::size_t>(lags), 0.0f);
   std::vector<float> coef(static_cast<std::size_t>(lags) + 1, 0.0f), before = coef;
   for (int k = 1; k <= lags; ++k) {
@@ -74,7 +75,7 @@ Autocorrelation autocorrelate(std::span<float> x, Years uses, int m) {
       den -= coef[static_cast<std::size_t>(j)] * r(j);
     }
     const float phi = den != 0.0f ? num / den : 0.0f;  // 0 once the series is predicted exactly
-    a.partial[static_cast<std::size_t>(k - 1)] = phi;
+    a.partial[at(k)] = phi;
     before = coef;
     for (int j = 1; j < k; ++j) {
       coef[static_cast<std::size_t>(j)] =
@@ -88,7 +89,7 @@ Autocorrelation autocorrelate(std::span<float> x, Years uses, int m) {
   const float root_n = std::sqrt(big_n);
   float squares = 0.0f;
   for (int k = 1; k <= lags; ++k) {
-    a.limits[static_cast<std::size_t>(k - 1)] = 2.0f * std::sqrt(1.0f + 2.0f * squares) / root_n;
+    a.limits[at(k)] = 2.0f * std::sqrt(1.0f + 2.0f * squares) / root_n;
     squares += r(k) * r(k);
   }
 
@@ -130,10 +131,10 @@ BurgFit burg(std::span<const float> x, Years uses, int count, float p0, int m, i
                             2.0f * (kf + 1.0f) * (kf + 2.0f) / (big_n - kf - 2.0f);
     std::vector<float> a(static_cast<std::size_t>(k));
     for (int i = 1; i < k; ++i) {
-      a[static_cast<std::size_t>(i - 1)] =
-          kept[static_cast<std::size_t>(i - 1)] - d * kept[static_cast<std::size_t>(k - i - 1)];
+      a[at(i)] =
+          kept[at(i)] - d * kept[static_cast<std::size_t>(k - i - 1)];
     }
-    a[static_cast<std::size_t>(k - 1)] = d;
+    a[at(k)] = d;
 
     if (mode < kFixedOrder && k > 1 && criterion > a_before) {
       // The criterion rose at order k: the order before is chosen, unless white noise

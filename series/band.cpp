@@ -4,6 +4,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "series/index.h"
+
 namespace dendro {
 namespace {
 
@@ -60,8 +62,8 @@ void luelpb(const BandMatrix& factor, std::span<const double> b, std::span<doubl
   if (b.size() < static_cast<std::size_t>(n) || x.size() < static_cast<std::size_t>(n)) {
     throw std::invalid_argument("luelpb: the right side is shorter than the system.");
   }
-  auto bv = [&](int i) { return b[static_cast<std::size_t>(i - 1)]; };
-  auto xv = [&](int i) -> double& { return x[static_cast<std::size_t>(i - 1)]; };
+  auto bv = [&](int i) { return b[at(i)]; };
+  auto xv = [&](int i) -> double& { return x[at(i)]; };
 
   // Forward substitution L z = b, from the first non-zero element of b.
   int start = 1;

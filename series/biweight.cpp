@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "series/descriptive.h"
+#include "series/index.h"
 #include "series/sorting.h"
 #include "series/stop.h"
 
@@ -40,7 +41,7 @@ float percentile(std::span<const float> x, const FiveNumbers& f, int p) {
   const float r = static_cast<float>(p) * static_cast<float>(n) / 100.0f;
   const int i1 = std::clamp(static_cast<int>(r), 1, n);
   const int i2 = std::clamp(static_cast<int>(r + 0.5f), 1, n);
-  return (x[static_cast<std::size_t>(i1 - 1)] + x[static_cast<std::size_t>(i2 - 1)]) * 0.5f;
+  return (x[at(i1)] + x[at(i2)]) * 0.5f;
 }
 
 struct Pass {

@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "series/biweight.h"
+#include "series/index.h"
 #include "series/normal.h"
 #include "series/sorting.h"
 
@@ -114,7 +115,7 @@ BootstrapLimits monte(float estimate, float level, float acceleration,
   // Mean and standard deviation of the replicates by the updating formulas.
   float mean = 0.0f, ss = 0.0f;
   for (int k = 1; k <= b; ++k) {
-    const float x = replicates[static_cast<std::size_t>(k - 1)];
+    const float x = replicates[at(k)];
     const float kf = static_cast<float>(k);
     ss += (x - mean) * (x - mean) * (kf - 1.0f) / kf;
     mean = ((kf - 1.0f) * mean + x) / kf;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <ostream>
 
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/stop.h"
 #include "series/store.h"
@@ -142,7 +143,7 @@ ValuesRead read_values(RecordStream& in, std::string_view layout, int count, int
       }
       const double value = static_cast<double>(f.real_single) * scale;
       if (!is_measurement(value)) {
-        r.refused = not_a_measurement(lines[static_cast<std::size_t>(f.record - 1)], value);
+        r.refused = not_a_measurement(lines[at(f.record)], value);
         return r;
       }
       r.values.push_back(static_cast<float>(value));

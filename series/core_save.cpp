@@ -5,6 +5,7 @@
 #include <string>
 
 #include "series/compact.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/text.h"
 #include "series/tucson.h"
@@ -51,7 +52,7 @@ void save_columns(std::ostream& out, Tsi1& tsi1, int code, Console& console) {
   std::vector<Value> head;
   for (int i : saved) {
     if (code != save::spaces) head.emplace_back(separator);
-    head.emplace_back(std::string_view(tsi1.ids[static_cast<std::size_t>(i - 1)]));
+    head.emplace_back(std::string_view(tsi1.ids[at(i)]));
   }
   const Layout head_layout(code == save::spaces ? "('  year',1000(1x,a8))" : "(' year',1000(a,a8))");
   out << head_layout.write_values(head) << '\n';
@@ -91,7 +92,7 @@ void sis(std::ostream& out, Tsi1& tsi1, int code, std::string_view kind_tag, Con
   for (int i = 1; i <= tsi1.count; ++i) {
     const SeriesYears& row = tsi1.year_row(i);
     if (row.ics != 1) continue;
-    const std::string& id = tsi1.ids[static_cast<std::size_t>(i - 1)];
+    const std::string& id = tsi1.ids[at(i)];
     std::span<const float> values = stored_values(tsi1, i);
     switch (code) {
       case save::tucson_rings:
@@ -114,36 +115,37 @@ void sis(std::ostream& out, Tsi1& tsi1, int code, std::string_view kind_tag, Con
   }
 }
 
-MiaResult mia(std::span<const float> values, std::string_view id, int series_number,
-              int first_year, int transformation, std::ostream& out) {
+MiaResult mia(std::span<const float> values, int first_year, int transformation) {
   MiaResult r;
   r.presence.assign(values.size(), 1);
-  std::vector<int> years;
   for (std::size_t j = 0; j < values.size(); ++j) {
     const bool missing = values[j] < 0 || (transformation > 0 && values[j] <= 0);
     if (!missing) continue;
     r.presence[j] = 0;
-    years.push_back(first_year + static_cast<int>(j));
-  }
-  r.missing = static_cast<int>(years.size());
-  if (years.empty()) return r;
-
-  std::vector<long long> pairs;  // first and last year of each gap
-  for (std::size_t k = 0; k < years.size(); ++k) {
-    if (k == 0 || years[k] - years[k - 1] >= 2) {
-      pairs.push_back(years[k]);
-      pairs.push_back(years[k]);
+    ++r.missing;
+    const int year = first_year + static_cast<int>(j);
+    if (r.gaps.empty() || year - r.gaps.back().last >= 2) {
+      r.gaps.push_back({year, year});
     } else {
-      pairs.back() = years[k];
+      r.gaps.back().last = year;
     }
   }
-  r.gaps = static_cast<int>(pairs.size() / 2);
+  return r;
+}
+
+void write_gap_report(std::ostream& out, const MiaResult& gaps, int series_number,
+                      std::string_view id) {
+  if (gaps.missing == 0) return;
+  std::vector<long long> pairs;  // first and last year of each gap
+  for (const YearRun& g : gaps.gaps) {
+    pairs.push_back(g.first);
+    pairs.push_back(g.last);
+  }
   out << Layout("(i12,7x,a8,7x,'missing values found:',i4,' in',i4,' gaps')")
-             .write(series_number, field(id, 8), r.missing, r.gaps)
+             .write(series_number, field(id, 8), gaps.missing, static_cast<int>(gaps.gaps.size()))
       << '\n';
   out << Layout("((13x,'/',4(i5,1x,i5,' /')))").write(pairs) << '\n';
   out << Layout("(7x,a)").write(std::string(68, '-')) << '\n';
-  return r;
 }
 
 }  // namespace dendro

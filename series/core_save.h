@@ -31,16 +31,25 @@ inline constexpr int commas = 7;
 // refused with a console message when its lines would exceed 8998 characters.
 void sis(std::ostream& out, Tsi1& tsi1, int code, std::string_view kind_tag, Console& console);
 
+// The first and last year of a run of missing years.
+struct YearRun {
+  int first = 0;
+  int last = 0;
+};
+
 struct MiaResult {
   int missing = 0;            // number of missing values
-  int gaps = 0;               // runs of consecutive missing years
+  std::vector<YearRun> gaps;  // runs of consecutive missing years
   std::vector<int> presence;  // 1 where the value is present, 0 where it is missing
 };
 
-// The gap report of one series: a value below 0 is missing, and so is a value of 0 when a
-// data transformation is chosen (`transformation` above 0). When values are missing, the
-// report lists the gaps on `out`; otherwise it writes nothing.
-MiaResult mia(std::span<const float> values, std::string_view id, int series_number,
-              int first_year, int transformation, std::ostream& out);
+// The gaps of one series: a value below 0 is missing, and so is a value of 0 when a data
+// transformation is chosen (`transformation` above 0).
+MiaResult mia(std::span<const float> values, int first_year, int transformation);
+
+// The gap report of series `series_number`: the gaps listed on `out` when values are
+// missing; nothing otherwise.
+void write_gap_report(std::ostream& out, const MiaResult& gaps, int series_number,
+                      std::string_view id);
 
 }  // namespace dendro

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "series/index.h"
 #include "series/sorting.h"
 
 namespace dendro {
@@ -100,7 +101,7 @@ FiveNumbers summary_of_sorted(std::span<const float> x) {
   FiveNumbers f;
   const int n = static_cast<int>(x.size());
   if (n == 0) return f;
-  auto v = [&](int k) { return x[static_cast<std::size_t>(k - 1)]; };
+  auto v = [&](int k) { return x[at(k)]; };
   const int depth = (n + 1) / 2;  // values in each half, the middle one included
   const int k = depth / 2;
   f.minimum = v(1);

@@ -12,6 +12,7 @@
 #include "series/console.h"
 #include "series/correlation.h"
 #include "series/descriptive.h"
+#include "series/index.h"
 #include "series/spline.h"
 #include "series/stabilise.h"
 #include "series/text.h"
@@ -31,17 +32,13 @@ constexpr float kNeutralRatio = 1.0f;    // a year without a site mean
 constexpr int kMaxStiffnessAnswers = 1000;
 constexpr std::size_t kAnswerWidth = 10;
 
-// Option table elements read at entry.
-constexpr int kTransformationOption = 3;
-constexpr int kInteractiveOption = 7;
-constexpr int kMissingOption = 2;  // its parameter 1 is the gap-filling plot flag
-constexpr int kPlotFlagParameter = 1;
-
 constexpr std::string_view kPlotTitle = " in-filled growth trend";
 constexpr std::string_view kPlotXLabel = "years";
 constexpr std::string_view kPlotYLabel = "measurements (y)";
 
-bool interactive_filling(int option7) { return option7 == 1 || option7 == 3; }
+// The interactive option's values that ask about each filling: gap filling alone, and
+// gap filling with detrending.
+bool interactive_filling(int interactive) { return interactive == 1 || interactive == 3; }
 
 // Mean of the values that are not missing, or 0 without any.
 float mean_present(std::span<const float> x) {
@@ -104,9 +101,9 @@ class GapFiller {
       : tsi1_(tsi1),
         con_(con),
         plot_(plot),
-        transformed_(icommands.option(kTransformationOption) >= 1),
-        interactive_(interactive_filling(icommands.option(kInteractiveOption))),
-        plot_flag_(icommands.option(kMissingOption, kPlotFlagParameter)) {}
+        transformed_(icommands[opt::transformation] >= 1),
+        interactive_(interactive_filling(icommands[opt::interactive])),
+        plot_flag_(icommands[opt::missing_data_plots]) {}
 
   void run();
 
@@ -133,7 +130,7 @@ class GapFiller {
 };
 
 SeriesSpan GapFiller::series(int i) {
-  const SeriesYears& y = tsi1_.years[static_cast<std::size_t>(i - 1)];
+  const SeriesYears& y = tsi1_.years[at(i)];
   const int first_row = y.ify - set_first_year_;  // 0-based row of the series' first year
   const int n = y.ily - y.ify + 1;
   if (first_row < 0 || n < 0 || first_row + n > set_years_) {
@@ -169,7 +166,7 @@ SeriesWork GapFiller::growth_trend(int i) {
   bridge_long_gaps(s, gaps, values, errors);
   work.curve = weighted_trend(values, errors, kTrendStiffness, con_);
   if (interactive_) {
-    choose_stiffness(s, tsi1_.ids[static_cast<std::size_t>(i - 1)], values, errors, work);
+    choose_stiffness(s, tsi1_.ids[at(i)], values, errors, work);
   }
   return work;
 }
@@ -179,7 +176,7 @@ SeriesWork GapFiller::growth_trend(int i) {
 void GapFiller::bridge_long_gaps(const SeriesSpan& s, std::span<const Gap> gaps,
                                  std::span<float> values, std::span<float> errors) {
   const int last_year = s.first_year + static_cast<int>(values.size()) - 1;
-  auto at = [&](int year) { return static_cast<std::size_t>(year - s.first_year); };
+  auto slot = [&](int year) { return static_cast<std::size_t>(year - s.first_year); };
   for (const Gap& g : gaps) {
     if (g.last - g.first + 1 <= kLongGap) continue;
     const int from = g.first - std::min(g.first - s.first_year, kBridgeNeighbours);
@@ -189,16 +186,16 @@ void GapFiller::bridge_long_gaps(const SeriesSpan& s, std::span<const Gap> gaps,
     for (int year = from; year <= to; ++year) {
       const bool in_gap = year >= g.first && year <= g.last;
       x.push_back(static_cast<float>(year));
-      y.push_back(values[at(year)]);
-      use.push_back(!in_gap && !is_missing(values[at(year)]) ? 1 : 0);
+      y.push_back(values[slot(year)]);
+      use.push_back(!in_gap && !is_missing(values[slot(year)]) ? 1 : 0);
     }
     // A year next to a gap is present (gaps are whole runs), unless the gap is the whole
     // series, which gets no trend at all; without a point there is no line to draw.
     if (std::count(use.begin(), use.end(), 1) == 0) continue;
     const PearsnResult line = pearsn1(x, y, use);
     for (int year = g.first; year <= g.last; ++year) {
-      values[at(year)] = line.intercept + line.slope * static_cast<float>(year);
-      errors[at(year)] = kPresentError;
+      values[slot(year)] = line.intercept + line.slope * static_cast<float>(year);
+      errors[slot(year)] = kPresentError;
     }
   }
 }
@@ -310,7 +307,7 @@ void GapFiller::fill(int i, const SeriesWork& work, std::span<const float> site_
 
   if (interactive_ && plot_flag_ == 0) plot_flag_ = 1;
   if (interactive_ || plot_flag_ == 1) {
-    show(s.values, curve, s.first_year, tsi1_.ids[static_cast<std::size_t>(i - 1)], filled);
+    show(s.values, curve, s.first_year, tsi1_.ids[at(i)], filled);
   }
 }
 
@@ -349,7 +346,7 @@ void GapFiller::run() {
   const std::vector<float> site = site_index();
 
   // The filling, in series order.
-  for (int i = 1; i <= tsi1_.count; ++i) fill(i, work[static_cast<std::size_t>(i - 1)], site);
+  for (int i = 1; i <= tsi1_.count; ++i) fill(i, work[at(i)], site);
 }
 
 }  // namespace

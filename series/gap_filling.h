@@ -44,11 +44,11 @@ struct GapPlotPage {
 // value it leaves there is ignored.
 using GapPlot = std::function<void(const GapPlotPage& page, int& plot_flag)>;
 
-// Fills the missing values of every series of `tsi1` in place. Reads option 3 (a data
-// transformation makes a zero missing too), option 7 (1 or 3: the user may change each
-// series' growth-trend stiffness) and element 32 (the gap-filling plot flag, kept for this
-// call only). Values present on entry are left exactly as they were. An empty `plot`
-// draws nothing.
+// Fills the missing values of every series of `tsi1` in place. Reads the transformation
+// option (a data transformation makes a zero missing too), the interactive option (gap
+// filling alone or with detrending: the user may change each series' growth-trend
+// stiffness) and the gap-filling plot flag (kept for this call only). Values present on
+// entry are left exactly as they were. An empty `plot` draws nothing.
 void fillin(Tsi1& tsi1, const Icommands& icommands, Console& console, const GapPlot& plot = {});
 
 }  // namespace dendro

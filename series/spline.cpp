@@ -9,6 +9,7 @@
 #include "series/band.h"
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/stop.h"
 #include "series/store.h"
@@ -26,12 +27,12 @@ constexpr int kBandWidth = 2;  // second differences couple each unknown to two 
 // outside 1..n-2 (Reinsch: the curve is the data less the second differences of u).
 double correction(std::span<const double> u, int i) {
   const int m = static_cast<int>(u.size());
-  auto uv = [&](int k) { return (k >= 1 && k <= m) ? u[static_cast<std::size_t>(k - 1)] : 0.0; };
+  auto uv = [&](int k) { return (k >= 1 && k <= m) ? u[at(k)] : 0.0; };
   return uv(i - 2) - 2.0 * uv(i - 1) + uv(i);
 }
 
 double second_difference(std::span<const float> y, int i) {
-  auto yv = [&](int k) { return static_cast<double>(y[static_cast<std::size_t>(k - 1)]); };
+  auto yv = [&](int k) { return static_cast<double>(y[at(k)]); };
   return yv(i) - 2.0 * yv(i + 1) + yv(i + 2);
 }
 
@@ -69,7 +70,7 @@ SplineResult spline(std::span<const float> x, std::span<float> fitted, int w, Co
     if (i > 2) a.at(i, i - 2) = 1.0;
     if (i > 1) a.at(i, i - 1) = -4.0 + p / 3.0;
     a.at(i, i) = 6.0 + 4.0 * p / 3.0;
-    u[static_cast<std::size_t>(i - 1)] = second_difference(x, i);
+    u[at(i)] = second_difference(x, i);
   }
   if (leq1pb(a, u).error != 0) {
     if (console) console->say(">> sbr spline: matrix not positive definite");
@@ -78,7 +79,7 @@ SplineResult spline(std::span<const float> x, std::span<float> fitted, int w, Co
     return r;
   }
   for (int i = 1; i <= n; ++i) {
-    const auto k = static_cast<std::size_t>(i - 1);
+    const auto k = at(i);
     fitted[k] = static_cast<float>(x[k] - correction(u, i));
   }
   return r;
@@ -101,7 +102,7 @@ SplineResult spl2w(std::span<const float> y, std::span<float> delta, std::span<f
   }
 
   // Q'D^2 Q + p R with D the standard errors.
-  auto d2 = [&](int k) { return static_cast<double>(delta[static_cast<std::size_t>(k - 1)]); };
+  auto d2 = [&](int k) { return static_cast<double>(delta[at(k)]); };
   const int rows = n - 2;
   BandMatrix a(rows, kBandWidth);
   std::vector<double> u(static_cast<std::size_t>(rows));
@@ -109,7 +110,7 @@ SplineResult spl2w(std::span<const float> y, std::span<float> delta, std::span<f
     if (i > 2) a.at(i, i - 2) = d2(i);
     if (i > 1) a.at(i, i - 1) = -2.0 * (d2(i) + d2(i + 1)) + p / 3.0;
     a.at(i, i) = d2(i) + 4.0 * d2(i + 1) + d2(i + 2) + 4.0 * p / 3.0;
-    u[static_cast<std::size_t>(i - 1)] = second_difference(y, i);
+    u[at(i)] = second_difference(y, i);
   }
   const BandFactor f = leq1pb(a, u);
   if (f.error != 0) {
@@ -120,7 +121,7 @@ SplineResult spl2w(std::span<const float> y, std::span<float> delta, std::span<f
     return r;
   }
   for (int i = 1; i <= n; ++i) {
-    const auto k = static_cast<std::size_t>(i - 1);
+    const auto k = at(i);
     fitted[k] = static_cast<float>(y[k] - d2(i) * correction(u, i));
   }
   return r;

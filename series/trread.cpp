@@ -9,6 +9,7 @@
 #include "series/compact.h"
 #include "series/core_save.h"
 #include "series/descriptive.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/records.h"
 #include "series/stop.h"
@@ -55,7 +56,7 @@ SeriesYears& table_row(Tsi1& tsi1, int row, int transformation) {
   while (tsi1.years.size() < static_cast<std::size_t>(row)) {
     tsi1.years.push_back(reset_row(static_cast<int>(tsi1.years.size()) + 1, transformation));
   }
-  return tsi1.years[static_cast<std::size_t>(row - 1)];
+  return tsi1.years[at(row)];
 }
 
 // The format reader of the data kind, one series per call.
@@ -63,7 +64,7 @@ class SeriesSource {
  public:
   SeriesSource(std::istream& data, Kind kind, Commands& commands)
       : records_(data), kind_(kind), commands_(commands) {
-    for (int h = 1; h <= 3; ++h) tucson_.header_lines[static_cast<std::size_t>(h - 1)] = commands.header_line(h);
+    for (int h = 1; h <= 3; ++h) tucson_.header_lines[at(h)] = commands.header_line(h);
     tucson_.index_choice =
         "set option 1 \"tree-ring data type\" to 3 (tucson tree-ring index format) to read it";
   }
@@ -75,7 +76,7 @@ class SeriesSource {
         SeriesRead s = trrw_read(records_, kind_ == Kind::rings ? TucsonMode::mr : TucsonMode::ir,
                                  tucson_, console, nullptr, max_years);
         for (int h = 1; h <= 3; ++h) {
-          commands_.set_header_line(h, tucson_.header_lines[static_cast<std::size_t>(h - 1)]);
+          commands_.set_header_line(h, tucson_.header_lines[at(h)]);
         }
         return s;
       }
@@ -108,13 +109,6 @@ class SeriesSource {
 
 void write_line(std::ostream& out, const std::string& line) { out << line << '\n'; }
 
-// Whether no value of the series is present: every value is missing (negative, or also 0
-// when the data are transformed), as the gap scan counts them.
-bool every_value_missing(const std::vector<float>& values, int transformation) {
-  return std::all_of(values.begin(), values.end(),
-                     [transformation](float v) { return v < 0 || (transformation > 0 && v <= 0); });
-}
-
 void write_statistics_table(std::ostream& out, Tsi1& tsi1, StatsTable& stats) {
   write_line(out, Layout("(t2,'|------------------ statistics of ',"
                          "'raw tree-ring measurements ------------------|')")
@@ -127,23 +121,7 @@ void write_statistics_table(std::ostream& out, Tsi1& tsi1, StatsTable& stats) {
     const SeriesYears& y = tsi1.year_row(i);
     std::vector<double> v;
     for (int c = 2; c <= kStatColumns; ++c) v.push_back(stats.at(i, c));
-    write_line(out, row.write(i, tsi1.ids[static_cast<std::size_t>(i - 1)].substr(0, 7), y.ify,
-                              y.ily, y.ily - y.ify + 1, v));
-  }
-}
-
-// Rows 1 to 8 of columns 1 to 7 become the summary over the series: mean, standard
-// deviation, median, hinge spread, minimum, lower hinge, upper hinge, maximum.
-void summarise(StatsTable& stats, int count, std::vector<int>& presence) {
-  presence.assign(static_cast<std::size_t>(count), 1);
-  for (int j = 1; j <= kStatColumns; ++j) {
-    std::vector<float> x(static_cast<std::size_t>(count));
-    for (int i = 1; i <= count; ++i) x[static_cast<std::size_t>(i - 1)] = stats.at(i, j);
-    const Moments m = moment1(x, presence);
-    const FiveNumbers f = mfs1(x, presence);
-    const float rows[kSummaryRows] = {m.mean,    m.std_dev,     f.median,      f.spread,
-                                      f.minimum, f.lower_hinge, f.upper_hinge, f.maximum};
-    for (int r = 1; r <= kSummaryRows; ++r) stats.at(r, j) = rows[r - 1];
+    write_line(out, row.write(i, tsi1.ids[at(i)].substr(0, 7), y.ify, y.ily, y.ily - y.ify + 1, v));
   }
 }
 
@@ -164,6 +142,80 @@ void write_summary(std::ostream& out, StatsTable& stats) {
   }
 }
 
+// The header lines of a ring-width file, after its first series is read.
+void write_header_lines(std::ostream& out, const Commands& commands) {
+  write_line(out, Layout("(t2,a)").write("data header lines:"));
+  for (int h = 1; h <= 3; ++h) {
+    const std::string line = commands.header_line(h);
+    if (line.substr(0, 6) != "      ") write_line(out, Layout("(2x,a)").write(line));
+  }
+}
+
+// The head of the gap report, before the first series kept.
+void write_gap_head(std::ostream& out, int transformation) {
+  write_line(out, Layout("(t2,'|------------ series gaps found ',"
+                         "'based on any negative number found ------------|')")
+                      .write());
+  if (transformation > 0) {
+    write_line(out, Layout("('      *** when data are transformed, ',"
+                           "'zeros are also treated as missing ***')")
+                        .write());
+  }
+  write_line(out, Layout("('       series      ident      ',"
+                         "'results of scans for gaps or missing values')")
+                      .write());
+}
+
+void say_and_write(Console& console, std::ostream& out, const std::string& note) {
+  console.say(note);
+  write_line(out, Layout("(t2,a)").write(note));
+}
+
+// Shows what taking one series came to, or stops the run on a series beyond the limits.
+void report_taken(const SeriesTaken& taken, const Tsi1& tsi1, int transformation,
+                  std::ostream& out, Console& console) {
+  switch (taken.fate) {
+    case SeriesTaken::Fate::refused:
+      pause_and_stop(console, taken.message);
+    case SeriesTaken::Fate::left_out:
+      if (!taken.message.empty()) say_and_write(console, out, taken.message);
+      return;
+    case SeriesTaken::Fate::kept:
+      if (taken.position == 1) write_gap_head(out, transformation);
+      if (!taken.message.empty()) say_and_write(console, out, taken.message);
+      write_gap_report(out, taken.gaps, taken.position, tsi1.ids[at(taken.position)]);
+      return;
+  }
+}
+
+// The end of the report: the gaps, the statistics table, the count and the summary.
+TrreadResult report_set(const SetRead& set, Tsi1& tsi1, StatsTable& stats, int printout,
+                        std::ostream& out, Console& console) {
+  if (set.series_with_gaps == 0) {
+    write_line(out, Layout("(28x,a)").write("--- no gaps in data found ---"));
+  }
+  if (printout > 1) write_statistics_table(out, tsi1, stats);
+  console.say(Layout("(i6,' series from',i7,' to',i7,i8,' years')")
+                  .write(set.count, set.first_year, set.last_year, set.years()));
+  write_line(out, Layout("(t2,'number of series read in: ',i4,'   from',i7,'  to',i7,i8,' years')")
+                      .write(set.count, set.first_year, set.last_year, set.years()));
+  TrreadResult result;
+  result.title = set.title;
+  result.series_with_gaps = set.series_with_gaps;
+  result.presence = set.presence;
+  if (set.count > 1) {
+    write_line(out, Layout("(t2,'|---------------- summary of raw tree-ring ',"
+                           "'series statistics ------------------|'/)")
+                        .write());
+    if (!set.too_long.empty()) pause_and_stop(console, set.too_long);
+    summarise_statistics(stats, set.count);
+    result.presence.assign(count(set.count), 1);
+    result.largest_mean = stats.at(kSummaryRows, 2);
+    write_summary(out, stats);
+  }
+  return result;
+}
+
 }  // namespace
 
 std::string series_too_long(std::string_view id, int n, int max_years) {
@@ -174,174 +226,163 @@ std::string series_too_long(std::string_view id, int n, int max_years) {
       .write(field(id, 8), n, max_years);
 }
 
+SeriesIntake::SeriesIntake(Tsi1& tsi1, StatsTable& stats, const IntakeRules& rules)
+    : tsi1_(tsi1), stats_(stats), rules_(rules) {
+  tsi1_.dropped.clear();
+  // The first and last year of the set are searched from the ends of the years taken.
+  set_.first_year = kLatestYear;
+  set_.last_year = kEarliestYear;
+}
+
+std::string SeriesIntake::limit_passed(const SeriesRead& s, int number) const {
+  if (s.n > rules_.max_years) return series_too_long(s.id, s.n, rules_.max_years);
+  if (number > rules_.max_series) {
+    return Layout("('*** number of series exceeds maximum allowed: ',i4,' max ***')")
+        .write(rules_.max_series);
+  }
+  const int last_year = s.first_year + s.n - 1;
+  if (s.first_year < kEarliestYear || last_year > kLatestYear) {
+    return "*** series " + std::string(trim_right(s.id)) + ": years " +
+           std::to_string(s.first_year) + " to " + std::to_string(last_year) + " lie outside " +
+           std::to_string(kEarliestYear) + " to " + std::to_string(kLatestYear) +
+           ", the years that the programs take";
+  }
+  return "";
+}
+
+SeriesTaken SeriesIntake::take(SeriesRead s, int number) {
+  std::string refusal = limit_passed(s, number);
+  if (!refusal.empty()) return {SeriesTaken::Fate::refused, std::move(refusal), 0, {}};
+  // Rows of the batch detail file, one per series of the file in file order (in an
+  // interactive run the per-file reset's rows).
+  const SeriesYears detail_row = table_row(tsi1_, number, rules_.transformation);
+  MiaResult gaps = mia(s.values, s.first_year, rules_.transformation);
+  const bool all_missing = gaps.missing == static_cast<int>(s.values.size());
+  if ((rules_.batch && detail_row.icu != 1) || all_missing) {
+    return leave_out(s, number, detail_row, all_missing);
+  }
+  return keep(std::move(s), detail_row, std::move(gaps));
+}
+
+SeriesTaken SeriesIntake::leave_out(const SeriesRead& s, int number, const SeriesYears& detail_row,
+                                    bool all_missing) {
+  DroppedSeries d{number, s.id, detail_row};
+  d.row.ify = s.first_year;
+  d.row.ily = s.first_year + s.n - 1;
+  tsi1_.dropped.push_back(d);
+  SeriesTaken taken{SeriesTaken::Fate::left_out, "", 0, {}};
+  if (all_missing) {
+    // No value gives no curve and no index: the file goes on without the series.
+    taken.message = "*** series " + std::to_string(number) + " (" +
+                    std::string(trim_right(s.id)) +
+                    "): every value is missing; the series is left out";
+  }
+  return taken;
+}
+
+SeriesTaken SeriesIntake::keep(SeriesRead s, const SeriesYears& detail_row, MiaResult gaps) {
+  const int position = ++count_;
+  // In a batch run all ten columns go with the series, so that every setting of the
+  // detail file stays with its own series when the rows close up.
+  if (rules_.batch) table_row(tsi1_, position, rules_.transformation) = detail_row;
+  SeriesYears& row = table_row(tsi1_, position, rules_.transformation);
+  row.ify = s.first_year;
+  row.ily = s.first_year + s.n - 1;
+  const std::size_t kept = dendro::count(position);
+  if (tsi1_.ids.size() < kept) tsi1_.ids.resize(kept, std::string(8, ' '));
+  tsi1_.ids[at(position)] = field(s.id, 8);
+  if (position == 1) set_.title = field(field(s.text, 80), 85);
+  set_.first_year = std::min(set_.first_year, row.ify);
+  set_.last_year = std::max(set_.last_year, row.ily);
+  if (gaps.missing > 0) ++set_.series_with_gaps;
+  set_.presence = gaps.presence;
+  keep_statistics(s, gaps);
+
+  SeriesTaken taken{SeriesTaken::Fate::kept, "", position, std::move(gaps)};
+  // Two series of one id cannot be told apart in the outputs: say so.
+  auto [seen, fresh] = first_with_id_.emplace(field(s.id, 8), position);
+  if (!fresh) {
+    taken.message = "*** series " + std::to_string(position) + " has the id of series " +
+                    std::to_string(seen->second) + ": " + std::string(trim_right(s.id));
+  }
+  columns_.push_back(std::move(s.values));
+  return taken;
+}
+
+void SeriesIntake::keep_statistics(const SeriesRead& s, const MiaResult& gaps) {
+  std::vector<float> buffer = s.values;
+  const Moments m = moment1(buffer, gaps.presence);
+  const float row[kStatColumns] = {static_cast<float>(s.n - gaps.missing),
+                                   m.mean,
+                                   m.std_dev,
+                                   m.skewness,
+                                   m.kurtosis,
+                                   m.mean_sensitivity,
+                                   m.autocorrelation};
+  for (int c = 1; c <= kStatColumns; ++c) stats_.at(count_, c) = row[at(c)];
+}
+
+SetRead SeriesIntake::finish() {
+  set_.count = count_;
+  SeriesYears& span = table_row(tsi1_, count_ + 1, rules_.transformation);
+  span.ify = set_.first_year;
+  span.ily = set_.last_year;
+  if (count_ > 1 && set_.years() > rules_.max_years) {
+    set_.too_long = Layout("('*** total series length exceeds maximum ',"
+                           "'allowable length: ',i6,' > ',i6,' max ***')")
+                        .write(set_.years(), rules_.max_years);
+  }
+  std::size_t longest = 0;
+  for (const auto& c : columns_) longest = std::max(longest, c.size());
+  tsi1_.reshape(static_cast<int>(longest), count_);
+  for (int i = 1; i <= count_; ++i) {
+    const std::vector<float>& c = columns_[at(i)];
+    std::copy(c.begin(), c.end(), tsi1_.column(i).begin());
+  }
+  return set_;
+}
+
+void summarise_statistics(StatsTable& stats, int count) {
+  const std::vector<int> presence(dendro::count(count), 1);
+  for (int j = 1; j <= kStatColumns; ++j) {
+    std::vector<float> x(dendro::count(count));
+    for (int i = 1; i <= count; ++i) x[at(i)] = stats.at(i, j);
+    const Moments m = moment1(x, presence);
+    const FiveNumbers f = mfs1(x, presence);
+    const float rows[kSummaryRows] = {m.mean,    m.std_dev,     f.median,      f.spread,
+                                      f.minimum, f.lower_hinge, f.upper_hinge, f.maximum};
+    for (int r = 1; r <= kSummaryRows; ++r) stats.at(r, j) = rows[at(r)];
+  }
+}
+
 TrreadResult trread(std::istream& data, Tsi1& tsi1, StatsTable& stats, Commands& commands,
                     const Icommands& icommands, std::ostream& out, Console& console,
                     int max_years, int max_series) {
-  // Start of the data file.
-  const int transformation = icommands.option(3);
-  const int printout = icommands.option(17);
   const std::optional<Kind> kind = data_kind(commands.data_kind());
   if (!kind) {
     throw Stop("*** data kind code \"" + commands.data_kind() + "\" is none of mr, ir, qz, cd",
                kFailureStatus);
   }
-  const bool batch = commands.batch_run();
+  const int transformation = icommands[opt::transformation];
   write_line(out, Layout("(t2,'|------------------- tree-ring series read ',"
                          "'in for processing ------------------|')")
                       .write());
-
-  TrreadResult result;
   SeriesSource source(data, *kind, commands);
-  std::vector<std::vector<float>> columns;  // the accepted series, as read
-  std::unordered_map<std::string, int> first_with_id;
-  tsi1.dropped.clear();
-  int count = 0;
-  int earliest = 9999, latest = -9999;
-
-  // Series loop.
+  SeriesIntake intake(tsi1, stats, {transformation, commands.batch_run(), max_years, max_series});
   for (;;) {
-    result.current_id = *kind == Kind::index ? std::string(8, '*') : std::string(8, ' ');
     SeriesRead s = source.next(console, max_years);
     const int k = source.series_number();
-    if (*kind == Kind::rings && k == 1) {
-      write_line(out, Layout("(t2,a)").write("data header lines:"));
-      for (int h = 1; h <= 3; ++h) {
-        const std::string line = commands.header_line(h);
-        if (line.substr(0, 6) != "      ") write_line(out, Layout("(2x,a)").write(line));
-      }
-    }
+    if (*kind == Kind::rings && k == 1) write_header_lines(out, commands);
     if (source.is_end(s)) break;
-    result.current_id = s.id;
-    if (s.n > max_years) pause_and_stop(console, series_too_long(s.id, s.n, max_years));
-    if (k > max_series) {
-      pause_and_stop(console, Layout("('*** number of series exceeds maximum allowed: ',i4,"
-                                     "' max ***')")
-                                  .write(max_series));
-    }
-    const int last_year = s.first_year + s.n - 1;
-    if (s.first_year < kEarliestYear || last_year > kLatestYear) {
-      pause_and_stop(console, "*** series " + std::string(trim_right(s.id)) + ": years " +
-                                  std::to_string(s.first_year) + " to " +
-                                  std::to_string(last_year) + " lie outside " +
-                                  std::to_string(kEarliestYear) + " to " +
-                                  std::to_string(kLatestYear) +
-                                  ", the years that the programs take");
-    }
-    // Rows of the batch detail file, one per series of the file in file order (in an
-    // interactive run the per-file reset's rows).
-    const SeriesYears detail_row = table_row(tsi1, k, transformation);
-    const bool all_missing = every_value_missing(s.values, transformation);
-    if ((batch && detail_row.icu != 1) || all_missing) {
-      if (all_missing) {
-        // No value gives no curve and no index: the file goes on without the series.
-        const std::string note = "*** series " + std::to_string(k) + " (" +
-                                 std::string(trim_right(s.id)) +
-                                 "): every value is missing; the series is left out";
-        console.say(note);
-        write_line(out, Layout("(t2,a)").write(note));
-      }
-      DroppedSeries d{k, s.id, detail_row};
-      d.row.ify = s.first_year;
-      d.row.ily = last_year;
-      tsi1.dropped.push_back(d);
-      continue;
-    }
-    if (batch) {
-      ++count;
-      // All ten columns go with the series, so that every setting of the detail file
-      // stays with its own series when the rows close up.
-      table_row(tsi1, count, transformation) = detail_row;
-    } else {
-      ++count;
-    }
-    SeriesYears& row = table_row(tsi1, count, transformation);
-    row.ify = s.first_year;
-    row.ily = last_year;
-    if (tsi1.ids.size() < static_cast<std::size_t>(count)) {
-      tsi1.ids.resize(static_cast<std::size_t>(count), std::string(8, ' '));
-    }
-    tsi1.ids[static_cast<std::size_t>(count - 1)] = field(s.id, 8);
-
-    if (count == 1) {
-      result.title = field(field(s.text, 80), 85);
-      write_line(out, Layout("(t2,'|------------ series gaps found ',"
-                             "'based on any negative number found ------------|')")
-                          .write());
-      if (transformation > 0) {
-        write_line(out, Layout("('      *** when data are transformed, ',"
-                               "'zeros are also treated as missing ***')")
-                            .write());
-      }
-      write_line(out, Layout("('       series      ident      ',"
-                             "'results of scans for gaps or missing values')")
-                          .write());
-    }
-    earliest = std::min(earliest, s.first_year);
-    latest = std::max(latest, last_year);
-
-    // Two series of one id cannot be told apart in the outputs: say so.
-    auto [seen, fresh] = first_with_id.emplace(field(s.id, 8), count);
-    if (!fresh) {
-      const std::string note = "*** series " + std::to_string(count) + " has the id of series " +
-                               std::to_string(seen->second) + ": " + std::string(trim_right(s.id));
-      console.say(note);
-      write_line(out, Layout("(t2,a)").write(note));
-    }
-
-    MiaResult gaps = mia(s.values, s.id, count, s.first_year, transformation, out);
-    if (gaps.missing > 0) ++result.series_with_gaps;
-    result.presence = gaps.presence;
-
-    std::vector<float> buffer = s.values;
-    const Moments m = moment1(buffer, gaps.presence);
-    stats.at(count, 1) = static_cast<float>(s.n - gaps.missing);
-    stats.at(count, 2) = m.mean;
-    stats.at(count, 3) = m.std_dev;
-    stats.at(count, 4) = m.skewness;
-    stats.at(count, 5) = m.kurtosis;
-    stats.at(count, 6) = m.mean_sensitivity;
-    stats.at(count, 7) = m.autocorrelation;
-    columns.push_back(std::move(s.values));
+    report_taken(intake.take(std::move(s), k), tsi1, transformation, out, console);
   }
-
-  // End of data.
-  if (count == 0) {
+  if (intake.count() == 0) {
     pause_and_stop(console, " *** nc .le. 0 after reading tree-ring data" + source.no_series_note());
   }
-  if (result.series_with_gaps == 0) {
-    write_line(out, Layout("(28x,a)").write("--- no gaps in data found ---"));
-  }
-  SeriesYears& set = table_row(tsi1, count + 1, transformation);
-  set.ify = earliest;
-  set.ily = latest;
-  const int total = latest - earliest + 1;
-
-  std::size_t longest = 0;
-  for (const auto& c : columns) longest = std::max(longest, c.size());
-  tsi1.reshape(static_cast<int>(longest), count);
-  for (int i = 1; i <= count; ++i) {
-    const auto& c = columns[static_cast<std::size_t>(i - 1)];
-    std::copy(c.begin(), c.end(), tsi1.column(i).begin());
-  }
-
-  if (printout > 1) write_statistics_table(out, tsi1, stats);
-  console.say(Layout("(i6,' series from',i7,' to',i7,i8,' years')").write(count, earliest, latest, total));
-  write_line(out, Layout("(t2,'number of series read in: ',i4,'   from',i7,'  to',i7,i8,' years')")
-                      .write(count, earliest, latest, total));
-
-  if (count > 1) {
-    write_line(out, Layout("(t2,'|---------------- summary of raw tree-ring ',"
-                           "'series statistics ------------------|'/)")
-                        .write());
-    if (total > max_years) {
-      pause_and_stop(console, Layout("('*** total series length exceeds maximum ',"
-                                     "'allowable length: ',i6,' > ',i6,' max ***')")
-                                  .write(total, max_years));
-    }
-    summarise(stats, count, result.presence);
-    result.largest_mean = stats.at(kSummaryRows, 2);
-    write_summary(out, stats);
-  }
+  TrreadResult result =
+      report_set(intake.finish(), tsi1, stats, icommands[opt::printout], out, console);
+  // The current series id as the reading of the end of the data left it.
+  result.current_id = *kind == Kind::index ? std::string(8, '*') : std::string(8, ' ');
   return result;
 }
 

@@ -6,11 +6,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/core_save.h"
 #include "series/store.h"
+#include "series/tucson.h"
 #include "series/units.h"
 
 namespace dendro {
@@ -29,6 +32,75 @@ struct TrreadResult {
   std::vector<int> presence;
 };
 
+// The rules by which the series of one data file are taken into the set.
+struct IntakeRules {
+  int transformation = 0;  // above 0: a zero is missing too
+  bool batch = false;      // the year table holds the rows of the batch detail file
+  int max_years = kMaxYears;
+  int max_series = kMaxSeriesKalder;
+};
+
+// What taking one series into the set came to.
+struct SeriesTaken {
+  enum class Fate { kept, left_out, refused };
+  Fate fate = Fate::kept;
+  // refused: the message that stops the run. left_out and kept: a note for the console and
+  // the report (a series without a value; a series with the id of an earlier one), or empty.
+  std::string message;
+  int position = 0;  // kept: the series' column in the set
+  MiaResult gaps;    // kept: the missing values
+};
+
+// The set after its last series.
+struct SetRead {
+  int count = 0;
+  int first_year = 0;
+  int last_year = 0;
+  std::string title = std::string(85, ' ');  // the data title of the first series kept
+  int series_with_gaps = 0;
+  std::vector<int> presence;  // the presence flags of the last series kept
+  // Two or more series spanning more than max_years: the message that stops the run.
+  std::string too_long;
+
+  int years() const { return last_year - first_year + 1; }
+};
+
+// Takes the series of one data file into `tsi1` one at a time, as trread reads them, with
+// no file or console: the limits, the rows of the batch detail file (a series whose use flag
+// is not 1, or whose every value is missing, is left out into `tsi1.dropped`), the gap scan
+// and the statistics of each series kept (row i of `stats`, columns 1-7, for series i).
+class SeriesIntake {
+ public:
+  SeriesIntake(Tsi1& tsi1, StatsTable& stats, const IntakeRules& rules);
+  // Takes series `number` of the file (1 for the first series read). A refused series
+  // changes nothing.
+  SeriesTaken take(SeriesRead s, int number);
+  int count() const { return count_; }  // series kept so far
+  // After the last series: the kept series fill the matrix from row 1 (as many rows as the
+  // longest series, -9.99 elsewhere) and the row after the last series of the year table
+  // holds the set's first and last year.
+  SetRead finish();
+
+ private:
+  std::string limit_passed(const SeriesRead& s, int number) const;
+  SeriesTaken leave_out(const SeriesRead& s, int number, const SeriesYears& detail_row,
+                        bool all_missing);
+  SeriesTaken keep(SeriesRead s, const SeriesYears& detail_row, MiaResult gaps);
+  void keep_statistics(const SeriesRead& s, const MiaResult& gaps);
+
+  Tsi1& tsi1_;
+  StatsTable& stats_;
+  IntakeRules rules_;
+  int count_ = 0;
+  SetRead set_;
+  std::vector<std::vector<float>> columns_;  // the series kept, as read
+  std::unordered_map<std::string, int> first_with_id_;
+};
+
+// Rows 1 to 8 of columns 1 to 7 of `stats` become the summary over series 1 to count: mean,
+// standard deviation, median, hinge spread, minimum, lower hinge, upper hinge, maximum.
+void summarise_statistics(StatsTable& stats, int count);
+
 // Reads the series of `data` by the data kind code of `commands` ("mr", "ir", "qz", "cd",
 // either case) into `tsi1`: column i of the matrix holds series i from row 1 (the matrix
 // has as many rows as the longest series; every other cell holds -9.99), with its id and
@@ -37,8 +109,8 @@ struct TrreadResult {
 // holds the rows of the batch detail file: a series whose use flag is not 1 is read but
 // left out (kept in `tsi1.dropped`), and the others take their rows with them.
 //
-// Writes the gap report, the statistics of the raw measurements (by option 17) and the
-// summary to `out`; the header lines of ring-width files go to `commands`. Statistics of
+// Writes the gap report, the statistics of the raw measurements (by the printout option)
+// and the summary to `out`; the header lines of ring-width files go to `commands`. Statistics of
 // series i go to row i of `stats` (columns 1-7); with two or more series rows 1 to 8 then
 // hold the summary. Stops the run (throws Stop) on a series longer than max_years, more
 // than max_series series, a set spanning more than max_years years, or no series.

@@ -65,6 +65,37 @@ struct TucsonFile {
   int empty_series = 0;  // series passed over without a value
 };
 
+// A line that reading one series has for the console: a title record met (the first of a
+// call is the data title) or a note on the records.
+struct TucsonMessage {
+  enum class Kind { data_title, title, note };
+  Kind kind = Kind::note;
+  std::string text;  // the title record without trailing blanks, or the note
+};
+
+// How the reading of one series ended.
+enum class TucsonEnd {
+  series,         // a series, or the end of the data (n is kEndOfData)
+  header_driven,  // a record with "#" in column 80 begins a series for `datar`
+  refused,        // records that cannot be read safely: the run stops after a pause
+  title_limit,    // more than 25 title records in one call: the run stops
+};
+
+// One series of a decadal file with everything the reading met, in the order met.
+struct TucsonReading {
+  SeriesRead series;
+  std::vector<TucsonMessage> messages;
+  TucsonEnd end = TucsonEnd::series;
+  // header_driven: the record (80 columns), given back to the stream for `datar`;
+  // refused and title_limit: the message that stops the run.
+  std::string text;
+};
+
+// The reading of trrw_read without the console: reads one series in mode mr or ir and
+// returns it with its title records, notes and end.
+TucsonReading read_tucson_series(RecordStream& in, TucsonMode mode, TucsonFile& file,
+                                 int max_years = kMaxYears);
+
 // Reads one series in mode mr (ring widths, returned in millimetres) or ir (indices).
 // Records that are not data records of the mode are title records: they are shown on the
 // console (and written to `echo` when it is given). A record with "#" in column 80 before

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "series/compact.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/stop.h"
 #include "series/store.h"
@@ -55,7 +56,7 @@ std::string trimmed(std::string_view s) { return std::string(trim_right(s)); }
 
 bool blank_columns(std::string_view record, int first, int last) {
   for (int c = first; c <= last && c <= static_cast<int>(record.size()); ++c) {
-    if (record[static_cast<std::size_t>(c - 1)] != ' ') return false;
+    if (record[at(c)] != ' ') return false;
   }
   return true;
 }
@@ -93,7 +94,7 @@ NumericColumns numeric_columns(bool rings, int id_width) {
 }
 
 std::string_view field_text(std::string_view record, int column, int width) {
-  const auto start = static_cast<std::size_t>(column - 1);
+  const auto start = at(column);
   if (start >= record.size()) return {};
   return record.substr(start, static_cast<std::size_t>(width));
 }
@@ -201,7 +202,7 @@ Parsed parse_record(std::string_view record, bool rings, const ReadLayouts& layo
   }
   auto minus_at = [&](int column) {
     return static_cast<int>(record.size()) >= column &&
-           record[static_cast<std::size_t>(column - 1)] == '-';
+           record[at(column)] == '-';
   };
   // A "-" just before the usual year columns marks a year below -999, whose field takes
   // one or two columns of the id.
@@ -306,27 +307,20 @@ bool blank_slot(std::string_view record, bool rings, int slot) {
 std::optional<bool> fine_marker_ahead(std::string_view record, const Parsed& p, int from, int to) {
   for (int slot = from; slot <= to; ++slot) {
     if (blank_slot(record, true, slot)) return false;
-    if (p.value[static_cast<std::size_t>(slot - 1)] == kEndMarkerFine) return true;
+    if (p.value[at(slot)] == kEndMarkerFine) return true;
   }
   return std::nullopt;
 }
 
-void show_title(int count, std::string_view record, TucsonFile& file, SeriesRead& s,
-                Console& console, std::ostream* echo) {
-  std::string text = trimmed(record);
-  if (count == 1) {
-    if (echo != nullptr) *echo << Layout("(/t10,'title of data:'/1x,a)").write(text) << '\n';
-    console.say(Layout("(/1x,'title of data:'/1x,a)").write(text));
-    s.text = field(record, 80);
-    file.header_lines[0] = field(record.substr(0, std::min<std::size_t>(record.size(), 80)), 85);
-    return;
-  }
-  if (echo != nullptr) *echo << Layout("(1x,a)").write(text) << '\n';
-  if (count <= 3) {
-    file.header_lines[static_cast<std::size_t>(count - 1)] =
-        field(record.substr(0, std::min<std::size_t>(record.size(), 80)), 85);
-  }
-  console.say(Layout("(1x,a)").write(text));
+// Keeps title record `count` of the call: the first is the data title of the series, and
+// the first three are the file's header lines.
+void keep_title(int count, std::string_view record, TucsonFile& file, SeriesRead& s,
+                std::vector<TucsonMessage>& messages) {
+  const std::string_view r80 = record.substr(0, std::min<std::size_t>(record.size(), 80));
+  messages.push_back({count == 1 ? TucsonMessage::Kind::data_title : TucsonMessage::Kind::title,
+                      trimmed(record)});
+  if (count == 1) s.text = field(record, 80);
+  if (count <= 3) file.header_lines[at(count)] = field(r80, 85);
 }
 
 // Collects the values of one series, keeping at most max_years of them.
@@ -368,18 +362,10 @@ class SeriesBuilder {
 // Reads one series; the state of the call.
 class SeriesReader {
  public:
-  SeriesReader(RecordStream& in, bool rings, TucsonFile& file, Console& console, std::ostream* echo,
-               int max_years)
-      : in_(in),
-        rings_(rings),
-        file_(file),
-        console_(console),
-        echo_(echo),
-        max_years_(max_years),
-        layouts_(rings),
-        values_(s_, max_years) {}
+  SeriesReader(RecordStream& in, bool rings, TucsonFile& file, int max_years)
+      : in_(in), rings_(rings), file_(file), layouts_(rings), values_(s_, max_years) {}
 
-  SeriesRead read();
+  TucsonReading read();
 
  private:
   // What a record means for the series in hand.
@@ -390,7 +376,9 @@ class SeriesReader {
   Step data(const std::string& record, const Parsed& p, int line);
   bool continues_to_fine_marker(std::string_view record, const Parsed& p, int slot, int slots);
   Step end_of_series();
-  SeriesRead header_driven(std::string_view r80);
+  TucsonReading header_driven(std::string_view r80);
+  TucsonReading series_read();
+  void note(std::string text) { messages_.push_back({TucsonMessage::Kind::note, std::move(text)}); }
   [[noreturn]] void refuse(const std::string& message, std::string_view record);
   [[noreturn]] void too_many_titles();
   std::string index_hint(std::string_view record) const;
@@ -398,11 +386,9 @@ class SeriesReader {
   RecordStream& in_;
   bool rings_;
   TucsonFile& file_;
-  Console& console_;
-  std::ostream* echo_;
-  int max_years_;
   ReadLayouts layouts_;
   SeriesRead s_;
+  std::vector<TucsonMessage> messages_;
   SeriesBuilder values_;
   int titles_ = 0;
   std::vector<TucsonFile::TitleRecord> call_titles_;  // the first title records of the call
@@ -414,11 +400,18 @@ class SeriesReader {
   bool realigned_ = false;  // a record out of place has been noted
 };
 
+// How the reading of a series ends when the records cannot be read safely: thrown from
+// where the reader meets the fault and caught in read(), which returns it.
+struct Refusal {
+  TucsonEnd end;
+  std::string text;
+};
+
 void SeriesReader::refuse(const std::string& message, std::string_view record) {
   std::string text = message;
   if (!record.empty()) text += "\n " + trimmed(record) + "\n" + columns_note(rings_);
   text += index_hint(record);
-  pause_and_stop(console_, text);
+  throw Refusal{TucsonEnd::refused, text};
 }
 
 // A ring-width record that reads as a tucson index record points to a chronology file.
@@ -437,19 +430,17 @@ void SeriesReader::too_many_titles() {
   text += describe_titles(call_titles_);
   text += "\n" + columns_note(rings_);
   if (!call_titles_.empty()) text += index_hint(call_titles_.front().text);
-  throw Stop(text, kFailureStatus);
+  throw Refusal{TucsonEnd::title_limit, text};
 }
 
-SeriesRead SeriesReader::header_driven(std::string_view r80) {
+// The record goes back to the stream for the header-driven reader.
+TucsonReading SeriesReader::header_driven(std::string_view r80) {
   in_.back();
-  std::string title = field(r80, 80);
-  SeriesRead d = datar(in_, title, console_, max_years_);
-  d.id = field(title, 8);
-  if (echo_ != nullptr) {
-    *echo_ << Layout("(/t10,'title of data:  ',a/)").write(trimmed(title)) << '\n';
-  }
-  if (d.n == kEndOfData) file_.series_number = kEndOfData;
-  return d;
+  return {std::move(s_), std::move(messages_), TucsonEnd::header_driven, field(r80, 80)};
+}
+
+TucsonReading SeriesReader::series_read() {
+  return {std::move(s_), std::move(messages_), TucsonEnd::series, ""};
 }
 
 // The record parsed, realigned when it was written a column or two early; nothing for a
@@ -460,7 +451,7 @@ std::optional<Parsed> SeriesReader::next_parsed(const std::string& record, int l
     const int shift = realign(record, layouts_, p);
     if (shift > 0 && !realigned_) {
       realigned_ = true;
-      console_.say("*** series " + trimmed(p.id) + ": line " + std::to_string(line) + " is " +
+      note("*** series " + trimmed(p.id) + ": line " + std::to_string(line) + " is " +
                    std::to_string(shift) + (shift == 1 ? " column" : " columns") +
                    " out of place; read as year " + std::to_string(p.year) +
                    " (the same for later records of the series)");
@@ -469,7 +460,7 @@ std::optional<Parsed> SeriesReader::next_parsed(const std::string& record, int l
   switch (p.kind) {
     case Parsed::Kind::blank_year:
       if (started_ && !trim_right(record).empty()) {
-        console_.say("*** line " + std::to_string(line) + " passed over: its year field is blank");
+        note("*** line " + std::to_string(line) + " passed over: its year field is blank");
       }
       return std::nullopt;
     case Parsed::Kind::ragged:
@@ -516,7 +507,7 @@ SeriesReader::Step SeriesReader::title(const std::string& record, const Parsed& 
   if (file_.titles.size() < kTitlesShown) file_.titles.push_back(t);
   ++file_.title_count;
   if (++titles_ > kMaxTitleRecords && file_.title_limit) too_many_titles();
-  show_title(titles_, record, file_, s_, console_, echo_);
+  keep_title(titles_, record, file_, s_, messages_);
   return Step::next_record;
 }
 
@@ -583,9 +574,9 @@ SeriesReader::Step SeriesReader::data(const std::string& record, const Parsed& p
                    " was expected",
                "");
       }
-      console_.say("*** series " + trimmed(s_.id) + ": line " + std::to_string(line) +
-                   " skips the years " + std::to_string(next_year_) + " to " +
-                   std::to_string(p.year - 1) + "; they are read as missing");
+      note("*** series " + trimmed(s_.id) + ": line " + std::to_string(line) + " skips the years " +
+           std::to_string(next_year_) + " to " + std::to_string(p.year - 1) +
+           "; they are read as missing");
       values_.add_missing(skipped);
     }
     next_year_ = p.year + 10;
@@ -593,7 +584,7 @@ SeriesReader::Step SeriesReader::data(const std::string& record, const Parsed& p
 
   // The values of this record, up to the end of the series.
   for (int slot = (rings_ ? 1 : 11 - slots); slot <= (rings_ ? slots : 10); ++slot) {
-    const long long v = p.value[static_cast<std::size_t>(slot - 1)];
+    const long long v = p.value[at(slot)];
     // A blank field would read as 0: for ring widths that is no value but a record cut
     // short; an index series simply ends there.
     if (blank_slot(record, rings_, slot)) {
@@ -615,7 +606,7 @@ SeriesReader::Step SeriesReader::data(const std::string& record, const Parsed& p
       values_.add(static_cast<float>(v) * kRingUnit, 0);
     } else {
       values_.add(static_cast<float>(v) * kIndexUnit,
-                  static_cast<int>(p.depth[static_cast<std::size_t>(slot - 1)]));
+                  static_cast<int>(p.depth[at(slot)]));
     }
   }
   return Step::next_record;
@@ -627,8 +618,8 @@ SeriesReader::Step SeriesReader::end_of_series() {
     if (rings_) s_.depth.clear();
     return Step::done;
   }
-  console_.say("*** series " + trimmed(s_.id) + " (line " + std::to_string(start_line_) +
-               ") holds no values; passed over");
+  note("*** series " + trimmed(s_.id) + " (line " + std::to_string(start_line_) +
+       ") holds no values; passed over");
   ++file_.empty_series;
   std::string text = std::move(s_.text);
   s_ = SeriesRead{};
@@ -639,44 +630,80 @@ SeriesReader::Step SeriesReader::end_of_series() {
   return Step::next_record;
 }
 
-SeriesRead SeriesReader::read() {
-  for (;;) {
-    std::optional<std::string> record = in_.next();
-    if (!record) {
-      if (!started_) {
-        s_.n = kEndOfData;
-        file_.series_number = kEndOfData;
-        return std::move(s_);
+TucsonReading SeriesReader::read() {
+  try {
+    for (;;) {
+      std::optional<std::string> record = in_.next();
+      if (!record) {
+        if (!started_) {
+          s_.n = kEndOfData;
+          file_.series_number = kEndOfData;
+          return series_read();
+        }
+        // An index series may end with the file (its last decade full); a ring-width
+        // series may not, as only its end marker tells the units of its values.
+        if (!rings_) return series_read();
+        refuse("*** series " + trimmed(s_.id) + " (line " + std::to_string(start_line_) +
+                   "): the file ends before its end marker (999 or -9999)",
+               "");
       }
-      // An index series may end with the file (its last decade full); a ring-width
-      // series may not, as only its end marker tells the units of its values.
-      if (!rings_) return std::move(s_);
-      refuse("*** series " + trimmed(s_.id) + " (line " + std::to_string(start_line_) +
-                 "): the file ends before its end marker (999 or -9999)",
-             "");
-    }
-    const int line = in_.number();
-    if (line > file_.records) {
-      file_.records = line;
-      if (trim_right(*record).empty()) ++file_.blank_records;
-    }
-    const std::string r80 = record->substr(0, std::min<std::size_t>(record->size(), 80));
+      const int line = in_.number();
+      if (line > file_.records) {
+        file_.records = line;
+        if (trim_right(*record).empty()) ++file_.blank_records;
+      }
+      const std::string r80 = record->substr(0, std::min<std::size_t>(record->size(), 80));
 
-    // A header-driven series is marked by "#" in column 80 before its first value.
-    if (!started_ && r80.size() == 80 && r80[79] == '#') return header_driven(r80);
+      // A header-driven series is marked by "#" in column 80 before its first value.
+      if (!started_ && r80.size() == 80 && r80[79] == '#') return header_driven(r80);
 
-    const std::optional<Parsed> p = next_parsed(r80, line);
-    if (!p) continue;
-    const Step step =
-        p->kind == Parsed::Kind::title ? title(*record, *p, line) : data(r80, *p, line);
-    if (step == Step::done) return std::move(s_);
+      const std::optional<Parsed> p = next_parsed(r80, line);
+      if (!p) continue;
+      const Step step =
+          p->kind == Parsed::Kind::title ? title(*record, *p, line) : data(r80, *p, line);
+      if (step == Step::done) return series_read();
+    }
+  } catch (Refusal& r) {
+    return {std::move(s_), std::move(messages_), r.end, std::move(r.text)};
   }
+}
+
+// Shows the title records and notes of a reading on the console, and the title records
+// on `echo` when it is given.
+void report(const std::vector<TucsonMessage>& messages, Console& console, std::ostream* echo) {
+  for (const TucsonMessage& m : messages) {
+    switch (m.kind) {
+      case TucsonMessage::Kind::data_title:
+        if (echo != nullptr) *echo << Layout("(/t10,'title of data:'/1x,a)").write(m.text) << '\n';
+        console.say(Layout("(/1x,'title of data:'/1x,a)").write(m.text));
+        break;
+      case TucsonMessage::Kind::title:
+        if (echo != nullptr) *echo << Layout("(1x,a)").write(m.text) << '\n';
+        console.say(Layout("(1x,a)").write(m.text));
+        break;
+      case TucsonMessage::Kind::note:
+        console.say(m.text);
+        break;
+    }
+  }
+}
+
+// Reads the series whose first record has "#" in column 80 with the header-driven reader.
+SeriesRead read_header_driven(RecordStream& in, std::string title, TucsonFile& file,
+                              Console& console, std::ostream* echo, int max_years) {
+  SeriesRead d = datar(in, title, console, max_years);
+  d.id = field(title, 8);
+  if (echo != nullptr) {
+    *echo << Layout("(/t10,'title of data:  ',a/)").write(trimmed(title)) << '\n';
+  }
+  if (d.n == kEndOfData) file.series_number = kEndOfData;
+  return d;
 }
 
 }  // namespace
 
-SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Console& console,
-                     std::ostream* echo, int max_years) {
+TucsonReading read_tucson_series(RecordStream& in, TucsonMode mode, TucsonFile& file,
+                                 int max_years) {
   if (mode != TucsonMode::mr && mode != TucsonMode::ir) {
     throw std::invalid_argument("trrw_read: not a reading mode");
   }
@@ -684,8 +711,24 @@ SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Consol
   if (file.series_number == 1) {
     for (auto& h : file.header_lines) h.assign(85, ' ');
   }
-  SeriesReader reader(in, mode == TucsonMode::mr, file, console, echo, max_years);
-  return reader.read();
+  return SeriesReader(in, mode == TucsonMode::mr, file, max_years).read();
+}
+
+SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Console& console,
+                     std::ostream* echo, int max_years) {
+  TucsonReading r = read_tucson_series(in, mode, file, max_years);
+  report(r.messages, console, echo);
+  switch (r.end) {
+    case TucsonEnd::series:
+      break;
+    case TucsonEnd::header_driven:
+      return read_header_driven(in, std::move(r.text), file, console, echo, max_years);
+    case TucsonEnd::refused:
+      pause_and_stop(console, r.text);
+    case TucsonEnd::title_limit:
+      throw Stop(r.text, kFailureStatus);
+  }
+  return std::move(r.series);
 }
 
 std::string tucson_no_series_note(const TucsonFile& file, TucsonMode mode) {

@@ -164,36 +164,47 @@ TEST(sis, column_formats_read_back_at_their_precision) {
   }
 }
 
+// The gap report of `values` as series `number`.
+std::string gap_report(const std::vector<float>& values, std::string_view id, int number,
+                       int first_year) {
+  std::ostringstream out;
+  write_gap_report(out, mia(values, first_year, 0), number, id);
+  return out.str();
+}
+
 TEST(mia, gaps_and_report) {
   // Missing 1901, 1902, 1903 and 1910: 4 values in 2 gaps. Report lines: gfortran 12.
   std::vector<float> v(12, 1.0f);
   v[1] = v[2] = v[3] = -1.0f;
   v[10] = -0.5f;
-  std::ostringstream out;
-  MiaResult r = mia(v, "ABC01", 3, 1900, 0, out);
+  MiaResult r = mia(v, 1900, 0);
   EXPECT_EQ(r.missing, 4);
-  EXPECT_EQ(r.gaps, 2);
+  ASSERT_EQ(r.gaps.size(), 2u);
+  EXPECT_EQ(r.gaps[0].first, 1901);
+  EXPECT_EQ(r.gaps[0].last, 1903);
+  EXPECT_EQ(r.gaps[1].first, 1910);
+  EXPECT_EQ(r.gaps[1].last, 1910);
   EXPECT_EQ(r.presence, (std::vector<int>{1, 0, 0, 0, 1, 1, 1, 1, 1, 1, 0, 1}));
-  EXPECT_EQ(out.str(),
+  EXPECT_EQ(gap_report(v, "ABC01", 3, 1900),
             "           3       ABC01          missing values found:   4 in   2 gaps\n"
             "             / 1901  1903 / 1910  1910 /\n"
             "       " + std::string(68, '-') + "\n");
 
-  // A zero is present unless a transformation is chosen.
+  // A zero is present unless a transformation is chosen; a series without a gap has no report.
   const std::vector<float> zero{0.0f, -0.5f, 2.0f};
-  std::ostringstream quiet, loud;
-  EXPECT_EQ(mia(zero, "Z", 1, 2000, 0, quiet).missing, 1);
-  EXPECT_EQ(mia(zero, "Z", 1, 2000, 1, loud).missing, 2);
-  EXPECT_EQ(mia(std::vector<float>{1.0f}, "OK", 1, 2000, 1, quiet).missing, 0);
+  EXPECT_EQ(mia(zero, 2000, 0).missing, 1);
+  EXPECT_EQ(mia(zero, 2000, 1).missing, 2);
+  EXPECT_EQ(mia(zero, 2000, 1).gaps.size(), 1u);
+  EXPECT_EQ(mia(std::vector<float>{1.0f}, 2000, 1).missing, 0);
+  EXPECT_EQ(gap_report({1.0f, 2.0f}, "OK", 1, 2000), "");
 
   // Five gaps take two lines; more than 250 gaps and 1000 missing years are all listed.
   std::vector<float> alternate(2400, 1.0f);
   for (std::size_t k = 1; k < alternate.size(); k += 2) alternate[k] = -1.0f;
-  std::ostringstream many;
-  r = mia(alternate, "ALT", 1, 0, 0, many);
+  r = mia(alternate, 0, 0);
   EXPECT_EQ(r.missing, 1200);
-  EXPECT_EQ(r.gaps, 1200);
-  const std::string report = many.str();
+  EXPECT_EQ(r.gaps.size(), 1200u);
+  const std::string report = gap_report(alternate, "ALT", 1, 0);
   EXPECT_EQ(report.find("           1       ALT            missing values found:1200 in1200 gaps\n"
                         "             /    1     1 /    3     3 /    5     5 /    7     7 /\n"),
             0u);

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "series/compact.h"
+#include "series/text.h"
 #include "series/stop.h"
 #include "tests/series/series_reading.h"
 
@@ -133,7 +134,7 @@ TEST(trread, statistics_table_by_the_printout_option) {
   for (int i = 1; i <= 21; ++i) {
     text += rw(("S" + std::to_string(i)).c_str(), 1900, {100 + i, 200, 999});
   }
-  TrreadRun r = read(text, "mr", kMaxYears, kMaxSeriesKalder, [](TrreadRun& run) { run.icommands.option(17) = 2; });
+  TrreadRun r = read(text, "mr", kMaxYears, kMaxSeriesKalder, [](TrreadRun& run) { run.icommands[opt::printout] = 2; });
   const std::string head = " series   ident   frst   last   year    mean   stdev   skew   kurt   sens   ac(1)\n";
   std::size_t heads = 0;
   for (std::size_t at = r.out.find(head); at != std::string::npos; at = r.out.find(head, at + 1)) ++heads;
@@ -264,7 +265,7 @@ TEST(trread, batch_rows_beyond_the_detail_file_take_the_reset_values) {
   // the data transformation and their row numbers as tree numbers.
   TrreadRun r = read(kThree, "mr", kMaxYears, kMaxSeriesKalder, [](TrreadRun& run) {
     run.commands.at(Commands::kBatchMode) = 'y';
-    run.icommands.option(3) = 2;
+    run.icommands[opt::transformation] = 2;
     run.tsi1.years.assign(1, SeriesYears{0, 0, 0, 2, 9, 0, 0, 1, 1, 1});
   });
   ASSERT_EQ(r.tsi1.count, 3);
@@ -295,9 +296,151 @@ TEST(trread, other_formats_and_notes) {
   EXPECT_EQ(index.result.current_id, "********");
 
   TrreadRun zeros = read(rw("Z", 1900, {0, 100, 999}), "mr", kMaxYears, kMaxSeriesKalder,
-                   [](TrreadRun& run) { run.icommands.option(3) = 1; });
+                   [](TrreadRun& run) { run.icommands[opt::transformation] = 1; });
   EXPECT_TRUE(has(zeros.out, "      *** when data are transformed, zeros are also treated as missing ***\n"));
   EXPECT_EQ(zeros.result.series_with_gaps, 1);
+}
+
+// A series as a reader returns it.
+SeriesRead series(const char* id, int first_year, std::vector<float> values) {
+  SeriesRead s;
+  s.id = field(id, 8);
+  s.first_year = first_year;
+  s.n = static_cast<int>(values.size());
+  s.values = std::move(values);
+  s.text = field(std::string("title of ") + id, 80);
+  return s;
+}
+
+struct Intake {
+  Tsi1 tsi1;
+  StatsTable stats;
+};
+
+TEST(SeriesIntake, kept_series_take_their_rows_ids_and_statistics) {
+  Intake in;
+  SeriesIntake intake(in.tsi1, in.stats, {});
+  SeriesTaken a = intake.take(series("A", 1950, {1, 2, 3, 4}), 1);
+  EXPECT_EQ(a.fate, SeriesTaken::Fate::kept);
+  EXPECT_EQ(a.position, 1);
+  EXPECT_EQ(a.message, "");
+  EXPECT_EQ(a.gaps.missing, 0);
+  SeriesTaken b = intake.take(series("B", 1951, {0.5f, -1, 1.5f, 1}), 2);
+  EXPECT_EQ(b.position, 2);
+  ASSERT_EQ(b.gaps.gaps.size(), 1u);
+  EXPECT_EQ(b.gaps.gaps[0].first, 1952);
+  SeriesTaken twin = intake.take(series("A", 1948, {2, 2}), 3);
+  EXPECT_EQ(twin.fate, SeriesTaken::Fate::kept);
+  EXPECT_EQ(twin.message, "*** series 3 has the id of series 1: A");
+  EXPECT_EQ(intake.count(), 3);
+  EXPECT_EQ(in.tsi1.ids[2], "A       ");
+  EXPECT_EQ(in.tsi1.year_row(2).ify, 1951);
+  EXPECT_EQ(in.tsi1.year_row(2).ily, 1954);
+  // B: three present values 0.5, 1.5, 1.0, mean 1.0 (hand).
+  EXPECT_NEAR(in.stats.at(2, 1), 3.0, 1e-6);
+  EXPECT_NEAR(in.stats.at(2, 2), 1.0, 1e-6);
+
+  const SetRead set = intake.finish();
+  EXPECT_EQ(set.count, 3);
+  EXPECT_EQ(set.first_year, 1948);
+  EXPECT_EQ(set.last_year, 1954);
+  EXPECT_EQ(set.years(), 7);
+  EXPECT_EQ(set.title.substr(0, 12), "title of A  ");
+  EXPECT_EQ(set.title.size(), 85u);
+  EXPECT_EQ(set.series_with_gaps, 1);
+  EXPECT_EQ(set.presence, (std::vector<int>{1, 1}));  // the last series kept
+  EXPECT_EQ(set.too_long, "");
+  EXPECT_EQ(in.tsi1.rows, 4);
+  EXPECT_EQ(in.tsi1.at(2, 2), -1.0f);
+  EXPECT_EQ(in.tsi1.at(3, 3), kMissing);  // the two-value series ends at row 2
+  EXPECT_EQ(in.tsi1.year_row(4).ify, 1948);
+  EXPECT_EQ(in.tsi1.year_row(4).ily, 1954);
+}
+
+TEST(SeriesIntake, series_beyond_the_limits_are_refused_and_change_nothing) {
+  Intake in;
+  SeriesIntake intake(in.tsi1, in.stats, {0, false, 3, 2});
+  struct Case {
+    SeriesRead s;
+    int number;
+    std::string message;
+  } cases[] = {
+      {series("LONG", 1900, {1, 2, 3, 4}), 1,
+       "*** series read in exceeds maximum allowable length: LONG          4 >     3 max ***"},
+      {series("C", 1900, {1}), 3, "*** number of series exceeds maximum allowed:    2 max ***"},
+      {series("OLD", -10000, {1, 2}), 1,
+       "*** series OLD: years -10000 to -9999 lie outside -9999 to 9999, the years that the "
+       "programs take"},
+  };
+  for (Case& c : cases) {
+    SeriesTaken t = intake.take(std::move(c.s), c.number);
+    EXPECT_EQ(t.fate, SeriesTaken::Fate::refused);
+    EXPECT_EQ(t.message, c.message);
+  }
+  EXPECT_EQ(intake.count(), 0);
+  EXPECT_TRUE(in.tsi1.years.empty());
+  EXPECT_TRUE(in.tsi1.dropped.empty());
+}
+
+TEST(SeriesIntake, series_left_out_keep_their_detail_rows) {
+  Intake in;
+  in.tsi1.years = {SeriesYears{0, 0, 0, 0, 5, 0, 0, 0, 1, 1},   // use flag 0
+                   SeriesYears{0, 0, 0, 0, 7, 0, 0, 1, 1, 9}};
+  SeriesIntake intake(in.tsi1, in.stats, {1, true, kMaxYears, kMaxSeriesKalder});
+  SeriesTaken unused = intake.take(series("U", 1900, {1, 2}), 1);
+  EXPECT_EQ(unused.fate, SeriesTaken::Fate::left_out);
+  EXPECT_EQ(unused.message, "");
+  SeriesTaken kept = intake.take(series("K", 1905, {1}), 2);
+  EXPECT_EQ(kept.position, 1);
+  // With a transformation a zero is missing: no value is left.
+  SeriesTaken empty = intake.take(series("Z", 1900, {0, -1}), 3);
+  EXPECT_EQ(empty.fate, SeriesTaken::Fate::left_out);
+  EXPECT_EQ(empty.message, "*** series 3 (Z): every value is missing; the series is left out");
+  ASSERT_EQ(in.tsi1.dropped.size(), 2u);
+  EXPECT_EQ(in.tsi1.dropped[0].position, 1);
+  EXPECT_EQ(in.tsi1.dropped[0].row.idt, 5);
+  EXPECT_EQ(in.tsi1.dropped[0].row.ily, 1901);
+  // A series beyond the detail file's rows takes the per-file reset's row.
+  EXPECT_EQ(in.tsi1.dropped[1].position, 3);
+  EXPECT_EQ(in.tsi1.dropped[1].row.itn, 1);
+  EXPECT_EQ(in.tsi1.dropped[1].row.cpa, 3);
+  // The kept series' detail row moves up with it.
+  EXPECT_EQ(in.tsi1.year_row(1).idt, 7);
+  EXPECT_EQ(in.tsi1.year_row(1).cpa, 9);
+  EXPECT_EQ(in.tsi1.year_row(1).ify, 1905);
+}
+
+TEST(SeriesIntake, a_set_longer_than_the_limit_is_refused_at_the_end) {
+  Intake one;
+  SeriesIntake alone(one.tsi1, one.stats, {0, false, 3, 10});
+  alone.take(series("A", 1900, {1, 2, 3}), 1);
+  EXPECT_EQ(alone.finish().too_long, "");
+  Intake two;
+  SeriesIntake pair(two.tsi1, two.stats, {0, false, 3, 10});
+  pair.take(series("A", 1900, {1, 2, 3}), 1);
+  pair.take(series("B", 1901, {1, 2, 3}), 2);
+  EXPECT_EQ(pair.finish().too_long,
+            "*** total series length exceeds maximum allowable length:      4 >      3 max ***");
+}
+
+TEST(summarise_statistics, rows_one_to_eight_summarise_every_column) {
+  // Column 2 holds 2.5, 1.0, 3.0 (hand): mean 2.1667, standard deviation 1.0408, median
+  // 2.5, hinges 1.75 and 2.75, spread 1.0, minimum 1.0, maximum 3.0.
+  StatsTable stats;
+  const float means[] = {2.5f, 1.0f, 3.0f};
+  for (int i = 1; i <= 3; ++i) {
+    for (int c = 1; c <= 8; ++c) stats.at(i, c) = static_cast<float>(10 * i + c);
+    stats.at(i, 2) = means[i - 1];
+  }
+  stats.at(9, 1) = 99.0f;
+  summarise_statistics(stats, 3);
+  const float expected[] = {2.16667f, 1.04083f, 2.5f, 1.0f, 1.0f, 1.75f, 2.75f, 3.0f};
+  for (int r = 1; r <= 8; ++r) EXPECT_NEAR(stats.at(r, 2), expected[r - 1], 1e-5) << r;
+  // Column 1 holds 11, 21, 31: mean 21, minimum 11.
+  EXPECT_NEAR(stats.at(1, 1), 21.0f, 1e-5);
+  EXPECT_NEAR(stats.at(5, 1), 11.0f, 1e-6);
+  EXPECT_EQ(stats.at(1, 8), 18.0f);  // column 8 is no statistic of the summary
+  EXPECT_EQ(stats.at(9, 1), 99.0f);
 }
 
 TEST(trread, public_file) {

@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <vector>
 
 #include "series/stop.h"
@@ -24,12 +26,12 @@ std::string ix(const char* id, int year, std::initializer_list<std::pair<int, in
   return std::string(buf) + "\n";
 }
 
-struct TucsonReading : Reading {
+struct FileReading : Reading {
   TucsonFile file;
 };
 
-TucsonReading read_all(const std::string& text, TucsonMode mode, int max_years = kMaxYears) {
-  TucsonReading r;
+FileReading read_all(const std::string& text, TucsonMode mode, int max_years = kMaxYears) {
+  FileReading r;
   static_cast<Reading&>(r) = dendro::read_all(text, [&](RecordStream& records, Console& console) {
     return trrw_read(records, mode, r.file, console, nullptr, max_years);
   });
@@ -49,8 +51,8 @@ void expect_values(const SeriesRead& s, std::initializer_list<double> expected) 
 
 TEST(trrw_read, both_end_markers_give_millimetres) {
   // Hand: 123 hundredths = 1.23 mm; 1230 thousandths = 1.230 mm.
-  TucsonReading coarse = read_all(rw("ABC01", 1950, {123, 456, 7, 999}), TucsonMode::mr);
-  TucsonReading fine = read_all(rw("ABC01", 1950, {1230, 4560, 70, -9999}), TucsonMode::mr);
+  FileReading coarse = read_all(rw("ABC01", 1950, {123, 456, 7, 999}), TucsonMode::mr);
+  FileReading fine = read_all(rw("ABC01", 1950, {1230, 4560, 70, -9999}), TucsonMode::mr);
   ASSERT_EQ(coarse.series.size(), 1u);
   ASSERT_EQ(fine.series.size(), 1u);
   expect_values(coarse.series[0], {1.23, 4.56, 0.07});
@@ -61,7 +63,7 @@ TEST(trrw_read, both_end_markers_give_millimetres) {
 
 TEST(trrw_read, first_record_holds_the_rest_of_its_decade) {
   // 1905: five values (1905-1909); the next record starts at 1910.
-  TucsonReading r = read_all(rw("A", 1905, {1, 2, 3, 4, 5}) + rw("A", 1910, {6, 7, 999}), TucsonMode::mr);
+  FileReading r = read_all(rw("A", 1905, {1, 2, 3, 4, 5}) + rw("A", 1910, {6, 7, 999}), TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 1u);
   expect_values(r.series[0], {0.01, 0.02, 0.03, 0.04, 0.05, 0.06, 0.07});
   // -15 lies in the decade -20 to -11: five values, then the record of -10.
@@ -82,7 +84,7 @@ TEST(trrw_read, title_records_and_header_lines) {
                            "SITE   4 a fourth title line\n" +
                            rw("S1", 1900, {100, 999}) + "between the series\n" +
                            rw("S2", 1900, {200, 999});
-  TucsonReading r = read_all(text, TucsonMode::mr);
+  FileReading r = read_all(text, TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 2u);
   EXPECT_EQ(r.series[0].text.substr(0, 25), "SITE   1 Some Site Name  ");
   EXPECT_EQ(r.series[0].text.size(), 80u);
@@ -114,7 +116,7 @@ TEST(trrw_read, more_than_25_titles_stop_the_run) {
             " a tucson ring-width record holds the id in columns 1-8, the year in 9-12 and ten "
             "values of 6 columns each from column 13, each value inside its own field");
   // Without the limit (pelliform's reader) the titles are shown and the series is read.
-  TucsonReading r;
+  FileReading r;
   r.file.title_limit = false;
   static_cast<Reading&>(r) = dendro::read_all(
       titles + titles + rw("A", 1900, {1, 999}), [&](RecordStream& records, Console& console) {
@@ -147,7 +149,7 @@ TEST(trrw_read, damaged_series_stop_with_a_clear_message) {
       {"", ""},
   };
   for (const Case& c : cases) {
-    TucsonReading r = read_all(c.text, TucsonMode::mr);
+    FileReading r = read_all(c.text, TucsonMode::mr);
     EXPECT_EQ(r.stop, c.message);
     EXPECT_TRUE(r.series.empty());
     if (!c.message.empty()) {
@@ -159,7 +161,7 @@ TEST(trrw_read, damaged_series_stop_with_a_clear_message) {
 TEST(trrw_read, skipped_decades_read_as_missing_years) {
   // 1920-1939 have no record: twenty missing values, which stay missing after the
   // thousandths marker scales the others.
-  TucsonReading r = read_all(rw("G", 1910, {1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 1000}) +
+  FileReading r = read_all(rw("G", 1910, {1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 1000}) +
                            rw("G", 1940, {500, -9999}),
                        TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 1u);
@@ -177,7 +179,7 @@ TEST(trrw_read, records_one_column_early_are_put_back_in_place) {
   // stands it would be 713 and every value would lose its last digit's place.
   const std::string text = "EGR108 1713   156   101   277   173   171   279   414\n"
                            "EGR108 1720   436   279 -9999\n";
-  TucsonReading r = read_all(text, TucsonMode::mr);
+  FileReading r = read_all(text, TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 1u);
   EXPECT_EQ(r.series[0].first_year, 1713);
   expect_values(r.series[0], {0.156, 0.101, 0.277, 0.173, 0.171, 0.279, 0.414, 0.436, 0.279});
@@ -186,7 +188,7 @@ TEST(trrw_read, records_one_column_early_are_put_back_in_place) {
 }
 
 TEST(trrw_read, empty_series_and_blank_lines_are_passed_over) {
-  TucsonReading r = read_all("\n" + rw("E", 1900, {999}) + "\n\n" + rw("F", 1900, {12, 999}) + "   \n",
+  FileReading r = read_all("\n" + rw("E", 1900, {999}) + "\n\n" + rw("F", 1900, {12, 999}) + "   \n",
                        TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 1u);
   EXPECT_EQ(r.series[0].id, "F       ");
@@ -195,7 +197,7 @@ TEST(trrw_read, empty_series_and_blank_lines_are_passed_over) {
 
 TEST(trrw_read, long_series_are_counted_but_not_kept_beyond_the_limit) {
   std::string text = rw("L", 1900, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}) + rw("L", 1910, {11, 12, 999});
-  TucsonReading r = read_all(text, TucsonMode::mr, 5);
+  FileReading r = read_all(text, TucsonMode::mr, 5);
   ASSERT_EQ(r.series.size(), 1u);
   EXPECT_EQ(r.series[0].n, 12);
   EXPECT_EQ(r.series[0].values.size(), 5u);
@@ -207,7 +209,7 @@ TEST(trrw_read, index_series) {
       ix("CRN", 1905, {{9990, 0}, {9990, 0}, {9990, 0}, {9990, 0}, {9990, 0},
                        {1000, 3}, {950, 4}, {1100, 5}, {870, 5}, {1020, 6}}) +
       ix("CRN", 1910, {{999, 6}, {9990, 0}, {1234, 1}});
-  TucsonReading r = read_all(text, TucsonMode::ir);
+  FileReading r = read_all(text, TucsonMode::ir);
   ASSERT_EQ(r.series.size(), 1u);
   EXPECT_EQ(r.series[0].id, "CRN     ");
   EXPECT_EQ(r.series[0].first_year, 1905);
@@ -233,11 +235,97 @@ TEST(trrw_read, header_driven_series_in_a_decadal_file) {
   marked[79] = '#';
   marked += "\n";
   const std::string text = marked + "n        3      1950  (3f8.3)\n   1.500   2.250   0.125\n";
-  TucsonReading r = read_all(text, TucsonMode::mr);
+  FileReading r = read_all(text, TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 1u);
   EXPECT_EQ(r.series[0].id, "HDR01 tw");
   EXPECT_EQ(r.series[0].first_year, 1950);
   expect_values(r.series[0], {1.5, 2.25, 0.125});
+}
+
+// One call of the reading without a console, on `text`.
+struct OneReading {
+  TucsonFile file;
+  TucsonReading reading;
+  std::optional<std::string> next_record;  // what the stream gives after the call
+  int next_number = 0;
+};
+
+OneReading read_one(const std::string& text, TucsonMode mode = TucsonMode::mr) {
+  OneReading r;
+  std::istringstream data(text);
+  RecordStream records(data);
+  r.reading = read_tucson_series(records, mode, r.file);
+  r.next_record = records.next();
+  r.next_number = records.number();
+  return r;
+}
+
+using Kind = TucsonMessage::Kind;
+
+TEST(read_tucson_series, titles_and_notes_come_back_in_the_order_met) {
+  const std::string text = "SITE   1 Some Site Name\n"
+                           "SITE   2 Country\n" +
+                           rw("G", 1910, {100, 200, 300, 400, 500, 600, 700, 800, 900, 100}) +
+                           "G\n" + rw("G", 1930, {50, 999}) + rw("H", 1900, {1, 999});
+  OneReading r = read_one(text);
+  EXPECT_EQ(r.reading.end, TucsonEnd::series);
+  ASSERT_EQ(r.reading.messages.size(), 4u);
+  EXPECT_EQ(r.reading.messages[0].kind, Kind::data_title);
+  EXPECT_EQ(r.reading.messages[0].text, "SITE   1 Some Site Name");
+  EXPECT_EQ(r.reading.messages[1].kind, Kind::title);
+  EXPECT_EQ(r.reading.messages[1].text, "SITE   2 Country");
+  EXPECT_EQ(r.reading.messages[2].kind, Kind::note);
+  EXPECT_EQ(r.reading.messages[2].text, "*** line 4 passed over: its year field is blank");
+  EXPECT_EQ(r.reading.messages[3].text,
+            "*** series G: line 5 skips the years 1920 to 1929; they are read as missing");
+  // 1910-1919, ten missing years, 1930.
+  ASSERT_EQ(r.reading.series.n, 21);
+  EXPECT_EQ(r.reading.series.values[10], kMissing);
+  EXPECT_NEAR(r.reading.series.values[20], 0.5, 1e-6);
+  EXPECT_EQ(r.file.header_lines[1].substr(0, 17), "SITE   2 Country ");
+  // The next series stays in the stream.
+  EXPECT_EQ(r.next_record, rw("H", 1900, {1, 999}).substr(0, 24));
+}
+
+TEST(read_tucson_series, a_fault_ends_the_reading_with_what_came_before_it) {
+  OneReading ragged = read_one("SITE   1 Some Site Name\nA       1910   1 2   999\n");
+  EXPECT_EQ(ragged.reading.end, TucsonEnd::refused);
+  ASSERT_EQ(ragged.reading.messages.size(), 1u);
+  EXPECT_EQ(ragged.reading.messages[0].kind, Kind::data_title);
+  EXPECT_EQ(ragged.reading.text,
+            "*** line 2: values are not in the fixed columns of the tucson format: columns 13-18 "
+            "\"   1 2\" hold digits split by a blank\n A       1910   1 2   999\n" + kColumns);
+
+  std::string titles;
+  for (int k = 1; k <= 26; ++k) titles += "title line number " + std::to_string(k) + "\n";
+  OneReading limit = read_one(titles + rw("A", 1900, {1, 999}));
+  EXPECT_EQ(limit.reading.end, TucsonEnd::title_limit);
+  // The 26th title record stops the reading before it is shown.
+  ASSERT_EQ(limit.reading.messages.size(), 25u);
+  EXPECT_EQ(limit.reading.messages[24].text, "title line number 25");
+  EXPECT_TRUE(limit.reading.text.starts_with("sbr trrw:  over 25 text lines\n 26 records"));
+}
+
+TEST(read_tucson_series, a_header_driven_series_is_given_back_to_the_stream) {
+  std::string marked(80, ' ');
+  marked.replace(0, 5, "HDR01");
+  marked[79] = '#';
+  OneReading r = read_one("a title of the file\n" + marked + "\nn        1      1950  (f8.3)\n");
+  EXPECT_EQ(r.reading.end, TucsonEnd::header_driven);
+  EXPECT_EQ(r.reading.text, marked);
+  ASSERT_EQ(r.reading.messages.size(), 1u);
+  EXPECT_EQ(r.reading.messages[0].text, "a title of the file");
+  EXPECT_EQ(r.next_record, marked);
+  EXPECT_EQ(r.next_number, 2);
+}
+
+TEST(read_tucson_series, the_end_of_the_data_and_the_reading_modes) {
+  OneReading r = read_one("\n");
+  EXPECT_EQ(r.reading.end, TucsonEnd::series);
+  EXPECT_EQ(r.reading.series.n, kEndOfData);
+  EXPECT_EQ(r.file.series_number, kEndOfData);
+  EXPECT_TRUE(r.reading.messages.empty());
+  EXPECT_THROW(read_one("", TucsonMode::mw), std::invalid_argument);
 }
 
 TEST(trrw_read, fields_read_by_their_columns_with_blanks_ignored) {
@@ -246,7 +334,7 @@ TEST(trrw_read, fields_read_by_their_columns_with_blanks_ignored) {
   const std::string text =
       "155011  1810  090   095   028   100   120   130   140   150   160   170 \n"
                            "155011  1820  201  999 \n";
-  TucsonReading r = read_all(text, TucsonMode::mr);
+  FileReading r = read_all(text, TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 1u) << r.stop;
   EXPECT_EQ(r.series[0].first_year, 1810);
   expect_values(r.series[0], {0.90, 0.95, 0.28, 1.00, 1.20, 1.30, 1.40, 1.50, 1.60, 1.70, 2.01});
@@ -269,7 +357,7 @@ TEST(trrw_read, a_hyphen_in_an_id_is_not_a_negative_year) {
                            "ABCDEF-X1900    60   999\n" +
                            negative.str();
   for (bool limit : {true, false}) {  // kalder's reader and pelliform's
-    TucsonReading r;
+    FileReading r;
     r.file.title_limit = limit;
     static_cast<Reading&>(r) = dendro::read_all(text, [&](RecordStream& records, Console& console) {
       return trrw_read(records, TucsonMode::mr, r.file, console, nullptr, kMaxYears);
@@ -287,7 +375,7 @@ TEST(trrw_read, a_hyphen_in_an_id_is_not_a_negative_year) {
     EXPECT_EQ(r.file.title_count, 0);
   }
   // Index records: "-" in column 5 with a letter after it belongs to the id.
-  TucsonReading ix_read = read_all(ix("ABCD-E", 1886, {{9990, 0}, {9990, 0}, {9990, 0},
+  FileReading ix_read = read_all(ix("ABCD-E", 1886, {{9990, 0}, {9990, 0}, {9990, 0},
                                                       {9990, 0}, {9990, 0}, {9990, 0},
                                                       {1010, 2}, {9990, 0}}),
                                    TucsonMode::ir);
@@ -301,7 +389,7 @@ TEST(trrw_read, years_before_minus_9999_are_refused_with_their_line) {
   std::ostringstream rings, index;
   trrw_write(rings, TucsonMode::mw, "OLD", -12000, std::vector<float>{1.0f, 2.0f}, {}, "raw");
   trrw_write(index, TucsonMode::iw, "OLD", -10000, std::vector<float>{1.0f}, {}, "std");
-  TucsonReading r = read_all("SITE   1 title\n" + rings.str(), TucsonMode::mr);
+  FileReading r = read_all("SITE   1 title\n" + rings.str(), TucsonMode::mr);
   EXPECT_TRUE(r.series.empty());
   EXPECT_EQ(r.stop, "*** line 2: the year -12000 of series OLD lies before -9999, the earliest "
                     "year that the programs take; number the years of the file from -9999 on (for "
@@ -313,7 +401,7 @@ TEST(trrw_read, years_before_minus_9999_are_refused_with_their_line) {
 
 TEST(trrw_read, a_999_inside_a_series_in_thousandths_is_a_ring) {
   // 999 followed by more values up to -9999: a ring of 0.999 mm.
-  TucsonReading r = read_all(rw("F", 1900, {1234, 999, 999, 567, -9999}), TucsonMode::mr);
+  FileReading r = read_all(rw("F", 1900, {1234, 999, 999, 567, -9999}), TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 1u) << r.stop;
   expect_values(r.series[0], {1.234, 0.999, 0.999, 0.567});
   // In the last slot of a record, with the series going on in the next one.
@@ -343,7 +431,7 @@ TEST(trrw_read, records_with_an_id_and_a_year_are_never_titles) {
   const std::string text = rw("A", 1900, {1, 999}) + "B       1900   1x2     3   999\n" +
                            rw("C", 1900, {1, 999});
   for (bool limit : {true, false}) {
-    TucsonReading r;
+    FileReading r;
     r.file.title_limit = limit;
     static_cast<Reading&>(r) = dendro::read_all(text, [&](RecordStream& records, Console& console) {
       return trrw_read(records, TucsonMode::mr, r.file, console, nullptr, kMaxYears);
@@ -355,7 +443,7 @@ TEST(trrw_read, records_with_an_id_and_a_year_are_never_titles) {
   }
   // Free text whose year columns happen to hold digits ("1950" gives " 195") but no value
   // is a title.
-  TucsonReading r = read_all("Site ABC 1950-2000 by J. Smith\n" + rw("C", 1900, {1, 999}),
+  FileReading r = read_all("Site ABC 1950-2000 by J. Smith\n" + rw("C", 1900, {1, 999}),
                              TucsonMode::mr);
   EXPECT_EQ(r.stop, "");
   EXPECT_EQ(r.series.size(), 1u);
@@ -366,7 +454,7 @@ TEST(trrw_read, index_records_read_as_ring_widths_point_to_the_index_reading) {
   std::ifstream in(std::string(TEST_DATA_DIR) + "/Tucson2.crn", std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
-  TucsonReading r = read_all(text.str(), TucsonMode::mr);
+  FileReading r = read_all(text.str(), TucsonMode::mr);
   EXPECT_TRUE(r.series.empty());
   // "REAMSS18149990  09990": read as ring widths, year 1499 and columns 13-18 "90  09".
   const std::string first_line =
@@ -381,7 +469,7 @@ TEST(trrw_read, index_records_read_as_ring_widths_point_to_the_index_reading) {
 
 TEST(tucson_no_series_note, says_why_a_file_gave_no_series) {
   auto note = [](const std::string& text) {
-    TucsonReading r = read_all(text, TucsonMode::mr);
+    FileReading r = read_all(text, TucsonMode::mr);
     EXPECT_TRUE(r.series.empty());
     return tucson_no_series_note(r.file, TucsonMode::mr);
   };
@@ -393,7 +481,7 @@ TEST(tucson_no_series_note, says_why_a_file_gave_no_series) {
                    "title records, each with what kept it from being a data record:\n"
                    "   line 1: Some notes on a site\n"
                    "     (columns 9-12 \"es o\" do not read as a year)\n" + kColumns);
-  TucsonReading index = read_all("", TucsonMode::ir);
+  FileReading index = read_all("", TucsonMode::ir);
   EXPECT_EQ(tucson_no_series_note(index.file, TucsonMode::ir),
             " the file holds no tucson index series: it is empty");
 }
@@ -473,7 +561,7 @@ TEST(trrw_round_trip, every_year_layout_reads_back_at_the_format_precision) {
     trrw_write(rings, TucsonMode::mw, "RT000001", year, values, {}, "raw");
     trrw_write(index, TucsonMode::iw, "RT000001", year, values, {}, "std");
     for (auto [text, mode] : {std::pair{rings.str(), TucsonMode::mr}, std::pair{index.str(), TucsonMode::ir}}) {
-      TucsonReading r = read_all(text, mode);
+      FileReading r = read_all(text, mode);
       ASSERT_EQ(r.series.size(), 1u) << year << r.stop;
       EXPECT_EQ(r.series[0].first_year, year);
       ASSERT_EQ(r.series[0].n, 23) << year;
@@ -516,7 +604,7 @@ TEST(tucson_real_files, every_series_with_its_span) {
     ASSERT_TRUE(in) << e.file;
     std::stringstream text;
     text << in.rdbuf();
-    TucsonReading r = read_all(text.str(), TucsonMode::mr);
+    FileReading r = read_all(text.str(), TucsonMode::mr);
     EXPECT_EQ(r.stop, "") << e.file;
     ASSERT_EQ(static_cast<int>(r.series.size()), e.series) << e.file;
     int first = r.series[0].first_year, last = first;
@@ -537,31 +625,31 @@ TEST(tucson_real_files, known_values_and_refusal) {
     return read_all(text.str(), mode);
   };
   // co021 line 1: "641114  1270   148   233": 1.48 and 2.33 mm from 1270.
-  TucsonReading co = read_file("co021.rwl", TucsonMode::mr);
+  FileReading co = read_file("co021.rwl", TucsonMode::mr);
   EXPECT_EQ(co.series[0].first_year, 1270);
   EXPECT_NEAR(co.series[0].values[1], 2.33, 1e-5);
   // BONall: an id with a blank ("BONNew E"), no newline after the last record.
-  TucsonReading bon = read_file("BONall.rwl", TucsonMode::mr);
+  FileReading bon = read_file("BONall.rwl", TucsonMode::mr);
   bool found = false;
   for (const SeriesRead& s : bon.series) found = found || s.id == "BONNew E";
   EXPECT_TRUE(found);
   // fran010: series 606425 has no record for 1770-1779.
-  TucsonReading fran = read_file("fran010.rwl", TucsonMode::mr);
+  FileReading fran = read_file("fran010.rwl", TucsonMode::mr);
   EXPECT_NE(fran.console.find("*** series 606425: line 736 skips the years 1770 to 1779"),
             std::string::npos);
   // min.rwl separates its values by single blanks: not the tucson columns.
-  TucsonReading min = read_file("min.rwl", TucsonMode::mr);
+  FileReading min = read_file("min.rwl", TucsonMode::mr);
   EXPECT_TRUE(min.series.empty());
   EXPECT_EQ(min.stop.substr(0, 69), "*** line 1: values are not in the fixed columns of the tucson format:");
   // Chronologies: the first record's slots before 1814 (1454) are fill; Tucson3 ends
   // without a fill record after its full last decade.
-  TucsonReading t2 = read_file("Tucson2.crn", TucsonMode::ir);
+  FileReading t2 = read_file("Tucson2.crn", TucsonMode::ir);
   ASSERT_EQ(t2.series.size(), 1u);
   EXPECT_EQ(t2.series[0].first_year, 1814);
   EXPECT_EQ(t2.series[0].first_year + t2.series[0].n - 1, 1995);
   EXPECT_NEAR(t2.series[0].values[0], 1.055, 1e-6);
   EXPECT_EQ(t2.series[0].depth[0], 1);
-  TucsonReading t3 = read_file("Tucson3.crn", TucsonMode::ir);
+  FileReading t3 = read_file("Tucson3.crn", TucsonMode::ir);
   ASSERT_EQ(t3.series.size(), 1u);
   EXPECT_EQ(t3.series[0].first_year, 1454);
   EXPECT_EQ(t3.series[0].first_year + t3.series[0].n - 1, 1769);
