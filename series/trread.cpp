@@ -9,6 +9,7 @@
 #include "series/compact.h"
 #include "series/core_save.h"
 #include "series/descriptive.h"
+#include "series/fit_codes.h"
 #include "series/index.h"
 #include "series/layout.h"
 #include "series/records.h"
@@ -257,25 +258,28 @@ SeriesTaken SeriesIntake::take(SeriesRead s, int number) {
   // interactive run the per-file reset's rows).
   const SeriesYears detail_row = table_row(tsi1_, number, rules_.transformation);
   MiaResult gaps = mia(s.values, s.first_year, rules_.transformation);
-  const bool all_missing = gaps.missing == static_cast<int>(s.values.size());
-  if ((rules_.batch && detail_row.icu != 1) || all_missing) {
-    return leave_out(s, number, detail_row, all_missing);
+  const int present = static_cast<int>(s.values.size()) - gaps.missing;
+  // No value gives no curve and no index, and one value no first difference: the file
+  // goes on without such a series.
+  if (present == 0) return leave_out(s, number, detail_row, "every value is missing");
+  if (rules_.batch && detail_row.icu != 1) return leave_out(s, number, detail_row, "");
+  if (present == 1 && rules_.first_differences) {
+    return leave_out(s, number, detail_row, "one value has no first difference");
   }
   return keep(std::move(s), detail_row, std::move(gaps));
 }
 
 SeriesTaken SeriesIntake::leave_out(const SeriesRead& s, int number, const SeriesYears& detail_row,
-                                    bool all_missing) {
+                                    std::string_view why) {
   DroppedSeries d{number, s.id, detail_row};
   d.row.ify = s.first_year;
   d.row.ily = s.first_year + s.n - 1;
   tsi1_.dropped.push_back(d);
   SeriesTaken taken{SeriesTaken::Fate::left_out, "", 0, {}};
-  if (all_missing) {
-    // No value gives no curve and no index: the file goes on without the series.
+  if (!why.empty()) {
     taken.message = "*** series " + std::to_string(number) + " (" +
-                    std::string(trim_right(s.id)) +
-                    "): every value is missing; the series is left out";
+                    std::string(trim_right(s.id)) + "): " + std::string(why) +
+                    "; the series is left out";
   }
   return taken;
 }
@@ -368,7 +372,12 @@ TrreadResult trread(std::istream& data, Tsi1& tsi1, StatsTable& stats, Commands&
                          "'in for processing ------------------|')")
                       .write());
   SeriesSource source(data, *kind, commands);
-  SeriesIntake intake(tsi1, stats, {transformation, commands.batch_run(), max_years, max_series});
+  const bool first_differences =
+      icommands[opt::first_detrending] == fit::first_differences ||
+      icommands[opt::second_detrending] == fit::first_differences;
+  SeriesIntake intake(tsi1, stats,
+                      {transformation, commands.batch_run(), max_years, max_series,
+                       first_differences});
   for (;;) {
     SeriesRead s = source.next(console, max_years);
     const int k = source.series_number();

@@ -38,6 +38,8 @@ struct IntakeRules {
   bool batch = false;      // the year table holds the rows of the batch detail file
   int max_years = kMaxYears;
   int max_series = kMaxSeriesKalder;
+  // A detrending pass takes first differences: a series needs two values to have one.
+  bool first_differences = false;
 };
 
 // What taking one series into the set came to.
@@ -83,8 +85,9 @@ class SeriesIntake {
 
  private:
   std::string limit_passed(const SeriesRead& s, int number) const;
+  // `why` is empty for a series the batch detail file marks unused.
   SeriesTaken leave_out(const SeriesRead& s, int number, const SeriesYears& detail_row,
-                        bool all_missing);
+                        std::string_view why);
   SeriesTaken keep(SeriesRead s, const SeriesYears& detail_row, MiaResult gaps);
   void keep_statistics(const SeriesRead& s, const MiaResult& gaps);
 

@@ -158,6 +158,29 @@ TEST(ShortSeries, get_the_mean_line_and_empty_ones_are_left_out) {
   }
 }
 
+// First differences (option 4 = -1) leave out a series of one value, here one that
+// starts the set and one inside it; the batch re-run gives the same files.
+TEST(ShortSeries, first_differences_leave_out_series_of_one_value) {
+  Sandbox box;
+  std::string data = short_and_missing_series();
+  data += "ONE1    1900   150   999\n";
+  data += "ONE2    1930   150   999\n";
+  box.write_file("s.rwl", data);
+  box.write_file("f.txt", "s.rwl\n");
+  RunResult r = box.kalder("\nf.txt\nT\nn\n4\n-1\n" + std::string(20, '\n'));
+  ASSERT_EQ(r.status, 0) << r.output;
+  for (const char* note : {"*** series 9 (ONE1): one value has no first difference",
+                           "*** series 10 (ONE2): one value has no first difference"}) {
+    EXPECT_NE(r.output.find(note), std::string::npos) << note;
+  }
+  // The differences start one year after the set's first year, 1900.
+  EXPECT_TRUE(box.read_lines("s.rwl_tabs.txt").at(1).starts_with("   1901\t")) << r.output;
+  const std::string chronologies = box.read_file("s.rwl_crns.txt");
+  RunResult batch = box.kalder("\nf.txt\nT\ny\n\n");
+  ASSERT_EQ(batch.status, 0) << batch.output;
+  EXPECT_EQ(box.read_file("s.rwl_crns.txt"), chronologies);
+}
+
 // plot1.txt and plot1 would write the same output files: the list is refused before any
 // file is written, and so is such a name typed in.
 TEST(FileList, two_names_of_one_output_prefix_are_refused) {

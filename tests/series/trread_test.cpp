@@ -410,6 +410,28 @@ TEST(SeriesIntake, series_left_out_keep_their_detail_rows) {
   EXPECT_EQ(in.tsi1.year_row(1).ify, 1905);
 }
 
+// First differences need two values: a series of one present value is left out, and a
+// series of two (one difference) is kept.
+TEST(SeriesIntake, one_value_is_left_out_when_a_pass_takes_first_differences) {
+  Intake in;
+  SeriesIntake intake(in.tsi1, in.stats, {0, false, kMaxYears, kMaxSeriesKalder, true});
+  SeriesTaken one = intake.take(series("ONE", 1960, {5}), 1);
+  EXPECT_EQ(one.fate, SeriesTaken::Fate::left_out);
+  EXPECT_EQ(one.message,
+            "*** series 1 (ONE): one value has no first difference; the series is left out");
+  SeriesTaken gap = intake.take(series("GAP", 1960, {-1, 4, -1}), 2);
+  EXPECT_EQ(gap.fate, SeriesTaken::Fate::left_out);
+  SeriesTaken two = intake.take(series("TWO", 1960, {5, 6}), 3);
+  EXPECT_EQ(two.fate, SeriesTaken::Fate::kept);
+  EXPECT_EQ(intake.count(), 1);
+  ASSERT_EQ(in.tsi1.dropped.size(), 2u);
+  EXPECT_EQ(in.tsi1.dropped[0].row.ify, 1960);
+  // Without first differences one value is a series like any other.
+  Intake plain;
+  SeriesIntake other(plain.tsi1, plain.stats, {});
+  EXPECT_EQ(other.take(series("ONE", 1960, {5}), 1).fate, SeriesTaken::Fate::kept);
+}
+
 TEST(SeriesIntake, a_set_longer_than_the_limit_is_refused_at_the_end) {
   Intake one;
   SeriesIntake alone(one.tsi1, one.stats, {0, false, 3, 10});
