@@ -35,7 +35,7 @@ int main() {
   dendro::Commands commands;
   dendro::Icommands icommands;
   commands.set_data_kind("mr");
-  icommands.option(17) = 2;
+  icommands[dendro::opt::printout] = 2;
   std::istringstream data(text), keys;
   std::ostringstream out, screen;
   dendro::Console console(keys, screen);

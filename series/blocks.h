@@ -73,8 +73,6 @@ struct Icommands {
   int operator[](int element) const { return e.at(static_cast<std::size_t>(element)); }
   int& operator[](OptionElement o) { return (*this)[o.element()]; }
   int operator[](OptionElement o) const { return (*this)[o.element()]; }
-  int& option(int k, int j = 0) { return (*this)[k + 30 * j]; }
-  int option(int k, int j = 0) const { return (*this)[k + 30 * j]; }
 };
 
 // Character block: 1024 characters numbered from 1. The named positions are those of the

@@ -61,9 +61,9 @@ TEST_F(ArmodRun, ordinary_method_leaves_residual_indices) {
     table_.at(r, 13) = 5.0f;
     table_.at(r, 15) = 7.0f;
   }
-  icommands_.option(9) = 1;
-  icommands_.option(11) = 0;
-  icommands_.option(17) = 2;
+  icommands_[opt::ar_method] = 1;
+  icommands_[opt::series_ar_order] = 0;
+  icommands_[opt::printout] = 2;
   const auto models = run(0);
   ASSERT_EQ(models.size(), 1u);
   EXPECT_EQ(models[0].order, 0);
@@ -94,9 +94,9 @@ TEST_F(ArmodRun, ordinary_method_leaves_residual_indices) {
 TEST_F(ArmodRun, robust_method_tallies_outliers_by_year) {
   make_set(120, 6, 4);
   store_.at(61, 3) += 1.0f;  // a pulse of ten shock deviations in series 3, year 1860
-  icommands_.option(9) = 2;
-  icommands_.option(11) = 1;
-  icommands_.option(18) = 5;
+  icommands_[opt::ar_method] = 2;
+  icommands_[opt::series_ar_order] = 1;
+  icommands_[opt::core_series_save] = 5;
   commands_.set_header_line(1, std::string(85, 'a'));
   const Tsi1 before = store_;
   run();
@@ -126,9 +126,9 @@ TEST_F(ArmodRun, outlier_file_holds_the_outliers_at_four_decimals) {
     make_set(120, 6, 4);
     store_.at(61, 3) += 1.0f;  // series 3 gets outliers in 1860 and 1861
     for (int i = 1; i <= 6; ++i) store_.year_row(i).ics = 1;
-    icommands_.option(9) = 2;
-    icommands_.option(11) = 1;
-    icommands_.option(18) = code;
+    icommands_[opt::ar_method] = 2;
+    icommands_[opt::series_ar_order] = 1;
+    icommands_[opt::core_series_save] = code;
     run();
     return lines_of(path("site_auto_outs.txt"));
   };
@@ -162,9 +162,9 @@ TEST_F(ArmodRun, outlier_file_holds_the_outliers_at_four_decimals) {
 
 TEST_F(ArmodRun, outlier_file_titles_carry_the_tag) {
   make_set(60, 2, 5);
-  icommands_.option(9) = 3;
-  icommands_.option(11) = 1;
-  icommands_.option(18) = 2;
+  icommands_[opt::ar_method] = 3;
+  icommands_[opt::series_ar_order] = 1;
+  icommands_[opt::core_series_save] = 2;
   commands_.set_header_line(2, "second header");
   run();
   const auto lines = lines_of(path("site_auto_outs.txt"));
@@ -177,9 +177,9 @@ TEST_F(ArmodRun, no_more_plots_ends_the_series_pages) {
   // Outlier plots on: the first series' page is answered "n", so the other two series get no
   // page; the pages of all outlier series and of the yearly counts follow (blank answers).
   make_set(50, 3, 8);
-  icommands_.option(9) = 2;
-  icommands_.option(11) = 1;
-  icommands_.option(9, 1) = 1;
+  icommands_[opt::ar_method] = 2;
+  icommands_[opt::series_ar_order] = 1;
+  icommands_[opt::ar_method_plots] = 1;
   in_.str("n\n\n\n");
   run();
   const std::string text = out_.str();
@@ -193,9 +193,9 @@ TEST_F(ArmodRun, no_more_plots_ends_the_series_pages) {
 
 TEST_F(ArmodRun, model_table_heads_repeat_at_multiples_of_20) {
   make_set(140, 41, 6);
-  icommands_.option(9) = 1;
-  icommands_.option(11) = 2;
-  icommands_.option(17) = 2;
+  icommands_[opt::ar_method] = 1;
+  icommands_[opt::series_ar_order] = 2;
+  icommands_[opt::printout] = 2;
   const auto models = run();
   for (const SeriesModel& m : models) EXPECT_EQ(m.order, 2);
   const auto lines = report();
@@ -218,8 +218,8 @@ TEST_F(ArmodRun, order_summary_rounds_only_the_mean) {
   commands_.at(Commands::kBatchMode) = 'y';
   store_.years[0].ips = 2;
   store_.years[1].ips = 3;
-  icommands_.option(9) = 1;
-  icommands_.option(11) = -1;
+  icommands_[opt::ar_method] = 1;
+  icommands_[opt::series_ar_order] = -1;
   const auto models = run();
   EXPECT_EQ(models[0].order, 2);
   EXPECT_EQ(models[1].order, 3);

@@ -161,7 +161,7 @@ TEST_F(PoolRun, single_series_gives_the_yule_walker_fit) {
   }
   store.year_row(1) = SeriesYears{.ify = 1901, .ily = 1960};
   store.year_row(2) = SeriesYears{.ify = 1901, .ily = 1960};
-  icommands_.option(10) = 3;
+  icommands_[opt::pooled_ar_order] = 3;
   const PoolResult result = pool(store, 60, std::vector<int>{1}, icommands_, commands_, units_,
                                  plots_);
   ASSERT_EQ(result.order, 3);
@@ -199,7 +199,7 @@ TEST_F(PoolRun, centres_used_series_and_reports_order_zero) {
   const Tsi1 before = store;
   std::vector<int> use(12, 1);
   use[5] = 0;
-  icommands_.option(10) = 0;
+  icommands_[opt::pooled_ar_order] = 0;
   const PoolResult result = pool(store, 80, use, icommands_, commands_, units_, plots_);
   for (int i = 1; i <= 12; ++i) {
     const SeriesYears& y = store.years[i - 1];
@@ -244,7 +244,7 @@ TEST_F(PoolRun, series_before_the_chronology_is_reported_and_left_out) {
 TEST_F(PoolRun, plot_flag_shows_the_pooled_autoregression_page) {
   Tsi1 store = random_store(40, 3, 5);
   commands_.at(Commands::kPooledArSwitch) = 'y';
-  icommands_.option(10, 1) = 1;
+  icommands_[opt::pooled_ar_plots] = 1;
   pool(store, 40, std::vector<int>{1, 1, 1}, icommands_, commands_, units_, plots_);
   // The page's short menu, continued with an empty answer.
   EXPECT_NE(out_.str().find("|             [s]ave   <[c]ontinue>             |"), std::string::npos);

@@ -19,7 +19,7 @@ using plot_test::shown;
 std::string spaghetti(const Tsi1& tsi1, int kind, const std::string& script,
                       int first_detrending = 0, std::string_view title = "tree ring measurements") {
   Icommands icommands;
-  icommands.option(4) = first_detrending;
+  icommands[opt::first_detrending] = first_detrending;
   Commands commands;
   commands.set_data_file("keny002.rwl");
   Scripted s(script);

@@ -236,7 +236,7 @@ TEST(fillin, zero_rings_by_transformation) {
   EXPECT_GT(own_years(kept, 1)[20], 0.0f);
 
   Tsi1 filled = store_of({a, b});
-  run.ic.option(3) = 1;  // a transformation makes it missing
+  run.ic[opt::transformation] = 1;  // a transformation makes it missing
   fillin(filled, run.ic, run.con);
   EXPECT_GT(own_years(filled, 1)[10], 0.0f);
   EXPECT_GT(own_years(filled, 1)[20], 0.0f);
@@ -255,7 +255,7 @@ TEST(fillin, long_gaps_bridged_by_a_line) {
   set_missing(at_start, 1900, 1924);  // only the 10 values after it fit the line
   Tsi1 t = store_of({twenty, longer, at_start, signal_series(1900, 100, 1.0f)});
   FillRun run("\n\n\n");
-  run.ic.option(7) = 1;
+  run.ic[opt::interactive] = 1;
   PlotRecorder rec;
   fillin(t, run.ic, run.con, rec.plot());
 
@@ -276,7 +276,7 @@ TEST(fillin, stiffness_question) {
   Tsi1 t = store_of({s, signal_series(1900, 60, 1.2f)});
   t.ids[0] = "AB 12   ";
   FillRun run("x\n30\n\n");
-  run.ic.option(7) = 3;
+  run.ic[opt::interactive] = 3;
   PlotRecorder rec;
   fillin(t, run.ic, run.con, rec.plot());
 
@@ -302,7 +302,7 @@ TEST(fillin, stiffness_question) {
   // End of input while the question waits ends the run.
   Tsi1 again = store_of({s, signal_series(1900, 60, 1.2f)});
   FillRun silent;
-  silent.ic.option(7) = 1;
+  silent.ic[opt::interactive] = 1;
   EXPECT_THROW(fillin(again, silent.ic, silent.con), Stop);
 }
 
@@ -316,8 +316,8 @@ TEST(fillin, plot_flag) {
   auto pages = [&](int flag, int interactive, int answer, std::string answers = "") {
     Tsi1 t = store_of(set);
     FillRun run(std::move(answers));
-    run.ic.option(2, 1) = flag;
-    run.ic.option(7) = interactive;
+    run.ic[opt::missing_data_plots] = flag;
+    run.ic[opt::interactive] = interactive;
     PlotRecorder rec;
     rec.answer = answer;
     fillin(t, run.ic, run.con, rec.plot());
@@ -338,7 +338,7 @@ TEST(fillin, plot_flag) {
   // Without a plot nothing is drawn and the filling is the same.
   Tsi1 plotted = store_of(set), unplotted = store_of(set);
   FillRun a, b;
-  a.ic.option(2, 1) = 1;
+  a.ic[opt::missing_data_plots] = 1;
   PlotRecorder rec;
   fillin(plotted, a.ic, a.con, rec.plot());
   fillin(unplotted, b.ic, b.con);
@@ -397,7 +397,7 @@ TEST(fillin, public_file) {
   EXPECT_LT(filled, 0.5 * interpolated);
 
   // Transformed data: every zero ring of the set is missing and gets a positive value.
-  run.ic.option(3) = 1;
+  run.ic[opt::transformation] = 1;
   Tsi1 zeros = read_co021(run.ic);
   fillin(zeros, run.ic, run.con);
   for (int i = 1; i <= zeros.count; ++i) {

@@ -158,8 +158,8 @@ class RunrReport : public testing::ReportTest {
  protected:
   std::vector<RunningRbarRow> run(const Tsi1& tsi1, int length, int window, int overlap) {
     Icommands icommands;
-    icommands.option(16) = window;
-    icommands.option(16, 1) = overlap;
+    icommands[opt::running_rbar_window] = window;
+    icommands[opt::running_rbar_overlap] = overlap;
     return run_reporting([&](Console& con, Units& units) {
       return runr(tsi1, length, icommands, con, units, unit::out);
     });
