@@ -33,9 +33,12 @@ enum class Thin { none, depth_below_1, count_below_6 };
 
 bool is_thin(Thin rule, std::span<const int> depth, std::size_t i) {
   switch (rule) {
-    case Thin::none: return false;
-    case Thin::depth_below_1: return depth[i] < 1;
-    case Thin::count_below_6: return depth[i] < 6;
+    case Thin::none:
+      return false;
+    case Thin::depth_below_1:
+      return depth[i] < 1;
+    case Thin::count_below_6:
+      return depth[i] < 6;
   }
   return false;
 }

@@ -24,7 +24,7 @@
 namespace dendro {
 namespace {
 
-constexpr int kHeadEvery = 20;       // report heads repeat before series 1, 20, 40, ...
+constexpr int kHeadEvery = 20;             // report heads repeat before series 1, 20, 40, ...
 constexpr float kOutlierDeparture = 0.1f;  // an outlier series that never departs further is flat
 constexpr float kOutlierTally = 0.2f;      // departure from the series' mean that counts
 constexpr int kSearchSize = 11;            // the Akaike search runs up to order 10
@@ -76,10 +76,10 @@ void plot_series_outliers(const RobarResult& fit, int first_year, const std::str
   std::vector<float> no_start(fit.outliers.size(), 0.0f);
   if (!no_start.empty()) no_start[0] = kNoStartCurve;
   const std::array<float, 7> no_fit{};
-  ChronologyPlot page = two_panels(
-      fit.ordinary_indices, fit.robust_indices, fit.outliers, level,
-      static_cast<int>(fit.outliers.size()), first_year, short_id,
-      {" with and without outliers", " autoregressive outliers", "indices (y)", "outliers (z)", 2, 1});
+  ChronologyPlot page = two_panels(fit.ordinary_indices, fit.robust_indices, fit.outliers, level,
+                                   static_cast<int>(fit.outliers.size()), first_year, short_id,
+                                   {" with and without outliers", " autoregressive outliers",
+                                    "indices (y)", "outliers (z)", 2, 1});
   page.c3 = fit.first_pass;
   page.c6 = no_start;
   page.fit = no_fit;
@@ -167,18 +167,17 @@ void show_and_save_outliers(Tsi1& tsi1, const SetSpan& set,
 }
 
 // The page of the yearly outlier counts (above) and fractions (below).
-void plot_outlier_counts(Tsi2& tsi2, const SetSpan& set, const Commands& commands,
-                         int plot_flag, PlotSession& plots) {
+void plot_outlier_counts(Tsi2& tsi2, const SetSpan& set, const Commands& commands, int plot_flag,
+                         PlotSession& plots) {
   const auto rows = static_cast<std::size_t>(set.length);
   const std::string name = commands.get(Commands::kNameFirst, Commands::kNameLast);
-  ChronologyPlot page = two_panels(
-      tsi2.column(tsi2col::negative_outliers).first(rows),
-      tsi2.column(tsi2col::positive_outliers).first(rows),
-      tsi2.column(tsi2col::negative_fraction).first(rows),
-      tsi2.column(tsi2col::positive_fraction).first(rows),
-      set.length, set.first, name,
-      {" number of autoregressive outliers", " fraction of autoregressive outliers", "number (y)",
-       "fraction (z)", 2, 7});
+  ChronologyPlot page =
+      two_panels(tsi2.column(tsi2col::negative_outliers).first(rows),
+                 tsi2.column(tsi2col::positive_outliers).first(rows),
+                 tsi2.column(tsi2col::negative_fraction).first(rows),
+                 tsi2.column(tsi2col::positive_fraction).first(rows), set.length, set.first, name,
+                 {" number of autoregressive outliers", " fraction of autoregressive outliers",
+                  "number (y)", "fraction (z)", 2, 7});
   crnplt1(plots, page, plot_flag);
 }
 
@@ -192,8 +191,8 @@ void write_model_table(const std::vector<SeriesModel>& models, const Tsi1& tsi1,
     if (head_before(i)) units.write(unit::out, head.write());
     const std::span<const float> phi(s.coefficients);
     const std::size_t first = std::min<std::size_t>(phi.size(), 5);
-    units.write(unit::out, row.write(i, field(tsi1.ids.at(at(i)), 8),
-                                     s.order, s.r_squared, phi.first(first)));
+    units.write(unit::out,
+                row.write(i, field(tsi1.ids.at(at(i)), 8), s.order, s.r_squared, phi.first(first)));
     if (phi.size() > 5) units.write(unit::out, more.write(phi.subspan(5)));
   }
 }
@@ -271,26 +270,26 @@ void prewhitened_statistics(Tsi1& tsi1, const SetSpan& set, StatsTable& stats, b
                                   "'prewhitened tree-ring data -----------------|')")
                                .write());
   }
-  const Layout head("(/t2,'series   ident   frst   last   ',"
-                    "'year    mean   stdev   skew   kurt   sens   ac(1)')");
+  const Layout head(
+      "(/t2,'series   ident   frst   last   ',"
+      "'year    mean   stdev   skew   kurt   sens   ac(1)')");
   const Layout row("(t2,i5,2x,a8,i6,2i7,2f8.3,3f7.3,f8.3)");
   for (int i = 1; i <= tsi1.count; ++i) {
     const SeriesRows r = rows_of(tsi1, i, set);
-    std::span<float> x = tsi1.column(i).subspan(at(r.r0),
-                                                static_cast<std::size_t>(r.n));
+    std::span<float> x = tsi1.column(i).subspan(at(r.r0), static_cast<std::size_t>(r.n));
     for (float& v : x) v = std::max(v + 1.0f, 0.0f);
     std::vector<float> copy(x.begin(), x.end());
     const Moments m = moment(copy);
-    const std::array<float, 7> values = {static_cast<float>(r.n), m.mean,     m.std_dev,
-                                         m.skewness,              m.kurtosis, m.mean_sensitivity,
-                                         m.autocorrelation};
+    const std::array<float, 7> values = {
+        static_cast<float>(r.n), m.mean,           m.std_dev, m.skewness, m.kurtosis,
+        m.mean_sensitivity,      m.autocorrelation};
     for (int c = 1; c <= 7; ++c) stats.at(i, c) = values[at(c)];
     if (!print) continue;
     if (head_before(i)) units.write(unit::out, head.write());
     const SeriesYears& y = tsi1.years[at(i)];
-    units.write(unit::out, row.write(i, field(tsi1.ids.at(at(i)), 8),
-                                     y.ify, y.ily, r.n, m.mean, m.std_dev, m.skewness, m.kurtosis,
-                                     m.mean_sensitivity, m.autocorrelation));
+    units.write(unit::out,
+                row.write(i, field(tsi1.ids.at(at(i)), 8), y.ify, y.ily, r.n, m.mean, m.std_dev,
+                          m.skewness, m.kurtosis, m.mean_sensitivity, m.autocorrelation));
   }
 }
 
@@ -309,15 +308,19 @@ void write_prewhitened_summary(int count, StatsTable& stats, Units& units) {
   }
   units.write(unit::out,
               Layout("(t33,'year    mean   stdev   skew   kurt   sens   ','ac(1)')").write());
-  const std::array<const char*, 8> labels = {
-      "arithmetic mean", "standard deviation",          "median (50th quantile)",
-      "interquartile range", "minimum value",           "lower hinge (25th quantile)",
-      "upper hinge (75th quantile)", "maximum value"};
+  const std::array<const char*, 8> labels = {"arithmetic mean",
+                                             "standard deviation",
+                                             "median (50th quantile)",
+                                             "interquartile range",
+                                             "minimum value",
+                                             "lower hinge (25th quantile)",
+                                             "upper hinge (75th quantile)",
+                                             "maximum value"};
   const Layout row("(t2,a,t33,i4,2f8.3,3f7.3,f8.3)");
   for (std::size_t s = 0; s < 8; ++s) {
-    units.write(unit::out, row.write(labels[s], as_order(columns[0][s], s == 0), columns[1][s],
-                                     columns[2][s], columns[3][s], columns[4][s], columns[5][s],
-                                     columns[6][s]));
+    units.write(unit::out,
+                row.write(labels[s], as_order(columns[0][s], s == 0), columns[1][s], columns[2][s],
+                          columns[3][s], columns[4][s], columns[5][s], columns[6][s]));
   }
 }
 
@@ -364,8 +367,7 @@ std::vector<SeriesModel> armod(Tsi1& tsi1, Tsi2& tsi2, StatsTable& stats, int po
     SeriesYears& y = tsi1.years[at(i)];
     const SeriesRows r = rows_of(tsi1, i, set);
     const OrderRule rule = order_rule(batch ? y.ips : code, pooled_order);
-    std::span<float> x = tsi1.column(i).subspan(at(r.r0),
-                                                static_cast<std::size_t>(r.n));
+    std::span<float> x = tsi1.column(i).subspan(at(r.r0), static_cast<std::size_t>(r.n));
     RobarResult fit = robar(x, rule.m, rule.mode, method);
     if (robust) {
       tally_outliers(fit, r.r0, y.ify, tsi1.ids.at(at(i)), tsi2, series_plot, plots);

@@ -45,7 +45,7 @@ const float* column_of(const Tsi1& tsi1, int i) {
 // which is the sum over all ordered pairs of the lagged products over their common years,
 // in time proportional to series x years x lags instead of series^2 x years x lags.
 std::array<double, kPoolLags> pooled_cross_products(const Tsi1& tsi1, int first_year,
-                                                   std::span<const int> lead) {
+                                                    std::span<const int> lead) {
   const auto rows = static_cast<std::size_t>(tsi1.rows);
   std::vector<double> f(rows * kPoolLags, 0.0), g(rows * kPoolLags, 0.0);
   for (int i = 1; i <= tsi1.count; ++i) {
@@ -162,7 +162,8 @@ PooledFit fit_pooled(const std::array<double, kPoolLags>& sums, int n, int ipp) 
   fit.impulse[0] = 1.0f;
   for (int j = 1; j < static_cast<int>(fit.impulse.size()); ++j) {
     float psi = 0.0f;
-    for (int k = 1; k <= fit.order && k <= j; ++k) psi += fit.coefficients[k - 1] * fit.impulse[j - k];
+    for (int k = 1; k <= fit.order && k <= j; ++k)
+      psi += fit.coefficients[k - 1] * fit.impulse[j - k];
     fit.impulse[j] = psi;
   }
   for (int k = 1; k <= fit.order; ++k) fit.r_squared += fit.coefficients[k - 1] * fit.r[k];
@@ -226,8 +227,7 @@ std::vector<int> lags_minus_1_to_10() {
   return lags;
 }
 
-void write_report(Units& units, Console& console, const PooledFit& fit, int ipp,
-                  float inflation) {
+void write_report(Units& units, Console& console, const PooledFit& fit, int ipp, float inflation) {
   auto put = [&](const std::string& record) { units.write(unit::out, record); };
   const std::vector<int> lags = lags_minus_1_to_10();
   put(Layout("(/t2,'pooled autocorrelations:'/)").write());

@@ -28,18 +28,18 @@ inline constexpr int kPoolLags = 12;  // lags 0 to 11: the order-11 fit is compu
 // t with t and t + L both inside the common years of the two series; a missing value adds
 // nothing. Series that do not lie inside the matrix are left out.
 std::array<double, kPoolLags> pooled_cross_products(const Tsi1& tsi1, int first_year,
-                                                   std::span<const int> lead);
+                                                    std::span<const int> lead);
 
 // The Yule-Walker fit of pooled sums.
 struct PooledFit {
-  std::array<float, kPoolLags> c{};        // C_0 .. C_11 in single precision
-  std::array<float, kPoolLags> r{};        // r[k] = C_k / C_0 (r[0] = 1)
+  std::array<float, kPoolLags> c{};  // C_0 .. C_11 in single precision
+  std::array<float, kPoolLags> r{};  // r[k] = C_k / C_0 (r[0] = 1)
   // phi[m][k-1] = phi_{m,k}, the coefficients of order m (1 to 11).
   std::array<std::array<float, kPoolLags>, kPoolLags> phi{};
   std::array<float, kPoolMaxOrder + 1> aic{};  // AIC(0) .. AIC(10)
   int order = 0;
-  std::vector<float> coefficients;  // phi_1 .. phi_order of the selected order
-  float r_squared = 0.0f;           // sum of phi_k r_k; 0 for order 0
+  std::vector<float> coefficients;   // phi_1 .. phi_order of the selected order
+  float r_squared = 0.0f;            // sum of phi_k r_k; 0 for order 0
   std::array<float, 101> impulse{};  // psi_0 .. psi_100
 };
 

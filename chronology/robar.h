@@ -23,7 +23,7 @@ struct RobarResult {
   int order = 0;
   std::vector<float> coefficients;  // phi_1 .. phi_order of the last fit
   float r_squared = 0.0f;
-  std::vector<float> saved;         // the series as given
+  std::vector<float> saved;  // the series as given
   // Robust methods only (empty for the ordinary method):
   std::vector<float> ordinary_indices;  // first-pass residuals + 1.0
   std::vector<float> robust_indices;    // robust residuals + 1.0

@@ -11,8 +11,8 @@
 #include "plots/plot_loop.h"
 #include "plots/weights_plot.h"
 #include "series/biweight.h"
-#include "series/bootstrap.h"
 #include "series/blocks.h"
+#include "series/bootstrap.h"
 #include "series/console.h"
 #include "series/core_save.h"
 #include "series/descriptive.h"
@@ -149,8 +149,7 @@ MeanChronology mean_chronology(const Tsi1& tsi1, const MeanRequest& request, flo
                                Rand& rand) {
   const Icommands& o = request.options;
   const int mean_type = o[opt::mean_chronology];
-  const std::size_t span_row =
-      count(tsi1.count) + (request.kind == MeanKind::age_aligned ? 1 : 0);
+  const std::size_t span_row = count(tsi1.count) + (request.kind == MeanKind::age_aligned ? 1 : 0);
   const SeriesYears& span = tsi1.years.at(span_row);
   MeanChronology c;
   c.first_year = span.ify;
@@ -214,20 +213,22 @@ struct KindNames {
 
 KindNames names_of(MeanKind kind) {
   switch (kind) {
-    case MeanKind::raw: return {"raw data", "raw data ", "_raw_wgts.txt", "raw", "raw"};
+    case MeanKind::raw:
+      return {"raw data", "raw data ", "_raw_wgts.txt", "raw", "raw"};
     case MeanKind::standard:
       return {"standard", "standard tree-ring ", "_ind_wgts.txt", "ind", "index"};
     case MeanKind::residual:
       return {"residual", "residual tree-ring ", "_res_wgts.txt", "res", "residual"};
-    default: return {"age-aligned", "age-aligned rcs ", "_rcs_wgts.txt", "rcs", "rcs"};
+    default:
+      return {"age-aligned", "age-aligned rcs ", "_rcs_wgts.txt", "rcs", "rcs"};
   }
 }
 
 void write_console_title(const MeanRequest& request, Console& console) {
   const int mean_type = request.options[opt::mean_chronology];
   const char* type_text = mean_type == kArithmeticMean ? "gaussian "
-                        : mean_type == kRobustMean     ? "robust "
-                        : mean_type < 0                ? "quantile "
+                          : mean_type == kRobustMean   ? "robust "
+                          : mean_type < 0              ? "quantile "
                                                        : nullptr;
   if (type_text == nullptr) return;
   console.say(Layout("(/1x,'calculate the ',a,a,'chronology')")
@@ -277,9 +278,9 @@ void write_years(const MeanChronology& c, const MeanRequest& request, float scal
     const MeanYear& y = c.years[at(i)];
     if (progress_year(i, n, year)) console.say(progress.write(year));
     if (printout >= 3) {
-      units.write(unit::out, table_row.write(year, y.depth, y.mean, y.std_dev, y.std_error,
-                                             y.efficiency, y.iterations,
-                                             text_bar(y.mean, year, scale, request.code)));
+      units.write(unit::out,
+                  table_row.write(year, y.depth, y.mean, y.std_dev, y.std_error, y.efficiency,
+                                  y.iterations, text_bar(y.mean, year, scale, request.code)));
     }
   }
 }

@@ -62,16 +62,16 @@ struct EfficiencyLists {
 
 // The variance stabilisation of a chronology.
 struct Stabilisation {
-  int method = 0;             // the stabilisation option; 0 none
-  std::vector<float> worked;  // what the last method worked on: the absolute deviations of a
-                              // spline, or the chronology before the rbar weighting
-  std::vector<float> curve;   // the spline curve or the rbar factors (1.0 where none)
-  int spline_years = 0;       // the spline's length in years, a percentage turned into years
+  int method = 0;                // the stabilisation option; 0 none
+  std::vector<float> worked;     // what the last method worked on: the absolute deviations of a
+                                 // spline, or the chronology before the rbar weighting
+  std::vector<float> curve;      // the spline curve or the rbar factors (1.0 where none)
+  int spline_years = 0;          // the spline's length in years, a percentage turned into years
   bool rbar_below_zero = false;  // no rbar weighting: the rbar was below 0 (or no number)
   std::vector<float> shift;      // what it moved each year's mean by (the limits move too)
 
   bool applied() const { return method != 0; }
-  std::string notes;          // console lines of the numerical routines, in order
+  std::string notes;  // console lines of the numerical routines, in order
 };
 
 // A mean chronology: its years, the chronology after stabilisation and the biweight

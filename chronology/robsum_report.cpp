@@ -43,8 +43,7 @@ constexpr int kDecadePlotMode = 0;
 
 }  // namespace
 
-YearLimits bootstrap_limits(std::span<const float> values, float mean, int mean_type,
-                            Rand& rand) {
+YearLimits bootstrap_limits(std::span<const float> values, float mean, int mean_type, Rand& rand) {
   const int depth = static_cast<int>(values.size());
   if (depth < kBootstrapMinimumDepth) return {mean, mean};
   const int b_count = depth == kBootstrapMinimumDepth ? kReplicatesAtMinimum : kReplicates;
@@ -141,8 +140,8 @@ void write_stabilisation(const MeanChronology& c, const MeanRequest& request, Un
                                   "'variance stabilization ***')")
                                .write());
     if (method != kRbarWeighted) {
-      units.write(unit::out, Layout("(t2,'spline curve fit used: ',i5,'  years')")
-                                 .write(st.spline_years));
+      units.write(unit::out,
+                  Layout("(t2,'spline curve fit used: ',i5,'  years')").write(st.spline_years));
     }
     pltdec1(st.worked, st.curve, c.chronology, c.first_year, step, units, unit::out,
             kDecadePlotToFile, kDecadePlotMode, console);
@@ -204,8 +203,8 @@ YearColumns year_columns(const MeanChronology& c) {
   return y;
 }
 
-void write_efficiency(MeanChronology& c, const YearColumns& y, int series_count,
-                      int mean_type, Units& units) {
+void write_efficiency(MeanChronology& c, const YearColumns& y, int series_count, int mean_type,
+                      Units& units) {
   const EfficiencyLists& e = c.efficiency;
   PearsnResult fit;
   if (series_count > 1) fit = pearsn1(c.chronology, y.std_dev, y.depth);
@@ -214,9 +213,9 @@ void write_efficiency(MeanChronology& c, const YearColumns& y, int series_count,
                                 "t2,'     correlation    slope    intercept',13x,"
                                 "'# improved    # unimproved')")
                              .write());
-  units.write(unit::out, Layout("(f13.3,f13.3,f11.3,i23,i15)")
-                             .write(fit.r, fit.slope, fit.intercept, e.gains.size(),
-                                    e.losses.size()));
+  units.write(unit::out,
+              Layout("(f13.3,f13.3,f11.3,i23,i15)")
+                  .write(fit.r, fit.slope, fit.intercept, e.gains.size(), e.losses.size()));
   if (mean_type != kRobustMean) return;
   FiveNumbers gains = summary_of(e.gains);
   gains.maximum = std::min(gains.maximum, kGainCap);
@@ -225,18 +224,20 @@ void write_efficiency(MeanChronology& c, const YearColumns& y, int series_count,
   units.write(unit::out, Layout("(/t2,'|---------------- robust mean efficiency gain and loss ',"
                                 "'results ----------------|')")
                              .write());
-  const char* heads[] = {" gain           range            gain        hinge       "
-                         "hinge         gain",
-                         " loss           range            loss        hinge       "
-                         "hinge         loss"};
+  const char* heads[] = {
+      " gain           range            gain        hinge       "
+      "hinge         gain",
+      " loss           range            loss        hinge       "
+      "hinge         loss"};
   const FiveNumbers* lists[] = {&gains, &losses};
   for (int k = 0; k < 2; ++k) {
-    units.write(unit::out, Layout("(/t2,'median      interquartile      minimum       lower       ',"
-                                  "'upper       maximum'/t2,a)")
-                               .write(heads[k]));
+    units.write(unit::out,
+                Layout("(/t2,'median      interquartile      minimum       lower       ',"
+                       "'upper       maximum'/t2,a)")
+                    .write(heads[k]));
     const FiveNumbers& f = *lists[k];
-    units.write(unit::out, row.write(f.median, f.spread, f.minimum, f.lower_hinge,
-                                     f.upper_hinge, f.maximum));
+    units.write(unit::out,
+                row.write(f.median, f.spread, f.minimum, f.lower_hinge, f.upper_hinge, f.maximum));
   }
 }
 
@@ -259,14 +260,14 @@ void write_segment_lengths(const Tsi1& tsi1, Units& units) {
                                 "t2,'length          range           length       hinge       ',"
                                 "'hinge        length')")
                              .write());
-  units.write(unit::out, Layout("(f9.0,f15.0,f16.0,f13.0,f12.0,f14.0)")
-                             .write(f.median, f.spread, f.minimum, f.lower_hinge, f.upper_hinge,
-                                    f.maximum));
+  units.write(unit::out,
+              Layout("(f9.0,f15.0,f16.0,f13.0,f12.0,f14.0)")
+                  .write(f.median, f.spread, f.minimum, f.lower_hinge, f.upper_hinge, f.maximum));
 }
 
 // Autocorrelations and the autoregressive model of the chronology.
-void write_chronology_model(MeanChronology& c, const YearColumns& y,
-                            const MeanRequest& request, Units& units) {
+void write_chronology_model(MeanChronology& c, const YearColumns& y, const MeanRequest& request,
+                            Units& units) {
   const Autocorrelation acf = acf1(c.chronology, y.depth, kAcfLags);
   const char* kind_text = code_word(request.kind);
   units.write(unit::out, Layout("(/t2,'|----------- ',a,' chronology ',"
@@ -297,8 +298,8 @@ void write_chronology_model(MeanChronology& c, const YearColumns& y,
 
 }  // namespace
 
-void write_chronology_statistics(MeanChronology& c, const Tsi1& tsi1,
-                                 const MeanRequest& request, Units& units) {
+void write_chronology_statistics(MeanChronology& c, const Tsi1& tsi1, const MeanRequest& request,
+                                 Units& units) {
   const int n = c.length();
   const int mean_type = request.options[opt::mean_chronology];
   const YearColumns y = year_columns(c);

@@ -15,8 +15,7 @@ struct Rand;
 
 // The 95% BCa limits of the mean of the year's values (in the order of the series) from
 // 1000 bootstrap resamples (700 with exactly 6 values); both limits the mean below 6 values.
-YearLimits bootstrap_limits(std::span<const float> values, float mean, int mean_type,
-                            Rand& rand);
+YearLimits bootstrap_limits(std::span<const float> values, float mean, int mean_type, Rand& rand);
 
 // Variance stabilisation of the chronology (first year `first_year`) in place by `method`
 // (the stabilisation option: 1 rbar-weighted, 2 both, other codes a spline; 0 none). The
@@ -30,7 +29,7 @@ void write_stabilisation(const MeanChronology& c, const MeanRequest& request, Un
                          Console& console);
 
 // The statistics report of the chronology on the general output file.
-void write_chronology_statistics(MeanChronology& c, const Tsi1& tsi1,
-                                 const MeanRequest& request, Units& units);
+void write_chronology_statistics(MeanChronology& c, const Tsi1& tsi1, const MeanRequest& request,
+                                 Units& units);
 
 }  // namespace dendro

@@ -85,8 +85,8 @@ inline constexpr int kFewestSplineValues = 4;
 // spread of the ratio indices about a spline. A series of fewer than 4 values whose option
 // makes no curve of it (a spline's marker, or a value that is not a number, as a line
 // through one value gives, or first differences of one value) gets the horizontal line
-// through its mean at all m places instead: option 6, with `too_short` set. Throws std::invalid_argument when `curve` is
-// shorter than y.
+// through its mean at all m places instead: option 6, with `too_short` set. Throws
+// std::invalid_argument when `curve` is shorter than y.
 CurveFit detrend1(std::span<float> y, std::span<float> curve, int option, int parameter,
                   Console& con);
 

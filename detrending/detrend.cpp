@@ -111,10 +111,12 @@ void DetrendPass::set_up() {
 
 void DetrendPass::write_legend() {
   const int out = unit::out;
-  const Layout plain("(/t2,'|--------------- growth curve used ',"
-                     "'for detrending tree-ring data --------------|')");
-  const Layout robust("(/t2,'|------------ robust growth curve used ',"
-                      "'for detrending tree-ring data -------------|')");
+  const Layout plain(
+      "(/t2,'|--------------- growth curve used ',"
+      "'for detrending tree-ring data --------------|')");
+  const Layout robust(
+      "(/t2,'|------------ robust growth curve used ',"
+      "'for detrending tree-ring data -------------|')");
   units_.write(out, (icommands_[opt::robust_detrending] == 1 ? plain : robust).write());
   units_.write(out, "  option");
   const Layout line("(t3,a)");

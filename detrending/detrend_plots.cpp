@@ -9,10 +9,10 @@ DetrendPlots plot_layer(PlotSession& session, const Icommands& icommands,
                         const Commands& commands) {
   DetrendPlots plots;
   plots.fit_page = [&session](const FitPage& page, int& plot_flag, int& option) {
-    ChronologyPlot plot =
-        two_panels(page.measurements, page.curve, page.indices, page.smooth,
-                   static_cast<int>(page.curve.size()), page.first_year, page.name,
-                   {page.pass_label, " tree-ring indices", "measurements (y)", "indices (z)", 1, 1});
+    ChronologyPlot plot = two_panels(
+        page.measurements, page.curve, page.indices, page.smooth,
+        static_cast<int>(page.curve.size()), page.first_year, page.name,
+        {page.pass_label, " tree-ring indices", "measurements (y)", "indices (z)", 1, 1});
     plot.c3 = page.start_curve;
     plot.c6 = page.start_flag;
     plot.depth = page.plot_vector;

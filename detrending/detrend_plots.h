@@ -33,9 +33,9 @@ struct FitPage {
 };
 
 // Every series of the store with the mean overlay vector (crnplt3).
-using AllSeriesPlot = std::function<void(const Tsi1& tsi1, std::string_view title,
-                                         std::string_view x_label, std::string_view y_label,
-                                         int kind)>;
+using AllSeriesPlot =
+    std::function<void(const Tsi1& tsi1, std::string_view title, std::string_view x_label,
+                       std::string_view y_label, int kind)>;
 
 // The all-series page of the session.
 AllSeriesPlot all_series_layer(PlotSession& session, const Icommands& icommands,

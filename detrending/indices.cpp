@@ -33,10 +33,12 @@ namespace {
 constexpr int kHeadEvery = 20;  // the column head repeats before every 20th series
 
 void write_series_rows(Tsi1& tsi1, StatsTable& stats, Units& units, int unit, int printout) {
-  const Layout heading("(/t2,'|-------------------- statistics of ',"
-                       "'single tree-ring series -------------------|')");
-  const Layout head("(/t2,'series   ident   frst   last   ',"
-                    "'year    mean   stdev   skew   kurt   sens   ac(1)')");
+  const Layout heading(
+      "(/t2,'|-------------------- statistics of ',"
+      "'single tree-ring series -------------------|')");
+  const Layout head(
+      "(/t2,'series   ident   frst   last   ',"
+      "'year    mean   stdev   skew   kurt   sens   ac(1)')");
   const Layout row("(t2,i5,2x,a8,i6,2i7,2f8.3,3f7.3,f8.3)");
   if (printout > 1) units.write(unit, heading.write());
   const int set_first = tsi1.year_row(tsi1.count + 1).ify;

@@ -224,8 +224,14 @@ void RegionalCurve::name_title() {
 void RegionalCurve::write_chronology() {
   const TucsonMode mode = tucson_mode(io_.commands.write_mode()).value_or(TucsonMode::iw);
   const std::size_t n = count(length_);
-  IndexBlock block{"rcs chronology", mode, field(field(io_.commands.data_file, 6), 8), 1, mean_,
-                   v_.depth.first(n), "rcs", {}};
+  IndexBlock block{"rcs chronology",
+                   mode,
+                   field(field(io_.commands.data_file, 6), 8),
+                   1,
+                   mean_,
+                   v_.depth.first(n),
+                   "rcs",
+                   {}};
   for (int h = 1; h <= 3; ++h) {
     const std::string line = tagged_header(io_.commands, h, "  rcs");
     if (mode != TucsonMode::qz) block.titles.push_back(line);

@@ -107,8 +107,9 @@ std::vector<int> dialogue_offsets(Tsi1& tsi1, RcsIo& io) {
   }
   if (printout(io) > 1) {
     // The first 30 characters of the blank-filled name field, a short name left-justified.
-    io.units.write(unit::out, Layout("(/9x,'rcs pith offset file processed:  ',a30/)")
-                                  .write(field(name, kNameWidth)));
+    io.units.write(
+        unit::out,
+        Layout("(/9x,'rcs pith offset file processed:  ',a30/)").write(field(name, kNameWidth)));
     write_listing(io, std::span<const std::string>(tsi1.ids).first(offsets.size()), offsets);
   }
   io.units.close(unit::series);

@@ -75,8 +75,8 @@ class RegionalCurve {
   bool negative_ = false;  // the current curve has a value <= 0
   int fitted_option_ = 0;  // the option of the curve actually fitted
   Coefficients coef_;
-  std::vector<float> mean_;  // the mean by age
-  std::vector<float> work_;  // the mean handed to the fit
+  std::vector<float> mean_;                     // the mean by age
+  std::vector<float> work_;                     // the mean handed to the fit
   std::vector<float> series_mean_, series_sd_;  // residual indices: each series before
 };
 

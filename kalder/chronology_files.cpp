@@ -48,8 +48,14 @@ void write_chronology(Run& run, ChronologyKind kind, std::span<const float> valu
   values = values.first(n);
   depth = depth.first(n);
   error = error.first(n);
-  IndexBlock block{std::string(f.name) + " chronology", mode, run.chronology_id, run.first_year,
-                   values, depth, f.tag, {}};
+  IndexBlock block{std::string(f.name) + " chronology",
+                   mode,
+                   run.chronology_id,
+                   run.first_year,
+                   values,
+                   depth,
+                   f.tag,
+                   {}};
   for (int h = 1; h <= 3; ++h) {
     std::string line = field(run.commands.header_line(h), 85);
     line.replace(80, 5, f.title_tag);

@@ -20,8 +20,8 @@ constexpr int kHeadLines = 8;
 
 void write_record(std::ostream& out, const Layout& layout, int number, std::string_view id,
                   SeriesYears& row) {
-  out << layout.write(number, field(id, 8), row.ify, row.ily, row.yfp, row.itn, row.idt,
-                      row.ips, row.isb, row.icu, row.ics, row.cpa)
+  out << layout.write(number, field(id, 8), row.ify, row.ily, row.yfp, row.itn, row.idt, row.ips,
+                      row.isb, row.icu, row.ics, row.cpa)
       << '\n';
 }
 
@@ -33,7 +33,9 @@ void failure_notice(Console& console) {
 
 }  // namespace
 
-std::string detail_file_name(std::string_view prefix) { return std::string(prefix) + "_detail.txt"; }
+std::string detail_file_name(std::string_view prefix) {
+  return std::string(prefix) + "_detail.txt";
+}
 
 void write_detail(std::ostream& out, Tsi1& tsi1, int first_detrending) {
   const Layout first("(t2,a,t37,a)");

@@ -53,8 +53,7 @@ void set_kind_codes(Run& run) {
 std::vector<std::string> option_record(const Icommands& c, const Commands& commands) {
   std::vector<std::string> lines{"                       opt          plt"};
   // The line of option item `item`: the values of `elements`, then the item's label.
-  auto add = [&](std::string_view layout, std::initializer_list<OptionElement> elements,
-                 int item) {
+  auto add = [&](std::string_view layout, std::initializer_list<OptionElement> elements, int item) {
     lines.push_back(option_line(layout, c, elements, option_label(item, c)));
   };
   add("(t2,'tree-ring data type',t21,i5,t42,a)", {opt::data_type}, 1);

@@ -18,12 +18,12 @@
 #include "kalder/rcs_stage.h"
 #include "kalder/stand_dynamics.h"
 #include "kalder/summary_plots.h"
-#include "series/autoregression.h"
 #include "plots/gap_plot.h"
+#include "series/autoregression.h"
 #include "series/core_save.h"
+#include "series/descriptive.h"
 #include "series/fit_codes.h"
 #include "series/gap_filling.h"
-#include "series/descriptive.h"
 #include "series/index.h"
 #include "series/layout.h"
 #include "series/text.h"
@@ -154,8 +154,9 @@ void copy_depth_to_table(Run& run) {
 }
 
 void raw_chronology(Run& run) {
-  banner_line(run, "|======================== raw data chronology statistics "
-                   "======================|");
+  banner_line(run,
+              "|======================== raw data chronology statistics "
+              "======================|");
   build_chronology(run, MeanKind::raw, tsi2col::raw);
   copy_depth_to_table(run);
   for (int j = 1; j <= run.length; ++j) run.tsi1.overlay[at(j)] = run.tsi2.at(j, tsi2col::raw);
@@ -185,8 +186,9 @@ void tag_index_chronology(Run& run, std::string_view kind) {
 // The transformation of the measurements (option 3), with its series file.
 void transform_series(Run& run) {
   if (run.icommands[opt::transformation] <= 0) return;
-  banner_line(run, "|==================== transformed data statistical analyses "
-                   "===================|");
+  banner_line(run,
+              "|==================== transformed data statistical analyses "
+              "===================|");
   trnfrm(run.tsi1, run.stats, run.tsi2, run.icommands, run.commands, run.units, run.con,
          stage_plot_layer(run.plots, run.icommands, run.commands));
   save_series(run, "_trn.txt", "  trn", 81, "trn");
@@ -224,8 +226,9 @@ bool detrend_series(Run& run) {
   const int first = run.icommands[opt::first_detrending];
   const int second = run.icommands[opt::second_detrending];
   if (first == fit::none) return false;
-  banner_line(run, "|================== detrended data curve fits and statistics "
-                   "==================|");
+  banner_line(run,
+              "|================== detrended data curve fits and statistics "
+              "==================|");
   if (first == fit::regional_curve) {
     regional_curve(run);
     return true;
@@ -255,8 +258,9 @@ bool detrend_series(Run& run) {
 }
 
 void standard_chronology(Run& run) {
-  banner_line(run, "|======================== standard chronology statistics "
-                   "======================|");
+  banner_line(run,
+              "|======================== standard chronology statistics "
+              "======================|");
   build_chronology(run, MeanKind::standard, tsi2col::standard);
   copy_depth_to_table(run);
   fill_empty_years(run, tsi2col::standard);
@@ -269,16 +273,18 @@ void standard_chronology(Run& run) {
 }
 
 void autoregression(Run& run) {
-  banner_line(run, "|======================= pooled autoregression analysis "
-                   "=======================|");
+  banner_line(run,
+              "|======================= pooled autoregression analysis "
+              "=======================|");
   std::vector<int> use(count(run.tsi1.count), 1);
   run.commands.at(Commands::kPooledArSwitch) = 'n';
   PoolResult p = pool(run.tsi1, run.length, use, run.icommands, run.commands, run.units, run.plots);
   run.pooled_order = p.order;
   run.pooled_coefficients = p.coefficients;
   if (p.variance_inflation) run.variance_inflation = *p.variance_inflation;
-  banner_line(run, "|================== individual series autoregression analyses "
-                   "=================|");
+  banner_line(run,
+              "|================== individual series autoregression analyses "
+              "=================|");
   armod(run.tsi1, run.tsi2, run.stats, run.pooled_order, run.icommands, run.commands, run.units,
         run.plots);
   tag_title(run, 73, std::string(13, ' '));
@@ -312,8 +318,9 @@ void write_model(Run& run, const BurgFit& fit) {
 }
 
 void residual_chronology(Run& run) {
-  banner_line(run, "|======================== residual chronology statistics "
-                   "======================|");
+  banner_line(run,
+              "|======================== residual chronology statistics "
+              "======================|");
   build_chronology(run, MeanKind::residual, tsi2col::residual);
   fill_empty_years(run, tsi2col::residual);
   adjust_symmetry(run, tsi2col::residual);
@@ -327,11 +334,13 @@ void residual_chronology(Run& run) {
     fill_empty_years(run, tsi2col::residual);
     spaghetti_plot(run, SpaghettiPoint::rewhitened_mean);
     const Autocorrelation a = acf1(res, run.depth, 10);
-    banner_line(run, "|---------- rewhitened chronology auto and partial autocorrelations "
-                     "-----------|");
+    banner_line(run,
+                "|---------- rewhitened chronology auto and partial autocorrelations "
+                "-----------|");
     write_autocorrelations(run, a);
-    banner_line(run, "|----------------- rewhitened chronology autoregressive model "
-                     "-----------------|");
+    banner_line(run,
+                "|----------------- rewhitened chronology autoregressive model "
+                "-----------------|");
     write_model(run, memcof1(res, run.depth, run.pooled_order + 1, 1));
   }
   tag_index_chronology(run, "res");
@@ -346,8 +355,9 @@ void kalder_chronology(Run& run) {
   std::span<float> kld = run.tsi2.column(tsi2col::kalder);
   const std::span<const float> res = run.tsi2.column(tsi2col::residual);
   std::copy(res.begin(), res.end(), kld.begin());
-  banner_line(run, "|========================= kalder chronology statistics "
-                   "=======================|");
+  banner_line(run,
+              "|========================= kalder chronology statistics "
+              "=======================|");
   commie1(kld, run.depth, run.pooled_coefficients);
   fill_empty_years(run, tsi2col::kalder);
   adjust_symmetry(run, tsi2col::kalder);
@@ -368,11 +378,13 @@ void kalder_chronology(Run& run) {
   write_out(run, Layout("(i7,i8,i9,2f8.3,f9.3,f11.3,f9.3,f9.3)")
                      .write(run.first_year, run.last_year, run.length, m.mean, m.std_dev,
                             m.skewness, m.kurtosis, m.mean_sensitivity, m.autocorrelation));
-  banner_line(run, "|------------ kalder chronology auto and partial autocorrelations "
-                   "-------------|");
+  banner_line(run,
+              "|------------ kalder chronology auto and partial autocorrelations "
+              "-------------|");
   write_autocorrelations(run, acf1(kld, run.depth, 10));
-  banner_line(run, "|------------------- kalder chronology autoregressive model "
-                   "-------------------|");
+  banner_line(run,
+              "|------------------- kalder chronology autoregressive model "
+              "-------------------|");
   write_model(run, memcof1(kld, run.depth, 11, kOrderByCriterion));
 
   // Its files: the depth stored last in the table, the residual errors scaled by the
@@ -403,8 +415,9 @@ void fill_gaps(Run& run) {
 }
 
 void end_line(Run& run) {
-  banner_line(run, "|================ as wex vostrand would say, \"this is the end\" "
-                   "================|");
+  banner_line(run,
+              "|================ as wex vostrand would say, \"this is the end\" "
+              "================|");
 }
 
 }  // namespace

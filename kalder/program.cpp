@@ -31,9 +31,9 @@ struct RunWideFile {
   const char* name;
 };
 constexpr RunWideFile kRunWideFiles[] = {
-    {unit::crns_raw, "crns_raw.txt"}, {unit::crns_std, "crns_std.txt"},
-    {unit::crns_res, "crns_res.txt"}, {unit::crns_kld, "crns_kld.txt"},
-    {unit::crns_rcs, "crns_rcs.txt"}, {unit::err_raw, "crns_raw_err.txt"},
+    {unit::crns_raw, "crns_raw.txt"},    {unit::crns_std, "crns_std.txt"},
+    {unit::crns_res, "crns_res.txt"},    {unit::crns_kld, "crns_kld.txt"},
+    {unit::crns_rcs, "crns_rcs.txt"},    {unit::err_raw, "crns_raw_err.txt"},
     {unit::err_std, "crns_std_err.txt"}, {unit::err_res, "crns_res_err.txt"},
     {unit::err_kld, "crns_kld_err.txt"}, {unit::err_rcs, "crns_rcs_err.txt"},
 };
@@ -54,8 +54,17 @@ std::string framed(std::string_view text) {
 
 // Dialogue states; each question is one state, and "b" moves to an earlier one.
 enum class Step {
-  start1, start2, start3, file_names, count_line, title, batch_mode, same_commands,
-  log_files, continue_run, process
+  start1,
+  start2,
+  start3,
+  file_names,
+  count_line,
+  title,
+  batch_mode,
+  same_commands,
+  log_files,
+  continue_run,
+  process
 };
 
 // Shows the refusal of `name` when a name of `names` has its output prefix (true);
@@ -273,8 +282,7 @@ struct YesNoAnswer {
 // Asks a y/n question; "/" ends the run quietly.
 YesNoAnswer ask_yes_no(Run& run, const YesNoQuestion& q) {
   const Answer a = run.con.ask(q.text, 1).or_quit();
-  const Meaning m =
-      a.meaning({.help = true, .back = true, .yes_no = true, .blank = q.blank_means});
+  const Meaning m = a.meaning({.help = true, .back = true, .yes_no = true, .blank = q.blank_means});
   if (m == Meaning::help) helpm(q.help, run.con);
   const char letter = a.blank() ? (q.blank_means == Meaning::yes ? 'y' : 'n') : a.first();
   return {m, letter, m == Meaning::back ? q.back : q.here};
@@ -283,8 +291,8 @@ YesNoAnswer ask_yes_no(Run& run, const YesNoQuestion& q) {
 Step batch_mode_question(Run& run) {
   run.commands.at(Commands::kBatchMode) = ' ';
   run.con.say("");
-  const YesNoAnswer a = ask_yes_no(run, {"run in batch mode from log file? y/<n>/h", Meaning::no,
-                                         4, Step::batch_mode, Step::count_line});
+  const YesNoAnswer a = ask_yes_no(run, {"run in batch mode from log file? y/<n>/h", Meaning::no, 4,
+                                         Step::batch_mode, Step::count_line});
   if (!a.answered()) return a.next;
   run.commands.at(Commands::kBatchMode) = a.letter;
   return run.commands.batch_run() ? Step::process : Step::same_commands;
@@ -307,8 +315,8 @@ Step continue_question(Run& run) {
   run.commands.at(Commands::kContinue) = ' ';
   run.con.say("");
   run.con.say("the log files have been created now.");
-  const YesNoAnswer a = ask_yes_no(
-      run, {"continue with run? <y>/n/h", Meaning::yes, 6, Step::continue_run, Step::same_commands});
+  const YesNoAnswer a = ask_yes_no(run, {"continue with run? <y>/n/h", Meaning::yes, 6,
+                                         Step::continue_run, Step::same_commands});
   run.commands.at(Commands::kContinue) = a.letter;
   if (!a.answered()) return a.next;
   if (a.meaning == Meaning::no) {
@@ -327,13 +335,14 @@ std::vector<std::string> banner(bool in_file) {
   // column to the right of the others.
   const std::string inset = in_file ? " " : "";
   std::vector<std::string> rows{stars, stars, empty};
-  for (const std::string& r : {std::string("***    Program KALDER_45v1     ***"), empty,
-                               std::string("***       Creation Date:       ***"),
-                               framed("December 2026")}) {
+  for (const std::string& r :
+       {std::string("***    Program KALDER_45v1     ***"), empty,
+        std::string("***       Creation Date:       ***"), framed("December 2026")}) {
     rows.push_back(inset + r);
   }
   rows.push_back(empty);
-  rows.push_back(in_file ? "***       programmed by:       ***" : "***       Programmed by:       ***");
+  rows.push_back(in_file ? "***       programmed by:       ***"
+                         : "***       Programmed by:       ***");
   rows.push_back(framed(in_file ? "the dendro project team" : "The Dendro Project Team"));
   rows.push_back(empty);
   rows.push_back(stars);
@@ -352,16 +361,23 @@ void start_up(Run& run) {
   for (const auto& row : banner(false)) run.con.say(row);
   run.con.say("");
   run.con.say(Layout("(t18,'MAXIMUM tree-ring chronology length: ',t65,i5)").write(kMaxYears));
-  run.con.say(Layout("(t18,'MAXIMUM number of tree-ring series:  ',t65,i5)").write(kMaxSeriesKalder));
+  run.con.say(
+      Layout("(t18,'MAXIMUM number of tree-ring series:  ',t65,i5)").write(kMaxSeriesKalder));
 }
 
 void run_dialogue(Run& run) {
   Step step = Step::start1;
   for (;;) {
     switch (step) {
-      case Step::start1: step = start_prompt(run, 1); break;
-      case Step::start2: step = start_prompt(run, 2); break;
-      case Step::start3: step = start_prompt(run, 3); break;
+      case Step::start1:
+        step = start_prompt(run, 1);
+        break;
+      case Step::start2:
+        step = start_prompt(run, 2);
+        break;
+      case Step::start3:
+        step = start_prompt(run, 3);
+        break;
       case Step::file_names:
         step = file_names_question(run);
         if (step == Step::process) step = typed_names(run) ? Step::count_line : Step::file_names;
@@ -370,16 +386,25 @@ void run_dialogue(Run& run) {
         count_line(run);
         step = Step::title;
         break;
-      case Step::title: step = title_question(run); break;
-      case Step::batch_mode: step = batch_mode_question(run); break;
-      case Step::same_commands: step = same_commands_question(run); break;
+      case Step::title:
+        step = title_question(run);
+        break;
+      case Step::batch_mode:
+        step = batch_mode_question(run);
+        break;
+      case Step::same_commands:
+        step = same_commands_question(run);
+        break;
       case Step::log_files:
         mlf(run.units, run.icommands, run.commands, run.con);
         run.units.rewind(unit::file_names);
         step = Step::continue_run;
         break;
-      case Step::continue_run: step = continue_question(run); break;
-      case Step::process: return;
+      case Step::continue_run:
+        step = continue_question(run);
+        break;
+      case Step::process:
+        return;
     }
   }
 }
@@ -387,7 +412,8 @@ void run_dialogue(Run& run) {
 void process_files(Run& run) {
   run.file_count = 0;
   std::string record;
-  while (run.units.read_record(unit::file_names, record) && field(record, 10) != std::string(10, ' ')) {
+  while (run.units.read_record(unit::file_names, record) &&
+         field(record, 10) != std::string(10, ' ')) {
     run.commands.set_data_file(trim_right(record));
     run.units.forget_created();
     if (!set_up_file(run)) {

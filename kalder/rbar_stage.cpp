@@ -1,12 +1,12 @@
 #include "kalder/rbar_stage.h"
 
-#include "series/layout.h"
 #include <algorithm>
 
+#include "series/layout.h"
 #include "statistics/common_period.h"
 #include "statistics/rbar.h"
-#include "statistics/site_tree_core.h"
 #include "statistics/running_rbar.h"
+#include "statistics/site_tree_core.h"
 
 namespace dendro {
 namespace {
@@ -57,10 +57,12 @@ void running_rbar_step(Run& run, SeriesStage stage) {
   const int window = run.icommands[opt::running_rbar_window];
   const StageText text = text_of(stage);
   if (window <= 0 || run.length <= 2 * window) {
-    const Layout file("(/t15,'no running rbar segments calculated: total chronology'/"
-                      "t16,'length less then 2x the running window width: ',i4)");
-    const Layout console("(/t2,'no running rbar segments calculated: total chronology'/"
-                         "t3,'length less then 2x the running window width: ',i4)");
+    const Layout file(
+        "(/t15,'no running rbar segments calculated: total chronology'/"
+        "t16,'length less then 2x the running window width: ',i4)");
+    const Layout console(
+        "(/t2,'no running rbar segments calculated: total chronology'/"
+        "t3,'length less then 2x the running window width: ',i4)");
     run.units.write(unit::out, file.write(window));
     run.con.say(console.write(window));
     return;

@@ -27,20 +27,20 @@ struct Run {
   Commands commands;
 
   // Run-wide dialogue results.
-  std::string run_title;         // 80 characters
-  std::string file_names_file;   // the file that lists the data files
-  int file_count = 0;            // data files whose log file was read
+  std::string run_title;        // 80 characters
+  std::string file_names_file;  // the file that lists the data files
+  int file_count = 0;           // data files whose log file was read
   int batch_status = 0;
 
   // Per data file.
-  std::string prefix;            // output prefix of the data file in hand
+  std::string prefix;  // output prefix of the data file in hand
   // The summary plot pages still to show: the summary plot option as loaded, lowered by a
   // "no more plots" answer on a page.
   int summary_plots_state = 0;
   Tsi1 tsi1;
   StatsTable stats;
   Tsi2 tsi2;
-  std::vector<int> rcs_series;   // per-series integers handed to the regional curve stage
+  std::vector<int> rcs_series;  // per-series integers handed to the regional curve stage
 
   // Chronology axis and identifiers of the data file in hand.
   int first_year = 0, last_year = 0, length = 0;
@@ -49,7 +49,7 @@ struct Run {
   std::string saved_headers[3];  // copies of the three header lines of `commands`
   int series_with_gaps = 0;
   float largest_mean = 0;
-  std::vector<int> presence;     // presence mask left by the series reader
+  std::vector<int> presence;  // presence mask left by the series reader
 
   // Inter-series statistics: the latest all-series rbar (handed to the next mean
   // chronology), and the running rbar table, seven columns for each of the four series

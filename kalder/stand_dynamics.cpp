@@ -107,11 +107,10 @@ void plot_series_outliers(Run& run, int i, const SeriesSpan& s, std::span<const 
                           const SeriesOutliers& found, int& plot_switch) {
   std::vector<float> impulse(found.outliers);
   commie2(impulse, run.pooled_coefficients);
-  const ChronologyPlot page =
-      two_panels(found.residuals, mean, found.outliers, impulse, s.n, s.first_year,
-                 run.tsi1.ids.at(at(i)),
-                 {" residuals with mean", " endogenous outliers (>3.5 sd) with impulse response",
-                  "measurements (y)", "indices (z)", 1, 8});
+  const ChronologyPlot page = two_panels(
+      found.residuals, mean, found.outliers, impulse, s.n, s.first_year, run.tsi1.ids.at(at(i)),
+      {" residuals with mean", " endogenous outliers (>3.5 sd) with impulse response",
+       "measurements (y)", "indices (z)", 1, 8});
   crnplt1(run.plots, page, plot_switch);
 }
 
@@ -122,11 +121,11 @@ void plot_outlier_counts(Run& run) {
   crnplt3(run.plots, run.tsi1, run.icommands, run.commands, "endogenous outliers (>3.5 sd)",
           "years", "index units (y)", series_kind::kEndogenousOutliers);
   const std::string name = run.commands.get(Commands::kNameFirst, Commands::kNameLast);
-  const ChronologyPlot page =
-      two_panels(counts.negative, counts.positive, counts.negative_share, counts.positive_share,
-                 static_cast<int>(counts.positive.size()), run.first_year, name,
-                 {" number of endogenous outliers (>3.5 sd)",
-                  " fraction of endogenous outliers (>3.5 sd)", "number (y)", "fraction (z)", 1, 7});
+  const ChronologyPlot page = two_panels(
+      counts.negative, counts.positive, counts.negative_share, counts.positive_share,
+      static_cast<int>(counts.positive.size()), run.first_year, name,
+      {" number of endogenous outliers (>3.5 sd)", " fraction of endogenous outliers (>3.5 sd)",
+       "number (y)", "fraction (z)", 1, 7});
   int flag = run.icommands[opt::stand_dynamics_plots];  // a copy: the run's flag stays as it is
   crnplt1(run.plots, page, flag);
 }

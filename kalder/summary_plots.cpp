@@ -77,15 +77,21 @@ struct Pair {
   const char* z_label;
 };
 
-constexpr Pair kRawAndStandard{tsi2col::raw, tsi2col::standard, 1, 3, 10,
-                               " raw ring width chronology", " standard chronology",
-                               "measurements (y)", "indices (z)"};
-constexpr Pair kResidualAndKalder{tsi2col::residual, tsi2col::kalder, 2, 3, 10,
-                                  " residual chronology", " kalder chronology",
-                                  "indices (y)", "indices (z)"};
-constexpr Pair kSegmentAndAge{tsi2col::segment_length, tsi2col::tree_age, 1, 4, 3,
-                              " mean segment length", " mean tree age",
-                              "segment length (y)", "tree age (z)"};
+constexpr Pair kRawAndStandard{tsi2col::raw,
+                               tsi2col::standard,
+                               1,
+                               3,
+                               10,
+                               " raw ring width chronology",
+                               " standard chronology",
+                               "measurements (y)",
+                               "indices (z)"};
+constexpr Pair kResidualAndKalder{
+    tsi2col::residual, tsi2col::kalder, 2, 3, 10, " residual chronology", " kalder chronology",
+    "indices (y)",     "indices (z)"};
+constexpr Pair kSegmentAndAge{
+    tsi2col::segment_length, tsi2col::tree_age, 1, 4, 3, " mean segment length", " mean tree age",
+    "segment length (y)",    "tree age (z)"};
 
 void draw_pair(Run& run, const Pair& p) {
   const int n = run.length;
@@ -122,9 +128,9 @@ void draw_running(Run& run, const RunningPage& r) {
   const std::vector<float> rbar = running_column(run, c0 + 2);
   const std::vector<float> error = running_column(run, c0 + 4);
   const std::vector<float> eps = running_column(run, c0 + 5);
-  const std::string top =
-      Layout("(a,1x,2i4)").write(r.top_title, run.icommands[opt::running_rbar_window],
-                                 run.icommands[opt::running_rbar_overlap]);
+  const std::string top = Layout("(a,1x,2i4)")
+                              .write(r.top_title, run.icommands[opt::running_rbar_window],
+                                     run.icommands[opt::running_rbar_overlap]);
   // The first year is the raw step's first middle year, for all four pages.
   ChronologyPlot page = two_panels(rbar, middle, eps, error, run.window_count,
                                    static_cast<int>(run.running_table.front()[0]));

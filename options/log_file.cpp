@@ -6,8 +6,8 @@
 #include <ostream>
 #include <vector>
 
-#include "options/detrending_codes.h"
 #include "options/defaults.h"
+#include "options/detrending_codes.h"
 #include "options/labels.h"
 #include "series/console.h"
 #include "series/fit_codes.h"
@@ -193,9 +193,9 @@ void check_width(int code, int& width) {
   const bool median = code == fit::running_median;
   if (!median && code != fit::lowess) return;
   if (between(width, 0, 2)) {
-    throw Stop(median ? "*** median filter width inadmissable"
-                      : "*** lowess smoother width inadmissable",
-               kFailureStatus);
+    throw Stop(
+        median ? "*** median filter width inadmissable" : "*** lowess smoother width inadmissable",
+        kFailureStatus);
   }
   if (width < -100) width = -100;
   if (median && width > 2 && width % 2 == 0) width -= 1;
@@ -334,8 +334,7 @@ struct Reader {
     }
     if (const auto refusal = detrending_record_refusal(record_fields.item, next)) {
       // Records are numbered from the header record: option k's record is k + 1.
-      reason = "record " + std::to_string(record_fields.item + 1) + " of the log file: " +
-               *refusal;
+      reason = "record " + std::to_string(record_fields.item + 1) + " of the log file: " + *refusal;
       return Failure::bad_value;
     }
     if (!accepted(record_fields.item, next)) return Failure::bad_value;

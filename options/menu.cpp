@@ -27,10 +27,9 @@ std::string menu_text(const Icommands& ic, const Commands& commands) {
                   {opt::missing_data, opt::missing_data_plots}, 2);
   lines[4] = line("(t2,' [3] data transformation',t26,i5,i13,t47,a)",
                   {opt::transformation, opt::transformation_plots}, 3);
-  lines[5] = line("(t2,' [4] first detrending',t26,i5,i7,i6,t47,a)",
-                  {opt::first_detrending, opt::first_detrending_parameter,
-                   opt::first_detrending_plots},
-                  4);
+  lines[5] = line(
+      "(t2,' [4] first detrending',t26,i5,i7,i6,t47,a)",
+      {opt::first_detrending, opt::first_detrending_parameter, opt::first_detrending_plots}, 4);
   // Under regional curve standardization the second detrending is the curve of the
   // age-aligned mean and has no plot flag of its own on this line.
   if (ic[opt::first_detrending] == fit::regional_curve) {
@@ -38,10 +37,10 @@ std::string menu_text(const Icommands& ic, const Commands& commands) {
                            {opt::second_detrending, opt::second_detrending_parameter},
                            detrending_label(5, ic[opt::second_detrending], "rcs-"));
   } else {
-    lines[6] = line("(t2,' [5] second detrending',t26,i5,i7,i6,t47,a)",
-                    {opt::second_detrending, opt::second_detrending_parameter,
-                     opt::second_detrending_plots},
-                    5);
+    lines[6] = line(
+        "(t2,' [5] second detrending',t26,i5,i7,i6,t47,a)",
+        {opt::second_detrending, opt::second_detrending_parameter, opt::second_detrending_plots},
+        5);
   }
   lines[7] = line("(t2,' [6] robust detrending',t26,i5,t47,a)", {opt::robust_detrending}, 6);
   lines[8] = line("(t2,' [7] interactive detrend',t26,i5,t47,a)", {opt::interactive}, 7);
@@ -51,19 +50,18 @@ std::string menu_text(const Icommands& ic, const Commands& commands) {
   lines[11] = line("(t2,'[10] pooled ar order',t26,i5,i13,t47,a39)",
                    {opt::pooled_ar_order, opt::pooled_ar_plots}, 10);
   lines[12] = line("(t2,'[11] series ar order',t26,i5,t47,a)", {opt::series_ar_order}, 11);
-  lines[13] = line("(t2,'[12] mean chronology',t27,2i4,i5,i4,t47,a)",
-                   {opt::mean_chronology, opt::bootstrap_limits, opt::bootstrap_spline,
-                    opt::bootstrap_plots},
-                   12);
+  lines[13] = line(
+      "(t2,'[12] mean chronology',t27,2i4,i5,i4,t47,a)",
+      {opt::mean_chronology, opt::bootstrap_limits, opt::bootstrap_spline, opt::bootstrap_plots},
+      12);
   lines[14] = line("(t2,'[13] stabilize variance',t26,i5,t47,a)", {opt::stabilisation}, 13);
   lines[15] = line("(t2,'[14] common period years',t27,3x,2i5,t47,a)",
                    {opt::common_period_first, opt::common_period_last}, 14);
   lines[16] = Layout("(t2,'[15] site-tree-core mask',t27,6x,a,t47,a)")
                   .write(commands.mask(), option_label(15, ic));
-  lines[17] = line("(t2,'[16] running rbar',t26,4x,2i5,i4,t47,a)",
-                   {opt::running_rbar_window, opt::running_rbar_overlap,
-                    opt::running_rbar_plots},
-                   16);
+  lines[17] =
+      line("(t2,'[16] running rbar',t26,4x,2i5,i4,t47,a)",
+           {opt::running_rbar_window, opt::running_rbar_overlap, opt::running_rbar_plots}, 16);
   lines[18] = line("(t2,'[17] printout option',t26,i5,t47,a)", {opt::printout}, 17);
   lines[19] = line("(t2,'[18] core series save',t26,i5,t47,a)", {opt::core_series_save}, 18);
   lines[20] = line("(t2,'[19] summary plots',t26,i5,t47,a)", {opt::summary_plots}, 19);

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "options/defaults.h"
 #include "options/detrending_codes.h"
 #include "options/help.h"
 #include "options/log_file.h"
-#include "options/defaults.h"
 #include "series/console.h"
 #include "series/fit_codes.h"
 #include "series/layout.h"
@@ -47,24 +47,23 @@ struct ChoiceText {
 };
 
 // The detrending choices in the order shown.
-constexpr ChoiceText kDetrendingChoices[] = {
-    {"age dependent spline", "-6"},
-    {"friedman variable span smoother", "-5"},
-    {"lowess robust smoothing method", "-4"},
-    {"median filter sharpening/smoothing", "-3"},
-    {"regional curve (rcs) detrending", "-2"},
-    {"first differences", "-1"},
-    {"no detrending applied", "0"},
-    {"neg expon curve (k>0), no = opt 4", "1"},
-    {"neg expon curve (k>0), no = opt 5", "2"},
-    {"neg expon curve (any k)", "3"},
-    {"linear regression (any slope)", "4"},
-    {"linear regression (neg slope)", "5"},
-    {"horizontal line (arithmetic mean)", "6"},
-    {"hugershoff growth curve", "7"},
-    {"general negative exponential curve", "8"},
-    {"smoothing spline (fixed n cutoff)", ">9"},
-    {"smoothing spline (pct n cutoff)", "<-9"}};
+constexpr ChoiceText kDetrendingChoices[] = {{"age dependent spline", "-6"},
+                                             {"friedman variable span smoother", "-5"},
+                                             {"lowess robust smoothing method", "-4"},
+                                             {"median filter sharpening/smoothing", "-3"},
+                                             {"regional curve (rcs) detrending", "-2"},
+                                             {"first differences", "-1"},
+                                             {"no detrending applied", "0"},
+                                             {"neg expon curve (k>0), no = opt 4", "1"},
+                                             {"neg expon curve (k>0), no = opt 5", "2"},
+                                             {"neg expon curve (any k)", "3"},
+                                             {"linear regression (any slope)", "4"},
+                                             {"linear regression (neg slope)", "5"},
+                                             {"horizontal line (arithmetic mean)", "6"},
+                                             {"hugershoff growth curve", "7"},
+                                             {"general negative exponential curve", "8"},
+                                             {"smoothing spline (fixed n cutoff)", ">9"},
+                                             {"smoothing spline (pct n cutoff)", "<-9"}};
 
 // The choices of the detrending options; the second detrending has no regional curve and
 // shows no first differences.
@@ -103,7 +102,7 @@ class Dialogue {
 
   // The accepted values of an element: in `range` and printable in its log file field.
   std::function<bool(long long)> storable(OptionElement element,
-                                         std::function<bool(long long)> range) {
+                                          std::function<bool(long long)> range) {
     return [element, range](long long v) {
       return between(v, INT_MIN, INT_MAX) && range(v) &&
              fits_log_field(element, static_cast<int>(v));
@@ -371,11 +370,10 @@ void Dialogue::interactive() {
 void Dialogue::index_calculation() {
   heading({"compute detrended tree rings (/ to exit, h for help):"});
   const bool differences = ic_[opt::transformation] != 0;
-  ic_[opt::index_calculation] =
-      code({choice("indices or ratios (rt/gt)", "1", !differences),
-            choice("residuals or differences (rt-gt)", "2", differences)},
-           differences ? "2" : "1", opt::index_calculation,
-           [](long long v) { return between(v, 1, 2); });
+  ic_[opt::index_calculation] = code({choice("indices or ratios (rt/gt)", "1", !differences),
+                                      choice("residuals or differences (rt-gt)", "2", differences)},
+                                     differences ? "2" : "1", opt::index_calculation,
+                                     [](long long v) { return between(v, 1, 2); });
 }
 
 void Dialogue::ar_method() {
@@ -393,10 +391,10 @@ void Dialogue::ar_method() {
 
 void Dialogue::pooled_order() {
   heading({"pooled ar model order options (/ to exit, h for help):"});
-  ic_[opt::pooled_ar_order] = code({choice("minimum aic order selection", "0", true),
-                                    choice("user-fixed ar order (max=10)", "ip")},
-                                   "0", opt::pooled_ar_order,
-                                   [](long long v) { return between(v, 0, 10); });
+  ic_[opt::pooled_ar_order] =
+      code({choice("minimum aic order selection", "0", true),
+            choice("user-fixed ar order (max=10)", "ip")},
+           "0", opt::pooled_ar_order, [](long long v) { return between(v, 0, 10); });
   yes_no("plot pooled ar modelling results? y/<n>", opt::pooled_ar_plots);
 }
 
@@ -410,8 +408,8 @@ void Dialogue::series_order() {
 
 void Dialogue::mean_chronology() {
   // A new mean chronology starts without bootstrap limits.
-  for (OptionElement e : {opt::mean_chronology, opt::bootstrap_plots, opt::bootstrap_limits,
-                          opt::bootstrap_spline}) {
+  for (OptionElement e :
+       {opt::mean_chronology, opt::bootstrap_plots, opt::bootstrap_limits, opt::bootstrap_spline}) {
     ic_[e] = 0;
   }
   heading({"mean chronology options (/ to exit, h for help):"});

@@ -49,9 +49,9 @@ class AutoregressionPage {
       right_.push_back(j == 1 ? 0.4 : j - 0.6);
     }
     for (int lag = 0; lag <= kLags; ++lag) lags_.push_back(lag);
-    title_ = field(std::string(trim_right(data_file)) + std::string(6, ' ') +
-                       "POOLED AUTOREGRESSION RESULTS",
-                   kTitleLength);
+    title_ = field(
+        std::string(trim_right(data_file)) + std::string(6, ' ') + "POOLED AUTOREGRESSION RESULTS",
+        kTitleLength);
   }
 
   const std::string& title() const { return title_; }

@@ -45,8 +45,8 @@ class EigenvaluePage {
   void set_up(PlotStyle& s) const {
     float largest = kLargestStart;
     for (std::size_t k = 0; k < components_.size(); ++k) {
-      largest = std::max({largest, static_cast<float>(broken_stick_[k]),
-                          static_cast<float>(eigenvalues_[k])});
+      largest = std::max(
+          {largest, static_cast<float>(broken_stick_[k]), static_cast<float>(eigenvalues_[k])});
     }
     s.x.min = 0.0f;
     s.x.max = static_cast<float>(components_.size());

@@ -22,10 +22,10 @@ namespace {
 
 constexpr std::size_t kTitleLength = 70;
 constexpr std::size_t kLabelLength = 60;
-constexpr int kNameShift = 9;          // blanks before the name in both titles
-constexpr int kLabelShift = 10;        // blanks before the lower x label
-constexpr float kMaxStart = -9999.0f;  // start of a maximum search
-constexpr float kMinStart = 9999.0f;   // start of a minimum search
+constexpr int kNameShift = 9;             // blanks before the name in both titles
+constexpr int kLabelShift = 10;           // blanks before the lower x label
+constexpr float kMaxStart = -9999.0f;     // start of a maximum search
+constexpr float kMinStart = 9999.0f;      // start of a minimum search
 constexpr float kNoStartCurve = -999.0f;  // first value of an absent start curve
 constexpr std::string_view kArOutliersTitle = " autoregressive outliers";
 constexpr int kFitParameters = 7;
@@ -79,8 +79,12 @@ bool all_one(const std::vector<double>& v) {
 }
 
 constexpr std::array<TickStep, 6> kDepthSteps{{
-    {10, 5.0f, 1}, {50, 10.0f, 4}, {100, 25.0f, 1},
-    {500, 100.0f, 5}, {2000, 500.0f, 4}, {std::numeric_limits<int>::max(), 1000.0f, 2},
+    {10, 5.0f, 1},
+    {50, 10.0f, 4},
+    {100, 25.0f, 1},
+    {500, 100.0f, 5},
+    {2000, 500.0f, 4},
+    {std::numeric_limits<int>::max(), 1000.0f, 2},
 }};
 
 // Sample-depth axis of the chronology page: the maximum raised to a half step, the ticks
@@ -128,7 +132,7 @@ class ChronologyPage {
   std::vector<double> r_;                 // reference line
   std::vector<double> d_;                 // sample depth
   std::array<float, kFitParameters> p_{};
-  int nonzero_ = 0;        // non-zero values of the lower panel's curve (kinds 2, 4, 7)
+  int nonzero_ = 0;  // non-zero values of the lower panel's curve (kinds 2, 4, 7)
   bool no_curve_name_ = false;
   bool ar_outliers_ = false;
   Axis depth_;
@@ -137,8 +141,7 @@ class ChronologyPage {
 
 void ChronologyPage::copy_data() {
   n_ = std::max(in_.n, 0);
-  const std::array<std::span<const float>, 6> given{in_.c1, in_.c2, in_.c3,
-                                                    in_.c4, in_.c5, in_.c6};
+  const std::array<std::span<const float>, 6> given{in_.c1, in_.c2, in_.c3, in_.c4, in_.c5, in_.c6};
   for (std::size_t k = 0; k < c_.size(); ++k) c_[k] = first_n(given[k], n_);
   if (in_.kind == 5) {
     x_ = c_[1];  // the window middle years
@@ -157,12 +160,16 @@ void ChronologyPage::make_texts() {
   const std::string name = std::string(kNameShift, ' ') + std::string(trim_right(in_.name));
   upper_title_ = field(name + std::string(in_.upper_title), kTitleLength);
   lower_title_ = field(name + std::string(in_.lower_title), kTitleLength);
-  lower_x_label_ = left_justified(std::string(kLabelShift, ' ') + std::string(in_.lower_x_label),
-                                  kLabelLength);
+  lower_x_label_ =
+      left_justified(std::string(kLabelShift, ' ') + std::string(in_.lower_x_label), kLabelLength);
   y_label_ = left_justified(std::string(in_.y_label), kLabelLength);
   z_label_ = left_justified(std::string(in_.z_label), kLabelLength);
   switch (in_.kind) {
-    case 2: case 4: case 5: case 7: case 9:
+    case 2:
+    case 4:
+    case 5:
+    case 7:
+    case 9:
       lalign(upper_title_);
       lalign(lower_title_);
       break;
@@ -217,7 +224,8 @@ void ChronologyPage::set_limits(PlotStyle& s) {
       }
       break;
     }
-    case 2: case 4:
+    case 2:
+    case 4:
       s.y.min = 0, s.y.max = max_of(c[0]);
       s.z.min = 0, s.z.max = max_of(c[3]);
       nonzero_ = count_nonzero(c[3]);
@@ -263,7 +271,8 @@ void ChronologyPage::set_limits(PlotStyle& s) {
   }
 
   // The year axis on whole decades, then the ticks of all three axes.
-  const float first = x_.empty() ? static_cast<float>(in_.first_year) : static_cast<float>(x_.front());
+  const float first =
+      x_.empty() ? static_cast<float>(in_.first_year) : static_cast<float>(x_.front());
   const float last = x_.empty() ? first : static_cast<float>(x_.back());
   s.x.min = decade_start(first);
   s.x.max = decade_end(last);
@@ -293,8 +302,8 @@ void ChronologyPage::draw_fit_description(const PlotStyle& s) const {
   const int window = std::abs(static_cast<int>(p_[6]));
   if (option >= fit::neg_exponential && !fit::spline_code(option)) {
     const int shift = static_cast<int>(p_[5]);
-    const std::string values = fmt_write(shift < 10 ? kFitValuesShort : kFitValuesLong,
-                                         p_[0], p_[1], p_[2], p_[4], shift);
+    const std::string values =
+        fmt_write(shift < 10 ? kFitValuesShort : kFitValuesLong, p_[0], p_[1], p_[2], p_[4], shift);
     draw_text("t", -1.8, 0.6, "f(i)=a*t(i+p)**b*exp(-c*t(i+p))+k", s.text_colour);
     draw_text("t", -3.5, 0.63, "   a     b     c     k    p   ", s.text_colour);
     draw_text("t", -5.2, 0.6, values, s.text_colour);
@@ -330,7 +339,10 @@ void ChronologyPage::draw_upper(const PlotStyle& s) const {
       draw_fit_description(s);
       break;
     }
-    case 2: case 4: case 6: case 7:
+    case 2:
+    case 4:
+    case 6:
+    case 7:
       draw_line(x_, c[0], L);
       wide(c[1], C, s);
       if (in_.kind == 7) draw_level(x_, 0.0, s.frame_colour);
@@ -381,14 +393,17 @@ void ChronologyPage::draw_lower(const PlotStyle& s) const {
       if (!c[4].empty() && c[4][0] != 0) wide(c[4], C, s);
       draw_line(x_, r_, ar_outliers_ ? C : L);
       break;
-    case 2: case 4: case 7:
+    case 2:
+    case 4:
+    case 7:
       if (nonzero_ >= 1 && nonzero_ <= n_) {
         draw_line(x_, c[3], L);
         wide(c[4], C, s);
       }
       if (in_.kind == 7) draw_level(x_, 0.0, s.frame_colour);
       break;
-    case 3: case 6:
+    case 3:
+    case 6:
       draw_line(x_, c[3], L);
       wide(c[4], C, s);
       draw_level(x_, 1.0, L);
@@ -419,8 +434,7 @@ void ChronologyPage::draw(const PlotStyle& s) const {
   const bool three = in_.kind == 3;
   draw_frame(s, three ? kUpperOfThree : kUpper, s.x, s.y, "", y_label_, upper_title_);
   draw_upper(s);
-  draw_frame(s, three ? kLowerOfThree : kLower, s.x, s.z, lower_x_label_, z_label_,
-             lower_title_);
+  draw_frame(s, three ? kLowerOfThree : kLower, s.x, s.z, lower_x_label_, z_label_, lower_title_);
   draw_lower(s);
   if (three) {
     draw_frame(s, kDepthPanel, s.x, depth_, lower_x_label_, "samples (z2)", "");
@@ -444,30 +458,40 @@ bool ChronologyPage::extra_item(int item) {
 
 std::string_view curve_name(int fit_option) {
   switch (fit_option) {
-    case fit::regional_curve: return "rcs growth curve";
-    case fit::age_spline: return "age dependent spline";
-    case fit::super_smoother: return "friedman super smoother";
-    case fit::lowess: return "lowess robust smoother";
-    case fit::running_median: return "median filter sharpener";
+    case fit::regional_curve:
+      return "rcs growth curve";
+    case fit::age_spline:
+      return "age dependent spline";
+    case fit::super_smoother:
+      return "friedman super smoother";
+    case fit::lowess:
+      return "lowess robust smoother";
+    case fit::running_median:
+      return "median filter sharpener";
     case fit::neg_exponential:
     case fit::neg_exponential_or_falling_line:
-    case fit::general_neg_exponential: return "negative exponential curve";
-    case fit::line: case fit::falling_line: return "linear regression curve";
-    case fit::horizontal_mean: return "horizontal mean curve";
-    case fit::hugershoff: return "hugershoff curve";
-    case fit::general_exponential: return "general exponential curve";
-    default: return fit::fixed_spline(fit_option) ? "cubic smoothing spline" : "";
+    case fit::general_neg_exponential:
+      return "negative exponential curve";
+    case fit::line:
+    case fit::falling_line:
+      return "linear regression curve";
+    case fit::horizontal_mean:
+      return "horizontal mean curve";
+    case fit::hugershoff:
+      return "hugershoff curve";
+    case fit::general_exponential:
+      return "general exponential curve";
+    default:
+      return fit::fixed_spline(fit_option) ? "cubic smoothing spline" : "";
   }
 }
 
-void crnplt1(PlotSession& session, const ChronologyPlot& plot, int& plot_flag,
-             int& fit_option) {
+void crnplt1(PlotSession& session, const ChronologyPlot& plot, int& plot_flag, int& fit_option) {
   ChronologyPage page(session.console(), plot, fit_option);
   PlotDefinition def;
-  def.menu = plot.kind == 3
-                 ? full_menu({"| sample depth plot       max z2          [22] |",
-                              "|                         min z2          [23] |"})
-                 : full_menu();
+  def.menu = plot.kind == 3 ? full_menu({"| sample depth plot       max z2          [22] |",
+                                         "|                         min z2          [23] |"})
+                            : full_menu();
   def.shape = PageShape{1, plot.kind == 3 ? 3 : 2};
   def.title = std::string(trim_right(plot.name)) + std::string(trim_right(plot.upper_title));
   if (!trim_right(plot.lower_title).empty()) {

@@ -21,26 +21,25 @@ namespace dendro {
 //   9 bootstrap limits: the mean and its limits (curves 1 to 3 and 4 to 6)
 struct ChronologyPlot {
   std::span<const float> c1, c2, c3, c4, c5, c6;
-  std::span<const int> depth;   // sample depth per year (kind 3)
-  int n = 0;                    // number of points
-  int first_year = 0;           // the abscissa of point i is first_year + i - 1 (not kind 5)
-  int page = 1;                 // 1 measurements (reference line at the mean), 2+ indices
-  std::string_view name;        // output prefix or series id
-  std::string_view upper_title; // appended to the name for the upper title
-  std::string_view lower_title; // appended to the name for the lower title
-  std::string_view y_label;     // upper panel's value axis
+  std::span<const int> depth;    // sample depth per year (kind 3)
+  int n = 0;                     // number of points
+  int first_year = 0;            // the abscissa of point i is first_year + i - 1 (not kind 5)
+  int page = 1;                  // 1 measurements (reference line at the mean), 2+ indices
+  std::string_view name;         // output prefix or series id
+  std::string_view upper_title;  // appended to the name for the upper title
+  std::string_view lower_title;  // appended to the name for the lower title
+  std::string_view y_label;      // upper panel's value axis
   std::string_view lower_x_label = "years";
-  std::string_view z_label;     // lower panel's value axis
-  int kind = 3;                 // 1 to 9
-  std::span<const float> fit;   // fit parameters p(1..7) (kind 1)
+  std::string_view z_label;    // lower panel's value axis
+  int kind = 3;                // 1 to 9
+  std::span<const float> fit;  // fit parameters p(1..7) (kind 1)
 };
 
 // Draws the page and runs the plot loop with the full menu (on the kind-3 page also the
 // sample-depth limits, items 22 and 23). Sets `plot_flag` to 0 when the user asks for no
 // more plots. On a kind-1 page a negative-exponential option (1 to 3) whose fit came out as
 // a straight line is set to 4 (linear regression) in `fit_option`.
-void crnplt1(PlotSession& session, const ChronologyPlot& plot, int& plot_flag,
-             int& fit_option);
+void crnplt1(PlotSession& session, const ChronologyPlot& plot, int& plot_flag, int& fit_option);
 
 // The same for a page that shows no fitted option to correct.
 void crnplt1(PlotSession& session, const ChronologyPlot& plot, int& plot_flag);

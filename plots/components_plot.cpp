@@ -200,9 +200,9 @@ std::vector<std::string> scores_menu() {
 
 std::string component_label(int kind, int number, float share) {
   const std::string prefix = kind == 2 ? "VF_" : "PC_";
-  const std::string text =
-      number < 10 ? Layout("(a3,i1,1x,f5.2,1x,a1)").write(prefix, number, share, "%")
-                  : Layout("(a3,i2,f5.2,1x,a1)").write(prefix, number, share, "%");
+  const std::string text = number < 10
+                               ? Layout("(a3,i1,1x,f5.2,1x,a1)").write(prefix, number, share, "%")
+                               : Layout("(a3,i2,f5.2,1x,a1)").write(prefix, number, share, "%");
   return field(text, kLabelLength);
 }
 

@@ -22,8 +22,15 @@ class GapPage {
   GapPage(std::span<const float> values, std::span<const float> trend, int n, int first_year,
           std::string_view id, std::string_view title, std::string_view x_label,
           std::string_view y_label, std::span<const int> filled)
-      : values_in_(values), trend_in_(trend), n_(std::max(n, 0)), first_year_(first_year),
-        id_(id), title_in_(title), x_label_in_(x_label), y_label_in_(y_label), filled_(filled) {}
+      : values_in_(values),
+        trend_in_(trend),
+        n_(std::max(n, 0)),
+        first_year_(first_year),
+        id_(id),
+        title_in_(title),
+        x_label_in_(x_label),
+        y_label_in_(y_label),
+        filled_(filled) {}
 
   void set_up(PlotStyle& s);
   void draw(const PlotStyle& s) const;
@@ -147,8 +154,8 @@ std::vector<FilledRun> filled_runs(std::span<const int> years) {
 
 void crnplt5(PlotSession& session, std::span<const float> values, std::span<const float> trend,
              int n, int first_year, std::string_view id, std::string_view title,
-             std::string_view x_label, std::string_view y_label,
-             std::span<const int> filled_years, int& plot_flag) {
+             std::string_view x_label, std::string_view y_label, std::span<const int> filled_years,
+             int& plot_flag) {
   GapPage page(values, trend, n, first_year, id, title, x_label, y_label, filled_years);
   PlotDefinition def;
   def.menu = gap_menu();

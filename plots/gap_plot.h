@@ -26,7 +26,7 @@ std::vector<FilledRun> filled_runs(std::span<const int> years);
 // it otherwise.
 void crnplt5(PlotSession& session, std::span<const float> values, std::span<const float> trend,
              int n, int first_year, std::string_view id, std::string_view title,
-             std::string_view x_label, std::string_view y_label,
-             std::span<const int> filled_years, int& plot_flag);
+             std::string_view x_label, std::string_view y_label, std::span<const int> filled_years,
+             int& plot_flag);
 
 }  // namespace dendro

@@ -34,8 +34,8 @@ void open_panel(Viewport vp, const Axis& x, const Axis& v) {
 void draw_axes(const PlotStyle& style, const Axis& x, const Axis& v, const char* x_options,
                const char* y_options) {
   plcol0(style.frame_colour);
-  plaxes(window_limits(x).first, window_limits(v).first, x_options, x.major, x.minor, y_options, v.major,
-         v.minor);
+  plaxes(window_limits(x).first, window_limits(v).first, x_options, x.major, x.minor, y_options,
+         v.major, v.minor);
 }
 
 void draw_labels(const PlotStyle& style, std::string_view x_label, std::string_view y_label,
@@ -79,7 +79,8 @@ void draw_finite(std::span<const double> x, std::span<const double> y, int colou
     while (start < n && !(std::isfinite(x[start]) && std::isfinite(y[start]))) ++start;
     std::size_t end = start;
     while (end < n && std::isfinite(x[end]) && std::isfinite(y[end])) ++end;
-    if (end > start) draw_line(x.subspan(start, end - start), y.subspan(start, end - start), colour);
+    if (end > start)
+      draw_line(x.subspan(start, end - start), y.subspan(start, end - start), colour);
     start = end;
   }
 }

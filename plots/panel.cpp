@@ -43,8 +43,8 @@ void draw_level(std::span<const double> x, double level, int colour) {
 
 void pen(int width) { plwidth(width); }
 
-void draw_text(std::string_view side, double displacement, double position,
-               std::string_view text, int colour) {
+void draw_text(std::string_view side, double displacement, double position, std::string_view text,
+               int colour) {
   plcol0(colour);
   plmtex(std::string(side).c_str(), displacement, position, 0.0, label_text(text).c_str());
 }

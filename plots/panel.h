@@ -28,8 +28,8 @@ void draw_level(std::span<const double> x, double level, int colour);
 void pen(int width);
 
 // A text inside or outside the frame (PLplot's plmtex, left-justified at `position`).
-void draw_text(std::string_view side, double displacement, double position,
-               std::string_view text, int colour);
+void draw_text(std::string_view side, double displacement, double position, std::string_view text,
+               int colour);
 
 // The values as PLplot takes them.
 std::vector<double> to_plot(std::span<const float> values);

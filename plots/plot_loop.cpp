@@ -15,8 +15,8 @@
 namespace dendro {
 namespace {
 
-constexpr std::string_view kMenuIndent = "               ";   // 15 blanks
-constexpr std::string_view kNoteIndent = "             ";     // 13 blanks
+constexpr std::string_view kMenuIndent = "               ";  // 15 blanks
+constexpr std::string_view kNoteIndent = "             ";    // 13 blanks
 // A menu that is answered this often without the user leaving it ends the plot.
 constexpr int kMaxMenuRounds = 100000;
 // Empty answers to the file-name question before the save is given up (PLplot's own limit).
@@ -69,7 +69,8 @@ bool device_available(std::string_view name) {
   int count = kMaxDevices;
   plgDevs(&menu_list, &name_list, &count);
   for (int i = 0; i < count && i < kMaxDevices; ++i) {
-    if (names[static_cast<std::size_t>(i)] != nullptr && name == names[static_cast<std::size_t>(i)]) {
+    if (names[static_cast<std::size_t>(i)] != nullptr &&
+        name == names[static_cast<std::size_t>(i)]) {
       return true;
     }
   }
@@ -156,8 +157,9 @@ std::optional<std::string> PlotSession::screen_device() {
     }
   }
   if (!device_) {
-    con_.say(" *** no X display: plots are not shown on the screen; [s]ave writes them as "
-             "PostScript files");
+    con_.say(
+        " *** no X display: plots are not shown on the screen; [s]ave writes them as "
+        "PostScript files");
   }
   return device_;
 }
@@ -236,12 +238,12 @@ std::vector<std::string> full_menu(const std::vector<std::string>& extra_lines) 
   };
   menu.insert(menu.end(), extra_lines.begin(), extra_lines.end());
   menu.insert(menu.end(), {
-      "|                                              |",
-      "|              reset options  [99]             |",
-      "|----------------------------------------------|",
-      "|    [s]ave   <[c]ontinue>  [n]o more plots    |",
-      "|______________________________________________|",
-  });
+                              "|                                              |",
+                              "|              reset options  [99]             |",
+                              "|----------------------------------------------|",
+                              "|    [s]ave   <[c]ontinue>  [n]o more plots    |",
+                              "|______________________________________________|",
+                          });
   return menu;
 }
 

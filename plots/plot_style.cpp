@@ -151,29 +151,74 @@ void arspltstyle(Console& con, PlotStyle& s, int item) {
   if (item >= 2 && item <= 5) colour_table(con);
   if (item == 21) colour_table(con);
   switch (item) {
-    case 1: edit_background(con, s); break;
-    case 2: edit_plain(con, "select new frame color [0-15] : ", false, Read::free, s.frame_colour); break;
-    case 3: edit_plain(con, "select new text color: [0-15] : ", true, Read::free, s.text_colour); break;
-    case 4: edit_plain(con, "select new line color: [0-15] : ", false, Read::field4, s.line_colour); break;
-    case 5: edit_plain(con, "select new curve color: [0-15] : ", false, Read::field4, s.curve_colour); break;
-    case 6: edit_plain(con, "select new line style: [0-8] : ", true, Read::field4, s.line_style); break;
-    case 7: edit_plain(con, "select new curve width: [0-8]  : ", true, Read::field4, s.curve_width); break;
-    case 8: change(con, "change x axis major tics from: ", kTickInterval, s.x.major); break;
-    case 9: change(con, "change x axis minor tics from: ", Read::free, s.x.minor); break;
-    case 10: change(con, "change y axis major tics from: ", kTickInterval, s.y.major); break;
-    case 11: change(con, "change y axis minor tics from: ", Read::field4, s.y.minor); break;
-    case 12: change(con, "change z axis major tics from: ", kTickInterval, s.z.major); break;
-    case 13: change(con, "change z axis minor tics from: ", Read::field4, s.z.minor); break;
-    case 14: change(con, "change x axis max value from: ", kLimit, s.x.max); break;
-    case 15: change(con, "change x axis min value from: ", kLimit, s.x.min); break;
-    case 16: change(con, "change y axis max value from: ", kLimit, s.y.max); break;
-    case 17: change(con, "change y axis min value from: ", kLimit, s.y.min); break;
-    case 18: change(con, "change z axis max value from: ", kLimit, s.z.max); break;
-    case 19: change(con, "change z axis min value from: ", kLimit, s.z.min); break;
-    case 20: change(con, "change symbol [0-126, 32 = no symbol]: ", Read::free, s.symbol); break;
-    case 21: change(con, "change symbol color from: ", Read::free, s.symbol_colour); break;
-    case kStyleReset: reset(s); break;
-    default: break;
+    case 1:
+      edit_background(con, s);
+      break;
+    case 2:
+      edit_plain(con, "select new frame color [0-15] : ", false, Read::free, s.frame_colour);
+      break;
+    case 3:
+      edit_plain(con, "select new text color: [0-15] : ", true, Read::free, s.text_colour);
+      break;
+    case 4:
+      edit_plain(con, "select new line color: [0-15] : ", false, Read::field4, s.line_colour);
+      break;
+    case 5:
+      edit_plain(con, "select new curve color: [0-15] : ", false, Read::field4, s.curve_colour);
+      break;
+    case 6:
+      edit_plain(con, "select new line style: [0-8] : ", true, Read::field4, s.line_style);
+      break;
+    case 7:
+      edit_plain(con, "select new curve width: [0-8]  : ", true, Read::field4, s.curve_width);
+      break;
+    case 8:
+      change(con, "change x axis major tics from: ", kTickInterval, s.x.major);
+      break;
+    case 9:
+      change(con, "change x axis minor tics from: ", Read::free, s.x.minor);
+      break;
+    case 10:
+      change(con, "change y axis major tics from: ", kTickInterval, s.y.major);
+      break;
+    case 11:
+      change(con, "change y axis minor tics from: ", Read::field4, s.y.minor);
+      break;
+    case 12:
+      change(con, "change z axis major tics from: ", kTickInterval, s.z.major);
+      break;
+    case 13:
+      change(con, "change z axis minor tics from: ", Read::field4, s.z.minor);
+      break;
+    case 14:
+      change(con, "change x axis max value from: ", kLimit, s.x.max);
+      break;
+    case 15:
+      change(con, "change x axis min value from: ", kLimit, s.x.min);
+      break;
+    case 16:
+      change(con, "change y axis max value from: ", kLimit, s.y.max);
+      break;
+    case 17:
+      change(con, "change y axis min value from: ", kLimit, s.y.min);
+      break;
+    case 18:
+      change(con, "change z axis max value from: ", kLimit, s.z.max);
+      break;
+    case 19:
+      change(con, "change z axis min value from: ", kLimit, s.z.min);
+      break;
+    case 20:
+      change(con, "change symbol [0-126, 32 = no symbol]: ", Read::free, s.symbol);
+      break;
+    case 21:
+      change(con, "change symbol color from: ", Read::free, s.symbol_colour);
+      break;
+    case kStyleReset:
+      reset(s);
+      break;
+    default:
+      break;
   }
 }
 

@@ -29,9 +29,9 @@ inline constexpr int kBlack = 15;
 // (item 99); the axes are set by the plot itself (limits, then ticks).
 struct PlotStyle {
   int bg_red = 255, bg_green = 255, bg_blue = 255;
-  int black_background = 0;   // 1: the plot loop swaps colours 0 and 15
-  int line_style = 1;         // PLplot line style; also the normal pen width
-  int curve_width = 2;        // pen width of the fitted or second curve
+  int black_background = 0;  // 1: the plot loop swaps colours 0 and 15
+  int line_style = 1;        // PLplot line style; also the normal pen width
+  int curve_width = 2;       // pen width of the fitted or second curve
   int line_colour = kBlack;
   int curve_colour = kRed;
   int second_curve_colour = kBlue;
@@ -39,7 +39,7 @@ struct PlotStyle {
   int frame_colour = kBlack;  // box, ticks and tick labels
   int symbol = 20;            // PLplot symbol code; 32 draws no symbol
   int symbol_colour = kBlue;
-  Axis x, y, z;               // z is the second value axis
+  Axis x, y, z;  // z is the second value axis
 };
 
 // Item code of the style reset.

@@ -74,8 +74,7 @@ void draw_error_bars(std::span<const double> x, std::span<const double> lower,
 
 class ReleasePlot {
  public:
-  ReleasePlot(const ReleasePage& page, const ReleaseSearch& search)
-      : in_(page), search_(search) {}
+  ReleasePlot(const ReleasePage& page, const ReleaseSearch& search) : in_(page), search_(search) {}
 
   void set_up(PlotStyle& s);
   void draw(const PlotStyle& s) const;
@@ -89,8 +88,8 @@ class ReleasePlot {
   const ReleasePage& in_;
   const ReleaseSearch& search_;
 
-  std::vector<double> x1_, z_;                       // the series' years, scaled series
-  std::vector<double> x2_, g_, gs_, h_, hs_, p_;     // one entry per window drawn
+  std::vector<double> x1_, z_;                    // the series' years, scaled series
+  std::vector<double> x2_, g_, gs_, h_, hs_, p_;  // one entry per window drawn
   std::vector<double> g_lower_, g_upper_;
   std::string top_title_, bottom_title_, top_y_, bottom_x_, bottom_y_, criteria_;
   bool unable_ = false;
@@ -203,9 +202,8 @@ void ReleasePlot::draw_bottom(const PlotStyle& s) const {
   // The search sees the means as the page shifts them, the earlier ones by more.
   const std::vector<double> g = shifted(g_, kMeanShift);
   const std::vector<double> h = shifted(h_, kLaterMeanShift);
-  const std::vector<int> releases =
-      search_(to_single(g), to_single(gs_), to_single(h), to_single(hs_), in_.change,
-              first_window_year());
+  const std::vector<int> releases = search_(to_single(g), to_single(gs_), to_single(h),
+                                            to_single(hs_), in_.change, first_window_year());
   for (int year : releases) {
     const std::vector<double> at{static_cast<double>(year), static_cast<double>(year)};
     const std::vector<double> ends{s.z.max, s.z.min};

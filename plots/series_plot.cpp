@@ -17,12 +17,12 @@ namespace {
 
 constexpr std::size_t kNameLength = 40;
 constexpr std::size_t kLabelLength = 60;
-constexpr int kFirstYearStart = 9999;    // start of the smallest-first-year search
-constexpr int kLastYearStart = -9999;    // start of the largest-last-year search
+constexpr int kFirstYearStart = 9999;  // start of the smallest-first-year search
+constexpr int kLastYearStart = -9999;  // start of the largest-last-year search
 constexpr float kMinStart = 9999.0f;
 constexpr float kMaxStart = -9999.0f;
 constexpr Viewport kFrame{0.12, 0.95, 0.2, 0.8};
-constexpr float kOutlierLevel = 1.0f;    // the outlier kinds split their values here
+constexpr float kOutlierLevel = 1.0f;  // the outlier kinds split their values here
 
 // The data file name cut at its first blank and centred in a 40-character text.
 std::string centred_name(const Commands& commands) {
@@ -43,13 +43,17 @@ struct Window {
 
 class SeriesPage {
  public:
-  SeriesPage(Console& con, const Tsi1& tsi1, const Icommands& icommands,
-             const Commands& commands, std::string_view title, std::string_view x_label,
-             std::string_view y_label, int kind)
-      : con_(con), tsi1_(tsi1), name_(centred_name(commands)), kind_(kind),
+  SeriesPage(Console& con, const Tsi1& tsi1, const Icommands& icommands, const Commands& commands,
+             std::string_view title, std::string_view x_label, std::string_view y_label, int kind)
+      : con_(con),
+        tsi1_(tsi1),
+        name_(centred_name(commands)),
+        kind_(kind),
         age_mode_(icommands[opt::first_detrending] == fit::regional_curve &&
                   kind == series_kind::kRegionalCurve),
-        title_in_(title), x_label_in_(x_label), y_label_in_(y_label) {}
+        title_in_(title),
+        x_label_in_(x_label),
+        y_label_in_(y_label) {}
 
   void set_up(PlotStyle& s);
   void draw(const PlotStyle& s) const;
@@ -82,9 +86,7 @@ const float* SeriesPage::value(int series, int row) const {
   return cell < tsi1_.matrix.size() ? &tsi1_.matrix[cell] : nullptr;
 }
 
-int SeriesPage::row_of(int x) const {
-  return age_mode_ ? x : x - first_year_ + 1;
-}
+int SeriesPage::row_of(int x) const { return age_mode_ ? x : x - first_year_ + 1; }
 
 void SeriesPage::find_windows() {
   const int count = std::min<int>(tsi1_.count, static_cast<int>(tsi1_.years.size()));

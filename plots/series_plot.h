@@ -15,10 +15,10 @@ inline constexpr int kRaw = 1;
 inline constexpr int kTransformed = 2;
 inline constexpr int kIndices = 3;
 inline constexpr int kResiduals = 4;
-inline constexpr int kRegionalCurve = 5;     // age-aligned when the first detrending is -2
+inline constexpr int kRegionalCurve = 5;  // age-aligned when the first detrending is -2
 inline constexpr int kFirstDetrending = 6;
 inline constexpr int kSecondDetrending = 7;
-inline constexpr int kArOutliers = 12;       // split at 1.0, the y axis from the smallest value
+inline constexpr int kArOutliers = 12;  // split at 1.0, the y axis from the smallest value
 inline constexpr int kEndogenousOutliers = 13;
 }  // namespace series_kind
 

@@ -18,12 +18,20 @@ constexpr int kMaxDecades = 80;
 // The fixed steps of the year axis and of the value axes; beyond the last row the axis
 // is rescaled by AS 96.
 constexpr std::array<TickStep, 6> kYearSteps{{
-    {50, 10.0f, 10}, {100, 20.0f, 5}, {200, 20.0f, 10},
-    {500, 50.0f, 5}, {1000, 100.0f, 10}, {2000, 250.0f, 5},
+    {50, 10.0f, 10},
+    {100, 20.0f, 5},
+    {200, 20.0f, 10},
+    {500, 50.0f, 5},
+    {1000, 100.0f, 10},
+    {2000, 250.0f, 5},
 }};
 constexpr std::array<TickStep, 6> kValueSteps{{
-    {2, 0.5f, 4}, {4, 1.0f, 4}, {10, 2.0f, 4},
-    {50, 5.0f, 5}, {100, 10.0f, 2}, {500, 100.0f, 5},
+    {2, 0.5f, 4},
+    {4, 1.0f, 4},
+    {10, 2.0f, 4},
+    {50, 5.0f, 5},
+    {100, 10.0f, 2},
+    {500, 100.0f, 5},
 }};
 constexpr int kWideMinor = 5;  // minor count of a rescaled axis
 

@@ -26,14 +26,14 @@ constexpr std::size_t kMedianTextLength = 50;
 constexpr float kLimitStart = 9999.0f;
 
 struct StatisticPanel {
-  int column;               // of the chronology table
+  int column;  // of the chronology table
   std::string_view y_label;
   std::string_view title;
-  float min_start;          // the y range starts from these values
+  float min_start;  // the y range starts from these values
   float max_start;
   bool zero_line;
   double median_displacement;
-  bool ticks_per_value;     // limits and ticks chosen again after every value
+  bool ticks_per_value;  // limits and ticks chosen again after every value
 };
 
 // Skewness before the transformation may be negative, but its axis always shows 0.

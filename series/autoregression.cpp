@@ -131,8 +131,7 @@ BurgFit burg(std::span<const float> x, Years uses, int count, float p0, int m, i
                             2.0f * (kf + 1.0f) * (kf + 2.0f) / (big_n - kf - 2.0f);
     std::vector<float> a(static_cast<std::size_t>(k));
     for (int i = 1; i < k; ++i) {
-      a[at(i)] =
-          kept[at(i)] - d * kept[static_cast<std::size_t>(k - i - 1)];
+      a[at(i)] = kept[at(i)] - d * kept[static_cast<std::size_t>(k - i - 1)];
     }
     a[at(k)] = d;
 

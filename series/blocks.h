@@ -8,8 +8,8 @@
 
 namespace dendro {
 
-inline constexpr int kMaxYears = 5000;          // years per series and per chronology
-inline constexpr int kMaxSeriesKalder = 1500;   // series per data file in kalder
+inline constexpr int kMaxYears = 5000;         // years per series and per chronology
+inline constexpr int kMaxSeriesKalder = 1500;  // series per data file in kalder
 inline constexpr int kMaxSeriesPelliform = 4500;
 // A pith offset beyond this many years puts a series' first ring past the last of the
 // regional curve's 5000 ages (or, below its negative, every ring before the first).
@@ -25,26 +25,26 @@ struct OptionElement {
 
 // Every value of the option table by name.
 namespace opt {
-inline constexpr OptionElement data_type{1};             // 1 tucson ring widths .. 5 user layout
-inline constexpr OptionElement missing_data{2};          // gap filling code
+inline constexpr OptionElement data_type{1};     // 1 tucson ring widths .. 5 user layout
+inline constexpr OptionElement missing_data{2};  // gap filling code
 inline constexpr OptionElement missing_data_plots{2, 1};
-inline constexpr OptionElement transformation{3};        // 0 none, 1 to 5 the transformations
+inline constexpr OptionElement transformation{3};  // 0 none, 1 to 5 the transformations
 inline constexpr OptionElement transformation_plots{3, 1};
-inline constexpr OptionElement first_detrending{4};      // a curve-fit code (series/fit_codes.h)
+inline constexpr OptionElement first_detrending{4};  // a curve-fit code (series/fit_codes.h)
 inline constexpr OptionElement first_detrending_parameter{4, 1};
 inline constexpr OptionElement first_detrending_plots{4, 2};
 inline constexpr OptionElement second_detrending{5};
 inline constexpr OptionElement second_detrending_parameter{5, 1};
 inline constexpr OptionElement second_detrending_plots{5, 2};
-inline constexpr OptionElement robust_detrending{6};     // 0 none, 1 non-robust, 2 robust
-inline constexpr OptionElement interactive{7};           // interactive gap filling/detrending
-inline constexpr OptionElement index_calculation{8};     // 0 none, 1 ratios, 2 differences
-inline constexpr OptionElement ar_method{9};             // 0 none, 1 non-robust, 2 to 5 robust
+inline constexpr OptionElement robust_detrending{6};  // 0 none, 1 non-robust, 2 robust
+inline constexpr OptionElement interactive{7};        // interactive gap filling/detrending
+inline constexpr OptionElement index_calculation{8};  // 0 none, 1 ratios, 2 differences
+inline constexpr OptionElement ar_method{9};          // 0 none, 1 non-robust, 2 to 5 robust
 inline constexpr OptionElement ar_method_plots{9, 1};
 inline constexpr OptionElement pooled_ar_order{10};
 inline constexpr OptionElement pooled_ar_plots{10, 1};
 inline constexpr OptionElement series_ar_order{11};
-inline constexpr OptionElement mean_chronology{12};      // 0 none, 1 arithmetic, 2-3 biweight, ...
+inline constexpr OptionElement mean_chronology{12};  // 0 none, 1 arithmetic, 2-3 biweight, ...
 inline constexpr OptionElement bootstrap_plots{12, 1};
 inline constexpr OptionElement bootstrap_limits{12, 2};  // 1: bootstrap confidence limits
 inline constexpr OptionElement bootstrap_spline{12, 3};  // spline length of the limits
@@ -55,11 +55,11 @@ inline constexpr OptionElement running_rbar_window{16};
 inline constexpr OptionElement running_rbar_overlap{16, 1};
 inline constexpr OptionElement running_rbar_plots{16, 2};
 inline constexpr OptionElement printout{17};
-inline constexpr OptionElement core_series_save{18};     // 0 none, 1 to 7 the save formats
+inline constexpr OptionElement core_series_save{18};  // 0 none, 1 to 7 the save formats
 inline constexpr OptionElement summary_plots{19};
-inline constexpr OptionElement stand_dynamics{20};       // 0 none, 1 to 3 the analyses
-inline constexpr OptionElement release_window{20, 1};    // running mean window width
-inline constexpr OptionElement release_threshold{20, 2}; // percent growth change threshold
+inline constexpr OptionElement stand_dynamics{20};        // 0 none, 1 to 3 the analyses
+inline constexpr OptionElement release_window{20, 1};     // running mean window width
+inline constexpr OptionElement release_threshold{20, 2};  // percent growth change threshold
 inline constexpr OptionElement release_error_limit{20, 3};
 inline constexpr OptionElement stand_dynamics_plots{20, 4};
 }  // namespace opt

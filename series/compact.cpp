@@ -71,7 +71,8 @@ double power_of_ten(int e) { return std::pow(10.0, e); }
 // that they show as an overflowed field rather than wrapping around.
 long long nearest(double x) {
   constexpr double kLimit = 9.0e17;
-  if (!(std::fabs(x) < kLimit)) return x < 0 ? -static_cast<long long>(kLimit) : static_cast<long long>(kLimit);
+  if (!(std::fabs(x) < kLimit))
+    return x < 0 ? -static_cast<long long>(kLimit) : static_cast<long long>(kLimit);
   return std::llround(x);
 }
 
@@ -158,12 +159,12 @@ ValuesRead read_values(RecordStream& in, std::string_view layout, int count, int
 
 }  // namespace
 
-void datw(std::ostream& out, std::string_view id, std::span<const float> values,
-          int first_year, std::string_view label) {
+void datw(std::ostream& out, std::string_view id, std::span<const float> values, int first_year,
+          std::string_view label) {
   const auto n = values.size();
   if (n == 0) return;
-  const std::string name(id.substr(0, std::min(static_cast<std::size_t>(csr(id, 2)),
-                                               static_cast<std::size_t>(kLongestId))));
+  const std::string name(id.substr(
+      0, std::min(static_cast<std::size_t>(csr(id, 2)), static_cast<std::size_t>(kLongestId))));
 
   // Largest magnitude, a negative value counting ten times (room for its sign).
   float largest = 1.0f;
@@ -187,7 +188,8 @@ void datw(std::ostream& out, std::string_view id, std::span<const float> values,
   long long power = 1;
   for (int m = 1; m <= 6; ++m) {
     power *= 10;
-    const bool all_multiples = std::all_of(k.begin(), k.end(), [&](long long v) { return v % power == 0; });
+    const bool all_multiples =
+        std::all_of(k.begin(), k.end(), [&](long long v) { return v % power == 0; });
     if (!all_multiples) {
       divisor = power / 10;
       width = 7 - m;
@@ -339,15 +341,15 @@ SeriesRead rinfrn(RecordStream& in, int& series_number, Console& console, int ma
     s.id = field(field(h[0].text, 6), 8);
     s.first_year = static_cast<int>(h[1].integer);
     const long long n = h[2].integer - h[1].integer + 1;
-    const std::string where = " *** error reading tree-ring data in mib pex data format: series " +
-                              s.id.substr(0, 6);
+    const std::string where =
+        " *** error reading tree-ring data in mib pex data format: series " + s.id.substr(0, 6);
     if (n < 1) {
       // A last year before the first would read as the end of the data.
       pause_and_stop(console, where + "\n line: " + trimmed(r80));
     }
     s.n = static_cast<int>(n);
     if (s.n > max_years) return s;  // too long: the caller reports it
-    int skip = 0;  // slots before the first year in its decade
+    int skip = 0;                   // slots before the first year in its decade
     if (s.first_year >= 0) {
       skip = s.first_year % 10;
     } else {

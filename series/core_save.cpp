@@ -54,7 +54,8 @@ void save_columns(std::ostream& out, Tsi1& tsi1, int code, Console& console) {
     if (code != save::spaces) head.emplace_back(separator);
     head.emplace_back(std::string_view(tsi1.ids[at(i)]));
   }
-  const Layout head_layout(code == save::spaces ? "('  year',1000(1x,a8))" : "(' year',1000(a,a8))");
+  const Layout head_layout(code == save::spaces ? "('  year',1000(1x,a8))"
+                                                : "(' year',1000(a,a8))");
   out << head_layout.write_values(head) << '\n';
 
   const int set_first = tsi1.year_row(tsi1.count + 1).ify;
@@ -104,8 +105,8 @@ void sis(std::ostream& out, Tsi1& tsi1, int code, std::string_view kind_tag, Con
         std::vector<float> buffer(values.begin(), values.end());
         for (float& v : buffer) v = v < 0 ? 0.0f : v;
         const std::vector<int> depth(buffer.size(), 1);
-        trrw_write(out, code == save::tucson_index ? TucsonMode::iw : TucsonMode::qz, id,
-                   row.ify, buffer, depth, kind_tag);
+        trrw_write(out, code == save::tucson_index ? TucsonMode::iw : TucsonMode::qz, id, row.ify,
+                   buffer, depth, kind_tag);
         break;
       }
       default:

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 #include <cstddef>
+#include <iterator>
 #include <stdexcept>
 #include <vector>
 
@@ -128,8 +128,8 @@ FiveNumbers five_numbers(std::span<float> x) {
   if (x.empty()) return {};
   // The 1-based positions summary_of_sorted reads, 0-based.
   const std::size_t n = x.size(), depth = (n + 1) / 2, k = depth / 2;
-  std::size_t positions[] = {0,         n - 1,     n - n / 2 - 1, n / 2,
-                             depth - k - 1, k,     n - k - 1,     n - depth + k};
+  std::size_t positions[] = {0, n - 1,     n - n / 2 - 1, n / 2, depth - k - 1,
+                             k, n - k - 1, n - depth + k};
   std::sort(std::begin(positions), std::end(positions));
   select(x, positions);
   return summary_of_sorted(x);

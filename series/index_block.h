@@ -19,7 +19,7 @@ class Console;
 class Units;
 
 struct IndexBlock {
-  std::string what;                 // what the series is, for the warning ("raw chronology")
+  std::string what;  // what the series is, for the warning ("raw chronology")
   TucsonMode mode = TucsonMode::iw;
   std::string id;
   int first_year = 0;

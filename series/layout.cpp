@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -301,8 +301,8 @@ std::size_t fixed_of_single(double v, int digits, char* buf) {
       static_cast<double>(static_cast<float>(v)) != v) {
     return 0;
   }
-  const auto units = static_cast<unsigned long long>(
-      std::nearbyint(std::fabs(v) * kPowers[digits]));
+  const auto units =
+      static_cast<unsigned long long>(std::nearbyint(std::fabs(v) * kPowers[digits]));
   char* at = buf;
   if (std::signbit(v)) *at++ = '-';
   at = std::to_chars(at, at + kFixedDigits / 2, units / kScales[digits]).ptr;
@@ -388,7 +388,9 @@ const char* value_kind(const Value& v) {
 void put_field(RecordWriter& w, const Step& n, const Value& v, const std::string& layout) {
   auto mismatch = [&]() -> FormatError {
     return FormatError("layout \"" + layout + "\" cannot write " + value_kind(v) + " with " +
-                       (n.kind == Kind::integer ? "I" : n.kind == Kind::alpha ? "A" : "F/E"));
+                       (n.kind == Kind::integer ? "I"
+                        : n.kind == Kind::alpha ? "A"
+                                                : "F/E"));
   };
   switch (n.kind) {
     case Kind::integer:
@@ -448,8 +450,7 @@ void compile(const std::vector<Node>& nodes, std::vector<Step>& steps, std::size
 // at the reversion step, as Fortran format reversion does.
 template <class More, class Data, class Control, class NewRecord>
 void run(const std::vector<Step>& steps, std::size_t reversion, bool data_present,
-         const std::string& text, More& more, Data& data, Control& control,
-         NewRecord& new_record) {
+         const std::string& text, More& more, Data& data, Control& control, NewRecord& new_record) {
   // The groups being repeated: the step of each one's start and the rounds still to go;
   // a few levels of nesting in place, deeper ones (rare) on the heap.
   struct Round {
@@ -556,8 +557,10 @@ std::optional<std::string> normalise_real(const std::string& s, int implied) {
   std::string exponent;
   if (k < s.size()) {
     char c = static_cast<char>(std::tolower(static_cast<unsigned char>(s[k])));
-    if (c == 'e' || c == 'd' || c == 'q') ++k;
-    else if (c != '+' && c != '-') return std::nullopt;
+    if (c == 'e' || c == 'd' || c == 'q')
+      ++k;
+    else if (c != '+' && c != '-')
+      return std::nullopt;
     std::string e = s.substr(k);
     if (!parse_integer(e) || e.empty() || e == "+" || e == "-") return std::nullopt;
     exponent = "e" + e;
@@ -724,9 +727,9 @@ std::vector<long long> read_list_integers(std::string_view record, std::size_t c
   while (values.size() < count) {
     while (k < record.size() && (record[k] == ' ' || record[k] == '\t' || record[k] == ',')) ++k;
     if (k >= record.size() || record[k] == '/') {
-      throw ReadError("expected " + std::to_string(count) + " integers, found " +
-                          std::to_string(values.size()),
-                      1, static_cast<int>(k) + 1);
+      throw ReadError(
+          "expected " + std::to_string(count) + " integers, found " + std::to_string(values.size()),
+          1, static_cast<int>(k) + 1);
     }
     std::size_t start = k;
     while (k < record.size() && record[k] != ' ' && record[k] != '\t' && record[k] != ',' &&

@@ -43,7 +43,7 @@ using Value = std::variant<long long, double, std::string_view>;
 struct Field {
   long long integer = 0;
   double real = 0;
-  float real_single = 0;  // the field's text rounded once to single precision
+  float real_single = 0;    // the field's text rounded once to single precision
   bool beyond_end = false;  // the record ended before the field began (read as blanks)
   int record = 0;           // the record of the read it came from, 1 for the first
   std::string text;
@@ -54,8 +54,21 @@ namespace detail {
 // group. A group's start holds its repeat count and the index past its end; its end holds
 // the index of its start.
 struct Step {
-  enum class Kind { integer, fixed, exponent, alpha, skip, tab, tab_left, tab_right, slash, colon,
-                    literal, group, group_end };
+  enum class Kind {
+    integer,
+    fixed,
+    exponent,
+    alpha,
+    skip,
+    tab,
+    tab_left,
+    tab_right,
+    slash,
+    colon,
+    literal,
+    group,
+    group_end
+  };
   Kind kind = Kind::group;
   int repeat = 1;
   int width = -1;   // -1: not given (A, and I0/F0 minimal width is 0)
@@ -166,8 +179,8 @@ class Layout {
  private:
   std::string text_;
   std::vector<detail::Step> steps_;  // the layout compiled once, when it is made
-  std::size_t reversion_ = 0;  // the step where the layout resumes
-  bool has_data_ = false;      // whether any step takes a value
+  std::size_t reversion_ = 0;        // the step where the layout resumes
+  bool has_data_ = false;            // whether any step takes a value
 };
 
 // Shorthand for a layout used once.

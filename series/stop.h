@@ -8,8 +8,7 @@
 namespace dendro {
 
 struct Stop : std::runtime_error {
-  Stop(std::string message, int exit_status)
-      : std::runtime_error(message), status(exit_status) {}
+  Stop(std::string message, int exit_status) : std::runtime_error(message), status(exit_status) {}
   int status;  // 0 for a normal end or the user's "/", above 0 for a failure
   // True when the routine has already shown the message on the console (with a pause
   // before stopping), so that main need not print it again.

@@ -11,14 +11,14 @@
 namespace dendro {
 
 // Sentinels, compared the same way everywhere.
-inline constexpr float kMissing = -9.99f;            // a missing year in series and chronologies
-inline constexpr float kUndefined = -99.0f;          // an undefined statistic
-inline constexpr float kSplineTooFew = -9998.0f;     // spline: fewer than 4 points
+inline constexpr float kMissing = -9.99f;              // a missing year in series and chronologies
+inline constexpr float kUndefined = -99.0f;            // an undefined statistic
+inline constexpr float kSplineTooFew = -9998.0f;       // spline: fewer than 4 points
 inline constexpr float kSplineNotPositive = -9999.0f;  // spline: system not positive definite
-inline constexpr int kEndMarker = 999;               // tucson ring widths: end of a series
-inline constexpr int kEndMarkerFine = -9999;         // the same at 0.001 mm precision
-inline constexpr int kIndexEmpty = 9990;             // tucson index format: empty slot
-inline constexpr float kEmptyCell = -999.0f;         // pelliform: empty matrix cell
+inline constexpr int kEndMarker = 999;                 // tucson ring widths: end of a series
+inline constexpr int kEndMarkerFine = -9999;           // the same at 0.001 mm precision
+inline constexpr int kIndexEmpty = 9990;               // tucson index format: empty slot
+inline constexpr float kEmptyCell = -999.0f;           // pelliform: empty matrix cell
 
 // True for the missing-year marker (compared with a tolerance, as it comes back from
 // files written with three decimals).
@@ -41,17 +41,28 @@ struct SeriesYears {
   // Column c, 1 to 10.
   int& col(int c) {
     switch (c) {
-      case 1: return ify;
-      case 2: return ily;
-      case 3: return yfp;
-      case 4: return itn;
-      case 5: return idt;
-      case 6: return ips;
-      case 7: return isb;
-      case 8: return icu;
-      case 9: return ics;
-      case 10: return cpa;
-      default: throw std::out_of_range("series year table column " + std::to_string(c));
+      case 1:
+        return ify;
+      case 2:
+        return ily;
+      case 3:
+        return yfp;
+      case 4:
+        return itn;
+      case 5:
+        return idt;
+      case 6:
+        return ips;
+      case 7:
+        return isb;
+      case 8:
+        return icu;
+      case 9:
+        return ics;
+      case 10:
+        return cpa;
+      default:
+        throw std::out_of_range("series year table column " + std::to_string(c));
     }
   }
 };
@@ -71,11 +82,11 @@ struct DroppedSeries {
 struct Tsi1 {
   int rows = 0;
   int count = 0;
-  std::vector<float> matrix;        // column-major: series i, row r at (i-1)*rows + (r-1)
+  std::vector<float> matrix;             // column-major: series i, row r at (i-1)*rows + (r-1)
   std::vector<float> overlay{kMissing};  // mean overlay; a first element below 0 means none
-  std::vector<SeriesYears> years;   // years[i-1] is series i; years[count] the set's span
-  std::vector<std::string> ids;     // ids[i-1] is series i, 8 characters
-  std::vector<DroppedSeries> dropped;  // series of the file left out by a batch run
+  std::vector<SeriesYears> years;        // years[i-1] is series i; years[count] the set's span
+  std::vector<std::string> ids;          // ids[i-1] is series i, 8 characters
+  std::vector<DroppedSeries> dropped;    // series of the file left out by a batch run
 
   // Sizes the matrix to rows x count with every cell -9.99.
   void reshape(int new_rows, int new_count) {
@@ -139,18 +150,18 @@ struct StatsTable {
 // rows to keep (ages, series) keeps them elsewhere and no step adds rows.
 // The columns of the chronology table, numbered from 1.
 namespace tsi2col {
-inline constexpr int depth = 1;            // sample depth
-inline constexpr int segment_length = 2;   // mean segment length
-inline constexpr int tree_age = 3;         // mean tree age
-inline constexpr int raw = 4;              // raw chronology
-inline constexpr int standard = 5;         // standard chronology
-inline constexpr int residual = 6;         // residual chronology
-inline constexpr int kalder = 7;           // kalder chronology
-inline constexpr int rcs_age = 8;          // regional curve by age row: the age
-inline constexpr int rcs_depth = 9;        //   its sample depth
-inline constexpr int rcs_mean = 10;        //   the mean of the aligned series
-inline constexpr int rcs_spread = 11;      //   their spread
-inline constexpr int rcs_curve = 12;       //   the regional curve
+inline constexpr int depth = 1;               // sample depth
+inline constexpr int segment_length = 2;      // mean segment length
+inline constexpr int tree_age = 3;            // mean tree age
+inline constexpr int raw = 4;                 // raw chronology
+inline constexpr int standard = 5;            // standard chronology
+inline constexpr int residual = 6;            // residual chronology
+inline constexpr int kalder = 7;              // kalder chronology
+inline constexpr int rcs_age = 8;             // regional curve by age row: the age
+inline constexpr int rcs_depth = 9;           //   its sample depth
+inline constexpr int rcs_mean = 10;           //   the mean of the aligned series
+inline constexpr int rcs_spread = 11;         //   their spread
+inline constexpr int rcs_curve = 12;          //   the regional curve
 inline constexpr int negative_outliers = 13;  // robust AR: series 0.2 below the year's mean
 inline constexpr int positive_outliers = 14;  //   and 0.2 above it
 inline constexpr int negative_fraction = 15;  //   the same as fractions of the depth

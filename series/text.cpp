@@ -12,8 +12,8 @@ void blank(std::string& field, int n) {
 
 int intfrm(std::string& answer) {
   auto first = answer.find_first_not_of(' ');
-  int n = static_cast<int>(std::count_if(answer.begin(), answer.end(),
-                                         [](char c) { return c != ' '; }));
+  int n = static_cast<int>(
+      std::count_if(answer.begin(), answer.end(), [](char c) { return c != ' '; }));
   if (first != std::string::npos && first > 0) {
     // Copies n characters from the first non-blank one, blanks included, as the
     // fixed-field original does: " 1 2" becomes "1 " (and reads as 1).
@@ -26,14 +26,22 @@ int intfrm(std::string& answer) {
 
 std::string intfrm1(int value) {
   int width;
-  if (value >= 0 && value <= 9) width = 1;
-  else if (value >= -9 && value <= 99) width = 2;
-  else if (value >= -99 && value <= 999) width = 3;
-  else if (value >= -999 && value <= 9999) width = 4;
-  else if (value >= -9999 && value <= 99999) width = 5;
-  else if (value >= -99999 && value <= 999999) width = 6;
-  else if (value >= -999999 && value < 0) width = 7;
-  else return {};
+  if (value >= 0 && value <= 9)
+    width = 1;
+  else if (value >= -9 && value <= 99)
+    width = 2;
+  else if (value >= -99 && value <= 999)
+    width = 3;
+  else if (value >= -999 && value <= 9999)
+    width = 4;
+  else if (value >= -9999 && value <= 99999)
+    width = 5;
+  else if (value >= -99999 && value <= 999999)
+    width = 6;
+  else if (value >= -999999 && value < 0)
+    width = 7;
+  else
+    return {};
   return "(i" + std::to_string(width) + ")";
 }
 

@@ -114,8 +114,9 @@ void write_statistics_table(std::ostream& out, Tsi1& tsi1, StatsTable& stats) {
   write_line(out, Layout("(t2,'|------------------ statistics of ',"
                          "'raw tree-ring measurements ------------------|')")
                       .write());
-  const Layout head("(t2,'series   ident   frst   last   ',"
-                    "'year    mean   stdev   skew   kurt   sens   ac(1)')");
+  const Layout head(
+      "(t2,'series   ident   frst   last   ',"
+      "'year    mean   stdev   skew   kurt   sens   ac(1)')");
   const Layout row("(t2,i5,3x,a7,i6,2i7,2f8.3,3f7.3,f8.3)");
   for (int i = 1; i <= tsi1.count; ++i) {
     if (i == 1 || i % kHeadEvery == 0) write_line(out, head.write());
@@ -128,10 +129,14 @@ void write_statistics_table(std::ostream& out, Tsi1& tsi1, StatsTable& stats) {
 
 void write_summary(std::ostream& out, StatsTable& stats) {
   write_line(out, Layout("(t33,'year    mean   stdev   skew   kurt   sens   ','ac(1)')").write());
-  const char* const labels[kSummaryRows] = {
-      "arithmetic mean",     "standard deviation",         "median (50th quantile)",
-      "interquartile range", "minimum value",              "lower hinge (25th quantile)",
-      "upper hinge (75th quantile)", "maximum value"};
+  const char* const labels[kSummaryRows] = {"arithmetic mean",
+                                            "standard deviation",
+                                            "median (50th quantile)",
+                                            "interquartile range",
+                                            "minimum value",
+                                            "lower hinge (25th quantile)",
+                                            "upper hinge (75th quantile)",
+                                            "maximum value"};
   const Layout row("(t2,a,t33,i4,2f8.3,3f7.3,f8.3)");
   for (int r = 1; r <= kSummaryRows; ++r) {
     // The count of the mean row is rounded, the others truncated.
@@ -173,8 +178,8 @@ void say_and_write(Console& console, std::ostream& out, const std::string& note)
 }
 
 // Shows what taking one series came to, or stops the run on a series beyond the limits.
-void report_taken(const SeriesTaken& taken, const Tsi1& tsi1, int transformation,
-                  std::ostream& out, Console& console) {
+void report_taken(const SeriesTaken& taken, const Tsi1& tsi1, int transformation, std::ostream& out,
+                  Console& console) {
   switch (taken.fate) {
     case SeriesTaken::Fate::refused:
       pause_and_stop(console, taken.message);
@@ -277,9 +282,8 @@ SeriesTaken SeriesIntake::leave_out(const SeriesRead& s, int number, const Serie
   tsi1_.dropped.push_back(d);
   SeriesTaken taken{SeriesTaken::Fate::left_out, "", 0, {}};
   if (!why.empty()) {
-    taken.message = "*** series " + std::to_string(number) + " (" +
-                    std::string(trim_right(s.id)) + "): " + std::string(why) +
-                    "; the series is left out";
+    taken.message = "*** series " + std::to_string(number) + " (" + std::string(trim_right(s.id)) +
+                    "): " + std::string(why) + "; the series is left out";
   }
   return taken;
 }
@@ -332,8 +336,9 @@ SetRead SeriesIntake::finish() {
   span.ify = set_.first_year;
   span.ily = set_.last_year;
   if (count_ > 1 && set_.years() > rules_.max_years) {
-    set_.too_long = Layout("('*** total series length exceeds maximum ',"
-                           "'allowable length: ',i6,' > ',i6,' max ***')")
+    set_.too_long = Layout(
+                        "('*** total series length exceeds maximum ',"
+                        "'allowable length: ',i6,' > ',i6,' max ***')")
                         .write(set_.years(), rules_.max_years);
   }
   std::size_t longest = 0;
@@ -360,8 +365,8 @@ void summarise_statistics(StatsTable& stats, int count) {
 }
 
 TrreadResult trread(std::istream& data, Tsi1& tsi1, StatsTable& stats, Commands& commands,
-                    const Icommands& icommands, std::ostream& out, Console& console,
-                    int max_years, int max_series) {
+                    const Icommands& icommands, std::ostream& out, Console& console, int max_years,
+                    int max_series) {
   const std::optional<Kind> kind = data_kind(commands.data_kind());
   if (!kind) {
     throw Stop("*** data kind code \"" + commands.data_kind() + "\" is none of mr, ir, qz, cd",
@@ -372,12 +377,11 @@ TrreadResult trread(std::istream& data, Tsi1& tsi1, StatsTable& stats, Commands&
                          "'in for processing ------------------|')")
                       .write());
   SeriesSource source(data, *kind, commands);
-  const bool first_differences =
-      icommands[opt::first_detrending] == fit::first_differences ||
-      icommands[opt::second_detrending] == fit::first_differences;
-  SeriesIntake intake(tsi1, stats,
-                      {transformation, commands.batch_run(), max_years, max_series,
-                       first_differences});
+  const bool first_differences = icommands[opt::first_detrending] == fit::first_differences ||
+                                 icommands[opt::second_detrending] == fit::first_differences;
+  SeriesIntake intake(
+      tsi1, stats,
+      {transformation, commands.batch_run(), max_years, max_series, first_differences});
   for (;;) {
     SeriesRead s = source.next(console, max_years);
     const int k = source.series_number();
@@ -386,7 +390,8 @@ TrreadResult trread(std::istream& data, Tsi1& tsi1, StatsTable& stats, Commands&
     report_taken(intake.take(std::move(s), k), tsi1, transformation, out, console);
   }
   if (intake.count() == 0) {
-    pause_and_stop(console, " *** nc .le. 0 after reading tree-ring data" + source.no_series_note());
+    pause_and_stop(console,
+                   " *** nc .le. 0 after reading tree-ring data" + source.no_series_note());
   }
   TrreadResult result =
       report_set(intake.finish(), tsi1, stats, icommands[opt::printout], out, console);
@@ -396,8 +401,7 @@ TrreadResult trread(std::istream& data, Tsi1& tsi1, StatsTable& stats, Commands&
 }
 
 TrreadResult trread(Units& units, Tsi1& tsi1, StatsTable& stats, Commands& commands,
-                    const Icommands& icommands, Console& console, int max_years,
-                    int max_series) {
+                    const Icommands& icommands, Console& console, int max_years, int max_series) {
   return trread(units.in(unit::data), tsi1, stats, commands, icommands, units.out(unit::out),
                 console, max_years, max_series);
 }
@@ -411,7 +415,8 @@ void align_on_chronology(Tsi1& tsi1) {
   aligned.reshape(length, tsi1.count);
   for (int i = 1; i <= tsi1.count; ++i) {
     const SeriesYears& row = tsi1.year_row(i);
-    const long long n = std::min<long long>(static_cast<long long>(row.ily) - row.ify + 1, tsi1.rows);
+    const long long n =
+        std::min<long long>(static_cast<long long>(row.ily) - row.ify + 1, tsi1.rows);
     const long long offset = static_cast<long long>(row.ify) - set.ify;
     if (n < 1) continue;
     if (offset < 0 || offset + n > length) {

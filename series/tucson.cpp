@@ -48,8 +48,7 @@ long long nint(float value) {
   return std::lround(value);
 }
 
-std::optional<std::size_t> index_misfit(std::span<const float> values,
-                                        std::span<const int> depth) {
+std::optional<std::size_t> index_misfit(std::span<const float> values, std::span<const int> depth) {
   constexpr long long kLowest = -999, kHighest = kIndexEmpty - 1, kDeepest = 999;
   const bool all_one = depth.empty() || depth[0] < 1;
   for (std::size_t j = 0; j < values.size(); ++j) {
@@ -62,8 +61,7 @@ std::optional<std::size_t> index_misfit(std::span<const float> values,
 }
 
 void trrw_write(std::ostream& out, TucsonMode mode, std::string_view id, int first_year,
-                std::span<const float> values, std::span<const int> depth,
-                std::string_view tag) {
+                std::span<const float> values, std::span<const int> depth, std::string_view tag) {
   if (values.empty()) return;
   const std::string id8 = field(id, 8);
   const std::string tag3 = field(tag, 3);

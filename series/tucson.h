@@ -29,7 +29,7 @@ struct SeriesRead {
   // no memory and the caller can still report its length.
   int n = 0;
   std::vector<float> values;
-  std::vector<int> depth;                  // index records: sample depth of each value
+  std::vector<int> depth;                   // index records: sample depth of each value
   std::string text = std::string(80, ' ');  // first title record met in the call
 };
 
@@ -129,16 +129,14 @@ std::string tucson_no_series_note(const TucsonFile& file, TucsonMode mode);
 // qz; when it is empty or its first element is below 1 every depth is written as 1.
 // `tag` (3 characters) marks the records. Writes nothing when there is no value.
 void trrw_write(std::ostream& out, TucsonMode mode, std::string_view id, int first_year,
-                std::span<const float> values, std::span<const int> depth,
-                std::string_view tag);
+                std::span<const float> values, std::span<const int> depth, std::string_view tag);
 
 // The first position of a series that the index records (modes iw and qz) cannot hold as
 // it is: a value whose thousandths (rounded) lie outside -999 to 9989 (four columns; 9990
 // and above read back as the fill that ends a series) or that is not a number, or a sample
 // depth outside 0 to 999 (three columns; the depth is not checked when trrw_write writes 1
 // for every value). Nothing when the whole series fits.
-std::optional<std::size_t> index_misfit(std::span<const float> values,
-                                        std::span<const int> depth);
+std::optional<std::size_t> index_misfit(std::span<const float> values, std::span<const int> depth);
 
 // Slots of the first decadal record of a series beginning in `year`: the years from it to
 // the end of its decade (the decade of a negative year runs from the next lower multiple

@@ -201,8 +201,7 @@ Parsed parse_record(std::string_view record, bool rings, const ReadLayouts& layo
     return p;
   }
   auto minus_at = [&](int column) {
-    return static_cast<int>(record.size()) >= column &&
-           record[at(column)] == '-';
+    return static_cast<int>(record.size()) >= column && record[at(column)] == '-';
   };
   // A "-" just before the usual year columns marks a year below -999, whose field takes
   // one or two columns of the id.
@@ -317,8 +316,8 @@ std::optional<bool> fine_marker_ahead(std::string_view record, const Parsed& p, 
 void keep_title(int count, std::string_view record, TucsonFile& file, SeriesRead& s,
                 std::vector<TucsonMessage>& messages) {
   const std::string_view r80 = record.substr(0, std::min<std::size_t>(record.size(), 80));
-  messages.push_back({count == 1 ? TucsonMessage::Kind::data_title : TucsonMessage::Kind::title,
-                      trimmed(record)});
+  messages.push_back(
+      {count == 1 ? TucsonMessage::Kind::data_title : TucsonMessage::Kind::title, trimmed(record)});
   if (count == 1) s.text = field(record, 80);
   if (count <= 3) file.header_lines[at(count)] = field(r80, 85);
 }
@@ -452,9 +451,9 @@ std::optional<Parsed> SeriesReader::next_parsed(const std::string& record, int l
     if (shift > 0 && !realigned_) {
       realigned_ = true;
       note("*** series " + trimmed(p.id) + ": line " + std::to_string(line) + " is " +
-                   std::to_string(shift) + (shift == 1 ? " column" : " columns") +
-                   " out of place; read as year " + std::to_string(p.year) +
-                   " (the same for later records of the series)");
+           std::to_string(shift) + (shift == 1 ? " column" : " columns") +
+           " out of place; read as year " + std::to_string(p.year) +
+           " (the same for later records of the series)");
     }
   }
   switch (p.kind) {
@@ -605,8 +604,7 @@ SeriesReader::Step SeriesReader::data(const std::string& record, const Parsed& p
     if (rings_) {
       values_.add(static_cast<float>(v) * kRingUnit, 0);
     } else {
-      values_.add(static_cast<float>(v) * kIndexUnit,
-                  static_cast<int>(p.depth[at(slot)]));
+      values_.add(static_cast<float>(v) * kIndexUnit, static_cast<int>(p.depth[at(slot)]));
     }
   }
   return Step::next_record;

@@ -23,8 +23,8 @@ void CorrelationSums::add(const CorrelationPair& pair) {
 }
 
 CorrelationStatistics CorrelationSums::statistics() const {
-  CorrelationStatistics s{count_, kUndefined, kUndefined, kUndefined, kUndefined, kUndefined,
-                          smallest_, largest_};
+  CorrelationStatistics s{count_,     kUndefined, kUndefined, kUndefined,
+                          kUndefined, kUndefined, smallest_,  largest_};
   if (count_ < 1) return s;
   const double m = count_;
   const double mean = s1_ / m;
@@ -43,10 +43,10 @@ CorrelationStatistics CorrelationSums::statistics() const {
     s.skewness = static_cast<float>(third / ((m - 1) * (m - 2) * sd * sd * sd));
   }
   if (count_ >= 4) {
-    const double fourth = m * s4_ - 4 * s1_ * s3_ + 6 * s1_ * s1_ * s2_ / m -
-                          3 * s1_ * s1_ * s1_ * s1_ / (m * m);
-    s.kurtosis = static_cast<float>((m - 1) * fourth /
-                                    ((m - 1) * (m - 2) * (m - 3) * sd * sd * sd * sd));
+    const double fourth =
+        m * s4_ - 4 * s1_ * s3_ + 6 * s1_ * s1_ * s2_ / m - 3 * s1_ * s1_ * s1_ * s1_ / (m * m);
+    s.kurtosis =
+        static_cast<float>((m - 1) * fourth / ((m - 1) * (m - 2) * (m - 3) * sd * sd * sd * sd));
   }
   return s;
 }

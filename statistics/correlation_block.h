@@ -11,9 +11,9 @@ namespace dendro {
 // One correlation with the pair of series it came from.
 struct CorrelationPair {
   float r = 0;
-  int first = 0;   // series numbers, 1-based
+  int first = 0;  // series numbers, 1-based
   int second = 0;
-  int years = 0;   // common years of the pair
+  int years = 0;  // common years of the pair
 };
 
 // Statistics of the correlations. A statistic that the count cannot support is
@@ -23,7 +23,7 @@ struct CorrelationPair {
 struct CorrelationStatistics {
   int count = 0;
   float mean, sd, se, skewness, kurtosis;  // kurtosis without the 3 of a normal subtracted
-  CorrelationPair smallest, largest;      // meaningful when count > 0
+  CorrelationPair smallest, largest;       // meaningful when count > 0
 };
 
 // Running sums of correlations: r to r^4 in double precision, since they add up to a

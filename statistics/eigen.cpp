@@ -419,8 +419,7 @@ CroutResult crout(Matrix& a, Console& con) {
     std::fill(column.begin(), column.end(), 0.0);
     column[at(j)] = 1.0;
     lubksb(lu, pivots.indx, column);
-    for (int i = 1; i <= n; ++i)
-      a(i, j) = static_cast<float>(column[at(i)]);
+    for (int i = 1; i <= n; ++i) a(i, j) = static_cast<float>(column[at(i)]);
   }
   result.determinant = static_cast<float>(det);
   return result;

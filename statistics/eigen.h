@@ -20,7 +20,7 @@ inline constexpr std::string_view kHtdqlNoConvergence =
     "0>>sbr htdql: eigenvector computation terminated after 30 iterations";
 
 struct Eigenvalues {
-  bool converged = true;  // false when one needed more than kQlIterationLimit iterations
+  bool converged = true;      // false when one needed more than kQlIterationLimit iterations
   std::vector<float> values;  // z.rows values, descending; partly computed when not converged
 };
 

@@ -167,8 +167,8 @@ template <int W>
   load(lanes.to + W, to1);
   float count[kLanes];
   for (int k = 0; k < kLanes; ++k) {
-    count[k] = lanes.from[k] <= lanes.to[k] ? static_cast<float>(lanes.to[k] - lanes.from[k] + 1)
-                                            : 1.0f;
+    count[k] =
+        lanes.from[k] <= lanes.to[k] ? static_cast<float>(lanes.to[k] - lanes.from[k] + 1) : 1.0f;
   }
   // First pass: the sums of the two series, and so their means.
   Floats sum_x0 = {}, sum_x1 = {}, sum_y0 = {}, sum_y1 = {};
@@ -329,7 +329,8 @@ void correlate_pairs(const SeriesView& view, int min_years,
     std::vector<float> r;
     std::vector<int> years;
   };
-  std::vector<std::unique_ptr<Rows>> pool, done((static_cast<std::size_t>(n) + kRowsTogether - 2) / kRowsTogether);
+  std::vector<std::unique_ptr<Rows>> pool,
+      done((static_cast<std::size_t>(n) + kRowsTogether - 2) / kRowsTogether);
   std::mutex pool_lock;
   parallel_ordered(
       static_cast<int>(done.size()),
@@ -342,9 +343,12 @@ void correlate_pairs(const SeriesView& view, int min_years,
             pool.pop_back();
           }
         }
-        if (!rows) rows = std::make_unique<Rows>(Rows{std::vector<float>(places), std::vector<int>(places)});
+        if (!rows)
+          rows = std::make_unique<Rows>(Rows{std::vector<float>(places), std::vector<int>(places)});
         const int first = item * kRowsTogether + 1;
-        const RowsJob job{view, blocks, flat, min_years, first, std::min(first + kRowsTogether - 1, n - 1),
+        const RowsJob job{view,           blocks,
+                          flat,           min_years,
+                          first,          std::min(first + kRowsTogether - 1, n - 1),
                           rows->r.data(), rows->years.data()};
         if (avx2) {
           correlate_rows_avx2(job);

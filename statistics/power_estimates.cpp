@@ -41,7 +41,8 @@ std::vector<float> hamming_smooth(std::span<const float> raw) {
   const std::size_t m = raw.size() - 1;
   std::vector<float> s(raw.size());
   s[0] = 0.54f * raw[0] + 0.46f * raw[1];
-  for (std::size_t j = 1; j < m; ++j) s[j] = 0.23f * raw[j - 1] + 0.54f * raw[j] + 0.23f * raw[j + 1];
+  for (std::size_t j = 1; j < m; ++j)
+    s[j] = 0.23f * raw[j - 1] + 0.54f * raw[j] + 0.23f * raw[j + 1];
   s[m] = 0.46f * raw[m - 1] + 0.54f * raw[m];
   return s;
 }

@@ -34,10 +34,10 @@ std::vector<float> ftauto(std::span<const float> x, float mean, int max_lag);
 struct FtfreqResult {
   int status = kFtfreqOk;
   float mean = 0;
-  float variance = 0;             // c(0), divisor n
-  std::vector<float> acov;        // c(0..M); lags 1..M rescaled by n / (n - k)
-  std::vector<float> frequency;   // f(0..M) = j / (2 M dt), cycles per time step
-  std::vector<float> spectrum;    // S(0..M), Hamming-smoothed
+  float variance = 0;            // c(0), divisor n
+  std::vector<float> acov;       // c(0..M); lags 1..M rescaled by n / (n - k)
+  std::vector<float> frequency;  // f(0..M) = j / (2 M dt), cycles per time step
+  std::vector<float> spectrum;   // S(0..M), Hamming-smoothed
 };
 
 // Spectral estimate of x with maximum lag M and time step dt. x is not changed. On a
@@ -47,10 +47,10 @@ FtfreqResult ftfreq(std::span<const float> x, int max_lag, float time_step = 1.0
 // The spectra of `count` chronologies held in consecutive columns of the chronology
 // table from `first_column`, rows 1..n, with maximum lag n / 3.
 struct SpectraTable {
-  int status = kFtfreqOk;            // the first status other than kFtfreqOk, if any
-  std::vector<float> frequency;      // rows 1..M + 1
+  int status = kFtfreqOk;                 // the first status other than kFtfreqOk, if any
+  std::vector<float> frequency;           // rows 1..M + 1
   std::vector<std::vector<float>> power;  // power[c] is chronology c + 1's spectrum
-  int log_switch = 1;                // 0 when any power is at or below 0 (no log axis)
+  int log_switch = 1;                     // 0 when any power is at or below 0 (no log axis)
 };
 SpectraTable spectra_table(const Tsi2& tsi2, int n, int count, int first_column);
 

@@ -22,7 +22,8 @@ RbarShares rbar_shares(int correlations, std::int64_t total_years, int series, i
   // Both totals formed in 64 bits: 1500 series over 5000 years make 5.6e9 possible years.
   const std::int64_t pairs = static_cast<std::int64_t>(series) * (series - 1) / 2;
   const std::int64_t possible_years = pairs * std::max(span, 0);
-  if (pairs > 0) shares.pairs = 100.0f * static_cast<float>(correlations) / static_cast<float>(pairs);
+  if (pairs > 0)
+    shares.pairs = 100.0f * static_cast<float>(correlations) / static_cast<float>(pairs);
   if (possible_years > 0) {
     shares.years = 100.0f * static_cast<float>(total_years) / static_cast<float>(possible_years);
   }

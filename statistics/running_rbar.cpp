@@ -10,8 +10,8 @@ namespace dendro {
 
 namespace {
 
-constexpr int kMaxTableWindows = 50;  // more windows go to the file only
-constexpr int kBlockWindows = 10;     // windows per block of the report table
+constexpr int kMaxTableWindows = 50;    // more windows go to the file only
+constexpr int kBlockWindows = 10;       // windows per block of the report table
 constexpr std::size_t kGramVector = 4;  // cells of a Gram row updated as one vector
 
 // The base year of the second and later windows: the first decade after the first year
@@ -86,8 +86,8 @@ void add_products(std::vector<double>& gram, std::size_t w, const std::vector<do
 // The normalised deviations of the batch's series (deviations from the mean over the root
 // of their sum of squares, each summed in year order) into the rows of z, and their sums
 // into total, series after series; the series' sums run side by side.
-void normalise(std::span<const std::span<const float>> batch, std::size_t w,
-               std::vector<double>& z, std::vector<double>& total) {
+void normalise(std::span<const std::span<const float>> batch, std::size_t w, std::vector<double>& z,
+               std::vector<double>& total) {
   const std::size_t m = batch.size();
   double mean[kGramBatch] = {}, squares[kGramBatch] = {};
   for (std::size_t t = 0; t < w; ++t) {
@@ -157,7 +157,8 @@ WindowCorrelations rrbar(const SeriesView& view, int start, int window, int min_
     return result;
   }
   const double mean = sum / c;
-  result.sd = static_cast<float>(std::sqrt(std::max(0.0, (sum_squares - c * mean * mean) / (c - 1))));
+  result.sd =
+      static_cast<float>(std::sqrt(std::max(0.0, (sum_squares - c * mean * mean) / (c - 1))));
   result.se = result.sd / std::sqrt(static_cast<float>(c));
   return result;
 }
@@ -190,7 +191,8 @@ std::vector<RunningRbarRow> running_rbar(const SeriesView& view, int first_year,
     row.serr = w.se;
     // The mean series count takes every series with a value in the window's years, also
     // those that do not cover the whole window.
-    row.cores = static_cast<float>(present_values(view, start, window)) / static_cast<float>(window);
+    row.cores =
+        static_cast<float>(present_values(view, start, window)) / static_cast<float>(window);
     row.eps = eps(row.rbar, row.cores);
     rows.push_back(row);
   }
@@ -215,10 +217,9 @@ std::vector<RunningRbarRow> runr(const Tsi1& tsi1, int length, const Icommands& 
 
   const Layout segments("(1x,'segments calculated: ',t22,i5)");
   con.say(segments.write(rows.size()));
-  units.write(report_unit,
-              Layout("(/t2,'|--------------------------- running rbar ', "
-                     "'statistics --------------------------|')")
-                  .write());
+  units.write(report_unit, Layout("(/t2,'|--------------------------- running rbar ', "
+                                  "'statistics --------------------------|')")
+                               .write());
   if (rows.size() > static_cast<std::size_t>(kMaxTableWindows)) {
     const Layout stored("(/10x,i6,' running rbar segments calculated and ', 'stored in file')");
     units.write(report_unit, stored.write(rows.size()));

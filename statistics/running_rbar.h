@@ -18,10 +18,10 @@ inline constexpr float kRbarUndefined = -99.9f;  // a window without enough corr
 
 // The correlations of one window.
 struct WindowCorrelations {
-  int count = 0;                 // correlations computed
-  float rbar = kRbarUndefined;   // their mean
-  float sd = kRbarUndefined;     // their standard deviation (divisor count - 1)
-  float se = kRbarUndefined;     // sd / sqrt(count)
+  int count = 0;                // correlations computed
+  float rbar = kRbarUndefined;  // their mean
+  float sd = kRbarUndefined;    // their standard deviation (divisor count - 1)
+  float se = kRbarUndefined;    // sd / sqrt(count)
   bool defined() const { return rbar != kRbarUndefined; }
 };
 

@@ -12,8 +12,8 @@ namespace dendro {
 struct SeriesView {
   std::span<const float> matrix;  // column-major, `rows` values per series
   int rows = 0;
-  int first_year = 0;             // the year of row 1
-  std::vector<int> first, last;   // first[i - 1], last[i - 1]: years of series i
+  int first_year = 0;            // the year of row 1
+  std::vector<int> first, last;  // first[i - 1], last[i - 1]: years of series i
 
   int count() const { return static_cast<int>(first.size()); }
   // The `length` values of series i (1-based) from `year` on. The years must lie within

@@ -27,13 +27,11 @@ void stc(Tsi1& tsi1, std::string_view mask) {
   for (int tree_number = 1; assigned < count; ++tree_number) {
     int first = 1;
     while (tsi1.year_row(first).cpa != 0) ++first;
-    const std::string key =
-        field(tsi1.ids[at(first)], kIdLength).substr(0, key_length);
+    const std::string key = field(tsi1.ids[at(first)], kIdLength).substr(0, key_length);
     for (int i = first; i <= count; ++i) {
       SeriesYears& row = tsi1.year_row(i);
       if (row.cpa != 0) continue;
-      if (field(tsi1.ids[at(i)], kIdLength).compare(0, key_length, key) ==
-          0) {
+      if (field(tsi1.ids[at(i)], kIdLength).compare(0, key_length, key) == 0) {
         row.cpa = tree_number;
         ++assigned;
       }

@@ -78,16 +78,19 @@ TEST_F(ArmodRun, ordinary_method_leaves_residual_indices) {
   EXPECT_FLOAT_EQ(stats_.at(1, 2), 1.125f);
   EXPECT_FLOAT_EQ(stats_.at(1, 1), 4.0f);
   const auto lines = report();
-  EXPECT_TRUE(contains(lines, " |------------------- statistics of prewhitened tree-ring data"
-                              " -----------------|"));
-  EXPECT_TRUE(contains(lines, " |------------- summary of prewhitened tree-ring series statistics"
-                              " -------------|"));
+  EXPECT_TRUE(contains(lines,
+                       " |------------------- statistics of prewhitened tree-ring data"
+                       " -----------------|"));
+  EXPECT_TRUE(contains(lines,
+                       " |------------- summary of prewhitened tree-ring series statistics"
+                       " -------------|"));
   // "(t2,i5,2x,a8,i6,2i7,2f8.3,3f7.3,f8.3)": number, id, years, length, then the statistics
   // summary of 0, 0, 3.5, 1 by hand (mean 1.125, sd sqrt(8.1875 / 3), skewness and kurtosis
   // with their small-sample factors, sensitivity (2 + 2.5 / 2.25) / 3, autocorrelation
   // -1.703125 / 8.1875).
-  EXPECT_TRUE(contains(lines, "     1  ONE       1901   1904      4   1.125   1.652  3.165 "
-                              "15.673  1.037  -0.208"));
+  EXPECT_TRUE(contains(lines,
+                       "     1  ONE       1901   1904      4   1.125   1.652  3.165 "
+                       "15.673  1.037  -0.208"));
   EXPECT_EQ(out_.str(), "\n calculate individual series autoregressions\n\n");
 }
 

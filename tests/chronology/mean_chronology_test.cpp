@@ -21,12 +21,9 @@ MeanChronology build(const Tsi1& set, const Icommands& o, MeanKind kind, float r
 
 TEST(mean_chronology, empty_years_and_limits) {
   // 1901-1903: six series in 1901, none in 1902, two in 1903.
-  const Tsi1 set = series_set(1901, {{1.0f, M, 1.1f},
-                                     {1.1f, M, 0.9f},
-                                     {0.9f, M, M},
-                                     {1.2f, M, M},
-                                     {0.8f, M, M},
-                                     {1.05f, M, M}});
+  const Tsi1 set = series_set(
+      1901,
+      {{1.0f, M, 1.1f}, {1.1f, M, 0.9f}, {0.9f, M, M}, {1.2f, M, M}, {0.8f, M, M}, {1.05f, M, M}});
   Icommands o;
   o[opt::mean_chronology] = kRobustMean;
   o[opt::bootstrap_limits] = 1;
@@ -68,12 +65,8 @@ TEST(mean_chronology, weights_by_series_at_four_decimals) {
   // Year 1501: six values, c = 7.5; the biweight's last pass gives the weights 0.99964,
   // 0.97141, 0.95743, 0.87578, 0.84933, 0.99432 (python3, four passes from the median with
   // u = (x - T) / (c MAD) and weights (1 - u^2)^2, in double). Series 6 has no value in 1502.
-  const Tsi1 set = series_set(1501, {{1.0f, 1.0f},
-                                     {1.1f, 1.1f},
-                                     {0.9f, 0.9f},
-                                     {1.2f, 1.2f},
-                                     {0.8f, 0.8f},
-                                     {1.05f, M}});
+  const Tsi1 set = series_set(
+      1501, {{1.0f, 1.0f}, {1.1f, 1.1f}, {0.9f, 0.9f}, {1.2f, 1.2f}, {0.8f, 0.8f}, {1.05f, M}});
   Icommands o;
   o[opt::mean_chronology] = kRobustMean;
   // Neither the weights file nor the weights plot: no weights are kept.
@@ -130,8 +123,12 @@ TEST(store, limits_move_with_the_stabilisation) {
   MeanChronology c;
   c.first_year = 1700;
   c.years.resize(2);
-  c.years[0] = MeanYear{.depth = 3, .segment_length = 40.0f, .tree_age = 20.0f, .mean = 1.0f,
-                        .std_error = 0.1f, .limits = YearLimits{0.9f, 1.1f}};
+  c.years[0] = MeanYear{.depth = 3,
+                        .segment_length = 40.0f,
+                        .tree_age = 20.0f,
+                        .mean = 1.0f,
+                        .std_error = 0.1f,
+                        .limits = YearLimits{0.9f, 1.1f}};
   c.years[1].mean = 1.0f;  // an empty year
   c.chronology = {1.5f, 1.25f};
   std::vector<int> depth(2, -1);

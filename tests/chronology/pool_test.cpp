@@ -156,14 +156,14 @@ TEST_F(PoolRun, single_series_gives_the_yule_walker_fit) {
   Tsi1 store;
   store.reshape(60, 1);
   for (int t = 1; t <= 60; ++t) {
-    store.at(t, 1) = static_cast<float>(std::sin(t * 0.7) + 0.5 * std::cos(t * 0.13) +
-                                        ((t * 37) % 11) / 10.0);
+    store.at(t, 1) =
+        static_cast<float>(std::sin(t * 0.7) + 0.5 * std::cos(t * 0.13) + ((t * 37) % 11) / 10.0);
   }
   store.year_row(1) = SeriesYears{.ify = 1901, .ily = 1960};
   store.year_row(2) = SeriesYears{.ify = 1901, .ily = 1960};
   icommands_[opt::pooled_ar_order] = 3;
-  const PoolResult result = pool(store, 60, std::vector<int>{1}, icommands_, commands_, units_,
-                                 plots_);
+  const PoolResult result =
+      pool(store, 60, std::vector<int>{1}, icommands_, commands_, units_, plots_);
   ASSERT_EQ(result.order, 3);
   EXPECT_NEAR(result.coefficients[0], 0.747202584, 2e-5);
   EXPECT_NEAR(result.coefficients[1], -0.066352652, 2e-5);
@@ -174,21 +174,26 @@ TEST_F(PoolRun, single_series_gives_the_yule_walker_fit) {
 
   const auto lines = report();
   EXPECT_TRUE(contains(lines, " pooled autocorrelations:"));
-  EXPECT_TRUE(contains(lines, " lag     t= -1  t= -2  t= -3  t= -4  t= -5  t= -6  t= -7  t= -8"
-                              "  t= -9  t=-10"));
-  EXPECT_TRUE(contains(lines, "         0.641  0.252 -0.106 -0.512 -0.435 -0.167  0.169  0.619"
-                              "  0.647  0.448"));
+  EXPECT_TRUE(contains(lines,
+                       " lag     t= -1  t= -2  t= -3  t= -4  t= -5  t= -6  t= -7  t= -8"
+                       "  t= -9  t=-10"));
+  EXPECT_TRUE(contains(lines,
+                       "         0.641  0.252 -0.106 -0.512 -0.435 -0.167  0.169  0.619"
+                       "  0.647  0.448"));
   EXPECT_TRUE(contains(lines, "    3    0.747 -0.066 -0.251"));
   EXPECT_TRUE(contains(lines, " selected autoregression order:   3"));
-  EXPECT_TRUE(contains(lines, " ar order selection criterion: ipp>0  "
-                              "constrained ar order selection = ipp"));
-  EXPECT_TRUE(contains(lines, "  t= -1   t= -2   t= -3   t= -4   t= -5   t= -6   t= -7   t= -8"
-                              "   t= -9   t=-10   "));
+  EXPECT_TRUE(contains(lines,
+                       " ar order selection criterion: ipp>0  "
+                       "constrained ar order selection = ipp"));
+  EXPECT_TRUE(contains(lines,
+                       "  t= -1   t= -2   t= -3   t= -4   t= -5   t= -6   t= -7   t= -8"
+                       "   t= -9   t=-10   "));
   EXPECT_TRUE(contains(lines, "  0.747  -0.066  -0.251"));
   EXPECT_TRUE(contains(lines, " r-squared due to pooled autoregression:   48.92 pct"));
   EXPECT_TRUE(contains(lines, " variance inflation from autoregression:  195.78 pct"));
-  EXPECT_TRUE(contains(lines, "  1.0000   0.747   0.492   0.067  -0.171  -0.256  -0.197  -0.087"
-                              "   0.012   0.064"));
+  EXPECT_TRUE(contains(lines,
+                       "  1.0000   0.747   0.492   0.067  -0.171  -0.256  -0.197  -0.087"
+                       "   0.012   0.064"));
   EXPECT_NE(out_.str().find(" r-squared due to pooled autoregression:   48.92 pct\n"),
             std::string::npos);
   EXPECT_NE(out_.str().find("computing pooled autoregression"), std::string::npos);
@@ -227,7 +232,8 @@ TEST_F(PoolRun, centres_used_series_and_reports_order_zero) {
   const auto lines = report();
   EXPECT_TRUE(contains(lines, " selected autoregression order:   0"));
   EXPECT_FALSE(contains(lines, " autoregression coefficients:"));
-  EXPECT_EQ(lines.back(), " are close, an kalder run with full-minimum aic order selection might be tried");
+  EXPECT_EQ(lines.back(),
+            " are close, an kalder run with full-minimum aic order selection might be tried");
 }
 
 TEST_F(PoolRun, series_before_the_chronology_is_reported_and_left_out) {
@@ -247,14 +253,15 @@ TEST_F(PoolRun, plot_flag_shows_the_pooled_autoregression_page) {
   icommands_[opt::pooled_ar_plots] = 1;
   pool(store, 40, std::vector<int>{1, 1, 1}, icommands_, commands_, units_, plots_);
   // The page's short menu, continued with an empty answer.
-  EXPECT_NE(out_.str().find("|             [s]ave   <[c]ontinue>             |"), std::string::npos);
+  EXPECT_NE(out_.str().find("|             [s]ave   <[c]ontinue>             |"),
+            std::string::npos);
 }
 
 TEST_F(PoolRun, silent_mode_writes_nothing) {
   Tsi1 store = random_store(40, 3, 5);
   commands_.at(Commands::kPooledArSwitch) = 'y';
-  const PoolResult result = pool(store, 40, std::vector<int>{1, 1, 1}, icommands_, commands_,
-                                 units_, plots_);
+  const PoolResult result =
+      pool(store, 40, std::vector<int>{1, 1, 1}, icommands_, commands_, units_, plots_);
   EXPECT_FALSE(result.variance_inflation.has_value());
   EXPECT_TRUE(report().empty());
   EXPECT_EQ(out_.str(), "");

@@ -48,8 +48,8 @@ TEST(robar, ordinary_fit_is_the_burg_fit_and_its_residuals) {
   //   ar.burg(x, aic = FALSE, order.max = 1, demean = TRUE, var.method = 1)$ar  0.560847157
   std::vector<float> x;
   for (int t = 1; t <= 80; ++t) {
-    x.push_back(static_cast<float>(std::sin(t * 0.9) + std::cos(t * 0.31) * 0.7 +
-                                   ((t * 29) % 13) / 8.0));
+    x.push_back(
+        static_cast<float>(std::sin(t * 0.9) + std::cos(t * 0.31) * 0.7 + ((t * 29) % 13) / 8.0));
   }
   const std::vector<float> given = x;
   const RobarResult fit = robar(x, 2, 1, 1);
@@ -96,8 +96,7 @@ TEST(robar, robust_methods_find_an_injected_outlier) {
     EXPECT_FLOAT_EQ(kept.ordinary_indices[t], kept.first_pass[t] + 1.0f);
     EXPECT_NEAR(kept.first_pass[t], plain[t], 1e-5);
     EXPECT_FLOAT_EQ(removed.robust_indices[t], remove[t] + 1.0f);
-    EXPECT_FLOAT_EQ(kept.outliers[t],
-                    kept.ordinary_indices[t] - kept.robust_indices[t] + 1.0f);
+    EXPECT_FLOAT_EQ(kept.outliers[t], kept.ordinary_indices[t] - kept.robust_indices[t] + 1.0f);
   }
 }
 

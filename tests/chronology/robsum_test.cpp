@@ -252,11 +252,13 @@ TEST_F(RobsumRun, table_rows_and_progress) {
   const auto lines = report();
   EXPECT_TRUE(contains(lines, "         gaussian mean standard chronology"));
   EXPECT_TRUE(contains(lines, std::string(56, ' ') + "       indices"));
-  EXPECT_TRUE(contains(lines, "  year   cores   mean   std dev   std err    eff  iter  "
-                              "0----:----1----:----2--->"));
+  EXPECT_TRUE(contains(lines,
+                       "  year   cores   mean   std dev   std err    eff  iter  "
+                       "0----:----1----:----2--->"));
   // Mean 1.0, sd 0.1, error 0.1 / sqrt(3) = 0.0577, efficiency 1, no iterations.
-  EXPECT_TRUE(contains(lines, "  1950      3   1.000    0.100     0.058   1.000    0  "
-                              " :         0         :          "));
+  EXPECT_TRUE(contains(lines,
+                       "  1950      3   1.000    0.100     0.058   1.000    0  "
+                       " :         0         :          "));
   EXPECT_NE(out_.str().find("\n calculate the gaussian standard tree-ring chronology\n"),
             std::string::npos);
   EXPECT_NE(out_.str().find("    year:   1950\n    year:   1951\n"), std::string::npos);
@@ -269,18 +271,20 @@ TEST_F(RobsumRun, statistics_of_a_single_series) {
   icommands_[opt::mean_chronology] = 1;
   run('n');
   const auto lines = report();
-  EXPECT_TRUE(contains(lines, " |---------------- gaussian mean raw data chronology statistics"
-                              " ----------------|"));
+  EXPECT_TRUE(contains(lines,
+                       " |---------------- gaussian mean raw data chronology statistics"
+                       " ----------------|"));
   // 1200 years print in nine characters; one series has no standard-deviation line.
   const auto row = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
     return l.rfind("    801    2000     1200", 0) == 0;
   });
   EXPECT_NE(row, lines.end());
   // "(f13.3,f13.3,f11.3,i23,i15)": no gains, 1200 losses (every efficiency is 1.0).
-  EXPECT_TRUE(contains(lines, "        0.000        0.000      0.000" + std::string(22, ' ') +
-                                  "0" + std::string(11, ' ') + "1200"));
-  EXPECT_TRUE(contains(lines, " |--------------------- segment length summary statistics"
-                              " ----------------------|"));
+  EXPECT_TRUE(contains(lines, "        0.000        0.000      0.000" + std::string(22, ' ') + "0" +
+                                  std::string(11, ' ') + "1200"));
+  EXPECT_TRUE(contains(lines,
+                       " |--------------------- segment length summary statistics"
+                       " ----------------------|"));
   // "(f9.0,f15.0,f16.0,f13.0,f12.0,f14.0)": median, spread, minimum, hinges, maximum.
   EXPECT_TRUE(contains(lines, "    1200." + std::string(13, ' ') + "0." + std::string(11, ' ') +
                                   "1200." + std::string(8, ' ') + "1200." + std::string(7, ' ') +
@@ -374,8 +378,9 @@ TEST_F(RobsumRun, age_aligned_kind_takes_the_aligned_span) {
   EXPECT_FLOAT_EQ(crn_[1], 3.0f);
   EXPECT_EQ(crn_[2], -1.0f);  // beyond the aligned length: not written
   const auto lines = report();
-  EXPECT_TRUE(contains(lines, " |-------------- gaussian mean age-aligned chronology statistics"
-                              " ---------------|"));
+  EXPECT_TRUE(contains(lines,
+                       " |-------------- gaussian mean age-aligned chronology statistics"
+                       " ---------------|"));
   // The report ends with the efficiency results: no segment lengths, autocorrelations or model.
   // Both years' standard deviations are sqrt(2): no correlation, and the line of the
   // deviations on the means is their level sqrt(2); no gains, two losses.

@@ -15,10 +15,10 @@
 namespace dendro {
 namespace {
 
+using test::TestConsole;
 using testing::make_store;
 using testing::ScratchDir;
 using testing::SeriesSpec;
-using test::TestConsole;
 
 // A series whose every later value v has the spread c * v^b to the value before it: going
 // backwards from `top`, x(i) = x(i+1) - c * x(i+1)^b. With the later value as the level,
@@ -44,8 +44,7 @@ struct TransformRun {
 
 // The chronology table has the years of the set, as the run driver gives it.
 TransformRun run_trnfrm(const std::vector<SeriesSpec>& series, int option, int printout,
-                        char batch = 'n', std::vector<int> itn = {},
-                        const StagePlots& plots = {}) {
+                        char batch = 'n', std::vector<int> itn = {}, const StagePlots& plots = {}) {
   TransformRun r;
   r.tsi1 = make_store(series);
   r.tsi2.reshape(r.tsi1.rows);

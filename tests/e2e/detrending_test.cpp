@@ -42,8 +42,8 @@ TEST(detrending_e2e, default_run_gives_positive_indices_near_one) {
   // The spline's rising-tail rule leaves some series well above 1; most stay close to it.
   std::sort(means.begin(), means.end());
   EXPECT_NEAR(means[means.size() / 2], 1.0, 0.1);
-  const auto near_one = std::count_if(means.begin(), means.end(),
-                                      [](double m) { return m > 0.85 && m < 1.2; });
+  const auto near_one =
+      std::count_if(means.begin(), means.end(), [](double m) { return m > 0.85 && m < 1.2; });
   EXPECT_GE(near_one, 25);
 
   // One fit line per series names the curve used (option -6).

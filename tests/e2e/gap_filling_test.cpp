@@ -2,7 +2,6 @@
 // through gap filling end to end.
 #include <gtest/gtest.h>
 
-
 #include "harness.h"
 
 namespace dendro::e2e {

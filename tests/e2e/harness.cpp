@@ -52,8 +52,8 @@ bool Sandbox::exists(const std::string& name) const { return fs::exists(dir_ / n
 
 RunResult Sandbox::run(const std::string& program, const std::string& input) {
   write_file("stdin.txt", input);
-  std::string command = "cd '" + dir_.string() + "' && timeout 120 '" + program +
-                        "' < stdin.txt > stdout.txt 2>&1";
+  std::string command =
+      "cd '" + dir_.string() + "' && timeout 120 '" + program + "' < stdin.txt > stdout.txt 2>&1";
   int raw = std::system(command.c_str());
   RunResult r;
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

@@ -9,8 +9,8 @@
 namespace dendro::e2e {
 
 struct RunResult {
-  int status = -1;      // the program's exit status
-  std::string output;   // what it wrote to the console
+  int status = -1;     // the program's exit status
+  std::string output;  // what it wrote to the console
 };
 
 class Sandbox {

@@ -19,7 +19,8 @@ std::string ring_widths(int first_year, int years) {
     for (int t = 0; t < n; ++t) {
       w[static_cast<std::size_t>(t)] =
           std::round(1000.0f * (0.5f + 0.3f * std::sin(0.7f * static_cast<float>(t)) +
-                                0.8f * std::exp(-0.01f * static_cast<float>(t)))) / 1000.0f;
+                                0.8f * std::exp(-0.01f * static_cast<float>(t)))) /
+          1000.0f;
     }
     trrw_write(out, TucsonMode::mw, id, first, w, {}, "   ");
   };

@@ -26,8 +26,8 @@ int occurrences(const std::string& text, const std::string& needle) {
 // The console's report of a data file that stopped before its chronologies were written.
 std::string stop_report(const std::string& site) {
   return " *** " + site + " was not processed to its end; its files kept:\n       " + site +
-         "_out.txt\n *** removed, being incomplete:\n       " + site + "_tabs.txt\n       " +
-         site + "_crns.txt\n       " + site + "_errs.txt\n";
+         "_out.txt\n *** removed, being incomplete:\n       " + site + "_tabs.txt\n       " + site +
+         "_crns.txt\n       " + site + "_errs.txt\n";
 }
 
 // The start of an interactive run with the default options: start prompt, the file-names
@@ -68,8 +68,7 @@ TEST_F(NegativeCurve, refit_is_kept_and_repeated_by_the_batch_run) {
   // "h" lists the codes and asks again; "n" keeps the curve, so the stop question follows;
   // a blank there asks again; "n" goes back to the fit; "y" and 6 refit the series with
   // the horizontal mean; the refit is shown once more and kept.
-  const std::string answers =
-      kStart + kShown + "h\nn\n\n\nn\n" + "\ny\n6\n" + "\nn\n\n" + "\n";
+  const std::string answers = kStart + kShown + "h\nn\n\n\nn\n" + "\ny\n6\n" + "\nn\n\n" + "\n";
   RunResult r = box.kalder(answers);
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_EQ(occurrences(r.output, "change curve fit? y/<n>"), 4);
@@ -109,8 +108,9 @@ TEST_F(NegativeCurve, a_kept_negative_curve_stops_and_removes_what_it_cut) {
   for (const char* name : kRunWide) EXPECT_FALSE(box.exists(name)) << name;
   EXPECT_TRUE(box.exists("cana7rw.rwl_log.txt"));
   const std::string out = box.read_file("cana7rw.rwl_out.txt");
-  EXPECT_TRUE(out.ends_with("\n *** processing of this data file stopped here\n"
-                            " *** negative growth curve value ***\n"));
+  EXPECT_TRUE(
+      out.ends_with("\n *** processing of this data file stopped here\n"
+                    " *** negative growth curve value ***\n"));
 }
 
 // Two data files processed to their end, then a third that stops: the run-wide files keep
@@ -152,14 +152,14 @@ TEST(StoppedRun, a_reader_stop_leaves_no_empty_chronology_files) {
   box.write_file("f.txt", "min.rwl\n");
   RunResult r = box.kalder("\nf.txt\nT\nn\n\n\n\n");
   EXPECT_EQ(r.status, 1) << r.output;
-  EXPECT_NE(r.output.find(stop_report("min.rwl")), std::string::npos)
-      << r.output;
+  EXPECT_NE(r.output.find(stop_report("min.rwl")), std::string::npos) << r.output;
   for (const char* name : {"min.rwl_tabs.txt", "min.rwl_crns.txt", "min.rwl_errs.txt"}) {
     EXPECT_FALSE(box.exists(name)) << name;
   }
   for (const char* name : kRunWide) EXPECT_FALSE(box.exists(name)) << name;
-  EXPECT_NE(box.read_file("min.rwl_out.txt").find(" *** processing of this data file stopped here\n"),
-            std::string::npos);
+  EXPECT_NE(
+      box.read_file("min.rwl_out.txt").find(" *** processing of this data file stopped here\n"),
+      std::string::npos);
 }
 
 }  // namespace

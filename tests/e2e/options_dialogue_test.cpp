@@ -82,8 +82,9 @@ TEST_F(OptionsDialogue, detrending_codes_the_lists_do_not_offer) {
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("==> \n *** rcs option not allowed for 2nd detrending ***\n"),
             std::string::npos);
-  EXPECT_NE(r.output.find("==> \n *** rcs needs a growth curve option: 0 not allowed with rcs ***\n"),
-            std::string::npos);
+  EXPECT_NE(
+      r.output.find("==> \n *** rcs needs a growth curve option: 0 not allowed with rcs ***\n"),
+      std::string::npos);
   auto log = box.read_lines("site1_log.txt");
   EXPECT_TRUE(log[4].starts_with("-2     0     0")) << log[4];
   EXPECT_TRUE(log[5].starts_with("6      0     0")) << log[5];

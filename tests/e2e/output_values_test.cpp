@@ -128,7 +128,8 @@ TEST(ShortSeries, get_the_mean_line_and_empty_ones_are_left_out) {
   EXPECT_NE(r.output.find("     7 series from   1900 to   1963"), std::string::npos);
   const auto detail = box.read_lines("s.rwl_detail.txt");
   ASSERT_EQ(detail.size(), 8u + 8u);
-  EXPECT_EQ(detail[13], "   6  SHORT1    1930  1931     0     0     6     0     0     1     1     6");
+  EXPECT_EQ(detail[13],
+            "   6  SHORT1    1930  1931     0     0     6     0     0     1     1     6");
   EXPECT_TRUE(detail[14].starts_with("   7  MISS1     1930  1939")) << detail[14];
   EXPECT_TRUE(detail[15].starts_with("   8  AAA09     1950  1953     0     0    -6")) << detail[15];
   // The short series' indices are its values over their mean, 1.25: 0.96 and 1.04.
@@ -194,8 +195,8 @@ TEST(FileList, two_names_of_one_output_prefix_are_refused) {
                           " *** give each data file its own name in f.txt\n"),
             std::string::npos)
       << r.output;
-  EXPECT_NE(r.output.find("open the file listing the data file names"), r.output.rfind(
-                "open the file listing the data file names"));  // asked again
+  EXPECT_NE(r.output.find("open the file listing the data file names"),
+            r.output.rfind("open the file listing the data file names"));  // asked again
   // Typed: the second name is refused and typed again.
   RunResult typed = box.kalder("\n\nplot1\nplot1.txt\nplot2\n\nT\nn\n/\n");
   EXPECT_NE(typed.output.find(" *** data files plot1 and plot1.txt have one output prefix, plot1,"),

@@ -143,7 +143,8 @@ TEST(pelliform_run, without_convergence_the_run_says_so_and_keeps_one_iteration)
   ASSERT_EQ(r.status, 0);
   const std::vector<std::string> report = box.read_lines("co021_out_v43ptr08.txt");
   EXPECT_FALSE(has_line(report, "FINAL ITERATION WITH CONVERGENCE (<0.0001 CHANGE): 17"));
-  EXPECT_TRUE(has_line(report, "WARNING: CONVERGENCE TESTS ARE NOT MONOTONIC DECREASING, ITER:     18"));
+  EXPECT_TRUE(
+      has_line(report, "WARNING: CONVERGENCE TESTS ARE NOT MONOTONIC DECREASING, ITER:     18"));
   const std::vector<std::string> closing{
       "NO CONVERGENCE (<0.0001 CHANGE) AFTER 11 ENGINE CALLS, CONSTANT ADDED: 1.000",
       "EVERY FINAL RESULT COMES FROM ITERATION 17, THE LAST BEFORE THE TESTS ROSE:",
@@ -152,9 +153,10 @@ TEST(pelliform_run, without_convergence_the_run_says_so_and_keeps_one_iteration)
   const auto at = std::find(report.begin(), report.end(), closing[0]);
   ASSERT_NE(at, report.end());
   EXPECT_EQ(std::vector<std::string>(at, at + std::min<long>(4, report.end() - at)), closing);
-  EXPECT_NE(r.output.find("No convergence (<0.0001 change) after 11 engine calls, constant added: 1.000\n"
-                          "Every final result comes from iteration 17"),
-            std::string::npos);
+  EXPECT_NE(
+      r.output.find("No convergence (<0.0001 change) after 11 engine calls, constant added: 1.000\n"
+                    "Every final result comes from iteration 17"),
+      std::string::npos);
 
   // The stabilised signal-free chronology belongs to the same chronology as SsfCrn: the
   // running RBAR scales each year's deviation from the mean by sqrt(RBAR2 x NEFF2) of the

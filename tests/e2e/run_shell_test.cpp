@@ -29,8 +29,8 @@ std::string log_record(const std::string& values, const std::string& label) {
   return pad(values, 19) + pad(label, 50);
 }
 
-const char* const kRunWide[] = {"crns_raw.txt", "crns_std.txt", "crns_res.txt",
-                                "crns_kld.txt", "crns_rcs.txt", "crns_raw_err.txt",
+const char* const kRunWide[] = {"crns_raw.txt",     "crns_std.txt",     "crns_res.txt",
+                                "crns_kld.txt",     "crns_rcs.txt",     "crns_raw_err.txt",
                                 "crns_std_err.txt", "crns_res_err.txt", "crns_kld_err.txt",
                                 "crns_rcs_err.txt"};
 
@@ -57,11 +57,11 @@ TEST_F(RunShell, interactive_run_writes_banner_log_files_and_option_record) {
   EXPECT_EQ(console[0], "");
   EXPECT_EQ(console[1], std::string(25, ' ') + std::string(34, '*'));
   EXPECT_EQ(console[4], std::string(25, ' ') + "***    Program KALDER_45v1     ***");
-  EXPECT_NE(r.output.find(at_columns({{18, "MAXIMUM tree-ring chronology length: "},
-                                      {65, " 5000"}}) + "\n"),
+  EXPECT_NE(r.output.find(
+                at_columns({{18, "MAXIMUM tree-ring chronology length: "}, {65, " 5000"}}) + "\n"),
             std::string::npos);
-  EXPECT_NE(r.output.find(at_columns({{18, "MAXIMUM number of tree-ring series:  "},
-                                      {65, " 1500"}}) + "\n"),
+  EXPECT_NE(r.output.find(
+                at_columns({{18, "MAXIMUM number of tree-ring series:  "}, {65, " 1500"}}) + "\n"),
             std::string::npos);
   EXPECT_NE(r.output.find("number of files to be processed:     2"), std::string::npos);
   EXPECT_NE(r.output.find("    2  batch command files created"), std::string::npos);
@@ -111,25 +111,33 @@ TEST_F(RunShell, interactive_run_writes_banner_log_files_and_option_record) {
   EXPECT_EQ(out[data_line + 2], "");
   int head = find("                       opt          plt");
   ASSERT_GE(head, 0);
-  EXPECT_EQ(out[head + 1], at_columns({{2, "tree-ring data type"}, {21, "    1"},
+  EXPECT_EQ(out[head + 1], at_columns({{2, "tree-ring data type"},
+                                       {21, "    1"},
                                        {42, pad("!tucson ring-width format", 50)}}));
-  EXPECT_EQ(out[head + 4], at_columns({{2, "first detrending"}, {21, "   -6      0     0"},
+  EXPECT_EQ(out[head + 4], at_columns({{2, "first detrending"},
+                                       {21, "   -6      0     0"},
                                        {42, pad("!1st-age dependent spline", 50)}}));
-  EXPECT_EQ(out[head + 10], at_columns({{2, "pooled ar order"}, {21, "    0            0"},
+  EXPECT_EQ(out[head + 10], at_columns({{2, "pooled ar order"},
+                                        {21, "    0            0"},
                                         {42, "!minimum aic pooled ar model order fit "}}));  // a39
-  EXPECT_EQ(out[head + 12], at_columns({{2, "mean chronology"}, {22, "   2   0    0   0"},
+  EXPECT_EQ(out[head + 12], at_columns({{2, "mean chronology"},
+                                        {22, "   2   0    0   0"},
                                         {42, pad("!robust (biweight) mean chronology", 50)}}));
-  EXPECT_EQ(out[head + 15], at_columns({{2, "site-tree-core mask"}, {28, "SSSTTCC "},
+  EXPECT_EQ(out[head + 15], at_columns({{2, "site-tree-core mask"},
+                                        {28, "SSSTTCC "},
                                         {42, pad("!site-tree-core separation mask", 50)}}));
-  EXPECT_EQ(out[head + 16], at_columns({{2, "running rbar"}, {25, "   50   25   0"},
+  EXPECT_EQ(out[head + 16], at_columns({{2, "running rbar"},
+                                        {25, "   50   25   0"},
                                         {42, pad("!running rbar window/overlap (no plots)", 50)}}));
   EXPECT_EQ(out[head + 20], "");
   // The value field from column 21 covers the last letter of the 20-character name.
-  EXPECT_EQ(out[head + 21], at_columns({{2, "stand dynamics stuf"}, {21, "    0            0"},
+  EXPECT_EQ(out[head + 21], at_columns({{2, "stand dynamics stuf"},
+                                        {21, "    0            0"},
                                         {42, pad("!no stand dynamics analyses done", 50)}}));
   EXPECT_EQ(out[head + 25], "");
-  EXPECT_EQ(out[head + 26], " |======================== raw data statistical analyses "
-                            "=======================|");
+  EXPECT_EQ(out[head + 26],
+            " |======================== raw data statistical analyses "
+            "=======================|");
 }
 
 TEST_F(RunShell, batch_run_reads_the_log_files_back_and_writes_the_same_record) {
@@ -200,8 +208,8 @@ TEST_F(RunShell, back_and_help_answers_walk_the_dialogue) {
   // again, "b" goes back to the count line and the title; same commands "b" goes back to
   // batch mode; continue "h" shows help 6, "b" goes back to same commands (asked again),
   // whose log files are then written again; "x" at a yes/no question is asked again.
-  RunResult r = box.kalder(
-      "\nfiles.txt\nb\nfiles.txt\nT\nh\nb\nT\nx\nn\nb\nn\ny\n\nh\nb\ny\n\n\n\n");
+  RunResult r =
+      box.kalder("\nfiles.txt\nb\nfiles.txt\nT\nh\nb\nT\nx\nn\nb\nn\ny\n\nh\nb\ny\n\n\n\n");
   ASSERT_EQ(r.status, 0) << r.output;
   auto count = [&](const std::string& text) {
     std::size_t n = 0;
@@ -240,7 +248,7 @@ TEST_F(RunShell, missing_data_file_and_missing_log_file_end_the_run) {
   EXPECT_NE(r.output.find("*** re-run program in interactive mode"), std::string::npos);
   EXPECT_FALSE(box.exists("site2.rwl_out.txt"));  // deleted with its companions
   EXPECT_TRUE(box.exists("site1_out.txt"));       // the first file's results stay
-  EXPECT_FALSE(box.exists("crns_raw.txt"));        // only one data file was counted
+  EXPECT_FALSE(box.exists("crns_raw.txt"));       // only one data file was counted
 
   // A listed data file that does not exist is refused at the file-names question, before
   // any file is written; the question is asked again.

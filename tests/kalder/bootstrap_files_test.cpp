@@ -129,7 +129,7 @@ TEST(bootstrap_files, kalder_limits_from_the_residual_ones) {
 TEST(bootstrap_files, no_year_with_limits_gives_placeholders_only) {
   const auto dir = scratch("no_limits");
   Stage s("");
-  set_up(s.run, dir, 6, 7, 0);   // no year has limits
+  set_up(s.run, dir, 6, 7, 0);                // no year has limits
   s.run.icommands[opt::bootstrap_plots] = 1;  // nothing to plot: no page and no dialogue
   bootstrap_files(s.run, BootstrapPass::raw);
   EXPECT_LT(s.run.limit_span, 1);

@@ -45,9 +45,10 @@ TEST(write_detail, head_and_records) {
   Tsi1 t = two_series();
   std::ostringstream out;
   write_detail(out, t, 6);
-  EXPECT_EQ(out.str(), kHead +
-                           "   1  ABC01     1950  1990    12     1    -1     2     0     1     1     1\n"
-                           "   2  ABC02      -15  2000     0  2500    32     0     1     1     0     2\n");
+  EXPECT_EQ(out.str(),
+            kHead +
+                "   1  ABC01     1950  1990    12     1    -1     2     0     1     1     1\n"
+                "   2  ABC02      -15  2000     0  2500    32     0     1     1     0     2\n");
   // First differences: every first year is lowered in the table before it is written.
   std::ostringstream differenced;
   write_detail(differenced, t, -1);
@@ -64,7 +65,8 @@ TEST(read_detail, records_until_a_blank_line_or_number_zero) {
   std::ostringstream out;
   write_detail(out, t, 6);
   Tsi1 back;
-  std::istringstream in(out.str() + "\n   3  NOTREAD   1900  1950     0     0     0     0     0     1     1     3\n");
+  std::istringstream in(
+      out.str() + "\n   3  NOTREAD   1900  1950     0     0     0     0     0     1     1     3\n");
   DetailRead r = read_detail(in, back);
   EXPECT_TRUE(r.ok);
   EXPECT_EQ(r.rows, 2);
@@ -73,7 +75,8 @@ TEST(read_detail, records_until_a_blank_line_or_number_zero) {
   EXPECT_EQ(back.year_row(2).idt, 32);
   EXPECT_EQ(back.year_row(1).yfp, 12);
 
-  std::istringstream zero(kHead + "   0  X         1900  1950     0     0     0     0     0     1     1     3\n");
+  std::istringstream zero(
+      kHead + "   0  X         1900  1950     0     0     0     0     0     1     1     3\n");
   EXPECT_EQ(read_detail(zero, back).rows, 0);
   // A record that cannot be read: the rows before it stay.
   std::istringstream bad(out.str() + "   3  X         19x0\n");
@@ -92,13 +95,15 @@ TEST(detail_file, dropped_series_keep_their_records_from_run_to_run) {
   // A batch run: the user turned off series 2 of 3 and gave series 3 its own detrending.
   // Its record must stay at position 3 when the file is written back, or the next batch
   // run would give series 2 the settings of series 3 (and use it again).
-  const std::string data = "A       1950   100   200   999\n"
-                           "B       1951    50   150   999\n"
-                           "C       1952   300   300   999\n";
-  std::string detail = kHead +
-                       "   1  A         1950  1951     0     0     0     0     0     1     1     1\n"
-                       "   2  B         1951  1952     0     0     5     0     0     0     1     2\n"
-                       "   3  C         1952  1953    40     0     7     0     0     1     1     3\n";
+  const std::string data =
+      "A       1950   100   200   999\n"
+      "B       1951    50   150   999\n"
+      "C       1952   300   300   999\n";
+  std::string detail =
+      kHead +
+      "   1  A         1950  1951     0     0     0     0     0     1     1     1\n"
+      "   2  B         1951  1952     0     0     5     0     0     0     1     2\n"
+      "   3  C         1952  1953    40     0     7     0     0     1     1     3\n";
   for (int run = 1; run <= 2; ++run) {
     Tsi1 t;
     StatsTable stats;
@@ -119,10 +124,11 @@ TEST(detail_file, dropped_series_keep_their_records_from_run_to_run) {
     std::ostringstream written;
     write_detail(written, t, 6);
     detail = written.str();
-    EXPECT_EQ(detail, kHead +
-                          "   1  A         1950  1951     0     0     0     0     0     1     1     1\n"
-                          "   2  B         1951  1952     0     0     5     0     0     0     1     2\n"
-                          "   3  C         1952  1953    40     0     7     0     0     1     1     3\n")
+    EXPECT_EQ(detail,
+              kHead +
+                  "   1  A         1950  1951     0     0     0     0     0     1     1     1\n"
+                  "   2  B         1951  1952     0     0     5     0     0     0     1     2\n"
+                  "   3  C         1952  1953    40     0     7     0     0     1     1     3\n")
         << run;
   }
 }

@@ -47,8 +47,7 @@ BatchRun read_log(const std::string& content, Icommands& ic, Commands& cmd,
                   std::string_view name = "oak1.txt") {
   // One file per test: ctest may run the tests of this file side by side.
   const std::string path = ::testing::TempDir() + "options_log_" +
-                           ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                           ".txt";
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
   std::ofstream(path, std::ios::trunc) << content;
   Units units;
   EXPECT_TRUE(units.open_old(unit::log, path));
@@ -139,7 +138,7 @@ TEST(wlf, refuses_values_that_would_run_together_or_be_cut) {
   EXPECT_FALSE(fits_log_field(opt::common_period_first, -12345));
   // Six characters, then blanks up to the label.
   EXPECT_TRUE(fits_log_field(opt::common_period_last, -99999));
-  EXPECT_FALSE(fits_log_field(opt::missing_data, 1234567));  // seven characters in six columns
+  EXPECT_FALSE(fits_log_field(opt::missing_data, 1234567));       // seven characters in six columns
   EXPECT_FALSE(fits_log_field(opt::missing_data_plots, 123456));  // would touch the label
   EXPECT_TRUE(fits_log_field(opt::stabilisation, -999999));
   // Beyond the integer layouts of the writer.
@@ -262,11 +261,15 @@ TEST(batch, detrending_codes_the_dialogue_refuses) {
     std::string reason;
   };
   const Case cases[] = {
-      {-7, 0, 4, "record 5 of the log file: first detrending -7 is not one of the detrending options"},
-      {9, 0, 4, "record 5 of the log file: first detrending 9 is not one of the detrending options"},
+      {-7, 0, 4,
+       "record 5 of the log file: first detrending -7 is not one of the detrending options"},
+      {9, 0, 4,
+       "record 5 of the log file: first detrending 9 is not one of the detrending options"},
       {-6, -2, 5, "record 6 of the log file: rcs option not allowed for 2nd detrending"},
-      {-6, -8, 5, "record 6 of the log file: second detrending -8 is not one of the detrending options"},
-      {-2, 0, 5, "record 6 of the log file: rcs needs a growth curve option: 0 not allowed with rcs"},
+      {-6, -8, 5,
+       "record 6 of the log file: second detrending -8 is not one of the detrending options"},
+      {-2, 0, 5,
+       "record 6 of the log file: rcs needs a growth curve option: 0 not allowed with rcs"},
   };
   for (const Case& c : cases) {
     Defaults back;

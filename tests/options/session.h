@@ -56,9 +56,9 @@ inline std::vector<int> integers_in(const std::string& text) {
 // The option table elements whose values the menu and the option record show for option
 // items 1 to 23, in the order shown (item 15, the mask, shows none).
 inline std::vector<std::vector<int>> item_elements() {
-  return {{1}, {2, 32}, {3, 33}, {4, 34, 64}, {5, 35, 65}, {6}, {7}, {8},
-          {9, 39}, {10, 40}, {11}, {12, 72, 102, 42}, {13}, {14, 44}, {},
-          {16, 46, 76}, {17}, {18}, {19}, {20, 140}, {50}, {80}, {110}};
+  return {{1},     {2, 32},  {3, 33}, {4, 34, 64},       {5, 35, 65}, {6},      {7},  {8},
+          {9, 39}, {10, 40}, {11},    {12, 72, 102, 42}, {13},        {14, 44}, {},   {16, 46, 76},
+          {17},    {18},     {19},    {20, 140},         {50},        {80},     {110}};
 }
 
 }  // namespace dendro::testing

@@ -12,8 +12,8 @@ namespace {
 
 using plot_test::menu_text;
 using plot_test::render_png;
-using plot_test::Scripted;
 using plot_test::scratch;
+using plot_test::Scripted;
 
 TEST(arhist1_limits, bartlett_and_partial) {
   std::vector<float> r(kLagRows, 0.0f);
@@ -55,8 +55,7 @@ TEST(arhist1, menu_answers) {
   Scripted s("8\n4\n2\n99\n0\nn\n");
   arhist1(s.session, results, "co021.rwl", 500);
   const std::string console = s.out.str();
-  EXPECT_EQ(console.find(menu_text(plot_test::kShortMenu)),
-            plot_test::after_lines(console, 2));
+  EXPECT_EQ(console.find(menu_text(plot_test::kShortMenu)), plot_test::after_lines(console, 2));
   // Without a screen the console names the page first.
   EXPECT_EQ(plot_test::line_of(console, 2), " page: co021.rwl      POOLED AUTOREGRESSION RESULTS");
   EXPECT_NE(console.find("> \n             Unknown option 8  re-enter a valid choise\n"),

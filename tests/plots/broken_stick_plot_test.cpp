@@ -11,8 +11,8 @@ namespace {
 using plot_test::InFolder;
 using plot_test::read_file;
 using plot_test::render_png;
-using plot_test::Scripted;
 using plot_test::scratch;
+using plot_test::Scripted;
 using plot_test::shown;
 
 TEST(eigenvalue_title, by_data_kind) {
@@ -72,11 +72,20 @@ TEST(bsplt, save_writes_the_values_file) {
   const std::string tab = "\t       ";
   EXPECT_EQ(read_file(dir / "RawMeasurementsEVplt.txt"),
             " Eigenvalue Trace\n"
-            "PC" + tab + "EV" + tab + "Broken-Stick Model\n"
-            " 1.00000" + tab + " 2.50000" + tab + " 2.08333\n"
-            " 2.00000" + tab + " 0.80000" + tab + " 1.08333\n"
-            " 3.00000" + tab + " 0.45000" + tab + " 0.58333\n"
-            " 4.00000" + tab + "********" + tab + " 0.25000\n");
+            "PC" +
+                tab + "EV" + tab +
+                "Broken-Stick Model\n"
+                " 1.00000" +
+                tab + " 2.50000" + tab +
+                " 2.08333\n"
+                " 2.00000" +
+                tab + " 0.80000" + tab +
+                " 1.08333\n"
+                " 3.00000" +
+                tab + " 0.45000" + tab +
+                " 0.58333\n"
+                " 4.00000" +
+                tab + "********" + tab + " 0.25000\n");
 
   // A second save rewrites the file; another data kind writes its own.
   Trace two;
@@ -86,9 +95,14 @@ TEST(bsplt, save_writes_the_values_file) {
   two.run("s\ntwo.ps\nc\n");
   EXPECT_EQ(read_file(dir / "RawMeasurementsEVplt.txt"),
             " Eigenvalue Trace\n"
-            "PC" + tab + "EV" + tab + "Broken-Stick Model\n"
-            " 1.00000" + tab + " 1.50000" + tab + " 1.50000\n"
-            " 2.00000" + tab + " 0.50000" + tab + " 0.50000\n");
+            "PC" +
+                tab + "EV" + tab +
+                "Broken-Stick Model\n"
+                " 1.00000" +
+                tab + " 1.50000" + tab +
+                " 1.50000\n"
+                " 2.00000" +
+                tab + " 0.50000" + tab + " 0.50000\n");
   two.kind = 4;
   two.run("c\n");  // no save, no file
   EXPECT_FALSE(std::filesystem::exists(dir / "ResidualIndicesEVplt.txt"));

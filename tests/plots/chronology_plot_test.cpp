@@ -9,8 +9,8 @@ namespace {
 
 using plot_test::menu_text;
 using plot_test::render_png;
-using plot_test::Scripted;
 using plot_test::scratch;
+using plot_test::Scripted;
 using plot_test::shown;
 
 struct Page {
@@ -21,7 +21,12 @@ struct Page {
 
   // A page of n points from `first` with every curve at `level`.
   Page(int kind, int n, int first, float level = 1.0f)
-      : c1(n, level), c2(n, level), c3(n, level), c4(n, level), c5(n, level), c6(n, level),
+      : c1(n, level),
+        c2(n, level),
+        c3(n, level),
+        c4(n, level),
+        c5(n, level),
+        c6(n, level),
         depth(n, 5) {
     plot.n = n;
     plot.first_year = first;

@@ -14,8 +14,8 @@ namespace {
 
 using plot_test::menu_text;
 using plot_test::render_png;
-using plot_test::Scripted;
 using plot_test::scratch;
+using plot_test::Scripted;
 using plot_test::shown;
 
 TEST(component_label, fields) {

@@ -6,8 +6,8 @@
 #include <array>
 
 #include "plot_test_support.h"
-#include "ps_page.h"
 #include "plots/panel.h"
+#include "ps_page.h"
 #include "series/stop.h"
 
 namespace dendro {
@@ -15,8 +15,8 @@ namespace {
 
 using plot_test::menu_text;
 using plot_test::render_png;
-using plot_test::Scripted;
 using plot_test::scratch;
+using plot_test::Scripted;
 
 const std::string kNoScreen =
     " *** no X display: plots are not shown on the screen; [s]ave writes them as PostScript "
@@ -58,8 +58,10 @@ struct Probe {
 // ghostscript renders it, within PLplot's page box) from a raw PPM rendering.
 std::array<int, 3> corner_colour(const std::filesystem::path& ps) {
   const auto ppm = ps.string() + ".ppm";
-  const std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=ppmraw -r20 "
-                              "-sOutputFile='" + ppm + "' '" + ps.string() + "' >/dev/null 2>&1";
+  const std::string command =
+      "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=ppmraw -r20 "
+      "-sOutputFile='" +
+      ppm + "' '" + ps.string() + "' >/dev/null 2>&1";
   if (std::system(command.c_str()) != 0) return {-1, -1, -1};
   const std::string data = plot_test::read_file(ppm);
   // Header "P6", width, height, 255 (with comment lines), one blank, then rows of RGB.
@@ -178,8 +180,8 @@ TEST(plot_loop, reset_sets_up_again) {
   plot_loop(run.session, probe.definition());
   EXPECT_EQ(probe.set_ups, 2);
   ASSERT_EQ(probe.drawn.size(), 1u);
-  EXPECT_EQ(probe.drawn[0].y.max, 2.0f);       // the limits of the set-up
-  EXPECT_EQ(probe.drawn[0].line_colour, 15);   // the default colour
+  EXPECT_EQ(probe.drawn[0].y.max, 2.0f);      // the limits of the set-up
+  EXPECT_EQ(probe.drawn[0].line_colour, 15);  // the default colour
 }
 
 TEST(plot_loop, items_beyond_the_plot_style_are_refused) {

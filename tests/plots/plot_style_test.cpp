@@ -29,11 +29,11 @@ TEST(arspltstyle, background_choices) {
   Edit black = edit(1, "0\n");
   EXPECT_EQ(black.style.black_background, 1);
   EXPECT_EQ(black.style.bg_red + black.style.bg_green + black.style.bg_blue, 0);
-  EXPECT_EQ(black.console,
-            "\n" + kIndent + "color table (background only) ____________________________\n" +
-                kIndent + "black(0) white(1)  user defined (2)\n" + kIndent +
-                "___________________________________________________________\n\n\n" + kIndent +
-                "select new background color [0/1/2] : ");
+  EXPECT_EQ(black.console, "\n" + kIndent +
+                               "color table (background only) ____________________________\n" +
+                               kIndent + "black(0) white(1)  user defined (2)\n" + kIndent +
+                               "___________________________________________________________\n\n\n" +
+                               kIndent + "select new background color [0/1/2] : ");
 
   Edit white = edit(1, "1\n", black.style);
   EXPECT_EQ(white.style.black_background, 0);
@@ -80,13 +80,13 @@ TEST(arspltstyle, reset_restores_looks_and_keeps_axes) {
 }
 
 TEST(arspltstyle, values_are_stored_unchecked) {
-  EXPECT_EQ(edit(5, "\n").style.curve_colour, 0);       // a 4-character field: blank is 0
-  EXPECT_EQ(edit(2, "42\n").style.frame_colour, 42);    // no range check
+  EXPECT_EQ(edit(5, "\n").style.curve_colour, 0);     // a 4-character field: blank is 0
+  EXPECT_EQ(edit(2, "42\n").style.frame_colour, 42);  // no range check
   EXPECT_EQ(edit(6, "  3\n").style.line_style, 3);
   EXPECT_EQ(edit(7, "12345\n").style.curve_width, 1234);  // the field is 4 characters
   EXPECT_EQ(edit(3, " 1 \n").style.text_colour, 1);
   EXPECT_EQ(edit(20, "32\n").style.symbol, 32);
-  EXPECT_EQ(edit(9, "3, 4\n").style.x.minor, 3);     // free form: the first value
+  EXPECT_EQ(edit(9, "3, 4\n").style.x.minor, 3);  // free form: the first value
   EXPECT_FLOAT_EQ(edit(16, "2.75\n").style.y.max, 2.75f);
   EXPECT_FLOAT_EQ(edit(10, "1e-1\n").style.y.major, 0.1f);
 }

@@ -29,8 +29,8 @@ struct Scripted {
 // A fresh folder for the files of one test, beside the test program, so that the test runs
 // of two build trees never share one.
 inline std::filesystem::path scratch(const std::string& name) {
-  const auto dir = std::filesystem::read_symlink("/proc/self/exe").parent_path() /
-                   "plots_test_files" / name;
+  const auto dir =
+      std::filesystem::read_symlink("/proc/self/exe").parent_path() / "plots_test_files" / name;
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;
@@ -130,8 +130,8 @@ inline Tsi1 read_rwl(const std::string& path) {
     char* end = nullptr;
     const std::string year_field = line.substr(8, 4);
     const long decade = std::strtol(year_field.c_str(), &end, 10);
-    if (end == year_field.c_str() || line.substr(12).find_first_not_of(" 0123456789-\r") !=
-                                         std::string::npos) {
+    if (end == year_field.c_str() ||
+        line.substr(12).find_first_not_of(" 0123456789-\r") != std::string::npos) {
       continue;  // a title record
     }
     const std::string id = line.substr(0, 8);

@@ -15,8 +15,8 @@ namespace {
 using plot_test::InFolder;
 using plot_test::read_file;
 using plot_test::render_png;
-using plot_test::Scripted;
 using plot_test::scratch;
+using plot_test::Scripted;
 
 const std::string kMenu =
     "\n\n"
@@ -36,7 +36,8 @@ const std::string kSaved = " saved: PowerSpectra.txt\n saved: PowerSpectra.ps\n"
 const std::string kTab = "\t       ";
 const std::string kHead =
     " Power Spectra Estimates for STD RES and KLD Chronologies\n"
-    "Freq" + kTab + "STD" + kTab + "RES" + kTab + "KLD\n";
+    "Freq" +
+    kTab + "STD" + kTab + "RES" + kTab + "KLD\n";
 
 struct Spectra {
   std::vector<float> frequency, standard, residual, kalder;
@@ -78,10 +79,13 @@ TEST(plt6, save_writes_both_files) {
   // No note and no file name question: the names are fixed, and the console tells them.
   EXPECT_EQ(s.console, kNoScreen + kPage + kMenu + kSaved + kMenu);
   EXPECT_EQ(read_file(dir / "PowerSpectra.txt"),
-            kHead +
-            "0.000000" + kTab + "4.000000" + kTab + "1.000000" + kTab + "0.500000\n"
-            "0.250000" + kTab + "0.800000" + kTab + "1.000000" + kTab + "0.250000\n"
-            "0.500000" + kTab + "12.500000" + kTab + "1.000000" + kTab + "0.125000\n");
+            kHead + "0.000000" + kTab + "4.000000" + kTab + "1.000000" + kTab +
+                "0.500000\n"
+                "0.250000" +
+                kTab + "0.800000" + kTab + "1.000000" + kTab +
+                "0.250000\n"
+                "0.500000" +
+                kTab + "12.500000" + kTab + "1.000000" + kTab + "0.125000\n");
   EXPECT_GT(render_png(dir / "PowerSpectra.ps", dir / "linear.png"), 0);
 
   // The log scale writes the logarithms (log10 0.5 = -0.301030, which drops its leading 0
@@ -94,10 +98,13 @@ TEST(plt6, save_writes_both_files) {
   EXPECT_EQ(s.console, kNoScreen + kPage + kMenu + kPage + kMenu + kSaved + kMenu + kPage + kMenu +
                            kSaved + kMenu);
   EXPECT_EQ(read_file(dir / "PowerSpectra.txt"),
-            kHead +
-            "0.000000" + kTab + "0.602060" + kTab + "0.000000" + kTab + "-.301030\n"
-            "0.250000" + kTab + "-.096910" + kTab + "-1.301030" + kTab + "-.602060\n"
-            "0.500000" + kTab + "1.096910" + kTab + "0.000000" + kTab + "-.903090\n");
+            kHead + "0.000000" + kTab + "0.602060" + kTab + "0.000000" + kTab +
+                "-.301030\n"
+                "0.250000" +
+                kTab + "-.096910" + kTab + "-1.301030" + kTab +
+                "-.602060\n"
+                "0.500000" +
+                kTab + "1.096910" + kTab + "0.000000" + kTab + "-.903090\n");
   EXPECT_GT(render_png(dir / "PowerSpectra.ps", dir / "log.png"), 0);
 }
 

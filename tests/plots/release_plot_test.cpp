@@ -11,8 +11,8 @@ namespace {
 
 using plot_test::menu_text;
 using plot_test::render_png;
-using plot_test::Scripted;
 using plot_test::scratch;
+using plot_test::Scripted;
 using plot_test::shown;
 
 // Running means of w values, their standard errors, and the change from each window to the
@@ -77,8 +77,11 @@ struct Release {
     const ReleaseSearch search = [this](std::span<const float> g, std::span<const float> gs,
                                         std::span<const float> h, std::span<const float> hs,
                                         std::span<const float> p, int year) {
-      searched = {{g.begin(), g.end()}, {gs.begin(), gs.end()}, {h.begin(), h.end()},
-                  {hs.begin(), hs.end()}, {p.begin(), p.end()}};
+      searched = {{g.begin(), g.end()},
+                  {gs.begin(), gs.end()},
+                  {h.begin(), h.end()},
+                  {hs.begin(), hs.end()},
+                  {p.begin(), p.end()}};
       searched_year = year;
       return releases;
     };

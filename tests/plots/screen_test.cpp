@@ -126,8 +126,7 @@ TEST(plot_screen, page_on_a_virtual_display) {
   const std::string report = loop_on_display(display.name(), dir);
   // First drawing and the replot on the screen, the save in PostScript; the loop went on
   // after each, without the no-screen note.
-  EXPECT_TRUE(report.starts_with("xcairo xcairo psc \n") ||
-              report.starts_with("xwin xwin psc \n"))
+  EXPECT_TRUE(report.starts_with("xcairo xcairo psc \n") || report.starts_with("xwin xwin psc \n"))
       << report;
   EXPECT_EQ(report.find("no X display"), std::string::npos);
   EXPECT_GT(plot_test::render_png(dir / "page.ps", dir / "page.png"), 0);

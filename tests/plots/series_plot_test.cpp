@@ -12,8 +12,8 @@ namespace {
 
 using plot_test::menu_text;
 using plot_test::render_png;
-using plot_test::Scripted;
 using plot_test::scratch;
+using plot_test::Scripted;
 using plot_test::shown;
 
 std::string spaghetti(const Tsi1& tsi1, int kind, const std::string& script,

@@ -37,7 +37,7 @@ TEST(ticit, year_axis_by_span) {
     ticit(x, y, z);
     return std::make_pair(x.major, x.minor);
   };
-  EXPECT_EQ(x_ticks(1900, 1950), std::make_pair(10.0f, 10));   // span 50
+  EXPECT_EQ(x_ticks(1900, 1950), std::make_pair(10.0f, 10));  // span 50
   EXPECT_EQ(x_ticks(1900, 1920), std::make_pair(10.0f, 10));
   EXPECT_EQ(x_ticks(2000, 1900), std::make_pair(10.0f, 10));   // negative span
   EXPECT_EQ(x_ticks(1900, 1951), std::make_pair(20.0f, 5));    // 51
@@ -73,7 +73,7 @@ TEST(ticit, value_axes_raise_the_maximum) {
   EXPECT_EQ(a.minor, 4);
   EXPECT_NEAR(raised(0, 0.0f).max, 0.5, 1e-6);
   EXPECT_NEAR(raised(0, 3.0f).max, 3.5, 1e-6);
-  EXPECT_NEAR(raised(0, 3.5f).max, 3.5, 1e-6);    // already on the half step
+  EXPECT_NEAR(raised(0, 3.5f).max, 3.5, 1e-6);  // already on the half step
   EXPECT_NEAR(raised(0, 200.0f).max, 250.0, 1e-3);
   a = raised(0, 42.0f);  // modulus 10: remainder 2 -> 45; n = 45
   EXPECT_NEAR(a.max, 45.0, 1e-4);

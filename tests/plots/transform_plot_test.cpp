@@ -9,8 +9,8 @@ namespace {
 
 using plot_test::menu_text;
 using plot_test::render_png;
-using plot_test::Scripted;
 using plot_test::scratch;
+using plot_test::Scripted;
 
 const std::vector<std::string> kMenu{
     "|************** plot options menu *************|",
@@ -60,11 +60,11 @@ struct Statistics {
     tsi2.reshape(n);
     for (int i = 1; i <= n; ++i) {
       const float f = static_cast<float>(i);
-      tsi2.at(i, 1) = 0.2f + 0.15f * f;          // skewness before
-      tsi2.at(i, 2) = 0.9f - 0.05f * f;          // spread against level before
-      tsi2.at(i, 3) = 0.5f;                      // the power: not drawn
-      tsi2.at(i, 4) = 0.1f * (f - 4.5f);         // skewness after
-      tsi2.at(i, 5) = 0.3f * ((i % 3) - 1.0f);   // spread against level after
+      tsi2.at(i, 1) = 0.2f + 0.15f * f;         // skewness before
+      tsi2.at(i, 2) = 0.9f - 0.05f * f;         // spread against level before
+      tsi2.at(i, 3) = 0.5f;                     // the power: not drawn
+      tsi2.at(i, 4) = 0.1f * (f - 4.5f);        // skewness after
+      tsi2.at(i, 5) = 0.3f * ((i % 3) - 1.0f);  // spread against level after
     }
   }
   void run(const std::string& script, int n) {
@@ -91,9 +91,9 @@ TEST(power1, menu_answers) {
 TEST(power1, saved_pages_render) {
   const auto dir = scratch("power1");
   Statistics st(12);
-  st.run("s\n" + (dir / "page.ps").string() + "\n21\n13\ns\n" + (dir / "again.ps").string() +
-             "\nc\n",
-         12);
+  st.run(
+      "s\n" + (dir / "page.ps").string() + "\n21\n13\ns\n" + (dir / "again.ps").string() + "\nc\n",
+      12);
   EXPECT_EQ(st.console.find("*** PLplot"), std::string::npos);
   EXPECT_GT(render_png(dir / "page.ps", dir / "page.png"), 0);
   // The second page draws the bars in the same order, in another colour.

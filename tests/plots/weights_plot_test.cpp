@@ -13,10 +13,9 @@ namespace {
 
 using plot_test::menu_text;
 using plot_test::render_png;
-using plot_test::Scripted;
 using plot_test::scratch;
+using plot_test::Scripted;
 using plot_test::shown;
-
 
 struct Weights {
   std::vector<float> median, lower, largest;

@@ -21,10 +21,14 @@ Reading read_all(const std::string& text, Reader reader, int max_years = kMaxYea
       text,
       [&](RecordStream& records, Console& console) {
         switch (reader) {
-          case Reader::cdf: return cdf(records, number, console, max_years);
-          case Reader::rinfrn: return rinfrn(records, number, console, max_years);
-          case Reader::datar: return datar(records, title, console, max_years);
-          default: return datr(records, console, max_years);
+          case Reader::cdf:
+            return cdf(records, number, console, max_years);
+          case Reader::rinfrn:
+            return rinfrn(records, number, console, max_years);
+          case Reader::datar:
+            return datar(records, title, console, max_years);
+          default:
+            return datr(records, console, max_years);
         }
       },
       true);
@@ -86,13 +90,15 @@ TEST(cdf, titles_blank_lines_and_failures) {
   EXPECT_EQ(r.series[0].text.substr(0, 12), "first title ");
   EXPECT_NE(r.console.find("\n title of data:\n first title\n second title\n third title\n"),
             std::string::npos);
-  EXPECT_EQ(read_all("title one\ntitle two\ntitle three\ntitle four\n" + series, Reader::cdf).stop.substr(0, 39),
+  EXPECT_EQ(read_all("title one\ntitle two\ntitle three\ntitle four\n" + series, Reader::cdf)
+                .stop.substr(0, 39),
             "*** header line read error in sbr cdf: ");
   EXPECT_EQ(read_all(written("LONG", std::vector<float>(6, 1.0f)), Reader::cdf, 5).stop,
             "*** series length exceeds maximum allowable length: LONG         6 >    5");
   // The values end early, or hold text.
   const std::string header = series.substr(0, series.find('\n') + 1);
-  EXPECT_EQ(read_all(header, Reader::cdf).stop.substr(0, 35), "*** error reading data in sbr cdf: ");
+  EXPECT_EQ(read_all(header, Reader::cdf).stop.substr(0, 35),
+            "*** error reading data in sbr cdf: ");
   r = read_all(header + "15 x5\n", Reader::cdf);
   EXPECT_EQ(r.stop, "*** error reading data in sbr cdf: \n S1        1900     2  (40f2.0)\n 15 x5");
   // A header with no values is passed over; a negative count is refused.
@@ -102,13 +108,15 @@ TEST(cdf, titles_blank_lines_and_failures) {
   EXPECT_EQ(r.series.size(), 1u);
   EXPECT_NE(r.console.find("*** series S1 holds no values; passed over"), std::string::npos);
   empty.replace(0, 8, "      -2");
-  EXPECT_EQ(read_all(empty + series, Reader::cdf).stop.substr(0, 35), "*** error reading data in sbr cdf: ");
+  EXPECT_EQ(read_all(empty + series, Reader::cdf).stop.substr(0, 35),
+            "*** error reading data in sbr cdf: ");
 }
 
 TEST(cdf, values_and_exponents_that_cannot_be_measurements) {
   // The header is line 2 (after a title), the values line 3.
   const std::string series = "a title\n" + written("S1", {1.5f, 2.5f});
-  const std::string head = "*** error reading data in sbr cdf: \n S1        1900     2  (40f2.0)\n ";
+  const std::string head =
+      "*** error reading data in sbr cdf: \n S1        1900     2  (40f2.0)\n ";
   auto with_exponent = [&](const char* p) {
     std::string text = series;
     text.replace(8 + 68, 3, p);
@@ -165,13 +173,14 @@ TEST(datar, header_driven_series) {
 TEST(rinfrn, decade_slots_and_hundredths) {
   // First year 1905 skips 5 slots, -15 skips 5 (decade -20 to -11), -10 none. Blank
   // records between series are passed over.
-  const std::string text = "SERIE119051907\n"
-                           "SERIE11900 999  1 999  1 999  1 999  1 999  1 123  2 456  3 789  4\n"
-                           "\n    \n"
-                           "NEG   -15 -11\n"
-                           "NEG   -20 999  1 999  1 999  1 999  1 999  1 100  1 200  1 300  1 400  1 500  1\n"
-                           "ZERO  -10  -9\n"
-                           "ZERO  -10 111  1 222  1\n";
+  const std::string text =
+      "SERIE119051907\n"
+      "SERIE11900 999  1 999  1 999  1 999  1 999  1 123  2 456  3 789  4\n"
+      "\n    \n"
+      "NEG   -15 -11\n"
+      "NEG   -20 999  1 999  1 999  1 999  1 999  1 100  1 200  1 300  1 400  1 500  1\n"
+      "ZERO  -10  -9\n"
+      "ZERO  -10 111  1 222  1\n";
   Reading r = read_all(text, Reader::rinfrn);
   ASSERT_EQ(r.series.size(), 3u);
   EXPECT_EQ(r.series[0].id, "SERIE1  ");
@@ -192,7 +201,10 @@ TEST(rinfrn, decade_slots_and_hundredths) {
 }
 
 TEST(rinfrn, failures) {
-  EXPECT_EQ(read_all("title line\ntitle line\ntitle line\ntitle line\ntitle line\ntitle line\n", Reader::rinfrn).stop, " *** too many read errors in rinfrn");
+  EXPECT_EQ(read_all("title line\ntitle line\ntitle line\ntitle line\ntitle line\ntitle line\n",
+                     Reader::rinfrn)
+                .stop,
+            " *** too many read errors in rinfrn");
   EXPECT_EQ(read_all("BAD   19001901\nBAD   1900  1x  1\n", Reader::rinfrn).stop,
             " *** error reading tree-ring data in mib pex data format: series BAD   \n"
             " line: BAD   1900  1x  1");

@@ -66,8 +66,8 @@ TEST(console, answers_mean_only_what_the_question_offers) {
   using enum Meaning;
   const Offers all{.quit = true, .help = true, .back = true, .yes_no = true};
   EXPECT_EQ(meanings({"/", "/tmp", "h", "H", "b", "B", "y", "Y", "n", "N", " ", "", "x", "1"}, all),
-            (std::vector<Meaning>{quit, quit, help, help, back, back, yes, yes, no, no, blank, blank,
-                                  value, value}));
+            (std::vector<Meaning>{quit, quit, help, help, back, back, yes, yes, no, no, blank,
+                                  blank, value, value}));
   // Nothing offered: every letter and "/" are values for the caller to read.
   EXPECT_EQ(meanings({"/", "h", "b", "y", "n", " "}, {}),
             (std::vector<Meaning>{value, value, value, value, value, blank}));
@@ -85,10 +85,10 @@ TEST(console, a_blank_answer_means_the_default) {
 TEST(console, whole_word_letters_stand_alone_in_five_characters) {
   using enum Meaning;
   const Offers words{.quit = true, .help = true, .back = true, .whole_word = true};
-  EXPECT_EQ(meanings({"b", "B    x", "h", "bx", "b   x", "back", "/data/list.txt", "     x", "  x",
-                      ""},
-                     words),
-            (std::vector<Meaning>{back, back, help, value, value, value, quit, blank, value, blank}));
+  EXPECT_EQ(
+      meanings({"b", "B    x", "h", "bx", "b   x", "back", "/data/list.txt", "     x", "  x", ""},
+               words),
+      (std::vector<Meaning>{back, back, help, value, value, value, quit, blank, value, blank}));
   // The plot menu's two-character field: "y " and "n " alone, and two blanks.
   const Offers menu{.yes_no = true, .whole_word = true, .blank = yes};
   EXPECT_EQ(meanings({"y ", "N ", "  ", "ny", " n"}, menu),

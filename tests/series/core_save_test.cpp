@@ -101,14 +101,20 @@ TEST(sis, column_file_limit_and_nothing_flagged) {
 std::vector<SeriesRead> read_back(const std::string& text, int code) {
   TucsonFile file;
   int number = 0;
-  return read_all(text, [&](RecordStream& records, Console& console) {
-           switch (code) {
-             case save::tucson_rings: return trrw_read(records, TucsonMode::mr, file, console);
-             case save::tucson_index: return trrw_read(records, TucsonMode::ir, file, console);
-             case save::mib_index: return rinfrn(records, number, console);
-             default: return cdf(records, number, console);
-           }
-         }).series;
+  return read_all(text,
+                  [&](RecordStream& records, Console& console) {
+                    switch (code) {
+                      case save::tucson_rings:
+                        return trrw_read(records, TucsonMode::mr, file, console);
+                      case save::tucson_index:
+                        return trrw_read(records, TucsonMode::ir, file, console);
+                      case save::mib_index:
+                        return rinfrn(records, number, console);
+                      default:
+                        return cdf(records, number, console);
+                    }
+                  })
+      .series;
 }
 
 TEST(sis, record_formats_read_back_at_their_precision) {
@@ -129,7 +135,8 @@ TEST(sis, record_formats_read_back_at_their_precision) {
         // The mib pex reader takes hundredths: the saved thousandths read ten times larger.
         const float read = code == save::mib_index ? s.values[static_cast<std::size_t>(k)] / 10
                                                    : s.values[static_cast<std::size_t>(k)];
-        EXPECT_NEAR(read, stored, 0.0005 + 1e-6) << "code " << code << " series " << i << " value " << k;
+        EXPECT_NEAR(read, stored, 0.0005 + 1e-6)
+            << "code " << code << " series " << i << " value " << k;
         if (code == save::tucson_index || code == save::mib_index) {
           EXPECT_EQ(s.depth[static_cast<std::size_t>(k)], 1);
         }
@@ -188,7 +195,8 @@ TEST(mia, gaps_and_report) {
   EXPECT_EQ(gap_report(v, "ABC01", 3, 1900),
             "           3       ABC01          missing values found:   4 in   2 gaps\n"
             "             / 1901  1903 / 1910  1910 /\n"
-            "       " + std::string(68, '-') + "\n");
+            "       " +
+                std::string(68, '-') + "\n");
 
   // A zero is present unless a transformation is chosen; a series without a gap has no report.
   const std::vector<float> zero{0.0f, -0.5f, 2.0f};

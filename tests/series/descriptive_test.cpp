@@ -163,7 +163,8 @@ TEST(five_numbers, the_numbers_of_mfs) {
   std::vector<std::vector<float>> inputs;
   for (int n = 1; n <= 13; ++n) {
     std::vector<float> v(static_cast<std::size_t>(n));
-    for (int k = 0; k < n; ++k) v[static_cast<std::size_t>(k)] = static_cast<float>((k * 7) % 5) * 0.5f;
+    for (int k = 0; k < n; ++k)
+      v[static_cast<std::size_t>(k)] = static_cast<float>((k * 7) % 5) * 0.5f;
     inputs.push_back(v);
   }
   std::vector<float> long_run(301);

@@ -74,7 +74,8 @@ TEST_F(IndexBlockFiles, a_block_that_fits_goes_to_every_file_with_its_titles) {
   // gfortran: write(*,'(a6,i4,10(i4,i3),2x,a)') 'site01', 1997, (9990, 0, j=1,7),
   //   1500, 2, 250, 3, 9990, 0, 'raw'
   const std::string expected =
-      "title\nsite0119979990  09990  09990  09990  09990  09990  09990  01500  2 250  39990  0  raw\n";
+      "title\nsite0119979990  09990  09990  09990  09990  09990  09990  01500  2 250  39990  0  "
+      "raw\n";
   EXPECT_EQ(read("crns_raw.txt"), expected);
   EXPECT_EQ(read("crns.txt"), expected);
   EXPECT_EQ(read("out.txt"), "");
@@ -95,9 +96,10 @@ TEST_F(IndexBlockFiles, a_block_that_does_not_fit_goes_nowhere_and_says_so) {
 TEST_F(IndexBlockFiles, a_depth_that_does_not_fit) {
   depth = {2, 1200};
   EXPECT_FALSE(write({1.5f, 1.0f}));
-  EXPECT_NE(console.str().find(
-                "\n     its sample depth 1200 in 1998 does not fit the index records (at most 999)\n"),
-            std::string::npos);
+  EXPECT_NE(
+      console.str().find(
+          "\n     its sample depth 1200 in 1998 does not fit the index records (at most 999)\n"),
+      std::string::npos);
   EXPECT_EQ(console.str().find("kept"), std::string::npos);
 }
 

@@ -142,8 +142,9 @@ TEST(layout_write, fixed_fields_agree_with_printf) {
 // every decimal, and zeros and tiny values of either sign.
 TEST(layout_write, fixed_fields_of_floats_agree_with_printf) {
   std::uint64_t state = 17;
-  std::vector<float> values{0.0f, -0.0f, -1e-9f, 1e-9f, 0.5f, -0.5f, 2.5f, 1e10f, -9.99e9f,
-                            16777216.0f, 0.0625f, -0.03125f, 9.9999995f, 123456.5f};
+  std::vector<float> values{0.0f,    -0.0f,     -1e-9f,     1e-9f,    0.5f,
+                            -0.5f,   2.5f,      1e10f,      -9.99e9f, 16777216.0f,
+                            0.0625f, -0.03125f, 9.9999995f, 123456.5f};
   for (int k = 0; k < 20000; ++k) {
     state = state * 6364136223846793005ULL + 1442695040888963407ULL;
     const double scale = std::pow(10.0, static_cast<int>(state >> 59) % 14 - 4);

@@ -15,7 +15,8 @@ TEST(parallel_for, every_item_once_on_any_number_of_threads) {
   for (int threads : {1, 2, 3, 8, 50}) {
     for (int count : {0, 1, 7, 100}) {
       std::vector<std::atomic<int>> runs(static_cast<std::size_t>(count));
-      parallel_for(count, [&](int k) { ++runs[static_cast<std::size_t>(k)]; }, threads);
+      parallel_for(
+          count, [&](int k) { ++runs[static_cast<std::size_t>(k)]; }, threads);
       for (int k = 0; k < count; ++k) {
         EXPECT_EQ(runs[static_cast<std::size_t>(k)], 1) << threads << " threads, item " << k;
       }

@@ -55,12 +55,18 @@ void read_everything(const std::string& text, Reader reader) {
       text,
       [&](RecordStream& records, Console& console) {
         switch (reader) {
-          case Reader::rings: return trrw_read(records, TucsonMode::mr, file, console, nullptr, 300);
-          case Reader::index: return trrw_read(records, TucsonMode::ir, file, console, nullptr, 300);
-          case Reader::compact: return cdf(records, number, console, 300);
-          case Reader::mib: return rinfrn(records, number, console, 300);
-          case Reader::header: return datar(records, title, console, 300);
-          default: return datr(records, console, 300);
+          case Reader::rings:
+            return trrw_read(records, TucsonMode::mr, file, console, nullptr, 300);
+          case Reader::index:
+            return trrw_read(records, TucsonMode::ir, file, console, nullptr, 300);
+          case Reader::compact:
+            return cdf(records, number, console, 300);
+          case Reader::mib:
+            return rinfrn(records, number, console, 300);
+          case Reader::header:
+            return datar(records, title, console, 300);
+          default:
+            return datr(records, console, 300);
         }
       },
       true, kSeriesCap);
@@ -88,7 +94,8 @@ void run_trread(const std::string& text, const char* kind) {
 
 std::string samples(Reader reader) {
   std::ostringstream s;
-  const std::vector<float> a{1.25f, 0.5f, 2.0f, 0.75f, 1.0f, 0.0f, 3.5f, 1.1f, 0.9f, 1.3f, 0.6f, 2.2f};
+  const std::vector<float> a{1.25f, 0.5f, 2.0f, 0.75f, 1.0f, 0.0f,
+                             3.5f,  1.1f, 0.9f, 1.3f,  0.6f, 2.2f};
   switch (reader) {
     case Reader::rings:
       s << "SITE   1 title record\n";
@@ -120,7 +127,7 @@ std::string samples(Reader reader) {
 
 TEST(reader_robustness, damaged_files_read_or_stop) {
   std::mt19937 random(7);
-  const Reader readers[] = {Reader::rings, Reader::index, Reader::compact,
+  const Reader readers[] = {Reader::rings, Reader::index,  Reader::compact,
                             Reader::mib,   Reader::header, Reader::loose};
   for (Reader reader : readers) {
     const std::string sample = samples(reader);

@@ -86,7 +86,8 @@ TEST(sorting, zeros_of_both_signs_keep_the_partition_sort) {
 TEST(sorting, selection_agrees_with_the_sort) {
   auto inputs = awkward_inputs();
   std::vector<float> zeros(40);
-  for (std::size_t k = 0; k < zeros.size(); ++k) zeros[k] = k % 3 == 0 ? -0.0f : k % 3 == 1 ? 0.0f : -1.0f;
+  for (std::size_t k = 0; k < zeros.size(); ++k)
+    zeros[k] = k % 3 == 0 ? -0.0f : k % 3 == 1 ? 0.0f : -1.0f;
   inputs.push_back(zeros);
   for (const auto& input : inputs) {
     if (input.empty()) continue;

@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "series/compact.h"
-#include "series/text.h"
 #include "series/stop.h"
+#include "series/text.h"
 #include "tests/series/series_reading.h"
 
 namespace dendro {
@@ -26,7 +26,7 @@ struct TrreadRun {
 
 // Runs trread over `text` with the per-file reset of the year table already done.
 TrreadRun read(const std::string& text, const char* kind = "mr", int max_years = kMaxYears,
-         int max_series = kMaxSeriesKalder, std::function<void(TrreadRun&)> prepare = {}) {
+               int max_series = kMaxSeriesKalder, std::function<void(TrreadRun&)> prepare = {}) {
   TrreadRun r;
   r.commands.set_data_kind(kind);
   for (int i = 1; i <= 10; ++i) {
@@ -39,8 +39,8 @@ TrreadRun read(const std::string& text, const char* kind = "mr", int max_years =
   std::ostringstream out, screen;
   Console console(keys, screen);
   try {
-    r.result = trread(data, r.tsi1, r.stats, r.commands, r.icommands, out, console, max_years,
-                      max_series);
+    r.result =
+        trread(data, r.tsi1, r.stats, r.commands, r.icommands, out, console, max_years, max_series);
   } catch (const Stop& s) {
     r.stop = s.what();
   }
@@ -55,9 +55,9 @@ bool has(const std::string& text, const std::string& part) {
 
 // Three series: A 1950-1953 (1, 2, 3, 4 mm), B 1951-1954 with 1952 missing (0.5, -, 1.5,
 // 1.0), C 1952-1955 (3 mm each).
-const std::string kThree = "SITE   1 Three little series\n" + rw("A", 1950, {100, 200, 300, 400, 999}) +
-                           rw("B", 1951, {50, -100, 150, 100, 999}) +
-                           rw("C", 1952, {300, 300, 300, 300, 999});
+const std::string kThree =
+    "SITE   1 Three little series\n" + rw("A", 1950, {100, 200, 300, 400, 999}) +
+    rw("B", 1951, {50, -100, 150, 100, 999}) + rw("C", 1952, {300, 300, 300, 300, 999});
 
 TEST(trread, fills_the_store_from_row_one) {
   TrreadRun r = read(kThree);
@@ -78,13 +78,15 @@ TEST(trread, fills_the_store_from_row_one) {
   EXPECT_EQ(r.result.presence, (std::vector<int>{1, 1, 1}));
   EXPECT_EQ(r.commands.header_line(1).substr(0, 28), "SITE   1 Three little series");
   EXPECT_TRUE(has(r.console, "     3 series from   1950 to   1955       6 years\n"));
-  EXPECT_TRUE(has(r.out, " number of series read in:    3   from   1950  to   1955       6 years\n"));
+  EXPECT_TRUE(
+      has(r.out, " number of series read in:    3   from   1950  to   1955       6 years\n"));
   // The header line is written in its whole 85-character field.
   const std::string header = "SITE   1 Three little series";
   EXPECT_TRUE(has(r.out, " data header lines:\n  " + header + std::string(85 - header.size(), ' ') +
                              "\n |------------ series gaps found"));
-  EXPECT_TRUE(has(r.out, "           2       B              missing values found:   1 in   1 gaps\n"
-                         "             / 1952  1952 /\n"));
+  EXPECT_TRUE(has(r.out,
+                  "           2       B              missing values found:   1 in   1 gaps\n"
+                  "             / 1952  1952 /\n"));
 
   align_on_chronology(r.tsi1);
   EXPECT_EQ(r.tsi1.rows, 6);
@@ -115,15 +117,17 @@ TEST(trread, summary_of_the_series_statistics) {
   EXPECT_TRUE(has(r.out, " arithmetic mean                   4   2.167"));
   EXPECT_TRUE(has(r.out, " standard deviation                0   1.041"));
   EXPECT_TRUE(has(r.out, " minimum value                     3   1.000"));
-  EXPECT_TRUE(has(r.out, "                                year    mean   stdev   skew   kurt   sens   ac(1)\n"));
+  EXPECT_TRUE(
+      has(r.out,
+          "                                year    mean   stdev   skew   kurt   sens   ac(1)\n"));
 }
 
 TEST(trread, one_series_keeps_its_own_statistics) {
   TrreadRun r = read(rw("A", 1950, {100, 200, 300, 400, 999}));
   EXPECT_EQ(r.tsi1.count, 1);
   EXPECT_NEAR(r.stats.at(1, 1), 4.0, 1e-6);
-  EXPECT_NEAR(r.stats.at(1, 2), 2.5, 1e-6);       // mean of 1, 2, 3, 4
-  EXPECT_NEAR(r.stats.at(1, 3), 1.29099, 1e-5);   // sqrt(5 / 3)
+  EXPECT_NEAR(r.stats.at(1, 2), 2.5, 1e-6);      // mean of 1, 2, 3, 4
+  EXPECT_NEAR(r.stats.at(1, 3), 1.29099, 1e-5);  // sqrt(5 / 3)
   EXPECT_FALSE(r.result.largest_mean);
   EXPECT_FALSE(has(r.out, "summary of raw"));
   EXPECT_TRUE(has(r.out, "                            --- no gaps in data found ---\n"));
@@ -134,33 +138,41 @@ TEST(trread, statistics_table_by_the_printout_option) {
   for (int i = 1; i <= 21; ++i) {
     text += rw(("S" + std::to_string(i)).c_str(), 1900, {100 + i, 200, 999});
   }
-  TrreadRun r = read(text, "mr", kMaxYears, kMaxSeriesKalder, [](TrreadRun& run) { run.icommands[opt::printout] = 2; });
-  const std::string head = " series   ident   frst   last   year    mean   stdev   skew   kurt   sens   ac(1)\n";
+  TrreadRun r = read(text, "mr", kMaxYears, kMaxSeriesKalder,
+                     [](TrreadRun& run) { run.icommands[opt::printout] = 2; });
+  const std::string head =
+      " series   ident   frst   last   year    mean   stdev   skew   kurt   sens   ac(1)\n";
   std::size_t heads = 0;
-  for (std::size_t at = r.out.find(head); at != std::string::npos; at = r.out.find(head, at + 1)) ++heads;
+  for (std::size_t at = r.out.find(head); at != std::string::npos; at = r.out.find(head, at + 1))
+    ++heads;
   EXPECT_EQ(heads, 2u);  // before series 1 and series 20
   EXPECT_TRUE(has(r.out, head + "    20   S20      1900   1901      2   1.600"));
   EXPECT_FALSE(has(read(text).out, head));
 }
 
 TEST(trread, limits_stop_the_run_with_their_messages) {
-  TrreadRun r = read(rw("LONG", 1900, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}) + rw("LONG", 1910, {999}), "mr", 9);
-  EXPECT_EQ(r.stop, "*** series read in exceeds maximum allowable length: LONG         10 >     9 max ***");
+  TrreadRun r =
+      read(rw("LONG", 1900, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}) + rw("LONG", 1910, {999}), "mr", 9);
+  EXPECT_EQ(r.stop,
+            "*** series read in exceeds maximum allowable length: LONG         10 >     9 max ***");
   r = read(kThree, "mr", kMaxYears, 2);
   EXPECT_EQ(r.stop, "*** number of series exceeds maximum allowed:    2 max ***");
   r = read(rw("A", 1950, {1, 2, 3, 999}) + rw("B", 1960, {1, 2, 999}), "mr", 5);
-  EXPECT_EQ(r.stop, "*** total series length exceeds maximum allowable length:     12 >      5 max ***");
+  EXPECT_EQ(r.stop,
+            "*** total series length exceeds maximum allowable length:     12 >      5 max ***");
   std::ostringstream late;
   datw(late, "LATE", std::vector<float>{1.0f, 2.0f}, 9999, "raw");
   r = read(late.str(), "cd");
-  EXPECT_EQ(r.stop, "*** series LATE: years 9999 to 10000 lie outside -9999 to 9999, the years "
-                    "that the programs take");
+  EXPECT_EQ(r.stop,
+            "*** series LATE: years 9999 to 10000 lie outside -9999 to 9999, the years "
+            "that the programs take");
   // A set wholly before -9999 would be searched from -9999 for its last year.
   std::ostringstream early;
   datw(early, "EARLY", std::vector<float>{1.0f, 2.0f}, -12000, "raw");
   r = read(early.str(), "cd");
-  EXPECT_EQ(r.stop, "*** series EARLY: years -12000 to -11999 lie outside -9999 to 9999, the years "
-                    "that the programs take");
+  EXPECT_EQ(r.stop,
+            "*** series EARLY: years -12000 to -11999 lie outside -9999 to 9999, the years "
+            "that the programs take");
   r = read(kThree, "xx");
   EXPECT_EQ(r.stop, "*** data kind code \"xx\" is none of mr, ir, qz, cd");
 }
@@ -168,11 +180,12 @@ TEST(trread, limits_stop_the_run_with_their_messages) {
 TEST(trread, published_quirks_read_into_the_store) {
   // An id with "-" in column 7, values one column early, a 999 ring in a series in
   // thousandths, and a real year below -999: each series whole, in its own years.
-  const std::string text = "10ALAN-A1886   123   456   789   101\n"
-                           "10ALAN-A1890    11   999\n"
-                           "155011  1810  090   095  999 \n"
-                           "FINE    1900  1234   999   567 -9999\n"
-                           "HLL569 -1017   233   408   999\n";
+  const std::string text =
+      "10ALAN-A1886   123   456   789   101\n"
+      "10ALAN-A1890    11   999\n"
+      "155011  1810  090   095  999 \n"
+      "FINE    1900  1234   999   567 -9999\n"
+      "HLL569 -1017   233   408   999\n";
   TrreadRun r = read(text);
   ASSERT_EQ(r.stop, "") << r.console;
   ASSERT_EQ(r.tsi1.count, 4);
@@ -191,8 +204,9 @@ TEST(trread, published_quirks_read_into_the_store) {
 TEST(trread, files_without_series_say_why) {
   // The message keeps its first line; the reader's account of the file follows.
   TrreadRun r = read("");
-  EXPECT_EQ(r.stop, " *** nc .le. 0 after reading tree-ring data\n"
-                    " the file holds no tucson ring-width series: it is empty");
+  EXPECT_EQ(r.stop,
+            " *** nc .le. 0 after reading tree-ring data\n"
+            " the file holds no tucson ring-width series: it is empty");
   r = read("only a title line\n");
   const std::string titles_only =
       " *** nc .le. 0 after reading tree-ring data\n"
@@ -205,10 +219,11 @@ TEST(trread, files_without_series_say_why) {
   std::stringstream crn;
   crn << in.rdbuf();
   r = read(crn.str());
-  EXPECT_TRUE(r.stop.ends_with("\n the record reads as a tucson index (chronology) record: the "
-                               "file looks like a chronology, not ring widths; set "
-                               "option 1 \"tree-ring data type\" to 3 (tucson tree-ring index "
-                               "format) to read it"))
+  EXPECT_TRUE(
+      r.stop.ends_with("\n the record reads as a tucson index (chronology) record: the "
+                       "file looks like a chronology, not ring widths; set "
+                       "option 1 \"tree-ring data type\" to 3 (tucson tree-ring index "
+                       "format) to read it"))
       << r.stop;
   EXPECT_TRUE(has(r.console, r.stop));  // shown before the pause
 }
@@ -219,8 +234,9 @@ TEST(trread, a_series_length_beyond_five_digits_is_printed_whole) {
   marked.replace(0, 4, "HUGE");
   marked[79] = '#';
   TrreadRun r = read(marked + "\nn   123456      1950  (3f8.3)\n   1.500   2.250   0.125\n");
-  EXPECT_EQ(r.stop,
-            "*** series read in exceeds maximum allowable length: HUGE      123456 >  5000 max ***");
+  EXPECT_EQ(
+      r.stop,
+      "*** series read in exceeds maximum allowable length: HUGE      123456 >  5000 max ***");
   EXPECT_EQ(series_too_long("AAA", 5001, 5000),
             "*** series read in exceeds maximum allowable length: AAA        5001 >  5000 max ***");
 }
@@ -232,7 +248,8 @@ TEST(trread, limits_at_their_real_values) {
   EXPECT_EQ(r.stop, "*** number of series exceeds maximum allowed: 1500 max ***");
   // Years 1 and 5001 make a set of 5001 years.
   r = read(rw("EARLY", 1, {100, 999}) + rw("LATE", 5001, {100, 999}));
-  EXPECT_EQ(r.stop, "*** total series length exceeds maximum allowable length:   5001 >   5000 max ***");
+  EXPECT_EQ(r.stop,
+            "*** total series length exceeds maximum allowable length:   5001 >   5000 max ***");
   r = read(rw("EARLY", 1, {100, 999}) + rw("LATE", 5000, {100, 999}));
   EXPECT_EQ(r.stop, "");
 }
@@ -296,8 +313,9 @@ TEST(trread, other_formats_and_notes) {
   EXPECT_EQ(index.result.current_id, "********");
 
   TrreadRun zeros = read(rw("Z", 1900, {0, 100, 999}), "mr", kMaxYears, kMaxSeriesKalder,
-                   [](TrreadRun& run) { run.icommands[opt::transformation] = 1; });
-  EXPECT_TRUE(has(zeros.out, "      *** when data are transformed, zeros are also treated as missing ***\n"));
+                         [](TrreadRun& run) { run.icommands[opt::transformation] = 1; });
+  EXPECT_TRUE(has(zeros.out,
+                  "      *** when data are transformed, zeros are also treated as missing ***\n"));
   EXPECT_EQ(zeros.result.series_with_gaps, 1);
 }
 
@@ -384,7 +402,7 @@ TEST(SeriesIntake, series_beyond_the_limits_are_refused_and_change_nothing) {
 
 TEST(SeriesIntake, series_left_out_keep_their_detail_rows) {
   Intake in;
-  in.tsi1.years = {SeriesYears{0, 0, 0, 0, 5, 0, 0, 0, 1, 1},   // use flag 0
+  in.tsi1.years = {SeriesYears{0, 0, 0, 0, 5, 0, 0, 0, 1, 1},  // use flag 0
                    SeriesYears{0, 0, 0, 0, 7, 0, 0, 1, 1, 9}};
   SeriesIntake intake(in.tsi1, in.stats, {1, true, kMaxYears, kMaxSeriesKalder});
   SeriesTaken unused = intake.take(series("U", 1900, {1, 2}), 1);

@@ -63,7 +63,8 @@ TEST(trrw_read, both_end_markers_give_millimetres) {
 
 TEST(trrw_read, first_record_holds_the_rest_of_its_decade) {
   // 1905: five values (1905-1909); the next record starts at 1910.
-  FileReading r = read_all(rw("A", 1905, {1, 2, 3, 4, 5}) + rw("A", 1910, {6, 7, 999}), TucsonMode::mr);
+  FileReading r =
+      read_all(rw("A", 1905, {1, 2, 3, 4, 5}) + rw("A", 1910, {6, 7, 999}), TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 1u);
   expect_values(r.series[0], {0.01, 0.02, 0.03, 0.04, 0.05, 0.06, 0.07});
   // -15 lies in the decade -20 to -11: five values, then the record of -10.
@@ -77,13 +78,13 @@ TEST(trrw_read, first_record_holds_the_rest_of_its_decade) {
 }
 
 TEST(trrw_read, title_records_and_header_lines) {
-  const std::string text = "SITE   1 Some Site Name                      PSME\n"
-                           "\n"
-                           "SITE   2 Country      Species\n"
-                           "SITE   3 Author names\n"
-                           "SITE   4 a fourth title line\n" +
-                           rw("S1", 1900, {100, 999}) + "between the series\n" +
-                           rw("S2", 1900, {200, 999});
+  const std::string text =
+      "SITE   1 Some Site Name                      PSME\n"
+      "\n"
+      "SITE   2 Country      Species\n"
+      "SITE   3 Author names\n"
+      "SITE   4 a fourth title line\n" +
+      rw("S1", 1900, {100, 999}) + "between the series\n" + rw("S2", 1900, {200, 999});
   FileReading r = read_all(text, TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 2u);
   EXPECT_EQ(r.series[0].text.substr(0, 25), "SITE   1 Some Site Name  ");
@@ -104,17 +105,18 @@ TEST(trrw_read, more_than_25_titles_stop_the_run) {
   for (int k = 0; k < 25; ++k) titles += "title line number " + std::to_string(k) + "\n";
   EXPECT_EQ(read_all(titles + rw("A", 1900, {1, 999}), TucsonMode::mr).series.size(), 1u);
   // The stop lists the first five title records, each with what kept it from being data.
-  EXPECT_EQ(read_all(titles + "one more title line\n" + rw("A", 1900, {1, 999}), TucsonMode::mr).stop,
-            "sbr trrw:  over 25 text lines\n"
-            " 26 records were taken for title records, as they do not read as data records of "
-            "the tucson ring-width format; the first of them:\n"
-            "   line 1: title line number 0\n     (columns 9-12 \"ne n\" do not read as a year)\n"
-            "   line 2: title line number 1\n     (columns 9-12 \"ne n\" do not read as a year)\n"
-            "   line 3: title line number 2\n     (columns 9-12 \"ne n\" do not read as a year)\n"
-            "   line 4: title line number 3\n     (columns 9-12 \"ne n\" do not read as a year)\n"
-            "   line 5: title line number 4\n     (columns 9-12 \"ne n\" do not read as a year)\n"
-            " a tucson ring-width record holds the id in columns 1-8, the year in 9-12 and ten "
-            "values of 6 columns each from column 13, each value inside its own field");
+  EXPECT_EQ(
+      read_all(titles + "one more title line\n" + rw("A", 1900, {1, 999}), TucsonMode::mr).stop,
+      "sbr trrw:  over 25 text lines\n"
+      " 26 records were taken for title records, as they do not read as data records of "
+      "the tucson ring-width format; the first of them:\n"
+      "   line 1: title line number 0\n     (columns 9-12 \"ne n\" do not read as a year)\n"
+      "   line 2: title line number 1\n     (columns 9-12 \"ne n\" do not read as a year)\n"
+      "   line 3: title line number 2\n     (columns 9-12 \"ne n\" do not read as a year)\n"
+      "   line 4: title line number 3\n     (columns 9-12 \"ne n\" do not read as a year)\n"
+      "   line 5: title line number 4\n     (columns 9-12 \"ne n\" do not read as a year)\n"
+      " a tucson ring-width record holds the id in columns 1-8, the year in 9-12 and ten "
+      "values of 6 columns each from column 13, each value inside its own field");
   // Without the limit (pelliform's reader) the titles are shown and the series is read.
   FileReading r;
   r.file.title_limit = false;
@@ -138,14 +140,17 @@ TEST(trrw_read, damaged_series_stop_with_a_clear_message) {
       {a + rw("A", 1915, {1, 999}), "*** series A: line 2 holds year 1915 where 1910 was expected"},
       {a + "a comment line\n" + rw("A", 1910, {1, 999}),
        "*** series A: line 2 interrupts the series before its end marker: columns 9-12 \"t li\" "
-       "do not read as a year\n a comment line\n" + kColumns},
+       "do not read as a year\n a comment line\n" +
+           kColumns},
       {a + rw("A", 1910, {1, 2}), "*** series A: line 2 holds no value for the year 1912"},
       {a + "A       1910   1 2   999\n",
        "*** line 2: values are not in the fixed columns of the tucson format: columns 13-18 "
-       "\"   1 2\" hold digits split by a blank\n A       1910   1 2   999\n" + kColumns},
+       "\"   1 2\" hold digits split by a blank\n A       1910   1 2   999\n" +
+           kColumns},
       {"A       1900   1x2     3   999\n" + rw("A", 1910, {1, 999}),
        "*** series A: line 1 holds a value that cannot be read: columns 13-18 \"   1x2\" do not "
-       "read as a number\n A       1900   1x2     3   999\n" + kColumns},
+       "read as a number\n A       1900   1x2     3   999\n" +
+           kColumns},
       {"", ""},
   };
   for (const Case& c : cases) {
@@ -161,24 +166,27 @@ TEST(trrw_read, damaged_series_stop_with_a_clear_message) {
 TEST(trrw_read, skipped_decades_read_as_missing_years) {
   // 1920-1939 have no record: twenty missing values, which stay missing after the
   // thousandths marker scales the others.
-  FileReading r = read_all(rw("G", 1910, {1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 1000}) +
-                           rw("G", 1940, {500, -9999}),
-                       TucsonMode::mr);
+  FileReading r =
+      read_all(rw("G", 1910, {1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 1000}) +
+                   rw("G", 1940, {500, -9999}),
+               TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 1u);
   const SeriesRead& s = r.series[0];
   ASSERT_EQ(s.n, 31);
   EXPECT_NEAR(s.values[9], 1.0, 1e-6);
   for (int k = 10; k < 30; ++k) EXPECT_EQ(s.values[static_cast<std::size_t>(k)], kMissing);
   EXPECT_NEAR(s.values[30], 0.5, 1e-6);
-  EXPECT_NE(r.console.find("*** series G: line 2 skips the years 1920 to 1939; they are read as missing"),
-            std::string::npos);
+  EXPECT_NE(
+      r.console.find("*** series G: line 2 skips the years 1920 to 1939; they are read as missing"),
+      std::string::npos);
 }
 
 TEST(trrw_read, records_one_column_early_are_put_back_in_place) {
   // The year of a short id one column too early (as found in a public file): read as it
   // stands it would be 713 and every value would lose its last digit's place.
-  const std::string text = "EGR108 1713   156   101   277   173   171   279   414\n"
-                           "EGR108 1720   436   279 -9999\n";
+  const std::string text =
+      "EGR108 1713   156   101   277   173   171   279   414\n"
+      "EGR108 1720   436   279 -9999\n";
   FileReading r = read_all(text, TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 1u);
   EXPECT_EQ(r.series[0].first_year, 1713);
@@ -188,11 +196,12 @@ TEST(trrw_read, records_one_column_early_are_put_back_in_place) {
 }
 
 TEST(trrw_read, empty_series_and_blank_lines_are_passed_over) {
-  FileReading r = read_all("\n" + rw("E", 1900, {999}) + "\n\n" + rw("F", 1900, {12, 999}) + "   \n",
-                       TucsonMode::mr);
+  FileReading r = read_all(
+      "\n" + rw("E", 1900, {999}) + "\n\n" + rw("F", 1900, {12, 999}) + "   \n", TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 1u);
   EXPECT_EQ(r.series[0].id, "F       ");
-  EXPECT_NE(r.console.find("*** series E (line 2) holds no values; passed over"), std::string::npos);
+  EXPECT_NE(r.console.find("*** series E (line 2) holds no values; passed over"),
+            std::string::npos);
 }
 
 TEST(trrw_read, long_series_are_counted_but_not_kept_beyond_the_limit) {
@@ -205,10 +214,18 @@ TEST(trrw_read, long_series_are_counted_but_not_kept_beyond_the_limit) {
 
 TEST(trrw_read, index_series) {
   // 1905: slots 1-5 are fill, 1905 in slot 6; the series ends at the first 9990.
-  const std::string text =
-      ix("CRN", 1905, {{9990, 0}, {9990, 0}, {9990, 0}, {9990, 0}, {9990, 0},
-                       {1000, 3}, {950, 4}, {1100, 5}, {870, 5}, {1020, 6}}) +
-      ix("CRN", 1910, {{999, 6}, {9990, 0}, {1234, 1}});
+  const std::string text = ix("CRN", 1905,
+                              {{9990, 0},
+                               {9990, 0},
+                               {9990, 0},
+                               {9990, 0},
+                               {9990, 0},
+                               {1000, 3},
+                               {950, 4},
+                               {1100, 5},
+                               {870, 5},
+                               {1020, 6}}) +
+                           ix("CRN", 1910, {{999, 6}, {9990, 0}, {1234, 1}});
   FileReading r = read_all(text, TucsonMode::ir);
   ASSERT_EQ(r.series.size(), 1u);
   EXPECT_EQ(r.series[0].id, "CRN     ");
@@ -217,8 +234,9 @@ TEST(trrw_read, index_series) {
   EXPECT_EQ(r.series[0].depth, (std::vector<int>{3, 4, 5, 5, 6, 6}));
   // A last decade that is full needs no fill record: the series ends with the file, or
   // where the next series begins.
-  const std::string full = ix("ONE", 1900, {{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1},
-                                            {6, 1}, {7, 1}, {8, 1}, {9, 1}, {10, 1}});
+  const std::string full =
+      ix("ONE", 1900,
+         {{1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1}, {7, 1}, {8, 1}, {9, 1}, {10, 1}});
   r = read_all(full + ix("TWO", 1950, {{500, 2}, {9990, 0}}) + full + "a title line\n" + full,
                TucsonMode::ir);
   ASSERT_EQ(r.series.size(), 4u);
@@ -263,10 +281,11 @@ OneReading read_one(const std::string& text, TucsonMode mode = TucsonMode::mr) {
 using Kind = TucsonMessage::Kind;
 
 TEST(read_tucson_series, titles_and_notes_come_back_in_the_order_met) {
-  const std::string text = "SITE   1 Some Site Name\n"
-                           "SITE   2 Country\n" +
-                           rw("G", 1910, {100, 200, 300, 400, 500, 600, 700, 800, 900, 100}) +
-                           "G\n" + rw("G", 1930, {50, 999}) + rw("H", 1900, {1, 999});
+  const std::string text =
+      "SITE   1 Some Site Name\n"
+      "SITE   2 Country\n" +
+      rw("G", 1910, {100, 200, 300, 400, 500, 600, 700, 800, 900, 100}) + "G\n" +
+      rw("G", 1930, {50, 999}) + rw("H", 1900, {1, 999});
   OneReading r = read_one(text);
   EXPECT_EQ(r.reading.end, TucsonEnd::series);
   ASSERT_EQ(r.reading.messages.size(), 4u);
@@ -294,7 +313,8 @@ TEST(read_tucson_series, a_fault_ends_the_reading_with_what_came_before_it) {
   EXPECT_EQ(ragged.reading.messages[0].kind, Kind::data_title);
   EXPECT_EQ(ragged.reading.text,
             "*** line 2: values are not in the fixed columns of the tucson format: columns 13-18 "
-            "\"   1 2\" hold digits split by a blank\n A       1910   1 2   999\n" + kColumns);
+            "\"   1 2\" hold digits split by a blank\n A       1910   1 2   999\n" +
+                kColumns);
 
   std::string titles;
   for (int k = 1; k <= 26; ++k) titles += "title line number " + std::to_string(k) + "\n";
@@ -333,7 +353,7 @@ TEST(trrw_read, fields_read_by_their_columns_with_blanks_ignored) {
   // the fixed columns 13-18 hold "  090 ", which is 90 hundredths.
   const std::string text =
       "155011  1810  090   095   028   100   120   130   140   150   160   170 \n"
-                           "155011  1820  201  999 \n";
+      "155011  1820  201  999 \n";
   FileReading r = read_all(text, TucsonMode::mr);
   ASSERT_EQ(r.series.size(), 1u) << r.stop;
   EXPECT_EQ(r.series[0].first_year, 1810);
@@ -351,11 +371,12 @@ TEST(trrw_read, a_hyphen_in_an_id_is_not_a_negative_year) {
   std::ostringstream negative;
   trrw_write(negative, TucsonMode::mw, "HLL569", -1001, std::vector<float>{1.5f, 2.5f}, {}, "raw");
   trrw_write(negative, TucsonMode::mw, "HLL570", -1000, std::vector<float>{0.25f}, {}, "raw");
-  const std::string text = "10ALAN-A1886   123   456   789   101\n"
-                           "10ALAN-A1890    11   999\n"
-                           "ABCDEF- 1886    50   999\n"
-                           "ABCDEF-X1900    60   999\n" +
-                           negative.str();
+  const std::string text =
+      "10ALAN-A1886   123   456   789   101\n"
+      "10ALAN-A1890    11   999\n"
+      "ABCDEF- 1886    50   999\n"
+      "ABCDEF-X1900    60   999\n" +
+      negative.str();
   for (bool limit : {true, false}) {  // kalder's reader and pelliform's
     FileReading r;
     r.file.title_limit = limit;
@@ -375,10 +396,10 @@ TEST(trrw_read, a_hyphen_in_an_id_is_not_a_negative_year) {
     EXPECT_EQ(r.file.title_count, 0);
   }
   // Index records: "-" in column 5 with a letter after it belongs to the id.
-  FileReading ix_read = read_all(ix("ABCD-E", 1886, {{9990, 0}, {9990, 0}, {9990, 0},
-                                                      {9990, 0}, {9990, 0}, {9990, 0},
-                                                      {1010, 2}, {9990, 0}}),
-                                   TucsonMode::ir);
+  FileReading ix_read = read_all(
+      ix("ABCD-E", 1886,
+         {{9990, 0}, {9990, 0}, {9990, 0}, {9990, 0}, {9990, 0}, {9990, 0}, {1010, 2}, {9990, 0}}),
+      TucsonMode::ir);
   ASSERT_EQ(ix_read.series.size(), 1u) << ix_read.stop;
   EXPECT_EQ(ix_read.series[0].id, "ABCD-E  ");
   EXPECT_EQ(ix_read.series[0].first_year, 1886);
@@ -391,10 +412,12 @@ TEST(trrw_read, years_before_minus_9999_are_refused_with_their_line) {
   trrw_write(index, TucsonMode::iw, "OLD", -10000, std::vector<float>{1.0f}, {}, "std");
   FileReading r = read_all("SITE   1 title\n" + rings.str(), TucsonMode::mr);
   EXPECT_TRUE(r.series.empty());
-  EXPECT_EQ(r.stop, "*** line 2: the year -12000 of series OLD lies before -9999, the earliest "
-                    "year that the programs take; number the years of the file from -9999 on (for "
-                    "example, add 10000 to every year) and read it again\n"
-                    " OLD   -12000  1000  2000 -9999\n" + kColumns);
+  EXPECT_EQ(r.stop,
+            "*** line 2: the year -12000 of series OLD lies before -9999, the earliest "
+            "year that the programs take; number the years of the file from -9999 on (for "
+            "example, add 10000 to every year) and read it again\n"
+            " OLD   -12000  1000  2000 -9999\n" +
+                kColumns);
   r = read_all(index.str(), TucsonMode::ir);
   EXPECT_EQ(r.stop.substr(0, 51), "*** line 1: the year -10000 of series OLD lies befo");
 }
@@ -428,8 +451,8 @@ TEST(trrw_read, a_999_inside_a_series_in_thousandths_is_a_ring) {
 
 TEST(trrw_read, records_with_an_id_and_a_year_are_never_titles) {
   // Between two series: read as a title it would silently lose a series.
-  const std::string text = rw("A", 1900, {1, 999}) + "B       1900   1x2     3   999\n" +
-                           rw("C", 1900, {1, 999});
+  const std::string text =
+      rw("A", 1900, {1, 999}) + "B       1900   1x2     3   999\n" + rw("C", 1900, {1, 999});
   for (bool limit : {true, false}) {
     FileReading r;
     r.file.title_limit = limit;
@@ -437,14 +460,15 @@ TEST(trrw_read, records_with_an_id_and_a_year_are_never_titles) {
       return trrw_read(records, TucsonMode::mr, r.file, console, nullptr, kMaxYears);
     });
     EXPECT_EQ(r.series.size(), 1u);
-    EXPECT_EQ(r.stop, "*** series B: line 2 holds a value that cannot be read: columns 13-18 "
-                      "\"   1x2\" do not read as a number\n B       1900   1x2     3   999\n" +
-                          kColumns);
+    EXPECT_EQ(r.stop,
+              "*** series B: line 2 holds a value that cannot be read: columns 13-18 "
+              "\"   1x2\" do not read as a number\n B       1900   1x2     3   999\n" +
+                  kColumns);
   }
   // Free text whose year columns happen to hold digits ("1950" gives " 195") but no value
   // is a title.
-  FileReading r = read_all("Site ABC 1950-2000 by J. Smith\n" + rw("C", 1900, {1, 999}),
-                             TucsonMode::mr);
+  FileReading r =
+      read_all("Site ABC 1950-2000 by J. Smith\n" + rw("C", 1900, {1, 999}), TucsonMode::mr);
   EXPECT_EQ(r.stop, "");
   EXPECT_EQ(r.series.size(), 1u);
   EXPECT_EQ(r.file.title_count, 1);
@@ -477,10 +501,12 @@ TEST(tucson_no_series_note, says_why_a_file_gave_no_series) {
   EXPECT_EQ(note(""), head + "it is empty");
   EXPECT_EQ(note("\n  \n\n"), head + "it holds only blank lines");
   EXPECT_EQ(note("Some notes on a site\n\n" + rw("E", 1900, {999})),
-            head + "its 3 lines hold 1 title record and 1 series without values; the first "
-                   "title records, each with what kept it from being a data record:\n"
-                   "   line 1: Some notes on a site\n"
-                   "     (columns 9-12 \"es o\" do not read as a year)\n" + kColumns);
+            head +
+                "its 3 lines hold 1 title record and 1 series without values; the first "
+                "title records, each with what kept it from being a data record:\n"
+                "   line 1: Some notes on a site\n"
+                "     (columns 9-12 \"es o\" do not read as a year)\n" +
+                kColumns);
   FileReading index = read_all("", TucsonMode::ir);
   EXPECT_EQ(tucson_no_series_note(index.file, TucsonMode::ir),
             " the file holds no tucson index series: it is empty");
@@ -511,10 +537,11 @@ TEST(trrw_write, records_match_the_fixed_layouts) {
   EXPECT_EQ(qz.str(), "CRN   19051909\n" + first);
 
   std::ostringstream one;
-  trrw_write(one, TucsonMode::iw, "CRN", -1000, std::vector<float>{1.5f, 1.5f},
-             std::vector<int>{0}, "std");
-  EXPECT_EQ(one.str(),
-            "CRN  -10001500  11500  19990  09990  09990  09990  09990  09990  09990  09990  0  std\n");
+  trrw_write(one, TucsonMode::iw, "CRN", -1000, std::vector<float>{1.5f, 1.5f}, std::vector<int>{0},
+             "std");
+  EXPECT_EQ(
+      one.str(),
+      "CRN  -10001500  11500  19990  09990  09990  09990  09990  09990  09990  09990  0  std\n");
   std::ostringstream header;
   trrw_write(header, TucsonMode::qz, "CRN", -1005, std::vector<float>(5, 1.0f), {}, "std");
   EXPECT_EQ(header.str().substr(0, header.str().find('\n')), "CRN   -1005-1001");
@@ -560,7 +587,8 @@ TEST(trrw_round_trip, every_year_layout_reads_back_at_the_format_precision) {
     std::ostringstream rings, index;
     trrw_write(rings, TucsonMode::mw, "RT000001", year, values, {}, "raw");
     trrw_write(index, TucsonMode::iw, "RT000001", year, values, {}, "std");
-    for (auto [text, mode] : {std::pair{rings.str(), TucsonMode::mr}, std::pair{index.str(), TucsonMode::ir}}) {
+    for (auto [text, mode] :
+         {std::pair{rings.str(), TucsonMode::mr}, std::pair{index.str(), TucsonMode::ir}}) {
       FileReading r = read_all(text, mode);
       ASSERT_EQ(r.series.size(), 1u) << year << r.stop;
       EXPECT_EQ(r.series[0].first_year, year);
@@ -591,9 +619,12 @@ TEST(tucson_real_files, every_series_with_its_span) {
     const char* file;
     int series, first, last;
   } files[] = {
-      {"co021.rwl", 35, 1176, 1963},   {"cana165.rwl", 11, -1041, -666},
-      {"fran010.rwl", 16, 933, 1963},  {"TWM_TMS.rwl", 142, 1600, 2021},
-      {"BONall.rwl", 12, 1879, 2015},  {"cana7rw.rwl", 9, 1938, 1994},
+      {"co021.rwl", 35, 1176, 1963},
+      {"cana165.rwl", 11, -1041, -666},
+      {"fran010.rwl", 16, 933, 1963},
+      {"TWM_TMS.rwl", 142, 1600, 2021},
+      {"BONall.rwl", 12, 1879, 2015},
+      {"cana7rw.rwl", 9, 1938, 1994},
       {"keny002.rwl", 13, 1935, 1994},
       // The scan reads EGR108 as 713 (its records are one column early); by its later
       // records' years it begins in 1713, and the other 21 series span 1735-2001.
@@ -640,7 +671,8 @@ TEST(tucson_real_files, known_values_and_refusal) {
   // min.rwl separates its values by single blanks: not the tucson columns.
   FileReading min = read_file("min.rwl", TucsonMode::mr);
   EXPECT_TRUE(min.series.empty());
-  EXPECT_EQ(min.stop.substr(0, 69), "*** line 1: values are not in the fixed columns of the tucson format:");
+  EXPECT_EQ(min.stop.substr(0, 69),
+            "*** line 1: values are not in the fixed columns of the tucson format:");
   // Chronologies: the first record's slots before 1814 (1454) are fill; Tucson3 ends
   // without a fill record after its full last decade.
   FileReading t2 = read_file("Tucson2.crn", TucsonMode::ir);

@@ -49,14 +49,15 @@ Tsi1 awkward_store() {
   auto add = [&](int first, int length, float grid) {
     std::vector<float> v(static_cast<std::size_t>(length));
     for (int t = 0; t < length; ++t) {
-      const float value = 1.0f + signal[static_cast<std::size_t>(first - 1701 + t)] + 0.8f * noise.next();
+      const float value =
+          1.0f + signal[static_cast<std::size_t>(first - 1701 + t)] + 0.8f * noise.next();
       v[static_cast<std::size_t>(t)] = grid > 0 ? std::round(value / grid) * grid : value;
     }
     series.push_back({"S" + std::to_string(series.size() + 1), first, v});
   };
-  add(1701, 60, 0);    // series 1: 1701-1760
-  add(1740, 81, 0);    // 1740-1820: 21 years with series 1
-  add(1741, 80, 0);    // 1741-1820: 20 years with series 1
+  add(1701, 60, 0);  // series 1: 1701-1760
+  add(1740, 81, 0);  // 1740-1820: 21 years with series 1
+  add(1741, 80, 0);  // 1741-1820: 20 years with series 1
   for (int k = 0; k < 20; ++k) {
     const int first = 1701 + noise.below(70);
     add(first, std::min(1820 - first + 1, 21 + noise.below(100)), k % 3 == 0 ? 0.25f : 0.0f);

@@ -155,8 +155,9 @@ TEST(ftfreq, ar1_spectrum_shape) {
 class SfreqFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::path(::testing::TempDir()) /
-           ("sfreq_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    dir_ =
+        std::filesystem::path(::testing::TempDir()) /
+        ("sfreq_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     std::filesystem::create_directories(dir_);
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
@@ -206,14 +207,16 @@ TEST_F(SfreqFile, header_and_rows) {
 TEST_F(SfreqFile, short_chronology_and_plot_note) {
   Tsi2 tsi2;
   tsi2.reshape(8);
-  for (int r = 1; r <= 8; ++r) tsi2.at(r, 5) = tsi2.at(r, 6) = tsi2.at(r, 7) = static_cast<float>(r);
+  for (int r = 1; r <= 8; ++r)
+    tsi2.at(r, 5) = tsi2.at(r, 6) = tsi2.at(r, 7) = static_cast<float>(r);
   std::vector<std::string> lines = run(tsi2, 8, 2);
   ASSERT_EQ(lines.size(), 1u);  // M = 2: no estimate, the header alone
   EXPECT_NE(console_.str().find("shorter than 9 years"), std::string::npos);
 
   console_.str("");
   tsi2.reshape(9);
-  for (int r = 1; r <= 9; ++r) tsi2.at(r, 5) = tsi2.at(r, 6) = tsi2.at(r, 7) = static_cast<float>(r % 3);
+  for (int r = 1; r <= 9; ++r)
+    tsi2.at(r, 5) = tsi2.at(r, 6) = tsi2.at(r, 7) = static_cast<float>(r % 3);
   lines = run(tsi2, 9, 3, "c\n");
   EXPECT_EQ(lines.size(), 5u);  // M = 3: four frequencies
   // The plot's menu, answered with a continue.

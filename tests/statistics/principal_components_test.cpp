@@ -147,8 +147,7 @@ struct SixSeries {
       for (int j = 1; j <= n; ++j) r(i, j) = i == j ? 1.0f : 0.4f;
       for (int t = 1; t <= years; ++t) z(t, i) = period_test::wave(i, t, years);
     }
-    pc = pca(z, r, ids, {1901, 1930, summary_plots, 1, (s.dir / "six").string()}, s.units,
-             s.plots);
+    pc = pca(z, r, ids, {1901, 1930, summary_plots, 1, (s.dir / "six").string()}, s.units, s.plots);
   }
   static constexpr int n = 6, years = 30;
   Matrix r{n, n}, z{years, n};
@@ -189,8 +188,7 @@ TEST(pca_pages, five_kept_components_take_two_pages_of_each_kind) {
   EXPECT_TRUE(shows(factor_scores, "          raw measurements common period varimax scores"));
   EXPECT_NE(factor_scores.find("(VF_5 "), std::string::npos);
   for (const char* page : {"pc_loads", "pc_scores", "vf_loads", "vf_scores"}) {
-    EXPECT_GT(render_png(s.dir / (std::string(page) + ".ps"),
-                                      s.dir / (std::string(page) + ".png")),
+    EXPECT_GT(render_png(s.dir / (std::string(page) + ".ps"), s.dir / (std::string(page) + ".png")),
               0)
         << page;
   }

@@ -34,10 +34,11 @@ TEST(rbar_statistics, identical_series_correlate_fully) {
 // se = sd / sqrt(6) = 0.307318, skewness = (-6 + 9 - 2/6) / (20 sd^3) = 0.312570,
 // kurtosis = 5 (18 - 4 + 3 - 3/36) / (60 sd^4) = 4.390138.
 Tsi1 four_pattern_store() {
-  return make_store(1801, 1824, {{"SER01", 1801, pattern_u(24)},
-                                 {"SER02", 1801, pattern_u(24)},
-                                 {"SER03", 1801, pattern_v(24)},
-                                 {"SER04", 1801, pattern_u(24, -1.0f)}});
+  return make_store(1801, 1824,
+                    {{"SER01", 1801, pattern_u(24)},
+                     {"SER02", 1801, pattern_u(24)},
+                     {"SER03", 1801, pattern_v(24)},
+                     {"SER04", 1801, pattern_u(24, -1.0f)}});
 }
 
 TEST(rbar_statistics, distribution_of_known_correlations) {
@@ -62,9 +63,8 @@ TEST(rbar_statistics, pairs_need_more_than_twenty_common_years) {
   // Series 2 shares 21 years with series 1 (1900-1920), series 3 exactly 20 (1960-1979)
   // and series 2 and 3 none at all.
   const std::vector<float> u = pattern_u(80);
-  const Tsi1 tsi1 = make_store(1900, 1979, {{"A", 1900, u},
-                                            {"B", 1900, pattern_u(21)},
-                                            {"C", 1960, pattern_u(20)}});
+  const Tsi1 tsi1 = make_store(
+      1900, 1979, {{"A", 1900, u}, {"B", 1900, pattern_u(21)}, {"C", 1960, pattern_u(20)}});
   const RbarResult r = rbar_statistics(series_view(tsi1), 80);
   EXPECT_EQ(r.stats.count, 1);
   EXPECT_EQ(r.stats.largest.second, 2);
@@ -75,9 +75,10 @@ TEST(rbar_statistics, pairs_need_more_than_twenty_common_years) {
 }
 
 TEST(rbar_statistics, series_without_spread_is_left_out) {
-  const Tsi1 tsi1 = make_store(1801, 1824, {{"A", 1801, pattern_u(24)},
-                                            {"B", 1801, std::vector<float>(24, 1.0f)},
-                                            {"C", 1801, pattern_u(24)}});
+  const Tsi1 tsi1 = make_store(1801, 1824,
+                               {{"A", 1801, pattern_u(24)},
+                                {"B", 1801, std::vector<float>(24, 1.0f)},
+                                {"C", 1801, pattern_u(24)}});
   const RbarResult r = rbar_statistics(series_view(tsi1), 24);
   EXPECT_EQ(r.stats.count, 1);  // only A with C
   EXPECT_NEAR(r.stats.mean, 1.0, 1e-6);
@@ -101,7 +102,8 @@ TEST(rbar_shares, largest_sets_stay_within_bounds) {
 
 // Expected lines from gfortran 12 writing the same layouts and values.
 TEST(correlation_block_row, keeps_its_width_from_a_thousand_on) {
-  CorrelationStatistics s{999, 0.25f, 0.125f, 0.004f, -0.5f, 3.25f, {-0.125f, 1, 2, 30}, {0.875f, 1, 3, 30}};
+  CorrelationStatistics s{
+      999, 0.25f, 0.125f, 0.004f, -0.5f, 3.25f, {-0.125f, 1, 2, 30}, {0.875f, 1, 3, 30}};
   EXPECT_EQ(correlation_block_row(s),
             "    999    0.250     0.125      0.004   -0.500      3.250    -0.125     0.875");
   s.count = 1000;
@@ -114,7 +116,8 @@ TEST(correlation_block_row, keeps_its_width_from_a_thousand_on) {
 class RbarReport : public testing::ReportTest {
  protected:
   float run(const Tsi1& tsi1) {
-    return run_reporting([&](Console& con, Units& units) { return rbar(tsi1, con, units, unit::out); });
+    return run_reporting(
+        [&](Console& con, Units& units) { return rbar(tsi1, con, units, unit::out); });
   }
 };
 
@@ -142,7 +145,8 @@ TEST_F(RbarReport, console_and_report_lines) {
 }
 
 TEST_F(RbarReport, no_pair_to_correlate) {
-  const Tsi1 tsi1 = make_store(1801, 1850, {{"A", 1801, pattern_u(25)}, {"B", 1826, pattern_u(25)}});
+  const Tsi1 tsi1 =
+      make_store(1801, 1850, {{"A", 1801, pattern_u(25)}, {"B", 1826, pattern_u(25)}});
   EXPECT_EQ(run(tsi1), kUndefined);
   EXPECT_NE(console_.str().find("no two series share more than 20 years"), std::string::npos);
   EXPECT_NE(report_.find("      0  -99.000"), std::string::npos);

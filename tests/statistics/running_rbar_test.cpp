@@ -34,7 +34,8 @@ Tsi1 covered_store(int first_year, int last_year) {
     b[t] = 1.0f + common + 0.3f * static_cast<float>(std::cos(1.9 * t));
     c[t] = 1.0f + common + 0.3f * static_cast<float>(std::sin(2.9 * t));
   }
-  return make_store(first_year, last_year, {{"A", first_year, a}, {"B", first_year, b}, {"C", first_year, c}});
+  return make_store(first_year, last_year,
+                    {{"A", first_year, a}, {"B", first_year, b}, {"C", first_year, c}});
 }
 
 TEST(running_rbar, windows_and_their_middle_years) {
@@ -62,9 +63,9 @@ TEST(running_rbar, windows_and_their_middle_years) {
 // r = 1, 0, 0, so rbar = 1/3, sd = sqrt((1 - 3/9) / 2) = sqrt(1/3) = 0.577350, se = 1/3,
 // and EPS = 3 (1/3) / (1 + 2 (1/3)) = 0.6.
 Tsi1 two_window_store() {
-  return make_store(1901, 1960, {{"A", 1901, pattern_u(60)},
-                                 {"B", 1901, pattern_u(60)},
-                                 {"C", 1902, pattern_v(59)}});
+  return make_store(
+      1901, 1960,
+      {{"A", 1901, pattern_u(60)}, {"B", 1901, pattern_u(60)}, {"C", 1902, pattern_v(59)}});
 }
 
 TEST(running_rbar, window_statistics_and_eps) {
@@ -91,7 +92,7 @@ TEST(eps, from_rbar_and_series_number) {
   EXPECT_NEAR(eps(0.25f, 5.0f), 1.25 / 2.0, 1e-6);  // n r / (1 + (n - 1) r)
   EXPECT_NEAR(eps(0.5f, 1.0f), 0.5, 1e-6);          // one series: EPS is rbar
   EXPECT_NEAR(eps(1.0f, 2.7f), 1.0, 1e-6);
-  EXPECT_EQ(eps(-1.0f, 2.0f), kUndefined);          // 2 (-1) / (1 - 1) has no value
+  EXPECT_EQ(eps(-1.0f, 2.0f), kUndefined);  // 2 (-1) / (1 - 1) has no value
 }
 
 TEST(rrbar, undefined_windows) {
@@ -164,7 +165,9 @@ class RunrReport : public testing::ReportTest {
       return runr(tsi1, length, icommands, con, units, unit::out);
     });
   }
-  int report_lines() const { return static_cast<int>(std::count(report_.begin(), report_.end(), '\n')); }
+  int report_lines() const {
+    return static_cast<int>(std::count(report_.begin(), report_.end(), '\n'));
+  }
 };
 
 // Expected lines from gfortran 12 writing the same layouts and values.
@@ -191,8 +194,9 @@ TEST_F(RunrReport, blocks_of_ten_up_to_fifty_windows) {
   // Window 24 with step 1 from 1900: the first window starts in 1900, the others from
   // 1911 on, so a chronology ending in year L has L - 1932 windows.
   const auto store = [](int last_year) {
-    return make_store(1900, last_year, {{"A", 1900, pattern_u(last_year - 1899)},
-                                        {"B", 1900, pattern_u(last_year - 1899)}});
+    return make_store(
+        1900, last_year,
+        {{"A", 1900, pattern_u(last_year - 1899)}, {"B", 1900, pattern_u(last_year - 1899)}});
   };
   EXPECT_EQ(run(store(1955), 56, 24, 23).size(), 23u);
   EXPECT_EQ(report_lines(), 2 + 3 * 8);  // title, two blocks of ten and one of three

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
-#include <span>
 #include <fstream>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
