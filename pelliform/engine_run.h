@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -72,6 +73,7 @@ struct EngineRun {
   KeptIteration kept;  // the iteration before the latest (series, spread, depth)
 
   Console& con() { return io.con; }
+  int threads() const { return io.threads; }
   std::span<const SeriesSpan> spans() const { return a.years; }
   const SeriesSpan& span(int j) const { return a.span(j); }
   int offset(int j) const { return span(j).first - first_year; }  // rows before series j
@@ -90,11 +92,29 @@ void stabilise_chronology(EngineRun& run, bool signal_free);
 bool iterate(EngineRun& run);            // false: return to the driver for a restart
 void finish_run(EngineRun& run);
 
+// Runs work(j, con) for every series j on the run's threads, each series with a console of
+// its own (no answers) whose lines then show on the run's console in series order; done(j),
+// when given, follows on the calling thread, in series order too. Every series must write
+// only its own results.
+void each_series(EngineRun& run, const std::function<void(int, Console&)>& work,
+                 const std::function<void(int)>& done = {});
+
 // The series files (names in file_names.h).
 void open_series_files(EngineRun& run, bool signal_free);
-void write_series(EngineRun& run, int unit, int j, std::span<const float> values,
-                  std::string_view label);
 void close_series_files(EngineRun& run);
+
+// One series' values in the three series files: measurements, curves and indices (left
+// empty when the indices file is not written).
+struct SeriesFileValues {
+  std::span<const float> data, curves, indices;
+};
+
+// One series' records in the three series files, formatted apart from the writing so that
+// several series can be formatted at once; `code` ("std" or "ssf") begins each tag.
+using SeriesRecords = std::array<std::string, 3>;
+SeriesRecords series_records(const EngineRun& run, int j, const SeriesFileValues& values,
+                             std::string_view code);
+void write_series_records(EngineRun& run, const SeriesRecords& records);
 
 // A line plot of the engine: chronology years on x unless first_year says otherwise.
 PlotExit line_page(EngineRun& run, std::span<const float> s1, std::span<const float> s2,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pelliform/engine_args.h"
+#include "series/parallel.h"
 
 namespace dendro {
 
@@ -15,11 +16,13 @@ class Units;
 class PlotSession;
 
 // What the engine talks to: the console, the unit table (the report file open on unit 9)
-// and the plot session.
+// and the plot session; and the threads its per-series and per-window work may use (the
+// results do not depend on their number).
 struct EngineIo {
   Console& con;
   Units& units;
   PlotSession& plots;
+  int threads = worker_count();
 };
 
 // Upper bounds of the engine's loops.
