@@ -36,19 +36,9 @@ enum class RuleOutcome { go_on, converged, iteration_limit, not_monotonic, not_a
 // The stop rule for a tested value and its predecessor at iteration c.
 RuleOutcome convergence_rule(float tested, float predecessor, float threshold, int iteration);
 
-// An iteration's series matrices and its chronology's spread and sample depth: the
-// iteration before the latest is kept so that every final result can come from it when the
-// latest iteration is rejected.
-struct KeptIteration {
-  EngineMatrix year_matrix, final_index_matrix;                   // by chronology year
-  EngineMatrix final_measurements, final_curves, final_indices;  // by ring position
-  std::vector<float> spread;
-  std::vector<int> depth;
-};
-
 struct EngineRun {
   EngineRun(EngineArgs& args, SigfreeState& state, EngineIo engine_io)
-      : a(args), s(state), io(engine_io) {}
+      : a(args), s(state), io(engine_io), kept(state.kept) {}
 
   EngineArgs& a;
   SigfreeState& s;
@@ -70,7 +60,7 @@ struct EngineRun {
   std::vector<std::vector<float>> differences;  // by iteration
   int calls = 1;  // engine calls of this run's restart sequence, this one included
   RuleOutcome outcome = RuleOutcome::go_on;  // how the iteration loop ended
-  KeptIteration kept;  // the iteration before the latest (series, spread, depth)
+  KeptIteration& kept;  // the iteration before the latest (series, spread, depth)
 
   Console& con() { return io.con; }
   int threads() const { return io.threads; }

@@ -37,8 +37,9 @@ std::vector<float> signal_free_series(EngineRun& run, int j) {
   const int d = run.offset(j);
   const bool ratios = a.index_mode == 0;
   std::vector<float> x(count(length));
+  const auto measurements = a.measurements.column(j);
   for (int k = 1; k <= length; ++k) {
-    const float m = a.measurements.at(d + k, j);
+    const float m = measurements[at(d + k)];
     const float c = run.previous[at(d + k)];
     const int depth = a.sample_depth[at(d + k)];
     // A year that only this series covers carries no common signal to remove; on the
@@ -115,14 +116,19 @@ sf::RegionalCurve regional_curve(EngineRun& run, const EngineMatrix& sf, int& op
 void place(EngineRun& run, int j, const std::vector<float>& sf, const std::vector<float>& curve,
            const std::vector<float>& year_indices, const std::vector<float>& final_indices) {
   const float c = run.a.added_constant;
-  const int d = run.offset(j);
-  for (std::size_t k = 0; k < sf.size(); ++k) {
-    const int ring = static_cast<int>(k) + 1;
-    run.s.final_index_matrix.at(d + ring, j) = final_indices[k];
-    run.a.year_matrix.at(d + ring, j) = year_indices[k];
-    run.s.final_measurements.at(ring, j) = sf[k] - c;
-    run.s.final_curves.at(ring, j) = curve[k] - c;
-    run.s.final_indices.at(ring, j) = final_indices[k];
+  const auto d = static_cast<std::size_t>(run.offset(j));
+  const auto rings = sf.size();
+  const auto by_year = run.s.final_index_matrix.column(j).subspan(d, rings);
+  const auto year_column = run.a.year_matrix.column(j).subspan(d, rings);
+  const auto measurements = run.s.final_measurements.column(j).first(rings);
+  const auto curves = run.s.final_curves.column(j).first(rings);
+  const auto indices = run.s.final_indices.column(j).first(rings);
+  for (std::size_t k = 0; k < rings; ++k) {
+    by_year[k] = final_indices[k];
+    year_column[k] = year_indices[k];
+    measurements[k] = sf[k] - c;
+    curves[k] = curve[k] - c;
+    indices[k] = final_indices[k];
   }
 }
 

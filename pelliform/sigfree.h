@@ -37,6 +37,16 @@ struct RegionalCurvePair {
   std::vector<float> frc;
 };
 
+// An iteration's series matrices and its chronology's spread and sample depth: the
+// iteration before the latest is kept so that every final result can come from it when the
+// latest iteration is rejected. Its storage serves every call of a run.
+struct KeptIteration {
+  EngineMatrix year_matrix, final_index_matrix;                   // by chronology year
+  EngineMatrix final_measurements, final_curves, final_indices;  // by ring position
+  std::vector<float> spread;
+  std::vector<int> depth;
+};
+
 // The engine's own tables, kept from one call to the next: a restart call reuses what the
 // first call of a run computed (means, spreads, the chronology mean). The driver keeps
 // one object for the whole program and passes it to every call.
@@ -66,6 +76,7 @@ struct SigfreeState {
   int anchor_series = 0;  // 0: none
   int anchor_length = 0;
   float chronology_mean = 0.0f;  // mean of the latest chronology, kept for restart calls
+  KeptIteration kept;            // the iteration loop's
 };
 
 // Runs the engine once. Returns early when the user asks for another regional-curve
