@@ -297,7 +297,8 @@ void curve_fit_iteration(EngineRun& run, int c) {
 // Steps 10 to 13: the new chronology, its unit mean and the difference series.
 std::vector<float> new_chronology(EngineRun& run, int c) {
   EngineArgs& a = run.a;
-  YearlyMean m = sf::robsum(a.year_matrix, run.n, run.nseries, a.mean_type, run.con());
+  // The weights' summary is only plotted for the standard and the final chronology.
+  YearlyMean m = sf::robsum(a.year_matrix, run.n, run.nseries, a.mean_type, run.con(), false);
   a.sample_depth = m.depth;
   std::vector<float>& chron = m.mean;
   run.s.chronology_mean = mean_with_depth(chron, a.sample_depth, 1, run.n);

@@ -304,7 +304,7 @@ void anchor_series(EngineRun& run) {
 void standard_chronology(EngineRun& run) {
   EngineArgs& a = run.a;
   SigfreeState& s = run.s;
-  YearlyMean m = sf::robsum(a.year_matrix, run.n, run.nseries, a.mean_type, run.con());
+  YearlyMean m = sf::robsum(a.year_matrix, run.n, run.nseries, a.mean_type, run.con(), run.first_call);
   a.sample_depth = m.depth;
   for (int k = 1; k <= run.n; ++k) {
     a.standard.at(k, 1) = m.mean[at(k)];
