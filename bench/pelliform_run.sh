@@ -5,7 +5,7 @@
 # memory of each run. Usage: bench/pelliform_run.sh [build folder] [series counts...]
 set -e
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$root/build}"
+build="$(cd "${1:-$root/build}" && pwd)"
 [ $# -gt 0 ] && shift
 counts="${*:-1500 4500}"
 cmake --build "$build" -j "$(nproc)" --target pelliform bench_synthetic_rwl >/dev/null
