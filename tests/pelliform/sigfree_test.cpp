@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -344,6 +345,38 @@ TEST(sigfree, the_number_of_threads_changes_nothing) {
   ASSERT_GE(said.size(), 6u);
   ASSERT_EQ(said.size() % 3, 0u);
   for (std::size_t k = 0; k < said.size(); ++k) EXPECT_EQ(said[k], 12 + 3 * static_cast<int>(k % 3)) << k;
+}
+
+// The series files are written when the iteration loop ends: a run that stops inside the
+// loop (the answers end at a plot of the second iteration or later) must still leave the
+// signal-free series files of an iteration, every series in them.
+TEST(sigfree, a_run_stopped_within_the_iterations_leaves_the_signal_free_files) {
+  const auto dir = testing::scratch_folder("stopped_loop");
+  const SeriesSet set = linear_pairs();
+  bool stopped_late = false;
+  // Plot menu, no retry, no truncation, lots of plots; then fewer and fewer plot answers
+  // short of a whole run.
+  for (int answers = 400; answers >= 0 && !stopped_late; answers -= 5) {
+    std::filesystem::remove(dir / "oak_SSF_RAW_Data.txt");
+    EngineArgs a = testing::engine_args(set, dir);
+    a.rcs_flag = 1;
+    a.curve_fit_option = 4;
+    a.convergence_threshold = 0.0f;
+    EngineHarness h("\n\nF\nF\nT\n" + std::string(static_cast<std::size_t>(answers), '\n'));
+    try {
+      h.run(a);
+    } catch (const Stop&) {
+      stopped_late = a.iteration >= 2;
+    }
+  }
+  ASSERT_TRUE(stopped_late);
+  std::set<std::string> ids;
+  std::ifstream data(dir / "oak_SSF_RAW_Data.txt");
+  ASSERT_TRUE(data.good());
+  std::string line;
+  std::getline(data, line);  // the title
+  while (std::getline(data, line)) ids.insert(line.substr(0, 8));
+  EXPECT_EQ(ids.size(), 24u);
 }
 
 // The message the engine stops with on `set`, or "" when it runs.
