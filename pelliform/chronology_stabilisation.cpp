@@ -168,7 +168,7 @@ void stabilise_chronology(EngineRun& run, bool signal_free) {
   RunningRbar r = runbar(a.year_matrix, run.spans().first(at(run.nseries + 2)),
                          a.rbar_chronology.column(rbar_chronology_column::chronology),
                          a.rbar_yearly.column(rbar_yearly_column::depth), a.rbar_window,
-                         a.rbar_window - 1);
+                         a.rbar_window - 1, run.threads());
   if (a.restart_counter == 0) say_runbar_settings(r, run.con());
   write_runbar_table(r, run.first_year, run.io.units, pelliform_unit::rbar);
   run.io.units.close(pelliform_unit::rbar);

@@ -171,7 +171,8 @@ void finish_run(EngineRun& run) {
   EngineArgs& a = run.a;
   // The final signal-free chronology from the last iteration's indices; after a rise with
   // no restart left the kept iteration's chronology and spread stand instead.
-  YearlyMean final_mean = sf::robsum(run.s.final_index_matrix, run.n, run.nseries, a.mean_type, run.con());
+  YearlyMean final_mean =
+      sf::robsum(run.s.final_index_matrix, run.n, run.nseries, a.mean_type, run.con(), !run.rcs);
   if (run.outcome != RuleOutcome::not_monotonic) {
     for (int k = 1; k <= run.n; ++k) {
       a.signal_free.at(k, 1) = final_mean.mean[at(k)];

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,19 +36,9 @@ enum class RuleOutcome { go_on, converged, iteration_limit, not_monotonic, not_a
 // The stop rule for a tested value and its predecessor at iteration c.
 RuleOutcome convergence_rule(float tested, float predecessor, float threshold, int iteration);
 
-// An iteration's series matrices and its chronology's spread and sample depth: the
-// iteration before the latest is kept so that every final result can come from it when the
-// latest iteration is rejected.
-struct KeptIteration {
-  EngineMatrix year_matrix, final_index_matrix;                   // by chronology year
-  EngineMatrix final_measurements, final_curves, final_indices;  // by ring position
-  std::vector<float> spread;
-  std::vector<int> depth;
-};
-
 struct EngineRun {
   EngineRun(EngineArgs& args, SigfreeState& state, EngineIo engine_io)
-      : a(args), s(state), io(engine_io) {}
+      : a(args), s(state), io(engine_io), kept(state.kept) {}
 
   EngineArgs& a;
   SigfreeState& s;
@@ -69,9 +60,10 @@ struct EngineRun {
   std::vector<std::vector<float>> differences;  // by iteration
   int calls = 1;  // engine calls of this run's restart sequence, this one included
   RuleOutcome outcome = RuleOutcome::go_on;  // how the iteration loop ended
-  KeptIteration kept;  // the iteration before the latest (series, spread, depth)
+  KeptIteration& kept;  // the iteration before the latest (series, spread, depth)
 
   Console& con() { return io.con; }
+  int threads() const { return io.threads; }
   std::span<const SeriesSpan> spans() const { return a.years; }
   const SeriesSpan& span(int j) const { return a.span(j); }
   int offset(int j) const { return span(j).first - first_year; }  // rows before series j
@@ -90,11 +82,29 @@ void stabilise_chronology(EngineRun& run, bool signal_free);
 bool iterate(EngineRun& run);            // false: return to the driver for a restart
 void finish_run(EngineRun& run);
 
+// Runs work(j, con) for every series j on the run's threads, each series with a console of
+// its own (no answers) whose lines then show on the run's console in series order; done(j),
+// when given, follows on the calling thread, in series order too. Every series must write
+// only its own results.
+void each_series(EngineRun& run, const std::function<void(int, Console&)>& work,
+                 const std::function<void(int)>& done = {});
+
 // The series files (names in file_names.h).
 void open_series_files(EngineRun& run, bool signal_free);
-void write_series(EngineRun& run, int unit, int j, std::span<const float> values,
-                  std::string_view label);
 void close_series_files(EngineRun& run);
+
+// One series' values in the three series files: measurements, curves and indices (left
+// empty when the indices file is not written).
+struct SeriesFileValues {
+  std::span<const float> data, curves, indices;
+};
+
+// One series' records in the three series files, formatted apart from the writing so that
+// several series can be formatted at once; `code` ("std" or "ssf") begins each tag.
+using SeriesRecords = std::array<std::string, 3>;
+SeriesRecords series_records(const EngineRun& run, int j, const SeriesFileValues& values,
+                             std::string_view code);
+void write_series_records(EngineRun& run, const SeriesRecords& records);
 
 // A line plot of the engine: chronology years on x unless first_year says otherwise.
 PlotExit line_page(EngineRun& run, std::span<const float> s1, std::span<const float> s2,

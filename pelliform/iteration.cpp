@@ -37,8 +37,9 @@ std::vector<float> signal_free_series(EngineRun& run, int j) {
   const int d = run.offset(j);
   const bool ratios = a.index_mode == 0;
   std::vector<float> x(count(length));
+  const auto measurements = a.measurements.column(j);
   for (int k = 1; k <= length; ++k) {
-    const float m = a.measurements.at(d + k, j);
+    const float m = measurements[at(d + k)];
     const float c = run.previous[at(d + k)];
     const int depth = a.sample_depth[at(d + k)];
     // A year that only this series covers carries no common signal to remove; on the
@@ -115,32 +116,48 @@ sf::RegionalCurve regional_curve(EngineRun& run, const EngineMatrix& sf, int& op
 void place(EngineRun& run, int j, const std::vector<float>& sf, const std::vector<float>& curve,
            const std::vector<float>& year_indices, const std::vector<float>& final_indices) {
   const float c = run.a.added_constant;
-  const int d = run.offset(j);
-  for (std::size_t k = 0; k < sf.size(); ++k) {
-    const int ring = static_cast<int>(k) + 1;
-    run.s.final_index_matrix.at(d + ring, j) = final_indices[k];
-    run.a.year_matrix.at(d + ring, j) = year_indices[k];
-    run.s.final_measurements.at(ring, j) = sf[k] - c;
-    run.s.final_curves.at(ring, j) = curve[k] - c;
-    run.s.final_indices.at(ring, j) = final_indices[k];
+  const auto d = static_cast<std::size_t>(run.offset(j));
+  const auto rings = sf.size();
+  const auto by_year = run.s.final_index_matrix.column(j).subspan(d, rings);
+  const auto year_column = run.a.year_matrix.column(j).subspan(d, rings);
+  const auto measurements = run.s.final_measurements.column(j).first(rings);
+  const auto curves = run.s.final_curves.column(j).first(rings);
+  const auto indices = run.s.final_indices.column(j).first(rings);
+  for (std::size_t k = 0; k < rings; ++k) {
+    by_year[k] = final_indices[k];
+    year_column[k] = year_indices[k];
+    measurements[k] = sf[k] - c;
+    curves[k] = curve[k] - c;
+    indices[k] = final_indices[k];
   }
 }
 
-// The signal-free series files of the iteration that the final-iteration series matrices
-// hold.
-void write_signal_free_files(EngineRun& run) {
+// The signal-free series files of the iteration that the given series matrices hold.
+void write_signal_free_files(EngineRun& run, const EngineMatrix& measurements,
+                             const EngineMatrix& curves, const EngineMatrix& indices) {
   open_series_files(run, true);
-  const SigfreeState& s = run.s;
-  for (int j = 1; j <= run.nseries; ++j) {
-    const auto rings = static_cast<std::size_t>(run.span(j).length());
-    write_series(run, pelliform_unit::series_data, j, s.final_measurements.column(j).first(rings),
-                 "ssfraw");
-    write_series(run, pelliform_unit::series_curves, j, s.final_curves.column(j).first(rings),
-                 "ssfcrv");
-    write_series(run, pelliform_unit::series_indices, j, s.final_indices.column(j).first(rings),
-                 "ssfind");
-  }
+  std::vector<SeriesRecords> records(count(run.nseries));
+  each_series(
+      run,
+      [&](int j, Console&) {
+        const auto rings = static_cast<std::size_t>(run.span(j).length());
+        records[at(j)] = series_records(run, j,
+                                        {measurements.column(j).first(rings),
+                                         curves.column(j).first(rings),
+                                         indices.column(j).first(rings)},
+                                        "ssf");
+      },
+      [&](int j) {
+        write_series_records(run, records[at(j)]);
+        records[at(j)] = {};
+      });
   close_series_files(run);
+}
+
+// The signal-free series files of the latest iteration.
+void write_signal_free_files(EngineRun& run) {
+  const SigfreeState& s = run.s;
+  write_signal_free_files(run, s.final_measurements, s.final_curves, s.final_indices);
 }
 
 // Exchanges the latest iteration's series matrices with the kept ones: at the start of an
@@ -183,8 +200,8 @@ void keep_chronology(EngineRun& run) {
 }
 
 // After a rejected iteration with no restart left, every final result is the kept
-// iteration's: chronology, spread, sample depth, the indices the running RBAR reads, the
-// series matrices and the series files.
+// iteration's: chronology, spread, sample depth, the indices the running RBAR reads and the
+// series matrices (from which the series files are then written).
 void restore_kept(EngineRun& run) {
   EngineArgs& a = run.a;
   swap_kept(run);
@@ -194,7 +211,6 @@ void restore_kept(EngineRun& run) {
     a.signal_free.at(k, 2) = run.kept.spread[at(k)];
     a.rbar_chronology.at(k, 1) = run.previous[at(k)];
   }
-  write_signal_free_files(run);
 }
 
 // Step 5: the regional-curve path of one iteration.
@@ -239,45 +255,50 @@ void regional_iteration(EngineRun& run, int c) {
   }
 }
 
-// Step 6: the curve-fit path of one iteration.
-void curve_fit_iteration(EngineRun& run, int c) {
+// Step 6 for series j: its signal-free measurements, curve and indices. Writes only
+// series j's cells and fit code.
+void curve_fit_series(EngineRun& run, int c, int j, Console& con) {
   EngineArgs& a = run.a;
-  for (int j = 1; j <= run.nseries; ++j) {
-    std::vector<float> sf = signal_free_series(run, j);
-    if (a.index_mode != 0) {
-      const float lowest = *std::min_element(sf.begin(), sf.end());
-      if (lowest < 0.0f) {
-        for (float& v : sf) v += -lowest;
-      }
+  std::vector<float> sf = signal_free_series(run, j);
+  if (a.index_mode != 0) {
+    const float lowest = *std::min_element(sf.begin(), sf.end());
+    if (lowest < 0.0f) {
+      for (float& v : sf) v += -lowest;
     }
-    std::vector<float> fitted(sf.size(), 1.0f);
-    int& code = run.s.fit_codes[at(j)][at(c + 2)];
-    code = a.curve_fit_option;
-    curvefits(sf, fitted, code, a.curve_fit_parameter, run.con());
-    if (needs_refit(run, j, c)) {
-      code = refit_code(run);
-      int refit = code;
-      curvefits(sf, fitted, refit, a.curve_fit_parameter, run.con());
-    }
-    for (float& v : fitted) v = std::max(v, a.curve_floor[at(j)]);
-    const std::vector<float> y = measurements_of(run, j);
-    const std::vector<float> indices = indices_of(run, y, fitted);
-    // The spread rescale: a restart call with ratios restores the first call's spread.
-    std::vector<float> rescaled = indices;
-    const MeanSd e = mnsd(indices);
-    const bool restore = !run.first_call && a.index_mode == 0 && e.sd > 0.0f;
-    if (restore) {
-      const float g = run.s.first_pass_spread[at(j)];
-      for (float& v : rescaled) v = (v - e.mean) / e.sd * g + e.mean;
-    }
-    place(run, j, sf, fitted, indices, rescaled);
   }
+  std::vector<float> fitted(sf.size(), 1.0f);
+  int& code = run.s.fit_codes[at(j)][at(c + 2)];
+  code = a.curve_fit_option;
+  curvefits(sf, fitted, code, a.curve_fit_parameter, con);
+  if (needs_refit(run, j, c)) {
+    code = refit_code(run);
+    int refit = code;
+    curvefits(sf, fitted, refit, a.curve_fit_parameter, con);
+  }
+  for (float& v : fitted) v = std::max(v, a.curve_floor[at(j)]);
+  const std::vector<float> y = measurements_of(run, j);
+  const std::vector<float> indices = indices_of(run, y, fitted);
+  // The spread rescale: a restart call with ratios restores the first call's spread.
+  std::vector<float> rescaled = indices;
+  const MeanSd e = mnsd(indices);
+  const bool restore = !run.first_call && a.index_mode == 0 && e.sd > 0.0f;
+  if (restore) {
+    const float g = run.s.first_pass_spread[at(j)];
+    for (float& v : rescaled) v = (v - e.mean) / e.sd * g + e.mean;
+  }
+  place(run, j, sf, fitted, indices, rescaled);
+}
+
+// Step 6: the curve-fit path of one iteration, the series side by side.
+void curve_fit_iteration(EngineRun& run, int c) {
+  each_series(run, [&](int j, Console& con) { curve_fit_series(run, c, j, con); });
 }
 
 // Steps 10 to 13: the new chronology, its unit mean and the difference series.
 std::vector<float> new_chronology(EngineRun& run, int c) {
   EngineArgs& a = run.a;
-  YearlyMean m = sf::robsum(a.year_matrix, run.n, run.nseries, a.mean_type, run.con());
+  // The weights' summary is only plotted for the standard and the final chronology.
+  YearlyMean m = sf::robsum(a.year_matrix, run.n, run.nseries, a.mean_type, run.con(), false);
   a.sample_depth = m.depth;
   std::vector<float>& chron = m.mean;
   run.s.chronology_mean = mean_with_depth(chron, a.sample_depth, 1, run.n);
@@ -356,60 +377,75 @@ RuleOutcome convergence_rule(float tested, float predecessor, float threshold, i
   return RuleOutcome::not_a_number;
 }
 
-bool iterate(EngineRun& run) {
-  EngineArgs& a = run.a;
-  SigfreeState& s = run.s;
-  if (a.curve_fit_option == kRawAverage) a.curve_fit_option = kHorizontalMean;
-  run.minima.fill(kMinimumStart);
-  run.history.clear();
-  run.differences.clear();
-  a.iteration = 0;
-  start_kept(run);
-  run.report("");
-  run.report(Layout("(t37,a)").write("| -------- SIGNAL FREE CONVERGENCE STATISTICS ------- |"));
-  run.report(Layout("(t37,a)").write("UW MN ABSD     UW MD ABSD     WT MN ABSD     WT MD ABSD"));
-  const Layout line("(a,i3,a,f13.8,a1,f14.8,a1,f14.8,a1,f14.8,a1)");
+namespace {
 
+// The series files are written once, when the iteration loop ends, from the series matrices
+// of the iteration that stands. Until then this says which matrices the files would hold
+// had each iteration written its own: the latest iteration's once its series are complete,
+// before that the kept one's. A run stopped on the way (end of input at a plot, say) still
+// leaves those files.
+enum class Unwritten { none, latest, kept };
+
+void write_unwritten(EngineRun& run, Unwritten& unwritten) {
+  if (unwritten == Unwritten::latest) write_signal_free_files(run);
+  if (unwritten == Unwritten::kept) {
+    const KeptIteration& k = run.kept;
+    write_signal_free_files(run, k.final_measurements, k.final_curves, k.final_indices);
+  }
+  unwritten = Unwritten::none;
+}
+
+// The convergence statistics of iteration c over the test span (all years without the
+// tweaks), with their line in the report file.
+ConvergenceStats iteration_statistics(EngineRun& run, const std::vector<float>& diff, int c) {
+  const EngineArgs& a = run.a;
+  const SigfreeState& s = run.s;
+  const int from = a.tweaks == 'y' ? s.nss2 + 1 : 1;
+  const int to = a.tweaks == 'y' ? s.nss2 + s.test_span : run.n;
+  std::vector<float> d;
+  std::vector<int> depth;
+  for (int k = from; k <= to; ++k) {
+    d.push_back(std::fabs(diff[at(k)]));
+    depth.push_back(a.sample_depth[at(k)]);
+  }
+  const ConvergenceStats stats = sftest(d, depth);
+  const auto values = stats.all();
+  std::array<char, 4> marks{' ', ' ', ' ', ' '};
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (run.minima[i] > values[i]) {
+      run.minima[i] = values[i];
+      marks[i] = '*';
+    }
+  }
+  const Layout line("(a,i3,a,f13.8,a1,f14.8,a1,f14.8,a1,f14.8,a1)");
+  run.report(line.write("Iter ", c, "  Convergence Criteria: ", values[0], std::string(1, marks[0]),
+                        values[1], std::string(1, marks[1]), values[2], std::string(1, marks[2]),
+                        values[3], std::string(1, marks[3])));
+  return stats;
+}
+
+// The iteration loop; true when the call ends here, false for a restart by the driver.
+bool iteration_loop(EngineRun& run, Unwritten& unwritten) {
+  EngineArgs& a = run.a;
   for (int c = 1; c <= kMaxIterations; ++c) {
     a.iteration = c;
     swap_kept(run);
-    s.final_index_matrix.fill(kEmptyCell);
+    if (c > 1) unwritten = Unwritten::kept;
+    run.s.final_index_matrix.fill(kEmptyCell);
     a.year_matrix.fill(kEmptyCell);
     if (run.rcs) {
       regional_iteration(run, c);
     } else {
       curve_fit_iteration(run, c);
     }
-    write_signal_free_files(run);
+    unwritten = Unwritten::latest;
     const std::vector<float> diff = new_chronology(run, c);
-
-    // The convergence statistics of the test span (all years without the tweaks).
-    const int from = a.tweaks == 'y' ? s.nss2 + 1 : 1;
-    const int to = a.tweaks == 'y' ? s.nss2 + s.test_span : run.n;
-    std::vector<float> d;
-    std::vector<int> depth;
-    for (int k = from; k <= to; ++k) {
-      d.push_back(std::fabs(diff[at(k)]));
-      depth.push_back(a.sample_depth[at(k)]);
-    }
-    const ConvergenceStats stats = sftest(d, depth);
-    const auto values = stats.all();
-    std::array<char, 4> marks{' ', ' ', ' ', ' '};
-    for (std::size_t i = 0; i < 4; ++i) {
-      if (run.minima[i] > values[i]) {
-        run.minima[i] = values[i];
-        marks[i] = '*';
-      }
-    }
-    run.report(line.write("Iter ", c, "  Convergence Criteria: ", values[0], std::string(1, marks[0]),
-                          values[1], std::string(1, marks[1]), values[2], std::string(1, marks[2]),
-                          values[3], std::string(1, marks[3])));
+    const ConvergenceStats stats = iteration_statistics(run, diff, c);
     run.history.push_back(stats);
 
-    const int which = tested_statistic(a.median_switch, c, run.entry_option);
-    const float tested = values[static_cast<std::size_t>(which)];
-    const float predecessor =
-        c > 1 ? run.history[at(c - 1)].all()[static_cast<std::size_t>(which)] : tested;
+    const auto which = static_cast<std::size_t>(tested_statistic(a.median_switch, c, run.entry_option));
+    const float tested = stats.all()[which];
+    const float predecessor = c > 1 ? run.history[at(c - 1)].all()[which] : tested;
     run.outcome = convergence_rule(tested, predecessor, a.convergence_threshold, c);
     switch (run.outcome) {
       case RuleOutcome::go_on:
@@ -420,6 +456,7 @@ bool iterate(EngineRun& run) {
       case RuleOutcome::not_a_number:
         // Undefined statistics would come back the same with any constant: no restart.
         a.restart_counter = 0;
+        write_unwritten(run, unwritten);
         return true;
       case RuleOutcome::not_monotonic:
         break;
@@ -433,8 +470,13 @@ bool iterate(EngineRun& run) {
     for (int k = 1; k <= run.n; ++k) a.signal_free.at(k, 1) = run.previous[at(k)];
     ++a.restart_counter;
     --a.iteration;
-    if (a.restart_counter <= kMaxRestarts) return false;
+    if (a.restart_counter <= kMaxRestarts) {
+      write_unwritten(run, unwritten);
+      return false;
+    }
     restore_kept(run);
+    unwritten = Unwritten::latest;
+    write_unwritten(run, unwritten);
     Console& con = run.con();
     con.say("");
     con.say("OKAY, ADDING A CONSTANT TO THE DATA USUALLY RESULTS IN CONVERGENCE");
@@ -444,7 +486,30 @@ bool iterate(EngineRun& run) {
     con.pause(" Hit return to continue ...");
     return true;
   }
+  write_unwritten(run, unwritten);
   return true;
+}
+
+}  // namespace
+
+bool iterate(EngineRun& run) {
+  EngineArgs& a = run.a;
+  if (a.curve_fit_option == kRawAverage) a.curve_fit_option = kHorizontalMean;
+  run.minima.fill(kMinimumStart);
+  run.history.clear();
+  run.differences.clear();
+  a.iteration = 0;
+  start_kept(run);
+  run.report("");
+  run.report(Layout("(t37,a)").write("| -------- SIGNAL FREE CONVERGENCE STATISTICS ------- |"));
+  run.report(Layout("(t37,a)").write("UW MN ABSD     UW MD ABSD     WT MN ABSD     WT MD ABSD"));
+  Unwritten unwritten = Unwritten::none;
+  try {
+    return iteration_loop(run, unwritten);
+  } catch (...) {
+    write_unwritten(run, unwritten);
+    throw;
+  }
 }
 
 }  // namespace dendro

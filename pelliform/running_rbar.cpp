@@ -9,6 +9,7 @@
 #include "series/console.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/parallel.h"
 #include "series/units.h"
 #include "statistics/pair_correlations.h"
 #include "statistics/running_rbar.h"
@@ -53,16 +54,27 @@ int values_present(const std::vector<int>& through, int row, int window) {
 // year apart or `window - overlap`. Each defined RBAR also goes to its window's centre
 // year in rbar1 (by chronology year).
 EngineMatrix window_table(const EngineMatrix& x, std::span<const SeriesSpan> spans, int window,
-                          int overlap, std::span<float> rbar1) {
+                          int overlap, std::span<float> rbar1, int threads) {
   const int nseries = static_cast<int>(spans.size()) - 1;
   const int first = spans[at(nseries + 1)].first;
   const int last = spans[at(nseries + 1)].last;
   const int step = std::max(window - overlap, 1);
   const SeriesView view = view_of(x, spans, nseries);
   const std::vector<int> present = values_present_through(x, nseries);
+  // The windows' correlations side by side, each window on its own.
+  const int windows = last - window + 1 >= first ? (last - window + 1 - first) / step + 1 : 0;
+  std::vector<WindowCorrelations> correlations(count(windows));
+  parallel_for(
+      windows,
+      [&](int w) {
+        correlations[static_cast<std::size_t>(w)] =
+            rrbar(view, first + w * step, window, kMinWindowCorrelations);
+      },
+      threads);
   std::vector<std::array<float, rbar_window_column::columns>> rows;
-  for (int start = first; start + window - 1 <= last; start += step) {
-    const WindowCorrelations w = rrbar(view, start, window, kMinWindowCorrelations);
+  for (int item = 0; item < windows; ++item) {
+    const int start = first + item * step;
+    const WindowCorrelations& w = correlations[static_cast<std::size_t>(item)];
     if (!w.defined()) continue;
     const int centre = start + window / 2;
     const float series = static_cast<float>(values_present(present, start - first + 1, window)) /
@@ -163,7 +175,7 @@ float yearly_neff(float r, float n) {
 
 RunningRbar runbar(const EngineMatrix& x, std::span<const SeriesSpan> spans,
                    std::span<const float> chronology, std::span<const float> depth, int window,
-                   int overlap) {
+                   int overlap, int threads) {
   const int n = spans.back().length();  // the summary row
   RunningRbar r;
 
@@ -178,7 +190,7 @@ RunningRbar runbar(const EngineMatrix& x, std::span<const SeriesSpan> spans,
   // Steps 3 and 4: the windows with a defined RBAR, each RBAR at its window's centre year;
   // step 6: carried to the years between and beyond the centres.
   std::vector<float> rbar1(count(n), kRbarUndefined);
-  r.windows = window_table(x, spans, r.window, r.overlap, rbar1);
+  r.windows = window_table(x, spans, r.window, r.overlap, rbar1, threads);
   const bool defined = r.defined_windows() > 0;
   if (defined) carry_forward(rbar1, r.windows.at(1, rbar_window_column::rbar));
 

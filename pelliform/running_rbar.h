@@ -7,6 +7,7 @@
 #include <span>
 
 #include "pelliform/engine_args.h"
+#include "series/parallel.h"
 
 namespace dendro {
 
@@ -30,10 +31,10 @@ struct RunningRbar {
 // Running RBAR of the index series x (rows by chronology year, row 1 the chronology's
 // first year; spans[nseries] holds that first and last year), for the chronology and its
 // sample depth (one value per year each). An even window is made odd (the overlap becomes
-// the old window).
+// the old window). The windows are shared among `threads` threads.
 RunningRbar runbar(const EngineMatrix& x, std::span<const SeriesSpan> spans,
                    std::span<const float> chronology, std::span<const float> depth, int window,
-                   int overlap);
+                   int overlap, int threads = worker_count());
 
 // The window settings and the number of windows with a defined RBAR, on the console.
 void say_runbar_settings(const RunningRbar& r, Console& con);

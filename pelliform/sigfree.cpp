@@ -1,8 +1,11 @@
 #include "pelliform/sigfree.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pelliform/curve_fits.h"
@@ -17,6 +20,7 @@
 #include "series/console.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/parallel.h"
 #include "series/stop.h"
 #include "series/text.h"
 #include "series/tucson.h"
@@ -188,52 +192,62 @@ bool initial_regional_curve(EngineRun& run, sf::RegionalCurve& curve) {
   throw Stop("*** too many regional-curve rounds: run ended", kFailureStatus);
 }
 
-// Step 7: curves and indices of every series, by ring position.
-void first_pass_series(EngineRun& run, const sf::RegionalCurve& curve) {
+// Step 7 for series j: its curve and indices by ring position, and its records in the
+// series files. Writes only series j's cells and values.
+SeriesRecords first_pass_series(EngineRun& run, const sf::RegionalCurve& curve, int j,
+                                Console& con) {
   EngineArgs& a = run.a;
   SigfreeState& s = run.s;
   const float c = a.added_constant;
-  std::vector<float> y, fitted, indices;
-  for (int j = 1; j <= run.nseries; ++j) {
-    const int length = run.span(j).length();
-    const auto col = a.measurements.column(j);
-    y.assign(col.begin(), col.begin() + length);
-    s.first_pass_mean[at(j)] = mnsd(y).mean;
-    const int code = a.curve_fit_option == kRawAverage ? kHorizontalMean : a.curve_fit_option;
-    s.fit_codes[at(j)][0] = s.fit_codes[at(j)][1] = code;
+  const int length = run.span(j).length();
+  const auto col = a.measurements.column(j);
+  const std::vector<float> y(col.begin(), col.begin() + length);
+  s.first_pass_mean[at(j)] = mnsd(y).mean;
+  const int code = a.curve_fit_option == kRawAverage ? kHorizontalMean : a.curve_fit_option;
+  s.fit_codes[at(j)][0] = s.fit_codes[at(j)][1] = code;
 
-    // The raw-data average has no curve: 1.0 leaves every measurement as its own index.
-    fitted.assign(count(length), 1.0f);
-    if (run.rcs) {
-      for (int k = 1; k <= length; ++k) fitted[at(k)] = curve.frc[at(run.pith(j) + k)];
-    } else {
-      int option = a.curve_fit_option;
-      curvefits(y, fitted, option, a.curve_fit_parameter, run.con());
-      for (float& v : fitted) v = std::max(v, a.curve_floor[at(j)]);
-    }
-    indices = y;
-    if (a.curve_fit_option != kRawAverage) {
-      calind(indices, fitted, a.index_mode == 0 ? 1 : kResidualIndices);
-      // Residual indices below 0 mean no growth at all: they are held at 0.
-      if (a.index_mode != 0) {
-        for (float& v : indices) v = std::max(v, 0.0f);
-      }
-    }
-    for (int k = 1; k <= length; ++k) {
-      s.first_measurements.at(k, j) = y[at(k)] - c;
-      s.first_curves.at(k, j) = fitted[at(k)] - c;
-      s.first_indices.at(k, j) = indices[at(k)];
-      a.year_matrix.at(k, j) = indices[at(k)];
-    }
-    write_series(run, pelliform_unit::series_data, j, s.first_measurements.column(j).first(at(length + 1)),
-                 "stdraw");
-    write_series(run, pelliform_unit::series_curves, j, s.first_curves.column(j).first(at(length + 1)),
-                 "stdcrv");
-    if (a.curve_fit_option != kRawAverage) {
-      write_series(run, pelliform_unit::series_indices, j, indices, "stdind");
-    }
-    if (run.first_call) s.first_pass_spread[at(j)] = mnsd(indices).sd;
+  // The raw-data average has no curve: 1.0 leaves every measurement as its own index.
+  std::vector<float> fitted(count(length), 1.0f);
+  if (run.rcs) {
+    for (int k = 1; k <= length; ++k) fitted[at(k)] = curve.frc[at(run.pith(j) + k)];
+  } else {
+    int option = a.curve_fit_option;
+    curvefits(y, fitted, option, a.curve_fit_parameter, con);
+    for (float& v : fitted) v = std::max(v, a.curve_floor[at(j)]);
   }
+  std::vector<float> indices = y;
+  if (a.curve_fit_option != kRawAverage) {
+    calind(indices, fitted, a.index_mode == 0 ? 1 : kResidualIndices);
+    // Residual indices below 0 mean no growth at all: they are held at 0.
+    if (a.index_mode != 0) {
+      for (float& v : indices) v = std::max(v, 0.0f);
+    }
+  }
+  for (int k = 1; k <= length; ++k) {
+    s.first_measurements.at(k, j) = y[at(k)] - c;
+    s.first_curves.at(k, j) = fitted[at(k)] - c;
+    s.first_indices.at(k, j) = indices[at(k)];
+    a.year_matrix.at(k, j) = indices[at(k)];
+  }
+  if (run.first_call) s.first_pass_spread[at(j)] = mnsd(indices).sd;
+  const auto rings = at(length + 1);
+  return series_records(run, j,
+                        {s.first_measurements.column(j).first(rings),
+                         s.first_curves.column(j).first(rings),
+                         a.curve_fit_option != kRawAverage ? std::span<const float>(indices)
+                                                           : std::span<const float>()},
+                        "std");
+}
+
+// Step 7: curves and indices of every series, and the standard series files.
+void first_pass_series(EngineRun& run, const sf::RegionalCurve& curve) {
+  std::vector<SeriesRecords> records(count(run.nseries));
+  each_series(
+      run, [&](int j, Console& con) { records[at(j)] = first_pass_series(run, curve, j, con); },
+      [&](int j) {
+        write_series_records(run, records[at(j)]);
+        records[at(j)] = {};
+      });
 }
 
 // Step 10: every column of both matrices moved down to its calendar rows.
@@ -290,7 +304,7 @@ void anchor_series(EngineRun& run) {
 void standard_chronology(EngineRun& run) {
   EngineArgs& a = run.a;
   SigfreeState& s = run.s;
-  YearlyMean m = sf::robsum(a.year_matrix, run.n, run.nseries, a.mean_type, run.con());
+  YearlyMean m = sf::robsum(a.year_matrix, run.n, run.nseries, a.mean_type, run.con(), run.first_call);
   a.sample_depth = m.depth;
   for (int k = 1; k <= run.n; ++k) {
     a.standard.at(k, 1) = m.mean[at(k)];
@@ -380,11 +394,48 @@ void open_series_files(EngineRun& run, bool signal_free) {
   }
 }
 
-void write_series(EngineRun& run, int unit, int j, std::span<const float> values,
-                  std::string_view label) {
-  if (!run.io.units.is_open(unit)) return;
+SeriesRecords series_records(const EngineRun& run, int j, const SeriesFileValues& values,
+                             std::string_view code) {
   const std::string id = at(j) < run.a.ids.size() ? run.a.ids[at(j)] : std::string();
-  trrw_write(run.io.units.out(unit), TucsonMode::mw, id, run.span(j).first, values, {}, label);
+  const std::string c(code);
+  const std::array<std::pair<std::span<const float>, std::string>, 3> files{
+      {{values.data, c + "raw"}, {values.curves, c + "crv"}, {values.indices, c + "ind"}}};
+  SeriesRecords records;
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    std::ostringstream text;
+    trrw_write(text, TucsonMode::mw, id, run.span(j).first, files[f].first, {}, files[f].second);
+    records[f] = text.str();
+  }
+  return records;
+}
+
+void write_series_records(EngineRun& run, const SeriesRecords& records) {
+  const int units[] = {pelliform_unit::series_data, pelliform_unit::series_curves,
+                       pelliform_unit::series_indices};
+  for (std::size_t f = 0; f < records.size(); ++f) {
+    if (!records[f].empty() && run.io.units.is_open(units[f])) run.io.units.out(units[f]) << records[f];
+  }
+}
+
+void each_series(EngineRun& run, const std::function<void(int, Console&)>& work,
+                 const std::function<void(int)>& done) {
+  std::vector<std::string> said(count(run.nseries));
+  parallel_ordered(
+      run.nseries,
+      [&](int item) {
+        std::istringstream no_answers;
+        std::ostringstream lines;
+        Console con(no_answers, lines);
+        work(item + 1, con);
+        said[at(item + 1)] = lines.str();
+      },
+      [&](int item) {
+        std::string& text = said[at(item + 1)];
+        if (!text.empty()) run.con().out() << text;
+        text = std::string();
+        if (done) done(item + 1);
+      },
+      run.threads());
 }
 
 void close_series_files(EngineRun& run) {

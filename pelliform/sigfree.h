@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pelliform/engine_args.h"
+#include "series/parallel.h"
 
 namespace dendro {
 
@@ -15,11 +16,13 @@ class Units;
 class PlotSession;
 
 // What the engine talks to: the console, the unit table (the report file open on unit 9)
-// and the plot session.
+// and the plot session; and the threads its per-series and per-window work may use (the
+// results do not depend on their number).
 struct EngineIo {
   Console& con;
   Units& units;
   PlotSession& plots;
+  int threads = worker_count();
 };
 
 // Upper bounds of the engine's loops.
@@ -32,6 +35,16 @@ inline constexpr int kMaxDialogueRounds = 1000;  // answers to one engine questi
 struct RegionalCurvePair {
   std::vector<float> rc;
   std::vector<float> frc;
+};
+
+// An iteration's series matrices and its chronology's spread and sample depth: the
+// iteration before the latest is kept so that every final result can come from it when the
+// latest iteration is rejected. Its storage serves every call of a run.
+struct KeptIteration {
+  EngineMatrix year_matrix, final_index_matrix;                   // by chronology year
+  EngineMatrix final_measurements, final_curves, final_indices;  // by ring position
+  std::vector<float> spread;
+  std::vector<int> depth;
 };
 
 // The engine's own tables, kept from one call to the next: a restart call reuses what the
@@ -63,6 +76,7 @@ struct SigfreeState {
   int anchor_series = 0;  // 0: none
   int anchor_length = 0;
   float chronology_mean = 0.0f;  // mean of the latest chronology, kept for restart calls
+  KeptIteration kept;            // the iteration loop's
 };
 
 // Runs the engine once. Returns early when the user asks for another regional-curve

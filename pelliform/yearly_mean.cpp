@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <stdexcept>
 
 #include "series/biweight.h"
 #include "series/console.h"
@@ -121,7 +122,8 @@ XbiwtResult xbiwt(std::span<float> x) {
 
 namespace sf {
 
-YearlyMean robsum(const EngineMatrix& x, int nyears, int nseries, int type, Console& con) {
+YearlyMean robsum(const EngineMatrix& x, int nyears, int nseries, int type, Console& con,
+                  bool weight_summary) {
   if (nseries > kMaxSeriesPelliform) {
     con.say("");
     con.say("Error in Sbr ROBSUM: Max number of series exceeded");
@@ -130,6 +132,7 @@ YearlyMean robsum(const EngineMatrix& x, int nyears, int nseries, int type, Cons
     con.say("*** Enlarge parameter MAXNUM in Sbr ROBSUM and try again! ***");
     throw Stop("Error in Sbr ROBSUM: Max number of series exceeded", kFailureStatus);
   }
+  if (nyears > x.rows) throw std::out_of_range("robsum: more years than matrix rows");
   YearlyMean r;
   const auto years = static_cast<std::size_t>(std::max(nyears, 0));
   r.mean.assign(years, kEmptyCell);
@@ -140,20 +143,25 @@ YearlyMean robsum(const EngineMatrix& x, int nyears, int nseries, int type, Cons
   // Each year on its own: the years are shared among threads, a run of them at a time, and
   // every year writes only its own results.
   // The values of a run of years are gathered series after series, so that each series'
-  // cells of the run are read together.
+  // cells of the run are read together; each year of the run has room for every series.
   constexpr int kYearsTogether = 16;
+  const auto room = static_cast<std::size_t>(std::max(nseries, 0));
   parallel_for((nyears + kYearsTogether - 1) / kYearsTogether, [&](int item) {
     const int first = item * kYearsTogether + 1;
     const int last = std::min(nyears, first + kYearsTogether - 1);
-    std::vector<std::vector<float>> run(static_cast<std::size_t>(last - first + 1));
+    const auto run_years = static_cast<std::size_t>(last - first + 1);
+    std::vector<float> cells(run_years * room);
+    std::vector<std::size_t> held(run_years, 0);
     for (int i = 1; i <= nseries; ++i) {
-      for (int k = first; k <= last; ++k) {
-        const float v = x.at(k, i);
-        if (v != kEmptyCell) run[static_cast<std::size_t>(k - first)].push_back(v);
+      const auto column = x.column(i);
+      for (std::size_t y = 0; y < run_years; ++y) {
+        const float v = column[static_cast<std::size_t>(first - 1) + y];
+        if (v != kEmptyCell) cells[y * room + held[y]++] = v;
       }
     }
     for (int k = first; k <= last; ++k) {
-      std::vector<float>& values = run[static_cast<std::size_t>(k - first)];
+      const auto in_run = static_cast<std::size_t>(k - first);
+      const std::span<float> values(cells.data() + in_run * room, held[in_run]);
       const auto y = static_cast<std::size_t>(k - 1);
       r.depth[y] = static_cast<int>(values.size());
       // A year that no series covers has no mean: it stays empty rather than ending the run.
@@ -162,7 +170,7 @@ YearlyMean robsum(const EngineMatrix& x, int nyears, int nseries, int type, Cons
       r.mean[y] = b.location;
       r.spread[y] = b.scale;
       r.efficiency[y] = b.efficiency;
-      if (values.size() >= static_cast<std::size_t>(kWeightSummaryFrom)) {
+      if (weight_summary && values.size() >= static_cast<std::size_t>(kWeightSummaryFrom)) {
         const FiveNumbers f = five_numbers(b.weights);
         r.weights.at(k, 1) = f.minimum;
         r.weights.at(k, 2) = f.lower_hinge;

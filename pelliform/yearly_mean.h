@@ -61,8 +61,10 @@ namespace sf {
 // The yearly mean of rows 1..nyears of columns 1..nseries of x, skipping empty cells
 // (kEmptyCell). `type` 1 is the arithmetic mean, anything else the Tukey biweight. A year
 // without any value is left empty (kEmptyCell, depth 0). More than 4500 series end the
-// run with the message on the console (Stop).
-YearlyMean robsum(const EngineMatrix& x, int nyears, int nseries, int type, Console& con);
+// run with the message on the console (Stop). Without `weight_summary` the weights'
+// summary is not worked out and stays 1.0.
+YearlyMean robsum(const EngineMatrix& x, int nyears, int nseries, int type, Console& con,
+                  bool weight_summary = true);
 
 }  // namespace sf
 }  // namespace dendro

@@ -1,9 +1,13 @@
 #include "series/sorting.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace dendro {
@@ -23,6 +27,15 @@ constexpr float kGenMultiplier = 211.0f;
 constexpr float kGenIncrement = 1663.0f;
 constexpr float kGenModulus = 7875.0f;
 constexpr float kGenScale = 0.00012698413f;  // 1 / 7875
+
+// The radix sort of values that sort alike: four passes of one byte each, for arrays
+// long enough that the passes beat a comparison sort.
+constexpr std::uint32_t kSignBit = 0x80000000u;
+constexpr int kRadixBits = 8;
+constexpr int kRadixPasses = 4;
+constexpr std::size_t kRadixBuckets = std::size_t{1} << kRadixBits;
+constexpr std::uint32_t kRadixMask = kRadixBuckets - 1;
+constexpr std::size_t kRadixFrom = 64;
 
 // Sorts x(l..r) by straight insertion; an element moves down past every larger element,
 // which may take the scan below l onto values already in place (they are never larger).
@@ -107,13 +120,47 @@ void partition_sort(std::span<float> x) {
   throw std::logic_error("qcksrt: sort did not end");
 }
 
+// Sort keys: a value's bits turned so that their unsigned order is the values' order
+// (a negative value has every bit flipped, any other its sign bit set).
+std::uint32_t sort_key(float v) {
+  const auto u = std::bit_cast<std::uint32_t>(v);
+  return (u & kSignBit) != 0 ? ~u : (u | kSignBit);
+}
+
+float key_value(std::uint32_t k) { return std::bit_cast<float>((k & kSignBit) != 0 ? (k & ~kSignBit) : ~k); }
+
+// Ascending radix sort of values that sort alike, a byte of the key a pass from the lowest;
+// a pass is left out where every key has the same byte. Any ascending sort of such values
+// gives the same array, and this one takes a fixed few passes over them.
+void radix_sort(std::span<float> x) {
+  const std::size_t n = x.size();
+  std::vector<std::uint32_t> keys(n), moved(n);
+  std::array<std::array<std::size_t, kRadixBuckets>, kRadixPasses> counts{};
+  for (std::size_t i = 0; i < n; ++i) {
+    keys[i] = sort_key(x[i]);
+    for (int pass = 0; pass < kRadixPasses; ++pass) ++counts[pass][(keys[i] >> (kRadixBits * pass)) & kRadixMask];
+  }
+  for (int pass = 0; pass < kRadixPasses; ++pass) {
+    std::array<std::size_t, kRadixBuckets>& count = counts[pass];
+    const int shift = kRadixBits * pass;
+    if (count[(keys[0] >> shift) & kRadixMask] == n) continue;
+    std::size_t start = 0;
+    for (std::size_t& c : count) start += std::exchange(c, start);
+    for (std::uint32_t k : keys) moved[count[(k >> shift) & kRadixMask]++] = k;
+    keys.swap(moved);
+  }
+  for (std::size_t i = 0; i < n; ++i) x[i] = key_value(keys[i]);
+}
+
 }  // namespace
 
 void qcksrt(std::span<float> x) {
-  if (sorts_alike(x)) {
+  if (!sorts_alike(x)) {
+    partition_sort(x);
+  } else if (x.size() < kRadixFrom) {
     std::sort(x.begin(), x.end());
   } else {
-    partition_sort(x);
+    radix_sort(x);
   }
 }
 

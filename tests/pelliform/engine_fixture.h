@@ -80,9 +80,10 @@ struct EngineHarness {
   Units units;
   PlotSession plots{con, PlotSession::Screen::none};
   SigfreeState state;
+  int threads = worker_count();
 
   explicit EngineHarness(const std::string& answers = std::string(4000, '\n')) : in(answers) {}
-  void run(EngineArgs& a) { sigfree(a, state, {con, units, plots}); }
+  void run(EngineArgs& a) { sigfree(a, state, {con, units, plots, threads}); }
 };
 
 }  // namespace dendro::testing

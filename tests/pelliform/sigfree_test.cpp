@@ -5,6 +5,11 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "engine_fixture.h"
 #include "pelliform/engine_run.h"
@@ -275,6 +280,103 @@ TEST(sigfree, without_convergence_the_stabilised_chronology_is_the_kept_one) {
   for (int k = 1; k <= a.chronology_length(); ++k) {
     EXPECT_EQ(a.rbar_chronology.at(k, 1), a.iteration_chronologies.at(k, a.iteration + 1)) << k;
   }
+}
+
+// The whole of a file, byte for byte.
+std::string file_text(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// noisy_pairs() by negative exponential curves, series 3, 7 and 11 cut to 12, 15 and 18
+// rings (too few for the curve, which says so on the console each time it is fitted),
+// through every restart, with a running RBAR; the engine's series on `threads` threads.
+struct ThreadedRun {
+  EngineArgs a;
+  std::string console;
+  std::filesystem::path dir;
+};
+
+ThreadedRun run_on_threads(int threads) {
+  ThreadedRun r;
+  r.dir = testing::scratch_folder("threads_" + std::to_string(threads));
+  EngineArgs saved = testing::engine_args(noisy_pairs(), r.dir);
+  saved.curve_fit_option = 1;
+  saved.rbar_window = 51;
+  for (auto [j, rings] : {std::pair{3, 12}, std::pair{7, 15}, std::pair{11, 18}}) {
+    saved.years[at(j)].last = saved.years[at(j)].first + rings - 1;
+  }
+  EngineHarness h(std::string(200000, '\n'));
+  h.threads = threads;
+  run_with_restarts(h, saved, r.a);
+  r.console = h.out.str();
+  return r;
+}
+
+// The series of each pass go to several threads: the console lines, every file and every
+// result must be those of a run on one thread, bit for bit, the lines in series order.
+TEST(sigfree, the_number_of_threads_changes_nothing) {
+  const ThreadedRun one = run_on_threads(1);
+  const ThreadedRun four = run_on_threads(4);
+  ASSERT_GE(one.a.iteration, 2);
+  EXPECT_EQ(four.console, one.console);
+  EXPECT_EQ(four.a.signal_free.cells, one.a.signal_free.cells);
+  EXPECT_EQ(four.a.standard.cells, one.a.standard.cells);
+  EXPECT_EQ(four.a.stabilised.cells, one.a.stabilised.cells);
+  EXPECT_EQ(four.a.iteration_chronologies.cells, one.a.iteration_chronologies.cells);
+  EXPECT_EQ(four.a.year_matrix.cells, one.a.year_matrix.cells);
+  EXPECT_EQ(four.a.iteration, one.a.iteration);
+  EXPECT_EQ(four.a.restart_counter, one.a.restart_counter);
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(one.dir)) {
+    const auto name = entry.path().filename();
+    EXPECT_EQ(file_text(four.dir / name), file_text(entry.path())) << name;
+    ++files;
+  }
+  EXPECT_EQ(files, 8);  // three standard and three signal-free series files, two RBAR files
+
+  // Each fit of the three short series says so, always in series order.
+  std::vector<int> said;
+  const std::string head = ">> sbr curve:  only";
+  for (std::size_t at = four.console.find(head); at != std::string::npos;
+       at = four.console.find(head, at + 1)) {
+    said.push_back(std::stoi(four.console.substr(at + head.size(), 3)));
+  }
+  ASSERT_GE(said.size(), 6u);
+  ASSERT_EQ(said.size() % 3, 0u);
+  for (std::size_t k = 0; k < said.size(); ++k) EXPECT_EQ(said[k], 12 + 3 * static_cast<int>(k % 3)) << k;
+}
+
+// The series files are written when the iteration loop ends: a run that stops inside the
+// loop (the answers end at a plot of the second iteration or later) must still leave the
+// signal-free series files of an iteration, every series in them.
+TEST(sigfree, a_run_stopped_within_the_iterations_leaves_the_signal_free_files) {
+  const auto dir = testing::scratch_folder("stopped_loop");
+  const SeriesSet set = linear_pairs();
+  bool stopped_late = false;
+  // Plot menu, no retry, no truncation, lots of plots; then fewer and fewer plot answers
+  // short of a whole run.
+  for (int answers = 400; answers >= 0 && !stopped_late; answers -= 5) {
+    std::filesystem::remove(dir / "oak_SSF_RAW_Data.txt");
+    EngineArgs a = testing::engine_args(set, dir);
+    a.rcs_flag = 1;
+    a.curve_fit_option = 4;
+    a.convergence_threshold = 0.0f;
+    EngineHarness h("\n\nF\nF\nT\n" + std::string(static_cast<std::size_t>(answers), '\n'));
+    try {
+      h.run(a);
+    } catch (const Stop&) {
+      stopped_late = a.iteration >= 2;
+    }
+  }
+  ASSERT_TRUE(stopped_late);
+  std::set<std::string> ids;
+  std::ifstream data(dir / "oak_SSF_RAW_Data.txt");
+  ASSERT_TRUE(data.good());
+  std::string line;
+  std::getline(data, line);  // the title
+  while (std::getline(data, line)) ids.insert(line.substr(0, 8));
+  EXPECT_EQ(ids.size(), 24u);
 }
 
 // The message the engine stops with on `set`, or "" when it runs.

@@ -98,6 +98,24 @@ TEST(robsum, every_year_as_its_own_biweight) {
   }
 }
 
+// Without the weights' summary each year's mean, spread and depth stay what they are with
+// it, and every weight of the summary stays 1.0.
+TEST(robsum, leaving_out_the_weight_summary_changes_no_mean) {
+  Quiet q;
+  std::vector<std::vector<float>> cols(12, std::vector<float>(30));
+  for (int j = 0; j < 12; ++j) {
+    for (int k = 0; k < 30; ++k) cols[j][k] = 1.0f + 0.01f * static_cast<float>((k * 13 + j * 7) % 17);
+  }
+  const EngineMatrix x = columns(cols);
+  const YearlyMean with = sf::robsum(x, 30, 12, kBiweightMeanType, q.con);
+  const YearlyMean without = sf::robsum(x, 30, 12, kBiweightMeanType, q.con, false);
+  EXPECT_EQ(without.mean, with.mean);
+  EXPECT_EQ(without.spread, with.spread);
+  EXPECT_EQ(without.depth, with.depth);
+  EXPECT_NE(with.weights.cells, std::vector<float>(with.weights.cells.size(), 1.0f));
+  EXPECT_EQ(without.weights.cells, std::vector<float>(without.weights.cells.size(), 1.0f));
+}
+
 TEST(robsum, more_than_4500_series_stop) {
   Quiet q;
   EngineMatrix x;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -100,6 +101,36 @@ TEST(sorting, selection_agrees_with_the_sort) {
     for (std::size_t p : positions) {
       EXPECT_EQ(bits({selected[p]}), bits({sorted[p]})) << "n = " << n << ", position " << p;
     }
+  }
+}
+
+// Long arrays go to the radix sort, which orders the values by their bits: the ends of
+// the float range, subnormals, zeros of one sign, and values whose high bytes are all the
+// same (a byte pass left out) must come out as the comparison sort leaves them.
+TEST(sorting, long_arrays_of_special_values_sort_as_by_comparison) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const float tiny = std::numeric_limits<float>::denorm_min();
+  const float big = std::numeric_limits<float>::max();
+  const std::vector<float> specials{inf, -inf, tiny, -tiny, big, -big, 1e-38f, -1e-38f, 1.0f, -1.0f};
+  std::mt19937 gen(7);
+  std::uniform_int_distribution<std::size_t> pick(0, specials.size() - 1);
+  std::uniform_real_distribution<float> near_one(1.0f, 1.0078125f);  // one high byte pattern
+  std::vector<std::vector<float>> cases;
+  for (float zero : {0.0f, -0.0f}) {
+    std::vector<float> mixed(300), ones(300);
+    for (std::size_t i = 0; i < mixed.size(); ++i) {
+      mixed[i] = i % 5 == 0 ? zero : specials[pick(gen)];
+      ones[i] = near_one(gen);
+    }
+    cases.push_back(mixed);
+    cases.push_back(ones);
+  }
+  for (const auto& input : cases) {
+    auto expected = input;
+    std::sort(expected.begin(), expected.end());
+    auto quick = input;
+    qcksrt(quick);
+    EXPECT_EQ(bits(quick), bits(expected));
   }
 }
 
