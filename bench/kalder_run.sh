@@ -4,7 +4,7 @@
 # the peak memory of each run. Usage: bench/kalder_run.sh [build folder]
 set -e
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$root/build}"
+build="$(cd "${1:-$root/build}" && pwd)"
 cmake --build "$build" -j "$(nproc)" --target kalder bench_synthetic_rwl >/dev/null
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

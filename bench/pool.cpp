@@ -1,5 +1,7 @@
 // Times the pooled autoregression on the largest set kalder takes in one data file:
 // 1500 series of 500 years (staggered starts), the pooled ar report written to a scratch file.
+#include "chronology/pool.h"
+
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -8,7 +10,6 @@
 #include <sstream>
 #include <vector>
 
-#include "chronology/pool.h"
 #include "plots/plot_loop.h"
 #include "series/blocks.h"
 #include "series/console.h"

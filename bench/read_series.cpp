@@ -18,7 +18,9 @@ std::string generated_file() {
   std::ostringstream file;
   std::vector<float> values(kYears);
   for (int i = 0; i < kSeries; ++i) {
-    for (int k = 0; k < kYears; ++k) values[static_cast<std::size_t>(k)] = 0.2f + 0.001f * static_cast<float>((i * 7 + k * 13) % 2000);
+    for (int k = 0; k < kYears; ++k)
+      values[static_cast<std::size_t>(k)] =
+          0.2f + 0.001f * static_cast<float>((i * 7 + k * 13) % 2000);
     char id[9];
     std::snprintf(id, sizeof id, "B%07d", i + 1);
     dendro::trrw_write(file, dendro::TucsonMode::mw, id, 1501 + i % 7, values, {}, "raw");

@@ -4,6 +4,8 @@
 // each a negative-exponential growth curve times a common signal plus a little noise of
 // its own; fitted by a 30-year spline, ratios, arithmetic mean, running-RBAR WINDOW
 // (0 skips it). Plots run headless and every question takes its default.
+#include "pelliform/sigfree.h"
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -12,7 +14,6 @@
 #include <string>
 
 #include "pelliform/engine_args.h"
-#include "pelliform/sigfree.h"
 #include "plots/plot_loop.h"
 #include "series/console.h"
 #include "series/units.h"
@@ -38,7 +39,8 @@ int main(int argc, char** argv) {
       const float noise = static_cast<float>((state >> 16) & 0x7fff) / 32768.0f - 0.5f;
       const int year = first + k - 1;
       const float signal = 1.0f + 0.2f * std::sin(0.7f * year) + 0.1f * std::cos(0.05f * year);
-      a.measurements.at(k, j) = (0.5f + 2.0f * std::exp(-0.02f * k)) * signal * (1.0f + 0.1f * noise);
+      a.measurements.at(k, j) =
+          (0.5f + 2.0f * std::exp(-0.02f * k)) * signal * (1.0f + 0.1f * noise);
     }
   }
   a.years.push_back({1, years, years});
@@ -58,7 +60,8 @@ int main(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
   sigfree(a, engine, {con, units, plots});
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  std::printf("%d series x %d years (series of %d rings), window %d: %d iterations, restart %d, %.2f s\n",
-              count, years, length, window, a.iteration, a.restart_counter, took.count());
+  std::printf(
+      "%d series x %d years (series of %d rings), window %d: %d iterations, restart %d, %.2f s\n",
+      count, years, length, window, a.iteration, a.restart_counter, took.count());
   return 0;
 }

@@ -3,12 +3,12 @@
 // systems of the signal-free engine's age-dependent splines: order 373, two sub-diagonals.
 #include "series/spline.h"
 
-#include "series/band.h"
-
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <vector>
+
+#include "series/band.h"
 
 namespace {
 

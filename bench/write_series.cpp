@@ -39,8 +39,7 @@ int main(int argc, char** argv) {
     trrw_write(rings, TucsonMode::mw, id, 1501 + i % 7, values, {}, "raw");
   }
   double s = seconds_since(t0);
-  std::printf("ring widths: %.3f s, %.1f ns a value\n", s,
-              1e9 * s / value_count);
+  std::printf("ring widths: %.3f s, %.1f ns a value\n", s, 1e9 * s / value_count);
 
   std::ofstream indices("/dev/null");
   t0 = std::chrono::steady_clock::now();
@@ -49,15 +48,13 @@ int main(int argc, char** argv) {
     trrw_write(indices, TucsonMode::iw, id, 1501 + i % 7, values, {}, "ind");
   }
   s = seconds_since(t0);
-  std::printf("indices: %.3f s, %.1f ns a value\n", s,
-              1e9 * s / value_count);
+  std::printf("indices: %.3f s, %.1f ns a value\n", s, 1e9 * s / value_count);
 
   const Layout fixed("(10f8.3)");
   std::ofstream table("/dev/null");
   t0 = std::chrono::steady_clock::now();
   for (int i = 0; i < series; ++i) table << fixed.write(values) << '\n';
   s = seconds_since(t0);
-  std::printf("f8.3 table: %.3f s, %.1f ns a value\n", s,
-              1e9 * s / value_count);
+  std::printf("f8.3 table: %.3f s, %.1f ns a value\n", s, 1e9 * s / value_count);
   return 0;
 }

@@ -61,8 +61,8 @@ void stabit(std::span<float> x, std::span<float> smooth, std::span<float> y,
   // spline of that smooth with its rising tail flattened.
   std::vector<float> years(n), weights(n, 1.0f), smoothed(n);
   for (std::size_t k = 0; k < n; ++k) years[k] = static_cast<float>(k + 1);
-  supsmu(years, x, weights, kNotPeriodic,
-         rule.replicated >= kSmootherMinimum ? 0.0f : kShortSpan, kStabiliseAlpha, smoothed);
+  supsmu(years, x, weights, kNotPeriodic, rule.replicated >= kSmootherMinimum ? 0.0f : kShortSpan,
+         kStabiliseAlpha, smoothed);
   flattened_spline(smoothed, smooth, kStabiliseSplineStart, con);
   if (smooth[0] == kSplineTooFew || smooth[0] == kSplineNotPositive) return;
 

@@ -74,8 +74,7 @@ Padded arpad(std::span<const float> x, int npad) {
   const float mean = mnsd(x).mean;
   for (int i = 1; i <= n; ++i) p.values[at(p.npad + i)] = x[at(i)] - mean;
   const BurgModel model =
-      memcof(std::span<const float>(p.values).subspan(at(p.npad + 1), count(n)),
-             p.npad);
+      memcof(std::span<const float>(p.values).subspan(at(p.npad + 1), count(n)), p.npad);
   // Without a model the pads stay at the centred level 0, which is the mean below.
   if (!model.d.empty()) {
     BurgModel used = model;

@@ -89,8 +89,7 @@ void write_tucson_file(PelliformRun& run) {
       out << line << '\n';
     }
     std::vector<float> values(count(n));
-    for (int j = 1; j <= n; ++j)
-      values[at(j)] = c.values->at(j, c.column);
+    for (int j = 1; j <= n; ++j) values[at(j)] = c.values->at(j, c.column);
     trrw_write(out, TucsonMode::iw, id, a.summary().first, values, a.sample_depth,
                std::string_view(c.name, 3));
   }

@@ -25,8 +25,8 @@ constexpr int kAgeDependent = 1;  // spline stabilisation by stabit
 
 // The words of one chronology's titles and legends.
 struct Names {
-  std::string kind;   // "Standard", "Raw Data" or "Signal Free"
-  std::string code;   // "STD", "RAW" or "SSF"
+  std::string kind;  // "Standard", "Raw Data" or "Signal Free"
+  std::string code;  // "STD", "RAW" or "SSF"
 };
 
 Names names_of(const EngineRun& run, bool signal_free) {
@@ -163,7 +163,9 @@ void stabilise_chronology(EngineRun& run, bool signal_free) {
     run.con().say(run.raw() ? "Perform raw data indices running rbar calculations"
                             : "Perform standard indices running rbar calculations");
   }
-  a.file_name = run.stem + (signal_free ? "_Ssf_RBAR.txt" : run.raw() ? "_Raw_RBAR.txt" : "_Std_RBAR.txt");
+  a.file_name = run.stem + (signal_free ? "_Ssf_RBAR.txt"
+                            : run.raw() ? "_Raw_RBAR.txt"
+                                        : "_Std_RBAR.txt");
   run.io.units.create(pelliform_unit::rbar, a.file_name);
   RunningRbar r = runbar(a.year_matrix, run.spans().first(at(run.nseries + 2)),
                          a.rbar_chronology.column(rbar_chronology_column::chronology),
@@ -181,7 +183,8 @@ void stabilise_chronology(EngineRun& run, bool signal_free) {
   const int column = signal_free ? 2 : 1;
   const std::span<float> chron = (signal_free ? a.signal_free : a.standard).column(1);
   const std::span<float> stab = a.stabilised.column(column);
-  for (int k = 1; k <= run.n; ++k) stab[at(k)] = a.rbar_chronology.at(k, rbar_chronology_column::rbar2_stabilised);
+  for (int k = 1; k <= run.n; ++k)
+    stab[at(k)] = a.rbar_chronology.at(k, rbar_chronology_column::rbar2_stabilised);
   recentre(run, chron, stab, signal_free);
   // A restart call keeps the standard chronology's running-RBAR result without plots or
   // questions: the user settled them on the first call.

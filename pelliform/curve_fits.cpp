@@ -15,9 +15,9 @@
 namespace dendro {
 namespace {
 
-constexpr int kTwentyYearCode = 8;   // spline1: a 20-year spline
+constexpr int kTwentyYearCode = 8;  // spline1: a 20-year spline
 constexpr int kTwentyYears = 20;
-constexpr int kGrowingCode = 9;      // spline1: period 9 growing by one year per row
+constexpr int kGrowingCode = 9;       // spline1: period 9 growing by one year per row
 constexpr int kSmootherMinimum = 40;  // shorter series get the fixed span
 constexpr float kShortSpan = 0.3f;
 constexpr int kNotPeriodic = 1;
@@ -76,8 +76,7 @@ void flattened_spline(std::span<const float> y, std::span<float> curve, int star
   if (n < 4 || spline_failed(curve[0])) return;
   std::vector<float> c(curve.begin(), curve.begin() + n);
   int rises = 0;
-  for (int j = n; j >= 2 && c[at(j)] > c[at(j - 1)];
-       --j) {
+  for (int j = n; j >= 2 && c[at(j)] > c[at(j - 1)]; --j) {
     ++rises;
   }
   // A curve that rises over its whole length has no ring before the rise to hold it at.

@@ -30,7 +30,7 @@ inline constexpr int series_data = 30;  // the engine's measurement series file
 inline constexpr int series_curves = 31;
 inline constexpr int series_indices = 32;
 inline constexpr int rbar = 33;
-inline constexpr int pith = 70;         // the pith-offset file, later the regional-curve file
+inline constexpr int pith = 70;  // the pith-offset file, later the regional-curve file
 }  // namespace pelliform_unit
 
 // A matrix of years (rows) by columns, stored column by column, with 1-based access.
@@ -53,8 +53,7 @@ struct EngineMatrix {
     std::vector<float> grown(count(r) * count(cols), fill);
     for (int c = 1; c <= cols; ++c) {
       auto old = column(c);
-      std::copy(old.begin(), old.end(),
-                grown.begin() + static_cast<std::ptrdiff_t>(c - 1) * r);
+      std::copy(old.begin(), old.end(), grown.begin() + static_cast<std::ptrdiff_t>(c - 1) * r);
     }
     rows = r;
     cells.swap(grown);
@@ -89,8 +88,8 @@ struct SeriesSpan {
 };
 
 // Curve-fit option codes that the engine treats specially.
-inline constexpr int kRawAverage = 0;        // no detrending, then option 6 in the iteration
-inline constexpr int kRegionalCurve = -2;    // regional-curve standardisation
+inline constexpr int kRawAverage = 0;      // no detrending, then option 6 in the iteration
+inline constexpr int kRegionalCurve = -2;  // regional-curve standardisation
 inline constexpr int kHorizontalMean = 6;
 
 // Columns of the engine's running-RBAR tables (argument places 23 to 25).
@@ -145,11 +144,11 @@ struct EngineArgs {
   std::vector<SeriesSpan> years;
   std::vector<std::string> ids;  // 13: 8 characters each
 
-  int curve_fit_option = 8;  // 14: the engine may rewrite it; the driver restores it
-  int mean_type = 2;         // 15: 1 arithmetic, 2 Tukey biweight
-  char refit_switch = 'n';               // 16: 'n' refits series whose fit code changes
-  char rescale_switch = 'y';             // 17
-  char difference_detrend_switch = 'y';  // 18
+  int curve_fit_option = 8;               // 14: the engine may rewrite it; the driver restores it
+  int mean_type = 2;                      // 15: 1 arithmetic, 2 Tukey biweight
+  char refit_switch = 'n';                // 16: 'n' refits series whose fit code changes
+  char rescale_switch = 'y';              // 17
+  char difference_detrend_switch = 'y';   // 18
   float convergence_threshold = 0.0001f;  // 19
   // 20, 21: the year and series limits are kMaxYears and kMaxSeriesPelliform (blocks.h).
   std::array<std::string, 3> title{std::string(88, ' '), std::string(88, ' '),

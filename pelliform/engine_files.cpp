@@ -50,16 +50,17 @@ void write_curve_file(EngineRun& run) {
 // have no value.
 void not_converged(EngineRun& run) {
   const EngineArgs& a = run.a;
-  std::vector<std::string> lines{
-      Layout("(a,f6.4,a,i0,a,f5.3)")
-          .write("No convergence (<", a.convergence_threshold, " change) after ", run.calls,
-                 " engine calls, constant added: ", a.added_constant)};
+  std::vector<std::string> lines{Layout("(a,f6.4,a,i0,a,f5.3)")
+                                     .write("No convergence (<", a.convergence_threshold,
+                                            " change) after ", run.calls,
+                                            " engine calls, constant added: ", a.added_constant)};
   if (run.outcome == RuleOutcome::not_a_number) {
     lines.push_back(Layout("(a,i0)").write(
         "The convergence statistics have no value (no year to test) at iteration ", a.iteration));
   } else {
-    lines.push_back(Layout("(a,i0,a)").write("Every final result comes from iteration ",
-                                             a.iteration, ", the last before the tests rose:"));
+    lines.push_back(Layout("(a,i0,a)")
+                        .write("Every final result comes from iteration ", a.iteration,
+                               ", the last before the tests rose:"));
     lines.push_back("chronology, spread, standard error, stabilised chronology, sample depth");
     lines.push_back("and the signal-free series files.");
   }
@@ -84,8 +85,8 @@ void closing_message(EngineRun& run) {
     // The iteration number takes three digits here: two would show the limit, 100, as
     // asterisks.
     const std::string head = Layout("(a,f6.4,a,i3)")
-        .write("Maximum iterations used without converging (<", a.convergence_threshold,
-               " change): ", c);
+                                 .write("Maximum iterations used without converging (<",
+                                        a.convergence_threshold, " change): ", c);
     const std::string lines[3] = {
         "If you are not satisfied, try a simpler (more monotonic) curve fit like a negative",
         "exponential curve, or if you were computing ratios, try computing power transformed",
@@ -98,8 +99,9 @@ void closing_message(EngineRun& run) {
     }
     return;
   }
-  const std::string done = Layout("(a,f6.4,a,i2)")
-      .write("Final iteration with convergence (<", a.convergence_threshold, " change): ", c);
+  const std::string done =
+      Layout("(a,f6.4,a,i2)")
+          .write("Final iteration with convergence (<", a.convergence_threshold, " change): ", c);
   con.say(done);
   run.report(upper(done));
 }
@@ -109,12 +111,15 @@ void compare_series(EngineRun& run) {
   const std::string last = Layout("(a,i4)").write("Iteration:", run.a.iteration);
   const std::vector<float> none{kNoReference};
   const auto spans = run.spans().first(at(run.nseries + 2));
-  linguine2(run.io.plots, s.first_measurements, s.final_measurements, none, spans,
-            {"Years", "Measurements", "Original and Final Signal Free Raw Data", "Iteration:   0", last});
+  linguine2(
+      run.io.plots, s.first_measurements, s.final_measurements, none, spans,
+      {"Years", "Measurements", "Original and Final Signal Free Raw Data", "Iteration:   0", last});
   linguine2(run.io.plots, s.first_curves, s.final_curves, none, spans,
-            {"Years", "Measurements", "Original and Final Signal Free Curvefits", "Iteration:   0", last});
-  linguine2(run.io.plots, s.first_indices, s.final_indices, none, spans,
-            {"Years", "Measurements", "Original and Final Signal Free Indices", "Iteration:   0", last});
+            {"Years", "Measurements", "Original and Final Signal Free Curvefits", "Iteration:   0",
+             last});
+  linguine2(
+      run.io.plots, s.first_indices, s.final_indices, none, spans,
+      {"Years", "Measurements", "Original and Final Signal Free Indices", "Iteration:   0", last});
 }
 
 // The convergence statistics, the difference series and the iteration chronologies.
@@ -184,8 +189,9 @@ void finish_run(EngineRun& run) {
     write_curve_file(run);
     plt4(run.io.plots, run.s.curves, run.s.ages, kEmptyCell);
     const std::vector<RegionalCurvePair> ends{run.s.curves.front(), run.s.curves.back()};
-    plt5(run.io.plots, run.s.curves.size() > 1 ? std::span<const RegionalCurvePair>(ends)
-                                               : std::span<const RegionalCurvePair>(run.s.curves),
+    plt5(run.io.plots,
+         run.s.curves.size() > 1 ? std::span<const RegionalCurvePair>(ends)
+                                 : std::span<const RegionalCurvePair>(run.s.curves),
          run.s.ages, kEmptyCell);
   } else {
     if (a.mean_type == kBiweightMeanType) {

@@ -16,7 +16,7 @@
 namespace dendro {
 namespace {
 
-constexpr float kCurveLimitStart = 9999.0f;    // the curve pages' limits start here
+constexpr float kCurveLimitStart = 9999.0f;     // the curve pages' limits start here
 constexpr float kSeriesLimitStart = 100000.0f;  // the many-series pages' limits
 constexpr double kTitleDisplacement = -35.5;
 constexpr double kLegendDisplacement = -33.75;
@@ -212,7 +212,8 @@ PageShape curve_grid(int entries) {
   return {4, 5};
 }
 
-PlotExit plt4(PlotSession& session, std::span<const RegionalCurvePair> curves, int n, float missing) {
+PlotExit plt4(PlotSession& session, std::span<const RegionalCurvePair> curves, int n,
+              float missing) {
   const int entries = static_cast<int>(curves.size());
   if (entries > kMaxCurvePages) {
     Console& con = session.console();
@@ -254,7 +255,8 @@ PlotExit plt4(PlotSession& session, std::span<const RegionalCurvePair> curves, i
   return page_loop(session, page);
 }
 
-PlotExit plt5(PlotSession& session, std::span<const RegionalCurvePair> curves, int n, float missing) {
+PlotExit plt5(PlotSession& session, std::span<const RegionalCurvePair> curves, int n,
+              float missing) {
   const Range y = curve_limits(curves, missing).range();
   std::vector<Points> rc(curves.size());
   for (std::size_t p = 0; p < curves.size(); ++p) {
@@ -292,11 +294,13 @@ PlotExit spaghetti(PlotSession& session, const EngineMatrix& m, int n, int nseri
     }
   }
   const float margin = (l.max - l.min) / 20.0f;
-  const Range y = usable({static_cast<double>(l.min - margin), static_cast<double>(l.max + margin)});
+  const Range y =
+      usable({static_cast<double>(l.min - margin), static_cast<double>(l.max + margin)});
   const Range x = usable({static_cast<double>(first_year), first_year + n - 1.0});
   Points ref;
   if (!reference.empty() && reference[0] != kNoReference) {
-    for (int i = 1; i <= n && at(i) < reference.size(); ++i) ref.add(first_year + i - 1, reference[at(i)]);
+    for (int i = 1; i <= n && at(i) < reference.size(); ++i)
+      ref.add(first_year + i - 1, reference[at(i)]);
   }
   const int ends = label_text(texts.y_label) == "Biweights" ? 1 : 2;
   LoopPage page;
@@ -345,8 +349,8 @@ void linguine2(PlotSession& session, const EngineMatrix& first, const EngineMatr
   // The axis does not go below 0 for values that do not; values below 0 are shown.
   const float margin = (l.max - l.min) / 10.0f;
   const double floor = l.min - margin;
-  const Range y = usable({l.min >= 0.0f ? std::max(0.0, floor) : floor,
-                          static_cast<double>(l.max + margin)});
+  const Range y =
+      usable({l.min >= 0.0f ? std::max(0.0, floor) : floor, static_cast<double>(l.max + margin)});
   Points ref;
   if (!reference.empty() && reference[0] != kNoReference) {
     const SeriesSpan& set = spans[at(nseries + 1)];

@@ -31,8 +31,8 @@ PlotExit plt2(PlotSession& session, const EngineMatrix& indices, std::span<const
 // One series by biological age with the fitted regional curve, and by calendar year below;
 // "n" answers no_more_plots. Saved as "fig1".
 struct SeriesPage {
-  std::span<const float> by_ring;      // the series by ring position
-  std::span<const float> by_year;      // the values shown against calendar years
+  std::span<const float> by_ring;  // the series by ring position
+  std::span<const float> by_year;  // the values shown against calendar years
   int first_year = 0;
   int pith_offset = 0;
   std::string id;
@@ -45,10 +45,12 @@ PageShape curve_grid(int entries);
 
 // Every stored regional curve and its fit on a subpage of its own ("fig1"); more than 20
 // curves are not drawn (a console note and a pause instead).
-PlotExit plt4(PlotSession& session, std::span<const RegionalCurvePair> curves, int n, float missing);
+PlotExit plt4(PlotSession& session, std::span<const RegionalCurvePair> curves, int n,
+              float missing);
 
 // All stored regional curves on one page: the first blue, the last red ("fig1").
-PlotExit plt5(PlotSession& session, std::span<const RegionalCurvePair> curves, int n, float missing);
+PlotExit plt5(PlotSession& session, std::span<const RegionalCurvePair> curves, int n,
+              float missing);
 
 // The columns 1..nseries of rows 1..n of `m` against years first_year, ...: the first
 // blue, the last red, the others black; cells of -999.0 stay out of the limits. Saved

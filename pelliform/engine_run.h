@@ -67,19 +67,15 @@ struct EngineRun {
   std::span<const SeriesSpan> spans() const { return a.years; }
   const SeriesSpan& span(int j) const { return a.span(j); }
   int offset(int j) const { return span(j).first - first_year; }  // rows before series j
-  int pith(int j) const {
-    return at(j) < a.pith_offsets.size()
-               ? a.pith_offsets[at(j)]
-               : 0;
-  }
+  int pith(int j) const { return at(j) < a.pith_offsets.size() ? a.pith_offsets[at(j)] : 0; }
   bool raw() const { return entry_option == kRawAverage; }
   void report(std::string_view line);  // to the report file only (unit 9), when open
 };
 
 // Stages of a call, in their order.
-bool first_pass(EngineRun& run);         // false: return to the driver for a retry
+bool first_pass(EngineRun& run);  // false: return to the driver for a retry
 void stabilise_chronology(EngineRun& run, bool signal_free);
-bool iterate(EngineRun& run);            // false: return to the driver for a restart
+bool iterate(EngineRun& run);  // false: return to the driver for a restart
 void finish_run(EngineRun& run);
 
 // Runs work(j, con) for every series j on the run's threads, each series with a console of

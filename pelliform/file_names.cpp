@@ -24,7 +24,8 @@ std::string file_stem(std::string_view data_file) {
   return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
 }
 
-std::string series_file_name(const EngineArgs& a, std::string_view stem, bool signal_free, int unit) {
+std::string series_file_name(const EngineArgs& a, std::string_view stem, bool signal_free,
+                             int unit) {
   const bool residuals = a.index_mode != 0;
   std::string name(stem);
   name += signal_free ? "_SSF_" : "_STD_";

@@ -18,7 +18,8 @@ std::string file_stem(std::string_view data_file);
 // indices) for the standard (first pass) or the signal-free series: stem + "_STD_" or
 // "_SSF_", "PTR_" for power-transformed residuals else "RAW_", then "Data.txt",
 // "Curves.txt", or "Resids.txt" / "Ratios.txt" by the index mode.
-std::string series_file_name(const EngineArgs& a, std::string_view stem, bool signal_free, int unit);
+std::string series_file_name(const EngineArgs& a, std::string_view stem, bool signal_free,
+                             int unit);
 
 // The stem of the spectra file: the name up to its first blank or "." among its first 40
 // characters (searched, as above, after the folder part).

@@ -22,10 +22,10 @@
 namespace dendro {
 namespace {
 
-constexpr float kMinimumStart = 9999.0f;   // running minima before the first iteration
-constexpr int kRefitFrom = 5;              // the fit-code refit applies from this iteration
-constexpr int kMonotonicFrom = 6;          // a rise after this iteration stops the loop
-constexpr int kRefitCodeOption1 = -66;     // option 1's refit: a spline of 66% of n
+constexpr float kMinimumStart = 9999.0f;  // running minima before the first iteration
+constexpr int kRefitFrom = 5;             // the fit-code refit applies from this iteration
+constexpr int kMonotonicFrom = 6;         // a rise after this iteration stops the loop
+constexpr int kRefitCodeOption1 = -66;    // option 1's refit: a spline of 66% of n
 
 float median_of(std::vector<float> v) { return v.empty() ? 0.0f : mfs(v).median; }
 
@@ -75,7 +75,8 @@ std::vector<float> measurements_of(EngineRun& run, int j) {
   return std::vector<float>(col.begin() + d, col.begin() + d + run.span(j).length());
 }
 
-std::vector<float> indices_of(EngineRun& run, const std::vector<float>& y, const std::vector<float>& curve) {
+std::vector<float> indices_of(EngineRun& run, const std::vector<float>& y,
+                              const std::vector<float>& curve) {
   std::vector<float> indices = y;
   calind(indices, curve, run.a.index_mode == 0 ? 1 : kResidualIndices);
   if (run.a.index_mode != 0) {
@@ -141,11 +142,11 @@ void write_signal_free_files(EngineRun& run, const EngineMatrix& measurements,
       run,
       [&](int j, Console&) {
         const auto rings = static_cast<std::size_t>(run.span(j).length());
-        records[at(j)] = series_records(run, j,
-                                        {measurements.column(j).first(rings),
-                                         curves.column(j).first(rings),
-                                         indices.column(j).first(rings)},
-                                        "ssf");
+        records[at(j)] =
+            series_records(run, j,
+                           {measurements.column(j).first(rings), curves.column(j).first(rings),
+                            indices.column(j).first(rings)},
+                           "ssf");
       },
       [&](int j) {
         write_series_records(run, records[at(j)]);
@@ -443,7 +444,8 @@ bool iteration_loop(EngineRun& run, Unwritten& unwritten) {
     const ConvergenceStats stats = iteration_statistics(run, diff, c);
     run.history.push_back(stats);
 
-    const auto which = static_cast<std::size_t>(tested_statistic(a.median_switch, c, run.entry_option));
+    const auto which =
+        static_cast<std::size_t>(tested_statistic(a.median_switch, c, run.entry_option));
     const float tested = stats.all()[which];
     const float predecessor = c > 1 ? run.history[at(c - 1)].all()[which] : tested;
     run.outcome = convergence_rule(tested, predecessor, a.convergence_threshold, c);
@@ -463,8 +465,9 @@ bool iteration_loop(EngineRun& run, Unwritten& unwritten) {
     }
     // Not monotonic: back to the previous chronology, and a restart with a constant added
     // while restarts are left.
-    const std::string warning = Layout("(/a,t67,i3)")
-        .write("WARNING: CONVERGENCE TESTS ARE NOT MONOTONIC DECREASING, ITER:", c);
+    const std::string warning =
+        Layout("(/a,t67,i3)")
+            .write("WARNING: CONVERGENCE TESTS ARE NOT MONOTONIC DECREASING, ITER:", c);
     run.con().say(warning);
     run.report(warning);
     for (int k = 1; k <= run.n; ++k) a.signal_free.at(k, 1) = run.previous[at(k)];

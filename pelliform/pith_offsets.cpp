@@ -91,8 +91,7 @@ bool read_offsets(Console& con, Units& units, int unit, const std::string& name,
     } catch (const std::exception&) {
       // a record that does not read, or a layout that does not parse
     }
-    const bool in_range =
-        value && *value >= -kLargestPithOffset && *value <= kLargestPithOffset;
+    const bool in_range = value && *value >= -kLargestPithOffset && *value <= kLargestPithOffset;
     if (!in_range) {
       con.say("");
       con.say(Layout("(t11,a)").write("There was an error reading the pith offset "));

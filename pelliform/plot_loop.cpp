@@ -26,7 +26,7 @@ constexpr double kNoValueDisplacement = -12.0;  // the note of a page without va
 // What a page without any defined value says (on the page, and on the console after the
 // page's title).
 constexpr std::string_view kNoValue = "no defined value to plot";
-constexpr PLINT kDot = 1;                       // PLplot's symbol of a lone point
+constexpr PLINT kDot = 1;  // PLplot's symbol of a lone point
 
 void ask(Console& con, std::string_view choices) {
   con.say("");

@@ -18,7 +18,8 @@ inline constexpr float kNoReference = -999.9f;
 inline constexpr float kEpsThreshold = 0.85f;
 
 // The choices line of the menu that most plots show.
-inline constexpr std::string_view kPlotChoices = "|       [s]ave   <[c]ontinue>   [r]eplot        |";
+inline constexpr std::string_view kPlotChoices =
+    "|       [s]ave   <[c]ontinue>   [r]eplot        |";
 
 // One page as the loop runs it.
 struct LoopPage {

@@ -13,7 +13,8 @@
 
 namespace dendro {
 
-// The line y = intercept + slope x through the pairs; a slope of 0 when x does not vary. No pairs give 0, 0.
+// The line y = intercept + slope x through the pairs; a slope of 0 when x does not vary. No pairs
+// give 0, 0.
 Line trend2(std::span<const float> x, std::span<const float> y);
 
 namespace sf {
@@ -31,7 +32,7 @@ struct SpreadLevel {
 
 struct PowerTransformResult {
   float mean_power = 0;
-  std::vector<float> power;         // per series
+  std::vector<float> power;             // per series
   std::vector<sf::SpreadLevel> series;  // per series
   // All pairs together, with the correlation and line of log spread on log level.
   std::vector<float> pooled_level;

@@ -116,7 +116,8 @@ std::vector<float> mean_by_equal_depth(std::span<const float> rbar1, std::span<c
     while (end < n && static_cast<int>(depth[at(end + 1)]) == d) ++end;
     float sum = 0;
     for (int j = k; j <= end; ++j) sum += rbar1[at(j)];
-    for (int j = k; j <= end; ++j) rbar2[at(j)] = defined ? sum / static_cast<float>(end - k + 1) : kRbarUndefined;
+    for (int j = k; j <= end; ++j)
+      rbar2[at(j)] = defined ? sum / static_cast<float>(end - k + 1) : kRbarUndefined;
     k = end + 1;
   }
   return rbar2;
@@ -153,8 +154,10 @@ EngineMatrix stabilised_chronologies(std::span<const float> c, const EngineMatri
     const float f1 = scale ? factor(yearly.at(k, col::rbar1), yearly.at(k, col::neff1)) : 1.0f;
     const float f2 = scale ? factor(yearly.at(k, col::rbar2), yearly.at(k, col::neff2)) : 1.0f;
     chron.at(k, out::chronology) = c[at(k)];
-    chron.at(k, out::rbar1_stabilised) = depth[at(k)] > 0 ? (c[at(k)] - mean) * f1 + mean : c[at(k)];
-    chron.at(k, out::rbar2_stabilised) = depth[at(k)] > 0 ? (c[at(k)] - mean) * f2 + mean : c[at(k)];
+    chron.at(k, out::rbar1_stabilised) =
+        depth[at(k)] > 0 ? (c[at(k)] - mean) * f1 + mean : c[at(k)];
+    chron.at(k, out::rbar2_stabilised) =
+        depth[at(k)] > 0 ? (c[at(k)] - mean) * f2 + mean : c[at(k)];
   }
   return chron;
 }

@@ -20,8 +20,8 @@ inline constexpr int kMinWindowCorrelations = 3;
 // The running RBAR and what it gives, as the engine's tables hold it (columns in
 // engine_args.h).
 struct RunningRbar {
-  int window = 0;   // odd: an even window grows by one year
-  int overlap = 0;  // the old window when it grew, one year between windows
+  int window = 0;           // odd: an even window grows by one year
+  int overlap = 0;          // the old window when it grew, one year between windows
   EngineMatrix chronology;  // years x 3: the chronology, stabilised with RBAR1 and RBAR2
   EngineMatrix windows;     // one row of 7 per window with a defined RBAR
   EngineMatrix yearly;      // years x 5: sample depth, RBAR1, NEFF1, RBAR2, NEFF2

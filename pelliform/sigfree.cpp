@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "detrending/indices.h"
 #include "pelliform/curve_fits.h"
 #include "pelliform/dialogue.h"
 #include "pelliform/engine_plots.h"
@@ -16,7 +17,6 @@
 #include "pelliform/regional_curve.h"
 #include "pelliform/span_report.h"
 #include "pelliform/yearly_mean.h"
-#include "detrending/indices.h"
 #include "series/console.h"
 #include "series/index.h"
 #include "series/layout.h"
@@ -30,8 +30,8 @@ namespace dendro {
 namespace {
 
 constexpr float kCurveFloorDefault = 0.02f;
-constexpr int kMinTestSpan = 20;      // fewer test years fall back to nss1
-constexpr int kReplicatedDepth = 6;   // nss2 counts leading years below this depth
+constexpr int kMinTestSpan = 20;     // fewer test years fall back to nss1
+constexpr int kReplicatedDepth = 6;  // nss2 counts leading years below this depth
 constexpr int kFitCodeColumns = kMaxIterations + 2;
 
 // The argument set must describe a series set the engine can work with; anything else
@@ -42,7 +42,8 @@ void check_arguments(const EngineArgs& a) {
   };
   if (a.series_count < 1) fail("no series");
   if (a.series_count > kMaxSeriesPelliform) fail("more than 4500 series");
-  if (a.years.size() < static_cast<std::size_t>(a.series_count + 1)) fail("series year table too short");
+  if (a.years.size() < static_cast<std::size_t>(a.series_count + 1))
+    fail("series year table too short");
   const SeriesSpan& set = a.summary();
   if (set.length() < 1 || set.length() > kMaxYears) fail("chronology span outside 1 to 5000 years");
   if (a.measurements.cols < a.series_count) fail("measurement matrix has too few columns");
@@ -70,9 +71,10 @@ void check_overlap(const EngineArgs& a) {
     depth += change;
     if (depth >= 2) return;
   }
-  const std::string what = a.series_count == 1
-      ? "*** The set holds one series only"
-      : "*** No two of the " + std::to_string(a.series_count) + " series overlap in any year";
+  const std::string what =
+      a.series_count == 1
+          ? "*** The set holds one series only"
+          : "*** No two of the " + std::to_string(a.series_count) + " series overlap in any year";
   throw Stop(what + ": the signal-free method needs series that overlap. Run ended.",
              kFailureStatus);
 }
@@ -100,8 +102,7 @@ void size_tables(EngineRun& run) {
   if (run.first_call || s.first_pass_spread.size() != count(run.nseries)) {
     s.first_pass_spread.assign(count(run.nseries), 0.0f);
   }
-  s.fit_codes.assign(count(run.nseries),
-                     std::vector<int>(count(kFitCodeColumns), 0));
+  s.fit_codes.assign(count(run.nseries), std::vector<int>(count(kFitCodeColumns), 0));
   s.curves.clear();
 }
 
@@ -111,7 +112,8 @@ void segment_length_and_age(EngineRun& run) {
   a.year_matrix.fill(kEmptyCell);
   for (int j = 1; j <= run.nseries; ++j) {
     const int length = run.span(j).length();
-    for (int k = 1; k <= length; ++k) a.year_matrix.at(run.offset(j) + k, j) = static_cast<float>(length);
+    for (int k = 1; k <= length; ++k)
+      a.year_matrix.at(run.offset(j) + k, j) = static_cast<float>(length);
   }
   YearlyMean m = sf::robsum(a.year_matrix, run.n, run.nseries, kArithmeticMeanType, run.con());
   run.s.mean_segment_length = m.mean;
@@ -121,8 +123,8 @@ void segment_length_and_age(EngineRun& run) {
       a.year_matrix.at(run.offset(j) + k, j) = static_cast<float>(k);
     }
   }
-  run.s.mean_tree_age = sf::robsum(a.year_matrix, run.n, run.nseries, kArithmeticMeanType,
-                                   run.con()).mean;
+  run.s.mean_tree_age =
+      sf::robsum(a.year_matrix, run.n, run.nseries, kArithmeticMeanType, run.con()).mean;
   if (run.first_call) {
     line_page(run, run.s.mean_segment_length, run.s.mean_tree_age,
               {"Years", "Years", "Mean Segment Length And Mean Tree Age", " Mean Segment Length",
@@ -137,9 +139,10 @@ int ask_truncation(EngineRun& run) {
     first.push_back(run.span(j).first);
     nvals.push_back(run.span(j).length());
   }
-  comint(first, std::span<const std::string>(run.a.ids).first(std::min(run.a.ids.size(),
-                                                                       count(run.nseries))),
-         nvals, run.con());
+  comint(
+      first,
+      std::span<const std::string>(run.a.ids).first(std::min(run.a.ids.size(), count(run.nseries))),
+      nvals, run.con());
   for (int round = 0; round < kMaxDialogueRounds; ++round) {
     run.con().say("Enter Biological Year beyond which not to use");
     const auto age = ask50(run.con(), "in the estimation of the Regional model", 10).integer();
@@ -231,12 +234,12 @@ SeriesRecords first_pass_series(EngineRun& run, const sf::RegionalCurve& curve, 
   }
   if (run.first_call) s.first_pass_spread[at(j)] = mnsd(indices).sd;
   const auto rings = at(length + 1);
-  return series_records(run, j,
-                        {s.first_measurements.column(j).first(rings),
-                         s.first_curves.column(j).first(rings),
-                         a.curve_fit_option != kRawAverage ? std::span<const float>(indices)
-                                                           : std::span<const float>()},
-                        "std");
+  return series_records(
+      run, j,
+      {s.first_measurements.column(j).first(rings), s.first_curves.column(j).first(rings),
+       a.curve_fit_option != kRawAverage ? std::span<const float>(indices)
+                                         : std::span<const float>()},
+      "std");
 }
 
 // Step 7: curves and indices of every series, and the standard series files.
@@ -304,7 +307,8 @@ void anchor_series(EngineRun& run) {
 void standard_chronology(EngineRun& run) {
   EngineArgs& a = run.a;
   SigfreeState& s = run.s;
-  YearlyMean m = sf::robsum(a.year_matrix, run.n, run.nseries, a.mean_type, run.con(), run.first_call);
+  YearlyMean m =
+      sf::robsum(a.year_matrix, run.n, run.nseries, a.mean_type, run.con(), run.first_call);
   a.sample_depth = m.depth;
   for (int k = 1; k <= run.n; ++k) {
     a.standard.at(k, 1) = m.mean[at(k)];
@@ -313,10 +317,11 @@ void standard_chronology(EngineRun& run) {
   if (a.mean_type == kBiweightMeanType) {
     a.iteration = 0;
     if (run.first_call) {
-      spaghetti(run.io.plots, m.weights, run.n, 4, std::vector<float>{kNoReference}, run.first_year,
-                {"Years", "Biweights",
-                 run.raw() ? "Biweights For Raw Data Chronology" : "Biweights For Standard Chronology",
-                 Layout("(a,i3)").write("Iteration:", 0), "hh,med,hl,min biwgts"});
+      spaghetti(
+          run.io.plots, m.weights, run.n, 4, std::vector<float>{kNoReference}, run.first_year,
+          {"Years", "Biweights",
+           run.raw() ? "Biweights For Raw Data Chronology" : "Biweights For Standard Chronology",
+           Layout("(a,i3)").write("Iteration:", 0), "hh,med,hl,min biwgts"});
     }
   }
   const std::span<float> chron = a.standard.column(1);
@@ -332,7 +337,8 @@ void standard_chronology(EngineRun& run) {
 
   leading_years(run);
   if (run.first_call) {
-    run.con().say(Layout("(a,i3,2x,i3)").write("nss1,nss2 skip first number of years: ", s.nss1, s.nss2));
+    run.con().say(
+        Layout("(a,i3,2x,i3)").write("nss1,nss2 skip first number of years: ", s.nss1, s.nss2));
     const float m1 = mean_with_depth(chron, depth, s.nss1 + 1, run.n);
     for (int k = 1; k <= run.n; ++k) {
       if (depth[at(k)] == 0) continue;
@@ -413,7 +419,8 @@ void write_series_records(EngineRun& run, const SeriesRecords& records) {
   const int units[] = {pelliform_unit::series_data, pelliform_unit::series_curves,
                        pelliform_unit::series_indices};
   for (std::size_t f = 0; f < records.size(); ++f) {
-    if (!records[f].empty() && run.io.units.is_open(units[f])) run.io.units.out(units[f]) << records[f];
+    if (!records[f].empty() && run.io.units.is_open(units[f]))
+      run.io.units.out(units[f]) << records[f];
   }
 }
 

@@ -41,7 +41,7 @@ struct RegionalCurvePair {
 // iteration before the latest is kept so that every final result can come from it when the
 // latest iteration is rejected. Its storage serves every call of a run.
 struct KeptIteration {
-  EngineMatrix year_matrix, final_index_matrix;                   // by chronology year
+  EngineMatrix year_matrix, final_index_matrix;                  // by chronology year
   EngineMatrix final_measurements, final_curves, final_indices;  // by ring position
   std::vector<float> spread;
   std::vector<int> depth;

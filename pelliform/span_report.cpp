@@ -115,13 +115,15 @@ void comint(std::span<const int> first, std::span<const std::string> ids,
   const std::string rule = Layout("(t21,a)").write(std::string(42, '*'));
   con.say("");
   con.say(rule);
-  con.say(Layout("(t20,a,i5,a,i5)").write(" **  Time span of chronology: ", span_first, " to",
-                                          span_last));
-  con.say(Layout("(t20,a,i13)").write(" **  length =               : ", span_last - span_first + 1));
+  con.say(Layout("(t20,a,i5,a,i5)")
+              .write(" **  Time span of chronology: ", span_first, " to", span_last));
+  con.say(
+      Layout("(t20,a,i13)").write(" **  length =               : ", span_last - span_first + 1));
   con.say(Layout("(t20,a,i6)").write(" **  Number of series in chronology: ", n));
-  con.say(Layout("(t20,a,i5,a,i5)").write(" **  Optimum common interval: ", best.first, " to",
-                                          best.last));
-  con.say(Layout("(t20,a,i12)").write(" **  Number of years included: ", best.last - best.first + 1));
+  con.say(Layout("(t20,a,i5,a,i5)")
+              .write(" **  Optimum common interval: ", best.first, " to", best.last));
+  con.say(
+      Layout("(t20,a,i12)").write(" **  Number of years included: ", best.last - best.first + 1));
   con.say(Layout("(t20,a,i7)").write(" **  Number of Series included:     ", best.series));
   con.say(Layout("(t20,a,i7)").write(" **  Number of rings:               ", best.rings));
   con.say(Layout("(t20,a,i12)").write(" **  Length of longest Series: ", maximum(nvals)));

@@ -127,8 +127,8 @@ YearlyMean robsum(const EngineMatrix& x, int nyears, int nseries, int type, Cons
   if (nseries > kMaxSeriesPelliform) {
     con.say("");
     con.say("Error in Sbr ROBSUM: Max number of series exceeded");
-    con.say(Layout("('Maximum allowed:',i6,5x,'Number sent:',i6)")
-                .write(kMaxSeriesPelliform, nseries));
+    con.say(
+        Layout("('Maximum allowed:',i6,5x,'Number sent:',i6)").write(kMaxSeriesPelliform, nseries));
     con.say("*** Enlarge parameter MAXNUM in Sbr ROBSUM and try again! ***");
     throw Stop("Error in Sbr ROBSUM: Max number of series exceeded", kFailureStatus);
   }

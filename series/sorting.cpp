@@ -127,7 +127,9 @@ std::uint32_t sort_key(float v) {
   return (u & kSignBit) != 0 ? ~u : (u | kSignBit);
 }
 
-float key_value(std::uint32_t k) { return std::bit_cast<float>((k & kSignBit) != 0 ? (k & ~kSignBit) : ~k); }
+float key_value(std::uint32_t k) {
+  return std::bit_cast<float>((k & kSignBit) != 0 ? (k & ~kSignBit) : ~k);
+}
 
 // Ascending radix sort of values that sort alike, a byte of the key a pass from the lowest;
 // a pass is left out where every key has the same byte. Any ascending sort of such values
@@ -138,7 +140,8 @@ void radix_sort(std::span<float> x) {
   std::array<std::array<std::size_t, kRadixBuckets>, kRadixPasses> counts{};
   for (std::size_t i = 0; i < n; ++i) {
     keys[i] = sort_key(x[i]);
-    for (int pass = 0; pass < kRadixPasses; ++pass) ++counts[pass][(keys[i] >> (kRadixBits * pass)) & kRadixMask];
+    for (int pass = 0; pass < kRadixPasses; ++pass)
+      ++counts[pass][(keys[i] >> (kRadixBits * pass)) & kRadixMask];
   }
   for (int pass = 0; pass < kRadixPasses; ++pass) {
     std::array<std::size_t, kRadixBuckets>& count = counts[pass];

@@ -1,6 +1,8 @@
 // Synthetic series sets with a known answer for the signal-free engine tests.
 #pragma once
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -8,8 +10,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "pelliform/engine_args.h"
 #include "pelliform/sigfree.h"
@@ -38,7 +38,8 @@ inline std::filesystem::path scratch_folder(const std::string& name) {
 }
 
 // Series come in groups of `per_start` with the same years; group g (from 0) starts
-// `stagger * g` years after `first_year`, and every series runs `length` years; ring k of series j measures growth(j, k) * signal(year).
+// `stagger * g` years after `first_year`, and every series runs `length` years; ring k of series j
+// measures growth(j, k) * signal(year).
 struct SeriesSet {
   int first_year = 1801;
   int count = 12;
@@ -52,7 +53,8 @@ struct SeriesSet {
 inline EngineArgs engine_args(const SeriesSet& set, const std::filesystem::path& dir) {
   EngineArgs a;
   a.series_count = set.count;
-  const int last = set.first_year + set.stagger * ((set.count - 1) / set.per_start) + set.length - 1;
+  const int last =
+      set.first_year + set.stagger * ((set.count - 1) / set.per_start) + set.length - 1;
   a.measurements.reshape(set.length, set.count);
   for (int j = 1; j <= set.count; ++j) {
     const int first = set.first_year + set.stagger * ((j - 1) / set.per_start);

@@ -27,13 +27,17 @@ TEST(file_names, period_in_the_file_name_only) {
 TEST(file_names, series_files_by_pass_transformation_and_index_mode) {
   EngineArgs a;
   EXPECT_EQ(series_file_name(a, "oak", false, pelliform_unit::series_data), "oak_STD_RAW_Data.txt");
-  EXPECT_EQ(series_file_name(a, "oak", true, pelliform_unit::series_curves), "oak_SSF_RAW_Curves.txt");
-  EXPECT_EQ(series_file_name(a, "oak", false, pelliform_unit::series_indices), "oak_STD_RAW_Ratios.txt");
+  EXPECT_EQ(series_file_name(a, "oak", true, pelliform_unit::series_curves),
+            "oak_SSF_RAW_Curves.txt");
+  EXPECT_EQ(series_file_name(a, "oak", false, pelliform_unit::series_indices),
+            "oak_STD_RAW_Ratios.txt");
   // A power transformation marks the names of residual runs only.
   a.power_transform = 1;
-  EXPECT_EQ(series_file_name(a, "oak", true, pelliform_unit::series_indices), "oak_SSF_RAW_Ratios.txt");
+  EXPECT_EQ(series_file_name(a, "oak", true, pelliform_unit::series_indices),
+            "oak_SSF_RAW_Ratios.txt");
   a.index_mode = 1;
-  EXPECT_EQ(series_file_name(a, "oak", true, pelliform_unit::series_indices), "oak_SSF_PTR_Resids.txt");
+  EXPECT_EQ(series_file_name(a, "oak", true, pelliform_unit::series_indices),
+            "oak_SSF_PTR_Resids.txt");
   a.power_transform = 0;
   EXPECT_EQ(series_file_name(a, "d.1/oak", false, pelliform_unit::series_indices),
             "d.1/oak_STD_RAW_Resids.txt");

@@ -200,21 +200,24 @@ TEST(loaddat, records_of_series_never_vanish_as_titles) {
                              "AB02    1901   1x0   200   999\n",
                              s);
   EXPECT_EQ(r.status, LoadStatus::failed);
-  EXPECT_TRUE(s.shows("*** series AB02: line 2 holds a value that cannot be read: columns 13-18 "
-                      "\"   1x0\" do not read as a number\n"));
+  EXPECT_TRUE(
+      s.shows("*** series AB02: line 2 holds a value that cannot be read: columns 13-18 "
+              "\"   1x0\" do not read as a number\n"));
 }
 
 TEST(loaddat, files_without_ring_width_series_say_why) {
   PSession empty("1\n");
   EXPECT_EQ(load_text("empty.rwl", "", empty).status, LoadStatus::failed);
-  EXPECT_TRUE(empty.shows(" *** no series were read from the data file\n"
-                          " the file holds no tucson ring-width series: it is empty\n"));
+  EXPECT_TRUE(
+      empty.shows(" *** no series were read from the data file\n"
+                  " the file holds no tucson ring-width series: it is empty\n"));
   // A chronology given as ring widths: pelliform's words for the index reading.
   PSession crn("1\n\n");
   EXPECT_EQ(load(data_path("Tucson3.crn"), crn).status, LoadStatus::failed);
-  EXPECT_TRUE(crn.shows("\n the record reads as a tucson index (chronology) record: the file "
-                        "looks like a chronology, not ring widths; choose "
-                        "\"Chronologies (Index)\" [2] at the input data format menu to read it"))
+  EXPECT_TRUE(
+      crn.shows("\n the record reads as a tucson index (chronology) record: the file "
+                "looks like a chronology, not ring widths; choose "
+                "\"Chronologies (Index)\" [2] at the input data format menu to read it"))
       << crn.out.str();
 }
 

@@ -46,7 +46,8 @@ TEST(plot_loop, save_names) {
             "SignalFreeChronologyIterations50-YrSplines.ps");
   EXPECT_EQ(title_save_name("Robust Original & Signal Free Chronology, Iter = 17"),
             "RobustOriginalSignalFreeChronologyIter17.ps");
-  EXPECT_EQ(title_save_name("Original Vs. Running RBAR (x/y) *\"\t'$"), "OriginalVs.RunningRBARxy.ps");
+  EXPECT_EQ(title_save_name("Original Vs. Running RBAR (x/y) *\"\t'$"),
+            "OriginalVs.RunningRBARxy.ps");
 }
 
 TEST(plot_loop, menu_save_and_continue) {
@@ -78,12 +79,14 @@ TEST(plot_loop, series_page_offers_no_more_plots) {
   const SeriesPage page{ring, ring, 1900, 0, "ID"};
   Headless no("n\n");
   EXPECT_EQ(plt3(no.session, page, frc, 3, kEmptyCell, "Iteration #   1"), PlotExit::no_more_plots);
-  EXPECT_NE(no.out.str().find("| [s]ave  [c]ontinue  [r]eplot  [n]o more plots |"), std::string::npos);
+  EXPECT_NE(no.out.str().find("| [s]ave  [c]ontinue  [r]eplot  [n]o more plots |"),
+            std::string::npos);
   Headless go_on("c\n");
   EXPECT_EQ(plt3(go_on.session, page, frc, 3, kEmptyCell, "t"), PlotExit::proceed);
   // Elsewhere "n" is only another way to go on.
   Headless other("s\nn\n");
-  EXPECT_EQ(plt1(other.session, frc, frc, 3, kEmptyCell, "Initial RC and MVF fit"), PlotExit::proceed);
+  EXPECT_EQ(plt1(other.session, frc, frc, 3, kEmptyCell, "Initial RC and MVF fit"),
+            PlotExit::proceed);
   EXPECT_EQ(head_of(dir / "fig11.ps").substr(0, 4), "%!PS");
 }
 
@@ -96,8 +99,9 @@ TEST(plot_loop, curve_pages) {
   std::vector<RegionalCurvePair> curves(21, {{1, 2, 3}, {1, 2, 3}});
   Headless h("\n");
   EXPECT_EQ(plt4(h.session, curves, 3, kEmptyCell), PlotExit::proceed);
-  EXPECT_EQ(h.out.str(), "\nToo many Regional curves to plot. Try \nplotting them outside this program.\n"
-                         "Hit RETURN to Continue");
+  EXPECT_EQ(h.out.str(),
+            "\nToo many Regional curves to plot. Try \nplotting them outside this program.\n"
+            "Hit RETURN to Continue");
 }
 
 TEST(plot_loop, many_series_page_saves_under_its_title) {

@@ -29,7 +29,8 @@ struct AgeAligned {
     x.reshape(rows, static_cast<int>(lengths.size()));
     for (std::size_t i = 0; i < lengths.size(); ++i) {
       spans.push_back({1900 + static_cast<int>(i), 1900 + static_cast<int>(i) + lengths[i] - 1, 0});
-      for (int k = 1; k <= lengths[i]; ++k) x.at(k, static_cast<int>(i) + 1) = growth(offsets[i] + k);
+      for (int k = 1; k <= lengths[i]; ++k)
+        x.at(k, static_cast<int>(i) + 1) = growth(offsets[i] + k);
     }
   }
 };
@@ -40,8 +41,8 @@ TEST(rcurve, identical_age_aligned_curves_give_that_curve) {
   int option = 1;
   float alpha = 0;
   int window = 0;
-  const sf::RegionalCurve r = rcurve(set.x, set.spans, set.pith, kEmptyCell, option, alpha, window,
-                                 false, 0, q.con);
+  const sf::RegionalCurve r =
+      rcurve(set.x, set.spans, set.pith, kEmptyCell, option, alpha, window, false, 0, q.con);
   ASSERT_EQ(r.ages, 150);
   for (int age = 1; age <= 150; ++age) EXPECT_NEAR(r.rc[at(age)], growth(age), 1e-5);
   // The negative exponential family holds the curve: the fit is the curve.
@@ -57,8 +58,8 @@ TEST(rcurve, pith_offsets_shift_the_ages) {
   int option = 6;
   float alpha = 0;
   int window = 0;
-  const sf::RegionalCurve r = rcurve(set.x, set.spans, set.pith, kEmptyCell, option, alpha, window,
-                                 true, 0, q.con);
+  const sf::RegionalCurve r =
+      rcurve(set.x, set.spans, set.pith, kEmptyCell, option, alpha, window, true, 0, q.con);
   EXPECT_EQ(r.min_offset, 3);
   EXPECT_EQ(r.ages, 67);
   for (int age = 1; age <= 3; ++age) {
@@ -75,8 +76,8 @@ TEST(rcurve, truncation_holds_the_fit_flat) {
   int option = 4;
   float alpha = 0;
   int window = 0;
-  const sf::RegionalCurve r = rcurve(set.x, set.spans, set.pith, kEmptyCell, option, alpha, window,
-                                 false, 150, q.con);
+  const sf::RegionalCurve r =
+      rcurve(set.x, set.spans, set.pith, kEmptyCell, option, alpha, window, false, 150, q.con);
   for (int age = 151; age <= 300; ++age) EXPECT_EQ(r.frc[at(age)], r.frc[149]);
   EXPECT_NE(r.frc[148], r.frc[149]);
 }

@@ -91,7 +91,8 @@ TEST(runbar, identical_series_windows_and_placement) {
     EXPECT_NEAR(r.yearly.at(k, ycol::rbar1), 1.0f, 1e-5) << k;
     EXPECT_NEAR(r.yearly.at(k, ycol::neff1), 1.0f, 1e-4) << k;
     // sqrt(RBAR x NEFF) = 1: the stabilised chronology is the chronology.
-    EXPECT_NEAR(r.chronology.at(k, ccol::rbar1_stabilised), r.chronology.at(k, ccol::chronology), 1e-4)
+    EXPECT_NEAR(r.chronology.at(k, ccol::rbar1_stabilised), r.chronology.at(k, ccol::chronology),
+                1e-4)
         << k;
   }
 }
@@ -106,7 +107,8 @@ TEST(runbar, an_odd_window_and_its_overlap_stand) {
 }
 
 TEST(runbar, report_of_the_settings_and_the_yearly_table) {
-  const RbarReport out = report(RbarCase(0.0f).run(50, 49), testing::scratch_folder("runbar_report"));
+  const RbarReport out =
+      report(RbarCase(0.0f).run(50, 49), testing::scratch_folder("runbar_report"));
   ASSERT_EQ(out.file.size(), 301u);
   EXPECT_EQ(out.file[0], " YEAR     NC   RBAR1    EPS1   NEFF1   RBAR2    EPS2   NEFF2");
   EXPECT_EQ(out.file[1], " 1701      3   1.000   1.000   1.000   1.000   1.000   1.000");
@@ -144,8 +146,10 @@ TEST(runbar, closed_forms_of_eps_neff_and_stabilisation) {
   const int k = 200;
   const double f1 = std::sqrt(y.at(k, ycol::rbar1) * y.at(k, ycol::neff1));
   const double f2 = std::sqrt(y.at(k, ycol::rbar2) * y.at(k, ycol::neff2));
-  EXPECT_NEAR(r.chronology.at(k, ccol::rbar1_stabilised), (c.chronology[at(k)] - mean) * f1 + mean, 1e-4);
-  EXPECT_NEAR(r.chronology.at(k, ccol::rbar2_stabilised), (c.chronology[at(k)] - mean) * f2 + mean, 1e-4);
+  EXPECT_NEAR(r.chronology.at(k, ccol::rbar1_stabilised), (c.chronology[at(k)] - mean) * f1 + mean,
+              1e-4);
+  EXPECT_NEAR(r.chronology.at(k, ccol::rbar2_stabilised), (c.chronology[at(k)] - mean) * f2 + mean,
+              1e-4);
   // A depth of 1 gives NEFF 1 and EPS = RBAR.
   EXPECT_NEAR(yearly_eps(0.37f, 1.0f), 0.37f, 1e-6);
 }

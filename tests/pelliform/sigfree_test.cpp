@@ -34,7 +34,9 @@ SeriesSet linear_pairs() {
   set.count = 24;
   set.per_start = 2;
   set.stagger = 10;
-  set.growth = [](int j, int k) { return 3.0f + 0.1f * static_cast<float>(j) - 0.015f * static_cast<float>(k); };
+  set.growth = [](int j, int k) {
+    return 3.0f + 0.1f * static_cast<float>(j) - 0.015f * static_cast<float>(k);
+  };
   set.signal = signal;
   return set;
 }
@@ -49,7 +51,8 @@ double worst_error(std::span<const float> chron, int first_year) {
   }
   double worst = 0;
   for (std::size_t k = 0; k < n; ++k) {
-    worst = std::max(worst, std::fabs(chron[k] / (c / n) - signal(first_year + static_cast<int>(k)) / (s / n)));
+    worst = std::max(
+        worst, std::fabs(chron[k] / (c / n) - signal(first_year + static_cast<int>(k)) / (s / n)));
   }
   return worst;
 }
@@ -79,8 +82,9 @@ TEST(sigfree, series_files_of_a_ratio_run) {
   a.curve_fit_option = 3;
   EngineHarness h;
   h.run(a);
-  for (const char* name : {"oak_STD_RAW_Data.txt", "oak_STD_RAW_Curves.txt", "oak_STD_RAW_Ratios.txt",
-                           "oak_SSF_RAW_Data.txt", "oak_SSF_RAW_Curves.txt", "oak_SSF_RAW_Ratios.txt"}) {
+  for (const char* name :
+       {"oak_STD_RAW_Data.txt", "oak_STD_RAW_Curves.txt", "oak_STD_RAW_Ratios.txt",
+        "oak_SSF_RAW_Data.txt", "oak_SSF_RAW_Curves.txt", "oak_SSF_RAW_Ratios.txt"}) {
     EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
   }
   // Window 0: no RBAR file.
@@ -91,8 +95,8 @@ TEST(sigfree, series_files_of_a_ratio_run) {
   ASSERT_EQ(a.restart_counter, 0);
   ASSERT_GE(a.iteration, 1);
   ASSERT_LT(a.iteration, 10);  // one digit: the field shows a blank before it
-  const std::string closing = "\nFinal iteration with convergence (<0.0001 change):  " +
-                              std::to_string(a.iteration) + "\n";
+  const std::string closing =
+      "\nFinal iteration with convergence (<0.0001 change):  " + std::to_string(a.iteration) + "\n";
   EXPECT_NE(h.out.str().find(closing), std::string::npos) << h.out.str();
   std::ifstream data(dir / "oak_STD_RAW_Data.txt");
   std::string title, first;
@@ -223,12 +227,14 @@ TEST(sigfree, without_convergence_every_final_result_is_the_kept_iteration) {
 
   const std::string out = h.out.str();
   EXPECT_EQ(out.find("Final iteration with convergence"), std::string::npos);
-  EXPECT_NE(out.find("\nNo convergence (<0.0001 change) after 11 engine calls, constant added: 1.000\n"
-                     "Every final result comes from iteration " + std::to_string(kept) +
-                     ", the last before the tests rose:\n"
-                     "chronology, spread, standard error, stabilised chronology, sample depth\n"
-                     "and the signal-free series files.\n"),
-            std::string::npos)
+  EXPECT_NE(
+      out.find("\nNo convergence (<0.0001 change) after 11 engine calls, constant added: 1.000\n"
+               "Every final result comes from iteration " +
+               std::to_string(kept) +
+               ", the last before the tests rose:\n"
+               "chronology, spread, standard error, stabilised chronology, sample depth\n"
+               "and the signal-free series files.\n"),
+      std::string::npos)
       << out;
 
   // Chronology, spread and depth against the year matrix the engine leaves (the indices
@@ -262,8 +268,7 @@ TEST(sigfree, without_convergence_every_final_result_is_the_kept_iteration) {
   const std::vector<int> curve = tucson_values(dir / "oak_SSF_RAW_Curves.txt", "TREE101");
   ASSERT_EQ(curve.size(), 120u);
   for (int k = 1; k <= 120; ++k) {
-    const float fitted = static_cast<float>(curve[at(k)]) / 1000.0f +
-                         a.added_constant;
+    const float fitted = static_cast<float>(curve[at(k)]) / 1000.0f + a.added_constant;
     EXPECT_NEAR(a.year_matrix.at(k, 1), a.measurements.at(k, 1) / fitted, 5e-4) << k;
   }
 }
@@ -344,7 +349,8 @@ TEST(sigfree, the_number_of_threads_changes_nothing) {
   }
   ASSERT_GE(said.size(), 6u);
   ASSERT_EQ(said.size() % 3, 0u);
-  for (std::size_t k = 0; k < said.size(); ++k) EXPECT_EQ(said[k], 12 + 3 * static_cast<int>(k % 3)) << k;
+  for (std::size_t k = 0; k < said.size(); ++k)
+    EXPECT_EQ(said[k], 12 + 3 * static_cast<int>(k % 3)) << k;
 }
 
 // The series files are written when the iteration loop ends: a run that stops inside the
@@ -492,7 +498,8 @@ TEST(convergence, tested_statistic_by_switch_and_option) {
 
 TEST(convergence, stop_and_restart_rule) {
   EXPECT_EQ(convergence_rule(0.0001f, 0.0f, 0.0001f, 3), RuleOutcome::converged);  // equal
-  EXPECT_EQ(convergence_rule(0.5f, 0.4f, 0.0001f, 6), RuleOutcome::go_on);  // a rise by 6 is allowed
+  EXPECT_EQ(convergence_rule(0.5f, 0.4f, 0.0001f, 6),
+            RuleOutcome::go_on);  // a rise by 6 is allowed
   EXPECT_EQ(convergence_rule(0.5f, 0.4f, 0.0001f, 7), RuleOutcome::not_monotonic);
   EXPECT_EQ(convergence_rule(0.4f, 0.5f, 0.0001f, 7), RuleOutcome::go_on);
   EXPECT_EQ(convergence_rule(0.4f, 0.5f, 0.0001f, 100), RuleOutcome::iteration_limit);

@@ -24,22 +24,23 @@ std::string report(const std::vector<int>& first, const std::vector<int>& n) {
 TEST(comint, one_series) {
   const std::string r = report({1801}, {100});
   const std::string rule = std::string(20, ' ') + std::string(42, '*');
-  EXPECT_EQ(r, "\n" + rule + "\n" +
-                   std::string(19, ' ') + " **  Time span of chronology:  1801 to 1900\n" +
-                   std::string(19, ' ') + " **  length =               :           100\n" +
-                   std::string(19, ' ') + " **  Number of series in chronology:      1\n" +
-                   std::string(19, ' ') + " **  Optimum common interval:  1801 to 1900\n" +
-                   std::string(19, ' ') + " **  Number of years included:          100\n" +
-                   std::string(19, ' ') + " **  Number of Series included:           1\n" +
-                   std::string(19, ' ') + " **  Number of rings:                   100\n" +
-                   std::string(19, ' ') + " **  Length of longest Series:          100\n" +
-                   std::string(19, ' ') + " **  Length of shortest Series:         100\n" + rule + "\n");
+  EXPECT_EQ(r, "\n" + rule + "\n" + std::string(19, ' ') +
+                   " **  Time span of chronology:  1801 to 1900\n" + std::string(19, ' ') +
+                   " **  length =               :           100\n" + std::string(19, ' ') +
+                   " **  Number of series in chronology:      1\n" + std::string(19, ' ') +
+                   " **  Optimum common interval:  1801 to 1900\n" + std::string(19, ' ') +
+                   " **  Number of years included:          100\n" + std::string(19, ' ') +
+                   " **  Number of Series included:           1\n" + std::string(19, ' ') +
+                   " **  Number of rings:                   100\n" + std::string(19, ' ') +
+                   " **  Length of longest Series:          100\n" + std::string(19, ' ') +
+                   " **  Length of shortest Series:         100\n" + rule + "\n");
 }
 
 TEST(optimum_interval, first_maximum_in_order_wins) {
   // 1851-1950 comes first (latest last year): 1 series of 100 rings; the later candidates
   // with 100 rings (1851-1900 with 2 series, 1801-1900 with 1) do not replace it.
-  const CommonInterval c = optimum_interval(std::vector<int>{1801, 1851}, std::vector<int>{100, 100});
+  const CommonInterval c =
+      optimum_interval(std::vector<int>{1801, 1851}, std::vector<int>{100, 100});
   EXPECT_EQ(c.first, 1851);
   EXPECT_EQ(c.last, 1950);
   EXPECT_EQ(c.series, 1);

@@ -68,7 +68,7 @@ TEST(robsum, every_year_as_its_own_biweight) {
   std::vector<std::vector<float>> cols(series, std::vector<float>(years, e));
   for (int j = 0; j < series; ++j) {
     for (int k = j % 7; k < years - j % 5; ++k) {
-      if ((k + j) % 11 == 0) continue;  // a gap
+      if ((k + j) % 11 == 0) continue;                                       // a gap
       cols[j][k] = 1.0f + 0.125f * static_cast<float>((k * 7 + j * 3) % 9);  // many ties
     }
   }
@@ -104,7 +104,8 @@ TEST(robsum, leaving_out_the_weight_summary_changes_no_mean) {
   Quiet q;
   std::vector<std::vector<float>> cols(12, std::vector<float>(30));
   for (int j = 0; j < 12; ++j) {
-    for (int k = 0; k < 30; ++k) cols[j][k] = 1.0f + 0.01f * static_cast<float>((k * 13 + j * 7) % 17);
+    for (int k = 0; k < 30; ++k)
+      cols[j][k] = 1.0f + 0.01f * static_cast<float>((k * 13 + j * 7) % 17);
   }
   const EngineMatrix x = columns(cols);
   const YearlyMean with = sf::robsum(x, 30, 12, kBiweightMeanType, q.con);

@@ -111,7 +111,8 @@ TEST(sorting, long_arrays_of_special_values_sort_as_by_comparison) {
   const float inf = std::numeric_limits<float>::infinity();
   const float tiny = std::numeric_limits<float>::denorm_min();
   const float big = std::numeric_limits<float>::max();
-  const std::vector<float> specials{inf, -inf, tiny, -tiny, big, -big, 1e-38f, -1e-38f, 1.0f, -1.0f};
+  const std::vector<float> specials{inf,  -inf,   tiny,    -tiny, big,
+                                    -big, 1e-38f, -1e-38f, 1.0f,  -1.0f};
   std::mt19937 gen(7);
   std::uniform_int_distribution<std::size_t> pick(0, specials.size() - 1);
   std::uniform_real_distribution<float> near_one(1.0f, 1.0078125f);  // one high byte pattern
