@@ -82,6 +82,18 @@ void save_columns(std::ostream& out, Tsi1& tsi1, int code, Console& console) {
   }
 }
 
+// A series with a value that the index records cannot hold (10 or more, or one that would
+// read back as the fill that ends a series) is left out of the save rather than written as
+// asterisks or as another value; the console says which value and where its values can go.
+void say_left_out(Console& console, std::string_view id, int first_year,
+                  std::span<const float> values, std::size_t misfit) {
+  console.say(" *** series " + std::string(trim_right(id)) + " is left out of the saved series:");
+  console.say(Layout("('     its value ',f0.3,' in ',i0,"
+                     "' does not fit the index records (-0.999 to 9.989)')")
+                  .write(values[misfit], first_year + static_cast<int>(misfit)));
+  console.say("     core series save 1 (ring-width records) or 5 to 7 (columns) holds it");
+}
+
 }  // namespace
 
 void sis(std::ostream& out, Tsi1& tsi1, int code, std::string_view kind_tag, Console& console) {
@@ -104,6 +116,10 @@ void sis(std::ostream& out, Tsi1& tsi1, int code, std::string_view kind_tag, Con
         // Index formats have no room for a sign: a negative value is written as 0.
         std::vector<float> buffer(values.begin(), values.end());
         for (float& v : buffer) v = v < 0 ? 0.0f : v;
+        if (const auto misfit = index_misfit(buffer, {})) {
+          say_left_out(console, id, row.ify, buffer, *misfit);
+          break;
+        }
         const std::vector<int> depth(buffer.size(), 1);
         trrw_write(out, code == save::tucson_index ? TucsonMode::iw : TucsonMode::qz, id, row.ify,
                    buffer, depth, kind_tag);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sstream>
 
 #include "series/compact.h"
@@ -142,6 +143,38 @@ TEST(sis, record_formats_read_back_at_their_precision) {
         }
       }
     }
+  }
+}
+
+// Four columns of thousandths hold up to 9.989; 9.990 and up would read back as the fill
+// that ends a series, 10 and up would be asterisks. Such a series is left out of the index
+// saves with a message; the others are saved as ever, and the ring-width records keep it.
+TEST(sis, index_saves_leave_out_a_series_that_does_not_fit) {
+  for (float large : {13.055f, 9.995f}) {
+    for (int code : {save::tucson_index, save::mib_index}) {
+      Tsi1 t = three_series();
+      t.at(4, 2) = large;  // B in 1903
+      const Saved s = saved(t, code);
+      const std::vector<SeriesRead> back = read_back(s.text, code);
+      ASSERT_EQ(back.size(), 1u) << code;
+      EXPECT_EQ(back[0].id.substr(0, 1), "A");
+      EXPECT_EQ(s.text.find('*'), std::string::npos);
+      char value[16];
+      std::snprintf(value, sizeof value, "%.3f", large);
+      EXPECT_EQ(s.console,
+                " *** series B is left out of the saved series:\n"
+                "     its value " +
+                    std::string(value) +
+                    " in 1903 does not fit the index records (-0.999 to 9.989)\n"
+                    "     core series save 1 (ring-width records) or 5 to 7 (columns) "
+                    "holds it\n");
+    }
+    Tsi1 t = three_series();
+    t.at(4, 2) = large;
+    const std::vector<SeriesRead> rings =
+        read_back(saved(t, save::tucson_rings).text, save::tucson_rings);
+    ASSERT_EQ(rings.size(), 2u);
+    EXPECT_NEAR(rings[1].values[1], large, 0.0005 + 1e-6);
   }
 }
 
