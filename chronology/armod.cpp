@@ -297,31 +297,15 @@ void write_prewhitened_summary(int count, StatsTable& stats, Units& units) {
   units.write(unit::out, Layout("(/t2,'|------------- summary of prewhitened ',"
                                 "'tree-ring series statistics -------------|'/)")
                              .write());
-  std::array<Summary, 7> columns{};
   for (int c = 1; c <= 7; ++c) {
     std::vector<float> v;
     for (int i = 1; i <= count; ++i) v.push_back(stats.at(i, c));
-    columns[at(c)] = summarise(v, false);
+    const Summary summary = summarise(v, false);
     // The column is left sorted, its summary in rows 1 to 8.
     for (int i = 1; i <= count; ++i) stats.at(i, c) = v[at(i)];
-    store_summary(stats, c, columns[at(c)]);
+    store_summary(stats, c, summary);
   }
-  units.write(unit::out,
-              Layout("(t33,'year    mean   stdev   skew   kurt   sens   ','ac(1)')").write());
-  const std::array<const char*, 8> labels = {"arithmetic mean",
-                                             "standard deviation",
-                                             "median (50th quantile)",
-                                             "interquartile range",
-                                             "minimum value",
-                                             "lower hinge (25th quantile)",
-                                             "upper hinge (75th quantile)",
-                                             "maximum value"};
-  const Layout row("(t2,a,t33,i4,2f8.3,3f7.3,f8.3)");
-  for (std::size_t s = 0; s < 8; ++s) {
-    units.write(unit::out,
-                row.write(labels[s], as_order(columns[0][s], s == 0), columns[1][s], columns[2][s],
-                          columns[3][s], columns[4][s], columns[5][s], columns[6][s]));
-  }
+  for (const std::string& line : summary_table_lines(stats)) units.write(unit::out, line);
 }
 
 }  // namespace

@@ -75,24 +75,7 @@ void write_summary(int count, StatsTable& stats, Units& units, int unit) {
                               f.minimum, f.lower_hinge, f.upper_hinge, f.maximum};
     for (int row = 1; row <= 8; ++row) stats.at(row, k) = summary[row - 1];
   }
-  units.write(unit, Layout("(t33,'year    mean   stdev   skew   kurt   sens   ','ac(1)')").write());
-  const char* labels[8] = {"arithmetic mean",
-                           "standard deviation",
-                           "median (50th quantile)",
-                           "interquartile range",
-                           "minimum value",
-                           "lower hinge (25th quantile)",
-                           "upper hinge (75th quantile)",
-                           "maximum value"};
-  const Layout line("(t2,a,t33,i4,2f8.3,3f7.3,f8.3)");
-  for (int row = 1; row <= 8; ++row) {
-    // The mean length is rounded, every other length truncated.
-    const float length = stats.at(row, 1);
-    const int years = static_cast<int>(row == 1 ? length + 0.5f : length);
-    units.write(unit,
-                line.write(labels[row - 1], years, stats.at(row, 2), stats.at(row, 3),
-                           stats.at(row, 4), stats.at(row, 5), stats.at(row, 6), stats.at(row, 7)));
-  }
+  for (const std::string& line : summary_table_lines(stats)) units.write(unit, line);
 }
 
 }  // namespace

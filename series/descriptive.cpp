@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "series/index.h"
+#include "series/layout.h"
 #include "series/sorting.h"
 
 namespace dendro {
@@ -145,6 +146,28 @@ FiveNumbers mfs1(std::span<const float> x, std::span<const int> mask) {
   }
   qcksrt(work);
   return summary_of_sorted(work);
+}
+
+std::vector<std::string> summary_table_lines(StatsTable& stats) {
+  constexpr int kRows = 8;
+  const char* const labels[kRows] = {"arithmetic mean",
+                                     "standard deviation",
+                                     "median (50th quantile)",
+                                     "interquartile range",
+                                     "minimum value",
+                                     "lower hinge (25th quantile)",
+                                     "upper hinge (75th quantile)",
+                                     "maximum value"};
+  std::vector<std::string> lines{
+      Layout("(t33,'year    mean   stdev   skew   kurt   sens   ','ac(1)')").write()};
+  const Layout row("(t2,a,t33,i4,2f8.3,3f7.3,f8.3)");
+  for (int r = 1; r <= kRows; ++r) {
+    const float length = stats.at(r, 1);
+    const int years = static_cast<int>(r == 1 ? length + 0.5f : length);
+    lines.push_back(row.write(labels[at(r)], years, stats.at(r, 2), stats.at(r, 3), stats.at(r, 4),
+                              stats.at(r, 5), stats.at(r, 6), stats.at(r, 7)));
+  }
+  return lines;
 }
 
 }  // namespace dendro

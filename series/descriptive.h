@@ -2,6 +2,8 @@
 #pragma once
 
 #include <span>
+#include <string>
+#include <vector>
 
 #include "series/store.h"
 
@@ -50,5 +52,11 @@ FiveNumbers five_numbers(std::span<float> x);
 
 // The summary of the values whose mask is above 0; the values are not changed.
 FiveNumbers mfs1(std::span<const float> x, std::span<const int> mask);
+
+// The printed summary of a series statistics table: a head line, then rows 1 to 8 of its
+// columns 1 to 7 (length, mean, standard deviation, skewness, kurtosis, mean sensitivity,
+// first-order autocorrelation) under their labels, the lengths as whole years (the mean
+// rounded, the order statistics truncated).
+std::vector<std::string> summary_table_lines(StatsTable& stats);
 
 }  // namespace dendro

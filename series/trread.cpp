@@ -128,24 +128,7 @@ void write_statistics_table(std::ostream& out, Tsi1& tsi1, StatsTable& stats) {
 }
 
 void write_summary(std::ostream& out, StatsTable& stats) {
-  write_line(out, Layout("(t33,'year    mean   stdev   skew   kurt   sens   ','ac(1)')").write());
-  const char* const labels[kSummaryRows] = {"arithmetic mean",
-                                            "standard deviation",
-                                            "median (50th quantile)",
-                                            "interquartile range",
-                                            "minimum value",
-                                            "lower hinge (25th quantile)",
-                                            "upper hinge (75th quantile)",
-                                            "maximum value"};
-  const Layout row("(t2,a,t33,i4,2f8.3,3f7.3,f8.3)");
-  for (int r = 1; r <= kSummaryRows; ++r) {
-    // The count of the mean row is rounded, the others truncated.
-    const float count = stats.at(r, 1);
-    const int shown = r == 1 ? static_cast<int>(count + 0.5f) : static_cast<int>(count);
-    std::vector<double> v;
-    for (int c = 2; c <= kStatColumns; ++c) v.push_back(stats.at(r, c));
-    write_line(out, row.write(labels[r - 1], shown, v));
-  }
+  for (const std::string& line : summary_table_lines(stats)) write_line(out, line);
 }
 
 // The header lines of a ring-width file, after its first series is read.
