@@ -76,19 +76,22 @@ enum class SeriesStart { no, yes, unclear };
 // series. The layout has no end marker: a series ends where the next id record and
 // first-year record follow, and an id made only of digits reads as a number too. A record
 // of digits followed by a record holding a year starts the next series when it has as many
-// digits as the series' own id while every value of the series has a decimal point (or an
-// exponent). When a value is whole, or the record has another number of digits, the two
-// records read as well as two values as they do as an id and its year: that is unclear.
+// characters as the series' own id while every value of the series has a decimal point (or
+// an exponent); files whose ids are all of one width read whole, also where ids of letters
+// give way to ids of digits. When a value is whole, or the record has another width, the
+// two records read as well as two values as they do as an id and its year: that is unclear
+// when the series' own id is made of digits, and two values as before when it has letters.
 SeriesStart starts_series(const std::vector<Entry>& entries, std::size_t k, std::string_view id,
                           int values, bool whole_values) {
   const std::string& text = entries[k].item.text;
-  if (values == 0 || !digits_only(id) || !digits_only(text)) return SeriesStart::no;
-  if (text.size() > static_cast<std::size_t>(kFieldWidth) || k + 1 >= entries.size()) {
+  if (values == 0 || !digits_only(text) || text.size() > static_cast<std::size_t>(kFieldWidth) ||
+      k + 1 >= entries.size()) {
     return SeriesStart::no;
   }
   const std::optional<long long> year = list_integer(entries[k + 1].item.text);
   if (!year || !year_within_limits(*year)) return SeriesStart::no;
-  return !whole_values && text.size() == id.size() ? SeriesStart::yes : SeriesStart::unclear;
+  if (!whole_values && text.size() == id.size()) return SeriesStart::yes;
+  return digits_only(id) ? SeriesStart::unclear : SeriesStart::no;
 }
 
 std::string unclear_start(const std::vector<Entry>& entries, std::size_t k) {

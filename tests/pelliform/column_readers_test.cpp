@@ -142,6 +142,16 @@ TEST(rd1col, ids_made_of_digits_start_their_series) {
   EXPECT_EQ(set.summary.first, 1900);
   EXPECT_EQ(set.summary.last, 1960);
 
+  // Ids of letters giving way to ids of digits of the same width.
+  std::istringstream mixed("CEB302\n1900\n0.5\n303011\n1950\n0.7\n303012\n1960\n0.9\n");
+  RecordStream in3(mixed);
+  PSession u;
+  SeriesSet three;
+  ASSERT_TRUE(rd1col(in3, u.con, three)) << u.out.str();
+  ASSERT_EQ(three.count(), 3);
+  EXPECT_EQ(three.ids[1], "303011  ");
+  EXPECT_EQ(three.rows[2].first, 1960);
+
   // Whole values stay values where no year follows them, and the last record of the file
   // is a value: one series.
   std::istringstream whole("641114\n1300\n0.5\n1\n0.6\n2\n641121\n");
