@@ -28,26 +28,91 @@ std::optional<std::string> next_filled(RecordStream& in) {
   }
 }
 
-bool rd1col_error(Console& con, const std::string& what, const std::string& id, int number) {
-  con.say(what);
-  con.say(Layout("(t9,'Series: ',a,' Number: ',i5)").write(id, number));
-  con.pause(" Hit return to continue");
-  return false;
-}
-
 // A year of a series must lie within the summary row's starting years: the set's first
 // year is the smallest first year below 9999 and its last year the largest last year above
 // -9999, so a year beyond them would be lost there.
 bool year_within_limits(long long year) { return year >= kNoLastYear && year <= kNoFirstYear; }
+
+// The Series/Number line of the single-column reader's messages, the number in five
+// columns as it has them, wider rather than as asterisks.
+std::string series_number_line(const std::string& id, int number) {
+  const std::string width = std::to_string(std::max<std::size_t>(5, std::to_string(number).size()));
+  return Layout("(t9,'Series: ',a,' Number: ',i" + width + ")").write(id, number);
+}
+
+// Shows a refusal of the single-column reader: its message (one or more lines), the
+// series it was reading and the pause.
+bool rd1col_error(Console& con, const std::string& what, const std::string& id, int number) {
+  con.say(what);
+  con.say(series_number_line(id, number));
+  con.pause(" Hit return to continue");
+  return false;
+}
+
+// A record of a column file that holds an item, with its line in the file.
+struct Entry {
+  int line = 0;
+  ListItem item;  // the record's first item
+};
+
+// Every record from the current one to the end of the file that holds an item:
+// free-format reading passes over blank records.
+std::vector<Entry> filled_entries(RecordStream& in) {
+  std::vector<Entry> entries;
+  while (std::optional<std::string> r = in.next()) {
+    std::vector<ListItem> items = list_fields(*r);
+    if (!items.empty()) entries.push_back({in.number(), std::move(items.front())});
+  }
+  return entries;
+}
+
+bool digits_only(std::string_view s) {
+  return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+enum class SeriesStart { no, yes, unclear };
+
+// Whether the numeric record `k`, met after `values` values of a series, starts the next
+// series. The layout has no end marker: a series ends where the next id record and
+// first-year record follow, and an id made only of digits reads as a number too. A record
+// of digits followed by a record holding a year starts the next series when it has as many
+// characters as the series' own id while every value of the series has a decimal point (or
+// an exponent); files whose ids are all of one width read whole, also where ids of letters
+// give way to ids of digits. When a value is whole, or the record has another width, the
+// two records read as well as two values as they do as an id and its year: that is unclear
+// when the series' own id is made of digits, and two values as before when it has letters.
+SeriesStart starts_series(const std::vector<Entry>& entries, std::size_t k, std::string_view id,
+                          int values, bool whole_values) {
+  const std::string& text = entries[k].item.text;
+  if (values == 0 || !digits_only(text) || text.size() > static_cast<std::size_t>(kFieldWidth) ||
+      k + 1 >= entries.size()) {
+    return SeriesStart::no;
+  }
+  const std::optional<long long> year = list_integer(entries[k + 1].item.text);
+  if (!year || !year_within_limits(*year)) return SeriesStart::no;
+  if (!whole_values && text.size() == id.size()) return SeriesStart::yes;
+  return digits_only(id) ? SeriesStart::unclear : SeriesStart::no;
+}
+
+std::string unclear_start(const std::vector<Entry>& entries, std::size_t k) {
+  return "Rd1col: " + item_place(entries[k].line, entries[k].item) +
+         " is a value, or the id of a new series with its first year on line " +
+         std::to_string(entries[k + 1].line) +
+         "\n        with ids made only of digits, write every value with a decimal point and every "
+         "id with as many digits, or give the ids a letter";
+}
 
 std::string year_outside(int line, long long year) {
   return "line " + std::to_string(line) + ": year " + std::to_string(year) + " lies outside " +
          std::to_string(kNoLastYear) + " to " + std::to_string(kNoFirstYear);
 }
 
-bool rdmcol_error(Console& con, const std::string& message) {
+// Shows a refusal of the multi-column reader after a blank line; `place` names the field
+// that could not be read, on a line of its own.
+bool rdmcol_error(Console& con, const std::string& message, const std::string& place = "") {
   con.say("");
   con.say(message);
+  if (!place.empty()) con.say(" " + place);
   return false;
 }
 
@@ -103,43 +168,59 @@ bool is_sentinel(const std::string& field8, const std::string& sentinel8) {
 }
 
 bool rd1col(RecordStream& in, Console& con, SeriesSet& set) {
-  for (;;) {
+  const std::vector<Entry> entries = filled_entries(in);
+  std::size_t k = 0;
+  while (k < entries.size()) {
     const int number = set.count() + 1;
-    // The id record; the end of the file ends the set.
-    std::optional<std::string> record = next_filled(in);
-    if (!record) break;
-    const std::vector<std::string> id_items = list_items(*record);
-    const std::string id = field(id_items.front(), kFieldWidth);
+    // The id record.
+    const std::string& id_text = entries[k].item.text;
+    const std::string id = field(id_text, kFieldWidth);
     if (number > kMaxSeriesPelliform) {
       too_many_series(con);
       return false;
     }
+    const int id_line = entries[k++].line;
 
     // The first-year record.
-    record = next_filled(in);
-    const std::optional<long long> year = record ? first_integer(*record) : std::nullopt;
-    if (!year) return rd1col_error(con, "Rd1col: Error reading series IYR value", id, number);
+    const char* kNoYear = "Rd1col: Error reading series IYR value";
+    if (k == entries.size()) {
+      return rd1col_error(con,
+                          std::string(kNoYear) + "\n        the file ends after the id on line " +
+                              std::to_string(id_line),
+                          id, number);
+    }
+    const Entry& year_entry = entries[k++];
+    const std::optional<long long> year = list_integer(year_entry.item.text);
+    if (!year) {
+      return rd1col_error(
+          con, std::string(kNoYear) + "\n        " + item_place(year_entry.line, year_entry.item),
+          id, number);
+    }
     if (!year_within_limits(*year)) {
-      return rd1col_error(con, "Rd1col: " + year_outside(in.number(), *year), id, number);
+      return rd1col_error(con, "Rd1col: " + year_outside(year_entry.line, *year), id, number);
     }
 
-    // One value per record, until a record is not a number; each value's year and size
-    // are checked as it is read. Values past the year limit are counted for the message but
-    // not kept.
+    // One value per record, until a record is not a number or starts the next series;
+    // each value's year and size are checked as it is read. Values past the year limit are
+    // counted for the message but not kept.
     std::vector<float> values;
+    bool whole_values = false;  // a value is written without a decimal point or exponent
     int n = 0;
-    while ((record = next_filled(in))) {
-      const std::optional<double> v = first_real(*record);
-      if (!v) {
-        in.back();  // the next series' id record
-        break;
-      }
+    for (; k < entries.size(); ++k) {
+      const Entry& e = entries[k];
+      const std::optional<double> v = list_real(e.item.text);
+      if (!v) break;  // the next series' id record
+      const SeriesStart start = starts_series(entries, k, id_text, n, whole_values);
+      if (start == SeriesStart::yes) break;
+      if (start == SeriesStart::unclear)
+        return rd1col_error(con, unclear_start(entries, k), id, number);
       if (!is_measurement(*v)) {
-        return rd1col_error(con, "Rd1col: " + not_a_measurement(in.number(), *v), id, number);
+        return rd1col_error(con, "Rd1col: " + not_a_measurement(e.line, *v), id, number);
       }
       if (!year_within_limits(*year + n)) {
-        return rd1col_error(con, "Rd1col: " + year_outside(in.number(), *year + n), id, number);
+        return rd1col_error(con, "Rd1col: " + year_outside(e.line, *year + n), id, number);
       }
+      if (list_integer(e.item.text)) whole_values = true;
       if (++n <= kMaxYears) values.push_back(static_cast<float>(*v));
     }
     if (n > kMaxYears) {
@@ -172,12 +253,17 @@ bool rdmcol(RecordStream& in, Console& con, SeriesSet& set) {
     return rdmcol_error(con, "Error reading the heading record: fewer ids than columns");
   }
 
-  // Every data record as text fields, one per column, with its line in the file.
-  std::vector<std::vector<std::string>> table;
-  std::vector<int> lines;
+  // Every data record as text fields, one per column, with its line in the file; each
+  // field keeps the item as the record holds it, for the messages.
+  struct Row {
+    int line = 0;
+    std::vector<ListItem> items;
+    std::vector<std::string> fields;  // the items in 8 characters, as they are read
+  };
+  std::vector<Row> table;
   while (std::optional<std::string> record = next_filled(in)) {
-    std::vector<std::string> items = list_items(*record);
-    if (static_cast<int>(items.size()) < *columns) {
+    Row row{in.number(), list_fields(*record), {}};
+    if (static_cast<int>(row.items.size()) < *columns) {
       return rdmcol_error(con, "Error reading record " + std::to_string(in.number()) +
                                    ": fewer fields than columns");
     }
@@ -186,35 +272,40 @@ bool rdmcol(RecordStream& in, Console& con, SeriesSet& set) {
                                       "'length: ',i5,' max ***')")
                                    .write(kMaxYears));
     }
-    items.resize(count(*columns));
-    for (std::string& f : items) f = field(f, kFieldWidth);
-    table.push_back(std::move(items));
-    lines.push_back(in.number());
+    row.items.resize(count(*columns));
+    for (const ListItem& item : row.items) row.fields.push_back(field(item.text, kFieldWidth));
+    table.push_back(std::move(row));
   }
 
+  const char* kBadValue = "Error reading y values check sentinel if ******* enter *";
+  const char* kBadYear = "Error reading time steps";
   for (int c = 2; c <= *columns; ++c) {
     const auto column = at(c);
     std::vector<float> values;
     int first_year = 0;
-    for (std::size_t r = 0; r < table.size(); ++r) {
-      const std::vector<std::string>& fields = table[r];
+    for (const Row& row : table) {
+      const std::vector<std::string>& fields = row.fields;
       if (is_sentinel(fields[column], sentinel)) continue;
       const std::optional<double> v = list_real(trim_right(fields[column]));
-      if (!v) return rdmcol_error(con, "Error reading y values check sentinel if ******* enter *");
-      if (!is_measurement(*v)) return rdmcol_error(con, not_a_measurement(lines[r], *v));
+      if (!v) return rdmcol_error(con, kBadValue, item_place(row.line, row.items[column]));
+      if (!is_measurement(*v)) return rdmcol_error(con, not_a_measurement(row.line, *v));
       const std::optional<long long> year = list_integer(trim_right(fields[0]));
-      if (!year) return rdmcol_error(con, "Error reading time steps");
-      if (!year_within_limits(*year)) return rdmcol_error(con, year_outside(lines[r], *year));
+      if (!year) return rdmcol_error(con, kBadYear, item_place(row.line, row.items[0]));
+      if (!year_within_limits(*year)) return rdmcol_error(con, year_outside(row.line, *year));
       if (values.empty()) {
         first_year = static_cast<int>(*year);
       } else {
         // Years between this value and the last one stored are missing.
         const long long position = *year - first_year;
-        if (position < static_cast<long long>(values.size())) {
-          return rdmcol_error(con, "Error reading time steps");
+        const auto stored = static_cast<long long>(values.size());
+        if (position < stored) {
+          return rdmcol_error(con, kBadYear,
+                              item_place(row.line, row.items[0]) +
+                                  ": the years must rise, and the column's last value is of " +
+                                  std::to_string(first_year + stored - 1));
         }
         if (position >= kMaxYears) {
-          too_long(con, ids[column], static_cast<int>(std::min<long long>(position + 1, 99999)));
+          too_long(con, ids[column], static_cast<int>(position + 1));
           return false;
         }
         values.resize(count(position), kMissing);

@@ -20,18 +20,32 @@ std::size_t digits_at(std::string_view s, std::size_t& k) {
 
 }  // namespace
 
-std::vector<std::string> list_items(std::string_view record) {
+std::vector<ListItem> list_fields(std::string_view record) {
   record = chomp(record);
-  std::vector<std::string> items;
+  std::vector<ListItem> items;
   std::size_t k = 0;
   while (k < record.size()) {
     while (k < record.size() && separator(record[k])) ++k;
     if (k >= record.size() || record[k] == '/') break;
     const std::size_t start = k;
     while (k < record.size() && !separator(record[k]) && record[k] != '/') ++k;
-    items.emplace_back(record.substr(start, k - start));
+    items.push_back({std::string(record.substr(start, k - start)), static_cast<int>(start) + 1});
   }
   return items;
+}
+
+std::vector<std::string> list_items(std::string_view record) {
+  std::vector<std::string> items;
+  for (ListItem& item : list_fields(record)) items.push_back(std::move(item.text));
+  return items;
+}
+
+std::string item_place(int line, const ListItem& item) {
+  const int last = item.column + static_cast<int>(item.text.size()) - 1;
+  const std::string columns =
+      last > item.column ? "columns " + std::to_string(item.column) + "-" + std::to_string(last)
+                         : "column " + std::to_string(item.column);
+  return "line " + std::to_string(line) + ", " + columns + " \"" + item.text + "\"";
 }
 
 std::optional<double> list_real(std::string_view item) {

@@ -12,6 +12,18 @@ namespace dendro {
 // The items of a record, in order.
 std::vector<std::string> list_items(std::string_view record);
 
+// An item with the column of the record where it begins (1 for the first character).
+struct ListItem {
+  std::string text;
+  int column = 1;
+};
+
+// The items of a record with their columns, for messages that show where an item stands.
+std::vector<ListItem> list_fields(std::string_view record);
+
+// Where an item stands: "line 12, columns 6-9 \"19x5\"" ("column 6" for one character).
+std::string item_place(int line, const ListItem& item);
+
 // The item read as a real number: optional sign, digits with at most one decimal point
 // (at least one digit), optional exponent introduced by E, D or Q. Nothing otherwise.
 std::optional<double> list_real(std::string_view item);

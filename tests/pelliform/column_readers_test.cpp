@@ -93,31 +93,25 @@ TEST(rd1col, unreadable_first_year_fails_with_its_message) {
   EXPECT_FALSE(rd1col(in, s.con, set));
   EXPECT_TRUE(
       s.shows("Rd1col: Error reading series IYR value\n"
+              "        line 5, columns 1-8 \"nineteen\"\n"
               "        Series: B        Number:     2\n"
               " Hit return to continue"));
 }
 
-TEST(rd1col, a_series_past_the_year_limit_is_refused) {
-  std::string text = "LONG\n1\n";
-  for (int k = 0; k < kMaxYears + 2; ++k) text += "1.0\n";
-  std::istringstream file(text);
-  RecordStream in(file);
-  PSession s;
-  SeriesSet set;
-  EXPECT_FALSE(rd1col(in, s.con, set));
-  EXPECT_TRUE(s.shows(
-      "*** series read in exceeds maximum allowable length: LONG       5002 >  5000 max ***"));
-}
-
-TEST(rd1col, years_and_values_no_series_can_hold_are_refused_with_their_line) {
-  // First years past either limit (2147483647 would overflow the last year, 4294969196
-  // would wrap to 1900), a last year past 9999, and a value no measurement can have.
+TEST(rd1col, refusals_name_the_line_the_columns_and_the_text) {
   const Case cases[] = {
-      {"A\n2147483647\n1.0\n", "Rd1col: line 2: year 2147483647 lies outside -9999 to 9999"},
-      {"A\n-2147483648\n1.0\n", "Rd1col: line 2: year -2147483648 lies outside -9999 to 9999"},
-      {"A\n4294969196\n1.0\n", "Rd1col: line 2: year 4294969196 lies outside -9999 to 9999"},
-      {"A\n9998\n1.0\n2.0\n3.0\n", "Rd1col: line 5: year 10000 lies outside -9999 to 9999"},
-      {"A\n1900\n1.0\n1e39\n", "Rd1col: line 4: 1e+39 cannot be a measurement"},
+      // A year with a letter in it, indented and followed by a comment item.
+      {"A\n1901\n0.5\nB\n  19x5  first\n1\n",
+       "Rd1col: Error reading series IYR value\n"
+       "        line 5, columns 3-6 \"19x5\"\n"
+       "        Series: B        Number:     2\n"},
+      // A first year with a decimal point: a whole number is wanted.
+      {"A\n1901\n0.5\nB\n\n1901.\n", "        line 6, columns 1-5 \"1901.\"\n"},
+      // The file ends after an id: there is no text to show, only the id's line.
+      {"A\n1901\n0.5\nB\n\n",
+       "Rd1col: Error reading series IYR value\n"
+       "        the file ends after the id on line 4\n"
+       "        Series: B        Number:     2\n"},
   };
   for (const Case& c : cases) {
     std::istringstream file(c.file);
@@ -125,18 +119,78 @@ TEST(rd1col, years_and_values_no_series_can_hold_are_refused_with_their_line) {
     PSession s("\n");
     SeriesSet set;
     EXPECT_FALSE(rd1col(in, s.con, set)) << c.file;
-    EXPECT_TRUE(s.shows(std::string(c.message) +
-                        "\n        Series: A        Number:     1\n Hit return to continue"))
-        << c.file;
+    EXPECT_TRUE(s.shows(c.message)) << c.file << "\n" << s.out.str();
   }
-  // The limits themselves are years.
-  std::istringstream ends("A\n-9999\n1.0\nB\n9998\n1.0\n999999\n");
-  RecordStream in(ends);
+}
+
+TEST(rd1col, ids_made_of_digits_start_their_series) {
+  // Values with a decimal point: a record of as many digits as the id, followed by a year,
+  // starts the next series.
+  std::istringstream file("101\n1900\n0.5\n0.7\n102\n1950\n1.5\n2.5\n\n103\n1960\n1e-1\n");
+  RecordStream in(file);
   PSession s;
   SeriesSet set;
-  ASSERT_TRUE(rd1col(in, s.con, set));
-  EXPECT_EQ(set.summary.first, -9999);
-  EXPECT_EQ(set.summary.last, 9999);
+  ASSERT_TRUE(rd1col(in, s.con, set)) << s.out.str();
+  ASSERT_EQ(set.count(), 3);
+  EXPECT_EQ(set.ids[1], "102     ");
+  EXPECT_EQ(set.values[0], (std::vector<float>{0.5f, 0.7f}));
+  EXPECT_EQ(set.rows[0].last, 1901);
+  EXPECT_EQ(set.values[1], (std::vector<float>{1.5f, 2.5f}));
+  EXPECT_EQ(set.rows[1].first, 1950);
+  EXPECT_EQ(set.ids[2], "103     ");
+  EXPECT_EQ(set.rows[2].count, 1);
+  EXPECT_EQ(set.summary.first, 1900);
+  EXPECT_EQ(set.summary.last, 1960);
+
+  // Ids of letters giving way to ids of digits of the same width.
+  std::istringstream mixed("CEB302\n1900\n0.5\n303011\n1950\n0.7\n303012\n1960\n0.9\n");
+  RecordStream in3(mixed);
+  PSession u;
+  SeriesSet three;
+  ASSERT_TRUE(rd1col(in3, u.con, three)) << u.out.str();
+  ASSERT_EQ(three.count(), 3);
+  EXPECT_EQ(three.ids[1], "303011  ");
+  EXPECT_EQ(three.rows[2].first, 1960);
+
+  // Whole values stay values where no year follows them, and the last record of the file
+  // is a value: one series.
+  std::istringstream whole("641114\n1300\n0.5\n1\n0.6\n2\n641121\n");
+  RecordStream in2(whole);
+  PSession t;
+  SeriesSet one;
+  ASSERT_TRUE(rd1col(in2, t.con, one)) << t.out.str();
+  ASSERT_EQ(one.count(), 1);
+  EXPECT_EQ(one.values[0], (std::vector<float>{0.5f, 1.0f, 0.6f, 2.0f, 641121.0f}));
+}
+
+TEST(rd1col, values_that_read_like_digit_ids_are_refused_with_their_line) {
+  const char* advice =
+      "\n        with ids made only of digits, write every value with a decimal point and every "
+      "id with as many digits, or give the ids a letter\n"
+      "        Series: ";
+  const Case cases[] = {
+      // Whole values (hundredths of a millimetre): 98 and 107 could be an id and its year.
+      {"641114\n1300\n67\n98\n107\n641121\n1350\n107\n",
+       "Rd1col: line 4, columns 1-2 \"98\" is a value, or the id of a new series with its "
+       "first year on line 5"},
+      // Ids that change width among values with a decimal point: 10 and 1950 could be an id
+      // and its year or two whole values.
+      {"9\n1900\n0.5\n  10\n1950\n0.4\n",
+       "Rd1col: line 4, columns 3-4 \"10\" is a value, or the id of a new series with its "
+       "first year on line 5"},
+      // Two whole values among values with a decimal point, a blank record between them.
+      {"641114\n1300\n0.5\n1\n\n2\n0.7\n",
+       "Rd1col: line 4, column 1 \"1\" is a value, or the id of a new series with its first "
+       "year on line 6"},
+  };
+  for (const Case& c : cases) {
+    std::istringstream file(c.file);
+    RecordStream in(file);
+    PSession s("\n");
+    SeriesSet set;
+    EXPECT_FALSE(rd1col(in, s.con, set)) << c.file;
+    EXPECT_TRUE(s.shows(std::string(c.message) + advice)) << c.file << "\n" << s.out.str();
+  }
 }
 
 TEST(rdmcol, sentinels_at_the_ends_are_left_out_and_inside_become_missing_years) {
@@ -183,6 +237,30 @@ TEST(rdmcol, unreadable_fields_fail_with_their_message) {
     SeriesSet set;
     EXPECT_FALSE(rdmcol(in, s.con, set)) << c.file;
     EXPECT_TRUE(s.shows(c.message)) << c.file;
+  }
+}
+
+TEST(rdmcol, unreadable_fields_are_named_with_their_line_columns_and_text) {
+  const Case cases[] = {
+      {"YEAR A\n1941 1.0\n1942  1.x0\n",
+       "\nError reading y values check sentinel if ******* enter *\n line 3, columns 7-10 "
+       "\"1.x0\"\n"},
+      // Commas and tabs separate items; the text shown is the whole item, although only its
+      // first eight characters are read.
+      {"YEAR,A\n1941,1.0\n1942,\t1.234x6789\n", "\n line 3, columns 7-16 \"1.234x6789\"\n"},
+      {"YEAR A\n1941 1.0\n19x5 1.5\n",
+       "\nError reading time steps\n line 3, columns 1-4 \"19x5\"\n"},
+      {"YEAR A\n1941 1.0\n1942 2.0\n 1941 1.5\n",
+       "\nError reading time steps\n line 4, columns 2-5 \"1941\": the years must rise, and "
+       "the column's last value is of 1942\n"},
+  };
+  for (const Case& c : cases) {
+    std::istringstream file(c.file);
+    RecordStream in(file);
+    PSession s("2\n*\n");
+    SeriesSet set;
+    EXPECT_FALSE(rdmcol(in, s.con, set)) << c.file;
+    EXPECT_TRUE(s.shows(c.message)) << c.file << "\n" << s.out.str();
   }
 }
 
