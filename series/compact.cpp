@@ -104,26 +104,33 @@ std::string exponent_refused(int line, int exponent) {
          " cannot scale a measurement";
 }
 
-// Reads `count` numbers in `layout` from the records that follow, record after record, and
-// multiplies each by 10^exponent. The result tells whether the read met the end of the
-// file, a field it could not read or a value that cannot be a measurement (with its line),
-// and the last record it took (for the message).
+// Reads `count` numbers in `layout` from the records that follow the header (the record
+// read last), record after record, and multiplies each by 10^exponent. On a fault the result
+// tells whether the read met the end of the file (or of a record before its last value), a
+// field it could not read or a value that cannot be a measurement, where in the file and
+// why, and the record it stopped in.
 struct ValuesRead {
   std::vector<float> values;
   bool end_of_file = false;
   bool error = false;
   std::string refused;  // the line and value of a value no measurement can have
+  std::string where;    // the line (and columns and text) of any fault, and what it is
   std::string last_record;
 };
 
 ValuesRead read_values(RecordStream& in, std::string_view layout, int count, int exponent = 0) {
   ValuesRead r;
   if (count <= 0) return r;
+  const std::string header_line = std::to_string(in.number());
+  const std::string announced = " of the " + std::to_string(count) +
+                                " values that the header on line " + header_line + " announces";
   std::vector<int> lines;  // the file's line number of each record the read takes
+  std::vector<std::string> records;
   std::function<std::optional<std::string>()> next = [&]() -> std::optional<std::string> {
     std::optional<std::string> rec = in.next();
     if (rec) {
       r.last_record = *rec;
+      records.push_back(*rec);
       lines.push_back(in.number());
     } else {
       r.end_of_file = true;
@@ -136,25 +143,54 @@ ValuesRead read_values(RecordStream& in, std::string_view layout, int count, int
     r.values.reserve(fields.size());
     const double scale = power_of_ten(exponent);
     for (const Field& f : fields) {
+      const std::string line = std::to_string(lines[at(f.record)]);
+      r.last_record = records[at(f.record)];
       // A field after the end of its record is no value, whatever blanks would read as:
       // the file was cut short.
       if (f.beyond_end) {
         r.end_of_file = true;
+        r.where = "line " + line + " ends before value " + std::to_string(r.values.size() + 1) +
+                  announced;
         return r;
       }
       const double value = static_cast<double>(f.real_single) * scale;
       if (!is_measurement(value)) {
         r.refused = not_a_measurement(lines[at(f.record)], value);
+        r.where = r.refused;
         return r;
       }
       r.values.push_back(static_cast<float>(value));
     }
-  } catch (const ReadError&) {
+    r.last_record.clear();
+  } catch (const ReadError& e) {
     r.error = !r.end_of_file;
+    if (r.end_of_file) r.last_record.clear();  // no record is at fault: the file ends
+    r.where = r.end_of_file ? "the file ends after line " + std::to_string(in.number()) +
+                                  ", before the last" + announced
+                            : "line " + std::to_string(lines[at(e.record)]) + ": " +
+                                  describe_field(r.last_record, e.column, e.width) +
+                                  " do not read as a number";
   } catch (const FormatError&) {
     r.error = true;
+    r.where = "line " + header_line + ": the value layout \"" + std::string(trim_right(layout)) +
+              "\" cannot read numbers";
   }
   return r;
+}
+
+// The lines that a reader's message adds below its first line when the values did not read:
+// the record the read stopped in (when it took one), then where and why.
+std::string fault_place(const ValuesRead& v) {
+  const std::string shown = v.last_record.empty() ? "" : "\n " + trimmed(v.last_record);
+  return shown + "\n " + v.where;
+}
+
+// The line of the compact reader's messages that shows what a header gave: the id, the
+// first year and the count (six columns each) and the value layout. A number too wide for
+// its columns is shown whole, a blank still in front of it.
+std::string header_facts(const SeriesRead& s, std::string_view descriptor) {
+  return Layout("(1x,a8,1x," + whole_i(s.first_year, 5) + ",1x," + whole_i(s.n, 5) + ",2x,a8)")
+      .write(s.id, s.first_year, s.n, field(descriptor, 8));
 }
 
 }  // namespace
@@ -217,8 +253,7 @@ void datw(std::ostream& out, std::string_view id, std::span<const float> values,
 
 SeriesRead cdf(RecordStream& in, int& series_number, Console& console, int max_years) {
   const Layout header("(1x,i7,2x,i8,3x,a8)");
-  const Layout scale("(t69,i3,a8)");
-  const Layout facts("(1x,a8,2i6,2x,a8)");
+  const Layout scale("(t69,i3)");
   SeriesRead s;
   int titles = 0;
   for (;;) {
@@ -227,8 +262,7 @@ SeriesRead cdf(RecordStream& in, int& series_number, Console& console, int max_y
     const std::string& r80 = record->text;
     if (!record->fields) {
       if (++titles > kMaxCompactTitles) {
-        pause_and_stop(console, "*** header line read error in sbr cdf: \n" +
-                                    facts.write(s.id, s.first_year, s.n, std::string(8, ' ')) +
+        pause_and_stop(console, "*** header line read error in sbr cdf: \n" + header_facts(s, "") +
                                     "\n " + trimmed(r80));
       }
       if (titles == 1) {
@@ -239,36 +273,34 @@ SeriesRead cdf(RecordStream& in, int& series_number, Console& console, int max_y
       continue;
     }
     const std::vector<Field>& h = *record->fields;
+    const std::string line = "line " + std::to_string(in.number()) + ": ";
     s.n = static_cast<int>(std::clamp<long long>(h[0].integer, -99999999, 99999999));
     s.first_year = static_cast<int>(h[1].integer);
     s.id = field(h[2].text, 8);
     if (s.n > max_years) {
-      pause_and_stop(console, Layout("('*** series length exceeds maximum allowable length: ',"
-                                     "a8,2x,i4,' > ',i4)")
-                                  .write(s.id, s.n, max_years));
+      pause_and_stop(console,
+                     Layout("('*** series length exceeds maximum allowable length: ',a8,2x," +
+                            whole_i(s.n, 4) + ",' > '," + whole_i(max_years, 4) + ")")
+                         .write(s.id, s.n, max_years));
     }
-    std::string descriptor(8, ' ');
+    const std::string descriptor = field(field_text(r80, 72, 8), 8);
     int exponent = 0;
-    bool bad = s.n < 0;
+    std::string refused;  // why the header itself cannot lead to values
     try {
-      const std::vector<Field> p = scale.read(r80, 2);
-      exponent = static_cast<int>(p[0].integer);
-      descriptor = field(p[1].text, 8);
-    } catch (const ReadError&) {
-      bad = true;
+      exponent = static_cast<int>(scale.read(r80, 1)[0].integer);
+    } catch (const ReadError& e) {
+      refused = line + describe_field(r80, e.column, e.width) + " do not read as a scale exponent";
     }
-    const std::string error = "*** error reading data in sbr cdf: \n" +
-                              facts.write(s.id, s.first_year, s.n, descriptor) + "\n ";
-    if (!bad) {
-      const std::string refused = exponent_refused(in.number(), exponent);
-      if (!refused.empty()) pause_and_stop(console, error + refused);
+    if (s.n < 0) {
+      refused = line + describe_field(r80, 2, 7) + " give a count of values below 0";
     }
-    ValuesRead v;
-    if (!bad) v = read_values(in, descriptor, s.n, exponent);
-    if (!v.refused.empty()) pause_and_stop(console, error + v.refused);
-    if (bad || v.error || v.end_of_file) {
-      pause_and_stop(console, error + trimmed(bad ? r80 : v.last_record));
-    }
+    const std::string error = "*** error reading data in sbr cdf: \n" + header_facts(s, descriptor);
+    if (!refused.empty()) pause_and_stop(console, error + "\n " + trimmed(r80) + "\n " + refused);
+    const std::string exponent_note = exponent_refused(in.number(), exponent);
+    if (!exponent_note.empty()) pause_and_stop(console, error + "\n " + exponent_note);
+    const ValuesRead v = read_values(in, descriptor, s.n, exponent);
+    if (!v.refused.empty()) pause_and_stop(console, error + "\n " + v.refused);
+    if (v.error || v.end_of_file) pause_and_stop(console, error + fault_place(v));
     if (s.n == 0) {
       console.say("*** series " + trimmed(s.id) + " holds no values; passed over");
       std::string text = std::move(s.text);
@@ -315,8 +347,10 @@ SeriesRead datar(RecordStream& in, std::string& title, Console& console, int max
     }
     if (s.n > max_years) return s;  // too long: the caller reports it
     ValuesRead v = read_values(in, descriptor, s.n);
-    if (v.end_of_file) pause_and_stop(console, ">> sbr datar:  unexpected end reading data");
-    if (v.error) pause_and_stop(console, ">> sbr datar:  error reading data");
+    if (v.end_of_file) {
+      pause_and_stop(console, ">> sbr datar:  unexpected end reading data" + fault_place(v));
+    }
+    if (v.error) pause_and_stop(console, ">> sbr datar:  error reading data" + fault_place(v));
     if (!v.refused.empty()) pause_and_stop(console, ">> sbr datar:  " + v.refused);
     s.values = std::move(v.values);
     return s;
@@ -340,12 +374,18 @@ SeriesRead rinfrn(RecordStream& in, int& series_number, Console& console, int ma
     const std::vector<Field>& h = *record->fields;
     s.id = field(field(h[0].text, 6), 8);
     s.first_year = static_cast<int>(h[1].integer);
+    // The message of every fault in the series: the series, the record, where and why.
+    std::string last = r80;
+    auto refuse = [&](const std::string& why) {
+      pause_and_stop(console, " *** error reading tree-ring data in mib pex data format: series " +
+                                  s.id.substr(0, 6) + "\n line: " + trimmed(last) + "\n line " +
+                                  std::to_string(in.number()) + ": " + why);
+    };
     const long long n = h[2].integer - h[1].integer + 1;
-    const std::string where =
-        " *** error reading tree-ring data in mib pex data format: series " + s.id.substr(0, 6);
     if (n < 1) {
       // A last year before the first would read as the end of the data.
-      pause_and_stop(console, where + "\n line: " + trimmed(r80));
+      refuse("the last year " + std::to_string(h[2].integer) + " comes before the first year " +
+             std::to_string(h[1].integer));
     }
     s.n = static_cast<int>(n);
     if (s.n > max_years) return s;  // too long: the caller reports it
@@ -359,24 +399,36 @@ SeriesRead rinfrn(RecordStream& in, int& series_number, Console& console, int ma
     const int pairs = skip + s.n;
     s.values.reserve(static_cast<std::size_t>(s.n));
     s.depth.reserve(static_cast<std::size_t>(s.n));
-    std::string last;
     for (int taken = 0; taken < pairs;) {
+      // The year of the next slot, for the messages.
+      const std::string year = std::to_string(s.first_year - skip + taken);
       std::optional<std::string> data = in.next();
-      if (!data) pause_and_stop(console, where + "\n line: " + trimmed(last));
+      if (!data) {
+        refuse("the file ends after this line, before the value of " + year +
+               " (the series runs to " + std::to_string(h[2].integer) + ")");
+      }
       last = *data;
       std::vector<Field> f;
       const int here = std::min(10, pairs - taken);
       try {
         f = decade.read(last, static_cast<std::size_t>(2 * here));
-      } catch (const ReadError&) {
-        pause_and_stop(console, where + "\n line: " + trimmed(last));
+      } catch (const ReadError& e) {
+        refuse(describe_field(last, e.column, e.width) + " do not read as a number");
       }
       for (int j = 0; j < here; ++j, ++taken) {
-        if (f[static_cast<std::size_t>(2 * j)].beyond_end) {
-          pause_and_stop(console, where + "\n line: " + trimmed(last));
+        const Field& value = f[static_cast<std::size_t>(2 * j)];
+        const int column = 11 + 7 * j;  // of the value's 4 columns
+        if (value.beyond_end) {
+          refuse("the record ends before column " + std::to_string(column) +
+                 ", where the value of " + std::to_string(s.first_year - skip + taken) +
+                 " would be");
         }
         if (taken < skip) continue;
-        s.values.push_back(f[static_cast<std::size_t>(2 * j)].real_single);
+        if (!is_measurement(value.real_single)) {
+          refuse(describe_field(last, column, 4) + " read as " + value_text(value.real_single) +
+                 ", which cannot be a measurement");
+        }
+        s.values.push_back(value.real_single);
         s.depth.push_back(static_cast<int>(f[static_cast<std::size_t>(2 * j + 1)].integer));
       }
     }

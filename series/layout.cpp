@@ -11,11 +11,12 @@
 
 namespace dendro {
 
-ReadError::ReadError(const std::string& message, int record_no, int column_no)
+ReadError::ReadError(const std::string& message, int record_no, int column_no, int width_no)
     : std::runtime_error(message + " (record " + std::to_string(record_no) + ", column " +
                          std::to_string(column_no) + ")"),
       record(record_no),
-      column(column_no) {}
+      column(column_no),
+      width(width_no) {}
 
 namespace {
 
@@ -614,7 +615,7 @@ Field read_field(const Step& n, RecordReader& r) {
       if (n.width == 0) throw FormatError("I0 cannot read");
       f.text = r.take(static_cast<std::size_t>(n.width));
       auto v = parse_integer(squeeze(f.text));
-      if (!v) throw ReadError("not an integer: \"" + f.text + "\"", r.record_no, column);
+      if (!v) throw ReadError("not an integer: \"" + f.text + "\"", r.record_no, column, n.width);
       f.integer = *v;
       f.real = static_cast<double>(*v);
       f.real_single = static_cast<float>(*v);
@@ -624,11 +625,11 @@ Field read_field(const Step& n, RecordReader& r) {
       if (n.width == 0) throw FormatError("F0 cannot read");
       f.text = r.take(static_cast<std::size_t>(n.width));
       auto norm = normalise_real(squeeze(f.text), n.digits);
-      if (!norm) throw ReadError("not a number: \"" + f.text + "\"", r.record_no, column);
+      if (!norm) throw ReadError("not a number: \"" + f.text + "\"", r.record_no, column, n.width);
       f.real = std::strtod(norm->c_str(), nullptr);
       f.real_single = std::strtof(norm->c_str(), nullptr);
       if (!std::isfinite(f.real_single)) {
-        throw ReadError("number out of range: \"" + f.text + "\"", r.record_no, column);
+        throw ReadError("number out of range: \"" + f.text + "\"", r.record_no, column, n.width);
       }
       return f;
     }

@@ -28,12 +28,14 @@ class FormatError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// A field that cannot be read. `record` and `column` are 1-based.
+// A field that cannot be read. `record` and `column` are 1-based; `width` is the number of
+// columns of the field (0 when no field was being read, as at the end of the input).
 class ReadError : public std::runtime_error {
  public:
-  ReadError(const std::string& message, int record, int column);
+  ReadError(const std::string& message, int record, int column, int width = 0);
   int record;
   int column;
+  int width;
 };
 
 // One value handed to Layout::write.

@@ -54,18 +54,47 @@ void RecordStream::unread(const std::vector<std::string>& records) {
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <limits>
 
 #include "series/console.h"
+#include "series/index.h"
 #include "series/stop.h"
+#include "series/text.h"
 
 namespace dendro {
 
 bool is_measurement(double value) { return std::fabs(value) < kLargestMeasurement; }
 
+std::string value_text(double value) {
+  // Beyond the range of single precision (and for NaN) the double itself is given back.
+  constexpr double kSingleMax = std::numeric_limits<float>::max();
+  const bool single = std::fabs(value) <= kSingleMax;
+  char text[40];
+  for (int digits = 1; digits <= 17; ++digits) {
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
+    const double back = std::strtod(text, nullptr);
+    const bool same = single ? std::fabs(back) <= kSingleMax &&
+                                   static_cast<float>(back) == static_cast<float>(value)
+                             : back == value;
+    if (same) break;
+  }
+  return text;
+}
+
 std::string not_a_measurement(int line, double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
-  return "line " + std::to_string(line) + ": " + text + " cannot be a measurement";
+  return "line " + std::to_string(line) + ": " + value_text(value) + " cannot be a measurement";
+}
+
+std::string_view field_text(std::string_view record, int column, int width) {
+  const auto start = at(column);
+  if (start >= record.size()) return {};
+  return record.substr(start, static_cast<std::size_t>(width));
+}
+
+std::string describe_field(std::string_view record, int column, int width) {
+  return "columns " + std::to_string(column) + "-" + std::to_string(column + width - 1) + " \"" +
+         field(field_text(record, column, width), static_cast<std::size_t>(width)) + "\"";
 }
 
 void pause_and_stop(Console& console, std::string_view message, std::string_view pause_text) {

@@ -51,8 +51,20 @@ inline constexpr double kLargestMeasurement = 1.0e6;
 // False for a value no measurement can have: a million units or more, or not a number.
 bool is_measurement(double value);
 
+// A value as the readers' messages show it: with the fewest significant digits that give
+// the same single-precision value back, so that "1.5e+06" and "1234567" show whole.
+std::string value_text(double value);
+
 // "line 12: 1e+20 cannot be a measurement": the reason a reader refuses a value.
 std::string not_a_measurement(int line, double value);
+
+// The `width` characters of `record` from column `column` (1-based), fewer where the
+// record ends inside them, none where it ends before them.
+std::string_view field_text(std::string_view record, int column, int width);
+
+// "columns 13-18 "  1x2 "": a field named by its columns and its text (padded to its
+// width), the way the readers' messages point at what they could not take.
+std::string describe_field(std::string_view record, int column, int width);
 
 // Shows `message` on the console (one or more lines, as a layout wrote them), waits for
 // Return after `pause_text` and stops the run with the failure status: the way a routine

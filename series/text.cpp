@@ -45,6 +45,11 @@ std::string intfrm1(int value) {
   return "(i" + std::to_string(width) + ")";
 }
 
+std::string whole_i(long long value, int width) {
+  const std::size_t needed = std::to_string(value).size();
+  return "i" + std::to_string(std::max(static_cast<std::size_t>(std::max(width, 1)), needed));
+}
+
 int csr(std::string_view text, int mode) {
   switch (mode) {
     case 2: {

@@ -17,6 +17,10 @@ int intfrm(std::string& answer);
 // empty for values beyond -999999 to 999999.
 std::string intfrm1(int value);
 
+// The descriptor "iW" that writes `value` right-justified in `width` columns, or in as many
+// more as it needs: messages show their numbers whole rather than as asterisks.
+std::string whole_i(long long value, int width);
+
 // Extent of a text by mode: 1 the characters before the first blank, 2 the position of the
 // last non-blank character, 3 the characters before the first blank or period (a file-name
 // stem). Other modes work as mode 1.

@@ -209,9 +209,8 @@ TrreadResult report_set(const SetRead& set, Tsi1& tsi1, StatsTable& stats, int p
 
 std::string series_too_long(std::string_view id, int n, int max_years) {
   // The count in five columns as the message has it, wider rather than as asterisks.
-  const std::string width = std::to_string(std::max<std::size_t>(5, std::to_string(n).size()));
-  return Layout("('*** series read in exceeds maximum allowable ','length: ',a8,2x,i" + width +
-                ",' > ',i5,' max ***')")
+  return Layout("('*** series read in exceeds maximum allowable ','length: ',a8,2x," +
+                whole_i(n, 5) + ",' > '," + whole_i(max_years, 5) + ",' max ***')")
       .write(field(id, 8), n, max_years);
 }
 

@@ -93,18 +93,6 @@ NumericColumns numeric_columns(bool rings, int id_width) {
   return c;
 }
 
-std::string_view field_text(std::string_view record, int column, int width) {
-  const auto start = at(column);
-  if (start >= record.size()) return {};
-  return record.substr(start, static_cast<std::size_t>(width));
-}
-
-// "columns 13-18 "  1x2 "": a field named by its columns and its text.
-std::string describe(std::string_view record, int column, int width) {
-  return "columns " + std::to_string(column) + "-" + std::to_string(column + width - 1) + " \"" +
-         field(field_text(record, column, width), static_cast<std::size_t>(width)) + "\"";
-}
-
 // How the characters of a numeric field stand. The fixed-column read ignores blanks, so
 // "  090 " is 90 (loose: a blank after the digits), while "10 3" would become 103: its
 // digits are split by a blank and the field cannot be read safely.
@@ -147,7 +135,7 @@ Parsed read_with(std::string_view record, bool rings, const Layout& layout, int 
     fields = layout.read(record, rings ? 12 : 22);
   } catch (const ReadError& e) {
     const bool in_year = e.column <= year_end(rings);
-    p.reason = describe(record, e.column, field_width(rings, id_width, e.column)) +
+    p.reason = describe_field(record, e.column, field_width(rings, id_width, e.column)) +
                (in_year ? " do not read as a year" : " do not read as a number");
     if (!in_year && holds_a_value(record, rings, id_width)) {
       const std::vector<Field> head = layout.read(record, 2);
@@ -166,7 +154,7 @@ Parsed read_with(std::string_view record, bool rings, const Layout& layout, int 
     const Shape s = shape(field_text(record, column, width));
     if (s == Shape::split) {
       p.kind = Parsed::Kind::ragged;
-      p.reason = describe(record, column, width) + " hold digits split by a blank";
+      p.reason = describe_field(record, column, width) + " hold digits split by a blank";
       return p;
     }
     p.loose = p.loose || s == Shape::loose;

@@ -100,7 +100,9 @@ TEST(cdf, titles_blank_lines_and_failures) {
   EXPECT_EQ(read_all(header, Reader::cdf).stop.substr(0, 35),
             "*** error reading data in sbr cdf: ");
   r = read_all(header + "15 x5\n", Reader::cdf);
-  EXPECT_EQ(r.stop, "*** error reading data in sbr cdf: \n S1        1900     2  (40f2.0)\n 15 x5");
+  EXPECT_EQ(r.stop,
+            "*** error reading data in sbr cdf: \n S1        1900     2  (40f2.0)\n 15 x5\n"
+            " line 2: columns 3-4 \" x\" do not read as a number");
   // A header with no values is passed over; a negative count is refused.
   std::string empty = header;
   empty.replace(0, 8, "       0");
@@ -142,6 +144,62 @@ TEST(cdf, values_and_exponents_that_cannot_be_measurements) {
             "line 1: scale exponent 8 cannot scale a measurement");
 }
 
+// A header refused for its own fields: every number shows whole, and the message names the
+// line, the columns and their text and why, below the header record.
+TEST(cdf, refused_headers_name_their_line_and_show_numbers_whole) {
+  const std::string series = written("S1", {1.5f, 2.5f});
+  const std::string header = series.substr(0, series.find('\n'));
+  auto with = [&](std::size_t column, const std::string& text) {
+    std::string h = header;
+    h.replace(column - 1, text.size(), text);
+    return h;
+  };
+  // 12345 values against a limit of 5000: the count takes five columns of its four.
+  EXPECT_EQ(read_all(with(1, "   12345") + "\n", Reader::cdf).stop,
+            "*** series length exceeds maximum allowable length: S1        12345 > 5000");
+  // A negative count, on line 2 after a title: seven columns in the facts line. The header
+  // shows as the reader takes it, its first 80 columns.
+  const std::string negative = with(1, " -999999");
+  EXPECT_EQ(read_all("a title\n" + negative + "\n", Reader::cdf).stop,
+            "*** error reading data in sbr cdf: \n S1        1900 -999999  (40f2.0)\n " +
+                negative.substr(0, 80) +
+                "\n line 2: columns 2-8 \"-999999\" give a count of values below 0");
+  // A first year of eight digits stays apart from the count.
+  EXPECT_EQ(read_all(with(11, "12345678") + "\n", Reader::cdf).stop.substr(35, 35),
+            "\n S1       12345678     2  (40f2.0)");
+  // A scale exponent that is no number, and a value layout that reads no numbers.
+  const std::string letters = with(69, " x3");
+  EXPECT_EQ(read_all(letters + "\n15 25\n", Reader::cdf).stop,
+            "*** error reading data in sbr cdf: \n S1        1900     2  (40f2.0)\n " +
+                letters.substr(0, 80) +
+                "\n line 1: columns 69-71 \" x3\" do not read as a scale exponent");
+  EXPECT_EQ(read_all(with(72, "(40a2)  ") + "\n15 25\n", Reader::cdf).stop,
+            "*** error reading data in sbr cdf: \n S1        1900     2  (40a2)  \n"
+            " line 1: the value layout \"(40a2)\" cannot read numbers");
+  // The file ends after the header.
+  EXPECT_EQ(read_all(header + "\n", Reader::cdf).stop,
+            "*** error reading data in sbr cdf: \n S1        1900     2  (40f2.0)\n"
+            " the file ends after line 1, before the last of the 2 values that the header on "
+            "line 1 announces");
+}
+
+// A value that does not read, or values that end early, are named by the file's line (the
+// values may run over several records), their columns and text.
+TEST(datar, refusals_name_the_line_columns_and_text) {
+  EXPECT_EQ(
+      read_all("title\nn        2      1950  (2f8.3)\n   1.500   1.x34\n", Reader::datar).stop,
+      ">> sbr datar:  error reading data\n    1.500   1.x34\n"
+      " line 3: columns 9-16 \"   1.x34\" do not read as a number");
+  EXPECT_EQ(
+      read_all("n        3      1950  (2f8.3)\n   1.500   2.000\n   1.x34\n", Reader::datar).stop,
+      ">> sbr datar:  error reading data\n    1.x34\n"
+      " line 3: columns 1-8 \"   1.x34\" do not read as a number");
+  EXPECT_EQ(read_all("n        3      1950  (2f8.3)\n   1.500   2.000\n", Reader::datar).stop,
+            ">> sbr datar:  unexpected end reading data\n"
+            " the file ends after line 2, before the last of the 3 values that the header on "
+            "line 1 announces");
+}
+
 TEST(datar, header_driven_series) {
   const std::string text =
       "A title line\n"
@@ -158,9 +216,11 @@ TEST(datar, header_driven_series) {
   EXPECT_EQ(r.series[1].first_year, 1980);
   EXPECT_EQ(r.series[1].text.substr(0, 14), "second series ");
   EXPECT_EQ(read_all("n        3      1950  (3f8.3)\n   1.500\n", Reader::datar).stop,
-            ">> sbr datar:  unexpected end reading data");
+            ">> sbr datar:  unexpected end reading data\n    1.500\n"
+            " line 2 ends before value 2 of the 3 values that the header on line 1 announces");
   EXPECT_EQ(read_all("n        2      1950  (2f8.3)\n   1.500   x\n", Reader::datar).stop,
-            ">> sbr datar:  error reading data");
+            ">> sbr datar:  error reading data\n    1.500   x\n"
+            " line 2: columns 9-16 \"   x    \" do not read as a number");
   EXPECT_EQ(read_all("n        2      1950  (f8.3)\n   1.500\n  1.0e20\n", Reader::datar).stop,
             ">> sbr datar:  line 3: 1e+20 cannot be a measurement");
   // A count beyond the limit comes back without values for the caller to report.
@@ -207,13 +267,44 @@ TEST(rinfrn, failures) {
             " *** too many read errors in rinfrn");
   EXPECT_EQ(read_all("BAD   19001901\nBAD   1900  1x  1\n", Reader::rinfrn).stop,
             " *** error reading tree-ring data in mib pex data format: series BAD   \n"
-            " line: BAD   1900  1x  1");
+            " line: BAD   1900  1x  1\n"
+            " line 2: columns 11-14 \"  1x\" do not read as a number");
   EXPECT_EQ(read_all("CUT   19001915\nCUT   1900   1  1\n", Reader::rinfrn).stop,
             " *** error reading tree-ring data in mib pex data format: series CUT   \n"
-            " line: CUT   1900   1  1");
+            " line: CUT   1900   1  1\n"
+            " line 2: the record ends before column 18, where the value of 1901 would be");
   EXPECT_EQ(read_all("BACK  19101900\n", Reader::rinfrn).stop,
             " *** error reading tree-ring data in mib pex data format: series BACK  \n"
-            " line: BACK  19101900");
+            " line: BACK  19101900\n"
+            " line 1: the last year 1900 comes before the first year 1910");
+}
+
+// The mib pex values are held to the same limit as the other readers' (a million units of
+// the file): refused as read, with the line, the columns and the text. The 4-column fields
+// read with two implied decimals: "1e30" is 0.01e30 = 1e28, "1e08" is 1e6 (refused), "1e07"
+// 1e5 (taken). A slot before the first year is not part of the series and not checked.
+TEST(rinfrn, values_beyond_the_measurement_limit) {
+  EXPECT_EQ(read_all("BIG   19001901\nBIG   19001e30  1 150  1\n", Reader::rinfrn).stop,
+            " *** error reading tree-ring data in mib pex data format: series BIG   \n"
+            " line: BIG   19001e30  1 150  1\n"
+            " line 2: columns 11-14 \"1e30\" read as 1e+28, which cannot be a measurement");
+  const std::string limit =
+      "LIM   19001919\nLIM   1900 150  11e07  1 150  1 150  1 150  1 150  1"
+      " 150  1 150  1 150  1 150  1\nLIM   1910 150  1 150  11e08  1\n";
+  EXPECT_EQ(read_all(limit, Reader::rinfrn).stop,
+            " *** error reading tree-ring data in mib pex data format: series LIM   \n"
+            " line: LIM   1910 150  1 150  11e08  1\n"
+            " line 3: columns 25-28 \"1e08\" read as 1e+06, which cannot be a measurement");
+  Reading r = read_all("SKIP  19011902\nSKIP  19009e30  1 150  11e07  1\n", Reader::rinfrn);
+  ASSERT_EQ(r.series.size(), 1u) << r.stop;
+  EXPECT_EQ(r.series[0].values, (std::vector<float>{1.5f, 1.0e5f}));
+  r = read_all(limit.substr(0, limit.rfind("LIM   1910")), Reader::rinfrn);
+  EXPECT_EQ(
+      r.stop,
+      " *** error reading tree-ring data in mib pex data format: series LIM   \n"
+      " line: LIM   1900 150  11e07  1 150  1 150  1 150  1 150  1 150  1 150  1 150  1 150  1\n"
+      " line 2: the file ends after this line, before the value of 1910 (the series runs to "
+      "1919)");
 }
 
 TEST(datr, finds_the_header_by_its_marks) {

@@ -57,5 +57,17 @@ TEST(pause_and_stop, end_of_input_at_the_pause) {
   EXPECT_EQ(s.console.rfind("*** series too long\n", 0), 0u);
 }
 
+// A refused value shows whole: the fewest significant digits that give the single-precision
+// value back, never six rounded digits of a longer number.
+TEST(value_text, fewest_digits_that_give_the_value_back) {
+  EXPECT_EQ(value_text(1.5e6), "1.5e+06");
+  EXPECT_EQ(value_text(1234567.0), "1234567");
+  EXPECT_EQ(value_text(static_cast<double>(0.1f)), "0.1");
+  EXPECT_EQ(value_text(static_cast<double>(1.0e28f)), "1e+28");
+  EXPECT_EQ(value_text(-2.5e6), "-2.5e+06");
+  EXPECT_EQ(value_text(1.0e300), "1e+300");  // beyond single precision: the double itself
+  EXPECT_EQ(not_a_measurement(7, 1234567.0), "line 7: 1234567 cannot be a measurement");
+}
+
 }  // namespace
 }  // namespace dendro
