@@ -192,7 +192,8 @@ std::optional<std::string> check_width(int code, int& width) {
   const bool median = code == fit::running_median;
   if (!median && code != fit::lowess) return std::nullopt;
   if (width >= 0 && width <= 2) {
-    return median ? "*** median filter width inadmissable" : "*** lowess smoother width inadmissable";
+    return median ? "*** median filter width inadmissable"
+                  : "*** lowess smoother width inadmissable";
   }
   if (width < -100) width = -100;
   if (median && width > 2 && width % 2 == 0) width -= 1;
@@ -293,9 +294,9 @@ struct Reader {
       if (!word.value) return refuse({place(item, word), "not an integer"});
     }
     if (words.size() < count) {
-      return refuse({record_name(item) + ": \"" + std::string(trim_right(chomp(record))) + "\"",
-                     "expected " + std::to_string(count) + " values, found " +
-                         std::to_string(words.size())});
+      return refuse(
+          {record_name(item) + ": \"" + std::string(trim_right(chomp(record))) + "\"",
+           "expected " + std::to_string(count) + " values, found " + std::to_string(words.size())});
     }
     Icommands next = ic;
     const std::optional<DetrendingFields> detrending = detrending_fields(item);

@@ -243,10 +243,8 @@ void Dialogue::missing_data() {
            "is not negative, or it equals -9999, quit the",
            "program and change your missing data flag!"});
   // "h" is not offered here: it reads as a number that fails.
-  ic_[opt::missing_data] = ask({{question("enter <ret> to continue or / to quit")},
-                                "-9",
-                                false,
-                                takes(opt::missing_data)});
+  ic_[opt::missing_data] = ask(
+      {{question("enter <ret> to continue or / to quit")}, "-9", false, takes(opt::missing_data)});
   yes_no("plot the in-filled data? y/<n>", opt::missing_data_plots);
 }
 
@@ -380,10 +378,9 @@ void Dialogue::ar_method() {
 
 void Dialogue::pooled_order() {
   heading({"pooled ar model order options (/ to exit, h for help):"});
-  ic_[opt::pooled_ar_order] =
-      code({choice("minimum aic order selection", "0", true),
-            choice("user-fixed ar order (max=10)", "ip")},
-           "0", opt::pooled_ar_order);
+  ic_[opt::pooled_ar_order] = code({choice("minimum aic order selection", "0", true),
+                                    choice("user-fixed ar order (max=10)", "ip")},
+                                   "0", opt::pooled_ar_order);
   yes_no("plot pooled ar modelling results? y/<n>", opt::pooled_ar_plots);
 }
 
@@ -436,14 +433,10 @@ void Dialogue::stabilisation() {
 
 void Dialogue::common_period() {
   heading({"common period analysis (/ to exit, h for help):"});
-  ic_[opt::common_period_first] = ask({{question("first year (<ret> for none)")},
-                                       "0",
-                                       true,
-                                       takes(opt::common_period_first)});
-  ic_[opt::common_period_last] = ask({{question("last year (<ret> for none)")},
-                                      "0",
-                                      true,
-                                      takes(opt::common_period_last)});
+  ic_[opt::common_period_first] =
+      ask({{question("first year (<ret> for none)")}, "0", true, takes(opt::common_period_first)});
+  ic_[opt::common_period_last] =
+      ask({{question("last year (<ret> for none)")}, "0", true, takes(opt::common_period_last)});
 }
 
 void Dialogue::mask() {

@@ -133,11 +133,11 @@ std::string ValueRule::text() const {
 ValueRule value_rule(OptionElement element, const Icommands& ic) {
   const int e = element.element();
   const int stand_dynamics = ic[opt::stand_dynamics];
-  for (OptionElement f : {opt::missing_data_plots, opt::transformation_plots,
-                          opt::first_detrending_plots, opt::second_detrending_plots,
-                          opt::ar_method_plots, opt::pooled_ar_plots, opt::bootstrap_plots,
-                          opt::bootstrap_limits, opt::running_rbar_plots,
-                          opt::stand_dynamics_plots}) {
+  for (OptionElement f :
+       {opt::missing_data_plots, opt::transformation_plots, opt::first_detrending_plots,
+        opt::second_detrending_plots, opt::ar_method_plots, opt::pooled_ar_plots,
+        opt::bootstrap_plots, opt::bootstrap_limits, opt::running_rbar_plots,
+        opt::stand_dynamics_plots}) {
     if (e == f.element()) return flag();
   }
   switch (e) {

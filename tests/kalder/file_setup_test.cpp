@@ -55,6 +55,8 @@ TEST(option_record, every_edge_of_the_value_rules_prints_whole) {
     const std::vector<std::string> menu = testing::lines_of(menu_text(edge.ic, commands));
     const std::string menu_line = menu.at(item + 4).substr(0, 46);
     EXPECT_EQ(menu_line.find('*'), std::string::npos) << menu_line;
+    // Under the regional curve the menu's second detrending line has no plot flag.
+    if (edge.element == 65 && edge.ic[4] == -2) continue;
     EXPECT_NE(menu_line.find(value), std::string::npos) << menu_line << " " << value;
   }
   // The growth change threshold reaches 200: three columns that end where two always did.

@@ -12,6 +12,9 @@
 
 namespace dendro::testing {
 
+// The option table element numbered `e` (1 to 150) by its option and parameter.
+inline OptionElement element_of(int e) { return {e % 30 == 0 ? 30 : e % 30, (e - 1) / 30}; }
+
 struct Edge {
   Icommands ic;
   int element;
@@ -22,8 +25,7 @@ struct Edge {
 inline bool every_rule_kept(const Icommands& ic) {
   for (const auto& elements : item_elements()) {
     for (int e : elements) {
-      const OptionElement element{e % 30 == 0 ? 30 : e % 30, (e - 1) / 30};
-      if (value_refusal(element, ic[e], ic)) return false;
+      if (value_refusal(element_of(e), ic[e], ic)) return false;
     }
   }
   return true;
@@ -53,8 +55,7 @@ inline std::vector<Edge> rule_edges() {
     for (const auto& [e, v] : setting) base[e] = v;
     for (const auto& elements : item_elements()) {
       for (int e : elements) {
-        const OptionElement element{e % 30 == 0 ? 30 : e % 30, (e - 1) / 30};
-        for (const ValueSpan& s : value_rule(element, base).spans) {
+        for (const ValueSpan& s : value_rule(element_of(e), base).spans) {
           for (long long v : {s.low, s.high}) {
             if (s.odd_only && v % 2 == 0) v += v == s.low ? 1 : -1;
             Edge edge{base, e, static_cast<int>(v)};

@@ -106,9 +106,8 @@ TEST(value_rule, defaults_and_every_edge_fit_their_log_fields) {
   const auto edges = testing::rule_edges();
   EXPECT_GT(edges.size(), 150u);
   for (const auto& edge : edges) {
-    const OptionElement element{edge.element % 30 == 0 ? 30 : edge.element % 30,
-                                (edge.element - 1) / 30};
-    EXPECT_TRUE(fits_log_field(element, edge.value)) << edge.element << " " << edge.value;
+    EXPECT_TRUE(fits_log_field(testing::element_of(edge.element), edge.value))
+        << edge.element << " " << edge.value;
   }
 }
 
