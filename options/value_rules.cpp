@@ -173,11 +173,9 @@ ValueRule value_rule(OptionElement element, const Icommands& ic) {
     case opt::mean_chronology.element():
       return span(-100, 2);
     case opt::bootstrap_spline.element():
-      if (ic[opt::bootstrap_limits] == 1) {
-        return {{{kShortestBootstrapSpline, kLongestBootstrapSpline}}, "with bootstrap limits"};
-      }
-      return {{{0, 0}, {kShortestBootstrapSpline, kLongestBootstrapSpline}},
-              "without bootstrap limits"};
+      // 0 is what the dialogue leaves without limits; log files also hold it with limits,
+      // where the spline takes it as its shortest stiffness.
+      return {{{0, 0}, {kShortestBootstrapSpline, kLongestBootstrapSpline}}, ""};
     case opt::stabilisation.element():
       // Codes 3 to 9 and -9 to -1 name no method.
       return {{{kLowestShown, -10}, {0, 2}, {10, kHighestShown}}, ""};

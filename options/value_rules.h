@@ -34,8 +34,8 @@ struct ValueRule {
 
 // The rule of option table element `element` when the other elements are those of `ic`:
 // the detrending parameters follow their detrending code, the running rbar overlap its
-// window, the bootstrap spline length the bootstrap limits flag and the release parameters
-// the stand dynamics analysis. Elements that no option value uses take every integer.
+// window and the release parameters the stand dynamics analysis. Elements that no option
+// value uses take every integer.
 ValueRule value_rule(OptionElement element, const Icommands& ic);
 
 // What the user calls element `element` ("index calculation", "first detrending

@@ -38,7 +38,7 @@ TEST(value_rule, edges_of_the_spans) {
       {opt::mean_chronology, {}, {-100, 2}, {-101, 3}},
       {opt::bootstrap_plots, {}, {0, 1}, {-1, 2}},
       {opt::bootstrap_spline, {}, {0, 5, 9999}, {-1, 1, 4, 10000}},
-      {opt::bootstrap_spline, {{72, 1}}, {5, 9999}, {0, 4, 10000}},
+      {opt::bootstrap_spline, {{72, 1}}, {0, 5, 9999}, {-1, 4, 10000}},
       {opt::first_detrending_parameter, {{4, -5}}, {0, 9}, {-1, 10}},
       {opt::first_detrending_parameter, {{4, -4}}, {-100, -1, 3, 4, 99999}, {-101, 0, 2, 100000}},
       {opt::first_detrending_parameter, {{4, -3}}, {-100, -1, 3, 5, 99999}, {-101, 0, 2, 4}},
