@@ -92,7 +92,8 @@ std::vector<std::string> option_record(const Icommands& c, const Commands& comma
   add("(/t2,'stand dynamics stuff',t21,i5,i13,t42,a)",
       {opt::stand_dynamics, opt::stand_dynamics_plots}, 20);
   add("(t2,'running mean window',t21,i5,t42,a)", {opt::release_window}, 21);
-  add("(t2,'percent growth change',t24,i2,t42,a)", {opt::release_threshold}, 22);
+  // Thresholds run up to 200: three columns, ending where a two-digit one always has.
+  add("(t2,'percent growth change',t23,i3,t42,a)", {opt::release_threshold}, 22);
   add("(t2,'std error threshold',t21,i5,t42,a)", {opt::release_error_limit}, 23);
   return lines;
 }

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "options/defaults.h"
-#include "options/detrending_codes.h"
 #include "options/labels.h"
+#include "options/value_rules.h"
 #include "series/console.h"
 #include "series/fit_codes.h"
 #include "series/layout.h"
@@ -170,10 +170,10 @@ std::string write_record(const RecordFields& record_fields, const Icommands& ic)
 
 enum class Failure { none, end_of_file, bad_value };
 
-// `reason`, when given, says why the record was refused.
-void report(Console& con, Failure failure, const std::string& reason) {
+// `place`, when given, says where the record was refused and why, one line each.
+void report(Console& con, Failure failure, const std::vector<std::string>& place) {
   con.say("");
-  if (!reason.empty()) con.say(" *** " + reason);
+  for (const std::string& line : place) con.say(" *** " + line);
   if (failure == Failure::end_of_file) {
     con.say(" *** end-of-file reading batch commands. re-run");
     con.say(" *** the program in interactive mode to create");
@@ -185,85 +185,29 @@ void report(Console& con, Failure failure, const std::string& reason) {
   }
 }
 
-bool between(int v, int low, int high) { return v >= low && v <= high; }
-
 // The median and lowess widths of a detrending record: an even median width is lowered to
-// the odd one below, a width below -100 becomes -100, a width of 0 to 2 ends the program.
-void check_width(int code, int& width) {
+// the odd one below, a width below -100 becomes -100. A width of 0 to 2 ends the program:
+// the message of the Stop is returned for the caller to throw once it has said where.
+std::optional<std::string> check_width(int code, int& width) {
   const bool median = code == fit::running_median;
-  if (!median && code != fit::lowess) return;
-  if (between(width, 0, 2)) {
-    throw Stop(
-        median ? "*** median filter width inadmissable" : "*** lowess smoother width inadmissable",
-        kFailureStatus);
+  if (!median && code != fit::lowess) return std::nullopt;
+  if (width >= 0 && width <= 2) {
+    return median ? "*** median filter width inadmissable"
+                  : "*** lowess smoother width inadmissable";
   }
   if (width < -100) width = -100;
   if (median && width > 2 && width % 2 == 0) width -= 1;
+  return std::nullopt;
 }
 
-// Why the detrending code just read into `ic` for the record's item is refused, as the
-// option dialogue refuses it; nothing for a code it accepts and for the other records.
-std::optional<std::string> detrending_record_refusal(int item, const Icommands& ic) {
-  if (item != 4 && item != 5) return std::nullopt;
-  return detrending_refusal(item, ic[OptionElement{item}], ic[opt::first_detrending]);
-}
-
-// Whether the values just read into `ic` are acceptable for the record's item. The
-// detrending records may correct their width in place.
-bool accepted(int item, Icommands& ic) {
-  const int stand_dynamics = ic[opt::stand_dynamics];
-  const bool release = stand_dynamics == 2 || stand_dynamics == 3;  // release detection
-  switch (item) {
-    case 1:
-      return between(ic[opt::data_type], 1, 4);
-    case 3:
-      return between(ic[opt::transformation], 0, 5);
-    case 4:
-      check_width(ic[opt::first_detrending], ic[opt::first_detrending_parameter]);
-      return true;
-    case 5:
-      check_width(ic[opt::second_detrending], ic[opt::second_detrending_parameter]);
-      return true;
-    case 6:
-      return between(ic[opt::robust_detrending], 0, 2);
-    case 7:
-      return between(ic[opt::interactive], 0, 3);
-    case 8:
-      return between(ic[opt::index_calculation], 0, 2);
-    case 9:
-      return between(ic[opt::ar_method], 0, 3);
-    case 10:
-      return between(ic[opt::pooled_ar_order], 0, 10);
-    case 11:
-      return between(ic[opt::series_ar_order], -1, 10);
-    case 12:
-      return between(ic[opt::mean_chronology], -100, 2) &&
-             between(ic[opt::bootstrap_limits], 0, 1) && between(ic[opt::bootstrap_plots], 0, 1);
-    case 13: {
-      const int code = ic[opt::stabilisation];
-      return between(code, 0, 2) || fit::spline_code(code);
-    }
-    // Windows that do not move on (an overlap not below the window) would never end.
-    case 16:
-      return ic[opt::running_rbar_window] <= 0 ||
-             ic[opt::running_rbar_overlap] < ic[opt::running_rbar_window];
-    case 17:
-      return between(ic[opt::printout], 1, 4);
-    case 18:
-      return between(ic[opt::core_series_save], 0, 7);
-    case 19:
-      return between(ic[opt::summary_plots], 0, 3);
-    case 20:
-      return between(stand_dynamics, 0, 3);
-    case 21:
-      return ic[opt::release_window] <= 50 && (!release || ic[opt::release_window] >= 5);
-    case 22:
-      return ic[opt::release_threshold] <= 200 && (!release || ic[opt::release_threshold] >= 5);
-    case 23:
-      return ic[opt::release_error_limit] <= 5 && (!release || ic[opt::release_error_limit] >= 0);
-    default:
-      return true;  // options 2 and 14 take any values
-  }
+// The method parameter that the detrending record of `item` (4 or 5) holds, and its code.
+struct DetrendingFields {
+  OptionElement code, parameter;
+};
+std::optional<DetrendingFields> detrending_fields(int item) {
+  if (item == 4) return DetrendingFields{opt::first_detrending, opt::first_detrending_parameter};
+  if (item == 5) return DetrendingFields{opt::second_detrending, opt::second_detrending_parameter};
+  return std::nullopt;
 }
 
 // How many characters of the record's label part are compared with the label of its
@@ -311,33 +255,69 @@ struct Reader {
   Commands& commands;
   Console& con;
   Layout echo{"(1x,a)"};
-  std::string reason;  // why the last record failed, when a check can say it
+  std::vector<std::string> reason;  // where the last record failed and why
 
   Failure read(std::string& record) {
     return units.read_record(unit::log, record) ? Failure::none : Failure::end_of_file;
   }
 
+  // Records are numbered from the header record: option k's record is k + 1.
+  static std::string record_name(int item) {
+    return "record " + std::to_string(item + 1) + " of the log file";
+  }
+
+  // Where a word of the record of `item` stands: its columns and its text.
+  static std::string place(int item, const ListWord& word) {
+    const std::string columns = word.first_column == word.last_column
+                                    ? "column " + std::to_string(word.first_column)
+                                    : "columns " + std::to_string(word.first_column) + "-" +
+                                          std::to_string(word.last_column);
+    return record_name(item) + ", " + columns + ": \"" + word.text + "\"";
+  }
+
+  Failure refuse(std::vector<std::string> lines) {
+    reason = std::move(lines);
+    return Failure::bad_value;
+  }
+
+  // Reads the values of one option record in record order. Each value is checked against
+  // its element's rule once the values before it are in place, since a rule may depend on
+  // them (a detrending parameter on its code, the overlap on the window); a detrending
+  // width is corrected before its check.
   Failure option_record(const RecordFields& record_fields) {
     std::string record;
     if (read(record) != Failure::none) return Failure::end_of_file;
+    const int item = record_fields.item;
+    const auto count = static_cast<std::size_t>(record_fields.count);
+    const std::vector<ListWord> words = list_words(record, count);
+    for (const ListWord& word : words) {
+      if (!word.value) return refuse({place(item, word), "not an integer"});
+    }
+    if (words.size() < count) {
+      return refuse(
+          {record_name(item) + ": \"" + std::string(trim_right(chomp(record))) + "\"",
+           "expected " + std::to_string(count) + " values, found " + std::to_string(words.size())});
+    }
     Icommands next = ic;
-    try {
-      std::vector<long long> values =
-          read_list_integers(record, static_cast<std::size_t>(record_fields.count));
-      for (int f = 0; f < record_fields.count; ++f) {
-        const long long v = values[static_cast<std::size_t>(f)];
-        if (v < INT_MIN || v > INT_MAX) return Failure::bad_value;
-        next[record_fields.fields[f].element] = static_cast<int>(v);
+    const std::optional<DetrendingFields> detrending = detrending_fields(item);
+    for (std::size_t f = 0; f < count; ++f) {
+      const OptionElement element = record_fields.fields[f].element;
+      long long v = *words[f].value;
+      if (detrending && element.element() == detrending->parameter.element() && v >= INT_MIN &&
+          v <= INT_MAX) {
+        int width = static_cast<int>(v);
+        if (const auto stop = check_width(next[detrending->code], width)) {
+          con.say("");
+          con.say(" *** " + place(item, words[f]));
+          throw Stop(*stop, kFailureStatus);
+        }
+        v = width;
       }
-    } catch (const ReadError&) {
-      return Failure::bad_value;
+      if (const auto refusal = value_refusal(element, v, next)) {
+        return refuse({place(item, words[f]), *refusal});
+      }
+      next[element] = static_cast<int>(v);
     }
-    if (const auto refusal = detrending_record_refusal(record_fields.item, next)) {
-      // Records are numbered from the header record: option k's record is k + 1.
-      reason = "record " + std::to_string(record_fields.item + 1) + " of the log file: " + *refusal;
-      return Failure::bad_value;
-    }
-    if (!accepted(record_fields.item, next)) return Failure::bad_value;
     con.say(echo.write(echo_line(record_fields, record, next)));
     ic = next;
     return Failure::none;
@@ -413,7 +393,7 @@ void wlf(const Icommands& icommands, std::string_view mask, std::ostream& out) {
 
 int batch(Units& units, Icommands& icommands, Commands& commands, Console& con,
           std::string_view data_file_name) {
-  Reader reader{units, icommands, commands, con, Layout("(1x,a)"), std::string()};
+  Reader reader{units, icommands, commands, con, Layout("(1x,a)"), {}};
   units.rewind(unit::log);
   int status = 1;
   Failure failure = reader.header(data_file_name);

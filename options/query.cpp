@@ -1,6 +1,5 @@
 #include "options/query.h"
 
-#include <climits>
 #include <functional>
 #include <optional>
 #include <string>
@@ -9,7 +8,7 @@
 #include "options/defaults.h"
 #include "options/detrending_codes.h"
 #include "options/help.h"
-#include "options/log_file.h"
+#include "options/value_rules.h"
 #include "series/console.h"
 #include "series/fit_codes.h"
 #include "series/layout.h"
@@ -34,8 +33,6 @@ std::string flagged_choice(std::string_view text, std::string_view code, std::st
                            bool is_default = false) {
   return Layout("(a,t53,a)").write(choice(text, code, is_default), note);
 }
-
-bool between(long long v, long long low, long long high) { return v >= low && v <= high; }
 
 // The curve fits that take a method parameter (span sensitivity or window width).
 bool has_parameter(int code) {
@@ -100,13 +97,10 @@ class Dialogue {
   Commands& commands_;
   Console& con_;
 
-  // The accepted values of an element: in `range` and printable in its log file field.
-  std::function<bool(long long)> storable(OptionElement element,
-                                          std::function<bool(long long)> range) {
-    return [element, range](long long v) {
-      return between(v, INT_MIN, INT_MAX) && range(v) &&
-             fits_log_field(element, static_cast<int>(v));
-    };
+  // The answers that element `element` takes, by its rule with the table as it stands
+  // when the answer comes (a parameter follows its code, the overlap its window).
+  std::function<bool(long long)> takes(OptionElement element) {
+    return [this, element](long long v) { return value_rule(element, ic_).takes(v); };
   }
 
   void heading(std::initializer_list<std::string_view> lines) {
@@ -151,9 +145,8 @@ class Dialogue {
   std::string question(std::string_view text) { return " " + std::string(text); }
 
   // A code from a list of choices whose last line carries the arrow.
-  int code(std::vector<std::string> lines, std::string blank_means, OptionElement element,
-           std::function<bool(long long)> range) {
-    return ask({std::move(lines), std::move(blank_means), true, storable(element, range)});
+  int code(std::vector<std::string> lines, std::string blank_means, OptionElement element) {
+    return ask({std::move(lines), std::move(blank_means), true, takes(element)});
   }
 
   void data_type();
@@ -240,7 +233,7 @@ void Dialogue::data_type() {
        choice("tree-ring series (mib pex format)", "2"),
        choice("tree-ring indices (tucson format)", "3"),
        choice("tree-ring series in compact format", "4"), question("enter your data format type")},
-      "1", opt::data_type, [](long long v) { return between(v, 1, 4); });
+      "1", opt::data_type);
 }
 
 void Dialogue::missing_data() {
@@ -250,10 +243,8 @@ void Dialogue::missing_data() {
            "is not negative, or it equals -9999, quit the",
            "program and change your missing data flag!"});
   // "h" is not offered here: it reads as a number that fails.
-  ic_[opt::missing_data] = ask({{question("enter <ret> to continue or / to quit")},
-                                "-9",
-                                false,
-                                storable(opt::missing_data, [](long long) { return true; })});
+  ic_[opt::missing_data] = ask(
+      {{question("enter <ret> to continue or / to quit")}, "-9", false, takes(opt::missing_data)});
   yes_no("plot the in-filled data? y/<n>", opt::missing_data_plots);
 }
 
@@ -264,7 +255,7 @@ void Dialogue::transformation() {
             choice("natural log (rt+1/6)", "2"), choice("inverse hypersine (rt)", "3"),
             flagged_choice("adaptive power transform (rt^p)", "4", "(*** experimental!!! ***)"),
             question("enter transformation method")},
-           "0", opt::transformation, [](long long v) { return between(v, 0, 5); });
+           "0", opt::transformation);
   ic_[opt::transformation] = c;
   // Transformed data are detrended by differences, raw data by ratios.
   ic_[opt::index_calculation] = c != 0 ? 2 : 1;
@@ -275,7 +266,6 @@ void Dialogue::transformation() {
 // Returns false when the answer is blank: the detrending question is asked again.
 bool Dialogue::detrending_parameter(int c, OptionElement element) {
   std::vector<std::string> lines;
-  std::function<bool(long long)> range;
   const std::vector<std::string> percent = {
       question("and less then the shortest series length, or"),
       question("percent of series length: a negative integer"),
@@ -286,19 +276,17 @@ bool Dialogue::detrending_parameter(int c, OptionElement element) {
              question("to least sensitive: suggested default is 5,"),
              question("but you will probably want to experiment."),
              question("so enter your tweeter sensitivity now")};
-    range = [](long long v) { return between(v, 0, 9); };
   } else if (c == fit::lowess) {
     lines = {question("enter the lowess window width"),
              question("fixed for all series: a positive integer >2")};
     lines.insert(lines.end(), percent.begin(), percent.end());
-    range = [](long long v) { return between(v, -100, -1) || v >= 3; };
   } else {
     lines = {question("enter the median window width"),
              question("fixed for all series: a positive odd integer >2")};
     lines.insert(lines.end(), percent.begin(), percent.end());
-    range = [](long long v) { return between(v, -100, -1) || (v >= 3 && v % 2 == 1); };
   }
-  const auto accept = storable(element, range);
+  // The code is in the table already: the parameter's rule follows it.
+  const auto accept = takes(element);
   for (;;) {
     for (std::size_t k = 0; k + 1 < lines.size(); ++k) con_.say(lines[k]);
     const Answer a = con_.ask(lines.back(), kNumberWidth).or_quit();
@@ -315,7 +303,7 @@ void Dialogue::first_detrending() {
   heading({"first tree-ring detrending option:"});
   std::vector<std::string> lines = detrending_list(true);
   for (;;) {
-    const int c = ask({lines, "", true, storable(opt::first_detrending, offered_detrending_code)});
+    const int c = ask({lines, "", true, takes(opt::first_detrending)});
     ic_[opt::first_detrending] = c;
     // Regional curve standardization needs a curve for its age-aligned mean.
     if (c == fit::regional_curve && ic_[opt::second_detrending] == fit::none) {
@@ -333,7 +321,7 @@ void Dialogue::second_detrending() {
                : "second detrending option (/ to exit, h for help):"});
   std::vector<std::string> lines = detrending_list(false);
   for (;;) {
-    const int c = ask({lines, "", true, storable(opt::second_detrending, offered_detrending_code)});
+    const int c = ask({lines, "", true, takes(opt::second_detrending)});
     if (const auto refusal = detrending_refusal(5, c, ic_[opt::first_detrending])) {
       con_.say("");
       con_.say(" *** " + *refusal + " ***");
@@ -356,7 +344,7 @@ void Dialogue::robust_detrending() {
       code({choice("non-robust (lsq) methods", "1", true),
             flagged_choice("robust detrending methods", "2", "(*** not yet enabled ***)"),
             question("enter detrending method")},
-           "1", opt::robust_detrending, [](long long v) { return v == 1; });
+           "1", opt::robust_detrending);
 }
 
 void Dialogue::interactive() {
@@ -364,7 +352,7 @@ void Dialogue::interactive() {
   ic_[opt::interactive] =
       code({choice("no interactive detrending", "0", true), choice("interactive gap filling", "1"),
             choice("interactive detrending", "2"), choice("interactive gap and detrend", "3")},
-           "0", opt::interactive, [](long long v) { return between(v, 0, 3); });
+           "0", opt::interactive);
 }
 
 void Dialogue::index_calculation() {
@@ -372,8 +360,7 @@ void Dialogue::index_calculation() {
   const bool differences = ic_[opt::transformation] != 0;
   ic_[opt::index_calculation] = code({choice("indices or ratios (rt/gt)", "1", !differences),
                                       choice("residuals or differences (rt-gt)", "2", differences)},
-                                     differences ? "2" : "1", opt::index_calculation,
-                                     [](long long v) { return between(v, 1, 2); });
+                                     differences ? "2" : "1", opt::index_calculation);
 }
 
 void Dialogue::ar_method() {
@@ -384,17 +371,16 @@ void Dialogue::ar_method() {
        choice("robust autoregressive modeling", "2"),
        flagged_choice("robust ar modeling + outlier removal", "3", "(*** experimental!!! ***)"),
        question("enter prewhitening type")},
-      "1", opt::ar_method, [](long long v) { return between(v, 0, 3); });
+      "1", opt::ar_method);
   ic_[opt::ar_method] = c;
   if (c >= 2) yes_no("plot the autoregressive outliers? y/<n>", opt::ar_method_plots);
 }
 
 void Dialogue::pooled_order() {
   heading({"pooled ar model order options (/ to exit, h for help):"});
-  ic_[opt::pooled_ar_order] =
-      code({choice("minimum aic order selection", "0", true),
-            choice("user-fixed ar order (max=10)", "ip")},
-           "0", opt::pooled_ar_order, [](long long v) { return between(v, 0, 10); });
+  ic_[opt::pooled_ar_order] = code({choice("minimum aic order selection", "0", true),
+                                    choice("user-fixed ar order (max=10)", "ip")},
+                                   "0", opt::pooled_ar_order);
   yes_no("plot pooled ar modelling results? y/<n>", opt::pooled_ar_plots);
 }
 
@@ -403,7 +389,7 @@ void Dialogue::series_order() {
   ic_[opt::series_ar_order] = code(
       {choice("same order as pooled ar model", "0", true),
        choice("minimum aic order selection", "-1"), choice("user-fixed ar order (max=10)", "ip")},
-      "0", opt::series_ar_order, [](long long v) { return between(v, -1, 10); });
+      "0", opt::series_ar_order);
 }
 
 void Dialogue::mean_chronology() {
@@ -416,7 +402,7 @@ void Dialogue::mean_chronology() {
   const int c = code(
       {choice("no mean chronologies computed", "0"), choice("non-robust (arithmetic) mean", "1"),
        choice("robust (biweight) mean", "2", true), choice("quantile (min -1 to max -100)", "<0")},
-      "2", opt::mean_chronology, [](long long v) { return between(v, -100, 2); });
+      "2", opt::mean_chronology);
   ic_[opt::mean_chronology] = c;
   if (c == 0) return;
   heading({"compute bootstrap confidence limits?", "be advised that no mean chronology",
@@ -437,8 +423,7 @@ void Dialogue::stabilisation() {
                       choice("both briffa & 67%n spline methods", "2"),
                       wide.write("smoothing spline (fixed n cutoff)", ">9"),
                       wide.write("smoothing spline (pct n cutoff)", "<-9")},
-                     "0", opt::stabilisation,
-                     [](long long v) { return between(v, 0, 2) || v < -9 || v > 9; });
+                     "0", opt::stabilisation);
   ic_[opt::stabilisation] = c;
   if (c != 0 && ic_[opt::bootstrap_limits] == 1) {
     heading({"bootstrap limits will be calculated.", "no variance stabilization is allowed."});
@@ -448,15 +433,10 @@ void Dialogue::stabilisation() {
 
 void Dialogue::common_period() {
   heading({"common period analysis (/ to exit, h for help):"});
-  const auto any = [](long long) { return true; };
-  ic_[opt::common_period_first] = ask({{question("first year (<ret> for none)")},
-                                       "0",
-                                       true,
-                                       storable(opt::common_period_first, any)});
-  ic_[opt::common_period_last] = ask({{question("last year (<ret> for none)")},
-                                      "0",
-                                      true,
-                                      storable(opt::common_period_last, any)});
+  ic_[opt::common_period_first] =
+      ask({{question("first year (<ret> for none)")}, "0", true, takes(opt::common_period_first)});
+  ic_[opt::common_period_last] =
+      ask({{question("last year (<ret> for none)")}, "0", true, takes(opt::common_period_last)});
 }
 
 void Dialogue::mask() {
@@ -478,18 +458,15 @@ void Dialogue::mask() {
 
 void Dialogue::running_rbar() {
   heading({"running rbar options (/ to exit, h for help):"});
-  const auto any = [](long long) { return true; };
   const int window = ask({{question("enter rbar window length, <ret> for none")},
                           "0",
                           true,
-                          storable(opt::running_rbar_window, any)});
+                          takes(opt::running_rbar_window)});
   ic_[opt::running_rbar_window] = window;
-  // Windows must move on: an overlap as long as the window would never end the run.
-  const auto moves_on = [window](long long v) { return window <= 0 || v < window; };
   ic_[opt::running_rbar_overlap] = ask({{question("enter the running rbar window overlap")},
                                         "0",
                                         true,
-                                        storable(opt::running_rbar_overlap, moves_on)});
+                                        takes(opt::running_rbar_overlap)});
   yes_no("plot running rbar and eps? y/<n>", opt::running_rbar_plots);
 }
 
@@ -499,7 +476,7 @@ void Dialogue::printout() {
       {choice("summary statistics of all series", "1"),
        choice("+ individual series statistics", "2", true),
        choice("+ long list of mean chronology", "3"), choice("+ plots of series curve fits", "4")},
-      "2", opt::printout, [](long long v) { return between(v, 1, 4); });
+      "2", opt::printout);
 }
 
 void Dialogue::series_save() {
@@ -511,7 +488,7 @@ void Dialogue::series_save() {
        choice("save in sas space-delimited columns", "5"),
        choice("save in tab-delimited columns", "6"),
        choice("save in comma-delimited columns", "7")},
-      "0", opt::core_series_save, [](long long v) { return between(v, 0, 7); });
+      "0", opt::core_series_save);
 }
 
 void Dialogue::summary_plots() {
@@ -520,7 +497,7 @@ void Dialogue::summary_plots() {
   ic_[opt::summary_plots] = code(
       {choice("no summary hi-res plots", "0", true), choice("spaghetti plots of all series", "1"),
        choice("various summary plots (try it!)", "2"), choice("all of the above (lots!!!)", "3")},
-      "0", opt::summary_plots, [](long long v) { return between(v, 0, 3); });
+      "0", opt::summary_plots);
 }
 
 void Dialogue::stand_dynamics() {
@@ -529,7 +506,7 @@ void Dialogue::stand_dynamics() {
                       choice("endogenous disturbance outliers", "1"),
                       choice("nowacki/abrams release detection", "2"),
                       choice("modified nowacki/abrams (by vorn)", "3")},
-                     "0", opt::stand_dynamics, [](long long v) { return between(v, 0, 3); });
+                     "0", opt::stand_dynamics);
   ic_[opt::stand_dynamics] = c;
   if (c >= 1) yes_no("plot the stand dynamics analyses? y/<n>", opt::stand_dynamics_plots);
   if (c >= 2) release_parameters(c);
@@ -538,24 +515,18 @@ void Dialogue::stand_dynamics() {
 // The release detection parameters. There is no default and no "/": a blank asks the same
 // question again, an answer that is not a number goes back one question.
 void Dialogue::release_parameters(int method) {
+  // The ranges come from the rules, which follow option 20 (already `method`).
   struct Parameter {
     std::vector<std::string> lines;
     OptionElement element;
-    long long low, high;
   };
   const Parameter parameters[3] = {
       {{" enter running mean width for calculating", "  percent growth changes (range 5-50)"},
-       opt::release_window,
-       5,
-       50},
+       opt::release_window},
       {{" enter percent growth change theshold", "  for identifying releases (range 5-200)"},
-       opt::release_threshold,
-       5,
-       200},
+       opt::release_threshold},
       {{" enter standard error theshold for", "  identifying probable release (range 0-5)"},
-       opt::release_error_limit,
-       0,
-       5},
+       opt::release_error_limit},
   };
   const int count = method == 3 ? 3 : 2;
   int k = 0;
@@ -574,7 +545,7 @@ void Dialogue::release_parameters(int method) {
       k = k > 0 ? k - 1 : 0;
       continue;
     }
-    if (!between(*v, p.low, p.high)) continue;
+    if (!value_rule(p.element, ic_).takes(*v)) continue;
     ic_[p.element] = static_cast<int>(*v);
     ++k;
   }

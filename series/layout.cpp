@@ -721,26 +721,37 @@ std::vector<Field> Layout::read(std::string_view record, std::size_t count) cons
   return read(one, count);
 }
 
-std::vector<long long> read_list_integers(std::string_view record, std::size_t count) {
+std::vector<ListWord> list_words(std::string_view record, std::size_t count) {
   record = chomp(record);
-  std::vector<long long> values;
+  std::vector<ListWord> words;
   std::size_t k = 0;
-  while (values.size() < count) {
+  while (words.size() < count) {
     while (k < record.size() && (record[k] == ' ' || record[k] == '\t' || record[k] == ',')) ++k;
-    if (k >= record.size() || record[k] == '/') {
-      throw ReadError(
-          "expected " + std::to_string(count) + " integers, found " + std::to_string(values.size()),
-          1, static_cast<int>(k) + 1);
-    }
+    if (k >= record.size() || record[k] == '/') break;
     std::size_t start = k;
     while (k < record.size() && record[k] != ' ' && record[k] != '\t' && record[k] != ',' &&
            record[k] != '/') {
       ++k;
     }
-    std::string token(record.substr(start, k - start));
-    auto v = parse_integer(token);
-    if (!v) throw ReadError("not an integer: \"" + token + "\"", 1, static_cast<int>(start) + 1);
-    values.push_back(*v);
+    ListWord word{std::string(record.substr(start, k - start)), static_cast<int>(start) + 1,
+                  static_cast<int>(k), std::nullopt};
+    word.value = parse_integer(word.text);
+    words.push_back(std::move(word));
+  }
+  return words;
+}
+
+std::vector<long long> read_list_integers(std::string_view record, std::size_t count) {
+  std::vector<long long> values;
+  for (const ListWord& word : list_words(record, count)) {
+    if (!word.value) throw ReadError("not an integer: \"" + word.text + "\"", 1, word.first_column);
+    values.push_back(*word.value);
+  }
+  if (values.size() < count) {
+    // The column after the last word read, where the next value was looked for.
+    throw ReadError(
+        "expected " + std::to_string(count) + " integers, found " + std::to_string(values.size()),
+        1, static_cast<int>(chomp(record).size()) + 1);
   }
   return values;
 }

@@ -196,6 +196,20 @@ std::string fmt_write(std::string_view layout, const Args&... args) {
 // `count` values are present.
 std::vector<long long> read_list_integers(std::string_view record, std::size_t count);
 
+// One word of a free-form record: its text, its columns (from 1) and its value when the
+// text is an integer.
+struct ListWord {
+  std::string text;
+  int first_column = 0;
+  int last_column = 0;
+  std::optional<long long> value;
+};
+
+// The first `count` words of a free-form record as read_list_integers separates them; fewer
+// when the record ends (or a '/' ends it) before. Never throws: a caller that must say where
+// a record went wrong looks at the words.
+std::vector<ListWord> list_words(std::string_view record, std::size_t count);
+
 // Strips a trailing carriage return, so that files with CRLF endings read like LF files.
 std::string_view chomp(std::string_view line);
 

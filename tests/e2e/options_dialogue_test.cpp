@@ -94,13 +94,17 @@ TEST_F(OptionsDialogue, detrending_codes_the_lists_do_not_offer) {
   };
   const Edit edits[] = {
       {"-7     0     0", "0      0     0",
-       " *** record 5 of the log file: first detrending -7 is not one of the detrending options"},
+       " *** record 5 of the log file, columns 1-2: \"-7\"\n"
+       " *** first detrending takes -9999 to -10, -6 to 8 or 10 to 99999, not -7"},
       {"9      0     0", "0      0     0",
-       " *** record 5 of the log file: first detrending 9 is not one of the detrending options"},
+       " *** record 5 of the log file, column 1: \"9\"\n"
+       " *** first detrending takes -9999 to -10, -6 to 8 or 10 to 99999, not 9"},
       {"-6     0     0", "-2     0     0",
-       " *** record 6 of the log file: rcs option not allowed for 2nd detrending"},
+       " *** record 6 of the log file, columns 1-2: \"-2\"\n"
+       " *** rcs option not allowed for 2nd detrending"},
       {"-2     0     0", "0      0     0",
-       " *** record 6 of the log file: rcs needs a growth curve option: 0 not allowed with rcs"}};
+       " *** record 6 of the log file, column 1: \"0\"\n"
+       " *** rcs needs a growth curve option: 0 not allowed with rcs"}};
   for (const Edit& e : edits) {
     log[4] = e.first;
     log[5] = e.second;
@@ -115,6 +119,30 @@ TEST_F(OptionsDialogue, detrending_codes_the_lists_do_not_offer) {
     // Nothing processed: the chronology file was created empty by the set-up and stays so.
     EXPECT_EQ(box.read_file("site1_crns.txt"), "");
   }
+}
+
+// A batch run whose log file was edited to a value its option does not take stops before
+// any processing and says which record, which columns and text, and what the option takes.
+TEST_F(OptionsDialogue, an_edited_log_record_is_refused_with_its_place) {
+  RunResult r = run_with_menu("");
+  ASSERT_EQ(r.status, 0) << r.output;
+  auto log = box.read_lines("site1_log.txt");
+  ASSERT_EQ(log.size(), 24u);
+  EXPECT_EQ(log[7], log_record("0", "!no interactive detrending"));
+  log[7] = log_record("5", "!no interactive detrending");
+  std::string text;
+  for (const auto& l : log) text += l + "\n";
+  box.write_file("site1_log.txt", text);
+  RunResult batch = box.kalder("\nf.txt\nT\ny\n\n");
+  EXPECT_NE(batch.status, 0);
+  EXPECT_NE(batch.output.find("\n *** record 8 of the log file, column 1: \"5\"\n"
+                              " *** interactive detrend takes 0 to 3, not 5\n"
+                              " *** error reading batch commands. re-run the\n"
+                              " *** program in interactive mode to create the\n"
+                              " *** correct log files for batch mode runs.\n"),
+            std::string::npos)
+      << batch.output;
+  EXPECT_EQ(box.read_file("site1_crns.txt"), "");
 }
 
 TEST_F(OptionsDialogue, end_of_input_inside_a_dialogue_stops_cleanly) {

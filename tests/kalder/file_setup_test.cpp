@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "options/menu.h"
+#include "tests/options/boundaries.h"
 #include "tests/options/session.h"
 
 namespace dendro {
@@ -33,6 +36,35 @@ TEST(option_record, each_value_comes_from_its_own_element) {
     EXPECT_EQ(integers_in(lines[k + 1].substr(0, 41)), values[k]) << lines[k + 1];
   }
   EXPECT_EQ(lines[15].substr(27, 8), "SSSTTCC ");  // the saved mask from column 28
+}
+
+// Every value at the edge of a rule prints whole, without asterisks, in the option record
+// and in the menu: the value columns of the item's line hold its digits.
+TEST(option_record, every_edge_of_the_value_rules_prints_whole) {
+  const std::vector<std::vector<int>> items = item_elements();
+  Commands commands;
+  for (const testing::Edge& edge : testing::rule_edges()) {
+    std::size_t item = 0;
+    while (std::find(items[item].begin(), items[item].end(), edge.element) == items[item].end()) {
+      ++item;
+    }
+    const std::string value = std::to_string(edge.value);
+    const std::string record_line = option_record(edge.ic, commands)[item + 1].substr(0, 41);
+    EXPECT_EQ(record_line.find('*'), std::string::npos) << record_line;
+    EXPECT_NE(record_line.find(value), std::string::npos) << record_line << " " << value;
+    const std::vector<std::string> menu = testing::lines_of(menu_text(edge.ic, commands));
+    const std::string menu_line = menu.at(item + 4).substr(0, 46);
+    EXPECT_EQ(menu_line.find('*'), std::string::npos) << menu_line;
+    // Under the regional curve the menu's second detrending line has no plot flag.
+    if (edge.element == 65 && edge.ic[4] == -2) continue;
+    EXPECT_NE(menu_line.find(value), std::string::npos) << menu_line << " " << value;
+  }
+  // The growth change threshold reaches 200: three columns that end where two always did.
+  Icommands ic;
+  ic[80] = 200;
+  EXPECT_EQ(option_record(ic, commands)[22].substr(0, 25), " percent growth change200");
+  ic[80] = 25;
+  EXPECT_EQ(option_record(ic, commands)[22].substr(0, 25), " percent growth change 25");
 }
 
 TEST(header_line_checks, ids_take_the_stem_and_blank_header_lines_follow_the_title) {

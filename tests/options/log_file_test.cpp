@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "boundaries.h"
 #include "options/defaults.h"
 #include "series/console.h"
 #include "series/stop.h"
@@ -262,14 +263,20 @@ TEST(batch, detrending_codes_the_dialogue_refuses) {
   };
   const Case cases[] = {
       {-7, 0, 4,
-       "record 5 of the log file: first detrending -7 is not one of the detrending options"},
+       "record 5 of the log file, columns 1-2: \"-7\"\n"
+       " *** first detrending takes -9999 to -10, -6 to 8 or 10 to 99999, not -7"},
       {9, 0, 4,
-       "record 5 of the log file: first detrending 9 is not one of the detrending options"},
-      {-6, -2, 5, "record 6 of the log file: rcs option not allowed for 2nd detrending"},
+       "record 5 of the log file, column 1: \"9\"\n"
+       " *** first detrending takes -9999 to -10, -6 to 8 or 10 to 99999, not 9"},
+      {-6, -2, 5,
+       "record 6 of the log file, columns 1-2: \"-2\"\n"
+       " *** rcs option not allowed for 2nd detrending"},
       {-6, -8, 5,
-       "record 6 of the log file: second detrending -8 is not one of the detrending options"},
+       "record 6 of the log file, columns 1-2: \"-8\"\n"
+       " *** second detrending takes -9999 to -10, -6 to 8 or 10 to 99999, not -8"},
       {-2, 0, 5,
-       "record 6 of the log file: rcs needs a growth curve option: 0 not allowed with rcs"},
+       "record 6 of the log file, column 1: \"0\"\n"
+       " *** rcs needs a growth curve option: 0 not allowed with rcs"},
   };
   for (const Case& c : cases) {
     Defaults back;
@@ -363,6 +370,112 @@ TEST(batch, release_parameters) {
   EXPECT_EQ(back.ic[50], 0);
   EXPECT_EQ(back.ic[80], 0);
   EXPECT_EQ(back.ic[110], 0);
+}
+
+// The log file `text` with the value columns (1 to 19) of record `number` replaced.
+std::string with_values(const std::string& text, int number, std::string_view values) {
+  std::vector<std::string> lines = lines_of(text);
+  std::string& line = lines.at(static_cast<std::size_t>(number - 1));
+  line = field(values, 19) + (line.size() > 19 ? line.substr(19) : "");
+  std::string edited;
+  for (const std::string& l : lines) edited += l + "\n";
+  return edited;
+}
+
+// Each refused record is named with the columns and text of the value and what its
+// element takes, ahead of the usual message; the status is the option's number.
+TEST(batch, refusals_say_where_and_why) {
+  Defaults release;
+  release.ic[20] = 2;
+  release.ic[50] = 10;
+  release.ic[80] = 20;
+  struct Case {
+    std::string log;
+    int status;
+    std::string place, why;
+  };
+  const std::string plain = log_text(Defaults().ic);
+  const Case cases[] = {
+      {with_values(plain, 8, "5"), 7, "record 8 of the log file, column 1: \"5\"",
+       "interactive detrend takes 0 to 3, not 5"},
+      {with_values(plain, 9, "0"), 8, "record 9 of the log file, column 1: \"0\"",
+       "index calculation takes 1 or 2, not 0"},
+      {with_values(plain, 14, "2147483647"), 13,
+       "record 14 of the log file, columns 1-10: \"2147483647\"",
+       "stabilize variance takes -9999 to -10, 0 to 2 or 10 to 99999, not 2147483647"},
+      {with_values(plain, 15, "1900 -2147483648"), 14,
+       "record 15 of the log file, columns 6-16: \"-2147483648\"",
+       "common period last year takes -9999 to 99999, not -2147483648"},
+      {with_values(plain, 15, "-99999 0"), 14, "record 15 of the log file, columns 1-6: \"-99999\"",
+       "common period first year takes -9999 to 99999, not -99999"},
+      {with_values(plain, 17, "30    30     0"), 16,
+       "record 17 of the log file, columns 7-8: \"30\"",
+       "running rbar overlap takes -9999 to 29 with a window of 30, not 30"},
+      {with_values(plain, 13, "2   0   0    2"), 12, "record 13 of the log file, column 14: \"2\"",
+       "bootstrap plot flag takes 0 or 1, not 2"},
+      {with_values(plain, 13, "1   1   4    0"), 12, "record 13 of the log file, column 9: \"4\"",
+       "bootstrap spline length takes 0 or 5 to 9999, not 4"},
+      {with_values(plain, 5, "-5     12    0"), 4, "record 5 of the log file, columns 8-9: \"12\"",
+       "first detrending parameter takes 0 to 9 with the super smoother, not 12"},
+      {with_values(log_text(release.ic), 23, "201"), 20,
+       "record 23 of the log file, columns 1-3: \"201\"",
+       "percent growth change threshold takes 5 to 200 with release detection, not 201"},
+      {with_values(plain, 7, "x1"), 6, "record 7 of the log file, columns 1-2: \"x1\"",
+       "not an integer"},
+  };
+  const std::string message =
+      " *** error reading batch commands. re-run the\n"
+      " *** program in interactive mode to create the\n"
+      " *** correct log files for batch mode runs.\n";
+  for (const Case& c : cases) {
+    Defaults back;
+    const BatchRun r = read_log(c.log, back.ic, back.cmd);
+    EXPECT_EQ(r.status, c.status) << c.place;
+    const std::string tail = "\n\n *** " + c.place + "\n *** " + c.why + "\n" + message;
+    ASSERT_GE(r.console.size(), tail.size()) << r.console;
+    EXPECT_EQ(r.console.substr(r.console.size() - tail.size()), tail);
+  }
+
+  // A record cut short of its values, label and all.
+  std::vector<std::string> lines = lines_of(plain);
+  lines[10] = "4";
+  std::string cut;
+  for (const std::string& l : lines) cut += l + "\n";
+  Defaults back;
+  const BatchRun r = read_log(cut, back.ic, back.cmd);
+  EXPECT_EQ(r.status, 10);
+  EXPECT_NE(r.console.find("\n *** record 11 of the log file: \"4\"\n"
+                           " *** expected 2 values, found 1\n *** error reading"),
+            std::string::npos)
+      << r.console;
+}
+
+// A median width that stops the run is named before the stop.
+TEST(batch, a_width_that_stops_the_run_is_named_first) {
+  const std::string path = ::testing::TempDir() + "options_log_width_stop.txt";
+  std::ofstream(path, std::ios::trunc) << with_values(log_text(Defaults().ic), 5, "-3     2     0");
+  Units units;
+  ASSERT_TRUE(units.open_old(unit::log, path));
+  std::istringstream in;
+  std::ostringstream out;
+  Console con(in, out);
+  Defaults back;
+  EXPECT_THROW(batch(units, back.ic, back.cmd, con, "oak1.txt"), Stop);
+  const std::string tail = "\n\n *** record 5 of the log file, column 8: \"2\"\n";
+  ASSERT_GE(out.str().size(), tail.size());
+  EXPECT_EQ(out.str().substr(out.str().size() - tail.size()), tail);
+}
+
+// Every value at the edge of a rule, as the dialogue may leave it, is written and read back.
+TEST(batch, reads_back_every_edge_of_the_value_rules) {
+  for (const testing::Edge& edge : testing::rule_edges()) {
+    const bool release = edge.element == 50 || edge.element == 80 || edge.element == 110;
+    if (release && edge.ic[20] == 0) continue;  // not read without stand dynamics
+    Defaults back;
+    const BatchRun r = read_log(log_text(edge.ic), back.ic, back.cmd);
+    EXPECT_EQ(r.status, 0) << edge.element << " " << edge.value << r.console;
+    EXPECT_EQ(back.ic[edge.element], edge.value) << edge.element;
+  }
 }
 
 }  // namespace
