@@ -273,7 +273,7 @@ void prewhitened_statistics(Tsi1& tsi1, const SetSpan& set, StatsTable& stats, b
   const Layout head(
       "(/t2,'series   ident   frst   last   ',"
       "'year    mean   stdev   skew   kurt   sens   ac(1)')");
-  const Layout row("(t2,i5,2x,a8,i6,2i7,2f8.3,3f7.3,f8.3)");
+  const Layout row("(t2,i5,2x,a8,i6,2i7)");
   for (int i = 1; i <= tsi1.count; ++i) {
     const SeriesRows r = rows_of(tsi1, i, set);
     std::span<float> x = tsi1.column(i).subspan(at(r.r0), static_cast<std::size_t>(r.n));
@@ -287,9 +287,8 @@ void prewhitened_statistics(Tsi1& tsi1, const SetSpan& set, StatsTable& stats, b
     if (!print) continue;
     if (head_before(i)) units.write(unit::out, head.write());
     const SeriesYears& y = tsi1.years[at(i)];
-    units.write(unit::out,
-                row.write(i, field(tsi1.ids.at(at(i)), 8), y.ify, y.ily, r.n, m.mean, m.std_dev,
-                          m.skewness, m.kurtosis, m.mean_sensitivity, m.autocorrelation));
+    units.write(unit::out, row.write(i, field(tsi1.ids.at(at(i)), 8), y.ify, y.ily, r.n) +
+                               statistics_fields(m));
   }
 }
 

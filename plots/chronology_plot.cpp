@@ -15,6 +15,7 @@
 #include "series/fit_codes.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/store.h"
 #include "series/text.h"
 
 namespace dendro {
@@ -408,12 +409,26 @@ void ChronologyPage::draw_lower(const PlotStyle& s) const {
       wide(c[4], C, s);
       draw_level(x_, 1.0, L);
       break;
-    case 5:
-      draw_line(x_, c[3], L);
-      plcol0(s.symbol_colour);
-      if (!x_.empty()) plpoin(static_cast<PLINT>(x_.size()), x_.data(), c[3].data(), s.symbol);
+    case 5: {
+      // EPS, window by window; a window whose EPS is undefined breaks the line and has no
+      // symbol.
+      const std::size_t windows = std::min(x_.size(), c[3].size());
+      std::size_t from = 0;
+      while (from < windows) {
+        std::size_t to = from;
+        while (to < windows && c[3][to] != kRbarUndefined) ++to;
+        if (to > from) {
+          const std::span<const double> x(x_.data() + from, to - from);
+          const std::span<const double> y(c[3].data() + from, to - from);
+          draw_line(x, y, L);
+          plcol0(s.symbol_colour);
+          plpoin(static_cast<PLINT>(x.size()), x.data(), y.data(), s.symbol);
+        }
+        from = to + 1;
+      }
       draw_line(x_, r_, C);
       break;
+    }
     case 8:
       draw_line(x_, c[3], L);
       draw_line(x_, c[4], C);

@@ -18,7 +18,7 @@ namespace {
 // are all adjacent pairs and the autocorrelation divides by the count; masked, only
 // positions with a positive mask take part and the autocorrelation divides by the number
 // of pairs. The arithmetic is single precision throughout, as the printed tables expect.
-Moments summarise(std::span<float> x, std::span<const int> mask, bool masked) {
+Moments summarise(std::span<const float> x, std::span<const int> mask, bool masked) {
   if (masked && mask.size() < x.size()) {
     throw std::invalid_argument("moment1: the mask is shorter than the values.");
   }
@@ -76,23 +76,23 @@ Moments summarise(std::span<float> x, std::span<const int> mask, bool masked) {
   s.skewness = sum3 / (sd * sd * sd * m) * skew_factor;
   s.kurtosis = sum4 / (s.variance * s.variance * m) * kurt_factor;
 
-  // First-order autocorrelation of the values standardised in place with the population
-  // standard deviation, then restored.
+  // First-order autocorrelation of the values standardised with the population standard
+  // deviation. The standardised values go to a work copy: standardising in place and undoing
+  // it in single precision would not give the caller's numbers back (an exact 0 would return
+  // as 2^-24, a series length of 194 as 193.99997).
   const float sigma = std::sqrt(s.variance * (m - 1.0f) / m);
+  std::vector<float> z(x.size(), 0.0f);
   for (std::size_t j = 0; j < x.size(); ++j) {
-    if (takes_part(j)) x[j] = (x[j] - s.mean) / sigma;
+    if (takes_part(j)) z[j] = (x[j] - s.mean) / sigma;
   }
   float lagged = 0.0f;
   for (std::size_t j = 0; j + 1 < x.size(); ++j) {
-    if (takes_part(j) && takes_part(j + 1)) lagged += x[j] * x[j + 1];
+    if (takes_part(j) && takes_part(j + 1)) lagged += z[j] * z[j + 1];
   }
   if (!masked) {
     s.autocorrelation = lagged / m;
   } else if (pairs > 0) {
     s.autocorrelation = lagged / static_cast<float>(pairs);
-  }
-  for (std::size_t j = 0; j < x.size(); ++j) {
-    if (takes_part(j)) x[j] = x[j] * sigma + s.mean;
   }
   return s;
 }
@@ -116,9 +116,11 @@ FiveNumbers summary_of_sorted(std::span<const float> x) {
 
 }  // namespace
 
-Moments moment(std::span<float> x) { return summarise(x, {}, false); }
+Moments moment(std::span<const float> x) { return summarise(x, {}, false); }
 
-Moments moment1(std::span<float> x, std::span<const int> mask) { return summarise(x, mask, true); }
+Moments moment1(std::span<const float> x, std::span<const int> mask) {
+  return summarise(x, mask, true);
+}
 
 FiveNumbers mfs(std::span<float> x) {
   qcksrt(x);
@@ -148,6 +150,18 @@ FiveNumbers mfs1(std::span<const float> x, std::span<const int> mask) {
   return summary_of_sorted(work);
 }
 
+std::string statistics_fields(float mean, float sd, float skewness, float kurtosis,
+                              float sensitivity, float autocorrelation) {
+  return spaced_fixed(mean, 8, 3) + spaced_fixed(sd, 8, 3) + spaced_fixed(skewness, 7, 3) +
+         spaced_fixed(kurtosis, 7, 3) + spaced_fixed(sensitivity, 7, 3) +
+         spaced_fixed(autocorrelation, 8, 3);
+}
+
+std::string statistics_fields(const Moments& m) {
+  return statistics_fields(m.mean, m.std_dev, m.skewness, m.kurtosis, m.mean_sensitivity,
+                           m.autocorrelation);
+}
+
 std::vector<std::string> summary_table_lines(StatsTable& stats) {
   constexpr int kRows = 8;
   const char* const labels[kRows] = {"arithmetic mean",
@@ -160,12 +174,13 @@ std::vector<std::string> summary_table_lines(StatsTable& stats) {
                                      "maximum value"};
   std::vector<std::string> lines{
       Layout("(t33,'year    mean   stdev   skew   kurt   sens   ','ac(1)')").write()};
-  const Layout row("(t2,a,t33,i4,2f8.3,3f7.3,f8.3)");
+  const Layout row("(t2,a,t33,i4)");
   for (int r = 1; r <= kRows; ++r) {
     const float length = stats.at(r, 1);
     const int years = static_cast<int>(r == 1 ? length + 0.5f : length);
-    lines.push_back(row.write(labels[at(r)], years, stats.at(r, 2), stats.at(r, 3), stats.at(r, 4),
-                              stats.at(r, 5), stats.at(r, 6), stats.at(r, 7)));
+    lines.push_back(row.write(labels[at(r)], years) +
+                    statistics_fields(stats.at(r, 2), stats.at(r, 3), stats.at(r, 4),
+                                      stats.at(r, 5), stats.at(r, 6), stats.at(r, 7)));
   }
   return lines;
 }

@@ -22,15 +22,15 @@ struct Moments {
   float autocorrelation = kUndefined;  // first order
 };
 
-// Statistics of all values. The values are standardised in place for the autocorrelation
-// and restored afterwards, so they come back equal up to single-precision rounding.
-Moments moment(std::span<float> x);
+// Statistics of all values. The values are read only: the standardised values of the
+// autocorrelation are formed in a work copy, so the caller's numbers stay bit for bit.
+Moments moment(std::span<const float> x);
 
 // Statistics of the positions whose mask (presence flag or sample depth) is above 0. Pairs
 // of adjacent positions count for the mean sensitivity and the autocorrelation only when
 // both take part, and both divide by the number of such pairs. Without any position taking
 // part every statistic is undefined.
-Moments moment1(std::span<float> x, std::span<const int> mask);
+Moments moment1(std::span<const float> x, std::span<const int> mask);
 
 struct FiveNumbers {
   float median = kUndefined;
@@ -52,6 +52,15 @@ FiveNumbers five_numbers(std::span<float> x);
 
 // The summary of the values whose mask is above 0; the values are not changed.
 FiveNumbers mfs1(std::span<const float> x, std::span<const int> mask);
+
+// The six statistics of a row of a series statistics table (mean, standard deviation,
+// skewness, kurtosis, mean sensitivity, first-order autocorrelation) in the fields
+// 2f8.3,3f7.3,f8.3, each kept apart from the field before it by spaced_fixed: a mean of
+// 1000 or more, a kurtosis of 1000 or more or the marker -99.0 in a 7-column field loses
+// decimals instead of joining its neighbour.
+std::string statistics_fields(float mean, float sd, float skewness, float kurtosis,
+                              float sensitivity, float autocorrelation);
+std::string statistics_fields(const Moments& m);
 
 // The printed summary of a series statistics table: a head line, then rows 1 to 8 of its
 // columns 1 to 7 (length, mean, standard deviation, skewness, kurtosis, mean sensitivity,

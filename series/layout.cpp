@@ -761,6 +761,23 @@ std::string_view chomp(std::string_view line) {
   return line;
 }
 
+std::string spaced_fixed(double value, int width, int decimals) {
+  auto written = [&](int d) {
+    return Layout("(f" + std::to_string(width) + "." + std::to_string(d) + ")").write(value);
+  };
+  for (int d = decimals; d >= 0; --d) {
+    std::string text = written(d);
+    if (!text.empty() && text.front() == ' ') return text;
+  }
+  return written(decimals);
+}
+
+std::string spaced_fixed(std::span<const float> values, int width, int decimals) {
+  std::string line;
+  for (const float v : values) line += spaced_fixed(v, width, decimals);
+  return line;
+}
+
 float as_written(float value, int decimals) {
   constexpr int kMostDecimals = 8;
   if (decimals < 0 || decimals > kMostDecimals) {

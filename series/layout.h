@@ -185,6 +185,15 @@ class Layout {
   bool has_data_ = false;            // whether any step takes a value
 };
 
+// `value` in an F field of `width` with `decimals` decimals. A value that would fill the
+// field to its first column, and so join the field before it, or overflow it, is written
+// with as few decimals less as keep a blank before it (a mean of 1000.98 in f8.3 as
+// " 1000.98", the marker -99.0 in f7.3 as " -99.00"); asterisks only when not even a whole
+// number leaves a blank.
+std::string spaced_fixed(double value, int width, int decimals);
+// The values one after the other, each so.
+std::string spaced_fixed(std::span<const float> values, int width, int decimals);
+
 // Shorthand for a layout used once.
 template <class... Args>
 std::string fmt_write(std::string_view layout, const Args&... args) {

@@ -13,6 +13,7 @@ namespace dendro {
 // Sentinels, compared the same way everywhere.
 inline constexpr float kMissing = -9.99f;              // a missing year in series and chronologies
 inline constexpr float kUndefined = -99.0f;            // an undefined statistic
+inline constexpr float kRbarUndefined = -99.9f;        // running rbar, EPS: no value
 inline constexpr float kSplineTooFew = -9998.0f;       // spline: fewer than 4 points
 inline constexpr float kSplineNotPositive = -9999.0f;  // spline: system not positive definite
 inline constexpr int kEndMarker = 999;                 // tucson ring widths: end of a series

@@ -117,13 +117,13 @@ void write_statistics_table(std::ostream& out, Tsi1& tsi1, StatsTable& stats) {
   const Layout head(
       "(t2,'series   ident   frst   last   ',"
       "'year    mean   stdev   skew   kurt   sens   ac(1)')");
-  const Layout row("(t2,i5,3x,a7,i6,2i7,2f8.3,3f7.3,f8.3)");
+  const Layout row("(t2,i5,3x,a7,i6,2i7)");
   for (int i = 1; i <= tsi1.count; ++i) {
     if (i == 1 || i % kHeadEvery == 0) write_line(out, head.write());
     const SeriesYears& y = tsi1.year_row(i);
-    std::vector<double> v;
-    for (int c = 2; c <= kStatColumns; ++c) v.push_back(stats.at(i, c));
-    write_line(out, row.write(i, tsi1.ids[at(i)].substr(0, 7), y.ify, y.ily, y.ily - y.ify + 1, v));
+    write_line(out, row.write(i, tsi1.ids[at(i)].substr(0, 7), y.ify, y.ily, y.ily - y.ify + 1) +
+                        statistics_fields(stats.at(i, 2), stats.at(i, 3), stats.at(i, 4),
+                                          stats.at(i, 5), stats.at(i, 6), stats.at(i, 7)));
   }
 }
 
@@ -300,8 +300,7 @@ SeriesTaken SeriesIntake::keep(SeriesRead s, const SeriesYears& detail_row, MiaR
 }
 
 void SeriesIntake::keep_statistics(const SeriesRead& s, const MiaResult& gaps) {
-  std::vector<float> buffer = s.values;
-  const Moments m = moment1(buffer, gaps.presence);
+  const Moments m = moment1(s.values, gaps.presence);
   const float row[kStatColumns] = {static_cast<float>(s.n - gaps.missing),
                                    m.mean,
                                    m.std_dev,

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <limits>
 #include <span>
 #include <stdexcept>
 #include <string_view>
@@ -27,7 +26,7 @@ constexpr std::string_view kTitle =
     "(/t2,'|----------------------- statistics of ','the common period ----------------------|')";
 constexpr std::string_view kSeriesHead =
     "(/t2,'series   ident   frst   last   ','year    mean   stdev   skew   kurt   sens   ac(1)')";
-constexpr std::string_view kSeriesRow = "(t2,i5,1x,a,a8,i6,2i7,2f8.3,3f7.3,f8.3)";
+constexpr std::string_view kSeriesRow = "(t2,i5,1x,a,a8,i6,2i7)";  // then the statistics
 constexpr std::string_view kNoSeries =
     "(/t18,'*** no series found in common ','analysis period ***')";
 constexpr std::string_view kOneSeries =
@@ -36,7 +35,7 @@ constexpr std::string_view kSummaryTitle =
     "(/t2,'|------------ summary of common period ','tree-ring series statistics ------------|'/)";
 constexpr std::string_view kSummaryHead =
     "(t33,'year    mean   stdev   skew   kurt   sens   ','ac(1)')";
-constexpr std::string_view kSummaryRow = "(t2,a,t33,i4,2f8.3,3f7.3,f8.3)";
+constexpr std::string_view kSummaryRow = "(t2,a,t33,i4)";  // then the statistics
 constexpr std::string_view kMinimumPair =
     "(/t4,'minimum correlation: ',f6.3,'   series  ',a8,'   and  ',a8,i7,' years')";
 constexpr std::string_view kMaximumPair =
@@ -62,8 +61,9 @@ constexpr std::string_view kEpsTitle =
 constexpr std::string_view kEpsHead =
     "(/t20,'eps as function of the number of trees ','in sample')";
 constexpr std::string_view kSizes = "(t8,12i6)";
-constexpr std::string_view kSssRow = "(t2,' sss:',t9,12f6.3)";
-constexpr std::string_view kEpsRow = "(t2,' eps:',t9,12f6.3)";
+// The rows "(t2,' sss:',t9,12f6.3)" and "(t2,' eps:',t9,12f6.3)": label, then the values.
+constexpr std::string_view kSssLabel = "  sss:  ";
+constexpr std::string_view kEpsLabel = "  eps:  ";
 
 constexpr std::string_view kAllTitle =
     "|------------------ all series common period rbar statistics ------------------|";
@@ -144,8 +144,8 @@ void series_statistics(const Period& p, const Tsi1& tsi1, StatsTable& stats, Mat
     if (!table) continue;
     if (k == 1 || k % kRowsPerHead == 0) units.write(unit::out, fmt_write(kSeriesHead));
     units.write(unit::out, fmt_write(kSeriesRow, k, " ", tsi1.ids.at(at(p.series[at(k)])), p.first,
-                                     p.last, p.length, s.mean, s.std_dev, s.skewness, s.kurtosis,
-                                     s.mean_sensitivity, s.autocorrelation));
+                                     p.last, p.length) +
+                               statistics_fields(s));
   }
 }
 
@@ -186,8 +186,8 @@ void summary(StatsTable& stats, int n, Units& units) {
     // The year count is a whole number: the mean rounded, the others truncated.
     const int years = static_cast<int>(first_row ? v[0] + 0.5f : v[0]);
     first_row = false;
-    units.write(unit::out,
-                fmt_write(kSummaryRow, row.label, years, v[1], v[2], v[3], v[4], v[5], v[6]));
+    units.write(unit::out, fmt_write(kSummaryRow, row.label, years) +
+                               statistics_fields(v[1], v[2], v[3], v[4], v[5], v[6]));
   }
 }
 
@@ -215,13 +215,19 @@ void final_statistics(CommonPeriodResult& cp, Units& units) {
   units.write(unit::out, fmt_write(kFinalRow, "   between-trees rbar: ", cp.between.count,
                                    cp.between.mean, cp.between.sd));
   if (cp.within.count > 0) {
-    cp.reff = cp.between.mean / ((1.0f - cp.within.mean) / cp.ceff + cp.within.mean);
+    // The EPS of the between-tree signal with ceff cores per tree: undefined, like EPS,
+    // where the between-tree correlation is negative or the within-tree one so negative
+    // that the denominator is not positive.
+    const float denominator = (1.0f - cp.within.mean) / cp.ceff + cp.within.mean;
+    cp.reff =
+        cp.between.mean >= 0.0f && denominator > 0.0f ? cp.between.mean / denominator : kUndefined;
     units.write(unit::out, fmt_write(kCeff, cp.ceff));
     units.write(unit::out, fmt_write(kReff, cp.reff));
   }
-  // Identical series (rbar 1) have no noise: the ratio is infinite and printed so.
-  cp.snr = r < 1.0f ? n * r / (1.0f - r) : std::numeric_limits<float>::infinity();
-  cp.eps = eps(r, n);
+  // A negative rbar has no signal to set against the noise, and identical series (rbar 1)
+  // no noise: the ratio has no finite value in either case.
+  cp.snr = r >= 0.0f && r < 1.0f ? n * r / (1.0f - r) : kUndefined;
+  cp.eps = eps(r, n, kUndefined);
   units.write(unit::out, fmt_write(kSnr, cp.snr));
   units.write(unit::out, fmt_write(kEps, cp.eps));
 }
@@ -233,24 +239,29 @@ void signal_strength(CommonPeriodResult& cp, Units& units) {
   const float r = cp.all.mean;
   std::vector<int> sizes;
   std::vector<float> eps;
+  // SSS is the EPS of n series over the EPS of all N, and undefined with them.
+  const bool defined = cp.eps != kUndefined;
   for (int k = 1; k <= big_n; ++k) {
     const float size = static_cast<float>(k);
-    cp.sss.push_back(size * (1.0f + (n - 1.0f) * r) / (n * (1.0f + (size - 1.0f) * r)));
+    cp.sss.push_back(defined ? size * (1.0f + (n - 1.0f) * r) / (n * (1.0f + (size - 1.0f) * r))
+                             : kUndefined);
     sizes.push_back(k);
-    eps.push_back(cp.sss.back() * cp.eps);
+    eps.push_back(defined ? cp.sss.back() * cp.eps : kUndefined);
   }
-  auto table = [&](std::string_view title, std::string_view head, std::string_view row,
+  auto table = [&](std::string_view title, std::string_view head, std::string_view label,
                    const std::vector<float>& values) {
     units.write(unit::out, fmt_write(title));
     units.write(unit::out, fmt_write(head));
     for (std::size_t from = 0; from < sizes.size(); from += kSizesPerLine) {
       const std::size_t count = std::min(kSizesPerLine, sizes.size() - from);
       units.write(unit::out, fmt_write(kSizes, std::span<const int>(sizes).subspan(from, count)));
-      units.write(unit::out, fmt_write(row, std::span<const float>(values).subspan(from, count)));
+      units.write(unit::out,
+                  std::string(label) +
+                      spaced_fixed(std::span<const float>(values).subspan(from, count), 6, 3));
     }
   };
-  table(kSssTitle, kSssHead, kSssRow, cp.sss);
-  table(kEpsTitle, kEpsHead, kEpsRow, eps);
+  table(kSssTitle, kSssHead, kSssLabel, cp.sss);
+  table(kEpsTitle, kEpsHead, kEpsLabel, eps);
 }
 
 }  // namespace

@@ -2,11 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "series/layout.h"
 #include "series/store.h"
 
 namespace dendro {
+namespace {
+
+// Spreads of the correlations up to this many single-precision steps of their size count
+// as none.
+constexpr double kSpreadUlps = 8.0;
+
+}  // namespace
 
 void CorrelationSums::add(const CorrelationPair& pair) {
   // The first pair starts both extremes; later ones replace them only when strictly
@@ -37,7 +45,11 @@ CorrelationStatistics CorrelationSums::statistics() const {
   const double sd = std::sqrt(std::max(0.0, (s2_ - m * mean * mean) / (m - 1)));
   s.sd = static_cast<float>(sd);
   s.se = static_cast<float>(sd / std::sqrt(m));
-  if (sd <= 0) return s;
+  // A spread within single-precision rounding of the correlations themselves (equal
+  // series written in different units correlate at 1 give or take an ulp) has no shape:
+  // the skewness and kurtosis of such noise would be ratios of rounding errors.
+  const double scale = std::max(std::fabs(smallest_.r), std::fabs(largest_.r));
+  if (sd <= kSpreadUlps * std::numeric_limits<float>::epsilon() * scale) return s;
   if (count_ >= 3) {
     const double third = m * s3_ - 3 * s1_ * s2_ + 2 * s1_ * s1_ * s1_ / m;
     s.skewness = static_cast<float>(third / ((m - 1) * (m - 2) * sd * sd * sd));

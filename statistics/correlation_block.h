@@ -18,8 +18,8 @@ struct CorrelationPair {
 
 // Statistics of the correlations. A statistic that the count cannot support is
 // kUndefined: the mean needs one correlation, the skewness three and the kurtosis four,
-// both also a spread above 0. A single correlation has standard deviation and standard
-// error 0.
+// both also a spread beyond single-precision rounding of the correlations. A single correlation has
+// standard deviation and standard error 0.
 struct CorrelationStatistics {
   int count = 0;
   float mean, sd, se, skewness, kurtosis;  // kurtosis without the 3 of a normal subtracted

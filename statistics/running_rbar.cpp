@@ -28,16 +28,20 @@ void write_table(Units& units, int report_unit, const std::vector<RunningRbarRow
   const Layout rbar_line("(t5,'rbar',10f7.3)");
   const Layout sdev_line("(t5,'sdev',10f7.3)");
   const Layout serr_line("(t5,'serr',10f7.3)");
-  const Layout eps_line("(t5,'eps ',10f7.3)");
+
   const Layout nss_line("(t5,'nss ',10f7.1)");
   const Layout* lines[7] = {&year_line, &corr_line, &rbar_line, &sdev_line,
-                            &serr_line, &eps_line,  &nss_line};
+                            &serr_line, nullptr,    &nss_line};
+  constexpr std::size_t kEpsColumn = 5;
   for (std::size_t first = 0; first < rows.size(); first += kBlockWindows) {
     const std::size_t last = std::min(rows.size(), first + kBlockWindows);
     for (std::size_t c = 0; c < 7; ++c) {
       std::vector<float> values;
       for (std::size_t w = first; w < last; ++w) values.push_back(rows[w].columns()[c]);
-      units.write(report_unit, lines[c]->write(values));
+      // EPS may hold the undefined marker, which f7.3 would join to the value before it.
+      const std::string line =
+          c == kEpsColumn ? "    eps " + spaced_fixed(values, 7, 3) : lines[c]->write(values);
+      units.write(report_unit, line);
     }
   }
 }
@@ -163,10 +167,9 @@ WindowCorrelations rrbar(const SeriesView& view, int start, int window, int min_
   return result;
 }
 
-float eps(float r, float series) {
-  const float denominator = (1.0f - r) / series + r;
-  if (denominator == 0.0f || !std::isfinite(denominator)) return kUndefined;
-  return r / denominator;
+float eps(float r, float series, float undefined) {
+  if (!(r >= 0.0f) || !(series >= 1.0f)) return undefined;
+  return r / ((1.0f - r) / series + r);
 }
 
 std::vector<RunningRbarRow> running_rbar(const SeriesView& view, int first_year, int last_year,
@@ -193,7 +196,7 @@ std::vector<RunningRbarRow> running_rbar(const SeriesView& view, int first_year,
     // those that do not cover the whole window.
     row.cores =
         static_cast<float>(present_values(view, start, window)) / static_cast<float>(window);
-    row.eps = eps(row.rbar, row.cores);
+    row.eps = eps(row.rbar, row.cores, kRbarUndefined);
     rows.push_back(row);
   }
   return rows;

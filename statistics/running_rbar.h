@@ -14,8 +14,6 @@
 
 namespace dendro {
 
-inline constexpr float kRbarUndefined = -99.9f;  // a window without enough correlations
-
 // The correlations of one window.
 struct WindowCorrelations {
   int count = 0;                // correlations computed
@@ -42,9 +40,11 @@ struct RunningRbarRow {
   std::array<float, 7> columns() const { return {year, corrs, rbar, sdev, serr, eps, cores}; }
 };
 
-// EPS of `series` series whose mean correlation is r: n r / (1 + (n - 1) r); kUndefined
-// where that denominator is 0.
-float eps(float r, float series);
+// EPS of `series` series whose mean correlation is r: n r / (1 + (n - 1) r), a share of
+// variance between 0 and 1. A negative mean correlation expresses no common signal (the
+// formula leaves 0..1 and divides by 0 at r = -1 / (n - 1)): EPS is then `undefined`, the
+// marker of the table it goes to; so it is without a series.
+float eps(float r, float series, float undefined);
 
 // The running rbar windows of a chronology of `length` years whose first and last year are
 // the view's set span (`first_year`, `last_year`), with window and overlap in years: the

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "series/compact.h"
+#include "series/descriptive.h"
 #include "series/stop.h"
 #include "series/text.h"
 #include "tests/series/series_reading.h"
@@ -481,6 +482,42 @@ TEST(summarise_statistics, rows_one_to_eight_summarise_every_column) {
   EXPECT_NEAR(stats.at(5, 1), 11.0f, 1e-6);
   EXPECT_EQ(stats.at(1, 8), 18.0f);  // column 8 is no statistic of the summary
   EXPECT_EQ(stats.at(9, 1), 99.0f);
+}
+
+// A header-driven series of 49 values of 1.00 mm and one of 99999.00 mm. Hand: mean
+// 100048 / 50 = 2000.96, standard deviation about 14142: in f8.3 the mean filled its field
+// and joined the year count, and the deviation overflowed. Each field keeps a blank
+// before it with fewer decimals instead.
+TEST(trread, statistics_row_of_a_huge_value) {
+  std::string marked(80, ' ');
+  marked.replace(0, 5, "HUGE1");
+  marked[79] = '#';
+  std::string text = marked + "\nn       50      1950  (10f8.2)\n";
+  for (int line = 0; line < 5; ++line) {
+    for (int k = 0; k < 10; ++k) text += line == 2 && k == 4 ? "99999.00" : "    1.00";
+    text += "\n";
+  }
+  TrreadRun r = read(text, "mr", kMaxYears, kMaxSeriesKalder,
+                     [](TrreadRun& run) { run.icommands[opt::printout] = 2; });
+  ASSERT_EQ(r.stop, "");
+  const std::size_t at_row = r.out.find("\n     1   HUGE1    1950   1999     50") + 1;
+  ASSERT_NE(at_row, 0u) << r.out;
+  const std::string row = r.out.substr(at_row, r.out.find('\n', at_row) - at_row);
+  EXPECT_EQ(row.find('*'), std::string::npos) << row;
+  EXPECT_EQ(row.substr(36, 8), " 2000.96");
+  for (std::size_t column : {44u, 52u, 59u, 66u, 73u}) EXPECT_EQ(row[column], ' ') << row;
+}
+
+// The lengths' summary reads the lengths after their moments: 194 stays 194 in the
+// minimum row (it printed 193 when the moments rewrote the column in place).
+TEST(summarise_statistics, lengths_survive_their_moments) {
+  StatsTable stats;
+  const float lengths[] = {194, 512, 536, 459, 464, 517};
+  for (int i = 1; i <= 6; ++i) stats.at(i, 1) = lengths[i - 1];
+  summarise_statistics(stats, 6);
+  EXPECT_EQ(stats.at(5, 1), 194.0f);
+  const std::vector<std::string> lines = summary_table_lines(stats);
+  EXPECT_EQ(lines.at(5).substr(0, 36), " minimum value                   194");
 }
 
 TEST(trread, public_file) {

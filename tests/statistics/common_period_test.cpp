@@ -121,6 +121,60 @@ TEST(comper, uncorrelated_pairs_and_tree_gaps) {
   EXPECT_NEAR(r.sss[1], 2.0 / 7, 1e-5);
 }
 
+// A and A2 share one tree and are equal; B = -w1 + w3 and C = -w2 + w3 against A = w1 + w2
+// (orthogonal waves of variance 1/2 each). Hand: r(A, B) = r(A, C) = -1/2, r(B, C) = 1/2,
+// r(A, A2) = 1, so rbar = (1 - 2 + 1/2) / 6 = -1/12 and the between-tree rbar is
+// (-2 + 1/2) / 5 = -0.3. A negative rbar expresses no common signal: EPS, SNR, reff, SSS
+// and the EPS by sample size are all the undefined marker, written with a blank before
+// each value (EPS was -1/3 / ((13/12) / 4 - 1/12), out of 0..1, before).
+TEST(comper, negative_rbar_leaves_eps_and_sss_undefined) {
+  Session s("negative");
+  const std::vector<std::string> ids{"A1      ", "A2      ", "B1      ", "C1      "};
+  Tsi1 tsi1 =
+      period_test::store(ids, 1901, 2000, {{1901, 2000}, {1901, 2000}, {1901, 2000}, {1901, 2000}},
+                         [](int i, int year) {
+                           const int t = year - 1901;
+                           const float w1 = period_test::wave(1, t, 100);
+                           const float w2 = period_test::wave(2, t, 100);
+                           const float w3 = period_test::wave(3, t, 100);
+                           if (i <= 2) return 5.0f + w1 + w2;
+                           return i == 3 ? 5.0f - w1 + w3 : 5.0f - w2 + w3;
+                         });
+  const int tree[] = {1, 1, 2, 3};
+  for (int i = 1; i <= 4; ++i) tsi1.year_row(i).cpa = tree[i - 1];
+  StatsTable stats;
+  const CommonPeriodResult r =
+      comper(tsi1, stats, 1, period_options(), (s.dir / "x").string(), s.units, s.plots);
+  ASSERT_TRUE(r.analysed);
+  EXPECT_NEAR(r.all.mean, -1.0 / 12, 1e-5);
+  EXPECT_NEAR(r.between.mean, -0.3, 1e-5);
+  EXPECT_EQ(r.eps, kUndefined);
+  EXPECT_EQ(r.snr, kUndefined);
+  EXPECT_EQ(r.reff, kUndefined);
+  for (float v : r.sss) EXPECT_EQ(v, kUndefined);
+  const std::vector<std::string> lines = s.report();
+  EXPECT_TRUE(has(lines, std::string(23, ' ') + "signal-to-noise ratio  -   snr:  -99.000"));
+  EXPECT_TRUE(has(lines, std::string(17, ' ') + "expressed population signal  -   eps:  -99.000"));
+  EXPECT_TRUE(has(lines, "  sss:   -99.0 -99.0 -99.0 -99.0"));
+  EXPECT_TRUE(has(lines, "  eps:   -99.0 -99.0 -99.0 -99.0"));
+  for (const std::string& line : lines) EXPECT_EQ(line.find("**"), std::string::npos) << line;
+}
+
+// Identical series have no noise: the signal-to-noise ratio has no finite value and is
+// written as the marker, not as "Infinity".
+TEST(comper, identical_series_have_no_finite_snr) {
+  Session s("identical");
+  Tsi1 tsi1 = single_cores(3, 1.0f);
+  for (int i = 1; i <= 3; ++i) {
+    for (int t = 1; t <= tsi1.rows; ++t) tsi1.at(t, i) = tsi1.at(t, 1);
+  }
+  StatsTable stats;
+  const CommonPeriodResult r =
+      comper(tsi1, stats, 1, period_options(), (s.dir / "x").string(), s.units, s.plots);
+  EXPECT_EQ(r.snr, kUndefined);
+  EXPECT_NEAR(r.eps, 1.0, 1e-6);
+}
+
 TEST(comper, too_few_series) {
   auto report = [](Tsi1 tsi1) {
     Session s("few");

@@ -28,6 +28,32 @@ TEST(rbar_statistics, identical_series_correlate_fully) {
   EXPECT_EQ(r.stats.largest.years, 22);
 }
 
+// Four equal series, one of them as read from 0.001 mm units (whole thousandths times
+// 0.001 against whole hundredths times 0.01, which differ in the last bit): the six
+// correlations are 1 to single precision, their spread (3e-8) rounding noise. Skewness
+// and kurtosis of that noise are undefined, not ratios of rounding errors (a skewness of
+// -2e7, which filled both fields with asterisks).
+TEST(rbar_statistics, equal_series_in_other_units_have_no_shape) {
+  testing::Noise noise(7);
+  std::vector<float> a, b;
+  for (int t = 0; t < 120; ++t) {
+    const int h = 20 + noise.below(300);
+    a.push_back(static_cast<float>(h) * 0.01f);
+    b.push_back(static_cast<float>(h * 10) * 0.001f);
+  }
+  const Tsi1 tsi1 =
+      make_store(1801, 1920, {{"A", 1801, a}, {"B", 1801, a}, {"C", 1801, a}, {"D", 1801, b}});
+  const CorrelationStatistics s = rbar_statistics(series_view(tsi1), 120).stats;
+  EXPECT_EQ(s.count, 6);
+  EXPECT_NEAR(s.mean, 1.0, 1e-6);
+  EXPECT_GT(s.sd, 0.0f);  // the rounding noise is there
+  EXPECT_EQ(s.skewness, kUndefined);
+  EXPECT_EQ(s.kurtosis, kUndefined);
+  const std::string row = correlation_block_row(s);
+  EXPECT_EQ(row.find('*'), std::string::npos) << row;
+  EXPECT_EQ(row.size(), 77u);
+}
+
 // Series a = u, b = u, c = v, d = -u (see test_support.h): the six correlations are
 // 1, 0, -1, 0, -1, 0 (pairs ab, ac, ad, bc, bd, cd). Hand: S1 = -1, S2 = 3, S3 = -1,
 // S4 = 3, m = 6: mean = -1/6, sd = sqrt((3 - 6/36) / 5) = sqrt(17/30) = 0.752773,

@@ -89,10 +89,20 @@ TEST(running_rbar, window_statistics_and_eps) {
 }
 
 TEST(eps, from_rbar_and_series_number) {
-  EXPECT_NEAR(eps(0.25f, 5.0f), 1.25 / 2.0, 1e-6);  // n r / (1 + (n - 1) r)
-  EXPECT_NEAR(eps(0.5f, 1.0f), 0.5, 1e-6);          // one series: EPS is rbar
-  EXPECT_NEAR(eps(1.0f, 2.7f), 1.0, 1e-6);
-  EXPECT_EQ(eps(-1.0f, 2.0f), kUndefined);  // 2 (-1) / (1 - 1) has no value
+  EXPECT_NEAR(eps(0.25f, 5.0f, kUndefined), 1.25 / 2.0, 1e-6);  // n r / (1 + (n - 1) r)
+  EXPECT_NEAR(eps(0.5f, 1.0f, kUndefined), 0.5, 1e-6);          // one series: EPS is rbar
+  EXPECT_NEAR(eps(1.0f, 2.7f, kUndefined), 1.0, 1e-6);
+  EXPECT_EQ(eps(0.0f, 3.0f, kUndefined), 0.0f);         // no common signal: EPS 0
+  EXPECT_EQ(eps(-1.0f, 2.0f, kUndefined), kUndefined);  // 2 (-1) / (1 - 1) has no value
+}
+
+// A negative mean correlation has no EPS: the formula gives -20.5 for rbar -0.47 over
+// 2.5 series (hand: -1.175 / (1 - 1.5 * 0.47)) and divides by 0 at -1 / (n - 1).
+TEST(eps, undefined_for_a_negative_rbar) {
+  EXPECT_EQ(eps(-0.47f, 2.5f, kRbarUndefined), kRbarUndefined);
+  EXPECT_EQ(eps(-0.5f, 3.0f, kRbarUndefined), kRbarUndefined);
+  EXPECT_EQ(eps(-1e-6f, 40.0f, kUndefined), kUndefined);
+  EXPECT_EQ(eps(0.3f, 0.0f, kUndefined), kUndefined);  // no series
 }
 
 TEST(rrbar, undefined_windows) {
@@ -188,6 +198,22 @@ TEST_F(RunrReport, console_and_table) {
             "    serr  0.000  0.333\n"
             "    eps   1.000  0.600\n"
             "    nss     3.0    3.0\n");
+}
+
+// u, -u and v (test_support.h) correlate at -1, 0 and 0: rbar -1/3, where EPS was
+// 3 (-1/3) / (1 - 2/3) = -3. The row holds the marker of an undefined window, which the
+// table writes apart from the field before it and the file as -99.9000.
+TEST_F(RunrReport, negative_rbar_gives_the_undefined_eps) {
+  const Tsi1 tsi1 = make_store(
+      1901, 1960,
+      {{"A", 1901, pattern_u(60)}, {"B", 1901, pattern_u(60, -1.0f)}, {"C", 1901, pattern_v(60)}});
+  const std::vector<RunningRbarRow> rows = run(tsi1, 60, 24, 0);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_NEAR(rows[0].rbar, -1.0 / 3.0, 1e-6);
+  EXPECT_EQ(rows[0].eps, kRbarUndefined);
+  EXPECT_EQ(rows[1].eps, kRbarUndefined);
+  EXPECT_NE(report_.find("    rbar -0.333 -0.333\n"), std::string::npos) << report_;
+  EXPECT_NE(report_.find("    eps  -99.90 -99.90\n"), std::string::npos) << report_;
 }
 
 TEST_F(RunrReport, blocks_of_ten_up_to_fifty_windows) {
