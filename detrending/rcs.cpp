@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 #include "detrending/curve_fit.h"
 #include "detrending/indices.h"
@@ -212,21 +213,21 @@ void RegionalCurve::write_limit_file(std::span<const float> smooth_mean,
 void RegionalCurve::name_title() {
   title_ = field(title_, kTitleLength);
   if (title_.substr(0, 6) == "      ") {
-    title_ = field(
-        std::string(trim_right(io_.commands.data_file)) + " -- no data title line provided --",
-        kTitleLength);
+    title_ = field(std::string(own_name(trim_right(io_.commands.data_file))) +
+                       " -- no data title line provided --",
+                   kTitleLength);
   }
   title_.replace(53, 27, " age-aligned rcs chronology");
 }
 
 // The mean by age and its error series in the chronology, error and run-wide files, ages
-// counted from 1.
+// counted from 1, under an id from the data file's own name (without its folder).
 void RegionalCurve::write_chronology() {
   const TucsonMode mode = tucson_mode(io_.commands.write_mode()).value_or(TucsonMode::iw);
   const std::size_t n = count(length_);
   IndexBlock block{"rcs chronology",
                    mode,
-                   field(field(io_.commands.data_file, 6), 8),
+                   field(field(own_name(trim_right(io_.commands.data_file)), 6), 8),
                    1,
                    mean_,
                    v_.depth.first(n),
@@ -237,12 +238,10 @@ void RegionalCurve::write_chronology() {
     if (mode != TucsonMode::qz) block.titles.push_back(line);
   }
   const int chronology_files[] = {unit::crns, unit::crns_rcs};
-  write_index_block(io_.units, io_.con, unit::out, chronology_files, block);
-  block.what = "rcs error series";
-  block.values = v_.std_error.first(n);
-  block.tag = "err";
   const int error_files[] = {unit::errs, unit::err_rcs};
-  write_index_block(io_.units, io_.con, unit::out, error_files, block);
+  write_index_pair(io_.units, io_.con, unit::out,
+                   {std::move(block), chronology_files, v_.std_error.first(n), error_files},
+                   io_.notes);
 }
 
 void RegionalCurve::indices_by_age() {

@@ -14,6 +14,7 @@ class Console;
 class Units;
 struct Commands;
 struct Icommands;
+struct IndexNotes;
 struct Tsi1;
 
 // The vectors of the mean chronology of the age-aligned set, one value per age row.
@@ -33,6 +34,7 @@ struct RcsIo {
   Commands& commands;
   Units& units;
   Console& con;
+  IndexNotes& notes;  // what the chronology writer has said for the data file
   // Shows the run driver's help text of the given number (8: the pith offset file).
   std::function<void(int)> help;
   // The mean chronology builder for the age-aligned set (data kind "b"): the span is the

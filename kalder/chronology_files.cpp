@@ -1,5 +1,6 @@
 #include "kalder/chronology_files.h"
 
+#include <utility>
 #include <vector>
 
 #include "series/fit_codes.h"
@@ -62,15 +63,13 @@ void write_chronology(Run& run, ChronologyKind kind, std::span<const float> valu
     run.commands.set_header_line(h, line);
     if (mode != TucsonMode::qz) block.titles.push_back(line);
   }
-  // The table file keeps the chronology's values, not its errors.
+  // The table file keeps the chronology's values and true depths, not its errors.
   const std::string table = table_written(run) ? run.prefix + "_tabs.txt" : std::string();
   const int chronology_files[] = {unit::crns, f.run_wide};
-  write_index_block(run.units, run.con, unit::out, chronology_files, block, table);
-  block.what = std::string(f.name) + " error series";
-  block.values = error;
-  block.tag = "err";
   const int error_files[] = {unit::errs, f.run_wide_error};
-  write_index_block(run.units, run.con, unit::out, error_files, block);
+  write_index_pair(run.units, run.con, unit::out,
+                   {std::move(block), chronology_files, error, error_files}, run.index_notes,
+                   table);
 }
 
 void write_table(Run& run) {

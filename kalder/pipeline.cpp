@@ -90,6 +90,7 @@ void read_series(Run& run) {
   if (r.largest_mean) run.largest_mean = *r.largest_mean;
   run.presence = std::move(r.presence);
   run.data_title = r.title;
+  run.index_notes = {};
   run.chronology_id = field(id_stem(run), 6) + field(r.current_id, 8).substr(6, 2);
 
   const SeriesYears& span = run.tsi1.year_row(run.tsi1.count + 1);
@@ -114,7 +115,7 @@ void read_series(Run& run) {
 // A data title and header lines for files that carry none.
 void fill_titles(Run& run) {
   if (run.data_title.substr(0, 6) == "      ") {
-    run.data_title = field(run.prefix + " -- no data title --", 85);
+    run.data_title = field(std::string(own_name(run.prefix)) + " -- no data title --", 85);
   }
   check_header_lines(run);
   for (int h = 1; h <= 3; ++h) run.saved_headers[h - 1] = run.commands.header_line(h);

@@ -39,7 +39,7 @@ void save_indices(Run& run) {
 RcsStageResult regional_curve_stage(Run& run, PlotSession& plots, Rand& rand) {
   for (int h = 1; h <= 3; ++h) run.commands.set_header_line(h, run.saved_headers[h - 1]);
 
-  RcsIo io{run.icommands, run.commands, run.units, run.con, {}, {}, {}};
+  RcsIo io{run.icommands, run.commands, run.units, run.con, run.index_notes, {}, {}, {}};
   io.help = [&run](int number) { helpm(number, run.con); };
   io.mean_by_age = [&run, &plots, &rand](Tsi1& tsi1, const AgeMeanColumns& c) {
     const ChronologyColumns columns{c.depth,     c.segment_length, c.tree_age, c.mean,

@@ -10,6 +10,7 @@
 #include "series/blocks.h"
 #include "series/bootstrap.h"
 #include "series/console.h"
+#include "series/index_block.h"
 #include "series/store.h"
 #include "series/units.h"
 
@@ -47,6 +48,7 @@ struct Run {
   std::string chronology_id = std::string(8, ' ');
   std::string data_title = std::string(85, ' ');
   std::string saved_headers[3];  // copies of the three header lines of `commands`
+  IndexNotes index_notes;        // what the chronology files' writer has said for the file
   int series_with_gaps = 0;
   float largest_mean = 0;
   std::vector<int> presence;  // presence mask left by the series reader

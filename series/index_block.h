@@ -1,8 +1,10 @@
-// A chronology or error series written in the index records (tucson index or mib pex) to
-// the files that collect such blocks. The records hold values from -0.999 to 9.989 and
-// sample depths up to 999: a block that does not fit is left out of every file, with a
-// warning, rather than written as asterisks or as a value that reads back as another value
-// or as the fill that ends a series.
+// A chronology and its error series written in the index records (tucson index or mib pex)
+// to the files that collect such blocks. The records hold values from -0.999 to 9.989 and
+// sample depths up to 999. A chronology or error series with a value that does not fit is
+// left out of every file together with its twin, with a warning, rather than written as
+// asterisks or as a value that reads back as another value or as the fill that ends a
+// series; the files of the two then still pair block for block. A sample depth above 999
+// is written as 999, and said once per data file.
 #pragma once
 
 #include <optional>
@@ -19,7 +21,7 @@ class Console;
 class Units;
 
 struct IndexBlock {
-  std::string what;  // what the series is, for the warning ("raw chronology")
+  std::string what;  // what the series is, for the messages ("raw chronology")
   TucsonMode mode = TucsonMode::iw;
   std::string id;
   int first_year = 0;
@@ -29,11 +31,33 @@ struct IndexBlock {
   std::vector<std::string> titles;  // title records written before the series (none: qz)
 };
 
-// Writes the block to every unit of `targets`, or, when a value or depth does not fit the
-// index records, to none of them: the console and the general output file (`report`, when
-// open) then say which files go without it, the first value that does not fit with its year,
-// and, when `kept_in` is given, the file that keeps its values. True when written.
-bool write_index_block(Units& units, Console& con, int report, std::span<const int> targets,
-                       const IndexBlock& block, std::string_view kept_in = {});
+// A chronology block and the units it goes to, with its error series, written under the
+// same id, years, sample depth and title records with the kind tag "err".
+struct IndexPair {
+  IndexBlock chronology;
+  std::span<const int> files;
+  std::span<const float> error;
+  std::span<const int> error_files;
+};
+
+// What the writer has said for the data file in hand; a new data file starts afresh.
+struct IndexNotes {
+  bool depth_capped = false;  // depths above 999 written as 999
+};
+
+// The first position whose sample depth the three columns of the index records cannot
+// hold (above 999), or nothing. Depths that the writer replaces by 1 (the first below 1)
+// are not looked at.
+std::optional<std::size_t> depth_above_records(std::span<const int> depth);
+
+// Writes the chronology and then its error series to their units, or, when a value of
+// either does not fit the index records, neither of them: the console and the general
+// output file (`report`, when open) then say which files go without them, the first value
+// that does not fit with its year, and, when `kept_in` is given, the file that keeps the
+// chronology's values. Depths above 999 are written as 999; the first time in a data file
+// (`notes`) the console and the report say so with the first such year and its depth, and
+// that `kept_in` keeps the true depths. True when written.
+bool write_index_pair(Units& units, Console& con, int report, const IndexPair& pair,
+                      IndexNotes& notes, std::string_view kept_in = {});
 
 }  // namespace dendro

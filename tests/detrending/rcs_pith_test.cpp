@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "series/blocks.h"
+#include "series/index_block.h"
 #include "series/stop.h"
 #include "series/store.h"
 #include "series/units.h"
@@ -32,7 +33,7 @@ struct PithRun {
 
   std::vector<int> run(const std::string& answers) {
     test::TestConsole tc(answers);
-    RcsIo io{icommands, commands, units, tc.con, {}, {}, {}};
+    RcsIo io{icommands, commands, units, tc.con, notes, {}, {}, {}};
     io.help = [this](int page) { help_pages.push_back(page); };
     try {
       std::vector<int> p = pith_offsets(tsi1, io);
@@ -50,6 +51,7 @@ struct PithRun {
   Icommands icommands;
   Commands commands;
   Units units;
+  IndexNotes notes;
   std::vector<int> help_pages;
   std::string console;
 };

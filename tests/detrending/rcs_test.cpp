@@ -12,6 +12,7 @@
 #include "series/blocks.h"
 #include "series/console.h"
 #include "series/fit_codes.h"
+#include "series/index_block.h"
 #include "series/store.h"
 #include "series/text.h"
 #include "series/units.h"
@@ -58,7 +59,7 @@ class RcsRun {
 
   void run(const std::string& answers = "") {
     test::TestConsole tc(answers);
-    RcsIo io{icommands, commands, units, tc.con, {}, {}, {}};
+    RcsIo io{icommands, commands, units, tc.con, notes, {}, {}, {}};
     io.help = [this](int page) { help_pages.push_back(page); };
     io.mean_by_age = [this](Tsi1& t, const AgeMeanColumns& c) { arithmetic_mean(t, c); };
     io.plots.page = [this](const ChronologyPlot& p, int&) {
@@ -90,6 +91,7 @@ class RcsRun {
   Icommands icommands;
   Commands commands;
   Units units;
+  IndexNotes notes;
   std::string title = std::string(85, ' ');
   std::vector<float> curve = std::vector<float>(kMaxYears, 0.0f);
   std::vector<int> depth = std::vector<int>(kMaxYears, 0);

@@ -17,6 +17,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+std::vector<std::string> split(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
 // The index records hold thousandths from -999 to 9989 and depths up to 999.
 TEST(index_misfit, values_and_depths_at_the_ends_of_their_fields) {
   const std::vector<int> depth{1, 999, 3};
@@ -43,10 +50,14 @@ class IndexBlockFiles : public ::testing::Test {
     units.create(unit::out, path("out.txt"));
     units.create(unit::crns, path("crns.txt"));
     units.create(unit::crns_raw, path("crns_raw.txt"));
+    units.create(unit::errs, path("errs.txt"));
+    units.create(unit::err_raw, path("crns_raw_err.txt"));
   }
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
   std::string read(const std::string& name) {
-    for (int u : {unit::out, unit::crns, unit::crns_raw}) units.close(u);
+    for (int u : {unit::out, unit::crns, unit::crns_raw, unit::errs, unit::err_raw}) {
+      units.close(u);
+    }
     std::ifstream in(path(name));
     std::ostringstream s;
     s << in.rdbuf();
@@ -56,7 +67,9 @@ class IndexBlockFiles : public ::testing::Test {
     block.values = values;
     block.depth = depth;
     const int targets[] = {unit::crns, unit::crns_raw};
-    return write_index_block(units, con, unit::out, targets, block, kept_in);
+    const int error_targets[] = {unit::errs, unit::err_raw};
+    return write_index_pair(units, con, unit::out, {block, targets, error, error_targets}, notes,
+                            kept_in);
   }
 
   fs::path dir_;
@@ -64,11 +77,13 @@ class IndexBlockFiles : public ::testing::Test {
   std::istringstream in;
   std::ostringstream console;
   Console con{in, console};
+  IndexNotes notes;
   std::vector<int> depth{2, 3};
+  std::vector<float> error{0.125f, 0.5f};
   IndexBlock block{"raw chronology", TucsonMode::iw, "site01", 1997, {}, {}, "raw", {"title"}};
 };
 
-TEST_F(IndexBlockFiles, a_block_that_fits_goes_to_every_file_with_its_titles) {
+TEST_F(IndexBlockFiles, a_pair_that_fits_goes_to_every_file_with_its_titles) {
   EXPECT_TRUE(write({1.5f, 0.25f}));
   EXPECT_EQ(console.str(), "");
   // gfortran: write(*,'(a6,i4,10(i4,i3),2x,a)') 'site01', 1997, (9990, 0, j=1,7),
@@ -78,29 +93,74 @@ TEST_F(IndexBlockFiles, a_block_that_fits_goes_to_every_file_with_its_titles) {
       "raw\n";
   EXPECT_EQ(read("crns_raw.txt"), expected);
   EXPECT_EQ(read("crns.txt"), expected);
+  // The error series under the same id, years, depths and titles, tagged "err".
+  const std::string errors =
+      "title\nsite0119979990  09990  09990  09990  09990  09990  09990  0 125  2 500  39990  0  "
+      "err\n";
+  EXPECT_EQ(read("errs.txt"), errors);
+  EXPECT_EQ(read("crns_raw_err.txt"), errors);
   EXPECT_EQ(read("out.txt"), "");
 }
 
-TEST_F(IndexBlockFiles, a_block_that_does_not_fit_goes_nowhere_and_says_so) {
+TEST_F(IndexBlockFiles, a_chronology_that_does_not_fit_leaves_out_its_error_series_too) {
   EXPECT_FALSE(write({1.5f, 13.055f}, "site_tabs.txt"));
-  const std::string warning = " *** the raw chronology is not written to " + path("crns.txt") +
-                              " and " + path("crns_raw.txt") +
+  const std::string warning = " *** the raw chronology and its error series are not written to " +
+                              path("crns.txt") + ", " + path("crns_raw.txt") + ", " +
+                              path("errs.txt") + " and " + path("crns_raw_err.txt") +
                               ":\n     its value 13.055 in 1998 does not fit the index records "
                               "(-0.999 to 9.989)\n     its values are kept in site_tabs.txt\n";
   EXPECT_EQ(console.str(), warning);
   EXPECT_EQ(read("out.txt"), warning);
-  EXPECT_EQ(read("crns.txt"), "");
-  EXPECT_EQ(read("crns_raw.txt"), "");
+  for (const char* name : {"crns.txt", "crns_raw.txt", "errs.txt", "crns_raw_err.txt"}) {
+    EXPECT_EQ(read(name), "") << name;
+  }
 }
 
-TEST_F(IndexBlockFiles, a_depth_that_does_not_fit) {
-  depth = {2, 1200};
+TEST_F(IndexBlockFiles, an_error_series_that_does_not_fit_leaves_out_its_chronology_too) {
+  error = {0.125f, -1.25f};
   EXPECT_FALSE(write({1.5f, 1.0f}));
   EXPECT_NE(
       console.str().find(
-          "\n     its sample depth 1200 in 1998 does not fit the index records (at most 999)\n"),
-      std::string::npos);
+          "\n     its error -1.250 in 1998 does not fit the index records (-0.999 to 9.989)\n"),
+      std::string::npos)
+      << console.str();
   EXPECT_EQ(console.str().find("kept"), std::string::npos);
+  for (const char* name : {"crns.txt", "crns_raw.txt", "errs.txt", "crns_raw_err.txt"}) {
+    EXPECT_EQ(read(name), "") << name;
+  }
+}
+
+// Depths above 999 are written as 999 and said once, at the first such year.
+TEST_F(IndexBlockFiles, depths_above_999_are_written_as_999_and_said_once) {
+  depth = {1200, 1004};
+  EXPECT_TRUE(write({1.5f, 1.0f}, "site_tabs.txt"));
+  const std::string note =
+      " *** sample depths above 999 are written as 999 in the chronology and error files:\n"
+      "     the raw chronology's sample depth is 1200 in 1997\n"
+      "     the true depths are kept in site_tabs.txt\n";
+  EXPECT_EQ(console.str(), note);
+  // A second pair of the same data file is written without a second note.
+  block.what = "standard chronology";
+  EXPECT_TRUE(write({1.25f, 1.0f}, "site_tabs.txt"));
+  EXPECT_EQ(console.str(), note);
+  EXPECT_EQ(read("out.txt"), note);
+  // 1997 and 1998 fill slots 8 and 9 (columns 60-73): i4 values, i3 depths capped at 999.
+  const std::vector<std::string> lines = split(read("crns.txt"));
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[3].substr(59, 14), "12509991000999");
+  for (const std::string& line : split(read("errs.txt"))) {
+    if (line == "title") continue;
+    EXPECT_EQ(line.substr(63, 3), "999") << line;
+  }
+}
+
+TEST(depth_above_records, first_depth_beyond_three_columns) {
+  EXPECT_FALSE(depth_above_records(std::vector<int>{1, 999, 0}));
+  EXPECT_EQ(depth_above_records(std::vector<int>{1, 1000, 1004}), 1u);
+  EXPECT_EQ(depth_above_records(std::vector<int>{1500}), 0u);
+  // The writer puts 1 for every value when the first depth is below 1.
+  EXPECT_FALSE(depth_above_records(std::vector<int>{0, 5000}));
+  EXPECT_FALSE(depth_above_records({}));
 }
 
 }  // namespace
