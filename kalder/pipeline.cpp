@@ -183,6 +183,30 @@ void tag_index_chronology(Run& run, std::string_view kind) {
   }
 }
 
+// Tells on the console and in the general output file which series a batch detail file
+// gives a code of their own for a stage, in place of the log file's option.
+void note_detail_codes(Run& run, std::string_view stage, std::string_view column, int option,
+                       const std::vector<int>& codes) {
+  const std::vector<std::string> note =
+      detail_code_note(detail_file_name(run.prefix), stage, column, option, codes);
+  if (note.empty()) return;
+  run.con.say("");
+  write_out(run, "");
+  for (const std::string& line : note) {
+    run.con.say(line);
+    write_out(run, line);
+  }
+}
+
+// The detail file's codes that differ from the last detrending pass's option `option`.
+std::vector<int> own_detrending_codes(const std::vector<int>& detail_codes, int option) {
+  std::vector<int> own;
+  for (int code : detail_codes) {
+    if (takes_series_code(code, option)) own.push_back(code);
+  }
+  return own;
+}
+
 // The transformation of the measurements (option 3), with its series file.
 void transform_series(Run& run) {
   if (run.icommands[opt::transformation] <= 0) return;
@@ -229,30 +253,6 @@ std::vector<int> batch_detail_codes(Run& run) {
   if (!run.commands.batch_run()) return codes;
   for (int i = 1; i <= run.tsi1.count; ++i) codes.push_back(run.tsi1.year_row(i).idt);
   return codes;
-}
-
-// Tells on the console and in the general output file which series a batch detail file
-// gives a code of their own for a stage, in place of the log file's option.
-void note_detail_codes(Run& run, std::string_view stage, std::string_view column, int option,
-                       const std::vector<int>& codes) {
-  const std::vector<std::string> note =
-      detail_code_note(detail_file_name(run.prefix), stage, column, option, codes);
-  if (note.empty()) return;
-  run.con.say("");
-  write_out(run, "");
-  for (const std::string& line : note) {
-    run.con.say(line);
-    write_out(run, line);
-  }
-}
-
-// The detail file's codes that differ from the last detrending pass's option `option`.
-std::vector<int> own_detrending_codes(const std::vector<int>& detail_codes, int option) {
-  std::vector<int> own;
-  for (int code : detail_codes) {
-    if (takes_series_code(code, option)) own.push_back(code);
-  }
-  return own;
 }
 
 // Both detrending passes; false when the first detrending option is 0 (no detrending).

@@ -36,6 +36,17 @@ TEST(unanswered_questions, endless_blank_lines_end_the_run_quickly) {
   EXPECT_FALSE(box.exists("kalder_files.txt"));
 }
 
+#ifdef PELLIFORM_PATH
+TEST(unanswered_questions, endless_blank_lines_end_a_pelliform_run_too) {
+  Sandbox box;
+  // A blank data file name is refused with a pause, round after round.
+  const RunResult r = box.run(PELLIFORM_PATH, blank_lines(200000));
+  EXPECT_EQ(r.status, kEndOfInputStatus) << r.output.substr(0, 2000);
+  EXPECT_NE(r.output.find(kEndOfInput), std::string::npos);
+  EXPECT_EQ(occurrences(r.output, "There was an error reading your entry."), 101);
+}
+#endif
+
 TEST(unanswered_questions, blanks_at_the_stop_question_end_the_run_after_three) {
   // cana7rw.rwl's series NOJ045C has a negative default curve: "n" keeps it, a blank
   // goes on, and blank lines follow for ever.
