@@ -169,6 +169,11 @@ void DetrendPass::detrend_series(int i) {
   }
 }
 
+bool takes_series_code(int code, int option) {
+  return code != fit::none && code != option && code != fit::regional_curve &&
+         changes_fit_to(code) && !window_code(code);
+}
+
 void DetrendPass::take_series_code(Current& s) {
   if (count(s.i) > series_codes_.size()) return;
   const int code = series_codes_[at(s.i)];

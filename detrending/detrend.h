@@ -48,6 +48,9 @@ bool stop_confirmed(Console& con);
 // pass's option for that series; 0 (and -2, which a regional curve run leaves) keeps the
 // pass's option, and so does a code that fits no curve of its own or a running-median or
 // lowess code, whose window the detail file does not keep (with a note).
+// True when a series' code from `series_codes` takes the place of the pass option `option`.
+bool takes_series_code(int code, int option);
+
 void detrend(Tsi1& tsi1, const Icommands& icommands, Commands& commands, Units& units, Console& con,
              StatsTable& stats, DetrendingPass pass, const DetrendPlots& plots = {},
              std::span<const int> plot_vector = {}, std::span<const int> series_codes = {});

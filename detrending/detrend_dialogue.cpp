@@ -22,6 +22,7 @@ namespace dendro {
 namespace {
 
 constexpr std::size_t kAnswerWidth = 10;
+constexpr int kBlanksTaken = 3;  // blank answers in a row that confirm the stop
 
 // The smoothers the dialogue offers, before the curve-fit codes.
 constexpr const char* kSmootherList[] = {
@@ -33,9 +34,13 @@ constexpr const char* kSmootherList[] = {
 }  // namespace
 
 bool stop_confirmed(Console& con) {
-  for (;;) {
+  // A blank is asked again, as a slip of the Return key should not end the run; but
+  // kBlanksTaken blanks in a row (a script feeding blank lines) are meant: the run ends.
+  for (int blanks = 1;; ++blanks) {
     const Meaning m = con.ask_yes_no("is that what you really want? y/n", Meaning::blank);
     if (m != Meaning::blank) return m != Meaning::no;
+    if (blanks == kBlanksTaken) return true;
+    con.again();
   }
 }
 
@@ -61,10 +66,10 @@ DetrendPass::Decision DetrendPass::show_and_ask(Current& s) {
     if (m == Meaning::help) {
       write_code_list();
       // A curve that went negative cannot stand: the question comes again.
-      if (s.unresolved) continue;
-      return Decision::accept;
+      if (!s.unresolved) return Decision::accept;
     }
     if (m == Meaning::yes) return change_option(s);
+    con_.again();
   }
 }
 
@@ -126,7 +131,8 @@ DetrendPass::Decision DetrendPass::change_option(Current& s) {
 }
 
 int DetrendPass::ask_alpha() {
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con_.again();
     con_.say("");
     con_.say("a super smoother alpha = 9 is");
     con_.say("for a very stiff local fit. reduce");
@@ -140,7 +146,8 @@ int DetrendPass::ask_alpha() {
 }
 
 int DetrendPass::ask_window(const Current& s) {
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con_.again();
     if (s.code == fit::running_median) {
       con_.say("enter the new median window width");
       con_.say("fixed width: a positive odd integer >2");

@@ -175,7 +175,8 @@ RegionalCurve::Decision RegionalCurve::inspect() {
         Meaning::yes) {
       truncate();
     }
-    for (;;) {
+    for (int round = 0;; ++round) {
+      if (round > 0) io_.con.again();
       const Meaning m = io_.con.ask("change curve fit? y/<n>/h", 1)
                             .meaning({.help = true, .yes_no = true, .blank = Meaning::no});
       if (m == Meaning::help) {
@@ -242,7 +243,8 @@ bool RegionalCurve::change_option() {
 
 int RegionalCurve::ask_window() {
   const int n = fit_length_;
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) io_.con.again();
     if (option_ == fit::running_median) {
       io_.con.say("enter the new median window width");
       io_.con.say("fixed width: a positive odd integer >2");

@@ -79,6 +79,7 @@ std::string ask_format(RcsIo& io) {
     const Answer a = io.con.ask("data format (h to help, <ret> = free form)", kNameWidth);
     if (a.meaning({.help = true}) == Meaning::help) {
       snoop(io.units, unit::series, io.con, kSnoopWidthKalder);
+      io.con.again();
       continue;
     }
     return a.blank() ? std::string() : std::string(trim_right(a.text));
@@ -94,6 +95,7 @@ std::vector<int> dialogue_offsets(Tsi1& tsi1, RcsIo& io) {
     name = a.text;
     if (io.units.open_old(unit::series, name)) break;
     io.con.say("*** error opening rcs pith offset file: " + name);
+    io.con.again();
   }
   if (io.help) io.help(8);
   snoop(io.units, unit::series, io.con, kSnoopWidthKalder);
@@ -227,7 +229,8 @@ void reformat_offsets(RcsIo& io, const std::string& name) {
 
 long long ask_integer(Console& con, std::string_view question,
                       const std::function<bool(long long)>& accepted) {
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con.again();
     const std::optional<long long> v = con.ask(question, kNameWidth).integer();
     if (v && accepted(*v)) return *v;
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <istream>
+#include <map>
 #include <optional>
 #include <ostream>
 
@@ -132,6 +133,23 @@ DetailRead read_detail(Units& units, std::string_view prefix, Tsi1& tsi1, Consol
   units.close(unit::series);
   if (!result.ok) failure_notice(console);
   return result;
+}
+
+std::vector<std::string> detail_code_note(std::string_view file, std::string_view stage,
+                                          std::string_view column, int option,
+                                          const std::vector<int>& codes) {
+  if (codes.empty()) return {};
+  std::map<int, int> counts;
+  for (int code : codes) ++counts[code];
+  std::string listed;
+  for (const auto& [code, n] : counts) {
+    listed += (listed.empty() ? "" : ", ") + std::to_string(code) + " (" + std::to_string(n) + ")";
+  }
+  return {" *** batch detail file " + std::string(file) + ": the " + std::string(stage) + " of " +
+              std::to_string(codes.size()) + " series",
+          " *** follows their own codes there, not the log file's option " +
+              std::to_string(option) + ": codes " + listed,
+          " *** to change them, edit the " + std::string(column) + " column of that file"};
 }
 
 }  // namespace dendro

@@ -7,6 +7,7 @@
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "series/blocks.h"
 #include "series/console.h"
@@ -47,5 +48,14 @@ DetailRead read_detail(std::istream& in, Tsi1& tsi1, int max_series = kMaxSeries
 // goes on.
 DetailRead read_detail(Units& units, std::string_view prefix, Tsi1& tsi1, Console& console,
                        int max_series = kMaxSeriesKalder);
+
+// The note of a batch run whose detail file gives `taken` series (codes: each series' own
+// code, in series order) a code other than the log file's option `option` for one stage
+// (`stage`, such as "second detrending"; `column`, the file's column head of the code): how
+// many series, their codes with the count of each, and the file where they are changed.
+// Nothing when no series is listed.
+std::vector<std::string> detail_code_note(std::string_view file, std::string_view stage,
+                                          std::string_view column, int option,
+                                          const std::vector<int>& codes);
 
 }  // namespace dendro

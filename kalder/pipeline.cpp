@@ -184,12 +184,46 @@ void tag_index_chronology(Run& run, std::string_view kind) {
   }
 }
 
+// Tells on the console and in the general output file which series a batch detail file
+// gives a code of their own for a stage, in place of the log file's option.
+void note_detail_codes(Run& run, std::string_view stage, std::string_view column, int option,
+                       const std::vector<int>& codes) {
+  const std::vector<std::string> note =
+      detail_code_note(detail_file_name(run.prefix), stage, column, option, codes);
+  if (note.empty()) return;
+  run.con.say("");
+  write_out(run, "");
+  for (const std::string& line : note) {
+    run.con.say(line);
+    write_out(run, line);
+  }
+}
+
+// The detail file's codes that differ from the last detrending pass's option `option`.
+std::vector<int> own_detrending_codes(const std::vector<int>& detail_codes, int option) {
+  std::vector<int> own;
+  for (int code : detail_codes) {
+    if (takes_series_code(code, option)) own.push_back(code);
+  }
+  return own;
+}
+
 // The transformation of the measurements (option 3), with its series file.
 void transform_series(Run& run) {
   if (run.icommands[opt::transformation] <= 0) return;
   banner_line(run,
               "|==================== transformed data statistical analyses "
               "===================|");
+  if (run.commands.batch_run()) {
+    // Above 3 the code is the power that the power transformation (option 4) fitted before.
+    const int option = run.icommands[opt::transformation];
+    std::vector<int> own;
+    for (int i = 1; i <= run.tsi1.count; ++i) {
+      const int code = run.tsi1.year_row(i).itn;
+      if (code != option && !(option == transform_code::power && code > 3)) own.push_back(code);
+    }
+    note_detail_codes(run, "transformation", "itn", option, own);
+  }
   trnfrm(run.tsi1, run.stats, run.tsi2, run.icommands, run.commands, run.units, run.con,
          stage_plot_layer(run.plots, run.icommands, run.commands));
   save_series(run, "_trn.txt", "  trn", 81, "trn");
@@ -239,6 +273,9 @@ bool detrend_series(Run& run) {
   // (the last pass's) drive the last pass.
   const std::vector<int> detail_codes = batch_detail_codes(run);
   const int last_pass = second == fit::none ? 1 : 2;
+  note_detail_codes(run, last_pass == 1 ? "first detrending" : "second detrending", "idt",
+                    last_pass == 1 ? first : second,
+                    own_detrending_codes(detail_codes, last_pass == 1 ? first : second));
   for (int pass = 1; pass <= last_pass; ++pass) {
     const int option = pass == 1 ? first : second;
     banner_line(run, pass == 1 ? "|------------------------ results of first detrending "

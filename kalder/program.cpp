@@ -90,6 +90,7 @@ Step start_prompt(Run& run, int which) {
     if (which == 1) close_run_wide_files(run, true);
     bail_out();
   }
+  run.con.again();  // an information page, then the prompt again
   if (which == 1) {
     if (m == Meaning::help) info(1, run.con);
     return Step::start2;
@@ -168,6 +169,7 @@ Step file_names_question(Run& run) {
   const Answer a = run.con.read_name();
   const Meaning m = a.meaning({.quit = true, .help = true, .back = true, .whole_word = true});
   if (m == Meaning::quit) bail_out();
+  if (m == Meaning::back || m == Meaning::help) run.con.again();
   if (m == Meaning::back) return Step::start1;
   if (m == Meaning::help) {
     helpm(2, run.con);
@@ -183,11 +185,24 @@ Step file_names_question(Run& run) {
     run.con.say("");
     run.con.say("*** file not found:  " + name);
     run.con.say(kListWanted);
+    run.con.again();
     return Step::file_names;
   }
   run.con.say("");
   run.con.say(name_field(name) + " opened");
-  return read_file_names(run, name) ? Step::count_line : Step::file_names;
+  if (read_file_names(run, name)) return Step::count_line;
+  run.con.again();
+  return Step::file_names;
+}
+
+// True when the typed name is a data file; otherwise says which file is missing.
+bool typed_file_exists(Run& run, const std::string& typed) {
+  const std::string name(trim_right(typed));
+  if (file_exists(name)) return true;
+  run.con.say("");
+  run.con.say("*** data file not found:  " + name);
+  run.con.say("*** type the name of an existing data file, or <ret> when done");
+  return false;
 }
 
 // Names typed at the console, stored in "kalder_files.txt"; false sends the user back to
@@ -212,6 +227,7 @@ bool typed_names(Run& run) {
     if (m == Meaning::back) {
       if (names.empty()) {
         run.units.close(unit::file_names, true);
+        run.con.again();
         return false;
       }
       names.pop_back();  // the next name typed replaces the last one
@@ -222,9 +238,12 @@ bool typed_names(Run& run) {
       run.con.say("");
       run.con.say("*** no data file names entered ***");
       run.units.close(unit::file_names, true);
+      run.con.again();
       return false;
     }
-    refused_name(run, names, a.text);  // a refused name is typed again
+    // A name that is no data file, or that shares its output prefix with one typed
+    // before, is typed again, before any file of the run is written.
+    if (!typed_file_exists(run, a.text) || refused_name(run, names, a.text)) run.con.again();
   }
   for (const auto& n : names) run.units.write(unit::file_names, n);
   run.units.close(unit::file_names);
@@ -246,6 +265,7 @@ Step title_question(Run& run) {
   run.con.prompt("==> ");
   const Answer a = run.con.read(80);
   const Meaning m = a.meaning({.help = true, .back = true, .whole_word = true});
+  if (m == Meaning::back || m == Meaning::help) run.con.again();
   if (m == Meaning::back) {
     run.units.close(unit::file_names);
     return Step::file_names;
@@ -284,6 +304,7 @@ YesNoAnswer ask_yes_no(Run& run, const YesNoQuestion& q) {
   const Answer a = run.con.ask(q.text, 1).or_quit();
   const Meaning m = a.meaning({.help = true, .back = true, .yes_no = true, .blank = q.blank_means});
   if (m == Meaning::help) helpm(q.help, run.con);
+  if (m != Meaning::yes && m != Meaning::no) run.con.again();
   const char letter = a.blank() ? (q.blank_means == Meaning::yes ? 'y' : 'n') : a.first();
   return {m, letter, m == Meaning::back ? q.back : q.here};
 }

@@ -48,7 +48,8 @@ std::span<float> values_of(Run& run, int i, const SeriesSpan& s) {
 
 // Asks until an integer from low to high is typed.
 int ask_between(Console& con, std::string_view question, int low, int high) {
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con.again();
     const std::optional<long long> v = con.ask(question, kNumberWidth).integer();
     if (v && *v >= low && *v <= high) return static_cast<int>(*v);
   }
@@ -59,7 +60,8 @@ void change_settings(Console& con, ReleaseSettings& settings, char& prefilter) {
   settings.window = ask_between(con, "running mean window width (5-50)", 5, 50);
   settings.percent = ask_between(con, "percent growth change threshold (5-200)", 5, 200);
   settings.errors = ask_between(con, "standard error threshold (0-5)", 0, 5);
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con.again();
     const Meaning m = con.ask_yes_no("prefilter with 3-point binomial? y/<n>", Meaning::no);
     if (m == Meaning::no) {
       prefilter = 'N';

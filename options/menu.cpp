@@ -85,7 +85,10 @@ void menu(Icommands& icommands, Commands& commands, Console& con) {
     const Answer a = con.ask(" enter the option to change (<ret> = go)", 8).or_quit();
     if (a.blank()) return;
     std::optional<long long> k = a.integer();
-    if (!k || *k < 0) continue;
+    if (!k || *k < 0) {
+      con.again();
+      continue;
+    }
     if (*k == 0) return;
     query(static_cast<int>(std::min<long long>(*k, kNoOption)), icommands, commands, con);
     con.say(menu_text(icommands, commands));

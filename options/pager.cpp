@@ -81,7 +81,7 @@ class Pager {
       if (count_ % kPage != 0) continue;
       con_.say("");
       con_.prompt(" more <ret>, read to end <e>, return to main program <m> ");
-      answer = con_.read(1).first();
+      answer = con_.read_page_answer(1).first();
       if (answer == 'm' || answer == 'M') {
         units_.rewind(unit_);
         end_message();
@@ -106,7 +106,9 @@ class Pager {
     con_.say("");
     con_.prompt(" more <ret> or return to main program <m> ");
     const char again = con_.read(1).first();
-    return again == 'm' || again == 'M';
+    if (again == 'm' || again == 'M') return true;
+    con_.again();  // the same listing and question once more
+    return false;
   }
 };
 
@@ -159,6 +161,7 @@ std::string openit(Units& units, Console& con, char kind, int unit) {
     if (!name.empty() && open_as(units, k, unit, name)) return name;
     con.say("");
     con.say(" *** file cannot be opened. try again or bailout ***");
+    con.again();
   }
 }
 

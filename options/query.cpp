@@ -111,7 +111,8 @@ class Dialogue {
   // Asks until the answer is accepted; "/" stops the program, end of input too (inside
   // the console).
   int ask(const Numeric& q) {
-    for (;;) {
+    for (int round = 0;; ++round) {
+      if (round > 0) con_.again();
       for (std::size_t k = 0; k + 1 < q.lines.size(); ++k) con_.say(q.lines[k]);
       Answer a = con_.ask(q.lines.back(), kNumberWidth).or_quit();
       const Meaning m = a.meaning({.help = q.help});
@@ -132,7 +133,8 @@ class Dialogue {
   // again.
   void yes_no(std::string_view question, OptionElement element) {
     ic_[element] = 0;
-    for (;;) {
+    for (int round = 0;; ++round) {
+      if (round > 0) con_.again();
       const Meaning m = con_.ask_yes_no(" " + std::string(question), Meaning::no);
       if (m == Meaning::no) return;
       if (m == Meaning::yes) {
@@ -287,7 +289,8 @@ bool Dialogue::detrending_parameter(int c, OptionElement element) {
   }
   // The code is in the table already: the parameter's rule follows it.
   const auto accept = takes(element);
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con_.again();
     for (std::size_t k = 0; k + 1 < lines.size(); ++k) con_.say(lines[k]);
     const Answer a = con_.ask(lines.back(), kNumberWidth).or_quit();
     if (a.blank()) return false;
@@ -302,7 +305,8 @@ bool Dialogue::detrending_parameter(int c, OptionElement element) {
 void Dialogue::first_detrending() {
   heading({"first tree-ring detrending option:"});
   std::vector<std::string> lines = detrending_list(true);
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con_.again();
     const int c = ask({lines, "", true, takes(opt::first_detrending)});
     ic_[opt::first_detrending] = c;
     // Regional curve standardization needs a curve for its age-aligned mean.
@@ -320,7 +324,8 @@ void Dialogue::second_detrending() {
                ? "rcs growth curve option (/ to exit, h for help):"
                : "second detrending option (/ to exit, h for help):"});
   std::vector<std::string> lines = detrending_list(false);
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con_.again();
     const int c = ask({lines, "", true, takes(opt::second_detrending)});
     if (const auto refusal = detrending_refusal(5, c, ic_[opt::first_detrending])) {
       con_.say("");
@@ -448,6 +453,7 @@ void Dialogue::mask() {
     const Answer a = con_.ask(question("site-tree-core mask"), kMaskWidth).or_quit();
     if (a.meaning({.help = true}) == Meaning::help) {
       helpq(option_, con_);
+      con_.again();
       continue;
     }
     commands_.set_mask(a.text);
@@ -535,6 +541,10 @@ void Dialogue::release_parameters(int method) {
     con_.say(p.lines[0]);
     const Answer a = con_.ask(p.lines[1], kNumberWidth);
     const Meaning m = a.meaning({.help = true});
+    // Every answer but one taken moves the dialogue nowhere new.
+    if (m != Meaning::value || !a.integer() || !between(*a.integer(), p.low, p.high)) {
+      con_.again();
+    }
     if (m == Meaning::help) {
       helpq(option_, con_);
       continue;

@@ -92,6 +92,7 @@ int ask_spline_option(EngineRun& run) {
     con.say(row.write("Age-dependent spline stabilization", " 1"));
     con.say(row.write("Smoothing spline (percent N cutoff)", "<-9"));
     con.prompt(Layout("(a,t39,a,t50,'==> ')").write("Smoothing spline (fixed Yrs cutoff)", ">+9"));
+    if (round > 0) con.again();
     const Answer answer = con.read(10).or_quit();
     if (answer.blank()) return 0;
     const auto code = answer.integer();
@@ -145,6 +146,7 @@ bool spline_pass(EngineRun& run, std::span<const float> stabilised, std::vector<
         again = true;
       } else {
         run.con().say("Y or <RET> for Yes or N for no, okay?");
+        run.con().again();
       }
     }
     if (!again) break;

@@ -115,7 +115,8 @@ void dathlp(Console& con, Units& units, int unit) {
   con.say("");
   con.say("Select a file type to see an example.");
   // Each pass reads one answer, so the end of the input ends the loop.
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con.again();  // a file type shown, or a snoop: the menu again
     menu(con);
     long long choice = 0;
     try {

@@ -36,7 +36,8 @@ void show_menu(Console& con) {
 // for the first item; nothing when the item is not an integer.
 std::optional<long long> free_integer(Console& con, const char* question) {
   con.prompt(prompt_line50(question));
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con.again();
     const std::vector<std::string> items = list_items(con.read_line());
     if (!items.empty()) return list_integer(items.front());
   }
@@ -44,7 +45,8 @@ std::optional<long long> free_integer(Console& con, const char* question) {
 
 // The header-line count; an answer that is not a number is asked for again.
 long long header_lines(Console& con) {
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con.again();
     con.say("Enter number of file header lines to skip");
     con.say("before reading data or columns. If none then");
     if (std::optional<long long> n = free_integer(con, "enter a zer[0] for none")) return *n;
@@ -147,6 +149,7 @@ LoadStatus loaddat(Console& con, Units& units, int unit, SeriesSet& set) {
     }
     if (*choice == help) {
       dathlp(con, units, unit);
+      con.again();
       continue;
     }
     if (*choice < help || *choice > multiple_columns) {
@@ -154,6 +157,7 @@ LoadStatus loaddat(Console& con, Units& units, int unit, SeriesSet& set) {
       // The file starts again from its first record, so that records skipped for a
       // refused choice are not lost to the next one.
       units.rewind(unit);
+      con.again();
       continue;
     }
     const LoadStatus status = read_format(static_cast<int>(*choice), in, con, set);

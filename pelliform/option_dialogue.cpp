@@ -113,7 +113,8 @@ std::optional<int> rcs_window(PelliformRun& run, bool medians) {
 bool rcs_menu(PelliformRun& run) {
   Console& con = run.con;
   // Each pass reads an answer, so the end of the input ends the loop.
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con.again();
     con.say("");
     con.say("Select RCS curve fit options:");
     con.say("");
@@ -164,7 +165,8 @@ void index_question(PelliformRun& run) {
   run.args.index_mode = 0;
   run.args.power_transform = 0;
   // Each pass reads an answer, so the end of the input ends the loop.
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) run.con.again();
     const Answer c = ask50(run.con, "Compute Indices by [R]atios or residual[S]", 1);
     if (c.letter('r')) {
       run.report("TREE-RING INDICES ARE CALCULATED AS RATIOS OF EXPECTED GROWTH");
@@ -188,7 +190,8 @@ void index_question(PelliformRun& run) {
 void curve_fit_question(PelliformRun& run) {
   EngineArgs& a = run.args;
   // Each pass reads an answer, so the end of the input ends the loop.
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) run.con.again();
     general_menu(run);
     const Answer answer = run.con.read(kAnswerWidth).or_quit();
     const std::optional<long long> typed =
@@ -227,7 +230,8 @@ void curve_fit_question(PelliformRun& run) {
 }
 
 void mean_question(PelliformRun& run) {
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) run.con.again();
     run.con.say("How to calculate the mean chronology (/ to stop):");
     run.con.say(Layout("(a,t39,a)").write("Non-robust arithmetic mean", " 1 "));
     run.con.say(Layout("(a,t39,a)").write("Robust Tukey biweight mean", "<2>"));
@@ -250,7 +254,8 @@ void mean_question(PelliformRun& run) {
 void window_questions(PelliformRun& run) {
   Console& con = run.con;
   int window = 0;
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con.again();
     con.say("Enter running RBAR window width for variance");
     con.say("stabilization. Must be .ge. 25 years and odd.");
     const Answer a =
@@ -275,7 +280,8 @@ void window_questions(PelliformRun& run) {
     break;
   }
   run.args.rbar_window = window;
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con.again();
     con.say("Additional spline variance stabilization?");
     const Layout row("(a,t39,a)");
     con.say(row.write("No additional spline stabilization", "<0>"));
@@ -297,7 +303,9 @@ void convergence_questions(PelliformRun& run) {
   a.rescale_switch = 'y';
   a.difference_detrend_switch = 'y';
   a.convergence_threshold = kDefaultThreshold;
-  for (bool chosen = false; !chosen;) {
+  bool chosen = false;
+  for (int round = 0; !chosen; ++round) {
+    if (round > 0) con.again();
     for (const char* line :
          {"Enter the signal free convergence test", "based on minimizing the mean absolute",
           "differences between the current and", "preceeding chronologies:   ",
@@ -319,7 +327,8 @@ void convergence_questions(PelliformRun& run) {
     }
   }
   char tweaks = ' ';
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con.again();
     for (const char* line :
          {"Use VORN signal free convergence tweaks?", "Set each chronology mean to exactly 1.0",
           "and use the more robust median absolute", "differences instead of mean absolute",

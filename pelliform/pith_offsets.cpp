@@ -30,11 +30,13 @@ std::string file_name(Console& con) {
     con.say("");
     con.say(Layout("(t11,'File > ',a,' < not found')").write(field(name, 25)));
     con.pause(" Hit return to enter a new file name or / to quit program.");
+    con.again();
   }
 }
 
 long long header_count(Console& con) {
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con.again();
     con.say("");
     if (std::optional<long long> n =
             ask50(con, "Enter number of header lines to skip [none=0]", 10).integer()) {
@@ -69,6 +71,7 @@ Method method(Console& con) {
     con.say("");
     con.say(Layout("(t11,a)").write("Please enter 1 or 2 "));
     con.pause(" Hit RETURN and try again.");
+    con.again();
   }
 }
 
@@ -146,6 +149,7 @@ void pithy(Console& con, Units& units, int unit, std::vector<int>& offsets, bool
     con.say("");
     con.say("Reading offset file: " + name);
     if (read_offsets(con, units, unit, name, m, offsets)) return;
+    con.again();
   }
 }
 

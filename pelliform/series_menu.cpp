@@ -20,7 +20,8 @@ constexpr int kShortestTruncated = 20;  // values a truncated series must keep
 
 // An integer answer; an answer that is not one is asked for again.
 int ask_integer(PelliformRun& run, const char* question) {
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) run.con.again();
     if (std::optional<long long> v = ask50(run.con, question, 10).integer()) {
       return static_cast<int>(std::clamp<long long>(*v, -99999999, 99999999));
     }
@@ -84,7 +85,8 @@ Reduction by_start(PelliformRun& run, bool before) {
 
 Reduction common_period(PelliformRun& run) {
   // Each pass reads answers, so the end of the input ends the loop.
-  for (;;) {
+  for (int round = 0;; ++round) {
+    if (round > 0) run.con.again();
     const std::optional<long long> start =
         ask50(run.con, "Enter the common start year", 10).integer();
     if (!start) continue;
@@ -225,6 +227,7 @@ void series_menu(PelliformRun& run) {
       default:
         break;
     }
+    if (!done.done) run.con.again();  // nothing reduced: the menu again
   }
   if (item != '1') {
     savcen(item, done.value, done.second, run.set, run.data_file, run.units,

@@ -144,6 +144,7 @@ int ask_truncation(EngineRun& run) {
       std::span<const std::string>(run.a.ids).first(std::min(run.a.ids.size(), count(run.nseries))),
       nvals, run.con());
   for (int round = 0; round < kMaxDialogueRounds; ++round) {
+    if (round > 0) run.con().again();
     run.con().say("Enter Biological Year beyond which not to use");
     const auto age = ask50(run.con(), "in the estimation of the Regional model", 10).integer();
     if (age && *age >= 0 && *age <= kMaxYears) return static_cast<int>(*age);

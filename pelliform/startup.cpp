@@ -131,6 +131,7 @@ void choose_data_file(PelliformRun& run) {
     if (name.substr(0, 2) == "  ") {
       run.con.say("There was an error reading your entry.");
       run.con.pause("Hit return to enter a new file name or / to exit program.");
+      run.con.again();
       continue;
     }
     const std::string as_typed(trim_right(typed));
@@ -140,6 +141,7 @@ void choose_data_file(PelliformRun& run) {
       run.con.say("File > " + name.substr(0, 25) + " < not found");
       run.con.say("");
       run.con.pause("Hit return to enter a new file name or / exit program.");
+      run.con.again();
       continue;
     }
     run.data_file = as_typed;

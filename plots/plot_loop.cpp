@@ -348,6 +348,7 @@ PlotExit plot_loop(PlotSession& session, const PlotDefinition& plot) {
     } else {
       con.say("");
       con.say(std::string(kNoteIndent) + plot.unknown_option);
+      con.again();
     }
   }
   con.say(std::string(kNoteIndent) + "*** too many menu answers: the plot ends here");

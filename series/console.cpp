@@ -75,14 +75,37 @@ void Console::say(std::string_view line) { out_ << line << '\n'; }
 
 void Console::prompt(std::string_view text) { out_ << text << std::flush; }
 
-std::string Console::read_line() {
+namespace {
+
+[[noreturn]] void end_of_input_stop(std::ostream& out) {
+  out << '\n';
+  throw Stop("*** end of input: no answer to the question above, run ended", kEndOfInputStatus);
+}
+
+}  // namespace
+
+std::string Console::next_line() {
   out_.flush();
   std::string line;
-  if (!std::getline(in_, line)) {
-    out_ << '\n';
-    throw Stop("*** end of input: no answer to the question above, run ended", kEndOfInputStatus);
-  }
+  if (!std::getline(in_, line)) end_of_input_stop(out_);
   return std::string(chomp(line));
+}
+
+std::string Console::read_line() {
+  // The answer before this one was taken unless again() was said after it.
+  if (again_pending_) {
+    taken_in_row_ = 0;
+  } else if (++taken_in_row_ >= 2) {
+    taken_in_row_ = 2;
+    asked_again_ = 0;
+  }
+  again_pending_ = false;
+  return next_line();
+}
+
+void Console::again() {
+  again_pending_ = true;
+  if (++asked_again_ > kMaxAskedAgain) end_of_input_stop(out_);
 }
 
 Answer Console::read(std::size_t width) { return Answer{field(read_line(), width)}; }
@@ -104,9 +127,11 @@ std::string Console::read_name_or_quit() {
   return name;
 }
 
+Answer Console::read_page_answer(std::size_t width) { return Answer{field(next_line(), width)}; }
+
 void Console::pause(std::string_view text) {
   prompt(text);
-  read_line();
+  next_line();
 }
 
 bool quit_name(std::string_view name) { return trim_right(name) == "/"; }

@@ -82,12 +82,32 @@ class Console {
   Answer read_name();
   // Reads a file name without its trailing blanks; "/" alone ends the program quietly.
   std::string read_name_or_quit();
-  // Shows `text` and waits for Return.
+  // Shows `text` and waits for Return. A pause is no question: it leaves the count of
+  // questions asked again as it is.
   void pause(std::string_view text);
+  // Reads the answer to a prompt that pages through a listing: like a pause, it leaves the
+  // count of questions asked again as it is.
+  Answer read_page_answer(std::size_t width);
+  // Says that the answer just read moved the dialogue nowhere (an answer the question
+  // cannot use, its help, a step back), so that the question, or one before it, is asked
+  // again. The kMaxAskedAgain + 1st such answer ends the run as end of input does, so that
+  // a script feeding one unusable answer for ever (`yes ''`) cannot keep a question asking.
+  // Two answers taken in a row start the count again: one answer taken between unusable
+  // ones is the first step of a question that fails on its second (a "y" to "change?"
+  // followed by a code refused), which still goes round.
+  void again();
+
+  static constexpr int kMaxAskedAgain = 100;
 
  private:
+  // Reads one line; end of input throws Stop.
+  std::string next_line();
+
   std::istream& in_;
   std::ostream& out_;
+  int asked_again_ = 0;         // answers that moved the dialogue nowhere, since the count began
+  int taken_in_row_ = 0;        // answers taken since the last one that moved nowhere
+  bool again_pending_ = false;  // again() was said since the last question was read
 };
 
 // True when a file name answer is "/" alone, which ends the program (a name that begins

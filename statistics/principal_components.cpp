@@ -161,6 +161,7 @@ int choose_components(const PcaResult& pc, int kind, PlotSession& plots) {
     const Answer a = con.read(1);
     if (a.blank() || a.letter('b')) return pc.broken_stick_count;
     if (a.letter('k')) return pc.kaiser;
+    con.again();  // every answer below that returns nothing shows the menu again
     if (a.letter('r')) {
       replot = true;
     } else if (a.letter('e')) {

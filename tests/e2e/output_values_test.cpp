@@ -198,7 +198,8 @@ TEST(FileList, two_names_of_one_output_prefix_are_refused) {
       << r.output;
   EXPECT_NE(r.output.find("open the file listing the data file names"),
             r.output.rfind("open the file listing the data file names"));  // asked again
-  // Typed: the second name is refused and typed again.
+  // Typed: the second name is refused and typed again (typed names must be data files).
+  box.copy_data("keny002.rwl", "plot2");
   RunResult typed = box.kalder("\n\nplot1\nplot1.txt\nplot2\n\nT\nn\n/\n");
   EXPECT_NE(typed.output.find(" *** data files plot1 and plot1.txt have one output prefix, plot1,"),
             std::string::npos);

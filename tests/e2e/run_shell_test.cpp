@@ -169,7 +169,7 @@ TEST_F(RunShell, one_data_file_leaves_no_run_wide_files) {
 TEST_F(RunShell, typed_names_with_back_and_help_answers) {
   // h at the first start prompt shows page 1; blank goes on. At the file-names question:
   // h (help), blank (typed names); b after two names replaces the second one.
-  RunResult r = box.kalder("h\n\nh\n\nsite1.txt\nwrong.txt\nb\nsite2.rwl\n\nT\nn\n\n\n\n\n");
+  RunResult r = box.kalder("h\n\nh\n\nsite1.txt\nfiles.txt\nb\nsite2.rwl\n\nT\nn\n\n\n\n\n");
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_EQ(box.read_file("kalder_files.txt"), "site1.txt\nsite2.rwl\n");
   EXPECT_TRUE(box.exists("site2.rwl_out.txt"));

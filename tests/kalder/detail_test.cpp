@@ -173,3 +173,21 @@ TEST(detail_file, through_the_unit_table) {
 
 }  // namespace
 }  // namespace dendro
+
+namespace dendro {
+namespace {
+
+TEST(detail_code_note, counts_each_code_in_order_and_names_the_column) {
+  EXPECT_TRUE(detail_code_note("a_detail.txt", "transformation", "itn", 1, {}).empty());
+  const std::vector<std::string> note =
+      detail_code_note("site_detail.txt", "second detrending", "idt", 20, {-6, 6, -6, -6});
+  ASSERT_EQ(note.size(), 3u);
+  EXPECT_EQ(note[0], " *** batch detail file site_detail.txt: the second detrending of 4 series");
+  EXPECT_EQ(
+      note[1],
+      " *** follows their own codes there, not the log file's option 20: codes -6 (3), 6 (1)");
+  EXPECT_EQ(note[2], " *** to change them, edit the idt column of that file");
+}
+
+}  // namespace
+}  // namespace dendro

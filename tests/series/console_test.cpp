@@ -159,3 +159,95 @@ TEST(console, end_of_input_is_told_from_other_stops) {
 
 }  // namespace
 }  // namespace dendro
+
+namespace dendro {
+namespace {
+
+// A question loop as the programs write it: asks until `taken` accepts the answer, saying
+// again() before every repeat. Returns the answer taken.
+std::string ask_until(Console& con, const std::string& taken) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con.again();
+    const std::string a(trim_right(con.ask("pick", 4).text));
+    if (a == taken) return a;
+  }
+}
+
+std::string lines(int n, const std::string& line) {
+  std::string s;
+  for (int k = 0; k < n; ++k) s += line + "\n";
+  return s;
+}
+
+TEST(console, a_question_asked_again_100_times_ends_the_run_as_end_of_input) {
+  // 100 repeats are allowed: the 101st answer is still read and taken.
+  {
+    std::istringstream in(lines(100, "x") + "ok\n");
+    std::ostringstream out;
+    Console con(in, out);
+    EXPECT_EQ(ask_until(con, "ok"), "ok");
+  }
+  // The 101st unusable answer ends the run, whatever input is left.
+  std::istringstream in(lines(101, "x") + "ok\n");
+  std::ostringstream out;
+  Console con(in, out);
+  try {
+    ask_until(con, "ok");
+    FAIL() << "expected Stop";
+  } catch (const Stop& s) {
+    EXPECT_EQ(s.status, kEndOfInputStatus);
+    EXPECT_TRUE(end_of_input(s));
+  }
+  std::string rest;
+  std::getline(in, rest);
+  EXPECT_EQ(rest, "ok");
+}
+
+TEST(console, answers_taken_start_the_count_again_and_pauses_leave_it) {
+  // 99 repeats, the answer taken, another question's answer taken: the count starts again
+  // after two answers taken in a row, so 100 more repeats pass.
+  std::istringstream in(lines(99, "x") + "ok\ngo\n" + lines(100, "x") + "ok\n");
+  std::ostringstream out;
+  Console con(in, out);
+  EXPECT_EQ(ask_until(con, "ok"), "ok");
+  EXPECT_EQ(con.ask("next", 4).first(), 'g');
+  EXPECT_EQ(ask_until(con, "ok"), "ok");
+
+  // A pause between repeats (a help page) neither counts nor starts the count again.
+  std::string script;
+  for (int k = 0; k < 101; ++k) script += "h\n\n";
+  std::istringstream help_in(script);
+  std::ostringstream help_out;
+  Console help(help_in, help_out);
+  int asked = 0;
+  try {
+    for (;; ++asked) {
+      if (asked > 0) help.again();
+      help.ask("pick", 4);
+      help.pause("Hit Return to Continue");
+    }
+  } catch (const Stop& s) {
+    EXPECT_EQ(s.status, kEndOfInputStatus);
+  }
+  EXPECT_EQ(asked, 101);
+}
+
+TEST(console, a_step_taken_between_unusable_answers_does_not_start_the_count_again) {
+  // "y" to a change question, then a code refused, round after round: the "y" is taken,
+  // the code is not, and the pair still counts to the limit.
+  std::istringstream in(lines(200, "y\nbad"));
+  std::ostringstream out;
+  Console con(in, out);
+  int rounds = 0;
+  EXPECT_THROW(
+      for (;; ++rounds) {
+        if (rounds > 0) con.again();
+        con.ask("change curve fit? y/<n>", 1);
+        con.ask("enter new option (h for help)", 10);
+      },
+      Stop);
+  EXPECT_EQ(rounds, Console::kMaxAskedAgain + 1);
+}
+
+}  // namespace
+}  // namespace dendro

@@ -1,0 +1,135 @@
+// Scripts that keep feeding answers no question can use, names typed for data files that
+// do not exist, and a batch run whose detail file gives series codes of their own.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "harness.h"
+
+namespace dendro::e2e {
+namespace {
+
+const char* const kEndOfInput = "*** end of input: no answer to the question above, run ended";
+constexpr int kEndOfInputStatus = 3;
+
+int occurrences(const std::string& text, const std::string& needle) {
+  int k = 0;
+  for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++k;
+  return k;
+}
+
+std::string blank_lines(int n) { return std::string(static_cast<std::size_t>(n), '\n'); }
+
+TEST(unanswered_questions, endless_blank_lines_end_the_run_quickly) {
+  Sandbox box;
+  // As `yes ''` does: the typed-names question gets a blank before any name, round after
+  // round with the file-names question.
+  const auto start = std::chrono::steady_clock::now();
+  const RunResult r = box.kalder(blank_lines(200000));
+  const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
+  EXPECT_EQ(r.status, kEndOfInputStatus) << r.output.substr(0, 2000);
+  EXPECT_NE(r.output.find(kEndOfInput), std::string::npos);
+  EXPECT_EQ(occurrences(r.output, "*** no data file names entered ***"), 101);
+  EXPECT_LT(r.output.size(), 200000u);
+  EXPECT_LT(seconds.count(), 20.0);
+  EXPECT_FALSE(box.exists("kalder_files.txt"));
+}
+
+#ifdef PELLIFORM_PATH
+TEST(unanswered_questions, endless_blank_lines_end_a_pelliform_run_too) {
+  Sandbox box;
+  // A blank data file name is refused with a pause, round after round.
+  const RunResult r = box.run(PELLIFORM_PATH, blank_lines(200000));
+  EXPECT_EQ(r.status, kEndOfInputStatus) << r.output.substr(0, 2000);
+  EXPECT_NE(r.output.find(kEndOfInput), std::string::npos);
+  EXPECT_EQ(occurrences(r.output, "There was an error reading your entry."), 101);
+}
+#endif
+
+TEST(unanswered_questions, blanks_at_the_stop_question_end_the_run_after_three) {
+  // cana7rw.rwl's series NOJ045C has a negative default curve: "n" keeps it, a blank
+  // goes on, and blank lines follow for ever.
+  Sandbox box;
+  box.copy_data("cana7rw.rwl");
+  box.write_file("f.txt", "cana7rw.rwl\n");
+  const RunResult r =
+      box.kalder("\nf.txt\nT\nn\n\n\n" + std::string("\n\n") + "n\n\n" + blank_lines(100000));
+  EXPECT_EQ(r.status, 1) << r.output.substr(0, 4000);
+  EXPECT_EQ(occurrences(r.output, "is that what you really want? y/n"), 3);
+  EXPECT_EQ(occurrences(r.output, "okay, hasta la vista, baby!"), 1);
+  EXPECT_NE(r.output.find("*** negative growth curve value ***"), std::string::npos);
+  Sandbox again;
+  again.copy_data("cana7rw.rwl");
+  again.write_file("f.txt", "cana7rw.rwl\n");
+  // Two blanks and "n" at the stop question; the plot menu, no change, continue; three
+  // blanks.
+  const RunResult back = again.kalder("\nf.txt\nT\nn\n\n\n" + std::string("\n\n") + "n\n\n" +
+                                      "\n\nn\n" + "\nn\n\n" + "\n\n\n");
+  EXPECT_EQ(back.status, 1) << back.output.substr(0, 4000);
+  EXPECT_EQ(occurrences(back.output, "change curve fit? y/<n>"), 2);
+  EXPECT_EQ(occurrences(back.output, "is that what you really want? y/n"), 6);
+}
+
+TEST(unanswered_questions, a_typed_name_of_no_file_is_asked_again_at_once) {
+  Sandbox box;
+  box.copy_data("ca533.rwl");
+  // Start prompt, typed names: a missing name, the data file, done; title, interactive,
+  // the menu as it stands, continue, the final Return.
+  const RunResult r = box.kalder("\n\nnothere.rwl\nca533.rwl\n\nT\nn\n\n\n\n");
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("file name # 1: \n*** data file not found:  nothere.rwl\n"),
+            std::string::npos)
+      << r.output;
+  EXPECT_EQ(occurrences(r.output, "file name # 1: "), 2);
+  EXPECT_NE(r.output.find("number of files to be processed:     1"), std::string::npos);
+  EXPECT_EQ(box.read_file("kalder_files.txt"), "ca533.rwl\n");
+  for (const char* suffix : {"_crns.txt", "_errs.txt", "_tabs.txt", "_out.txt", "_log.txt"}) {
+    EXPECT_FALSE(box.exists(std::string("nothere.rwl") + suffix)) << suffix;
+  }
+  EXPECT_TRUE(box.exists("ca533.rwl_crns.txt"));
+
+  // Missing names typed for ever end the run as the end of input does.
+  Sandbox endless;
+  std::string names = "\n\n";
+  for (int k = 0; k < 500; ++k) names += "nothere.rwl\n";
+  const RunResult e = endless.kalder(names);
+  EXPECT_EQ(e.status, kEndOfInputStatus);
+  EXPECT_EQ(occurrences(e.output, "*** data file not found:  nothere.rwl"), 101);
+  EXPECT_NE(e.output.find(kEndOfInput), std::string::npos);
+}
+
+TEST(unanswered_questions, a_batch_run_says_which_series_the_detail_file_fits) {
+  Sandbox box;
+  box.copy_data("ca533.rwl");
+  box.write_file("f.txt", "ca533.rwl\n");
+  ASSERT_EQ(box.kalder("\nf.txt\nT\nn\n\n\n\n").status, 0);
+  // The detail file as the interactive run wrote it repeats the log file's option: no note.
+  const RunResult plain = box.kalder("\nf.txt\nT\ny\n\n");
+  ASSERT_EQ(plain.status, 0);
+  EXPECT_EQ(plain.output.find("*** batch detail file ca533.rwl_detail.txt: the"),
+            std::string::npos);
+
+  // The idt field (columns 39-44) of the first three records: 6, 6 and 5 where the log
+  // file's only detrending is -6.
+  std::vector<std::string> lines = box.read_lines("ca533.rwl_detail.txt");
+  ASSERT_GT(lines.size(), 11u);
+  lines[8].replace(38, 6, "     6");
+  lines[9].replace(38, 6, "     6");
+  lines[10].replace(38, 6, "     5");
+  std::string edited;
+  for (const auto& l : lines) edited += l + "\n";
+  box.write_file("ca533.rwl_detail.txt", edited);
+
+  const RunResult r = box.kalder("\nf.txt\nT\ny\n\n");
+  ASSERT_EQ(r.status, 0) << r.output;
+  const std::string note =
+      " *** batch detail file ca533.rwl_detail.txt: the first detrending of 3 series\n"
+      " *** follows their own codes there, not the log file's option -6: codes 5 (1), 6 (2)\n"
+      " *** to change them, edit the idt column of that file\n";
+  EXPECT_EQ(occurrences(r.output, note), 1) << r.output;
+  EXPECT_EQ(occurrences(box.read_file("ca533.rwl_out.txt"), note), 1);
+}
+
+}  // namespace
+}  // namespace dendro::e2e
