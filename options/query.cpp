@@ -542,7 +542,7 @@ void Dialogue::release_parameters(int method) {
     const Answer a = con_.ask(p.lines[1], kNumberWidth);
     const Meaning m = a.meaning({.help = true});
     // Every answer but one taken moves the dialogue nowhere new.
-    if (m != Meaning::value || !a.integer() || !between(*a.integer(), p.low, p.high)) {
+    if (m != Meaning::value || !a.integer() || !value_rule(p.element, ic_).takes(*a.integer())) {
       con_.again();
     }
     if (m == Meaning::help) {
