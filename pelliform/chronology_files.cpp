@@ -122,7 +122,7 @@ void write_tucson_file(PelliformRun& run) {
   const auto deep = std::find_if(depth.begin(), depth.end(), [](int d) { return d > kDeepest; });
   if (deep != depth.end()) {
     say_and_report(run, Layout("(' *** sample depth ',i0,' in ',i0,"
-                               "' and in every year above 999 is written as 999 to ',a)")
+                               "' (and every depth above 999) is written as 999 to ',a)")
                             .write(*deep, a.summary().first + (deep - depth.begin()), name));
     for (int& d : depth) d = std::min(d, kDeepest);
   }

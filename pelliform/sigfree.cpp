@@ -465,15 +465,13 @@ void close_series_files(EngineRun& run) {
     const int unit = kSeriesUnits[f];
     if (!run.io.units.is_open(unit)) continue;
     const std::string& name = run.io.units.name(unit);
-    if (run.left_out[f] > 0 && run.s.left_out_said.insert(name).second) {
-      const std::string lines[2] = {
+    if (run.left_out[f] > 0) {
+      run.s.left_out_notes[name] = {
           Layout("(' *** ',i0,' series left out of ',a,', whose records hold -9.998 to 99.999:')")
               .write(run.left_out[f], name),
           "     " + run.first_left_out[f]};
-      for (const std::string& line : lines) {
-        run.con().say(line);
-        run.report(upper(line));
-      }
+    } else {
+      run.s.left_out_notes.erase(name);
     }
     run.left_out[f] = 0;
     run.io.units.close(unit);

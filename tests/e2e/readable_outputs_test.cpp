@@ -221,12 +221,12 @@ TEST(readable_outputs, a_sample_depth_above_999_is_written_as_999_once_said) {
   box.write_file("deep.rwl", ring_width_file(set));
   const RunResult r = run_clean(box, "deep.rwl", answers("deep.rwl", "1", "6", "0"));
   const std::string note =
-      " *** sample depth 1000 in 1950 and in every year above 999 is written as 999 to "
+      " *** sample depth 1000 in 1950 (and every depth above 999) is written as 999 to "
       "deep_crns_tuc.txt";
   EXPECT_EQ(r.output.find(note), r.output.rfind(note)) << "said once";
   EXPECT_TRUE(has(r.output, note)) << r.output;
   EXPECT_TRUE(has(box.read_file("deep_out_v43ptr08.txt"),
-                  " *** SAMPLE DEPTH 1000 IN 1950 AND IN EVERY YEAR ABOVE 999"));
+                  " *** SAMPLE DEPTH 1000 IN 1950 (AND EVERY DEPTH ABOVE 999)"));
   const auto tucson = box.read_lines("deep_crns_tuc.txt");
   ASSERT_GT(tucson.size(), 3u);
   EXPECT_EQ(tucson[3].substr(14, 3), "999");  // depth of 1950
