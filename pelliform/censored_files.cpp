@@ -64,6 +64,20 @@ std::string savcen(char item, int value, int second_value, SeriesSet& set,
                    std::string_view data_file, Units& units, int unit, Console& con) {
   const Reduction& r = reduction(item);
   const std::string name = censored_file_name(item, value, second_value, data_file);
+  // A set with a value the ring-width records cannot hold is not saved at all: a file
+  // without that series would read back as another set.
+  for (int s = 0; s < set.count(); ++s) {
+    const auto k = static_cast<std::size_t>(s);
+    const std::span<const float> values = set.values[k];
+    if (const auto j = ring_misfit(values)) {
+      con.say(Layout("(/' *** the censored set is not saved to ',a,': series ',a,' in ',i0,"
+                     "' holds ',f0.3,',')")
+                  .write(name, trim_right(set.ids[k]), set.rows[k].first + static_cast<int>(*j),
+                         values[*j]));
+      con.say("     and its records hold -9.998 to 99.999");
+      return {};
+    }
+  }
   std::ostream& out = units.create(unit, name);
   con.say(Layout("(/'File for censored data created: ',a)").write(name));
   for (std::string& line : set.title) {

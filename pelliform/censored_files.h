@@ -19,7 +19,9 @@ std::string censored_file_name(char item, int value, int second_value, std::stri
 
 // Writes the set to the censored-set file on `unit` (created fresh and closed again): the
 // three title records with the item's code in columns 85-88 (kept in the set's title
-// too), then every series in tucson ring-width records. Returns the file name.
+// too), then every series in tucson ring-width records. Returns the file name; a set with
+// a value the records cannot hold (see ring_misfit) is not saved, with a message, and the
+// name returned is empty.
 std::string savcen(char item, int value, int second_value, SeriesSet& set,
                    std::string_view data_file, Units& units, int unit, Console& con);
 

@@ -1,10 +1,13 @@
 #include "pelliform/chronology_files.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "pelliform/dialogue.h"
 #include "pelliform/driver_plots.h"
 #include "pelliform/file_names.h"
 #include "series/index.h"
+#include "series/index_block.h"
 #include "series/layout.h"
 #include "series/stop.h"
 #include "series/text.h"
@@ -14,10 +17,12 @@
 namespace dendro {
 namespace {
 
-constexpr int kReplicated = 5;         // sample depth of the years that enter the spectra
-constexpr float kLowFrequency = 0.1f;  // periods of 10 years and more
-constexpr int kLongChronology = 1000;  // above this the spectra use n / 5 lags
-constexpr int kNameColumn = 83;        // title records 2 and 3 carry the name from here
+constexpr int kReplicated = 5;              // sample depth of the years that enter the spectra
+constexpr float kLowFrequency = 0.1f;       // periods of 10 years and more
+constexpr int kLongChronology = 1000;       // above this the spectra use n / 5 lags
+constexpr int kNameColumn = 83;             // title records 2 and 3 carry the name from here
+constexpr int kDeepest = 999;               // the sample depth the index records hold
+constexpr std::size_t kStandardErrors = 4;  // the column file's two standard errors from here
 
 bool raw_average(const PelliformRun& run) { return run.args.curve_fit_option == kRawAverage; }
 
@@ -28,9 +33,25 @@ float standard_error(float spread, int depth) {
 
 struct Chronology {
   const char* name;
+  const char* what;  // for the messages
   const EngineMatrix* values;
   int column;
 };
+
+// A line on the console and, in upper case, in the report file.
+void say_and_report(PelliformRun& run, const std::string& line) {
+  run.con.say(line);
+  if (run.units.is_open(pelliform_unit::report)) run.report(upper(line));
+}
+
+// One row of the column file: the year and depth, then each value in 8 columns with three
+// decimals, fewer where a large value (a raw average of big measurements, the empty-cell
+// marker) needs the room, so that every value keeps a blank before it.
+std::string column_row(int year, int depth, const std::vector<float>& values) {
+  std::string row = Layout("(i6,i6)").write(year, depth) + " ";
+  for (float v : values) row += fit_fixed(v, 8, 3, kEmptyCell);
+  return row;
+}
 
 }  // namespace
 
@@ -44,23 +65,28 @@ SpectrumInput write_column_file(PelliformRun& run) {
                             : "  Year  SSize  StdCrn  SsfCrn  StdSig  SsfSig  StdSee  SsfSee";
   if (stabilised) heading += raw_average(run) ? "  RawStb  AdjStb" : "  StdStb  SsfStb";
   out << heading << '\n';
-  const Layout six("(i6,i6,1x,6f8.3)"), eight("(i6,i6,1x,8f8.3)");
   SpectrumInput input;
   for (int j = 1; j <= n; ++j) {
     const int depth = a.sample_depth[at(j)];
     const float std_value = a.standard.at(j, 1), ssf_value = a.signal_free.at(j, 1);
     const float std_spread = a.standard.at(j, 2), ssf_spread = a.signal_free.at(j, 2);
-    const float std_see = standard_error(std_spread, depth),
-                ssf_see = standard_error(ssf_spread, depth);
+    std::vector<float> values{std_value,
+                              ssf_value,
+                              std_spread,
+                              ssf_spread,
+                              standard_error(std_spread, depth),
+                              standard_error(ssf_spread, depth)};
     if (stabilised) {
-      out << eight.write(first_year + j - 1, depth, std_value, ssf_value, std_spread, ssf_spread,
-                         std_see, ssf_see, a.stabilised.at(j, 1), a.stabilised.at(j, 2))
-          << '\n';
-    } else {
-      out << six.write(first_year + j - 1, depth, std_value, ssf_value, std_spread, ssf_spread,
-                       std_see, ssf_see)
-          << '\n';
+      values.push_back(a.stabilised.at(j, 1));
+      values.push_back(a.stabilised.at(j, 2));
     }
+    // A year without series has no chronology, spread or stabilised value.
+    if (depth == 0) {
+      for (std::size_t k = 0; k < values.size(); ++k) {
+        if (k != kStandardErrors && k != kStandardErrors + 1) values[k] = kEmptyCell;
+      }
+    }
+    out << column_row(first_year + j - 1, depth, values) << '\n';
     if (depth >= kReplicated) {
       input.first.push_back(stabilised ? a.stabilised.at(j, 1) : std_value);
       input.second.push_back(stabilised ? a.stabilised.at(j, 2) : ssf_value);
@@ -73,25 +99,53 @@ SpectrumInput write_column_file(PelliformRun& run) {
 void write_tucson_file(PelliformRun& run) {
   const EngineArgs& a = run.args;
   const bool raw = raw_average(run);
-  std::vector<Chronology> chronologies{{raw ? "rawcrn" : "stdcrn", &a.standard, 1},
-                                       {raw ? "adjcrn" : "ssfcrn", &a.signal_free, 1}};
+  std::vector<Chronology> chronologies{
+      {raw ? "rawcrn" : "stdcrn", raw ? "raw chronology" : "standard chronology", &a.standard, 1},
+      {raw ? "adjcrn" : "ssfcrn", raw ? "adjusted chronology" : "signal-free chronology",
+       &a.signal_free, 1}};
   if (a.rbar_window > 0) {
-    chronologies.push_back({raw ? "rawstb" : "stdstb", &a.stabilised, 1});
-    chronologies.push_back({raw ? "adjstb" : "ssfstb", &a.stabilised, 2});
+    chronologies.push_back({raw ? "rawstb" : "stdstb",
+                            raw ? "stabilised raw chronology" : "stabilised standard chronology",
+                            &a.stabilised, 1});
+    chronologies.push_back(
+        {raw ? "adjstb" : "ssfstb",
+         raw ? "stabilised adjusted chronology" : "stabilised signal-free chronology",
+         &a.stabilised, 2});
   }
-  std::ostream& out = run.units.create(pelliform_unit::chronology, run.stem + "_crns_tuc.txt");
+  const std::string name = run.stem + "_crns_tuc.txt";
+  std::ostream& out = run.units.create(pelliform_unit::chronology, name);
   const std::string id = chronology_id(run.data_file);
   const int n = a.chronology_length();
+
+  // The records hold a sample depth of at most 999: deeper years are written as 999.
+  std::vector<int> depth(a.sample_depth.begin(), a.sample_depth.begin() + count(n));
+  const auto deep = std::find_if(depth.begin(), depth.end(), [](int d) { return d > kDeepest; });
+  if (deep != depth.end()) {
+    say_and_report(run, Layout("(' *** sample depth ',i0,' in ',i0,"
+                               "' (and every depth above 999) is written as 999 to ',a)")
+                            .write(*deep, a.summary().first + (deep - depth.begin()), name));
+    for (int& d : depth) d = std::min(d, kDeepest);
+  }
+
   for (const Chronology& c : chronologies) {
+    IndexBlock block;
+    block.what = c.what;
+    block.id = id;
+    block.first_year = a.summary().first;
+    block.tag = std::string(c.name, 3);
     for (int h = 0; h < 3; ++h) {
       std::string line = field(run.set.title[static_cast<std::size_t>(h)], kTitleLength);
       if (h > 0) line.replace(kNameColumn - 1, 6, c.name);
-      out << line << '\n';
+      block.titles.push_back(line);
     }
     std::vector<float> values(count(n));
     for (int j = 1; j <= n; ++j) values[at(j)] = c.values->at(j, c.column);
-    trrw_write(out, TucsonMode::iw, id, a.summary().first, values, a.sample_depth,
-               std::string_view(c.name, 3));
+    block.values = values;
+    block.depth = depth;
+    const std::vector<std::string> refusal =
+        index_block_refusal(block, name, run.stem + "_crns_col.txt");
+    for (const std::string& line : refusal) say_and_report(run, line);
+    if (refusal.empty()) write_index_records(out, block);
   }
   run.units.close(pelliform_unit::chronology);
 }

@@ -174,6 +174,14 @@ void convergence_plots(EngineRun& run) {
 
 void finish_run(EngineRun& run) {
   EngineArgs& a = run.a;
+  // The series files as they stand now: which of them go without a series.
+  for (const auto& [name, lines] : run.s.left_out_notes) {
+    for (const std::string& line : lines) {
+      run.con().say(line);
+      run.report(upper(line));
+    }
+  }
+  run.s.left_out_notes.clear();
   // The final signal-free chronology from the last iteration's indices; after a rise with
   // no restart left the kept iteration's chronology and spread stand instead.
   YearlyMean final_mean =

@@ -61,6 +61,10 @@ struct EngineRun {
   int calls = 1;  // engine calls of this run's restart sequence, this one included
   RuleOutcome outcome = RuleOutcome::go_on;  // how the iteration loop ended
   KeptIteration& kept;  // the iteration before the latest (series, spread, depth)
+  // Per series file (data, curves, indices) of the files open now: the series left out
+  // and the first of them.
+  std::array<int, 3> left_out{};
+  std::array<std::string, 3> first_left_out;
 
   Console& con() { return io.con; }
   int threads() const { return io.threads; }
@@ -97,7 +101,12 @@ struct SeriesFileValues {
 
 // One series' records in the three series files, formatted apart from the writing so that
 // several series can be formatted at once; `code` ("std" or "ssf") begins each tag.
-using SeriesRecords = std::array<std::string, 3>;
+// A series whose values the ring-width records cannot hold is left out of that file, and
+// `left_out` says which value it is.
+struct SeriesRecords {
+  std::array<std::string, 3> text;
+  std::array<std::string, 3> left_out;
+};
 SeriesRecords series_records(const EngineRun& run, int j, const SeriesFileValues& values,
                              std::string_view code);
 void write_series_records(EngineRun& run, const SeriesRecords& records);

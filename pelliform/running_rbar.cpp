@@ -79,7 +79,7 @@ EngineMatrix window_table(const EngineMatrix& x, std::span<const SeriesSpan> spa
     const int centre = start + window / 2;
     const float series = static_cast<float>(values_present(present, start - first + 1, window)) /
                          static_cast<float>(window);
-    const float window_eps = w.rbar / ((1.0f - w.rbar) / series + w.rbar);
+    const float window_eps = yearly_eps(w.rbar, series);
     rows.push_back({static_cast<float>(centre), static_cast<float>(w.count), w.rbar, w.sd, w.se,
                     window_eps, series});
     rbar1[at(centre - first + 1)] = w.rbar;
@@ -164,16 +164,18 @@ EngineMatrix stabilised_chronologies(std::span<const float> c, const EngineMatri
 
 }  // namespace
 
-// Both formulas share the denominator 1 + (n - 1) r; where it is 0 (no series in the year
-// and RBAR 1, or RBAR -1 / (n - 1)) the value is undefined, as it is for an undefined RBAR.
+// Both formulas hold for a positive mean correlation only: at 0 or below the series share
+// no signal to express, and the formulas give values outside their ranges (EPS below 0 or
+// above 1, NEFF above n). Such years, years without series (denominator n r = 0) and an
+// undefined RBAR (-99.9, itself negative) get the undefined marker.
 float yearly_eps(float r, float n) {
   const float d = 1.0f - r + n * r;
-  return r == kRbarUndefined || d == 0.0f ? kRbarUndefined : n * r / d;
+  return r <= 0.0f || d <= 0.0f ? kRbarUndefined : n * r / d;
 }
 
 float yearly_neff(float r, float n) {
   const float d = 1.0f + (n - 1.0f) * r;
-  return r == kRbarUndefined || d == 0.0f ? kRbarUndefined : n / d;
+  return r <= 0.0f || d <= 0.0f ? kRbarUndefined : n / d;
 }
 
 RunningRbar runbar(const EngineMatrix& x, std::span<const SeriesSpan> spans,

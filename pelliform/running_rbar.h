@@ -43,8 +43,8 @@ void say_runbar_settings(const RunningRbar& r, Console& con);
 void write_runbar_table(const RunningRbar& r, int first_year, Units& units, int unit);
 
 // EPS of n series with mean correlation r, n r / (1 - r + n r), and their effective number,
-// n / (1 + (n - 1) r). Both are the undefined marker kRbarUndefined when r is, or when the
-// formula has no value (a zero denominator).
+// n / (1 + (n - 1) r). Both are the undefined marker kRbarUndefined when r is, when r is 0
+// or below (no common signal), or when the formula has no value (a zero denominator).
 float yearly_eps(float r, float n);
 float yearly_neff(float r, float n);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <sstream>
 #include <string>
@@ -389,6 +390,10 @@ PlotExit line_page(EngineRun& run, std::span<const float> s1, std::span<const fl
   return plot1(run.io.plots, s1, s2, first_year, texts, ref);
 }
 
+// The series files' units: measurements, curves, indices.
+constexpr std::array<int, 3> kSeriesUnits{
+    pelliform_unit::series_data, pelliform_unit::series_curves, pelliform_unit::series_indices};
+
 void open_series_files(EngineRun& run, bool signal_free) {
   EngineArgs& a = run.a;
   const bool indices = signal_free || a.curve_fit_option != kRawAverage;
@@ -409,19 +414,29 @@ SeriesRecords series_records(const EngineRun& run, int j, const SeriesFileValues
       {{values.data, c + "raw"}, {values.curves, c + "crv"}, {values.indices, c + "ind"}}};
   SeriesRecords records;
   for (std::size_t f = 0; f < files.size(); ++f) {
+    const std::span<const float> values = files[f].first;
+    if (const auto k = ring_misfit(values)) {
+      const int year = run.span(j).first + static_cast<int>(*k);
+      records.left_out[f] =
+          std::isfinite(values[*k])
+              ? Layout("(a,' in ',i0,' holds ',f0.3)").write(trim_right(id), year, values[*k])
+              : Layout("(a,' in ',i0,' holds no number')").write(trim_right(id), year);
+      continue;
+    }
     std::ostringstream text;
-    trrw_write(text, TucsonMode::mw, id, run.span(j).first, files[f].first, {}, files[f].second);
-    records[f] = text.str();
+    trrw_write(text, TucsonMode::mw, id, run.span(j).first, values, {}, files[f].second);
+    records.text[f] = text.str();
   }
   return records;
 }
 
 void write_series_records(EngineRun& run, const SeriesRecords& records) {
-  const int units[] = {pelliform_unit::series_data, pelliform_unit::series_curves,
-                       pelliform_unit::series_indices};
-  for (std::size_t f = 0; f < records.size(); ++f) {
-    if (!records[f].empty() && run.io.units.is_open(units[f]))
-      run.io.units.out(units[f]) << records[f];
+  for (std::size_t f = 0; f < kSeriesUnits.size(); ++f) {
+    if (!run.io.units.is_open(kSeriesUnits[f])) continue;
+    if (!records.left_out[f].empty() && run.left_out[f]++ == 0) {
+      run.first_left_out[f] = records.left_out[f];
+    }
+    run.io.units.out(kSeriesUnits[f]) << records.text[f];
   }
 }
 
@@ -447,9 +462,20 @@ void each_series(EngineRun& run, const std::function<void(int, Console&)>& work,
 }
 
 void close_series_files(EngineRun& run) {
-  for (int unit : {pelliform_unit::series_data, pelliform_unit::series_curves,
-                   pelliform_unit::series_indices}) {
-    if (run.io.units.is_open(unit)) run.io.units.close(unit);
+  for (std::size_t f = 0; f < kSeriesUnits.size(); ++f) {
+    const int unit = kSeriesUnits[f];
+    if (!run.io.units.is_open(unit)) continue;
+    const std::string& name = run.io.units.name(unit);
+    if (run.left_out[f] > 0) {
+      run.s.left_out_notes[name] = {
+          Layout("(' *** ',i0,' series left out of ',a,', whose records hold -9.998 to 99.999:')")
+              .write(run.left_out[f], name),
+          "     " + run.first_left_out[f]};
+    } else {
+      run.s.left_out_notes.erase(name);
+    }
+    run.left_out[f] = 0;
+    run.io.units.close(unit);
   }
 }
 

@@ -3,6 +3,7 @@
 // changing, the final and stabilised chronologies, the engine's files and plots.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,9 @@ struct SigfreeState {
   int anchor_length = 0;
   float chronology_mean = 0.0f;  // mean of the latest chronology, kept for restart calls
   KeptIteration kept;            // the iteration loop's
+  // The lines on the series left out of each series file as last written (a file is
+  // written again at every iteration): said when the call finishes.
+  std::map<std::string, std::vector<std::string>> left_out_notes;
 };
 
 // Runs the engine once. Returns early when the user asks for another regional-curve

@@ -7,6 +7,7 @@
 // is written as 999, and said once per data file.
 #pragma once
 
+#include <iosfwd>
 #include <optional>
 #include <span>
 #include <string>
@@ -59,5 +60,18 @@ std::optional<std::size_t> depth_above_records(std::span<const int> depth);
 // that `kept_in` keeps the true depths. True when written.
 bool write_index_pair(Units& units, Console& con, int report, const IndexPair& pair,
                       IndexNotes& notes, std::string_view kept_in = {});
+
+// Years of sample depth 0 hold no series. The index records have no mark for one missing
+// year: a decade without any value is left out of the records (a reader takes the skipped
+// decade as missing), but a year without a value in a decade with values cannot be written.
+// The lines that say why the block cannot be written to `files` (in the words of the
+// pair's warning), or nothing when it can be written by write_index_records. Mode iw only
+// leaves decades out; qz blocks must have a value in every year.
+std::vector<std::string> index_block_refusal(const IndexBlock& block, std::string_view files,
+                                             std::string_view kept_in = {});
+
+// Writes the block's titles and records to `out`, leaving out the decades without a value.
+// The block must have passed index_block_refusal.
+void write_index_records(std::ostream& out, const IndexBlock& block);
 
 }  // namespace dendro

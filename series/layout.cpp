@@ -793,4 +793,16 @@ float as_written(float value, int decimals) {
   return static_cast<float>(units / scale);
 }
 
+std::string fit_fixed(double value, int width, int decimals, double undefined) {
+  if (!std::isfinite(value)) value = undefined;
+  for (int d = decimals; d >= 0; --d) {
+    const std::string text =
+        Layout("(f" + std::to_string(width) + "." + std::to_string(d) + ")").write(value);
+    if (text[0] == ' ') return text;
+  }
+  char wide[64];
+  std::snprintf(wide, sizeof wide, " %.0f.", value);
+  return wide;
+}
+
 }  // namespace dendro

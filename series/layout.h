@@ -227,4 +227,10 @@ std::string_view chomp(std::string_view line);
 // The field rounds the exact binary value, ties to even, as write does; 0 to 8 decimals.
 float as_written(float value, int decimals);
 
+// A real in an F field of `width` columns that always begins with a blank, so that it never
+// runs into the field before it: with `decimals` decimals when it fits so, else with as few
+// fewer decimals as it needs, else (too large for the width) as many columns as it takes
+// with no decimals. A value that is not a number is written as `undefined` instead.
+std::string fit_fixed(double value, int width, int decimals, double undefined);
+
 }  // namespace dendro

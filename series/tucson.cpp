@@ -60,6 +60,16 @@ std::optional<std::size_t> index_misfit(std::span<const float> values, std::span
   return std::nullopt;
 }
 
+std::optional<std::size_t> ring_misfit(std::span<const float> values) {
+  constexpr long long kLowest = kEndMarkerFine + 1, kHighest = 99999;
+  for (std::size_t j = 0; j < values.size(); ++j) {
+    if (!std::isfinite(values[j])) return j;
+    const long long v = nint(values[j] * 1000.0f);
+    if (v < kLowest || v > kHighest) return j;
+  }
+  return std::nullopt;
+}
+
 void trrw_write(std::ostream& out, TucsonMode mode, std::string_view id, int first_year,
                 std::span<const float> values, std::span<const int> depth, std::string_view tag) {
   if (values.empty()) return;

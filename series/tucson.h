@@ -138,6 +138,12 @@ void trrw_write(std::ostream& out, TucsonMode mode, std::string_view id, int fir
 // for every value). Nothing when the whole series fits.
 std::optional<std::size_t> index_misfit(std::span<const float> values, std::span<const int> depth);
 
+// The first position of a series that the ring-width records (mode mw) cannot hold with a
+// blank before every value: a value whose thousandths (rounded) lie outside -9998 to 99999
+// (further out a value fills its six columns and runs into the one before it; -9999 reads
+// back as the end marker) or that is not a number. Nothing when the whole series fits.
+std::optional<std::size_t> ring_misfit(std::span<const float> values);
+
 // Slots of the first decadal record of a series beginning in `year`: the years from it to
 // the end of its decade (the decade of a negative year runs from the next lower multiple
 // of ten: -15 lies in -20 to -11).

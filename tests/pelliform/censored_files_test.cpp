@@ -80,4 +80,21 @@ TEST(savcen, round_trip_through_the_tucson_reader) {
 }
 
 }  // namespace
+TEST(savcen, a_set_the_ring_width_records_cannot_hold_is_not_saved) {
+  // 150 mm is 150000 thousandths: six digits that run into the value before them.
+  const auto dir = std::filesystem::temp_directory_path() / "savcen_misfit_test";
+  std::filesystem::create_directories(dir);
+  const std::string data_file = (dir / "site.rwl").string();
+  SeriesSet set = make_set({{1905, {1.234f, 0.5f}}, {1900, {1.0f, 2.0f, 150.0f}}});
+  PSession s;
+  Units units;
+  EXPECT_EQ(savcen('4', 1900, 1900, set, data_file, units, 11, s.con), "");
+  EXPECT_FALSE(std::filesystem::exists(dir / "site_mnsy=1900.txt"));
+  EXPECT_TRUE(s.shows("\n *** the censored set is not saved to " +
+                      (dir / "site_mnsy=1900.txt").string() +
+                      ": series S2 in 1902 holds 150.000,\n     and its records hold -9.998 to "
+                      "99.999\n"));
+  std::filesystem::remove_all(dir);
+}
+
 }  // namespace dendro

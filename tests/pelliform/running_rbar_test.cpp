@@ -195,6 +195,12 @@ TEST(runbar, eps_and_neff_of_an_undefined_rbar_are_undefined) {
   // RBAR -1 with two series: 1 + (n - 1) r = 0.
   EXPECT_EQ(yearly_eps(-1.0f, 2.0f), kRbarUndefined);
   EXPECT_EQ(yearly_neff(-1.0f, 2.0f), kRbarUndefined);
+  // Without a positive mean correlation there is no signal: the formulas would give
+  // EPS 3 (-0.47) / (1 + 0.47 - 1.41) = -23.5 and NEFF 3 / 0.06 = 50 from 3 series.
+  EXPECT_EQ(yearly_eps(-0.47f, 3.0f), kRbarUndefined);
+  EXPECT_EQ(yearly_neff(-0.47f, 3.0f), kRbarUndefined);
+  EXPECT_EQ(yearly_eps(0.0f, 3.0f), kRbarUndefined);
+  EXPECT_EQ(yearly_neff(0.0f, 3.0f), kRbarUndefined);
   // 10 series with RBAR 0.5: NEFF = 10 / 5.5, EPS = 5 / 5.5.
   EXPECT_FLOAT_EQ(yearly_neff(0.5f, 10.0f), 10.0f / 5.5f);
   EXPECT_FLOAT_EQ(yearly_eps(0.5f, 10.0f), 5.0f / 5.5f);

@@ -10,6 +10,9 @@
 
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/records.h"
+#include "series/store.h"
+#include "series/tucson.h"
 #include "series/units.h"
 
 namespace dendro {
@@ -161,6 +164,92 @@ TEST(depth_above_records, first_depth_beyond_three_columns) {
   // The writer puts 1 for every value when the first depth is below 1.
   EXPECT_FALSE(depth_above_records(std::vector<int>{0, 5000}));
   EXPECT_FALSE(depth_above_records({}));
+}
+
+}  // namespace
+}  // namespace dendro
+
+namespace dendro {
+namespace {
+
+// Twenty years 1935-1954 of value 1.5 and depth 2, with the given years at depth 0.
+struct GapBlock {
+  std::vector<float> values = std::vector<float>(20, 1.5f);
+  std::vector<int> depth = std::vector<int>(20, 2);
+  IndexBlock block() const {
+    IndexBlock b;
+    b.what = "standard chronology";
+    b.id = "gap";
+    b.first_year = 1935;
+    b.values = values;
+    b.depth = depth;
+    b.tag = "std";
+    b.titles = {"title"};
+    return b;
+  }
+  void empty(int from, int to) {
+    for (int y = from; y <= to; ++y) depth[static_cast<std::size_t>(y - 1935)] = 0;
+  }
+};
+
+TEST(index_block_gaps, a_whole_decade_without_series_is_left_out_and_reads_back_missing) {
+  GapBlock g;
+  g.empty(1940, 1949);
+  EXPECT_TRUE(index_block_refusal(g.block(), "f.txt").empty());
+  std::ostringstream out;
+  write_index_records(out, g.block());
+  // 1935-1939 in slots 6-10, no record for the 1940s, 1950-1954 then the fill.
+  const std::string pair = "1500  2";
+  const std::string fill = "9990  0";
+  std::string first = "gap   1935";
+  for (int k = 0; k < 5; ++k) first += fill;
+  for (int k = 0; k < 5; ++k) first += pair;
+  std::string last = "gap   1950";
+  for (int k = 0; k < 5; ++k) last += pair;
+  for (int k = 0; k < 5; ++k) last += fill;
+  EXPECT_EQ(out.str(), "title\n" + first + "  std\n" + last + "  std\n");
+
+  std::istringstream in(out.str().substr(6));
+  RecordStream records(in);
+  TucsonFile file;
+  std::istringstream keys;
+  std::ostringstream said;
+  Console con(keys, said);
+  const SeriesRead s = trrw_read(records, TucsonMode::ir, file, con);
+  ASSERT_EQ(s.n, 20);
+  EXPECT_FLOAT_EQ(s.values[4], 1.5f);
+  for (int k = 5; k < 15; ++k) EXPECT_TRUE(is_missing(s.values[static_cast<std::size_t>(k)])) << k;
+  EXPECT_FLOAT_EQ(s.values[15], 1.5f);
+}
+
+TEST(index_block_gaps, years_without_series_inside_a_decade_refuse_the_block) {
+  GapBlock g;
+  g.empty(1941, 1949);
+  EXPECT_EQ(index_block_refusal(g.block(), "f.txt", "c.txt"),
+            (std::vector<std::string>{
+                " *** the standard chronology is not written to f.txt:",
+                "     no series covers 1941 to 1949, and the index records can leave out only "
+                "whole decades",
+                "     its values are kept in c.txt"}));
+  GapBlock one;
+  one.empty(1952, 1952);
+  EXPECT_EQ(index_block_refusal(one.block(), "f.txt")[1],
+            "     no series covers the year 1952, and the index records can leave out only whole "
+            "decades");
+  // The mib pex layout has one header per series: it leaves no decade out.
+  GapBlock qz;
+  qz.empty(1940, 1949);
+  IndexBlock b = qz.block();
+  b.mode = TucsonMode::qz;
+  EXPECT_EQ(index_block_refusal(b, "f.txt").size(), 2u);
+}
+
+TEST(index_block_gaps, a_value_that_does_not_fit_is_named_after_a_gap) {
+  GapBlock g;
+  g.empty(1940, 1949);
+  g.values[17] = 12.5f;  // 1952
+  EXPECT_EQ(index_block_refusal(g.block(), "f.txt")[1],
+            "     its value 12.500 in 1952 does not fit the index records (-0.999 to 9.989)");
 }
 
 }  // namespace

@@ -259,3 +259,20 @@ TEST(as_written, keeps_the_field_decimals) {
 
 }  // namespace
 }  // namespace dendro
+
+namespace dendro {
+namespace {
+
+// Every text begins with a blank: fewer decimals first, then a wider field.
+TEST(fit_fixed, keeps_a_blank_before_every_value) {
+  EXPECT_EQ(fit_fixed(1.25, 8, 3, -999.0), "   1.250");
+  EXPECT_EQ(fit_fixed(-99.999, 8, 3, -999.0), " -99.999");
+  EXPECT_EQ(fit_fixed(-999.0, 8, 3, -999.0), " -999.00");  // f8.3 would fill all 8
+  EXPECT_EQ(fit_fixed(20000.0, 8, 3, -999.0), " 20000.0");
+  EXPECT_EQ(fit_fixed(1234567.0, 8, 3, -999.0), " 1234567.");  // wider than 8
+  EXPECT_EQ(fit_fixed(std::nan(""), 8, 3, -999.0), " -999.00");
+  EXPECT_EQ(fit_fixed(INFINITY, 8, 3, -99.9), " -99.900");
+}
+
+}  // namespace
+}  // namespace dendro

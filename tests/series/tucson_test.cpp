@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <optional>
@@ -688,4 +689,15 @@ TEST(tucson_real_files, known_values_and_refusal) {
 }
 
 }  // namespace
+// Thousandths from -9998 to 99999 leave a blank before each six-column value; -9999 is the
+// end marker.
+TEST(ring_misfit, values_at_the_ends_of_the_records) {
+  EXPECT_FALSE(ring_misfit(std::vector<float>{99.999f, -9.998f, 0.0f}));
+  EXPECT_EQ(ring_misfit(std::vector<float>{1.0f, 100.0f}), 1u);
+  EXPECT_EQ(ring_misfit(std::vector<float>{1.0f, 1.0f, -9.999f}), 2u);
+  EXPECT_EQ(ring_misfit(std::vector<float>{20000.0f}), 0u);
+  EXPECT_EQ(ring_misfit(std::vector<float>{1.0f, std::nanf("")}), 1u);
+  EXPECT_FALSE(ring_misfit(std::vector<float>{}));
+}
+
 }  // namespace dendro

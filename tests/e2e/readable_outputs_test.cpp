@@ -1,0 +1,252 @@
+// Both programs on edge inputs made here: every output file and the console must hold only
+// numbers that read back (readable_scan.h), and each edge is written in its sound way.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "harness.h"
+#include "readable_scan.h"
+#include "series/store.h"
+#include "series/tucson.h"
+
+#ifdef PELLIFORM_PATH
+
+namespace dendro::e2e {
+namespace {
+
+// A ring-width series of n years: a wave on a level, with `phase` setting it apart.
+std::vector<float> wave(int n, float phase, float level = 1.0f) {
+  std::vector<float> w;
+  for (int t = 0; t < n; ++t) {
+    const float v = level + 0.3f * std::sin(0.9f * static_cast<float>(t) + phase) +
+                    0.2f * std::exp(-0.02f * static_cast<float>(t));
+    w.push_back(std::round(v * 1000.0f) / 1000.0f);
+  }
+  return w;
+}
+
+struct Series {
+  std::string id;
+  int first = 0;
+  std::vector<float> values;
+};
+
+std::string ring_width_file(const std::vector<Series>& set) {
+  std::ostringstream out;
+  for (const Series& s : set) trrw_write(out, TucsonMode::mw, s.id, s.first, s.values, {}, "");
+  return out.str();
+}
+
+// The answers after the file name: input format, ratios, no reduction, the curve fit,
+// the mean (1 arithmetic), the running-RBAR window (with its spline question), the
+// default convergence settings, and "c" at every plot page.
+std::string answers(const std::string& file, const std::string& format, const std::string& fit,
+                    const std::string& window) {
+  std::string input = file + "\n" + format + "\nR\n\n" + fit + "\n1\n" + window + "\n";
+  if (window != "0") input += "0\n";
+  input += "\n\n";
+  for (int k = 0; k < 400; ++k) input += "c\n";
+  return input;
+}
+
+bool has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// Runs pelliform on the set and checks the console and every file it wrote.
+RunResult run_clean(Sandbox& box, const std::string& file, const std::string& input) {
+  const RunResult r = box.run(PELLIFORM_PATH, input);
+  EXPECT_EQ(r.status, 0) << r.output;
+  const auto console = scan_text("console", r.output);
+  EXPECT_TRUE(console.empty()) << describe(console);
+  const auto files = scan_folder(box.dir(), {file});
+  EXPECT_TRUE(files.empty()) << describe(files);
+  return r;
+}
+
+TEST(readable_scan, flags_overflow_run_together_and_not_a_number) {
+  const std::string bad =
+      "gap   1940****  0****  0\n"       // 1: asterisks in index records
+      "  1940     0 -999.000-999.000\n"  // 2: run together
+      "  1.234-5.678\n"                  // 3: run together
+      " 1.5 ****** 2.5\n"                // 4: a field of asterisks
+      "  0.125     nan    -inf\n"        // 5: not a number
+      "  985***\n";                      // 6: asterisks
+  const auto found = scan_text("f", bad);
+  std::vector<int> lines;
+  for (const Unreadable& u : found) lines.push_back(u.line);
+  EXPECT_EQ(lines, (std::vector<int>{1, 2, 3, 4, 5, 6})) << describe(found);
+  EXPECT_EQ(found[0].file, "f");
+}
+
+TEST(readable_scan, passes_headings_ids_ranges_and_dates) {
+  const std::string good =
+      "                **********************************\n"
+      "                ***       Creation Date:       ***\n"
+      "                ***         10/17/2013         ***\n"
+      " *** note: the series 10ALAN-A is read\n"
+      " |************* plot options menu ***************|\n"
+      "site_comm=1850-1990.txt  1940-1959  2024-05-16\n"
+      "  1940     0  -999.00 -999.00  -9.990  Information infant\n"
+      "gap   19001085  31114  31023  3 886  3  std\n";
+  EXPECT_TRUE(scan_text("f", good).empty()) << describe(scan_text("f", good));
+}
+
+TEST(readable_outputs, a_gap_of_whole_decades_reads_back_as_a_gap) {
+  // Three series over 1900-1939 and three over 1960-1999: no series covers 1940-1959.
+  Sandbox box;
+  std::vector<Series> set;
+  for (int k = 0; k < 3; ++k) set.push_back({"GA0" + std::to_string(k), 1900, wave(40, k)});
+  for (int k = 0; k < 3; ++k) set.push_back({"GB0" + std::to_string(k), 1960, wave(40, k + 0.5f)});
+  box.write_file("gap.rwl", ring_width_file(set));
+  run_clean(box, "gap.rwl", answers("gap.rwl", "1", "", "25"));
+
+  // The column file: the empty-cell marker with a blank before it, the standard errors
+  // with the missing-year marker.
+  const auto rows = box.read_lines("gap_crns_col.txt");
+  ASSERT_GT(rows.size(), 42u);
+  EXPECT_EQ(rows[41],
+            "  1940     0  -999.00 -999.00 -999.00 -999.00  -9.990  -9.990 -999.00 -999.00");
+  // The tucson file: four chronologies, each read back with 1940-1959 missing.
+  const auto chronologies = read_chronologies(box.read_file("gap_crns_tuc.txt"));
+  ASSERT_EQ(chronologies.size(), 4u);
+  for (const auto& c : chronologies) {
+    ASSERT_EQ(c.size(), 100u);
+    EXPECT_GT(c.at(1939), 0.5f);
+    for (int year = 1940; year <= 1959; ++year) EXPECT_TRUE(is_missing(c.at(year))) << year;
+    EXPECT_GT(c.at(1960), 0.5f);
+  }
+}
+
+TEST(readable_outputs, a_gap_within_a_decade_leaves_the_chronology_out) {
+  // No series covers 1945-1957: the index records cannot mark those years missing.
+  Sandbox box;
+  std::vector<Series> set;
+  for (int k = 0; k < 3; ++k) set.push_back({"GA0" + std::to_string(k), 1900, wave(45, k)});
+  for (int k = 0; k < 3; ++k) set.push_back({"GB0" + std::to_string(k), 1958, wave(40, k + 0.5f)});
+  box.write_file("gap.rwl", ring_width_file(set));
+  const RunResult r = run_clean(box, "gap.rwl", answers("gap.rwl", "1", "", "0"));
+  EXPECT_TRUE(has(r.output,
+                  " *** the standard chronology is not written to gap_crns_tuc.txt:\n"
+                  "     no series covers 1945 to 1957, and the index records can leave "
+                  "out only whole decades\n"
+                  "     its values are kept in gap_crns_col.txt"))
+      << r.output;
+  EXPECT_TRUE(has(box.read_file("gap_out_v43ptr08.txt"),
+                  " *** THE SIGNAL-FREE CHRONOLOGY IS NOT WRITTEN TO GAP_CRNS_TUC.TXT:"));
+  EXPECT_TRUE(read_chronologies(box.read_file("gap_crns_tuc.txt")).empty());
+}
+
+TEST(readable_outputs, large_values_leave_series_and_chronologies_out) {
+  // One ring of 500 mm among rings near 1 mm: its series does not fit the ring-width
+  // records (at most 99.999 with a blank before it), and the arithmetic mean of its
+  // index year is above 9.989, which the index records cannot hold.
+  Sandbox box;
+  std::vector<Series> set;
+  for (int k = 0; k < 3; ++k) set.push_back({"BR0" + std::to_string(k), 1900, wave(50, k)});
+  set[0].values[20] = 500.0f;
+  box.write_file("big.rwl", ring_width_file(set));
+  const RunResult r = run_clean(box, "big.rwl", answers("big.rwl", "1", "", "0"));
+  EXPECT_TRUE(has(r.output,
+                  " *** 1 series left out of big_STD_RAW_Data.txt, whose records hold "
+                  "-9.998 to 99.999:\n     BR00 in 1920 holds 500.000"))
+      << r.output;
+  EXPECT_TRUE(has(r.output, " *** the standard chronology is not written to big_crns_tuc.txt:"));
+  // The two other series are still in the file.
+  const std::string data = box.read_file("big_STD_RAW_Data.txt");
+  EXPECT_FALSE(has(data, "BR00"));
+  EXPECT_TRUE(has(data, "BR01    1900"));
+}
+
+TEST(readable_outputs, a_ring_of_20000_mm_from_a_column_file) {
+  Sandbox box;
+  std::string text;
+  for (int k = 0; k < 3; ++k) {
+    std::vector<float> v = wave(50, k);
+    if (k == 1) v[10] = 20000.0f;
+    text += "HU0" + std::to_string(k) + "\n1900\n";
+    for (float x : v) text += std::to_string(x) + "\n";
+  }
+  box.write_file("huge.txt", text);
+  const RunResult r = run_clean(box, "huge.txt", answers("huge.txt", "3\n0", "", "25"));
+  EXPECT_TRUE(has(r.output, "     HU01 in 1910 holds 20000.000")) << r.output;
+  for (const char* name : {"huge_STD_RAW_Data.txt", "huge_SSF_RAW_Data.txt"}) {
+    EXPECT_FALSE(has(box.read_file(name), "HU01")) << name;
+    EXPECT_TRUE(has(box.read_file(name), "HU00")) << name;
+  }
+}
+
+TEST(readable_outputs, eps_and_neff_are_undefined_for_a_negative_rbar) {
+  // Three waves a third of a cycle apart: sin(x), sin(x + 120 deg), sin(x + 240 deg) have
+  // pairwise correlations of cos(120 deg) = -0.5 over whole cycles, near it over windows.
+  Sandbox box;
+  std::vector<Series> set;
+  for (int k = 0; k < 3; ++k) {
+    std::vector<float> v;
+    for (int t = 0; t < 100; ++t) {
+      v.push_back(std::round(1000.0f * (2.0f + 0.5f * std::sin(0.9f * static_cast<float>(t) +
+                                                               2.0944f * static_cast<float>(k)))) /
+                  1000.0f);
+    }
+    set.push_back({"NR0" + std::to_string(k), 1900, v});
+  }
+  box.write_file("neg.rwl", ring_width_file(set));
+  run_clean(box, "neg.rwl", answers("neg.rwl", "1", "6", "25"));  // horizontal mean
+  const auto lines = box.read_lines("neg_Std_RBAR.txt");
+  ASSERT_EQ(lines.size(), 101u);
+  for (std::size_t k = 1; k < lines.size(); ++k) {
+    std::istringstream in(lines[k]);
+    double year, n, rbar1, eps1, neff1, rbar2, eps2, neff2;
+    in >> year >> n >> rbar1 >> eps1 >> neff1 >> rbar2 >> eps2 >> neff2;
+    EXPECT_LT(rbar1, -0.4) << lines[k];
+    EXPECT_EQ(eps1, -99.9) << lines[k];
+    EXPECT_EQ(neff1, -99.9) << lines[k];
+    EXPECT_EQ(eps2, -99.9) << lines[k];
+    EXPECT_EQ(neff2, -99.9) << lines[k];
+  }
+}
+
+TEST(readable_outputs, a_sample_depth_above_999_is_written_as_999_once_said) {
+  Sandbox box;
+  std::vector<Series> set;
+  for (int k = 0; k < 1000; ++k) {
+    char id[9];
+    std::snprintf(id, sizeof id, "D%05d", k);
+    set.push_back({id, 1950, wave(30, 0.1f * static_cast<float>(k))});
+  }
+  box.write_file("deep.rwl", ring_width_file(set));
+  const RunResult r = run_clean(box, "deep.rwl", answers("deep.rwl", "1", "6", "0"));
+  const std::string note =
+      " *** sample depth 1000 in 1950 (and every depth above 999) is written as 999 to "
+      "deep_crns_tuc.txt";
+  EXPECT_EQ(r.output.find(note), r.output.rfind(note)) << "said once";
+  EXPECT_TRUE(has(r.output, note)) << r.output;
+  EXPECT_TRUE(has(box.read_file("deep_out_v43ptr08.txt"),
+                  " *** SAMPLE DEPTH 1000 IN 1950 (AND EVERY DEPTH ABOVE 999)"));
+  const auto tucson = box.read_lines("deep_crns_tuc.txt");
+  ASSERT_GT(tucson.size(), 3u);
+  EXPECT_EQ(tucson[3].substr(14, 3), "999");  // depth of 1950
+}
+
+TEST(readable_outputs, kalder_on_real_files) {
+  for (const char* file : {"keny002.rwl", "co021.rwl"}) {
+    Sandbox box;
+    box.copy_data(file);
+    box.write_file("f.txt", std::string(file) + "\n");
+    const RunResult r = box.kalder("\nf.txt\nT\nn\n\n\n\n");
+    EXPECT_EQ(r.status, 0) << r.output;
+    const auto console = scan_text("console", r.output);
+    EXPECT_TRUE(console.empty()) << describe(console);
+    const auto files = scan_folder(box.dir(), {file, "f.txt"});
+    EXPECT_TRUE(files.empty()) << file << "\n" << describe(files);
+  }
+}
+
+}  // namespace
+}  // namespace dendro::e2e
+
+#endif
