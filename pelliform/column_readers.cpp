@@ -35,14 +35,13 @@ bool rd1col_error(Console& con, const std::string& what, const std::string& id, 
   return false;
 }
 
-// A year of a series must lie within the summary row's starting years: the set's first
-// year is the smallest first year below 9999 and its last year the largest last year above
-// -9999, so a year beyond them would be lost there.
-bool year_within_limits(long long year) { return year >= kNoLastYear && year <= kNoFirstYear; }
+// A year of a series must lie within the years that the programs take, which the
+// chronology files can write.
+bool year_within_limits(long long year) { return year >= kEarliestYear && year <= kLatestYear; }
 
 std::string year_outside(int line, long long year) {
   return "line " + std::to_string(line) + ": year " + std::to_string(year) + " lies outside " +
-         std::to_string(kNoLastYear) + " to " + std::to_string(kNoFirstYear);
+         std::to_string(kEarliestYear) + " to " + std::to_string(kLatestYear);
 }
 
 bool rdmcol_error(Console& con, const std::string& message) {

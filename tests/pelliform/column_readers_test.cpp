@@ -113,10 +113,10 @@ TEST(rd1col, years_and_values_no_series_can_hold_are_refused_with_their_line) {
   // First years past either limit (2147483647 would overflow the last year, 4294969196
   // would wrap to 1900), a last year past 9999, and a value no measurement can have.
   const Case cases[] = {
-      {"A\n2147483647\n1.0\n", "Rd1col: line 2: year 2147483647 lies outside -9999 to 9999"},
-      {"A\n-2147483648\n1.0\n", "Rd1col: line 2: year -2147483648 lies outside -9999 to 9999"},
-      {"A\n4294969196\n1.0\n", "Rd1col: line 2: year 4294969196 lies outside -9999 to 9999"},
-      {"A\n9998\n1.0\n2.0\n3.0\n", "Rd1col: line 5: year 10000 lies outside -9999 to 9999"},
+      {"A\n2147483647\n1.0\n", "Rd1col: line 2: year 2147483647 lies outside -99999 to 9999"},
+      {"A\n-2147483648\n1.0\n", "Rd1col: line 2: year -2147483648 lies outside -99999 to 9999"},
+      {"A\n4294969196\n1.0\n", "Rd1col: line 2: year 4294969196 lies outside -99999 to 9999"},
+      {"A\n9998\n1.0\n2.0\n3.0\n", "Rd1col: line 5: year 10000 lies outside -99999 to 9999"},
       {"A\n1900\n1.0\n1e39\n", "Rd1col: line 4: 1e+39 cannot be a measurement"},
   };
   for (const Case& c : cases) {
@@ -130,12 +130,12 @@ TEST(rd1col, years_and_values_no_series_can_hold_are_refused_with_their_line) {
         << c.file;
   }
   // The limits themselves are years.
-  std::istringstream ends("A\n-9999\n1.0\nB\n9998\n1.0\n999999\n");
+  std::istringstream ends("A\n-99999\n1.0\nB\n9998\n1.0\n999999\n");
   RecordStream in(ends);
   PSession s;
   SeriesSet set;
   ASSERT_TRUE(rd1col(in, s.con, set));
-  EXPECT_EQ(set.summary.first, -9999);
+  EXPECT_EQ(set.summary.first, -99999);
   EXPECT_EQ(set.summary.last, 9999);
 }
 
@@ -173,8 +173,8 @@ TEST(rdmcol, unreadable_fields_fail_with_their_message) {
       // A value or a year that no series can hold, named with its line.
       {"YEAR A\n1941 1.0\n\n1942 1e39\n", "\nline 4: 1e+39 cannot be a measurement\n"},
       {"YEAR A\n1941 1.0\n1942 -1.0e6\n", "\nline 3: -1e+06 cannot be a measurement\n"},
-      {"YEAR A\n-10000 1.0\n", "\nline 2: year -10000 lies outside -9999 to 9999\n"},
-      {"YEAR A\n9999 1.0\n10000 1.0\n", "\nline 3: year 10000 lies outside -9999 to 9999\n"},
+      {"YEAR A\n-100000 1.0\n", "\nline 2: year -100000 lies outside -99999 to 9999\n"},
+      {"YEAR A\n9999 1.0\n10000 1.0\n", "\nline 3: year 10000 lies outside -99999 to 9999\n"},
   };
   for (const Case& c : cases) {
     std::istringstream file(c.file);
