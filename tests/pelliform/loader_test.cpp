@@ -239,11 +239,11 @@ TEST(SeriesSet, the_span_comes_from_the_series_with_values) {
   // Sets wholly before -9999 and wholly after 9998: the starting years of the search are
   // never the set's; a series without values counts for nothing.
   SeriesSet before;
-  before.add("A", -10020, std::vector<float>(120, 1.0f));
+  before.add("A", -10220, std::vector<float>(120, 1.0f));
   before.add("B", -10300, {});
-  before.add("C", -10000, std::vector<float>(3, 1.0f));
-  EXPECT_EQ(before.span_of_series().first, -10020);
-  EXPECT_EQ(before.span_of_series().last, -9901);
+  before.add("C", -10200, std::vector<float>(3, 1.0f));
+  EXPECT_EQ(before.span_of_series().first, -10220);
+  EXPECT_EQ(before.span_of_series().last, -10101);
   EXPECT_EQ(before.span_of_series().span(), 120);
   SeriesSet late;
   late.add("A", 9999, {1.0f});
