@@ -28,10 +28,9 @@ std::optional<std::string> next_filled(RecordStream& in) {
   }
 }
 
-// A year of a series must lie within the summary row's starting years: the set's first
-// year is the smallest first year below 9999 and its last year the largest last year above
-// -9999, so a year beyond them would be lost there.
-bool year_within_limits(long long year) { return year >= kNoLastYear && year <= kNoFirstYear; }
+// A year of a series must lie within the years that the programs take, which the
+// chronology files can write.
+bool year_within_limits(long long year) { return year >= kEarliestYear && year <= kLatestYear; }
 
 // The Series/Number line of the single-column reader's messages, the number in five
 // columns as it has them, wider rather than as asterisks.
@@ -104,7 +103,7 @@ std::string unclear_start(const std::vector<Entry>& entries, std::size_t k) {
 
 std::string year_outside(int line, long long year) {
   return "line " + std::to_string(line) + ": year " + std::to_string(year) + " lies outside " +
-         std::to_string(kNoLastYear) + " to " + std::to_string(kNoFirstYear);
+         std::to_string(kEarliestYear) + " to " + std::to_string(kLatestYear);
 }
 
 // Shows a refusal of the multi-column reader after a blank line; `place` names the field

@@ -22,10 +22,12 @@ void SeriesSet::clear() {
 
 SetSpan SeriesSet::span_of_series() const {
   SetSpan s;
+  bool found = false;  // the first series with values sets both years
   for (const YearRow& r : rows) {
     if (r.count <= 0) continue;  // a series without values has no years
-    s.first = std::min(s.first, r.first);
-    s.last = std::max(s.last, r.last);
+    s.first = found ? std::min(s.first, r.first) : r.first;
+    s.last = found ? std::max(s.last, r.last) : r.last;
+    found = true;
   }
   return s;
 }

@@ -11,7 +11,7 @@ namespace dendro {
 
 // Length of a title record of the data set.
 inline constexpr int kTitleLength = 88;
-// The set's running first and last year before any series is counted.
+// The summary row's years before any series is counted.
 inline constexpr int kNoFirstYear = 9999;
 inline constexpr int kNoLastYear = -9999;
 
@@ -44,7 +44,8 @@ struct SeriesSet {
   void add(const std::string& id, int first_year, std::vector<float> series);
   // Removes every series and resets the summary row; the title stays.
   void clear();
-  // The summary row from the first and last years of the series that hold values.
+  // The summary row from the first and last years of the series that hold values (the
+  // starting years when none does).
   SetSpan span_of_series() const;
 };
 

@@ -17,8 +17,7 @@ namespace {
 
 constexpr std::size_t kNameLength = 40;
 constexpr std::size_t kLabelLength = 60;
-constexpr int kFirstYearStart = 9999;  // start of the smallest-first-year search
-constexpr int kLastYearStart = -9999;  // start of the largest-last-year search
+constexpr int kLongestStart = -9999;  // start of the longest-length search
 constexpr float kMinStart = 9999.0f;
 constexpr float kMaxStart = -9999.0f;
 constexpr Viewport kFrame{0.12, 0.95, 0.2, 0.8};
@@ -91,9 +90,10 @@ int SeriesPage::row_of(int x) const { return age_mode_ ? x : x - first_year_ + 1
 void SeriesPage::find_windows() {
   const int count = std::min<int>(tsi1_.count, static_cast<int>(tsi1_.years.size()));
   windows_.assign(static_cast<std::size_t>(std::max(count, 0)), Window{});
-  first_year_ = kFirstYearStart;
-  last_year_ = kLastYearStart;
-  longest_ = kLastYearStart;
+  // The year limits start from series 1, so that a set of years before -9999 keeps its own.
+  first_year_ = count >= 1 ? tsi1_.years[0].ify : 0;
+  last_year_ = count >= 1 ? tsi1_.years[0].ily : 0;
+  longest_ = kLongestStart;
   for (int i = 1; i <= count; ++i) {
     const SeriesYears& y = tsi1_.years[at(i)];
     first_year_ = std::min(first_year_, y.ify);

@@ -14,6 +14,11 @@ inline constexpr int kMaxSeriesPelliform = 4500;
 // A pith offset beyond this many years puts a series' first ring past the last of the
 // regional curve's 5000 ages (or, below its negative, every ring before the first).
 inline constexpr int kLargestPithOffset = kMaxYears - 1;
+// The calendar years that the programs take: the decadal records hold a year down to
+// -99999 in their six-column year field and up to 9999 in the four-column one. The 5000
+// years of a chronology limit its span, not where it lies in the calendar.
+inline constexpr int kEarliestYear = -99999;
+inline constexpr int kLatestYear = 9999;
 
 // Where one value of the option table stands: option k's parameter j (0 to 4) is element
 // k + 30 j. The numbers are those the user sees in the menu and the log file.

@@ -24,10 +24,6 @@ namespace {
 constexpr int kSummaryRows = 8;
 constexpr int kStatColumns = 7;
 constexpr int kHeadEvery = 20;  // the per-series table repeats its head
-// The years that the programs take: the first and last year of the set are searched from
-// 9999 and -9999, so that a set wholly outside these years would get a wrong span.
-constexpr int kEarliestYear = -9999;
-constexpr int kLatestYear = 9999;
 
 enum class Kind { rings, index, mib, compact };
 
@@ -217,9 +213,6 @@ std::string series_too_long(std::string_view id, int n, int max_years) {
 SeriesIntake::SeriesIntake(Tsi1& tsi1, StatsTable& stats, const IntakeRules& rules)
     : tsi1_(tsi1), stats_(stats), rules_(rules) {
   tsi1_.dropped.clear();
-  // The first and last year of the set are searched from the ends of the years taken.
-  set_.first_year = kLatestYear;
-  set_.last_year = kEarliestYear;
 }
 
 std::string SeriesIntake::limit_passed(const SeriesRead& s, int number) const {
@@ -282,8 +275,10 @@ SeriesTaken SeriesIntake::keep(SeriesRead s, const SeriesYears& detail_row, MiaR
   if (tsi1_.ids.size() < kept) tsi1_.ids.resize(kept, std::string(8, ' '));
   tsi1_.ids[at(position)] = field(s.id, 8);
   if (position == 1) set_.title = field(field(s.text, 80), 85);
-  set_.first_year = std::min(set_.first_year, row.ify);
-  set_.last_year = std::max(set_.last_year, row.ily);
+  // The set's years come from its series alone (the first series sets them), so that no
+  // starting value of the search can stretch the span of a set that lies before it.
+  set_.first_year = position == 1 ? row.ify : std::min(set_.first_year, row.ify);
+  set_.last_year = position == 1 ? row.ily : std::max(set_.last_year, row.ily);
   if (gaps.missing > 0) ++set_.series_with_gaps;
   set_.presence = gaps.presence;
   keep_statistics(s, gaps);

@@ -115,7 +115,10 @@ void trrw_write(std::ostream& out, TucsonMode mode, std::string_view id, int fir
   const bool qz = mode == TucsonMode::qz;
   const int last_year = first_year + static_cast<int>(n) - 1;
   if (qz) {
-    const char* header = first_year < -999 || last_year < -999 ? "(a6,2i5)" : "(a6,2i4)";
+    // The year fields widen with the years, as the records' do: a year below -9999 would
+    // not fit five columns.
+    const int earliest = std::min(first_year, last_year);
+    const char* header = earliest < -9999 ? "(a6,2i6)" : earliest < -999 ? "(a6,2i5)" : "(a6,2i4)";
     out << Layout(header).write(id8, first_year, last_year) << '\n';
   }
   const bool all_one = depth.empty() || depth[0] < 1;

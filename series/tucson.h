@@ -102,8 +102,9 @@ TucsonReading read_tucson_series(RecordStream& in, TucsonMode mode, TucsonFile& 
 // the first value hands the series over to the header-driven reader `datar`.
 //
 // A numeric field is read by its columns with blanks ignored ("  090 " is 90). A "-"
-// before the year columns picks the layout of years below -999 only when that layout reads
-// the record with such a year; otherwise (an id such as "10ALAN-A") the usual layout reads
+// before the year columns picks the layout of years below -999 (one more column for -1001
+// to -9999, two for -1000 and for -10000 down to -99999) only when that layout reads the
+// record with such a year; otherwise (an id such as "10ALAN-A") the usual layout reads
 // it. In a ring-width series a 999 followed by more values of the series up to a -9999 is
 // a ring of 0.999 mm; otherwise it ends a series in hundredths.
 //
@@ -111,9 +112,9 @@ TucsonReading read_tucson_series(RecordStream& in, TucsonMode mode, TucsonFile& 
 // together, so that no value is read into the wrong year or the wrong series: it stops
 // the run (throws Stop, with the line, the columns and the text at fault) for a field whose
 // digits are split by a blank, for a record that carries an id and a year but a field that
-// is no number (it is no title), for a year before -9999, for a ring-width series
-// without its end marker (its units are unknown), for a record that interrupts a series,
-// and for a record whose year goes back or off the decade steps. A record whose year skips
+// is no number (it is no title), for a ring-width series without its end marker (its
+// units are unknown), for a record that interrupts a series, and for a record whose year
+// goes back or off the decade steps. A record whose year skips
 // whole decades leaves those years missing, with a console note. The stop on more than 25
 // title records lists the first of them with what kept each from being a data record.
 SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Console& console,

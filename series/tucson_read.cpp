@@ -22,9 +22,6 @@ constexpr float kRingUnit = 0.01f;       // ring widths are read in hundredths o
 constexpr float kFineFactor = 0.1f;      // a series ended by -9999 was in thousandths
 constexpr float kIndexUnit = 0.001f;     // index values are stored times 1000
 constexpr long long kCountCap = 1000000000;
-// The earliest year that the programs take: the last year of a set is searched from it, so
-// that a set wholly before it would get a wrong span. (Record years cannot pass 9999.)
-constexpr int kEarliestYear = -9999;
 
 // The read layouts of one mode, by the width of the id field in front of the year.
 struct ReadLayouts {
@@ -457,15 +454,6 @@ std::optional<Parsed> SeriesReader::next_parsed(const std::string& record, int l
     case Parsed::Kind::title:
     case Parsed::Kind::data:
       break;
-  }
-  if (p.kind == Parsed::Kind::data && p.year < kEarliestYear) {
-    refuse("*** line " + std::to_string(line) + ": the year " + std::to_string(p.year) +
-               " of series " + trimmed(p.id) + " lies before " + std::to_string(kEarliestYear) +
-               ", the earliest year that the programs take; number the years of the file from " +
-               std::to_string(kEarliestYear) +
-               " on (for example, add 10000 to every year) and "
-               "read it again",
-           record);
   }
   return p;
 }

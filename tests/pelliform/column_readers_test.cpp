@@ -98,6 +98,48 @@ TEST(rd1col, unreadable_first_year_fails_with_its_message) {
               " Hit return to continue"));
 }
 
+TEST(rd1col, a_series_past_the_year_limit_is_refused) {
+  std::string text = "LONG\n1\n";
+  for (int k = 0; k < kMaxYears + 2; ++k) text += "1.0\n";
+  std::istringstream file(text);
+  RecordStream in(file);
+  PSession s;
+  SeriesSet set;
+  EXPECT_FALSE(rd1col(in, s.con, set));
+  EXPECT_TRUE(s.shows(
+      "*** series read in exceeds maximum allowable length: LONG       5002 >  5000 max ***"));
+}
+
+TEST(rd1col, years_and_values_no_series_can_hold_are_refused_with_their_line) {
+  // First years past either limit (2147483647 would overflow the last year, 4294969196
+  // would wrap to 1900), a last year past 9999, and a value no measurement can have.
+  const Case cases[] = {
+      {"A\n2147483647\n1.0\n", "Rd1col: line 2: year 2147483647 lies outside -99999 to 9999"},
+      {"A\n-2147483648\n1.0\n", "Rd1col: line 2: year -2147483648 lies outside -99999 to 9999"},
+      {"A\n4294969196\n1.0\n", "Rd1col: line 2: year 4294969196 lies outside -99999 to 9999"},
+      {"A\n9998\n1.0\n2.0\n3.0\n", "Rd1col: line 5: year 10000 lies outside -99999 to 9999"},
+      {"A\n1900\n1.0\n1e39\n", "Rd1col: line 4: 1e+39 cannot be a measurement"},
+  };
+  for (const Case& c : cases) {
+    std::istringstream file(c.file);
+    RecordStream in(file);
+    PSession s("\n");
+    SeriesSet set;
+    EXPECT_FALSE(rd1col(in, s.con, set)) << c.file;
+    EXPECT_TRUE(s.shows(std::string(c.message) +
+                        "\n        Series: A        Number:     1\n Hit return to continue"))
+        << c.file;
+  }
+  // The limits themselves are years.
+  std::istringstream ends("A\n-99999\n1.0\nB\n9998\n1.0\n999999\n");
+  RecordStream in(ends);
+  PSession s;
+  SeriesSet set;
+  ASSERT_TRUE(rd1col(in, s.con, set));
+  EXPECT_EQ(set.summary.first, -99999);
+  EXPECT_EQ(set.summary.last, 9999);
+}
+
 TEST(rd1col, refusals_name_the_line_the_columns_and_the_text) {
   const Case cases[] = {
       // A year with a letter in it, indented and followed by a comment item.
@@ -227,8 +269,8 @@ TEST(rdmcol, unreadable_fields_fail_with_their_message) {
       // A value or a year that no series can hold, named with its line.
       {"YEAR A\n1941 1.0\n\n1942 1e39\n", "\nline 4: 1e+39 cannot be a measurement\n"},
       {"YEAR A\n1941 1.0\n1942 -1.0e6\n", "\nline 3: -1e+06 cannot be a measurement\n"},
-      {"YEAR A\n-10000 1.0\n", "\nline 2: year -10000 lies outside -9999 to 9999\n"},
-      {"YEAR A\n9999 1.0\n10000 1.0\n", "\nline 3: year 10000 lies outside -9999 to 9999\n"},
+      {"YEAR A\n-100000 1.0\n", "\nline 2: year -100000 lies outside -99999 to 9999\n"},
+      {"YEAR A\n9999 1.0\n10000 1.0\n", "\nline 3: year 10000 lies outside -99999 to 9999\n"},
   };
   for (const Case& c : cases) {
     std::istringstream file(c.file);

@@ -184,11 +184,19 @@ TEST(loaddat, ring_of_999_thousandths_and_years_before_minus_9999) {
   ASSERT_EQ(r.set.count(), 1);
   EXPECT_EQ(r.set.rows[0].last, 1902);
   EXPECT_FLOAT_EQ(r.set.values[0][1], 0.999f);
-  // -12000 in the six year columns of its layout: refused with its line.
-  PSession early("1\n\n");
-  EXPECT_EQ(load_text("early.rwl", "OLD   -12000  1000  2000 -9999\n", early).status,
-            LoadStatus::failed);
-  EXPECT_TRUE(early.shows("*** line 1: the year -12000 of series OLD lies before -9999"));
+  // -12000 and -11995 in the six year columns of their layout: the set spans the years of
+  // its series, -12000 to -11995, not a year more.
+  PSession early("1\n");
+  const Loaded e =
+      load_text("early.rwl", "OLD   -12000  1000  2000 -9999\nNEW   -11995  1500 -9999\n", early);
+  ASSERT_EQ(e.status, LoadStatus::loaded) << early.out.str();
+  ASSERT_EQ(e.set.count(), 2);
+  EXPECT_EQ(e.set.rows[0].first, -12000);
+  EXPECT_EQ(e.set.rows[0].last, -11999);
+  EXPECT_FLOAT_EQ(e.set.values[1][0], 1.5f);
+  EXPECT_EQ(e.set.summary.first, -12000);
+  EXPECT_EQ(e.set.summary.last, -11995);
+  EXPECT_EQ(e.set.summary.span(), 6);
 }
 
 TEST(loaddat, records_of_series_never_vanish_as_titles) {
@@ -225,6 +233,22 @@ TEST(loaddat, a_tucson_file_the_reader_cannot_place_fails_the_load) {
   // min.rwl: values separated by single blanks, not in the fixed columns.
   PSession s("1\n\n");
   EXPECT_EQ(load(data_path("min.rwl"), s).status, LoadStatus::failed);
+}
+
+TEST(SeriesSet, the_span_comes_from_the_series_with_values) {
+  // Sets wholly before -9999 and wholly after 9998: the starting years of the search are
+  // never the set's; a series without values counts for nothing.
+  SeriesSet before;
+  before.add("A", -10220, std::vector<float>(120, 1.0f));
+  before.add("B", -10300, {});
+  before.add("C", -10200, std::vector<float>(3, 1.0f));
+  EXPECT_EQ(before.span_of_series().first, -10220);
+  EXPECT_EQ(before.span_of_series().last, -10101);
+  EXPECT_EQ(before.span_of_series().span(), 120);
+  SeriesSet late;
+  late.add("A", 9999, {1.0f});
+  EXPECT_EQ(late.span_of_series().first, 9999);
+  EXPECT_EQ(late.span_of_series().last, 9999);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "series/compact.h"
 #include "series/descriptive.h"
+#include "series/index.h"
 #include "series/stop.h"
 #include "series/text.h"
 #include "tests/series/series_reading.h"
@@ -165,17 +166,49 @@ TEST(trread, limits_stop_the_run_with_their_messages) {
   datw(late, "LATE", std::vector<float>{1.0f, 2.0f}, 9999, "raw");
   r = read(late.str(), "cd");
   EXPECT_EQ(r.stop,
-            "*** series LATE: years 9999 to 10000 lie outside -9999 to 9999, the years "
+            "*** series LATE: years 9999 to 10000 lie outside -99999 to 9999, the years "
             "that the programs take");
-  // A set wholly before -9999 would be searched from -9999 for its last year.
+  // The compact format holds years that no decadal year field can.
   std::ostringstream early;
-  datw(early, "EARLY", std::vector<float>{1.0f, 2.0f}, -12000, "raw");
+  datw(early, "EARLY", std::vector<float>{1.0f, 2.0f}, -100000, "raw");
   r = read(early.str(), "cd");
   EXPECT_EQ(r.stop,
-            "*** series EARLY: years -12000 to -11999 lie outside -9999 to 9999, the years "
+            "*** series EARLY: years -100000 to -99999 lie outside -99999 to 9999, the years "
             "that the programs take");
   r = read(kThree, "xx");
   EXPECT_EQ(r.stop, "*** data kind code \"xx\" is none of mr, ir, qz, cd");
+}
+
+TEST(trread, years_before_minus_9999_give_the_set_its_own_span) {
+  // Records built by hand in the layout of years below -9999 (id in 1-6, year in 7-12):
+  // E1 -12000 to -11991, E2 -11995 to -11988 (0.01 mm).
+  auto early = [](const char* id, int year, std::initializer_list<int> values) {
+    char buf[128];
+    int at = std::snprintf(buf, sizeof buf, "%-6s%6d", id, year);
+    for (int v : values) {
+      at += std::snprintf(buf + at, sizeof buf - static_cast<std::size_t>(at), "%6d", v);
+    }
+    return std::string(buf) + "\n";
+  };
+  const std::string text = early("E1", -12000, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}) +
+                           early("E1", -11990, {999}) + early("E2", -11995, {5, 5, 5, 5, 5}) +
+                           early("E2", -11990, {5, 5, 5, 999});
+  // A limit of 20 years: the span of 13 years passes, as it would not from -9999.
+  TrreadRun r = read(text, "mr", 20);
+  ASSERT_EQ(r.stop, "");
+  EXPECT_EQ(r.tsi1.count, 2);
+  EXPECT_EQ(r.tsi1.year_row(2).ify, -11995);
+  EXPECT_EQ(r.tsi1.year_row(2).ily, -11988);
+  EXPECT_EQ(r.tsi1.year_row(3).ify, -12000);
+  EXPECT_EQ(r.tsi1.year_row(3).ily, -11988);
+  EXPECT_TRUE(has(r.console, "     2 series from -12000 to -11988      13 years"));
+  EXPECT_TRUE(has(r.out, " number of series read in:    2   from -12000  to -11988      13 years"));
+  align_on_chronology(r.tsi1);
+  EXPECT_EQ(r.tsi1.rows, 13);
+  EXPECT_FLOAT_EQ(r.tsi1.at(10, 1), 0.10f);  // -11991
+  EXPECT_EQ(r.tsi1.at(11, 1), kMissing);
+  EXPECT_FLOAT_EQ(r.tsi1.at(6, 2), 0.05f);  // -11995
+  EXPECT_EQ(r.tsi1.at(5, 2), kMissing);
 }
 
 TEST(trread, published_quirks_read_into_the_store) {
@@ -387,8 +420,8 @@ TEST(SeriesIntake, series_beyond_the_limits_are_refused_and_change_nothing) {
       {series("LONG", 1900, {1, 2, 3, 4}), 1,
        "*** series read in exceeds maximum allowable length: LONG          4 >     3 max ***"},
       {series("C", 1900, {1}), 3, "*** number of series exceeds maximum allowed:    2 max ***"},
-      {series("OLD", -10000, {1, 2}), 1,
-       "*** series OLD: years -10000 to -9999 lie outside -9999 to 9999, the years that the "
+      {series("OLD", -100000, {1, 2}), 1,
+       "*** series OLD: years -100000 to -99999 lie outside -99999 to 9999, the years that the "
        "programs take"},
   };
   for (Case& c : cases) {
@@ -462,6 +495,32 @@ TEST(SeriesIntake, a_set_longer_than_the_limit_is_refused_at_the_end) {
   pair.take(series("B", 1901, {1, 2, 3}), 2);
   EXPECT_EQ(pair.finish().too_long,
             "*** total series length exceeds maximum allowable length:      4 >      3 max ***");
+}
+
+TEST(SeriesIntake, the_set_spans_the_true_years_of_its_series) {
+  // Sets that lie wholly before -9999 or wholly after 0: their first and last years are
+  // those of the series, whatever the sign, and their span is tested on them alone.
+  struct Case {
+    int first_a, n_a, first_b, n_b;
+    int first, last;
+  } cases[] = {
+      {-10020, 120, -10000, 50, -10020, -9901},
+      {-12000, 3, -11998, 3, -12000, -11996},
+      {-99999, 2, -99990, 2, -99999, -99989},
+      {9990, 10, 9995, 5, 9990, 9999},
+  };
+  for (const Case& c : cases) {
+    Intake in;
+    SeriesIntake intake(in.tsi1, in.stats, {0, false, 120, 10});
+    intake.take(series("A", c.first_a, std::vector<float>(count(c.n_a), 1.0f)), 1);
+    intake.take(series("B", c.first_b, std::vector<float>(count(c.n_b), 2.0f)), 2);
+    const SetRead set = intake.finish();
+    EXPECT_EQ(set.first_year, c.first) << c.first_a;
+    EXPECT_EQ(set.last_year, c.last) << c.first_a;
+    EXPECT_EQ(set.too_long, "") << c.first_a;
+    EXPECT_EQ(in.tsi1.year_row(3).ify, c.first);
+    EXPECT_EQ(in.tsi1.year_row(3).ily, c.last);
+  }
 }
 
 TEST(summarise_statistics, rows_one_to_eight_summarise_every_column) {

@@ -406,21 +406,33 @@ TEST(trrw_read, a_hyphen_in_an_id_is_not_a_negative_year) {
   EXPECT_EQ(ix_read.series[0].first_year, 1886);
 }
 
-TEST(trrw_read, years_before_minus_9999_are_refused_with_their_line) {
-  // The format holds -12000 (columns 7-12), but the programs' year tables do not.
-  std::ostringstream rings, index;
-  trrw_write(rings, TucsonMode::mw, "OLD", -12000, std::vector<float>{1.0f, 2.0f}, {}, "raw");
-  trrw_write(index, TucsonMode::iw, "OLD", -10000, std::vector<float>{1.0f}, {}, "std");
-  FileReading r = read_all("SITE   1 title\n" + rings.str(), TucsonMode::mr);
-  EXPECT_TRUE(r.series.empty());
-  EXPECT_EQ(r.stop,
-            "*** line 2: the year -12000 of series OLD lies before -9999, the earliest "
-            "year that the programs take; number the years of the file from -9999 on (for "
-            "example, add 10000 to every year) and read it again\n"
-            " OLD   -12000  1000  2000 -9999\n" +
-                kColumns);
-  r = read_all(index.str(), TucsonMode::ir);
-  EXPECT_EQ(r.stop.substr(0, 51), "*** line 1: the year -10000 of series OLD lies befo");
+TEST(trrw_read, years_before_minus_9999_read_from_the_six_year_columns) {
+  // Records built by hand: ring widths with the year in columns 7-12 after a 6-column id,
+  // indices with the year in columns 5-10 after a 4-column id.
+  FileReading r = read_all(
+      "SITE   1 title\n"
+      "OLD   -12000  1000  2000 -9999\n"
+      "DEEP  -99999   100   200   300   400   500   600   700   800   900\n"
+      "DEEP  -99990   110   999\n",
+      TucsonMode::mr);
+  ASSERT_EQ(r.series.size(), 2u) << r.stop;
+  EXPECT_EQ(r.series[0].id, "OLD     ");
+  EXPECT_EQ(r.series[0].first_year, -12000);
+  expect_values(r.series[0], {1.0, 2.0});
+  // -99999 is slot 2 of the decade -100000 to -99991: nine values, then -99990.
+  EXPECT_EQ(r.series[1].first_year, -99999);
+  expect_values(r.series[1], {1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0, 8.0, 9.0, 1.1});
+
+  // -10015 is slot 6 of the decade -10020 to -10011; the next record is headed -10010.
+  r = read_all(
+      "OLD -100159990  09990  09990  09990  09990  01000  21100  31200  41300  51400  6\n"
+      "OLD -100101500  79990  0\n",
+      TucsonMode::ir);
+  ASSERT_EQ(r.series.size(), 1u) << r.stop;
+  EXPECT_EQ(r.series[0].id, "OLD     ");
+  EXPECT_EQ(r.series[0].first_year, -10015);
+  expect_values(r.series[0], {1.0, 1.1, 1.2, 1.3, 1.4, 1.5});
+  EXPECT_EQ(r.series[0].depth, (std::vector<int>{2, 3, 4, 5, 6, 7}));
 }
 
 TEST(trrw_read, a_999_inside_a_series_in_thousandths_is_a_ring) {
@@ -565,6 +577,35 @@ TEST(trrw_write, negative_year_layouts) {
   EXPECT_EQ(written(-9999, 1), "ABC01  -9999  1500 -9999\n");
   EXPECT_EQ(written(-10000, 1), "ABC01 -10000  1500 -9999\n");
   EXPECT_EQ(written(-1001, 1).substr(0, 19), "ABC01  -1001  1500\n");
+  // Years below -9999 (by hand from the layouts): the id keeps 6 columns, the year takes
+  // 7-12. -10021 ends its decade: one value, then the record of -10020.
+  EXPECT_EQ(written(-10020, 3), "ABC01 -10020  1500  1500  1500 -9999\n");
+  EXPECT_EQ(written(-10021, 2), "ABC01 -10021  1500\nABC01 -10020  1500 -9999\n");
+  EXPECT_EQ(written(-99999, 1), "ABC01 -99999  1500 -9999\n");
+  // A series from -10005 to -9990: the layout follows each record's year.
+  std::string ten;
+  for (int k = 0; k < 10; ++k) ten += "  1500";
+  EXPECT_EQ(written(-10005, 16), "ABC01 -10005" + ten.substr(0, 30) + "\nABC01 -10000" + ten +
+                                     "  raw\nABC01  -9990  1500 -9999\n");
+}
+
+TEST(trrw_write, index_and_mib_pex_layouts_before_minus_9999) {
+  // By hand from the layouts: the id keeps 4 columns ("CRN0"), the year takes 5-10; the first
+  // record of -10015 fills slots 1-5 and is headed by the year itself.
+  const std::string fill = "9990  0";
+  std::ostringstream iw, qz;
+  trrw_write(iw, TucsonMode::iw, "CRN01", -10015, std::vector<float>(6, 1.5f), {}, "std");
+  EXPECT_EQ(iw.str(), "CRN0-10015" + fill + fill + fill + fill + fill +
+                          "1500  11500  11500  11500  11500  1  std\n"
+                          "CRN0-100101500  1" +
+                          fill + fill + fill + fill + fill + fill + fill + fill + fill + "  std\n");
+  // The mib pex header widens its years to six columns below -9999.
+  trrw_write(qz, TucsonMode::qz, "CRN01", -10020, std::vector<float>(2, 1.5f), {}, "std");
+  EXPECT_EQ(qz.str(), "CRN01 -10020-10019\nCRN0-100201500  11500  1" + fill + fill + fill + fill +
+                          fill + fill + fill + fill + "  std\n");
+  std::ostringstream last;
+  trrw_write(last, TucsonMode::qz, "CRN01", -99999, std::vector<float>(1, 1.0f), {}, "std");
+  EXPECT_EQ(last.str().substr(0, last.str().find('\n')), "CRN01 -99999-99999");
 }
 
 TEST(trrw_write, series_ending_in_slot_ten) {
@@ -581,7 +622,8 @@ TEST(trrw_write, series_ending_in_slot_ten) {
 }
 
 TEST(trrw_round_trip, every_year_layout_reads_back_at_the_format_precision) {
-  const int years[] = {1905, 0, -1, -15, -999, -1000, -1001, -1017, -9999};
+  const int years[] = {1905,  0,     -1,     -15,    -999,   -1000, -1001,
+                       -1017, -9999, -10000, -10001, -10020, -99999};
   for (int year : years) {
     std::vector<float> values;
     for (int k = 0; k < 23; ++k) values.push_back(0.0015f * static_cast<float>(k * k) + 0.0004f);
