@@ -196,5 +196,4 @@ void write_index_records(std::ostream& out, const IndexBlock& block) {
   }
 }
 
-
 }  // namespace dendro
