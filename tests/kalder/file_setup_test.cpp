@@ -19,9 +19,8 @@ std::string padded(std::string text, std::size_t width) {
 }
 
 TEST(option_record, each_value_comes_from_its_own_element) {
-  // Every element holds its own number, so a value read from the wrong element shows.
   Icommands ic;
-  for (int e = 1; e <= 152; ++e) ic[e] = e;
+  testing::number_every_element(ic);
   Commands commands;
   commands.set(Commands::kSavedMaskFirst, Commands::kSavedMaskLast, "SSSTTCC");
   const std::vector<std::string> lines = option_record(ic, commands);
