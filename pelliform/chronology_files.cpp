@@ -19,7 +19,7 @@ constexpr float kLowFrequency = 0.1f;  // periods of 10 years and more
 constexpr int kLongChronology = 1000;  // above this the spectra use n / 5 lags
 constexpr int kNameColumn = 83;        // title records 2 and 3 carry the name from here
 
-bool raw_average(const PelliformRun& run) { return run.args.curve_fit_option == kRawAverage; }
+bool raw_average(const PelliformRun& run) { return run.args.curve_fit_option == pfit::raw_average; }
 
 // The spread over the square root of the sample depth; years without series have none.
 float standard_error(float spread, int depth) {
