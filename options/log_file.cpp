@@ -12,6 +12,7 @@
 #include "series/console.h"
 #include "series/fit_codes.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/stop.h"
 #include "series/text.h"
 #include "series/units.h"
@@ -211,8 +212,7 @@ std::optional<std::string> detrending_record_refusal(int item, const Icommands& 
 // Whether the values just read into `ic` are acceptable for the record's item. The
 // detrending records may correct their width in place.
 bool accepted(int item, Icommands& ic) {
-  const int stand_dynamics = ic[opt::stand_dynamics];
-  const bool release = stand_dynamics == 2 || stand_dynamics == 3;  // release detection
+  const bool release = release_detection(ic[opt::stand_dynamics]);
   switch (item) {
     case 1:
       return between(ic[opt::data_type], 1, 4);
@@ -254,7 +254,7 @@ bool accepted(int item, Icommands& ic) {
     case 19:
       return between(ic[opt::summary_plots], 0, 3);
     case 20:
-      return between(stand_dynamics, 0, 3);
+      return between(ic[opt::stand_dynamics], 0, 3);
     case 21:
       return ic[opt::release_window] <= 50 && (!release || ic[opt::release_window] >= 5);
     case 22:
