@@ -17,6 +17,7 @@
 #include "series/descriptive.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/store.h"
 #include "series/text.h"
 #include "series/units.h"
@@ -146,14 +147,15 @@ void show_and_save_outliers(Tsi1& tsi1, const SetSpan& set,
   }
   if (tsi1.overlay.empty()) tsi1.overlay.push_back(kMissing);
   tsi1.overlay[0] = kMissing;
-  if (icommands[opt::ar_method_plots] > 0 || icommands[opt::summary_plots] > 0) {
+  if (icommands[opt::ar_method_plots] > plot_switch::off ||
+      any_summary_plots(icommands[opt::summary_plots])) {
     crnplt3(plots, tsi1, icommands, commands, "autoregressive outliers", "years", "index units",
             series_kind::kArOutliers);
   }
   const int save = icommands[opt::core_series_save];
-  if (save > 0) {
+  if (series_saved(save)) {
     units.create(unit::series, output_prefix(commands.data_file) + "_auto_outs.txt");
-    if (save <= 3) {
+    if (saved_with_header_lines(save)) {
       for (int h = 1; h <= 3; ++h) {
         const int first = Commands::kHeaderFirst[h - 1];
         commands.set(first + 80, first + 84, " aout");
@@ -325,7 +327,7 @@ std::vector<SeriesModel> armod(Tsi1& tsi1, Tsi2& tsi2, StatsTable& stats, int po
 
   // Announce.
   console.say(Layout("(/1x,'calculate individual series autoregressions'/)").write());
-  if (printout > 1) {
+  if (series_statistics_printed(printout)) {
     if (method == kOrdinaryAr) {
       units.write(unit::out, Layout("(/t2,'|---------------- individual series ',"
                                     "'autoregressive coefficients ---------------|')")
@@ -373,15 +375,16 @@ std::vector<SeriesModel> armod(Tsi1& tsi1, Tsi2& tsi2, StatsTable& stats, int po
       tsi2.at(j, tsi2col::positive_fraction) =
           positive > 0.0f && depth > 0.0f ? positive / depth : 0.0f;
     }
-    if (icommands[opt::ar_method_plots] > 0 || icommands[opt::summary_plots] > 0) {
+    if (icommands[opt::ar_method_plots] > plot_switch::off ||
+        any_summary_plots(icommands[opt::summary_plots])) {
       plot_outlier_counts(tsi2, set, commands, icommands[opt::summary_plots], plots);
     }
   }
 
   // Reports.
-  if (printout > 1) write_model_table(models, tsi1, units);
+  if (series_statistics_printed(printout)) write_model_table(models, tsi1, units);
   write_coefficient_summary(models, method, code, stats, units);
-  prewhitened_statistics(tsi1, set, stats, printout > 1, units);
+  prewhitened_statistics(tsi1, set, stats, series_statistics_printed(printout), units);
   write_prewhitened_summary(tsi1.count, stats, units);
   return models;
 }

@@ -12,6 +12,7 @@
 #include "series/console.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/store.h"
 #include "series/units.h"
 
@@ -310,7 +311,8 @@ PoolResult pool(Tsi1& tsi1, int n, std::span<const int> use, const Icommands& ic
     write_report(units, console, fit, ipp, inflation);
   }
   const int summary_option = icommands[opt::summary_plots];
-  if (summary_option == 2 || summary_option == 3 || icommands[opt::pooled_ar_plots] == 1) {
+  if (various_summary_plots_on(summary_option) ||
+      icommands[opt::pooled_ar_plots] == plot_switch::on) {
     arhist1(plots, plot_block(fit), commands.get(Commands::kNameFirst, Commands::kNameLast), n);
   }
   return result;

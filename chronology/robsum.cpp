@@ -18,6 +18,7 @@
 #include "series/descriptive.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/store.h"
 #include "series/text.h"
 #include "series/units.h"
@@ -131,8 +132,8 @@ void gather_year(const Tsi1& tsi1, int i, int year, std::vector<float>& values, 
 // The weights are kept for the weights file or the weights plot of the biweight.
 bool weights_asked(const Icommands& o) {
   const int plots = o[opt::summary_plots];
-  return o[opt::mean_chronology] == kRobustMean &&
-         (plots == 2 || plots == 3 || o[opt::core_series_save] >= 1);
+  return o[opt::mean_chronology] == mean_kind::biweight &&
+         (various_summary_plots_on(plots) || series_saved(o[opt::core_series_save]));
 }
 
 // The weights reach the file and the plot through one record per year of four decimals
@@ -226,10 +227,10 @@ KindNames names_of(MeanKind kind) {
 
 void write_console_title(const MeanRequest& request, Console& console) {
   const int mean_type = request.options[opt::mean_chronology];
-  const char* type_text = mean_type == kArithmeticMean ? "gaussian "
-                          : mean_type == kRobustMean   ? "robust "
-                          : mean_type < 0              ? "quantile "
-                                                       : nullptr;
+  const char* type_text = mean_type == mean_kind::arithmetic ? "gaussian "
+                          : mean_type == mean_kind::biweight ? "robust "
+                          : mean_type < 0                    ? "quantile "
+                                                             : nullptr;
   if (type_text == nullptr) return;
   console.say(Layout("(/1x,'calculate the ',a,a,'chronology')")
                   .write(type_text, names_of(request.kind).console));
@@ -238,9 +239,9 @@ void write_console_title(const MeanRequest& request, Console& console) {
 void write_table_head(const MeanRequest& request, const BarScale& scale, Units& units) {
   const std::string word = names_of(request.kind).word;
   const int mean_type = request.options[opt::mean_chronology];
-  if (mean_type == kArithmeticMean) {
+  if (mean_type == mean_kind::arithmetic) {
     units.write(unit::out, Layout("(/t10,'gaussian mean ',a,' ','chronology')").write(word));
-  } else if (mean_type == kRobustMean) {
+  } else if (mean_type == mean_kind::biweight) {
     units.write(unit::out, Layout("(/t11,'robust mean ',a,' chronology')").write(word));
   } else if (mean_type < 0) {
     units.write(unit::out,
@@ -269,7 +270,7 @@ void write_years(const MeanChronology& c, const MeanRequest& request, float scal
   const int printout = request.options[opt::printout];
   write_console_title(request, console);
   const BarScale scale = bar_scale(request.code, scale_reference);
-  if (printout >= 3) write_table_head(request, scale, units);
+  if (chronology_listed(printout)) write_table_head(request, scale, units);
   const Layout progress("(t5,'year: ',i6)");
   const Layout table_row("(t2,i5,i7,f8.3,f9.3,f10.3,f8.3,i5,2x,32a1)");
   const int n = c.length();
@@ -277,7 +278,7 @@ void write_years(const MeanChronology& c, const MeanRequest& request, float scal
     const int year = c.first_year + i - 1;
     const MeanYear& y = c.years[at(i)];
     if (progress_year(i, n, year)) console.say(progress.write(year));
-    if (printout >= 3) {
+    if (chronology_listed(printout)) {
       units.write(unit::out,
                   table_row.write(year, y.depth, y.mean, y.std_dev, y.std_error, y.efficiency,
                                   y.iterations, text_bar(y.mean, year, scale, request.code)));
@@ -297,9 +298,9 @@ void weights_pass(MeanChronology& c, Tsi1& tsi1, const MeanRequest& request,
   const int plots = request.options[opt::summary_plots];
   const int n = c.length();
   std::swap(tsi1.matrix, c.weights);
-  if (save >= 1) {
+  if (series_saved(save)) {
     units.create(unit::series, output_prefix(commands.data_file) + names.weights_suffix);
-    if (save < 4) {
+    if (saved_with_header_lines(save)) {
       for (int h = 1; h <= 3; ++h) {
         const int first = Commands::kHeaderFirst[h - 1];
         commands.set(first + 80, first + 84, " wgts");
@@ -325,7 +326,7 @@ void weights_pass(MeanChronology& c, Tsi1& tsi1, const MeanRequest& request,
     lower_hinge[at(i)] = f.lower_hinge;
     largest[at(i)] = f.maximum;
   }
-  if (plots == 2 || plots == 3) {
+  if (various_summary_plots_on(plots)) {
     const std::string title =
         std::string(" ") + names.plot + " biweights (median,lower-hinge,maximum)";
     crnplt7(report.plots, std::span<const float>(tsi1.overlay).first(count(n)), lower_hinge,

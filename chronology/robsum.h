@@ -30,10 +30,6 @@ struct MeanRequest {
   const Icommands& options;
 };
 
-// The mean types of the mean chronology option that the builder names; below 0 a quantile.
-inline constexpr int kArithmeticMean = 1;
-inline constexpr int kRobustMean = 2;
-
 // The bootstrap limits of a year's mean.
 struct YearLimits {
   float lower = 0.0f;

@@ -17,6 +17,7 @@
 #include "series/descriptive.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/stabilise.h"
 #include "series/store.h"
 #include "series/units.h"
@@ -110,7 +111,7 @@ void write_stabilisation(const MeanChronology& c, const MeanRequest& request, Un
   if (!st.applied()) return;
   const int method = st.method;
   const int printout = request.options[opt::printout];
-  if (printout >= 1) {
+  if (printout >= printout_level::summary) {
     if (method == kRbarWeighted && !st.rbar_below_zero) {
       units.write(unit::out, Layout("(/t2,'*** variance stabilized with ',"
                                     "'briffa rbar-weighted method ***')")
@@ -125,7 +126,7 @@ void write_stabilisation(const MeanChronology& c, const MeanRequest& request, Un
     }
   }
   const int step = decade_step(c.length());
-  if (printout >= 4) {
+  if (fit_plots_printed(printout)) {
     std::vector<float> before;
     for (const MeanYear& y : c.years) before.push_back(y.mean);
     const std::vector<float> flat(before.size(), 1.0f);
@@ -135,7 +136,7 @@ void write_stabilisation(const MeanChronology& c, const MeanRequest& request, Un
   }
   std::istringstream notes(st.notes);
   for (std::string line; std::getline(notes, line);) console.say(line);
-  if (printout >= 4) {
+  if (fit_plots_printed(printout)) {
     units.write(unit::out, Layout("(/t2,'*** curve fit and series after ',"
                                   "'variance stabilization ***')")
                                .write());
@@ -156,7 +157,7 @@ std::string statistics_heading(int mean_type, MeanKind kind) {
                 : kind == MeanKind::standard ? 1
                 : kind == MeanKind::residual ? 2
                                              : 3;
-  if (mean_type == kArithmeticMean) {
+  if (mean_type == mean_kind::arithmetic) {
     const char* texts[] = {
         "|---------------- gaussian mean raw data chronology statistics ----------------|",
         "|---------------- gaussian mean standard chronology statistics ----------------|",
@@ -164,7 +165,7 @@ std::string statistics_heading(int mean_type, MeanKind kind) {
         "|-------------- gaussian mean age-aligned chronology statistics ---------------|"};
     return texts[k];
   }
-  if (mean_type == kRobustMean) {
+  if (mean_type == mean_kind::biweight) {
     const char* texts[] = {
         "|----------------- robust mean raw data chronology statistics -----------------|",
         "|----------------- robust mean standard chronology statistics -----------------|",
@@ -216,7 +217,7 @@ void write_efficiency(MeanChronology& c, const YearColumns& y, int series_count,
   units.write(unit::out,
               Layout("(f13.3,f13.3,f11.3,i23,i15)")
                   .write(fit.r, fit.slope, fit.intercept, e.gains.size(), e.losses.size()));
-  if (mean_type != kRobustMean) return;
+  if (mean_type != mean_kind::biweight) return;
   FiveNumbers gains = summary_of(e.gains);
   gains.maximum = std::min(gains.maximum, kGainCap);
   const FiveNumbers losses = summary_of(e.losses);
@@ -315,7 +316,7 @@ void write_chronology_statistics(MeanChronology& c, const Tsi1& tsi1, const Mean
                             : "(i7,i8,i9,2f8.3,f9.3,f11.3,f9.3,f9.3)");
   units.write(unit::out, row.write(c.first_year, c.last_year(), n, m.mean, m.std_dev, m.skewness,
                                    m.kurtosis, m.mean_sensitivity, m.autocorrelation));
-  if (mean_type == kArithmeticMean || mean_type == kRobustMean) {
+  if (mean_type == mean_kind::arithmetic || mean_type == mean_kind::biweight) {
     write_efficiency(c, y, tsi1.count, mean_type, units);
   }
   if (request.kind == MeanKind::age_aligned) return;

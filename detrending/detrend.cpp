@@ -17,6 +17,7 @@
 #include "series/fit_codes.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/store.h"
 #include "series/text.h"
 #include "series/units.h"
@@ -77,12 +78,11 @@ void DetrendPass::run() {
 }
 
 bool DetrendPass::summary_plot_wanted() const {
-  const int summary = icommands_[opt::summary_plots];
-  return summary == 1 || summary == 3;
+  return spaghetti_plots_on(icommands_[opt::summary_plots]);
 }
 
 bool DetrendPass::keeps_curves() const {
-  return icommands_[opt::core_series_save] > 0 || summary_plot_wanted();
+  return series_saved(icommands_[opt::core_series_save]) || summary_plot_wanted();
 }
 
 void DetrendPass::set_up() {
@@ -100,7 +100,7 @@ void DetrendPass::set_up() {
   con_.say(first_pass() ? "first detrending of individual tree-ring series"
                         : "second detrending of individual tree-ring series");
   con_.say("");
-  if (icommands_[opt::printout] > 1) write_legend();
+  if (series_statistics_printed(icommands_[opt::printout])) write_legend();
 
   const std::size_t rows = count(tsi1_.rows) + 1;
   for (auto* v : {&curve_, &buffer_}) v->assign(rows, 0.0f);
@@ -269,9 +269,9 @@ void DetrendPass::guard(Current& s) {
 
 void DetrendPass::report(Current& s) {
   const int printout = icommands_[opt::printout];
-  if (printout <= 1) return;
+  if (!series_statistics_printed(printout)) return;
   const int out = unit::out;
-  if ((s.i == 1 && !s.refit) || printout == 4 || s.i % kHeadEvery == 0) {
+  if ((s.i == 1 && !s.refit) || fit_plots_printed(printout) || s.i % kHeadEvery == 0) {
     units_.write(out, Layout("(/t2,'series   ident     option       ',"
                              "'a           b           c           d         p')")
                           .write());
@@ -325,7 +325,7 @@ void DetrendPass::make_indices(const Current& s) {
 }
 
 void DetrendPass::character_plot(const Current& s) {
-  if (icommands_[opt::printout] != 4) return;
+  if (!fit_plots_printed(icommands_[opt::printout])) return;
   pltdec1(measurements(s), std::span<const float>(curve_).first(count(s.n)), series_values(s), s.fy,
           decade_block_length(s.n), units_, unit::out, 4, interactive_, con_);
 }
@@ -407,9 +407,9 @@ void DetrendPass::summary_plot() {
 
 void DetrendPass::write_curve_file() {
   const int save = icommands_[opt::core_series_save];
-  if (save <= 0) return;
+  if (!series_saved(save)) return;
   units_.create(unit::series, curve_file_name(commands_, pass_));
-  if (save < 4) {
+  if (saved_with_header_lines(save)) {
     // The file tag goes into the last six characters of each header line, and stays.
     for (int h = 1; h <= 3; ++h) {
       const int first = Commands::kHeaderFirst[h - 1];

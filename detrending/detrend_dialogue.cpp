@@ -13,6 +13,7 @@
 #include "series/fit_codes.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/spline.h"
 #include "series/store.h"
 #include "series/text.h"
@@ -45,7 +46,8 @@ bool stop_confirmed(Console& con) {
 }
 
 bool DetrendPass::wants_dialogue(const Current& s) const {
-  return interactive_ == 2 || interactive_ == 3 || plot_flag_ == 1 || s.negative || continued_;
+  return interactive_detrending(interactive_) || plot_flag_ == plot_switch::on || s.negative ||
+         continued_;
 }
 
 DetrendPass::Decision DetrendPass::show_and_ask(Current& s) {

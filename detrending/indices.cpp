@@ -7,6 +7,7 @@
 #include "series/descriptive.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/store.h"
 #include "series/units.h"
 
@@ -40,7 +41,7 @@ void write_series_rows(Tsi1& tsi1, StatsTable& stats, Units& units, int unit, in
       "(/t2,'series   ident   frst   last   ',"
       "'year    mean   stdev   skew   kurt   sens   ac(1)')");
   const Layout row("(t2,i5,2x,a8,i6,2i7)");
-  if (printout > 1) units.write(unit, heading.write());
+  if (series_statistics_printed(printout)) units.write(unit, heading.write());
   const int set_first = tsi1.year_row(tsi1.count + 1).ify;
   for (int i = 1; i <= tsi1.count; ++i) {
     const SeriesYears& y = tsi1.year_row(i);
@@ -53,7 +54,7 @@ void write_series_rows(Tsi1& tsi1, StatsTable& stats, Units& units, int unit, in
         static_cast<float>(n), m.mean,           m.std_dev, m.skewness, m.kurtosis,
         m.mean_sensitivity,    m.autocorrelation};
     for (int k = 1; k <= 7; ++k) stats.at(i, k) = cols[k - 1];
-    if (printout > 1) {
+    if (series_statistics_printed(printout)) {
       if (i == 1 || i % kHeadEvery == 0) units.write(unit, head.write());
       units.write(unit, row.write(i, tsi1.ids[at(i)], y.ify, y.ily, n) + statistics_fields(m));
     }

@@ -16,6 +16,7 @@
 #include "series/index.h"
 #include "series/index_block.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/spline.h"
 #include "series/store.h"
 #include "series/text.h"
@@ -78,8 +79,7 @@ void RegionalCurve::run(std::span<const int> offsets) {
 
   save_series("_rcs_raw.txt", "  rcs", "raw");
   mean_by_age();
-  const int summary = options[opt::summary_plots];
-  if (summary == 1 || summary == 3) {
+  if (spaghetti_plots_on(options[opt::summary_plots])) {
     if (io_.plots.all_series) {
       io_.plots.all_series(tsi1_, "rcs-aligned data with mean", "years", "measurements",
                            series_kind::kRegionalCurve);
@@ -103,10 +103,10 @@ void RegionalCurve::run(std::span<const int> offsets) {
 // lines tagged from column 81 for the tucson and mib pex formats.
 void RegionalCurve::save_series(const char* suffix, const char* tag, const char* kind) {
   const int save = io_.icommands[opt::core_series_save];
-  if (save <= 0) return;
+  if (!series_saved(save)) return;
   const std::string name = output_prefix(io_.commands.data_file) + suffix;
   std::ostream& out = io_.units.create(unit::series, name);
-  if (save <= 3) {
+  if (saved_with_header_lines(save)) {
     for (int h = 1; h <= 3; ++h) out << tagged_header(io_.commands, h, tag) << '\n';
   }
   sis(out, tsi1_, save, kind, io_.con);

@@ -16,6 +16,7 @@
 #include "series/fit_codes.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/store.h"
 #include "series/text.h"
 #include "series/units.h"
@@ -64,7 +65,7 @@ void RegionalCurve::write_legend() {
   u.write(unit::out, Layout("(/t2,80('='))").write());
   u.write(unit::out, Layout("(t2,'regional curve estimation')").write());
   coef_ = Coefficients{};
-  if (io_.icommands[opt::printout] <= 1) return;
+  if (!series_statistics_printed(io_.icommands[opt::printout])) return;
   u.write(unit::out, io_.icommands[opt::robust_detrending] == 1
                          ? Layout("(/t2,'|--------------- growth curve used ','for "
                                   "detrending tree-ring data --------------|')")
@@ -133,7 +134,7 @@ void RegionalCurve::guard() {
 }
 
 void RegionalCurve::write_coefficients() {
-  if (io_.icommands[opt::printout] <= 1) return;
+  if (!series_statistics_printed(io_.icommands[opt::printout])) return;
   const char* text = nullptr;
   const int o = fitted_option_;
   if (o == fit::running_median) text = "median smoothed rcs curve and window width";
@@ -154,7 +155,7 @@ void RegionalCurve::indices_of_mean() {
   tsi1_.overlay = mean_;
   calind(tsi1_.overlay, v_.curve.first(count(length_)), io_.icommands[opt::index_calculation]);
   const int printout = io_.icommands[opt::printout];
-  if (printout == 4) {
+  if (fit_plots_printed(printout)) {
     pltdec1(mean_, v_.curve.first(count(length_)), tsi1_.overlay, 1, decade_block_length(length_),
             io_.units, unit::out, printout, io_.icommands[opt::interactive], io_.con);
   }
@@ -162,8 +163,8 @@ void RegionalCurve::indices_of_mean() {
 
 bool RegionalCurve::wants_inspection() const {
   const int summary = io_.icommands[opt::summary_plots];
-  return io_.icommands[opt::interactive] == 2 || fit_plot_ == 1 || negative_ || summary == 2 ||
-         summary == 3;
+  return io_.icommands[opt::interactive] == interactive_mode::detrending ||
+         fit_plot_ == plot_switch::on || negative_ || various_summary_plots_on(summary);
 }
 
 RegionalCurve::Decision RegionalCurve::inspect() {

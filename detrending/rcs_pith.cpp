@@ -9,6 +9,7 @@
 #include "series/console.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/records.h"
 #include "series/stop.h"
 #include "series/store.h"
@@ -33,7 +34,7 @@ void write_listing(RcsIo& io, std::span<const std::string> ids, std::span<const 
 std::vector<int> batch_offsets(Tsi1& tsi1, RcsIo& io) {
   std::vector<int> offsets;
   for (int i = 1; i <= tsi1.count; ++i) offsets.push_back(tsi1.year_row(i).yfp);
-  if (printout(io) <= 1) return offsets;
+  if (!series_statistics_printed(printout(io))) return offsets;
   long long sum = 0;
   for (int p : offsets) sum += p;
   io.units.write(unit::out, Layout("(/16x,'rcs pith offset data read in from ',"
@@ -107,7 +108,7 @@ std::vector<int> dialogue_offsets(Tsi1& tsi1, RcsIo& io) {
   if (count != tsi1.count) {
     pause_and_stop(io.con, "*** pith offset values read .ne. number of series. oops!");
   }
-  if (printout(io) > 1) {
+  if (series_statistics_printed(printout(io))) {
     // The first 30 characters of the blank-filled name field, a short name left-justified.
     io.units.write(
         unit::out,

@@ -10,6 +10,7 @@
 #include "series/descriptive.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/sorting.h"
 #include "series/spline.h"
 #include "series/store.h"
@@ -281,7 +282,7 @@ void trnfrm(Tsi1& tsi1, StatsTable& stats, Tsi2& tsi2, const Icommands& icommand
   con.say("");
   con.say("transform the individual tree-ring series");
   con.say("");
-  if (printout >= 2) {
+  if (series_statistics_printed(printout)) {
     write_line(units, Layout("(/t2,'|------------------ statistics of ',"
                              "'transformed tree-ring data ------------------|'/)")
                           .write());
@@ -305,7 +306,7 @@ void trnfrm(Tsi1& tsi1, StatsTable& stats, Tsi2& tsi2, const Icommands& icommand
 
     const SeriesResult r = transform_series(x, code, pair_mode);
     store_series(stats, per_series, i, r);
-    if (printout >= 2) {
+    if (series_statistics_printed(printout)) {
       if (i % kHeadEvery == 0) write_line(units, "");
       if (i == 1 || i % kHeadEvery == 0) write_series_head(units);
       write_series_row(units, i, id, r);
@@ -318,7 +319,7 @@ void trnfrm(Tsi1& tsi1, StatsTable& stats, Tsi2& tsi2, const Icommands& icommand
   keep_in_chronology_table(per_series, tsi2);
   summarise(stats, tsi1.count);
   write_summary(units, stats);
-  if (plot_option == 1 || summary_plots == 2 || summary_plots == 3) {
+  if (plot_option == plot_switch::on || various_summary_plots_on(summary_plots)) {
     if (plots.transform_summary) {
       plots.transform_summary(per_series, tsi1.count,
                               commands.get(Commands::kNameFirst, Commands::kNameLast), title);

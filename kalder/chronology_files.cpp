@@ -7,6 +7,7 @@
 #include "series/index.h"
 #include "series/index_block.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/text.h"
 #include "series/tucson.h"
 
@@ -36,7 +37,8 @@ KindFiles files_of(ChronologyKind kind, int transformation) {
 }
 
 bool table_written(const Run& run) {
-  return run.icommands[opt::mean_chronology] != 0 && run.icommands[opt::ar_method] > 0;
+  return run.icommands[opt::mean_chronology] != mean_kind::none &&
+         run.icommands[opt::ar_method] > 0;
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "series/gap_filling.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/text.h"
 #include "series/trread.h"
 
@@ -70,9 +71,9 @@ void tag_title(Run& run, int position, std::string_view tag) {
 void save_series(Run& run, std::string_view suffix, std::string_view title_tag, int tag_at,
                  std::string_view kind_tag) {
   const int format = run.icommands[opt::core_series_save];
-  if (format <= save::none) return;
+  if (!series_saved(format)) return;
   std::ostream& out = run.units.create(unit::series, run.prefix + std::string(suffix));
-  if (format <= save::mib_index) {
+  if (saved_with_header_lines(format)) {
     for (auto& line : run.saved_headers) {
       line = field(line, 85);
       line.replace(at(tag_at), title_tag.size(), title_tag);
@@ -404,7 +405,7 @@ void kalder_chronology(Run& run) {
 
   // Its statistics.
   const Moments m = moment1(kld, run.depth);
-  const bool arithmetic_mean = run.icommands[opt::mean_chronology] == 1;
+  const bool arithmetic_mean = run.icommands[opt::mean_chronology] == mean_kind::arithmetic;
   banner_line(run, arithmetic_mean ? "|---------------- gaussian mean kalder chronology "
                                      "statistics ------------------|"
                                    : "|----------------- robust mean kalder chronology "
@@ -446,7 +447,7 @@ void fill_gaps(Run& run) {
     crnplt5(run.plots, p.values, p.curve, static_cast<int>(p.values.size()), p.first_year, p.id,
             p.title, p.x_label, p.y_label, p.marked_years, flag);
   });
-  if (run.icommands[opt::core_series_save] > 0) {
+  if (series_saved(run.icommands[opt::core_series_save])) {
     run.chronology_id.replace(0, 6, field(own_name(run.commands.data_file), 6));
     save_series(run, "_gap.txt", "  gap", 81, "gap");
   }
@@ -470,7 +471,7 @@ void process_data_file(Run& run) {
   rbar_stage(run, SeriesStage::raw);
   transform_series(run);
 
-  const bool mean_chronologies = run.icommands[opt::mean_chronology] != 0;
+  const bool mean_chronologies = run.icommands[opt::mean_chronology] != mean_kind::none;
   if (mean_chronologies) raw_chronology(run);
   const bool detrended = detrend_series(run);
   if (detrended) rbar_stage(run, SeriesStage::detrended);

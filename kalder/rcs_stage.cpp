@@ -12,6 +12,7 @@
 #include "series/descriptive.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/text.h"
 
 namespace dendro {
@@ -23,11 +24,11 @@ constexpr std::size_t kHeaderLength = 85;
 // tucson and mib pex formats.
 void save_indices(Run& run) {
   const int format = run.icommands[opt::core_series_save];
-  if (format <= save::none) return;
+  if (!series_saved(format)) return;
   std::ostream& out = run.units.create(unit::series, run.prefix + "_rcs_ind2.txt");
   run.data_title = field(run.data_title, kHeaderLength);
   run.data_title.replace(72, 13, std::string(13, ' '));
-  if (format <= save::mib_index) {
+  if (saved_with_header_lines(format)) {
     for (const std::string& line : run.saved_headers) out << field(line, kHeaderLength) << '\n';
   }
   sis(out, run.tsi1, format, "ind", run.con);

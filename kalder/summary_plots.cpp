@@ -10,15 +10,13 @@
 #include "series/fit_codes.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/spline.h"
 #include "series/store.h"
 #include "statistics/power_estimates.h"
 
 namespace dendro {
 namespace {
-
-bool spaghetti_code(int code) { return code == 1 || code == 3; }
-bool summary_code(int state) { return state == 2 || state == 3; }
 
 struct SpaghettiPage {
   const char* title;
@@ -29,7 +27,7 @@ struct SpaghettiPage {
 
 // The page of a point, or nothing when the point's own condition fails.
 std::optional<SpaghettiPage> page_of(const Run& run, SpaghettiPoint point) {
-  const bool no_mean = run.icommands[opt::mean_chronology] == 0;
+  const bool no_mean = run.icommands[opt::mean_chronology] == mean_kind::none;
   switch (point) {
     case SpaghettiPoint::gap_filled:
       if (!no_mean) return std::nullopt;
@@ -157,7 +155,7 @@ void draw_driver_page(Run& run, ChronologyPlot page, const PageTexts& texts) {
 }
 
 void spaghetti_plot(Run& run, SpaghettiPoint point) {
-  if (!spaghetti_code(run.icommands[opt::summary_plots])) return;
+  if (!spaghetti_plots_on(run.icommands[opt::summary_plots])) return;
   const std::optional<SpaghettiPage> page = page_of(run, point);
   if (!page) return;
   if (!page->overlay) {
@@ -171,15 +169,15 @@ void spaghetti_plot(Run& run, SpaghettiPoint point) {
 void summary_plots(Run& run) {
   const int s = run.icommands[opt::summary_plots];
   int& state = run.summary_plots_state;
-  const bool mean = run.icommands[opt::mean_chronology] != 0;
+  const bool mean = run.icommands[opt::mean_chronology] != mean_kind::none;
   state = s;
-  if (summary_code(state) && mean) draw_pair(run, kRawAndStandard);
+  if (various_summary_plots_on(state) && mean) draw_pair(run, kRawAndStandard);
 
   if (run.icommands[opt::first_detrending] != fit::none && mean) {
     if (run.icommands[opt::ar_method] != 0) {
       if (state < s) {
         state = 0;
-      } else if (summary_code(state)) {
+      } else if (various_summary_plots_on(state)) {
         draw_pair(run, kResidualAndKalder);
       }
     }
@@ -189,14 +187,16 @@ void summary_plots(Run& run) {
   }
 
   if (s > state) state = 0;
-  if (summary_code(state) && mean && run.tsi1.count > 1 && run.window_count >= 1) {
+  if (various_summary_plots_on(state) && mean && run.tsi1.count > 1 && run.window_count >= 1) {
     draw_pair(run, kSegmentAndAge);
   }
 
   // The running rbar plots follow their own flag even without summary plots.
   if (s > state) state = 0;
-  if (state < 2 && run.icommands[opt::running_rbar_plots] > 0) state = 2;
-  if (!summary_code(state)) return;
+  if (state < summary_plot::various && run.icommands[opt::running_rbar_plots] > plot_switch::off) {
+    state = summary_plot::various;
+  }
+  if (!various_summary_plots_on(state)) return;
   if (run.tsi1.count == 1 || run.window_count < 2) {
     run.con.say("");
     run.con.say(" *** no running rbar plotted ***");
@@ -205,7 +205,7 @@ void summary_plots(Run& run) {
     return;
   }
   if (s > state) state = 0;
-  if (summary_code(state)) running_rbar_plots(run);
+  if (various_summary_plots_on(state)) running_rbar_plots(run);
 }
 
 }  // namespace dendro

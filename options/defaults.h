@@ -7,12 +7,6 @@ namespace dendro {
 
 inline constexpr const char* kDefaultMask = "SSSTTCC ";
 
-namespace opt {
-// The site-tree-core mask option's own element: always 0, the mask itself is kept in the
-// character block.
-inline constexpr OptionElement site_tree_core_mask{15};
-}  // namespace opt
-
 // Resets options 1 to 20 and their parameters to their defaults and the site-tree-core
 // mask to "SSSTTCC ". Elements 15, 32 and 140 (the mask's option code, the gap-filling
 // and stand dynamics plot flags), 151 and 152 keep their values.

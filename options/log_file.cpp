@@ -12,6 +12,7 @@
 #include "series/console.h"
 #include "series/fit_codes.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/stop.h"
 #include "series/text.h"
 #include "series/units.h"

@@ -12,6 +12,7 @@
 #include "series/console.h"
 #include "series/fit_codes.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/text.h"
 
 namespace dendro {
@@ -515,7 +516,7 @@ void Dialogue::stand_dynamics() {
                      "0", opt::stand_dynamics);
   ic_[opt::stand_dynamics] = c;
   if (c >= 1) yes_no("plot the stand dynamics analyses? y/<n>", opt::stand_dynamics_plots);
-  if (c >= 2) release_parameters(c);
+  if (release_detection(c)) release_parameters(c);
 }
 
 // The release detection parameters. There is no default and no "/": a blank asks the same

@@ -24,7 +24,7 @@ constexpr int kNameColumn = 83;             // title records 2 and 3 carry the n
 constexpr int kDeepest = 999;               // the sample depth the index records hold
 constexpr std::size_t kStandardErrors = 4;  // the column file's two standard errors from here
 
-bool raw_average(const PelliformRun& run) { return run.args.curve_fit_option == kRawAverage; }
+bool raw_average(const PelliformRun& run) { return run.args.curve_fit_option == pfit::raw_average; }
 
 // The spread over the square root of the sample depth; years without series have none.
 float standard_error(float spread, int depth) {

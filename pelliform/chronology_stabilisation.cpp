@@ -21,7 +21,10 @@
 namespace dendro {
 namespace {
 
-constexpr int kAgeDependent = 1;  // spline stabilisation by stabit
+// Spline stabilisation codes: none, the age-dependent spline (by stabit), or a smoothing
+// spline of that many years (10 and above) or percent of the length (-10 and below).
+constexpr int kNoSplineStabilisation = 0;
+constexpr int kAgeDependent = 1;
 
 // The words of one chronology's titles and legends.
 struct Names {
@@ -94,7 +97,7 @@ int ask_spline_option(EngineRun& run) {
     con.prompt(Layout("(a,t39,a,t50,'==> ')").write("Smoothing spline (fixed Yrs cutoff)", ">+9"));
     if (round > 0) con.again();
     const Answer answer = con.read(10).or_quit();
-    if (answer.blank()) return 0;
+    if (answer.blank()) return kNoSplineStabilisation;
     const auto code = answer.integer();
     if (!code) continue;
     if ((*code >= 2 && *code <= 9) || (*code >= -9 && *code <= -1)) continue;
@@ -114,7 +117,7 @@ bool spline_pass(EngineRun& run, std::span<const float> stabilised, std::vector<
     std::vector<float> work(stabilised.begin(), stabilised.end());
     std::vector<float> curve(work.size(), 0.0f);
     result = work;
-    if (option == 0) return false;
+    if (option == kNoSplineStabilisation) return false;
     std::string legend;
     if (option == kAgeDependent) {
       sf::stabit(work, curve, result, a.sample_depth, run.con());

@@ -8,6 +8,7 @@
 #include "detrending/coefficients.h"
 #include "detrending/growth_curves.h"
 #include "detrending/super_smoother.h"
+#include "pelliform/fit_codes.h"
 #include "series/console.h"
 #include "series/index.h"
 #include "series/store.h"
@@ -21,7 +22,6 @@ constexpr int kGrowingCode = 9;       // spline1: period 9 growing by one year p
 constexpr int kSmootherMinimum = 40;  // shorter series get the fixed span
 constexpr float kShortSpan = 0.3f;
 constexpr int kNotPeriodic = 1;
-constexpr int kMeanOption = 6;  // the horizontal line through the mean
 
 bool spline_failed(float first) { return first == kSplineTooFew || first == kSplineNotPositive; }
 
@@ -50,7 +50,7 @@ void line_or_mean(std::span<const float> y, std::span<float> curve, int& option,
                   float rising, Console& con) {
   const Line line = trend(static_cast<int>(curve.size()), y, curve);
   if (falling && line.slope > rising) {
-    option = kMeanOption;
+    option = pfit::horizontal_mean;
     sf::xmean(y, curve, con);
   }
 }
@@ -91,36 +91,36 @@ void curvefits(std::span<const float> y, std::span<float> curve, int& option, fl
   const int m = static_cast<int>(curve.size());
   const int n = static_cast<int>(y.size());
   switch (option) {
-    case 1:
-    case 2: {
+    case pfit::neg_exponential:
+    case pfit::neg_exponential_or_falling_line: {
       const Coefficients coef = dendro::curve(m, y, curve, con);
       if (coef.b > kMinRate && coef.d >= kMinAsymptote) return;
       // The exponential failed or is of no use: a straight line, which for option 2 must
       // fall.
-      const bool falling = option == 2;
-      option = falling ? 4 : 3;
+      const bool falling = option == pfit::neg_exponential_or_falling_line;
+      option = falling ? pfit::falling_line : pfit::line;
       line_or_mean(y, curve, option, falling, kRisingSlope, con);
       return;
     }
-    case 3:
-    case 4:
-      line_or_mean(y, curve, option, option == 4, 0.0f, con);
+    case pfit::line:
+    case pfit::falling_line:
+      line_or_mean(y, curve, option, option == pfit::falling_line, 0.0f, con);
       return;
-    case kMeanOption:
+    case pfit::horizontal_mean:
       sf::xmean(y, curve, con);
       return;
-    case -5:
+    case pfit::super_smoother:
       smoother(y, curve, alpha);
       return;
-    case 8:
+    case pfit::age_spline:
       agedep(y.first(static_cast<std::size_t>(std::min(n, m))), curve, con);
       return;
     default:
       break;
   }
-  if (option >= 10) {
+  if (pfit::fixed_spline(option)) {
     spline1(y, curve, option, con);
-  } else if (option <= -10) {
+  } else if (pfit::percent_spline(option)) {
     const int stiffness =
         static_cast<int>(static_cast<float>(-option) / 100.0f * static_cast<float>(n));
     spline1(y, curve, stiffness, con);

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "pelliform/fit_codes.h"
 #include "series/blocks.h"
 #include "series/index.h"
 #include "series/store.h"
@@ -86,11 +87,6 @@ struct SeriesSpan {
   int third = 0;
   int length() const { return last - first + 1; }
 };
-
-// Curve-fit option codes that the engine treats specially.
-inline constexpr int kRawAverage = 0;      // no detrending, then option 6 in the iteration
-inline constexpr int kRegionalCurve = -2;  // regional-curve standardisation
-inline constexpr int kHorizontalMean = 6;
 
 // Columns of the engine's running-RBAR tables (argument places 23 to 25).
 namespace rbar_chronology_column {  // a row per chronology year

@@ -72,7 +72,7 @@ struct EngineRun {
   const SeriesSpan& span(int j) const { return a.span(j); }
   int offset(int j) const { return span(j).first - first_year; }  // rows before series j
   int pith(int j) const { return at(j) < a.pith_offsets.size() ? a.pith_offsets[at(j)] : 0; }
-  bool raw() const { return entry_option == kRawAverage; }
+  bool raw() const { return entry_option == pfit::raw_average; }
   void report(std::string_view line);  // to the report file only (unit 9), when open
 };
 

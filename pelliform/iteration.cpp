@@ -89,11 +89,12 @@ std::vector<float> indices_of(EngineRun& run, const std::vector<float>& y,
 bool needs_refit(const EngineRun& run, int j, int c) {
   if (run.a.refit_switch != 'n' || c < kRefitFrom) return false;
   const auto& codes = run.s.fit_codes[at(j)];
-  return codes[at(c + 2)] != codes[at(c + 1)] || codes[at(c + 1)] == kHorizontalMean;
+  return codes[at(c + 2)] != codes[at(c + 1)] || codes[at(c + 1)] == pfit::horizontal_mean;
 }
 
 int refit_code(const EngineRun& run) {
-  return run.a.curve_fit_option == 1 ? kRefitCodeOption1 : kHorizontalMean;
+  return run.a.curve_fit_option == pfit::neg_exponential ? kRefitCodeOption1
+                                                         : pfit::horizontal_mean;
 }
 
 void store_curve(EngineRun& run, const sf::RegionalCurve& curve) {
@@ -364,8 +365,10 @@ ConvergenceStats sftest(std::span<const float> d, std::span<const int> depth) {
 
 int tested_statistic(char median_switch, int iteration, int entry_option) {
   if (iteration <= 1) return 0;
-  const bool plain = entry_option == kRegionalCurve || entry_option == kRawAverage ||
-                     entry_option == 1 || entry_option == 2 || entry_option == kHorizontalMean;
+  const bool plain = entry_option == pfit::regional_curve || entry_option == pfit::raw_average ||
+                     entry_option == pfit::neg_exponential ||
+                     entry_option == pfit::neg_exponential_or_falling_line ||
+                     entry_option == pfit::horizontal_mean;
   if (median_switch == 'y') return plain ? 1 : 3;
   return plain ? 0 : 2;
 }
@@ -497,7 +500,7 @@ bool iteration_loop(EngineRun& run, Unwritten& unwritten) {
 
 bool iterate(EngineRun& run) {
   EngineArgs& a = run.a;
-  if (a.curve_fit_option == kRawAverage) a.curve_fit_option = kHorizontalMean;
+  if (a.curve_fit_option == pfit::raw_average) a.curve_fit_option = pfit::horizontal_mean;
   run.minima.fill(kMinimumStart);
   run.history.clear();
   run.differences.clear();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "pelliform/dialogue.h"
+#include "pelliform/fit_codes.h"
 #include "pelliform/pith_offsets.h"
 #include "series/layout.h"
 #include "series/stop.h"
@@ -52,31 +53,32 @@ void general_menu(PelliformRun& run) {
 
 // The report row of a curve-fit code; empty for the codes without one (-9 to -6).
 std::string fit_row(int code, int median_length) {
-  if (code <= -10) return "SPLINE PCT N FILTER (VARIABLE) .LE. -10:";
+  if (pfit::percent_spline(code)) return "SPLINE PCT N FILTER (VARIABLE) .LE. -10:";
   switch (code) {
-    case -5:
+    case pfit::super_smoother:
       return "FRIEDMAN VARIABLE SPAN SMOOTHER AND ALPHA:";
-    case -2:
+    case pfit::regional_curve:
       return "REGIONAL CURVE STANDARDIZATION (RCS):";
-    case 0:
+    case pfit::raw_average:
       return "NO DETRENDING (MEAN OF RAW DATA):";
-    case 1:
+    case pfit::neg_exponential:
       return "NEG EXPON/LINEAR ANY SLOPE:";
-    case 2:
+    case pfit::neg_exponential_or_falling_line:
       return "NEG EXPON/LINEAR NEG SLOPE:";
-    case 3:
+    case pfit::line:
       return "LINEAR REGRESSION ANY SLOPE:";
-    case 4:
+    case pfit::falling_line:
       return "LINEAR REGRESSION NEG SLOPE:";
-    case 6:
+    case pfit::horizontal_mean:
       return "HORIZONTAL LINE THROUGH MEAN:";
-    case 8:
+    case pfit::age_spline:
       return "AGE-DEPENDENT SPLINE SMOOTHING:";
     default:
       break;
   }
-  if (code == 9 && median_length == 9) return "MEDIAN SEGMENT LENGTH SPLINE:";
-  if (code >= 10) return "SPLINE FILTER IN YEARS (FIXED) .GE. 10:";
+  if (code == pfit::median_length_spline && median_length == pfit::median_length_spline)
+    return "MEDIAN SEGMENT LENGTH SPLINE:";
+  if (pfit::fixed_spline(code)) return "SPLINE FILTER IN YEARS (FIXED) .GE. 10:";
   return "";
 }
 
@@ -85,7 +87,7 @@ void report_fit(PelliformRun& run, int code) {
   run.report("CURVE FIT OPTION:");
   const std::string row = fit_row(code, run.median_length);
   if (row.empty()) return;
-  if (code == -5) {
+  if (code == pfit::super_smoother) {
     run.report(
         Layout("(a,'  OPT',2i5)").write(row, code, static_cast<int>(run.args.curve_fit_parameter)));
   } else {
@@ -195,7 +197,7 @@ void curve_fit_question(PelliformRun& run) {
     general_menu(run);
     const Answer answer = run.con.read(kAnswerWidth).or_quit();
     const std::optional<long long> typed =
-        answer.blank() ? std::optional<long long>(8) : answer.integer();
+        answer.blank() ? std::optional<long long>(pfit::age_spline) : answer.integer();
     if (!typed) continue;
     int code = static_cast<int>(*typed);
     if (refused_code(code)) {
@@ -203,8 +205,8 @@ void curve_fit_question(PelliformRun& run) {
       run.con.pause("  Hit Return to try again.");
       continue;
     }
-    if (code == 9) code = run.median_length;
-    if (code == -5) {
+    if (code == pfit::median_length_spline) code = run.median_length;
+    if (code == pfit::super_smoother) {
       const std::optional<double> alpha =
           ask50(run.con, "Enter Friedman tweeter (alpha) 0-9", kAnswerWidth).real();
       if (!alpha) continue;
@@ -216,7 +218,7 @@ void curve_fit_question(PelliformRun& run) {
     }
     a.curve_fit_option = code;
     report_fit(run, code);
-    if (code != kRegionalCurve) return;
+    if (code != pfit::regional_curve) return;
     a.rcs_flag = 1;
     if (a.retry_rcs) {
       if (rcs_menu(run)) return;

@@ -208,7 +208,8 @@ SeriesRecords first_pass_series(EngineRun& run, const sf::RegionalCurve& curve, 
   const auto col = a.measurements.column(j);
   const std::vector<float> y(col.begin(), col.begin() + length);
   s.first_pass_mean[at(j)] = mnsd(y).mean;
-  const int code = a.curve_fit_option == kRawAverage ? kHorizontalMean : a.curve_fit_option;
+  const int code =
+      a.curve_fit_option == pfit::raw_average ? pfit::horizontal_mean : a.curve_fit_option;
   s.fit_codes[at(j)][0] = s.fit_codes[at(j)][1] = code;
 
   // The raw-data average has no curve: 1.0 leaves every measurement as its own index.
@@ -221,7 +222,7 @@ SeriesRecords first_pass_series(EngineRun& run, const sf::RegionalCurve& curve, 
     for (float& v : fitted) v = std::max(v, a.curve_floor[at(j)]);
   }
   std::vector<float> indices = y;
-  if (a.curve_fit_option != kRawAverage) {
+  if (a.curve_fit_option != pfit::raw_average) {
     calind(indices, fitted, a.index_mode == 0 ? 1 : kResidualIndices);
     // Residual indices below 0 mean no growth at all: they are held at 0.
     if (a.index_mode != 0) {
@@ -239,8 +240,8 @@ SeriesRecords first_pass_series(EngineRun& run, const sf::RegionalCurve& curve, 
   return series_records(
       run, j,
       {s.first_measurements.column(j).first(rings), s.first_curves.column(j).first(rings),
-       a.curve_fit_option != kRawAverage ? std::span<const float>(indices)
-                                         : std::span<const float>()},
+       a.curve_fit_option != pfit::raw_average ? std::span<const float>(indices)
+                                               : std::span<const float>()},
       "std");
 }
 
@@ -396,7 +397,7 @@ constexpr std::array<int, 3> kSeriesUnits{
 
 void open_series_files(EngineRun& run, bool signal_free) {
   EngineArgs& a = run.a;
-  const bool indices = signal_free || a.curve_fit_option != kRawAverage;
+  const bool indices = signal_free || a.curve_fit_option != pfit::raw_average;
   for (int unit : {pelliform_unit::series_data, pelliform_unit::series_curves,
                    pelliform_unit::series_indices}) {
     if (unit == pelliform_unit::series_indices && !indices) continue;

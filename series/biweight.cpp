@@ -7,13 +7,13 @@
 
 #include "series/descriptive.h"
 #include "series/index.h"
+#include "series/option_values.h"
 #include "series/sorting.h"
 #include "series/stop.h"
 
 namespace dendro {
 namespace {
 
-constexpr int kArithmeticMean = 1;
 constexpr float kMadFloor = 0.0001f;  // below it the values are taken as constant
 constexpr int kSmallSample = 5;       // up to this many values the biweight is not iterated
 constexpr float kSmallSampleScale = 1.5f;
@@ -94,7 +94,7 @@ BiwgtResult biwgt(std::span<float> values, float c, int kind) {
   double ss = 0.0;
   for (float v : values) ss += (v - mean) * (v - mean);
   const double variance = ss / (n - 1.0);
-  if (kind == kArithmeticMean) {
+  if (kind == mean_kind::arithmetic) {
     b.location = static_cast<float>(mean);
     b.scale = static_cast<float>(std::sqrt(variance));
     b.std_error = static_cast<float>(std::sqrt(variance) / std::sqrt(n));

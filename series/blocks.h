@@ -56,6 +56,9 @@ inline constexpr OptionElement bootstrap_spline{12, 3};  // spline length of the
 inline constexpr OptionElement stabilisation{13};        // 0 none, 1 rbar, spline codes
 inline constexpr OptionElement common_period_first{14};
 inline constexpr OptionElement common_period_last{14, 1};
+// The site-tree-core mask option's own element: always 0, the mask itself is kept in the
+// character block.
+inline constexpr OptionElement site_tree_core_mask{15};
 inline constexpr OptionElement running_rbar_window{16};
 inline constexpr OptionElement running_rbar_overlap{16, 1};
 inline constexpr OptionElement running_rbar_plots{16, 2};
@@ -67,17 +70,35 @@ inline constexpr OptionElement release_window{20, 1};     // running mean window
 inline constexpr OptionElement release_threshold{20, 2};  // percent growth change threshold
 inline constexpr OptionElement release_error_limit{20, 3};
 inline constexpr OptionElement stand_dynamics_plots{20, 4};
+inline constexpr OptionElement spare_first{1, 5};   // element 151
+inline constexpr OptionElement spare_second{2, 5};  // element 152
 }  // namespace opt
 
 // Option table: 152 integers numbered from 1 (see OptionElement); the log file and the
-// menu use that numbering. Elements 151 and 152 are spare.
+// menu use that numbering. Elements 151 and 152 are spare. A value is reached by its
+// name only; the few places that go over the whole table by number do so through
+// for_each_element.
 struct Icommands {
-  std::array<int, 153> e{};  // e[0] is unused
+ public:
+  static constexpr int kElements = 152;
 
-  int& operator[](int element) { return e.at(static_cast<std::size_t>(element)); }
-  int operator[](int element) const { return e.at(static_cast<std::size_t>(element)); }
-  int& operator[](OptionElement o) { return (*this)[o.element()]; }
-  int operator[](OptionElement o) const { return (*this)[o.element()]; }
+  int& operator[](OptionElement o) { return e_.at(static_cast<std::size_t>(o.element())); }
+  int operator[](OptionElement o) const { return e_.at(static_cast<std::size_t>(o.element())); }
+
+  // Calls f(number, value) for elements 1 to 152 in order.
+  template <class F>
+  void for_each_element(F f) {
+    for (int k = 1; k <= kElements; ++k) f(k, e_[static_cast<std::size_t>(k)]);
+  }
+  template <class F>
+  void for_each_element(F f) const {
+    for (int k = 1; k <= kElements; ++k) f(k, e_[static_cast<std::size_t>(k)]);
+  }
+
+  bool operator==(const Icommands&) const = default;
+
+ private:
+  std::array<int, kElements + 1> e_{};  // e_[0] is unused
 };
 
 // Character block: 1024 characters numbered from 1. The named positions are those of the

@@ -8,21 +8,10 @@
 #include <vector>
 
 #include "series/console.h"
+#include "series/option_values.h"
 #include "series/store.h"
 
 namespace dendro {
-
-// Option 18 "core series save" codes.
-namespace save {
-inline constexpr int none = 0;
-inline constexpr int tucson_rings = 1;
-inline constexpr int tucson_index = 2;
-inline constexpr int mib_index = 3;
-inline constexpr int compact = 4;
-inline constexpr int spaces = 5;
-inline constexpr int tabs = 6;
-inline constexpr int commas = 7;
-}  // namespace save
 
 // Writes every series i of the set whose save flag (`ics`) is 1, in series order, in the
 // format of `code`, with `kind_tag` (3 characters, such as "raw") marking the records. The

@@ -13,6 +13,7 @@
 #include "series/correlation.h"
 #include "series/descriptive.h"
 #include "series/index.h"
+#include "series/option_values.h"
 #include "series/spline.h"
 #include "series/stabilise.h"
 #include "series/text.h"
@@ -38,7 +39,6 @@ constexpr std::string_view kPlotYLabel = "measurements (y)";
 
 // The interactive option's values that ask about each filling: gap filling alone, and
 // gap filling with detrending.
-bool interactive_filling(int interactive) { return interactive == 1 || interactive == 3; }
 
 // Mean of the values that are not missing, or 0 without any.
 float mean_present(std::span<const float> x) {
@@ -102,7 +102,7 @@ class GapFiller {
         con_(con),
         plot_(plot),
         transformed_(icommands[opt::transformation] >= 1),
-        interactive_(interactive_filling(icommands[opt::interactive])),
+        interactive_(interactive_gap_filling(icommands[opt::interactive])),
         plot_flag_(icommands[opt::missing_data_plots]) {}
 
   void run();

@@ -12,6 +12,7 @@
 #include "series/fit_codes.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/records.h"
 #include "series/stop.h"
 #include "series/text.h"
@@ -179,7 +180,7 @@ TrreadResult report_set(const SetRead& set, Tsi1& tsi1, StatsTable& stats, int p
   if (set.series_with_gaps == 0) {
     write_line(out, Layout("(28x,a)").write("--- no gaps in data found ---"));
   }
-  if (printout > 1) write_statistics_table(out, tsi1, stats);
+  if (series_statistics_printed(printout)) write_statistics_table(out, tsi1, stats);
   console.say(Layout("(i6,' series from',i7,' to',i7,i8,' years')")
                   .write(set.count, set.first_year, set.last_year, set.years()));
   write_line(out, Layout("(t2,'number of series read in: ',i4,'   from',i7,'  to',i7,i8,' years')")

@@ -11,6 +11,7 @@
 #include "series/descriptive.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/text.h"
 #include "series/units.h"
 #include "statistics/correlation_block.h"
@@ -274,7 +275,7 @@ CommonPeriodResult comper(const Tsi1& tsi1, StatsTable& stats, int kind, const I
     return cp;
   }
   const int first = icommands[opt::common_period_first], last = icommands[opt::common_period_last];
-  const bool table = icommands[opt::printout] > 1;
+  const bool table = series_statistics_printed(icommands[opt::printout]);
   if (table) units.write(unit::out, fmt_write(kTitle));
 
   // Selection: the series that cover every year of the period.

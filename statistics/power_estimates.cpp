@@ -6,6 +6,7 @@
 #include "plots/plot_loop.h"
 #include "plots/power_plot.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/text.h"
 
 namespace dendro {
@@ -155,7 +156,7 @@ void sfreq(const Tsi2& tsi2, int n, int count, int first_column, int plot_switch
     // No estimate exists below 9 years (3 lags); the file keeps only its header, so that an
     // older file of the same name cannot pass for this chronology's spectra.
     con.say(" *** chronology shorter than 9 years: no power spectra in " + name + " ***");
-  } else if (plot_switch == 2 || plot_switch == 3) {
+  } else if (various_summary_plots_on(plot_switch)) {
     plt6(plots, {table.frequency, {table.power[0], table.power[1], table.power[2]}},
          table.log_switch);
   }

@@ -13,6 +13,7 @@
 #include "series/console.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/option_values.h"
 #include "series/units.h"
 
 namespace dendro {
@@ -61,8 +62,6 @@ std::string plot_title(int kind, std::string_view lead, std::string_view what) {
   if (words.empty()) return "";
   return std::string(lead) + std::string(words) + " common period " + std::string(what);
 }
-
-bool plots_on(int plot_flag) { return plot_flag == 2 || plot_flag == 3; }
 
 // Report lines.
 constexpr std::string_view kPcHeading =
@@ -342,7 +341,8 @@ std::vector<float> four_columns(const Matrix& m, int first) {
 void loadings_pages(PlotSession& plots, const Matrix& loadings, std::span<const float> percent,
                     int figure, int kept, int kind, int& plot_flag) {
   const std::string title = plot_title(kind, " ", figure_words(figure, false));
-  for (int first = 1; first <= kept && plots_on(plot_flag); first += kPanelsPerPage) {
+  for (int first = 1; first <= kept && various_summary_plots_on(plot_flag);
+       first += kPanelsPerPage) {
     const std::vector<float> page = four_columns(loadings, first);
     loads1(plots, {page, loadings.rows}, loadings.rows, title, plot_flag, kind,
            page_panels(figure, first, kept, percent));
@@ -353,7 +353,8 @@ void loadings_pages(PlotSession& plots, const Matrix& loadings, std::span<const 
 void scores_pages(PlotSession& plots, const Matrix& scores, std::span<const float> percent,
                   int figure, int kept, const PcaSetting& setting, int& plot_flag) {
   const std::string title = plot_title(setting.kind, "", figure_words(figure, true));
-  for (int first = 1; first <= kept && plots_on(plot_flag); first += kPanelsPerPage) {
+  for (int first = 1; first <= kept && various_summary_plots_on(plot_flag);
+       first += kPanelsPerPage) {
     const int count = std::min(kPanelsPerPage, kept - first + 1);
     scores1(plots, columns_from(scores, first, count), setting.first_year, setting.last_year, title,
             plot_flag, page_panels(figure, first, kept, percent));
@@ -482,8 +483,8 @@ PcaResult pca(const Matrix& z, const Matrix& r, std::span<const std::string> ids
   eigen_statistics(pc, years);
   const int m = pc.components;
 
-  pc.kept =
-      plots_on(plot_flag) ? choose_components(pc, setting.kind, plots) : pc.broken_stick_count;
+  pc.kept = various_summary_plots_on(plot_flag) ? choose_components(pc, setting.kind, plots)
+                                                : pc.broken_stick_count;
   report_components(pc, ids, units);
 
   // Principal-component loadings file.
@@ -504,7 +505,7 @@ PcaResult pca(const Matrix& z, const Matrix& r, std::span<const std::string> ids
   pc.scores = project(z, pc.eigenvectors, m);
   write_scores_file(units, setting.prefix + "_pcscores_" + word + ".txt", pc.scores,
                     setting.first_year);
-  if (plots_on(plot_flag)) {
+  if (various_summary_plots_on(plot_flag)) {
     scores_pages(plots, unit_variance(pc.scores, pc.eigenvalues), percent, kComponentFigure,
                  pc.kept, setting, plot_flag);
   }

@@ -6,6 +6,7 @@
 #include "chronology/robsum.h"
 #include "series/blocks.h"
 #include "series/bootstrap.h"
+#include "series/option_values.h"
 #include "series/store.h"
 #include "tests/chronology/series_set.h"
 
@@ -25,7 +26,7 @@ TEST(mean_chronology, empty_years_and_limits) {
       1901,
       {{1.0f, M, 1.1f}, {1.1f, M, 0.9f}, {0.9f, M, M}, {1.2f, M, M}, {0.8f, M, M}, {1.05f, M, M}});
   Icommands o;
-  o[opt::mean_chronology] = kRobustMean;
+  o[opt::mean_chronology] = mean_kind::biweight;
   o[opt::bootstrap_limits] = 1;
   const MeanChronology c = build(set, o, MeanKind::standard);
   ASSERT_EQ(c.length(), 3);
@@ -68,7 +69,7 @@ TEST(mean_chronology, weights_by_series_at_four_decimals) {
   const Tsi1 set = series_set(
       1501, {{1.0f, 1.0f}, {1.1f, 1.1f}, {0.9f, 0.9f}, {1.2f, 1.2f}, {0.8f, 0.8f}, {1.05f, M}});
   Icommands o;
-  o[opt::mean_chronology] = kRobustMean;
+  o[opt::mean_chronology] = mean_kind::biweight;
   // Neither the weights file nor the weights plot: no weights are kept.
   EXPECT_TRUE(build(set, o, MeanKind::residual).weights.empty());
   o[opt::core_series_save] = 1;
@@ -78,14 +79,14 @@ TEST(mean_chronology, weights_by_series_at_four_decimals) {
   for (std::size_t j = 0; j < 6; ++j) EXPECT_FLOAT_EQ(c.weights[2 * j], expected[j]) << j;
   EXPECT_EQ(c.weights[11], kMissing);
   // The arithmetic mean has no weights.
-  o[opt::mean_chronology] = kArithmeticMean;
+  o[opt::mean_chronology] = mean_kind::arithmetic;
   EXPECT_TRUE(build(set, o, MeanKind::residual).weights.empty());
 }
 
 TEST(mean_chronology, no_weights_without_a_year_of_six_series) {
   const Tsi1 set = series_set(1501, {{1.0f}, {1.1f}, {0.9f}, {1.2f}, {0.8f}});
   Icommands o;
-  o[opt::mean_chronology] = kRobustMean;
+  o[opt::mean_chronology] = mean_kind::biweight;
   o[opt::summary_plots] = 2;
   EXPECT_TRUE(build(set, o, MeanKind::residual).weights.empty());
 }
@@ -93,7 +94,7 @@ TEST(mean_chronology, no_weights_without_a_year_of_six_series) {
 TEST(mean_chronology, stabilisation_keeps_the_routines_lines_and_the_shift) {
   const Tsi1 set = series_set(1601, {{1.0f, 1.2f, 0.8f}, {M, 1.2f, 0.8f}, {M, M, 0.8f}});
   Icommands o;
-  o[opt::mean_chronology] = kArithmeticMean;
+  o[opt::mean_chronology] = mean_kind::arithmetic;
   o[opt::stabilisation] = 1;
   // An rbar of 0 reaches the rbar weighting, which refuses it on its console line; the
   // chronology stays as it is.

@@ -22,9 +22,8 @@ std::string padded(std::string text, std::size_t width) {
 }
 
 TEST(option_record, each_value_comes_from_its_own_element) {
-  // Every element holds its own number, so a value read from the wrong element shows.
   Icommands ic;
-  for (int e = 1; e <= 152; ++e) ic[e] = e;
+  testing::number_every_element(ic);
   Commands commands;
   commands.set(Commands::kSavedMaskFirst, Commands::kSavedMaskLast, "SSSTTCC");
   const std::vector<std::string> lines = option_record(ic, commands);
@@ -56,14 +55,14 @@ TEST(option_record, every_edge_of_the_value_rules_prints_whole) {
     const std::string menu_line = menu.at(item + 4).substr(0, 46);
     EXPECT_EQ(menu_line.find('*'), std::string::npos) << menu_line;
     // Under the regional curve the menu's second detrending line has no plot flag.
-    if (edge.element == 65 && edge.ic[4] == -2) continue;
+    if (edge.element == 65 && edge.ic[opt::first_detrending] == -2) continue;
     EXPECT_NE(menu_line.find(value), std::string::npos) << menu_line << " " << value;
   }
   // The growth change threshold reaches 200: three columns that end where two always did.
   Icommands ic;
-  ic[80] = 200;
+  ic[opt::release_threshold] = 200;
   EXPECT_EQ(option_record(ic, commands)[22].substr(0, 25), " percent growth change200");
-  ic[80] = 25;
+  ic[opt::release_threshold] = 25;
   EXPECT_EQ(option_record(ic, commands)[22].substr(0, 25), " percent growth change 25");
 }
 

@@ -25,7 +25,7 @@ struct Edge {
 inline bool every_rule_kept(const Icommands& ic) {
   for (const auto& elements : item_elements()) {
     for (int e : elements) {
-      if (value_refusal(element_of(e), ic[e], ic)) return false;
+      if (value_refusal(element_of(e), ic[element_of(e)], ic)) return false;
     }
   }
   return true;
@@ -52,14 +52,14 @@ inline std::vector<Edge> rule_edges() {
     Icommands base;
     Commands commands;
     reset_options(base, commands);
-    for (const auto& [e, v] : setting) base[e] = v;
+    for (const auto& [e, v] : setting) base[element_of(e)] = v;
     for (const auto& elements : item_elements()) {
       for (int e : elements) {
         for (const ValueSpan& s : value_rule(element_of(e), base).spans) {
           for (long long v : {s.low, s.high}) {
             if (s.odd_only && v % 2 == 0) v += v == s.low ? 1 : -1;
             Edge edge{base, e, static_cast<int>(v)};
-            edge.ic[e] = edge.value;
+            edge.ic[element_of(e)] = edge.value;
             if (every_rule_kept(edge.ic)) edges.push_back(edge);
           }
         }

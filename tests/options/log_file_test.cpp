@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "boundaries.h"
 #include "options/defaults.h"
@@ -72,19 +73,19 @@ std::string log_text(const Icommands& ic, std::string_view mask = "SSSTTCC ") {
 // e.g. write(*,'(a6,1x,a6,a6,t20,a50)') f1, f2, f3, lab with f1 = '-3', f2 = '7', f3 = '1'.
 TEST(wlf, records_keep_their_columns) {
   Defaults d;
-  d.ic[4] = -3;
-  d.ic[34] = 7;
-  d.ic[64] = 1;
-  d.ic[12] = -50;
-  d.ic[72] = 1;
-  d.ic[102] = 20;
-  d.ic[42] = 1;
-  d.ic[14] = 1900;
-  d.ic[44] = 1950;
-  d.ic[16] = 100;
-  d.ic[46] = 50;
-  d.ic[76] = 1;
-  d.ic[32] = 0;
+  d.ic[opt::first_detrending] = -3;
+  d.ic[opt::first_detrending_parameter] = 7;
+  d.ic[opt::first_detrending_plots] = 1;
+  d.ic[opt::mean_chronology] = -50;
+  d.ic[opt::bootstrap_limits] = 1;
+  d.ic[opt::bootstrap_spline] = 20;
+  d.ic[opt::bootstrap_plots] = 1;
+  d.ic[opt::common_period_first] = 1900;
+  d.ic[opt::common_period_last] = 1950;
+  d.ic[opt::running_rbar_window] = 100;
+  d.ic[opt::running_rbar_overlap] = 50;
+  d.ic[opt::running_rbar_plots] = 1;
+  d.ic[opt::missing_data_plots] = 0;
   auto r = written(d.ic);
   ASSERT_EQ(r.size(), 23u);
   EXPECT_EQ(r[0], record("1", "!tucson ring-width format"));
@@ -102,12 +103,12 @@ TEST(wlf, records_keep_their_columns) {
 
 TEST(wlf, labels_follow_plot_flags_and_blank_codes) {
   Defaults d;
-  d.ic[3] = 2;
-  d.ic[33] = 1;
-  d.ic[10] = 3;  // a fixed order above 1 has no label
-  d.ic[40] = 1;
-  d.ic[13] = 2;  // stabilisation 2 has no label of its own in the file
-  d.ic[5] = 9;   // neither has spline code 9
+  d.ic[opt::transformation] = 2;
+  d.ic[opt::transformation_plots] = 1;
+  d.ic[opt::pooled_ar_order] = 3;  // a fixed order above 1 has no label
+  d.ic[opt::pooled_ar_plots] = 1;
+  d.ic[opt::stabilisation] = 2;      // stabilisation 2 has no label of its own in the file
+  d.ic[opt::second_detrending] = 9;  // neither has spline code 9
   auto r = written(d.ic);
   EXPECT_EQ(r[2], record("2            1", "!log (rt+1/6) transform (w/ plots)"));
   EXPECT_EQ(r[4], record("9      0     0", ""));
@@ -117,20 +118,20 @@ TEST(wlf, labels_follow_plot_flags_and_blank_codes) {
 
 TEST(wlf, quantile_code_of_minus_100_stays_apart_from_the_flag) {
   Defaults d;
-  d.ic[12] = -100;
-  d.ic[72] = 1;
-  d.ic[102] = 20;
-  d.ic[42] = 0;
+  d.ic[opt::mean_chronology] = -100;
+  d.ic[opt::bootstrap_limits] = 1;
+  d.ic[opt::bootstrap_spline] = 20;
+  d.ic[opt::bootstrap_plots] = 0;
   auto r = written(d.ic);
   // The flag moves one column to the right; the spline length and plot flag keep columns
   // 9-13 and 14.
   EXPECT_EQ(r[11], record("-100 1  20   0", "!jth quantile with bootstrap limits"));
   Defaults back;
   EXPECT_EQ(read_log(log_text(d.ic), back.ic, back.cmd).status, 0);
-  EXPECT_EQ(back.ic[12], -100);
-  EXPECT_EQ(back.ic[72], 1);
-  EXPECT_EQ(back.ic[102], 20);
-  EXPECT_EQ(back.ic[42], 0);
+  EXPECT_EQ(back.ic[opt::mean_chronology], -100);
+  EXPECT_EQ(back.ic[opt::bootstrap_limits], 1);
+  EXPECT_EQ(back.ic[opt::bootstrap_spline], 20);
+  EXPECT_EQ(back.ic[opt::bootstrap_plots], 0);
 }
 
 TEST(wlf, refuses_values_that_would_run_together_or_be_cut) {
@@ -150,42 +151,75 @@ TEST(wlf, refuses_values_that_would_run_together_or_be_cut) {
   // Element 151 is not in the log file.
   EXPECT_TRUE(fits_log_field(OptionElement{1, 5}, 123456789));
   Defaults d;
-  d.ic[14] = -12345;
+  d.ic[opt::common_period_first] = -12345;
   EXPECT_THROW(written(d.ic), Stop);
-  d.ic[14] = 0;
-  d.ic[12] = -101;
-  d.ic[72] = 100;  // the widened record gives the flag three columns
+  d.ic[opt::common_period_first] = 0;
+  d.ic[opt::mean_chronology] = -101;
+  d.ic[opt::bootstrap_limits] = 100;  // the widened record gives the flag three columns
   EXPECT_THROW(written(d.ic), Stop);
-  d.ic[72] = 10;
+  d.ic[opt::bootstrap_limits] = 10;
   EXPECT_NO_THROW(written(d.ic));
 }
 
 TEST(batch, reads_back_what_wlf_writes) {
   Defaults d;
-  const int changed[][2] = {
-      {1, 3},     {2, -9},    {32, 1},  {3, 4},   {33, 1}, {4, -4},   {34, -40}, {64, 1},
-      {5, -3},    {35, 13},   {65, 1},  {6, 1},   {7, 2},  {8, 2},    {9, 3},    {39, 1},
-      {10, 4},    {40, 1},    {11, -1}, {12, 1},  {72, 1}, {102, 20}, {42, 1},   {13, -67},
-      {14, 1850}, {44, 1990}, {16, 40}, {46, 20}, {76, 1}, {17, 4},   {18, 7},   {19, 3},
-      {20, 3},    {140, 1},   {50, 10}, {80, 25}, {110, 2}};
+  const std::pair<OptionElement, int> changed[] = {
+      {opt::data_type, 3},
+      {opt::missing_data, -9},
+      {opt::missing_data_plots, 1},
+      {opt::transformation, 4},
+      {opt::transformation_plots, 1},
+      {opt::first_detrending, -4},
+      {opt::first_detrending_parameter, -40},
+      {opt::first_detrending_plots, 1},
+      {opt::second_detrending, -3},
+      {opt::second_detrending_parameter, 13},
+      {opt::second_detrending_plots, 1},
+      {opt::robust_detrending, 1},
+      {opt::interactive, 2},
+      {opt::index_calculation, 2},
+      {opt::ar_method, 3},
+      {opt::ar_method_plots, 1},
+      {opt::pooled_ar_order, 4},
+      {opt::pooled_ar_plots, 1},
+      {opt::series_ar_order, -1},
+      {opt::mean_chronology, 1},
+      {opt::bootstrap_limits, 1},
+      {opt::bootstrap_spline, 20},
+      {opt::bootstrap_plots, 1},
+      {opt::stabilisation, -67},
+      {opt::common_period_first, 1850},
+      {opt::common_period_last, 1990},
+      {opt::running_rbar_window, 40},
+      {opt::running_rbar_overlap, 20},
+      {opt::running_rbar_plots, 1},
+      {opt::printout, 4},
+      {opt::core_series_save, 7},
+      {opt::summary_plots, 3},
+      {opt::stand_dynamics, 3},
+      {opt::stand_dynamics_plots, 1},
+      {opt::release_window, 10},
+      {opt::release_threshold, 25},
+      {opt::release_error_limit, 2},
+  };
   for (const auto& [e, v] : changed) d.ic[e] = v;
   Icommands back;
   Commands cmd;
-  back[151] = 2;
+  back[opt::spare_first] = 2;
   BatchRun run = read_log(log_text(d.ic, "ssttc   "), back, cmd);
   ASSERT_EQ(run.status, 0) << run.console;
-  for (const auto& [e, v] : changed) EXPECT_EQ(back[e], v) << "element " << e;
+  for (const auto& [e, v] : changed) EXPECT_EQ(back[e], v) << "element " << e.element();
   EXPECT_EQ(cmd.mask(), "ssttc   ");
-  EXPECT_EQ(back[15], 0);
-  EXPECT_EQ(back[151], 2);  // elements that no record holds keep their values
+  EXPECT_EQ(back[opt::site_tree_core_mask], 0);
+  EXPECT_EQ(back[opt::spare_first], 2);  // elements that no record holds keep their values
 }
 
 TEST(batch, echo_shows_the_name_in_hand_and_current_labels) {
   Defaults d;
-  d.ic[4] = -2;
-  d.ic[5] = 2;
-  d.ic[13] = 2;
-  d.ic[8] = 1;
+  d.ic[opt::first_detrending] = -2;
+  d.ic[opt::second_detrending] = 2;
+  d.ic[opt::stabilisation] = 2;
+  d.ic[opt::index_calculation] = 1;
   std::string text = log_text(d.ic);
   // An out-of-date label on the index record and a missing one on the data type record.
   text.replace(text.find("!tree-ring indices"), 5, "!xxxx");
@@ -223,17 +257,17 @@ TEST(batch, mask_none_shows_its_label_one_column_later) {
 TEST(batch, detrending_widths_are_corrected_or_stop_the_run) {
   auto with = [](int code, int width) {
     Defaults d;
-    d.ic[4] = code;
-    d.ic[34] = width;
+    d.ic[opt::first_detrending] = code;
+    d.ic[opt::first_detrending_parameter] = width;
     return log_text(d.ic);
   };
   Defaults a;
   EXPECT_EQ(read_log(with(-3, 8), a.ic, a.cmd).status, 0);
-  EXPECT_EQ(a.ic[34], 7);
+  EXPECT_EQ(a.ic[opt::first_detrending_parameter], 7);
   EXPECT_EQ(read_log(with(-4, -150), a.ic, a.cmd).status, 0);
-  EXPECT_EQ(a.ic[34], -100);
+  EXPECT_EQ(a.ic[opt::first_detrending_parameter], -100);
   EXPECT_EQ(read_log(with(-4, 8), a.ic, a.cmd).status, 0);
-  EXPECT_EQ(a.ic[34], 8);  // lowess widths may be even
+  EXPECT_EQ(a.ic[opt::first_detrending_parameter], 8);  // lowess widths may be even
   try {
     read_log(with(-4, 2), a.ic, a.cmd);
     FAIL() << "expected Stop";
@@ -249,8 +283,8 @@ TEST(batch, detrending_widths_are_corrected_or_stop_the_run) {
 TEST(batch, detrending_codes_the_dialogue_refuses) {
   auto with = [](int first, int second) {
     Defaults d;
-    d.ic[4] = first;
-    d.ic[5] = second;
+    d.ic[opt::first_detrending] = first;
+    d.ic[opt::second_detrending] = second;
     return log_text(d.ic);
   };
   const std::string rest =
@@ -288,8 +322,8 @@ TEST(batch, detrending_codes_the_dialogue_refuses) {
   for (const auto& [first, second] : {std::pair{-2, 2}, std::pair{10, -1}, std::pair{-6, -10}}) {
     Defaults back;
     EXPECT_EQ(read_log(with(first, second), back.ic, back.cmd).status, 0) << first << " " << second;
-    EXPECT_EQ(back.ic[4], first);
-    EXPECT_EQ(back.ic[5], second);
+    EXPECT_EQ(back.ic[opt::first_detrending], first);
+    EXPECT_EQ(back.ic[opt::second_detrending], second);
   }
 }
 
@@ -312,14 +346,14 @@ TEST(batch, failures_report_the_option_and_keep_earlier_values) {
   EXPECT_EQ(empty.console, eof_message);
 
   Defaults d;
-  d.ic[17] = 5;  // known to the labels only
+  d.ic[opt::printout] = 5;  // known to the labels only
   Icommands before;
   Commands cmd;
   BatchRun printout = read_log(log_text(d.ic), before, cmd);
   EXPECT_EQ(printout.status, 17);
   EXPECT_TRUE(ends_with(printout.console, error_message));
-  EXPECT_EQ(before[16], 50);  // stored before the failing record
-  EXPECT_EQ(before[17], 0);   // not stored
+  EXPECT_EQ(before[opt::running_rbar_window], 50);  // stored before the failing record
+  EXPECT_EQ(before[opt::printout], 0);              // not stored
 
   Defaults o;
   std::string text = log_text(o.ic);
@@ -338,20 +372,21 @@ TEST(batch, failures_report_the_option_and_keep_earlier_values) {
   EXPECT_TRUE(ends_with(short_file.console, eof_message));
 
   Defaults rbar;
-  rbar.ic[16] = 20;
-  rbar.ic[46] = 20;  // windows that never move on
+  rbar.ic[opt::running_rbar_window] = 20;
+  rbar.ic[opt::running_rbar_overlap] = 20;  // windows that never move on
   EXPECT_EQ(read_log(log_text(rbar.ic), t, cmd).status, 16);
 }
 
 TEST(batch, release_parameters) {
   auto run = [](int method, int window) {
     Defaults d;
-    d.ic[20] = method;
-    d.ic[50] = window;
-    d.ic[80] = 20;
-    d.ic[110] = 1;
+    d.ic[opt::stand_dynamics] = method;
+    d.ic[opt::release_window] = window;
+    d.ic[opt::release_threshold] = 20;
+    d.ic[opt::release_error_limit] = 1;
     Defaults back;
-    back.ic[50] = back.ic[80] = back.ic[110] = 9;
+    back.ic[opt::release_window] = back.ic[opt::release_threshold] =
+        back.ic[opt::release_error_limit] = 9;
     int status = read_log(log_text(d.ic), back.ic, back.cmd).status;
     return std::pair{status, back.ic};
   };
@@ -365,11 +400,12 @@ TEST(batch, release_parameters) {
   std::string text = log_text(d.ic);
   text.resize(text.rfind('\n', text.find("!running mean window")) + 1);
   Defaults back;
-  back.ic[50] = back.ic[80] = back.ic[110] = 9;
+  back.ic[opt::release_window] = back.ic[opt::release_threshold] =
+      back.ic[opt::release_error_limit] = 9;
   EXPECT_EQ(read_log(text, back.ic, back.cmd).status, 0);
-  EXPECT_EQ(back.ic[50], 0);
-  EXPECT_EQ(back.ic[80], 0);
-  EXPECT_EQ(back.ic[110], 0);
+  EXPECT_EQ(back.ic[opt::release_window], 0);
+  EXPECT_EQ(back.ic[opt::release_threshold], 0);
+  EXPECT_EQ(back.ic[opt::release_error_limit], 0);
 }
 
 // The log file `text` with the value columns (1 to 19) of record `number` replaced.
@@ -386,9 +422,9 @@ std::string with_values(const std::string& text, int number, std::string_view va
 // element takes, ahead of the usual message; the status is the option's number.
 TEST(batch, refusals_say_where_and_why) {
   Defaults release;
-  release.ic[20] = 2;
-  release.ic[50] = 10;
-  release.ic[80] = 20;
+  release.ic[opt::stand_dynamics] = 2;
+  release.ic[opt::release_window] = 10;
+  release.ic[opt::release_threshold] = 20;
   struct Case {
     std::string log;
     int status;
@@ -470,11 +506,11 @@ TEST(batch, a_width_that_stops_the_run_is_named_first) {
 TEST(batch, reads_back_every_edge_of_the_value_rules) {
   for (const testing::Edge& edge : testing::rule_edges()) {
     const bool release = edge.element == 50 || edge.element == 80 || edge.element == 110;
-    if (release && edge.ic[20] == 0) continue;  // not read without stand dynamics
+    if (release && edge.ic[opt::stand_dynamics] == 0) continue;  // not read without stand dynamics
     Defaults back;
     const BatchRun r = read_log(log_text(edge.ic), back.ic, back.cmd);
     EXPECT_EQ(r.status, 0) << edge.element << " " << edge.value << r.console;
-    EXPECT_EQ(back.ic[edge.element], edge.value) << edge.element;
+    EXPECT_EQ(back.ic[testing::element_of(edge.element)], edge.value) << edge.element;
   }
 }
 

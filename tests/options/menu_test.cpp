@@ -16,6 +16,7 @@ namespace {
 using testing::integers_in;
 using testing::item_elements;
 using testing::lines_of;
+using testing::number_every_element;
 using testing::Session;
 
 // The menu lines below were printed by gfortran 12 from the same layouts, with the default
@@ -69,27 +70,26 @@ TEST(menu, default_layout) {
 
 TEST(menu, lines_follow_the_options) {
   Session s("");
-  s.ic[4] = -2;
-  s.ic[5] = 2;
-  s.ic[12] = 1;
-  s.ic[10] = 3;
-  s.ic[40] = 1;
+  s.ic[opt::first_detrending] = -2;
+  s.ic[opt::second_detrending] = 2;
+  s.ic[opt::mean_chronology] = 1;
+  s.ic[opt::pooled_ar_order] = 3;
+  s.ic[opt::pooled_ar_plots] = 1;
   auto lines = lines_of(menu_text(s.ic, s.cmd));
   // gfortran: write(*,"(t2,' [5] rcs detrending',t26,i5,i13,t47,a)") 2, 0, l(5)
   EXPECT_EQ(lines[8], drawn("  [5] rcs detrending         2            0   "
                             "!rcs-neg expon curve (k>0), no = opt 5"));
   EXPECT_EQ(lines[13], " [10] pooled ar order        3            1" + std::string(42, ' '));
   EXPECT_EQ(lines[15].substr(46), field("!non-robust (arithmetic) mean chronology", 50));
-  s.ic[12] = 0;
-  s.ic[72] = 1;
+  s.ic[opt::mean_chronology] = 0;
+  s.ic[opt::bootstrap_limits] = 1;
   EXPECT_EQ(lines_of(menu_text(s.ic, s.cmd))[15].substr(46),
             field("!no mean chronologies computed", 50));
 }
 
 TEST(menu, each_value_comes_from_its_own_element) {
-  // Every element holds its own number, so a value read from the wrong element shows.
   Session s("");
-  for (int e = 1; e <= 152; ++e) s.ic[e] = e;
+  number_every_element(s.ic);
   const auto lines = lines_of(menu_text(s.ic, s.cmd));
   ASSERT_EQ(lines.size(), std::size(kDefaultMenu));
   const std::vector<std::vector<int>> values = item_elements();
@@ -102,20 +102,21 @@ TEST(menu, each_value_comes_from_its_own_element) {
 
 TEST(menu, every_call_starts_from_the_defaults) {
   Session s("3\n2\ny\n\n\n");
-  s.ic[32] = 1;
-  s.ic[140] = 1;
-  s.ic[15] = 7;
+  s.ic[opt::missing_data_plots] = 1;
+  s.ic[opt::stand_dynamics_plots] = 1;
+  s.ic[opt::site_tree_core_mask] = 7;
   menu(s.ic, s.cmd, s.con);
-  EXPECT_EQ(s.ic[3], 2);
-  EXPECT_EQ(s.ic[33], 1);
-  EXPECT_EQ(s.ic[8], 2);
+  EXPECT_EQ(s.ic[opt::transformation], 2);
+  EXPECT_EQ(s.ic[opt::transformation_plots], 1);
+  EXPECT_EQ(s.ic[opt::index_calculation], 2);
   menu(s.ic, s.cmd, s.con);  // the blank line left in the input closes it at once
-  EXPECT_EQ(s.ic[3], 0);
-  EXPECT_EQ(s.ic[33], 0);
-  EXPECT_EQ(s.ic[8], 1);
-  EXPECT_EQ(s.ic[32], 1);   // the gap-filling and stand dynamics plot flags and the mask's
-  EXPECT_EQ(s.ic[140], 1);  // option code are not reset
-  EXPECT_EQ(s.ic[15], 7);
+  EXPECT_EQ(s.ic[opt::transformation], 0);
+  EXPECT_EQ(s.ic[opt::transformation_plots], 0);
+  EXPECT_EQ(s.ic[opt::index_calculation], 1);
+  EXPECT_EQ(s.ic[opt::missing_data_plots],
+            1);  // the gap-filling and stand dynamics plot flags and the mask's
+  EXPECT_EQ(s.ic[opt::stand_dynamics_plots], 1);  // option code are not reset
+  EXPECT_EQ(s.ic[opt::site_tree_core_mask], 7);
 }
 
 TEST(menu, answers_at_the_prompt) {
@@ -135,7 +136,7 @@ TEST(menu, answers_at_the_prompt) {
   Session beyond("25\n3\n\n");
   menu(beyond.ic, beyond.cmd, beyond.con);
   EXPECT_EQ(beyond.count("enter your data format type"), 1);
-  EXPECT_EQ(beyond.ic[1], 1);
+  EXPECT_EQ(beyond.ic[opt::data_type], 1);
   EXPECT_EQ(beyond.count("kalder run time menu"), 2);
 }
 

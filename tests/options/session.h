@@ -2,6 +2,8 @@
 // driving the menu and the dialogue in tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <sstream>
 #include <string>
 #include <vector>
@@ -51,6 +53,21 @@ inline std::vector<int> integers_in(const std::string& text) {
     if (w.find_first_not_of("-0123456789") == std::string::npos) numbers.push_back(std::stoi(w));
   }
   return numbers;
+}
+
+// Puts every element's own number into it, so that a value read from the wrong element
+// shows.
+inline void number_every_element(Icommands& ic) {
+  ic.for_each_element([](int k, int& v) { v = k; });
+}
+
+// Expects two option tables to agree element by element, naming each element that differs.
+inline void expect_same_elements(const Icommands& got, const Icommands& want) {
+  std::vector<int> wanted;
+  want.for_each_element([&](int, int v) { wanted.push_back(v); });
+  got.for_each_element([&](int k, int v) {
+    EXPECT_EQ(v, wanted[static_cast<std::size_t>(k - 1)]) << "element " << k;
+  });
 }
 
 // The option table elements whose values the menu and the option record show for option

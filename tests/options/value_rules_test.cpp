@@ -54,7 +54,7 @@ TEST(value_rule, edges_of_the_spans) {
   };
   for (const Case& c : cases) {
     Icommands ic = defaults();
-    for (const auto& [e, v] : c.setting) ic[e] = v;
+    for (const auto& [e, v] : c.setting) ic[testing::element_of(e)] = v;
     const ValueRule rule = value_rule(c.element, ic);
     for (long long v : c.taken) {
       EXPECT_TRUE(rule.takes(v)) << element_name(c.element) << " " << v;
@@ -79,21 +79,21 @@ TEST(value_refusal, says_which_values_the_element_takes) {
   EXPECT_EQ(value_refusal(opt::stabilisation, 2147483647, d),
             "stabilize variance takes -9999 to -10, 0 to 2 or 10 to 99999, not 2147483647");
   Icommands median = d;
-  median[5] = -3;
+  median[opt::second_detrending] = -3;
   EXPECT_EQ(value_refusal(opt::second_detrending_parameter, 4, median),
             "second detrending parameter takes -100 to -1 or odd 3 to 99999 with the median "
             "filter, not 4");
   Icommands window = d;
-  window[16] = 30;
+  window[opt::running_rbar_window] = 30;
   EXPECT_EQ(value_refusal(opt::running_rbar_overlap, 30, window),
             "running rbar overlap takes -9999 to 29 with a window of 30, not 30");
   Icommands release = d;
-  release[20] = 2;
+  release[opt::stand_dynamics] = 2;
   EXPECT_EQ(value_refusal(opt::release_threshold, 201, release),
             "percent growth change threshold takes 5 to 200 with release detection, not 201");
   // The regional curve's own reasons come after the range.
   Icommands rcs = d;
-  rcs[4] = fit::regional_curve;
+  rcs[opt::first_detrending] = fit::regional_curve;
   EXPECT_EQ(value_refusal(opt::second_detrending, 0, rcs),
             "rcs needs a growth curve option: 0 not allowed with rcs");
   EXPECT_EQ(value_refusal(opt::second_detrending, -2, d),
@@ -137,7 +137,7 @@ TEST(value_rule, the_dialogue_stops_at_the_same_edges) {
   for (const Case& c : cases) {
     Session s(c.answers);
     query(c.option, s.ic, s.cmd, s.con);
-    EXPECT_EQ(s.ic[c.element], c.stored) << c.option << " " << c.answers;
+    EXPECT_EQ(s.ic[testing::element_of(c.element)], c.stored) << c.option << " " << c.answers;
     EXPECT_EQ(s.unread(), "") << c.option << " " << c.answers;
     EXPECT_TRUE(testing::every_rule_kept(s.ic)) << c.option << " " << c.answers;
   }

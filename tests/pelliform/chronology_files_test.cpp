@@ -54,7 +54,7 @@ TEST_F(EndFiles, column_file_without_stabilised_chronologies) {
 
 TEST_F(EndFiles, column_file_with_stabilised_chronologies) {
   chronologies(51);
-  run->args.curve_fit_option = kRawAverage;
+  run->args.curve_fit_option = pfit::raw_average;
   const SpectrumInput input = write_column_file(*run);
   const std::vector<std::string> lines = testing::lines_of(file("site_crns_col.txt"));
   EXPECT_EQ(lines[0],

@@ -113,7 +113,7 @@ TEST(sigfree, series_files_of_a_ratio_run) {
 TEST(sigfree, residual_and_raw_average_names) {
   const auto dir = testing::scratch_folder("files_resid");
   EngineArgs a = testing::engine_args(linear_pairs(), dir);
-  a.curve_fit_option = kRawAverage;
+  a.curve_fit_option = pfit::raw_average;
   a.index_mode = 1;
   a.power_transform = 1;
   a.rbar_window = 51;
@@ -125,7 +125,7 @@ TEST(sigfree, residual_and_raw_average_names) {
   EXPECT_TRUE(std::filesystem::exists(dir / "oak_SSF_PTR_Resids.txt"));
   EXPECT_TRUE(std::filesystem::exists(dir / "oak_Raw_RBAR.txt"));
   EXPECT_TRUE(std::filesystem::exists(dir / "oak_Ssf_RBAR.txt"));
-  EXPECT_EQ(a.curve_fit_option, kHorizontalMean);  // the driver restores its saved option
+  EXPECT_EQ(a.curve_fit_option, pfit::horizontal_mean);  // the driver restores its saved option
   // The stabilised chronologies are set and re-centred on 1.
   double mean = 0;
   for (int k = 1; k <= a.chronology_length(); ++k) mean += a.stabilised.at(k, 2);
@@ -424,7 +424,7 @@ TEST(sigfree, regional_curve_retry_and_run) {
   SeriesSet set = linear_pairs();
   EngineArgs a = testing::engine_args(set, dir);
   a.rcs_flag = 1;
-  a.curve_fit_option = kRegionalCurve;
+  a.curve_fit_option = pfit::regional_curve;
   // Plot menu, then "T" to the retry question: back to the driver at once.
   EngineHarness retry("\n\nT\n");
   retry.run(a);

@@ -96,10 +96,10 @@ struct Session {
 // The options of a period 1901-2000 with the given printout option.
 inline Icommands period_options(int printout = 1, int plots = 0) {
   Icommands ic;
-  ic[14] = 1901;
-  ic[44] = 2000;
-  ic[17] = printout;
-  ic[19] = plots;
+  ic[opt::common_period_first] = 1901;
+  ic[opt::common_period_last] = 2000;
+  ic[opt::printout] = printout;
+  ic[opt::summary_plots] = plots;
   return ic;
 }
 
