@@ -185,9 +185,12 @@ PlotPage::PlotPage(const std::string& device, const std::string& file, bool inte
     plfontld(1);
     plfont(1);
   } catch (...) {
+    // A page that failed to open is ended and the previous stream restored, whatever the
+    // failure was (PLplot's abort, or no memory), before the failure goes on.
     try {
       plend1();
-    } catch (...) {
+    } catch (const PlotError&) {
+      // The stream could not even be ended: the failure that is going on says enough.
     }
     open_ = false;
     plsstrm(previous_);
@@ -201,6 +204,7 @@ PlotPage::~PlotPage() {
     plsstrm(stream_);
     plend1();
   } catch (...) {
+    // A destructor must not throw, and PLplot reports its failures by exception here.
     // A failure to end a page that is being abandoned has nobody left to tell.
   }
   plsstrm(previous_);
@@ -215,6 +219,7 @@ void PlotPage::finish() {
   try {
     plend1();
   } catch (...) {
+    // The previous stream comes back whatever failed, then the failure goes on.
     plsstrm(previous_);
     throw;
   }
