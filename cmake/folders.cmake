@@ -64,7 +64,8 @@ function(folder_tests dir)
   add_executable(${dir}_tests ${srcs})
   target_link_libraries(${dir}_tests PRIVATE ${ARGN} GTest::gtest_main)
   target_compile_definitions(${dir}_tests PRIVATE
-    TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
+    TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data"
+    SOURCE_ROOT_DIR="${CMAKE_SOURCE_DIR}")
   add_project_warnings(${dir}_tests)
   # Scratch files of the tests go below this build tree, so that two checkouts never
   # share them; tests run one at a time within a build (scripts/test).

@@ -137,12 +137,19 @@ std::vector<std::string> offset_listing(std::span<const std::string> ids,
 }
 
 std::vector<int> read_offsets(RcsIo& io, const std::string& layout) {
-  // A typed layout that cannot be parsed makes every record unreadable.
+  // A typed layout that is no layout, or that cannot read a number, makes every record
+  // unreadable: the user is told why once, before the records are reported as unreadable.
   std::optional<Layout> typed;
+  bool layout_faulty = false;
+  const auto report_layout = [&](const FormatError& e) {
+    if (!layout_faulty) io.con.say(std::string("*** ") + e.what());
+    layout_faulty = true;
+  };
   if (!layout.empty()) {
     try {
       typed.emplace(layout);
-    } catch (const FormatError&) {
+    } catch (const FormatError& e) {
+      report_layout(e);
     }
   }
   std::vector<int> offsets;
@@ -160,7 +167,9 @@ std::vector<int> read_offsets(RcsIo& io, const std::string& layout) {
         value = static_cast<long long>(typed->read(record, 1)[0].real);
       }
     } catch (const ReadError&) {
-    } catch (const FormatError&) {
+      // no number here: a title record, or the error reported below
+    } catch (const FormatError& e) {
+      report_layout(e);
     }
     if (value && (*value < -kLargestPithOffset || *value > kLargestPithOffset)) {
       io.units.close(unit::series);

@@ -43,8 +43,6 @@ void close_run_wide_files(Run& run, bool remove) {
 }
 
 [[noreturn]] void bail_out() { throw Stop(kBailout, 0); }
-[[noreturn]] void stop_quietly() { throw Stop("", 0); }
-
 std::string framed(std::string_view text) {
   std::string inner(28, ' ');
   std::size_t start = text.size() >= 28 ? 0 : (28 - text.size()) / 2;
@@ -477,6 +475,8 @@ int kalder_main(std::istream& in, std::ostream& out) {
     out.flush();
     return s.status;
   } catch (const std::exception& e) {
+    // The program's outer boundary: a fault of our own (a broken invariant, no memory)
+    // is said on the console, and the output files are settled as for a stop.
     const std::string message = std::string("*** internal error: ") + e.what();
     con.say(message);
     settle_stopped_run(run, message);

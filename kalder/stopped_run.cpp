@@ -82,6 +82,8 @@ void settle_stopped_run(Run& run, std::string_view message) noexcept {
     settle_run_wide_files(run);
     if (run.in_progress) report_files(run, removed);
   } catch (const std::exception& e) {
+    // The run is already ending on a stop or a fault: a file that fails to close now is
+    // reported, and the remaining files are still closed below.
     run.con.say(std::string(" *** ") + e.what());
   }
   run.units.close_all();

@@ -49,6 +49,8 @@ int pelliform_main(std::istream& in, std::ostream& out, const Engine& engine,
     if (!s.shown && !std::string(s.what()).empty()) con.say(s.what());
     status = s.status;
   } catch (const std::exception& e) {
+    // The program's outer boundary: a fault of our own (a broken invariant, no memory)
+    // is said on the console, and the files are still closed below.
     con.say(std::string("*** internal error: ") + e.what());
     status = 2;
   }

@@ -192,7 +192,7 @@ PlotExit plt3(PlotSession& session, const SeriesPage& s, std::span<const float> 
   page.title = top + " " + s.id;
   page.save_name = std::string(kFig1);
   page.shape = {1, 2};
-  page.choices = "| [s]ave  [c]ontinue  [r]eplot  [n]o more plots |";
+  page.choices = " [s]ave  [c]ontinue  [r]eplot  [n]o more plots";
   page.offers_no_more = true;
   page.draw = [&] {
     frame(top_x, top_y, "Biological Year", "Y", top, kGrid);

@@ -17,6 +17,7 @@
 #include "series/descriptive.h"
 #include "series/index.h"
 #include "series/layout.h"
+#include "series/stop.h"
 #include "series/store.h"
 
 namespace dendro {
@@ -512,7 +513,9 @@ bool iterate(EngineRun& run) {
   Unwritten unwritten = Unwritten::none;
   try {
     return iteration_loop(run, unwritten);
-  } catch (...) {
+  } catch (const Stop&) {
+    // A run stopped within the iterations (the user's "/", the end of the input) still
+    // leaves the signal-free series files of the iteration it last kept.
     write_unwritten(run, unwritten);
     throw;
   }

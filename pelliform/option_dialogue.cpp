@@ -19,8 +19,6 @@ constexpr int kShortestWindow = 25;
 constexpr float kBraskoThreshold = 0.0005f;
 constexpr float kDefaultThreshold = 0.0001f;
 
-[[noreturn]] void stop_quietly() { throw Stop("", 0); }
-
 // The trimmed answer; "/" ends the run.
 std::string answer_or_stop(const Answer& a) { return std::string(trim_right(a.or_quit().text)); }
 

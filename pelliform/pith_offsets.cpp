@@ -88,17 +88,21 @@ bool read_offsets(Console& con, Units& units, int unit, const std::string& name,
   while (units.read_record(unit, record)) {
     ++line;
     std::optional<long long> value;
+    std::string layout_fault;  // why the typed layout cannot read any record
     try {
       if (!layout) layout.emplace(m.layout);
       value = layout->read(record, 1)[0].integer;
-    } catch (const std::exception&) {
-      // a record that does not read, or a layout that does not parse
+    } catch (const ReadError&) {
+      // a record without a number where the layout looks for it
+    } catch (const FormatError& e) {
+      layout_fault = e.what();
     }
     const bool in_range = value && *value >= -kLargestPithOffset && *value <= kLargestPithOffset;
     if (!in_range) {
       con.say("");
       con.say(Layout("(t11,a)").write("There was an error reading the pith offset "));
       con.say("values in file : " + name);
+      if (!layout_fault.empty()) con.say(layout_fault);
       if (value) {
         con.say("line " + std::to_string(line) + ": pith offset " + std::to_string(*value) +
                 " lies outside " + std::to_string(-kLargestPithOffset) + " to " +

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "plots/panel.h"
+#include "plots/plot_menu.h"
 #include "plots/plot_style.h"
 #include "series/store.h"
 #include "series/text.h"
@@ -30,10 +31,9 @@ constexpr PLINT kDot = 1;  // PLplot's symbol of a lone point
 
 void ask(Console& con, std::string_view choices) {
   con.say("");
-  con.say(" |************* plot options menu ***************|");
-  con.say(" |-----------------------------------------------|");
-  con.say(std::string(" ") + std::string(choices));
-  con.say(" |_______________________________________________|");
+  for (const std::string& line : plot_options_menu(MenuBox{.width = 47}, {}, "", choices)) {
+    con.say(" " + line);
+  }
   con.say("");
   con.prompt(" enter option number > ");
 }

@@ -17,9 +17,8 @@ namespace dendro {
 inline constexpr float kNoReference = -999.9f;
 inline constexpr float kEpsThreshold = 0.85f;
 
-// The choices line of the menu that most plots show.
-inline constexpr std::string_view kPlotChoices =
-    "|       [s]ave   <[c]ontinue>   [r]eplot        |";
+// The choices of the menu that most plots show, as the row between the menu's bars starts.
+inline constexpr std::string_view kPlotChoices = "       [s]ave   <[c]ontinue>   [r]eplot";
 
 // One page as the loop runs it.
 struct LoopPage {

@@ -15,8 +15,6 @@ namespace {
 
 constexpr std::size_t kNameField = 50;  // the data file name as the report file shows it
 
-[[noreturn]] void stop_quietly() { throw Stop("", 0); }
-
 // The number of negative values of each series; each series that holds any is listed.
 int count_missing(PelliformRun& run) {
   int total = 0;

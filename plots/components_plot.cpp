@@ -8,6 +8,7 @@
 
 #include "plots/page_parts.h"
 #include "plots/panel.h"
+#include "plots/plot_menu.h"
 #include "plots/ticks.h"
 #include "series/layout.h"
 #include "series/text.h"
@@ -175,25 +176,9 @@ class ScoresPage {
 };
 
 std::vector<std::string> scores_menu() {
-  return {
-      "|************* plot options menu **************|",
-      "| replot             [0]  minor ticks y   [11] |",
-      "| background color   [1]  max. x          [14] |",
-      "| frame color        [2]  min. x          [15] |",
-      "| text color         [3]  max. y          [16] |",
-      "| line color         [4]  min. y          [17] |",
-      "| curve  color       [5]                       |",
-      "| line style         [6]                       |",
-      "| curve width        [7]                       |",
-      "| major ticks x      [8]                       |",
-      "| minor ticks x      [9]                       |",
-      "| major ticks y     [10]                       |",
-      "|                                              |",
-      "|              reset options  [99]             |",
-      "|----------------------------------------------|",
-      "|    [s]ave   <[c]ontinue>  [n]o more plots    |",
-      "|______________________________________________|",
-  };
+  const MenuBox box;
+  return plot_options_menu(box, line_page_rows(box, "curve  color", " ", {11, 14, 15, 16, 17}),
+                           "              reset options  [99]", kSaveContinueNoMore);
 }
 
 }  // namespace

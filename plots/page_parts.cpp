@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "plots/plot_loop.h"
+#include "plots/plot_menu.h"
 #include "series/text.h"
 
 namespace dendro {
@@ -92,42 +93,20 @@ bool drawing_to_file() {
 }
 
 void use_menu_to_17(PlotDefinition& plot) {
-  plot.menu = {
-      "|************* plot options menu **************|",
-      "| replot             [0]  minor ticks y   [11] |",
-      "| background color   [1]  major ticks z   [12] |",
-      "| frame color        [2]  minor ticks z   [13] |",
-      "| text color         [3]  max. x          [14] |",
-      "| line color         [4]  min. x          [15] |",
-      "| fit  color         [5]  max. y          [16] |",
-      "| line style         [6]  min. y          [17] |",
-      "| curve width        [7]                  [  ] |",
-      "| major ticks x      [8]                  [  ] |",
-      "| minor ticks x      [9]                  [  ] |",
-      "| major ticks y     [10]                  [  ] |",
-      "|                                              |",
-      "|           reset plot options  [99]           |",
-      "|----------------------------------------------|",
-      "|    [s]ave   <[c]ontinue>  [n]o more plots    |",
-      "|______________________________________________|",
-  };
+  plot.menu = line_page_menu({.colour_label = "fit  color"});
   plot.last_style_item = 17;
   plot.unknown_option = "Unknown option re-enter a valid request";
 }
 
 void use_short_menu(PlotDefinition& plot, Console& con) {
-  plot.menu = {
-      "|************* plot options menu ***************|",
-      "| replot             [0] line color         [4] |",
-      "| background color   [1] bar fill  color    [5] |",
-      "| frame color        [2] curve style        [6] |",
-      "| text color         [3] curve width        [7] |",
-      "|                                               |",
-      "|              reset options  [99]              |",
-      "|-----------------------------------------------|",
-      "|             [s]ave   <[c]ontinue>             |",
-      "|_______________________________________________|",
-  };
+  const MenuBox box{.width = 47, .gap = " ", .right_cell = 22};
+  plot.menu =
+      plot_options_menu(box,
+                        {menu_item_row(box, {"replot", 0}, {"line color", 4}),
+                         menu_item_row(box, {"background color", 1}, {"bar fill  color", 5}),
+                         menu_item_row(box, {"frame color", 2}, {"curve style", 6}),
+                         menu_item_row(box, {"text color", 3}, {"curve width", 7})},
+                        "              reset options  [99]", "             [s]ave   <[c]ontinue>");
   plot.last_style_item = 7;
   // An answer that is no number is refused without being repeated.
   plot.unknown_option = "Unknown option re-enter a valid choise";

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "plots/plot_menu.h"
 #include "series/text.h"
 
 namespace dendro {
@@ -185,9 +186,12 @@ PlotPage::PlotPage(const std::string& device, const std::string& file, bool inte
     plfontld(1);
     plfont(1);
   } catch (...) {
+    // A page that failed to open is ended and the previous stream restored, whatever the
+    // failure was (PLplot's abort, or no memory), before the failure goes on.
     try {
       plend1();
-    } catch (...) {
+    } catch (const PlotError&) {
+      // The stream could not even be ended: the failure that is going on says enough.
     }
     open_ = false;
     plsstrm(previous_);
@@ -201,6 +205,7 @@ PlotPage::~PlotPage() {
     plsstrm(stream_);
     plend1();
   } catch (...) {
+    // A destructor must not throw, and PLplot reports its failures by exception here.
     // A failure to end a page that is being abandoned has nobody left to tell.
   }
   plsstrm(previous_);
@@ -215,6 +220,7 @@ void PlotPage::finish() {
   try {
     plend1();
   } catch (...) {
+    // The previous stream comes back whatever failed, then the failure goes on.
     plsstrm(previous_);
     throw;
   }
@@ -222,29 +228,8 @@ void PlotPage::finish() {
 }
 
 std::vector<std::string> full_menu(const std::vector<std::string>& extra_lines) {
-  std::vector<std::string> menu{
-      "|************* plot options menu **************|",
-      "| replot             [0]  minor ticks y   [11] |",
-      "| background color   [1]  major ticks z   [12] |",
-      "| frame color        [2]  minor ticks z   [13] |",
-      "| text color         [3]  max. x          [14] |",
-      "| line color         [4]  min. x          [15] |",
-      "| curve  color       [5]  max. y          [16] |",
-      "| line style         [6]  min. y          [17] |",
-      "| curve width        [7]  max. z          [18] |",
-      "| major ticks x      [8]  min. z          [19] |",
-      "| minor ticks x      [9]  symbol type     [20] |",
-      "| major ticks y     [10]  symbol color    [21] |",
-  };
-  menu.insert(menu.end(), extra_lines.begin(), extra_lines.end());
-  menu.insert(menu.end(), {
-                              "|                                              |",
-                              "|              reset options  [99]             |",
-                              "|----------------------------------------------|",
-                              "|    [s]ave   <[c]ontinue>  [n]o more plots    |",
-                              "|______________________________________________|",
-                          });
-  return menu;
+  return line_page_menu({.last_item = 21, .reset = "              reset options  [99]"},
+                        extra_lines);
 }
 
 std::string label_text(std::string_view text) { return std::string(trim_right(text)); }

@@ -11,6 +11,7 @@
 
 #include "plots/page_parts.h"
 #include "plots/panel.h"
+#include "plots/plot_menu.h"
 #include "series/layout.h"
 
 namespace dendro {
@@ -103,10 +104,8 @@ class SpectraPage {
 void show_menu(Console& con) {
   con.say("");
   con.say("");
-  for (std::string_view line : {"|************* plot options menu ***************|",
-                                "|-----------------------------------------------|",
-                                "|       [s]ave   <[c]ontinue>   [r]eplot        |",
-                                "|_______________________________________________|"}) {
+  for (const std::string& line :
+       plot_options_menu(MenuBox{.width = 47}, {}, "", "       [s]ave   <[c]ontinue>   [r]eplot")) {
     con.say(std::string(kMenuIndent) + std::string(line));
   }
   con.say("");

@@ -8,6 +8,7 @@
 
 #include "plots/page_parts.h"
 #include "plots/panel.h"
+#include "plots/plot_menu.h"
 #include "plots/ticks.h"
 #include "series/descriptive.h"
 #include "series/layout.h"
@@ -232,25 +233,7 @@ void ReleasePlot::draw(const PlotStyle& s) const {
 }
 
 std::vector<std::string> release_menu() {
-  return {
-      "|************* plot options menu **************|",
-      "| replot             [0]  minor ticks y   [11] |",
-      "| background color   [1]  major ticks z   [12] |",
-      "| frame color        [2]  minor ticks z   [13] |",
-      "| text color         [3]  max. x          [14] |",
-      "| line color         [4]  min. x          [15] |",
-      "| gap fill  color    [5]  max. y          [16] |",
-      "| line style         [6]  min. y          [17] |",
-      "| curve width        [7]  max. z          [18] |",
-      "| major ticks x      [8]  min. z          [19] |",
-      "| minor ticks x      [9]                  [  ] |",
-      "| major ticks y     [10]                  [  ] |",
-      "|                                              |",
-      "|           reset plot options  [99]           |",
-      "|----------------------------------------------|",
-      "|    [s]ave   <[c]ontinue>  [n]o more plots    |",
-      "|______________________________________________|",
-  };
+  return line_page_menu({.colour_label = "gap fill  color", .last_item = 19});
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "plots/panel.h"
+#include "plots/plot_menu.h"
 #include "plots/ticks.h"
 #include "series/fit_codes.h"
 #include "series/index.h"
@@ -205,25 +206,7 @@ void SeriesPage::draw(const PlotStyle& s) const {
 }
 
 std::vector<std::string> series_menu() {
-  return {
-      "|************* plot options menu *************|",
-      "| replot            [0]  minor ticks  y  [11] |",
-      "| background color  [1]  major ticks  z  [12] |",
-      "| frame color       [2]  minor ticks  z  [13] |",
-      "| text color        [3]  max. x          [14] |",
-      "| line color        [4]  min. x          [15] |",
-      "| curve  color      [5]  max. y          [16] |",
-      "| line style        [6]  min. y          [17] |",
-      "| curve width       [7]                  [  ] |",
-      "| major ticks  x    [8]                  [  ] |",
-      "| minor ticks  x    [9]                  [  ] |",
-      "| major ticks  y   [10]                  [  ] |",
-      "|                                             |",
-      "|           reset plot options  [99]          |",
-      "|---------------------------------------------|",
-      "|    [s]ave   <[c]ontinue>  [n]o more plots   |",
-      "|_____________________________________________|",
-  };
+  return line_page_menu({.box = {.width = 45, .left_cell = 21}, .tick_gap = "  "});
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "plots/page_parts.h"
 #include "plots/panel.h"
+#include "plots/plot_menu.h"
 #include "plots/ticks.h"
 #include "series/descriptive.h"
 #include "series/index.h"
@@ -108,18 +109,14 @@ void TransformPage::draw_panel(const PlotStyle& s, const StatisticPanel& panel,
 }
 
 std::vector<std::string> transform_menu() {
-  return {
-      "|************** plot options menu *************|",
-      "| replot            [0] line color         [4] |",
-      "| background color  [1] bar fill  color   [21] |",
-      "| frame color       [2] curve style        [6] |",
-      "| text color        [3] curve width        [7] |",
-      "|                                              |",
-      "|           reset plot options   [99]          |",
-      "|----------------------------------------------|",
-      "|              [s]ave  [c]ontinue              |",
-      "|______________________________________________|",
-  };
+  const MenuBox box{.title_indent = 14, .left_cell = 21, .gap = " ", .right_cell = 22};
+  return plot_options_menu(box,
+                           {menu_item_row(box, {"replot", 0}, {"line color", 4}),
+                            menu_item_row(box, {"background color", 1}, {"bar fill  color", 21}),
+                            menu_item_row(box, {"frame color", 2}, {"curve style", 6}),
+                            menu_item_row(box, {"text color", 3}, {"curve width", 7})},
+                           "           reset plot options   [99]",
+                           "              [s]ave  [c]ontinue");
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ Meaning Answer::meaning(const Offers& offers) const {
 }
 
 Answer Answer::or_quit() const {
-  if (quit()) throw Stop("", 0);
+  if (quit()) stop_quietly();
   return *this;
 }
 
@@ -123,7 +123,7 @@ Answer Console::read_name() { return Answer{name_field(read_line())}; }
 
 std::string Console::read_name_or_quit() {
   std::string name(trim_right(read_line()));
-  if (quit_name(name)) throw Stop("", 0);
+  if (quit_name(name)) stop_quietly();
   return name;
 }
 

@@ -59,6 +59,8 @@ void parallel_for(int count, const std::function<void(int)>& body, int threads) 
       try {
         body(k);
       } catch (...) {
+        // Whatever an item throws must not leave its worker thread (that would end the
+        // process): it is kept and thrown again on the calling thread after the join.
         const std::lock_guard<std::mutex> hold(failure_lock);
         if (k < failed_item) {
           failed_item = k;
@@ -98,6 +100,7 @@ void parallel_ordered(int count, const std::function<void(int)>& work,
       try {
         work(k);
       } catch (...) {
+        // Kept for the calling thread, which throws it when it reaches this item.
         caught = std::current_exception();
         next = count;  // no new items
       }
@@ -124,6 +127,8 @@ void parallel_ordered(int count, const std::function<void(int)>& work,
       consume(k);
     }
   } catch (...) {
+    // Whatever ends the loop (a worker's failure, or the consumer's own), the workers are
+    // joined before it leaves: they use this frame's locals.
     next = count;
     pool.join();
     throw;

@@ -15,6 +15,10 @@ struct Stop : std::runtime_error {
   bool shown = false;
 };
 
+// Ends the run without a message and with status 0: the user chose to leave, and the
+// console has already said whatever needed saying.
+[[noreturn]] inline void stop_quietly() { throw Stop("", 0); }
+
 // Exit status of a run that ended because the console input ran out.
 inline constexpr int kEndOfInputStatus = 3;
 // Exit status of a run that ended on bad data or a failed file.

@@ -150,6 +150,23 @@ TEST(pith_offsets, bad_files_end_the_run) {
   }
 }
 
+// A typed layout that is no layout, or that has no field for the offset, cannot read any
+// record: the user learns why once, before the records are reported as unreadable.
+TEST(pith_offsets, faulty_typed_layouts_are_named) {
+  for (const char* layout : {"(q5)", "(2x)"}) {
+    PithRun r;
+    r.dir.write("pith.txt", "   17\n    3\n    5\n");
+    EXPECT_THROW(r.run(r.dir.path("pith.txt") + "\nm\nn\n" + layout + "\n"), Stop) << layout;
+    const std::string named = std::string("layout \"") + layout + "\"";
+    const std::size_t first =
+        r.console.find("*** " + std::string(layout[1] == 'q' ? "bad " : "") + named);
+    EXPECT_NE(first, std::string::npos) << r.console;
+    const std::size_t after = r.console.find(named, first) + named.size();
+    EXPECT_EQ(r.console.find(named, after), std::string::npos) << "said twice";
+    EXPECT_NE(r.console.find("*** error in line number:"), std::string::npos);
+  }
+}
+
 TEST(pith_offsets, no_file_means_zero_offsets) {
   PithRun blank;
   EXPECT_EQ(blank.run("\n"), (std::vector<int>{0, 0, 0}));

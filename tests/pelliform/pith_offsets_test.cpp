@@ -105,6 +105,15 @@ TEST_F(PithFiles, offsets_past_the_regional_curves_ages_are_refused_with_their_l
   EXPECT_EQ(offsets, (std::vector<int>{4999, -4999}));
 }
 
+TEST_F(PithFiles, a_layout_that_does_not_parse_is_named) {
+  const std::string path = write("pith.txt", "  12\n");
+  PSession s("T\n" + path + "\n2\n0\n(q4)\n\\\n");
+  const Stop stop = stopped_reading(s);
+  EXPECT_NE(stop.status, 0);
+  EXPECT_TRUE(s.shows("values in file : " + path + "\nbad layout \"(q4)\": "));
+  EXPECT_TRUE(offsets.empty());
+}
+
 TEST_F(PithFiles, more_offsets_than_the_series_limit_end_the_run) {
   std::string exactly;
   for (int k = 0; k < kMaxSeriesPelliform; ++k) exactly += "   1\n";
