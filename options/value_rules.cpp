@@ -4,6 +4,7 @@
 
 #include "options/detrending_codes.h"
 #include "series/fit_codes.h"
+#include "series/option_values.h"
 
 namespace dendro {
 namespace {
@@ -51,7 +52,7 @@ ValueRule detrending_parameter(int option, int code) {
 // detection (2 or 3); otherwise the parameter is not used and may keep any value from 0
 // up to the same top.
 ValueRule release_parameter(long long low, long long high, int stand_dynamics) {
-  if (stand_dynamics == 2 || stand_dynamics == 3) return {{{low, high}}, "with release detection"};
+  if (release_detection(stand_dynamics)) return {{{low, high}}, "with release detection"};
   return {{{0, high}}, "without release detection"};
 }
 
