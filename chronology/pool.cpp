@@ -244,10 +244,15 @@ void write_report(Units& units, Console& console, const PooledFit& fit, int ipp,
              "'partial autocorrelation coefficient')")
           .write());
   put(Layout("(/t2,'akaike information criterion:')").write());
-  put(Layout("(/t3,6('    ar(',i2,')  ')/t1,6f12.2)")
-          .write(0, 1, 2, 3, 4, 5, std::span<const float>(fit.aic).first(6)));
-  put(Layout("(/t3,5('    ar(',i2,')  ')/t1,5f12.2)")
-          .write(6, 7, 8, 9, 10, std::span<const float>(fit.aic).subspan(6, 5)));
+  // An order whose prediction error is not positive has no criterion: it says so.
+  std::vector<std::string> aic;
+  for (float v : fit.aic) {
+    aic.push_back(std::isfinite(v) ? Layout("(f12.2)").write(v) : "   undefined");
+  }
+  put(Layout("(/t3,6('    ar(',i2,')  ')/t1,6a12)")
+          .write(0, 1, 2, 3, 4, 5, std::span<const std::string>(aic).first(6)));
+  put(Layout("(/t3,5('    ar(',i2,')  ')/t1,5a12)")
+          .write(6, 7, 8, 9, 10, std::span<const std::string>(aic).subspan(6, 5)));
   put(Layout("(/t2,'selected autoregression order:',i4)").write(fit.order));
   console.say(Layout("(/1x,'selected autoregression order:',i4)").write(fit.order));
   if (ipp == 0) {

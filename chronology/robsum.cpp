@@ -272,7 +272,8 @@ void write_years(const MeanChronology& c, const MeanRequest& request, float scal
   const BarScale scale = bar_scale(request.code, scale_reference);
   if (chronology_listed(printout)) write_table_head(request, scale, units);
   const Layout progress("(t5,'year: ',i6)");
-  const Layout table_row("(t2,i5,i7,f8.3,f9.3,f10.3,f8.3,i5,2x,32a1)");
+  // The year takes column 1 too, which is blank for years after -10000.
+  const Layout table_row("(t1,i6,i7,f8.3,f9.3,f10.3,f8.3,i5,2x,32a1)");
   const int n = c.length();
   for (int i = 1; i <= n; ++i) {
     const int year = c.first_year + i - 1;

@@ -88,7 +88,8 @@ std::vector<std::string> pltdec1_lines(std::span<const float> measurements,
   const bool one_on_scale = index.low <= 1.0f && 1.0f <= index.high;
   const int c1 = position(1.0f, index, 20.0f, kFirstIndexPosition);
 
-  const Layout row("(t2,i5,2f6.2,t54,f6.2,t21,33a1,t62,21a1)");
+  // The label year takes column 1 too, which is blank for years after -10000.
+  const Layout row("(t1,i6,2f6.2,t54,f6.2,t21,33a1,t62,21a1)");
   for (std::size_t b = 0; b < mx.size(); ++b) {
     const int label = y0 + static_cast<int>(b) * k;
     // The tens digit of the label year (of its magnitude, for years before 0).

@@ -4,8 +4,10 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <string>
 #include <vector>
 
+#include "series/blocks.h"
 #include "series/console.h"
 #include "series/index.h"
 #include "series/layout.h"
@@ -229,8 +231,12 @@ void say_runbar_settings(const RunningRbar& r, Console& con) {
 // Step 10: the yearly table.
 void write_runbar_table(const RunningRbar& r, int first_year, Units& units, int unit) {
   namespace col = rbar_yearly_column;
-  units.write(unit, " YEAR     NC   RBAR1    EPS1   NEFF1   RBAR2    EPS2   NEFF2");
-  const Layout row("(i5,i7,6f8.3)");
+  // The year field widens (and the heading with it) only for years that five columns
+  // cannot hold.
+  const int width = year_columns(first_year, 5);
+  units.write(unit, std::string(static_cast<std::size_t>(width - 5), ' ') +
+                        " YEAR     NC   RBAR1    EPS1   NEFF1   RBAR2    EPS2   NEFF2");
+  const Layout row("(i" + std::to_string(width) + ",i7,6f8.3)");
   for (int k = 1; k <= r.yearly.rows; ++k) {
     const float nk = r.yearly.at(k, col::depth);
     const float r1 = r.yearly.at(k, col::rbar1), r2 = r.yearly.at(k, col::rbar2);

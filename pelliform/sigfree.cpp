@@ -140,10 +140,7 @@ int ask_truncation(EngineRun& run) {
     first.push_back(run.span(j).first);
     nvals.push_back(run.span(j).length());
   }
-  comint(
-      first,
-      std::span<const std::string>(run.a.ids).first(std::min(run.a.ids.size(), count(run.nseries))),
-      nvals, run.con());
+  comint(first, nvals, run.con());
   for (int round = 0; round < kMaxDialogueRounds; ++round) {
     if (round > 0) run.con().again();
     run.con().say("Enter Biological Year beyond which not to use");

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,34 +11,6 @@
 #include "series/stop.h"
 
 namespace dendro {
-namespace {
-
-constexpr int kYearBase = 9000;  // the record holds 9000 - first year, so that a
-                                 // descending sort puts earlier first years first
-struct Sorted {
-  std::vector<int> first, last;
-  std::vector<std::string> records;
-};
-
-// The work records (last year, 9000 - first year, values, first year, series, id) sorted
-// descending as text: by last year descending, then first year ascending, then longer
-// series first.
-Sorted sorted_records(std::span<const int> first, std::span<const std::string> ids,
-                      std::span<const int> nvals) {
-  const Layout record("(5i5,2x,a8,5x)");
-  const int n = static_cast<int>(first.size());
-  Sorted s;
-  for (std::size_t i = 0; i < first.size(); ++i) {
-    const int last = first[i] + nvals[i] - 1;
-    s.records.push_back(record.write(last, kYearBase - first[i], nvals[i], first[i], n,
-                                     i < ids.size() ? ids[i] : std::string()));
-  }
-  std::sort(s.records.begin(), s.records.end(), std::greater<>());
-  return s;
-}
-
-}  // namespace
-
 int minimum(std::span<const int> v) {
   return v.size() < 2 ? (v.empty() ? 0 : v[0]) : *std::min_element(v.begin(), v.end());
 }
@@ -84,8 +55,7 @@ CommonInterval optimum_interval(std::span<const int> first, std::span<const int>
   return best;
 }
 
-void comint(std::span<const int> first, std::span<const std::string> ids,
-            std::span<const int> nvals, Console& con) {
+void comint(std::span<const int> first, std::span<const int> nvals, Console& con) {
   const int n = static_cast<int>(first.size());
   if (n > kMaxSeriesPelliform) {
     con.say("");
@@ -93,20 +63,8 @@ void comint(std::span<const int> first, std::span<const std::string> ids,
                 .write(kMaxSeriesPelliform));
     throw Stop(" too many series for subroutine Commint", kFailureStatus);
   }
-  // The records are read back as the report reads them: a number too wide for its field
-  // shows up here instead of as a wrong year.
-  const Sorted sorted = sorted_records(first, ids, nvals);
-  const Layout back("(i5,10x,i5)");
-  for (const std::string& r : sorted.records) {
-    try {
-      back.read(r, 2);
-    } catch (const ReadError&) {
-      con.say(r);
-      con.say("error reading sqc)");
-      return;
-    }
-  }
-  int span_first = 32000, span_last = -32000;
+  if (n == 0) return;
+  int span_first = first[0], span_last = first[0] + nvals[0] - 1;
   for (std::size_t i = 0; i < first.size(); ++i) {
     span_first = std::min(span_first, first[i]);
     span_last = std::max(span_last, first[i] + nvals[i] - 1);
@@ -115,13 +73,14 @@ void comint(std::span<const int> first, std::span<const std::string> ids,
   const std::string rule = Layout("(t21,a)").write(std::string(42, '*'));
   con.say("");
   con.say(rule);
-  con.say(Layout("(t20,a,i5,a,i5)")
-              .write(" **  Time span of chronology: ", span_first, " to", span_last));
+  // Years that five columns cannot hold widen both year fields of a line.
+  const std::string years = "(t20,a,i" + std::to_string(year_columns(span_first, 5)) + ",a,i" +
+                            std::to_string(year_columns(span_first, 5)) + ")";
+  con.say(Layout(years).write(" **  Time span of chronology: ", span_first, " to", span_last));
   con.say(
       Layout("(t20,a,i13)").write(" **  length =               : ", span_last - span_first + 1));
   con.say(Layout("(t20,a,i6)").write(" **  Number of series in chronology: ", n));
-  con.say(Layout("(t20,a,i5,a,i5)")
-              .write(" **  Optimum common interval: ", best.first, " to", best.last));
+  con.say(Layout(years).write(" **  Optimum common interval: ", best.first, " to", best.last));
   con.say(
       Layout("(t20,a,i12)").write(" **  Number of years included: ", best.last - best.first + 1));
   con.say(Layout("(t20,a,i7)").write(" **  Number of Series included:     ", best.series));

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <span>
-#include <string>
 
 namespace dendro {
 
@@ -23,8 +22,7 @@ struct CommonInterval {
 CommonInterval optimum_interval(std::span<const int> first, std::span<const int> nvals);
 
 // Writes the span report to the console. More than 4500 series end the run (Stop).
-void comint(std::span<const int> first, std::span<const std::string> ids,
-            std::span<const int> nvals, Console& con);
+void comint(std::span<const int> first, std::span<const int> nvals, Console& con);
 
 // Smallest and largest of the values (the first value when there are fewer than two).
 int minimum(std::span<const int> v);

@@ -10,6 +10,7 @@
 #include "plots/panel.h"
 #include "plots/plot_menu.h"
 #include "plots/ticks.h"
+#include "series/blocks.h"
 #include "series/descriptive.h"
 #include "series/layout.h"
 #include "series/text.h"
@@ -239,9 +240,12 @@ std::vector<std::string> release_menu() {
 }  // namespace
 
 std::vector<std::string> release_dates_lines(std::span<const int> years) {
-  const Layout year_text("(i4)");
-  const Layout first("(a14,10a5)");
-  const Layout more("(14x,10a5)");
+  // Each date takes a blank and its year: four columns, or as many as the earliest takes.
+  const int earliest = years.empty() ? 0 : *std::min_element(years.begin(), years.end());
+  const std::string width = std::to_string(year_columns(earliest, 4) + 1);
+  const Layout year_text("(i" + width + ")");
+  const Layout first("(a14,10a" + width + ")");
+  const Layout more("(14x,10a" + width + ")");
   std::vector<std::string> texts;
   for (int y : years) texts.push_back(year_text.write(y));
   std::vector<std::string> lines;

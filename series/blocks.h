@@ -20,6 +20,19 @@ inline constexpr int kLargestPithOffset = kMaxYears - 1;
 inline constexpr int kEarliestYear = -99999;
 inline constexpr int kLatestYear = 9999;
 
+// The columns of an integer field for years down to `earliest`: `columns` while its years
+// fit them, else as many as the earliest year takes, sign included. A table sizes its year
+// field once with it, so that ordinary years keep their usual layout and early ones no
+// longer overflow it.
+constexpr int year_columns(int earliest, int columns) {
+  int needed = earliest < 0 ? 2 : 1;
+  for (long long rest = earliest < 0 ? -static_cast<long long>(earliest) : earliest; rest >= 10;
+       rest /= 10) {
+    ++needed;
+  }
+  return needed > columns ? needed : columns;
+}
+
 // Where one value of the option table stands: option k's parameter j (0 to 4) is element
 // k + 30 j. The numbers are those the user sees in the menu and the log file.
 struct OptionElement {

@@ -15,24 +15,6 @@
 namespace dendro::e2e {
 namespace {
 
-// Ring widths of `count` series over [first, first + years), slightly different from each
-// other and without title records.
-std::string similar_series(const std::string& stem, int count, int first, int years) {
-  std::ostringstream out;
-  for (int i = 0; i < count; ++i) {
-    std::vector<float> w;
-    for (int t = 0; t < years; ++t) {
-      const float wave = 0.2f * std::sin(0.9f * static_cast<float>(t + i % 5));
-      w.push_back(std::round(1000.0f * (1.2f + wave + 0.003f * static_cast<float>(i % 11))) /
-                  1000.0f);
-    }
-    char id[16];
-    std::snprintf(id, sizeof id, "%s%04d", stem.c_str(), i);
-    trrw_write(out, TucsonMode::mw, id, first, w, {}, "   ");
-  }
-  return out.str();
-}
-
 // Counts the places where `part` stands in `text`.
 std::size_t occurrences(const std::string& text, const std::string& part) {
   std::size_t n = 0;

@@ -2,6 +2,8 @@
 
 #include <sys/wait.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -124,6 +126,22 @@ std::map<int, double> table_column(const std::string& text, int column) {
     values[static_cast<int>(v[0])] = v[static_cast<std::size_t>(column)];
   }
   return values;
+}
+
+std::string similar_series(const std::string& stem, int count, int first, int years) {
+  std::ostringstream out;
+  for (int i = 0; i < count; ++i) {
+    std::vector<float> w;
+    for (int t = 0; t < years; ++t) {
+      const float wave = 0.2f * std::sin(0.9f * static_cast<float>(t + i % 5));
+      w.push_back(std::round(1000.0f * (1.2f + wave + 0.003f * static_cast<float>(i % 11))) /
+                  1000.0f);
+    }
+    char id[16];
+    std::snprintf(id, sizeof id, "%s%04d", stem.c_str(), i);
+    trrw_write(out, TucsonMode::mw, id, first, w, {}, "   ");
+  }
+  return out.str();
 }
 
 }  // namespace dendro::e2e

@@ -46,6 +46,10 @@ std::vector<std::map<int, double>> space_delimited_series(const std::string& tex
 // The chronologies of an index file in file order: each series' values by year.
 std::vector<std::map<int, float>> read_chronologies(const std::string& text);
 
+// Ring widths of `count` series over [first, first + years), slightly different from each
+// other, in 0.001 mm units and without title records; ids are `stem` and a 4-digit number.
+std::string similar_series(const std::string& stem, int count, int first, int years);
+
 // Column `column` (0 = year) of the tab-separated table file, by year.
 std::map<int, double> table_column(const std::string& text, int column);
 

@@ -46,6 +46,11 @@ std::string asterisk_problem(const std::string& line) {
     const bool stars = t[k].find_first_not_of('*') == std::string::npos;
     if (stars && is_number(t[k - 1]) && is_number(t[k + 1])) return "a field of asterisks";
   }
+  // A table row whose first field overflowed: asterisks, then numbers only.
+  if (t.size() >= 3 && t[0].size() >= 2 && t[0].find_first_not_of('*') == std::string::npos &&
+      std::all_of(t.begin() + 1, t.end(), is_number)) {
+    return "a field of asterisks";
+  }
   return {};
 }
 

@@ -53,7 +53,7 @@ struct RbarReport {
   std::string console;
 };
 
-RbarReport report(const RunningRbar& r, const std::filesystem::path& dir) {
+RbarReport report(const RunningRbar& r, const std::filesystem::path& dir, int first_year = 1701) {
   const std::string file = (dir / "r.txt").string();
   std::istringstream in;
   std::ostringstream out;
@@ -61,7 +61,7 @@ RbarReport report(const RunningRbar& r, const std::filesystem::path& dir) {
   Units units;
   units.create(pelliform_unit::rbar, file);
   say_runbar_settings(r, con);
-  write_runbar_table(r, 1701, units, pelliform_unit::rbar);
+  write_runbar_table(r, first_year, units, pelliform_unit::rbar);
   units.close(pelliform_unit::rbar);
   RbarReport report{{}, out.str()};
   std::ifstream lines(file);
@@ -118,6 +118,20 @@ TEST(runbar, report_of_the_settings_and_the_yearly_table) {
             "\n Running RBAR window length:           51\n"
             " Running RBAR window overlap:          50\n"
             " Running RBAR segments calculated:    250\n");
+}
+
+TEST(runbar, yearly_table_of_years_before_minus_9999_widens_its_year_field) {
+  const RbarReport out =
+      report(RbarCase(0.0f).run(50, 49), testing::scratch_folder("runbar_early"), -10150);
+  ASSERT_EQ(out.file.size(), 301u);
+  EXPECT_EQ(out.file[0], "  YEAR     NC   RBAR1    EPS1   NEFF1   RBAR2    EPS2   NEFF2");
+  EXPECT_EQ(out.file[1], "-10150      3   1.000   1.000   1.000   1.000   1.000   1.000");
+  EXPECT_EQ(out.file[152].substr(0, 6), " -9999");
+  EXPECT_EQ(out.file[300].substr(0, 6), " -9851");
+  // From -9999 on the table keeps its five columns.
+  const RbarReport later =
+      report(RbarCase(0.0f).run(50, 49), testing::scratch_folder("runbar_later"), -9999);
+  EXPECT_EQ(later.file[1], "-9999      3   1.000   1.000   1.000   1.000   1.000   1.000");
 }
 
 TEST(runbar, closed_forms_of_eps_neff_and_stabilisation) {

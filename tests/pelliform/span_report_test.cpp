@@ -16,8 +16,7 @@ std::string report(const std::vector<int>& first, const std::vector<int>& n) {
   std::istringstream in;
   std::ostringstream out;
   Console con(in, out);
-  std::vector<std::string> ids(first.size(), "ID");
-  comint(first, ids, n, con);
+  comint(first, n, con);
   return out.str();
 }
 
@@ -34,6 +33,24 @@ TEST(comint, one_series) {
                    " **  Number of rings:                   100\n" + std::string(19, ' ') +
                    " **  Length of longest Series:          100\n" + std::string(19, ' ') +
                    " **  Length of shortest Series:         100\n" + rule + "\n");
+}
+
+TEST(comint, years_before_minus_9999_and_before_minus_32000) {
+  // 1 series -40120 to -40021 and 1 series -40070 to -39971: the span and the interval come
+  // from the true years, in six-column fields.
+  const std::string r = report({-40120, -40070}, {100, 100});
+  const std::string pad(19, ' ');
+  EXPECT_NE(r.find(pad + " **  Time span of chronology: -40120 to-39971\n"), std::string::npos)
+      << r;
+  EXPECT_NE(r.find(pad + " **  length =               :           150\n"), std::string::npos);
+  // Both series end at -40021 at the latest first: -40070 to -40021 holds 2 x 50 = 100 rings,
+  // no more than -39971's single series of 100, which comes first.
+  EXPECT_NE(r.find(pad + " **  Optimum common interval: -40070 to-39971\n"), std::string::npos)
+      << r;
+  EXPECT_EQ(r.find('*' + std::string("*****")), r.find(std::string(42, '*')));
+  // Years from -9999 keep their five columns.
+  EXPECT_NE(report({-9999}, {10}).find(" **  Time span of chronology: -9999 to-9990\n"),
+            std::string::npos);
 }
 
 TEST(optimum_interval, first_maximum_in_order_wins) {
@@ -59,12 +76,10 @@ TEST(comint, limit_of_4500_series) {
   std::ostringstream out;
   Console con(in, out);
   std::vector<int> first(4501, 1900), n(4501, 10);
-  std::vector<std::string> ids(4501, "X");
-  EXPECT_THROW(comint(first, ids, n, con), Stop);
+  EXPECT_THROW(comint(first, n, con), Stop);
   first.pop_back();
   n.pop_back();
-  ids.pop_back();
-  EXPECT_NO_THROW(comint(first, ids, n, con));
+  EXPECT_NO_THROW(comint(first, n, con));
   EXPECT_EQ(minimum(std::vector<int>{7}), 7);
   EXPECT_EQ(maximum(std::vector<int>{3, 9, 2}), 9);
 }

@@ -205,6 +205,11 @@ TEST(release_dates_lines, ten_years_to_a_line) {
             (Lines{"Release dates: 1801 1802 1803 1804 1805 1806 1807 1808 1809 1810",
                    "               1850"}));
   EXPECT_EQ(release_dates_lines(std::vector<int>{950}), Lines{"Release dates:  950"});
+  // Years that four columns cannot hold widen every date of the lines, a blank before each.
+  EXPECT_EQ(release_dates_lines(std::vector<int>{-1200, 1950}),
+            Lines{"Release dates: -1200  1950"});
+  EXPECT_EQ(release_dates_lines(std::vector<int>{-10000, -9990}),
+            Lines{"Release dates: -10000  -9990"});
 }
 
 TEST(crnplt11, real_series_page) {

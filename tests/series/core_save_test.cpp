@@ -212,6 +212,17 @@ std::string gap_report(const std::vector<float>& values, std::string_view id, in
   return out.str();
 }
 
+TEST(year_columns, widen_only_for_years_that_do_not_fit) {
+  EXPECT_EQ(year_columns(1950, 5), 5);
+  EXPECT_EQ(year_columns(-9999, 5), 5);
+  EXPECT_EQ(year_columns(-10000, 5), 6);
+  EXPECT_EQ(year_columns(kEarliestYear, 5), 6);
+  EXPECT_EQ(year_columns(-999, 4), 4);
+  EXPECT_EQ(year_columns(-1000, 4), 5);
+  EXPECT_EQ(year_columns(0, 1), 1);
+  EXPECT_EQ(year_columns(9999, 3), 4);
+}
+
 TEST(mia, gaps_and_report) {
   // Missing 1901, 1902, 1903 and 1910: 4 values in 2 gaps. Report lines: gfortran 12.
   std::vector<float> v(12, 1.0f);
@@ -238,6 +249,13 @@ TEST(mia, gaps_and_report) {
   EXPECT_EQ(mia(zero, 2000, 1).gaps.size(), 1u);
   EXPECT_EQ(mia(std::vector<float>{1.0f}, 2000, 1).missing, 0);
   EXPECT_EQ(gap_report({1.0f, 2.0f}, "OK", 1, 2000), "");
+
+  // Gaps in years that five columns cannot hold: six-column year fields, by hand.
+  EXPECT_EQ(gap_report(v, "EARLY1", 4, -10001),
+            "           4       EARLY1         missing values found:   4 in   2 gaps\n"
+            "             /-10000  -9998 / -9991  -9991 /\n"
+            "       " +
+                std::string(68, '-') + "\n");
 
   // Five gaps take two lines; more than 250 gaps and 1000 missing years are all listed.
   std::vector<float> alternate(2400, 1.0f);
