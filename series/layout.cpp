@@ -761,15 +761,24 @@ std::string_view chomp(std::string_view line) {
   return line;
 }
 
-std::string spaced_fixed(double value, int width, int decimals) {
-  auto written = [&](int d) {
-    return Layout("(f" + std::to_string(width) + "." + std::to_string(d) + ")").write(value);
-  };
+namespace {
+
+// `value` in an F field of `width` with the most decimals, from `decimals` down, that leave
+// a blank in the field's first column; nothing when not even a whole number does.
+std::optional<std::string> first_spaced(double value, int width, int decimals) {
   for (int d = decimals; d >= 0; --d) {
-    std::string text = written(d);
+    std::string text =
+        Layout("(f" + std::to_string(width) + "." + std::to_string(d) + ")").write(value);
     if (!text.empty() && text.front() == ' ') return text;
   }
-  return written(decimals);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string spaced_fixed(double value, int width, int decimals) {
+  if (auto text = first_spaced(value, width, decimals)) return *text;
+  return Layout("(f" + std::to_string(width) + "." + std::to_string(decimals) + ")").write(value);
 }
 
 std::string spaced_fixed(std::span<const float> values, int width, int decimals) {
@@ -795,11 +804,7 @@ float as_written(float value, int decimals) {
 
 std::string fit_fixed(double value, int width, int decimals, double undefined) {
   if (!std::isfinite(value)) value = undefined;
-  for (int d = decimals; d >= 0; --d) {
-    const std::string text =
-        Layout("(f" + std::to_string(width) + "." + std::to_string(d) + ")").write(value);
-    if (text[0] == ' ') return text;
-  }
+  if (auto text = first_spaced(value, width, decimals)) return *text;
   char wide[64];
   std::snprintf(wide, sizeof wide, " %.0f.", value);
   return wide;
