@@ -21,7 +21,6 @@ constexpr int kReplicated = 5;              // sample depth of the years that en
 constexpr float kLowFrequency = 0.1f;       // periods of 10 years and more
 constexpr int kLongChronology = 1000;       // above this the spectra use n / 5 lags
 constexpr int kNameColumn = 83;             // title records 2 and 3 carry the name from here
-constexpr int kDeepest = 999;               // the sample depth the index records hold
 constexpr std::size_t kStandardErrors = 4;  // the column file's two standard errors from here
 
 bool raw_average(const PelliformRun& run) { return run.args.curve_fit_option == pfit::raw_average; }
@@ -119,12 +118,12 @@ void write_tucson_file(PelliformRun& run) {
 
   // The records hold a sample depth of at most 999: deeper years are written as 999.
   std::vector<int> depth(a.sample_depth.begin(), a.sample_depth.begin() + count(n));
-  const auto deep = std::find_if(depth.begin(), depth.end(), [](int d) { return d > kDeepest; });
-  if (deep != depth.end()) {
-    say_and_report(run, Layout("(' *** sample depth ',i0,' in ',i0,"
-                               "' (and every depth above 999) is written as 999 to ',a)")
-                            .write(*deep, a.summary().first + (deep - depth.begin()), name));
-    for (int& d : depth) d = std::min(d, kDeepest);
+  if (const auto deep = depth_above_records(depth)) {
+    say_and_report(run,
+                   Layout("(' *** sample depth ',i0,' in ',i0,"
+                          "' (and every depth above 999) is written as 999 to ',a)")
+                       .write(depth[*deep], a.summary().first + static_cast<int>(*deep), name));
+    for (int& d : depth) d = std::min(d, kDeepestRecorded);
   }
 
   for (const Chronology& c : chronologies) {

@@ -10,8 +10,6 @@
 namespace dendro {
 namespace {
 
-constexpr int kDeepest = 999;  // the largest depth three columns hold
-
 // The names of the units, joined as a list ("a, b and c").
 std::string names_of(Units& units, const std::vector<int>& targets) {
   std::string list;
@@ -109,7 +107,8 @@ std::span<const int> depth_of(const IndexBlock& block, const Covered& run) {
 
 std::optional<std::size_t> depth_above_records(std::span<const int> depth) {
   if (depth.empty() || depth[0] < 1) return std::nullopt;
-  const auto deep = std::find_if(depth.begin(), depth.end(), [](int d) { return d > kDeepest; });
+  const auto deep =
+      std::find_if(depth.begin(), depth.end(), [](int d) { return d > kDeepestRecorded; });
   if (deep == depth.end()) return std::nullopt;
   return static_cast<std::size_t>(deep - depth.begin());
 }
@@ -142,7 +141,7 @@ bool write_index_pair(Units& units, Console& con, int report, const IndexPair& p
       say(units, con, report, lines);
     }
     capped.assign(depth.begin(), depth.end());
-    for (int& d : capped) d = std::min(d, kDeepest);
+    for (int& d : capped) d = std::min(d, kDeepestRecorded);
     depth = capped;
   }
   write_block(units, pair.files, block, block.values, depth, block.tag);

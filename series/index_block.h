@@ -46,6 +46,9 @@ struct IndexNotes {
   bool depth_capped = false;  // depths above 999 written as 999
 };
 
+// The largest sample depth the three columns of the index records hold.
+inline constexpr int kDeepestRecorded = 999;
+
 // The first position whose sample depth the three columns of the index records cannot
 // hold (above 999), or nothing. Depths that the writer replaces by 1 (the first below 1)
 // are not looked at.
