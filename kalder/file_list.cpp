@@ -1,6 +1,12 @@
 #include "kalder/file_list.h"
 
+#include <fstream>
+
+#include "options/log_file.h"
+#include "series/blocks.h"
+#include "series/console.h"
 #include "series/text.h"
+#include "series/units.h"
 
 namespace dendro {
 
@@ -14,6 +20,38 @@ std::vector<std::string> shared_prefix_refusal(const std::vector<std::string>& e
             " *** so that their output files would overwrite each other"};
   }
   return {};
+}
+
+bool next_listed_name(Units& units, std::string& name) {
+  std::string record;
+  if (!units.read_record(unit::file_names, record) || field(record, 10) == std::string(10, ' ')) {
+    return false;
+  }
+  name = trim_right(record);
+  return true;
+}
+
+std::vector<std::string> names_left(Units& units) {
+  std::vector<std::string> names;
+  if (!units.is_open(unit::file_names)) return names;
+  for (std::string name; next_listed_name(units, name);) names.push_back(name);
+  return names;
+}
+
+std::vector<std::string> missing_log_files(const std::vector<std::string>& names) {
+  std::vector<std::string> missing;
+  for (const std::string& name : names) {
+    const std::string log = log_file_name(name);
+    if (!std::ifstream(log)) missing.push_back(log);
+  }
+  return missing;
+}
+
+void say_missing_log_files(Console& con, const std::vector<std::string>& missing) {
+  con.say("");
+  for (const std::string& log : missing) con.say("*** log file not found:  " + name_field(log));
+  con.say("*** re-run program in interactive mode");
+  con.say("*** to create the proper log file.");
 }
 
 }  // namespace dendro

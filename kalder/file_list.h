@@ -7,10 +7,27 @@
 
 namespace dendro {
 
+class Console;
+class Units;
+
 // Two data files of one output prefix (plot1.txt and plot1, or one name listed twice)
 // would overwrite each other's output files. Returns the console lines that refuse `name`
 // when a name of `earlier` has its prefix; nothing when its prefix is new.
 std::vector<std::string> shared_prefix_refusal(const std::vector<std::string>& earlier,
                                                std::string_view name);
+
+// Reads the next data file name of the list on unit::file_names into `name` (trailing
+// blanks cut); false at the end of the list: its end of file, or a record whose first ten
+// characters are blank.
+bool next_listed_name(Units& units, std::string& name);
+
+// The names the list on unit::file_names still holds, read to the end of the list.
+std::vector<std::string> names_left(Units& units);
+
+// The log files of the data files `names` that cannot be read, in list order.
+std::vector<std::string> missing_log_files(const std::vector<std::string>& names);
+
+// Says on the console that the log files `missing` were not found and how to make them.
+void say_missing_log_files(Console& con, const std::vector<std::string>& missing);
 
 }  // namespace dendro

@@ -1,6 +1,7 @@
 #include "kalder/file_setup.h"
 
 #include "kalder/detail.h"
+#include "kalder/file_list.h"
 #include "kalder/program.h"
 #include "options/labels.h"
 #include "options/log_file.h"
@@ -103,12 +104,8 @@ bool set_up_file(Run& run) {
   run.prefix = output_prefix(name);
   const std::string shown = name_field(name);
 
-  run.units.create(unit::out, run.prefix + "_out.txt");
-  write_header(run);
-  run.units.create(unit::tabs, run.prefix + "_tabs.txt");
-  run.units.create(unit::crns, run.prefix + "_crns.txt");
-  run.units.create(unit::errs, run.prefix + "_errs.txt");
-
+  // The inputs are opened and read first: a data file that cannot be set up leaves the
+  // output files of an earlier run as they were.
   if (!run.units.open_old(unit::data, std::string(trim_right(name)))) {
     run.con.say("");
     run.con.say("data file not found:  " + shown);
@@ -116,21 +113,21 @@ bool set_up_file(Run& run) {
     run.con.say("check file names in:  " + name_field(run.file_names_file));
     return false;
   }
-  write_out(run, Layout("(t2,'data file processed: ',t35,a)").write(shown));
-
-  const std::string log_name = run.prefix + "_log.txt";
+  const std::string log_name = log_file_name(name);
   if (!run.units.open_old(unit::log, log_name)) {
-    run.con.say("");
-    run.con.say("*** log file not found:  " + name_field(log_name));
-    run.con.say("*** re-run program in interactive mode");
-    run.con.say("*** to create the proper log file.");
-    for (int u : {unit::out, unit::tabs, unit::crns, unit::errs}) run.units.close(u, true);
+    say_missing_log_files(run.con, {log_name});
     return false;
   }
-  write_out(run, Layout("(t2,'log file processed: ',t35,a/)").write(name_field(log_name)));
-
   run.batch_status = batch(run.units, run.icommands, run.commands, run.con, shown);
   if (run.batch_status > 0) return false;
+
+  run.units.create(unit::out, run.prefix + "_out.txt");
+  write_header(run);
+  write_out(run, Layout("(t2,'data file processed: ',t35,a)").write(shown));
+  write_out(run, Layout("(t2,'log file processed: ',t35,a/)").write(name_field(log_name)));
+  run.units.create(unit::tabs, run.prefix + "_tabs.txt");
+  run.units.create(unit::crns, run.prefix + "_crns.txt");
+  run.units.create(unit::errs, run.prefix + "_errs.txt");
 
   run.commands.set(Commands::kSavedMaskFirst, Commands::kSavedMaskLast, run.commands.mask());
   ++run.file_count;

@@ -11,7 +11,7 @@
 namespace dendro {
 
 // Sets up the data file named in run.commands; false when the run must end (a missing data
-// file or log file, or a log file that could not be read).
+// file or log file, or a log file that could not be read), before any file is written.
 bool set_up_file(Run& run);
 
 // The option record lines of the general output file for the loaded option table.

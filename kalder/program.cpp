@@ -38,10 +38,6 @@ constexpr RunWideFile kRunWideFiles[] = {
     {unit::err_kld, "crns_kld_err.txt"}, {unit::err_rcs, "crns_rcs_err.txt"},
 };
 
-void close_run_wide_files(Run& run, bool remove) {
-  for (const auto& f : kRunWideFiles) run.units.close(f.unit, remove);
-}
-
 [[noreturn]] void bail_out() { throw Stop(kBailout, 0); }
 std::string framed(std::string_view text) {
   std::string inner(28, ' ');
@@ -84,10 +80,7 @@ Step start_prompt(Run& run, int which) {
   run.con.prompt((which == 1 ? first : again).write());
   const Meaning m = run.con.read(1).meaning({.quit = true, .help = true});
   if (m == Meaning::blank) return Step::file_names;
-  if (m == Meaning::quit) {
-    if (which == 1) close_run_wide_files(run, true);
-    bail_out();
-  }
+  if (m == Meaning::quit) bail_out();
   run.con.again();  // an information page, then the prompt again
   if (which == 1) {
     if (m == Meaning::help) info(1, run.con);
@@ -338,10 +331,7 @@ Step continue_question(Run& run) {
                                          Step::continue_run, Step::same_commands});
   run.commands.at(Commands::kContinue) = a.letter;
   if (!a.answered()) return a.next;
-  if (a.meaning == Meaning::no) {
-    close_run_wide_files(run, true);
-    stop_quietly();
-  }
+  if (a.meaning == Meaning::no) stop_quietly();
   return Step::process;
 }
 
@@ -375,7 +365,6 @@ void start_up(Run& run) {
   run.commands.at(Commands::kPooledArSwitch) = 'n';
   run.commands.set_mask("");
   run.commands.at(Commands::kPlotMode) = '2';
-  for (const auto& f : kRunWideFiles) run.units.create(f.unit, f.name);
   run.con.say("");
   for (const auto& row : banner(false)) run.con.say(row);
   run.con.say("");
@@ -428,15 +417,31 @@ void run_dialogue(Run& run) {
   }
 }
 
+// Every log file of the list is read before any data file is processed: a missing one
+// ends the run before a file is written, naming all that are missing.
+bool log_files_found(Run& run) {
+  const std::vector<std::string> missing = missing_log_files(names_left(run.units));
+  run.units.rewind(unit::file_names);
+  if (missing.empty()) return true;
+  say_missing_log_files(run.con, missing);
+  return false;
+}
+
 void process_files(Run& run) {
   run.file_count = 0;
-  std::string record;
-  while (run.units.read_record(unit::file_names, record) &&
-         field(record, 10) != std::string(10, ' ')) {
-    run.commands.set_data_file(trim_right(record));
+  if (!log_files_found(run)) {
+    run.failed = true;
+    return;
+  }
+  // The run-wide files replace an earlier run's only at the end of a run that keeps them.
+  for (const auto& f : kRunWideFiles) run.units.create_staged(f.unit, f.name);
+  for (std::string name; next_listed_name(run.units, name);) {
+    run.commands.set_data_file(name);
     run.units.forget_created();
     if (!set_up_file(run)) {
       run.failed = true;
+      close_run_wide_files(run, true);
+      report_unprocessed(run, name);
       return;
     }
     start_data_file(run);
@@ -450,7 +455,7 @@ void end_of_run(Run& run) {
                 unit::crns, unit::errs}) {
     run.units.close(u);
   }
-  close_run_wide_files(run, run.file_count <= 1);
+  close_run_wide_files(run, false);
   run.con.say("");
   run.con.say(" |====== as wex vostrand would say, \"this is the end.\" ======|");
   run.con.say("");

@@ -18,12 +18,24 @@ void start_data_file(Run& run);
 // and error files are complete and closed.
 void finish_data_file(Run& run);
 
-// Settles the files of a run that stops with `message`: the general output file of the
-// data file in hand gets a closing note and is kept, as is every file already closed; any
-// other file still being written is removed; the run-wide chronology files lose what the
-// data file in hand added, and are kept only when they hold more than one data file's
-// chronologies. Reports the kept and removed files of the data file in hand on the
-// console. Every unit is closed afterwards.
+// Closes the run-wide chronology files (created staged when the data files' processing
+// starts): with two or more data files processed to their end they replace an earlier
+// run's files, holding those data files' chronologies only (a data file in progress is cut
+// off); otherwise they are dropped and an earlier run's files stay as they were. A run that
+// ends `early` says which of them, holding something, were kept or not written.
+void close_run_wide_files(Run& run, bool early);
+
+// Names the data files of the list that were not processed: `in_hand` (when not empty)
+// and the names the list on unit::file_names still holds.
+void report_unprocessed(Run& run, std::string_view in_hand);
+
+// Settles the files of a run that stops with `message`: a log file being written is
+// dropped, leaving an earlier one as it was; the general output file of the data file in
+// hand gets a closing note and is kept, as is every file already closed; any other file
+// still being written is removed; the run-wide chronology files are closed as above. On
+// the console: the kept and removed files of the data file in hand, the run-wide files
+// kept or not written, and the data files of the list not processed. Every unit is
+// closed afterwards.
 void settle_stopped_run(Run& run, std::string_view message) noexcept;
 
 }  // namespace dendro

@@ -25,8 +25,9 @@ int mlf(Units& units, Icommands& icommands, Commands& commands, Console& con) {
     const std::string name(trim_right(record));
     const std::string shown = name_field(name);
 
-    // The log file exists, empty, while its menu is open: a "/" there leaves it so.
-    units.create(unit::log, output_prefix(name) + "_log.txt");
+    // Written under a temporary name: a stop in the menu ("/", end of input) leaves an
+    // earlier log file of the data file as it was.
+    units.create_staged(unit::log, log_file_name(name));
     if (every_file || (first_file && count == 1)) menu(icommands, commands, con);
     if (count == 1) con.say(Layout("(' ')").write());
     con.say(Layout("(' ==> writing batch commands for: ',a)").write(shown));

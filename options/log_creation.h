@@ -13,7 +13,9 @@ class Units;
 // whose first 10 characters are blank), shows the option menu as the same commands answer
 // asks (for every data file with "n", for the first only with "y", never otherwise) and
 // writes each data file's log file: its output prefix plus "_log.txt". Returns the number
-// of log files written. The option table keeps the options of the last data file.
+// of log files written. The option table keeps the options of the last data file. A log
+// file replaces an earlier one only when it is complete: until then unit::log holds it
+// staged (Units::create_staged).
 int mlf(Units& units, Icommands& icommands, Commands& commands, Console& con);
 
 }  // namespace dendro

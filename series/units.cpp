@@ -9,6 +9,23 @@
 #include "series/stop.h"
 
 namespace dendro {
+namespace {
+
+// Beside the file it will replace, so that the move over it stays on one file system.
+const char* const kStagedSuffix = ".part";
+
+// Flushes and closes the stream; false when a write failed on the way.
+bool shut(std::fstream& stream, bool output) {
+  bool whole = true;
+  if (output) {
+    stream.flush();
+    whole = !stream.fail();
+  }
+  stream.close();
+  return whole;
+}
+
+}  // namespace
 
 Units::~Units() { close_all(); }
 
@@ -16,6 +33,7 @@ Units::File* Units::open(int unit, const std::string& name, std::ios::openmode m
   if (is_open(unit)) close(unit);
   auto f = std::make_unique<File>();
   f->name = name;
+  f->path = name;
   f->output = (mode & std::ios::out) != 0;
   f->stream.open(name, mode);
   if (!f->stream) return nullptr;
@@ -28,6 +46,14 @@ std::ostream& Units::create(int unit, const std::string& name) {
   File* f = open(unit, name, std::ios::out | std::ios::trunc);
   if (f == nullptr) throw Stop("*** cannot create file: " + name, kFailureStatus);
   created_.push_back(name);
+  return f->stream;
+}
+
+std::ostream& Units::create_staged(int unit, const std::string& name) {
+  File* f = open(unit, name + kStagedSuffix, std::ios::out | std::ios::trunc);
+  if (f == nullptr) throw Stop("*** cannot create file: " + name, kFailureStatus);
+  f->name = name;
+  f->staged = true;
   return f->stream;
 }
 
@@ -71,21 +97,39 @@ void Units::rewind(int unit) {
   f.stream.seekp(0);
 }
 
-void Units::close(int unit, bool remove) {
+std::unique_ptr<Units::File> Units::take(int unit) {
   auto it = files_.find(unit);
-  if (it == files_.end()) return;
+  if (it == files_.end()) return nullptr;
   std::unique_ptr<File> f = std::move(it->second);
   files_.erase(it);
-  bool failed = false;
-  if (f->output) {
-    f->stream.flush();
-    failed = f->stream.fail();
+  return f;
+}
+
+void Units::keep(const File& f, bool whole) {
+  if (f.staged) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(f.path, error);
+    if (whole && !error && size > 0) {
+      std::filesystem::rename(f.path, f.name, error);
+      if (!error) return;
+    }
+    // Nothing written, or not all of it: the earlier file of the name stays as it was.
+    std::remove(f.path.c_str());
+    if (whole && !error) return;
+  } else if (whole) {
+    return;
   }
-  f->stream.close();
+  throw Stop("*** could not write file " + f.name + (whole ? "" : " (disk full?)"), kFailureStatus);
+}
+
+void Units::close(int unit, bool remove) {
+  std::unique_ptr<File> f = take(unit);
+  if (!f) return;
+  const bool whole = shut(f->stream, f->output);
   if (remove) {
-    std::remove(f->name.c_str());
-  } else if (failed) {
-    throw Stop("*** could not write file " + f->name + " (disk full?)", kFailureStatus);
+    std::remove(f->path.c_str());
+  } else {
+    keep(*f, whole);
   }
 }
 
@@ -105,17 +149,19 @@ std::streamoff Units::written(int unit) {
 }
 
 void Units::close_cut(int unit, std::streamoff size) {
-  if (!is_open(unit)) return;
-  const std::string name = file(unit).name;
-  close(unit);
-  std::error_code ec;
-  std::filesystem::resize_file(name, static_cast<std::uintmax_t>(std::max<std::streamoff>(size, 0)),
-                               ec);
+  std::unique_ptr<File> f = take(unit);
+  if (!f) return;
+  const bool whole = shut(f->stream, f->output);
+  std::error_code error;
+  std::filesystem::resize_file(
+      f->path, static_cast<std::uintmax_t>(std::max<std::streamoff>(size, 0)), error);
+  keep(*f, whole);
 }
 
 void Units::close_all() noexcept {
   for (auto& [unit, f] : files_) {
     if (f->stream.is_open()) f->stream.close();
+    if (f->staged) std::remove(f->path.c_str());
   }
   files_.clear();
 }

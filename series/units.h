@@ -20,6 +20,13 @@ class Units {
   // Creates the file fresh (empty) on `unit`, closing what the unit held. Throws Stop when
   // the file cannot be created.
   std::ostream& create(int unit, const std::string& name);
+  // Creates a new version of `name` on `unit` under a temporary name beside it (`name`
+  // plus ".part"), so that an earlier file of that name stays as it is until the new one is
+  // complete. A normal close (close, close_cut) moves the new version over `name` when it
+  // holds something; a close with `remove`, close_all or a failed write drops it, and an
+  // earlier `name` is left byte for byte. name() gives `name`. Throws Stop when the file
+  // cannot be created.
+  std::ostream& create_staged(int unit, const std::string& name);
   // Opens an existing file for appending on `unit`; false when it cannot be opened.
   bool open_append(int unit, const std::string& name);
   // Opens an existing file for reading on `unit`; false when it cannot be opened.
@@ -39,7 +46,8 @@ class Units {
   // Closes the unit, deleting its file when `remove` is set. A write that failed on the
   // way (a full disk, say) throws Stop naming the file: output is never lost silently.
   void close(int unit, bool remove = false);
-  // Closes every open unit (at the end of the program), keeping the files.
+  // Closes every open unit (at the end of the program), keeping the files; new versions
+  // of create_staged are dropped, as they may be incomplete.
   void close_all() noexcept;
 
   // The units open for writing, in unit order.
@@ -55,12 +63,19 @@ class Units {
  private:
   struct File {
     std::string name;
+    std::string path;  // the file written: `name`, or its temporary name while staged
     std::fstream stream;
     bool output = false;
+    bool staged = false;
   };
   std::map<int, std::unique_ptr<File>> files_;
   std::vector<std::string> created_;
   File& file(int unit);
+  // Takes the unit's file out of the table (nothing when the unit is not open).
+  std::unique_ptr<File> take(int unit);
+  // Keeps a closed file: a staged one takes its name when it holds something, else goes.
+  // A failed write throws Stop naming the file (a staged one goes first).
+  static void keep(const File& f, bool whole);
   // Opens `name` on the unit (closing what it held) in `mode`; nothing when it cannot.
   File* open(int unit, const std::string& name, std::ios::openmode mode);
 };

@@ -52,6 +52,15 @@ std::vector<std::string> Sandbox::read_lines(const std::string& name) const {
 
 bool Sandbox::exists(const std::string& name) const { return fs::exists(dir_ / name); }
 
+std::map<std::string, std::string> Sandbox::files(const std::string& prefix) const {
+  std::map<std::string, std::string> contents;
+  for (const auto& entry : fs::directory_iterator(dir_)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_regular_file() && name.starts_with(prefix)) contents[name] = read_file(name);
+  }
+  return contents;
+}
+
 RunResult Sandbox::run(const std::string& program, const std::string& input) {
   write_file("stdin.txt", input);
   std::string command =

@@ -27,6 +27,8 @@ class Sandbox {
   std::string read_file(const std::string& name) const;
   std::vector<std::string> read_lines(const std::string& name) const;
   bool exists(const std::string& name) const;
+  // The contents of the files of the folder whose names start with `prefix`, by name.
+  std::map<std::string, std::string> files(const std::string& prefix) const;
   // Runs the program with `input` on its standard input (a time limit guards against a
   // program that waits forever).
   RunResult run(const std::string& program, const std::string& input);

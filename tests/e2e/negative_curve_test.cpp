@@ -115,6 +115,7 @@ TEST_F(NegativeCurve, a_kept_negative_curve_stops_and_removes_what_it_cut) {
 
 // Two data files processed to their end, then a third that stops: the run-wide files keep
 // exactly the first two files' chronologies, and the first two keep all their files.
+// Then a run that stops with one data file done leaves them as they are.
 TEST_F(NegativeCurve, run_wide_files_keep_the_data_files_processed_to_their_end) {
   box.copy_data("co021.rwl");
   box.copy_data("nc004.rwl");
@@ -122,6 +123,9 @@ TEST_F(NegativeCurve, run_wide_files_keep_the_data_files_processed_to_their_end)
   // Same commands for all files.
   RunResult r = box.kalder("\nf.txt\nT\nn\n\n\n\n" + kShown + "n\n\ny\n");
   EXPECT_EQ(r.status, 1) << r.output;
+  EXPECT_NE(r.output.find(" *** run-wide files kept with the data files processed to their "
+                          "end only:\n       crns_raw.txt\n"),
+            std::string::npos);
   for (const char* name : {"crns_raw.txt", "crns_std.txt", "crns_res.txt", "crns_kld.txt",
                            "crns_std_err.txt", "crns_kld_err.txt"}) {
     const auto chronologies = read_chronologies(box.read_file(name));
@@ -134,7 +138,7 @@ TEST_F(NegativeCurve, run_wide_files_keep_the_data_files_processed_to_their_end)
     const auto lines = box.read_lines(name);
     EXPECT_TRUE(lines.back().starts_with("nc004.")) << name;
   }
-  EXPECT_EQ(box.read_file("crns_rcs.txt"), "");  // no regional curve in this run
+  EXPECT_FALSE(box.exists("crns_rcs.txt"));  // no regional curve in this run
   for (const char* site : {"co021.rwl", "nc004.rwl"}) {
     for (const char* suffix : {"_out.txt", "_crns.txt", "_errs.txt", "_tabs.txt", "_detail.txt"}) {
       EXPECT_TRUE(box.exists(std::string(site) + suffix)) << site << suffix;
@@ -142,6 +146,24 @@ TEST_F(NegativeCurve, run_wide_files_keep_the_data_files_processed_to_their_end)
     EXPECT_EQ(read_chronologies(box.read_file(std::string(site) + "_crns.txt")).size(), 4u);
   }
   EXPECT_FALSE(box.exists("cana7rw.rwl_crns.txt"));
+
+  // A stop at the second of three data files names the third as not processed; the
+  // run-wide files, one data file's, are not written, and the earlier ones stay.
+  std::string bad = box.read_file("nc004.rwl");
+  bad[bad.find('\n') + 15] = 'x';  // a letter in the first value of the second record
+  box.write_file("bad2.rwl", bad);
+  box.write_file("f.txt", "co021.rwl\nbad2.rwl\nnc004.rwl\n");
+  const auto earlier = box.files("crns_");
+  const std::string nc004 = box.read_file("nc004.rwl_crns.txt");
+  r = box.kalder("\nf.txt\nT\nn\n\n\n\n\n");  // Return after the reader's message
+  EXPECT_EQ(r.status, 1) << r.output;
+  EXPECT_NE(r.output.find(stop_report("bad2.rwl") + " *** run-wide files not written, as fewer " +
+                          "than two data files were processed to their end:\n       crns_raw.txt"),
+            std::string::npos)
+      << r.output;
+  EXPECT_TRUE(r.output.ends_with(" *** data files of the list not processed:\n       nc004.rwl\n"));
+  EXPECT_EQ(box.files("crns_"), earlier);
+  EXPECT_EQ(box.read_file("nc004.rwl_crns.txt"), nc004);
 }
 
 // A reader that cannot go on (min.rwl: values not in the fixed columns) stops the run the

@@ -3,6 +3,8 @@
 // option record of the general output file.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "harness.h"
 
 namespace dendro::e2e {
@@ -88,6 +90,7 @@ TEST_F(OptionsDialogue, detrending_codes_the_lists_do_not_offer) {
   auto log = box.read_lines("site1_log.txt");
   EXPECT_TRUE(log[4].starts_with("-2     0     0")) << log[4];
   EXPECT_TRUE(log[5].starts_with("6      0     0")) << log[5];
+  const std::string chronologies = box.read_file("site1_crns.txt");
 
   struct Edit {
     std::string first, second, reason;
@@ -116,8 +119,8 @@ TEST_F(OptionsDialogue, detrending_codes_the_lists_do_not_offer) {
     EXPECT_NE(batch.output.find(e.reason + "\n *** error reading batch commands. re-run the\n"),
               std::string::npos)
         << batch.output;
-    // Nothing processed: the chronology file was created empty by the set-up and stays so.
-    EXPECT_EQ(box.read_file("site1_crns.txt"), "");
+    // Nothing processed: the interactive run's chronology file is left as it was.
+    EXPECT_EQ(box.read_file("site1_crns.txt"), chronologies);
   }
 }
 
@@ -126,6 +129,7 @@ TEST_F(OptionsDialogue, detrending_codes_the_lists_do_not_offer) {
 TEST_F(OptionsDialogue, an_edited_log_record_is_refused_with_its_place) {
   RunResult r = run_with_menu("");
   ASSERT_EQ(r.status, 0) << r.output;
+  const std::string chronologies = box.read_file("site1_crns.txt");
   auto log = box.read_lines("site1_log.txt");
   ASSERT_EQ(log.size(), 24u);
   EXPECT_EQ(log[7], log_record("0", "!no interactive detrending"));
@@ -142,18 +146,33 @@ TEST_F(OptionsDialogue, an_edited_log_record_is_refused_with_its_place) {
                               " *** correct log files for batch mode runs.\n"),
             std::string::npos)
       << batch.output;
-  EXPECT_EQ(box.read_file("site1_crns.txt"), "");
+  EXPECT_EQ(box.read_file("site1_crns.txt"), chronologies);
 }
 
 TEST_F(OptionsDialogue, end_of_input_inside_a_dialogue_stops_cleanly) {
   RunResult r = box.kalder("\nf.txt\nT\nn\n4\n-3\n");
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.output.find("end of input"), std::string::npos);
-  // The log file was created and left empty by the stop: it goes, as do the empty
-  // run-wide chronology files.
+  EXPECT_NE(r.output.find(" *** site1_log.txt not written\n"), std::string::npos);
+  // No log file was complete: none is left, nor any run-wide chronology file.
   EXPECT_FALSE(box.exists("site1_log.txt"));
   EXPECT_FALSE(box.exists("crns_raw.txt"));
   EXPECT_FALSE(box.exists("crns_rcs_err.txt"));
+
+  // With an earlier run's log file: "/" or end of input at the menu or inside an option's
+  // questions leave it byte for byte and say so, and a batch run still finds it.
+  ASSERT_EQ(run_with_menu("").status, 0);
+  const std::string earlier = box.read_file("site1_log.txt");
+  const std::pair<const char*, int> stops[] = {{"/\n", 0}, {"", 3}, {"4\n/\n", 0}, {"4\n-3\n", 3}};
+  for (const auto& [menu, status] : stops) {
+    r = box.kalder("\nf.txt\nT\nn\n" + std::string(menu));
+    EXPECT_EQ(r.status, status) << menu;
+    EXPECT_NE(
+        r.output.find(" *** site1_log.txt not written: the earlier log file is kept as it was"),
+        std::string::npos);
+    EXPECT_EQ(box.read_file("site1_log.txt"), earlier) << menu;
+  }
+  EXPECT_EQ(box.kalder("\nf.txt\nT\ny\n\n").status, 0);
 }
 
 }  // namespace

@@ -69,8 +69,11 @@ TEST_F(RunShell, interactive_run_writes_banner_log_files_and_option_record) {
             std::string::npos);
   EXPECT_NE(r.output.find(" hit return to quit"), std::string::npos);
 
-  // Two data files were processed: the run-wide files remain.
-  for (const char* name : kRunWide) EXPECT_TRUE(box.exists(name)) << name;
+  // Two data files were processed: the run-wide files remain, but for the regional
+  // curve's, which nothing was written to.
+  for (const char* name : kRunWide) {
+    EXPECT_EQ(box.exists(name), std::string(name).find("rcs") == std::string::npos) << name;
+  }
 
   // The log file: a header and 23 option records at the defaults.
   const auto log = box.read_lines("site1_log.txt");
@@ -164,6 +167,12 @@ TEST_F(RunShell, one_data_file_leaves_no_run_wide_files) {
   EXPECT_EQ(r.output.find("use same commands"), std::string::npos);
   for (const char* name : kRunWide) EXPECT_FALSE(box.exists(name)) << name;
   EXPECT_TRUE(box.exists("site1_out.txt"));
+  // Nor does it touch those of an earlier run of two files.
+  ASSERT_EQ(box.kalder(kInteractiveTwoFiles).status, 0);
+  const auto earlier = box.files("crns_");
+  ASSERT_EQ(earlier.size(), 8u);
+  ASSERT_EQ(box.kalder("\none.txt\ntitle\nn\n\n\n\n").status, 0);
+  EXPECT_EQ(box.files("crns_"), earlier);
 }
 
 TEST_F(RunShell, typed_names_with_back_and_help_answers) {
@@ -241,14 +250,17 @@ TEST_F(RunShell, missing_data_file_and_missing_log_file_end_the_run) {
   box.copy_data("ca533.rwl", "site3.txt");
   ASSERT_EQ(box.kalder("\nthree.txt\nT\nn\ny\n\n\n\n").status, 0);
   std::filesystem::remove(box.dir() / "site2.rwl_log.txt");
+  std::filesystem::remove(box.dir() / "site3_log.txt");
+  const auto earlier = box.files("");
+  // The batch run looks for every log file first, names each missing one and writes nothing.
   RunResult r = box.kalder("\nthree.txt\nT\ny\n\n");
   EXPECT_NE(r.status, 0);
-  EXPECT_NE(r.output.find("\n*** log file not found:  " + pad("site2.rwl_log.txt", 40) + "\n"),
-            std::string::npos);
-  EXPECT_NE(r.output.find("*** re-run program in interactive mode"), std::string::npos);
-  EXPECT_FALSE(box.exists("site2.rwl_out.txt"));  // deleted with its companions
-  EXPECT_TRUE(box.exists("site1_out.txt"));       // the first file's results stay
-  EXPECT_FALSE(box.exists("crns_raw.txt"));       // only one data file was counted
+  EXPECT_NE(r.output.find("\n*** log file not found:  " + pad("site2.rwl_log.txt", 40) +
+                          "\n*** log file not found:  " + pad("site3_log.txt", 40) +
+                          "\n*** re-run program in interactive mode\n"),
+            std::string::npos)
+      << r.output;
+  EXPECT_EQ(box.files(""), earlier);
 
   // A listed data file that does not exist is refused at the file-names question, before
   // any file is written; the question is asked again.
@@ -312,10 +324,15 @@ TEST_F(RunShell, bad_log_record_ends_the_run) {
   for (const auto& l : log) text += l + "\n";
   box.write_file("site1_log.txt", text);
   std::filesystem::remove(box.dir() / "site2.rwl_out.txt");
+  const std::string earlier = box.read_file("site1_out.txt");
   RunResult r = box.kalder("\nfiles.txt\nT\ny\n\n");
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.output.find("*** error reading batch commands. re-run the"), std::string::npos);
+  EXPECT_NE(r.output.find(" *** data files of the list not processed:\n       site1.txt\n"
+                          "       site2.rwl\n"),
+            std::string::npos);
   EXPECT_FALSE(box.exists("site2.rwl_out.txt"));  // nothing processed past the failure
+  EXPECT_EQ(box.read_file("site1_out.txt"), earlier);
 }
 
 TEST_F(RunShell, long_data_file_names_never_collide) {

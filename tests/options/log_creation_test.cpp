@@ -113,17 +113,18 @@ TEST(mlf, long_names_keep_their_whole_prefix) {
   EXPECT_TRUE(fs::exists(f.path(std::string(45, 'x') + "_log.txt")));
 }
 
-TEST(mlf, slash_leaves_the_log_file_in_hand_empty) {
+TEST(mlf, slash_keeps_the_earlier_log_file_in_hand) {
   Folder f("mlf_slash");
   Units units;
   f.list(units, {"a.txt", "b.txt"});
+  std::ofstream(f.path("b_log.txt")) << "earlier\n";
   Session s("\n/\n");
   s.cmd.at(Commands::kSameCommands) = 'n';
   EXPECT_THROW(mlf(units, s.ic, s.cmd, s.con), Stop);
   units.close_all();
   EXPECT_EQ(lines_of(f.read("a_log.txt")).size(), 24u);
-  EXPECT_TRUE(fs::exists(f.path("b_log.txt")));
-  EXPECT_EQ(f.read("b_log.txt"), "");
+  EXPECT_EQ(f.read("b_log.txt"), "earlier\n");
+  EXPECT_FALSE(fs::exists(f.path("b_log.txt.part")));
 }
 
 TEST(mlf, batch_reads_back_the_menu_choices) {
