@@ -9,19 +9,18 @@ namespace {
 
 constexpr std::size_t kSpectraNameLength = 40;
 
-// Position where the file's own name begins (after the last "/").
-std::size_t own_name_start(std::string_view name) {
-  const std::size_t slash = name.rfind('/');
-  return slash == std::string_view::npos ? 0 : slash + 1;
-}
+// Where the file's own name (after the last "/") begins.
+std::size_t own_name_start(std::string_view name) { return name.size() - own_name(name).size(); }
 
 }  // namespace
 
 std::string file_stem(std::string_view data_file) {
   const std::string_view name = trim_right(data_file);
-  // The period is looked for in the file's own name: folders may hold periods too.
-  const auto dot = name.find('.', own_name_start(name));
-  return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
+  // Cut before the last period, so that "site.early.rwl" and "site.late.rwl" keep apart;
+  // only the file's own name is searched, as folders may hold periods too.
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot < own_name_start(name)) return std::string(name);
+  return std::string(name.substr(0, dot));
 }
 
 std::string series_file_name(const EngineArgs& a, std::string_view stem, bool signal_free,
@@ -36,15 +35,15 @@ std::string series_file_name(const EngineArgs& a, std::string_view stem, bool si
 }
 
 std::string spectra_stem(std::string_view data_file) {
-  const std::string_view name = data_file.substr(0, std::min(data_file.size(), kSpectraNameLength));
-  const std::size_t end = name.find_first_of(" .", own_name_start(name));
-  return std::string(name.substr(0, end));
+  const std::string stem = file_stem(data_file);
+  const std::string_view name = std::string_view(stem).substr(0, kSpectraNameLength);
+  return std::string(name.substr(0, name.find(' ', own_name_start(name))));
 }
 
 std::string chronology_id(std::string_view data_file) {
-  const std::string stem = file_stem(data_file);
-  const std::string_view name = std::string_view(stem).substr(own_name_start(stem));
-  return field(name.substr(0, std::min<std::size_t>(name.size(), 6)), 8);
+  const std::string_view name = own_name(trim_right(data_file));
+  const std::string_view id = name.substr(0, std::min(name.find('.'), std::size_t{6}));
+  return field(id, 8);
 }
 
 }  // namespace dendro

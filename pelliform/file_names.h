@@ -8,10 +8,11 @@
 
 namespace dendro {
 
-// The data file name without trailing blanks, cut before its first "." (the whole name
-// when it has none). Only the file's own name is searched, so that a folder such as
-// "../" or "run.2/" in front of it does not cut the stem. The engine names its files by
-// the same stem.
+// The data file name without trailing blanks, cut before its last "." (the whole name
+// when it has none): "site.early.rwl" gives "site.early". Only the file's own name is
+// searched, so that a folder such as "../" or "run.2/" in front of it does not cut the
+// stem. The report, the censored sets, the chronologies and the engine's files are named
+// by this stem.
 std::string file_stem(std::string_view data_file);
 
 // The name of one of the engine's series files (the unit of its measurements, curves or
@@ -21,12 +22,12 @@ std::string file_stem(std::string_view data_file);
 std::string series_file_name(const EngineArgs& a, std::string_view stem, bool signal_free,
                              int unit);
 
-// The stem of the spectra file: the name up to its first blank or "." among its first 40
-// characters (searched, as above, after the folder part).
+// The stem of the spectra file: the file stem up to the first blank of its own name, at
+// most 40 characters.
 std::string spectra_stem(std::string_view data_file);
 
-// The first 6 characters of the stem's own name (without its folder), blank-padded to 8:
-// the id of the chronologies written in the tucson index format.
+// The first 6 characters of the file's own name (without its folder) before its first
+// ".", blank-padded to 8: the id of the chronologies written in the tucson index format.
 std::string chronology_id(std::string_view data_file);
 
 }  // namespace dendro

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "pelliform/engine_args.h"
 #include "pelliform/series_set.h"
@@ -32,7 +33,9 @@ struct PelliformRun {
   Engine engine;
 
   std::string data_file;  // as typed
-  std::string stem;       // the data file name up to its first "."
+  std::string stem;       // the data file name up to its last "."
+  // The report's opening lines, held from the choice of a data file until it has loaded.
+  std::vector<std::string> report_opening;
   SeriesSet set;          // as loaded, then as the series processing menu reduced it
   SeriesSet saved;        // the reduced set, from which every engine run starts
   int median_length = 0;  // MED of the latest segment-length statistics

@@ -58,6 +58,16 @@ void drop_empty_series(PelliformRun& run) {
   run.set = std::move(kept);
 }
 
+// The report of a newly chosen data file replaces an earlier report of that name only
+// now that the file has loaded: a run that ends before keeps the earlier report, and a
+// retry that loads the same file again goes on writing the report already begun.
+void open_report(PelliformRun& run) {
+  if (run.report_opening.empty()) return;
+  run.units.create(pelliform_unit::report, report_file_name(run.data_file));
+  for (const std::string& line : run.report_opening) run.report(line);
+  run.report_opening.clear();
+}
+
 void size_summary(PelliformRun& run) {
   const SetSpan& s = run.set.summary;
   const std::string heading = Layout("(/t30,'    NS   IFY   ILY   NYR')").write();
@@ -145,10 +155,9 @@ void choose_data_file(PelliformRun& run) {
     run.data_file = as_typed;
     run.stem = file_stem(as_typed);
     run.args.data_file_name = as_typed;
-    run.units.create(pelliform_unit::report, report_file_name(as_typed));
-    run.report("");
-    run.report("THE OFFICIAL SIGNAL FREE PROGRAM OUTPUT FILE");
-    run.report("DATA FILE TO PROCESS: " + field(as_typed, std::max(kNameField, as_typed.size())));
+    run.report_opening = {
+        "", "THE OFFICIAL SIGNAL FREE PROGRAM OUTPUT FILE",
+        "DATA FILE TO PROCESS: " + field(as_typed, std::max(kNameField, as_typed.size()))};
     run.args.restart_counter = 0;
     return;
   }
@@ -180,6 +189,7 @@ bool load_data(PelliformRun& run) {
     run.con.say("Program Terminating");
     throw Stop("", kFailureStatus);
   }
+  open_report(run);
   size_summary(run);
   return true;
 }

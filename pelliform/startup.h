@@ -16,12 +16,14 @@ std::vector<std::string> gap_warning();
 // Shows the banner and the warning.
 void start_up(PelliformRun& run);
 
-// Asks for the data file until one exists ("/" ends the run) and creates its report file.
+// Asks for the data file until one exists ("/" ends the run) and holds the opening lines
+// of its report.
 void choose_data_file(PelliformRun& run);
 
 // Opens the data file, loads its series and tests them for missing (negative) values,
 // which end the run. Returns false when the load failed and the user wants to try
-// another file ("T"); any other answer ends the run. On success shows the size of the set.
+// another file ("T"); any other answer ends the run. On success creates the report file
+// of a newly chosen data file with its held opening lines, and reports the size of the set.
 bool load_data(PelliformRun& run);
 
 // The report file's name for a data file: stem + "_out_v" + version + ".txt", blanks

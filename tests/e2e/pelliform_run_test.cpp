@@ -222,6 +222,11 @@ TEST(pelliform_run, end_of_input_and_slash) {
   box.copy_data("keny002.rwl");
   EXPECT_EQ(box.run(PELLIFORM_PATH, "keny002.rwl\n1\n").status, 3);
   EXPECT_FALSE(box.exists("keny002_crns_col.txt"));  // input ends at a question
+  const std::string report = box.read_file("keny002_out_v43ptr08.txt");
+  box.copy_data("keny002.rwl", "keny002.b.rwl");  // a report of its own, not keny002's
+  box.run(PELLIFORM_PATH, "keny002.b.rwl\n1\n");
+  box.run(PELLIFORM_PATH, "keny002.rwl\nQ\nT\nkeny002.rwl\nQ\nQ\n");  // quit before a load
+  EXPECT_EQ(box.read_file("keny002_out_v43ptr08.txt"), report);
   EXPECT_EQ(box.run(PELLIFORM_PATH, "/\n").status, 0);
   const RunResult missing = box.run(PELLIFORM_PATH, "nothing.rwl\n\n/\n");
   EXPECT_EQ(missing.status, 0);

@@ -25,7 +25,7 @@ TEST(censored_file_name, value_fields) {
   EXPECT_EQ(censored_file_name('4', 850, 850, "site.rwl"), "site_mnsy= 850.txt");
   EXPECT_EQ(censored_file_name('5', 999, 999, "site.rwl"), "site_trunb=999.txt");
   EXPECT_EQ(censored_file_name('6', 1990, 1990, "site"), "site_truna=1990.txt");
-  EXPECT_EQ(censored_file_name('7', 1850, 1990, "a.b.c"), "a_comm=1850-1990.txt");
+  EXPECT_EQ(censored_file_name('7', 1850, 1990, "a.b.c"), "a.b_comm=1850-1990.txt");
   EXPECT_EQ(censored_file_name('5', -50, -50, "site.rwl"), "site_trunb=-50.txt");  // widened
   EXPECT_EQ(censored_file_name('3', -1500, 0, "site.rwl"), "site_mxsy=-1500.txt");
 }

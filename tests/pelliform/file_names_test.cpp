@@ -8,7 +8,7 @@ namespace dendro {
 namespace {
 
 TEST(file_names, stems_and_ids) {
-  EXPECT_EQ(file_stem("abc.d.txt"), "abc");
+  EXPECT_EQ(file_stem("abc.d.txt"), "abc.d");
   EXPECT_EQ(file_stem("abc      "), "abc");
   EXPECT_EQ(file_stem("../data/site.rwl"), "../data/site");
   EXPECT_EQ(spectra_stem("my site.rwl"), "my");
@@ -22,6 +22,7 @@ TEST(file_names, period_in_the_file_name_only) {
   EXPECT_EQ(file_stem("oak.rwl  "), "oak");
   EXPECT_EQ(file_stem("oakdata"), "oakdata");
   EXPECT_EQ(file_stem("dir.v2/site.crn"), "dir.v2/site");
+  EXPECT_EQ(file_stem("../data.v2/site"), "../data.v2/site");
 }
 
 TEST(file_names, series_files_by_pass_transformation_and_index_mode) {
