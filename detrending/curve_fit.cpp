@@ -63,10 +63,11 @@ void negative_exponential(CurveFit& fit, std::span<const float> y, std::span<flo
   } else if (fit.coef.c <= 0) {
     fit.option = fit::falling_line;
   } else {
-    // A rising line is no decline: the horizontal mean, recorded as a falling line.
+    // A rising line is no decline: the horizontal mean, reported as a falling line.
     fit.coef = {};
     fit_mean(fit, y, c, con);
     fit.option = fit::falling_line;
+    fit.mean_as_falling_line = true;
   }
 }
 
@@ -191,6 +192,19 @@ void smooth(CurveFit& fit, std::span<const float> y, std::span<float> curve, Con
 }
 
 }  // namespace
+
+bool may_fall_back_to(int option, int code) {
+  switch (code) {
+    case fit::line:
+      return option == fit::neg_exponential || option == fit::general_neg_exponential;
+    case fit::falling_line:
+      return option == fit::neg_exponential_or_falling_line;
+    case fit::horizontal_mean:
+      return option != fit::none && option != fit::regional_curve;
+    default:
+      return false;
+  }
+}
 
 CurveFit detrend1(std::span<float> y, std::span<float> curve, int option, int parameter,
                   Console& con) {

@@ -65,7 +65,7 @@ inline int spline_stiffness(int code, int n) {
 }
 
 struct CurveFit {
-  int option = 0;     // the code of the curve actually fitted (changed by the fall-backs)
+  int option = 0;     // the code after the fit, as the report gives it (changed by the fall-backs)
   int n = 0;          // values of the series after the fit (one fewer for first differences)
   int parameter = 0;  // the parameter as the fit used it (an even median window lowered)
   Coefficients coef;  // a, b, c, d, p and the plot parameter as the option fills them
@@ -73,7 +73,17 @@ struct CurveFit {
   bool too_short = false;
   // Options 7 and 8: the linearized fit the simplex started from, at t = 1..n.
   std::vector<float> start_curve;
+  // Option 2 whose line rose: the curve is the horizontal mean, though the code is 5.
+  bool mean_as_falling_line = false;
+
+  // The code of the curve actually fitted, which a batch run fits again.
+  int fitted() const { return mean_as_falling_line ? fit::horizontal_mean : option; }
 };
+
+// True when a fit of `option` may end in the curve of `code` (CurveFit::fitted) by a
+// fall-back: the line after an exponential, the mean after option 2 or 5, or the mean
+// that stands in for any curve of a series too short for it.
+bool may_fall_back_to(int option, int code);
 
 // Fewest values that a smoothing spline (and so the age-dependent spline) can fit.
 inline constexpr int kFewestSplineValues = 4;

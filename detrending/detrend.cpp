@@ -71,10 +71,11 @@ DetrendPass::DetrendPass(Tsi1& tsi1, const Icommands& icommands, Commands& comma
       pass_(pass),
       options_(pass_options(pass)) {}
 
-void DetrendPass::run() {
+std::vector<int> DetrendPass::run() {
   set_up();
   for (int i = 1; i <= tsi1_.count; ++i) detrend_series(i);
   finish();
+  return own_codes_;
 }
 
 bool DetrendPass::summary_plot_wanted() const {
@@ -107,6 +108,7 @@ void DetrendPass::set_up() {
   curves_.assign(count(tsi1_.count), {});
   indices_.assign(count(tsi1_.count), {});
   continued_ = false;
+  own_codes_.clear();
 }
 
 void DetrendPass::write_legend() {
@@ -148,12 +150,14 @@ void DetrendPass::detrend_series(int i) {
   continued_ = false;
   s.unresolved = false;
   s.parameter = icommands_[options_.parameter];
-  take_series_code(s);
+  bool in_hand = take_series_code(s);
 
   // Each round is one fit; a refit follows only an answer of the user, so the rounds end
   // with the console input at the latest.
   for (;;) {
-    fit(s);
+    if (!in_hand) fit_curve(s);
+    in_hand = false;
+    use_fit(s);
     Decision decision = Decision::accept;
     for (;;) {
       if (wants_dialogue(s)) decision = show_and_ask(s);
@@ -169,30 +173,35 @@ void DetrendPass::detrend_series(int i) {
   }
 }
 
-bool takes_series_code(int code, int option) {
-  return code != fit::none && code != option && code != fit::regional_curve &&
-         changes_fit_to(code) && !window_code(code);
-}
-
-void DetrendPass::take_series_code(Current& s) {
-  if (count(s.i) > series_codes_.size()) return;
+bool DetrendPass::take_series_code(Current& s) {
+  if (count(s.i) > series_codes_.size()) return false;
   const int code = series_codes_[at(s.i)];
-  if (code == fit::none || code == pass_option() || code == fit::regional_curve) return;
+  if (code == fit::none || code == pass_option() || code == fit::regional_curve) return false;
   const std::string note = " *** series " + std::string(trim_right(tsi1_.ids[at(s.i)])) +
                            ": detrending code " + std::to_string(code) +
                            " of the batch detail file ";
   if (!changes_fit_to(code)) {
     con_.say(note + "fits no curve: option " + std::to_string(pass_option()) + " is used");
-    return;
+    return false;
   }
   if (window_code(code)) {
     con_.say(note + "needs a window that the file does not keep: option " +
              std::to_string(pass_option()) + " is used");
-    return;
+    return false;
+  }
+  // A fall-back code may be the one the run that wrote the file recorded for the pass's
+  // option: when the option's fit ends in it again, that fit stands, and the report
+  // repeats that run's.
+  if (may_fall_back_to(pass_option(), code)) {
+    fit_curve(s);
+    if (s.fitted == code) return true;
+    restore(s);
   }
   s.code = code;
   // The super smoother gets the middle alpha that a change after a negative curve gives it.
   s.parameter = code == fit::super_smoother ? kChangedSmootherAlpha : 0;
+  own_codes_.push_back(code);
+  return false;
 }
 
 std::span<float> DetrendPass::series_values(const Current& s) {
@@ -204,7 +213,7 @@ std::span<const float> DetrendPass::measurements(const Current& s) const {
   return std::span<const float>(buffer_).subspan(count(s.fy - s.first_fy), count(s.n));
 }
 
-void DetrendPass::fit(Current& s) {
+void DetrendPass::fit_curve(Current& s) {
   // Window rule: a window longer than the series is the series; a negative one is a
   // percentage of its length (an odd number of values for the running medians).
   if (window_code(s.code) || fit::percent_spline(s.code)) {
@@ -218,13 +227,9 @@ void DetrendPass::fit(Current& s) {
   s.asked = s.code;
   const CurveFit f = detrend1(series_values(s), std::span<float>(curve_).first(count(s.n)), s.code,
                               s.parameter, con_);
-  if (f.too_short) {
-    con_.say(" *** series " + std::string(trim_right(tsi1_.ids[at(s.i)])) + ": " +
-             std::to_string(s.n) + (s.n == 1 ? " value" : " values") +
-             ", too few for the curve of option " + std::to_string(s.code) +
-             ": the horizontal line through its mean is used");
-  }
+  s.too_short = f.too_short;
   s.code = f.option;
+  s.fitted = f.fitted();
   s.parameter = f.parameter;
   coef_ = f.coef;
   if (s.code == fit::super_smoother) {
@@ -235,11 +240,22 @@ void DetrendPass::fit(Current& s) {
   start_curve_ = start_curve_of(f);
   if (s.code == fit::first_differences) {
     // The differences start one year later; the series' old first row holds -9.99.
-    s.negative = false;
     s.n = f.n;
     ++s.fy;
     tsi1_.year_row(s.i).ify = s.fy;
     ++s.r;
+  }
+}
+
+void DetrendPass::use_fit(Current& s) {
+  if (s.too_short) {
+    con_.say(" *** series " + std::string(trim_right(tsi1_.ids[at(s.i)])) + ": " +
+             std::to_string(s.n) + (s.n == 1 ? " value" : " values") +
+             ", too few for the curve of option " + std::to_string(s.asked) +
+             ": the horizontal line through its mean is used");
+  }
+  if (s.code == fit::first_differences) {
+    s.negative = false;
   } else {
     guard(s);
   }
@@ -342,7 +358,7 @@ void DetrendPass::accept(const Current& s) {
   const auto y = series_values(s);
   curves_[at(s.i)] = {s.fy, s.ly, std::vector<float>(curve_.begin(), curve_.begin() + s.n)};
   indices_[at(s.i)] = {s.fy, s.ly, std::vector<float>(y.begin(), y.end())};
-  tsi1_.year_row(s.i).idt = s.code;
+  tsi1_.year_row(s.i).idt = s.fitted;
 }
 
 // Puts every series' record on the chronology's year axis, -9.99 outside its years.
@@ -421,10 +437,12 @@ void DetrendPass::write_curve_file() {
   units_.close(unit::series);
 }
 
-void detrend(Tsi1& tsi1, const Icommands& icommands, Commands& commands, Units& units, Console& con,
-             StatsTable& stats, DetrendingPass pass, const DetrendPlots& plots,
-             std::span<const int> plot_vector, std::span<const int> series_codes) {
-  DetrendPass(tsi1, icommands, commands, units, con, stats, pass, plots, plot_vector, series_codes)
+std::vector<int> detrend(Tsi1& tsi1, const Icommands& icommands, Commands& commands, Units& units,
+                         Console& con, StatsTable& stats, DetrendingPass pass,
+                         const DetrendPlots& plots, std::span<const int> plot_vector,
+                         std::span<const int> series_codes) {
+  return DetrendPass(tsi1, icommands, commands, units, con, stats, pass, plots, plot_vector,
+                     series_codes)
       .run();
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <span>
+#include <vector>
 
 #include "detrending/detrend_plots.h"
 #include "series/stop.h"
@@ -41,18 +42,19 @@ bool stop_confirmed(Console& con);
 // printout, save and summary plot options and the data file name in `commands`; writes its
 // report to the general output file (unit 11, open), the curve file (prefix + "_crv1.txt"
 // or "_crv2.txt") on unit 14, and the statistics of the indices into `stats`. On return
-// every series column holds its indices on the chronology's year axis, `idt` the code
-// finally used; under first differences every series and the set start one year later.
-// `plot_vector` is handed unchanged to the series plot. `series_codes`, when given, holds a
-// curve-fit code for each series (the batch detail file's) that takes the place of the
-// pass's option for that series; 0 (and -2, which a regional curve run leaves) keeps the
-// pass's option, and so does a code that fits no curve of its own or a running-median or
-// lowess code, whose window the detail file does not keep (with a note).
-// True when a series' code from `series_codes` takes the place of the pass option `option`.
-bool takes_series_code(int code, int option);
-
-void detrend(Tsi1& tsi1, const Icommands& icommands, Commands& commands, Units& units, Console& con,
-             StatsTable& stats, DetrendingPass pass, const DetrendPlots& plots = {},
-             std::span<const int> plot_vector = {}, std::span<const int> series_codes = {});
+// every series column holds its indices on the chronology's year axis, `idt` the code of
+// the curve finally fitted; under first differences every series and the set start one
+// year later. `plot_vector` is handed unchanged to the series plot. `series_codes`, when
+// given, holds a curve-fit code for each series (the batch detail file's) that takes the
+// place of the pass's option for that series; 0 (and -2, which a regional curve run
+// leaves) keeps the pass's option, and so does a code that fits no curve of its own or a
+// running-median or lowess code, whose window the detail file does not keep (with a
+// note). A code that the option's own fit of the series falls back to keeps the option,
+// whose report then says so as it did in the run that wrote the code. Returns the codes of
+// `series_codes` that were followed, in series order.
+std::vector<int> detrend(Tsi1& tsi1, const Icommands& icommands, Commands& commands, Units& units,
+                         Console& con, StatsTable& stats, DetrendingPass pass,
+                         const DetrendPlots& plots = {}, std::span<const int> plot_vector = {},
+                         std::span<const int> series_codes = {});
 
 }  // namespace dendro

@@ -55,7 +55,9 @@ class DetrendPass {
   DetrendPass(Tsi1& tsi1, const Icommands& icommands, Commands& commands, Units& units,
               Console& con, StatsTable& stats, DetrendingPass pass, const DetrendPlots& plots,
               std::span<const int> plot_vector, std::span<const int> series_codes);
-  void run();
+  // Returns the detrending codes of the series that follow their own code of
+  // `series_codes` (in series order).
+  std::vector<int> run();
 
  private:
   enum class Decision { accept, refit };
@@ -68,10 +70,12 @@ class DetrendPass {
     int first_fy = 0, first_n = 0, first_r = 0;
     int code = 0;             // the option code in use
     int asked = 0;            // the option code asked for in the current fit
+    int fitted = 0;           // the code of the curve the current fit made
     int parameter = 0;        // alpha or window of the current fit
     bool negative = false;    // the current curve has a value <= 0
     bool unresolved = false;  // a negative curve has not been replaced by a good one
     bool refit = false;       // the current fit follows an interactive change
+    bool too_short = false;   // the current fit is the mean of a series too short for its curve
   };
 
   // detrend.cpp
@@ -85,8 +89,13 @@ class DetrendPass {
   void set_up();
   void write_legend();
   void detrend_series(int i);
-  void take_series_code(Current& s);
-  void fit(Current& s);
+  // Puts the series' code of `series_codes_` in place of the pass's option; true when the
+  // option's fit, tried first, ends in that code and stands.
+  bool take_series_code(Current& s);
+  // Fits the curve of s.code into curve_ and its coefficients into coef_.
+  void fit_curve(Current& s);
+  // Checks the fitted curve, reports it and turns the series into its indices.
+  void use_fit(Current& s);
   void guard(Current& s);
   void report(Current& s);
   void make_indices(const Current& s);
@@ -134,6 +143,7 @@ class DetrendPass {
   std::vector<float> start_curve_;  // the fit's start curve, or a first value -999: none
   Coefficients coef_;
   std::vector<SeriesRecord> curves_, indices_;
+  std::vector<int> own_codes_;  // the series codes followed in place of the pass's option
 };
 
 }  // namespace dendro

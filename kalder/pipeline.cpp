@@ -200,15 +200,6 @@ void note_detail_codes(Run& run, std::string_view stage, std::string_view column
   }
 }
 
-// The detail file's codes that differ from the last detrending pass's option `option`.
-std::vector<int> own_detrending_codes(const std::vector<int>& detail_codes, int option) {
-  std::vector<int> own;
-  for (int code : detail_codes) {
-    if (takes_series_code(code, option)) own.push_back(code);
-  }
-  return own;
-}
-
 // The transformation of the measurements (option 3), with its series file.
 void transform_series(Run& run) {
   if (run.icommands[opt::transformation] <= 0) return;
@@ -274,9 +265,6 @@ bool detrend_series(Run& run) {
   // (the last pass's) drive the last pass.
   const std::vector<int> detail_codes = batch_detail_codes(run);
   const int last_pass = second == fit::none ? 1 : 2;
-  note_detail_codes(run, last_pass == 1 ? "first detrending" : "second detrending", "idt",
-                    last_pass == 1 ? first : second,
-                    own_detrending_codes(detail_codes, last_pass == 1 ? first : second));
   for (int pass = 1; pass <= last_pass; ++pass) {
     const int option = pass == 1 ? first : second;
     banner_line(run, pass == 1 ? "|------------------------ results of first detrending "
@@ -284,9 +272,12 @@ bool detrend_series(Run& run) {
                                : "|------------------------ results of second detrending "
                                  "------------------------|");
     restore_headers(run);
-    detrend(run.tsi1, run.icommands, run.commands, run.units, run.con, run.stats,
-            pass == 1 ? DetrendingPass::first : DetrendingPass::second, plots, run.presence,
-            pass == last_pass ? std::span<const int>(detail_codes) : std::span<const int>());
+    const std::vector<int> own =
+        detrend(run.tsi1, run.icommands, run.commands, run.units, run.con, run.stats,
+                pass == 1 ? DetrendingPass::first : DetrendingPass::second, plots, run.presence,
+                pass == last_pass ? std::span<const int>(detail_codes) : std::span<const int>());
+    note_detail_codes(run, pass == 1 ? "first detrending" : "second detrending", "idt", option,
+                      own);
     if (option == fit::first_differences) first_differences_axis(run);
     spaghetti_plot(run, SpaghettiPoint::detrended);
     tag_title(run, 73, std::string(13, ' '));

@@ -48,12 +48,14 @@ TEST(detrend1, negative_exponential_and_its_fall_backs) {
   // Option 2 on the same falling series: the line with its negative slope, code 5.
   r = f.fit(y, 2);
   EXPECT_EQ(r.option, 5);
+  EXPECT_EQ(r.fitted(), 5);
   EXPECT_NEAR(r.coef.c, -0.2, 1e-5);
 
   // A rising series: option 2 gives the horizontal mean as code 5, option 5 as code 6.
   y = test::sampled(19, [](double t) { return 1.0 + 0.5 * t; });  // mean 1 + 0.5 · 10 = 6
   r = f.fit(y, 2);
   EXPECT_EQ(r.option, 5);
+  EXPECT_EQ(r.fitted(), 6);  // the curve is that of code 6
   EXPECT_EQ(r.coef.array(), (std::array<float, 7>{0, 0, 0, 0, r.coef.d, 0, 0}));
   EXPECT_FLOAT_EQ(r.coef.d, 6.0f);
   EXPECT_FLOAT_EQ(f.c[18], 6.0f);

@@ -91,7 +91,8 @@ class Pass {
     tsi1.year_row(tsi1.count + 1) = SeriesYears{kFirst, kFirst + kRows - 1};
     units.create(unit::out, (dir_ / "site_out.txt").string());
     in_.str(answers);
-    detrend(tsi1, icommands, commands, units, con, stats, pass, plots, {}, series_codes);
+    own_codes =
+        detrend(tsi1, icommands, commands, units, con, stats, pass, plots, {}, series_codes);
     units.close(unit::out);
   }
 
@@ -111,6 +112,7 @@ class Pass {
   std::vector<float> overlay;
   bool no_more_plots = false;
   std::vector<int> series_codes;  // the batch detail file's codes, when set
+  std::vector<int> own_codes;     // the codes followed in place of the option
   DetrendingPass pass = DetrendingPass::first;
 
  private:
@@ -336,6 +338,20 @@ TEST(detrend, batch_detail_codes_drive_the_series_fits) {
   EXPECT_EQ(q.tsi1.year_row(1).idt, -5);
   EXPECT_TRUE(has_line(
       q.report(), "     1   ABC01     -5    5           friedman super smoother curve and alpha"));
+
+  // Option 2 on 19 values falls back to a line, or to the mean (reported as 5) when the
+  // line rises: a 6 for the rising series is the option's own fall-back, reported again;
+  // for the falling one it is the series' own code.
+  Pass r;
+  r.icommands[opt::first_detrending] = fit::neg_exponential_or_falling_line;
+  r.add("ABC01   ", 1901, line(19));
+  r.add("ABC02   ", 1901, values(19, [](int t) { return 12.0f - 0.5f * static_cast<float>(t); }));
+  r.series_codes = {6, 6};
+  r.run("");
+  EXPECT_TRUE(has_line(
+      r.report(), "     1   ABC01         2   --> curve fit option failed and changed to:     5"));
+  EXPECT_EQ(r.own_codes, std::vector<int>{6});
+  EXPECT_EQ(r.tsi1.year_row(1).idt, 6);
 }
 
 TEST(detrend, interactive_change_to_running_medians_with_a_percent_window) {
