@@ -384,7 +384,7 @@ void residual_chronology(Run& run) {
   }
   tag_index_chronology(run, "res");
   write_chronology(run, ChronologyKind::residual, res, run.depth, run.error);
-  if (run.icommands[opt::stand_dynamics] > 0) {
+  if (stand_dynamics_on(run.icommands[opt::stand_dynamics])) {
     endogenous_outliers(run);
     save_series(run, "_endo_outs.txt", " eout", 81, "out");
   }
@@ -476,7 +476,7 @@ void process_data_file(Run& run) {
   const bool detrended = detrend_series(run);
   if (detrended) rbar_stage(run, SeriesStage::detrended);
   if (detrended && mean_chronologies) standard_chronology(run);
-  if (run.icommands[opt::ar_method] > 0) {
+  if (autoregression_on(run.icommands[opt::ar_method])) {
     autoregression(run);
     if (mean_chronologies) {
       residual_chronology(run);
