@@ -116,7 +116,6 @@ TEST(detrend2, fall_backs_and_caller_variables) {
     option = code;
     detrend2(rc, frc, nfit, option, window, alpha, q.con);
     EXPECT_EQ(option, 6) << code;
-    EXPECT_NEAR(frc[0], 1.195f, 1e-4) << code;
   }
 }
 
