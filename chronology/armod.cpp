@@ -207,7 +207,7 @@ const std::array<const char*, 8> kCoefficientLabels = {
 // (orders differ between series), or every coefficient up to the highest order as well.
 void write_coefficient_summary(const std::vector<SeriesModel>& models, int method, int code,
                                StatsTable& stats, Units& units) {
-  if (method == kOrdinaryAr) {
+  if (method == ar_kind::ordinary) {
     units.write(unit::out, Layout("(/t2,'|------------- summary statistics for ',"
                                   "'autoregressive coefficients -------------|'/)")
                                .write());
@@ -318,7 +318,7 @@ std::vector<SeriesModel> armod(Tsi1& tsi1, Tsi2& tsi2, StatsTable& stats, int po
   const int method = icommands[opt::ar_method];
   const int code = icommands[opt::series_ar_order];
   const int printout = icommands[opt::printout];
-  const bool robust = method > kOrdinaryAr;
+  const bool robust = robust_autoregression(method);
   const bool batch = commands.batch_run();
   int series_plot = icommands[opt::ar_method_plots];
   const SeriesYears& whole = tsi1.years.at(count(tsi1.count));
@@ -328,7 +328,7 @@ std::vector<SeriesModel> armod(Tsi1& tsi1, Tsi2& tsi2, StatsTable& stats, int po
   // Announce.
   console.say(Layout("(/1x,'calculate individual series autoregressions'/)").write());
   if (series_statistics_printed(printout)) {
-    if (method == kOrdinaryAr) {
+    if (method == ar_kind::ordinary) {
       units.write(unit::out, Layout("(/t2,'|---------------- individual series ',"
                                     "'autoregressive coefficients ---------------|')")
                                  .write());

@@ -49,12 +49,12 @@ float robar_psi(float u) {
 }
 
 RobarResult robar(std::span<float> x, int m, int mode, int method) {
-  if (method < kOrdinaryAr || method > kRobustArCleaned) {
+  if (method < ar_kind::ordinary || method > ar_kind::robust_cleaned) {
     throw std::invalid_argument("robar: method must be 1, 2 or 3");
   }
   RobarResult result;
   result.saved.assign(x.begin(), x.end());
-  const bool robust = method > kOrdinaryAr;
+  const bool robust = robust_autoregression(method);
   for (int pass = 1; pass <= kRobustPasses; ++pass) {
     // Fit the model to x as it stands: the given series in pass 1, the cleaned series of the
     // previous pass afterwards.
@@ -66,11 +66,11 @@ RobarResult robar(std::span<float> x, int m, int mode, int method) {
     // The series to prewhiten: the given one, except in the last pass of method 3, which
     // applies the robust model to the cleaned series. Method 2 keeps the prewhitened cleaned
     // series of its last pass as the robust residuals before taking the given series.
-    if (method == kRobustAr && pass == kRobustPasses) {
+    if (method == ar_kind::robust && pass == kRobustPasses) {
       albino(x, fit.coefficients);
       result.robust_indices = plus_one(x);
     }
-    if (!(method == kRobustArCleaned && pass == kRobustPasses)) {
+    if (!(method == ar_kind::robust_cleaned && pass == kRobustPasses)) {
       std::copy(result.saved.begin(), result.saved.end(), x.begin());
     }
 
@@ -89,7 +89,7 @@ RobarResult robar(std::span<float> x, int m, int mode, int method) {
     commie(x, fit.coefficients);
   }
   result.ordinary_indices = plus_one(result.first_pass);
-  if (method == kRobustArCleaned) result.robust_indices = plus_one(x);
+  if (method == ar_kind::robust_cleaned) result.robust_indices = plus_one(x);
   result.outliers.resize(x.size());
   for (std::size_t t = 0; t < x.size(); ++t) {
     result.outliers[t] = result.ordinary_indices[t] - result.robust_indices[t] + 1.0f;

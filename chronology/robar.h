@@ -10,14 +10,11 @@
 #include <span>
 #include <vector>
 
+#include "series/option_values.h"
+
 namespace dendro {
 
 inline constexpr int kRobustPasses = 5;
-
-// The autoregression methods (the autoregression option).
-inline constexpr int kOrdinaryAr = 1;
-inline constexpr int kRobustAr = 2;         // outliers kept in the residuals
-inline constexpr int kRobustArCleaned = 3;  // outliers removed
 
 struct RobarResult {
   int order = 0;
@@ -31,11 +28,11 @@ struct RobarResult {
   std::vector<float> first_pass;        // centred residuals of the first pass
 };
 
-// Fits the series x by `method` (option 9): 1 ordinary; 2 robust, the robust model applied to
-// the given series (outliers kept in the residuals); 3 robust, applied to the cleaned series
-// (outliers removed). `m` is one more than a fixed order, or the largest size of the Akaike
-// search; `mode` 1 or above fixes the order m - 1, below 1 takes the first Akaike minimum.
-// On return x holds the prewhitened residuals, centred to mean 0.
+// Fits the series x by `method` (option 9, `ar_kind`): ordinary; robust, the robust model
+// applied to the given series (outliers kept in the residuals); robust_cleaned, applied to
+// the cleaned series (outliers removed). `m` is one more than a fixed order, or the largest
+// size of the Akaike search; `mode` 1 or above fixes the order m - 1, below 1 takes the
+// first Akaike minimum. On return x holds the prewhitened residuals, centred to mean 0.
 RobarResult robar(std::span<float> x, int m, int mode, int method);
 
 // The cleaning function of the robust passes: u exp(-exp(3 (|u| - 3))) inside |u| < 1, and 0

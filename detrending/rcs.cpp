@@ -221,13 +221,13 @@ void RegionalCurve::name_title() {
 }
 
 // The mean by age and its error series in the chronology, error and run-wide files, ages
-// counted from 1, under an id from the data file's own name (without its folder).
+// counted from 1, under the id of the data file's other chronology blocks.
 void RegionalCurve::write_chronology() {
   const TucsonMode mode = tucson_mode(io_.commands.write_mode()).value_or(TucsonMode::iw);
   const std::size_t n = count(length_);
   IndexBlock block{"rcs chronology",
                    mode,
-                   field(field(own_name(trim_right(io_.commands.data_file)), 6), 8),
+                   field(chronology_id_stem(io_.commands.data_file), 8),
                    1,
                    mean_,
                    v_.depth.first(n),

@@ -38,7 +38,7 @@ KindFiles files_of(ChronologyKind kind, int transformation) {
 
 bool table_written(const Run& run) {
   return run.icommands[opt::mean_chronology] != mean_kind::none &&
-         run.icommands[opt::ar_method] > 0;
+         autoregression_on(run.icommands[opt::ar_method]);
 }
 
 }  // namespace
@@ -77,8 +77,7 @@ void write_chronology(Run& run, ChronologyKind kind, std::span<const float> valu
 void write_table(Run& run) {
   if (!table_written(run)) return;
   const bool rcs = run.icommands[opt::first_detrending] == fit::regional_curve;
-  // Robust autoregression (methods 2 and 3) tallies its outliers.
-  const bool tallies = run.icommands[opt::ar_method] >= 2;
+  const bool tallies = robust_autoregression(run.icommands[opt::ar_method]);
   std::vector<int> columns;
   for (int c = tsi2col::segment_length; c <= tsi2col::kalder; ++c) columns.push_back(c);
   std::string head = "year\tnum\tseg\tage\traw\tstd\tres\tkld";

@@ -41,16 +41,10 @@ void banner_line(Run& run, std::string_view text) {
 
 void write_out(Run& run, std::string_view text) { run.units.write(unit::out, text); }
 
-// The first six characters of the chronology id: from the data file's own name, so that
-// files in folders keep ids of their own.
-std::string id_stem(const Run& run) {
-  return field(std::string(own_name(run.prefix)) + "_log.txt", 6);
-}
-
 // Fixes the chronology id and the data title, and builds the missing header lines.
 void check_header_lines(Run& run) {
-  const ChronologyIds ids =
-      header_line_checks(id_stem(run), {run.chronology_id, run.data_title}, run.commands);
+  const ChronologyIds ids = header_line_checks(chronology_id_stem(run.commands.data_file),
+                                               {run.chronology_id, run.data_title}, run.commands);
   run.chronology_id = ids.chronology_id;
   run.data_title = ids.data_title;
 }
@@ -92,7 +86,8 @@ void read_series(Run& run) {
   run.presence = std::move(r.presence);
   run.data_title = r.title;
   run.index_notes = {};
-  run.chronology_id = field(id_stem(run), 6) + field(r.current_id, 8).substr(6, 2);
+  run.chronology_id =
+      chronology_id_stem(run.commands.data_file) + field(r.current_id, 8).substr(6, 2);
 
   const SeriesYears& span = run.tsi1.year_row(run.tsi1.count + 1);
   run.first_year = span.ify;
@@ -375,7 +370,7 @@ void residual_chronology(Run& run) {
   }
   tag_index_chronology(run, "res");
   write_chronology(run, ChronologyKind::residual, res, run.depth, run.error);
-  if (run.icommands[opt::stand_dynamics] > 0) {
+  if (stand_dynamics_on(run.icommands[opt::stand_dynamics])) {
     endogenous_outliers(run);
     save_series(run, "_endo_outs.txt", " eout", 81, "out");
   }
@@ -438,10 +433,7 @@ void fill_gaps(Run& run) {
     crnplt5(run.plots, p.values, p.curve, static_cast<int>(p.values.size()), p.first_year, p.id,
             p.title, p.x_label, p.y_label, p.marked_years, flag);
   });
-  if (series_saved(run.icommands[opt::core_series_save])) {
-    run.chronology_id.replace(0, 6, field(own_name(run.commands.data_file), 6));
-    save_series(run, "_gap.txt", "  gap", 81, "gap");
-  }
+  save_series(run, "_gap.txt", "  gap", 81, "gap");
 }
 
 void end_line(Run& run) {
@@ -467,7 +459,7 @@ void process_data_file(Run& run) {
   const bool detrended = detrend_series(run);
   if (detrended) rbar_stage(run, SeriesStage::detrended);
   if (detrended && mean_chronologies) standard_chronology(run);
-  if (run.icommands[opt::ar_method] > 0) {
+  if (autoregression_on(run.icommands[opt::ar_method])) {
     autoregression(run);
     if (mean_chronologies) {
       residual_chronology(run);

@@ -160,7 +160,7 @@ OutlierCounts count_outliers(Tsi1& tsi1, std::span<const float> depth, int lengt
 void release_detection(Run& run) {
   PlotSession& plots = run.plots;
   const int method = run.icommands[opt::stand_dynamics];
-  if (method < release_method::kPlain || run.tsi1.count < 1) return;
+  if (!release_detection(method) || run.tsi1.count < 1) return;
   Console& con = plots.console();
   int plot_switch = run.icommands[opt::stand_dynamics_plots];
   for (int i = 1; i <= run.tsi1.count; ++i) {
@@ -185,7 +185,7 @@ void release_detection(Run& run) {
 }
 
 void endogenous_outliers(Run& run) {
-  if (run.icommands[opt::stand_dynamics] < 1) return;
+  if (!stand_dynamics_on(run.icommands[opt::stand_dynamics])) return;
   Tsi1& tsi1 = run.tsi1;
   if (tsi1.count > 0 && tsi1.overlay.size() < count(tsi1.rows)) {
     throw std::logic_error("endogenous outliers: the mean overlay does not cover the years.");

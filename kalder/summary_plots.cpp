@@ -143,7 +143,7 @@ void running_rbar_plots(Run& run) {
   }
   if (run.icommands[opt::first_detrending] == fit::none) return;
   draw_running(run, {3, " detrend running rbar,", " detrend running eps"});
-  if (run.icommands[opt::ar_method] == 0) return;
+  if (!autoregression_on(run.icommands[opt::ar_method])) return;
   draw_running(run, {4, " residual running rbar,", " residual series running eps"});
 }
 
@@ -174,7 +174,7 @@ void summary_plots(Run& run) {
   if (various_summary_plots_on(state) && mean) draw_pair(run, kRawAndStandard);
 
   if (run.icommands[opt::first_detrending] != fit::none && mean) {
-    if (run.icommands[opt::ar_method] != 0) {
+    if (autoregression_on(run.icommands[opt::ar_method])) {
       if (state < s) {
         state = 0;
       } else if (various_summary_plots_on(state)) {

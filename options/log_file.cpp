@@ -405,7 +405,7 @@ int batch(Units& units, Icommands& icommands, Commands& commands, Console& con,
   for (const RecordFields& record_fields : kRecords) {
     if (failure != Failure::none) break;
     status = std::min(record_fields.item, 20);
-    if (record_fields.item > 20 && icommands[opt::stand_dynamics] == 0) {
+    if (record_fields.item > 20 && !stand_dynamics_on(icommands[opt::stand_dynamics])) {
       // Without a stand dynamics analysis the release parameters are not read.
       icommands[opt::release_window] = 0;
       icommands[opt::release_threshold] = 0;

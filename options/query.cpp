@@ -379,7 +379,8 @@ void Dialogue::ar_method() {
        question("enter prewhitening type")},
       "1", opt::ar_method);
   ic_[opt::ar_method] = c;
-  if (c >= 2) yes_no("plot the autoregressive outliers? y/<n>", opt::ar_method_plots);
+  if (robust_autoregression(c))
+    yes_no("plot the autoregressive outliers? y/<n>", opt::ar_method_plots);
 }
 
 void Dialogue::pooled_order() {
@@ -515,7 +516,8 @@ void Dialogue::stand_dynamics() {
                       choice("modified nowacki/abrams (by vorn)", "3")},
                      "0", opt::stand_dynamics);
   ic_[opt::stand_dynamics] = c;
-  if (c >= 1) yes_no("plot the stand dynamics analyses? y/<n>", opt::stand_dynamics_plots);
+  if (stand_dynamics_on(c))
+    yes_no("plot the stand dynamics analyses? y/<n>", opt::stand_dynamics_plots);
   if (release_detection(c)) release_parameters(c);
 }
 
@@ -535,7 +537,7 @@ void Dialogue::release_parameters(int method) {
       {{" enter standard error theshold for", "  identifying probable release (range 0-5)"},
        opt::release_error_limit},
   };
-  const int count = method == 3 ? 3 : 2;
+  const int count = release_error_test(method) ? 3 : 2;
   int k = 0;
   while (k < count) {
     const Parameter& p = parameters[k];

@@ -140,7 +140,8 @@ struct EngineArgs {
   std::vector<SeriesSpan> years;
   std::vector<std::string> ids;  // 13: 8 characters each
 
-  int curve_fit_option = 8;               // 14: the engine may rewrite it; the driver restores it
+  // 14: the engine may rewrite it; the driver restores it
+  int curve_fit_option = pfit::age_spline;
   int mean_type = 2;                      // 15: 1 arithmetic, 2 Tukey biweight
   char refit_switch = 'n';                // 16: 'n' refits series whose fit code changes
   char rescale_switch = 'y';              // 17

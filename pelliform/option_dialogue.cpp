@@ -22,10 +22,6 @@ constexpr float kDefaultThreshold = 0.0001f;
 // The trimmed answer; "/" ends the run.
 std::string answer_or_stop(const Answer& a) { return std::string(trim_right(a.or_quit().text)); }
 
-bool refused_code(int code) {
-  return code == -4 || code == -3 || code == -1 || code == 5 || code == 7;
-}
-
 void general_menu(PelliformRun& run) {
   Console& con = run.con;
   con.say("General Curve fit options:");
@@ -93,8 +89,8 @@ void report_fit(PelliformRun& run, int code) {
   }
 }
 
-// A window width for the regional-curve lowess (-4) or running medians (-3): a fixed
-// width above 2 (odd for the medians), or a percent of the series length, -1 to -100.
+// A window width for the regional-curve lowess or running medians: a fixed width above 2
+// (odd for the medians), or a percent of the series length, -1 to -100.
 std::optional<int> rcs_window(PelliformRun& run, bool medians) {
   Console& con = run.con;
   con.say(medians ? "enter the median window width" : "enter the lowess window width");
@@ -140,7 +136,7 @@ bool rcs_menu(PelliformRun& run) {
     const std::optional<long long> code = con.read(kAnswerWidth).integer();
     if (!code) return false;
     int& parameter = run.args.rcs_parameter;
-    if (*code == -5) {
+    if (*code == pfit::rc::super_smoother) {
       const std::optional<long long> alpha =
           ask50(con, "Enter tweeter alpha 0-9", kAnswerWidth).integer();
       if (!alpha || *alpha < 0 || *alpha > 9) {
@@ -148,8 +144,8 @@ bool rcs_menu(PelliformRun& run) {
         continue;
       }
       parameter = static_cast<int>(*alpha);
-    } else if (*code == -4 || *code == -3) {
-      const std::optional<int> w = rcs_window(run, *code == -3);
+    } else if (*code == pfit::rc::lowess || *code == pfit::rc::running_median) {
+      const std::optional<int> w = rcs_window(run, *code == pfit::rc::running_median);
       if (!w) continue;
       parameter = *w;
     }
@@ -198,7 +194,7 @@ void curve_fit_question(PelliformRun& run) {
         answer.blank() ? std::optional<long long>(pfit::age_spline) : answer.integer();
     if (!typed) continue;
     int code = static_cast<int>(*typed);
-    if (refused_code(code)) {
+    if (pfit::refused(code)) {
       run.con.say(Layout("('Invalid Entry :> ',i2)").write(code));
       run.con.pause("  Hit Return to try again.");
       continue;

@@ -9,6 +9,7 @@
 #include "detrending/growth_curves.h"
 #include "detrending/lowess.h"
 #include "pelliform/curve_fits.h"
+#include "pelliform/fit_codes.h"
 #include "series/console.h"
 #include "series/index.h"
 #include "series/layout.h"
@@ -17,22 +18,17 @@
 namespace dendro {
 namespace {
 
-constexpr int kRegionalSplineStart = 10;  // option -2: stiffness 10 years at age 1
+constexpr int kRegionalSplineStart = 10;  // age spline: stiffness 10 years at age 1
 constexpr int kMinMedianWindow = 3;
-constexpr int kMeanOption = 6;
 
-// The running-median window of option -3: the integer part of alpha, or, for a negative
-// alpha, that percentage of the fitted length made odd.
+// The running-median window: the integer part of alpha, or, for a negative alpha, that
+// percentage of the fitted length made odd.
 int median_window(float alpha, int nfit) {
   int window = static_cast<int>(alpha);
   if (window >= 0) return window;
   window = static_cast<int>(std::fabs(alpha) / 100.0f * static_cast<float>(nfit));
   if (window % 2 == 0) ++window;
   return std::max(window, kMinMedianWindow);
-}
-
-bool has_method(int option) {
-  return option >= 10 || option <= -10 || (option >= -5 && option <= 8 && option != 0);
 }
 
 }  // namespace
@@ -47,38 +43,38 @@ Coefficients detrend2(std::span<float> rc, std::span<float> frc, int& nfit, int&
   const std::span<float> fitted = rc.first(static_cast<std::size_t>(nfit));
   const std::span<float> curve = frc.first(static_cast<std::size_t>(nfit));
   // Codes without a method of their own would leave no usable curve: the mean stands in.
-  if (!has_method(option)) option = kMeanOption;
+  if (!pfit::rc::fits(option)) option = pfit::rc::horizontal_mean;
   switch (option) {
-    case -4: {
+    case pfit::rc::lowess: {
       // The window is a percentage of the length; the sign only says so.
       alpha = static_cast<float>(std::abs(window)) / 100.0f;
       lowess(std::vector<float>(fitted.begin(), fitted.end()), curve, alpha);
       return {};
     }
-    case -2:
+    case pfit::rc::age_spline:
       flattened_spline(fitted, curve, kRegionalSplineStart, con);
       return {};
-    case -1:
+    case pfit::rc::first_differences:
       if (nfit <= 1) xmean2({}, con);
       break;
-    case -3:
+    case pfit::rc::running_median:
       window = median_window(alpha, nfit);
       break;
     default:
       break;
   }
-  const int parameter = option == -3 ? window : static_cast<int>(alpha);
+  const int parameter = option == pfit::rc::running_median ? window : static_cast<int>(alpha);
   const CurveFit fit = detrend1(fitted, frc, option, parameter, con);
-  if (option == -3) {
+  if (option == pfit::rc::running_median) {
     window = fit.parameter;
     // A window the smoother refused leaves no curve: the mean stands in.
     if (frc[0] == kNoCurve) {
-      option = kMeanOption;
+      option = pfit::rc::horizontal_mean;
       std::fill(frc.begin(), frc.end(), xmean2(fitted, con));
     }
   }
-  if (option == -1) rc[0] = kEmptyCell;
-  if (option != -3) option = fit.option;
+  if (option == pfit::rc::first_differences) rc[0] = kEmptyCell;
+  if (option != pfit::rc::running_median) option = fit.option;
   nfit = fit.n;
   return fit.coef;
 }

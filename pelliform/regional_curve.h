@@ -2,8 +2,8 @@
 // offset), the yearly values of each age averaged, and the mean curve fitted by the
 // regional-curve option.
 //
-// Option codes: -5 super smoother (alpha), -4 lowess (window percent), -3 running medians
-// (window from alpha), -2 age-dependent spline from 10 years, -1 first differences, 1 and 2
+// Option codes (`pfit::rc`): -5 super smoother (alpha), -4 lowess (window percent), -3 running
+// medians (window from alpha), -2 age-dependent spline from 10 years, -1 first differences, 1 and 2
 // negative exponential, 3 general negative exponential, 4 line, 5 falling line, 6 mean,
 // 7 Hugershoff, 8 general exponential, >= 10 spline of that many years, <= -10 spline of
 // that percentage of the fitted length.

@@ -41,9 +41,12 @@ struct OptionElement {
   constexpr int element() const { return option + 30 * parameter; }
 };
 
-// Every value of the option table by name.
+// Every value of the option table by name. The values each element takes are those of its
+// rule, `value_rule` (options/value_rules.cpp); the codes that choose a behaviour are named
+// and decoded in series/option_values.h and series/fit_codes.h.
 namespace opt {
-inline constexpr OptionElement data_type{1};     // 1 tucson ring widths .. 5 user layout
+// 1 tucson ring widths, 2 mib pex series, 3 tucson indices, 4 compact format
+inline constexpr OptionElement data_type{1};
 inline constexpr OptionElement missing_data{2};  // gap filling code
 inline constexpr OptionElement missing_data_plots{2, 1};
 inline constexpr OptionElement transformation{3};  // 0 none, 1 to 5 the transformations
@@ -54,19 +57,21 @@ inline constexpr OptionElement first_detrending_plots{4, 2};
 inline constexpr OptionElement second_detrending{5};
 inline constexpr OptionElement second_detrending_parameter{5, 1};
 inline constexpr OptionElement second_detrending_plots{5, 2};
-inline constexpr OptionElement robust_detrending{6};  // 0 none, 1 non-robust, 2 robust
+inline constexpr OptionElement robust_detrending{6};  // 1 least squares (2 robust is refused)
 inline constexpr OptionElement interactive{7};        // interactive gap filling/detrending
-inline constexpr OptionElement index_calculation{8};  // 0 none, 1 ratios, 2 differences
-inline constexpr OptionElement ar_method{9};          // 0 none, 1 non-robust, 2 to 5 robust
+inline constexpr OptionElement index_calculation{8};  // 1 ratios, 2 differences
+inline constexpr OptionElement ar_method{9};          // 0 none, 1 to 3 the methods (ar_kind)
 inline constexpr OptionElement ar_method_plots{9, 1};
 inline constexpr OptionElement pooled_ar_order{10};
 inline constexpr OptionElement pooled_ar_plots{10, 1};
 inline constexpr OptionElement series_ar_order{11};
-inline constexpr OptionElement mean_chronology{12};  // 0 none, 1 arithmetic, 2-3 biweight, ...
+// 0 none, 1 arithmetic, 2 biweight, -1 (minimum) to -100 (maximum) a quantile
+inline constexpr OptionElement mean_chronology{12};
 inline constexpr OptionElement bootstrap_plots{12, 1};
 inline constexpr OptionElement bootstrap_limits{12, 2};  // 1: bootstrap confidence limits
 inline constexpr OptionElement bootstrap_spline{12, 3};  // spline length of the limits
-inline constexpr OptionElement stabilisation{13};        // 0 none, 1 rbar, spline codes
+// 0 none, 1 rbar-weighted, 2 also the 67% spline, beyond 9 or -9 a spline
+inline constexpr OptionElement stabilisation{13};
 inline constexpr OptionElement common_period_first{14};
 inline constexpr OptionElement common_period_last{14, 1};
 // The site-tree-core mask option's own element: always 0, the mask itself is kept in the
@@ -78,7 +83,7 @@ inline constexpr OptionElement running_rbar_plots{16, 2};
 inline constexpr OptionElement printout{17};
 inline constexpr OptionElement core_series_save{18};  // 0 none, 1 to 7 the save formats
 inline constexpr OptionElement summary_plots{19};
-inline constexpr OptionElement stand_dynamics{20};        // 0 none, 1 to 3 the analyses
+inline constexpr OptionElement stand_dynamics{20};        // 0 none, 1 to 3 (stand_dynamics_kind)
 inline constexpr OptionElement release_window{20, 1};     // running mean window width
 inline constexpr OptionElement release_threshold{20, 2};  // percent growth change threshold
 inline constexpr OptionElement release_error_limit{20, 3};

@@ -20,6 +20,19 @@ inline constexpr bool interactive_detrending(int code) {
   return code == interactive_mode::detrending || code == interactive_mode::gaps_and_detrending;
 }
 
+// Option 9, the autoregressive modelling of the series (and what follows from it: the
+// residual and kalder chronologies, the table file).
+namespace ar_kind {
+inline constexpr int none = 0;
+inline constexpr int ordinary = 1;        // non-robust (Burg)
+inline constexpr int robust = 2;          // robust, the outliers kept in the residuals
+inline constexpr int robust_cleaned = 3;  // robust, the outliers removed
+}  // namespace ar_kind
+
+inline constexpr bool autoregression_on(int code) { return code > ar_kind::none; }
+// The robust methods tally the outliers that their cleaning finds.
+inline constexpr bool robust_autoregression(int code) { return code >= ar_kind::robust; }
+
 // Option 12, the mean chronology. A code below 0 is a quantile (-1 the minimum, -100 the
 // maximum).
 namespace mean_kind {
@@ -78,7 +91,8 @@ inline constexpr bool various_summary_plots_on(int code) {
   return code == summary_plot::various || code == summary_plot::all;
 }
 
-// Option 20, the stand dynamics analyses.
+// Option 20, the stand dynamics analyses. Every code above none runs the endogenous
+// disturbance outliers; the release codes add release detection before them.
 namespace stand_dynamics_kind {
 inline constexpr int none = 0;
 inline constexpr int outliers = 1;          // endogenous disturbance outliers
@@ -86,8 +100,14 @@ inline constexpr int release = 2;           // release detection
 inline constexpr int modified_release = 3;  // modified release detection
 }  // namespace stand_dynamics_kind
 
+inline constexpr bool stand_dynamics_on(int code) { return code > stand_dynamics_kind::none; }
 inline constexpr bool release_detection(int code) {
   return code == stand_dynamics_kind::release || code == stand_dynamics_kind::modified_release;
+}
+// The modified method also asks that the later window's mean stand some standard errors
+// above the earlier one's, and so has a third parameter.
+inline constexpr bool release_error_test(int code) {
+  return code == stand_dynamics_kind::modified_release;
 }
 
 // The plot switches that go with several options' codes (the "plot" elements).

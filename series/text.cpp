@@ -100,6 +100,10 @@ std::string output_prefix(std::string_view data_file_name) {
   return std::string(name);
 }
 
+std::string chronology_id_stem(std::string_view data_file_name) {
+  return field(std::string(own_name(output_prefix(data_file_name))) + "_log.txt", 6);
+}
+
 std::string_view trim_right(std::string_view text) {
   auto last = text.find_last_not_of(' ');
   return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);

@@ -44,6 +44,12 @@ std::string name_field(std::string_view name);
 // suffix; the prefix is never cut, so that long names cannot make two outputs collide.
 std::string output_prefix(std::string_view data_file_name);
 
+// The first six characters of the chronology id of every chronology block that kalder
+// writes for a data file: those of the data file's log file name without its folder
+// (output prefix + "_log.txt"), so that a short name still fills them ("ab" gives "ab_log",
+// "sites/co021.rwl" gives "co021.").
+std::string chronology_id_stem(std::string_view data_file_name);
+
 // The file's own name in a path: what follows the last "/" ("sites/co021.rwl" gives
 // "co021.rwl").
 std::string_view own_name(std::string_view path);

@@ -74,7 +74,7 @@ std::vector<int> findrl(std::span<const float> means, std::span<const float> err
   std::vector<int> years;
   const int changes = static_cast<int>(change.size());
   if (changes - 2 < 3) return years;
-  if (method != release_method::kPlain && method != release_method::kModified) return years;
+  if (!release_detection(method)) return years;
   const float threshold = static_cast<float>(settings.percent) / 100.0f;
   const float e = static_cast<float>(settings.errors);
 
@@ -82,7 +82,7 @@ std::vector<int> findrl(std::span<const float> means, std::span<const float> err
   int last = 0;
   for (int k = 3; k <= changes - 2; ++k) {
     const std::size_t i = at(k);
-    if (method == release_method::kModified &&
+    if (release_error_test(method) &&
         !(later_means[i] - e * later_errors[i] > means[i] + e * errors[i])) {
       continue;
     }

@@ -6,15 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "series/option_values.h"
+
 namespace dendro {
 
 class PlotSession;
-
-// Release detection methods (option 20's code).
-namespace release_method {
-inline constexpr int kPlain = 2;     // a peak of the growth change above the threshold
-inline constexpr int kModified = 3;  // also the later mean above the earlier by E errors
-}  // namespace release_method
 
 struct ReleaseSettings {
   int window = 10;   // w: running-mean width in years
@@ -44,7 +40,9 @@ RunningGrowth running_growth(std::span<float> x, int first_year, int window, boo
 // that the later window's mean less E standard errors exceed the earlier one's plus E.
 // A candidate's year is first_year + k - 1; one within w years of the last recorded
 // release is dropped. later_means / later_errors are the statistics of the window that
-// starts w places after window k. No release is found with fewer than five changes.
+// starts w places after window k. No release is found with fewer than five changes, nor
+// under a `method` (option 20's code, `stand_dynamics_kind`) that asks for no release
+// detection.
 std::vector<int> findrl(std::span<const float> means, std::span<const float> errors,
                         std::span<const float> later_means, std::span<const float> later_errors,
                         std::span<const float> change, int first_year,

@@ -249,14 +249,14 @@ TEST(rcs, files_titles_and_the_chronology_by_age) {
   EXPECT_EQ(r.title.substr(53, 27), " age-aligned rcs chronology");
   EXPECT_EQ(r.title.size(), 85u);
   // Chronology and error files: three header lines tagged "  rcs", then the mean by age
-  // from age 1 under the id "ab.rw   ".
+  // from age 1 under the id of the other blocks, from the log file name "ab.rw_log.txt".
   for (const char* name : {"unit13.txt", "unit17.txt", "unit34.txt", "unit39.txt"}) {
     r.units.close(std::stoi(std::string(name).substr(4, 2)));
     const std::vector<std::string> lines = r.dir.lines(name);
     ASSERT_GE(lines.size(), 4u) << name;
     EXPECT_EQ(lines[0].substr(80), "  rcs") << name;
     EXPECT_EQ(lines[2].substr(80), "  rcs") << name;
-    EXPECT_EQ(lines[3].substr(0, 8), "ab.rw   ") << name;
+    EXPECT_EQ(lines[3].substr(0, 8), "ab.rw_  ") << name;
   }
   // Option 18 at 0: no series files.
   EXPECT_FALSE(std::filesystem::exists("ab.rw_rcs_raw.txt"));

@@ -3,6 +3,7 @@
 // a folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -147,20 +148,28 @@ TEST(ChronologyFiles, ids_and_titles_leave_out_the_folder_of_the_data_file) {
   }
 }
 
-// The regional curve's block of a data file named with a folder: its id and titles too.
-TEST(ChronologyFiles, regional_curve_block_of_a_data_file_in_a_folder) {
-  Sandbox box;
-  std::filesystem::create_directories(box.dir() / "sub");
-  box.write_file("sub/x.rwl", similar_series("XX", 5, 1950, 40));
-  box.write_file("f.txt", "sub/x.rwl\n");
-  box.write_file("pith.txt", "0\n1\n2\n3\n4\n");
-  RunResult r =
-      box.kalder("\nf.txt\nT\nn\n4\n-2\n\n\n\npith.txt\n\nm\nn\n" + std::string(30, '\n'));
-  ASSERT_EQ(r.status, 0) << r.output;
-  for (const char* name : {"sub/x.rwl_crns.txt", "sub/x.rwl_errs.txt"}) {
-    const std::string text = box.read_file(name);
-    EXPECT_EQ(text.find("sub"), std::string::npos) << name;
-    EXPECT_NE(text.find("\nx.rwl    1"), std::string::npos) << name;  // the block by age
+// The regional curve's block of a data file named with a folder, or with a name shorter
+// than an id: its id is the other blocks' (the log file name's first six characters).
+TEST(ChronologyFiles, regional_curve_block_takes_the_id_of_the_other_blocks) {
+  for (const std::string data : {"sub/x.rwl", "ab"}) {
+    Sandbox box;
+    std::filesystem::create_directories(box.dir() / "sub");
+    box.write_file(data, similar_series("XX", 5, 1950, 40));
+    box.write_file("f.txt", data + "\n");
+    box.write_file("pith.txt", "0\n1\n2\n3\n4\n");
+    RunResult r =
+        box.kalder("\nf.txt\nT\nn\n4\n-2\n\n\n\npith.txt\n\nm\nn\n" + std::string(30, '\n'));
+    ASSERT_EQ(r.status, 0) << r.output;
+    const std::string id = data == "ab" ? "ab_log" : "x.rwl_";
+    for (const std::string& name : {data + "_crns.txt", data + "_errs.txt"}) {
+      const std::string text = box.read_file(name);
+      EXPECT_EQ(text.find("sub"), std::string::npos) << name;
+      // Five blocks (raw, rcs, std, res, kld): all but their three title records carry the id.
+      const std::vector<std::string> lines = split_lines(text);
+      const auto untagged = [&](const std::string& l) { return !l.starts_with(id); };
+      EXPECT_EQ(std::count_if(lines.begin(), lines.end(), untagged), 15) << name;
+      EXPECT_NE(text.find("\n" + id + "   1"), std::string::npos) << name;  // the block by age
+    }
   }
 }
 

@@ -111,6 +111,12 @@ TEST(detrend2, fall_backs_and_caller_variables) {
   detrend2(rc, frc, nfit, option, window, alpha, q.con);
   EXPECT_EQ(window, 5);
   EXPECT_NEAR(frc[20], rc[20], 1e-5);  // running medians keep a straight line
+  // Codes 9 and -9, next to the splines, name no fit of their own: the mean stands in.
+  for (int code : {9, -9}) {
+    option = code;
+    detrend2(rc, frc, nfit, option, window, alpha, q.con);
+    EXPECT_EQ(option, 6) << code;
+  }
 }
 
 }  // namespace

@@ -42,12 +42,12 @@ TEST(running_growth, step_up_of_fifty_percent) {
 
   // The release is dated by the first year of the earlier window, k = 31: 1930.
   ReleaseSettings s{10, 25, 0};
-  EXPECT_EQ(releases(g, s, release_method::kPlain), (std::vector<int>{1930}));
-  EXPECT_EQ(releases(g, s, release_method::kModified), (std::vector<int>{1930}));
+  EXPECT_EQ(releases(g, s, stand_dynamics_kind::release), (std::vector<int>{1930}));
+  EXPECT_EQ(releases(g, s, stand_dynamics_kind::modified_release), (std::vector<int>{1930}));
   s.percent = 49;
-  EXPECT_EQ(releases(g, s, release_method::kPlain), (std::vector<int>{1930}));
+  EXPECT_EQ(releases(g, s, stand_dynamics_kind::release), (std::vector<int>{1930}));
   s.percent = 50;  // the change must exceed the threshold
-  EXPECT_TRUE(releases(g, s, release_method::kPlain).empty());
+  EXPECT_TRUE(releases(g, s, stand_dynamics_kind::release).empty());
   s.percent = 25;
   EXPECT_TRUE(releases(g, s, 1).empty());  // no such method
 }
@@ -83,7 +83,7 @@ TEST(running_growth, standard_errors_and_prefilter) {
 std::vector<int> peaks(const std::vector<float>& g, int window, int percent = 20) {
   const std::vector<float> ones(g.size(), 1.0f), zeros(g.size(), 0.0f);
   return findrl(ones, zeros, ones, zeros, g, 2000, ReleaseSettings{window, percent, 0},
-                release_method::kPlain);
+                stand_dynamics_kind::release);
 }
 
 TEST(findrl, peaks_plateaus_and_spacing) {
@@ -114,14 +114,16 @@ TEST(findrl, modified_method_asks_for_separate_means) {
   const ReleaseSettings two_errors{5, 20, 2};
   // Later mean 1.3: 1.3 - 0.2 = 1.1 is not above 1.0 + 0.2.
   const std::vector<float> close(5, 1.3f), apart(5, 1.5f);
-  EXPECT_TRUE(findrl(m1, s1, close, s2, g, 1700, two_errors, release_method::kModified).empty());
-  EXPECT_EQ(findrl(m1, s1, apart, s2, g, 1700, two_errors, release_method::kModified),
+  EXPECT_TRUE(findrl(m1, s1, close, s2, g, 1700, two_errors, stand_dynamics_kind::modified_release)
+                  .empty());
+  EXPECT_EQ(findrl(m1, s1, apart, s2, g, 1700, two_errors, stand_dynamics_kind::modified_release),
             (std::vector<int>{1702}));
   // E = 0: the later mean need only be above the earlier one.
   const ReleaseSettings no_errors{5, 20, 0};
-  EXPECT_EQ(findrl(m1, s1, close, s2, g, 1700, no_errors, release_method::kModified),
+  EXPECT_EQ(findrl(m1, s1, close, s2, g, 1700, no_errors, stand_dynamics_kind::modified_release),
             (std::vector<int>{1702}));
-  EXPECT_TRUE(findrl(m1, s1, m1, s2, g, 1700, no_errors, release_method::kModified).empty());
+  EXPECT_TRUE(
+      findrl(m1, s1, m1, s2, g, 1700, no_errors, stand_dynamics_kind::modified_release).empty());
 }
 
 TEST(nowacki, smooths_and_shows_the_plot_only_when_asked) {
@@ -132,13 +134,13 @@ TEST(nowacki, smooths_and_shows_the_plot_only_when_asked) {
   std::vector<float> x = step_series();
   int flag = 0;
   RunningGrowth g =
-      nowacki(x, "ABC01A  ", 1900, {10, 25, 0}, 'Y', release_method::kPlain, flag, plots);
+      nowacki(x, "ABC01A  ", 1900, {10, 25, 0}, 'Y', stand_dynamics_kind::release, flag, plots);
   EXPECT_EQ(g.first_year, 1901);
   EXPECT_EQ(g.n, 78);
   EXPECT_EQ(out.str(), "");
   flag = 1;
   in.str("c\n");
-  g = nowacki(x, "ABC01A  ", 1900, {10, 25, 0}, 'n', release_method::kPlain, flag, plots);
+  g = nowacki(x, "ABC01A  ", 1900, {10, 25, 0}, 'n', stand_dynamics_kind::release, flag, plots);
   EXPECT_EQ(g.first_year, 1900);
   EXPECT_NE(out.str().find("[n]o more plots"), std::string::npos);
   EXPECT_EQ(flag, 1);
@@ -150,7 +152,7 @@ TEST(nowacki, page_shows_the_releases_at_the_window_years) {
   plot_test::Scripted s("s\n" + ps + "\nc\n");
   std::vector<float> x = step_series();
   int flag = 1;
-  nowacki(x, "ABC01A  ", 1900, {10, 25, 0}, 'n', release_method::kPlain, flag, s.session);
+  nowacki(x, "ABC01A  ", 1900, {10, 25, 0}, 'n', stand_dynamics_kind::release, flag, s.session);
   EXPECT_EQ(flag, 1);
   const std::string page = plot_test::read_file(ps);
   // The page draws each window mean at the last year of its window, and dates the release
@@ -165,8 +167,8 @@ TEST(nowacki, page_shows_the_releases_at_the_window_years) {
   // page still opens and closes.
   plot_test::Scripted stop("n\n");
   std::vector<float> short_series(12, 1.0f);
-  nowacki(short_series, "ABC02A  ", 1900, {10, 25, 0}, 'Y', release_method::kModified, flag,
-          stop.session);
+  nowacki(short_series, "ABC02A  ", 1900, {10, 25, 0}, 'Y', stand_dynamics_kind::modified_release,
+          flag, stop.session);
   EXPECT_EQ(flag, 0);
 }
 
