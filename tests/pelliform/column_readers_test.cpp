@@ -188,8 +188,7 @@ TEST(rd1col, ids_made_of_digits_start_their_series) {
   EXPECT_EQ(set.summary.first, 1900);
   EXPECT_EQ(set.summary.last, 1960);
 
-  // Ids of letters giving way to ids of digits of the same width, then of another width
-  // before a year that no ring can be.
+  // Ids of letters, of digits of the same width, of another width before a year (no ring).
   std::istringstream mixed("CEB302\n1900\n0.5\n303011\n1950\n0.7\n12\n1960\n0.9\n");
   RecordStream in3(mixed);
   PSession u;

@@ -61,9 +61,8 @@ TEST(trrw_read, both_end_markers_give_millimetres) {
   EXPECT_EQ(fine.series[0].id, "ABC01   ");
   EXPECT_EQ(fine.series[0].first_year, 1950);
   // Rings of 1000 mm or more are refused once the 999 says hundredths; in thousandths six
-  // columns hold at most 999.999 mm. The place is that of the record as written.
+  // columns hold at most 999.999 mm (float spacing 6.1e-5). Columns are as written.
   expect_values(read_all(rw("BIG01", 1950, {99999, 999}), TucsonMode::mr).series.at(0), {999.99});
-  // Float spacing near 1000 is 6.1e-5.
   EXPECT_NEAR(read_all(rw("BIG01", 1950, {999999, -9999}), TucsonMode::mr).series.at(0).values[0],
               999.999, 1e-4);
   EXPECT_EQ(read_all("BIG01 1950    12100000   999\n", TucsonMode::mr).stop,
