@@ -1,6 +1,8 @@
 #include "kalder/detail.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <istream>
 #include <map>
 #include <optional>
@@ -18,6 +20,68 @@ namespace dendro {
 namespace {
 
 constexpr int kHeadLines = 8;
+constexpr int kRowColumns = 10;  // the columns of the year table after the id
+
+// The columns of the year fields ify and ily: six, and more for years before -9999, so
+// that a blank stays before each year.
+int year_field(int earliest) { return year_columns(earliest, 5) + 1; }
+
+// The earliest year that the records of the file hold.
+int earliest_year(const Tsi1& tsi1, const std::vector<DroppedSeries>& dropped,
+                  int first_detrending) {
+  int earliest = 0;
+  for (const DroppedSeries& d : dropped) earliest = std::min({earliest, d.row.ify, d.row.ily});
+  const int lowered = first_detrending == fit::first_differences ? 1 : 0;
+  const std::size_t kept = std::min(count(tsi1.count), tsi1.years.size());
+  for (std::size_t k = 0; k < kept; ++k) {
+    earliest = std::min({earliest, tsi1.years[k].ify - lowered, tsi1.years[k].ily});
+  }
+  return earliest;
+}
+
+// The ten numbers after the id (columns 15 on) when blanks part them all, as written: the
+// year fields may have widened. Nothing for another text, which is read by the fixed
+// columns.
+std::optional<std::array<long long, kRowColumns>> parted_numbers(std::string_view text) {
+  std::array<long long, kRowColumns> numbers{};
+  std::size_t n = 0;
+  for (std::size_t k = text.find_first_not_of(' '); k != std::string_view::npos;
+       k = text.find_first_not_of(' ', k)) {
+    const std::size_t end = std::min(text.find(' ', k), text.size());
+    const char* first = text.data() + k + (text[k] == '+' ? 1 : 0);
+    const char* last = text.data() + end;
+    long long v = 0;
+    const auto [stop, error] = std::from_chars(first, last, v);
+    if (error != std::errc() || stop != last || n == kRowColumns) return std::nullopt;
+    numbers[n++] = v;
+    k = end;
+  }
+  if (n != kRowColumns) return std::nullopt;
+  return numbers;
+}
+
+// One record of the file: its number, id and the ten columns of its year table row.
+struct DetailRecord {
+  long long number = 0;
+  std::string id;
+  std::array<long long, kRowColumns> row{};
+};
+
+// Reads a record; a field that cannot be read throws ReadError.
+DetailRecord read_record(std::string_view record) {
+  DetailRecord r;
+  const std::vector<Field> head = Layout("(i4,2x,a8)").read(record, 2);
+  r.number = head[0].integer;
+  r.id = head[1].text;
+  const std::string_view rest = record.size() > 14 ? record.substr(14) : std::string_view();
+  if (const auto numbers = parted_numbers(rest)) {
+    r.row = *numbers;
+    return r;
+  }
+  const std::vector<Field> f = Layout("(i4,2x,a8,10i6)").read(record, 12);
+  for (std::size_t c = 0; c < r.row.size(); ++c) r.row[c] = f[c + 2].integer;
+  return r;
+}
 
 void write_record(std::ostream& out, const Layout& layout, int number, std::string_view id,
                   SeriesYears& row) {
@@ -51,12 +115,15 @@ void write_detail(std::ostream& out, Tsi1& tsi1, int first_detrending) {
   out << legend.write("ics = save (1) or do not save (0)", "cpa = common period analysis series")
       << '\n';
   out << Layout("(t20,a)").write("-- do not delete these lines --") << '\n';
-  out << Layout("(' num  ident      ify   ily   yfp   itn   ','idt   ips   isb   icu   ics   cpa')")
-             .write()
+  std::vector<DroppedSeries> dropped = tsi1.dropped;
+  const std::string year =
+      std::to_string(year_field(earliest_year(tsi1, dropped, first_detrending)));
+  out << Layout("(' num  ident   ',2a" + year +
+                ",'   yfp   itn   ','idt   ips   isb   icu   ics   cpa')")
+             .write("ify", "ily")
       << '\n';
 
-  const Layout record("(i4,2x,a8,10i6)");
-  std::vector<DroppedSeries> dropped = tsi1.dropped;
+  const Layout record("(i4,2x,a8,2i" + year + ",8i6)");
   std::sort(dropped.begin(), dropped.end(),
             [](const DroppedSeries& a, const DroppedSeries& b) { return a.position < b.position; });
   const int total = tsi1.count + static_cast<int>(dropped.size());
@@ -95,25 +162,23 @@ DetailRead read_detail(std::istream& in, Tsi1& tsi1, int max_series) {
       return result;
     }
   }
-  const Layout layout("(i4,2x,a8,10i6)");
   for (int k = 1; k <= max_series; ++k) {
     std::optional<std::string> record = records.next();
     if (!record) break;
-    std::vector<Field> f;
+    DetailRecord r;
     try {
-      f = layout.read(*record, 12);
+      r = read_record(*record);
     } catch (const ReadError&) {
       result.ok = false;
       break;
     }
-    if (f[0].integer == 0) break;
+    if (r.number == 0) break;
     SeriesYears& row = tsi1.year_row(k);
-    for (int c = 1; c <= 10; ++c) {
-      row.col(c) = static_cast<int>(
-          std::clamp<long long>(f[static_cast<std::size_t>(c + 1)].integer, -999999, 999999));
+    for (int c = 1; c <= kRowColumns; ++c) {
+      row.col(c) = static_cast<int>(std::clamp<long long>(r.row[at(c)], -999999, 999999));
     }
     if (tsi1.ids.size() < count(k)) tsi1.ids.resize(count(k), std::string(8, ' '));
-    tsi1.ids[at(k)] = field(f[1].text, 8);
+    tsi1.ids[at(k)] = field(r.id, 8);
     result.rows = k;
   }
   return result;

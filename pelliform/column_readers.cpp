@@ -16,7 +16,8 @@
 namespace dendro {
 namespace {
 
-constexpr int kFieldWidth = 8;  // a field of a multi-column record, as ids are
+constexpr int kFieldWidth = 8;         // a field of a multi-column record, as ids are
+constexpr char kColumnUnits[] = "mm";  // the column layouts hold ring widths in millimetres
 // Unreadable answers to the column-count question before the reader gives up.
 constexpr int kColumnCountTries = 20;
 
@@ -74,12 +75,11 @@ enum class SeriesStart { no, yes, unclear };
 // Whether the numeric record `k`, met after `values` values of a series, starts the next
 // series. The layout has no end marker: a series ends where the next id record and
 // first-year record follow, and an id made only of digits reads as a number too. A record
-// of digits followed by a record holding a year starts the next series when it has as many
-// characters as the series' own id while every value of the series has a decimal point (or
-// an exponent); files whose ids are all of one width read whole, also where ids of letters
-// give way to ids of digits. When a value is whole, or the record has another width, the
-// two records read as well as two values as they do as an id and its year: that is unclear
-// when the series' own id is made of digits, and two values as before when it has letters.
+// of digits followed by a record holding a year starts the next series while every value of
+// the series has a decimal point (or an exponent), when that year cannot be a ring (1000 or
+// more) or the record has as many characters as the series' own id. Otherwise the two
+// records read as well as two values as they do as an id and its year: that is unclear,
+// except for whole values under an id with letters, which stay two values as before.
 SeriesStart starts_series(const std::vector<Entry>& entries, std::size_t k, std::string_view id,
                           int values, bool whole_values) {
   const std::string& text = entries[k].item.text;
@@ -89,8 +89,9 @@ SeriesStart starts_series(const std::vector<Entry>& entries, std::size_t k, std:
   }
   const std::optional<long long> year = list_integer(entries[k + 1].item.text);
   if (!year || !year_within_limits(*year)) return SeriesStart::no;
-  if (!whole_values && text.size() == id.size()) return SeriesStart::yes;
-  return digits_only(id) ? SeriesStart::unclear : SeriesStart::no;
+  const bool not_a_ring = !is_ring_width(static_cast<double>(*year));
+  if (!whole_values && (not_a_ring || text.size() == id.size())) return SeriesStart::yes;
+  return !whole_values || digits_only(id) ? SeriesStart::unclear : SeriesStart::no;
 }
 
 std::string unclear_start(const std::vector<Entry>& entries, std::size_t k) {
@@ -216,6 +217,11 @@ bool rd1col(RecordStream& in, Console& con, SeriesSet& set) {
       if (!is_measurement(*v)) {
         return rd1col_error(con, "Rd1col: " + not_a_measurement(e.line, *v), id, number);
       }
+      if (!is_ring_width(*v)) {
+        return rd1col_error(
+            con, "Rd1col: " + not_a_ring_width(item_place(e.line, e.item), *v, kColumnUnits), id,
+            number);
+      }
       if (!year_within_limits(*year + n)) {
         return rd1col_error(con, "Rd1col: " + year_outside(e.line, *year + n), id, number);
       }
@@ -288,6 +294,10 @@ bool rdmcol(RecordStream& in, Console& con, SeriesSet& set) {
       const std::optional<double> v = list_real(trim_right(fields[column]));
       if (!v) return rdmcol_error(con, kBadValue, item_place(row.line, row.items[column]));
       if (!is_measurement(*v)) return rdmcol_error(con, not_a_measurement(row.line, *v));
+      if (!is_ring_width(*v)) {
+        return rdmcol_error(
+            con, not_a_ring_width(item_place(row.line, row.items[column]), *v, kColumnUnits));
+      }
       const std::optional<long long> year = list_integer(trim_right(fields[0]));
       if (!year) return rdmcol_error(con, kBadYear, item_place(row.line, row.items[0]));
       if (!year_within_limits(*year)) return rdmcol_error(con, year_outside(row.line, *year));

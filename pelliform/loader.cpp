@@ -12,6 +12,7 @@
 #include "series/records.h"
 #include "series/stop.h"
 #include "series/text.h"
+#include "series/trread.h"
 #include "series/tucson.h"
 
 namespace dendro {
@@ -80,6 +81,10 @@ LoadStatus read_tucson(RecordStream& in, TucsonMode mode, Console& con, SeriesSe
     if (s.n <= 0 && mode == TucsonMode::mr) return fatal_read(con);
     if (s.n > kMaxYears) {
       too_long(con, s.id, s.n);
+      return LoadStatus::failed;
+    }
+    if (const std::string outside = years_outside(s); !outside.empty()) {
+      con.say(outside);
       return LoadStatus::failed;
     }
     if (set.count() == kMaxSeriesPelliform) {

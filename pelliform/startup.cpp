@@ -70,8 +70,11 @@ void open_report(PelliformRun& run) {
 
 void size_summary(PelliformRun& run) {
   const SetSpan& s = run.set.summary;
-  const std::string heading = Layout("(/t30,'    NS   IFY   ILY   NYR')").write();
-  const Layout sizes("(a,t30,4i6,a)");
+  // The year fields widen for years before -9999, so that a blank stays before each year.
+  const std::string year = std::to_string(year_columns(s.first, 5) + 1);
+  const std::string heading =
+      Layout("(/t30,a6,2a" + year + ",a6)").write("NS", "IFY", "ILY", "NYR");
+  const Layout sizes("(a,t30,i6,2i" + year + ",i6,a)");
   run.con.say(heading);
   run.con.say(sizes.write("Total series read in:", run.set.count(), s.first, s.last, s.span(), ""));
   run.report(heading);

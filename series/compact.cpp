@@ -104,11 +104,16 @@ std::string exponent_refused(int line, int exponent) {
          " cannot scale a measurement";
 }
 
+// The units a series scaled by 10^exponent is read in, when its values are millimetres.
+std::string millimetres(int exponent) {
+  return exponent == 0 ? "mm" : plain_text(power_of_ten(exponent)) + " mm";
+}
+
 // Reads `count` numbers in `layout` from the records that follow the header (the record
 // read last), record after record, and multiplies each by 10^exponent. On a fault the result
 // tells whether the read met the end of the file (or of a record before its last value), a
-// field it could not read or a value that cannot be a measurement, where in the file and
-// why, and the record it stopped in.
+// field it could not read or a value that cannot be a measurement (nor, for ring widths in
+// millimetres, a ring), where in the file and why, and the record it stopped in.
 struct ValuesRead {
   std::vector<float> values;
   bool end_of_file = false;
@@ -118,7 +123,8 @@ struct ValuesRead {
   std::string last_record;
 };
 
-ValuesRead read_values(RecordStream& in, std::string_view layout, int count, int exponent = 0) {
+ValuesRead read_values(RecordStream& in, std::string_view layout, int count, SeriesValues kind,
+                       int exponent = 0) {
   ValuesRead r;
   if (count <= 0) return r;
   const std::string header_line = std::to_string(in.number());
@@ -156,6 +162,14 @@ ValuesRead read_values(RecordStream& in, std::string_view layout, int count, int
       const double value = static_cast<double>(f.real_single) * scale;
       if (!is_measurement(value)) {
         r.refused = not_a_measurement(lines[at(f.record)], value);
+        r.where = r.refused;
+        return r;
+      }
+      if (kind == SeriesValues::ring_widths && !is_ring_width(value)) {
+        const std::string place =
+            "line " + line + ", " +
+            describe_field(r.last_record, f.column, static_cast<int>(f.text.size()));
+        r.refused = not_a_ring_width(place, value, millimetres(exponent));
         r.where = r.refused;
         return r;
       }
@@ -298,7 +312,7 @@ SeriesRead cdf(RecordStream& in, int& series_number, Console& console, int max_y
     if (!refused.empty()) pause_and_stop(console, error + "\n " + trimmed(r80) + "\n " + refused);
     const std::string exponent_note = exponent_refused(in.number(), exponent);
     if (!exponent_note.empty()) pause_and_stop(console, error + "\n " + exponent_note);
-    const ValuesRead v = read_values(in, descriptor, s.n, exponent);
+    const ValuesRead v = read_values(in, descriptor, s.n, SeriesValues::ring_widths, exponent);
     if (!v.refused.empty()) pause_and_stop(console, error + "\n " + v.refused);
     if (v.error || v.end_of_file) pause_and_stop(console, error + fault_place(v));
     if (s.n == 0) {
@@ -314,7 +328,8 @@ SeriesRead cdf(RecordStream& in, int& series_number, Console& console, int max_y
   }
 }
 
-SeriesRead datar(RecordStream& in, std::string& title, Console& console, int max_years) {
+SeriesRead datar(RecordStream& in, std::string& title, Console& console, int max_years,
+                 SeriesValues kind) {
   const Layout header("(2(2x,i8),t23,a8)");
   SeriesRead s;
   for (;;) {
@@ -346,7 +361,7 @@ SeriesRead datar(RecordStream& in, std::string& title, Console& console, int max
       continue;
     }
     if (s.n > max_years) return s;  // too long: the caller reports it
-    ValuesRead v = read_values(in, descriptor, s.n);
+    ValuesRead v = read_values(in, descriptor, s.n, kind);
     if (v.end_of_file) {
       pause_and_stop(console, ">> sbr datar:  unexpected end reading data" + fault_place(v));
     }
@@ -428,6 +443,9 @@ SeriesRead rinfrn(RecordStream& in, int& series_number, Console& console, int ma
           refuse(describe_field(last, column, 4) + " read as " + value_text(value.real_single) +
                  ", which cannot be a measurement");
         }
+        if (!is_ring_width(value.real_single)) {
+          refuse(not_a_ring_width(describe_field(last, column, 4), value.real_single, "0.01 mm"));
+        }
         s.values.push_back(value.real_single);
         s.depth.push_back(static_cast<int>(f[static_cast<std::size_t>(2 * j + 1)].integer));
       }
@@ -466,7 +484,9 @@ SeriesRead datr(RecordStream& in, Console& console, int max_years) {
       const int exponent = static_cast<int>(p[0].integer);
       ValuesRead v;
       v.refused = exponent_refused(in.number(), exponent);
-      if (v.refused.empty()) v = read_values(in, p[1].text, s.n, exponent);
+      if (v.refused.empty()) {
+        v = read_values(in, p[1].text, s.n, SeriesValues::ring_widths, exponent);
+      }
       if (v.end_of_file || v.error || !v.refused.empty()) {
         console.say(v.end_of_file ? " >> sbr datr:  eof unexpected"
                     : v.error     ? " >> sbr datr:  read error"

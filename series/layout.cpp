@@ -607,6 +607,7 @@ Field read_field(const Step& n, RecordReader& r) {
   int column = static_cast<int>(r.pos) + 1;
   f.beyond_end = r.pos >= r.record.size();
   f.record = r.record_no;
+  f.column = column;
   switch (n.kind) {
     case Kind::alpha:
       f.text = n.width < 0 ? r.take_rest() : r.take(static_cast<std::size_t>(n.width));

@@ -48,6 +48,7 @@ struct Field {
   float real_single = 0;    // the field's text rounded once to single precision
   bool beyond_end = false;  // the record ended before the field began (read as blanks)
   int record = 0;           // the record of the read it came from, 1 for the first
+  int column = 0;           // the field's first column in its record, 1 for the first
   std::string text;
 };
 

@@ -66,20 +66,50 @@ namespace dendro {
 
 bool is_measurement(double value) { return std::fabs(value) < kLargestMeasurement; }
 
-std::string value_text(double value) {
-  // Beyond the range of single precision (and for NaN) the double itself is given back.
+bool is_ring_width(double mm) { return mm < kWidestRing; }
+
+namespace {
+
+// `value` with the fewest digits (significant ones for 'g', decimals for 'f') that give the
+// same single-precision value back; beyond the range of single precision (and for NaN) the
+// double itself. Not `exact`, with the text of 17 digits, when none gives it back.
+struct Shortest {
+  std::string text;
+  bool exact = false;
+};
+
+Shortest shortest(double value, char conversion) {
   constexpr double kSingleMax = std::numeric_limits<float>::max();
   const bool single = std::fabs(value) <= kSingleMax;
-  char text[40];
-  for (int digits = 1; digits <= 17; ++digits) {
-    std::snprintf(text, sizeof text, "%.*g", digits, value);
+  char text[400];  // room for any double in %f with 17 decimals
+  for (int digits = conversion == 'g' ? 1 : 0; digits <= 17; ++digits) {
+    if (conversion == 'g') {
+      std::snprintf(text, sizeof text, "%.*g", digits, value);
+    } else {
+      std::snprintf(text, sizeof text, "%.*f", digits, value);
+    }
     const double back = std::strtod(text, nullptr);
     const bool same = single ? std::fabs(back) <= kSingleMax &&
                                    static_cast<float>(back) == static_cast<float>(value)
                              : back == value;
-    if (same) break;
+    if (same) return {text, true};
   }
-  return text;
+  return {text, false};
+}
+
+}  // namespace
+
+std::string value_text(double value) { return shortest(value, 'g').text; }
+
+std::string plain_text(double value) {
+  Shortest plain = shortest(value, 'f');
+  return plain.exact ? plain.text : value_text(value);
+}
+
+std::string not_a_ring_width(std::string_view place, double mm, std::string_view units) {
+  return std::string(place) + " is a ring of " + plain_text(mm) + " mm read in " +
+         std::string(units) + ": no ring is " + plain_text(kWidestRing) +
+         " mm or wider; are the file's units right?";
 }
 
 std::string not_a_measurement(int line, double value) {

@@ -51,9 +51,28 @@ inline constexpr double kLargestMeasurement = 1.0e6;
 // False for a value no measurement can have: a million units or more, or not a number.
 bool is_measurement(double value);
 
+// The widest ring the readers take, in millimetres. No tree grows a ring of a metre: a
+// wider value comes from a file read in the wrong units.
+inline constexpr double kWidestRing = 1000.0;
+
+// False for a ring width in millimetres that no tree grows: 1000 mm or more, or not a
+// number. Negative values are missing-value codes, not widths, and pass.
+bool is_ring_width(double mm);
+
+// Why a reader refuses a ring width: `place` (the line, columns and text of the value),
+// the width in millimetres and the units the file was read in:
+// "line 5, columns 19-24 "150000" is a ring of 1500 mm read in 0.01 mm: no ring is 1000 mm
+// or wider; are the file's units right?"
+std::string not_a_ring_width(std::string_view place, double mm, std::string_view units);
+
 // A value as the readers' messages show it: with the fewest significant digits that give
 // the same single-precision value back, so that "1.5e+06" and "1234567" show whole.
 std::string value_text(double value);
+
+// A width or a unit as the readers' messages show it: without an exponent ("1500",
+// "0.001"), with the fewest decimals that give the same single-precision value back;
+// as value_text gives it where 17 decimals do not.
+std::string plain_text(double value);
 
 // "line 12: 1e+20 cannot be a measurement": the reason a reader refuses a value.
 std::string not_a_measurement(int line, double value);

@@ -211,6 +211,14 @@ std::string series_too_long(std::string_view id, int n, int max_years) {
       .write(field(id, 8), n, max_years);
 }
 
+std::string years_outside(const SeriesRead& s) {
+  const long long last_year = static_cast<long long>(s.first_year) + s.n - 1;
+  if (s.first_year >= kEarliestYear && last_year <= kLatestYear) return "";
+  return "*** series " + std::string(trim_right(s.id)) + ": years " + std::to_string(s.first_year) +
+         " to " + std::to_string(last_year) + " lie outside " + std::to_string(kEarliestYear) +
+         " to " + std::to_string(kLatestYear) + ", the years that the programs take";
+}
+
 SeriesIntake::SeriesIntake(Tsi1& tsi1, StatsTable& stats, const IntakeRules& rules)
     : tsi1_(tsi1), stats_(stats), rules_(rules) {
   tsi1_.dropped.clear();
@@ -222,14 +230,7 @@ std::string SeriesIntake::limit_passed(const SeriesRead& s, int number) const {
     return Layout("('*** number of series exceeds maximum allowed: ',i4,' max ***')")
         .write(rules_.max_series);
   }
-  const int last_year = s.first_year + s.n - 1;
-  if (s.first_year < kEarliestYear || last_year > kLatestYear) {
-    return "*** series " + std::string(trim_right(s.id)) + ": years " +
-           std::to_string(s.first_year) + " to " + std::to_string(last_year) + " lie outside " +
-           std::to_string(kEarliestYear) + " to " + std::to_string(kLatestYear) +
-           ", the years that the programs take";
-  }
-  return "";
+  return years_outside(s);
 }
 
 SeriesTaken SeriesIntake::take(SeriesRead s, int number) {

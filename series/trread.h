@@ -125,6 +125,11 @@ TrreadResult trread(std::istream& data, Tsi1& tsi1, StatsTable& stats, Commands&
 // maximum allowable length: " with the id, n and the limit; n is printed whole.
 std::string series_too_long(std::string_view id, int n, int max_years);
 
+// The message on a series whose years reach outside kEarliestYear to kLatestYear, which the
+// programs' files can write: "*** series " with the id, its first and last year and the
+// limits. Empty when the series lies within them.
+std::string years_outside(const SeriesRead& s);
+
 // The same over the unit table: the data file on unit::data, the report on unit::out.
 TrreadResult trread(Units& units, Tsi1& tsi1, StatsTable& stats, Commands& commands,
                     const Icommands& icommands, Console& console, int max_years = kMaxYears,

@@ -113,8 +113,9 @@ TucsonReading read_tucson_series(RecordStream& in, TucsonMode mode, TucsonFile& 
 // the run (throws Stop, with the line, the columns and the text at fault) for a field whose
 // digits are split by a blank, for a record that carries an id and a year but a field that
 // is no number (it is no title), for a ring-width series without its end marker (its
-// units are unknown), for a record that interrupts a series, and for a record whose year
-// goes back or off the decade steps. A record whose year skips
+// units are unknown), for a record that interrupts a series, for a record whose year
+// goes back or off the decade steps, and for a series in hundredths with a ring of 1000 mm
+// or more. A record whose year skips
 // whole decades leaves those years missing, with a console note. The stop on more than 25
 // title records lists the first of them with what kept each from being a data record.
 SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Console& console,

@@ -44,6 +44,7 @@ struct Parsed {
   // read, not a title.
   bool data_like = false;
   bool loose = false;  // a numeric field has a blank after its digits
+  int shift = 0;       // blanks put back before the year to read the record (realign)
   std::string reason;  // title and ragged records: the field at fault and what is wrong
   std::array<long long, 10> value{};
   std::array<long long, 10> depth{};
@@ -226,6 +227,7 @@ int realign(std::string_view record, const ReadLayouts& layouts, Parsed& p) {
     Parsed q = parse_record(moved, true, layouts);
     if (q.kind == Parsed::Kind::data && !q.loose) {
       p = q;
+      p.shift = shift;
       return shift;
     }
   }
@@ -359,6 +361,8 @@ class SeriesReader {
   Step title(const std::string& record, const Parsed& p, int line);
   Step data(const std::string& record, const Parsed& p, int line);
   bool continues_to_fine_marker(std::string_view record, const Parsed& p, int slot, int slots);
+  void note_wide_ring(std::string_view record, const Parsed& p, int slot, int line, float mm);
+  Step end_in_hundredths();
   Step end_of_series();
   TucsonReading header_driven(std::string_view r80);
   TucsonReading series_read();
@@ -382,6 +386,9 @@ class SeriesReader {
   int start_line_ = 0;
   int next_year_ = 0;       // year that the next record of the series must carry
   bool realigned_ = false;  // a record out of place has been noted
+  // Why the series is refused when its end marker says hundredths: its first value that is
+  // then a ring of 1000 mm or more. In thousandths every 6-column value is a narrower ring.
+  std::string wide_ring_;
 };
 
 // How the reading of a series ends when the records cannot be read safely: thrown from
@@ -574,16 +581,36 @@ SeriesReader::Step SeriesReader::data(const std::string& record, const Parsed& p
     }
     if (rings_ && v == kEndMarker) {
       fine_ = fine_ || continues_to_fine_marker(record, p, slot, slots);
-      if (!fine_) return end_of_series();
+      if (!fine_) return end_in_hundredths();
     }
     if (!rings_ && v >= kIndexEmpty) return end_of_series();
     if (rings_) {
-      values_.add(static_cast<float>(v) * kRingUnit, 0);
+      const float mm = static_cast<float>(v) * kRingUnit;
+      note_wide_ring(record, p, slot, line, mm);
+      values_.add(mm, 0);
     } else {
       values_.add(static_cast<float>(v) * kIndexUnit, static_cast<int>(p.depth[at(slot)]));
     }
   }
   return Step::next_record;
+}
+
+// Keeps the place of the series' first value that is a ring of `mm` millimetres, 1000 or
+// more, while the series is read in hundredths.
+void SeriesReader::note_wide_ring(std::string_view record, const Parsed& p, int slot, int line,
+                                  float mm) {
+  if (!wide_ring_.empty() || is_ring_width(mm)) return;
+  const int column = 13 + 6 * (slot - 1) - p.shift;
+  wide_ring_ =
+      "*** series " + trimmed(s_.id) + ": " +
+      not_a_ring_width("line " + std::to_string(line) + ", " + describe_field(record, column, 6),
+                       mm, "0.01 mm");
+}
+
+// A 999 has ended the series in hundredths, where its values are the rings read.
+SeriesReader::Step SeriesReader::end_in_hundredths() {
+  if (!wide_ring_.empty()) refuse(wide_ring_, "");
+  return end_of_series();
 }
 
 // The series has met its end: it is returned, or passed over when it holds no value.
@@ -663,9 +690,11 @@ void report(const std::vector<TucsonMessage>& messages, Console& console, std::o
 }
 
 // Reads the series whose first record has "#" in column 80 with the header-driven reader.
-SeriesRead read_header_driven(RecordStream& in, std::string title, TucsonFile& file,
-                              Console& console, std::ostream* echo, int max_years) {
-  SeriesRead d = datar(in, title, console, max_years);
+SeriesRead read_header_driven(RecordStream& in, TucsonMode mode, std::string title,
+                              TucsonFile& file, Console& console, std::ostream* echo,
+                              int max_years) {
+  SeriesRead d = datar(in, title, console, max_years,
+                       mode == TucsonMode::mr ? SeriesValues::ring_widths : SeriesValues::indices);
   d.id = field(title, 8);
   if (echo != nullptr) {
     *echo << Layout("(/t10,'title of data:  ',a/)").write(trimmed(title)) << '\n';
@@ -696,7 +725,7 @@ SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Consol
     case TucsonEnd::series:
       break;
     case TucsonEnd::header_driven:
-      return read_header_driven(in, std::move(r.text), file, console, echo, max_years);
+      return read_header_driven(in, mode, std::move(r.text), file, console, echo, max_years);
     case TucsonEnd::refused:
       pause_and_stop(console, r.text);
     case TucsonEnd::title_limit:

@@ -29,6 +29,11 @@ TEST(pelliform_columns, ids_made_of_digits_keep_their_series) {
   const RunResult r = box.run(PELLIFORM_PATH, "digits.txt\n3\n0\n");
   EXPECT_TRUE(shows(r, "Input data read successfully")) << r.output;
   EXPECT_TRUE(shows(r, "Total series read in:             2  1900  1939    40")) << r.output;
+  // An id of letters, then one of digits of another width: three series, not two.
+  box.write_file("mixed.txt", one_column("A", 1900, 40) + one_column("432", 1910, 30) +
+                                  one_column("B", 1905, 35));
+  const RunResult m = box.run(PELLIFORM_PATH, "mixed.txt\n3\n0\n");
+  EXPECT_TRUE(shows(m, "Total series read in:             3  1900  1939    40")) << m.output;
 }
 
 TEST(pelliform_columns, unreadable_fields_are_refused_with_their_place) {

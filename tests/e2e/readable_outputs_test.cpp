@@ -165,7 +165,7 @@ TEST(readable_outputs, large_values_leave_series_and_chronologies_out) {
   EXPECT_TRUE(has(data, "BR01    1900"));
 }
 
-TEST(readable_outputs, a_ring_of_20000_mm_from_a_column_file) {
+TEST(readable_outputs, a_ring_of_20000_mm_from_a_column_file_is_refused) {
   Sandbox box;
   std::string text;
   for (int k = 0; k < 3; ++k) {
@@ -175,12 +175,10 @@ TEST(readable_outputs, a_ring_of_20000_mm_from_a_column_file) {
     for (float x : v) text += std::to_string(x) + "\n";
   }
   box.write_file("huge.txt", text);
-  const RunResult r = run_clean(box, "huge.txt", answers("huge.txt", "3\n0", "", "25"));
-  EXPECT_TRUE(has(r.output, "     HU01 in 1910 holds 20000.000")) << r.output;
-  for (const char* name : {"huge_STD_RAW_Data.txt", "huge_SSF_RAW_Data.txt"}) {
-    EXPECT_FALSE(has(box.read_file(name), "HU01")) << name;
-    EXPECT_TRUE(has(box.read_file(name), "HU00")) << name;
-  }
+  const RunResult r = box.run(PELLIFORM_PATH, "huge.txt\n3\n0\n\n\nq\n");
+  EXPECT_NE(r.status, 0);
+  EXPECT_TRUE(has(r.output, "Rd1col: line 65, columns 1-12 \"20000.000000\" is a ring of 20000 mm"))
+      << r.output;
 }
 
 // Three waves a third of a cycle apart (pairwise correlations near -0.5), 100 years.
@@ -301,9 +299,9 @@ TEST(readable_outputs, kalder_on_negatively_correlated_series) {
   EXPECT_TRUE(has(box.read_file("neg.rwl_out.txt"), "-0.4")) << box.read_file("neg.rwl_out.txt");
 }
 
-TEST(readable_outputs, kalder_on_a_header_driven_ring_of_99999_mm) {
-  // Two ordinary series and a header-driven one of 49 rings of 1.00 mm and one of
-  // 99999.00 mm.
+TEST(readable_outputs, kalder_refuses_a_header_driven_ring_of_99999_mm) {
+  // Two ordinary series (lines 1-12) and a header-driven one of 49 rings of 1.00 mm and one
+  // of 99999.00 mm (line 17).
   Sandbox box;
   std::string marked(80, ' ');
   marked.replace(0, 5, "HUGE1");
@@ -316,10 +314,10 @@ TEST(readable_outputs, kalder_on_a_header_driven_ring_of_99999_mm) {
     text += "\n";
   }
   box.write_file("huge.rwl", text);
-  // The age-dependent spline through the ring dips to -551.97 mm: the default answers let
-  // that end the run, with the report kept. The value keeps a blank before it.
   const RunResult r = run_kalder_clean(box, "huge.rwl", "", 1);
-  EXPECT_TRUE(has(r.output, "growth curve goes negative! ***\nyear:   1950  -551.97\n"))
+  EXPECT_TRUE(has(r.output,
+                  ">> sbr datar:  line 17, columns 33-40 \"99999.00\" is a ring of "
+                  "99999 mm read in mm"))
       << r.output;
 }
 
@@ -341,6 +339,13 @@ TEST(readable_outputs, kalder_on_series_before_minus_9999) {
   box.write_file("early.rwl", ring_width_file({{"LONG01", -10020, wave(120, 0.0f)},
                                                {"SHORT1", -10000, wave(80, 1.3f)}}));
   run_kalder_clean(box, "early.rwl");
+  // The detail records widen their year fields; the batch re-run reads them back.
+  EXPECT_TRUE(has(box.read_file("early.rwl_detail.txt"), "\n   1  LONG01   -10020  -9901     0"));
+  const std::string chronologies = box.read_file("early.rwl_crns.txt");
+  const RunResult batch = box.kalder("\nf.txt\nT\ny\n\n");
+  EXPECT_EQ(batch.status, 0) << batch.output;
+  EXPECT_FALSE(has(batch.output, "error in reading in data")) << batch.output;
+  EXPECT_EQ(box.read_file("early.rwl_crns.txt"), chronologies);
   // The waves are predicted exactly from order 2 on: those orders have no criterion.
   EXPECT_TRUE(has(box.read_file("early.rwl_out.txt"),
                   "\n      ar( 0)      ar( 1)      ar( 2)      ar( 3)      ar( 4)      ar( 5)  \n"
@@ -352,7 +357,10 @@ TEST(readable_outputs, pelliform_on_series_before_minus_9999) {
   box.write_file("early.rwl", ring_width_file({{"LONG01", -10020, wave(120, 0.0f)},
                                                {"SHORT1", -10000, wave(80, 1.3f)},
                                                {"SHORT2", -10010, wave(100, 2.1f)}}));
-  run_clean(box, "early.rwl", answers("early.rwl", "1", "", "25"));
+  const RunResult r = run_clean(box, "early.rwl", answers("early.rwl", "1", "", "25"));
+  EXPECT_TRUE(has(r.output, "Total series read in:             3 -10020  -9901   120"));
+  EXPECT_TRUE(has(box.read_file("early_out_v43ptr08.txt"),
+                  "TOTAL SERIES READ IN:             3 -10020  -9901   120"));
   // The running-RBAR tables widen their year field by one column for these years.
   for (const char* name : {"early_Std_RBAR.txt", "early_Ssf_RBAR.txt"}) {
     const auto rows = box.read_lines(name);

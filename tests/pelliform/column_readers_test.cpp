@@ -69,14 +69,14 @@ TEST(rdmcol, reads_a_real_file_converted_to_columns) {
 }
 
 TEST(rd1col, values_end_at_the_first_record_that_is_not_a_number) {
-  // "1234" after the values of A reads as a further value, not as an id.
-  std::istringstream file("A\n1901\n0.5\n\n1.5\n1234\nB2\n1950\n2\n3\n");
+  // "123" after the values of A reads as a further value, not as an id.
+  std::istringstream file("A\n1901\n0.5\n\n1.5\n123\nB2\n1950\n2\n3\n");
   RecordStream in(file);
   PSession s;
   SeriesSet set;
   ASSERT_TRUE(rd1col(in, s.con, set));
   ASSERT_EQ(set.count(), 2);
-  EXPECT_EQ(set.values[0], (std::vector<float>{0.5f, 1.5f, 1234.0f}));
+  EXPECT_EQ(set.values[0], (std::vector<float>{0.5f, 1.5f, 123.0f}));
   EXPECT_EQ(set.rows[0].last, 1903);
   EXPECT_EQ(set.ids[1], "B2      ");
   EXPECT_EQ(set.rows[1].first, 1950);
@@ -112,13 +112,17 @@ TEST(rd1col, a_series_past_the_year_limit_is_refused) {
 
 TEST(rd1col, years_and_values_no_series_can_hold_are_refused_with_their_line) {
   // First years past either limit (2147483647 would overflow the last year, 4294969196
-  // would wrap to 1900), a last year past 9999, and a value no measurement can have.
+  // would wrap to 1900), a last year past 9999, a value no measurement can have and a ring
+  // of 1000 mm.
   const Case cases[] = {
       {"A\n2147483647\n1.0\n", "Rd1col: line 2: year 2147483647 lies outside -99999 to 9999"},
       {"A\n-2147483648\n1.0\n", "Rd1col: line 2: year -2147483648 lies outside -99999 to 9999"},
       {"A\n4294969196\n1.0\n", "Rd1col: line 2: year 4294969196 lies outside -99999 to 9999"},
       {"A\n9998\n1.0\n2.0\n3.0\n", "Rd1col: line 5: year 10000 lies outside -99999 to 9999"},
       {"A\n1900\n1.0\n1e39\n", "Rd1col: line 4: 1e+39 cannot be a measurement"},
+      {"A\n1900\n999.9\n 1e3\n",
+       "Rd1col: line 4, columns 2-4 \"1e3\" is a ring of 1000 mm read in mm: no ring is 1000 mm "
+       "or wider; are the file's units right?"},
   };
   for (const Case& c : cases) {
     std::istringstream file(c.file);
@@ -131,7 +135,7 @@ TEST(rd1col, years_and_values_no_series_can_hold_are_refused_with_their_line) {
         << c.file;
   }
   // The limits themselves are years.
-  std::istringstream ends("A\n-99999\n1.0\nB\n9998\n1.0\n999999\n");
+  std::istringstream ends("A\n-99999\n1.0\nB\n9998\n1.0\n999.9\n");
   RecordStream in(ends);
   PSession s;
   SeriesSet set;
@@ -184,25 +188,26 @@ TEST(rd1col, ids_made_of_digits_start_their_series) {
   EXPECT_EQ(set.summary.first, 1900);
   EXPECT_EQ(set.summary.last, 1960);
 
-  // Ids of letters giving way to ids of digits of the same width.
-  std::istringstream mixed("CEB302\n1900\n0.5\n303011\n1950\n0.7\n303012\n1960\n0.9\n");
+  // Ids of letters, of digits of the same width, of another width before a year (no ring).
+  std::istringstream mixed("CEB302\n1900\n0.5\n303011\n1950\n0.7\n12\n1960\n0.9\n");
   RecordStream in3(mixed);
   PSession u;
   SeriesSet three;
   ASSERT_TRUE(rd1col(in3, u.con, three)) << u.out.str();
   ASSERT_EQ(three.count(), 3);
   EXPECT_EQ(three.ids[1], "303011  ");
+  EXPECT_EQ(three.ids[2], "12      ");
   EXPECT_EQ(three.rows[2].first, 1960);
 
   // Whole values stay values where no year follows them, and the last record of the file
   // is a value: one series.
-  std::istringstream whole("641114\n1300\n0.5\n1\n0.6\n2\n641121\n");
+  std::istringstream whole("641114\n1300\n0.5\n1\n0.6\n2\n0.7\n641\n");
   RecordStream in2(whole);
   PSession t;
   SeriesSet one;
   ASSERT_TRUE(rd1col(in2, t.con, one)) << t.out.str();
   ASSERT_EQ(one.count(), 1);
-  EXPECT_EQ(one.values[0], (std::vector<float>{0.5f, 1.0f, 0.6f, 2.0f, 641121.0f}));
+  EXPECT_EQ(one.values[0], (std::vector<float>{0.5f, 1.0f, 0.6f, 2.0f, 0.7f, 641.0f}));
 }
 
 TEST(rd1col, values_that_read_like_digit_ids_are_refused_with_their_line) {
@@ -215,9 +220,9 @@ TEST(rd1col, values_that_read_like_digit_ids_are_refused_with_their_line) {
       {"641114\n1300\n67\n98\n107\n641121\n1350\n107\n",
        "Rd1col: line 4, columns 1-2 \"98\" is a value, or the id of a new series with its "
        "first year on line 5"},
-      // Ids that change width among values with a decimal point: 10 and 1950 could be an id
+      // Ids that change width among values with a decimal point: 10 and 950 could be an id
       // and its year or two whole values.
-      {"9\n1900\n0.5\n  10\n1950\n0.4\n",
+      {"9\n1900\n0.5\n  10\n950\n0.4\n",
        "Rd1col: line 4, columns 3-4 \"10\" is a value, or the id of a new series with its "
        "first year on line 5"},
       // Two whole values among values with a decimal point, a blank record between them.
@@ -269,6 +274,7 @@ TEST(rdmcol, unreadable_fields_fail_with_their_message) {
       // A value or a year that no series can hold, named with its line.
       {"YEAR A\n1941 1.0\n\n1942 1e39\n", "\nline 4: 1e+39 cannot be a measurement\n"},
       {"YEAR A\n1941 1.0\n1942 -1.0e6\n", "\nline 3: -1e+06 cannot be a measurement\n"},
+      {"YEAR A\n1941 1500\n", "\nline 2, columns 6-9 \"1500\" is a ring of 1500 mm read in mm"},
       {"YEAR A\n-100000 1.0\n", "\nline 2: year -100000 lies outside -99999 to 9999\n"},
       {"YEAR A\n9999 1.0\n10000 1.0\n", "\nline 3: year 10000 lies outside -99999 to 9999\n"},
   };

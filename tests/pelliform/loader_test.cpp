@@ -197,6 +197,11 @@ TEST(loaddat, ring_of_999_thousandths_and_years_before_minus_9999) {
   EXPECT_EQ(e.set.summary.first, -12000);
   EXPECT_EQ(e.set.summary.last, -11995);
   EXPECT_EQ(e.set.summary.span(), 6);
+  // A header-driven series from -100000, which no file of the programs can write.
+  PSession deep("1\n");
+  const std::string text = "DEEP" + std::string(75, ' ') + "#\nn        1   -100000  (f8.2)\n1.\n";
+  EXPECT_EQ(load_text("deep.rwl", text, deep).status, LoadStatus::failed);
+  EXPECT_TRUE(deep.shows("*** series DEEP: years -100000 to -100000 lie outside -99999 to 9999"));
 }
 
 TEST(loaddat, records_of_series_never_vanish_as_titles) {

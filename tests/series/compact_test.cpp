@@ -62,8 +62,8 @@ TEST(datw, scale_width_and_exponent) {
 TEST(datw_cdf, round_trip_at_the_format_precision) {
   std::mt19937 random(20240611);
   std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-  // Values of a million and more are no measurements: the reader refuses them (below).
-  const float scales[] = {1e-4f, 0.01f, 1.0f, 3.0f, 250.0f, 1.0e5f};
+  // Rings of 1000 mm and more are refused as read (below).
+  const float scales[] = {1e-4f, 0.01f, 1.0f, 3.0f, 250.0f, 1000.0f};
   for (float scale : scales) {
     std::vector<float> values;
     for (int k = 0; k < 37; ++k) values.push_back(scale * (unit(random) - 0.05f));
@@ -133,6 +133,11 @@ TEST(cdf, values_and_exponents_that_cannot_be_measurements) {
   // 10^5 is taken; 15 x 10^5 = 1.5e6 is no measurement, 25 x 10^-37 is one.
   EXPECT_EQ(read_all(with_exponent("  5"), Reader::cdf).stop,
             head + "line 3: 1.5e+06 cannot be a measurement");
+  // The values 15 and 25 times 10^2 mm: the first is a ring of 1500 mm.
+  EXPECT_EQ(read_all(with_exponent("  2"), Reader::cdf).stop,
+            head +
+                "line 3, columns 1-2 \"15\" is a ring of 1500 mm read in 100 mm: no ring is "
+                "1000 mm or wider; are the file's units right?");
   const Reading small = read_all(with_exponent("-37"), Reader::cdf);
   ASSERT_EQ(small.series.size(), 1u);
   EXPECT_NEAR(small.series[0].values[1], 2.5e-36, 1e-41);
@@ -223,6 +228,9 @@ TEST(datar, header_driven_series) {
             " line 2: columns 9-16 \"   x    \" do not read as a number");
   EXPECT_EQ(read_all("n        2      1950  (f8.3)\n   1.500\n  1.0e20\n", Reader::datar).stop,
             ">> sbr datar:  line 3: 1e+20 cannot be a measurement");
+  EXPECT_EQ(read_all("n        2      1950  (f8.2)\n  999.99\n 1000.00\n", Reader::datar).stop,
+            ">> sbr datar:  line 3, columns 1-8 \" 1000.00\" is a ring of 1000 mm read in mm: no "
+            "ring is 1000 mm or wider; are the file's units right?");
   // A count beyond the limit comes back without values for the caller to report.
   r = read_all("n       20      1950  (2f8.3)\n", Reader::datar, 10);
   ASSERT_EQ(r.series.size(), 1u);
@@ -279,30 +287,34 @@ TEST(rinfrn, failures) {
             " line 1: the last year 1900 comes before the first year 1910");
 }
 
-// The mib pex values are held to the same limit as the other readers' (a million units of
-// the file): refused as read, with the line, the columns and the text. The 4-column fields
-// read with two implied decimals: "1e30" is 0.01e30 = 1e28, "1e08" is 1e6 (refused), "1e07"
-// 1e5 (taken). A slot before the first year is not part of the series and not checked.
+// The mib pex values are held to the same limits as the other readers' (a million units of
+// the file, rings below 1000 mm): refused as read, with the line, the columns and the text.
+// With two implied decimals "1e30" is 0.01e30 = 1e28, "1e08" 1e6, "1e05" 1000 (no ring),
+// "9e04" 900 (taken). A slot before the first year is not part of the series, not checked.
 TEST(rinfrn, values_beyond_the_measurement_limit) {
   EXPECT_EQ(read_all("BIG   19001901\nBIG   19001e30  1 150  1\n", Reader::rinfrn).stop,
             " *** error reading tree-ring data in mib pex data format: series BIG   \n"
             " line: BIG   19001e30  1 150  1\n"
             " line 2: columns 11-14 \"1e30\" read as 1e+28, which cannot be a measurement");
   const std::string limit =
-      "LIM   19001919\nLIM   1900 150  11e07  1 150  1 150  1 150  1 150  1"
+      "LIM   19001919\nLIM   1900 150  19e04  1 150  1 150  1 150  1 150  1"
       " 150  1 150  1 150  1 150  1\nLIM   1910 150  1 150  11e08  1\n";
   EXPECT_EQ(read_all(limit, Reader::rinfrn).stop,
             " *** error reading tree-ring data in mib pex data format: series LIM   \n"
             " line: LIM   1910 150  1 150  11e08  1\n"
             " line 3: columns 25-28 \"1e08\" read as 1e+06, which cannot be a measurement");
-  Reading r = read_all("SKIP  19011902\nSKIP  19009e30  1 150  11e07  1\n", Reader::rinfrn);
+  EXPECT_TRUE(
+      read_all("RING  19001900\nRING  19001e05  1\n", Reader::rinfrn)
+          .stop.ends_with(" line 2: columns 11-14 \"1e05\" is a ring of 1000 mm read in "
+                          "0.01 mm: no ring is 1000 mm or wider; are the file's units right?"));
+  Reading r = read_all("SKIP  19011902\nSKIP  19009e30  1 150  19e04  1\n", Reader::rinfrn);
   ASSERT_EQ(r.series.size(), 1u) << r.stop;
-  EXPECT_EQ(r.series[0].values, (std::vector<float>{1.5f, 1.0e5f}));
+  EXPECT_EQ(r.series[0].values, (std::vector<float>{1.5f, 900.0f}));
   r = read_all(limit.substr(0, limit.rfind("LIM   1910")), Reader::rinfrn);
   EXPECT_EQ(
       r.stop,
       " *** error reading tree-ring data in mib pex data format: series LIM   \n"
-      " line: LIM   1900 150  11e07  1 150  1 150  1 150  1 150  1 150  1 150  1 150  1 150  1\n"
+      " line: LIM   1900 150  19e04  1 150  1 150  1 150  1 150  1 150  1 150  1 150  1 150  1\n"
       " line 2: the file ends after this line, before the value of 1910 (the series runs to "
       "1919)");
 }

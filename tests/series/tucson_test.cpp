@@ -60,6 +60,14 @@ TEST(trrw_read, both_end_markers_give_millimetres) {
   expect_values(fine.series[0], {1.23, 4.56, 0.07});
   EXPECT_EQ(fine.series[0].id, "ABC01   ");
   EXPECT_EQ(fine.series[0].first_year, 1950);
+  // Rings of 1000 mm or more are refused once the 999 says hundredths; in thousandths six
+  // columns hold at most 999.999 mm (float spacing 6.1e-5). Columns are as written.
+  expect_values(read_all(rw("BIG01", 1950, {99999, 999}), TucsonMode::mr).series.at(0), {999.99});
+  EXPECT_NEAR(read_all(rw("BIG01", 1950, {999999, -9999}), TucsonMode::mr).series.at(0).values[0],
+              999.999, 1e-4);
+  EXPECT_EQ(read_all("BIG01 1950    12100000   999\n", TucsonMode::mr).stop,
+            "*** series BIG01: line 1, columns 17-22 \"100000\" is a ring of 1000 mm read in "
+            "0.01 mm: no ring is 1000 mm or wider; are the file's units right?");
 }
 
 TEST(trrw_read, first_record_holds_the_rest_of_its_decade) {
