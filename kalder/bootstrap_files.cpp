@@ -1,7 +1,6 @@
 #include "kalder/bootstrap_files.h"
 
 #include <algorithm>
-#include <climits>
 #include <optional>
 #include <span>
 #include <string>
@@ -15,9 +14,6 @@
 namespace dendro {
 namespace {
 
-// Questions of the spline dialogue end on end of input (Stop); this cap only guards against
-// an input that never gives a usable answer.
-constexpr int kMaxAnswers = 1000;
 constexpr int kShortestSpline = 5;  // years
 
 struct PassText {
@@ -145,32 +141,31 @@ void draw(Run& run, BootstrapPass pass, const PassData& d) {
   draw_driver_page(run, page, {t.top_title, t.bottom_title, t.y_label, t.z_label, t.page, 9});
 }
 
-// "enter the new spline smoothing in years": an integer of at least 5.
-std::optional<int> ask_spline_length(Console& con) {
-  for (int round = 0; round < kMaxAnswers; ++round) {
-    const Answer a = con.ask(" enter the new spline smoothing in years", 20);
-    const std::optional<long long> years = a.integer();
-    if (!years || *years > INT_MAX) continue;  // not an integer: ask again
-    if (*years < kShortestSpline) {
+// "enter the new spline smoothing in years": an integer of at least 5. Each refused answer
+// counts with the console, which ends a run that never gives a usable one.
+int ask_spline_length(Console& con) {
+  for (;;) {
+    const std::optional<long long> years =
+        con.ask(" enter the new spline smoothing in years", 20).integer();
+    if (years && *years >= kShortestSpline) return static_cast<int>(*years);
+    if (years) {
       con.say("");
       con.say(" --> spline cutoff must be .ge. 5 years");
       con.say("");
-      continue;
     }
-    return static_cast<int>(*years);
+    con.again();
   }
-  return std::nullopt;
 }
 
 // "change the spline? y/<n>": a new spline length, or nothing to keep the plotted one.
 std::optional<int> ask_new_spline(Console& con) {
-  for (int round = 0; round < kMaxAnswers; ++round) {
+  for (;;) {
     con.say("");
     const Meaning m = con.ask_yes_no(" change the spline? y/<n>", Meaning::no);
     if (m == Meaning::no) return std::nullopt;
     if (m == Meaning::yes) return ask_spline_length(con);
+    con.again();
   }
-  return std::nullopt;
 }
 
 void write_file(Run& run, BootstrapPass pass, const PassData& d, int spline_length) {
@@ -226,9 +221,8 @@ PassData pass_data(Run& run, BootstrapPass pass) {
 // lengths, which the later passes of the data file keep. Returns the spline length in use.
 int plot_dialogue(Run& run, BootstrapPass pass, PassData& d, int spline_length) {
   draw(run, pass, d);
-  for (int round = 0; pass == BootstrapPass::raw && round < kMaxAnswers; ++round) {
-    const std::optional<int> changed = ask_new_spline(run.con);
-    if (!changed) break;
+  if (pass != BootstrapPass::raw) return spline_length;
+  while (const std::optional<int> changed = ask_new_spline(run.con)) {
     spline_length = *changed;
     run.icommands[opt::bootstrap_spline] = spline_length;
     smooth(run, d, spline_length);

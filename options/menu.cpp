@@ -11,6 +11,11 @@
 #include "series/layout.h"
 
 namespace dendro {
+namespace {
+
+constexpr int kMenuOptions = 20;  // options 1 to 20 are on the menu
+
+}  // namespace
 
 std::string menu_text(const Icommands& ic, const Commands& commands) {
   // The line of option item `item`: the values of `elements`, then the item's label.
@@ -85,12 +90,18 @@ void menu(Icommands& icommands, Commands& commands, Console& con) {
     const Answer a = con.ask(" enter the option to change (<ret> = go)", 8).or_quit();
     if (a.blank()) return;
     std::optional<long long> k = a.integer();
-    if (!k || *k < 0) {
+    if (!k) {
       con.again();
       continue;
     }
     if (*k == 0) return;
-    query(static_cast<int>(std::min<long long>(*k, kNoOption)), icommands, commands, con);
+    if (*k < 0 || *k > kMenuOptions) {
+      con.say(" *** there is no option " + std::to_string(*k) + ": enter 1 to " +
+              std::to_string(kMenuOptions) + ", or <ret> to go");
+      con.again();
+      continue;
+    }
+    query(static_cast<int>(*k), icommands, commands, con);
     con.say(menu_text(icommands, commands));
   }
 }

@@ -8,10 +8,6 @@ namespace dendro {
 
 class Console;
 
-// An option number that names no option: its dialogue is the data-type question, whose
-// answer is checked and then dropped.
-inline constexpr int kNoOption = 21;
-
 // Asks the new value of option `option` (below 1 is taken as 1) and its follow-up
 // questions, and stores the answers. Every number is checked before it is stored: an
 // answer that is not a number, is out of range or does not fit the option's log file

@@ -120,9 +120,9 @@ void write_tucson_file(PelliformRun& run) {
   std::vector<int> depth(a.sample_depth.begin(), a.sample_depth.begin() + count(n));
   if (const auto deep = depth_above_records(depth)) {
     say_and_report(run,
-                   Layout("(' *** sample depth ',i0,' in ',i0,"
-                          "' (and every depth above 999) is written as 999 to ',a)")
-                       .write(depth[*deep], a.summary().first + static_cast<int>(*deep), name));
+                   Layout("(' *** sample depths above 999 are written as 999 to ',a,"
+                          "'; the largest is ',i0,' in ',i0)")
+                       .write(name, depth[*deep], a.summary().first + static_cast<int>(*deep)));
     for (int& d : depth) d = std::min(d, kDeepestRecorded);
   }
 

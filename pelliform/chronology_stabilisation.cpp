@@ -89,7 +89,7 @@ void recentre(EngineRun& run, std::span<float> chron, std::span<float> stab, boo
 int ask_spline_option(EngineRun& run) {
   Console& con = run.con();
   const Layout row("(a,t39,a)");
-  for (int round = 0; round < kMaxDialogueRounds; ++round) {
+  for (int round = 0;; ++round) {
     con.say("Additional spline variance stabilization?");
     con.say(row.write("No additional spline stabilization", "<0>"));
     con.say(row.write("Age-dependent spline stabilization", " 1"));
@@ -103,7 +103,17 @@ int ask_spline_option(EngineRun& run) {
     if ((*code >= 2 && *code <= 9) || (*code >= -9 && *code <= -1)) continue;
     return static_cast<int>(*code);
   }
-  throw Stop("*** no spline stabilisation option given: run ended", kFailureStatus);
+}
+
+// "Happy with this spline stabilization? <Y>/N": true for yes or a blank, false for no.
+bool happy_with_spline(Console& con) {
+  for (;;) {
+    const Meaning happy = ask50(con, "Happy with this spline stabilization? <Y>/N", 10)
+                              .meaning({.yes_no = true, .blank = Meaning::yes});
+    if (happy != Meaning::value) return happy == Meaning::yes;
+    con.say("Y or <RET> for Yes or N for no, okay?");
+    con.again();
+  }
 }
 
 // The spline pass of step 6 on the running-RBAR stabilised chronology; true when the
@@ -139,20 +149,8 @@ bool spline_pass(EngineRun& run, std::span<const float> stabilised, std::vector<
                            : "RBAR Only Vs. Detrended RBAR Stabilized Standard Indices",
                "RBAR Stablized " + names.code + " Crn", "DETR Stablized " + names.code + " Crn"},
               kNoReference, run.first_year);
-    bool again = false;
-    for (int ask = 0; ask < kMaxDialogueRounds && !again; ++ask) {
-      const Meaning happy = ask50(run.con(), "Happy with this spline stabilization? <Y>/N", 10)
-                                .meaning({.yes_no = true, .blank = Meaning::yes});
-      if (happy == Meaning::yes) return true;
-      if (happy == Meaning::no) {
-        a.spline_stabilisation = ask_spline_option(run);
-        again = true;
-      } else {
-        run.con().say("Y or <RET> for Yes or N for no, okay?");
-        run.con().again();
-      }
-    }
-    if (!again) break;
+    if (happy_with_spline(run.con())) return true;
+    a.spline_stabilisation = ask_spline_option(run);
   }
   throw Stop("*** no answer to the spline stabilisation question: run ended", kFailureStatus);
 }

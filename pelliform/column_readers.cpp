@@ -18,8 +18,6 @@ namespace {
 
 constexpr int kFieldWidth = 8;         // a field of a multi-column record, as ids are
 constexpr char kColumnUnits[] = "mm";  // the column layouts hold ring widths in millimetres
-// Unreadable answers to the column-count question before the reader gives up.
-constexpr int kColumnCountTries = 20;
 
 // The next record that holds an item: free-format reading passes over blank records.
 std::optional<std::string> next_filled(RecordStream& in) {
@@ -116,10 +114,15 @@ bool rdmcol_error(Console& con, const std::string& message, const std::string& p
   return false;
 }
 
-// The number of columns, read with "(i4)"; nothing when the answers run out of tries.
-std::optional<int> column_count(Console& con) {
+// The number of columns, read with "(i4)"; an answer that gives none is refused and the
+// question asked again.
+int column_count(Console& con) {
   const Layout i4("(i4)");
-  for (int tries = 0; tries < kColumnCountTries; ++tries) {
+  for (int round = 0;; ++round) {
+    if (round > 0) {
+      con.say("There was an error reading your entry.");
+      con.again();
+    }
     con.say("");
     con.say("Enter the total number of columns in your file");
     con.prompt("[Program assumes Col_1 contains the X values] : ");
@@ -130,7 +133,6 @@ std::optional<int> column_count(Console& con) {
     } catch (const ReadError&) {
     }
   }
-  return std::nullopt;
 }
 
 }  // namespace
@@ -239,13 +241,12 @@ bool rd1col(RecordStream& in, Console& con, SeriesSet& set) {
 }
 
 bool rdmcol(RecordStream& in, Console& con, SeriesSet& set) {
-  const std::optional<int> columns = column_count(con);
-  if (!columns) return rdmcol_error(con, "Error reading the number of columns");
+  const int columns = column_count(con);
   con.say("");
   con.say("Enter the sentinal value or character used to ");
   con.prompt("pad the records [can not be spaces, if ******* enter *] : ");
   const std::string sentinel = field(con.read_line(), kFieldWidth);
-  const int series = *columns - 1;
+  const int series = columns - 1;
   if (series > kMaxSeriesPelliform) {
     too_many_series(con);
     return false;
@@ -254,7 +255,7 @@ bool rdmcol(RecordStream& in, Console& con, SeriesSet& set) {
   // The heading record: the year column's heading, then one id per series.
   std::optional<std::string> heading = next_filled(in);
   std::vector<std::string> ids = heading ? list_items(*heading) : std::vector<std::string>{};
-  if (static_cast<int>(ids.size()) < *columns) {
+  if (static_cast<int>(ids.size()) < columns) {
     return rdmcol_error(con, "Error reading the heading record: fewer ids than columns");
   }
 
@@ -268,7 +269,7 @@ bool rdmcol(RecordStream& in, Console& con, SeriesSet& set) {
   std::vector<Row> table;
   while (std::optional<std::string> record = next_filled(in)) {
     Row row{in.number(), list_fields(*record), {}};
-    if (static_cast<int>(row.items.size()) < *columns) {
+    if (static_cast<int>(row.items.size()) < columns) {
       return rdmcol_error(con, "Error reading record " + std::to_string(in.number()) +
                                    ": fewer fields than columns");
     }
@@ -277,14 +278,14 @@ bool rdmcol(RecordStream& in, Console& con, SeriesSet& set) {
                                       "'length: ',i5,' max ***')")
                                    .write(kMaxYears));
     }
-    row.items.resize(count(*columns));
+    row.items.resize(count(columns));
     for (const ListItem& item : row.items) row.fields.push_back(field(item.text, kFieldWidth));
     table.push_back(std::move(row));
   }
 
   const char* kBadValue = "Error reading y values check sentinel if ******* enter *";
   const char* kBadYear = "Error reading time steps";
-  for (int c = 2; c <= *columns; ++c) {
+  for (int c = 2; c <= columns; ++c) {
     const auto column = at(c);
     std::vector<float> values;
     int first_year = 0;

@@ -4,16 +4,9 @@
 
 #include "pelliform/engine_args.h"
 #include "series/layout.h"
-#include "series/stop.h"
 #include "series/units.h"
 
 namespace dendro {
-namespace {
-
-// Unreadable answers to a true-or-false question before the run gives up.
-constexpr int kLogicalTries = 100;
-
-}  // namespace
 
 std::string prompt_line50(std::string_view question) {
   return Layout("(a,t50,'==> ')").write(question);
@@ -25,7 +18,8 @@ Answer ask50(Console& con, std::string_view question, std::size_t width) {
 }
 
 bool ask_logical(Console& con, std::string_view question) {
-  for (int tries = 0; tries < kLogicalTries; ++tries) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con.again();
     const std::string line = ask50(con, question, 80).text;
     const auto start = line.find_first_not_of(' ');
     if (start == std::string::npos) return false;
@@ -35,7 +29,6 @@ bool ask_logical(Console& con, std::string_view question) {
     if (c == 'T') return true;
     if (c == 'F') return false;
   }
-  throw Stop("*** no true or false answer: run ended", kFailureStatus);
 }
 
 std::string upper(std::string_view text) {

@@ -20,8 +20,8 @@ std::string prompt_line50(std::string_view question);
 Answer ask50(Console& con, std::string_view question, std::size_t width);
 
 // Asks a true-or-false question: an answer beginning with T or F (either case, after an
-// optional period) decides it; an empty answer is false; anything else is asked again, at
-// most a fixed number of times before the run ends (Stop).
+// optional period) decides it; an empty answer is false; anything else is asked again, and
+// counts with the console's limit on answers that cannot be used.
 bool ask_logical(Console& con, std::string_view question);
 
 // The text in upper case (ASCII letters only).

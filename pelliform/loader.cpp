@@ -33,14 +33,25 @@ void show_menu(Console& con) {
   con.say("");
 }
 
-// A free-format integer answer: blank lines are passed over, as a free-format read waits
-// for the first item; nothing when the item is not an integer.
-std::optional<long long> free_integer(Console& con, const char* question) {
+// The first item of a free-format answer: blank lines are passed over, as a free-format
+// read waits for the first item.
+std::string first_item(Console& con, const char* question) {
   con.prompt(prompt_line50(question));
   for (int round = 0;; ++round) {
     if (round > 0) con.again();
     const std::vector<std::string> items = list_items(con.read_line());
-    if (!items.empty()) return list_integer(items.front());
+    if (!items.empty()) return items.front();
+  }
+}
+
+// Says why an answer to the format menu that is not a number (`item`, never empty) reads
+// no data.
+void no_format_chosen(Console& con, const std::string& item) {
+  con.say("");
+  if (item[0] == 'q' || item[0] == 'Q') {
+    con.say("Quit chosen at the input data format menu: no data read");
+  } else {
+    con.say("Entry > " + item + " < is not a choice between [0-4] or [Q]uit: no data read");
   }
 }
 
@@ -50,7 +61,9 @@ long long header_lines(Console& con) {
     if (round > 0) con.again();
     con.say("Enter number of file header lines to skip");
     con.say("before reading data or columns. If none then");
-    if (std::optional<long long> n = free_integer(con, "enter a zer[0] for none")) return *n;
+    if (std::optional<long long> n = list_integer(first_item(con, "enter a zer[0] for none"))) {
+      return *n;
+    }
   }
 }
 
@@ -143,9 +156,12 @@ LoadStatus loaddat(Console& con, Units& units, int unit, SeriesSet& set) {
   for (;;) {
     set.clear();
     show_menu(con);
-    const std::optional<long long> choice =
-        free_integer(con, "Enter a value between [0-4] or [Q]uit");
-    if (!choice) return LoadStatus::failed;
+    const std::string item = first_item(con, "Enter a value between [0-4] or [Q]uit");
+    const std::optional<long long> choice = list_integer(item);
+    if (!choice) {
+      no_format_chosen(con, item);
+      return LoadStatus::failed;
+    }
     RecordStream in(units.in(unit));
     if (*choice > indices) {
       const long long skip = header_lines(con);

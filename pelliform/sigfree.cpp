@@ -141,13 +141,12 @@ int ask_truncation(EngineRun& run) {
     nvals.push_back(run.span(j).length());
   }
   comint(first, nvals, run.con());
-  for (int round = 0; round < kMaxDialogueRounds; ++round) {
+  for (int round = 0;; ++round) {
     if (round > 0) run.con().again();
     run.con().say("Enter Biological Year beyond which not to use");
     const auto age = ask50(run.con(), "in the estimation of the Regional model", 10).integer();
     if (age && *age >= 0 && *age <= kMaxYears) return static_cast<int>(*age);
   }
-  throw Stop("*** no truncation age given: run ended", kFailureStatus);
 }
 
 // True when the fitted curve reaches 0 or below after the first fitted age.

@@ -173,10 +173,13 @@ bool load_data(PelliformRun& run) {
   run.set = SeriesSet{};
   LoadStatus status = loaddat(run.con, run.units, pelliform_unit::data, run.set);
 
-  run.con.say("Regardless of the warning, test for missing data flags:");
-  const int missing = count_missing(run);
-  if (missing > 0) abnormal_end(run, missing);
-  run.con.say("No missing data flags (negative numbers) encountered. Proceed!");
+  // A load that failed has no set to test: the user chooses another file or quits below.
+  if (status == LoadStatus::loaded) {
+    run.con.say("Regardless of the warning, test for missing data flags:");
+    const int missing = count_missing(run);
+    if (missing > 0) abnormal_end(run, missing);
+    run.con.say("No missing data flags (negative numbers) encountered. Proceed!");
+  }
   run.units.close(pelliform_unit::data);
 
   if (status == LoadStatus::loaded) {

@@ -20,8 +20,6 @@ constexpr std::string_view kMenuIndent = "               ";  // 15 blanks
 constexpr std::string_view kNoteIndent = "             ";    // 13 blanks
 // A menu that is answered this often without the user leaving it ends the plot.
 constexpr int kMaxMenuRounds = 100000;
-// Empty answers to the file-name question before the save is given up (PLplot's own limit).
-constexpr int kFileNameTries = 10;
 // Devices PLplot may list.
 constexpr int kMaxDevices = 128;
 // The comment that tells a viewer to turn a page drawn across the paper, as PLplot's
@@ -91,23 +89,25 @@ void report(Console& con, const std::string& message) {
 }
 
 // Asks the name of the PostScript file. PLplot would ask it on C's stdin itself; asking it
-// here keeps a scripted run in step. Nothing when no usable name was given.
+// here keeps a scripted run in step. Nothing when no usable name was given: a blank or "/"
+// alone means that the page is not saved, a step back to the menu.
 std::optional<std::string> ask_file_name(Console& con) {
-  for (int tries = 0; tries < kFileNameTries; ++tries) {
-    con.prompt("Enter graphics output file name: ");
-    std::string name = con.read_line();
-    const auto first = name.find_first_not_of(' ');
-    if (first == std::string::npos) continue;
-    name = std::string(trim_right(name.substr(first)));
-    // PLplot would retry an unopenable file on the terminal; the user chooses [s] again.
-    if (!std::ofstream(name)) {
-      con.say(std::string(kNoteIndent) + "*** cannot open " + name + ": the page is not saved");
-      return std::nullopt;
-    }
-    return name;
+  con.prompt("Enter graphics output file name: ");
+  const std::string typed = con.read_line();
+  const auto first = typed.find_first_not_of(' ');
+  const std::string name =
+      first == std::string::npos ? std::string() : std::string(trim_right(typed.substr(first)));
+  if (name.empty() || quit_name(name)) {
+    con.say(std::string(kNoteIndent) + "*** no file name given: the page is not saved");
+    con.again();
+    return std::nullopt;
   }
-  con.say(std::string(kNoteIndent) + "*** no file name given: the page is not saved");
-  return std::nullopt;
+  // PLplot would retry an unopenable file on the terminal; the user chooses [s] again.
+  if (!std::ofstream(name)) {
+    con.say(std::string(kNoteIndent) + "*** cannot open " + name + ": the page is not saved");
+    return std::nullopt;
+  }
+  return name;
 }
 
 // PLplot's PostScript devices lay the landscape page sideways on portrait paper and say

@@ -77,9 +77,11 @@ void Console::prompt(std::string_view text) { out_ << text << std::flush; }
 
 namespace {
 
-[[noreturn]] void end_of_input_stop(std::ostream& out) {
+// Ends the run with the end-of-input status: input that ran out, or input that keeps
+// coming without an answer that can be used (`message` says which).
+[[noreturn]] void end_of_input_stop(std::ostream& out, const std::string& message) {
   out << '\n';
-  throw Stop("*** end of input: no answer to the question above, run ended", kEndOfInputStatus);
+  throw Stop(message, kEndOfInputStatus);
 }
 
 }  // namespace
@@ -87,7 +89,9 @@ namespace {
 std::string Console::next_line() {
   out_.flush();
   std::string line;
-  if (!std::getline(in_, line)) end_of_input_stop(out_);
+  if (!std::getline(in_, line)) {
+    end_of_input_stop(out_, "*** end of input: no answer to the question above, run ended");
+  }
   return std::string(chomp(line));
 }
 
@@ -105,7 +109,10 @@ std::string Console::read_line() {
 
 void Console::again() {
   again_pending_ = true;
-  if (++asked_again_ > kMaxAskedAgain) end_of_input_stop(out_);
+  if (++asked_again_ > kMaxAskedAgain) {
+    end_of_input_stop(out_, "*** " + std::to_string(kMaxAskedAgain) +
+                                " answers in a row could not be used: run ended");
+  }
 }
 
 Answer Console::read(std::size_t width) { return Answer{field(read_line(), width)}; }
@@ -130,7 +137,8 @@ std::string Console::read_name_or_quit() {
 Answer Console::read_page_answer(std::size_t width) { return Answer{field(next_line(), width)}; }
 
 void Console::pause(std::string_view text) {
-  prompt(text);
+  // A pause without a text of its own still says that it waits.
+  prompt(trim_right(text).empty() ? "Hit Return to Continue" : text);
   next_line();
 }
 

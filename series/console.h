@@ -82,16 +82,17 @@ class Console {
   Answer read_name();
   // Reads a file name without its trailing blanks; "/" alone ends the program quietly.
   std::string read_name_or_quit();
-  // Shows `text` and waits for Return. A pause is no question: it leaves the count of
-  // questions asked again as it is.
+  // Shows `text` ("Hit Return to Continue" when it is blank) and waits for Return. A pause
+  // is no question: it leaves the count of questions asked again as it is.
   void pause(std::string_view text);
   // Reads the answer to a prompt that pages through a listing: like a pause, it leaves the
   // count of questions asked again as it is.
   Answer read_page_answer(std::size_t width);
   // Says that the answer just read moved the dialogue nowhere (an answer the question
   // cannot use, its help, a step back), so that the question, or one before it, is asked
-  // again. The kMaxAskedAgain + 1st such answer ends the run as end of input does, so that
-  // a script feeding one unusable answer for ever (`yes ''`) cannot keep a question asking.
+  // again. The kMaxAskedAgain + 1st such answer ends the run with the status of end of
+  // input and a message that says no answer could be used, so that a script feeding one
+  // unusable answer for ever (`yes ''`) cannot keep a question asking.
   // Two answers taken in a row start the count again: one answer taken between unusable
   // ones is the first step of a question that fails on its second (a "y" to "change?"
   // followed by a code refused), which still goes round.

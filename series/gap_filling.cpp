@@ -1,7 +1,6 @@
 #include "series/gap_filling.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstddef>
 #include <optional>
 #include <stdexcept>
@@ -30,7 +29,6 @@ constexpr int kBiweightLocation = 2;     // the kind of location that biwgt take
 constexpr int kSiteTrendFraction = 3;    // the site curve's stiffness is a third of the years
 constexpr int kSpreadStiffness = 50;     // spline of the site index's absolute deviations
 constexpr float kNeutralRatio = 1.0f;    // a year without a site mean
-constexpr int kMaxStiffnessAnswers = 1000;
 constexpr std::size_t kAnswerWidth = 10;
 
 constexpr std::string_view kPlotTitle = " in-filled growth trend";
@@ -206,14 +204,17 @@ void GapFiller::choose_stiffness(const SeriesSpan& s, const std::string& id,
                                  std::span<const float> values, std::span<const float> errors,
                                  SeriesWork& work) {
   show(values, work.curve, s.first_year, id, work.missing_years);
-  for (int asked = 0; asked < kMaxStiffnessAnswers; ++asked) {
+  for (;;) {
     con_.say(" the default setting is a 20 year");
     con_.say(" spline for the low-frequency gap filling");
     con_.say(" part. hit <ret> to accept and continue or");
     const Answer a = con_.ask(" enter in your new spline value", kAnswerWidth);
     if (trim_right(a.text).empty()) return;
     const std::optional<long long> w = a.integer();
-    if (!w || *w < INT_MIN || *w > INT_MAX) continue;
+    if (!w) {
+      con_.again();
+      continue;
+    }
     work.curve = weighted_trend(values, errors, static_cast<int>(*w), con_);
     show(values, work.curve, s.first_year, id, work.missing_years);
   }

@@ -107,10 +107,9 @@ std::span<const int> depth_of(const IndexBlock& block, const Covered& run) {
 
 std::optional<std::size_t> depth_above_records(std::span<const int> depth) {
   if (depth.empty() || depth[0] < 1) return std::nullopt;
-  const auto deep =
-      std::find_if(depth.begin(), depth.end(), [](int d) { return d > kDeepestRecorded; });
-  if (deep == depth.end()) return std::nullopt;
-  return static_cast<std::size_t>(deep - depth.begin());
+  const auto deepest = std::max_element(depth.begin(), depth.end());  // the first of equals
+  if (*deepest <= kDeepestRecorded) return std::nullopt;
+  return static_cast<std::size_t>(deepest - depth.begin());
 }
 
 bool write_index_pair(Units& units, Console& con, int report, const IndexPair& pair,
@@ -134,8 +133,8 @@ bool write_index_pair(Units& units, Console& con, int report, const IndexPair& p
       notes.depth_capped = true;
       std::vector<std::string> lines{
           " *** sample depths above 999 are written as 999 in the chronology and error files:",
-          "     the " + block.what + "'s sample depth is " + std::to_string(depth[*deep]) + " in " +
-              std::to_string(block.first_year + static_cast<int>(*deep))};
+          "     the " + block.what + "'s largest sample depth is " + std::to_string(depth[*deep]) +
+              " in " + std::to_string(block.first_year + static_cast<int>(*deep))};
       if (!kept_in.empty())
         lines.push_back("     the true depths are kept in " + std::string(kept_in));
       say(units, con, report, lines);

@@ -49,9 +49,9 @@ struct IndexNotes {
 // The largest sample depth the three columns of the index records hold.
 inline constexpr int kDeepestRecorded = 999;
 
-// The first position whose sample depth the three columns of the index records cannot
-// hold (above 999), or nothing. Depths that the writer replaces by 1 (the first below 1)
-// are not looked at.
+// The position of the largest sample depth (the first, where it recurs) when the three
+// columns of the index records cannot hold it (above 999), or nothing. Depths that the
+// writer replaces by 1 (the first below 1) are not looked at.
 std::optional<std::size_t> depth_above_records(std::span<const int> depth);
 
 // Writes the chronology and then its error series to their units, or, when a value of

@@ -187,7 +187,7 @@ TEST(detrend1, codes_without_a_curve_are_marked) {
   test::TestConsole io("\n");
   detrend1(y, std::span<float>(f.c).first(20), -3, 0, io.con);
   EXPECT_EQ(f.c[0], kNoCurve);
-  EXPECT_EQ(io.output(), "\n input error 3 in msmoor.\n");
+  EXPECT_EQ(io.output(), "\n input error 3 in msmoor.\nHit Return to Continue");
 }
 
 // Fewer than 4 values: a spline (the age-dependent one too) makes no curve, a line through

@@ -99,7 +99,7 @@ TEST(xmean, mean_and_empty_input) {
     EXPECT_STREQ(stop.what(), " error in xmean: n=0");
     EXPECT_NE(stop.status, 0);
   }
-  EXPECT_EQ(io.output(), "\n error in xmean: n=0\n");
+  EXPECT_EQ(io.output(), "\n error in xmean: n=0\nHit Return to Continue");
 }
 
 TEST(hughdi, exact_curve_and_skipped_points) {
@@ -142,7 +142,7 @@ TEST(gexp, exact_curve_one_point_and_no_point) {
 
   const std::vector<float> none{0.0f, -1.0f};
   EXPECT_THROW(gexp(none, 2, yc, 0.0f, io.con), Stop);
-  EXPECT_EQ(io.output(), "\n *** n1 .le. 0 in sbr gexp ***\n\n");
+  EXPECT_EQ(io.output(), "\n *** n1 .le. 0 in sbr gexp ***\n\nHit Return to Continue");
 }
 
 }  // namespace

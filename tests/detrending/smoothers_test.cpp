@@ -112,12 +112,14 @@ TEST(msmoor, window_rules_and_input_errors) {
 
   k = 7;  // longer than the series
   EXPECT_EQ(msmoor(x, y, k, 5000, io.con).ier, kMedianLength);
-  EXPECT_EQ(io.output(), "\n input error 3 in msmoor.\n\n input error 1 in msmoor.\n");
+  EXPECT_EQ(io.output(),
+            "\n input error 3 in msmoor.\nHit Return to Continue\n input error 1 in msmoor.\n"
+            "Hit Return to Continue");
 
   // One pass with an even window reports its own error.
   io.out.str("");
   EXPECT_EQ(msmoo(x, y, 2, 5000, io.con), kMedianNotOdd);
-  EXPECT_EQ(io.output(), "\n input error 3 in msmoo.\n");
+  EXPECT_EQ(io.output(), "\n input error 3 in msmoo.\nHit Return to Continue");
 }
 
 TEST(supsmu, agrees_with_r) {

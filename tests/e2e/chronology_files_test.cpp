@@ -62,7 +62,7 @@ TEST(ChronologyFiles, depths_above_999_are_written_as_999_and_kept_in_the_table)
   ASSERT_EQ(r.status, 0) << r.output;
   const std::string note =
       " *** sample depths above 999 are written as 999 in the chronology and error files:\n"
-      "     the raw chronology's sample depth is 1004 in 1905\n"
+      "     the raw chronology's largest sample depth is 1004 in 1905\n"
       "     the true depths are kept in big.rwl_tabs.txt\n";
   EXPECT_EQ(occurrences(r.output, note), 1u) << r.output;
   const std::string out = box.read_file("big.rwl_out.txt");

@@ -225,15 +225,15 @@ TEST(readable_outputs, a_sample_depth_above_999_is_written_as_999_once_said) {
     std::snprintf(id, sizeof id, "D%05d", k);
     set.push_back({id, 1950, wave(30, 0.1f * static_cast<float>(k))});
   }
+  set.push_back({"E00000", 1960, wave(10, 0.5f)});  // depth 1001 in 1960-1969
   box.write_file("deep.rwl", ring_width_file(set));
   const RunResult r = run_clean(box, "deep.rwl", answers("deep.rwl", "1", "6", "0"));
   const std::string note =
-      " *** sample depth 1000 in 1950 (and every depth above 999) is written as 999 to "
-      "deep_crns_tuc.txt";
+      " *** sample depths above 999 are written as 999 to deep_crns_tuc.txt; the largest is "
+      "1001 in 1960\n";
   EXPECT_EQ(r.output.find(note), r.output.rfind(note)) << "said once";
   EXPECT_TRUE(has(r.output, note)) << r.output;
-  EXPECT_TRUE(has(box.read_file("deep_out_v43ptr08.txt"),
-                  " *** SAMPLE DEPTH 1000 IN 1950 (AND EVERY DEPTH ABOVE 999)"));
+  EXPECT_TRUE(has(box.read_file("deep_out_v43ptr08.txt"), "; THE LARGEST IS 1001 IN 1960"));
   const auto tucson = box.read_lines("deep_crns_tuc.txt");
   ASSERT_GT(tucson.size(), 3u);
   EXPECT_EQ(tucson[3].substr(14, 3), "999");  // depth of 1950

@@ -132,12 +132,12 @@ TEST(menu, answers_at_the_prompt) {
   EXPECT_EQ(again.count("kalder run time menu"), 1);
   EXPECT_EQ(again.count("enter the option to change (<ret> = go)    ==> "), 3);
 
-  // An option after the last: the data type question, its answer dropped.
-  Session beyond("25\n3\n\n");
+  // A number not on the menu is refused with a message: the prompt again, no dialogue.
+  Session beyond("21\n-1\n\n");
   menu(beyond.ic, beyond.cmd, beyond.con);
-  EXPECT_EQ(beyond.count("enter your data format type"), 1);
-  EXPECT_EQ(beyond.ic[opt::data_type], 1);
-  EXPECT_EQ(beyond.count("kalder run time menu"), 2);
+  EXPECT_EQ(beyond.count("==>  *** there is no option 21: enter 1 to 20, or <ret> to go\n"), 1);
+  EXPECT_EQ(beyond.count("==>  *** there is no option -1: enter 1 to 20, or <ret> to go\n"), 1);
+  EXPECT_EQ(beyond.count("kalder run time menu"), 1);
 }
 
 TEST(menu, slash_and_end_of_input_stop) {

@@ -48,6 +48,13 @@ TEST_F(PithFiles, no_file_means_every_offset_is_zero) {
   EXPECT_FALSE(s.shows("NOTE"));
 }
 
+TEST_F(PithFiles, unusable_answers_to_the_true_or_false_question_end_the_run_after_100) {
+  std::string junk;
+  for (int k = 0; k < 101; ++k) junk += "x\n";
+  PSession s(junk);
+  EXPECT_EQ(stopped_reading(s).status, kEndOfInputStatus);
+}
+
 TEST_F(PithFiles, single_column_after_numbered_header_lines) {
   const std::string path =
       write("pith.txt", "offsets of site\nby series\nin rings\n  12\n   0\n 105\n");

@@ -98,6 +98,13 @@ TEST_F(DataFile, a_failed_load_offers_another_file_or_ends) {
   EXPECT_THROW(load_data(*run), Stop);
   EXPECT_TRUE(shows("[T]ry again or [Q]uit the program now?" + std::string(11, ' ') +
                     "==> Program Terminating\n"));
+  // Each failure says why; none is tested for missing data. The column count is asked again.
+  answers("x\nt\n4\n0\nx\n2\n*\n\nt\n");
+  EXPECT_FALSE(load_data(*run) || load_data(*run));
+  EXPECT_TRUE(shows("\nQuit chosen at the input data format menu: no data read\n"));
+  EXPECT_TRUE(shows("\nEntry > x < is not a choice between [0-4] or [Q]uit: no data read\n"));
+  EXPECT_TRUE(shows("There was an error reading your entry.\n\nEnter the total number of"));
+  EXPECT_FALSE(shows("Proceed!"));
 }
 
 }  // namespace

@@ -208,14 +208,14 @@ TEST(plot_loop, black_background_page) {
 TEST(plot_loop, file_names) {
   const auto dir = scratch("names");
   const auto ps = dir / "page.ps";
-  // Blank names are asked again; the name is taken without its surrounding blanks.
-  Scripted run("s\n\n   \n  " + ps.string() + "  \nc\n");
+  // A blank or "/" saves nothing (no file "/" tried); a name loses its surrounding blanks.
+  Scripted run("s\n   \ns\n /\ns\n  " + ps.string() + "  \nc\n");
   Probe probe;
   plot_loop(run.session, probe.definition());
   EXPECT_TRUE(std::filesystem::exists(ps));
-  EXPECT_NE(run.out.str().find("Enter graphics output file name: Enter graphics output file "
-                               "name: Enter graphics output file name:  saved: " +
-                               ps.string() + "\n"),
+  EXPECT_EQ(probe.drawn.size(), 1u);
+  EXPECT_EQ(run.out.str().find("cannot open"), std::string::npos);
+  EXPECT_NE(run.out.str().find("Enter graphics output file name:  saved: " + ps.string() + "\n"),
             std::string::npos);
 
   // A file that cannot be created: said so, nothing drawn, back to the menu.

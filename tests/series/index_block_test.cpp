@@ -133,13 +133,13 @@ TEST_F(IndexBlockFiles, an_error_series_that_does_not_fit_leaves_out_its_chronol
   }
 }
 
-// Depths above 999 are written as 999 and said once, at the first such year.
+// Depths above 999 are written as 999 and said once, with the largest and its year.
 TEST_F(IndexBlockFiles, depths_above_999_are_written_as_999_and_said_once) {
-  depth = {1200, 1004};
+  depth = {1004, 1200};
   EXPECT_TRUE(write({1.5f, 1.0f}, "site_tabs.txt"));
   const std::string note =
       " *** sample depths above 999 are written as 999 in the chronology and error files:\n"
-      "     the raw chronology's sample depth is 1200 in 1997\n"
+      "     the raw chronology's largest sample depth is 1200 in 1998\n"
       "     the true depths are kept in site_tabs.txt\n";
   EXPECT_EQ(console.str(), note);
   // A second pair of the same data file is written without a second note.
@@ -159,7 +159,7 @@ TEST_F(IndexBlockFiles, depths_above_999_are_written_as_999_and_said_once) {
 
 TEST(depth_above_records, first_depth_beyond_three_columns) {
   EXPECT_FALSE(depth_above_records(std::vector<int>{1, 999, 0}));
-  EXPECT_EQ(depth_above_records(std::vector<int>{1, 1000, 1004}), 1u);
+  EXPECT_EQ(depth_above_records(std::vector<int>{1, 1000, 1004, 1004}), 2u);  // first largest
   EXPECT_EQ(depth_above_records(std::vector<int>{1500}), 0u);
   // The writer puts 1 for every value when the first depth is below 1.
   EXPECT_FALSE(depth_above_records(std::vector<int>{0, 5000}));

@@ -44,9 +44,9 @@ TEST(pause_and_stop, shows_the_message_pauses_and_stops_with_it_trimmed) {
   EXPECT_EQ(s.status, kFailureStatus);
   EXPECT_TRUE(s.shown);
 
-  // Without a pause text: the message alone, its inner line ends kept.
+  // Without a pause text: the message, its inner line ends kept, and the usual prompt.
   const Stopped plain = stop_with("\n", "*** error reading data\n line: 1850 12 x");
-  EXPECT_EQ(plain.console, "*** error reading data\n line: 1850 12 x\n");
+  EXPECT_EQ(plain.console, "*** error reading data\n line: 1850 12 x\nHit Return to Continue");
   EXPECT_EQ(plain.message, "*** error reading data\n line: 1850 12 x");
 }
 
