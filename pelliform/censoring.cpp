@@ -41,9 +41,8 @@ void shortened(Console& con, int years) {
 
 // The size of the reduced set under its label (none for the common period).
 void report(const SeriesSet& set, const char* label, Console& con) {
-  con.say(Layout("(/t30,'    NS   IFY   ILY   NYR')").write());
-  con.say(Layout("(a,t30,4i6,'  Years total time span')")
-              .write(label, set.count(), set.summary.first, set.summary.last, set.summary.span()));
+  con.say(size_heading(set.summary));
+  con.say(size_row(label, set.count(), set.summary, "  Years total time span"));
 }
 
 // The part of the scheme that cenbyseg, cenayify and cenbyify share.

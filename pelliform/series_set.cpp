@@ -2,9 +2,28 @@
 
 #include <algorithm>
 
+#include "series/blocks.h"
+#include "series/layout.h"
 #include "series/text.h"
 
 namespace dendro {
+namespace {
+
+std::string year_width(const SetSpan& span) {
+  return std::to_string(year_columns(span.first, 5) + 1);
+}
+
+}  // namespace
+
+std::string size_heading(const SetSpan& span) {
+  return Layout("(/t30,a6,2a" + year_width(span) + ",a6)").write("NS", "IFY", "ILY", "NYR");
+}
+
+std::string size_row(std::string_view label, int count, const SetSpan& span,
+                     std::string_view tail) {
+  return Layout("(a,t30,i6,2i" + year_width(span) + ",i6,a)")
+      .write(std::string(label), count, span.first, span.last, span.span(), std::string(tail));
+}
 
 void SeriesSet::add(const std::string& id, int first_year, std::vector<float> series) {
   const int n = static_cast<int>(series.size());

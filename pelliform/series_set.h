@@ -5,6 +5,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace dendro {
@@ -28,6 +29,12 @@ struct SetSpan {
   int last = kNoLastYear;
   int span() const { return last - first + 1; }
 };
+
+// The heading and a row of a set's size from column 30, after a label: series, first year,
+// last year, years, then `tail`. The year fields widen for years before -9999, so that a
+// blank stays before each year.
+std::string size_heading(const SetSpan& span);
+std::string size_row(std::string_view label, int count, const SetSpan& span, std::string_view tail);
 
 struct SeriesSet {
   // values[s][k - 1] is ring k of series s + 1; each column holds exactly rows[s].count

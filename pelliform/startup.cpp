@@ -70,16 +70,12 @@ void open_report(PelliformRun& run) {
 
 void size_summary(PelliformRun& run) {
   const SetSpan& s = run.set.summary;
-  // The year fields widen for years before -9999, so that a blank stays before each year.
-  const std::string year = std::to_string(year_columns(s.first, 5) + 1);
-  const std::string heading =
-      Layout("(/t30,a6,2a" + year + ",a6)").write("NS", "IFY", "ILY", "NYR");
-  const Layout sizes("(a,t30,i6,2i" + year + ",i6,a)");
+  const std::string heading = size_heading(s);
   run.con.say(heading);
-  run.con.say(sizes.write("Total series read in:", run.set.count(), s.first, s.last, s.span(), ""));
+  run.con.say(size_row("Total series read in:", run.set.count(), s, ""));
   run.report(heading);
-  run.report(sizes.write("TOTAL SERIES READ IN:", run.set.count(), s.first, s.last, s.span(),
-                         "  SERIES, FIRST YEAR, LAST YEAR, TOTAL YEARS"));
+  run.report(size_row("TOTAL SERIES READ IN:", run.set.count(), s,
+                      "  SERIES, FIRST YEAR, LAST YEAR, TOTAL YEARS"));
 }
 
 }  // namespace

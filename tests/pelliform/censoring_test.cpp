@@ -61,6 +61,14 @@ TEST(censoring, no_passing_series) {
   EXPECT_EQ(set.count(), 0);
 }
 
+TEST(censoring, years_before_minus_9999_keep_a_blank_before_them) {
+  SeriesSet set = make_set({{-10020, ramp(120)}, {-10010, ramp(40)}});
+  PSession s;
+  cenbyseg(100, set, s.con);
+  EXPECT_TRUE(s.shows("\n" + std::string(33, ' ') + "NS    IFY    ILY   NYR\n"));
+  EXPECT_TRUE(s.shows("series:        1 -10020  -9901   120  Years total time span\n"));
+}
+
 TEST(censoring, common_period_cuts_every_kept_series_to_it) {
   // 1900-1950, 1910-1960, and 1920-1949, which ends one year before the common end.
   SeriesSet set = make_set({{1900, ramp(51)}, {1910, ramp(51)}, {1920, ramp(30)}});
