@@ -312,10 +312,12 @@ void write_chronology_statistics(MeanChronology& c, const Tsi1& tsi1, const Mean
                                 "t4,'year    year    years   index     dev     coeff     ',"
                                 "'coeff     sens     corr')")
                              .write());
-  const Layout row(n < 1000 ? "(i7,i8,i8,1x,2f8.3,f9.3,f11.3,f9.3,f9.3)"
-                            : "(i7,i8,i9,2f8.3,f9.3,f11.3,f9.3,f9.3)");
-  units.write(unit::out, row.write(c.first_year, c.last_year(), n, m.mean, m.std_dev, m.skewness,
-                                   m.kurtosis, m.mean_sensitivity, m.autocorrelation));
+  // The statistics (2f8.3,f9.3,f11.3,f9.3,f9.3) keep a blank before them at any size.
+  const Layout years(n < 1000 ? "(i7,i8,i8,1x)" : "(i7,i8,i9)");
+  units.write(unit::out, years.write(c.first_year, c.last_year(), n) +
+                             spaced_fields({m.mean, m.std_dev, m.skewness, m.kurtosis,
+                                            m.mean_sensitivity, m.autocorrelation},
+                                           {8, 8, 9, 11, 9, 9}, 3));
   if (mean_type == mean_kind::arithmetic || mean_type == mean_kind::biweight) {
     write_efficiency(c, y, tsi1.count, mean_type, units);
   }

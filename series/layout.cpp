@@ -787,6 +787,17 @@ std::string spaced_fixed(std::span<const float> values, int width, int decimals)
   return line;
 }
 
+std::string spaced_fields(std::initializer_list<float> values, std::initializer_list<int> widths,
+                          int decimals) {
+  if (values.size() != widths.size()) {
+    throw std::invalid_argument("spaced_fields: one width for each value");
+  }
+  std::string line;
+  const int* width = widths.begin();
+  for (const float v : values) line += spaced_fixed(v, *width++, decimals);
+  return line;
+}
+
 float as_written(float value, int decimals) {
   constexpr int kMostDecimals = 8;
   if (decimals < 0 || decimals > kMostDecimals) {

@@ -10,6 +10,7 @@
 #include <concepts>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <ranges>
 #include <span>
@@ -193,6 +194,10 @@ class Layout {
 std::string spaced_fixed(double value, int width, int decimals);
 // The values one after the other, each so.
 std::string spaced_fixed(std::span<const float> values, int width, int decimals);
+// The values one after the other, value k so in a field of widths[k]: a row of F fields
+// of several widths, as "f7.3,f8.3" for {mean, skewness}, {7, 8}.
+std::string spaced_fields(std::initializer_list<float> values, std::initializer_list<int> widths,
+                          int decimals);
 
 // Shorthand for a layout used once.
 template <class... Args>
