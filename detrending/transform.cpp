@@ -124,10 +124,12 @@ void write_series_head(Units& units) {
 
 void write_series_row(Units& units, int i, const std::string& id, const SeriesResult& r) {
   const Moments& m = r.after;
-  write_line(units, Layout("(t2,i5,2x,a8,2f7.3,f8.3,2f7.3,2f7.3,f8.3,f7.3)")
-                        .write(i, field(id, 8), m.mean, m.std_dev, m.skewness, m.kurtosis,
-                               m.mean_sensitivity, m.autocorrelation, r.corr_before, r.corr_after,
-                               r.power));
+  // The statistics (2f7.3,f8.3,2f7.3,2f7.3,f8.3,f7.3) keep a blank before them at any size.
+  write_line(units,
+             Layout("(t2,i5,2x,a8)").write(i, field(id, 8)) +
+                 spaced_fields({m.mean, m.std_dev, m.skewness, m.kurtosis, m.mean_sensitivity,
+                                m.autocorrelation, r.corr_before, r.corr_after, r.power},
+                               {7, 7, 8, 7, 7, 7, 7, 8, 7}, 3));
 }
 
 void store_series(StatsTable& stats, Tsi2& tsi2, int i, const SeriesResult& r) {
@@ -204,12 +206,13 @@ void write_summary(Units& units, StatsTable& stats) {
   const std::array<const char*, 8> labels{"arith mean",    "std deviation", "median",
                                           "interquartile", "minimum value", "lower hinge",
                                           "upper hinge",   "maximum value"};
-  const Layout row("(t2,a,t16,2f7.3,f8.3,2f7.3,2f7.3,2f8.3)");
+  // The label in columns 2 to 15, then the summaries of statistics columns 1 to 6 and 8 to
+  // 10 (2f7.3,f8.3,2f7.3,2f7.3,2f8.3), each with a blank before it at any size.
   for (int r = 1; r <= 8; ++r) {
-    std::array<float, 9> v{};
-    const std::array<int, 9> columns{1, 2, 3, 4, 5, 6, 8, 9, 10};
-    for (std::size_t k = 0; k < v.size(); ++k) v[k] = stats.at(r, columns[k]);
-    write_line(units, row.write(labels[at(r)], v));
+    const auto v = [&](int column) { return stats.at(r, column); };
+    write_line(units, " " + field(labels[at(r)], 14) +
+                          spaced_fields({v(1), v(2), v(3), v(4), v(5), v(6), v(8), v(9), v(10)},
+                                        {7, 7, 8, 7, 7, 7, 7, 8, 8}, 3));
   }
 }
 

@@ -72,16 +72,19 @@ void recentre(EngineRun& run, std::span<float> chron, std::span<float> stab, boo
   const int from = run.s.nss1 + 1;
   const float mo = mean_with_depth(chron, depth, from, run.n);
   const float ms = mean_with_depth(stab, depth, from, run.n);
-  const Layout means("(a,2f8.4)");
-  if (signal_free) run.con().say(means.write("Orig/Stab Means1: ", mo, ms));
+  // The two means (2f8.4) keep a blank before them at any size.
+  const auto means = [](const char* label, float original, float stabilised) {
+    return label + spaced_fields({original, stabilised}, {8, 8}, 4);
+  };
+  if (signal_free) run.con().say(means("Orig/Stab Means1: ", mo, ms));
   for (int k = 1; k <= run.n; ++k) {
     if (depth[at(k)] == 0) continue;
     chron[at(k)] = std::max(chron[at(k)] - mo + 1.0f, 0.0f);
     stab[at(k)] = std::max(stab[at(k)] - ms + 1.0f, 0.0f);
   }
   if (signal_free) {
-    run.con().say(means.write("Orig/Stab Means2: ", mean_with_depth(chron, depth, from, run.n),
-                              mean_with_depth(stab, depth, from, run.n)));
+    run.con().say(means("Orig/Stab Means2: ", mean_with_depth(chron, depth, from, run.n),
+                        mean_with_depth(stab, depth, from, run.n)));
   }
 }
 

@@ -422,10 +422,12 @@ ConvergenceStats iteration_statistics(EngineRun& run, const std::vector<float>& 
       marks[i] = '*';
     }
   }
-  const Layout line("(a,i3,a,f13.8,a1,f14.8,a1,f14.8,a1,f14.8,a1)");
-  run.report(line.write("Iter ", c, "  Convergence Criteria: ", values[0], std::string(1, marks[0]),
-                        values[1], std::string(1, marks[1]), values[2], std::string(1, marks[2]),
-                        values[3], std::string(1, marks[3])));
+  // Each value (f13.8,3f14.8), followed by its mark, keeps a blank before it at any size.
+  std::string line = Layout("(a,i3,a)").write("Iter ", c, "  Convergence Criteria: ");
+  for (std::size_t i = 0; i < 4; ++i) {
+    line += spaced_fixed(values[i], i == 0 ? 13 : 14, 8) + marks[i];
+  }
+  run.report(line);
   return stats;
 }
 

@@ -82,16 +82,19 @@ void save_columns(std::ostream& out, Tsi1& tsi1, int code, Console& console) {
   }
 }
 
-// A series with a value that the index records cannot hold (10 or more, or one that would
-// read back as the fill that ends a series) is left out of the save rather than written as
-// asterisks or as another value; the console says which value and where its values can go.
+// A series with a value that its records cannot hold (in the index records 10 or more, or
+// one that would read back as the fill that ends a series; in the ring-width records 100
+// or more, which would join the value before it) is left out of the save rather than
+// written as asterisks or as another value; the console says which value and which saves
+// hold it. `records` names the records and their range, as "index records (-0.999 to 9.989)".
 void say_left_out(Console& console, std::string_view id, int first_year,
-                  std::span<const float> values, std::size_t misfit) {
+                  std::span<const float> values, std::size_t misfit, std::string_view records) {
   console.say(" *** series " + std::string(trim_right(id)) + " is left out of the saved series:");
-  console.say(Layout("('     its value ',f0.3,' in ',i0,"
-                     "' does not fit the index records (-0.999 to 9.989)')")
-                  .write(values[misfit], first_year + static_cast<int>(misfit)));
-  console.say("     core series save 1 (ring-width records) or 5 to 7 (columns) holds it");
+  console.say(Layout("('     its value ',f0.3,' in ',i0,' does not fit the ',a)")
+                  .write(values[misfit], first_year + static_cast<int>(misfit), records));
+  console.say(ring_misfit(values) ? "     core series save 5 to 7 (columns) holds it"
+                                  : "     core series save 1 (ring-width records) or 5 to 7 "
+                                    "(columns) holds it");
 }
 
 }  // namespace
@@ -109,6 +112,11 @@ void sis(std::ostream& out, Tsi1& tsi1, int code, std::string_view kind_tag, Con
     std::span<const float> values = stored_values(tsi1, i);
     switch (code) {
       case save::tucson_rings:
+        if (const auto misfit = ring_misfit(values)) {
+          say_left_out(console, id, row.ify, values, *misfit,
+                       "ring-width records (-9.998 to 99.999)");
+          break;
+        }
         trrw_write(out, TucsonMode::mw, id, row.ify, values, {}, kind_tag);
         break;
       case save::tucson_index:
@@ -117,7 +125,7 @@ void sis(std::ostream& out, Tsi1& tsi1, int code, std::string_view kind_tag, Con
         std::vector<float> buffer(values.begin(), values.end());
         for (float& v : buffer) v = v < 0 ? 0.0f : v;
         if (const auto misfit = index_misfit(buffer, {})) {
-          say_left_out(console, id, row.ify, buffer, *misfit);
+          say_left_out(console, id, row.ify, buffer, *misfit, "index records (-0.999 to 9.989)");
           break;
         }
         const std::vector<int> depth(buffer.size(), 1);

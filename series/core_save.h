@@ -17,9 +17,9 @@ namespace dendro {
 // format of `code`, with `kind_tag` (3 characters, such as "raw") marking the records. The
 // matrix must be aligned on the set's year axis (row 1 is the first year of the set, held
 // in the row after the last series of the year table). A column file (codes 5 to 7) is
-// refused with a console message when its lines would exceed 8998 characters; in the index
-// formats (codes 2 and 3) a series with a value the records cannot hold (from 9.990 up) is
-// left out with a console message.
+// refused with a console message when its lines would exceed 8998 characters; in the record
+// formats a series with a value the records cannot hold (ring widths from 99.9995 up, see
+// ring_misfit; indices from 9.990 up) is left out with a console message.
 void sis(std::ostream& out, Tsi1& tsi1, int code, std::string_view kind_tag, Console& console);
 
 // The first and last year of a run of missing years.

@@ -152,9 +152,8 @@ FiveNumbers mfs1(std::span<const float> x, std::span<const int> mask) {
 
 std::string statistics_fields(float mean, float sd, float skewness, float kurtosis,
                               float sensitivity, float autocorrelation) {
-  return spaced_fixed(mean, 8, 3) + spaced_fixed(sd, 8, 3) + spaced_fixed(skewness, 7, 3) +
-         spaced_fixed(kurtosis, 7, 3) + spaced_fixed(sensitivity, 7, 3) +
-         spaced_fixed(autocorrelation, 8, 3);
+  return spaced_fields({mean, sd, skewness, kurtosis, sensitivity, autocorrelation},
+                       {8, 8, 7, 7, 7, 8}, 3);
 }
 
 std::string statistics_fields(const Moments& m) {

@@ -779,12 +779,28 @@ std::optional<std::string> first_spaced(double value, int width, int decimals) {
 
 std::string spaced_fixed(double value, int width, int decimals) {
   if (auto text = first_spaced(value, width, decimals)) return *text;
-  return Layout("(f" + std::to_string(width) + "." + std::to_string(decimals) + ")").write(value);
+  if (!std::isfinite(value)) {
+    return Layout("(f" + std::to_string(width) + "." + std::to_string(decimals) + ")").write(value);
+  }
+  char wide[64];
+  std::snprintf(wide, sizeof wide, " %.0f.", value);
+  return wide;
 }
 
 std::string spaced_fixed(std::span<const float> values, int width, int decimals) {
   std::string line;
   for (const float v : values) line += spaced_fixed(v, width, decimals);
+  return line;
+}
+
+std::string spaced_fields(std::initializer_list<float> values, std::initializer_list<int> widths,
+                          int decimals) {
+  if (values.size() != widths.size()) {
+    throw std::invalid_argument("spaced_fields: one width for each value");
+  }
+  std::string line;
+  const int* width = widths.begin();
+  for (const float v : values) line += spaced_fixed(v, *width++, decimals);
   return line;
 }
 
@@ -804,11 +820,7 @@ float as_written(float value, int decimals) {
 }
 
 std::string fit_fixed(double value, int width, int decimals, double undefined) {
-  if (!std::isfinite(value)) value = undefined;
-  if (auto text = first_spaced(value, width, decimals)) return *text;
-  char wide[64];
-  std::snprintf(wide, sizeof wide, " %.0f.", value);
-  return wide;
+  return spaced_fixed(std::isfinite(value) ? value : undefined, width, decimals);
 }
 
 }  // namespace dendro

@@ -10,6 +10,7 @@
 #include <concepts>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <ranges>
 #include <span>
@@ -189,11 +190,16 @@ class Layout {
 // `value` in an F field of `width` with `decimals` decimals. A value that would fill the
 // field to its first column, and so join the field before it, or overflow it, is written
 // with as few decimals less as keep a blank before it (a mean of 1000.98 in f8.3 as
-// " 1000.98", the marker -99.0 in f7.3 as " -99.00"); asterisks only when not even a whole
-// number leaves a blank.
+// " 1000.98", the marker -99.0 in f7.3 as " -99.00"); a value too large for even a whole
+// number takes as many columns as it needs after the blank (1234567.0 in f8.3 as
+// " 1234567."). NaN and infinity are written as the F field writes them.
 std::string spaced_fixed(double value, int width, int decimals);
 // The values one after the other, each so.
 std::string spaced_fixed(std::span<const float> values, int width, int decimals);
+// The values one after the other, value k so in a field of widths[k]: a row of F fields
+// of several widths, as "f7.3,f8.3" for {mean, skewness}, {7, 8}.
+std::string spaced_fields(std::initializer_list<float> values, std::initializer_list<int> widths,
+                          int decimals);
 
 // Shorthand for a layout used once.
 template <class... Args>
@@ -228,10 +234,7 @@ std::string_view chomp(std::string_view line);
 // The field rounds the exact binary value, ties to even, as write does; 0 to 8 decimals.
 float as_written(float value, int decimals);
 
-// A real in an F field of `width` columns that always begins with a blank, so that it never
-// runs into the field before it: with `decimals` decimals when it fits so, else with as few
-// fewer decimals as it needs, else (too large for the width) as many columns as it takes
-// with no decimals. A value that is not a number is written as `undefined` instead.
+// spaced_fixed, with a value that is not a number (or infinite) written as `undefined`.
 std::string fit_fixed(double value, int width, int decimals, double undefined);
 
 }  // namespace dendro

@@ -76,11 +76,12 @@ TEST(readable_scan, flags_overflow_run_together_and_not_a_number) {
       " 1.5 ****** 2.5\n"                // 4: a field of asterisks
       "  0.125     nan    -inf\n"        // 5: not a number
       "  985***\n"                       // 6: asterisks
-      "*****      1  -0.226 -99.900\n";  // 7: the first field of a row
+      "*****      1  -0.226 -99.900\n"   // 7: the first field of a row
+      "  1506  0.0011094.264    3\n";    // 8: two decimal points
   const auto found = scan_text("f", bad);
   std::vector<int> lines;
   for (const Unreadable& u : found) lines.push_back(u.line);
-  EXPECT_EQ(lines, (std::vector<int>{1, 2, 3, 4, 5, 6, 7})) << describe(found);
+  EXPECT_EQ(lines, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8})) << describe(found);
   EXPECT_EQ(found[0].file, "f");
 }
 
@@ -94,6 +95,7 @@ TEST(readable_scan, passes_headings_ids_ranges_and_dates) {
       "site_comm=1850-1990.txt  1940-1959  2024-05-16\n"
       "  1940     0  -999.00 -999.00  -9.990  Information infant\n"
       "gap   19001085  31114  31023  3 886  3  std\n"
+      "nm580.1880-191 44 362  1.5e-3  -99.900  0.848*  v43ptr08\n"
       " *** 2 series left out\n"
       "**********************************\n";
   EXPECT_TRUE(scan_text("f", good).empty()) << describe(scan_text("f", good));
@@ -390,6 +392,24 @@ TEST(readable_outputs, kalder_release_detection_with_a_threshold_of_150_percent)
   }
   box.write_file("rel.rwl", ring_width_file(set));
   run_kalder_clean(box, "rel.rwl", "20\n2\nn\n10\n150\n");
+}
+
+TEST(readable_outputs, both_programs_on_rings_up_to_999_99_mm) {
+  // Rings near 1 mm, near 995 mm, and near 1 mm with one of 999.99 mm, in 0.001 and 0.01 mm.
+  std::vector<float> mixed = wave(60, 1.0f), huge = wave(60, 2.0f, 995.0f);
+  mixed[20] = 999.99f;
+  Sandbox box;
+  box.write_file(
+      "big.rwl",
+      ring_width_file(
+          {{"NM01", 1900, wave(60, 0.0f)}, {"MX01", 1900, mixed}, {"HG01", 1900, huge}}) +
+          hundredths_series("NM02", 1900, wave(60, 3.0f)) + hundredths_series("MX02", 1900, mixed) +
+          hundredths_series("HG02", 1900, huge));
+  // kalder with horizontal lines, printout 4 and ring-width saves, with and without adaptive power.
+  run_kalder_clean(box, "big.rwl", "3\n4\n\n4\n6\n\n17\n4\n18\n1\n");
+  const RunResult r = run_kalder_clean(box, "big.rwl", "4\n6\n\n17\n4\n18\n1\n");
+  EXPECT_TRUE(has(r.output, "(-9.998 to 99.999)\n     core series save 5 to 7 (columns) holds it"));
+  run_clean(box, "big.rwl", answers("big.rwl", "1", "", "25"));
 }
 
 }  // namespace

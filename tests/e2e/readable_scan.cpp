@@ -55,10 +55,15 @@ std::string asterisk_problem(const std::string& line) {
 }
 
 std::string run_together_problem(const std::string& line) {
-  static const std::regex sign_after_decimals(R"(\d\.\d+[-+]\d)");
-  static const std::regex two_points(R"(\d*\.\d+\.\d)");
-  if (std::regex_search(line, sign_after_decimals)) return "numbers run together";
-  if (std::regex_search(line, two_points)) return "numbers run together";
+  static const std::string number = R"([-+]?(\d+\.?\d*|\.\d+)([eE][-+]?\d+)?)";
+  static const std::regex one(number), several("(" + number + "){2,}");
+  for (const std::string& t : tokens(line)) {
+    const bool numeric = t.find('.') != std::string::npos &&
+                         t.find_first_not_of("0123456789.+-eE") == std::string::npos;
+    if (numeric && std::regex_match(t, several) && !std::regex_match(t, one)) {
+      return "numbers run together";
+    }
+  }
   return {};
 }
 

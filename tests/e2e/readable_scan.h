@@ -6,9 +6,8 @@
 //   "****0"), or a run that stands as a whole field between two numbers
 //   ("1.5 ****** 2.5"). One asterisk after a number is a flag ("0.848*"), and decorations
 //   such as " *** note" or a banner of asterisks touch only blanks and words.
-// - run together: a number with decimals followed at once by a sign and a digit
-//   ("-999.000-999.000", "1.234-5.678"), or a digit run with two decimal points
-//   ("1.2341.234"). Dates and ranges of whole years ("1940-1959") have no decimals.
+// - run together: a token of two or more numbers, one with decimals ("0.0011094.264"); not
+//   whole years ("1940-1959"), exponents ("1.5e-3") or tokens with letters ("nm580.1880-191").
 // - not a number: "nan", "inf" or "infinity" in any case, with or without a sign, not part
 //   of a longer word.
 #pragma once
