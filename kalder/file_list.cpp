@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "options/log_file.h"
+#include "options/log_creation.h"
 #include "series/blocks.h"
 #include "series/console.h"
 #include "series/text.h"
@@ -20,15 +20,6 @@ std::vector<std::string> shared_prefix_refusal(const std::vector<std::string>& e
             " *** so that their output files would overwrite each other"};
   }
   return {};
-}
-
-bool next_listed_name(Units& units, std::string& name) {
-  std::string record;
-  if (!units.read_record(unit::file_names, record) || field(record, 10) == std::string(10, ' ')) {
-    return false;
-  }
-  name = trim_right(record);
-  return true;
 }
 
 std::vector<std::string> names_left(Units& units) {

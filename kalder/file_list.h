@@ -16,11 +16,6 @@ class Units;
 std::vector<std::string> shared_prefix_refusal(const std::vector<std::string>& earlier,
                                                std::string_view name);
 
-// Reads the next data file name of the list on unit::file_names into `name` (trailing
-// blanks cut); false at the end of the list: its end of file, or a record whose first ten
-// characters are blank.
-bool next_listed_name(Units& units, std::string& name);
-
 // The names the list on unit::file_names still holds, read to the end of the list.
 std::vector<std::string> names_left(Units& units);
 

@@ -11,18 +11,25 @@
 
 namespace dendro {
 
+bool next_listed_name(Units& units, std::string& name) {
+  std::string record;
+  if (!units.read_record(unit::file_names, record) || field(record, 10) == std::string(10, ' ')) {
+    return false;
+  }
+  name = trim_right(record);
+  return true;
+}
+
 int mlf(Units& units, Icommands& icommands, Commands& commands, Console& con) {
   const char same = commands.at(Commands::kSameCommands);
   const bool every_file = same == 'n' || same == 'N';
   const bool first_file = same == 'y' || same == 'Y';
   int count = 0;
-  // The list is a finite file: the loop ends at its end or at a blank name.
-  for (std::string record; units.read_record(unit::file_names, record);) {
-    if (field(record, 10) == std::string(10, ' ')) break;
+  // The list is a finite file: the loop ends at its end or at a blank name. Each name is
+  // whole, never cut to a 40-character field, so that the log file name is the one the run
+  // driver derives from the same data file.
+  for (std::string name; next_listed_name(units, name);) {
     ++count;
-    // The whole name, never cut to a 40-character field, so that the log file name is the
-    // one the run driver derives from the same data file.
-    const std::string name(trim_right(record));
     const std::string shown = name_field(name);
 
     // Written under a temporary name: a stop in the menu ("/", end of input) leaves an

@@ -2,12 +2,19 @@
 // the options chosen in the menu.
 #pragma once
 
+#include <string>
+
 #include "series/blocks.h"
 
 namespace dendro {
 
 class Console;
 class Units;
+
+// Reads the next data file name of the list on unit::file_names into `name` (trailing
+// blanks cut); false at the end of the list: its end of file, or a record whose first ten
+// characters are blank.
+bool next_listed_name(Units& units, std::string& name);
 
 // Reads the data file names from unit::file_names (up to the end of the list or a name
 // whose first 10 characters are blank), shows the option menu as the same commands answer

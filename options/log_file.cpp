@@ -376,10 +376,6 @@ bool fits_log_field(OptionElement element, int value) {
   return true;
 }
 
-std::string log_file_name(std::string_view data_file_name) {
-  return output_prefix(data_file_name) + "_log.txt";
-}
-
 std::string log_header(int count, std::string_view data_file_name) {
   return Layout("('data file #',i3,'  --  ',a)").write(count, name_field(data_file_name));
 }

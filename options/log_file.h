@@ -14,9 +14,6 @@ namespace dendro {
 class Console;
 class Units;
 
-// The log file's name: the data file's output prefix plus "_log.txt".
-std::string log_file_name(std::string_view data_file_name);
-
 // The header record (record 1) of the log file of data file number `count`.
 std::string log_header(int count, std::string_view data_file_name);
 

@@ -100,8 +100,12 @@ std::string output_prefix(std::string_view data_file_name) {
   return std::string(name);
 }
 
+std::string log_file_name(std::string_view data_file_name) {
+  return output_prefix(data_file_name) + "_log.txt";
+}
+
 std::string chronology_id_stem(std::string_view data_file_name) {
-  return field(std::string(own_name(output_prefix(data_file_name))) + "_log.txt", 6);
+  return field(own_name(log_file_name(data_file_name)), 6);
 }
 
 std::string_view trim_right(std::string_view text) {

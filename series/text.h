@@ -44,6 +44,9 @@ std::string name_field(std::string_view name);
 // suffix; the prefix is never cut, so that long names cannot make two outputs collide.
 std::string output_prefix(std::string_view data_file_name);
 
+// The log file's name: the data file's output prefix plus "_log.txt".
+std::string log_file_name(std::string_view data_file_name);
+
 // The first six characters of the chronology id of every chronology block that kalder
 // writes for a data file: those of the data file's log file name without its folder
 // (output prefix + "_log.txt"), so that a short name still fills them ("ab" gives "ab_log",

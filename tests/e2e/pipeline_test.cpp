@@ -3,7 +3,6 @@
 // reproduces the interactive one.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <map>
 #include <sstream>
 
@@ -11,8 +10,6 @@
 
 namespace dendro::e2e {
 namespace {
-
-namespace fs = std::filesystem;
 
 const char* const kPerFile[] = {"_out.txt",      "_crns.txt",     "_errs.txt",
                                 "_tabs.txt",     "_raw_rbar.txt", "_ind_rbar.txt",
@@ -87,11 +84,7 @@ TEST(FallBacks, detail_file_holds_the_curve_fitted_and_the_batch_run_changes_not
   const std::string detail = box.read_file("co021.rwl_detail.txt");
   EXPECT_NE(detail.find("  14  643211    1590  1963     0     0     6"), std::string::npos);
   EXPECT_NE(detail.find("  17  643244    1470  1963     0     0     6"), std::string::npos);
-  std::map<std::string, std::string> before;
-  for (const auto& entry : fs::directory_iterator(box.dir())) {
-    const std::string name = entry.path().filename().string();
-    if (name.starts_with("co021.rwl_")) before[name] = box.read_file(name);
-  }
+  const std::map<std::string, std::string> before = box.files("co021.rwl_");
   ASSERT_GE(before.size(), 9u);
   expect_batch_run_reproduces(box, before);
 }

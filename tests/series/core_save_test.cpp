@@ -212,17 +212,6 @@ std::string gap_report(const std::vector<float>& values, std::string_view id, in
   return out.str();
 }
 
-TEST(year_columns, widen_only_for_years_that_do_not_fit) {
-  EXPECT_EQ(year_columns(1950, 5), 5);
-  EXPECT_EQ(year_columns(-9999, 5), 5);
-  EXPECT_EQ(year_columns(-10000, 5), 6);
-  EXPECT_EQ(year_columns(kEarliestYear, 5), 6);
-  EXPECT_EQ(year_columns(-999, 4), 4);
-  EXPECT_EQ(year_columns(-1000, 4), 5);
-  EXPECT_EQ(year_columns(0, 1), 1);
-  EXPECT_EQ(year_columns(9999, 3), 4);
-}
-
 TEST(mia, gaps_and_report) {
   // Missing 1901, 1902, 1903 and 1910: 4 values in 2 gaps. Report lines: gfortran 12.
   std::vector<float> v(12, 1.0f);
