@@ -44,7 +44,7 @@ int main() {
   std::istringstream in("");
   std::ostringstream console_text;
   Console console(in, console_text);
-  PlotSession plots(console, PlotSession::Screen::none);
+  PlotSession plots(console, units.files(), PlotSession::Screen::none);
   const std::vector<int> use(kSeries, 1);
 
   const auto start = std::chrono::steady_clock::now();

@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
   std::ostringstream out;
   Console con(in, out);
   Units units;
-  PlotSession plots(con, PlotSession::Screen::none);
+  PlotSession plots(con, units.files(), PlotSession::Screen::none);
   SigfreeState engine;
   const auto start = std::chrono::steady_clock::now();
   sigfree(a, engine, {con, units, plots});

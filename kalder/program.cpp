@@ -11,6 +11,7 @@
 #include "kalder/pipeline.h"
 #include "kalder/stopped_run.h"
 #include "options/log_creation.h"
+#include "series/interrupts.h"
 #include "series/layout.h"
 #include "series/stop.h"
 #include "series/text.h"
@@ -200,7 +201,7 @@ bool typed_file_exists(Run& run, const std::string& typed) {
 // the file-names question.
 bool typed_names(Run& run) {
   try {
-    run.units.create(unit::file_names, kTypedNamesFile);
+    run.units.create(unit::file_names, kTypedNamesFile, Commit::on_close);
   } catch (const Stop&) {
     return false;
   }
@@ -217,7 +218,7 @@ bool typed_names(Run& run) {
     const Meaning m = a.meaning({.back = true, .whole_word = true});
     if (m == Meaning::back) {
       if (names.empty()) {
-        run.units.close(unit::file_names, true);
+        run.units.drop(unit::file_names);
         run.con.again();
         return false;
       }
@@ -228,7 +229,7 @@ bool typed_names(Run& run) {
       if (!names.empty()) break;
       run.con.say("");
       run.con.say("*** no data file names entered ***");
-      run.units.close(unit::file_names, true);
+      run.units.drop(unit::file_names);
       run.con.again();
       return false;
     }
@@ -418,9 +419,15 @@ void run_dialogue(Run& run) {
 }
 
 // Every log file of the list is read before any data file is processed: a missing one
-// ends the run before a file is written, naming all that are missing.
+// ends the run before a file is written, naming all that are missing. The data files and
+// log files of the list are inputs of the run, which no plot page may be saved over.
 bool log_files_found(Run& run) {
-  const std::vector<std::string> missing = missing_log_files(names_left(run.units));
+  const std::vector<std::string> names = names_left(run.units);
+  for (const std::string& name : names) {
+    run.units.files().protect(name);
+    run.units.files().protect(log_file_name(name));
+  }
+  const std::vector<std::string> missing = missing_log_files(names);
   run.units.rewind(unit::file_names);
   if (missing.empty()) return true;
   say_missing_log_files(run.con, missing);
@@ -433,11 +440,14 @@ void process_files(Run& run) {
     run.failed = true;
     return;
   }
-  // The run-wide files replace an earlier run's only at the end of a run that keeps them.
-  for (const auto& f : kRunWideFiles) run.units.create_staged(f.unit, f.name);
+  // The run-wide files replace an earlier run's only at the end of a run that keeps them,
+  // as one set: a file of the set that this run leaves empty takes the earlier one away.
+  for (const auto& f : kRunWideFiles) {
+    run.units.create(f.unit, f.name, Commit::with_run, /*keep_empty=*/false);
+  }
   for (std::string name; next_listed_name(run.units, name);) {
     run.commands.set_data_file(name);
-    run.units.forget_created();
+    run.units.files().start_data_file();
     if (!set_up_file(run)) {
       run.failed = true;
       close_run_wide_files(run, true);
@@ -469,6 +479,7 @@ void end_of_run(Run& run) {
 int kalder_main(std::istream& in, std::ostream& out) {
   Console con(in, out);
   Run run(con);
+  const CatchInterrupts interrupts(run.units.files());
   try {
     start_up(run);
     run_dialogue(run);

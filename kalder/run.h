@@ -18,12 +18,12 @@ namespace dendro {
 
 struct Run {
   explicit Run(Console& console, PlotSession::Screen screen = PlotSession::Screen::detect)
-      : con(console), plots(console, screen) {}
+      : con(console), plots(console, units.files(), screen) {}
 
   Console& con;
+  Units units;  // before the plots, which save their pages through its file owner
   PlotSession plots;
   Rand rand;
-  Units units;
   Icommands icommands;
   Commands commands;
 

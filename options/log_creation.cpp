@@ -32,9 +32,9 @@ int mlf(Units& units, Icommands& icommands, Commands& commands, Console& con) {
     ++count;
     const std::string shown = name_field(name);
 
-    // Written under a temporary name: a stop in the menu ("/", end of input) leaves an
-    // earlier log file of the data file as it was.
-    units.create_staged(unit::log, log_file_name(name));
+    // A stop in the menu ("/", end of input) leaves an earlier log file of the data file
+    // as it was: the new one replaces it when it is closed, complete.
+    units.create(unit::log, log_file_name(name), Commit::on_close);
     if (every_file || (first_file && count == 1)) menu(icommands, commands, con);
     if (count == 1) con.say(Layout("(' ')").write());
     con.say(Layout("(' ==> writing batch commands for: ',a)").write(shown));

@@ -21,8 +21,7 @@ bool next_listed_name(Units& units, std::string& name);
 // asks (for every data file with "n", for the first only with "y", never otherwise) and
 // writes each data file's log file: its output prefix plus "_log.txt". Returns the number
 // of log files written. The option table keeps the options of the last data file. A log
-// file replaces an earlier one only when it is complete: until then unit::log holds it
-// staged (Units::create_staged).
+// file replaces an earlier one only when it is complete (Commit::on_close).
 int mlf(Units& units, Icommands& icommands, Commands& commands, Console& con);
 
 }  // namespace dendro

@@ -4,10 +4,12 @@
 #include <ostream>
 
 #include "pelliform/chronology_files.h"
+#include "pelliform/dialogue.h"
 #include "pelliform/engine_call.h"
 #include "pelliform/option_dialogue.h"
 #include "pelliform/series_menu.h"
 #include "pelliform/startup.h"
+#include "series/interrupts.h"
 #include "series/stop.h"
 
 namespace dendro {
@@ -18,6 +20,26 @@ void open_data(PelliformRun& run, bool ask_for_file) {
   for (bool chosen = !ask_for_file;; chosen = false) {
     if (!chosen) choose_data_file(run);
     if (load_data(run)) return;
+  }
+}
+
+// Settles the files of a run that stops with `message`: the report gets a closing note,
+// then every file not yet in place is settled (an earlier file of its name stays as it
+// was, else a complete one is kept and an incomplete one removed), as the console says.
+void settle_stopped_run(PelliformRun& run, std::string_view message) noexcept {
+  try {
+    if (run.units.is_open(pelliform_unit::report)) {
+      run.report("");
+      run.report(" *** PROCESSING OF THIS DATA FILE STOPPED HERE");
+      if (!message.empty()) run.report(" " + upper(message));
+      run.units.close(pelliform_unit::report);
+    }
+    const std::vector<std::string> lines = settled_lines(run.units.settle());
+    if (!lines.empty()) run.con.say("");
+    for (const std::string& line : lines) run.con.say(line);
+  } catch (const std::exception& e) {
+    // The run is already ending: a file that fails to close now is reported.
+    run.con.say(std::string(" *** ") + e.what());
   }
 }
 
@@ -42,16 +64,20 @@ int pelliform_main(std::istream& in, std::ostream& out, const Engine& engine,
                    PlotSession::Screen screen) {
   Console con(in, out);
   PelliformRun run(con, engine, screen);
+  const CatchInterrupts interrupts(run.units.files());
   int status = 0;
   try {
     run_pelliform(run);
   } catch (const Stop& s) {
     if (!s.shown && !std::string(s.what()).empty()) con.say(s.what());
+    settle_stopped_run(run, s.what());
     status = s.status;
   } catch (const std::exception& e) {
     // The program's outer boundary: a fault of our own (a broken invariant, no memory)
-    // is said on the console, and the files are still closed below.
-    con.say(std::string("*** internal error: ") + e.what());
+    // is said on the console, and the files are settled as for a stop.
+    const std::string message = std::string("*** internal error: ") + e.what();
+    con.say(message);
+    settle_stopped_run(run, message);
     status = 2;
   }
   run.units.close_all();

@@ -18,8 +18,7 @@
 namespace dendro {
 namespace {
 
-constexpr int kNameField = 60;          // the save name field of the line plots
-constexpr int kMaxMenuRounds = 100000;  // answers to one menu before the page ends
+constexpr int kNameField = 60;  // the save name field of the line plots
 constexpr double kTitleDisplacement = -35.5;
 constexpr double kLegendDisplacement = -33.75;
 constexpr double kLimitStart = 100000.0;
@@ -77,7 +76,8 @@ PlotExit page_loop(PlotSession& session, const LoopPage& page) {
     if (failure) report(con, *failure);
   };
   const auto save = [&] {
-    const auto failure = save_page(page.save_name, style, page.shape, page.draw);
+    if (!may_save_as(session, page.save_name, " ")) return;
+    const auto failure = save_page(session, page.save_name, style, page.shape, page.draw);
     if (failure) {
       report(con, *failure);
     } else {

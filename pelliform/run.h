@@ -25,7 +25,7 @@ inline constexpr char kVersion[] = "43ptr08";
 struct PelliformRun {
   PelliformRun(Console& console, Engine engine_call,
                PlotSession::Screen screen = PlotSession::Screen::detect)
-      : con(console), plots(console, screen), engine(std::move(engine_call)) {}
+      : con(console), plots(console, units.files(), screen), engine(std::move(engine_call)) {}
 
   Console& con;
   Units units;

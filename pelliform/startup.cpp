@@ -68,6 +68,47 @@ void open_report(PelliformRun& run) {
   run.report_opening.clear();
 }
 
+constexpr std::string_view kDataFileHead = "DATA FILE TO PROCESS: ";
+
+// The data file whose results the report of that name holds, as its opening names it;
+// nothing when there is no such report or line.
+std::string reported_data_file(Units& units, const std::string& report) {
+  std::string named;
+  if (!units.open_old(pelliform_unit::report, report)) return named;
+  for (std::string record; units.read_record(pelliform_unit::report, record);) {
+    if (record.rfind(kDataFileHead, 0) != 0) continue;
+    const std::string_view rest = trim_right(std::string_view(record).substr(kDataFileHead.size()));
+    named = std::string(rest.substr(std::min(rest.size(), rest.find_first_not_of(' '))));
+    break;
+  }
+  units.close(pelliform_unit::report);
+  return named;
+}
+
+// When the files of the data file's stem hold another data file's results (site.rwl,
+// then site.txt), asks before this run replaces them; no, the default, ends the run with
+// nothing replaced.
+void confirm_replacing(PelliformRun& run, const std::string& data_file) {
+  const std::string report = report_file_name(data_file);
+  const std::string other = reported_data_file(run.units, report);
+  if (other.empty() || own_name(other) == own_name(data_file)) return;
+  run.con.say("");
+  run.con.say(" *** " + report + " holds the results of " + other + ":");
+  run.con.say(" *** this run of " + data_file + " replaces them and the other " +
+              file_stem(data_file) + "_ files");
+  for (;;) {
+    const Answer a = ask50(run.con, "Replace them? y/<n>", 1);
+    if (a.letter('y')) return;
+    if (a.quit()) stop_quietly();
+    if (a.blank() || a.letter('n')) {
+      run.con.say(" *** nothing replaced: the run ends here");
+      stop_quietly();
+    }
+    run.con.say(" *** answer y to replace them, or n or <ret> to end the run");
+    run.con.again();
+  }
+}
+
 void size_summary(PelliformRun& run) {
   const SetSpan& s = run.set.summary;
   const std::string heading = size_heading(s);
@@ -120,6 +161,9 @@ std::string report_file_name(const std::string& data_file) {
 }
 
 void start_up(PelliformRun& run) {
+  // Every file of the run is the data file's: they replace earlier ones together, at
+  // the end of the run.
+  run.units.files().start_data_file();
   run.args.rcs_flag = 0;
   run.args.pith_offset_flag = false;
   run.args.retry_rcs = false;
@@ -151,6 +195,7 @@ void choose_data_file(PelliformRun& run) {
       run.con.again();
       continue;
     }
+    confirm_replacing(run, as_typed);
     run.data_file = as_typed;
     run.stem = file_stem(as_typed);
     run.args.data_file_name = as_typed;

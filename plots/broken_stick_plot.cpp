@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <array>
-#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -29,9 +29,9 @@ constexpr std::array<std::string_view, 4> kTitles{"Raw Measurements", "Transform
 
 class EigenvaluePage {
  public:
-  EigenvaluePage(Console& con, std::span<const float> broken_stick,
+  EigenvaluePage(PlotSession& session, std::span<const float> broken_stick,
                  std::span<const float> eigenvalues, int data_kind, std::span<const float> errors)
-      : con_(con), file_(eigenvalue_file(data_kind)), title_(eigenvalue_title(data_kind)) {
+      : session_(session), file_(eigenvalue_file(data_kind)), title_(eigenvalue_title(data_kind)) {
     const std::size_t n = eigenvalues.size();
     eigenvalues_ = to_plot(eigenvalues);
     broken_stick_ = to_plot(broken_stick.first(n));
@@ -74,9 +74,11 @@ class EigenvaluePage {
   }
 
  private:
-  // The values drawn, beside the saved page: an existing file of the name is replaced.
+  // The values drawn, beside the saved page: an existing file of the name is replaced
+  // when the user agrees.
   void write_values() const {
-    std::ofstream out(file_, std::ios::trunc);
+    if (!may_save_as(session_, file_, "")) return;
+    std::ostringstream out;
     const Layout row("(f8.5,a,f8.5,a,f8.5)");
     out << " Eigenvalue Trace\n";
     out << "PC" << kSeparator << "EV" << kSeparator << "Broken-Stick Model\n";
@@ -86,15 +88,14 @@ class EigenvaluePage {
                        static_cast<float>(broken_stick_[k]))
           << '\n';
     }
-    out.close();
-    if (out) {
-      say_saved(con_, file_);
+    if (save_text(session_, file_, out.str())) {
+      say_saved(session_.console(), file_);
     } else {
-      con_.say(" *** cannot write " + file_);
+      session_.console().say(" *** cannot write " + file_);
     }
   }
 
-  Console& con_;
+  PlotSession& session_;
   std::string file_, title_;
   std::vector<double> components_, eigenvalues_, broken_stick_, lower_, upper_;
 };
@@ -118,7 +119,7 @@ void bsplt(PlotSession& session, std::span<const float> broken_stick,
   if (broken_stick.size() < eigenvalues.size() || errors.size() < eigenvalues.size()) {
     throw std::invalid_argument("bsplt: fewer broken-stick values or errors than eigenvalues");
   }
-  const EigenvaluePage page(session.console(), broken_stick, eigenvalues, data_kind, errors);
+  const EigenvaluePage page(session, broken_stick, eigenvalues, data_kind, errors);
   PlotDefinition def;
   use_menu_to_17(def);
   def.title = eigenvalue_title(data_kind);

@@ -5,12 +5,12 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "plots/plot_menu.h"
+#include "series/stop.h"
 #include "series/text.h"
 
 namespace dendro {
@@ -18,8 +18,6 @@ namespace {
 
 constexpr std::string_view kMenuIndent = "               ";  // 15 blanks
 constexpr std::string_view kNoteIndent = "             ";    // 13 blanks
-// A menu that is answered this often without the user leaving it ends the plot.
-constexpr int kMaxMenuRounds = 100000;
 // Devices PLplot may list.
 constexpr int kMaxDevices = 128;
 // The comment that tells a viewer to turn a page drawn across the paper, as PLplot's
@@ -88,28 +86,6 @@ void report(Console& con, const std::string& message) {
   con.say(std::string(kNoteIndent) + "*** PLplot: " + message);
 }
 
-// Asks the name of the PostScript file. PLplot would ask it on C's stdin itself; asking it
-// here keeps a scripted run in step. Nothing when no usable name was given: a blank or "/"
-// alone means that the page is not saved, a step back to the menu.
-std::optional<std::string> ask_file_name(Console& con) {
-  con.prompt("Enter graphics output file name: ");
-  const std::string typed = con.read_line();
-  const auto first = typed.find_first_not_of(' ');
-  const std::string name =
-      first == std::string::npos ? std::string() : std::string(trim_right(typed.substr(first)));
-  if (name.empty() || quit_name(name)) {
-    con.say(std::string(kNoteIndent) + "*** no file name given: the page is not saved");
-    con.again();
-    return std::nullopt;
-  }
-  // PLplot would retry an unopenable file on the terminal; the user chooses [s] again.
-  if (!std::ofstream(name)) {
-    con.say(std::string(kNoteIndent) + "*** cannot open " + name + ": the page is not saved");
-    return std::nullopt;
-  }
-  return name;
-}
-
 // PLplot's PostScript devices lay the landscape page sideways on portrait paper and say
 // nothing of it, so that viewers show it sideways. The comment that says so goes among
 // the file's header comments; false when the file cannot be rewritten.
@@ -131,9 +107,31 @@ bool mark_landscape(const std::string& name) {
   return static_cast<bool>(out);
 }
 
+// The name the user typed without its surrounding blanks.
+std::string typed_name(const std::string& typed) {
+  const auto first = typed.find_first_not_of(' ');
+  return first == std::string::npos ? std::string() : std::string(trim_right(typed.substr(first)));
+}
+
+// Why `name` may not be saved over whatever the user answers; nothing when it may.
+std::optional<std::string> refusal(PlotSession& session, const std::string& name) {
+  if (session.files().fs().is_folder(name)) return name + " is a folder";
+  if (session.files().of_this_run(name)) return name + " is a file of this run";
+  return std::nullopt;
+}
+
+// True when no file has the name, or the user answers that the one there be replaced.
+bool replacing_agreed(PlotSession& session, const std::string& name, std::string_view indent) {
+  if (!session.files().exists(name)) return true;
+  Console& con = session.console();
+  con.prompt(std::string(indent) + name + " exists: replace it? y/<n> ");
+  return con.read(1).letter('y');
+}
+
 }  // namespace
 
-PlotSession::PlotSession(Console& con, Screen screen) : con_(con), screen_(screen) {}
+PlotSession::PlotSession(Console& con, OutputFiles& files, Screen screen)
+    : con_(con), files_(files), screen_(screen) {}
 
 PlotSession::~PlotSession() {
   if (display_ != nullptr) close_display_(display_);
@@ -262,18 +260,92 @@ std::optional<std::string> show_page(PlotSession& session, std::optional<PlotPag
   return std::nullopt;
 }
 
-std::optional<std::string> save_page(const std::string& name, const PlotStyle& style,
-                                     PageShape shape, const std::function<void()>& draw) {
-  try {
-    PlotPage page("psc", name, false, style, shape);
-    draw();
-    page.finish();
-  } catch (const PlotError& e) {
-    std::remove(name.c_str());
-    return e.what();
+std::optional<std::string> ask_save_name(PlotSession& session) {
+  Console& con = session.console();
+  // PLplot would ask the name on C's stdin itself; asking it here keeps a scripted run in
+  // step. Each name refused is asked again, and counts with the console's limit on
+  // answers that cannot be used.
+  for (;;) {
+    con.prompt("Enter graphics output file name: ");
+    const std::string name = typed_name(con.read_line());
+    if (name.empty() || quit_name(name)) {
+      con.say(std::string(kNoteIndent) + "*** no file name given: the page is not saved");
+      con.again();
+      return std::nullopt;
+    }
+    if (const auto why = refusal(session, name)) {
+      con.say(std::string(kNoteIndent) + "*** " + *why + ": give another name");
+      con.again();
+      continue;
+    }
+    if (!replacing_agreed(session, name, kNoteIndent)) {
+      con.again();
+      continue;
+    }
+    // PLplot would retry an unopenable file on the terminal; the user chooses [s] again.
+    if (!session.files().can_create(name)) {
+      con.say(std::string(kNoteIndent) + "*** cannot open " + name + ": the page is not saved");
+      return std::nullopt;
+    }
+    return name;
   }
-  if (!mark_landscape(name)) return "cannot add the page's orientation to " + name;
+}
+
+bool may_save_as(PlotSession& session, const std::string& name, std::string_view indent) {
+  Console& con = session.console();
+  if (const auto why = refusal(session, name)) {
+    con.say(std::string(indent) + "*** " + name + " is not saved: " + *why);
+    return false;
+  }
+  if (replacing_agreed(session, name, indent)) return true;
+  con.say(std::string(indent) + "*** " + name +
+          " is not saved: the earlier file is kept as it was");
+  return false;
+}
+
+std::optional<std::string> save_page(PlotSession& session, const std::string& name,
+                                     const PlotStyle& style, PageShape shape,
+                                     const std::function<void()>& draw) {
+  OutputFiles& files = session.files();
+  try {
+    const std::string temporary = files.begin(name, Commit::on_save);
+    try {
+      PlotPage page("psc", temporary, false, style, shape);
+      draw();
+      page.finish();
+    } catch (const PlotError& e) {
+      files.drop(name);
+      return e.what();
+    }
+    if (!mark_landscape(temporary)) {
+      files.drop(name);
+      return "cannot add the page's orientation to " + name;
+    }
+    files.complete(name);
+  } catch (const Stop& s) {
+    return s.what();  // the file could not be begun or put in place
+  }
   return std::nullopt;
+}
+
+bool save_text(PlotSession& session, const std::string& name, const std::string& text) {
+  OutputFiles& files = session.files();
+  try {
+    const std::unique_ptr<std::iostream> out =
+        files.fs().open(files.begin(name, Commit::on_save), std::ios::out | std::ios::trunc);
+    if (out) {
+      *out << text;
+      out->flush();
+    }
+    if (!out || out->fail()) {
+      files.drop(name);
+      return false;
+    }
+    files.complete(name);
+  } catch (const Stop&) {
+    return false;  // the file could not be begun or put in place
+  }
+  return true;
 }
 
 PlotExit plot_loop(PlotSession& session, const PlotDefinition& plot) {
@@ -295,9 +367,9 @@ PlotExit plot_loop(PlotSession& session, const PlotDefinition& plot) {
     con.say("NOTE: The image file type is postscript. Use a .ps extention");
     con.say("  to make that readily apparent to your OS");
     con.say("");
-    const std::optional<std::string> name = ask_file_name(con);
+    const std::optional<std::string> name = ask_save_name(session);
     if (!name) return;
-    const auto failure = save_page(*name, style, plot.shape, draw);
+    const auto failure = save_page(session, *name, style, plot.shape, draw);
     if (failure) {
       report(con, *failure);
       con.say(std::string(kNoteIndent) + "*** the page is not saved");

@@ -16,6 +16,7 @@
 
 #include "plots/plot_style.h"
 #include "series/console.h"
+#include "series/output_files.h"
 
 namespace dendro {
 
@@ -26,26 +27,29 @@ class PlotError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// What the plots of one run share: the console and the screen. Whether a screen can be
-// used is decided once, at the first screen page; without one the screen pages are skipped
-// with one note per run, and everything else (menus, edits, saves) works as usual.
+// What the plots of one run share: the console, the run's file owner (through which every
+// page is saved) and the screen. Whether a screen can be used is decided once, at the
+// first screen page; without one the screen pages are skipped with one note per run, and
+// everything else (menus, edits, saves) works as usual.
 class PlotSession {
  public:
   enum class Screen {
     detect,  // an interactive PLplot device when an X display can be opened
     none,    // never draw on the screen (runs without a display, and tests)
   };
-  explicit PlotSession(Console& con, Screen screen = Screen::detect);
+  PlotSession(Console& con, OutputFiles& files, Screen screen = Screen::detect);
   ~PlotSession();
   PlotSession(const PlotSession&) = delete;
   PlotSession& operator=(const PlotSession&) = delete;
 
   Console& console() { return con_; }
+  OutputFiles& files() { return files_; }
   // The PLplot device for screen pages, or nothing when there is no screen.
   std::optional<std::string> screen_device();
 
  private:
   Console& con_;
+  OutputFiles& files_;
   Screen screen_;
   bool decided_ = false;
   std::optional<std::string> device_;
@@ -83,6 +87,9 @@ class PlotPage {
   int stream_ = -1;
   bool open_ = false;
 };
+
+// A menu that is answered this often without the user leaving it ends the plot.
+inline constexpr int kMaxMenuRounds = 100000;
 
 // Returned by the plot loop: how the user left the page.
 enum class PlotExit {
@@ -133,11 +140,28 @@ std::optional<std::string> show_page(PlotSession& session, std::optional<PlotPag
 // for a page without one).
 void say_page(Console& con, std::string_view title);
 
-// Draws a page into the PostScript file `name`, with the comment that makes a viewer show
-// the landscape page upright. Returns PLplot's message when the drawing failed; the file is
-// removed then, as a page cut short is no page.
-std::optional<std::string> save_page(const std::string& name, const PlotStyle& style,
-                                     PageShape shape, const std::function<void()>& draw);
+// Asks the name to save a page under. A blank or "/" means no save (nothing returned); a
+// file of the run (an input, or an output it writes) or a folder is refused and the name
+// asked again, as is a file that exists unless the user answers that it be replaced; a
+// name whose file cannot be created is said so and nothing returned.
+std::optional<std::string> ask_save_name(PlotSession& session);
+
+// For a page or value file saved under a fixed name: true when it may be written, that is
+// when no file has the name or the user answers that the one there be replaced; otherwise
+// says that it is not saved.
+bool may_save_as(PlotSession& session, const std::string& name, std::string_view indent);
+
+// Draws a page into a new version of the PostScript file `name`, with the comment that
+// makes a viewer show the landscape page upright; it replaces an earlier file of the name
+// once complete. Returns the message when the page could not be saved; the earlier file is
+// then as it was, as a page cut short is no page.
+std::optional<std::string> save_page(PlotSession& session, const std::string& name,
+                                     const PlotStyle& style, PageShape shape,
+                                     const std::function<void()>& draw);
+
+// Writes `text` as a new version of the file `name`, which replaces an earlier one once
+// complete; false when it could not be written (the earlier file is then as it was).
+bool save_text(PlotSession& session, const std::string& name, const std::string& text);
 
 // Tells the user that a file was written: " saved: " and its name.
 void say_saved(Console& con, std::string_view file);

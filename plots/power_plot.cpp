@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -25,8 +25,6 @@ constexpr std::string_view kNoteIndent = "             ";    // 13 blanks
 constexpr std::string_view kSeparator = "\t       ";         // a tab and seven blanks
 constexpr float kLimitStart = 999.0f;
 constexpr int kLogYAxis = 20;  // plenv's axis code of a log10 y axis
-// A menu that is answered this often without the user leaving it ends the plot.
-constexpr int kMaxMenuRounds = 100000;
 // Legends stand five character heights apart, from the left.
 constexpr std::array<double, 3> kLegendDisplacement{-22.0, -17.0, -12.0};
 constexpr std::array<int, 3> kLineColour{kBlue, kRed, kBlack};
@@ -79,9 +77,9 @@ class SpectraPage {
     }
   }
 
-  // The values drawn (log10 of the powers on the log scale); an existing file is replaced.
-  bool write_values() const {
-    std::ofstream out{std::string(kValuesFile), std::ios::trunc};
+  // The values drawn (log10 of the powers on the log scale).
+  std::string values() const {
+    std::ostringstream out;
     out << " Power Spectra Estimates for STD RES and KLD Chronologies\n";
     out << "Freq" << kSeparator << "STD" << kSeparator << "RES" << kSeparator << "KLD\n";
     for (std::size_t j = 0; j < frequency_.size(); ++j) {
@@ -89,8 +87,7 @@ class SpectraPage {
       for (const auto& p : power_) out << kSeparator << value_field(p[j]);
       out << '\n';
     }
-    out.close();
-    return static_cast<bool>(out);
+    return out.str();
   }
 
  private:
@@ -116,6 +113,29 @@ void report(Console& con, const std::string& message) {
   con.say(std::string(kNoteIndent) + "*** PLplot: " + message);
 }
 
+// The values file beside the page, under its fixed name.
+void save_values(PlotSession& session, const std::string& values) {
+  const std::string name(kValuesFile);
+  if (!may_save_as(session, name, kNoteIndent)) return;
+  if (save_text(session, name, values)) {
+    say_saved(session.console(), name);
+  } else {
+    session.console().say(" *** cannot write " + name);
+  }
+}
+
+void save_spectra_page(PlotSession& session, const PlotStyle& style,
+                       const std::function<void()>& draw) {
+  const std::string name(kPageFile);
+  if (!may_save_as(session, name, kNoteIndent)) return;
+  const auto failure = save_page(session, name, style, PageShape{}, draw);
+  if (failure) {
+    report(session.console(), *failure);
+  } else {
+    say_saved(session.console(), name);
+  }
+}
+
 }  // namespace
 
 void plt6(PlotSession& session, const SpectraLines& spectra, int log_flag) {
@@ -134,17 +154,8 @@ void plt6(PlotSession& session, const SpectraLines& spectra, int log_flag) {
     show_menu(con);
     const char answer = con.read(1).first();
     if (answer == 'S' || answer == 's') {
-      if (page.write_values()) {
-        say_saved(con, kValuesFile);
-      } else {
-        con.say(" *** cannot write " + std::string(kValuesFile));
-      }
-      const auto failure = save_page(std::string(kPageFile), style, PageShape{}, draw);
-      if (failure) {
-        report(con, *failure);
-      } else {
-        say_saved(con, kPageFile);
-      }
+      save_values(session, page.values());
+      save_spectra_page(session, style, draw);
     } else if (answer == 'R' || answer == 'r') {
       show();
     } else {

@@ -1,169 +1,168 @@
 #include "series/units.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <filesystem>
+#include <istream>
+#include <ostream>
 #include <stdexcept>
 
 #include "series/layout.h"
 #include "series/stop.h"
 
 namespace dendro {
-namespace {
 
-// Beside the file it will replace, so that the move over it stays on one file system.
-const char* const kStagedSuffix = ".part";
-
-// Flushes and closes the stream; false when a write failed on the way.
-bool shut(std::fstream& stream, bool output) {
-  bool whole = true;
-  if (output) {
-    stream.flush();
-    whole = !stream.fail();
-  }
-  stream.close();
-  return whole;
-}
-
-}  // namespace
+Units::Units(std::unique_ptr<FileSystem> fs) : files_(std::move(fs)) {}
 
 Units::~Units() { close_all(); }
 
-Units::File* Units::open(int unit, const std::string& name, std::ios::openmode mode) {
+std::ostream& Units::create(int unit, const std::string& name, Commit when, bool keep_empty) {
   if (is_open(unit)) close(unit);
   auto f = std::make_unique<File>();
   f->name = name;
-  f->path = name;
-  f->output = (mode & std::ios::out) != 0;
-  f->stream.open(name, mode);
-  if (!f->stream) return nullptr;
-  File* opened = f.get();
-  files_[unit] = std::move(f);
-  return opened;
-}
-
-std::ostream& Units::create(int unit, const std::string& name) {
-  File* f = open(unit, name, std::ios::out | std::ios::trunc);
-  if (f == nullptr) throw Stop("*** cannot create file: " + name, kFailureStatus);
-  created_.push_back(name);
-  return f->stream;
-}
-
-std::ostream& Units::create_staged(int unit, const std::string& name) {
-  File* f = open(unit, name + kStagedSuffix, std::ios::out | std::ios::trunc);
-  if (f == nullptr) throw Stop("*** cannot create file: " + name, kFailureStatus);
-  f->name = name;
-  f->staged = true;
-  return f->stream;
-}
-
-bool Units::open_append(int unit, const std::string& name) {
-  return open(unit, name, std::ios::out | std::ios::app) != nullptr;
+  f->path = files_.begin(name, when, keep_empty);
+  f->output = true;
+  f->when = when;
+  f->stream = files_.fs().open(f->path, std::ios::out | std::ios::trunc);
+  if (!f->stream) {
+    files_.drop(name);
+    throw Stop("*** cannot create file: " + name, kFailureStatus);
+  }
+  std::ostream& out = *f->stream;
+  units_[unit] = std::move(f);
+  return out;
 }
 
 bool Units::open_old(int unit, const std::string& name) {
-  return open(unit, name, std::ios::in | std::ios::binary) != nullptr;
+  if (is_open(unit)) close(unit);
+  auto f = std::make_unique<File>();
+  f->name = name;
+  f->path = files_.read_path(name);
+  f->stream = files_.fs().open(f->path, std::ios::in | std::ios::binary);
+  if (!f->stream) return false;
+  files_.protect(name);
+  units_[unit] = std::move(f);
+  return true;
 }
 
-bool Units::is_open(int unit) const { return files_.count(unit) != 0; }
+bool Units::is_open(int unit) const { return units_.count(unit) != 0; }
 
 Units::File& Units::file(int unit) {
-  auto it = files_.find(unit);
-  if (it == files_.end()) throw std::logic_error("unit " + std::to_string(unit) + " is not open");
+  auto it = units_.find(unit);
+  if (it == units_.end()) throw std::logic_error("unit " + std::to_string(unit) + " is not open");
   return *it->second;
 }
 
 const std::string& Units::name(int unit) const {
-  auto it = files_.find(unit);
-  if (it == files_.end()) throw std::logic_error("unit " + std::to_string(unit) + " is not open");
+  auto it = units_.find(unit);
+  if (it == units_.end()) throw std::logic_error("unit " + std::to_string(unit) + " is not open");
   return it->second->name;
 }
 
-std::ostream& Units::out(int unit) { return file(unit).stream; }
-std::istream& Units::in(int unit) { return file(unit).stream; }
+std::ostream& Units::out(int unit) { return *file(unit).stream; }
+std::istream& Units::in(int unit) { return *file(unit).stream; }
 
 bool Units::read_record(int unit, std::string& record) {
-  if (!std::getline(file(unit).stream, record)) return false;
+  if (!std::getline(*file(unit).stream, record)) return false;
   record = std::string(chomp(record));
   return true;
 }
 
-void Units::write(int unit, std::string_view record) { file(unit).stream << record << '\n'; }
+void Units::write(int unit, std::string_view record) { *file(unit).stream << record << '\n'; }
 
 void Units::rewind(int unit) {
-  File& f = file(unit);
-  f.stream.clear();
-  f.stream.seekg(0);
-  f.stream.seekp(0);
+  std::iostream& s = *file(unit).stream;
+  s.clear();
+  s.seekg(0);
+  s.seekp(0);
 }
 
 std::unique_ptr<Units::File> Units::take(int unit) {
-  auto it = files_.find(unit);
-  if (it == files_.end()) return nullptr;
+  auto it = units_.find(unit);
+  if (it == units_.end()) return nullptr;
   std::unique_ptr<File> f = std::move(it->second);
-  files_.erase(it);
+  units_.erase(it);
   return f;
 }
 
-void Units::keep(const File& f, bool whole) {
-  if (f.staged) {
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(f.path, error);
-    if (whole && !error && size > 0) {
-      std::filesystem::rename(f.path, f.name, error);
-      if (!error) return;
-    }
-    // Nothing written, or not all of it: the earlier file of the name stays as it was.
-    std::remove(f.path.c_str());
-    if (whole && !error) return;
-  } else if (whole) {
+bool Units::shut(File& f) {
+  bool whole = true;
+  if (f.output) {
+    f.stream->flush();
+    whole = !f.stream->fail();
+  }
+  f.stream.reset();
+  return whole;
+}
+
+void Units::finish(const File& f, bool whole) {
+  if (whole) {
+    files_.complete(f.name);
     return;
   }
-  throw Stop("*** could not write file " + f.name + (whole ? "" : " (disk full?)"), kFailureStatus);
+  files_.drop(f.name);
+  throw Stop("*** could not write file " + f.name + " (disk full?)", kFailureStatus);
 }
 
 void Units::close(int unit, bool remove) {
   std::unique_ptr<File> f = take(unit);
   if (!f) return;
-  const bool whole = shut(f->stream, f->output);
+  const bool whole = shut(*f);
+  if (!f->output) return;
   if (remove) {
-    std::remove(f->path.c_str());
+    files_.leave_none(f->name);
   } else {
-    keep(*f, whole);
+    finish(*f, whole);
   }
+}
+
+void Units::drop(int unit) {
+  std::unique_ptr<File> f = take(unit);
+  if (!f) return;
+  shut(*f);
+  if (f->output) files_.drop(f->name);
+}
+
+void Units::close_cut(int unit, std::streamoff size) {
+  std::unique_ptr<File> f = take(unit);
+  if (!f) return;
+  const bool whole = shut(*f);
+  const bool cut =
+      files_.fs().resize(f->path, static_cast<std::uintmax_t>(std::max<std::streamoff>(size, 0)));
+  finish(*f, whole && cut);
+}
+
+std::vector<std::string> Units::commit(Commit group) {
+  for (int unit : output_units()) {
+    if (units_.at(unit)->when == group) close(unit);
+  }
+  return files_.commit(group);
+}
+
+Settled Units::settle() {
+  for (auto& [unit, f] : units_) shut(*f);
+  units_.clear();
+  return files_.settle();
+}
+
+void Units::close_all() noexcept {
+  for (auto& [unit, f] : units_) {
+    if (f->output) files_.drop(f->name);
+    f->stream.reset();
+  }
+  units_.clear();
 }
 
 std::vector<int> Units::output_units() const {
   std::vector<int> units;
-  for (const auto& [unit, f] : files_) {
+  for (const auto& [unit, f] : units_) {
     if (f->output) units.push_back(unit);
   }
   return units;
 }
 
 std::streamoff Units::written(int unit) {
-  File& f = file(unit);
-  f.stream.flush();
-  const std::streamoff at = f.stream.tellp();
+  std::iostream& s = *file(unit).stream;
+  s.flush();
+  const std::streamoff at = s.tellp();
   return at < 0 ? 0 : at;
-}
-
-void Units::close_cut(int unit, std::streamoff size) {
-  std::unique_ptr<File> f = take(unit);
-  if (!f) return;
-  const bool whole = shut(f->stream, f->output);
-  std::error_code error;
-  std::filesystem::resize_file(
-      f->path, static_cast<std::uintmax_t>(std::max<std::streamoff>(size, 0)), error);
-  keep(*f, whole);
-}
-
-void Units::close_all() noexcept {
-  for (auto& [unit, f] : files_) {
-    if (f->stream.is_open()) f->stream.close();
-    if (f->staged) std::remove(f->path.c_str());
-  }
-  files_.clear();
 }
 
 }  // namespace dendro

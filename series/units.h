@@ -1,35 +1,33 @@
 // The unit table: each numbered unit is one open text file, as the programs' files are
-// known by their unit numbers.
+// known by their unit numbers. Every file written goes through the table's file owner
+// (series/output_files.h): it is written under a temporary name and replaces the earlier
+// file of its name only when complete.
 #pragma once
 
-#include <fstream>
+#include <iosfwd>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "series/output_files.h"
+
 namespace dendro {
 
 class Units {
  public:
-  Units() = default;
+  explicit Units(std::unique_ptr<FileSystem> fs = disk_files());
   Units(const Units&) = delete;
   Units& operator=(const Units&) = delete;
   ~Units();
 
-  // Creates the file fresh (empty) on `unit`, closing what the unit held. Throws Stop when
-  // the file cannot be created.
-  std::ostream& create(int unit, const std::string& name);
-  // Creates a new version of `name` on `unit` under a temporary name beside it (`name`
-  // plus ".part"), so that an earlier file of that name stays as it is until the new one is
-  // complete. A normal close (close, close_cut) moves the new version over `name` when it
-  // holds something; a close with `remove`, close_all or a failed write drops it, and an
-  // earlier `name` is left byte for byte. name() gives `name`. Throws Stop when the file
-  // cannot be created.
-  std::ostream& create_staged(int unit, const std::string& name);
-  // Opens an existing file for appending on `unit`; false when it cannot be opened.
-  bool open_append(int unit, const std::string& name);
-  // Opens an existing file for reading on `unit`; false when it cannot be opened.
+  // Creates a new version of `name` on `unit` (closing what the unit held), empty, to
+  // replace the earlier file of that name when it is complete, at the moment `when` says.
+  // Throws Stop when the file cannot be created.
+  std::ostream& create(int unit, const std::string& name, Commit when = Commit::with_data_file,
+                       bool keep_empty = true);
+  // Opens a file for reading on `unit`; false when it cannot be opened. A file this run
+  // has written and not yet put in place is read as written.
   bool open_old(int unit, const std::string& name);
 
   bool is_open(int unit) const;
@@ -43,41 +41,54 @@ class Units {
   void write(int unit, std::string_view record);
   void rewind(int unit);
 
-  // Closes the unit, deleting its file when `remove` is set. A write that failed on the
-  // way (a full disk, say) throws Stop naming the file: output is never lost silently.
+  // Closes the unit. An output unit's file is complete; with `remove` the run leaves no
+  // file of its name (OutputFiles::leave_none). A write that failed on the way (a full
+  // disk, say) drops the file and throws Stop naming it: output is never lost silently.
+  // An input file is only closed.
   void close(int unit, bool remove = false);
-  // Closes every open unit (at the end of the program), keeping the files; new versions
-  // of create_staged are dropped, as they may be incomplete.
+  // Closes an output unit and forgets what was written: the earlier file of its name
+  // stays as it was.
+  void drop(int unit);
+  // Closes an output unit as complete with its file cut back to its first `size`
+  // characters.
+  void close_cut(int unit, std::streamoff size);
+  // Closes the open units of `group` as complete and puts the group's files in place
+  // (OutputFiles::commit); returns the earlier files taken away.
+  std::vector<std::string> commit(Commit group);
+  // Closes every open unit and settles every file not yet in place, for a run that stops
+  // (OutputFiles::settle): a file still open is incomplete.
+  Settled settle();
+  // Closes every open unit at the end of the program; files not yet in place are
+  // dropped, as they may be incomplete.
   void close_all() noexcept;
 
   // The units open for writing, in unit order.
   std::vector<int> output_units() const;
   // How many characters an output unit's file holds so far (its buffer is flushed).
   std::streamoff written(int unit);
-  // Closes an output unit and cuts its file back to its first `size` characters.
-  void close_cut(int unit, std::streamoff size);
-  // The names of the files created fresh since the last forget_created(), in order.
-  const std::vector<std::string>& created() const { return created_; }
-  void forget_created() { created_.clear(); }
+
+  OutputFiles& files() { return files_; }
+  const OutputFiles& files() const { return files_; }
 
  private:
   struct File {
     std::string name;
-    std::string path;  // the file written: `name`, or its temporary name while staged
-    std::fstream stream;
+    std::string path;  // the file read or written: for output, the temporary one
+    std::unique_ptr<std::iostream> stream;
     bool output = false;
-    bool staged = false;
+    Commit when = Commit::with_data_file;
   };
-  std::map<int, std::unique_ptr<File>> files_;
-  std::vector<std::string> created_;
+  OutputFiles files_;
+  std::map<int, std::unique_ptr<File>> units_;
+
   File& file(int unit);
   // Takes the unit's file out of the table (nothing when the unit is not open).
   std::unique_ptr<File> take(int unit);
-  // Keeps a closed file: a staged one takes its name when it holds something, else goes.
-  // A failed write throws Stop naming the file (a staged one goes first).
-  static void keep(const File& f, bool whole);
-  // Opens `name` on the unit (closing what it held) in `mode`; nothing when it cannot.
-  File* open(int unit, const std::string& name, std::ios::openmode mode);
+  // Flushes and closes the unit's stream; false when a write failed on the way.
+  static bool shut(File& f);
+  // Closes an output file whose stream has been shut: complete when `whole`, else dropped
+  // with a Stop naming it.
+  void finish(const File& f, bool whole);
 };
 
 }  // namespace dendro

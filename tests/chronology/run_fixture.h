@@ -61,7 +61,7 @@ class ChronologyRun : public ::testing::Test {
   std::istringstream in_{std::string(20, '\n')};
   std::ostringstream out_;
   Console console_{in_, out_};
-  PlotSession plots_{console_, PlotSession::Screen::none};
+  PlotSession plots_{console_, units_.files(), PlotSession::Screen::none};
 };
 
 }  // namespace dendro

@@ -372,9 +372,9 @@ TEST(rcs, keeping_a_negative_curve_ends_the_run) {
   EXPECT_THROW(r.run("\nn\nn\nn\nn\n\ny\n"), NegativeCurveStop);
   EXPECT_NE(r.console.find("okay, hasta la vista, baby!"), std::string::npos);
   EXPECT_EQ(r.pages.size(), 2u);
-  // The files are the run driver's to settle.
-  EXPECT_TRUE(r.dir.exists("unit13.txt"));
-  EXPECT_TRUE(r.dir.exists("unit34.txt"));
+  // The files are the run driver's to settle: still open.
+  EXPECT_TRUE(r.units.is_open(unit::crns));
+  EXPECT_TRUE(r.units.is_open(unit::crns_rcs));
 }
 
 TEST(rcs, truncated_fit_keeps_the_curve_over_every_age) {

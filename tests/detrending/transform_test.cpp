@@ -61,6 +61,7 @@ TransformRun run_trnfrm(const std::vector<SeriesSpec>& series, int option, int p
     Units units;
     units.create(unit::out, dir.path("out.txt"));
     trnfrm(r.tsi1, r.stats, r.tsi2, icommands, commands, units, tc.con, plots);
+    units.close(unit::out);
   }
   r.report = dir.lines("out.txt");
   r.console = tc.output();

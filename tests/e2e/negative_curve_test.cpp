@@ -23,11 +23,13 @@ int occurrences(const std::string& text, const std::string& needle) {
   return k;
 }
 
-// The console's report of a data file that stopped before its chronologies were written.
+// The console's report of a data file, new to the folder, that stopped before its
+// chronologies were written.
 std::string stop_report(const std::string& site) {
-  return " *** " + site + " was not processed to its end; its files kept:\n       " + site +
-         "_out.txt\n *** removed, being incomplete:\n       " + site + "_tabs.txt\n       " + site +
-         "_crns.txt\n       " + site + "_errs.txt\n";
+  return " *** " + site + " was not processed to its end\n" +
+         " *** files of this run kept, as no earlier file had their names:\n       " + site +
+         "_out.txt\n *** files of this run removed, being incomplete:\n       " + site +
+         "_tabs.txt\n       " + site + "_crns.txt\n       " + site + "_errs.txt\n";
 }
 
 // The start of an interactive run with the default options: start prompt, the file-names
@@ -161,7 +163,8 @@ TEST_F(NegativeCurve, run_wide_files_keep_the_data_files_processed_to_their_end)
                           "than two data files were processed to their end:\n       crns_raw.txt"),
             std::string::npos)
       << r.output;
-  EXPECT_TRUE(r.output.ends_with(" *** data files of the list not processed:\n       nc004.rwl\n"));
+  EXPECT_TRUE(r.output.ends_with(" *** data files of the list not processed:\n       nc004.rwl\n"))
+      << r.output;
   EXPECT_EQ(box.files("crns_"), earlier);
   EXPECT_EQ(box.read_file("nc004.rwl_crns.txt"), nc004);
 }

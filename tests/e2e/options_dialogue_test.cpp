@@ -153,7 +153,9 @@ TEST_F(OptionsDialogue, end_of_input_inside_a_dialogue_stops_cleanly) {
   RunResult r = box.kalder("\nf.txt\nT\nn\n4\n-3\n");
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.output.find("end of input"), std::string::npos);
-  EXPECT_NE(r.output.find(" *** site1_log.txt not written\n"), std::string::npos);
+  EXPECT_NE(r.output.find(" *** files of this run removed, being incomplete:\n       "
+                          "site1_log.txt\n"),
+            std::string::npos);
   // No log file was complete: none is left, nor any run-wide chronology file.
   EXPECT_FALSE(box.exists("site1_log.txt"));
   EXPECT_FALSE(box.exists("crns_raw.txt"));
@@ -167,9 +169,9 @@ TEST_F(OptionsDialogue, end_of_input_inside_a_dialogue_stops_cleanly) {
   for (const auto& [menu, status] : stops) {
     r = box.kalder("\nf.txt\nT\nn\n" + std::string(menu));
     EXPECT_EQ(r.status, status) << menu;
-    EXPECT_NE(
-        r.output.find(" *** site1_log.txt not written: the earlier log file is kept as it was"),
-        std::string::npos);
+    EXPECT_NE(r.output.find(" *** earlier files kept as they were, as this run did not complete "
+                            "them:\n       site1_log.txt\n"),
+              std::string::npos);
     EXPECT_EQ(box.read_file("site1_log.txt"), earlier) << menu;
   }
   EXPECT_EQ(box.kalder("\nf.txt\nT\ny\n\n").status, 0);

@@ -147,7 +147,7 @@ TEST(regional_curve_stage, indices_depth_and_the_index_file) {
   run.rcs_series.assign(kMaxSeriesKalder, 0);
   for (int h = 0; h < 3; ++h) run.saved_headers[h] = field("header " + std::to_string(h + 1), 85);
 
-  PlotSession plots(s.con, PlotSession::Screen::none);
+  PlotSession plots(s.con, run.units.files(), PlotSession::Screen::none);
   Rand rand;
   const RcsStageResult r = regional_curve_stage(run, plots, rand);
 

@@ -127,6 +127,7 @@ TEST(openit, asks_until_the_file_opens) {
   // A new file must not exist yet.
   Session fresh(path + "\n" + missing + "\n");
   EXPECT_EQ(openit(units, fresh.con, 'n', unit::scratch), missing);
+  units.close(unit::scratch);
   EXPECT_TRUE(std::filesystem::exists(missing));
 }
 

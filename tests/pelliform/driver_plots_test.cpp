@@ -59,10 +59,16 @@ TEST_F(SavedPages, both_pages_save_to_fig1b) {
   r.series.push_back(sf::SpreadLevel{{0.1f, 0.5f, 0.9f}, {-1.0f, -0.5f, 0.1f}, Line{1.3f, -1.1f}});
   r.pooled_level = r.series[0].log_level;
   r.pooled_spread = r.series[0].log_spread;
-  answers("s\nx\n");
+  // The second save replaces the first only when told to.
+  answers("s\n\nx\n");
   scatplt(run->plots, r);
-  EXPECT_NE(std::filesystem::file_size(dir / "fig1b.ps"),
-            first);  // the second save replaces the first
+  EXPECT_EQ(std::filesystem::file_size(dir / "fig1b.ps"), first);
+  EXPECT_TRUE(
+      shows(" fig1b.ps exists: replace it? y/<n>  *** fig1b.ps is not saved: the earlier "
+            "file is kept as it was\n"));
+  answers("s\ny\nx\n");
+  scatplt(run->plots, r);
+  EXPECT_NE(std::filesystem::file_size(dir / "fig1b.ps"), first);
   EXPECT_EQ(std::system(gs.c_str()), 0);
 }
 

@@ -80,7 +80,7 @@ struct EngineHarness {
   std::ostringstream out;
   Console con{in, out};
   Units units;
-  PlotSession plots{con, PlotSession::Screen::none};
+  PlotSession plots{con, units.files(), PlotSession::Screen::none};
   SigfreeState state;
   int threads = worker_count();
 

@@ -19,7 +19,8 @@ struct Headless {
   std::istringstream in;
   std::ostringstream out;
   Console con{in, out};
-  PlotSession session{con, PlotSession::Screen::none};
+  OutputFiles files{disk_files()};
+  PlotSession session{con, files, PlotSession::Screen::none};
   explicit Headless(const std::string& answers) : in(answers) {}
 };
 

@@ -87,12 +87,15 @@ TEST(bsplt, save_writes_the_values_file) {
                 " 4.00000" +
                 tab + "********" + tab + " 0.25000\n");
 
-  // A second save rewrites the file; another data kind writes its own.
+  // A second save rewrites the file when told to; another data kind writes its own.
   Trace two;
   two.eigen = {1.5f, 0.5f};
   two.stick = {1.5f, 0.5f};
   two.errors = {0.1f, 0.1f};
-  two.run("s\ntwo.ps\nc\n");
+  two.run("s\ntwo.ps\ny\nc\n");
+  EXPECT_NE(two.console.find("RawMeasurementsEVplt.txt exists: replace it? y/<n>  saved: "
+                             "RawMeasurementsEVplt.txt\n"),
+            std::string::npos);
   EXPECT_EQ(read_file(dir / "RawMeasurementsEVplt.txt"),
             " Eigenvalue Trace\n"
             "PC" +

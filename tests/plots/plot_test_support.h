@@ -19,10 +19,11 @@ namespace dendro::plot_test {
 // A console answering from `script`, and a plot session without a screen.
 struct Scripted {
   explicit Scripted(const std::string& script)
-      : in(script), con(in, out), session(con, PlotSession::Screen::none) {}
+      : in(script), con(in, out), session(con, files, PlotSession::Screen::none) {}
   std::istringstream in;
   std::ostringstream out;
   Console con;
+  OutputFiles files{disk_files()};
   PlotSession session;
 };
 

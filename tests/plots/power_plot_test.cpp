@@ -33,6 +33,10 @@ const std::string kNoScreen =
 // each file a save writes.
 const std::string kPage = " page: Spectral Power of Chronologies\n";
 const std::string kSaved = " saved: PowerSpectra.txt\n saved: PowerSpectra.ps\n";
+// The question before a fixed name replaces a file there.
+std::string replace_question(const std::string& name) {
+  return "             " + name + " exists: replace it? y/<n> ";
+}
 const std::string kTab = "\t       ";
 const std::string kHead =
     " Power Spectra Estimates for STD RES and KLD Chronologies\n"
@@ -90,13 +94,16 @@ TEST(plt6, save_writes_both_files) {
 
   // The log scale writes the logarithms (log10 0.5 = -0.301030, which drops its leading 0
   // to fit; log10 0.125 = -0.903090; log10 0.05 = -1.301030 takes nine columns); a replot
-  // draws on the screen only, and a second save replaces both files.
+  // draws on the screen only, and a save replaces a file of its name when told to.
   std::ofstream(dir / "PowerSpectra.txt") << "an older file\n";
   std::filesystem::remove(dir / "PowerSpectra.ps");
   s.residual[1] = 0.05f;
-  s.run("r\ns\nR\nS\nx\n", 1);
-  EXPECT_EQ(s.console, kNoScreen + kPage + kMenu + kPage + kMenu + kSaved + kMenu + kPage + kMenu +
-                           kSaved + kMenu);
+  s.run("r\ns\ny\nR\nS\ny\ny\nx\n", 1);
+  const std::string txt = replace_question("PowerSpectra.txt");
+  const std::string ps = replace_question("PowerSpectra.ps");
+  EXPECT_EQ(s.console, kNoScreen + kPage + kMenu + kPage + kMenu + txt + kSaved + kMenu + kPage +
+                           kMenu + txt + " saved: PowerSpectra.txt\n" + ps +
+                           " saved: PowerSpectra.ps\n" + kMenu);
   EXPECT_EQ(read_file(dir / "PowerSpectra.txt"),
             kHead + "0.000000" + kTab + "0.602060" + kTab + "0.000000" + kTab +
                 "-.301030\n"
@@ -106,6 +113,20 @@ TEST(plt6, save_writes_both_files) {
                 "0.500000" +
                 kTab + "1.096910" + kTab + "0.000000" + kTab + "-.903090\n");
   EXPECT_GT(render_png(dir / "PowerSpectra.ps", dir / "log.png"), 0);
+
+  // No (the default) leaves both files as they were.
+  const std::string values = read_file(dir / "PowerSpectra.txt");
+  const std::string page = read_file(dir / "PowerSpectra.ps");
+  s.run("s\nn\n\nc\n", 1);
+  EXPECT_EQ(s.console, kNoScreen + kPage + kMenu + txt +
+                           "             *** PowerSpectra.txt is not saved: the earlier file is "
+                           "kept as it was\n" +
+                           ps +
+                           "             *** PowerSpectra.ps is not saved: the earlier file is "
+                           "kept as it was\n" +
+                           kMenu);
+  EXPECT_EQ(read_file(dir / "PowerSpectra.txt"), values);
+  EXPECT_EQ(read_file(dir / "PowerSpectra.ps"), page);
 }
 
 TEST(plt6, answers) {

@@ -89,7 +89,8 @@ std::string loop_on_display(const std::string& display, const std::filesystem::p
     std::istringstream in("0\ns\n" + (dir / "page.ps").string() + "\nc\n");
     std::ostringstream out;
     Console con(in, out);
-    PlotSession session(con);
+    OutputFiles files(disk_files());
+    PlotSession session(con, files);
     std::string devices;
     PlotDefinition plot;
     plot.menu = full_menu();

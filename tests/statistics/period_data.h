@@ -78,7 +78,10 @@ inline Tsi1 two_trees() {
 
 struct Session {
   explicit Session(const std::string& name, const std::string& script = "")
-      : dir(scratch(name)), in(script), con(in, out), plots(con, PlotSession::Screen::none) {
+      : dir(scratch(name)),
+        in(script),
+        con(in, out),
+        plots(con, units.files(), PlotSession::Screen::none) {
     units.create(unit::out, (dir / "out.txt").string());
   }
   std::vector<std::string> report() {
@@ -89,8 +92,8 @@ struct Session {
   std::istringstream in;
   std::ostringstream out;
   Console con;
-  PlotSession plots;
   Units units;
+  PlotSession plots;
 };
 
 // The options of a period 1901-2000 with the given printout option.

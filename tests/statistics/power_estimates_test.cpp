@@ -167,8 +167,8 @@ class SfreqFile : public ::testing::Test {
                                const std::string& answers = "") {
     std::istringstream in(answers);
     Console con(in, console_);
-    PlotSession plots(con, PlotSession::Screen::none);
     Units units;
+    PlotSession plots(con, units.files(), PlotSession::Screen::none);
     sfreq(tsi2, n, 3, 5, plot_switch, (dir_ / "site.txt").string(), units, unit::series, plots);
     EXPECT_FALSE(units.is_open(unit::series));
     std::ifstream f(dir_ / "site_spectra.txt");

@@ -130,7 +130,8 @@ TEST(nowacki, smooths_and_shows_the_plot_only_when_asked) {
   std::istringstream in;
   std::ostringstream out;
   Console con(in, out);
-  PlotSession plots(con, PlotSession::Screen::none);
+  OutputFiles files(disk_files());
+  PlotSession plots(con, files, PlotSession::Screen::none);
   std::vector<float> x = step_series();
   int flag = 0;
   RunningGrowth g =
