@@ -272,21 +272,16 @@ void write_years(const MeanChronology& c, const MeanRequest& request, float scal
   const BarScale scale = bar_scale(request.code, scale_reference);
   if (chronology_listed(printout)) write_table_head(request, scale, units);
   const Layout progress("(t5,'year: ',i6)");
-  // The year takes column 1 too, which is blank for years after -10000. The values
-  // (f8.3,f9.3,f10.3,f8.3) keep a blank before them at any size.
-  const Layout year_depth("(t1,i6,i7)");
-  const Layout iterations_bar("(i5,2x,32a1)");
+  // The year takes column 1 too, which is blank for years after -10000.
+  const Layout row("(t1,i6,i7,f8.3+,f9.3+,f10.3+,f8.3+,i5,2x,32a1)");
   const int n = c.length();
   for (int i = 1; i <= n; ++i) {
     const int year = c.first_year + i - 1;
     const MeanYear& y = c.years[at(i)];
     if (progress_year(i, n, year)) console.say(progress.write(year));
     if (chronology_listed(printout)) {
-      units.write(
-          unit::out,
-          year_depth.write(year, y.depth) +
-              spaced_fields({y.mean, y.std_dev, y.std_error, y.efficiency}, {8, 9, 10, 8}, 3) +
-              iterations_bar.write(y.iterations, text_bar(y.mean, year, scale, request.code)));
+      units.write(unit::out, row.write(year, y.depth, y.mean, y.std_dev, y.std_error, y.efficiency,
+                                       y.iterations, text_bar(y.mean, year, scale, request.code)));
     }
   }
 }

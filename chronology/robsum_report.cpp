@@ -236,10 +236,9 @@ void write_efficiency(MeanChronology& c, const YearColumns& y, int series_count,
                        "'upper       maximum'/t2,a)")
                     .write(heads[k]));
     const FiveNumbers& f = *lists[k];
-    // (f8.2,f16.2,f16.2,f13.2,f12.2,f13.2), each value with a blank before it at any size
-    units.write(unit::out, spaced_fields({f.median, f.spread, f.minimum, f.lower_hinge,
-                                          f.upper_hinge, f.maximum},
-                                         {8, 16, 16, 13, 12, 13}, 2));
+    units.write(unit::out,
+                Layout("(f8.2+,2f16.2+,f13.2+,f12.2+,f13.2+)")
+                    .write(f.median, f.spread, f.minimum, f.lower_hinge, f.upper_hinge, f.maximum));
   }
 }
 
@@ -313,12 +312,10 @@ void write_chronology_statistics(MeanChronology& c, const Tsi1& tsi1, const Mean
                                 "t4,'year    year    years   index     dev     coeff     ',"
                                 "'coeff     sens     corr')")
                              .write());
-  // The statistics (2f8.3,f9.3,f11.3,f9.3,f9.3) keep a blank before them at any size.
-  const Layout row(n < 1000 ? "(i7,i8,i8,1x,a)" : "(i7,i8,i9,a)");
-  units.write(unit::out, row.write(c.first_year, c.last_year(), n,
-                                   spaced_fields({m.mean, m.std_dev, m.skewness, m.kurtosis,
-                                                  m.mean_sensitivity, m.autocorrelation},
-                                                 {8, 8, 9, 11, 9, 9}, 3)));
+  const Layout row(n < 1000 ? "(i7,i8,i8,1x,2f8.3+,f9.3+,f11.3+,2f9.3+)"
+                            : "(i7,i8,i9,2f8.3+,f9.3+,f11.3+,2f9.3+)");
+  units.write(unit::out, row.write(c.first_year, c.last_year(), n, m.mean, m.std_dev, m.skewness,
+                                   m.kurtosis, m.mean_sensitivity, m.autocorrelation));
   if (mean_type == mean_kind::arithmetic || mean_type == mean_kind::biweight) {
     write_efficiency(c, y, tsi1.count, mean_type, units);
   }

@@ -88,9 +88,11 @@ std::vector<std::string> pltdec1_lines(std::span<const float> measurements,
   const bool one_on_scale = index.low <= 1.0f && 1.0f <= index.high;
   const int c1 = position(1.0f, index, 20.0f, kFirstIndexPosition);
 
-  // The label year takes column 1 too, which is blank for years after -10000. The means
-  // (three f6.2 fields) keep a blank before them at any size.
-  const Layout row("(t1,i6,2a6,t54,a6,t21,33a1,t62,21a1)");
+  // The label year takes column 1 too, which is blank for years after -10000. The fields in
+  // column order: label, measurement and curve means, plot positions 1 to 33 from column 21,
+  // index mean from column 54, positions 34 to 54 from column 62; a mean too wide for its
+  // field moves the rest of its line to the right.
+  const Layout row("(i6,2f6.2+,2x,33a1,f6.2+,2x,21a1)");
   for (std::size_t b = 0; b < mx.size(); ++b) {
     const int label = y0 + static_cast<int>(b) * k;
     // The tens digit of the label year (of its magnitude, for years before 0).
@@ -105,8 +107,7 @@ std::vector<std::string> pltdec1_lines(std::span<const float> measurements,
     if (cc != cm) mark(cc, 'x');
     const std::vector<char> left(line.begin(), line.begin() + kFirstIndexPosition - 1);
     const std::vector<char> right(line.begin() + kFirstIndexPosition - 1, line.end());
-    lines.push_back(row.write(label, spaced_fixed(mx[b], 6, 2), spaced_fixed(mc[b], 6, 2),
-                              spaced_fixed(mi[b], 6, 2), left, right));
+    lines.push_back(row.write(label, mx[b], mc[b], left, mi[b], right));
   }
   return lines;
 }

@@ -271,9 +271,10 @@ void DetrendPass::guard(Current& s) {
     const float v = curve_[at(p)];
     // A curve value of 0 or below (or not a number) makes no index.
     if (v > 0) continue;
-    con_.say(Layout("(/'*** series: ',a8,'  growth curve goes ','negative! ***'/'year: ',i6,1x,a)")
+    con_.say(Layout("(/'*** series: ',a8,'  growth curve goes ','negative! ***'/'year: ',i6,1x,"
+                    "f8.3+)")
                  .write(field(tsi1_.ids[at(s.i)], 8), s.fy + p - 1,
-                        fit_fixed(shown_curve_value(v), 8, 3, 0.0)));
+                        finite_or(shown_curve_value(v), 0.0)));
     continued_ = true;
     s.unresolved = true;
     s.negative = true;

@@ -125,9 +125,8 @@ void RegionalCurve::guard() {
   for (int r = 1; r <= length_; ++r) {
     const float v = v_.curve[at(r)];
     if (v > 0.0f) continue;
-    io_.con.say(
-        Layout("('*** rcs growth curve goes negative! ','***'/'year: ',i6,a)")
-            .write(r + alignment_.smallest_offset, fit_fixed(shown_curve_value(v), 7, 3, 0.0)));
+    io_.con.say(Layout("('*** rcs growth curve goes negative! ','***'/'year: ',i6,f7.3+)")
+                    .write(r + alignment_.smallest_offset, finite_or(shown_curve_value(v), 0.0)));
     negative_ = true;
     io_.con.pause(" hit <ret> to display the dirty dog!");
     return;

@@ -124,12 +124,10 @@ void write_series_head(Units& units) {
 
 void write_series_row(Units& units, int i, const std::string& id, const SeriesResult& r) {
   const Moments& m = r.after;
-  // The statistics (2f7.3,f8.3,2f7.3,2f7.3,f8.3,f7.3) keep a blank before them at any size.
-  write_line(units,
-             Layout("(t2,i5,2x,a8)").write(i, field(id, 8)) +
-                 spaced_fields({m.mean, m.std_dev, m.skewness, m.kurtosis, m.mean_sensitivity,
-                                m.autocorrelation, r.corr_before, r.corr_after, r.power},
-                               {7, 7, 8, 7, 7, 7, 7, 8, 7}, 3));
+  write_line(units, Layout("(t2,i5,2x,a8,2f7.3+,f8.3+,4f7.3+,f8.3+,f7.3+)")
+                        .write(i, field(id, 8), m.mean, m.std_dev, m.skewness, m.kurtosis,
+                               m.mean_sensitivity, m.autocorrelation, r.corr_before, r.corr_after,
+                               r.power));
 }
 
 void store_series(StatsTable& stats, Tsi2& tsi2, int i, const SeriesResult& r) {
@@ -206,13 +204,12 @@ void write_summary(Units& units, StatsTable& stats) {
   const std::array<const char*, 8> labels{"arith mean",    "std deviation", "median",
                                           "interquartile", "minimum value", "lower hinge",
                                           "upper hinge",   "maximum value"};
-  // The label in columns 2 to 15, then the summaries of statistics columns 1 to 6 and 8 to
-  // 10 (2f7.3,f8.3,2f7.3,2f7.3,2f8.3), each with a blank before it at any size.
+  // The label in columns 2 to 15, then the summaries of statistics columns 1 to 6 and 8 to 10.
+  const Layout row("(1x,a14,2f7.3+,f8.3+,4f7.3+,2f8.3+)");
   for (int r = 1; r <= 8; ++r) {
     const auto v = [&](int column) { return stats.at(r, column); };
-    write_line(units, " " + field(labels[at(r)], 14) +
-                          spaced_fields({v(1), v(2), v(3), v(4), v(5), v(6), v(8), v(9), v(10)},
-                                        {7, 7, 8, 7, 7, 7, 7, 8, 8}, 3));
+    write_line(units, row.write(field(labels[at(r)], 14), v(1), v(2), v(3), v(4), v(5), v(6), v(8),
+                                v(9), v(10)));
   }
 }
 

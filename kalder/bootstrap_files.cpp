@@ -177,14 +177,13 @@ void write_file(Run& run, BootstrapPass pass, const PassData& d, int spline_leng
                                       std::string_view(head_text).substr(41));
   std::ostream& out = run.units.create(unit::series, run.prefix + t.suffix);
   out << Layout("(a60)").write(head) << '\n';
-  // (2i6,6f8.3), each value with a blank before it at any size
-  const Layout record("(2i6,a)");
+  const Layout record("(2i6,6f8.3+)");
   for (int i = 1; i <= static_cast<int>(d.value.size()); ++i) {
     const std::size_t k = at(i);
     const std::array<float, 6> values{d.value[k],  d.lower[k],        d.upper[k],
                                       d.smooth[k], d.smooth_lower[k], d.smooth_upper[k]};
     out << record.write(run.first_year + i - 1, static_cast<int>(run.tsi2.at(i, tsi2col::depth)),
-                        spaced_fixed(values, 8, 3))
+                        values)
         << '\n';
   }
   run.units.close(unit::series);

@@ -47,9 +47,9 @@ void say_and_report(PelliformRun& run, const std::string& line) {
 // decimals, fewer where a large value (a raw average of big measurements, the empty-cell
 // marker) needs the room, so that every value keeps a blank before it.
 std::string column_row(int year, int depth, const std::vector<float>& values) {
-  std::string row = Layout("(i6,i6)").write(year, depth) + " ";
-  for (float v : values) row += fit_fixed(v, 8, 3, kEmptyCell);
-  return row;
+  std::vector<double> shown;
+  for (float v : values) shown.push_back(finite_or(v, kEmptyCell));
+  return Layout("(2i6,1x,8f8.3+)").write(year, depth, shown);
 }
 
 }  // namespace

@@ -72,9 +72,8 @@ void recentre(EngineRun& run, std::span<float> chron, std::span<float> stab, boo
   const int from = run.s.nss1 + 1;
   const float mo = mean_with_depth(chron, depth, from, run.n);
   const float ms = mean_with_depth(stab, depth, from, run.n);
-  // The two means (2f8.4) keep a blank before them at any size.
   const auto means = [](const char* label, float original, float stabilised) {
-    return label + spaced_fields({original, stabilised}, {8, 8}, 4);
+    return Layout("(a,2f8.4+)").write(label, original, stabilised);
   };
   if (signal_free) run.con().say(means("Orig/Stab Means1: ", mo, ms));
   for (int k = 1; k <= run.n; ++k) {

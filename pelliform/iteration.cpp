@@ -422,12 +422,10 @@ ConvergenceStats iteration_statistics(EngineRun& run, const std::vector<float>& 
       marks[i] = '*';
     }
   }
-  // Each value (f13.8,3f14.8), followed by its mark, keeps a blank before it at any size.
-  std::string line = Layout("(a,i3,a)").write("Iter ", c, "  Convergence Criteria: ");
-  for (std::size_t i = 0; i < 4; ++i) {
-    line += spaced_fixed(values[i], i == 0 ? 13 : 14, 8) + marks[i];
-  }
-  run.report(line);
+  // Each value is followed by its mark.
+  run.report(Layout("('Iter ',i3,'  Convergence Criteria: ',f13.8+,a1,3(f14.8+,a1))")
+                 .write(c, values[0], marks[0], values[1], marks[1], values[2], marks[2], values[3],
+                        marks[3]));
   return stats;
 }
 

@@ -152,8 +152,8 @@ FiveNumbers mfs1(std::span<const float> x, std::span<const int> mask) {
 
 std::string statistics_fields(float mean, float sd, float skewness, float kurtosis,
                               float sensitivity, float autocorrelation) {
-  return spaced_fields({mean, sd, skewness, kurtosis, sensitivity, autocorrelation},
-                       {8, 8, 7, 7, 7, 8}, 3);
+  return Layout("(2f8.3+,3f7.3+,f8.3+)")
+      .write(mean, sd, skewness, kurtosis, sensitivity, autocorrelation);
 }
 
 std::string statistics_fields(const Moments& m) {

@@ -54,10 +54,9 @@ FiveNumbers five_numbers(std::span<float> x);
 FiveNumbers mfs1(std::span<const float> x, std::span<const int> mask);
 
 // The six statistics of a row of a series statistics table (mean, standard deviation,
-// skewness, kurtosis, mean sensitivity, first-order autocorrelation) in the fields
-// 2f8.3,3f7.3,f8.3, each kept apart from the field before it by spaced_fixed: a mean of
-// 1000 or more, a kurtosis of 1000 or more or the marker -99.0 in a 7-column field loses
-// decimals instead of joining its neighbour.
+// skewness, kurtosis, mean sensitivity, first-order autocorrelation) in spaced fields: a
+// mean of 1000 or more, a kurtosis of 1000 or more or the marker -99.0 in a 7-column field
+// loses decimals instead of joining its neighbour.
 std::string statistics_fields(float mean, float sd, float skewness, float kurtosis,
                               float sensitivity, float autocorrelation);
 std::string statistics_fields(const Moments& m);

@@ -130,12 +130,14 @@ class Parser {
           ++i_;
           n.digits = required_number("digits");
         }
+        n.spaced = spacing(n.width);
         break;
       case 'f':
         n.kind = Kind::fixed;
         n.width = required_number("width");
         expect('.');
         n.digits = required_number("digits");
+        n.spaced = spacing(n.width);
         break;
       case 'e':
         n.kind = Kind::exponent;
@@ -176,6 +178,14 @@ class Parser {
     n.repeat = repeat.value_or(1);
     if (n.repeat < 1) fail("repeat count below 1");
     return n;
+  }
+
+  // Whether a '+' follows the field just read, which makes it spaced.
+  bool spacing(int width) {
+    if (peek() != '+') return false;
+    ++i_;
+    if (width == 0) fail("a spaced field needs a width above 0");
+    return true;
   }
 
   // A literal; the quote character doubled stands for itself.
@@ -241,8 +251,9 @@ void put_stars(RecordWriter& w, int width) {
   std::fill_n(w.claim(static_cast<std::size_t>(width)), width, '*');
 }
 
-// Iw.m: at least m digits (zeros in front), the sign before them, right-justified.
-void put_integer(RecordWriter& w, long long v, int width, int min_digits) {
+// Iw.m: at least m digits (zeros in front), the sign before them, right-justified. A
+// spaced field too narrow to leave a blank before them widens to one blank more.
+void put_integer(RecordWriter& w, long long v, int width, int min_digits, bool spaced) {
   if (min_digits == 0 && v == 0) {
     std::fill_n(w.claim(static_cast<std::size_t>(width)), width, ' ');
     return;
@@ -256,6 +267,7 @@ void put_integer(RecordWriter& w, long long v, int width, int min_digits) {
   const std::size_t zeros =
       min_digits > 0 && count < static_cast<std::size_t>(min_digits) ? min_digits - count : 0;
   const std::size_t length = sign + zeros + count;
+  if (spaced && length >= static_cast<std::size_t>(width)) width = static_cast<int>(length) + 1;
   if (width > 0 && length > static_cast<std::size_t>(width)) return put_stars(w, width);
   const std::size_t field = width == 0 ? length : static_cast<std::size_t>(width);
   char* at = w.claim(field);
@@ -319,12 +331,11 @@ std::size_t fixed_of_single(double v, int digits, char* buf) {
   return static_cast<std::size_t>(at - buf);
 }
 
-void put_fixed(RecordWriter& w, double v, int width, int digits) {
-  if (!std::isfinite(v)) return put_special(w, v, width);
-  char buf[kFixedDigits];
+// The text of a finite `v` with `digits` decimals, in `buf`, before any field trims it.
+std::string_view fixed_text(double v, int digits, char (&buf)[kFixedDigits]) {
   if (const std::size_t length = fixed_of_single(v, digits, buf)) {
     if (digits == 0) buf[length] = '.';
-    return put_dropping_zero(w, std::string_view(buf, length + (digits == 0 ? 1 : 0)), width);
+    return std::string_view(buf, length + (digits == 0 ? 1 : 0));
   }
   const auto [end, error] =
       std::to_chars(buf, buf + sizeof buf - 1, v, std::chars_format::fixed, digits);
@@ -336,7 +347,27 @@ void put_fixed(RecordWriter& w, double v, int width, int digits) {
   } else if (digits == 0) {
     buf[length++] = '.';
   }
-  put_dropping_zero(w, std::string_view(buf, length), width);
+  return std::string_view(buf, length);
+}
+
+void put_fixed(RecordWriter& w, double v, int width, int digits) {
+  if (!std::isfinite(v)) return put_special(w, v, width);
+  char buf[kFixedDigits];
+  put_dropping_zero(w, fixed_text(v, digits, buf), width);
+}
+
+// Fw.d+: the most decimals, from d down, whose text leaves a blank in the field's first
+// column; else a blank and the whole number in as many columns as it needs.
+void put_spaced_fixed(RecordWriter& w, double v, int width, int digits) {
+  if (!std::isfinite(v)) return put_special(w, v, width);
+  char buf[kFixedDigits];
+  std::string_view text;
+  for (int d = digits; d >= 0; --d) {
+    text = fixed_text(v, d, buf);
+    if (text.size() < static_cast<std::size_t>(width)) return w.put_justified(text, width);
+  }
+  w.put(" ");
+  w.put(text);
 }
 
 // Ew.d[Ee]: [-]0.ddddE+xx, the exponent in e digits (2 when not given, and then "+xxx"
@@ -395,7 +426,9 @@ void put_field(RecordWriter& w, const Step& n, const Value& v, const std::string
   };
   switch (n.kind) {
     case Kind::integer:
-      if (auto p = std::get_if<long long>(&v)) return put_integer(w, *p, n.width, n.digits);
+      if (auto p = std::get_if<long long>(&v)) {
+        return put_integer(w, *p, n.width, n.digits, n.spaced);
+      }
       throw mismatch();
     case Kind::fixed:
     case Kind::exponent: {
@@ -407,8 +440,11 @@ void put_field(RecordWriter& w, const Step& n, const Value& v, const std::string
       } else {
         throw mismatch();
       }
-      return n.kind == Kind::fixed ? put_fixed(w, x, n.width, n.digits)
-                                   : put_exponent(w, x, n.width, n.digits, n.exponent_digits);
+      if (n.kind == Kind::exponent) {
+        return put_exponent(w, x, n.width, n.digits, n.exponent_digits);
+      }
+      return n.spaced ? put_spaced_fixed(w, x, n.width, n.digits)
+                      : put_fixed(w, x, n.width, n.digits);
     }
     case Kind::alpha:
       if (auto p = std::get_if<std::string_view>(&v)) return put_alpha(w, *p, n.width);
@@ -428,6 +464,7 @@ void compile(const std::vector<Node>& nodes, std::vector<Step>& steps, std::size
     step.width = n.width;
     step.digits = n.digits;
     step.exponent_digits = n.exponent_digits;
+    step.spaced = n.spaced;
     step.literal = n.literal;
     if (n.kind != Kind::group) {
       steps.push_back(std::move(step));
@@ -608,6 +645,7 @@ Field read_field(const Step& n, RecordReader& r) {
   f.beyond_end = r.pos >= r.record.size();
   f.record = r.record_no;
   f.column = column;
+  if (n.spaced) throw FormatError("a spaced field cannot be read");
   switch (n.kind) {
     case Kind::alpha:
       f.text = n.width < 0 ? r.take_rest() : r.take(static_cast<std::size_t>(n.width));
@@ -762,48 +800,6 @@ std::string_view chomp(std::string_view line) {
   return line;
 }
 
-namespace {
-
-// `value` in an F field of `width` with the most decimals, from `decimals` down, that leave
-// a blank in the field's first column; nothing when not even a whole number does.
-std::optional<std::string> first_spaced(double value, int width, int decimals) {
-  for (int d = decimals; d >= 0; --d) {
-    std::string text =
-        Layout("(f" + std::to_string(width) + "." + std::to_string(d) + ")").write(value);
-    if (!text.empty() && text.front() == ' ') return text;
-  }
-  return std::nullopt;
-}
-
-}  // namespace
-
-std::string spaced_fixed(double value, int width, int decimals) {
-  if (auto text = first_spaced(value, width, decimals)) return *text;
-  if (!std::isfinite(value)) {
-    return Layout("(f" + std::to_string(width) + "." + std::to_string(decimals) + ")").write(value);
-  }
-  char wide[64];
-  std::snprintf(wide, sizeof wide, " %.0f.", value);
-  return wide;
-}
-
-std::string spaced_fixed(std::span<const float> values, int width, int decimals) {
-  std::string line;
-  for (const float v : values) line += spaced_fixed(v, width, decimals);
-  return line;
-}
-
-std::string spaced_fields(std::initializer_list<float> values, std::initializer_list<int> widths,
-                          int decimals) {
-  if (values.size() != widths.size()) {
-    throw std::invalid_argument("spaced_fields: one width for each value");
-  }
-  std::string line;
-  const int* width = widths.begin();
-  for (const float v : values) line += spaced_fixed(v, *width++, decimals);
-  return line;
-}
-
 float as_written(float value, int decimals) {
   constexpr int kMostDecimals = 8;
   if (decimals < 0 || decimals > kMostDecimals) {
@@ -819,8 +815,8 @@ float as_written(float value, int decimals) {
   return static_cast<float>(units / scale);
 }
 
-std::string fit_fixed(double value, int width, int decimals, double undefined) {
-  return spaced_fixed(std::isfinite(value) ? value : undefined, width, decimals);
+double finite_or(double value, double undefined) {
+  return std::isfinite(value) ? value : undefined;
 }
 
 }  // namespace dendro

@@ -5,12 +5,22 @@
 // Fw.d, Ew.d, Ew.dEe, A, Aw, nX, Tn, TLn, TRn, '/', ':', quoted literals, repeat counts and
 // nested groups. When the values outlast the layout, the record ends and the layout resumes
 // at its last top-level group (or at its start), as Fortran format reversion does.
+//
+// A '+' after an I or F field, as in "(i6+,2f8.3+)", makes it spaced: the value always
+// keeps a blank before it, so that it never joins the field before it, and never turns
+// into asterisks. Fw.d+ writes the value as Fw.d when that leaves a blank in the field's
+// first column, else with as few decimals less as do (1000.98 in f8.3+ as " 1000.98", the
+// marker -99.0 in f7.3+ as " -99.00"); a value too large even for a whole number is written
+// after one blank in as many columns as it needs (1234567.0 in f8.3+ as " 1234567."), and
+// the fields after it move right. Iw+ writes the value as Iw when it leaves a blank, else
+// after one blank in as many columns as it needs (-12345 in i6+ as " -12345"). NaN and
+// infinity are written as the F field writes them. A spaced field cannot be read: its
+// columns depend on the value.
 #pragma once
 
 #include <concepts>
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <optional>
 #include <ranges>
 #include <span>
@@ -78,6 +88,7 @@ struct Step {
   int width = -1;   // -1: not given (A, and I0/F0 minimal width is 0)
   int digits = -1;  // m of Iw.m, d of Fw.d and Ew.d
   int exponent_digits = -1;
+  bool spaced = false;  // I or F written with '+': a blank before the value at any size
   std::string literal;
   std::size_t jump = 0;
 };
@@ -90,6 +101,7 @@ struct Node {
   int width = -1;
   int digits = -1;
   int exponent_digits = -1;
+  bool spaced = false;
   std::string literal;
   std::vector<Node> children;
 };
@@ -150,7 +162,8 @@ class Layout {
   explicit Layout(std::string_view text);
 
   // Writes the values (numbers, texts, and ranges of them) and returns the records joined
-  // by '\n', without a final newline. A value that does not fit its field fills it with '*'.
+  // by '\n', without a final newline. A value that does not fit its field fills it with '*'
+  // (a spaced field widens instead).
   template <class... Args>
   std::string write(const Args&... args) const {
     // A record's worth of values in place; longer lists on the heap.
@@ -187,20 +200,6 @@ class Layout {
   bool has_data_ = false;            // whether any step takes a value
 };
 
-// `value` in an F field of `width` with `decimals` decimals. A value that would fill the
-// field to its first column, and so join the field before it, or overflow it, is written
-// with as few decimals less as keep a blank before it (a mean of 1000.98 in f8.3 as
-// " 1000.98", the marker -99.0 in f7.3 as " -99.00"); a value too large for even a whole
-// number takes as many columns as it needs after the blank (1234567.0 in f8.3 as
-// " 1234567."). NaN and infinity are written as the F field writes them.
-std::string spaced_fixed(double value, int width, int decimals);
-// The values one after the other, each so.
-std::string spaced_fixed(std::span<const float> values, int width, int decimals);
-// The values one after the other, value k so in a field of widths[k]: a row of F fields
-// of several widths, as "f7.3,f8.3" for {mean, skewness}, {7, 8}.
-std::string spaced_fields(std::initializer_list<float> values, std::initializer_list<int> widths,
-                          int decimals);
-
 // Shorthand for a layout used once.
 template <class... Args>
 std::string fmt_write(std::string_view layout, const Args&... args) {
@@ -234,7 +233,8 @@ std::string_view chomp(std::string_view line);
 // The field rounds the exact binary value, ties to even, as write does; 0 to 8 decimals.
 float as_written(float value, int decimals);
 
-// spaced_fixed, with a value that is not a number (or infinite) written as `undefined`.
-std::string fit_fixed(double value, int width, int decimals, double undefined);
+// `value`, or `undefined` when it is not a number or infinite: the value a field shows for
+// a statistic that may be undefined.
+double finite_or(double value, double undefined);
 
 }  // namespace dendro

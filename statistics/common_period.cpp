@@ -62,9 +62,8 @@ constexpr std::string_view kEpsTitle =
 constexpr std::string_view kEpsHead =
     "(/t20,'eps as function of the number of trees ','in sample')";
 constexpr std::string_view kSizes = "(t8,12i6)";
-// The rows "(t2,' sss:',t9,12f6.3)" and "(t2,' eps:',t9,12f6.3)": label, then the values.
-constexpr std::string_view kSssLabel = "  sss:  ";
-constexpr std::string_view kEpsLabel = "  eps:  ";
+constexpr std::string_view kSssRow = "(t2,' sss:',t9,12f6.3+)";
+constexpr std::string_view kEpsRow = "(t2,' eps:',t9,12f6.3+)";
 
 constexpr std::string_view kAllTitle =
     "|------------------ all series common period rbar statistics ------------------|";
@@ -249,20 +248,18 @@ void signal_strength(CommonPeriodResult& cp, Units& units) {
     sizes.push_back(k);
     eps.push_back(defined ? cp.sss.back() * cp.eps : kUndefined);
   }
-  auto table = [&](std::string_view title, std::string_view head, std::string_view label,
+  auto table = [&](std::string_view title, std::string_view head, std::string_view row,
                    const std::vector<float>& values) {
     units.write(unit::out, fmt_write(title));
     units.write(unit::out, fmt_write(head));
     for (std::size_t from = 0; from < sizes.size(); from += kSizesPerLine) {
       const std::size_t count = std::min(kSizesPerLine, sizes.size() - from);
       units.write(unit::out, fmt_write(kSizes, std::span<const int>(sizes).subspan(from, count)));
-      units.write(unit::out,
-                  std::string(label) +
-                      spaced_fixed(std::span<const float>(values).subspan(from, count), 6, 3));
+      units.write(unit::out, fmt_write(row, std::span<const float>(values).subspan(from, count)));
     }
   };
-  table(kSssTitle, kSssHead, kSssLabel, cp.sss);
-  table(kEpsTitle, kEpsHead, kEpsLabel, eps);
+  table(kSssTitle, kSssHead, kSssRow, cp.sss);
+  table(kEpsTitle, kEpsHead, kEpsRow, eps);
 }
 
 }  // namespace

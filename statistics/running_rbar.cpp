@@ -28,20 +28,18 @@ void write_table(Units& units, int report_unit, const std::vector<RunningRbarRow
   const Layout rbar_line("(t5,'rbar',10f7.3)");
   const Layout sdev_line("(t5,'sdev',10f7.3)");
   const Layout serr_line("(t5,'serr',10f7.3)");
+  // EPS may hold the undefined marker, which f7.3 would join to the value before it.
+  const Layout eps_line("(t5,'eps ',10f7.3+)");
 
   const Layout nss_line("(t5,'nss ',10f7.1)");
   const Layout* lines[7] = {&year_line, &corr_line, &rbar_line, &sdev_line,
-                            &serr_line, nullptr,    &nss_line};
-  constexpr std::size_t kEpsColumn = 5;
+                            &serr_line, &eps_line,  &nss_line};
   for (std::size_t first = 0; first < rows.size(); first += kBlockWindows) {
     const std::size_t last = std::min(rows.size(), first + kBlockWindows);
     for (std::size_t c = 0; c < 7; ++c) {
       std::vector<float> values;
       for (std::size_t w = first; w < last; ++w) values.push_back(rows[w].columns()[c]);
-      // EPS may hold the undefined marker, which f7.3 would join to the value before it.
-      const std::string line =
-          c == kEpsColumn ? "    eps " + spaced_fixed(values, 7, 3) : lines[c]->write(values);
-      units.write(report_unit, line);
+      units.write(report_unit, lines[c]->write(values));
     }
   }
 }

@@ -72,6 +72,18 @@ TEST(pltdec1, equal_means_and_years_before_zero_stay_on_the_line) {
   }
 }
 
+TEST(pltdec1, means_of_100000_or_more_are_printed_whole) {
+  // Means of 123456.78 and 100000.0 take no decimal in six columns: after a blank the whole
+  // numbers "123457." and "100000." need 8 each, and the rest of the line moves 4 columns
+  // right. The curve sits at position 1 (x), the measurement at 33; the indices have no
+  // range, so their digit sits on 34.
+  const std::vector<float> m(25, 123456.78f), c(25, 100000.0f), x(25, 1.0f);
+  const auto lines = pltdec1_lines(m, c, x, 1950, 5);
+  ASSERT_EQ(lines.size(), 3u + 4u);
+  EXPECT_EQ(lines[3], "  1950 123457. 100000.  x" + std::string(31, ' ') + "5  1.00  5" +
+                          std::string(20, ' '));
+}
+
 TEST(pltdec1, destination_by_print_option) {
   test::TestConsole io;
   Units units;

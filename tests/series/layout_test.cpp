@@ -164,6 +164,34 @@ TEST(layout_write, fixed_fields_of_floats_agree_with_printf) {
   }
 }
 
+// Spaced fields keep a blank before every value: fewer decimals first, then a wider field
+// that moves the fields after it. Expected texts by hand from the value's decimal digits.
+TEST(layout_write, spaced_fields) {
+  EXPECT_EQ(written("(i2,f8.3+,i2)", 1, 1.25, 7), " 1   1.250 7");  // as f8.3
+  EXPECT_EQ(written("(f8.3+)", -99.999), " -99.999");
+  EXPECT_EQ(written("(f8.3+)", -999.0), " -999.00");  // f8.3 would fill all 8
+  EXPECT_EQ(written("(f7.3+)", -99.0), " -99.00");
+  EXPECT_EQ(written("(f8.3+)", 20000.0), " 20000.0");
+  EXPECT_EQ(written("(f8.3+,i3)", 1234567.0, 5), " 1234567.  5");  // wider than 8
+  EXPECT_EQ(written("(2f6.2+)", -123456.78, 1.0), " -123457.  1.00");
+  EXPECT_EQ(written("(f4.3+)", 0.5), " 0.5");  // f4.3 would drop the zero: ".500"
+  // Rounding at each number of decimals: 99.9996 is 100.000 at three, 100.00 at two; the
+  // double of 999.995 lies above the half, so two decimals give 1000.00 and one 1000.0.
+  EXPECT_EQ(written("(f7.3+)", 99.9996), " 100.00");
+  EXPECT_EQ(written("(f6.2+)", 999.995), " 1000.");
+  EXPECT_EQ(written("(f8.3+)", 0.0025), "   0.003");   // the double lies just above the half
+  EXPECT_EQ(written("(f8.3+)", 0.0025f), "   0.002");  // the float lies just below it
+  EXPECT_EQ(written("(f8.3+)", std::nan("")), "     NaN");
+  EXPECT_EQ(written("(f8.3+)", finite_or(std::nan(""), -999.0)), " -999.00");
+  EXPECT_EQ(written("(f8.3+)", finite_or(INFINITY, -99.9)), " -99.900");
+  EXPECT_EQ(written("(i6+,i6+)", 12345, -12345), " 12345 -12345");
+  EXPECT_EQ(written("(i3,i3+,i4.3+)", 999, 1000, 7), "999 1000 007");
+  EXPECT_THROW(Layout("(f0.3+)"), FormatError);
+  EXPECT_THROW(Layout("(e10.3+)"), FormatError);
+  EXPECT_THROW(Layout("(a8+)"), FormatError);
+  EXPECT_THROW(Layout("(f8.3+)").read("   1.250", 1), FormatError);
+}
+
 TEST(layout_write, errors) {
   EXPECT_THROW(Layout("i4"), FormatError);
   EXPECT_THROW(Layout("(i4"), FormatError);
@@ -255,23 +283,6 @@ TEST(as_written, keeps_the_field_decimals) {
     EXPECT_EQ(as_written(v, 4), Layout("(f8.4)").read(text, 1)[0].real_single) << text;
   }
   EXPECT_THROW(as_written(1.0f, 9), std::invalid_argument);
-}
-
-}  // namespace
-}  // namespace dendro
-
-namespace dendro {
-namespace {
-
-// Every text begins with a blank: fewer decimals first, then a wider field.
-TEST(fit_fixed, keeps_a_blank_before_every_value) {
-  EXPECT_EQ(fit_fixed(1.25, 8, 3, -999.0), "   1.250");
-  EXPECT_EQ(fit_fixed(-99.999, 8, 3, -999.0), " -99.999");
-  EXPECT_EQ(fit_fixed(-999.0, 8, 3, -999.0), " -999.00");  // f8.3 would fill all 8
-  EXPECT_EQ(fit_fixed(20000.0, 8, 3, -999.0), " 20000.0");
-  EXPECT_EQ(fit_fixed(1234567.0, 8, 3, -999.0), " 1234567.");  // wider than 8
-  EXPECT_EQ(fit_fixed(std::nan(""), 8, 3, -999.0), " -999.00");
-  EXPECT_EQ(fit_fixed(INFINITY, 8, 3, -99.9), " -99.900");
 }
 
 }  // namespace

@@ -253,7 +253,7 @@ class SourceFile {
   // Complete literals (no operand of '+') that begin like a layout.
   void layout_like_texts(std::vector<Found>& texts) const {
     static const std::regex kLayoutStart(
-        R"(^\((\d*\(|/|'|\d*[aA]\d*[,)/]|\d*[iIfFeE]\d+(\.\d+)?[,)/]|\d+[xX][,)/]|[tT][lLrR]?\d+[,)/]))");
+        R"(^\((\d*\(|/|'|\d*[aA]\d*[,)/]|\d*[iIfFeE]\d+(\.\d+)?\+?[,)/]|\d+[xX][,)/]|[tT][lLrR]?\d+[,)/]))");
     for (std::size_t k = 0; k < tokens_.size(); ++k) {
       const Token& t = tokens_[k];
       if (t.kind != Token::Kind::text || !std::regex_search(t.value, kLayoutStart)) continue;
@@ -340,10 +340,13 @@ TEST(layout_texts, layouts_made_at_run_time_are_set_apart) {
   EXPECT_TRUE(texts.empty());
   EXPECT_EQ(built.size(), 2u);
   // Pieces of a layout joined with '+' are no layout of their own; a whole one is.
-  SourceFile("s.cpp", "f(\"(1x,i6,\" + w + \"(a,f8.3))\"); g(\"(t2,'x',i3)\"); h(\"(y/n)\");")
+  SourceFile("s.cpp",
+             "f(\"(1x,i6,\" + w + \"(a,f8.3))\"); g(\"(t2,'x',i3)\"); h(\"(y/n)\"); "
+             "k(\"(2f8.3+,i4)\");")
       .layout_like_texts(texts);
-  ASSERT_EQ(texts.size(), 1u);
+  ASSERT_EQ(texts.size(), 2u);
   EXPECT_EQ(texts[0].text, "(t2,'x',i3)");
+  EXPECT_EQ(texts[1].text, "(2f8.3+,i4)");  // a spaced field
 }
 
 TEST(layout_texts, every_layout_in_the_sources_parses) {
