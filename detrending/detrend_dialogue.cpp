@@ -34,13 +34,34 @@ constexpr const char* kSmootherList[] = {
 
 }  // namespace
 
+long long ask_window_entry(Console& con, bool median, int n) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con.again();
+    if (median) {
+      con.say("enter the new median window width");
+      con.say("fixed width: a positive odd integer >2");
+    } else {
+      con.say("enter the new lowess window width");
+      con.say("fixed width: a positive integer >2");
+    }
+    con.say(Layout("('and < the series length (',i4,') or a')").write(n));
+    con.say("percent length: a negative integer");
+    const Answer a = con.ask("between -1 and -100, inclusive", kAnswerWidth);
+    const std::optional<long long> entry = a.integer();
+    if (entry && *entry < 0) return std::max(*entry, -100LL);
+    if (entry && std::min<long long>(*entry, n) > 2) return std::min<long long>(*entry, n);
+    con.say(refusal(a, "enter a width above 2, or -1 to -100 percent"));
+  }
+}
+
 bool stop_confirmed(Console& con) {
   // A blank is asked again, as a slip of the Return key should not end the run; but
   // kBlanksTaken blanks in a row (a script feeding blank lines) are meant: the run ends.
   for (int blanks = 1;; ++blanks) {
-    const Meaning m = con.ask_yes_no("is that what you really want? y/n", Meaning::blank);
-    if (m != Meaning::blank) return m != Meaning::no;
+    const Answer a = con.ask("is that what you really want? y/n", 1);
+    if (!a.blank()) return a.meaning({.yes_no = true}) != Meaning::no;
     if (blanks == kBlanksTaken) return true;
+    con.say(refusal(a, "enter y or n"));
     con.again();
   }
 }
@@ -56,8 +77,8 @@ DetrendPass::Decision DetrendPass::show_and_ask(Current& s) {
   if (!wants_dialogue(s)) return Decision::accept;
   for (;;) {
     con_.say("");
-    const Meaning m = con_.ask("change curve fit? y/<n>", 1)
-                          .meaning({.help = true, .yes_no = true, .blank = Meaning::no});
+    const Answer a = con_.ask("change curve fit? y/<n>", 1);
+    const Meaning m = a.meaning({.help = true, .yes_no = true, .blank = Meaning::no});
     if (m == Meaning::no) {
       if (con_.ask_yes_no("continue interactive detrending? <y>/n", Meaning::yes) == Meaning::no) {
         interactive_ = 0;
@@ -71,6 +92,7 @@ DetrendPass::Decision DetrendPass::show_and_ask(Current& s) {
       if (!s.unresolved) return Decision::accept;
     }
     if (m == Meaning::yes) return change_option(s);
+    if (m == Meaning::value) con_.say(refusal(a, "enter y or n, or h for help"));
     con_.again();
   }
 }
@@ -115,8 +137,12 @@ void DetrendPass::show_fit(Current& s) {
 
 DetrendPass::Decision DetrendPass::change_option(Current& s) {
   write_code_list();
-  const auto code = con_.ask("enter new option (h for help)", kAnswerWidth).integer();
+  const Answer a = con_.ask("enter new option (h for help)", kAnswerWidth);
+  const std::optional<long long> code = a.integer();
   if (!code || !changes_fit_to(*code)) {
+    if (a.meaning({.help = true}) != Meaning::help) {
+      con_.say(refusal(a, "the curve fit in hand stays"));
+    }
     write_code_list();
     return Decision::accept;
   }
@@ -140,35 +166,23 @@ int DetrendPass::ask_alpha() {
     con_.say("for a very stiff local fit. reduce");
     con_.say("it between 0-8 to increase the local fit");
     con_.say("where alpha = 0 is the most flexible fit");
-    const auto alpha = con_.ask("so enter your alpha already!", kAnswerWidth).integer();
-    if (!alpha) continue;
+    const Answer a = con_.ask("so enter your alpha already!", kAnswerWidth);
+    const std::optional<long long> alpha = a.integer();
+    if (!alpha) {
+      con_.say(refusal(a, "enter an alpha of 0 to 9"));
+      continue;
+    }
     if (*alpha >= 0 && *alpha <= 9) return static_cast<int>(*alpha);
     con_.say(Layout("(/'wake up! bad alpha: ',i2)").write(*alpha));
   }
 }
 
 int DetrendPass::ask_window(const Current& s) {
-  for (int round = 0;; ++round) {
-    if (round > 0) con_.again();
-    if (s.code == fit::running_median) {
-      con_.say("enter the new median window width");
-      con_.say("fixed width: a positive odd integer >2");
-    } else {
-      con_.say("enter the new lowess window width");
-      con_.say("fixed width: a positive integer >2");
-    }
-    con_.say(Layout("('and < the series length (',i4,') or a')").write(s.n));
-    con_.say("percent length: a negative integer");
-    const auto entry = con_.ask("between -1 and -100, inclusive", kAnswerWidth).integer();
-    if (!entry || *entry == 0) continue;
-    long long w = *entry;
-    // A percentage: the window rule of the refit turns it into a width.
-    if (w < 0) return static_cast<int>(std::max(w, -100LL));
-    w = std::min<long long>(w, s.n);
-    if (w <= 2) continue;
-    if (s.code == fit::running_median && w % 2 == 0) --w;
-    return static_cast<int>(w);
-  }
+  const bool median = s.code == fit::running_median;
+  const long long w = ask_window_entry(con_, median, s.n);
+  // A percentage: the window rule of the refit turns it into a width.
+  if (w < 0) return static_cast<int>(w);
+  return static_cast<int>(median && w % 2 == 0 ? w - 1 : w);
 }
 
 void DetrendPass::write_code_list() {

@@ -24,6 +24,11 @@ inline constexpr const char* kFitCodeLines[] = {
     "  >9:  cubic smoothing spline         fixed 50 pct variance cutoff",
     " <-9:  cubic smoothing spline         pct n 50 pct variance cutoff"};
 
+// Asks the window of a running median (`median`) or lowess refit of a series of `n` values
+// until the answer is a fixed width above 2 (cut to n) or a percent of the length, -1 to
+// -100 (below that, -100); refuses any other answer, saying why.
+long long ask_window_entry(Console& con, bool median, int n);
+
 // The super smoother's alpha when a series is changed to it without a question.
 inline constexpr int kChangedSmootherAlpha = 5;
 

@@ -25,6 +25,7 @@ namespace dendro {
 namespace {
 
 constexpr std::size_t kAnswerWidth = 10;
+constexpr std::size_t kLengthWidth = 40;  // the new curve length answer
 // The plot parameter of every regional curve fit.
 constexpr float kRegionalCurveMark = fit::regional_curve;
 
@@ -178,8 +179,9 @@ RegionalCurve::Decision RegionalCurve::inspect() {
     }
     for (int round = 0;; ++round) {
       if (round > 0) io_.con.again();
-      const Meaning m = io_.con.ask("change curve fit? y/<n>/h", 1)
-                            .meaning({.help = true, .yes_no = true, .blank = Meaning::no});
+      const Answer a = io_.con.ask("change curve fit? y/<n>/h", 1);
+      const Meaning m = a.meaning({.help = true, .yes_no = true, .blank = Meaning::no});
+      if (m == Meaning::value) io_.con.say(refusal(a, "enter y or n, or h for help"));
       if (m == Meaning::help) {
         write_option_list();
         continue;
@@ -216,8 +218,8 @@ void RegionalCurve::show_fit() {
 void RegionalCurve::truncate() {
   io_.con.say(Layout("('new length must be <',i4,' years')").write(length_));
   const int l = length_;
-  fit_length_ = static_cast<int>(ask_integer(io_.con, "please enter the new rcs curve length",
-                                             [l](long long v) { return v >= 1 && v <= l; }));
+  fit_length_ = static_cast<int>(
+      ask_between(io_.con, "please enter the new rcs curve length", kLengthWidth, 1, l));
   io_.units.write(unit::out,
                   Layout("(16x,'*** rcs curve and data truncated for fitting at age: ',i5)")
                       .write(fit_length_));
@@ -230,10 +232,14 @@ void RegionalCurve::truncate() {
 
 // True when a new option was chosen.
 bool RegionalCurve::change_option() {
-  const auto code = io_.con.ask("enter new option (h for help)", kAnswerWidth).integer();
+  const Answer a = io_.con.ask("enter new option (h for help)", kAnswerWidth);
+  const std::optional<long long> code = a.integer();
   // The codes refused would turn the mean by age into something that is not a curve (first
   // differences rewrite it).
   if (!code || !changes_fit_to(*code)) {
+    if (a.meaning({.help = true}) != Meaning::help) {
+      io_.con.say(refusal(a, "enter one of the curve fits below"));
+    }
     write_option_list();
     return false;
   }
@@ -244,30 +250,13 @@ bool RegionalCurve::change_option() {
 
 int RegionalCurve::ask_window() {
   const int n = fit_length_;
-  for (int round = 0;; ++round) {
-    if (round > 0) io_.con.again();
-    if (option_ == fit::running_median) {
-      io_.con.say("enter the new median window width");
-      io_.con.say("fixed width: a positive odd integer >2");
-    } else {
-      io_.con.say("enter the new lowess window width");
-      io_.con.say("fixed width: a positive integer >2");
-    }
-    io_.con.say(Layout("('and < the series length (',i4,') or a')").write(n));
-    io_.con.say("percent length: a negative integer");
-    const auto entry = io_.con.ask("between -1 and -100, inclusive", kAnswerWidth).integer();
-    if (!entry || *entry == 0) continue;
-    long long w = *entry;
-    if (w > 0) {
-      w = std::min<long long>(w, n);
-      if (w <= 2) continue;
-    } else {
-      w = static_cast<long long>(static_cast<float>(n) * static_cast<float>(-std::max(w, -100LL)) /
-                                 100.0f);
-    }
-    if (option_ == fit::running_median && w % 2 == 0) --w;
-    return static_cast<int>(w);
+  const bool median = option_ == fit::running_median;
+  long long w = ask_window_entry(io_.con, median, n);
+  if (w < 0) {
+    w = static_cast<long long>(static_cast<float>(n) * static_cast<float>(-w) / 100.0f);
   }
+  if (median && w % 2 == 0) --w;
+  return static_cast<int>(w);
 }
 
 void RegionalCurve::write_option_list() {

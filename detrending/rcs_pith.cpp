@@ -208,15 +208,15 @@ void reformat_offsets(RcsIo& io, const std::string& name) {
   io.units.create(unit::series, name);
   io.units.open_old(unit::detail, save);
 
-  const long long columns = ask_integer(io.con, "how many columns in file",
-                                        [](long long v) { return v >= 1 && v <= kMaxColumns; });
-  const long long column = ask_integer(io.con, "which column has the pith offset data?",
-                                       [&](long long v) { return v >= 1 && v <= columns; });
+  const long long columns =
+      ask_between(io.con, "how many columns in file", kNameWidth, 1, kMaxColumns);
+  const long long column =
+      ask_between(io.con, "which column has the pith offset data?", kNameWidth, 1, columns);
   io.con.say("is each listed pith offset value the");
   io.con.say("      number of years missing         (1)");
   io.con.say("              or the");
-  const long long kind = ask_integer(io.con, "  first cambial age year present?     (2)",
-                                     [](long long v) { return v == 1 || v == 2; });
+  const long long kind =
+      ask_between(io.con, "  first cambial age year present?     (2)", kNameWidth, 1, 2);
 
   const Layout one("(i5)");
   int count = 0;
@@ -235,15 +235,6 @@ void reformat_offsets(RcsIo& io, const std::string& name) {
   io.units.close(unit::series);
   io.units.open_old(unit::series, name);
   io.units.close(unit::detail);
-}
-
-long long ask_integer(Console& con, std::string_view question,
-                      const std::function<bool(long long)>& accepted) {
-  for (int round = 0;; ++round) {
-    if (round > 0) con.again();
-    const std::optional<long long> v = con.ask(question, kNameWidth).integer();
-    if (v && accepted(*v)) return *v;
-  }
 }
 
 std::vector<int> pith_offsets(Tsi1& tsi1, RcsIo& io) {

@@ -3,7 +3,6 @@
 // from a pith offset file named in a dialogue, or zero.
 #pragma once
 
-#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -37,9 +36,5 @@ std::vector<int> read_offsets(RcsIo& io, const std::string& layout);
 // columns, the column of the offsets and whether they are years missing or the first
 // cambial age present. Leaves the rewritten file open on the unit, at its start.
 void reformat_offsets(RcsIo& io, const std::string& name);
-
-// Asks the question until the answer is an integer that `accepted` takes.
-long long ask_integer(Console& con, std::string_view question,
-                      const std::function<bool(long long)>& accepted);
 
 }  // namespace dendro

@@ -146,13 +146,15 @@ void draw(Run& run, BootstrapPass pass, const PassData& d) {
 // counts with the console, which ends a run that never gives a usable one.
 int ask_spline_length(Console& con) {
   for (;;) {
-    const std::optional<long long> years =
-        con.ask(" enter the new spline smoothing in years", 20).integer();
+    const Answer a = con.ask(" enter the new spline smoothing in years", 20);
+    const std::optional<long long> years = a.integer();
     if (years && *years >= kShortestSpline) return static_cast<int>(*years);
     if (years) {
       con.say("");
       con.say(" --> spline cutoff must be .ge. 5 years");
       con.say("");
+    } else {
+      con.say(refusal(a, "enter the spline in years"));
     }
     con.again();
   }
@@ -160,13 +162,11 @@ int ask_spline_length(Console& con) {
 
 // "change the spline? y/<n>": a new spline length, or nothing to keep the plotted one.
 std::optional<int> ask_new_spline(Console& con) {
-  for (;;) {
-    con.say("");
-    const Meaning m = con.ask_yes_no(" change the spline? y/<n>", Meaning::no);
-    if (m == Meaning::no) return std::nullopt;
-    if (m == Meaning::yes) return ask_spline_length(con);
-    con.again();
+  con.say("");
+  if (con.ask_until_yes_no(" change the spline? y/<n>", Meaning::no) == Meaning::no) {
+    return std::nullopt;
   }
+  return ask_spline_length(con);
 }
 
 void write_file(Run& run, BootstrapPass pass, const PassData& d, int spline_length) {

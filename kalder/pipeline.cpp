@@ -41,6 +41,31 @@ void banner_line(Run& run, std::string_view text) {
 
 void write_out(Run& run, std::string_view text) { run.units.write(unit::out, text); }
 
+// Writes the lines of a note, after an empty line, on the console and in the general
+// output file; nothing for an empty note.
+void note(Run& run, const std::vector<std::string>& lines) {
+  if (lines.empty()) return;
+  run.con.say("");
+  write_out(run, "");
+  for (const std::string& line : lines) {
+    run.con.say(line);
+    write_out(run, line);
+  }
+}
+
+// The chronology id takes the first six characters of the output prefix, so that data
+// files whose prefixes begin alike share one id in the run-wide chronology files. The id
+// stays as it is; the second data file of such a pair says so when it gets the id.
+void note_shared_chronology_id(Run& run) {
+  const std::string id(trim_right(run.chronology_id.substr(0, 6)));
+  const std::string name(trim_right(run.commands.data_file));
+  const auto [first, fresh] = run.chronology_id_files.try_emplace(id, name);
+  if (fresh || first->second == name) return;
+  note(run, {" *** note: data files " + first->second + " and " + name +
+                 " share the chronology id " + id,
+             " *** (the first six characters of their output prefixes) in the run-wide files"});
+}
+
 // Fixes the chronology id and the data title, and builds the missing header lines.
 void check_header_lines(Run& run) {
   const ChronologyIds ids = header_line_checks(chronology_id_stem(run.commands.data_file),
@@ -88,6 +113,7 @@ void read_series(Run& run) {
   run.index_notes = {};
   run.chronology_id =
       chronology_id_stem(run.commands.data_file) + field(r.current_id, 8).substr(6, 2);
+  note_shared_chronology_id(run);
 
   const SeriesYears& span = run.tsi1.year_row(run.tsi1.count + 1);
   run.first_year = span.ify;
@@ -184,15 +210,7 @@ void tag_index_chronology(Run& run, std::string_view kind) {
 // gives a code of their own for a stage, in place of the log file's option.
 void note_detail_codes(Run& run, std::string_view stage, std::string_view column, int option,
                        const std::vector<int>& codes) {
-  const std::vector<std::string> note =
-      detail_code_note(detail_file_name(run.prefix), stage, column, option, codes);
-  if (note.empty()) return;
-  run.con.say("");
-  write_out(run, "");
-  for (const std::string& line : note) {
-    run.con.say(line);
-    write_out(run, line);
-  }
+  note(run, detail_code_note(detail_file_name(run.prefix), stage, column, option, codes));
 }
 
 // The transformation of the measurements (option 3), with its series file.

@@ -296,6 +296,7 @@ YesNoAnswer ask_yes_no(Run& run, const YesNoQuestion& q) {
   const Answer a = run.con.ask(q.text, 1).or_quit();
   const Meaning m = a.meaning({.help = true, .back = true, .yes_no = true, .blank = q.blank_means});
   if (m == Meaning::help) helpm(q.help, run.con);
+  if (m == Meaning::value) run.con.say(refusal(a, "enter y or n, h for help or b to go back"));
   if (m != Meaning::yes && m != Meaning::no) run.con.again();
   const char letter = a.blank() ? (q.blank_means == Meaning::yes ? 'y' : 'n') : a.first();
   return {m, letter, m == Meaning::back ? q.back : q.here};

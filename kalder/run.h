@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,9 @@ struct Run {
   // Chronology axis and identifiers of the data file in hand.
   int first_year = 0, last_year = 0, length = 0;
   std::string chronology_id = std::string(8, ' ');
+  // The first six characters of each chronology id given in the run, with the data file
+  // that got it first.
+  std::map<std::string, std::string> chronology_id_files;
   std::string data_title = std::string(85, ' ');
   std::string saved_headers[3];  // copies of the three header lines of `commands`
   IndexNotes index_notes;        // what the chronology files' writer has said for the file

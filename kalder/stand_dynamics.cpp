@@ -46,32 +46,16 @@ std::span<float> values_of(Run& run, int i, const SeriesSpan& s) {
   return run.tsi1.column(i).subspan(count(s.offset), count(s.n));
 }
 
-// Asks until an integer from low to high is typed.
-int ask_between(Console& con, std::string_view question, int low, int high) {
-  for (int round = 0;; ++round) {
-    if (round > 0) con.again();
-    const std::optional<long long> v = con.ask(question, kNumberWidth).integer();
-    if (v && *v >= low && *v <= high) return static_cast<int>(*v);
-  }
-}
-
 // New settings for the series in hand; the prefilter answer becomes 'N' or 'Y'.
 void change_settings(Console& con, ReleaseSettings& settings, char& prefilter) {
-  settings.window = ask_between(con, "running mean window width (5-50)", 5, 50);
-  settings.percent = ask_between(con, "percent growth change threshold (5-200)", 5, 200);
-  settings.errors = ask_between(con, "standard error threshold (0-5)", 0, 5);
-  for (int round = 0;; ++round) {
-    if (round > 0) con.again();
-    const Meaning m = con.ask_yes_no("prefilter with 3-point binomial? y/<n>", Meaning::no);
-    if (m == Meaning::no) {
-      prefilter = 'N';
-      return;
-    }
-    if (m == Meaning::yes) {
-      prefilter = 'Y';
-      return;
-    }
-  }
+  settings.window =
+      static_cast<int>(ask_between(con, "running mean window width (5-50)", kNumberWidth, 5, 50));
+  settings.percent = static_cast<int>(
+      ask_between(con, "percent growth change threshold (5-200)", kNumberWidth, 5, 200));
+  settings.errors =
+      static_cast<int>(ask_between(con, "standard error threshold (0-5)", kNumberWidth, 0, 5));
+  const Meaning m = con.ask_until_yes_no("prefilter with 3-point binomial? y/<n>", Meaning::no);
+  prefilter = m == Meaning::yes ? 'Y' : 'N';
 }
 
 struct SeriesOutliers {

@@ -20,15 +20,33 @@ bool next_listed_name(Units& units, std::string& name) {
   return true;
 }
 
+namespace {
+
+// The number of names on the list, which is left at its start.
+int listed_names(Units& units) {
+  int names = 0;
+  for (std::string name; next_listed_name(units, name);) ++names;
+  units.rewind(unit::file_names);
+  return names;
+}
+
+}  // namespace
+
 int mlf(Units& units, Icommands& icommands, Commands& commands, Console& con) {
   const char same = commands.at(Commands::kSameCommands);
   const bool every_file = same == 'n' || same == 'N';
   const bool first_file = same == 'y' || same == 'Y';
+  // Among menus one for each data file, a line says which data file each one is for.
+  const bool named_menus = every_file && listed_names(units) > 1;
   int count = 0;
   // The list is a finite file: the loop ends at its end or at a blank name. Each name is
   // whole, never cut to a 40-character field, so that the log file name is the one the run
   // driver derives from the same data file.
   for (std::string name; next_listed_name(units, name);) {
+    if (named_menus) {
+      con.say("");
+      con.say(Layout("(' ==> options for data file: ',a)").write(name));
+    }
     ++count;
     const std::string shown = name_field(name);
 

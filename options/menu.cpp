@@ -90,14 +90,11 @@ void menu(Icommands& icommands, Commands& commands, Console& con) {
     const Answer a = con.ask(" enter the option to change (<ret> = go)", 8).or_quit();
     if (a.blank()) return;
     std::optional<long long> k = a.integer();
-    if (!k) {
-      con.again();
-      continue;
-    }
-    if (*k == 0) return;
-    if (*k < 0 || *k > kMenuOptions) {
-      con.say(" *** there is no option " + std::to_string(*k) + ": enter 1 to " +
-              std::to_string(kMenuOptions) + ", or <ret> to go");
+    if (k && *k == 0) return;
+    if (!k || *k < 0 || *k > kMenuOptions) {
+      const std::string wanted = "enter 1 to " + std::to_string(kMenuOptions) + ", or <ret> to go";
+      con.say(k ? " *** there is no option " + std::to_string(*k) + ": " + wanted
+                : refusal(a, wanted));
       con.again();
       continue;
     }

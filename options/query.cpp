@@ -1,6 +1,5 @@
 #include "options/query.h"
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -76,13 +75,13 @@ std::vector<std::string> detrending_list(bool first) {
 }
 
 // One numeric question: the lines written before each asking (the last one carries the
-// arrow), the text that a blank first character stands for (none: a blank asks again),
-// whether "h" shows the option's help page, and the values accepted.
+// arrow), the text that a blank first character stands for (none: a blank is refused),
+// whether "h" shows the option's help page, and the element whose rule takes the answer.
 struct Numeric {
   std::vector<std::string> lines;
   std::string blank_means;
   bool help = true;
-  std::function<bool(long long)> accept;
+  OptionElement element;
 };
 
 class Dialogue {
@@ -98,10 +97,19 @@ class Dialogue {
   Commands& commands_;
   Console& con_;
 
-  // The answers that element `element` takes, by its rule with the table as it stands
-  // when the answer comes (a parameter follows its code, the overlap its window).
-  std::function<bool(long long)> takes(OptionElement element) {
-    return [this, element](long long v) { return value_rule(element, ic_).takes(v); };
+  // The value of answer `a` when element `element` takes it, by its rule with the table as
+  // it stands when the answer comes (a parameter follows its code, the overlap its window).
+  std::optional<int> taken(OptionElement element, const Answer& a) const {
+    const std::optional<long long> v = a.integer();
+    if (!v || !value_rule(element, ic_).takes(*v)) return std::nullopt;
+    return static_cast<int>(*v);
+  }
+
+  // Says why answer `a` is no value of element `element`.
+  void refuse(OptionElement element, const Answer& a) {
+    const std::optional<long long> v = a.integer();
+    const std::optional<std::string> why = v ? value_refusal(element, *v, ic_) : std::nullopt;
+    con_.say(why ? " *** " + *why : refusal(a, rule_words(element, ic_)));
   }
 
   void heading(std::initializer_list<std::string_view> lines) {
@@ -121,27 +129,18 @@ class Dialogue {
         helpq(option_, con_);
         continue;
       }
-      if (m == Meaning::blank) {
-        if (q.blank_means.empty()) continue;
-        a.text.replace(0, q.blank_means.size(), q.blank_means);
-      }
-      std::optional<long long> v = a.integer();
-      if (v && q.accept(*v)) return static_cast<int>(*v);
+      if (m == Meaning::blank) a.text.replace(0, q.blank_means.size(), q.blank_means);
+      if (const std::optional<int> v = taken(q.element, a)) return *v;
+      refuse(q.element, a);
     }
   }
 
-  // A y/n question into a flag element: y sets 1, a blank or n sets 0, anything else asks
-  // again.
+  // A y/n question into a flag element: y sets 1, a blank or n sets 0, anything else is
+  // refused.
   void yes_no(std::string_view question, OptionElement element) {
     ic_[element] = 0;
-    for (int round = 0;; ++round) {
-      if (round > 0) con_.again();
-      const Meaning m = con_.ask_yes_no(" " + std::string(question), Meaning::no);
-      if (m == Meaning::no) return;
-      if (m == Meaning::yes) {
-        ic_[element] = 1;
-        return;
-      }
+    if (con_.ask_until_yes_no(" " + std::string(question), Meaning::no) == Meaning::yes) {
+      ic_[element] = 1;
     }
   }
 
@@ -149,7 +148,7 @@ class Dialogue {
 
   // A code from a list of choices whose last line carries the arrow.
   int code(std::vector<std::string> lines, std::string blank_means, OptionElement element) {
-    return ask({std::move(lines), std::move(blank_means), true, takes(element)});
+    return ask({std::move(lines), std::move(blank_means), true, element});
   }
 
   void data_type();
@@ -246,8 +245,8 @@ void Dialogue::missing_data() {
            "is not negative, or it equals -9999, quit the",
            "program and change your missing data flag!"});
   // "h" is not offered here: it reads as a number that fails.
-  ic_[opt::missing_data] = ask(
-      {{question("enter <ret> to continue or / to quit")}, "-9", false, takes(opt::missing_data)});
+  ic_[opt::missing_data] =
+      ask({{question("enter <ret> to continue or / to quit")}, "-9", false, opt::missing_data});
   yes_no("plot the in-filled data? y/<n>", opt::missing_data_plots);
 }
 
@@ -289,17 +288,16 @@ bool Dialogue::detrending_parameter(int c, OptionElement element) {
     lines.insert(lines.end(), percent.begin(), percent.end());
   }
   // The code is in the table already: the parameter's rule follows it.
-  const auto accept = takes(element);
   for (int round = 0;; ++round) {
     if (round > 0) con_.again();
     for (std::size_t k = 0; k + 1 < lines.size(); ++k) con_.say(lines[k]);
     const Answer a = con_.ask(lines.back(), kNumberWidth).or_quit();
     if (a.blank()) return false;
-    std::optional<long long> v = a.integer();
-    if (v && accept(*v)) {
-      ic_[element] = static_cast<int>(*v);
+    if (const std::optional<int> v = taken(element, a)) {
+      ic_[element] = *v;
       return true;
     }
+    refuse(element, a);
   }
 }
 
@@ -308,7 +306,7 @@ void Dialogue::first_detrending() {
   std::vector<std::string> lines = detrending_list(true);
   for (int round = 0;; ++round) {
     if (round > 0) con_.again();
-    const int c = ask({lines, "", true, takes(opt::first_detrending)});
+    const int c = ask({lines, "", true, opt::first_detrending});
     ic_[opt::first_detrending] = c;
     // Regional curve standardization needs a curve for its age-aligned mean.
     if (c == fit::regional_curve && ic_[opt::second_detrending] == fit::none) {
@@ -327,7 +325,7 @@ void Dialogue::second_detrending() {
   std::vector<std::string> lines = detrending_list(false);
   for (int round = 0;; ++round) {
     if (round > 0) con_.again();
-    const int c = ask({lines, "", true, takes(opt::second_detrending)});
+    const int c = ask({lines, "", true, opt::second_detrending});
     if (const auto refusal = detrending_refusal(5, c, ic_[opt::first_detrending])) {
       con_.say("");
       con_.say(" *** " + *refusal + " ***");
@@ -441,9 +439,9 @@ void Dialogue::stabilisation() {
 void Dialogue::common_period() {
   heading({"common period analysis (/ to exit, h for help):"});
   ic_[opt::common_period_first] =
-      ask({{question("first year (<ret> for none)")}, "0", true, takes(opt::common_period_first)});
+      ask({{question("first year (<ret> for none)")}, "0", true, opt::common_period_first});
   ic_[opt::common_period_last] =
-      ask({{question("last year (<ret> for none)")}, "0", true, takes(opt::common_period_last)});
+      ask({{question("last year (<ret> for none)")}, "0", true, opt::common_period_last});
 }
 
 void Dialogue::mask() {
@@ -469,12 +467,10 @@ void Dialogue::running_rbar() {
   const int window = ask({{question("enter rbar window length, <ret> for none")},
                           "0",
                           true,
-                          takes(opt::running_rbar_window)});
+                          opt::running_rbar_window});
   ic_[opt::running_rbar_window] = window;
-  ic_[opt::running_rbar_overlap] = ask({{question("enter the running rbar window overlap")},
-                                        "0",
-                                        true,
-                                        takes(opt::running_rbar_overlap)});
+  ic_[opt::running_rbar_overlap] = ask(
+      {{question("enter the running rbar window overlap")}, "0", true, opt::running_rbar_overlap});
   yes_no("plot running rbar and eps? y/<n>", opt::running_rbar_plots);
 }
 
@@ -544,23 +540,23 @@ void Dialogue::release_parameters(int method) {
     con_.say(p.lines[0]);
     const Answer a = con_.ask(p.lines[1], kNumberWidth);
     const Meaning m = a.meaning({.help = true});
-    // Every answer but one taken moves the dialogue nowhere new.
-    if (m != Meaning::value || !a.integer() || !value_rule(p.element, ic_).takes(*a.integer())) {
-      con_.again();
+    if (m == Meaning::value) {
+      if (const std::optional<int> v = taken(p.element, a)) {
+        ic_[p.element] = *v;
+        ++k;
+        continue;
+      }
     }
+    // Every other answer moves the dialogue nowhere new.
     if (m == Meaning::help) {
       helpq(option_, con_);
-      continue;
+    } else if (m == Meaning::value && !a.integer() && k > 0) {
+      con_.say(refusal(a, "back to the question before"));
+      --k;
+    } else {
+      refuse(p.element, a);
     }
-    if (m == Meaning::blank) continue;
-    std::optional<long long> v = a.integer();
-    if (!v) {
-      k = k > 0 ? k - 1 : 0;
-      continue;
-    }
-    if (!value_rule(p.element, ic_).takes(*v)) continue;
-    ic_[p.element] = static_cast<int>(*v);
-    ++k;
+    con_.again();
   }
 }
 

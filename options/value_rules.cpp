@@ -208,13 +208,17 @@ std::string element_name(OptionElement element) {
   return "";
 }
 
+std::string rule_words(OptionElement element, const Icommands& ic) {
+  const ValueRule rule = value_rule(element, ic);
+  std::string words = element_name(element) + " takes " + rule.text();
+  if (!rule.condition.empty()) words += " " + rule.condition;
+  return words;
+}
+
 std::optional<std::string> value_refusal(OptionElement element, long long value,
                                          const Icommands& ic) {
-  const ValueRule rule = value_rule(element, ic);
-  if (!rule.takes(value)) {
-    std::string why = element_name(element) + " takes " + rule.text();
-    if (!rule.condition.empty()) why += " " + rule.condition;
-    return why + ", not " + std::to_string(value);
+  if (!value_rule(element, ic).takes(value)) {
+    return rule_words(element, ic) + ", not " + std::to_string(value);
   }
   const int e = element.element();
   if (e == opt::first_detrending.element() || e == opt::second_detrending.element()) {

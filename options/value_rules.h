@@ -42,6 +42,10 @@ ValueRule value_rule(OptionElement element, const Icommands& ic);
 // parameter"); empty for elements that no option value uses.
 std::string element_name(OptionElement element);
 
+// What element `element` takes when the other elements are those of `ic`, in the words
+// "index calculation takes 1 or 2" (with the rule's condition after them).
+std::string rule_words(OptionElement element, const Icommands& ic);
+
 // Why `value` cannot be element `element` when the other elements are those of `ic`, in
 // the words "index calculation takes 1 or 2, not 5" (the detrending codes give the
 // regional curve's reasons of detrending_refusal); nothing when it can.

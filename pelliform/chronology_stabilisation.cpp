@@ -87,26 +87,6 @@ void recentre(EngineRun& run, std::span<float> chron, std::span<float> stab, boo
   }
 }
 
-// Asks the new spline stabilisation option; "/" ends the program.
-int ask_spline_option(EngineRun& run) {
-  Console& con = run.con();
-  const Layout row("(a,t39,a)");
-  for (int round = 0;; ++round) {
-    con.say("Additional spline variance stabilization?");
-    con.say(row.write("No additional spline stabilization", "<0>"));
-    con.say(row.write("Age-dependent spline stabilization", " 1"));
-    con.say(row.write("Smoothing spline (percent N cutoff)", "<-9"));
-    con.prompt(Layout("(a,t39,a,t50,'==> ')").write("Smoothing spline (fixed Yrs cutoff)", ">+9"));
-    if (round > 0) con.again();
-    const Answer answer = con.read(10).or_quit();
-    if (answer.blank()) return kNoSplineStabilisation;
-    const auto code = answer.integer();
-    if (!code) continue;
-    if ((*code >= 2 && *code <= 9) || (*code >= -9 && *code <= -1)) continue;
-    return static_cast<int>(*code);
-  }
-}
-
 // "Happy with this spline stabilization? <Y>/N": true for yes or a blank, false for no.
 bool happy_with_spline(Console& con) {
   for (;;) {
@@ -152,7 +132,7 @@ bool spline_pass(EngineRun& run, std::span<const float> stabilised, std::vector<
                "RBAR Stablized " + names.code + " Crn", "DETR Stablized " + names.code + " Crn"},
               kNoReference, run.first_year);
     if (happy_with_spline(run.con())) return true;
-    a.spline_stabilisation = ask_spline_option(run);
+    a.spline_stabilisation = ask_spline_stabilisation(run.con());
   }
   throw Stop("*** no answer to the spline stabilisation question: run ended", kFailureStatus);
 }

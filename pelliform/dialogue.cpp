@@ -1,9 +1,12 @@
 #include "pelliform/dialogue.h"
 
+#include <algorithm>
 #include <cctype>
+#include <optional>
 
 #include "pelliform/engine_args.h"
 #include "series/layout.h"
+#include "series/text.h"
 #include "series/units.h"
 
 namespace dendro {
@@ -17,9 +20,15 @@ Answer ask50(Console& con, std::string_view question, std::size_t width) {
   return con.read(width);
 }
 
+std::string entry_refusal(std::string_view typed, std::string_view wanted) {
+  std::string_view entry = trim_right(typed);
+  entry.remove_prefix(std::min(entry.find_first_not_of(' '), entry.size()));
+  if (entry.empty()) return "An empty entry is not " + std::string(wanted);
+  return "Entry > " + std::string(entry) + " < is not " + std::string(wanted);
+}
+
 bool ask_logical(Console& con, std::string_view question) {
-  for (int round = 0;; ++round) {
-    if (round > 0) con.again();
+  for (;;) {
     const std::string line = ask50(con, question, 80).text;
     const auto start = line.find_first_not_of(' ');
     if (start == std::string::npos) return false;
@@ -28,6 +37,26 @@ bool ask_logical(Console& con, std::string_view question) {
     const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(line[k])));
     if (c == 'T') return true;
     if (c == 'F') return false;
+    con.say(entry_refusal(line, "[T]rue or [F]alse"));
+    con.again();
+  }
+}
+
+int ask_spline_stabilisation(Console& con) {
+  const Layout row("(a,t39,a)");
+  for (int round = 0;; ++round) {
+    if (round > 0) con.again();
+    con.say("Additional spline variance stabilization?");
+    con.say(row.write("No additional spline stabilization", "<0>"));
+    con.say(row.write("Age-dependent spline stabilization", " 1"));
+    con.say(row.write("Smoothing spline (percent N cutoff)", "<-9"));
+    const Answer a =
+        ask50(con, row.write("Smoothing spline (fixed Yrs cutoff)", ">+9"), 10).or_quit();
+    if (a.blank()) return 0;  // no stabilisation
+    const std::optional<long long> s = a.integer();
+    // Codes 2 to 9 and -9 to -1 name no stabilisation.
+    if (s && !(*s >= 2 && *s <= 9) && !(*s >= -9 && *s <= -1)) return static_cast<int>(*s);
+    con.say(entry_refusal(a.text, "an option 0, 1, <-9 or >+9"));
   }
 }
 

@@ -33,14 +33,18 @@ void show_menu(Console& con) {
   con.say("");
 }
 
-// The first item of a free-format answer: blank lines are passed over, as a free-format
-// read waits for the first item.
-std::string first_item(Console& con, const char* question) {
-  con.prompt(prompt_line50(question));
-  for (int round = 0;; ++round) {
-    if (round > 0) con.again();
+constexpr char kFormatChoice[] = "a choice between [0-4] or [Q]uit";
+constexpr char kHeaderCount[] = "a whole number of header lines";
+
+// The first item of a free-format answer; an empty answer is refused as no `wanted`, and
+// the question asked again.
+std::string first_item(Console& con, const char* question, const char* wanted) {
+  for (;;) {
+    con.prompt(prompt_line50(question));
     const std::vector<std::string> items = list_items(con.read_line());
     if (!items.empty()) return items.front();
+    con.say(entry_refusal("", wanted));
+    con.again();
   }
 }
 
@@ -51,19 +55,19 @@ void no_format_chosen(Console& con, const std::string& item) {
   if (item[0] == 'q' || item[0] == 'Q') {
     con.say("Quit chosen at the input data format menu: no data read");
   } else {
-    con.say("Entry > " + item + " < is not a choice between [0-4] or [Q]uit: no data read");
+    con.say(entry_refusal(item, kFormatChoice) + ": no data read");
   }
 }
 
-// The header-line count; an answer that is not a number is asked for again.
+// The header-line count; an answer that is not a number is refused and asked for again.
 long long header_lines(Console& con) {
-  for (int round = 0;; ++round) {
-    if (round > 0) con.again();
+  for (;;) {
     con.say("Enter number of file header lines to skip");
     con.say("before reading data or columns. If none then");
-    if (std::optional<long long> n = list_integer(first_item(con, "enter a zer[0] for none"))) {
-      return *n;
-    }
+    const std::string item = first_item(con, "enter a zer[0] for none", kHeaderCount);
+    if (std::optional<long long> n = list_integer(item)) return *n;
+    con.say(entry_refusal(item, kHeaderCount));
+    con.again();
   }
 }
 
@@ -156,7 +160,8 @@ LoadStatus loaddat(Console& con, Units& units, int unit, SeriesSet& set) {
   for (;;) {
     set.clear();
     show_menu(con);
-    const std::string item = first_item(con, "Enter a value between [0-4] or [Q]uit");
+    const std::string item =
+        first_item(con, "Enter a value between [0-4] or [Q]uit", kFormatChoice);
     const std::optional<long long> choice = list_integer(item);
     if (!choice) {
       no_format_chosen(con, item);
@@ -174,6 +179,7 @@ LoadStatus loaddat(Console& con, Units& units, int unit, SeriesSet& set) {
       continue;
     }
     if (*choice < help || *choice > multiple_columns) {
+      con.say(entry_refusal(item, kFormatChoice));
       con.pause(kContinue);
       // The file starts again from its first record, so that records skipped for a
       // refused choice are not lost to the next one.

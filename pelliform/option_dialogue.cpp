@@ -90,7 +90,8 @@ void report_fit(PelliformRun& run, int code) {
 }
 
 // A window width for the regional-curve lowess or running medians: a fixed width above 2
-// (odd for the medians), or a percent of the series length, -1 to -100.
+// (odd for the medians), or a percent of the series length, -1 to -100; nothing, after
+// saying why, for any other answer.
 std::optional<int> rcs_window(PelliformRun& run, bool medians) {
   Console& con = run.con;
   con.say(medians ? "enter the median window width" : "enter the lowess window width");
@@ -98,10 +99,13 @@ std::optional<int> rcs_window(PelliformRun& run, bool medians) {
                   : "fixed for all series: a positive integer >2");
   con.say("and less then the shortest series length, or");
   con.say("percent of series length: a negative integer");
-  const std::optional<long long> w =
-      con.ask("between -1 and -100, inclusive", kAnswerWidth).integer();
-  if (!w || (*w >= 0 && *w <= 2) || *w < -100) return std::nullopt;
-  if (medians && *w > 0 && *w % 2 == 0) return std::nullopt;
+  const Answer a = con.ask("between -1 and -100, inclusive", kAnswerWidth);
+  const std::optional<long long> w = a.integer();
+  if (!w || (*w >= 0 && *w <= 2) || *w < -100 || (medians && *w > 0 && *w % 2 == 0)) {
+    con.say(entry_refusal(a.text, medians ? "an odd width >2 or a percent -1 to -100"
+                                          : "a width >2 or a percent -1 to -100"));
+    return std::nullopt;
+  }
   return static_cast<int>(*w);
 }
 
@@ -192,7 +196,10 @@ void curve_fit_question(PelliformRun& run) {
     const Answer answer = run.con.read(kAnswerWidth).or_quit();
     const std::optional<long long> typed =
         answer.blank() ? std::optional<long long>(pfit::age_spline) : answer.integer();
-    if (!typed) continue;
+    if (!typed) {
+      run.con.say(entry_refusal(answer.text, "a curve fit option number"));
+      continue;
+    }
     int code = static_cast<int>(*typed);
     if (pfit::refused(code)) {
       run.con.say(Layout("('Invalid Entry :> ',i2)").write(code));
@@ -201,9 +208,12 @@ void curve_fit_question(PelliformRun& run) {
     }
     if (code == pfit::median_length_spline) code = run.median_length;
     if (code == pfit::super_smoother) {
-      const std::optional<double> alpha =
-          ask50(run.con, "Enter Friedman tweeter (alpha) 0-9", kAnswerWidth).real();
-      if (!alpha) continue;
+      const Answer typed_alpha = ask50(run.con, "Enter Friedman tweeter (alpha) 0-9", kAnswerWidth);
+      const std::optional<double> alpha = typed_alpha.real();
+      if (!alpha) {
+        run.con.say(entry_refusal(typed_alpha.text, "a Friedman tweeter (alpha) 0-9"));
+        continue;
+      }
       a.curve_fit_parameter = static_cast<float>(*alpha);
       if (*alpha < 0.0 || *alpha > 9.0) {
         run.con.say("Friedman tweeter not in admissible range");
@@ -258,7 +268,10 @@ void window_questions(PelliformRun& run) {
         ask50(con, "Default window width is 51 years, 0 to skip", kAnswerWidth).or_quit();
     const std::optional<long long> w =
         a.blank() ? std::optional<long long>(kDefaultWindow) : a.integer();
-    if (!w) continue;
+    if (!w) {
+      con.say(entry_refusal(a.text, "a window width in years, or 0 to skip"));
+      continue;
+    }
     if (*w == 0) {
       con.say("Running RBAR variance stabilization skipped");
       run.args.rbar_window = 0;
@@ -276,20 +289,7 @@ void window_questions(PelliformRun& run) {
     break;
   }
   run.args.rbar_window = window;
-  for (int round = 0;; ++round) {
-    if (round > 0) con.again();
-    con.say("Additional spline variance stabilization?");
-    const Layout row("(a,t39,a)");
-    con.say(row.write("No additional spline stabilization", "<0>"));
-    con.say(row.write("Age-dependent spline stabilization", " 1"));
-    con.say(row.write("Smoothing spline (percent N cutoff)", "<-9"));
-    const Answer a =
-        ask50(con, row.write("Smoothing spline (fixed Yrs cutoff)", ">+9"), kAnswerWidth).or_quit();
-    const std::optional<long long> s = a.blank() ? std::optional<long long>(0) : a.integer();
-    if (!s || (*s >= 2 && *s <= 9) || (*s >= -9 && *s <= -1)) continue;
-    run.args.spline_stabilisation = static_cast<int>(*s);
-    return;
-  }
+  run.args.spline_stabilisation = ask_spline_stabilisation(con);
 }
 
 void convergence_questions(PelliformRun& run) {
@@ -316,10 +316,13 @@ void convergence_questions(PelliformRun& run) {
     } else if (t.empty() || t == "2") {
       chosen = true;
     } else if (t == "3") {
-      const std::optional<double> v =
-          ask50(con, "Okay, enter YOUR convergence test", kAnswerWidth).real();
+      const Answer typed = ask50(con, "Okay, enter YOUR convergence test", kAnswerWidth);
+      const std::optional<double> v = typed.real();
       if (v) a.convergence_threshold = static_cast<float>(*v);
+      if (!v) con.say(entry_refusal(typed.text, "a number"));
       chosen = v.has_value();
+    } else {
+      con.say(entry_refusal(t, "a choice of 1, 2 or 3"));
     }
   }
   char tweaks = ' ';

@@ -38,10 +38,9 @@ long long header_count(Console& con) {
   for (int round = 0;; ++round) {
     if (round > 0) con.again();
     con.say("");
-    if (std::optional<long long> n =
-            ask50(con, "Enter number of header lines to skip [none=0]", 10).integer()) {
-      return *n;
-    }
+    const Answer a = ask50(con, "Enter number of header lines to skip [none=0]", 10);
+    if (std::optional<long long> n = a.integer()) return *n;
+    con.say(entry_refusal(a.text, "a whole number of header lines"));
   }
 }
 

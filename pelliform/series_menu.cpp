@@ -18,11 +18,21 @@ namespace {
 
 constexpr int kShortestTruncated = 20;  // values a truncated series must keep
 
-// An integer answer; an answer that is not one is asked for again.
+constexpr char kWholeNumber[] = "a whole number";
+
+// The answer to `question` as a whole number; nothing, after saying why, when it is not one.
+std::optional<long long> whole_number(PelliformRun& run, const char* question) {
+  const Answer a = ask50(run.con, question, 10);
+  const std::optional<long long> v = a.integer();
+  if (!v) run.con.say(entry_refusal(a.text, kWholeNumber));
+  return v;
+}
+
+// An integer answer; an answer that is not one is refused and asked for again.
 int ask_integer(PelliformRun& run, const char* question) {
   for (int round = 0;; ++round) {
     if (round > 0) run.con.again();
-    if (std::optional<long long> v = ask50(run.con, question, 10).integer()) {
+    if (std::optional<long long> v = whole_number(run, question)) {
       return static_cast<int>(std::clamp<long long>(*v, -99999999, 99999999));
     }
   }
@@ -87,10 +97,9 @@ Reduction common_period(PelliformRun& run) {
   // Each pass reads answers, so the end of the input ends the loop.
   for (int round = 0;; ++round) {
     if (round > 0) run.con.again();
-    const std::optional<long long> start =
-        ask50(run.con, "Enter the common start year", 10).integer();
+    const std::optional<long long> start = whole_number(run, "Enter the common start year");
     if (!start) continue;
-    const std::optional<long long> end = ask50(run.con, "Enter the common end year", 10).integer();
+    const std::optional<long long> end = whole_number(run, "Enter the common end year");
     if (!end) continue;
     const int a = static_cast<int>(*start), b = static_cast<int>(*end);
     if (b < a) {
@@ -225,6 +234,7 @@ void series_menu(PelliformRun& run) {
         done = common_period(run);
         break;
       default:
+        run.con.say(entry_refusal(std::string(1, item), "a menu choice between 1 and 7"));
         break;
     }
     if (!done.done) run.con.again();  // nothing reduced: the menu again

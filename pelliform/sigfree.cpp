@@ -144,8 +144,11 @@ int ask_truncation(EngineRun& run) {
   for (int round = 0;; ++round) {
     if (round > 0) run.con().again();
     run.con().say("Enter Biological Year beyond which not to use");
-    const auto age = ask50(run.con(), "in the estimation of the Regional model", 10).integer();
+    const Answer a = ask50(run.con(), "in the estimation of the Regional model", 10);
+    const std::optional<long long> age = a.integer();
     if (age && *age >= 0 && *age <= kMaxYears) return static_cast<int>(*age);
+    run.con().say(
+        entry_refusal(a.text, "a biological year from 0 to " + std::to_string(kMaxYears)));
   }
 }
 

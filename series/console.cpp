@@ -1,5 +1,6 @@
 #include "series/console.h"
 
+#include <algorithm>
 #include <istream>
 #include <limits>
 #include <ostream>
@@ -71,9 +72,15 @@ std::optional<double> Answer::real() const {
 
 Console::Console(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
 
-void Console::say(std::string_view line) { out_ << line << '\n'; }
+void Console::say(std::string_view line) {
+  out_ << line << '\n';
+  prompt_.clear();
+}
 
-void Console::prompt(std::string_view text) { out_ << text << std::flush; }
+void Console::prompt(std::string_view text) {
+  out_ << text << std::flush;
+  prompt_ += text;
+}
 
 namespace {
 
@@ -95,21 +102,27 @@ std::string Console::next_line() {
   return std::string(chomp(line));
 }
 
-std::string Console::read_line() {
-  // The answer before this one was taken unless again() was said after it.
+void Console::settle_last_answer() {
   if (again_pending_) {
-    taken_in_row_ = 0;
-  } else if (++taken_in_row_ >= 2) {
-    taken_in_row_ = 2;
-    asked_again_ = 0;
+    used_in_row_ = 0;
+    return;
   }
+  used_in_row_ = std::min(used_in_row_ + 1, 2);
+  if (used_in_row_ == 2 || (!answered_.empty() && answered_ == refused_)) asked_again_ = 0;
+}
+
+std::string Console::read_line() {
+  settle_last_answer();
   again_pending_ = false;
+  answered_ = prompt_;
+  prompt_.clear();
   return next_line();
 }
 
 void Console::again() {
   again_pending_ = true;
-  if (++asked_again_ > kMaxAskedAgain) {
+  refused_ = answered_;
+  if (++asked_again_ >= kMaxAskedAgain) {
     end_of_input_stop(out_, "*** " + std::to_string(kMaxAskedAgain) +
                                 " answers in a row could not be used: run ended");
   }
@@ -126,6 +139,16 @@ Meaning Console::ask_yes_no(std::string_view question, Meaning blank_means) {
   return ask(question, 1).meaning({.yes_no = true, .blank = blank_means});
 }
 
+Meaning Console::ask_until_yes_no(std::string_view question, Meaning blank_means) {
+  for (;;) {
+    const Answer a = ask(question, 1);
+    const Meaning m = a.meaning({.yes_no = true, .blank = blank_means});
+    if (m == Meaning::yes || m == Meaning::no) return m;
+    say(refusal(a, "enter y or n"));
+    again();
+  }
+}
+
 Answer Console::read_name() { return Answer{name_field(read_line())}; }
 
 std::string Console::read_name_or_quit() {
@@ -138,8 +161,26 @@ Answer Console::read_page_answer(std::size_t width) { return Answer{field(next_l
 
 void Console::pause(std::string_view text) {
   // A pause without a text of its own still says that it waits.
-  prompt(trim_right(text).empty() ? "Hit Return to Continue" : text);
+  out_ << (trim_right(text).empty() ? "Hit Return to Continue" : text) << std::flush;
+  prompt_.clear();
   next_line();
+}
+
+std::string refusal(const Answer& a, std::string_view wanted) {
+  const std::string_view typed = trim_right(a.text);
+  return " *** " + std::string(typed.empty() ? "<ret>" : typed) +
+         " is no answer here: " + std::string(wanted);
+}
+
+long long ask_between(Console& con, std::string_view question, std::size_t width, long long low,
+                      long long high) {
+  for (;;) {
+    const Answer a = con.ask(question, width);
+    const std::optional<long long> v = a.integer();
+    if (v && *v >= low && *v <= high) return *v;
+    con.say(refusal(a, "enter " + std::to_string(low) + " to " + std::to_string(high)));
+    con.again();
+  }
 }
 
 bool quit_name(std::string_view name) { return trim_right(name) == "/"; }

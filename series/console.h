@@ -88,14 +88,21 @@ class Console {
   // Reads the answer to a prompt that pages through a listing: like a pause, it leaves the
   // count of questions asked again as it is.
   Answer read_page_answer(std::size_t width);
+  // Asks a y/n question until the answer is y or n (a blank is `blank_means`), refusing
+  // any other answer with refusal(answer, "enter y or n").
+  Meaning ask_until_yes_no(std::string_view question, Meaning blank_means);
   // Says that the answer just read moved the dialogue nowhere (an answer the question
   // cannot use, its help, a step back), so that the question, or one before it, is asked
-  // again. The kMaxAskedAgain + 1st such answer ends the run with the status of end of
-  // input and a message that says no answer could be used, so that a script feeding one
-  // unusable answer for ever (`yes ''`) cannot keep a question asking.
-  // Two answers taken in a row start the count again: one answer taken between unusable
-  // ones is the first step of a question that fails on its second (a "y" to "change?"
-  // followed by a code refused), which still goes round.
+  // again. The kMaxAskedAgain-th such answer in a row ends the run with the status of end
+  // of input and a message that says so, so that a script feeding one unusable answer for
+  // ever (`yes ''`) cannot keep a question asking.
+  // An answer used (read, and no again() said of it) starts the count again when the
+  // question that took it is the one whose answer was refused last: the user has got past
+  // it. Used at another question, an answer is a step back to an earlier question (a "y"
+  // to "change?" before a code refused, round after round), and the count goes on until a
+  // second answer in a row is used. A question is known by its prompt: the text that
+  // prompt() wrote since the last line said or answer read; a question without one is
+  // only ever the second kind.
   void again();
 
   static constexpr int kMaxAskedAgain = 100;
@@ -103,17 +110,31 @@ class Console {
  private:
   // Reads one line; end of input throws Stop.
   std::string next_line();
+  // Counts the answer before the one about to be read: used, or refused by again().
+  void settle_last_answer();
 
   std::istream& in_;
   std::ostream& out_;
-  int asked_again_ = 0;         // answers that moved the dialogue nowhere, since the count began
-  int taken_in_row_ = 0;        // answers taken since the last one that moved nowhere
+  int asked_again_ = 0;         // answers in a row that moved the dialogue nowhere
+  int used_in_row_ = 0;         // answers used since the last one that moved nowhere
   bool again_pending_ = false;  // again() was said since the last question was read
+  std::string prompt_;          // what prompt() wrote since the last line said or read
+  std::string answered_;        // the prompt of the answer last read
+  std::string refused_;         // the prompt of the answer last refused
 };
 
 // True when a file name answer is "/" alone, which ends the program (a name that begins
 // with "/" is a path from the root).
 bool quit_name(std::string_view name);
+
+// The line that refuses answer `a`: " *** x is no answer here: " and `wanted`, which says
+// what the question takes ("enter y or n"); a blank answer shows as <ret>.
+std::string refusal(const Answer& a, std::string_view wanted);
+
+// Asks `question` until the answer is an integer from `low` to `high`, refusing any other
+// with refusal(answer, "enter low to high"); `width` characters of the answer are read.
+long long ask_between(Console& con, std::string_view question, std::size_t width, long long low,
+                      long long high);
 
 // True when `stop` is the console's end of input rather than a stop of the routine in hand.
 bool end_of_input(const Stop& stop);

@@ -212,6 +212,7 @@ void GapFiller::choose_stiffness(const SeriesSpan& s, const std::string& id,
     if (trim_right(a.text).empty()) return;
     const std::optional<long long> w = a.integer();
     if (!w) {
+      con_.say(refusal(a, "enter the spline in years, or <ret> to accept"));
       con_.again();
       continue;
     }

@@ -388,6 +388,14 @@ TEST(detrend, even_percent_window_is_lowered_and_bad_entries_ask_again) {
   EXPECT_EQ(occurrences(p.console(), "between -1 and -100, inclusive"), 3);
   EXPECT_EQ(occurrences(p.console(), "change curve fit? y/<n>"), 3);
   EXPECT_EQ(occurrences(p.console(), "you can change the current curve fit"), 3);
+  EXPECT_EQ(occurrences(p.console(), "==>  *** x is no answer here: enter y or n, or h for help\n"),
+            1);
+  EXPECT_EQ(occurrences(p.console(),
+                        "==>  *** 2 is no answer here: enter a width above 2, or -1 to "
+                        "-100 percent\n"),
+            1);
+  EXPECT_EQ(
+      occurrences(p.console(), "==>  *** -1 is no answer here: the curve fit in hand stays\n"), 1);
 }
 
 TEST(detrend, no_more_plots_accepts_without_a_question) {

@@ -173,5 +173,30 @@ TEST(ChronologyFiles, regional_curve_block_takes_the_id_of_the_other_blocks) {
   }
 }
 
+// Two data files whose output prefixes begin alike get one chronology id; the second says
+// so when it gets it, in its general output file and on the console. With a menu for each
+// data file, a line before each menu names its file.
+TEST(ChronologyFiles, data_files_that_share_a_chronology_id_say_so) {
+  Sandbox box;
+  box.write_file("nm580_ew.rwl", similar_series("EW", 5, 1950, 40));
+  box.write_file("nm580_lw.rwl", similar_series("LW", 5, 1950, 40));
+  box.write_file("f.txt", "nm580_ew.rwl\nnm580_lw.rwl\n");
+  // Start, list, title, interactive, a menu for each data file, continue.
+  RunResult r = box.kalder("\nf.txt\nT\nn\nn\n\n\n\n" + std::string(10, '\n'));
+  ASSERT_EQ(r.status, 0) << r.output;
+  const std::string menu = "\n\n |************** kalder run time menu";
+  EXPECT_EQ(occurrences(r.output, " ==> options for data file: nm580_ew.rwl" + menu), 1u);
+  EXPECT_EQ(occurrences(r.output, " ==> options for data file: nm580_lw.rwl" + menu), 1u);
+  const std::string note =
+      "\n *** note: data files nm580_ew.rwl and nm580_lw.rwl share the chronology id nm580_\n"
+      " *** (the first six characters of their output prefixes) in the run-wide files\n";
+  EXPECT_EQ(occurrences(r.output, note), 1u) << r.output;
+  EXPECT_EQ(occurrences(box.read_file("nm580_lw.rwl_out.txt"), note), 1u);
+  EXPECT_EQ(occurrences(box.read_file("nm580_ew.rwl_out.txt"), "*** note"), 0u);
+  // The id itself stays: both blocks of the run-wide file carry it (index records: the id
+  // in columns 1-6, the decade in 7-10).
+  EXPECT_EQ(occurrences(box.read_file("crns_std.txt"), "\nnm580_1950"), 2u);
+}
+
 }  // namespace
 }  // namespace dendro::e2e

@@ -91,6 +91,20 @@ TEST(mlf, a_menu_for_each_file_from_the_defaults) {
   EXPECT_FALSE(fs::exists(f.path("c_log.txt")));
   EXPECT_EQ(lines_of(f.read("a_log.txt"))[3].substr(0, 1), "1");
   EXPECT_EQ(lines_of(f.read("b_log.txt"))[3].substr(0, 1), "0");
+  // Each menu follows a line that names its data file.
+  const std::string menu_head = "\n\n |************** kalder run time menu";
+  EXPECT_EQ(s.out.str().find("\n ==> options for data file: " + f.path("a.txt") + menu_head), 0u);
+  EXPECT_EQ(s.count("\n\n ==> options for data file: " + f.path("b.txt") + menu_head), 1);
+  EXPECT_EQ(s.count("options for data file"), 2);
+
+  // A menu for the only data file needs no such line.
+  Units single;
+  f.list(single, {"e.txt"});
+  Session alone("\n");
+  alone.cmd.at(Commands::kSameCommands) = 'n';
+  mlf(single, alone.ic, alone.cmd, alone.con);
+  EXPECT_EQ(alone.count("kalder run time menu"), 1);
+  EXPECT_EQ(alone.count("options for data file"), 0);
 
   // With any other answer no menu is shown: the table is written as it stands.
   Folder g("mlf_none");

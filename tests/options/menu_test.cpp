@@ -126,11 +126,14 @@ TEST(menu, answers_at_the_prompt) {
   EXPECT_EQ(closes.unread(), "4\n");
   EXPECT_EQ(closes.count("input control parameters"), 0);
 
-  // Not a number, a negative number: the prompt again, without the menu.
-  Session again("x\n-1\n0\n");
+  // Not a number, a negative number: the prompt again, without the menu, after a line that
+  // says what was typed.
+  Session again("x\n7x\n-1\n0\n");
   menu(again.ic, again.cmd, again.con);
   EXPECT_EQ(again.count("kalder run time menu"), 1);
-  EXPECT_EQ(again.count("enter the option to change (<ret> = go)    ==> "), 3);
+  EXPECT_EQ(again.count("enter the option to change (<ret> = go)    ==> "), 4);
+  EXPECT_EQ(again.count("==>  *** x is no answer here: enter 1 to 20, or <ret> to go\n"), 1);
+  EXPECT_EQ(again.count("==>  *** 7x is no answer here: enter 1 to 20, or <ret> to go\n"), 1);
 
   // A number not on the menu is refused with a message: the prompt again, no dialogue.
   Session beyond("21\n-1\n\n");

@@ -68,14 +68,17 @@ TEST(query, first_detrending) {
   EXPECT_EQ(rcs.ic[opt::second_detrending], 2);
   Asked keeps(4, "-2\n\n", [](Icommands& ic) { ic[opt::second_detrending] = 6; });
   EXPECT_EQ(keeps.ic[opt::second_detrending], 6);
-  // No default: a blank asks again; -8 and 9 (the list offers ">9", not 9) are refused
-  // without a word.
+  // No default: a blank is refused; so are -8 and 9 (the list offers ">9", not 9), each
+  // with what the question takes.
   Asked nine(4, "\n-8\n9\n10\ny\n");
   EXPECT_EQ(nine.ic[opt::first_detrending], 10);
   EXPECT_EQ(nine.ic[opt::first_detrending_plots], 1);
   EXPECT_EQ(nine.count("first tree-ring detrending option:"), 1);
   EXPECT_EQ(nine.count(" smoothing spline (pct n cutoff)     <-9    ==> "), 4);
-  EXPECT_EQ(nine.count("***"), 0);
+  const std::string takes = "first detrending takes -9999 to -10, -6 to 8 or 10 to 99999";
+  EXPECT_EQ(nine.count("==>  *** <ret> is no answer here: " + takes + "\n"), 1);
+  EXPECT_EQ(nine.count("==>  *** " + takes + ", not -8\n"), 1);
+  EXPECT_EQ(nine.count("==>  *** " + takes + ", not 9\n"), 1);
   // The median width must be odd and above 2; a blank goes back to the codes.
   Asked median(4, "-3\n4\n5\n\n");
   EXPECT_EQ(median.ic[opt::first_detrending], -3);
@@ -190,6 +193,13 @@ TEST(query, stand_dynamics) {
   EXPECT_EQ(modified.ic[opt::release_threshold], 6);
   EXPECT_EQ(modified.ic[opt::release_error_limit], 2);
   EXPECT_EQ(modified.count("  percent growth changes (range 5-50)       ==> "), 4);
+  EXPECT_EQ(modified.count("==>  *** <ret> is no answer here: running mean window takes 5 to 50 "
+                           "with release detection\n"),
+            1);
+  EXPECT_EQ(modified.count("==>  *** x is no answer here: back to the question before\n"), 2);
+  EXPECT_EQ(modified.count("==>  *** percent growth change threshold takes 5 to 200 with release "
+                           "detection, not 250\n"),
+            1);
 
   Asked outliers(20, "1\ny\n");
   EXPECT_EQ(outliers.ic[opt::stand_dynamics], 1);
@@ -209,10 +219,11 @@ TEST(query, answers_and_defaults) {
   EXPECT_EQ(missing.ic[opt::missing_data], -9);
   EXPECT_EQ(missing.ic[opt::missing_data_plots], 1);
   EXPECT_EQ(missing.count("missing data flag for gaps"), 0);
-  // A y/n question knows only y and n: "/" asks again.
+  // A y/n question knows only y and n: "/" is refused.
   Asked plot(10, "4\n/\nY\n");
   EXPECT_EQ(plot.ic[opt::pooled_ar_order], 4);
   EXPECT_EQ(plot.ic[opt::pooled_ar_plots], 1);
+  EXPECT_EQ(plot.count("==>  *** / is no answer here: enter y or n\n"), 1);
   Asked only_one(6, "2\n0\n\n");
   EXPECT_EQ(only_one.ic[opt::robust_detrending], 1);
   EXPECT_EQ(only_one.count("enter detrending method"), 3);

@@ -95,10 +95,12 @@ TEST_F(Options, mean_window_and_spline_questions) {
   mean_question(*run);
   EXPECT_EQ(run->args.mean_type, 1);
   EXPECT_TRUE(shows("Mean index choice not admissible\n"));
-  answers("24\n-5\n26\n5\n-9\n-10\n");  // 24, -5 refused; 26 -> 27; spline 5, -9 refused
+  answers("24\n-5\nx\n26\n5\n-9\n-10\n");  // 24, -5, x refused; 26 -> 27; 5, -9 refused
   window_questions(*run);
   EXPECT_EQ(run->args.rbar_window, 27);
   EXPECT_EQ(run->args.spline_stabilisation, -10);
+  EXPECT_TRUE(shows("==> Entry > x < is not a window width in years, or 0 to skip\n"));
+  EXPECT_TRUE(shows("==> Entry > -9 < is not an option 0, 1, <-9 or >+9\n"));
   EXPECT_TRUE(shows("Running RBAR window width must be .ge. 25\n"));
   EXPECT_TRUE(shows("Running RBAR window width increased to make it odd:    27\n"));
   out.str("");

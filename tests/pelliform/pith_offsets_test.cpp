@@ -48,11 +48,16 @@ TEST_F(PithFiles, no_file_means_every_offset_is_zero) {
   EXPECT_FALSE(s.shows("NOTE"));
 }
 
-TEST_F(PithFiles, unusable_answers_to_the_true_or_false_question_end_the_run_after_100) {
+TEST_F(PithFiles, unusable_answers_to_the_true_or_false_question_end_the_run_at_100) {
+  // The input holds no more than the 100 answers: uncounted, they would end it there too,
+  // with the message of the end of input.
   std::string junk;
-  for (int k = 0; k < 101; ++k) junk += "x\n";
+  for (int k = 0; k < 100; ++k) junk += "x\n";
   PSession s(junk);
-  EXPECT_EQ(stopped_reading(s).status, kEndOfInputStatus);
+  const Stop stop = stopped_reading(s);
+  EXPECT_EQ(stop.status, kEndOfInputStatus);
+  EXPECT_STREQ(stop.what(), "*** 100 answers in a row could not be used: run ended");
+  EXPECT_TRUE(s.shows("Entry > x < is not [T]rue or [F]alse\n"));
 }
 
 TEST_F(PithFiles, single_column_after_numbered_header_lines) {

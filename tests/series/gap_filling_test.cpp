@@ -285,7 +285,11 @@ TEST(fillin, stiffness_question) {
       " spline for the low-frequency gap filling\n"
       " part. hit <ret> to accept and continue or\n"
       " enter in your new spline value             ==> ";
-  EXPECT_EQ(run.out.str(), question + question + question);  // asked again after "x" and "30"
+  // Asked again after "x", which is refused, and after "30".
+  EXPECT_EQ(run.out.str(), question +
+                               " *** x is no answer here: enter the spline in years, or <ret> to "
+                               "accept\n" +
+                               question + question);
 
   // The series with its 20-year trend, again with its 30-year trend, then the result.
   ASSERT_EQ(rec.pages.size(), 3u);
