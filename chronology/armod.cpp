@@ -272,10 +272,7 @@ void prewhitened_statistics(Tsi1& tsi1, const SetSpan& set, StatsTable& stats, b
                                   "'prewhitened tree-ring data -----------------|')")
                                .write());
   }
-  const Layout head(
-      "(/t2,'series   ident   frst   last   ',"
-      "'year    mean   stdev   skew   kurt   sens   ac(1)')");
-  const Layout row("(t2,i5,2x,a8,i6,2i7)");
+  const SeriesTableLayout table(tsi1.year_row(tsi1.count + 1).ify);
   for (int i = 1; i <= tsi1.count; ++i) {
     const SeriesRows r = rows_of(tsi1, i, set);
     std::span<float> x = tsi1.column(i).subspan(at(r.r0), static_cast<std::size_t>(r.n));
@@ -287,9 +284,9 @@ void prewhitened_statistics(Tsi1& tsi1, const SetSpan& set, StatsTable& stats, b
         m.mean_sensitivity,      m.autocorrelation};
     for (int c = 1; c <= 7; ++c) stats.at(i, c) = values[at(c)];
     if (!print) continue;
-    if (head_before(i)) units.write(unit::out, head.write());
+    if (head_before(i)) units.write(unit::out, "\n" + table.head());
     const SeriesYears& y = tsi1.years[at(i)];
-    units.write(unit::out, row.write(i, field(tsi1.ids.at(at(i)), 8), y.ify, y.ily, r.n) +
+    units.write(unit::out, table.row(i, field(tsi1.ids.at(at(i)), 8), y.ify, y.ily, r.n) +
                                statistics_fields(m));
   }
 }

@@ -37,12 +37,9 @@ void write_series_rows(Tsi1& tsi1, StatsTable& stats, Units& units, int unit, in
   const Layout heading(
       "(/t2,'|-------------------- statistics of ',"
       "'single tree-ring series -------------------|')");
-  const Layout head(
-      "(/t2,'series   ident   frst   last   ',"
-      "'year    mean   stdev   skew   kurt   sens   ac(1)')");
-  const Layout row("(t2,i5,2x,a8,i6,2i7)");
   if (series_statistics_printed(printout)) units.write(unit, heading.write());
   const int set_first = tsi1.year_row(tsi1.count + 1).ify;
+  const SeriesTableLayout table(set_first);
   for (int i = 1; i <= tsi1.count; ++i) {
     const SeriesYears& y = tsi1.year_row(i);
     const int n = y.ily - y.ify + 1;
@@ -55,8 +52,8 @@ void write_series_rows(Tsi1& tsi1, StatsTable& stats, Units& units, int unit, in
         m.mean_sensitivity,    m.autocorrelation};
     for (int k = 1; k <= 7; ++k) stats.at(i, k) = cols[k - 1];
     if (series_statistics_printed(printout)) {
-      if (i == 1 || i % kHeadEvery == 0) units.write(unit, head.write());
-      units.write(unit, row.write(i, tsi1.ids[at(i)], y.ify, y.ily, n) + statistics_fields(m));
+      if (i == 1 || i % kHeadEvery == 0) units.write(unit, "\n" + table.head());
+      units.write(unit, table.row(i, tsi1.ids[at(i)], y.ify, y.ily, n) + statistics_fields(m));
     }
   }
 }

@@ -22,10 +22,6 @@ namespace {
 constexpr int kHeadLines = 8;
 constexpr int kRowColumns = 10;  // the columns of the year table after the id
 
-// The columns of the year fields ify and ily: six, and more for years before -9999, so
-// that a blank stays before each year.
-int year_field(int earliest) { return year_columns(earliest, 5) + 1; }
-
 // The earliest year that the records of the file hold.
 int earliest_year(const Tsi1& tsi1, const std::vector<DroppedSeries>& dropped,
                   int first_detrending) {
@@ -116,8 +112,9 @@ void write_detail(std::ostream& out, Tsi1& tsi1, int first_detrending) {
       << '\n';
   out << Layout("(t20,a)").write("-- do not delete these lines --") << '\n';
   std::vector<DroppedSeries> dropped = tsi1.dropped;
+  // The year fields ify and ily: six columns, more for years before -9999.
   const std::string year =
-      std::to_string(year_field(earliest_year(tsi1, dropped, first_detrending)));
+      std::to_string(year_field(earliest_year(tsi1, dropped, first_detrending), 6));
   out << Layout("(' num  ident   ',2a" + year +
                 ",'   yfp   itn   ','idt   ips   isb   icu   ics   cpa')")
              .write("ify", "ily")

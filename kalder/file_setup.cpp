@@ -80,8 +80,7 @@ std::vector<std::string> option_record(const Icommands& c, const Commands& comma
       {opt::mean_chronology, opt::bootstrap_limits, opt::bootstrap_spline, opt::bootstrap_plots},
       12);
   add("(t2,'stabilize variance',t21,i5,t42,a)", {opt::stabilisation}, 13);
-  add("(t2,'common period years',t25,2i5,t42,a)",
-      {opt::common_period_first, opt::common_period_last}, 14);
+  lines.push_back(common_period_line("common period years", 25, 42, c));
   lines.push_back(Layout("(t2,'site-tree-core mask',t28,a8,t42,a)")
                       .write(commands.get(Commands::kSavedMaskFirst, Commands::kSavedMaskLast),
                              option_label(15, c)));

@@ -370,6 +370,14 @@ std::string option_line(std::string_view layout, const Icommands& ic,
   return Layout(layout).write_values(values);
 }
 
+std::string common_period_line(std::string_view text, int years_column, int label_column,
+                               const Icommands& ic) {
+  const int last = ic[opt::common_period_last];
+  return Layout("(t2,a,t" + std::to_string(years_column) + ",i5," + year_descriptor(last, 5) +
+                ",t" + std::to_string(label_column) + ",a)")
+      .write(text, ic[opt::common_period_first], last, option_label(14, ic));
+}
+
 std::string option_label(int item, const Icommands& ic) {
   switch (item) {
     case 2:

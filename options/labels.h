@@ -38,4 +38,10 @@ std::string option_label(int item, const Icommands& ic);
 std::string option_line(std::string_view layout, const Icommands& ic,
                         std::initializer_list<OptionElement> elements, std::string_view label);
 
+// The line of option 14 as the menu and the option record show it: `text` from column 2, the
+// common period years in five columns each from `years_column` (the last year's field
+// widened where it would join the first), the label from `label_column`.
+std::string common_period_line(std::string_view text, int years_column, int label_column,
+                               const Icommands& ic);
+
 }  // namespace dendro

@@ -60,8 +60,7 @@ std::string menu_text(const Icommands& ic, const Commands& commands) {
       {opt::mean_chronology, opt::bootstrap_limits, opt::bootstrap_spline, opt::bootstrap_plots},
       12);
   lines[14] = line("(t2,'[13] stabilize variance',t26,i5,t47,a)", {opt::stabilisation}, 13);
-  lines[15] = line("(t2,'[14] common period years',t27,3x,2i5,t47,a)",
-                   {opt::common_period_first, opt::common_period_last}, 14);
+  lines[15] = common_period_line("[14] common period years", 30, 47, ic);
   lines[16] = Layout("(t2,'[15] site-tree-core mask',t27,6x,a,t47,a)")
                   .write(commands.mask(), option_label(15, ic));
   lines[17] =

@@ -233,7 +233,7 @@ void write_runbar_table(const RunningRbar& r, int first_year, Units& units, int 
   namespace col = rbar_yearly_column;
   // The year field widens (and the heading with it) only for years that five columns
   // cannot hold.
-  const int width = year_columns(first_year, 5);
+  const int width = year_field(first_year, 5, 0);
   units.write(unit, std::string(static_cast<std::size_t>(width - 5), ' ') +
                         " YEAR     NC   RBAR1    EPS1   NEFF1   RBAR2    EPS2   NEFF2");
   const Layout row("(i" + std::to_string(width) + ",i7,6f8.3)");

@@ -8,6 +8,7 @@
 #include "pelliform/censored_files.h"
 #include "pelliform/censoring.h"
 #include "pelliform/dialogue.h"
+#include "series/blocks.h"
 #include "series/descriptive.h"
 #include "series/layout.h"
 #include "series/stop.h"
@@ -37,6 +38,10 @@ int ask_integer(PelliformRun& run, const char* question) {
     }
   }
 }
+
+// The five-column field of a typed year after a text that ends in a blank, wider for a year
+// that needs more.
+std::string typed_year(int year) { return year_descriptor(year, 5, 0); }
 
 void no_series_warning(PelliformRun& run, const std::string& line) {
   run.con.say(line);
@@ -83,13 +88,15 @@ Reduction by_start(PelliformRun& run, bool before) {
       ask_integer(run, before ? "Enter the MAXIMUM starting year" : "Enter the MINIMUM start year");
   const bool kept = before ? cenbyify(year, run.set, run.con) : cenayify(year, run.set, run.con);
   if (!kept) {
-    no_series_warning(run, Layout("('*** Warning: No series were found that start ON or ',a,i5)")
+    no_series_warning(run, Layout("('*** Warning: No series were found that start ON or ',a," +
+                                  typed_year(year) + ")")
                                .write(before ? "BEFORE " : "AFTER ", year));
     return {};
   }
-  run.report(Layout("(a,i5)").write(before ? "DATA ARE CENSORED BY MAXIMUM START YEAR: "
-                                           : "DATA ARE CENSORED BY MINIMUM START YEAR: ",
-                                    year));
+  run.report(Layout("(a," + typed_year(year) + ")")
+                 .write(before ? "DATA ARE CENSORED BY MAXIMUM START YEAR: "
+                               : "DATA ARE CENSORED BY MINIMUM START YEAR: ",
+                        year));
   return {true, year, year};
 }
 
@@ -109,13 +116,15 @@ Reduction common_period(PelliformRun& run) {
     const bool any = std::any_of(run.set.rows.begin(), run.set.rows.end(),
                                  [&](const YearRow& r) { return r.first <= a && r.last >= b; });
     if (!any) {
-      no_series_warning(
-          run,
-          Layout("('*** Warning: No series were found that cover ',i5,' to ',i5)").write(a, b));
+      no_series_warning(run, Layout("('*** Warning: No series were found that cover '," +
+                                    typed_year(a) + ",' to '," + typed_year(b) + ")")
+                                 .write(a, b));
       return {};
     }
     cenbycom(a, b, run.set, run.con);
-    run.report(Layout("('DATA ARE CENSORED BY COMMON START AND END YEARS: ',i5,i6)").write(a, b));
+    run.report(Layout("('DATA ARE CENSORED BY COMMON START AND END YEARS: '," + typed_year(a) +
+                      "," + year_descriptor(b, 6) + ")")
+                   .write(a, b));
     return {true, a, b};
   }
 }
@@ -130,9 +139,9 @@ Reduction common_period(PelliformRun& run) {
 
 void short_series(PelliformRun& run, std::size_t k, const char* where, int year) {
   run.con.say("");
-  run.con.say(
-      Layout("('Series  ',a8,'  truncation ',a,i4,' only leaves ',i4,'  values for analysis.')")
-          .write(run.set.ids[k], where, year, run.set.rows[k].count));
+  run.con.say(Layout("('Series  ',a8,'  truncation ',a," + year_descriptor(year, 4, 0) +
+                     ",' only leaves ',i4,'  values for analysis.')")
+                  .write(run.set.ids[k], where, year, run.set.rows[k].count));
   review_truncation(run);
 }
 
@@ -181,7 +190,8 @@ void truncate_before(int year, PelliformRun& run) {
     run.set.summary.first = year;
     if (r.count < kShortestTruncated) short_series(run, k, "before ", year);
   }
-  run.report(Layout("('DATA ARE TRUNCATED BEFORE MINIMUM START YEAR: ',i5)").write(year));
+  run.report(Layout("('DATA ARE TRUNCATED BEFORE MINIMUM START YEAR: '," + typed_year(year) + ")")
+                 .write(year));
 }
 
 void truncate_after(int year, PelliformRun& run) {
@@ -195,7 +205,8 @@ void truncate_after(int year, PelliformRun& run) {
     run.set.summary.last = year;
     if (r.count < kShortestTruncated) short_series(run, k, "after ", year);
   }
-  run.report(Layout("('DATA ARE TRUNCATED AFTER MAXIMUM END YEAR: ',i5)").write(year));
+  run.report(Layout("('DATA ARE TRUNCATED AFTER MAXIMUM END YEAR: '," + typed_year(year) + ")")
+                 .write(year));
 }
 
 void series_menu(PelliformRun& run) {

@@ -9,9 +9,7 @@
 namespace dendro {
 namespace {
 
-std::string year_width(const SetSpan& span) {
-  return std::to_string(year_columns(span.first, 5) + 1);
-}
+std::string year_width(const SetSpan& span) { return std::to_string(year_field(span.first, 6)); }
 
 }  // namespace
 

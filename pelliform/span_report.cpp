@@ -73,9 +73,10 @@ void comint(std::span<const int> first, std::span<const int> nvals, Console& con
   const std::string rule = Layout("(t21,a)").write(std::string(42, '*'));
   con.say("");
   con.say(rule);
-  // Years that five columns cannot hold widen both year fields of a line.
-  const std::string years = "(t20,a,i" + std::to_string(year_columns(span_first, 5)) + ",a,i" +
-                            std::to_string(year_columns(span_first, 5)) + ")";
+  // Years that five columns cannot hold widen the year fields of a line; the last year
+  // keeps a blank after the " to" before it.
+  const std::string years = "(t20,a," + year_descriptor(span_first, 5, 0) + ",a," +
+                            year_descriptor(std::min(span_last, best.last), 5) + ")";
   con.say(Layout(years).write(" **  Time span of chronology: ", span_first, " to", span_last));
   con.say(
       Layout("(t20,a,i13)").write(" **  length =               : ", span_last - span_first + 1));

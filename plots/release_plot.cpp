@@ -242,7 +242,7 @@ std::vector<std::string> release_menu() {
 std::vector<std::string> release_dates_lines(std::span<const int> years) {
   // Each date takes a blank and its year: four columns, or as many as the earliest takes.
   const int earliest = years.empty() ? 0 : *std::min_element(years.begin(), years.end());
-  const std::string width = std::to_string(year_columns(earliest, 4) + 1);
+  const std::string width = std::to_string(year_field(earliest, 5));
   const Layout year_text("(i" + width + ")");
   const Layout first("(a14,10a" + width + ")");
   const Layout more("(14x,10a" + width + ")");

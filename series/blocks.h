@@ -33,6 +33,25 @@ constexpr int year_columns(int earliest, int columns) {
   return needed > columns ? needed : columns;
 }
 
+// The columns of a right-justified year field, the one rule by which every writer sizes
+// one: `columns`, the layout's usual width, while every year from `earliest` to
+// kLatestYear fits it with `blanks` blank columns before it, else just as many as the
+// widest of them takes with its blanks. A table sizes its year field once by its earliest
+// year (a year written alone passes itself), so that ordinary years keep their usual
+// columns and early ones neither overflow the field nor join the field before it. A field
+// at the start of a line, or after a text or a mark that ends before it, needs no blank
+// of its own (`blanks` 0).
+constexpr int year_field(int earliest, int columns, int blanks = 1) {
+  const int early = year_columns(earliest, 1), late = year_columns(kLatestYear, 1);
+  const int needed = (early > late ? early : late) + blanks;
+  return needed > columns ? needed : columns;
+}
+
+// The edit descriptor "iW" of such a year field.
+inline std::string year_descriptor(int earliest, int columns, int blanks = 1) {
+  return "i" + std::to_string(year_field(earliest, columns, blanks));
+}
+
 // Where one value of the option table stands: option k's parameter j (0 to 4) is element
 // k + 30 j. The numbers are those the user sees in the menu and the log file.
 struct OptionElement {

@@ -203,7 +203,8 @@ std::string fault_place(const ValuesRead& v) {
 // first year and the count (six columns each) and the value layout. A number too wide for
 // its columns is shown whole, a blank still in front of it.
 std::string header_facts(const SeriesRead& s, std::string_view descriptor) {
-  return Layout("(1x,a8,1x," + whole_i(s.first_year, 5) + ",1x," + whole_i(s.n, 5) + ",2x,a8)")
+  return Layout("(1x,a8,1x," + year_descriptor(s.first_year, 5, 0) + ",1x," + whole_i(s.n, 5) +
+                ",2x,a8)")
       .write(s.id, s.first_year, s.n, field(descriptor, 8));
 }
 

@@ -169,8 +169,9 @@ void write_gap_report(std::ostream& out, const MiaResult& gaps, int series_numbe
   out << Layout("(i12,7x,a8,7x,'missing values found:',i4,' in',i4,' gaps')")
              .write(series_number, field(id, 8), gaps.missing, static_cast<int>(gaps.gaps.size()))
       << '\n';
-  // A gap in years that five columns cannot hold widens the year fields of its report.
-  const std::string year = "i" + std::to_string(year_columns(gaps.gaps.front().first, 5));
+  // A gap in years that five columns cannot hold widens the year fields of its report; the
+  // "/" and the blank before each year keep them apart.
+  const std::string year = year_descriptor(gaps.gaps.front().first, 5, 0);
   out << Layout("((13x,'/',4(" + year + ",1x," + year + ",' /')))").write(pairs) << '\n';
   out << Layout("(7x,a)").write(std::string(68, '-')) << '\n';
 }

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "series/blocks.h"
 #include "series/index.h"
 #include "series/layout.h"
 #include "series/sorting.h"
@@ -159,6 +160,22 @@ std::string statistics_fields(float mean, float sd, float skewness, float kurtos
 std::string statistics_fields(const Moments& m) {
   return statistics_fields(m.mean, m.std_dev, m.skewness, m.kurtosis, m.mean_sensitivity,
                            m.autocorrelation);
+}
+
+SeriesTableLayout::SeriesTableLayout(int earliest, int id_columns)
+    : first_columns_(year_field(earliest, 6)),
+      row_(Layout("(t2,i5," + std::string(id_columns == 7 ? "3x,a7," : "2x,a8,") +
+                  year_descriptor(earliest, 6) + ",2i7)")) {}
+
+std::string SeriesTableLayout::head() const {
+  const std::string widened(static_cast<std::size_t>(first_columns_ - 6), ' ');
+  return Layout("(t2,a)").write("series   ident   " + widened +
+                                "frst   last   year    mean   stdev   skew   kurt   sens   ac(1)");
+}
+
+std::string SeriesTableLayout::row(int number, std::string_view id, int first, int last,
+                                   int years) const {
+  return row_.write(number, id, first, last, years);
 }
 
 std::vector<std::string> summary_table_lines(StatsTable& stats) {

@@ -3,8 +3,10 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "series/layout.h"
 #include "series/store.h"
 
 namespace dendro {
@@ -60,6 +62,22 @@ FiveNumbers mfs1(std::span<const float> x, std::span<const int> mask);
 std::string statistics_fields(float mean, float sd, float skewness, float kurtosis,
                               float sensitivity, float autocorrelation);
 std::string statistics_fields(const Moments& m);
+
+// The column head and the leading fields of the rows of a series statistics table whose
+// first years reach back to `earliest`: from column 2 the series number (i5), the first
+// `id_columns` (7 or 8) of the id after 3 or 2 blanks, the first year, the last year and
+// the years (i6,2i7); statistics_fields follows. The first-year field widens for years
+// before -9999, and "frst" above it moves with it, so that the id never runs into the year.
+class SeriesTableLayout {
+ public:
+  explicit SeriesTableLayout(int earliest, int id_columns = 8);
+  std::string head() const;
+  std::string row(int number, std::string_view id, int first, int last, int years) const;
+
+ private:
+  int first_columns_;  // of the first-year field
+  Layout row_;
+};
 
 // The printed summary of a series statistics table: a head line, then rows 1 to 8 of its
 // columns 1 to 7 (length, mean, standard deviation, skewness, kurtosis, mean sensitivity,

@@ -111,14 +111,11 @@ void write_statistics_table(std::ostream& out, Tsi1& tsi1, StatsTable& stats) {
   write_line(out, Layout("(t2,'|------------------ statistics of ',"
                          "'raw tree-ring measurements ------------------|')")
                       .write());
-  const Layout head(
-      "(t2,'series   ident   frst   last   ',"
-      "'year    mean   stdev   skew   kurt   sens   ac(1)')");
-  const Layout row("(t2,i5,3x,a7,i6,2i7)");
+  const SeriesTableLayout table(tsi1.year_row(tsi1.count + 1).ify, 7);
   for (int i = 1; i <= tsi1.count; ++i) {
-    if (i == 1 || i % kHeadEvery == 0) write_line(out, head.write());
+    if (i == 1 || i % kHeadEvery == 0) write_line(out, table.head());
     const SeriesYears& y = tsi1.year_row(i);
-    write_line(out, row.write(i, tsi1.ids[at(i)].substr(0, 7), y.ify, y.ily, y.ily - y.ify + 1) +
+    write_line(out, table.row(i, tsi1.ids[at(i)].substr(0, 7), y.ify, y.ily, y.ily - y.ify + 1) +
                         statistics_fields(stats.at(i, 2), stats.at(i, 3), stats.at(i, 4),
                                           stats.at(i, 5), stats.at(i, 6), stats.at(i, 7)));
   }

@@ -36,6 +36,13 @@ std::optional<TucsonMode> tucson_mode(std::string_view code) {
   return std::nullopt;
 }
 
+int record_id_columns(bool rings, int year) {
+  const int wide = rings ? 8 : 6;
+  if (year >= -999 && year <= kLatestYear) return wide;
+  if ((year >= -9999 && year <= -1001) || year > kLatestYear) return wide - 1;
+  return wide - 2;
+}
+
 int decade_slots(int year) {
   if (year >= 0) return 10 - year % 10;
   int r = std::abs(year % 10);
@@ -97,10 +104,10 @@ void trrw_write(std::ostream& out, TucsonMode mode, std::string_view id, int fir
         }
       }
       const bool full = slots == 10;
-      const bool middle = year >= -9999 && year <= -1001;
-      const Layout& layout = year >= -999 ? (full ? kRingsWideTag : kRingsWide)
-                             : middle     ? (full ? kRingsMiddleTag : kRingsMiddle)
-                                          : (full ? kRingsNarrowTag : kRingsNarrow);
+      const int id_columns = record_id_columns(true, year);
+      const Layout& layout = id_columns == 8   ? (full ? kRingsWideTag : kRingsWide)
+                             : id_columns == 7 ? (full ? kRingsMiddleTag : kRingsMiddle)
+                                               : (full ? kRingsNarrowTag : kRingsNarrow);
       out << (full ? layout.write(id8, year, record, tag3) : layout.write(id8, year, record))
           << '\n';
       year += slots;
@@ -115,11 +122,10 @@ void trrw_write(std::ostream& out, TucsonMode mode, std::string_view id, int fir
   const bool qz = mode == TucsonMode::qz;
   const int last_year = first_year + static_cast<int>(n) - 1;
   if (qz) {
-    // The year fields widen with the years, as the records' do: a year below -9999 would
-    // not fit five columns.
-    const int earliest = std::min(first_year, last_year);
-    const char* header = earliest < -9999 ? "(a6,2i6)" : earliest < -999 ? "(a6,2i5)" : "(a6,2i4)";
-    out << Layout(header).write(id8, first_year, last_year) << '\n';
+    // The header's years take four columns each, as the mib pex reader reads them; years
+    // below -999, which it cannot read, widen both fields so that a blank stays before each.
+    const std::string year = first_year < -999 ? year_descriptor(first_year, 6) : "i4";
+    out << Layout("(a6,2" + year + ")").write(id8, first_year, last_year) << '\n';
   }
   const bool all_one = depth.empty() || depth[0] < 1;
   int year = first_year;
@@ -141,9 +147,10 @@ void trrw_write(std::ostream& out, TucsonMode mode, std::string_view id, int fir
         pairs.push_back(0);
       }
     }
-    const Layout& layout = year >= -999                     ? kIndexWide
-                           : year >= -9999 && year <= -1001 ? kIndexMiddle
-                                                            : kIndexNarrow;
+    const int id_columns = record_id_columns(false, year);
+    const Layout& layout = id_columns == 6   ? kIndexWide
+                           : id_columns == 5 ? kIndexMiddle
+                                             : kIndexNarrow;
     out << layout.write(id8, year, pairs, tag3) << '\n';
     if (exhausted_within) return;
     year = year - slot_first + 11;

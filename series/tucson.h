@@ -146,6 +146,12 @@ std::optional<std::size_t> index_misfit(std::span<const float> values, std::span
 // back as the end marker) or that is not a number. Nothing when the whole series fits.
 std::optional<std::size_t> ring_misfit(std::span<const float> values);
 
+// Columns of the id field of a decadal record headed by `year`, ring-width (8 at most) or
+// index (6): a year below -999 takes one of them (-1001 to -9999) or two (-1000, and
+// -10000 and earlier), and the year 10000 one: a series whose last value falls in 9999
+// ends with a record of that year, holding only its end marker or its fill.
+int record_id_columns(bool rings, int year);
+
 // Slots of the first decadal record of a series beginning in `year`: the years from it to
 // the end of its decade (the decade of a negative year runs from the next lower multiple
 // of ten: -15 lies in -20 to -11).

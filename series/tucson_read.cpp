@@ -234,14 +234,14 @@ int realign(std::string_view record, const ReadLayouts& layouts, Parsed& p) {
   return 0;
 }
 
-// The id columns that a record of this year holds when it is written: the year fields of
-// -1000 and of -1001 to -9999 take one or two of the id's columns, although a reader may
-// take a column more (the "-" rule reads -1000 with the middle layout).
-int id_columns(bool rings, int year) {
-  const int wide = rings ? 8 : 6;
-  if (year >= -999) return wide;
-  if (year >= -9999 && year <= -1001) return wide - 1;
-  return wide - 2;
+// The record after a series' decade 9990-9999 holds the year 10000 in the five-column year
+// field, as trrw_write writes it: read by the usual layout it would give the year 0 and an
+// id a column longer. Gives that record read with the five-column layout, or `p` (the
+// record as read) when it holds another year there.
+Parsed after_last_decade(std::string_view record, bool rings, const ReadLayouts& layouts,
+                         const Parsed& p) {
+  const Parsed q = read_with(record, rings, layouts.middle, rings ? 7 : 5);
+  return q.kind == Parsed::Kind::data && q.year == kLatestYear + 1 ? q : p;
 }
 
 // Ids of two records of one series agree in the columns that both records hold.
@@ -448,6 +448,7 @@ std::optional<Parsed> SeriesReader::next_parsed(const std::string& record, int l
            " (the same for later records of the series)");
     }
   }
+  if (started_ && next_year_ > kLatestYear) p = after_last_decade(record, rings_, layouts_, p);
   switch (p.kind) {
     case Parsed::Kind::blank_year:
       if (started_ && !trim_right(record).empty()) {
@@ -515,9 +516,10 @@ bool SeriesReader::continues_to_fine_marker(std::string_view record, const Parse
     if (q.kind == Parsed::Kind::ragged || (q.kind == Parsed::Kind::data && q.loose)) {
       realign(r80, layouts_, q);
     }
+    if (year > kLatestYear) q = after_last_decade(r80, true, layouts_, q);
     if (q.kind == Parsed::Kind::blank_year) continue;
     if (q.kind != Parsed::Kind::data || q.year != year ||
-        !same_series(q.id, id_columns(true, q.year), s_.id, id_width_)) {
+        !same_series(q.id, record_id_columns(true, q.year), s_.id, id_width_)) {
       fine = false;
       break;
     }
@@ -534,12 +536,12 @@ SeriesReader::Step SeriesReader::data(const std::string& record, const Parsed& p
     started_ = true;
     s_.id = p.id;
     s_.first_year = p.year;
-    id_width_ = id_columns(rings_, p.year);
+    id_width_ = record_id_columns(rings_, p.year);
     start_line_ = line;
     slots = decade_slots(p.year);
     next_year_ = p.year + slots;
   } else {
-    if (!same_series(p.id, id_columns(rings_, p.year), s_.id, id_width_)) {
+    if (!same_series(p.id, record_id_columns(rings_, p.year), s_.id, id_width_)) {
       if (!rings_) {
         in_.back();  // the next index series begins here
         return Step::done;

@@ -25,9 +25,6 @@ constexpr std::string_view kNoAnalysis =
     "(/t10,'*** number of series < 2, no common ','period analysis performed ***')";
 constexpr std::string_view kTitle =
     "(/t2,'|----------------------- statistics of ','the common period ----------------------|')";
-constexpr std::string_view kSeriesHead =
-    "(/t2,'series   ident   frst   last   ','year    mean   stdev   skew   kurt   sens   ac(1)')";
-constexpr std::string_view kSeriesRow = "(t2,i5,1x,a,a8,i6,2i7)";  // then the statistics
 constexpr std::string_view kNoSeries =
     "(/t18,'*** no series found in common ','analysis period ***')";
 constexpr std::string_view kOneSeries =
@@ -129,6 +126,7 @@ Period select(const Tsi1& tsi1, int first, int last) {
 void series_statistics(const Period& p, const Tsi1& tsi1, StatsTable& stats, Matrix& z, bool table,
                        Units& units) {
   const int n = static_cast<int>(p.series.size());
+  const SeriesTableLayout rows(p.first);
   for (int k = 1; k <= n; ++k) {
     std::vector<float> x(p.values[at(k)].begin(), p.values[at(k)].end());
     const Moments s = moment(x);
@@ -142,10 +140,10 @@ void series_statistics(const Period& p, const Tsi1& tsi1, StatsTable& stats, Mat
         s.mean_sensitivity,           s.autocorrelation};
     for (int c = 1; c <= 7; ++c) stats.at(k, c) = row[c - 1];
     if (!table) continue;
-    if (k == 1 || k % kRowsPerHead == 0) units.write(unit::out, fmt_write(kSeriesHead));
-    units.write(unit::out, fmt_write(kSeriesRow, k, " ", tsi1.ids.at(at(p.series[at(k)])), p.first,
-                                     p.last, p.length) +
-                               statistics_fields(s));
+    if (k == 1 || k % kRowsPerHead == 0) units.write(unit::out, "\n" + rows.head());
+    units.write(unit::out,
+                rows.row(k, tsi1.ids.at(at(p.series[at(k)])), p.first, p.last, p.length) +
+                    statistics_fields(s));
   }
 }
 

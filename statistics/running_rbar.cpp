@@ -23,15 +23,20 @@ int decade_after(int first_year) {
 }
 
 void write_table(Units& units, int report_unit, const std::vector<RunningRbarRow>& rows) {
-  const Layout year_line("(/t5,'year',1x,10f7.0)");
-  const Layout corr_line("(t5,'corr',1x,10f7.0)");
-  const Layout rbar_line("(t5,'rbar',10f7.3)");
-  const Layout sdev_line("(t5,'sdev',10f7.3)");
-  const Layout serr_line("(t5,'serr',10f7.3)");
-  // EPS may hold the undefined marker, which f7.3 would join to the value before it.
-  const Layout eps_line("(t5,'eps ',10f7.3+)");
+  // Seven columns a window, more for middle years before -9999 (the year, its decimal point
+  // and a blank before it): every row widens with the year row, so that the columns stay.
+  const int earliest = rows.empty() ? 0 : static_cast<int>(rows.front().year);
+  const int width = year_field(earliest, 6) + 1;
+  const std::string f = "10f" + std::to_string(width);
+  const Layout year_line("(/t5,'year',1x," + f + ".0)");
+  const Layout corr_line("(t5,'corr',1x," + f + ".0)");
+  const Layout rbar_line("(t5,'rbar'," + f + ".3)");
+  const Layout sdev_line("(t5,'sdev'," + f + ".3)");
+  const Layout serr_line("(t5,'serr'," + f + ".3)");
+  // EPS may hold the undefined marker, which an F field would join to the value before it.
+  const Layout eps_line("(t5,'eps '," + f + ".3+)");
 
-  const Layout nss_line("(t5,'nss ',10f7.1)");
+  const Layout nss_line("(t5,'nss '," + f + ".1)");
   const Layout* lines[7] = {&year_line, &corr_line, &rbar_line, &sdev_line,
                             &serr_line, &eps_line,  &nss_line};
   for (std::size_t first = 0; first < rows.size(); first += kBlockWindows) {

@@ -357,6 +357,33 @@ TEST(readable_outputs, kalder_on_series_before_minus_9999) {
                   "      175.39      116.67   undefined   undefined   undefined   undefined\n"));
 }
 
+TEST(readable_outputs, both_ends_of_the_years) {
+  // Ending in 9999, the records after 9990-9999 are headed 10000 in five columns, and read back.
+  Sandbox box;
+  box.write_file("late.rwl", ring_width_file({{"LATE01", 9900, wave(100, 0.0f)},
+                                              {"LATE02", 9910, wave(90, 1.3f)},
+                                              {"LATE03", 9905, wave(95, 2.1f)}}));
+  run_kalder_clean(box, "late.rwl", "18\n1\n");
+  run_clean(box, "late.rwl", answers("late.rwl", "1", "", "25"));
+  for (const char* name : {"late.rwl_raw.txt", "late_STD_RAW_Data.txt"})
+    EXPECT_TRUE(has(box.read_file(name), "\nLATE03 10000 -9999\n")) << name;
+  for (const char* name : {"late.rwl_crns.txt", "late_crns_tuc.txt"}) {
+    const auto chronologies = read_chronologies(box.read_file(name));
+    ASSERT_EQ(chronologies.size(), 4u) << name;
+    for (const auto& c : chronologies) EXPECT_EQ(c.rbegin()->first, 9999) << name;
+  }
+  // Before -9999: running rbar over windows of 20 years, 10 apart (the first that all three
+  // series cover starts in -10030: middle year -10020), and the mib pex save.
+  Sandbox early;
+  early.write_file("early.rwl", ring_width_file({{"EA01", -10040, wave(140, 0.0f)},
+                                                 {"EA02", -10030, wave(120, 1.3f)},
+                                                 {"EA03", -10035, wave(125, 2.1f)}}));
+  run_kalder_clean(early, "early.rwl", "16\n20\n10\nn\n18\n3\n");
+  EXPECT_TRUE(
+      has(early.read_file("early.rwl_out.txt"), "\n    year  -10020. -10010. -10000.  -9990."));
+  EXPECT_TRUE(has(early.read_file("early.rwl_raw.txt"), "\nEA01   -10040  -9901\n"));
+}
+
 TEST(readable_outputs, pelliform_on_series_before_minus_9999) {
   Sandbox box;
   box.write_file("early.rwl", ring_width_file({{"LONG01", -10020, wave(120, 0.0f)},

@@ -81,6 +81,10 @@ TEST(menu, lines_follow_the_options) {
                             "!rcs-neg expon curve (k>0), no = opt 5"));
   EXPECT_EQ(lines[13], " [10] pooled ar order        3            1" + std::string(42, ' '));
   EXPECT_EQ(lines[15].substr(46), field("!non-robust (arithmetic) mean chronology", 50));
+  s.ic[opt::common_period_first] = -5000;  // the last year keeps a blank before it
+  s.ic[opt::common_period_last] = -4000;
+  EXPECT_EQ(lines_of(menu_text(s.ic, s.cmd))[17].substr(0, 46),
+            " [14] common period years    -5000 -4000      ");
   s.ic[opt::mean_chronology] = 0;
   s.ic[opt::bootstrap_limits] = 1;
   EXPECT_EQ(lines_of(menu_text(s.ic, s.cmd))[15].substr(46),

@@ -37,19 +37,19 @@ TEST(comint, one_series) {
 
 TEST(comint, years_before_minus_9999_and_before_minus_32000) {
   // 1 series -40120 to -40021 and 1 series -40070 to -39971: the span and the interval come
-  // from the true years, in six-column fields.
+  // from the true years, in six-column fields, the last year with a blank after " to".
   const std::string r = report({-40120, -40070}, {100, 100});
   const std::string pad(19, ' ');
-  EXPECT_NE(r.find(pad + " **  Time span of chronology: -40120 to-39971\n"), std::string::npos)
+  EXPECT_NE(r.find(pad + " **  Time span of chronology: -40120 to -39971\n"), std::string::npos)
       << r;
   EXPECT_NE(r.find(pad + " **  length =               :           150\n"), std::string::npos);
   // Both series end at -40021 at the latest first: -40070 to -40021 holds 2 x 50 = 100 rings,
   // no more than -39971's single series of 100, which comes first.
-  EXPECT_NE(r.find(pad + " **  Optimum common interval: -40070 to-39971\n"), std::string::npos)
+  EXPECT_NE(r.find(pad + " **  Optimum common interval: -40070 to -39971\n"), std::string::npos)
       << r;
   EXPECT_EQ(r.find('*' + std::string("*****")), r.find(std::string(42, '*')));
-  // Years from -9999 keep their five columns.
-  EXPECT_NE(report({-9999}, {10}).find(" **  Time span of chronology: -9999 to-9990\n"),
+  // A first year from -9999 on keeps its five columns.
+  EXPECT_NE(report({-9999}, {10}).find(" **  Time span of chronology: -9999 to -9990\n"),
             std::string::npos);
 }
 

@@ -212,6 +212,19 @@ std::string gap_report(const std::vector<float>& values, std::string_view id, in
   return out.str();
 }
 
+TEST(year_columns, widen_only_for_years_that_do_not_fit) {
+  // By hand: the year's sign and digits, at least `columns`; year_field adds the blank.
+  EXPECT_EQ(year_columns(-9999, 5), 5);
+  EXPECT_EQ(year_columns(-10000, 5), 6);
+  EXPECT_EQ(year_columns(kEarliestYear, 5), 6);
+  EXPECT_EQ(year_columns(kLatestYear, 4), 4);
+  EXPECT_EQ(year_columns(kLatestYear + 1, 4), 5);  // the end record after 9999
+  EXPECT_EQ(year_field(-9999, 6), 6);
+  EXPECT_EQ(year_field(-10000, 6), 7);
+  EXPECT_EQ(year_field(-10000, 5, 0), 6);
+  EXPECT_EQ(year_field(1950, 4), 5);  // 9999 may follow in the field
+}
+
 TEST(mia, gaps_and_report) {
   // Missing 1901, 1902, 1903 and 1910: 4 values in 2 gaps. Report lines: gfortran 12.
   std::vector<float> v(12, 1.0f);

@@ -455,6 +455,11 @@ TEST(trrw_read, a_999_inside_a_series_in_thousandths_is_a_ring) {
   ASSERT_EQ(r.series[0].n, 11);
   EXPECT_NEAR(r.series[0].values[9], 0.999, 1e-6);
   EXPECT_NEAR(r.series[0].values[10], 0.5, 1e-6);
+  // In 9999, with the marker in the record of 10000 as trrw_write writes it.
+  r = read_all(rw("G", 9990, {1, 2, 3, 4, 5, 6, 7, 8, 9, 999}) + "G      10000 -9999\n",
+               TucsonMode::mr);
+  ASSERT_EQ(r.series.size(), 1u) << r.stop;
+  EXPECT_NEAR(r.series[0].values[9], 0.999, 1e-6);
   // A series in hundredths: its 999 ends it, whatever follows. The next series of the
   // same id, the values after the marker and the record read ahead are read as before,
   // and a later message names its own line.
@@ -565,7 +570,7 @@ TEST(trrw_write, records_match_the_fixed_layouts) {
       "CRN  -10001500  11500  19990  09990  09990  09990  09990  09990  09990  09990  0  std\n");
   std::ostringstream header;
   trrw_write(header, TucsonMode::qz, "CRN", -1005, std::vector<float>(5, 1.0f), {}, "std");
-  EXPECT_EQ(header.str().substr(0, header.str().find('\n')), "CRN   -1005-1001");
+  EXPECT_EQ(header.str().substr(0, header.str().find('\n')), "CRN    -1005 -1001");
 
   std::ostringstream none;
   trrw_write(none, TucsonMode::mw, "X", 1900, {}, {}, "raw");
@@ -607,13 +612,13 @@ TEST(trrw_write, index_and_mib_pex_layouts_before_minus_9999) {
                           "1500  11500  11500  11500  11500  1  std\n"
                           "CRN0-100101500  1" +
                           fill + fill + fill + fill + fill + fill + fill + fill + fill + "  std\n");
-  // The mib pex header widens its years to six columns below -9999.
+  // The mib pex header widens its years to seven columns below -9999.
   trrw_write(qz, TucsonMode::qz, "CRN01", -10020, std::vector<float>(2, 1.5f), {}, "std");
-  EXPECT_EQ(qz.str(), "CRN01 -10020-10019\nCRN0-100201500  11500  1" + fill + fill + fill + fill +
+  EXPECT_EQ(qz.str(), "CRN01  -10020 -10019\nCRN0-100201500  11500  1" + fill + fill + fill + fill +
                           fill + fill + fill + fill + "  std\n");
   std::ostringstream last;
   trrw_write(last, TucsonMode::qz, "CRN01", -99999, std::vector<float>(1, 1.0f), {}, "std");
-  EXPECT_EQ(last.str().substr(0, last.str().find('\n')), "CRN01 -99999-99999");
+  EXPECT_EQ(last.str().substr(0, last.str().find('\n')), "CRN01  -99999 -99999");
 }
 
 TEST(trrw_write, series_ending_in_slot_ten) {
@@ -627,11 +632,20 @@ TEST(trrw_write, series_ending_in_slot_ten) {
   EXPECT_EQ(std::count(i.begin(), i.end(), '\n'), 2);
   EXPECT_EQ(i.substr(i.find('\n') + 1, 14), "T     19109990");
   EXPECT_EQ(std::count(q.begin(), q.end(), '\n'), 2);  // header and one record
+
+  // Ending in 9999, the record of 10000 takes a column of the id, as five-column years do
+  // (by hand from the layouts (a7,i5,10i6) and (a5,i5,10(i4,i3),2x,a)).
+  std::ostringstream late;
+  trrw_write(late, TucsonMode::mw, "T", 9990, ten, {}, "ind");
+  trrw_write(late, TucsonMode::iw, "T", 9990, ten, {}, "ind");
+  EXPECT_NE(late.str().find("\nT      10000 -9999\nT     9990 250  1"), std::string::npos);
+  EXPECT_EQ(late.str().substr(late.str().rfind("\nT") + 1, 24), "T    100009990  09990  0");
 }
 
 TEST(trrw_round_trip, every_year_layout_reads_back_at_the_format_precision) {
-  const int years[] = {1905,  0,     -1,     -15,    -999,   -1000, -1001,
-                       -1017, -9999, -10000, -10001, -10020, -99999};
+  // 9977 ends in 9999: the reader takes the end record of 10000 with the series.
+  const int years[] = {1905,  0,     -1,     -15,    -999,   -1000,  -1001,
+                       -1017, -9999, -10000, -10001, -10020, -99999, 9977};
   for (int year : years) {
     std::vector<float> values;
     for (int k = 0; k < 23; ++k) values.push_back(0.0015f * static_cast<float>(k * k) + 0.0004f);
