@@ -19,6 +19,7 @@ namespace {
 constexpr int kMaxTitleRecords = 25;
 constexpr std::size_t kTitlesShown = 5;  // title records that a message lists
 constexpr float kRingUnit = 0.01f;       // ring widths are read in hundredths of a millimetre
+constexpr int kRingShift = -2;           // the decimal shift of that unit, for the messages
 constexpr float kFineFactor = 0.1f;      // a series ended by -9999 was in thousandths
 constexpr float kIndexUnit = 0.001f;     // index values are stored times 1000
 constexpr long long kCountCap = 1000000000;
@@ -615,7 +616,7 @@ void SeriesReader::note_wide_ring(std::string_view record, const Parsed& p, int 
   wide_ring_ =
       "*** series " + trimmed(s_.id) + ": " +
       not_a_ring_width("line " + std::to_string(line) + ", " + describe_field(record, column, 6),
-                       mm, "0.01 mm");
+                       decimal_text(std::to_string(p.value[at(slot)]), kRingShift), "0.01 mm");
 }
 
 // A 999 has ended the series in hundredths, where its values are the rings read.
