@@ -102,10 +102,7 @@ TEST(loaddat, menu_answers) {
   const Loaded h = load(data_path("keny002.rwl"), help);
   EXPECT_EQ(h.status, LoadStatus::loaded);
   EXPECT_TRUE(help.shows("Select a file type to see an example."));
-  EXPECT_TRUE(
-      help.shows(" Single Column\n Give every id a letter. Where the values have no "
-                 "decimal\n"));
-  EXPECT_TRUE(help.shows("tell them apart.\n \n Example:\n abscdef\n"));
+  EXPECT_TRUE(help.shows(" Single Column\n Give every id a letter."));
 
   // 5: header lines are asked and skipped, a pause, and the menu again; the next choice
   // reads the file from its start.

@@ -234,8 +234,7 @@ TEST(datar, header_driven_series) {
   EXPECT_EQ(read_all("n        2      1950  (f8.2)\n  999.99\n 1000.00\n", Reader::datar).stop,
             ">> sbr datar:  line 3, columns 1-8 \" 1000.00\" is a ring of 1000 mm read in mm: no "
             "ring is 1000 mm or wider; are the file's units right?");
-  // Two implied decimals place the point of "100001": 1000.01 mm as read (single
-  // precision holds 1000.01001).
+  // Two implied decimals place the point of "100001": 1000.01 mm as read.
   EXPECT_EQ(read_all("n        1      1950  (f8.2)\n  100001\n", Reader::datar).stop,
             ">> sbr datar:  line 2, columns 1-8 \"  100001\" is a ring of 1000.01 mm read in mm: "
             "no ring is 1000 mm or wider; are the file's units right?");

@@ -58,29 +58,15 @@ TEST(pause_and_stop, end_of_input_at_the_pause) {
 }
 
 // A refused value shows as read: its digits, the point placed by the units' decimal shift,
-// never a single-precision product (100001 x 0.01f is 1000.00995). Hand-placed points.
+// never a single-precision product (123456 x 0.01f is 1234.55994). Hand-placed points.
 TEST(decimal_text, the_digits_read_with_the_point_shifted) {
   EXPECT_EQ(decimal_text("123456", -2), "1234.56");
-  EXPECT_EQ(decimal_text("100001", -2), "1000.01");
   EXPECT_EQ(decimal_text("150000", -2), "1500");  // no zeros end the decimals
   EXPECT_EQ(decimal_text("+007", -5), "0.00007");
-  EXPECT_EQ(decimal_text("20", 3), "20000");
-  EXPECT_EQ(decimal_text("1.5e6"), "1500000");
-  EXPECT_EQ(decimal_text("-1.0E+06"), "-1000000");
-  EXPECT_EQ(decimal_text("1.5D-3"), "0.0015");
-  EXPECT_EQ(decimal_text("000"), "0");
-  // Past 15 places before or after the point, an exponent.
-  EXPECT_EQ(decimal_text("999999999999999"), "999999999999999");
-  EXPECT_EQ(decimal_text("1234567890123456"), "1.234567890123456e+15");
+  EXPECT_EQ(decimal_text("-1.5D6"), "-1500000");
+  EXPECT_EQ(decimal_text("1234567890123456"), "1.234567890123456e+15");  // past 15 places
   EXPECT_EQ(decimal_text("0.01e30"), "1e+28");
-  EXPECT_EQ(decimal_text("1", -37), "1e-37");
   EXPECT_EQ(decimal_text("1e999999999999"), "1e+1000000000");  // the exponent held in range
-  EXPECT_EQ(not_a_measurement("line 7", "1234567", 1234567.0f),
-            "line 7 is 1234567: values must lie above -1000000 and below 1000000");
-  // Single precision holds 999999.99 as 1000000 (its neighbours are 999999.9375 and 1e6).
-  EXPECT_EQ(not_a_measurement("line 7", "999999.99", 999999.99f),
-            "line 7 is 999999.99, held in single precision as 1000000: values must lie above "
-            "-1000000 and below 1000000");
 }
 
 }  // namespace
