@@ -16,8 +16,7 @@
 namespace dendro {
 namespace {
 
-constexpr int kFieldWidth = 8;         // a field of a multi-column record, as ids are
-constexpr char kColumnUnits[] = "mm";  // the column layouts hold ring widths in millimetres
+constexpr int kFieldWidth = 8;  // a field of a multi-column record, as ids are
 
 // The next record that holds an item: free-format reading passes over blank records.
 std::optional<std::string> next_filled(RecordStream& in) {
@@ -70,26 +69,34 @@ bool digits_only(std::string_view s) {
 
 enum class SeriesStart { no, yes, unclear };
 
-// Whether the numeric record `k`, met after `values` values of a series, starts the next
-// series. The layout has no end marker: a series ends where the next id record and
+// What the values of a series read so far tell about the records after them.
+struct ValuesSoFar {
+  int count = 0;
+  bool whole = false;  // a value is written without a decimal point or exponent
+  float largest = 0;
+};
+
+// Whether the numeric record `k`, met after the values `so_far` of a series, starts the
+// next series. The layout has no end marker: a series ends where the next id record and
 // first-year record follow, and an id made only of digits reads as a number too. A record
 // of digits followed by a record holding a year starts the next series while every value of
-// the series has a decimal point (or an exponent), when that year cannot be a ring (1000 or
-// more) or the record has as many characters as the series' own id. Otherwise the two
-// records read as well as two values as they do as an id and its year: that is unclear,
-// except for whole values under an id with letters, which stay two values as before.
+// the series has a decimal point (or an exponent), when the record has as many characters
+// as the series' own id, or when the year is 1000 or more and every value is below 1000, as
+// rings in millimetres are. Otherwise the two records read as well as two values as they do
+// as an id and its year: that is unclear, except for whole values under an id with letters,
+// which stay two values as before.
 SeriesStart starts_series(const std::vector<Entry>& entries, std::size_t k, std::string_view id,
-                          int values, bool whole_values) {
+                          const ValuesSoFar& so_far) {
   const std::string& text = entries[k].item.text;
-  if (values == 0 || !digits_only(text) || text.size() > static_cast<std::size_t>(kFieldWidth) ||
-      k + 1 >= entries.size()) {
+  if (so_far.count == 0 || !digits_only(text) ||
+      text.size() > static_cast<std::size_t>(kFieldWidth) || k + 1 >= entries.size()) {
     return SeriesStart::no;
   }
   const std::optional<long long> year = list_integer(entries[k + 1].item.text);
   if (!year || !year_within_limits(*year)) return SeriesStart::no;
-  const bool not_a_ring = !is_ring_width(static_cast<double>(*year));
-  if (!whole_values && (not_a_ring || text.size() == id.size())) return SeriesStart::yes;
-  return !whole_values || digits_only(id) ? SeriesStart::unclear : SeriesStart::no;
+  const bool beyond_rings = *year >= kWidestRing && so_far.largest < kWidestRing;
+  if (!so_far.whole && (beyond_rings || text.size() == id.size())) return SeriesStart::yes;
+  return !so_far.whole || digits_only(id) ? SeriesStart::unclear : SeriesStart::no;
 }
 
 std::string unclear_start(const std::vector<Entry>& entries, std::size_t k) {
@@ -206,32 +213,32 @@ bool rd1col(RecordStream& in, Console& con, SeriesSet& set) {
     // each value's year and size are checked as it is read. Values past the year limit are
     // counted for the message but not kept.
     std::vector<float> values;
-    bool whole_values = false;  // a value is written without a decimal point or exponent
-    int n = 0;
+    ValuesSoFar so_far;
     for (; k < entries.size(); ++k) {
       const Entry& e = entries[k];
       const std::optional<double> v = list_real(e.item.text);
       if (!v) break;  // the next series' id record
-      const SeriesStart start = starts_series(entries, k, id_text, n, whole_values);
+      const SeriesStart start = starts_series(entries, k, id_text, so_far);
       if (start == SeriesStart::yes) break;
       if (start == SeriesStart::unclear)
         return rd1col_error(con, unclear_start(entries, k), id, number);
-      if (!is_measurement(*v)) {
-        return rd1col_error(con, "Rd1col: " + not_a_measurement(e.line, *v), id, number);
+      const auto kept = static_cast<float>(*v);
+      if (!is_measurement(kept)) {
+        return rd1col_error(con,
+                            "Rd1col: " + not_a_measurement(item_place(e.line, e.item),
+                                                           decimal_text(e.item.text), kept),
+                            id, number);
       }
-      if (!is_ring_width(*v)) {
-        return rd1col_error(
-            con, "Rd1col: " + not_a_ring_width(item_place(e.line, e.item), *v, kColumnUnits), id,
-            number);
+      if (!year_within_limits(*year + so_far.count)) {
+        return rd1col_error(con, "Rd1col: " + year_outside(e.line, *year + so_far.count), id,
+                            number);
       }
-      if (!year_within_limits(*year + n)) {
-        return rd1col_error(con, "Rd1col: " + year_outside(e.line, *year + n), id, number);
-      }
-      if (list_integer(e.item.text)) whole_values = true;
-      if (++n <= kMaxYears) values.push_back(static_cast<float>(*v));
+      if (list_integer(e.item.text)) so_far.whole = true;
+      so_far.largest = std::max(so_far.largest, kept);
+      if (++so_far.count <= kMaxYears) values.push_back(kept);
     }
-    if (n > kMaxYears) {
-      too_long(con, id, n);
+    if (so_far.count > kMaxYears) {
+      too_long(con, id, so_far.count);
       return false;
     }
     set.add(id, static_cast<int>(*year), std::move(values));
@@ -256,7 +263,13 @@ bool rdmcol(RecordStream& in, Console& con, SeriesSet& set) {
   std::optional<std::string> heading = next_filled(in);
   std::vector<std::string> ids = heading ? list_items(*heading) : std::vector<std::string>{};
   if (static_cast<int>(ids.size()) < columns) {
-    return rdmcol_error(con, "Error reading the heading record: fewer ids than columns");
+    return rdmcol_error(con,
+                        "Error reading the heading record: fewer ids than columns (ids read: " +
+                            std::to_string(ids.size()) + ", columns given: " +
+                            std::to_string(columns) + "; the first id heads the years)",
+                        heading ? "line " + std::to_string(in.number()) + ": \"" +
+                                      std::string(trim_right(*heading)) + "\""
+                                : "the file ends before a heading record");
   }
 
   // Every data record as text fields, one per column, with its line in the file; each
@@ -292,12 +305,13 @@ bool rdmcol(RecordStream& in, Console& con, SeriesSet& set) {
     for (const Row& row : table) {
       const std::vector<std::string>& fields = row.fields;
       if (is_sentinel(fields[column], sentinel)) continue;
-      const std::optional<double> v = list_real(trim_right(fields[column]));
-      if (!v) return rdmcol_error(con, kBadValue, item_place(row.line, row.items[column]));
-      if (!is_measurement(*v)) return rdmcol_error(con, not_a_measurement(row.line, *v));
-      if (!is_ring_width(*v)) {
-        return rdmcol_error(
-            con, not_a_ring_width(item_place(row.line, row.items[column]), *v, kColumnUnits));
+      const std::string_view text = trim_right(fields[column]);
+      const std::optional<double> v = list_real(text);
+      const std::string place = item_place(row.line, row.items[column]);
+      if (!v) return rdmcol_error(con, kBadValue, place);
+      const auto kept = static_cast<float>(*v);
+      if (!is_measurement(kept)) {
+        return rdmcol_error(con, not_a_measurement(place, decimal_text(text), kept));
       }
       const std::optional<long long> year = list_integer(trim_right(fields[0]));
       if (!year) return rdmcol_error(con, kBadYear, item_place(row.line, row.items[0]));
@@ -320,7 +334,7 @@ bool rdmcol(RecordStream& in, Console& con, SeriesSet& set) {
         }
         values.resize(count(position), kMissing);
       }
-      values.push_back(static_cast<float>(*v));
+      values.push_back(kept);
     }
     set.add(ids[column], first_year, std::move(values));
   }

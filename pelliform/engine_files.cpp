@@ -33,7 +33,9 @@ void write_curve_file(EngineRun& run) {
   std::vector<std::string> heads(curves.size(), field("   RC     fRC", 15));
   const Layout heading("(a10," + std::to_string(std::max(pairs, 1)) + "(a15,1x))");
   units.write(pelliform_unit::pith, heading.write("Bio Year", heads));
-  const Layout row("(" + std::to_string(1 + 2 * pairs) + "f8.2)");
+  // Each value keeps a blank before it, fewer decimals where it needs them (f8.2 writes
+  // 12345.67 against the value before it and a million as asterisks).
+  const Layout row("(" + std::to_string(1 + 2 * pairs) + "f8.2+)");
   for (int age = 1; age <= run.s.ages; ++age) {
     std::vector<float> values{static_cast<float>(age)};
     for (const RegionalCurvePair& p : curves) {

@@ -61,9 +61,12 @@ void indices(Console& con) {
 }
 
 void single_column(Console& con) {
-  show(con,
-       {"Single Column", "Example:", "abscdef", "1771", "0.1", "0.2", "0.3", "0.25", "..........",
-        "bbscdef", "1772", "1.1", "1.4", "0.9", "..........", "cbscdef", "1801", "0.45", "0.52"});
+  show(con, {"Single Column", "Give every id a letter. Where the values have no decimal",
+             "point, an id made only of digits and its first year read",
+             "as two more values of the series before them (or the file",
+             "is refused): no rule can tell them apart.", ""});
+  show(con, {"Example:", "abscdef", "1771", "0.1", "0.2", "0.3", "0.25", "..........", "bbscdef",
+             "1772", "1.1", "1.4", "0.9", "..........", "cbscdef", "1801", "0.45", "0.52"});
   example_end(con);
 }
 

@@ -106,7 +106,19 @@ std::string exponent_refused(int line, int exponent) {
 
 // The units a series scaled by 10^exponent is read in, when its values are millimetres.
 std::string millimetres(int exponent) {
-  return exponent == 0 ? "mm" : plain_text(power_of_ten(exponent)) + " mm";
+  return exponent == 0 ? "mm" : decimal_text("1", exponent) + " mm";
+}
+
+// Why a value read at `place` is refused, empty when it is taken: no measurement, or for
+// ring widths a ring of 1000 mm or more. `value` is what would be kept (in millimetres for
+// ring widths), `as_read` the value as read, `units` those it was read in.
+std::string refusal(std::string_view place, double value, std::string_view as_read,
+                    std::string_view units, SeriesValues kind) {
+  if (!is_measurement(value)) return not_a_measurement(place, as_read, static_cast<float>(value));
+  if (kind == SeriesValues::ring_widths && !is_ring_width(value)) {
+    return not_a_ring_width(place, as_read, units);
+  }
+  return "";
 }
 
 // Reads `count` numbers in `layout` from the records that follow the header (the record
@@ -160,16 +172,11 @@ ValuesRead read_values(RecordStream& in, std::string_view layout, int count, Ser
         return r;
       }
       const double value = static_cast<double>(f.real_single) * scale;
-      if (!is_measurement(value)) {
-        r.refused = not_a_measurement(lines[at(f.record)], value);
-        r.where = r.refused;
-        return r;
-      }
-      if (kind == SeriesValues::ring_widths && !is_ring_width(value)) {
-        const std::string place =
-            "line " + line + ", " +
-            describe_field(r.last_record, f.column, static_cast<int>(f.text.size()));
-        r.refused = not_a_ring_width(place, value, millimetres(exponent));
+      r.refused =
+          refusal("line " + line + ", " +
+                      describe_field(r.last_record, f.column, static_cast<int>(f.text.size())),
+                  value, decimal_text(f.number, exponent), millimetres(exponent), kind);
+      if (!r.refused.empty()) {
         r.where = r.refused;
         return r;
       }
@@ -440,13 +447,10 @@ SeriesRead rinfrn(RecordStream& in, int& series_number, Console& console, int ma
                  " would be");
         }
         if (taken < skip) continue;
-        if (!is_measurement(value.real_single)) {
-          refuse(describe_field(last, column, 4) + " read as " + value_text(value.real_single) +
-                 ", which cannot be a measurement");
-        }
-        if (!is_ring_width(value.real_single)) {
-          refuse(not_a_ring_width(describe_field(last, column, 4), value.real_single, "0.01 mm"));
-        }
+        const std::string refused =
+            refusal(describe_field(last, column, 4), value.real_single, decimal_text(value.number),
+                    "0.01 mm", SeriesValues::ring_widths);
+        if (!refused.empty()) refuse(refused);
         s.values.push_back(value.real_single);
         s.depth.push_back(static_cast<int>(f[static_cast<std::size_t>(2 * j + 1)].integer));
       }

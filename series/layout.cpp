@@ -653,7 +653,8 @@ Field read_field(const Step& n, RecordReader& r) {
     case Kind::integer: {
       if (n.width == 0) throw FormatError("I0 cannot read");
       f.text = r.take(static_cast<std::size_t>(n.width));
-      auto v = parse_integer(squeeze(f.text));
+      f.number = squeeze(f.text);
+      auto v = parse_integer(f.number);
       if (!v) throw ReadError("not an integer: \"" + f.text + "\"", r.record_no, column, n.width);
       f.integer = *v;
       f.real = static_cast<double>(*v);
@@ -665,6 +666,7 @@ Field read_field(const Step& n, RecordReader& r) {
       f.text = r.take(static_cast<std::size_t>(n.width));
       auto norm = normalise_real(squeeze(f.text), n.digits);
       if (!norm) throw ReadError("not a number: \"" + f.text + "\"", r.record_no, column, n.width);
+      f.number = *norm;
       f.real = std::strtod(norm->c_str(), nullptr);
       f.real_single = std::strtof(norm->c_str(), nullptr);
       if (!std::isfinite(f.real_single)) {

@@ -61,6 +61,9 @@ struct Field {
   int record = 0;           // the record of the read it came from, 1 for the first
   int column = 0;           // the field's first column in its record, 1 for the first
   std::string text;
+  // I, F and E fields: the number read, without blanks and with the implied decimals in
+  // place ("12.34" for "1234" read with f4.2), for messages that show it as read.
+  std::string number;
 };
 
 namespace detail {

@@ -60,22 +60,22 @@ inline constexpr double kWidestRing = 1000.0;
 bool is_ring_width(double mm);
 
 // Why a reader refuses a ring width: `place` (the line, columns and text of the value),
-// the width in millimetres and the units the file was read in:
+// the width in millimetres as read (decimal_text) and the units the file was read in:
 // "line 5, columns 19-24 "150000" is a ring of 1500 mm read in 0.01 mm: no ring is 1000 mm
 // or wider; are the file's units right?"
-std::string not_a_ring_width(std::string_view place, double mm, std::string_view units);
+std::string not_a_ring_width(std::string_view place, std::string_view mm, std::string_view units);
 
-// A value as the readers' messages show it: with the fewest significant digits that give
-// the same single-precision value back, so that "1.5e+06" and "1234567" show whole.
-std::string value_text(double value);
+// A number as a reader read it (`number`: a sign, digits with at most one point, an
+// exponent after E, D or Q), times 10^shift, in exact decimal digits: "123456" shifted by
+// -2 is "1234.56", "1.5e6" is "1500000". No zeros end the decimals; a number of more than
+// 15 places before or after the point is written d.ddde+NN ("0.01e30" is "1e+28").
+std::string decimal_text(std::string_view number, int shift = 0);
 
-// A width or a unit as the readers' messages show it: without an exponent ("1500",
-// "0.001"), with the fewest decimals that give the same single-precision value back;
-// as value_text gives it where 17 decimals do not.
-std::string plain_text(double value);
-
-// "line 12: 1e+20 cannot be a measurement": the reason a reader refuses a value.
-std::string not_a_measurement(int line, double value);
+// Why a reader refuses a value that no measurement can have: `place` (the line, and the
+// columns and text where the reader has them), the value as read (decimal_text) and the
+// single-precision value that would be kept, named when only its rounding reaches the limit:
+// "line 4, columns 1-4 "1e39" is 1e+39: values must lie above -1000000 and below 1000000"
+std::string not_a_measurement(std::string_view place, std::string_view value, float kept);
 
 // The `width` characters of `record` from column `column` (1-based), fewer where the
 // record ends inside them, none where it ends before them.

@@ -19,6 +19,7 @@ namespace {
 constexpr int kMaxTitleRecords = 25;
 constexpr std::size_t kTitlesShown = 5;  // title records that a message lists
 constexpr float kRingUnit = 0.01f;       // ring widths are read in hundredths of a millimetre
+constexpr int kRingShift = -2;           // the decimal shift of that unit, for the messages
 constexpr float kFineFactor = 0.1f;      // a series ended by -9999 was in thousandths
 constexpr float kIndexUnit = 0.001f;     // index values are stored times 1000
 constexpr long long kCountCap = 1000000000;
@@ -59,36 +60,44 @@ bool blank_columns(std::string_view record, int first, int last) {
   return true;
 }
 
-int year_end(bool rings) { return rings ? 12 : 10; }
+// The id columns of the usual layout, the one of years from -999 on.
+int usual_id_width(bool rings) { return rings ? 8 : 6; }
 
-// Width of the numeric field that begins at `column` in a record whose id takes
-// `id_width` columns.
-int field_width(bool rings, int id_width, int column) {
-  if (column <= year_end(rings)) return year_end(rings) - id_width;
-  if (rings) return 6;
-  return (column - 11) % 7 == 0 ? 4 : 3;
-}
-
-// First columns of the numeric fields of a record: the year, then the values (and depths).
-struct NumericColumns {
-  std::array<int, 21> first{};
-  std::size_t count = 0;
-  const int* begin() const { return first.data(); }
-  const int* end() const { return first.data() + count; }
+// Where a field of a data record stands.
+struct Columns {
+  int first = 0;
+  int width = 0;
+  int last() const { return first + width - 1; }
 };
 
-NumericColumns numeric_columns(bool rings, int id_width) {
-  NumericColumns c;
-  c.first[c.count++] = id_width + 1;
-  for (int j = 0; j < 10; ++j) {
-    if (rings) {
-      c.first[c.count++] = 13 + 6 * j;
-    } else {
-      c.first[c.count++] = 11 + 7 * j;
-      c.first[c.count++] = 15 + 7 * j;
-    }
+// The numeric fields of a data record: the year, then ten 6-column values (ring widths) or
+// ten pairs of a 4-column index and a 3-column sample depth (indices).
+int numeric_fields(bool rings) { return rings ? 11 : 21; }
+
+// Numeric field k of a data record whose id takes `id_width` columns: k = 0 is the year,
+// which ends in column 12 (ring widths) or 10 (indices), and the values follow it (for
+// indices the index of slot j is field 2j - 1, its depth field 2j). Every look at the
+// columns of a record asks here.
+Columns numeric_field(bool rings, int id_width, int k) {
+  const int year_end = rings ? 12 : 10;
+  if (k == 0) return {id_width + 1, year_end - id_width};
+  if (rings) return {year_end + 1 + 6 * (k - 1), 6};
+  const int pair = year_end + 1 + 7 * ((k - 1) / 2);
+  return k % 2 == 1 ? Columns{pair, 4} : Columns{pair + 4, 3};
+}
+
+// The value field of slot `slot` (1 to 10); the id does not move it.
+Columns value_field(bool rings, int slot) {
+  return numeric_field(rings, usual_id_width(rings), rings ? slot : 2 * slot - 1);
+}
+
+// The numeric field that holds `column`.
+Columns field_at(bool rings, int id_width, int column) {
+  for (int k = 0; k < numeric_fields(rings); ++k) {
+    const Columns c = numeric_field(rings, id_width, k);
+    if (column >= c.first && column <= c.last()) return c;
   }
-  return c;
+  return {column, 1};  // not in a numeric field: the column alone
 }
 
 // How the characters of a numeric field stand. The fixed-column read ignores blanks, so
@@ -108,10 +117,11 @@ bool holds_integer(std::string_view text) {
 
 // True when some value field after the year holds an integer: free text has none.
 bool holds_a_value(std::string_view record, bool rings, int id_width) {
-  const NumericColumns columns = numeric_columns(rings, id_width);
-  return std::any_of(columns.begin() + 1, columns.end(), [&](int column) {
-    return holds_integer(field_text(record, column, field_width(rings, id_width, column)));
-  });
+  for (int k = 1; k < numeric_fields(rings); ++k) {
+    const Columns c = numeric_field(rings, id_width, k);
+    if (holds_integer(field_text(record, c.first, c.width))) return true;
+  }
+  return false;
 }
 
 Shape shape(std::string_view text) {
@@ -132,8 +142,9 @@ Parsed read_with(std::string_view record, bool rings, const Layout& layout, int 
   try {
     fields = layout.read(record, rings ? 12 : 22);
   } catch (const ReadError& e) {
-    const bool in_year = e.column <= year_end(rings);
-    p.reason = describe_field(record, e.column, field_width(rings, id_width, e.column)) +
+    const bool in_year = e.column <= numeric_field(rings, id_width, 0).last();
+    const Columns at_fault = field_at(rings, id_width, e.column);
+    p.reason = describe_field(record, at_fault.first, at_fault.width) +
                (in_year ? " do not read as a year" : " do not read as a number");
     if (!in_year && holds_a_value(record, rings, id_width)) {
       const std::vector<Field> head = layout.read(record, 2);
@@ -147,12 +158,12 @@ Parsed read_with(std::string_view record, bool rings, const Layout& layout, int 
   p.id = field(fields[0].text, 8);
   if (!rings) p.id.replace(6, 2, "  ");
   p.year = static_cast<int>(std::clamp<long long>(fields[1].integer, -99999, 99999));
-  for (int column : numeric_columns(rings, id_width)) {
-    const int width = field_width(rings, id_width, column);
-    const Shape s = shape(field_text(record, column, width));
+  for (int k = 0; k < numeric_fields(rings); ++k) {
+    const Columns c = numeric_field(rings, id_width, k);
+    const Shape s = shape(field_text(record, c.first, c.width));
     if (s == Shape::split) {
       p.kind = Parsed::Kind::ragged;
-      p.reason = describe_field(record, column, width) + " hold digits split by a blank";
+      p.reason = describe_field(record, c.first, c.width) + " hold digits split by a blank";
       return p;
     }
     p.loose = p.loose || s == Shape::loose;
@@ -173,7 +184,7 @@ Parsed read_with(std::string_view record, bool rings, const Layout& layout, int 
 // True when `year` is one that the layout of an id field of `id_width` columns is written
 // for: the middle layout holds -9999 to -1000, the narrow one -10000 and earlier.
 bool layout_holds(bool rings, int id_width, int year) {
-  const int wide = rings ? 8 : 6;
+  const int wide = usual_id_width(rings);
   if (id_width == wide) return year >= -999;
   if (id_width == wide - 1) return year >= -9999 && year <= -1000;
   return year <= -10000;
@@ -181,7 +192,8 @@ bool layout_holds(bool rings, int id_width, int year) {
 
 Parsed parse_record(std::string_view record, bool rings, const ReadLayouts& layouts) {
   // The year field of the common layout decides whether the record is skipped.
-  if (rings ? blank_columns(record, 9, 12) : blank_columns(record, 7, 10)) {
+  const Columns year = numeric_field(rings, usual_id_width(rings), 0);
+  if (blank_columns(record, year.first, year.last())) {
     Parsed p;
     p.kind = Parsed::Kind::blank_year;
     return p;
@@ -191,7 +203,7 @@ Parsed parse_record(std::string_view record, bool rings, const ReadLayouts& layo
   };
   // A "-" just before the usual year columns marks a year below -999, whose field takes
   // one or two columns of the id.
-  const int wide = rings ? 8 : 6;
+  const int wide = usual_id_width(rings);
   int id_width = wide;
   if (minus_at(wide)) {
     id_width = wide - 1;
@@ -219,7 +231,7 @@ Parsed parse_record(std::string_view record, bool rings, const ReadLayouts& layo
 int realign(std::string_view record, const ReadLayouts& layouts, Parsed& p) {
   constexpr int kLargestShift = 2;
   for (int shift = 1; shift <= kLargestShift; ++shift) {
-    const auto at = static_cast<std::size_t>(8 - shift);
+    const auto at = static_cast<std::size_t>(usual_id_width(true) - shift);
     if (record.size() <= at) break;
     std::string moved(record);
     moved.insert(at, static_cast<std::size_t>(shift), ' ');
@@ -283,8 +295,8 @@ bool reads_as_index(std::string_view record) {
 
 // True when slot `slot` of a record holds no characters: read as 0, it would be a value.
 bool blank_slot(std::string_view record, bool rings, int slot) {
-  const int column = rings ? 13 + 6 * (slot - 1) : 11 + 7 * (slot - 1);
-  return blank_columns(record, column, column + (rings ? 5 : 3));
+  const Columns c = value_field(rings, slot);
+  return blank_columns(record, c.first, c.last());
 }
 
 // Scans slots `from` to `to` of a ring-width record after a 999: true at a -9999 (the
@@ -602,11 +614,11 @@ SeriesReader::Step SeriesReader::data(const std::string& record, const Parsed& p
 void SeriesReader::note_wide_ring(std::string_view record, const Parsed& p, int slot, int line,
                                   float mm) {
   if (!wide_ring_.empty() || is_ring_width(mm)) return;
-  const int column = 13 + 6 * (slot - 1) - p.shift;
+  const int column = value_field(true, slot).first - p.shift;
   wide_ring_ =
       "*** series " + trimmed(s_.id) + ": " +
       not_a_ring_width("line " + std::to_string(line) + ", " + describe_field(record, column, 6),
-                       mm, "0.01 mm");
+                       decimal_text(std::to_string(p.value[at(slot)]), kRingShift), "0.01 mm");
 }
 
 // A 999 has ended the series in hundredths, where its values are the rings read.

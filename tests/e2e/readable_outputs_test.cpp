@@ -41,12 +41,12 @@ std::string ring_width_file(const std::vector<Series>& set) {
   return out.str();
 }
 
-// The answers after the file name: input format, ratios, no reduction, the curve fit,
-// the mean (1 arithmetic), the running-RBAR window (with its spline question), the
-// default convergence settings, and "c" at every plot page.
+// The answers after the file name: input format, the index (ratios unless `index` says
+// otherwise), no reduction, the curve fit, the mean (1 arithmetic), the running-RBAR window
+// (with its spline question), the default convergence settings, and "c" at every plot page.
 std::string answers(const std::string& file, const std::string& format, const std::string& fit,
-                    const std::string& window) {
-  std::string input = file + "\n" + format + "\nR\n\n" + fit + "\n1\n" + window + "\n";
+                    const std::string& window, const std::string& index = "R") {
+  std::string input = file + "\n" + format + "\n" + index + "\n\n" + fit + "\n1\n" + window + "\n";
   if (window != "0") input += "0\n";
   input += "\n\n";
   for (int k = 0; k < 400; ++k) input += "c\n";
@@ -167,20 +167,33 @@ TEST(readable_outputs, large_values_leave_series_and_chronologies_out) {
   EXPECT_TRUE(has(data, "BR01    1900"));
 }
 
-TEST(readable_outputs, a_ring_of_20000_mm_from_a_column_file_is_refused) {
-  Sandbox box;
+// Six series in the single-column layout, 1900-1959, of values between 981000 and 999000
+// (a common wave and one of each series' own) with one of 999999.9, the largest it takes.
+std::string near_a_million() {
   std::string text;
-  for (int k = 0; k < 3; ++k) {
-    std::vector<float> v = wave(50, k);
-    if (k == 1) v[10] = 20000.0f;
-    text += "HU0" + std::to_string(k) + "\n1900\n";
-    for (float x : v) text += std::to_string(x) + "\n";
+  char value[32];
+  for (int k = 0; k < 6; ++k) {
+    text += "MIL0" + std::to_string(k) + "\n1900\n";
+    for (int t = 0; t < 60; ++t) {
+      const double v = 990000.0 + 8000.0 * std::sin(0.9 * t) + 1000.0 * std::sin(0.37 * t + k);
+      std::snprintf(value, sizeof value, "%.1f\n", k == 2 && t == 30 ? 999999.9 : v);
+      text += value;
+    }
   }
-  box.write_file("huge.txt", text);
-  const RunResult r = box.run(PELLIFORM_PATH, "huge.txt\n3\n0\n\n\nq\n");
-  EXPECT_NE(r.status, 0);
-  EXPECT_TRUE(has(r.output, "Rd1col: line 65, columns 1-12 \"20000.000000\" is a ring of 20000 mm"))
-      << r.output;
+  return text;
+}
+
+TEST(readable_outputs, pelliform_on_column_values_up_to_999999_9) {
+  // Ratios, power-transformed residuals, and the regional curve (-2 without pith offsets:
+  // two pages, then no retry, no truncation, no series plots).
+  std::string rcs = "one.txt\n3\n0\nR\n\n-2\nF\n1\n25\n0\n\n\nc\nc\nF\nF\nF\n";
+  for (int k = 0; k < 400; ++k) rcs += "c\n";
+  for (const std::string& input :
+       {answers("one.txt", "3\n0", "", "25"), answers("one.txt", "3\n0", "6", "0", "S\nT"), rcs}) {
+    Sandbox box;
+    box.write_file("one.txt", near_a_million());
+    run_clean(box, "one.txt", input);
+  }
 }
 
 // Three waves a third of a cycle apart (pairwise correlations near -0.5), 100 years.

@@ -112,17 +112,22 @@ TEST(rd1col, a_series_past_the_year_limit_is_refused) {
 
 TEST(rd1col, years_and_values_no_series_can_hold_are_refused_with_their_line) {
   // First years past either limit (2147483647 would overflow the last year, 4294969196
-  // would wrap to 1900), a last year past 9999, a value no measurement can have and a ring
-  // of 1000 mm.
+  // would wrap to 1900), a last year past 9999, and values no measurement can have, named
+  // as read: 999999.99 is 1000000 in single precision (neighbours 999999.9375 and 1e6).
   const Case cases[] = {
       {"A\n2147483647\n1.0\n", "Rd1col: line 2: year 2147483647 lies outside -99999 to 9999"},
       {"A\n-2147483648\n1.0\n", "Rd1col: line 2: year -2147483648 lies outside -99999 to 9999"},
       {"A\n4294969196\n1.0\n", "Rd1col: line 2: year 4294969196 lies outside -99999 to 9999"},
       {"A\n9998\n1.0\n2.0\n3.0\n", "Rd1col: line 5: year 10000 lies outside -99999 to 9999"},
-      {"A\n1900\n1.0\n1e39\n", "Rd1col: line 4: 1e+39 cannot be a measurement"},
-      {"A\n1900\n999.9\n 1e3\n",
-       "Rd1col: line 4, columns 2-4 \"1e3\" is a ring of 1000 mm read in mm: no ring is 1000 mm "
-       "or wider; are the file's units right?"},
+      {"A\n1900\n1.0\n1e39\n",
+       "Rd1col: line 4, columns 1-4 \"1e39\" is 1e+39: values must lie above -1000000 and below "
+       "1000000"},
+      {"A\n1900\n999999.9\n 1e6\n",
+       "Rd1col: line 4, columns 2-4 \"1e6\" is 1000000: values must lie above -1000000 and below "
+       "1000000"},
+      {"A\n1900\n999999.99\n",
+       "Rd1col: line 3, columns 1-9 \"999999.99\" is 999999.99, held in single precision as "
+       "1000000: values must lie above -1000000 and below 1000000"},
   };
   for (const Case& c : cases) {
     std::istringstream file(c.file);
@@ -134,14 +139,16 @@ TEST(rd1col, years_and_values_no_series_can_hold_are_refused_with_their_line) {
                         "\n        Series: A        Number:     1\n Hit return to continue"))
         << c.file;
   }
-  // The limits themselves are years.
-  std::istringstream ends("A\n-99999\n1.0\nB\n9998\n1.0\n999.9\n");
+  // The limits themselves are years; the layout has no units, so micrometres and values up
+  // to the limit are taken.
+  std::istringstream ends("A\n-99999\n1.0\nB\n9998\n1774\n-999999.9\n");
   RecordStream in(ends);
   PSession s;
   SeriesSet set;
   ASSERT_TRUE(rd1col(in, s.con, set));
   EXPECT_EQ(set.summary.first, -99999);
   EXPECT_EQ(set.summary.last, 9999);
+  EXPECT_EQ(set.values[1], (std::vector<float>{1774.0f, -999999.9f}));
 }
 
 TEST(rd1col, refusals_name_the_line_the_columns_and_the_text) {
@@ -208,6 +215,12 @@ TEST(rd1col, ids_made_of_digits_start_their_series) {
   ASSERT_TRUE(rd1col(in2, t.con, one)) << t.out.str();
   ASSERT_EQ(one.count(), 1);
   EXPECT_EQ(one.values[0], (std::vector<float>{0.5f, 1.0f, 0.6f, 2.0f, 0.7f, 641.0f}));
+  // Under an id with letters a digit id and its year are two more whole values (help page 3).
+  std::istringstream taken("AB1\n1900\n12\n15\n202\n1950\n13\n");
+  RecordStream in4(taken);
+  SeriesSet merged;
+  ASSERT_TRUE(rd1col(in4, t.con, merged)) << t.out.str();
+  EXPECT_EQ(merged.values[0], (std::vector<float>{12.0f, 15.0f, 202.0f, 1950.0f, 13.0f}));
 }
 
 TEST(rd1col, values_that_read_like_digit_ids_are_refused_with_their_line) {
@@ -224,6 +237,10 @@ TEST(rd1col, values_that_read_like_digit_ids_are_refused_with_their_line) {
       // and its year or two whole values.
       {"9\n1900\n0.5\n  10\n950\n0.4\n",
        "Rd1col: line 4, columns 3-4 \"10\" is a value, or the id of a new series with its "
+       "first year on line 5"},
+      // A year after a record of digits among values of 1000 or more can be a value too.
+      {"A\n1900\n1774.5\n1800\n1801\n",
+       "Rd1col: line 4, columns 1-4 \"1800\" is a value, or the id of a new series with its "
        "first year on line 5"},
       // Two whole values among values with a decimal point, a blank record between them.
       {"641114\n1300\n0.5\n1\n\n2\n0.7\n",
@@ -270,11 +287,17 @@ TEST(rdmcol, unreadable_fields_fail_with_their_message) {
       {"YEAR A\n1941 1.0\n194x 1.5\n", "Error reading time steps"},
       {"YEAR A\n1942 1.0\n1941 1.5\n", "Error reading time steps"},  // years go back
       {"YEAR A\n1941\n", "fewer fields than columns"},
-      {"YEAR\n1941 1.0\n", "fewer ids than columns"},
+      {"YEAR\n1941 1.0\n",
+       "\nError reading the heading record: fewer ids than columns (ids read: 1, columns given: "
+       "2; the first id heads the years)\n line 1: \"YEAR\"\n"},
+      {"\n\n",
+       "(ids read: 0, columns given: 2; the first id heads the years)\n"
+       " the file ends before a heading record\n"},
       // A value or a year that no series can hold, named with its line.
-      {"YEAR A\n1941 1.0\n\n1942 1e39\n", "\nline 4: 1e+39 cannot be a measurement\n"},
-      {"YEAR A\n1941 1.0\n1942 -1.0e6\n", "\nline 3: -1e+06 cannot be a measurement\n"},
-      {"YEAR A\n1941 1500\n", "\nline 2, columns 6-9 \"1500\" is a ring of 1500 mm read in mm"},
+      {"YEAR A\n1941 1.0\n\n1942 1e39\n", "\nline 4, columns 6-9 \"1e39\" is 1e+39: values must"},
+      {"YEAR A\n1941 1.0\n1942 -1.0e6\n", "\nline 3, columns 6-11 \"-1.0e6\" is -1000000: "},
+      // A field is read in its first eight characters.
+      {"YEAR A\n1941 12345678901\n", "\nline 2, columns 6-16 \"12345678901\" is 12345678: "},
       {"YEAR A\n-100000 1.0\n", "\nline 2: year -100000 lies outside -99999 to 9999\n"},
       {"YEAR A\n9999 1.0\n10000 1.0\n", "\nline 3: year 10000 lies outside -99999 to 9999\n"},
   };

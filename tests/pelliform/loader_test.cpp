@@ -96,11 +96,13 @@ TEST(loaddat, menu_answers) {
   EXPECT_EQ(load(data_path("keny002.rwl"), quit).status, LoadStatus::failed);
   EXPECT_FALSE(quit.shows("header lines"));
 
-  // 0: the help menu, left with 0; then the format menu again.
-  PSession help("0\n0\n1\n");
+  // 0: the help menu, its single-column page (with the advice on ids before the example),
+  // left with 0; then the format menu again.
+  PSession help("0\n3\n\n0\n1\n");
   const Loaded h = load(data_path("keny002.rwl"), help);
   EXPECT_EQ(h.status, LoadStatus::loaded);
   EXPECT_TRUE(help.shows("Select a file type to see an example."));
+  EXPECT_TRUE(help.shows(" Single Column\n Give every id a letter."));
 
   // 5: header lines are asked and skipped, a line says why 5 is refused, a pause, and the
   // menu again; the next choice reads the file from its start. A blank and a header count

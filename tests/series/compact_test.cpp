@@ -132,7 +132,9 @@ TEST(cdf, values_and_exponents_that_cannot_be_measurements) {
             head + "line 2: scale exponent -38 cannot scale a measurement");
   // 10^5 is taken; 15 x 10^5 = 1.5e6 is no measurement, 25 x 10^-37 is one.
   EXPECT_EQ(read_all(with_exponent("  5"), Reader::cdf).stop,
-            head + "line 3: 1.5e+06 cannot be a measurement");
+            head +
+                "line 3, columns 1-2 \"15\" is 1500000: values must lie above -1000000 and below "
+                "1000000");
   // The values 15 and 25 times 10^2 mm: the first is a ring of 1500 mm.
   EXPECT_EQ(read_all(with_exponent("  2"), Reader::cdf).stop,
             head +
@@ -227,10 +229,15 @@ TEST(datar, header_driven_series) {
             ">> sbr datar:  error reading data\n    1.500   x\n"
             " line 2: columns 9-16 \"   x    \" do not read as a number");
   EXPECT_EQ(read_all("n        2      1950  (f8.3)\n   1.500\n  1.0e20\n", Reader::datar).stop,
-            ">> sbr datar:  line 3: 1e+20 cannot be a measurement");
+            ">> sbr datar:  line 3, columns 1-8 \"  1.0e20\" is 1e+20: values must lie above "
+            "-1000000 and below 1000000");
   EXPECT_EQ(read_all("n        2      1950  (f8.2)\n  999.99\n 1000.00\n", Reader::datar).stop,
             ">> sbr datar:  line 3, columns 1-8 \" 1000.00\" is a ring of 1000 mm read in mm: no "
             "ring is 1000 mm or wider; are the file's units right?");
+  // Two implied decimals place the point of "100001": 1000.01 mm as read.
+  EXPECT_EQ(read_all("n        1      1950  (f8.2)\n  100001\n", Reader::datar).stop,
+            ">> sbr datar:  line 2, columns 1-8 \"  100001\" is a ring of 1000.01 mm read in mm: "
+            "no ring is 1000 mm or wider; are the file's units right?");
   // A count beyond the limit comes back without values for the caller to report.
   r = read_all("n       20      1950  (2f8.3)\n", Reader::datar, 10);
   ASSERT_EQ(r.series.size(), 1u);
@@ -295,14 +302,16 @@ TEST(rinfrn, values_beyond_the_measurement_limit) {
   EXPECT_EQ(read_all("BIG   19001901\nBIG   19001e30  1 150  1\n", Reader::rinfrn).stop,
             " *** error reading tree-ring data in mib pex data format: series BIG   \n"
             " line: BIG   19001e30  1 150  1\n"
-            " line 2: columns 11-14 \"1e30\" read as 1e+28, which cannot be a measurement");
+            " line 2: columns 11-14 \"1e30\" is 1e+28: values must lie above -1000000 and "
+            "below 1000000");
   const std::string limit =
       "LIM   19001919\nLIM   1900 150  19e04  1 150  1 150  1 150  1 150  1"
       " 150  1 150  1 150  1 150  1\nLIM   1910 150  1 150  11e08  1\n";
   EXPECT_EQ(read_all(limit, Reader::rinfrn).stop,
             " *** error reading tree-ring data in mib pex data format: series LIM   \n"
             " line: LIM   1910 150  1 150  11e08  1\n"
-            " line 3: columns 25-28 \"1e08\" read as 1e+06, which cannot be a measurement");
+            " line 3: columns 25-28 \"1e08\" is 1000000: values must lie above -1000000 and "
+            "below 1000000");
   EXPECT_TRUE(
       read_all("RING  19001900\nRING  19001e05  1\n", Reader::rinfrn)
           .stop.ends_with(" line 2: columns 11-14 \"1e05\" is a ring of 1000 mm read in "

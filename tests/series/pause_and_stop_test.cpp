@@ -57,16 +57,16 @@ TEST(pause_and_stop, end_of_input_at_the_pause) {
   EXPECT_EQ(s.console.rfind("*** series too long\n", 0), 0u);
 }
 
-// A refused value shows whole: the fewest significant digits that give the single-precision
-// value back, never six rounded digits of a longer number.
-TEST(value_text, fewest_digits_that_give_the_value_back) {
-  EXPECT_EQ(value_text(1.5e6), "1.5e+06");
-  EXPECT_EQ(value_text(1234567.0), "1234567");
-  EXPECT_EQ(value_text(static_cast<double>(0.1f)), "0.1");
-  EXPECT_EQ(value_text(static_cast<double>(1.0e28f)), "1e+28");
-  EXPECT_EQ(value_text(-2.5e6), "-2.5e+06");
-  EXPECT_EQ(value_text(1.0e300), "1e+300");  // beyond single precision: the double itself
-  EXPECT_EQ(not_a_measurement(7, 1234567.0), "line 7: 1234567 cannot be a measurement");
+// A refused value shows as read: its digits, the point placed by the units' decimal shift,
+// never a single-precision product (123456 x 0.01f is 1234.55994). Hand-placed points.
+TEST(decimal_text, the_digits_read_with_the_point_shifted) {
+  EXPECT_EQ(decimal_text("123456", -2), "1234.56");
+  EXPECT_EQ(decimal_text("150000", -2), "1500");  // no zeros end the decimals
+  EXPECT_EQ(decimal_text("+007", -5), "0.00007");
+  EXPECT_EQ(decimal_text("-1.5D6"), "-1500000");
+  EXPECT_EQ(decimal_text("1234567890123456"), "1.234567890123456e+15");  // past 15 places
+  EXPECT_EQ(decimal_text("0.01e30"), "1e+28");
+  EXPECT_EQ(decimal_text("1e999999999999"), "1e+1000000000");  // the exponent held in range
 }
 
 }  // namespace

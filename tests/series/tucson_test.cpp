@@ -68,6 +68,10 @@ TEST(trrw_read, both_end_markers_give_millimetres) {
   EXPECT_EQ(read_all("BIG01 1950    12100000   999\n", TucsonMode::mr).stop,
             "*** series BIG01: line 1, columns 17-22 \"100000\" is a ring of 1000 mm read in "
             "0.01 mm: no ring is 1000 mm or wider; are the file's units right?");
+  // As read, not as the product 100001 x 0.01f (1000.00995, a three-line C program's %.9g).
+  EXPECT_NE(read_all(rw("BIG01", 1950, {100001, 999}), TucsonMode::mr)
+                .stop.find("columns 13-18 \"100001\" is a ring of 1000.01 mm read in 0.01 mm"),
+            std::string::npos);
 }
 
 TEST(trrw_read, first_record_holds_the_rest_of_its_decade) {
