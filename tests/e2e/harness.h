@@ -33,6 +33,11 @@ class Sandbox {
   // program that waits forever).
   RunResult run(const std::string& program, const std::string& input);
   RunResult kalder(const std::string& input);
+  // Runs the program as run() does but with its standard input kept open after `input`,
+  // and sends it `signal_number` once its console shows `shown` (nothing is sent when it
+  // ends first, nor after the time limit).
+  RunResult interrupt(const std::string& program, const std::string& input,
+                      const std::string& shown, int signal_number);
 
  private:
   std::filesystem::path dir_;
