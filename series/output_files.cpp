@@ -1,5 +1,6 @@
 #include "series/output_files.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -244,8 +245,12 @@ void OutputFiles::settle_on_signal() const noexcept {
     return std::optional(v.complete ? Fate::kept_new : Fate::removed);
   };
   put("\n *** interrupted: the run ends here\n");
+  // A version that takes a file away, or a file of the run-wide set still empty, goes
+  // without a word: whatever was there before stays, and nothing of this run is lost.
   for (const Version& v : versions_) {
-    if (v.none) ::unlink(v.temp.c_str());  // whatever was there before stays
+    struct stat info {};
+    const bool empty = ::stat(v.temp.c_str(), &info) == 0 && info.st_size == 0;
+    if (v.none || (v.when == Commit::with_run && empty)) ::unlink(v.temp.c_str());
   }
   const std::pair<Fate, const char*> passes[] = {
       {Fate::kept_earlier, kKeptEarlierHead},

@@ -81,42 +81,33 @@ RunResult Sandbox::kalder(const std::string& input) { return run(KALDER_PATH, in
 
 RunResult Sandbox::interrupt(const std::string& program, const std::string& input,
                              const std::string& shown, int signal_number) {
-  const fs::path console = dir_ / "stdout.txt";
   int in[2];
   if (pipe(in) != 0) throw std::runtime_error("no pipe");
   const pid_t child = fork();
   if (child == 0) {
     dup2(in[0], STDIN_FILENO);
-    close(in[0]);
     close(in[1]);
-    const int out = open(console.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int out = open((dir_ / "stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(out, STDOUT_FILENO);
-    dup2(out, STDERR_FILENO);
     if (chdir(dir_.c_str()) == 0) execl(program.c_str(), program.c_str(), nullptr);
     _exit(127);
   }
   close(in[0]);
-  if (write(in[1], input.data(), input.size()) != static_cast<ssize_t>(input.size())) {
-    throw std::runtime_error("input not written");
-  }
+  if (write(in[1], input.data(), input.size()) < 0) throw std::runtime_error("no input");
   int raw = 0;
   bool ended = false;
-  constexpr int kPolls = 1200;  // two minutes
-  for (int k = 0; k < kPolls && !ended; ++k) {
+  for (int poll = 0; poll < 1200 && !ended; ++poll, usleep(100000)) {  // two minutes
     ended = waitpid(child, &raw, WNOHANG) == child;
     if (!ended && exists("stdout.txt") &&
         read_file("stdout.txt").find(shown) != std::string::npos) {
       kill(child, signal_number);
       break;
     }
-    usleep(100000);
   }
   close(in[1]);
   if (!ended) waitpid(child, &raw, 0);
-  RunResult r;
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.output = read_file("stdout.txt");
-  fs::remove(console);
+  const RunResult r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file("stdout.txt")};
+  fs::remove(dir_ / "stdout.txt");
   return r;
 }
 

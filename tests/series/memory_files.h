@@ -1,5 +1,5 @@
 // A file system in memory for the tests of the file owner, with the failures a disk can
-// give: a write beyond the room left, a move that is refused.
+// give: writes that fail (a full disk), a move that is refused.
 #pragma once
 
 #include <iostream>
@@ -16,64 +16,34 @@ namespace dendro::test {
 
 class MemoryFiles final : public FileSystem {
  public:
-  // A file's characters; writes beyond `room` fail, as on a full disk.
-  class Buffer : public std::stringbuf {
-   public:
-    std::size_t room = std::string::npos;
-
-   protected:
-    int_type overflow(int_type c) override {
-      return used() >= room ? traits_type::eof() : std::stringbuf::overflow(c);
-    }
-    std::streamsize xsputn(const char* s, std::streamsize n) override {
-      const std::size_t left = room == std::string::npos ? n : room - std::min(room, used());
-      return std::stringbuf::xsputn(s, std::min<std::streamsize>(n, left));
-    }
-
-   private:
-    std::size_t used() const { return static_cast<std::size_t>(pptr() - pbase()); }
-  };
-
-  std::set<std::string> refused_moves;   // files that cannot be moved
-  std::size_t room = std::string::npos;  // for each file opened for writing
+  bool full = false;                    // every write to a file opened from now on fails
+  std::set<std::string> refused_moves;  // files that cannot be moved
 
   void put(const std::string& path, const std::string& text) {
-    auto b = std::make_shared<Buffer>();
-    b->str(text);
-    files_[path] = b;
+    files_[path] = std::make_shared<std::stringbuf>(text);
   }
-  std::string text(const std::string& path) const {
-    auto it = files_.find(path);
-    return it == files_.end() ? "(none)" : it->second->str();
-  }
-  std::vector<std::string> paths() const {
+  std::string text(const std::string& path) const { return files_.at(path)->str(); }
+  std::vector<std::string> files_in(const std::string& = "") const override {
     std::vector<std::string> all;
     for (const auto& [path, b] : files_) all.push_back(path);
     return all;
   }
 
   std::unique_ptr<std::iostream> open(const std::string& path, std::ios::openmode mode) override {
-    std::shared_ptr<Buffer> b;
-    if ((mode & std::ios::out) != 0) {
-      b = std::make_shared<Buffer>();
-      b->room = room;
-      files_[path] = b;
-    } else if (auto it = files_.find(path); it != files_.end()) {
-      b = std::make_shared<Buffer>();
-      b->str(it->second->str());
-    } else {
-      return nullptr;
-    }
-    return std::make_unique<Stream>(b);
+    if ((mode & std::ios::out) != 0) put(path, "");
+    if (!exists(path)) return nullptr;
+    // A file read has a buffer of its own, so that reading leaves the file as it is.
+    auto s = std::make_unique<Stream>(
+        (mode & std::ios::out) != 0 ? files_[path] : std::make_shared<std::stringbuf>(text(path)));
+    if (full) s->setstate(std::ios::badbit);
+    return s;
   }
   bool exists(const std::string& path) const override { return files_.count(path) != 0; }
   bool is_folder(const std::string&) const override { return false; }
   bool rename(const std::string& from, const std::string& to) override {
-    auto it = files_.find(from);
-    if (it == files_.end() || refused_moves.count(from) != 0) return false;
-    std::shared_ptr<Buffer> b = it->second;
-    files_.erase(it);
-    files_[to] = b;
+    if (!exists(from) || refused_moves.count(from) != 0) return false;
+    files_[to] = files_[from];
+    files_.erase(from);
     return true;
   }
   bool remove(const std::string& path) override { return files_.erase(path) != 0; }
@@ -85,18 +55,14 @@ class MemoryFiles final : public FileSystem {
     files_[path]->str(text(path).substr(0, size));
     return true;
   }
-  std::vector<std::string> files_in(const std::string&) const override { return paths(); }
 
  private:
-  // A stream that keeps its file's buffer alive.
-  class Stream : public std::iostream {
-   public:
-    explicit Stream(std::shared_ptr<Buffer> b) : std::iostream(b.get()), buffer_(std::move(b)) {}
-
-   private:
-    std::shared_ptr<Buffer> buffer_;
+  // A stream that keeps its file's characters alive.
+  struct Stream : std::iostream {
+    explicit Stream(std::shared_ptr<std::stringbuf> b) : std::iostream(b.get()), buffer(b) {}
+    std::shared_ptr<std::stringbuf> buffer;
   };
-  std::map<std::string, std::shared_ptr<Buffer>> files_;
+  std::map<std::string, std::shared_ptr<std::stringbuf>> files_;
 };
 
 }  // namespace dendro::test
