@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <fstream>
+#include <istream>
+#include <memory>
 #include <sstream>
 
 #include "plots/plot_menu.h"
@@ -89,22 +90,20 @@ void report(Console& con, const std::string& message) {
 // PLplot's PostScript devices lay the landscape page sideways on portrait paper and say
 // nothing of it, so that viewers show it sideways. The comment that says so goes among
 // the file's header comments; false when the file cannot be rewritten.
-bool mark_landscape(const std::string& name) {
-  std::string text;
-  {
-    std::ifstream in(name, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream all;
-    all << in.rdbuf();
-    text = all.str();
+bool mark_landscape(FileSystem& fs, const std::string& path) {
+  std::ostringstream all;
+  if (const std::unique_ptr<std::iostream> in = fs.open(path, std::ios::in | std::ios::binary)) {
+    all << in->rdbuf();
+  } else {
+    return false;
   }
+  std::string text = all.str();
   const std::size_t end = text.find(kEndComments);
   if (end == std::string::npos || text.find(kLandscape) < end) return true;
   text.insert(end, kLandscape);
-  std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  return static_cast<bool>(out);
+  const std::unique_ptr<std::iostream> out =
+      fs.open(path, std::ios::out | std::ios::binary | std::ios::trunc);
+  return out && (*out << text).flush();
 }
 
 // The name the user typed without its surrounding blanks.
@@ -317,7 +316,7 @@ std::optional<std::string> save_page(PlotSession& session, const std::string& na
       files.drop(name);
       return e.what();
     }
-    if (!mark_landscape(temporary)) {
+    if (!mark_landscape(files.fs(), temporary)) {
       files.drop(name);
       return "cannot add the page's orientation to " + name;
     }

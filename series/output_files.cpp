@@ -118,11 +118,6 @@ void OutputFiles::drop(const std::string& name) {
   for (const Version& v : take_name(name)) fs_->remove(v.temp);
 }
 
-void OutputFiles::drop_all(Commit group) {
-  const HoldInterrupts hold;
-  for (const Version& v : take(group)) fs_->remove(v.temp);
-}
-
 std::vector<std::string> OutputFiles::commit(Commit group) {
   const HoldInterrupts hold;
   if (group == Commit::with_data_file) data_file_ = false;

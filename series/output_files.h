@@ -73,8 +73,6 @@ class OutputFiles {
   // earlier file away when it is put in place, at once or with its group as complete()
   // says. A run that stops first leaves the earlier file as it was.
   void leave_none(const std::string& name);
-  // Drops every version of `group`.
-  void drop_all(Commit group);
   // Moves every complete version of `group` over its earlier file, all or none; a
   // version still incomplete is dropped. Returns the earlier files that empty versions
   // without `keep_empty` took away. Throws Stop naming the file when a move fails: every

@@ -68,7 +68,6 @@ class Units {
   std::streamoff written(int unit);
 
   OutputFiles& files() { return files_; }
-  const OutputFiles& files() const { return files_; }
 
  private:
   struct File {
