@@ -33,10 +33,6 @@ const std::string kNoScreen =
 // each file a save writes.
 const std::string kPage = " page: Spectral Power of Chronologies\n";
 const std::string kSaved = " saved: PowerSpectra.txt\n saved: PowerSpectra.ps\n";
-// The question before a fixed name replaces a file there.
-std::string replace_question(const std::string& name) {
-  return "             " + name + " exists: replace it? y/<n> ";
-}
 const std::string kTab = "\t       ";
 const std::string kHead =
     " Power Spectra Estimates for STD RES and KLD Chronologies\n"
@@ -99,8 +95,8 @@ TEST(plt6, save_writes_both_files) {
   std::filesystem::remove(dir / "PowerSpectra.ps");
   s.residual[1] = 0.05f;
   s.run("r\ns\ny\nR\nS\ny\ny\nx\n", 1);
-  const std::string txt = replace_question("PowerSpectra.txt");
-  const std::string ps = replace_question("PowerSpectra.ps");
+  const std::string txt = "             PowerSpectra.txt exists: replace it? y/<n> ";
+  const std::string ps = "             PowerSpectra.ps exists: replace it? y/<n> ";
   EXPECT_EQ(s.console, kNoScreen + kPage + kMenu + kPage + kMenu + txt + kSaved + kMenu + kPage +
                            kMenu + txt + " saved: PowerSpectra.txt\n" + ps +
                            " saved: PowerSpectra.ps\n" + kMenu);

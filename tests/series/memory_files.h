@@ -2,13 +2,10 @@
 // give: writes that fail (a full disk), a move that is refused.
 #pragma once
 
-#include <iostream>
 #include <map>
 #include <memory>
 #include <set>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "series/file_system.h"
 
@@ -32,7 +29,6 @@ class MemoryFiles final : public FileSystem {
   std::unique_ptr<std::iostream> open(const std::string& path, std::ios::openmode mode) override {
     if ((mode & std::ios::out) != 0) put(path, "");
     if (!exists(path)) return nullptr;
-    // A file read has a buffer of its own, so that reading leaves the file as it is.
     auto s = std::make_unique<Stream>(
         (mode & std::ios::out) != 0 ? files_[path] : std::make_shared<std::stringbuf>(text(path)));
     if (full) s->setstate(std::ios::badbit);
@@ -47,14 +43,8 @@ class MemoryFiles final : public FileSystem {
     return true;
   }
   bool remove(const std::string& path) override { return files_.erase(path) != 0; }
-  std::uintmax_t size(const std::string& path) const override {
-    return exists(path) ? text(path).size() : 0;
-  }
-  bool resize(const std::string& path, std::uintmax_t size) override {
-    if (!exists(path)) return false;
-    files_[path]->str(text(path).substr(0, size));
-    return true;
-  }
+  std::uintmax_t size(const std::string& path) const override { return text(path).size(); }
+  bool resize(const std::string&, std::uintmax_t) override { return false; }
 
  private:
   // A stream that keeps its file's characters alive.
