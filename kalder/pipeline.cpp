@@ -25,6 +25,7 @@
 #include "series/fit_codes.h"
 #include "series/gap_filling.h"
 #include "series/index.h"
+#include "series/interrupts.h"
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/text.h"
@@ -462,28 +463,38 @@ void end_line(Run& run) {
 
 }  // namespace
 
+// A signal ends the run between the stages (stop_if_interrupted), each well under a
+// second at the limits, so that the run ends through the stop path.
 void process_data_file(Run& run) {
   read_series(run);
   fill_titles(run);
   save_series(run, "_raw.txt", "  raw", 81, "raw");
+  stop_if_interrupted();
   fill_gaps(run);
   release_detection(run);
   spaghetti_plot(run, SpaghettiPoint::gap_filled);
+  stop_if_interrupted();
   rbar_stage(run, SeriesStage::raw);
+  stop_if_interrupted();
   transform_series(run);
 
   const bool mean_chronologies = run.icommands[opt::mean_chronology] != mean_kind::none;
   if (mean_chronologies) raw_chronology(run);
+  stop_if_interrupted();
   const bool detrended = detrend_series(run);
+  stop_if_interrupted();
   if (detrended) rbar_stage(run, SeriesStage::detrended);
   if (detrended && mean_chronologies) standard_chronology(run);
+  stop_if_interrupted();
   if (autoregression_on(run.icommands[opt::ar_method])) {
     autoregression(run);
+    stop_if_interrupted();
     if (mean_chronologies) {
       residual_chronology(run);
       kalder_chronology(run);
     }
   }
+  stop_if_interrupted();
   end_line(run);
   write_table(run);
   summary_plots(run);

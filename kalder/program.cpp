@@ -250,6 +250,20 @@ void count_line(Run& run) {
   run.con.say(Layout("('number of files to be processed: ',i5)").write(run.file_count));
 }
 
+// The names the run may write, now that the list of data files is known: each data
+// file's output prefix, the run-wide set and the typed list. No save takes them, and what a
+// run cut short left of them is mended before this run writes any.
+void claim_output_names(Run& run) {
+  OutputFiles& files = run.units.files();
+  for (const std::string& name : names_left(run.units)) {
+    files.reserve_prefix(output_prefix(name) + "_");
+  }
+  run.units.rewind(unit::file_names);
+  for (const auto& f : kRunWideFiles) files.reserve_name(f.name);
+  files.reserve_name(kTypedNamesFile);
+  for (const std::string& line : mended_lines(files.mend())) run.con.say(line);
+}
+
 Step title_question(Run& run) {
   run.run_title = std::string(80, ' ');
   run.con.say("");
@@ -268,6 +282,7 @@ Step title_question(Run& run) {
   }
   run.run_title = a.text;
   run.file_names_file = run.commands.data_file;
+  claim_output_names(run);
   return Step::batch_mode;
 }
 
@@ -442,20 +457,18 @@ void process_files(Run& run) {
     return;
   }
   // The run-wide files replace an earlier run's only at the end of a run that keeps them,
-  // as one set: a file of the set that this run leaves empty takes the earlier one away.
-  for (const auto& f : kRunWideFiles) {
-    run.units.create(f.unit, f.name, Commit::with_run, /*keep_empty=*/false);
-  }
+  // as one set.
+  for (const auto& f : kRunWideFiles) run.units.create(f.unit, f.name, Commit::with_run);
   for (std::string name; next_listed_name(run.units, name);) {
+    stop_if_interrupted();
     run.commands.set_data_file(name);
-    run.units.files().start_data_file();
     if (!set_up_file(run)) {
       run.failed = true;
       close_run_wide_files(run, true);
       report_unprocessed(run, name);
       return;
     }
-    start_data_file(run);
+    begin_data_file(run);
     process_data_file(run);
     finish_data_file(run);
   }
@@ -472,15 +485,17 @@ void end_of_run(Run& run) {
   run.con.say("");
   try {
     run.con.pause(" hit return to quit");
-  } catch (const Stop&) {
+  } catch (const Stop& s) {
     // End of input at the last pause is the normal end of a scripted run.
+    if (interrupted(s)) throw;
   }
 }
 
 int kalder_main(std::istream& in, std::ostream& out) {
   Console con(in, out);
-  Run run(con);
-  const CatchInterrupts interrupts(run.units.files());
+  // The files of a data file wait for each other until it has been processed to its end.
+  Run run(con, PlotSession::Screen::detect, Commit::with_data_file);
+  const CatchInterrupts interrupts;
   try {
     start_up(run);
     run_dialogue(run);

@@ -18,8 +18,11 @@
 namespace dendro {
 
 struct Run {
-  explicit Run(Console& console, PlotSession::Screen screen = PlotSession::Screen::detect)
-      : con(console), plots(console, units.files(), screen) {}
+  // `usual_group`: the group of the files created without one of their own (the unit
+  // table's); the program's driver groups them by data file.
+  explicit Run(Console& console, PlotSession::Screen screen = PlotSession::Screen::detect,
+               Commit usual_group = Commit::on_close)
+      : con(console), units(disk_files(), usual_group), plots(console, units.files(), screen) {}
 
   Console& con;
   Units units;  // before the plots, which save their pages through its file owner

@@ -46,10 +46,12 @@ RunWideClosed close_run_wide(Run& run) {
     const std::streamoff size =
         run.in_progress ? run.run_wide_start[run_wide_index(u)] : run.units.written(u);
     if (size > 0) closed.names.push_back(run.units.name(u));
-    if (closed.kept) {
+    if (!closed.kept) {
+      run.units.drop(u);
+    } else if (size > 0) {
       run.units.close_cut(u, size);
     } else {
-      run.units.drop(u);
+      run.units.close(u, /*remove=*/true);  // the set has no such file: an earlier one goes
     }
   }
   if (closed.kept) closed.taken_away = run.units.commit(Commit::with_run);
@@ -72,22 +74,9 @@ void say_run_wide(Run& run, const RunWideClosed& closed, bool early) {
             closed.taken_away);
 }
 
-// The files of the data file in hand's prefix that an earlier run left and this run did
-// not write, named on the console and in the general output file.
-void name_earlier_files(Run& run) {
-  const std::vector<std::string> lines = earlier_files_note(run.units.files(), run.prefix + "_");
-  if (lines.empty()) return;
-  run.con.say("");
-  run.units.write(unit::out, "");
-  for (const std::string& line : lines) {
-    run.con.say(line);
-    run.units.write(unit::out, line);
-  }
-}
-
 }  // namespace
 
-void start_data_file(Run& run) {
+void begin_data_file(Run& run) {
   for (int u = kRunWideFirst; u <= kRunWideLast; ++u) {
     run.run_wide_start[run_wide_index(u)] = run.units.is_open(u) ? run.units.written(u) : 0;
   }
@@ -95,7 +84,10 @@ void start_data_file(Run& run) {
 }
 
 void finish_data_file(Run& run) {
-  name_earlier_files(run);
+  name_earlier_files(run.units.files(), run.prefix + "_", [&run](const std::string& line) {
+    run.con.say(line);
+    run.units.write(unit::out, line);
+  });
   run.units.commit(Commit::with_data_file);
   run.in_progress = false;
   ++run.files_done;
@@ -127,7 +119,7 @@ void settle_stopped_run(Run& run, std::string_view message) noexcept {
     try {
       work();
     } catch (const std::exception& e) {
-      run.con.say(std::string(" *** ") + e.what());
+      run.con.say(stars_line(e.what()));
     }
   };
   const bool listing = processing_list(run);
@@ -141,7 +133,7 @@ void settle_stopped_run(Run& run, std::string_view message) noexcept {
     if (run.in_progress && run.units.is_open(unit::out)) {
       run.units.write(unit::out, "");
       run.units.write(unit::out, " *** processing of this data file stopped here");
-      if (!message.empty()) run.units.write(unit::out, " " + std::string(message));
+      if (!message.empty()) run.units.write(unit::out, " " + std::string(trim_left(message)));
       run.units.close(unit::out);
     }
   });

@@ -12,7 +12,7 @@ namespace dendro {
 
 // Marks the start of the processing of a data file whose set-up succeeded: what the
 // run-wide chronology files hold now is what a stop keeps of them.
-void start_data_file(Run& run);
+void begin_data_file(Run& run);
 
 // Marks the end of the processing of a data file: names the files of its prefix that an
 // earlier run left and this run did not write (console and general output file), then

@@ -1,7 +1,6 @@
 #include "options/pager.h"
 
 #include <array>
-#include <filesystem>
 #include <string>
 
 #include "series/console.h"
@@ -112,11 +111,6 @@ class Pager {
   }
 };
 
-bool exists(const std::string& name) {
-  std::error_code error;
-  return std::filesystem::exists(name, error);
-}
-
 // Opens the file as the kind asks; false when it cannot be opened.
 bool open_as(Units& units, char kind, int unit, const std::string& name) {
   try {
@@ -124,11 +118,11 @@ bool open_as(Units& units, char kind, int unit, const std::string& name) {
       case 'o':
         return units.open_old(unit, name);
       case 'n':
-        if (exists(name)) return false;
+        if (units.files().exists(name)) return false;
         units.create(unit, name);
         return true;
       case 'u':
-        if (exists(name)) return units.open_old(unit, name);
+        if (units.files().exists(name)) return units.open_old(unit, name);
         units.create(unit, name);
         return true;
       default:  // scratch: a fresh file that the caller closes with deletion

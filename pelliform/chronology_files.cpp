@@ -184,23 +184,6 @@ void write_spectra(PelliformRun& run, const SpectrumInput& input) {
   run.units.close(pelliform_unit::data);
 }
 
-namespace {
-
-// The files of the data file's stem that an earlier run left and this run did not write,
-// named on the console and in the report.
-void name_earlier_files(PelliformRun& run) {
-  const std::vector<std::string> lines = earlier_files_note(run.units.files(), run.stem + "_");
-  if (lines.empty()) return;
-  run.con.say("");
-  run.report("");
-  for (const std::string& line : lines) {
-    run.con.say(line);
-    run.report(line);
-  }
-}
-
-}  // namespace
-
 void end_of_run(PelliformRun& run) {
   const EngineArgs& a = run.args;
   const auto n = count(a.chronology_length());
@@ -212,7 +195,10 @@ void end_of_run(PelliformRun& run) {
   const SpectrumInput input = write_column_file(run);
   write_tucson_file(run);
   write_spectra(run, input);
-  name_earlier_files(run);
+  name_earlier_files(run.units.files(), run.stem + "_", [&run](const std::string& line) {
+    run.con.say(line);
+    run.report(line);
+  });
   run.units.commit(Commit::with_data_file);
   run.con.say(std::string("Normal termination of program Pelliform_Version ") + kVersion);
   run.con.say("");

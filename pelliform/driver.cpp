@@ -11,6 +11,7 @@
 #include "pelliform/startup.h"
 #include "series/interrupts.h"
 #include "series/stop.h"
+#include "series/text.h"
 
 namespace dendro {
 namespace {
@@ -31,7 +32,7 @@ void settle_stopped_run(PelliformRun& run, std::string_view message) noexcept {
     if (run.units.is_open(pelliform_unit::report)) {
       run.report("");
       run.report(" *** PROCESSING OF THIS DATA FILE STOPPED HERE");
-      if (!message.empty()) run.report(" " + upper(message));
+      if (!message.empty()) run.report(" " + upper(trim_left(message)));
       run.units.close(pelliform_unit::report);
     }
     const std::vector<std::string> lines = settled_lines(run.units.settle());
@@ -39,7 +40,7 @@ void settle_stopped_run(PelliformRun& run, std::string_view message) noexcept {
     for (const std::string& line : lines) run.con.say(line);
   } catch (const std::exception& e) {
     // The run is already ending: a file that fails to close now is reported.
-    run.con.say(std::string(" *** ") + e.what());
+    run.con.say(stars_line(e.what()));
   }
 }
 
@@ -52,9 +53,11 @@ void run_pelliform(PelliformRun& run) {
     segment_report(run, false);
     series_menu(run);
     options_after_menu(run);
+    stop_if_interrupted();
     if (run_engine(run) == EngineEnd::done) break;
     open_data(run, false);
   }
+  stop_if_interrupted();
   end_of_run(run);
 }
 
@@ -63,8 +66,10 @@ void run_pelliform(PelliformRun& run) {
 int pelliform_main(std::istream& in, std::ostream& out, const Engine& engine,
                    PlotSession::Screen screen) {
   Console con(in, out);
-  PelliformRun run(con, engine, screen);
-  const CatchInterrupts interrupts(run.units.files());
+  // Every file of the run is the data file's: they replace earlier ones together at the
+  // end of the run.
+  PelliformRun run(con, engine, screen, Commit::with_data_file);
+  const CatchInterrupts interrupts;
   int status = 0;
   try {
     run_pelliform(run);

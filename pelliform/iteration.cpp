@@ -16,6 +16,7 @@
 #include "series/console.h"
 #include "series/descriptive.h"
 #include "series/index.h"
+#include "series/interrupts.h"
 #include "series/layout.h"
 #include "series/stop.h"
 #include "series/store.h"
@@ -433,6 +434,7 @@ ConvergenceStats iteration_statistics(EngineRun& run, const std::vector<float>& 
 bool iteration_loop(EngineRun& run, Unwritten& unwritten) {
   EngineArgs& a = run.a;
   for (int c = 1; c <= kMaxIterations; ++c) {
+    stop_if_interrupted();  // a signal ends the run between iterations
     a.iteration = c;
     swap_kept(run);
     if (c > 1) unwritten = Unwritten::kept;

@@ -8,6 +8,7 @@
 #include "pelliform/format_help.h"
 #include "pelliform/list_input.h"
 #include "series/index.h"
+#include "series/interrupts.h"
 #include "series/layout.h"
 #include "series/records.h"
 #include "series/stop.h"
@@ -129,7 +130,7 @@ LoadStatus read_format(int choice, RecordStream& in, Console& con, SeriesSet& se
   } catch (const Stop& stop) {
     // The tucson reader stops on records it cannot place; here that is a failed load, and
     // the user may choose another file. The end of the console input still ends the run.
-    if (end_of_input(stop)) throw;
+    if (end_of_input(stop) || interrupted(stop)) throw;
     if (!stop.shown) con.say(stop.what());
     return LoadStatus::failed;
   }

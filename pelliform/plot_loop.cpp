@@ -77,12 +77,8 @@ PlotExit page_loop(PlotSession& session, const LoopPage& page) {
   };
   const auto save = [&] {
     if (!may_save_as(session, page.save_name, " ")) return;
-    const auto failure = save_page(session, page.save_name, style, page.shape, page.draw);
-    if (failure) {
-      report(con, *failure);
-    } else {
-      say_saved(con, page.save_name);
-    }
+    say_save(session, " ", page.save_name,
+             save_page(session, page.save_name, style, page.shape, page.draw));
   };
 
   show();

@@ -23,9 +23,15 @@ using Engine = std::function<void(EngineArgs&, SigfreeState&, EngineIo)>;
 inline constexpr char kVersion[] = "43ptr08";
 
 struct PelliformRun {
+  // `usual_group`: the group of the files created without one of their own (the unit
+  // table's); the program's driver puts them all in the data file's.
   PelliformRun(Console& console, Engine engine_call,
-               PlotSession::Screen screen = PlotSession::Screen::detect)
-      : con(console), plots(console, units.files(), screen), engine(std::move(engine_call)) {}
+               PlotSession::Screen screen = PlotSession::Screen::detect,
+               Commit usual_group = Commit::on_close)
+      : con(console),
+        units(disk_files(), usual_group),
+        plots(console, units.files(), screen),
+        engine(std::move(engine_call)) {}
 
   Console& con;
   Units units;

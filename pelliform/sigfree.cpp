@@ -20,6 +20,7 @@
 #include "pelliform/yearly_mean.h"
 #include "series/console.h"
 #include "series/index.h"
+#include "series/interrupts.h"
 #include "series/layout.h"
 #include "series/parallel.h"
 #include "series/stop.h"
@@ -515,7 +516,9 @@ void sigfree(EngineArgs& args, SigfreeState& state, EngineIo io) {
   run.entry_option = args.curve_fit_option;
   run.rcs = args.rcs_flag != 0;
   if (!first_pass(run)) return;
+  stop_if_interrupted();
   if (!iterate(run)) return;
+  stop_if_interrupted();
   finish_run(run);
 }
 

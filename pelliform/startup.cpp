@@ -91,7 +91,8 @@ std::string reported_data_file(Units& units, const std::string& report) {
 void confirm_replacing(PelliformRun& run, const std::string& data_file) {
   const std::string report = report_file_name(data_file);
   const std::string other = reported_data_file(run.units, report);
-  if (other.empty() || own_name(other) == own_name(data_file)) return;
+  OutputFiles& files = run.units.files();
+  if (other.empty() || files.identity(other) == files.identity(data_file)) return;
   run.con.say("");
   run.con.say(" *** " + report + " holds the results of " + other + ":");
   run.con.say(" *** this run of " + data_file + " replaces them and the other " +
@@ -107,6 +108,17 @@ void confirm_replacing(PelliformRun& run, const std::string& data_file) {
     run.con.say(" *** answer y to replace them, or n or <ret> to end the run");
     run.con.again();
   }
+}
+
+// The names the run may write for the data file: those of its name stem (and of the
+// spectra's, which may be shorter) and the report. No save takes them, and what a run cut
+// short left of them is mended before this run writes any.
+void claim_output_names(PelliformRun& run, const std::string& data_file) {
+  OutputFiles& files = run.units.files();
+  files.reserve_prefix(file_stem(data_file) + "_");
+  files.reserve_prefix(spectra_stem(data_file) + "_");
+  files.reserve_name(report_file_name(data_file));
+  for (const std::string& line : mended_lines(files.mend())) run.con.say(line);
 }
 
 void size_summary(PelliformRun& run) {
@@ -161,9 +173,6 @@ std::string report_file_name(const std::string& data_file) {
 }
 
 void start_up(PelliformRun& run) {
-  // Every file of the run is the data file's: they replace earlier ones together, at
-  // the end of the run.
-  run.units.files().start_data_file();
   run.args.rcs_flag = 0;
   run.args.pith_offset_flag = false;
   run.args.retry_rcs = false;
@@ -196,6 +205,7 @@ void choose_data_file(PelliformRun& run) {
       continue;
     }
     confirm_replacing(run, as_typed);
+    claim_output_names(run, as_typed);
     run.data_file = as_typed;
     run.stem = file_stem(as_typed);
     run.args.data_file_name = as_typed;

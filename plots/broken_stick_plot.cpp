@@ -88,11 +88,7 @@ class EigenvaluePage {
                        static_cast<float>(broken_stick_[k]))
           << '\n';
     }
-    if (save_text(session_, file_, out.str())) {
-      say_saved(session_.console(), file_);
-    } else {
-      session_.console().say(" *** cannot write " + file_);
-    }
+    say_save(session_, "", file_, save_text(session_, file_, out.str()));
   }
 
   PlotSession& session_;

@@ -25,6 +25,8 @@ constexpr int kMaxDevices = 128;
 // PostScript devices draw every page, and the comment before which it goes.
 constexpr std::string_view kLandscape = "%%Orientation: Landscape\n";
 constexpr std::string_view kEndComments = "%%EndComments";
+// How a PostScript file that PLplot completed ends.
+constexpr std::string_view kTrailerEnd = "%%EOF\n";
 
 // PLplot's handlers take no context, so they can only throw: the page that was being drawn
 // ends through its destructor and the loop reports the message.
@@ -89,27 +91,34 @@ void report(Console& con, const std::string& message) {
 
 // PLplot's PostScript devices lay the landscape page sideways on portrait paper and say
 // nothing of it, so that viewers show it sideways. The comment that says so goes among
-// the file's header comments; false when the file cannot be rewritten.
-bool mark_landscape(FileSystem& fs, const std::string& path) {
+// the file's header comments. PLplot does not report a write that failed, so the page is
+// taken as whole only when it ends with its trailer. Returns why the page cannot be kept;
+// nothing when it can.
+std::optional<std::string> finish_page_file(FileSystem& fs, const std::string& path) {
+  const std::optional<std::string> not_whole = "the page could not be written whole (disk full?)";
   std::ostringstream all;
   if (const std::unique_ptr<std::iostream> in = fs.open(path, std::ios::in | std::ios::binary)) {
     all << in->rdbuf();
   } else {
-    return false;
+    return not_whole;
   }
   std::string text = all.str();
   const std::size_t end = text.find(kEndComments);
-  if (end == std::string::npos || text.find(kLandscape) < end) return true;
+  if (end == std::string::npos || !text.ends_with(kTrailerEnd)) return not_whole;
+  if (text.find(kLandscape) < end) return std::nullopt;
   text.insert(end, kLandscape);
   const std::unique_ptr<std::iostream> out =
       fs.open(path, std::ios::out | std::ios::binary | std::ios::trunc);
-  return out && (*out << text).flush();
+  if (out && (*out << text).flush()) return std::nullopt;
+  return "cannot add the page's orientation to " + path + " (disk full?)";
 }
+
+// The message of a stop as a reason, without its stars.
+std::string reason(const Stop& s) { return stars_line(s.what()).substr(5); }
 
 // The name the user typed without its surrounding blanks.
 std::string typed_name(const std::string& typed) {
-  const auto first = typed.find_first_not_of(' ');
-  return first == std::string::npos ? std::string() : std::string(trim_right(typed.substr(first)));
+  return std::string(trim_left(trim_right(typed)));
 }
 
 // Why `name` may not be saved over whatever the user answers; nothing when it may.
@@ -308,43 +317,53 @@ std::optional<std::string> save_page(PlotSession& session, const std::string& na
   OutputFiles& files = session.files();
   try {
     const std::string temporary = files.begin(name, Commit::on_save);
+    std::optional<std::string> failure;
     try {
       PlotPage page("psc", temporary, false, style, shape);
       draw();
       page.finish();
+      failure = finish_page_file(files.fs(), temporary);
     } catch (const PlotError& e) {
-      files.drop(name);
-      return e.what();
+      failure = "PLplot: " + std::string(e.what());
     }
-    if (!mark_landscape(files.fs(), temporary)) {
+    if (failure) {
       files.drop(name);
-      return "cannot add the page's orientation to " + name;
+      return failure;
     }
     files.complete(name);
   } catch (const Stop& s) {
-    return s.what();  // the file could not be begun or put in place
+    return reason(s);  // the file could not be begun or put in place
   }
   return std::nullopt;
 }
 
-bool save_text(PlotSession& session, const std::string& name, const std::string& text) {
+std::optional<std::string> save_text(PlotSession& session, const std::string& name,
+                                     const std::string& text) {
   OutputFiles& files = session.files();
   try {
     const std::unique_ptr<std::iostream> out =
         files.fs().open(files.begin(name, Commit::on_save), std::ios::out | std::ios::trunc);
-    if (out) {
-      *out << text;
-      out->flush();
-    }
-    if (!out || out->fail()) {
+    if (!out || !(*out << text).flush()) {
       files.drop(name);
-      return false;
+      return "the file could not be written whole (disk full?)";
     }
     files.complete(name);
-  } catch (const Stop&) {
-    return false;  // the file could not be begun or put in place
+  } catch (const Stop& s) {
+    return reason(s);  // the file could not be begun or put in place
   }
-  return true;
+  return std::nullopt;
+}
+
+void say_save(PlotSession& session, std::string_view indent, const std::string& name,
+              const std::optional<std::string>& failure) {
+  Console& con = session.console();
+  if (!failure) {
+    say_saved(con, name);
+    return;
+  }
+  con.say(std::string(indent) + "*** " + *failure);
+  con.say(std::string(indent) + "*** " + name + " is not saved" +
+          (session.files().exists(name) ? ": the earlier file is kept as it was" : ""));
 }
 
 PlotExit plot_loop(PlotSession& session, const PlotDefinition& plot) {
@@ -368,13 +387,7 @@ PlotExit plot_loop(PlotSession& session, const PlotDefinition& plot) {
     con.say("");
     const std::optional<std::string> name = ask_save_name(session);
     if (!name) return;
-    const auto failure = save_page(session, *name, style, plot.shape, draw);
-    if (failure) {
-      report(con, *failure);
-      con.say(std::string(kNoteIndent) + "*** the page is not saved");
-    } else {
-      say_saved(con, *name);
-    }
+    say_save(session, kNoteIndent, *name, save_page(session, *name, style, plot.shape, draw));
   };
 
   set_up();

@@ -153,15 +153,22 @@ bool may_save_as(PlotSession& session, const std::string& name, std::string_view
 
 // Draws a page into a new version of the PostScript file `name`, with the comment that
 // makes a viewer show the landscape page upright; it replaces an earlier file of the name
-// once complete. Returns the message when the page could not be saved; the earlier file is
-// then as it was, as a page cut short is no page.
+// once complete. Returns why the page could not be saved; the earlier file is then as it
+// was, as a page cut short is no page.
 std::optional<std::string> save_page(PlotSession& session, const std::string& name,
                                      const PlotStyle& style, PageShape shape,
                                      const std::function<void()>& draw);
 
 // Writes `text` as a new version of the file `name`, which replaces an earlier one once
-// complete; false when it could not be written (the earlier file is then as it was).
-bool save_text(PlotSession& session, const std::string& name, const std::string& text);
+// complete. Returns why it could not be saved; the earlier file is then as it was.
+std::optional<std::string> save_text(PlotSession& session, const std::string& name,
+                                     const std::string& text);
+
+// Says whether the page or file `name` was saved (`failure` nothing): " saved: " and its
+// name; otherwise, after `indent`, why not, and that it is not saved (and that an earlier
+// file of the name is kept as it was).
+void say_save(PlotSession& session, std::string_view indent, const std::string& name,
+              const std::optional<std::string>& failure);
 
 // Tells the user that a file was written: " saved: " and its name.
 void say_saved(Console& con, std::string_view file);

@@ -117,23 +117,14 @@ void report(Console& con, const std::string& message) {
 void save_values(PlotSession& session, const std::string& values) {
   const std::string name(kValuesFile);
   if (!may_save_as(session, name, kNoteIndent)) return;
-  if (save_text(session, name, values)) {
-    say_saved(session.console(), name);
-  } else {
-    session.console().say(" *** cannot write " + name);
-  }
+  say_save(session, kNoteIndent, name, save_text(session, name, values));
 }
 
 void save_spectra_page(PlotSession& session, const PlotStyle& style,
                        const std::function<void()>& draw) {
   const std::string name(kPageFile);
   if (!may_save_as(session, name, kNoteIndent)) return;
-  const auto failure = save_page(session, name, style, PageShape{}, draw);
-  if (failure) {
-    report(session.console(), *failure);
-  } else {
-    say_saved(session.console(), name);
-  }
+  say_save(session, kNoteIndent, name, save_page(session, name, style, PageShape{}, draw));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <limits>
 #include <ostream>
 
+#include "series/interrupts.h"
 #include "series/layout.h"
 #include "series/stop.h"
 #include "series/text.h"
@@ -95,8 +96,19 @@ namespace {
 
 std::string Console::next_line() {
   out_.flush();
+  // A signal ends the run at the question, before or while its answer is read (the
+  // signal makes a waiting read return); the prompt's line is ended first.
+  const auto stop_if_interrupted_here = [this] {
+    if (const int signal_number = pending_interrupt()) {
+      out_ << '\n';
+      throw interrupted_stop(signal_number);
+    }
+  };
+  stop_if_interrupted_here();
   std::string line;
-  if (!std::getline(in_, line)) {
+  const bool read = static_cast<bool>(std::getline(in_, line));
+  stop_if_interrupted_here();
+  if (!read) {
     end_of_input_stop(out_, "*** end of input: no answer to the question above, run ended");
   }
   return std::string(chomp(line));

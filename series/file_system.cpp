@@ -1,5 +1,8 @@
 #include "series/file_system.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -7,6 +10,14 @@ namespace dendro {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Flushes what the system holds of `path` (a file or a folder) to the disk.
+bool sync_path(const std::string& path, int flags) {
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0;
+  return ::close(fd) == 0 && synced;
+}
 
 class DiskFiles final : public FileSystem {
  public:
@@ -42,6 +53,10 @@ class DiskFiles final : public FileSystem {
     fs::resize_file(path, size, error);
     return !error;
   }
+  bool flush(const std::string& path) override { return sync_path(path, O_RDONLY); }
+  bool flush_folder(const std::string& folder) override {
+    return sync_path(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY);
+  }
   std::vector<std::string> files_in(const std::string& folder) const override {
     std::vector<std::string> names;
     std::error_code error;
@@ -51,10 +66,19 @@ class DiskFiles final : public FileSystem {
     }
     return names;
   }
+  std::string identity(const std::string& path) const override {
+    std::error_code error;
+    const fs::path full = fs::absolute(path, error);
+    if (error) return fs::path(path).lexically_normal().string();
+    const fs::path resolved = fs::weakly_canonical(full, error);
+    return (error ? full : resolved).lexically_normal().string();
+  }
 };
 
 }  // namespace
 
 std::unique_ptr<FileSystem> disk_files() { return std::make_unique<DiskFiles>(); }
+
+std::string folder_of(const std::string& path) { return fs::path(path).parent_path().string(); }
 
 }  // namespace dendro

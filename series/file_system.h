@@ -30,11 +30,23 @@ class FileSystem {
   virtual std::uintmax_t size(const std::string& path) const = 0;
   // Cuts the file to its first `size` characters; false when it cannot.
   virtual bool resize(const std::string& path, std::uintmax_t size) = 0;
+  // Writes what the system holds of the file out to the disk; false when it cannot.
+  virtual bool flush(const std::string& path) = 0;
+  // Writes the folder's list of names out to the disk, so that a move into it lasts;
+  // false when it cannot.
+  virtual bool flush_folder(const std::string& folder) = 0;
   // The names of the files in `folder` ("" for the working folder), without the folder.
   virtual std::vector<std::string> files_in(const std::string& folder) const = 0;
+  // What `path` is on the disk, however it is spelled: its full path with "." and ".."
+  // resolved and every link followed, as far as the path exists. Two names of one file
+  // have one identity.
+  virtual std::string identity(const std::string& path) const = 0;
 };
 
 // The real file system.
 std::unique_ptr<FileSystem> disk_files();
+
+// The folder part of `path` ("" for a name in the working folder).
+std::string folder_of(const std::string& path);
 
 }  // namespace dendro

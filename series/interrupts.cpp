@@ -1,16 +1,20 @@
 #include "series/interrupts.h"
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
-
-#include "series/output_files.h"
 
 namespace dendro {
 namespace {
 
-// A signal handler has no argument to carry its context: the one file owner being
-// watched is the only state of the program kept outside an object.
-const OutputFiles* watched = nullptr;
+// A signal handler has no argument to carry its context: the signal that came and the
+// file that then stands in for the standard input are the only state of the program kept
+// outside an object.
+volatile sig_atomic_t caught_signal = 0;
+volatile sig_atomic_t null_input = -1;
+
+constexpr int kSignalBase = 128;
+const char* const kInterrupted = " *** interrupted: the run ends here";
 
 sigset_t interrupt_signals() {
   sigset_t set;
@@ -20,12 +24,33 @@ sigset_t interrupt_signals() {
   return set;
 }
 
+// Records the signal. A read of the standard input that is waiting returns (the handler
+// is installed without restarting calls); one about to start finds the input ended.
 extern "C" void on_interrupt(int signal_number) {
-  if (watched != nullptr) watched->settle_on_signal();
-  _exit(128 + signal_number);
+  if (caught_signal == 0) caught_signal = signal_number;
+  if (null_input >= 0) ::dup2(null_input, STDIN_FILENO);
 }
 
 }  // namespace
+
+CatchInterrupts::CatchInterrupts() {
+  caught_signal = 0;
+  null_input_ = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  null_input = null_input_;
+  struct sigaction action {};
+  action.sa_handler = on_interrupt;
+  action.sa_mask = interrupt_signals();
+  action.sa_flags = 0;  // no SA_RESTART: a waiting read returns
+  sigaction(SIGINT, &action, &previous_int_);
+  sigaction(SIGTERM, &action, &previous_term_);
+}
+
+CatchInterrupts::~CatchInterrupts() {
+  sigaction(SIGINT, &previous_int_, nullptr);
+  sigaction(SIGTERM, &previous_term_, nullptr);
+  null_input = -1;
+  if (null_input_ >= 0) ::close(null_input_);
+}
 
 HoldInterrupts::HoldInterrupts() {
   const sigset_t set = interrupt_signals();
@@ -34,19 +59,14 @@ HoldInterrupts::HoldInterrupts() {
 
 HoldInterrupts::~HoldInterrupts() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
 
-CatchInterrupts::CatchInterrupts(const OutputFiles& files) {
-  watched = &files;
-  struct sigaction action {};
-  action.sa_handler = on_interrupt;
-  action.sa_mask = interrupt_signals();  // one signal's settling is not cut by the other
-  sigaction(SIGINT, &action, &previous_int_);
-  sigaction(SIGTERM, &action, &previous_term_);
-}
+Stop interrupted_stop(int signal_number) { return Stop(kInterrupted, kSignalBase + signal_number); }
 
-CatchInterrupts::~CatchInterrupts() {
-  sigaction(SIGINT, &previous_int_, nullptr);
-  sigaction(SIGTERM, &previous_term_, nullptr);
-  watched = nullptr;
+bool interrupted(const Stop& stop) { return stop.status > kSignalBase; }
+
+int pending_interrupt() { return caught_signal; }
+
+void stop_if_interrupted() {
+  if (const int signal_number = pending_interrupt()) throw interrupted_stop(signal_number);
 }
 
 }  // namespace dendro

@@ -1,15 +1,9 @@
 #include "series/output_files.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <optional>
 
-#include "series/interrupts.h"
 #include "series/stop.h"
 
 namespace dendro {
@@ -21,37 +15,36 @@ const char* const kTemporarySuffix = ".part";
 const char* const kAsideSuffix = ".prev";
 const char* const kNameIndent = "       ";
 
-const char* const kKeptEarlierHead =
-    " *** earlier files kept as they were, as this run did not complete them:";
-const char* const kKeptNewHead = " *** files of this run kept, as no earlier file had their names:";
-const char* const kRemovedHead = " *** files of this run removed, being incomplete:";
-
-// The same file however the name was written (./a.txt, a.txt, dir/../a.txt).
-std::string key(const std::string& name) {
-  std::error_code error;
-  const std::filesystem::path full = std::filesystem::absolute(name, error);
-  return (error ? std::filesystem::path(name) : full).lexically_normal().string();
-}
-
 bool ends_with(const std::string& text, const char* tail) {
   const std::size_t n = std::strlen(tail);
   return text.size() >= n && text.compare(text.size() - n, n, tail) == 0;
 }
 
-std::string aside(const std::string& name) { return name + kAsideSuffix; }
-
-// Writes text on standard output from a signal handler.
-void put(const char* text) noexcept {
-  std::size_t left = std::strlen(text);
-  while (left > 0) {
-    const ssize_t n = ::write(STDOUT_FILENO, text, left);
-    if (n <= 0) return;
-    text += n;
-    left -= static_cast<std::size_t>(n);
-  }
+bool starts_with(const std::string& text, const std::string& head) {
+  return text.compare(0, head.size(), head) == 0;
 }
 
-bool on_disk(const std::string& path) noexcept { return ::access(path.c_str(), F_OK) == 0; }
+// One of the owner's own temporary names.
+bool temporary_name(const std::string& name) {
+  return ends_with(name, kTemporarySuffix) || ends_with(name, kAsideSuffix);
+}
+
+// The name a temporary name stands for.
+std::string without_suffix(const std::string& name) {
+  return name.substr(0, name.size() - std::strlen(kTemporarySuffix));
+}
+
+std::string aside(const std::string& name) { return name + kAsideSuffix; }
+
+std::string in_folder(const std::string& folder, const std::string& file) {
+  return folder.empty() ? file : (std::filesystem::path(folder) / file).string();
+}
+
+void add_lines(std::vector<std::string>& lines, const std::string& head,
+               const std::vector<std::string>& names) {
+  const std::vector<std::string> more = name_list(head, names);
+  lines.insert(lines.end(), more.begin(), more.end());
+}
 
 }  // namespace
 
@@ -64,35 +57,52 @@ std::vector<std::string> name_list(const std::string& head, const std::vector<st
 }
 
 std::vector<std::string> settled_lines(const Settled& settled) {
-  std::vector<std::string> lines = name_list(kKeptEarlierHead, settled.kept_earlier);
-  for (const auto& [head, names] :
-       {std::pair{kKeptNewHead, &settled.kept_new}, std::pair{kRemovedHead, &settled.removed}}) {
-    const std::vector<std::string> more = name_list(head, *names);
-    lines.insert(lines.end(), more.begin(), more.end());
-  }
+  std::vector<std::string> lines;
+  add_lines(lines, " *** earlier files this run had replaced before it ended:", settled.replaced);
+  add_lines(lines, " *** earlier files kept as they were, as this run did not complete them:",
+            settled.kept_earlier);
+  add_lines(lines,
+            " *** files of this run kept, as no earlier file had their names:", settled.kept_new);
+  add_lines(lines, " *** files of this run removed, being incomplete:", settled.removed);
   return lines;
 }
 
-std::vector<std::string> earlier_files_note(const OutputFiles& files, const std::string& prefix) {
-  return name_list(" *** files left from an earlier run, which this run did not write:",
-                   files.left_from_earlier(prefix));
+std::vector<std::string> mended_lines(const Mended& mended) {
+  std::vector<std::string> lines;
+  add_lines(lines,
+            " *** earlier files put back, which a run cut short had moved aside:", mended.put_back);
+  add_lines(lines, " *** temporary files of a run cut short, removed:", mended.removed);
+  return lines;
+}
+
+std::string stars_line(const std::string& message) {
+  const std::size_t text = message.find_first_not_of(" *");
+  return " *** " + (text == std::string::npos ? std::string() : message.substr(text));
+}
+
+void name_earlier_files(const OutputFiles& files, const std::string& prefix,
+                        const std::function<void(const std::string&)>& say) {
+  const std::vector<std::string> lines =
+      name_list(" *** files left from an earlier run, which this run did not write:",
+                files.left_from_earlier(prefix));
+  if (lines.empty()) return;
+  say("");
+  for (const std::string& line : lines) say(line);
 }
 
 OutputFiles::OutputFiles(std::unique_ptr<FileSystem> fs) : fs_(std::move(fs)) {}
 
 OutputFiles::~OutputFiles() {
-  const HoldInterrupts hold;
   for (const Version& v : versions_) fs_->remove(v.temp);
-  versions_.clear();
 }
 
-std::string OutputFiles::begin(const std::string& name, Commit when, bool keep_empty) {
+std::string OutputFiles::begin(const std::string& name, Commit group) {
   if (fs_->is_folder(name)) {
     throw Stop("*** cannot create file: " + name + " (a folder has that name)", kFailureStatus);
   }
-  const HoldInterrupts hold;
-  for (const Version& v : take_name(name)) fs_->remove(v.temp);
-  versions_.push_back({name, name + kTemporarySuffix, when, keep_empty, false});
+  const std::string id = identity(name);
+  for (const Version& v : take_file(id)) fs_->remove(v.temp);
+  versions_.push_back({name, id, name + kTemporarySuffix, group});
   return versions_.back().temp;
 }
 
@@ -101,27 +111,24 @@ void OutputFiles::complete(const std::string& name) { finish(name, false); }
 void OutputFiles::leave_none(const std::string& name) { finish(name, true); }
 
 void OutputFiles::finish(const std::string& name, bool none) {
-  const HoldInterrupts hold;
+  const std::string id = identity(name);
   for (Version& v : versions_) {
-    if (v.name != name) continue;
+    if (v.id != id) continue;
     v.complete = true;
     v.none = none;
-    const bool waits =
-        v.when == Commit::with_run || (v.when == Commit::with_data_file && data_file_);
-    if (!waits) put_in_place(take_name(name), nullptr);
+    if (v.group == Commit::on_close || v.group == Commit::on_save) {
+      put_in_place(take_file(id), nullptr);
+    }
     return;
   }
 }
 
 void OutputFiles::drop(const std::string& name) {
-  const HoldInterrupts hold;
-  for (const Version& v : take_name(name)) fs_->remove(v.temp);
+  for (const Version& v : take_file(identity(name))) fs_->remove(v.temp);
 }
 
 std::vector<std::string> OutputFiles::commit(Commit group) {
-  const HoldInterrupts hold;
-  if (group == Commit::with_data_file) data_file_ = false;
-  std::vector<Version> versions = take(group);
+  std::vector<Version> versions = take_if([group](const Version& v) { return v.group == group; });
   std::vector<Version> whole;
   for (Version& v : versions) {
     if (v.complete) {
@@ -135,10 +142,17 @@ std::vector<std::string> OutputFiles::commit(Commit group) {
   return taken_away;
 }
 
+const OutputFiles::Version* OutputFiles::unflushed(const std::vector<Version>& versions) {
+  for (const Version& v : versions) {
+    if (!v.none && !fs_->flush(v.temp)) return &v;
+  }
+  return nullptr;
+}
+
 void OutputFiles::put_in_place(std::vector<Version> versions,
                                std::vector<std::string>* taken_away) {
-  // First every earlier file steps aside, then every new version takes its name, so that
-  // a move that fails can put every earlier file back.
+  // Every new file is on the disk first; then every earlier file steps aside, and every
+  // new version takes its name, so that a step that fails can put every earlier file back.
   std::vector<const Version*> set_aside, placed;
   const auto undo = [&](const std::string& failed) {
     for (const Version* v : placed) fs_->remove(v->name);
@@ -148,44 +162,59 @@ void OutputFiles::put_in_place(std::vector<Version> versions,
                    " in place: the earlier files of its kind are kept as they were",
                kFailureStatus);
   };
+  if (const Version* v = unflushed(versions)) undo(v->name);
   for (const Version& v : versions) {
     if (!fs_->exists(v.name)) continue;
     if (!fs_->rename(v.name, aside(v.name))) undo(v.name);
     set_aside.push_back(&v);
   }
   for (const Version& v : versions) {
-    if (v.none || (!v.keep_empty && fs_->size(v.temp) == 0)) {
+    if (v.none) {
       fs_->remove(v.temp);
-      const bool had_earlier = std::find(set_aside.begin(), set_aside.end(), &v) != set_aside.end();
-      if (had_earlier && taken_away != nullptr) taken_away->push_back(v.name);
       continue;
     }
     if (!fs_->rename(v.temp, v.name)) undo(v.name);
     placed.push_back(&v);
   }
-  for (const Version* v : set_aside) fs_->remove(aside(v->name));
+  for (const Version& v : versions) {
+    if (!fs_->flush_folder(folder_of(v.name))) undo(v.name);
+  }
+  for (const Version* v : set_aside) {
+    fs_->remove(aside(v->name));
+    if (!v->none) {
+      if (std::find(replaced_.begin(), replaced_.end(), v->name) == replaced_.end()) {
+        replaced_.push_back(v->name);
+      }
+    } else if (taken_away != nullptr) {
+      taken_away->push_back(v->name);
+    }
+  }
   for (const Version& v : versions) note_written(v);
 }
 
 Settled OutputFiles::settle() {
-  const HoldInterrupts hold;
-  data_file_ = false;
   Settled settled;
-  for (const Version& v : versions_) {
+  settled.replaced = replaced_;
+  std::vector<Version> kept;
+  for (Version& v : versions_) {
     if (fs_->exists(v.name)) {
       fs_->remove(v.temp);
       settled.kept_earlier.push_back(v.name);
     } else if (v.none) {
       fs_->remove(v.temp);  // no file before, none after
-    } else if (v.complete && fs_->rename(v.temp, v.name)) {
+    } else if (v.complete && fs_->flush(v.temp) && fs_->rename(v.temp, v.name)) {
       settled.kept_new.push_back(v.name);
-      note_written(v);
+      kept.push_back(std::move(v));
     } else {
       fs_->remove(v.temp);
       settled.removed.push_back(v.name);
     }
   }
   versions_.clear();
+  for (const Version& v : kept) {
+    fs_->flush_folder(folder_of(v.name));
+    note_written(v);
+  }
   return settled;
 }
 
@@ -197,20 +226,36 @@ std::string OutputFiles::read_path(const std::string& name) const {
 bool OutputFiles::can_create(const std::string& name) {
   const std::string probe = name + kTemporarySuffix;
   if (pending(name) != nullptr) return true;
-  const HoldInterrupts hold;
   const bool opened = fs_->open(probe, std::ios::out | std::ios::trunc) != nullptr;
   if (opened) fs_->remove(probe);
   return opened;
 }
 
-void OutputFiles::protect(const std::string& name) { inputs_.insert(key(name)); }
+void OutputFiles::protect(const std::string& name) { inputs_.insert(identity(name)); }
+
+void OutputFiles::reserve_prefix(const std::string& prefix) { reserve(prefix, false); }
+
+void OutputFiles::reserve_name(const std::string& name) { reserve(name, true); }
+
+void OutputFiles::reserve(const std::string& name, bool whole) {
+  const std::filesystem::path path(name);
+  reserved_.push_back(
+      {path.parent_path().string(), path.filename().string(), identity(name), whole});
+}
+
+bool OutputFiles::is_reserved(const std::string& id) const {
+  return std::any_of(reserved_.begin(), reserved_.end(), [&id](const Reserved& r) {
+    return r.whole ? id == r.id : starts_with(id, r.id);
+  });
+}
 
 bool OutputFiles::of_this_run(const std::string& name) const {
-  const std::string k = key(name);
-  if (inputs_.count(k) != 0) return true;
-  if (written_.count(k) != 0) return pages_.count(k) == 0;
+  const std::string id = identity(name);
+  if (temporary_name(name) || temporary_name(id)) return true;
+  if (inputs_.count(id) != 0 || is_reserved(id)) return true;
+  if (written_.count(id) != 0) return pages_.count(id) == 0;
   const Version* v = pending(name);
-  return v != nullptr && v->when != Commit::on_save;
+  return v != nullptr && v->group != Commit::on_save;
 }
 
 std::vector<std::string> OutputFiles::left_from_earlier(const std::string& prefix) const {
@@ -219,57 +264,49 @@ std::vector<std::string> OutputFiles::left_from_earlier(const std::string& prefi
   const std::string start = path.filename().string();
   std::vector<std::string> left;
   for (const std::string& file : fs_->files_in(folder)) {
-    if (file.compare(0, start.size(), start) != 0) continue;
-    if (ends_with(file, kTemporarySuffix) || ends_with(file, kAsideSuffix)) continue;
-    const std::string name = folder.empty() ? file : (path.parent_path() / file).string();
-    const std::string k = key(name);
-    if (inputs_.count(k) != 0 || written_.count(k) != 0 || pending(name) != nullptr) continue;
+    if (!starts_with(file, start) || temporary_name(file)) continue;
+    const std::string name = in_folder(folder, file);
+    const std::string id = identity(name);
+    if (inputs_.count(id) != 0 || written_.count(id) != 0 || pending(name) != nullptr) continue;
     left.push_back(name);
   }
   std::sort(left.begin(), left.end());
   return left;
 }
 
-void OutputFiles::settle_on_signal() const noexcept {
-  // Three passes, one for each list; each pass leaves the files that the next passes
-  // test as it found them.
-  enum class Fate { kept_earlier, kept_new, removed };
-  const auto fate = [](const Version& v) {
-    if (!on_disk(v.temp)) return std::optional<Fate>();  // already settled in a pass before
-    if (on_disk(v.name)) return std::optional(Fate::kept_earlier);
-    return std::optional(v.complete ? Fate::kept_new : Fate::removed);
-  };
-  put("\n *** interrupted: the run ends here\n");
-  // A version that takes a file away, or a file of the run-wide set still empty, goes
-  // without a word: whatever was there before stays, and nothing of this run is lost.
-  for (const Version& v : versions_) {
-    struct stat info {};
-    const bool empty = ::stat(v.temp.c_str(), &info) == 0 && info.st_size == 0;
-    if (v.none || (v.when == Commit::with_run && empty)) ::unlink(v.temp.c_str());
-  }
-  const std::pair<Fate, const char*> passes[] = {
-      {Fate::kept_earlier, kKeptEarlierHead},
-      {Fate::kept_new, kKeptNewHead},
-      {Fate::removed, kRemovedHead},
-  };
-  for (const auto& [which, head] : passes) {
-    bool any = false;
-    for (const Version& v : versions_) any = any || fate(v) == which;
-    if (!any) continue;
-    put(head);
-    put("\n");
-    for (const Version& v : versions_) {
-      if (fate(v) != which) continue;
-      if (which == Fate::kept_new) {
-        ::rename(v.temp.c_str(), v.name.c_str());
-      } else {
-        ::unlink(v.temp.c_str());
+std::vector<std::string> OutputFiles::leftovers() const {
+  std::set<std::string> found;
+  for (const Reserved& r : reserved_) {
+    for (const std::string& file : fs_->files_in(r.folder)) {
+      if (!temporary_name(file)) continue;
+      const std::string stands_for = without_suffix(file);
+      if (pending(in_folder(r.folder, stands_for)) != nullptr) continue;  // this run's own
+      if (r.whole ? stands_for == r.start : starts_with(stands_for, r.start)) {
+        found.insert(in_folder(r.folder, file));
       }
-      put(kNameIndent);
-      put(v.name.c_str());
-      put("\n");
     }
   }
+  return {found.begin(), found.end()};
+}
+
+Mended OutputFiles::mend() {
+  const std::vector<std::string> found = leftovers();
+  // A move cut short while the new files took their names leaves an earlier file aside
+  // without its name; then every earlier file of it goes back, as a failed move would
+  // have done. Otherwise every new file had its name, and the earlier ones were to go.
+  const bool cut_short = std::any_of(found.begin(), found.end(), [this](const std::string& f) {
+    return ends_with(f, kAsideSuffix) && !fs_->exists(without_suffix(f));
+  });
+  Mended mended;
+  for (const std::string& file : found) {
+    if (cut_short && ends_with(file, kAsideSuffix) && fs_->rename(file, without_suffix(file))) {
+      mended.put_back.push_back(without_suffix(file));
+    } else if (fs_->remove(file)) {
+      mended.removed.push_back(file);
+    }
+  }
+  for (const Reserved& r : reserved_) fs_->flush_folder(r.folder);
+  return mended;
 }
 
 template <class Which>
@@ -281,28 +318,24 @@ std::vector<OutputFiles::Version> OutputFiles::take_if(Which which) {
   return taken;
 }
 
-std::vector<OutputFiles::Version> OutputFiles::take(Commit group) {
-  return take_if([group](const Version& v) { return v.when == group; });
-}
-
-std::vector<OutputFiles::Version> OutputFiles::take_name(const std::string& name) {
-  return take_if([&name](const Version& v) { return v.name == name; });
+std::vector<OutputFiles::Version> OutputFiles::take_file(const std::string& id) {
+  return take_if([&id](const Version& v) { return v.id == id; });
 }
 
 const OutputFiles::Version* OutputFiles::pending(const std::string& name) const {
+  const std::string id = identity(name);
   for (const Version& v : versions_) {
-    if (v.name == name) return &v;
+    if (v.id == id) return &v;
   }
   return nullptr;
 }
 
 void OutputFiles::note_written(const Version& v) {
-  const std::string k = key(v.name);
-  written_.insert(k);
-  if (v.when == Commit::on_save) {
-    pages_.insert(k);
+  written_.insert(v.id);
+  if (v.group == Commit::on_save) {
+    pages_.insert(v.id);
   } else {
-    pages_.erase(k);
+    pages_.erase(v.id);
   }
 }
 

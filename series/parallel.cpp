@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "series/interrupts.h"
+
 namespace dendro {
 
 namespace {
@@ -21,8 +23,10 @@ class Pool {
   Pool(const Pool&) = delete;
   Pool& operator=(const Pool&) = delete;
   ~Pool() { join(); }
+  // The threads started never take SIGINT or SIGTERM: they go to the calling thread.
   template <class Work>
   void start(int count, Work work) {
+    const HoldInterrupts hold;
     threads_.reserve(static_cast<std::size_t>(count));
     for (int w = 0; w < count; ++w) threads_.emplace_back(work);
   }

@@ -59,5 +59,7 @@ std::string_view own_name(std::string_view path);
 
 // The text without trailing blanks.
 std::string_view trim_right(std::string_view text);
+// The text without its leading blanks.
+std::string_view trim_left(std::string_view text);
 
 }  // namespace dendro

@@ -9,22 +9,22 @@
 
 namespace dendro {
 
-Units::Units(std::unique_ptr<FileSystem> fs) : files_(std::move(fs)) {}
+Units::Units(std::unique_ptr<FileSystem> fs, Commit usual_group)
+    : files_(std::move(fs)), usual_group_(usual_group) {}
 
 Units::~Units() { close_all(); }
 
-std::ostream& Units::create(int unit, const std::string& name, Commit when, bool keep_empty) {
+std::ostream& Units::create(int unit, const std::string& name, std::optional<Commit> group) {
   if (is_open(unit)) close(unit);
   auto f = std::make_unique<File>();
   f->name = name;
-  f->path = files_.begin(name, when, keep_empty);
+  f->group = group.value_or(usual_group_);
+  f->path = files_.begin(name, f->group);
   f->output = true;
-  f->when = when;
   f->stream = files_.fs().open(f->path, std::ios::out | std::ios::trunc);
-  if (!f->stream) {
-    files_.drop(name);
-    throw Stop("*** cannot create file: " + name, kFailureStatus);
-  }
+  // The version stays begun and incomplete: a run that ends on this keeps the earlier file
+  // and says so.
+  if (!f->stream) throw Stop("*** cannot create file: " + name, kFailureStatus);
   std::ostream& out = *f->stream;
   units_[unit] = std::move(f);
   return out;
@@ -97,7 +97,7 @@ void Units::finish(const File& f, bool whole) {
     files_.complete(f.name);
     return;
   }
-  files_.drop(f.name);
+  // The version stays incomplete, so that the run's end keeps the earlier file and says so.
   throw Stop("*** could not write file " + f.name + " (disk full?)", kFailureStatus);
 }
 
@@ -131,7 +131,7 @@ void Units::close_cut(int unit, std::streamoff size) {
 
 std::vector<std::string> Units::commit(Commit group) {
   for (int unit : output_units()) {
-    if (units_.at(unit)->when == group) close(unit);
+    if (units_.at(unit)->group == group) close(unit);
   }
   return files_.commit(group);
 }

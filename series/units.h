@@ -7,6 +7,7 @@
 #include <iosfwd>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,16 +17,19 @@ namespace dendro {
 
 class Units {
  public:
-  explicit Units(std::unique_ptr<FileSystem> fs = disk_files());
+  // A file created without a group of its own belongs to `usual_group`: the programs'
+  // drivers give with_data_file and commit it for each data file; a table whose files
+  // each stand alone (tests, tools) keeps on_close.
+  explicit Units(std::unique_ptr<FileSystem> fs = disk_files(),
+                 Commit usual_group = Commit::on_close);
   Units(const Units&) = delete;
   Units& operator=(const Units&) = delete;
   ~Units();
 
   // Creates a new version of `name` on `unit` (closing what the unit held), empty, to
-  // replace the earlier file of that name when it is complete, at the moment `when` says.
-  // Throws Stop when the file cannot be created.
-  std::ostream& create(int unit, const std::string& name, Commit when = Commit::with_data_file,
-                       bool keep_empty = true);
+  // replace the earlier file of that name when it is complete, at the moment its `group`
+  // (by default the table's usual group) says. Throws Stop when the file cannot be created.
+  std::ostream& create(int unit, const std::string& name, std::optional<Commit> group = {});
   // Opens a file for reading on `unit`; false when it cannot be opened. A file this run
   // has written and not yet put in place is read as written.
   bool open_old(int unit, const std::string& name);
@@ -43,7 +47,8 @@ class Units {
 
   // Closes the unit. An output unit's file is complete; with `remove` the run leaves no
   // file of its name (OutputFiles::leave_none). A write that failed on the way (a full
-  // disk, say) drops the file and throws Stop naming it: output is never lost silently.
+  // disk, say) leaves the file incomplete and throws Stop naming it: output is never lost
+  // silently.
   // An input file is only closed.
   void close(int unit, bool remove = false);
   // Closes an output unit and forgets what was written: the earlier file of its name
@@ -75,9 +80,10 @@ class Units {
     std::string path;  // the file read or written: for output, the temporary one
     std::unique_ptr<std::iostream> stream;
     bool output = false;
-    Commit when = Commit::with_data_file;
+    Commit group = Commit::with_data_file;
   };
   OutputFiles files_;
+  Commit usual_group_;
   std::map<int, std::unique_ptr<File>> units_;
 
   File& file(int unit);
@@ -85,8 +91,8 @@ class Units {
   std::unique_ptr<File> take(int unit);
   // Flushes and closes the unit's stream; false when a write failed on the way.
   static bool shut(File& f);
-  // Closes an output file whose stream has been shut: complete when `whole`, else dropped
-  // with a Stop naming it.
+  // Closes an output file whose stream has been shut: complete when `whole`, else left
+  // incomplete with a Stop naming it.
   void finish(const File& f, bool whole);
 };
 

@@ -20,6 +20,9 @@ const string kKept =
     " *** earlier files kept as they were, as this run did not complete them:\n"
     "       s.rwl_out.txt\n";
 
+const string kReplacedLog =
+    " *** earlier files this run had replaced before it ended:\n       s.rwl_log.txt\n";
+
 class KeptFiles : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -43,19 +46,23 @@ TEST_F(KeptFiles, a_stopped_or_interrupted_rerun_leaves_the_earlier_results_as_t
   // A value of the third record that does not read stops a batch and an interactive run.
   string data = box.read_file("s.rwl");
   box.write_file("s.rwl", data.replace(data.find('\n', data.find('\n') + 1) + 15, 1, "x"));
-  for (const string& answers : {string("\nf.txt\nT\ny\n\n\n"), kDefaults + "\n"}) {
-    const RunResult r = box.kalder(answers);
+  // A batch run; an interactive one, whose completed menu replaced the log file.
+  for (const string& replaced : {string(), kReplacedLog}) {
+    const RunResult r = box.kalder(replaced.empty() ? "\nf.txt\nT\ny\n\n\n" : kDefaults + "\n");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(shows(r, " *** s.rwl was not processed to its end\n" + kKept +
+    EXPECT_TRUE(shows(r, " *** s.rwl was not processed to its end\n" + replaced + kKept +
                              "       s.rwl_tabs.txt\n       s.rwl_crns.txt\n"));
     EXPECT_EQ(outputs(), earlier);
   }
-  // Interrupted at the first plot menu (its option menu was completed: a new log file).
+  // Interrupted at the first plot menu: the same lists as a stop.
   box.write_file("s.rwl", similar_series("SITE", 8, 1850, 120));
   for (const int signal_number : {SIGINT, SIGTERM}) {
     const RunResult r = box.interrupt(KALDER_PATH, kPlots, "enter option number >", signal_number);
     EXPECT_EQ(r.status, 128 + signal_number);
-    EXPECT_TRUE(shows(r, "\n *** interrupted: the run ends here\n" + kKept));
+    EXPECT_TRUE(shows(r,
+                      "\n *** interrupted: the run ends here\n\n *** s.rwl was not processed "
+                      "to its end\n" +
+                          kReplacedLog + kKept));
     EXPECT_EQ(outputs(), earlier);
   }
 }

@@ -25,11 +25,15 @@ int occurrences(const std::string& text, const std::string& needle) {
 
 // The console's report of a data file, new to the folder, that stopped before its
 // chronologies were written.
-std::string stop_report(const std::string& site) {
-  return " *** " + site + " was not processed to its end\n" +
-         " *** files of this run kept, as no earlier file had their names:\n       " + site +
+// What a stop keeps and removes of a data file's files written for the first time.
+std::string kept_and_removed(const std::string& site) {
+  return " *** files of this run kept, as no earlier file had their names:\n       " + site +
          "_out.txt\n *** files of this run removed, being incomplete:\n       " + site +
          "_tabs.txt\n       " + site + "_crns.txt\n       " + site + "_errs.txt\n";
+}
+
+std::string stop_report(const std::string& site) {
+  return " *** " + site + " was not processed to its end\n" + kept_and_removed(site);
 }
 
 // The start of an interactive run with the default options: start prompt, the file-names
@@ -159,8 +163,16 @@ TEST_F(NegativeCurve, run_wide_files_keep_the_data_files_processed_to_their_end)
   const std::string nc004 = box.read_file("nc004.rwl_crns.txt");
   r = box.kalder("\nf.txt\nT\nn\n\n\n\n\n");  // Return after the reader's message
   EXPECT_EQ(r.status, 1) << r.output;
-  EXPECT_NE(r.output.find(stop_report("bad2.rwl") + " *** run-wide files not written, as fewer " +
-                          "than two data files were processed to their end:\n       crns_raw.txt"),
+  // The first data file's files, replaced before the stop, are named.
+  EXPECT_NE(r.output.find(" *** bad2.rwl was not processed to its end\n"
+                          " *** earlier files this run had replaced before it ended:\n"
+                          "       co021.rwl_log.txt\n       nc004.rwl_log.txt\n"
+                          "       co021.rwl_out.txt\n"),
+            std::string::npos)
+      << r.output;
+  EXPECT_NE(r.output.find(kept_and_removed("bad2.rwl") + " *** run-wide files not written, as " +
+                          "fewer than two data files were processed to their end:\n" +
+                          "       crns_raw.txt"),
             std::string::npos)
       << r.output;
   EXPECT_TRUE(r.output.ends_with(" *** data files of the list not processed:\n       nc004.rwl\n"))

@@ -237,7 +237,8 @@ TEST(plot_loop, plplot_errors_reach_the_console) {
   Probe probe;
   EXPECT_EQ(plot_loop(run.session, probe.definition()), PlotExit::proceed);
   EXPECT_NE(run.out.str().find("             *** PLplot: plcol0: Invalid color map entry: 42\n"
-                               "             *** the page is not saved\n"),
+                               "             *** " +
+                               bad.string() + " is not saved\n"),
             std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(bad));
   // The stream of the failed page was ended: the next save works.
