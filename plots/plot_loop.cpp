@@ -89,30 +89,6 @@ void report(Console& con, const std::string& message) {
   con.say(std::string(kNoteIndent) + "*** PLplot: " + message);
 }
 
-// PLplot's PostScript devices lay the landscape page sideways on portrait paper and say
-// nothing of it, so that viewers show it sideways. The comment that says so goes among
-// the file's header comments. PLplot does not report a write that failed, so the page is
-// taken as whole only when it ends with its trailer. Returns why the page cannot be kept;
-// nothing when it can.
-std::optional<std::string> finish_page_file(FileSystem& fs, const std::string& path) {
-  const std::optional<std::string> not_whole = "the page could not be written whole (disk full?)";
-  std::ostringstream all;
-  if (const std::unique_ptr<std::iostream> in = fs.open(path, std::ios::in | std::ios::binary)) {
-    all << in->rdbuf();
-  } else {
-    return not_whole;
-  }
-  std::string text = all.str();
-  const std::size_t end = text.find(kEndComments);
-  if (end == std::string::npos || !text.ends_with(kTrailerEnd)) return not_whole;
-  if (text.find(kLandscape) < end) return std::nullopt;
-  text.insert(end, kLandscape);
-  const std::unique_ptr<std::iostream> out =
-      fs.open(path, std::ios::out | std::ios::binary | std::ios::trunc);
-  if (out && (*out << text).flush()) return std::nullopt;
-  return "cannot add the page's orientation to " + path + " (disk full?)";
-}
-
 // The message of a stop as a reason, without its stars.
 std::string reason(const Stop& s) { return stars_line(s.what()).substr(5); }
 
@@ -137,6 +113,25 @@ bool replacing_agreed(PlotSession& session, const std::string& name, std::string
 }
 
 }  // namespace
+
+std::optional<std::string> finish_page_file(FileSystem& fs, const std::string& path) {
+  const std::optional<std::string> not_whole = "the page could not be written whole (disk full?)";
+  std::ostringstream all;
+  if (const std::unique_ptr<std::iostream> in = fs.open(path, std::ios::in | std::ios::binary)) {
+    all << in->rdbuf();
+  } else {
+    return not_whole;
+  }
+  std::string text = all.str();
+  const std::size_t end = text.find(kEndComments);
+  if (end == std::string::npos || !text.ends_with(kTrailerEnd)) return not_whole;
+  if (text.find(kLandscape) < end) return std::nullopt;
+  text.insert(end, kLandscape);
+  const std::unique_ptr<std::iostream> out =
+      fs.open(path, std::ios::out | std::ios::binary | std::ios::trunc);
+  if (out && (*out << text).flush()) return std::nullopt;
+  return "cannot add the page's orientation to " + path + " (disk full?)";
+}
 
 PlotSession::PlotSession(Console& con, OutputFiles& files, Screen screen)
     : con_(con), files_(files), screen_(screen) {}

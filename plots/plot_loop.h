@@ -159,6 +159,13 @@ std::optional<std::string> save_page(PlotSession& session, const std::string& na
                                      const PlotStyle& style, PageShape shape,
                                      const std::function<void()>& draw);
 
+// Makes the PostScript page PLplot wrote to `path` a file to keep, or says why it cannot be
+// one. PLplot's PostScript devices lay the landscape page sideways on portrait paper and
+// say nothing of it, so that viewers show it sideways: the comment that says so goes among
+// the file's header comments. PLplot does not report a write that failed, so the page is
+// taken as whole only when it ends with its trailer.
+std::optional<std::string> finish_page_file(FileSystem& fs, const std::string& path);
+
 // Writes `text` as a new version of the file `name`, which replaces an earlier one once
 // complete. Returns why it could not be saved; the earlier file is then as it was.
 std::optional<std::string> save_text(PlotSession& session, const std::string& name,

@@ -112,6 +112,125 @@ TEST_F(KeptFiles, saves_ask_before_they_replace_a_file_and_never_take_the_runs_o
   }
 }
 
+TEST_F(KeptFiles, a_save_under_any_spelling_never_takes_a_file_of_the_run) {
+  ASSERT_EQ(box.kalder(kDefaults).status, 0);
+  std::filesystem::create_directory_symlink(".", box.dir() / "here");
+  const string data = box.read_file("s.rwl");
+  // An output written and to be written, the data file through a linked folder, an
+  // output through it, the run's own temporary names, an absolute path, an output still
+  // to come (the batch detail file), then no name.
+  const std::vector<string> names{"./s.rwl_out.txt",     "here/s.rwl",
+                                  "here/s.rwl_tabs.txt", "s.rwl_out.txt.part",
+                                  "s.rwl_crns.txt.prev", (box.dir() / "s.rwl_crns.txt").string(),
+                                  "s.rwl_detail.txt"};
+  string answers = kPlots + "s\n";
+  for (const string& name : names) answers += name + "\n";
+  const RunResult r = box.kalder(answers + string(30, '\n'));
+  ASSERT_EQ(r.status, 0);
+  for (const string& name : names) {
+    EXPECT_TRUE(shows(r, "*** " + name + " is a file of this run: give another name")) << name;
+  }
+  EXPECT_FALSE(shows(r, "replace it?"));
+  EXPECT_EQ(box.read_file("s.rwl"), data);
+  for (const auto& [name, text] : outputs()) EXPECT_FALSE(text.starts_with("%!PS")) << name;
+}
+
+TEST_F(KeptFiles, a_page_or_file_that_could_not_be_written_whole_is_not_kept) {
+  ASSERT_EQ(box.kalder(kPlots + string(30, '\n')).status, 0);
+  const auto earlier = outputs();
+  box.write_file("old.ps", "an earlier page\n");
+  // A disk that fills, as a limit of 8 KB on each file the program writes (sh counts blocks
+  // of 512 bytes): a batch run of the same options, whose pages and general output file do
+  // not fit. The console goes through a pipe, out of the limit.
+  box.write_file("full.sh", string("trap '' XFSZ\n{ (ulimit -f 16; exec '") + KALDER_PATH +
+                                "'); echo $? > status; } | cat\nexit $(cat status)\n");
+  std::filesystem::permissions(box.dir() / "full.sh", std::filesystem::perms::owner_all);
+  const RunResult r = box.run((box.dir() / "full.sh").string(),
+                              "\nf.txt\nT\ny\ns\nnew.ps\ns\nold.ps\ny\n" + string(30, '\n'));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(shows(r,
+                    "*** the page could not be written whole (disk full?)\n"
+                    "             *** new.ps is not saved\n"));
+  EXPECT_TRUE(shows(r, "*** old.ps is not saved: the earlier file is kept as it was\n"));
+  EXPECT_FALSE(shows(r, "\n saved: ") || shows(r, "*** ***"));
+  EXPECT_FALSE(box.exists("new.ps"));
+  EXPECT_EQ(box.read_file("old.ps"), "an earlier page\n");
+  // The general output file failed to write: the run stops, and it is among the earlier
+  // files kept as they were.
+  EXPECT_TRUE(shows(r,
+                    "*** could not write file s.rwl_out.txt (disk full?)\n\n"
+                    " *** s.rwl was not processed to its end\n" +
+                        kKept));
+  EXPECT_EQ(outputs(), earlier);
+}
+
+TEST_F(KeptFiles, an_interrupt_keeps_every_line_the_console_had_written) {
+  // Big enough to be computed for a good part of a second after the last question.
+  box.write_file("s.rwl", similar_series("SITE", 1500, 1500, 500));
+  const RunResult r = box.interrupt(KALDER_PATH, kDefaults, "continue with run?", SIGINT);
+  ASSERT_EQ(r.status, 130) << r.output;
+  const auto interrupted = r.output.find("\n *** interrupted: the run ends here\n");
+  ASSERT_NE(interrupted, string::npos);
+  // What the run had said before the signal came stands before it, then the lists.
+  for (const char* line : {" data file #  1  --  s.rwl", " 1500 series from"}) {
+    EXPECT_LT(r.output.find(line), interrupted) << line;
+  }
+  EXPECT_NE(r.output.find(" *** s.rwl was not processed to its end\n", interrupted), string::npos);
+}
+
+TEST_F(KeptFiles, a_stop_and_an_interrupt_settle_the_run_wide_set_alike) {
+  box.write_file("t.rwl", similar_series("TREE", 8, 1870, 120));
+  box.write_file("u.rwl", similar_series("UNIT", 8, 1860, 120));
+  box.write_file("f.txt", "s.rwl\nt.rwl\nu.rwl\n");
+  ASSERT_EQ(box.kalder(kDefaults + "\n").status, 0);
+  const auto earlier = box.files("");
+  // With summary plots, four plot menus a data file: the input ends, or a signal comes, at
+  // the first menu of the third data file.
+  const string answers = "\nf.txt\nT\nn\n\n19\n1\n\n\n" + string(8, '\n');
+  const RunResult stopped = box.kalder(answers);
+  ASSERT_EQ(stopped.status, 3);
+  const auto after_stop = box.files("crns_");
+  for (const auto& [name, text] : earlier) box.write_file(name, text);
+  const RunResult interrupted =
+      box.interrupt(KALDER_PATH, answers, " data file #  3  --  u.rwl", SIGTERM);
+  ASSERT_EQ(interrupted.status, 143);
+  // The run-wide set holds the two data files processed to their end, either way.
+  EXPECT_EQ(box.files("crns_"), after_stop);
+  EXPECT_EQ(read_chronologies(box.read_file("crns_std.txt")).size(), 2u);
+  const string lists = " *** u.rwl was not processed to its end\n";
+  ASSERT_TRUE(shows(stopped, lists) && shows(interrupted, lists));
+  EXPECT_EQ(interrupted.output.substr(interrupted.output.find(lists)),
+            stopped.output.substr(stopped.output.find(lists)));
+  EXPECT_TRUE(shows(interrupted, "\n *** interrupted: the run ends here\n\n" + lists +
+                                     " *** earlier files this run had replaced before it ended:\n"
+                                     "       s.rwl_log.txt\n       t.rwl_log.txt\n"
+                                     "       u.rwl_log.txt\n       s.rwl_out.txt\n"));
+}
+
+TEST_F(KeptFiles, the_leftovers_of_a_killed_run_are_mended_by_the_next) {
+  ASSERT_EQ(box.kalder(kDefaults).status, 0);
+  const auto earlier = outputs();
+  // Killed at the first plot menu: the data file's new files stay unfinished.
+  box.interrupt(KALDER_PATH, kPlots, "enter option number >", SIGKILL);
+  EXPECT_TRUE(box.exists("s.rwl_out.txt.part"));
+  // As if killed while the new files took their names: the general output file had
+  // stepped aside; a core series file of another option set, unfinished.
+  std::filesystem::rename(box.dir() / "s.rwl_out.txt", box.dir() / "s.rwl_out.txt.prev");
+  box.write_file("s.rwl_raw.txt.part", "half");
+  box.write_file("crns_raw.txt.part", "half");
+  const RunResult r = box.kalder("\nf.txt\nT\n/\n");  // "/" at the batch mode question
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(shows(r,
+                    " *** earlier files put back, which a run cut short had moved aside:\n"
+                    "       s.rwl_out.txt\n"
+                    " *** temporary files of a run cut short, removed:\n"));
+  for (const char* name : {"crns_raw.txt.part", "s.rwl_raw.txt.part", "s.rwl_out.txt.part"}) {
+    EXPECT_TRUE(shows(r, string("\n       ") + name + "\n")) << name;
+  }
+  EXPECT_EQ(outputs(), earlier);  // and no unfinished file left
+  for (const auto& [name, text] : box.files("")) EXPECT_FALSE(name.ends_with(".prev")) << name;
+}
+
 #ifdef PELLIFORM_PATH
 TEST(KeptPelliformFiles, a_stopped_run_or_another_data_file_replaces_nothing) {
   // The demo's answers after the file name: ring widths, ratios, the defaults, "c" at
@@ -122,8 +241,24 @@ TEST(KeptPelliformFiles, a_stopped_run_or_another_data_file_replaces_nothing) {
   box.copy_data("keny002.rwl");
   ASSERT_EQ(box.run(PELLIFORM_PATH, "keny002.rwl\n" + defaults).status, 0);
   const auto earlier = box.files("keny002_");
-  // "/" once the data file has loaded; another data file of the stem, answered no.
+  // "/" once the data file has loaded; the end of the input and a signal at the first plot
+  // page, which end alike; another data file of the stem, answered no.
   EXPECT_EQ(box.run(PELLIFORM_PATH, "keny002.rwl\n1\nR\n/\n").status, 0);
+  const string to_first_page = "keny002.rwl\n" + defaults.substr(0, defaults.find('c'));
+  const RunResult stopped = box.run(PELLIFORM_PATH, to_first_page);
+  EXPECT_EQ(stopped.status, 3);
+  const RunResult interrupted =
+      box.interrupt(PELLIFORM_PATH, to_first_page, "enter option number >", SIGINT);
+  EXPECT_EQ(interrupted.status, 130);
+  const string lists =
+      " *** earlier files kept as they were, as this run did not complete them:\n"
+      "       keny002_out_v43ptr08.txt\n";
+  ASSERT_TRUE(stopped.output.find(lists) != string::npos &&
+              interrupted.output.find("\n *** interrupted: the run ends here\n\n" + lists) !=
+                  string::npos);
+  EXPECT_EQ(interrupted.output.substr(interrupted.output.find(lists)),
+            stopped.output.substr(stopped.output.find(lists)));
+  EXPECT_EQ(box.files("keny002_"), earlier);
   box.copy_data("keny002.rwl", "keny002.txt");
   const RunResult no = box.run(PELLIFORM_PATH, "keny002.txt\n\n");
   EXPECT_EQ(no.status, 0);

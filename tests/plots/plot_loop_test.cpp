@@ -5,6 +5,7 @@
 
 #include <array>
 
+#include "../series/memory_files.h"
 #include "plot_test_support.h"
 #include "plots/panel.h"
 #include "ps_page.h"
@@ -266,6 +267,31 @@ TEST(plot_session, the_no_screen_note_comes_once) {
   const std::string out = run.out.str();
   EXPECT_EQ(out.find("no X display"), out.rfind("no X display"));
   EXPECT_EQ(out.find(" *** no X display"), 0u);
+}
+
+}  // namespace
+}  // namespace dendro
+
+namespace dendro {
+namespace {
+
+TEST(finish_page_file, only_a_page_that_ends_with_its_trailer_is_kept_and_it_is_turned_upright) {
+  test::MemoryFiles fs;
+  const std::string whole = "%!PS\n%%EndComments\npage\n%%EOF\n";
+  // Nothing written (a full disk), cut short, or no file at all: no page.
+  for (const std::string& text : {std::string(), whole.substr(0, 20)}) {
+    fs.put("p.ps.part", text);
+    EXPECT_EQ(finish_page_file(fs, "p.ps.part"),
+              "the page could not be written whole (disk full?)");
+  }
+  EXPECT_TRUE(finish_page_file(fs, "q.ps.part").has_value());
+  fs.put("p.ps.part", whole);
+  EXPECT_EQ(finish_page_file(fs, "p.ps.part"), std::nullopt);
+  EXPECT_EQ(fs.text("p.ps.part"), "%!PS\n%%Orientation: Landscape\n%%EndComments\npage\n%%EOF\n");
+  // Its comment cannot be added: no page either.
+  fs.put("p.ps.part", whole);
+  fs.full = true;
+  EXPECT_TRUE(finish_page_file(fs, "p.ps.part").has_value());
 }
 
 }  // namespace
