@@ -45,9 +45,13 @@ RcsStageResult regional_curve_stage(Run& run, PlotSession& plots, Rand& rand) {
   io.mean_by_age = [&run, &plots, &rand](Tsi1& tsi1, const AgeMeanColumns& c) {
     const ChronologyColumns columns{c.depth,     c.segment_length, c.tree_age, c.mean,
                                     c.std_error, c.lower,          c.upper};
-    store(robsum(tsi1, MeanKind::age_aligned, run.largest_mean, 0.0f, run.icommands,
-                 {run.commands, run.units, plots}, rand),
-          columns);
+    const MeanChronology m = robsum(tsi1, MeanKind::age_aligned, run.largest_mean, 0.0f,
+                                    run.icommands, {run.commands, run.units, plots}, rand);
+    store(m, columns);
+    // The spread of each age's values, the table file's "sig" column.
+    for (std::size_t r = 0; r < m.years.size() && r < c.std_dev.size(); ++r) {
+      c.std_dev[r] = m.years[r].std_dev;
+    }
   };
   io.plots = stage_plot_layer(plots, run.icommands, run.commands);
   if (run.rcs_series.size() < count(run.tsi1.count))

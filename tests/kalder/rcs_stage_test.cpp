@@ -110,11 +110,10 @@ TEST(symmetry_adjustment, layout_switch_and_no_table_for_the_kalder_chronology) 
   EXPECT_TRUE(kalder.report().empty());
 }
 
-TEST(regional_curve_stage, indices_depth_and_the_index_file) {
-  // Two series on one growth line by age, 3 - 0.01 age, at offsets 0 and 10, in a batch
-  // run: the mean chronology builder's mean by age is the line, the fitted line too, and
-  // the indices are 1. The sample depth by calendar year comes back from column 1.
-  StageRun s;
+// The stage in a batch run of two series of 30 rings from 1900 and 1910 at pith offsets 0
+// and 10, on the growth line 3 - 0.01 age (the second series `shift` above it), detrended
+// by a regional curve with a line and the arithmetic mean.
+RcsStageResult two_series_by_age(StageRun& s, float shift) {
   dendro::Run& run = s.run;
   run.tsi1.reshape(40, 2);
   run.tsi1.years.assign(kMaxSeriesKalder + 2, SeriesYears{});
@@ -126,7 +125,8 @@ TEST(regional_curve_stage, indices_depth_and_the_index_file) {
     y.yfp = 10 * (i - 1);
     y.icu = y.ics = 1;
     for (int k = 1; k <= 30; ++k) {
-      run.tsi1.at(y.ify - 1900 + k, i) = 3.0f - 0.01f * static_cast<float>(y.yfp + k);
+      run.tsi1.at(y.ify - 1900 + k, i) =
+          3.0f - 0.01f * static_cast<float>(y.yfp + k) + (i == 2 ? shift : 0.0f);
     }
   }
   run.tsi1.year_row(3) = SeriesYears{1900, 1939};
@@ -146,10 +146,18 @@ TEST(regional_curve_stage, indices_depth_and_the_index_file) {
   run.data_title = field("a site with a title that is long enough to be cut by the stage", 85);
   run.rcs_series.assign(kMaxSeriesKalder, 0);
   for (int h = 0; h < 3; ++h) run.saved_headers[h] = field("header " + std::to_string(h + 1), 85);
-
   PlotSession plots(s.con, run.units.files(), PlotSession::Screen::none);
   Rand rand;
-  const RcsStageResult r = regional_curve_stage(run, plots, rand);
+  return regional_curve_stage(run, plots, rand);
+}
+
+TEST(regional_curve_stage, indices_depth_and_the_index_file) {
+  // Two series on one growth line by age, 3 - 0.01 age, at offsets 0 and 10, in a batch
+  // run: the mean chronology builder's mean by age is the line, the fitted line too, and
+  // the indices are 1. The sample depth by calendar year comes back from column 1.
+  StageRun s;
+  dendro::Run& run = s.run;
+  const RcsStageResult r = two_series_by_age(s, 0.0f);
 
   for (int age = 1; age <= 40; ++age) {
     EXPECT_NEAR(run.tsi2.at(age, 10), 3.0 - 0.01 * age, 1e-5) << age;
@@ -166,6 +174,22 @@ TEST(regional_curve_stage, indices_depth_and_the_index_file) {
   EXPECT_EQ(run.data_title.substr(53, 19), " age-aligned rcs ch");
   EXPECT_FALSE(s.lines("site_rcs_ind2.txt").empty());
   EXPECT_FALSE(s.lines("site_rcs_ind1.txt").empty());
+}
+
+TEST(regional_curve_stage, age_rows_of_the_table) {
+  // The second series 0.2 above the first: ages 11 to 30 hold both, whose standard
+  // deviation (divisor n - 1) is sqrt(2 * 0.1^2 / 1) = 0.141421 (hand); the other ages hold
+  // one value, of deviation 0.
+  StageRun s;
+  two_series_by_age(s, 0.2f);
+  dendro::Run& run = s.run;
+
+  for (int age = 1; age <= 40; ++age) {
+    const bool both = age > 10 && age <= 30;
+    EXPECT_EQ(run.tsi2.at(age, tsi2col::rcs_age), static_cast<float>(age));
+    EXPECT_EQ(run.tsi2.at(age, tsi2col::rcs_depth), both ? 2.0f : 1.0f) << age;
+    EXPECT_NEAR(run.tsi2.at(age, tsi2col::rcs_spread), both ? 0.141421 : 0.0, 1e-5) << age;
+  }
 }
 
 }  // namespace
