@@ -5,16 +5,24 @@
 #include "options/log_creation.h"
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/file_system.h"
 #include "series/text.h"
 #include "series/units.h"
 
 namespace dendro {
 
-std::vector<std::string> shared_prefix_refusal(const std::vector<std::string>& earlier,
+std::vector<std::string> shared_prefix_refusal(const FileSystem& fs,
+                                               const std::vector<std::string>& earlier,
                                                std::string_view name) {
   const std::string prefix = output_prefix(name);
+  // The output files' names, not the data file's (a link to a data file of another name
+  // has outputs of its own).
+  const auto outputs = [&fs](std::string_view data_file) {
+    return fs.identity(output_prefix(data_file) + "_");
+  };
+  const std::string files = outputs(name);
   for (const std::string& other : earlier) {
-    if (output_prefix(other) != prefix) continue;
+    if (outputs(other) != files) continue;
     return {" *** data files " + std::string(trim_right(other)) + " and " +
                 std::string(trim_right(name)) + " have one output prefix, " + prefix + ",",
             " *** so that their output files would overwrite each other"};

@@ -8,12 +8,15 @@
 namespace dendro {
 
 class Console;
+class FileSystem;
 class Units;
 
-// Two data files of one output prefix (plot1.txt and plot1, or one name listed twice)
-// would overwrite each other's output files. Returns the console lines that refuse `name`
-// when a name of `earlier` has its prefix; nothing when its prefix is new.
-std::vector<std::string> shared_prefix_refusal(const std::vector<std::string>& earlier,
+// Two data files of one output prefix (plot1.txt and plot1, or one name listed twice,
+// however spelled) would overwrite each other's output files. Returns the console lines
+// that refuse `name` when a name of `earlier` has its prefix, as `fs` knows files;
+// nothing when its prefix is new.
+std::vector<std::string> shared_prefix_refusal(const FileSystem& fs,
+                                               const std::vector<std::string>& earlier,
                                                std::string_view name);
 
 // The names the list on unit::file_names still holds, read to the end of the list.

@@ -65,7 +65,8 @@ enum class Step {
 // Shows the refusal of `name` when a name of `names` has its output prefix (true);
 // otherwise adds it to `names`.
 bool refused_name(Run& run, std::vector<std::string>& names, const std::string& name) {
-  const std::vector<std::string> refusal = shared_prefix_refusal(names, name);
+  const std::vector<std::string> refusal =
+      shared_prefix_refusal(run.units.files().fs(), names, name);
   if (refusal.empty()) {
     names.emplace_back(trim_right(name));
     return false;

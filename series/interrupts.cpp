@@ -24,8 +24,9 @@ sigset_t interrupt_signals() {
   return set;
 }
 
-// Records the signal. A read of the standard input that is waiting returns (the handler
-// is installed without restarting calls); one about to start finds the input ended.
+// Records the signal, and puts an empty file in the place of the standard input: a read of
+// it that is waiting starts again (as every call the signal cut does) and finds the input
+// ended, as does one about to start.
 extern "C" void on_interrupt(int signal_number) {
   if (caught_signal == 0) caught_signal = signal_number;
   if (null_input >= 0) ::dup2(null_input, STDIN_FILENO);
@@ -40,7 +41,7 @@ CatchInterrupts::CatchInterrupts() {
   struct sigaction action {};
   action.sa_handler = on_interrupt;
   action.sa_mask = interrupt_signals();
-  action.sa_flags = 0;  // no SA_RESTART: a waiting read returns
+  action.sa_flags = SA_RESTART;  // a write to the console goes on whole
   sigaction(SIGINT, &action, &previous_int_);
   sigaction(SIGTERM, &action, &previous_term_);
 }

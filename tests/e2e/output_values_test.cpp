@@ -198,6 +198,12 @@ TEST(FileList, two_names_of_one_output_prefix_are_refused) {
       << r.output;
   EXPECT_NE(r.output.find("open the file listing the data file names"),
             r.output.rfind("open the file listing the data file names"));  // asked again
+  // One data file under two spellings.
+  box.write_file("g.txt", "plot1\n./plot1\n");
+  EXPECT_NE(box.kalder("\ng.txt\n/\n")
+                .output.find(" *** data files plot1 and ./plot1 have one "
+                             "output prefix, ./plot1,\n"),
+            std::string::npos);
   // Typed: the second name is refused and typed again (typed names must be data files).
   box.copy_data("keny002.rwl", "plot2");
   RunResult typed = box.kalder("\n\nplot1\nplot1.txt\nplot2\n\nT\nn\n/\n");
