@@ -166,7 +166,9 @@ class OutputFiles {
   void put_in_place(std::vector<Version> versions, std::vector<std::string>* taken_away);
   // Flushes the temporary files of the versions to the disk; the first that fails.
   const Version* unflushed(const std::vector<Version>& versions);
-  void flush_folders(const std::vector<Version>& versions);
+  // Flushes the folders of the versions' names, each once; the first version whose
+  // folder fails.
+  const Version* unflushed_folder(const std::vector<Version>& versions);
   void note_written(const Version& v);
   bool is_reserved(const std::string& id) const;
   // The leftovers (".part", ".prev") of the reserved names found in their folders.
