@@ -130,7 +130,7 @@ std::optional<std::string> finish_page_file(FileSystem& fs, const std::string& p
   const std::unique_ptr<std::iostream> out =
       fs.open(path, std::ios::out | std::ios::binary | std::ios::trunc);
   if (out && (*out << text).flush()) return std::nullopt;
-  return "cannot add the page's orientation to " + path + " (disk full?)";
+  return "cannot add the page's orientation (disk full?)";
 }
 
 PlotSession::PlotSession(Console& con, OutputFiles& files, Screen screen)

@@ -79,8 +79,18 @@ RunResult Sandbox::run(const std::string& program, const std::string& input) {
 
 RunResult Sandbox::kalder(const std::string& input) { return run(KALDER_PATH, input); }
 
+namespace {
+
+int occurrences(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+}  // namespace
+
 RunResult Sandbox::interrupt(const std::string& program, const std::string& input,
-                             const std::string& shown, int signal_number) {
+                             const std::string& shown, int signal_number, int times) {
   int in[2];
   if (pipe(in) != 0) throw std::runtime_error("no pipe");
   const pid_t child = fork();
@@ -98,8 +108,7 @@ RunResult Sandbox::interrupt(const std::string& program, const std::string& inpu
   bool ended = false;
   for (int poll = 0; poll < 1200 && !ended; ++poll, usleep(100000)) {  // two minutes
     ended = waitpid(child, &raw, WNOHANG) == child;
-    if (!ended && exists("stdout.txt") &&
-        read_file("stdout.txt").find(shown) != std::string::npos) {
+    if (!ended && exists("stdout.txt") && occurrences(read_file("stdout.txt"), shown) >= times) {
       kill(child, signal_number);
       break;
     }

@@ -34,10 +34,10 @@ class Sandbox {
   RunResult run(const std::string& program, const std::string& input);
   RunResult kalder(const std::string& input);
   // Runs the program as run() does but with its standard input kept open after `input`,
-  // and sends it `signal_number` once its console shows `shown` (nothing is sent when it
-  // ends first, nor after the time limit).
+  // and sends it `signal_number` once its console shows `shown` `times` times (nothing is
+  // sent when it ends first, nor after the time limit).
   RunResult interrupt(const std::string& program, const std::string& input,
-                      const std::string& shown, int signal_number);
+                      const std::string& shown, int signal_number, int times = 1);
 
  private:
   std::filesystem::path dir_;

@@ -192,7 +192,7 @@ TEST_F(KeptFiles, a_stop_and_an_interrupt_settle_the_run_wide_set_alike) {
   const auto after_stop = box.files("crns_");
   for (const auto& [name, text] : earlier) box.write_file(name, text);
   const RunResult interrupted =
-      box.interrupt(KALDER_PATH, answers, " data file #  3  --  u.rwl", SIGTERM);
+      box.interrupt(KALDER_PATH, answers, "enter option number >", SIGTERM, 9);
   ASSERT_EQ(interrupted.status, 143);
   // The run-wide set holds the two data files processed to their end, either way.
   EXPECT_EQ(box.files("crns_"), after_stop);
