@@ -113,6 +113,11 @@ std::string_view trim_right(std::string_view text) {
   return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
 }
 
+std::string_view trim(std::string_view text) {
+  const std::string_view right = trim_right(text);
+  return right.substr(std::min(right.find_first_not_of(' '), right.size()));
+}
+
 std::string_view own_name(std::string_view path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string_view::npos ? path : path.substr(slash + 1);

@@ -60,4 +60,7 @@ std::string_view own_name(std::string_view path);
 // The text without trailing blanks.
 std::string_view trim_right(std::string_view text);
 
+// The text without blanks at either end.
+std::string_view trim(std::string_view text);
+
 }  // namespace dendro
