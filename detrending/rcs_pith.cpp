@@ -53,7 +53,8 @@ std::vector<int> batch_offsets(Tsi1& tsi1, RcsIo& io) {
 Answer ask_name(Console& con) {
   con.say("open rcs pith offset file:");
   con.prompt(question_line("file name (/ to exit, 0 = none)"));
-  return Answer{con.read_name_or_quit()};
+  const std::string name = con.read_name_or_quit();
+  return Answer::of(name, name.size());
 }
 
 bool reformat_wanted(Console& con) {

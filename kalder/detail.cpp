@@ -20,7 +20,8 @@ namespace dendro {
 namespace {
 
 constexpr int kHeadLines = 8;
-constexpr int kRowColumns = 10;  // the columns of the year table after the id
+constexpr int kRowColumns = 10;              // the columns of the year table after the id
+constexpr std::size_t kMismatchesShown = 5;  // rows named in the note on other ids
 
 // The earliest year that the records of the file hold.
 int earliest_year(const Tsi1& tsi1, const std::vector<DroppedSeries>& dropped,
@@ -152,6 +153,7 @@ void write_detail(Units& units, std::string_view prefix, Tsi1& tsi1, int first_d
 
 DetailRead read_detail(std::istream& in, Tsi1& tsi1, int max_series) {
   DetailRead result;
+  tsi1.detail_rows = 0;
   RecordStream records(in);
   for (int k = 0; k < kHeadLines; ++k) {
     if (!records.next()) {
@@ -176,7 +178,7 @@ DetailRead read_detail(std::istream& in, Tsi1& tsi1, int max_series) {
     }
     if (tsi1.ids.size() < count(k)) tsi1.ids.resize(count(k), std::string(8, ' '));
     tsi1.ids[at(k)] = field(r.id, 8);
-    result.rows = k;
+    result.rows = tsi1.detail_rows = k;
   }
   return result;
 }
@@ -185,6 +187,7 @@ DetailRead read_detail(Units& units, std::string_view prefix, Tsi1& tsi1, Consol
                        int max_series) {
   const std::string name = detail_file_name(prefix);
   if (!units.open_old(unit::series, name)) {
+    tsi1.detail_rows = 0;
     failure_notice(console);
     return DetailRead{false, 0};
   }
@@ -212,6 +215,25 @@ std::vector<std::string> detail_code_note(std::string_view file, std::string_vie
           " *** follows their own codes there, not the log file's option " +
               std::to_string(option) + ": codes " + listed,
           " *** to change them, edit the " + std::string(column) + " column of that file"};
+}
+
+std::vector<std::string> detail_id_note(std::string_view file,
+                                        const std::vector<DetailIdMismatch>& mismatches) {
+  if (mismatches.empty()) return {};
+  const std::size_t n = mismatches.size();
+  std::vector<std::string> lines{" *** batch detail file " + std::string(file) + ": " +
+                                 std::to_string(n) + (n == 1 ? " row holds" : " rows hold") +
+                                 " the id of another series"};
+  const Layout row("(7x,'row',i5,': ',a,' in the detail file, ',a,' in the data file')");
+  for (std::size_t k = 0; k < std::min(n, kMismatchesShown); ++k) {
+    const DetailIdMismatch& m = mismatches[k];
+    lines.push_back(row.write(m.row, trim_right(m.detail_id), trim_right(m.series_id)));
+  }
+  if (n > kMismatchesShown) {
+    lines.push_back("       and " + std::to_string(n - kMismatchesShown) + " more");
+  }
+  lines.push_back(" *** rows are taken by position: each series gets the row at its place");
+  return lines;
 }
 
 }  // namespace dendro

@@ -39,7 +39,8 @@ struct DetailRead {
 
 // Reads the records after the eight head lines into rows 1, 2, ... of the year table and
 // the ids, up to `max_series` rows; a blank line or a record number of 0 ends the list.
-// Rows already read keep what was read when a later record fails.
+// Rows already read keep what was read when a later record fails. `tsi1.detail_rows` is
+// set to the number of rows read.
 DetailRead read_detail(std::istream& in, Tsi1& tsi1, int max_series = kMaxSeriesKalder);
 
 // The batch run's reader: opens the detail file of `prefix` on the series unit, reports it
@@ -57,5 +58,11 @@ DetailRead read_detail(Units& units, std::string_view prefix, Tsi1& tsi1, Consol
 std::vector<std::string> detail_code_note(std::string_view file, std::string_view stage,
                                           std::string_view column, int option,
                                           const std::vector<int>& codes);
+
+// The note of a batch run whose detail file `file` holds rows with another series' id
+// (`mismatches`, in row order): how many rows, the first five with both ids, and that the
+// rows are taken by position all the same. Nothing when no row is listed.
+std::vector<std::string> detail_id_note(std::string_view file,
+                                        const std::vector<DetailIdMismatch>& mismatches);
 
 }  // namespace dendro

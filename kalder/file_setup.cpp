@@ -36,6 +36,7 @@ void reset_series_store(Run& run) {
     row.cpa = i;
   }
   run.tsi1.ids.assign(kMaxSeriesKalder, std::string(8, ' '));
+  run.tsi1.detail_rows = 0;
   run.rcs_series.assign(kMaxSeriesKalder, 0);
 }
 

@@ -107,6 +107,7 @@ void save_series(Run& run, std::string_view suffix, std::string_view title_tag, 
 // Series reading, the chronology's year axis and the alignment of every series on it.
 void read_series(Run& run) {
   TrreadResult r = trread(run.units, run.tsi1, run.stats, run.commands, run.icommands, run.con);
+  note(run, detail_id_note(detail_file_name(run.prefix), r.detail_id_mismatches));
   run.series_with_gaps = r.series_with_gaps;
   if (r.largest_mean) run.largest_mean = *r.largest_mean;
   run.presence = std::move(r.presence);

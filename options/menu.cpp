@@ -92,8 +92,7 @@ void menu(Icommands& icommands, Commands& commands, Console& con) {
     if (k && *k == 0) return;
     if (!k || *k < 0 || *k > kMenuOptions) {
       const std::string wanted = "enter 1 to " + std::to_string(kMenuOptions) + ", or <ret> to go";
-      con.say(k ? " *** there is no option " + std::to_string(*k) + ": " + wanted
-                : refusal(a, wanted));
+      con.say(k ? " *** there is no option " + a.typed + ": " + wanted : refusal(a, wanted));
       con.again();
       continue;
     }

@@ -1,6 +1,5 @@
 #include "pelliform/dialogue.h"
 
-#include <algorithm>
 #include <cctype>
 #include <optional>
 
@@ -21,15 +20,15 @@ Answer ask50(Console& con, std::string_view question, std::size_t width) {
 }
 
 std::string entry_refusal(std::string_view typed, std::string_view wanted) {
-  std::string_view entry = trim_right(typed);
-  entry.remove_prefix(std::min(entry.find_first_not_of(' '), entry.size()));
+  const std::string_view entry = trim(typed);
   if (entry.empty()) return "An empty entry is not " + std::string(wanted);
   return "Entry > " + std::string(entry) + " < is not " + std::string(wanted);
 }
 
 bool ask_logical(Console& con, std::string_view question) {
   for (;;) {
-    const std::string line = ask50(con, question, 80).text;
+    const Answer a = ask50(con, question, 80);
+    const std::string& line = a.text;
     const auto start = line.find_first_not_of(' ');
     if (start == std::string::npos) return false;
     std::size_t k = start;
@@ -37,7 +36,7 @@ bool ask_logical(Console& con, std::string_view question) {
     const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(line[k])));
     if (c == 'T') return true;
     if (c == 'F') return false;
-    con.say(entry_refusal(line, "[T]rue or [F]alse"));
+    con.say(entry_refusal(a.typed, "[T]rue or [F]alse"));
     con.again();
   }
 }
@@ -56,7 +55,7 @@ int ask_spline_stabilisation(Console& con) {
     const std::optional<long long> s = a.integer();
     // Codes 2 to 9 and -9 to -1 name no stabilisation.
     if (s && !(*s >= 2 && *s <= 9) && !(*s >= -9 && *s <= -1)) return static_cast<int>(*s);
-    con.say(entry_refusal(a.text, "an option 0, 1, <-9 or >+9"));
+    con.say(entry_refusal(a.typed, "an option 0, 1, <-9 or >+9"));
   }
 }
 

@@ -37,26 +37,33 @@ void show_menu(Console& con) {
 constexpr char kFormatChoice[] = "a choice between [0-4] or [Q]uit";
 constexpr char kHeaderCount[] = "a whole number of header lines";
 
+// A free-format answer: its first item, which the questions read, and the line as typed,
+// which their refusals repeat.
+struct FreeAnswer {
+  std::string item;
+  std::string typed;
+};
+
 // The first item of a free-format answer; an empty answer is refused as no `wanted`, and
 // the question asked again.
-std::string first_item(Console& con, const char* question, const char* wanted) {
+FreeAnswer first_item(Console& con, const char* question, const char* wanted) {
   for (;;) {
     con.prompt(prompt_line50(question));
-    const std::vector<std::string> items = list_items(con.read_line());
-    if (!items.empty()) return items.front();
+    const std::string line = con.read_line();
+    const std::vector<std::string> items = list_items(line);
+    if (!items.empty()) return {items.front(), std::string(trim(line))};
     con.say(entry_refusal("", wanted));
     con.again();
   }
 }
 
-// Says why an answer to the format menu that is not a number (`item`, never empty) reads
-// no data.
-void no_format_chosen(Console& con, const std::string& item) {
+// Says why an answer to the format menu that is not a number reads no data.
+void no_format_chosen(Console& con, const FreeAnswer& answer) {
   con.say("");
-  if (item[0] == 'q' || item[0] == 'Q') {
+  if (answer.item[0] == 'q' || answer.item[0] == 'Q') {
     con.say("Quit chosen at the input data format menu: no data read");
   } else {
-    con.say(entry_refusal(item, kFormatChoice) + ": no data read");
+    con.say(entry_refusal(answer.typed, kFormatChoice) + ": no data read");
   }
 }
 
@@ -65,9 +72,9 @@ long long header_lines(Console& con) {
   for (;;) {
     con.say("Enter number of file header lines to skip");
     con.say("before reading data or columns. If none then");
-    const std::string item = first_item(con, "enter a zer[0] for none", kHeaderCount);
-    if (std::optional<long long> n = list_integer(item)) return *n;
-    con.say(entry_refusal(item, kHeaderCount));
+    const FreeAnswer answer = first_item(con, "enter a zer[0] for none", kHeaderCount);
+    if (std::optional<long long> n = list_integer(answer.item)) return *n;
+    con.say(entry_refusal(answer.typed, kHeaderCount));
     con.again();
   }
 }
@@ -161,11 +168,11 @@ LoadStatus loaddat(Console& con, Units& units, int unit, SeriesSet& set) {
   for (;;) {
     set.clear();
     show_menu(con);
-    const std::string item =
+    const FreeAnswer answer =
         first_item(con, "Enter a value between [0-4] or [Q]uit", kFormatChoice);
-    const std::optional<long long> choice = list_integer(item);
+    const std::optional<long long> choice = list_integer(answer.item);
     if (!choice) {
-      no_format_chosen(con, item);
+      no_format_chosen(con, answer);
       return LoadStatus::failed;
     }
     RecordStream in(units.in(unit));
@@ -180,7 +187,7 @@ LoadStatus loaddat(Console& con, Units& units, int unit, SeriesSet& set) {
       continue;
     }
     if (*choice < help || *choice > multiple_columns) {
-      con.say(entry_refusal(item, kFormatChoice));
+      con.say(entry_refusal(answer.typed, kFormatChoice));
       con.pause(kContinue);
       // The file starts again from its first record, so that records skipped for a
       // refused choice are not lost to the next one.

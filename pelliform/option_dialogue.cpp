@@ -102,8 +102,8 @@ std::optional<int> rcs_window(PelliformRun& run, bool medians) {
   const Answer a = con.ask("between -1 and -100, inclusive", kAnswerWidth);
   const std::optional<long long> w = a.integer();
   if (!w || (*w >= 0 && *w <= 2) || *w < -100 || (medians && *w > 0 && *w % 2 == 0)) {
-    con.say(entry_refusal(a.text, medians ? "an odd width >2 or a percent -1 to -100"
-                                          : "a width >2 or a percent -1 to -100"));
+    con.say(entry_refusal(a.typed, medians ? "an odd width >2 or a percent -1 to -100"
+                                           : "a width >2 or a percent -1 to -100"));
     return std::nullopt;
   }
   return static_cast<int>(*w);
@@ -197,7 +197,7 @@ void curve_fit_question(PelliformRun& run) {
     const std::optional<long long> typed =
         answer.blank() ? std::optional<long long>(pfit::age_spline) : answer.integer();
     if (!typed) {
-      run.con.say(entry_refusal(answer.text, "a curve fit option number"));
+      run.con.say(entry_refusal(answer.typed, "a curve fit option number"));
       continue;
     }
     int code = static_cast<int>(*typed);
@@ -211,7 +211,7 @@ void curve_fit_question(PelliformRun& run) {
       const Answer typed_alpha = ask50(run.con, "Enter Friedman tweeter (alpha) 0-9", kAnswerWidth);
       const std::optional<double> alpha = typed_alpha.real();
       if (!alpha) {
-        run.con.say(entry_refusal(typed_alpha.text, "a Friedman tweeter (alpha) 0-9"));
+        run.con.say(entry_refusal(typed_alpha.typed, "a Friedman tweeter (alpha) 0-9"));
         continue;
       }
       a.curve_fit_parameter = static_cast<float>(*alpha);
@@ -269,7 +269,7 @@ void window_questions(PelliformRun& run) {
     const std::optional<long long> w =
         a.blank() ? std::optional<long long>(kDefaultWindow) : a.integer();
     if (!w) {
-      con.say(entry_refusal(a.text, "a window width in years, or 0 to skip"));
+      con.say(entry_refusal(a.typed, "a window width in years, or 0 to skip"));
       continue;
     }
     if (*w == 0) {
@@ -308,21 +308,21 @@ void convergence_questions(PelliformRun& run) {
           "  Original Brasko setting   1  0.0005", "  Current default setting  <2> 0.0001"}) {
       con.say(line);
     }
-    const std::string t =
-        answer_or_stop(ask50(con, "  **** Roll Your Own ****   3  X.XXXX", kAnswerWidth));
+    const Answer choice = ask50(con, "  **** Roll Your Own ****   3  X.XXXX", kAnswerWidth);
+    const std::string t = answer_or_stop(choice);
     if (t == "1") {
       a.convergence_threshold = kBraskoThreshold;
       chosen = true;
     } else if (t.empty() || t == "2") {
       chosen = true;
     } else if (t == "3") {
-      const Answer typed = ask50(con, "Okay, enter YOUR convergence test", kAnswerWidth);
-      const std::optional<double> v = typed.real();
+      const Answer own = ask50(con, "Okay, enter YOUR convergence test", kAnswerWidth);
+      const std::optional<double> v = own.real();
       if (v) a.convergence_threshold = static_cast<float>(*v);
-      if (!v) con.say(entry_refusal(typed.text, "a number"));
+      if (!v) con.say(entry_refusal(own.typed, "a number"));
       chosen = v.has_value();
     } else {
-      con.say(entry_refusal(t, "a choice of 1, 2 or 3"));
+      con.say(entry_refusal(choice.typed, "a choice of 1, 2 or 3"));
     }
   }
   char tweaks = ' ';

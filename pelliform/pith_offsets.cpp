@@ -40,7 +40,7 @@ long long header_count(Console& con) {
     con.say("");
     const Answer a = ask50(con, "Enter number of header lines to skip [none=0]", 10);
     if (std::optional<long long> n = a.integer()) return *n;
-    con.say(entry_refusal(a.text, "a whole number of header lines"));
+    con.say(entry_refusal(a.typed, "a whole number of header lines"));
   }
 }
 

@@ -25,7 +25,7 @@ constexpr char kWholeNumber[] = "a whole number";
 std::optional<long long> whole_number(PelliformRun& run, const char* question) {
   const Answer a = ask50(run.con, question, 10);
   const std::optional<long long> v = a.integer();
-  if (!v) run.con.say(entry_refusal(a.text, kWholeNumber));
+  if (!v) run.con.say(entry_refusal(a.typed, kWholeNumber));
   return v;
 }
 
@@ -50,7 +50,7 @@ void no_series_warning(PelliformRun& run, const std::string& line) {
   run.con.pause("Hit Return to continue");
 }
 
-char show_menu(PelliformRun& run) {
+Answer show_menu(PelliformRun& run) {
   run.con.say("Series processing options (/ to exit):");
   run.con.say(Layout("(a,t45,a)").write("All series processed as read in", "<1>"));
   const char* items[] = {
@@ -59,7 +59,7 @@ char show_menu(PelliformRun& run) {
       "Truncate AFTER a MAXIMUM end year"};
   for (int k = 0; k < 5; ++k) run.con.say(Layout("(a,t46,i1)").write(items[k], k + 2));
   run.con.prompt(Layout("(a,t46,i1,t50,'==> ')").write("Keep series over a COMMON PERIOD only", 7));
-  return run.con.read(1).or_quit().first();
+  return run.con.read(1).or_quit();
 }
 
 // The reduction of one menu item; false when nothing was reduced and the menu comes again.
@@ -214,8 +214,8 @@ void series_menu(PelliformRun& run) {
   Reduction done;
   // Each pass reads an answer, so the end of the input ends the loop.
   while (!done.done) {
-    item = show_menu(run);
-    if (item == ' ') item = '1';
+    const Answer a = show_menu(run);
+    item = a.blank() ? '1' : a.first();
     switch (item) {
       case '1':
         done.done = true;
@@ -245,7 +245,7 @@ void series_menu(PelliformRun& run) {
         done = common_period(run);
         break;
       default:
-        run.con.say(entry_refusal(std::string(1, item), "a menu choice between 1 and 7"));
+        run.con.say(entry_refusal(a.typed, "a menu choice between 1 and 7"));
         break;
     }
     if (!done.done) run.con.again();  // nothing reduced: the menu again

@@ -149,7 +149,7 @@ int ask_truncation(EngineRun& run) {
     const std::optional<long long> age = a.integer();
     if (age && *age >= 0 && *age <= kMaxYears) return static_cast<int>(*age);
     run.con().say(
-        entry_refusal(a.text, "a biological year from 0 to " + std::to_string(kMaxYears)));
+        entry_refusal(a.typed, "a biological year from 0 to " + std::to_string(kMaxYears)));
   }
 }
 

@@ -513,7 +513,7 @@ void crnplt1(PlotSession& session, const ChronologyPlot& plot, int& plot_flag, i
     def.title += " /" + std::string(trim_right(plot.lower_title));
   }
   bind_page(def, page);
-  def.extra_item = [&page](int item) { return page.extra_item(item); };
+  def.extra_item = [&page](int item, std::string_view) { return page.extra_item(item); };
   if (plot_loop(session, def) == PlotExit::no_more_plots) plot_flag = 0;
 }
 

@@ -110,15 +110,13 @@ void use_short_menu(PlotDefinition& plot, Console& con) {
   plot.last_style_item = 7;
   // An answer that is no number is refused without being repeated.
   plot.unknown_option = "Unknown option re-enter a valid choise";
-  plot.extra_item = [&con](int item) {
+  plot.extra_item = [&con](int item, std::string_view typed) {
     if (item == kStyleReset) return false;
     con.say("");
-    con.say(std::string(kNoteIndent) + "Unknown option " + answer_field(item) +
+    con.say(std::string(kNoteIndent) + "Unknown option " + std::string(typed) +
             " re-enter a valid choise");
     return true;
   };
 }
-
-std::string answer_field(int item) { return field(std::to_string(item), 2); }
 
 }  // namespace dendro

@@ -62,8 +62,4 @@ void use_menu_to_17(PlotDefinition& plot);
 // style items 1 to 7, and every other number but the reset refused with the answer repeated.
 void use_short_menu(PlotDefinition& plot, Console& con);
 
-// The item as the 2-character answer field held it (left-justified), as the refusal of the
-// short menu repeats it.
-std::string answer_field(int item);
-
 }  // namespace dendro

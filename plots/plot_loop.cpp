@@ -404,7 +404,7 @@ PlotExit plot_loop(PlotSession& session, const PlotDefinition& plot) {
       arspltstyle(con, style, static_cast<int>(*item));
     } else if (item && *item == 0) {
       show();
-    } else if (item && plot.extra_item && plot.extra_item(static_cast<int>(*item))) {
+    } else if (item && plot.extra_item && plot.extra_item(static_cast<int>(*item), answer.typed)) {
       // handled by the plot; the menu shows again
     } else if (item && *item == kStyleReset) {
       set_up();

@@ -110,9 +110,9 @@ struct PlotDefinition {
   std::function<void(PlotStyle&)> set_up;
   // The panels of the page, on an initialised PLplot stream.
   std::function<void(const PlotStyle&)> draw;
-  // The plot's own menu items: true when the item was handled (the menu then shows again
-  // without a redraw).
-  std::function<bool(int item)> extra_item;
+  // The plot's own menu items (`typed`: the answer as typed): true when the item was handled
+  // (the menu then shows again without a redraw).
+  std::function<bool(int item, std::string_view typed)> extra_item;
   // What the page shows, named on the console where no screen shows the page.
   std::string title;
 };

@@ -12,6 +12,10 @@
 
 namespace dendro {
 
+Answer Answer::of(std::string_view line, std::size_t width) {
+  return Answer{field(line, width), std::string(trim(line))};
+}
+
 bool Answer::word(char c) const {
   std::string head = field(text, 5);
   return (head[0] == c || head[0] == static_cast<char>(c ^ 0x20)) && head.substr(1) == "    ";
@@ -140,7 +144,7 @@ void Console::again() {
   }
 }
 
-Answer Console::read(std::size_t width) { return Answer{field(read_line(), width)}; }
+Answer Console::read(std::size_t width) { return Answer::of(read_line(), width); }
 
 Answer Console::ask(std::string_view question, std::size_t width) {
   prompt(question_line(question));
@@ -161,7 +165,10 @@ Meaning Console::ask_until_yes_no(std::string_view question, Meaning blank_means
   }
 }
 
-Answer Console::read_name() { return Answer{name_field(read_line())}; }
+Answer Console::read_name() {
+  const std::string line = read_line();
+  return Answer{name_field(line), std::string(trim(line))};
+}
 
 std::string Console::read_name_or_quit() {
   std::string name(trim_right(read_line()));
@@ -169,7 +176,7 @@ std::string Console::read_name_or_quit() {
   return name;
 }
 
-Answer Console::read_page_answer(std::size_t width) { return Answer{field(next_line(), width)}; }
+Answer Console::read_page_answer(std::size_t width) { return Answer::of(next_line(), width); }
 
 void Console::pause(std::string_view text) {
   // A pause without a text of its own still says that it waits.
@@ -179,8 +186,7 @@ void Console::pause(std::string_view text) {
 }
 
 std::string refusal(const Answer& a, std::string_view wanted) {
-  const std::string_view typed = trim_right(a.text);
-  return " *** " + std::string(typed.empty() ? "<ret>" : typed) +
+  return " *** " + (a.typed.empty() ? std::string("<ret>") : a.typed) +
          " is no answer here: " + std::string(wanted);
 }
 

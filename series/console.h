@@ -35,9 +35,14 @@ struct Offers {
   Meaning blank = Meaning::blank;  // what a blank answer means: the question's default
 };
 
-// A typed answer, held as a fixed-length field of the width the question reads.
+// A typed answer, held as a fixed-length field of the width the question reads, and as
+// typed.
 struct Answer {
-  std::string text;  // padded with blanks to the field width, cut when typed longer
+  std::string text;   // padded with blanks to the field width, cut when typed longer
+  std::string typed;  // the line as typed, without blanks at either end
+
+  // The answer typed as `line` to a question that reads `width` characters.
+  static Answer of(std::string_view line, std::size_t width);
 
   char first() const { return text.empty() ? ' ' : text[0]; }
   bool blank() const { return first() == ' '; }
@@ -127,8 +132,9 @@ class Console {
 // with "/" is a path from the root).
 bool quit_name(std::string_view name);
 
-// The line that refuses answer `a`: " *** x is no answer here: " and `wanted`, which says
-// what the question takes ("enter y or n"); a blank answer shows as <ret>.
+// The line that refuses answer `a`: " *** x is no answer here: " with x the answer as
+// typed, and `wanted`, which says what the question takes ("enter y or n"); a blank answer
+// shows as <ret>.
 std::string refusal(const Answer& a, std::string_view wanted);
 
 // Asks `question` until the answer is an integer from `low` to `high`, refusing any other

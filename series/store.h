@@ -77,6 +77,14 @@ struct DroppedSeries {
   SeriesYears row;
 };
 
+// A row of the batch detail file whose id is not the id of the series read at its place
+// (the row is taken by position all the same).
+struct DetailIdMismatch {
+  int row = 0;
+  std::string detail_id;  // 8 characters, as in the detail file
+  std::string series_id;  // 8 characters, as in the data file
+};
+
 // Series store: the series matrix (one column per series, `rows` years each, -9.99 where a
 // series has no value), the mean overlay vector, the series year table, the ids and the
 // count. Sized to the data, not to the limits.
@@ -88,6 +96,7 @@ struct Tsi1 {
   std::vector<SeriesYears> years;        // years[i-1] is series i; years[count] the set's span
   std::vector<std::string> ids;          // ids[i-1] is series i, 8 characters
   std::vector<DroppedSeries> dropped;    // series of the file left out by a batch run
+  int detail_rows = 0;  // rows 1 to detail_rows (year table and ids) came from the detail file
 
   // Sizes the matrix to rows x count with every cell -9.99.
   void reshape(int new_rows, int new_count) {

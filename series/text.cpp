@@ -118,6 +118,8 @@ std::string_view trim_left(std::string_view text) {
   return first == std::string_view::npos ? std::string_view() : text.substr(first);
 }
 
+std::string_view trim(std::string_view text) { return trim_left(trim_right(text)); }
+
 std::string_view own_name(std::string_view path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string_view::npos ? path : path.substr(slash + 1);

@@ -62,4 +62,7 @@ std::string_view trim_right(std::string_view text);
 // The text without its leading blanks.
 std::string_view trim_left(std::string_view text);
 
+// The text without blanks at either end.
+std::string_view trim(std::string_view text);
+
 }  // namespace dendro

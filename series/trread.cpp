@@ -186,6 +186,7 @@ TrreadResult report_set(const SetRead& set, Tsi1& tsi1, StatsTable& stats, int p
   result.title = set.title;
   result.series_with_gaps = set.series_with_gaps;
   result.presence = set.presence;
+  result.detail_id_mismatches = set.detail_id_mismatches;
   if (set.count > 1) {
     write_line(out, Layout("(t2,'|---------------- summary of raw tree-ring ',"
                            "'series statistics ------------------|'/)")
@@ -236,6 +237,7 @@ SeriesTaken SeriesIntake::take(SeriesRead s, int number) {
   // Rows of the batch detail file, one per series of the file in file order (in an
   // interactive run the per-file reset's rows).
   const SeriesYears detail_row = table_row(tsi1_, number, rules_.transformation);
+  compare_detail_id(s.id, number);
   MiaResult gaps = mia(s.values, s.first_year, rules_.transformation);
   const int present = static_cast<int>(s.values.size()) - gaps.missing;
   // No value gives no curve and no index, and one value no first difference: the file
@@ -246,6 +248,20 @@ SeriesTaken SeriesIntake::take(SeriesRead s, int number) {
     return leave_out(s, number, detail_row, "one value has no first difference");
   }
   return keep(std::move(s), detail_row, std::move(gaps));
+}
+
+// Rows are taken by position, as stored detail files rely on; a row that holds another
+// series' id (a series taken out of the data file shifts every later row) is only listed.
+// The id of row `number` is still the detail file's: the series before took rows below it.
+void SeriesIntake::compare_detail_id(std::string_view id, int number) {
+  if (!rules_.batch || number > tsi1_.detail_rows || dendro::count(number) > tsi1_.ids.size()) {
+    return;
+  }
+  const std::string& detail_id = tsi1_.ids[at(number)];
+  std::string series_id = field(id, 8);
+  if (detail_id != series_id) {
+    set_.detail_id_mismatches.push_back({number, detail_id, std::move(series_id)});
+  }
 }
 
 SeriesTaken SeriesIntake::leave_out(const SeriesRead& s, int number, const SeriesYears& detail_row,

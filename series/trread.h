@@ -30,6 +30,8 @@ struct TrreadResult {
   // Presence mask: 1 for series 1 to count when two or more series were read; otherwise
   // the presence flags of the single series' values.
   std::vector<int> presence;
+  // Rows of the batch detail file that hold another series' id, in row order.
+  std::vector<DetailIdMismatch> detail_id_mismatches;
 };
 
 // The rules by which the series of one data file are taken into the set.
@@ -63,14 +65,17 @@ struct SetRead {
   std::vector<int> presence;  // the presence flags of the last series kept
   // Two or more series spanning more than max_years: the message that stops the run.
   std::string too_long;
+  // Rows of the batch detail file that hold another series' id, in row order.
+  std::vector<DetailIdMismatch> detail_id_mismatches;
 
   int years() const { return last_year - first_year + 1; }
 };
 
 // Takes the series of one data file into `tsi1` one at a time, as trread reads them, with
 // no file or console: the limits, the rows of the batch detail file (a series whose use flag
-// is not 1, or whose every value is missing, is left out into `tsi1.dropped`), the gap scan
-// and the statistics of each series kept (row i of `stats`, columns 1-7, for series i).
+// is not 1, or whose every value is missing, is left out into `tsi1.dropped`; a row whose id
+// is not the series' is listed in the set's `detail_id_mismatches`), the gap scan and the
+// statistics of each series kept (row i of `stats`, columns 1-7, for series i).
 class SeriesIntake {
  public:
   SeriesIntake(Tsi1& tsi1, StatsTable& stats, const IntakeRules& rules);
@@ -85,6 +90,7 @@ class SeriesIntake {
 
  private:
   std::string limit_passed(const SeriesRead& s, int number) const;
+  void compare_detail_id(std::string_view id, int number);
   // `why` is empty for a series the batch detail file marks unused.
   SeriesTaken leave_out(const SeriesRead& s, int number, const SeriesYears& detail_row,
                         std::string_view why);

@@ -166,14 +166,15 @@ int choose_components(const PcaResult& pc, int kind, PlotSession& plots) {
     } else if (a.letter('e')) {
       con.say("");
       con.prompt("Roll your own eigenvalue cutoff :> ");
-      const Answer line{con.read_line()};
+      const std::string line = con.read_line();
       // A count that is not a number, or outside 0 .. m, shows the menu again.
       try {
-        const long long typed = read_list_integers(line.text, 1).front();
+        const long long typed = read_list_integers(line, 1).front();
         if (typed >= 0 && typed <= pc.components) return static_cast<int>(typed);
       } catch (const ReadError&) {
       }
-      con.say(refusal(line, "enter a count of 0 to " + std::to_string(pc.components)));
+      con.say(refusal(Answer::of(line, line.size()),
+                      "enter a count of 0 to " + std::to_string(pc.components)));
     } else {
       con.say(refusal(a, "enter b, k, e or r"));
     }

@@ -216,9 +216,10 @@ TEST_F(RunShell, back_and_help_answers_walk_the_dialogue) {
   // Title "b" goes back to the file-names question; batch mode "h" shows help 4 and asks
   // again, "b" goes back to the count line and the title; same commands "b" goes back to
   // batch mode; continue "h" shows help 6, "b" goes back to same commands (asked again),
-  // whose log files are then written again; "x" at a yes/no question is asked again.
+  // whose log files are then written again; "maybe" at a yes/no question is refused with
+  // the whole answer, trimmed, and asked again.
   RunResult r =
-      box.kalder("\nfiles.txt\nb\nfiles.txt\nT\nh\nb\nT\nx\nn\nb\nn\ny\n\nh\nb\ny\n\n\n\n");
+      box.kalder("\nfiles.txt\nb\nfiles.txt\nT\nh\nb\nT\nmaybe \nn\nb\nn\ny\n\nh\nb\ny\n\n\n\n");
   ASSERT_EQ(r.status, 0) << r.output;
   auto count = [&](const std::string& text) {
     std::size_t n = 0;
@@ -232,6 +233,8 @@ TEST_F(RunShell, back_and_help_answers_walk_the_dialogue) {
   EXPECT_EQ(count("run in batch mode from log file? y/<n>/h"), 5u);
   EXPECT_EQ(count("use same commands for all runs? <y>/n/h"), 3u);
   EXPECT_EQ(count("continue with run? <y>/n/h"), 3u);
+  EXPECT_EQ(count("==>  *** maybe is no answer here: enter y or n, h for help or b to go back\n"),
+            1u);
   EXPECT_EQ(count("batch command files created"), 2u);
   EXPECT_TRUE(box.exists("site2.rwl_out.txt"));
 }

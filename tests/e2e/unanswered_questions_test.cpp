@@ -1,9 +1,12 @@
 // Scripts that keep feeding answers no question can use, names typed for data files that
-// do not exist, and a batch run whose detail file gives series codes of their own.
+// do not exist, and batch runs whose detail file gives series codes of their own or no
+// longer fits its data file.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "harness.h"
 
@@ -129,6 +132,65 @@ TEST(unanswered_questions, a_batch_run_says_which_series_the_detail_file_fits) {
       " *** to change them, edit the idt column of that file\n";
   EXPECT_EQ(occurrences(r.output, note), 1) << r.output;
   EXPECT_EQ(occurrences(box.read_file("ca533.rwl_out.txt"), note), 1);
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& l : lines) text += l + "\n";
+  return text;
+}
+
+TEST(unanswered_questions, a_batch_run_names_detail_rows_that_hold_another_series_id) {
+  // The interactive run writes rows for SITE0000 to SITE0008; the user marks row 4
+  // (SITE0003) unused, then takes SITE0001 out of the data file.
+  const std::string data = similar_series("SITE", 9, 1900, 75);
+  Sandbox box;
+  box.write_file("s.rwl", data);
+  box.write_file("f.txt", "s.rwl\n");
+  ASSERT_EQ(box.kalder("\nf.txt\nT\nn\n\n\n\n").status, 0);
+  std::vector<std::string> rows = box.read_lines("s.rwl_detail.txt");
+  ASSERT_EQ(rows.size(), 17u);        // eight head lines, nine records
+  rows[11].replace(56, 6, "     0");  // the icu field (columns 57-62) of record 4
+  std::string reduced;
+  for (const std::string& line : split_lines(data)) {
+    if (line.rfind("SITE0001", 0) != 0) reduced += line + "\n";
+  }
+  box.write_file("s.rwl", reduced);
+  box.write_file("s.rwl_detail.txt", joined(rows));
+  const RunResult shifted = box.kalder("\nf.txt\nT\ny\n\n");
+  ASSERT_EQ(shifted.status, 0) << shifted.output;
+  // By hand: row r (2 to 8) names SITE000(r-1) and meets SITE000r, seven rows in all.
+  const std::string note =
+      " *** batch detail file s.rwl_detail.txt: 7 rows hold the id of another series\n"
+      "       row    2: SITE0001 in the detail file, SITE0002 in the data file\n"
+      "       row    3: SITE0002 in the detail file, SITE0003 in the data file\n"
+      "       row    4: SITE0003 in the detail file, SITE0004 in the data file\n"
+      "       row    5: SITE0004 in the detail file, SITE0005 in the data file\n"
+      "       row    6: SITE0005 in the detail file, SITE0006 in the data file\n"
+      "       and 2 more\n"
+      " *** rows are taken by position: each series gets the row at its place\n";
+  EXPECT_EQ(occurrences(shifted.output, note), 1) << shifted.output;
+  std::map<std::string, std::string> written = box.files("s.rwl");
+  std::string& out = written["s.rwl_out.txt"];
+  ASSERT_EQ(occurrences(out, note), 1);
+  out.erase(out.find("\n" + note), note.size() + 1);
+  // Still by position: SITE0004 gets the unused row 4, and keeps it.
+  EXPECT_EQ(split_lines(written["s.rwl_detail.txt"])[11].substr(0, 62),
+            "   4  SITE0004  1900  1974     0     0    -6     0     0     0");
+
+  // The same rows with the ids of the series at their places: every file alike, no note.
+  Sandbox fits;
+  for (int row = 2; row <= 8; ++row) {
+    rows[static_cast<std::size_t>(7 + row)].replace(6, 8, "SITE000" + std::to_string(row));
+  }
+  for (const char* name : {"s.rwl", "f.txt", "s.rwl_log.txt"}) {
+    fits.write_file(name, box.read_file(name));
+  }
+  fits.write_file("s.rwl_detail.txt", joined(rows));
+  ASSERT_EQ(fits.kalder("\nf.txt\nT\ny\n\n").status, 0);
+  const std::map<std::string, std::string> expected = fits.files("s.rwl");
+  ASSERT_EQ(written.size(), expected.size());
+  for (const auto& [name, text] : expected) EXPECT_TRUE(written[name] == text) << name;
 }
 
 }  // namespace

@@ -70,6 +70,7 @@ TEST(read_detail, records_until_a_blank_line_or_number_zero) {
   DetailRead r = read_detail(in, back);
   EXPECT_TRUE(r.ok);
   EXPECT_EQ(r.rows, 2);
+  EXPECT_EQ(back.detail_rows, 2);
   EXPECT_EQ(back.ids[1], "ABC02   ");
   EXPECT_EQ(back.year_row(2).itn, 2500);
   EXPECT_EQ(back.year_row(2).idt, 32);
@@ -86,6 +87,7 @@ TEST(read_detail, records_until_a_blank_line_or_number_zero) {
   // Fewer than the eight head lines: nothing to read.
   std::istringstream short_file(" num = number of series\n");
   EXPECT_FALSE(read_detail(short_file, back).ok);
+  EXPECT_EQ(back.detail_rows, 0);
   // Never past the table's limit.
   std::istringstream long_file(out.str() + out.str().substr(kHead.size()));
   EXPECT_EQ(read_detail(long_file, back, 3).rows, 3);

@@ -107,7 +107,7 @@ TEST(loaddat, menu_answers) {
   // 5: header lines are asked and skipped, a line says why 5 is refused, a pause, and the
   // menu again; the next choice reads the file from its start. A blank and a header count
   // that is no number are refused too, and asked again.
-  PSession five("5\n\nx\n4\n\n1\n");
+  PSession five("5\n\n  x y \n4\n\n1\n");
   const Loaded f = load(data_path("keny002.rwl"), five);
   ASSERT_EQ(f.status, LoadStatus::loaded);
   EXPECT_EQ(f.set.count(), 13);
@@ -115,7 +115,7 @@ TEST(loaddat, menu_answers) {
       five.shows("==> An empty entry is not a whole number of header lines\n"
                  "enter a zer[0] for none"));
   EXPECT_TRUE(
-      five.shows("==> Entry > x < is not a whole number of header lines\n"
+      five.shows("==> Entry > x y < is not a whole number of header lines\n"
                  "Enter number of file header lines to skip\n"));
   EXPECT_TRUE(
       five.shows("==> Entry > 5 < is not a choice between [0-4] or [Q]uit\n"

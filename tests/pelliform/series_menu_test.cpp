@@ -64,8 +64,9 @@ TEST_F(Menu, an_empty_answer_keeps_the_set_as_read) {
 
 TEST_F(Menu, censoring_writes_its_file_and_reports_the_reduced_set) {
   set_up(make_set({{1901, ramp(30)}, {1950, ramp(40)}, {1960, ramp(20)}}));
-  answers("9\n2\n25\n");  // 9 is no item: the menu comes again
+  answers("maybe \n2\n25\n");  // no item: refused as typed, and the menu comes again
   series_menu(*run);
+  EXPECT_TRUE(shows("==> Entry > maybe < is not a menu choice between 1 and 7\n"));
   EXPECT_EQ(run->saved.count(), 2);
   EXPECT_TRUE(std::filesystem::exists(dir / "site_mnsl=25.txt"));
   EXPECT_TRUE(shows("\nCENSORED DATA SET               MIN   25%   MED   75%   MAX\n"));

@@ -58,7 +58,7 @@ TEST(arhist1, menu_answers) {
   EXPECT_EQ(console.find(menu_text(plot_test::kShortMenu)), plot_test::after_lines(console, 2));
   // Without a screen the console names the page first.
   EXPECT_EQ(plot_test::line_of(console, 2), " page: co021.rwl      POOLED AUTOREGRESSION RESULTS");
-  EXPECT_NE(console.find("> \n             Unknown option 8  re-enter a valid choise\n"),
+  EXPECT_NE(console.find("> \n             Unknown option 8 re-enter a valid choise\n"),
             std::string::npos);
   EXPECT_NE(console.find("select new line color: [0-15] : "), std::string::npos);
   EXPECT_EQ(console.substr(console.size() - 23), " enter option number > ");

@@ -89,16 +89,19 @@ const std::vector<std::string> kScoresMenu{
 
 TEST(loads1, menu_answers_and_flag) {
   Components c;
-  c.loads("8\n-1\n42\nxy\n7\n3\n99\n0\nc\n");
+  c.loads("8\n-1\n42\n123 \nxy\n7\n3\n99\n0\nc\n");
   EXPECT_EQ(c.console.find(menu_text(plot_test::kShortMenu)), plot_test::after_lines(c.console, 2));
   EXPECT_EQ(plot_test::line_of(c.console, 2),
             " page: raw measurements common period principal components");
   // A number the menu does not offer is refused with the answer as it was typed.
-  EXPECT_NE(c.console.find("> \n             Unknown option 8  re-enter a valid choise\n"),
+  EXPECT_NE(c.console.find("> \n             Unknown option 8 re-enter a valid choise\n"),
             std::string::npos);
   EXPECT_NE(c.console.find("> \n             Unknown option -1 re-enter a valid choise\n"),
             std::string::npos);
   EXPECT_NE(c.console.find("> \n             Unknown option 42 re-enter a valid choise\n"),
+            std::string::npos);
+  // The field reads 12 of "123 "; the refusal repeats the whole answer, trimmed.
+  EXPECT_NE(c.console.find("> \n             Unknown option 123 re-enter a valid choise\n"),
             std::string::npos);
   EXPECT_NE(c.console.find("> \n             Unknown option re-enter a valid choise\n"),
             std::string::npos);

@@ -47,7 +47,7 @@ struct Probe {
       const std::vector<double> x{1900, 1950, 2000}, y{0.5, 1.5, 1.0};
       draw_line(x, y, s.line_colour);
     };
-    d.extra_item = [this](int item) {
+    d.extra_item = [this](int item, std::string_view) {
       extra.push_back(item);
       return item == 22;
     };

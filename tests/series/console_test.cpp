@@ -55,10 +55,13 @@ TEST(console, end_of_input_stops_cleanly) {
   }
 }
 
+// The answer typed as `text` to a question that reads as many characters.
+Answer held(std::string_view text) { return Answer::of(text, text.size()); }
+
 // The meaning of each answer text among the given offers.
 std::vector<Meaning> meanings(std::initializer_list<const char*> texts, const Offers& offers) {
   std::vector<Meaning> m;
-  for (const char* t : texts) m.push_back(Answer{t}.meaning(offers));
+  for (const char* t : texts) m.push_back(held(t).meaning(offers));
   return m;
 }
 
@@ -77,9 +80,9 @@ TEST(console, answers_mean_only_what_the_question_offers) {
 
 TEST(console, a_blank_answer_means_the_default) {
   using enum Meaning;
-  EXPECT_EQ(Answer{" "}.meaning({.yes_no = true, .blank = no}), no);
-  EXPECT_EQ(Answer{""}.meaning({.yes_no = true, .blank = yes}), yes);
-  EXPECT_EQ(Answer{"  7"}.meaning({.blank = yes}), yes);  // only the first character counts
+  EXPECT_EQ(held(" ").meaning({.yes_no = true, .blank = no}), no);
+  EXPECT_EQ(held("").meaning({.yes_no = true, .blank = yes}), yes);
+  EXPECT_EQ(held("  7").meaning({.blank = yes}), yes);  // only the first character counts
 }
 
 TEST(console, whole_word_letters_stand_alone_in_five_characters) {
@@ -108,10 +111,10 @@ int stop_status(F f) {
 }
 
 TEST(console, slash_ends_the_program_quietly) {
-  EXPECT_EQ(stop_status([] { Answer{"/"}.or_quit(); }), 0);
-  EXPECT_EQ(stop_status([] { Answer{"/ 12"}.or_quit(); }), 0);
-  EXPECT_EQ(Answer{" /"}.or_quit().text, " /");
-  EXPECT_EQ(Answer{"12"}.or_quit().text, "12");
+  EXPECT_EQ(stop_status([] { held("/").or_quit(); }), 0);
+  EXPECT_EQ(stop_status([] { held("/ 12").or_quit(); }), 0);
+  EXPECT_EQ(held(" /").or_quit().text, " /");
+  EXPECT_EQ(held("12").or_quit().text, "12");
 }
 
 TEST(console, yes_no_questions) {
