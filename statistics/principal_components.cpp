@@ -71,8 +71,10 @@ constexpr std::string_view kPcHeading =
     "'ev #8  ev #9  ev#10')";
 constexpr std::string_view kValueRow = "(t2,a11,f6.3,9f7.3)";
 constexpr std::string_view kStickRow = "(t2,a11,10(f6.3,a1))";
+// The count kept may be typed, up to the 1500 components of the series limit: a spaced field
+// takes the blank after the colon.
 constexpr std::string_view kKeptLine =
-    "(t2,'broken stick order selected for eigenvalue + 1se above broken ','stick value: ',i3)";
+    "(t2,'broken stick order selected for eigenvalue + 1se above broken ','stick value:',i4+)";
 constexpr std::string_view kEigenvectorHeading =
     "(/t14,'|---------------------- eigenvector loadings ','----------------------|'/t2,"
     "'series id   eg_#1  eg_#2  eg_#3  eg_#4  eg_#5  ','eg_#6  eg_#7  eg_#8  eg_#9  eg#10')";
@@ -92,12 +94,13 @@ constexpr std::string_view kFactorLoadingsTitles =
 constexpr std::string_view kFactorLoadingsRow = "(t3,a8,1x,20f7.3)";
 constexpr std::string_view kFactorLoadingsMore = "(t12,20f7.3)";
 
-// File records.
+// File records. A title stands over its column of values (8 columns each); components are
+// numbered up to 1500, the series limit.
 constexpr std::string_view kFileStatistic = "(1x,a10,f7.3,999(f8.3))";
-constexpr std::string_view kFileLoadingsTitles = "(' series_id   #',i3,999(5x,i3))";
+constexpr std::string_view kFileLoadingsTitles = "(' series_id   #',i3,999(4x,i4))";
 constexpr std::string_view kFileLoadingsRow = "(2x,a8,1000f8.3)";
 constexpr std::string_view kFileLoadingsMore = "(10x,1000f8.3)";
-constexpr std::string_view kFileScoresTitles = "('  year  #',i4,999(5x,i3))";
+constexpr std::string_view kFileScoresTitles = "('  year  #',i4,999(4x,i4))";
 constexpr std::string_view kFileScoresRow = "(i6,1000f8.3)";
 constexpr std::string_view kFileScoresMore = "(6x,1000f8.3)";
 
