@@ -94,13 +94,15 @@ constexpr std::string_view kFactorLoadingsTitles =
 constexpr std::string_view kFactorLoadingsRow = "(t3,a8,1x,20f7.3)";
 constexpr std::string_view kFactorLoadingsMore = "(t12,20f7.3)";
 
-// File records. A title stands over its column of values (8 columns each); components are
-// numbered up to 1500, the series limit.
+// File records. Each component's number stands at the right of its values' eight columns,
+// one column in, numbered up to 1500 (the series limit): past the first 1000 the numbers go
+// on in a record of their own, as the values do.
 constexpr std::string_view kFileStatistic = "(1x,a10,f7.3,999(f8.3))";
-constexpr std::string_view kFileLoadingsTitles = "(' series_id   #',i3,999(4x,i4))";
+constexpr std::string_view kFileLoadingsTitles =
+    "(' series_id   #',i3,999(4x,i4):/(9x,1000(4x,i4)))";
 constexpr std::string_view kFileLoadingsRow = "(2x,a8,1000f8.3)";
 constexpr std::string_view kFileLoadingsMore = "(10x,1000f8.3)";
-constexpr std::string_view kFileScoresTitles = "('  year  #',i4,999(4x,i4))";
+constexpr std::string_view kFileScoresTitles = "('  year  #',i4,999(4x,i4):/(5x,1000(4x,i4)))";
 constexpr std::string_view kFileScoresRow = "(i6,1000f8.3)";
 constexpr std::string_view kFileScoresMore = "(6x,1000f8.3)";
 
@@ -268,7 +270,7 @@ void write_loadings_file(Units& units, const std::string& name,
   for (const auto& [label, values] : stats) {
     units.write(unit::series, fmt_write(kFileStatistic, label, values));
   }
-  units.write(unit::series, fmt_write(kFileLoadingsTitles, numbers(cols)));
+  units.write(unit::series, component_titles(cols, false));
   const Layout row(kFileLoadingsRow), more(kFileLoadingsMore);
   for (int i = 1; i <= loadings.rows; ++i) {
     file_row(units, row, more, ids[at(i)], row_of(loadings, i, cols));
@@ -279,7 +281,7 @@ void write_loadings_file(Units& units, const std::string& name,
 void write_scores_file(Units& units, const std::string& name, const Matrix& scores,
                        int first_year) {
   units.create(unit::series, name);
-  units.write(unit::series, fmt_write(kFileScoresTitles, numbers(scores.cols)));
+  units.write(unit::series, component_titles(scores.cols, true));
   const Layout row(kFileScoresRow), more(kFileScoresMore);
   for (int t = 1; t <= scores.rows; ++t) {
     file_row(units, row, more, first_year + t - 1, row_of(scores, t, scores.cols));
@@ -454,6 +456,10 @@ void rotate(PcaResult& pc, const Matrix& z, std::span<const std::string> ids,
 }
 
 }  // namespace
+
+std::string component_titles(int count, bool scores) {
+  return fmt_write(scores ? kFileScoresTitles : kFileLoadingsTitles, numbers(count));
+}
 
 std::vector<float> broken_stick(int m) {
   std::vector<float> bs(static_cast<std::size_t>(std::max(m, 0)));

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <sstream>
 
 #include "statistics/common_period.h"
 #include "tests/plots/plot_test_support.h"
@@ -87,6 +88,31 @@ TEST(pca, files_of_the_components) {
   const auto factor = lines_of(s.dir / "site_vfscores_det.txt");
   ASSERT_EQ(factor.size(), 101u);
   EXPECT_EQ(factor[1], "  1901   3.122");
+}
+
+TEST(pca, file_titles_of_1500_components) {
+  // 1500 series over a common period of 1500 years or more give 1500 components. Each
+  // number ends one column in from the end of its values' eight columns, which start after
+  // the id's ten (the year's six) and go on after as many blanks past the first 1000.
+  const auto records = [](const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  };
+  const auto loads = records(component_titles(1500, false));
+  ASSERT_EQ(loads.size(), 2u);
+  ASSERT_EQ(loads[0].size(), 17u + 8u * 999u);
+  EXPECT_EQ(loads[0].substr(0, 33), " series_id   #  1       2       3");
+  EXPECT_EQ(loads[0].substr(loads[0].size() - 16), "     999    1000");
+  EXPECT_EQ(loads[1].size(), 9u + 8u * 500u);
+  EXPECT_EQ(loads[1].substr(0, 25), "             1001    1002");
+  const auto scores = records(component_titles(1500, true));
+  ASSERT_EQ(scores.size(), 2u);
+  EXPECT_EQ(scores[0].substr(0, 21), "  year  #   1       2");
+  EXPECT_EQ(scores[0].substr(scores[0].size() - 8), "    1000");
+  EXPECT_EQ(scores[1].substr(0, 13), "         1001");
+  EXPECT_EQ(scores[1].substr(scores[1].size() - 8), "    1500");
 }
 
 TEST(pca, menu_answers) {
