@@ -377,8 +377,8 @@ TEST(readable_outputs, kalder_at_1500_series_counts_its_correlations) {
 }
 
 // `count` series over 1901-1940 of independent noise about 1 mm and a faint common signal
-// (its variance 0.0004 of theirs): their correlations average near 0.0004, and NEFF, the
-// sample depth over 1 + (depth - 1) RBAR, comes near a third of the depth.
+// (its variance 0.0004 of theirs): their correlations average a few ten-thousandths, and
+// NEFF, the sample depth over 1 + (depth - 1) RBAR, comes to a large share of the depth.
 std::string faint_signal(int count) {
   std::mt19937 gen(1500);
   const auto uniform = [&gen] { return static_cast<float>(gen() % 2001) / 1000.0f - 1.0f; };
@@ -397,8 +397,8 @@ std::string faint_signal(int count) {
 }
 
 // pelliform at its series limit: 4500 series over 1901-1940 with the running RBAR. The
-// early windows have an RBAR near 0.0004, which makes NEFF more than 1000: the field keeps
-// its columns and its blank with fewer decimals.
+// first window's RBAR (0.0003) makes NEFF more than 1000: the field keeps its columns and
+// its blank with fewer decimals.
 TEST(readable_outputs, pelliform_at_4500_series) {
   Sandbox box;
   box.write_file("many.rwl", faint_signal(4500));
