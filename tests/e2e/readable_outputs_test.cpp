@@ -386,7 +386,7 @@ std::string faint_signal(int count) {
   for (float& c : common) c = uniform();
   std::vector<Series> set;
   for (int k = 0; k < count; ++k) {
-    char id[9];
+    char id[16];
     std::snprintf(id, sizeof id, "F%05d", k);
     std::vector<float> w;
     for (float c : common)
