@@ -314,7 +314,8 @@ void DetrendPass::report(Current& s) {
   }
   if (fit::spline_code(s.code)) {
     const int stiffness = spline_stiffness(s.code, s.n);
-    units_.write(out, Layout("(t2,i5,3x,a8,i5,i5,9x,'smoothing spline curve and window width')")
+    // A stiffness in percent of 5000 years reaches six digits: its field widens.
+    units_.write(out, Layout("(t2,i5,3x,a8,i5,i5+,9x,'smoothing spline curve and window width')")
                           .write(s.i, id, s.code, stiffness));
     coef_.plot = static_cast<float>(stiffness);
     return;

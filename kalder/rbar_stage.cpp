@@ -42,7 +42,9 @@ StageText text_of(SeriesStage stage) {
 void write_rbar_file(Run& run, const std::string& name, int first_column) {
   std::ostream& out = run.units.create(unit::series, name);
   out << "year\tcorrs\trbar\tsdev\tserr\teps \tcores\n";
-  const Layout row("(f7.0,a,f7.0,4(a,f8.4),a,f7.2)");
+  // A window holds up to 1,124,250 correlations (1500 series): a count that would fill its
+  // field widens it and keeps a blank before it.
+  const Layout row("(f7.0,a,f7.0+,4(a,f8.4),a,f7.2)");
   const std::string_view tab = "\t";
   for (int w = 0; w < run.window_count; ++w) {
     const auto& r = run.running_table[static_cast<std::size_t>(w)];

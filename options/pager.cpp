@@ -66,7 +66,9 @@ class Pager {
     return line;
   }
 
-  void end_message() { con_.say(Layout("(/1x,'end-of-snoop: ',i5,' lines read')").write(count_)); }
+  // A data file at the limits has millions of lines: the blank after the colon is the
+  // spaced field's, which widens beyond five digits.
+  void end_message() { con_.say(Layout("(/1x,'end-of-snoop:',i6+,' lines read')").write(count_)); }
 
   // One pass over the file; true when the user returns to the program.
   bool pass() {

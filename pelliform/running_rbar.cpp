@@ -236,7 +236,9 @@ void write_runbar_table(const RunningRbar& r, int first_year, Units& units, int 
   const int width = year_field(first_year, 5, 0);
   units.write(unit, std::string(static_cast<std::size_t>(width - 5), ' ') +
                         " YEAR     NC   RBAR1    EPS1   NEFF1   RBAR2    EPS2   NEFF2");
-  const Layout row("(i" + std::to_string(width) + ",i7,6f8.3)");
+  // NEFF comes near the sample depth, up to 4500, when RBAR is near 0: above 999.999 it
+  // keeps its blank with fewer decimals.
+  const Layout row("(i" + std::to_string(width) + ",i7,6f8.3+)");
   for (int k = 1; k <= r.yearly.rows; ++k) {
     const float nk = r.yearly.at(k, col::depth);
     const float r1 = r.yearly.at(k, col::rbar1), r2 = r.yearly.at(k, col::rbar2);

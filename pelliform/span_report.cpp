@@ -85,7 +85,9 @@ void comint(std::span<const int> first, std::span<const int> nvals, Console& con
   con.say(
       Layout("(t20,a,i12)").write(" **  Number of years included: ", best.last - best.first + 1));
   con.say(Layout("(t20,a,i7)").write(" **  Number of Series included:     ", best.series));
-  con.say(Layout("(t20,a,i7)").write(" **  Number of rings:               ", best.rings));
+  // Up to 22,500,000 rings (4500 series x 5000 years): the text's last blank is the spaced
+  // field's, which widens for a count of more than seven digits.
+  con.say(Layout("(t20,a,i8+)").write(" **  Number of rings:              ", best.rings));
   con.say(Layout("(t20,a,i12)").write(" **  Length of longest Series: ", maximum(nvals)));
   con.say(Layout("(t20,a,i11)").write(" **  Length of shortest Series: ", minimum(nvals)));
   con.say(rule);

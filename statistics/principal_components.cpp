@@ -71,8 +71,10 @@ constexpr std::string_view kPcHeading =
     "'ev #8  ev #9  ev#10')";
 constexpr std::string_view kValueRow = "(t2,a11,f6.3,9f7.3)";
 constexpr std::string_view kStickRow = "(t2,a11,10(f6.3,a1))";
+// The count kept may be typed, up to the 1500 components of the series limit: a spaced field
+// takes the blank after the colon.
 constexpr std::string_view kKeptLine =
-    "(t2,'broken stick order selected for eigenvalue + 1se above broken ','stick value: ',i3)";
+    "(t2,'broken stick order selected for eigenvalue + 1se above broken ','stick value:',i4+)";
 constexpr std::string_view kEigenvectorHeading =
     "(/t14,'|---------------------- eigenvector loadings ','----------------------|'/t2,"
     "'series id   eg_#1  eg_#2  eg_#3  eg_#4  eg_#5  ','eg_#6  eg_#7  eg_#8  eg_#9  eg#10')";
@@ -92,12 +94,15 @@ constexpr std::string_view kFactorLoadingsTitles =
 constexpr std::string_view kFactorLoadingsRow = "(t3,a8,1x,20f7.3)";
 constexpr std::string_view kFactorLoadingsMore = "(t12,20f7.3)";
 
-// File records.
+// File records. Each component's number stands at the right of its values' eight columns,
+// one column in, numbered up to 1500 (the series limit): past the first 1000 the numbers go
+// on in a record of their own, as the values do.
 constexpr std::string_view kFileStatistic = "(1x,a10,f7.3,999(f8.3))";
-constexpr std::string_view kFileLoadingsTitles = "(' series_id   #',i3,999(5x,i3))";
+constexpr std::string_view kFileLoadingsTitles =
+    "(' series_id   #',i3,999(4x,i4):/(9x,1000(4x,i4)))";
 constexpr std::string_view kFileLoadingsRow = "(2x,a8,1000f8.3)";
 constexpr std::string_view kFileLoadingsMore = "(10x,1000f8.3)";
-constexpr std::string_view kFileScoresTitles = "('  year  #',i4,999(5x,i3))";
+constexpr std::string_view kFileScoresTitles = "('  year  #',i4,999(4x,i4):/(5x,1000(4x,i4)))";
 constexpr std::string_view kFileScoresRow = "(i6,1000f8.3)";
 constexpr std::string_view kFileScoresMore = "(6x,1000f8.3)";
 
@@ -266,7 +271,7 @@ void write_loadings_file(Units& units, const std::string& name,
   for (const auto& [label, values] : stats) {
     units.write(unit::series, fmt_write(kFileStatistic, label, values));
   }
-  units.write(unit::series, fmt_write(kFileLoadingsTitles, numbers(cols)));
+  units.write(unit::series, component_titles(cols, false));
   const Layout row(kFileLoadingsRow), more(kFileLoadingsMore);
   for (int i = 1; i <= loadings.rows; ++i) {
     file_row(units, row, more, ids[at(i)], row_of(loadings, i, cols));
@@ -277,7 +282,7 @@ void write_loadings_file(Units& units, const std::string& name,
 void write_scores_file(Units& units, const std::string& name, const Matrix& scores,
                        int first_year) {
   units.create(unit::series, name);
-  units.write(unit::series, fmt_write(kFileScoresTitles, numbers(scores.cols)));
+  units.write(unit::series, component_titles(scores.cols, true));
   const Layout row(kFileScoresRow), more(kFileScoresMore);
   for (int t = 1; t <= scores.rows; ++t) {
     file_row(units, row, more, first_year + t - 1, row_of(scores, t, scores.cols));
@@ -452,6 +457,10 @@ void rotate(PcaResult& pc, const Matrix& z, std::span<const std::string> ids,
 }
 
 }  // namespace
+
+std::string component_titles(int count, bool scores) {
+  return fmt_write(scores ? kFileScoresTitles : kFileLoadingsTitles, numbers(count));
+}
 
 std::vector<float> broken_stick(int m) {
   std::vector<float> bs(static_cast<std::size_t>(std::max(m, 0)));

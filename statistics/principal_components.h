@@ -49,6 +49,10 @@ struct PcaResult {
 PcaResult pca(const Matrix& z, const Matrix& r, std::span<const std::string> ids,
               const PcaSetting& setting, Units& units, PlotSession& plots);
 
+// The titles record of a loadings file ("series_id") or a scores file ("year"): the
+// component numbers 1 .. count, each at the right of its column's eight characters.
+std::string component_titles(int count, bool scores);
+
 // The broken-stick values of m components: BS(k) = sum of 1/i for i = k .. m.
 std::vector<float> broken_stick(int m);
 

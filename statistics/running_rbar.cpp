@@ -29,7 +29,9 @@ void write_table(Units& units, int report_unit, const std::vector<RunningRbarRow
   const int width = year_field(earliest, 6) + 1;
   const std::string f = "10f" + std::to_string(width);
   const Layout year_line("(/t5,'year',1x," + f + ".0)");
-  const Layout corr_line("(t5,'corr',1x," + f + ".0)");
+  // A window holds up to 1,124,250 correlations (1500 series): a count that would fill its
+  // column widens it rather than join the count before.
+  const Layout corr_line("(t5,'corr',1x," + f + ".0+)");
   const Layout rbar_line("(t5,'rbar'," + f + ".3)");
   const Layout sdev_line("(t5,'sdev'," + f + ".3)");
   const Layout serr_line("(t5,'serr'," + f + ".3)");

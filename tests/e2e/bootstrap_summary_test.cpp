@@ -47,14 +47,6 @@ std::map<int, std::vector<double>> table_rows(const std::vector<std::string>& li
   return rows;
 }
 
-std::size_t count_of(const std::string& text, const std::string& piece) {
-  std::size_t count = 0;
-  for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
-    ++count;
-  }
-  return count;
-}
-
 // Pages of the chronology pairs (the only menus with the sample depth limits) and of all
 // chronology plots (the plot options box one star wider than the all-series plot's).
 std::size_t pair_pages(const std::string& console) {

@@ -57,6 +57,9 @@ std::vector<std::map<int, float>> read_chronologies(const std::string& text);
 // other, in 0.001 mm units and without title records; ids are `stem` and a 4-digit number.
 std::string similar_series(const std::string& stem, int count, int first, int years);
 
+// How many times `piece` stands in `text` (overlapping places counted).
+std::size_t count_of(const std::string& text, const std::string& piece);
+
 // Column `column` (0 = year) of the tab-separated table file, by year.
 std::map<int, double> table_column(const std::string& text, int column);
 

@@ -41,6 +41,14 @@ TEST(limits_e2e, a_set_of_exactly_5000_years_runs_through) {
   ASSERT_EQ(table.size(), 5001u);  // head and one row per year
   EXPECT_EQ(table[1].substr(0, 8), "  -2999\t");
   EXPECT_EQ(table[5000].substr(0, 8), "   2000\t");
+  // A spline of 200 percent of 5000 years is 10000 years stiff: a blank keeps it apart from
+  // the option code. (The ids read as seven characters before a five-column year.)
+  r = box.kalder("\nf.txt\nT\nn\n4\n-200\n\n\n\n");
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(box.read_file("long.rwl_out.txt")
+                .find("\n     1   LONG000  -200 10000         smoothing spline curve and window "
+                      "width\n     2   HALF000  -200 5000         smoothing"),
+            std::string::npos);
 }
 
 TEST(limits_e2e, one_year_more_stops_with_the_limit_message) {

@@ -13,14 +13,6 @@
 namespace dendro::e2e {
 namespace {
 
-std::size_t count_of(const std::string& text, const std::string& piece) {
-  std::size_t count = 0;
-  for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
-    ++count;
-  }
-  return count;
-}
-
 // "s", the file name, and "c" at the menu that shows again after the save.
 std::string save_as(const std::string& file) { return "s\n" + file + "\nc\n"; }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -350,6 +351,68 @@ TEST(readable_outputs, kalder_on_edge_inputs) {
     const RunResult r = run_kalder_clean(box, c.file, c.options, c.status);
     EXPECT_TRUE(has(r.output, c.says)) << c.file << "\n" << r.output;
   }
+}
+
+// kalder at its series limit: 1500 series over 1901-1940, the running rbar over windows of
+// 10 years 5 apart (middle years 1906, 1920, 1925, 1930, 1935), printout 4 and the ring-width
+// save. Every series covers every window, so each holds 1500 x 1499 / 2 = 1,124,250
+// correlations, as many as the all-series rbar.
+TEST(readable_outputs, kalder_at_1500_series_counts_its_correlations) {
+  Sandbox box;
+  box.write_file("many.rwl", similar_series("M", 1500, 1901, 40));
+  run_kalder_clean(box, "many.rwl", "16\n10\n5\nn\n17\n4\n18\n1\n");
+  for (const char* suffix : {"_raw_rbar.txt", "_ind_rbar.txt", "_res_rbar.txt"}) {
+    const auto rows = box.read_lines(std::string("many.rwl") + suffix);
+    ASSERT_EQ(rows.size(), 6u) << suffix;
+    EXPECT_EQ(rows[0], "year\tcorrs\trbar\tsdev\tserr\teps \tcores");
+    EXPECT_EQ(rows[1].substr(0, 18), "  1906.\t 1124250.\t") << suffix;
+    EXPECT_EQ(rows[5].substr(0, 18), "  1935.\t 1124250.\t") << suffix;
+  }
+  const std::string out = box.read_file("many.rwl_out.txt");
+  EXPECT_EQ(count_of(out,
+                     "\n    year   1906.  1920.  1925.  1930.  1935.\n"
+                     "    corr  1124250. 1124250. 1124250. 1124250. 1124250.\n"),
+            3u);
+  EXPECT_EQ(count_of(out, "\n 1124250   "), 3u) << "the all-series rbar rows (i8)";
+}
+
+// `count` series over 1901-1940 of independent noise about 1 mm and a faint common signal
+// (its variance 0.0004 of theirs): their correlations average a few ten-thousandths, and
+// NEFF, the sample depth over 1 + (depth - 1) RBAR, comes to a large share of the depth.
+std::string faint_signal(int count) {
+  std::mt19937 gen(1500);
+  const auto uniform = [&gen] { return static_cast<float>(gen() % 2001) / 1000.0f - 1.0f; };
+  std::vector<float> common(40);
+  for (float& c : common) c = uniform();
+  std::vector<Series> set;
+  for (int k = 0; k < count; ++k) {
+    char id[16];
+    std::snprintf(id, sizeof id, "F%05d", k);
+    std::vector<float> w;
+    for (float c : common)
+      w.push_back(std::round(1000.0f + 300.0f * uniform() + 6.0f * c) / 1000.0f);
+    set.push_back({id, 1901, w});
+  }
+  return ring_width_file(set);
+}
+
+// pelliform at its series limit: 4500 series over 1901-1940 with the running RBAR. The
+// first window's RBAR (0.0003) makes NEFF more than 1000: the field keeps its columns and
+// its blank with fewer decimals.
+TEST(readable_outputs, pelliform_at_4500_series) {
+  Sandbox box;
+  box.write_file("many.rwl", faint_signal(4500));
+  const RunResult r = run_clean(box, "many.rwl", answers("many.rwl", "1", "", "25"));
+  EXPECT_TRUE(has(r.output, "Total series read in:          4500  1901  1940    40")) << r.output;
+  for (const char* name : {"many_Std_RBAR.txt", "many_Ssf_RBAR.txt"}) {
+    const auto rows = box.read_lines(name);
+    ASSERT_EQ(rows.size(), 41u) << name;
+    EXPECT_EQ(rows[1].substr(0, 12), " 1901   4500") << name;
+    for (const std::string& row : rows) EXPECT_EQ(row.size(), 60u) << name << "\n" << row;
+  }
+  const std::string neff = box.read_lines("many_Std_RBAR.txt")[1].substr(28, 8);
+  EXPECT_EQ(neff[0], ' ');
+  EXPECT_GT(std::stod(neff), 1000.0) << neff;
 }
 
 TEST(readable_outputs, kalder_on_series_before_minus_9999) {

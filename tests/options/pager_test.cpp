@@ -74,6 +74,19 @@ TEST(snoop, read_to_end_shows_the_last_five_lines) {
   EXPECT_EQ(s.count(tail), 1);
 }
 
+TEST(snoop, a_data_file_at_the_limits_counts_its_lines) {
+  // 1500 series of 5000 years fill 751,500 decade records; 99,999 lines is the most that
+  // five columns after "end-of-snoop: " hold.
+  for (const auto& [lines, end] : {std::pair{99999, " end-of-snoop: 99999 lines read\n"},
+                                   std::pair{751500, " end-of-snoop: 751500 lines read\n"}}) {
+    Units units;
+    numbered_file(units, lines, "snoop_limit.txt");
+    Session s("e\nm\n");
+    snoop(units, unit::scratch, s.con, kSnoopWidthKalder);
+    EXPECT_EQ(s.count(end), 1) << s.out.str().substr(0, 2000);
+  }
+}
+
 TEST(snoop, return_at_a_question_and_listing_again) {
   Units units;
   numbered_file(units, 7, "snoop7.txt");

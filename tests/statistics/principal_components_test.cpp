@@ -89,6 +89,22 @@ TEST(pca, files_of_the_components) {
   EXPECT_EQ(factor[1], "  1901   3.122");
 }
 
+TEST(pca, file_titles_of_1500_components) {
+  // 1500 series over a common period of 1500 years or more give 1500 components. Each
+  // number ends one column in from the end of its values' eight columns, which start after
+  // the id's ten (the year's six) and go on after as many blanks past the first 1000.
+  const std::string loads = component_titles(1500, false);
+  const std::size_t cut = loads.find('\n');
+  EXPECT_EQ(cut, 17u + 8u * 999u);
+  EXPECT_EQ(loads.substr(0, 33), " series_id   #  1       2       3");
+  EXPECT_EQ(loads.substr(cut - 16, 42), "     999    1000\n             1001    1002");
+  EXPECT_EQ(loads.size() - cut - 1, 9u + 8u * 500u);
+  const std::string scores = component_titles(1500, true);
+  EXPECT_EQ(scores.substr(0, 21), "  year  #   1       2");
+  EXPECT_EQ(scores.substr(scores.find('\n') - 8, 22), "    1000\n         1001");
+  EXPECT_EQ(scores.substr(scores.size() - 8), "    1500");
+}
+
 TEST(pca, menu_answers) {
   // "e" with a word and with a count beyond m show the menu again; "r" shows the
   // eigenvalue page again first; "e" 0 keeps no component, and no page follows.
