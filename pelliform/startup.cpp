@@ -105,7 +105,7 @@ void confirm_replacing(PelliformRun& run, const std::string& data_file) {
       run.con.say(" *** nothing replaced: the run ends here");
       stop_quietly();
     }
-    run.con.say(" *** answer y to replace them, or n or <ret> to end the run");
+    run.con.say(refusal(a, "answer y to replace them, or n or <ret> to end the run"));
     run.con.again();
   }
 }

@@ -260,12 +260,15 @@ TEST(KeptPelliformFiles, a_stopped_run_or_another_data_file_replaces_nothing) {
             stopped.output.substr(stopped.output.find(lists)));
   EXPECT_EQ(box.files("keny002_"), earlier);
   box.copy_data("keny002.rwl", "keny002.txt");
-  const RunResult no = box.run(PELLIFORM_PATH, "keny002.txt\n\n");
+  const RunResult no = box.run(PELLIFORM_PATH, "keny002.txt\nmaybe \n\n");
   EXPECT_EQ(no.status, 0);
   EXPECT_NE(no.output.find(" *** keny002_out_v43ptr08.txt holds the results of keny002.rwl:\n"
                            " *** this run of keny002.txt replaces them and the other keny002_ "
                            "files\n"
                            "Replace them? y/<n>"),
+            string::npos);
+  EXPECT_NE(no.output.find(" *** maybe is no answer here: answer y to replace them, or n or <ret> "
+                           "to end the run\n"),
             string::npos);
   EXPECT_NE(no.output.find(" *** nothing replaced: the run ends here"), string::npos);
   EXPECT_EQ(box.files("keny002_"), earlier);
