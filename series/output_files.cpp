@@ -315,7 +315,10 @@ Mended OutputFiles::mend() {
   });
   Mended mended;
   for (const std::string& file : found) {
-    if (cut_short && ends_with(file, kAsideSuffix) && fs_->rename(file, without_suffix(file))) {
+    // A file this run has written already (the typed list) stays this run's.
+    const bool back = cut_short && ends_with(file, kAsideSuffix) &&
+                      written_.count(identity(without_suffix(file))) == 0;
+    if (back && fs_->rename(file, without_suffix(file))) {
       mended.put_back.push_back(without_suffix(file));
     } else if (fs_->remove(file)) {
       mended.removed.push_back(file);

@@ -150,15 +150,19 @@ TEST(OutputFiles, mending_puts_back_earlier_files_of_a_move_cut_short_and_remove
   f.disk->put("s.rwl_crns.txt.part", "half");
   f.disk->put("crns_raw.txt.part", "half");
   f.disk->put("other.txt.part", "not ours");
+  f.disk->put("list.txt.prev", "old list\n");
+  f.write(1, "list.txt", "this run's list\n", false, Commit::on_close);
   f.files().reserve_prefix("s.rwl_");
   f.files().reserve_name("crns_raw.txt");
+  f.files().reserve_name("list.txt");
   f.write(1, "s.rwl_errs.txt", "this run's\n", true);  // its own temporary file stays
   const Mended m = f.files().mend();
   EXPECT_EQ(m.put_back, (Names{"s.rwl_out.txt", "s.rwl_tabs.txt"}));
-  EXPECT_EQ(m.removed, (Names{"crns_raw.txt.part", "s.rwl_crns.txt.part"}));
+  EXPECT_EQ(m.removed, (Names{"crns_raw.txt.part", "list.txt.prev", "s.rwl_crns.txt.part"}));
   EXPECT_EQ(f.disk->text("s.rwl_out.txt") + f.disk->text("s.rwl_tabs.txt"), "old out\nold tabs\n");
-  EXPECT_EQ(f.disk->all(), (Names{"a.txt", "b.txt", "other.txt.part", "s.rwl_errs.txt.part",
-                                  "s.rwl_out.txt", "s.rwl_tabs.txt"}));
+  EXPECT_EQ(f.disk->text("list.txt"), "this run's list\n");  // written by this run
+  EXPECT_EQ(f.disk->all(), (Names{"a.txt", "b.txt", "list.txt", "other.txt.part",
+                                  "s.rwl_errs.txt.part", "s.rwl_out.txt", "s.rwl_tabs.txt"}));
   // Cut short after every new file had its name: the earlier ones go.
   Folder g;
   g.disk->put("s.rwl_tabs.txt.prev", "old tabs\n");
