@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <filesystem>
-#include <system_error>
 
 #include "kalder/file_list.h"
 #include "kalder/file_setup.h"
@@ -92,11 +90,6 @@ Step start_prompt(Run& run, int which) {
   return which == 2 ? Step::start3 : Step::file_names;
 }
 
-bool file_exists(const std::string& name) {
-  std::error_code error;
-  return std::filesystem::exists(name, error) && !std::filesystem::is_directory(name, error);
-}
-
 // Refuses a list that names a data file that does not exist, before any file is written,
 // with the first missing name, its line and what the question wants; true when every
 // listed data file exists.
@@ -104,7 +97,7 @@ bool listed_files_exist(Run& run, const std::string& list, const std::vector<std
   int missing = 0;
   std::size_t first = names.size();
   for (std::size_t k = 0; k < names.size(); ++k) {
-    if (file_exists(names[k])) continue;
+    if (run.units.files().fs().is_file(names[k])) continue;
     ++missing;
     first = std::min(first, k);
   }
@@ -191,7 +184,7 @@ Step file_names_question(Run& run) {
 // True when the typed name is a data file; otherwise says which file is missing.
 bool typed_file_exists(Run& run, const std::string& typed) {
   const std::string name(trim_right(typed));
-  if (file_exists(name)) return true;
+  if (run.units.files().fs().is_file(name)) return true;
   run.con.say("");
   run.con.say("*** data file not found:  " + name);
   run.con.say("*** type the name of an existing data file, or <ret> when done");

@@ -1,7 +1,6 @@
 #include "pelliform/pith_offsets.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <optional>
 
 #include "pelliform/dialogue.h"
@@ -19,13 +18,12 @@ struct Method {
   long long headers = 0;
 };
 
-std::string file_name(Console& con) {
+std::string file_name(Console& con, const FileSystem& fs) {
   // Each pass reads an answer, so the end of the input ends the loop.
   for (;;) {
     con.prompt(prompt_line50("Okay? So enter pith offset file name here"));
     const std::string name = con.read_name_or_quit();
-    std::error_code ec;
-    if (!name.empty() && std::filesystem::is_regular_file(name, ec)) return name;
+    if (!name.empty() && fs.is_file(name)) return name;
     con.say("");
     con.say("");
     con.say(Layout("(t11,'File > ',a,' < not found')").write(field(name, 25)));
@@ -143,7 +141,7 @@ void pithy(Console& con, Units& units, int unit, std::vector<int>& offsets, bool
   con.say("NOTE: the order of pith offsets must follow the order");
   con.say("of the file raw ring width records: " + data_file);
   con.say("");
-  const std::string name = file_name(con);
+  const std::string name = file_name(con, units.files().fs());
   // Each pass reads answers, so the end of the input ends the loop.
   for (;;) {
     const Method m = method(con);

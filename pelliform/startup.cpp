@@ -1,7 +1,5 @@
 #include "pelliform/startup.h"
 
-#include <filesystem>
-
 #include "pelliform/dialogue.h"
 #include "pelliform/file_names.h"
 #include "pelliform/loader.h"
@@ -195,8 +193,7 @@ void choose_data_file(PelliformRun& run) {
       continue;
     }
     const std::string as_typed(trim_right(typed));
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(as_typed, ec)) {
+    if (!run.units.files().fs().is_file(as_typed)) {
       run.con.say("");
       run.con.say("File > " + name.substr(0, 25) + " < not found");
       run.con.say("");

@@ -22,6 +22,8 @@ class FileSystem {
   virtual bool exists(const std::string& path) const = 0;
   // True when `path` names a folder.
   virtual bool is_folder(const std::string& path) const = 0;
+  // True when `path` names a file that is no folder.
+  bool is_file(const std::string& path) const { return exists(path) && !is_folder(path); }
   // Moves `from` to `to`, replacing a file `to`; false when it cannot.
   virtual bool rename(const std::string& from, const std::string& to) = 0;
   // Removes the file; false when it cannot (or there was none).
