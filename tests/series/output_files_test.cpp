@@ -102,19 +102,6 @@ TEST(OutputFiles, settling_keeps_earlier_files_and_complete_new_ones_and_names_e
   EXPECT_EQ(g.disk->all(), (Names{"a.txt", "b.txt"}));
 }
 
-TEST(OutputFiles, a_file_the_run_leaves_none_of_takes_the_earlier_one_away_only_when_committed) {
-  Folder f;
-  f.units->create(1, "a.txt", Commit::with_run);
-  f.units->close(1, true);
-  EXPECT_EQ(f.units->settle().kept_earlier, (Names{"a.txt"}));
-  EXPECT_EQ(f.disk->text("a.txt"), "old a\n");
-  Folder g;
-  g.units->create(1, "a.txt", Commit::with_run);
-  g.units->close(1, true);
-  EXPECT_EQ(g.units->commit(Commit::with_run), (Names{"a.txt"}));
-  EXPECT_EQ(g.disk->all(), (Names{"b.txt"}));
-}
-
 TEST(OutputFiles, a_file_is_known_by_what_it_is_however_its_name_is_spelled) {
   Folder f;
   f.disk->add_folder("sub");
@@ -170,12 +157,6 @@ TEST(OutputFiles, mending_puts_back_earlier_files_of_a_move_cut_short_and_remove
   g.files().reserve_prefix("s.rwl_");
   EXPECT_EQ(g.files().mend().removed, (Names{"s.rwl_tabs.txt.prev"}));
   EXPECT_EQ(g.disk->text("s.rwl_tabs.txt"), "new tabs\n");
-}
-
-TEST(OutputFiles, messages_carry_one_head_of_stars) {
-  EXPECT_EQ(stars_line("*** could not write file a.txt"), " *** could not write file a.txt");
-  EXPECT_EQ(stars_line(" *** interrupted"), " *** interrupted");
-  EXPECT_EQ(stars_line("no memory"), " *** no memory");
 }
 
 }  // namespace

@@ -329,24 +329,6 @@ TEST(trread, batch_rows_beyond_the_detail_file_take_the_reset_values) {
   EXPECT_EQ(third.idt, 0);
 }
 
-TEST(trread, batch_lists_detail_rows_that_hold_another_series_id) {
-  // Rows A and X for the series A, B and C: row 2 is listed, C (no row) is not; an
-  // interactive run compares nothing.
-  const auto detail = [](TrreadRun& run) {
-    run.tsi1.detail_rows = 2;
-    run.tsi1.ids = {"A       ", "X       "};
-  };
-  TrreadRun batch = read(kThree, "mr", kMaxYears, kMaxSeriesKalder, [&](TrreadRun& run) {
-    run.commands.at(Commands::kBatchMode) = 'y';
-    detail(run);
-  });
-  ASSERT_EQ(batch.result.detail_id_mismatches.size(), 1u);
-  const DetailIdMismatch& m = batch.result.detail_id_mismatches[0];
-  EXPECT_EQ(std::to_string(m.row) + m.detail_id + m.series_id, "2X       B       ");
-  EXPECT_TRUE(
-      read(kThree, "mr", kMaxYears, kMaxSeriesKalder, detail).result.detail_id_mismatches.empty());
-}
-
 TEST(trread, other_formats_and_notes) {
   std::ostringstream compact;
   datw(compact, "COMPACT1", std::vector<float>{1.5f, 2.25f}, 1800, "raw");
