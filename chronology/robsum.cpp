@@ -17,8 +17,10 @@
 #include "series/core_save.h"
 #include "series/descriptive.h"
 #include "series/index.h"
+#include "series/interrupts.h"
 #include "series/layout.h"
 #include "series/option_values.h"
+#include "series/parallel.h"
 #include "series/store.h"
 #include "series/text.h"
 #include "series/units.h"
@@ -146,12 +148,80 @@ void finish_weights(MeanChronology& c) {
 
 }  // namespace
 
+namespace {
+
+// Where each year's bootstrap starts in the generator's stream: the numbers drawn by the
+// resamples of the years before it, each resample drawing one number per value. The last
+// entry is the whole chronology's.
+std::vector<long long> first_draws(const Tsi1& tsi1, int n) {
+  std::vector<int> depth(count(n), 0);
+  for (int j = 1; j <= tsi1.count; ++j) {
+    for (int i = 1; i <= n; ++i) {
+      if (!is_missing(value_at(tsi1, i, j))) ++depth[at(i)];
+    }
+  }
+  std::vector<long long> first(count(n) + 1, 0);
+  for (std::size_t i = 0; i < depth.size(); ++i) {
+    first[i + 1] = first[i] + static_cast<long long>(depth[i]) * bootstrap_replicates(depth[i]);
+  }
+  return first;
+}
+
+// Row i of the span on its own: its depth, mean, spread, efficiency and iterations; its
+// bootstrap limits drawn with `rand` when the options ask for them; its series' weights
+// into `weights` unless that is empty.
+void year_mean(const Tsi1& tsi1, int i, int year, const MeanRequest& request, Rand& rand,
+               MeanYear& y, std::vector<float>& weights) {
+  const Icommands& o = request.options;
+  const int mean_type = o[opt::mean_chronology];
+  std::vector<float> values;
+  gather_year(tsi1, i, year, values, y);
+  if (y.depth == 0) {
+    y.mean = request.code == MeanKind::raw ? 0.0f : 1.0f;
+    return;
+  }
+  std::vector<float> work = values;
+  const BiwgtResult b = biwgt(work, kBiweightTuning, mean_type);
+  y.mean = b.location;
+  y.std_dev = b.scale;
+  y.std_error = b.std_error;
+  y.efficiency = b.efficiency;
+  y.iterations = b.iterations;
+  if (o[opt::bootstrap_limits] == 1) y.limits = bootstrap_limits(values, y.mean, mean_type, rand);
+  y.mean = std::max(y.mean, 0.0f);
+  if (!weights.empty()) keep_weights(tsi1, i, work, b.weights, weights);
+}
+
+// The efficiency and iterations of the last year with values carried through the empty
+// years, the efficiency lists, the largest depth and the chronology of the yearly means.
+void gather_years(MeanChronology& c) {
+  float efficiency = 1.0f;
+  int iterations = 0;
+  for (MeanYear& y : c.years) {
+    if (y.depth > 0) {
+      efficiency = y.efficiency;
+      iterations = y.iterations;
+    }
+    y.efficiency = efficiency;
+    y.iterations = iterations;
+    c.largest_depth = std::max(c.largest_depth, y.depth);
+    (efficiency > 1.0f ? c.efficiency.gains : c.efficiency.losses).push_back(efficiency);
+    c.chronology.push_back(y.mean);
+  }
+}
+
+// The years of the chronology of `kind`: the whole set's row of the series year table, or
+// for the age-aligned chronology the row after it.
+const SeriesYears& chronology_span(const Tsi1& tsi1, MeanKind kind) {
+  return tsi1.years.at(count(tsi1.count) + (kind == MeanKind::age_aligned ? 1 : 0));
+}
+
+}  // namespace
+
 MeanChronology mean_chronology(const Tsi1& tsi1, const MeanRequest& request, float rbar,
                                Rand& rand) {
   const Icommands& o = request.options;
-  const int mean_type = o[opt::mean_chronology];
-  const std::size_t span_row = count(tsi1.count) + (request.kind == MeanKind::age_aligned ? 1 : 0);
-  const SeriesYears& span = tsi1.years.at(span_row);
+  const SeriesYears& span = chronology_span(tsi1, request.kind);
   MeanChronology c;
   c.first_year = span.ify;
   const int n = span.ily - span.ify + 1;
@@ -161,35 +231,22 @@ MeanChronology mean_chronology(const Tsi1& tsi1, const MeanRequest& request, flo
   }
   if (weights_asked(o)) c.weights.assign(tsi1.matrix.size(), kMissing);
 
+  // The years run in parallel, each drawing its bootstrap from the generator moved on to
+  // where its draws begin, so that every year draws what it would one year after another.
+  // Each year looks for a signal: a year's bootstrap takes a tenth of a second at the
+  // limits, a chronology's minutes.
+  const std::vector<long long> draws = o[opt::bootstrap_limits] == 1
+                                           ? first_draws(tsi1, n)
+                                           : std::vector<long long>(count(n) + 1, 0);
   c.years.resize(count(n));
-  std::vector<float> values, work;
-  float efficiency = 1.0f;  // kept from the last year with values through empty years
-  int iterations = 0;
-  for (int i = 1; i <= n; ++i) {
-    MeanYear& y = c.years[at(i)];
-    gather_year(tsi1, i, c.first_year + i - 1, values, y);
-    if (y.depth == 0) {
-      y.mean = request.code == MeanKind::raw ? 0.0f : 1.0f;
-    } else {
-      work = values;
-      const BiwgtResult b = biwgt(work, kBiweightTuning, mean_type);
-      y.mean = b.location;
-      y.std_dev = b.scale;
-      y.std_error = b.std_error;
-      efficiency = b.efficiency;
-      iterations = b.iterations;
-      if (o[opt::bootstrap_limits] == 1) {
-        y.limits = bootstrap_limits(values, y.mean, mean_type, rand);
-      }
-      c.largest_depth = std::max(c.largest_depth, y.depth);
-      if (!c.weights.empty()) keep_weights(tsi1, i, work, b.weights, c.weights);
-    }
-    y.efficiency = efficiency;
-    y.iterations = iterations;
-    y.mean = std::max(y.mean, 0.0f);
-    (efficiency > 1.0f ? c.efficiency.gains : c.efficiency.losses).push_back(efficiency);
-    c.chronology.push_back(y.mean);
-  }
+  parallel_for(n, [&](int k) {
+    stop_if_interrupted();
+    Rand from_here = rand;
+    from_here.skip(draws[count(k)]);
+    year_mean(tsi1, k + 1, c.first_year + k, request, from_here, c.years[count(k)], c.weights);
+  });
+  rand.skip(draws.back());
+  gather_years(c);
   finish_weights(c);
 
   const int method = o[opt::stabilisation];
@@ -264,11 +321,10 @@ bool progress_year(int i, int n, int year) {
   return year % every == 0;
 }
 
-// The console title and progress and the chronology table.
+// The console progress and the chronology table.
 void write_years(const MeanChronology& c, const MeanRequest& request, float scale_reference,
                  Units& units, Console& console) {
   const int printout = request.options[opt::printout];
-  write_console_title(request, console);
   const BarScale scale = bar_scale(request.code, scale_reference);
   if (chronology_listed(printout)) write_table_head(request, scale, units);
   const Layout progress("(t5,'year: ',i6)");
@@ -316,6 +372,7 @@ void weights_pass(MeanChronology& c, Tsi1& tsi1, const MeanRequest& request,
   std::vector<float> largest(count(n), kMissing);
   std::vector<float> row;
   for (int i = 1; i <= n; ++i) {
+    stop_if_interrupted();
     tsi1.present_in_row(i, row);
     if (row.empty()) {
       tsi1.overlay[at(i)] = kMissing;
@@ -353,6 +410,14 @@ MeanChronology robsum(Tsi1& tsi1, MeanKind kind, float scale_reference, float rb
   const MeanRequest request{
       kind, static_cast<MeanKind>(report.commands.at(Commands::kDataKindFirst)), icommands};
   rand = Rand{};  // the three seeds
+  // The title goes out before the means are computed, which with bootstrap limits takes
+  // minutes on a large set: the console shows what the run is doing meanwhile.
+  const SeriesYears& span = chronology_span(tsi1, kind);
+  if (span.ily >= span.ify) {
+    Console& console = report.plots.console();
+    write_console_title(request, console);
+    console.out().flush();
+  }
   MeanChronology c = mean_chronology(tsi1, request, rbar, rand);
   report_mean_chronology(c, tsi1, request, scale_reference, report);
   return c;

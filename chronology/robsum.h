@@ -124,7 +124,7 @@ struct ChronologyReport {
   PlotSession& plots;
 };
 
-// The console title and progress, the chronology table (printout 3 and above), the
+// The console progress, the chronology table (printout 3 and above), the
 // stabilisation's messages and decade-mean plots, the weights file (core series save) and
 // weights plot (summary plots 2 or 3) of the biweight, and the statistics report.
 // `scale_reference` is a level of the measurements that picks the text-bar scale of raw and
@@ -133,9 +133,9 @@ struct ChronologyReport {
 void report_mean_chronology(MeanChronology& c, Tsi1& tsi1, const MeanRequest& request,
                             float scale_reference, const ChronologyReport& report);
 
-// Builds and reports the mean chronology of `kind`; the data kind code comes from the
-// character block. The random generator is reset at entry, so that every chronology's
-// bootstrap draws the same numbers.
+// Builds and reports the mean chronology of `kind`, its console title first; the data kind
+// code comes from the character block. The random generator is reset at entry, so that
+// every chronology's bootstrap draws the same numbers.
 MeanChronology robsum(Tsi1& tsi1, MeanKind kind, float scale_reference, float rbar,
                       const Icommands& icommands, const ChronologyReport& report, Rand& rand);
 

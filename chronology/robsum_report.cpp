@@ -44,17 +44,17 @@ constexpr int kDecadePlotMode = 0;
 
 }  // namespace
 
+int bootstrap_replicates(int depth) {
+  if (depth < kBootstrapMinimumDepth) return 0;
+  return depth == kBootstrapMinimumDepth ? kReplicatesAtMinimum : kReplicates;
+}
+
 YearLimits bootstrap_limits(std::span<const float> values, float mean, int mean_type, Rand& rand) {
-  const int depth = static_cast<int>(values.size());
-  if (depth < kBootstrapMinimumDepth) return {mean, mean};
-  const int b_count = depth == kBootstrapMinimumDepth ? kReplicatesAtMinimum : kReplicates;
+  const int b_count = bootstrap_replicates(static_cast<int>(values.size()));
+  if (b_count == 0) return {mean, mean};
   std::vector<float> replicates(static_cast<std::size_t>(b_count));
-  std::vector<float> sample(values.size());
-  for (float& replicate : replicates) {
-    // Draw depth values with replacement: position int(u * depth) + 1 for u in [0, 1).
-    for (float& v : sample) v = values[static_cast<std::size_t>(rand.pick(depth))];
-    replicate = biwgt(sample, kBootstrapConstant, mean_type).location;
-  }
+  SampleLocations samples(values, kBootstrapConstant, mean_type);
+  for (float& replicate : replicates) replicate = samples.resample(rand);
   // A degenerate replicate set leaves the BCa limits at the mean, as a year with too few
   // values has them.
   const BootstrapLimits limits = mccon(values, kConfidenceLevel, mean, replicates, mean_type);

@@ -13,6 +13,10 @@ class Console;
 class Units;
 struct Rand;
 
+// The bootstrap resamples of a year of `depth` values: 1000, 700 with exactly 6, none below.
+// Each resample draws `depth` numbers of the generator.
+int bootstrap_replicates(int depth);
+
 // The 95% BCa limits of the mean of the year's values (in the order of the series) from
 // 1000 bootstrap resamples (700 with exactly 6 values); both limits the mean below 6 values.
 YearLimits bootstrap_limits(std::span<const float> values, float mean, int mean_type, Rand& rand);

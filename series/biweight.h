@@ -28,4 +28,10 @@ inline constexpr float kBiweightTuning = 7.5f;
 // place: callers read `weights` by sorted position. No values end the program (Stop).
 BiwgtResult biwgt(std::span<float> values, float c, int kind);
 
+// The location biwgt gives of values that are sorted ascending already and sort alike
+// (sorts_alike), for a percentile or the biweight (not the arithmetic mean, whose sum runs
+// in the values' own order). For callers that take the location of many samples of one
+// set of values and can keep each sample in order without sorting it.
+float sorted_location(std::span<const float> sorted, float c, int kind);
+
 }  // namespace dendro

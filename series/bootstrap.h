@@ -3,6 +3,7 @@
 // replicates with the acceleration estimated by the jackknife.
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <vector>
 
@@ -25,6 +26,39 @@ struct Rand {
   // A position 0 to n - 1 for a resample draw: trunc(u n) for a fresh u, kept below n
   // where rounding of u n would reach it.
   int pick(int n);
+  // Moves the seeds on as `draws` calls of random() would, in a few steps: each seed is
+  // multiplied by its multiplier to the power `draws`. Work that draws from one stream can
+  // so start each of its parts where the stream would be.
+  void skip(long long draws);
+};
+
+// The locations (of `kind`, as biwgt with tuning constant c) of samples of one set of
+// values: bootstrap resamples and leave-one-out samples. Values that sort alike are sorted
+// once; a resample is then put in order by counting how often each value was drawn, and a
+// leave-one-out sample by leaving a place of the sorted values out, so that no sample is
+// sorted again and every location is the one biwgt gives of the sample. Other values, and
+// the arithmetic mean (whose sum runs in the order of the sample), take the samples as
+// drawn.
+class SampleLocations {
+ public:
+  SampleLocations(std::span<const float> values, float c, int kind);
+  // The location of a resample of as many values as the set: one rand.pick per value, the
+  // value drawn taking that place of the sample.
+  float resample(Rand& rand);
+  // The location of the values without value i (0-based).
+  float without(std::size_t i);
+
+ private:
+  bool in_order() const { return !rank_.empty(); }
+  float location_of(std::span<float> sample);
+
+  std::span<const float> values_;
+  float c_;
+  int kind_;
+  std::vector<float> sorted_;      // the values ascending, when they sort alike
+  std::vector<std::size_t> rank_;  // each value's place among them (the first of equals)
+  std::vector<int> drawn_;         // by place: how often a resample drew the value there
+  std::vector<float> sample_;
 };
 
 // Marks the left-out value of a jackknife sample.

@@ -98,7 +98,9 @@ Moments summarise(std::span<const float> x, std::span<const int> mask, bool mask
   return s;
 }
 
-// The summary of values already sorted ascending (1-based positions as in the formulas).
+}  // namespace
+
+// 1-based positions as in the formulas.
 FiveNumbers summary_of_sorted(std::span<const float> x) {
   FiveNumbers f;
   const int n = static_cast<int>(x.size());
@@ -114,8 +116,6 @@ FiveNumbers summary_of_sorted(std::span<const float> x) {
   f.spread = f.upper_hinge - f.lower_hinge;
   return f;
 }
-
-}  // namespace
 
 Moments moment(std::span<const float> x) { return summarise(x, {}, false); }
 

@@ -48,6 +48,9 @@ struct FiveNumbers {
 // every number is undefined.
 FiveNumbers mfs(std::span<float> x);
 
+// mfs's numbers read off values that are sorted ascending already.
+FiveNumbers summary_of_sorted(std::span<const float> x);
+
 // mfs's numbers of the values, found by selection rather than a full sort: the values are
 // left in no particular order.
 FiveNumbers five_numbers(std::span<float> x);

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
 #include "chronology/robsum.h"
+#include "series/biweight.h"
 #include "series/blocks.h"
 #include "series/bootstrap.h"
 #include "series/option_values.h"
@@ -60,6 +62,69 @@ TEST(mean_chronology, empty_years_and_limits) {
 
   // Measurements put 0.0 in an empty year.
   EXPECT_EQ(build(set, o, MeanKind::raw).years[1].mean, 0.0f);
+}
+
+// The bootstrap limits of every year drawn one year after another from `rand`, as the
+// builder drew them before its years ran side by side: 700 resamples of six values, 1000 of
+// more, each draw a position among the year's values in series order.
+std::vector<std::optional<YearLimits>> limits_in_turn(Tsi1 set, int kind, Rand& rand) {
+  std::vector<std::optional<YearLimits>> limits;
+  std::vector<float> values;
+  for (int r = 1; r <= set.rows; ++r) {
+    set.present_in_row(r, values);
+    if (values.empty()) {
+      limits.emplace_back();
+      continue;
+    }
+    std::vector<float> work = values;
+    const float mean = biwgt(work, kBiweightTuning, kind).location;
+    if (values.size() < 6) {
+      limits.push_back(YearLimits{mean, mean});
+      continue;
+    }
+    const int n = static_cast<int>(values.size());
+    std::vector<float> replicates(n == 6 ? 700 : 1000), sample(values.size());
+    for (float& replicate : replicates) {
+      for (float& v : sample) v = values[static_cast<std::size_t>(rand.pick(n))];
+      replicate = biwgt(sample, kBiweightTuning, kind).location;
+    }
+    const BootstrapLimits l = mccon(values, 95.0f, mean, replicates, kind);
+    limits.push_back(YearLimits{l.bca.lower, l.bca.upper});
+  }
+  return limits;
+}
+
+TEST(mean_chronology, years_side_by_side_draw_as_one_after_another) {
+  // Nine series over 14 years, from one series in the first year to all nine, with gaps
+  // and tied values: years of 1 to 5 values, of exactly 6 and of more.
+  std::vector<std::vector<float>> columns(9, std::vector<float>(14, M));
+  for (int i = 0; i < 9; ++i) {
+    for (int r = i; r < 14; ++r) {
+      if ((i + r) % 5 == 4 && r > 9) continue;
+      columns[at(i + 1)][at(r + 1)] = 0.8f + 0.05f * static_cast<float>((7 * i + 3 * r) % 9);
+    }
+  }
+  const Tsi1 set = series_set(1801, columns);
+  for (const int kind : {mean_kind::biweight, mean_kind::arithmetic}) {
+    Icommands o;
+    o[opt::mean_chronology] = kind;
+    o[opt::bootstrap_limits] = 1;
+    Rand rand, in_turn;
+    const MeanChronology c =
+        mean_chronology(set, {MeanKind::standard, MeanKind::standard, o}, 0.5f, rand);
+    const auto expected = limits_in_turn(set, kind, in_turn);
+    ASSERT_EQ(c.length(), 14);
+    for (std::size_t y = 0; y < expected.size(); ++y) {
+      ASSERT_EQ(c.years[y].limits.has_value(), expected[y].has_value()) << y;
+      if (!expected[y]) continue;
+      EXPECT_EQ(c.years[y].limits->lower, expected[y]->lower) << kind << " year " << y;
+      EXPECT_EQ(c.years[y].limits->upper, expected[y]->upper) << kind << " year " << y;
+    }
+    // The generator ends where the draws in turn left it.
+    EXPECT_EQ(rand.s1, in_turn.s1);
+    EXPECT_EQ(rand.s2, in_turn.s2);
+    EXPECT_EQ(rand.s3, in_turn.s3);
+  }
 }
 
 TEST(mean_chronology, weights_by_series_at_four_decimals) {

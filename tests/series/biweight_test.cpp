@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "series/stop.h"
@@ -42,6 +43,35 @@ TEST(biwgt, percentiles) {
   std::vector<float> few{9, 7, 8};  // r = 0.3 points below the first value: kept at it
   EXPECT_EQ(biwgt(few, kBiweightTuning, -10).location, 7.0f);
   EXPECT_EQ(biwgt(few, kBiweightTuning, -20).location, 7.0f);
+}
+
+TEST(biwgt, median_deviation_from_both_sides) {
+  // The scale of up to five values is 1.5 MAD. Hand: {31, 10, 12, 30, 11}: median 12,
+  // deviations 19 2 0 18 1, sorted 0 1 2 18 19, MAD 2; {20, 1, 10, 2}: median 6,
+  // deviations 14 5 4 4, sorted 4 4 5 14, MAD (4 + 5) / 2; {-3, -1, 8, 9, 10}: median 8,
+  // deviations 11 9 0 1 2, MAD 2.
+  std::vector<float> five{31, 10, 12, 30, 11};
+  EXPECT_EQ(biwgt(five, kBiweightTuning, kBiweight).scale, 3.0f);
+  std::vector<float> four{20, 1, 10, 2};
+  EXPECT_EQ(biwgt(four, kBiweightTuning, kBiweight).scale, 6.75f);
+  std::vector<float> left{-3, -1, 8, 9, 10};
+  EXPECT_EQ(biwgt(left, kBiweightTuning, kBiweight).scale, 3.0f);
+}
+
+TEST(biwgt, sorted_location_as_biwgt_of_any_order) {
+  // Samples of 1 to 40 values with ties, both signs and zeros, in a scrambled order.
+  for (int n = 1; n <= 40; ++n) {
+    std::vector<float> values;
+    for (int k = 0; k < n; ++k)
+      values.push_back(0.25f * static_cast<float>((k * 37 + n) % 11) - 1.0f);
+    for (const int kind : {kBiweight, -10, -50, -75}) {
+      std::vector<float> sorted = values, any = values;
+      std::sort(sorted.begin(), sorted.end());
+      EXPECT_EQ(sorted_location(sorted, kBiweightTuning, kind),
+                biwgt(any, kBiweightTuning, kind).location)
+          << n << " values, kind " << kind;
+    }
+  }
 }
 
 TEST(biwgt, small_and_constant_samples) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <span>
 #include <vector>
 
 #include "series/biweight.h"
@@ -79,6 +80,70 @@ TEST(rand, first_numbers_from_the_seeds) {
   EXPECT_GE(u, 0.0f);
   EXPECT_LT(u, 1.0f);
   EXPECT_GE(negative.s1, 0);
+}
+
+TEST(rand, skip_moves_on_as_the_draws_would) {
+  for (const Rand start : {Rand{}, Rand{-5, 13079, 22085}, Rand{30268, 1, 30322}}) {
+    for (const long long draws : {0LL, 1LL, 2LL, 999LL, 123457LL}) {
+      Rand drawn = start, skipped = start;
+      for (long long k = 0; k < draws; ++k) drawn.random();
+      skipped.skip(draws);
+      EXPECT_EQ(skipped.s1, drawn.s1) << draws;
+      EXPECT_EQ(skipped.s2, drawn.s2) << draws;
+      EXPECT_EQ(skipped.s3, drawn.s3) << draws;
+      EXPECT_EQ(skipped.random(), drawn.random()) << draws;
+    }
+  }
+  // Far beyond the period of any seed: 30268 * 30306 * 30322 draws bring every seed back.
+  Rand around;
+  around.skip(30268LL * 30306LL * 30322LL);
+  EXPECT_EQ(around.s1, kBootstrapSeed1);
+  EXPECT_EQ(around.s2, kBootstrapSeed2);
+  EXPECT_EQ(around.s3, kBootstrapSeed3);
+}
+
+// The location of a resample drawn one pick per value, as biwgt gives it.
+float drawn_location(std::span<const float> values, Rand& rand, int kind) {
+  std::vector<float> sample(values.size());
+  const int n = static_cast<int>(values.size());
+  for (float& v : sample) v = values[static_cast<std::size_t>(rand.pick(n))];
+  return biwgt(sample, kBiweightTuning, kind).location;
+}
+
+TEST(sample_locations, as_biwgt_of_the_samples_drawn_and_left) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  // Ties and both signs, distinct values, a NaN (taken as drawn), a no-value marker (left
+  // out with the value of a jackknife sample).
+  const std::vector<std::vector<float>> sets{
+      {1.1f, -0.4f, 1.1f, 0.0f, 2.5f, -0.4f, 1.1f, 0.7f, 3.9f, 0.7f},
+      {0.93f, 1.21f, 0.88f, 1.05f, 0.71f, 1.34f, 0.99f, 1.12f},
+      {0.9f, nan, 1.2f, 0.8f, 1.1f, 1.0f, 0.95f},
+      {0.9f, kNoValue, 1.2f, 0.8f, 1.1f, 1.0f, 0.95f}};
+  for (const auto& values : sets) {
+    for (const int kind : {kBiweight, kMean, -25}) {
+      SampleLocations samples(values, kBiweightTuning, kind);
+      Rand rand, drawn;
+      for (int b = 0; b < 200; ++b) {
+        const float expected = drawn_location(values, drawn, kind);
+        const float got = samples.resample(rand);
+        if (std::isnan(expected)) {
+          EXPECT_TRUE(std::isnan(got)) << kind << " resample " << b;
+        } else {
+          EXPECT_EQ(got, expected) << kind << " resample " << b;
+        }
+      }
+      EXPECT_EQ(rand.s1, drawn.s1);
+      for (std::size_t i = 0; i < values.size(); ++i) {
+        std::vector<float> marked = values;
+        marked[i] = kNoValue;
+        std::vector<float> others = update(marked);
+        const float expected = biwgt(others, kBiweightTuning, kind).location;
+        const float got = samples.without(i);
+        EXPECT_TRUE(got == expected || (std::isnan(got) && std::isnan(expected)))
+            << kind << " without " << i;
+      }
+    }
+  }
 }
 
 TEST(bootstrap, update_drops_only_the_marker) {
