@@ -16,6 +16,7 @@
 #include "series/core_save.h"
 #include "series/descriptive.h"
 #include "series/index.h"
+#include "series/interrupts.h"
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/store.h"
@@ -346,6 +347,7 @@ std::vector<SeriesModel> armod(Tsi1& tsi1, Tsi2& tsi2, StatsTable& stats, int po
   std::vector<SeriesModel> models(static_cast<std::size_t>(tsi1.count));
   std::vector<std::vector<float>> outliers(robust ? models.size() : 0);
   for (int i = 1; i <= tsi1.count; ++i) {
+    stop_if_interrupted();
     SeriesYears& y = tsi1.years[at(i)];
     const SeriesRows r = rows_of(tsi1, i, set);
     const OrderRule rule = order_rule(batch ? y.ips : code, pooled_order);

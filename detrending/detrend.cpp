@@ -16,6 +16,7 @@
 #include "series/core_save.h"
 #include "series/fit_codes.h"
 #include "series/index.h"
+#include "series/interrupts.h"
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/store.h"
@@ -73,7 +74,10 @@ DetrendPass::DetrendPass(Tsi1& tsi1, const Icommands& icommands, Commands& comma
 
 std::vector<int> DetrendPass::run() {
   set_up();
-  for (int i = 1; i <= tsi1_.count; ++i) detrend_series(i);
+  for (int i = 1; i <= tsi1_.count; ++i) {
+    stop_if_interrupted();  // a signal ends the pass between series
+    detrend_series(i);
+  }
   finish();
   return own_codes_;
 }

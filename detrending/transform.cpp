@@ -9,6 +9,7 @@
 #include "series/correlation.h"
 #include "series/descriptive.h"
 #include "series/index.h"
+#include "series/interrupts.h"
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/sorting.h"
@@ -295,6 +296,7 @@ void trnfrm(Tsi1& tsi1, StatsTable& stats, Tsi2& tsi2, const Icommands& icommand
 
   std::string title;
   for (int i = 1; i <= tsi1.count; ++i) {
+    stop_if_interrupted();
     const std::string& id = tsi1.ids[at(i)];
     con.say(Layout("(i6,2x,a8)").write(i, field(id, 8)));
     SeriesYears& years = tsi1.year_row(i);

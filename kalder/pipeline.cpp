@@ -464,8 +464,10 @@ void end_line(Run& run) {
 
 }  // namespace
 
-// A signal ends the run between the stages (stop_if_interrupted), each well under a
-// second at the limits, so that the run ends through the stop path.
+// A signal ends the run between the stages (stop_if_interrupted); within a stage every
+// loop that runs long at the limits (each series, year, row of pairs or bootstrap year)
+// looks too, so that well under a second passes between two looks and the run ends
+// through the stop path.
 void process_data_file(Run& run) {
   read_series(run);
   fill_titles(run);

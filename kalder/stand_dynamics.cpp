@@ -13,6 +13,7 @@
 #include "plots/series_plot.h"
 #include "series/biweight.h"
 #include "series/index.h"
+#include "series/interrupts.h"
 #include "statistics/release.h"
 
 namespace dendro {
@@ -148,6 +149,7 @@ void release_detection(Run& run) {
   Console& con = plots.console();
   int plot_switch = run.icommands[opt::stand_dynamics_plots];
   for (int i = 1; i <= run.tsi1.count; ++i) {
+    stop_if_interrupted();
     ReleaseSettings settings{run.icommands[opt::release_window],
                              run.icommands[opt::release_threshold],
                              run.icommands[opt::release_error_limit]};
@@ -176,6 +178,7 @@ void endogenous_outliers(Run& run) {
   }
   int plot_switch = run.icommands[opt::stand_dynamics_plots];
   for (int i = 1; i <= tsi1.count; ++i) {
+    stop_if_interrupted();
     const SeriesSpan s = span_of(run, i);
     const std::span<const float> mean =
         std::span<const float>(tsi1.overlay).subspan(count(s.offset), count(s.n));

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "pelliform/file_names.h"
+#include "series/interrupts.h"
 #include "series/layout.h"
 #include "series/text.h"
 #include "series/tucson.h"
@@ -86,6 +87,7 @@ std::string savcen(char item, int value, int second_value, SeriesSet& set,
     out << line << '\n';
   }
   for (int s = 0; s < set.count(); ++s) {
+    stop_if_interrupted();  // a signal ends the save between series
     const auto k = static_cast<std::size_t>(s);
     trrw_write(out, TucsonMode::mw, set.ids[k], set.rows[k].first, set.values[k], {}, r.label);
   }

@@ -1,12 +1,14 @@
 #include "pelliform/column_readers.h"
 
 #include <algorithm>
+#include <deque>
 #include <optional>
 #include <vector>
 
 #include "pelliform/list_input.h"
 #include "series/blocks.h"
 #include "series/index.h"
+#include "series/interrupts.h"
 #include "series/layout.h"
 #include "series/records.h"
 #include "series/store.h"
@@ -53,10 +55,12 @@ struct Entry {
 };
 
 // Every record from the current one to the end of the file that holds an item:
-// free-format reading passes over blank records.
-std::vector<Entry> filled_entries(RecordStream& in) {
-  std::vector<Entry> entries;
+// free-format reading passes over blank records. A deque, as a vector of the tens of
+// millions of records of a file at the limits would take seconds to move when it grows.
+std::deque<Entry> filled_entries(RecordStream& in) {
+  std::deque<Entry> entries;
   while (std::optional<std::string> r = in.next()) {
+    stop_if_interrupted();  // a file of one value a record has millions of them
     std::vector<ListItem> items = list_fields(*r);
     if (!items.empty()) entries.push_back({in.number(), std::move(items.front())});
   }
@@ -85,7 +89,7 @@ struct ValuesSoFar {
 // rings in millimetres are. Otherwise the two records read as well as two values as they do
 // as an id and its year: that is unclear, except for whole values under an id with letters,
 // which stay two values as before.
-SeriesStart starts_series(const std::vector<Entry>& entries, std::size_t k, std::string_view id,
+SeriesStart starts_series(const std::deque<Entry>& entries, std::size_t k, std::string_view id,
                           const ValuesSoFar& so_far) {
   const std::string& text = entries[k].item.text;
   if (so_far.count == 0 || !digits_only(text) ||
@@ -99,7 +103,7 @@ SeriesStart starts_series(const std::vector<Entry>& entries, std::size_t k, std:
   return !so_far.whole || digits_only(id) ? SeriesStart::unclear : SeriesStart::no;
 }
 
-std::string unclear_start(const std::vector<Entry>& entries, std::size_t k) {
+std::string unclear_start(const std::deque<Entry>& entries, std::size_t k) {
   return "Rd1col: " + item_place(entries[k].line, entries[k].item) +
          " is a value, or the id of a new series with its first year on line " +
          std::to_string(entries[k + 1].line) +
@@ -177,9 +181,10 @@ bool is_sentinel(const std::string& field8, const std::string& sentinel8) {
 }
 
 bool rd1col(RecordStream& in, Console& con, SeriesSet& set) {
-  const std::vector<Entry> entries = filled_entries(in);
+  const std::deque<Entry> entries = filled_entries(in);
   std::size_t k = 0;
   while (k < entries.size()) {
+    stop_if_interrupted();
     const int number = set.count() + 1;
     // The id record.
     const std::string& id_text = entries[k].item.text;
@@ -281,6 +286,7 @@ bool rdmcol(RecordStream& in, Console& con, SeriesSet& set) {
   };
   std::vector<Row> table;
   while (std::optional<std::string> record = next_filled(in)) {
+    stop_if_interrupted();
     Row row{in.number(), list_fields(*record), {}};
     if (static_cast<int>(row.items.size()) < columns) {
       return rdmcol_error(con, "Error reading record " + std::to_string(in.number()) +
@@ -299,6 +305,7 @@ bool rdmcol(RecordStream& in, Console& con, SeriesSet& set) {
   const char* kBadValue = "Error reading y values check sentinel if ******* enter *";
   const char* kBadYear = "Error reading time steps";
   for (int c = 2; c <= columns; ++c) {
+    stop_if_interrupted();
     const auto column = at(c);
     std::vector<float> values;
     int first_year = 0;

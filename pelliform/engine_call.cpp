@@ -4,6 +4,7 @@
 #include "pelliform/driver_plots.h"
 #include "pelliform/power_transform.h"
 #include "series/index.h"
+#include "series/interrupts.h"
 #include "series/layout.h"
 #include "series/stop.h"
 
@@ -25,6 +26,8 @@ void prepare_engine_run(PelliformRun& run) {
 
   // The measurements of this run: the saved ones plus the constant (never accumulated).
   SeriesSet work = run.saved;
+  // At the limits this copy, and each matrix below, takes a large fraction of a second.
+  stop_if_interrupted();
   for (std::vector<float>& column : work.values) {
     for (float& v : column) v += a.added_constant;
   }
@@ -43,6 +46,7 @@ void prepare_engine_run(PelliformRun& run) {
   const int years = work.summary.span();
   a.series_count = n;
   a.measurements.reshape(years, n);
+  stop_if_interrupted();
   a.year_matrix.reshape(years, n);
   a.years.clear();
   for (int s = 1; s <= n; ++s) {

@@ -11,6 +11,7 @@
 #include "plots/plot_style.h"
 #include "series/console.h"
 #include "series/index.h"
+#include "series/interrupts.h"
 #include "series/layout.h"
 
 namespace dendro {
@@ -120,6 +121,7 @@ PlotExit plt2(PlotSession& session, const EngineMatrix& indices, std::span<const
   int first = spans.empty() ? 0 : spans.front().first, last = first;
   std::vector<Points> series(count(nseries));
   for (int j = 1; j <= nseries; ++j) {
+    stop_if_interrupted();  // the points of every series take a while at the limits
     first = std::min(first, spans[at(j)].first);
     last = std::max(last, spans[at(j)].last);
     for (int k = 1; k <= spans[at(j)].length(); ++k) {
@@ -152,7 +154,10 @@ PlotExit plt2(PlotSession& session, const EngineMatrix& indices, std::span<const
   page.shape = {1, 2};
   page.draw = [&] {
     frame(x, y, "Calendar Year", "Y", "First Detrending", kGrid);
-    for (const Points& p : series) p.draw(kRed, 2);
+    for (const Points& p : series) {
+      stop_if_interrupted();  // every series at the limits takes seconds to draw into a file
+      p.draw(kRed, 2);
+    }
     frame(x, y, "Calendar Year", "Y", "Average Indices", kGrid);
     average.draw(kRed, 2);
   };
@@ -334,6 +339,7 @@ void linguine2(PlotSession& session, const EngineMatrix& first, const EngineMatr
   std::vector<Points> blue(count(nseries)), red(blue.size());
   int x0 = spans[at(nseries + 1)].first, x1 = spans[at(nseries + 1)].last;
   for (int j = 1; j <= nseries; ++j) {
+    stop_if_interrupted();
     const SeriesSpan& s = spans[at(j)];
     x0 = std::min(x0, s.first);
     x1 = std::max(x1, s.last);
@@ -365,8 +371,15 @@ void linguine2(PlotSession& session, const EngineMatrix& first, const EngineMatr
     plenv(x0, std::max(x1, x0 + 1), y.min, y.max, 0, 0);
     texts_of_page(texts);
     pllsty(1);
-    for (const Points& p : blue) p.draw(kBlue, 1);
-    for (const Points& p : red) p.draw(kRed, 1);
+    // Every series twice at the limits takes seconds to draw.
+    const auto draw_all = [](const std::vector<Points>& lines, int colour) {
+      for (const Points& p : lines) {
+        stop_if_interrupted();
+        p.draw(colour, 1);
+      }
+    };
+    draw_all(blue, kBlue);
+    draw_all(red, kRed);
     ref.draw(kBlack, 2);
     plcol0(kBlue);
     plmtex("b", kLegendDisplacement, 0.05, 0.0, label_text(texts.legend1).c_str());

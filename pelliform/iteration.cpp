@@ -182,11 +182,17 @@ void start_kept(EngineRun& run) {
   EngineArgs& a = run.a;
   SigfreeState& s = run.s;
   KeptIteration& k = run.kept;
-  s.final_index_matrix.reshape(run.n, run.nseries);
-  k.final_index_matrix.reshape(run.n, run.nseries);
+  // At the limits each matrix takes a large fraction of a second to set up: a signal is
+  // looked for before each.
+  for (EngineMatrix* m : {&s.final_index_matrix, &k.final_index_matrix}) {
+    stop_if_interrupted();
+    m->reshape(run.n, run.nseries);
+  }
+  stop_if_interrupted();
   k.year_matrix.reshape(a.year_matrix.rows, a.year_matrix.cols);
   for (EngineMatrix* m : {&s.final_measurements, &s.final_curves, &s.final_indices,
                           &k.final_measurements, &k.final_curves, &k.final_indices}) {
+    stop_if_interrupted();
     m->reshape(a.measurements.rows, run.nseries);
   }
   const auto spread = a.standard.column(2);
@@ -224,6 +230,7 @@ void regional_iteration(EngineRun& run, int c) {
   sf.reshape(a.measurements.rows, run.nseries);
   std::vector<std::vector<float>> series(count(run.nseries));
   for (int j = 1; j <= run.nseries; ++j) {
+    stop_if_interrupted();
     series[at(j)] = signal_free_series(run, j);
     std::copy(series[at(j)].begin(), series[at(j)].end(), sf.column(j).begin());
     run.s.fit_codes[at(j)][at(c + 2)] = a.curve_fit_option;
@@ -242,6 +249,7 @@ void regional_iteration(EngineRun& run, int c) {
   }
   const std::string series_title = Layout("(a,i4)").write("Iteration #", c);
   for (int j = 1; j <= run.nseries; ++j) {
+    stop_if_interrupted();
     const int length = run.span(j).length();
     std::vector<float> fitted(count(length));
     for (int k = 1; k <= length; ++k) fitted[at(k)] = curve.frc[at(run.pith(j) + k)];
@@ -515,10 +523,11 @@ bool iterate(EngineRun& run) {
   Unwritten unwritten = Unwritten::none;
   try {
     return iteration_loop(run, unwritten);
-  } catch (const Stop&) {
+  } catch (const Stop& stop) {
     // A run stopped within the iterations (the user's "/", the end of the input) still
-    // leaves the signal-free series files of the iteration it last kept.
-    write_unwritten(run, unwritten);
+    // leaves the signal-free series files of the iteration it last kept. A signal does not
+    // wait for them: at the limits they take seconds to write.
+    if (!interrupted(stop)) write_unwritten(run, unwritten);
     throw;
   }
 }

@@ -96,6 +96,7 @@ LoadStatus read_tucson(RecordStream& in, TucsonMode mode, Console& con, SeriesSe
       "choose \"Chronologies (Index)\" [2] at the input data format menu to read it";
   // Each pass reads one series or the end of the file.
   for (;;) {
+    stop_if_interrupted();
     SeriesRead s = trrw_read(in, mode, file, con, nullptr, kMaxYears);
     for (int h = 0; h < 3; ++h) {
       set.title[static_cast<std::size_t>(h)] =

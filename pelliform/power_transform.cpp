@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "series/correlation.h"
+#include "series/interrupts.h"
 
 namespace dendro {
 namespace {
@@ -59,6 +60,7 @@ PowerTransformResult slpt1(SeriesSet& set) {
   PowerTransformResult r;
   float power_sum = 0;
   for (std::vector<float>& v : set.values) {
+    stop_if_interrupted();
     // Pairs of level (the later value) and spread (its step from the earlier one).
     sf::SpreadLevel sl;
     for (std::size_t i = 0; i + 1 < v.size(); ++i) {

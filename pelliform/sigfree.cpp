@@ -98,6 +98,7 @@ void size_tables(EngineRun& run) {
   }
   a.curve_floor.resize(count(run.nseries), kCurveFloorDefault);
   for (EngineMatrix* m : {&s.first_measurements, &s.first_curves, &s.first_indices}) {
+    stop_if_interrupted();  // a large fraction of a second each at the limits
     m->reshape(a.measurements.rows, run.nseries);
   }
   s.first_pass_mean.assign(count(run.nseries), 0.0f);
@@ -447,6 +448,7 @@ void each_series(EngineRun& run, const std::function<void(int, Console&)>& work,
   parallel_ordered(
       run.nseries,
       [&](int item) {
+        stop_if_interrupted();
         std::istringstream no_answers;
         std::ostringstream lines;
         Console con(no_answers, lines);
@@ -454,6 +456,8 @@ void each_series(EngineRun& run, const std::function<void(int, Console&)>& work,
         said[at(item + 1)] = lines.str();
       },
       [&](int item) {
+        // The threads may have run ahead of the files: the calling thread looks too.
+        stop_if_interrupted();
         std::string& text = said[at(item + 1)];
         if (!text.empty()) run.con().out() << text;
         text = std::string();

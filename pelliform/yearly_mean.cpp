@@ -8,6 +8,7 @@
 #include "series/biweight.h"
 #include "series/console.h"
 #include "series/descriptive.h"
+#include "series/interrupts.h"
 #include "series/layout.h"
 #include "series/parallel.h"
 #include "series/sorting.h"
@@ -147,6 +148,7 @@ YearlyMean robsum(const EngineMatrix& x, int nyears, int nseries, int type, Cons
   constexpr int kYearsTogether = 16;
   const auto room = static_cast<std::size_t>(std::max(nseries, 0));
   parallel_for((nyears + kYearsTogether - 1) / kYearsTogether, [&](int item) {
+    stop_if_interrupted();
     const int first = item * kYearsTogether + 1;
     const int last = std::min(nyears, first + kYearsTogether - 1);
     const auto run_years = static_cast<std::size_t>(last - first + 1);

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "plots/plot_menu.h"
+#include "series/interrupts.h"
 #include "series/stop.h"
 #include "series/text.h"
 
@@ -126,6 +127,9 @@ std::optional<std::string> finish_page_file(FileSystem& fs, const std::string& p
   const std::size_t end = text.find(kEndComments);
   if (end == std::string::npos || !text.ends_with(kTrailerEnd)) return not_whole;
   if (text.find(kLandscape) < end) return std::nullopt;
+  // A page of every series at the limits is tens of megabytes, read here and written again
+  // below, each taking a good part of a second.
+  stop_if_interrupted();
   text.insert(end, kLandscape);
   const std::unique_ptr<std::iostream> out =
       fs.open(path, std::ios::out | std::ios::binary | std::ios::trunc);
@@ -320,6 +324,9 @@ std::optional<std::string> save_page(PlotSession& session, const std::string& na
       failure = finish_page_file(files.fs(), temporary);
     } catch (const PlotError& e) {
       failure = "PLplot: " + std::string(e.what());
+    } catch (const Stop&) {
+      files.drop(name);  // a signal while the page was drawn: no page
+      throw;
     }
     if (failure) {
       files.drop(name);
@@ -327,7 +334,8 @@ std::optional<std::string> save_page(PlotSession& session, const std::string& na
     }
     files.complete(name);
   } catch (const Stop& s) {
-    return reason(s);  // the file could not be begun or put in place
+    if (interrupted(s)) throw;  // the run ends, as on any signal
+    return reason(s);           // the file could not be begun or put in place
   }
   return std::nullopt;
 }

@@ -11,6 +11,7 @@
 #include "plots/ticks.h"
 #include "series/fit_codes.h"
 #include "series/index.h"
+#include "series/interrupts.h"
 #include "series/text.h"
 
 namespace dendro {
@@ -201,7 +202,11 @@ void SeriesPage::draw(const PlotStyle& s) const {
   draw_frame(s, kFrame, s.x, s.y, x_label_, y_label_, title_);
   draw_text("t", 3.5, 0.18, name_, s.text_colour);
   pllsty(s.line_style);
-  for (std::size_t i = 0; i < windows_.size(); ++i) draw_series(s, static_cast<int>(i) + 1);
+  // A page of every series of a set at the limits takes seconds to draw into a file.
+  for (std::size_t i = 0; i < windows_.size(); ++i) {
+    stop_if_interrupted();
+    draw_series(s, static_cast<int>(i) + 1);
+  }
   draw_mean(s);
 }
 

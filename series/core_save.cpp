@@ -6,6 +6,7 @@
 
 #include "series/compact.h"
 #include "series/index.h"
+#include "series/interrupts.h"
 #include "series/layout.h"
 #include "series/text.h"
 #include "series/tucson.h"
@@ -62,6 +63,7 @@ void save_columns(std::ostream& out, Tsi1& tsi1, int code, Console& console) {
   const Layout line_layout("(i6,1000(a,f8.4))");
   std::vector<Value> fields;
   for (int year = first; year <= last; ++year) {
+    stop_if_interrupted();  // a line holds every series: a signal ends the save between lines
     fields.clear();
     fields.emplace_back(static_cast<long long>(year));
     const int row = year - set_first + 1;
@@ -106,6 +108,7 @@ void sis(std::ostream& out, Tsi1& tsi1, int code, std::string_view kind_tag, Con
   }
   if (code < save::tucson_rings || code > save::compact) return;
   for (int i = 1; i <= tsi1.count; ++i) {
+    stop_if_interrupted();  // a signal ends the save between series
     const SeriesYears& row = tsi1.year_row(i);
     if (row.ics != 1) continue;
     const std::string& id = tsi1.ids[at(i)];

@@ -12,6 +12,7 @@
 #include "series/correlation.h"
 #include "series/descriptive.h"
 #include "series/index.h"
+#include "series/interrupts.h"
 #include "series/option_values.h"
 #include "series/spline.h"
 #include "series/stabilise.h"
@@ -230,6 +231,7 @@ std::vector<float> GapFiller::site_index() {
   std::vector<int> depth(n, 0);
   year_values.reserve(static_cast<std::size_t>(tsi1_.count));
   for (std::size_t t = 0; t < n; ++t) {
+    stop_if_interrupted();
     tsi1_.present_in_row(static_cast<int>(t) + 1, year_values);
     if (year_values.empty()) continue;
     mean[t] = biwgt(year_values, kBiweightTuning, kBiweightLocation).location;
@@ -342,13 +344,19 @@ void GapFiller::run() {
   // Each series' growth trend, in series order.
   std::vector<SeriesWork> work;
   work.reserve(static_cast<std::size_t>(tsi1_.count));
-  for (int i = 1; i <= tsi1_.count; ++i) work.push_back(growth_trend(i));
+  for (int i = 1; i <= tsi1_.count; ++i) {
+    stop_if_interrupted();
+    work.push_back(growth_trend(i));
+  }
 
   // The site index from every series' present values.
   const std::vector<float> site = site_index();
 
   // The filling, in series order.
-  for (int i = 1; i <= tsi1_.count; ++i) fill(i, work[at(i)], site);
+  for (int i = 1; i <= tsi1_.count; ++i) {
+    stop_if_interrupted();
+    fill(i, work[at(i)], site);
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "series/descriptive.h"
 #include "series/fit_codes.h"
 #include "series/index.h"
+#include "series/interrupts.h"
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/records.h"
@@ -374,6 +375,7 @@ TrreadResult trread(std::istream& data, Tsi1& tsi1, StatsTable& stats, Commands&
       tsi1, stats,
       {transformation, commands.batch_run(), max_years, max_series, first_differences});
   for (;;) {
+    stop_if_interrupted();  // a signal ends the reading between series
     SeriesRead s = source.next(console, max_years);
     const int k = source.series_number();
     if (*kind == Kind::rings && k == 1) write_header_lines(out, commands);

@@ -9,6 +9,7 @@
 
 #include "series/console.h"
 #include "series/index.h"
+#include "series/interrupts.h"
 #include "series/layout.h"
 #include "series/stop.h"
 
@@ -31,6 +32,7 @@ struct OneBased {
 void tridiagonalise(Matrix& z, OneBased d, OneBased e) {
   const int n = z.rows;
   for (int i = n; i >= 2; --i) {
+    stop_if_interrupted();  // each step works on a whole matrix: a signal ends it between steps
     float f = z(i, i - 1);
     float g = 0.0f;
     for (int k = 1; k <= i - 2; ++k) g += z(i, k) * z(i, k);
@@ -68,6 +70,7 @@ void tridiagonalise(Matrix& z, OneBased d, OneBased e) {
 
   // Accumulate the transformations; d takes the diagonal of the tridiagonal form.
   for (int i = 1; i <= n; ++i) {
+    stop_if_interrupted();
     if (i > 1 && d(i) != 0.0f) {
       for (int j = 1; j <= i - 1; ++j) {
         float g = 0.0f;
@@ -98,6 +101,7 @@ bool diagonalise(Matrix& z, OneBased d, OneBased e) {
       do {
         if (iterations == kQlIterationLimit) return false;
         ++iterations;
+        stop_if_interrupted();  // a sweep rotates whole columns
         // Shift from the leading 2 x 2 block.
         float g = d(l);
         float p = (d(l + 1) - g) / (2.0f * e(l));

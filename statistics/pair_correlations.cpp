@@ -9,6 +9,8 @@
 #include <mutex>
 #include <vector>
 
+#include "series/interrupts.h"
+
 namespace dendro {
 
 namespace {
@@ -335,6 +337,7 @@ void correlate_pairs(const SeriesView& view, int min_years,
   parallel_ordered(
       static_cast<int>(done.size()),
       [&](int item) {
+        stop_if_interrupted();  // the calling thread throws it again
         std::unique_ptr<Rows> rows;
         {
           const std::lock_guard<std::mutex> hold(pool_lock);

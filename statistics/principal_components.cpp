@@ -12,6 +12,7 @@
 #include "series/blocks.h"
 #include "series/console.h"
 #include "series/index.h"
+#include "series/interrupts.h"
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/units.h"
@@ -295,6 +296,7 @@ void write_scores_file(Units& units, const std::string& name, const Matrix& scor
 Matrix project(const Matrix& z, const Matrix& w, int cols) {
   Matrix scores(z.rows, cols);
   for (int j = 1; j <= cols; ++j) {
+    stop_if_interrupted();  // a signal ends the projection between columns
     std::span<float> score = scores.column(j);
     for (int i = 1; i <= z.cols; ++i) {
       const float weight = w(i, j);

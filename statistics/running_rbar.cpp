@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "series/interrupts.h"
 #include "series/layout.h"
 #include "statistics/pair_correlations.h"
 
@@ -129,6 +130,7 @@ WindowCorrelations rrbar(const SeriesView& view, int start, int window, int min_
   std::size_t m = 0;
   int p = 0;
   for (int i = 1; i <= view.count(); ++i) {
+    stop_if_interrupted();  // a long window takes a while for each series
     // The series that hold every year of the window and vary within it; the others have no
     // correlation in this window.
     if (start < view.first[i - 1] || view.last[i - 1] - start + 1 < window) continue;
@@ -185,6 +187,7 @@ std::vector<RunningRbarRow> running_rbar(const SeriesView& view, int first_year,
   const int tried = (length + step - 1) / step;
   int base = first_year;
   for (int k = 1; k <= tried; ++k) {
+    stop_if_interrupted();
     if (k == 2) base = decade_after(first_year);
     const int start = base + step * (k - 1);
     const int end = start + window - 1;

@@ -165,16 +165,15 @@ TEST_F(KeptFiles, a_page_or_file_that_could_not_be_written_whole_is_not_kept) {
 }
 
 TEST_F(KeptFiles, an_interrupt_keeps_every_line_the_console_had_written) {
-  // Big enough to be computed for a good part of a second after the last question.
+  // Big enough to be read for a good part of a second after the last question: the signal
+  // comes while the series are read.
   box.write_file("s.rwl", similar_series("SITE", 1500, 1500, 500));
   const RunResult r = box.interrupt(KALDER_PATH, kDefaults, "continue with run?", SIGINT);
   ASSERT_EQ(r.status, 130) << r.output;
   const auto interrupted = r.output.find("\n *** interrupted: the run ends here\n");
   ASSERT_NE(interrupted, string::npos);
   // What the run had said before the signal came stands before it, then the lists.
-  for (const char* line : {" data file #  1  --  s.rwl", " 1500 series from"}) {
-    EXPECT_LT(r.output.find(line), interrupted) << line;
-  }
+  EXPECT_LT(r.output.find(" data file #  1  --  s.rwl"), interrupted);
   EXPECT_NE(r.output.find(" *** s.rwl was not processed to its end\n", interrupted), string::npos);
 }
 
