@@ -75,7 +75,7 @@ DetrendPass::DetrendPass(Tsi1& tsi1, const Icommands& icommands, Commands& comma
 std::vector<int> DetrendPass::run() {
   set_up();
   for (int i = 1; i <= tsi1_.count; ++i) {
-    stop_if_interrupted();  // a signal ends the pass between series
+    stop_if_interrupted();
     detrend_series(i);
   }
   finish();

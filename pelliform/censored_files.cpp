@@ -87,7 +87,7 @@ std::string savcen(char item, int value, int second_value, SeriesSet& set,
     out << line << '\n';
   }
   for (int s = 0; s < set.count(); ++s) {
-    stop_if_interrupted();  // a signal ends the save between series
+    stop_if_interrupted();
     const auto k = static_cast<std::size_t>(s);
     trrw_write(out, TucsonMode::mw, set.ids[k], set.rows[k].first, set.values[k], {}, r.label);
   }

@@ -325,7 +325,7 @@ std::optional<std::string> save_page(PlotSession& session, const std::string& na
     } catch (const PlotError& e) {
       failure = "PLplot: " + std::string(e.what());
     } catch (const Stop&) {
-      files.drop(name);  // a signal while the page was drawn: no page
+      files.drop(name);  // a stop (a signal) while the page was drawn leaves no page
       throw;
     }
     if (failure) {

@@ -63,7 +63,7 @@ void save_columns(std::ostream& out, Tsi1& tsi1, int code, Console& console) {
   const Layout line_layout("(i6,1000(a,f8.4))");
   std::vector<Value> fields;
   for (int year = first; year <= last; ++year) {
-    stop_if_interrupted();  // a line holds every series: a signal ends the save between lines
+    stop_if_interrupted();  // a line holds every series
     fields.clear();
     fields.emplace_back(static_cast<long long>(year));
     const int row = year - set_first + 1;
@@ -108,7 +108,7 @@ void sis(std::ostream& out, Tsi1& tsi1, int code, std::string_view kind_tag, Con
   }
   if (code < save::tucson_rings || code > save::compact) return;
   for (int i = 1; i <= tsi1.count; ++i) {
-    stop_if_interrupted();  // a signal ends the save between series
+    stop_if_interrupted();
     const SeriesYears& row = tsi1.year_row(i);
     if (row.ics != 1) continue;
     const std::string& id = tsi1.ids[at(i)];

@@ -375,7 +375,7 @@ TrreadResult trread(std::istream& data, Tsi1& tsi1, StatsTable& stats, Commands&
       tsi1, stats,
       {transformation, commands.batch_run(), max_years, max_series, first_differences});
   for (;;) {
-    stop_if_interrupted();  // a signal ends the reading between series
+    stop_if_interrupted();
     SeriesRead s = source.next(console, max_years);
     const int k = source.series_number();
     if (*kind == Kind::rings && k == 1) write_header_lines(out, commands);

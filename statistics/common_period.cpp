@@ -129,7 +129,7 @@ void series_statistics(const Period& p, const Tsi1& tsi1, StatsTable& stats, Mat
   const int n = static_cast<int>(p.series.size());
   const SeriesTableLayout rows(p.first);
   for (int k = 1; k <= n; ++k) {
-    stop_if_interrupted();  // a signal ends the analysis between series
+    stop_if_interrupted();
     std::vector<float> x(p.values[at(k)].begin(), p.values[at(k)].end());
     const Moments s = moment(x);
     // A series without spread over the period has no standard score: it stays at 0.
@@ -298,7 +298,7 @@ CommonPeriodResult comper(const Tsi1& tsi1, StatsTable& stats, int kind, const I
   Matrix r = Matrix::identity(n);
   CorrelationSums all, within, between;
   for (int a = 1; a <= n - 1; ++a) {
-    stop_if_interrupted();  // a signal ends the pairs between rows
+    stop_if_interrupted();
     for (int b = a + 1; b <= n; ++b) {
       const float rab = pearsn(p.values[at(a)], p.values[at(b)]).r;
       r(a, b) = r(b, a) = rab;

@@ -32,7 +32,7 @@ struct OneBased {
 void tridiagonalise(Matrix& z, OneBased d, OneBased e) {
   const int n = z.rows;
   for (int i = n; i >= 2; --i) {
-    stop_if_interrupted();  // each step works on a whole matrix: a signal ends it between steps
+    stop_if_interrupted();  // each step works on the whole matrix
     float f = z(i, i - 1);
     float g = 0.0f;
     for (int k = 1; k <= i - 2; ++k) g += z(i, k) * z(i, k);

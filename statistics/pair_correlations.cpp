@@ -337,7 +337,7 @@ void correlate_pairs(const SeriesView& view, int min_years,
   parallel_ordered(
       static_cast<int>(done.size()),
       [&](int item) {
-        stop_if_interrupted();  // the calling thread throws it again
+        stop_if_interrupted();  // thrown again on the calling thread
         std::unique_ptr<Rows> rows;
         {
           const std::lock_guard<std::mutex> hold(pool_lock);

@@ -296,7 +296,7 @@ void write_scores_file(Units& units, const std::string& name, const Matrix& scor
 Matrix project(const Matrix& z, const Matrix& w, int cols) {
   Matrix scores(z.rows, cols);
   for (int j = 1; j <= cols; ++j) {
-    stop_if_interrupted();  // a signal ends the projection between columns
+    stop_if_interrupted();
     std::span<float> score = scores.column(j);
     for (int i = 1; i <= z.cols; ++i) {
       const float weight = w(i, j);
