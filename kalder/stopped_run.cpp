@@ -89,11 +89,15 @@ void finish_data_file(Run& run) {
     run.units.write(unit::out, line);
   });
   run.units.commit(Commit::with_data_file);
+  say_lines(run.con, run.units.files().take_notes());
   run.in_progress = false;
   ++run.files_done;
 }
 
-void close_run_wide_files(Run& run, bool early) { say_run_wide(run, close_run_wide(run), early); }
+void close_run_wide_files(Run& run, bool early) {
+  say_run_wide(run, close_run_wide(run), early);
+  say_lines(run.con, run.units.files().take_notes());
+}
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <string>
 
 #include "harness.h"
@@ -149,7 +150,7 @@ TEST_F(KeptFiles, a_page_or_file_that_could_not_be_written_whole_is_not_kept) {
                               "\nf.txt\nT\ny\ns\nnew.ps\ns\nold.ps\ny\n" + string(30, '\n'));
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(shows(r,
-                    "*** the page could not be written whole (disk full?)\n"
+                    "*** PLplot could not write the page whole\n"
                     "             *** new.ps is not saved\n"));
   EXPECT_TRUE(shows(r, "*** old.ps is not saved: the earlier file is kept as it was\n"));
   EXPECT_FALSE(shows(r, "\n saved: ") || shows(r, "*** ***"));
@@ -158,7 +159,7 @@ TEST_F(KeptFiles, a_page_or_file_that_could_not_be_written_whole_is_not_kept) {
   // The general output file failed to write: the run stops, and it is among the earlier
   // files kept as they were.
   EXPECT_TRUE(shows(r,
-                    "*** could not write file s.rwl_out.txt (disk full?)\n\n"
+                    "*** could not write file s.rwl_out.txt: File too large\n\n"
                     " *** s.rwl was not processed to its end\n" +
                         kKept));
   EXPECT_EQ(outputs(), earlier);
@@ -207,25 +208,38 @@ TEST_F(KeptFiles, a_stop_and_an_interrupt_settle_the_run_wide_set_alike) {
                                      "       u.rwl_log.txt\n       s.rwl_out.txt\n"));
 }
 
-TEST_F(KeptFiles, the_leftovers_of_a_killed_run_are_mended_by_the_next) {
+TEST_F(KeptFiles, the_leftovers_of_a_killed_run_are_mended_by_the_next_and_nothing_else) {
   ASSERT_EQ(box.kalder(kDefaults).status, 0);
   const auto earlier = outputs();
-  // Killed at the first plot menu: the data file's new files stay unfinished.
+  // Files no run of the programs wrote, which mending leaves alone.
+  box.write_file("s.rwl_detail.txt.prev", "a backup made by hand\n");
+  box.write_file("s.rwl_notes.txt.part", "notes\n");
+  // Killed at the first plot menu: the data file's new files stay unfinished, named in the
+  // run's journal.
   box.interrupt(KALDER_PATH, kPlots, "enter option number >", SIGKILL);
-  EXPECT_TRUE(box.exists("s.rwl_out.txt.part"));
-  // As if killed while the new files took their names: the general output file had
-  // stepped aside; a core series file of another option set, unfinished.
-  std::filesystem::rename(box.dir() / "s.rwl_out.txt", box.dir() / "s.rwl_out.txt.prev");
-  box.write_file("s.rwl_raw.txt.part", "half");
+  const auto left = box.files("");
+  const auto journal = std::find_if(left.begin(), left.end(),
+                                    [](const auto& f) { return f.first.starts_with(".dendro."); });
+  ASSERT_NE(journal, left.end());
+  const string pid = journal->first.substr(8, journal->first.find(".journal") - 8);
+  EXPECT_TRUE(box.exists("s.rwl_out.txt." + pid + ".part"));
   const RunResult r = box.kalder("\nf.txt\nT\n/\n");  // "/" at the batch mode question
   EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(shows(r,
-                    " *** earlier files put back, which a run cut short had moved aside:\n"
-                    "       s.rwl_out.txt\n"
-                    " *** temporary files of a run cut short, removed:\n"));
-  EXPECT_TRUE(shows(r, "\n       s.rwl_raw.txt.part\n"));
-  EXPECT_EQ(outputs(), earlier);  // and no unfinished file left
-  for (const auto& [name, text] : box.files("")) EXPECT_FALSE(name.ends_with(".prev")) << name;
+  EXPECT_TRUE(shows(r, " *** temporary files of a run cut short, removed:\n"));
+  for (const char* name : {"s.rwl_out.txt", "s.rwl_tabs.txt", "s.rwl_crns.txt"}) {
+    EXPECT_TRUE(shows(r, string("\n       ") + name + "." + pid + ".part\n")) << name;
+  }
+  EXPECT_FALSE(shows(r, "notes") || shows(r, "s.rwl_detail.txt.prev"));
+  auto after = box.files("s.rwl_");
+  EXPECT_EQ(after["s.rwl_detail.txt.prev"], "a backup made by hand\n");
+  EXPECT_EQ(after["s.rwl_notes.txt.part"], "notes\n");
+  after.erase("s.rwl_detail.txt.prev");
+  after.erase("s.rwl_notes.txt.part");
+  after.erase("s.rwl_log.txt");
+  EXPECT_EQ(after, earlier);
+  for (const auto& [name, text] : box.files("")) {
+    EXPECT_FALSE(name.starts_with(".dendro.") || name.ends_with(pid + ".part")) << name;
+  }
 }
 
 #ifdef PELLIFORM_PATH

@@ -41,6 +41,7 @@ struct RetryingEngine {
 class WholeRun : public testing::RunTest {};
 
 TEST_F(WholeRun, a_retry_loads_the_file_again_and_asks_the_dialogue_again) {
+  run.reset();  // the whole run has its own: one file owner a process
   std::filesystem::copy_file(data_path("keny002.rwl"), dir / "keny002.rwl");
   RetryingEngine engine;
   const std::string first_pass = "keny002.rwl\n1\nR\n\n-2\nF\n\n0\n\n\n";
