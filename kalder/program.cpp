@@ -100,24 +100,26 @@ void say_not_regular(Run& run, const std::string& name) {
   }
 }
 
-// Refuses a list that names a data file that does not exist, before any file is written,
-// with the first missing name, its line and what the question wants; true when every
-// listed data file exists.
+// Refuses a list that names a data file that does not exist, or is no regular file (a
+// folder, a device, a FIFO), before any file is written, with the first such name, its line
+// and what the question wants; true when every listed data file is a file to read.
 bool listed_files_exist(Run& run, const std::string& list, const std::vector<std::string>& names) {
-  int missing = 0;
+  int missing = 0, unreadable = 0;
   std::size_t first = names.size();
   for (std::size_t k = 0; k < names.size(); ++k) {
     if (run.units.files().fs().is_file(names[k])) continue;
-    ++missing;
+    ++(run.units.files().exists(names[k]) ? unreadable : missing);
     first = std::min(first, k);
   }
-  if (missing == 0) return true;
+  if (missing + unreadable == 0) return true;
   run.con.say("");
   run.con.say("*** data file not found:  " + names[first]);
   say_not_regular(run, names[first]);
+  const std::string of_all = " of the " + std::to_string(names.size()) + " names listed ";
   run.con.say("*** line " + std::to_string(first + 1) + " of " + list + ": " +
-              std::to_string(missing) + " of the " + std::to_string(names.size()) +
-              " names listed do not exist");
+              (missing > 0 ? std::to_string(missing) + of_all + "do not exist" : "") +
+              (missing > 0 && unreadable > 0 ? ", " : "") +
+              (unreadable > 0 ? std::to_string(unreadable) + of_all + "are no regular file" : ""));
   // Records of a series file hold blanks between their fields.
   if (missing > kFewMissing || names[first].find(' ') != std::string::npos) {
     run.con.say("*** " + list + " does not look like a list of data file names");
@@ -259,7 +261,8 @@ bool typed_file_exists(Run& run, const std::string& typed) {
 bool typed_names(Run& run) {
   try {
     run.units.create(unit::file_names, kTypedNamesFile, Commit::on_close);
-  } catch (const Stop&) {
+  } catch (const Stop& s) {
+    run.con.say(stars_line(s.what()));
     return false;
   }
   run.con.say("");
@@ -509,8 +512,17 @@ void process_files(Run& run) {
     return;
   }
   // The run-wide files replace an earlier run's only at the end of a run that keeps them,
-  // as one set.
-  for (const auto& f : kRunWideFiles) run.units.create(f.unit, f.name, Commit::with_run);
+  // as one set. A list of one data file never keeps them: they are written to memory only,
+  // so that the run leaves the names alone, for other runs too.
+  const bool run_wide_kept = names_left(run.units).size() > 1;
+  run.units.rewind(unit::file_names);
+  for (const auto& f : kRunWideFiles) {
+    if (run_wide_kept) {
+      run.units.create(f.unit, f.name, Commit::with_run);
+    } else {
+      run.units.create_in_memory(f.unit, f.name);
+    }
+  }
   for (std::string name; next_listed_name(run.units, name);) {
     stop_if_interrupted();
     run.commands.set_data_file(name);
@@ -532,6 +544,7 @@ void end_of_run(Run& run) {
     run.units.close(u);
   }
   close_run_wide_files(run, false);
+  say_lines(run, run.units.files().close_journals());
   run.con.say("");
   run.con.say(" |====== as wex vostrand would say, \"this is the end.\" ======|");
   run.con.say("");

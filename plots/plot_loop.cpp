@@ -93,9 +93,7 @@ void report(Console& con, const std::string& message) {
 std::string reason(const Stop& s) { return stars_line(s.what()).substr(5); }
 
 // The name the user typed without its surrounding blanks.
-std::string typed_name(const std::string& typed) {
-  return std::string(trim_left(trim_right(typed)));
-}
+std::string typed_name(const std::string& typed) { return std::string(trim(typed)); }
 
 // Why `name` may not be saved over whatever the user answers; nothing when it may.
 std::optional<std::string> refusal(PlotSession& session, const std::string& name) {

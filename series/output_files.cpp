@@ -114,9 +114,21 @@ OutputFiles::OutputFiles(std::unique_ptr<FileSystem> fs) : fs_(std::move(fs)) {}
 
 OutputFiles::~OutputFiles() {
   for (const Version& v : versions_) remove_temporary(v);
+  close_journals();
+}
+
+std::vector<std::string> OutputFiles::close_journals() {
+  std::vector<std::string> lines;
   for (auto& [folder, journal] : journals_) {
-    if (unsettled_.count(folder) == 0) journal->remove();
+    // A journal that still names a file to remove or put back stays for the next run.
+    if (unsettled_.count(folder) != 0) continue;
+    if (const Outcome o = journal->remove(); !o.ok()) {
+      lines.push_back(" *** could not remove this run's journal " + journal->path() + ": " +
+                      o.failure);
+    }
   }
+  journals_.clear();
+  return lines;
 }
 
 void OutputFiles::protect(const std::string& name, const std::string& what) {
@@ -295,7 +307,11 @@ void OutputFiles::drop(const std::string& name) {
 
 Outcome OutputFiles::remove_temporary(const Version& v) {
   const Outcome removed = fs_->remove(v.temp);
-  if (!removed.ok()) unsettled_.insert(parent(v.id));
+  if (!removed.ok()) {
+    unsettled_.insert(parent(v.id));
+    notes_.push_back(" *** could not remove the temporary file " + v.temp + ": " + removed.failure +
+                     "; the next run of these files removes it");
+  }
   return removed;
 }
 
@@ -439,39 +455,36 @@ void OutputFiles::put_group(const std::vector<Version>& versions,
   if (const Outcome o = journal(folder).done(group); !o.ok())
     undo(versions.front().name, o.failure);
 
-  // Every new file has its name for good: the earlier ones go.
-  std::vector<std::string> failures;
+  // Every new file has its name for good: the earlier ones go. What cannot be done is
+  // said, and the journal kept for the next run to finish.
+  bool finished = true;
   for (const Version& v : versions) {
-    if (!v.none) continue;
-    if (const Outcome o = remove_temporary(v); !o.ok()) {
-      failures.push_back(" *** could not remove the temporary file " + v.temp + ": " + o.failure +
-                         "; the next run of these files removes it");
-    }
+    if (v.none) finished = remove_temporary(v).ok() && finished;
   }
   for (const Version& v : versions) {
     const std::size_t k = static_cast<std::size_t>(&v - versions.data());
-    if (moves[k].earlier) {
-      const std::string aside = aside_name(v.name, pid);
-      if (const Outcome o = fs_->remove(aside); !o.ok()) {
-        failures.push_back(" *** could not remove the earlier " + v.name + ", left as " + aside +
-                           ": " + o.failure + "; the next run of these files removes it");
-      } else if (v.none) {
-        if (taken_away != nullptr) taken_away->push_back(v.name);
-      } else {
-        note_replaced(v.name);
-      }
-    }
     note_written(v);
+    if (!moves[k].earlier) continue;
+    const std::string aside = aside_name(v.name, pid);
+    if (const Outcome o = fs_->remove(aside); !o.ok()) {
+      notes_.push_back(" *** could not remove the earlier " + v.name + ", left as " + aside + ": " +
+                       o.failure + "; the next run of these files removes it");
+      finished = false;
+    } else if (v.none) {
+      if (taken_away != nullptr) taken_away->push_back(v.name);
+    } else {
+      note_replaced(v.name);
+    }
   }
   if (const Outcome o = fs_->flush_folder(spelled_folder); !o.ok()) {
-    failures.push_back(" *** could not flush the folder " + folder + ": " + o.failure +
-                       "; the next run of these files flushes it");
+    notes_.push_back(" *** could not flush the folder " + folder + ": " + o.failure +
+                     "; the next run of these files flushes it");
+    finished = false;
   }
-  if (failures.empty()) {
+  if (finished) {
     journal(folder).end(group);
   } else {
     unsettled_.insert(folder);
-    notes_.insert(notes_.end(), failures.begin(), failures.end());
   }
 }
 
@@ -479,13 +492,9 @@ Settled OutputFiles::settle() {
   Settled settled;
   settled.replaced = replaced_;
   std::vector<Version> kept;
+  // A temporary file that cannot be removed is said among the notes.
   const auto remove = [&](const Version& v, std::vector<std::string>* named) {
-    if (const Outcome o = remove_temporary(v); !o.ok()) {
-      settled.failures.push_back(" *** could not remove the temporary file " + v.temp + ": " +
-                                 o.failure + "; the next run of these files removes it");
-    } else if (named != nullptr) {
-      named->push_back(v.name);
-    }
+    if (remove_temporary(v).ok() && named != nullptr) named->push_back(v.name);
   };
   for (Version& v : versions_) {
     if (fs_->exists(v.name)) {
@@ -511,8 +520,8 @@ Settled OutputFiles::settle() {
                                  (folder.empty() ? std::string(".") : folder) + ": " + o.failure);
     }
   }
-  settled.failures.insert(settled.failures.begin(), notes_.begin(), notes_.end());
-  notes_.clear();
+  const std::vector<std::string> notes = take_notes();
+  settled.failures.insert(settled.failures.begin(), notes.begin(), notes.end());
   return settled;
 }
 

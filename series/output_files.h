@@ -129,6 +129,9 @@ class OutputFiles {
   // removed, a folder not flushed), as console lines, since the last call; the journal keeps
   // what is left for the next run.
   std::vector<std::string> take_notes();
+  // Removes the run's journals once nothing they name is left, at the end of the run (or
+  // of the owner); the console lines of those that could not be removed.
+  std::vector<std::string> close_journals();
   // Settles every version not yet in place, for a run that ends early: where an earlier
   // file has the name the version goes and the earlier file stays; otherwise a complete
   // version takes the name and an incomplete one goes. Names the earlier files the run

@@ -2,6 +2,7 @@
 
 #include <istream>
 #include <ostream>
+#include <sstream>
 #include <stdexcept>
 
 #include "series/layout.h"
@@ -28,6 +29,31 @@ std::ostream& Units::create(int unit, const std::string& name, std::optional<Com
     throw Stop("*** cannot create file: " + name + ": " + opened.failure, kFailureStatus);
   }
   f->stream = std::move(opened.stream);
+  std::ostream& out = *f->stream;
+  units_[unit] = std::move(f);
+  return out;
+}
+
+namespace {
+
+class MemoryStream final : public FileStream {
+ public:
+  MemoryStream() : FileStream(&buffer_) {}
+  std::string write_failure() const override { return ""; }
+
+ private:
+  std::stringbuf buffer_;
+};
+
+}  // namespace
+
+std::ostream& Units::create_in_memory(int unit, const std::string& name) {
+  if (is_open(unit)) close(unit);
+  auto f = std::make_unique<File>();
+  f->name = name;
+  f->output = true;
+  f->in_memory = true;
+  f->stream = std::make_unique<MemoryStream>();
   std::ostream& out = *f->stream;
   units_[unit] = std::move(f);
   return out;
@@ -110,7 +136,7 @@ void Units::close(int unit, bool remove) {
   std::unique_ptr<File> f = take(unit);
   if (!f) return;
   const std::string failure = shut(*f);
-  if (!f->output) return;
+  if (!f->output || f->in_memory) return;
   if (remove) {
     files_.leave_none(f->name);
   } else {
@@ -122,13 +148,14 @@ void Units::drop(int unit) {
   std::unique_ptr<File> f = take(unit);
   if (!f) return;
   shut(*f);
-  if (f->output) files_.drop(f->name);
+  if (f->output && !f->in_memory) files_.drop(f->name);
 }
 
 void Units::close_cut(int unit, std::streamoff size) {
   std::unique_ptr<File> f = take(unit);
   if (!f) return;
   std::string failure = shut(*f);
+  if (f->in_memory) return;
   if (failure.empty()) {
     failure = files_.fs()
                   .resize(f->path, static_cast<std::uintmax_t>(std::max<std::streamoff>(size, 0)))
@@ -152,7 +179,7 @@ Settled Units::settle() {
 
 void Units::close_all() noexcept {
   for (auto& [unit, f] : units_) {
-    if (f->output) files_.drop(f->name);
+    if (f->output && !f->in_memory) files_.drop(f->name);
     f->stream.reset();
   }
   units_.clear();

@@ -30,6 +30,9 @@ class Units {
   // replace the earlier file of that name when it is complete, at the moment its `group`
   // (by default the table's usual group) says. Throws Stop when the file cannot be created.
   std::ostream& create(int unit, const std::string& name, std::optional<Commit> group = {});
+  // A unit that is written to memory only and never reaches the disk: closing or dropping
+  // it leaves nothing, and no earlier file of `name` is touched.
+  std::ostream& create_in_memory(int unit, const std::string& name);
   // Opens a file for reading on `unit`; false when it cannot be opened or is no regular
   // file. A file this run has written and not yet put in place is read as written.
   bool open_old(int unit, const std::string& name);
@@ -80,6 +83,7 @@ class Units {
     std::string path;  // the file read or written: for output, the temporary one
     std::unique_ptr<FileStream> stream;
     bool output = false;
+    bool in_memory = false;  // see create_in_memory
     Commit group = Commit::with_data_file;
   };
   OutputFiles files_;

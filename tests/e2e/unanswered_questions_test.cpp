@@ -153,7 +153,7 @@ TEST(unanswered_questions, a_batch_run_names_detail_rows_that_hold_another_serie
   rows[11].replace(56, 6, "     0");  // the icu field (columns 57-62) of record 4
   std::string reduced;
   for (const std::string& line : split_lines(data)) {
-    if (line.rfind("SITE0001", 0) != 0) reduced += line + "\n";
+    if (!line.starts_with("SITE0001")) reduced += line + "\n";
   }
   box.write_file("s.rwl", reduced);
   box.write_file("s.rwl_detail.txt", joined(rows));
