@@ -375,6 +375,7 @@ void say_save(PlotSession& session, std::string_view indent, const std::string& 
   Console& con = session.console();
   if (!failure) {
     say_saved(con, name);
+    for (const std::string& note : session.files().take_notes()) con.say(note);
     return;
   }
   con.say(std::string(indent) + "*** " + *failure);

@@ -180,7 +180,7 @@ bool temporary_form(const std::string& name) {
 
 Journal::Journal(FileSystem& fs, const std::string& folder,
                  const std::function<void(const std::string&)>& follow_earlier)
-    : fs_(fs), path_(journal_path(folder, fs.process_id())) {
+    : fs_(fs), folder_(folder), path_(journal_path(folder, fs.process_id())) {
   const Claim claim = fs_.lock(path_);
   if (claim.taken() && fs_.exists(path_)) follow_earlier(path_);
   Opened opened = claim.taken() ? fs_.open(path_, std::ios::out | std::ios::trunc) : Opened{};

@@ -47,6 +47,8 @@ class Journal {
   Journal& operator=(const Journal&) = delete;
 
   const std::string& path() const { return path_; }
+  // The folder (a full path) whose files it records.
+  const std::string& folder() const { return folder_; }
   // Notes a temporary file begun for `name` (a full path). Not flushed: a file whose note is
   // lost with the power is only a temporary file left over.
   Outcome note_part(const std::string& name);
@@ -62,6 +64,7 @@ class Journal {
   Outcome write(const std::string& line, bool flush);
 
   FileSystem& fs_;
+  std::string folder_;
   std::string path_;
   std::unique_ptr<FileStream> out_;
 };

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "series/parallel.h"
+#include "series/placing.h"
 #include "series/stop.h"
 
 namespace dendro {
@@ -29,20 +29,6 @@ void add_lines(std::vector<std::string>& lines, const std::string& head,
                const std::vector<std::string>& names) {
   const std::vector<std::string> more = name_list(head, names);
   lines.insert(lines.end(), more.begin(), more.end());
-}
-
-// The message of a group that could not be put in place: what failed and why, then what
-// the folder holds.
-std::string not_in_place(const std::string& name, const std::string& why,
-                         const std::vector<std::string>& left) {
-  const std::string head = "*** could not put the new " + name + " in place: " + why;
-  if (left.empty()) return head + "; the earlier files of its kind are kept as they were";
-  std::vector<std::string> lines{head};
-  add_lines(lines,
-            " *** nor could every earlier file be put back: the next run of these files puts "
-            "them back",
-            left);
-  return joined_lines(lines);
 }
 
 }  // namespace
@@ -330,161 +316,32 @@ std::vector<std::string> OutputFiles::commit(Commit group) {
   return taken_away;
 }
 
-std::optional<std::pair<const OutputFiles::Version*, std::string>> OutputFiles::unflushed(
-    const std::vector<Version>& versions) {
-  // Side by side, so that the disk writes them in one go rather than one after another.
-  std::vector<std::string> failed(versions.size());
-  parallel_for(
-      static_cast<int>(versions.size()),
-      [&](int k) {
-        const Version& v = versions[static_cast<std::size_t>(k)];
-        if (!v.none) failed[static_cast<std::size_t>(k)] = fs_->flush(v.temp).failure;
-      },
-      worker_count());
-  for (std::size_t k = 0; k < versions.size(); ++k) {
-    if (!failed[k].empty()) return std::pair{&versions[k], failed[k]};
-  }
-  return std::nullopt;
-}
-
 void OutputFiles::put_in_place(std::vector<Version> versions,
                                std::vector<std::string>* taken_away) {
   // Each folder's files are put in place together: a group's moves are all or none where
   // one journal records them.
-  std::map<std::string, std::vector<Version>> by_folder;
-  for (Version& v : versions) by_folder[parent(v.id)].push_back(std::move(v));
-  for (auto& [folder, in_folder] : by_folder) {
-    if (in_folder.size() == 1) {
-      put_one(in_folder.front(), taken_away);
-    } else {
-      put_group(in_folder, taken_away);
-    }
+  std::map<std::string, std::vector<Placement>> by_folder;
+  for (const Version& v : versions) {
+    by_folder[parent(v.id)].push_back({v.name, v.id, v.temp, v.none});
   }
-}
-
-void OutputFiles::put_one(const Version& v, std::vector<std::string>* taken_away) {
-  // One file takes its name in one move, which replaces the earlier file whole or not at
-  // all: no journal is needed.
-  const bool earlier = fs_->exists(v.name);
-  const auto failed = [&](const std::string& why) {
-    remove_temporary(v);
-    throw Stop("*** could not put the new " + v.name + " in place: " + why +
-                   (earlier ? "; the earlier file is kept as it was" : ""),
-               kFailureStatus);
-  };
-  if (v.none) {
-    remove_temporary(v);
-    if (!earlier) return;
-    const Outcome removed = fs_->remove(v.name);
-    if (!removed.ok()) failed(removed.failure);
-    if (taken_away != nullptr) taken_away->push_back(v.name);
-  } else {
-    if (const Outcome o = fs_->flush(v.temp); !o.ok()) failed(o.failure);
-    if (const Outcome o = fs_->rename(v.temp, v.name); !o.ok()) failed(o.failure);
-    if (earlier) note_replaced(v.name);
-  }
-  note_written(v);
-  if (const Outcome o = fs_->flush_folder(folder_of(v.name)); !o.ok()) {
-    throw Stop("*** " + v.name +
-                   " has its name, but its folder could not be flushed to the disk: " + o.failure,
-               kFailureStatus);
-  }
-}
-
-void OutputFiles::put_group(const std::vector<Version>& versions,
-                            std::vector<std::string>* taken_away) {
-  const int group = ++groups_;
-  const std::string folder = parent(versions.front().id);
-  const std::string spelled_folder = folder_of(versions.front().name);
-  std::vector<Move> moves;
-  for (const Version& v : versions) moves.push_back({v.id, fs_->exists(v.name), v.none});
-  const int pid = fs_->process_id();
-  std::vector<const Version*> set_aside, placed;
-
-  // Puts every earlier file back and removes every new one, then throws what the folder
-  // holds.
-  const auto undo = [&](const std::string& name, const std::string& why) {
-    std::vector<std::string> left;
-    for (const Version* v : placed) {
-      const bool earlier = moves[static_cast<std::size_t>(v - versions.data())].earlier;
-      if (earlier) continue;  // putting the earlier file back replaces it
-      if (const Outcome o = fs_->remove(v->name); !o.ok()) {
-        left.push_back(v->name + " (a new file: " + o.failure + ")");
+  for (const auto& [folder, in_folder] : by_folder) {
+    try {
+      const Placed placed = in_folder.size() == 1
+                                ? place_one(*fs_, in_folder.front())
+                                : place_group(*fs_, journal(folder), ++groups_, in_folder);
+      for (const std::string& name : placed.replaced) note_replaced(name);
+      if (taken_away != nullptr) {
+        taken_away->insert(taken_away->end(), placed.taken_away.begin(), placed.taken_away.end());
       }
+      notes_.insert(notes_.end(), placed.notes.begin(), placed.notes.end());
+      if (!placed.settled) unsettled_.insert(folder);
+    } catch (const PlacingFailed& failed) {
+      if (!failed.settled) unsettled_.insert(folder);
+      throw;
     }
-    for (const Version* v : set_aside) {
-      const std::string aside = aside_name(v->name, pid);
-      if (const Outcome o = fs_->rename(aside, v->name); !o.ok()) {
-        left.push_back(v->name + " (left as " + aside + ": " + o.failure + ")");
-      }
+    for (const Version& v : versions) {
+      if (parent(v.id) == folder) note_written(v);
     }
-    for (const Version& v : versions) remove_temporary(v);
-    fs_->flush_folder(spelled_folder);
-    if (left.empty()) {
-      journal(folder).end(group);
-    } else {
-      unsettled_.insert(folder);  // the journal stays, for the next run to follow
-    }
-    throw Stop(not_in_place(name, why, left), kFailureStatus);
-  };
-  // Every new file is on the disk first; then the moves and the decision to roll back.
-  if (const auto failed = unflushed(versions)) {
-    for (const Version& v : versions) remove_temporary(v);
-    throw Stop(not_in_place(failed->first->name, failed->second, {}), kFailureStatus);
-  }
-  if (const Outcome o = journal(folder).begin_group(group, moves); !o.ok()) {
-    for (const Version& v : versions) remove_temporary(v);
-    throw Stop(not_in_place(versions.front().name, o.failure, {}), kFailureStatus);
-  }
-  for (std::size_t k = 0; k < versions.size(); ++k) {
-    if (!moves[k].earlier) continue;
-    const Version& v = versions[k];
-    if (const Outcome o = fs_->rename(v.name, aside_name(v.name, pid)); !o.ok()) {
-      undo(v.name, o.failure);
-    }
-    set_aside.push_back(&v);
-  }
-  for (const Version& v : versions) {
-    if (v.none) continue;
-    if (const Outcome o = fs_->rename(v.temp, v.name); !o.ok()) undo(v.name, o.failure);
-    placed.push_back(&v);
-  }
-  if (const Outcome o = fs_->flush_folder(spelled_folder); !o.ok()) {
-    undo(versions.front().name, o.failure);
-  }
-  if (const Outcome o = journal(folder).done(group); !o.ok())
-    undo(versions.front().name, o.failure);
-
-  // Every new file has its name for good: the earlier ones go. What cannot be done is
-  // said, and the journal kept for the next run to finish.
-  bool finished = true;
-  for (const Version& v : versions) {
-    if (v.none) finished = remove_temporary(v).ok() && finished;
-  }
-  for (const Version& v : versions) {
-    const std::size_t k = static_cast<std::size_t>(&v - versions.data());
-    note_written(v);
-    if (!moves[k].earlier) continue;
-    const std::string aside = aside_name(v.name, pid);
-    if (const Outcome o = fs_->remove(aside); !o.ok()) {
-      notes_.push_back(" *** could not remove the earlier " + v.name + ", left as " + aside + ": " +
-                       o.failure + "; the next run of these files removes it");
-      finished = false;
-    } else if (v.none) {
-      if (taken_away != nullptr) taken_away->push_back(v.name);
-    } else {
-      note_replaced(v.name);
-    }
-  }
-  if (const Outcome o = fs_->flush_folder(spelled_folder); !o.ok()) {
-    notes_.push_back(" *** could not flush the folder " + folder + ": " + o.failure +
-                     "; the next run of these files flushes it");
-    finished = false;
-  }
-  if (finished) {
-    journal(folder).end(group);
-  } else {
-    unsettled_.insert(folder);
   }
 }
 

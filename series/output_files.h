@@ -205,11 +205,6 @@ class OutputFiles {
   // Removes a temporary file; a failure is said and the journal kept for a later run.
   Outcome remove_temporary(const Version& v);
   void put_in_place(std::vector<Version> versions, std::vector<std::string>* taken_away);
-  void put_one(const Version& v, std::vector<std::string>* taken_away);
-  void put_group(const std::vector<Version>& versions, std::vector<std::string>* taken_away);
-  // Flushes the temporary files of the versions to the disk; the first failure.
-  std::optional<std::pair<const Version*, std::string>> unflushed(
-      const std::vector<Version>& versions);
   void note_written(const Version& v);
   void note_replaced(const std::string& name);
   bool is_reserved(const std::string& id) const;
