@@ -30,6 +30,23 @@ std::map<string, string> settled_files(const Sandbox& box) {
   return all;
 }
 
+// The files of `prefix` but the log files, which completed menus write.
+std::map<string, string> without_logs(const Sandbox& box, const string& prefix) {
+  auto files = box.files(prefix);
+  std::erase_if(files, [](const auto& file) { return file.first.ends_with("_log.txt"); });
+  return files;
+}
+
+// kalder refuses the run with `refusal` (status 1) before it writes any output.
+void expect_refused(Sandbox& box, const string& answers, const string& prefix,
+                    const string& refusal) {
+  const auto before = without_logs(box, prefix);
+  const RunResult r = box.kalder(answers);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(shows(r, refusal)) << r.output;
+  EXPECT_EQ(without_logs(box, prefix), before);
+}
+
 TEST(SharedFolder, a_run_never_writes_over_its_own_inputs) {
   Sandbox box;
   box.write_file("site.txt", similar_series("SITE", 8, 1850, 120));
@@ -37,26 +54,21 @@ TEST(SharedFolder, a_run_never_writes_over_its_own_inputs) {
   box.write_file("f.txt", "site.txt\nsite_raw.txt\n");
   // Core series saved (option 18 = 1): the first data file's raw series would be
   // site_raw.txt, the second data file. Refused once the options are known.
-  const auto before = box.files("");
-  RunResult r = box.kalder("\nf.txt\nT\nn\ny\n18\n1\n\n\n\n");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(shows(r,
-                    " *** site_raw.txt is data file 2 of f.txt, which this run would write over "
-                    "with an output of site.txt\n"
-                    " *** rename or move site_raw.txt, then run again with its new name\n"));
-  auto after = box.files("");
-  EXPECT_EQ(after.erase("site_log.txt") + after.erase("site_raw_log.txt"), 2u);  // the menus
-  EXPECT_EQ(after, before);
+  const string raw = box.read_file("site_raw.txt");
+  expect_refused(box, "\nf.txt\nT\nn\ny\n18\n1\n\n\n\n", "",
+                 " *** site_raw.txt is data file 2 of f.txt, which this run would write over "
+                 "with an output of site.txt\n"
+                 " *** rename or move site_raw.txt, then run again with its new name\n");
   // Without the save the two go side by side.
   ASSERT_EQ(box.kalder("\nf.txt\nT\nn\ny\n\n\n\n").status, 0);
-  EXPECT_EQ(box.read_file("site_raw.txt"), before.at("site_raw.txt"));
+  EXPECT_EQ(box.read_file("site_raw.txt"), raw);
   // An earlier run's run-wide chronologies read as data files (option 1 = 3): the list is
   // refused before anything is written, and asked for again.
   box.copy_data("Tucson1.crn", "crns_std.txt");
   box.copy_data("Tucson2.crn", "crns_res.txt");
   box.write_file("g.txt", "crns_std.txt\ncrns_res.txt\n");
   const auto chronologies = box.files("crns_");
-  r = box.kalder("\ng.txt\n/\n");
+  const RunResult r = box.kalder("\ng.txt\n/\n");
   EXPECT_TRUE(shows(r,
                     " *** crns_std.txt is data file 1 of g.txt, which this run would write over "
                     "with a run-wide chronology file\n"));
@@ -166,16 +178,10 @@ TEST(SharedFolder, names_that_meet_another_data_file_or_program_are_asked_about)
   // refuses to write over pelliform's; pelliform asks before it writes over kalder's.
   box.copy_data("keny002.rwl", "site.txt");
   box.write_file("f.txt", "site.txt\n");
-  const auto before = box.files("site_");
-  r = box.kalder("\nf.txt\nT\nn\n\n\n\n");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(shows(r,
-                    " *** site_spectra.txt holds pelliform's spectra of a data file named "
-                    "site.*,\n *** which this run of site.txt would write over: move that "
-                    "file, or rename site.txt\n"));
-  auto after = box.files("site_");
-  after.erase("site_log.txt");
-  EXPECT_EQ(after, before);
+  expect_refused(box, "\nf.txt\nT\nn\n\n\n\n", "site_",
+                 " *** site_spectra.txt holds pelliform's spectra of a data file named "
+                 "site.*,\n *** which this run of site.txt would write over: move that file, "
+                 "or rename site.txt\n");
   std::filesystem::remove(box.dir() / "site_spectra.txt");
   ASSERT_EQ(box.kalder("\nf.txt\nT\nn\n\n\n\n").status, 0);
   const string kalders = box.read_file("site_spectra.txt");
