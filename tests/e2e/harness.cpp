@@ -193,8 +193,25 @@ void Child::give_at_once(const std::string& answers) {
   if (!answers.empty()) answers_.push_back(answers);
 }
 
+// True while `signal_number`, sent to the process, waits to be taken (/proc/<pid>/status).
+bool pending(pid_t pid, int signal_number) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("ShdPnd:")) {
+      return (std::stoull(line.substr(7), nullptr, 16) >> (signal_number - 1) & 1) != 0;
+    }
+  }
+  return false;
+}
+
 void Child::send(int signal_number) {
-  if (signal_number != 0) kill(pid_, signal_number);
+  if (signal_number == 0) return;
+  kill(pid_, signal_number);
+  // Until the run has taken the signal, a full console stays full: a write that waits
+  // then meets the signal whatever the test's own pace.
+  if (!step_until([&] { return !pending(pid_, signal_number); }, kWaitLimit) && !ended_) {
+    kill_with_note("the run never took the signal");
+  }
 }
 
 void Child::read_console() {

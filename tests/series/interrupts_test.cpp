@@ -11,11 +11,10 @@
 namespace dendro {
 namespace {
 
-// A signal ends the run at its next question, though answers are waiting to be read
-// (they would take the run on past the signal), with the status 128 + its number. The
-// handler puts an empty file in the place of the standard input: the test's own is put
-// back after each signal. A signal the program was started ignoring (nohup, a background
-// job) stays ignored.
+// A signal ends the run at its next question, with the status 128 + its number, and
+// leaves the answer waiting there unread. The handler puts an empty file in the place of
+// the standard input: the test's own is put back after each signal. A signal the program
+// was started ignoring (nohup, a background job) stays ignored.
 TEST(CatchInterrupts, every_ending_signal_stops_the_run_at_its_next_question) {
   const int own_input = dup(STDIN_FILENO);
   for (const int signal_number : kEndingSignals) {
@@ -37,6 +36,8 @@ TEST(CatchInterrupts, every_ending_signal_stops_the_run_at_its_next_question) {
     signal(signal_number, before);
     EXPECT_EQ(status, 128 + signal_number);
     EXPECT_EQ(out.str(), question_line("go on?") + "\n");
+    std::string unread;
+    EXPECT_TRUE(std::getline(in, unread) && unread == "y") << signal_number;
   }
   close(own_input);
   const auto before = signal(SIGHUP, SIG_IGN);
