@@ -26,7 +26,7 @@ struct Cut {
   enum class Console {
     open,    // read to the end of the run
     closed,  // reads no more, as a terminal closed or a reader gone: the run's writes fail
-    full,    // takes no more output until the signal has been sent
+    full,    // takes no more output until the run has taken the signal
   };
   int signal_number = 0;  // sent once the run waits; 0 sends none
   Console console = Console::open;
