@@ -87,7 +87,8 @@ class FileSystem {
   // have one identity.
   virtual std::string identity(const std::string& path) const = 0;
 
-  // The id of this run's process, which its temporary files and journals carry.
+  // The id of this run's process, which its temporary files and journals carry: one file
+  // owner a process.
   virtual int process_id() const = 0;
   // Takes this run's lock on the name `path` (by identity), which it keeps until it
   // unlocks it or ends, however it ends: another run asking for the name meanwhile is told

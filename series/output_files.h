@@ -149,7 +149,7 @@ class OutputFiles {
   void reserve_name(const std::string& name);
   // True when no save may take `name`: a file the run reads, a file the run has written or
   // is writing (plot pages and their value files aside, which a later save may replace on
-  // request), a reserved name, or a temporary name.
+  // request), a reserved name, a temporary name, or a journal or lock file (".dendro.").
   bool of_this_run(const std::string& name) const;
   // The process id of another run that holds `name`; 0 when this run holds it now.
   int held_by(const std::string& name);
