@@ -139,12 +139,15 @@ void RegionalCurve::mean_by_age() {
   tsi1_.overlay = mean_;
 }
 
-// The age axis may be longer than the chronology (large pith offsets, say): the chronology
-// table keeps the age rows that fall within its years, which are all its table file
-// prints, and the stage keeps the whole axis in its own vectors.
+// The age axis may be longer than the chronology (large pith offsets, say): the regional
+// curve's own columns grow to hold every age row, for the table file; the segment length
+// and tree age are calendar columns, which keep the age rows within the chronology's years.
 void RegionalCurve::keep_in_table(int column, std::span<const float> by_age) {
-  const std::size_t rows = std::min(by_age.size(), count(tsi2_.rows));
-  std::copy_n(by_age.begin(), rows, tsi2_.column(column).begin());
+  std::vector<float>& rows = tsi2_.columns.at(at(column));
+  if (column >= tsi2col::rcs_age && rows.size() < by_age.size()) {
+    rows.resize(by_age.size(), kMissing);
+  }
+  std::copy_n(by_age.begin(), std::min(by_age.size(), rows.size()), rows.begin());
 }
 
 void RegionalCurve::fill_age_columns() {

@@ -30,7 +30,8 @@ struct RcsVectors {
 // year (-9.99 elsewhere), the series year table is in calendar years with the pith offsets
 // (also in `pith_offsets`) and the detrending code -2, the mean overlay vector holds the
 // indices of the mean by age, and chronology table columns 2, 3 and 8 to 12 hold the data
-// by age row (the table grows when the aligned set is longer than it). Writes the aligned
+// by age row (2 and 3 within the table's rows; 8 to 12 grow to every age row when the
+// aligned set is longer than the table: Tsi2::age_rows). Writes the aligned
 // and index series files (option 18), the bootstrap limit file, the age-aligned chronology
 // with its error series and the report; `title` (85 characters) gets the regional
 // chronology's name in its characters 54 to 80. Stops the program when the user keeps a

@@ -97,11 +97,17 @@ std::vector<int> dialogue_offsets(Tsi1& tsi1, RcsIo& io) {
     name = a.text;
     if (io.units.open_old(unit::series, name)) break;
     io.con.say("*** error opening rcs pith offset file: " + name);
+    if (io.units.files().exists(name)) {
+      io.con.say("*** " + name + ": " + unreadable_reason(io.units.files().fs(), name));
+    }
     io.con.again();
   }
   if (io.help) io.help(8);
   snoop(io.units, unit::series, io.con, kSnoopWidthKalder);
+  // Only the user's own answer rewrites the file (its records first saved beside it);
+  // nothing else of the run writes over it.
   if (reformat_wanted(io.con)) reformat_offsets(io, name);
+  io.units.files().protect(name, "the pith offset file");
 
   const std::vector<int> offsets = read_offsets(io, ask_format(io));
   const int count = static_cast<int>(offsets.size());

@@ -1,5 +1,6 @@
 #include "kalder/chronology_files.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -41,6 +42,42 @@ bool table_written(const Run& run) {
          autoregression_on(run.icommands[opt::ar_method]);
 }
 
+// The table file's columns after the year and the sample depth, and its head.
+struct TableColumns {
+  std::vector<int> columns;  // chronology table columns
+  std::string head;
+  bool regional_curve = false;  // the regional curve's columns are among them
+};
+
+TableColumns table_columns(const Icommands& icommands) {
+  TableColumns t;
+  for (int c = tsi2col::segment_length; c <= tsi2col::kalder; ++c) t.columns.push_back(c);
+  t.head = "year\tnum\tseg\tage\traw\tstd\tres\tkld";
+  t.regional_curve = icommands[opt::first_detrending] == fit::regional_curve;
+  if (t.regional_curve) {
+    for (int c = tsi2col::rcs_age; c <= tsi2col::rcs_curve; ++c) t.columns.push_back(c);
+    t.head += "\trcs yr\tnum\trcs\tsig\tcrv";
+  }
+  if (robust_autoregression(icommands[opt::ar_method])) {
+    for (int c = tsi2col::negative_outliers; c <= tsi2col::positive_fraction; ++c) {
+      t.columns.push_back(c);
+    }
+    t.head += "\tnabs\tpabs\tnpct\tppct";
+  }
+  return t;
+}
+
+bool by_age(int column) { return column >= tsi2col::rcs_age && column <= tsi2col::rcs_curve; }
+
+// A row of the table: a blank, the year, the sample depth, then each column after a tab.
+// A row of an age past the chronology's years leaves the calendar columns blank, in their
+// widths, and fills the regional curve's.
+std::string row_layout(const std::vector<int>& columns, bool calendar) {
+  std::string text = calendar ? "1x,i6,a,f5.0" : "7x,a,5x";
+  for (int c : columns) text += calendar || by_age(c) ? ",a,f8.3" : ",a,8x";
+  return "(" + text + ")";
+}
+
 }  // namespace
 
 void write_chronology(Run& run, ChronologyKind kind, std::span<const float> values,
@@ -76,34 +113,23 @@ void write_chronology(Run& run, ChronologyKind kind, std::span<const float> valu
 
 void write_table(Run& run) {
   if (!table_written(run)) return;
-  const bool rcs = run.icommands[opt::first_detrending] == fit::regional_curve;
-  const bool tallies = robust_autoregression(run.icommands[opt::ar_method]);
-  std::vector<int> columns;
-  for (int c = tsi2col::segment_length; c <= tsi2col::kalder; ++c) columns.push_back(c);
-  std::string head = "year\tnum\tseg\tage\traw\tstd\tres\tkld";
-  if (rcs) {
-    for (int c = tsi2col::rcs_age; c <= tsi2col::rcs_curve; ++c) columns.push_back(c);
-    head += "\trcs yr\tnum\trcs\tsig\tcrv";
-  }
-  if (tallies) {
-    for (int c = tsi2col::negative_outliers; c <= tsi2col::positive_fraction; ++c) {
-      columns.push_back(c);
-    }
-    head += "\tnabs\tpabs\tnpct\tppct";
-  }
-  const Layout row("(1x,i6,a,f5.0," + std::to_string(columns.size()) + "(a,f8.3))");
-  run.units.write(unit::tabs, head);
+  const TableColumns t = table_columns(run.icommands);
+  const Layout calendar_row(row_layout(t.columns, true));
+  const Layout age_row(row_layout(t.columns, false));
+  run.units.write(unit::tabs, t.head);
   std::vector<Value> values;
-  for (int j = 1; j <= run.length; ++j) {
+  const int rows = t.regional_curve ? std::max(run.length, run.tsi2.age_rows()) : run.length;
+  for (int j = 1; j <= rows; ++j) {
+    const bool calendar = j <= run.length;
     values.clear();
-    values.emplace_back(static_cast<long long>(run.first_year + j - 1));
+    if (calendar) values.emplace_back(static_cast<long long>(run.first_year + j - 1));
     values.emplace_back(std::string_view("\t"));
-    values.emplace_back(static_cast<double>(run.tsi2.at(j, tsi2col::depth)));
-    for (int c : columns) {
+    if (calendar) values.emplace_back(static_cast<double>(run.tsi2.at(j, tsi2col::depth)));
+    for (int c : t.columns) {
       values.emplace_back(std::string_view("\t"));
-      values.emplace_back(static_cast<double>(run.tsi2.at(j, c)));
+      if (calendar || by_age(c)) values.emplace_back(static_cast<double>(run.tsi2.at(j, c)));
     }
-    run.units.write(unit::tabs, row.write_values(values));
+    run.units.write(unit::tabs, (calendar ? calendar_row : age_row).write_values(values));
   }
 }
 

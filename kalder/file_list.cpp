@@ -1,7 +1,5 @@
 #include "kalder/file_list.h"
 
-#include <fstream>
-
 #include "options/log_creation.h"
 #include "series/blocks.h"
 #include "series/console.h"
@@ -37,11 +35,12 @@ std::vector<std::string> names_left(Units& units) {
   return names;
 }
 
-std::vector<std::string> missing_log_files(const std::vector<std::string>& names) {
+std::vector<std::string> missing_log_files(const FileSystem& fs,
+                                           const std::vector<std::string>& names) {
   std::vector<std::string> missing;
   for (const std::string& name : names) {
     const std::string log = log_file_name(name);
-    if (!std::ifstream(log)) missing.push_back(log);
+    if (!fs.is_file(log)) missing.push_back(log);
   }
   return missing;
 }

@@ -6,9 +6,11 @@
 #include "kalder/file_list.h"
 #include "kalder/file_setup.h"
 #include "kalder/info.h"
+#include "kalder/output_names.h"
 #include "kalder/pipeline.h"
 #include "kalder/stopped_run.h"
 #include "options/log_creation.h"
+#include "options/log_file.h"
 #include "series/interrupts.h"
 #include "series/layout.h"
 #include "series/stop.h"
@@ -90,29 +92,89 @@ Step start_prompt(Run& run, int which) {
   return which == 2 ? Step::start3 : Step::file_names;
 }
 
-// Refuses a list that names a data file that does not exist, before any file is written,
-// with the first missing name, its line and what the question wants; true when every
-// listed data file exists.
+// The line that says why an existing `name` is no file to read (a folder, a device, a
+// FIFO), under the message that it was not found; nothing when it does not exist.
+void say_not_regular(Run& run, const std::string& name) {
+  if (run.units.files().exists(name)) {
+    run.con.say("*** " + name + ": " + unreadable_reason(run.units.files().fs(), name));
+  }
+}
+
+// Refuses a list that names a data file that does not exist, or is no regular file (a
+// folder, a device, a FIFO), before any file is written, with the first such name, its line
+// and what the question wants; true when every listed data file is a file to read.
 bool listed_files_exist(Run& run, const std::string& list, const std::vector<std::string>& names) {
-  int missing = 0;
+  int missing = 0, unreadable = 0;
   std::size_t first = names.size();
   for (std::size_t k = 0; k < names.size(); ++k) {
     if (run.units.files().fs().is_file(names[k])) continue;
-    ++missing;
+    ++(run.units.files().exists(names[k]) ? unreadable : missing);
     first = std::min(first, k);
   }
-  if (missing == 0) return true;
+  if (missing + unreadable == 0) return true;
   run.con.say("");
   run.con.say("*** data file not found:  " + names[first]);
+  say_not_regular(run, names[first]);
+  const std::string of_all = " of the " + std::to_string(names.size()) + " names listed ";
   run.con.say("*** line " + std::to_string(first + 1) + " of " + list + ": " +
-              std::to_string(missing) + " of the " + std::to_string(names.size()) +
-              " names listed do not exist");
+              (missing > 0 ? std::to_string(missing) + of_all + "do not exist" : "") +
+              (missing > 0 && unreadable > 0 ? ", " : "") +
+              (unreadable > 0 ? std::to_string(unreadable) + of_all + "are no regular file" : ""));
   // Records of a series file hold blanks between their fields.
   if (missing > kFewMissing || names[first].find(' ') != std::string::npos) {
     run.con.say("*** " + list + " does not look like a list of data file names");
   }
   run.con.say(kListWanted);
   return false;
+}
+
+void say_lines(Run& run, const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) run.con.say(line);
+}
+
+// The run's inputs and the names it may write, once the list of data files is known and
+// before the run puts any file in place: the names it writes whatever its options are
+// checked against what it reads and against results of other data files; every name it may
+// write is locked for the run; then what runs cut short left of them is mended. False, with
+// the refusal said, when a name clashes (the list is asked for again); another run that
+// holds a name ends this one.
+bool claim_output_names(Run& run, const std::string& list, const std::vector<std::string>& names,
+                        bool typed) {
+  OutputFiles& files = run.units.files();
+  if (!typed) files.protect(list, "the list of data files");
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    files.protect(names[k], "data file " + std::to_string(k + 1) + " of " + list);
+  }
+  std::vector<Wanted> wanted;
+  std::vector<std::string> may_write;
+  std::vector<std::string> refusal;
+  for (const std::string& name : names) {
+    for (const std::string& out : fixed_outputs(name)) wanted.push_back({out, an_output_of(name)});
+    for (const std::string& out : data_file_outputs(name, nullptr)) may_write.push_back(out);
+    const std::vector<std::string> others = results_of_others(files.fs(), name, nullptr);
+    refusal.insert(refusal.end(), others.begin(), others.end());
+    files.reserve_prefix(output_prefix(name) + "_");
+  }
+  for (const auto& f : kRunWideFiles) {
+    files.reserve_name(f.name);
+    if (names.size() < 2) continue;  // one data file's run leaves the run-wide set alone
+    wanted.push_back({f.name, "a run-wide chronology file"});
+    may_write.push_back(f.name);
+  }
+  files.reserve_name(kTypedNamesFile);
+  if (typed) wanted.push_back({kTypedNamesFile, "the list of the names typed"});
+  const std::vector<std::string> clashes = files.check(wanted);
+  refusal.insert(refusal.begin(), clashes.begin(), clashes.end());
+  if (!refusal.empty()) {
+    run.con.say("");
+    say_lines(run, refusal);
+    return false;
+  }
+  if (const std::vector<std::string> held = files.lock(may_write); !held.empty()) {
+    throw Stop(joined_lines(held), kFailureStatus);
+  }
+  say_lines(run, mended_lines(files.mend()));
+  return true;
 }
 
 // Reads the data file names from the file on unit 9; returns false when the file holds
@@ -139,6 +201,7 @@ bool read_file_names(Run& run, const std::string& list) {
       return false;
     }
   }
+  if (!claim_output_names(run, list, accepted, false)) return false;
   run.file_count = static_cast<int>(names.size());
   const Layout echo("(t2,i5,2x,a)");
   for (std::size_t k = 0; k < names.size(); ++k) {
@@ -170,6 +233,7 @@ Step file_names_question(Run& run) {
   if (!run.units.open_old(unit::file_names, name)) {
     run.con.say("");
     run.con.say("*** file not found:  " + name);
+    say_not_regular(run, name);
     run.con.say(kListWanted);
     run.con.again();
     return Step::file_names;
@@ -187,6 +251,7 @@ bool typed_file_exists(Run& run, const std::string& typed) {
   if (run.units.files().fs().is_file(name)) return true;
   run.con.say("");
   run.con.say("*** data file not found:  " + name);
+  say_not_regular(run, name);
   run.con.say("*** type the name of an existing data file, or <ret> when done");
   return false;
 }
@@ -196,7 +261,8 @@ bool typed_file_exists(Run& run, const std::string& typed) {
 bool typed_names(Run& run) {
   try {
     run.units.create(unit::file_names, kTypedNamesFile, Commit::on_close);
-  } catch (const Stop&) {
+  } catch (const Stop& s) {
+    run.con.say(stars_line(s.what()));
     return false;
   }
   run.con.say("");
@@ -231,6 +297,11 @@ bool typed_names(Run& run) {
     // before, is typed again, before any file of the run is written.
     if (!typed_file_exists(run, a.text) || refused_name(run, names, a.text)) run.con.again();
   }
+  if (!claim_output_names(run, kTypedNamesFile, names, true)) {
+    run.units.drop(unit::file_names);
+    run.con.again();
+    return false;
+  }
   for (const auto& n : names) run.units.write(unit::file_names, n);
   run.units.close(unit::file_names);
   run.units.open_old(unit::file_names, kTypedNamesFile);
@@ -242,20 +313,6 @@ void count_line(Run& run) {
   run.units.rewind(unit::file_names);
   run.con.say("");
   run.con.say(Layout("('number of files to be processed: ',i5)").write(run.file_count));
-}
-
-// The names the run may write, now that the list of data files is known: each data
-// file's output prefix, the run-wide set and the typed list. No save takes them, and what a
-// run cut short left of them is mended before this run writes any.
-void claim_output_names(Run& run) {
-  OutputFiles& files = run.units.files();
-  for (const std::string& name : names_left(run.units)) {
-    files.reserve_prefix(output_prefix(name) + "_");
-  }
-  run.units.rewind(unit::file_names);
-  for (const auto& f : kRunWideFiles) files.reserve_name(f.name);
-  files.reserve_name(kTypedNamesFile);
-  for (const std::string& line : mended_lines(files.mend())) run.con.say(line);
 }
 
 Step title_question(Run& run) {
@@ -276,7 +333,6 @@ Step title_question(Run& run) {
   }
   run.run_title = a.text;
   run.file_names_file = run.commands.data_file;
-  claim_output_names(run);
   return Step::batch_mode;
 }
 
@@ -429,18 +485,23 @@ void run_dialogue(Run& run) {
 }
 
 // Every log file of the list is read before any data file is processed: a missing one
-// ends the run before a file is written, naming all that are missing. The data files and
-// log files of the list are inputs of the run, which no plot page may be saved over.
+// ends the run before a data file's file is written, naming all that are missing; so does
+// an output that the options of a data file write over an input of the run, or over
+// results of another data file or program. The log files read are no file to save a plot
+// page over.
 bool log_files_found(Run& run) {
   const std::vector<std::string> names = names_left(run.units);
-  for (const std::string& name : names) {
-    run.units.files().protect(name);
-    run.units.files().protect(log_file_name(name));
-  }
-  const std::vector<std::string> missing = missing_log_files(names);
   run.units.rewind(unit::file_names);
-  if (missing.empty()) return true;
-  say_missing_log_files(run.con, missing);
+  for (const std::string& name : names) run.units.files().note_read(log_file_name(name));
+  const std::vector<std::string> missing = missing_log_files(run.units.files().fs(), names);
+  if (!missing.empty()) {
+    say_missing_log_files(run.con, missing);
+    return false;
+  }
+  const std::vector<std::string> refusal = outputs_by_options(run.units, names);
+  if (refusal.empty()) return true;
+  run.con.say("");
+  say_lines(run, refusal);
   return false;
 }
 
@@ -451,8 +512,17 @@ void process_files(Run& run) {
     return;
   }
   // The run-wide files replace an earlier run's only at the end of a run that keeps them,
-  // as one set.
-  for (const auto& f : kRunWideFiles) run.units.create(f.unit, f.name, Commit::with_run);
+  // as one set. A list of one data file never keeps them: they are written to memory only,
+  // so that the run leaves the names alone, for other runs too.
+  const bool run_wide_kept = names_left(run.units).size() > 1;
+  run.units.rewind(unit::file_names);
+  for (const auto& f : kRunWideFiles) {
+    if (run_wide_kept) {
+      run.units.create(f.unit, f.name, Commit::with_run);
+    } else {
+      run.units.create_in_memory(f.unit, f.name);
+    }
+  }
   for (std::string name; next_listed_name(run.units, name);) {
     stop_if_interrupted();
     run.commands.set_data_file(name);
@@ -474,6 +544,7 @@ void end_of_run(Run& run) {
     run.units.close(u);
   }
   close_run_wide_files(run, false);
+  say_lines(run, run.units.files().close_journals());
   run.con.say("");
   run.con.say(" |====== as wex vostrand would say, \"this is the end.\" ======|");
   run.con.say("");

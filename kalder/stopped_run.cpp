@@ -89,11 +89,15 @@ void finish_data_file(Run& run) {
     run.units.write(unit::out, line);
   });
   run.units.commit(Commit::with_data_file);
+  say_lines(run.con, run.units.files().take_notes());
   run.in_progress = false;
   ++run.files_done;
 }
 
-void close_run_wide_files(Run& run, bool early) { say_run_wide(run, close_run_wide(run), early); }
+void close_run_wide_files(Run& run, bool early) {
+  say_run_wide(run, close_run_wide(run), early);
+  say_lines(run.con, run.units.files().take_notes());
+}
 
 namespace {
 
@@ -140,7 +144,11 @@ void settle_stopped_run(Run& run, std::string_view message) noexcept {
   step([&] {
     if (listing) run_wide = close_run_wide(run);
   });
-  step([&] { settled = run.units.settle(); });
+  step([&] {
+    settled = run.units.settle();
+    const std::vector<std::string> lines = run.units.files().close_journals();
+    settled.failures.insert(settled.failures.end(), lines.begin(), lines.end());
+  });
   step([&] {
     const std::vector<std::string> lines = settled_lines(settled);
     if (run.in_progress || !lines.empty()) run.con.say("");

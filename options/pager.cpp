@@ -113,26 +113,30 @@ class Pager {
   }
 };
 
-// Opens the file as the kind asks; false when it cannot be opened.
-bool open_as(Units& units, char kind, int unit, const std::string& name) {
+// Opens the file as the kind asks; the reason when it cannot be opened, else nothing.
+std::string open_as(Units& units, char kind, int unit, const std::string& name) {
+  const FileSystem& fs = units.files().fs();
+  const auto read = [&] {
+    return units.open_old(unit, name) ? std::string() : unreadable_reason(fs, name);
+  };
   try {
     switch (kind) {
       case 'o':
-        return units.open_old(unit, name);
+        return read();
       case 'n':
-        if (units.files().exists(name)) return false;
+        if (fs.exists(name)) return "a file of that name exists";
         units.create(unit, name);
-        return true;
+        return "";
       case 'u':
-        if (units.files().exists(name)) return units.open_old(unit, name);
+        if (fs.exists(name)) return read();
         units.create(unit, name);
-        return true;
+        return "";
       default:  // scratch: a fresh file that the caller closes with deletion
         units.create(unit, name);
-        return true;
+        return "";
     }
-  } catch (const Stop&) {
-    return false;  // the file could not be created
+  } catch (const Stop& s) {
+    return stars_line(s.what()).substr(5);  // the file could not be created
   }
 }
 
@@ -154,9 +158,11 @@ std::string openit(Units& units, Console& con, char kind, int unit) {
   for (;;) {
     con.prompt(question_line(" file name (/ to exit)"));
     const std::string name = con.read_name_or_quit();
-    if (!name.empty() && open_as(units, k, unit, name)) return name;
+    const std::string why = name.empty() ? "" : open_as(units, k, unit, name);
+    if (!name.empty() && why.empty()) return name;
     con.say("");
     con.say(" *** file cannot be opened. try again or bailout ***");
+    if (!why.empty()) con.say(" *** " + name + ": " + why);
     con.again();
   }
 }

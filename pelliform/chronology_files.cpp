@@ -200,6 +200,8 @@ void end_of_run(PelliformRun& run) {
     run.report(line);
   });
   run.units.commit(Commit::with_data_file);
+  for (const std::string& line : run.units.files().take_notes()) run.con.say(line);
+  for (const std::string& line : run.units.files().close_journals()) run.con.say(line);
   run.con.say(std::string("Normal termination of program Pelliform_Version ") + kVersion);
   run.con.say("");
   run.con.pause("Hit RETURN to Quit");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "pelliform/run.h"
 #include "series/text.h"
 
 namespace dendro {
@@ -23,15 +24,57 @@ std::string file_stem(std::string_view data_file) {
   return std::string(name.substr(0, dot));
 }
 
-std::string series_file_name(const EngineArgs& a, std::string_view stem, bool signal_free,
-                             int unit) {
-  const bool residuals = a.index_mode != 0;
+namespace {
+
+// The engine's series file of `unit` by the three choices its name records.
+std::string series_file_name(std::string_view stem, bool signal_free, bool residuals,
+                             bool transformed, int unit) {
   std::string name(stem);
   name += signal_free ? "_SSF_" : "_STD_";
-  name += residuals && a.power_transform != 0 ? "PTR_" : "RAW_";
+  name += residuals && transformed ? "PTR_" : "RAW_";
   if (unit == pelliform_unit::series_data) return name + "Data.txt";
   if (unit == pelliform_unit::series_curves) return name + "Curves.txt";
   return name + (residuals ? "Resids.txt" : "Ratios.txt");
+}
+
+}  // namespace
+
+std::string series_file_name(const EngineArgs& a, std::string_view stem, bool signal_free,
+                             int unit) {
+  return series_file_name(stem, signal_free, a.index_mode != 0, a.power_transform != 0, unit);
+}
+
+std::string report_file_name(std::string_view data_file) {
+  std::string name = file_stem(data_file) + "_out_v" + kVersion + ".txt";
+  stringclean(name);
+  return std::string(trim_right(name));
+}
+
+std::vector<std::string> fixed_outputs(std::string_view data_file) {
+  const std::string stem = file_stem(data_file);
+  return {report_file_name(data_file), stem + "_crns_col.txt", stem + "_crns_tuc.txt",
+          spectra_stem(data_file) + "_spectra.txt"};
+}
+
+std::vector<std::string> possible_outputs(std::string_view data_file) {
+  const std::string stem = file_stem(data_file);
+  std::vector<std::string> names = fixed_outputs(data_file);
+  for (const char* rbar : {"_Ssf_RBAR.txt", "_Raw_RBAR.txt", "_Std_RBAR.txt", "_RCScurves.txt"}) {
+    names.push_back(stem + rbar);
+  }
+  for (const bool signal_free : {false, true}) {
+    for (const bool residuals : {false, true}) {
+      for (const bool transformed : {false, true}) {
+        for (const int unit : {pelliform_unit::series_data, pelliform_unit::series_curves,
+                               pelliform_unit::series_indices}) {
+          names.push_back(series_file_name(stem, signal_free, residuals, transformed, unit));
+        }
+      }
+    }
+  }
+  std::sort(names.begin(), names.end());
+  names.erase(std::unique(names.begin(), names.end()), names.end());
+  return names;
 }
 
 std::string spectra_stem(std::string_view data_file) {

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "pelliform/engine_args.h"
 
@@ -25,6 +26,16 @@ std::string series_file_name(const EngineArgs& a, std::string_view stem, bool si
 // The stem of the spectra file: the file stem up to the first blank of its own name, at
 // most 40 characters.
 std::string spectra_stem(std::string_view data_file);
+
+// The report file: the stem, "_out_v", the version and ".txt", every blank squeezed out
+// ("site 1.rwl" gives "site1_out_v43ptr08.txt").
+std::string report_file_name(std::string_view data_file);
+
+// The names a run of `data_file` writes whatever its options (the report, the chronology
+// files, the spectra), and every name it may write but the censored sets, whose names
+// follow the user's answers.
+std::vector<std::string> fixed_outputs(std::string_view data_file);
+std::vector<std::string> possible_outputs(std::string_view data_file);
 
 // The first 6 characters of the file's own name (without its folder) before its first
 // ".", blank-padded to 8: the id of the chronologies written in the tucson index format.

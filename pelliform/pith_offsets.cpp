@@ -27,6 +27,7 @@ std::string file_name(Console& con, const FileSystem& fs) {
     con.say("");
     con.say("");
     con.say(Layout("(t11,'File > ',a,' < not found')").write(field(name, 25)));
+    if (fs.exists(name)) con.say(" *** " + name + ": " + unreadable_reason(fs, name));
     con.pause(" Hit return to enter a new file name or / to quit program.");
     con.again();
   }
@@ -147,6 +148,7 @@ void pithy(Console& con, Units& units, int unit, std::vector<int>& offsets, bool
     const Method m = method(con);
     if (!units.open_old(unit, name))
       throw Stop("*** cannot open the pith offset file " + name, kFailureStatus);
+    units.files().protect(name, "the pith offset file");
     con.say("");
     con.say("Reading offset file: " + name);
     if (read_offsets(con, units, unit, name, m, offsets)) return;

@@ -1,5 +1,7 @@
 #include "pelliform/startup.h"
 
+#include <functional>
+
 #include "pelliform/dialogue.h"
 #include "pelliform/file_names.h"
 #include "pelliform/loader.h"
@@ -68,33 +70,62 @@ void open_report(PelliformRun& run) {
 
 constexpr std::string_view kDataFileHead = "DATA FILE TO PROCESS: ";
 
-// The data file whose results the report of that name holds, as its opening names it;
-// nothing when there is no such report or line.
-std::string reported_data_file(Units& units, const std::string& report) {
-  std::string named;
-  if (!units.open_old(pelliform_unit::report, report)) return named;
-  for (std::string record; units.read_record(pelliform_unit::report, record);) {
-    if (record.rfind(kDataFileHead, 0) != 0) continue;
-    const std::string_view rest = trim_right(std::string_view(record).substr(kDataFileHead.size()));
-    named = std::string(rest.substr(std::min(rest.size(), rest.find_first_not_of(' '))));
-    break;
+// The first line of the file `name` that `keep` accepts; empty when none does.
+std::string first_line(FileSystem& fs, const std::string& name,
+                       const std::function<bool(const std::string&)>& keep) {
+  const Opened in = fs.open(name, std::ios::in | std::ios::binary);
+  for (std::string line; in.stream && std::getline(*in.stream, line);) {
+    if (keep(line)) return std::string(chomp(line));
   }
-  units.close(pelliform_unit::report);
-  return named;
+  return "";
 }
 
-// When the files of the data file's stem hold another data file's results (site.rwl,
-// then site.txt), asks before this run replaces them; no, the default, ends the run with
-// nothing replaced.
-void confirm_replacing(PelliformRun& run, const std::string& data_file) {
+// The data file whose results the report of that name holds, as its opening names it;
+// nothing when there is no such report or line.
+std::string reported_data_file(FileSystem& fs, const std::string& report) {
+  const std::string line =
+      first_line(fs, report, [](const std::string& l) { return l.starts_with(kDataFileHead); });
+  if (line.empty()) return "";
+  const std::string_view rest = trim(std::string_view(line).substr(kDataFileHead.size()));
+  return std::string(rest);
+}
+
+// What files of this run's names hold that another data file or kalder wrote: two lines
+// for each, what it holds and what this run does with it.
+std::vector<std::string> results_of_others(PelliformRun& run, const std::string& data_file) {
+  FileSystem& fs = run.units.files().fs();
+  std::vector<std::string> lines;
   const std::string report = report_file_name(data_file);
-  const std::string other = reported_data_file(run.units, report);
-  OutputFiles& files = run.units.files();
-  if (other.empty() || files.identity(other) == files.identity(data_file)) return;
+  const std::string other = reported_data_file(fs, report);
+  if (!other.empty() && fs.identity(other) != fs.identity(data_file)) {
+    lines.push_back(" *** " + report + " holds the results of " + other + ":");
+    lines.push_back(" *** this run of " + data_file + " replaces them and the other " +
+                    file_stem(data_file) + "_ files");
+  }
+  // The spectra are named by the name up to its first blank, of 40 characters at most: a
+  // file of that name may be another data file's, or kalder's.
+  const std::string spectra = spectra_stem(data_file) + "_spectra.txt";
+  const std::string head = first_line(fs, spectra, [](const std::string&) { return true; });
+  const bool kalders = head.find("POWER_KLD_CRN") != std::string::npos;
+  if (fs.exists(spectra) && (kalders || spectra_stem(data_file) != file_stem(data_file))) {
+    lines.push_back(
+        " *** " + spectra + " holds " +
+        (kalders ? std::string("kalder's spectra of a data file of that name")
+                 : "the spectra of a data file whose name begins " + spectra_stem(data_file)) +
+        ":");
+    lines.push_back(" *** this run of " + data_file + " replaces it with its own spectra");
+  }
+  return lines;
+}
+
+// When files of the data file's names hold another data file's results (site.rwl, then
+// site.txt) or kalder's, asks before this run replaces them; no, the default, ends the run
+// with nothing replaced.
+void confirm_replacing(PelliformRun& run, const std::string& data_file) {
+  const std::vector<std::string> others = results_of_others(run, data_file);
+  if (others.empty()) return;
   run.con.say("");
-  run.con.say(" *** " + report + " holds the results of " + other + ":");
-  run.con.say(" *** this run of " + data_file + " replaces them and the other " +
-              file_stem(data_file) + "_ files");
+  for (const std::string& line : others) run.con.say(line);
   for (;;) {
     const Answer a = ask50(run.con, "Replace them? y/<n>", 1);
     if (a.letter('y')) return;
@@ -108,15 +139,32 @@ void confirm_replacing(PelliformRun& run, const std::string& data_file) {
   }
 }
 
-// The names the run may write for the data file: those of its name stem (and of the
-// spectra's, which may be shorter) and the report. No save takes them, and what a run cut
-// short left of them is mended before this run writes any.
-void claim_output_names(PelliformRun& run, const std::string& data_file) {
+// The names the run may write for the data file, before it writes any: those it writes
+// whatever its options are checked against the data file and for devices and FIFOs; all
+// are locked for the run; what a run cut short left of them is mended before anything of
+// them is read. False, with the refusal said, when a name clashes; another run that holds
+// a name ends this one.
+bool claim_output_names(PelliformRun& run, const std::string& data_file) {
   OutputFiles& files = run.units.files();
+  files.protect(data_file, "the data file");
+  std::vector<Wanted> wanted;
+  for (const std::string& name : fixed_outputs(data_file)) {
+    wanted.push_back({name, "an output of " + data_file});
+  }
+  if (const std::vector<std::string> clashes = files.check(wanted); !clashes.empty()) {
+    run.con.say("");
+    for (const std::string& line : clashes) run.con.say(line);
+    return false;
+  }
   files.reserve_prefix(file_stem(data_file) + "_");
   files.reserve_prefix(spectra_stem(data_file) + "_");
   files.reserve_name(report_file_name(data_file));
+  if (const std::vector<std::string> held = files.lock(possible_outputs(data_file));
+      !held.empty()) {
+    throw Stop(joined_lines(held), kFailureStatus);
+  }
   for (const std::string& line : mended_lines(files.mend())) run.con.say(line);
+  return true;
 }
 
 void size_summary(PelliformRun& run) {
@@ -164,12 +212,6 @@ std::vector<std::string> gap_warning() {
   return box;
 }
 
-std::string report_file_name(const std::string& data_file) {
-  std::string name = file_stem(data_file) + "_out_v" + kVersion + ".txt";
-  stringclean(name);
-  return std::string(trim_right(name));
-}
-
 void start_up(PelliformRun& run) {
   run.args.rcs_flag = 0;
   run.args.pith_offset_flag = false;
@@ -193,16 +235,22 @@ void choose_data_file(PelliformRun& run) {
       continue;
     }
     const std::string as_typed(trim_right(typed));
-    if (!run.units.files().fs().is_file(as_typed)) {
+    FileSystem& fs = run.units.files().fs();
+    if (!fs.is_file(as_typed)) {
       run.con.say("");
       run.con.say("File > " + name.substr(0, 25) + " < not found");
+      if (fs.exists(as_typed))
+        run.con.say(" *** " + as_typed + ": " + unreadable_reason(fs, as_typed));
       run.con.say("");
       run.con.pause("Hit return to enter a new file name or / exit program.");
       run.con.again();
       continue;
     }
+    if (!claim_output_names(run, as_typed)) {
+      run.con.again();
+      continue;
+    }
     confirm_replacing(run, as_typed);
-    claim_output_names(run, as_typed);
     run.data_file = as_typed;
     run.stem = file_stem(as_typed);
     run.args.data_file_name = as_typed;

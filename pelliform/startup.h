@@ -26,8 +26,4 @@ void choose_data_file(PelliformRun& run);
 // of a newly chosen data file with its held opening lines, and reports the size of the set.
 bool load_data(PelliformRun& run);
 
-// The report file's name for a data file: stem + "_out_v" + version + ".txt", blanks
-// removed.
-std::string report_file_name(const std::string& data_file);
-
 }  // namespace dendro

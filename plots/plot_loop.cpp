@@ -94,15 +94,30 @@ void report(Console& con, const std::string& message) {
 std::string reason(const Stop& s) { return stars_line(s.what()).substr(5); }
 
 // The name the user typed without its surrounding blanks.
-std::string typed_name(const std::string& typed) {
-  return std::string(trim_left(trim_right(typed)));
-}
+std::string typed_name(const std::string& typed) { return std::string(trim(typed)); }
 
 // Why `name` may not be saved over whatever the user answers; nothing when it may.
 std::optional<std::string> refusal(PlotSession& session, const std::string& name) {
-  if (session.files().fs().is_folder(name)) return name + " is a folder";
-  if (session.files().of_this_run(name)) return name + " is a file of this run";
+  OutputFiles& files = session.files();
+  switch (files.fs().node(name)) {
+    case Node::folder:
+      return name + " is a folder";
+    case Node::other:
+      return name + " is not a regular file (a device, a FIFO or a socket)";
+    default:
+      break;
+  }
+  if (files.of_this_run(name)) return name + " is a file of this run";
+  if (const int holder = files.held_by(name)) {
+    return name + " is being written by another run (process " + std::to_string(holder) + ")";
+  }
   return std::nullopt;
+}
+
+// The reason a stream's write failed.
+std::string write_failure(const FileStream& stream) {
+  const std::string why = stream.write_failure();
+  return why.empty() ? "a write failed" : why;
 }
 
 // True when no file has the name, or the user answers that the one there be replaced.
@@ -116,12 +131,14 @@ bool replacing_agreed(PlotSession& session, const std::string& name, std::string
 }  // namespace
 
 std::optional<std::string> finish_page_file(FileSystem& fs, const std::string& path) {
-  const std::optional<std::string> not_whole = "the page could not be written whole (disk full?)";
+  // PLplot writes the file itself and keeps its errors: a page without its trailer is all
+  // that shows of them.
+  const std::optional<std::string> not_whole = "PLplot could not write the page whole";
   std::ostringstream all;
-  if (const std::unique_ptr<std::iostream> in = fs.open(path, std::ios::in | std::ios::binary)) {
-    all << in->rdbuf();
+  if (const Opened in = fs.open(path, std::ios::in | std::ios::binary); in.stream) {
+    all << in.stream->rdbuf();
   } else {
-    return not_whole;
+    return "cannot read the page back: " + in.failure;
   }
   std::string text = all.str();
   const std::size_t end = text.find(kEndComments);
@@ -131,10 +148,10 @@ std::optional<std::string> finish_page_file(FileSystem& fs, const std::string& p
   // below, each taking a good part of a second.
   stop_if_interrupted();
   text.insert(end, kLandscape);
-  const std::unique_ptr<std::iostream> out =
-      fs.open(path, std::ios::out | std::ios::binary | std::ios::trunc);
-  if (out && (*out << text).flush()) return std::nullopt;
-  return "cannot add the page's orientation (disk full?)";
+  const Opened out = fs.open(path, std::ios::out | std::ios::binary | std::ios::trunc);
+  if (!out.stream) return "cannot add the page's orientation: " + out.failure;
+  if ((*out.stream << text).flush()) return std::nullopt;
+  return "cannot add the page's orientation: " + write_failure(*out.stream);
 }
 
 PlotSession::PlotSession(Console& con, OutputFiles& files, Screen screen)
@@ -290,8 +307,9 @@ std::optional<std::string> ask_save_name(PlotSession& session) {
       continue;
     }
     // PLplot would retry an unopenable file on the terminal; the user chooses [s] again.
-    if (!session.files().can_create(name)) {
-      con.say(std::string(kNoteIndent) + "*** cannot open " + name + ": the page is not saved");
+    if (const std::string why = session.files().creation_failure(name); !why.empty()) {
+      con.say(std::string(kNoteIndent) + "*** cannot open " + name + ": " + why +
+              ": the page is not saved");
       return std::nullopt;
     }
     return name;
@@ -344,11 +362,14 @@ std::optional<std::string> save_text(PlotSession& session, const std::string& na
                                      const std::string& text) {
   OutputFiles& files = session.files();
   try {
-    const std::unique_ptr<std::iostream> out =
+    const Opened out =
         files.fs().open(files.begin(name, Commit::on_save), std::ios::out | std::ios::trunc);
-    if (!out || !(*out << text).flush()) {
+    const std::string failure = !out.stream                     ? out.failure
+                                : (*out.stream << text).flush() ? std::string()
+                                                                : write_failure(*out.stream);
+    if (!failure.empty()) {
       files.drop(name);
-      return "the file could not be written whole (disk full?)";
+      return "the file could not be written whole: " + failure;
     }
     files.complete(name);
   } catch (const Stop& s) {
@@ -362,6 +383,7 @@ void say_save(PlotSession& session, std::string_view indent, const std::string& 
   Console& con = session.console();
   if (!failure) {
     say_saved(con, name);
+    for (const std::string& note : session.files().take_notes()) con.say(note);
     return;
   }
   con.say(std::string(indent) + "*** " + *failure);

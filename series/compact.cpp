@@ -348,7 +348,7 @@ SeriesRead datar(RecordStream& in, std::string& title, Console& console, int max
       return s;
     }
     const std::string r80 = first_80(*record);
-    if (r80.rfind("n  ", 0) != 0) title = field(r80, 80);
+    if (!r80.starts_with("n  ")) title = field(r80, 80);
     std::vector<Field> h;
     try {
       h = header.read(r80, 3);

@@ -1,48 +1,100 @@
 // The few things the programs ask of the file system, behind one interface, so that the
-// rules by which output files replace earlier ones can be tested in memory, failures
-// included.
+// rules by which output files replace earlier ones can be tested in memory, failures and
+// runs killed half-way included. Every operation that can fail hands back the system's own
+// reason, which the programs show with the file's name.
 #pragma once
 
 #include <cstdint>
 #include <ios>
 #include <iosfwd>
+#include <istream>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace dendro {
 
+// What an operation did: nothing when it succeeded, else the system's reason for the
+// failure ("No space left on device").
+struct Outcome {
+  std::string failure;
+
+  bool ok() const { return failure.empty(); }
+};
+
+// What a name stands for on the disk.
+enum class Node {
+  none,    // nothing has the name
+  file,    // a regular file
+  folder,  // a folder
+  other,   // a device, a FIFO or a socket: never read as data nor replaced by a file
+};
+
+// An open file. A write that fails leaves the stream failed, and its reason here.
+class FileStream : public std::iostream {
+ public:
+  explicit FileStream(std::streambuf* buffer) : std::iostream(buffer) {}
+  // The system's reason for the first write that failed; empty while none has.
+  virtual std::string write_failure() const = 0;
+};
+
+struct Opened {
+  std::unique_ptr<FileStream> stream;  // nothing when the file could not be opened
+  std::string failure;                 // then the reason
+};
+
+struct Listing {
+  std::vector<std::string> names;  // the files of the folder, without the folder
+  std::string failure;             // the reason the folder could not be listed
+};
+
+// The answer to a run asking for a name: taken, or held by another run that is alive.
+struct Claim {
+  int holder = 0;       // the process id of the run that holds the name; 0 when taken
+  std::string failure;  // the reason the lock could not be asked for at all
+
+  bool taken() const { return holder == 0 && failure.empty(); }
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // Opens `path` in `mode`; nothing when it cannot be opened.
-  virtual std::unique_ptr<std::iostream> open(const std::string& path, std::ios::openmode mode) = 0;
-  // True when `path` names a file (or a folder) that exists.
-  virtual bool exists(const std::string& path) const = 0;
-  // True when `path` names a folder.
-  virtual bool is_folder(const std::string& path) const = 0;
-  // True when `path` names a file that is no folder.
-  bool is_file(const std::string& path) const { return exists(path) && !is_folder(path); }
-  // Moves `from` to `to`, replacing a file `to`; false when it cannot.
-  virtual bool rename(const std::string& from, const std::string& to) = 0;
-  // Removes the file; false when it cannot (or there was none).
-  virtual bool remove(const std::string& path) = 0;
+  // Opens `path` in `mode`.
+  virtual Opened open(const std::string& path, std::ios::openmode mode) = 0;
+  // What `path` is.
+  virtual Node node(const std::string& path) const = 0;
+  bool exists(const std::string& path) const { return node(path) != Node::none; }
+  bool is_folder(const std::string& path) const { return node(path) == Node::folder; }
+  // True when `path` names a regular file.
+  bool is_file(const std::string& path) const { return node(path) == Node::file; }
+  // Moves `from` to `to`, replacing a file `to`.
+  virtual Outcome rename(const std::string& from, const std::string& to) = 0;
+  // Removes the file; a file that is not there counts as removed.
+  virtual Outcome remove(const std::string& path) = 0;
   // The size of the file in characters (0 when it cannot be read).
   virtual std::uintmax_t size(const std::string& path) const = 0;
-  // Cuts the file to its first `size` characters; false when it cannot.
-  virtual bool resize(const std::string& path, std::uintmax_t size) = 0;
-  // Writes what the system holds of the file out to the disk; false when it cannot.
-  virtual bool flush(const std::string& path) = 0;
-  // Writes the folder's list of names out to the disk, so that a move into it lasts;
-  // false when it cannot.
-  virtual bool flush_folder(const std::string& folder) = 0;
+  // Cuts the file to its first `size` characters.
+  virtual Outcome resize(const std::string& path, std::uintmax_t size) = 0;
+  // Writes what the system holds of the file out to the disk.
+  virtual Outcome flush(const std::string& path) = 0;
+  // Writes the folder's list of names out to the disk, so that a move into it lasts.
+  virtual Outcome flush_folder(const std::string& folder) = 0;
   // The names of the files in `folder` ("" for the working folder), without the folder.
-  virtual std::vector<std::string> files_in(const std::string& folder) const = 0;
+  virtual Listing files_in(const std::string& folder) const = 0;
   // What `path` is on the disk, however it is spelled: its full path with "." and ".."
   // resolved and every link followed, as far as the path exists. Two names of one file
   // have one identity.
   virtual std::string identity(const std::string& path) const = 0;
+
+  // The id of this run's process, which its temporary files and journals carry: one file
+  // owner a process.
+  virtual int process_id() const = 0;
+  // Takes this run's lock on the name `path` (by identity), which it keeps until it
+  // unlocks it or ends, however it ends: another run asking for the name meanwhile is told
+  // this run's process id. Asking again for a name held is no error.
+  virtual Claim lock(const std::string& path) = 0;
+  virtual void unlock(const std::string& path) = 0;
 };
 
 // The real file system.
@@ -50,5 +102,9 @@ std::unique_ptr<FileSystem> disk_files();
 
 // The folder part of `path` ("" for a name in the working folder).
 std::string folder_of(const std::string& path);
+
+// The reason an input `path` cannot be read as a file: that it does not exist, is a folder,
+// or is a device, a FIFO or a socket; nothing when it is a regular file.
+std::string unreadable_reason(const FileSystem& fs, const std::string& path);
 
 }  // namespace dendro

@@ -16,17 +16,17 @@ volatile sig_atomic_t null_input = -1;
 constexpr int kSignalBase = 128;
 const char* const kInterrupted = " *** interrupted: the run ends here";
 
-sigset_t interrupt_signals() {
+sigset_t ending_signals() {
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
+  for (const int s : kEndingSignals) sigaddset(&set, s);
   return set;
 }
 
-// Records the signal, and puts an empty file in the place of the standard input: a read of
-// it that is waiting starts again (as every call the signal cut does) and finds the input
-// ended, as does one about to start.
+// Records the first signal, and puts an empty file in the place of the standard input: a
+// read of it that is waiting starts again (as every call the signal cut does) and finds
+// the input ended, as does one about to start. A console write that fails with the
+// signal (SIGPIPE) leaves the stream failed and the run going on to its stop.
 extern "C" void on_interrupt(int signal_number) {
   if (caught_signal == 0) caught_signal = signal_number;
   if (null_input >= 0) ::dup2(null_input, STDIN_FILENO);
@@ -40,21 +40,26 @@ CatchInterrupts::CatchInterrupts() {
   null_input = null_input_;
   struct sigaction action {};
   action.sa_handler = on_interrupt;
-  action.sa_mask = interrupt_signals();
-  action.sa_flags = SA_RESTART;  // a write to the console goes on whole
-  sigaction(SIGINT, &action, &previous_int_);
-  sigaction(SIGTERM, &action, &previous_term_);
+  action.sa_mask = ending_signals();
+  // A console write or a wait that the signal cuts goes on whole; a waiting read starts
+  // again on the empty input.
+  action.sa_flags = SA_RESTART;
+  for (std::size_t k = 0; k < kEndingSignals.size(); ++k) {
+    sigaction(kEndingSignals[k], nullptr, &previous_[k]);
+    if (previous_[k].sa_handler != SIG_IGN) sigaction(kEndingSignals[k], &action, nullptr);
+  }
 }
 
 CatchInterrupts::~CatchInterrupts() {
-  sigaction(SIGINT, &previous_int_, nullptr);
-  sigaction(SIGTERM, &previous_term_, nullptr);
+  for (std::size_t k = 0; k < kEndingSignals.size(); ++k) {
+    sigaction(kEndingSignals[k], &previous_[k], nullptr);
+  }
   null_input = -1;
   if (null_input_ >= 0) ::close(null_input_);
 }
 
 HoldInterrupts::HoldInterrupts() {
-  const sigset_t set = interrupt_signals();
+  const sigset_t set = ending_signals();
   pthread_sigmask(SIG_BLOCK, &set, &previous_);
 }
 

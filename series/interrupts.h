@@ -1,19 +1,26 @@
-// Ctrl-C and SIGTERM end a run the way a stop does. The signal handler only records the
-// signal; a question waiting for its answer returns at once, and the computations look
-// between their stages (stop_if_interrupted), so that the run ends through the same path
-// as any stop: the same fates for its files, the same lists on a console that is whole up
-// to its last line, and the signal's own exit status (128 + its number).
+// The signals that end a run from outside (Ctrl-C, a kill, the terminal closed, Ctrl-\, a
+// console whose reader has gone) end it the way a stop does. The signal handler only
+// records the signal; a question waiting for its answer returns at once, and the
+// computations look between their stages (stop_if_interrupted), so that the run ends
+// through the same path as any stop: the same fates for its files, the same lists on a
+// console that can still be written, and the signal's own exit status (128 + its number).
 #pragma once
 
 #include <signal.h>
+
+#include <array>
 
 #include "series/stop.h"
 
 namespace dendro {
 
-// While alive, SIGINT and SIGTERM are recorded for the run instead of ending the process,
+// The signals that end a run by the rule of a stop.
+inline constexpr std::array<int, 5> kEndingSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+
+// While alive, the ending signals are recorded for the run instead of ending the process,
 // and a signal makes the standard input read as ended, so that a question waiting for its
-// answer returns. Restores the earlier handling when it goes.
+// answer returns. A signal the process was started ignoring (nohup, a background job)
+// stays ignored. Restores the earlier handling when it goes.
 class CatchInterrupts {
  public:
   CatchInterrupts();
@@ -22,12 +29,11 @@ class CatchInterrupts {
   CatchInterrupts& operator=(const CatchInterrupts&) = delete;
 
  private:
-  struct sigaction previous_int_ {};
-  struct sigaction previous_term_ {};
+  std::array<struct sigaction, kEndingSignals.size()> previous_{};
   int null_input_ = -1;  // the file read as standard input once a signal has come
 };
 
-// While alive, SIGINT and SIGTERM wait on this thread and on the threads it starts, so
+// While alive, the ending signals wait on this thread and on the threads it starts, so
 // that a signal goes to the thread that asks the questions.
 class HoldInterrupts {
  public:

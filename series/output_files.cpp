@@ -1,41 +1,25 @@
 #include "series/output_files.h"
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 
-#include "series/parallel.h"
+#include "series/placing.h"
 #include "series/stop.h"
 
 namespace dendro {
 namespace {
 
-// Beside the file it will replace, so that the move over it stays on one file system.
-const char* const kTemporarySuffix = ".part";
-// Where an earlier file waits while the new versions of its group take their names.
-const char* const kAsideSuffix = ".prev";
 const char* const kNameIndent = "       ";
+// The start of the names of the runs' journals and lock files, which no save may take.
+const char* const kOwnFiles = ".dendro.";
 
-bool ends_with(const std::string& text, const char* tail) {
-  const std::size_t n = std::strlen(tail);
-  return text.size() >= n && text.compare(text.size() - n, n, tail) == 0;
+std::string parent(const std::string& path) {
+  return std::filesystem::path(path).parent_path().string();
 }
 
-bool starts_with(const std::string& text, const std::string& head) {
-  return text.compare(0, head.size(), head) == 0;
+std::string own_name_of(const std::string& path) {
+  return std::filesystem::path(path).filename().string();
 }
-
-// One of the owner's own temporary names.
-bool temporary_name(const std::string& name) {
-  return ends_with(name, kTemporarySuffix) || ends_with(name, kAsideSuffix);
-}
-
-// The name a temporary name stands for.
-std::string without_suffix(const std::string& name) {
-  return name.substr(0, name.size() - std::strlen(kTemporarySuffix));
-}
-
-std::string aside(const std::string& name) { return name + kAsideSuffix; }
 
 std::string in_folder(const std::string& folder, const std::string& file) {
   return folder.empty() ? file : (std::filesystem::path(folder) / file).string();
@@ -65,6 +49,7 @@ std::vector<std::string> settled_lines(const Settled& settled) {
   add_lines(lines,
             " *** files of this run kept, as no earlier file had their names:", settled.kept_new);
   add_lines(lines, " *** files of this run removed, being incomplete:", settled.removed);
+  lines.insert(lines.end(), settled.failures.begin(), settled.failures.end());
   return lines;
 }
 
@@ -72,8 +57,23 @@ std::vector<std::string> mended_lines(const Mended& mended) {
   std::vector<std::string> lines;
   add_lines(lines,
             " *** earlier files put back, which a run cut short had moved aside:", mended.put_back);
+  add_lines(lines,
+            " *** new files of a run cut short removed, as the rest of their group had not "
+            "taken their names:",
+            mended.undone);
+  add_lines(lines,
+            " *** earlier files removed, which a run cut short had replaced with files that "
+            "had all taken their names:",
+            mended.finished);
   add_lines(lines, " *** temporary files of a run cut short, removed:", mended.removed);
+  lines.insert(lines.end(), mended.failures.begin(), mended.failures.end());
   return lines;
+}
+
+std::string joined_lines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += (text.empty() ? "" : "\n") + line;
+  return text;
 }
 
 std::string stars_line(const std::string& message) {
@@ -83,9 +83,14 @@ std::string stars_line(const std::string& message) {
 
 void name_earlier_files(const OutputFiles& files, const std::string& prefix,
                         const std::function<void(const std::string&)>& say) {
-  const std::vector<std::string> lines =
-      name_list(" *** files left from an earlier run, which this run did not write:",
-                files.left_from_earlier(prefix));
+  const Listing left = files.left_from_earlier(prefix);
+  std::vector<std::string> lines =
+      name_list(" *** files left from an earlier run, which this run did not write:", left.names);
+  if (!left.failure.empty()) {
+    const std::string folder = folder_of(prefix);
+    lines.push_back(" *** could not list the folder " + (folder.empty() ? "." : folder) +
+                    " for files left from an earlier run: " + left.failure);
+  }
   if (lines.empty()) return;
   say("");
   for (const std::string& line : lines) say(line);
@@ -94,16 +99,174 @@ void name_earlier_files(const OutputFiles& files, const std::string& prefix,
 OutputFiles::OutputFiles(std::unique_ptr<FileSystem> fs) : fs_(std::move(fs)) {}
 
 OutputFiles::~OutputFiles() {
-  for (const Version& v : versions_) fs_->remove(v.temp);
+  for (const Version& v : versions_) remove_temporary(v);
+  close_journals();
+}
+
+std::vector<std::string> OutputFiles::close_journals() {
+  std::vector<std::string> lines;
+  for (auto& [folder, journal] : journals_) {
+    // A journal that still names a file to remove or put back stays for the next run.
+    if (unsettled_.count(folder) != 0) continue;
+    if (const Outcome o = journal->remove(); !o.ok()) {
+      lines.push_back(" *** could not remove this run's journal " + journal->path() + ": " +
+                      o.failure);
+    }
+  }
+  journals_.clear();
+  return lines;
+}
+
+void OutputFiles::protect(const std::string& name, const std::string& what) {
+  inputs_.emplace(identity(name), what);
+  note_read(name);
+}
+
+std::vector<std::string> OutputFiles::check(const std::vector<Wanted>& wanted) const {
+  std::vector<std::string> lines;
+  std::map<std::string, std::string> writers;  // by identity
+  for (const Wanted& w : wanted) {
+    const std::string id = identity(w.name);
+    if (const auto input = inputs_.find(id); input != inputs_.end()) {
+      lines.push_back(" *** " + w.name + " is " + input->second +
+                      ", which this run would write over with " + w.what);
+      lines.push_back(" *** rename or move " + w.name + ", then run again with its new name");
+      continue;
+    }
+    const auto [known, fresh] = writers.try_emplace(id, w.what);
+    if (!fresh && known->second != w.what) {
+      lines.push_back(" *** " + w.name + " would be written both as " + known->second + " and as " +
+                      w.what + ": rename or move one of their data files");
+    }
+    const Node node = fs_->node(w.name);
+    if (node == Node::other || node == Node::folder) {
+      lines.push_back(" *** " + w.name + " is " +
+                      (node == Node::folder ? std::string("a folder")
+                                            : "not a regular file (a device, a FIFO or a socket)") +
+                      ", which this run would write as " + w.what + ": rename or move it");
+    }
+  }
+  return lines;
+}
+
+std::vector<std::string> OutputFiles::lock(const std::vector<std::string>& names) {
+  std::map<int, std::vector<std::string>> held;
+  std::vector<std::string> lines;
+  for (const std::string& name : names) {
+    const std::string id = identity(name);
+    if (locked_.count(id) != 0) continue;
+    const Claim claim = fs_->lock(name);
+    if (claim.taken()) {
+      locked_.insert(id);
+    } else if (claim.holder != 0) {
+      held[claim.holder].push_back(name);
+    } else {
+      lines.push_back(" *** cannot lock " + name + " for this run: " + claim.failure);
+    }
+  }
+  for (const auto& [pid, taken] : held) {
+    const std::string more = taken.size() > 1 ? " and " + std::to_string(taken.size() - 1) +
+                                                    " more of the names this run would write"
+                                              : "";
+    lines.push_back(" *** another run (process " + std::to_string(pid) + ") is using " +
+                    taken.front() + more + ":");
+    lines.push_back(" *** this run ends here, before it writes any of them");
+  }
+  return lines;
+}
+
+Mended OutputFiles::mend() {
+  Mended mended = std::move(mended_early_);
+  mended_early_ = {};
+  std::set<std::string> folders;
+  for (const std::string& id : locked_) folders.insert(parent(id));
+  std::vector<std::string> blocked;
+  for (const std::string& folder : folders) {
+    const Listing listing = fs_->files_in(folder);
+    if (!listing.failure.empty()) {
+      mended.failures.push_back(" *** could not list the folder " + folder +
+                                " for what runs cut short left: " + listing.failure);
+    }
+    for (const std::string& file : listing.names) {
+      const std::string path = in_folder(folder, file);
+      const auto ours = journals_.find(folder);
+      if (journal_pid(file) == 0 || (ours != journals_.end() && ours->second->path() == path)) {
+        continue;
+      }
+      if (!fs_->lock(path).taken()) continue;  // the journal of a run that is alive
+      follow(path, false, mended, blocked);
+      fs_->unlock(path);
+    }
+  }
+  if (!blocked.empty()) throw Stop(joined_lines(blocked), kFailureStatus);
+  return mended;
+}
+
+void OutputFiles::follow(const std::string& path, bool any, Mended& mended,
+                         std::vector<std::string>& blocked) {
+  const std::vector<std::string> names = journal_names(*fs_, path);
+  const bool meets = std::any_of(names.begin(), names.end(), [this](const std::string& n) {
+    return locked_.count(identity(n)) != 0;
+  });
+  if (!any && !meets) return;
+  std::vector<std::string> borrowed;
+  bool free = true;
+  for (const std::string& name : names) {
+    if (locked_.count(identity(name)) != 0) continue;
+    const Claim claim = fs_->lock(name);
+    if (!claim.taken()) {
+      blocked.push_back(" *** " + name + ", which a run cut short was writing, is used by " +
+                        "another run (process " + std::to_string(claim.holder) +
+                        "): this run ends here, before it writes any file");
+      free = false;
+      break;
+    }
+    borrowed.push_back(name);
+  }
+  if (free) follow_journal(*fs_, path, mended);
+  for (const std::string& name : borrowed) fs_->unlock(name);
+}
+
+void OutputFiles::claim(const std::string& name) {
+  const Node node = fs_->node(name);
+  if (node == Node::folder) {
+    throw Stop("*** cannot create file: " + name + " (a folder has that name)", kFailureStatus);
+  }
+  if (node == Node::other) {
+    throw Stop("*** " + name +
+                   " is not a regular file (a device, a FIFO or a socket): it is not written over",
+               kFailureStatus);
+  }
+  const std::string id = identity(name);
+  if (const auto input = inputs_.find(id); input != inputs_.end()) {
+    throw Stop("*** " + name + " is " + input->second + ": this run does not write over it",
+               kFailureStatus);
+  }
+  const std::vector<std::string> refused = lock({name});
+  if (!refused.empty()) throw Stop(joined_lines(refused), kFailureStatus);
+}
+
+Journal& OutputFiles::journal(const std::string& folder) {
+  auto it = journals_.find(folder);
+  if (it != journals_.end()) return *it->second;
+  // A run cut short long ago may have had this run's process id: its journal is followed
+  // before this run's takes its name.
+  auto created = std::make_unique<Journal>(*fs_, folder, [this](const std::string& path) {
+    std::vector<std::string> blocked;
+    follow(path, true, mended_early_, blocked);
+    if (!blocked.empty()) throw Stop(joined_lines(blocked), kFailureStatus);
+  });
+  return *journals_.emplace(folder, std::move(created)).first->second;
 }
 
 std::string OutputFiles::begin(const std::string& name, Commit group) {
-  if (fs_->is_folder(name)) {
-    throw Stop("*** cannot create file: " + name + " (a folder has that name)", kFailureStatus);
-  }
+  claim(name);
   const std::string id = identity(name);
-  for (const Version& v : take_file(id)) fs_->remove(v.temp);
-  versions_.push_back({name, id, name + kTemporarySuffix, group});
+  for (const Version& v : take_file(id)) remove_temporary(v);
+  const Outcome noted = journal(parent(id)).note_part(id);
+  if (!noted.ok())
+    throw Stop("*** cannot create file: " + name + ": " + noted.failure, kFailureStatus);
+  versions_.push_back({name, id, temporary_name(name, fs_->process_id()), group});
   return versions_.back().temp;
 }
 
@@ -125,7 +288,17 @@ void OutputFiles::finish(const std::string& name, bool none) {
 }
 
 void OutputFiles::drop(const std::string& name) {
-  for (const Version& v : take_file(identity(name))) fs_->remove(v.temp);
+  for (const Version& v : take_file(identity(name))) remove_temporary(v);
+}
+
+Outcome OutputFiles::remove_temporary(const Version& v) {
+  const Outcome removed = fs_->remove(v.temp);
+  if (!removed.ok()) {
+    unsettled_.insert(parent(v.id));
+    notes_.push_back(" *** could not remove the temporary file " + v.temp + ": " + removed.failure +
+                     "; the next run of these files removes it");
+  }
+  return removed;
 }
 
 std::vector<std::string> OutputFiles::commit(Commit group) {
@@ -135,7 +308,7 @@ std::vector<std::string> OutputFiles::commit(Commit group) {
     if (v.complete) {
       whole.push_back(std::move(v));
     } else {
-      fs_->remove(v.temp);
+      remove_temporary(v);
     }
   }
   std::vector<std::string> taken_away;
@@ -143,95 +316,76 @@ std::vector<std::string> OutputFiles::commit(Commit group) {
   return taken_away;
 }
 
-const OutputFiles::Version* OutputFiles::unflushed(const std::vector<Version>& versions) {
-  // Side by side, so that the disk writes them in one go rather than one after another.
-  std::vector<char> failed(versions.size(), 0);
-  parallel_for(
-      static_cast<int>(versions.size()),
-      [&](int k) {
-        const Version& v = versions[static_cast<std::size_t>(k)];
-        failed[static_cast<std::size_t>(k)] = !v.none && !fs_->flush(v.temp);
-      },
-      worker_count());
-  const auto first = std::find(failed.begin(), failed.end(), 1);
-  return first == failed.end() ? nullptr
-                               : &versions[static_cast<std::size_t>(first - failed.begin())];
-}
-
-const OutputFiles::Version* OutputFiles::unflushed_folder(const std::vector<Version>& versions) {
-  std::set<std::string> flushed;
-  for (const Version& v : versions) {
-    const std::string folder = folder_of(v.name);
-    if (flushed.count(folder) != 0) continue;
-    if (!fs_->flush_folder(folder)) return &v;
-    flushed.insert(folder);
-  }
-  return nullptr;
-}
-
 void OutputFiles::put_in_place(std::vector<Version> versions,
                                std::vector<std::string>* taken_away) {
-  // Every new file is on the disk first; then every earlier file steps aside, and every
-  // new version takes its name, so that a step that fails can put every earlier file back.
-  std::vector<const Version*> set_aside, placed;
-  const auto undo = [&](const std::string& failed) {
-    for (const Version* v : placed) fs_->remove(v->name);
-    for (const Version* v : set_aside) fs_->rename(aside(v->name), v->name);
-    for (const Version& v : versions) fs_->remove(v.temp);
-    throw Stop("*** could not put the new " + failed +
-                   " in place: the earlier files of its kind are kept as they were",
-               kFailureStatus);
-  };
-  if (const Version* v = unflushed(versions)) undo(v->name);
+  // Each folder's files are put in place together: a group's moves are all or none where
+  // one journal records them.
+  std::map<std::string, std::vector<Placement>> by_folder;
   for (const Version& v : versions) {
-    if (!fs_->exists(v.name)) continue;
-    if (!fs_->rename(v.name, aside(v.name))) undo(v.name);
-    set_aside.push_back(&v);
+    by_folder[parent(v.id)].push_back({v.name, v.id, v.temp, v.none});
   }
-  for (const Version& v : versions) {
-    if (v.none) {
-      fs_->remove(v.temp);
-      continue;
-    }
-    if (!fs_->rename(v.temp, v.name)) undo(v.name);
-    placed.push_back(&v);
-  }
-  if (const Version* v = unflushed_folder(versions)) undo(v->name);
-  for (const Version* v : set_aside) {
-    fs_->remove(aside(v->name));
-    if (!v->none) {
-      if (std::find(replaced_.begin(), replaced_.end(), v->name) == replaced_.end()) {
-        replaced_.push_back(v->name);
+  for (const auto& [folder, in_folder] : by_folder) {
+    try {
+      const Placed placed = in_folder.size() == 1
+                                ? place_one(*fs_, in_folder.front())
+                                : place_group(*fs_, journal(folder), ++groups_, in_folder);
+      for (const std::string& name : placed.replaced) note_replaced(name);
+      if (taken_away != nullptr) {
+        taken_away->insert(taken_away->end(), placed.taken_away.begin(), placed.taken_away.end());
       }
-    } else if (taken_away != nullptr) {
-      taken_away->push_back(v->name);
+      notes_.insert(notes_.end(), placed.notes.begin(), placed.notes.end());
+      if (!placed.settled) unsettled_.insert(folder);
+    } catch (const PlacingFailed& failed) {
+      if (!failed.settled) unsettled_.insert(folder);
+      throw;
+    }
+    for (const Version& v : versions) {
+      if (parent(v.id) == folder) note_written(v);
     }
   }
-  for (const Version& v : versions) note_written(v);
 }
 
 Settled OutputFiles::settle() {
   Settled settled;
   settled.replaced = replaced_;
   std::vector<Version> kept;
+  // A temporary file that cannot be removed is said among the notes.
+  const auto remove = [&](const Version& v, std::vector<std::string>* named) {
+    if (remove_temporary(v).ok() && named != nullptr) named->push_back(v.name);
+  };
   for (Version& v : versions_) {
     if (fs_->exists(v.name)) {
-      fs_->remove(v.temp);
-      settled.kept_earlier.push_back(v.name);
+      remove(v, nullptr);
+      settled.kept_earlier.push_back(v.name);  // never touched by this run
     } else if (v.none) {
-      fs_->remove(v.temp);  // no file before, none after
-    } else if (v.complete && fs_->flush(v.temp) && fs_->rename(v.temp, v.name)) {
+      remove(v, nullptr);  // no file before, none after
+    } else if (v.complete && fs_->flush(v.temp).ok() && fs_->rename(v.temp, v.name).ok()) {
       settled.kept_new.push_back(v.name);
       kept.push_back(std::move(v));
     } else {
-      fs_->remove(v.temp);
-      settled.removed.push_back(v.name);
+      remove(v, &settled.removed);
     }
   }
   versions_.clear();
-  unflushed_folder(kept);  // what is kept stays kept, its names lasting or not
-  for (const Version& v : kept) note_written(v);
+  std::set<std::string> flushed;
+  for (const Version& v : kept) {
+    note_written(v);
+    const std::string folder = folder_of(v.name);
+    if (!flushed.insert(folder).second) continue;
+    if (const Outcome o = fs_->flush_folder(folder); !o.ok()) {
+      settled.failures.push_back(" *** could not flush the folder " +
+                                 (folder.empty() ? std::string(".") : folder) + ": " + o.failure);
+    }
+  }
+  const std::vector<std::string> notes = take_notes();
+  settled.failures.insert(settled.failures.begin(), notes.begin(), notes.end());
   return settled;
+}
+
+std::vector<std::string> OutputFiles::take_notes() {
+  std::vector<std::string> notes;
+  notes.swap(notes_);
+  return notes;
 }
 
 std::string OutputFiles::read_path(const std::string& name) const {
@@ -239,93 +393,62 @@ std::string OutputFiles::read_path(const std::string& name) const {
   return v != nullptr && v->complete ? v->temp : name;
 }
 
-bool OutputFiles::can_create(const std::string& name) {
-  const std::string probe = name + kTemporarySuffix;
-  if (pending(name) != nullptr) return true;
-  const bool opened = fs_->open(probe, std::ios::out | std::ios::trunc) != nullptr;
-  if (opened) fs_->remove(probe);
-  return opened;
+int OutputFiles::held_by(const std::string& name) {
+  if (locked_.count(identity(name)) != 0) return 0;
+  const Claim claim = fs_->lock(name);
+  if (claim.taken()) locked_.insert(identity(name));
+  return claim.holder;
 }
 
-void OutputFiles::protect(const std::string& name) { inputs_.insert(identity(name)); }
-
-void OutputFiles::reserve_prefix(const std::string& prefix) { reserve(prefix, false); }
-
-void OutputFiles::reserve_name(const std::string& name) { reserve(name, true); }
-
-void OutputFiles::reserve(const std::string& name, bool whole) {
-  const std::filesystem::path path(name);
-  reserved_.push_back(
-      {path.parent_path().string(), path.filename().string(), identity(name), whole});
+std::string OutputFiles::creation_failure(const std::string& name) {
+  if (pending(name) != nullptr) return "";
+  const std::string probe = temporary_name(name, fs_->process_id());
+  const Opened opened = fs_->open(probe, std::ios::out | std::ios::trunc);
+  if (!opened.stream) return opened.failure.empty() ? "cannot be created" : opened.failure;
+  fs_->remove(probe);
+  return "";
 }
+
+void OutputFiles::note_read(const std::string& name) { read_.insert(identity(name)); }
+
+void OutputFiles::reserve_prefix(const std::string& prefix) {
+  reserved_prefixes_.push_back(identity(prefix));
+}
+
+void OutputFiles::reserve_name(const std::string& name) { reserved_names_.insert(identity(name)); }
 
 bool OutputFiles::is_reserved(const std::string& id) const {
-  return std::any_of(reserved_.begin(), reserved_.end(), [&id](const Reserved& r) {
-    return r.whole ? id == r.id : starts_with(id, r.id);
-  });
+  return reserved_names_.count(id) != 0 ||
+         std::any_of(reserved_prefixes_.begin(), reserved_prefixes_.end(),
+                     [&id](const std::string& start) { return id.starts_with(start); });
 }
 
 bool OutputFiles::of_this_run(const std::string& name) const {
   const std::string id = identity(name);
-  if (temporary_name(name) || temporary_name(id)) return true;
-  if (inputs_.count(id) != 0 || is_reserved(id)) return true;
+  if (temporary_form(name) || temporary_form(id) || own_name_of(id).starts_with(kOwnFiles)) {
+    return true;
+  }
+  if (read_.count(id) != 0 || inputs_.count(id) != 0 || is_reserved(id)) return true;
   if (written_.count(id) != 0) return pages_.count(id) == 0;
   const Version* v = pending(name);
   return v != nullptr && v->group != Commit::on_save;
 }
 
-std::vector<std::string> OutputFiles::left_from_earlier(const std::string& prefix) const {
-  const std::filesystem::path path(prefix);
-  const std::string folder = path.parent_path().string();
-  const std::string start = path.filename().string();
+Listing OutputFiles::left_from_earlier(const std::string& prefix) const {
+  const std::string folder = folder_of(prefix);
+  const std::string start = own_name_of(prefix + "x");
+  Listing listing = fs_->files_in(folder);
   std::vector<std::string> left;
-  for (const std::string& file : fs_->files_in(folder)) {
-    if (!starts_with(file, start) || temporary_name(file)) continue;
+  for (const std::string& file : listing.names) {
+    if (!file.starts_with(start.substr(0, start.size() - 1)) || temporary_form(file)) continue;
     const std::string name = in_folder(folder, file);
     const std::string id = identity(name);
-    if (inputs_.count(id) != 0 || written_.count(id) != 0 || pending(name) != nullptr) continue;
+    if (read_.count(id) != 0 || written_.count(id) != 0 || pending(name) != nullptr) continue;
     left.push_back(name);
   }
   std::sort(left.begin(), left.end());
-  return left;
-}
-
-std::vector<std::string> OutputFiles::leftovers() const {
-  std::set<std::string> found;
-  for (const Reserved& r : reserved_) {
-    for (const std::string& file : fs_->files_in(r.folder)) {
-      if (!temporary_name(file)) continue;
-      const std::string stands_for = without_suffix(file);
-      if (pending(in_folder(r.folder, stands_for)) != nullptr) continue;  // this run's own
-      if (r.whole ? stands_for == r.start : starts_with(stands_for, r.start)) {
-        found.insert(in_folder(r.folder, file));
-      }
-    }
-  }
-  return {found.begin(), found.end()};
-}
-
-Mended OutputFiles::mend() {
-  const std::vector<std::string> found = leftovers();
-  // A move cut short while the new files took their names leaves an earlier file aside
-  // without its name; then every earlier file of it goes back, as a failed move would
-  // have done. Otherwise every new file had its name, and the earlier ones were to go.
-  const bool cut_short = std::any_of(found.begin(), found.end(), [this](const std::string& f) {
-    return ends_with(f, kAsideSuffix) && !fs_->exists(without_suffix(f));
-  });
-  Mended mended;
-  for (const std::string& file : found) {
-    // A file this run has written already (the typed list) stays this run's.
-    const bool back = cut_short && ends_with(file, kAsideSuffix) &&
-                      written_.count(identity(without_suffix(file))) == 0;
-    if (back && fs_->rename(file, without_suffix(file))) {
-      mended.put_back.push_back(without_suffix(file));
-    } else if (fs_->remove(file)) {
-      mended.removed.push_back(file);
-    }
-  }
-  for (const Reserved& r : reserved_) fs_->flush_folder(r.folder);
-  return mended;
+  listing.names = std::move(left);
+  return listing;
 }
 
 template <class Which>
@@ -355,6 +478,12 @@ void OutputFiles::note_written(const Version& v) {
     pages_.insert(v.id);
   } else {
     pages_.erase(v.id);
+  }
+}
+
+void OutputFiles::note_replaced(const std::string& name) {
+  if (std::find(replaced_.begin(), replaced_.end(), name) == replaced_.end()) {
+    replaced_.push_back(name);
   }
 }
 

@@ -1,19 +1,27 @@
 // The one owner of every file the programs write. Each file is written under a temporary
-// name beside its own (the name plus ".part") and takes its name only when it is complete,
-// so that an earlier file of that name stays byte for byte until a whole new one replaces
-// it. When a version replaces its earlier file depends on the group it belongs to
-// (`Commit`); a run that ends early, whatever ends it, settles every version not yet in
-// place (`settle`). Files are known by what they are on the disk (FileSystem::identity),
-// never by how their names are spelled.
+// name beside its own (the name, the run's process id and ".part") and takes its name only
+// when it is complete, so that an earlier file of that name stays byte for byte until a
+// whole new one replaces it. When a version replaces its earlier file depends on the group
+// it belongs to (`Commit`); a run that ends early, whatever ends it, settles every version
+// not yet in place (`settle`). Files are known by what they are on the disk
+// (FileSystem::identity), never by how their names are spelled.
+//
+// Before it writes, a run checks the names it will write against the files it reads and
+// against each other (`check`), and locks them (`lock`), so that no other run writes them
+// while it lives; then it mends what runs cut short left of them (`mend`), following their
+// journals (series/journal.h).
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "series/file_system.h"
+#include "series/journal.h"
 
 namespace dendro {
 
@@ -34,13 +42,13 @@ struct Settled {
   std::vector<std::string> kept_earlier;  // the earlier file of the name stays as it was
   std::vector<std::string> kept_new;      // complete, and no earlier file had the name
   std::vector<std::string> removed;       // incomplete, and no earlier file had the name
+  std::vector<std::string> failures;      // console lines: what could not be done, and why
 };
 
-// What a run found of an earlier run that was cut short (killed, or the power lost) while
-// its files took their names, and what it did with them.
-struct Mended {
-  std::vector<std::string> put_back;  // earlier files that had stepped aside, back in place
-  std::vector<std::string> removed;   // temporary files, removed
+// A name the run will write, and what it is for the console: "an output of site.rwl".
+struct Wanted {
+  std::string name;
+  std::string what;
 };
 
 // The console lines that say what settling did: a head line and the names under it for
@@ -51,6 +59,9 @@ std::vector<std::string> mended_lines(const Mended& mended);
 
 // A head line and, under it, each name indented; nothing when there are no names.
 std::vector<std::string> name_list(const std::string& head, const std::vector<std::string>& names);
+
+// The lines as one text, a line end between each two.
+std::string joined_lines(const std::vector<std::string>& lines);
 
 // A message as a console line that begins with one " *** ", however many stars the
 // message itself begins with.
@@ -69,20 +80,38 @@ class OutputFiles {
   explicit OutputFiles(std::unique_ptr<FileSystem> fs);
   OutputFiles(const OutputFiles&) = delete;
   OutputFiles& operator=(const OutputFiles&) = delete;
-  // Drops every version still pending: earlier files stay as they were.
+  // Drops every version still pending (earlier files stay as they were) and removes the
+  // run's journals once nothing they name is left.
   ~OutputFiles();
 
   FileSystem& fs() { return *fs_; }
   // What `name` is on the disk (FileSystem::identity).
   std::string identity(const std::string& name) const { return fs_->identity(name); }
 
+  // `name` is an input of the run (`what` says which: "data file 2 of files.txt"), which
+  // the run never writes.
+  void protect(const std::string& name, const std::string& what);
+  // The console lines that refuse names the run would write: one that is an input of the
+  // run, one that two writers would write, one that is a device, a FIFO or a socket; each
+  // names both files and what to do. Nothing when all may be written.
+  std::vector<std::string> check(const std::vector<Wanted>& wanted) const;
+  // Takes the run's lock on each name, for as long as the run lives. The console lines
+  // that refuse the run when another run holds any (naming its process id); nothing when
+  // every name is this run's.
+  std::vector<std::string> lock(const std::vector<std::string>& names);
+  // Mends what runs cut short left of the names the run holds: follows each journal of a
+  // dead run that names any of them (series/journal.h). Journals of live runs, and files
+  // no journal names, are left alone.
+  Mended mend();
+
   // Starts a new version of `name` in `group` and returns the temporary path to write it
-  // under; a version of the file already begun is dropped first. Throws Stop when a folder
-  // has the name.
+  // under; a version of the file already begun is dropped first. A name not yet locked is
+  // locked now. Throws Stop when the name is an input of the run, a folder, a device, a
+  // FIFO or a socket, or another run holds it.
   std::string begin(const std::string& name, Commit group);
   // The version of `name` is written whole. A version of on_close or on_save replaces the
-  // earlier file at once (throws Stop when it cannot: the earlier file is then as it
-  // was); one of the two other groups waits for its group's commit.
+  // earlier file at once (throws Stop when it cannot: the console then says what the
+  // folder holds); one of the two other groups waits for its group's commit.
   void complete(const std::string& name);
   // Drops the version of `name`: its temporary file goes, the earlier file stays.
   void drop(const std::string& name);
@@ -90,11 +119,19 @@ class OutputFiles {
   // earlier file away when it is put in place, at once or with its group as complete()
   // says. A run that ends early leaves the earlier file as it was.
   void leave_none(const std::string& name);
-  // Moves every complete version of `group` over its earlier file, all or none; a
-  // version still incomplete is dropped. Returns the earlier files that versions of
-  // leave_none took away. Throws Stop naming the file when a step fails: every earlier
-  // file of the group is then as it was and the new versions are gone.
+  // Moves every complete version of `group` over its earlier file, all or none in each
+  // folder, through the journal; a version still incomplete is dropped. Returns the
+  // earlier files that versions of leave_none took away. Throws Stop naming the file and
+  // the reason when a step fails: then every earlier file of the group is as it was, or,
+  // when putting them back failed too, the message names those left aside.
   std::vector<std::string> commit(Commit group);
+  // What went wrong after a group took its names (an earlier file that could not be
+  // removed, a folder not flushed), as console lines, since the last call; the journal keeps
+  // what is left for the next run.
+  std::vector<std::string> take_notes();
+  // Removes the run's journals once nothing they name is left, at the end of the run (or
+  // of the owner); the console lines of those that could not be removed.
+  std::vector<std::string> close_journals();
   // Settles every version not yet in place, for a run that ends early: where an earlier
   // file has the name the version goes and the earlier file stays; otherwise a complete
   // version takes the name and an incomplete one goes. Names the earlier files the run
@@ -104,29 +141,26 @@ class OutputFiles {
   // that waits for its group, else the name itself.
   std::string read_path(const std::string& name) const;
 
-  // Marks `name` as an input of the run, never to be written over by a save.
-  void protect(const std::string& name);
-  // The run may write files whose names begin with `prefix` (a data file's output prefix
-  // and "_"), or the file `name`: no save takes them, and mend() looks for their
-  // leftovers.
+  // `name` was read by the run: no save takes it.
+  void note_read(const std::string& name);
+  // Names no save may take: those beginning with `prefix` (a data file's output prefix
+  // and "_"), or the file `name`.
   void reserve_prefix(const std::string& prefix);
   void reserve_name(const std::string& name);
-  // True when no save may take `name`: an input of the run, a file the run has written
-  // or is writing (plot pages and their value files aside, which a later save may replace
-  // on request), a name the run reserved, or one of the owner's own temporary names.
+  // True when no save may take `name`: a file the run reads, a file the run has written or
+  // is writing (plot pages and their value files aside, which a later save may replace on
+  // request), a reserved name, a temporary name, or a journal or lock file (".dendro.").
   bool of_this_run(const std::string& name) const;
-  // True when a new version of `name` can be created (its folder takes files).
-  bool can_create(const std::string& name);
+  // The process id of another run that holds `name`; 0 when this run holds it now.
+  int held_by(const std::string& name);
+  // Why a version of `name` cannot be created (its folder takes no file): the reason;
+  // empty when it can.
+  std::string creation_failure(const std::string& name);
   // True when `name` exists on the file system.
   bool exists(const std::string& name) const { return fs_->exists(name); }
   // The files whose names begin with `prefix` (in its folder) that this run neither
-  // read nor wrote, in name order.
-  std::vector<std::string> left_from_earlier(const std::string& prefix) const;
-  // Mends what a run cut short left of the reserved names: when an earlier file that had
-  // stepped aside misses its name, the earlier files of that move all go back; otherwise
-  // the new files had all taken their names and the earlier ones go; every temporary file
-  // goes.
-  Mended mend();
+  // read nor wrote, in name order; the reason when the folder cannot be listed.
+  Listing left_from_earlier(const std::string& prefix) const;
 
  private:
   struct Version {
@@ -138,41 +172,42 @@ class OutputFiles {
     bool none = false;  // takes the earlier file away, see leave_none
   };
 
-  // A name, or a start of names, that the run may write.
-  struct Reserved {
-    std::string folder;  // as given ("" for the working folder)
-    std::string start;   // the file name, or its start
-    std::string id;      // the identity of folder and start
-    bool whole = false;  // a whole name rather than a start
-  };
-
   std::unique_ptr<FileSystem> fs_;
-  std::vector<Version> versions_;      // begun and not yet in place, in the order begun
-  std::set<std::string> written_;      // the files this run has put in place
-  std::set<std::string> pages_;        // those of them that were saves
-  std::set<std::string> inputs_;       // the inputs of the run
-  std::vector<Reserved> reserved_;     // what the run may write
-  std::vector<std::string> replaced_;  // earlier files replaced, by name
+  std::vector<Version> versions_;               // begun and not yet in place, in the order begun
+  std::set<std::string> written_;               // the files this run has put in place
+  std::set<std::string> pages_;                 // those of them that were saves
+  std::set<std::string> read_;                  // the files the run has read
+  std::map<std::string, std::string> inputs_;   // never written, by identity: what each is
+  std::set<std::string> locked_;                // names this run holds, by identity
+  std::vector<std::string> reserved_prefixes_;  // identities of starts of names
+  std::set<std::string> reserved_names_;        // identities of names
+  std::vector<std::string> replaced_;           // earlier files replaced, by name
+  std::map<std::string, std::unique_ptr<Journal>> journals_;  // by folder
+  std::set<std::string> unsettled_;  // folders whose journal names a file still to remove
+  std::vector<std::string> notes_;   // see take_notes
+  Mended mended_early_;  // a journal of a run cut short under this run's own journal name
+  int groups_ = 0;
 
-  // Takes the versions that `which` picks out of the pending ones.
   template <class Which>
   std::vector<Version> take_if(Which which);
   std::vector<Version> take_file(const std::string& id);
-  void reserve(const std::string& name, bool whole);
   // Marks the version of `name` complete and puts it in place unless it waits for its
   // group.
   void finish(const std::string& name, bool none);
   const Version* pending(const std::string& name) const;
+  // The checks begin() makes of a name before it writes it.
+  void claim(const std::string& name);
+  Journal& journal(const std::string& folder);
+  // Follows the journal of a run cut short at `path` when it names a name this run holds
+  // (or always, with `any`), holding every name it mentions for the while; the lines of
+  // another run that holds one of them go to `blocked`.
+  void follow(const std::string& path, bool any, Mended& mended, std::vector<std::string>& blocked);
+  // Removes a temporary file; a failure is said and the journal kept for a later run.
+  Outcome remove_temporary(const Version& v);
   void put_in_place(std::vector<Version> versions, std::vector<std::string>* taken_away);
-  // Flushes the temporary files of the versions to the disk; the first that fails.
-  const Version* unflushed(const std::vector<Version>& versions);
-  // Flushes the folders of the versions' names, each once; the first version whose
-  // folder fails.
-  const Version* unflushed_folder(const std::vector<Version>& versions);
   void note_written(const Version& v);
+  void note_replaced(const std::string& name);
   bool is_reserved(const std::string& id) const;
-  // The leftovers (".part", ".prev") of the reserved names found in their folders.
-  std::vector<std::string> leftovers() const;
 };
 
 }  // namespace dendro

@@ -23,7 +23,7 @@ class Pool {
   Pool(const Pool&) = delete;
   Pool& operator=(const Pool&) = delete;
   ~Pool() { join(); }
-  // The threads started never take SIGINT or SIGTERM: they go to the calling thread.
+  // The threads started never take the ending signals: they go to the calling thread.
   template <class Work>
   void start(int count, Work work) {
     const HoldInterrupts hold;

@@ -157,7 +157,9 @@ struct StatsTable {
 // 1 sample depth, 2 mean segment length, 3 mean tree age, 4 raw, 5 standard, 6 residual,
 // 7 kalder chronology, 8 to 16 working columns. Its rows are the chronology's years: every
 // later stage reads its columns against the chronology's sample depth, so a step with more
-// rows to keep (ages, series) keeps them elsewhere and no step adds rows.
+// rows to keep (series) keeps them elsewhere. The one exception is the regional curve's
+// columns 8 to 12, which run by age row over the whole age axis: they grow past `rows` when
+// there are more ages than years (age_rows), and the table file prints every age row.
 // The columns of the chronology table, numbered from 1.
 namespace tsi2col {
 inline constexpr int depth = 1;               // sample depth
@@ -195,6 +197,8 @@ struct Tsi2 {
     for (auto& c : columns) c.assign(static_cast<std::size_t>(rows), 0.0f);
   }
   std::span<float> column(int c) { return columns.at(static_cast<std::size_t>(c - 1)); }
+  // Rows of the regional curve's columns: `rows`, or the age axis when that is longer.
+  int age_rows() const { return static_cast<int>(columns[tsi2col::rcs_age - 1].size()); }
   float& at(int row, int c) { return column(c)[static_cast<std::size_t>(row - 1)]; }
 };
 

@@ -2,6 +2,7 @@
 
 #include <istream>
 #include <ostream>
+#include <sstream>
 #include <stdexcept>
 
 #include "series/layout.h"
@@ -21,10 +22,38 @@ std::ostream& Units::create(int unit, const std::string& name, std::optional<Com
   f->group = group.value_or(usual_group_);
   f->path = files_.begin(name, f->group);
   f->output = true;
-  f->stream = files_.fs().open(f->path, std::ios::out | std::ios::trunc);
+  Opened opened = files_.fs().open(f->path, std::ios::out | std::ios::trunc);
   // The version stays begun and incomplete: a run that ends on this keeps the earlier file
   // and says so.
-  if (!f->stream) throw Stop("*** cannot create file: " + name, kFailureStatus);
+  if (!opened.stream) {
+    throw Stop("*** cannot create file: " + name + ": " + opened.failure, kFailureStatus);
+  }
+  f->stream = std::move(opened.stream);
+  std::ostream& out = *f->stream;
+  units_[unit] = std::move(f);
+  return out;
+}
+
+namespace {
+
+class MemoryStream final : public FileStream {
+ public:
+  MemoryStream() : FileStream(&buffer_) {}
+  std::string write_failure() const override { return ""; }
+
+ private:
+  std::stringbuf buffer_;
+};
+
+}  // namespace
+
+std::ostream& Units::create_in_memory(int unit, const std::string& name) {
+  if (is_open(unit)) close(unit);
+  auto f = std::make_unique<File>();
+  f->name = name;
+  f->output = true;
+  f->in_memory = true;
+  f->stream = std::make_unique<MemoryStream>();
   std::ostream& out = *f->stream;
   units_[unit] = std::move(f);
   return out;
@@ -35,9 +64,11 @@ bool Units::open_old(int unit, const std::string& name) {
   auto f = std::make_unique<File>();
   f->name = name;
   f->path = files_.read_path(name);
-  f->stream = files_.fs().open(f->path, std::ios::in | std::ios::binary);
+  // A device or a FIFO is no file to read: opening a FIFO would wait for a writer.
+  if (f->path == name && !files_.fs().is_file(name)) return false;
+  f->stream = files_.fs().open(f->path, std::ios::in | std::ios::binary).stream;
   if (!f->stream) return false;
-  files_.protect(name);
+  files_.note_read(name);
   units_[unit] = std::move(f);
   return true;
 }
@@ -82,34 +113,34 @@ std::unique_ptr<Units::File> Units::take(int unit) {
   return f;
 }
 
-bool Units::shut(File& f) {
-  bool whole = true;
-  if (f.output) {
-    f.stream->flush();
-    whole = !f.stream->fail();
+std::string Units::shut(File& f) {
+  std::string failure;
+  if (f.output && !f.stream->flush()) {
+    failure = f.stream->write_failure();
+    if (failure.empty()) failure = "a write failed";
   }
   f.stream.reset();
-  return whole;
+  return failure;
 }
 
-void Units::finish(const File& f, bool whole) {
-  if (whole) {
+void Units::finish(const File& f, const std::string& failure) {
+  if (failure.empty()) {
     files_.complete(f.name);
     return;
   }
   // The version stays incomplete, so that the run's end keeps the earlier file and says so.
-  throw Stop("*** could not write file " + f.name + " (disk full?)", kFailureStatus);
+  throw Stop("*** could not write file " + f.name + ": " + failure, kFailureStatus);
 }
 
 void Units::close(int unit, bool remove) {
   std::unique_ptr<File> f = take(unit);
   if (!f) return;
-  const bool whole = shut(*f);
-  if (!f->output) return;
+  const std::string failure = shut(*f);
+  if (!f->output || f->in_memory) return;
   if (remove) {
     files_.leave_none(f->name);
   } else {
-    finish(*f, whole);
+    finish(*f, failure);
   }
 }
 
@@ -117,16 +148,20 @@ void Units::drop(int unit) {
   std::unique_ptr<File> f = take(unit);
   if (!f) return;
   shut(*f);
-  if (f->output) files_.drop(f->name);
+  if (f->output && !f->in_memory) files_.drop(f->name);
 }
 
 void Units::close_cut(int unit, std::streamoff size) {
   std::unique_ptr<File> f = take(unit);
   if (!f) return;
-  const bool whole = shut(*f);
-  const bool cut =
-      files_.fs().resize(f->path, static_cast<std::uintmax_t>(std::max<std::streamoff>(size, 0)));
-  finish(*f, whole && cut);
+  std::string failure = shut(*f);
+  if (f->in_memory) return;
+  if (failure.empty()) {
+    failure = files_.fs()
+                  .resize(f->path, static_cast<std::uintmax_t>(std::max<std::streamoff>(size, 0)))
+                  .failure;
+  }
+  finish(*f, failure);
 }
 
 std::vector<std::string> Units::commit(Commit group) {
@@ -144,7 +179,7 @@ Settled Units::settle() {
 
 void Units::close_all() noexcept {
   for (auto& [unit, f] : units_) {
-    if (f->output) files_.drop(f->name);
+    if (f->output && !f->in_memory) files_.drop(f->name);
     f->stream.reset();
   }
   units_.clear();

@@ -30,8 +30,11 @@ class Units {
   // replace the earlier file of that name when it is complete, at the moment its `group`
   // (by default the table's usual group) says. Throws Stop when the file cannot be created.
   std::ostream& create(int unit, const std::string& name, std::optional<Commit> group = {});
-  // Opens a file for reading on `unit`; false when it cannot be opened. A file this run
-  // has written and not yet put in place is read as written.
+  // A unit that is written to memory only and never reaches the disk: closing or dropping
+  // it leaves nothing, and no earlier file of `name` is touched.
+  std::ostream& create_in_memory(int unit, const std::string& name);
+  // Opens a file for reading on `unit`; false when it cannot be opened or is no regular
+  // file. A file this run has written and not yet put in place is read as written.
   bool open_old(int unit, const std::string& name);
 
   bool is_open(int unit) const;
@@ -78,8 +81,9 @@ class Units {
   struct File {
     std::string name;
     std::string path;  // the file read or written: for output, the temporary one
-    std::unique_ptr<std::iostream> stream;
+    std::unique_ptr<FileStream> stream;
     bool output = false;
+    bool in_memory = false;  // see create_in_memory
     Commit group = Commit::with_data_file;
   };
   OutputFiles files_;
@@ -89,11 +93,11 @@ class Units {
   File& file(int unit);
   // Takes the unit's file out of the table (nothing when the unit is not open).
   std::unique_ptr<File> take(int unit);
-  // Flushes and closes the unit's stream; false when a write failed on the way.
-  static bool shut(File& f);
-  // Closes an output file whose stream has been shut: complete when `whole`, else left
-  // incomplete with a Stop naming it.
-  void finish(const File& f, bool whole);
+  // Flushes and closes the unit's stream; the reason when a write failed on the way.
+  static std::string shut(File& f);
+  // Closes an output file whose stream has been shut: complete when no write failed, else
+  // left incomplete with a Stop naming it and the reason.
+  void finish(const File& f, const std::string& failure);
 };
 
 }  // namespace dendro

@@ -31,7 +31,7 @@ void stc(Tsi1& tsi1, std::string_view mask) {
     for (int i = first; i <= count; ++i) {
       SeriesYears& row = tsi1.year_row(i);
       if (row.cpa != 0) continue;
-      if (field(tsi1.ids[at(i)], kIdLength).compare(0, key_length, key) == 0) {
+      if (field(tsi1.ids[at(i)], kIdLength).starts_with(key)) {
         row.cpa = tree_number;
         ++assigned;
       }

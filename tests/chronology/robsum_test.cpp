@@ -276,7 +276,7 @@ TEST_F(RobsumRun, statistics_of_a_single_series) {
                        " ----------------|"));
   // 1200 years print in nine characters; one series has no standard-deviation line.
   const auto row = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
-    return l.rfind("    801    2000     1200", 0) == 0;
+    return l.starts_with("    801    2000     1200");
   });
   EXPECT_NE(row, lines.end());
   // "(f13.3,f13.3,f11.3,i23,i15)": no gains, 1200 losses (every efficiency is 1.0).

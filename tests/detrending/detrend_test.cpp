@@ -42,7 +42,7 @@ int occurrences(const std::string& text, const std::string& needle) {
 
 int count_lines_starting(const std::vector<std::string>& lines, const std::string& head) {
   int k = 0;
-  for (const auto& l : lines) k += l.rfind(head, 0) == 0;
+  for (const auto& l : lines) k += l.starts_with(head);
   return k;
 }
 

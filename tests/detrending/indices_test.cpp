@@ -155,7 +155,7 @@ TEST(sstat, one_series_and_repeated_heads) {
   sstat(t45, stats, out45.units, 11, 3);
   const auto lines = out45.close();
   int heads = 0;
-  for (const auto& l : lines) heads += l.rfind(" series   ident", 0) == 0;
+  for (const auto& l : lines) heads += l.starts_with(" series   ident");
   EXPECT_EQ(heads, 3);                                  // before series 1, 20 and 40
   EXPECT_EQ(lines[4 + 19 + 2].substr(0, 6), "    20");  // after 19 rows, a blank and the head
 }

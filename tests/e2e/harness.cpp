@@ -1,13 +1,18 @@
 #include "harness.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -81,43 +86,256 @@ RunResult Sandbox::kalder(const std::string& input) { return run(KALDER_PATH, in
 
 namespace {
 
-int occurrences(const std::string& text, const std::string& part) {
-  int n = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
+using Clock = std::chrono::steady_clock;
+constexpr auto kWaitLimit = std::chrono::seconds(120);  // for the run to wait where it is cut
+constexpr auto kEndLimit = std::chrono::seconds(30);    // for the run to end after the cut
+constexpr int kPollMilliseconds = 10;
+
+// A program running in the sandbox with a pipe for its standard input and one for its
+// console (standard output and error). Its answers go one line to a packet (a pipe of
+// packets, O_DIRECT), so that a read takes one answer at most: the pipe is empty once the
+// program has read every answer.
+class Child {
+ public:
+  Child(const fs::path& dir, const std::string& program, const std::string& input);
+  ~Child();
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  // Steps until the run waits at the question `at`; false when it ends first, and false
+  // with a note when it passes the question or never gets there.
+  bool wait_at(const Waiting& at);
+  // Steps until the run, its console full, has read every answer and sleeps: it waits to
+  // write. False when it ends first or never gets there.
+  bool wait_to_write();
+  void give(const std::string& answers);
+  // Gives `answers` in one packet: one read takes them all.
+  void give_at_once(const std::string& answers);
+  void send(int signal_number);
+  // The console reads no more: the run's writes fail from now on.
+  void close_console();
+  // The console takes no more output: its pipe, empty while the run waits, is filled with
+  // NUL bytes (which the console never shows, and the reading drops) and no longer read.
+  void fill_console();
+  // Steps until the run ends; one still going after the limit is killed.
+  RunResult finish();
+
+ private:
+  // Moves answers in and output out for a poll's time, and notes the end of the run.
+  void step();
+  template <class Done>
+  bool step_until(Done done, Clock::duration limit);
+  bool read_every_answer() const;
+  void read_console();
+  void kill_with_note(const std::string& note);
+
+  pid_t pid_ = -1;
+  int in_ = -1;     // the write end of the run's standard input
+  int out_ = -1;    // the read end of its console
+  int spare_ = -1;  // a write end of the console, to fill it (blocking, as the run's own)
+  bool reading_ = true;
+  bool ended_ = false;
+  int raw_status_ = 0;
+  std::deque<std::string> answers_;
+  std::string output_;
+};
+
+void set_nonblocking(int fd) { fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK); }
+
+Child::Child(const fs::path& dir, const std::string& program, const std::string& input) {
+  // A run that ends while answers are still waiting makes a write fail: that is no fault.
+  signal(SIGPIPE, SIG_IGN);
+  int in[2], out[2];
+  if (pipe2(in, O_DIRECT | O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
+    throw std::runtime_error("no pipe");
+  }
+  const char* folder = dir.c_str();
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(in[0], STDIN_FILENO);
+    dup2(out[1], STDOUT_FILENO);
+    dup2(out[1], STDERR_FILENO);
+    // As from a shell: every signal at its default action, none held.
+    for (int s = 1; s < NSIG; ++s) signal(s, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (chdir(folder) == 0) execl(program.c_str(), program.c_str(), nullptr);
+    _exit(127);
+  }
+  close(in[0]);
+  in_ = in[1];
+  out_ = out[0];
+  spare_ = out[1];
+  for (int fd : {in_, out_}) set_nonblocking(fd);
+  give(input);
+}
+
+Child::~Child() {
+  if (!ended_ && pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  for (int fd : {in_, out_, spare_}) {
+    if (fd >= 0) close(fd);
+  }
+}
+
+void Child::give(const std::string& answers) {
+  for (std::size_t at = 0; at < answers.size();) {
+    const std::size_t end = std::min(answers.find('\n', at), answers.size() - 1);
+    answers_.push_back(answers.substr(at, end + 1 - at));
+    at = end + 1;
+  }
+}
+
+void Child::give_at_once(const std::string& answers) {
+  if (!answers.empty()) answers_.push_back(answers);
+}
+
+// True while `signal_number`, sent to the process, waits to be taken (/proc/<pid>/status).
+bool pending(pid_t pid, int signal_number) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("ShdPnd:")) {
+      return (std::stoull(line.substr(7), nullptr, 16) >> (signal_number - 1) & 1) != 0;
+    }
+  }
+  return false;
+}
+
+void Child::send(int signal_number) {
+  if (signal_number == 0) return;
+  kill(pid_, signal_number);
+  // Until the run has taken the signal, a full console stays full: a write that waits
+  // then meets the signal whatever the test's own pace.
+  if (!step_until([&] { return !pending(pid_, signal_number); }, kWaitLimit) && !ended_) {
+    kill_with_note("the run never took the signal");
+  }
+}
+
+void Child::read_console() {
+  char buffer[4096];
+  for (ssize_t n; reading_ && (n = read(out_, buffer, sizeof buffer)) > 0;) {
+    for (ssize_t k = 0; k < n; ++k) {
+      if (buffer[k] != '\0') output_ += buffer[k];
+    }
+  }
+}
+
+void Child::step() {
+  pollfd fds[2] = {{in_, POLLOUT, 0}, {reading_ ? out_ : -1, POLLIN, 0}};
+  if (answers_.empty()) fds[0].fd = -1;
+  poll(fds, 2, kPollMilliseconds);
+  while (!answers_.empty() && write(in_, answers_.front().data(), answers_.front().size()) > 0) {
+    answers_.pop_front();
+  }
+  read_console();
+  if (waitpid(pid_, &raw_status_, WNOHANG) == pid_) {
+    ended_ = true;
+    read_console();  // what the run wrote before it ended is all in the pipe
+  }
+}
+
+template <class Done>
+bool Child::step_until(Done done, Clock::duration limit) {
+  for (const auto end = Clock::now() + limit; Clock::now() < end;) {
+    step();
+    if (ended_) return false;
+    if (done()) return true;
+  }
+  return false;
+}
+
+bool Child::read_every_answer() const {
+  int unread = 0;
+  return answers_.empty() && ioctl(in_, FIONREAD, &unread) == 0 && unread == 0;
+}
+
+bool Child::wait_at(const Waiting& at) {
+  const auto there = [&] {
+    const std::size_t last = output_.rfind(at.shown);
+    return read_every_answer() && count_of(output_, at.shown) >= std::size_t(at.times) &&
+           output_.find_first_not_of(" \n", last + at.shown.size()) == std::string::npos;
+  };
+  if (step_until(there, kWaitLimit)) {
+    if (count_of(output_, at.shown) == std::size_t(at.times)) return true;
+    kill_with_note("the run went past " + at.shown + " number " + std::to_string(at.times));
+  } else if (!ended_) {
+    kill_with_note("the run never waited at " + at.shown + " number " + std::to_string(at.times));
+  }
+  return false;
+}
+
+// The state letter of /proc/<pid>/stat, after the program name in parentheses.
+char process_state(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  const std::size_t name_end = line.rfind(')');
+  return name_end == std::string::npos || name_end + 2 >= line.size() ? '?' : line[name_end + 2];
+}
+
+bool Child::wait_to_write() {
+  const bool waits =
+      step_until([&] { return read_every_answer() && process_state(pid_) == 'S'; }, kWaitLimit);
+  if (!waits && !ended_) kill_with_note("the run never waited to write");
+  return waits;
+}
+
+void Child::close_console() {
+  reading_ = false;
+  for (int* fd : {&out_, &spare_}) {
+    close(*fd);
+    *fd = -1;
+  }
+}
+
+void Child::fill_console() {
+  reading_ = false;
+  // A page at a time while the pipe has a free page: each write fills one whole.
+  const std::string page(4096, '\0');
+  for (pollfd room{spare_, POLLOUT, 0}; poll(&room, 1, 0) == 1 && (room.revents & POLLOUT);) {
+    if (write(spare_, page.data(), page.size()) <= 0) break;
+  }
+}
+
+void Child::kill_with_note(const std::string& note) {
+  kill(pid_, SIGKILL);
+  waitpid(pid_, &raw_status_, 0);
+  ended_ = true;
+  read_console();
+  output_ += "\n[harness: " + note + "]\n";
+}
+
+RunResult Child::finish() {
+  reading_ = out_ >= 0;
+  step_until([] { return false; }, kEndLimit);  // steps until the run ends
+  if (!ended_) kill_with_note("the run was still going 30 seconds after the cut");
+  return {WIFEXITED(raw_status_) ? WEXITSTATUS(raw_status_) : -1, output_};
 }
 
 }  // namespace
 
 RunResult Sandbox::interrupt(const std::string& program, const std::string& input,
                              const std::string& shown, int signal_number, int times) {
-  int in[2];
-  if (pipe(in) != 0) throw std::runtime_error("no pipe");
-  const pid_t child = fork();
-  if (child == 0) {
-    dup2(in[0], STDIN_FILENO);
-    close(in[1]);
-    const int out = open((dir_ / "stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(out, STDOUT_FILENO);
-    if (chdir(dir_.c_str()) == 0) execl(program.c_str(), program.c_str(), nullptr);
-    _exit(127);
+  return cut_short(program, input, {shown, times}, {signal_number});
+}
+
+RunResult Sandbox::cut_short(const std::string& program, const std::string& input,
+                             const Waiting& at, const Cut& how) {
+  Child child(dir_, program, input);
+  if (!child.wait_at(at)) return child.finish();
+  if (how.console == Cut::Console::full) {
+    child.fill_console();
+    child.give_at_once(how.more);
+    if (child.wait_to_write()) child.send(how.signal_number);
+    return child.finish();
   }
-  close(in[0]);
-  if (write(in[1], input.data(), input.size()) < 0) throw std::runtime_error("no input");
-  int raw = 0;
-  bool ended = false;
-  for (int poll = 0; poll < 1200 && !ended; ++poll, usleep(100000)) {  // two minutes
-    ended = waitpid(child, &raw, WNOHANG) == child;
-    if (!ended && exists("stdout.txt") && occurrences(read_file("stdout.txt"), shown) >= times) {
-      kill(child, signal_number);
-      break;
-    }
-  }
-  close(in[1]);
-  if (!ended) waitpid(child, &raw, 0);
-  const RunResult r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file("stdout.txt")};
-  fs::remove(dir_ / "stdout.txt");
-  return r;
+  if (how.console == Cut::Console::closed) child.close_console();
+  child.send(how.signal_number);
+  child.give_at_once(how.more);
+  return child.finish();
 }
 
 std::vector<std::string> split_lines(const std::string& text) {

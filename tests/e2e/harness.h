@@ -13,6 +13,28 @@ struct RunResult {
   std::string output;  // what it wrote to the console
 };
 
+// Where a test cuts a run short: once the run has read every answer it was given and its
+// console shows `shown` for the `times`-th time, with nothing after it but blanks, it waits
+// for an answer that does not come.
+struct Waiting {
+  std::string shown;
+  int times = 1;
+};
+
+// What a test does to a run that waits.
+struct Cut {
+  enum class Console {
+    open,    // read to the end of the run
+    closed,  // reads no more, as a terminal closed or a reader gone: the run's writes fail
+    full,    // takes no more output until the run has taken the signal
+  };
+  int signal_number = 0;  // sent once the run waits; 0 sends none
+  Console console = Console::open;
+  // Answers given at once (one read takes them all) once the console has changed. With a
+  // full console the signal then waits until the run has read them and waits to write.
+  std::string more = {};
+};
+
 class Sandbox {
  public:
   Sandbox();
@@ -34,10 +56,14 @@ class Sandbox {
   RunResult run(const std::string& program, const std::string& input);
   RunResult kalder(const std::string& input);
   // Runs the program as run() does but with its standard input kept open after `input`,
-  // and sends it `signal_number` once its console shows `shown` `times` times (nothing is
-  // sent when it ends first, nor after the time limit).
+  // and sends it `signal_number` where it waits at the `times`-th `shown` (see Waiting).
   RunResult interrupt(const std::string& program, const std::string& input,
                       const std::string& shown, int signal_number, int times = 1);
+  // Runs the program as interrupt() does, and cuts it short as `how` says where it waits
+  // `at` a question (nothing is done when it ends first). A run that never waits there, or
+  // is still going 30 seconds after the cut, is killed (status -1).
+  RunResult cut_short(const std::string& program, const std::string& input, const Waiting& at,
+                      const Cut& how);
 
  private:
   std::filesystem::path dir_;

@@ -153,7 +153,7 @@ TEST(unanswered_questions, a_batch_run_names_detail_rows_that_hold_another_serie
   rows[11].replace(56, 6, "     0");  // the icu field (columns 57-62) of record 4
   std::string reduced;
   for (const std::string& line : split_lines(data)) {
-    if (line.rfind("SITE0001", 0) != 0) reduced += line + "\n";
+    if (!line.starts_with("SITE0001")) reduced += line + "\n";
   }
   box.write_file("s.rwl", reduced);
   box.write_file("s.rwl_detail.txt", joined(rows));
@@ -191,6 +191,17 @@ TEST(unanswered_questions, a_batch_run_names_detail_rows_that_hold_another_serie
   const std::map<std::string, std::string> expected = fits.files("s.rwl");
   ASSERT_EQ(written.size(), expected.size());
   for (const auto& [name, text] : expected) EXPECT_TRUE(written[name] == text) << name;
+  // One row a series, the last with another id: the last row is named as any other.
+  rows.pop_back();
+  rows.back().replace(6, 8, "SITE0009");
+  fits.write_file("s.rwl_detail.txt", joined(rows));
+  const RunResult last = fits.kalder("\nf.txt\nT\ny\n\n");
+  EXPECT_EQ(occurrences(last.output,
+                        " *** batch detail file s.rwl_detail.txt: 1 row holds the id of another "
+                        "series\n       row    8: SITE0009 in the detail file, SITE0008 in the "
+                        "data file\n"),
+            1)
+      << last.output;
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 
 #include "run_fixture.h"
+#include "series/stop.h"
 
 namespace dendro {
 namespace {
@@ -41,6 +43,7 @@ struct RetryingEngine {
 class WholeRun : public testing::RunTest {};
 
 TEST_F(WholeRun, a_retry_loads_the_file_again_and_asks_the_dialogue_again) {
+  run.reset();  // the whole run has its own: one file owner a process
   std::filesystem::copy_file(data_path("keny002.rwl"), dir / "keny002.rwl");
   RetryingEngine engine;
   const std::string first_pass = "keny002.rwl\n1\nR\n\n-2\nF\n\n0\n\n\n";
@@ -71,6 +74,17 @@ TEST_F(WholeRun, a_retry_loads_the_file_again_and_asks_the_dialogue_again) {
   const std::string report = file("keny002_out_v43ptr08.txt");
   EXPECT_NE(report.find("REGIONAL CURVE STANDARDIZATION (RCS):  OPT   -2"), std::string::npos);
   EXPECT_NE(report.rfind("TOTAL SERIES READ IN:"), report.find("TOTAL SERIES READ IN:"));
+}
+
+// The console holds every line of a stopped run when pelliform_main returns, as in kalder
+// (tests/kalder/program_test.cpp): the console is a file stream here.
+TEST_F(WholeRun, a_stopped_run_leaves_nothing_unwritten_on_the_console) {
+  std::ofstream console(dir / "console.txt");
+  EXPECT_EQ(pelliform_main(in, console, RetryingEngine{}, PlotSession::Screen::none),
+            kEndOfInputStatus);
+  EXPECT_TRUE(file("console.txt")
+                  .ends_with("(/ to exit)      ==> \n*** end of input: no answer to the question "
+                             "above, run ended\n"));
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ class RunTest : public ::testing::Test {
   bool shows(const std::string& text) const { return out.str().find(text) != std::string::npos; }
   // The file's text (the report file is closed first so that all of it is there).
   std::string file(const std::string& name) {
-    run->units.close(pelliform_unit::report);
+    if (run) run->units.close(pelliform_unit::report);
     std::ifstream f(dir / name);
     std::stringstream s;
     s << f.rdbuf();

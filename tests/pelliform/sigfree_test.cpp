@@ -196,7 +196,7 @@ std::vector<int> tucson_values(const std::filesystem::path& file, const std::str
   std::ifstream in(file);
   std::vector<int> values;
   for (std::string line; std::getline(in, line);) {
-    if (line.compare(0, id.size(), id) != 0) continue;
+    if (!line.starts_with(id)) continue;
     for (std::size_t at = 12; at + 6 <= line.size(); at += 6) {
       const int v = std::stoi(line.substr(at, 6));
       if (v == -9999) return values;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "pelliform/file_names.h"
 #include "run_fixture.h"
 #include "series/stop.h"
 

@@ -226,7 +226,7 @@ TEST(plot_loop, file_names) {
   EXPECT_EQ(plot_loop(again.session, second.definition()), PlotExit::proceed);
   EXPECT_TRUE(second.drawn.empty());
   EXPECT_NE(again.out.str().find("             *** cannot open " + bad.string() +
-                                 ": the page is not saved\n"),
+                                 ": No such file or directory: the page is not saved\n"),
             std::string::npos);
 }
 
@@ -281,8 +281,7 @@ TEST(finish_page_file, only_a_page_that_ends_with_its_trailer_is_kept_and_it_is_
   // Nothing written (a full disk), cut short, or no file at all: no page.
   for (const std::string& text : {std::string(), whole.substr(0, 20)}) {
     fs.put("p.ps.part", text);
-    EXPECT_EQ(finish_page_file(fs, "p.ps.part"),
-              "the page could not be written whole (disk full?)");
+    EXPECT_EQ(finish_page_file(fs, "p.ps.part"), "PLplot could not write the page whole");
   }
   EXPECT_TRUE(finish_page_file(fs, "q.ps.part").has_value());
   fs.put("p.ps.part", whole);
@@ -291,7 +290,8 @@ TEST(finish_page_file, only_a_page_that_ends_with_its_trailer_is_kept_and_it_is_
   // Its comment cannot be added: no page either.
   fs.put("p.ps.part", whole);
   fs.full = true;
-  EXPECT_TRUE(finish_page_file(fs, "p.ps.part").has_value());
+  EXPECT_EQ(finish_page_file(fs, "p.ps.part"),
+            "cannot add the page's orientation: No space left on device");
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
 // A file system in memory for the tests of the file owner. It behaves as the disk does
-// (folders, a missing file, two spellings of one file, a linked folder) and can fail each
-// operation the disk can: a write (a full disk), opening a file for writing, a move, a
-// removal, a resize, a flush of a file or of a folder.
+// (folders, a missing file, two spellings of one file, a linked folder, a device) and can
+// fail each operation the disk can: a write (a full disk), opening a file for writing, a
+// move, a removal, a resize, a flush of a file or of a folder, a listing. Several runs
+// share one folder (`another_run`), each with its own process id and locks, and a run can
+// be killed between any two of its steps (`kill_after`): the step throws Killed, every
+// later one does nothing, and its locks go as the kernel's would.
 #pragma once
 
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <sstream>
 
@@ -14,101 +18,184 @@
 
 namespace dendro::test {
 
+// Thrown by the step at which a run is killed; no handler of the programs catches it.
+struct Killed {};
+
 class MemoryFiles final : public FileSystem {
  public:
   // The operations that can be made to fail, each for the paths named.
-  enum class Op { create, rename, remove, resize, flush, flush_folder };
+  enum class Op { create, rename, remove, resize, flush, flush_folder, list };
+
+  MemoryFiles() : world_(std::make_shared<World>()), pid_(++world_->last_pid) {}
+  // Another run in the same folders.
+  std::unique_ptr<MemoryFiles> another_run() const {
+    return std::unique_ptr<MemoryFiles>(new MemoryFiles(world_));
+  }
 
   bool full = false;  // every write to a file opened from now on fails
-  // Fails `op` on `path` (the source of a move; "" is the working folder).
-  void fail(Op op, const std::string& path) { failing_.insert({op, where(path)}); }
-  void add_folder(const std::string& path) { folders_.insert(where(path)); }
+  // Fails `op` on `path` (the source of a move; "" is the working folder), for every run.
+  void fail(Op op, const std::string& path) { world_->failing.insert({op, where(path)}); }
+  void heal() { world_->failing.clear(); }
+  void add_folder(const std::string& path) { world_->folders.insert(where(path)); }
+  void add_device(const std::string& path) { world_->devices.insert(where(path)); }
   // `path` is a folder that links to the folder `target`.
   void link_folder(const std::string& path, const std::string& target) {
-    links_[where(path)] = where(target);
+    world_->links[where(path)] = where(target);
   }
+  // The run dies at its `steps`-th step from now (0: the next one): a step is any change of
+  // the folder or a flush.
+  void kill_after(int steps) { steps_left_ = steps; }
+  bool killed() const { return dead_; }
+  // How many steps the run has taken.
+  int steps() const { return steps_; }
 
   void put(const std::string& path, const std::string& text) {
-    files_[where(path)] = std::make_shared<std::stringbuf>(text);
+    world_->files[where(path)] = std::make_shared<std::stringbuf>(text);
   }
-  std::string text(const std::string& path) const { return files_.at(where(path))->str(); }
+  std::string text(const std::string& path) const { return world_->files.at(where(path))->str(); }
   // Every file, as its path from the working folder, in name order.
   std::vector<std::string> all() const {
     std::vector<std::string> names;
-    for (const auto& [path, b] : files_) {
+    for (const auto& [path, b] : world_->files) {
       names.push_back(std::filesystem::path(path).lexically_relative(kHere).string());
     }
     return names;
   }
 
-  std::unique_ptr<std::iostream> open(const std::string& path, std::ios::openmode mode) override {
+  Opened open(const std::string& path, std::ios::openmode mode) override {
     const std::string at = where(path);
     const bool writing = (mode & std::ios::out) != 0;
-    if (writing && (fails(Op::create, at) || !is_folder(parent(at)))) return nullptr;
-    if (writing) put(path, "");
-    if (files_.count(at) == 0) return nullptr;
-    auto s = std::make_unique<Stream>(writing ? files_[at]
+    if (writing && !step()) return {nullptr, "killed"};
+    if (writing && (fails(Op::create, at) || !is_folder(parent(at)))) {
+      return {nullptr, "Permission denied"};
+    }
+    const bool appending = (mode & std::ios::app) != 0;
+    if (writing && (!appending || world_->files.count(at) == 0)) put(path, "");
+    if (world_->files.count(at) == 0) return {nullptr, "No such file or directory"};
+    auto s = std::make_unique<Stream>(writing ? world_->files[at]
                                               : std::make_shared<std::stringbuf>(text(path)));
+    if (appending) s->seekp(0, std::ios::end);
     if (full && writing) s->setstate(std::ios::badbit);
-    return s;
+    return {std::move(s), ""};
   }
-  bool exists(const std::string& path) const override {
-    return files_.count(where(path)) != 0 || is_folder(path);
-  }
-  bool is_folder(const std::string& path) const override {
+  Node node(const std::string& path) const override {
     const std::string at = where(path);
-    return at == kHere || folders_.count(at) != 0;
+    if (world_->files.count(at) != 0) return Node::file;
+    if (at == kHere || world_->folders.count(at) != 0) return Node::folder;
+    return world_->devices.count(at) != 0 ? Node::other : Node::none;
   }
-  bool rename(const std::string& from, const std::string& to) override {
+  Outcome rename(const std::string& from, const std::string& to) override {
     const std::string a = where(from), b = where(to);
-    if (files_.count(a) == 0 || fails(Op::rename, a) || !is_folder(parent(b))) return false;
-    const auto moved = files_[a];
-    files_.erase(a);
-    files_[b] = moved;
-    return true;
+    if (!step()) return {"killed"};
+    if (world_->files.count(a) == 0) return {"No such file or directory"};
+    if (fails(Op::rename, a) || !is_folder(parent(b))) return {"Input/output error"};
+    const auto moved = world_->files[a];
+    world_->files.erase(a);
+    world_->files[b] = moved;
+    return {};
   }
-  bool remove(const std::string& path) override {
-    return !fails(Op::remove, where(path)) && files_.erase(where(path)) != 0;
+  Outcome remove(const std::string& path) override {
+    if (!step()) return {"killed"};
+    if (fails(Op::remove, where(path))) return {"Operation not permitted"};
+    world_->files.erase(where(path));
+    return {};
   }
   std::uintmax_t size(const std::string& path) const override {
-    const auto it = files_.find(where(path));
-    return it == files_.end() ? 0 : it->second->str().size();
+    const auto it = world_->files.find(where(path));
+    return it == world_->files.end() ? 0 : it->second->str().size();
   }
-  bool resize(const std::string& path, std::uintmax_t size) override {
-    const auto it = files_.find(where(path));
-    if (it == files_.end() || fails(Op::resize, it->first)) return false;
+  Outcome resize(const std::string& path, std::uintmax_t size) override {
+    if (!step()) return {"killed"};
+    const auto it = world_->files.find(where(path));
+    if (it == world_->files.end() || fails(Op::resize, it->first)) return {"Input/output error"};
     it->second->str(it->second->str().substr(0, size));
-    return true;
+    return {};
   }
-  bool flush(const std::string& path) override {
-    return files_.count(where(path)) != 0 && !fails(Op::flush, where(path));
-  }
-  bool flush_folder(const std::string& folder) override {
-    return is_folder(folder) && !fails(Op::flush_folder, where(folder));
-  }
-  std::vector<std::string> files_in(const std::string& folder) const override {
-    std::vector<std::string> names;
-    for (const auto& [path, b] : files_) {
-      if (parent(path) == where(folder)) names.push_back(std::filesystem::path(path).filename());
+  Outcome flush(const std::string& path) override {
+    if (!step()) return {"killed"};
+    if (world_->files.count(where(path)) == 0 || fails(Op::flush, where(path))) {
+      return {"Input/output error"};
     }
-    return names;
+    return {};
+  }
+  Outcome flush_folder(const std::string& folder) override {
+    if (!step()) return {"killed"};
+    if (!is_folder(folder) || fails(Op::flush_folder, where(folder))) {
+      return {"Input/output error"};
+    }
+    return {};
+  }
+  Listing files_in(const std::string& folder) const override {
+    if (fails(Op::list, where(folder))) return {{}, "Permission denied"};
+    Listing listing;
+    for (const auto& [path, b] : world_->files) {
+      if (parent(path) == where(folder)) {
+        listing.names.push_back(std::filesystem::path(path).filename());
+      }
+    }
+    return listing;
   }
   std::string identity(const std::string& path) const override { return where(path); }
+  int process_id() const override { return pid_; }
+  Claim lock(const std::string& path) override {
+    std::lock_guard<std::mutex> guard(world_->mutex);
+    const auto [it, fresh] = world_->locks.try_emplace(where(path), pid_);
+    return {fresh || it->second == pid_ ? 0 : it->second, ""};
+  }
+  void unlock(const std::string& path) override {
+    std::lock_guard<std::mutex> guard(world_->mutex);
+    const auto it = world_->locks.find(where(path));
+    if (it != world_->locks.end() && it->second == pid_) world_->locks.erase(it);
+  }
+  ~MemoryFiles() override { end_of_process(); }
 
  private:
+  struct World {
+    std::map<std::string, std::shared_ptr<std::stringbuf>> files;
+    std::set<std::string> folders, devices;
+    std::map<std::string, std::string> links;
+    std::set<std::pair<Op, std::string>> failing;
+    std::map<std::string, int> locks;  // by identity, the process id of the holder
+    int last_pid = 100;
+    std::mutex mutex;  // file flushes run side by side
+  };
   // A stream that keeps its file's characters alive.
-  struct Stream : std::iostream {
-    explicit Stream(std::shared_ptr<std::stringbuf> b) : std::iostream(b.get()), buffer(b) {}
+  struct Stream : FileStream {
+    explicit Stream(std::shared_ptr<std::stringbuf> b) : FileStream(b.get()), buffer(b) {}
+    std::string write_failure() const override { return bad() ? "No space left on device" : ""; }
     std::shared_ptr<std::stringbuf> buffer;
   };
   static constexpr const char* kHere = "/work";
 
+  explicit MemoryFiles(std::shared_ptr<World> world) : world_(std::move(world)) {
+    pid_ = ++world_->last_pid;
+  }
+
+  // Counts a step; false once the run is dead. The step that kills it throws.
+  bool step() {
+    std::lock_guard<std::mutex> guard(world_->mutex);
+    if (dead_) return false;
+    ++steps_;
+    if (steps_left_ < 0 || steps_left_-- > 0) return true;
+    dead_ = true;
+    for (auto it = world_->locks.begin(); it != world_->locks.end();) {
+      it = it->second == pid_ ? world_->locks.erase(it) : std::next(it);
+    }
+    throw Killed{};
+  }
+  void end_of_process() {
+    std::lock_guard<std::mutex> guard(world_->mutex);
+    for (auto it = world_->locks.begin(); it != world_->locks.end();) {
+      it = it->second == pid_ ? world_->locks.erase(it) : std::next(it);
+    }
+  }
+
   // The full path of `path` with "." and ".." resolved and linked folders followed.
   std::string where(const std::string& path) const {
     std::filesystem::path full = (std::filesystem::path(kHere) / path).lexically_normal();
-    for (const auto& [link, target] : links_) {
+    for (const auto& [link, target] : world_->links) {
       const std::string text = full.string();
-      if (text == link || text.rfind(link + "/", 0) == 0) full = target + text.substr(link.size());
+      if (text == link || text.starts_with(link + "/")) full = target + text.substr(link.size());
     }
     std::string text = full.string();
     if (text.size() > 1 && text.back() == '/') text.pop_back();
@@ -117,12 +204,13 @@ class MemoryFiles final : public FileSystem {
   static std::string parent(const std::string& path) {
     return std::filesystem::path(path).parent_path().string();
   }
-  bool fails(Op op, const std::string& at) const { return failing_.count({op, at}) != 0; }
+  bool fails(Op op, const std::string& at) const { return world_->failing.count({op, at}) != 0; }
 
-  std::map<std::string, std::shared_ptr<std::stringbuf>> files_;
-  std::set<std::string> folders_;
-  std::map<std::string, std::string> links_;
-  std::set<std::pair<Op, std::string>> failing_;
+  std::shared_ptr<World> world_;
+  int pid_ = 0;
+  int steps_left_ = -1;  // steps before death; -1 lives on
+  int steps_ = 0;
+  bool dead_ = false;
 };
 
 }  // namespace dendro::test

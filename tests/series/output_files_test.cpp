@@ -12,14 +12,42 @@ namespace {
 using Names = std::vector<std::string>;
 using Op = test::MemoryFiles::Op;
 
+// The first run in a folder has the process id 101 (series/memory_files.h).
+const std::string kPid = "101";
+
+// The files of the folder but the runs' journals.
+Names names(const test::MemoryFiles& disk) {
+  Names all;
+  for (const std::string& name : disk.all()) {
+    if (!name.starts_with(".dendro.")) all.push_back(name);
+  }
+  return all;
+}
+
+// The message of the Stop that `work` throws.
+template <class Work>
+std::string stop_message(Work work) {
+  try {
+    work();
+  } catch (const Stop& s) {
+    return s.what();
+  }
+  return "no stop";
+}
+
+bool holds(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
 // A unit table whose files wait for their data file, over a file system in memory that
 // holds earlier files a.txt and b.txt.
 struct Folder {
-  Folder() {
-    auto fs = std::make_unique<test::MemoryFiles>();
+  explicit Folder(std::unique_ptr<test::MemoryFiles> fs = std::make_unique<test::MemoryFiles>()) {
     disk = fs.get();
-    disk->put("a.txt", "old a\n");
-    disk->put("b.txt", "old b\n");
+    if (!disk->exists("a.txt")) {
+      disk->put("a.txt", "old a\n");
+      disk->put("b.txt", "old b\n");
+    }
     units = std::make_unique<Units>(std::move(fs), Commit::with_data_file);
   }
   // Writes `text` as a new version of `name` on `unit`, closed unless `open`.
@@ -45,32 +73,61 @@ TEST(OutputFiles, a_data_file_replaces_its_earlier_files_together_when_committed
   EXPECT_EQ(record, "new a");
   f.units->commit(Commit::with_data_file);
   EXPECT_EQ(f.disk->text("a.txt"), "new a\n");
-  EXPECT_EQ(f.disk->all(), (Names{"a.txt", "b.txt", "c.txt"}));
+  EXPECT_EQ(names(*f.disk), (Names{"a.txt", "b.txt", "c.txt"}));
   EXPECT_EQ(f.files().settle().replaced, (Names{"a.txt"}));
+  // The journal goes with the run.
+  test::MemoryFiles* disk = f.disk;
+  const std::unique_ptr<test::MemoryFiles> later = disk->another_run();
+  f.units.reset();
+  EXPECT_EQ(later->all(), (Names{"a.txt", "b.txt", "c.txt"}));
 }
 
-TEST(OutputFiles, a_commit_that_fails_at_any_step_leaves_every_earlier_file_as_it_was) {
+TEST(OutputFiles, a_commit_that_fails_at_any_step_says_what_the_folder_holds) {
   // The new b.txt not flushed, a.txt not moved aside, the new b.txt not moved into place,
   // the folder's names not flushed: each leaves the earlier files, and no new one.
-  for (const auto& [op, path] : {std::pair{Op::flush, "b.txt.part"},
+  for (const auto& [op, path] : {std::pair{Op::flush, "b.txt." + kPid + ".part"},
                                  {Op::rename, "a.txt"},
-                                 {Op::rename, "b.txt.part"},
+                                 {Op::rename, "b.txt." + kPid + ".part"},
                                  {Op::flush_folder, ""}}) {
     Folder f;
     f.write(1, "a.txt", "new a\n");
     f.write(2, "b.txt", "new b\n");
     f.write(3, "c.txt", "new c\n");
     f.disk->fail(op, path);
-    EXPECT_THROW(f.units->commit(Commit::with_data_file), Stop) << path;
-    EXPECT_EQ(f.disk->all(), (Names{"a.txt", "b.txt"})) << path;
+    EXPECT_TRUE(holds(stop_message([&] { f.units->commit(Commit::with_data_file); }),
+                      ": Input/output error; the earlier files of its kind are kept as they were"))
+        << path;
+    EXPECT_EQ(names(*f.disk), (Names{"a.txt", "b.txt"})) << path;
     EXPECT_EQ(f.disk->text("a.txt") + f.disk->text("b.txt"), "old a\nold b\n") << path;
   }
   // A log file, put in place on its own when closed.
   Folder f;
-  f.disk->fail(Op::rename, "a.txt.part");
-  EXPECT_THROW(f.write(1, "a.txt", "new a\n", false, Commit::on_close), Stop);
-  EXPECT_EQ(f.disk->all(), (Names{"a.txt", "b.txt"}));
-  EXPECT_EQ(f.disk->text("a.txt"), "old a\n");
+  f.disk->fail(Op::rename, "a.txt." + kPid + ".part");
+  EXPECT_EQ(stop_message([&] { f.write(1, "a.txt", "new a\n", false, Commit::on_close); }),
+            "*** could not put the new a.txt in place: Input/output error; the earlier file is "
+            "kept as it was");
+  EXPECT_EQ(names(*f.disk), (Names{"a.txt", "b.txt"}));
+  // b.txt cannot take its name, nor a.txt be put back: a.txt is named where it stays, and
+  // the next run puts it back.
+  Folder g;
+  g.write(1, "a.txt", "new a\n");
+  g.write(2, "b.txt", "new b\n");
+  g.disk->fail(Op::rename, "b.txt." + kPid + ".part");
+  g.disk->fail(Op::rename, "a.txt." + kPid + ".prev");
+  EXPECT_EQ(stop_message([&] { g.units->commit(Commit::with_data_file); }),
+            "*** could not put the new b.txt in place: Input/output error\n"
+            " *** nor could every earlier file be put back: the next run of these files puts "
+            "them back\n"
+            "       a.txt (left as a.txt." +
+                kPid + ".prev: Input/output error)");
+  EXPECT_EQ(names(*g.disk), (Names{"a.txt", "a.txt." + kPid + ".prev", "b.txt"}));
+  g.disk->heal();
+  Folder next(g.disk->another_run());
+  g.units.reset();
+  EXPECT_TRUE(next.files().lock({"a.txt", "b.txt"}).empty());
+  EXPECT_EQ(next.files().mend().put_back, (Names{"a.txt"}));
+  EXPECT_EQ(next.disk->all(), (Names{"a.txt", "b.txt"}));
+  EXPECT_EQ(next.disk->text("a.txt"), "old a\n");
 }
 
 TEST(OutputFiles, settling_keeps_earlier_files_and_complete_new_ones_and_names_each) {
@@ -84,79 +141,235 @@ TEST(OutputFiles, settling_keeps_earlier_files_and_complete_new_ones_and_names_e
   f.units->create(4, "e.txt");  // the run leaves no e.txt, and none was there
   f.units->close(4, true);
   f.disk->full = true;  // b.txt's new version fails to write
-  EXPECT_THROW(f.write(5, "b.txt", "new b\n"), Stop);
+  EXPECT_EQ(stop_message([&] { f.write(5, "b.txt", "new b\n"); }),
+            "*** could not write file b.txt: No space left on device");
   f.disk->full = false;
   const Settled s = f.units->settle();
   EXPECT_EQ(s.replaced, (Names{"log2.txt"}));
   EXPECT_EQ(s.kept_earlier, (Names{"a.txt", "b.txt"}));
   EXPECT_EQ(s.kept_new, (Names{"c.txt"}));
   EXPECT_EQ(s.removed, (Names{"d.txt"}));
-  EXPECT_EQ(f.disk->all(), (Names{"a.txt", "b.txt", "c.txt", "log.txt", "log2.txt"}));
+  EXPECT_EQ(names(*f.disk), (Names{"a.txt", "b.txt", "c.txt", "log.txt", "log2.txt"}));
   EXPECT_EQ(f.disk->text("a.txt") + f.disk->text("b.txt") + f.disk->text("c.txt"),
             "old a\nold b\nnew c\n");
-  // A complete new file that cannot take its name is removed, and said so.
+  // A complete new file that cannot take its name is removed, and said so; a temporary
+  // file that cannot be removed is named, and left for the next run.
   Folder g;
   g.write(1, "c.txt", "new c\n");
-  g.disk->fail(Op::rename, "c.txt.part");
-  EXPECT_EQ(g.units->settle().removed, (Names{"c.txt"}));
-  EXPECT_EQ(g.disk->all(), (Names{"a.txt", "b.txt"}));
+  g.write(2, "a.txt", "new a\n");
+  g.disk->fail(Op::rename, "c.txt." + kPid + ".part");
+  g.disk->fail(Op::remove, "a.txt." + kPid + ".part");
+  const Settled t = g.units->settle();
+  EXPECT_EQ(t.removed, (Names{"c.txt"}));
+  EXPECT_EQ(t.failures, (Names{" *** could not remove the temporary file a.txt." + kPid +
+                               ".part: Operation not permitted; the next run of these files "
+                               "removes it"}));
 }
 
 TEST(OutputFiles, a_file_is_known_by_what_it_is_however_its_name_is_spelled) {
   Folder f;
   f.disk->add_folder("sub");
   f.disk->link_folder("here", ".");
-  f.files().protect("s.rwl");
+  f.files().protect("s.rwl", "the data file");
   f.files().reserve_prefix("s.rwl_");
+  f.files().reserve_name("crns_raw.txt");
   f.write(1, "a.txt", "new a\n");                           // pending
   f.write(2, "log.txt", "log\n", false, Commit::on_close);  // written
   f.write(3, "page.ps", "page\n", false, Commit::on_save);  // a saved page
   for (const std::string spelling : {"", "./", "sub/../", "/work/", "here/"}) {
-    for (const char* name :
-         {"s.rwl", "a.txt", "log.txt", "s.rwl_spectra.txt", "a.txt.part", "b.txt.prev"}) {
+    for (const char* name : {"s.rwl", "a.txt", "log.txt", "s.rwl_spectra.txt", "crns_raw.txt",
+                             "a.txt.101.part", "b.txt.prev", ".dendro.101.journal"}) {
       EXPECT_TRUE(f.files().of_this_run(spelling + name)) << spelling << name;
     }
-    // A later save may replace a page; other files are no file of the run.
-    EXPECT_FALSE(f.files().of_this_run(spelling + "page.ps")) << spelling;
-    EXPECT_FALSE(f.files().of_this_run(spelling + "b.txt")) << spelling;
+    // A later save may replace a page; other files are no file of the run, nor is a name
+    // that only begins with a reserved whole name.
+    for (const char* name : {"page.ps", "b.txt", "crns_raw.txt2"}) {
+      EXPECT_FALSE(f.files().of_this_run(spelling + name)) << spelling << name;
+    }
   }
   // A version begun under another spelling is the same file's: it replaces the first.
   f.write(4, "here/a.txt", "newer a\n");
   f.units->commit(Commit::with_data_file);
   EXPECT_EQ(f.disk->text("a.txt"), "newer a\n");
-  EXPECT_EQ(f.disk->all(), (Names{"a.txt", "b.txt", "log.txt", "page.ps"}));
+  EXPECT_EQ(names(*f.disk), (Names{"a.txt", "b.txt", "log.txt", "page.ps"}));
 }
 
-TEST(OutputFiles, mending_puts_back_earlier_files_of_a_move_cut_short_and_removes_the_rest) {
-  // Cut short while the new files took their names: s.rwl_out.txt had stepped aside and
-  // lost its name; s.rwl_tabs.txt had its new file in place already.
+TEST(OutputFiles, no_input_device_or_name_of_another_run_is_written) {
   Folder f;
-  f.disk->put("s.rwl_out.txt.prev", "old out\n");
-  f.disk->put("s.rwl_tabs.txt.prev", "old tabs\n");
-  f.disk->put("s.rwl_tabs.txt", "new tabs\n");
-  f.disk->put("s.rwl_crns.txt.part", "half");
-  f.disk->put("crns_raw.txt.part", "half");
-  f.disk->put("other.txt.part", "not ours");
-  f.disk->put("list.txt.prev", "old list\n");
-  f.write(1, "list.txt", "this run's list\n", false, Commit::on_close);
-  f.files().reserve_prefix("s.rwl_");
-  f.files().reserve_name("crns_raw.txt");
-  f.files().reserve_name("list.txt");
-  f.write(1, "s.rwl_errs.txt", "this run's\n", true);  // its own temporary file stays
-  const Mended m = f.files().mend();
-  EXPECT_EQ(m.put_back, (Names{"s.rwl_out.txt", "s.rwl_tabs.txt"}));
-  EXPECT_EQ(m.removed, (Names{"crns_raw.txt.part", "list.txt.prev", "s.rwl_crns.txt.part"}));
-  EXPECT_EQ(f.disk->text("s.rwl_out.txt") + f.disk->text("s.rwl_tabs.txt"), "old out\nold tabs\n");
-  EXPECT_EQ(f.disk->text("list.txt"), "this run's list\n");  // written by this run
-  EXPECT_EQ(f.disk->all(), (Names{"a.txt", "b.txt", "list.txt", "other.txt.part",
-                                  "s.rwl_errs.txt.part", "s.rwl_out.txt", "s.rwl_tabs.txt"}));
-  // Cut short after every new file had its name: the earlier ones go.
+  f.files().protect("s.rwl", "data file 1 of f.txt");
+  f.disk->add_device("dev");
+  EXPECT_EQ(f.files().check({{"./s.rwl", "an output of t.rwl"},
+                             {"x.txt", "an output of s.rwl"},
+                             {"x.txt", "an output of t.rwl"},
+                             {"dev", "an output of t.rwl"},
+                             {"y.txt", "the run's list"}}),
+            (Names{" *** ./s.rwl is data file 1 of f.txt, which this run would write over with an "
+                   "output of t.rwl",
+                   " *** rename or move ./s.rwl, then run again with its new name",
+                   " *** x.txt would be written both as an output of s.rwl and as an output of "
+                   "t.rwl: rename or move one of their data files",
+                   " *** dev is not a regular file (a device, a FIFO or a socket), which this run "
+                   "would write as an output of t.rwl: rename or move it"}));
+  EXPECT_EQ(stop_message([&] { f.write(1, "s.rwl", "x"); }),
+            "*** s.rwl is data file 1 of f.txt: this run does not write over it");
+  EXPECT_EQ(stop_message([&] { f.write(1, "dev", "x"); }),
+            "*** dev is not a regular file (a device, a FIFO or a socket): it is not written over");
+  // Another run holds what this one writes: it is told the first one's process id, and
+  // neither run's files are touched.
+  f.write(2, "a.txt", "new a\n");
+  Folder other(f.disk->another_run());
+  EXPECT_EQ(other.files().lock({"b.txt", "a.txt", "c.txt"}),
+            (Names{" *** another run (process 101) is using a.txt:",
+                   " *** this run ends here, before it writes any of them"}));
+  EXPECT_EQ(stop_message([&] { other.write(1, "./a.txt", "x"); }),
+            " *** another run (process 101) is using ./a.txt:\n"
+            " *** this run ends here, before it writes any of them");
+  EXPECT_EQ(f.files().lock({"b.txt"}), (Names{" *** another run (process 102) is using b.txt:",
+                                              " *** this run ends here, before it writes any of "
+                                              "them"}));
+  f.units->commit(Commit::with_data_file);
+  EXPECT_EQ(f.disk->text("a.txt"), "new a\n");
+}
+
+// The files a.txt, b.txt and d.txt of an earlier run; a run puts a new set over them
+// (a.txt, b.txt, a new c.txt, and no d.txt), killed at its `kill`-th step of the commit
+// (never when -1). Returns a later run's view of the folder.
+std::unique_ptr<test::MemoryFiles> after_commit(int kill, bool& killed) {
+  Folder f;
+  f.disk->put("d.txt", "old d\n");
+  f.write(1, "a.txt", "new a\n");
+  f.write(2, "b.txt", "new b\n");
+  f.write(3, "c.txt", "new c\n");
+  f.units->create(4, "d.txt");
+  f.units->close(4, true);
+  std::unique_ptr<test::MemoryFiles> later = f.disk->another_run();
+  f.disk->kill_after(kill);
+  try {
+    f.units->commit(Commit::with_data_file);
+    f.disk->kill_after(-1);  // a run that ends whole
+  } catch (const test::Killed&) {
+    killed = true;
+  }
+  return later;
+}
+
+// A run that claims the four names and mends, killed at its `kill`-th step (never when -1);
+// what it mended, and a later run's view of the folder.
+std::unique_ptr<test::MemoryFiles> mend_once(std::unique_ptr<test::MemoryFiles> disk, int kill,
+                                             bool& killed, Mended& mended) {
+  std::unique_ptr<test::MemoryFiles> later = disk->another_run();
+  test::MemoryFiles& view = *disk;
+  Units run(std::move(disk), Commit::with_data_file);
+  EXPECT_TRUE(run.files().lock({"a.txt", "b.txt", "c.txt", "d.txt"}).empty());
+  view.kill_after(kill);
+  try {
+    mended = run.files().mend();
+    view.kill_after(-1);
+  } catch (const test::Killed&) {
+    killed = true;
+  }
+  return later;
+}
+
+std::string folder_state(const test::MemoryFiles& disk) {
+  std::string state;
+  for (const std::string& name : disk.all()) state += name + "=" + disk.text(name) + ";";
+  return state;
+}
+
+TEST(OutputFiles, a_group_is_all_or_none_however_many_runs_are_killed) {
+  const std::string earlier = "a.txt=old a\n;b.txt=old b\n;d.txt=old d\n;";
+  const std::string fresh = "a.txt=new a\n;b.txt=new b\n;c.txt=new c\n;";
+  int commits_killed = 0, mendings_killed = 0;
+  for (int first = 0;; ++first) {
+    bool killed = false;
+    after_commit(first, killed);
+    if (!killed) break;
+    ++commits_killed;
+    // The mending run is killed at each of its steps in turn, and a third run mends.
+    for (int second = 0;; ++second) {
+      bool second_killed = false, unused = false;
+      Mended partly, mended;
+      auto disk = mend_once(after_commit(first, unused), second, second_killed, partly);
+      disk = mend_once(std::move(disk), -1, unused, mended);
+      const std::string state = folder_state(*disk);
+      const std::string where = std::to_string(first) + "," + std::to_string(second);
+      ASSERT_TRUE(state == earlier || state == fresh) << where << ": " << state;
+      // Only temporary files are said to be removed as such; the whole files of the
+      // group are named for what they were.
+      for (const std::string& name : mended.removed) EXPECT_TRUE(name.ends_with(".part")) << where;
+      const Names& whole = state == earlier ? mended.undone : mended.finished;
+      for (const std::string& name : whole) {
+        EXPECT_TRUE(name == "a.txt" || name == "b.txt" || name == "c.txt" || name == "d.txt")
+            << where << ": " << name;
+      }
+      EXPECT_TRUE(mended.failures.empty()) << where;
+      if (!second_killed) break;
+      ++mendings_killed;
+    }
+  }
+  // Every step of the commit (three flushes, the journal, five moves, the folder, the
+  // decision, the earlier files' removal) and of mending was a place to die.
+  EXPECT_GE(commits_killed, 12);
+  EXPECT_GE(mendings_killed, 20);
+  bool killed = false;
+  EXPECT_EQ(folder_state(*after_commit(-1, killed)), fresh);
+}
+
+TEST(OutputFiles, mending_touches_only_what_a_journal_of_a_dead_run_names_and_says_each_failure) {
+  // A live run writing a.txt; files no run of these programs wrote.
+  Folder live;
+  live.write(1, "a.txt", "new a\n");
+  live.disk->put("b.txt.prev", "a backup made by hand\n");
+  live.disk->put("b_notes.txt.part", "not ours\n");
+  Folder f(live.disk->another_run());
+  ASSERT_TRUE(f.files().lock({"b.txt", "b_notes.txt"}).empty());
+  const Mended nothing = f.files().mend();
+  EXPECT_TRUE(mended_lines(nothing).empty());
+  EXPECT_EQ(names(*f.disk),
+            (Names{"a.txt", "a.txt.101.part", "b.txt", "b.txt.prev", "b_notes.txt.part"}));
+  // Killed with a.txt aside: a put-back that fails leaves it there, and says so; the
+  // journal stays for a later run, which puts it back.
+  bool killed = false;
+  auto disk = after_commit(6, killed);
+  ASSERT_TRUE(killed);
+  disk->fail(Op::rename, "a.txt.101.prev");
+  disk->fail(Op::list, "sub");
+  Mended failed;
+  disk = mend_once(std::move(disk), -1, killed, failed);
+  EXPECT_EQ(failed.failures,
+            (Names{" *** could not put back the earlier a.txt, which stays as a.txt.101.prev for "
+                   "a later run to put back: Input/output error"}));
+  EXPECT_TRUE(disk->exists("a.txt.101.prev") && disk->exists(".dendro.101.journal"));
+  disk->heal();
+  Mended later;
+  disk = mend_once(std::move(disk), -1, killed, later);
+  EXPECT_EQ(later.put_back, (Names{"a.txt"}));
+  EXPECT_EQ(folder_state(*disk), "a.txt=old a\n;b.txt=old b\n;d.txt=old d\n;");
+  // A folder that cannot be listed is named.
   Folder g;
-  g.disk->put("s.rwl_tabs.txt.prev", "old tabs\n");
-  g.disk->put("s.rwl_tabs.txt", "new tabs\n");
-  g.files().reserve_prefix("s.rwl_");
-  EXPECT_EQ(g.files().mend().removed, (Names{"s.rwl_tabs.txt.prev"}));
-  EXPECT_EQ(g.disk->text("s.rwl_tabs.txt"), "new tabs\n");
+  g.disk->add_folder("sub");
+  ASSERT_TRUE(g.files().lock({"sub/x.txt"}).empty());
+  g.disk->fail(Op::list, "sub");
+  EXPECT_EQ(g.files().mend().failures,
+            (Names{" *** could not list the folder /work/sub for what runs cut short left: "
+                   "Permission denied"}));
+  // An earlier file that cannot be removed once the new ones have their names is named,
+  // and the next run removes it.
+  Folder h;
+  h.write(1, "a.txt", "new a\n");
+  h.write(2, "b.txt", "new b\n");
+  h.disk->fail(Op::remove, "a.txt.101.prev");
+  h.units->commit(Commit::with_data_file);
+  EXPECT_EQ(h.files().take_notes(),
+            (Names{" *** could not remove the earlier a.txt, left as a.txt.101.prev: Operation "
+                   "not permitted; the next run of these files removes it"}));
+  h.disk->heal();
+  Folder next(h.disk->another_run());
+  h.units.reset();
+  ASSERT_TRUE(next.files().lock({"a.txt"}).empty());
+  EXPECT_EQ(next.files().mend().finished, (Names{"a.txt"}));
+  EXPECT_EQ(names(*next.disk), (Names{"a.txt", "b.txt"}));
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
 #include "series/parallel.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <algorithm>
 #include <atomic>
 #include <numeric>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "series/interrupts.h"
 
 namespace dendro {
 namespace {
@@ -79,6 +83,24 @@ TEST(parallel_ordered, a_failure_stops_the_consumer_at_its_item) {
                  std::logic_error);
     EXPECT_EQ(consumed.size(), 5u) << threads << " threads";
   }
+}
+
+// True when the calling thread holds every signal that ends a run.
+bool holds_ending_signals() {
+  sigset_t held;
+  pthread_sigmask(SIG_BLOCK, nullptr, &held);
+  return std::all_of(kEndingSignals.begin(), kEndingSignals.end(),
+                     [&](int s) { return sigismember(&held, s) == 1; });
+}
+
+// A signal must reach the thread that asks the questions: only there does it cut a read
+// that waits for an answer. The work of parallel_ordered runs on worker threads alone.
+TEST(parallel_ordered, worker_threads_leave_the_ending_signals_to_the_caller) {
+  std::atomic<int> holding{0};
+  parallel_ordered(
+      6, [&](int) { holding += holds_ending_signals() ? 1 : 0; }, [](int) {}, 3);
+  EXPECT_EQ(holding, 6);
+  EXPECT_FALSE(holds_ending_signals());
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ TEST(pause_and_stop, shows_the_message_pauses_and_stops_with_it_trimmed) {
 TEST(pause_and_stop, end_of_input_at_the_pause) {
   const Stopped s = stop_with("", "*** series too long");
   EXPECT_EQ(s.status, kEndOfInputStatus);
-  EXPECT_EQ(s.console.rfind("*** series too long\n", 0), 0u);
+  EXPECT_TRUE(s.console.starts_with("*** series too long\n"));
 }
 
 // A refused value shows as read: its digits, the point placed by the units' decimal shift,

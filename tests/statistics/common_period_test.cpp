@@ -220,7 +220,7 @@ TEST(comper, two_series_and_repeated_heads) {
   const auto table = t.report();
   std::vector<std::size_t> heads;
   for (std::size_t k = 0; k < table.size(); ++k) {
-    if (table[k].rfind(" series   ident", 0) == 0) heads.push_back(k);
+    if (table[k].starts_with(" series   ident")) heads.push_back(k);
   }
   ASSERT_EQ(heads.size(), 3u);
   EXPECT_EQ(table[heads[1] + 1].substr(0, 15), "    20   S020A ");

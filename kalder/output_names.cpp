@@ -1,0 +1,174 @@
+#include "kalder/output_names.h"
+
+#include <sstream>
+
+#include "options/log_file.h"
+#include "series/console.h"
+#include "series/file_system.h"
+#include "series/layout.h"
+#include "series/option_values.h"
+#include "series/text.h"
+#include "series/units.h"
+
+namespace dendro {
+namespace {
+
+// Which options make a data file write a file.
+enum class When {
+  always,
+  core_save,    // option 18 saves the series of each stage
+  curves,       // the curve files: saved with the series, or removed for the summary plots
+  transformed,  // option 3
+  bootstrap,    // option 12's bootstrap limits
+  common_period,
+  spectra,  // a chronology that is detrended
+};
+
+struct Output {
+  const char* suffix;
+  When when;
+};
+
+constexpr Output kOutputs[] = {
+    {"_out.txt", When::always},           {"_tabs.txt", When::always},
+    {"_crns.txt", When::always},          {"_errs.txt", When::always},
+    {"_log.txt", When::always},           {"_detail.txt", When::always},
+    {"_spectra.txt", When::spectra},      {"_raw_rbar.txt", When::always},
+    {"_ind_rbar.txt", When::always},      {"_res_rbar.txt", When::always},
+    {"_trn_rbar.txt", When::transformed}, {"_raw.txt", When::core_save},
+    {"_gap.txt", When::core_save},        {"_trn.txt", When::core_save},
+    {"_ind1.txt", When::core_save},       {"_ind2.txt", When::core_save},
+    {"_res.txt", When::core_save},        {"_raw_wgts.txt", When::core_save},
+    {"_ind_wgts.txt", When::core_save},   {"_res_wgts.txt", When::core_save},
+    {"_rcs_wgts.txt", When::core_save},   {"_auto_outs.txt", When::core_save},
+    {"_endo_outs.txt", When::core_save},  {"_rcs_raw.txt", When::core_save},
+    {"_rcs_ind1.txt", When::core_save},   {"_rcs_ind2.txt", When::core_save},
+    {"_crv1.txt", When::curves},          {"_crv2.txt", When::curves},
+    {"_raw_95%cl.txt", When::bootstrap},  {"_std_95%cl.txt", When::bootstrap},
+    {"_res_95%cl.txt", When::bootstrap},  {"_kld_95%cl.txt", When::bootstrap},
+    {"_rcs_95%cl.txt", When::bootstrap},
+};
+constexpr int kFixedOutputs = 6;  // the first ones of the table
+
+// The principal component files: each kind of file for each stage's series.
+constexpr const char* kComponentFiles[] = {"_pcloads_", "_pcscores_", "_vfloads_", "_vfscores_"};
+constexpr const char* kComponentStages[] = {"raw", "trn", "det", "res"};
+
+bool written(When when, const Icommands& o) {
+  switch (when) {
+    case When::always:
+      return true;
+    case When::core_save:
+      return series_saved(o[opt::core_series_save]);
+    case When::curves:
+      return series_saved(o[opt::core_series_save]) || spaghetti_plots_on(o[opt::summary_plots]);
+    case When::transformed:
+      return o[opt::transformation] != 0;
+    case When::bootstrap:
+      return o[opt::bootstrap_limits] == 1;
+    case When::common_period:
+      return o[opt::common_period_first] != 0 && o[opt::common_period_last] != 0;
+    case When::spectra:
+      return o[opt::first_detrending] != 0 && o[opt::mean_chronology] != 0;
+  }
+  return true;
+}
+
+// The first line of the file `name` that holds `wanted` (any line when it is empty); empty
+// when there is none.
+std::string first_line(FileSystem& fs, const std::string& name, std::string_view wanted) {
+  const Opened in = fs.open(name, std::ios::in | std::ios::binary);
+  std::string line;
+  while (in.stream && std::getline(*in.stream, line)) {
+    if (wanted.empty() || line.find(wanted) != std::string::npos) return std::string(chomp(line));
+  }
+  return "";
+}
+
+// The options of the log file of `data_file`, read quietly; false when it cannot be read.
+bool read_options(Units& units, const std::string& data_file, Icommands& options) {
+  if (!units.open_old(unit::log, log_file_name(data_file))) return false;
+  std::istringstream none;
+  std::ostringstream quiet;
+  Console con(none, quiet);
+  Commands commands;
+  const bool read = batch(units, options, commands, con, name_field(data_file)) == 0;
+  units.close(unit::log);
+  return read;
+}
+
+}  // namespace
+
+std::vector<std::string> data_file_outputs(std::string_view data_file, const Icommands* options) {
+  const std::string prefix = output_prefix(data_file);
+  std::vector<std::string> names;
+  for (const Output& out : kOutputs) {
+    if (options == nullptr || written(out.when, *options)) names.push_back(prefix + out.suffix);
+  }
+  if (options == nullptr || written(When::common_period, *options)) {
+    for (const char* file : kComponentFiles) {
+      for (const char* stage : kComponentStages) {
+        names.push_back(prefix + file + stage + ".txt");
+      }
+    }
+  }
+  return names;
+}
+
+std::string an_output_of(std::string_view data_file) {
+  return "an output of " + std::string(trim_right(data_file));
+}
+
+std::vector<std::string> fixed_outputs(std::string_view data_file) {
+  const std::string prefix = output_prefix(data_file);
+  std::vector<std::string> names;
+  for (int k = 0; k < kFixedOutputs; ++k) names.push_back(prefix + kOutputs[k].suffix);
+  return names;
+}
+
+std::vector<std::string> results_of_others(FileSystem& fs, std::string_view data_file,
+                                           const Icommands* options) {
+  const std::string name(trim_right(data_file));
+  const std::string prefix = output_prefix(name);
+  std::vector<std::string> lines;
+  const auto refuse = [&](const std::string& file, const std::string& what) {
+    lines.push_back(" *** " + file + " holds " + what + ",");
+    lines.push_back(" *** which this run of " + name +
+                    " would write over: move that file, or rename " + name);
+  };
+  // The general output file names the data file it was written for.
+  const std::string head = "data file processed:";
+  const std::string out = prefix + "_out.txt";
+  const std::string line = first_line(fs, out, head);
+  if (!line.empty()) {
+    const std::string other(trim(line.substr(line.find(head) + head.size())));
+    if (own_name(other) != own_name(name)) refuse(out, "the results of " + other);
+  }
+  if (options == nullptr || !written(When::spectra, *options)) return lines;
+  // pelliform names its spectra by the data file's name up to its last period.
+  const std::string spectra = prefix + "_spectra.txt";
+  const std::string spectra_head = first_line(fs, spectra, "");
+  if (spectra_head.starts_with(" FREQUENCY") && spectra_head.find("_KLD_") == std::string::npos) {
+    refuse(spectra, "pelliform's spectra of a data file named " + prefix + ".*");
+  }
+  return lines;
+}
+
+std::vector<std::string> outputs_by_options(Units& units, const std::vector<std::string>& names) {
+  std::vector<Wanted> wanted;
+  std::vector<std::string> others;
+  for (const std::string& name : names) {
+    Icommands options;
+    if (!read_options(units, name, options)) continue;
+    for (const std::string& out : data_file_outputs(name, &options)) {
+      wanted.push_back({out, an_output_of(name)});
+    }
+    const std::vector<std::string> lines = results_of_others(units.files().fs(), name, &options);
+    others.insert(others.end(), lines.begin(), lines.end());
+  }
+  std::vector<std::string> refusal = units.files().check(wanted);
+  refusal.insert(refusal.end(), others.begin(), others.end());
+  return refusal;
+}
+
+}  // namespace dendro

@@ -1,0 +1,208 @@
+#include "series/placing.h"
+
+#include "series/parallel.h"
+#include "series/stop.h"
+
+namespace dendro {
+namespace {
+
+const char* const kNameIndent = "       ";
+
+// The message of a group that could not be put in place: what failed and why, then what
+// the folder holds.
+std::string not_in_place(const std::string& name, const std::string& why,
+                         const std::vector<std::string>& left) {
+  std::string message = "*** could not put the new " + name + " in place: " + why;
+  if (left.empty()) return message + "; the earlier files of its kind are kept as they were";
+  message +=
+      "\n *** nor could every earlier file be put back: the next run of these files puts them "
+      "back";
+  for (const std::string& name_left : left) message += "\n" + std::string(kNameIndent) + name_left;
+  return message;
+}
+
+// The steps of one group's placing, each named; a step that fails before the decision
+// "done" undoes the steps before it.
+class GroupPlacing {
+ public:
+  GroupPlacing(FileSystem& fs, Journal& journal, int group, const std::vector<Placement>& versions)
+      : fs_(fs), journal_(journal), group_(group), versions_(versions) {
+    for (const Placement& v : versions_) moves_.push_back({v.id, fs_.exists(v.name), v.none});
+  }
+
+  Placed run() {
+    flush_new_files();
+    record_moves();
+    step_aside();
+    take_names();
+    flush_folder_or_undo();
+    decide_done();
+    remove_earlier_files();
+    return placed_;
+  }
+
+ private:
+  const std::string& folder() const { return journal_.folder(); }
+  std::string aside(const Placement& v) const { return aside_name(v.name, fs_.process_id()); }
+
+  // Every new file is on the disk before any moves: side by side, so that the disk writes
+  // them in one go rather than one after another.
+  void flush_new_files() {
+    std::vector<std::string> failed(versions_.size());
+    parallel_for(
+        static_cast<int>(versions_.size()),
+        [&](int k) {
+          const Placement& v = versions_[static_cast<std::size_t>(k)];
+          if (!v.none) failed[static_cast<std::size_t>(k)] = fs_.flush(v.temp).failure;
+        },
+        worker_count());
+    for (std::size_t k = 0; k < versions_.size(); ++k) {
+      if (!failed[k].empty()) give_up(versions_[k].name, failed[k]);
+    }
+  }
+  // The moves and the decision to roll back are on the disk before the first move.
+  void record_moves() {
+    const Outcome o = journal_.begin_group(group_, moves_);
+    if (!o.ok()) give_up(versions_.front().name, o.failure);
+  }
+  void step_aside() {
+    for (std::size_t k = 0; k < versions_.size(); ++k) {
+      if (!moves_[k].earlier) continue;
+      const Placement& v = versions_[k];
+      if (const Outcome o = fs_.rename(v.name, aside(v)); !o.ok()) undo(v.name, o.failure);
+      set_aside_.push_back(&v);
+    }
+  }
+  void take_names() {
+    for (const Placement& v : versions_) {
+      if (v.none) continue;
+      if (const Outcome o = fs_.rename(v.temp, v.name); !o.ok()) undo(v.name, o.failure);
+      placed_names_.push_back(&v);
+    }
+  }
+  void flush_folder_or_undo() {
+    const Outcome o = fs_.flush_folder(folder_of(versions_.front().name));
+    if (!o.ok()) undo(versions_.front().name, o.failure);
+  }
+  void decide_done() {
+    const Outcome o = journal_.done(group_);
+    if (!o.ok()) undo(versions_.front().name, o.failure);
+  }
+  // Every new file has its name for good: the earlier ones go. What cannot be done is a
+  // note, and the journal stays for the next run to finish.
+  void remove_earlier_files() {
+    for (const Placement& v : versions_) {
+      if (v.none) remove_temporary(v);
+    }
+    for (std::size_t k = 0; k < versions_.size(); ++k) {
+      const Placement& v = versions_[k];
+      if (!moves_[k].earlier) continue;
+      if (const Outcome o = fs_.remove(aside(v)); !o.ok()) {
+        note(" *** could not remove the earlier " + v.name + ", left as " + aside(v) + ": " +
+             o.failure + "; the next run of these files removes it");
+      } else {
+        (v.none ? placed_.taken_away : placed_.replaced).push_back(v.name);
+      }
+    }
+    if (const Outcome o = fs_.flush_folder(folder_of(versions_.front().name)); !o.ok()) {
+      note(" *** could not flush the folder " + folder() + ": " + o.failure +
+           "; the next run of these files flushes it");
+    }
+    if (placed_.settled) journal_.end(group_);
+  }
+
+  void remove_temporary(const Placement& v) {
+    const Outcome o = fs_.remove(v.temp);
+    if (!o.ok()) {
+      note(" *** could not remove the temporary file " + v.temp + ": " + o.failure +
+           "; the next run of these files removes it");
+    }
+  }
+  void note(std::string line) {
+    placed_.notes.push_back(std::move(line));
+    placed_.settled = false;
+  }
+  // Before any move: the new files go, the earlier ones never moved.
+  [[noreturn]] void give_up(const std::string& name, const std::string& why) {
+    for (const Placement& v : versions_) remove_temporary(v);
+    throw_stop(not_in_place(name, why, {}));
+  }
+  // Puts every earlier file back and removes every new one, then throws what the folder
+  // holds.
+  [[noreturn]] void undo(const std::string& name, const std::string& why) {
+    std::vector<std::string> left;
+    for (const Placement* v : placed_names_) {
+      if (moves_[static_cast<std::size_t>(v - versions_.data())].earlier) continue;
+      if (const Outcome o = fs_.remove(v->name); !o.ok()) {
+        left.push_back(v->name + " (a new file: " + o.failure + ")");
+      }
+    }
+    for (const Placement* v : set_aside_) {
+      if (const Outcome o = fs_.rename(aside(*v), v->name); !o.ok()) {
+        left.push_back(v->name + " (left as " + aside(*v) + ": " + o.failure + ")");
+      }
+    }
+    for (const Placement& v : versions_) remove_temporary(v);
+    if (const Outcome o = fs_.flush_folder(folder_of(name)); !o.ok()) {
+      note(" *** could not flush the folder " + folder() + ": " + o.failure +
+           "; the next run of these files flushes it");
+    }
+    if (!left.empty()) placed_.settled = false;
+    if (placed_.settled) journal_.end(group_);
+    throw_stop(not_in_place(name, why, left));
+  }
+  [[noreturn]] void throw_stop(std::string message) {
+    for (const std::string& line : placed_.notes) message += "\n" + line;
+    throw PlacingFailed(message, placed_.settled);
+  }
+
+  FileSystem& fs_;
+  Journal& journal_;
+  const int group_;
+  const std::vector<Placement>& versions_;
+  std::vector<Move> moves_;
+  std::vector<const Placement*> set_aside_, placed_names_;
+  Placed placed_;
+};
+
+}  // namespace
+
+PlacingFailed::PlacingFailed(const std::string& message, bool journal_settled)
+    : Stop(message, kFailureStatus), settled(journal_settled) {}
+
+Placed place_one(FileSystem& fs, const Placement& v) {
+  const bool earlier = fs.exists(v.name);
+  Placed placed;
+  const auto failed = [&](const std::string& why) {
+    fs.remove(v.temp);
+    throw PlacingFailed("*** could not put the new " + v.name + " in place: " + why +
+                            (earlier ? "; the earlier file is kept as it was" : ""),
+                        true);
+  };
+  if (v.none) {
+    if (const Outcome o = fs.remove(v.temp); !o.ok()) {
+      placed.notes.push_back(" *** could not remove the temporary file " + v.temp + ": " +
+                             o.failure + "; the next run of these files removes it");
+      placed.settled = false;
+    }
+    if (!earlier) return placed;
+    if (const Outcome o = fs.remove(v.name); !o.ok()) failed(o.failure);
+    placed.taken_away.push_back(v.name);
+  } else {
+    if (const Outcome o = fs.flush(v.temp); !o.ok()) failed(o.failure);
+    if (const Outcome o = fs.rename(v.temp, v.name); !o.ok()) failed(o.failure);
+    if (earlier) placed.replaced.push_back(v.name);
+  }
+  if (const Outcome o = fs.flush_folder(folder_of(v.name)); !o.ok()) {
+    placed.notes.push_back(" *** " + v.name + " has its name, but its folder could not be " +
+                           "flushed to the disk: " + o.failure);
+  }
+  return placed;
+}
+
+Placed place_group(FileSystem& fs, Journal& journal, int group,
+                   const std::vector<Placement>& versions) {
+  return GroupPlacing(fs, journal, group, versions).run();
+}
+
+}  // namespace dendro

@@ -1,0 +1,50 @@
+// How new versions of files take the names of their earlier files: one file in one move;
+// a group in one folder all or none, through the run's journal (series/journal.h).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "series/file_system.h"
+#include "series/journal.h"
+#include "series/stop.h"
+
+namespace dendro {
+
+// A new version, complete, and the name it takes.
+struct Placement {
+  std::string name;   // as the run spells it
+  std::string id;     // its identity
+  std::string temp;   // the temporary file that holds it
+  bool none = false;  // the run leaves no file of the name: the earlier file goes
+};
+
+// What placing did.
+struct Placed {
+  std::vector<std::string> replaced;    // earlier files replaced by new ones
+  std::vector<std::string> taken_away;  // earlier files that versions of `none` took away
+  std::vector<std::string> notes;       // what failed once the new files had their names
+  bool settled = true;  // false: the journal names a file still to remove or put back
+};
+
+// A placing that failed: the Stop that says what the folder holds, and whether the journal
+// still names a file for the next run to remove or put back.
+struct PlacingFailed : Stop {
+  PlacingFailed(const std::string& message, bool journal_settled);
+  bool settled;
+};
+
+// Puts one version in place by one move, which replaces the earlier file whole or not at
+// all. Throws Stop naming the file and the reason when it cannot: the earlier file is then
+// as it was.
+Placed place_one(FileSystem& fs, const Placement& p);
+
+// Puts the versions of one folder in place together, as group `group` of `journal`: every
+// new file flushed; the moves and the decision "back" recorded and flushed; the earlier
+// files aside, the new ones in their names; the folder flushed; the decision "done"; the
+// earlier files removed. Throws Stop when a step before "done" fails, once every earlier
+// file is back; when one cannot be put back, the message names it and where it stays.
+Placed place_group(FileSystem& fs, Journal& journal, int group,
+                   const std::vector<Placement>& versions);
+
+}  // namespace dendro

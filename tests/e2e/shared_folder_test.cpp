@@ -1,0 +1,225 @@
+// What a run does to files that are not its own to replace: its own inputs, the files of
+// another run that is writing in the same folder, devices and FIFOs, and files that another
+// data file or the other program wrote under a name that meets this run's.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "background.h"
+#include "harness.h"
+
+namespace dendro::e2e {
+namespace {
+
+using std::string;
+
+const string kPlots = "\nf.txt\nT\nn\n19\n1\n\n\n";  // interactive, with summary plots
+const string kBatch = "\nf.txt\nT\ny\n\n\n";
+
+bool shows(const RunResult& r, const string& text) { return r.output.find(text) != string::npos; }
+
+// The files of the folder, no journal, lock or temporary file among them.
+std::map<string, string> settled_files(const Sandbox& box) {
+  const auto all = box.files("");
+  for (const auto& [name, text] : all) {
+    EXPECT_FALSE(name.starts_with(".dendro.") || name.ends_with(".part") || name.ends_with(".prev"))
+        << name;
+  }
+  return all;
+}
+
+// The files of `prefix` but the log files, which completed menus write.
+std::map<string, string> without_logs(const Sandbox& box, const string& prefix) {
+  auto files = box.files(prefix);
+  std::erase_if(files, [](const auto& file) { return file.first.ends_with("_log.txt"); });
+  return files;
+}
+
+// kalder refuses the run with `refusal` (status 1) before it writes any output.
+void expect_refused(Sandbox& box, const string& answers, const string& prefix,
+                    const string& refusal) {
+  const auto before = without_logs(box, prefix);
+  const RunResult r = box.kalder(answers);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(shows(r, refusal)) << r.output;
+  EXPECT_EQ(without_logs(box, prefix), before);
+}
+
+TEST(SharedFolder, a_run_never_writes_over_its_own_inputs) {
+  Sandbox box;
+  box.write_file("site.txt", similar_series("SITE", 8, 1850, 120));
+  box.write_file("site_raw.txt", similar_series("RAWS", 8, 1860, 120));
+  box.write_file("f.txt", "site.txt\nsite_raw.txt\n");
+  // Core series saved (option 18 = 1): the first data file's raw series would be
+  // site_raw.txt, the second data file. Refused once the options are known.
+  const string raw = box.read_file("site_raw.txt");
+  expect_refused(box, "\nf.txt\nT\nn\ny\n18\n1\n\n\n\n", "",
+                 " *** site_raw.txt is data file 2 of f.txt, which this run would write over "
+                 "with an output of site.txt\n"
+                 " *** rename or move site_raw.txt, then run again with its new name\n");
+  // Without the save the two go side by side.
+  ASSERT_EQ(box.kalder("\nf.txt\nT\nn\ny\n\n\n\n").status, 0);
+  EXPECT_EQ(box.read_file("site_raw.txt"), raw);
+  // An earlier run's run-wide chronologies read as data files (option 1 = 3): the list is
+  // refused before anything is written, and asked for again.
+  box.copy_data("Tucson1.crn", "crns_std.txt");
+  box.copy_data("Tucson2.crn", "crns_res.txt");
+  box.write_file("g.txt", "crns_std.txt\ncrns_res.txt\n");
+  const auto chronologies = box.files("crns_");
+  const RunResult r = box.kalder("\ng.txt\n/\n");
+  EXPECT_TRUE(shows(r,
+                    " *** crns_std.txt is data file 1 of g.txt, which this run would write over "
+                    "with a run-wide chronology file\n"));
+  EXPECT_TRUE(shows(r, "\nopen the file listing the data file names\n"));
+  EXPECT_EQ(box.files("crns_"), chronologies);
+}
+
+TEST(SharedFolder, one_run_at_a_time_writes_a_name_and_others_go_on_beside_it) {
+  Sandbox box;
+  for (const char* site : {"s", "t", "u", "v"}) {
+    box.write_file(string(site) + ".rwl", similar_series(string(site) + "ITE", 8, 1850, 120));
+  }
+  box.write_file("f.txt", "s.rwl\n");
+  box.write_file("g.txt", "t.rwl\n");
+  box.write_file("two.txt", "s.rwl\nt.rwl\n");
+  box.write_file("other_two.txt", "u.rwl\nv.rwl\n");
+  for (const char* list : {"f.txt", "g.txt", "other_two.txt"}) {
+    ASSERT_EQ(box.kalder("\n" + string(list) + "\nT\nn\n\n\n\n\n").status, 0);
+  }
+  // A run of s.rwl waits at its first plot page.
+  Background first(box.dir(), KALDER_PATH, kPlots);
+  ASSERT_TRUE(first.shows("enter option number >"));
+  const auto waiting = box.files("s.rwl_");
+  // A second run of s.rwl ends before it writes anything, naming the first run.
+  RunResult r = box.kalder(kBatch);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(shows(r, " *** another run (process " + std::to_string(first.pid()) +
+                           ") is using s.rwl_out.txt and "));
+  EXPECT_TRUE(shows(r, " *** this run ends here, before it writes any of them\n"));
+  EXPECT_EQ(box.files("s.rwl_"), waiting);
+  // A run of another data file goes on beside it.
+  EXPECT_EQ(box.kalder("\ng.txt\nT\ny\n\n\n").status, 0);
+  EXPECT_EQ(first.finish(string(60, '\n')).status, 0);
+  // Two lists of two data files each meet on the run-wide files only: the second waits
+  // for nothing and ends, naming the first.
+  Background pair(box.dir(), KALDER_PATH, "\ntwo.txt\nT\nn\n\n19\n1\n\n\n");
+  ASSERT_TRUE(pair.shows("enter option number >"));
+  r = box.kalder("\nother_two.txt\nT\ny\n\n\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(shows(r, " *** another run (process " + std::to_string(pair.pid()) +
+                           ") is using crns_raw.txt and "));
+  // The waiting run ends whole, and leaves no journal, lock or temporary file.
+  EXPECT_EQ(pair.finish(string(60, '\n')).status, 0);
+  settled_files(box);
+  EXPECT_EQ(read_chronologies(box.read_file("crns_std.txt")).size(), 2u);
+}
+
+TEST(SharedFolder, a_device_or_a_fifo_is_never_replaced_nor_read_as_data) {
+  Sandbox box;
+  box.write_file("s.rwl", similar_series("SITE", 8, 1850, 120));
+  box.write_file("f.txt", "s.rwl\n");
+  ASSERT_EQ(::mkfifo((box.dir() / "fifo").c_str(), 0644), 0);
+  // Saves to the null device and to a FIFO are refused; a third name is saved.
+  RunResult r = box.kalder(kPlots + "s\n/dev/null\nfifo\npage.ps\n" + string(40, '\n'));
+  ASSERT_EQ(r.status, 0);
+  for (const char* name : {"/dev/null", "fifo"}) {
+    EXPECT_TRUE(shows(r, string("*** ") + name +
+                             " is not a regular file (a device, a FIFO or a socket): give "
+                             "another name"))
+        << name;
+  }
+  EXPECT_TRUE(shows(r, " saved: page.ps\n"));
+  EXPECT_TRUE(std::filesystem::is_fifo(box.dir() / "fifo"));
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+  // A FIFO in the place of an output or of a data file: refused before anything is written
+  // (reading a FIFO would wait for a writer).
+  std::filesystem::rename(box.dir() / "fifo", box.dir() / "s.rwl_tabs.txt");
+  r = box.kalder("\nf.txt\n/\n");
+  EXPECT_TRUE(shows(r,
+                    " *** s.rwl_tabs.txt is not a regular file (a device, a FIFO or a socket), "
+                    "which this run would write as an output of s.rwl: rename or move it\n"));
+  std::filesystem::rename(box.dir() / "s.rwl_tabs.txt", box.dir() / "fifo");
+  box.write_file("f.txt", "fifo\n");
+  r = box.kalder("\nf.txt\n/\n");
+  EXPECT_TRUE(shows(r,
+                    "*** fifo: it is not a regular file (a device, a FIFO or a socket)\n"
+                    "*** line 1 of f.txt: 1 of the 1 names listed are no regular file\n"));
+  EXPECT_TRUE(std::filesystem::is_fifo(box.dir() / "fifo"));
+}
+
+#ifdef PELLIFORM_PATH
+// The demo's answers after the file name: ring widths, ratios, the defaults, "c" at every
+// page.
+string pelliform_defaults() {
+  string answers = "1\nR\n" + string(12, '\n');
+  for (int k = 0; k < 400; ++k) answers += "c\n";
+  return answers;
+}
+
+TEST(SharedFolder, names_that_meet_another_data_file_or_program_are_asked_about) {
+  Sandbox box;
+  box.copy_data("keny002.rwl", "site.rwl");
+  box.copy_data("keny002.rwl", "site 1.rwl");
+  ASSERT_EQ(box.run(PELLIFORM_PATH, "site.rwl\n" + pelliform_defaults()).status, 0);
+  const string spectra = box.read_file("site_spectra.txt");
+  // "site 1.rwl": its spectra are named up to the first blank, site_spectra.txt; its
+  // report has its blanks squeezed out.
+  RunResult r = box.run(PELLIFORM_PATH, "site 1.rwl\n\n");
+  EXPECT_TRUE(shows(r,
+                    " *** site_spectra.txt holds the spectra of a data file whose name begins "
+                    "site:\n *** this run of site 1.rwl replaces it with its own spectra\n"
+                    "Replace them? y/<n>"));
+  EXPECT_EQ(box.read_file("site_spectra.txt"), spectra);
+  ASSERT_EQ(box.run(PELLIFORM_PATH, "site 1.rwl\ny\n" + pelliform_defaults()).status, 0);
+  EXPECT_TRUE(box.exists("site1_out_v43ptr08.txt") && box.exists("site 1_crns_col.txt"));
+  // kalder and pelliform on site.txt: each program's spectra are site_spectra.txt. kalder
+  // refuses to write over pelliform's; pelliform asks before it writes over kalder's.
+  box.copy_data("keny002.rwl", "site.txt");
+  box.write_file("f.txt", "site.txt\n");
+  expect_refused(box, "\nf.txt\nT\nn\n\n\n\n", "site_",
+                 " *** site_spectra.txt holds pelliform's spectra of a data file named "
+                 "site.*,\n *** which this run of site.txt would write over: move that file, "
+                 "or rename site.txt\n");
+  std::filesystem::remove(box.dir() / "site_spectra.txt");
+  ASSERT_EQ(box.kalder("\nf.txt\nT\nn\n\n\n\n").status, 0);
+  const string kalders = box.read_file("site_spectra.txt");
+  r = box.run(PELLIFORM_PATH, "site.txt\nn\n");
+  EXPECT_TRUE(
+      shows(r, " *** site_spectra.txt holds kalder's spectra of a data file of that name:\n"));
+  EXPECT_EQ(box.read_file("site_spectra.txt"), kalders);
+  // A data file whose output prefix is another's (site.txt, then site) is refused too.
+  box.copy_data("keny002.rwl", "site");
+  box.write_file("f.txt", "site\n");
+  r = box.kalder("\nf.txt\n/\n");
+  EXPECT_TRUE(shows(r, " *** site_out.txt holds the results of site.txt,\n"));
+}
+
+TEST(SharedFolder, pelliform_mends_what_a_run_cut_short_left_before_it_reads_it) {
+  Sandbox box;
+  box.copy_data("keny002.rwl", "site.rwl");
+  ASSERT_EQ(box.run(PELLIFORM_PATH, "site.rwl\n" + pelliform_defaults()).status, 0);
+  const auto earlier = settled_files(box);
+  // What a run killed as its files took their names leaves: the report aside under the
+  // dead run's process id, and the journal that says the group is to be rolled back.
+  const std::filesystem::path here = std::filesystem::canonical(box.dir());
+  const string report = (here / "site_out_v43ptr08.txt").string();
+  std::filesystem::rename(report, report + ".99999999.prev");
+  box.write_file(".dendro.99999999.journal", "group\t1\nmove\t1\t1\t0\t" + report + "\nback\t1\n");
+  // Another data file of the stem: the report is put back first, so the question that it
+  // holds site.rwl's results is asked; no, and nothing is replaced.
+  box.copy_data("keny002.rwl", "site.txt");
+  const RunResult r = box.run(PELLIFORM_PATH, "site.txt\nn\n");
+  EXPECT_TRUE(shows(r,
+                    " *** earlier files put back, which a run cut short had moved aside:\n"
+                    "       site_out_v43ptr08.txt\n"));
+  EXPECT_TRUE(shows(r, " *** site_out_v43ptr08.txt holds the results of site.rwl:\n"));
+  auto after = settled_files(box);
+  after.erase("site.txt");
+  EXPECT_EQ(after, earlier);
+}
+#endif
+
+}  // namespace
+}  // namespace dendro::e2e
