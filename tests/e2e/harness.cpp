@@ -91,56 +91,29 @@ constexpr auto kWaitLimit = std::chrono::seconds(120);  // for the run to wait w
 constexpr auto kEndLimit = std::chrono::seconds(30);    // for the run to end after the cut
 constexpr int kPollMilliseconds = 10;
 
-// A program running in the sandbox with a pipe for its standard input and one for its
-// console (standard output and error). Its answers go one line to a packet (a pipe of
-// packets, O_DIRECT), so that a read takes one answer at most: the pipe is empty once the
-// program has read every answer.
-class Child {
- public:
-  Child(const fs::path& dir, const std::string& program, const std::string& input);
-  ~Child();
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-
-  // Steps until the run waits at the question `at`; false when it ends first, and false
-  // with a note when it passes the question or never gets there.
-  bool wait_at(const Waiting& at);
-  // Steps until the run, its console full, has read every answer and sleeps: it waits to
-  // write. False when it ends first or never gets there.
-  bool wait_to_write();
-  void give(const std::string& answers);
-  // Gives `answers` in one packet: one read takes them all.
-  void give_at_once(const std::string& answers);
-  void send(int signal_number);
-  // The console reads no more: the run's writes fail from now on.
-  void close_console();
-  // The console takes no more output: its pipe, empty while the run waits, is filled with
-  // NUL bytes (which the console never shows, and the reading drops) and no longer read.
-  void fill_console();
-  // Steps until the run ends; one still going after the limit is killed.
-  RunResult finish();
-
- private:
-  // Moves answers in and output out for a poll's time, and notes the end of the run.
-  void step();
-  template <class Done>
-  bool step_until(Done done, Clock::duration limit);
-  bool read_every_answer() const;
-  void read_console();
-  void kill_with_note(const std::string& note);
-
-  pid_t pid_ = -1;
-  int in_ = -1;     // the write end of the run's standard input
-  int out_ = -1;    // the read end of its console
-  int spare_ = -1;  // a write end of the console, to fill it (blocking, as the run's own)
-  bool reading_ = true;
-  bool ended_ = false;
-  int raw_status_ = 0;
-  std::deque<std::string> answers_;
-  std::string output_;
-};
-
 void set_nonblocking(int fd) { fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK); }
+
+// True while `signal_number`, sent to the process, waits to be taken (/proc/<pid>/status).
+bool pending(pid_t pid, int signal_number) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("ShdPnd:")) {
+      return (std::stoull(line.substr(7), nullptr, 16) >> (signal_number - 1) & 1) != 0;
+    }
+  }
+  return false;
+}
+
+// The state letter of /proc/<pid>/stat, after the program name in parentheses.
+char process_state(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  const std::size_t name_end = line.rfind(')');
+  return name_end == std::string::npos || name_end + 2 >= line.size() ? '?' : line[name_end + 2];
+}
+
+}  // namespace
 
 Child::Child(const fs::path& dir, const std::string& program, const std::string& input) {
   // A run that ends while answers are still waiting makes a write fail: that is no fault.
@@ -191,17 +164,6 @@ void Child::give(const std::string& answers) {
 
 void Child::give_at_once(const std::string& answers) {
   if (!answers.empty()) answers_.push_back(answers);
-}
-
-// True while `signal_number`, sent to the process, waits to be taken (/proc/<pid>/status).
-bool pending(pid_t pid, int signal_number) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.starts_with("ShdPnd:")) {
-      return (std::stoull(line.substr(7), nullptr, 16) >> (signal_number - 1) & 1) != 0;
-    }
-  }
-  return false;
 }
 
 void Child::send(int signal_number) {
@@ -267,15 +229,6 @@ bool Child::wait_at(const Waiting& at) {
   return false;
 }
 
-// The state letter of /proc/<pid>/stat, after the program name in parentheses.
-char process_state(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  std::getline(stat, line);
-  const std::size_t name_end = line.rfind(')');
-  return name_end == std::string::npos || name_end + 2 >= line.size() ? '?' : line[name_end + 2];
-}
-
 bool Child::wait_to_write() {
   const bool waits =
       step_until([&] { return read_every_answer() && process_state(pid_) == 'S'; }, kWaitLimit);
@@ -314,8 +267,6 @@ RunResult Child::finish() {
   if (!ended_) kill_with_note("the run was still going 30 seconds after the cut");
   return {WIFEXITED(raw_status_) ? WEXITSTATUS(raw_status_) : -1, output_};
 }
-
-}  // namespace
 
 RunResult Sandbox::interrupt(const std::string& program, const std::string& input,
                              const std::string& shown, int signal_number, int times) {

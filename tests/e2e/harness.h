@@ -1,6 +1,10 @@
 // Runs the built programs in a fresh temporary folder with scripted console input.
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -33,6 +37,58 @@ struct Cut {
   // Answers given at once (one read takes them all) once the console has changed. With a
   // full console the signal then waits until the run has read them and waits to write.
   std::string more = {};
+};
+
+// A program running in a folder with a pipe for its standard input and one for its
+// console (standard output and error), so that a test can hold it at a question while it
+// runs another program beside it. Its answers go one line to a packet (a pipe of packets,
+// O_DIRECT), so that a read takes one answer at most: the pipe is empty once the program
+// has read every answer. One still running at the end is killed.
+class Child {
+ public:
+  Child(const std::filesystem::path& dir, const std::string& program, const std::string& input);
+  ~Child();
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  pid_t pid() const { return pid_; }
+
+  // Steps until the run waits at the question `at`; false when it ends first, and false
+  // with a note when it passes the question or never gets there.
+  bool wait_at(const Waiting& at);
+  // Steps until the run, its console full, has read every answer and sleeps: it waits to
+  // write. False when it ends first or never gets there.
+  bool wait_to_write();
+  void give(const std::string& answers);
+  // Gives `answers` in one packet: one read takes them all.
+  void give_at_once(const std::string& answers);
+  void send(int signal_number);
+  // The console reads no more: the run's writes fail from now on.
+  void close_console();
+  // The console takes no more output: its pipe, empty while the run waits, is filled with
+  // NUL bytes (which the console never shows, and the reading drops) and no longer read.
+  void fill_console();
+  // Steps until the run ends; one still going after the limit is killed.
+  RunResult finish();
+
+ private:
+  // Moves answers in and output out for a poll's time, and notes the end of the run.
+  void step();
+  template <class Done>
+  bool step_until(Done done, std::chrono::steady_clock::duration limit);
+  bool read_every_answer() const;
+  void read_console();
+  void kill_with_note(const std::string& note);
+
+  pid_t pid_ = -1;
+  int in_ = -1;     // the write end of the run's standard input
+  int out_ = -1;    // the read end of its console
+  int spare_ = -1;  // a write end of the console, to fill it (blocking, as the run's own)
+  bool reading_ = true;
+  bool ended_ = false;
+  int raw_status_ = 0;
+  std::deque<std::string> answers_;
+  std::string output_;
 };
 
 class Sandbox {

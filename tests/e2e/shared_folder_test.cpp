@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <string>
 
-#include "background.h"
 #include "harness.h"
 
 namespace dendro::e2e {
@@ -89,8 +88,8 @@ TEST(SharedFolder, one_run_at_a_time_writes_a_name_and_others_go_on_beside_it) {
     ASSERT_EQ(box.kalder("\n" + string(list) + "\nT\nn\n\n\n\n\n").status, 0);
   }
   // A run of s.rwl waits at its first plot page.
-  Background first(box.dir(), KALDER_PATH, kPlots);
-  ASSERT_TRUE(first.shows("enter option number >"));
+  Child first(box.dir(), KALDER_PATH, kPlots);
+  ASSERT_TRUE(first.wait_at({"enter option number >"}));
   const auto waiting = box.files("s.rwl_");
   // A second run of s.rwl ends before it writes anything, naming the first run.
   RunResult r = box.kalder(kBatch);
@@ -101,17 +100,19 @@ TEST(SharedFolder, one_run_at_a_time_writes_a_name_and_others_go_on_beside_it) {
   EXPECT_EQ(box.files("s.rwl_"), waiting);
   // A run of another data file goes on beside it.
   EXPECT_EQ(box.kalder("\ng.txt\nT\ny\n\n\n").status, 0);
-  EXPECT_EQ(first.finish(string(60, '\n')).status, 0);
+  first.give(string(60, '\n'));
+  EXPECT_EQ(first.finish().status, 0);
   // Two lists of two data files each meet on the run-wide files only: the second waits
   // for nothing and ends, naming the first.
-  Background pair(box.dir(), KALDER_PATH, "\ntwo.txt\nT\nn\n\n19\n1\n\n\n");
-  ASSERT_TRUE(pair.shows("enter option number >"));
+  Child pair(box.dir(), KALDER_PATH, "\ntwo.txt\nT\nn\n\n19\n1\n\n\n");
+  ASSERT_TRUE(pair.wait_at({"enter option number >"}));
   r = box.kalder("\nother_two.txt\nT\ny\n\n\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(shows(r, " *** another run (process " + std::to_string(pair.pid()) +
                            ") is using crns_raw.txt and "));
   // The waiting run ends whole, and leaves no journal, lock or temporary file.
-  EXPECT_EQ(pair.finish(string(60, '\n')).status, 0);
+  pair.give(string(60, '\n'));
+  EXPECT_EQ(pair.finish().status, 0);
   settled_files(box);
   EXPECT_EQ(read_chronologies(box.read_file("crns_std.txt")).size(), 2u);
 }
