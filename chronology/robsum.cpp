@@ -146,10 +146,6 @@ void finish_weights(MeanChronology& c) {
   for (float& w : c.weights) w = as_written(w, kWeightDecimals);
 }
 
-}  // namespace
-
-namespace {
-
 // Where each year's bootstrap starts in the generator's stream: the numbers drawn by the
 // resamples of the years before it, each resample drawing one number per value. The last
 // entry is the whole chronology's.

@@ -144,11 +144,7 @@ void settle_stopped_run(Run& run, std::string_view message) noexcept {
   step([&] {
     if (listing) run_wide = close_run_wide(run);
   });
-  step([&] {
-    settled = run.units.settle();
-    const std::vector<std::string> lines = run.units.files().close_journals();
-    settled.failures.insert(settled.failures.end(), lines.begin(), lines.end());
-  });
+  step([&] { settled = run.units.settle(); });
   step([&] {
     const std::vector<std::string> lines = settled_lines(settled);
     if (run.in_progress || !lines.empty()) run.con.say("");

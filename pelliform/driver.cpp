@@ -35,10 +35,7 @@ void settle_stopped_run(PelliformRun& run, std::string_view message) noexcept {
       if (!message.empty()) run.report(" " + upper(trim_left(message)));
       run.units.close(pelliform_unit::report);
     }
-    Settled settled = run.units.settle();
-    const std::vector<std::string> journals = run.units.files().close_journals();
-    settled.failures.insert(settled.failures.end(), journals.begin(), journals.end());
-    const std::vector<std::string> lines = settled_lines(settled);
+    const std::vector<std::string> lines = settled_lines(run.units.settle());
     if (!lines.empty()) run.con.say("");
     for (const std::string& line : lines) run.con.say(line);
   } catch (const std::exception& e) {

@@ -295,8 +295,7 @@ Outcome OutputFiles::remove_temporary(const Version& v) {
   const Outcome removed = fs_->remove(v.temp);
   if (!removed.ok()) {
     unsettled_.insert(parent(v.id));
-    notes_.push_back(" *** could not remove the temporary file " + v.temp + ": " + removed.failure +
-                     "; the next run of these files removes it");
+    notes_.push_back(temporary_left(v.temp, removed.failure));
   }
   return removed;
 }
@@ -379,6 +378,8 @@ Settled OutputFiles::settle() {
   }
   const std::vector<std::string> notes = take_notes();
   settled.failures.insert(settled.failures.begin(), notes.begin(), notes.end());
+  const std::vector<std::string> journals = close_journals();
+  settled.failures.insert(settled.failures.end(), journals.begin(), journals.end());
   return settled;
 }
 

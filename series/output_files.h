@@ -135,7 +135,7 @@ class OutputFiles {
   // Settles every version not yet in place, for a run that ends early: where an earlier
   // file has the name the version goes and the earlier file stays; otherwise a complete
   // version takes the name and an incomplete one goes. Names the earlier files the run
-  // had replaced before.
+  // had replaced before. Then closes the journals (close_journals).
   Settled settle();
   // The path that holds what `name` holds now for this run: its complete version while
   // that waits for its group, else the name itself.

@@ -104,18 +104,17 @@ class GroupPlacing {
         (v.none ? placed_.taken_away : placed_.replaced).push_back(v.name);
       }
     }
-    if (const Outcome o = fs_.flush_folder(folder_of(versions_.front().name)); !o.ok()) {
-      note(" *** could not flush the folder " + folder() + ": " + o.failure +
-           "; the next run of these files flushes it");
-    }
+    flush_folder_or_note();
     if (placed_.settled) journal_.end(group_);
   }
 
   void remove_temporary(const Placement& v) {
-    const Outcome o = fs_.remove(v.temp);
-    if (!o.ok()) {
-      note(" *** could not remove the temporary file " + v.temp + ": " + o.failure +
-           "; the next run of these files removes it");
+    if (const Outcome o = fs_.remove(v.temp); !o.ok()) note(temporary_left(v.temp, o.failure));
+  }
+  void flush_folder_or_note() {
+    if (const Outcome o = fs_.flush_folder(folder_of(versions_.front().name)); !o.ok()) {
+      note(" *** could not flush the folder " + folder() + ": " + o.failure +
+           "; the next run of these files flushes it");
     }
   }
   void note(std::string line) {
@@ -143,10 +142,7 @@ class GroupPlacing {
       }
     }
     for (const Placement& v : versions_) remove_temporary(v);
-    if (const Outcome o = fs_.flush_folder(folder_of(name)); !o.ok()) {
-      note(" *** could not flush the folder " + folder() + ": " + o.failure +
-           "; the next run of these files flushes it");
-    }
+    flush_folder_or_note();
     if (!left.empty()) placed_.settled = false;
     if (placed_.settled) journal_.end(group_);
     throw_stop(not_in_place(name, why, left));
@@ -167,6 +163,11 @@ class GroupPlacing {
 
 }  // namespace
 
+std::string temporary_left(const std::string& temp, const std::string& failure) {
+  return " *** could not remove the temporary file " + temp + ": " + failure +
+         "; the next run of these files removes it";
+}
+
 PlacingFailed::PlacingFailed(const std::string& message, bool journal_settled)
     : Stop(message, kFailureStatus), settled(journal_settled) {}
 
@@ -181,8 +182,7 @@ Placed place_one(FileSystem& fs, const Placement& v) {
   };
   if (v.none) {
     if (const Outcome o = fs.remove(v.temp); !o.ok()) {
-      placed.notes.push_back(" *** could not remove the temporary file " + v.temp + ": " +
-                             o.failure + "; the next run of these files removes it");
+      placed.notes.push_back(temporary_left(v.temp, o.failure));
       placed.settled = false;
     }
     if (!earlier) return placed;

@@ -34,6 +34,10 @@ struct PlacingFailed : Stop {
   bool settled;
 };
 
+// The console line of a temporary file that could not be removed, which the next run of
+// the files removes.
+std::string temporary_left(const std::string& temp, const std::string& failure);
+
 // Puts one version in place by one move, which replaces the earlier file whole or not at
 // all. Throws Stop naming the file and the reason when it cannot: the earlier file is then
 // as it was.

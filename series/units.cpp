@@ -136,7 +136,7 @@ void Units::close(int unit, bool remove) {
   std::unique_ptr<File> f = take(unit);
   if (!f) return;
   const std::string failure = shut(*f);
-  if (!f->output || f->in_memory) return;
+  if (!f->on_disk()) return;
   if (remove) {
     files_.leave_none(f->name);
   } else {
@@ -148,14 +148,14 @@ void Units::drop(int unit) {
   std::unique_ptr<File> f = take(unit);
   if (!f) return;
   shut(*f);
-  if (f->output && !f->in_memory) files_.drop(f->name);
+  if (f->on_disk()) files_.drop(f->name);
 }
 
 void Units::close_cut(int unit, std::streamoff size) {
   std::unique_ptr<File> f = take(unit);
   if (!f) return;
   std::string failure = shut(*f);
-  if (f->in_memory) return;
+  if (!f->on_disk()) return;
   if (failure.empty()) {
     failure = files_.fs()
                   .resize(f->path, static_cast<std::uintmax_t>(std::max<std::streamoff>(size, 0)))
@@ -179,7 +179,7 @@ Settled Units::settle() {
 
 void Units::close_all() noexcept {
   for (auto& [unit, f] : units_) {
-    if (f->output && !f->in_memory) files_.drop(f->name);
+    if (f->on_disk()) files_.drop(f->name);
     f->stream.reset();
   }
   units_.clear();

@@ -84,6 +84,8 @@ class Units {
     std::unique_ptr<FileStream> stream;
     bool output = false;
     bool in_memory = false;  // see create_in_memory
+    // An output file that the file owner puts in place.
+    bool on_disk() const { return output && !in_memory; }
     Commit group = Commit::with_data_file;
   };
   OutputFiles files_;
