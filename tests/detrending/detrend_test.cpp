@@ -14,6 +14,7 @@
 #include "series/fit_codes.h"
 #include "series/store.h"
 #include "series/units.h"
+#include "tests/count_of.h"
 
 namespace dendro {
 namespace {
@@ -32,12 +33,6 @@ bool has_line(const std::vector<std::string>& lines, const std::string& line) {
     if (l == line) return true;
   }
   return false;
-}
-
-int occurrences(const std::string& text, const std::string& needle) {
-  int k = 0;
-  for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++k;
-  return k;
 }
 
 int count_lines_starting(const std::vector<std::string>& lines, const std::string& head) {
@@ -284,17 +279,17 @@ TEST(detrend, negative_curve_help_and_blank_stop_answers_ask_again) {
   // question.
   EXPECT_THROW(p.run("\nh\nn\n\n\ny\n"), NegativeCurveStop);
   const std::string c = p.console();
-  EXPECT_EQ(occurrences(c, "change curve fit? y/<n>"), 2);
-  EXPECT_EQ(occurrences(c, "you can change the current curve fit with any one"), 1);
-  EXPECT_EQ(occurrences(c, "is that what you really want? y/n           ==> "), 2);
-  EXPECT_EQ(occurrences(c, "okay, hasta la vista, baby!"), 1);
+  EXPECT_EQ(count_of(c, "change curve fit? y/<n>"), 2);
+  EXPECT_EQ(count_of(c, "you can change the current curve fit with any one"), 1);
+  EXPECT_EQ(count_of(c, "is that what you really want? y/n           ==> "), 2);
+  EXPECT_EQ(count_of(c, "okay, hasta la vista, baby!"), 1);
   // "n" at the stop question goes back to the fit; a change to the mean then stands.
   Pass q;
   q.icommands[opt::first_detrending] = fit::line;
   q.add("ABC01   ", 1906, hyperbola());
   q.run("\nn\n\n\nn\ny\n6\nn\n\n");
   EXPECT_EQ(q.tsi1.year_row(1).idt, 6);
-  EXPECT_EQ(occurrences(q.console(), "is that what you really want? y/n"), 2);
+  EXPECT_EQ(count_of(q.console(), "is that what you really want? y/n"), 2);
 }
 
 // The batch detail file's code of a series takes the place of the pass's option without a
@@ -320,7 +315,7 @@ TEST(detrend, batch_detail_codes_drive_the_series_fits) {
   EXPECT_NE(c.find(" *** series ABC05: detrending code -3 of the batch detail file needs a window "
                    "that the file does not keep: option 4 is used"),
             std::string::npos);
-  EXPECT_EQ(occurrences(c, "of the batch detail file"), 2);
+  EXPECT_EQ(count_of(c, "of the batch detail file"), 2);
   for (int i = 1; i <= 6; ++i) EXPECT_EQ(p.tsi1.year_row(i).idt, 6) << i;
   const std::vector<float> h = hyperbola();
   double mean = 0;
@@ -385,17 +380,17 @@ TEST(detrend, even_percent_window_is_lowered_and_bad_entries_ask_again) {
   EXPECT_EQ(p.tsi1.year_row(1).idt, -3);
   EXPECT_TRUE(has_line(
       p.report(), "     1   ABC01     -3    5           median filter curve and window width"));
-  EXPECT_EQ(occurrences(p.console(), "between -1 and -100, inclusive"), 3);
-  EXPECT_EQ(occurrences(p.console(), "change curve fit? y/<n>"), 3);
-  EXPECT_EQ(occurrences(p.console(), "you can change the current curve fit"), 3);
-  EXPECT_EQ(occurrences(p.console(), "==>  *** x is no answer here: enter y or n, or h for help\n"),
+  EXPECT_EQ(count_of(p.console(), "between -1 and -100, inclusive"), 3);
+  EXPECT_EQ(count_of(p.console(), "change curve fit? y/<n>"), 3);
+  EXPECT_EQ(count_of(p.console(), "you can change the current curve fit"), 3);
+  EXPECT_EQ(count_of(p.console(), "==>  *** x is no answer here: enter y or n, or h for help\n"),
             1);
-  EXPECT_EQ(occurrences(p.console(),
-                        "==>  *** 2 is no answer here: enter a width above 2, or -1 to "
-                        "-100 percent\n"),
+  EXPECT_EQ(count_of(p.console(),
+                     "==>  *** 2 is no answer here: enter a width above 2, or -1 to "
+                     "-100 percent\n"),
             1);
-  EXPECT_EQ(
-      occurrences(p.console(), "==>  *** -1 is no answer here: the curve fit in hand stays\n"), 1);
+  EXPECT_EQ(count_of(p.console(), "==>  *** -1 is no answer here: the curve fit in hand stays\n"),
+            1);
 }
 
 TEST(detrend, no_more_plots_accepts_without_a_question) {

@@ -17,12 +17,6 @@ namespace dendro::e2e {
 namespace {
 
 // Counts the places where `part` stands in `text`.
-std::size_t occurrences(const std::string& text, const std::string& part) {
-  std::size_t n = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
 // The sample depth fields (3 columns after each 4-column value) of the index records of
 // a chronology or error file: year -> depth, over every block of the file.
 std::vector<std::vector<std::pair<int, std::string>>> depth_fields(
@@ -64,9 +58,9 @@ TEST(ChronologyFiles, depths_above_999_are_written_as_999_and_kept_in_the_table)
       " *** sample depths above 999 are written as 999 in the chronology and error files:\n"
       "     the raw chronology's largest sample depth is 1004 in 1905\n"
       "     the true depths are kept in big.rwl_tabs.txt\n";
-  EXPECT_EQ(occurrences(r.output, note), 1u) << r.output;
+  EXPECT_EQ(count_of(r.output, note), 1u) << r.output;
   const std::string out = box.read_file("big.rwl_out.txt");
-  EXPECT_EQ(occurrences(out, note), 1u);
+  EXPECT_EQ(count_of(out, note), 1u);
   EXPECT_EQ(out.find("not written"), std::string::npos);
 
   // Four chronologies and four error series, each with the capped depths.
@@ -97,7 +91,7 @@ TEST(ChronologyFiles, a_chronology_left_out_takes_its_error_series_with_it) {
   box.write_file("f.txt", "keny002.rwl\nco021.rwl\n");
   RunResult r = box.kalder("\nf.txt\nT\nn\n\n\n\n" + std::string(10, '\n'));
   ASSERT_EQ(r.status, 0) << r.output;
-  EXPECT_EQ(occurrences(r.output, "not written to"), 1u) << r.output;
+  EXPECT_EQ(count_of(r.output, "not written to"), 1u) << r.output;
   EXPECT_NE(r.output.find(" *** the raw chronology and its error series are not written to "
                           "keny002.rwl_crns.txt, crns_raw.txt, keny002.rwl_errs.txt and "
                           "crns_raw_err.txt:\n"),
@@ -185,17 +179,17 @@ TEST(ChronologyFiles, data_files_that_share_a_chronology_id_say_so) {
   RunResult r = box.kalder("\nf.txt\nT\nn\nn\n\n\n\n" + std::string(10, '\n'));
   ASSERT_EQ(r.status, 0) << r.output;
   const std::string menu = "\n\n |************** kalder run time menu";
-  EXPECT_EQ(occurrences(r.output, " ==> options for data file: nm580_ew.rwl" + menu), 1u);
-  EXPECT_EQ(occurrences(r.output, " ==> options for data file: nm580_lw.rwl" + menu), 1u);
+  EXPECT_EQ(count_of(r.output, " ==> options for data file: nm580_ew.rwl" + menu), 1u);
+  EXPECT_EQ(count_of(r.output, " ==> options for data file: nm580_lw.rwl" + menu), 1u);
   const std::string note =
       "\n *** note: data files nm580_ew.rwl and nm580_lw.rwl share the chronology id nm580_\n"
       " *** (the first six characters of their output prefixes) in the run-wide files\n";
-  EXPECT_EQ(occurrences(r.output, note), 1u) << r.output;
-  EXPECT_EQ(occurrences(box.read_file("nm580_lw.rwl_out.txt"), note), 1u);
-  EXPECT_EQ(occurrences(box.read_file("nm580_ew.rwl_out.txt"), "*** note"), 0u);
+  EXPECT_EQ(count_of(r.output, note), 1u) << r.output;
+  EXPECT_EQ(count_of(box.read_file("nm580_lw.rwl_out.txt"), note), 1u);
+  EXPECT_EQ(count_of(box.read_file("nm580_ew.rwl_out.txt"), "*** note"), 0u);
   // The id itself stays: both blocks of the run-wide file carry it (index records: the id
   // in columns 1-6, the decade in 7-10).
-  EXPECT_EQ(occurrences(box.read_file("crns_std.txt"), "\nnm580_1950"), 2u);
+  EXPECT_EQ(count_of(box.read_file("crns_std.txt"), "\nnm580_1950"), 2u);
 }
 
 }  // namespace

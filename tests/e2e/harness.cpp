@@ -336,14 +336,6 @@ std::vector<std::map<int, float>> read_chronologies(const std::string& text) {
   return series;
 }
 
-std::size_t count_of(const std::string& text, const std::string& piece) {
-  std::size_t count = 0;
-  for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
-    ++count;
-  }
-  return count;
-}
-
 std::map<int, double> table_column(const std::string& text, int column) {
   std::map<int, double> values;
   std::istringstream in(text);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/count_of.h"
+
 namespace dendro::e2e {
 
 struct RunResult {
@@ -138,9 +140,6 @@ std::vector<std::map<int, float>> read_chronologies(const std::string& text);
 // Ring widths of `count` series over [first, first + years), slightly different from each
 // other, in 0.001 mm units and without title records; ids are `stem` and a 4-digit number.
 std::string similar_series(const std::string& stem, int count, int first, int years);
-
-// How many times `piece` stands in `text` (overlapping places counted).
-std::size_t count_of(const std::string& text, const std::string& piece);
 
 // Column `column` (0 = year) of the tab-separated table file, by year.
 std::map<int, double> table_column(const std::string& text, int column);

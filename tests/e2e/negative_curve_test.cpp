@@ -17,12 +17,6 @@ const char* const kRunWide[] = {"crns_raw.txt",     "crns_std.txt",     "crns_re
                                 "crns_std_err.txt", "crns_res_err.txt", "crns_kld_err.txt",
                                 "crns_rcs_err.txt"};
 
-int occurrences(const std::string& text, const std::string& needle) {
-  int k = 0;
-  for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++k;
-  return k;
-}
-
 // The console's report of a data file, new to the folder, that stopped before its
 // chronologies were written.
 // What a stop keeps and removes of a data file's files written for the first time.
@@ -77,9 +71,9 @@ TEST_F(NegativeCurve, refit_is_kept_and_repeated_by_the_batch_run) {
   const std::string answers = kStart + kShown + "h\nn\n\n\nn\n" + "\ny\n6\n" + "\nn\n\n" + "\n";
   RunResult r = box.kalder(answers);
   ASSERT_EQ(r.status, 0) << r.output;
-  EXPECT_EQ(occurrences(r.output, "change curve fit? y/<n>"), 4);
-  EXPECT_EQ(occurrences(r.output, "is that what you really want? y/n"), 2);
-  EXPECT_EQ(occurrences(r.output, "hasta la vista"), 0);
+  EXPECT_EQ(count_of(r.output, "change curve fit? y/<n>"), 4);
+  EXPECT_EQ(count_of(r.output, "is that what you really want? y/n"), 2);
+  EXPECT_EQ(count_of(r.output, "hasta la vista"), 0);
   EXPECT_NE(r.output.find("*** series: NOJ045C   growth curve goes negative! ***\nyear:   1994 "),
             std::string::npos);
   expect_complete_chronologies("cana7rw.rwl");

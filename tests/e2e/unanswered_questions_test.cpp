@@ -16,12 +16,6 @@ namespace {
 const char* const kNoUsableAnswer = "*** 100 answers in a row could not be used: run ended";
 constexpr int kEndOfInputStatus = 3;
 
-int occurrences(const std::string& text, const std::string& needle) {
-  int k = 0;
-  for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++k;
-  return k;
-}
-
 std::string blank_lines(int n) { return std::string(static_cast<std::size_t>(n), '\n'); }
 
 TEST(unanswered_questions, endless_blank_lines_end_the_run_quickly) {
@@ -33,7 +27,7 @@ TEST(unanswered_questions, endless_blank_lines_end_the_run_quickly) {
   const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
   EXPECT_EQ(r.status, kEndOfInputStatus) << r.output.substr(0, 2000);
   EXPECT_NE(r.output.find(kNoUsableAnswer), std::string::npos);
-  EXPECT_EQ(occurrences(r.output, "*** no data file names entered ***"), 100);
+  EXPECT_EQ(count_of(r.output, "*** no data file names entered ***"), 100);
   EXPECT_LT(r.output.size(), 200000u);
   EXPECT_LT(seconds.count(), 20.0);
   EXPECT_FALSE(box.exists("kalder_files.txt"));
@@ -46,7 +40,7 @@ TEST(unanswered_questions, endless_blank_lines_end_a_pelliform_run_too) {
   const RunResult r = box.run(PELLIFORM_PATH, blank_lines(200000));
   EXPECT_EQ(r.status, kEndOfInputStatus) << r.output.substr(0, 2000);
   EXPECT_NE(r.output.find(kNoUsableAnswer), std::string::npos);
-  EXPECT_EQ(occurrences(r.output, "There was an error reading your entry."), 100);
+  EXPECT_EQ(count_of(r.output, "There was an error reading your entry."), 100);
 }
 #endif
 
@@ -59,8 +53,8 @@ TEST(unanswered_questions, blanks_at_the_stop_question_end_the_run_after_three) 
   const RunResult r =
       box.kalder("\nf.txt\nT\nn\n\n\n" + std::string("\n\n") + "n\n\n" + blank_lines(100000));
   EXPECT_EQ(r.status, 1) << r.output.substr(0, 4000);
-  EXPECT_EQ(occurrences(r.output, "is that what you really want? y/n"), 3);
-  EXPECT_EQ(occurrences(r.output, "okay, hasta la vista, baby!"), 1);
+  EXPECT_EQ(count_of(r.output, "is that what you really want? y/n"), 3);
+  EXPECT_EQ(count_of(r.output, "okay, hasta la vista, baby!"), 1);
   EXPECT_NE(r.output.find("*** negative growth curve value ***"), std::string::npos);
   Sandbox again;
   again.copy_data("cana7rw.rwl");
@@ -70,8 +64,8 @@ TEST(unanswered_questions, blanks_at_the_stop_question_end_the_run_after_three) 
   const RunResult back = again.kalder("\nf.txt\nT\nn\n\n\n" + std::string("\n\n") + "n\n\n" +
                                       "\n\nn\n" + "\nn\n\n" + "\n\n\n");
   EXPECT_EQ(back.status, 1) << back.output.substr(0, 4000);
-  EXPECT_EQ(occurrences(back.output, "change curve fit? y/<n>"), 2);
-  EXPECT_EQ(occurrences(back.output, "is that what you really want? y/n"), 6);
+  EXPECT_EQ(count_of(back.output, "change curve fit? y/<n>"), 2);
+  EXPECT_EQ(count_of(back.output, "is that what you really want? y/n"), 6);
 }
 
 TEST(unanswered_questions, a_typed_name_of_no_file_is_asked_again_at_once) {
@@ -84,7 +78,7 @@ TEST(unanswered_questions, a_typed_name_of_no_file_is_asked_again_at_once) {
   EXPECT_NE(r.output.find("file name # 1: \n*** data file not found:  nothere.rwl\n"),
             std::string::npos)
       << r.output;
-  EXPECT_EQ(occurrences(r.output, "file name # 1: "), 2);
+  EXPECT_EQ(count_of(r.output, "file name # 1: "), 2);
   EXPECT_NE(r.output.find("number of files to be processed:     1"), std::string::npos);
   EXPECT_EQ(box.read_file("kalder_files.txt"), "ca533.rwl\n");
   for (const char* suffix : {"_crns.txt", "_errs.txt", "_tabs.txt", "_out.txt", "_log.txt"}) {
@@ -98,7 +92,7 @@ TEST(unanswered_questions, a_typed_name_of_no_file_is_asked_again_at_once) {
   for (int k = 0; k < 500; ++k) names += "nothere.rwl\n";
   const RunResult e = endless.kalder(names);
   EXPECT_EQ(e.status, kEndOfInputStatus);
-  EXPECT_EQ(occurrences(e.output, "*** data file not found:  nothere.rwl"), 100);
+  EXPECT_EQ(count_of(e.output, "*** data file not found:  nothere.rwl"), 100);
   EXPECT_NE(e.output.find(kNoUsableAnswer), std::string::npos);
 }
 
@@ -130,8 +124,8 @@ TEST(unanswered_questions, a_batch_run_says_which_series_the_detail_file_fits) {
       " *** batch detail file ca533.rwl_detail.txt: the first detrending of 3 series\n"
       " *** follows their own codes there, not the log file's option -6: codes 5 (1), 6 (2)\n"
       " *** to change them, edit the idt column of that file\n";
-  EXPECT_EQ(occurrences(r.output, note), 1) << r.output;
-  EXPECT_EQ(occurrences(box.read_file("ca533.rwl_out.txt"), note), 1);
+  EXPECT_EQ(count_of(r.output, note), 1) << r.output;
+  EXPECT_EQ(count_of(box.read_file("ca533.rwl_out.txt"), note), 1);
 }
 
 std::string joined(const std::vector<std::string>& lines) {
@@ -169,10 +163,10 @@ TEST(unanswered_questions, a_batch_run_names_detail_rows_that_hold_another_serie
       "       row    6: SITE0005 in the detail file, SITE0006 in the data file\n"
       "       and 2 more\n"
       " *** rows are taken by position: each series gets the row at its place\n";
-  EXPECT_EQ(occurrences(shifted.output, note), 1) << shifted.output;
+  EXPECT_EQ(count_of(shifted.output, note), 1) << shifted.output;
   std::map<std::string, std::string> written = box.files("s.rwl");
   std::string& out = written["s.rwl_out.txt"];
-  ASSERT_EQ(occurrences(out, note), 1);
+  ASSERT_EQ(count_of(out, note), 1);
   out.erase(out.find("\n" + note), note.size() + 1);
   // Still by position: SITE0004 gets the unused row 4, and keeps it.
   EXPECT_EQ(split_lines(written["s.rwl_detail.txt"])[11].substr(0, 62),
@@ -196,10 +190,10 @@ TEST(unanswered_questions, a_batch_run_names_detail_rows_that_hold_another_serie
   rows.back().replace(6, 8, "SITE0009");
   fits.write_file("s.rwl_detail.txt", joined(rows));
   const RunResult last = fits.kalder("\nf.txt\nT\ny\n\n");
-  EXPECT_EQ(occurrences(last.output,
-                        " *** batch detail file s.rwl_detail.txt: 1 row holds the id of another "
-                        "series\n       row    8: SITE0009 in the detail file, SITE0008 in the "
-                        "data file\n"),
+  EXPECT_EQ(count_of(last.output,
+                     " *** batch detail file s.rwl_detail.txt: 1 row holds the id of another "
+                     "series\n       row    8: SITE0009 in the detail file, SITE0008 in the "
+                     "data file\n"),
             1)
       << last.output;
 }

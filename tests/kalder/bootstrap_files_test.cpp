@@ -10,7 +10,6 @@
 namespace dendro {
 namespace {
 
-using stage_test::count_of;
 using stage_test::lines_of;
 using stage_test::scratch;
 using stage_test::Stage;

@@ -9,6 +9,7 @@
 
 #include "../plots/plot_test_support.h"
 #include "kalder/run.h"
+#include "tests/count_of.h"
 
 namespace dendro::stage_test {
 
@@ -28,14 +29,6 @@ inline std::vector<std::string> lines_of(const std::filesystem::path& path) {
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
-}
-
-inline std::size_t count_of(const std::string& text, const std::string& piece) {
-  std::size_t count = 0;
-  for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
-    ++count;
-  }
-  return count;
 }
 
 }  // namespace dendro::stage_test

@@ -7,15 +7,10 @@
 #include <vector>
 
 #include "series/stop.h"
+#include "tests/count_of.h"
 
 namespace dendro {
 namespace {
-
-int count_of(const std::string& text, const std::string& part) {
-  int n = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
 
 // A run over 1900-1929 with two series (the second from 1905) whose residuals are the
 // mean overlay plus up to 0.01 up or down (eleven levels), and one far year each: +0.5 in

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "statistics/common_period.h"
+#include "tests/count_of.h"
 #include "tests/plots/plot_test_support.h"
 #include "tests/plots/ps_page.h"
 #include "tests/statistics/period_data.h"
@@ -16,13 +17,6 @@ namespace {
 using period_test::has;
 using period_test::lines_of;
 using period_test::Session;
-
-// Occurrences of a line in the console text.
-int count_of(const std::string& text, const std::string& line) {
-  int n = 0;
-  for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++n;
-  return n;
-}
 
 CommonPeriodResult two_trees_with_menu(Session& s) {
   Tsi1 tsi1 = period_test::two_trees();
