@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "series/stop.h"
@@ -56,22 +55,6 @@ TEST(biwgt, median_deviation_from_both_sides) {
   EXPECT_EQ(biwgt(four, kBiweightTuning, kBiweight).scale, 6.75f);
   std::vector<float> left{-3, -1, 8, 9, 10};
   EXPECT_EQ(biwgt(left, kBiweightTuning, kBiweight).scale, 3.0f);
-}
-
-TEST(biwgt, sorted_location_as_biwgt_of_any_order) {
-  // Samples of 1 to 40 values with ties, both signs and zeros, in a scrambled order.
-  for (int n = 1; n <= 40; ++n) {
-    std::vector<float> values;
-    for (int k = 0; k < n; ++k)
-      values.push_back(0.25f * static_cast<float>((k * 37 + n) % 11) - 1.0f);
-    for (const int kind : {kBiweight, -10, -50, -75}) {
-      std::vector<float> sorted = values, any = values;
-      std::sort(sorted.begin(), sorted.end());
-      EXPECT_EQ(sorted_location(sorted, kBiweightTuning, kind),
-                biwgt(any, kBiweightTuning, kind).location)
-          << n << " values, kind " << kind;
-    }
-  }
 }
 
 TEST(biwgt, small_and_constant_samples) {
