@@ -146,23 +146,32 @@ bool claim_output_names(Run& run, const std::string& list, const std::vector<std
     files.protect(names[k], "data file " + std::to_string(k + 1) + " of " + list);
   }
   std::vector<Wanted> wanted;
-  std::vector<std::string> may_write;
+  std::vector<std::string> sure, maybe;
   std::vector<std::string> refusal;
   for (const std::string& name : names) {
-    for (const std::string& out : fixed_outputs(name)) wanted.push_back({out, an_output_of(name)});
-    for (const std::string& out : data_file_outputs(name, nullptr)) may_write.push_back(out);
+    for (const std::string& out : fixed_outputs(name)) {
+      wanted.push_back({out, an_output_of(name)});
+      sure.push_back(out);
+    }
+    for (const std::string& out : data_file_outputs(name, nullptr)) maybe.push_back(out);
     const std::vector<std::string> others = results_of_others(files.fs(), name, nullptr);
     refusal.insert(refusal.end(), others.begin(), others.end());
     files.reserve_prefix(output_prefix(name) + "_");
   }
+  std::vector<std::string> own_names{kTypedNamesFile};
   for (const auto& f : kRunWideFiles) {
     files.reserve_name(f.name);
+    own_names.push_back(f.name);
     if (names.size() < 2) continue;  // one data file's run leaves the run-wide set alone
     wanted.push_back({f.name, "a run-wide chronology file"});
-    may_write.push_back(f.name);
+    sure.push_back(f.name);
   }
+  files.know_forms(data_file_outputs("", nullptr), own_names);
   files.reserve_name(kTypedNamesFile);
-  if (typed) wanted.push_back({kTypedNamesFile, "the list of the names typed"});
+  if (typed) {
+    wanted.push_back({kTypedNamesFile, "the list of the names typed"});
+    sure.push_back(kTypedNamesFile);
+  }
   const std::vector<std::string> clashes = files.check(wanted);
   refusal.insert(refusal.begin(), clashes.begin(), clashes.end());
   if (!refusal.empty()) {
@@ -170,7 +179,7 @@ bool claim_output_names(Run& run, const std::string& list, const std::vector<std
     say_lines(run, refusal);
     return false;
   }
-  if (const std::vector<std::string> held = files.lock(may_write); !held.empty()) {
+  if (const std::vector<std::string> held = files.lock(sure, maybe); !held.empty()) {
     throw Stop(joined_lines(held), kFailureStatus);
   }
   say_lines(run, mended_lines(files.mend()));

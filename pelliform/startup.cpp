@@ -159,7 +159,9 @@ bool claim_output_names(PelliformRun& run, const std::string& data_file) {
   files.reserve_prefix(file_stem(data_file) + "_");
   files.reserve_prefix(spectra_stem(data_file) + "_");
   files.reserve_name(report_file_name(data_file));
-  if (const std::vector<std::string> held = files.lock(possible_outputs(data_file));
+  files.know_forms(possible_outputs(""), {});
+  if (const std::vector<std::string> held =
+          files.lock(fixed_outputs(data_file), possible_outputs(data_file));
       !held.empty()) {
     throw Stop(joined_lines(held), kFailureStatus);
   }

@@ -108,8 +108,11 @@ std::optional<std::string> refusal(PlotSession& session, const std::string& name
       break;
   }
   if (files.of_this_run(name)) return name + " is a file of this run";
-  if (const int holder = files.held_by(name)) {
-    return name + " is being written by another run (process " + std::to_string(holder) + ")";
+  const Claim holder = files.holder_of(name);
+  if (!holder.failure.empty()) return name + " cannot be held for this run: " + holder.failure;
+  if (!holder.held.empty()) {
+    return name + " is being written by another run (process " +
+           std::to_string(holder.held.front().pid) + ")";
   }
   return std::nullopt;
 }

@@ -5,24 +5,19 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <thread>
+#include <mutex>
+#include <unordered_map>
+
+#include "series/lock_file.h"
 
 namespace dendro {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The file in each folder through which runs lock the names they may write there: one
-// byte of it stands for each name.
-const char* const kLockFile = ".dendro.lock";
-// How long a run waits for another one that is removing the folder's lock file.
-constexpr int kLockTries = 200;
-constexpr auto kLockPause = std::chrono::milliseconds(5);
 
 std::string reason(int error) { return std::strerror(error != 0 ? error : EIO); }
 Outcome outcome_of(const std::error_code& error) { return {error ? error.message() : ""}; }
@@ -84,106 +79,6 @@ Outcome sync_path(const std::string& path, int flags) {
   return done;
 }
 
-// The byte of the lock file that stands for the name `id`: a 64-bit FNV-1a hash, kept
-// clear of byte 0, which a run locks whole only to remove the file.
-off_t lock_byte(const std::string& id) {
-  std::uint64_t hash = 14695981039346656037ull;
-  for (const char c : id) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 1099511628211ull;
-  }
-  return static_cast<off_t>(hash >> 2) + 1;
-}
-
-struct flock byte_lock(short type, off_t start, off_t length) {
-  struct flock lock {};
-  lock.l_type = type;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = start;
-  lock.l_len = length;
-  return lock;
-}
-
-bool same_file(int fd, const std::string& path) {
-  struct stat open_file {};
-  struct stat named {};
-  return ::fstat(fd, &open_file) == 0 && ::stat(path.c_str(), &named) == 0 &&
-         open_file.st_dev == named.st_dev && open_file.st_ino == named.st_ino;
-}
-
-// The lock files of the folders this run writes into, each open once: a process's locks
-// on a file go when any of its descriptors of the file is closed.
-class FolderLocks {
- public:
-  FolderLocks() = default;
-  FolderLocks(const FolderLocks&) = delete;
-  FolderLocks& operator=(const FolderLocks&) = delete;
-  ~FolderLocks() {
-    for (const auto& [path, lock] : files_) release(path, lock);
-  }
-
-  Claim lock(const std::string& id) {
-    const std::string path = (fs::path(id).parent_path() / kLockFile).string();
-    for (int tries = 0; tries < kLockTries; ++tries) {
-      LockFile& file = files_[path];
-      if (file.fd < 0 && !open(path, file)) return {0, reason(errno)};
-      struct flock wanted = byte_lock(F_WRLCK, lock_byte(id), 1);
-      if (::fcntl(file.fd, F_SETLK, &wanted) == 0) {
-        // A run that ended may have removed the file before this lock took: the lock
-        // holds only in the file that has the name.
-        if (file.checked || same_file(file.fd, path)) {
-          file.checked = true;
-          return {};
-        }
-      } else if (errno != EACCES && errno != EAGAIN) {
-        return {0, reason(errno)};
-      } else {
-        struct flock held = byte_lock(F_WRLCK, lock_byte(id), 1);
-        if (::fcntl(file.fd, F_GETLK, &held) == 0 && held.l_type != F_UNLCK && held.l_len != 0) {
-          return {static_cast<int>(held.l_pid), ""};
-        }
-        // The whole file is locked by a run that is removing it: ask again in a moment.
-        std::this_thread::sleep_for(kLockPause);
-      }
-      if (!file.checked) {
-        ::close(file.fd);
-        files_.erase(path);
-      }
-    }
-    return {0, "the folder's lock file stays busy"};
-  }
-
-  void unlock(const std::string& id) {
-    const auto it = files_.find((fs::path(id).parent_path() / kLockFile).string());
-    if (it == files_.end()) return;
-    struct flock none = byte_lock(F_UNLCK, lock_byte(id), 1);
-    ::fcntl(it->second.fd, F_SETLK, &none);
-  }
-
- private:
-  struct LockFile {
-    int fd = -1;
-    bool checked = false;  // a lock has held in the file under its name
-  };
-
-  static bool open(const std::string& path, LockFile& file) {
-    file.fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    return file.fd >= 0;
-  }
-
-  // The last run out of the folder removes its lock file: it locks the whole file, which
-  // only holds when no other run holds a name there.
-  static void release(const std::string& path, const LockFile& file) {
-    struct flock whole = byte_lock(F_WRLCK, 0, 0);
-    if (file.checked && ::fcntl(file.fd, F_SETLK, &whole) == 0 && same_file(file.fd, path)) {
-      ::unlink(path.c_str());
-    }
-    ::close(file.fd);
-  }
-
-  std::map<std::string, LockFile> files_;
-};
-
 class DiskFiles final : public FileSystem {
  public:
   Opened open(const std::string& path, std::ios::openmode mode) override {
@@ -242,24 +137,60 @@ class DiskFiles final : public FileSystem {
     listing.failure = error ? error.message() : "";
     return listing;
   }
+  // The folder's identity is worked out once a spelling of it; the file's own name is then
+  // looked at alone, and followed only when it is a link.
   std::string identity(const std::string& path) const override {
-    std::error_code error;
-    const fs::path full = fs::absolute(path, error);
-    if (error) return fs::path(path).lexically_normal().string();
-    const fs::path resolved = fs::weakly_canonical(full, error);
-    return (error ? full : resolved).lexically_normal().string();
+    const fs::path spelled(path);
+    const std::string own = spelled.filename().string();
+    if (own.empty() || own == "." || own == "..") return resolved(spelled);
+    const fs::path in = fs::path(folder_identity(spelled.parent_path().string())) / own;
+    struct stat st {};
+    if (::lstat(in.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return resolved(spelled);
+    return in.string();
   }
-  int process_id() const override { return static_cast<int>(::getpid()); }
-  Claim lock(const std::string& path) override { return locks_.lock(identity(path)); }
-  void unlock(const std::string& path) override { locks_.unlock(identity(path)); }
+  int process_id() const override { return pid_; }
+  Claim hold(const std::string& folder, const std::vector<std::string>& names) override {
+    return locks_.hold(folder, names);
+  }
+  void let_go(const std::string& folder, int hold) override { locks_.let_go(folder, hold); }
+  LiveRuns live_runs(const std::string& folder) override { return locks_.live_runs(folder); }
 
  private:
-  FolderLocks locks_;
+  // The full path with "." and ".." resolved and every link followed, as far as it exists.
+  static std::string resolved(const fs::path& path) {
+    std::error_code error;
+    const fs::path full = fs::absolute(path, error);
+    if (error) return path.lexically_normal().string();
+    const fs::path canonical = fs::weakly_canonical(full, error);
+    return (error ? full : canonical).lexically_normal().string();
+  }
+  const std::string& folder_identity(const std::string& folder) const {
+    const std::lock_guard<std::mutex> guard(folders_mutex_);
+    const auto [it, fresh] = folders_.try_emplace(folder);
+    if (fresh) it->second = resolved(folder.empty() ? fs::path(".") : fs::path(folder));
+    return it->second;
+  }
+
+  const int pid_ = static_cast<int>(::getpid());
+  LockFiles locks_{pid_};
+  mutable std::mutex folders_mutex_;
+  mutable std::unordered_map<std::string, std::string> folders_;  // by spelling
 };
 
 }  // namespace
 
 std::unique_ptr<FileSystem> disk_files() { return std::make_unique<DiskFiles>(); }
+
+std::string checksum_of(std::string_view text) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const char c : text) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  char digits[17];
+  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
+  return digits;
+}
 
 std::string folder_of(const std::string& path) { return fs::path(path).parent_path().string(); }
 

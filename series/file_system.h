@@ -9,7 +9,10 @@
 #include <iosfwd>
 #include <istream>
 #include <memory>
+#include <set>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace dendro {
@@ -48,12 +51,28 @@ struct Listing {
   std::string failure;             // the reason the folder could not be listed
 };
 
-// The answer to a run asking for a name: taken, or held by another run that is alive.
-struct Claim {
-  int holder = 0;       // the process id of the run that holds the name; 0 when taken
-  std::string failure;  // the reason the lock could not be asked for at all
+// A name asked for that another run holds, and that run's process id.
+struct Holder {
+  std::string name;
+  int pid = 0;
+};
 
-  bool taken() const { return holder == 0 && failure.empty(); }
+// The answer to a run asking to hold names: taken, or refused with the names other runs
+// hold, or not asked at all (the folder's lock file cannot be used: `failure` says why and
+// names it).
+struct Claim {
+  std::vector<Holder> held;
+  std::string failure;
+  int hold = 0;  // what let_go() takes back; 0 when nothing was taken
+
+  bool taken() const { return held.empty() && failure.empty(); }
+};
+
+// What the other runs alive in a folder hold there, read without holding anything.
+struct LiveRuns {
+  std::unordered_map<std::string, int> names;  // each name held, by its holder's process id
+  std::set<int> pids;                          // the runs that hold any
+  std::string failure;  // why the folder's lock file cannot be read (it names the file)
 };
 
 class FileSystem {
@@ -90,15 +109,22 @@ class FileSystem {
   // The id of this run's process, which its temporary files and journals carry: one file
   // owner a process.
   virtual int process_id() const = 0;
-  // Takes this run's lock on the name `path` (by identity), which it keeps until it
-  // unlocks it or ends, however it ends: another run asking for the name meanwhile is told
-  // this run's process id. Asking again for a name held is no error.
-  virtual Claim lock(const std::string& path) = 0;
-  virtual void unlock(const std::string& path) = 0;
+  // Holds the files `names` of the folder `folder` (an identity; the names have no folder
+  // part) for this run, all of them or none: until let_go() or the run's end, however it
+  // ends, no other run can hold them. Names this run holds already are no hindrance.
+  virtual Claim hold(const std::string& folder, const std::vector<std::string>& names) = 0;
+  // Gives back what the hold numbered `hold` took.
+  virtual void let_go(const std::string& folder, int hold) = 0;
+  // What the other live runs hold in `folder`: a question, which holds nothing.
+  virtual LiveRuns live_runs(const std::string& folder) = 0;
 };
 
 // The real file system.
 std::unique_ptr<FileSystem> disk_files();
+
+// Sixteen hexadecimal digits of a checksum of `text` (64-bit FNV-1a), by which the journals
+// and the lock files tell a record whole.
+std::string checksum_of(std::string_view text);
 
 // The folder part of `path` ("" for a name in the working folder).
 std::string folder_of(const std::string& path);

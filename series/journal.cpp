@@ -1,8 +1,10 @@
 #include "series/journal.h"
 
 #include <filesystem>
-#include <map>
+#include <random>
+#include <string_view>
 
+#include "series/interrupts.h"
 #include "series/stop.h"
 
 namespace dendro {
@@ -13,109 +15,159 @@ const char* const kJournalEnd = ".journal";
 const char* const kTemporarySuffix = ".part";
 const char* const kAsideSuffix = ".prev";
 
-// The journal's records, one a line: the key, fields separated by tabs, and last the full
-// path of the file concerned, which may itself hold tabs or blanks.
-const char* const kPart = "part";    // part <name>
-const char* const kGroup = "group";  // group <g>
-const char* const kMove = "move";    // move <g> <earlier 0/1> <none 0/1> <name>
-const char* const kBack = "back";    // back <g>: a run cut short is rolled back
-const char* const kDone = "done";    // done <g>: every new file has its name
-const char* const kEnd = "end";      // end <g>: nothing left to do
+// The journal's lines: the header, then the records, each a key and fields separated by
+// tabs, the file's name last (it may hold tabs or blanks itself), and a tab and the
+// checksum at the end.
+const std::string_view kHeader = "dendro journal 1";  // header <pid> <token>
+const char* const kPart = "part";                     // part <name>
+const char* const kMove = "move";  // move <g> <earlier 0/1> <none 0/1> <size> <name>
+const char* const kBack = "back";  // back <g> <moves>: a run cut short is rolled back
+const char* const kDone = "done";  // done <g> <moves>: every new file has its name
+const char* const kEnd = "end";    // end <g>: nothing left to do
+constexpr std::size_t kChecksumLength = 16;
+// Records read or followed between two looks for a signal.
+constexpr std::size_t kRecordsBetweenLooks = 4096;
 
 std::string with_pid(const std::string& name, int pid, const char* suffix) {
   return name + "." + std::to_string(pid) + suffix;
 }
 
-std::string journal_path(const std::string& folder, int pid) {
-  return (std::filesystem::path(folder) / (kJournalStart + std::to_string(pid) + kJournalEnd))
-      .string();
+std::string in_folder(const std::string& folder, const std::string& name) {
+  return (std::filesystem::path(folder) / name).string();
+}
+
+// A token that tells this run's records from those of any other journal.
+std::string new_token() {
+  std::random_device device;
+  const std::uint64_t value = (static_cast<std::uint64_t>(device()) << 32) ^ device();
+  return checksum_of(std::to_string(value));
+}
+
+// A line as the journal holds it: the text, a tab and the checksum of `token` and the text.
+std::string line_of(const std::string& token, const std::string& text) {
+  return text + "\t" + checksum_of(token + "\n" + text);
+}
+
+// The text of a whole line of `token`; false when its checksum does not hold.
+bool text_of(const std::string& token, const std::string& line, std::string& text) {
+  if (line.size() <= kChecksumLength || line[line.size() - kChecksumLength - 1] != '\t') {
+    return false;
+  }
+  text = line.substr(0, line.size() - kChecksumLength - 1);
+  return line.substr(line.size() - kChecksumLength) == checksum_of(token + "\n" + text);
 }
 
 // A record cut into its fields: the first `fields` tab-separated ones, then the rest.
-std::vector<std::string> fields_of(const std::string& line, std::size_t fields) {
+std::vector<std::string> fields_of(const std::string& text, std::size_t fields) {
   std::vector<std::string> parts;
   std::size_t at = 0;
   while (parts.size() < fields) {
-    const std::size_t tab = line.find('\t', at);
+    const std::size_t tab = text.find('\t', at);
     if (tab == std::string::npos) break;
-    parts.push_back(line.substr(at, tab - at));
+    parts.push_back(text.substr(at, tab - at));
     at = tab + 1;
   }
-  parts.push_back(line.substr(at));
+  parts.push_back(text.substr(at));
   return parts;
 }
 
-int number(const std::string& text) {
-  try {
-    return std::stoi(text);
-  } catch (const std::exception&) {
+// A whole number of at most 18 digits; -1 when `text` is none.
+long long number(const std::string& text) {
+  if (text.empty() || text.size() > 18 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
     return -1;
   }
+  return std::stoll(text);
 }
 
-struct Group {
-  std::vector<Move> moves;
-  std::string decision;  // the last one written: "" (none yet), back, done or end
-};
+bool plain_name(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
 
-// What a journal holds. A record the run was writing when it died is passed over.
-struct Record {
-  int pid = 0;
-  std::vector<std::string> parts;
-  std::map<int, Group> groups;
-};
+// Reads a journal's records into `r`; a record it cannot take is passed over, one that
+// proves the journal is not whole sets `r.foreign`.
+class Reader {
+ public:
+  Reader(Recorded& r, std::string token) : r_(r), token_(std::move(token)) {}
 
-void read_line(Record& r, const std::string& line) {
-  const std::string key = line.substr(0, line.find('\t'));
-  if (key == kPart) {
-    const std::vector<std::string> f = fields_of(line, 1);
-    if (f.size() == 2) r.parts.push_back(f[1]);
-  } else if (key == kMove) {
-    const std::vector<std::string> f = fields_of(line, 4);
-    if (f.size() == 5 && number(f[1]) >= 0) {
-      r.groups[number(f[1])].moves.push_back({f[4], f[2] == "1", f[3] == "1"});
+  void line(const std::string& line) {
+    std::string text;
+    if (!text_of(token_, line, text)) return;  // cut short, damaged, or not this run's
+    const std::string key = text.substr(0, text.find('\t'));
+    if (key == kPart) {
+      part(fields_of(text, 1));
+    } else if (key == kMove) {
+      move(fields_of(text, 5));
+    } else if (key == kBack || key == kDone || key == kEnd) {
+      decision(key, fields_of(text, key == kEnd ? 1 : 2));
     }
-  } else if (key == kBack || key == kDone || key == kEnd) {
-    const std::vector<std::string> f = fields_of(line, 1);
-    if (f.size() == 2 && number(f[1]) >= 0) r.groups[number(f[1])].decision = key;
   }
+
+ private:
+  void part(const std::vector<std::string>& f) {
+    if (f.size() == 2 && named(f[1])) r_.parts.push_back(f[1]);
+  }
+  void move(const std::vector<std::string>& f) {
+    if (f.size() != 6 || number(f[1]) < 0 || number(f[4]) < 0 || !named(f[5])) return;
+    const int g = static_cast<int>(number(f[1]));
+    Group& group = r_.groups[g];
+    if (!group.decision.empty()) {
+      foreign("a move of its group " + f[1] + " stands after the group's decision");
+      return;
+    }
+    group.moves.push_back(
+        {f[5], f[2] == "1", f[3] == "1", static_cast<std::uintmax_t>(number(f[4]))});
+  }
+  void decision(const std::string& key, const std::vector<std::string>& f) {
+    if (f.size() < 2 || number(f[1]) < 0) return;
+    Group& group = r_.groups[static_cast<int>(number(f[1]))];
+    if (key != kEnd &&
+        (f.size() != 3 || number(f[2]) != static_cast<long long>(group.moves.size()))) {
+      foreign("the decision of its group " + f[1] + " does not count the group's moves");
+      return;
+    }
+    group.decision = key;
+  }
+  bool named(const std::string& name) {
+    if (plain_name(name)) return true;
+    foreign("it names \"" + name + "\", which is no file of its own folder");
+    return false;
+  }
+  void foreign(const std::string& why) {
+    if (r_.foreign.empty()) r_.foreign = why;
+  }
+
+  Recorded& r_;
+  std::string token_;
+};
+
+// The token of a whole header of run `pid`; empty when `line` is none.
+std::string header_token(const std::string& line, int pid) {
+  const std::vector<std::string> f = fields_of(line, 3);
+  if (f.size() != 4 || f[0] != kHeader || number(f[1]) != pid || f[2].empty()) return "";
+  return f[3] == checksum_of(f[0] + "\t" + f[1] + "\t" + f[2]) ? f[2] : "";
 }
 
-Record read_record(FileSystem& fs, const std::string& path) {
-  Record r;
-  r.pid = journal_pid(std::filesystem::path(path).filename().string());
-  const Opened in = fs.open(path, std::ios::in | std::ios::binary);
-  if (!in.stream) return r;
-  for (std::string line; std::getline(*in.stream, line);) read_line(r, line);
-  return r;
-}
-
-// A full path as the console shows it: from the working folder when it lies below it.
-std::string shown(FileSystem& fs, const std::string& full) {
-  const std::filesystem::path relative =
-      std::filesystem::path(full).lexically_relative(fs.identity("."));
-  const std::string text = relative.string();
-  return text.empty() || text.starts_with("..") ? full : text;
+std::string header_of(int pid, const std::string& token) {
+  const std::string text = std::string(kHeader) + "\t" + std::to_string(pid) + "\t" + token;
+  return text + "\t" + checksum_of(text);
 }
 
 // Follows one journal: collects what it did, and the failures.
 class Follower {
  public:
-  Follower(FileSystem& fs, const Record& r, Mended& mended) : fs_(fs), r_(r), mended_(mended) {}
+  Follower(FileSystem& fs, const std::string& folder, const Recorded& r, Mended& mended)
+      : fs_(fs), folder_(folder), r_(r), mended_(mended) {}
 
-  // Rolls a group back or finishes it; true when every step held.
+  // Rolls a group back or finishes it as its decision says.
   void group(const Group& g) {
-    if (g.decision == kEnd) return;
     for (const Move& m : g.moves) {
-      if (g.decision == kDone) {
-        finish(m);
-      } else {
-        roll_back(m);
-      }
+      if (g.decision == kDone) finish(m);
+      if (g.decision == kBack) roll_back(m);
     }
   }
   void temporary(const std::string& name) {
-    const std::string temp = temporary_name(name, r_.pid);
+    const std::string temp = temporary_of(name);
     if (!fs_.exists(temp)) return;
     if (note(fs_.remove(temp), "could not remove the temporary file " + shown(fs_, temp))) {
       mended_.removed.push_back(shown(fs_, temp));
@@ -131,35 +183,42 @@ class Follower {
   bool failed() const { return failed_; }
 
  private:
+  std::string path(const std::string& name) const { return in_folder(folder_, name); }
+  std::string temporary_of(const std::string& name) const {
+    return temporary_name(path(name), r_.pid);
+  }
+  std::string aside(const std::string& name) const { return aside_name(path(name), r_.pid); }
+
   // The earlier file goes back under its name (over the new one, when that had its name);
   // a new file that had no earlier one goes, once it has its name.
   void roll_back(const Move& m) {
-    const std::string aside = aside_name(m.name, r_.pid);
+    const std::string name = path(m.name);
     if (m.earlier) {
-      if (!fs_.exists(aside)) return;  // never moved, or back already
-      if (note(fs_.rename(aside, m.name), "could not put back the earlier " + shown(fs_, m.name) +
-                                              ", which stays as " + shown(fs_, aside) +
-                                              " for a later run to put back")) {
-        mended_.put_back.push_back(shown(fs_, m.name));
+      if (!fs_.exists(aside(m.name))) return;  // never moved, or back already
+      if (note(fs_.rename(aside(m.name), name),
+               "could not put back the earlier " + shown(fs_, name) + ", which stays as " +
+                   shown(fs_, aside(m.name)) + " for a later run to put back")) {
+        mended_.put_back.push_back(shown(fs_, name));
       }
-    } else if (!m.none && !fs_.exists(temporary_name(m.name, r_.pid)) && fs_.exists(m.name)) {
-      if (note(fs_.remove(m.name),
-               "could not remove " + shown(fs_, m.name) + ", a new file of a group rolled back")) {
-        mended_.undone.push_back(shown(fs_, m.name));
+    } else if (!m.none && !fs_.exists(temporary_of(m.name)) && fs_.is_file(name) &&
+               fs_.size(name) == m.size) {
+      if (note(fs_.remove(name),
+               "could not remove " + shown(fs_, name) + ", a new file of a group rolled back")) {
+        mended_.undone.push_back(shown(fs_, name));
       }
     }
   }
   void finish(const Move& m) {
-    const std::string aside = aside_name(m.name, r_.pid);
-    if (!fs_.exists(aside)) return;
-    if (note(fs_.remove(aside), "could not remove the earlier " + shown(fs_, m.name) + " left as " +
-                                    shown(fs_, aside))) {
-      mended_.finished.push_back(shown(fs_, m.name));
+    if (!fs_.exists(aside(m.name))) return;
+    if (note(fs_.remove(aside(m.name)), "could not remove the earlier " + shown(fs_, path(m.name)) +
+                                            " left as " + shown(fs_, aside(m.name)))) {
+      mended_.finished.push_back(shown(fs_, path(m.name)));
     }
   }
 
   FileSystem& fs_;
-  const Record& r_;
+  const std::string& folder_;
+  const Recorded& r_;
   Mended& mended_;
   bool failed_ = false;
 };
@@ -178,55 +237,67 @@ bool temporary_form(const std::string& name) {
   return name.ends_with(kTemporarySuffix) || name.ends_with(kAsideSuffix);
 }
 
-Journal::Journal(FileSystem& fs, const std::string& folder,
-                 const std::function<void(const std::string&)>& follow_earlier)
-    : fs_(fs), folder_(folder), path_(journal_path(folder, fs.process_id())) {
-  const Claim claim = fs_.lock(path_);
-  if (claim.taken() && fs_.exists(path_)) follow_earlier(path_);
-  Opened opened = claim.taken() ? fs_.open(path_, std::ios::out | std::ios::trunc) : Opened{};
-  if (!opened.stream) {
-    throw Stop("*** cannot write the journal " + path_ +
-                   " of this run: " + (claim.failure.empty() ? opened.failure : claim.failure),
-               kFailureStatus);
+Journal::Journal(FileSystem& fs, const std::string& folder)
+    : fs_(fs), folder_(folder), path_(journal_path(folder, fs.process_id())), token_(new_token()) {
+  Opened opened = fs_.open(path_, std::ios::out | std::ios::trunc | std::ios::binary);
+  if (opened.stream) {
+    out_ = std::move(opened.stream);
+    const Outcome o = write(header_of(fs_.process_id(), token_), true);
+    if (o.ok()) return;
+    opened.failure = o.failure;
   }
-  out_ = std::move(opened.stream);
+  throw Stop(
+      "*** cannot write the journal " + shown(fs_, path_) + " of this run: " + opened.failure,
+      kFailureStatus);
 }
 
-Outcome Journal::write(const std::string& line, bool flush) {
-  if (!(*out_ << line << '\n').flush()) {
+Outcome Journal::write(const std::string& text, bool flush) {
+  if (!(*out_ << text << '\n').flush()) {
     const std::string why = out_->write_failure();
-    return {"cannot write its journal " + path_ + ": " + (why.empty() ? "a write failed" : why)};
+    return {"cannot write its journal " + shown(fs_, path_) + ": " +
+            (why.empty() ? "a write failed" : why)};
   }
   return flush ? fs_.flush(path_) : Outcome{};
 }
 
 Outcome Journal::note_part(const std::string& name) {
-  return write(std::string(kPart) + "\t" + name, false);
+  return write(line_of(token_, std::string(kPart) + "\t" + name), false);
 }
 
 Outcome Journal::begin_group(int group, const std::vector<Move>& moves) {
   const std::string g = std::to_string(group);
-  Outcome done = write(std::string(kGroup) + "\t" + g, false);
   for (const Move& m : moves) {
-    if (!done.ok()) return done;
-    done = write(std::string(kMove) + "\t" + g + "\t" + (m.earlier ? "1" : "0") + "\t" +
-                     (m.none ? "1" : "0") + "\t" + m.name,
-                 false);
+    const Outcome o = write(
+        line_of(token_, std::string(kMove) + "\t" + g + "\t" + (m.earlier ? "1" : "0") + "\t" +
+                            (m.none ? "1" : "0") + "\t" + std::to_string(m.size) + "\t" + m.name),
+        false);
+    if (!o.ok()) return o;
   }
-  return done.ok() ? write(std::string(kBack) + "\t" + g, true) : done;
+  moves_[group] = moves.size();
+  return decide(kBack, group);
 }
 
-Outcome Journal::done(int group) {
-  return write(std::string(kDone) + "\t" + std::to_string(group), true);
+Outcome Journal::decide(const char* decision, int group) {
+  return write(line_of(token_, std::string(decision) + "\t" + std::to_string(group) + "\t" +
+                                   std::to_string(moves_[group])),
+               true);
 }
 
-void Journal::end(int group) { write(std::string(kEnd) + "\t" + std::to_string(group), false); }
+Outcome Journal::done(int group) { return decide(kDone, group); }
+
+Outcome Journal::back(int group) { return decide(kBack, group); }
+
+void Journal::end(int group) {
+  write(line_of(token_, std::string(kEnd) + "\t" + std::to_string(group)), false);
+}
 
 Outcome Journal::remove() {
   out_.reset();
-  const Outcome removed = fs_.remove(path_);
-  fs_.unlock(path_);
-  return removed;
+  return fs_.remove(path_);
+}
+
+std::string journal_path(const std::string& folder, int pid) {
+  return in_folder(folder, kJournalStart + std::to_string(pid) + kJournalEnd);
 }
 
 int journal_pid(const std::string& file) {
@@ -235,13 +306,35 @@ int journal_pid(const std::string& file) {
       file.size() <= start.size() + end.size()) {
     return 0;
   }
-  const std::string digits = file.substr(start.size(), file.size() - start.size() - end.size());
-  if (digits.find_first_not_of("0123456789") != std::string::npos) return 0;
-  return std::max(number(digits), 0);
+  const long long pid = number(file.substr(start.size(), file.size() - start.size() - end.size()));
+  return pid > 0 && pid <= 0x7fffffff ? static_cast<int>(pid) : 0;
 }
 
-std::vector<std::string> journal_names(FileSystem& fs, const std::string& path) {
-  const Record r = read_record(fs, path);
+Recorded read_journal(FileSystem& fs, const std::string& path) {
+  Recorded r;
+  r.pid = journal_pid(std::filesystem::path(path).filename().string());
+  Opened in = fs.open(path, std::ios::in | std::ios::binary);
+  if (!in.stream) {
+    r.failure = in.failure.empty() ? "it cannot be opened" : in.failure;
+    return r;
+  }
+  std::string line;
+  std::string token;
+  if (std::getline(*in.stream, line) && !in.stream->eof()) token = header_token(line, r.pid);
+  if (token.empty()) {
+    r.foreign = "it does not begin as a journal of this program";
+    return r;
+  }
+  Reader reader(r, token);
+  for (std::size_t count = 1; std::getline(*in.stream, line); ++count) {
+    if (count % kRecordsBetweenLooks == 0) stop_if_interrupted();
+    if (!in.stream->eof()) reader.line(line);  // the last line without its end is cut short
+  }
+  if (in.stream->bad()) r.failure = "it could not be read to its end";
+  return r;
+}
+
+std::vector<std::string> names_in(const Recorded& r) {
   std::vector<std::string> names = r.parts;
   for (const auto& [g, group] : r.groups) {
     for (const Move& m : group.moves) names.push_back(m.name);
@@ -249,16 +342,43 @@ std::vector<std::string> journal_names(FileSystem& fs, const std::string& path) 
   return names;
 }
 
-void follow_journal(FileSystem& fs, const std::string& path, Mended& mended) {
-  const Record r = read_record(fs, path);
-  Follower follow(fs, r, mended);
-  // The groups first: whether a new file had its name shows by its temporary file.
-  for (const auto& [g, group] : r.groups) follow.group(group);
-  for (const std::string& name : r.parts) follow.temporary(name);
+std::vector<std::string> names_to_mend(FileSystem& fs, const std::string& folder,
+                                       const Recorded& r) {
+  std::vector<std::string> names;
+  for (const auto& [g, group] : r.groups) {
+    if (group.decision != kBack && group.decision != kDone) continue;
+    for (const Move& m : group.moves) names.push_back(m.name);
+  }
+  for (std::size_t k = 0; k < r.parts.size(); ++k) {
+    if (k % kRecordsBetweenLooks == 0) stop_if_interrupted();
+    if (fs.exists(temporary_name(in_folder(folder, r.parts[k]), r.pid)))
+      names.push_back(r.parts[k]);
+  }
+  return names;
+}
+
+void follow_journal(FileSystem& fs, const std::string& path, const Recorded& r, Mended& mended) {
   const std::string folder = std::filesystem::path(path).parent_path().string();
+  Follower follow(fs, folder, r, mended);
+  // The groups first: whether a new file had its name shows by its temporary file.
+  for (const auto& [g, group] : r.groups) {
+    stop_if_interrupted();
+    follow.group(group);
+  }
+  for (std::size_t k = 0; k < r.parts.size(); ++k) {
+    if (k % kRecordsBetweenLooks == 0) stop_if_interrupted();
+    follow.temporary(r.parts[k]);
+  }
   follow.note(fs.flush_folder(folder), "could not flush the folder " + shown(fs, folder));
   // A step that failed leaves the journal, for a later run to follow again.
   if (!follow.failed()) follow.note(fs.remove(path), "could not remove " + shown(fs, path));
+}
+
+std::string shown(FileSystem& fs, const std::string& full) {
+  const std::filesystem::path relative =
+      std::filesystem::path(full).lexically_relative(fs.identity("."));
+  const std::string text = relative.string();
+  return text.empty() || text.starts_with("..") ? full : text;
 }
 
 }  // namespace dendro

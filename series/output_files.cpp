@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "series/interrupts.h"
 #include "series/placing.h"
 #include "series/stop.h"
+#include "series/text.h"
 
 namespace dendro {
 namespace {
 
-const char* const kNameIndent = "       ";
+// Names looked at between two looks for a signal.
+constexpr std::size_t kNamesBetweenLooks = 4096;
 // The start of the names of the runs' journals and lock files, which no save may take.
 const char* const kOwnFiles = ".dendro.";
 
@@ -66,6 +69,7 @@ std::vector<std::string> mended_lines(const Mended& mended) {
             "had all taken their names:",
             mended.finished);
   add_lines(lines, " *** temporary files of a run cut short, removed:", mended.removed);
+  lines.insert(lines.end(), mended.left.begin(), mended.left.end());
   lines.insert(lines.end(), mended.failures.begin(), mended.failures.end());
   return lines;
 }
@@ -103,18 +107,36 @@ OutputFiles::~OutputFiles() {
   close_journals();
 }
 
+const std::string& OutputFiles::identity(const std::string& name) const {
+  const auto [it, fresh] = ids_.try_emplace(name);
+  if (fresh) it->second = fs_->identity(name);
+  return it->second;
+}
+
 std::vector<std::string> OutputFiles::close_journals() {
   std::vector<std::string> lines;
   for (auto& [folder, journal] : journals_) {
     // A journal that still names a file to remove or put back stays for the next run.
-    if (unsettled_.count(folder) != 0) continue;
+    if (unfinished_.count(folder) != 0) continue;
     if (const Outcome o = journal->remove(); !o.ok()) {
-      lines.push_back(" *** could not remove this run's journal " + journal->path() + ": " +
-                      o.failure);
+      lines.push_back(" *** could not remove this run's journal " + shown(*fs_, journal->path()) +
+                      ": " + o.failure);
     }
   }
   journals_.clear();
   return lines;
+}
+
+void OutputFiles::know_forms(std::vector<std::string> suffixes, std::vector<std::string> names) {
+  suffixes_ = std::move(suffixes);
+  form_names_ = std::set<std::string>(names.begin(), names.end());
+}
+
+bool OutputFiles::of_form(const std::string& file) const {
+  return form_names_.count(file) != 0 ||
+         std::any_of(suffixes_.begin(), suffixes_.end(), [&file](const std::string& suffix) {
+           return file.size() > suffix.size() && file.ends_with(suffix);
+         });
 }
 
 void OutputFiles::protect(const std::string& name, const std::string& what) {
@@ -125,8 +147,10 @@ void OutputFiles::protect(const std::string& name, const std::string& what) {
 std::vector<std::string> OutputFiles::check(const std::vector<Wanted>& wanted) const {
   std::vector<std::string> lines;
   std::map<std::string, std::string> writers;  // by identity
-  for (const Wanted& w : wanted) {
-    const std::string id = identity(w.name);
+  for (std::size_t k = 0; k < wanted.size(); ++k) {
+    if (k % kNamesBetweenLooks == 0) stop_if_interrupted();
+    const Wanted& w = wanted[k];
+    const std::string& id = identity(w.name);
     if (const auto input = inputs_.find(id); input != inputs_.end()) {
       lines.push_back(" *** " + w.name + " is " + input->second +
                       ", which this run would write over with " + w.what);
@@ -149,82 +173,141 @@ std::vector<std::string> OutputFiles::check(const std::vector<Wanted>& wanted) c
   return lines;
 }
 
-std::vector<std::string> OutputFiles::lock(const std::vector<std::string>& names) {
-  std::map<int, std::vector<std::string>> held;
-  std::vector<std::string> lines;
-  for (const std::string& name : names) {
-    const std::string id = identity(name);
+std::vector<std::string> OutputFiles::lock(const std::vector<std::string>& sure,
+                                           const std::vector<std::string>& maybe) {
+  // The names not held yet, by folder: each file's name there, and the place of the name
+  // as the run asked for it.
+  struct Asked {
+    std::vector<std::string> files;
+    std::unordered_map<std::string, std::size_t> place;
+  };
+  std::map<std::string, Asked> by_folder;
+  const std::size_t count = sure.size() + maybe.size();
+  const auto name_at = [&](std::size_t k) -> const std::string& {
+    return k < sure.size() ? sure[k] : maybe[k - sure.size()];
+  };
+  for (std::size_t k = 0; k < count; ++k) {
+    if (k % kNamesBetweenLooks == 0) stop_if_interrupted();
+    const std::string& id = identity(name_at(k));
     if (locked_.count(id) != 0) continue;
-    const Claim claim = fs_->lock(name);
-    if (claim.taken()) {
-      locked_.insert(id);
-    } else if (claim.holder != 0) {
-      held[claim.holder].push_back(name);
-    } else {
-      lines.push_back(" *** cannot lock " + name + " for this run: " + claim.failure);
-    }
+    Asked& asked = by_folder[parent(id)];
+    const std::string file = own_name_of(id);
+    if (asked.place.emplace(file, k).second) asked.files.push_back(file);
   }
-  for (const auto& [pid, taken] : held) {
-    const std::string more = taken.size() > 1 ? " and " + std::to_string(taken.size() - 1) +
-                                                    " more of the names this run would write"
-                                              : "";
-    lines.push_back(" *** another run (process " + std::to_string(pid) + ") is using " +
-                    taken.front() + more + ":");
+  std::vector<std::string> lines;
+  std::map<int, std::vector<std::size_t>> held;  // the places of the names each run holds
+  for (const auto& [folder, asked] : by_folder) {
+    const Claim claim = fs_->hold(folder, asked.files);
+    if (!claim.failure.empty()) lines.push_back(" *** " + claim.failure);
+    for (const Holder& h : claim.held) held[h.pid].push_back(asked.place.at(h.name));
+    if (!claim.taken()) continue;
+    for (const std::string& file : asked.files) locked_.insert(in_folder(folder, file));
+  }
+  for (auto& [pid, places] : held) {
+    std::sort(places.begin(), places.end());
+    const auto sure_held =
+        std::count_if(places.begin(), places.end(), [&](std::size_t k) { return k < sure.size(); });
+    const std::string process = "process " + std::to_string(pid);
+    lines.push_back(" *** another run (" + process + ") is using " + name_at(places.front()) +
+                    (sure_held > 1 ? " and " + std::to_string(sure_held - 1) +
+                                         " more of the files this run writes"
+                                   : ""));
+    lines.push_back(" *** it holds them until it ends, at its last Return: wait until " + process +
+                    " has ended, or run in another folder;");
     lines.push_back(" *** this run ends here, before it writes any of them");
   }
   return lines;
 }
 
 Mended OutputFiles::mend() {
-  Mended mended = std::move(mended_early_);
-  mended_early_ = {};
+  Mended mended;
   std::set<std::string> folders;
   for (const std::string& id : locked_) folders.insert(parent(id));
   std::vector<std::string> blocked;
-  for (const std::string& folder : folders) {
-    const Listing listing = fs_->files_in(folder);
-    if (!listing.failure.empty()) {
-      mended.failures.push_back(" *** could not list the folder " + folder +
-                                " for what runs cut short left: " + listing.failure);
-    }
-    for (const std::string& file : listing.names) {
-      const std::string path = in_folder(folder, file);
-      const auto ours = journals_.find(folder);
-      if (journal_pid(file) == 0 || (ours != journals_.end() && ours->second->path() == path)) {
-        continue;
-      }
-      if (!fs_->lock(path).taken()) continue;  // the journal of a run that is alive
-      follow(path, false, mended, blocked);
-      fs_->unlock(path);
-    }
-  }
+  for (const std::string& folder : folders) mend_folder(folder, mended, blocked);
   if (!blocked.empty()) throw Stop(joined_lines(blocked), kFailureStatus);
   return mended;
 }
 
-void OutputFiles::follow(const std::string& path, bool any, Mended& mended,
-                         std::vector<std::string>& blocked) {
-  const std::vector<std::string> names = journal_names(*fs_, path);
-  const bool meets = std::any_of(names.begin(), names.end(), [this](const std::string& n) {
-    return locked_.count(identity(n)) != 0;
+void OutputFiles::mend_folder(const std::string& folder, Mended& mended,
+                              std::vector<std::string>& blocked) {
+  const Listing listing = fs_->files_in(folder);
+  if (!listing.failure.empty()) {
+    mended.failures.push_back(" *** could not list the folder " + shown(*fs_, folder) +
+                              " for what runs cut short left: " + listing.failure);
+  }
+  const LiveRuns live = fs_->live_runs(folder);
+  if (!live.failure.empty()) {
+    mended.failures.push_back(" *** journals of runs cut short are not looked at: " + live.failure);
+    return;
+  }
+  for (std::size_t k = 0; k < listing.names.size(); ++k) {
+    if (k % kNamesBetweenLooks == 0) stop_if_interrupted();
+    const int pid = journal_pid(listing.names[k]);
+    const std::string path = in_folder(folder, listing.names[k]);
+    const auto ours = journals_.find(folder);
+    if (pid == 0 || (ours != journals_.end() && ours->second->path() == path)) continue;
+    if (pid != fs_->process_id() && live.pids.count(pid) != 0) continue;  // a live run's
+    mend_journal(path, pid == fs_->process_id(), mended, blocked);
+  }
+}
+
+void OutputFiles::mend_journal(const std::string& path, bool any, Mended& mended,
+                               std::vector<std::string>& blocked) {
+  const std::string folder = parent(path);
+  const auto leave = [&](const std::string& why) {
+    if (!named_.insert(path).second) return;
+    mended.left.push_back(" *** " + shown(*fs_, path) + " is no journal this program follows (" +
+                          why + "): it stays as it is;");
+    mended.left.push_back(" *** remove it if no run of this folder was cut short");
+  };
+  const Recorded r = read_journal(*fs_, path);
+  if (!r.failure.empty()) {
+    mended.failures.push_back(" *** could not read " + shown(*fs_, path) +
+                              ", the journal of a run cut short: " + r.failure +
+                              "; it stays for a later run");
+    return;
+  }
+  if (!r.foreign.empty()) return leave(r.foreign);
+  if (identity(path) != path) return leave("it is a link to another file");
+  const std::vector<std::string> names = names_in(r);
+  const bool meets = std::any_of(names.begin(), names.end(), [&](const std::string& n) {
+    return locked_.count(in_folder(folder, n)) != 0;
   });
   if (!any && !meets) return;
+  const std::vector<std::string> acting = names_to_mend(*fs_, folder, r);
+  if (const std::string why = unfit_names(folder, acting); !why.empty()) return leave(why);
   std::vector<std::string> borrowed;
-  bool free = true;
-  for (const std::string& name : names) {
-    if (locked_.count(identity(name)) != 0) continue;
-    const Claim claim = fs_->lock(name);
-    if (!claim.taken()) {
-      blocked.push_back(" *** " + name + ", which a run cut short was writing, is used by " +
-                        "another run (process " + std::to_string(claim.holder) +
-                        "): this run ends here, before it writes any file");
-      free = false;
-      break;
-    }
-    borrowed.push_back(name);
+  for (const std::string& n : acting) {
+    if (locked_.count(in_folder(folder, n)) == 0) borrowed.push_back(n);
   }
-  if (free) follow_journal(*fs_, path, mended);
-  for (const std::string& name : borrowed) fs_->unlock(name);
+  const Claim claim = fs_->hold(folder, borrowed);
+  if (!claim.failure.empty()) {
+    mended.failures.push_back(" *** " + claim.failure);
+  } else if (!claim.held.empty()) {
+    blocked.push_back(" *** " + shown(*fs_, in_folder(folder, claim.held.front().name)) +
+                      ", which a run cut short was writing, is used by another run (process " +
+                      std::to_string(claim.held.front().pid) +
+                      "): this run ends here, before it writes any file");
+  } else {
+    follow_journal(*fs_, path, r, mended);
+  }
+  fs_->let_go(folder, claim.hold);
+}
+
+std::string OutputFiles::unfit_names(const std::string& folder,
+                                     const std::vector<std::string>& names) const {
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    if (k % kNamesBetweenLooks == 0) stop_if_interrupted();
+    const std::string& id = identity(in_folder(folder, names[k]));
+    if (const auto input = inputs_.find(id); input != inputs_.end()) {
+      return "it names " + names[k] + ", which is " + input->second;
+    }
+    if (locked_.count(id) == 0 && !of_form(names[k])) {
+      return "it names " + names[k] + ", which is no name this program writes";
+    }
+  }
+  return "";
 }
 
 void OutputFiles::claim(const std::string& name) {
@@ -237,7 +320,7 @@ void OutputFiles::claim(const std::string& name) {
                    " is not a regular file (a device, a FIFO or a socket): it is not written over",
                kFailureStatus);
   }
-  const std::string id = identity(name);
+  const std::string& id = identity(name);
   if (const auto input = inputs_.find(id); input != inputs_.end()) {
     throw Stop("*** " + name + " is " + input->second + ": this run does not write over it",
                kFailureStatus);
@@ -250,12 +333,23 @@ Journal& OutputFiles::journal(const std::string& folder) {
   auto it = journals_.find(folder);
   if (it != journals_.end()) return *it->second;
   // A run cut short long ago may have had this run's process id: its journal is followed
-  // before this run's takes its name.
-  auto created = std::make_unique<Journal>(*fs_, folder, [this](const std::string& path) {
+  // like any other before this run's takes its name.
+  const std::string path = journal_path(folder, fs_->process_id());
+  if (fs_->exists(path)) {
+    Mended mended;
     std::vector<std::string> blocked;
-    follow(path, true, mended_early_, blocked);
+    mend_journal(path, true, mended, blocked);
     if (!blocked.empty()) throw Stop(joined_lines(blocked), kFailureStatus);
-  });
+    const std::vector<std::string> lines = mended_lines(mended);
+    notes_.insert(notes_.end(), lines.begin(), lines.end());
+    if (fs_->exists(path)) {
+      throw Stop(joined_lines(lines) + (lines.empty() ? "" : "\n") + "*** " + shown(*fs_, path) +
+                     ", the journal of a run cut short that had this run's process id, stays: "
+                     "this run ends here, before it writes any file in its folder",
+                 kFailureStatus);
+    }
+  }
+  auto created = std::make_unique<Journal>(*fs_, folder);
   return *journals_.emplace(folder, std::move(created)).first->second;
 }
 
@@ -263,10 +357,10 @@ std::string OutputFiles::begin(const std::string& name, Commit group) {
   claim(name);
   const std::string id = identity(name);
   for (const Version& v : take_file(id)) remove_temporary(v);
-  const Outcome noted = journal(parent(id)).note_part(id);
+  const Outcome noted = journal(parent(id)).note_part(own_name_of(id));
   if (!noted.ok())
     throw Stop("*** cannot create file: " + name + ": " + noted.failure, kFailureStatus);
-  versions_.push_back({name, id, temporary_name(name, fs_->process_id()), group});
+  versions_.push_back({name, id, temporary_name(id, fs_->process_id()), group});
   return versions_.back().temp;
 }
 
@@ -275,7 +369,7 @@ void OutputFiles::complete(const std::string& name) { finish(name, false); }
 void OutputFiles::leave_none(const std::string& name) { finish(name, true); }
 
 void OutputFiles::finish(const std::string& name, bool none) {
-  const std::string id = identity(name);
+  const std::string& id = identity(name);
   for (Version& v : versions_) {
     if (v.id != id) continue;
     v.complete = true;
@@ -294,8 +388,8 @@ void OutputFiles::drop(const std::string& name) {
 Outcome OutputFiles::remove_temporary(const Version& v) {
   const Outcome removed = fs_->remove(v.temp);
   if (!removed.ok()) {
-    unsettled_.insert(parent(v.id));
-    notes_.push_back(temporary_left(v.temp, removed.failure));
+    unfinished_.insert(parent(v.id));
+    notes_.push_back(temporary_left(shown(*fs_, v.temp), removed.failure));
   }
   return removed;
 }
@@ -333,9 +427,9 @@ void OutputFiles::put_in_place(std::vector<Version> versions,
         taken_away->insert(taken_away->end(), placed.taken_away.begin(), placed.taken_away.end());
       }
       notes_.insert(notes_.end(), placed.notes.begin(), placed.notes.end());
-      if (!placed.settled) unsettled_.insert(folder);
+      if (placed.unfinished) unfinished_.insert(folder);
     } catch (const PlacingFailed& failed) {
-      if (!failed.settled) unsettled_.insert(folder);
+      if (failed.unfinished) unfinished_.insert(folder);
       throw;
     }
     for (const Version& v : versions) {
@@ -353,12 +447,18 @@ Settled OutputFiles::settle() {
     if (remove_temporary(v).ok() && named != nullptr) named->push_back(v.name);
   };
   for (Version& v : versions_) {
-    if (fs_->exists(v.name)) {
+    if (written_.count(v.id) != 0) {
+      // The file of the name is one this run put in place before: it stays.
+      remove(v, nullptr);
+      if (std::find(replaced_.begin(), replaced_.end(), v.name) == replaced_.end()) {
+        settled.kept_new.push_back(v.name);
+      }
+    } else if (fs_->exists(v.id)) {
       remove(v, nullptr);
       settled.kept_earlier.push_back(v.name);  // never touched by this run
     } else if (v.none) {
       remove(v, nullptr);  // no file before, none after
-    } else if (v.complete && fs_->flush(v.temp).ok() && fs_->rename(v.temp, v.name).ok()) {
+    } else if (v.complete && fs_->flush(v.temp).ok() && fs_->rename(v.temp, v.id).ok()) {
       settled.kept_new.push_back(v.name);
       kept.push_back(std::move(v));
     } else {
@@ -369,11 +469,11 @@ Settled OutputFiles::settle() {
   std::set<std::string> flushed;
   for (const Version& v : kept) {
     note_written(v);
-    const std::string folder = folder_of(v.name);
+    const std::string folder = parent(v.id);
     if (!flushed.insert(folder).second) continue;
     if (const Outcome o = fs_->flush_folder(folder); !o.ok()) {
-      settled.failures.push_back(" *** could not flush the folder " +
-                                 (folder.empty() ? std::string(".") : folder) + ": " + o.failure);
+      settled.failures.push_back(" *** could not flush the folder " + shown(*fs_, folder) + ": " +
+                                 o.failure);
     }
   }
   const std::vector<std::string> notes = take_notes();
@@ -394,19 +494,26 @@ std::string OutputFiles::read_path(const std::string& name) const {
   return v != nullptr && v->complete ? v->temp : name;
 }
 
-int OutputFiles::held_by(const std::string& name) {
-  if (locked_.count(identity(name)) != 0) return 0;
-  const Claim claim = fs_->lock(name);
-  if (claim.taken()) locked_.insert(identity(name));
-  return claim.holder;
+Claim OutputFiles::holder_of(const std::string& name) {
+  const std::string& id = identity(name);
+  if (locked_.count(id) != 0) return {};
+  const LiveRuns live = fs_->live_runs(parent(id));
+  Claim claim;
+  claim.failure = live.failure;
+  if (const auto it = live.names.find(own_name_of(id)); it != live.names.end()) {
+    claim.held.push_back({name, it->second});
+  }
+  return claim;
 }
 
 std::string OutputFiles::creation_failure(const std::string& name) {
   if (pending(name) != nullptr) return "";
-  const std::string probe = temporary_name(name, fs_->process_id());
+  const std::string probe = temporary_name(identity(name), fs_->process_id());
   const Opened opened = fs_->open(probe, std::ios::out | std::ios::trunc);
   if (!opened.stream) return opened.failure.empty() ? "cannot be created" : opened.failure;
-  fs_->remove(probe);
+  if (const Outcome o = fs_->remove(probe); !o.ok()) {
+    notes_.push_back(temporary_left(shown(*fs_, probe), o.failure));
+  }
   return "";
 }
 

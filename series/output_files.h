@@ -7,9 +7,9 @@
 // (FileSystem::identity), never by how their names are spelled.
 //
 // Before it writes, a run checks the names it will write against the files it reads and
-// against each other (`check`), and locks them (`lock`), so that no other run writes them
+// against each other (`check`), and holds them (`lock`), so that no other run writes them
 // while it lives; then it mends what runs cut short left of them (`mend`), following their
-// journals (series/journal.h).
+// journals (series/journal.h) where they name only files this run may touch.
 #pragma once
 
 #include <functional>
@@ -18,6 +18,8 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "series/file_system.h"
@@ -57,7 +59,8 @@ std::vector<std::string> settled_lines(const Settled& settled);
 // The same for what mending did.
 std::vector<std::string> mended_lines(const Mended& mended);
 
-// A head line and, under it, each name indented; nothing when there are no names.
+// A head line and, under it, each name indented (kNameIndent); nothing when there are no
+// names.
 std::vector<std::string> name_list(const std::string& head, const std::vector<std::string>& names);
 
 // The lines as one text, a line end between each two.
@@ -85,8 +88,13 @@ class OutputFiles {
   ~OutputFiles();
 
   FileSystem& fs() { return *fs_; }
-  // What `name` is on the disk (FileSystem::identity).
-  std::string identity(const std::string& name) const { return fs_->identity(name); }
+  // What `name` is on the disk (FileSystem::identity), worked out once a name.
+  const std::string& identity(const std::string& name) const;
+
+  // The forms of the names this program writes: a name that ends with one of `suffixes`
+  // (an output of a data file's prefix) or is one of `names`. Mending touches a name a
+  // journal of a run cut short mentions only when it has such a form or this run holds it.
+  void know_forms(std::vector<std::string> suffixes, std::vector<std::string> names);
 
   // `name` is an input of the run (`what` says which: "data file 2 of files.txt"), which
   // the run never writes.
@@ -95,19 +103,23 @@ class OutputFiles {
   // run, one that two writers would write, one that is a device, a FIFO or a socket; each
   // names both files and what to do. Nothing when all may be written.
   std::vector<std::string> check(const std::vector<Wanted>& wanted) const;
-  // Takes the run's lock on each name, for as long as the run lives. The console lines
-  // that refuse the run when another run holds any (naming its process id); nothing when
-  // every name is this run's.
-  std::vector<std::string> lock(const std::vector<std::string>& names);
+  // Holds, for as long as the run lives, the names it writes whatever its options (`sure`)
+  // and those it may write (`maybe`): few holds, one a folder. The console lines that
+  // refuse the run when another run holds any (naming its process id and what to do), or
+  // when a folder's lock file cannot be used; nothing when every name is this run's.
+  std::vector<std::string> lock(const std::vector<std::string>& sure,
+                                const std::vector<std::string>& maybe = {});
   // Mends what runs cut short left of the names the run holds: follows each journal of a
-  // dead run that names any of them (series/journal.h). Journals of live runs, and files
-  // no journal names, are left alone.
+  // dead run in their folders that names any of them, where every name it would act on
+  // has the form of a name this program writes, is no input and is held by this run (the
+  // names it does not hold yet are held while it mends). A journal that fails a check is
+  // left as it is and named; journals of live runs, and files no journal names, are left
+  // alone. Throws Stop when another live run holds a name a journal needs.
   Mended mend();
-
   // Starts a new version of `name` in `group` and returns the temporary path to write it
-  // under; a version of the file already begun is dropped first. A name not yet locked is
-  // locked now. Throws Stop when the name is an input of the run, a folder, a device, a
-  // FIFO or a socket, or another run holds it.
+  // under (beside the file the name stands for); a version of the file already begun is
+  // dropped first. A name not yet held is held now. Throws Stop when the name is an input
+  // of the run, a folder, a device, a FIFO or a socket, or another run holds it.
   std::string begin(const std::string& name, Commit group);
   // The version of `name` is written whole. A version of on_close or on_save replaces the
   // earlier file at once (throws Stop when it cannot: the console then says what the
@@ -151,8 +163,9 @@ class OutputFiles {
   // is writing (plot pages and their value files aside, which a later save may replace on
   // request), a reserved name, a temporary name, or a journal or lock file (".dendro.").
   bool of_this_run(const std::string& name) const;
-  // The process id of another run that holds `name`; 0 when this run holds it now.
-  int held_by(const std::string& name);
+  // Whether another live run holds `name` (its process id in `held`), or why that cannot be
+  // told: a question, which holds nothing.
+  Claim holder_of(const std::string& name);
   // Why a version of `name` cannot be created (its folder takes no file): the reason;
   // empty when it can.
   std::string creation_failure(const std::string& name);
@@ -165,27 +178,30 @@ class OutputFiles {
  private:
   struct Version {
     std::string name;
-    std::string id;  // identity of the name
-    std::string temp;
+    std::string id;    // identity of the name
+    std::string temp;  // beside the file the name stands for
     Commit group = Commit::with_data_file;
     bool complete = false;
     bool none = false;  // takes the earlier file away, see leave_none
   };
 
   std::unique_ptr<FileSystem> fs_;
+  mutable std::unordered_map<std::string, std::string> ids_;  // identities, by name
   std::vector<Version> versions_;               // begun and not yet in place, in the order begun
   std::set<std::string> written_;               // the files this run has put in place
   std::set<std::string> pages_;                 // those of them that were saves
   std::set<std::string> read_;                  // the files the run has read
   std::map<std::string, std::string> inputs_;   // never written, by identity: what each is
-  std::set<std::string> locked_;                // names this run holds, by identity
+  std::unordered_set<std::string> locked_;      // names this run holds, by identity
   std::vector<std::string> reserved_prefixes_;  // identities of starts of names
   std::set<std::string> reserved_names_;        // identities of names
-  std::vector<std::string> replaced_;           // earlier files replaced, by name
+  std::vector<std::string> suffixes_;           // see know_forms
+  std::set<std::string> form_names_;
+  std::vector<std::string> replaced_;                         // earlier files replaced, by name
   std::map<std::string, std::unique_ptr<Journal>> journals_;  // by folder
-  std::set<std::string> unsettled_;  // folders whose journal names a file still to remove
-  std::vector<std::string> notes_;   // see take_notes
-  Mended mended_early_;  // a journal of a run cut short under this run's own journal name
+  std::set<std::string> unfinished_;  // folders whose journal names a file still to remove
+  std::set<std::string> named_;       // journals named as left as they are
+  std::vector<std::string> notes_;    // see take_notes
   int groups_ = 0;
 
   template <class Which>
@@ -197,11 +213,19 @@ class OutputFiles {
   const Version* pending(const std::string& name) const;
   // The checks begin() makes of a name before it writes it.
   void claim(const std::string& name);
+  // This run's journal in `folder`, created when first needed, once a journal of a run cut
+  // short under its name has been followed.
   Journal& journal(const std::string& folder);
-  // Follows the journal of a run cut short at `path` when it names a name this run holds
-  // (or always, with `any`), holding every name it mentions for the while; the lines of
-  // another run that holds one of them go to `blocked`.
-  void follow(const std::string& path, bool any, Mended& mended, std::vector<std::string>& blocked);
+  // Follows the journals of runs cut short in `folder` that name a name this run holds.
+  void mend_folder(const std::string& folder, Mended& mended, std::vector<std::string>& blocked);
+  // Follows the journal `path` of a run cut short when it names a name this run holds (or
+  // always, with `any`), holding every name it acts on for the while; the lines of another
+  // run that holds one of them go to `blocked`.
+  void mend_journal(const std::string& path, bool any, Mended& mended,
+                    std::vector<std::string>& blocked);
+  // Why the journal's names fail the checks of mending; nothing when they pass.
+  std::string unfit_names(const std::string& folder, const std::vector<std::string>& names) const;
+  bool of_form(const std::string& file) const;
   // Removes a temporary file; a failure is said and the journal kept for a later run.
   Outcome remove_temporary(const Version& v);
   void put_in_place(std::vector<Version> versions, std::vector<std::string>* taken_away);

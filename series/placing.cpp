@@ -2,11 +2,10 @@
 
 #include "series/parallel.h"
 #include "series/stop.h"
+#include "series/text.h"
 
 namespace dendro {
 namespace {
-
-const char* const kNameIndent = "       ";
 
 // The message of a group that could not be put in place: what failed and why, then what
 // the folder holds.
@@ -27,7 +26,10 @@ class GroupPlacing {
  public:
   GroupPlacing(FileSystem& fs, Journal& journal, int group, const std::vector<Placement>& versions)
       : fs_(fs), journal_(journal), group_(group), versions_(versions) {
-    for (const Placement& v : versions_) moves_.push_back({v.id, fs_.exists(v.name), v.none});
+    for (const Placement& v : versions_) {
+      moves_.push_back(
+          {std::string(own_name(v.id)), fs_.exists(v.id), v.none, v.none ? 0 : fs_.size(v.temp)});
+    }
   }
 
   Placed run() {
@@ -43,7 +45,7 @@ class GroupPlacing {
 
  private:
   const std::string& folder() const { return journal_.folder(); }
-  std::string aside(const Placement& v) const { return aside_name(v.name, fs_.process_id()); }
+  std::string aside(const Placement& v) const { return aside_name(v.id, fs_.process_id()); }
 
   // Every new file is on the disk before any moves: side by side, so that the disk writes
   // them in one go rather than one after another.
@@ -69,24 +71,29 @@ class GroupPlacing {
     for (std::size_t k = 0; k < versions_.size(); ++k) {
       if (!moves_[k].earlier) continue;
       const Placement& v = versions_[k];
-      if (const Outcome o = fs_.rename(v.name, aside(v)); !o.ok()) undo(v.name, o.failure);
+      if (const Outcome o = fs_.rename(v.id, aside(v)); !o.ok()) undo(v.name, o.failure);
       set_aside_.push_back(&v);
     }
   }
   void take_names() {
     for (const Placement& v : versions_) {
       if (v.none) continue;
-      if (const Outcome o = fs_.rename(v.temp, v.name); !o.ok()) undo(v.name, o.failure);
+      if (const Outcome o = fs_.rename(v.temp, v.id); !o.ok()) undo(v.name, o.failure);
       placed_names_.push_back(&v);
     }
   }
   void flush_folder_or_undo() {
-    const Outcome o = fs_.flush_folder(folder_of(versions_.front().name));
+    const Outcome o = fs_.flush_folder(folder());
     if (!o.ok()) undo(versions_.front().name, o.failure);
   }
+  // "done" may be on the disk although its flush failed: the run goes back on it only once
+  // "back" stands after it.
   void decide_done() {
     const Outcome o = journal_.done(group_);
-    if (!o.ok()) undo(versions_.front().name, o.failure);
+    if (o.ok()) return;
+    const Outcome back = journal_.back(group_);
+    if (!back.ok()) stand(versions_.front().name, o.failure, back.failure);
+    undo(versions_.front().name, o.failure);
   }
   // Every new file has its name for good: the earlier ones go. What cannot be done is a
   // note, and the journal stays for the next run to finish.
@@ -98,28 +105,30 @@ class GroupPlacing {
       const Placement& v = versions_[k];
       if (!moves_[k].earlier) continue;
       if (const Outcome o = fs_.remove(aside(v)); !o.ok()) {
-        note(" *** could not remove the earlier " + v.name + ", left as " + aside(v) + ": " +
-             o.failure + "; the next run of these files removes it");
+        note(" *** could not remove the earlier " + v.name + ", left as " + shown(fs_, aside(v)) +
+             ": " + o.failure + "; the next run of these files removes it");
       } else {
         (v.none ? placed_.taken_away : placed_.replaced).push_back(v.name);
       }
     }
     flush_folder_or_note();
-    if (placed_.settled) journal_.end(group_);
+    if (!placed_.unfinished) journal_.end(group_);
   }
 
   void remove_temporary(const Placement& v) {
-    if (const Outcome o = fs_.remove(v.temp); !o.ok()) note(temporary_left(v.temp, o.failure));
+    if (const Outcome o = fs_.remove(v.temp); !o.ok()) {
+      note(temporary_left(shown(fs_, v.temp), o.failure));
+    }
   }
   void flush_folder_or_note() {
-    if (const Outcome o = fs_.flush_folder(folder_of(versions_.front().name)); !o.ok()) {
-      note(" *** could not flush the folder " + folder() + ": " + o.failure +
+    if (const Outcome o = fs_.flush_folder(folder()); !o.ok()) {
+      note(" *** could not flush the folder " + shown(fs_, folder()) + ": " + o.failure +
            "; the next run of these files flushes it");
     }
   }
   void note(std::string line) {
     placed_.notes.push_back(std::move(line));
-    placed_.settled = false;
+    placed_.unfinished = true;
   }
   // Before any move: the new files go, the earlier ones never moved.
   [[noreturn]] void give_up(const std::string& name, const std::string& why) {
@@ -132,24 +141,43 @@ class GroupPlacing {
     std::vector<std::string> left;
     for (const Placement* v : placed_names_) {
       if (moves_[static_cast<std::size_t>(v - versions_.data())].earlier) continue;
-      if (const Outcome o = fs_.remove(v->name); !o.ok()) {
+      if (const Outcome o = fs_.remove(v->id); !o.ok()) {
         left.push_back(v->name + " (a new file: " + o.failure + ")");
       }
     }
     for (const Placement* v : set_aside_) {
-      if (const Outcome o = fs_.rename(aside(*v), v->name); !o.ok()) {
-        left.push_back(v->name + " (left as " + aside(*v) + ": " + o.failure + ")");
+      if (const Outcome o = fs_.rename(aside(*v), v->id); !o.ok()) {
+        left.push_back(v->name + " (left as " + shown(fs_, aside(*v)) + ": " + o.failure + ")");
       }
     }
     for (const Placement& v : versions_) remove_temporary(v);
     flush_folder_or_note();
-    if (!left.empty()) placed_.settled = false;
-    if (placed_.settled) journal_.end(group_);
+    if (!left.empty()) placed_.unfinished = true;
+    if (!placed_.unfinished) journal_.end(group_);
     throw_stop(not_in_place(name, why, left));
+  }
+  // The journal holds "done" and could not take "back" after it: every file stays where it
+  // is, for the next run to settle by the decision the disk holds.
+  [[noreturn]] void stand(const std::string& name, const std::string& why,
+                          const std::string& back_failure) {
+    std::string message = "*** could not put the new " + name + " in place: " + why +
+                          "\n *** nor could the journal take back its decision that the group " +
+                          "had taken its names (" + back_failure +
+                          "): the files stay as they are, and the next run of these files puts "
+                          "them in place or back, as the journal on the disk decides:";
+    for (const Placement* v : placed_names_) {
+      message += "\n" + std::string(kNameIndent) + v->name + " (the new file)";
+    }
+    for (const Placement* v : set_aside_) {
+      message += "\n" + std::string(kNameIndent) + v->name + " (the earlier file, as " +
+                 shown(fs_, aside(*v)) + ")";
+    }
+    placed_.unfinished = true;
+    throw_stop(message);
   }
   [[noreturn]] void throw_stop(std::string message) {
     for (const std::string& line : placed_.notes) message += "\n" + line;
-    throw PlacingFailed(message, placed_.settled);
+    throw PlacingFailed(message, placed_.unfinished);
   }
 
   FileSystem& fs_;
@@ -168,32 +196,36 @@ std::string temporary_left(const std::string& temp, const std::string& failure) 
          "; the next run of these files removes it";
 }
 
-PlacingFailed::PlacingFailed(const std::string& message, bool journal_settled)
-    : Stop(message, kFailureStatus), settled(journal_settled) {}
+PlacingFailed::PlacingFailed(const std::string& message, bool journal_unfinished)
+    : Stop(message, kFailureStatus), unfinished(journal_unfinished) {}
 
 Placed place_one(FileSystem& fs, const Placement& v) {
-  const bool earlier = fs.exists(v.name);
+  const bool earlier = fs.exists(v.id);
   Placed placed;
   const auto failed = [&](const std::string& why) {
-    fs.remove(v.temp);
+    std::string why_left;
+    if (const Outcome o = fs.remove(v.temp); !o.ok()) {
+      why_left = temporary_left(shown(fs, v.temp), o.failure);
+    }
     throw PlacingFailed("*** could not put the new " + v.name + " in place: " + why +
-                            (earlier ? "; the earlier file is kept as it was" : ""),
-                        true);
+                            (earlier ? "; the earlier file is kept as it was" : "") +
+                            (why_left.empty() ? "" : "\n" + why_left),
+                        !why_left.empty());
   };
   if (v.none) {
     if (const Outcome o = fs.remove(v.temp); !o.ok()) {
-      placed.notes.push_back(temporary_left(v.temp, o.failure));
-      placed.settled = false;
+      placed.notes.push_back(temporary_left(shown(fs, v.temp), o.failure));
+      placed.unfinished = true;
     }
     if (!earlier) return placed;
-    if (const Outcome o = fs.remove(v.name); !o.ok()) failed(o.failure);
+    if (const Outcome o = fs.remove(v.id); !o.ok()) failed(o.failure);
     placed.taken_away.push_back(v.name);
   } else {
     if (const Outcome o = fs.flush(v.temp); !o.ok()) failed(o.failure);
-    if (const Outcome o = fs.rename(v.temp, v.name); !o.ok()) failed(o.failure);
+    if (const Outcome o = fs.rename(v.temp, v.id); !o.ok()) failed(o.failure);
     if (earlier) placed.replaced.push_back(v.name);
   }
-  if (const Outcome o = fs.flush_folder(folder_of(v.name)); !o.ok()) {
+  if (const Outcome o = fs.flush_folder(folder_of(v.id)); !o.ok()) {
     placed.notes.push_back(" *** " + v.name + " has its name, but its folder could not be " +
                            "flushed to the disk: " + o.failure);
   }

@@ -13,9 +13,9 @@ namespace dendro {
 
 // A new version, complete, and the name it takes.
 struct Placement {
-  std::string name;   // as the run spells it
-  std::string id;     // its identity
-  std::string temp;   // the temporary file that holds it
+  std::string name;   // as the run spells it, for the console
+  std::string id;     // its identity: the file the moves act on
+  std::string temp;   // the temporary file that holds it, beside `id`
   bool none = false;  // the run leaves no file of the name: the earlier file goes
 };
 
@@ -24,15 +24,18 @@ struct Placed {
   std::vector<std::string> replaced;    // earlier files replaced by new ones
   std::vector<std::string> taken_away;  // earlier files that versions of `none` took away
   std::vector<std::string> notes;       // what failed once the new files had their names
-  bool settled = true;  // false: the journal names a file still to remove or put back
+  bool unfinished = false;              // the journal names a file still to remove or put back
 };
 
 // A placing that failed: the Stop that says what the folder holds, and whether the journal
 // still names a file for the next run to remove or put back.
 struct PlacingFailed : Stop {
-  PlacingFailed(const std::string& message, bool journal_settled);
-  bool settled;
+  PlacingFailed(const std::string& message, bool journal_unfinished);
+  bool unfinished;
 };
+
+// The indent of each name in a list of files on the console.
+inline constexpr const char* kNameIndent = "       ";
 
 // The console line of a temporary file that could not be removed, which the next run of
 // the files removes.
@@ -46,8 +49,11 @@ Placed place_one(FileSystem& fs, const Placement& p);
 // Puts the versions of one folder in place together, as group `group` of `journal`: every
 // new file flushed; the moves and the decision "back" recorded and flushed; the earlier
 // files aside, the new ones in their names; the folder flushed; the decision "done"; the
-// earlier files removed. Throws Stop when a step before "done" fails, once every earlier
-// file is back; when one cannot be put back, the message names it and where it stays.
+// earlier files removed, and the folder flushed again. Throws Stop when a step before
+// "done" holds fails, once every earlier file is back (after "done" was written, "back" is
+// written again first); when one cannot be put back, the message names it and where it
+// stays; when "back" cannot be written again, nothing is undone and the message says where
+// each file stands.
 Placed place_group(FileSystem& fs, Journal& journal, int group,
                    const std::vector<Placement>& versions);
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "harness.h"
+#include "series/journal.h"
 
 namespace dendro::e2e {
 namespace {
@@ -203,11 +204,13 @@ TEST(SharedFolder, pelliform_mends_what_a_run_cut_short_left_before_it_reads_it)
   ASSERT_EQ(box.run(PELLIFORM_PATH, "site.rwl\n" + pelliform_defaults()).status, 0);
   const auto earlier = settled_files(box);
   // What a run killed as its files took their names leaves: the report aside under the
-  // dead run's process id, and the journal that says the group is to be rolled back.
-  const std::filesystem::path here = std::filesystem::canonical(box.dir());
-  const string report = (here / "site_out_v43ptr08.txt").string();
-  std::filesystem::rename(report, report + ".99999999.prev");
-  box.write_file(".dendro.99999999.journal", "group\t1\nmove\t1\t1\t0\t" + report + "\nback\t1\n");
+  // run's process id, and the journal that says the group is to be rolled back (written by
+  // this test's process, which holds no name).
+  const std::unique_ptr<FileSystem> disk = disk_files();
+  const string here = std::filesystem::canonical(box.dir()).string();
+  const string report = here + "/site_out_v43ptr08.txt";
+  std::filesystem::rename(report, aside_name(report, disk->process_id()));
+  Journal(*disk, here).begin_group(1, {{"site_out_v43ptr08.txt", true, false, 0}});
   // Another data file of the stem: the report is put back first, so the question that it
   // holds site.rwl's results is asked; no, and nothing is replaced.
   box.copy_data("keny002.rwl", "site.txt");

@@ -137,25 +137,57 @@ class MemoryFiles final : public FileSystem {
   }
   std::string identity(const std::string& path) const override { return where(path); }
   int process_id() const override { return pid_; }
-  Claim lock(const std::string& path) override {
+  Claim hold(const std::string& folder, const std::vector<std::string>& names) override {
     std::lock_guard<std::mutex> guard(world_->mutex);
-    const auto [it, fresh] = world_->locks.try_emplace(where(path), pid_);
-    return {fresh || it->second == pid_ ? 0 : it->second, ""};
+    Claim claim;
+    for (const std::string& name : names) {
+      const std::string at = where(folder + "/" + name);
+      for (const Hold& h : world_->holds) {
+        if (h.pid != pid_ && h.names.count(at) != 0) {
+          claim.held.push_back({name, h.pid});
+          break;
+        }
+      }
+    }
+    if (!claim.held.empty() || names.empty()) return claim;
+    claim.hold = ++world_->last_hold;
+    Hold& taken = world_->holds.emplace_back(Hold{pid_, claim.hold, {}});
+    for (const std::string& name : names) taken.names.insert(where(folder + "/" + name));
+    return claim;
   }
-  void unlock(const std::string& path) override {
+  void let_go(const std::string&, int hold) override {
     std::lock_guard<std::mutex> guard(world_->mutex);
-    const auto it = world_->locks.find(where(path));
-    if (it != world_->locks.end() && it->second == pid_) world_->locks.erase(it);
+    std::erase_if(world_->holds, [&](const Hold& h) { return h.pid == pid_ && h.number == hold; });
+  }
+  LiveRuns live_runs(const std::string& folder) override {
+    std::lock_guard<std::mutex> guard(world_->mutex);
+    LiveRuns live;
+    for (const Hold& h : world_->holds) {
+      if (h.pid == pid_) continue;
+      for (const std::string& at : h.names) {
+        if (parent(at) != where(folder)) continue;
+        live.pids.insert(h.pid);
+        live.names.emplace(std::filesystem::path(at).filename().string(), h.pid);
+      }
+    }
+    return live;
   }
   ~MemoryFiles() override { end_of_process(); }
 
  private:
+  // The names (identities) a live run holds.
+  struct Hold {
+    int pid = 0;
+    int number = 0;
+    std::set<std::string> names;
+  };
   struct World {
     std::map<std::string, std::shared_ptr<std::stringbuf>> files;
     std::set<std::string> folders, devices;
     std::map<std::string, std::string> links;
     std::set<std::pair<Op, std::string>> failing;
-    std::map<std::string, int> locks;  // by identity, the process id of the holder
+    std::vector<Hold> holds;  // of the live runs
+    int last_hold = 0;
     int last_pid = 100;
     std::mutex mutex;  // file flushes run side by side
   };
@@ -178,16 +210,12 @@ class MemoryFiles final : public FileSystem {
     ++steps_;
     if (steps_left_ < 0 || steps_left_-- > 0) return true;
     dead_ = true;
-    for (auto it = world_->locks.begin(); it != world_->locks.end();) {
-      it = it->second == pid_ ? world_->locks.erase(it) : std::next(it);
-    }
+    std::erase_if(world_->holds, [this](const Hold& h) { return h.pid == pid_; });
     throw Killed{};
   }
   void end_of_process() {
     std::lock_guard<std::mutex> guard(world_->mutex);
-    for (auto it = world_->locks.begin(); it != world_->locks.end();) {
-      it = it->second == pid_ ? world_->locks.erase(it) : std::next(it);
-    }
+    std::erase_if(world_->holds, [this](const Hold& h) { return h.pid == pid_; });
   }
 
   // The full path of `path` with "." and ".." resolved and linked folders followed.

@@ -49,6 +49,7 @@ struct Folder {
       disk->put("b.txt", "old b\n");
     }
     units = std::make_unique<Units>(std::move(fs), Commit::with_data_file);
+    files().know_forms({".txt"}, {});
   }
   // Writes `text` as a new version of `name` on `unit`, closed unless `open`.
   void write(int unit, const std::string& name, const std::string& text, bool open = false,
@@ -214,19 +215,24 @@ TEST(OutputFiles, no_input_device_or_name_of_another_run_is_written) {
             "*** s.rwl is data file 1 of f.txt: this run does not write over it");
   EXPECT_EQ(stop_message([&] { f.write(1, "dev", "x"); }),
             "*** dev is not a regular file (a device, a FIFO or a socket): it is not written over");
-  // Another run holds what this one writes: it is told the first one's process id, and
-  // neither run's files are touched.
+  // Another run holds what this one writes: it is told the first one's process id and what
+  // to do, takes none of the names, and neither run's files are touched.
   f.write(2, "a.txt", "new a\n");
+  f.write(3, "d.txt", "new d\n");
   Folder other(f.disk->another_run());
-  EXPECT_EQ(other.files().lock({"b.txt", "a.txt", "c.txt"}),
-            (Names{" *** another run (process 101) is using a.txt:",
-                   " *** this run ends here, before it writes any of them"}));
+  const std::string wait =
+      " *** it holds them until it ends, at its last Return: wait until process 101 has ended, "
+      "or run in another folder;";
+  const std::string ends = " *** this run ends here, before it writes any of them";
+  EXPECT_EQ(other.files().lock({"b.txt", "a.txt", "c.txt"}, {"d.txt"}),
+            (Names{" *** another run (process 101) is using a.txt", wait, ends}));
+  EXPECT_EQ(other.files().lock({"d.txt", "a.txt", "c.txt"}),
+            (Names{" *** another run (process 101) is using d.txt and 1 more of the files this "
+                   "run writes",
+                   wait, ends}));
   EXPECT_EQ(stop_message([&] { other.write(1, "./a.txt", "x"); }),
-            " *** another run (process 101) is using ./a.txt:\n"
-            " *** this run ends here, before it writes any of them");
-  EXPECT_EQ(f.files().lock({"b.txt"}), (Names{" *** another run (process 102) is using b.txt:",
-                                              " *** this run ends here, before it writes any of "
-                                              "them"}));
+            " *** another run (process 101) is using ./a.txt\n" + wait + "\n" + ends);
+  EXPECT_TRUE(f.files().lock({"b.txt"}).empty());
   f.units->commit(Commit::with_data_file);
   EXPECT_EQ(f.disk->text("a.txt"), "new a\n");
 }
@@ -352,7 +358,7 @@ TEST(OutputFiles, mending_touches_only_what_a_journal_of_a_dead_run_names_and_sa
   ASSERT_TRUE(g.files().lock({"sub/x.txt"}).empty());
   g.disk->fail(Op::list, "sub");
   EXPECT_EQ(g.files().mend().failures,
-            (Names{" *** could not list the folder /work/sub for what runs cut short left: "
+            (Names{" *** could not list the folder sub for what runs cut short left: "
                    "Permission denied"}));
   // An earlier file that cannot be removed once the new ones have their names is named,
   // and the next run removes it.
