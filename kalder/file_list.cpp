@@ -1,5 +1,7 @@
 #include "kalder/file_list.h"
 
+#include <unordered_map>
+
 #include "options/log_creation.h"
 #include "series/blocks.h"
 #include "series/console.h"
@@ -10,19 +12,16 @@
 namespace dendro {
 
 std::vector<std::string> shared_prefix_refusal(const FileSystem& fs,
-                                               const std::vector<std::string>& earlier,
-                                               std::string_view name) {
-  const std::string prefix = output_prefix(name);
+                                               const std::vector<std::string>& names) {
   // The output files' names, not the data file's (a link to a data file of another name
-  // has outputs of its own).
-  const auto outputs = [&fs](std::string_view data_file) {
-    return fs.identity(output_prefix(data_file) + "_");
-  };
-  const std::string files = outputs(name);
-  for (const std::string& other : earlier) {
-    if (outputs(other) != files) continue;
-    return {" *** data files " + std::string(trim_right(other)) + " and " +
-                std::string(trim_right(name)) + " have one output prefix, " + prefix + ",",
+  // has outputs of its own), each worked out once.
+  std::unordered_map<std::string, std::string_view> seen;
+  for (const std::string& name : names) {
+    const auto [first, fresh] = seen.try_emplace(fs.identity(output_prefix(name) + "_"), name);
+    if (fresh) continue;
+    return {" *** data files " + std::string(trim_right(first->second)) + " and " +
+                std::string(trim_right(name)) + " have one output prefix, " + output_prefix(name) +
+                ",",
             " *** so that their output files would overwrite each other"};
   }
   return {};

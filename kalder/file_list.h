@@ -13,11 +13,10 @@ class Units;
 
 // Two data files of one output prefix (plot1.txt and plot1, or one name listed twice,
 // however spelled) would overwrite each other's output files. Returns the console lines
-// that refuse `name` when a name of `earlier` has its prefix, as `fs` knows files;
-// nothing when its prefix is new.
+// that refuse the first name of `names` whose prefix an earlier one has, as `fs` knows
+// files; nothing when every prefix is new.
 std::vector<std::string> shared_prefix_refusal(const FileSystem& fs,
-                                               const std::vector<std::string>& earlier,
-                                               std::string_view name);
+                                               const std::vector<std::string>& names);
 
 // The names the list on unit::file_names still holds, read to the end of the list.
 std::vector<std::string> names_left(Units& units);

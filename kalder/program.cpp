@@ -62,15 +62,10 @@ enum class Step {
   process
 };
 
-// Shows the refusal of `name` when a name of `names` has its output prefix (true);
-// otherwise adds it to `names`.
-bool refused_name(Run& run, std::vector<std::string>& names, const std::string& name) {
-  const std::vector<std::string> refusal =
-      shared_prefix_refusal(run.units.files().fs(), names, name);
-  if (refusal.empty()) {
-    names.emplace_back(trim_right(name));
-    return false;
-  }
+// Shows the refusal of the names when two have one output prefix (true).
+bool refused_names(Run& run, const std::vector<std::string>& names) {
+  const std::vector<std::string> refusal = shared_prefix_refusal(run.units.files().fs(), names);
+  if (refusal.empty()) return false;
   run.con.say("");
   for (const std::string& line : refusal) run.con.say(line);
   return true;
@@ -203,14 +198,11 @@ bool read_file_names(Run& run, const std::string& list) {
     return false;
   }
   if (!listed_files_exist(run, list, names)) return false;
-  std::vector<std::string> accepted;
-  for (const std::string& name : names) {
-    if (refused_name(run, accepted, name)) {
-      run.con.say(" *** give each data file its own name in " + list);
-      return false;
-    }
+  if (refused_names(run, names)) {
+    run.con.say(" *** give each data file its own name in " + list);
+    return false;
   }
-  if (!claim_output_names(run, list, accepted, false)) return false;
+  if (!claim_output_names(run, list, names, false)) return false;
   run.file_count = static_cast<int>(names.size());
   const Layout echo("(t2,i5,2x,a)");
   for (std::size_t k = 0; k < names.size(); ++k) {
@@ -304,7 +296,15 @@ bool typed_names(Run& run) {
     }
     // A name that is no data file, or that shares its output prefix with one typed
     // before, is typed again, before any file of the run is written.
-    if (!typed_file_exists(run, a.text) || refused_name(run, names, a.text)) run.con.again();
+    if (!typed_file_exists(run, a.text)) {
+      run.con.again();
+      continue;
+    }
+    names.emplace_back(trim_right(a.text));
+    if (refused_names(run, names)) {
+      names.pop_back();
+      run.con.again();
+    }
   }
   if (!claim_output_names(run, kTypedNamesFile, names, true)) {
     run.units.drop(unit::file_names);
