@@ -1,7 +1,9 @@
 #include "detrending/detrend.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -12,6 +14,7 @@
 #include "series/blocks.h"
 #include "series/console.h"
 #include "series/fit_codes.h"
+#include "series/interrupts.h"
 #include "series/store.h"
 #include "series/units.h"
 #include "tests/count_of.h"
@@ -497,6 +500,41 @@ TEST(detrend, each_pass_takes_its_own_option_parameter_and_plot_flag) {
   labelled.icommands[opt::first_detrending_plots] = 1;
   labelled.run("");
   EXPECT_EQ(labelled.pages, std::vector<std::string>{"ABC01 1st detrending  "});
+}
+
+// A signal that comes while one series is fitted ends the pass before the next: the fitted
+// series holds its indices, the next its measurements. The signal comes at the first
+// series' page, which takes no answer (no more plots).
+TEST(detrend, a_signal_ends_the_pass_before_the_next_series) {
+  const int own_input = dup(STDIN_FILENO);  // the handler puts an empty file in its place
+  Pass p;
+  p.icommands[opt::first_detrending] = fit::line;
+  p.icommands[opt::first_detrending_plots] = 1;
+  int pages = 0;
+  p.plots.fit_page = [&pages](const FitPage&, int& plot_flag, int&) {
+    ++pages;
+    plot_flag = 0;
+    std::raise(SIGINT);
+  };
+  p.add("ABC01   ", 1901, line(20));
+  p.add("ABC02   ", 1901, values(20, [](int t) { return 3.0f + 0.25f * static_cast<float>(t); }));
+  int status = 0;
+  {
+    const CatchInterrupts catching;
+    try {
+      p.run("");
+    } catch (const Stop& stop) {
+      status = stop.status;
+    }
+  }
+  { const CatchInterrupts later_tests_start_without_a_signal; }
+  dup2(own_input, STDIN_FILENO);
+  close(own_input);
+  EXPECT_EQ(status, 128 + SIGINT);
+  EXPECT_EQ(pages, 1);
+  for (int year = 1901; year <= 1920; ++year) EXPECT_EQ(p.at(year, 1), 1.0f) << year;
+  EXPECT_EQ(p.at(1901, 2), 3.25f);
+  EXPECT_EQ(p.at(1920, 2), 8.0f);
 }
 
 TEST(detrend, super_smoother_alpha_in_the_report) {

@@ -197,6 +197,24 @@ TEST_F(RunShell, typed_names_with_back_and_help_answers) {
             std::string::npos);
 }
 
+// A typed data file that bears the typed list's name is refused before the list is written
+// over it, and the question of the list is asked again ("/" there ends the run).
+TEST_F(RunShell, typed_data_file_of_the_typed_lists_name_is_refused) {
+  box.copy_data("ca533.rwl", "kalder_files.txt");
+  const std::string data = box.read_file("kalder_files.txt");
+  RunResult r = box.kalder("\n\nkalder_files.txt\n\n/\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("file name # 2: \n"
+                          " *** kalder_files.txt is data file 1 of kalder_files.txt, which this "
+                          "run would write over with the list of the names typed\n"
+                          " *** rename or move kalder_files.txt, then run again with its new "
+                          "name\n\nopen the file listing the data file names\n"),
+            std::string::npos)
+      << r.output;
+  EXPECT_TRUE(box.read_file("kalder_files.txt") == data) << "the data file was written over";
+  EXPECT_EQ(box.files("kalder_files.txt").size(), 1u);  // no output of it either
+}
+
 TEST_F(RunShell, bail_out_and_end_of_input_at_every_question) {
   RunResult bail = box.kalder("/\n");
   EXPECT_EQ(bail.status, 0);
