@@ -5,7 +5,6 @@
 #include "options/log_file.h"
 #include "series/console.h"
 #include "series/file_system.h"
-#include "series/layout.h"
 #include "series/option_values.h"
 #include "series/text.h"
 #include "series/units.h"
@@ -54,6 +53,10 @@ constexpr int kFixedOutputs = 6;  // the first ones of the table
 constexpr const char* kComponentFiles[] = {"_pcloads_", "_pcscores_", "_vfloads_", "_vfscores_"};
 constexpr const char* kComponentStages[] = {"raw", "trn", "det", "res"};
 
+// The words before the name on the line of a general output file that names the data file
+// it was written for.
+constexpr std::string_view kProcessedHead = "data file processed:";
+
 bool written(When when, const Icommands& o) {
   switch (when) {
     case When::always:
@@ -72,17 +75,6 @@ bool written(When when, const Icommands& o) {
       return o[opt::first_detrending] != 0 && o[opt::mean_chronology] != 0;
   }
   return true;
-}
-
-// The first line of the file `name` that holds `wanted` (any line when it is empty); empty
-// when there is none.
-std::string first_line(FileSystem& fs, const std::string& name, std::string_view wanted) {
-  const Opened in = fs.open(name, std::ios::in | std::ios::binary);
-  std::string line;
-  while (in.stream && std::getline(*in.stream, line)) {
-    if (wanted.empty() || line.find(wanted) != std::string::npos) return std::string(chomp(line));
-  }
-  return "";
 }
 
 // The options of the log file of `data_file`, read quietly; false when it cannot be read.
@@ -136,18 +128,17 @@ std::vector<std::string> results_of_others(FileSystem& fs, std::string_view data
     lines.push_back(" *** which this run of " + name +
                     " would write over: move that file, or rename " + name);
   };
-  // The general output file names the data file it was written for.
-  const std::string head = "data file processed:";
   const std::string out = prefix + "_out.txt";
-  const std::string line = first_line(fs, out, head);
+  const std::string line = first_line(
+      fs, out, [](const std::string& l) { return l.find(kProcessedHead) != std::string::npos; });
   if (!line.empty()) {
-    const std::string other(trim(line.substr(line.find(head) + head.size())));
+    const std::string other(trim(line.substr(line.find(kProcessedHead) + kProcessedHead.size())));
     if (own_name(other) != own_name(name)) refuse(out, "the results of " + other);
   }
   if (options == nullptr || !written(When::spectra, *options)) return lines;
   // pelliform names its spectra by the data file's name up to its last period.
   const std::string spectra = prefix + "_spectra.txt";
-  const std::string spectra_head = first_line(fs, spectra, "");
+  const std::string spectra_head = first_line(fs, spectra, [](const std::string&) { return true; });
   if (spectra_head.starts_with(" FREQUENCY") && spectra_head.find("_KLD_") == std::string::npos) {
     refuse(spectra, "pelliform's spectra of a data file named " + prefix + ".*");
   }

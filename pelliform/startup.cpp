@@ -1,11 +1,10 @@
 #include "pelliform/startup.h"
 
-#include <functional>
-
 #include "pelliform/dialogue.h"
 #include "pelliform/file_names.h"
 #include "pelliform/loader.h"
 #include "series/blocks.h"
+#include "series/file_system.h"
 #include "series/layout.h"
 #include "series/stop.h"
 #include "series/text.h"
@@ -69,16 +68,6 @@ void open_report(PelliformRun& run) {
 }
 
 constexpr std::string_view kDataFileHead = "DATA FILE TO PROCESS: ";
-
-// The first line of the file `name` that `keep` accepts; empty when none does.
-std::string first_line(FileSystem& fs, const std::string& name,
-                       const std::function<bool(const std::string&)>& keep) {
-  const Opened in = fs.open(name, std::ios::in | std::ios::binary);
-  for (std::string line; in.stream && std::getline(*in.stream, line);) {
-    if (keep(line)) return std::string(chomp(line));
-  }
-  return "";
-}
 
 // The data file whose results the report of that name holds, as its opening names it;
 // nothing when there is no such report or line.
