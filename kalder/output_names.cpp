@@ -118,8 +118,8 @@ std::vector<std::string> fixed_outputs(std::string_view data_file) {
   return names;
 }
 
-std::vector<std::string> results_of_others(FileSystem& fs, std::string_view data_file,
-                                           const Icommands* options) {
+std::vector<std::string> results_not_written_over(FileSystem& fs, std::string_view data_file,
+                                                  const Icommands* options) {
   const std::string name(trim_right(data_file));
   const std::string prefix = output_prefix(name);
   std::vector<std::string> lines;
@@ -154,7 +154,8 @@ std::vector<std::string> outputs_by_options(Units& units, const std::vector<std:
     for (const std::string& out : data_file_outputs(name, &options)) {
       wanted.push_back({out, an_output_of(name)});
     }
-    const std::vector<std::string> lines = results_of_others(units.files().fs(), name, &options);
+    const std::vector<std::string> lines =
+        results_not_written_over(units.files().fs(), name, &options);
     others.insert(others.end(), lines.begin(), lines.end());
   }
   std::vector<std::string> refusal = units.files().check(wanted);

@@ -28,8 +28,8 @@ std::vector<std::string> fixed_outputs(std::string_view data_file);
 // prefix: site.txt and site) or, when its `options` write spectra, pelliform's spectra
 // (site.txt in both programs); nothing when none does. Without options only the files
 // written under any options are looked at.
-std::vector<std::string> results_of_others(FileSystem& fs, std::string_view data_file,
-                                           const Icommands* options);
+std::vector<std::string> results_not_written_over(FileSystem& fs, std::string_view data_file,
+                                                  const Icommands* options);
 
 // The console lines that refuse the outputs the data files `names` write under the options
 // of their log files: over an input of the run, for two data files at once, over a device

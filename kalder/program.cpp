@@ -151,7 +151,7 @@ bool claim_output_names(Run& run, const std::string& list, const std::vector<std
   for (const std::string& name : names) {
     for (const std::string& out : fixed_outputs(name)) wanted.push_back({out, an_output_of(name)});
     for (const std::string& out : data_file_outputs(name, nullptr)) may_write.push_back(out);
-    const std::vector<std::string> others = results_of_others(files.fs(), name, nullptr);
+    const std::vector<std::string> others = results_not_written_over(files.fs(), name, nullptr);
     refusal.insert(refusal.end(), others.begin(), others.end());
     files.reserve_prefix(output_prefix(name) + "_");
   }
