@@ -1,5 +1,6 @@
 #include "kalder/output_names.h"
 
+#include <set>
 #include <sstream>
 
 #include "options/log_file.h"
@@ -145,20 +146,33 @@ std::vector<std::string> results_not_written_over(FileSystem& fs, std::string_vi
   return lines;
 }
 
-std::vector<std::string> outputs_by_options(Units& units, const std::vector<std::string>& names) {
+std::vector<std::string> outputs_by_options(Units& units, const std::vector<std::string>& names,
+                                            const std::vector<std::string>& run_wide) {
+  const OutputFiles& files = units.files();
+  std::set<std::string> run_wide_ids;
+  for (const std::string& file : run_wide) run_wide_ids.insert(files.identity(file));
   std::vector<Wanted> wanted;
   std::vector<std::string> others;
   for (const std::string& name : names) {
     Icommands options;
     if (!read_options(units, name, options)) continue;
+    bool takes_run_wide = false;
     for (const std::string& out : data_file_outputs(name, &options)) {
       wanted.push_back({out, an_output_of(name)});
+      if (run_wide_ids.count(files.identity(out)) == 0) continue;
+      others.push_back(" *** " + out + " is the name of a run-wide chronology file, " +
+                       "which this run would write as " + an_output_of(name));
+      takes_run_wide = true;
+    }
+    if (takes_run_wide) {
+      others.push_back(" *** rename or move " + std::string(trim_right(name)) +
+                       ", then run again with its new name");
     }
     const std::vector<std::string> lines =
         results_not_written_over(units.files().fs(), name, &options);
     others.insert(others.end(), lines.begin(), lines.end());
   }
-  std::vector<std::string> refusal = units.files().check(wanted);
+  std::vector<std::string> refusal = files.check(wanted);
   refusal.insert(refusal.end(), others.begin(), others.end());
   return refusal;
 }

@@ -32,9 +32,11 @@ std::vector<std::string> results_not_written_over(FileSystem& fs, std::string_vi
                                                   const Icommands* options);
 
 // The console lines that refuse the outputs the data files `names` write under the options
-// of their log files: over an input of the run, for two data files at once, over a device
-// or a FIFO, or over results of pelliform; nothing when none does. A log file that cannot
-// be read is left to the data file's own set-up to report.
-std::vector<std::string> outputs_by_options(Units& units, const std::vector<std::string>& names);
+// of their log files: over an input of the run, for two data files at once, under a name of
+// the run-wide chronology files `run_wide` (whether the run writes them or not), over a
+// device or a FIFO, or over results of pelliform; nothing when none does. A log file that
+// cannot be read is left to the data file's own set-up to report.
+std::vector<std::string> outputs_by_options(Units& units, const std::vector<std::string>& names,
+                                            const std::vector<std::string>& run_wide);
 
 }  // namespace dendro
