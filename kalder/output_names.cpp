@@ -1,11 +1,11 @@
 #include "kalder/output_names.h"
 
+#include <set>
 #include <sstream>
 
 #include "options/log_file.h"
 #include "series/console.h"
 #include "series/file_system.h"
-#include "series/layout.h"
 #include "series/option_values.h"
 #include "series/text.h"
 #include "series/units.h"
@@ -54,6 +54,10 @@ constexpr int kFixedOutputs = 6;  // the first ones of the table
 constexpr const char* kComponentFiles[] = {"_pcloads_", "_pcscores_", "_vfloads_", "_vfscores_"};
 constexpr const char* kComponentStages[] = {"raw", "trn", "det", "res"};
 
+// The words before the name on the line of a general output file that names the data file
+// it was written for.
+constexpr std::string_view kProcessedHead = "data file processed:";
+
 bool written(When when, const Icommands& o) {
   switch (when) {
     case When::always:
@@ -72,17 +76,6 @@ bool written(When when, const Icommands& o) {
       return o[opt::first_detrending] != 0 && o[opt::mean_chronology] != 0;
   }
   return true;
-}
-
-// The first line of the file `name` that holds `wanted` (any line when it is empty); empty
-// when there is none.
-std::string first_line(FileSystem& fs, const std::string& name, std::string_view wanted) {
-  const Opened in = fs.open(name, std::ios::in | std::ios::binary);
-  std::string line;
-  while (in.stream && std::getline(*in.stream, line)) {
-    if (wanted.empty() || line.find(wanted) != std::string::npos) return std::string(chomp(line));
-  }
-  return "";
 }
 
 // The options of the log file of `data_file`, read quietly; false when it cannot be read.
@@ -126,8 +119,8 @@ std::vector<std::string> fixed_outputs(std::string_view data_file) {
   return names;
 }
 
-std::vector<std::string> results_of_others(FileSystem& fs, std::string_view data_file,
-                                           const Icommands* options) {
+std::vector<std::string> results_not_written_over(FileSystem& fs, std::string_view data_file,
+                                                  const Icommands* options) {
   const std::string name(trim_right(data_file));
   const std::string prefix = output_prefix(name);
   std::vector<std::string> lines;
@@ -136,37 +129,50 @@ std::vector<std::string> results_of_others(FileSystem& fs, std::string_view data
     lines.push_back(" *** which this run of " + name +
                     " would write over: move that file, or rename " + name);
   };
-  // The general output file names the data file it was written for.
-  const std::string head = "data file processed:";
   const std::string out = prefix + "_out.txt";
-  const std::string line = first_line(fs, out, head);
+  const std::string line = first_line(
+      fs, out, [](const std::string& l) { return l.find(kProcessedHead) != std::string::npos; });
   if (!line.empty()) {
-    const std::string other(trim(line.substr(line.find(head) + head.size())));
+    const std::string other(trim(line.substr(line.find(kProcessedHead) + kProcessedHead.size())));
     if (own_name(other) != own_name(name)) refuse(out, "the results of " + other);
   }
   if (options == nullptr || !written(When::spectra, *options)) return lines;
   // pelliform names its spectra by the data file's name up to its last period.
   const std::string spectra = prefix + "_spectra.txt";
-  const std::string spectra_head = first_line(fs, spectra, "");
+  const std::string spectra_head = first_line(fs, spectra, [](const std::string&) { return true; });
   if (spectra_head.starts_with(" FREQUENCY") && spectra_head.find("_KLD_") == std::string::npos) {
     refuse(spectra, "pelliform's spectra of a data file named " + prefix + ".*");
   }
   return lines;
 }
 
-std::vector<std::string> outputs_by_options(Units& units, const std::vector<std::string>& names) {
+std::vector<std::string> outputs_by_options(Units& units, const std::vector<std::string>& names,
+                                            const std::vector<std::string>& run_wide) {
+  const OutputFiles& files = units.files();
+  std::set<std::string> run_wide_ids;
+  for (const std::string& file : run_wide) run_wide_ids.insert(files.identity(file));
   std::vector<Wanted> wanted;
   std::vector<std::string> others;
   for (const std::string& name : names) {
     Icommands options;
     if (!read_options(units, name, options)) continue;
+    bool takes_run_wide = false;
     for (const std::string& out : data_file_outputs(name, &options)) {
       wanted.push_back({out, an_output_of(name)});
+      if (run_wide_ids.count(files.identity(out)) == 0) continue;
+      others.push_back(" *** " + out + " is the name of a run-wide chronology file, " +
+                       "which this run would write as " + an_output_of(name));
+      takes_run_wide = true;
     }
-    const std::vector<std::string> lines = results_of_others(units.files().fs(), name, &options);
+    if (takes_run_wide) {
+      others.push_back(" *** rename or move " + std::string(trim_right(name)) +
+                       ", then run again with its new name");
+    }
+    const std::vector<std::string> lines =
+        results_not_written_over(units.files().fs(), name, &options);
     others.insert(others.end(), lines.begin(), lines.end());
   }
-  std::vector<std::string> refusal = units.files().check(wanted);
+  std::vector<std::string> refusal = files.check(wanted);
   refusal.insert(refusal.end(), others.begin(), others.end());
   return refusal;
 }

@@ -28,13 +28,15 @@ std::vector<std::string> fixed_outputs(std::string_view data_file);
 // prefix: site.txt and site) or, when its `options` write spectra, pelliform's spectra
 // (site.txt in both programs); nothing when none does. Without options only the files
 // written under any options are looked at.
-std::vector<std::string> results_of_others(FileSystem& fs, std::string_view data_file,
-                                           const Icommands* options);
+std::vector<std::string> results_not_written_over(FileSystem& fs, std::string_view data_file,
+                                                  const Icommands* options);
 
 // The console lines that refuse the outputs the data files `names` write under the options
-// of their log files: over an input of the run, for two data files at once, over a device
-// or a FIFO, or over results of pelliform; nothing when none does. A log file that cannot
-// be read is left to the data file's own set-up to report.
-std::vector<std::string> outputs_by_options(Units& units, const std::vector<std::string>& names);
+// of their log files: over an input of the run, for two data files at once, under a name of
+// the run-wide chronology files `run_wide` (whether the run writes them or not), over a
+// device or a FIFO, or over results of pelliform; nothing when none does. A log file that
+// cannot be read is left to the data file's own set-up to report.
+std::vector<std::string> outputs_by_options(Units& units, const std::vector<std::string>& names,
+                                            const std::vector<std::string>& run_wide);
 
 }  // namespace dendro

@@ -39,6 +39,12 @@ constexpr RunWideFile kRunWideFiles[] = {
     {unit::err_kld, "crns_kld_err.txt"}, {unit::err_rcs, "crns_rcs_err.txt"},
 };
 
+std::vector<std::string> run_wide_names() {
+  std::vector<std::string> names;
+  for (const auto& f : kRunWideFiles) names.emplace_back(f.name);
+  return names;
+}
+
 [[noreturn]] void bail_out() { throw Stop(kBailout, 0); }
 std::string framed(std::string_view text) {
   std::string inner(28, ' ');
@@ -149,14 +155,14 @@ bool claim_output_names(Run& run, const std::string& list, const std::vector<std
       sure.push_back(out);
     }
     for (const std::string& out : data_file_outputs(name, nullptr)) maybe.push_back(out);
-    const std::vector<std::string> others = results_of_others(files.fs(), name, nullptr);
+    const std::vector<std::string> others = results_not_written_over(files.fs(), name, nullptr);
     refusal.insert(refusal.end(), others.begin(), others.end());
     files.reserve_prefix(output_prefix(name) + "_");
   }
-  std::vector<std::string> own_names{kTypedNamesFile};
+  std::vector<std::string> own_names = run_wide_names();
+  own_names.push_back(kTypedNamesFile);
   for (const auto& f : kRunWideFiles) {
     files.reserve_name(f.name);
-    own_names.push_back(f.name);
     if (names.size() < 2) continue;  // one data file's run leaves the run-wide set alone
     wanted.push_back({f.name, "a run-wide chronology file"});
     sure.push_back(f.name);
@@ -495,9 +501,9 @@ void run_dialogue(Run& run) {
 
 // Every log file of the list is read before any data file is processed: a missing one
 // ends the run before a data file's file is written, naming all that are missing; so does
-// an output that the options of a data file write over an input of the run, or over
-// results of another data file or program. The log files read are no file to save a plot
-// page over.
+// an output that the options of a data file write over an input of the run, under a name
+// of the run-wide set, or over results of another data file or program. The log files read
+// are no file to save a plot page over.
 bool log_files_found(Run& run) {
   const std::vector<std::string> names = names_left(run.units);
   run.units.rewind(unit::file_names);
@@ -507,7 +513,7 @@ bool log_files_found(Run& run) {
     say_missing_log_files(run.con, missing);
     return false;
   }
-  const std::vector<std::string> refusal = outputs_by_options(run.units, names);
+  const std::vector<std::string> refusal = outputs_by_options(run.units, names, run_wide_names());
   if (refusal.empty()) return true;
   run.con.say("");
   say_lines(run, refusal);

@@ -1,11 +1,10 @@
 #include "pelliform/startup.h"
 
-#include <functional>
-
 #include "pelliform/dialogue.h"
 #include "pelliform/file_names.h"
 #include "pelliform/loader.h"
 #include "series/blocks.h"
+#include "series/file_system.h"
 #include "series/layout.h"
 #include "series/stop.h"
 #include "series/text.h"
@@ -70,16 +69,6 @@ void open_report(PelliformRun& run) {
 
 constexpr std::string_view kDataFileHead = "DATA FILE TO PROCESS: ";
 
-// The first line of the file `name` that `keep` accepts; empty when none does.
-std::string first_line(FileSystem& fs, const std::string& name,
-                       const std::function<bool(const std::string&)>& keep) {
-  const Opened in = fs.open(name, std::ios::in | std::ios::binary);
-  for (std::string line; in.stream && std::getline(*in.stream, line);) {
-    if (keep(line)) return std::string(chomp(line));
-  }
-  return "";
-}
-
 // The data file whose results the report of that name holds, as its opening names it;
 // nothing when there is no such report or line.
 std::string reported_data_file(FileSystem& fs, const std::string& report) {
@@ -90,9 +79,10 @@ std::string reported_data_file(FileSystem& fs, const std::string& report) {
   return std::string(rest);
 }
 
-// What files of this run's names hold that another data file or kalder wrote: two lines
-// for each, what it holds and what this run does with it.
-std::vector<std::string> results_of_others(PelliformRun& run, const std::string& data_file) {
+// What files of this run's names hold that another data file or kalder wrote, which the run
+// replaces only when the user says so: two lines for each, what it holds and what this run
+// does with it.
+std::vector<std::string> results_to_replace(PelliformRun& run, const std::string& data_file) {
   FileSystem& fs = run.units.files().fs();
   std::vector<std::string> lines;
   const std::string report = report_file_name(data_file);
@@ -122,7 +112,7 @@ std::vector<std::string> results_of_others(PelliformRun& run, const std::string&
 // site.txt) or kalder's, asks before this run replaces them; no, the default, ends the run
 // with nothing replaced.
 void confirm_replacing(PelliformRun& run, const std::string& data_file) {
-  const std::vector<std::string> others = results_of_others(run, data_file);
+  const std::vector<std::string> others = results_to_replace(run, data_file);
   if (others.empty()) return;
   run.con.say("");
   for (const std::string& line : others) run.con.say(line);

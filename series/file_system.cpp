@@ -14,6 +14,8 @@
 
 #include "series/lock_file.h"
 
+#include "series/layout.h"
+
 namespace dendro {
 namespace {
 
@@ -204,6 +206,16 @@ std::string unreadable_reason(const FileSystem& fs, const std::string& path) {
       return "it is a folder";
     case Node::other:
       return "it is not a regular file (a device, a FIFO or a socket)";
+  }
+  return "";
+}
+
+std::string first_line(FileSystem& fs, const std::string& path,
+                       bool (*keep)(const std::string& line)) {
+  const Opened in = fs.open(path, std::ios::in | std::ios::binary);
+  for (std::string line; in.stream && std::getline(*in.stream, line);) {
+    line.resize(chomp(line).size());
+    if (keep(line)) return line;
   }
   return "";
 }

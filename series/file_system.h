@@ -133,4 +133,9 @@ std::string folder_of(const std::string& path);
 // or is a device, a FIFO or a socket; nothing when it is a regular file.
 std::string unreadable_reason(const FileSystem& fs, const std::string& path);
 
+// The first line of the file `path` that `keep` accepts, without its line end; empty when
+// none does or the file cannot be read. `keep` is given each line without its line end.
+std::string first_line(FileSystem& fs, const std::string& path,
+                       bool (*keep)(const std::string& line));
+
 }  // namespace dendro

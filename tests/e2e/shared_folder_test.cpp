@@ -76,6 +76,43 @@ TEST(SharedFolder, a_run_never_writes_over_its_own_inputs) {
   EXPECT_EQ(box.files("crns_"), chronologies);
 }
 
+TEST(SharedFolder, no_output_of_a_data_file_takes_a_name_of_the_run_wide_set) {
+  Sandbox box;
+  box.write_file("a.rwl", similar_series("AAAA", 8, 1850, 120));
+  box.write_file("b.rwl", similar_series("BBBB", 8, 1850, 120));
+  box.write_file("two.txt", "a.rwl\nb.rwl\n");
+  ASSERT_EQ(box.kalder("\ntwo.txt\nT\nn\ny\n\n\n\n").status, 0);
+  ASSERT_TRUE(box.exists("crns_raw.txt") && box.exists("crns_res.txt"));
+  // crns.txt has the output prefix crns: its core series saves (option 18 = 1) would be
+  // crns_raw.txt and crns_res.txt. Alone in its list, interactively and then in batch from
+  // the log file that run wrote, it is refused before anything but the log file is written.
+  box.write_file("crns.txt", similar_series("CRNS", 8, 1850, 120));
+  box.write_file("f.txt", "crns.txt\n");
+  const string refusal =
+      " *** crns_raw.txt is the name of a run-wide chronology file, which this run would write "
+      "as an output of crns.txt\n"
+      " *** crns_res.txt is the name of a run-wide chronology file, which this run would write "
+      "as an output of crns.txt\n"
+      " *** rename or move crns.txt, then run again with its new name\n";
+  expect_refused(box, "\nf.txt\nT\nn\n18\n1\n\n\n\n", "crns", refusal);
+  expect_refused(box, kBatch, "crns", refusal);
+  // Listed with another data file, and named so that its outputs are spelled otherwise:
+  // nothing is written, the other data file's files and the run-wide set stay as they were.
+  box.write_file("g.txt", "./crns.txt\na.rwl\n");
+  const string other_spelling =
+      " *** ./crns_raw.txt is the name of a run-wide chronology file, which this run would "
+      "write as an output of ./crns.txt\n";
+  expect_refused(box, "\ng.txt\nT\ny\n\n\n", "", other_spelling);
+  // Moved to a folder of its own, its saves have names of their own there.
+  std::filesystem::create_directories(box.dir() / "sub");
+  box.write_file("sub/crns.txt", box.read_file("crns.txt"));
+  box.write_file("f.txt", "sub/crns.txt\n");
+  const auto run_wide = box.files("crns_");
+  ASSERT_EQ(box.kalder("\nf.txt\nT\nn\n18\n1\n\n\n\n").status, 0);
+  EXPECT_TRUE(box.exists("sub/crns_raw.txt") && box.exists("sub/crns_res.txt"));
+  EXPECT_EQ(box.files("crns_"), run_wide);
+}
+
 TEST(SharedFolder, one_run_at_a_time_writes_a_name_and_others_go_on_beside_it) {
   Sandbox box;
   for (const char* site : {"s", "t", "u", "v"}) {
