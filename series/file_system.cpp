@@ -12,9 +12,8 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "series/lock_file.h"
-
 #include "series/layout.h"
+#include "series/lock_file.h"
 
 namespace dendro {
 namespace {

@@ -242,7 +242,9 @@ Journal::Journal(FileSystem& fs, const std::string& folder)
   Opened opened = fs_.open(path_, std::ios::out | std::ios::trunc | std::ios::binary);
   if (opened.stream) {
     out_ = std::move(opened.stream);
-    const Outcome o = write(header_of(fs_.process_id(), token_), true);
+    // The journal's name is on the disk too before any move it records.
+    Outcome o = write(header_of(fs_.process_id(), token_), true);
+    if (o.ok()) o = fs_.flush_folder(folder_);
     if (o.ok()) return;
     opened.failure = o.failure;
   }
@@ -360,6 +362,12 @@ std::vector<std::string> names_to_mend(FileSystem& fs, const std::string& folder
 void follow_journal(FileSystem& fs, const std::string& path, const Recorded& r, Mended& mended) {
   const std::string folder = std::filesystem::path(path).parent_path().string();
   Follower follow(fs, folder, r, mended);
+  // What the dead run wrote may not have reached the disk: the decision followed must be
+  // there before a step acts on it.
+  if (!follow.note(fs.flush(path), "could not flush " + shown(fs, path) +
+                                       ", the journal of a run cut short, before following it")) {
+    return;
+  }
   // The groups first: whether a new file had its name shows by its temporary file.
   for (const auto& [g, group] : r.groups) {
     stop_if_interrupted();

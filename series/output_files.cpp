@@ -270,10 +270,12 @@ void OutputFiles::mend_journal(const std::string& path, bool any, Mended& mended
   }
   if (!r.foreign.empty()) return leave(r.foreign);
   if (identity(path) != path) return leave("it is a link to another file");
+  // A journal that names no file (its run was cut short before it recorded one) is only
+  // removed.
   const std::vector<std::string> names = names_in(r);
-  const bool meets = std::any_of(names.begin(), names.end(), [&](const std::string& n) {
-    return locked_.count(in_folder(folder, n)) != 0;
-  });
+  const bool meets = names.empty() || std::any_of(names.begin(), names.end(), [&](const auto& n) {
+                       return locked_.count(in_folder(folder, n)) != 0;
+                     });
   if (!any && !meets) return;
   const std::vector<std::string> acting = names_to_mend(*fs_, folder, r);
   if (const std::string why = unfit_names(folder, acting); !why.empty()) return leave(why);

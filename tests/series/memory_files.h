@@ -5,6 +5,12 @@
 // share one folder (`another_run`), each with its own process id and locks, and a run can
 // be killed between any two of its steps (`kill_after`): the step throws Killed, every
 // later one does nothing, and its locks go as the kernel's would.
+//
+// It keeps what the disk holds beside what the runs see, as a disk that writes in its own
+// order does: a file's characters reach the disk when the file is flushed, and a change of
+// the names in a folder (a file created, moved or removed) when the folder is flushed.
+// What the tests `put` is on the disk at once. The power can go with a run's death, or
+// between runs (`lose_power`); the folders are then what the disk held, as `Cut` says.
 #pragma once
 
 #include <filesystem>
@@ -13,6 +19,7 @@
 #include <mutex>
 #include <set>
 #include <sstream>
+#include <vector>
 
 #include "series/file_system.h"
 
@@ -20,6 +27,19 @@ namespace dendro::test {
 
 // Thrown by the step at which a run is killed; no handler of the programs catches it.
 struct Killed {};
+
+// What a run's death does to what the disk holds.
+enum class Cut {
+  process,  // only the process dies: the folders keep all they were told
+  // The power goes: each file holds its characters of its last flush (or what the test put,
+  // or none), but every change of names reached the disk.
+  characters,
+  // As `characters`, and the changes of names since their folder's last flush are lost,
+  // but for the last change of all: the disk wrote the last and none of those before.
+  names_but_last,
+  // As `characters`, and every change of names since its folder's last flush is lost.
+  names,
+};
 
 class MemoryFiles final : public FileSystem {
  public:
@@ -42,15 +62,30 @@ class MemoryFiles final : public FileSystem {
   void link_folder(const std::string& path, const std::string& target) {
     world_->links[where(path)] = where(target);
   }
-  // The run dies at its `steps`-th step from now (0: the next one): a step is any change of
-  // the folder or a flush.
-  void kill_after(int steps) { steps_left_ = steps; }
+  // The run dies at its `steps`-th step from now (0: the next one), and the power with it
+  // as `cut` says: a step is any change of the folder or a flush, and the step that dies
+  // does nothing. -1: the run lives on.
+  void kill_after(int steps, Cut cut = Cut::process) {
+    steps_left_ = steps;
+    cut_ = cut;
+  }
+  // The power goes now, while no run takes a step: every folder becomes what the disk
+  // holds (see Cut). Runs alive keep their locks.
+  void lose_power(Cut cut) {
+    std::lock_guard<std::mutex> guard(world_->mutex);
+    lose_power_held(cut);
+  }
   bool killed() const { return dead_; }
   // How many steps the run has taken.
   int steps() const { return steps_; }
 
+  // A file on the disk, name and characters.
   void put(const std::string& path, const std::string& text) {
-    world_->files[where(path)] = std::make_shared<std::stringbuf>(text);
+    const std::string at = where(path);
+    const auto content = std::make_shared<std::stringbuf>(text);
+    world_->files[at] = content;
+    world_->flushed[content] = text;
+    for (NameChange& change : world_->unflushed) change.before.erase(at);
   }
   std::string text(const std::string& path) const { return world_->files.at(where(path))->str(); }
   // Every file, as its path from the working folder, in name order.
@@ -70,7 +105,12 @@ class MemoryFiles final : public FileSystem {
       return {nullptr, "Permission denied"};
     }
     const bool appending = (mode & std::ios::app) != 0;
-    if (writing && (!appending || world_->files.count(at) == 0)) put(path, "");
+    if (writing && world_->files.count(at) == 0) {
+      changed({{at, nullptr}});
+      world_->files[at] = std::make_shared<std::stringbuf>();
+    } else if (writing && !appending) {
+      world_->files[at]->str("");  // cut to nothing: its name stays as it is
+    }
     if (world_->files.count(at) == 0) return {nullptr, "No such file or directory"};
     auto s = std::make_unique<Stream>(writing ? world_->files[at]
                                               : std::make_shared<std::stringbuf>(text(path)));
@@ -89,7 +129,10 @@ class MemoryFiles final : public FileSystem {
     if (!step()) return {"killed"};
     if (world_->files.count(a) == 0) return {"No such file or directory"};
     if (fails(Op::rename, a) || !is_folder(parent(b))) return {"Input/output error"};
+    if (a == b) return {};
     const auto moved = world_->files[a];
+    const auto it = world_->files.find(b);
+    changed({{a, moved}, {b, it == world_->files.end() ? nullptr : it->second}});
     world_->files.erase(a);
     world_->files[b] = moved;
     return {};
@@ -97,7 +140,10 @@ class MemoryFiles final : public FileSystem {
   Outcome remove(const std::string& path) override {
     if (!step()) return {"killed"};
     if (fails(Op::remove, where(path))) return {"Operation not permitted"};
-    world_->files.erase(where(path));
+    const auto it = world_->files.find(where(path));
+    if (it == world_->files.end()) return {};
+    changed({{it->first, it->second}});
+    world_->files.erase(it);
     return {};
   }
   std::uintmax_t size(const std::string& path) const override {
@@ -112,10 +158,12 @@ class MemoryFiles final : public FileSystem {
     return {};
   }
   Outcome flush(const std::string& path) override {
-    if (!step()) return {"killed"};
-    if (world_->files.count(where(path)) == 0 || fails(Op::flush, where(path))) {
-      return {"Input/output error"};
-    }
+    // Runs side by side with other flushes: the step and what it flushes are one.
+    std::lock_guard<std::mutex> guard(world_->mutex);
+    if (!step_held()) return {"killed"};
+    const auto it = world_->files.find(where(path));
+    if (it == world_->files.end() || fails(Op::flush, it->first)) return {"Input/output error"};
+    world_->flushed[it->second] = it->second->str();
     return {};
   }
   Outcome flush_folder(const std::string& folder) override {
@@ -123,6 +171,12 @@ class MemoryFiles final : public FileSystem {
     if (!is_folder(folder) || fails(Op::flush_folder, where(folder))) {
       return {"Input/output error"};
     }
+    // The folder's names as they are now are on the disk.
+    const std::string at = where(folder);
+    for (NameChange& change : world_->unflushed) {
+      std::erase_if(change.before, [&](const auto& name) { return parent(name.first) == at; });
+    }
+    std::erase_if(world_->unflushed, [](const NameChange& c) { return c.before.empty(); });
     return {};
   }
   Listing files_in(const std::string& folder) const override {
@@ -181,6 +235,13 @@ class MemoryFiles final : public FileSystem {
     int number = 0;
     std::set<std::string> names;
   };
+  using Content = std::shared_ptr<std::stringbuf>;
+  // A change of names not yet on the disk: what each name it changed held before (nothing
+  // when no file had the name). A name leaves it when its folder is flushed.
+  struct NameChange {
+    int number = 0;  // the how-manieth change of names of the world
+    std::map<std::string, Content> before;
+  };
   struct World {
     std::map<std::string, std::shared_ptr<std::stringbuf>> files;
     std::set<std::string> folders, devices;
@@ -188,6 +249,12 @@ class MemoryFiles final : public FileSystem {
     std::set<std::pair<Op, std::string>> failing;
     std::vector<Hold> holds;  // of the live runs
     int last_hold = 0;
+
+    // What the disk holds: each file's characters, and the changes of names not on it yet,
+    // oldest first.
+    std::map<Content, std::string> flushed;
+    std::vector<NameChange> unflushed;
+    int name_changes = 0;
     int last_pid = 100;
     std::mutex mutex;  // file flushes run side by side
   };
@@ -206,12 +273,52 @@ class MemoryFiles final : public FileSystem {
   // Counts a step; false once the run is dead. The step that kills it throws.
   bool step() {
     std::lock_guard<std::mutex> guard(world_->mutex);
+    return step_held();
+  }
+  // The same, with the world's mutex held.
+  bool step_held() {
     if (dead_) return false;
     ++steps_;
     if (steps_left_ < 0 || steps_left_-- > 0) return true;
     dead_ = true;
     std::erase_if(world_->holds, [this](const Hold& h) { return h.pid == pid_; });
+    lose_power_held(cut_);
     throw Killed{};
+  }
+  void changed(std::map<std::string, Content> before) {
+    world_->unflushed.push_back({++world_->name_changes, std::move(before)});
+  }
+  // The changes of names the cut loses are undone, newest first (a name that the change
+  // kept shares with an earlier one lost ends as it was before that one); then every file
+  // holds its characters on the disk, as a new object, so that no stream of a dead run
+  // reaches it.
+  void lose_power_held(Cut cut) {
+    if (cut == Cut::process) return;
+    World& w = *world_;
+    for (auto change = w.unflushed.rbegin(); change != w.unflushed.rend(); ++change) {
+      if (cut == Cut::characters) break;
+      if (cut == Cut::names_but_last && change->number == w.name_changes) continue;
+      for (const auto& [name, content] : change->before) {
+        if (content) {
+          w.files[name] = content;
+        } else {
+          w.files.erase(name);
+        }
+      }
+    }
+    w.unflushed.clear();
+    std::map<Content, std::string> flushed;
+    std::map<Content, Content> revived;
+    for (auto& [name, content] : w.files) {
+      Content& fresh = revived[content];
+      if (!fresh) {
+        const auto disk = w.flushed.find(content);
+        fresh = std::make_shared<std::stringbuf>(disk == w.flushed.end() ? "" : disk->second);
+        flushed[fresh] = fresh->str();
+      }
+      content = fresh;
+    }
+    w.flushed = std::move(flushed);
   }
   void end_of_process() {
     std::lock_guard<std::mutex> guard(world_->mutex);
@@ -237,6 +344,7 @@ class MemoryFiles final : public FileSystem {
   std::shared_ptr<World> world_;
   int pid_ = 0;
   int steps_left_ = -1;  // steps before death; -1 lives on
+  Cut cut_ = Cut::process;
   int steps_ = 0;
   bool dead_ = false;
 };

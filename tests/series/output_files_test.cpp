@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
+#include <set>
+
 #include "memory_files.h"
 #include "series/stop.h"
 #include "series/units.h"
@@ -11,6 +15,23 @@ namespace {
 
 using Names = std::vector<std::string>;
 using Op = test::MemoryFiles::Op;
+using test::Cut;
+
+const Cut kCuts[] = {Cut::process, Cut::characters, Cut::names_but_last, Cut::names};
+
+const char* cut_name(Cut cut) {
+  switch (cut) {
+    case Cut::process:
+      return "process";
+    case Cut::characters:
+      return "characters";
+    case Cut::names_but_last:
+      return "names_but_last";
+    case Cut::names:
+      return "names";
+  }
+  return "";
+}
 
 // The first run in a folder has the process id 101 (series/memory_files.h).
 const std::string kPid = "101";
@@ -237,43 +258,58 @@ TEST(OutputFiles, no_input_device_or_name_of_another_run_is_written) {
   EXPECT_EQ(f.disk->text("a.txt"), "new a\n");
 }
 
-// The files a.txt, b.txt and d.txt of an earlier run; a run puts a new set over them
-// (a.txt, b.txt, a new c.txt, and no d.txt), killed at its `kill`-th step of the commit
-// (never when -1). Returns a later run's view of the folder.
-std::unique_ptr<test::MemoryFiles> after_commit(int kill, bool& killed) {
-  Folder f;
-  f.disk->put("d.txt", "old d\n");
-  f.write(1, "a.txt", "new a\n");
-  f.write(2, "b.txt", "new b\n");
-  f.write(3, "c.txt", "new c\n");
-  f.units->create(4, "d.txt");
-  f.units->close(4, true);
-  std::unique_ptr<test::MemoryFiles> later = f.disk->another_run();
-  f.disk->kill_after(kill);
-  try {
-    f.units->commit(Commit::with_data_file);
-    f.disk->kill_after(-1);  // a run that ends whole
-  } catch (const test::Killed&) {
-    killed = true;
+// The files a.txt, b.txt and d.txt of an earlier run, and e.txt of no run; a run puts a new
+// set over them (a.txt, b.txt, a new c.txt, and no d.txt) and closes its journal, killed at
+// its `kill`-th step of these as `cut` says (never when -1). A run that has fewer steps ends
+// whole, and then the power goes as `cut` says. Returns a later run's view of the folder.
+std::unique_ptr<test::MemoryFiles> after_commit(int kill, bool& killed, Cut cut = Cut::process) {
+  std::unique_ptr<test::MemoryFiles> later;
+  bool died = false;
+  {
+    Folder f;
+    f.disk->put("d.txt", "old d\n");
+    f.disk->put("e.txt", "of no run\n");
+    f.write(1, "a.txt", "new a\n");
+    f.write(2, "b.txt", "new b\n");
+    f.write(3, "c.txt", "new c\n");
+    f.units->create(4, "d.txt");
+    f.units->close(4, true);
+    later = f.disk->another_run();
+    f.disk->kill_after(kill, cut);
+    try {
+      f.units->commit(Commit::with_data_file);
+      EXPECT_TRUE(f.files().close_journals().empty());
+      f.disk->kill_after(-1);  // a run that ends whole
+    } catch (const test::Killed&) {
+      died = true;
+    }
   }
+  if (!died) later->lose_power(cut);
+  killed = killed || died;
   return later;
 }
 
-// A run that claims the four names and mends, killed at its `kill`-th step (never when -1);
-// what it mended, and a later run's view of the folder.
+// A run that claims the four names and mends, killed at its `kill`-th step as `cut` says
+// (never when -1); one that has fewer steps ends whole, and then the power goes as `cut`
+// says. What it mended, and a later run's view of the folder.
 std::unique_ptr<test::MemoryFiles> mend_once(std::unique_ptr<test::MemoryFiles> disk, int kill,
-                                             bool& killed, Mended& mended) {
+                                             bool& killed, Mended& mended, Cut cut = Cut::process) {
   std::unique_ptr<test::MemoryFiles> later = disk->another_run();
-  test::MemoryFiles& view = *disk;
-  Units run(std::move(disk), Commit::with_data_file);
-  EXPECT_TRUE(run.files().lock({"a.txt", "b.txt", "c.txt", "d.txt"}).empty());
-  view.kill_after(kill);
-  try {
-    mended = run.files().mend();
-    view.kill_after(-1);
-  } catch (const test::Killed&) {
-    killed = true;
+  bool died = false;
+  {
+    test::MemoryFiles& view = *disk;
+    Units run(std::move(disk), Commit::with_data_file);
+    EXPECT_TRUE(run.files().lock({"a.txt", "b.txt", "c.txt", "d.txt"}).empty());
+    view.kill_after(kill, cut);
+    try {
+      mended = run.files().mend();
+      view.kill_after(-1);
+    } catch (const test::Killed&) {
+      died = true;
+    }
   }
+  if (!died) later->lose_power(cut);
+  killed = killed || died;
   return later;
 }
 
@@ -283,43 +319,112 @@ std::string folder_state(const test::MemoryFiles& disk) {
   return state;
 }
 
-TEST(OutputFiles, a_group_is_all_or_none_however_many_runs_are_killed) {
-  const std::string earlier = "a.txt=old a\n;b.txt=old b\n;d.txt=old d\n;";
-  const std::string fresh = "a.txt=new a\n;b.txt=new b\n;c.txt=new c\n;";
-  int commits_killed = 0, mendings_killed = 0;
-  for (int first = 0;; ++first) {
-    bool killed = false;
-    after_commit(first, killed);
-    if (!killed) break;
-    ++commits_killed;
-    // The mending run is killed at each of its steps in turn, and a third run mends.
-    for (int second = 0;; ++second) {
-      bool second_killed = false, unused = false;
-      Mended partly, mended;
-      auto disk = mend_once(after_commit(first, unused), second, second_killed, partly);
-      disk = mend_once(std::move(disk), -1, unused, mended);
-      const std::string state = folder_state(*disk);
-      const std::string where = std::to_string(first) + "," + std::to_string(second);
-      ASSERT_TRUE(state == earlier || state == fresh) << where << ": " << state;
-      // Only temporary files are said to be removed as such; the whole files of the
-      // group are named for what they were.
-      for (const std::string& name : mended.removed) EXPECT_TRUE(name.ends_with(".part")) << where;
-      const Names& whole = state == earlier ? mended.undone : mended.finished;
-      for (const std::string& name : whole) {
-        EXPECT_TRUE(name == "a.txt" || name == "b.txt" || name == "c.txt" || name == "d.txt")
-            << where << ": " << name;
+// The same, but for what a power cut may leave: temporary files whose notes were lost and
+// journals that never held a record.
+std::string state_but_leftovers(const test::MemoryFiles& disk) {
+  std::string state;
+  for (const std::string& name : disk.all()) {
+    if (name.ends_with(".part") || (name.starts_with(".dendro.") && disk.text(name).empty())) {
+      continue;
+    }
+    state += name + "=" + disk.text(name) + ";";
+  }
+  return state;
+}
+
+const std::string kEarlier = "a.txt=old a\n;b.txt=old b\n;d.txt=old d\n;e.txt=of no run\n;";
+const std::string kFresh = "a.txt=new a\n;b.txt=new b\n;c.txt=new c\n;e.txt=of no run\n;";
+
+// The commit killed at its `first`-th step as `first_cut` says, then a mending run killed at
+// its `second`-th as `second_cut` says, then a third run that mends.
+struct Replay {
+  Cut first_cut;
+  int first;
+  Cut second_cut;
+  int second;
+
+  std::string where() const {
+    return std::string(cut_name(first_cut)) + " at " + std::to_string(first) + ", then " +
+           cut_name(second_cut) + " at " + std::to_string(second);
+  }
+};
+
+struct Replayed {
+  bool first_killed = false, second_killed = false;
+  Mended mended;  // by the third run
+  std::string state;
+};
+
+Replayed replay(const Replay& r) {
+  Replayed out;
+  Mended partly;
+  bool unused = false;
+  auto disk = mend_once(after_commit(r.first, out.first_killed, r.first_cut), r.second,
+                        out.second_killed, partly, r.second_cut);
+  disk = mend_once(std::move(disk), -1, unused, out.mended);
+  const bool power = r.first_cut != Cut::process || r.second_cut != Cut::process;
+  out.state = power ? state_but_leftovers(*disk) : folder_state(*disk);
+  return out;
+}
+
+// Every replay, from the commit's first step to past its end and the mending run's first
+// step to past its end, each run dying in every way.
+void replay_all(const std::function<void(const Replay&, const Replayed&)>& check) {
+  for (const Cut first_cut : kCuts) {
+    for (int first = 0;; ++first) {
+      bool first_killed = false;
+      for (const Cut second_cut : kCuts) {
+        for (int second = 0;; ++second) {
+          const Replay r{first_cut, first, second_cut, second};
+          const Replayed out = replay(r);
+          check(r, out);
+          first_killed = out.first_killed;
+          if (!out.second_killed) break;
+        }
       }
-      EXPECT_TRUE(mended.failures.empty()) << where;
-      if (!second_killed) break;
-      ++mendings_killed;
+      if (!first_killed) break;
     }
   }
-  // Every step of the commit (three flushes, the journal, five moves, the folder, the
-  // decision, the earlier files' removal) and of mending was a place to die.
-  EXPECT_GE(commits_killed, 12);
-  EXPECT_GE(mendings_killed, 20);
+}
+
+// The group is the earlier set whole or the new set whole, no earlier file is left aside,
+// e.txt is as it was, and the third run names what it did for what it was.
+void expect_whole(const Replay& r, const Replayed& out) {
+  EXPECT_TRUE(out.state == kEarlier || out.state == kFresh) << r.where() << ": " << out.state;
+  for (const std::string& name : out.mended.removed) {
+    EXPECT_TRUE(name.ends_with(".part")) << r.where() << ": " << name;
+  }
+  const Names& whole = out.state == kEarlier ? out.mended.undone : out.mended.finished;
+  for (const std::string& name : whole) {
+    EXPECT_TRUE(name == "a.txt" || name == "b.txt" || name == "c.txt" || name == "d.txt")
+        << r.where() << ": " << name;
+  }
+  EXPECT_TRUE(out.mended.failures.empty()) << r.where();
+}
+
+TEST(OutputFiles, a_group_is_all_or_none_however_many_runs_are_killed) {
+  std::map<Cut, std::set<int>> commit_deaths;
+  std::map<Cut, int> mending_deaths;
+  replay_all([&](const Replay& r, const Replayed& out) {
+    expect_whole(r, out);
+    if (out.first_killed) commit_deaths[r.first_cut].insert(r.first);
+    if (out.second_killed) ++mending_deaths[r.second_cut];
+  });
+  // Every step of the commit (three flushes, the journal, six moves, the folder, the
+  // decision, four removals, the folder, the journal's removal) and of mending was a place
+  // to die, in every way.
+  for (const Cut cut : kCuts) {
+    EXPECT_GE(commit_deaths[cut].size(), 12u) << cut_name(cut);
+    EXPECT_GE(mending_deaths[cut], 80) << cut_name(cut);
+  }
+  // A run that ends whole, and then the power goes keeping only its last change of names,
+  // the journal's removal: the next run finds nothing set aside and the new set whole.
   bool killed = false;
-  EXPECT_EQ(folder_state(*after_commit(-1, killed)), fresh);
+  Mended mended;
+  const auto disk = mend_once(after_commit(-1, killed, Cut::names_but_last), -1, killed, mended);
+  EXPECT_FALSE(killed);
+  EXPECT_EQ(folder_state(*disk), kFresh);
+  EXPECT_EQ(folder_state(*after_commit(-1, killed)), kFresh);
 }
 
 TEST(OutputFiles, mending_touches_only_what_a_journal_of_a_dead_run_names_and_says_each_failure) {
@@ -351,7 +456,7 @@ TEST(OutputFiles, mending_touches_only_what_a_journal_of_a_dead_run_names_and_sa
   Mended later;
   disk = mend_once(std::move(disk), -1, killed, later);
   EXPECT_EQ(later.put_back, (Names{"a.txt"}));
-  EXPECT_EQ(folder_state(*disk), "a.txt=old a\n;b.txt=old b\n;d.txt=old d\n;");
+  EXPECT_EQ(folder_state(*disk), kEarlier);
   // A folder that cannot be listed is named.
   Folder g;
   g.disk->add_folder("sub");
