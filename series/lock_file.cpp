@@ -296,7 +296,9 @@ LockFiles::~LockFiles() {
   for (auto& [folder, f] : folders_) {
     if (f.fd < 0) continue;
     // Only the last run out can lock the whole file: every other run's blocks are locked.
-    if (set_lock(f.fd, F_WRLCK, 0, 0) && still_named(f.fd, f.path)) ::unlink(f.path.c_str());
+    if (f.marked && set_lock(f.fd, F_WRLCK, 0, 0) && still_named(f.fd, f.path)) {
+      ::unlink(f.path.c_str());
+    }
     ::close(f.fd);
   }
 }
@@ -335,6 +337,7 @@ Claim LockFiles::hold(const std::string& folder, const std::vector<std::string>&
     if (text.empty() && !write_all(f->fd, kMark, 0)) {
       return {{}, "cannot write " + shown(f->path) + ": " + std::strerror(errno), 0};
     }
+    f->marked = true;
     // The names asked for that this run does not hold yet, each once.
     std::unordered_set<std::string_view> wanted;
     std::vector<std::string> fresh;

@@ -49,7 +49,8 @@ class LockFiles {
   struct Folder {
     std::string path;  // of the lock file
     int fd = -1;
-    std::map<int, Block> holds;                  // this run's, by number
+    bool marked = false;         // it begins with the mark: a lock file of these programs
+    std::map<int, Block> holds;  // this run's, by number
     std::unordered_map<std::string, int> names;  // this run holds, and in how many holds
   };
 
