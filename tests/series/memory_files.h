@@ -51,10 +51,19 @@ class MemoryFiles final : public FileSystem {
   std::unique_ptr<MemoryFiles> another_run() const {
     return std::unique_ptr<MemoryFiles>(new MemoryFiles(world_));
   }
+  // A later run with this run's process id (after a reboot, in a container).
+  std::unique_ptr<MemoryFiles> same_pid_run() const {
+    auto run = another_run();
+    run->pid_ = pid_;
+    return run;
+  }
 
   bool full = false;  // every write to a file opened from now on fails
-  // Fails `op` on `path` (the source of a move; "" is the working folder), for every run.
-  void fail(Op op, const std::string& path) { world_->failing.insert({op, where(path)}); }
+  // Fails `op` on `path` (the source of a move; "" is the working folder), for every run,
+  // once it has held `after` more times: `times` times, or from then on (-1).
+  void fail(Op op, const std::string& path, int after = 0, int times = -1) {
+    world_->failing[{op, where(path)}] = {after, times};
+  }
   void heal() { world_->failing.clear(); }
   void add_folder(const std::string& path) { world_->folders.insert(where(path)); }
   void add_device(const std::string& path) { world_->devices.insert(where(path)); }
@@ -246,7 +255,8 @@ class MemoryFiles final : public FileSystem {
     std::map<std::string, std::shared_ptr<std::stringbuf>> files;
     std::set<std::string> folders, devices;
     std::map<std::string, std::string> links;
-    std::set<std::pair<Op, std::string>> failing;
+    // Each with the times it holds first, then the times it fails (-1: from then on).
+    std::map<std::pair<Op, std::string>, std::pair<int, int>> failing;
     std::vector<Hold> holds;  // of the live runs
     int last_hold = 0;
 
@@ -339,7 +349,15 @@ class MemoryFiles final : public FileSystem {
   static std::string parent(const std::string& path) {
     return std::filesystem::path(path).parent_path().string();
   }
-  bool fails(Op op, const std::string& at) const { return world_->failing.count({op, at}) != 0; }
+  bool fails(Op op, const std::string& at) const {
+    const auto it = world_->failing.find({op, at});
+    if (it == world_->failing.end()) return false;
+    auto& [holds, fails] = it->second;
+    if (holds > 0) return --holds, false;
+    if (fails == 0) return false;
+    if (fails > 0) --fails;
+    return true;
+  }
 
   std::shared_ptr<World> world_;
   int pid_ = 0;

@@ -6,15 +6,11 @@
 #include <map>
 #include <set>
 
-#include "memory_files.h"
-#include "series/stop.h"
-#include "series/units.h"
+#include "owner_fixture.h"
 
 namespace dendro {
 namespace {
 
-using Names = std::vector<std::string>;
-using Op = test::MemoryFiles::Op;
 using test::Cut;
 
 const Cut kCuts[] = {Cut::process, Cut::characters, Cut::names_but_last, Cut::names};
@@ -32,56 +28,6 @@ const char* cut_name(Cut cut) {
   }
   return "";
 }
-
-// The first run in a folder has the process id 101 (series/memory_files.h).
-const std::string kPid = "101";
-
-// The files of the folder but the runs' journals.
-Names names(const test::MemoryFiles& disk) {
-  Names all;
-  for (const std::string& name : disk.all()) {
-    if (!name.starts_with(".dendro.")) all.push_back(name);
-  }
-  return all;
-}
-
-// The message of the Stop that `work` throws.
-template <class Work>
-std::string stop_message(Work work) {
-  try {
-    work();
-  } catch (const Stop& s) {
-    return s.what();
-  }
-  return "no stop";
-}
-
-bool holds(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-// A unit table whose files wait for their data file, over a file system in memory that
-// holds earlier files a.txt and b.txt.
-struct Folder {
-  explicit Folder(std::unique_ptr<test::MemoryFiles> fs = std::make_unique<test::MemoryFiles>()) {
-    disk = fs.get();
-    if (!disk->exists("a.txt")) {
-      disk->put("a.txt", "old a\n");
-      disk->put("b.txt", "old b\n");
-    }
-    units = std::make_unique<Units>(std::move(fs), Commit::with_data_file);
-    files().know_forms({".txt"}, {});
-  }
-  // Writes `text` as a new version of `name` on `unit`, closed unless `open`.
-  void write(int unit, const std::string& name, const std::string& text, bool open = false,
-             std::optional<Commit> group = {}) {
-    units->create(unit, name, group) << text;
-    if (!open) units->close(unit);
-  }
-  OutputFiles& files() { return units->files(); }
-  test::MemoryFiles* disk;
-  std::unique_ptr<Units> units;
-};
 
 TEST(OutputFiles, a_data_file_replaces_its_earlier_files_together_when_committed) {
   Folder f;
@@ -311,12 +257,6 @@ std::unique_ptr<test::MemoryFiles> mend_once(std::unique_ptr<test::MemoryFiles> 
   if (!died) later->lose_power(cut);
   killed = killed || died;
   return later;
-}
-
-std::string folder_state(const test::MemoryFiles& disk) {
-  std::string state;
-  for (const std::string& name : disk.all()) state += name + "=" + disk.text(name) + ";";
-  return state;
 }
 
 // The same, but for what a power cut may leave: temporary files whose notes were lost and

@@ -1,0 +1,313 @@
+// What a run finds in a folder is checked before it is followed: a journal of a run cut
+// short counts only where it is this program's own, whole and of its own folder, and its
+// names are acted on only where they are names this program writes, not the run's inputs,
+// and held by the run.
+#include "series/journal.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include "owner_fixture.h"
+#include "series/interrupts.h"
+
+namespace dendro {
+namespace {
+
+const std::string kJournal = ".dendro.101.journal";
+const std::string kData = "the data\n";
+
+// A run that puts y.txt and z.txt in place, then a.txt, b.txt and a new c.txt over the
+// earlier a.txt and b.txt, killed at the `kill`-th step of that second commit as `cut`
+// says. The data file s.rwl and e.txt of no run lie beside them. Returns a later run's
+// view of the folder.
+std::unique_ptr<test::MemoryFiles> two_groups(int kill, bool& killed,
+                                              test::Cut cut = test::Cut::process) {
+  Folder f;
+  f.disk->put("s.rwl", kData);
+  f.disk->put("e.txt", "of no run\n");
+  f.write(1, "y.txt", "new y\n");
+  f.write(2, "z.txt", "new z\n");
+  f.units->commit(Commit::with_data_file);
+  f.write(1, "a.txt", "new a\n");
+  f.write(2, "b.txt", "new b\n");
+  f.write(3, "c.txt", "new c\n");
+  std::unique_ptr<test::MemoryFiles> later = f.disk->another_run();
+  f.disk->kill_after(kill, cut);
+  try {
+    f.units->commit(Commit::with_data_file);
+    f.disk->kill_after(-1);
+  } catch (const test::Killed&) {
+    killed = true;
+  }
+  return later;
+}
+
+// A later run of the data file s.rwl that holds the names of both groups and mends.
+Mended mend_as_a_run_of_the_data_file(std::unique_ptr<test::MemoryFiles> disk) {
+  Units run(std::move(disk), Commit::with_data_file);
+  run.files().know_forms({".txt"}, {});
+  run.files().protect("s.rwl", "the data file");
+  EXPECT_TRUE(run.files().lock({"a.txt", "b.txt", "c.txt", "y.txt", "z.txt"}).empty());
+  return run.files().mend();
+}
+
+// What mending said is what the folder holds.
+void expect_words_true(const test::MemoryFiles& disk, const Mended& m, const std::string& where) {
+  for (const std::string& name : m.put_back) {
+    EXPECT_TRUE(disk.exists(name) && disk.text(name).starts_with("old")) << where << name;
+  }
+  for (const std::string& name : m.undone) EXPECT_FALSE(disk.exists(name)) << where << name;
+  for (const std::string& name : m.finished) {
+    EXPECT_FALSE(disk.exists(aside_name(name, 101))) << where << name;
+  }
+  for (const std::string& name : m.removed) EXPECT_FALSE(disk.exists(name)) << where << name;
+}
+
+TEST(Journal, a_journal_cut_at_any_byte_is_followed_only_as_far_as_it_is_whole) {
+  int commits_killed = 0, cuts = 0;
+  for (int kill = 0;; ++kill) {
+    // What the disk surely holds of the journal: the characters of its last flush.
+    bool killed = false;
+    const std::unique_ptr<test::MemoryFiles> after_power =
+        two_groups(kill, killed, test::Cut::characters);
+    if (!killed) break;
+    const std::size_t durable = after_power->text(kJournal).size();
+    ++commits_killed;
+    const std::size_t length = two_groups(kill, killed)->text(kJournal).size();
+    for (std::size_t cut = 0; cut <= length; ++cut, ++cuts) {
+      const std::string where = std::to_string(kill) + "/" + std::to_string(cut) + ": ";
+      std::unique_ptr<test::MemoryFiles> disk = two_groups(kill, killed);
+      const std::unique_ptr<test::MemoryFiles> later = disk->another_run();
+      test::MemoryFiles& view = *later;
+      view.put(kJournal, view.text(kJournal).substr(0, cut));
+      // A file made by hand where the new c.txt had not taken its name yet.
+      const bool by_hand = !view.exists("c.txt");
+      if (by_hand) view.put("c.txt", "hand!\n");  // as long as the new c.txt
+      const Mended m = mend_as_a_run_of_the_data_file(std::move(disk));
+      const auto text = [&view](const std::string& name) {
+        return view.exists(name) ? view.text(name) : "";
+      };
+      // Nothing outside the groups is touched, whatever the journal holds.
+      EXPECT_EQ(text("s.rwl") + text("e.txt"), kData + "of no run\n") << where;
+      EXPECT_TRUE(!by_hand || text("c.txt") == "hand!\n") << where;
+      const std::string set = text("a.txt") + text("b.txt");
+      const bool fresh = set == "new a\nnew b\n" && !view.exists(aside_name("a.txt", 101)) &&
+                         !view.exists(aside_name("b.txt", 101));
+      // Where the journal holds all that reached the disk, each set is whole.
+      if (cut >= durable) {
+        EXPECT_EQ(text("y.txt") + text("z.txt"), "new y\nnew z\n") << where;
+        EXPECT_TRUE(fresh || (set == "old a\nold b\n" && !view.exists(aside_name("a.txt", 101)) &&
+                              !view.exists(aside_name("b.txt", 101))))
+            << where << set;
+      }
+      expect_words_true(view, m, where);
+    }
+  }
+  EXPECT_GE(commits_killed, 12);
+  EXPECT_GE(cuts, 3000);
+}
+
+// The journal of a run (the next process id of the folder) that then ended, holding one
+// group of `moves`, decided "back", or nothing but its header. Its text.
+std::string dead_journal(test::MemoryFiles& disk, const std::vector<Move>& moves = {}) {
+  const std::unique_ptr<test::MemoryFiles> dead = disk.another_run();
+  Journal journal(*dead, "/work");
+  EXPECT_TRUE(moves.empty() || journal.begin_group(1, moves).ok());
+  return disk.text(journal.path());
+}
+
+// A run that holds a.txt and mends, with the data file s.rwl its input.
+std::vector<std::string> mend_lines_of_a_run(test::MemoryFiles& disk) {
+  Folder f(disk.another_run());
+  f.files().protect("s.rwl", "the data file");
+  EXPECT_TRUE(f.files().lock({"a.txt"}).empty());
+  std::vector<std::string> lines = mended_lines(f.files().mend());
+  const std::vector<std::string> again = mended_lines(f.files().mend());
+  lines.insert(lines.end(), again.begin(), again.end());
+  return lines;
+}
+
+TEST(Journal, only_a_whole_journal_of_this_program_that_names_its_own_files_is_followed) {
+  const auto left = [](const std::string& journal, const std::string& why) {
+    return std::vector<std::string>{
+        " *** " + journal + " is no journal this program follows (" + why + "): it stays as it is;",
+        " *** remove it if no run of this folder was cut short"};
+  };
+  const std::string made = "made by hand\n";  // 13 characters, as each move below records
+  // A new file of a group rolled back is removed only as the journal's own, whole record
+  // says: not by a record without its checksum, nor by one taken from another journal.
+  {
+    Folder f;
+    f.disk->put("c.txt", made);
+    const std::string whole = dead_journal(*f.disk, {{"c.txt", false, false, 13}});
+    f.disk->remove(".dendro.102.journal");
+    f.disk->put(".dendro.103.journal",
+                dead_journal(*f.disk) + "move\t1\t0\t0\t13\tc.txt\nback\t1\t1\n");
+    f.disk->put(".dendro.104.journal", dead_journal(*f.disk) + whole.substr(whole.find('\n') + 1));
+    EXPECT_TRUE(mend_lines_of_a_run(*f.disk).empty());
+    EXPECT_EQ(names(*f.disk), (Names{"a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(f.disk->text("c.txt"), made);
+  }
+  // Names with a folder part, the run's input, names this program does not write: the
+  // journal stays as it is, named once, and nothing it names is touched.
+  for (const auto& [name, why] :
+       {std::pair<std::string, std::string>{"../x.txt",
+                                            "it names \"../x.txt\", which is no "
+                                            "file of its own folder"},
+        {"sub/x.txt", "it names \"sub/x.txt\", which is no file of its own folder"},
+        {"s.rwl", "it names s.rwl, which is the data file"},
+        {"notes.doc", "it names notes.doc, which is no name this program writes"}}) {
+    Folder f;
+    f.disk->add_folder("sub");
+    for (const std::string file : {"/x.txt", "sub/x.txt", "s.rwl", "notes.doc"}) {
+      f.disk->put(file, made);
+    }
+    dead_journal(*f.disk, {{"a.txt", false, false, 6}, {name, false, false, 13}});
+    EXPECT_EQ(mend_lines_of_a_run(*f.disk), left(".dendro.102.journal", why)) << name;
+    EXPECT_EQ(f.disk->text("/x.txt") + f.disk->text("sub/x.txt") + f.disk->text("s.rwl") +
+                  f.disk->text("notes.doc") + f.disk->text("a.txt"),
+              made + made + made + made + "old a\n")
+        << name;
+    EXPECT_TRUE(f.disk->exists(".dendro.102.journal")) << name;
+  }
+  // A journal without a line of its group, an empty one, one of other bytes: named once.
+  Folder f;
+  std::string text = dead_journal(*f.disk, {{"a.txt", false, false, 6}, {"b.txt", true, false, 6}});
+  text.erase(text.find("move"), text.find('\n', text.find("move")) - text.find("move") + 1);
+  f.disk->put(".dendro.102.journal", text);
+  f.disk->put(".dendro.104.journal", "");
+  f.disk->put(".dendro.105.journal", std::string("\x7f\x45\x4c\x46\x02\x01\x01\0\0", 9));
+  const std::vector<std::string> lines = mend_lines_of_a_run(*f.disk);
+  std::vector<std::string> expected =
+      left(".dendro.102.journal", "the decision of its group 1 does not count the group's moves");
+  for (const char* journal : {".dendro.104.journal", ".dendro.105.journal"}) {
+    const auto more = left(journal, "it does not begin as a journal of this program");
+    expected.insert(expected.end(), more.begin(), more.end());
+  }
+  EXPECT_EQ(lines, expected);
+  EXPECT_EQ(f.disk->text("a.txt") + f.disk->text("b.txt"), "old a\nold b\n");
+}
+
+TEST(Journal, a_run_that_goes_back_on_its_decision_writes_it_first) {
+  const std::string earlier = "a.txt=old a\n;b.txt=old b\n;";
+  // The flush of "done" fails once; the run writes "back" again and undoes the group. Killed
+  // at any step of that undo, the next run rolls the group back too.
+  int undos_killed = 0;
+  for (int kill = 11;; ++kill) {
+    Folder f;
+    f.write(1, "a.txt", "new a\n");
+    f.write(2, "b.txt", "new b\n");
+    f.write(3, "c.txt", "new c\n");
+    f.disk->fail(Op::flush, kJournal, 1, 1);
+    std::unique_ptr<test::MemoryFiles> later = f.disk->another_run();
+    f.disk->kill_after(kill);
+    bool killed = false;
+    try {
+      EXPECT_TRUE(holds(stop_message([&] { f.units->commit(Commit::with_data_file); }),
+                        "*** could not put the new a.txt in place: Input/output error; the "
+                        "earlier files of its kind are kept as they were"));
+      f.disk->kill_after(-1);
+    } catch (const test::Killed&) {
+      killed = true;
+    }
+    f.units.reset();
+    Folder next(std::move(later));
+    ASSERT_TRUE(next.files().lock({"a.txt", "b.txt", "c.txt"}).empty());
+    next.files().mend();
+    EXPECT_EQ(folder_state(*next.disk), earlier) << kill;
+    if (!killed) break;
+    ++undos_killed;
+  }
+  EXPECT_GE(undos_killed, 5);
+  // Nor can "back" be written: nothing is undone, the console says where each file stands,
+  // and the next run follows the last decision the journal holds.
+  Folder f;
+  f.write(1, "a.txt", "new a\n");
+  f.write(2, "c.txt", "new c\n");
+  f.disk->fail(Op::flush, kJournal, 1);
+  EXPECT_EQ(stop_message([&] { f.units->commit(Commit::with_data_file); }),
+            "*** could not put the new a.txt in place: Input/output error\n"
+            " *** nor could the journal take back its decision that the group had taken its "
+            "names (Input/output error): the files stay as they are, and the next run of these "
+            "files puts them in place or back, as the journal on the disk decides:\n"
+            "       a.txt (the new file)\n"
+            "       c.txt (the new file)\n"
+            "       a.txt (the earlier file, as a.txt.101.prev)");
+  EXPECT_EQ(f.disk->text("a.txt") + f.disk->text("a.txt.101.prev") + f.disk->text("c.txt"),
+            "new a\nold a\nnew c\n");
+  f.disk->heal();
+  Folder next(f.disk->another_run());
+  f.units.reset();
+  ASSERT_TRUE(next.files().lock({"a.txt", "c.txt"}).empty());
+  EXPECT_EQ(next.files().mend().put_back, (Names{"a.txt"}));
+  EXPECT_EQ(folder_state(*next.disk), earlier);
+}
+
+TEST(Journal, a_journal_under_the_runs_own_name_is_followed_and_said) {
+  // Killed with a.txt set aside; the next run has the same process id and first writes a
+  // file of the folder that it had not held before.
+  bool killed = false;
+  Folder f;
+  f.write(1, "a.txt", "new a\n");
+  f.write(2, "b.txt", "new b\n");
+  std::unique_ptr<test::MemoryFiles> later = f.disk->same_pid_run();
+  f.disk->kill_after(5);
+  try {
+    f.units->commit(Commit::with_data_file);
+  } catch (const test::Killed&) {
+    killed = true;
+  }
+  ASSERT_TRUE(killed);
+  f.units.reset();
+  Folder next(std::move(later));
+  next.write(1, "z.txt", "z\n", false, Commit::on_close);
+  EXPECT_EQ(
+      next.files().take_notes(),
+      (Names{" *** earlier files put back, which a run cut short had moved aside:", "       a.txt",
+             "       b.txt", " *** temporary files of a run cut short, removed:",
+             "       a.txt.101.part", "       b.txt.101.part"}));
+  EXPECT_EQ(names(*next.disk), (Names{"a.txt", "b.txt", "z.txt"}));
+  EXPECT_EQ(next.disk->text("a.txt") + next.disk->text("b.txt"), "old a\nold b\n");
+}
+
+TEST(Journal, holding_and_mending_hear_a_signal) {
+  const int own_input = dup(STDIN_FILENO);
+  const auto before = std::signal(SIGINT, SIG_DFL);
+  Folder f;
+  // A dead run's journal of many temporary files, each still there.
+  {
+    const std::unique_ptr<test::MemoryFiles> dead = f.disk->another_run();
+    Journal journal(*dead, "/work");
+    for (int k = 0; k < 5000; ++k) {
+      const std::string name = "t" + std::to_string(k) + ".txt";
+      journal.note_part(name);
+      f.disk->put(temporary_name(name, 102), "");
+    }
+  }
+  ASSERT_TRUE(f.files().lock({"t0.txt"}).empty());
+  std::vector<std::string> many(5000, "a.txt");
+  const auto status_of = [](auto work) {
+    try {
+      work();
+    } catch (const Stop& stop) {
+      return interrupted(stop) ? stop.status : -stop.status;
+    }
+    return 0;
+  };
+  {
+    const CatchInterrupts catching;
+    raise(SIGINT);
+    EXPECT_EQ(status_of([&] { f.files().lock(many); }), 130);
+    EXPECT_EQ(status_of([&] { f.files().mend(); }), 130);
+  }
+  const CatchInterrupts clear;  // the next test starts without the signal
+  dup2(own_input, STDIN_FILENO);
+  close(own_input);
+  std::signal(SIGINT, before);
+  EXPECT_TRUE(f.disk->exists(temporary_name("t4999.txt", 102)));
+}
+
+}  // namespace
+}  // namespace dendro
