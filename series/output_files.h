@@ -138,16 +138,18 @@ class OutputFiles {
   // when putting them back failed too, the message names those left aside.
   std::vector<std::string> commit(Commit group);
   // What went wrong after a group took its names (an earlier file that could not be
-  // removed, a folder not flushed), as console lines, since the last call; the journal keeps
-  // what is left for the next run.
+  // removed, a folder not flushed), and what following a journal under this run's own name
+  // did, as console lines, since the last call; the journal keeps what is left for the next
+  // run.
   std::vector<std::string> take_notes();
   // Removes the run's journals once nothing they name is left, at the end of the run (or
   // of the owner); the console lines of those that could not be removed.
   std::vector<std::string> close_journals();
   // Settles every version not yet in place, for a run that ends early: where an earlier
-  // file has the name the version goes and the earlier file stays; otherwise a complete
-  // version takes the name and an incomplete one goes. Names the earlier files the run
-  // had replaced before. Then closes the journals (close_journals).
+  // file has the name the version goes and the earlier file stays (one this run had put
+  // there is named among the files kept, not as earlier); otherwise a complete version
+  // takes the name and an incomplete one goes. Names the earlier files the run had
+  // replaced before. Then closes the journals (close_journals).
   Settled settle();
   // The path that holds what `name` holds now for this run: its complete version while
   // that waits for its group, else the name itself.
