@@ -336,6 +336,12 @@ std::vector<std::map<int, float>> read_chronologies(const std::string& text) {
   return series;
 }
 
+std::string pelliform_defaults() {
+  std::string answers = "1\nR\n" + std::string(12, '\n');
+  for (int k = 0; k < 400; ++k) answers += "c\n";
+  return answers;
+}
+
 std::map<int, double> table_column(const std::string& text, int column) {
   std::map<int, double> values;
   std::istringstream in(text);

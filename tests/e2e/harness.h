@@ -141,6 +141,10 @@ std::vector<std::map<int, float>> read_chronologies(const std::string& text);
 // other, in 0.001 mm units and without title records; ids are `stem` and a 4-digit number.
 std::string similar_series(const std::string& stem, int count, int first, int years);
 
+// pelliform's answers after the data file's name as the demo gives them: tucson ring widths,
+// ratios, every default, and "c" (continue) at every plot page.
+std::string pelliform_defaults();
+
 // Column `column` (0 = year) of the tab-separated table file, by year.
 std::map<int, double> table_column(const std::string& text, int column);
 

@@ -202,10 +202,7 @@ TEST_F(KeptFiles, the_leftovers_of_a_killed_run_are_mended_by_the_next_and_nothi
 
 #ifdef PELLIFORM_PATH
 TEST(KeptPelliformFiles, a_stopped_run_or_another_data_file_replaces_nothing) {
-  // The demo's answers after the file name: ring widths, ratios, the defaults, "c" at
-  // every page.
-  string defaults = "1\nR\n" + string(12, '\n');
-  for (int k = 0; k < 400; ++k) defaults += "c\n";
+  const string defaults = pelliform_defaults();
   Sandbox box;
   box.copy_data("keny002.rwl");
   ASSERT_EQ(box.run(PELLIFORM_PATH, "keny002.rwl\n" + defaults).status, 0);

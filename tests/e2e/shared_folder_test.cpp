@@ -189,14 +189,6 @@ TEST(SharedFolder, a_device_or_a_fifo_is_never_replaced_nor_read_as_data) {
 }
 
 #ifdef PELLIFORM_PATH
-// The demo's answers after the file name: ring widths, ratios, the defaults, "c" at every
-// page.
-string pelliform_defaults() {
-  string answers = "1\nR\n" + string(12, '\n');
-  for (int k = 0; k < 400; ++k) answers += "c\n";
-  return answers;
-}
-
 TEST(SharedFolder, names_that_meet_another_data_file_or_program_are_asked_about) {
   Sandbox box;
   box.copy_data("keny002.rwl", "site.rwl");
