@@ -270,15 +270,17 @@ void OutputFiles::mend_journal(const std::string& path, bool any, Mended& mended
   }
   if (!r.foreign.empty()) return leave(r.foreign);
   if (identity(path) != path) return leave("it is a link to another file");
-  // A journal that names no file (its run was cut short before it recorded one) is only
-  // removed.
+  // A journal that names an input is none of this program's, whatever else it names. One
+  // that names no name this run holds is another run's to follow, unless it names no file
+  // at all (its run was cut short before it recorded one): that one is only removed.
+  const std::vector<std::string> acting = names_to_mend(*fs_, folder, r);
+  if (const std::string why = input_named(folder, acting); !why.empty()) return leave(why);
   const std::vector<std::string> names = names_in(r);
   const bool meets = names.empty() || std::any_of(names.begin(), names.end(), [&](const auto& n) {
                        return locked_.count(in_folder(folder, n)) != 0;
                      });
   if (!any && !meets) return;
-  const std::vector<std::string> acting = names_to_mend(*fs_, folder, r);
-  if (const std::string why = unfit_names(folder, acting); !why.empty()) return leave(why);
+  if (const std::string why = unwritten_name(folder, acting); !why.empty()) return leave(why);
   std::vector<std::string> borrowed;
   for (const std::string& n : acting) {
     if (locked_.count(in_folder(folder, n)) == 0) borrowed.push_back(n);
@@ -297,15 +299,21 @@ void OutputFiles::mend_journal(const std::string& path, bool any, Mended& mended
   fs_->let_go(folder, claim.hold);
 }
 
-std::string OutputFiles::unfit_names(const std::string& folder,
+std::string OutputFiles::input_named(const std::string& folder,
                                      const std::vector<std::string>& names) const {
   for (std::size_t k = 0; k < names.size(); ++k) {
     if (k % kNamesBetweenLooks == 0) stop_if_interrupted();
-    const std::string& id = identity(in_folder(folder, names[k]));
-    if (const auto input = inputs_.find(id); input != inputs_.end()) {
-      return "it names " + names[k] + ", which is " + input->second;
-    }
-    if (locked_.count(id) == 0 && !of_form(names[k])) {
+    const auto input = inputs_.find(identity(in_folder(folder, names[k])));
+    if (input != inputs_.end()) return "it names " + names[k] + ", which is " + input->second;
+  }
+  return "";
+}
+
+std::string OutputFiles::unwritten_name(const std::string& folder,
+                                        const std::vector<std::string>& names) const {
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    if (k % kNamesBetweenLooks == 0) stop_if_interrupted();
+    if (locked_.count(identity(in_folder(folder, names[k]))) == 0 && !of_form(names[k])) {
       return "it names " + names[k] + ", which is no name this program writes";
     }
   }

@@ -112,9 +112,10 @@ class OutputFiles {
   // Mends what runs cut short left of the names the run holds: follows each journal of a
   // dead run in their folders that names any of them, where every name it would act on
   // has the form of a name this program writes, is no input and is held by this run (the
-  // names it does not hold yet are held while it mends). A journal that fails a check is
-  // left as it is and named; journals of live runs, and files no journal names, are left
-  // alone. Throws Stop when another live run holds a name a journal needs.
+  // names it does not hold yet are held while it mends). A journal that fails a check, or
+  // names an input of the run at all, is left as it is and named; journals of live runs,
+  // and files no journal names, are left alone. Throws Stop when another live run holds a
+  // name a journal needs.
   Mended mend();
   // Starts a new version of `name` in `group` and returns the temporary path to write it
   // under (beside the file the name stands for); a version of the file already begun is
@@ -225,8 +226,11 @@ class OutputFiles {
   // run that holds one of them go to `blocked`.
   void mend_journal(const std::string& path, bool any, Mended& mended,
                     std::vector<std::string>& blocked);
-  // Why the journal's names fail the checks of mending; nothing when they pass.
-  std::string unfit_names(const std::string& folder, const std::vector<std::string>& names) const;
+  // Why a journal that names `names` of `folder` is not followed: one is an input of the
+  // run, or one is neither held by the run nor of the program's forms; nothing when none.
+  std::string input_named(const std::string& folder, const std::vector<std::string>& names) const;
+  std::string unwritten_name(const std::string& folder,
+                             const std::vector<std::string>& names) const;
   bool of_form(const std::string& file) const;
   // Removes a temporary file; a failure is said and the journal kept for a later run.
   Outcome remove_temporary(const Version& v);

@@ -291,9 +291,6 @@ TEST(FoundInFolder, a_whole_journal_that_reaches_another_folder_or_an_input_is_l
   const RunResult r = site.box.kalder(kQuit);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(nodes(site.box.dir()), before);
-  // FAILS TODAY: a journal that names no output of the run is passed over without a word,
-  // though it names the run's own data file as a file to remove.
-  GTEST_SKIP() << "a journal naming the data file alone is not named";
   expect_left(r, journal, "it names morc019.rwl, which is data file 1 of f.txt");
 }
 

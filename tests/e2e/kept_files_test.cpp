@@ -62,8 +62,9 @@ TEST_F(KeptFiles, a_file_this_run_put_in_place_is_never_called_earlier) {
   // half-way through it: the list first typed stays, named as this run's.
   const RunResult r = box.kalder("\n\ns.rwl\n\nb\n\ns.rwl\n");
   EXPECT_EQ(r.status, 3);
-  EXPECT_TRUE(shows(r, " *** files of this run kept, as no earlier file had their names:\n"
-                       "       kalder_files.txt\n"))
+  EXPECT_TRUE(shows(r,
+                    " *** files of this run kept, as no earlier file had their names:\n"
+                    "       kalder_files.txt\n"))
       << r.output;
   EXPECT_FALSE(shows(r, "kept as they were"));
   EXPECT_EQ(box.read_file("kalder_files.txt"), "s.rwl\n");
