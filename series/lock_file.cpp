@@ -342,6 +342,8 @@ Claim LockFiles::hold(const std::string& folder, const std::vector<std::string>&
     std::unordered_set<std::string_view> wanted;
     std::vector<std::string> fresh;
     for (const std::string& name : names) {
+      // A block and a journal hold a name a line.
+      if (name.find('\n') != std::string::npos) return {{}, "a file name holds a line end", 0};
       if (f->names.count(name) == 0 && wanted.insert(name).second) fresh.push_back(name);
     }
     Claim claim;
