@@ -338,13 +338,13 @@ Claim LockFiles::hold(const std::string& folder, const std::vector<std::string>&
       return {{}, "cannot write " + shown(f->path) + ": " + std::strerror(errno), 0};
     }
     f->marked = true;
-    // The names asked for that this run does not hold yet, each once.
+    // The names asked for, each once (blocks of this process are no hindrance).
     std::unordered_set<std::string_view> wanted;
     std::vector<std::string> fresh;
     for (const std::string& name : names) {
       // A block and a journal hold a name a line.
       if (name.find('\n') != std::string::npos) return {{}, "a file name holds a line end", 0};
-      if (f->names.count(name) == 0 && wanted.insert(name).second) fresh.push_back(name);
+      if (wanted.insert(name).second) fresh.push_back(name);
     }
     Claim claim;
     std::unordered_set<std::string_view> refused;
@@ -366,8 +366,7 @@ Claim LockFiles::hold(const std::string& folder, const std::vector<std::string>&
       return {{}, "cannot lock " + shown(f->path) + ": " + std::strerror(errno), 0};
     }
     claim.hold = ++holds_;
-    for (const std::string& name : fresh) ++f->names[name];
-    f->holds[claim.hold] = {start, end, std::move(fresh)};
+    f->holds[claim.hold] = {start, end};
     return claim;
   }
 }
@@ -379,9 +378,6 @@ void LockFiles::let_go(const std::string& folder, int hold) {
   const auto block = f.holds.find(hold);
   if (block == f.holds.end()) return;
   set_lock(f.fd, F_UNLCK, block->second.start, block->second.end - block->second.start);
-  for (const std::string& name : block->second.names) {
-    if (--f.names[name] == 0) f.names.erase(name);
-  }
   f.holds.erase(block);
 }
 

@@ -21,7 +21,6 @@
 
 #include <map>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "series/file_system.h"
@@ -44,7 +43,6 @@ class LockFiles {
   struct Block {
     off_t start = 0;
     off_t end = 0;
-    std::vector<std::string> names;
   };
   struct Folder {
     std::string path;  // of the lock file
