@@ -1,7 +1,6 @@
 #include "detrending/detrend.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -14,10 +13,10 @@
 #include "series/blocks.h"
 #include "series/console.h"
 #include "series/fit_codes.h"
-#include "series/interrupts.h"
 #include "series/store.h"
 #include "series/units.h"
 #include "tests/count_of.h"
+#include "tests/signal_status.h"
 
 namespace dendro {
 namespace {
@@ -506,7 +505,6 @@ TEST(detrend, each_pass_takes_its_own_option_parameter_and_plot_flag) {
 // series holds its indices, the next its measurements. The signal comes at the first
 // series' page, which takes no answer (no more plots).
 TEST(detrend, a_signal_ends_the_pass_before_the_next_series) {
-  const int own_input = dup(STDIN_FILENO);  // the handler puts an empty file in its place
   Pass p;
   p.icommands[opt::first_detrending] = fit::line;
   p.icommands[opt::first_detrending_plots] = 1;
@@ -518,19 +516,7 @@ TEST(detrend, a_signal_ends_the_pass_before_the_next_series) {
   };
   p.add("ABC01   ", 1901, line(20));
   p.add("ABC02   ", 1901, values(20, [](int t) { return 3.0f + 0.25f * static_cast<float>(t); }));
-  int status = 0;
-  {
-    const CatchInterrupts catching;
-    try {
-      p.run("");
-    } catch (const Stop& stop) {
-      status = stop.status;
-    }
-  }
-  { const CatchInterrupts later_tests_start_without_a_signal; }
-  dup2(own_input, STDIN_FILENO);
-  close(own_input);
-  EXPECT_EQ(status, 128 + SIGINT);
+  EXPECT_EQ(status_when_signalled(false, [&] { p.run(""); }), 128 + SIGINT);
   EXPECT_EQ(pages, 1);
   for (int year = 1901; year <= 1920; ++year) EXPECT_EQ(p.at(year, 1), 1.0f) << year;
   EXPECT_EQ(p.at(1901, 2), 3.25f);

@@ -1,6 +1,6 @@
-// The folder's lock file on the disk: what stands under its name is input, a hold lasts
-// as long as its run whatever else the run opens and closes, and a run that waits for the
-// folder's latch hears a signal.
+// The folder's lock file on the disk: a hold lasts as long as its run whatever else the run
+// opens and closes, and a run that waits for the folder's latch hears a signal. (What stands
+// under its name is refused end to end: tests/e2e/found_in_folder_test.cpp.)
 #include "series/lock_file.h"
 
 #include <fcntl.h>
@@ -10,12 +10,11 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
-#include "series/interrupts.h"
+#include "tests/signal_status.h"
 
 namespace dendro {
 namespace {
@@ -46,52 +45,6 @@ struct Scratch {
   }
   fs::path dir;
 };
-
-TEST(LockFile, what_stands_under_its_name_is_refused_in_one_line_and_left_as_it_was) {
-  struct Case {
-    const char* what;
-    std::string said;  // what the refusal says of it
-  };
-  for (const Case& c : {Case{"link",
-                             "is a symbolic link, which runs of these programs do not "
-                             "follow: remove it, then run again"},
-                        Case{"dangling", "is a symbolic link"},
-                        Case{"hard",
-                             "has another name (a hard link), so it is not the lock file "
-                             "of these programs: remove it, then run again"},
-                        Case{"folder", "is a folder, not the lock file of these programs"},
-                        Case{"fifo", "is not a regular file (a device, a FIFO or a socket)"},
-                        Case{"text",
-                             "is not the lock file of these programs: remove it if no run "
-                             "of them is using this folder, then run again"}}) {
-    Scratch s;
-    s.write("s.rwl", "the data\n");
-    const std::string what = c.what;
-    const fs::path outside = s.dir / "elsewhere";
-    if (what == "link") fs::create_symlink(s.dir / "s.rwl", s.lock());
-    if (what == "dangling") fs::create_symlink(outside, s.lock());
-    if (what == "hard") fs::create_hard_link(s.dir / "s.rwl", s.lock());
-    if (what == "folder") fs::create_directory(s.lock());
-    if (what == "fifo") {
-      ASSERT_EQ(::mkfifo(s.lock().c_str(), 0644), 0);
-    }
-    if (what == "text") s.write(".dendro.lock", "notes\n");
-    const fs::file_status before = fs::symlink_status(s.lock());
-    {
-      LockFiles locks(::getpid());
-      const Claim claim = locks.hold(s.folder(), {"s.rwl_out.txt"});
-      EXPECT_FALSE(claim.taken()) << what;
-      EXPECT_NE(claim.failure.find(".dendro.lock "), std::string::npos)
-          << what << ": " << claim.failure;
-      EXPECT_NE(claim.failure.find(c.said), std::string::npos) << what << ": " << claim.failure;
-      EXPECT_EQ(locks.live_runs(s.folder()).failure.empty(), false) << what;
-    }
-    EXPECT_EQ(fs::symlink_status(s.lock()).type(), before.type()) << what;
-    EXPECT_EQ(s.read(s.dir / "s.rwl"), "the data\n") << what;
-    EXPECT_FALSE(fs::exists(outside)) << what;
-    EXPECT_TRUE(what != "text" || s.read(s.lock()) == "notes\n");
-  }
-}
 
 TEST(LockFile, a_hold_outlasts_any_close_and_ends_with_its_run) {
   Scratch s;
@@ -137,24 +90,9 @@ TEST(LockFile, a_run_that_waits_for_the_latch_hears_a_signal) {
   latch.l_type = F_WRLCK;
   latch.l_len = 1;
   ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &latch), 0);
-  const int own_input = ::dup(STDIN_FILENO);
-  const auto before = std::signal(SIGINT, SIG_DFL);
-  int status = 0;
   const auto start = std::chrono::steady_clock::now();
-  {
-    const CatchInterrupts catching;
-    LockFiles waiting(::getpid());
-    std::raise(SIGINT);
-    try {
-      waiting.hold(s.folder(), {"b.txt"});
-    } catch (const Stop& stop) {
-      status = interrupted(stop) ? stop.status : -stop.status;
-    }
-  }
-  const CatchInterrupts clear;  // the next test starts without the signal
-  ::dup2(own_input, STDIN_FILENO);
-  ::close(own_input);
-  std::signal(SIGINT, before);
+  LockFiles waiting(::getpid());
+  const int status = status_when_signalled(true, [&] { waiting.hold(s.folder(), {"b.txt"}); });
   ::close(fd);
   EXPECT_EQ(status, 130);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <map>
 #include <set>
 
@@ -275,81 +274,44 @@ std::string state_but_leftovers(const test::MemoryFiles& disk) {
 const std::string kEarlier = "a.txt=old a\n;b.txt=old b\n;d.txt=old d\n;e.txt=of no run\n;";
 const std::string kFresh = "a.txt=new a\n;b.txt=new b\n;c.txt=new c\n;e.txt=of no run\n;";
 
-// The commit killed at its `first`-th step as `first_cut` says, then a mending run killed at
-// its `second`-th as `second_cut` says, then a third run that mends.
-struct Replay {
-  Cut first_cut;
-  int first;
-  Cut second_cut;
-  int second;
-
-  std::string where() const {
-    return std::string(cut_name(first_cut)) + " at " + std::to_string(first) + ", then " +
-           cut_name(second_cut) + " at " + std::to_string(second);
-  }
-};
-
-struct Replayed {
-  bool first_killed = false, second_killed = false;
-  Mended mended;  // by the third run
-  std::string state;
-};
-
-Replayed replay(const Replay& r) {
-  Replayed out;
-  Mended partly;
-  bool unused = false;
-  auto disk = mend_once(after_commit(r.first, out.first_killed, r.first_cut), r.second,
-                        out.second_killed, partly, r.second_cut);
-  disk = mend_once(std::move(disk), -1, unused, out.mended);
-  const bool power = r.first_cut != Cut::process || r.second_cut != Cut::process;
-  out.state = power ? state_but_leftovers(*disk) : folder_state(*disk);
-  return out;
-}
-
-// Every replay, from the commit's first step to past its end and the mending run's first
-// step to past its end, each run dying in every way.
-void replay_all(const std::function<void(const Replay&, const Replayed&)>& check) {
-  for (const Cut first_cut : kCuts) {
-    for (int first = 0;; ++first) {
-      bool first_killed = false;
-      for (const Cut second_cut : kCuts) {
-        for (int second = 0;; ++second) {
-          const Replay r{first_cut, first, second_cut, second};
-          const Replayed out = replay(r);
-          check(r, out);
-          first_killed = out.first_killed;
-          if (!out.second_killed) break;
-        }
-      }
-      if (!first_killed) break;
-    }
-  }
-}
-
-// The group is the earlier set whole or the new set whole, no earlier file is left aside,
-// e.txt is as it was, and the third run names what it did for what it was.
-void expect_whole(const Replay& r, const Replayed& out) {
-  EXPECT_TRUE(out.state == kEarlier || out.state == kFresh) << r.where() << ": " << out.state;
-  for (const std::string& name : out.mended.removed) {
-    EXPECT_TRUE(name.ends_with(".part")) << r.where() << ": " << name;
-  }
-  const Names& whole = out.state == kEarlier ? out.mended.undone : out.mended.finished;
-  for (const std::string& name : whole) {
-    EXPECT_TRUE(name == "a.txt" || name == "b.txt" || name == "c.txt" || name == "d.txt")
-        << r.where() << ": " << name;
-  }
-  EXPECT_TRUE(out.mended.failures.empty()) << r.where();
-}
-
 TEST(OutputFiles, a_group_is_all_or_none_however_many_runs_are_killed) {
+  // The commit killed at each step in each way, then a mending run killed at each of its
+  // steps in each way, then a third run that mends: the group is the earlier set whole or
+  // the new set whole, nothing is left aside, e.txt is as it was, and the third run names
+  // what it did for what it was.
   std::map<Cut, std::set<int>> commit_deaths;
   std::map<Cut, int> mending_deaths;
-  replay_all([&](const Replay& r, const Replayed& out) {
-    expect_whole(r, out);
-    if (out.first_killed) commit_deaths[r.first_cut].insert(r.first);
-    if (out.second_killed) ++mending_deaths[r.second_cut];
-  });
+  for (const Cut first_cut : kCuts) {
+    for (int first = 0, first_killed = 1; first_killed; ++first) {
+      for (const Cut second_cut : kCuts) {
+        for (int second = 0, second_killed = 1; second_killed; ++second) {
+          bool killed_first = false, killed_second = false, unused = false;
+          Mended partly, mended;
+          auto disk = mend_once(after_commit(first, killed_first, first_cut), second, killed_second,
+                                partly, second_cut);
+          disk = mend_once(std::move(disk), -1, unused, mended);
+          const bool power = first_cut != Cut::process || second_cut != Cut::process;
+          const std::string state = power ? state_but_leftovers(*disk) : folder_state(*disk);
+          const std::string where = std::string(cut_name(first_cut)) + " at " +
+                                    std::to_string(first) + ", then " + cut_name(second_cut) +
+                                    " at " + std::to_string(second) + ": ";
+          EXPECT_TRUE(state == kEarlier || state == kFresh) << where << state;
+          for (const std::string& name : mended.removed) {
+            EXPECT_TRUE(name.ends_with(".part")) << where << name;
+          }
+          for (const std::string& name : state == kEarlier ? mended.undone : mended.finished) {
+            EXPECT_TRUE(name == "a.txt" || name == "b.txt" || name == "c.txt" || name == "d.txt")
+                << where << name;
+          }
+          EXPECT_TRUE(mended.failures.empty()) << where;
+          first_killed = killed_first;
+          second_killed = killed_second;
+          if (killed_first) commit_deaths[first_cut].insert(first);
+          if (killed_second) ++mending_deaths[second_cut];
+        }
+      }
+    }
+  }
   // Every step of the commit (three flushes, the journal, six moves, the folder, the
   // decision, four removals, the folder, the journal's removal) and of mending was a place
   // to die, in every way.
