@@ -193,6 +193,11 @@ std::string checksum_of(std::string_view text) {
   return digits;
 }
 
+std::string shown_from(const std::string& here, const std::string& full) {
+  const std::string relative = fs::path(full).lexically_relative(here).string();
+  return relative.empty() || relative.starts_with("..") ? full : relative;
+}
+
 std::string folder_of(const std::string& path) { return fs::path(path).parent_path().string(); }
 
 std::string unreadable_reason(const FileSystem& fs, const std::string& path) {

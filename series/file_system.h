@@ -126,6 +126,10 @@ std::unique_ptr<FileSystem> disk_files();
 // and the lock files tell a record whole.
 std::string checksum_of(std::string_view text);
 
+// The path `full` as the console shows it: from the folder `here` when it lies there or
+// below, else whole.
+std::string shown_from(const std::string& here, const std::string& full);
+
 // The folder part of `path` ("" for a name in the working folder).
 std::string folder_of(const std::string& path);
 

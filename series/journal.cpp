@@ -6,6 +6,7 @@
 
 #include "series/interrupts.h"
 #include "series/stop.h"
+#include "series/text.h"
 
 namespace dendro {
 namespace {
@@ -71,15 +72,6 @@ std::vector<std::string> fields_of(const std::string& text, std::size_t fields) 
   return parts;
 }
 
-// A whole number of at most 18 digits; -1 when `text` is none.
-long long number(const std::string& text) {
-  if (text.empty() || text.size() > 18 ||
-      text.find_first_not_of("0123456789") != std::string::npos) {
-    return -1;
-  }
-  return std::stoll(text);
-}
-
 bool plain_name(const std::string& name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
@@ -108,21 +100,21 @@ class Reader {
     if (f.size() == 2 && named(f[1])) r_.parts.push_back(f[1]);
   }
   void move(const std::vector<std::string>& f) {
-    if (f.size() != 6 || number(f[1]) < 0 || number(f[4]) < 0 || !named(f[5])) return;
-    const int g = static_cast<int>(number(f[1]));
+    if (f.size() != 6 || whole_number(f[1]) < 0 || whole_number(f[4]) < 0 || !named(f[5])) return;
+    const int g = static_cast<int>(whole_number(f[1]));
     Group& group = r_.groups[g];
     if (!group.decision.empty()) {
       foreign("a move of its group " + f[1] + " stands after the group's decision");
       return;
     }
     group.moves.push_back(
-        {f[5], f[2] == "1", f[3] == "1", static_cast<std::uintmax_t>(number(f[4]))});
+        {f[5], f[2] == "1", f[3] == "1", static_cast<std::uintmax_t>(whole_number(f[4]))});
   }
   void decision(const std::string& key, const std::vector<std::string>& f) {
-    if (f.size() < 2 || number(f[1]) < 0) return;
-    Group& group = r_.groups[static_cast<int>(number(f[1]))];
+    if (f.size() < 2 || whole_number(f[1]) < 0) return;
+    Group& group = r_.groups[static_cast<int>(whole_number(f[1]))];
     if (key != kEnd &&
-        (f.size() != 3 || number(f[2]) != static_cast<long long>(group.moves.size()))) {
+        (f.size() != 3 || whole_number(f[2]) != static_cast<long long>(group.moves.size()))) {
       foreign("the decision of its group " + f[1] + " does not count the group's moves");
       return;
     }
@@ -144,7 +136,7 @@ class Reader {
 // The token of a whole header of run `pid`; empty when `line` is none.
 std::string header_token(const std::string& line, int pid) {
   const std::vector<std::string> f = fields_of(line, 3);
-  if (f.size() != 4 || f[0] != kHeader || number(f[1]) != pid || f[2].empty()) return "";
+  if (f.size() != 4 || f[0] != kHeader || whole_number(f[1]) != pid || f[2].empty()) return "";
   return f[3] == checksum_of(f[0] + "\t" + f[1] + "\t" + f[2]) ? f[2] : "";
 }
 
@@ -308,7 +300,8 @@ int journal_pid(const std::string& file) {
       file.size() <= start.size() + end.size()) {
     return 0;
   }
-  const long long pid = number(file.substr(start.size(), file.size() - start.size() - end.size()));
+  const long long pid =
+      whole_number(file.substr(start.size(), file.size() - start.size() - end.size()));
   return pid > 0 && pid <= 0x7fffffff ? static_cast<int>(pid) : 0;
 }
 
@@ -383,10 +376,7 @@ void follow_journal(FileSystem& fs, const std::string& path, const Recorded& r, 
 }
 
 std::string shown(FileSystem& fs, const std::string& full) {
-  const std::filesystem::path relative =
-      std::filesystem::path(full).lexically_relative(fs.identity("."));
-  const std::string text = relative.string();
-  return text.empty() || text.starts_with("..") ? full : text;
+  return shown_from(fs.identity("."), full);
 }
 
 }  // namespace dendro

@@ -16,6 +16,7 @@
 #include <unordered_set>
 
 #include "series/interrupts.h"
+#include "series/text.h"
 
 namespace dendro {
 namespace {
@@ -35,9 +36,7 @@ constexpr std::size_t kNamesBetweenLooks = 4096;
 std::string shown(const std::string& path) {
   std::error_code error;
   const std::filesystem::path here = std::filesystem::current_path(error);
-  if (error) return path;
-  const std::string relative = std::filesystem::path(path).lexically_relative(here).string();
-  return relative.empty() || relative.starts_with("..") ? path : relative;
+  return error ? path : shown_from(here.string(), path);
 }
 
 struct flock range(short type, off_t start, off_t length) {
@@ -193,11 +192,8 @@ bool read_block(std::string_view text, std::size_t at, Found& found) {
   for (long long& value : fields) {
     const std::size_t tab = line.find('\t', from);
     if (tab == std::string_view::npos || tab == from) return false;
-    const std::string_view digits = line.substr(from, tab - from);
-    if (digits.size() > 12 || digits.find_first_not_of("0123456789") != std::string_view::npos) {
-      return false;
-    }
-    value = std::stoll(std::string(digits));
+    value = whole_number(line.substr(from, tab - from));
+    if (value < 0) return false;
     from = tab + 1;
   }
   const auto bytes = static_cast<std::size_t>(fields[3]);

@@ -108,6 +108,14 @@ std::string chronology_id_stem(std::string_view data_file_name) {
   return field(own_name(log_file_name(data_file_name)), 6);
 }
 
+long long whole_number(std::string_view text) {
+  if (text.empty() || text.size() > 18 ||
+      text.find_first_not_of("0123456789") != std::string_view::npos) {
+    return -1;
+  }
+  return std::stoll(std::string(text));
+}
+
 std::string_view trim_right(std::string_view text) {
   auto last = text.find_last_not_of(' ');
   return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);

@@ -32,6 +32,10 @@ void stringclean(std::string& text);
 // The tab-separated column titles of a chronology statistics table, in a field of `length`.
 std::string header(int length);
 
+// The value of `text` when it is a whole number of 1 to 18 digits and nothing else; -1
+// otherwise.
+long long whole_number(std::string_view text);
+
 // The text padded with blanks or cut to `width` characters, as a fixed-length field holds it.
 std::string field(std::string_view text, std::size_t width);
 
