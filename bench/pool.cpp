@@ -14,7 +14,7 @@
 #include "series/blocks.h"
 #include "series/console.h"
 #include "series/store.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 int main() {
   using namespace dendro;

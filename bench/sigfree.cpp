@@ -16,7 +16,7 @@
 #include "pelliform/engine_args.h"
 #include "plots/plot_loop.h"
 #include "series/console.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 int main(int argc, char** argv) {
   using namespace dendro;

@@ -6,7 +6,7 @@
 
 #include "series/index.h"
 #include "series/layout.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 

@@ -14,7 +14,7 @@
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/store.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 namespace {

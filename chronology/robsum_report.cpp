@@ -20,7 +20,7 @@
 #include "series/option_values.h"
 #include "series/stabilise.h"
 #include "series/store.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -11,7 +11,8 @@ endfunction()
 # are not exactly the folder libraries in the link list (other entries, such as imported
 # targets, are left aside), so that the list claims no link that no include uses.
 function(check_folder_links dir)
-  file(GLOB files ${CMAKE_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_SOURCE_DIR}/${dir}/*.h)
+  file(GLOB files ${CMAKE_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_SOURCE_DIR}/${dir}/*.h
+       ${CMAKE_SOURCE_DIR}/${dir}/*/*.cpp ${CMAKE_SOURCE_DIR}/${dir}/*/*.h)
   list(FILTER files EXCLUDE REGEX "/main\\.cpp$")
   set(included)
   foreach(file ${files})
@@ -41,7 +42,7 @@ endfunction()
 # library while the folder has no sources yet.
 function(folder_library name dir)
   check_folder_links(${dir} ${ARGN})
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_SOURCE_DIR}/${dir}/*/*.cpp)
   list(FILTER srcs EXCLUDE REGEX "/main\\.cpp$")
   if(srcs)
     add_library(${name} STATIC ${srcs})

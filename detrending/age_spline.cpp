@@ -9,7 +9,7 @@
 #include "series/index.h"
 #include "series/layout.h"
 #include "series/spline.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/store.h"
 
 namespace dendro {

@@ -7,7 +7,7 @@
 #include "series/console.h"
 #include "series/index.h"
 #include "series/layout.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -16,12 +16,12 @@
 #include "series/core_save.h"
 #include "series/fit_codes.h"
 #include "series/index.h"
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/store.h"
 #include "series/text.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "detrending/detrend_plots.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 

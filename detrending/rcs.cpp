@@ -21,7 +21,7 @@
 #include "series/store.h"
 #include "series/text.h"
 #include "series/tucson.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -19,7 +19,7 @@
 #include "series/option_values.h"
 #include "series/store.h"
 #include "series/text.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -11,10 +11,10 @@
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/records.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/store.h"
 #include "series/text.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 namespace {

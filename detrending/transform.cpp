@@ -9,14 +9,14 @@
 #include "series/correlation.h"
 #include "series/descriptive.h"
 #include "series/index.h"
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/sorting.h"
 #include "series/spline.h"
 #include "series/store.h"
 #include "series/text.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -12,7 +12,7 @@
 #include "series/blocks.h"
 #include "series/console.h"
 #include "series/store.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 

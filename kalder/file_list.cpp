@@ -5,9 +5,9 @@
 #include "options/log_creation.h"
 #include "series/blocks.h"
 #include "series/console.h"
-#include "series/file_system.h"
+#include "series/files/file_system.h"
 #include "series/text.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 

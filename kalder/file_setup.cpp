@@ -7,7 +7,7 @@
 #include "options/log_file.h"
 #include "series/fit_codes.h"
 #include "series/layout.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 
 namespace dendro {

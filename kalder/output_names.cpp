@@ -5,10 +5,10 @@
 
 #include "options/log_file.h"
 #include "series/console.h"
-#include "series/file_system.h"
+#include "series/files/file_system.h"
 #include "series/option_values.h"
 #include "series/text.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 namespace {

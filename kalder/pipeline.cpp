@@ -25,7 +25,7 @@
 #include "series/fit_codes.h"
 #include "series/gap_filling.h"
 #include "series/index.h"
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/text.h"

@@ -11,9 +11,9 @@
 #include "kalder/stopped_run.h"
 #include "options/log_creation.h"
 #include "options/log_file.h"
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "series/layout.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 
 namespace dendro {

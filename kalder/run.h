@@ -13,7 +13,7 @@
 #include "series/console.h"
 #include "series/index_block.h"
 #include "series/store.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 

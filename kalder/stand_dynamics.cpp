@@ -13,7 +13,7 @@
 #include "plots/series_plot.h"
 #include "series/biweight.h"
 #include "series/index.h"
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "statistics/release.h"
 
 namespace dendro {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "kalder/file_list.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 
 namespace dendro {

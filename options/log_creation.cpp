@@ -7,7 +7,7 @@
 #include "series/console.h"
 #include "series/layout.h"
 #include "series/text.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 

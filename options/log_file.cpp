@@ -13,9 +13,9 @@
 #include "series/fit_codes.h"
 #include "series/layout.h"
 #include "series/option_values.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -5,9 +5,9 @@
 
 #include "series/console.h"
 #include "series/layout.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "pelliform/file_names.h"
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "series/layout.h"
 #include "series/text.h"
 #include "series/tucson.h"

@@ -9,7 +9,7 @@
 #include "series/index.h"
 #include "series/index_block.h"
 #include "series/layout.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 #include "series/tucson.h"
 #include "statistics/power_estimates.h"

@@ -15,8 +15,8 @@
 #include "series/index.h"
 #include "series/layout.h"
 #include "series/stabilise.h"
-#include "series/stop.h"
-#include "series/units.h"
+#include "series/files/stop.h"
+#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -6,7 +6,7 @@
 #include "pelliform/engine_args.h"
 #include "series/layout.h"
 #include "series/text.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 

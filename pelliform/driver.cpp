@@ -9,8 +9,8 @@
 #include "pelliform/option_dialogue.h"
 #include "pelliform/series_menu.h"
 #include "pelliform/startup.h"
-#include "series/interrupts.h"
-#include "series/stop.h"
+#include "series/files/interrupts.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 
 namespace dendro {

@@ -4,9 +4,9 @@
 #include "pelliform/driver_plots.h"
 #include "pelliform/power_transform.h"
 #include "series/index.h"
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "series/layout.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 namespace {

@@ -14,7 +14,7 @@
 #include "series/index.h"
 #include "series/layout.h"
 #include "series/text.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -11,7 +11,7 @@
 #include "plots/plot_style.h"
 #include "series/console.h"
 #include "series/index.h"
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "series/layout.h"
 
 namespace dendro {

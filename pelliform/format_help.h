@@ -3,7 +3,7 @@
 #pragma once
 
 #include "series/console.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 

@@ -16,9 +16,9 @@
 #include "series/console.h"
 #include "series/descriptive.h"
 #include "series/index.h"
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "series/layout.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/store.h"
 
 namespace dendro {

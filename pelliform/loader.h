@@ -5,7 +5,7 @@
 
 #include "pelliform/series_set.h"
 #include "series/console.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 

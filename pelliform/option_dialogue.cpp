@@ -7,7 +7,7 @@
 #include "pelliform/fit_codes.h"
 #include "pelliform/pith_offsets.h"
 #include "series/layout.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 
 namespace dendro {

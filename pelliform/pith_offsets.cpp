@@ -6,7 +6,7 @@
 #include "pelliform/dialogue.h"
 #include "series/blocks.h"
 #include "series/layout.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 
 namespace dendro {

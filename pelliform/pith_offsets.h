@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "series/console.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "series/correlation.h"
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 
 namespace dendro {
 namespace {

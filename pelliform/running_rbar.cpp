@@ -12,7 +12,7 @@
 #include "series/index.h"
 #include "series/layout.h"
 #include "series/parallel.h"
-#include "series/units.h"
+#include "series/files/units.h"
 #include "statistics/pair_correlations.h"
 #include "statistics/running_rbar.h"
 #include "statistics/series_view.h"

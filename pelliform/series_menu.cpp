@@ -11,7 +11,7 @@
 #include "series/blocks.h"
 #include "series/descriptive.h"
 #include "series/layout.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 
 namespace dendro {

@@ -20,13 +20,13 @@
 #include "pelliform/yearly_mean.h"
 #include "series/console.h"
 #include "series/index.h"
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "series/layout.h"
 #include "series/parallel.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 #include "series/tucson.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -8,7 +8,7 @@
 #include "series/blocks.h"
 #include "series/console.h"
 #include "series/layout.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 int minimum(std::span<const int> v) {

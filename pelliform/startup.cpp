@@ -4,9 +4,9 @@
 #include "pelliform/file_names.h"
 #include "pelliform/loader.h"
 #include "series/blocks.h"
-#include "series/file_system.h"
+#include "series/files/file_system.h"
 #include "series/layout.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 
 namespace dendro {

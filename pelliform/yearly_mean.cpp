@@ -8,11 +8,11 @@
 #include "series/biweight.h"
 #include "series/console.h"
 #include "series/descriptive.h"
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "series/layout.h"
 #include "series/parallel.h"
 #include "series/sorting.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 namespace {

@@ -11,8 +11,8 @@
 #include <sstream>
 
 #include "plots/plot_menu.h"
-#include "series/interrupts.h"
-#include "series/stop.h"
+#include "series/files/interrupts.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 
 namespace dendro {

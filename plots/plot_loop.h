@@ -16,7 +16,7 @@
 
 #include "plots/plot_style.h"
 #include "series/console.h"
-#include "series/output_files.h"
+#include "series/files/output_files.h"
 
 namespace dendro {
 

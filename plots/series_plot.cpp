@@ -11,7 +11,7 @@
 #include "plots/ticks.h"
 #include "series/fit_codes.h"
 #include "series/index.h"
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "series/text.h"
 
 namespace dendro {

@@ -9,7 +9,7 @@
 #include "series/index.h"
 #include "series/option_values.h"
 #include "series/sorting.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 namespace {

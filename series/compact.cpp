@@ -8,7 +8,7 @@
 
 #include "series/index.h"
 #include "series/layout.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/store.h"
 #include "series/text.h"
 

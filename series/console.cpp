@@ -5,9 +5,9 @@
 #include <limits>
 #include <ostream>
 
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "series/layout.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 
 namespace dendro {

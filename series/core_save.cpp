@@ -6,7 +6,7 @@
 
 #include "series/compact.h"
 #include "series/index.h"
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "series/layout.h"
 #include "series/text.h"
 #include "series/tucson.h"

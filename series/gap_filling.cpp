@@ -12,7 +12,7 @@
 #include "series/correlation.h"
 #include "series/descriptive.h"
 #include "series/index.h"
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "series/option_values.h"
 #include "series/spline.h"
 #include "series/stabilise.h"

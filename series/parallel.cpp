@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 
 namespace dendro {
 

@@ -60,7 +60,7 @@ void RecordStream::unread(const std::vector<std::string>& records) {
 
 #include "series/console.h"
 #include "series/index.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 
 namespace dendro {

@@ -11,7 +11,7 @@
 #include "series/console.h"
 #include "series/index.h"
 #include "series/layout.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/store.h"
 
 namespace dendro {

@@ -11,11 +11,11 @@
 #include "series/descriptive.h"
 #include "series/fit_codes.h"
 #include "series/index.h"
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/records.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 #include "series/tucson.h"
 

@@ -14,7 +14,7 @@
 #include "series/core_save.h"
 #include "series/store.h"
 #include "series/tucson.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 

@@ -10,11 +10,11 @@
 #include "series/correlation.h"
 #include "series/descriptive.h"
 #include "series/index.h"
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/text.h"
-#include "series/units.h"
+#include "series/files/units.h"
 #include "statistics/correlation_block.h"
 #include "statistics/running_rbar.h"
 

@@ -9,9 +9,9 @@
 
 #include "series/console.h"
 #include "series/index.h"
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "series/layout.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 namespace {

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 
 namespace dendro {
 

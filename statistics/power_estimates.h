@@ -9,7 +9,7 @@
 
 #include "series/console.h"
 #include "series/store.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 

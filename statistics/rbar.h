@@ -7,7 +7,7 @@
 #include "series/console.h"
 #include "series/parallel.h"
 #include "series/store.h"
-#include "series/units.h"
+#include "series/files/units.h"
 #include "statistics/correlation_block.h"
 #include "statistics/series_view.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "series/layout.h"
 #include "statistics/pair_correlations.h"
 

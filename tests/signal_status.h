@@ -5,8 +5,8 @@
 
 #include <csignal>
 
-#include "series/interrupts.h"
-#include "series/stop.h"
+#include "series/files/interrupts.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 

@@ -8,7 +8,7 @@
 
 #include "chronology/pool.h"
 #include "series/blocks.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/store.h"
 
 namespace dendro {

@@ -10,7 +10,7 @@
 #include "series/blocks.h"
 #include "series/console.h"
 #include "series/store.h"
-#include "series/units.h"
+#include "series/files/units.h"
 #include "tests/chronology/run_fixture.h"
 
 namespace dendro {

@@ -15,7 +15,7 @@
 #include "plots/plot_loop.h"
 #include "series/blocks.h"
 #include "series/console.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 

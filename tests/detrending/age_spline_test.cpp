@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "series/console.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/store.h"
 #include "test_series.h"
 

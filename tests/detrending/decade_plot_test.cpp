@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "series/console.h"
-#include "series/units.h"
+#include "series/files/units.h"
 #include "test_series.h"
 
 namespace dendro {

@@ -14,7 +14,7 @@
 #include "series/console.h"
 #include "series/fit_codes.h"
 #include "series/store.h"
-#include "series/units.h"
+#include "series/files/units.h"
 #include "tests/count_of.h"
 #include "tests/signal_status.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "series/console.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "test_series.h"
 
 namespace dendro {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "series/store.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -8,9 +8,9 @@
 
 #include "series/blocks.h"
 #include "series/index_block.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/store.h"
-#include "series/units.h"
+#include "series/files/units.h"
 #include "test_series.h"
 #include "transform_fixture.h"
 

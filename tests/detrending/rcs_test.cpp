@@ -15,7 +15,7 @@
 #include "series/index_block.h"
 #include "series/store.h"
 #include "series/text.h"
-#include "series/units.h"
+#include "series/files/units.h"
 #include "test_series.h"
 #include "transform_fixture.h"
 

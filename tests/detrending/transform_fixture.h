@@ -11,7 +11,7 @@
 
 #include "series/blocks.h"
 #include "series/store.h"
-#include "series/units.h"
+#include "series/files/units.h"
 #include "tests/series/aligned_store.h"
 
 namespace dendro::testing {

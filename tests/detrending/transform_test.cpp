@@ -8,7 +8,7 @@
 
 #include "series/blocks.h"
 #include "series/store.h"
-#include "series/units.h"
+#include "series/files/units.h"
 #include "test_series.h"
 #include "transform_fixture.h"
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "harness.h"
-#include "series/file_system.h"
-#include "series/journal.h"
+#include "series/files/file_system.h"
+#include "series/files/journal.h"
 
 namespace dendro::e2e {
 namespace {

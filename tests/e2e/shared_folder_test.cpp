@@ -8,7 +8,7 @@
 #include <string>
 
 #include "harness.h"
-#include "series/journal.h"
+#include "series/files/journal.h"
 
 namespace dendro::e2e {
 namespace {

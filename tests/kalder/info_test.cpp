@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "series/console.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 namespace {

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "stage_support.h"
 
 namespace dendro {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "tests/count_of.h"
 
 namespace dendro {

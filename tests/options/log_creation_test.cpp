@@ -6,9 +6,9 @@
 #include <fstream>
 
 #include "options/log_file.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
-#include "series/units.h"
+#include "series/files/units.h"
 #include "session.h"
 
 namespace dendro {

@@ -9,9 +9,9 @@
 #include "boundaries.h"
 #include "options/defaults.h"
 #include "series/console.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 namespace {

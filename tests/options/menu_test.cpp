@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "options/labels.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 #include "session.h"
 

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
-#include "series/units.h"
+#include "series/files/units.h"
 #include "session.h"
 
 namespace dendro {

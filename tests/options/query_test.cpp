@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "session.h"
 
 namespace dendro {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "run_fixture.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 namespace {

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "run_fixture.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 namespace {

@@ -15,7 +15,7 @@
 #include "pelliform/sigfree.h"
 #include "plots/plot_loop.h"
 #include "series/console.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro::testing {
 

@@ -11,7 +11,7 @@
 
 #include "pelliform/series_set.h"
 #include "series/console.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "tests/options/session.h"
 
 namespace dendro::testing {

@@ -7,7 +7,7 @@
 
 #include "pelliform_session.h"
 #include "series/blocks.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 namespace {

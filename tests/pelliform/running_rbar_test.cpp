@@ -12,7 +12,7 @@
 #include "engine_fixture.h"
 #include "series/console.h"
 #include "series/index.h"
-#include "series/units.h"
+#include "series/files/units.h"
 #include "statistics/running_rbar.h"
 
 namespace dendro {

@@ -14,7 +14,7 @@
 #include "engine_fixture.h"
 #include "pelliform/engine_run.h"
 #include "series/index.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 namespace {

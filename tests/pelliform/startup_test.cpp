@@ -4,7 +4,7 @@
 
 #include "pelliform/file_names.h"
 #include "run_fixture.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 namespace {

@@ -9,7 +9,7 @@
 #include "series/biweight.h"
 #include "series/console.h"
 #include "series/descriptive.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 namespace {

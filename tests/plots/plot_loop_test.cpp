@@ -9,7 +9,7 @@
 #include "plot_test_support.h"
 #include "plots/panel.h"
 #include "ps_page.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 namespace {

@@ -6,7 +6,7 @@
 #include <random>
 #include <sstream>
 
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "tests/series/series_reading.h"
 
 namespace dendro {

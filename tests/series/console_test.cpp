@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 
 namespace dendro {

@@ -7,7 +7,7 @@
 
 #include "series/compact.h"
 #include "series/records.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/tucson.h"
 #include "tests/series/series_reading.h"
 

@@ -13,7 +13,7 @@
 
 #include "series/console.h"
 #include "series/spline.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/trread.h"
 #include "tests/series/aligned_store.h"
 

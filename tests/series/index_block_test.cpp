@@ -13,7 +13,7 @@
 #include "series/records.h"
 #include "series/store.h"
 #include "series/tucson.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro {
 namespace {

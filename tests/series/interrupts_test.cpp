@@ -1,4 +1,4 @@
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

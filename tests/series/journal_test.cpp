@@ -2,7 +2,7 @@
 // short counts only where it is this program's own, whole and of its own folder, and its
 // names are acted on only where they are names this program writes, not the run's inputs,
 // and held by the run.
-#include "series/journal.h"
+#include "series/files/journal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The folder's lock file on the disk: a hold lasts as long as its run whatever else the run
 // opens and closes, and a run that waits for the folder's latch hears a signal. (What stands
 // under its name is refused end to end: tests/e2e/found_in_folder_test.cpp.)
-#include "series/lock_file.h"
+#include "series/files/lock_file.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

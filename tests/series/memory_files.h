@@ -21,7 +21,7 @@
 #include <sstream>
 #include <vector>
 
-#include "series/file_system.h"
+#include "series/files/file_system.h"
 
 namespace dendro::test {
 

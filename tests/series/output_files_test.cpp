@@ -1,4 +1,4 @@
-#include "series/output_files.h"
+#include "series/files/output_files.h"
 
 #include <gtest/gtest.h>
 

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "memory_files.h"
-#include "series/output_files.h"
-#include "series/stop.h"
-#include "series/units.h"
+#include "series/files/output_files.h"
+#include "series/files/stop.h"
+#include "series/files/units.h"
 
 namespace dendro {
 

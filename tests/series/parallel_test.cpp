@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 
 namespace dendro {
 namespace {

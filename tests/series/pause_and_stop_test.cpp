@@ -5,7 +5,7 @@
 
 #include "series/console.h"
 #include "series/records.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "series/console.h"
 #include "series/records.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/tucson.h"
 
 namespace dendro {

@@ -9,7 +9,7 @@
 
 #include "series/band.h"
 #include "series/console.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/store.h"
 
 namespace dendro {

@@ -8,7 +8,7 @@
 
 #include "series/console.h"
 #include "series/spline.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 namespace {

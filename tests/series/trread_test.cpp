@@ -10,7 +10,7 @@
 #include "series/compact.h"
 #include "series/descriptive.h"
 #include "series/index.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 #include "tests/series/series_reading.h"
 

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/store.h"
 #include "tests/series/series_reading.h"
 

@@ -14,7 +14,7 @@
 #include "series/console.h"
 #include "series/layout.h"
 #include "series/store.h"
-#include "series/units.h"
+#include "series/files/units.h"
 #include "statistics/site_tree_core.h"
 
 namespace dendro::period_test {

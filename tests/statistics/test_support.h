@@ -17,7 +17,7 @@
 #include "series/console.h"
 #include "series/store.h"
 #include "series/text.h"
-#include "series/units.h"
+#include "series/files/units.h"
 
 namespace dendro::testing {
 

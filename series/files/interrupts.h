@@ -10,7 +10,7 @@
 
 #include <array>
 
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 

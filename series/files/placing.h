@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "series/file_system.h"
-#include "series/journal.h"
-#include "series/stop.h"
+#include "series/files/file_system.h"
+#include "series/files/journal.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 

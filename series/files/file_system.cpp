@@ -1,4 +1,4 @@
-#include "series/file_system.h"
+#include "series/files/file_system.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,7 +13,7 @@
 #include <unordered_map>
 
 #include "series/layout.h"
-#include "series/lock_file.h"
+#include "series/files/lock_file.h"
 
 namespace dendro {
 namespace {

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "series/file_system.h"
+#include "series/files/file_system.h"
 
 namespace dendro {
 

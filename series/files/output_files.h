@@ -22,8 +22,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "series/file_system.h"
-#include "series/journal.h"
+#include "series/files/file_system.h"
+#include "series/files/journal.h"
 
 namespace dendro {
 

@@ -1,4 +1,4 @@
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 
 #include <fcntl.h>
 #include <pthread.h>

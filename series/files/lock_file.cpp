@@ -1,4 +1,4 @@
-#include "series/lock_file.h"
+#include "series/files/lock_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,7 +15,7 @@
 #include <thread>
 #include <unordered_set>
 
-#include "series/interrupts.h"
+#include "series/files/interrupts.h"
 #include "series/text.h"
 
 namespace dendro {

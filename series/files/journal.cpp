@@ -1,11 +1,11 @@
-#include "series/journal.h"
+#include "series/files/journal.h"
 
 #include <filesystem>
 #include <random>
 #include <string_view>
 
-#include "series/interrupts.h"
-#include "series/stop.h"
+#include "series/files/interrupts.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 
 namespace dendro {

@@ -1,7 +1,7 @@
-#include "series/placing.h"
+#include "series/files/placing.h"
 
 #include "series/parallel.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 
 namespace dendro {

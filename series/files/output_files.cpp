@@ -1,11 +1,11 @@
-#include "series/output_files.h"
+#include "series/files/output_files.h"
 
 #include <algorithm>
 #include <filesystem>
 
-#include "series/interrupts.h"
-#include "series/placing.h"
-#include "series/stop.h"
+#include "series/files/interrupts.h"
+#include "series/files/placing.h"
+#include "series/files/stop.h"
 #include "series/text.h"
 
 namespace dendro {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "series/output_files.h"
+#include "series/files/output_files.h"
 
 namespace dendro {
 

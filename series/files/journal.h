@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "series/file_system.h"
+#include "series/files/file_system.h"
 
 namespace dendro {
 

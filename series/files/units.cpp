@@ -1,4 +1,4 @@
-#include "series/units.h"
+#include "series/files/units.h"
 
 #include <istream>
 #include <ostream>
@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "series/layout.h"
-#include "series/stop.h"
+#include "series/files/stop.h"
 
 namespace dendro {
 
