@@ -13,8 +13,8 @@
 #include "plots/plot_loop.h"
 #include "series/blocks.h"
 #include "series/console.h"
-#include "series/store.h"
 #include "series/files/units.h"
+#include "series/store.h"
 
 int main() {
   using namespace dendro;

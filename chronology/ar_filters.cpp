@@ -4,9 +4,9 @@
 #include <stdexcept>
 #include <vector>
 
+#include "series/files/stop.h"
 #include "series/index.h"
 #include "series/layout.h"
-#include "series/files/stop.h"
 
 namespace dendro {
 

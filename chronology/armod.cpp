@@ -15,13 +15,13 @@
 #include "series/console.h"
 #include "series/core_save.h"
 #include "series/descriptive.h"
-#include "series/index.h"
 #include "series/files/interrupts.h"
+#include "series/files/units.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/store.h"
 #include "series/text.h"
-#include "series/files/units.h"
 
 namespace dendro {
 namespace {

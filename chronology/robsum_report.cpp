@@ -15,12 +15,12 @@
 #include "series/console.h"
 #include "series/correlation.h"
 #include "series/descriptive.h"
+#include "series/files/units.h"
 #include "series/index.h"
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/stabilise.h"
 #include "series/store.h"
-#include "series/files/units.h"
 
 namespace dendro {
 namespace {

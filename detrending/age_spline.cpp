@@ -6,10 +6,10 @@
 
 #include "series/band.h"
 #include "series/console.h"
+#include "series/files/stop.h"
 #include "series/index.h"
 #include "series/layout.h"
 #include "series/spline.h"
-#include "series/files/stop.h"
 #include "series/store.h"
 
 namespace dendro {

@@ -5,9 +5,9 @@
 #include <cstdlib>
 
 #include "series/console.h"
+#include "series/files/units.h"
 #include "series/index.h"
 #include "series/layout.h"
-#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -14,14 +14,14 @@
 #include "series/blocks.h"
 #include "series/console.h"
 #include "series/core_save.h"
+#include "series/files/interrupts.h"
+#include "series/files/units.h"
 #include "series/fit_codes.h"
 #include "series/index.h"
-#include "series/files/interrupts.h"
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/store.h"
 #include "series/text.h"
-#include "series/files/units.h"
 
 namespace dendro {
 namespace {

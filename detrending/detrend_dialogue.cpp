@@ -10,6 +10,7 @@
 #include "detrending/detrend_pass.h"
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/files/units.h"
 #include "series/fit_codes.h"
 #include "series/index.h"
 #include "series/layout.h"
@@ -17,7 +18,6 @@
 #include "series/spline.h"
 #include "series/store.h"
 #include "series/text.h"
-#include "series/files/units.h"
 
 namespace dendro {
 namespace {

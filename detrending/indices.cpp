@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "series/descriptive.h"
+#include "series/files/units.h"
 #include "series/index.h"
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/store.h"
-#include "series/files/units.h"
 
 namespace dendro {
 

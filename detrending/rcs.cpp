@@ -13,6 +13,7 @@
 #include "series/console.h"
 #include "series/core_save.h"
 #include "series/descriptive.h"
+#include "series/files/units.h"
 #include "series/index.h"
 #include "series/index_block.h"
 #include "series/layout.h"
@@ -21,7 +22,6 @@
 #include "series/store.h"
 #include "series/text.h"
 #include "series/tucson.h"
-#include "series/files/units.h"
 
 namespace dendro {
 namespace {

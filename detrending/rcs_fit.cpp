@@ -13,13 +13,13 @@
 #include "detrending/rcs_steps.h"
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/files/units.h"
 #include "series/fit_codes.h"
 #include "series/index.h"
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/store.h"
 #include "series/text.h"
-#include "series/files/units.h"
 
 namespace dendro {
 namespace {

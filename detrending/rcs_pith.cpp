@@ -7,14 +7,14 @@
 #include "options/pager.h"
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/files/stop.h"
+#include "series/files/units.h"
 #include "series/index.h"
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/records.h"
-#include "series/files/stop.h"
 #include "series/store.h"
 #include "series/text.h"
-#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -8,15 +8,15 @@
 #include "series/console.h"
 #include "series/correlation.h"
 #include "series/descriptive.h"
-#include "series/index.h"
 #include "series/files/interrupts.h"
+#include "series/files/units.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/sorting.h"
 #include "series/spline.h"
 #include "series/store.h"
 #include "series/text.h"
-#include "series/files/units.h"
 
 namespace dendro {
 namespace {

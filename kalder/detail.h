@@ -11,8 +11,8 @@
 
 #include "series/blocks.h"
 #include "series/console.h"
-#include "series/store.h"
 #include "series/files/units.h"
+#include "series/store.h"
 
 namespace dendro {
 

@@ -6,8 +6,8 @@
 #include "series/blocks.h"
 #include "series/console.h"
 #include "series/files/file_system.h"
-#include "series/text.h"
 #include "series/files/units.h"
+#include "series/text.h"
 
 namespace dendro {
 

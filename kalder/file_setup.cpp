@@ -5,9 +5,9 @@
 #include "kalder/program.h"
 #include "options/labels.h"
 #include "options/log_file.h"
+#include "series/files/stop.h"
 #include "series/fit_codes.h"
 #include "series/layout.h"
-#include "series/files/stop.h"
 #include "series/text.h"
 
 namespace dendro {

@@ -6,9 +6,9 @@
 #include "options/log_file.h"
 #include "series/console.h"
 #include "series/files/file_system.h"
+#include "series/files/units.h"
 #include "series/option_values.h"
 #include "series/text.h"
-#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -12,8 +12,8 @@
 #include "options/log_creation.h"
 #include "options/log_file.h"
 #include "series/files/interrupts.h"
-#include "series/layout.h"
 #include "series/files/stop.h"
+#include "series/layout.h"
 #include "series/text.h"
 
 namespace dendro {

@@ -11,9 +11,9 @@
 #include "series/blocks.h"
 #include "series/bootstrap.h"
 #include "series/console.h"
+#include "series/files/units.h"
 #include "series/index_block.h"
 #include "series/store.h"
-#include "series/files/units.h"
 
 namespace dendro {
 

@@ -12,8 +12,8 @@
 #include "plots/chronology_plot.h"
 #include "plots/series_plot.h"
 #include "series/biweight.h"
-#include "series/index.h"
 #include "series/files/interrupts.h"
+#include "series/index.h"
 #include "statistics/release.h"
 
 namespace dendro {

@@ -5,9 +5,9 @@
 #include "options/log_file.h"
 #include "options/menu.h"
 #include "series/console.h"
+#include "series/files/units.h"
 #include "series/layout.h"
 #include "series/text.h"
-#include "series/files/units.h"
 
 namespace dendro {
 

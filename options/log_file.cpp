@@ -10,12 +10,12 @@
 #include "options/labels.h"
 #include "options/value_rules.h"
 #include "series/console.h"
+#include "series/files/stop.h"
+#include "series/files/units.h"
 #include "series/fit_codes.h"
 #include "series/layout.h"
 #include "series/option_values.h"
-#include "series/files/stop.h"
 #include "series/text.h"
-#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "series/console.h"
-#include "series/layout.h"
 #include "series/files/stop.h"
-#include "series/text.h"
 #include "series/files/units.h"
+#include "series/layout.h"
+#include "series/text.h"
 
 namespace dendro {
 namespace {

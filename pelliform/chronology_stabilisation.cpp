@@ -12,11 +12,11 @@
 #include "pelliform/running_rbar.h"
 #include "pelliform/yearly_mean.h"
 #include "series/console.h"
+#include "series/files/stop.h"
+#include "series/files/units.h"
 #include "series/index.h"
 #include "series/layout.h"
 #include "series/stabilise.h"
-#include "series/files/stop.h"
-#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "pelliform/list_input.h"
 #include "series/blocks.h"
-#include "series/index.h"
 #include "series/files/interrupts.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/records.h"
 #include "series/store.h"

@@ -4,9 +4,9 @@
 #include <optional>
 
 #include "pelliform/engine_args.h"
+#include "series/files/units.h"
 #include "series/layout.h"
 #include "series/text.h"
-#include "series/files/units.h"
 
 namespace dendro {
 

@@ -3,10 +3,10 @@
 #include "pelliform/dialogue.h"
 #include "pelliform/driver_plots.h"
 #include "pelliform/power_transform.h"
-#include "series/index.h"
 #include "series/files/interrupts.h"
-#include "series/layout.h"
 #include "series/files/stop.h"
+#include "series/index.h"
+#include "series/layout.h"
 
 namespace dendro {
 namespace {

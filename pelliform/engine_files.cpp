@@ -11,10 +11,10 @@
 #include "pelliform/engine_run.h"
 #include "pelliform/yearly_mean.h"
 #include "series/console.h"
+#include "series/files/units.h"
 #include "series/index.h"
 #include "series/layout.h"
 #include "series/text.h"
-#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -10,8 +10,8 @@
 #include "plots/panel.h"
 #include "plots/plot_style.h"
 #include "series/console.h"
-#include "series/index.h"
 #include "series/files/interrupts.h"
+#include "series/index.h"
 #include "series/layout.h"
 
 namespace dendro {

@@ -15,10 +15,10 @@
 #include "pelliform/yearly_mean.h"
 #include "series/console.h"
 #include "series/descriptive.h"
-#include "series/index.h"
 #include "series/files/interrupts.h"
-#include "series/layout.h"
 #include "series/files/stop.h"
+#include "series/index.h"
+#include "series/layout.h"
 #include "series/store.h"
 
 namespace dendro {

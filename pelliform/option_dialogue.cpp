@@ -6,8 +6,8 @@
 #include "pelliform/dialogue.h"
 #include "pelliform/fit_codes.h"
 #include "pelliform/pith_offsets.h"
-#include "series/layout.h"
 #include "series/files/stop.h"
+#include "series/layout.h"
 #include "series/text.h"
 
 namespace dendro {

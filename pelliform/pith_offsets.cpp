@@ -5,8 +5,8 @@
 
 #include "pelliform/dialogue.h"
 #include "series/blocks.h"
-#include "series/layout.h"
 #include "series/files/stop.h"
+#include "series/layout.h"
 #include "series/text.h"
 
 namespace dendro {

@@ -9,10 +9,10 @@
 
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/files/units.h"
 #include "series/index.h"
 #include "series/layout.h"
 #include "series/parallel.h"
-#include "series/files/units.h"
 #include "statistics/pair_correlations.h"
 #include "statistics/running_rbar.h"
 #include "statistics/series_view.h"

@@ -10,8 +10,8 @@
 #include "pelliform/dialogue.h"
 #include "series/blocks.h"
 #include "series/descriptive.h"
-#include "series/layout.h"
 #include "series/files/stop.h"
+#include "series/layout.h"
 #include "series/text.h"
 
 namespace dendro {

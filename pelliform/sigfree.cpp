@@ -19,14 +19,14 @@
 #include "pelliform/span_report.h"
 #include "pelliform/yearly_mean.h"
 #include "series/console.h"
-#include "series/index.h"
 #include "series/files/interrupts.h"
+#include "series/files/stop.h"
+#include "series/files/units.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/parallel.h"
-#include "series/files/stop.h"
 #include "series/text.h"
 #include "series/tucson.h"
-#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "series/blocks.h"
 #include "series/console.h"
-#include "series/layout.h"
 #include "series/files/stop.h"
+#include "series/layout.h"
 
 namespace dendro {
 int minimum(std::span<const int> v) {

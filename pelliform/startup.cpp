@@ -5,8 +5,8 @@
 #include "pelliform/loader.h"
 #include "series/blocks.h"
 #include "series/files/file_system.h"
-#include "series/layout.h"
 #include "series/files/stop.h"
+#include "series/layout.h"
 #include "series/text.h"
 
 namespace dendro {

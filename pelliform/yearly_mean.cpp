@@ -9,10 +9,10 @@
 #include "series/console.h"
 #include "series/descriptive.h"
 #include "series/files/interrupts.h"
+#include "series/files/stop.h"
 #include "series/layout.h"
 #include "series/parallel.h"
 #include "series/sorting.h"
-#include "series/files/stop.h"
 
 namespace dendro {
 namespace {

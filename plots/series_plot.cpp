@@ -9,9 +9,9 @@
 #include "plots/panel.h"
 #include "plots/plot_menu.h"
 #include "plots/ticks.h"
+#include "series/files/interrupts.h"
 #include "series/fit_codes.h"
 #include "series/index.h"
-#include "series/files/interrupts.h"
 #include "series/text.h"
 
 namespace dendro {

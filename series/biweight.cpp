@@ -6,10 +6,10 @@
 #include <stdexcept>
 
 #include "series/descriptive.h"
+#include "series/files/stop.h"
 #include "series/index.h"
 #include "series/option_values.h"
 #include "series/sorting.h"
-#include "series/files/stop.h"
 
 namespace dendro {
 namespace {

@@ -6,9 +6,9 @@
 #include <optional>
 #include <ostream>
 
+#include "series/files/stop.h"
 #include "series/index.h"
 #include "series/layout.h"
-#include "series/files/stop.h"
 #include "series/store.h"
 #include "series/text.h"
 

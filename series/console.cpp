@@ -6,8 +6,8 @@
 #include <ostream>
 
 #include "series/files/interrupts.h"
-#include "series/layout.h"
 #include "series/files/stop.h"
+#include "series/layout.h"
 #include "series/text.h"
 
 namespace dendro {

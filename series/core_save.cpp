@@ -5,8 +5,8 @@
 #include <string>
 
 #include "series/compact.h"
-#include "series/index.h"
 #include "series/files/interrupts.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/text.h"
 #include "series/tucson.h"

@@ -4,8 +4,8 @@
 #include <sstream>
 
 #include "series/console.h"
-#include "series/layout.h"
 #include "series/files/units.h"
+#include "series/layout.h"
 
 namespace dendro {
 namespace {

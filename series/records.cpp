@@ -59,8 +59,8 @@ void RecordStream::unread(const std::vector<std::string>& records) {
 #include <cstdlib>
 
 #include "series/console.h"
-#include "series/index.h"
 #include "series/files/stop.h"
+#include "series/index.h"
 #include "series/text.h"
 
 namespace dendro {

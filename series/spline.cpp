@@ -9,9 +9,9 @@
 #include "series/band.h"
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/files/stop.h"
 #include "series/index.h"
 #include "series/layout.h"
-#include "series/files/stop.h"
 #include "series/store.h"
 
 namespace dendro {

@@ -7,8 +7,8 @@
 
 #include "series/console.h"
 #include "series/descriptive.h"
-#include "series/spline.h"
 #include "series/files/stop.h"
+#include "series/spline.h"
 
 namespace dendro {
 namespace {

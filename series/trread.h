@@ -12,9 +12,9 @@
 #include "series/blocks.h"
 #include "series/console.h"
 #include "series/core_save.h"
+#include "series/files/units.h"
 #include "series/store.h"
 #include "series/tucson.h"
-#include "series/files/units.h"
 
 namespace dendro {
 

@@ -5,9 +5,9 @@
 #include <stdexcept>
 
 #include "series/compact.h"
+#include "series/files/stop.h"
 #include "series/index.h"
 #include "series/layout.h"
-#include "series/files/stop.h"
 #include "series/store.h"
 #include "series/text.h"
 #include "series/tucson.h"

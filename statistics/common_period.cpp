@@ -9,12 +9,12 @@
 
 #include "series/correlation.h"
 #include "series/descriptive.h"
-#include "series/index.h"
 #include "series/files/interrupts.h"
+#include "series/files/units.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/option_values.h"
 #include "series/text.h"
-#include "series/files/units.h"
 #include "statistics/correlation_block.h"
 #include "statistics/running_rbar.h"
 

@@ -8,10 +8,10 @@
 #include <utility>
 
 #include "series/console.h"
-#include "series/index.h"
 #include "series/files/interrupts.h"
-#include "series/layout.h"
 #include "series/files/stop.h"
+#include "series/index.h"
+#include "series/layout.h"
 
 namespace dendro {
 namespace {

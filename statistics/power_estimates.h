@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "series/console.h"
-#include "series/store.h"
 #include "series/files/units.h"
+#include "series/store.h"
 
 namespace dendro {
 

@@ -11,11 +11,11 @@
 #include "plots/plot_loop.h"
 #include "series/blocks.h"
 #include "series/console.h"
-#include "series/index.h"
 #include "series/files/interrupts.h"
+#include "series/files/units.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/option_values.h"
-#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -5,9 +5,9 @@
 #include <cstdint>
 
 #include "series/console.h"
+#include "series/files/units.h"
 #include "series/parallel.h"
 #include "series/store.h"
-#include "series/files/units.h"
 #include "statistics/correlation_block.h"
 #include "statistics/series_view.h"
 

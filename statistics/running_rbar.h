@@ -7,8 +7,8 @@
 
 #include "series/blocks.h"
 #include "series/console.h"
-#include "series/store.h"
 #include "series/files/units.h"
+#include "series/store.h"
 #include "statistics/pair_correlations.h"
 #include "statistics/series_view.h"
 

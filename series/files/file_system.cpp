@@ -12,8 +12,8 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "series/layout.h"
 #include "series/files/lock_file.h"
+#include "series/layout.h"
 
 namespace dendro {
 namespace {

@@ -1,7 +1,7 @@
 #include "series/files/placing.h"
 
-#include "series/parallel.h"
 #include "series/files/stop.h"
+#include "series/parallel.h"
 #include "series/text.h"
 
 namespace dendro {

@@ -5,8 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "series/layout.h"
 #include "series/files/stop.h"
+#include "series/layout.h"
 
 namespace dendro {
 

@@ -9,8 +9,8 @@
 
 #include "series/blocks.h"
 #include "series/console.h"
-#include "series/store.h"
 #include "series/files/units.h"
+#include "series/store.h"
 #include "tests/chronology/run_fixture.h"
 
 namespace dendro {

@@ -12,9 +12,9 @@
 
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/files/units.h"
 #include "series/fit_codes.h"
 #include "series/store.h"
-#include "series/files/units.h"
 #include "tests/count_of.h"
 #include "tests/signal_status.h"
 

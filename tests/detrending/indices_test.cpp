@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "series/store.h"
 #include "series/files/units.h"
+#include "series/store.h"
 
 namespace dendro {
 namespace {

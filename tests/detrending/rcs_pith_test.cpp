@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "series/blocks.h"
-#include "series/index_block.h"
 #include "series/files/stop.h"
-#include "series/store.h"
 #include "series/files/units.h"
+#include "series/index_block.h"
+#include "series/store.h"
 #include "test_series.h"
 #include "transform_fixture.h"
 

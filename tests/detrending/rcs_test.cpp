@@ -11,11 +11,11 @@
 #include "detrending/rcs_align.h"
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/files/units.h"
 #include "series/fit_codes.h"
 #include "series/index_block.h"
 #include "series/store.h"
 #include "series/text.h"
-#include "series/files/units.h"
 #include "test_series.h"
 #include "transform_fixture.h"
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "series/blocks.h"
-#include "series/store.h"
 #include "series/files/units.h"
+#include "series/store.h"
 #include "tests/series/aligned_store.h"
 
 namespace dendro::testing {

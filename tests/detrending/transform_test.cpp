@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "series/blocks.h"
-#include "series/store.h"
 #include "series/files/units.h"
+#include "series/store.h"
 #include "test_series.h"
 #include "transform_fixture.h"
 

@@ -7,8 +7,8 @@
 
 #include "options/log_file.h"
 #include "series/files/stop.h"
-#include "series/text.h"
 #include "series/files/units.h"
+#include "series/text.h"
 #include "session.h"
 
 namespace dendro {

@@ -10,8 +10,8 @@
 #include "options/defaults.h"
 #include "series/console.h"
 #include "series/files/stop.h"
-#include "series/text.h"
 #include "series/files/units.h"
+#include "series/text.h"
 
 namespace dendro {
 namespace {

@@ -6,8 +6,8 @@
 #include <fstream>
 
 #include "series/files/stop.h"
-#include "series/text.h"
 #include "series/files/units.h"
+#include "series/text.h"
 #include "session.h"
 
 namespace dendro {

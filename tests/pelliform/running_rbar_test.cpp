@@ -11,8 +11,8 @@
 
 #include "engine_fixture.h"
 #include "series/console.h"
-#include "series/index.h"
 #include "series/files/units.h"
+#include "series/index.h"
 #include "statistics/running_rbar.h"
 
 namespace dendro {

@@ -13,8 +13,8 @@
 
 #include "engine_fixture.h"
 #include "pelliform/engine_run.h"
-#include "series/index.h"
 #include "series/files/stop.h"
+#include "series/index.h"
 
 namespace dendro {
 namespace {

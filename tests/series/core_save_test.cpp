@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "series/compact.h"
-#include "series/records.h"
 #include "series/files/stop.h"
+#include "series/records.h"
 #include "series/tucson.h"
 #include "tests/series/series_reading.h"
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "series/console.h"
-#include "series/spline.h"
 #include "series/files/stop.h"
+#include "series/spline.h"
 #include "series/trread.h"
 #include "tests/series/aligned_store.h"
 

@@ -10,10 +10,10 @@
 
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/files/units.h"
 #include "series/records.h"
 #include "series/store.h"
 #include "series/tucson.h"
-#include "series/files/units.h"
 
 namespace dendro {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "series/console.h"
-#include "series/records.h"
 #include "series/files/stop.h"
+#include "series/records.h"
 
 namespace dendro {
 namespace {

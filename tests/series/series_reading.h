@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "series/console.h"
-#include "series/records.h"
 #include "series/files/stop.h"
+#include "series/records.h"
 #include "series/tucson.h"
 
 namespace dendro {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "series/console.h"
-#include "series/spline.h"
 #include "series/files/stop.h"
+#include "series/spline.h"
 
 namespace dendro {
 namespace {

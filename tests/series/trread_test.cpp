@@ -9,8 +9,8 @@
 
 #include "series/compact.h"
 #include "series/descriptive.h"
-#include "series/index.h"
 #include "series/files/stop.h"
+#include "series/index.h"
 #include "series/text.h"
 #include "tests/series/series_reading.h"
 

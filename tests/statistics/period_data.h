@@ -12,9 +12,9 @@
 #include "plots/plot_loop.h"
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/files/units.h"
 #include "series/layout.h"
 #include "series/store.h"
-#include "series/files/units.h"
 #include "statistics/site_tree_core.h"
 
 namespace dendro::period_test {

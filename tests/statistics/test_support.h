@@ -15,9 +15,9 @@
 
 #include "series/blocks.h"
 #include "series/console.h"
+#include "series/files/units.h"
 #include "series/store.h"
 #include "series/text.h"
-#include "series/files/units.h"
 
 namespace dendro::testing {
 
