@@ -133,58 +133,51 @@ void say_lines(Run& run, const std::vector<std::string>& lines) {
   for (const std::string& line : lines) run.con.say(line);
 }
 
+// Holds the folders of `names` for the run and says what mending them did; another run
+// that holds one, or a folder that cannot be held, ends this run.
+void hold_folders_of(Run& run, const std::vector<std::string>& names) {
+  const Holding holding = run.units.files().hold(names);
+  if (!holding.refusal.empty()) throw Stop(joined_lines(holding.refusal), kFailureStatus);
+  say_lines(run, mended_lines(holding.mended));
+}
+
 // The run's inputs and the names it may write, once the list of data files is known and
-// before the run puts any file in place: the names it writes whatever its options are
-// checked against what it reads and against results of other data files; every name it may
-// write is locked for the run; then what runs cut short left of them is mended. False, with
-// the refusal said, when a name clashes (the list is asked for again); another run that
-// holds a name ends this one.
+// before the run puts any file in place: the folders it writes into are held for the run
+// and what runs cut short left there is mended; then the names it writes whatever its
+// options are checked against what it reads and against results of other data files.
+// False, with the refusal said, when a name clashes (the list is asked for again).
 bool claim_output_names(Run& run, const std::string& list, const std::vector<std::string>& names,
                         bool typed) {
   OutputFiles& files = run.units.files();
   if (!typed) files.protect(list, "the list of data files");
+  std::vector<std::string> folders;  // a name in each folder the run writes into
   for (std::size_t k = 0; k < names.size(); ++k) {
     files.protect(names[k], "data file " + std::to_string(k + 1) + " of " + list);
+    folders.push_back(output_prefix(names[k]) + "_");
   }
+  // One data file's run leaves the run-wide set alone.
+  if (names.size() > 1) folders.emplace_back(kRunWideFiles[0].name);
+  hold_folders_of(run, folders);
   std::vector<Wanted> wanted;
-  std::vector<std::string> sure, maybe;
   std::vector<std::string> refusal;
   for (const std::string& name : names) {
-    for (const std::string& out : fixed_outputs(name)) {
-      wanted.push_back({out, an_output_of(name)});
-      sure.push_back(out);
-    }
-    for (const std::string& out : data_file_outputs(name, nullptr)) maybe.push_back(out);
+    for (const std::string& out : fixed_outputs(name)) wanted.push_back({out, an_output_of(name)});
     const std::vector<std::string> others = results_not_written_over(files.fs(), name, nullptr);
     refusal.insert(refusal.end(), others.begin(), others.end());
     files.reserve_prefix(output_prefix(name) + "_");
   }
-  std::vector<std::string> own_names = run_wide_names();
-  own_names.push_back(kTypedNamesFile);
   for (const auto& f : kRunWideFiles) {
     files.reserve_name(f.name);
-    if (names.size() < 2) continue;  // one data file's run leaves the run-wide set alone
-    wanted.push_back({f.name, "a run-wide chronology file"});
-    sure.push_back(f.name);
+    if (names.size() > 1) wanted.push_back({f.name, "a run-wide chronology file"});
   }
-  files.know_forms(data_file_outputs("", nullptr), own_names);
   files.reserve_name(kTypedNamesFile);
-  if (typed) {
-    wanted.push_back({kTypedNamesFile, "the list of the names typed"});
-    sure.push_back(kTypedNamesFile);
-  }
+  if (typed) wanted.push_back({kTypedNamesFile, "the list of the names typed"});
   const std::vector<std::string> clashes = files.check(wanted);
   refusal.insert(refusal.begin(), clashes.begin(), clashes.end());
-  if (!refusal.empty()) {
-    run.con.say("");
-    say_lines(run, refusal);
-    return false;
-  }
-  if (const std::vector<std::string> held = files.lock(sure, maybe); !held.empty()) {
-    throw Stop(joined_lines(held), kFailureStatus);
-  }
-  say_lines(run, mended_lines(files.mend()));
-  return true;
+  if (refusal.empty()) return true;
+  run.con.say("");
+  say_lines(run, refusal);
+  return false;
 }
 
 // Reads the data file names from the file on unit 9; returns false when the file holds
@@ -266,6 +259,7 @@ bool typed_file_exists(Run& run, const std::string& typed) {
 // Names typed at the console, stored in "kalder_files.txt"; false sends the user back to
 // the file-names question.
 bool typed_names(Run& run) {
+  hold_folders_of(run, {kTypedNamesFile});
   try {
     run.units.create(unit::file_names, kTypedNamesFile, Commit::on_close);
   } catch (const Stop& s) {
@@ -507,7 +501,7 @@ void run_dialogue(Run& run) {
 bool log_files_found(Run& run) {
   const std::vector<std::string> names = names_left(run.units);
   run.units.rewind(unit::file_names);
-  for (const std::string& name : names) run.units.files().note_read(log_file_name(name));
+  for (const std::string& name : names) run.units.files().mark_read(log_file_name(name));
   const std::vector<std::string> missing = missing_log_files(run.units.files().fs(), names);
   if (!missing.empty()) {
     say_missing_log_files(run.con, missing);

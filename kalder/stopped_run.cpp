@@ -130,6 +130,7 @@ void settle_stopped_run(Run& run, std::string_view message) noexcept {
   RunWideClosed run_wide;
   Settled settled;
   std::vector<std::string> left;  // the data files of the list not processed
+  std::string out;                // the general output file, kept with its closing note
   step([&] {
     if (listing) left = unprocessed(run, run.in_progress ? "" : trim_right(run.commands.data_file));
   });
@@ -138,13 +139,14 @@ void settle_stopped_run(Run& run, std::string_view message) noexcept {
       run.units.write(unit::out, "");
       run.units.write(unit::out, " *** processing of this data file stopped here");
       if (!message.empty()) run.units.write(unit::out, " " + std::string(trim_left(message)));
+      out = run.units.name(unit::out);
       run.units.close(unit::out);
     }
   });
   step([&] {
     if (listing) run_wide = close_run_wide(run);
   });
-  step([&] { settled = run.units.settle(); });
+  step([&] { settled = run.units.settle(out); });
   step([&] {
     const std::vector<std::string> lines = settled_lines(settled);
     if (run.in_progress || !lines.empty()) run.con.say("");

@@ -25,17 +25,19 @@ void open_data(PelliformRun& run, bool ask_for_file) {
 }
 
 // Settles the files of a run that stops with `message`: the report gets a closing note,
-// then every file not yet in place is settled (an earlier file of its name stays as it
-// was, else a complete one is kept and an incomplete one removed), as the console says.
+// then every file not yet in place is settled (earlier files stay as they were; of the new
+// ones only the report is kept, where no earlier file has its name), as the console says.
 void settle_stopped_run(PelliformRun& run, std::string_view message) noexcept {
   try {
+    std::string report;
     if (run.units.is_open(pelliform_unit::report)) {
       run.report("");
       run.report(" *** PROCESSING OF THIS DATA FILE STOPPED HERE");
       if (!message.empty()) run.report(" " + upper(trim_left(message)));
+      report = run.units.name(pelliform_unit::report);
       run.units.close(pelliform_unit::report);
     }
-    const std::vector<std::string> lines = settled_lines(run.units.settle());
+    const std::vector<std::string> lines = settled_lines(run.units.settle(report));
     if (!lines.empty()) run.con.say("");
     for (const std::string& line : lines) run.con.say(line);
   } catch (const std::exception& e) {

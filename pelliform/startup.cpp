@@ -129,14 +129,17 @@ void confirm_replacing(PelliformRun& run, const std::string& data_file) {
   }
 }
 
-// The names the run may write for the data file, before it writes any: those it writes
-// whatever its options are checked against the data file and for devices and FIFOs; all
-// are locked for the run; what a run cut short left of them is mended before anything of
-// them is read. False, with the refusal said, when a name clashes; another run that holds
-// a name ends this one.
+// The names the run may write for the data file, before it writes any: the folder they
+// lie in is held for the run and what runs cut short left there is mended, before anything
+// of them is read; then those it writes whatever its options are checked against the data
+// file and for devices and FIFOs. False, with the refusal said, when a name clashes;
+// another run that holds the folder ends this one.
 bool claim_output_names(PelliformRun& run, const std::string& data_file) {
   OutputFiles& files = run.units.files();
   files.protect(data_file, "the data file");
+  const Holding holding = files.hold(fixed_outputs(data_file));
+  if (!holding.refusal.empty()) throw Stop(joined_lines(holding.refusal), kFailureStatus);
+  for (const std::string& line : mended_lines(holding.mended)) run.con.say(line);
   std::vector<Wanted> wanted;
   for (const std::string& name : fixed_outputs(data_file)) {
     wanted.push_back({name, "an output of " + data_file});
@@ -149,13 +152,6 @@ bool claim_output_names(PelliformRun& run, const std::string& data_file) {
   files.reserve_prefix(file_stem(data_file) + "_");
   files.reserve_prefix(spectra_stem(data_file) + "_");
   files.reserve_name(report_file_name(data_file));
-  files.know_forms(possible_outputs(""), {});
-  if (const std::vector<std::string> held =
-          files.lock(fixed_outputs(data_file), possible_outputs(data_file));
-      !held.empty()) {
-    throw Stop(joined_lines(held), kFailureStatus);
-  }
-  for (const std::string& line : mended_lines(files.mend())) run.con.say(line);
   return true;
 }
 

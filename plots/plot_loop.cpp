@@ -108,12 +108,7 @@ std::optional<std::string> refusal(PlotSession& session, const std::string& name
       break;
   }
   if (files.of_this_run(name)) return name + " is a file of this run";
-  const Claim holder = files.holder_of(name);
-  if (!holder.failure.empty()) return name + " cannot be held for this run: " + holder.failure;
-  if (!holder.held.empty()) {
-    return name + " is being written by another run (process " +
-           std::to_string(holder.held.front().pid) + ")";
-  }
+  if (const std::string why = files.why_not_saved(name); !why.empty()) return why;
   return std::nullopt;
 }
 
@@ -138,7 +133,7 @@ std::optional<std::string> finish_page_file(FileSystem& fs, const std::string& p
   // that shows of them.
   const std::optional<std::string> not_whole = "PLplot could not write the page whole";
   std::ostringstream all;
-  if (const Opened in = fs.open(path, std::ios::in | std::ios::binary); in.stream) {
+  if (const Opened in = fs.open(path, Open::read_own); in.stream) {
     all << in.stream->rdbuf();
   } else {
     return "cannot read the page back: " + in.failure;
@@ -151,7 +146,7 @@ std::optional<std::string> finish_page_file(FileSystem& fs, const std::string& p
   // below, each taking a good part of a second.
   stop_if_interrupted();
   text.insert(end, kLandscape);
-  const Opened out = fs.open(path, std::ios::out | std::ios::binary | std::ios::trunc);
+  const Opened out = fs.open(path, Open::rewrite);
   if (!out.stream) return "cannot add the page's orientation: " + out.failure;
   if ((*out.stream << text).flush()) return std::nullopt;
   return "cannot add the page's orientation: " + write_failure(*out.stream);
@@ -336,7 +331,8 @@ std::optional<std::string> save_page(PlotSession& session, const std::string& na
                                      const std::function<void()>& draw) {
   OutputFiles& files = session.files();
   try {
-    const std::string temporary = files.begin(name, Commit::on_save);
+    // PLplot writes the page by its path.
+    const std::string temporary = files.begin(name, Commit::on_save).temp;
     std::optional<std::string> failure;
     try {
       PlotPage page("psc", temporary, false, style, shape);
@@ -365,11 +361,10 @@ std::optional<std::string> save_text(PlotSession& session, const std::string& na
                                      const std::string& text) {
   OutputFiles& files = session.files();
   try {
-    const Opened out =
-        files.fs().open(files.begin(name, Commit::on_save), std::ios::out | std::ios::trunc);
-    const std::string failure = !out.stream                     ? out.failure
-                                : (*out.stream << text).flush() ? std::string()
-                                                                : write_failure(*out.stream);
+    Begun out = files.begin(name, Commit::on_save);
+    const std::string failure =
+        (*out.stream << text).flush() ? std::string() : write_failure(*out.stream);
+    out.stream.reset();
     if (!failure.empty()) {
       files.drop(name);
       return "the file could not be written whole: " + failure;

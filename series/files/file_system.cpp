@@ -1,6 +1,8 @@
 #include "series/files/file_system.h"
 
+#include <ext/stdio_filebuf.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,12 +10,14 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <map>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 
-#include "series/files/lock_file.h"
+#include "series/files/folder_lock.h"
 #include "series/layout.h"
+#include "series/text.h"
 
 namespace dendro {
 namespace {
@@ -21,47 +25,44 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string reason(int error) { return std::strerror(error != 0 ? error : EIO); }
-Outcome outcome_of(const std::error_code& error) { return {error ? error.message() : ""}; }
 Outcome errno_outcome(bool ok) { return {ok ? "" : reason(errno)}; }
 
-// A file buffer that keeps the reason of the first write that failed.
-class RecordingBuffer final : public std::filebuf {
+// A file buffer over a descriptor that keeps the reason of the first write that failed.
+class RecordingBuffer final : public __gnu_cxx::stdio_filebuf<char> {
  public:
+  RecordingBuffer(int fd, std::ios::openmode mode) : stdio_filebuf(fd, mode) {}
   int error = 0;
 
  protected:
   int sync() override {
     errno = 0;
-    const int result = std::filebuf::sync();
-    if (result != 0) note();
+    const int result = stdio_filebuf::sync();
+    if (result != 0) record();
     return result;
   }
   int_type overflow(int_type c) override {
     errno = 0;
-    const int_type result = std::filebuf::overflow(c);
-    if (traits_type::eq_int_type(result, traits_type::eof())) note();
+    const int_type result = stdio_filebuf::overflow(c);
+    if (traits_type::eq_int_type(result, traits_type::eof())) record();
     return result;
   }
   std::streamsize xsputn(const char* s, std::streamsize n) override {
     errno = 0;
-    const std::streamsize written = std::filebuf::xsputn(s, n);
-    if (written < n) note();
+    const std::streamsize written = stdio_filebuf::xsputn(s, n);
+    if (written < n) record();
     return written;
   }
 
  private:
-  void note() {
+  void record() {
     if (error == 0) error = errno != 0 ? errno : EIO;
   }
 };
 
 class DiskStream final : public FileStream {
  public:
-  DiskStream() : FileStream(&buffer_) {}
-  bool open(const std::string& path, std::ios::openmode mode) {
-    if (buffer_.open(path, mode) != nullptr) return true;
-    setstate(std::ios::failbit);
-    return false;
+  DiskStream(int fd, std::ios::openmode mode) : FileStream(nullptr), buffer_(fd, mode) {
+    rdbuf(&buffer_);
   }
   std::string write_failure() const override {
     return buffer_.error != 0 ? reason(buffer_.error) : "";
@@ -70,6 +71,22 @@ class DiskStream final : public FileStream {
  private:
   RecordingBuffer buffer_;
 };
+
+// The flags of ::open for each way of opening; every descriptor closes on exec.
+int open_flags(Open how) {
+  constexpr int kAlways = O_CLOEXEC;
+  switch (how) {
+    case Open::read:
+      return O_RDONLY | O_NONBLOCK | kAlways;  // a FIFO must not wait for a writer
+    case Open::read_own:
+      return O_RDONLY | O_NONBLOCK | O_NOFOLLOW | kAlways;
+    case Open::create:
+      return O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | kAlways;
+    case Open::rewrite:
+      return O_WRONLY | O_TRUNC | O_NOFOLLOW | kAlways;
+  }
+  return kAlways;
+}
 
 // Flushes what the system holds of `path` (a file or a folder) to the disk.
 Outcome sync_path(const std::string& path, int flags) {
@@ -80,50 +97,73 @@ Outcome sync_path(const std::string& path, int flags) {
   return done;
 }
 
+Node node_of(mode_t mode) {
+  if (S_ISREG(mode)) return Node::file;
+  if (S_ISDIR(mode)) return Node::folder;
+  if (S_ISLNK(mode)) return Node::link;
+  return Node::other;
+}
+
+// A move that never replaces a file: by renameat2, or, where the file system knows no such
+// move, by a second name that an existing file refuses and the first name's removal.
+Outcome rename_no_replace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
+  if (errno != EINVAL && errno != ENOSYS) return errno_outcome(false);
+  if (::link(from.c_str(), to.c_str()) != 0) return errno_outcome(false);
+  return errno_outcome(::unlink(from.c_str()) == 0);
+}
+
 class DiskFiles final : public FileSystem {
  public:
-  Opened open(const std::string& path, std::ios::openmode mode) override {
-    auto stream = std::make_unique<DiskStream>();
-    errno = 0;
-    if (!stream->open(path, mode)) return {nullptr, reason(errno)};
-    return {std::move(stream), ""};
-  }
-  Node node(const std::string& path) const override {
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);
-    switch (status.type()) {
-      case fs::file_type::not_found:
-      case fs::file_type::none:
-        return Node::none;
-      case fs::file_type::regular:
-        return Node::file;
-      case fs::file_type::directory:
-        return Node::folder;
-      default:
-        return Node::other;
+  DiskFiles() : locks_([this](const std::string& path) { return shown(*this, path); }) {}
+
+  Opened open(const std::string& path, Open how) override {
+    const int fd = ::open(path.c_str(), open_flags(how), 0666);
+    if (fd < 0) return {nullptr, reason(errno)};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      const int error = S_ISREG(st.st_mode) ? errno : EINVAL;
+      ::close(fd);
+      return {nullptr, error == EINVAL ? "it is not a regular file" : reason(error)};
     }
+    if ((how == Open::read || how == Open::read_own) &&
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+      const int error = errno;
+      ::close(fd);
+      return {nullptr, reason(error)};
+    }
+    const std::ios::openmode mode =
+        how == Open::read || how == Open::read_own ? std::ios::in : std::ios::out;
+    return {std::make_unique<DiskStream>(fd, mode | std::ios::binary), ""};
   }
-  Outcome rename(const std::string& from, const std::string& to) override {
-    std::error_code error;
-    fs::rename(from, to, error);
-    return outcome_of(error);
+  Status status(const std::string& path) const override {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+      if (errno == ENOENT || errno == ENOTDIR) return {};
+      return {Node::none, {}, reason(errno)};
+    }
+    return {node_of(st.st_mode),
+            {static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_size),
+             static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec},
+            ""};
+  }
+  Node target_node(const std::string& path) const override {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? node_of(st.st_mode) : Node::none;
+  }
+  Outcome rename(const std::string& from, const std::string& to, Replace how) override {
+    if (how == Replace::no) return rename_no_replace(from, to);
+    return errno_outcome(::rename(from.c_str(), to.c_str()) == 0);
   }
   Outcome remove(const std::string& path) override {
-    std::error_code error;
-    fs::remove(path, error);
-    return outcome_of(error);
-  }
-  std::uintmax_t size(const std::string& path) const override {
-    std::error_code error;
-    const std::uintmax_t n = fs::file_size(path, error);
-    return error ? 0 : n;
+    return errno_outcome(::unlink(path.c_str()) == 0 || errno == ENOENT);
   }
   Outcome resize(const std::string& path, std::uintmax_t size) override {
-    std::error_code error;
-    fs::resize_file(path, size, error);
-    return outcome_of(error);
+    return errno_outcome(::truncate(path.c_str(), static_cast<off_t>(size)) == 0);
   }
-  Outcome flush(const std::string& path) override { return sync_path(path, O_RDONLY); }
+  Outcome flush(const std::string& path) override {
+    return sync_path(path, O_RDONLY | O_NOFOLLOW);
+  }
   Outcome flush_folder(const std::string& folder) override {
     return sync_path(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY);
   }
@@ -133,49 +173,71 @@ class DiskFiles final : public FileSystem {
     for (fs::directory_iterator it(folder.empty() ? "." : folder, error), end; !error && it != end;
          it.increment(error)) {
       std::error_code kind;
-      if (it->is_regular_file(kind)) listing.names.push_back(it->path().filename().string());
+      const fs::file_type type = it->symlink_status(kind).type();
+      if (type == fs::file_type::regular || type == fs::file_type::symlink) {
+        listing.names.push_back(it->path().filename().string());
+      }
     }
     listing.failure = error ? error.message() : "";
     return listing;
   }
+  std::string why_not_movable(const std::string& path) const override {
+    struct stat folder {};
+    struct stat file {};
+    const std::string parent = folder_of(path);
+    if (::lstat(parent.empty() ? "." : parent.c_str(), &folder) != 0 ||
+        ::lstat(path.c_str(), &file) != 0) {
+      return "";  // the move itself says why, if it fails
+    }
+    const uid_t me = ::geteuid();
+    if ((folder.st_mode & S_ISVTX) == 0 || me == 0 || folder.st_uid == me || file.st_uid == me) {
+      return "";
+    }
+    return "it belongs to user " + user_name(file.st_uid) +
+           ", and its folder lets only a file's owner move or remove it";
+  }
   // The folder's identity is worked out once a spelling of it; the file's own name is then
-  // looked at alone, and followed only when it is a link.
+  // taken as it is.
   std::string identity(const std::string& path) const override {
     const fs::path spelled(path);
     const std::string own = spelled.filename().string();
-    if (own.empty() || own == "." || own == "..") return resolved(spelled);
-    const fs::path in = fs::path(folder_identity(spelled.parent_path().string())) / own;
-    struct stat st {};
-    if (::lstat(in.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return resolved(spelled);
-    return in.string();
+    if (own.empty() || own == "." || own == "..") return folder_identity(path);
+    return (fs::path(folder_identity(spelled.parent_path().string())) / own).string();
   }
+  std::string target(const std::string& path) const override { return resolved(path); }
   int process_id() const override { return pid_; }
-  Claim hold(const std::string& folder, const std::vector<std::string>& names) override {
-    return locks_.hold(folder, names);
-  }
-  void let_go(const std::string& folder, int hold) override { locks_.let_go(folder, hold); }
-  LiveRuns live_runs(const std::string& folder) override { return locks_.live_runs(folder); }
+  FolderHold hold(const std::string& folder) override { return locks_.hold(folder); }
+  Outcome still_held(const std::string& folder) override { return locks_.still_held(folder); }
 
  private:
   // The full path with "." and ".." resolved and every link followed, as far as it exists.
   static std::string resolved(const fs::path& path) {
     std::error_code error;
-    const fs::path full = fs::absolute(path, error);
+    const fs::path full = fs::absolute(path.empty() ? fs::path(".") : path, error);
     if (error) return path.lexically_normal().string();
     const fs::path canonical = fs::weakly_canonical(full, error);
-    return (error ? full : canonical).lexically_normal().string();
+    std::string text = (error ? full : canonical).lexically_normal().string();
+    if (text.size() > 1 && text.back() == '/') text.pop_back();
+    return text;
   }
+  // A folder is known by its device and inode: the first spelling met of it stands for it.
   const std::string& folder_identity(const std::string& folder) const {
     const std::lock_guard<std::mutex> guard(folders_mutex_);
     const auto [it, fresh] = folders_.try_emplace(folder);
-    if (fresh) it->second = resolved(folder.empty() ? fs::path(".") : fs::path(folder));
+    if (!fresh) return it->second;
+    it->second = resolved(folder);
+    struct stat st {};
+    if (::stat(it->second.c_str(), &st) == 0) {
+      it->second = by_inode_.try_emplace({st.st_dev, st.st_ino}, it->second).first->second;
+    }
     return it->second;
   }
 
   const int pid_ = static_cast<int>(::getpid());
-  LockFiles locks_{pid_};
+  FolderLocks locks_;
   mutable std::mutex folders_mutex_;
   mutable std::unordered_map<std::string, std::string> folders_;  // by spelling
+  mutable std::map<std::pair<dev_t, ino_t>, std::string> by_inode_;
 };
 
 }  // namespace
@@ -193,21 +255,30 @@ std::string checksum_of(std::string_view text) {
   return digits;
 }
 
+std::string folder_of(const std::string& path) { return fs::path(path).parent_path().string(); }
+
+std::string in_folder(const std::string& folder, const std::string& file) {
+  return folder.empty() ? file : (fs::path(folder) / file).string();
+}
+
 std::string shown_from(const std::string& here, const std::string& full) {
   const std::string relative = fs::path(full).lexically_relative(here).string();
   return relative.empty() || relative.starts_with("..") ? full : relative;
 }
 
-std::string folder_of(const std::string& path) { return fs::path(path).parent_path().string(); }
+std::string shown(const FileSystem& fs, const std::string& full) {
+  return shown_from(fs.identity("."), full);
+}
 
 std::string unreadable_reason(const FileSystem& fs, const std::string& path) {
-  switch (fs.node(path)) {
+  switch (fs.target_node(path)) {
     case Node::file:
       return "";
     case Node::none:
       return "no such file";
     case Node::folder:
       return "it is a folder";
+    case Node::link:
     case Node::other:
       return "it is not a regular file (a device, a FIFO or a socket)";
   }
@@ -216,7 +287,7 @@ std::string unreadable_reason(const FileSystem& fs, const std::string& path) {
 
 std::string first_line(FileSystem& fs, const std::string& path,
                        bool (*keep)(const std::string& line)) {
-  const Opened in = fs.open(path, std::ios::in | std::ios::binary);
+  const Opened in = fs.open(path, Open::read_own);
   for (std::string line; in.stream && std::getline(*in.stream, line);) {
     line.resize(chomp(line).size());
     if (keep(line)) return line;

@@ -1,18 +1,16 @@
 // The few things the programs ask of the file system, behind one interface, so that the
 // rules by which output files replace earlier ones can be tested in memory, failures and
 // runs killed half-way included. Every operation that can fail hands back the system's own
-// reason, which the programs show with the file's name.
+// reason, which the programs show with the file's name. docs/ARCHITECTURE.md ("Files")
+// tells the whole protocol.
 #pragma once
 
 #include <cstdint>
-#include <ios>
 #include <iosfwd>
 #include <istream>
 #include <memory>
-#include <set>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace dendro {
@@ -30,7 +28,24 @@ enum class Node {
   none,    // nothing has the name
   file,    // a regular file
   folder,  // a folder
+  link,    // a symbolic link (only where links are not followed)
   other,   // a device, a FIFO or a socket: never read as data nor replaced by a file
+};
+
+// Which file a name holds: one written since under the same name is another.
+struct FileId {
+  std::uint64_t inode = 0;
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;  // in nanoseconds; a move leaves it as it was
+
+  bool operator==(const FileId&) const = default;
+};
+
+// What a name holds, the name itself looked at (a link is not followed).
+struct Status {
+  Node node = Node::none;
+  FileId id;            // of a file
+  std::string failure;  // the name could not be looked at: why
 };
 
 // An open file. A write that fails leaves the stream failed, and its reason here.
@@ -46,53 +61,48 @@ struct Opened {
   std::string failure;                 // then the reason
 };
 
+// How a file is opened.
+enum class Open {
+  read,      // an input: a link is followed
+  read_own,  // a file the programs write (an earlier result, a journal): a link is not
+  create,    // a new file, for writing: a name that exists (a link too) refuses it
+  rewrite,   // a file of this run's own, emptied, for writing: a link refuses it
+};
+
+// Whether a move may replace a file that has the name it moves to.
+enum class Replace { yes, no };
+
 struct Listing {
   std::vector<std::string> names;  // the files of the folder, without the folder
   std::string failure;             // the reason the folder could not be listed
 };
 
-// A name asked for that another run holds, and that run's process id.
-struct Holder {
-  std::string name;
-  int pid = 0;
-};
-
-// The answer to a run asking to hold names: taken, or refused with the names other runs
-// hold, or not asked at all (the folder's lock file cannot be used: `failure` says why and
-// names it).
-struct Claim {
-  std::vector<Holder> held;
-  std::string failure;
-  int hold = 0;  // what let_go() takes back; 0 when nothing was taken
-
-  bool taken() const { return held.empty() && failure.empty(); }
-};
-
-// What the other runs alive in a folder hold there, read without holding anything.
-struct LiveRuns {
-  std::unordered_map<std::string, int> names;  // each name held, by its holder's process id
-  std::set<int> pids;                          // the runs that hold any
-  std::string failure;  // why the folder's lock file cannot be read (it names the file)
+// A folder held for a run, or why not (see FileSystem::hold).
+struct FolderHold {
+  bool held = false;
+  std::string holder;   // held by another run: who, as far as the lock file tells
+  std::string shared;   // the lock file has other names (a copy made with hard links): how
+                        // many, for the words; empty when it has one
+  std::string failure;  // the folder cannot be held: the reason and what to do
 };
 
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // Opens `path` in `mode`.
-  virtual Opened open(const std::string& path, std::ios::openmode mode) = 0;
-  // What `path` is.
-  virtual Node node(const std::string& path) const = 0;
+  virtual Opened open(const std::string& path, Open how) = 0;
+  // What the name `path` itself stands for (a link is not followed).
+  virtual Status status(const std::string& path) const = 0;
+  Node node(const std::string& path) const { return status(path).node; }
   bool exists(const std::string& path) const { return node(path) != Node::none; }
-  bool is_folder(const std::string& path) const { return node(path) == Node::folder; }
-  // True when `path` names a regular file.
-  bool is_file(const std::string& path) const { return node(path) == Node::file; }
-  // Moves `from` to `to`, replacing a file `to`.
-  virtual Outcome rename(const std::string& from, const std::string& to) = 0;
+  // What `path` names once every link is followed: an input is read there.
+  virtual Node target_node(const std::string& path) const = 0;
+  // True when `path` names a regular file, through links.
+  bool is_file(const std::string& path) const { return target_node(path) == Node::file; }
+  // Moves `from` to `to`; with Replace::no a file that has the name `to` refuses it.
+  virtual Outcome rename(const std::string& from, const std::string& to, Replace how) = 0;
   // Removes the file; a file that is not there counts as removed.
   virtual Outcome remove(const std::string& path) = 0;
-  // The size of the file in characters (0 when it cannot be read).
-  virtual std::uintmax_t size(const std::string& path) const = 0;
   // Cuts the file to its first `size` characters.
   virtual Outcome resize(const std::string& path, std::uintmax_t size) = 0;
   // Writes what the system holds of the file out to the disk.
@@ -101,44 +111,54 @@ class FileSystem {
   virtual Outcome flush_folder(const std::string& folder) = 0;
   // The names of the files in `folder` ("" for the working folder), without the folder.
   virtual Listing files_in(const std::string& folder) const = 0;
-  // What `path` is on the disk, however it is spelled: its full path with "." and ".."
-  // resolved and every link followed, as far as the path exists. Two names of one file
-  // have one identity.
+  // Why this run cannot move or remove `path`: another user's file in a folder that lets
+  // only a file's owner do so; empty when it can.
+  virtual std::string why_not_movable(const std::string& path) const = 0;
+  // The file the name `path` is, however it is spelled: its folder's full path (links
+  // followed, a folder known by its device and inode, so that two spellings of one folder
+  // give one) and its own name, which is not followed. Two names of one file have one
+  // identity; a link has its own.
   virtual std::string identity(const std::string& path) const = 0;
+  // The same with every link followed: what an input's name reads.
+  virtual std::string target(const std::string& path) const = 0;
 
   // The id of this run's process, which its temporary files and journals carry: one file
   // owner a process.
   virtual int process_id() const = 0;
-  // Holds the files `names` of the folder `folder` (an identity; the names have no folder
-  // part) for this run, all of them or none: until let_go() or the run's end, however it
-  // ends, no other run can hold them. Names this run holds already are no hindrance.
-  virtual Claim hold(const std::string& folder, const std::vector<std::string>& names) = 0;
-  // Gives back what the hold numbered `hold` took.
-  virtual void let_go(const std::string& folder, int hold) = 0;
-  // What the other live runs hold in `folder`: a question, which holds nothing.
-  virtual LiveRuns live_runs(const std::string& folder) = 0;
+  // Holds the folder `folder` (an identity) for this run by its lock file, ".dendro.lock",
+  // until the run ends, however it ends: no other run, of either program, of any user,
+  // in any pid namespace, holds it meanwhile. A folder this run holds already is held.
+  virtual FolderHold hold(const std::string& folder) = 0;
+  // Whether the run still holds `folder`: the file under its lock file's name is the one it
+  // locked. The reason when it is not.
+  virtual Outcome still_held(const std::string& folder) = 0;
 };
 
 // The real file system.
 std::unique_ptr<FileSystem> disk_files();
 
-// Sixteen hexadecimal digits of a checksum of `text` (64-bit FNV-1a), by which the journals
-// and the lock files tell a record whole.
+// Sixteen hexadecimal digits of a checksum of `text` (64-bit FNV-1a), by which a journal
+// tells a record whole.
 std::string checksum_of(std::string_view text);
+
+// The folder part of `path` ("" for a name in the working folder).
+std::string folder_of(const std::string& path);
+// The file `file` of the folder `folder` ("" is the working folder).
+std::string in_folder(const std::string& folder, const std::string& file);
 
 // The path `full` as the console shows it: from the folder `here` when it lies there or
 // below, else whole.
 std::string shown_from(const std::string& here, const std::string& full);
-
-// The folder part of `path` ("" for a name in the working folder).
-std::string folder_of(const std::string& path);
+// A full path as the console shows it: from the working folder when it lies there or below.
+std::string shown(const FileSystem& fs, const std::string& full);
 
 // The reason an input `path` cannot be read as a file: that it does not exist, is a folder,
 // or is a device, a FIFO or a socket; nothing when it is a regular file.
 std::string unreadable_reason(const FileSystem& fs, const std::string& path);
 
-// The first line of the file `path` that `keep` accepts, without its line end; empty when
-// none does or the file cannot be read. `keep` is given each line without its line end.
+// The first line of the file `path`, a file the programs write (a link is not followed),
+// that `keep` accepts, without its line end; empty when none does or the file cannot be
+// read. `keep` is given each line without its line end.
 std::string first_line(FileSystem& fs, const std::string& path,
                        bool (*keep)(const std::string& line));
 

@@ -9,6 +9,7 @@
 #include <signal.h>
 
 #include <array>
+#include <cstddef>
 
 #include "series/files/stop.h"
 
@@ -54,5 +55,11 @@ bool interrupted(const Stop& stop);
 int pending_interrupt();
 // Throws interrupted_stop when a signal has come since the run began catching them.
 void stop_if_interrupted();
+// The same at every kItemsBetweenLooks-th item of a loop over many names or records, the
+// first among them: a look for each would cost more than the item.
+inline constexpr std::size_t kItemsBetweenLooks = 4096;
+inline void stop_if_interrupted_at(std::size_t item) {
+  if (item % kItemsBetweenLooks == 0) stop_if_interrupted();
+}
 
 }  // namespace dendro

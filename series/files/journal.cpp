@@ -1,6 +1,5 @@
 #include "series/files/journal.h"
 
-#include <filesystem>
 #include <random>
 #include <string_view>
 
@@ -11,30 +10,22 @@
 namespace dendro {
 namespace {
 
-const char* const kJournalStart = ".dendro.";
-const char* const kJournalEnd = ".journal";
-const char* const kTemporarySuffix = ".part";
-const char* const kAsideSuffix = ".prev";
+const std::string kJournalStart = ".dendro.";
+const std::string kJournalEnd = ".journal";
+const std::string kTemporarySuffix = ".part";
+const std::string kSetAsideSuffix = ".prev";
 
-// The journal's lines: the header, then the records, each a key and fields separated by
-// tabs, the file's name last (it may hold tabs or blanks itself), and a tab and the
-// checksum at the end.
-const std::string_view kHeader = "dendro journal 1";  // header <pid> <token>
-const char* const kPart = "part";                     // part <name>
-const char* const kMove = "move";  // move <g> <earlier 0/1> <none 0/1> <size> <name>
-const char* const kBack = "back";  // back <g> <moves>: a run cut short is rolled back
-const char* const kDone = "done";  // done <g> <moves>: every new file has its name
-const char* const kEnd = "end";    // end <g>: nothing left to do
+const char* const kHeader = "dendro journal 2";
+const char* const kHeaderOne = "dendro journal 1";
+const char* const kPart = "part";
+const char* const kMove = "move";
+const char* const kBack = "back";  // a run cut short is rolled back
+const char* const kDone = "done";  // every new file has its name
+const char* const kEnd = "end";    // nothing left to do
 constexpr std::size_t kChecksumLength = 16;
-// Records read or followed between two looks for a signal.
-constexpr std::size_t kRecordsBetweenLooks = 4096;
 
-std::string with_pid(const std::string& name, int pid, const char* suffix) {
+std::string with_pid(const std::string& name, int pid, const std::string& suffix) {
   return name + "." + std::to_string(pid) + suffix;
-}
-
-std::string in_folder(const std::string& folder, const std::string& name) {
-  return (std::filesystem::path(folder) / name).string();
 }
 
 // A token that tells this run's records from those of any other journal.
@@ -76,53 +67,106 @@ bool plain_name(const std::string& name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
 
+// The process id in the name of a journal of the earlier versions; 0 when `file` has none.
+int pid_in_name(const std::string& file) {
+  if (!journal_form(file)) return 0;
+  const long long pid =
+      whole_number(file.substr(kJournalStart.size(),
+                         file.size() - kJournalStart.size() - kJournalEnd.size()));
+  return pid > 0 && pid <= 0x7fffffff ? static_cast<int>(pid) : 0;
+}
+
+// The header of a journal of these programs: its version, process id and token; version -1
+// when `line` is none.
+struct Header {
+  int version = -1;
+  int pid = 0;
+  std::string token;
+};
+
+Header header_of(const std::string& line) {
+  const std::vector<std::string> f = fields_of(line, 3);
+  Header h;
+  if (f.size() != 4 || (f[0] != kHeader && f[0] != kHeaderOne) || f[2].empty()) return h;
+  const long long pid = whole_number(f[1]);
+  if (pid <= 0 || pid > 0x7fffffff || f[3] != checksum_of(f[0] + "\t" + f[1] + "\t" + f[2])) {
+    return h;
+  }
+  return {f[0] == kHeader ? 2 : 1, static_cast<int>(pid), f[2]};
+}
+
+std::string header_line(int pid, const std::string& token) {
+  const std::string text = std::string(kHeader) + "\t" + std::to_string(pid) + "\t" + token;
+  return text + "\t" + checksum_of(text);
+}
+
 // Reads a journal's records into `r`; a record it cannot take is passed over, one that
 // proves the journal is not whole sets `r.foreign`.
 class Reader {
  public:
-  Reader(Recorded& r, std::string token) : r_(r), token_(std::move(token)) {}
+  Reader(Recorded& r, std::string token, std::string folder)
+      : r_(r), token_(std::move(token)), folder_(std::move(folder)) {}
 
   void line(const std::string& line) {
-    std::string text;
-    if (!text_of(token_, line, text)) return;  // cut short, damaged, or not this run's
+    std::string text = line;
+    if (r_.version > 0 && !text_of(token_, line, text)) return;  // cut short or damaged
     const std::string key = text.substr(0, text.find('\t'));
     if (key == kPart) {
       part(fields_of(text, 1));
     } else if (key == kMove) {
-      move(fields_of(text, 5));
+      move(fields_of(text, kMoveFields[r_.version]));
     } else if (key == kBack || key == kDone || key == kEnd) {
-      decision(key, fields_of(text, key == kEnd ? 1 : 2));
+      decision(key, fields_of(text, key == kEnd || r_.version == 0 ? 1 : 2));
     }
   }
 
  private:
+  // The fields of a move before its name, by version.
+  static constexpr std::size_t kMoveFields[] = {4, 5, 8};
+
   void part(const std::vector<std::string>& f) {
-    if (f.size() == 2 && named(f[1])) r_.parts.push_back(f[1]);
+    std::string name;
+    if (f.size() == 2 && named(f[1], name)) r_.parts.push_back(name);
   }
   void move(const std::vector<std::string>& f) {
-    if (f.size() != 6 || whole_number(f[1]) < 0 || whole_number(f[4]) < 0 || !named(f[5])) return;
-    const int g = static_cast<int>(whole_number(f[1]));
-    Group& group = r_.groups[g];
+    const std::size_t fields = kMoveFields[r_.version];
+    std::string name;
+    if (f.size() != fields + 1 || whole_number(f[1]) < 0 || !named(f[fields], name)) return;
+    Move m{name, f[2] == "1", f[3] == "1", {}, 0};
+    if (r_.version == 1) m.version.size = static_cast<std::uint64_t>(whole_number(f[4]));
+    if (r_.version == 2) {
+      for (std::size_t k = 4; k < 8; ++k) {
+        if (whole_number(f[k]) < 0) return;
+      }
+      m.version = {static_cast<std::uint64_t>(whole_number(f[4])),
+                   static_cast<std::uint64_t>(whole_number(f[5])), whole_number(f[6])};
+      m.earlier_inode = static_cast<std::uint64_t>(whole_number(f[7]));
+    }
+    Group& group = r_.groups[static_cast<int>(whole_number(f[1]))];
     if (!group.decision.empty()) {
       foreign("a move of its group " + f[1] + " stands after the group's decision");
       return;
     }
-    group.moves.push_back(
-        {f[5], f[2] == "1", f[3] == "1", static_cast<std::uintmax_t>(whole_number(f[4]))});
+    group.moves.push_back(m);
   }
   void decision(const std::string& key, const std::vector<std::string>& f) {
     if (f.size() < 2 || whole_number(f[1]) < 0) return;
     Group& group = r_.groups[static_cast<int>(whole_number(f[1]))];
-    if (key != kEnd &&
-        (f.size() != 3 || whole_number(f[2]) != static_cast<long long>(group.moves.size()))) {
+    const bool counted = key == kEnd || r_.version == 0;
+    if (!counted && (f.size() != 3 || whole_number(f[2]) != static_cast<long long>(group.moves.size()))) {
       foreign("the decision of its group " + f[1] + " does not count the group's moves");
       return;
     }
     group.decision = key;
   }
-  bool named(const std::string& name) {
-    if (plain_name(name)) return true;
-    foreign("it names \"" + name + "\", which is no file of its own folder");
+  // The name of a file of the journal's own folder in `name`; a journal that names another
+  // is foreign.
+  bool named(const std::string& field, std::string& name) {
+    // The first version named files by full paths.
+    const bool full = r_.version == 0;
+    name = full ? std::string(own_name(field)) : field;
+    if (plain_name(name) && (!full || folder_of(field) == folder_)) return true;
+    foreign("it names \"" + field + "\", which is no file of its own folder");
     return false;
   }
   void foreign(const std::string& why) {
@@ -131,88 +175,7 @@ class Reader {
 
   Recorded& r_;
   std::string token_;
-};
-
-// The token of a whole header of run `pid`; empty when `line` is none.
-std::string header_token(const std::string& line, int pid) {
-  const std::vector<std::string> f = fields_of(line, 3);
-  if (f.size() != 4 || f[0] != kHeader || whole_number(f[1]) != pid || f[2].empty()) return "";
-  return f[3] == checksum_of(f[0] + "\t" + f[1] + "\t" + f[2]) ? f[2] : "";
-}
-
-std::string header_of(int pid, const std::string& token) {
-  const std::string text = std::string(kHeader) + "\t" + std::to_string(pid) + "\t" + token;
-  return text + "\t" + checksum_of(text);
-}
-
-// Follows one journal: collects what it did, and the failures.
-class Follower {
- public:
-  Follower(FileSystem& fs, const std::string& folder, const Recorded& r, Mended& mended)
-      : fs_(fs), folder_(folder), r_(r), mended_(mended) {}
-
-  // Rolls a group back or finishes it as its decision says.
-  void group(const Group& g) {
-    for (const Move& m : g.moves) {
-      if (g.decision == kDone) finish(m);
-      if (g.decision == kBack) roll_back(m);
-    }
-  }
-  void temporary(const std::string& name) {
-    const std::string temp = temporary_of(name);
-    if (!fs_.exists(temp)) return;
-    if (note(fs_.remove(temp), "could not remove the temporary file " + shown(fs_, temp))) {
-      mended_.removed.push_back(shown(fs_, temp));
-    }
-  }
-  // Notes a failure; true when the step held.
-  bool note(const Outcome& done, const std::string& what) {
-    if (done.ok()) return true;
-    mended_.failures.push_back(" *** " + what + ": " + done.failure);
-    failed_ = true;
-    return false;
-  }
-  bool failed() const { return failed_; }
-
- private:
-  std::string path(const std::string& name) const { return in_folder(folder_, name); }
-  std::string temporary_of(const std::string& name) const {
-    return temporary_name(path(name), r_.pid);
-  }
-  std::string aside(const std::string& name) const { return aside_name(path(name), r_.pid); }
-
-  // The earlier file goes back under its name (over the new one, when that had its name);
-  // a new file that had no earlier one goes, once it has its name.
-  void roll_back(const Move& m) {
-    const std::string name = path(m.name);
-    if (m.earlier) {
-      if (!fs_.exists(aside(m.name))) return;  // never moved, or back already
-      if (note(fs_.rename(aside(m.name), name),
-               "could not put back the earlier " + shown(fs_, name) + ", which stays as " +
-                   shown(fs_, aside(m.name)) + " for a later run to put back")) {
-        mended_.put_back.push_back(shown(fs_, name));
-      }
-    } else if (!m.none && !fs_.exists(temporary_of(m.name)) && fs_.is_file(name) &&
-               fs_.size(name) == m.size) {
-      if (note(fs_.remove(name),
-               "could not remove " + shown(fs_, name) + ", a new file of a group rolled back")) {
-        mended_.undone.push_back(shown(fs_, name));
-      }
-    }
-  }
-  void finish(const Move& m) {
-    if (!fs_.exists(aside(m.name))) return;
-    if (note(fs_.remove(aside(m.name)), "could not remove the earlier " + shown(fs_, path(m.name)) +
-                                            " left as " + shown(fs_, aside(m.name)))) {
-      mended_.finished.push_back(shown(fs_, path(m.name)));
-    }
-  }
-
-  FileSystem& fs_;
-  const std::string& folder_;
-  const Recorded& r_;
-  Mended& mended_;
-  bool failed_ = false;
+  std::string folder_;
 };
 
 }  // namespace
@@ -221,28 +184,50 @@ std::string temporary_name(const std::string& name, int pid) {
   return with_pid(name, pid, kTemporarySuffix);
 }
 
-std::string aside_name(const std::string& name, int pid) {
-  return with_pid(name, pid, kAsideSuffix);
+std::string set_aside_name(const std::string& name, int pid) {
+  return with_pid(name, pid, kSetAsideSuffix);
 }
 
 bool temporary_form(const std::string& name) {
-  return name.ends_with(kTemporarySuffix) || name.ends_with(kAsideSuffix);
+  return name.ends_with(kTemporarySuffix) || name.ends_with(kSetAsideSuffix);
+}
+
+std::string temporary_of(const std::string& file) {
+  if (!file.ends_with(kTemporarySuffix)) return "";
+  const std::string rest = file.substr(0, file.size() - kTemporarySuffix.size());
+  const std::size_t dot = rest.rfind('.');
+  if (dot == std::string::npos || dot == 0 || whole_number(rest.substr(dot + 1)) <= 0) return "";
+  return rest.substr(0, dot);
+}
+
+bool journal_form(const std::string& file) {
+  return file.size() > kJournalStart.size() + kJournalEnd.size() &&
+         file.starts_with(kJournalStart) && file.ends_with(kJournalEnd);
 }
 
 Journal::Journal(FileSystem& fs, const std::string& folder)
-    : fs_(fs), folder_(folder), path_(journal_path(folder, fs.process_id())), token_(new_token()) {
-  Opened opened = fs_.open(path_, std::ios::out | std::ios::trunc | std::ios::binary);
+    : fs_(fs), folder_(folder), token_(new_token()) {
+  const std::string pid = std::to_string(fs_.process_id());
+  // A journal left as it was may have this run's name: the next free one serves.
+  Opened opened;
+  for (int k = 1; !opened.stream && k < 100; ++k) {
+    path_ = in_folder(folder, kJournalStart + pid + (k > 1 ? "-" + std::to_string(k) : "") +
+                                  kJournalEnd);
+    opened = fs_.open(path_, Open::create);
+    if (!opened.stream && fs_.exists(path_)) continue;
+    break;
+  }
   if (opened.stream) {
     out_ = std::move(opened.stream);
     // The journal's name is on the disk too before any move it records.
-    Outcome o = write(header_of(fs_.process_id(), token_), true);
+    Outcome o = write(header_line(fs_.process_id(), token_), true);
     if (o.ok()) o = fs_.flush_folder(folder_);
     if (o.ok()) return;
     opened.failure = o.failure;
   }
-  throw Stop(
-      "*** cannot write the journal " + shown(fs_, path_) + " of this run: " + opened.failure,
-      kFailureStatus);
+  throw Stop("*** cannot write the journal " + shown(fs_, path_) + " of this run: " +
+                 opened.failure,
+             kFailureStatus);
 }
 
 Outcome Journal::write(const std::string& text, bool flush) {
@@ -254,18 +239,20 @@ Outcome Journal::write(const std::string& text, bool flush) {
   return flush ? fs_.flush(path_) : Outcome{};
 }
 
-Outcome Journal::note_part(const std::string& name) {
+Outcome Journal::record_temporary(const std::string& name) {
   return write(line_of(token_, std::string(kPart) + "\t" + name), false);
 }
 
 Outcome Journal::begin_group(int group, const std::vector<Move>& moves) {
   const std::string g = std::to_string(group);
   for (const Move& m : moves) {
-    const Outcome o = write(
-        line_of(token_, std::string(kMove) + "\t" + g + "\t" + (m.earlier ? "1" : "0") + "\t" +
-                            (m.none ? "1" : "0") + "\t" + std::to_string(m.size) + "\t" + m.name),
-        false);
-    if (!o.ok()) return o;
+    const std::string record = std::string(kMove) + "\t" + g + "\t" + (m.earlier ? "1" : "0") +
+                               "\t" + (m.none ? "1" : "0") + "\t" +
+                               std::to_string(m.version.inode) + "\t" +
+                               std::to_string(m.version.size) + "\t" +
+                               std::to_string(m.version.modified) + "\t" +
+                               std::to_string(m.earlier_inode) + "\t" + m.name;
+    if (const Outcome o = write(line_of(token_, record), false); !o.ok()) return o;
   }
   moves_[group] = moves.size();
   return decide(kBack, group);
@@ -281,8 +268,8 @@ Outcome Journal::done(int group) { return decide(kDone, group); }
 
 Outcome Journal::back(int group) { return decide(kBack, group); }
 
-void Journal::end(int group) {
-  write(line_of(token_, std::string(kEnd) + "\t" + std::to_string(group)), false);
+Outcome Journal::end(int group) {
+  return write(line_of(token_, std::string(kEnd) + "\t" + std::to_string(group)), false);
 }
 
 Outcome Journal::remove() {
@@ -290,39 +277,33 @@ Outcome Journal::remove() {
   return fs_.remove(path_);
 }
 
-std::string journal_path(const std::string& folder, int pid) {
-  return in_folder(folder, kJournalStart + std::to_string(pid) + kJournalEnd);
-}
-
-int journal_pid(const std::string& file) {
-  const std::string start = kJournalStart, end = kJournalEnd;
-  if (!file.starts_with(start) || !file.ends_with(end) ||
-      file.size() <= start.size() + end.size()) {
-    return 0;
-  }
-  const long long pid =
-      whole_number(file.substr(start.size(), file.size() - start.size() - end.size()));
-  return pid > 0 && pid <= 0x7fffffff ? static_cast<int>(pid) : 0;
-}
-
-Recorded read_journal(FileSystem& fs, const std::string& path) {
+Recorded read_journal(FileSystem& fs, const std::string& path, const std::string& folder) {
   Recorded r;
-  r.pid = journal_pid(std::filesystem::path(path).filename().string());
-  Opened in = fs.open(path, std::ios::in | std::ios::binary);
+  Opened in = fs.open(path, Open::read_own);
   if (!in.stream) {
     r.failure = in.failure.empty() ? "it cannot be opened" : in.failure;
     return r;
   }
   std::string line;
-  std::string token;
-  if (std::getline(*in.stream, line) && !in.stream->eof()) token = header_token(line, r.pid);
-  if (token.empty()) {
-    r.foreign = "it does not begin as a journal of this program";
+  if (!std::getline(*in.stream, line) || in.stream->eof()) {
+    r.foreign = "it holds no whole line";
     return r;
   }
-  Reader reader(r, token);
+  const Header header = header_of(line);
+  r.version = header.version < 0 ? 0 : header.version;
+  r.pid = r.version == 2 ? header.pid : pid_in_name(std::string(own_name(path)));
+  if (r.version == 1 && header.pid != r.pid) {
+    r.foreign = "its header names another process than its name";
+    return r;
+  }
+  if (r.pid == 0) {
+    r.foreign = "it does not begin as a journal of these programs";
+    return r;
+  }
+  Reader reader(r, header.token, folder);
+  if (r.version == 0) reader.line(line);
   for (std::size_t count = 1; std::getline(*in.stream, line); ++count) {
-    if (count % kRecordsBetweenLooks == 0) stop_if_interrupted();
+    stop_if_interrupted_at(count);
     if (!in.stream->eof()) reader.line(line);  // the last line without its end is cut short
   }
   if (in.stream->bad()) r.failure = "it could not be read to its end";
@@ -337,46 +318,15 @@ std::vector<std::string> names_in(const Recorded& r) {
   return names;
 }
 
-std::vector<std::string> names_to_mend(FileSystem& fs, const std::string& folder,
-                                       const Recorded& r) {
-  std::vector<std::string> names;
-  for (const auto& [g, group] : r.groups) {
-    if (group.decision != kBack && group.decision != kDone) continue;
-    for (const Move& m : group.moves) names.push_back(m.name);
-  }
-  for (std::size_t k = 0; k < r.parts.size(); ++k) {
-    if (k % kRecordsBetweenLooks == 0) stop_if_interrupted();
-    if (fs.exists(temporary_name(in_folder(folder, r.parts[k]), r.pid)))
-      names.push_back(r.parts[k]);
-  }
-  return names;
+bool is_new_version(const Recorded& r, const Move& m, const Status& now) {
+  if (now.node != Node::file) return false;
+  if (r.version == 2) return now.id == m.version;
+  return r.version == 0 || now.id.size == m.version.size;
 }
 
-void follow_journal(FileSystem& fs, const std::string& path, const Recorded& r, Mended& mended) {
-  const std::string folder = std::filesystem::path(path).parent_path().string();
-  Follower follow(fs, folder, r, mended);
-  // What the dead run wrote may not have reached the disk: the decision followed must be
-  // there before a step acts on it.
-  if (!follow.note(fs.flush(path), "could not flush " + shown(fs, path) +
-                                       ", the journal of a run cut short, before following it")) {
-    return;
-  }
-  // The groups first: whether a new file had its name shows by its temporary file.
-  for (const auto& [g, group] : r.groups) {
-    stop_if_interrupted();
-    follow.group(group);
-  }
-  for (std::size_t k = 0; k < r.parts.size(); ++k) {
-    if (k % kRecordsBetweenLooks == 0) stop_if_interrupted();
-    follow.temporary(r.parts[k]);
-  }
-  follow.note(fs.flush_folder(folder), "could not flush the folder " + shown(fs, folder));
-  // A step that failed leaves the journal, for a later run to follow again.
-  if (!follow.failed()) follow.note(fs.remove(path), "could not remove " + shown(fs, path));
-}
-
-std::string shown(FileSystem& fs, const std::string& full) {
-  return shown_from(fs.identity("."), full);
+bool is_earlier_file(const Recorded& r, const Move& m, const Status& now) {
+  if (now.node == Node::none) return false;
+  return r.version < 2 || now.id.inode == m.earlier_inode;
 }
 
 }  // namespace dendro

@@ -1,23 +1,16 @@
-// The journal a run keeps in each folder it writes into, ".dendro.<pid>.journal": the
-// temporary files it has begun there and, for each group of files it puts in place
-// together, the moves it makes and its decisions, so that the next run can restore the
-// earlier files, or finish the new ones, of a run killed at any step.
+// The journal a run keeps in each folder it writes into: the temporary files it has begun
+// there and, for each group of files it puts in place together, the moves it makes and its
+// decisions, so that the next run in the folder can restore the earlier files, or finish
+// the new ones, of a run killed at any step. docs/ARCHITECTURE.md ("Files") tells how.
 //
-// A group is put in place as a database's rollback journal does it: its moves and the
-// decision "back" are on the disk before the first move, so that a run cut short then is
-// rolled back: the earlier files return and the new ones go. Once every new file has its
-// name and the folder its list of names, the decision becomes "done", and the group is
-// finished: the earlier files set aside go. A run that must go back on "done" (its flush
-// failed) writes "back" again, flushed, before it undoes a step; the last whole decision is
-// the one the next run follows.
-//
-// What a run finds in a folder is input: a journal is followed only when it is this
-// program's own, whole, and of its own folder. It begins with a header (a mark, the run's
-// process id and a token of the run); each record ends with a checksum of the token and the
-// record, so that a record cut short, damaged or taken from another journal is passed over;
-// a decision counts only when it holds the number of moves of its group that stand before
-// it. Files are named by their names within the journal's own folder, with no folder part:
-// a folder moved or copied whole mends itself, and no journal reaches outside its folder.
+// On the disk, ".dendro.<pid>.journal": a line a record, each ending with a tab and a
+// checksum of the run's token and the record:
+//   dendro journal 2 <pid> <token> | part <name> | back <g> <moves> | done <g> <moves> |
+//   end <g> | move <g> <earlier> <none> <inode> <size> <modified> <earlier inode> <name>
+// (fields separated by tabs; names are the files' own names in the journal's folder).
+// Journals of the earlier versions are read too: version 1, whose moves record only the new
+// version's size, and the first, without header or checksums, which names files by full
+// paths.
 #pragma once
 
 #include <cstdint>
@@ -33,33 +26,38 @@ namespace dendro {
 // The temporary name of a new version of `name` while run `pid` writes it, and the name
 // an earlier file of `name` takes while the group it belongs to takes its names.
 std::string temporary_name(const std::string& name, int pid);
-std::string aside_name(const std::string& name, int pid);
-// True when `name` has the form of a temporary or an aside name (".part", ".prev").
+std::string set_aside_name(const std::string& name, int pid);
+// True when `name` has the form of a temporary or a set-aside name (".part", ".prev").
 bool temporary_form(const std::string& name);
+// The name of whose temporary file `file` (without folder) would be under some process id;
+// empty when it has no such form.
+std::string temporary_of(const std::string& file);
+// True when `file` (without folder) has the form of a journal's name.
+bool journal_form(const std::string& file);
 
 // One move of a group: the new version of `name` takes its name; an earlier file of the
-// name steps aside first. A version of `none` only takes the earlier file away.
+// name is set aside first. A version of `none` only takes the earlier file away.
 struct Move {
-  std::string name;  // the file's name in the journal's folder
+  std::string name;  // the file's own name in the journal's folder
   bool earlier = false;
   bool none = false;
-  std::uintmax_t size = 0;  // of the new version: a file of another size is not it
+  FileId version;                  // the new version's
+  std::uint64_t earlier_inode = 0;  // the earlier file's
 };
 
 class Journal {
  public:
-  // Creates the journal of this run in the folder `folder` (an identity) with its header,
-  // flushed. A journal under its name must have been followed or set aside first. Throws
-  // Stop when the folder takes no journal.
+  // Creates a journal of this run in the folder `folder` (an identity) with its header,
+  // flushed, and the folder flushed. Throws Stop when the folder takes no journal.
   Journal(FileSystem& fs, const std::string& folder);
   Journal(const Journal&) = delete;
   Journal& operator=(const Journal&) = delete;
 
   const std::string& path() const { return path_; }
   const std::string& folder() const { return folder_; }
-  // Notes a temporary file begun for `name`. Not flushed: a file whose note is lost with the
-  // power is only a temporary file left over.
-  Outcome note_part(const std::string& name);
+  // Records a temporary file begun for `name`. Not flushed: a temporary file whose record
+  // is lost with the power is removed as one no journal names.
+  Outcome record_temporary(const std::string& name);
   // Writes group `group`'s moves and the decision "back", and flushes them to the disk.
   Outcome begin_group(int group, const std::vector<Move>& moves);
   // The decision "done", flushed.
@@ -67,7 +65,7 @@ class Journal {
   // The decision "back" again, flushed: the run goes back on "done".
   Outcome back(int group);
   // "end": nothing of the group is left to do.
-  void end(int group);
+  Outcome end(int group);
   // Closes the journal and removes it: every group ended and no temporary file is left.
   Outcome remove();
 
@@ -92,42 +90,22 @@ struct Group {
 
 // What a journal found in a folder holds, read whole or not at all.
 struct Recorded {
+  int version = 0;                 // 0, 1 or 2; which of its moves' fields are known
   int pid = 0;                     // the run that wrote it
   std::string failure;             // it could not be read: the system's reason
-  std::string foreign;             // it is not a whole journal of this program: why
+  std::string foreign;             // it is no whole journal of these programs: why
   std::vector<std::string> parts;  // names whose temporary files the run began
   std::map<int, Group> groups;
 };
 
-// What following the journals of runs cut short did, by name.
-struct Mended {
-  std::vector<std::string> put_back;  // earlier files back under their names
-  std::vector<std::string> undone;    // new files removed, as their group was rolled back
-  std::vector<std::string> finished;  // earlier files removed, as their group was done
-  std::vector<std::string> removed;   // temporary files removed
-  std::vector<std::string> left;      // console lines: journals left as they are, and why
-  std::vector<std::string> failures;  // console lines: what could not be done, and why
-};
-
-// The path of the journal of run `pid` in `folder`.
-std::string journal_path(const std::string& folder, int pid);
-// The process id in the name of a journal file; 0 when `file` (without folder) is none.
-int journal_pid(const std::string& file);
-// Reads the journal `path`.
-Recorded read_journal(FileSystem& fs, const std::string& path);
-// Every name the journal mentions.
+// Reads the journal `path` of the folder `folder` (an identity).
+Recorded read_journal(FileSystem& fs, const std::string& path, const std::string& folder);
+// Every name the journal names.
 std::vector<std::string> names_in(const Recorded& r);
-// The names whose files following the journal of folder `folder` would touch: every name of
-// a group with a decision to follow, and each name whose temporary file is still there.
-std::vector<std::string> names_to_mend(FileSystem& fs, const std::string& folder,
-                                       const Recorded& r);
-// Follows the journal `path` of a run cut short, read as `r`: each group rolled back or
-// finished as its last decision says (a group without one has moved nothing), every
-// temporary file it names removed, the folder flushed; then the journal goes, unless a step
-// failed (a later run follows it again). Adds what it did to `mended`.
-void follow_journal(FileSystem& fs, const std::string& path, const Recorded& r, Mended& mended);
-
-// A full path as the console shows it: from the working folder when it lies there or below.
-std::string shown(FileSystem& fs, const std::string& full);
+// True when the file `now` under a move's name is the new version the move recorded, as far
+// as the journal's version tells.
+bool is_new_version(const Recorded& r, const Move& m, const Status& now);
+// True when the file `now` under a move's set-aside name is the earlier file it recorded.
+bool is_earlier_file(const Recorded& r, const Move& m, const Status& now);
 
 }  // namespace dendro

@@ -1,9 +1,7 @@
 #include "series/files/output_files.h"
 
 #include <algorithm>
-#include <filesystem>
 
-#include "series/files/interrupts.h"
 #include "series/files/placing.h"
 #include "series/files/stop.h"
 #include "series/text.h"
@@ -11,22 +9,8 @@
 namespace dendro {
 namespace {
 
-// Names looked at between two looks for a signal.
-constexpr std::size_t kNamesBetweenLooks = 4096;
 // The start of the names of the runs' journals and lock files, which no save may take.
 const char* const kOwnFiles = ".dendro.";
-
-std::string parent(const std::string& path) {
-  return std::filesystem::path(path).parent_path().string();
-}
-
-std::string own_name_of(const std::string& path) {
-  return std::filesystem::path(path).filename().string();
-}
-
-std::string in_folder(const std::string& folder, const std::string& file) {
-  return folder.empty() ? file : (std::filesystem::path(folder) / file).string();
-}
 
 void add_lines(std::vector<std::string>& lines, const std::string& head,
                const std::vector<std::string>& names) {
@@ -36,14 +20,6 @@ void add_lines(std::vector<std::string>& lines, const std::string& head,
 
 }  // namespace
 
-std::vector<std::string> name_list(const std::string& head, const std::vector<std::string>& names) {
-  std::vector<std::string> lines;
-  if (names.empty()) return lines;
-  lines.push_back(head);
-  for (const std::string& name : names) lines.push_back(kNameIndent + name);
-  return lines;
-}
-
 std::vector<std::string> settled_lines(const Settled& settled) {
   std::vector<std::string> lines;
   add_lines(lines, " *** earlier files this run had replaced before it ended:", settled.replaced);
@@ -51,26 +27,9 @@ std::vector<std::string> settled_lines(const Settled& settled) {
             settled.kept_earlier);
   add_lines(lines,
             " *** files of this run kept, as no earlier file had their names:", settled.kept_new);
-  add_lines(lines, " *** files of this run removed, being incomplete:", settled.removed);
+  add_lines(lines, " *** new files of this run removed, as their set was not put in place:",
+            settled.removed);
   lines.insert(lines.end(), settled.failures.begin(), settled.failures.end());
-  return lines;
-}
-
-std::vector<std::string> mended_lines(const Mended& mended) {
-  std::vector<std::string> lines;
-  add_lines(lines,
-            " *** earlier files put back, which a run cut short had moved aside:", mended.put_back);
-  add_lines(lines,
-            " *** new files of a run cut short removed, as the rest of their group had not "
-            "taken their names:",
-            mended.undone);
-  add_lines(lines,
-            " *** earlier files removed, which a run cut short had replaced with files that "
-            "had all taken their names:",
-            mended.finished);
-  add_lines(lines, " *** temporary files of a run cut short, removed:", mended.removed);
-  lines.insert(lines.end(), mended.left.begin(), mended.left.end());
-  lines.insert(lines.end(), mended.failures.begin(), mended.failures.end());
   return lines;
 }
 
@@ -127,251 +86,33 @@ std::vector<std::string> OutputFiles::close_journals() {
   return lines;
 }
 
-void OutputFiles::know_forms(std::vector<std::string> suffixes, std::vector<std::string> names) {
-  suffixes_ = std::move(suffixes);
-  form_names_ = std::set<std::string>(names.begin(), names.end());
-}
-
-bool OutputFiles::of_form(const std::string& file) const {
-  return form_names_.count(file) != 0 ||
-         std::any_of(suffixes_.begin(), suffixes_.end(), [&file](const std::string& suffix) {
-           return file.size() > suffix.size() && file.ends_with(suffix);
-         });
-}
-
-void OutputFiles::protect(const std::string& name, const std::string& what) {
-  inputs_.emplace(identity(name), what);
-  note_read(name);
-}
-
-std::vector<std::string> OutputFiles::check(const std::vector<Wanted>& wanted) const {
-  std::vector<std::string> lines;
-  std::map<std::string, std::string> writers;  // by identity
-  for (std::size_t k = 0; k < wanted.size(); ++k) {
-    if (k % kNamesBetweenLooks == 0) stop_if_interrupted();
-    const Wanted& w = wanted[k];
-    const std::string& id = identity(w.name);
-    if (const auto input = inputs_.find(id); input != inputs_.end()) {
-      lines.push_back(" *** " + w.name + " is " + input->second +
-                      ", which this run would write over with " + w.what);
-      lines.push_back(" *** rename or move " + w.name + ", then run again with its new name");
-      continue;
-    }
-    const auto [known, fresh] = writers.try_emplace(id, w.what);
-    if (!fresh && known->second != w.what) {
-      lines.push_back(" *** " + w.name + " would be written both as " + known->second + " and as " +
-                      w.what + ": rename or move one of their data files");
-    }
-    const Node node = fs_->node(w.name);
-    if (node == Node::other || node == Node::folder) {
-      lines.push_back(" *** " + w.name + " is " +
-                      (node == Node::folder ? std::string("a folder")
-                                            : "not a regular file (a device, a FIFO or a socket)") +
-                      ", which this run would write as " + w.what + ": rename or move it");
-    }
-  }
-  return lines;
-}
-
-std::vector<std::string> OutputFiles::lock(const std::vector<std::string>& sure,
-                                           const std::vector<std::string>& maybe) {
-  // The names not held yet, by folder: each file's name there, and the place of the name
-  // as the run asked for it.
-  struct Asked {
-    std::vector<std::string> files;
-    std::unordered_map<std::string, std::size_t> place;
-  };
-  std::map<std::string, Asked> by_folder;
-  const std::size_t count = sure.size() + maybe.size();
-  const auto name_at = [&](std::size_t k) -> const std::string& {
-    return k < sure.size() ? sure[k] : maybe[k - sure.size()];
-  };
-  for (std::size_t k = 0; k < count; ++k) {
-    if (k % kNamesBetweenLooks == 0) stop_if_interrupted();
-    const std::string& id = identity(name_at(k));
-    if (locked_.count(id) != 0) continue;
-    Asked& asked = by_folder[parent(id)];
-    const std::string file = own_name_of(id);
-    if (asked.place.emplace(file, k).second) asked.files.push_back(file);
-  }
-  std::vector<std::string> lines;
-  std::map<int, std::vector<std::size_t>> held;  // the places of the names each run holds
-  for (const auto& [folder, asked] : by_folder) {
-    const Claim claim = fs_->hold(folder, asked.files);
-    if (!claim.failure.empty()) lines.push_back(" *** " + claim.failure);
-    for (const Holder& h : claim.held) held[h.pid].push_back(asked.place.at(h.name));
-    if (!claim.taken()) continue;
-    for (const std::string& file : asked.files) locked_.insert(in_folder(folder, file));
-  }
-  for (auto& [pid, places] : held) {
-    std::sort(places.begin(), places.end());
-    const auto sure_held =
-        std::count_if(places.begin(), places.end(), [&](std::size_t k) { return k < sure.size(); });
-    const std::string process = "process " + std::to_string(pid);
-    lines.push_back(" *** another run (" + process + ") is using " + name_at(places.front()) +
-                    (sure_held > 1 ? " and " + std::to_string(sure_held - 1) +
-                                         " more of the files this run writes"
-                                   : ""));
-    lines.push_back(" *** it holds them until it ends, at its last Return: wait until " + process +
-                    " has ended, or run in another folder;");
-    lines.push_back(" *** this run ends here, before it writes any of them");
-  }
-  return lines;
-}
-
-Mended OutputFiles::mend() {
-  Mended mended;
-  std::set<std::string> folders;
-  for (const std::string& id : locked_) folders.insert(parent(id));
-  std::vector<std::string> blocked;
-  for (const std::string& folder : folders) mend_folder(folder, mended, blocked);
-  if (!blocked.empty()) throw Stop(joined_lines(blocked), kFailureStatus);
-  return mended;
-}
-
-void OutputFiles::mend_folder(const std::string& folder, Mended& mended,
-                              std::vector<std::string>& blocked) {
-  const Listing listing = fs_->files_in(folder);
-  if (!listing.failure.empty()) {
-    mended.failures.push_back(" *** could not list the folder " + shown(*fs_, folder) +
-                              " for what runs cut short left: " + listing.failure);
-  }
-  const LiveRuns live = fs_->live_runs(folder);
-  if (!live.failure.empty()) {
-    mended.failures.push_back(" *** journals of runs cut short are not looked at: " + live.failure);
-    return;
-  }
-  for (std::size_t k = 0; k < listing.names.size(); ++k) {
-    if (k % kNamesBetweenLooks == 0) stop_if_interrupted();
-    const int pid = journal_pid(listing.names[k]);
-    const std::string path = in_folder(folder, listing.names[k]);
-    const auto ours = journals_.find(folder);
-    if (pid == 0 || (ours != journals_.end() && ours->second->path() == path)) continue;
-    if (pid != fs_->process_id() && live.pids.count(pid) != 0) continue;  // a live run's
-    mend_journal(path, pid == fs_->process_id(), mended, blocked);
-  }
-}
-
-void OutputFiles::mend_journal(const std::string& path, bool any, Mended& mended,
-                               std::vector<std::string>& blocked) {
-  const std::string folder = parent(path);
-  const auto leave = [&](const std::string& why) {
-    if (!named_.insert(path).second) return;
-    mended.left.push_back(" *** " + shown(*fs_, path) + " is no journal this program follows (" +
-                          why + "): it stays as it is;");
-    mended.left.push_back(" *** remove it if no run of this folder was cut short");
-  };
-  const Recorded r = read_journal(*fs_, path);
-  if (!r.failure.empty()) {
-    mended.failures.push_back(" *** could not read " + shown(*fs_, path) +
-                              ", the journal of a run cut short: " + r.failure +
-                              "; it stays for a later run");
-    return;
-  }
-  if (!r.foreign.empty()) return leave(r.foreign);
-  if (identity(path) != path) return leave("it is a link to another file");
-  // A journal that names an input is none of this program's, whatever else it names. One
-  // that names no name this run holds is another run's to follow, unless it names no file
-  // at all (its run was cut short before it recorded one): that one is only removed.
-  const std::vector<std::string> acting = names_to_mend(*fs_, folder, r);
-  if (const std::string why = input_named(folder, acting); !why.empty()) return leave(why);
-  const std::vector<std::string> names = names_in(r);
-  const bool meets = names.empty() || std::any_of(names.begin(), names.end(), [&](const auto& n) {
-                       return locked_.count(in_folder(folder, n)) != 0;
-                     });
-  if (!any && !meets) return;
-  if (const std::string why = unwritten_name(folder, acting); !why.empty()) return leave(why);
-  std::vector<std::string> borrowed;
-  for (const std::string& n : acting) {
-    if (locked_.count(in_folder(folder, n)) == 0) borrowed.push_back(n);
-  }
-  const Claim claim = fs_->hold(folder, borrowed);
-  if (!claim.failure.empty()) {
-    mended.failures.push_back(" *** " + claim.failure);
-  } else if (!claim.held.empty()) {
-    blocked.push_back(" *** " + shown(*fs_, in_folder(folder, claim.held.front().name)) +
-                      ", which a run cut short was writing, is used by another run (process " +
-                      std::to_string(claim.held.front().pid) +
-                      "): this run ends here, before it writes any file");
-  } else {
-    follow_journal(*fs_, path, r, mended);
-  }
-  fs_->let_go(folder, claim.hold);
-}
-
-std::string OutputFiles::input_named(const std::string& folder,
-                                     const std::vector<std::string>& names) const {
-  for (std::size_t k = 0; k < names.size(); ++k) {
-    if (k % kNamesBetweenLooks == 0) stop_if_interrupted();
-    const auto input = inputs_.find(identity(in_folder(folder, names[k])));
-    if (input != inputs_.end()) return "it names " + names[k] + ", which is " + input->second;
-  }
-  return "";
-}
-
-std::string OutputFiles::unwritten_name(const std::string& folder,
-                                        const std::vector<std::string>& names) const {
-  for (std::size_t k = 0; k < names.size(); ++k) {
-    if (k % kNamesBetweenLooks == 0) stop_if_interrupted();
-    if (locked_.count(identity(in_folder(folder, names[k]))) == 0 && !of_form(names[k])) {
-      return "it names " + names[k] + ", which is no name this program writes";
-    }
-  }
-  return "";
-}
-
-void OutputFiles::claim(const std::string& name) {
-  const Node node = fs_->node(name);
-  if (node == Node::folder) {
-    throw Stop("*** cannot create file: " + name + " (a folder has that name)", kFailureStatus);
-  }
-  if (node == Node::other) {
-    throw Stop("*** " + name +
-                   " is not a regular file (a device, a FIFO or a socket): it is not written over",
-               kFailureStatus);
-  }
-  const std::string& id = identity(name);
-  if (const auto input = inputs_.find(id); input != inputs_.end()) {
-    throw Stop("*** " + name + " is " + input->second + ": this run does not write over it",
-               kFailureStatus);
-  }
-  const std::vector<std::string> refused = lock({name});
-  if (!refused.empty()) throw Stop(joined_lines(refused), kFailureStatus);
-}
-
 Journal& OutputFiles::journal(const std::string& folder) {
   auto it = journals_.find(folder);
-  if (it != journals_.end()) return *it->second;
-  // A run cut short long ago may have had this run's process id: its journal is followed
-  // like any other before this run's takes its name.
-  const std::string path = journal_path(folder, fs_->process_id());
-  if (fs_->exists(path)) {
-    Mended mended;
-    std::vector<std::string> blocked;
-    mend_journal(path, true, mended, blocked);
-    if (!blocked.empty()) throw Stop(joined_lines(blocked), kFailureStatus);
-    const std::vector<std::string> lines = mended_lines(mended);
-    notes_.insert(notes_.end(), lines.begin(), lines.end());
-    if (fs_->exists(path)) {
-      throw Stop(joined_lines(lines) + (lines.empty() ? "" : "\n") + "*** " + shown(*fs_, path) +
-                     ", the journal of a run cut short that had this run's process id, stays: "
-                     "this run ends here, before it writes any file in its folder",
-                 kFailureStatus);
-    }
+  if (it == journals_.end()) {
+    it = journals_.emplace(folder, std::make_unique<Journal>(*fs_, folder)).first;
   }
-  auto created = std::make_unique<Journal>(*fs_, folder);
-  return *journals_.emplace(folder, std::move(created)).first->second;
+  return *it->second;
 }
 
-std::string OutputFiles::begin(const std::string& name, Commit group) {
+Begun OutputFiles::begin(const std::string& name, Commit group) {
   claim(name);
   const std::string id = identity(name);
   for (const Version& v : take_file(id)) remove_temporary(v);
-  const Outcome noted = journal(parent(id)).note_part(own_name_of(id));
-  if (!noted.ok())
-    throw Stop("*** cannot create file: " + name + ": " + noted.failure, kFailureStatus);
-  versions_.push_back({name, id, temporary_name(id, fs_->process_id()), group});
-  return versions_.back().temp;
+  const auto refused = [&name](const std::string& why) {
+    return Stop("*** cannot create file: " + name + ": " + why, kFailureStatus);
+  };
+  // The journal names the temporary file before it is made.
+  const Outcome recorded = journal(folder_of(id)).record_temporary(std::string(own_name(id)));
+  if (!recorded.ok()) throw refused(recorded.failure);
+  const std::string temp = temporary_name(id, fs_->process_id());
+  Opened opened = fs_->open(temp, Open::create);
+  if (!opened.stream) {
+    throw refused(fs_->exists(temp) ? shown(*fs_, temp) + " is in the way of its temporary file (" +
+                                          opened.failure + "): remove it, then run again"
+                                    : opened.failure);
+  }
+  versions_.push_back({name, id, temp, group});
+  return {temp, std::move(opened.stream)};
 }
 
 void OutputFiles::complete(const std::string& name) { finish(name, false); }
@@ -395,13 +136,10 @@ void OutputFiles::drop(const std::string& name) {
   for (const Version& v : take_file(identity(name))) remove_temporary(v);
 }
 
-Outcome OutputFiles::remove_temporary(const Version& v) {
-  const Outcome removed = fs_->remove(v.temp);
-  if (!removed.ok()) {
-    unfinished_.insert(parent(v.id));
-    notes_.push_back(temporary_left(shown(*fs_, v.temp), removed.failure));
-  }
-  return removed;
+bool OutputFiles::remove_temporary(const Version& v) {
+  if (dendro::remove_temporary(*fs_, v.temp, notes_)) return true;
+  unfinished_.insert(folder_of(v.id));
+  return false;
 }
 
 std::vector<std::string> OutputFiles::commit(Commit group) {
@@ -425,14 +163,24 @@ void OutputFiles::put_in_place(std::vector<Version> versions,
   // one journal records them.
   std::map<std::string, std::vector<Placement>> by_folder;
   for (const Version& v : versions) {
-    by_folder[parent(v.id)].push_back({v.name, v.id, v.temp, v.none});
+    by_folder[folder_of(v.id)].push_back({v.name, v.id, v.temp, v.none});
   }
-  for (const auto& [folder, in_folder] : by_folder) {
+  // A run writes only where it holds the folder: its lock file may have been removed or
+  // replaced by hand since, and another run may then hold the folder.
+  for (const auto& [folder, placements] : by_folder) {
+    if (const Outcome held = fs_->still_held(folder); !held.ok()) {
+      for (const Version& v : versions) remove_temporary(v);
+      throw Stop("*** could not put the new " + placements.front().name + " in place: " +
+                     held.failure + "; this run ends here, before it writes there",
+                 kFailureStatus);
+    }
+  }
+  for (const auto& [folder, placements] : by_folder) {
     try {
-      const Placed placed = in_folder.size() == 1
-                                ? place_one(*fs_, in_folder.front())
-                                : place_group(*fs_, journal(folder), ++groups_, in_folder);
-      for (const std::string& name : placed.replaced) note_replaced(name);
+      const Placed placed = placements.size() == 1
+                                ? place_one(*fs_, placements.front())
+                                : place_group(*fs_, journal(folder), ++groups_, placements);
+      for (const std::string& name : placed.replaced) mark_replaced(name);
       if (taken_away != nullptr) {
         taken_away->insert(taken_away->end(), placed.taken_away.begin(), placed.taken_away.end());
       }
@@ -443,54 +191,52 @@ void OutputFiles::put_in_place(std::vector<Version> versions,
       throw;
     }
     for (const Version& v : versions) {
-      if (parent(v.id) == folder) note_written(v);
+      if (folder_of(v.id) == folder) mark_written(v);
     }
   }
 }
 
-Settled OutputFiles::settle() {
+Settled OutputFiles::settle(const std::string& kept) {
   Settled settled;
   settled.replaced = replaced_;
-  std::vector<Version> kept;
-  // A temporary file that cannot be removed is said among the notes.
-  const auto remove = [&](const Version& v, std::vector<std::string>* named) {
-    if (remove_temporary(v).ok() && named != nullptr) named->push_back(v.name);
-  };
+  const std::string kept_id = kept.empty() ? "" : identity(kept);
   for (Version& v : versions_) {
     if (written_.count(v.id) != 0) {
       // The file of the name is one this run put in place before: it stays.
-      remove(v, nullptr);
+      remove_temporary(v);
       if (std::find(replaced_.begin(), replaced_.end(), v.name) == replaced_.end()) {
         settled.kept_new.push_back(v.name);
       }
     } else if (fs_->exists(v.id)) {
-      remove(v, nullptr);
+      remove_temporary(v);
       settled.kept_earlier.push_back(v.name);  // never touched by this run
     } else if (v.none) {
-      remove(v, nullptr);  // no file before, none after
-    } else if (v.complete && fs_->flush(v.temp).ok() && fs_->rename(v.temp, v.id).ok()) {
-      settled.kept_new.push_back(v.name);
-      kept.push_back(std::move(v));
-    } else {
-      remove(v, &settled.removed);
+      remove_temporary(v);  // no file before, none after
+    } else if (v.complete && v.id == kept_id) {
+      keep(v, settled);
+    } else if (remove_temporary(v)) {
+      settled.removed.push_back(v.name);
     }
   }
   versions_.clear();
-  std::set<std::string> flushed;
-  for (const Version& v : kept) {
-    note_written(v);
-    const std::string folder = parent(v.id);
-    if (!flushed.insert(folder).second) continue;
-    if (const Outcome o = fs_->flush_folder(folder); !o.ok()) {
-      settled.failures.push_back(" *** could not flush the folder " + shown(*fs_, folder) + ": " +
-                                 o.failure);
-    }
-  }
   const std::vector<std::string> notes = take_notes();
   settled.failures.insert(settled.failures.begin(), notes.begin(), notes.end());
   const std::vector<std::string> journals = close_journals();
   settled.failures.insert(settled.failures.end(), journals.begin(), journals.end());
   return settled;
+}
+
+void OutputFiles::keep(const Version& v, Settled& settled) {
+  Outcome o = fs_->flush(v.temp);
+  if (o.ok()) o = fs_->rename(v.temp, v.id, Replace::no);
+  if (o.ok()) o = fs_->flush_folder(folder_of(v.id));
+  if (o.ok() || fs_->exists(v.id)) {
+    settled.kept_new.push_back(v.name);
+    mark_written(v);
+  } else if (remove_temporary(v)) {
+    settled.removed.push_back(v.name);
+  }
+  if (!o.ok()) settled.failures.push_back(" *** could not keep the new " + v.name + ": " + o.failure);
 }
 
 std::vector<std::string> OutputFiles::take_notes() {
@@ -504,30 +250,16 @@ std::string OutputFiles::read_path(const std::string& name) const {
   return v != nullptr && v->complete ? v->temp : name;
 }
 
-Claim OutputFiles::holder_of(const std::string& name) {
-  const std::string& id = identity(name);
-  if (locked_.count(id) != 0) return {};
-  const LiveRuns live = fs_->live_runs(parent(id));
-  Claim claim;
-  claim.failure = live.failure;
-  if (const auto it = live.names.find(own_name_of(id)); it != live.names.end()) {
-    claim.held.push_back({name, it->second});
-  }
-  return claim;
-}
-
 std::string OutputFiles::creation_failure(const std::string& name) {
   if (pending(name) != nullptr) return "";
   const std::string probe = temporary_name(identity(name), fs_->process_id());
-  const Opened opened = fs_->open(probe, std::ios::out | std::ios::trunc);
+  const Opened opened = fs_->open(probe, Open::create);
   if (!opened.stream) return opened.failure.empty() ? "cannot be created" : opened.failure;
-  if (const Outcome o = fs_->remove(probe); !o.ok()) {
-    notes_.push_back(temporary_left(shown(*fs_, probe), o.failure));
-  }
+  dendro::remove_temporary(*fs_, probe, notes_);
   return "";
 }
 
-void OutputFiles::note_read(const std::string& name) { read_.insert(identity(name)); }
+void OutputFiles::mark_read(const std::string& name) { read_.insert(identity(name)); }
 
 void OutputFiles::reserve_prefix(const std::string& prefix) {
   reserved_prefixes_.push_back(identity(prefix));
@@ -543,7 +275,7 @@ bool OutputFiles::is_reserved(const std::string& id) const {
 
 bool OutputFiles::of_this_run(const std::string& name) const {
   const std::string id = identity(name);
-  if (temporary_form(name) || temporary_form(id) || own_name_of(id).starts_with(kOwnFiles)) {
+  if (temporary_form(name) || temporary_form(id) || own_name(id).starts_with(kOwnFiles)) {
     return true;
   }
   if (read_.count(id) != 0 || inputs_.count(id) != 0 || is_reserved(id)) return true;
@@ -554,7 +286,7 @@ bool OutputFiles::of_this_run(const std::string& name) const {
 
 Listing OutputFiles::left_from_earlier(const std::string& prefix) const {
   const std::string folder = folder_of(prefix);
-  const std::string start = own_name_of(prefix + "x");
+  const std::string start(own_name(prefix + "x"));
   Listing listing = fs_->files_in(folder);
   std::vector<std::string> left;
   for (const std::string& file : listing.names) {
@@ -590,7 +322,7 @@ const OutputFiles::Version* OutputFiles::pending(const std::string& name) const 
   return nullptr;
 }
 
-void OutputFiles::note_written(const Version& v) {
+void OutputFiles::mark_written(const Version& v) {
   written_.insert(v.id);
   if (v.group == Commit::on_save) {
     pages_.insert(v.id);
@@ -599,7 +331,7 @@ void OutputFiles::note_written(const Version& v) {
   }
 }
 
-void OutputFiles::note_replaced(const std::string& name) {
+void OutputFiles::mark_replaced(const std::string& name) {
   if (std::find(replaced_.begin(), replaced_.end(), name) == replaced_.end()) {
     replaced_.push_back(name);
   }

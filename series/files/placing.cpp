@@ -25,14 +25,10 @@ std::string not_in_place(const std::string& name, const std::string& why,
 class GroupPlacing {
  public:
   GroupPlacing(FileSystem& fs, Journal& journal, int group, const std::vector<Placement>& versions)
-      : fs_(fs), journal_(journal), group_(group), versions_(versions) {
-    for (const Placement& v : versions_) {
-      moves_.push_back(
-          {std::string(own_name(v.id)), fs_.exists(v.id), v.none, v.none ? 0 : fs_.size(v.temp)});
-    }
-  }
+      : fs_(fs), journal_(journal), group_(group), versions_(versions) {}
 
   Placed run() {
+    look_at_files();
     flush_new_files();
     record_moves();
     step_aside();
@@ -45,7 +41,20 @@ class GroupPlacing {
 
  private:
   const std::string& folder() const { return journal_.folder(); }
-  std::string aside(const Placement& v) const { return aside_name(v.id, fs_.process_id()); }
+  std::string aside(const Placement& v) const { return set_aside_name(v.id, fs_.process_id()); }
+
+  // Which file each move acts on: the new version, and the earlier file of its name.
+  void look_at_files() {
+    for (const Placement& v : versions_) {
+      const Status earlier = fs_.status(v.id);
+      const Status version = v.none ? Status{} : fs_.status(v.temp);
+      for (const Status* s : {&earlier, &version}) {
+        if (!s->failure.empty()) give_up(v.name, s->failure);
+      }
+      moves_.push_back({std::string(own_name(v.id)), earlier.node != Node::none, v.none,
+                        version.id, earlier.id.inode});
+    }
+  }
 
   // Every new file is on the disk before any moves: side by side, so that the disk writes
   // them in one go rather than one after another.
@@ -71,14 +80,18 @@ class GroupPlacing {
     for (std::size_t k = 0; k < versions_.size(); ++k) {
       if (!moves_[k].earlier) continue;
       const Placement& v = versions_[k];
-      if (const Outcome o = fs_.rename(v.id, aside(v)); !o.ok()) undo(v.name, o.failure);
+      if (const Outcome o = fs_.rename(v.id, aside(v), Replace::no); !o.ok()) {
+        undo(v.name, o.failure);
+      }
       set_aside_.push_back(&v);
     }
   }
   void take_names() {
     for (const Placement& v : versions_) {
       if (v.none) continue;
-      if (const Outcome o = fs_.rename(v.temp, v.id); !o.ok()) undo(v.name, o.failure);
+      if (const Outcome o = fs_.rename(v.temp, v.id, Replace::no); !o.ok()) {
+        undo(v.name, o.failure);
+      }
       placed_names_.push_back(&v);
     }
   }
@@ -112,13 +125,17 @@ class GroupPlacing {
       }
     }
     flush_folder_or_note();
-    if (!placed_.unfinished) journal_.end(group_);
+    end_group();
+  }
+  // Nothing of the group is left to do; a journal that cannot say so stays for the next
+  // run, which finds nothing to do.
+  void end_group() {
+    if (placed_.unfinished) return;
+    if (const Outcome o = journal_.end(group_); !o.ok()) note(" *** " + o.failure);
   }
 
   void remove_temporary(const Placement& v) {
-    if (const Outcome o = fs_.remove(v.temp); !o.ok()) {
-      note(temporary_left(shown(fs_, v.temp), o.failure));
-    }
+    if (!dendro::remove_temporary(fs_, v.temp, placed_.notes)) placed_.unfinished = true;
   }
   void flush_folder_or_note() {
     if (const Outcome o = fs_.flush_folder(folder()); !o.ok()) {
@@ -140,21 +157,30 @@ class GroupPlacing {
   [[noreturn]] void undo(const std::string& name, const std::string& why) {
     std::vector<std::string> left;
     for (const Placement* v : placed_names_) {
-      if (moves_[static_cast<std::size_t>(v - versions_.data())].earlier) continue;
-      if (const Outcome o = fs_.remove(v->id); !o.ok()) {
+      if (const Outcome o = remove_new(*v); !o.ok()) {
         left.push_back(v->name + " (a new file: " + o.failure + ")");
       }
     }
+    // The new files are gone on the disk before an earlier file takes a name back.
+    if (!placed_names_.empty()) flush_folder_or_note();
     for (const Placement* v : set_aside_) {
-      if (const Outcome o = fs_.rename(aside(*v), v->id); !o.ok()) {
+      if (const Outcome o = fs_.rename(aside(*v), v->id, Replace::no); !o.ok()) {
         left.push_back(v->name + " (left as " + shown(fs_, aside(*v)) + ": " + o.failure + ")");
       }
     }
     for (const Placement& v : versions_) remove_temporary(v);
     flush_folder_or_note();
     if (!left.empty()) placed_.unfinished = true;
-    if (!placed_.unfinished) journal_.end(group_);
+    end_group();
     throw_stop(not_in_place(name, why, left));
+  }
+  // Removes the new version that took its name in `v`, and only that file.
+  Outcome remove_new(const Placement& v) {
+    const Move& m = moves_[static_cast<std::size_t>(&v - versions_.data())];
+    const Status now = fs_.status(v.id);
+    if (now.node == Node::none) return {};
+    if (now.id != m.version) return {"a file written since has its name"};
+    return fs_.remove(v.id);
   }
   // The journal holds "done" and could not take "back" after it: every file stays where it
   // is, for the next run to settle by the decision the disk holds.
@@ -191,9 +217,21 @@ class GroupPlacing {
 
 }  // namespace
 
-std::string temporary_left(const std::string& temp, const std::string& failure) {
-  return " *** could not remove the temporary file " + temp + ": " + failure +
-         "; the next run of these files removes it";
+std::vector<std::string> name_list(const std::string& head, const std::vector<std::string>& names) {
+  std::vector<std::string> lines;
+  if (names.empty()) return lines;
+  lines.push_back(head);
+  for (const std::string& name : names) lines.push_back(kNameIndent + name);
+  return lines;
+}
+
+bool remove_temporary(FileSystem& fs, const std::string& temp, std::vector<std::string>& notes) {
+  const Outcome o = fs.remove(temp);
+  if (!o.ok()) {
+    notes.push_back(" *** could not remove the temporary file " + shown(fs, temp) + ": " +
+                    o.failure + "; the next run in its folder removes it");
+  }
+  return o.ok();
 }
 
 PlacingFailed::PlacingFailed(const std::string& message, bool journal_unfinished)
@@ -203,26 +241,21 @@ Placed place_one(FileSystem& fs, const Placement& v) {
   const bool earlier = fs.exists(v.id);
   Placed placed;
   const auto failed = [&](const std::string& why) {
-    std::string why_left;
-    if (const Outcome o = fs.remove(v.temp); !o.ok()) {
-      why_left = temporary_left(shown(fs, v.temp), o.failure);
-    }
+    std::vector<std::string> left;
+    const bool removed = remove_temporary(fs, v.temp, left);
     throw PlacingFailed("*** could not put the new " + v.name + " in place: " + why +
                             (earlier ? "; the earlier file is kept as it was" : "") +
-                            (why_left.empty() ? "" : "\n" + why_left),
-                        !why_left.empty());
+                            (removed ? "" : "\n" + left.front()),
+                        !removed);
   };
   if (v.none) {
-    if (const Outcome o = fs.remove(v.temp); !o.ok()) {
-      placed.notes.push_back(temporary_left(shown(fs, v.temp), o.failure));
-      placed.unfinished = true;
-    }
+    if (!remove_temporary(fs, v.temp, placed.notes)) placed.unfinished = true;
     if (!earlier) return placed;
     if (const Outcome o = fs.remove(v.id); !o.ok()) failed(o.failure);
     placed.taken_away.push_back(v.name);
   } else {
     if (const Outcome o = fs.flush(v.temp); !o.ok()) failed(o.failure);
-    if (const Outcome o = fs.rename(v.temp, v.id); !o.ok()) failed(o.failure);
+    if (const Outcome o = fs.rename(v.temp, v.id, Replace::yes); !o.ok()) failed(o.failure);
     if (earlier) placed.replaced.push_back(v.name);
   }
   if (const Outcome o = fs.flush_folder(folder_of(v.id)); !o.ok()) {

@@ -37,19 +37,24 @@ struct PlacingFailed : Stop {
 // The indent of each name in a list of files on the console.
 inline constexpr const char* kNameIndent = "       ";
 
-// The console line of a temporary file that could not be removed, which the next run of
-// the files removes.
-std::string temporary_left(const std::string& temp, const std::string& failure);
+// A head line and, under it, each name indented (kNameIndent); nothing when there are no
+// names.
+std::vector<std::string> name_list(const std::string& head, const std::vector<std::string>& names);
 
-// Puts one version in place by one move, which replaces the earlier file whole or not at
-// all. Throws Stop naming the file and the reason when it cannot: the earlier file is then
-// as it was.
+// Removes the temporary file `temp`; when it cannot, adds the console line that says so (the
+// next run in the folder removes it) to `notes`. True when it is gone.
+bool remove_temporary(FileSystem& fs, const std::string& temp, std::vector<std::string>& notes);
+
+// Puts one version in place by one move, which replaces the earlier file (or a link of the
+// name) whole or not at all. Throws Stop naming the file and the reason when it cannot: the
+// earlier file is then as it was.
 Placed place_one(FileSystem& fs, const Placement& p);
 
 // Puts the versions of one folder in place together, as group `group` of `journal`: every
 // new file flushed; the moves and the decision "back" recorded and flushed; the earlier
-// files aside, the new ones in their names; the folder flushed; the decision "done"; the
-// earlier files removed, and the folder flushed again. Throws Stop when a step before
+// files set aside, the new ones in their names; the folder flushed; the decision "done";
+// the earlier files removed, and the folder flushed again. A move never replaces a file,
+// and an undo acts only on the file it recorded. Throws Stop when a step before
 // "done" holds fails, once every earlier file is back (after "done" was written, "back" is
 // written again first); when one cannot be put back, the message names it and where it
 // stays; when "back" cannot be written again, nothing is undone and the message says where

@@ -20,15 +20,10 @@ std::ostream& Units::create(int unit, const std::string& name, std::optional<Com
   auto f = std::make_unique<File>();
   f->name = name;
   f->group = group.value_or(usual_group_);
-  f->path = files_.begin(name, f->group);
+  Begun begun = files_.begin(name, f->group);
+  f->path = begun.temp;
   f->output = true;
-  Opened opened = files_.fs().open(f->path, std::ios::out | std::ios::trunc);
-  // The version stays begun and incomplete: a run that ends on this keeps the earlier file
-  // and says so.
-  if (!opened.stream) {
-    throw Stop("*** cannot create file: " + name + ": " + opened.failure, kFailureStatus);
-  }
-  f->stream = std::move(opened.stream);
+  f->stream = std::move(begun.stream);
   std::ostream& out = *f->stream;
   units_[unit] = std::move(f);
   return out;
@@ -66,9 +61,9 @@ bool Units::open_old(int unit, const std::string& name) {
   f->path = files_.read_path(name);
   // A device or a FIFO is no file to read: opening a FIFO would wait for a writer.
   if (f->path == name && !files_.fs().is_file(name)) return false;
-  f->stream = files_.fs().open(f->path, std::ios::in | std::ios::binary).stream;
+  f->stream = files_.fs().open(f->path, Open::read).stream;
   if (!f->stream) return false;
-  files_.note_read(name);
+  files_.mark_read(name);
   units_[unit] = std::move(f);
   return true;
 }
@@ -171,10 +166,10 @@ std::vector<std::string> Units::commit(Commit group) {
   return files_.commit(group);
 }
 
-Settled Units::settle() {
+Settled Units::settle(const std::string& kept) {
   for (auto& [unit, f] : units_) shut(*f);
   units_.clear();
-  return files_.settle();
+  return files_.settle(kept);
 }
 
 void Units::close_all() noexcept {

@@ -64,8 +64,9 @@ class Units {
   // (OutputFiles::commit); returns the earlier files taken away.
   std::vector<std::string> commit(Commit group);
   // Closes every open unit and settles every file not yet in place, for a run that stops
-  // (OutputFiles::settle): a file still open is incomplete.
-  Settled settle();
+  // (OutputFiles::settle, which keeps the new general output file or report `kept`): a
+  // file still open is incomplete.
+  Settled settle(const std::string& kept = "");
   // Closes every open unit at the end of the program; files not yet in place are
   // dropped, as they may be incomplete.
   void close_all() noexcept;

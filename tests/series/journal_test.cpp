@@ -44,10 +44,8 @@ std::unique_ptr<test::MemoryFiles> two_groups(int kill, bool& killed,
 // A later run of the data file s.rwl that holds the names of both groups and mends.
 Mended mend_as_a_run_of_the_data_file(std::unique_ptr<test::MemoryFiles> disk) {
   Units run(std::move(disk), Commit::with_data_file);
-  run.files().know_forms({".txt"}, {});
   run.files().protect("s.rwl", "the data file");
-  EXPECT_TRUE(run.files().lock({"a.txt", "b.txt", "c.txt", "y.txt", "z.txt"}).empty());
-  return run.files().mend();
+  return hold_and_mend(run.files(), {"a.txt", "b.txt", "c.txt", "y.txt", "z.txt"});
 }
 
 // What mending said is what the folder holds.
@@ -57,7 +55,7 @@ void expect_words_true(const test::MemoryFiles& disk, const Mended& m, const std
   }
   for (const std::string& name : m.undone) EXPECT_FALSE(disk.exists(name)) << where << name;
   for (const std::string& name : m.finished) {
-    EXPECT_FALSE(disk.exists(aside_name(name, 101))) << where << name;
+    EXPECT_FALSE(disk.exists(set_aside_name(name, 101))) << where << name;
   }
   for (const std::string& name : m.removed) EXPECT_FALSE(disk.exists(name)) << where << name;
 }
@@ -90,13 +88,13 @@ TEST(Journal, a_journal_cut_at_any_byte_is_followed_only_as_far_as_it_is_whole) 
       EXPECT_EQ(text("s.rwl") + text("e.txt"), kData + "of no run\n") << where;
       EXPECT_TRUE(!by_hand || text("c.txt") == "hand!\n") << where;
       const std::string set = text("a.txt") + text("b.txt");
-      const bool fresh = set == "new a\nnew b\n" && !view.exists(aside_name("a.txt", 101)) &&
-                         !view.exists(aside_name("b.txt", 101));
+      const bool fresh = set == "new a\nnew b\n" && !view.exists(set_aside_name("a.txt", 101)) &&
+                         !view.exists(set_aside_name("b.txt", 101));
       // Where the journal holds all that reached the disk, each set is whole.
       if (cut >= durable) {
         EXPECT_EQ(text("y.txt") + text("z.txt"), "new y\nnew z\n") << where;
-        EXPECT_TRUE(fresh || (set == "old a\nold b\n" && !view.exists(aside_name("a.txt", 101)) &&
-                              !view.exists(aside_name("b.txt", 101))))
+        EXPECT_TRUE(fresh || (set == "old a\nold b\n" && !view.exists(set_aside_name("a.txt", 101)) &&
+                              !view.exists(set_aside_name("b.txt", 101))))
             << where << set;
       }
       expect_words_true(view, m, where);
@@ -115,59 +113,68 @@ std::string dead_journal(test::MemoryFiles& disk, const std::vector<Move>& moves
   return disk.text(journal.path());
 }
 
-// A run that holds a.txt and mends, with the data file s.rwl its input.
+// A run that holds the folder and mends it, with the data file s.rwl its input.
 std::vector<std::string> mend_lines_of_a_run(test::MemoryFiles& disk) {
   Folder f(disk.another_run());
   f.files().protect("s.rwl", "the data file");
-  EXPECT_TRUE(f.files().lock({"a.txt"}).empty());
-  std::vector<std::string> lines = mended_lines(f.files().mend());
-  const std::vector<std::string> again = mended_lines(f.files().mend());
-  lines.insert(lines.end(), again.begin(), again.end());
-  return lines;
+  return mended_lines(hold_and_mend(f.files(), {"a.txt"}));
 }
 
-TEST(Journal, only_a_whole_journal_of_this_program_that_names_its_own_files_is_followed) {
+TEST(Journal, only_a_whole_journal_of_these_programs_that_names_their_files_is_followed) {
   const auto left = [](const std::string& journal, const std::string& why) {
     return std::vector<std::string>{
-        " *** " + journal + " is no journal this program follows (" + why + "): it stays as it is;",
-        " *** remove it if no run of this folder was cut short"};
+        " *** " + journal + " is no journal this program follows (" + why +
+            "): it stays as it is, and this run writes none of the files it names;",
+        " *** to get back the earlier files a run cut short set aside, rename each "
+        "NAME.102.prev in its folder to NAME, then remove " +
+            journal};
   };
-  const std::string made = "made by hand\n";  // 13 characters, as each move below records
+  const std::string made = "made by hand\n";
   // A new file of a group rolled back is removed only as the journal's own, whole record
-  // says: not by a record without its checksum, nor by one taken from another journal.
+  // says: not by a record whose checksum does not hold, nor by one taken from another
+  // journal.
   {
     Folder f;
     f.disk->put("c.txt", made);
-    const std::string whole = dead_journal(*f.disk, {{"c.txt", false, false, 13}});
+    const FileId c = f.disk->status("c.txt").id;
+    const std::string whole = dead_journal(*f.disk, {{"c.txt", false, false, c, 0}});
     f.disk->remove(".dendro.102.journal");
-    f.disk->put(".dendro.103.journal",
-                dead_journal(*f.disk) + "move\t1\t0\t0\t13\tc.txt\nback\t1\t1\n");
+    const std::string forged = "move\t1\t0\t0\t" + std::to_string(c.inode) +
+                               "\t13\t0\t0\tc.txt\t0123456789abcdef\nback\t1\t1\t0123456789abcdef\n";
+    f.disk->put(".dendro.103.journal", dead_journal(*f.disk) + forged);
     f.disk->put(".dendro.104.journal", dead_journal(*f.disk) + whole.substr(whole.find('\n') + 1));
     EXPECT_TRUE(mend_lines_of_a_run(*f.disk).empty());
     EXPECT_EQ(names(*f.disk), (Names{"a.txt", "b.txt", "c.txt"}));
     EXPECT_EQ(f.disk->text("c.txt"), made);
   }
-  // Names with a folder part, the run's input, names this program does not write, a group
-  // short of a move its decision counts: the journal stays as it is, named once, and
-  // nothing it names is touched.
+  // Names with a folder part, the run's input, names neither program writes, a group short
+  // of a move its decision counts: the journal stays as it is, named, nothing it names is
+  // touched, and the run writes none of its names.
   for (const auto& [name, why] :
        {std::pair<std::string, std::string>{
             "sub/x.txt", "it names \"sub/x.txt\", which is no file of its own folder"},
         {"s.rwl", "it names s.rwl, which is the data file"},
-        {"notes.doc", "it names notes.doc, which is no name this program writes"},
+        {"notes.doc", "it names notes.doc, which is no name these programs write"},
         {"", "the decision of its group 1 does not count the group's moves"}}) {
     Folder f;
     f.disk->add_folder("sub");
     for (const std::string file : {"sub/x.txt", "s.rwl", "notes.doc"}) f.disk->put(file, made);
-    std::string text = dead_journal(
-        *f.disk, {{"a.txt", false, false, 6}, {name.empty() ? "b.txt" : name, false, false, 13}});
+    std::string text = dead_journal(*f.disk, {{"a.txt", false, false, {}, 0},
+                                              {name.empty() ? "b.txt" : name, false, false, {}, 0}});
     if (name.empty()) {  // the line of the second move lost
       text.erase(text.rfind("move"), text.find('\n', text.rfind("move")) - text.rfind("move") + 1);
       f.disk->put(".dendro.102.journal", text);
     }
     const std::string before = folder_state(*f.disk);
-    EXPECT_EQ(mend_lines_of_a_run(*f.disk), left(".dendro.102.journal", why)) << name;
+    Folder run(f.disk->another_run());
+    run.files().protect("s.rwl", "the data file");
+    EXPECT_EQ(mended_lines(hold_and_mend(run.files(), {"b.txt"})), left(".dendro.102.journal", why))
+        << name;
     EXPECT_EQ(folder_state(*f.disk), before) << name;
+    EXPECT_EQ(run.files().check({{"a.txt", "an output"}}),
+              (Names{" *** a.txt is named by .dendro.102.journal, a journal this run leaves as it "
+                     "is: this run does not write it"}));
+    EXPECT_TRUE(holds(stop_message([&] { run.write(1, "a.txt", "x"); }), "this run does not write it"));
   }
 }
 
@@ -195,8 +202,7 @@ TEST(Journal, a_run_that_goes_back_on_its_decision_writes_it_first) {
     }
     f.units.reset();
     Folder next(std::move(later));
-    ASSERT_TRUE(next.files().lock({"a.txt", "b.txt", "c.txt"}).empty());
-    next.files().mend();
+    hold_and_mend(next.files(), {"a.txt", "b.txt", "c.txt"});
     EXPECT_EQ(folder_state(*next.disk), earlier) << kill;
     if (!killed) break;
     ++undos_killed;
@@ -221,8 +227,7 @@ TEST(Journal, a_run_that_goes_back_on_its_decision_writes_it_first) {
   f.disk->heal();
   Folder next(f.disk->another_run());
   f.units.reset();
-  ASSERT_TRUE(next.files().lock({"a.txt", "c.txt"}).empty());
-  EXPECT_EQ(next.files().mend().put_back, (Names{"a.txt"}));
+  EXPECT_EQ(hold_and_mend(next.files(), {"a.txt", "c.txt"}).put_back, (Names{"a.txt"}));
   EXPECT_EQ(folder_state(*next.disk), earlier);
 }
 
@@ -255,9 +260,7 @@ TEST(Journal, a_journal_under_the_runs_own_name_is_followed_and_said) {
 
 TEST(Journal, holding_and_mending_hear_a_signal) {
   Folder f;
-  ASSERT_TRUE(f.files().lock({"a.txt"}).empty());
-  EXPECT_EQ(status_when_signalled(true, [&] { f.files().lock({"b.txt"}); }), 130);
-  EXPECT_EQ(status_when_signalled(true, [&] { f.files().mend(); }), 130);
+  EXPECT_EQ(status_when_signalled(true, [&] { f.files().hold({"a.txt"}); }), 130);
 }
 
 }  // namespace

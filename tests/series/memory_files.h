@@ -1,10 +1,11 @@
 // A file system in memory for the tests of the file owner. It behaves as the disk does
-// (folders, a missing file, two spellings of one file, a linked folder, a device) and can
-// fail each operation the disk can: a write (a full disk), opening a file for writing, a
-// move, a removal, a resize, a flush of a file or of a folder, a listing. Several runs
-// share one folder (`another_run`), each with its own process id and locks, and a run can
-// be killed between any two of its steps (`kill_after`): the step throws Killed, every
-// later one does nothing, and its locks go as the kernel's would.
+// (folders, a missing file, two spellings of one file, a linked folder, a device, another
+// user's file in a folder that lets only its owner move it) and can fail each operation the
+// disk can: a write (a full disk), opening a file for writing, a move, a removal, a resize,
+// a flush of a file or of a folder, a listing, a folder's lock. Several runs share one
+// folder (`another_run`), each holding folders as the lock files would, and a run can be
+// killed between any two of its steps (`kill_after`): the step throws Killed, every later
+// one does nothing, and the folders it held are free again, as the kernel would make them.
 //
 // It keeps what the disk holds beside what the runs see, as a disk that writes in its own
 // order does: a file's characters reach the disk when the file is flushed, and a change of
@@ -44,14 +45,17 @@ enum class Cut {
 class MemoryFiles final : public FileSystem {
  public:
   // The operations that can be made to fail, each for the paths named.
-  enum class Op { create, rename, remove, resize, flush, flush_folder, list };
+  enum class Op { create, rename, remove, resize, flush, flush_folder, list, hold };
 
-  MemoryFiles() : world_(std::make_shared<World>()), pid_(++world_->last_pid) {}
+  MemoryFiles() : world_(std::make_shared<World>()), pid_(++world_->last_pid) {
+    run_ = ++world_->last_run;
+  }
   // Another run in the same folders.
   std::unique_ptr<MemoryFiles> another_run() const {
     return std::unique_ptr<MemoryFiles>(new MemoryFiles(world_));
   }
-  // A later run with this run's process id (after a reboot, in a container).
+  // A run with this run's process id: a later one (after a reboot), or one in another pid
+  // namespace (a container) alive beside it.
   std::unique_ptr<MemoryFiles> same_pid_run() const {
     auto run = another_run();
     run->pid_ = pid_;
@@ -67,6 +71,14 @@ class MemoryFiles final : public FileSystem {
   void heal() { world_->failing.clear(); }
   void add_folder(const std::string& path) { world_->folders.insert(where(path)); }
   void add_device(const std::string& path) { world_->devices.insert(where(path)); }
+  // `path` belongs to another user, in a folder that lets only a file's owner move it.
+  void add_foreign(const std::string& path) { world_->foreign.insert(where(path)); }
+  // The lock file of `folder` removed and made anew by hand: a run that held the folder
+  // holds it no more.
+  void replace_lock_file(const std::string& folder) {
+    ++world_->lock_files[where(folder)];
+    world_->held.erase(where(folder));
+  }
   // `path` is a folder that links to the folder `target`.
   void link_folder(const std::string& path, const std::string& target) {
     world_->links[where(path)] = where(target);
@@ -93,6 +105,7 @@ class MemoryFiles final : public FileSystem {
     const std::string at = where(path);
     const auto content = std::make_shared<std::stringbuf>(text);
     world_->files[at] = content;
+    world_->inodes[content.get()] = ++world_->last_inode;
     world_->flushed[content] = text;
     for (NameChange& change : world_->unflushed) change.before.erase(at);
   }
@@ -106,41 +119,45 @@ class MemoryFiles final : public FileSystem {
     return names;
   }
 
-  Opened open(const std::string& path, std::ios::openmode mode) override {
+  Opened open(const std::string& path, Open how) override {
     const std::string at = where(path);
-    const bool writing = (mode & std::ios::out) != 0;
+    const bool writing = how == Open::create || how == Open::rewrite;
     if (writing && !step()) return {nullptr, "killed"};
     if (writing && (fails(Op::create, at) || !is_folder(parent(at)))) {
       return {nullptr, "Permission denied"};
     }
-    const bool appending = (mode & std::ios::app) != 0;
-    if (writing && world_->files.count(at) == 0) {
+    if (how == Open::create) {
+      if (node(path) != Node::none) return {nullptr, "File exists"};
       changed({{at, nullptr}});
       world_->files[at] = std::make_shared<std::stringbuf>();
-    } else if (writing && !appending) {
-      world_->files[at]->str("");  // cut to nothing: its name stays as it is
+      world_->inodes[world_->files[at].get()] = ++world_->last_inode;
     }
     if (world_->files.count(at) == 0) return {nullptr, "No such file or directory"};
+    if (how == Open::rewrite) world_->files[at]->str("");  // its name stays as it is
     auto s = std::make_unique<Stream>(writing ? world_->files[at]
                                               : std::make_shared<std::stringbuf>(text(path)));
-    if (appending) s->seekp(0, std::ios::end);
     if (full && writing) s->setstate(std::ios::badbit);
     return {std::move(s), ""};
   }
-  Node node(const std::string& path) const override {
+  Status status(const std::string& path) const override {
     const std::string at = where(path);
-    if (world_->files.count(at) != 0) return Node::file;
-    if (at == kHere || world_->folders.count(at) != 0) return Node::folder;
-    return world_->devices.count(at) != 0 ? Node::other : Node::none;
+    const auto it = world_->files.find(at);
+    if (it != world_->files.end()) {
+      return {Node::file, {world_->inodes.at(it->second.get()), it->second->str().size(), 0}, ""};
+    }
+    if (at == kHere || world_->folders.count(at) != 0) return {Node::folder, {}, ""};
+    return {world_->devices.count(at) != 0 ? Node::other : Node::none, {}, ""};
   }
-  Outcome rename(const std::string& from, const std::string& to) override {
+  Node target_node(const std::string& path) const override { return node(path); }
+  Outcome rename(const std::string& from, const std::string& to, Replace how) override {
     const std::string a = where(from), b = where(to);
     if (!step()) return {"killed"};
     if (world_->files.count(a) == 0) return {"No such file or directory"};
     if (fails(Op::rename, a) || !is_folder(parent(b))) return {"Input/output error"};
     if (a == b) return {};
-    const auto moved = world_->files[a];
     const auto it = world_->files.find(b);
+    if (how == Replace::no && it != world_->files.end()) return {"File exists"};
+    const auto moved = world_->files[a];
     changed({{a, moved}, {b, it == world_->files.end() ? nullptr : it->second}});
     world_->files.erase(a);
     world_->files[b] = moved;
@@ -154,10 +171,6 @@ class MemoryFiles final : public FileSystem {
     changed({{it->first, it->second}});
     world_->files.erase(it);
     return {};
-  }
-  std::uintmax_t size(const std::string& path) const override {
-    const auto it = world_->files.find(where(path));
-    return it == world_->files.end() ? 0 : it->second->str().size();
   }
   Outcome resize(const std::string& path, std::uintmax_t size) override {
     if (!step()) return {"killed"};
@@ -198,51 +211,44 @@ class MemoryFiles final : public FileSystem {
     }
     return listing;
   }
+  std::string why_not_movable(const std::string& path) const override {
+    if (world_->foreign.count(where(path)) == 0) return "";
+    return "it belongs to user other, and its folder lets only a file's owner move or remove it";
+  }
   std::string identity(const std::string& path) const override { return where(path); }
+  std::string target(const std::string& path) const override { return where(path); }
   int process_id() const override { return pid_; }
-  Claim hold(const std::string& folder, const std::vector<std::string>& names) override {
+  FolderHold hold(const std::string& folder) override {
     std::lock_guard<std::mutex> guard(world_->mutex);
-    Claim claim;
-    for (const std::string& name : names) {
-      const std::string at = where(folder + "/" + name);
-      for (const Hold& h : world_->holds) {
-        if (h.pid != pid_ && h.names.count(at) != 0) {
-          claim.held.push_back({name, h.pid});
-          break;
-        }
-      }
+    const std::string at = where(folder);
+    FolderHold hold;
+    if (fails(Op::hold, at)) {
+      hold.failure = "cannot lock " + folder + "/.dendro.lock: No locks available";
+      return hold;
     }
-    if (!claim.held.empty() || names.empty()) return claim;
-    claim.hold = ++world_->last_hold;
-    Hold& taken = world_->holds.emplace_back(Hold{pid_, claim.hold, {}});
-    for (const std::string& name : names) taken.names.insert(where(folder + "/" + name));
-    return claim;
-  }
-  void let_go(const std::string&, int hold) override {
-    std::lock_guard<std::mutex> guard(world_->mutex);
-    std::erase_if(world_->holds, [&](const Hold& h) { return h.pid == pid_ && h.number == hold; });
-  }
-  LiveRuns live_runs(const std::string& folder) override {
-    std::lock_guard<std::mutex> guard(world_->mutex);
-    LiveRuns live;
-    for (const Hold& h : world_->holds) {
-      if (h.pid == pid_) continue;
-      for (const std::string& at : h.names) {
-        if (parent(at) != where(folder)) continue;
-        live.pids.insert(h.pid);
-        live.names.emplace(std::filesystem::path(at).filename().string(), h.pid);
-      }
+    const auto [holder, fresh] = world_->held.try_emplace(at, Holder{run_, pid_});
+    if (!fresh && holder->second.run != run_) {
+      hold.holder = "process " + std::to_string(holder->second.pid);
+      return hold;
     }
-    return live;
+    held_[at] = world_->lock_files[at];
+    hold.held = true;
+    return hold;
+  }
+  Outcome still_held(const std::string& folder) override {
+    std::lock_guard<std::mutex> guard(world_->mutex);
+    const std::string at = where(folder);
+    const auto it = held_.find(at);
+    if (it != held_.end() && it->second == world_->lock_files[at]) return {};
+    return {folder + "/.dendro.lock was removed or replaced while this run held it"};
   }
   ~MemoryFiles() override { end_of_process(); }
 
  private:
-  // The names (identities) a live run holds.
-  struct Hold {
+  // The run that holds a folder.
+  struct Holder {
+    int run = 0;
     int pid = 0;
-    int number = 0;
-    std::set<std::string> names;
   };
   using Content = std::shared_ptr<std::stringbuf>;
   // A change of names not yet on the disk: what each name it changed held before (nothing
@@ -253,12 +259,15 @@ class MemoryFiles final : public FileSystem {
   };
   struct World {
     std::map<std::string, std::shared_ptr<std::stringbuf>> files;
-    std::set<std::string> folders, devices;
+    std::set<std::string> folders, devices, foreign;
     std::map<std::string, std::string> links;
     // Each with the times it holds first, then the times it fails (-1: from then on).
     std::map<std::pair<Op, std::string>, std::pair<int, int>> failing;
-    std::vector<Hold> holds;  // of the live runs
-    int last_hold = 0;
+    std::map<std::string, Holder> held;         // the folders live runs hold
+    std::map<std::string, int> lock_files;      // how many times each was made anew
+    std::map<const std::stringbuf*, std::uint64_t> inodes;  // of each file's characters
+    std::uint64_t last_inode = 0;
+    int last_run = 0;
 
     // What the disk holds: each file's characters, and the changes of names not on it yet,
     // oldest first.
@@ -278,6 +287,7 @@ class MemoryFiles final : public FileSystem {
 
   explicit MemoryFiles(std::shared_ptr<World> world) : world_(std::move(world)) {
     pid_ = ++world_->last_pid;
+    run_ = ++world_->last_run;
   }
 
   // Counts a step; false once the run is dead. The step that kills it throws.
@@ -291,7 +301,7 @@ class MemoryFiles final : public FileSystem {
     ++steps_;
     if (steps_left_ < 0 || steps_left_-- > 0) return true;
     dead_ = true;
-    std::erase_if(world_->holds, [this](const Hold& h) { return h.pid == pid_; });
+    let_go_held();
     lose_power_held(cut_);
     throw Killed{};
   }
@@ -325,6 +335,7 @@ class MemoryFiles final : public FileSystem {
         const auto disk = w.flushed.find(content);
         fresh = std::make_shared<std::stringbuf>(disk == w.flushed.end() ? "" : disk->second);
         flushed[fresh] = fresh->str();
+        w.inodes[fresh.get()] = w.inodes[content.get()];  // a file keeps its inode
       }
       content = fresh;
     }
@@ -332,7 +343,11 @@ class MemoryFiles final : public FileSystem {
   }
   void end_of_process() {
     std::lock_guard<std::mutex> guard(world_->mutex);
-    std::erase_if(world_->holds, [this](const Hold& h) { return h.pid == pid_; });
+    let_go_held();
+  }
+  // The folders this run holds are free again.
+  void let_go_held() {
+    std::erase_if(world_->held, [this](const auto& h) { return h.second.run == run_; });
   }
 
   // The full path of `path` with "." and ".." resolved and linked folders followed.
@@ -349,6 +364,7 @@ class MemoryFiles final : public FileSystem {
   static std::string parent(const std::string& path) {
     return std::filesystem::path(path).parent_path().string();
   }
+  bool is_folder(const std::string& path) const { return node(path) == Node::folder; }
   bool fails(Op op, const std::string& at) const {
     const auto it = world_->failing.find({op, at});
     if (it == world_->failing.end()) return false;
@@ -361,6 +377,8 @@ class MemoryFiles final : public FileSystem {
 
   std::shared_ptr<World> world_;
   int pid_ = 0;
+  int run_ = 0;                        // tells runs of one process id apart
+  std::map<std::string, int> held_;    // the folders this run holds, and their lock files
   int steps_left_ = -1;  // steps before death; -1 lives on
   Cut cut_ = Cut::process;
   int steps_ = 0;

@@ -87,17 +87,16 @@ TEST(OutputFiles, a_commit_that_fails_at_any_step_says_what_the_folder_holds) {
             "them back\n"
             "       a.txt (left as a.txt." +
                 kPid + ".prev: Input/output error)");
-  EXPECT_EQ(names(*g.disk), (Names{"a.txt", "a.txt." + kPid + ".prev", "b.txt"}));
+  EXPECT_EQ(names(*g.disk), (Names{"a.txt." + kPid + ".prev", "b.txt"}));
   g.disk->heal();
   Folder next(g.disk->another_run());
   g.units.reset();
-  EXPECT_TRUE(next.files().lock({"a.txt", "b.txt"}).empty());
-  EXPECT_EQ(next.files().mend().put_back, (Names{"a.txt"}));
+  EXPECT_EQ(hold_and_mend(next.files(), {"a.txt", "b.txt"}).put_back, (Names{"a.txt"}));
   EXPECT_EQ(next.disk->all(), (Names{"a.txt", "b.txt"}));
   EXPECT_EQ(next.disk->text("a.txt"), "old a\n");
 }
 
-TEST(OutputFiles, settling_keeps_earlier_files_and_complete_new_ones_and_names_each) {
+TEST(OutputFiles, a_stopped_run_keeps_earlier_files_and_no_new_file_of_a_set_not_in_place) {
   Folder f;
   f.write(1, "log.txt", "new log\n", false, Commit::on_close);  // no earlier file
   f.disk->put("log2.txt", "old log2\n");
@@ -105,31 +104,28 @@ TEST(OutputFiles, settling_keeps_earlier_files_and_complete_new_ones_and_names_e
   f.write(1, "a.txt", "new a\n");                                 // an earlier file has it
   f.write(2, "c.txt", "new c\n");                                 // complete and new
   f.write(3, "d.txt", "half of d", true);                         // still being written
-  f.units->create(4, "e.txt");  // the run leaves no e.txt, and none was there
-  f.units->close(4, true);
+  f.write(4, "out.txt", "stopped here\n");                        // the general output file
+  f.units->create(5, "e.txt");  // the run leaves no e.txt, and none was there
+  f.units->close(5, true);
   f.disk->full = true;  // b.txt's new version fails to write
-  EXPECT_EQ(stop_message([&] { f.write(5, "b.txt", "new b\n"); }),
+  EXPECT_EQ(stop_message([&] { f.write(6, "b.txt", "new b\n"); }),
             "*** could not write file b.txt: No space left on device");
   f.disk->full = false;
-  const Settled s = f.units->settle();
+  const Settled s = f.units->settle("./out.txt");
   EXPECT_EQ(s.replaced, (Names{"log2.txt"}));
   EXPECT_EQ(s.kept_earlier, (Names{"a.txt", "b.txt"}));
-  EXPECT_EQ(s.kept_new, (Names{"c.txt"}));
-  EXPECT_EQ(s.removed, (Names{"d.txt"}));
-  EXPECT_EQ(names(*f.disk), (Names{"a.txt", "b.txt", "c.txt", "log.txt", "log2.txt"}));
-  EXPECT_EQ(f.disk->text("a.txt") + f.disk->text("b.txt") + f.disk->text("c.txt"),
-            "old a\nold b\nnew c\n");
-  // A complete new file that cannot take its name is removed, and said so; a temporary
-  // file that cannot be removed is named, and left for the next run.
+  EXPECT_EQ(s.kept_new, (Names{"out.txt"}));
+  EXPECT_EQ(s.removed, (Names{"c.txt", "d.txt"}));
+  EXPECT_EQ(names(*f.disk), (Names{"a.txt", "b.txt", "log.txt", "log2.txt", "out.txt"}));
+  EXPECT_EQ(f.disk->text("a.txt") + f.disk->text("b.txt") + f.disk->text("out.txt"),
+            "old a\nold b\nstopped here\n");
+  // A temporary file that cannot be removed is named, and left for the next run.
   Folder g;
-  g.write(1, "c.txt", "new c\n");
-  g.write(2, "a.txt", "new a\n");
-  g.disk->fail(Op::rename, "c.txt." + kPid + ".part");
+  g.write(1, "a.txt", "new a\n");
   g.disk->fail(Op::remove, "a.txt." + kPid + ".part");
   const Settled t = g.units->settle();
-  EXPECT_EQ(t.removed, (Names{"c.txt"}));
   EXPECT_EQ(t.failures, (Names{" *** could not remove the temporary file a.txt." + kPid +
-                               ".part: Operation not permitted; the next run of these files "
+                               ".part: Operation not permitted; the next run in its folder "
                                "removes it"}));
 }
 
@@ -181,24 +177,24 @@ TEST(OutputFiles, no_input_device_or_name_of_another_run_is_written) {
             "*** s.rwl is data file 1 of f.txt: this run does not write over it");
   EXPECT_EQ(stop_message([&] { f.write(1, "dev", "x"); }),
             "*** dev is not a regular file (a device, a FIFO or a socket): it is not written over");
-  // Another run holds what this one writes: it is told the first one's process id and what
-  // to do, takes none of the names, and neither run's files are touched.
+  // Another run, with this one's process id too (another pid namespace), holds the folder
+  // this one writes into: it is told who and what to do, and neither run's files are
+  // touched; a folder of its own it holds.
   f.write(2, "a.txt", "new a\n");
   f.write(3, "d.txt", "new d\n");
-  Folder other(f.disk->another_run());
-  const std::string wait =
-      " *** it holds them until it ends, at its last Return: wait until process 101 has ended, "
-      "or run in another folder;";
-  const std::string ends = " *** this run ends here, before it writes any of them";
-  EXPECT_EQ(other.files().lock({"b.txt", "a.txt", "c.txt"}, {"d.txt"}),
-            (Names{" *** another run (process 101) is using a.txt", wait, ends}));
-  EXPECT_EQ(other.files().lock({"d.txt", "a.txt", "c.txt"}),
-            (Names{" *** another run (process 101) is using d.txt and 1 more of the files this "
-                   "run writes",
-                   wait, ends}));
-  EXPECT_EQ(stop_message([&] { other.write(1, "./a.txt", "x"); }),
-            " *** another run (process 101) is using ./a.txt\n" + wait + "\n" + ends);
-  EXPECT_TRUE(f.files().lock({"b.txt"}).empty());
+  f.disk->add_folder("sub");
+  const std::vector<std::string> refusal{
+      " *** another run (process 101) is writing in the working folder: it holds the folder "
+      "until it ends, at its last Return;",
+      " *** wait until that run has ended, or run in another folder: this run ends here, before "
+      "it writes any file"};
+  for (const bool same_pid : {false, true}) {
+    Folder other(same_pid ? f.disk->same_pid_run() : f.disk->another_run());
+    EXPECT_EQ(other.files().hold({"sub/x.txt", "b.txt"}).refusal, refusal);
+    EXPECT_EQ(stop_message([&] { other.write(1, "./c.txt", "x"); }), joined_lines(refusal));
+    EXPECT_TRUE(holds(other.files().why_not_saved("page.ps"), "another run (process 101)"));
+    EXPECT_TRUE(other.files().hold({"sub/x.txt"}).refusal.empty());
+  }
   f.units->commit(Commit::with_data_file);
   EXPECT_EQ(f.disk->text("a.txt"), "new a\n");
 }
@@ -244,10 +240,9 @@ std::unique_ptr<test::MemoryFiles> mend_once(std::unique_ptr<test::MemoryFiles> 
   {
     test::MemoryFiles& view = *disk;
     Units run(std::move(disk), Commit::with_data_file);
-    EXPECT_TRUE(run.files().lock({"a.txt", "b.txt", "c.txt", "d.txt"}).empty());
     view.kill_after(kill, cut);
     try {
-      mended = run.files().mend();
+      mended = hold_and_mend(run.files(), {"a.txt", "b.txt", "c.txt", "d.txt"});
       view.kill_after(-1);
     } catch (const test::Killed&) {
       died = true;
@@ -330,17 +325,17 @@ TEST(OutputFiles, a_group_is_all_or_none_however_many_runs_are_killed) {
 }
 
 TEST(OutputFiles, mending_touches_only_what_a_journal_of_a_dead_run_names_and_says_each_failure) {
-  // A live run writing a.txt; files no run of these programs wrote.
-  Folder live;
-  live.write(1, "a.txt", "new a\n");
-  live.disk->put("b.txt.prev", "a backup made by hand\n");
-  live.disk->put("b_notes.txt.part", "not ours\n");
-  Folder f(live.disk->another_run());
-  ASSERT_TRUE(f.files().lock({"b.txt", "b_notes.txt"}).empty());
-  const Mended nothing = f.files().mend();
-  EXPECT_TRUE(mended_lines(nothing).empty());
-  EXPECT_EQ(names(*f.disk),
-            (Names{"a.txt", "a.txt.101.part", "b.txt", "b.txt.prev", "b_notes.txt.part"}));
+  // Temporary files of dead runs whose journals lost their records, and files no run of
+  // these programs wrote: only the temporary file of a name these programs write goes.
+  Folder f;
+  for (const std::string name : {"c.txt.99.part", "page.ps.99.part", "b.txt.prev", "b.part"}) {
+    f.disk->put(name, "?");
+  }
+  EXPECT_EQ(mended_lines(hold_and_mend(f.files(), {"b.txt"})),
+            (Names{" *** temporary files of a run cut short, removed:", "       c.txt.99.part",
+                   " *** page.ps.99.part has the form of a temporary file, but no journal names "
+                   "it: it stays as it is"}));
+  EXPECT_EQ(names(*f.disk), (Names{"a.txt", "b.part", "b.txt", "b.txt.prev", "page.ps.99.part"}));
   // Killed with a.txt aside: a put-back that fails leaves it there, and says so; the
   // journal stays for a later run, which puts it back.
   bool killed = false;
@@ -351,8 +346,8 @@ TEST(OutputFiles, mending_touches_only_what_a_journal_of_a_dead_run_names_and_sa
   Mended failed;
   disk = mend_once(std::move(disk), -1, killed, failed);
   EXPECT_EQ(failed.failures,
-            (Names{" *** could not put back the earlier a.txt, which stays as a.txt.101.prev for "
-                   "a later run to put back: Input/output error"}));
+            (Names{" *** could not put back the earlier a.txt, which stays as a.txt.101.prev: "
+                   "Input/output error"}));
   EXPECT_TRUE(disk->exists("a.txt.101.prev") && disk->exists(".dendro.101.journal"));
   disk->heal();
   Mended later;
@@ -362,9 +357,8 @@ TEST(OutputFiles, mending_touches_only_what_a_journal_of_a_dead_run_names_and_sa
   // A folder that cannot be listed is named.
   Folder g;
   g.disk->add_folder("sub");
-  ASSERT_TRUE(g.files().lock({"sub/x.txt"}).empty());
   g.disk->fail(Op::list, "sub");
-  EXPECT_EQ(g.files().mend().failures,
+  EXPECT_EQ(hold_and_mend(g.files(), {"sub/x.txt"}).failures,
             (Names{" *** could not list the folder sub for what runs cut short left: "
                    "Permission denied"}));
   // An earlier file that cannot be removed once the new ones have their names is named,
@@ -380,8 +374,7 @@ TEST(OutputFiles, mending_touches_only_what_a_journal_of_a_dead_run_names_and_sa
   h.disk->heal();
   Folder next(h.disk->another_run());
   h.units.reset();
-  ASSERT_TRUE(next.files().lock({"a.txt"}).empty());
-  EXPECT_EQ(next.files().mend().finished, (Names{"a.txt"}));
+  EXPECT_EQ(hold_and_mend(next.files(), {"a.txt"}).finished, (Names{"a.txt"}));
   EXPECT_EQ(names(*next.disk), (Names{"a.txt", "b.txt"}));
 }
 

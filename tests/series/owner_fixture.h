@@ -48,14 +48,15 @@ inline bool holds(const std::string& text, const std::string& part) {
 // A unit table whose files wait for their data file, over a file system in memory that
 // holds earlier files a.txt and b.txt.
 struct Folder {
-  explicit Folder(std::unique_ptr<test::MemoryFiles> fs = std::make_unique<test::MemoryFiles>()) {
-    disk = fs.get();
-    if (!disk->exists("a.txt")) {
-      disk->put("a.txt", "old a\n");
-      disk->put("b.txt", "old b\n");
+  // A new folder, or another run's view of one (`fs`).
+  explicit Folder(std::unique_ptr<test::MemoryFiles> fs = nullptr) {
+    if (!fs) {
+      fs = std::make_unique<test::MemoryFiles>();
+      fs->put("a.txt", "old a\n");
+      fs->put("b.txt", "old b\n");
     }
+    disk = fs.get();
     units = std::make_unique<Units>(std::move(fs), Commit::with_data_file);
-    files().know_forms({".txt"}, {});
   }
   // Writes `text` as a new version of `name` on `unit`, closed unless `open`.
   void write(int unit, const std::string& name, const std::string& text, bool open = false,
@@ -67,6 +68,14 @@ struct Folder {
   test::MemoryFiles* disk;
   std::unique_ptr<Units> units;
 };
+
+// Holds the folders of `names` for the run of `files`, as a driver does before it writes,
+// and returns what mending them did; the test fails when the run is refused.
+inline Mended hold_and_mend(OutputFiles& files, const Names& names) {
+  const Holding holding = files.hold(names);
+  EXPECT_TRUE(holding.refusal.empty()) << joined_lines(holding.refusal);
+  return holding.mended;
+}
 
 inline std::string folder_state(const test::MemoryFiles& disk) {
   std::string state;

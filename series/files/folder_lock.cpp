@@ -1,0 +1,251 @@
+#include "series/files/folder_lock.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <functional>
+#include <string_view>
+
+namespace dendro {
+namespace {
+
+const char* const kLockName = ".dendro.lock";
+// The first line of the file, which the previous version of these programs wrote too.
+const std::string_view kMark = "dendro lock file 1\n";
+const std::string_view kHeldBy = "held by ";
+// The previous version's records of names held: "hold\t<pid>\t...".
+const std::string_view kOldHold = "hold\t";
+// What a refusal reads of the file at most, and shows of a line.
+constexpr std::size_t kWordsRead = 512;
+constexpr std::size_t kWordsShown = 160;
+// Tries at a lock file that is removed as the run opens it.
+constexpr int kOpenTries = 8;
+
+std::string reason(int error) { return std::strerror(error); }
+
+
+// "process 12 of user ann on host h, since 2026-12-10 15:29:19 UTC".
+std::string this_run() {
+  char host[256] = "";
+  if (::gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  char since[32] = "";
+  if (::gmtime_r(&now, &utc) != nullptr) std::strftime(since, sizeof since, "%F %T UTC", &utc);
+  return "process " + std::to_string(::getpid()) + " of user " + user_name(::geteuid()) +
+         " on host " + host + ", since " + since;
+}
+
+// What the lock file's first characters tell of the run that holds it.
+std::string holder_in(int fd) {
+  char buffer[kWordsRead];
+  const ssize_t n = ::pread(fd, buffer, sizeof buffer, 0);
+  std::string_view text(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+  if (text.starts_with(kMark)) text.remove_prefix(kMark.size());
+  text = text.substr(0, text.find('\n'));
+  std::string_view what;
+  std::string words;
+  if (text.starts_with(kHeldBy)) {
+    what = text.substr(kHeldBy.size());
+  } else if (text.starts_with(kOldHold)) {
+    what = text.substr(kOldHold.size());
+    what = what.substr(0, what.find('\t'));
+    words = "a run of the previous version of these programs, process ";
+  } else {
+    return "";
+  }
+  for (const char c : what.substr(0, kWordsShown)) words += c >= ' ' && c <= '~' ? c : '?';
+  return words;
+}
+
+// Why what has the lock file's name cannot serve as one; nothing when it can.
+std::string unusable(mode_t mode, const std::string& path) {
+  if (S_ISLNK(mode)) {
+    return path + " is a symbolic link, which runs of these programs do not follow: remove it, " +
+           "then run again";
+  }
+  if (S_ISDIR(mode)) return path + " is a folder, not the lock file of these programs: rename it, then run again";
+  if (!S_ISREG(mode)) {
+    return path + " is not a regular file (a device, a FIFO or a socket), so not the lock file " +
+           "of these programs: remove it, then run again";
+  }
+  return "";
+}
+
+std::string cannot(const std::string& what, const std::string& path, int error) {
+  return "cannot " + what + " " + path + ", the lock file of these programs: " + reason(error);
+}
+
+struct flock whole_file(short type, off_t length = 0) {
+  struct flock lock {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = length;
+  return lock;
+}
+
+// The previous version's runs lock bytes of the file: one alive there holds one now.
+bool previous_version_alive(int fd, int& error) {
+  struct flock probe = whole_file(F_WRLCK);
+  if (::fcntl(fd, F_OFD_GETLK, &probe) != 0) {
+    error = errno;
+    return false;
+  }
+  error = 0;
+  return probe.l_type != F_UNLCK;
+}
+
+// Writes who holds the folder, for the words of a refusal, where the file can be written.
+// A file that cannot take them is left empty rather than naming another run; a failure
+// costs only those words.
+void write_words(int fd, const std::string& whom) {
+  const std::string text = std::string(kMark) + std::string(kHeldBy) + whom + "\n";
+  const bool written =
+      ::pwrite(fd, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
+  if (::ftruncate(fd, written ? static_cast<off_t>(text.size()) : 0) != 0) {
+    // the words stay as they were
+  }
+}
+
+}  // namespace
+
+std::string user_name(uid_t uid) {
+  char buffer[1024];
+  struct passwd entry {};
+  struct passwd* found = nullptr;
+  if (::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
+    return found->pw_name;
+  }
+  return "number " + std::to_string(uid);
+}
+
+FolderLocks::FolderLocks(std::function<std::string(const std::string&)> shown)
+    : shown_(std::move(shown)), whom_(this_run()) {}
+
+FolderLocks::~FolderLocks() {
+  for (auto& [key, held] : by_lock_file_) ::close(held.fd);
+}
+
+int FolderLocks::open_lock_file(const std::string& path, const std::string& named,
+                                FolderHold& hold) const {
+  constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  for (int tries = 0; tries < kOpenTries; ++tries) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && !(hold.failure = unusable(st.st_mode, named)).empty()) {
+      return -1;
+    }
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | kFlags, 0666);
+    if (fd >= 0) {
+      // Any user who may write into the folder can hold it, whatever this one's umask.
+      if (::fchmod(fd, 0666) == 0) return fd;
+      hold.failure = cannot("set the mode of", named, errno);
+      ::close(fd);
+      return -1;
+    }
+    if (errno != EEXIST) {
+      hold.failure = cannot("create", named, errno) +
+                     "; this run writes into its folder: make the folder writable, or run in "
+                     "another folder";
+      return -1;
+    }
+    fd = ::open(path.c_str(), O_RDWR | kFlags);
+    // Another user's file this one may not write: reading is enough to hold it.
+    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_RDONLY | kFlags);
+    if (fd >= 0) return fd;
+    if (errno == ENOENT) continue;  // removed by hand as this run opened it
+    const int error = errno;
+    if (::lstat(path.c_str(), &st) != 0 || (hold.failure = unusable(st.st_mode, named)).empty()) {
+      hold.failure = cannot("open", named, error) + "; make it readable, or run in another folder";
+    }
+    return -1;
+  }
+  hold.failure = cannot("open", named, ENOENT);
+  return -1;
+}
+
+bool FolderLocks::lock(int fd, const std::string& named, FolderHold& hold) const {
+  const auto busy = [&] {
+    hold.holder = holder_in(fd);
+    return false;
+  };
+  const auto failed = [&](const char* what, int error) {
+    hold.failure = cannot(what, named, error) +
+                   ": runs of these programs need a folder whose file system takes locks, "
+                   "such as a folder on a local disk";
+    return false;
+  };
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    return errno == EWOULDBLOCK ? busy() : failed("lock", errno);
+  }
+  int error = 0;
+  if (previous_version_alive(fd, error)) return busy();
+  if (error != 0) return failed("look at the locks of", error);
+  struct flock barrier = whole_file(F_RDLCK, 1);
+  if (::fcntl(fd, F_OFD_SETLK, &barrier) != 0) {
+    return errno == EAGAIN || errno == EACCES ? busy() : failed("lock", errno);
+  }
+  return true;
+}
+
+FolderHold FolderLocks::hold(const std::string& folder) {
+  FolderHold hold;
+  if (by_folder_.count(folder) != 0) {
+    hold.held = true;
+    return hold;
+  }
+  const std::string path = in_folder(folder, kLockName);
+  const std::string named = shown_(path);
+  const int fd = open_lock_file(path, named, hold);
+  if (fd < 0) return hold;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    hold.failure =
+        S_ISREG(st.st_mode) ? cannot("look at", named, errno) : unusable(st.st_mode, named);
+    ::close(fd);
+    return hold;
+  }
+  const Key key{st.st_dev, st.st_ino};
+  // The same lock file under another folder's name (a copy made with hard links) that
+  // this run holds already.
+  if (by_lock_file_.count(key) != 0) {
+    ::close(fd);
+    by_folder_.emplace(folder, key);
+    hold.held = true;
+    return hold;
+  }
+  if (st.st_nlink > 1) hold.shared = std::to_string(st.st_nlink);
+  if (!lock(fd, named, hold)) {
+    ::close(fd);  // what this run took of it goes with the descriptor
+    return hold;
+  }
+  if ((::fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDWR) write_words(fd, whom_);
+  by_lock_file_.emplace(key, Held{path, fd});
+  by_folder_.emplace(folder, key);
+  hold.held = true;
+  hold.shared.clear();
+  return hold;
+}
+
+Outcome FolderLocks::still_held(const std::string& folder) const {
+  const auto key = by_folder_.find(folder);
+  if (key == by_folder_.end()) return {"this run does not hold the folder " + folder};
+  const Held& held = by_lock_file_.at(key->second);
+  struct stat open_file {};
+  struct stat named {};
+  if (::fstat(held.fd, &open_file) == 0 && open_file.st_nlink > 0 &&
+      ::lstat(held.path.c_str(), &named) == 0 && open_file.st_dev == named.st_dev &&
+      open_file.st_ino == named.st_ino) {
+    return {};
+  }
+  return {shown_(held.path) + ", the lock file by which this run holds its folder, was removed or "
+          "replaced while the run held it"};
+}
+
+}  // namespace dendro

@@ -1,0 +1,61 @@
+// How a run holds each folder it writes into: one lock on the whole of the folder's
+// ".dendro.lock", so that one run at a time writes there and every journal found in a held
+// folder is a dead run's. docs/ARCHITECTURE.md ("Files") tells why.
+//
+// The lock is flock's: the kernel drops it when the run ends, however it ends, and no close
+// of another descriptor of the file drops it; a descriptor opened for reading takes it, so
+// a lock file another user made stands in no one's way. The file is never removed, and is
+// used only when it is a regular file reached without a link. Its content is for the words
+// of a refusal only: "dendro lock file 1", then "held by <whom>", read at most kWordsRead
+// characters. A run of the previous version of these programs holds byte locks (open file
+// description locks) on the file instead: any of them means that run is alive, and a read
+// lock on byte 0 keeps that version's runs from the folder while this run holds it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+
+#include "series/files/file_system.h"
+
+namespace dendro {
+
+// The name of the user `uid`, or "number <uid>" when the system knows none.
+std::string user_name(uid_t uid);
+
+class FolderLocks {
+ public:
+  // `shown` gives a path as the console shows it.
+  explicit FolderLocks(std::function<std::string(const std::string&)> shown);
+  FolderLocks(const FolderLocks&) = delete;
+  FolderLocks& operator=(const FolderLocks&) = delete;
+  // Closes the lock files: the folders are free again.
+  ~FolderLocks();
+
+  FolderHold hold(const std::string& folder);
+  Outcome still_held(const std::string& folder) const;
+
+ private:
+  struct Held {
+    std::string path;  // of the lock file
+    int fd = -1;
+  };
+  using Key = std::pair<dev_t, ino_t>;
+
+  // The lock file `path` (`named` on the console) opened and checked: its descriptor, or -1
+  // with `hold` saying why not.
+  int open_lock_file(const std::string& path, const std::string& named, FolderHold& hold) const;
+  // Takes the locks on the open lock file `fd` (`named` on the console); false with `hold`
+  // saying who has it or why it cannot be locked.
+  bool lock(int fd, const std::string& named, FolderHold& hold) const;
+
+  std::function<std::string(const std::string&)> shown_;
+  std::string whom_;                          // "process 12 of user ann on host h, since ..."
+  std::map<Key, Held> by_lock_file_;          // the lock files held, by device and inode
+  std::map<std::string, Key> by_folder_;      // and by the folder's identity
+};
+
+}  // namespace dendro

@@ -1,0 +1,181 @@
+#include "series/files/mending.h"
+
+#include "series/files/interrupts.h"
+#include "series/files/placing.h"
+
+namespace dendro {
+namespace {
+
+const char* const kDone = "done";
+const char* const kBack = "back";
+
+void add_lines(std::vector<std::string>& lines, const std::string& head,
+               const std::vector<std::string>& names) {
+  const std::vector<std::string> more = name_list(head, names);
+  lines.insert(lines.end(), more.begin(), more.end());
+}
+
+// The steps of following one journal: each acts only on the file the journal recorded,
+// and says what it did, or why not.
+class Follower {
+ public:
+  Follower(FileSystem& fs, const std::string& folder, const Recorded& r, Mended& mended)
+      : fs_(fs), folder_(folder), r_(r), mended_(mended) {}
+
+  // Rolls a group back or finishes it as its decision says.
+  void group(const Group& g) {
+    if (g.decision == kBack) roll_back(g);
+    if (g.decision != kDone) return;
+    for (const Move& m : g.moves) {
+      if (m.earlier && earlier_there(m)) finish(m);
+    }
+  }
+  void temporary(const std::string& name) {
+    const std::string temp = temporary_of(name);
+    if (!fs_.exists(temp)) return;
+    if (held(fs_.remove(temp), "could not remove the temporary file " + shown(fs_, temp))) {
+      mended_.removed.push_back(shown(fs_, temp));
+    }
+  }
+  // Says a step that failed; true when it held.
+  bool held(const Outcome& done, const std::string& what) {
+    if (done.ok()) return true;
+    mended_.failures.push_back(" *** " + what + ": " + done.failure);
+    failed_ = true;
+    return false;
+  }
+  bool failed() const { return failed_; }
+
+ private:
+  std::string path(const std::string& name) const { return in_folder(folder_, name); }
+  std::string temporary_of(const std::string& name) const {
+    return temporary_name(path(name), r_.pid);
+  }
+  std::string set_aside(const std::string& name) const {
+    return set_aside_name(path(name), r_.pid);
+  }
+  // The set-aside earlier file of `m`, when it is there and is the one recorded.
+  bool earlier_there(const Move& m) {
+    const Status aside = fs_.status(set_aside(m.name));
+    if (aside.node == Node::none) return false;  // never moved, or dealt with already
+    if (is_earlier_file(r_, m, aside)) return true;
+    held({"it is not the file its journal set aside"},
+         "could not put back or remove the earlier " + shown(fs_, path(m.name)) + " from " +
+             shown(fs_, set_aside(m.name)));
+    return false;
+  }
+
+  // The new versions that took their names go, and once that is on the disk the earlier
+  // files come back under their names. A file written since under a name is never touched.
+  void roll_back(const Group& g) {
+    std::vector<bool> set_aside;
+    bool removed = false;
+    for (const Move& m : g.moves) {
+      set_aside.push_back(m.earlier && earlier_there(m));
+      const bool moved = m.earlier ? set_aside.back() : !fs_.exists(temporary_of(m.name));
+      if (m.none || !moved || !is_new_version(r_, m, fs_.status(path(m.name)))) continue;
+      if (!held(fs_.remove(path(m.name)), "could not remove " + shown(fs_, path(m.name)) +
+                                              ", a new file of a group rolled back")) {
+        return;
+      }
+      if (!m.earlier) mended_.undone.push_back(shown(fs_, path(m.name)));
+      removed = true;
+    }
+    // The new files are gone on the disk before an earlier file takes a name back; a flush
+    // that fails is said, and the journal stays.
+    if (removed) {
+      held(fs_.flush_folder(folder_), "could not flush the folder " + shown(fs_, folder_) +
+                                          " before putting the earlier files back");
+    }
+    for (std::size_t k = 0; k < g.moves.size(); ++k) {
+      if (set_aside[k]) put_back(g.moves[k]);
+    }
+  }
+  void put_back(const Move& m) {
+    const std::string name = path(m.name);
+    if (held(fs_.rename(set_aside(m.name), name, Replace::no),
+             "could not put back the earlier " + shown(fs_, name) + ", which stays as " +
+                 shown(fs_, set_aside(m.name)))) {
+      mended_.put_back.push_back(shown(fs_, name));
+    }
+  }
+  void finish(const Move& m) {
+    if (held(fs_.remove(set_aside(m.name)), "could not remove the earlier " +
+                                                shown(fs_, path(m.name)) + " left as " +
+                                                shown(fs_, set_aside(m.name)))) {
+      mended_.finished.push_back(shown(fs_, path(m.name)));
+    }
+  }
+
+  FileSystem& fs_;
+  const std::string& folder_;
+  const Recorded& r_;
+  Mended& mended_;
+  bool failed_ = false;
+};
+
+}  // namespace
+
+std::vector<std::string> mended_lines(const Mended& mended) {
+  std::vector<std::string> lines;
+  add_lines(lines,
+            " *** earlier files put back, which a run cut short had moved aside:", mended.put_back);
+  add_lines(lines,
+            " *** new files of a run cut short removed, as the rest of their group had not "
+            "taken their names:",
+            mended.undone);
+  add_lines(lines,
+            " *** earlier files removed, which a run cut short had replaced with files that "
+            "had all taken their names:",
+            mended.finished);
+  add_lines(lines, " *** temporary files of a run cut short, removed:", mended.removed);
+  lines.insert(lines.end(), mended.left.begin(), mended.left.end());
+  lines.insert(lines.end(), mended.failures.begin(), mended.failures.end());
+  return lines;
+}
+
+std::string why_not_followed(const FileSystem& fs, const std::string& folder, const Recorded& r) {
+  std::vector<std::string> touched;
+  for (const auto& [g, group] : r.groups) {
+    if (group.decision != kDone && group.decision != kBack) continue;
+    for (const Move& m : group.moves) {
+      touched.push_back(in_folder(folder, m.name));
+      touched.push_back(set_aside_name(in_folder(folder, m.name), r.pid));
+    }
+  }
+  for (const std::string& name : r.parts) {
+    touched.push_back(temporary_name(in_folder(folder, name), r.pid));
+  }
+  for (std::size_t k = 0; k < touched.size(); ++k) {
+    stop_if_interrupted_at(k);
+    if (const std::string why = fs.why_not_movable(touched[k]); !why.empty()) {
+      return shown(fs, touched[k]) + ": " + why;
+    }
+  }
+  return "";
+}
+
+void follow_journal(FileSystem& fs, const std::string& path, const std::string& folder,
+                    const Recorded& r, Mended& mended) {
+  Follower follow(fs, folder, r, mended);
+  // What the dead run wrote may not have reached the disk: the decision followed must be
+  // there before a step acts on it.
+  if (!follow.held(fs.flush(path), "could not flush " + shown(fs, path) +
+                                       ", the journal of a run cut short, before following it")) {
+    return;
+  }
+  // The groups first: whether a new file had its name shows by its temporary file.
+  for (const auto& [g, group] : r.groups) {
+    stop_if_interrupted();
+    follow.group(group);
+  }
+  for (std::size_t k = 0; k < r.parts.size(); ++k) {
+    stop_if_interrupted_at(k);
+    follow.temporary(r.parts[k]);
+  }
+  follow.held(fs.flush_folder(folder), "could not flush the folder " + shown(fs, folder));
+  // A step that failed leaves the journal, for a later run to follow again.
+  if (!follow.failed()) follow.held(fs.remove(path), "could not remove " + shown(fs, path));
+}
+
+}  // namespace dendro
