@@ -1,6 +1,8 @@
 // The forms of the names of the files kalder and pelliform write: the pieces both programs
-// build their names from.
+// build their names from, and the test of whether a name found on disk is of such a form.
 #pragma once
+
+#include <string_view>
 
 #include "series/blocks.h"
 
@@ -106,5 +108,11 @@ inline constexpr char kRatiosContents[] = "Ratios.txt";
 inline constexpr char kResidualsContents[] = "Resids.txt";
 
 }  // namespace pelliform_names
+
+// True when `file` (a file's own name, without any folder part) has the form of a name
+// kalder or pelliform writes: a data file's output (a non-empty output prefix or stem
+// followed by one of either program's suffixes), one of kalder's run-wide chronology
+// files, or kalder's typed list of data file names.
+bool of_either_programs_form(std::string_view file);
 
 }  // namespace dendro
