@@ -6,6 +6,7 @@
 #include "options/log_file.h"
 #include "series/console.h"
 #include "series/files/file_system.h"
+#include "series/files/forms.h"
 #include "series/files/units.h"
 #include "series/option_values.h"
 #include "series/text.h"
@@ -13,46 +14,11 @@
 namespace dendro {
 namespace {
 
-// Which options make a data file write a file.
-enum class When {
-  always,
-  core_save,    // option 18 saves the series of each stage
-  curves,       // the curve files: saved with the series, or removed for the summary plots
-  transformed,  // option 3
-  bootstrap,    // option 12's bootstrap limits
-  common_period,
-  spectra,  // a chronology that is detrended
-};
-
-struct Output {
-  const char* suffix;
-  When when;
-};
-
-constexpr Output kOutputs[] = {
-    {"_out.txt", When::always},           {"_tabs.txt", When::always},
-    {"_crns.txt", When::always},          {"_errs.txt", When::always},
-    {"_log.txt", When::always},           {"_detail.txt", When::always},
-    {"_spectra.txt", When::spectra},      {"_raw_rbar.txt", When::always},
-    {"_ind_rbar.txt", When::always},      {"_res_rbar.txt", When::always},
-    {"_trn_rbar.txt", When::transformed}, {"_raw.txt", When::core_save},
-    {"_gap.txt", When::core_save},        {"_trn.txt", When::core_save},
-    {"_ind1.txt", When::core_save},       {"_ind2.txt", When::core_save},
-    {"_res.txt", When::core_save},        {"_raw_wgts.txt", When::core_save},
-    {"_ind_wgts.txt", When::core_save},   {"_res_wgts.txt", When::core_save},
-    {"_rcs_wgts.txt", When::core_save},   {"_auto_outs.txt", When::core_save},
-    {"_endo_outs.txt", When::core_save},  {"_rcs_raw.txt", When::core_save},
-    {"_rcs_ind1.txt", When::core_save},   {"_rcs_ind2.txt", When::core_save},
-    {"_crv1.txt", When::curves},          {"_crv2.txt", When::curves},
-    {"_raw_95%cl.txt", When::bootstrap},  {"_std_95%cl.txt", When::bootstrap},
-    {"_res_95%cl.txt", When::bootstrap},  {"_kld_95%cl.txt", When::bootstrap},
-    {"_rcs_95%cl.txt", When::bootstrap},
-};
-constexpr int kFixedOutputs = 6;  // the first ones of the table
-
-// The principal component files: each kind of file for each stage's series.
-constexpr const char* kComponentFiles[] = {"_pcloads_", "_pcscores_", "_vfloads_", "_vfscores_"};
-constexpr const char* kComponentStages[] = {"raw", "trn", "det", "res"};
+using kalder_names::kComponentFiles;
+using kalder_names::kComponentStages;
+using kalder_names::kFixedOutputs;
+using kalder_names::kOutputs;
+using kalder_names::When;
 
 // The words before the name on the line of a general output file that names the data file
 // it was written for.
@@ -95,13 +61,13 @@ bool read_options(Units& units, const std::string& data_file, Icommands& options
 std::vector<std::string> data_file_outputs(std::string_view data_file, const Icommands* options) {
   const std::string prefix = output_prefix(data_file);
   std::vector<std::string> names;
-  for (const Output& out : kOutputs) {
+  for (const kalder_names::Output& out : kOutputs) {
     if (options == nullptr || written(out.when, *options)) names.push_back(prefix + out.suffix);
   }
   if (options == nullptr || written(When::common_period, *options)) {
     for (const char* file : kComponentFiles) {
       for (const char* stage : kComponentStages) {
-        names.push_back(prefix + file + stage + ".txt");
+        names.push_back(prefix + file + stage + kTextEnd);
       }
     }
   }
@@ -138,7 +104,7 @@ std::vector<std::string> results_not_written_over(FileSystem& fs, std::string_vi
   }
   if (options == nullptr || !written(When::spectra, *options)) return lines;
   // pelliform names its spectra by the data file's name up to its last period.
-  const std::string spectra = prefix + "_spectra.txt";
+  const std::string spectra = prefix + kSpectraSuffix;
   const std::string spectra_head = first_line(fs, spectra, [](const std::string&) { return true; });
   if (spectra_head.starts_with(" FREQUENCY") && spectra_head.find("_KLD_") == std::string::npos) {
     refuse(spectra, "pelliform's spectra of a data file named " + prefix + ".*");

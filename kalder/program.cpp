@@ -11,6 +11,7 @@
 #include "kalder/stopped_run.h"
 #include "options/log_creation.h"
 #include "options/log_file.h"
+#include "series/files/forms.h"
 #include "series/files/interrupts.h"
 #include "series/files/stop.h"
 #include "series/layout.h"
@@ -19,25 +20,15 @@
 namespace dendro {
 namespace {
 
+using kalder_names::kRunWideFiles;
+using kalder_names::kTypedNamesFile;
+
 constexpr int kMaxNames = 5000;  // records read from a file-names file
 const char* const kBailout = " <=== bailout ===>";
-const char* const kTypedNamesFile = "kalder_files.txt";
 constexpr int kFewMissing = 3;  // more missing data files: the file is no list of names
 const char* const kListWanted =
     "*** the question wants a file that lists the data files, one name per line, "
     "or <ret> to type the names";
-
-struct RunWideFile {
-  int unit;
-  const char* name;
-};
-constexpr RunWideFile kRunWideFiles[] = {
-    {unit::crns_raw, "crns_raw.txt"},    {unit::crns_std, "crns_std.txt"},
-    {unit::crns_res, "crns_res.txt"},    {unit::crns_kld, "crns_kld.txt"},
-    {unit::crns_rcs, "crns_rcs.txt"},    {unit::err_raw, "crns_raw_err.txt"},
-    {unit::err_std, "crns_std_err.txt"}, {unit::err_res, "crns_res_err.txt"},
-    {unit::err_kld, "crns_kld_err.txt"}, {unit::err_rcs, "crns_rcs_err.txt"},
-};
 
 std::vector<std::string> run_wide_names() {
   std::vector<std::string> names;

@@ -6,6 +6,7 @@
 #include "pelliform/dialogue.h"
 #include "pelliform/driver_plots.h"
 #include "pelliform/file_names.h"
+#include "series/files/forms.h"
 #include "series/files/stop.h"
 #include "series/index.h"
 #include "series/index_block.h"
@@ -58,7 +59,8 @@ SpectrumInput write_column_file(PelliformRun& run) {
   const EngineArgs& a = run.args;
   const bool stabilised = a.rbar_window > 0;
   const int first_year = a.summary().first, n = a.chronology_length();
-  std::ostream& out = run.units.create(pelliform_unit::chronology, run.stem + "_crns_col.txt");
+  std::ostream& out =
+      run.units.create(pelliform_unit::chronology, run.stem + pelliform_names::kChronologyColumns);
   std::string heading = raw_average(run)
                             ? "  Year  SSize  RawCrn  AdjCrn  RawSig  AdjSig  RawSee  AdjSee"
                             : "  Year  SSize  StdCrn  SsfCrn  StdSig  SsfSig  StdSee  SsfSee";
@@ -111,7 +113,7 @@ void write_tucson_file(PelliformRun& run) {
          raw ? "stabilised adjusted chronology" : "stabilised signal-free chronology",
          &a.stabilised, 2});
   }
-  const std::string name = run.stem + "_crns_tuc.txt";
+  const std::string name = run.stem + pelliform_names::kChronologyTucson;
   std::ostream& out = run.units.create(pelliform_unit::chronology, name);
   const std::string id = chronology_id(run.data_file);
   const int n = a.chronology_length();
@@ -142,7 +144,7 @@ void write_tucson_file(PelliformRun& run) {
     block.values = values;
     block.depth = depth;
     const std::vector<std::string> refusal =
-        index_block_refusal(block, name, run.stem + "_crns_col.txt");
+        index_block_refusal(block, name, run.stem + pelliform_names::kChronologyColumns);
     for (const std::string& line : refusal) say_and_report(run, line);
     if (refusal.empty()) write_index_records(out, block);
   }
@@ -172,7 +174,7 @@ void write_spectra(PelliformRun& run, const SpectrumInput& input) {
        raw ? "ADJ >10Yr Spectrum" : "SSF >10Yr Spectrum", "fig1b_10yr.ps");
 
   std::ostream& out =
-      run.units.create(pelliform_unit::data, spectra_stem(run.data_file) + "_spectra.txt");
+      run.units.create(pelliform_unit::data, spectra_stem(run.data_file) + kSpectraSuffix);
   out << (raw ? " FREQUENCY   POWER_RAW_CRN   POWER_ADJ_CRN"
               : " FREQUENCY   POWER_STD_CRN   POWER_SSF_CRN")
       << '\n';
@@ -202,7 +204,8 @@ void end_of_run(PelliformRun& run) {
   run.units.commit(Commit::with_data_file);
   for (const std::string& line : run.units.files().take_notes()) run.con.say(line);
   for (const std::string& line : run.units.files().close_journals()) run.con.say(line);
-  run.con.say(std::string("Normal termination of program Pelliform_Version ") + kVersion);
+  run.con.say(std::string("Normal termination of program Pelliform_Version ") +
+              pelliform_names::kVersion);
   run.con.say("");
   run.con.pause("Hit RETURN to Quit");
 }

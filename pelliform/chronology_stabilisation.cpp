@@ -12,6 +12,7 @@
 #include "pelliform/running_rbar.h"
 #include "pelliform/yearly_mean.h"
 #include "series/console.h"
+#include "series/files/forms.h"
 #include "series/files/stop.h"
 #include "series/files/units.h"
 #include "series/index.h"
@@ -148,9 +149,9 @@ void stabilise_chronology(EngineRun& run, bool signal_free) {
     run.con().say(run.raw() ? "Perform raw data indices running rbar calculations"
                             : "Perform standard indices running rbar calculations");
   }
-  a.file_name = run.stem + (signal_free ? "_Ssf_RBAR.txt"
-                            : run.raw() ? "_Raw_RBAR.txt"
-                                        : "_Std_RBAR.txt");
+  a.file_name = run.stem + (signal_free ? pelliform_names::kSignalFreeRbar
+                            : run.raw() ? pelliform_names::kRawRbar
+                                        : pelliform_names::kStandardRbar);
   run.io.units.create(pelliform_unit::rbar, a.file_name);
   RunningRbar r = runbar(a.year_matrix, run.spans().first(at(run.nseries + 2)),
                          a.rbar_chronology.column(rbar_chronology_column::chronology),

@@ -11,6 +11,7 @@
 #include "pelliform/engine_run.h"
 #include "pelliform/yearly_mean.h"
 #include "series/console.h"
+#include "series/files/forms.h"
 #include "series/files/units.h"
 #include "series/index.h"
 #include "series/layout.h"
@@ -26,7 +27,7 @@ void write_curve_file(EngineRun& run) {
   EngineArgs& a = run.a;
   const std::vector<RegionalCurvePair>& curves = run.s.curves;
   const int pairs = static_cast<int>(curves.size());
-  a.file_name = run.stem + "_RCScurves.txt";
+  a.file_name = run.stem + pelliform_names::kRegionalCurves;
   Units& units = run.io.units;
   units.create(pelliform_unit::pith, a.file_name);
   // The column name is left-justified in its 15 characters.

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
-#include "pelliform/run.h"
+#include "series/files/forms.h"
 #include "series/text.h"
 
 namespace dendro {
 namespace {
+
+namespace pn = pelliform_names;
 
 constexpr std::size_t kSpectraNameLength = 40;
 
@@ -30,11 +32,11 @@ namespace {
 std::string series_file_name(std::string_view stem, bool signal_free, bool residuals,
                              bool transformed, int unit) {
   std::string name(stem);
-  name += signal_free ? "_SSF_" : "_STD_";
-  name += residuals && transformed ? "PTR_" : "RAW_";
-  if (unit == pelliform_unit::series_data) return name + "Data.txt";
-  if (unit == pelliform_unit::series_curves) return name + "Curves.txt";
-  return name + (residuals ? "Resids.txt" : "Ratios.txt");
+  name += signal_free ? pn::kSignalFreePass : pn::kStandardPass;
+  name += residuals && transformed ? pn::kTransformedScale : pn::kRawScale;
+  if (unit == pelliform_unit::series_data) return name + pn::kDataContents;
+  if (unit == pelliform_unit::series_curves) return name + pn::kCurvesContents;
+  return name + (residuals ? pn::kResidualsContents : pn::kRatiosContents);
 }
 
 }  // namespace
@@ -45,23 +47,21 @@ std::string series_file_name(const EngineArgs& a, std::string_view stem, bool si
 }
 
 std::string report_file_name(std::string_view data_file) {
-  std::string name = file_stem(data_file) + "_out_v" + kVersion + ".txt";
+  std::string name = file_stem(data_file) + pn::kReportTag + pn::kVersion + kTextEnd;
   stringclean(name);
   return std::string(trim_right(name));
 }
 
 std::vector<std::string> fixed_outputs(std::string_view data_file) {
   const std::string stem = file_stem(data_file);
-  return {report_file_name(data_file), stem + "_crns_col.txt", stem + "_crns_tuc.txt",
-          spectra_stem(data_file) + "_spectra.txt"};
+  return {report_file_name(data_file), stem + pn::kChronologyColumns, stem + pn::kChronologyTucson,
+          spectra_stem(data_file) + kSpectraSuffix};
 }
 
 std::vector<std::string> possible_outputs(std::string_view data_file) {
   const std::string stem = file_stem(data_file);
   std::vector<std::string> names = fixed_outputs(data_file);
-  for (const char* rbar : {"_Ssf_RBAR.txt", "_Raw_RBAR.txt", "_Std_RBAR.txt", "_RCScurves.txt"}) {
-    names.push_back(stem + rbar);
-  }
+  for (const char* suffix : pn::kStemSuffixes) names.push_back(stem + suffix);
   for (const bool signal_free : {false, true}) {
     for (const bool residuals : {false, true}) {
       for (const bool transformed : {false, true}) {

@@ -20,8 +20,6 @@ namespace dendro {
 // The engine as the driver calls it; tests put a stand-in of their own here.
 using Engine = std::function<void(EngineArgs&, SigfreeState&, EngineIo)>;
 
-inline constexpr char kVersion[] = "43ptr08";
-
 struct PelliformRun {
   // `usual_group`: the group of the files created without one of their own (the unit
   // table's); the program's driver puts them all in the data file's.

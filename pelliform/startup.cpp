@@ -5,6 +5,7 @@
 #include "pelliform/loader.h"
 #include "series/blocks.h"
 #include "series/files/file_system.h"
+#include "series/files/forms.h"
 #include "series/files/stop.h"
 #include "series/layout.h"
 #include "series/text.h"
@@ -34,7 +35,8 @@ int count_missing(PelliformRun& run) {
   run.con.say(Layout("('Missing (negative) values encountered: ',i9)").write(missing));
   run.con.say("Run the data set through KALDER to fill the gaps and save the data.");
   run.con.say("");
-  run.con.say(std::string("Abnormal termination of program Pelliform_Version ") + kVersion);
+  run.con.say(std::string("Abnormal termination of program Pelliform_Version ") +
+              pelliform_names::kVersion);
   run.con.say("");
   run.con.pause("Hit RETURN to Quit");
   throw Stop("", kFailureStatus);
@@ -94,7 +96,7 @@ std::vector<std::string> results_to_replace(PelliformRun& run, const std::string
   }
   // The spectra are named by the name up to its first blank, of 40 characters at most: a
   // file of that name may be another data file's, or kalder's.
-  const std::string spectra = spectra_stem(data_file) + "_spectra.txt";
+  const std::string spectra = spectra_stem(data_file) + kSpectraSuffix;
   const std::string head = first_line(fs, spectra, [](const std::string&) { return true; });
   const bool kalders = head.find("POWER_KLD_CRN") != std::string::npos;
   if (fs.exists(spectra) && (kalders || spectra_stem(data_file) != file_stem(data_file))) {
@@ -180,7 +182,7 @@ std::vector<std::string> banner() {
       Layout("('***     Max Series:  ',i4,'      ***')").write(kMaxSeriesPelliform),
       Layout("('***     Max Years :  ',i4,'      ***')").write(kMaxYears),
       empty,
-      std::string("********* Version ") + kVersion + " ********",
+      std::string("********* Version ") + pelliform_names::kVersion + " ********",
       stars};
   for (std::string& line : box) line = Layout("(t17,a)").write(line);
   return box;

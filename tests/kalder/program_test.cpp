@@ -5,7 +5,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "kalder/output_names.h"
+#include "series/files/forms.h"
 #include "series/files/stop.h"
+#include "series/text.h"
 #include "stage_support.h"
 
 namespace dendro {
@@ -25,6 +28,14 @@ TEST(kalder_main, a_stopped_run_leaves_nothing_unwritten_on_the_console) {
   EXPECT_TRUE(text.str().ends_with(
       "h for more info: \n*** end of input: no answer to the question above, run ended\n"))
       << text.str();
+}
+
+TEST(output_names, every_output_is_of_either_programs_form) {
+  for (const char* data_file : {"sites/co021.rwl", "site 1.txt", "my_site"}) {
+    for (const std::string& name : data_file_outputs(data_file, nullptr)) {
+      EXPECT_TRUE(of_either_programs_form(own_name(name))) << name;
+    }
+  }
 }
 
 }  // namespace

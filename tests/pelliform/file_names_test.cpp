@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "series/files/forms.h"
+#include "series/text.h"
+
 namespace dendro {
 namespace {
 
@@ -42,6 +45,14 @@ TEST(file_names, series_files_by_pass_transformation_and_index_mode) {
   a.power_transform = 0;
   EXPECT_EQ(series_file_name(a, "d.1/oak", false, pelliform_unit::series_indices),
             "d.1/oak_STD_RAW_Resids.txt");
+}
+
+TEST(file_names, every_possible_output_is_of_either_programs_form) {
+  for (const char* data_file : {"../d.1/oak.rwl", "site 1.rwl", "my_site"}) {
+    for (const std::string& name : possible_outputs(data_file)) {
+      EXPECT_TRUE(of_either_programs_form(own_name(name))) << name;
+    }
+  }
 }
 
 }  // namespace
