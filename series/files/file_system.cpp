@@ -1,6 +1,5 @@
 #include "series/files/file_system.h"
 
-#include <ext/stdio_filebuf.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -9,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ext/stdio_filebuf.h>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -143,7 +143,8 @@ class DiskFiles final : public FileSystem {
       return {Node::none, {}, reason(errno)};
     }
     return {node_of(st.st_mode),
-            {static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_size),
+            {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+             static_cast<std::uint64_t>(st.st_size),
              static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec},
             ""};
   }
@@ -161,9 +162,7 @@ class DiskFiles final : public FileSystem {
   Outcome resize(const std::string& path, std::uintmax_t size) override {
     return errno_outcome(::truncate(path.c_str(), static_cast<off_t>(size)) == 0);
   }
-  Outcome flush(const std::string& path) override {
-    return sync_path(path, O_RDONLY | O_NOFOLLOW);
-  }
+  Outcome flush(const std::string& path) override { return sync_path(path, O_RDONLY | O_NOFOLLOW); }
   Outcome flush_folder(const std::string& folder) override {
     return sync_path(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY);
   }

@@ -32,8 +32,9 @@ enum class Node {
   other,   // a device, a FIFO or a socket: never read as data nor replaced by a file
 };
 
-// Which file a name holds: one written since under the same name is another.
+// Which file (or folder) a name holds: one written since under the same name is another.
 struct FileId {
+  std::uint64_t device = 0;
   std::uint64_t inode = 0;
   std::uint64_t size = 0;
   std::int64_t modified = 0;  // in nanoseconds; a move leaves it as it was

@@ -29,7 +29,6 @@ constexpr int kOpenTries = 8;
 
 std::string reason(int error) { return std::strerror(error); }
 
-
 // "process 12 of user ann on host h, since 2026-12-10 15:29:19 UTC".
 std::string this_run() {
   char host[256] = "";
@@ -70,7 +69,8 @@ std::string unusable(mode_t mode, const std::string& path) {
     return path + " is a symbolic link, which runs of these programs do not follow: remove it, " +
            "then run again";
   }
-  if (S_ISDIR(mode)) return path + " is a folder, not the lock file of these programs: rename it, then run again";
+  if (S_ISDIR(mode))
+    return path + " is a folder, not the lock file of these programs: rename it, then run again";
   if (!S_ISREG(mode)) {
     return path + " is not a regular file (a device, a FIFO or a socket), so not the lock file " +
            "of these programs: remove it, then run again";
@@ -100,6 +100,17 @@ bool previous_version_alive(int fd, int& error) {
   }
   error = 0;
   return probe.l_type != F_UNLCK;
+}
+
+// True when the words may be written into the lock file `fd`: it was opened for writing,
+// and it is no other file's name too (a hard link to a data file, say), unless it begins as
+// a lock file (a copy of the folder made with hard links shares it).
+bool may_write_words(int fd, const struct stat& st) {
+  if ((::fcntl(fd, F_GETFL) & O_ACCMODE) != O_RDWR) return false;
+  if (st.st_nlink == 1) return true;
+  char start[kMark.size()];
+  return ::pread(fd, start, sizeof start, 0) == static_cast<ssize_t>(sizeof start) &&
+         std::string_view(start, sizeof start) == kMark;
 }
 
 // Writes who holds the folder, for the words of a refusal, where the file can be written.
@@ -200,6 +211,11 @@ FolderHold FolderLocks::hold(const std::string& folder) {
     hold.held = true;
     return hold;
   }
+  struct stat at {};
+  if (::stat(folder.c_str(), &at) != 0 || !S_ISDIR(at.st_mode)) {
+    hold.failure = "there is no folder " + shown_(folder);
+    return hold;
+  }
   const std::string path = in_folder(folder, kLockName);
   const std::string named = shown_(path);
   const int fd = open_lock_file(path, named, hold);
@@ -225,7 +241,7 @@ FolderHold FolderLocks::hold(const std::string& folder) {
     ::close(fd);  // what this run took of it goes with the descriptor
     return hold;
   }
-  if ((::fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDWR) write_words(fd, whom_);
+  if (may_write_words(fd, st)) write_words(fd, whom_);
   by_lock_file_.emplace(key, Held{path, fd});
   by_folder_.emplace(folder, key);
   hold.held = true;
@@ -244,7 +260,8 @@ Outcome FolderLocks::still_held(const std::string& folder) const {
       open_file.st_ino == named.st_ino) {
     return {};
   }
-  return {shown_(held.path) + ", the lock file by which this run holds its folder, was removed or "
+  return {shown_(held.path) +
+          ", the lock file by which this run holds its folder, was removed or "
           "replaced while the run held it"};
 }
 

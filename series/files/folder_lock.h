@@ -6,10 +6,11 @@
 // of another descriptor of the file drops it; a descriptor opened for reading takes it, so
 // a lock file another user made stands in no one's way. The file is never removed, and is
 // used only when it is a regular file reached without a link. Its content is for the words
-// of a refusal only: "dendro lock file 1", then "held by <whom>", read at most kWordsRead
-// characters. A run of the previous version of these programs holds byte locks (open file
-// description locks) on the file instead: any of them means that run is alive, and a read
-// lock on byte 0 keeps that version's runs from the folder while this run holds it.
+// of a refusal only, and nothing else depends on it: "dendro lock file 1", then
+// "held by <whom>", read at most 512 characters; they are not written into a file that has
+// another name too, unless it begins so. A run of the previous version of these programs holds byte
+// locks (open file description locks) on the file instead: any of them means that run is alive, and
+// a read lock on byte 0 keeps that version's runs from the folder while this run holds it.
 #pragma once
 
 #include <sys/types.h>
@@ -53,9 +54,9 @@ class FolderLocks {
   bool lock(int fd, const std::string& named, FolderHold& hold) const;
 
   std::function<std::string(const std::string&)> shown_;
-  std::string whom_;                          // "process 12 of user ann on host h, since ..."
-  std::map<Key, Held> by_lock_file_;          // the lock files held, by device and inode
-  std::map<std::string, Key> by_folder_;      // and by the folder's identity
+  std::string whom_;                      // "process 12 of user ann on host h, since ..."
+  std::map<Key, Held> by_lock_file_;      // the lock files held, by device and inode
+  std::map<std::string, Key> by_folder_;  // and by the folder's identity
 };
 
 }  // namespace dendro

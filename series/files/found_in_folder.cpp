@@ -3,7 +3,6 @@
 // files), which is input too, checked before it is acted on.
 #include <algorithm>
 
-#include "series/files/forms.h"
 #include "series/files/interrupts.h"
 #include "series/files/output_files.h"
 #include "series/files/stop.h"
@@ -31,9 +30,10 @@ void leave(Mended& mended, const std::string& journal, const std::string& why, i
   const std::string set_aside = set_aside_name("NAME", pid);
   mended.left.push_back(" *** " + journal + " is no journal this program follows (" + why +
                         "): it stays as it is, and this run writes none of the files it names;");
-  mended.left.push_back(" *** to get back the earlier files a run cut short set aside, rename each " +
-                        (pid > 0 ? set_aside : std::string("NAME.<pid>.prev")) +
-                        " in its folder to NAME, then remove " + journal);
+  mended.left.push_back(
+      " *** to get back the earlier files a run cut short set aside, rename each " +
+      (pid > 0 ? set_aside : std::string("NAME.<pid>.prev")) +
+      " in its folder to NAME, then remove " + journal);
 }
 
 }  // namespace
@@ -145,7 +145,7 @@ void OutputFiles::mend_folder(const std::string& folder, Mended& mended) {
     const std::string of = temporary_of(file);
     if (of.empty() || named.count(file) != 0) continue;
     const std::string path = in_folder(folder, file);
-    if (!of_either_programs_form(of)) {
+    if (!forms_(of)) {
       mended.left.push_back(" *** " + shown(*fs_, path) +
                             " has the form of a temporary file, but no journal names it: it "
                             "stays as it is");
@@ -158,8 +158,8 @@ void OutputFiles::mend_folder(const std::string& folder, Mended& mended) {
   }
 }
 
-void OutputFiles::mend_journal(const std::string& folder, const std::string& file,
-                               Mended& mended, std::set<std::string>& named) {
+void OutputFiles::mend_journal(const std::string& folder, const std::string& file, Mended& mended,
+                               std::set<std::string>& named) {
   const std::string path = in_folder(folder, file);
   const std::string journal = shown(*fs_, path);
   const Recorded r = read_journal(*fs_, path, folder);
@@ -170,7 +170,8 @@ void OutputFiles::mend_journal(const std::string& folder, const std::string& fil
     return;
   }
   const auto block = [&] {
-    for (const std::string& name : names_in(r)) unwritten_.emplace(identity(in_folder(folder, name)), journal);
+    for (const std::string& name : names_in(r))
+      unwritten_.emplace(identity(in_folder(folder, name)), journal);
   };
   std::string why = r.foreign.empty() ? why_not_followed(folder, r) : r.foreign;
   if (!why.empty()) {
@@ -178,11 +179,12 @@ void OutputFiles::mend_journal(const std::string& folder, const std::string& fil
     return block();
   }
   if (const std::string cannot = dendro::why_not_followed(*fs_, folder, r); !cannot.empty()) {
-    mended.left.push_back(" *** " + journal + ", the journal of a run cut short, is not followed: " +
-                          cannot + ";");
-    mended.left.push_back(" *** it stays as it is, and this run writes none of the files it "
-                          "names: run again as the user whose files they are, or in another "
-                          "folder");
+    mended.left.push_back(" *** " + journal +
+                          ", the journal of a run cut short, is not followed: " + cannot + ";");
+    mended.left.push_back(
+        " *** it stays as it is, and this run writes none of the files it "
+        "names: run again as the user whose files they are, or in another "
+        "folder");
     return block();
   }
   follow_journal(*fs_, path, folder, r, mended);
@@ -195,7 +197,7 @@ std::string OutputFiles::why_not_followed(const std::string& folder, const Recor
       stop_if_interrupted_at(k++);
       const auto input = inputs_.find(identity(in_folder(folder, m.name)));
       if (input != inputs_.end()) return "it names " + m.name + ", which is " + input->second;
-      if (!of_either_programs_form(m.name)) {
+      if (!forms_(m.name)) {
         return "it names " + m.name + ", which is no name these programs write";
       }
     }

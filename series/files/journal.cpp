@@ -1,5 +1,6 @@
 #include "series/files/journal.h"
 
+#include <charconv>
 #include <random>
 #include <string_view>
 
@@ -63,6 +64,14 @@ std::vector<std::string> fields_of(const std::string& text, std::size_t fields) 
   return parts;
 }
 
+// A number of a file's identity: all of `text`, in decimal.
+template <class Number>
+bool field_of(const std::string& text, Number& value) {
+  const char* end = text.data() + text.size();
+  const auto [at, error] = std::from_chars(text.data(), end, value);
+  return error == std::errc() && at == end && !text.empty();
+}
+
 bool plain_name(const std::string& name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
@@ -70,9 +79,8 @@ bool plain_name(const std::string& name) {
 // The process id in the name of a journal of the earlier versions; 0 when `file` has none.
 int pid_in_name(const std::string& file) {
   if (!journal_form(file)) return 0;
-  const long long pid =
-      whole_number(file.substr(kJournalStart.size(),
-                         file.size() - kJournalStart.size() - kJournalEnd.size()));
+  const long long pid = whole_number(
+      file.substr(kJournalStart.size(), file.size() - kJournalStart.size() - kJournalEnd.size()));
   return pid > 0 && pid <= 0x7fffffff ? static_cast<int>(pid) : 0;
 }
 
@@ -82,21 +90,28 @@ struct Header {
   int version = -1;
   int pid = 0;
   std::string token;
+  std::string folder;  // its folder's device and inode, "<device>:<inode>" (version 2)
 };
 
-Header header_of(const std::string& line) {
-  const std::vector<std::string> f = fields_of(line, 3);
-  Header h;
-  if (f.size() != 4 || (f[0] != kHeader && f[0] != kHeaderOne) || f[2].empty()) return h;
-  const long long pid = whole_number(f[1]);
-  if (pid <= 0 || pid > 0x7fffffff || f[3] != checksum_of(f[0] + "\t" + f[1] + "\t" + f[2])) {
-    return h;
-  }
-  return {f[0] == kHeader ? 2 : 1, static_cast<int>(pid), f[2]};
+std::string folder_id(const FileId& id) {
+  return std::to_string(id.device) + ":" + std::to_string(id.inode);
 }
 
-std::string header_line(int pid, const std::string& token) {
-  const std::string text = std::string(kHeader) + "\t" + std::to_string(pid) + "\t" + token;
+Header header_of(const std::string& line) {
+  const std::vector<std::string> f = fields_of(line, 4);
+  Header h;
+  const int version = f.empty() ? 0 : f[0] == kHeader ? 2 : f[0] == kHeaderOne ? 1 : 0;
+  const std::size_t fields = version == 2 ? 5 : 4;
+  if (version == 0 || f.size() != fields || f[2].empty()) return h;
+  const std::string text = line.substr(0, line.size() - f.back().size() - 1);
+  const long long pid = whole_number(f[1]);
+  if (pid <= 0 || pid > 0x7fffffff || f.back() != checksum_of(text)) return h;
+  return {version, static_cast<int>(pid), f[2], version == 2 ? f[3] : ""};
+}
+
+std::string header_line(int pid, const std::string& token, const FileId& folder) {
+  const std::string text =
+      std::string(kHeader) + "\t" + std::to_string(pid) + "\t" + token + "\t" + folder_id(folder);
   return text + "\t" + checksum_of(text);
 }
 
@@ -134,13 +149,10 @@ class Reader {
     if (f.size() != fields + 1 || whole_number(f[1]) < 0 || !named(f[fields], name)) return;
     Move m{name, f[2] == "1", f[3] == "1", {}, 0};
     if (r_.version == 1) m.version.size = static_cast<std::uint64_t>(whole_number(f[4]));
-    if (r_.version == 2) {
-      for (std::size_t k = 4; k < 8; ++k) {
-        if (whole_number(f[k]) < 0) return;
-      }
-      m.version = {static_cast<std::uint64_t>(whole_number(f[4])),
-                   static_cast<std::uint64_t>(whole_number(f[5])), whole_number(f[6])};
-      m.earlier_inode = static_cast<std::uint64_t>(whole_number(f[7]));
+    if (r_.version == 2 &&
+        !(field_of(f[4], m.version.inode) && field_of(f[5], m.version.size) &&
+          field_of(f[6], m.version.modified) && field_of(f[7], m.earlier_inode))) {
+      return;
     }
     Group& group = r_.groups[static_cast<int>(whole_number(f[1]))];
     if (!group.decision.empty()) {
@@ -153,7 +165,8 @@ class Reader {
     if (f.size() < 2 || whole_number(f[1]) < 0) return;
     Group& group = r_.groups[static_cast<int>(whole_number(f[1]))];
     const bool counted = key == kEnd || r_.version == 0;
-    if (!counted && (f.size() != 3 || whole_number(f[2]) != static_cast<long long>(group.moves.size()))) {
+    if (!counted &&
+        (f.size() != 3 || whole_number(f[2]) != static_cast<long long>(group.moves.size()))) {
       foreign("the decision of its group " + f[1] + " does not count the group's moves");
       return;
     }
@@ -211,8 +224,8 @@ Journal::Journal(FileSystem& fs, const std::string& folder)
   // A journal left as it was may have this run's name: the next free one serves.
   Opened opened;
   for (int k = 1; !opened.stream && k < 100; ++k) {
-    path_ = in_folder(folder, kJournalStart + pid + (k > 1 ? "-" + std::to_string(k) : "") +
-                                  kJournalEnd);
+    path_ = in_folder(folder,
+                      kJournalStart + pid + (k > 1 ? "-" + std::to_string(k) : "") + kJournalEnd);
     opened = fs_.open(path_, Open::create);
     if (!opened.stream && fs_.exists(path_)) continue;
     break;
@@ -220,14 +233,14 @@ Journal::Journal(FileSystem& fs, const std::string& folder)
   if (opened.stream) {
     out_ = std::move(opened.stream);
     // The journal's name is on the disk too before any move it records.
-    Outcome o = write(header_line(fs_.process_id(), token_), true);
+    Outcome o = write(header_line(fs_.process_id(), token_, fs_.status(folder_).id), true);
     if (o.ok()) o = fs_.flush_folder(folder_);
     if (o.ok()) return;
     opened.failure = o.failure;
   }
-  throw Stop("*** cannot write the journal " + shown(fs_, path_) + " of this run: " +
-                 opened.failure,
-             kFailureStatus);
+  throw Stop(
+      "*** cannot write the journal " + shown(fs_, path_) + " of this run: " + opened.failure,
+      kFailureStatus);
 }
 
 Outcome Journal::write(const std::string& text, bool flush) {
@@ -246,12 +259,11 @@ Outcome Journal::record_temporary(const std::string& name) {
 Outcome Journal::begin_group(int group, const std::vector<Move>& moves) {
   const std::string g = std::to_string(group);
   for (const Move& m : moves) {
-    const std::string record = std::string(kMove) + "\t" + g + "\t" + (m.earlier ? "1" : "0") +
-                               "\t" + (m.none ? "1" : "0") + "\t" +
-                               std::to_string(m.version.inode) + "\t" +
-                               std::to_string(m.version.size) + "\t" +
-                               std::to_string(m.version.modified) + "\t" +
-                               std::to_string(m.earlier_inode) + "\t" + m.name;
+    const std::string record =
+        std::string(kMove) + "\t" + g + "\t" + (m.earlier ? "1" : "0") + "\t" +
+        (m.none ? "1" : "0") + "\t" + std::to_string(m.version.inode) + "\t" +
+        std::to_string(m.version.size) + "\t" + std::to_string(m.version.modified) + "\t" +
+        std::to_string(m.earlier_inode) + "\t" + m.name;
     if (const Outcome o = write(line_of(token_, record), false); !o.ok()) return o;
   }
   moves_[group] = moves.size();
@@ -285,10 +297,8 @@ Recorded read_journal(FileSystem& fs, const std::string& path, const std::string
     return r;
   }
   std::string line;
-  if (!std::getline(*in.stream, line) || in.stream->eof()) {
-    r.foreign = "it holds no whole line";
-    return r;
-  }
+  // Cut short before its first line was whole: its run had begun no file.
+  if (!std::getline(*in.stream, line) || in.stream->eof()) return r;
   const Header header = header_of(line);
   r.version = header.version < 0 ? 0 : header.version;
   r.pid = r.version == 2 ? header.pid : pid_in_name(std::string(own_name(path)));
@@ -300,6 +310,8 @@ Recorded read_journal(FileSystem& fs, const std::string& path, const std::string
     r.foreign = "it does not begin as a journal of these programs";
     return r;
   }
+  // A folder copied whole holds other files than those the journal recorded.
+  r.copied = r.version == 2 && header.folder != folder_id(fs.status(folder).id);
   Reader reader(r, header.token, folder);
   if (r.version == 0) reader.line(line);
   for (std::size_t count = 1; std::getline(*in.stream, line); ++count) {
@@ -320,13 +332,16 @@ std::vector<std::string> names_in(const Recorded& r) {
 
 bool is_new_version(const Recorded& r, const Move& m, const Status& now) {
   if (now.node != Node::file) return false;
-  if (r.version == 2) return now.id == m.version;
+  if (r.version == 2 && !r.copied) {
+    return now.id.inode == m.version.inode && now.id.size == m.version.size &&
+           now.id.modified == m.version.modified;
+  }
   return r.version == 0 || now.id.size == m.version.size;
 }
 
 bool is_earlier_file(const Recorded& r, const Move& m, const Status& now) {
   if (now.node == Node::none) return false;
-  return r.version < 2 || now.id.inode == m.earlier_inode;
+  return r.version < 2 || r.copied || now.id.inode == m.earlier_inode;
 }
 
 }  // namespace dendro

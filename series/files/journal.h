@@ -5,9 +5,11 @@
 //
 // On the disk, ".dendro.<pid>.journal": a line a record, each ending with a tab and a
 // checksum of the run's token and the record:
-//   dendro journal 2 <pid> <token> | part <name> | back <g> <moves> | done <g> <moves> |
+//   dendro journal 2 <pid> <token> <folder's device:inode> | part <name> |
+//   back <g> <moves> | done <g> <moves> |
 //   end <g> | move <g> <earlier> <none> <inode> <size> <modified> <earlier inode> <name>
 // (fields separated by tabs; names are the files' own names in the journal's folder).
+// In a copy of the folder (another device and inode) a file is known by its size alone.
 // Journals of the earlier versions are read too: version 1, whose moves record only the new
 // version's size, and the first, without header or checksums, which names files by full
 // paths.
@@ -41,7 +43,7 @@ struct Move {
   std::string name;  // the file's own name in the journal's folder
   bool earlier = false;
   bool none = false;
-  FileId version;                  // the new version's
+  FileId version;                   // the new version's
   std::uint64_t earlier_inode = 0;  // the earlier file's
 };
 
@@ -92,6 +94,7 @@ struct Group {
 struct Recorded {
   int version = 0;                 // 0, 1 or 2; which of its moves' fields are known
   int pid = 0;                     // the run that wrote it
+  bool copied = false;             // its folder is a copy of the one it was written in
   std::string failure;             // it could not be read: the system's reason
   std::string foreign;             // it is no whole journal of these programs: why
   std::vector<std::string> parts;  // names whose temporary files the run began

@@ -59,7 +59,8 @@ void name_earlier_files(const OutputFiles& files, const std::string& prefix,
   for (const std::string& line : lines) say(line);
 }
 
-OutputFiles::OutputFiles(std::unique_ptr<FileSystem> fs) : fs_(std::move(fs)) {}
+OutputFiles::OutputFiles(std::unique_ptr<FileSystem> fs, Forms forms)
+    : fs_(std::move(fs)), forms_(forms) {}
 
 OutputFiles::~OutputFiles() {
   for (const Version& v : versions_) remove_temporary(v);
@@ -170,8 +171,8 @@ void OutputFiles::put_in_place(std::vector<Version> versions,
   for (const auto& [folder, placements] : by_folder) {
     if (const Outcome held = fs_->still_held(folder); !held.ok()) {
       for (const Version& v : versions) remove_temporary(v);
-      throw Stop("*** could not put the new " + placements.front().name + " in place: " +
-                     held.failure + "; this run ends here, before it writes there",
+      throw Stop("*** could not put the new " + placements.front().name +
+                     " in place: " + held.failure + "; this run ends here, before it writes there",
                  kFailureStatus);
     }
   }
@@ -236,7 +237,8 @@ void OutputFiles::keep(const Version& v, Settled& settled) {
   } else if (remove_temporary(v)) {
     settled.removed.push_back(v.name);
   }
-  if (!o.ok()) settled.failures.push_back(" *** could not keep the new " + v.name + ": " + o.failure);
+  if (!o.ok())
+    settled.failures.push_back(" *** could not keep the new " + v.name + ": " + o.failure);
 }
 
 std::vector<std::string> OutputFiles::take_notes() {

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "series/files/file_system.h"
+#include "series/files/forms.h"
 #include "series/files/journal.h"
 #include "series/files/mending.h"
 #include "series/files/placing.h"
@@ -86,9 +87,13 @@ class OutputFiles;
 void name_earlier_files(const OutputFiles& files, const std::string& prefix,
                         const std::function<void(const std::string&)>& say);
 
+// Whether a file's own name is of a form the programs write, by which a journal found is
+// followed or left.
+using Forms = bool (*)(std::string_view file);
+
 class OutputFiles {
  public:
-  explicit OutputFiles(std::unique_ptr<FileSystem> fs);
+  explicit OutputFiles(std::unique_ptr<FileSystem> fs, Forms forms = of_either_programs_form);
   OutputFiles(const OutputFiles&) = delete;
   OutputFiles& operator=(const OutputFiles&) = delete;
   // Drops every version still pending (earlier files stay as they were) and removes the
@@ -189,19 +194,20 @@ class OutputFiles {
   };
 
   std::unique_ptr<FileSystem> fs_;
+  Forms forms_;
   mutable std::unordered_map<std::string, std::string> ids_;  // identities, by name
-  std::vector<Version> versions_;              // begun and not yet in place, in the order begun
-  std::set<std::string> written_;              // the files this run has put in place
-  std::set<std::string> pages_;                // those of them that were saves
-  std::set<std::string> read_;                 // the files the run has read
-  std::map<std::string, std::string> inputs_;  // never written, by identity (and by the
-                                               // identity of what a link reads): what each is
-  std::set<std::string> held_;                 // folders this run holds, by identity
+  std::vector<Version> versions_;                 // begun and not yet in place, in the order begun
+  std::set<std::string> written_;                 // the files this run has put in place
+  std::set<std::string> pages_;                   // those of them that were saves
+  std::set<std::string> read_;                    // the files the run has read
+  std::map<std::string, std::string> inputs_;     // never written, by identity (and by the
+                                                  // identity of what a link reads): what each is
+  std::set<std::string> held_;                    // folders this run holds, by identity
   std::map<std::string, std::string> unwritten_;  // names journals left name, by identity:
                                                   // the journal
   std::vector<std::string> reserved_prefixes_;    // identities of starts of names
   std::set<std::string> reserved_names_;          // identities of names
-  std::vector<std::string> replaced_;                         // earlier files replaced, by name
+  std::vector<std::string> replaced_;             // earlier files replaced, by name
   std::map<std::string, std::unique_ptr<Journal>> journals_;  // by folder
   std::set<std::string> unfinished_;  // folders whose journal names a file still to remove
   std::vector<std::string> notes_;    // see take_notes

@@ -10,8 +10,8 @@
 
 namespace dendro {
 
-Units::Units(std::unique_ptr<FileSystem> fs, Commit usual_group)
-    : files_(std::move(fs)), usual_group_(usual_group) {}
+Units::Units(std::unique_ptr<FileSystem> fs, Commit usual_group, Forms forms)
+    : files_(std::move(fs), forms), usual_group_(usual_group) {}
 
 Units::~Units() { close_all(); }
 

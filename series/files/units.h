@@ -20,8 +20,9 @@ class Units {
   // A file created without a group of its own belongs to `usual_group`: the programs'
   // drivers give with_data_file and commit it for each data file; a table whose files
   // each stand alone (tests, tools) keeps on_close.
+  // `forms` as OutputFiles takes them.
   explicit Units(std::unique_ptr<FileSystem> fs = disk_files(),
-                 Commit usual_group = Commit::on_close);
+                 Commit usual_group = Commit::on_close, Forms forms = of_either_programs_form);
   Units(const Units&) = delete;
   Units& operator=(const Units&) = delete;
   ~Units();

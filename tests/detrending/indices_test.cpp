@@ -73,7 +73,8 @@ std::vector<std::string> lines_of(const std::string& path) {
 }
 
 struct OutFile {
-  // One file per test and process: ctest runs the tests of this file side by side.
+  // One file per test and process. One run at a time holds the folder: a test's second
+  // file is written once the first one's run has ended.
   std::string path = ::testing::TempDir() + "sstat_out_" +
                      ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
                      std::to_string(::getpid()) + ".txt";
@@ -126,16 +127,17 @@ TEST(sstat, series_rows_and_summary) {
 }
 
 TEST(sstat, length_rounding_and_printout_one) {
-  OutFile out;
   StatsTable stats;
-  Tsi1 t = store({99, 100});  // mean length 99.5: shown as 100
-  sstat(t, stats, out.units, 11, 1);
-  const auto lines = out.close();
-  // Printout 1: no series rows, the summary alone.
-  ASSERT_EQ(lines.size(), 12u);
-  EXPECT_EQ(lines[4].substr(0, 36), " arithmetic mean                 100");
-  EXPECT_EQ(lines[6].substr(0, 36), " median (50th quantile)           99");  // 99.5 truncated
-
+  {
+    OutFile out;
+    Tsi1 t = store({99, 100});  // mean length 99.5: shown as 100
+    sstat(t, stats, out.units, 11, 1);
+    const auto lines = out.close();
+    // Printout 1: no series rows, the summary alone.
+    ASSERT_EQ(lines.size(), 12u);
+    EXPECT_EQ(lines[4].substr(0, 36), " arithmetic mean                 100");
+    EXPECT_EQ(lines[6].substr(0, 36), " median (50th quantile)           99");  // 99.5 truncated
+  }
   OutFile out2;
   Tsi1 t2 = store({99, 99, 99, 99, 101});  // mean 99.4: shown as 99
   sstat(t2, stats, out2.units, 11, 1);
@@ -143,13 +145,14 @@ TEST(sstat, length_rounding_and_printout_one) {
 }
 
 TEST(sstat, one_series_and_repeated_heads) {
-  OutFile out;
   StatsTable stats;
-  Tsi1 t = store({10});
-  sstat(t, stats, out.units, 11, 2);
-  EXPECT_EQ(out.close().size(), 5u);      // heading, column head and one row; no summary
-  EXPECT_FLOAT_EQ(stats.at(1, 2), 5.5f);  // the series' own values stay
-
+  {
+    OutFile out;
+    Tsi1 t = store({10});
+    sstat(t, stats, out.units, 11, 2);
+    EXPECT_EQ(out.close().size(), 5u);      // heading, column head and one row; no summary
+    EXPECT_FLOAT_EQ(stats.at(1, 2), 5.5f);  // the series' own values stay
+  }
   OutFile out45;
   Tsi1 t45 = store(std::vector<int>(45, 10));
   sstat(t45, stats, out45.units, 11, 3);

@@ -64,6 +64,7 @@ std::map<std::string, std::string> Sandbox::files(const std::string& prefix) con
   std::map<std::string, std::string> contents;
   for (const auto& entry : fs::directory_iterator(dir_)) {
     const std::string name = entry.path().filename().string();
+    if (name == kLockFile) continue;
     if (entry.is_regular_file() && name.starts_with(prefix)) contents[name] = read_file(name);
   }
   return contents;

@@ -14,6 +14,9 @@
 
 namespace dendro::e2e {
 
+// The file by which a run holds a folder.
+inline constexpr const char* kLockFile = ".dendro.lock";
+
 struct RunResult {
   int status = -1;     // the program's exit status
   std::string output;  // what it wrote to the console
@@ -108,6 +111,7 @@ class Sandbox {
   std::vector<std::string> read_lines(const std::string& name) const;
   bool exists(const std::string& name) const;
   // The contents of the files of the folder whose names start with `prefix`, by name.
+  // The lock file by which runs hold a folder, which stays there, is none of them.
   std::map<std::string, std::string> files(const std::string& prefix) const;
   // Runs the program with `input` on its standard input (a time limit guards against a
   // program that waits forever).

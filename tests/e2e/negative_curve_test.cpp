@@ -22,8 +22,9 @@ const char* const kRunWide[] = {"crns_raw.txt",     "crns_std.txt",     "crns_re
 // What a stop keeps and removes of a data file's files written for the first time.
 std::string kept_and_removed(const std::string& site) {
   return " *** files of this run kept, as no earlier file had their names:\n       " + site +
-         "_out.txt\n *** files of this run removed, being incomplete:\n       " + site +
-         "_tabs.txt\n       " + site + "_crns.txt\n       " + site + "_errs.txt\n";
+         "_out.txt\n *** new files of this run removed, as their set was not put in place:\n      "
+         " " +
+         site + "_tabs.txt\n       " + site + "_crns.txt\n       " + site + "_errs.txt\n";
 }
 
 std::string stop_report(const std::string& site) {

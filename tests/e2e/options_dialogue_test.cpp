@@ -153,8 +153,8 @@ TEST_F(OptionsDialogue, end_of_input_inside_a_dialogue_stops_cleanly) {
   RunResult r = box.kalder("\nf.txt\nT\nn\n4\n-3\n");
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.output.find("end of input"), std::string::npos);
-  EXPECT_NE(r.output.find(" *** files of this run removed, being incomplete:\n       "
-                          "site1_log.txt\n"),
+  EXPECT_NE(r.output.find(" *** new files of this run removed, as their set was not put in "
+                          "place:\n       site1_log.txt\n"),
             std::string::npos);
   // No log file was complete: none is left, nor any run-wide chronology file.
   EXPECT_FALSE(box.exists("site1_log.txt"));

@@ -113,46 +113,48 @@ TEST(SharedFolder, no_output_of_a_data_file_takes_a_name_of_the_run_wide_set) {
   EXPECT_EQ(box.files("crns_"), run_wide);
 }
 
-TEST(SharedFolder, one_run_at_a_time_writes_a_name_and_others_go_on_beside_it) {
+TEST(SharedFolder, one_run_at_a_time_writes_in_a_folder_and_others_go_on_in_theirs) {
   Sandbox box;
-  for (const char* site : {"s", "t", "u", "v"}) {
-    box.write_file(string(site) + ".rwl", similar_series(string(site) + "ITE", 8, 1850, 120));
+  std::filesystem::create_directories(box.dir() / "other");
+  for (const char* site : {"s", "t", "other/u"}) {
+    box.write_file(string(site) + ".rwl", similar_series("SITE", 8, 1850, 120));
   }
   box.write_file("f.txt", "s.rwl\n");
   box.write_file("g.txt", "t.rwl\n");
-  box.write_file("two.txt", "s.rwl\nt.rwl\n");
-  box.write_file("other_two.txt", "u.rwl\nv.rwl\n");
-  for (const char* list : {"f.txt", "g.txt", "other_two.txt"}) {
+  box.write_file("h.txt", "other/u.rwl\n");
+  for (const char* list : {"f.txt", "g.txt", "h.txt"}) {
     ASSERT_EQ(box.kalder("\n" + string(list) + "\nT\nn\n\n\n\n\n").status, 0);
   }
   // A run of s.rwl waits at its first plot page.
   Child first(box.dir(), KALDER_PATH, kPlots);
   ASSERT_TRUE(first.wait_at({"enter option number >"}));
-  const auto waiting = box.files("s.rwl_");
-  // A second run of s.rwl ends before it writes anything, naming the first run.
-  RunResult r = box.kalder(kBatch);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(shows(r, " *** another run (process " + std::to_string(first.pid()) +
-                           ") is using s.rwl_out.txt and "));
-  EXPECT_TRUE(shows(r, " *** this run ends here, before it writes any of them\n"));
-  EXPECT_EQ(box.files("s.rwl_"), waiting);
-  // A run of another data file goes on beside it.
-  EXPECT_EQ(box.kalder("\ng.txt\nT\ny\n\n\n").status, 0);
+  const auto waiting = box.files("");
+  // A second run of s.rwl, and a run of another data file of the folder, end before they
+  // write anything, naming the first run and what to do; pelliform's too.
+  const string refusal = " *** another run (process " + std::to_string(first.pid()) + " of user ";
+  const string what_to_do =
+      " *** wait until that run has ended, or run in another folder: this run ends here, before "
+      "it writes any file\n";
+  for (const char* list : {"f.txt", "g.txt"}) {
+    const RunResult r = box.kalder("\n" + string(list) + "\nT\ny\n\n\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(shows(r, refusal) && shows(r,
+                                           ") is writing in the working folder: it holds the "
+                                           "folder until it ends, at its last Return;\n" +
+                                               what_to_do))
+        << r.output;
+  }
+#ifdef PELLIFORM_PATH
+  const RunResult p = box.run(PELLIFORM_PATH, "t.rwl\n");
+  EXPECT_EQ(p.status, 1);
+  EXPECT_TRUE(shows(p, refusal) && shows(p, what_to_do)) << p.output;
+#endif
+  EXPECT_EQ(box.files(""), waiting);
+  // A run in another folder goes on beside it.
+  EXPECT_EQ(box.kalder("\nh.txt\nT\ny\n\n\n").status, 0);
   first.give(string(60, '\n'));
   EXPECT_EQ(first.finish().status, 0);
-  // Two lists of two data files each meet on the run-wide files only: the second waits
-  // for nothing and ends, naming the first.
-  Child pair(box.dir(), KALDER_PATH, "\ntwo.txt\nT\nn\n\n19\n1\n\n\n");
-  ASSERT_TRUE(pair.wait_at({"enter option number >"}));
-  r = box.kalder("\nother_two.txt\nT\ny\n\n\n");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(shows(r, " *** another run (process " + std::to_string(pair.pid()) +
-                           ") is using crns_raw.txt and "));
-  // The waiting run ends whole, and leaves no journal, lock or temporary file.
-  pair.give(string(60, '\n'));
-  EXPECT_EQ(pair.finish().status, 0);
   settled_files(box);
-  EXPECT_EQ(read_chronologies(box.read_file("crns_std.txt")).size(), 2u);
 }
 
 TEST(SharedFolder, a_device_or_a_fifo_is_never_replaced_nor_read_as_data) {
@@ -238,8 +240,9 @@ TEST(SharedFolder, pelliform_mends_what_a_run_cut_short_left_before_it_reads_it)
   const std::unique_ptr<FileSystem> disk = disk_files();
   const string here = std::filesystem::canonical(box.dir()).string();
   const string report = here + "/site_out_v43ptr08.txt";
-  std::filesystem::rename(report, aside_name(report, disk->process_id()));
-  Journal(*disk, here).begin_group(1, {{"site_out_v43ptr08.txt", true, false, 0}});
+  const std::uint64_t inode = disk->status(report).id.inode;
+  std::filesystem::rename(report, set_aside_name(report, disk->process_id()));
+  Journal(*disk, here).begin_group(1, {{"site_out_v43ptr08.txt", true, false, {}, inode}});
   // Another data file of the stem: the report is put back first, so the question that it
   // holds site.rwl's results is asked; no, and nothing is replaced.
   box.copy_data("keny002.rwl", "site.txt");

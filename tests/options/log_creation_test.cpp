@@ -83,21 +83,23 @@ TEST(mlf, same_commands_for_every_file) {
 
 TEST(mlf, a_menu_for_each_file_from_the_defaults) {
   Folder f("mlf_each");
-  Units units;
-  f.list(units, {"a.txt", "b.txt", "", "c.txt"});
-  Session s("3\n1\nn\n\n\n");  // the log transform for a, the defaults for b
-  s.cmd.at(Commands::kSameCommands) = 'N';
-  EXPECT_EQ(mlf(units, s.ic, s.cmd, s.con), 2);  // the blank name ends the list
-  EXPECT_FALSE(fs::exists(f.path("c_log.txt")));
-  EXPECT_EQ(lines_of(f.read("a_log.txt"))[3].substr(0, 1), "1");
-  EXPECT_EQ(lines_of(f.read("b_log.txt"))[3].substr(0, 1), "0");
-  // Each menu follows a line that names its data file.
-  const std::string menu_head = "\n\n |************** kalder run time menu";
-  EXPECT_EQ(s.out.str().find("\n ==> options for data file: " + f.path("a.txt") + menu_head), 0u);
-  EXPECT_EQ(s.count("\n\n ==> options for data file: " + f.path("b.txt") + menu_head), 1);
-  EXPECT_EQ(s.count("options for data file"), 2);
+  {
+    Units units;
+    f.list(units, {"a.txt", "b.txt", "", "c.txt"});
+    Session s("3\n1\nn\n\n\n");  // the log transform for a, the defaults for b
+    s.cmd.at(Commands::kSameCommands) = 'N';
+    EXPECT_EQ(mlf(units, s.ic, s.cmd, s.con), 2);  // the blank name ends the list
+    EXPECT_FALSE(fs::exists(f.path("c_log.txt")));
+    EXPECT_EQ(lines_of(f.read("a_log.txt"))[3].substr(0, 1), "1");
+    EXPECT_EQ(lines_of(f.read("b_log.txt"))[3].substr(0, 1), "0");
+    // Each menu follows a line that names its data file.
+    const std::string menu_head = "\n\n |************** kalder run time menu";
+    EXPECT_EQ(s.out.str().find("\n ==> options for data file: " + f.path("a.txt") + menu_head), 0u);
+    EXPECT_EQ(s.count("\n\n ==> options for data file: " + f.path("b.txt") + menu_head), 1);
+    EXPECT_EQ(s.count("options for data file"), 2);
+  }
 
-  // A menu for the only data file needs no such line.
+  // A menu for the only data file needs no such line: a later run in the folder.
   Units single;
   f.list(single, {"e.txt"});
   Session alone("\n");

@@ -43,7 +43,7 @@ std::unique_ptr<test::MemoryFiles> two_groups(int kill, bool& killed,
 
 // A later run of the data file s.rwl that holds the names of both groups and mends.
 Mended mend_as_a_run_of_the_data_file(std::unique_ptr<test::MemoryFiles> disk) {
-  Units run(std::move(disk), Commit::with_data_file);
+  Units run(std::move(disk), Commit::with_data_file, text_files);
   run.files().protect("s.rwl", "the data file");
   return hold_and_mend(run.files(), {"a.txt", "b.txt", "c.txt", "y.txt", "z.txt"});
 }
@@ -93,8 +93,9 @@ TEST(Journal, a_journal_cut_at_any_byte_is_followed_only_as_far_as_it_is_whole) 
       // Where the journal holds all that reached the disk, each set is whole.
       if (cut >= durable) {
         EXPECT_EQ(text("y.txt") + text("z.txt"), "new y\nnew z\n") << where;
-        EXPECT_TRUE(fresh || (set == "old a\nold b\n" && !view.exists(set_aside_name("a.txt", 101)) &&
-                              !view.exists(set_aside_name("b.txt", 101))))
+        EXPECT_TRUE(fresh ||
+                    (set == "old a\nold b\n" && !view.exists(set_aside_name("a.txt", 101)) &&
+                     !view.exists(set_aside_name("b.txt", 101))))
             << where << set;
       }
       expect_words_true(view, m, where);
@@ -139,8 +140,9 @@ TEST(Journal, only_a_whole_journal_of_these_programs_that_names_their_files_is_f
     const FileId c = f.disk->status("c.txt").id;
     const std::string whole = dead_journal(*f.disk, {{"c.txt", false, false, c, 0}});
     f.disk->remove(".dendro.102.journal");
-    const std::string forged = "move\t1\t0\t0\t" + std::to_string(c.inode) +
-                               "\t13\t0\t0\tc.txt\t0123456789abcdef\nback\t1\t1\t0123456789abcdef\n";
+    const std::string forged =
+        "move\t1\t0\t0\t" + std::to_string(c.inode) +
+        "\t13\t0\t0\tc.txt\t0123456789abcdef\nback\t1\t1\t0123456789abcdef\n";
     f.disk->put(".dendro.103.journal", dead_journal(*f.disk) + forged);
     f.disk->put(".dendro.104.journal", dead_journal(*f.disk) + whole.substr(whole.find('\n') + 1));
     EXPECT_TRUE(mend_lines_of_a_run(*f.disk).empty());
@@ -159,8 +161,9 @@ TEST(Journal, only_a_whole_journal_of_these_programs_that_names_their_files_is_f
     Folder f;
     f.disk->add_folder("sub");
     for (const std::string file : {"sub/x.txt", "s.rwl", "notes.doc"}) f.disk->put(file, made);
-    std::string text = dead_journal(*f.disk, {{"a.txt", false, false, {}, 0},
-                                              {name.empty() ? "b.txt" : name, false, false, {}, 0}});
+    std::string text = dead_journal(
+        *f.disk,
+        {{"a.txt", false, false, {}, 0}, {name.empty() ? "b.txt" : name, false, false, {}, 0}});
     if (name.empty()) {  // the line of the second move lost
       text.erase(text.rfind("move"), text.find('\n', text.rfind("move")) - text.rfind("move") + 1);
       f.disk->put(".dendro.102.journal", text);
@@ -174,7 +177,8 @@ TEST(Journal, only_a_whole_journal_of_these_programs_that_names_their_files_is_f
     EXPECT_EQ(run.files().check({{"a.txt", "an output"}}),
               (Names{" *** a.txt is named by .dendro.102.journal, a journal this run leaves as it "
                      "is: this run does not write it"}));
-    EXPECT_TRUE(holds(stop_message([&] { run.write(1, "a.txt", "x"); }), "this run does not write it"));
+    EXPECT_TRUE(
+        holds(stop_message([&] { run.write(1, "a.txt", "x"); }), "this run does not write it"));
   }
 }
 

@@ -143,7 +143,8 @@ class MemoryFiles final : public FileSystem {
     const std::string at = where(path);
     const auto it = world_->files.find(at);
     if (it != world_->files.end()) {
-      return {Node::file, {world_->inodes.at(it->second.get()), it->second->str().size(), 0}, ""};
+      return {
+          Node::file, {0, world_->inodes.at(it->second.get()), it->second->str().size(), 0}, ""};
     }
     if (at == kHere || world_->folders.count(at) != 0) return {Node::folder, {}, ""};
     return {world_->devices.count(at) != 0 ? Node::other : Node::none, {}, ""};
@@ -226,6 +227,10 @@ class MemoryFiles final : public FileSystem {
       hold.failure = "cannot lock " + folder + "/.dendro.lock: No locks available";
       return hold;
     }
+    if (!is_folder(folder)) {
+      hold.failure = "there is no folder " + folder;
+      return hold;
+    }
     const auto [holder, fresh] = world_->held.try_emplace(at, Holder{run_, pid_});
     if (!fresh && holder->second.run != run_) {
       hold.holder = "process " + std::to_string(holder->second.pid);
@@ -263,8 +268,8 @@ class MemoryFiles final : public FileSystem {
     std::map<std::string, std::string> links;
     // Each with the times it holds first, then the times it fails (-1: from then on).
     std::map<std::pair<Op, std::string>, std::pair<int, int>> failing;
-    std::map<std::string, Holder> held;         // the folders live runs hold
-    std::map<std::string, int> lock_files;      // how many times each was made anew
+    std::map<std::string, Holder> held;                     // the folders live runs hold
+    std::map<std::string, int> lock_files;                  // how many times each was made anew
     std::map<const std::stringbuf*, std::uint64_t> inodes;  // of each file's characters
     std::uint64_t last_inode = 0;
     int last_run = 0;
@@ -377,9 +382,9 @@ class MemoryFiles final : public FileSystem {
 
   std::shared_ptr<World> world_;
   int pid_ = 0;
-  int run_ = 0;                        // tells runs of one process id apart
-  std::map<std::string, int> held_;    // the folders this run holds, and their lock files
-  int steps_left_ = -1;  // steps before death; -1 lives on
+  int run_ = 0;                      // tells runs of one process id apart
+  std::map<std::string, int> held_;  // the folders this run holds, and their lock files
+  int steps_left_ = -1;              // steps before death; -1 lives on
   Cut cut_ = Cut::process;
   int steps_ = 0;
   bool dead_ = false;

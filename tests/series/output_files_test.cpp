@@ -239,7 +239,7 @@ std::unique_ptr<test::MemoryFiles> mend_once(std::unique_ptr<test::MemoryFiles> 
   bool died = false;
   {
     test::MemoryFiles& view = *disk;
-    Units run(std::move(disk), Commit::with_data_file);
+    Units run(std::move(disk), Commit::with_data_file, text_files);
     view.kill_after(kill, cut);
     try {
       mended = hold_and_mend(run.files(), {"a.txt", "b.txt", "c.txt", "d.txt"});

@@ -45,6 +45,9 @@ inline bool holds(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+// The forms of the names the tests' runs write: any name of a text file.
+inline bool text_files(std::string_view file) { return file.ends_with(".txt"); }
+
 // A unit table whose files wait for their data file, over a file system in memory that
 // holds earlier files a.txt and b.txt.
 struct Folder {
@@ -56,7 +59,7 @@ struct Folder {
       fs->put("b.txt", "old b\n");
     }
     disk = fs.get();
-    units = std::make_unique<Units>(std::move(fs), Commit::with_data_file);
+    units = std::make_unique<Units>(std::move(fs), Commit::with_data_file, text_files);
   }
   // Writes `text` as a new version of `name` on `unit`, closed unless `open`.
   void write(int unit, const std::string& name, const std::string& text, bool open = false,
