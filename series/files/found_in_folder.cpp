@@ -11,6 +11,10 @@
 namespace dendro {
 namespace {
 
+const char* const kTooLong =
+    "too long a name: its temporary file's name would pass the 255 characters a file system "
+    "takes";
+
 // "the folder site", or "the working folder".
 std::string folder_words(const FileSystem& fs, const std::string& folder) {
   const std::string named = shown(fs, folder);
@@ -60,6 +64,10 @@ std::vector<std::string> OutputFiles::check(const std::vector<Wanted>& wanted) c
     if (const auto left = unwritten_.find(id); left != unwritten_.end()) {
       lines.push_back(" *** " + w.name + " is named by " + left->second +
                       ", a journal this run leaves as it is: this run does not write it");
+    }
+    if (too_long_for_temporary(std::string(own_name(id)), fs_->process_id())) {
+      lines.push_back(" *** " + w.name + ", which this run would write as " + w.what + ", is " +
+                      kTooLong + "; rename or move its data file");
     }
     const auto [known, fresh] = writers.try_emplace(id, w.what);
     if (!fresh && known->second != w.what) {
@@ -145,15 +153,12 @@ void OutputFiles::mend_folder(const std::string& folder, Mended& mended) {
     const std::string of = temporary_of(file);
     if (of.empty() || named.count(file) != 0) continue;
     const std::string path = in_folder(folder, file);
-    if (!forms_(of)) {
+    if (forms_(of)) {
+      remove_left_temporary(*fs_, path, mended);
+    } else {
       mended.left.push_back(" *** " + shown(*fs_, path) +
                             " has the form of a temporary file, but no journal names it: it "
                             "stays as it is");
-    } else if (const Outcome o = fs_->remove(path); o.ok()) {
-      mended.removed.push_back(shown(*fs_, path));
-    } else {
-      mended.failures.push_back(" *** could not remove the temporary file " + shown(*fs_, path) +
-                                ": " + o.failure);
     }
   }
 }
@@ -223,6 +228,9 @@ void OutputFiles::claim(const std::string& name) {
     throw Stop("*** " + name + " is " + input->second + ": this run does not write over it",
                kFailureStatus);
   }
+  if (too_long_for_temporary(std::string(own_name(id)), fs_->process_id())) {
+    throw Stop("*** cannot create file: " + name + ": " + kTooLong, kFailureStatus);
+  }
   const Holding holding = hold({name});
   if (!holding.refusal.empty()) throw Stop(joined_lines(holding.refusal), kFailureStatus);
   const std::vector<std::string> mended = mended_lines(holding.mended);
@@ -236,6 +244,9 @@ void OutputFiles::claim(const std::string& name) {
 
 std::string OutputFiles::why_not_saved(const std::string& name) {
   const std::string& id = identity(name);
+  if (too_long_for_temporary(std::string(own_name(id)), fs_->process_id())) {
+    return name + " is " + kTooLong;
+  }
   Mended mended;
   std::string refused;
   FolderHold why;

@@ -24,6 +24,8 @@ const char* const kBack = "back";  // a run cut short is rolled back
 const char* const kDone = "done";  // every new file has its name
 const char* const kEnd = "end";    // nothing left to do
 constexpr std::size_t kChecksumLength = 16;
+// The longest name a file system takes (NAME_MAX).
+constexpr std::size_t kLongestName = 255;
 
 std::string with_pid(const std::string& name, int pid, const std::string& suffix) {
   return name + "." + std::to_string(pid) + suffix;
@@ -199,6 +201,10 @@ std::string temporary_name(const std::string& name, int pid) {
 
 std::string set_aside_name(const std::string& name, int pid) {
   return with_pid(name, pid, kSetAsideSuffix);
+}
+
+bool too_long_for_temporary(const std::string& file, int pid) {
+  return temporary_name(file, pid).size() > kLongestName;
 }
 
 bool temporary_form(const std::string& name) {

@@ -29,6 +29,9 @@ namespace dendro {
 // an earlier file of `name` takes while the group it belongs to takes its names.
 std::string temporary_name(const std::string& name, int pid);
 std::string set_aside_name(const std::string& name, int pid);
+// True when the file `file` (without folder) of run `pid` would have a temporary or a
+// set-aside name longer than a file system takes (255 characters).
+bool too_long_for_temporary(const std::string& file, int pid);
 // True when `name` has the form of a temporary or a set-aside name (".part", ".prev").
 bool temporary_form(const std::string& name);
 // The name of whose temporary file `file` (without folder) would be under some process id;

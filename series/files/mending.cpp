@@ -33,9 +33,9 @@ class Follower {
   void temporary(const std::string& name) {
     const std::string temp = temporary_of(name);
     if (!fs_.exists(temp)) return;
-    if (held(fs_.remove(temp), "could not remove the temporary file " + shown(fs_, temp))) {
-      mended_.removed.push_back(shown(fs_, temp));
-    }
+    const std::size_t failures = mended_.failures.size();
+    remove_left_temporary(fs_, temp, mended_);
+    failed_ = failed_ || mended_.failures.size() > failures;
   }
   // Says a step that failed; true when it held.
   bool held(const Outcome& done, const std::string& what) {
@@ -59,9 +59,9 @@ class Follower {
     const Status aside = fs_.status(set_aside(m.name));
     if (aside.node == Node::none) return false;  // never moved, or dealt with already
     if (is_earlier_file(r_, m, aside)) return true;
-    held({"it is not the file its journal set aside"},
-         "could not put back or remove the earlier " + shown(fs_, path(m.name)) + " from " +
-             shown(fs_, set_aside(m.name)));
+    held({"it is not the file its journal set aside"}, "could not put back or remove the earlier " +
+                                                           shown(fs_, path(m.name)) + " from " +
+                                                           shown(fs_, set_aside(m.name)));
     return false;
   }
 
@@ -115,6 +115,15 @@ class Follower {
 };
 
 }  // namespace
+
+void remove_left_temporary(FileSystem& fs, const std::string& temp, Mended& mended) {
+  if (const Outcome o = fs.remove(temp); !o.ok()) {
+    mended.failures.push_back(" *** could not remove the temporary file " + shown(fs, temp) + ": " +
+                              o.failure);
+  } else {
+    mended.removed.push_back(shown(fs, temp));
+  }
+}
 
 std::vector<std::string> mended_lines(const Mended& mended) {
   std::vector<std::string> lines;
