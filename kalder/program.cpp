@@ -146,8 +146,9 @@ bool claim_output_names(Run& run, const std::string& list, const std::vector<std
     files.protect(names[k], "data file " + std::to_string(k + 1) + " of " + list);
     folders.push_back(output_prefix(names[k]) + "_");
   }
-  // One data file's run leaves the run-wide set alone.
-  if (names.size() > 1) folders.emplace_back(kRunWideFiles[0].name);
+  // The run-wide set (one data file's run leaves it alone) and the typed list lie in the
+  // working folder.
+  if (names.size() > 1 || typed) folders.emplace_back(kTypedNamesFile);
   hold_folders_of(run, folders);
   std::vector<Wanted> wanted;
   std::vector<std::string> refusal;
@@ -250,13 +251,6 @@ bool typed_file_exists(Run& run, const std::string& typed) {
 // Names typed at the console, stored in "kalder_files.txt"; false sends the user back to
 // the file-names question.
 bool typed_names(Run& run) {
-  hold_folders_of(run, {kTypedNamesFile});
-  try {
-    run.units.create(unit::file_names, kTypedNamesFile, Commit::on_close);
-  } catch (const Stop& s) {
-    run.con.say(stars_line(s.what()));
-    return false;
-  }
   run.con.say("");
   run.con.say("okay, so enter your data file name(s)");
   run.con.say("which will be stored in the new file: " + name_field(kTypedNamesFile));
@@ -270,7 +264,6 @@ bool typed_names(Run& run) {
     const Meaning m = a.meaning({.back = true, .whole_word = true});
     if (m == Meaning::back) {
       if (names.empty()) {
-        run.units.drop(unit::file_names);
         run.con.again();
         return false;
       }
@@ -281,7 +274,6 @@ bool typed_names(Run& run) {
       if (!names.empty()) break;
       run.con.say("");
       run.con.say("*** no data file names entered ***");
-      run.units.drop(unit::file_names);
       run.con.again();
       return false;
     }
@@ -297,9 +289,16 @@ bool typed_names(Run& run) {
       run.con.again();
     }
   }
+  // The list is written once its names are known: the run's inputs, and the folders it
+  // writes into held, first.
   if (!claim_output_names(run, kTypedNamesFile, names, true)) {
-    run.units.drop(unit::file_names);
     run.con.again();
+    return false;
+  }
+  try {
+    run.units.create(unit::file_names, kTypedNamesFile, Commit::on_close);
+  } catch (const Stop& s) {
+    run.con.say(stars_line(s.what()));
     return false;
   }
   for (const auto& n : names) run.units.write(unit::file_names, n);

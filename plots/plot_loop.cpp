@@ -108,7 +108,7 @@ std::optional<std::string> refusal(PlotSession& session, const std::string& name
       break;
   }
   if (files.of_this_run(name)) return name + " is a file of this run";
-  if (const std::string why = files.why_not_saved(name); !why.empty()) return why;
+  if (const std::string why = files.why_not_written(name); !why.empty()) return why;
   return std::nullopt;
 }
 

@@ -207,6 +207,7 @@ class DiskFiles final : public FileSystem {
   int process_id() const override { return pid_; }
   FolderHold hold(const std::string& folder) override { return locks_.hold(folder); }
   Outcome still_held(const std::string& folder) override { return locks_.still_held(folder); }
+  Outcome give_back(const std::string& folder) override { return locks_.give_back(folder); }
 
  private:
   // The full path with "." and ".." resolved and every link followed, as far as it exists.

@@ -1,8 +1,9 @@
 // The few things the programs ask of the file system, behind one interface, so that the
 // rules by which output files replace earlier ones can be tested in memory, failures and
-// runs killed half-way included. Every operation that can fail hands back the system's own
-// reason, which the programs show with the file's name. docs/ARCHITECTURE.md ("Files")
-// tells the whole protocol.
+// runs killed half-way included. An operation that can fail hands back the system's own
+// reason, which the programs show with the file's name; the questions of what a name is
+// (status aside) answer as far as the disk tells. docs/ARCHITECTURE.md ("Files") tells the
+// whole protocol.
 #pragma once
 
 #include <cstdint>
@@ -133,6 +134,8 @@ class FileSystem {
   // Whether the run still holds `folder`: the file under its lock file's name is the one it
   // locked. The reason when it is not.
   virtual Outcome still_held(const std::string& folder) = 0;
+  // Gives back the folder this run holds: another run may hold it now.
+  virtual Outcome give_back(const std::string& folder) = 0;
 };
 
 // The real file system.

@@ -249,6 +249,20 @@ FolderHold FolderLocks::hold(const std::string& folder) {
   return hold;
 }
 
+Outcome FolderLocks::give_back(const std::string& folder) {
+  const auto key = by_folder_.find(folder);
+  if (key == by_folder_.end()) return {};
+  const Key lock_file = key->second;
+  by_folder_.erase(key);
+  // Another folder's name of the same lock file keeps it.
+  for (const auto& [other, k] : by_folder_) {
+    if (k == lock_file) return {};
+  }
+  const int fd = by_lock_file_.at(lock_file).fd;
+  by_lock_file_.erase(lock_file);
+  return {::close(fd) == 0 ? "" : reason(errno)};
+}
+
 Outcome FolderLocks::still_held(const std::string& folder) const {
   const auto key = by_folder_.find(folder);
   if (key == by_folder_.end()) return {"this run does not hold the folder " + folder};

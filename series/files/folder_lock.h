@@ -38,6 +38,7 @@ class FolderLocks {
 
   FolderHold hold(const std::string& folder);
   Outcome still_held(const std::string& folder) const;
+  Outcome give_back(const std::string& folder);
 
  private:
   struct Held {

@@ -116,13 +116,15 @@ Holding OutputFiles::hold(const std::vector<std::string>& names) {
 
 bool OutputFiles::hold_folders(const std::set<std::string>& folders, Mended& mended,
                                std::string& refused, FolderHold& why) {
-  // Every folder first, none waited for: a run refused mends nothing.
+  // Every folder first, none waited for: a run refused gives back what it took and mends
+  // nothing.
   std::vector<std::string> fresh;
   for (const std::string& folder : folders) {
     if (held_.count(folder) != 0) continue;
     why = fs_->hold(folder);
     if (!why.held) {
       refused = folder;
+      for (const std::string& taken : fresh) give_back(taken, mended);
       return false;
     }
     fresh.push_back(folder);
@@ -132,6 +134,13 @@ bool OutputFiles::hold_folders(const std::set<std::string>& folders, Mended& men
     mend_folder(folder, mended);
   }
   return true;
+}
+
+void OutputFiles::give_back(const std::string& folder, Mended& mended) {
+  if (const Outcome o = fs_->give_back(folder); !o.ok()) {
+    mended.failures.push_back(" *** could not give back " + folder_words(*fs_, folder) + ": " +
+                              o.failure);
+  }
 }
 
 void OutputFiles::mend_folder(const std::string& folder, Mended& mended) {
@@ -183,7 +192,7 @@ void OutputFiles::mend_journal(const std::string& folder, const std::string& fil
     leave(mended, journal, why, r.pid);
     return block();
   }
-  if (const std::string cannot = dendro::why_not_followed(*fs_, folder, r); !cannot.empty()) {
+  if (const std::string cannot = why_not_movable(*fs_, folder, r); !cannot.empty()) {
     mended.left.push_back(" *** " + journal +
                           ", the journal of a run cut short, is not followed: " + cannot + ";");
     mended.left.push_back(
@@ -228,21 +237,12 @@ void OutputFiles::claim(const std::string& name) {
     throw Stop("*** " + name + " is " + input->second + ": this run does not write over it",
                kFailureStatus);
   }
-  if (too_long_for_temporary(std::string(own_name(id)), fs_->process_id())) {
-    throw Stop("*** cannot create file: " + name + ": " + kTooLong, kFailureStatus);
-  }
-  const Holding holding = hold({name});
-  if (!holding.refusal.empty()) throw Stop(joined_lines(holding.refusal), kFailureStatus);
-  const std::vector<std::string> mended = mended_lines(holding.mended);
-  notes_.insert(notes_.end(), mended.begin(), mended.end());
-  if (const auto left = unwritten_.find(id); left != unwritten_.end()) {
-    throw Stop("*** " + name + " is named by " + left->second +
-                   ", a journal this run leaves as it is: this run does not write it",
-               kFailureStatus);
+  if (const std::string why = why_not_written(name); !why.empty()) {
+    throw Stop("*** cannot create file: " + name + ": " + why, kFailureStatus);
   }
 }
 
-std::string OutputFiles::why_not_saved(const std::string& name) {
+std::string OutputFiles::why_not_written(const std::string& name) {
   const std::string& id = identity(name);
   if (too_long_for_temporary(std::string(own_name(id)), fs_->process_id())) {
     return name + " is " + kTooLong;
@@ -251,8 +251,9 @@ std::string OutputFiles::why_not_saved(const std::string& name) {
   std::string refused;
   FolderHold why;
   if (!hold_folders({folder_of(id)}, mended, refused, why)) {
-    return why.failure.empty() ? holder_words(why) + " is writing in " + folder_words(*fs_, refused)
-                               : why.failure;
+    if (!why.failure.empty()) return why.failure;
+    return holder_words(why) + " is writing in " + folder_words(*fs_, refused) +
+           ": wait until that run has ended, or use another folder";
   }
   const std::vector<std::string> lines = mended_lines(mended);
   notes_.insert(notes_.end(), lines.begin(), lines.end());

@@ -93,12 +93,13 @@ struct Group {
   std::string decision;
 };
 
-// What a journal found in a folder holds, read whole or not at all.
+// What a journal found in a folder holds: the records read, and why it was not read to its
+// end, when it was not.
 struct Recorded {
   int version = 0;                 // 0, 1 or 2; which of its moves' fields are known
   int pid = 0;                     // the run that wrote it
   bool copied = false;             // its folder is a copy of the one it was written in
-  std::string failure;             // it could not be read: the system's reason
+  std::string failure;             // it could not be opened or read to its end: why
   std::string foreign;             // it is no whole journal of these programs: why
   std::vector<std::string> parts;  // names whose temporary files the run began
   std::map<int, Group> groups;

@@ -143,7 +143,7 @@ std::vector<std::string> mended_lines(const Mended& mended) {
   return lines;
 }
 
-std::string why_not_followed(const FileSystem& fs, const std::string& folder, const Recorded& r) {
+std::string why_not_movable(const FileSystem& fs, const std::string& folder, const Recorded& r) {
   std::vector<std::string> touched;
   for (const auto& [g, group] : r.groups) {
     if (group.decision != kDone && group.decision != kBack) continue;

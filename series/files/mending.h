@@ -30,7 +30,7 @@ void remove_left_temporary(FileSystem& fs, const std::string& temp, Mended& mend
 
 // Why this run cannot follow the journal read as `r` in `folder`: a file it would move or
 // remove that this run may not (the file and the reason); empty when it can.
-std::string why_not_followed(const FileSystem& fs, const std::string& folder, const Recorded& r);
+std::string why_not_movable(const FileSystem& fs, const std::string& folder, const Recorded& r);
 
 // Follows the journal `path` of a dead run in `folder`, read as `r`: each group rolled back
 // or finished as its last decision says (a group without one has moved nothing), every

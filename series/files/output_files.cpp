@@ -181,7 +181,9 @@ void OutputFiles::put_in_place(std::vector<Version> versions,
       const Placed placed = placements.size() == 1
                                 ? place_one(*fs_, placements.front())
                                 : place_group(*fs_, journal(folder), ++groups_, placements);
-      for (const std::string& name : placed.replaced) mark_replaced(name);
+      for (const std::string& name : placed.replaced) {
+        if (written_.count(identity(name)) == 0) mark_replaced(name);  // not this run's own
+      }
       if (taken_away != nullptr) {
         taken_away->insert(taken_away->end(), placed.taken_away.begin(), placed.taken_away.end());
       }

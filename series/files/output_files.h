@@ -170,10 +170,10 @@ class OutputFiles {
   // is writing (plot pages and their value files aside, which a later save may replace on
   // request), a reserved name, a temporary name, or a journal or lock file (".dendro.").
   bool of_this_run(const std::string& name) const;
-  // Why a save may not take `name` now: its folder is held by another run or cannot be
-  // held (this run holds it from now on), or a journal left as it is names it; empty when
-  // it may.
-  std::string why_not_saved(const std::string& name);
+  // Why a file of `name` may not be written now: too long a name for its temporary file,
+  // its folder held by another run or not to be held (this run holds it from now on, and
+  // mends it), or a journal left as it is names it; empty when it may.
+  std::string why_not_written(const std::string& name);
   // Why a version of `name` cannot be created (its folder takes no file): the reason;
   // empty when it can.
   std::string creation_failure(const std::string& name);
@@ -229,6 +229,8 @@ class OutputFiles {
   // (nothing is then mended).
   bool hold_folders(const std::set<std::string>& folders, Mended& mended, std::string& refused,
                     FolderHold& why);
+  // Gives back a folder held: the failure among `mended`'s.
+  void give_back(const std::string& folder, Mended& mended);
   // Follows or leaves each journal found in the folder `folder` newly held, and removes the
   // temporary files no journal names.
   void mend_folder(const std::string& folder, Mended& mended);

@@ -51,8 +51,8 @@ class GroupPlacing {
       for (const Status* s : {&earlier, &version}) {
         if (!s->failure.empty()) give_up(v.name, s->failure);
       }
-      moves_.push_back({std::string(own_name(v.id)), earlier.node != Node::none, v.none,
-                        version.id, earlier.id.inode});
+      moves_.push_back({std::string(own_name(v.id)), earlier.node != Node::none, v.none, version.id,
+                        earlier.id.inode});
     }
   }
 

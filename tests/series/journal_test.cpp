@@ -177,8 +177,8 @@ TEST(Journal, only_a_whole_journal_of_these_programs_that_names_their_files_is_f
     EXPECT_EQ(run.files().check({{"a.txt", "an output"}}),
               (Names{" *** a.txt is named by .dendro.102.journal, a journal this run leaves as it "
                      "is: this run does not write it"}));
-    EXPECT_TRUE(
-        holds(stop_message([&] { run.write(1, "a.txt", "x"); }), "this run does not write it"));
+    EXPECT_TRUE(holds(stop_message([&] { run.write(1, "a.txt", "x"); }),
+                      "a.txt is named by .dendro.102.journal, a journal this run leaves as it is"));
   }
 }
 

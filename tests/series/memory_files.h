@@ -240,6 +240,13 @@ class MemoryFiles final : public FileSystem {
     hold.held = true;
     return hold;
   }
+  Outcome give_back(const std::string& folder) override {
+    std::lock_guard<std::mutex> guard(world_->mutex);
+    held_.erase(where(folder));
+    const auto it = world_->held.find(where(folder));
+    if (it != world_->held.end() && it->second.run == run_) world_->held.erase(it);
+    return {};
+  }
   Outcome still_held(const std::string& folder) override {
     std::lock_guard<std::mutex> guard(world_->mutex);
     const std::string at = where(folder);
