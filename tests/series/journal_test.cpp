@@ -262,6 +262,107 @@ TEST(Journal, a_journal_under_the_runs_own_name_is_followed_and_said) {
   EXPECT_EQ(next.disk->text("a.txt") + next.disk->text("b.txt"), "old a\nold b\n");
 }
 
+// A run of a.txt and b.txt killed at its `kill`-th commit step: at 5 both earlier files are
+// set aside; at 7 both new files have their names too, and the decision is still "back".
+// The killed run's journal is .dendro.101.journal. Returns a later run's view.
+std::unique_ptr<test::MemoryFiles> killed_at(int kill) {
+  Folder f;
+  f.write(1, "a.txt", "new a\n");
+  f.write(2, "b.txt", "new b\n");
+  std::unique_ptr<test::MemoryFiles> later = f.disk->another_run();
+  f.disk->kill_after(kill);
+  EXPECT_THROW(f.units->commit(Commit::with_data_file), test::Killed);
+  return later;
+}
+
+TEST(Journal, a_journal_whose_files_this_user_cannot_move_is_left_whole) {
+  for (const std::string foreign : {"a.txt.101.prev", "b.txt.101.part"}) {
+    std::unique_ptr<test::MemoryFiles> disk = killed_at(5);
+    disk->add_foreign(foreign);
+    const std::string before = folder_state(*disk);
+    Folder next(std::move(disk));
+    EXPECT_EQ(mended_lines(hold_and_mend(next.files(), {"c.txt"})),
+              (Names{" *** .dendro.101.journal, the journal of a run cut short, is not followed: " +
+                         foreign +
+                         ": it belongs to user other, and its folder lets only a file's owner "
+                         "move or remove it;",
+                     " *** it stays as it is, and this run writes none of the files it names: run "
+                     "again as the user whose files they are, or in another folder"}));
+    EXPECT_EQ(folder_state(*next.disk), before) << foreign;
+    EXPECT_EQ(next.files().check({{"b.txt", "an output"}, {"c.txt", "an output"}}),
+              (Names{" *** b.txt is named by .dendro.101.journal, a journal this run leaves as it "
+                     "is: this run does not write it"}));
+  }
+}
+
+TEST(Journal, a_put_back_never_replaces_a_file_written_since) {
+  // a.txt replaced by hand after the kill with a file as long as the new version: it is not
+  // the file the journal recorded (another inode), so it stays and so does the earlier file.
+  std::unique_ptr<test::MemoryFiles> disk = killed_at(7);
+  ASSERT_EQ(disk->text("a.txt"), "new a\n");
+  disk->put("a.txt", "hand!\n");
+  Folder next(std::move(disk));
+  const Mended m = hold_and_mend(next.files(), {"a.txt"});
+  EXPECT_EQ(m.put_back, (Names{"b.txt"}));
+  EXPECT_EQ(m.failures, (Names{" *** could not put back the earlier a.txt, which stays as "
+                               "a.txt.101.prev: File exists"}));
+  EXPECT_EQ(next.disk->text("a.txt") + next.disk->text("a.txt.101.prev") + next.disk->text("b.txt"),
+            "hand!\nold a\nold b\n");
+  EXPECT_TRUE(next.disk->exists(kJournal));
+}
+
+// A journal of version 1 of run 77 with `records`, each with its checksum.
+std::string version_one(const Names& records) {
+  const std::string token = "00000000000000ab";
+  const std::string head = "dendro journal 1\t77\t" + token;
+  std::string text = head + "\t" + checksum_of(head) + "\n";
+  for (const std::string& r : records) text += r + "\t" + checksum_of(token + "\n" + r) + "\n";
+  return text;
+}
+
+TEST(Journal, journals_of_the_earlier_versions_are_followed_in_their_own_folder) {
+  // Run 77 killed with a.txt set aside and its new version in place, c.txt still temporary.
+  // Version 1 knows the new a.txt by its size (6), version 0 takes whatever has the name.
+  const auto killed_run = [](const std::string& journal) {
+    auto disk = std::make_unique<test::MemoryFiles>();
+    disk->put("a.txt", "new a\n");
+    disk->put("a.txt.77.prev", "old a\n");
+    disk->put("c.txt.77.part", "new c\n");
+    disk->put(".dendro.77.journal", journal);
+    return disk;
+  };
+  const std::string v0 =
+      "part\t/work/a.txt\npart\t/work/c.txt\nmove\t1\t1\t0\t/work/a.txt\n"
+      "move\t1\t0\t0\t/work/c.txt\nback\t1\n";
+  for (const std::string& journal :
+       {version_one({"part\ta.txt", "part\tc.txt", "move\t1\t1\t0\t6\ta.txt",
+                     "move\t1\t0\t0\t6\tc.txt", "back\t1\t2"}),
+        v0}) {
+    Folder f(killed_run(journal));
+    const Mended m = hold_and_mend(f.files(), {"a.txt"});
+    EXPECT_EQ(m.put_back, (Names{"a.txt"})) << journal;
+    EXPECT_EQ(m.removed, (Names{"c.txt.77.part"})) << journal;
+    EXPECT_EQ(folder_state(*f.disk), "a.txt=old a\n;") << journal;
+  }
+  // The first version's full paths, of a folder since moved: the journal is left, and says
+  // how to get the earlier files back by hand.
+  std::string moved = v0;
+  for (std::size_t at; (at = moved.find("/work/")) != std::string::npos;) {
+    moved.replace(at, 6, "/old/");
+  }
+  Folder f(killed_run(moved));
+  const Mended m = hold_and_mend(f.files(), {"a.txt"});
+  EXPECT_EQ(m.left, (Names{" *** .dendro.77.journal is no journal this program follows (it names "
+                           "\"/old/a.txt\", which is no file of its own folder): it stays as it "
+                           "is, and this run writes none of the files it names;",
+                           " *** to get back the earlier files a run cut short set aside, rename "
+                           "each NAME.77.prev in its folder to NAME, then remove "
+                           ".dendro.77.journal"}));
+  EXPECT_EQ(
+      f.disk->text("a.txt") + f.disk->text("a.txt.77.prev") + f.disk->text(".dendro.77.journal"),
+      "new a\nold a\n" + moved);
+}
+
 TEST(Journal, holding_and_mending_hear_a_signal) {
   Folder f;
   EXPECT_EQ(status_when_signalled(true, [&] { f.files().hold({"a.txt"}); }), 130);

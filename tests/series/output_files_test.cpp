@@ -201,6 +201,51 @@ TEST(OutputFiles, no_input_device_or_name_of_another_run_is_written) {
   EXPECT_EQ(f.disk->text("a.txt"), "new a\n");
 }
 
+TEST(OutputFiles, a_run_writes_nothing_where_it_no_longer_holds_or_cannot_hold_the_folder) {
+  // The lock file replaced by hand after the run held the folder: another run may hold it.
+  Folder f;
+  f.write(1, "a.txt", "new a\n");
+  f.write(2, "c.txt", "new c\n");
+  f.disk->replace_lock_file("");
+  EXPECT_EQ(stop_message([&] { f.units->commit(Commit::with_data_file); }),
+            "*** could not put the new a.txt in place: /work/.dendro.lock was removed or "
+            "replaced while this run held it; this run ends here, before it writes there");
+  EXPECT_EQ(names(*f.disk), (Names{"a.txt", "b.txt"}));
+  EXPECT_EQ(f.disk->text("a.txt"), "old a\n");
+  // A folder that cannot be held is refused with the reason, never as another run's.
+  Folder g;
+  g.disk->fail(Op::hold, "");
+  const std::string failure = "cannot lock /work/.dendro.lock: No locks available";
+  EXPECT_EQ(g.files().hold({"a.txt"}).refusal, (Names{" *** " + failure}));
+  EXPECT_EQ(stop_message([&] { g.write(1, "a.txt", "x"); }), " *** " + failure);
+  EXPECT_EQ(g.files().why_not_saved("page.ps"), failure);
+  EXPECT_EQ(folder_state(*g.disk), "a.txt=old a\n;b.txt=old b\n;");
+}
+
+TEST(OutputFiles, a_name_whose_temporary_file_cannot_be_made_is_refused_before_any_write) {
+  // "<name>.101.part" takes 9 characters more: a name of 246 has a temporary name of 255.
+  Folder f;
+  const std::string longest = std::string(242, 'x') + ".txt";
+  const std::string too_long = "y" + longest;
+  EXPECT_TRUE(f.files().check({{longest, "an output"}}).empty());
+  EXPECT_EQ(f.files().check({{too_long, "an output"}}),
+            (Names{" *** " + too_long +
+                   ", which this run would write as an output, is too long a name: its temporary "
+                   "file's name would pass the 255 characters a file system takes; rename or "
+                   "move its data file"}));
+  EXPECT_TRUE(holds(stop_message([&] { f.write(1, too_long, "x"); }),
+                    "*** cannot create file: " + too_long + ": too long a name"));
+  EXPECT_EQ(f.disk->all(), (Names{"a.txt", "b.txt"}));  // no journal either
+  // A file put under the run's temporary name once the folder is held is not the run's:
+  // it stays, and the version is refused.
+  hold_and_mend(f.files(), {"a.txt"});
+  f.disk->put("a.txt.101.part", "planted\n");
+  EXPECT_EQ(stop_message([&] { f.write(1, "a.txt", "new a\n"); }),
+            "*** cannot create file: a.txt: a.txt.101.part is in the way of its temporary file "
+            "(File exists): remove it, then run again");
+  EXPECT_EQ(f.disk->text("a.txt.101.part") + f.disk->text("a.txt"), "planted\nold a\n");
+}
+
 // The files a.txt, b.txt and d.txt of an earlier run, and e.txt of no run; a run puts a new
 // set over them (a.txt, b.txt, a new c.txt, and no d.txt) and closes its journal, killed at
 // its `kill`-th step of these as `cut` says (never when -1). A run that has fewer steps ends

@@ -1,0 +1,155 @@
+// A folder's lock file on the disk: one run at a time holds the folder, whatever the file
+// holds or whoever made it, a run of the previous version included.
+#include "series/files/folder_lock.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace dendro {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of its own for each test, under the build's scratch folder.
+struct Scratch {
+  Scratch() {
+    dir = fs::path(testing::TempDir()) /
+          ("lock_" + std::to_string(::getpid()) + "_" +
+           testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    dir = fs::canonical(dir);
+  }
+  ~Scratch() { fs::remove_all(dir); }
+  std::string folder() const { return dir.string(); }
+  fs::path lock() const { return dir / ".dendro.lock"; }
+  void write(const fs::path& path, const std::string& text) const {
+    std::ofstream(path, std::ios::binary) << text;
+  }
+  std::string read(const fs::path& path) const {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  fs::path dir;
+};
+
+// A write lock on `length` bytes from `start` of the file `fd`, as an open file description
+// takes it: 0 when taken, else errno.
+int byte_lock(int fd, off_t start, off_t length) {
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = start;
+  lock.l_len = length;
+  return ::fcntl(fd, F_OFD_SETLK, &lock) == 0 ? 0 : errno;
+}
+
+const std::string kThisRun =
+    "process " + std::to_string(::getpid()) + " of user " + user_name(::geteuid()) + " on host ";
+
+TEST(FolderLock, one_run_holds_a_folder_until_it_ends_whatever_it_closes) {
+  Scratch s;
+  auto later = disk_files();  // a run of this process id in another pid namespace
+  {
+    auto first = disk_files();
+    ASSERT_TRUE(first->hold(s.folder()).held);
+    std::ifstream(s.lock()).close();  // would drop a process's record locks on the file
+    const FolderHold refused = later->hold(s.folder());
+    EXPECT_FALSE(refused.held);
+    EXPECT_TRUE(refused.holder.starts_with(kThisRun)) << refused.holder;
+    EXPECT_TRUE(refused.failure.empty());
+  }
+  ASSERT_TRUE(later->hold(s.folder()).held);
+  EXPECT_TRUE(later->still_held(s.folder()).ok());
+  // Removed by hand: another run may hold the folder by a new lock file now.
+  fs::remove(s.lock());
+  EXPECT_NE(later->still_held(s.folder()).failure.find("was removed or replaced"),
+            std::string::npos);
+}
+
+TEST(FolderLock, a_run_of_the_previous_version_and_this_one_keep_out_of_each_other) {
+  Scratch s;
+  const std::string old_block = "dendro lock file 1\nhold\t4242\tx.txt\t1\n";
+  s.write(s.lock(), old_block);
+  const int old_run = ::open(s.lock().c_str(), O_RDWR);
+  ASSERT_EQ(byte_lock(old_run, 30, 11), 0);
+  const FolderHold refused = disk_files()->hold(s.folder());
+  EXPECT_FALSE(refused.held);
+  EXPECT_EQ(refused.holder, "a run of the previous version of these programs, process 4242");
+  EXPECT_EQ(s.read(s.lock()), old_block);
+  ::close(old_run);
+  // Held by this version, the previous one cannot take its latch on byte 0.
+  auto run = disk_files();
+  ASSERT_TRUE(run->hold(s.folder()).held);
+  const int latch = ::open(s.lock().c_str(), O_RDWR);
+  EXPECT_EQ(byte_lock(latch, 0, 1), EAGAIN);
+  ::close(latch);
+}
+
+TEST(FolderLock, any_lock_file_is_held_at_once_and_only_its_own_content_is_rewritten) {
+  Scratch s;
+  for (const std::string& content :
+       {std::string(32, '\0'), std::string("dendro lock file 1\nhold\t1\t2"),
+        std::string(10 << 20, 'x')}) {
+    s.write(s.lock(), content);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(disk_files()->hold(s.folder()).held) << content.size();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    const std::string words = s.read(s.lock());
+    EXPECT_TRUE(words.starts_with("dendro lock file 1\nheld by " + kThisRun)) << words.size();
+    EXPECT_LT(words.size(), 512u);
+  }
+  // A lock file that is another name of a data file: held, and the data stays.
+  fs::remove(s.lock());
+  s.write(s.dir / "data.txt", "precious\n");
+  fs::create_hard_link(s.dir / "data.txt", s.lock());
+  EXPECT_TRUE(disk_files()->hold(s.folder()).held);
+  EXPECT_EQ(s.read(s.dir / "data.txt"), "precious\n");
+  // A new lock file may be held by any user who may write into the folder.
+  fs::remove(s.lock());
+  const mode_t mask = ::umask(077);
+  const bool held = disk_files()->hold(s.folder()).held;
+  ::umask(mask);
+  EXPECT_TRUE(held);
+  EXPECT_EQ(fs::status(s.lock()).permissions(), fs::perms(0666));
+}
+
+TEST(FolderLock, another_user_holds_a_folder_whose_lock_file_root_made) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, to become another user";
+  Scratch s;
+  // One lock file made by a run of root under umask 077, one that root made readable only.
+  const fs::path made = s.dir / "made", readable = s.dir / "readable";
+  for (const fs::path& folder : {made, readable}) {
+    fs::create_directory(folder);
+    fs::permissions(folder, fs::perms(01777));
+  }
+  const mode_t mask = ::umask(077);
+  ASSERT_TRUE(disk_files()->hold(made.string()).held);
+  ::umask(mask);
+  s.write(readable / ".dendro.lock", "");
+  fs::permissions(readable / ".dendro.lock", fs::perms(0644));
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(2);
+    auto run = disk_files();
+    _exit(run->hold(made.string()).held && run->hold(readable.string()).held ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+}  // namespace
+}  // namespace dendro
