@@ -218,7 +218,7 @@ TEST(OutputFiles, a_run_writes_nothing_where_it_no_longer_holds_or_cannot_hold_t
   const std::string failure = "cannot lock /work/.dendro.lock: No locks available";
   EXPECT_EQ(g.files().hold({"a.txt"}).refusal, (Names{" *** " + failure}));
   EXPECT_EQ(stop_message([&] { g.write(1, "a.txt", "x"); }), " *** " + failure);
-  EXPECT_EQ(g.files().why_not_saved("page.ps"), failure);
+  EXPECT_EQ(g.files().why_not_written("page.ps"), failure);
   EXPECT_EQ(folder_state(*g.disk), "a.txt=old a\n;b.txt=old b\n;");
 }
 
