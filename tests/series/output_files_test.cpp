@@ -217,7 +217,8 @@ TEST(OutputFiles, a_run_writes_nothing_where_it_no_longer_holds_or_cannot_hold_t
   g.disk->fail(Op::hold, "");
   const std::string failure = "cannot lock /work/.dendro.lock: No locks available";
   EXPECT_EQ(g.files().hold({"a.txt"}).refusal, (Names{" *** " + failure}));
-  EXPECT_EQ(stop_message([&] { g.write(1, "a.txt", "x"); }), " *** " + failure);
+  EXPECT_EQ(stop_message([&] { g.write(1, "a.txt", "x"); }),
+            "*** cannot create file: a.txt: " + failure);
   EXPECT_EQ(g.files().why_not_written("page.ps"), failure);
   EXPECT_EQ(folder_state(*g.disk), "a.txt=old a\n;b.txt=old b\n;");
 }
@@ -234,7 +235,8 @@ TEST(OutputFiles, a_name_whose_temporary_file_cannot_be_made_is_refused_before_a
                    "file's name would pass the 255 characters a file system takes; rename or "
                    "move its data file"}));
   EXPECT_TRUE(holds(stop_message([&] { f.write(1, too_long, "x"); }),
-                    "*** cannot create file: " + too_long + ": too long a name"));
+                    "*** cannot create file: " + too_long + ": " + too_long +
+                        " is too long a name"));
   EXPECT_EQ(f.disk->all(), (Names{"a.txt", "b.txt"}));  // no journal either
   // A file put under the run's temporary name once the folder is held is not the run's:
   // it stays, and the version is refused.
