@@ -151,5 +151,25 @@ TEST(FolderLock, another_user_holds_a_folder_whose_lock_file_root_made) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
+TEST(DiskFiles, a_new_file_is_never_one_that_has_its_name_and_a_link_is_its_own_file) {
+  Scratch s;
+  const std::unique_ptr<FileSystem> disk = disk_files();
+  const std::string data = (s.dir / "data.rwl").string(), link = (s.dir / "out.txt").string();
+  s.write(data, "the data\n");
+  fs::create_symlink(data, link);
+  // A temporary name that a file or a link has refuses a new file; a link is not written
+  // through.
+  EXPECT_FALSE(disk->open(data, Open::create).stream);
+  EXPECT_FALSE(disk->open(link, Open::create).stream);
+  EXPECT_FALSE(disk->open(link, Open::rewrite).stream);
+  EXPECT_FALSE(disk->open(link, Open::read_own).stream);
+  EXPECT_TRUE(disk->open(link, Open::read).stream);  // an input's link is followed
+  // A link's identity is its own name; what it reads is its target's.
+  EXPECT_EQ(disk->identity(link), link);
+  EXPECT_EQ(disk->target(link), data);
+  EXPECT_TRUE(disk->open((s.dir / "new.txt").string(), Open::create).stream);
+  EXPECT_EQ(s.read(data), "the data\n");
+}
+
 }  // namespace
 }  // namespace dendro

@@ -180,6 +180,17 @@ TEST(Journal, only_a_whole_journal_of_these_programs_that_names_their_files_is_f
     EXPECT_TRUE(holds(stop_message([&] { run.write(1, "a.txt", "x"); }),
                       "a.txt is named by .dendro.102.journal, a journal this run leaves as it is"));
   }
+  // A temporary file named with a folder part is no file of the journal's folder either.
+  Folder f;
+  f.disk->add_folder("sub");
+  f.disk->put("sub/x.txt.102.part", "?");
+  const std::unique_ptr<test::MemoryFiles> dead = f.disk->another_run();
+  Journal(*dead, "/work").record_temporary("sub/x.txt");
+  EXPECT_EQ(
+      mend_lines_of_a_run(*f.disk).front(),
+      left(".dendro.102.journal", "it names \"sub/x.txt\", which is no file of its own folder")
+          .front());
+  EXPECT_TRUE(f.disk->exists("sub/x.txt.102.part"));
 }
 
 TEST(Journal, a_run_that_goes_back_on_its_decision_writes_it_first) {

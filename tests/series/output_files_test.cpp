@@ -49,6 +49,14 @@ TEST(OutputFiles, a_data_file_replaces_its_earlier_files_together_when_committed
   EXPECT_EQ(later->all(), (Names{"a.txt", "b.txt", "c.txt"}));
 }
 
+TEST(OutputFiles, a_file_put_in_place_alone_is_on_the_disk_before_it_has_its_name) {
+  Folder f;
+  f.write(1, "log.txt", "new log\n", false, Commit::on_close);
+  // The power goes: the new name is on the disk, and so are the characters under it.
+  f.disk->lose_power(Cut::characters);
+  EXPECT_EQ(f.disk->text("log.txt"), "new log\n");
+}
+
 TEST(OutputFiles, a_commit_that_fails_at_any_step_says_what_the_folder_holds) {
   // The new b.txt not flushed, a.txt not moved aside, the new b.txt not moved into place,
   // the folder's names not flushed: each leaves the earlier files, and no new one.
@@ -234,9 +242,9 @@ TEST(OutputFiles, a_name_whose_temporary_file_cannot_be_made_is_refused_before_a
                    ", which this run would write as an output, is too long a name: its temporary "
                    "file's name would pass the 255 characters a file system takes; rename or "
                    "move its data file"}));
-  EXPECT_TRUE(holds(stop_message([&] { f.write(1, too_long, "x"); }),
-                    "*** cannot create file: " + too_long + ": " + too_long +
-                        " is too long a name"));
+  EXPECT_TRUE(
+      holds(stop_message([&] { f.write(1, too_long, "x"); }),
+            "*** cannot create file: " + too_long + ": " + too_long + " is too long a name"));
   EXPECT_EQ(f.disk->all(), (Names{"a.txt", "b.txt"}));  // no journal either
   // A file put under the run's temporary name once the folder is held is not the run's:
   // it stays, and the version is refused.
