@@ -57,6 +57,40 @@ TEST_F(KeptFiles, a_stopped_rerun_leaves_the_earlier_results_as_they_were) {
   }
 }
 
+TEST_F(KeptFiles, a_run_stopped_before_its_set_is_in_place_keeps_but_a_new_general_output_file) {
+  // Bootstrap limits (option 12), to the first plot menu: the limit files are begun.
+  const string to_first_page = "\nf.txt\nT\nn\n12\n2\ny\nn\n19\n1\n\n\n";
+  const auto stop = [&](bool signalled) {
+    return signalled ? box.interrupt(KALDER_PATH, to_first_page, "enter option number >", SIGTERM)
+                     : box.kalder(to_first_page);
+  };
+  const string set =
+      "       s.rwl_tabs.txt\n       s.rwl_crns.txt\n       s.rwl_errs.txt\n"
+      "       s.rwl_raw_rbar.txt\n";
+  const string removed = " *** new files of this run removed, as their set was not put in place:\n";
+  // In a folder without earlier files, by the end of the input and by a signal.
+  for (const bool signalled : {false, true}) {
+    const RunResult r = stop(signalled);
+    EXPECT_EQ(r.status, signalled ? 143 : 3);
+    EXPECT_TRUE(shows(r,
+                      " *** files of this run kept, as no earlier file had their names:\n"
+                      "       s.rwl_out.txt\n" +
+                          removed + set + "       s.rwl_raw_95%cl.txt\n"))
+        << r.output;
+    const auto left = outputs();
+    EXPECT_TRUE(left.size() == 1 && left.count("s.rwl_out.txt") == 1);
+    std::filesystem::remove(box.dir() / "s.rwl_out.txt");
+  }
+  // Beside the files of a run without the limits.
+  ASSERT_EQ(box.kalder(kDefaults).status, 0);
+  const auto earlier = outputs();
+  for (const bool signalled : {false, true}) {
+    const RunResult r = stop(signalled);
+    EXPECT_TRUE(shows(r, kKept + set + removed + "       s.rwl_raw_95%cl.txt\n")) << r.output;
+    EXPECT_EQ(outputs(), earlier);
+  }
+}
+
 TEST_F(KeptFiles, a_file_this_run_put_in_place_is_never_called_earlier) {
   // The list typed, then typed again after going back from the title: the list this run
   // wrote first is its own, which the second replaces; a run ended then names neither.
@@ -244,6 +278,24 @@ TEST(KeptPelliformFiles, a_stopped_run_or_another_data_file_replaces_nothing) {
   ASSERT_EQ(box.run(PELLIFORM_PATH, "keny002.txt\ny\n" + defaults).status, 0);
   EXPECT_NE(box.read_file("keny002_out_v43ptr08.txt").find("DATA FILE TO PROCESS: keny002.txt"),
             string::npos);
+}
+
+TEST(KeptPelliformFiles, a_first_run_stopped_keeps_its_report_alone) {
+  Sandbox box;
+  box.copy_data("keny002.rwl");
+  // A signal at the seventh plot page, once the series files of both passes are begun.
+  const RunResult r =
+      box.interrupt(PELLIFORM_PATH, "keny002.rwl\n1\nR\n" + string(7, '\n') + "c\nc\nc\nc\nc\nc\n",
+                    "enter option number >", SIGTERM, 7);
+  EXPECT_EQ(r.status, 143);
+  EXPECT_NE(r.output.find(" *** files of this run kept, as no earlier file had their names:\n"
+                          "       keny002_out_v43ptr08.txt\n"
+                          " *** new files of this run removed, as their set was not put in place:\n"
+                          "       keny002_STD_RAW_Data.txt\n"),
+            string::npos)
+      << r.output;
+  const auto left = box.files("keny002_");
+  EXPECT_TRUE(left.size() == 1 && left.count("keny002_out_v43ptr08.txt") == 1);
 }
 #endif
 
