@@ -24,6 +24,8 @@ const std::string_view kOldHold = "hold\t";
 // What a refusal reads of the file at most, and shows of a line.
 constexpr std::size_t kWordsRead = 512;
 constexpr std::size_t kWordsShown = 160;
+// The byte whose lock vouches for the words: a holder that wrote them holds it.
+constexpr off_t kWordsByte = 1;
 // Tries at a lock file that is removed as the run opens it.
 constexpr int kOpenTries = 8;
 
@@ -41,26 +43,49 @@ std::string this_run() {
          " on host " + host + ", since " + since;
 }
 
-// What the lock file's first characters tell of the run that holds it.
-std::string holder_in(int fd) {
-  char buffer[kWordsRead];
-  const ssize_t n = ::pread(fd, buffer, sizeof buffer, 0);
-  std::string_view text(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
-  if (text.starts_with(kMark)) text.remove_prefix(kMark.size());
-  text = text.substr(0, text.find('\n'));
-  std::string_view what;
+// A lock on `length` bytes of the file from `start`, as an open file description takes it.
+struct flock bytes(short type, off_t start, off_t length) {
+  struct flock lock {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = start;
+  lock.l_len = length;
+  return lock;
+}
+
+// The printable characters of `text`, at most kWordsShown of them.
+std::string shown_words(std::string_view text) {
   std::string words;
-  if (text.starts_with(kHeldBy)) {
-    what = text.substr(kHeldBy.size());
-  } else if (text.starts_with(kOldHold)) {
-    what = text.substr(kOldHold.size());
-    what = what.substr(0, what.find('\t'));
-    words = "a run of the previous version of these programs, process ";
-  } else {
-    return "";
-  }
-  for (const char c : what.substr(0, kWordsShown)) words += c >= ' ' && c <= '~' ? c : '?';
+  for (const char c : text.substr(0, kWordsShown)) words += c >= ' ' && c <= '~' ? c : '?';
   return words;
+}
+
+// The line of the lock file that begins at `at`, read bounded.
+std::string line_at(int fd, off_t at) {
+  char buffer[kWordsRead];
+  const ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
+  const std::string_view text(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+  return std::string(text.substr(0, text.find('\n')));
+}
+
+// Who holds the folder, as the holder's words tell: only a holder that wrote them vouches
+// for them, by a lock on byte kWordsByte; without it they are an earlier run's.
+std::string holder_in(int fd) {
+  struct flock vouched = bytes(F_WRLCK, kWordsByte, 1);
+  if (::fcntl(fd, F_OFD_GETLK, &vouched) != 0 || vouched.l_type == F_UNLCK) return "";
+  const std::string line = line_at(fd, static_cast<off_t>(kMark.size()));
+  return line.starts_with(kHeldBy) ? shown_words(std::string_view(line).substr(kHeldBy.size()))
+                                   : "";
+}
+
+// A run of the previous version that locks bytes from `at`: the record it holds there
+// names its process.
+std::string previous_version_at(int fd, off_t at) {
+  std::string words = "a run of the previous version of these programs";
+  const std::string line = at > 0 ? line_at(fd, at) : "";
+  if (!line.starts_with(kOldHold)) return words;
+  const std::string_view pid = std::string_view(line).substr(kOldHold.size());
+  return words + ", process " + shown_words(pid.substr(0, pid.find('\t')));
 }
 
 // Why what has the lock file's name cannot serve as one; nothing when it can.
@@ -82,26 +107,6 @@ std::string cannot(const std::string& what, const std::string& path, int error) 
   return "cannot " + what + " " + path + ", the lock file of these programs: " + reason(error);
 }
 
-struct flock whole_file(short type, off_t length = 0) {
-  struct flock lock {};
-  lock.l_type = type;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = 0;
-  lock.l_len = length;
-  return lock;
-}
-
-// The previous version's runs lock bytes of the file: one alive there holds one now.
-bool previous_version_alive(int fd, int& error) {
-  struct flock probe = whole_file(F_WRLCK);
-  if (::fcntl(fd, F_OFD_GETLK, &probe) != 0) {
-    error = errno;
-    return false;
-  }
-  error = 0;
-  return probe.l_type != F_UNLCK;
-}
-
 // True when the words may be written into the lock file `fd`: it was opened for writing,
 // and it is no other file's name too (a hard link to a data file, say), unless it begins as
 // a lock file (a copy of the folder made with hard links shares it).
@@ -113,15 +118,17 @@ bool may_write_words(int fd, const struct stat& st) {
          std::string_view(start, sizeof start) == kMark;
 }
 
-// Writes who holds the folder, for the words of a refusal, where the file can be written.
-// A file that cannot take them is left empty rather than naming another run; a failure
-// costs only those words.
+// Writes who holds the folder, for the words of a refusal, where the file can be written,
+// and vouches for them (holder_in). A failure costs only those words.
 void write_words(int fd, const std::string& whom) {
   const std::string text = std::string(kMark) + std::string(kHeldBy) + whom + "\n";
-  const bool written =
-      ::pwrite(fd, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
-  if (::ftruncate(fd, written ? static_cast<off_t>(text.size()) : 0) != 0) {
-    // the words stay as they were
+  if (::pwrite(fd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()) ||
+      ::ftruncate(fd, static_cast<off_t>(text.size())) != 0) {
+    return;
+  }
+  struct flock vouch = bytes(F_RDLCK, kWordsByte, 1);
+  if (::fcntl(fd, F_OFD_SETLK, &vouch) != 0) {
+    // the words stay unvouched for, as a refusal then says
   }
 }
 
@@ -182,10 +189,6 @@ int FolderLocks::open_lock_file(const std::string& path, const std::string& name
 }
 
 bool FolderLocks::lock(int fd, const std::string& named, FolderHold& hold) const {
-  const auto busy = [&] {
-    hold.holder = holder_in(fd);
-    return false;
-  };
   const auto failed = [&](const char* what, int error) {
     hold.failure = cannot(what, named, error) +
                    ": runs of these programs need a folder whose file system takes locks, "
@@ -193,14 +196,22 @@ bool FolderLocks::lock(int fd, const std::string& named, FolderHold& hold) const
     return false;
   };
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    return errno == EWOULDBLOCK ? busy() : failed("lock", errno);
+    if (errno != EWOULDBLOCK) return failed("lock", errno);
+    hold.holder = holder_in(fd);
+    return false;
   }
-  int error = 0;
-  if (previous_version_alive(fd, error)) return busy();
-  if (error != 0) return failed("look at the locks of", error);
-  struct flock barrier = whole_file(F_RDLCK, 1);
+  // The previous version's runs lock bytes of the file: one alive there locks some now.
+  struct flock probe = bytes(F_WRLCK, 0, 0);
+  if (::fcntl(fd, F_OFD_GETLK, &probe) != 0) return failed("look at the locks of", errno);
+  if (probe.l_type != F_UNLCK) {
+    hold.holder = previous_version_at(fd, probe.l_start);
+    return false;
+  }
+  struct flock barrier = bytes(F_RDLCK, 0, 1);
   if (::fcntl(fd, F_OFD_SETLK, &barrier) != 0) {
-    return errno == EAGAIN || errno == EACCES ? busy() : failed("lock", errno);
+    if (errno != EAGAIN && errno != EACCES) return failed("lock", errno);
+    hold.holder = previous_version_at(fd, 0);
+    return false;
   }
   return true;
 }

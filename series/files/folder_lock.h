@@ -7,10 +7,13 @@
 // a lock file another user made stands in no one's way. The file is never removed, and is
 // used only when it is a regular file reached without a link. Its content is for the words
 // of a refusal only, and nothing else depends on it: "dendro lock file 1", then
-// "held by <whom>", read at most 512 characters; they are not written into a file that has
-// another name too, unless it begins so. A run of the previous version of these programs holds byte
-// locks (open file description locks) on the file instead: any of them means that run is alive, and
-// a read lock on byte 0 keeps that version's runs from the folder while this run holds it.
+// "held by <whom>", read at most 512 characters. The holder vouches for the words it wrote
+// by a read lock on byte 1; words no holder vouches for (one that could only read the file,
+// another name of a file that does not begin so) are not shown. A run of the previous
+// version of these programs holds byte locks (open file description locks) on the file
+// instead: any of them means that run is alive, and its record at the locked bytes names
+// its process; a read lock on byte 0 keeps that version's runs from the folder while this
+// run holds it.
 #pragma once
 
 #include <sys/types.h>

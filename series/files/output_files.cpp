@@ -172,7 +172,8 @@ void OutputFiles::put_in_place(std::vector<Version> versions,
     if (const Outcome held = fs_->still_held(folder); !held.ok()) {
       for (const Version& v : versions) remove_temporary(v);
       throw Stop("*** could not put the new " + placements.front().name +
-                     " in place: " + held.failure + "; this run ends here, before it writes there",
+                     " in place: " + held.failure +
+                     "; none of the files that would take their names with it is written",
                  kFailureStatus);
     }
   }

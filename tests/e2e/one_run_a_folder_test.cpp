@@ -262,7 +262,9 @@ TEST(OneRunAFolder, a_folder_a_page_is_saved_into_is_held_until_the_run_ends) {
       box.kalder("\nh.txt\nT\nn\n19\n1\n\n\ns\nsite/p.ps\nother/u.ps\n" + string(60, '\n'));
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(shows(r, "*** another run (process " + std::to_string(first.pid()) + " of user ") &&
-              shows(r, ") is writing in the folder site: give another name\n"))
+              shows(r,
+                    ") is writing in the folder site: wait until that run has ended, or use "
+                    "another folder: give another name\n"))
       << r.output;
   EXPECT_TRUE(box.exists("other/u.ps") && !box.exists("site/p.ps"));
   first.give(string(60, '\n'));
@@ -287,7 +289,8 @@ TEST(OneRunAFolder, a_run_whose_lock_file_was_removed_puts_nothing_in_place) {
   EXPECT_TRUE(shows(r,
                     "*** could not put the new s.rwl_out.txt in place: .dendro.lock, the lock "
                     "file by which this run holds its folder, was removed or replaced while the "
-                    "run held it; this run ends here, before it writes there\n"))
+                    "run held it; none of the files that would take their names with it is "
+                    "written\n"))
       << r.output;
   EXPECT_EQ(contents(site.box.dir()), after);
 }

@@ -83,8 +83,9 @@ TEST(FolderLock, a_run_of_the_previous_version_and_this_one_keep_out_of_each_oth
   Scratch s;
   const std::string old_block = "dendro lock file 1\nhold\t4242\tx.txt\t1\n";
   s.write(s.lock(), old_block);
+  // That version locks the bytes of the block it holds, which names its process.
   const int old_run = ::open(s.lock().c_str(), O_RDWR);
-  ASSERT_EQ(byte_lock(old_run, 30, 11), 0);
+  ASSERT_EQ(byte_lock(old_run, 19, 20), 0);
   const FolderHold refused = disk_files()->hold(s.folder());
   EXPECT_FALSE(refused.held);
   EXPECT_EQ(refused.holder, "a run of the previous version of these programs, process 4242");

@@ -217,7 +217,8 @@ TEST(OutputFiles, a_run_writes_nothing_where_it_no_longer_holds_or_cannot_hold_t
   f.disk->replace_lock_file("");
   EXPECT_EQ(stop_message([&] { f.units->commit(Commit::with_data_file); }),
             "*** could not put the new a.txt in place: /work/.dendro.lock was removed or "
-            "replaced while this run held it; this run ends here, before it writes there");
+            "replaced while this run held it; none of the files that would take their names with "
+            "it is written");
   EXPECT_EQ(names(*f.disk), (Names{"a.txt", "b.txt"}));
   EXPECT_EQ(f.disk->text("a.txt"), "old a\n");
   // A folder that cannot be held is refused with the reason, never as another run's.
