@@ -155,6 +155,16 @@ TEST(SharedFolder, one_run_at_a_time_writes_in_a_folder_and_others_go_on_in_thei
   first.give(string(60, '\n'));
   EXPECT_EQ(first.finish().status, 0);
   settled_files(box);
+  // A list whose second data file lies in a folder another run holds is refused before its
+  // first data file is written.
+  Child other(box.dir(), KALDER_PATH, "\nh.txt\nT\nn\n19\n1\n\n\n");
+  ASSERT_TRUE(other.wait_at({"enter option number >"}));
+  box.write_file("both.txt", "s.rwl\nother/u.rwl\n");
+  const auto before = box.files("s.rwl_");
+  EXPECT_EQ(box.kalder("\nboth.txt\nT\ny\n\n\n").status, 1);
+  EXPECT_EQ(box.files("s.rwl_"), before);
+  other.give(string(60, '\n'));
+  EXPECT_EQ(other.finish().status, 0);
 }
 
 TEST(SharedFolder, a_device_or_a_fifo_is_never_replaced_nor_read_as_data) {
