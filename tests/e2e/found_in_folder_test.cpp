@@ -126,41 +126,19 @@ TEST(FoundInFolder, a_journal_or_lock_file_not_the_programs_own_touches_nothing)
   EXPECT_EQ(nodes(site.box.dir()), before);
 }
 
-// What a run killed while its group took its names leaves in `dir` (this test's process
-// is the dead run: it holds no name): the journal of a group of every earlier output but the
-// log file, each new version written whole; the first `aside` earlier files moved aside,
-// and the new versions of the first `placed` in their names.
-void killed_while_placing(const fs::path& dir, std::size_t aside, std::size_t placed) {
-  const std::unique_ptr<FileSystem> disk = disk_files();
-  const int pid = disk->process_id();
-  std::vector<string> names;
-  for (const auto& e : fs::directory_iterator(dir)) {
-    const string name = e.path().filename().string();
-    if (name.starts_with(kData + "_") && !name.ends_with("_log.txt")) names.push_back(name);
-  }
-  ASSERT_GE(names.size(), aside);
-  Journal journal(*disk, fs::canonical(dir).string());
-  std::vector<Move> moves;
-  for (const string& name : names) {
-    journal.record_temporary(name);
-    std::ofstream(dir / temporary_name(name, pid)) << "a new " << name << "\n";
-    moves.push_back({name, true, false, disk->status((dir / temporary_name(name, pid)).string()).id,
-                     disk->status((dir / name).string()).id.inode});
-  }
-  ASSERT_TRUE(journal.begin_group(1, moves).ok());
-  for (std::size_t k = 0; k < aside; ++k)
-    fs::rename(dir / names[k], dir / set_aside_name(names[k], pid));
-  for (std::size_t k = 0; k < placed; ++k) {
-    fs::rename(dir / temporary_name(names[k], pid), dir / names[k]);
-  }
-}
-
 TEST(FoundInFolder, a_folder_moved_or_copied_after_a_kill_mends_itself) {
   Site site;
   ASSERT_EQ(site.box.kalder("\nf.txt\nT\nn\n\n\n\n\n").status, 0);
   const auto earlier = nodes(site.dir());
   // Killed as its new files took their names; the folder moved, and a copy of it made.
-  killed_while_placing(site.dir(), 5, 2);
+  std::vector<std::pair<string, string>> news;  // every output but the log file, anew
+  for (const auto& e : fs::directory_iterator(site.dir())) {
+    const string name = e.path().filename().string();
+    if (name.starts_with(kData + "_") && !name.ends_with("_log.txt")) {
+      news.emplace_back(name, "a new " + name + "\n");
+    }
+  }
+  killed_while_placing(site.dir(), 2, news, 2, "back");
   fs::copy(site.dir(), site.box.dir() / "copy", fs::copy_options::recursive);
   fs::rename(site.dir(), site.box.dir() / "moved");
   for (const string folder : {"moved", "copy"}) {

@@ -13,12 +13,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 
 #include "series/console.h"
+#include "series/files/file_system.h"
+#include "series/files/journal.h"
 #include "series/records.h"
 #include "series/tucson.h"
 
@@ -371,6 +374,42 @@ std::string similar_series(const std::string& stem, int count, int first, int ye
     trrw_write(out, TucsonMode::mw, id, first, w, {}, "   ");
   }
   return out.str();
+}
+
+void killed_while_placing(const fs::path& dir, int version,
+                          const std::vector<std::pair<std::string, std::string>>& news,
+                          std::size_t placed, const std::string& decision) {
+  const std::unique_ptr<FileSystem> disk = disk_files();
+  const int pid = disk->process_id();
+  const std::string folder = fs::canonical(dir).string();
+  const std::string token = "0123456789abcdef";
+  const auto line = [&](const std::string& text) {
+    return (version == 0 ? text : text + "\t" + checksum_of(token + "\n" + text)) + "\n";
+  };
+  const std::string head = "dendro journal 1\t" + std::to_string(pid) + "\t" + token;
+  std::string journal = version == 1 ? head + "\t" + checksum_of(head) + "\n" : "";
+  std::vector<Move> moves;
+  for (const auto& [name, text] : news) {
+    const std::string temp = (dir / temporary_name(name, pid)).string();
+    std::ofstream(temp, std::ios::binary) << text;
+    const Status earlier = disk->status((dir / name).string());
+    const bool had = earlier.node != Node::none;
+    moves.push_back({name, had, false, disk->status(temp).id, earlier.id.inode});
+    journal += line("move\t1\t" + std::string(had ? "1" : "0") + "\t0\t" +
+                    (version == 0 ? folder + "/" : std::to_string(text.size()) + "\t") + name);
+  }
+  if (version == 2) {
+    Journal written(*disk, folder);  // "back": the journal of a group taking its names
+    if (!written.begin_group(1, moves).ok()) throw std::runtime_error("cannot write the journal");
+  } else {
+    journal += line(decision + "\t1" + (version == 0 ? "" : "\t" + std::to_string(news.size())));
+    std::ofstream(dir / (".dendro." + std::to_string(pid) + ".journal")) << journal;
+  }
+  for (std::size_t k = 0; k < news.size(); ++k) {
+    const std::string& name = news[k].first;
+    if (moves[k].earlier) fs::rename(dir / name, dir / set_aside_name(name, pid));
+    if (k < placed) fs::rename(dir / temporary_name(name, pid), dir / name);
+  }
 }
 
 }  // namespace dendro::e2e

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/count_of.h"
@@ -151,5 +152,14 @@ std::string pelliform_defaults();
 
 // Column `column` (0 = year) of the tab-separated table file, by year.
 std::map<int, double> table_column(const std::string& text, int column);
+
+// What a run killed as its group took its names leaves in `dir`, with a journal of format
+// `version` (0, 1 or 2) whose run is this test's process (it holds no folder): each of
+// `news` (name, text) written whole beside its name, every earlier file of their names set
+// aside, the first `placed` new files in their names, and the group's `decision` ("back"
+// or "done"; a journal of version 2 holds "back").
+void killed_while_placing(const std::filesystem::path& dir, int version,
+                          const std::vector<std::pair<std::string, std::string>>& news,
+                          std::size_t placed, const std::string& decision);
 
 }  // namespace dendro::e2e

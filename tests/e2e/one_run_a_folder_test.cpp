@@ -65,46 +65,6 @@ void expect_refused(const RunResult& r, pid_t holder, const string& folder) {
       << r.output;
 }
 
-// What a run killed as its group took its names leaves in `dir`, with a journal of format
-// `version` whose run is this test's process (it holds no folder): each of `news` written
-// whole beside its name, every earlier file of their names set aside, the first `placed`
-// new files in their names, and the group's `decision`.
-void killed_while_placing(const fs::path& dir, int version,
-                          const std::vector<std::pair<string, string>>& news, std::size_t placed,
-                          const string& decision) {
-  const std::unique_ptr<FileSystem> disk = disk_files();
-  const int pid = disk->process_id();
-  const string folder = fs::canonical(dir).string();
-  const string token = "0123456789abcdef";
-  const auto line = [&](const string& text) {
-    return (version == 0 ? text : text + "\t" + checksum_of(token + "\n" + text)) + "\n";
-  };
-  const string head = "dendro journal 1\t" + std::to_string(pid) + "\t" + token;
-  string journal = version == 1 ? head + "\t" + checksum_of(head) + "\n" : "";
-  std::vector<Move> moves;
-  for (const auto& [name, text] : news) {
-    const string temp = (dir / temporary_name(name, pid)).string();
-    std::ofstream(temp, std::ios::binary) << text;
-    const Status earlier = disk->status((dir / name).string());
-    const bool had = earlier.node != Node::none;
-    moves.push_back({name, had, false, disk->status(temp).id, earlier.id.inode});
-    journal += line("move\t1\t" + string(had ? "1" : "0") + "\t0\t" +
-                    (version == 0 ? folder + "/" : std::to_string(text.size()) + "\t") + name);
-  }
-  if (version == 2) {
-    Journal written(*disk, folder);  // "back": the journal of a group taking its names
-    ASSERT_TRUE(written.begin_group(1, moves).ok());
-  } else {
-    journal += line(decision + "\t1" + (version == 0 ? "" : "\t" + std::to_string(news.size())));
-    std::ofstream(dir / (".dendro." + std::to_string(pid) + ".journal")) << journal;
-  }
-  for (std::size_t k = 0; k < news.size(); ++k) {
-    const string& name = news[k].first;
-    if (moves[k].earlier) fs::rename(dir / name, dir / set_aside_name(name, pid));
-    if (k < placed) fs::rename(dir / temporary_name(name, pid), dir / name);
-  }
-}
-
 struct Site {
   Site() {
     box.write_file("s.rwl", similar_series("SITE", 8, 1850, 120));
