@@ -28,11 +28,14 @@ std::string holder_words(const FolderHold& hold) {
          ")";
 }
 
-// The console lines of a journal left as it is, `why` it is, and how the earlier files it
-// set aside come back.
-void leave(Mended& mended, const std::string& journal, const std::string& why, int pid) {
+// The console lines of a journal left as it is, read as `r`: what it is, `why` it is left,
+// and how the earlier files it set aside come back.
+void leave(Mended& mended, const std::string& journal, const std::string& why, const Recorded& r) {
+  const int pid = r.pid;
   const std::string set_aside = set_aside_name("NAME", pid);
-  mended.left.push_back(" *** " + journal + " is no journal this program follows (" + why +
+  const char* earlier = r.version < 2 && r.pid > 0 ? "a journal of an earlier version: " : "";
+  mended.left.push_back(" *** " + journal + " is no journal this program follows (" + earlier +
+                        why +
                         "): it stays as it is, and this run writes none of the files it names;");
   mended.left.push_back(
       " *** to get back the earlier files a run cut short set aside, rename each " +
@@ -189,7 +192,7 @@ void OutputFiles::mend_journal(const std::string& folder, const std::string& fil
   };
   std::string why = r.foreign.empty() ? why_not_followed(folder, r) : r.foreign;
   if (!why.empty()) {
-    leave(mended, journal, why, r.pid);
+    leave(mended, journal, why, r);
     return block();
   }
   if (const std::string cannot = why_not_movable(*fs_, folder, r); !cannot.empty()) {

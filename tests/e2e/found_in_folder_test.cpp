@@ -72,7 +72,7 @@ TEST(FoundInFolder, a_journal_or_lock_file_not_the_programs_own_touches_nothing)
   const auto lock = [](const std::function<void(const fs::path&, const fs::path&)>& make) {
     return [make](const Site& s) { make(s.dir() / kData, s.dir() / kLockFile); };
   };
-  const string left = " is no journal this program follows (";
+  const string left = " is no journal this program follows (a journal of an earlier version: ";
   const Case cases[] = {
       // A journal of the first version names files by full paths: one that names the data
       // file, one that names a file elsewhere.

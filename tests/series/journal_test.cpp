@@ -363,7 +363,8 @@ TEST(Journal, journals_of_the_earlier_versions_are_followed_in_their_own_folder)
   }
   Folder f(killed_run(moved));
   const Mended m = hold_and_mend(f.files(), {"a.txt"});
-  EXPECT_EQ(m.left, (Names{" *** .dendro.77.journal is no journal this program follows (it names "
+  EXPECT_EQ(m.left, (Names{" *** .dendro.77.journal is no journal this program follows (a journal "
+                           "of an earlier version: it names "
                            "\"/old/a.txt\", which is no file of its own folder): it stays as it "
                            "is, and this run writes none of the files it names;",
                            " *** to get back the earlier files a run cut short set aside, rename "
