@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "pelliform/file_names.h"
+#include "series/files/forms.h"
 #include "series/files/interrupts.h"
 #include "series/layout.h"
 #include "series/text.h"
@@ -17,10 +18,11 @@ struct Reduction {
   const char* label;   // marks the records
   const char* code;    // columns 85-88 of the title records
 };
+namespace pn = pelliform_names;
 constexpr Reduction kReductions[] = {
-    {'2', "_mnsl=", "mnsl", "MNSL"},  {'3', "_mxsy=", "mxsy", "MXSY"},
-    {'4', "_mnsy=", "mnsy", "MNSY"},  {'5', "_trunb=", "trnb", "TRNB"},
-    {'6', "_truna=", "trna", "TRNA"}, {'7', "_comm=", "comm", "COMM"},
+    {'2', pn::kMinimumLengthTag, "mnsl", "MNSL"},  {'3', pn::kMaximumStartTag, "mxsy", "MXSY"},
+    {'4', pn::kMinimumStartTag, "mnsy", "MNSY"},   {'5', pn::kTruncatedBeforeTag, "trnb", "TRNB"},
+    {'6', pn::kTruncatedAfterTag, "trna", "TRNA"}, {'7', pn::kCommonPeriodTag, "comm", "COMM"},
 };
 constexpr int kCodeColumn = 85;
 

@@ -58,7 +58,20 @@ bool of_pieces(std::string_view tail, Form pieces) {
   return false;
 }
 
+// A censored set's tag and the values of its reduction.
+bool a_censored_suffix(std::string_view tail) {
+  if (!tail.ends_with(kTextEnd)) return false;
+  for (const std::string_view tag : pn::kCensoredTags) {
+    if (!tail.starts_with(tag)) continue;
+    const std::string_view values =
+        tail.substr(tag.size(), tail.size() - tag.size() - std::string_view(kTextEnd).size());
+    return !values.empty() && values.find_first_not_of("0123456789 -") == std::string_view::npos;
+  }
+  return false;
+}
+
 bool a_suffix(std::string_view tail) {
+  if (a_censored_suffix(tail)) return true;
   for (const kn::Output& out : kn::kOutputs) {
     if (tail == out.suffix) return true;
   }

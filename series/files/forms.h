@@ -85,8 +85,20 @@ inline constexpr char kVersion[] = "43ptr08";
 // spectra: the spectra stem and kSpectraSuffix.
 inline constexpr char kReportTag[] = "_out_v";
 
-// The other files a run may write but the censored sets: the stem followed by one of
-// kStemSuffixes, or one of the engine's series files below.
+// A censored set: the stem, one of kCensoredTags, the values of the reduction (digits,
+// blanks and "-"), then kTextEnd.
+inline constexpr char kMinimumLengthTag[] = "_mnsl=";
+inline constexpr char kMaximumStartTag[] = "_mxsy=";
+inline constexpr char kMinimumStartTag[] = "_mnsy=";
+inline constexpr char kTruncatedBeforeTag[] = "_trunb=";
+inline constexpr char kTruncatedAfterTag[] = "_truna=";
+inline constexpr char kCommonPeriodTag[] = "_comm=";
+inline constexpr const char* kCensoredTags[] = {kMinimumLengthTag,  kMaximumStartTag,
+                                                kMinimumStartTag,   kTruncatedBeforeTag,
+                                                kTruncatedAfterTag, kCommonPeriodTag};
+
+// The other files a run may write: the stem followed by one of kStemSuffixes, or one of
+// the engine's series files below.
 inline constexpr char kChronologyColumns[] = "_crns_col.txt";
 inline constexpr char kChronologyTucson[] = "_crns_tuc.txt";
 inline constexpr char kSignalFreeRbar[] = "_Ssf_RBAR.txt";
@@ -112,7 +124,7 @@ inline constexpr char kResidualsContents[] = "Resids.txt";
 // True when `file` (a file's own name, without any folder part) has the form of a name
 // kalder or pelliform writes: a data file's output (a non-empty output prefix or stem
 // followed by one of either program's suffixes), one of kalder's run-wide chronology
-// files, or kalder's typed list of data file names.
+// files, kalder's typed list of data file names, or one of pelliform's censored sets.
 bool of_either_programs_form(std::string_view file);
 
 }  // namespace dendro

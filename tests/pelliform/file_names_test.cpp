@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "pelliform/censored_files.h"
 #include "series/files/forms.h"
 #include "series/text.h"
 
@@ -51,6 +52,10 @@ TEST(file_names, every_possible_output_is_of_either_programs_form) {
   for (const char* data_file : {"../d.1/oak.rwl", "site 1.rwl", "my_site"}) {
     for (const std::string& name : possible_outputs(data_file)) {
       EXPECT_TRUE(of_either_programs_form(own_name(name))) << name;
+    }
+    for (const char item : {'2', '3', '4', '5', '6', '7'}) {
+      const std::string censored = censored_file_name(item, -5, 1950, data_file);
+      EXPECT_TRUE(of_either_programs_form(own_name(censored))) << censored;
     }
   }
 }
