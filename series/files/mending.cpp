@@ -9,12 +9,6 @@ namespace {
 const char* const kDone = "done";
 const char* const kBack = "back";
 
-void add_lines(std::vector<std::string>& lines, const std::string& head,
-               const std::vector<std::string>& names) {
-  const std::vector<std::string> more = name_list(head, names);
-  lines.insert(lines.end(), more.begin(), more.end());
-}
-
 // The steps of following one journal: each acts only on the file the journal recorded,
 // and says what it did, or why not.
 class Follower {
@@ -33,9 +27,7 @@ class Follower {
   void temporary(const std::string& name) {
     const std::string temp = temporary_of(name);
     if (!fs_.exists(temp)) return;
-    const std::size_t failures = mended_.failures.size();
-    remove_left_temporary(fs_, temp, mended_);
-    failed_ = failed_ || mended_.failures.size() > failures;
+    if (!remove_left_temporary(fs_, temp, mended_)) failed_ = true;
   }
   // Says a step that failed; true when it held.
   bool held(const Outcome& done, const std::string& what) {
@@ -116,28 +108,30 @@ class Follower {
 
 }  // namespace
 
-void remove_left_temporary(FileSystem& fs, const std::string& temp, Mended& mended) {
-  if (const Outcome o = fs.remove(temp); !o.ok()) {
+bool remove_left_temporary(FileSystem& fs, const std::string& temp, Mended& mended) {
+  const Outcome o = fs.remove(temp);
+  if (!o.ok()) {
     mended.failures.push_back(" *** could not remove the temporary file " + shown(fs, temp) + ": " +
                               o.failure);
   } else {
     mended.removed.push_back(shown(fs, temp));
   }
+  return o.ok();
 }
 
 std::vector<std::string> mended_lines(const Mended& mended) {
   std::vector<std::string> lines;
-  add_lines(lines,
-            " *** earlier files put back, which a run cut short had moved aside:", mended.put_back);
-  add_lines(lines,
-            " *** new files of a run cut short removed, as the rest of their group had not "
-            "taken their names:",
-            mended.undone);
-  add_lines(lines,
-            " *** earlier files removed, which a run cut short had replaced with files that "
-            "had all taken their names:",
-            mended.finished);
-  add_lines(lines, " *** temporary files of a run cut short, removed:", mended.removed);
+  add_name_list(lines, " *** earlier files put back, which a run cut short had moved aside:",
+                mended.put_back);
+  add_name_list(lines,
+                " *** new files of a run cut short removed, as the rest of their group had not "
+                "taken their names:",
+                mended.undone);
+  add_name_list(lines,
+                " *** earlier files removed, which a run cut short had replaced with files that "
+                "had all taken their names:",
+                mended.finished);
+  add_name_list(lines, " *** temporary files of a run cut short, removed:", mended.removed);
   lines.insert(lines.end(), mended.left.begin(), mended.left.end());
   lines.insert(lines.end(), mended.failures.begin(), mended.failures.end());
   return lines;

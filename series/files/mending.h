@@ -25,8 +25,9 @@ struct Mended {
 // list that holds any, then the journals left and the failures.
 std::vector<std::string> mended_lines(const Mended& mended);
 
-// Removes `temp`, a temporary file a dead run left, and says so in `mended` (or why not).
-void remove_left_temporary(FileSystem& fs, const std::string& temp, Mended& mended);
+// Removes `temp`, a temporary file a dead run left, and says so in `mended` (or why not);
+// true when it is gone.
+bool remove_left_temporary(FileSystem& fs, const std::string& temp, Mended& mended);
 
 // Why this run cannot follow the journal read as `r` in `folder`: a file it would move or
 // remove that this run may not (the file and the reason); empty when it can.

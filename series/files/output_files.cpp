@@ -12,23 +12,18 @@ namespace {
 // The start of the names of the runs' journals and lock files, which no save may take.
 const char* const kOwnFiles = ".dendro.";
 
-void add_lines(std::vector<std::string>& lines, const std::string& head,
-               const std::vector<std::string>& names) {
-  const std::vector<std::string> more = name_list(head, names);
-  lines.insert(lines.end(), more.begin(), more.end());
-}
-
 }  // namespace
 
 std::vector<std::string> settled_lines(const Settled& settled) {
   std::vector<std::string> lines;
-  add_lines(lines, " *** earlier files this run had replaced before it ended:", settled.replaced);
-  add_lines(lines, " *** earlier files kept as they were, as this run did not complete them:",
-            settled.kept_earlier);
-  add_lines(lines,
-            " *** files of this run kept, as no earlier file had their names:", settled.kept_new);
-  add_lines(lines, " *** new files of this run removed, as their set was not put in place:",
-            settled.removed);
+  add_name_list(lines,
+                " *** earlier files this run had replaced before it ended:", settled.replaced);
+  add_name_list(lines, " *** earlier files kept as they were, as this run did not complete them:",
+                settled.kept_earlier);
+  add_name_list(
+      lines, " *** files of this run kept, as no earlier file had their names:", settled.kept_new);
+  add_name_list(lines, " *** new files of this run removed, as their set was not put in place:",
+                settled.removed);
   lines.insert(lines.end(), settled.failures.begin(), settled.failures.end());
   return lines;
 }

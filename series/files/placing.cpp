@@ -225,6 +225,12 @@ std::vector<std::string> name_list(const std::string& head, const std::vector<st
   return lines;
 }
 
+void add_name_list(std::vector<std::string>& lines, const std::string& head,
+                   const std::vector<std::string>& names) {
+  const std::vector<std::string> more = name_list(head, names);
+  lines.insert(lines.end(), more.begin(), more.end());
+}
+
 bool remove_temporary(FileSystem& fs, const std::string& temp, std::vector<std::string>& notes) {
   const Outcome o = fs.remove(temp);
   if (!o.ok()) {

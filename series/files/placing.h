@@ -40,6 +40,9 @@ inline constexpr const char* kNameIndent = "       ";
 // A head line and, under it, each name indented (kNameIndent); nothing when there are no
 // names.
 std::vector<std::string> name_list(const std::string& head, const std::vector<std::string>& names);
+// Adds name_list(head, names) to `lines`.
+void add_name_list(std::vector<std::string>& lines, const std::string& head,
+                   const std::vector<std::string>& names);
 
 // Removes the temporary file `temp`; when it cannot, adds the console line that says so (the
 // next run in the folder removes it) to `notes`. True when it is gone.
