@@ -143,12 +143,15 @@ void write_detail(std::ostream& out, Tsi1& tsi1, int first_detrending) {
   }
 }
 
-void write_detail(Units& units, std::string_view prefix, Tsi1& tsi1, int first_detrending,
-                  Console& console) {
+std::string write_detail(Units& units, std::string_view prefix, Tsi1& tsi1, int first_detrending) {
   const std::string name = detail_file_name(prefix);
   write_detail(units.create(unit::detail, name), tsi1, first_detrending);
-  console.say(Layout("(/1x,'batch detail file saved: ',a)").write(name_field(name)));
   units.close(unit::detail);
+  return name;
+}
+
+void say_detail_saved(Console& console, const std::string& name) {
+  console.say(Layout("(/1x,'batch detail file saved: ',a)").write(name_field(name)));
 }
 
 DetailRead read_detail(std::istream& in, Tsi1& tsi1, int max_series) {

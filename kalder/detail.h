@@ -27,10 +27,12 @@ std::string detail_file_name(std::string_view prefix);
 // series of the set is lowered by one in the table itself before it is written.
 void write_detail(std::ostream& out, Tsi1& tsi1, int first_detrending);
 
-// Creates the detail file of `prefix` fresh on the detail unit, writes it, closes it and
-// shows "batch detail file saved: " with its name on the console.
-void write_detail(Units& units, std::string_view prefix, Tsi1& tsi1, int first_detrending,
-                  Console& console);
+// Creates the detail file of `prefix` fresh on the detail unit, writes it and closes it;
+// its name. It takes its name with the data file's other files.
+std::string write_detail(Units& units, std::string_view prefix, Tsi1& tsi1, int first_detrending);
+// Shows "batch detail file saved: " with the name on the console, once the file `name` is in
+// place.
+void say_detail_saved(Console& console, const std::string& name);
 
 struct DetailRead {
   bool ok = true;  // false: the file was missing, too short, or held a record that failed

@@ -44,9 +44,14 @@ std::vector<std::string> missing_log_files(const FileSystem& fs,
   return missing;
 }
 
-void say_missing_log_files(Console& con, const std::vector<std::string>& missing) {
+void say_missing_log_files(Console& con, const FileSystem& fs,
+                           const std::vector<std::string>& missing) {
   con.say("");
-  for (const std::string& log : missing) con.say("*** log file not found:  " + name_field(log));
+  for (const std::string& log : missing) {
+    const std::string why = unreadable_reason(fs, log);
+    con.say(why == kNoSuchFile || why.empty() ? "*** log file not found:  " + name_field(log)
+                                              : "*** cannot read the log file " + log + ": " + why);
+  }
   con.say("*** re-run program in interactive mode");
   con.say("*** to create the proper log file.");
 }

@@ -21,11 +21,14 @@ std::vector<std::string> shared_prefix_refusal(const FileSystem& fs,
 // The names the list on unit::file_names still holds, read to the end of the list.
 std::vector<std::string> names_left(Units& units);
 
-// The log files of the data files `names` that are no regular file, in list order.
+// The log files of the data files `names` that are no regular file this user may read, in
+// list order.
 std::vector<std::string> missing_log_files(const FileSystem& fs,
                                            const std::vector<std::string>& names);
 
-// Says on the console that the log files `missing` were not found and how to make them.
-void say_missing_log_files(Console& con, const std::vector<std::string>& missing);
+// Says on the console that the log files `missing` were not found (or why they cannot be
+// read) and how to make them.
+void say_missing_log_files(Console& con, const FileSystem& fs,
+                           const std::vector<std::string>& missing);
 
 }  // namespace dendro

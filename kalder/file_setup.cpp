@@ -115,7 +115,7 @@ bool set_up_file(Run& run) {
   }
   const std::string log_name = log_file_name(name);
   if (!run.units.open_old(unit::log, log_name)) {
-    say_missing_log_files(run.con, {log_name});
+    say_missing_log_files(run.con, run.units.files().fs(), {log_name});
     return false;
   }
   run.batch_status = batch(run.units, run.icommands, run.commands, run.con, shown);

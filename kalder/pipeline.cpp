@@ -501,7 +501,8 @@ void process_data_file(Run& run) {
   end_line(run);
   write_table(run);
   summary_plots(run);
-  write_detail(run.units, run.prefix, run.tsi1, run.icommands[opt::first_detrending], run.con);
+  run.detail_file =
+      write_detail(run.units, run.prefix, run.tsi1, run.icommands[opt::first_detrending]);
 }
 
 }  // namespace dendro

@@ -84,34 +84,42 @@ Step start_prompt(Run& run, int which) {
   return which == 2 ? Step::start3 : Step::file_names;
 }
 
-// The line that says why an existing `name` is no file to read (a folder, a device, a
-// FIFO), under the message that it was not found; nothing when it does not exist.
-void say_not_regular(Run& run, const std::string& name) {
-  if (run.units.files().exists(name)) {
-    run.con.say("*** " + name + ": " + unreadable_reason(run.units.files().fs(), name));
-  }
+// Says why `name`, an input, cannot be read: `head` and the name where nothing of that name
+// can be read as data (no file, a folder, a device), and the system's reason where the name
+// cannot be reached or read (never as not found).
+void say_unreadable(Run& run, const std::string& head, const std::string& name) {
+  FileSystem& fs = run.units.files().fs();
+  const std::string why = unreadable_reason(fs, name);
+  if (fs.target_status(name).failure.empty()) run.con.say(head + name);
+  if (why != kNoSuchFile) run.con.say("*** " + name + ": " + why);
 }
 
-// Refuses a list that names a data file that does not exist, or is no regular file (a
-// folder, a device, a FIFO), before any file is written, with the first such name, its line
-// and what the question wants; true when every listed data file is a file to read.
+// Refuses a list that names a data file that does not exist, is no regular file (a folder,
+// a device, a FIFO) or cannot be read, before any file is written, with the first such
+// name, its line and what the question wants; true when every listed data file can be read.
 bool listed_files_exist(Run& run, const std::string& list, const std::vector<std::string>& names) {
-  int missing = 0, unreadable = 0;
+  FileSystem& fs = run.units.files().fs();
+  int missing = 0, not_files = 0, unreachable = 0;
   std::size_t first = names.size();
   for (std::size_t k = 0; k < names.size(); ++k) {
-    if (run.units.files().fs().is_file(names[k])) continue;
-    ++(run.units.files().exists(names[k]) ? unreadable : missing);
+    const std::string why = unreadable_reason(fs, names[k]);
+    if (why.empty()) continue;
+    ++(why == kNoSuchFile                           ? missing
+       : fs.target_status(names[k]).failure.empty() ? not_files
+                                                    : unreachable);
     first = std::min(first, k);
   }
-  if (missing + unreadable == 0) return true;
+  if (first == names.size()) return true;
   run.con.say("");
-  run.con.say("*** data file not found:  " + names[first]);
-  say_not_regular(run, names[first]);
+  say_unreadable(run, "*** data file not found:  ", names[first]);
   const std::string of_all = " of the " + std::to_string(names.size()) + " names listed ";
-  run.con.say("*** line " + std::to_string(first + 1) + " of " + list + ": " +
-              (missing > 0 ? std::to_string(missing) + of_all + "do not exist" : "") +
-              (missing > 0 && unreadable > 0 ? ", " : "") +
-              (unreadable > 0 ? std::to_string(unreadable) + of_all + "are no regular file" : ""));
+  std::string counts;
+  for (const auto& [count, words] : {std::pair{missing, "do not exist"},
+                                     {not_files, "are no regular file"},
+                                     {unreachable, "cannot be read"}}) {
+    if (count > 0) counts += (counts.empty() ? "" : ", ") + std::to_string(count) + of_all + words;
+  }
+  run.con.say("*** line " + std::to_string(first + 1) + " of " + list + ": " + counts);
   // Records of a series file hold blanks between their fields.
   if (missing > kFewMissing || names[first].find(' ') != std::string::npos) {
     run.con.say("*** " + list + " does not look like a list of data file names");
@@ -224,8 +232,7 @@ Step file_names_question(Run& run) {
   run.commands.set_data_file(name);
   if (!run.units.open_old(unit::file_names, name)) {
     run.con.say("");
-    run.con.say("*** file not found:  " + name);
-    say_not_regular(run, name);
+    say_unreadable(run, "*** file not found:  ", name);
     run.con.say(kListWanted);
     run.con.again();
     return Step::file_names;
@@ -242,8 +249,7 @@ bool typed_file_exists(Run& run, const std::string& typed) {
   const std::string name(trim_right(typed));
   if (run.units.files().fs().is_file(name)) return true;
   run.con.say("");
-  run.con.say("*** data file not found:  " + name);
-  say_not_regular(run, name);
+  say_unreadable(run, "*** data file not found:  ", name);
   run.con.say("*** type the name of an existing data file, or <ret> when done");
   return false;
 }
@@ -494,7 +500,7 @@ bool log_files_found(Run& run) {
   for (const std::string& name : names) run.units.files().mark_read(log_file_name(name));
   const std::vector<std::string> missing = missing_log_files(run.units.files().fs(), names);
   if (!missing.empty()) {
-    say_missing_log_files(run.con, missing);
+    say_missing_log_files(run.con, run.units.files().fs(), missing);
     return false;
   }
   const std::vector<std::string> refusal = outputs_by_options(run.units, names, run_wide_names());

@@ -88,6 +88,7 @@ struct Run {
   // the data files processed to their end, and the sizes of the ten run-wide chronology
   // files when the data file in hand started, to which a stop cuts them back.
   bool in_progress = false;
+  std::string detail_file;  // written for the data file in hand, said once it is in place
   int files_done = 0;
   std::array<std::streamoff, 10> run_wide_start{};
 

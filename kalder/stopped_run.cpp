@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "kalder/detail.h"
 #include "kalder/file_list.h"
 #include "series/files/stop.h"
 #include "series/text.h"
@@ -89,6 +90,8 @@ void finish_data_file(Run& run) {
     run.units.write(unit::out, line);
   });
   run.units.commit(Commit::with_data_file);
+  if (!run.detail_file.empty()) say_detail_saved(run.con, run.detail_file);
+  run.detail_file.clear();
   say_lines(run.con, run.units.files().take_notes());
   run.in_progress = false;
   ++run.files_done;

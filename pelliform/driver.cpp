@@ -16,11 +16,13 @@
 namespace dendro {
 namespace {
 
-// A data file chosen and loaded; a failed load answered "T" asks for another file.
+// A data file chosen and loaded; a failed load answered "T" asks for another file, and the
+// run gives back the folder of the one it gave up.
 void open_data(PelliformRun& run, bool ask_for_file) {
   for (bool chosen = !ask_for_file;; chosen = false) {
     if (!chosen) choose_data_file(run);
     if (load_data(run)) return;
+    run.units.files().give_back_folder_of(run.data_file);
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include "pelliform/driver.h"
 #include "pelliform/sigfree.h"
+#include "series/files/file_system.h"
 
 namespace {
 
@@ -17,5 +18,6 @@ constexpr int kKeepFreed = 32 * 1024 * 1024;
 int main() {
   mallopt(M_TRIM_THRESHOLD, kKeepFreed);
   mallopt(M_MMAP_THRESHOLD, kKeepFreed);
+  dendro::raise_open_file_limit();
   return dendro::pelliform_main(std::cin, std::cout, dendro::sigfree);
 }

@@ -142,13 +142,16 @@ bool claim_output_names(PelliformRun& run, const std::string& data_file) {
   const Holding holding = files.hold(fixed_outputs(data_file));
   if (!holding.refusal.empty()) throw Stop(joined_lines(holding.refusal), kFailureStatus);
   for (const std::string& line : mended_lines(holding.mended)) run.con.say(line);
+  // Every name the run may write is checked now, the engine's series files among them, so
+  // that none is met as too long or as another user's only once the work is done.
   std::vector<Wanted> wanted;
-  for (const std::string& name : fixed_outputs(data_file)) {
+  for (const std::string& name : possible_outputs(data_file)) {
     wanted.push_back({name, "an output of " + data_file});
   }
   if (const std::vector<std::string> clashes = files.check(wanted); !clashes.empty()) {
     run.con.say("");
     for (const std::string& line : clashes) run.con.say(line);
+    files.give_back_folder_of(data_file);
     return false;
   }
   files.reserve_prefix(file_stem(data_file) + "_");
@@ -226,11 +229,12 @@ void choose_data_file(PelliformRun& run) {
     }
     const std::string as_typed(trim_right(typed));
     FileSystem& fs = run.units.files().fs();
-    if (!fs.is_file(as_typed)) {
+    if (const std::string why = unreadable_reason(fs, as_typed); !why.empty()) {
       run.con.say("");
-      run.con.say("File > " + name.substr(0, 25) + " < not found");
-      if (fs.exists(as_typed))
-        run.con.say(" *** " + as_typed + ": " + unreadable_reason(fs, as_typed));
+      if (why == kNoSuchFile || fs.exists(as_typed)) {
+        run.con.say("File > " + name.substr(0, 25) + " < not found");
+      }
+      if (why != kNoSuchFile) run.con.say(" *** " + as_typed + ": " + why);
       run.con.say("");
       run.con.pause("Hit return to enter a new file name or / exit program.");
       run.con.again();

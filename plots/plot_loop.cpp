@@ -99,13 +99,8 @@ std::string typed_name(const std::string& typed) { return std::string(trim(typed
 // Why `name` may not be saved over whatever the user answers; nothing when it may.
 std::optional<std::string> refusal(PlotSession& session, const std::string& name) {
   OutputFiles& files = session.files();
-  switch (files.fs().node(name)) {
-    case Node::folder:
-      return name + " is a folder";
-    case Node::other:
-      return name + " is not a regular file (a device, a FIFO or a socket)";
-    default:
-      break;
+  if (const Node node = files.fs().node(name); node == Node::folder || node == Node::other) {
+    return name + " is " + node_words(node);
   }
   if (files.of_this_run(name)) return name + " is a file of this run";
   if (const std::string why = files.why_not_written(name); !why.empty()) return why;

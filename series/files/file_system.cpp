@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,7 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string reason(int error) { return std::strerror(error != 0 ? error : EIO); }
 Outcome errno_outcome(bool ok) { return {ok ? "" : reason(errno)}; }
 
 // A file buffer over a descriptor that keeps the reason of the first write that failed.
@@ -81,6 +81,7 @@ int open_flags(Open how) {
     case Open::read_own:
       return O_RDONLY | O_NONBLOCK | O_NOFOLLOW | kAlways;
     case Open::create:
+    case Open::create_shared:
       return O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | kAlways;
     case Open::rewrite:
       return O_WRONLY | O_TRUNC | O_NOFOLLOW | kAlways;
@@ -113,6 +114,20 @@ Outcome rename_no_replace(const std::string& from, const std::string& to) {
   return errno_outcome(::unlink(from.c_str()) == 0);
 }
 
+// What `path` holds as `look` (lstat or stat) sees it.
+Status status_of(const std::string& path, int (*look)(const char*, struct stat*)) {
+  struct stat st {};
+  if (look(path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return {};
+    return {Node::none, {}, reason(errno)};
+  }
+  return {node_of(st.st_mode),
+          {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+           static_cast<std::uint64_t>(st.st_size),
+           static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec},
+          ""};
+}
+
 class DiskFiles final : public FileSystem {
  public:
   DiskFiles() : locks_([this](const std::string& path) { return shown(*this, path); }) {}
@@ -126,31 +141,23 @@ class DiskFiles final : public FileSystem {
       ::close(fd);
       return {nullptr, error == EINVAL ? "it is not a regular file" : reason(error)};
     }
-    if ((how == Open::read || how == Open::read_own) &&
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    const bool reading = how == Open::read || how == Open::read_own;
+    if ((reading && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) ||
+        (how == Open::create_shared && ::fchmod(fd, 0644) != 0)) {
       const int error = errno;
       ::close(fd);
       return {nullptr, reason(error)};
     }
-    const std::ios::openmode mode =
-        how == Open::read || how == Open::read_own ? std::ios::in : std::ios::out;
+    const std::ios::openmode mode = reading ? std::ios::in : std::ios::out;
     return {std::make_unique<DiskStream>(fd, mode | std::ios::binary), ""};
   }
-  Status status(const std::string& path) const override {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
-      if (errno == ENOENT || errno == ENOTDIR) return {};
-      return {Node::none, {}, reason(errno)};
+  Status status(const std::string& path) const override { return status_of(path, ::lstat); }
+  Status target_status(const std::string& path) const override {
+    Status s = status_of(path, ::stat);
+    if (s.node == Node::file && ::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) != 0) {
+      s.failure = reason(errno);
     }
-    return {node_of(st.st_mode),
-            {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-             static_cast<std::uint64_t>(st.st_size),
-             static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec},
-            ""};
-  }
-  Node target_node(const std::string& path) const override {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? node_of(st.st_mode) : Node::none;
+    return s;
   }
   Outcome rename(const std::string& from, const std::string& to, Replace how) override {
     if (how == Replace::no) return rename_no_replace(from, to);
@@ -194,6 +201,17 @@ class DiskFiles final : public FileSystem {
     }
     return "it belongs to user " + user_name(file.st_uid) +
            ", and its folder lets only a file's owner move or remove it";
+  }
+  std::string owner_of(const std::string& path) const override {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? user_name(st.st_uid) : "";
+  }
+  std::uint64_t open_file_limit() const override {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+      return UINT64_MAX;
+    }
+    return limit.rlim_cur;
   }
   // The folder's identity is worked out once a spelling of it; the file's own name is then
   // taken as it is.
@@ -244,6 +262,35 @@ class DiskFiles final : public FileSystem {
 
 std::unique_ptr<FileSystem> disk_files() { return std::make_unique<DiskFiles>(); }
 
+void raise_open_file_limit() {
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == limit.rlim_max) return;
+  limit.rlim_cur = limit.rlim_max;
+  if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) {
+    // the run goes on with the limit it has; a list that needs more is refused by count
+  }
+}
+
+std::string reason(int error) {
+  if (error == 0) error = EIO;
+  const std::string text = std::strerror(error);
+  struct rlimit limit {};
+  if (error == EMFILE && ::getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+    return text + ": this run has reached its limit of " + std::to_string(limit.rlim_cur) +
+           " open files; raise the limit (ulimit -n), or put the data files in fewer folders";
+  }
+  if (error == ENFILE) {
+    return text +
+           ": the system has as many files open as it takes; end other programs, or put "
+           "the data files in fewer folders";
+  }
+  return text;
+}
+
+std::string node_words(Node node) {
+  return node == Node::folder ? "a folder" : "not a regular file (a device, a FIFO or a socket)";
+}
+
 std::string checksum_of(std::string_view text) {
   std::uint64_t hash = 14695981039346656037ull;
   for (const char c : text) {
@@ -266,23 +313,19 @@ std::string shown_from(const std::string& here, const std::string& full) {
   return relative.empty() || relative.starts_with("..") ? full : relative;
 }
 
+std::string folder_named(const std::string& shown) {
+  return shown == "." ? "the working folder" : "the folder " + shown;
+}
+
 std::string shown(const FileSystem& fs, const std::string& full) {
   return shown_from(fs.identity("."), full);
 }
 
 std::string unreadable_reason(const FileSystem& fs, const std::string& path) {
-  switch (fs.target_node(path)) {
-    case Node::file:
-      return "";
-    case Node::none:
-      return "no such file";
-    case Node::folder:
-      return "it is a folder";
-    case Node::link:
-    case Node::other:
-      return "it is not a regular file (a device, a FIFO or a socket)";
-  }
-  return "";
+  const Status s = fs.target_status(path);
+  if (s.node == Node::file || !s.failure.empty()) return s.failure;
+  if (s.node == Node::none) return std::string(kNoSuchFile);
+  return "it is " + node_words(s.node);
 }
 
 std::string first_line(FileSystem& fs, const std::string& path,

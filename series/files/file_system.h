@@ -47,8 +47,14 @@ struct FileId {
 struct Status {
   Node node = Node::none;
   FileId id;            // of a file
-  std::string failure;  // the name could not be looked at: why
+  std::string failure;  // the name could not be looked at (or, for an input, read): why
 };
+
+// The start of the names of the files by which runs keep out of each other's way: the lock
+// file of a folder and the journals.
+inline constexpr std::string_view kOwnFilesStart = ".dendro.";
+// The lock file of a folder (see FileSystem::hold).
+inline constexpr std::string_view kLockFileName = ".dendro.lock";
 
 // An open file. A write that fails leaves the stream failed, and its reason here.
 class FileStream : public std::iostream {
@@ -65,10 +71,12 @@ struct Opened {
 
 // How a file is opened.
 enum class Open {
-  read,      // an input: a link is followed
-  read_own,  // a file the programs write (an earlier result, a journal): a link is not
-  create,    // a new file, for writing: a name that exists (a link too) refuses it
-  rewrite,   // a file of this run's own, emptied, for writing: a link refuses it
+  read,           // an input: a link is followed
+  read_own,       // a file the programs write (an earlier result, a journal): a link is not
+  create,         // a new file, for writing: a name that exists (a link too) refuses it
+  create_shared,  // the same, readable by every user whatever the umask: a journal, which
+                  // another user's run must read to follow or name
+  rewrite,        // a file of this run's own, emptied, for writing: a link refuses it
 };
 
 // Whether a move may replace a file that has the name it moves to.
@@ -97,10 +105,15 @@ class FileSystem {
   virtual Status status(const std::string& path) const = 0;
   Node node(const std::string& path) const { return status(path).node; }
   bool exists(const std::string& path) const { return node(path) != Node::none; }
-  // What `path` names once every link is followed: an input is read there.
-  virtual Node target_node(const std::string& path) const = 0;
-  // True when `path` names a regular file, through links.
-  bool is_file(const std::string& path) const { return target_node(path) == Node::file; }
+  // What `path` names once every link is followed: an input is read there. A name this user
+  // may not reach, or a file it may not read, carries the reason.
+  virtual Status target_status(const std::string& path) const = 0;
+  Node target_node(const std::string& path) const { return target_status(path).node; }
+  // True when `path` names a regular file this user may read, through links.
+  bool is_file(const std::string& path) const {
+    const Status s = target_status(path);
+    return s.node == Node::file && s.failure.empty();
+  }
   // Moves `from` to `to`; with Replace::no a file that has the name `to` refuses it.
   virtual Outcome rename(const std::string& from, const std::string& to, Replace how) = 0;
   // Removes the file; a file that is not there counts as removed.
@@ -116,6 +129,8 @@ class FileSystem {
   // Why this run cannot move or remove `path`: another user's file in a folder that lets
   // only a file's owner do so; empty when it can.
   virtual std::string why_not_movable(const std::string& path) const = 0;
+  // The name of the user whose file `path` is; empty when that cannot be told.
+  virtual std::string owner_of(const std::string& path) const = 0;
   // The file the name `path` is, however it is spelled: its folder's full path (links
   // followed, a folder known by its device and inode, so that two spellings of one folder
   // give one) and its own name, which is not followed. Two names of one file have one
@@ -136,10 +151,24 @@ class FileSystem {
   virtual Outcome still_held(const std::string& folder) = 0;
   // Gives back the folder this run holds: another run may hold it now.
   virtual Outcome give_back(const std::string& folder) = 0;
+  // How many files this run may have open at once.
+  virtual std::uint64_t open_file_limit() const = 0;
 };
 
 // The real file system.
 std::unique_ptr<FileSystem> disk_files();
+
+// Raises this process's soft limit of open files to its hard limit, as far as the system
+// lets it: a run keeps files open in each folder it writes into.
+void raise_open_file_limit();
+
+// The system's reason for the error `error` ("No space left on device"); running out of
+// open files is said as the limit it is, with what to do.
+std::string reason(int error);
+
+// What a name that is no regular file is, for the console: "a folder", or "not a regular
+// file (a device, a FIFO or a socket)".
+std::string node_words(Node node);
 
 // Sixteen hexadecimal digits of a checksum of `text` (64-bit FNV-1a), by which a journal
 // tells a record whole.
@@ -150,14 +179,20 @@ std::string folder_of(const std::string& path);
 // The file `file` of the folder `folder` ("" is the working folder).
 std::string in_folder(const std::string& folder, const std::string& file);
 
+// A folder as the console shows it (`shown`, from shown()): "the working folder", or "the
+// folder site".
+std::string folder_named(const std::string& shown);
+
 // The path `full` as the console shows it: from the folder `here` when it lies there or
 // below, else whole.
 std::string shown_from(const std::string& here, const std::string& full);
 // A full path as the console shows it: from the working folder when it lies there or below.
 std::string shown(const FileSystem& fs, const std::string& full);
 
-// The reason an input `path` cannot be read as a file: that it does not exist, is a folder,
-// or is a device, a FIFO or a socket; nothing when it is a regular file.
+// The reason an input `path` cannot be read as a file: that it does not exist
+// (kNoSuchFile), is a folder, a device, a FIFO or a socket, or cannot be reached or read
+// (the system's reason); nothing when it is a regular file this user may read.
+inline constexpr std::string_view kNoSuchFile = "no such file";
 std::string unreadable_reason(const FileSystem& fs, const std::string& path);
 
 // The first line of the file `path`, a file the programs write (a link is not followed),

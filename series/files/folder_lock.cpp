@@ -15,7 +15,6 @@
 namespace dendro {
 namespace {
 
-const char* const kLockName = ".dendro.lock";
 // The first line of the file, which the previous version of these programs wrote too.
 const std::string_view kMark = "dendro lock file 1\n";
 const std::string_view kHeldBy = "held by ";
@@ -28,8 +27,6 @@ constexpr std::size_t kWordsShown = 160;
 constexpr off_t kWordsByte = 1;
 // Tries at a lock file that is removed as the run opens it.
 constexpr int kOpenTries = 8;
-
-std::string reason(int error) { return std::strerror(error); }
 
 // "process 12 of user ann on host h, since 2026-12-10 15:29:19 UTC".
 std::string this_run() {
@@ -97,10 +94,26 @@ std::string unusable(mode_t mode, const std::string& path) {
   if (S_ISDIR(mode))
     return path + " is a folder, not the lock file of these programs: rename it, then run again";
   if (!S_ISREG(mode)) {
-    return path + " is not a regular file (a device, a FIFO or a socket), so not the lock file " +
-           "of these programs: remove it, then run again";
+    return path + " is " + node_words(Node::other) +
+           ", so not the lock file of these programs: remove it, then run again";
   }
   return "";
+}
+
+// Why this run cannot write into `folder` (`named` on the console), which it holds to write
+// there: the reason and what to do; empty when it can. A lock file another user made lets
+// any user hold the folder, but not write there.
+std::string unwritable(const std::string& folder, const std::string& named) {
+  if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return "";
+  const int error = errno;
+  if (error == EROFS) {
+    return named +
+           " lies on a read-only file system, and this run writes its files there: run "
+           "in another folder";
+  }
+  return "this run cannot write into " + named + " (" + reason(error) +
+         "), where it writes its files: make the folder writable for user " +
+         user_name(::geteuid()) + ", or run in another folder";
 }
 
 std::string cannot(const std::string& what, const std::string& path, int error) {
@@ -148,7 +161,7 @@ FolderLocks::FolderLocks(std::function<std::string(const std::string&)> shown)
     : shown_(std::move(shown)), whom_(this_run()) {}
 
 FolderLocks::~FolderLocks() {
-  for (auto& [key, held] : by_lock_file_) ::close(held.fd);
+  for (auto& [key, fd] : by_lock_file_) ::close(fd);
 }
 
 int FolderLocks::open_lock_file(const std::string& path, const std::string& named,
@@ -168,14 +181,15 @@ int FolderLocks::open_lock_file(const std::string& path, const std::string& name
       return -1;
     }
     if (errno != EEXIST) {
-      hold.failure = cannot("create", named, errno) +
-                     "; this run writes into its folder: make the folder writable, or run in "
-                     "another folder";
+      hold.failure = cannot("create", named, errno);
       return -1;
     }
     fd = ::open(path.c_str(), O_RDWR | kFlags);
-    // Another user's file this one may not write: reading is enough to hold it.
-    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_RDONLY | kFlags);
+    // Another user's file this one may not write, or an immutable one: reading is enough to
+    // hold it.
+    if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+      fd = ::open(path.c_str(), O_RDONLY | kFlags);
+    }
     if (fd >= 0) return fd;
     if (errno == ENOENT) continue;  // removed by hand as this run opened it
     const int error = errno;
@@ -223,11 +237,18 @@ FolderHold FolderLocks::hold(const std::string& folder) {
     return hold;
   }
   struct stat at {};
-  if (::stat(folder.c_str(), &at) != 0 || !S_ISDIR(at.st_mode)) {
+  if (::stat(folder.c_str(), &at) != 0) {
+    hold.failure = errno == ENOENT || errno == ENOTDIR
+                       ? "there is no folder " + shown_(folder)
+                       : "cannot look at the folder " + shown_(folder) + ": " + reason(errno);
+    return hold;
+  }
+  if (!S_ISDIR(at.st_mode)) {
     hold.failure = "there is no folder " + shown_(folder);
     return hold;
   }
-  const std::string path = in_folder(folder, kLockName);
+  if (!(hold.failure = unwritable(folder, folder_named(shown_(folder)))).empty()) return hold;
+  const std::string path = in_folder(folder, std::string(kLockFileName));
   const std::string named = shown_(path);
   const int fd = open_lock_file(path, named, hold);
   if (fd < 0) return hold;
@@ -243,7 +264,7 @@ FolderHold FolderLocks::hold(const std::string& folder) {
   // this run holds already.
   if (by_lock_file_.count(key) != 0) {
     ::close(fd);
-    by_folder_.emplace(folder, key);
+    by_folder_.emplace(folder, Held{key, path});
     hold.held = true;
     return hold;
   }
@@ -253,8 +274,8 @@ FolderHold FolderLocks::hold(const std::string& folder) {
     return hold;
   }
   if (may_write_words(fd, st)) write_words(fd, whom_);
-  by_lock_file_.emplace(key, Held{path, fd});
-  by_folder_.emplace(folder, key);
+  by_lock_file_.emplace(key, fd);
+  by_folder_.emplace(folder, Held{key, path});
   hold.held = true;
   hold.shared.clear();
   return hold;
@@ -263,13 +284,13 @@ FolderHold FolderLocks::hold(const std::string& folder) {
 Outcome FolderLocks::give_back(const std::string& folder) {
   const auto key = by_folder_.find(folder);
   if (key == by_folder_.end()) return {};
-  const Key lock_file = key->second;
+  const Key lock_file = key->second.lock_file;
   by_folder_.erase(key);
   // Another folder's name of the same lock file keeps it.
-  for (const auto& [other, k] : by_folder_) {
-    if (k == lock_file) return {};
+  for (const auto& [other, held] : by_folder_) {
+    if (held.lock_file == lock_file) return {};
   }
-  const int fd = by_lock_file_.at(lock_file).fd;
+  const int fd = by_lock_file_.at(lock_file);
   by_lock_file_.erase(lock_file);
   return {::close(fd) == 0 ? "" : reason(errno)};
 }
@@ -277,10 +298,10 @@ Outcome FolderLocks::give_back(const std::string& folder) {
 Outcome FolderLocks::still_held(const std::string& folder) const {
   const auto key = by_folder_.find(folder);
   if (key == by_folder_.end()) return {"this run does not hold the folder " + folder};
-  const Held& held = by_lock_file_.at(key->second);
+  const Held& held = key->second;
   struct stat open_file {};
   struct stat named {};
-  if (::fstat(held.fd, &open_file) == 0 && open_file.st_nlink > 0 &&
+  if (::fstat(by_lock_file_.at(held.lock_file), &open_file) == 0 && open_file.st_nlink > 0 &&
       ::lstat(held.path.c_str(), &named) == 0 && open_file.st_dev == named.st_dev &&
       open_file.st_ino == named.st_ino) {
     return {};

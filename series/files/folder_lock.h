@@ -44,11 +44,13 @@ class FolderLocks {
   Outcome give_back(const std::string& folder);
 
  private:
-  struct Held {
-    std::string path;  // of the lock file
-    int fd = -1;
-  };
   using Key = std::pair<dev_t, ino_t>;
+  // A folder held, by the lock file under its own name: two folders may share one lock file
+  // (a copy made with hard links), and removing one of its names leaves the other.
+  struct Held {
+    Key lock_file;
+    std::string path;  // of the lock file, under the folder's own name
+  };
 
   // The lock file `path` (`named` on the console) opened and checked: its descriptor, or -1
   // with `hold` saying why not.
@@ -58,9 +60,9 @@ class FolderLocks {
   bool lock(int fd, const std::string& named, FolderHold& hold) const;
 
   std::function<std::string(const std::string&)> shown_;
-  std::string whom_;                      // "process 12 of user ann on host h, since ..."
-  std::map<Key, Held> by_lock_file_;      // the lock files held, by device and inode
-  std::map<std::string, Key> by_folder_;  // and by the folder's identity
+  std::string whom_;                       // "process 12 of user ann on host h, since ..."
+  std::map<Key, int> by_lock_file_;        // the descriptors of the lock files held
+  std::map<std::string, Held> by_folder_;  // the folders held, by identity
 };
 
 }  // namespace dendro

@@ -17,15 +17,73 @@ const char* const kTooLong =
 
 // "the folder site", or "the working folder".
 std::string folder_words(const FileSystem& fs, const std::string& folder) {
-  const std::string named = shown(fs, folder);
-  return named == "." ? "the working folder" : "the folder " + named;
+  return folder_named(shown(fs, folder));
 }
+
+// The end of the lines that refuse a list of names.
+const char* const kListEnds = ": this run ends here, before it writes any file";
+// The files a run has open beside the two it keeps in each folder it writes into (the lock
+// file and the journal): its units, the console, plot pages.
+constexpr std::uint64_t kSpareFiles = 64;
 
 // Who holds a folder, as far as its lock file tells.
 std::string holder_words(const FolderHold& hold) {
   return "another run (" +
          (hold.holder.empty() ? std::string("its lock file does not say which") : hold.holder) +
          ")";
+}
+
+// Another run holds `folder`, or its lock file, which a copy made with hard links shares.
+NotHeld held_by_another(const FileSystem& fs, const std::string& folder, const FolderHold& why) {
+  const std::string who = holder_words(why), where = folder_words(fs, folder);
+  NotHeld refused;
+  if (why.shared.empty()) {
+    refused.list.push_back(" *** " + who + " is writing in " + where +
+                           ": it holds the folder until it ends, at its last Return;");
+    refused.later = who + " is writing in " + where;
+  } else {
+    refused.later = shown(fs, in_folder(folder, std::string(kLockFileName))) + " has " +
+                    why.shared + " names: a copy of " + where +
+                    " made with hard links shares it, and " + who + " holds it";
+    refused.list.push_back(" *** " + refused.later + ": that run may be writing in " + where +
+                           " or in the copy, until it ends, at its last Return;");
+  }
+  refused.later += ": wait until that run has ended, or use another folder";
+  refused.list.push_back(" *** wait until that run has ended, or run in another folder" +
+                         std::string(kListEnds));
+  return refused;
+}
+
+// The folder cannot be held: `failure` says why and what to do.
+NotHeld cannot_hold(const std::string& failure) { return {{" *** " + failure}, failure}; }
+
+// A journal in `folder` that cannot be read names what nobody can know: the run writes
+// nothing there.
+NotHeld journal_unread(const FileSystem& fs, const std::string& folder, const std::string& path,
+                       const std::string& failure) {
+  const std::string owner = fs.owner_of(path), where = folder_words(fs, folder);
+  const std::string journal = shown(fs, path) + ", the journal of a run" +
+                              (owner.empty() ? "" : " of user " + owner) +
+                              " cut short, cannot be read (" + failure + ")";
+  const std::string remedy = owner.empty() ? "make it readable, or run in another folder"
+                                           : "run again as user " + owner + ", or ask " + owner +
+                                                 " to run these programs once in " + where +
+                                                 ", or run in another folder";
+  return {{" *** " + journal + ": what it names cannot be known, so this run writes nothing in " +
+               where + ";",
+           " *** " + remedy + kListEnds},
+          journal + ": " + remedy};
+}
+
+// The folders would take more files open than the system lets the run have.
+NotHeld too_many_folders(std::size_t folders, std::uint64_t limit) {
+  const std::string count = "this run would write into " + std::to_string(folders) +
+                            " folders and keeps two files open in each: more than the " +
+                            std::to_string(limit) + " files this system lets it have open at once";
+  return {{" *** " + count + ";",
+           " *** raise the limit (ulimit -n), or put the data files in fewer folders" +
+               std::string(kListEnds)},
+          count + ": raise the limit (ulimit -n), or use a folder this run writes into already"};
 }
 
 // The console lines of a journal left as it is, read as `r`: what it is, `why` it is left,
@@ -79,10 +137,11 @@ std::vector<std::string> OutputFiles::check(const std::vector<Wanted>& wanted) c
     }
     const Node node = fs_->node(w.name);
     if (node == Node::other || node == Node::folder) {
-      lines.push_back(" *** " + w.name + " is " +
-                      (node == Node::folder ? std::string("a folder")
-                                            : "not a regular file (a device, a FIFO or a socket)") +
+      lines.push_back(" *** " + w.name + " is " + node_words(node) +
                       ", which this run would write as " + w.what + ": rename or move it");
+    } else if (const std::string why = fs_->why_not_movable(w.name); !why.empty()) {
+      lines.push_back(" *** " + w.name + ", which this run would replace with " + w.what + ": " +
+                      why + "; ask that user to move it, or run in another folder");
     }
   }
   return lines;
@@ -95,46 +154,59 @@ Holding OutputFiles::hold(const std::vector<std::string>& names) {
     folders.insert(folder_of(identity(names[k])));
   }
   Holding holding;
-  std::string refused;
-  FolderHold why;
-  if (hold_folders(folders, holding.mended, refused, why)) return holding;
-  if (!why.failure.empty()) {
-    holding.refusal.push_back(" *** " + why.failure);
-    return holding;
-  }
-  holding.refusal.push_back(" *** " + holder_words(why) + " is writing in " +
-                            folder_words(*fs_, refused) +
-                            ": it holds the folder until it ends, at its last Return;");
-  if (!why.shared.empty()) {
-    holding.refusal.push_back(" *** " + shown(*fs_, in_folder(refused, ".dendro.lock")) + " has " +
-                              why.shared +
-                              " names: a copy of the folder made with hard links shares it, so "
-                              "that run may be writing in the copy;");
-  }
-  holding.refusal.push_back(
-      " *** wait until that run has ended, or run in another folder: this run ends here, "
-      "before it writes any file");
+  NotHeld why;
+  if (!hold_folders(folders, holding.mended, why)) holding.refusal = std::move(why.list);
   return holding;
 }
 
-bool OutputFiles::hold_folders(const std::set<std::string>& folders, Mended& mended,
-                               std::string& refused, FolderHold& why) {
+bool OutputFiles::hold_folders(const std::set<std::string>& folders, Mended& mended, NotHeld& why) {
+  std::vector<std::string> wanted;
+  for (const std::string& folder : folders) {
+    if (held_.count(folder) == 0) wanted.push_back(folder);
+  }
+  if (wanted.empty()) return true;
+  // Counted before any lock file is made: a run keeps its lock file and its journal open in
+  // each folder it holds.
+  const std::size_t count = held_.size() + wanted.size();
+  const std::uint64_t limit = fs_->open_file_limit();
+  if (limit < kSpareFiles || (limit - kSpareFiles) / 2 < count) {
+    why = too_many_folders(count, limit);
+    return false;
+  }
   // Every folder first, none waited for: a run refused gives back what it took and mends
   // nothing.
   std::vector<std::string> fresh;
-  for (const std::string& folder : folders) {
-    if (held_.count(folder) != 0) continue;
-    why = fs_->hold(folder);
-    if (!why.held) {
-      refused = folder;
-      for (const std::string& taken : fresh) give_back(taken, mended);
-      return false;
+  const auto refuse = [&](NotHeld refused) {
+    for (const std::string& taken : fresh) give_back(taken, mended);
+    why = std::move(refused);
+    return false;
+  };
+  for (const std::string& folder : wanted) {
+    const FolderHold hold = fs_->hold(folder);
+    if (!hold.held) {
+      return refuse(hold.failure.empty() ? held_by_another(*fs_, folder, hold)
+                                         : cannot_hold(hold.failure));
     }
     fresh.push_back(folder);
   }
+  // What dead runs left is all read before any of it is acted on: where what a journal
+  // names cannot be known, the run writes nothing.
+  std::vector<Found> found;
   for (const std::string& folder : fresh) {
-    held_.insert(folder);
-    mend_folder(folder, mended);
+    found.push_back(survey(folder));
+    const Found& f = found.back();
+    if (!f.failure.empty()) {
+      return refuse(cannot_hold("cannot list " + folder_words(*fs_, folder) +
+                                " for what runs cut short left there: " + f.failure +
+                                "; make it readable, or run in another folder"));
+    }
+    for (const auto& [path, r] : f.journals) {
+      if (!r.failure.empty()) return refuse(journal_unread(*fs_, folder, path, r.failure));
+    }
+  }
+  for (const Found& f : found) {
+    held_.insert(f.folder);
+    mend_folder(f, mended);
   }
   return true;
 }
@@ -146,46 +218,63 @@ void OutputFiles::give_back(const std::string& folder, Mended& mended) {
   }
 }
 
-void OutputFiles::mend_folder(const std::string& folder, Mended& mended) {
-  const Listing listing = fs_->files_in(folder);
-  if (!listing.failure.empty()) {
-    mended.failures.push_back(" *** could not list " + folder_words(*fs_, folder) +
-                              " for what runs cut short left: " + listing.failure);
+void OutputFiles::give_back_folder_of(const std::string& name) {
+  const std::string folder = folder_of(identity(name));
+  if (held_.count(folder) == 0 || journals_.count(folder) != 0) return;
+  const auto in_it = [&folder](const std::string& id) { return folder_of(id) == folder; };
+  if (std::any_of(written_.begin(), written_.end(), in_it) ||
+      std::any_of(versions_.begin(), versions_.end(),
+                  [&in_it](const Version& v) { return in_it(v.id); })) {
+    return;
   }
+  Mended mended;
+  give_back(folder, mended);
+  held_.erase(folder);
+  std::erase_if(unwritten_, [&in_it](const auto& named) { return in_it(named.first); });
+  const std::vector<std::string> lines = mended_lines(mended);
+  notes_.insert(notes_.end(), lines.begin(), lines.end());
+}
+
+OutputFiles::Found OutputFiles::survey(const std::string& folder) const {
+  Found found{folder, {}, {}, {}};
+  Listing listing = fs_->files_in(folder);
+  found.failure = std::move(listing.failure);
+  found.names = std::move(listing.names);
+  for (std::size_t k = 0; k < found.names.size(); ++k) {
+    stop_if_interrupted_at(k);
+    if (!journal_form(found.names[k])) continue;
+    const std::string path = in_folder(folder, found.names[k]);
+    found.journals.emplace_back(path, read_journal(*fs_, path, folder));
+  }
+  return found;
+}
+
+void OutputFiles::mend_folder(const Found& found, Mended& mended) {
   // The temporary files the journals name, each followed or left with its journal.
   std::set<std::string> named;
-  for (std::size_t k = 0; k < listing.names.size(); ++k) {
-    stop_if_interrupted_at(k);
-    if (journal_form(listing.names[k])) mend_journal(folder, listing.names[k], mended, named);
-  }
+  for (const auto& [path, r] : found.journals) mend_journal(found.folder, path, r, mended, named);
   // Every other temporary file is a dead run's, whose record of it was lost.
-  for (std::size_t k = 0; k < listing.names.size(); ++k) {
+  for (std::size_t k = 0; k < found.names.size(); ++k) {
     stop_if_interrupted_at(k);
-    const std::string& file = listing.names[k];
+    const std::string& file = found.names[k];
     const std::string of = temporary_of(file);
     if (of.empty() || named.count(file) != 0) continue;
-    const std::string path = in_folder(folder, file);
-    if (forms_(of)) {
-      remove_left_temporary(*fs_, path, mended);
-    } else {
+    const std::string path = in_folder(found.folder, file);
+    if (!forms_(of)) {
       mended.left.push_back(" *** " + shown(*fs_, path) +
                             " has the form of a temporary file, but no journal names it: it "
                             "stays as it is");
+    } else if (remove_temporary(*fs_, path, mended.failures)) {
+      mended.removed.push_back(shown(*fs_, path));
     }
   }
 }
 
-void OutputFiles::mend_journal(const std::string& folder, const std::string& file, Mended& mended,
-                               std::set<std::string>& named) {
-  const std::string path = in_folder(folder, file);
+void OutputFiles::mend_journal(const std::string& folder, const std::string& path,
+                               const Recorded& r, Mended& mended, std::set<std::string>& named) {
   const std::string journal = shown(*fs_, path);
-  const Recorded r = read_journal(*fs_, path, folder);
   for (const std::string& part : r.parts) named.insert(temporary_name(part, r.pid));
-  if (!r.failure.empty()) {
-    mended.failures.push_back(" *** could not read " + journal + ", the journal of a run cut " +
-                              "short: " + r.failure + "; it stays for a later run");
-    return;
-  }
+  // What a journal not followed to its end names stays as it is: this run writes none of it.
   const auto block = [&] {
     for (const std::string& name : names_in(r))
       unwritten_.emplace(identity(in_folder(folder, name)), journal);
@@ -204,7 +293,13 @@ void OutputFiles::mend_journal(const std::string& folder, const std::string& fil
         "folder");
     return block();
   }
-  follow_journal(*fs_, path, folder, r, mended);
+  if (!follow_journal(*fs_, path, folder, r, mended)) {
+    mended.left.push_back(" *** " + journal +
+                          ", the journal of a run cut short, stays whole for a later run, as a "
+                          "step of following it failed: this run writes none of the files it "
+                          "names");
+    block();
+  }
 }
 
 std::string OutputFiles::why_not_followed(const std::string& folder, const Recorded& r) const {
@@ -222,7 +317,7 @@ std::string OutputFiles::why_not_followed(const std::string& folder, const Recor
   return "";
 }
 
-void OutputFiles::claim(const std::string& name) {
+void OutputFiles::check_name(const std::string& name) {
   const Status status = fs_->status(name);
   if (!status.failure.empty()) {
     throw Stop("*** cannot create file: " + name + ": " + status.failure, kFailureStatus);
@@ -231,8 +326,7 @@ void OutputFiles::claim(const std::string& name) {
     throw Stop("*** cannot create file: " + name + " (a folder has that name)", kFailureStatus);
   }
   if (status.node == Node::other) {
-    throw Stop("*** " + name +
-                   " is not a regular file (a device, a FIFO or a socket): it is not written over",
+    throw Stop("*** " + name + " is " + node_words(Node::other) + ": it is not written over",
                kFailureStatus);
   }
   const std::string& id = identity(name);
@@ -251,17 +345,15 @@ std::string OutputFiles::why_not_written(const std::string& name) {
     return name + " is " + kTooLong;
   }
   Mended mended;
-  std::string refused;
-  FolderHold why;
-  if (!hold_folders({folder_of(id)}, mended, refused, why)) {
-    if (!why.failure.empty()) return why.failure;
-    return holder_words(why) + " is writing in " + folder_words(*fs_, refused) +
-           ": wait until that run has ended, or use another folder";
-  }
+  NotHeld why;
+  if (!hold_folders({folder_of(id)}, mended, why)) return why.later;
   const std::vector<std::string> lines = mended_lines(mended);
   notes_.insert(notes_.end(), lines.begin(), lines.end());
   if (const auto left = unwritten_.find(id); left != unwritten_.end()) {
     return name + " is named by " + left->second + ", a journal this run leaves as it is";
+  }
+  if (const std::string owner = fs_->why_not_movable(name); !owner.empty()) {
+    return name + ": " + owner + "; ask that user to move it, or use another name";
   }
   return "";
 }

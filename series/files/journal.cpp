@@ -11,7 +11,7 @@
 namespace dendro {
 namespace {
 
-const std::string kJournalStart = ".dendro.";
+const std::string kJournalStart(kOwnFilesStart);
 const std::string kJournalEnd = ".journal";
 const std::string kTemporarySuffix = ".part";
 const std::string kSetAsideSuffix = ".prev";
@@ -20,9 +20,6 @@ const char* const kHeader = "dendro journal 2";
 const char* const kHeaderOne = "dendro journal 1";
 const char* const kPart = "part";
 const char* const kMove = "move";
-const char* const kBack = "back";  // a run cut short is rolled back
-const char* const kDone = "done";  // every new file has its name
-const char* const kEnd = "end";    // nothing left to do
 constexpr std::size_t kChecksumLength = 16;
 // The longest name a file system takes (NAME_MAX).
 constexpr std::size_t kLongestName = 255;
@@ -232,7 +229,7 @@ Journal::Journal(FileSystem& fs, const std::string& folder)
   for (int k = 1; !opened.stream && k < 100; ++k) {
     path_ = in_folder(folder,
                       kJournalStart + pid + (k > 1 ? "-" + std::to_string(k) : "") + kJournalEnd);
-    opened = fs_.open(path_, Open::create);
+    opened = fs_.open(path_, Open::create_shared);
     if (!opened.stream && fs_.exists(path_)) continue;
     break;
   }
@@ -240,22 +237,25 @@ Journal::Journal(FileSystem& fs, const std::string& folder)
     out_ = std::move(opened.stream);
     // The journal's name is on the disk too before any move it records.
     Outcome o = write(header_line(fs_.process_id(), token_, fs_.status(folder_).id), true);
-    if (o.ok()) o = fs_.flush_folder(folder_);
+    if (o.ok() && !(o = fs_.flush_folder(folder_)).ok()) o.failure = cannot_write(o.failure);
     if (o.ok()) return;
-    opened.failure = o.failure;
+    throw Stop("*** " + o.failure, kFailureStatus);
   }
-  throw Stop(
-      "*** cannot write the journal " + shown(fs_, path_) + " of this run: " + opened.failure,
-      kFailureStatus);
+  throw Stop("*** " + cannot_write(opened.failure), kFailureStatus);
+}
+
+std::string Journal::cannot_write(const std::string& why) const {
+  return "cannot write the journal " + shown(fs_, path_) + " of this run: " + why;
 }
 
 Outcome Journal::write(const std::string& text, bool flush) {
   if (!(*out_ << text << '\n').flush()) {
     const std::string why = out_->write_failure();
-    return {"cannot write its journal " + shown(fs_, path_) + ": " +
-            (why.empty() ? "a write failed" : why)};
+    return {cannot_write(why.empty() ? "a write failed" : why)};
   }
-  return flush ? fs_.flush(path_) : Outcome{};
+  if (!flush) return {};
+  const Outcome o = fs_.flush(path_);
+  return {o.ok() ? "" : cannot_write(o.failure)};
 }
 
 Outcome Journal::record_temporary(const std::string& name) {
@@ -276,7 +276,7 @@ Outcome Journal::begin_group(int group, const std::vector<Move>& moves) {
   return decide(kBack, group);
 }
 
-Outcome Journal::decide(const char* decision, int group) {
+Outcome Journal::decide(std::string_view decision, int group) {
   return write(line_of(token_, std::string(decision) + "\t" + std::to_string(group) + "\t" +
                                    std::to_string(moves_[group])),
                true);
@@ -303,8 +303,12 @@ Recorded read_journal(FileSystem& fs, const std::string& path, const std::string
     return r;
   }
   std::string line;
-  // Cut short before its first line was whole: its run had begun no file.
-  if (!std::getline(*in.stream, line) || in.stream->eof()) return r;
+  // Cut short before its first line was whole: its run had begun no file. A line that could
+  // not be read says nothing of that.
+  if (!std::getline(*in.stream, line) || in.stream->eof()) {
+    if (in.stream->bad()) r.failure = "its first line could not be read";
+    return r;
+  }
   const Header header = header_of(line);
   r.version = header.version < 0 ? 0 : header.version;
   r.pid = r.version == 2 ? header.pid : pid_in_name(std::string(own_name(path)));

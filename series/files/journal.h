@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "series/files/file_system.h"
@@ -76,7 +77,9 @@ class Journal {
 
  private:
   Outcome write(const std::string& record, bool flush);
-  Outcome decide(const char* decision, int group);
+  Outcome decide(std::string_view decision, int group);
+  // The failure to write the journal, said once with its reason.
+  std::string cannot_write(const std::string& why) const;
 
   FileSystem& fs_;
   std::string folder_;
@@ -86,8 +89,14 @@ class Journal {
   std::map<int, std::size_t> moves_;  // each group's number of moves
 };
 
+// The decisions of a group: the run is rolled back; every new file has its name; nothing of
+// the group is left to do.
+inline constexpr std::string_view kBack = "back";
+inline constexpr std::string_view kDone = "done";
+inline constexpr std::string_view kEnd = "end";
+
 // A group of a journal read back: its moves, and the last whole decision that counts: ""
-// (none), "back", "done" or "end".
+// (none), kBack, kDone or kEnd.
 struct Group {
   std::vector<Move> moves;
   std::string decision;

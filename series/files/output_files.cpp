@@ -7,13 +7,6 @@
 #include "series/text.h"
 
 namespace dendro {
-namespace {
-
-// The start of the names of the runs' journals and lock files, which no save may take.
-const char* const kOwnFiles = ".dendro.";
-
-}  // namespace
-
 std::vector<std::string> settled_lines(const Settled& settled) {
   std::vector<std::string> lines;
   add_name_list(lines,
@@ -58,7 +51,7 @@ OutputFiles::OutputFiles(std::unique_ptr<FileSystem> fs, Forms forms)
     : fs_(std::move(fs)), forms_(forms) {}
 
 OutputFiles::~OutputFiles() {
-  for (const Version& v : versions_) remove_temporary(v);
+  for (const Version& v : versions_) drop_temporary(v);
   close_journals();
 }
 
@@ -91,9 +84,9 @@ Journal& OutputFiles::journal(const std::string& folder) {
 }
 
 Begun OutputFiles::begin(const std::string& name, Commit group) {
-  claim(name);
+  check_name(name);
   const std::string id = identity(name);
-  for (const Version& v : take_file(id)) remove_temporary(v);
+  for (const Version& v : take_file(id)) drop_temporary(v);
   const auto refused = [&name](const std::string& why) {
     return Stop("*** cannot create file: " + name + ": " + why, kFailureStatus);
   };
@@ -129,11 +122,11 @@ void OutputFiles::finish(const std::string& name, bool none) {
 }
 
 void OutputFiles::drop(const std::string& name) {
-  for (const Version& v : take_file(identity(name))) remove_temporary(v);
+  for (const Version& v : take_file(identity(name))) drop_temporary(v);
 }
 
-bool OutputFiles::remove_temporary(const Version& v) {
-  if (dendro::remove_temporary(*fs_, v.temp, notes_)) return true;
+bool OutputFiles::drop_temporary(const Version& v) {
+  if (remove_temporary(*fs_, v.temp, notes_)) return true;
   unfinished_.insert(folder_of(v.id));
   return false;
 }
@@ -145,7 +138,7 @@ std::vector<std::string> OutputFiles::commit(Commit group) {
     if (v.complete) {
       whole.push_back(std::move(v));
     } else {
-      remove_temporary(v);
+      drop_temporary(v);
     }
   }
   std::vector<std::string> taken_away;
@@ -165,7 +158,7 @@ void OutputFiles::put_in_place(std::vector<Version> versions,
   // replaced by hand since, and another run may then hold the folder.
   for (const auto& [folder, placements] : by_folder) {
     if (const Outcome held = fs_->still_held(folder); !held.ok()) {
-      for (const Version& v : versions) remove_temporary(v);
+      for (const Version& v : versions) drop_temporary(v);
       throw Stop("*** could not put the new " + placements.front().name +
                      " in place: " + held.failure +
                      "; none of the files that would take their names with it is written",
@@ -202,18 +195,18 @@ Settled OutputFiles::settle(const std::string& kept) {
   for (Version& v : versions_) {
     if (written_.count(v.id) != 0) {
       // The file of the name is one this run put in place before: it stays.
-      remove_temporary(v);
+      drop_temporary(v);
       if (std::find(replaced_.begin(), replaced_.end(), v.name) == replaced_.end()) {
         settled.kept_new.push_back(v.name);
       }
     } else if (fs_->exists(v.id)) {
-      remove_temporary(v);
+      drop_temporary(v);
       settled.kept_earlier.push_back(v.name);  // never touched by this run
     } else if (v.none) {
-      remove_temporary(v);  // no file before, none after
+      drop_temporary(v);  // no file before, none after
     } else if (v.complete && v.id == kept_id) {
       keep(v, settled);
-    } else if (remove_temporary(v)) {
+    } else if (drop_temporary(v)) {
       settled.removed.push_back(v.name);
     }
   }
@@ -226,13 +219,15 @@ Settled OutputFiles::settle(const std::string& kept) {
 }
 
 void OutputFiles::keep(const Version& v, Settled& settled) {
-  Outcome o = fs_->flush(v.temp);
-  if (o.ok()) o = fs_->rename(v.temp, v.id, Replace::no);
-  if (o.ok()) o = fs_->flush_folder(folder_of(v.id));
-  if (o.ok() || fs_->exists(v.id)) {
+  // Kept only where the run still holds the folder, as a group is put in place.
+  Outcome o = fs_->still_held(folder_of(v.id));
+  if (o.ok()) o = fs_->flush(v.temp);
+  const bool moved = o.ok() && (o = fs_->rename(v.temp, v.id, Replace::no)).ok();
+  if (moved) o = fs_->flush_folder(folder_of(v.id));
+  if (moved) {
     settled.kept_new.push_back(v.name);
     mark_written(v);
-  } else if (remove_temporary(v)) {
+  } else if (drop_temporary(v)) {
     settled.removed.push_back(v.name);
   }
   if (!o.ok())
@@ -255,7 +250,7 @@ std::string OutputFiles::creation_failure(const std::string& name) {
   const std::string probe = temporary_name(identity(name), fs_->process_id());
   const Opened opened = fs_->open(probe, Open::create);
   if (!opened.stream) return opened.failure.empty() ? "cannot be created" : opened.failure;
-  dendro::remove_temporary(*fs_, probe, notes_);
+  remove_temporary(*fs_, probe, notes_);
   return "";
 }
 
@@ -275,7 +270,7 @@ bool OutputFiles::is_reserved(const std::string& id) const {
 
 bool OutputFiles::of_this_run(const std::string& name) const {
   const std::string id = identity(name);
-  if (temporary_form(name) || temporary_form(id) || own_name(id).starts_with(kOwnFiles)) {
+  if (temporary_form(name) || temporary_form(id) || own_name(id).starts_with(kOwnFilesStart)) {
     return true;
   }
   if (read_.count(id) != 0 || inputs_.count(id) != 0 || is_reserved(id)) return true;

@@ -68,6 +68,13 @@ struct Holding {
   Mended mended;
 };
 
+// Why folders could not be held for the run: the console lines that refuse a list of names,
+// and the reason a name given later is refused, with what to do.
+struct NotHeld {
+  std::vector<std::string> list;
+  std::string later;
+};
+
 // The console lines that say what settling did: a head line and the names under it for
 // each list that holds any.
 std::vector<std::string> settled_lines(const Settled& settled);
@@ -109,15 +116,21 @@ class OutputFiles {
   void protect(const std::string& name, const std::string& what);
   // The console lines that refuse names the run would write: one that is an input of the
   // run, one that two writers would write, one that is a folder, a device, a FIFO or a
-  // socket, one that a journal left as it is names; each names the file and what to do.
+  // socket, one that a journal left as it is names, one too long for its temporary file,
+  // another user's file that its folder lets only its owner replace; each names the file
+  // and what to do.
   // Nothing when all may be written.
   std::vector<std::string> check(const std::vector<Wanted>& wanted) const;
 
   // Holds the folders of `names` for the run, until it ends: each folder is held at once or
-  // the run is refused, and nothing is waited for. Then mends each folder newly held: every
-  // journal there is a dead run's, followed where it is whole, of its own folder, of either
-  // program's names and no input, else left as it is and named (its names are then not
-  // written); a temporary file no journal names is removed.
+  // the run is refused, and nothing is waited for. A folder this user may not write into,
+  // one on a read-only file system, one that cannot be listed or holds a journal that
+  // cannot be read, and more folders than the run's limit of open files allows, refuse the
+  // run too, before any lock file is made where the count is concerned. Then mends each
+  // folder newly held: every journal there is a dead run's, followed where it is whole, of
+  // its own folder, of either program's names and no input, else left as it is and named;
+  // the names of a journal left, or not followed to its end, are not written. A temporary
+  // file no journal names is removed.
   Holding hold(const std::vector<std::string>& names);
   // Starts a new version of `name` in `group`: its temporary file, a new file beside the
   // name, open for writing; a version of the file already begun is dropped first. A folder
@@ -172,8 +185,12 @@ class OutputFiles {
   bool of_this_run(const std::string& name) const;
   // Why a file of `name` may not be written now: too long a name for its temporary file,
   // its folder held by another run or not to be held (this run holds it from now on, and
-  // mends it), or a journal left as it is names it; empty when it may.
+  // mends it), a journal left as it is names it, or it is another user's file that its
+  // folder lets only its owner replace; empty when it may.
   std::string why_not_written(const std::string& name);
+  // Gives back the folder of `name`, which the run no longer means to write into (a data
+  // file given up), unless the run has begun or put a file there or keeps a journal there.
+  void give_back_folder_of(const std::string& name);
   // Why a version of `name` cannot be created (its folder takes no file): the reason;
   // empty when it can.
   std::string creation_failure(const std::string& name);
@@ -220,30 +237,38 @@ class OutputFiles {
   // group.
   void finish(const std::string& name, bool none);
   const Version* pending(const std::string& name) const;
-  // The checks begin() makes of a name before it writes it.
-  void claim(const std::string& name);
+  // The checks begin() makes of a name before it writes it: throws Stop naming the reason
+  // when it may not be written.
+  void check_name(const std::string& name);
   // This run's journal in `folder`, created when first needed.
   Journal& journal(const std::string& folder);
-  // Holds every folder of `folders` (identities) not held yet, then mends those newly
-  // held; false, with the folder that could not be held and why, when one could not
-  // (nothing is then mended).
-  bool hold_folders(const std::set<std::string>& folders, Mended& mended, std::string& refused,
-                    FolderHold& why);
+  // Holds every folder of `folders` (identities) not held yet, then reads what dead runs
+  // left in those newly held and mends them; false, with why not, when one could not be
+  // held, would take the run past its limit of open files, cannot be listed or holds a
+  // journal that cannot be read (nothing is then mended, and no folder newly taken kept).
+  bool hold_folders(const std::set<std::string>& folders, Mended& mended, NotHeld& why);
   // Gives back a folder held: the failure among `mended`'s.
   void give_back(const std::string& folder, Mended& mended);
-  // Follows or leaves each journal found in the folder `folder` newly held, and removes the
-  // temporary files no journal names.
-  void mend_folder(const std::string& folder, Mended& mended);
-  // Follows the journal `file` of `folder`, or leaves it as it is and says why; the names
-  // it names in `named`.
-  void mend_journal(const std::string& folder, const std::string& file, Mended& mended,
-                    std::set<std::string>& named);
+  // What dead runs left in a folder newly held: its files, each journal read.
+  struct Found {
+    std::string folder;
+    std::vector<std::string> names;
+    std::vector<std::pair<std::string, Recorded>> journals;  // by path
+    std::string failure;                                     // the folder could not be listed: why
+  };
+  Found survey(const std::string& folder) const;
+  // Follows or leaves each journal found, and removes the temporary files no journal names.
+  void mend_folder(const Found& found, Mended& mended);
+  // Follows the journal `path` of `folder`, read as `r`, or leaves it as it is and says why
+  // (its names are then not written); the temporary files it names in `named`.
+  void mend_journal(const std::string& folder, const std::string& path, const Recorded& r,
+                    Mended& mended, std::set<std::string>& named);
   // Why a journal read as `r` in `folder` is not followed: a move names an input of the run,
   // or a name neither program writes; empty when none does.
   std::string why_not_followed(const std::string& folder, const Recorded& r) const;
-  // Removes the temporary file of a version; a failure is said and the journal kept for a
-  // later run.
-  bool remove_temporary(const Version& v);
+  // Removes the temporary file of a version not put in place; a failure is said and the
+  // journal kept for a later run.
+  bool drop_temporary(const Version& v);
   // Keeps the complete version `v` of a run that ends early as a file of its name.
   void keep(const Version& v, Settled& settled);
   void put_in_place(std::vector<Version> versions, std::vector<std::string>* taken_away);

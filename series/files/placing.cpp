@@ -112,7 +112,7 @@ class GroupPlacing {
   // note, and the journal stays for the next run to finish.
   void remove_earlier_files() {
     for (const Placement& v : versions_) {
-      if (v.none) remove_temporary(v);
+      if (v.none) drop_temporary(v);
     }
     for (std::size_t k = 0; k < versions_.size(); ++k) {
       const Placement& v = versions_[k];
@@ -134,8 +134,9 @@ class GroupPlacing {
     if (const Outcome o = journal_.end(group_); !o.ok()) note(" *** " + o.failure);
   }
 
-  void remove_temporary(const Placement& v) {
-    if (!dendro::remove_temporary(fs_, v.temp, placed_.notes)) placed_.unfinished = true;
+  // A temporary file that cannot be removed stays for the next run, in the journal.
+  void drop_temporary(const Placement& v) {
+    placed_.unfinished |= !remove_temporary(fs_, v.temp, placed_.notes);
   }
   void flush_folder_or_note() {
     if (const Outcome o = fs_.flush_folder(folder()); !o.ok()) {
@@ -149,7 +150,7 @@ class GroupPlacing {
   }
   // Before any move: the new files go, the earlier ones never moved.
   [[noreturn]] void give_up(const std::string& name, const std::string& why) {
-    for (const Placement& v : versions_) remove_temporary(v);
+    for (const Placement& v : versions_) drop_temporary(v);
     throw_stop(not_in_place(name, why, {}));
   }
   // Puts every earlier file back and removes every new one, then throws what the folder
@@ -168,7 +169,7 @@ class GroupPlacing {
         left.push_back(v->name + " (left as " + shown(fs_, aside(*v)) + ": " + o.failure + ")");
       }
     }
-    for (const Placement& v : versions_) remove_temporary(v);
+    for (const Placement& v : versions_) drop_temporary(v);
     flush_folder_or_note();
     if (!left.empty()) placed_.unfinished = true;
     end_group();
@@ -231,11 +232,11 @@ void add_name_list(std::vector<std::string>& lines, const std::string& head,
   lines.insert(lines.end(), more.begin(), more.end());
 }
 
-bool remove_temporary(FileSystem& fs, const std::string& temp, std::vector<std::string>& notes) {
+bool remove_temporary(FileSystem& fs, const std::string& temp, std::vector<std::string>& failures) {
   const Outcome o = fs.remove(temp);
   if (!o.ok()) {
-    notes.push_back(" *** could not remove the temporary file " + shown(fs, temp) + ": " +
-                    o.failure + "; the next run in its folder removes it");
+    failures.push_back(" *** could not remove the temporary file " + shown(fs, temp) + ": " +
+                       o.failure + "; the next run in its folder removes it");
   }
   return o.ok();
 }

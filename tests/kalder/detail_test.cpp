@@ -154,7 +154,7 @@ TEST(detail_file, through_the_unit_table) {
 
   screen.str("");
   Tsi1 two = two_series();
-  write_detail(units, prefix, two, 6, console);
+  say_detail_saved(console, write_detail(units, prefix, two, 6));
   // The name stands in its 40-character field.
   EXPECT_EQ(screen.str(),
             "\n batch detail file saved: " + in_name_field(prefix + "_detail.txt") + "\n");

@@ -209,8 +209,9 @@ TEST(Journal, a_run_that_goes_back_on_its_decision_writes_it_first) {
     bool killed = false;
     try {
       EXPECT_TRUE(holds(stop_message([&] { f.units->commit(Commit::with_data_file); }),
-                        "*** could not put the new a.txt in place: Input/output error; the "
-                        "earlier files of its kind are kept as they were"));
+                        "*** could not put the new a.txt in place: cannot write the journal "
+                        ".dendro.101.journal of this run: Input/output error; the earlier files "
+                        "of its kind are kept as they were"));
       f.disk->kill_after(-1);
     } catch (const test::Killed&) {
       killed = true;
@@ -230,9 +231,11 @@ TEST(Journal, a_run_that_goes_back_on_its_decision_writes_it_first) {
   f.write(2, "c.txt", "new c\n");
   f.disk->fail(Op::flush, kJournal, 1);
   EXPECT_EQ(stop_message([&] { f.units->commit(Commit::with_data_file); }),
-            "*** could not put the new a.txt in place: Input/output error\n"
+            "*** could not put the new a.txt in place: cannot write the journal "
+            ".dendro.101.journal of this run: Input/output error\n"
             " *** nor could the journal take back its decision that the group had taken its "
-            "names (Input/output error): the files stay as they are, and the next run of these "
+            "names (cannot write the journal .dendro.101.journal of this run: Input/output "
+            "error): the files stay as they are, and the next run of these "
             "files puts them in place or back, as the journal on the disk decides:\n"
             "       a.txt (the new file)\n"
             "       c.txt (the new file)\n"
@@ -306,20 +309,19 @@ TEST(Journal, a_journal_whose_files_this_user_cannot_move_is_left_whole) {
   }
 }
 
-TEST(Journal, a_put_back_never_replaces_a_file_written_since) {
+TEST(Journal, a_put_back_never_replaces_a_file_written_since_which_supersedes_it) {
   // a.txt replaced by hand after the kill with a file as long as the new version: it is not
-  // the file the journal recorded (another inode), so it stays and so does the earlier file.
+  // the file the journal recorded (another inode), so it stays, newer than the earlier file,
+  // which goes; the journal ends.
   std::unique_ptr<test::MemoryFiles> disk = killed_at(7);
   ASSERT_EQ(disk->text("a.txt"), "new a\n");
   disk->put("a.txt", "hand!\n");
   Folder next(std::move(disk));
   const Mended m = hold_and_mend(next.files(), {"a.txt"});
   EXPECT_EQ(m.put_back, (Names{"b.txt"}));
-  EXPECT_EQ(m.failures, (Names{" *** could not put back the earlier a.txt, which stays as "
-                               "a.txt.101.prev: File exists"}));
-  EXPECT_EQ(next.disk->text("a.txt") + next.disk->text("a.txt.101.prev") + next.disk->text("b.txt"),
-            "hand!\nold a\nold b\n");
-  EXPECT_TRUE(next.disk->exists(kJournal));
+  EXPECT_EQ(m.superseded, (Names{"a.txt"}));
+  EXPECT_TRUE(m.failures.empty());
+  EXPECT_EQ(folder_state(*next.disk), "a.txt=hand!\n;b.txt=old b\n;");
 }
 
 // A journal of version 1 of run 77 with `records`, each with its checksum.

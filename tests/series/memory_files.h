@@ -14,15 +14,20 @@
 // between runs (`lose_power`); the folders are then what the disk held, as `Cut` says.
 #pragma once
 
+#include <stdlib.h>
+
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 #include <vector>
 
 #include "series/files/file_system.h"
+#include "series/files/folder_lock.h"
 
 namespace dendro::test {
 
@@ -47,9 +52,7 @@ class MemoryFiles final : public FileSystem {
   // The operations that can be made to fail, each for the paths named.
   enum class Op { create, rename, remove, resize, flush, flush_folder, list, hold };
 
-  MemoryFiles() : world_(std::make_shared<World>()), pid_(++world_->last_pid) {
-    run_ = ++world_->last_run;
-  }
+  MemoryFiles() : world_(std::make_shared<World>()), pid_(++world_->last_pid) {}
   // Another run in the same folders.
   std::unique_ptr<MemoryFiles> another_run() const {
     return std::unique_ptr<MemoryFiles>(new MemoryFiles(world_));
@@ -73,12 +76,16 @@ class MemoryFiles final : public FileSystem {
   void add_device(const std::string& path) { world_->devices.insert(where(path)); }
   // `path` belongs to another user, in a folder that lets only a file's owner move it.
   void add_foreign(const std::string& path) { world_->foreign.insert(where(path)); }
+  // `path` cannot be read by this user.
+  void add_unreadable(const std::string& path) { world_->unreadable.insert(where(path)); }
   // The lock file of `folder` removed and made anew by hand: a run that held the folder
   // holds it no more.
   void replace_lock_file(const std::string& folder) {
-    ++world_->lock_files[where(folder)];
-    world_->held.erase(where(folder));
+    const std::filesystem::path lock = world_->on_disk(where(folder)) / kLockFileName;
+    std::filesystem::remove(lock);
+    std::ofstream{lock};
   }
+  std::uint64_t files_open_at_most = 1 << 20;  // the run's limit of open files
   // `path` is a folder that links to the folder `target`.
   void link_folder(const std::string& path, const std::string& target) {
     world_->links[where(path)] = where(target);
@@ -121,12 +128,13 @@ class MemoryFiles final : public FileSystem {
 
   Opened open(const std::string& path, Open how) override {
     const std::string at = where(path);
-    const bool writing = how == Open::create || how == Open::rewrite;
+    const bool writing = how == Open::create || how == Open::create_shared || how == Open::rewrite;
     if (writing && !step()) return {nullptr, "killed"};
     if (writing && (fails(Op::create, at) || !is_folder(parent(at)))) {
       return {nullptr, "Permission denied"};
     }
-    if (how == Open::create) {
+    if (!writing && world_->unreadable.count(at) != 0) return {nullptr, "Permission denied"};
+    if (how == Open::create || how == Open::create_shared) {
       if (node(path) != Node::none) return {nullptr, "File exists"};
       changed({{at, nullptr}});
       world_->files[at] = std::make_shared<std::stringbuf>();
@@ -149,7 +157,11 @@ class MemoryFiles final : public FileSystem {
     if (at == kHere || world_->folders.count(at) != 0) return {Node::folder, {}, ""};
     return {world_->devices.count(at) != 0 ? Node::other : Node::none, {}, ""};
   }
-  Node target_node(const std::string& path) const override { return node(path); }
+  Status target_status(const std::string& path) const override {
+    Status s = status(path);
+    if (world_->unreadable.count(where(path)) != 0) s.failure = "Permission denied";
+    return s;
+  }
   Outcome rename(const std::string& from, const std::string& to, Replace how) override {
     const std::string a = where(from), b = where(to);
     if (!step()) return {"killed"};
@@ -216,6 +228,10 @@ class MemoryFiles final : public FileSystem {
     if (world_->foreign.count(where(path)) == 0) return "";
     return "it belongs to user other, and its folder lets only a file's owner move or remove it";
   }
+  std::string owner_of(const std::string& path) const override {
+    return world_->foreign.count(where(path)) != 0 ? "other" : "";
+  }
+  std::uint64_t open_file_limit() const override { return files_open_at_most; }
   std::string identity(const std::string& path) const override { return where(path); }
   std::string target(const std::string& path) const override { return where(path); }
   int process_id() const override { return pid_; }
@@ -231,37 +247,19 @@ class MemoryFiles final : public FileSystem {
       hold.failure = "there is no folder " + folder;
       return hold;
     }
-    const auto [holder, fresh] = world_->held.try_emplace(at, Holder{run_, pid_});
-    if (!fresh && holder->second.run != run_) {
-      hold.holder = "process " + std::to_string(holder->second.pid);
-      return hold;
-    }
-    held_[at] = world_->lock_files[at];
-    hold.held = true;
-    return hold;
+    return locks().hold(world_->on_disk(at).string());
   }
   Outcome give_back(const std::string& folder) override {
     std::lock_guard<std::mutex> guard(world_->mutex);
-    held_.erase(where(folder));
-    const auto it = world_->held.find(where(folder));
-    if (it != world_->held.end() && it->second.run == run_) world_->held.erase(it);
-    return {};
+    return locks().give_back(world_->on_disk(where(folder)).string());
   }
   Outcome still_held(const std::string& folder) override {
     std::lock_guard<std::mutex> guard(world_->mutex);
-    const std::string at = where(folder);
-    const auto it = held_.find(at);
-    if (it != held_.end() && it->second == world_->lock_files[at]) return {};
-    return {folder + "/.dendro.lock was removed or replaced while this run held it"};
+    return locks().still_held(world_->on_disk(where(folder)).string());
   }
   ~MemoryFiles() override { end_of_process(); }
 
  private:
-  // The run that holds a folder.
-  struct Holder {
-    int run = 0;
-    int pid = 0;
-  };
   using Content = std::shared_ptr<std::stringbuf>;
   // A change of names not yet on the disk: what each name it changed held before (nothing
   // when no file had the name). A name leaves it when its folder is flushed.
@@ -271,15 +269,12 @@ class MemoryFiles final : public FileSystem {
   };
   struct World {
     std::map<std::string, std::shared_ptr<std::stringbuf>> files;
-    std::set<std::string> folders, devices, foreign;
+    std::set<std::string> folders, devices, foreign, unreadable;
     std::map<std::string, std::string> links;
     // Each with the times it holds first, then the times it fails (-1: from then on).
     std::map<std::pair<Op, std::string>, std::pair<int, int>> failing;
-    std::map<std::string, Holder> held;                     // the folders live runs hold
-    std::map<std::string, int> lock_files;                  // how many times each was made anew
     std::map<const std::stringbuf*, std::uint64_t> inodes;  // of each file's characters
     std::uint64_t last_inode = 0;
-    int last_run = 0;
 
     // What the disk holds: each file's characters, and the changes of names not on it yet,
     // oldest first.
@@ -288,6 +283,21 @@ class MemoryFiles final : public FileSystem {
     int name_changes = 0;
     int last_pid = 100;
     std::mutex mutex;  // file flushes run side by side
+
+    // The folder of the disk that stands for the folder `at`, where runs hold it by its lock
+    // file; made when first asked for, in the test's own temporary folder, which goes with
+    // the test.
+    std::filesystem::path on_disk(const std::string& at) {
+      if (disk.empty()) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "held_XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no folder for locks");
+        disk = pattern;
+      }
+      const std::filesystem::path folder = disk / std::filesystem::path(at).relative_path();
+      std::filesystem::create_directories(folder);
+      return folder;
+    }
+    std::filesystem::path disk;
   };
   // A stream that keeps its file's characters alive.
   struct Stream : FileStream {
@@ -299,7 +309,6 @@ class MemoryFiles final : public FileSystem {
 
   explicit MemoryFiles(std::shared_ptr<World> world) : world_(std::move(world)) {
     pid_ = ++world_->last_pid;
-    run_ = ++world_->last_run;
   }
 
   // Counts a step; false once the run is dead. The step that kills it throws.
@@ -358,8 +367,16 @@ class MemoryFiles final : public FileSystem {
     let_go_held();
   }
   // The folders this run holds are free again.
-  void let_go_held() {
-    std::erase_if(world_->held, [this](const auto& h) { return h.second.run == run_; });
+  void let_go_held() { locks_.reset(); }
+  // This run's locks, which show the folders of the disk as the folders they stand for.
+  FolderLocks& locks() {
+    if (!locks_) {
+      const std::string disk = world_->on_disk(kHere).parent_path().string();
+      locks_ = std::make_unique<FolderLocks>([disk](const std::string& path) {
+        return path.starts_with(disk) ? path.substr(disk.size()) : path;
+      });
+    }
+    return *locks_;
   }
 
   // The full path of `path` with "." and ".." resolved and linked folders followed.
@@ -389,9 +406,8 @@ class MemoryFiles final : public FileSystem {
 
   std::shared_ptr<World> world_;
   int pid_ = 0;
-  int run_ = 0;                      // tells runs of one process id apart
-  std::map<std::string, int> held_;  // the folders this run holds, and their lock files
-  int steps_left_ = -1;              // steps before death; -1 lives on
+  std::unique_ptr<FolderLocks> locks_;  // the folders this run holds
+  int steps_left_ = -1;                 // steps before death; -1 lives on
   Cut cut_ = Cut::process;
   int steps_ = 0;
   bool dead_ = false;
