@@ -323,7 +323,7 @@ std::vector<std::map<int, double>> space_delimited_series(const std::string& tex
   return series;
 }
 
-std::vector<std::map<int, float>> read_chronologies(const std::string& text, TucsonMode mode) {
+std::vector<std::map<int, float>> read_chronologies(const std::string& text) {
   std::istringstream in(text), keys;
   std::ostringstream quiet;
   Console con(keys, quiet);
@@ -331,7 +331,7 @@ std::vector<std::map<int, float>> read_chronologies(const std::string& text, Tuc
   TucsonFile file;
   std::vector<std::map<int, float>> series;
   for (int guard = 0; guard < 100; ++guard) {
-    SeriesRead s = trrw_read(records, mode, file, con);
+    SeriesRead s = trrw_read(records, TucsonMode::ir, file, con);
     if (s.n < 1) break;
     std::map<int, float> by_year;
     for (int k = 0; k < s.n; ++k) by_year[s.first_year + k] = s.values[static_cast<std::size_t>(k)];

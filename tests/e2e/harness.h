@@ -11,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "series/tucson.h"
 #include "tests/count_of.h"
 
 namespace dendro::e2e {
@@ -140,10 +139,8 @@ std::vector<std::string> split_lines(const std::string& text);
 // series, in the order of the head's ids, its values by year; "." (no value) is left out.
 std::vector<std::map<int, double>> space_delimited_series(const std::string& text);
 
-// The chronologies of an index file in file order: each series' values by year (or, with
-// mode mr, the series of a ring-width file in millimetres).
-std::vector<std::map<int, float>> read_chronologies(const std::string& text,
-                                                    TucsonMode mode = TucsonMode::ir);
+// The chronologies of an index file in file order: each series' values by year.
+std::vector<std::map<int, float>> read_chronologies(const std::string& text);
 
 // Ring widths of `count` series over [first, first + years), slightly different from each
 // other, in 0.001 mm units and without title records; ids are `stem` and a 4-digit number.

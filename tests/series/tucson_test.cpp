@@ -12,7 +12,6 @@
 
 #include "series/files/stop.h"
 #include "series/store.h"
-#include "series/text.h"
 #include "tests/series/series_reading.h"
 
 namespace dendro {
@@ -480,71 +479,36 @@ TEST(trrw_read, a_999_inside_a_series_in_thousandths_is_a_ring) {
   EXPECT_EQ(r.stop.substr(0, 11), "*** line 5:");
 }
 
-TEST(trrw_read, numbered_title_records_are_titles_and_damaged_series_records_are_not) {
-  // Title records numbered in the last year column of the mode, with numbers after the
-  // text ("bgpc1   2 Germany ... 1520M  4741 1252" reads as year 2 in the index columns):
-  // before a series' first data record they are titles, in either program.
-  const auto titles = [](int number_column) {
-    std::string text;
-    for (const char* t :
-         {"1 Bavarian Forest                                      PCAB",
-          "2 Germany     Norway spruce     1520M  4741 1252          __    1900 1949",
-          "3 Schweingruber                  1520 1980   4741"}) {
-      text += field("bgpc1", static_cast<std::size_t>(number_column - 1)) + t + "\n";
-    }
-    return text;
-  };
-  for (TucsonMode mode : {TucsonMode::ir, TucsonMode::mr}) {
-    const bool index = mode == TucsonMode::ir;
-    const std::string block =
-        titles(index ? 9 : 12) +
-        (index ? ix("bgpc1", 1900, {{1234, 3}, {987, 2}}) : rw("bgpc1", 1900, {1, 2, 999}));
-    for (bool limit : {true, false}) {
-      FileReading r;
-      r.file.title_limit = limit;
-      static_cast<Reading&>(r) =
-          dendro::read_all(block + block, [&](RecordStream& records, Console& c) {
-            return trrw_read(records, mode, r.file, c, nullptr, kMaxYears);
-          });
-      EXPECT_EQ(r.stop, "");
-      ASSERT_EQ(r.series.size(), 2u);
-      EXPECT_EQ(r.series[1].first_year, 1900);
-      EXPECT_EQ(r.file.title_count, 6);
-      EXPECT_EQ(r.file.header_lines[1].substr(index ? 8 : 11, 9), "2 Germany");
-    }
-  }
-  // A damaged record of a series is refused, not taken for a title: one that holds its
-  // series' end (999, -9999; the index fill 9990), one that the next record continues,
-  // and an index record where its series goes on.
-  const std::string damaged_ring = "B       1900   1x2     3   999\n";
-  const std::string damaged_first =
-      "B       1900   1x2     3     4     5     6     7     8     9    10    11\n";
-  const std::string damaged_index = "C     19001x00  19990  0\n";
-  const std::string index_1905 =
-      "C     19059990  09990  09990  09990  09990  0   1  1   2  1   3  1   4  1   5  1\n";
+TEST(trrw_read, numbered_title_records_are_titles_and_damaged_records_of_a_series_are_not) {
+  // A title numbered in the year columns, then text and numbers, comes before a series;
+  // a damaged record holds its series' end (999; the index fill 9990), or the next record
+  // continues it, or an index series goes on in it.
+  const std::string title = "Germany     Norway spruce     1520M  4741 1252\n";
+  const std::string unread = "*** series B: line 2 holds a value that cannot be read: columns 1";
+  const std::string ten = std::string(10, ' ');
   struct Case {
     std::string text;
     TucsonMode mode;
     std::string stop;
   } cases[] = {
-      {rw("A", 1900, {1, 999}) + damaged_ring + rw("C", 1900, {1, 999}), TucsonMode::mr,
-       "*** series B: line 2 holds a value that cannot be read: columns 13-18 \"   1x2\" do "
-       "not read as a number\n B       1900   1x2     3   999\n" +
-           kColumns},
-      {damaged_first + rw("B", 1910, {1, 999}), TucsonMode::mr,
-       "*** series B: line 1 holds a value that cannot be read: columns 13-18 \"   1x2\" do "
-       "not read as a number"},
-      {damaged_index + ix("D", 1900, {{1000, 1}}), TucsonMode::ir,
-       "*** series C: line 1 holds a value that cannot be read: columns 11-14 \"1x00\" do not "
-       "read as a number"},
-      {"C     19001x00  1\n" + ix("C", 1910, {{1000, 1}}), TucsonMode::ir,
-       "*** series C: line 1 holds a value that cannot be read"},
-      {index_1905 + "C     19101x00  1\n", TucsonMode::ir,
-       "*** series C: line 2 holds a value that cannot be read"},
+      {"bgpc1      2 " + title + rw("B", 1900, {1, 999}), TucsonMode::mr, ""},
+      {"bgpc1   2 " + title + ix("B", 1900, {{1000, 1}}), TucsonMode::ir, ""},
+      {rw("A", 1900, {1, 999}) + "B       1900   1x2     3   999\n", TucsonMode::mr, unread},
+      {rw("A", 1900, {1, 999}) + "B       1900   1x2" + ten + "3\n" + rw("B", 1910, {1, 999}),
+       TucsonMode::mr, unread},
+      {ix("A", 1900, {{1000, 1}}) + "B     19001x00  19990  0\n", TucsonMode::ir, unread},
+      {ix("A", 1900, {{1000, 1}}) + "B     19001x00  1\n" + ix("B", 1910, {{1000, 1}}),
+       TucsonMode::ir, unread},
+      {ix("B", 1900,
+          {{1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}}) +
+           "B     19101x00  1\n",
+       TucsonMode::ir, unread},
   };
   for (const Case& c : cases) {
     const FileReading r = read_all(c.text, c.mode);
-    EXPECT_EQ(r.stop.substr(0, c.stop.size()), c.stop) << c.text;
+    EXPECT_TRUE(c.stop.empty() ? r.stop.empty() && r.series.size() == 1
+                               : r.stop.starts_with(c.stop))
+        << c.text << r.stop;
   }
 }
 
