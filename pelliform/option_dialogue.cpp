@@ -230,7 +230,7 @@ void curve_fit_question(PelliformRun& run) {
     }
     a.curve_fit_parameter = static_cast<float>(a.rcs_parameter);
     pithy(run.con, run.units, pelliform_unit::pith, a.pith_offsets, a.pith_offset_flag,
-          run.data_file);
+          run.data_file, run.set.count());
     return;
   }
 }

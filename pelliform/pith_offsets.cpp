@@ -6,6 +6,7 @@
 #include "pelliform/dialogue.h"
 #include "series/blocks.h"
 #include "series/files/stop.h"
+#include "series/index.h"
 #include "series/layout.h"
 #include "series/text.h"
 
@@ -73,14 +74,33 @@ Method method(Console& con) {
   }
 }
 
-// Reads the offsets; false when a record did not read and the user wants to try again.
+// Says why the offsets of the file cannot be used, after the lines of `why`, and asks
+// whether to try again: false for yes; "\" ends the run. The file is closed.
+bool tried_again(Console& con, Units& units, int unit, const std::string& name,
+                 const std::vector<std::string>& why) {
+  con.say("");
+  con.say(Layout("(t11,a)").write("There was an error reading the pith offset "));
+  con.say("values in file : " + name);
+  for (const std::string& line : why) con.say(line);
+  con.say("Do you want to try again? or quit?");
+  con.prompt("enter [\\] to quit  : ");
+  const char answer = con.read(1).first();
+  units.close(unit);
+  if (answer == '\\') throw Stop("Program Terminating ", kFailureStatus);
+  return false;
+}
+
+// Reads the offsets of `series` series; false when a record did not read or the file does
+// not hold one offset a series, and the user wants to try again. Blank records read 0;
+// those after the last series' offset are passed over.
 bool read_offsets(Console& con, Units& units, int unit, const std::string& name, const Method& m,
-                  std::vector<int>& offsets) {
+                  int series, std::vector<int>& offsets) {
   std::string record;
   for (long long h = 1; h <= m.headers && units.read_record(unit, record); ++h) {
     con.say(Layout("(1x,i2,'Title Line: ',a)").write(h, record));
   }
   std::size_t k = 0;
+  std::size_t filled = 0;  // offsets read up to the last record that is not blank
   long long line = std::max(m.headers, 0LL);
   std::optional<Layout> layout;  // parsed at the first offset record
   while (units.read_record(unit, record)) {
@@ -97,21 +117,14 @@ bool read_offsets(Console& con, Units& units, int unit, const std::string& name,
     }
     const bool in_range = value && *value >= -kLargestPithOffset && *value <= kLargestPithOffset;
     if (!in_range) {
-      con.say("");
-      con.say(Layout("(t11,a)").write("There was an error reading the pith offset "));
-      con.say("values in file : " + name);
-      if (!layout_fault.empty()) con.say(layout_fault);
+      std::vector<std::string> why;
+      if (!layout_fault.empty()) why.push_back(layout_fault);
       if (value) {
-        con.say("line " + std::to_string(line) + ": pith offset " + std::to_string(*value) +
-                " lies outside " + std::to_string(-kLargestPithOffset) + " to " +
-                std::to_string(kLargestPithOffset));
+        why.push_back("line " + std::to_string(line) + ": pith offset " + std::to_string(*value) +
+                      " lies outside " + std::to_string(-kLargestPithOffset) + " to " +
+                      std::to_string(kLargestPithOffset));
       }
-      con.say("Do you want to try again? or quit?");
-      con.prompt("enter [\\] to quit  : ");
-      const char answer = con.read(1).first();
-      units.close(unit);
-      if (answer == '\\') throw Stop("Program Terminating ", kFailureStatus);
-      return false;
+      return tried_again(con, units, unit, name, why);
     }
     if (k == static_cast<std::size_t>(kMaxSeriesPelliform)) {
       con.say("");
@@ -123,6 +136,14 @@ bool read_offsets(Console& con, Units& units, int unit, const std::string& name,
     }
     if (offsets.size() <= k) offsets.resize(k + 1, 0);
     offsets[k++] = static_cast<int>(*value);
+    if (!trim_right(record).empty()) filled = k;
+  }
+  // A series without its offset would take another's, or 0, in the regional curve.
+  const std::size_t read = k < count(series) ? k : filled;
+  if (read != count(series)) {
+    return tried_again(con, units, unit, name,
+                       {std::to_string(read) + " pith offsets for " + std::to_string(series) +
+                        " series: each series needs one, in the order of the data file"});
   }
   units.close(unit);
   return true;
@@ -131,7 +152,7 @@ bool read_offsets(Console& con, Units& units, int unit, const std::string& name,
 }  // namespace
 
 void pithy(Console& con, Units& units, int unit, std::vector<int>& offsets, bool& flag,
-           const std::string& data_file) {
+           const std::string& data_file, int series) {
   con.say("");
   flag = ask_logical(con, "Is there a pith offset file? [T]rue or [F]alse");
   if (!flag) {
@@ -151,7 +172,7 @@ void pithy(Console& con, Units& units, int unit, std::vector<int>& offsets, bool
     units.files().protect(name, "the pith offset file");
     con.say("");
     con.say("Reading offset file: " + name);
-    if (read_offsets(con, units, unit, name, m, offsets)) return;
+    if (read_offsets(con, units, unit, name, m, series, offsets)) return;
     con.again();
   }
 }

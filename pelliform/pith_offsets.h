@@ -14,9 +14,10 @@ namespace dendro {
 // the return): one offset per record, by "(i4)" or by a layout the user types, after a
 // number of header lines that are shown. Without a file every offset is 0 (`offsets`
 // empty) and the flag false; with one the flag is true and offsets[k] belongs to series
-// k + 1. Offsets not in the file keep their earlier value (0 when there was none). More
-// offsets than the series limit end the run.
+// k + 1. A record that does not read, or a file of fewer or more offsets than the set's
+// `series`, is said and asks whether to try again (from the reading method) or to end
+// the run. More offsets than the series limit end the run.
 void pithy(Console& con, Units& units, int unit, std::vector<int>& offsets, bool& flag,
-           const std::string& data_file);
+           const std::string& data_file, int series);
 
 }  // namespace dendro

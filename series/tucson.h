@@ -111,11 +111,13 @@ TucsonReading read_tucson_series(RecordStream& in, TucsonMode mode, TucsonFile& 
 // Beyond the fixed columns the reader checks that the records of a series belong
 // together, so that no value is read into the wrong year or the wrong series: it stops
 // the run (throws Stop, with the line, the columns and the text at fault) for a field whose
-// digits are split by a blank, for a record that carries an id and a year but a field that
-// is no number (it is no title), for a ring-width series without its end marker (its
-// units are unknown), for a record that interrupts a series, for a record whose year
-// goes back or off the decade steps, and for a series in hundredths with a ring of 1000 mm
-// or more. A record whose year skips
+// digits are split by a blank, for a record of a series with a field that is no number
+// (one where the series goes on, one that holds the series' end, or one that the next
+// record continues; any other record before a series' first data record is a title, such
+// as "bgpc1   2 Germany ... 1520M  4741 1252", numbered in the index year columns), for a
+// ring-width series without its end marker (its units are unknown), for a record that
+// interrupts a series, for a record whose year goes back or off the decade steps, and for
+// a series in hundredths with a ring of 1000 mm or more. A record whose year skips
 // whole decades leaves those years missing, with a console note. The stop on more than 25
 // title records lists the first of them with what kept each from being a data record.
 SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Console& console,

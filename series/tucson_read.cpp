@@ -1,6 +1,7 @@
 // Reading the tucson decadal formats: one ring-width or index series per call.
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 
@@ -44,6 +45,9 @@ struct Parsed {
   // numbers. One that does not read as data is a data record with a field that cannot be
   // read, not a title.
   bool data_like = false;
+  // A data-like record whose value fields hold the end of a series (ring widths: 999 or
+  // -9999; indices: the fill 9990): it holds a whole series, not a title.
+  bool ends_series = false;
   bool loose = false;  // a numeric field has a blank after its digits
   int shift = 0;       // blanks put back before the year to read the record (realign)
   std::string reason;  // title and ragged records: the field at fault and what is wrong
@@ -124,6 +128,20 @@ bool holds_a_value(std::string_view record, bool rings, int id_width) {
   return false;
 }
 
+// True when a value field holds what ends a series in the mode: the end marker of ring
+// widths (999 or -9999) or the fill of index records (9990).
+bool holds_series_end(std::string_view record, bool rings, int id_width) {
+  for (int slot = 1; slot <= 10; ++slot) {
+    const Columns c = numeric_field(rings, id_width, rings ? slot : 2 * slot - 1);
+    const std::string_view text = trim(field_text(record, c.first, c.width));
+    if (rings ? text == std::to_string(kEndMarker) || text == std::to_string(kEndMarkerFine)
+              : text == std::to_string(kIndexEmpty)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 Shape shape(std::string_view text) {
   const auto first = text.find_first_not_of(" \t");
   if (first == std::string_view::npos) return Shape::justified;
@@ -149,6 +167,7 @@ Parsed read_with(std::string_view record, bool rings, const Layout& layout, int 
     if (!in_year && holds_a_value(record, rings, id_width)) {
       const std::vector<Field> head = layout.read(record, 2);
       p.data_like = true;
+      p.ends_series = holds_series_end(record, rings, id_width);
       p.id = field(head[0].text, 8);
       p.year = static_cast<int>(std::clamp<long long>(head[1].integer, -99999, 99999));
     }
@@ -380,6 +399,9 @@ class SeriesReader {
   TucsonReading series_read();
   void note(std::string text) { messages_.push_back({TucsonMessage::Kind::note, std::move(text)}); }
   [[noreturn]] void refuse(const std::string& message, std::string_view record);
+  [[noreturn]] void refuse_unreadable(const Parsed& p, std::string_view record, int line);
+  bool continues(const Parsed& before, const Parsed& next) const;
+  void refuse_kept_title_if_continued(const Parsed& next);
   [[noreturn]] void too_many_titles();
   std::string index_hint(std::string_view record) const;
 
@@ -401,6 +423,15 @@ class SeriesReader {
   // Why the series is refused when its end marker says hundredths: its first value that is
   // then a ring of 1000 mm or more. In thousandths every 6-column value is a narrower ring.
   std::string wide_ring_;
+  // The last title record of the call that has the shape of a data record, while only
+  // blank records follow it: a damaged first record of a series when the next data
+  // record continues it.
+  struct DataLikeTitle {
+    Parsed parsed;
+    std::string record;
+    int line = 0;
+  };
+  std::optional<DataLikeTitle> data_like_title_;
 };
 
 // How the reading of a series ends when the records cannot be read safely: thrown from
@@ -423,6 +454,30 @@ std::string SeriesReader::index_hint(std::string_view record) const {
   return "\n the record reads as a tucson index (chronology) record: the file looks like a "
          "chronology, not ring widths; " +
          file_.index_choice;
+}
+
+void SeriesReader::refuse_unreadable(const Parsed& p, std::string_view record, int line) {
+  refuse("*** series " + trimmed(p.id) + ": line " + std::to_string(line) +
+             " holds a value that cannot be read: " + p.reason,
+         record);
+}
+
+// True when `next` is the record of the same series that follows `before`: its id, and
+// the year after `before`'s decade.
+bool SeriesReader::continues(const Parsed& before, const Parsed& next) const {
+  return next.year == before.year + decade_slots(before.year) &&
+         same_series(next.id, record_id_columns(rings_, next.year), before.id,
+                     record_id_columns(rings_, before.year));
+}
+
+// The data-like title record kept is the damaged first record of a series when `next`
+// (a record with an id and a year) continues it. It is forgotten either way: a series'
+// records follow each other.
+void SeriesReader::refuse_kept_title_if_continued(const Parsed& next) {
+  if (data_like_title_ && next.data_like && continues(data_like_title_->parsed, next)) {
+    refuse_unreadable(data_like_title_->parsed, data_like_title_->record, data_like_title_->line);
+  }
+  data_like_title_.reset();
 }
 
 void SeriesReader::too_many_titles() {
@@ -480,6 +535,12 @@ std::optional<Parsed> SeriesReader::next_parsed(const std::string& record, int l
 
 SeriesReader::Step SeriesReader::title(const std::string& record, const Parsed& p, int line) {
   if (started_ && !rings_) {
+    // The record the series needs next, with a field that cannot be read: taken for the
+    // end of the series it would cut the series short.
+    if (p.data_like && p.year == next_year_ &&
+        same_series(p.id, record_id_columns(false, p.year), s_.id, id_width_)) {
+      refuse_unreadable(p, record, line);
+    }
     in_.back();  // an index series needs no end mark: it ends before the title
     return Step::done;
   }
@@ -488,13 +549,14 @@ SeriesReader::Step SeriesReader::title(const std::string& record, const Parsed& 
                " interrupts the series before its end marker: " + p.reason,
            record);
   }
-  // A record with an id, a year and values is a data record with a field that cannot be
-  // read: taken for a title it would silently lose a series or move a series' start.
-  if (p.data_like) {
-    refuse("*** series " + trimmed(p.id) + ": line " + std::to_string(line) +
-               " holds a value that cannot be read: " + p.reason,
-           record);
-  }
+  // Before a series' first data record, a record that does not read as one is a title
+  // record, even with an id, a year and numbers: many files number their title records
+  // in the index year columns ("bgpc1   2 Germany ... 1520M  4741 1252"). One that holds
+  // the end of a series, or that the next data record continues, is a damaged record of
+  // a series: taken for a title it would silently lose the series or move its start.
+  if (p.data_like && p.ends_series) refuse_unreadable(p, record, line);
+  refuse_kept_title_if_continued(p);
+  if (p.data_like) data_like_title_ = DataLikeTitle{p, record, line};
   const std::string_view r80 =
       std::string_view(record).substr(0, std::min<std::size_t>(record.size(), 80));
   const TucsonFile::TitleRecord t{line, trimmed(r80), p.reason};
@@ -545,6 +607,7 @@ bool SeriesReader::continues_to_fine_marker(std::string_view record, const Parse
 SeriesReader::Step SeriesReader::data(const std::string& record, const Parsed& p, int line) {
   int slots = 10;
   if (!started_) {
+    refuse_kept_title_if_continued(p);
     started_ = true;
     s_.id = p.id;
     s_.first_year = p.year;

@@ -8,6 +8,7 @@
 #include "pelliform_session.h"
 #include "series/blocks.h"
 #include "series/files/stop.h"
+#include "tests/count_of.h"
 
 namespace dendro {
 namespace {
@@ -31,7 +32,7 @@ class PithFiles : public ::testing::Test {
   // Reads the offsets with the answers of `s`, which end the run; the stop comes back.
   Stop stopped_reading(PSession& s) {
     bool flag = false;
-    return testing::stop_of([&] { pithy(s.con, units, kUnit, offsets, flag, "site.rwl"); });
+    return testing::stop_of([&] { pithy(s.con, units, kUnit, offsets, flag, "site.rwl", 3); });
   }
   Units units;
   std::vector<int> offsets;
@@ -42,7 +43,7 @@ TEST_F(PithFiles, no_file_means_every_offset_is_zero) {
   Units units;
   std::vector<int> offsets{4, 5};
   bool flag = true;
-  pithy(s.con, units, kUnit, offsets, flag, "site.rwl");
+  pithy(s.con, units, kUnit, offsets, flag, "site.rwl", 2);
   EXPECT_FALSE(flag);
   EXPECT_TRUE(offsets.empty());
   EXPECT_FALSE(s.shows("NOTE"));
@@ -67,7 +68,7 @@ TEST_F(PithFiles, single_column_after_numbered_header_lines) {
   Units units;
   std::vector<int> offsets;
   bool flag = false;
-  pithy(s.con, units, kUnit, offsets, flag, "site.rwl");
+  pithy(s.con, units, kUnit, offsets, flag, "site.rwl", 3);
   EXPECT_TRUE(flag);
   EXPECT_EQ(offsets, (std::vector<int>{12, 0, 105}));
   EXPECT_TRUE(s.shows("of the file raw ring width records: site.rwl\n"));
@@ -83,7 +84,7 @@ TEST_F(PithFiles, a_typed_layout_reads_its_own_columns) {
   Units units;
   std::vector<int> offsets;
   bool flag = false;
-  pithy(s.con, units, kUnit, offsets, flag, "site.rwl");
+  pithy(s.con, units, kUnit, offsets, flag, "site.rwl", 2);
   EXPECT_EQ(offsets, (std::vector<int>{12, 7}));
 }
 
@@ -102,6 +103,23 @@ TEST_F(PithFiles, missing_file_bad_method_and_unreadable_records) {
             true);
   EXPECT_EQ(offsets, (std::vector<int>{1}));  // read before the failing record
   EXPECT_FALSE(units.is_open(kUnit));
+}
+
+TEST_F(PithFiles, fewer_or_more_offsets_than_series_are_said_as_a_record_that_does_not_read) {
+  // Three series (stopped_reading). Two offsets: said, "x" asks the method again, "\\" ends
+  // the run. Four (a blank record reads 0) are said too; blanks after the third are not.
+  PSession s("T\n" + write("two.txt", "  12\n   7\n") + "\n1\n0\nx\n1\n0\n\\\n");
+  EXPECT_STREQ(stopped_reading(s).what(), "Program Terminating ");
+  EXPECT_EQ(count_of(s.out.str(),
+                     "two.txt\n2 pith offsets for 3 series: each series needs one, in "
+                     "the order of the data file\nDo you want to try again? or quit?"),
+            2u);
+  PSession t("T\n" + write("four.txt", "  12\n   7\n\n   5\n") + "\n1\n0\n\\\n");
+  EXPECT_STREQ(stopped_reading(t).what(), "Program Terminating ");
+  PSession u("T\n" + write("three.txt", "  12\n   7\n   5\n\n    \n") + "\n1\n0\n");
+  bool flag = false;
+  pithy(u.con, units, kUnit, offsets, flag, "site.rwl", 3);
+  EXPECT_TRUE(t.shows("\n4 pith offsets for 3 series: ") && !u.shows("There was an error"));
 }
 
 TEST_F(PithFiles, offsets_past_the_regional_curves_ages_are_refused_with_their_line) {
@@ -134,12 +152,12 @@ TEST_F(PithFiles, more_offsets_than_the_series_limit_end_the_run) {
   Units units;
   std::vector<int> offsets;
   bool flag = false;
-  pithy(s.con, units, kUnit, offsets, flag, "site.rwl");
+  pithy(s.con, units, kUnit, offsets, flag, "site.rwl", kMaxSeriesPelliform);
   EXPECT_EQ(offsets.size(), static_cast<std::size_t>(kMaxSeriesPelliform));
 
   const std::string over = write("over.txt", exactly + "   2\n");
   PSession t("T\n" + over + "\n1\n0\n");
-  EXPECT_THROW(pithy(t.con, units, kUnit, offsets, flag, "site.rwl"), Stop);
+  EXPECT_THROW(pithy(t.con, units, kUnit, offsets, flag, "site.rwl", kMaxSeriesPelliform), Stop);
   EXPECT_TRUE(t.shows("This is a fatal error, there is no recovery "));
 }
 

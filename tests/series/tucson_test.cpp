@@ -479,29 +479,37 @@ TEST(trrw_read, a_999_inside_a_series_in_thousandths_is_a_ring) {
   EXPECT_EQ(r.stop.substr(0, 11), "*** line 5:");
 }
 
-TEST(trrw_read, records_with_an_id_and_a_year_are_never_titles) {
-  // Between two series: read as a title it would silently lose a series.
-  const std::string text =
-      rw("A", 1900, {1, 999}) + "B       1900   1x2     3   999\n" + rw("C", 1900, {1, 999});
-  for (bool limit : {true, false}) {
-    FileReading r;
-    r.file.title_limit = limit;
-    static_cast<Reading&>(r) = dendro::read_all(text, [&](RecordStream& records, Console& console) {
-      return trrw_read(records, TucsonMode::mr, r.file, console, nullptr, kMaxYears);
-    });
-    EXPECT_EQ(r.series.size(), 1u);
-    EXPECT_EQ(r.stop,
-              "*** series B: line 2 holds a value that cannot be read: columns 13-18 "
-              "\"   1x2\" do not read as a number\n B       1900   1x2     3   999\n" +
-                  kColumns);
+TEST(trrw_read, numbered_title_records_are_titles_and_damaged_records_of_a_series_are_not) {
+  // A title numbered in the year columns, then text and numbers, comes before a series;
+  // a damaged record holds its series' end (999; the index fill 9990), or the next record
+  // continues it, or an index series goes on in it.
+  const std::string title = "Germany     Norway spruce     1520M  4741 1252\n";
+  const std::string unread = "*** series B: line 2 holds a value that cannot be read: columns 1";
+  const std::string ten = std::string(10, ' ');
+  struct Case {
+    std::string text;
+    TucsonMode mode;
+    std::string stop;
+  } cases[] = {
+      {"bgpc1      2 " + title + rw("B", 1900, {1, 999}), TucsonMode::mr, ""},
+      {"bgpc1   2 " + title + ix("B", 1900, {{1000, 1}}), TucsonMode::ir, ""},
+      {rw("A", 1900, {1, 999}) + "B       1900   1x2     3   999\n", TucsonMode::mr, unread},
+      {rw("A", 1900, {1, 999}) + "B       1900   1x2" + ten + "3\n" + rw("B", 1910, {1, 999}),
+       TucsonMode::mr, unread},
+      {ix("A", 1900, {{1000, 1}}) + "B     19001x00  19990  0\n", TucsonMode::ir, unread},
+      {ix("A", 1900, {{1000, 1}}) + "B     19001x00  1\n" + ix("B", 1910, {{1000, 1}}),
+       TucsonMode::ir, unread},
+      {ix("B", 1900,
+          {{1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}}) +
+           "B     19101x00  1\n",
+       TucsonMode::ir, unread},
+  };
+  for (const Case& c : cases) {
+    const FileReading r = read_all(c.text, c.mode);
+    EXPECT_TRUE(c.stop.empty() ? r.stop.empty() && r.series.size() == 1
+                               : r.stop.starts_with(c.stop))
+        << c.text << r.stop;
   }
-  // Free text whose year columns happen to hold digits ("1950" gives " 195") but no value
-  // is a title.
-  FileReading r =
-      read_all("Site ABC 1950-2000 by J. Smith\n" + rw("C", 1900, {1, 999}), TucsonMode::mr);
-  EXPECT_EQ(r.stop, "");
-  EXPECT_EQ(r.series.size(), 1u);
-  EXPECT_EQ(r.file.title_count, 1);
 }
 
 TEST(trrw_read, index_records_read_as_ring_widths_point_to_the_index_reading) {
