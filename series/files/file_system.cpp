@@ -204,7 +204,7 @@ class DiskFiles final : public FileSystem {
   }
   std::string owner_of(const std::string& path) const override {
     struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 ? user_name(st.st_uid) : "";
+    return ::lstat(path.c_str(), &st) == 0 && st.st_uid != ::geteuid() ? user_name(st.st_uid) : "";
   }
   std::uint64_t open_file_limit() const override {
     struct rlimit limit {};

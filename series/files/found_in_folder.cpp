@@ -111,7 +111,8 @@ void OutputFiles::protect(const std::string& name, const std::string& what) {
 
 std::vector<std::string> OutputFiles::check(const std::vector<Wanted>& wanted) const {
   std::vector<std::string> lines;
-  std::map<std::string, std::string> writers;  // by identity
+  std::map<std::string, std::string> writers;            // by identity
+  std::map<std::string, std::vector<std::string>> kept;  // names another user keeps, by user
   for (std::size_t k = 0; k < wanted.size(); ++k) {
     stop_if_interrupted_at(k);
     const Wanted& w = wanted[k];
@@ -139,10 +140,16 @@ std::vector<std::string> OutputFiles::check(const std::vector<Wanted>& wanted) c
     if (node == Node::other || node == Node::folder) {
       lines.push_back(" *** " + w.name + " is " + node_words(node) +
                       ", which this run would write as " + w.what + ": rename or move it");
-    } else if (const std::string why = fs_->why_not_movable(w.name); !why.empty()) {
-      lines.push_back(" *** " + w.name + ", which this run would replace with " + w.what + ": " +
-                      why + "; ask that user to move it, or run in another folder");
+    } else if (!fs_->why_not_movable(w.name).empty()) {
+      kept[fs_->owner_of(w.name)].push_back(w.name);
     }
+  }
+  for (const auto& [owner, names] : kept) {
+    add_name_list(lines,
+                  " *** files this run would replace, which belong to user " + owner +
+                      " in a folder that lets only a file's owner replace them:",
+                  names);
+    lines.push_back(" *** ask " + owner + " to move them, or run in another folder");
   }
   return lines;
 }
