@@ -91,7 +91,7 @@ void report(Console& con, const std::string& message) {
 }
 
 // The message of a stop as a reason, without its stars.
-std::string reason(const Stop& s) { return stars_line(s.what()).substr(5); }
+std::string stop_reason(const Stop& s) { return stars_line(s.what()).substr(5); }
 
 // The name the user typed without its surrounding blanks.
 std::string typed_name(const std::string& typed) { return std::string(trim(typed)); }
@@ -347,7 +347,7 @@ std::optional<std::string> save_page(PlotSession& session, const std::string& na
     files.complete(name);
   } catch (const Stop& s) {
     if (interrupted(s)) throw;  // the run ends, as on any signal
-    return reason(s);           // the file could not be begun or put in place
+    return stop_reason(s);      // the file could not be begun or put in place
   }
   return std::nullopt;
 }
@@ -366,7 +366,7 @@ std::optional<std::string> save_text(PlotSession& session, const std::string& na
     }
     files.complete(name);
   } catch (const Stop& s) {
-    return reason(s);  // the file could not be begun or put in place
+    return stop_reason(s);  // the file could not be begun or put in place
   }
   return std::nullopt;
 }

@@ -139,7 +139,8 @@ class DiskFiles final : public FileSystem {
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       const int error = S_ISREG(st.st_mode) ? errno : EINVAL;
       ::close(fd);
-      return {nullptr, error == EINVAL ? "it is not a regular file" : reason(error)};
+      return {nullptr,
+              error == EINVAL ? "it is " + node_words(node_of(st.st_mode)) : reason(error)};
     }
     const bool reading = how == Open::read || how == Open::read_own;
     if ((reading && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) ||

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -73,10 +74,35 @@ TEST(FolderLock, one_run_holds_a_folder_until_it_ends_whatever_it_closes) {
   }
   ASSERT_TRUE(later->hold(s.folder()).held);
   EXPECT_TRUE(later->still_held(s.folder()).ok());
-  // Removed by hand: another run may hold the folder by a new lock file now.
-  fs::remove(s.lock());
+  // Replaced by hand, the file locked kept under another name: another run may hold the
+  // folder by the new lock file now.
+  fs::create_hard_link(s.lock(), s.dir / "kept");
+  s.write(s.dir / "new", "");
+  fs::rename(s.dir / "new", s.lock());
   EXPECT_NE(later->still_held(s.folder()).failure.find("was removed or replaced"),
             std::string::npos);
+}
+
+TEST(FolderLock, a_folder_and_its_copy_made_with_hard_links_are_each_held_by_their_own_name) {
+  Scratch s;
+  const std::string site = s.folder() + "/site", copy = s.folder() + "/copy";
+  fs::create_directory(site);
+  fs::create_directory(copy);
+  auto run = disk_files();
+  ASSERT_TRUE(run->hold(site).held);
+  fs::create_hard_link(site + "/.dendro.lock", copy + "/.dendro.lock");
+  // The run holds the copy too; another run is refused in either, told of the copy.
+  EXPECT_TRUE(run->hold(copy).held);
+  const FolderHold refused = disk_files()->hold(copy);
+  EXPECT_FALSE(refused.held);
+  EXPECT_EQ(refused.shared, "2");
+  // The copy's lock file removed by hand, and a new one made and held by another run: the
+  // run holds the copy no more, and still holds its folder.
+  fs::remove(copy + "/.dendro.lock");
+  auto other = disk_files();
+  ASSERT_TRUE(other->hold(copy).held);
+  EXPECT_FALSE(run->still_held(copy).ok());
+  EXPECT_TRUE(run->still_held(site).ok());
 }
 
 TEST(FolderLock, a_run_of_the_previous_version_and_this_one_keep_out_of_each_other) {
@@ -112,6 +138,14 @@ TEST(FolderLock, any_lock_file_is_held_at_once_and_only_its_own_content_is_rewri
     EXPECT_TRUE(words.starts_with("dendro lock file 1\nheld by " + kThisRun)) << words.size();
     EXPECT_LT(words.size(), 512u);
   }
+  // Words no holder vouches for (one that only took the lock) are not shown.
+  s.write(s.lock(), "dendro lock file 1\nheld by a run long gone\n");
+  const int bare = ::open(s.lock().c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(bare, LOCK_EX | LOCK_NB), 0);
+  const FolderHold refused = disk_files()->hold(s.folder());
+  EXPECT_FALSE(refused.held);
+  EXPECT_EQ(refused.holder, "");
+  ::close(bare);
   // A lock file that is another name of a data file: held, and the data stays.
   fs::remove(s.lock());
   s.write(s.dir / "data.txt", "precious\n");

@@ -157,16 +157,24 @@ TEST(Journal, only_a_whole_journal_of_these_programs_that_names_their_files_is_f
             "sub/x.txt", "it names \"sub/x.txt\", which is no file of its own folder"},
         {"s.rwl", "it names s.rwl, which is the data file"},
         {"notes.doc", "it names notes.doc, which is no name these programs write"},
-        {"", "the decision of its group 1 does not count the group's moves"}}) {
+        {"", "the decision of its group 1 does not count the group's moves"},
+        {"late", "a move of its group 1 stands after the group's decision"}}) {
     Folder f;
     f.disk->add_folder("sub");
     for (const std::string file : {"sub/x.txt", "s.rwl", "notes.doc"}) f.disk->put(file, made);
-    std::string text = dead_journal(
-        *f.disk,
-        {{"a.txt", false, false, {}, 0}, {name.empty() ? "b.txt" : name, false, false, {}, 0}});
-    if (name.empty()) {  // the line of the second move lost
+    const bool lost = name.empty(), late = name == "late";
+    std::vector<Move> moves{{"a.txt", false, false, {}, 0}};
+    if (!late) moves.push_back({lost ? "b.txt" : name, false, false, {}, 0});
+    std::string text = dead_journal(*f.disk, moves);
+    if (lost) {  // the line of the second move lost
       text.erase(text.rfind("move"), text.find('\n', text.rfind("move")) - text.rfind("move") + 1);
       f.disk->put(".dendro.102.journal", text);
+    }
+    if (late) {  // a whole record of a second move after the decision
+      const std::string token = text.substr(text.find('\t', 17) + 1, 16);
+      const std::string move = "move\t1\t0\t0\t0\t0\t0\t0\tb.txt";
+      f.disk->put(".dendro.102.journal",
+                  text + move + "\t" + checksum_of(token + "\n" + move) + "\n");
     }
     const std::string before = folder_state(*f.disk);
     Folder run(f.disk->another_run());
@@ -196,34 +204,38 @@ TEST(Journal, only_a_whole_journal_of_these_programs_that_names_their_files_is_f
 TEST(Journal, a_run_that_goes_back_on_its_decision_writes_it_first) {
   const std::string earlier = "a.txt=old a\n;b.txt=old b\n;";
   // The flush of "done" fails once; the run writes "back" again and undoes the group. Killed
-  // at any step of that undo, the next run rolls the group back too.
+  // at any step of that undo, the power going as each cut says, the next run rolls the
+  // group back too.
   int undos_killed = 0;
-  for (int kill = 11;; ++kill) {
-    Folder f;
-    f.write(1, "a.txt", "new a\n");
-    f.write(2, "b.txt", "new b\n");
-    f.write(3, "c.txt", "new c\n");
-    f.disk->fail(Op::flush, kJournal, 1, 1);
-    std::unique_ptr<test::MemoryFiles> later = f.disk->another_run();
-    f.disk->kill_after(kill);
-    bool killed = false;
-    try {
-      EXPECT_TRUE(holds(stop_message([&] { f.units->commit(Commit::with_data_file); }),
-                        "*** could not put the new a.txt in place: cannot write the journal "
-                        ".dendro.101.journal of this run: Input/output error; the earlier files "
-                        "of its kind are kept as they were"));
-      f.disk->kill_after(-1);
-    } catch (const test::Killed&) {
-      killed = true;
+  for (const test::Cut cut :
+       {test::Cut::process, test::Cut::characters, test::Cut::names_but_last, test::Cut::names}) {
+    for (int kill = 11;; ++kill) {
+      Folder f;
+      f.write(1, "a.txt", "new a\n");
+      f.write(2, "b.txt", "new b\n");
+      f.write(3, "c.txt", "new c\n");
+      f.disk->fail(Op::flush, kJournal, 1, 1);
+      std::unique_ptr<test::MemoryFiles> later = f.disk->another_run();
+      f.disk->kill_after(kill, cut);
+      bool killed = false;
+      try {
+        EXPECT_TRUE(holds(stop_message([&] { f.units->commit(Commit::with_data_file); }),
+                          "*** could not put the new a.txt in place: cannot write the journal "
+                          ".dendro.101.journal of this run: Input/output error; the earlier "
+                          "files of its kind are kept as they were"));
+        f.disk->kill_after(-1);
+      } catch (const test::Killed&) {
+        killed = true;
+      }
+      f.units.reset();
+      Folder next(std::move(later));
+      hold_and_mend(next.files(), {"a.txt", "b.txt", "c.txt"});
+      EXPECT_EQ(folder_state(*next.disk), earlier) << kill;
+      if (!killed) break;
+      ++undos_killed;
     }
-    f.units.reset();
-    Folder next(std::move(later));
-    hold_and_mend(next.files(), {"a.txt", "b.txt", "c.txt"});
-    EXPECT_EQ(folder_state(*next.disk), earlier) << kill;
-    if (!killed) break;
-    ++undos_killed;
   }
-  EXPECT_GE(undos_killed, 5);
+  EXPECT_GE(undos_killed, 20);
   // Nor can "back" be written: nothing is undone, the console says where each file stands,
   // and the next run follows the last decision the journal holds.
   Folder f;
@@ -331,6 +343,34 @@ std::string version_one(const Names& records) {
   std::string text = head + "\t" + checksum_of(head) + "\n";
   for (const std::string& r : records) text += r + "\t" + checksum_of(token + "\n" + r) + "\n";
   return text;
+}
+
+TEST(Journal, a_journal_left_under_the_runs_own_name_leaves_it_another_name) {
+  Folder f;
+  const std::string foreign = version_one({});  // of run 77, under this run's name
+  f.disk->put(kJournal, foreign);
+  f.write(1, "a.txt", "new a\n");
+  f.write(2, "b.txt", "new b\n");
+  f.units->commit(Commit::with_data_file);
+  EXPECT_TRUE(f.disk->exists(".dendro.101-2.journal"));
+  EXPECT_EQ(f.disk->text("a.txt") + f.disk->text("b.txt") + f.disk->text(kJournal),
+            "new a\nnew b\n" + foreign);
+}
+
+TEST(Journal, a_set_aside_file_that_is_not_the_one_recorded_stays_and_so_does_the_journal) {
+  // Killed with both earlier files set aside; a.txt's was replaced since by another file.
+  std::unique_ptr<test::MemoryFiles> disk = killed_at(5);
+  disk->put("a.txt.101.prev", "other\n");
+  Folder next(std::move(disk));
+  const Mended m = hold_and_mend(next.files(), {"a.txt"});
+  EXPECT_EQ(m.put_back, (Names{"b.txt"}));
+  EXPECT_EQ(m.failures, (Names{" *** could not put back or remove the earlier a.txt from "
+                               "a.txt.101.prev: it is not the file its journal set aside"}));
+  EXPECT_EQ(next.disk->text("a.txt.101.prev"), "other\n");
+  EXPECT_TRUE(next.disk->exists(kJournal));
+  EXPECT_EQ(next.files().check({{"a.txt", "an output"}}),
+            (Names{" *** a.txt is named by .dendro.101.journal, a journal this run leaves as it "
+                   "is: this run does not write it"}));
 }
 
 TEST(Journal, journals_of_the_earlier_versions_are_followed_in_their_own_folder) {

@@ -18,12 +18,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "series/files/file_system.h"
@@ -68,8 +70,12 @@ class MemoryFiles final : public FileSystem {
   bool full = false;  // every write to a file opened from now on fails
   // Fails `op` on `path` (the source of a move; "" is the working folder), for every run,
   // once it has held `after` more times: `times` times, or from then on (-1).
-  void fail(Op op, const std::string& path, int after = 0, int times = -1) {
+  // `meanwhile`, when given, runs as the operation first fails, as another process acting
+  // just then would.
+  void fail(Op op, const std::string& path, int after = 0, int times = -1,
+            std::function<void()> meanwhile = {}) {
     world_->failing[{op, where(path)}] = {after, times};
+    world_->meanwhile = std::move(meanwhile);
   }
   void heal() { world_->failing.clear(); }
   void add_folder(const std::string& path) { world_->folders.insert(where(path)); }
@@ -273,6 +279,7 @@ class MemoryFiles final : public FileSystem {
     std::map<std::string, std::string> links;
     // Each with the times it holds first, then the times it fails (-1: from then on).
     std::map<std::pair<Op, std::string>, std::pair<int, int>> failing;
+    std::function<void()> meanwhile;
     std::map<const std::stringbuf*, std::uint64_t> inodes;  // of each file's characters
     std::uint64_t last_inode = 0;
 
@@ -401,6 +408,7 @@ class MemoryFiles final : public FileSystem {
     if (holds > 0) return --holds, false;
     if (fails == 0) return false;
     if (fails > 0) --fails;
+    if (const std::function<void()> act = std::exchange(world_->meanwhile, {})) act();
     return true;
   }
 

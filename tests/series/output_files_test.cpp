@@ -58,6 +58,29 @@ TEST(OutputFiles, a_file_put_in_place_alone_is_on_the_disk_before_it_has_its_nam
   EXPECT_EQ(f.disk->text("log.txt"), "new log\n");
 }
 
+TEST(OutputFiles, a_journal_is_on_the_disk_before_the_first_temporary_file_of_its_folder) {
+  Folder f;
+  f.units->create(1, "a.txt");
+  // The power goes: the temporary file's name is lost, the journal's name and header are not.
+  f.disk->lose_power(Cut::names);
+  EXPECT_FALSE(f.disk->exists("a.txt." + kPid + ".part"));
+  EXPECT_TRUE(f.disk->text(".dendro.101.journal").starts_with("dendro journal 2\t101\t"));
+}
+
+TEST(OutputFiles, an_undo_during_the_run_acts_only_on_the_files_it_moved) {
+  // A file written under a.txt by hand as the group is undone stays, and so does the
+  // earlier a.txt set aside: neither is taken for the other.
+  Folder f;
+  f.write(1, "a.txt", "new a\n");
+  f.write(2, "b.txt", "new b\n");
+  f.disk->fail(Op::flush_folder, "", 0, 1, [&f] { f.disk->put("a.txt", "hand!\n"); });
+  const std::string message = stop_message([&] { f.units->commit(Commit::with_data_file); });
+  EXPECT_TRUE(holds(message, "a.txt (a new file: a file written since has its name)")) << message;
+  EXPECT_TRUE(holds(message, "a.txt (left as a.txt.101.prev: File exists)")) << message;
+  EXPECT_EQ(f.disk->text("a.txt") + f.disk->text("a.txt.101.prev") + f.disk->text("b.txt"),
+            "hand!\nold a\nold b\n");
+}
+
 TEST(OutputFiles, a_commit_that_fails_at_any_step_says_what_the_folder_holds) {
   // The new b.txt not flushed, a.txt not moved aside, the new b.txt not moved into place,
   // the folder's names not flushed: each leaves the earlier files, and no new one.
