@@ -1,5 +1,6 @@
 #include "kalder/stopped_run.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -149,7 +150,16 @@ void settle_stopped_run(Run& run, std::string_view message) noexcept {
   step([&] {
     if (listing) run_wide = close_run_wide(run);
   });
-  step([&] { settled = run.units.settle(out); });
+  step([&] {
+    settled = run.units.settle(out);
+    // The run-wide set took its names as the run stopped: it has a head of its own.
+    if (run_wide.kept) {
+      std::erase_if(settled.replaced, [&run_wide](const std::string& name) {
+        return std::find(run_wide.names.begin(), run_wide.names.end(), name) !=
+               run_wide.names.end();
+      });
+    }
+  });
   step([&] {
     const std::vector<std::string> lines = settled_lines(settled);
     if (run.in_progress || !lines.empty()) run.con.say("");

@@ -147,6 +147,14 @@ TEST_F(NegativeCurve, run_wide_files_keep_the_data_files_processed_to_their_end)
     EXPECT_EQ(read_chronologies(box.read_file(std::string(site) + "_crns.txt")).size(), 4u);
   }
   EXPECT_FALSE(box.exists("cana7rw.rwl_crns.txt"));
+  // Run again over that set: the run-wide set took its names as the run stopped, and is
+  // said so, not among the earlier files replaced before the run ended.
+  r = box.kalder("\nf.txt\nT\nn\n\n\n\n" + kShown + "n\n\ny\n");
+  const std::size_t replaced = r.output.find(" *** earlier files this run had replaced");
+  ASSERT_NE(replaced, std::string::npos) << r.output;
+  const std::size_t kept = r.output.find(" *** run-wide files kept with");
+  ASSERT_NE(kept, std::string::npos) << r.output;
+  EXPECT_GT(r.output.find("crns_", replaced), kept) << r.output;
 
   // A stop at the second of three data files names the third as not processed; the
   // run-wide files, one data file's, are not written, and the earlier ones stay.
