@@ -62,18 +62,29 @@ function(folder_tests dir)
   if(NOT srcs)
     return()
   endif()
+  if(NOT TARGET test_main)
+    add_library(test_main STATIC ${CMAKE_SOURCE_DIR}/tests/test_main.cpp)
+    target_link_libraries(test_main PUBLIC GTest::gtest)
+    add_project_warnings(test_main)
+  endif()
   add_executable(${dir}_tests ${srcs})
-  target_link_libraries(${dir}_tests PRIVATE ${ARGN} GTest::gtest_main)
+  target_link_libraries(${dir}_tests PRIVATE ${ARGN} test_main)
   target_compile_definitions(${dir}_tests PRIVATE
     TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data"
     SOURCE_ROOT_DIR="${CMAKE_SOURCE_DIR}")
   add_project_warnings(${dir}_tests)
   # Scratch files of the tests go below this build tree, so that two checkouts never
-  # share them; tests run one at a time within a build (scripts/test).
+  # share them; each test process makes a folder of its own in it (tests/test_main.cpp),
+  # so that tests may run side by side (ctest -j).
   set(scratch ${CMAKE_BINARY_DIR}/test_scratch/${dir})
   file(MAKE_DIRECTORY ${scratch})
+  # Under the sanitizers, and side by side, the longest tests take several times as long.
+  set(limit 300)
+  if(CMAKE_CXX_FLAGS MATCHES "-fsanitize")
+    set(limit 900)
+  endif()
   gtest_discover_tests(${dir}_tests
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 300 ENVIRONMENT "TMPDIR=${scratch}/;TEST_TMPDIR=${scratch}/")
+    PROPERTIES TIMEOUT ${limit} ENVIRONMENT "TMPDIR=${scratch}/;TEST_TMPDIR=${scratch}/")
 endfunction()

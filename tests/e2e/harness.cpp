@@ -29,9 +29,9 @@ namespace dendro::e2e {
 
 namespace fs = std::filesystem;
 
-Sandbox::Sandbox() {
+Sandbox::Sandbox(const fs::path& base) {
   std::random_device rd;
-  dir_ = fs::temp_directory_path() / ("kalder_e2e_" + std::to_string(rd()) + std::to_string(rd()));
+  dir_ = base / ("kalder_e2e_" + std::to_string(rd()) + std::to_string(rd()));
   fs::create_directories(dir_);
 }
 

@@ -99,7 +99,8 @@ class Child {
 
 class Sandbox {
  public:
-  Sandbox();
+  // A fresh folder under `base`: the process's own folder unless given.
+  explicit Sandbox(const std::filesystem::path& base = std::filesystem::temp_directory_path());
   ~Sandbox();
   Sandbox(const Sandbox&) = delete;
   Sandbox& operator=(const Sandbox&) = delete;

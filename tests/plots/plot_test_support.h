@@ -27,11 +27,9 @@ struct Scripted {
   PlotSession session;
 };
 
-// A fresh folder for the files of one test, beside the test program, so that the test runs
-// of two build trees never share one.
+// A fresh folder for the files of one test, in the test process's own folder.
 inline std::filesystem::path scratch(const std::string& name) {
-  const auto dir =
-      std::filesystem::read_symlink("/proc/self/exe").parent_path() / "plots_test_files" / name;
+  const auto dir = std::filesystem::temp_directory_path() / "plots_test_files" / name;
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;

@@ -16,17 +16,18 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/open_folder.h"
+
 namespace dendro {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A folder of its own for each test, under the build's scratch folder.
+// A folder of its own for each test, under the process's own folder unless given.
 struct Scratch {
-  Scratch() {
-    dir = fs::path(testing::TempDir()) /
-          ("lock_" + std::to_string(::getpid()) + "_" +
-           testing::UnitTest::GetInstance()->current_test_info()->name());
+  explicit Scratch(const fs::path& base = testing::TempDir()) {
+    dir = base / ("lock_" + std::to_string(::getpid()) + "_" +
+                  testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
     dir = fs::canonical(dir);
@@ -163,7 +164,8 @@ TEST(FolderLock, any_lock_file_is_held_at_once_and_only_its_own_content_is_rewri
 
 TEST(FolderLock, another_user_holds_a_folder_whose_lock_file_root_made) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root, to become another user";
-  Scratch s;
+  const OpenFolder open;
+  Scratch s(open.dir());
   // One lock file made by a run of root under umask 077, one that root made readable only.
   const fs::path made = s.dir / "made", readable = s.dir / "readable";
   for (const fs::path& folder : {made, readable}) {
