@@ -29,9 +29,9 @@ namespace dendro::e2e {
 
 namespace fs = std::filesystem;
 
-Sandbox::Sandbox() {
+Sandbox::Sandbox(const fs::path& parent) {
   std::random_device rd;
-  dir_ = fs::temp_directory_path() / ("kalder_e2e_" + std::to_string(rd()) + std::to_string(rd()));
+  dir_ = parent / ("kalder_e2e_" + std::to_string(rd()) + std::to_string(rd()));
   fs::create_directories(dir_);
 }
 
@@ -299,6 +299,26 @@ std::vector<std::string> split_lines(const std::string& text) {
   std::string line;
   while (std::getline(in, line)) lines.push_back(line);
   return lines;
+}
+
+std::map<std::string, std::string> files_in(const fs::path& dir) {
+  std::map<std::string, std::string> found;
+  for (const auto& e : fs::directory_iterator(dir)) {
+    if (e.path().filename() == kLockFile || !e.is_regular_file()) continue;
+    std::ifstream in(e.path(), std::ios::binary);
+    found[e.path().filename().string()] = {std::istreambuf_iterator<char>(in), {}};
+  }
+  return found;
+}
+
+std::vector<std::string> leftovers(const fs::path& dir) {
+  std::vector<std::string> left;
+  for (const auto& [name, text] : files_in(dir)) {
+    if (name.starts_with(".dendro.") || name.ends_with(".part") || name.ends_with(".prev")) {
+      left.push_back(name);
+    }
+  }
+  return left;
 }
 
 std::vector<std::map<int, double>> space_delimited_series(const std::string& text) {
