@@ -185,7 +185,7 @@ class DiskFiles final : public FileSystem {
         listing.names.push_back(it->path().filename().string());
       }
     }
-    listing.failure = error ? error.message() : "";
+    listing.failure = error ? reason(error.value()) : "";
     return listing;
   }
   std::string why_not_movable(const std::string& path) const override {

@@ -301,6 +301,26 @@ std::vector<std::string> split_lines(const std::string& text) {
   return lines;
 }
 
+std::map<std::string, std::string> files_in(const fs::path& dir) {
+  std::map<std::string, std::string> found;
+  for (const auto& e : fs::directory_iterator(dir)) {
+    if (e.path().filename() == kLockFile || !e.is_regular_file()) continue;
+    std::ifstream in(e.path(), std::ios::binary);
+    found[e.path().filename().string()] = {std::istreambuf_iterator<char>(in), {}};
+  }
+  return found;
+}
+
+std::vector<std::string> leftovers(const fs::path& dir) {
+  std::vector<std::string> left;
+  for (const auto& [name, text] : files_in(dir)) {
+    if (name.starts_with(".dendro.") || name.ends_with(".part") || name.ends_with(".prev")) {
+      left.push_back(name);
+    }
+  }
+  return left;
+}
+
 std::vector<std::map<int, double>> space_delimited_series(const std::string& text) {
   std::istringstream in(text);
   std::string line;

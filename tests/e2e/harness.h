@@ -31,6 +31,14 @@ struct Waiting {
   int times = 1;
 };
 
+// kalder's answers for the list f.txt, every option at its default: interactive to the end
+// of the run; with the summary plots on, to the menu of the first plot page; "/" at the
+// batch question, once the run holds its folders.
+inline const std::string kDefaults = "\nf.txt\nT\nn\n\n\n\n";
+inline const std::string kPlots = "\nf.txt\nT\nn\n19\n1\n\n\n";
+inline const std::string kQuit = "\nf.txt\nT\n/\n";
+inline const Waiting kFirstPlotMenu{"enter option number >"};
+
 // What a test does to a run that waits.
 struct Cut {
   enum class Console {
@@ -135,6 +143,12 @@ class Sandbox {
 
 // The lines of a text.
 std::vector<std::string> split_lines(const std::string& text);
+
+// The files of `dir` (not its lock file) by name, each by its text.
+std::map<std::string, std::string> files_in(const std::filesystem::path& dir);
+
+// The journals, temporary and set-aside files left in `dir`.
+std::vector<std::string> leftovers(const std::filesystem::path& dir);
 
 // The series of a space-delimited series file (the core series save in columns): per
 // series, in the order of the head's ids, its values by year; "." (no value) is left out.

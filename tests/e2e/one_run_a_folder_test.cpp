@@ -8,8 +8,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -26,34 +24,16 @@ namespace {
 namespace fs = std::filesystem;
 using std::string;
 
-const string kDefaults = "\nf.txt\nT\nn\n\n\n\n";    // interactive, to the end
-const string kPlots = "\nf.txt\nT\nn\n19\n1\n\n\n";  // with summary plots, to the first menu
 const string kBatch = "\nf.txt\nT\ny\n\n\n";
-const string kQuit = "\nf.txt\nT\n/\n";  // "/" at the batch question
-const Waiting kFirstPlotMenu{"enter option number >"};
 const string kWaitOrMove =
     " *** wait until that run has ended, or run in another folder: this run ends here, before "
     "it writes any file\n";
 
 bool shows(const RunResult& r, const string& text) { return r.output.find(text) != string::npos; }
 
-// The files of `dir` (not its lock file) by name, each by its text.
-std::map<string, string> contents(const fs::path& dir) {
-  std::map<string, string> found;
-  for (const auto& e : fs::directory_iterator(dir)) {
-    if (e.path().filename() == kLockFile || !e.is_regular_file()) continue;
-    std::ifstream in(e.path(), std::ios::binary);
-    found[e.path().filename().string()] = {std::istreambuf_iterator<char>(in), {}};
-  }
-  return found;
-}
-
 // No journal, temporary or set-aside file is left in `dir`.
 void expect_settled(const fs::path& dir) {
-  for (const auto& [name, text] : contents(dir)) {
-    EXPECT_FALSE(name.starts_with(".dendro.") || name.ends_with(".part") || name.ends_with(".prev"))
-        << dir << ": " << name;
-  }
+  EXPECT_EQ(leftovers(dir), std::vector<string>{}) << dir;
 }
 
 // The refusal of a run while run `holder` writes in `folder`.
@@ -89,9 +69,9 @@ TEST(OneRunAFolder, a_lock_file_holding_anything_holds_the_folder_for_one_run) {
     Child first(site.box.dir(), KALDER_PATH, kPlots);
     ASSERT_TRUE(first.wait_at(kFirstPlotMenu)) << what;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << what;
-    const auto waiting = contents(site.box.dir());
+    const auto waiting = files_in(site.box.dir());
     expect_refused(site.box.kalder(kBatch), first.pid(), "the working folder");
-    EXPECT_EQ(contents(site.box.dir()), waiting) << what;
+    EXPECT_EQ(files_in(site.box.dir()), waiting) << what;
     first.give(string(60, '\n'));
     EXPECT_EQ(first.finish().status, 0) << what;
     expect_settled(site.box.dir());
@@ -117,7 +97,7 @@ TEST(OneRunAFolder, of_two_runs_of_one_list_started_at_once_one_writes) {
   ASSERT_EQ(winner.finish().status, 0);
   // Every file of the list's data file is the winner's.
   const string title = a_waits ? "TitleA" : "TitleB";
-  const auto files = contents(site.box.dir());
+  const auto files = files_in(site.box.dir());
   EXPECT_NE(files.at("s.rwl_out.txt").find(title), string::npos);
   for (const auto& [name, text] : files) {
     EXPECT_EQ(text.find(a_waits ? "TitleB" : "TitleA"), string::npos) << name;
@@ -132,13 +112,13 @@ TEST(OneRunAFolder, an_output_link_into_another_folder_is_replaced_not_written_t
   box.copy_data("co021.rwl", "Q/morc019.rwl");
   box.write_file("f.txt", "Q/morc019.rwl\n");
   ASSERT_EQ(box.kalder(kDefaults).status, 0);
-  const auto q = contents(box.dir() / "Q");
+  const auto q = files_in(box.dir() / "Q");
   fs::create_symlink("../Q/morc019.rwl_out.txt", box.dir() / "P/morc019.rwl_out.txt");
   box.write_file("f.txt", "P/morc019.rwl\n");
   ASSERT_EQ(box.kalder(kDefaults).status, 0);
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(box.dir() / "P/morc019.rwl_out.txt")));
   EXPECT_NE(box.read_file("P/morc019.rwl_out.txt").find("P/morc019.rwl "), string::npos);
-  EXPECT_EQ(contents(box.dir() / "Q"), q);
+  EXPECT_EQ(files_in(box.dir() / "Q"), q);
 }
 
 TEST(OneRunAFolder, journals_of_the_two_earlier_releases_are_followed) {
@@ -146,7 +126,7 @@ TEST(OneRunAFolder, journals_of_the_two_earlier_releases_are_followed) {
     for (const string decision : {"back", "done"}) {
       Site site;
       ASSERT_EQ(site.box.kalder(kDefaults).status, 0);
-      const auto earlier = contents(site.box.dir());
+      const auto earlier = files_in(site.box.dir());
       std::vector<std::pair<string, string>> news;
       auto done = earlier;
       for (auto& [name, text] : done) {
@@ -166,7 +146,7 @@ TEST(OneRunAFolder, journals_of_the_two_earlier_releases_are_followed) {
                                  "replaced with files that had all taken their names:\n"
                                  "       s.rwl_crns.txt\n"))
           << what << r.output;
-      EXPECT_EQ(contents(site.box.dir()), decision == "back" ? earlier : done) << what;
+      EXPECT_EQ(files_in(site.box.dir()), decision == "back" ? earlier : done) << what;
       expect_settled(site.box.dir());
     }
   }
@@ -187,7 +167,7 @@ TEST(OneRunAFolder, a_copy_made_with_hard_links_shares_the_hold_of_its_folder) {
   for (const auto& e : fs::directory_iterator(site)) {
     fs::create_hard_link(e.path(), snapshot / e.path().filename());
   }
-  const auto copied = contents(snapshot);
+  const auto copied = files_in(snapshot);
   const RunResult r = box.kalder("\ng.txt\nT\nn\n\n\n\n");
   // The words say first that the lock file is shared, then who holds it.
   EXPECT_EQ(r.status, 1);
@@ -200,15 +180,15 @@ TEST(OneRunAFolder, a_copy_made_with_hard_links_shares_the_hold_of_its_folder) {
                     "copy, until it ends, at its last Return;\n") &&
               shows(r, kWaitOrMove))
       << r.output;
-  EXPECT_EQ(contents(snapshot), copied);
+  EXPECT_EQ(files_in(snapshot), copied);
   first.give(string(60, '\n'));
   ASSERT_EQ(first.finish().status, 0);
   // Once that run has ended the copy is free; its run replaces no file of site.
-  const auto in_site = contents(site);
+  const auto in_site = files_in(site);
   const RunResult later = box.kalder("\ng.txt\nT\nn\n\n\n\n");
   EXPECT_EQ(later.status, 0) << later.output;
   EXPECT_TRUE(shows(later, " *** temporary files of a run cut short, removed:\n")) << later.output;
-  EXPECT_EQ(contents(site), in_site);
+  EXPECT_EQ(files_in(site), in_site);
   expect_settled(snapshot);
 }
 
@@ -249,7 +229,7 @@ TEST(OneRunAFolder, a_run_whose_lock_file_was_removed_puts_nothing_in_place) {
   fs::remove(site.box.dir() / kLockFile);
   const RunResult other = site.box.kalder(kBatch + string(60, '\n'));
   ASSERT_EQ(other.status, 0) << other.output;
-  const auto after = contents(site.box.dir());
+  const auto after = files_in(site.box.dir());
   first.give(string(60, '\n'));
   const RunResult r = first.finish();
   EXPECT_EQ(r.status, 1);
@@ -259,7 +239,7 @@ TEST(OneRunAFolder, a_run_whose_lock_file_was_removed_puts_nothing_in_place) {
                     "run held it; none of the files that would take their names with it is "
                     "written\n"))
       << r.output;
-  EXPECT_EQ(contents(site.box.dir()), after);
+  EXPECT_EQ(files_in(site.box.dir()), after);
 }
 
 #ifdef PELLIFORM_PATH
