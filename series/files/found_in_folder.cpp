@@ -140,7 +140,7 @@ std::vector<std::string> OutputFiles::check(const std::vector<Wanted>& wanted) c
     if (node == Node::other || node == Node::folder) {
       lines.push_back(" *** " + w.name + " is " + node_words(node) +
                       ", which this run would write as " + w.what + ": rename or move it");
-    } else if (!fs_->why_not_movable(w.name).empty()) {
+    } else if (node != Node::none && !fs_->why_not_movable(w.name).empty()) {
       kept[fs_->owner_of(w.name)].push_back(w.name);
     }
   }
