@@ -129,7 +129,8 @@ class FileSystem {
   // Why this run cannot move or remove `path`: another user's file in a folder that lets
   // only a file's owner do so; empty when it can.
   virtual std::string why_not_movable(const std::string& path) const = 0;
-  // The name of the user whose file `path` is; empty when that cannot be told.
+  // The name of the user whose file `path` is; empty when it is this user's own or that
+  // cannot be told.
   virtual std::string owner_of(const std::string& path) const = 0;
   // The file the name `path` is, however it is spelled: its folder's full path (links
   // followed, a folder known by its device and inode, so that two spellings of one folder

@@ -2,6 +2,7 @@
 // write, another run that holds the folder, and what dead runs left (journals, temporary
 // files), which is input too, checked before it is acted on.
 #include <algorithm>
+#include <optional>
 
 #include "series/files/interrupts.h"
 #include "series/files/output_files.h"
@@ -201,15 +202,7 @@ bool OutputFiles::hold_folders(const std::set<std::string>& folders, Mended& men
   std::vector<Found> found;
   for (const std::string& folder : fresh) {
     found.push_back(survey(folder));
-    const Found& f = found.back();
-    if (!f.failure.empty()) {
-      return refuse(cannot_hold("cannot list " + folder_words(*fs_, folder) +
-                                " for what runs cut short left there: " + f.failure +
-                                "; make it readable, or run in another folder"));
-    }
-    for (const auto& [path, r] : f.journals) {
-      if (!r.failure.empty()) return refuse(journal_unread(*fs_, folder, path, r.failure));
-    }
+    if (std::optional<NotHeld> unknown = unknowable(found.back())) return refuse(*unknown);
   }
   for (const Found& f : found) {
     held_.insert(f.folder);
@@ -242,6 +235,18 @@ void OutputFiles::give_back_folder_of(const std::string& name) {
   notes_.insert(notes_.end(), lines.begin(), lines.end());
 }
 
+std::optional<NotHeld> OutputFiles::unknowable(const Found& found) const {
+  if (!found.failure.empty()) {
+    return cannot_hold("cannot list " + folder_words(*fs_, found.folder) +
+                       " for what runs cut short left there: " + found.failure +
+                       "; make it readable, or run in another folder");
+  }
+  for (const auto& [path, r] : found.journals) {
+    if (!r.failure.empty()) return journal_unread(*fs_, found.folder, path, r.failure);
+  }
+  return std::nullopt;
+}
+
 OutputFiles::Found OutputFiles::survey(const std::string& folder) const {
   Found found{folder, {}, {}, {}};
   Listing listing = fs_->files_in(folder);
@@ -271,8 +276,8 @@ void OutputFiles::mend_folder(const Found& found, Mended& mended) {
       mended.left.push_back(" *** " + shown(*fs_, path) +
                             " has the form of a temporary file, but no journal names it: it "
                             "stays as it is");
-    } else if (remove_temporary(*fs_, path, mended.failures)) {
-      mended.removed.push_back(shown(*fs_, path));
+    } else {
+      remove_temporary(*fs_, path, mended.failures, &mended.removed);
     }
   }
 }

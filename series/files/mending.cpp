@@ -24,11 +24,7 @@ class Follower {
   void temporary(const std::string& name) {
     const std::string temp = temporary_of(name);
     if (!fs_.exists(temp)) return;
-    if (remove_temporary(fs_, temp, mended_.failures)) {
-      mended_.removed.push_back(shown(fs_, temp));
-    } else {
-      failed_ = true;
-    }
+    if (!remove_temporary(fs_, temp, mended_.failures, &mended_.removed)) failed_ = true;
   }
   // Says a step that failed; true when it worked.
   bool worked(const Outcome& done, const std::string& what) {
@@ -90,8 +86,7 @@ class Follower {
   // (by a run that did not follow the journal) is newer, and the earlier one goes.
   void put_back(const Move& m) {
     const std::string name = path(m.name);
-    const Outcome o = fs_.exists(name) ? Outcome{"File exists"}
-                                       : fs_.rename(set_aside(m.name), name, Replace::no);
+    const Outcome o = fs_.rename(set_aside(m.name), name, Replace::no);
     if (o.ok()) {
       mended_.put_back.push_back(shown(fs_, name));
     } else if (fs_.exists(name)) {

@@ -222,9 +222,8 @@ void OutputFiles::keep(const Version& v, Settled& settled) {
   // Kept only where the run still holds the folder, as a group is put in place.
   Outcome o = fs_->still_held(folder_of(v.id));
   if (o.ok()) o = fs_->flush(v.temp);
-  const bool moved = o.ok() && (o = fs_->rename(v.temp, v.id, Replace::no)).ok();
-  if (moved) o = fs_->flush_folder(folder_of(v.id));
-  if (moved) {
+  if (o.ok() && (o = fs_->rename(v.temp, v.id, Replace::no)).ok()) {
+    o = fs_->flush_folder(folder_of(v.id));
     settled.kept_new.push_back(v.name);
     mark_written(v);
   } else if (drop_temporary(v)) {

@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -257,6 +258,9 @@ class OutputFiles {
     std::string failure;                                     // the folder could not be listed: why
   };
   Found survey(const std::string& folder) const;
+  // Why what dead runs left in `found` cannot be known (the folder cannot be listed, or a
+  // journal cannot be read): the refusal; nothing when all of it can.
+  std::optional<NotHeld> unknowable(const Found& found) const;
   // Follows or leaves each journal found, and removes the temporary files no journal names.
   void mend_folder(const Found& found, Mended& mended);
   // Follows the journal `path` of `folder`, read as `r`, or leaves it as it is and says why

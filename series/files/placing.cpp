@@ -232,11 +232,14 @@ void add_name_list(std::vector<std::string>& lines, const std::string& head,
   lines.insert(lines.end(), more.begin(), more.end());
 }
 
-bool remove_temporary(FileSystem& fs, const std::string& temp, std::vector<std::string>& failures) {
+bool remove_temporary(FileSystem& fs, const std::string& temp, std::vector<std::string>& failures,
+                      std::vector<std::string>* removed) {
   const Outcome o = fs.remove(temp);
   if (!o.ok()) {
     failures.push_back(" *** could not remove the temporary file " + shown(fs, temp) + ": " +
                        o.failure + "; the next run in its folder removes it");
+  } else if (removed != nullptr) {
+    removed->push_back(shown(fs, temp));
   }
   return o.ok();
 }

@@ -46,8 +46,10 @@ void add_name_list(std::vector<std::string>& lines, const std::string& head,
 
 // Removes the temporary file `temp` (a new version's, or one a dead run left): the one place
 // that does. When it cannot, adds the console line that says so (the next run in the folder
-// removes it) to `failures`. True when it is gone.
-bool remove_temporary(FileSystem& fs, const std::string& temp, std::vector<std::string>& failures);
+// removes it) to `failures`; when it can, its name as the console shows it to `removed`, if
+// given. True when it is gone.
+bool remove_temporary(FileSystem& fs, const std::string& temp, std::vector<std::string>& failures,
+                      std::vector<std::string>* removed = nullptr);
 
 // Puts one version in place by one move, which replaces the earlier file (or a link of the
 // name) whole or not at all. Throws Stop naming the file and the reason when it cannot: the
