@@ -231,7 +231,8 @@ void choose_data_file(PelliformRun& run) {
     FileSystem& fs = run.units.files().fs();
     if (const std::string why = unreadable_reason(fs, as_typed); !why.empty()) {
       run.con.say("");
-      if (why == kNoSuchFile || fs.exists(as_typed)) {
+      // A name that cannot be reached or read is said with its reason only, never as not found.
+      if (fs.target_status(as_typed).failure.empty()) {
         run.con.say("File > " + name.substr(0, 25) + " < not found");
       }
       if (why != kNoSuchFile) run.con.say(" *** " + as_typed + ": " + why);
