@@ -95,6 +95,24 @@ TEST(agedep, rising_tail_is_flattened_before_the_refit) {
   double mean = 0;
   for (std::size_t i = 0; i < 30; ++i) mean += test::kS3[i] / yc[i];
   EXPECT_NEAR(mean / 30, 1.175, 1e-3);
+
+  // The tail is held at the point where the final rise begins, not at the curve's lowest
+  // point: the first fit of y(t) = 1 + 4 exp(-t/6) + 0.9 sin(2 pi t / 34), t = 1..78, is
+  // lowest at 26 (0.756) and rises from 55 (0.974) to the end. R, with fit(y) = y - t(D) %*%
+  // solve(A, D %*% y), D <- diff(diag(78), differences = 2), A the band above with the p of
+  // s = 19 + t in row t:
+  //   c1 <- fit(y); L <- 78; while (c1[L] > c1[L-1]) L <- L - 1
+  //   w <- c1; w[(L+1):78] <- c1[L]; round(fit(w)[c(1, 26, 55, 60, 78)], 5)
+  std::vector<float> wave(78), held(78);
+  for (int t = 1; t <= 78; ++t) {
+    wave[static_cast<std::size_t>(t - 1)] =
+        static_cast<float>(1.0 + 4.0 * std::exp(-t / 6.0) + 0.9 * std::sin(2.0 * M_PI * t / 34.0));
+  }
+  agedep(wave, held, io.con);
+  const std::vector<std::pair<int, double>> at_final_rise{
+      {1, 4.27043}, {26, 0.90538}, {55, 0.96807}, {60, 0.97560}, {78, 0.99074}};
+  for (const auto& [t, v] : at_final_rise)
+    EXPECT_NEAR(held[static_cast<std::size_t>(t - 1)], v, 1e-4) << t;
 }
 
 TEST(agedep, stiffness_schedule_starts_at_20_or_50_years) {
