@@ -227,7 +227,8 @@ TEST(OutputFiles, no_input_device_or_name_of_another_run_is_written) {
         << refusal[0];
     EXPECT_EQ(refusal[1],
               " *** wait until that run has ended, or run in another folder: this run ends here, "
-              "before it writes any file");
+              "before it writes any file but the lock files (.dendro.lock) of the folders it "
+              "looked at");
     // A name given later is refused with the same words, for the question to be asked again.
     const std::string later = stop_message([&] { other.write(1, "./c.txt", "x"); });
     EXPECT_TRUE(later.starts_with("*** cannot create file: ./c.txt: " + holder)) << later;
