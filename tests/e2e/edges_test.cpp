@@ -209,21 +209,26 @@ TEST_F(EdgesOfUsers, a_journal_followed_to_its_end_that_its_owner_keeps_is_named
   EXPECT_TRUE(fs::exists(sticky / journal));
 }
 
-TEST_F(EdgesOfUsers, a_data_file_in_a_folder_this_user_may_not_enter_is_said_with_its_reason) {
+// Root's data files: one in a folder nobody may enter, one nobody may read in a folder
+// every user enters.
+TEST_F(EdgesOfUsers, a_data_file_this_user_may_not_reach_or_read_is_said_with_its_reason) {
   folder("priv", 0700);
-  box.write_file("f.txt", "priv/s.rwl\n");
-  fs::permissions(box.dir() / "f.txt", fs::perms(0644));
-  const RunResult k = box.run(as_nobody("."), "\nf.txt\n/\n");
-  EXPECT_TRUE(shows(k,
-                    "\n*** priv/s.rwl: Permission denied\n*** line 1 of f.txt: 1 of the 1 names "
-                    "listed cannot be read\n") &&
-              !shows(k, "not found"))
-      << k.output;
+  fs::permissions(folder("shut", 0755) / "s.rwl", fs::perms(0600));
+  for (const string data : {"priv/s.rwl", "shut/s.rwl"}) {
+    box.write_file("f.txt", data + "\n");
+    fs::permissions(box.dir() / "f.txt", fs::perms(0644));
+    const RunResult k = box.run(as_nobody("."), "\nf.txt\n/\n");
+    EXPECT_TRUE(shows(k, "\n*** " + data +
+                             ": Permission denied\n*** line 1 of f.txt: 1 of the 1 names listed "
+                             "cannot be read\n") &&
+                !shows(k, "not found"))
+        << k.output;
 #ifdef PELLIFORM_PATH
-  const RunResult p = box.run(as_nobody(".", PELLIFORM_PATH), "priv/s.rwl\n\n/\n");
-  EXPECT_TRUE(shows(p, "\n *** priv/s.rwl: Permission denied\n") && !shows(p, "not found"))
-      << p.output;
+    const RunResult p = box.run(as_nobody(".", PELLIFORM_PATH), data + "\n\n/\n");
+    EXPECT_TRUE(shows(p, "\n *** " + data + ": Permission denied\n") && !shows(p, "not found"))
+        << p.output;
 #endif
+  }
 }
 
 // A run of an earlier version, which leaves this version's journals alone, wrote a name
