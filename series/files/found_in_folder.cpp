@@ -101,9 +101,9 @@ NotHeld too_many_folders(std::size_t folders, std::uint64_t limit) {
                             " files open at once, two for each folder and " +
                             std::to_string(kFilesBeside) + " for its own work: more than the " +
                             std::to_string(limit) + " this system lets it have open";
-  return {{" *** " + count + ";",
-           " *** raise the limit (ulimit -n), or put the data files in fewer folders" +
-               std::string(kListEnds)},
+  // A run of one folder has no data files to put in fewer.
+  const std::string fewer = folders > 1 ? ", or put the data files in fewer folders" : "";
+  return {{" *** " + count + ";", " *** raise the limit (ulimit -n)" + fewer + kListEnds},
           count + ": raise the limit (ulimit -n), or use a folder this run writes into already"};
 }
 
