@@ -21,11 +21,23 @@ std::string folder_words(const FileSystem& fs, const std::string& folder) {
   return folder_named(shown(fs, folder));
 }
 
-// The end of the lines that refuse a list of names.
+// The ends of the lines that refuse a list of names: before any folder is held, and once
+// the run has held some, whose lock files it may have made.
 const char* const kListEnds = ": this run ends here, before it writes any file";
-// The files a run has open beside the two it keeps in each folder it writes into (the lock
-// file and the journal): its units, the console, plot pages.
-constexpr std::uint64_t kSpareFiles = 64;
+const char* const kListEndsHeld =
+    ": this run ends here, before it writes any file but the lock files (.dendro.lock) of the "
+    "folders it looked at";
+// The files a run keeps open in each folder it writes into: the lock file and the journal.
+constexpr std::uint64_t kFilesEachFolder = 2;
+// The files a run keeps open beside them, at most: the standard input, output and error
+// and the stand-in input an ending signal switches to (4); the unit table, one file a unit
+// number at most (kalder has 21, pelliform 8); PLplot's (6: a page it saves, that page's
+// buffer, the folder of its drivers and the driver file it reads as it starts the page, and
+// a screen page's buffer and display); and a file the owner opens for a moment: a flush, a
+// folder listed, a journal or an earlier result read (3). strace of the runs counts fewer:
+// kalder of one data file 12 beside its folder's two, 14 as it saves a plot page, of three
+// data files in three folders 22; pelliform of one data file 11.
+constexpr std::uint64_t kFilesBeside = 4 + 21 + 6 + 3;
 
 // Who holds a folder, as far as its lock file tells.
 std::string holder_words(const FolderHold& hold) {
@@ -51,7 +63,7 @@ NotHeld held_by_another(const FileSystem& fs, const std::string& folder, const F
   }
   refused.later += ": wait until that run has ended, or use another folder";
   refused.list.push_back(" *** wait until that run has ended, or run in another folder" +
-                         std::string(kListEnds));
+                         std::string(kListEndsHeld));
   return refused;
 }
 
@@ -72,18 +84,26 @@ NotHeld journal_unread(const FileSystem& fs, const std::string& folder, const st
                                                  ", or run in another folder";
   return {{" *** " + journal + ": what it names cannot be known, so this run writes nothing in " +
                where + ";",
-           " *** " + remedy + kListEnds},
+           " *** " + remedy + kListEndsHeld},
           journal + ": " + remedy};
+}
+
+// The files a run that writes into `folders` folders keeps open at once.
+std::uint64_t files_kept_open(std::size_t folders) {
+  return kFilesBeside + kFilesEachFolder * folders;
 }
 
 // The folders would take more files open than the system lets the run have.
 NotHeld too_many_folders(std::size_t folders, std::uint64_t limit) {
   const std::string count = "this run would write into " + std::to_string(folders) +
-                            " folders and keeps two files open in each: more than the " +
-                            std::to_string(limit) + " files this system lets it have open at once";
-  return {{" *** " + count + ";",
-           " *** raise the limit (ulimit -n), or put the data files in fewer folders" +
-               std::string(kListEnds)},
+                            (folders == 1 ? " folder" : " folders") + " and keep " +
+                            std::to_string(files_kept_open(folders)) +
+                            " files open at once, two for each folder and " +
+                            std::to_string(kFilesBeside) + " for its own work: more than the " +
+                            std::to_string(limit) + " this system lets it have open";
+  // A run of one folder has no data files to put in fewer.
+  const std::string fewer = folders > 1 ? ", or put the data files in fewer folders" : "";
+  return {{" *** " + count + ";", " *** raise the limit (ulimit -n)" + fewer + kListEnds},
           count + ": raise the limit (ulimit -n), or use a folder this run writes into already"};
 }
 
@@ -173,11 +193,9 @@ bool OutputFiles::hold_folders(const std::set<std::string>& folders, Mended& men
     if (held_.count(folder) == 0) wanted.push_back(folder);
   }
   if (wanted.empty()) return true;
-  // Counted before any lock file is made: a run keeps its lock file and its journal open in
-  // each folder it holds.
+  // Counted before any lock file is made.
   const std::size_t count = held_.size() + wanted.size();
-  const std::uint64_t limit = fs_->open_file_limit();
-  if (limit < kSpareFiles || (limit - kSpareFiles) / 2 < count) {
+  if (const std::uint64_t limit = fs_->open_file_limit(); files_kept_open(count) > limit) {
     why = too_many_folders(count, limit);
     return false;
   }

@@ -25,6 +25,9 @@ namespace fs = std::filesystem;
 using std::string;
 
 const string kEnds = ": this run ends here, before it writes any file\n";
+const string kEndsHeld =
+    ": this run ends here, before it writes any file but the lock files (.dendro.lock) of the "
+    "folders it looked at\n";
 const string kTitleQuestion = "enter your overall run title";
 const string kDataFileQuestion = "Enter data file name to process (/ to exit)      ==>";
 constexpr int kNobody = 65534;  // user nobody and its group
@@ -118,7 +121,7 @@ TEST_F(EdgesOfUsers, a_journal_that_cannot_be_read_refuses_its_folder_until_its_
                                  "run writes nothing in the working folder;\n *** run again as "
                                  "user root, or ask root to run these programs once in the "
                                  "working folder, or run in another folder" +
-                                 kEnds) &&
+                                 kEndsHeld) &&
               !shows(refused, kTitleQuestion))
       << refused.output;
   EXPECT_EQ(files_in(group), left);
@@ -206,21 +209,26 @@ TEST_F(EdgesOfUsers, a_journal_followed_to_its_end_that_its_owner_keeps_is_named
   EXPECT_TRUE(fs::exists(sticky / journal));
 }
 
-TEST_F(EdgesOfUsers, a_data_file_in_a_folder_this_user_may_not_enter_is_said_with_its_reason) {
+// Root's data files: one in a folder nobody may enter, one nobody may read in a folder
+// every user enters.
+TEST_F(EdgesOfUsers, a_data_file_this_user_may_not_reach_or_read_is_said_with_its_reason) {
   folder("priv", 0700);
-  box.write_file("f.txt", "priv/s.rwl\n");
-  fs::permissions(box.dir() / "f.txt", fs::perms(0644));
-  const RunResult k = box.run(as_nobody("."), "\nf.txt\n/\n");
-  EXPECT_TRUE(shows(k,
-                    "\n*** priv/s.rwl: Permission denied\n*** line 1 of f.txt: 1 of the 1 names "
-                    "listed cannot be read\n") &&
-              !shows(k, "not found"))
-      << k.output;
+  fs::permissions(folder("shut", 0755) / "s.rwl", fs::perms(0600));
+  for (const string data : {"priv/s.rwl", "shut/s.rwl"}) {
+    box.write_file("f.txt", data + "\n");
+    fs::permissions(box.dir() / "f.txt", fs::perms(0644));
+    const RunResult k = box.run(as_nobody("."), "\nf.txt\n/\n");
+    EXPECT_TRUE(shows(k, "\n*** " + data +
+                             ": Permission denied\n*** line 1 of f.txt: 1 of the 1 names listed "
+                             "cannot be read\n") &&
+                !shows(k, "not found"))
+        << k.output;
 #ifdef PELLIFORM_PATH
-  const RunResult p = box.run(as_nobody(".", PELLIFORM_PATH), "priv/s.rwl\n\n/\n");
-  EXPECT_TRUE(shows(p, "\n *** priv/s.rwl: Permission denied\n") && !shows(p, "not found"))
-      << p.output;
+    const RunResult p = box.run(as_nobody(".", PELLIFORM_PATH), data + "\n\n/\n");
+    EXPECT_TRUE(shows(p, "\n *** " + data + ": Permission denied\n") && !shows(p, "not found"))
+        << p.output;
 #endif
+  }
 }
 
 // A run of an earlier version, which leaves this version's journals alone, wrote a name
@@ -247,25 +255,27 @@ TEST(Edges, a_put_back_that_meets_a_newer_file_leaves_it_and_ends_the_journal) {
   EXPECT_FALSE(shows(next, "cut short")) << next.output;
 }
 
-TEST(Edges, a_list_past_the_open_file_limit_is_refused_before_any_lock_file) {
+// A run keeps two files open for each folder it writes into and counts 34 for its own
+// work: under a limit of 40, (40 - 34) / 2 = 3 folders.
+TEST(Edges, a_run_is_refused_only_past_what_the_open_file_limit_keeps_open) {
   Sandbox box;
-  // Soft and hard limits of 64 and 100 open files: raised to 100, the run may write into
-  // (100 - 64) / 2 = 18 folders.
-  const string limited = script(box, ".", "ulimit -Sn 64 && ulimit -Hn 100 && exec", KALDER_PATH);
+  // Soft and hard limits of 36 and 40: raised to 40. Three data files in three folders and
+  // the working folder, where the run-wide files go, make 4 folders.
+  const string limited = script(box, ".", "ulimit -Sn 36 && ulimit -Hn 40 && exec", KALDER_PATH);
   string list;
-  for (int k = 0; k < 18; ++k) {
+  for (int k = 0; k < 3; ++k) {
     const string name = "d" + std::to_string(k);
     site(box, name);
     list += name + "/s.rwl\n";
   }
-  // With the working folder, where the run-wide files go, 19 folders.
   box.write_file("f.txt", list);
   const RunResult refused = box.run(limited, kDefaults);
   EXPECT_EQ(refused.status, 1);
   EXPECT_TRUE(shows(refused,
-                    " *** this run would write into 19 folders and keeps two files open in each: "
-                    "more than the 100 files this system lets it have open at once;\n *** raise "
-                    "the limit (ulimit -n), or put the data files in fewer folders" +
+                    " *** this run would write into 4 folders and keep 42 files open at once, two "
+                    "for each folder and 34 for its own work: more than the 40 this system lets "
+                    "it have open;\n *** raise the limit (ulimit -n), or put the data files in "
+                    "fewer folders" +
                         kEnds) &&
               !shows(refused, kTitleQuestion))
       << refused.output;
@@ -276,6 +286,20 @@ TEST(Edges, a_list_past_the_open_file_limit_is_refused_before_any_lock_file) {
   box.write_file("f.txt", list.substr(list.find('\n') + 1));
   const RunResult r = box.run(limited, kDefaults + "\n");
   EXPECT_EQ(r.status, 0) << r.output;
+#ifdef PELLIFORM_PATH
+  // pelliform's run of one data file needs 36.
+  const RunResult p = box.run(script(box, "d0", "ulimit -n 36 && exec", PELLIFORM_PATH),
+                              "s.rwl\n" + pelliform_defaults());
+  EXPECT_EQ(p.status, 0) << p.output;
+  const RunResult one =
+      box.run(script(box, "d0", "ulimit -n 35 && exec", PELLIFORM_PATH), "s.rwl\n");
+  EXPECT_TRUE(shows(one,
+                    " *** this run would write into 1 folder and keep 36 files open at once, two "
+                    "for each folder and 34 for its own work: more than the 35 this system lets it "
+                    "have open;\n *** raise the limit (ulimit -n)" +
+                        kEnds))
+      << one.output;
+#endif
 }
 
 // A run holds a folder and its copy made with hard links, which share one lock file. The

@@ -27,7 +27,7 @@ using std::string;
 const string kBatch = "\nf.txt\nT\ny\n\n\n";
 const string kWaitOrMove =
     " *** wait until that run has ended, or run in another folder: this run ends here, before "
-    "it writes any file\n";
+    "it writes any file but the lock files (.dendro.lock) of the folders it looked at\n";
 
 bool shows(const RunResult& r, const string& text) { return r.output.find(text) != string::npos; }
 

@@ -134,7 +134,7 @@ TEST(SharedFolder, one_run_at_a_time_writes_in_a_folder_and_others_go_on_in_thei
   const string refusal = " *** another run (process " + std::to_string(first.pid()) + " of user ";
   const string what_to_do =
       " *** wait until that run has ended, or run in another folder: this run ends here, before "
-      "it writes any file\n";
+      "it writes any file but the lock files (.dendro.lock) of the folders it looked at\n";
   for (const char* list : {"f.txt", "g.txt"}) {
     const RunResult r = box.kalder("\n" + string(list) + "\nT\ny\n\n\n");
     EXPECT_EQ(r.status, 1);

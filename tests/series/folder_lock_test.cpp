@@ -5,7 +5,12 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sched.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,7 +19,9 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <vector>
 
 #include "tests/open_folder.h"
 
@@ -56,6 +63,49 @@ int byte_lock(int fd, off_t start, off_t length) {
   lock.l_start = start;
   lock.l_len = length;
   return ::fcntl(fd, F_OFD_SETLK, &lock) == 0 ? 0 : errno;
+}
+
+// Sets or clears the immutable flag of `path`; false where this user or its file system
+// cannot.
+bool set_immutable(const fs::path& path, bool on) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int flags = 0;
+  bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+  done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  if (fd >= 0) ::close(fd);
+  return done;
+}
+
+// What a child process with a mount namespace of its own, where a file system is mounted
+// read-only over `folder`, is told when it would hold the folder; nothing when it cannot
+// mount one (not root).
+std::optional<std::string> read_only_refusal(const std::string& folder) {
+  int words[2];
+  if (::pipe(words) != 0) return std::nullopt;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(words[0]);
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("none", folder.c_str(), "tmpfs", MS_RDONLY, nullptr) != 0) {
+      _exit(2);
+    }
+    const std::string failure = disk_files()->hold(folder).failure;
+    _exit(::write(words[1], failure.data(), failure.size()) == static_cast<ssize_t>(failure.size())
+              ? 0
+              : 1);
+  }
+  ::close(words[1]);
+  std::string failure;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(words[0], buffer, sizeof buffer)) > 0;) failure.append(buffer, n);
+  ::close(words[0]);
+  int status = -1;
+  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    return std::nullopt;
+  }
+  return failure;
 }
 
 const std::string kThisRun =
@@ -186,6 +236,43 @@ TEST(FolderLock, another_user_holds_a_folder_whose_lock_file_root_made) {
   int status = -1;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+TEST(FolderLock, a_lock_file_this_run_may_not_write_holds_and_a_read_only_folder_is_refused) {
+  // An immutable lock file, which even root may only read.
+  Scratch s;
+  s.write(s.lock(), "");
+  if (!set_immutable(s.lock(), true)) GTEST_SKIP() << "needs root, to make a file immutable";
+  const FolderHold hold = disk_files()->hold(s.folder());
+  set_immutable(s.lock(), false);
+  EXPECT_TRUE(hold.held) << hold.failure;
+  const std::optional<std::string> refusal = read_only_refusal(s.folder());
+  if (!refusal) GTEST_SKIP() << "needs root, to mount a read-only file system";
+  EXPECT_EQ(*refusal, folder_named(shown(*disk_files(), s.folder())) +
+                          " lies on a read-only file system, and this run writes its files "
+                          "there: run in another folder");
+}
+
+TEST(DiskFiles, running_out_of_open_files_is_said_as_the_limit) {
+  Scratch s;
+  const std::unique_ptr<FileSystem> disk = disk_files();
+  s.write(s.dir / "data.rwl", "the data\n");
+  struct rlimit was {};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &was), 0);
+  struct rlimit low = was;
+  low.rlim_cur = 64;
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+  std::vector<int> spent;
+  for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) spent.push_back(fd);
+  const std::string opened = disk->open((s.dir / "data.rwl").string(), Open::read).failure;
+  const std::string listed = disk->files_in(s.folder()).failure;
+  for (const int fd : spent) ::close(fd);
+  ::setrlimit(RLIMIT_NOFILE, &was);
+  const std::string limit =
+      "Too many open files: this run has reached its limit of 64 open files; raise the limit "
+      "(ulimit -n), or put the data files in fewer folders";
+  EXPECT_EQ(opened, limit);
+  EXPECT_EQ(listed, limit);
 }
 
 TEST(DiskFiles, a_new_file_is_never_one_that_has_its_name_and_a_link_is_its_own_file) {

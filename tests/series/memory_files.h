@@ -1,8 +1,8 @@
 // A file system in memory for the tests of the file owner. It behaves as the disk does
 // (folders, a missing file, two spellings of one file, a linked folder, a device, another
 // user's file in a folder that lets only its owner move it) and can fail each operation the
-// disk can: a write (a full disk), opening a file for writing, a move, a removal, a resize,
-// a flush of a file or of a folder, a listing, a folder's lock. Several runs share one
+// disk can: a write (a full disk), opening a file for writing, a read, a move, a removal, a
+// resize, a flush of a file or of a folder, a listing, a folder's lock. Several runs share one
 // folder (`another_run`), each holding folders as the lock files would, and a run can be
 // killed between any two of its steps (`kill_after`): the step throws Killed, every later
 // one does nothing, and the folders it held are free again, as the kernel would make them.
@@ -52,7 +52,7 @@ enum class Cut {
 class MemoryFiles final : public FileSystem {
  public:
   // The operations that can be made to fail, each for the paths named.
-  enum class Op { create, rename, remove, resize, flush, flush_folder, list, hold };
+  enum class Op { create, read, rename, remove, resize, flush, flush_folder, list, hold };
 
   MemoryFiles() : world_(std::make_shared<World>()), pid_(++world_->last_pid) {}
   // Another run in the same folders.
@@ -150,7 +150,7 @@ class MemoryFiles final : public FileSystem {
     if (how == Open::rewrite) world_->files[at]->str("");  // its name stays as it is
     auto s = std::make_unique<Stream>(writing ? world_->files[at]
                                               : std::make_shared<std::stringbuf>(text(path)));
-    if (full && writing) s->setstate(std::ios::badbit);
+    if ((full && writing) || (!writing && fails(Op::read, at))) s->setstate(std::ios::badbit);
     return {std::move(s), ""};
   }
   Status status(const std::string& path) const override {

@@ -227,7 +227,8 @@ TEST(OutputFiles, no_input_device_or_name_of_another_run_is_written) {
         << refusal[0];
     EXPECT_EQ(refusal[1],
               " *** wait until that run has ended, or run in another folder: this run ends here, "
-              "before it writes any file");
+              "before it writes any file but the lock files (.dendro.lock) of the folders it "
+              "looked at");
     // A name given later is refused with the same words, for the question to be asked again.
     const std::string later = stop_message([&] { other.write(1, "./c.txt", "x"); });
     EXPECT_TRUE(later.starts_with("*** cannot create file: ./c.txt: " + holder)) << later;
@@ -262,6 +263,48 @@ TEST(OutputFiles, a_run_writes_nothing_where_it_no_longer_holds_or_cannot_hold_t
             "*** cannot create file: a.txt: " + failure);
   EXPECT_EQ(g.files().why_not_written("page.ps"), failure);
   EXPECT_EQ(folder_state(*g.disk), "a.txt=old a\n;b.txt=old b\n;");
+}
+
+TEST(OutputFiles, a_name_given_later_over_a_file_its_folder_keeps_for_another_user_is_refused) {
+  Folder f;
+  f.disk->put("page.ps", "another user's page\n");
+  f.disk->add_foreign("page.ps");
+  const std::string why =
+      "page.ps: it belongs to user other, and its folder lets only a file's owner move or "
+      "remove it; ask that user to move it, or use another name";
+  EXPECT_EQ(f.files().why_not_written("page.ps"), why);
+  EXPECT_EQ(stop_message([&] { f.write(1, "page.ps", "page\n", false, Commit::on_save); }),
+            "*** cannot create file: page.ps: " + why);
+  EXPECT_EQ(f.disk->text("page.ps"), "another user's page\n");
+}
+
+// Folders a and b, which a run takes in that order: b held by another run, or holding a
+// journal whose first line cannot be read, refuses the run, which gives a back.
+TEST(OutputFiles, a_run_refused_gives_back_the_folders_it_took) {
+  const std::string journal = "b/.dendro.7.journal";
+  for (const bool held : {true, false}) {
+    Folder f;
+    f.disk->add_folder("a");
+    f.disk->add_folder("b");
+    Folder other(f.disk->another_run());
+    if (held) {
+      hold_and_mend(other.files(), {"b/x.txt"});
+    } else {
+      f.disk->put(journal, "dendro journal 2\t7\n");
+      f.disk->fail(Op::read, journal);
+    }
+    const Names refusal = f.files().hold({"a/x.txt", "b/x.txt"}).refusal;
+    ASSERT_EQ(refusal.size(), 2u) << held;
+    if (!held) {
+      EXPECT_EQ(refusal[0], " *** " + journal +
+                                ", the journal of a run cut short, cannot be read (its first line "
+                                "could not be read): what it names cannot be known, so this run "
+                                "writes nothing in the folder b;");
+      EXPECT_TRUE(f.disk->exists(journal));
+    }
+    Folder later(f.disk->another_run());
+    EXPECT_EQ(later.files().hold({"a/x.txt"}).refusal, Names{}) << held;
+  }
 }
 
 TEST(OutputFiles, a_name_whose_temporary_file_cannot_be_made_is_refused_before_any_write) {
