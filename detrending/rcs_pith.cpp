@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 
+#include "detrending/pith_records.h"
 #include "options/pager.h"
 #include "series/blocks.h"
 #include "series/console.h"
@@ -33,7 +34,15 @@ void write_listing(RcsIo& io, std::span<const std::string> ids, std::span<const 
 
 std::vector<int> batch_offsets(Tsi1& tsi1, RcsIo& io) {
   std::vector<int> offsets;
-  for (int i = 1; i <= tsi1.count; ++i) offsets.push_back(tsi1.year_row(i).yfp);
+  for (int i = 1; i <= tsi1.count; ++i) {
+    const int p = tsi1.year_row(i).yfp;
+    const std::string why = pith_offset_refusal(p, std::to_string(p));
+    if (!why.empty()) {
+      pause_and_stop(io.con, "*** batch detail file: series " +
+                                 std::string(trim_right(tsi1.ids[at(i)])) + ": " + why);
+    }
+    offsets.push_back(p);
+  }
   if (!series_statistics_printed(printout(io))) return offsets;
   long long sum = 0;
   for (int p : offsets) sum += p;
@@ -75,7 +84,8 @@ bool reformat_wanted(Console& con) {
   return con.ask_yes_no("so, again, reformat the data? y/<n>", Meaning::no) == Meaning::yes;
 }
 
-// The layout of the reads: empty for free form.
+// The layout of the reads: empty for free form. An answer that cannot read an offset (an
+// answer meant for an earlier question, say) is said as such and asked again.
 std::string ask_format(RcsIo& io) {
   for (;;) {
     const Answer a = io.con.ask("data format (h to help, <ret> = free form)", kNameWidth);
@@ -84,8 +94,27 @@ std::string ask_format(RcsIo& io) {
       io.con.again();
       continue;
     }
-    return a.blank() ? std::string() : std::string(trim_right(a.text));
+    if (a.blank()) return std::string();
+    const std::string layout(trim(a.text));
+    const std::string fault = offset_layout_fault(layout);
+    if (fault.empty()) return layout;
+    io.con.say("*** " + fault + ": type a layout such as (i5), or Return to read free form");
+    io.con.again();
   }
+}
+
+// The offsets of the series kept, each that of its place in the data file: the places of
+// the series the reader left out (`tsi1.dropped`) hold offsets too.
+std::vector<int> kept_offsets(const Tsi1& tsi1, const std::vector<int>& by_place) {
+  std::vector<bool> left_out(by_place.size(), false);
+  for (const DroppedSeries& d : tsi1.dropped) {
+    if (d.position >= 1 && count(d.position) <= by_place.size()) left_out[at(d.position)] = true;
+  }
+  std::vector<int> kept;
+  for (std::size_t k = 0; k < by_place.size(); ++k) {
+    if (!left_out[k]) kept.push_back(by_place[k]);
+  }
+  return kept;
 }
 
 std::vector<int> dialogue_offsets(Tsi1& tsi1, RcsIo& io) {
@@ -109,12 +138,17 @@ std::vector<int> dialogue_offsets(Tsi1& tsi1, RcsIo& io) {
   if (reformat_wanted(io.con)) reformat_offsets(io, name);
   io.units.files().protect(name, "the pith offset file");
 
-  const std::vector<int> offsets = read_offsets(io, ask_format(io));
-  const int count = static_cast<int>(offsets.size());
-  io.con.say(Layout("('pith offset values read: ',i5)").write(count));
-  if (count != tsi1.count) {
-    pause_and_stop(io.con, "*** pith offset values read .ne. number of series. oops!");
+  const std::vector<int> read = read_offsets(io, ask_format(io));
+  io.con.say(Layout("('pith offset values read: ',i5)").write(read.size()));
+  const std::size_t in_file = count(tsi1.count) + tsi1.dropped.size();
+  if (read.size() != in_file) {
+    pause_and_stop(io.con, "*** pith offset values read .ne. number of series. oops!\n*** " +
+                               std::to_string(read.size()) + " offsets for " +
+                               std::to_string(in_file) +
+                               " series: write one offset a record for each series of the data "
+                               "file, in their order (a title record may come first)");
   }
+  const std::vector<int> offsets = kept_offsets(tsi1, read);
   if (series_statistics_printed(printout(io))) {
     // The first 30 characters of the blank-filled name field, a short name left-justified.
     io.units.write(
@@ -144,49 +178,40 @@ std::vector<std::string> offset_listing(std::span<const std::string> ids,
 }
 
 std::vector<int> read_offsets(RcsIo& io, const std::string& layout) {
-  // A typed layout that is no layout, or that cannot read a number, makes every record
-  // unreadable: the user is told why once, before the records are reported as unreadable.
   std::optional<Layout> typed;
-  bool layout_faulty = false;
-  const auto report_layout = [&](const FormatError& e) {
-    if (!layout_faulty) io.con.say(std::string("*** ") + e.what());
-    layout_faulty = true;
-  };
-  if (!layout.empty()) {
-    try {
-      typed.emplace(layout);
-    } catch (const FormatError& e) {
-      report_layout(e);
-    }
-  }
-  std::vector<int> offsets;
+  if (!layout.empty()) typed.emplace(layout);
+  OffsetRecords offsets;
   int unreadable = 0;
   int line = 0;
   for (std::string record; io.units.read_record(unit::series, record);) {
     ++line;
-    // A free-form read passes over empty records to the next value.
-    if (layout.empty() && trim_right(record).empty()) continue;
-    std::optional<long long> value;
+    if (trim_right(chomp(record)).empty()) {
+      // A free-form read passes over empty records to the next value.
+      if (typed) offsets.blank();
+      continue;
+    }
+    std::optional<double> value;
+    std::string as_read;
     try {
-      if (layout.empty()) {
-        value = read_list_integers(record, 1)[0];
-      } else if (typed) {
-        value = static_cast<long long>(typed->read(record, 1)[0].real);
+      if (typed) {
+        const Field f = typed->read(record, 1)[0];
+        value = f.real;
+        as_read = f.number;
+      } else {
+        value = static_cast<double>(read_list_integers(record, 1)[0]);
+        as_read = std::to_string(static_cast<long long>(*value));
       }
     } catch (const ReadError&) {
       // no number here: a title record, or the error reported below
-    } catch (const FormatError& e) {
-      report_layout(e);
-    }
-    if (value && (*value < -kLargestPithOffset || *value > kLargestPithOffset)) {
-      io.units.close(unit::series);
-      pause_and_stop(io.con, "*** error reading rcs pith offset file\n*** line " +
-                                 std::to_string(line) + ": pith offset " + std::to_string(*value) +
-                                 " lies outside " + std::to_string(-kLargestPithOffset) + " to " +
-                                 std::to_string(kLargestPithOffset));
     }
     if (value) {
-      offsets.push_back(static_cast<int>(*value));
+      const std::string why = pith_offset_refusal(*value, as_read);
+      if (!why.empty()) {
+        io.units.close(unit::series);
+        pause_and_stop(io.con, "*** error reading rcs pith offset file\n*** line " +
+                                   std::to_string(line) + ": " + why);
+      }
+      offsets.offset(static_cast<int>(*value));
       continue;
     }
     if (++unreadable == 1) {
@@ -197,9 +222,9 @@ std::vector<int> read_offsets(RcsIo& io, const std::string& layout) {
     io.units.close(unit::series);
     pause_and_stop(
         io.con, Layout("('*** error reading rcs pith offset file'/'*** error in line number: ',i4)")
-                    .write(offsets.size()));
+                    .write(offsets.with_blanks()));
   }
-  return offsets;
+  return offsets.values();
 }
 
 void reformat_offsets(RcsIo& io, const std::string& name) {

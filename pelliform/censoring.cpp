@@ -13,21 +13,12 @@ using Test = std::function<bool(const YearRow&)>;
 
 // Closes the passing series up towards the front; returns the summary row they span.
 SetSpan keep(SeriesSet& set, const Test& passes) {
-  SeriesSet kept;
-  kept.title = set.title;
-  for (int s = 0; s < set.count(); ++s) {
-    const auto k = static_cast<std::size_t>(s);
-    if (!passes(set.rows[k])) continue;
-    kept.values.push_back(std::move(set.values[k]));
-    kept.rows.push_back(set.rows[k]);
-    kept.ids.push_back(set.ids[k]);
-  }
+  set.keep_if([&](std::size_t k) { return passes(set.rows[k]); });
   SetSpan span;
-  for (const YearRow& r : kept.rows) {
+  for (const YearRow& r : set.rows) {
     span.first = std::min(span.first, r.first);
     span.last = std::max(span.last, r.last);
   }
-  set = std::move(kept);
   return span;
 }
 
@@ -91,6 +82,7 @@ void cenbycom(int start, int end, SeriesSet& set, Console& con) {
     const auto shift = static_cast<std::ptrdiff_t>(start - set.rows[k].first);
     v = std::vector<float>(v.begin() + shift, v.begin() + shift + length);
     set.rows[k] = YearRow{start, end, length};
+    set.origins[k].rings_cut += static_cast<int>(shift);
   }
   report(set, "", con);
 }

@@ -1,7 +1,10 @@
 #include "pelliform/engine_call.h"
 
+#include <algorithm>
+
 #include "pelliform/dialogue.h"
 #include "pelliform/driver_plots.h"
+#include "pelliform/pith_offsets.h"
 #include "pelliform/power_transform.h"
 #include "series/files/interrupts.h"
 #include "series/files/stop.h"
@@ -59,7 +62,11 @@ void prepare_engine_run(PelliformRun& run) {
   a.ids = work.ids;
   a.title = work.title;
   a.curve_floor.assign(count(n), kCurveFloor);
-  a.pith_offsets.resize(std::max(a.pith_offsets.size(), count(n)), 0);
+  a.pith_offsets = offsets_by_series(work, run.pith_offsets_read);
+  // Rings cut off the start of a series put its first ring past the pith without a file too.
+  a.pith_offset_flag =
+      a.pith_offset_flag ||
+      std::any_of(a.pith_offsets.begin(), a.pith_offsets.end(), [](int p) { return p > 0; });
 
   const Layout at63("(a,t63,f8.3)");
   if (first) both(run, "");

@@ -229,8 +229,9 @@ void curve_fit_question(PelliformRun& run) {
       continue;
     }
     a.curve_fit_parameter = static_cast<float>(a.rcs_parameter);
-    pithy(run.con, run.units, pelliform_unit::pith, a.pith_offsets, a.pith_offset_flag,
-          run.data_file, run.set.count());
+    // Offsets follow the data file's series, whatever the series menu kept of them.
+    pithy(run.con, run.units, pelliform_unit::pith, run.pith_offsets_read, a.pith_offset_flag,
+          run.data_file, run.set.series_read);
     return;
   }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "detrending/pith_records.h"
 #include "pelliform/dialogue.h"
 #include "series/blocks.h"
 #include "series/files/stop.h"
@@ -15,9 +16,13 @@ namespace {
 
 // How the offsets are read.
 struct Method {
-  std::string layout;  // "(i4)" or the user's layout
+  std::string layout;  // kSingleColumn or the user's layout
   long long headers = 0;
 };
+
+// Method 1 reads the offset in columns 1 to 4; what stands beyond them is no part of it.
+constexpr char kSingleColumn[] = "(i4)";
+constexpr std::size_t kSingleColumnWidth = 4;
 
 std::string file_name(Console& con, const FileSystem& fs) {
   // Each pass reads an answer, so the end of the input ends the loop.
@@ -44,6 +49,21 @@ long long header_count(Console& con) {
   }
 }
 
+// The user's layout of the offsets; an answer that cannot read one is said and asked again.
+std::string typed_layout(Console& con) {
+  for (int round = 0;; ++round) {
+    if (round > 0) con.again();
+    con.say("");
+    con.say("Enter format to read just the ");
+    con.say("offset values (within parentheses)");
+    con.prompt(prompt_line50("[e.g.,(2x,i3)]"));
+    const std::string layout(trim(con.read_line()));
+    const std::string fault = offset_layout_fault(layout);
+    if (fault.empty()) return layout;
+    con.say("*** " + fault + ": type a layout such as (2x,i3)");
+  }
+}
+
 Method method(Console& con) {
   // Each pass reads answers, so the end of the input ends the loop.
   for (;;) {
@@ -56,15 +76,11 @@ Method method(Console& con) {
     Method m;
     m.headers = header_count(con);
     if (choice == 1) {
-      m.layout = "(i4)";
+      m.layout = kSingleColumn;
       return m;
     }
     if (choice == 2) {
-      con.say("");
-      con.say("Enter format to read just the ");
-      con.say("offset values (within parentheses)");
-      con.prompt(prompt_line50("[e.g.,(2x,i3)]"));
-      m.layout = std::string(trim_right(con.read_line()));
+      m.layout = typed_layout(con);
       return m;
     }
     con.say("");
@@ -90,43 +106,51 @@ bool tried_again(Console& con, Units& units, int unit, const std::string& name,
   return false;
 }
 
-// Reads the offsets of `series` series; false when a record did not read or the file does
-// not hold one offset a series, and the user wants to try again. Blank records read 0;
-// those after the last series' offset are passed over.
+// Why `record`, line `line` of the file, holds no offset for `m`; empty when it holds one,
+// which goes to `offset`.
+std::string offset_of(const std::string& record, long long line, const Method& m,
+                      const Layout& layout, int& offset) {
+  const std::string where = "line " + std::to_string(line) + ": ";
+  const std::string text(trim_right(chomp(record)));
+  Field f;
+  try {
+    f = layout.read(record, 1)[0];
+  } catch (const ReadError&) {
+    return where + "\"" + text + "\" holds no offset where " + m.layout + " reads one";
+  }
+  if (m.layout == kSingleColumn && text.size() > kSingleColumnWidth) {
+    return where + "\"" + text + "\" goes past column " + std::to_string(kSingleColumnWidth) +
+           ", and method 1 reads the offset in columns 1 to " + std::to_string(kSingleColumnWidth) +
+           " only";
+  }
+  const std::string why = pith_offset_refusal(f.real, f.number);
+  if (!why.empty()) return where + why;
+  offset = static_cast<int>(f.real);
+  return "";
+}
+
+// Reads the offsets of the data file's `series` series; false when a record holds no
+// offset or the file does not hold one a series, and the user wants to try again. A blank
+// record reads 0; blank records at the end of the file are passed over.
 bool read_offsets(Console& con, Units& units, int unit, const std::string& name, const Method& m,
                   int series, std::vector<int>& offsets) {
   std::string record;
   for (long long h = 1; h <= m.headers && units.read_record(unit, record); ++h) {
     con.say(Layout("(1x,i2,'Title Line: ',a)").write(h, record));
   }
-  std::size_t k = 0;
-  std::size_t filled = 0;  // offsets read up to the last record that is not blank
+  const Layout layout(m.layout);  // checked when it was typed
+  OffsetRecords read;
   long long line = std::max(m.headers, 0LL);
-  std::optional<Layout> layout;  // parsed at the first offset record
   while (units.read_record(unit, record)) {
     ++line;
-    std::optional<long long> value;
-    std::string layout_fault;  // why the typed layout cannot read any record
-    try {
-      if (!layout) layout.emplace(m.layout);
-      value = layout->read(record, 1)[0].integer;
-    } catch (const ReadError&) {
-      // a record without a number where the layout looks for it
-    } catch (const FormatError& e) {
-      layout_fault = e.what();
+    if (trim_right(chomp(record)).empty()) {
+      read.blank();
+      continue;
     }
-    const bool in_range = value && *value >= -kLargestPithOffset && *value <= kLargestPithOffset;
-    if (!in_range) {
-      std::vector<std::string> why;
-      if (!layout_fault.empty()) why.push_back(layout_fault);
-      if (value) {
-        why.push_back("line " + std::to_string(line) + ": pith offset " + std::to_string(*value) +
-                      " lies outside " + std::to_string(-kLargestPithOffset) + " to " +
-                      std::to_string(kLargestPithOffset));
-      }
-      return tried_again(con, units, unit, name, why);
-    }
-    if (k == static_cast<std::size_t>(kMaxSeriesPelliform)) {
+    int offset = 0;
+    const std::string why = offset_of(record, line, m, layout, offset);
+    if (!why.empty()) return tried_again(con, units, unit, name, {why});
+    if (read.with_blanks() >= static_cast<std::size_t>(kMaxSeriesPelliform)) {
       con.say("");
       con.say(Layout("(t11,a)").write("The number of pith offset values read exceeds the"));
       con.say("the dimensions of the array in which they are stored");
@@ -134,22 +158,37 @@ bool read_offsets(Console& con, Units& units, int unit, const std::string& name,
       con.say("This is a fatal error, there is no recovery ");
       throw Stop("Program Terminating ", kFailureStatus);
     }
-    if (offsets.size() <= k) offsets.resize(k + 1, 0);
-    offsets[k++] = static_cast<int>(*value);
-    if (!trim_right(record).empty()) filled = k;
+    read.offset(offset);
   }
   // A series without its offset would take another's, or 0, in the regional curve.
-  const std::size_t read = k < count(series) ? k : filled;
-  if (read != count(series)) {
-    return tried_again(con, units, unit, name,
-                       {std::to_string(read) + " pith offsets for " + std::to_string(series) +
-                        " series: each series needs one, in the order of the data file"});
+  if (read.size() != count(series)) {
+    return tried_again(
+        con, units, unit, name,
+        {std::to_string(read.size()) + " pith offsets for " + std::to_string(series) +
+         " series: each series needs one, in the order of the data file"});
   }
+  offsets = read.values();
   units.close(unit);
   return true;
 }
 
 }  // namespace
+
+std::vector<int> offsets_by_series(const SeriesSet& set, std::span<const int> read) {
+  set.check_origins();
+  if (!read.empty() && read.size() != count(set.series_read)) {
+    throw Stop("*** the data file now holds " + std::to_string(set.series_read) +
+                   " series, where its pith offset file gave " + std::to_string(read.size()) +
+                   " offsets: run again",
+               kFailureStatus);
+  }
+  std::vector<int> offsets;
+  offsets.reserve(set.origins.size());
+  for (const SeriesOrigin& o : set.origins) {
+    offsets.push_back((read.empty() ? 0 : read[at(o.place)]) + o.rings_cut);
+  }
+  return offsets;
+}
 
 void pithy(Console& con, Units& units, int unit, std::vector<int>& offsets, bool& flag,
            const std::string& data_file, int series) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <stdexcept>
 
 #include "detrending/curve_fit.h"
 #include "detrending/growth_curves.h"
@@ -92,14 +93,17 @@ sf::RegionalCurve rcurve(const EngineMatrix& x, std::span<const SeriesSpan> span
     for (int i = 1; i <= nseries; ++i) r.min_offset = std::min(r.min_offset, offset(i));
   }
   int ages = 0;
-  for (int i = 1; i <= nseries; ++i) ages = std::max(ages, offset(i) + spans[at(i)].length());
+  for (int i = 1; i <= nseries; ++i) {
+    // An offset counts rings (the readers refuse any below 0): every age below is 1 or more.
+    if (offset(i) < 0) throw std::invalid_argument("rcurve: a pith offset below 0");
+    ages = std::max(ages, offset(i) + spans[at(i)].length());
+  }
   std::vector<double> sum(static_cast<std::size_t>(std::max(ages, 1)), 0.0);
   std::vector<int> count(sum.size(), 0);
   for (int i = 1; i <= nseries; ++i) {
     const int length = spans[at(i)].length();
     for (int k = 1; k <= length; ++k) {
       const int age = offset(i) + k;
-      if (age < 1) continue;  // a negative offset puts rings before the pith: no age
       sum[at(age)] += x.at(k, i);
       ++count[at(age)];
     }

@@ -34,10 +34,10 @@ struct RegionalCurve {
 }  // namespace sf
 
 // Builds and fits the regional curve of series 1..spans.size() of x (ring-position layout:
-// row k of column i is ring k of series i). `option`, `alpha` and `window` are the caller's
-// variables: a fall-back rewrites the option, option -4 leaves its lowess fraction in alpha
-// and option -3 its median window in window. A non-zero `trunc` fits only ages 1..trunc
-// and holds the fitted curve flat beyond it.
+// row k of column i is ring k of series i), whose pith offsets are 0 or more. `option`,
+// `alpha` and `window` are the caller's variables: a fall-back rewrites the option, option
+// -4 leaves its lowess fraction in alpha and option -3 its median window in window. A
+// non-zero `trunc` fits only ages 1..trunc and holds the fitted curve flat beyond it.
 sf::RegionalCurve rcurve(const EngineMatrix& x, std::span<const SeriesSpan> spans,
                          std::span<const int> pith, float fill, int& option, float& alpha,
                          int& window, bool pith_flag, int trunc, Console& con);

@@ -43,6 +43,9 @@ struct PelliformRun {
   SeriesSet set;          // as loaded, then as the series processing menu reduced it
   SeriesSet saved;        // the reduced set, from which every engine run starts
   int median_length = 0;  // MED of the latest segment-length statistics
+  // The pith offset file's offsets, one for each series of the data file in its order
+  // (empty without a file); each engine run gives them to the series of `saved`.
+  std::vector<int> pith_offsets_read;
 
   EngineArgs args;  // options of the dialogue and, after the engine, the chronologies
   SigfreeState state;

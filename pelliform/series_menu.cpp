@@ -185,7 +185,10 @@ void truncate_before(int year, PelliformRun& run) {
     YearRow& r = run.set.rows[k];
     if (r.first >= year) continue;
     std::vector<float>& v = run.set.values[k];
-    v.erase(v.begin(), v.begin() + std::min<std::ptrdiff_t>(year - r.first, std::ssize(v)));
+    const std::ptrdiff_t cut = std::min<std::ptrdiff_t>(year - r.first, std::ssize(v));
+    v.erase(v.begin(), v.begin() + cut);
+    // The series keeps its age: its first ring now lies `cut` rings further from the pith.
+    run.set.origins[k].rings_cut += static_cast<int>(cut);
     r = YearRow{year, r.last, r.last - year + 1};
     run.set.summary.first = year;
     if (r.count < kShortestTruncated) short_series(run, k, "before ", year);

@@ -1,6 +1,7 @@
 #include "pelliform/series_set.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "series/blocks.h"
 #include "series/layout.h"
@@ -28,12 +29,41 @@ void SeriesSet::add(const std::string& id, int first_year, std::vector<float> se
   rows.push_back(YearRow{first_year, first_year + n - 1, n});
   ids.push_back(field(id, 8));
   values.push_back(std::move(series));
+  origins.push_back(SeriesOrigin{++series_read, 0});
+}
+
+void SeriesSet::keep_if(const std::function<bool(std::size_t)>& kept) {
+  check_origins();
+  std::size_t to = 0;
+  for (std::size_t from = 0; from < values.size(); ++from) {
+    if (!kept(from)) continue;
+    if (to != from) {
+      values[to] = std::move(values[from]);
+      rows[to] = rows[from];
+      ids[to] = std::move(ids[from]);
+      origins[to] = origins[from];
+    }
+    ++to;
+  }
+  values.resize(to);
+  rows.resize(to);
+  ids.resize(to);
+  origins.resize(to);
+}
+
+void SeriesSet::check_origins() const {
+  if (origins.size() != values.size()) {
+    throw std::logic_error("series set: " + std::to_string(values.size()) + " series, " +
+                           std::to_string(origins.size()) + " origins");
+  }
 }
 
 void SeriesSet::clear() {
   values.clear();
   rows.clear();
   ids.clear();
+  origins.clear();
+  series_read = 0;
   summary = SetSpan{};
 }
 

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,19 +38,34 @@ struct SetSpan {
 std::string size_heading(const SetSpan& span);
 std::string size_row(std::string_view label, int count, const SetSpan& span, std::string_view tail);
 
+// Where a series of the set came from: its place among the series of the data file (1 for
+// the first) and the rings cut off its start since, so that its pith offset, given for its
+// place, still counts the rings missing before its first ring.
+struct SeriesOrigin {
+  int place = 0;
+  int rings_cut = 0;
+};
+
 struct SeriesSet {
   // values[s][k - 1] is ring k of series s + 1; each column holds exactly rows[s].count
   // values, so that no cell beyond a series' last ring exists to be read by mistake.
   std::vector<std::vector<float>> values;
   std::vector<YearRow> rows;
   std::vector<std::string> ids;  // 8 characters each
+  std::vector<SeriesOrigin> origins;
+  int series_read = 0;  // series of the data file, those left out since included
   SetSpan summary;
   std::array<std::string, 3> title{std::string(kTitleLength, ' '), std::string(kTitleLength, ' '),
                                    std::string(kTitleLength, ' ')};
 
   int count() const { return static_cast<int>(values.size()); }
-  // Appends a series; its row is first year, first year + n - 1, n.
+  // Appends the next series of the data file; its row is first year, first year + n - 1, n.
   void add(const std::string& id, int first_year, std::vector<float> series);
+  // Keeps the series s (0-based) for which `kept(s)` is true, in their order, each with its
+  // row, id and origin; the summary row and the title stay.
+  void keep_if(const std::function<bool(std::size_t)>& kept);
+  // Throws std::logic_error unless every series has its origin (a set built without add).
+  void check_origins() const;
   // Removes every series and resets the summary row; the title stays.
   void clear();
   // The summary row from the first and last years of the series that hold values (the

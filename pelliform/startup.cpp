@@ -42,21 +42,16 @@ int count_missing(PelliformRun& run) {
   throw Stop("", kFailureStatus);
 }
 
-// Series without values have no years to place; the engine is not given them.
+// Series without values have no years to place; the engine is not given them. The others
+// keep their places among the data file's series, by which pith offsets are given.
 void drop_empty_series(PelliformRun& run) {
-  SeriesSet kept;
-  kept.title = run.set.title;
-  for (int s = 0; s < run.set.count(); ++s) {
-    const auto k = static_cast<std::size_t>(s);
-    if (run.set.rows[k].count <= 0) {
-      run.con.say(" *** series " + std::string(trim_right(run.set.ids[k])) +
-                  " holds no values: left out");
-      continue;
-    }
-    kept.add(run.set.ids[k], run.set.rows[k].first, std::move(run.set.values[k]));
-  }
-  kept.summary = kept.span_of_series();
-  run.set = std::move(kept);
+  run.set.keep_if([&](std::size_t k) {
+    if (run.set.rows[k].count > 0) return true;
+    run.con.say(" *** series " + std::string(trim_right(run.set.ids[k])) +
+                " holds no values: left out");
+    return false;
+  });
+  run.set.summary = run.set.span_of_series();
 }
 
 // The report of a newly chosen data file replaces an earlier report of that name only

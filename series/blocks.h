@@ -12,7 +12,7 @@ inline constexpr int kMaxYears = 5000;         // years per series and per chron
 inline constexpr int kMaxSeriesKalder = 1500;  // series per data file in kalder
 inline constexpr int kMaxSeriesPelliform = 4500;
 // A pith offset beyond this many years puts a series' first ring past the last of the
-// regional curve's 5000 ages (or, below its negative, every ring before the first).
+// regional curve's 5000 ages; an offset counts rings, so the smallest is 0.
 inline constexpr int kLargestPithOffset = kMaxYears - 1;
 // The calendar years that the programs take: the decadal records hold a year down to
 // -99999 in their six-column year field and up to 9999 in the four-column one. The 5000

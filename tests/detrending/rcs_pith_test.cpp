@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -114,8 +115,9 @@ TEST(pith_offsets, report_names_the_file_left_justified) {
 }
 
 TEST(pith_offsets, typed_layout_reads_blanks_as_zero) {
+  // A blank record between offsets reads 0; those at the end of the file are passed over.
   PithRun r;
-  r.dir.write("pith.txt", "   17\n\n    3\n");
+  r.dir.write("pith.txt", "   17\n\n    3\n\n\n");
   EXPECT_EQ(r.run(r.dir.path("pith.txt") + "\nm\nn\n(i5)\n"), (std::vector<int>{17, 0, 3}));
 }
 
@@ -127,18 +129,29 @@ TEST(pith_offsets, bad_files_end_the_run) {
       second.console.find("*** error reading rcs pith offset file\n*** error in line number:    1"),
       std::string::npos);
 
-  // An offset past the regional curve's ages (4294967296 would wrap to 0 in an integer).
-  PithRun wide;
-  wide.dir.write("pith.txt", "4999\n-4999\n4294967296\n");
-  EXPECT_THROW(wide.run(wide.dir.path("pith.txt") + "\nm\n\n\n\n"), Stop);
-  EXPECT_NE(wide.console.find("*** error reading rcs pith offset file\n"
-                              "*** line 3: pith offset 4294967296 lies outside -4999 to 4999"),
-            std::string::npos);
+  // An offset counts rings: a whole number from 0 to 4999 (4294967296 would wrap to 0 in
+  // an integer), refused naming its line.
+  const std::vector<std::array<std::string, 3>> refused{
+      {"4999\n0\n-1\n", "", "*** line 3: pith offset -1"},
+      {"4999\n\n4294967296\n", "", "*** line 3: pith offset 4294967296"},
+      {"  4.0\n  2.5\n", "(f5.1)", "*** line 2: pith offset 2.5"}};
+  for (const auto& [text, layout, said] : refused) {
+    PithRun r;
+    r.dir.write("pith.txt", text);
+    EXPECT_THROW(r.run(r.dir.path("pith.txt") + "\nm\n\n" + layout + "\n\n"), Stop);
+    EXPECT_NE(r.console.find("*** error reading rcs pith offset file\n" + said +
+                             " is not a whole number of rings from 0 to 4999"),
+              std::string::npos)
+        << r.console;
+  }
 
   PithRun short_file;
   short_file.dir.write("pith.txt", "4\n7\n");
   EXPECT_THROW(short_file.run(short_file.dir.path("pith.txt") + "\nm\n\n\n\n"), Stop);
-  EXPECT_NE(short_file.console.find("*** pith offset values read .ne. number of series. oops!"),
+  EXPECT_NE(short_file.console.find(
+                "*** pith offset values read .ne. number of series. oops!\n"
+                "*** 2 offsets for 3 series: write one offset a record for each series of the "
+                "data file, in their order (a title record may come first)\n"),
             std::string::npos);
 
   PithRun bail;
@@ -150,21 +163,31 @@ TEST(pith_offsets, bad_files_end_the_run) {
   }
 }
 
-// A typed layout that is no layout, or that has no field for the offset, cannot read any
-// record: the user learns why once, before the records are reported as unreadable.
-TEST(pith_offsets, faulty_typed_layouts_are_named) {
-  for (const char* layout : {"(q5)", "(2x)"}) {
-    PithRun r;
-    r.dir.write("pith.txt", "   17\n    3\n    5\n");
-    EXPECT_THROW(r.run(r.dir.path("pith.txt") + "\nm\nn\n" + layout + "\n"), Stop) << layout;
-    const std::string named = std::string("layout \"") + layout + "\"";
-    const std::size_t first =
-        r.console.find("*** " + std::string(layout[1] == 'q' ? "bad " : "") + named);
-    EXPECT_NE(first, std::string::npos) << r.console;
-    const std::size_t after = r.console.find(named, first) + named.size();
-    EXPECT_EQ(r.console.find(named, after), std::string::npos) << "said twice";
-    EXPECT_NE(r.console.find("*** error in line number:"), std::string::npos);
+TEST(pith_offsets, offsets_follow_the_places_of_the_data_file) {
+  // The reader left the data file's second series out: the file's four offsets are
+  // counted against the four series of the data file, and the kept series take the
+  // offsets of places 1, 3 and 4.
+  PithRun r;
+  r.tsi1.dropped.push_back({2, "GONE", {}});
+  r.dir.write("pith.txt", "5\n6\n7\n8\n");
+  EXPECT_EQ(r.run(r.dir.path("pith.txt") + "\nm\n\n\n"), (std::vector<int>{5, 7, 8}));
+}
+
+// A layout answer that cannot read an offset (an answer meant for the pager, a layout
+// that is none, one without a field or with a text field) is said and asked again.
+TEST(pith_offsets, answers_that_read_no_offset_are_asked_again) {
+  PithRun r;
+  r.dir.write("pith.txt", "   17\n    3\n    5\n");
+  EXPECT_EQ(r.run(r.dir.path("pith.txt") + "\nm\nn\nm\n(2x)\n(a5)\n(i5)\n"),
+            (std::vector<int>{17, 3, 5}));
+  for (const std::string said :
+       {"*** bad layout \"m\": ", "*** layout \"(2x)\" has no field for a value: ",
+        "*** layout \"(a5)\" reads text, not a number: "}) {
+    EXPECT_NE(r.console.find("==> " + said), std::string::npos) << said;
   }
+  EXPECT_NE(r.console.find(": type a layout such as (i5), or Return to read free form\n"),
+            std::string::npos);
+  EXPECT_EQ(r.console.find("*** error"), std::string::npos);
 }
 
 TEST(pith_offsets, no_file_means_zero_offsets) {
@@ -206,6 +229,14 @@ TEST(pith_offsets, batch_run_takes_the_year_table_column) {
   const std::vector<std::string> warned = zeros.dir.lines("out.txt");
   ASSERT_EQ(warned.size(), 4u);
   EXPECT_EQ(warned[3], std::string(20, ' ') + "***   all pith offset data are zero   ***");
+
+  // An offset of the batch detail file is held to what a pith offset file's is.
+  PithRun edited('y');
+  edited.tsi1.years[1].yfp = -1;
+  EXPECT_THROW(edited.run(""), Stop);
+  EXPECT_NE(edited.console.find("*** batch detail file: series SITE01B: pith offset -1 is not a "
+                                "whole number of rings from 0 to 4999"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -75,6 +75,16 @@ TEST_F(EngineRuns, a_count_above_ten_ends_like_zero_and_a_retry_returns) {
   EXPECT_EQ(run_engine(*run), EngineEnd::retry);
 }
 
+TEST_F(EngineRuns, rings_cut_off_a_series_start_are_its_offset_without_a_file) {
+  // The regional curve is told that offsets are in use: it counts its ages from the
+  // smallest.
+  use({0});
+  run->saved.origins[1].rings_cut = 3;
+  run_engine(*run);
+  EXPECT_EQ(script.calls.at(0).pith_offsets, (std::vector<int>{0, 3}));
+  EXPECT_TRUE(script.calls.at(0).pith_offset_flag);
+}
+
 TEST_F(EngineRuns, an_engine_that_keeps_restarting_is_stopped) {
   use(std::vector<int>(20, 1));
   EXPECT_THROW(run_engine(*run), Stop);

@@ -67,12 +67,15 @@ TEST_F(Options, regional_curve_reads_pith_offsets_on_the_first_pass) {
   EXPECT_EQ(run->args.curve_fit_option, -2);
   EXPECT_FLOAT_EQ(run->args.curve_fit_parameter, 0.0f);
   EXPECT_TRUE(shows("Is there a pith offset file? [T]rue or [F]alse   ==> "));
-  // The file's offsets are counted against the set's series.
+  // The file's offsets are counted against the data file's series, those the series menu
+  // left out too.
   run->set.add("A", 1900, {1.0f, 2.0f});
-  std::ofstream(dir / "pith.txt") << "   4\n";
+  run->set.add("B", 1900, {1.0f, 2.0f});
+  run->set.keep_if([](std::size_t k) { return k == 1; });
+  std::ofstream(dir / "pith.txt") << "   4\n   7\n";
   answers("-2\nT\npith.txt\n1\n0\n");
   curve_fit_question(*run);
-  EXPECT_EQ(run->args.pith_offsets, std::vector<int>{4});
+  EXPECT_EQ(run->pith_offsets_read, (std::vector<int>{4, 7}));
 }
 
 TEST_F(Options, regional_curve_menu_on_a_retry) {

@@ -99,49 +99,65 @@ TEST_F(PithFiles, missing_file_bad_method_and_unreadable_records) {
   EXPECT_NE(stop.status, 0);
   EXPECT_TRUE(s.shows("\n\n          File > nowhere.txt               < not found\n"));
   EXPECT_TRUE(s.shows("\n          Please enter 1 or 2 \n"));
-  EXPECT_EQ(s.out.str().find("There was an error reading the pith offset") != std::string::npos,
-            true);
-  EXPECT_EQ(offsets, (std::vector<int>{1}));  // read before the failing record
+  EXPECT_EQ(count_of(s.out.str(), "values in file : " + path +
+                                      "\nline 2: \" two\" holds no offset where (i4) reads one\n"
+                                      "Do you want to try again? or quit?"),
+            2u);
+  EXPECT_TRUE(offsets.empty());
   EXPECT_FALSE(units.is_open(kUnit));
 }
 
-TEST_F(PithFiles, fewer_or_more_offsets_than_series_are_said_as_a_record_that_does_not_read) {
-  // Three series (stopped_reading). Two offsets: said, "x" asks the method again, "\\" ends
-  // the run. Four (a blank record reads 0) are said too; blanks after the third are not.
-  PSession s("T\n" + write("two.txt", "  12\n   7\n") + "\n1\n0\nx\n1\n0\n\\\n");
-  EXPECT_STREQ(stopped_reading(s).what(), "Program Terminating ");
-  EXPECT_EQ(count_of(s.out.str(),
-                     "two.txt\n2 pith offsets for 3 series: each series needs one, in "
-                     "the order of the data file\nDo you want to try again? or quit?"),
-            2u);
-  PSession t("T\n" + write("four.txt", "  12\n   7\n\n   5\n") + "\n1\n0\n\\\n");
-  EXPECT_STREQ(stopped_reading(t).what(), "Program Terminating ");
-  PSession u("T\n" + write("three.txt", "  12\n   7\n   5\n\n    \n") + "\n1\n0\n");
+TEST_F(PithFiles, counts_of_offsets_and_blank_records) {
+  // Three series (stopped_reading). A blank record between offsets reads 0; blank records
+  // at the end of the file are passed over, also when the file falls short, so that the
+  // count said is of the offsets the file gives.
+  const std::vector<std::pair<std::string, std::string>> refused{
+      {"  12\n\n", "1 pith offsets for 3 series"},
+      {"  12\n   7\n\n\n", "2 pith offsets for 3 series"},
+      {"  12\n   7\n\n   5\n", "4 pith offsets for 3 series"}};
+  for (const auto& [text, said] : refused) {
+    PSession s("T\n" + write("pith.txt", text) + "\n1\n0\n\\\n");
+    EXPECT_STREQ(stopped_reading(s).what(), "Program Terminating ");
+    EXPECT_TRUE(s.shows("pith.txt\n" + said +
+                        ": each series needs one, in the order of the data file\n"
+                        "Do you want to try again? or quit?"))
+        << text;
+  }
+  for (const std::string text : {"  12\n\n   5\n\n    \n", "  12\r\n\r\n   5\r\n"}) {
+    PSession s("T\n" + write("pith.txt", text) + "\n1\n0\n");
+    bool flag = false;
+    pithy(s.con, units, kUnit, offsets, flag, "site.rwl", 3);
+    EXPECT_EQ(offsets, (std::vector<int>{12, 0, 5}));
+  }
+}
+
+TEST_F(PithFiles, offsets_that_count_no_rings_are_refused_naming_their_line) {
+  // An offset counts the rings missing before the first ring (the rule itself is tested
+  // with kalder's reader). The one-column layout reads columns 1 to 4 and refuses what
+  // stands beyond them: "    10" would read 0 there.
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"   0\n  -1\n", "line 2: pith offset -1 is not a whole number of rings from 0 to 4999"},
+      {"   0\n    10\n",
+       "line 2: \"    10\" goes past column 4, and method 1 reads the offset in columns 1 to 4 "
+       "only"}};
+  for (const auto& [text, said] : cases) {
+    const std::string path = write("pith.txt", text);
+    PSession s("T\n" + path + "\n1\n0\n\\\n");
+    EXPECT_STREQ(stopped_reading(s).what(), "Program Terminating ");
+    EXPECT_TRUE(s.shows("values in file : " + path + "\n" + said + "\nDo you want to try again?"))
+        << s.out.str();
+  }
+}
+
+TEST_F(PithFiles, a_typed_layout_that_reads_no_offset_is_said_and_asked_again) {
+  const std::string path = write("pith.txt", "  12\n   7\n   5\n");
+  PSession s("T\n" + path + "\n2\n0\n(a4)\n(i4)\n");
   bool flag = false;
-  pithy(u.con, units, kUnit, offsets, flag, "site.rwl", 3);
-  EXPECT_TRUE(t.shows("\n4 pith offsets for 3 series: ") && !u.shows("There was an error"));
-}
-
-TEST_F(PithFiles, offsets_past_the_regional_curves_ages_are_refused_with_their_line) {
-  // (i12) holds offsets that overflow an integer's sums or wrap in one (4294967296 would
-  // read as 0); 4999 and -4999 are taken. After the refusal "\" ends the run.
-  const std::string path = write("pith.txt", "head\n        4999\n       -4999\n  4294967296\n");
-  PSession s("T\n" + path + "\n2\n1\n(i12)\n\\\n");
-  const Stop stop = stopped_reading(s);
-  EXPECT_EQ(std::string(stop.what()), "Program Terminating ");
-  EXPECT_TRUE(s.shows("values in file : " + path +
-                      "\nline 4: pith offset 4294967296 lies outside -4999 to 4999\n"
-                      "Do you want to try again? or quit?\n"));
-  EXPECT_EQ(offsets, (std::vector<int>{4999, -4999}));
-}
-
-TEST_F(PithFiles, a_layout_that_does_not_parse_is_named) {
-  const std::string path = write("pith.txt", "  12\n");
-  PSession s("T\n" + path + "\n2\n0\n(q4)\n\\\n");
-  const Stop stop = stopped_reading(s);
-  EXPECT_NE(stop.status, 0);
-  EXPECT_TRUE(s.shows("values in file : " + path + "\nbad layout \"(q4)\": "));
-  EXPECT_TRUE(offsets.empty());
+  pithy(s.con, units, kUnit, offsets, flag, "site.rwl", 3);
+  EXPECT_EQ(offsets, (std::vector<int>{12, 7, 5}));
+  EXPECT_TRUE(
+      s.shows("==> *** layout \"(a4)\" reads text, not a number: type a layout such as "
+              "(2x,i3)\n"));
 }
 
 TEST_F(PithFiles, more_offsets_than_the_series_limit_end_the_run) {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <sstream>
+#include <stdexcept>
 #include <vector>
 
 #include "engine_fixture.h"
@@ -68,6 +69,11 @@ TEST(rcurve, pith_offsets_shift_the_ages) {
   }
   EXPECT_NEAR(r.rc[3], growth(4), 1e-6);
   EXPECT_NEAR(r.rc[66], growth(67), 1e-6);
+  // An offset below 0 would put a ring before the first age, outside the curve's ages.
+  const AgeAligned early({60, 60}, {-1, 7});
+  EXPECT_THROW(
+      rcurve(early.x, early.spans, early.pith, kEmptyCell, option, alpha, window, true, 0, q.con),
+      std::invalid_argument);
 }
 
 TEST(rcurve, truncation_holds_the_fit_flat) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "pelliform/pith_offsets.h"
 #include "run_fixture.h"
 #include "series/files/stop.h"
 
@@ -137,6 +138,33 @@ TEST_F(Menu, common_period_asks_again_for_an_end_before_the_start) {
   EXPECT_NE(
       file("report.txt").find("DATA ARE CENSORED BY COMMON START AND END YEARS:  1910  1925\n"),
       std::string::npos);
+}
+
+TEST_F(Menu, pith_offsets_follow_their_series_through_every_item) {
+  // Series 1900/80 rings, 1910/70, 1920/50, 1905/60 and 1930/50, with the offsets 5, 0,
+  // 12, 3 and 20 given in data-file order. A series kept takes the offset of its place; one
+  // cut at its start keeps its age: truncated before 1915, the first two gain 15 and 5
+  // rings and the fourth 10; cut to 1930-1964 they gain 30, 20, 10, 25 and 0.
+  const std::vector<int> read{5, 0, 12, 3, 20};
+  const std::vector<std::pair<std::string, std::vector<int>>> cases{
+      {"2\n55\n", {5, 0, 3}},           {"3\n1905\n", {5, 3}},
+      {"4\n1910\n", {0, 12, 20}},       {"5\n1915\n", {20, 5, 12, 13, 20}},
+      {"6\n1960\n", {5, 0, 12, 3, 20}}, {"7\n1930\n1964\n", {35, 20, 22, 28, 20}}};
+  const SeriesSet five = make_set(
+      {{1900, ramp(80)}, {1910, ramp(70)}, {1920, ramp(50)}, {1905, ramp(60)}, {1930, ramp(50)}});
+  for (const auto& [item, offsets] : cases) {
+    set_up(five);
+    answers(item);
+    series_menu(*run);
+    EXPECT_EQ(offsets_by_series(run->saved, read), offsets) << item;
+  }
+  // Without a file every offset is 0 before the cut.
+  set_up(five);
+  answers("5\n1915\n");
+  series_menu(*run);
+  EXPECT_EQ(offsets_by_series(run->saved, {}), (std::vector<int>{15, 5, 0, 10, 0}));
+  // Offsets read for another count of series (a data file changed before a retry).
+  EXPECT_THROW(offsets_by_series(run->saved, std::vector<int>{1, 2, 3, 4}), Stop);
 }
 
 }  // namespace
