@@ -128,10 +128,18 @@ SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Consol
 // each from being data).
 std::string tucson_no_series_note(const TucsonFile& file, TucsonMode mode);
 
+// The id as trrw_write writes it. The reader takes a "-" just before the year columns for
+// the sign of a year below -999, so that "HNG03-" with the year 1790 would read back as
+// "HNG03" of -1790: a "-" in the id's last column (the sixth of index records, the eighth
+// of ring-width records), and one in the column before it followed by a digit, is written
+// "_". Every other id is written as it is.
+std::string written_id(std::string_view id, bool rings);
+
 // Writes one series in mode mw (ring widths in 0.001 mm with the -9999 marker), iw
 // (indices) or qz (mib pex indices). `depth` is the sample depth of each value for iw and
 // qz; when it is empty or its first element is below 1 every depth is written as 1.
-// `tag` (3 characters) marks the records. Writes nothing when there is no value.
+// `tag` (3 characters) marks the records. The id is written as written_id gives it. Writes
+// nothing when there is no value.
 void trrw_write(std::ostream& out, TucsonMode mode, std::string_view id, int first_year,
                 std::span<const float> values, std::span<const int> depth, std::string_view tag);
 
