@@ -1,6 +1,7 @@
 #include "pelliform/column_readers.h"
 
 #include <algorithm>
+#include <cctype>
 #include <deque>
 #include <optional>
 #include <vector>
@@ -109,6 +110,28 @@ std::string unclear_start(const std::deque<Entry>& entries, std::size_t k) {
          std::to_string(entries[k + 1].line) +
          "\n        with ids made only of digits, write every value with a decimal point and every "
          "id with as many digits, or give the ids a letter";
+}
+
+// True when `text`, met where a series' values end, can be its value `before` with one or
+// two characters damaged: as long, the same character or a digit in both wherever they
+// differ but in at most two places, and more digits than such places. Such an item is no id
+// the reader can tell: taken for one, it would end the series there and start another.
+bool damaged_value(std::string_view text, std::string_view before) {
+  if (text.size() != before.size()) return false;
+  int changed = 0, digits = 0;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    const bool digit = std::isdigit(static_cast<unsigned char>(text[k]));
+    digits += digit ? 1 : 0;
+    if (text[k] != before[k] && !(digit && std::isdigit(static_cast<unsigned char>(before[k]))))
+      ++changed;
+  }
+  return changed <= 2 && digits > changed;
+}
+
+std::string damaged_value_place(const Entry& e) {
+  return "Rd1col: " + item_place(e.line, e.item) +
+         " is a value that cannot be read, or the id of a new series\n        give every id more "
+         "characters than a value, or more than two that are not in the value's places";
 }
 
 std::string year_outside(int line, long long year) {
@@ -222,6 +245,9 @@ bool rd1col(RecordStream& in, Console& con, SeriesSet& set) {
     for (; k < entries.size(); ++k) {
       const Entry& e = entries[k];
       const std::optional<double> v = list_real(e.item.text);
+      if (!v && so_far.count > 0 && damaged_value(e.item.text, entries[k - 1].item.text)) {
+        return rd1col_error(con, damaged_value_place(e), id, number);
+      }
       if (!v) break;  // the next series' id record
       const SeriesStart start = starts_series(entries, k, id_text, so_far);
       if (start == SeriesStart::yes) break;
@@ -288,9 +314,13 @@ bool rdmcol(RecordStream& in, Console& con, SeriesSet& set) {
   while (std::optional<std::string> record = next_filled(in)) {
     stop_if_interrupted();
     Row row{in.number(), list_fields(*record), {}};
-    if (static_cast<int>(row.items.size()) < columns) {
-      return rdmcol_error(con, "Error reading record " + std::to_string(in.number()) +
-                                   ": fewer fields than columns");
+    // A field split by a damaged character would move every field after it to the next
+    // column: a record holds as many fields as the file has columns.
+    if (static_cast<int>(row.items.size()) != columns) {
+      return rdmcol_error(con,
+                          "Error reading record " + std::to_string(in.number()) + ": " +
+                              (static_cast<int>(row.items.size()) < columns ? "fewer" : "more") +
+                              " fields than columns");
     }
     if (static_cast<int>(table.size()) == kMaxYears) {
       return rdmcol_error(con, Layout("('*** data records exceed maximum allowable ',"
