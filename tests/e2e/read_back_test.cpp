@@ -3,15 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "harness.h"
-#include "series/console.h"
-#include "series/records.h"
-#include "series/tucson.h"
 
 namespace dendro::e2e {
 namespace {
@@ -37,22 +33,6 @@ TEST(read_back, series_saves_read_back_as_the_formats_they_are) {
     ASSERT_EQ(box.kalder("\ng.txt\nT\nn\n1\n" + std::string(kind) + "\n" + rest).status, 0);
     EXPECT_EQ(box.read_file("site.rwl_raw_raw.txt"), box.read_file("site.rwl_raw.txt")) << save;
   }
-}
-
-// Every series of a ring-width text by year, in millimetres.
-std::vector<std::map<int, float>> read_ring_widths(const std::string& text) {
-  std::istringstream in(text), keys;
-  std::ostringstream quiet;
-  Console con(keys, quiet);
-  RecordStream records(in);
-  TucsonFile file;
-  std::vector<std::map<int, float>> series;
-  for (SeriesRead s = trrw_read(records, TucsonMode::mr, file, con); s.n > 0;
-       s = trrw_read(records, TucsonMode::mr, file, con)) {
-    std::map<int, float>& by_year = series.emplace_back();
-    for (int k = 0; k < s.n; ++k) by_year[s.first_year + k] = s.values[static_cast<std::size_t>(k)];
-  }
-  return series;
 }
 
 #ifdef PELLIFORM_PATH
@@ -102,7 +82,7 @@ TEST(read_back, index_files_read_back_whatever_the_id_or_file_name) {
   const std::vector<std::map<int, float>> saved =
       read_chronologies(box.read_file("site1-a.rwl_raw.txt"));
   ASSERT_EQ(saved.size(), 4u);
-  const std::vector<std::map<int, float>> widths = read_ring_widths(data);
+  const std::vector<std::map<int, float>> widths = read_chronologies(data, true);
   ASSERT_EQ(widths.size(), 4u);
   for (std::size_t k = 0; k < 4; ++k) {
     for (const auto& [year, width] : widths[k]) EXPECT_NEAR(saved[k].at(year), width, 1e-6);
