@@ -430,6 +430,15 @@ SeriesRead rinfrn(RecordStream& in, int& series_number, Console& console, int ma
     if (!record) return end_of_data(s, series_number);
     const std::string& r80 = record->text;
     if (!record->fields) {
+      // A header holds an id and two years in columns 1-14 and nothing after them: a record
+      // of that shape whose years hold numbers is a damaged header, not a title.
+      if (reads_as_numbers(field_text(r80, 7, 8)) && all_blank(field_text(r80, 15, 66))) {
+        pause_and_stop(console,
+                       " *** error reading tree-ring data in mib pex data format: "
+                       "header\n line: " +
+                           trimmed(r80) + "\n line " + std::to_string(in.number()) + ": " +
+                           record->fault);
+      }
       if (++errors == 1) first_title(console, s, r80);
       if (errors > kMaxMibErrors) pause_and_stop(console, " *** too many read errors in rinfrn");
       continue;

@@ -106,26 +106,13 @@ Columns field_at(bool rings, int id_width, int column) {
 // digits are split by a blank and the field cannot be read safely.
 enum class Shape { justified, loose, split };
 
-// The most characters other than digits, blanks and signs that the value columns of a
-// damaged data record hold: one or two damaged characters. Free text holds more.
-constexpr int kDamagedCharacters = 2;
-
 // True when the value columns of a record (ring widths 13-72, indices 11-80) read as
-// numbers: they hold a digit, and at most kDamagedCharacters characters that are not
-// digits, blanks or signs. Title records hold words there ("Germany     Norway spruce
+// numbers (reads_as_numbers): title records hold words there ("Germany     Norway spruce
 // 1520M"); a data record with a damaged character or two still holds its numbers.
-bool reads_as_numbers(std::string_view record, bool rings) {
+bool value_columns_read_as_numbers(std::string_view record, bool rings) {
   const Columns first = numeric_field(rings, usual_id_width(rings), 1);
   const Columns last = numeric_field(rings, usual_id_width(rings), numeric_fields(rings) - 1);
-  int digits = 0, others = 0;
-  for (char c : field_text(record, first.first, last.last() - first.first + 1)) {
-    if (c >= '0' && c <= '9') {
-      ++digits;
-    } else if (c != ' ' && c != '\t' && c != '-' && c != '+') {
-      ++others;
-    }
-  }
-  return digits > 0 && others <= kDamagedCharacters;
+  return reads_as_numbers(field_text(record, first.first, last.last() - first.first + 1));
 }
 
 Shape shape(std::string_view text) {
@@ -150,7 +137,7 @@ Parsed read_with(std::string_view record, bool rings, const Layout& layout, int 
     const Columns at_fault = field_at(rings, id_width, e.column);
     p.reason = describe_field(record, at_fault.first, at_fault.width) +
                (in_year ? " do not read as a year" : " do not read as a number");
-    p.numbers = reads_as_numbers(record, rings);
+    p.numbers = value_columns_read_as_numbers(record, rings);
     p.id = field(field_text(record, 1, id_width), 8);
     if (!in_year) {
       p.has_year = true;

@@ -309,6 +309,12 @@ TEST(rinfrn, failures) {
             " *** error reading tree-ring data in mib pex data format: series CUT   \n"
             " line: CUT   1900   1  1\n"
             " line 2: the record ends before column 18, where the value of 1901 would be");
+  // A header with a damaged year is no title: its series would be lost.
+  EXPECT_EQ(
+      read_all("a title line\nBAD   19x01901\nBAD   1900 100  1 200  1\n", Reader::rinfrn).stop,
+      " *** error reading tree-ring data in mib pex data format: header\n"
+      " line: BAD   19x01901\n"
+      " line 2: columns 7-10 \"19x0\" do not read as a number");
   EXPECT_EQ(read_all("BACK  19101900\n", Reader::rinfrn).stop,
             " *** error reading tree-ring data in mib pex data format: series BACK  \n"
             " line: BACK  19101900\n"
