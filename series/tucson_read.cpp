@@ -107,11 +107,23 @@ Columns field_at(bool rings, int id_width, int column) {
 enum class Shape { justified, loose, split };
 
 // True when the value columns of a record (ring widths 13-72, indices 11-80) read as
-// numbers (reads_as_numbers): title records hold words there ("Germany     Norway spruce
-// 1520M"); a data record with a damaged character or two still holds its numbers.
+// numbers (reads_as_numbers), for index records in slots without an empty one between two
+// filled: every index record fills its ten slots, with values or the fill. Title records
+// hold words there ("Germany     Norway spruce     1520M"), or a word and a number far
+// apart ("ebe96c64   KH ... 201601" in the index columns); a data record with a damaged
+// character or two still holds its numbers. (A ring-width record may hold a damaged
+// character in any slot after its series' end.)
 bool value_columns_read_as_numbers(std::string_view record, bool rings) {
   const Columns first = numeric_field(rings, usual_id_width(rings), 1);
   const Columns last = numeric_field(rings, usual_id_width(rings), numeric_fields(rings) - 1);
+  bool filled = false, gap = false;
+  for (int slot = 1; slot <= 10 && !rings; ++slot) {
+    const int column = value_field(false, slot).first;
+    const bool blank = blank_columns(record, column, column + 6);  // the index and its depth
+    if (!blank && gap) return false;
+    gap = gap || (blank && filled);
+    filled = filled || !blank;
+  }
   return reads_as_numbers(field_text(record, first.first, last.last() - first.first + 1));
 }
 

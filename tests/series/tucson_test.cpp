@@ -498,6 +498,10 @@ TEST(trrw_read, numbered_title_records_are_titles_and_damaged_records_of_a_serie
   } cases[] = {
       {"bgpc1      2 " + title + rw("B", 1900, {1, 999}), TucsonMode::mr, ""},
       {"bgpc1   2 " + title + ix("B", 1900, {{1000, 1}}), TucsonMode::ir, ""},
+      // BONall.rwl's third title record, as the index files of both programs copy it: a
+      // word and a number far apart in the index value columns.
+      {"ebe96c64   KH" + std::string(62, ' ') + "201601\n" + ix("B", 1900, {{1000, 1}}),
+       TucsonMode::ir, ""},
       {rw("A", 1900, {1, 999}) + "B       1900   1x2     3   999\n", TucsonMode::mr, unread},
       {rw("A", 1900, {1, 999}) + "B       1900   1x2" + ten + "3\n" + rw("B", 1910, {1, 999}),
        TucsonMode::mr, unread},
