@@ -784,8 +784,14 @@ TucsonReading SeriesReader::read() {
       }
       const std::string r80 = record->substr(0, std::min<std::size_t>(record->size(), 80));
 
-      // A header-driven series is marked by "#" in column 80 before its first value.
-      if (!started_ && r80.size() == 80 && r80[79] == '#') return header_driven(r80);
+      // A header-driven series is marked by "#" in column 80 before its first value; a
+      // record whose values read as numbers is a damaged data record instead.
+      if (!started_ && r80.size() == 80 && r80[79] == '#') {
+        if (!value_columns_read_as_numbers(r80, rings_)) return header_driven(r80);
+        refuse("*** line " + std::to_string(line) + " holds \"#\" in column 80, the mark of a " +
+                   "header-driven series, but numbers where a series' values stand",
+               r80);
+      }
 
       const std::optional<Parsed> p = next_parsed(r80, line);
       if (!p) continue;

@@ -180,6 +180,8 @@ std::vector<Damage> damages_of(const std::string& record, int line, bool rings) 
   for (int column = 1; column <= length; ++column) {
     for (char kind : kinds) out.push_back({line, {{column, other(column, kind)}}});
   }
+  // "#" in column 80 marks a header-driven series.
+  if (length >= 80) out.push_back({line, {{80, '#'}}});
   const int value_column = rings ? 17 : 13;  // a digit of the first value field
   for (int column = 1; column <= (rings ? 12 : 10); ++column) {
     for (char kind : kinds) {
