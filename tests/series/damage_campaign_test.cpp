@@ -219,6 +219,14 @@ std::string same_layout_kind(const Damage& d, bool rings, const std::string& rec
   return kind;
 }
 
+// True when a refusal names a line: "line " and a number.
+bool names_a_line(const std::string& text) {
+  for (auto at = text.find("line "); at != std::string::npos; at = text.find("line ", at + 1)) {
+    if (at + 5 < text.size() && text[at + 5] >= '0' && text[at + 5] <= '9') return true;
+  }
+  return false;
+}
+
 struct Tally {
   int cases = 0, refused = 0, exact = 0;
   std::map<std::string, int> same_layout;  // read otherwise, by kind
@@ -230,7 +238,6 @@ void campaign(const std::vector<std::string>& lines, const std::vector<int>& tar
   const bool rings = mode == TucsonMode::mr;
   const Outcome clean = read_file(joined(lines), mode);
   ASSERT_FALSE(clean.refused) << clean.text;
-  static const std::regex names_a_line("line [0-9]+");
   for (int line : targets) {
     for (const Damage& d : damages_of(lines[at(line)], line, rings)) {
       std::vector<std::string> copy = lines;
@@ -238,7 +245,7 @@ void campaign(const std::vector<std::string>& lines, const std::vector<int>& tar
       if (copy == lines) continue;
       ++t.cases;
       const Outcome got = read_file(joined(copy), mode);
-      if (got.refused && std::regex_search(got.text, names_a_line)) {
+      if (got.refused && names_a_line(got.text)) {
         ++t.refused;
       } else if (!got.refused &&
                  same_but(clean.series, got.series, damaged_values(lines, d, rings), rings)) {
