@@ -21,11 +21,18 @@ namespace {
 
 constexpr int kFieldWidth = 8;  // a field of a multi-column record, as ids are
 
-// The next record that holds an item: free-format reading passes over blank records.
+// True when a record holds nothing but blanks, tabs and commas. A record whose "/" comes
+// before its first item holds more: a value whose first character was damaged into "/"
+// would otherwise be passed over, and every value after it move a year.
+bool blank_record(std::string_view record) {
+  return chomp(record).find_first_not_of(" \t,") == std::string_view::npos;
+}
+
+// The next record that is not blank: free-format reading passes over blank records.
 std::optional<std::string> next_filled(RecordStream& in) {
   for (;;) {
     std::optional<std::string> r = in.next();
-    if (!r || !list_items(*r).empty()) return r;
+    if (!r || !blank_record(*r)) return r;
   }
 }
 
@@ -55,15 +62,18 @@ struct Entry {
   ListItem item;  // the record's first item
 };
 
-// Every record from the current one to the end of the file that holds an item:
-// free-format reading passes over blank records. A deque, as a vector of the tens of
-// millions of records of a file at the limits would take seconds to move when it grows.
+// Every record from the current one to the end of the file that is not blank: free-format
+// reading passes over blank records. A record without an item before its "/" comes as an
+// empty item. A deque, as a vector of the tens of millions of records of a file at the
+// limits would take seconds to move when it grows.
 std::deque<Entry> filled_entries(RecordStream& in) {
   std::deque<Entry> entries;
   while (std::optional<std::string> r = in.next()) {
     stop_if_interrupted();  // a file of one value a record has millions of them
+    if (blank_record(*r)) continue;
     std::vector<ListItem> items = list_fields(*r);
-    if (!items.empty()) entries.push_back({in.number(), std::move(items.front())});
+    if (items.empty()) items.push_back({"", static_cast<int>(r->find('/')) + 1});
+    entries.push_back({in.number(), std::move(items.front())});
   }
   return entries;
 }
@@ -205,6 +215,13 @@ bool is_sentinel(const std::string& field8, const std::string& sentinel8) {
 
 bool rd1col(RecordStream& in, Console& con, SeriesSet& set) {
   const std::deque<Entry> entries = filled_entries(in);
+  for (const Entry& e : entries) {
+    if (!e.item.text.empty()) continue;
+    con.say("Rd1col: line " + std::to_string(e.line) + ": a \"/\" in column " +
+            std::to_string(e.item.column) + " ends the record before its item");
+    con.pause(" Hit return to continue");
+    return false;
+  }
   std::size_t k = 0;
   while (k < entries.size()) {
     stop_if_interrupted();
