@@ -6,6 +6,7 @@
 // another id) is good data to any reader: such copies are counted apart, by kind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <random>
@@ -98,16 +99,6 @@ Outcome read_file(const std::string& text, TucsonMode mode) {
   return out;
 }
 
-// The year that column `column` of data record `record` holds a value for, or nothing
-// outside the value fields (the record's own columns: no reader is asked).
-std::optional<int> year_of_column(const std::string& record, bool rings, int column) {
-  const int first = rings ? 13 : 11, width = rings ? 6 : 7;
-  if (column < first || column >= first + 10 * width) return std::nullopt;
-  const int slot = (column - first) / width;
-  const int year = std::stoi(record.substr(rings ? 8 : 6, 4));
-  return (rings ? year : year - year % 10) + slot;
-}
-
 // True when `record` is a data record of the format: a year and numeric fields, each a
 // right-justified integer or blank, in the columns of one of the three year layouts.
 bool good_layout(const std::string& record, bool rings) {
@@ -137,21 +128,19 @@ struct Damage {
   std::vector<std::pair<int, char>> changes;  // column (1-based), new character
 };
 
-// The series and years whose values the damage may change: those of its value fields.
-std::set<std::pair<std::string, int>> damaged_values(const std::vector<std::string>& lines,
-                                                     const Damage& d, bool rings) {
-  const std::string& record = lines[at(d.line)];
-  std::set<std::pair<std::string, int>> years;
-  for (auto [column, c] : d.changes) {
-    if (const auto y = year_of_column(record, rings, column))
-      years.insert({record.substr(0, rings ? 8 : 6), *y});
-  }
-  return years;
-}
-
-// True when `got` is `clean` but for the values of `allowed`.
+// True when `got` is `clean` but for the values that the damage `d` of the data record
+// `record` may change: those of the value fields it changes (slot k of a ring-width record
+// is the record's year + k, of an index record its decade's).
 bool same_but(const std::vector<SeriesRead>& clean, const std::vector<SeriesRead>& got,
-              const std::set<std::pair<std::string, int>>& allowed, bool rings) {
+              const std::string& record, const Damage& d, bool rings) {
+  const int first = rings ? 13 : 11, width = rings ? 6 : 7;
+  const int year = std::stoi(record.substr(rings ? 8 : 6, 4));
+  std::set<std::pair<std::string, int>> allowed;
+  for (auto [column, c] : d.changes) {
+    if (column < first || column >= first + 10 * width) continue;
+    allowed.insert({record.substr(0, rings ? 8 : 6),
+                    (rings ? year : year - year % 10) + (column - first) / width});
+  }
   if (got.size() != clean.size()) return false;
   for (std::size_t k = 0; k < clean.size(); ++k) {
     const SeriesRead &a = clean[k], &b = got[k];
@@ -202,17 +191,13 @@ std::vector<Damage> damages_of(const std::string& record, int line, bool rings) 
 std::string same_layout_kind(const Damage& d, bool rings, const std::string& record) {
   std::set<std::string> parts;
   for (auto [column, c] : d.changes) {
-    std::string part = column <= (rings ? 8 : 6)     ? "id"
-                       : column <= (rings ? 12 : 10) ? "year"
-                                                     : "value";
-    if (part == "value") {
-      const std::string r = record;
-      const int first = rings ? 13 : 11, width = rings ? 6 : 7;
-      const std::string f = r.substr(at(first + (column - first) / width * width), 4);
-      if (f.find("999") != std::string::npos) part = rings ? "end marker" : "fill";
-      if (f.find_first_not_of(' ') == std::string::npos) part = "empty slot";
-    }
-    parts.insert(part);
+    const int first = rings ? 13 : 11, width = rings ? 6 : 7;
+    const std::string slot = record.substr(at(first + (column - first) / width * width), 4);
+    parts.insert(column <= (rings ? 8 : 6)               ? "id"
+                 : column < first                        ? "year"
+                 : slot.find("999") != std::string::npos ? (rings ? "end marker" : "fill")
+                 : slot.find_first_not_of(' ') == std::string::npos ? "empty slot"
+                                                                    : "value");
   }
   std::string kind;
   for (const std::string& part : parts) kind += (kind.empty() ? "" : " and ") + part;
@@ -247,15 +232,12 @@ void campaign(const std::vector<std::string>& lines, const std::vector<int>& tar
       const Outcome got = read_file(joined(copy), mode);
       if (got.refused && names_a_line(got.text)) {
         ++t.refused;
-      } else if (!got.refused &&
-                 same_but(clean.series, got.series, damaged_values(lines, d, rings), rings)) {
+      } else if (!got.refused && same_but(clean.series, got.series, lines[at(line)], d, rings)) {
         ++t.exact;
       } else if (good_layout(copy[at(line)], rings)) {
         ++t.same_layout[same_layout_kind(d, rings, lines[at(line)])];
-      } else if (t.faults.size() < 20) {
-        t.faults.push_back(copy[at(line)] + (got.refused ? "  refused: " + got.text : ""));
       } else {
-        t.faults.push_back("");
+        t.faults.push_back(copy[at(line)] + (got.refused ? "  refused: " + got.text : ""));
       }
     }
   }
@@ -281,8 +263,9 @@ TEST(damage_campaign, ring_widths_and_indices_are_refused_or_read_exactly) {
     campaign(f.lines, f.targets, f.mode, t);
     report(f.what, t);
     EXPECT_GT(t.cases, 2000);
-    EXPECT_EQ(t.faults.size(), 0u) << f.what;
-    for (const std::string& fault : t.faults) ADD_FAILURE() << fault;
+    for (std::size_t k = 0; k < std::min<std::size_t>(t.faults.size(), 20); ++k) {
+      ADD_FAILURE() << f.what << " read otherwise: " << t.faults[k];
+    }
   }
 }
 
