@@ -18,13 +18,15 @@
 
 #include "series/index.h"
 #include "series/records.h"
+#include "series/text.h"
 #include "series/tucson.h"
 
 namespace dendro {
 namespace {
 
 // keny002.rwl (title records, RAG29A, RAG31B's first and later records as RAG31C, RAG30B's
-// last as a series of one record) and th001.rwl (DOIK06, in thousandths, cut at 1919).
+// last as a series of one record), th001.rwl (DOIK06, in thousandths, cut at 1919) and
+// cana165.rwl (HLL569 in its years before -999, cut at -989).
 const std::vector<std::string> kRings = {
     "RAG    1 Ragati Forest Station  Nyeri District               PRMA               ",
     "RAG    2 Kenya        Previa maxima     2010M -0035+03703    __    1935 1994    ",
@@ -43,8 +45,12 @@ const std::vector<std::string> kRings = {
     "DOIK06  1900  6898  8180  6618  6228  5938  9216  4960  5386  4500  8220",
     "DOIK06  1910  6554  5890  3434  3692  2578  2658  2290  2324  2168  1632",
     "DOIK06  1920 -9999",
+    "HLL569 -1017   233   408   416   472   462   454   405",
+    "HLL569 -1010   415   361   277   308   343   364   348   267   220   268",
+    "HLL569 -1000   269   242   218   230   299   264   272   232   254   240",
+    "HLL569  -990   245   245   999",
 };
-const std::vector<int> kRingTargets = {4, 6, 8, 9, 10, 14, 17};  // lines, 1-based
+const std::vector<int> kRingTargets = {4, 6, 8, 9, 10, 14, 17, 18, 19, 20, 21};  // 1-based
 
 // Tucson2.crn (its title records and first records, the decade 1840 cut at 1845 and its
 // last record as a chronology of one record), blocks as both programs write them, and a
@@ -134,18 +140,20 @@ struct Damage {
 bool same_but(const std::vector<SeriesRead>& clean, const std::vector<SeriesRead>& got,
               const std::string& record, const Damage& d, bool rings) {
   const int first = rings ? 13 : 11, width = rings ? 6 : 7;
-  const int year = std::stoi(record.substr(rings ? 8 : 6, 4));
+  int id_columns = rings ? 8 : 6;  // a year before -999 takes one or two of them
+  while (record[at(id_columns)] == '-' || record[at(id_columns - 1)] == '-') --id_columns;
+  const int year = std::stoi(record.substr(count(id_columns), count(first - 1 - id_columns)));
   std::set<std::pair<std::string, int>> allowed;
   for (auto [column, c] : d.changes) {
     if (column < first || column >= first + 10 * width) continue;
-    allowed.insert({record.substr(0, rings ? 8 : 6),
+    allowed.insert({std::string(trim_right(record.substr(0, count(id_columns)))),
                     (rings ? year : year - year % 10) + (column - first) / width});
   }
   if (got.size() != clean.size()) return false;
   for (std::size_t k = 0; k < clean.size(); ++k) {
     const SeriesRead &a = clean[k], &b = got[k];
     if (a.id != b.id || a.first_year != b.first_year || a.n != b.n) return false;
-    const std::string id = a.id.substr(0, rings ? 8 : 6);
+    const std::string id(trim_right(a.id.substr(0, rings ? 8 : 6)));
     for (std::size_t j = 0; j < a.values.size(); ++j) {
       const bool same = a.values[j] == b.values[j] && (rings || a.depth[j] == b.depth[j]);
       if (!same && !allowed.contains({id, a.first_year + static_cast<int>(j)})) return false;
