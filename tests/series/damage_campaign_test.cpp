@@ -53,8 +53,9 @@ const std::vector<std::string> kRings = {
 const std::vector<int> kRingTargets = {4, 6, 8, 9, 10, 14, 17, 18, 19, 20, 21};  // 1-based
 
 // Tucson2.crn (its title records and first records, the decade 1840 cut at 1845 and its
-// last record as a chronology of one record), blocks as both programs write them, and a
-// chronology of one full decade.
+// last record as a chronology of one record), blocks as both programs write them, a
+// chronology of one full decade, and kalder's raw chronology of cana165.rwl in its years
+// before -999 (cut at -989).
 const std::vector<std::string> kIndex = {
     "REA    1 FLOMATON NATURAL AREA                               PIPA               ",
     "REA    2 ALABAMA      LONGLEAF PINE     0063M +3101-08715          1814 1995    ",
@@ -72,8 +73,18 @@ const std::vector<std::string> kIndex = {
     "REA.rwl -- no data title --                             3rd itrdb line missing  res",
     "REAFUL19701224 401005 40 740 40 986 40 813 40 915 40 580 401116 40 785 401033 40  res",
     "REAFUL19809990  09990  09990  09990  09990  09990  09990  09990  09990  09990  0  res",
+    "REA.rwl -- no data title --                             1st itrdb line missing  raw",
+    "REA.rwl -- no data title --                             2nd itrdb line missing  raw",
+    "REA.rwl -- no data title --                             3rd itrdb line missing  raw",
+    "cana1-10419990  09990  09990  09990  09990  09990  09990  09990  09990  02230  1  raw",
+    "cana1-10402940  15340  15470  15460  15360  16110  15100  13670  24370  24540  2  raw",
+    "cana1-10304500  34565  44395  44340  43710  44400  44165  44085  44755  44715  4  raw",
+    "cana1-10204085  44255  44450  44390  54260  54160  54310  53735  63813  63641  6  raw",
+    "cana1-10103143  82985  82336  82709  82900  83148  83132  82827  82435  82686  8  raw",
+    "cana -10002312  92303  92462  92335  92603  92162  92259  91891  91968  91827 10  raw",
+    "cana16-9901828 102047 109990  09990  09990  09990  09990  09990  09990  09990  0  raw",
 };
-const std::vector<int> kIndexTargets = {4, 5, 7, 11, 15, 16};
+const std::vector<int> kIndexTargets = {4, 5, 7, 11, 15, 16, 20, 22, 25, 26};
 
 std::string joined(const std::vector<std::string>& lines) {
   std::string text;
@@ -136,7 +147,9 @@ struct Damage {
 
 // True when `got` is `clean` but for the values that the damage `d` of the data record
 // `record` may change: those of the value fields it changes (slot k of a ring-width record
-// is the record's year + k, of an index record its decade's).
+// is the record's year + k, of an index record its decade's), in the series whose id the
+// record's id columns agree with, as far as both go (a year before -999 takes one or two
+// of them).
 bool same_but(const std::vector<SeriesRead>& clean, const std::vector<SeriesRead>& got,
               const std::string& record, const Damage& d, bool rings) {
   const int first = rings ? 13 : 11, width = rings ? 6 : 7;
@@ -147,16 +160,21 @@ bool same_but(const std::vector<SeriesRead>& clean, const std::vector<SeriesRead
   for (auto [column, c] : d.changes) {
     if (column < first || column >= first + 10 * width) continue;
     allowed.insert({std::string(trim_right(record.substr(0, count(id_columns)))),
-                    (rings ? year : year - year % 10) + (column - first) / width});
+                    (rings ? year : year - (year % 10 + 10) % 10) + (column - first) / width});
   }
   if (got.size() != clean.size()) return false;
   for (std::size_t k = 0; k < clean.size(); ++k) {
     const SeriesRead &a = clean[k], &b = got[k];
     if (a.id != b.id || a.first_year != b.first_year || a.n != b.n) return false;
-    const std::string id(trim_right(a.id.substr(0, rings ? 8 : 6)));
     for (std::size_t j = 0; j < a.values.size(); ++j) {
       const bool same = a.values[j] == b.values[j] && (rings || a.depth[j] == b.depth[j]);
-      if (!same && !allowed.contains({id, a.first_year + static_cast<int>(j)})) return false;
+      const auto damaged = [&](const std::pair<std::string, int>& v) {
+        const std::string_view id = trim_right(a.id);
+        const std::size_t common = std::min(id.size(), v.first.size());
+        return id.substr(0, common) == std::string_view(v.first).substr(0, common) &&
+               v.second == a.first_year + static_cast<int>(j);
+      };
+      if (!same && std::none_of(allowed.begin(), allowed.end(), damaged)) return false;
     }
   }
   return true;
