@@ -174,7 +174,12 @@ DetailRead read_detail(std::istream& in, Tsi1& tsi1, int max_series) {
       result.ok = false;
       break;
     }
-    if (r.number == 0) break;
+    // A record numbered 0 ends the rows only when it is blank: one with an id or settings
+    // is a row whose number was damaged, and the rows after it would be lost.
+    if (r.number == 0) {
+      result.ok = trim_right(*record).empty();
+      break;
+    }
     SeriesYears& row = tsi1.year_row(k);
     for (int c = 1; c <= kRowColumns; ++c) {
       row.col(c) = static_cast<int>(std::clamp<long long>(r.row[at(c)], -999999, 999999));

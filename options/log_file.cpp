@@ -294,10 +294,16 @@ struct Reader {
     for (const ListWord& word : words) {
       if (!word.value) return refuse({place(item, word), "not an integer"});
     }
-    if (words.size() < count) {
-      return refuse(
-          {record_name(item) + ": \"" + std::string(trim_right(chomp(record))) + "\"",
-           "expected " + std::to_string(count) + " values, found " + std::to_string(words.size())});
+    // The values stand before the label (column 20, or an earlier "!"): one more there is a
+    // value split or a character damaged, which would move the values after it.
+    const std::string_view before_label = std::string_view(record).substr(
+        0, std::min({record.size(), record.find('!'), std::size_t{kLabelColumn - 1}}));
+    const std::size_t found = list_words(before_label, count + 1).size();
+    if (words.size() < count || found > count) {
+      return refuse({record_name(item) + ": \"" + std::string(trim_right(chomp(record))) + "\"",
+                     "expected " + std::to_string(count) + " values, found " +
+                         std::to_string(std::max(words.size(), found)) +
+                         (found > count ? " before the label" : "")});
     }
     Icommands next = ic;
     const std::optional<DetrendingFields> detrending = detrending_fields(item);

@@ -1,6 +1,7 @@
 #include "pelliform/column_readers.h"
 
 #include <algorithm>
+#include <cctype>
 #include <deque>
 #include <optional>
 #include <vector>
@@ -20,11 +21,18 @@ namespace {
 
 constexpr int kFieldWidth = 8;  // a field of a multi-column record, as ids are
 
-// The next record that holds an item: free-format reading passes over blank records.
+// True when a record holds nothing but blanks, tabs and commas. A record whose "/" comes
+// before its first item holds more: a value whose first character was damaged into "/"
+// would otherwise be passed over, and every value after it move a year.
+bool blank_record(std::string_view record) {
+  return chomp(record).find_first_not_of(" \t,") == std::string_view::npos;
+}
+
+// The next record that is not blank: free-format reading passes over blank records.
 std::optional<std::string> next_filled(RecordStream& in) {
   for (;;) {
     std::optional<std::string> r = in.next();
-    if (!r || !list_items(*r).empty()) return r;
+    if (!r || !blank_record(*r)) return r;
   }
 }
 
@@ -54,15 +62,18 @@ struct Entry {
   ListItem item;  // the record's first item
 };
 
-// Every record from the current one to the end of the file that holds an item:
-// free-format reading passes over blank records. A deque, as a vector of the tens of
-// millions of records of a file at the limits would take seconds to move when it grows.
+// Every record from the current one to the end of the file that is not blank: free-format
+// reading passes over blank records. A record without an item before its "/" comes as an
+// empty item. A deque, as a vector of the tens of millions of records of a file at the
+// limits would take seconds to move when it grows.
 std::deque<Entry> filled_entries(RecordStream& in) {
   std::deque<Entry> entries;
   while (std::optional<std::string> r = in.next()) {
     stop_if_interrupted();  // a file of one value a record has millions of them
+    if (blank_record(*r)) continue;
     std::vector<ListItem> items = list_fields(*r);
-    if (!items.empty()) entries.push_back({in.number(), std::move(items.front())});
+    if (items.empty()) items.push_back({"", static_cast<int>(r->find('/')) + 1});
+    entries.push_back({in.number(), std::move(items.front())});
   }
   return entries;
 }
@@ -109,6 +120,28 @@ std::string unclear_start(const std::deque<Entry>& entries, std::size_t k) {
          std::to_string(entries[k + 1].line) +
          "\n        with ids made only of digits, write every value with a decimal point and every "
          "id with as many digits, or give the ids a letter";
+}
+
+// True when `text`, met where a series' values end, can be its value `before` with one or
+// two characters damaged: as long, the same character or a digit in both wherever they
+// differ but in at most two places, and more digits than such places. Such an item is no id
+// the reader can tell: taken for one, it would end the series there and start another.
+bool damaged_value(std::string_view text, std::string_view before) {
+  if (text.size() != before.size()) return false;
+  int changed = 0, digits = 0;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    const bool digit = std::isdigit(static_cast<unsigned char>(text[k]));
+    digits += digit ? 1 : 0;
+    if (text[k] != before[k] && !(digit && std::isdigit(static_cast<unsigned char>(before[k]))))
+      ++changed;
+  }
+  return changed <= 2 && digits > changed;
+}
+
+std::string damaged_value_place(const Entry& e) {
+  return "Rd1col: " + item_place(e.line, e.item) +
+         " is a value that cannot be read, or the id of a new series\n        give every id more "
+         "characters than a value, or more than two that are not in the value's places";
 }
 
 std::string year_outside(int line, long long year) {
@@ -182,6 +215,13 @@ bool is_sentinel(const std::string& field8, const std::string& sentinel8) {
 
 bool rd1col(RecordStream& in, Console& con, SeriesSet& set) {
   const std::deque<Entry> entries = filled_entries(in);
+  for (const Entry& e : entries) {
+    if (!e.item.text.empty()) continue;
+    con.say("Rd1col: line " + std::to_string(e.line) + ": a \"/\" in column " +
+            std::to_string(e.item.column) + " ends the record before its item");
+    con.pause(" Hit return to continue");
+    return false;
+  }
   std::size_t k = 0;
   while (k < entries.size()) {
     stop_if_interrupted();
@@ -222,6 +262,9 @@ bool rd1col(RecordStream& in, Console& con, SeriesSet& set) {
     for (; k < entries.size(); ++k) {
       const Entry& e = entries[k];
       const std::optional<double> v = list_real(e.item.text);
+      if (!v && so_far.count > 0 && damaged_value(e.item.text, entries[k - 1].item.text)) {
+        return rd1col_error(con, damaged_value_place(e), id, number);
+      }
       if (!v) break;  // the next series' id record
       const SeriesStart start = starts_series(entries, k, id_text, so_far);
       if (start == SeriesStart::yes) break;
@@ -288,9 +331,13 @@ bool rdmcol(RecordStream& in, Console& con, SeriesSet& set) {
   while (std::optional<std::string> record = next_filled(in)) {
     stop_if_interrupted();
     Row row{in.number(), list_fields(*record), {}};
-    if (static_cast<int>(row.items.size()) < columns) {
-      return rdmcol_error(con, "Error reading record " + std::to_string(in.number()) +
-                                   ": fewer fields than columns");
+    // A field split by a damaged character would move every field after it to the next
+    // column: a record holds as many fields as the file has columns.
+    if (static_cast<int>(row.items.size()) != columns) {
+      return rdmcol_error(con,
+                          "Error reading record " + std::to_string(in.number()) + ": " +
+                              (static_cast<int>(row.items.size()) < columns ? "fewer" : "more") +
+                              " fields than columns");
     }
     if (static_cast<int>(table.size()) == kMaxYears) {
       return rdmcol_error(con, Layout("('*** data records exceed maximum allowable ',"

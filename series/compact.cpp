@@ -1,6 +1,7 @@
 #include "series/compact.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -34,22 +35,41 @@ std::string first_80(const std::string& record) {
 struct HeaderRecord {
   std::string text;                          // the first 80 columns
   std::optional<std::vector<Field>> fields;  // nothing: a title
+  std::string fault;                         // a title: the field that did not read
 };
 
 // The next record with anything in its first 80 columns, read through the three fields of
 // `header`; nothing at the end of the file.
 std::optional<HeaderRecord> next_header(RecordStream& in, const Layout& header) {
   while (std::optional<std::string> record = in.next()) {
-    HeaderRecord h{first_80(*record), std::nullopt};
+    HeaderRecord h{first_80(*record), std::nullopt, ""};
     if (all_blank(h.text)) continue;
     try {
       h.fields = header.read(h.text, 3);
-    } catch (const ReadError&) {
-      // a title
+    } catch (const ReadError& e) {
+      h.fault = describe_field(h.text, e.column, e.width) + " do not read as a number";
     }
     return h;
   }
   return std::nullopt;
+}
+
+// True when `record` holds `mark` at `column` (1-based), in either case.
+bool marked(std::string_view record, int column, std::string_view mark) {
+  const std::string_view at = field_text(record, column, static_cast<int>(mark.size()));
+  if (at.size() != mark.size()) return false;
+  for (std::size_t k = 0; k < mark.size(); ++k) {
+    if (std::tolower(static_cast<unsigned char>(at[k])) != mark[k]) return false;
+  }
+  return true;
+}
+
+// A compact header carries "=n" after its count and "=i" after its first year (columns 9-10
+// and 19-21, as datw writes them): a record with either that does not read as a header is
+// a damaged header, not a title. Taken for a title, its series would be lost, and its
+// values read as headers.
+bool compact_header_marks(std::string_view record) {
+  return marked(record, 9, "=n") || marked(record, 19, "=i");
 }
 
 // The first title of the data: shown on the console and kept with the series.
@@ -283,6 +303,12 @@ SeriesRead cdf(RecordStream& in, int& series_number, Console& console, int max_y
     if (!record) return end_of_data(s, series_number);
     const std::string& r80 = record->text;
     if (!record->fields) {
+      if (compact_header_marks(r80)) {
+        pause_and_stop(console, "*** header line read error in sbr cdf: \n" + header_facts(s, "") +
+                                    "\n " + trimmed(r80) + "\n line " +
+                                    std::to_string(in.number()) + ": " + record->fault +
+                                    ": a record marked =n and =i is a series header");
+      }
       if (++titles > kMaxCompactTitles) {
         pause_and_stop(console, "*** header line read error in sbr cdf: \n" + header_facts(s, "") +
                                     "\n " + trimmed(r80));
@@ -348,17 +374,31 @@ SeriesRead datar(RecordStream& in, std::string& title, Console& console, int max
       return s;
     }
     const std::string r80 = first_80(*record);
-    if (!r80.starts_with("n  ")) title = field(r80, 80);
+    // A header begins "n  " and gives its value layout in parentheses in columns 23-30: a
+    // line with either that does not read as a header is a damaged one, which passed over
+    // would lose its series and take its values for titles.
+    const bool mark = r80.starts_with("n  ");
+    if (!mark) title = field(r80, 80);
+    const std::string_view layout = field_text(r80, 23, 8);
+    const bool parentheses =
+        layout.find('(') != std::string_view::npos && layout.find(')') != std::string_view::npos;
+    const std::string line = "line " + std::to_string(in.number()) + ": ";
     std::vector<Field> h;
     try {
       h = header.read(r80, 3);
-    } catch (const ReadError&) {
-      continue;
+    } catch (const ReadError& e) {
+      if (!mark && !parentheses) continue;
+      pause_and_stop(console, ">> sbr datar:  header read error\n " + trimmed(r80) + "\n " + line +
+                                  describe_field(r80, e.column, e.width) +
+                                  " do not read as a number");
     }
-    const std::string& descriptor = h[2].text;
-    if (descriptor.find('(') == std::string::npos || descriptor.find(')') == std::string::npos) {
-      continue;
+    if (!parentheses) {
+      if (!mark) continue;
+      pause_and_stop(console, ">> sbr datar:  header read error\n " + trimmed(r80) + "\n " + line +
+                                  describe_field(r80, 23, 8) + " hold no value layout in " +
+                                  "parentheses");
     }
+    const std::string descriptor = h[2].text;
     s.n = static_cast<int>(std::clamp<long long>(h[0].integer, -99999999, 99999999));
     s.first_year = static_cast<int>(h[1].integer);
     s.text = title;
@@ -390,6 +430,15 @@ SeriesRead rinfrn(RecordStream& in, int& series_number, Console& console, int ma
     if (!record) return end_of_data(s, series_number);
     const std::string& r80 = record->text;
     if (!record->fields) {
+      // A header holds an id and two years in columns 1-14 and nothing after them: a record
+      // of that shape whose years hold numbers is a damaged header, not a title.
+      if (reads_as_numbers(field_text(r80, 7, 8)) && all_blank(field_text(r80, 15, 66))) {
+        pause_and_stop(console,
+                       " *** error reading tree-ring data in mib pex data format: "
+                       "header\n line: " +
+                           trimmed(r80) + "\n line " + std::to_string(in.number()) + ": " +
+                           record->fault);
+      }
       if (++errors == 1) first_title(console, s, r80);
       if (errors > kMaxMibErrors) pause_and_stop(console, " *** too many read errors in rinfrn");
       continue;

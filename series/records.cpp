@@ -69,6 +69,18 @@ bool is_measurement(double value) { return std::fabs(value) < kLargestMeasuremen
 
 bool is_ring_width(double mm) { return mm < kWidestRing; }
 
+bool reads_as_numbers(std::string_view text) {
+  int digits = 0, others = 0;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      ++digits;
+    } else if (c != ' ' && c != '\t' && c != '-' && c != '+') {
+      ++others;
+    }
+  }
+  return digits > 0 && others <= kDamagedCharacters;
+}
+
 namespace {
 
 // The most places a number is written with before or after its point: a longer run of

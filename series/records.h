@@ -77,6 +77,15 @@ std::string decimal_text(std::string_view number, int shift = 0);
 // "line 4, columns 1-4 "1e39" is 1e+39: values must lie above -1000000 and below 1000000"
 std::string not_a_measurement(std::string_view place, std::string_view value, float kept);
 
+// The most characters other than digits, blanks and signs that the numbers of a damaged
+// record hold: one or two damaged characters. Free text holds more.
+inline constexpr int kDamagedCharacters = 2;
+
+// True when `text` reads as numbers, whatever a damaged character or two made of them: it
+// holds a digit, and at most kDamagedCharacters characters that are not digits, blanks or
+// signs. The readers tell a damaged record of numbers from a title by it.
+bool reads_as_numbers(std::string_view text);
+
 // The `width` characters of `record` from column `column` (1-based), fewer where the
 // record ends inside them, none where it ends before them.
 std::string_view field_text(std::string_view record, int column, int width);

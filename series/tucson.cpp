@@ -77,10 +77,19 @@ std::optional<std::size_t> ring_misfit(std::span<const float> values) {
   return std::nullopt;
 }
 
+std::string written_id(std::string_view id, bool rings) {
+  std::string written = field(id, 8);
+  const auto last = static_cast<std::size_t>(rings ? 7 : 5);  // the id's last column
+  const auto digit = [&](std::size_t k) { return written[k] >= '0' && written[k] <= '9'; };
+  if (written[last] == '-') written[last] = '_';
+  if (written[last - 1] == '-' && digit(last)) written[last - 1] = '_';
+  return written;
+}
+
 void trrw_write(std::ostream& out, TucsonMode mode, std::string_view id, int first_year,
                 std::span<const float> values, std::span<const int> depth, std::string_view tag) {
   if (values.empty()) return;
-  const std::string id8 = field(id, 8);
+  const std::string id8 = written_id(id, mode == TucsonMode::mw);
   const std::string tag3 = field(tag, 3);
   const auto n = values.size();
 

@@ -111,15 +111,18 @@ TucsonReading read_tucson_series(RecordStream& in, TucsonMode mode, TucsonFile& 
 // Beyond the fixed columns the reader checks that the records of a series belong
 // together, so that no value is read into the wrong year or the wrong series: it stops
 // the run (throws Stop, with the line, the columns and the text at fault) for a field whose
-// digits are split by a blank, for a record of a series with a field that is no number
-// (one where the series goes on, one that holds the series' end, or one that the next
-// record continues; any other record before a series' first data record is a title, such
-// as "bgpc1   2 Germany ... 1520M  4741 1252", numbered in the index year columns), for a
+// digits are split by a blank (or, in index records, do not end in the field's last
+// column), for a damaged record of a series (a record that does not read as a data record
+// is a title only where its value columns read as text and neither the series in hand nor
+// the next record needs it, such as "bgpc1   2 Germany ... 1520M  4741 1252", numbered in
+// the index year columns), for a first record with a value outside the years its year
+// leaves in its decade, for an index value after the fill that ends its series, for a
 // ring-width series without its end marker (its units are unknown), for a record that
-// interrupts a series, for a record whose year goes back or off the decade steps, and for
-// a series in hundredths with a ring of 1000 mm or more. A record whose year skips
-// whole decades leaves those years missing, with a console note. The stop on more than 25
-// title records lists the first of them with what kept each from being a data record.
+// interrupts a series, for a record whose year goes back or off the decade steps, for an
+// index record of another id where the series goes on, and for a series in hundredths with
+// a ring of 1000 mm or more. A record whose year skips whole decades, and holds values,
+// leaves those years missing, with a console note. The stop on more than 25 title records
+// lists the first of them with what kept each from being a data record.
 SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Console& console,
                      std::ostream* echo = nullptr, int max_years = kMaxYears);
 
@@ -128,10 +131,18 @@ SeriesRead trrw_read(RecordStream& in, TucsonMode mode, TucsonFile& file, Consol
 // each from being data).
 std::string tucson_no_series_note(const TucsonFile& file, TucsonMode mode);
 
+// The id as trrw_write writes it. The reader takes a "-" just before the year columns for
+// the sign of a year below -999, so that "HNG03-" with the year 1790 would read back as
+// "HNG03" of -1790: a "-" in the id's last column (the sixth of index records, the eighth
+// of ring-width records), and one in the column before it followed by a digit, is written
+// "_". Every other id is written as it is.
+std::string written_id(std::string_view id, bool rings);
+
 // Writes one series in mode mw (ring widths in 0.001 mm with the -9999 marker), iw
 // (indices) or qz (mib pex indices). `depth` is the sample depth of each value for iw and
 // qz; when it is empty or its first element is below 1 every depth is written as 1.
-// `tag` (3 characters) marks the records. Writes nothing when there is no value.
+// `tag` (3 characters) marks the records. The id is written as written_id gives it. Writes
+// nothing when there is no value.
 void trrw_write(std::ostream& out, TucsonMode mode, std::string_view id, int first_year,
                 std::span<const float> values, std::span<const int> depth, std::string_view tag);
 

@@ -41,13 +41,10 @@ struct Parsed {
   std::string id;    // 8 characters
   int id_width = 8;  // columns of the id field in this record
   int year = 0;
-  // The record has the shape of a data record: its year field and a value field read as
-  // numbers. One that does not read as data is a data record with a field that cannot be
-  // read, not a title.
-  bool data_like = false;
-  // A data-like record whose value fields hold the end of a series (ring widths: 999 or
-  // -9999; indices: the fill 9990): it holds a whole series, not a title.
-  bool ends_series = false;
+  bool has_year = false;  // the year field reads as a year (always so for a data record)
+  // The value columns read as numbers (reads_as_numbers): a record that does not read as a
+  // data record is then a damaged one, not a title.
+  bool numbers = false;
   bool loose = false;  // a numeric field has a blank after its digits
   int shift = 0;       // blanks put back before the year to read the record (realign)
   std::string reason;  // title and ragged records: the field at fault and what is wrong
@@ -109,37 +106,25 @@ Columns field_at(bool rings, int id_width, int column) {
 // digits are split by a blank and the field cannot be read safely.
 enum class Shape { justified, loose, split };
 
-// True when the field holds an integer, blanks ignored: the text of a data field.
-bool holds_integer(std::string_view text) {
-  std::string digits;
-  for (char c : text) {
-    if (c != ' ' && c != '\t') digits += c;
+// True when the value columns of a record (ring widths 13-72, indices 11-80) read as
+// numbers (reads_as_numbers), for index records in slots without an empty one between two
+// filled: every index record fills its ten slots, with values or the fill. Title records
+// hold words there ("Germany     Norway spruce     1520M"), or a word and a number far
+// apart ("ebe96c64   KH ... 201601" in the index columns); a data record with a damaged
+// character or two still holds its numbers. (A ring-width record may hold a damaged
+// character in any slot after its series' end.)
+bool value_columns_read_as_numbers(std::string_view record, bool rings) {
+  const Columns first = numeric_field(rings, usual_id_width(rings), 1);
+  const Columns last = numeric_field(rings, usual_id_width(rings), numeric_fields(rings) - 1);
+  bool filled = false, gap = false;
+  for (int slot = 1; slot <= 10 && !rings; ++slot) {
+    const int column = value_field(false, slot).first;
+    const bool blank = blank_columns(record, column, column + 6);  // the index and its depth
+    if (!blank && gap) return false;
+    gap = gap || (blank && filled);
+    filled = filled || !blank;
   }
-  if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) digits.erase(0, 1);
-  return !digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos;
-}
-
-// True when some value field after the year holds an integer: free text has none.
-bool holds_a_value(std::string_view record, bool rings, int id_width) {
-  for (int k = 1; k < numeric_fields(rings); ++k) {
-    const Columns c = numeric_field(rings, id_width, k);
-    if (holds_integer(field_text(record, c.first, c.width))) return true;
-  }
-  return false;
-}
-
-// True when a value field holds what ends a series in the mode: the end marker of ring
-// widths (999 or -9999) or the fill of index records (9990).
-bool holds_series_end(std::string_view record, bool rings, int id_width) {
-  for (int slot = 1; slot <= 10; ++slot) {
-    const Columns c = numeric_field(rings, id_width, rings ? slot : 2 * slot - 1);
-    const std::string_view text = trim(field_text(record, c.first, c.width));
-    if (rings ? text == std::to_string(kEndMarker) || text == std::to_string(kEndMarkerFine)
-              : text == std::to_string(kIndexEmpty)) {
-      return true;
-    }
-  }
-  return false;
+  return reads_as_numbers(field_text(record, first.first, last.last() - first.first + 1));
 }
 
 Shape shape(std::string_view text) {
@@ -164,16 +149,17 @@ Parsed read_with(std::string_view record, bool rings, const Layout& layout, int 
     const Columns at_fault = field_at(rings, id_width, e.column);
     p.reason = describe_field(record, at_fault.first, at_fault.width) +
                (in_year ? " do not read as a year" : " do not read as a number");
-    if (!in_year && holds_a_value(record, rings, id_width)) {
-      const std::vector<Field> head = layout.read(record, 2);
-      p.data_like = true;
-      p.ends_series = holds_series_end(record, rings, id_width);
-      p.id = field(head[0].text, 8);
-      p.year = static_cast<int>(std::clamp<long long>(head[1].integer, -99999, 99999));
+    p.numbers = value_columns_read_as_numbers(record, rings);
+    p.id = field(field_text(record, 1, id_width), 8);
+    if (!in_year) {
+      p.has_year = true;
+      p.year =
+          static_cast<int>(std::clamp<long long>(layout.read(record, 2)[1].integer, -99999, 99999));
     }
     return p;  // a title record
   }
-  p.data_like = true;
+  p.has_year = true;
+  p.numbers = true;
   p.id = field(fields[0].text, 8);
   if (!rings) p.id.replace(6, 2, "  ");
   p.year = static_cast<int>(std::clamp<long long>(fields[1].integer, -99999, 99999));
@@ -183,6 +169,14 @@ Parsed read_with(std::string_view record, bool rings, const Layout& layout, int 
     if (s == Shape::split) {
       p.kind = Parsed::Kind::ragged;
       p.reason = describe_field(record, c.first, c.width) + " hold digits split by a blank";
+      return p;
+    }
+    // Index fields are right-justified in every file seen; a blank after the digits is a
+    // damaged digit, which would turn the fill 9990 into the index 0.999.
+    if (s == Shape::loose && !rings) {
+      p.kind = Parsed::Kind::ragged;
+      p.reason = describe_field(record, c.first, c.width) + " hold digits that do not end in " +
+                 "the last column of their field";
       return p;
     }
     p.loose = p.loose || s == Shape::loose;
@@ -240,7 +234,8 @@ Parsed parse_record(std::string_view record, bool rings, const ReadLayouts& layo
   // The "-" belongs to the id (as in "10ALAN-A1886"): the usual layout reads the record.
   Parsed standard = read_with(record, rings, layouts.wide, wide);
   if (standard.kind == Parsed::Kind::data) return standard;
-  return chosen.kind == Parsed::Kind::ragged || chosen.data_like ? chosen : standard;
+  return chosen.kind != Parsed::Kind::title || (chosen.has_year && chosen.numbers) ? chosen
+                                                                                   : standard;
 }
 
 // Some files hold ring-width records whose short id is followed by the year one column
@@ -400,8 +395,12 @@ class SeriesReader {
   void note(std::string text) { messages_.push_back({TucsonMessage::Kind::note, std::move(text)}); }
   [[noreturn]] void refuse(const std::string& message, std::string_view record);
   [[noreturn]] void refuse_unreadable(const Parsed& p, std::string_view record, int line);
+  bool damaged(const Parsed& p);
   bool continues(const Parsed& before, const Parsed& next) const;
-  void refuse_kept_title_if_continued(const Parsed& next);
+  bool next_record_continues(const Parsed& p);
+  void check_first_record(std::string_view record, const Parsed& p, int line, int slots);
+  bool ends_at_first_slot(std::string_view record, const Parsed& p) const;
+  void check_index_record(std::string_view record, const Parsed& p, int line, int slots);
   [[noreturn]] void too_many_titles();
   std::string index_hint(std::string_view record) const;
 
@@ -423,15 +422,6 @@ class SeriesReader {
   // Why the series is refused when its end marker says hundredths: its first value that is
   // then a ring of 1000 mm or more. In thousandths every 6-column value is a narrower ring.
   std::string wide_ring_;
-  // The last title record of the call that has the shape of a data record, while only
-  // blank records follow it: a damaged first record of a series when the next data
-  // record continues it.
-  struct DataLikeTitle {
-    Parsed parsed;
-    std::string record;
-    int line = 0;
-  };
-  std::optional<DataLikeTitle> data_like_title_;
 };
 
 // How the reading of a series ends when the records cannot be read safely: thrown from
@@ -457,9 +447,26 @@ std::string SeriesReader::index_hint(std::string_view record) const {
 }
 
 void SeriesReader::refuse_unreadable(const Parsed& p, std::string_view record, int line) {
-  refuse("*** series " + trimmed(p.id) + ": line " + std::to_string(line) +
-             " holds a value that cannot be read: " + p.reason,
+  refuse("*** series " + trimmed(p.id) + ": line " + std::to_string(line) + " holds a " +
+             (p.has_year ? "value" : "year") + " that cannot be read: " + p.reason,
          record);
+}
+
+// The one rule of the title records. A record that does not read as a data record of the
+// mode is a damaged record of a series, never a title, when
+// - its value columns read as numbers (reads_as_numbers), whatever its id and year, or
+// - it carries the id and the year that the series in hand needs next, or
+// - the next record continues it as the same series' next decade.
+// Only a record that is none of these is a title record: before a series' first data
+// record, or after an index series, which it then ends.
+bool SeriesReader::damaged(const Parsed& p) {
+  if (p.numbers) return true;
+  if (!p.has_year) return false;
+  if (started_ && p.year == next_year_ &&
+      same_series(p.id, record_id_columns(rings_, p.year), s_.id, id_width_)) {
+    return true;
+  }
+  return !started_ && next_record_continues(p);
 }
 
 // True when `next` is the record of the same series that follows `before`: its id, and
@@ -470,14 +477,63 @@ bool SeriesReader::continues(const Parsed& before, const Parsed& next) const {
                      record_id_columns(rings_, before.year));
 }
 
-// The data-like title record kept is the damaged first record of a series when `next`
-// (a record with an id and a year) continues it. It is forgotten either way: a series'
-// records follow each other.
-void SeriesReader::refuse_kept_title_if_continued(const Parsed& next) {
-  if (data_like_title_ && next.data_like && continues(data_like_title_->parsed, next)) {
-    refuse_unreadable(data_like_title_->parsed, data_like_title_->record, data_like_title_->line);
+// Looks past blank records at the next record, which is given back to the stream.
+bool SeriesReader::next_record_continues(const Parsed& p) {
+  std::vector<std::string> ahead;
+  bool continued = false;
+  while (std::optional<std::string> next = in_.next()) {
+    ahead.push_back(*next);
+    const Parsed q =
+        parse_record(next->substr(0, std::min<std::size_t>(next->size(), 80)), rings_, layouts_);
+    if (q.kind == Parsed::Kind::blank_year) continue;
+    continued = q.has_year && continues(p, q);
+    break;
   }
-  data_like_title_.reset();
+  in_.unread(ahead);
+  return continued;
+}
+
+// The first record of a series holds values only from its year to the end of its decade:
+// ring widths leave the slots after it blank, index records fill the slots before it. A
+// value beyond would be dropped, and the record's year moves every value.
+void SeriesReader::check_first_record(std::string_view record, const Parsed& p, int line,
+                                      int slots) {
+  for (int slot = 1; slot <= 10; ++slot) {
+    const bool outside = rings_ ? slot > slots : slot <= 10 - slots;
+    if (!outside || blank_slot(record, rings_, slot)) continue;
+    if (!rings_ && p.value[at(slot)] >= kIndexEmpty) continue;
+    const Columns c = value_field(rings_, slot);
+    refuse("*** series " + trimmed(p.id) + ": line " + std::to_string(line) + " holds a value " +
+               (rings_ ? "after" : "before") + " the years " + std::to_string(p.year) + " to " +
+               std::to_string(p.year + slots - 1) + " that its year leaves in its decade: " +
+               describe_field(record, c.first - p.shift, c.width),
+           record);
+  }
+}
+
+// True when the first slot of a record holds no value but the series' end.
+bool SeriesReader::ends_at_first_slot(std::string_view record, const Parsed& p) const {
+  if (blank_slot(record, rings_, 1)) return true;
+  const long long v = p.value[0];
+  return rings_ ? v == kEndMarker || v == kEndMarkerFine : v >= kIndexEmpty;
+}
+
+// An index series ends at its first fill: a value after it in the record is a damaged
+// fill or a damaged value.
+void SeriesReader::check_index_record(std::string_view record, const Parsed& p, int line,
+                                      int slots) {
+  bool filled = false;
+  for (int slot = 11 - slots; slot <= 10; ++slot) {
+    const bool fill = blank_slot(record, false, slot) || p.value[at(slot)] >= kIndexEmpty;
+    if (filled && !fill) {
+      const Columns c = value_field(false, slot);
+      refuse("*** series " + trimmed(p.id) + ": line " + std::to_string(line) +
+                 " holds a value after the fill " + std::to_string(kIndexEmpty) +
+                 " that ends the series: " + describe_field(record, c.first, c.width),
+             record);
+    }
+    filled = filled || fill;
+  }
 }
 
 void SeriesReader::too_many_titles() {
@@ -534,13 +590,8 @@ std::optional<Parsed> SeriesReader::next_parsed(const std::string& record, int l
 }
 
 SeriesReader::Step SeriesReader::title(const std::string& record, const Parsed& p, int line) {
+  if (damaged(p)) refuse_unreadable(p, record, line);
   if (started_ && !rings_) {
-    // The record the series needs next, with a field that cannot be read: taken for the
-    // end of the series it would cut the series short.
-    if (p.data_like && p.year == next_year_ &&
-        same_series(p.id, record_id_columns(false, p.year), s_.id, id_width_)) {
-      refuse_unreadable(p, record, line);
-    }
     in_.back();  // an index series needs no end mark: it ends before the title
     return Step::done;
   }
@@ -549,14 +600,6 @@ SeriesReader::Step SeriesReader::title(const std::string& record, const Parsed& 
                " interrupts the series before its end marker: " + p.reason,
            record);
   }
-  // Before a series' first data record, a record that does not read as one is a title
-  // record, even with an id, a year and numbers: many files number their title records
-  // in the index year columns ("bgpc1   2 Germany ... 1520M  4741 1252"). One that holds
-  // the end of a series, or that the next data record continues, is a damaged record of
-  // a series: taken for a title it would silently lose the series or move its start.
-  if (p.data_like && p.ends_series) refuse_unreadable(p, record, line);
-  refuse_kept_title_if_continued(p);
-  if (p.data_like) data_like_title_ = DataLikeTitle{p, record, line};
   const std::string_view r80 =
       std::string_view(record).substr(0, std::min<std::size_t>(record.size(), 80));
   const TucsonFile::TitleRecord t{line, trimmed(r80), p.reason};
@@ -607,7 +650,7 @@ bool SeriesReader::continues_to_fine_marker(std::string_view record, const Parse
 SeriesReader::Step SeriesReader::data(const std::string& record, const Parsed& p, int line) {
   int slots = 10;
   if (!started_) {
-    refuse_kept_title_if_continued(p);
+    check_first_record(record, p, line, decade_slots(p.year));
     started_ = true;
     s_.id = p.id;
     s_.first_year = p.year;
@@ -617,17 +660,25 @@ SeriesReader::Step SeriesReader::data(const std::string& record, const Parsed& p
     next_year_ = p.year + slots;
   } else {
     if (!same_series(p.id, record_id_columns(rings_, p.year), s_.id, id_width_)) {
-      if (!rings_) {
+      if (!rings_ && p.year != next_year_) {
         in_.back();  // the next index series begins here
         return Step::done;
+      }
+      if (!rings_) {
+        refuse("*** series " + trimmed(s_.id) + ": line " + std::to_string(line) +
+                   " carries the id " + trimmed(p.id) + " where the series goes on in " +
+                   std::to_string(next_year_) + "; an index series ends with the fill " +
+                   std::to_string(kIndexEmpty) + " before the next one begins",
+               record);
       }
       refuse("*** series " + trimmed(s_.id) + " has no end marker: line " + std::to_string(line) +
                  " begins series " + trimmed(p.id),
              "");
     }
     if (p.year != next_year_) {
+      // Decades left out are missing years inside a series; none end it.
       const long long skipped = static_cast<long long>(p.year) - next_year_;
-      if (skipped < 0 || skipped % 10 != 0) {
+      if (skipped < 0 || skipped % 10 != 0 || ends_at_first_slot(record, p)) {
         refuse("*** series " + trimmed(s_.id) + ": line " + std::to_string(line) + " holds year " +
                    std::to_string(p.year) + " where " + std::to_string(next_year_) +
                    " was expected",
@@ -640,6 +691,7 @@ SeriesReader::Step SeriesReader::data(const std::string& record, const Parsed& p
     }
     next_year_ = p.year + 10;
   }
+  if (!rings_) check_index_record(record, p, line, slots);
 
   // The values of this record, up to the end of the series.
   for (int slot = (rings_ ? 1 : 11 - slots); slot <= (rings_ ? slots : 10); ++slot) {
@@ -732,8 +784,14 @@ TucsonReading SeriesReader::read() {
       }
       const std::string r80 = record->substr(0, std::min<std::size_t>(record->size(), 80));
 
-      // A header-driven series is marked by "#" in column 80 before its first value.
-      if (!started_ && r80.size() == 80 && r80[79] == '#') return header_driven(r80);
+      // A header-driven series is marked by "#" in column 80 before its first value; a
+      // record whose values read as numbers is a damaged data record instead.
+      if (!started_ && r80.size() == 80 && r80[79] == '#') {
+        if (!value_columns_read_as_numbers(r80, rings_)) return header_driven(r80);
+        refuse("*** line " + std::to_string(line) + " holds \"#\" in column 80, the mark of a " +
+                   "header-driven series, but numbers where a series' values stand",
+               r80);
+      }
 
       const std::optional<Parsed> p = next_parsed(r80, line);
       if (!p) continue;

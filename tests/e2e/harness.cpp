@@ -343,7 +343,7 @@ std::vector<std::map<int, double>> space_delimited_series(const std::string& tex
   return series;
 }
 
-std::vector<std::map<int, float>> read_chronologies(const std::string& text) {
+std::vector<std::map<int, float>> read_chronologies(const std::string& text, bool ring_widths) {
   std::istringstream in(text), keys;
   std::ostringstream quiet;
   Console con(keys, quiet);
@@ -351,7 +351,7 @@ std::vector<std::map<int, float>> read_chronologies(const std::string& text) {
   TucsonFile file;
   std::vector<std::map<int, float>> series;
   for (int guard = 0; guard < 100; ++guard) {
-    SeriesRead s = trrw_read(records, TucsonMode::ir, file, con);
+    SeriesRead s = trrw_read(records, ring_widths ? TucsonMode::mr : TucsonMode::ir, file, con);
     if (s.n < 1) break;
     std::map<int, float> by_year;
     for (int k = 0; k < s.n; ++k) by_year[s.first_year + k] = s.values[static_cast<std::size_t>(k)];

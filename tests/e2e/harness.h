@@ -154,8 +154,10 @@ std::vector<std::string> leftovers(const std::filesystem::path& dir);
 // series, in the order of the head's ids, its values by year; "." (no value) is left out.
 std::vector<std::map<int, double>> space_delimited_series(const std::string& text);
 
-// The chronologies of an index file in file order: each series' values by year.
-std::vector<std::map<int, float>> read_chronologies(const std::string& text);
+// The chronologies of an index file in file order: each series' values by year. With
+// `ring_widths`, the series of a ring-width file, in millimetres.
+std::vector<std::map<int, float>> read_chronologies(const std::string& text,
+                                                    bool ring_widths = false);
 
 // Ring widths of `count` series over [first, first + years), slightly different from each
 // other, in 0.001 mm units and without title records; ids are `stem` and a 4-digit number.

@@ -60,7 +60,7 @@ TEST(write_detail, head_and_records) {
   EXPECT_EQ(nothing.str(), kHead);
 }
 
-TEST(read_detail, records_until_a_blank_line_or_number_zero) {
+TEST(read_detail, records_until_a_blank_line) {
   Tsi1 t = two_series();
   std::ostringstream out;
   write_detail(out, t, 6);
@@ -78,7 +78,11 @@ TEST(read_detail, records_until_a_blank_line_or_number_zero) {
 
   std::istringstream zero(
       kHead + "   0  X         1900  1950     0     0     0     0     0     1     1     3\n");
-  EXPECT_EQ(read_detail(zero, back).rows, 0);
+  // A record numbered 0 that is not blank is a damaged row, not the end: it is refused as
+  // a record that cannot be read.
+  r = read_detail(zero, back);
+  EXPECT_EQ(r.rows, 0);
+  EXPECT_FALSE(r.ok);
   // A record that cannot be read: the rows before it stay.
   std::istringstream bad(out.str() + "   3  X         19x0\n");
   r = read_detail(bad, back);

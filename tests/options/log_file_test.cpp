@@ -472,18 +472,23 @@ TEST(batch, refusals_say_where_and_why) {
     EXPECT_EQ(r.console.substr(r.console.size() - tail.size()), tail);
   }
 
-  // A record cut short of its values, label and all.
-  std::vector<std::string> lines = lines_of(plain);
-  lines[10] = "4";
-  std::string cut;
-  for (const std::string& l : lines) cut += l + "\n";
-  Defaults back;
-  const BatchRun r = read_log(cut, back.ic, back.cmd);
-  EXPECT_EQ(r.status, 10);
-  EXPECT_NE(r.console.find("\n *** record 11 of the log file: \"4\"\n"
-                           " *** expected 2 values, found 1\n *** error reading"),
-            std::string::npos)
-      << r.console;
+  // A record cut short of its values, label and all; one with a value more before its
+  // label: a value split by a damaged blank.
+  const std::pair<std::string, std::string> records[] = {
+      {"4", "\n *** record 11 of the log file: \"4\"\n *** expected 2 values, found 1\n"},
+      {"1  2         0     !label",
+       "\n *** record 11 of the log file: \"1  2         0     !label\"\n"
+       " *** expected 2 values, found 3 before the label\n"}};
+  for (const auto& [record, said] : records) {
+    std::vector<std::string> lines = lines_of(plain);
+    lines[10] = record;
+    std::string text;
+    for (const std::string& l : lines) text += l + "\n";
+    Defaults back;
+    const BatchRun r = read_log(text, back.ic, back.cmd);
+    EXPECT_EQ(r.status, 10);
+    EXPECT_NE(r.console.find(said + " *** error reading"), std::string::npos) << r.console;
+  }
 }
 
 // A median width that stops the run is named before the stop.

@@ -160,6 +160,16 @@ TEST(rd1col, refusals_name_the_line_the_columns_and_the_text) {
        "        Series: B        Number:     2\n"},
       // A first year with a decimal point: a whole number is wanted.
       {"A\n1901\n0.5\nB\n\n1901.\n", "        line 6, columns 1-5 \"1901.\"\n"},
+      // A value with a damaged character where whole values run on: read as an id, the
+      // value after it would be the first year of another series.
+      {"A\n1901\n738\n6x0\n535\n302\n",
+       "Rd1col: line 4, columns 1-3 \"6x0\" is a value that cannot be read, or the id of a new "
+       "series\n"},
+      // A value whose first character is damaged into "/", which ends a record: passed over
+      // as blank, every value after it would move a year.
+      {"A\n1901\n7.38\n/.70\n5.35\n",
+       "Rd1col: line 4: a \"/\" in column 1 ends the record "
+       "before its item\n"},
       // The file ends after an id: there is no text to show, only the id's line.
       {"A\n1901\n0.5\nB\n\n",
        "Rd1col: Error reading series IYR value\n"
@@ -287,6 +297,9 @@ TEST(rdmcol, unreadable_fields_fail_with_their_message) {
       {"YEAR A\n1941 1.0\n194x 1.5\n", "Error reading time steps"},
       {"YEAR A\n1942 1.0\n1941 1.5\n", "Error reading time steps"},  // years go back
       {"YEAR A\n1941\n", "fewer fields than columns"},
+      {"YEAR A\n1941 1.0\n/942 1.5\n1943 1.5\n", "Error reading record 3: fewer fields"},
+      // A field split by a damaged character: every field after it would move a column.
+      {"YEAR A\n1941 1.0\n1942 1. 5\n", "Error reading record 3: more fields than columns"},
       {"YEAR\n1941 1.0\n",
        "\nError reading the heading record: fewer ids than columns (ids read: 1, columns given: "
        "2; the first id heads the years)\n line 1: \"YEAR\"\n"},

@@ -103,6 +103,16 @@ TEST(cdf, titles_blank_lines_and_failures) {
   EXPECT_EQ(r.stop,
             "*** error reading data in sbr cdf: \n S1        1900     2  (40f2.0)\n 15 x5\n"
             " line 2: columns 3-4 \" x\" do not read as a number");
+  // A record marked as a header ("=n", "=i") that does not read as one is not a title:
+  // its series would be lost.
+  std::string damaged = header;
+  damaged[5] = 'x';
+  r = read_all("a title\n" + damaged + series.substr(header.size()) + series, Reader::cdf);
+  EXPECT_TRUE(r.series.empty());
+  EXPECT_NE(r.stop.find(" line 2: columns 2-8 \"    x 2\" do not read as a number: a record "
+                        "marked =n and =i is a series header"),
+            std::string::npos)
+      << r.stop;
   // A header with no values is passed over; a negative count is refused.
   std::string empty = header;
   empty.replace(0, 8, "       0");
@@ -210,9 +220,7 @@ TEST(datar, refusals_name_the_line_columns_and_text) {
 TEST(datar, header_driven_series) {
   const std::string text =
       "A title line\n"
-      "n  this line is never the title\n"
       "n        3      1950  (3f8.3)\n   1.500   2.250   0.125\n"
-      "n        2      1970  no layout\n"
       "second series\n"
       "n        2      1980  (2f5.1)\n  1.5  2.5\n";
   Reading r = read_all(text, Reader::datar);
@@ -238,6 +246,19 @@ TEST(datar, header_driven_series) {
   EXPECT_EQ(read_all("n        1      1950  (f8.2)\n  100001\n", Reader::datar).stop,
             ">> sbr datar:  line 2, columns 1-8 \"  100001\" is a ring of 1000.01 mm read in mm: "
             "no ring is 1000 mm or wider; are the file's units right?");
+  // A line begun "n  " or with a layout in columns 23-30 is a header, never a title: a
+  // damaged one would lose its series.
+  EXPECT_EQ(
+      read_all("n        3      19x0  (3f8.3)\n   1.500   2.250   0.125\n", Reader::datar).stop,
+      ">> sbr datar:  header read error\n n        3      19x0  (3f8.3)\n"
+      " line 1: columns 13-20 \"    19x0\" do not read as a number");
+  EXPECT_EQ(read_all("x        3      19x0  (3f8.3)\n   1.500   2.250   0.125\n", Reader::datar)
+                .stop.substr(0, 32),
+            ">> sbr datar:  header read error");
+  EXPECT_EQ(
+      read_all("n        3      1950  (3f8.3\n   1.500   2.250   0.125\n", Reader::datar).stop,
+      ">> sbr datar:  header read error\n n        3      1950  (3f8.3\n"
+      " line 1: columns 23-30 \"(3f8.3  \" hold no value layout in parentheses");
   // A count beyond the limit comes back without values for the caller to report.
   r = read_all("n       20      1950  (2f8.3)\n", Reader::datar, 10);
   ASSERT_EQ(r.series.size(), 1u);
@@ -288,6 +309,12 @@ TEST(rinfrn, failures) {
             " *** error reading tree-ring data in mib pex data format: series CUT   \n"
             " line: CUT   1900   1  1\n"
             " line 2: the record ends before column 18, where the value of 1901 would be");
+  // A header with a damaged year is no title: its series would be lost.
+  EXPECT_EQ(
+      read_all("a title line\nBAD   19x01901\nBAD   1900 100  1 200  1\n", Reader::rinfrn).stop,
+      " *** error reading tree-ring data in mib pex data format: header\n"
+      " line: BAD   19x01901\n"
+      " line 2: columns 7-10 \"19x0\" do not read as a number");
   EXPECT_EQ(read_all("BACK  19101900\n", Reader::rinfrn).stop,
             " *** error reading tree-ring data in mib pex data format: series BACK  \n"
             " line: BACK  19101900\n"

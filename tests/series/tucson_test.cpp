@@ -238,7 +238,7 @@ TEST(trrw_read, index_series) {
                                {1100, 5},
                                {870, 5},
                                {1020, 6}}) +
-                           ix("CRN", 1910, {{999, 6}, {9990, 0}, {1234, 1}});
+                           ix("CRN", 1910, {{999, 6}, {9990, 0}, {9990, 0}});
   FileReading r = read_all(text, TucsonMode::ir);
   ASSERT_EQ(r.series.size(), 1u);
   EXPECT_EQ(r.series[0].id, "CRN     ");
@@ -371,11 +371,14 @@ TEST(trrw_read, fields_read_by_their_columns_with_blanks_ignored) {
   ASSERT_EQ(r.series.size(), 1u) << r.stop;
   EXPECT_EQ(r.series[0].first_year, 1810);
   expect_values(r.series[0], {0.90, 0.95, 0.28, 1.00, 1.20, 1.30, 1.40, 1.50, 1.60, 1.70, 2.01});
-  // Index fields too: the depth field " 4 " (columns 15-17) is 4.
-  r = read_all("CRN   1900 998 4 1002  39990  0\n", TucsonMode::ir);
-  ASSERT_EQ(r.series.size(), 1u) << r.stop;
-  expect_values(r.series[0], {0.998, 1.002});
-  EXPECT_EQ(r.series[0].depth, (std::vector<int>{4, 3}));
+  // Not index fields: there a blank after the digits is a damaged digit, which would turn
+  // the fill "9990" into the index "999 ", 0.999.
+  r = read_all("CRN   1900 998  31002  3999   0\n", TucsonMode::ir);
+  EXPECT_TRUE(
+      r.stop.starts_with("*** line 1: values are not in the fixed columns of the tucson "
+                         "format: columns 25-28 \"999 \" hold digits that do not end in "
+                         "the last column of their field"))
+      << r.stop;
 }
 
 TEST(trrw_read, a_hyphen_in_an_id_is_not_a_negative_year) {
@@ -481,11 +484,13 @@ TEST(trrw_read, a_999_inside_a_series_in_thousandths_is_a_ring) {
 
 TEST(trrw_read, numbered_title_records_are_titles_and_damaged_records_of_a_series_are_not) {
   // A title numbered in the year columns, then text and numbers, comes before a series;
-  // a damaged record holds its series' end (999; the index fill 9990), or the next record
-  // continues it, or an index series goes on in it.
+  // a damaged record reads as numbers in its value columns, or the next record continues
+  // it, or an index series goes on in it.
   const std::string title = "Germany     Norway spruce     1520M  4741 1252\n";
   const std::string unread = "*** series B: line 2 holds a value that cannot be read: columns 1";
   const std::string ten = std::string(10, ' ');
+  const std::string full = ix(
+      "B", 1900, {{1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}});
   struct Case {
     std::string text;
     TucsonMode mode;
@@ -493,6 +498,10 @@ TEST(trrw_read, numbered_title_records_are_titles_and_damaged_records_of_a_serie
   } cases[] = {
       {"bgpc1      2 " + title + rw("B", 1900, {1, 999}), TucsonMode::mr, ""},
       {"bgpc1   2 " + title + ix("B", 1900, {{1000, 1}}), TucsonMode::ir, ""},
+      // BONall.rwl's third title record, as the index files of both programs copy it: a
+      // word and a number far apart in the index value columns.
+      {"ebe96c64   KH" + std::string(62, ' ') + "201601\n" + ix("B", 1900, {{1000, 1}}),
+       TucsonMode::ir, ""},
       {rw("A", 1900, {1, 999}) + "B       1900   1x2     3   999\n", TucsonMode::mr, unread},
       {rw("A", 1900, {1, 999}) + "B       1900   1x2" + ten + "3\n" + rw("B", 1910, {1, 999}),
        TucsonMode::mr, unread},
@@ -503,6 +512,31 @@ TEST(trrw_read, numbered_title_records_are_titles_and_damaged_records_of_a_serie
           {{1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}}) +
            "B     19101x00  1\n",
        TucsonMode::ir, unread},
+      // Value columns that read as numbers, whatever the id and year: a series of one
+      // record with a damaged end marker, a first record of one value, a damaged year.
+      {rw("A", 1900, {1, 999}) + "B       1850   123   145   9x9\n", TucsonMode::mr,
+       "*** series B: line 2 holds a value that cannot be read: columns 25-30 \"   9x9\""},
+      {"B       1859   3x3\n" + rw("B", 1860, {1, 999}), TucsonMode::mr,
+       "*** series B: line 1 holds a value that cannot be read: columns 13-18"},
+      {"B       18x0   1x2   999\n", TucsonMode::mr,
+       "*** series B: line 1 holds a year that cannot be read: columns 9-12 \"18x0\""},
+      {full + "B     1B70 998  1\n" + ix("B", 1920, {{1000, 1}, {9990, 0}}), TucsonMode::ir,
+       "*** series B: line 2 holds a year that cannot be read: columns 7-10 \"1B70\""},
+      // Records of the right shape whose values stand outside the years they carry.
+      {rw("B", 1951, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}) + rw("B", 1960, {1, 999}), TucsonMode::mr,
+       "*** series B: line 1 holds a value after the years 1951 to 1959 that its year leaves in "
+       "its decade: columns 67-72 \"    10\""},
+      {ix("B", 1906, {{9990, 0}, {9990, 0}, {9990, 0}, {9990, 0}, {9990, 0}, {1000, 1}}),
+       TucsonMode::ir,
+       "*** series B: line 1 holds a value before the years 1906 to 1909 that its year leaves in "
+       "its decade: columns 46-49 \"1000\""},
+      {ix("B", 1900, {{1000, 1}, {9990, 0}, {1000, 1}}), TucsonMode::ir,
+       "*** series B: line 1 holds a value after the fill 9990 that ends the series: columns "
+       "25-28 \"1000\""},
+      {full + ix("C", 1910, {{1000, 1}, {9990, 0}}), TucsonMode::ir,
+       "*** series B: line 2 carries the id C where the series goes on in 1910"},
+      {rw("B", 1900, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}) + rw("B", 1930, {-9999}), TucsonMode::mr,
+       "*** series B: line 2 holds year 1930 where 1910 was expected"},
   };
   for (const Case& c : cases) {
     const FileReading r = read_all(c.text, c.mode);
@@ -654,27 +688,42 @@ TEST(trrw_write, series_ending_in_slot_ten) {
   EXPECT_EQ(late.str().substr(late.str().rfind("\nT") + 1, 24), "T    100009990  09990  0");
 }
 
-TEST(trrw_round_trip, every_year_layout_reads_back_at_the_format_precision) {
-  // 9977 ends in 9999: the reader takes the end record of 10000 with the series.
-  const int years[] = {1905,  0,     -1,     -15,    -999,   -1000,  -1001,
+TEST(trrw_round_trip, every_year_layout_and_id_reads_back_at_the_format_precision) {
+  // 9977 ends in 9999: the reader takes the end record of 10000 with the series. An id
+  // with "-" before the year columns must not lend the year its sign: "HNG03-1790" is
+  // HNG03 of -1790, "HNG0-11790" HNG0 of -11790, as index records.
+  const int years[] = {1790,  1905,  0,      -1,     -15,    -999,   -1000, -1001,
                        -1017, -9999, -10000, -10001, -10020, -99999, 9977};
-  for (int year : years) {
-    std::vector<float> values;
-    for (int k = 0; k < 23; ++k) values.push_back(0.0015f * static_cast<float>(k * k) + 0.0004f);
-    std::ostringstream rings, index;
-    trrw_write(rings, TucsonMode::mw, "RT000001", year, values, {}, "raw");
-    trrw_write(index, TucsonMode::iw, "RT000001", year, values, {}, "std");
-    for (auto [text, mode] :
-         {std::pair{rings.str(), TucsonMode::mr}, std::pair{index.str(), TucsonMode::ir}}) {
-      FileReading r = read_all(text, mode);
-      ASSERT_EQ(r.series.size(), 1u) << year << r.stop;
-      EXPECT_EQ(r.series[0].first_year, year);
-      ASSERT_EQ(r.series[0].n, 23) << year;
-      for (std::size_t k = 0; k < values.size(); ++k) {
-        EXPECT_NEAR(r.series[0].values[k], values[k], 0.0005 + 1e-6) << year << " value " << k;
+  const char* ids[] = {"RT000001", "HNG03-1", "HNG03-", "HNG0-1", "ABCDEFG-", "ABCDEF-1"};
+  for (const char* id : ids) {
+    for (int year : years) {
+      std::vector<float> values;
+      for (int k = 0; k < 23; ++k) values.push_back(0.0015f * static_cast<float>(k * k) + 0.0004f);
+      std::ostringstream rings, index;
+      trrw_write(rings, TucsonMode::mw, id, year, values, {}, "raw");
+      trrw_write(index, TucsonMode::iw, id, year, values, {}, "std");
+      for (auto [text, mode] :
+           {std::pair{rings.str(), TucsonMode::mr}, std::pair{index.str(), TucsonMode::ir}}) {
+        FileReading r = read_all(text, mode);
+        ASSERT_EQ(r.series.size(), 1u) << id << " " << year << r.stop;
+        const std::size_t shown = record_id_columns(mode == TucsonMode::mr, year);
+        EXPECT_EQ(r.series[0].id.substr(0, shown),
+                  written_id(id, mode == TucsonMode::mr).substr(0, shown));
+        EXPECT_EQ(r.series[0].first_year, year) << id;
+        ASSERT_EQ(r.series[0].n, 23) << id << " " << year;
+        for (std::size_t k = 0; k < values.size(); ++k) {
+          EXPECT_NEAR(r.series[0].values[k], values[k], 0.0005 + 1e-6) << year << " value " << k;
+        }
       }
     }
   }
+  // Only a "-" that the reader would take for a sign changes.
+  EXPECT_EQ(written_id("HNG03-1", false), "HNG03_1 ");
+  EXPECT_EQ(written_id("HNG03-1", true), "HNG03-1 ");
+  EXPECT_EQ(written_id("HNG0-1", false), "HNG0_1  ");
+  EXPECT_EQ(written_id("HNG0-A", false), "HNG0-A  ");
+  EXPECT_EQ(written_id("ABCDEF-1", true), "ABCDEF_1");
+  EXPECT_EQ(written_id("ABCDEFG-", true), "ABCDEFG_");
 }
 
 TEST(tucson_mode, codes) {
