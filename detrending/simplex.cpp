@@ -156,7 +156,10 @@ SimplexFit Amoeba::minimise() {
       }
     }
     // Converged when the spread of the objective is small relative to its size (no guard
-    // against both extremes being 0: the search then runs to the limit).
+    // against both extremes being 0: the search then runs to the limit). The test does not
+    // look at the simplex's extent: one that has flattened against the offset's bound c = 0
+    // can stop short of the least-squares fit, and then the last bits of the arithmetic
+    // (single precision, as the vertices are kept) decide where the walk ends.
     const float rtol = 2.0f * std::fabs(y(ihi) - y(ilo)) / (std::fabs(y(ilo)) + std::fabs(y(ihi)));
     if (rtol < kTolerance) {
       best_to_first(ilo);

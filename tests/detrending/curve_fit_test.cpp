@@ -3,14 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "series/console.h"
 #include "series/descriptive.h"
+#include "series/records.h"
 #include "series/spline.h"
+#include "series/tucson.h"
 #include "test_series.h"
 
 namespace dendro {
@@ -103,6 +107,59 @@ TEST(detrend1, simplex_options) {
   ASSERT_EQ(r.start_curve.size(), 40u);
   EXPECT_NEAR(r.start_curve[19], y[19], 1e-4);
   EXPECT_NEAR(f.c[19], y[19], 0.02);
+}
+
+// The ring widths of series `id` of a tucson file in tests/data, as the reader gives them.
+std::vector<float> ring_widths(const std::string& file, const std::string& id) {
+  std::ifstream in(std::string(TEST_DATA_DIR) + "/" + file, std::ios::binary);
+  RecordStream records(in);
+  TucsonFile tucson;
+  for (;;) {
+    const TucsonReading r = read_tucson_series(records, TucsonMode::mr, tucson);
+    if (r.series.n == kEndOfData) throw std::runtime_error(id + " not in " + file);
+    if (r.series.id == id) return r.series.values;
+  }
+}
+
+TEST(detrend1, simplex_fits_end_where_the_independent_walk_ends) {
+  // End points of bench/simplex_walk.py, a walk of the simplex fits written apart from this
+  // code, in single precision as the program keeps the simplex, on the values as read:
+  //   build/bench_simplex_fits tests/data/FILE | grep '^series ID' | cut -d' ' -f4- |
+  //     python3 bench/simplex_walk.py OPTION
+  // These walks end where the last bits of the arithmetic send them (in double precision
+  // the option-8 walk goes on to the least-squares fit, 4.884, with offset 58), so the
+  // start values and every step must round as the walk's do.
+  Fixture f;
+  struct Case {
+    const char* file;
+    const char* id;
+    int option;
+    double ss, a, b, c, d, p;  // the walk's end as the coefficients hold it
+  };
+  const Case cases[] = {
+      // rib3_17a, option 8: "9.717121 184 True 0.1514942 -0.05008171 0.01869582 0.5638539"
+      {"rib3_17a.rwl", "rib3_17a", 8, 9.717121, 0.1514942, 1.0, 0.05008171, 0.5638539, 0.01869582},
+      // TWM32a, option 7, whose end turns on the last bit of the start's scale (its rescaling
+      // sums in double): "12.98119 469 True 4.029812 -0.03526742 0.001192659 0.4743137
+      // -3.366138"
+      {"TWM_TMS.rwl", "TWM32a  ", 7, 12.98119, 4.029812, -0.03526742, 0.001192659, -3.366138,
+       0.4743137},
+  };
+  for (const Case& k : cases) {
+    const std::vector<float> values = ring_widths(k.file, k.id);
+    std::vector<float> y = values;
+    const CurveFit r = f.fit(y, k.option);
+    double ss = 0;
+    for (std::size_t i = 0; i < y.size(); ++i) ss += std::pow(f.c[i] - values[i], 2);
+    auto near = [](double expected) { return 2e-6 * std::fabs(expected) + 1e-7; };
+    EXPECT_EQ(r.option, k.option) << k.id;
+    EXPECT_NEAR(ss, k.ss, near(k.ss)) << k.id;
+    EXPECT_NEAR(r.coef.a, k.a, near(k.a)) << k.id;
+    EXPECT_NEAR(r.coef.b, k.b, near(k.b)) << k.id;
+    EXPECT_NEAR(r.coef.c, k.c, near(k.c)) << k.id;
+    EXPECT_NEAR(r.coef.d, k.d, near(k.d)) << k.id;
+    EXPECT_NEAR(r.coef.p, k.p, near(k.p)) << k.id;
+  }
 }
 
 TEST(detrend1, smoothers_take_their_parameters) {
