@@ -114,7 +114,7 @@ def walk(ar, start, model, t, y, trace=False):
         if ytry < fv[ihi]:
             fv[ihi] = ytry
             for j in range(ndim):
-                psum[j] = r(psum[j] + r(x[j] - p[ihi][j]))
+                psum[j] = r(r(psum[j] + x[j]) - p[ihi][j])
                 p[ihi][j] = x[j]
         return ytry
 

