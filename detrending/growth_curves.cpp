@@ -222,12 +222,14 @@ Coefficients hughdi(std::span<const float> t, std::span<const float> y, int m, s
   coef.b = static_cast<float>(beta[1]);
   coef.c = static_cast<float>(beta[2]);
 
-  // Step 4: rescale to the level of the data over the same points as the regression.
+  // Step 4: rescale to the level of the data over the same points as the regression. Each
+  // difference is taken in double like the sums: rounded to single, it can move the scale
+  // by a unit in its last place, and the simplex that starts from it may then end elsewhere.
   double sum_residual = 0, sum_curve = 0;
   const std::size_t last = std::min(n, count(m));
   for (std::size_t i = 0; i < last; ++i) {
     if (!usable(i)) continue;
-    sum_residual += y[i] - yc[i];
+    sum_residual += static_cast<double>(y[i]) - yc[i];
     sum_curve += yc[i];
   }
   const double ratio = sum_curve != 0 ? sum_residual / sum_curve + 1.0 : 0.0;

@@ -116,7 +116,9 @@ float Amoeba::ametry(int ihi, float fac) {
   if (ytry < y(ihi)) {
     y(ihi) = ytry;
     for (int j = 1; j <= ndim_; ++j) {
-      psum_[at(j)] += trial[at(j)] - p(ihi, j);
+      // In this order: the vertex sum plus the trial, less the vertex it replaces. Rounded
+      // otherwise, the sums drift apart in their last bits and the walk can end elsewhere.
+      psum_[at(j)] = psum_[at(j)] + trial[at(j)] - p(ihi, j);
       p(ihi, j) = trial[at(j)];
     }
   }

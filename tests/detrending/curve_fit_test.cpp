@@ -3,14 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "series/console.h"
 #include "series/descriptive.h"
+#include "series/records.h"
 #include "series/spline.h"
+#include "series/tucson.h"
 #include "test_series.h"
 
 namespace dendro {
@@ -103,6 +107,60 @@ TEST(detrend1, simplex_options) {
   ASSERT_EQ(r.start_curve.size(), 40u);
   EXPECT_NEAR(r.start_curve[19], y[19], 1e-4);
   EXPECT_NEAR(f.c[19], y[19], 0.02);
+}
+
+// The ring widths of series `id` of a tucson file in tests/data, as the reader gives them.
+std::vector<float> ring_widths(const std::string& file, const std::string& id) {
+  std::ifstream in(std::string(TEST_DATA_DIR) + "/" + file, std::ios::binary);
+  RecordStream records(in);
+  TucsonFile tucson;
+  for (;;) {
+    const TucsonReading r = read_tucson_series(records, TucsonMode::mr, tucson);
+    if (r.series.n == kEndOfData) throw std::runtime_error(id + " not in " + file);
+    if (r.series.id == id) return r.series.values;
+  }
+}
+
+TEST(detrend1, simplex_fits_end_where_the_independent_walk_ends) {
+  // End points of bench/simplex_walk.py, a walk of the simplex fits written apart from this
+  // code, in single precision as the program keeps the simplex, on the values as read:
+  //   build/bench_simplex_fits tests/data/FILE | grep '^series ID' | cut -d' ' -f4- |
+  //     python3 bench/simplex_walk.py OPTION
+  // The walk's end turns on the last bits of its arithmetic (the order in which the vertex
+  // sums are updated, the start's rounding), so every step must round as the walk's do.
+  Fixture f;
+  struct Case {
+    const char* file;
+    const char* id;
+    int option;
+    double ss, a, b, c, d, p;  // the walk's end as the coefficients hold it
+  };
+  const Case cases[] = {
+      // rib3_17a, option 8: "4.884061 497 True 0.08080336 -0.02110314 57.67303 0.2995091",
+      // near the least-squares fit, 4.884046 (R: y <- widths / 100; t <- seq_along(y);
+      // nls(y ~ a*(t+c)*exp(b*(t+c)) + k, start = list(a=.0808, b=-.0211, c=57.7, k=.3)))
+      {"rib3_17a.rwl", "rib3_17a", 8, 4.884061, 0.08080336, 1.0, 0.02110314, 0.2995091, 57.67303},
+      // TWM32a, option 7, whose end turns on the last bit of the start's scale (its rescaling
+      // sums in double): "12.92409 641 True 8.350086 -0.0172517 0.0005740784 1.449443
+      // -7.675418"
+      {"TWM_TMS.rwl", "TWM32a  ", 7, 12.92409, 8.350086, -0.0172517, 0.0005740784, -7.675418,
+       1.449443},
+  };
+  for (const Case& k : cases) {
+    const std::vector<float> values = ring_widths(k.file, k.id);
+    std::vector<float> y = values;
+    const CurveFit r = f.fit(y, k.option);
+    double ss = 0;
+    for (std::size_t i = 0; i < y.size(); ++i) ss += std::pow(f.c[i] - values[i], 2);
+    auto near = [](double expected) { return 2e-6 * std::fabs(expected) + 1e-7; };
+    EXPECT_EQ(r.option, k.option) << k.id;
+    EXPECT_NEAR(ss, k.ss, near(k.ss)) << k.id;
+    EXPECT_NEAR(r.coef.a, k.a, near(k.a)) << k.id;
+    EXPECT_NEAR(r.coef.b, k.b, near(k.b)) << k.id;
+    EXPECT_NEAR(r.coef.c, k.c, near(k.c)) << k.id;
+    EXPECT_NEAR(r.coef.d, k.d, near(k.d)) << k.id;
+    EXPECT_NEAR(r.coef.p, k.p, near(k.p)) << k.id;
+  }
 }
 
 TEST(detrend1, smoothers_take_their_parameters) {
