@@ -219,10 +219,13 @@ std::vector<int> read_offsets(RcsIo& io, const std::string& layout) {
       io.con.say(field(record, kNameWidth));
       continue;
     }
+    // The count of offsets read so far, then the record itself by its line of the file.
     io.units.close(unit::series);
     pause_and_stop(
         io.con, Layout("('*** error reading rcs pith offset file'/'*** error in line number: ',i4)")
-                    .write(offsets.with_blanks()));
+                        .write(offsets.with_blanks()) +
+                    "\n*** line " + std::to_string(line) + ": \"" +
+                    std::string(trim_right(chomp(record))) + "\" holds no offset");
   }
   return offsets.values();
 }

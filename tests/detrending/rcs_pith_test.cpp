@@ -126,7 +126,8 @@ TEST(pith_offsets, bad_files_end_the_run) {
   second.dir.write("pith.txt", "title\n4\nbad record\n7\n");
   EXPECT_THROW(second.run(second.dir.path("pith.txt") + "\nm\n\n\n\n"), Stop);
   EXPECT_NE(
-      second.console.find("*** error reading rcs pith offset file\n*** error in line number:    1"),
+      second.console.find("*** error reading rcs pith offset file\n*** error in line number:    1\n"
+                          "*** line 3: \"bad record\" holds no offset"),
       std::string::npos);
 
   // An offset counts rings: a whole number from 0 to 4999 (4294967296 would wrap to 0 in
